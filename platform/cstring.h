@@ -102,10 +102,10 @@ public:
 
     // --- edits (return *this or a count, like the handset's string) ---------
     int replace(const CString& from, const CString& to);  // number replaced
-    int replace(char16_t from, char16_t to);
-    int remove(char16_t ch);                               // number removed
-    int insert(int index, const CString& text);            // new length
-    int deleteAt(int index, int count = 1);                 // new length
+    int replace(char16_t from, char16_t to);              // 0 when from == to
+    int remove(char16_t ch);                              // number removed
+    int insert(int index, const CString& text);           // new length
+    int deleteAt(int index, int count = 1);               // new length
     CString& trim();  // blanks: space, tab, CR, LF, VT, FF and U+3000
     CString& trimLeft();
     CString& trimRight();
@@ -130,7 +130,10 @@ public:
 
     // printf-style formatting: %s, %d, %i, %u, %x, %X, %c, %f, %%, with flags
     // '-', '0', '+', ' ', a width and a precision ("%03u", "%.2f", "%-8s").
-    // A missing argument formats as nothing; extra arguments are ignored.
+    // Length modifiers (h, l, ll, I64) are accepted; without a 64-bit one an
+    // integer converts like the handset's 32-bit int ("%u" of -1 is
+    // 4294967295). A missing argument formats as nothing; extra arguments
+    // are ignored; an unknown conversion is copied as written.
     static CString formatArgs(const CString& format, std::initializer_list<FormatArg> args);
     template <class... Args>
     static CString format(const CString& fmt, const Args&... args) {

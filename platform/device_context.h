@@ -18,14 +18,40 @@
 //                               inside it; with the null brush
 //                               the inside is left alone
 //
-// roundRect and ellipse cover the same box as rectangle, with the corners cut
-// on ellipse arcs of the given width and height. Lines of width w > 1 are
-// centred on the ideal line (w/2 pixels to one side, the rest to the other);
-// dash is 6 on 2 off... see PenStyle. polyline joins its points with line
-// rules; each segment leaves out its end point except the last point, which
-// is left out too (as the handset does).
+//   line(1,1, 5,4), width 1       line(1,2, 6,2), width 3
+//     . . . . . .                   . . . . . . .
+//     . # . . . .                   . # # # # # .   w/2 rows above the ideal
+//     . . # . . .                   . # # # # # .   line, the rest on it and
+//     . . . # # .                   . # # # # # .   below; (6,2) not drawn
+//     . . . . . .   <- (5,4) not drawn
+//
+// A line steps one pixel at a time along its longer axis (Bresenham, halves
+// rounded away from the start) and leaves out its end point. A pen of width
+// w > 1 paints, at each step, w pixels across that axis: w/2 before the ideal
+// pixel (above, or to the left for steep lines) and (w-1)/2 after it. A width
+// below 1 counts as 1.
+//
+// Patterns are counted in those steps, start "on" at the first point and
+// scale with the pen width: dash is 6w on, 2w off; dot is w on, w off
+// (width 1: "######..######..", "#.#.#.#."). In the opaque background mode
+// the gaps take the background colour, as on the handset; in the transparent
+// mode they are left alone. polyline carries the pattern on across its
+// segments; line and lineTo start it afresh. A rectangle's outline walks the
+// pattern clockwise from the top-left corner.
+//
+// roundRect covers the same box as rectangle, with each corner cut on a
+// quarter of an ellipse ew x eh (clamped to the box); ellipse is the
+// roundRect whose corner ellipse is the whole box. A pixel is inside when its
+// centre is, except that every row and every column of the box keeps at
+// least its middle pixel(s), so the extreme points are always touched. The
+// pen outline lies inside the shape, w px thick, and is closed: no brush
+// pixel touches the outside. Dash and dot pens draw curves solid.
+//
+// polyline joins its points with line rules: each segment leaves out its end
+// point, which the next segment starts on, so only the last point is missing.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "platform/cstring.h"
@@ -81,13 +107,16 @@ public:
     Color setTextColor(Color c);
     Color textColor() const { return textColor_; }
     Color setBackgroundColor(Color c);
+    Color backgroundColor() const { return bkColor_; }
     BackgroundMode setBackgroundMode(BackgroundMode mode);
+    BackgroundMode backgroundMode() const { return bkMode_; }
 
-    // The clip is always inside the surface. setClipRect(nullopt-like):
-    // clearClip() restores the whole surface.
+    // The clip is always inside the surface: setClipRect intersects with the
+    // surface bounds, and clearClip() restores the whole surface (following
+    // it if it is resized later).
     void setClipRect(const Rect& clip);
     void clearClip();
-    Rect clipRect() const { return clip_; }
+    Rect clipRect() const { return activeClip(); }
 
     // Fills the half-open rectangle with a colour (no pen, no brush).
     void fillRect(const Rect& r, Color color);
@@ -103,11 +132,15 @@ public:
 
     // Copies a w×h block of `src` at (sx,sy) to (dx,dy); both clipped.
     void blit(int dx, int dy, int w, int h, const Surface& src, int sx, int sy);
-    // Draws the picture at its own size with its alpha.
+    // Draws the picture at its own size with its alpha:
+    // out = (src * a + dst * (255 - a)) / 255, rounded, per channel.
     void drawImage(const Image& image, int x, int y);
-    // Draws the picture scaled into `dst` (bilinear), with its alpha.
+    // Draws the picture scaled into `dst` (bilinear, on premultiplied
+    // colour so that transparent pixels do not darken the edges), with its
+    // alpha. At the picture's own size this is exactly drawImage.
     void drawImageScaled(const Image& image, const Rect& dst);
-    // Draws part `src` of the picture scaled into `dst`.
+    // Draws part `src` of the picture scaled into `dst`. Pixels of `dst`
+    // whose centre maps outside the picture are left alone.
     void drawImagePart(const Image& image, const Rect& src, const Rect& dst);
 
     // Text into a rectangle with the selected font, the format bits above,
@@ -120,11 +153,44 @@ public:
     // Width and height of a single line in the selected font.
     Size textExtent(std::u16string_view text) const;
 
+    // setPixel respects the clip; getPixel reads the surface (no clip).
     void setPixel(int x, int y, Color c);
     Color getPixel(int x, int y) const { return target_->getPixel(x, y); }
 
 private:
+    // The selected pen as the raster paints it (native colours, pattern).
+    struct Stroke {
+        uint32_t color = 0;
+        uint32_t gapColor = 0;
+        bool fillGaps = false;
+        int64_t width = 1;
+        int64_t onLength = 1;  // steps drawn in each period
+        int64_t period = 1;
+        bool isOn(int64_t step) const { return step % period < onLength; }
+    };
+
     void blendGlyph(const Glyph& g, int penX, int baselineY, Color color);
+
+    // The clip in force: the selected clip within the surface as it is now.
+    Rect activeClip() const {
+        return hasClip_ ? clip_.intersected(target_->bounds()) : target_->bounds();
+    }
+    Stroke stroke() const;
+    // Coordinates are 64-bit so that callers may pass sums of ints freely.
+    void fillClipped(int64_t left, int64_t top, int64_t right, int64_t bottom, uint32_t native,
+                     const Rect& clip);
+    // One pattern step of `s` over the given box: pen colour, gap colour or nothing.
+    void paintStep(const Stroke& s, int64_t step, int64_t left, int64_t top, int64_t right,
+                   int64_t bottom, const Rect& clip);
+    // Returns the pattern phase after the line.
+    int64_t strokeLine(int x1, int y1, int x2, int y2, int64_t phase, const Stroke& s,
+                       const Rect& clip);
+    // A patterned rectangle outline; top..left are the band thicknesses.
+    void strokeFrame(const Rect& r, int64_t top, int64_t right, int64_t bottom, int64_t left,
+                     const Stroke& s, const Rect& clip);
+    // roundRect and ellipse, with corner sizes already clamped to the box.
+    void drawShape(const Rect& r, int64_t ellipseWidth, int64_t ellipseHeight);
+    void drawMapped(const Image& image, const Rect& src, const Rect& dst);
 
     Surface* target_;
     Pen pen_{};
@@ -134,6 +200,7 @@ private:
     Color bkColor_ = 0xFFFFFF;
     BackgroundMode bkMode_ = BackgroundMode::Opaque;
     Rect clip_;
+    bool hasClip_ = false;
     Point current_{};
 };
 

@@ -7,6 +7,7 @@
 // rendered once and cached per font.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -39,14 +40,16 @@ public:
     // Advance width of one character, in pixels.
     virtual int charWidth(char32_t ch) const = 0;
     // Width of a UTF-16 run: the sum of its characters' advances
-    // (surrogate pairs count as one character).
+    // (surrogate pairs count as one character, an unpaired surrogate
+    // measures as U+FFFD).
     int textWidth(std::u16string_view text) const;
     // The glyph of `ch`, rendered on first use; the reference stays valid for
     // the font's life.
     virtual const Glyph& glyph(char32_t ch) const = 0;
 
 protected:
-    Font(int ascent, int descent, int weight) : ascent_(ascent), descent_(descent), weight_(weight) {}
+    Font(int ascent, int descent, int weight)
+        : ascent_(ascent), descent_(descent), weight_(weight) {}
 
 private:
     int ascent_;
@@ -58,8 +61,18 @@ using FontRef = std::shared_ptr<const Font>;
 
 enum class FontWeight : int { Normal = 400, Bold = 700 };
 
+// Cell heights outside this range are clamped by getFont.
+constexpr int kMinFontHeight = 1;
+constexpr int kMaxFontHeight = 256;
+
+// The character that starts at text[pos]; pos moves past it. A surrogate
+// pair gives one character, an unpaired surrogate gives U+FFFD. pos must be
+// below text.size().
+char32_t nextChar(std::u16string_view text, size_t& pos);
+
 // Where fonts come from. The system source finds the CJK face through
-// fontconfig; tests install the fixed-metric source.
+// fontconfig; tests install the fixed-metric source. font() is called with a
+// clamped cell height and a weight of 400 or 700, under getFont's lock.
 class FontSource {
 public:
     virtual ~FontSource() = default;
@@ -68,19 +81,29 @@ public:
 
 // The font of a cell height and weight from the installed source (the
 // system source unless another is installed). Fonts are cached: the same
-// request gives the same object. Thread-safe.
+// request gives the same object. The height is clamped to
+// kMinFontHeight..kMaxFontHeight; weights of 600 and above are bold, the
+// rest normal. Never null. Thread-safe.
 FontRef getFont(int cellHeight, int weight = static_cast<int>(FontWeight::Normal));
 // Installs the source used by getFont (nullptr restores the system source)
-// and empties the cache.
+// and empties the cache. Fonts already handed out stay valid.
 void setFontSource(std::shared_ptr<FontSource> source);
 
-// True when the system CJK face can be found; `error` then stays empty,
-// otherwise it says which package to install.
+// True when the system CJK face can be found; `error` (may be null) then
+// stays empty, otherwise it gets a one-line message naming the package to
+// install.
 bool systemFontAvailable(std::string* error);
+
+// The FreeType source over the system CJK face. When the face cannot be
+// found or loaded its fonts are fixed-metric ones, so that drawing still
+// works; systemFontAvailable says why.
+std::shared_ptr<FontSource> makeSystemFontSource();
 
 // A font whose every character is `cellHeight * 1 / 2` pixels wide (at least
 // 1) with ascent cellHeight - cellHeight / 4 and descent cellHeight / 4;
-// each glyph is a solid box inset by 1 px from its advance and cell.
+// each glyph is a solid box inset by 1 px from its advance and cell. Blanks
+// (space, tab, U+3000) and line breaks keep the advance but paint nothing,
+// so that a line's trailing blanks are invisible as with a real face.
 // Layout tests use it so that results are exact numbers.
 class FixedFontSource : public FontSource {
 public:

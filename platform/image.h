@@ -46,7 +46,8 @@ ImageRef decodeImage(const uint8_t* data, size_t size);
 ImageRef loadImageFile(const std::string& path);
 
 class Surface;
-// Writes the surface as an opaque 8-bit RGB PNG. False on any failure.
+// Writes the surface as an opaque 8-bit RGB PNG, first to `path` + ".tmp",
+// then renamed over `path`. False on any failure; the temporary is removed.
 bool savePng(const Surface& surface, const std::string& path);
 
 }  // namespace zq

@@ -1,0 +1,293 @@
+#include "platform/key_script.h"
+
+#include <charconv>
+#include <optional>
+#include <utility>
+
+#include "platform/cstring.h"
+#include "platform/files.h"
+#include "platform/image.h"
+#include "platform/message_box.h"
+
+namespace zq {
+
+namespace {
+
+constexpr int kMaxHoldRepeats = 1000;
+constexpr int kMaxWaitMs = 600000;
+constexpr int kMaxCoordinate = 32767;
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+// Words up to the first one that starts a comment.
+std::vector<std::string_view> splitWords(std::string_view s) {
+    std::vector<std::string_view> words;
+    size_t i = 0;
+    while (i < s.size()) {
+        while (i < s.size() && isBlank(s[i])) ++i;
+        size_t start = i;
+        while (i < s.size() && !isBlank(s[i])) ++i;
+        if (i == start) break;
+        std::string_view word = s.substr(start, i - start);
+        if (word.front() == '#') break;
+        words.push_back(word);
+    }
+    return words;
+}
+
+std::optional<int> parseNumber(std::string_view word, int min, int max) {
+    int value = 0;
+    auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
+    if (ec != std::errc() || end != word.data() + word.size()) return std::nullopt;
+    if (value < min || value > max) return std::nullopt;
+    return value;
+}
+
+std::optional<int> parseKey(std::string_view word) {
+    static const std::pair<std::string_view, int> kNames[] = {
+        {"left", kKeyLeft},           {"up", kKeyUp},
+        {"right", kKeyRight},         {"down", kKeyDown},
+        {"enter", kKeyEnter},         {"fire", kKeyEnter},
+        {"soft1", kKeySoftLeft},      {"f1", kKeySoftLeft},
+        {"soft2", kKeySoftRight},     {"f2", kKeySoftRight},
+        {"backspace", kKeyBackspace}, {"clear", kKeyClear},
+        {"star", kKeyStar},           {"hash", kKeyHash},
+    };
+    for (const auto& [name, code] : kNames) {
+        if (word == name) return code;
+    }
+    return parseNumber(word, -0xFFFF, 0xFFFF);
+}
+
+std::optional<int> parseAnswer(std::string_view word) {
+    if (word == "ok") return kIdOk;
+    if (word == "cancel") return kIdCancel;
+    if (word == "yes") return kIdYes;
+    if (word == "no") return kIdNo;
+    return std::nullopt;
+}
+
+std::string quoted(std::string_view word) {
+    std::string out;
+    out.reserve(word.size() + 2);
+    out.push_back('\'');
+    out.append(word);
+    out.push_back('\'');
+    return out;
+}
+
+// Parses one command line into steps, or returns an error message.
+class LineParser {
+public:
+    LineParser(int line, std::vector<ScriptStep>& out) : line_(line), out_(out) {}
+
+    std::optional<std::string> parse(std::string_view command, std::string_view rest) {
+        if (command == "char") return parseChar(trim(rest));
+        if (command == "screenshot") {
+            rest = trim(rest);
+            if (rest.empty()) return "screenshot needs a file name";
+            ScriptStep step = makeStep(ScriptStep::Kind::Screenshot);
+            step.path = std::string(rest);
+            out_.push_back(std::move(step));
+            return std::nullopt;
+        }
+        std::vector<std::string_view> args = splitWords(rest);
+        if (command == "key") return parseKeyCommand(args);
+        if (command == "tap" || command == "down" || command == "move" || command == "up") {
+            return parsePointer(command, args);
+        }
+        if (command == "wait") {
+            if (args.empty()) return "wait needs milliseconds";
+            auto ms = parseNumber(args[0], 0, kMaxWaitMs);
+            if (!ms) return "wait: " + quoted(args[0]) + " is not 0..600000 milliseconds";
+            if (args.size() > 1) return unexpected(args[1]);
+            ScriptStep step = makeStep(ScriptStep::Kind::Wait);
+            step.waitMs = *ms;
+            out_.push_back(std::move(step));
+            return std::nullopt;
+        }
+        if (command == "answer") {
+            if (args.empty()) return "answer needs ok, cancel, yes or no";
+            auto result = parseAnswer(args[0]);
+            if (!result) return "answer: " + quoted(args[0]) + " is not ok, cancel, yes or no";
+            if (args.size() > 1) return unexpected(args[1]);
+            addInput(ScriptAnswer{*result});
+            return std::nullopt;
+        }
+        return "unknown command " + quoted(command);
+    }
+
+private:
+    ScriptStep makeStep(ScriptStep::Kind kind) const {
+        ScriptStep step;
+        step.kind = kind;
+        step.line = line_;
+        return step;
+    }
+
+    void addInput(const InputEvent& event) {
+        ScriptStep step = makeStep(ScriptStep::Kind::Input);
+        step.event = event;
+        out_.push_back(std::move(step));
+    }
+
+    static std::string unexpected(std::string_view word) { return "unexpected " + quoted(word); }
+
+    std::optional<std::string> parseKeyCommand(const std::vector<std::string_view>& args) {
+        if (args.empty()) return "key needs a key code or name";
+        auto code = parseKey(args[0]);
+        if (!code) return "key: " + quoted(args[0]) + " is not a key code or name";
+        int repeats = 1;
+        if (args.size() > 1) {
+            std::string_view hold = args[1];
+            std::optional<int> n;
+            if (hold.size() > 1 && hold.front() == 'x') {
+                n = parseNumber(hold.substr(1), 1, kMaxHoldRepeats);
+            }
+            if (!n) return "key: " + quoted(hold) + " is not a hold count x1..x1000";
+            repeats = *n;
+        }
+        if (args.size() > 2) return unexpected(args[2]);
+        for (int r = 1; r <= repeats; ++r) addInput(KeyDown{*code, r});
+        addInput(KeyUp{*code});
+        return std::nullopt;
+    }
+
+    std::optional<std::string> parsePointer(std::string_view command,
+                                            const std::vector<std::string_view>& args) {
+        if (args.size() < 2) return std::string(command) + " needs X and Y";
+        auto x = parseNumber(args[0], -kMaxCoordinate, kMaxCoordinate);
+        auto y = parseNumber(args[1], -kMaxCoordinate, kMaxCoordinate);
+        if (!x) return std::string(command) + ": " + quoted(args[0]) + " is not a coordinate";
+        if (!y) return std::string(command) + ": " + quoted(args[1]) + " is not a coordinate";
+        if (args.size() > 2) return unexpected(args[2]);
+        if (command == "tap") {
+            addInput(PointerDown{*x, *y});
+            addInput(PointerUp{*x, *y});
+        } else if (command == "down") {
+            addInput(PointerDown{*x, *y});
+        } else if (command == "move") {
+            addInput(PointerMove{*x, *y});
+        } else {
+            addInput(PointerUp{*x, *y});
+        }
+        return std::nullopt;
+    }
+
+    std::optional<std::string> parseChar(std::string_view text) {
+        if (text.empty()) return "char needs text";
+        std::u16string units = utf8ToUtf16(text);
+        if (units.find(u'\uFFFD') != std::u16string::npos &&
+            text.find("\xEF\xBF\xBD") == std::string_view::npos) {
+            return "char: the text is not valid UTF-8";
+        }
+        for (char16_t ch : units) addInput(CharInput{ch});
+        return std::nullopt;
+    }
+
+    int line_;
+    std::vector<ScriptStep>& out_;
+};
+
+}  // namespace
+
+KeyScript parseKeyScript(std::string_view text) {
+    KeyScript script;
+    int lineNumber = 0;
+    while (!text.empty()) {
+        ++lineNumber;
+        size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+
+        line = trim(line);
+        if (line.empty() || line.front() == '#') continue;
+        size_t split = 0;
+        while (split < line.size() && !isBlank(line[split])) ++split;
+
+        std::vector<ScriptStep> steps;
+        LineParser parser(lineNumber, steps);
+        if (auto error = parser.parse(line.substr(0, split), line.substr(split))) {
+            script.errors.push_back({lineNumber, *error});
+            continue;
+        }
+        if (script.steps.size() + steps.size() > kMaxKeyScriptSteps) {
+            script.errors.push_back({lineNumber, "the script has more than 1000000 steps"});
+            break;
+        }
+        for (ScriptStep& step : steps) script.steps.push_back(std::move(step));
+    }
+    return script;
+}
+
+KeyScript loadKeyScript(const std::filesystem::path& path) {
+    std::optional<std::string> text = readFile(path, kMaxKeyScriptBytes);
+    if (!text) {
+        KeyScript script;
+        script.errors.push_back({0, "cannot read the script (missing, unreadable or over 4 MB)"});
+        return script;
+    }
+    return parseKeyScript(*text);
+}
+
+std::string formatScriptError(const std::string& name, const ScriptError& error) {
+    if (error.line <= 0) return name + ": " + error.message;
+    return name + ":" + std::to_string(error.line) + ": " + error.message;
+}
+
+ScriptedWindow::ScriptedWindow(WindowBackend& inner, std::vector<ScriptStep> steps, ScriptEnd atEnd)
+    : inner_(inner), steps_(std::move(steps)), atEnd_(atEnd) {}
+
+void ScriptedWindow::present(const Surface& frame) {
+    lastFrame_ = frame;
+    inner_.present(frame);
+}
+
+std::optional<InputEvent> ScriptedWindow::waitEvent(int timeoutMs) {
+    while (next_ < steps_.size()) {
+        const ScriptStep& step = steps_[next_];
+        switch (step.kind) {
+            case ScriptStep::Kind::Input:
+                // Input from the window below (a closed SDL window) is not
+                // held back by the replay.
+                if (std::optional<InputEvent> own = inner_.waitEvent(0)) return own;
+                ++next_;
+                return step.event;
+            case ScriptStep::Kind::Screenshot:
+                if (!savePng(lastFrame_, step.path)) {
+                    failures_.push_back("line " + std::to_string(step.line) +
+                                        ": cannot write the screenshot " + step.path);
+                }
+                ++next_;
+                continue;
+            case ScriptStep::Kind::Wait: {
+                auto now = std::chrono::steady_clock::now();
+                if (!waiting_) {
+                    waiting_ = true;
+                    waitUntil_ = now + std::chrono::milliseconds(step.waitMs);
+                }
+                auto left = std::chrono::ceil<std::chrono::milliseconds>(waitUntil_ - now);
+                if (left.count() <= 0) {
+                    waiting_ = false;
+                    ++next_;
+                    continue;
+                }
+                int wait = static_cast<int>(left.count());
+                if (timeoutMs >= 0 && timeoutMs < wait) wait = timeoutMs;
+                return inner_.waitEvent(wait);
+            }
+        }
+    }
+    if (atEnd_ == ScriptEnd::PassThrough) return inner_.waitEvent(timeoutMs);
+    if (std::optional<InputEvent> own = inner_.waitEvent(0)) return own;
+    return Quit{};
+}
+
+}  // namespace zq

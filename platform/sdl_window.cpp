@@ -1,0 +1,284 @@
+#include <SDL.h>
+
+#include <atomic>
+#include <deque>
+#include <memory>
+
+#include "platform/cstring.h"
+#include "platform/window.h"
+
+namespace zq {
+
+namespace {
+
+struct SdlWindowDeleter {
+    void operator()(SDL_Window* window) const { SDL_DestroyWindow(window); }
+};
+struct SdlSurfaceDeleter {
+    void operator()(SDL_Surface* surface) const { SDL_FreeSurface(surface); }
+};
+using SdlWindowPtr = std::unique_ptr<SDL_Window, SdlWindowDeleter>;
+using SdlSurfacePtr = std::unique_ptr<SDL_Surface, SdlSurfaceDeleter>;
+
+// SDL's video subsystem, held for the life of one window.
+class SdlVideo {
+public:
+    SdlVideo() = default;
+    ~SdlVideo() {
+        if (initialised_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+    SdlVideo(const SdlVideo&) = delete;
+    SdlVideo& operator=(const SdlVideo&) = delete;
+
+    bool init() {
+        // With SDL's default the framebuffer goes through a software OpenGL
+        // stack that costs about 100 MB more.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        initialised_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        return initialised_;
+    }
+
+private:
+    bool initialised_ = false;
+};
+
+std::atomic<bool> sdlWindowOpen{false};
+
+// The handset code of an SDL key, or 0 for keys the client does not use.
+int handsetKeyCode(SDL_Keycode key) {
+    if (key >= SDLK_0 && key <= SDLK_9) return '0' + static_cast<int>(key - SDLK_0);
+    if (key >= SDLK_KP_1 && key <= SDLK_KP_9) return '1' + static_cast<int>(key - SDLK_KP_1);
+    switch (key) {
+        case SDLK_KP_0:
+            return '0';
+        case SDLK_LEFT:
+            return kKeyLeft;
+        case SDLK_UP:
+            return kKeyUp;
+        case SDLK_RIGHT:
+            return kKeyRight;
+        case SDLK_DOWN:
+            return kKeyDown;
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER:
+            return kKeyEnter;
+        case SDLK_F1:
+            return kKeySoftLeft;
+        case SDLK_F2:
+            return kKeySoftRight;
+        case SDLK_BACKSPACE:
+            return kKeyBackspace;
+        case SDLK_DELETE:
+        case SDLK_ESCAPE:
+            return kKeyClear;
+        case SDLK_ASTERISK:
+        case SDLK_KP_MULTIPLY:
+            return kKeyStar;
+        case SDLK_HASH:
+        case SDLK_KP_HASH:
+            return kKeyHash;
+        default:
+            return 0;
+    }
+}
+
+class SdlWindow : public WindowBackend {
+public:
+    SdlWindow(std::unique_ptr<SdlVideo> video, SdlWindowPtr window, Uint32 wakeType)
+        : video_(std::move(video)), window_(std::move(window)), wakeType_(wakeType) {
+        size_ = surfaceSize();
+        SDL_StartTextInput();
+    }
+    ~SdlWindow() override {
+        SDL_StopTextInput();
+        window_.reset();
+        sdlWindowOpen.store(false);
+    }
+
+    Size size() const override { return size_; }
+    void present(const Surface& frame) override;
+    std::optional<InputEvent> waitEvent(int timeoutMs) override;
+    void wake() override {
+        if (wakePending_.exchange(true)) return;
+        SDL_Event event{};
+        event.type = wakeType_;
+        SDL_PushEvent(&event);
+    }
+
+private:
+    Size surfaceSize() const {
+        SDL_Surface* surface = SDL_GetWindowSurface(window_.get());
+        if (!surface) return size_;
+        return {surface->w, surface->h};
+    }
+    // Window coordinates to screen pixels (they differ on a scaled display).
+    Point toScreen(int x, int y) const {
+        int w = 0;
+        int h = 0;
+        SDL_GetWindowSize(window_.get(), &w, &h);
+        if (w <= 0 || h <= 0) return {x, y};
+        return {static_cast<int>(int64_t{x} * size_.width / w),
+                static_cast<int>(int64_t{y} * size_.height / h)};
+    }
+    void translate(const SDL_Event& event);
+    void translateWindowEvent(const SDL_WindowEvent& event);
+
+    std::unique_ptr<SdlVideo> video_;  // outlives the window
+    SdlWindowPtr window_;
+    Uint32 wakeType_;
+    std::atomic<bool> wakePending_{false};
+    Size size_;
+    std::deque<InputEvent> pending_;
+    int heldKey_ = 0;
+    int heldRepeats_ = 0;
+    bool pointerDown_ = false;
+};
+
+void SdlWindow::present(const Surface& frame) {
+    SDL_Surface* target = SDL_GetWindowSurface(window_.get());
+    if (!target || frame.width() <= 0 || frame.height() <= 0) return;
+    // SDL only reads the source of a blit; its C interface takes no const.
+    SdlSurfacePtr source(SDL_CreateRGBSurfaceWithFormatFrom(
+        const_cast<uint32_t*>(frame.data()), frame.width(), frame.height(), 32, frame.width() * 4,
+        SDL_PIXELFORMAT_RGB888));
+    if (!source) return;
+    if (frame.width() != target->w || frame.height() != target->h) {
+        SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0));
+    }
+    SDL_BlitSurface(source.get(), nullptr, target, nullptr);
+    SDL_UpdateWindowSurface(window_.get());
+}
+
+std::optional<InputEvent> SdlWindow::waitEvent(int timeoutMs) {
+    const Uint64 start = SDL_GetTicks64();
+    while (pending_.empty()) {
+        int wait = timeoutMs;
+        if (timeoutMs > 0) {
+            const Uint64 spent = SDL_GetTicks64() - start;
+            wait =
+                spent >= static_cast<Uint64>(timeoutMs) ? 0 : timeoutMs - static_cast<int>(spent);
+        }
+        SDL_Event event;
+        int got = 0;
+        if (wait < 0) {
+            got = SDL_WaitEvent(&event);
+        } else if (wait == 0) {
+            got = SDL_PollEvent(&event);
+        } else {
+            got = SDL_WaitEventTimeout(&event, wait);
+        }
+        if (!got) return std::nullopt;
+        if (event.type == wakeType_) {
+            wakePending_.store(false);
+            return std::nullopt;
+        }
+        translate(event);
+    }
+    InputEvent next = pending_.front();
+    pending_.pop_front();
+    return next;
+}
+
+void SdlWindow::translate(const SDL_Event& event) {
+    switch (event.type) {
+        case SDL_QUIT:
+            pending_.push_back(Quit{});
+            break;
+        case SDL_WINDOWEVENT:
+            translateWindowEvent(event.window);
+            break;
+        case SDL_KEYDOWN: {
+            int code = handsetKeyCode(event.key.keysym.sym);
+            if (code == 0) break;
+            if (event.key.repeat && code == heldKey_) {
+                ++heldRepeats_;
+            } else {
+                heldKey_ = code;
+                heldRepeats_ = 1;
+            }
+            pending_.push_back(KeyDown{code, heldRepeats_});
+            break;
+        }
+        case SDL_KEYUP: {
+            int code = handsetKeyCode(event.key.keysym.sym);
+            if (code == 0) break;
+            if (code == heldKey_) heldKey_ = 0;
+            pending_.push_back(KeyUp{code});
+            break;
+        }
+        case SDL_TEXTINPUT:
+            for (char16_t ch : utf8ToUtf16(event.text.text)) pending_.push_back(CharInput{ch});
+            break;
+        case SDL_MOUSEBUTTONDOWN: {
+            if (event.button.button != SDL_BUTTON_LEFT) break;
+            pointerDown_ = true;
+            Point at = toScreen(event.button.x, event.button.y);
+            pending_.push_back(PointerDown{at.x, at.y});
+            break;
+        }
+        case SDL_MOUSEMOTION: {
+            if (!pointerDown_) break;
+            Point at = toScreen(event.motion.x, event.motion.y);
+            pending_.push_back(PointerMove{at.x, at.y});
+            break;
+        }
+        case SDL_MOUSEBUTTONUP: {
+            if (event.button.button != SDL_BUTTON_LEFT || !pointerDown_) break;
+            pointerDown_ = false;
+            Point at = toScreen(event.button.x, event.button.y);
+            pending_.push_back(PointerUp{at.x, at.y});
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void SdlWindow::translateWindowEvent(const SDL_WindowEvent& event) {
+    switch (event.event) {
+        case SDL_WINDOWEVENT_EXPOSED:
+            // The window surface still holds the last frame.
+            SDL_UpdateWindowSurface(window_.get());
+            break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED: {
+            Size now = surfaceSize();
+            if (now == size_) break;
+            size_ = now;
+            pending_.push_back(Resize{now.width, now.height});
+            break;
+        }
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            // A key released while another window has the focus sends no key-up.
+            heldKey_ = 0;
+            pointerDown_ = false;
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<WindowBackend> createSdlWindow(Size size, const std::string& title,
+                                               std::string* error) {
+    if (sdlWindowOpen.exchange(true)) {
+        if (error) *error = "an SDL window is already open";
+        return nullptr;
+    }
+    auto fail = [error](const char* what) -> std::unique_ptr<WindowBackend> {
+        if (error) *error = std::string(what) + SDL_GetError();
+        sdlWindowOpen.store(false);
+        return nullptr;
+    };
+    auto video = std::make_unique<SdlVideo>();
+    if (!video->init()) return fail("SDL video: ");
+    static const Uint32 wakeType = SDL_RegisterEvents(1);
+    if (wakeType == static_cast<Uint32>(-1)) return fail("SDL events: ");
+    SdlWindowPtr window(SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED,
+                                         SDL_WINDOWPOS_CENTERED, size.width, size.height, 0));
+    if (!window) return fail("SDL window: ");
+    if (!SDL_GetWindowSurface(window.get())) return fail("SDL window surface: ");
+    return std::make_unique<SdlWindow>(std::move(video), std::move(window), wakeType);
+}
+
+}  // namespace zq

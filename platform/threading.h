@@ -1,0 +1,68 @@
+// Locks and worker threads.
+//
+// The system's re-entrant critical sections are RecursiveMutex; plain
+// mutexes guard data that is never locked twice on one thread. A
+// WorkerThread owns one std::thread and its stop flag: its destructor asks
+// the body to stop and joins, so a thread never outlives its owner. Owners
+// stop their workers in the reverse order of starting them.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace zq {
+
+using Mutex = std::mutex;
+using RecursiveMutex = std::recursive_mutex;
+using Lock = std::lock_guard<std::mutex>;
+using RecursiveLock = std::lock_guard<std::recursive_mutex>;
+
+// The stop flag a worker's body polls. Safe to use from any thread.
+class StopSignal {
+public:
+    bool requested() const { return stop_.load(std::memory_order_acquire); }
+    void request();
+    // Sleeps up to `ms` milliseconds, waking early when stop is requested.
+    // Returns true when stop has been requested.
+    bool waitFor(uint32_t ms) const;
+
+private:
+    friend class WorkerThread;
+    void reset() { stop_.store(false, std::memory_order_release); }
+
+    std::atomic<bool> stop_{false};
+    mutable std::mutex mutex_;
+    mutable std::condition_variable wake_;
+};
+
+class WorkerThread {
+public:
+    using Body = std::function<void(const StopSignal&)>;
+
+    WorkerThread() = default;
+    // Starts `body` on a new thread at once.
+    explicit WorkerThread(Body body) { start(std::move(body)); }
+    ~WorkerThread() { join(); }
+    WorkerThread(const WorkerThread&) = delete;
+    WorkerThread& operator=(const WorkerThread&) = delete;
+
+    // Starts `body`. A worker runs one body at a time: starting a second
+    // one before join() is a bug and aborts.
+    void start(Body body);
+    void requestStop() { stop_.request(); }
+    bool stopRequested() const { return stop_.requested(); }
+    bool running() const { return thread_.joinable(); }
+    // Requests stop and waits for the body to return. Idempotent. Calling it
+    // from the worker's own thread is a bug and aborts.
+    void join();
+
+private:
+    StopSignal stop_;
+    std::thread thread_;
+};
+
+}  // namespace zq

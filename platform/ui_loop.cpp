@@ -1,0 +1,119 @@
+#include "platform/ui_loop.h"
+
+#include <algorithm>
+
+namespace zq {
+
+namespace {
+thread_local UiLoop* currentLoop = nullptr;
+}
+
+UiLoop::UiLoop(UiExecutor& executor, WindowBackend& window, UiHandler& handler)
+    : executor_(executor),
+      window_(window),
+      handler_(handler),
+      previous_(currentLoop),
+      backBuffer_(window.size().width, window.size().height) {
+    currentLoop = this;
+    executor_.setWakeup([&window] { window.wake(); });
+}
+
+UiLoop::~UiLoop() {
+    currentLoop = previous_;
+    if (previous_) {
+        WindowBackend& outer = previous_->window_;
+        executor_.setWakeup([&outer] { outer.wake(); });
+    } else {
+        executor_.setWakeup(nullptr);
+    }
+}
+
+UiLoop* UiLoop::current() { return currentLoop; }
+
+int UiLoop::run() {
+    invalidate();
+    while (!quit_) runOnce(-1);
+    return exitCode_;
+}
+
+void UiLoop::quit(int exitCode) {
+    quit_ = true;
+    exitCode_ = exitCode;
+}
+
+void UiLoop::runOnce(int maxWaitMs) {
+    executor_.runPending();
+    if (dirty_) repaintNow();
+    if (quit_) return;
+    if (std::optional<InputEvent> event = window_.waitEvent(waitBudget(maxWaitMs))) {
+        dispatch(*event);
+    }
+}
+
+int UiLoop::waitBudget(int maxWaitMs) const {
+    if (executor_.hasPendingTasks()) return 0;
+    int timer = executor_.msUntilNextTimer();
+    if (timer < 0) return maxWaitMs;
+    if (maxWaitMs < 0) return timer;
+    return std::min(timer, maxWaitMs);
+}
+
+void UiLoop::dispatch(const InputEvent& event) {
+    if (const auto* resize = std::get_if<Resize>(&event)) {
+        backBuffer_.resize(resize->width, resize->height);
+        dirty_ = true;
+        handler_.onInput(event);
+        return;
+    }
+    if (std::holds_alternative<Quit>(event)) quit_ = true;
+    if (const auto* answer = std::get_if<ScriptAnswer>(&event); answer && overlays_.empty()) {
+        scriptAnswers_.push_back(answer->result);
+        return;
+    }
+    if (!overlays_.empty()) {
+        overlays_.back()->onInput(event);
+    } else {
+        handler_.onInput(event);
+    }
+}
+
+void UiLoop::repaintNow() {
+    dirty_ = false;
+    Size size = window_.size();
+    if (size.width != backBuffer_.width() || size.height != backBuffer_.height()) {
+        backBuffer_.resize(size.width, size.height);
+    }
+    handler_.paint(backBuffer_);
+    presentNow();
+}
+
+void UiLoop::presentNow() {
+    if (overlays_.empty()) {
+        window_.present(backBuffer_);
+        return;
+    }
+    composed_ = backBuffer_;
+    for (UiOverlay* overlay : overlays_) overlay->paintOver(composed_);
+    window_.present(composed_);
+}
+
+void UiLoop::pushOverlay(UiOverlay* overlay) {
+    overlays_.push_back(overlay);
+    presentNow();
+}
+
+void UiLoop::popOverlay(UiOverlay* overlay) {
+    auto it = std::find(overlays_.begin(), overlays_.end(), overlay);
+    if (it == overlays_.end()) return;
+    overlays_.erase(it);
+    presentNow();
+}
+
+std::optional<int> UiLoop::takeScriptAnswer() {
+    if (scriptAnswers_.empty()) return std::nullopt;
+    int answer = scriptAnswers_.front();
+    scriptAnswers_.pop_front();
+    return answer;
+}
+
+}  // namespace zq

@@ -1,0 +1,141 @@
+// Runs the built zqclient program and checks what it prints and saves.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/image.h"
+#include "tests/support/test_env.h"
+
+extern char** environ;
+
+namespace zq {
+namespace {
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string readAll(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class ZqclientTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* binaryDir = std::getenv("ZQ_BINARY_DIR");
+        if (!binaryDir) GTEST_SKIP() << "ZQ_BINARY_DIR is not set (run through ctest)";
+        binary_ = std::filesystem::path(binaryDir) / "app" / "zqclient";
+        ASSERT_TRUE(std::filesystem::exists(binary_)) << binary_ << " is not built";
+    }
+
+    // Runs zqclient with `args` and no display; extra "NAME=VALUE" entries
+    // are added to the environment.
+    RunResult run(std::vector<std::string> args, std::vector<std::string> extraEnv = {}) {
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e) {
+            std::string entry = *e;
+            if (entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("WAYLAND_DISPLAY=", 0) == 0 ||
+                entry.rfind("SDL_VIDEODRIVER=", 0) == 0) {
+                continue;
+            }
+            env.push_back(entry);
+        }
+        env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+        args.insert(args.begin(), binary_.string());
+
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        std::vector<char*> envp;
+        for (std::string& e : env) envp.push_back(e.data());
+        envp.push_back(nullptr);
+
+        const std::string outPath = (dir_.path() / "stdout").string();
+        const std::string errPath = (dir_.path() / "stderr").string();
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        pid_t pid = 0;
+        RunResult result;
+        int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        if (rc != 0) return result;
+        int status = 0;
+        waitpid(pid, &status, 0);
+        if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+        result.out = readAll(outPath);
+        result.err = readAll(errPath);
+        return result;
+    }
+
+    std::string device() const { return (dir_.path() / "device").string(); }
+
+    test::TempDir dir_;
+    std::filesystem::path binary_;
+};
+
+TEST_F(ZqclientTest, HeadlessScreenshotHasThePhoneSize) {
+    const std::string portrait = (dir_.path() / "p.png").string();
+    const std::string landscape = (dir_.path() / "l.png").string();
+    RunResult p = run({"--headless", "--device", device(), "--screenshot", portrait});
+    EXPECT_EQ(p.exitCode, 0) << p.err;
+    RunResult l = run({"--landscape", "--device", device(), "--screenshot", landscape});
+    EXPECT_EQ(l.exitCode, 0) << l.err;
+    ImageRef first = loadImageFile(portrait);
+    ImageRef second = loadImageFile(landscape);
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->width(), 240);
+    EXPECT_EQ(first->height(), 320);
+    EXPECT_EQ(second->width(), 320);
+    EXPECT_EQ(second->height(), 240);
+    EXPECT_TRUE(std::filesystem::is_directory(dir_.path() / "device" / "Program"));
+}
+
+TEST_F(ZqclientTest, VersionHelpAndBadOptions) {
+    RunResult version = run({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "zqclient 0.1.0\n");
+    RunResult help = run({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out.rfind("usage: zqclient", 0), 0u);
+    RunResult bad = run({"--frobnicate"});
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_TRUE(bad.out.empty());
+    EXPECT_NE(bad.err.find("--frobnicate"), std::string::npos);
+    EXPECT_NE(bad.err.find("usage: zqclient"), std::string::npos);
+}
+
+TEST_F(ZqclientTest, AKeyScriptWithErrorsIsRefusedWithLineNumbers) {
+    const std::filesystem::path script = dir_.path() / "bad.keys";
+    std::ofstream(script) << "key down\nkey sideways\n";
+    RunResult r = run({"--headless", "--device", device(), "--keys", script.string()});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find(script.string() + ":2: "), std::string::npos) << r.err;
+}
+
+TEST_F(ZqclientTest, AMissingFontIsOneLineNamingThePackage) {
+    const std::filesystem::path config = dir_.path() / "fonts.conf";
+    std::ofstream(config) << "<?xml version=\"1.0\"?>\n<fontconfig></fontconfig>\n";
+    RunResult r = run({"--headless", "--device", device()}, {"FONTCONFIG_FILE=" + config.string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("fonts-wqy-microhei"), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+}
+
+}  // namespace
+}  // namespace zq

@@ -1,0 +1,73 @@
+#include "tests/support/headless_harness.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <type_traits>
+
+#include "platform/cstring.h"
+#include "platform/device_context.h"
+
+namespace zq::test {
+
+std::string describeEvent(const InputEvent& event) {
+    return std::visit(
+        [](const auto& e) -> std::string {
+            using T = std::decay_t<decltype(e)>;
+            if constexpr (std::is_same_v<T, KeyDown>) {
+                return "key-down " + std::to_string(e.code) + " r" + std::to_string(e.repeatCount);
+            } else if constexpr (std::is_same_v<T, KeyUp>) {
+                return "key-up " + std::to_string(e.code);
+            } else if constexpr (std::is_same_v<T, CharInput>) {
+                if (e.ch >= 0xD800 && e.ch <= 0xDFFF) {
+                    char hex[16];
+                    std::snprintf(hex, sizeof hex, "U+%04X", static_cast<unsigned>(e.ch));
+                    return std::string("char ") + hex;
+                }
+                return "char " + utf16ToUtf8(std::u16string(1, e.ch));
+            } else if constexpr (std::is_same_v<T, PointerDown>) {
+                return "pointer-down " + std::to_string(e.x) + " " + std::to_string(e.y);
+            } else if constexpr (std::is_same_v<T, PointerMove>) {
+                return "pointer-move " + std::to_string(e.x) + " " + std::to_string(e.y);
+            } else if constexpr (std::is_same_v<T, PointerUp>) {
+                return "pointer-up " + std::to_string(e.x) + " " + std::to_string(e.y);
+            } else if constexpr (std::is_same_v<T, Resize>) {
+                return "resize " + std::to_string(e.width) + " " + std::to_string(e.height);
+            } else if constexpr (std::is_same_v<T, Quit>) {
+                return "quit";
+            } else {
+                return "answer " + std::to_string(e.result);
+            }
+        },
+        event);
+}
+
+void RecordingHandler::onInput(const InputEvent& event) {
+    events.push_back(describeEvent(event));
+    if (onEvent) onEvent(event);
+}
+
+void RecordingHandler::paint(Surface& backBuffer) {
+    ++paints;
+    DeviceContext dc(backBuffer);
+    dc.fillRect(backBuffer.bounds(), background);
+}
+
+HeadlessHarness::HeadlessHarness(Size size) : window_(size) {}
+
+int HeadlessHarness::run(const std::string& script, UiHandler& handler) {
+    KeyScript parsed = parseKeyScript(script);
+    for (const ScriptError& error : parsed.errors) {
+        ADD_FAILURE() << formatScriptError("script", error);
+    }
+    ScriptedWindow replay(window_, std::move(parsed.steps), ScriptEnd::Quit);
+    int result = 0;
+    {
+        UiLoop loop(executor_, replay, handler);
+        result = loop.run();
+    }
+    failures_ = replay.failures();
+    return result;
+}
+
+}  // namespace zq::test

@@ -1,0 +1,254 @@
+#include "ui/default_styles.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include "platform/surface.h"
+#include "tests/support/test_env.h"
+#include "tests/support/test_font.h"
+#include "ui/background.h"
+#include "ui/border.h"
+#include "ui/font_cache.h"
+#include "ui/image_cache.h"
+
+namespace zq {
+namespace {
+
+class DefaultStylesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        freeTrackedStyles();
+        releaseSharedFonts();
+        storeColorSettings(ColorSettings{});
+    }
+    void TearDown() override {
+        freeTrackedStyles();
+        releaseSharedFonts();
+        storeColorSettings(ColorSettings{});
+        setScreenMetrics(ScreenMetrics{});
+        setResourceFolder(CString(u"\\windows\\"));
+    }
+
+    test::ScopedFixedFont fixed_;
+};
+
+TEST_F(DefaultStylesTest, SharedFontsFollowTheBaseFontSize) {
+    EXPECT_EQ(createStyleFont()->height(), 14);
+    EXPECT_EQ(createNormalStyleFont()->height(), 14);
+    EXPECT_EQ(createSmallStyleFont()->height(), 11);  // 14 * 0.83 = 11.62
+    EXPECT_EQ(createLargeStyleFont()->height(), 15);
+    EXPECT_EQ(screenMetrics().barFontSize, 17);
+    EXPECT_EQ(createLargeStyleFont(), createLargeStyleFont());
+}
+
+TEST_F(DefaultStylesTest, FontSlotIsFilledOnceUnderConcurrentFirstUse) {
+    std::vector<FontRef> seen(8);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < seen.size(); ++i) {
+        threads.emplace_back([&seen, i] { seen[i] = createLargeStyleFont(); });
+    }
+    for (auto& t : threads) t.join();
+    for (const FontRef& font : seen) EXPECT_EQ(font, seen[0]);
+}
+
+// The grid menu took the large font's slot as it was, empty before the first getter call.
+TEST_F(DefaultStylesTest, GridMenuStyleHasTheLargeFontFromTheStart) {
+    Style* grid = createGridMenuStyle();
+    ASSERT_NE(grid->font, nullptr);
+    EXPECT_EQ(grid->font->height(), 15);
+    EXPECT_EQ(grid->getStyleProperty(prop::kFocusedStyle)->font, grid->font);
+    EXPECT_EQ(grid->getIntValueProperty(prop::kGridFrameColor)->value, 0xFFFFFF);
+    EXPECT_EQ(grid->flags, 2100u);
+}
+
+TEST_F(DefaultStylesTest, BuildersTakeTheAppliedColourSettings) {
+    ColorSettings colors;
+    colors.marqueeText = 0x010203;
+    colors.marqueeBack = 0x040506;
+    colors.menuText = 0x0A0B0C;
+    colors.menuPressedText = 0x0D0E0F;
+    colors.menuPressedBack = 0x101112;
+    colors.labelText = 0x131415;
+    applyColorSettings(colors);
+
+    Style* marquee = createMarqueeStyle();
+    EXPECT_EQ(marquee->getColor(), 0x010203u);
+    EXPECT_EQ(marquee->background()->colour(), 0x040506u);
+    EXPECT_EQ(marquee->border()->colour(), 0x0000FFu);
+
+    Style* command = createCommandItemStyle();
+    EXPECT_EQ(command->getColor(), 0x0A0B0Cu);
+    EXPECT_EQ(command->getStyleProperty(prop::kFocusedStyle)->getColor(), 0x0A0B0Cu);
+    Style* pressed = command->getStyleProperty(prop::kPressedStyle);
+    ASSERT_NE(pressed, nullptr);
+    EXPECT_EQ(pressed->getColor(), 0x0D0E0Fu);
+    EXPECT_EQ(pressed->background()->colour(), 0x101112u);
+    EXPECT_EQ(pressed->flags, 1u);
+
+    EXPECT_EQ(createLabelStyle()->getColor(), 0x131415u);
+}
+
+// The label style made at start-up kept the colours from before the settings were applied.
+TEST_F(DefaultStylesTest, StartupLabelStyleTakesColoursAppliedLater) {
+    Style* label = defaultLabelStyle();
+    EXPECT_EQ(label->getColor(), 0xFFFFFFu);
+    ColorSettings colors;
+    colors.labelText = 0x00AA00;
+    applyColorSettings(colors);
+    EXPECT_EQ(defaultLabelStyle(), label);
+    EXPECT_EQ(label->getColor(), 0x00AA00u);
+    EXPECT_EQ(label->color, 0x00AA00u);
+}
+
+TEST_F(DefaultStylesTest, BuildersMakeNewStylesAndStartupObjectsAreShared) {
+    EXPECT_NE(createTextStyle(), createTextStyle());
+    EXPECT_EQ(defaultItemStyle(), defaultItemStyle());
+    EXPECT_EQ(sharedOkCommand(), sharedOkCommand());
+    EXPECT_EQ(sharedOkCommand()->getLabel(), CString(u"确定"));
+    EXPECT_EQ(sharedExitCommand()->getCommandType(), 3);
+    EXPECT_EQ(sharedBackCommand()->getPriority(), 1);
+
+    Style* container = defaultContainerStyle();
+    EXPECT_EQ(container->color, 0x1E5556u);
+    EXPECT_EQ(container->getColor(), 0xFFFFFFu);
+    EXPECT_EQ(container->flags, 2049u);
+    EXPECT_EQ(container->paddingHorizontal, 5);
+    EXPECT_EQ(container->border()->width(), 1);
+}
+
+TEST_F(DefaultStylesTest, SharedObjectsAreReleasedByFreeTrackedStylesAndRebuilt) {
+    std::weak_ptr<Background> rounded = sharedRoundedBackground();
+    std::weak_ptr<Command> ok = sharedOkCommand();
+    Style* edit = createTextFieldStyle();
+    EXPECT_EQ(edit->getBackgroundProperty(prop::kEditRoundBackground), rounded.lock().get());
+    Style* editFocus = edit->getStyleProperty(prop::kFocusedStyle);
+    EXPECT_EQ(editFocus->getBackgroundProperty(prop::kEditRoundBackground), rounded.lock().get());
+    EXPECT_EQ(editFocus->border()->width(), 4);
+    EXPECT_EQ(editFocus->getProperty(prop::kEditValue132), 0);
+
+    freeTrackedStyles();
+    EXPECT_TRUE(rounded.expired());
+    EXPECT_TRUE(ok.expired());
+    EXPECT_NE(sharedRoundedBackground(), nullptr);
+    EXPECT_NE(defaultLabelStyle(), nullptr);
+    EXPECT_GT(trackedStyleCount(), 0u);
+}
+
+TEST_F(DefaultStylesTest, BuilderTablesSpotChecks) {
+    EXPECT_EQ(createChoiceItemStyle(2048)->flags, 2049u);
+    EXPECT_EQ(createChoiceItemStyle(2048)->getStyleProperty(prop::kFocusedStyle)->flags, 2049u);
+
+    Style* tree = createTreeStyle();
+    EXPECT_EQ(tree->marginLeft, 10);
+    EXPECT_EQ(tree->getStringProperty(prop::kTreeDeleteImage), CString(u"\\windows\\del.png"));
+    setResourceFolder(CString("ZQ Resource\\"));
+    EXPECT_EQ(createTreeStyle()->getStringProperty(prop::kTreeAddImage),
+              CString("ZQ Resource\\add.png"));
+
+    Style* label = createLabelStyle();
+    EXPECT_EQ(label->marginLeft, 0);
+    EXPECT_EQ(label->marginRight, 2);
+    EXPECT_EQ(label->font, nullptr);
+
+    Style* quote = createQuoteTableStyle();
+    EXPECT_EQ(quote->font->height(), 11);
+    EXPECT_EQ(quote->getProperty(prop::kFocusedRowHighlight), 1);
+    EXPECT_EQ(quote->getIntValueProperty(prop::kTableColor20823)->value, 0xFFFF52);
+    EXPECT_EQ(createTrustTableStyle()->getProperty(prop::kFocusedRowHighlight), 0);
+
+    Style* combo = createComboBoxStyle();
+    EXPECT_EQ(combo->getBorderProperty(prop::kDropBorder)->width(), 2);
+    EXPECT_EQ(combo->getBackgroundProperty(prop::kDropBackground)->colour(), 0x707070u);
+    Style* panel = combo->getStyleProperty(prop::kComboPanelStyle);
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel, createComboBoxStyle()->getStyleProperty(prop::kComboPanelStyle));
+    EXPECT_EQ(combo->getStyleProperty(prop::kFocusedStyle)
+                  ->getStyleProperty(prop::kComboSearchStyle)
+                  ->getStringProperty(prop::kSearchImage),
+              CString("/search.png"));
+
+    Style* tabBar = createTabBarStyle();
+    EXPECT_EQ(tabBar->getStyleProperty(prop::kFocusedStyle),
+              sharedTabStyle(TabStyleRole::FocusedSelected));
+    EXPECT_EQ(sharedTabStyle(TabStyleRole::FocusedSelected)->background()->colour(), 0x00B3FFu);
+    EXPECT_EQ(sharedTabStyle(TabStyleRole::Normal)->background(), nullptr);
+
+    Style* popup = createPopupMenuStyle();
+    EXPECT_EQ(popup->getColor(), 0x111111u);
+    EXPECT_NE(popup->getStyleProperty(prop::kFocusedStyle)->border(), popup->border());
+}
+
+// --- images -----------------------------------------------------------------------
+
+class ImageCacheTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directories(dir_.path() / "images");
+        Surface surface(3, 2);
+        surface.setPixel(0, 0, 0x0000FF);
+        ASSERT_TRUE(savePng(surface, (dir_.path() / "images" / "menu.png").string()));
+        std::ofstream(dir_.path() / "images" / "broken.png") << "not a picture";
+        setProgramFolder(dir_.path());
+        clearImageCache();
+    }
+    void TearDown() override {
+        clearImageCache();
+        setProgramFolder({});
+    }
+
+    test::TempDir dir_;
+};
+
+TEST_F(ImageCacheTest, LoadsBelowTheProgramFolderWithoutRegardToCase) {
+    ImageRef image = loadImageFile(CString("images\\menu.png"));
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->width(), 3);
+    EXPECT_NE(loadImageFile(CString("IMAGES/Menu.PNG")), nullptr);
+}
+
+TEST_F(ImageCacheTest, RefusedAndMissingPathsGiveNothing) {
+    EXPECT_EQ(loadImageFile(CString()), nullptr);
+    EXPECT_EQ(loadImageFile(CString("images\\none.png")), nullptr);
+    EXPECT_EQ(loadImageFile(CString("images\\broken.png")), nullptr);
+    EXPECT_EQ(loadImageFile(CString("..\\images\\menu.png")), nullptr);
+    EXPECT_EQ(loadImageFile(CString("\\images\\menu.png")), nullptr);
+    setProgramFolder({});
+    EXPECT_EQ(loadImageFile(CString("images\\menu.png")), nullptr);
+}
+
+TEST_F(ImageCacheTest, CachedImageIsDecodedOnceAndFailuresAreNotKept) {
+    ImageRef first = loadCachedImage(CString("images\\menu.png"));
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(loadCachedImage(CString("images\\menu.png")), first);
+    EXPECT_EQ(loadCachedImage(CString("images\\none.png")), nullptr);
+    EXPECT_EQ(loadCachedImage(CString("images\\broken.png")), nullptr);
+    EXPECT_EQ(loadCachedImage(CString()), nullptr);
+    EXPECT_EQ(imageCacheSize(), 1u);
+
+    clearImageCache();
+    EXPECT_EQ(imageCacheSize(), 0u);
+    EXPECT_EQ(first->width(), 3);  // still held by its user
+    EXPECT_NE(loadCachedImage(CString("images\\menu.png")), first);
+}
+
+TEST_F(ImageCacheTest, ThreadsLoadingTheSamePathShareOneImage) {
+    std::vector<ImageRef> seen(8);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < seen.size(); ++i) {
+        threads.emplace_back([&seen, i] {
+            seen[i] = loadCachedImage(CString("images\\menu.png"));
+            loadCachedImage(CString("images\\none.png"));
+        });
+    }
+    for (auto& t : threads) t.join();
+    ASSERT_NE(seen[0], nullptr);
+    for (const ImageRef& image : seen) EXPECT_EQ(image, seen[0]);
+    EXPECT_EQ(imageCacheSize(), 1u);
+}
+
+}  // namespace
+}  // namespace zq

@@ -1,0 +1,250 @@
+#include "ui/style.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/test_font.h"
+#include "ui/background.h"
+#include "ui/border.h"
+#include "ui/toolkit_globals.h"
+
+namespace zq {
+namespace {
+
+// Counts how many of its kind are alive, so release and double release show.
+template <class Base>
+class Counted : public Base {
+public:
+    template <class... Args>
+    explicit Counted(int* alive, Args&&... args)
+        : Base(std::forward<Args>(args)...), alive_(alive) {
+        ++*alive_;
+    }
+    ~Counted() override { --*alive_; }
+
+private:
+    int* alive_;
+};
+using CountedBackground = Counted<Background>;
+using CountedBorder = Counted<Border>;
+
+class StyleTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        freeTrackedStyles();
+        setDisplayExists(false);
+    }
+};
+
+constexpr PropertyId kUnlisted = 9000;
+
+TEST_F(StyleTest, EmptyStyleReadsAbsentForEveryKind) {
+    Style* s = allocTracked();
+    EXPECT_EQ(s->propertyCount(), 0u);
+    EXPECT_FALSE(s->hasProperty(prop::kFocusedStyle));
+    EXPECT_EQ(s->getProperty(prop::kColumnCount), 0);
+    EXPECT_EQ(s->getIntValueProperty(prop::kGridFrameColor), nullptr);
+    EXPECT_EQ(s->getStyleValueProperty(prop::kCaretColor), nullptr);
+    EXPECT_TRUE(s->getStringProperty(prop::kIconImage).isEmpty());
+    EXPECT_EQ(s->getStyleProperty(prop::kFocusedStyle), nullptr);
+    EXPECT_EQ(s->getBackgroundProperty(prop::kDropBackground), nullptr);
+    EXPECT_EQ(s->getBorderProperty(prop::kDropBorder), nullptr);
+    EXPECT_EQ(s->getViewProperty(prop::kItemViewObject), nullptr);
+    EXPECT_EQ(s->getFontProperty(prop::kSoftKeyFont), nullptr);
+    EXPECT_EQ(s->background(), nullptr);
+    EXPECT_EQ(s->border(), nullptr);
+}
+
+TEST_F(StyleTest, TypedReadsGiveTheStoredValue) {
+    Style* s = allocTracked();
+    Style* focused = allocTracked();
+    int alive = 0;
+    ASSERT_TRUE(setStyleProperty(s, prop::kColumnCount, 3));
+    ASSERT_TRUE(setStyleProperty(s, prop::kGridFrameColor, StyleIntValue(0xFFFFFF)));
+    ASSERT_TRUE(setStyleProperty(s, prop::kCaretColor, StyleValue(0xFF0000)));
+    ASSERT_TRUE(setStyleProperty(s, prop::kIconImage, CString("/dog.png")));
+    ASSERT_TRUE(setStyleProperty(s, prop::kFocusedStyle, focused));
+    ASSERT_TRUE(
+        setStyleProperty(s, prop::kDropBackground, std::make_unique<CountedBackground>(&alive)));
+    ASSERT_TRUE(setStyleProperty(s, prop::kDropBorder, std::make_unique<LineBorder>(0x00FF00, 2)));
+
+    EXPECT_EQ(s->getProperty(prop::kColumnCount), 3);
+    ASSERT_NE(s->getIntValueProperty(prop::kGridFrameColor), nullptr);
+    EXPECT_EQ(s->getIntValueProperty(prop::kGridFrameColor)->value, 0xFFFFFF);
+    EXPECT_EQ(s->getStyleValueProperty(prop::kCaretColor)->getValue(), 0xFF0000);
+    EXPECT_EQ(s->getStringProperty(prop::kIconImage), CString("/dog.png"));
+    EXPECT_EQ(s->getStyleProperty(prop::kFocusedStyle), focused);
+    EXPECT_NE(s->getBackgroundProperty(prop::kDropBackground), nullptr);
+    EXPECT_EQ(s->getBorderProperty(prop::kDropBorder)->width(), 2);
+    EXPECT_EQ(alive, 1);
+}
+
+// The store must never hand out one kind of value as another.
+TEST_F(StyleTest, ReadOfTheWrongKindGetsAbsent) {
+    Style* s = allocTracked();
+    ASSERT_TRUE(setStyleProperty(s, kUnlisted, 1));
+    EXPECT_EQ(s->getProperty(kUnlisted), 1);
+    EXPECT_EQ(s->getStyleProperty(kUnlisted), nullptr);
+    EXPECT_EQ(s->getBackgroundProperty(kUnlisted), nullptr);
+    EXPECT_EQ(s->getIntValueProperty(kUnlisted), nullptr);
+    EXPECT_TRUE(s->getStringProperty(kUnlisted).isEmpty());
+
+    ASSERT_TRUE(setStyleProperty(s, prop::kGridFrameColor, StyleIntValue(7)));
+    EXPECT_EQ(s->getProperty(prop::kGridFrameColor), 0);
+    EXPECT_EQ(s->getStyleValueProperty(prop::kGridFrameColor), nullptr);
+}
+
+TEST_F(StyleTest, ValueOfAnotherKindThanTheTableSaysIsRefused) {
+    Style* s = allocTracked();
+    ASSERT_TRUE(setStyleProperty(s, prop::kFocusedStyle, allocTracked()));
+    Style* before = s->getStyleProperty(prop::kFocusedStyle);
+    EXPECT_FALSE(setStyleProperty(s, prop::kFocusedStyle, 1));
+    EXPECT_FALSE(setStyleProperty(s, prop::kFocusedRowBackground, 1));
+    EXPECT_FALSE(setStyleProperty(nullptr, kUnlisted, 1));
+    EXPECT_EQ(s->getStyleProperty(prop::kFocusedStyle), before);
+    EXPECT_EQ(s->propertyCount(), 1u);
+}
+
+TEST_F(StyleTest, SetReplacesInPlaceOrAppends) {
+    Style* s = allocTracked();
+    setStyleProperty(s, prop::kColumnCount, 2);
+    setStyleProperty(s, prop::kIconImage, CString("a.png"));
+    setStyleProperty(s, prop::kColumnCount, 5);
+    EXPECT_EQ(s->propertyCount(), 2u);
+    EXPECT_EQ(s->getProperty(prop::kColumnCount), 5);
+    // Unlisted ids take any kind; a replacement may change it.
+    setStyleProperty(s, kUnlisted, CString("x"));
+    setStyleProperty(s, kUnlisted, 4);
+    EXPECT_EQ(s->propertyCount(), 3u);
+    EXPECT_EQ(s->getProperty(kUnlisted), 4);
+    EXPECT_TRUE(s->getStringProperty(kUnlisted).isEmpty());
+}
+
+TEST_F(StyleTest, ReplacedOwnedValueIsReleasedAndSharedOneIsNot) {
+    Style* s = allocTracked();
+    int alive = 0;
+    auto shared = std::make_shared<CountedBackground>(&alive);
+    setStyleProperty(s, prop::kDropBackground, std::make_unique<CountedBackground>(&alive));
+    EXPECT_EQ(alive, 2);
+    setStyleProperty(s, prop::kDropBackground, shared);
+    EXPECT_EQ(alive, 1);
+    EXPECT_EQ(s->getBackgroundProperty(prop::kDropBackground), shared.get());
+    setStyleProperty(s, prop::kDropBackground, std::make_unique<CountedBackground>(&alive));
+    EXPECT_EQ(alive, 2);
+    EXPECT_EQ(shared.use_count(), 1);
+
+    s->setBackground(std::make_unique<CountedBackground>(&alive));
+    s->setBackground(std::make_unique<CountedBackground>(&alive));
+    EXPECT_EQ(alive, 3);
+    s->clearProperties();
+    EXPECT_EQ(alive, 2);
+    EXPECT_EQ(s->propertyCount(), 0u);
+}
+
+TEST_F(StyleTest, ColorOverrideWinsOverPlainColor) {
+    Style* s = allocTracked();
+    s->color = 0x123456;
+    EXPECT_EQ(s->getColor(), 0x123456u);
+    s->colorValue = StyleValue(0xFFFFFF);
+    EXPECT_EQ(s->getColor(), 0xFFFFFFu);
+    s->colorValue = StyleValue(0x00FF00, 1);
+    EXPECT_EQ(s->getColor(), 0u);  // no Display yet
+}
+
+TEST_F(StyleTest, FlaggedValueReadsZeroUntilTheDisplayExists) {
+    setDisplayExists(false);
+    EXPECT_EQ(StyleValue(5, 1).getValue(), 0);
+    EXPECT_EQ(StyleValue(1, 1).getValue(), 1);
+    EXPECT_EQ(StyleValue(5).getValue(), 5);
+    setDisplayExists(true);
+    EXPECT_EQ(StyleValue(5, 1).getValue(), 5);
+    EXPECT_EQ(StyleValue(1, 1).getValue(), 1);
+}
+
+TEST_F(StyleTest, MarginsAndSpacingsFollowTheConstructorOrder) {
+    Style* s = allocTracked();
+    s->setMargins(1, 2, 3, 4);
+    s->setSpacings(5, 6, 7, 8, 9, 10);
+    EXPECT_EQ(s->marginLeft, 1);
+    EXPECT_EQ(s->marginRight, 2);
+    EXPECT_EQ(s->marginTop, 3);
+    EXPECT_EQ(s->marginBottom, 4);
+    EXPECT_EQ(s->paddingLeft, 5);
+    EXPECT_EQ(s->paddingRight, 6);
+    EXPECT_EQ(s->paddingTop, 7);
+    EXPECT_EQ(s->paddingBottom, 8);
+    EXPECT_EQ(s->paddingVertical, 9);
+    EXPECT_EQ(s->paddingHorizontal, 10);
+}
+
+// freeTrackedStyles must free each owned object once and each shared or nested one once.
+TEST_F(StyleTest, FreeTrackedStylesReleasesSharedAndNestedOnce) {
+    int backgrounds = 0;
+    int borders = 0;
+    freeTrackedStyles();
+    uint32_t generation = trackedStylesGeneration();
+    {
+        auto shared = std::make_shared<CountedBackground>(&backgrounds);
+        keepUntilShutdown(shared);
+        Style* a = allocTracked();
+        Style* b = allocTracked();
+        a->setBackground(shared);
+        b->setBackground(shared);
+        a->setBorder(std::make_unique<CountedBorder>(&borders));
+        setStyleProperty(a, prop::kEditRoundBackground, shared);
+        setStyleProperty(a, prop::kDropBorder, std::make_unique<CountedBorder>(&borders));
+        setStyleProperty(b, prop::kDropBackground,
+                         std::make_unique<CountedBackground>(&backgrounds));
+        // Nested both ways: a cycle must not be followed or freed twice.
+        setStyleProperty(a, prop::kFocusedStyle, b);
+        setStyleProperty(b, prop::kFocusedStyle, a);
+        setStyleProperty(b, prop::kPressedStyle, b);
+    }
+    EXPECT_EQ(trackedStyleCount(), 2u);
+    EXPECT_EQ(backgrounds, 2);
+    EXPECT_EQ(borders, 2);
+    freeTrackedStyles();
+    EXPECT_EQ(trackedStyleCount(), 0u);
+    EXPECT_EQ(backgrounds, 0);
+    EXPECT_EQ(borders, 0);
+    EXPECT_NE(trackedStylesGeneration(), generation);
+    freeTrackedStyles();  // a second call finds nothing to free
+    EXPECT_EQ(backgrounds, 0);
+}
+
+struct Probe {
+    explicit Probe(int* alive) : alive(alive) { ++*alive; }
+    virtual ~Probe() { --*alive; }
+    int* alive;
+};
+struct DerivedProbe : Probe {
+    using Probe::Probe;
+};
+
+TEST_F(StyleTest, HeldReleasesOwnedThroughItsConcreteTypeAndLeavesShared) {
+    int alive = 0;
+    {
+        Held<Probe> owned(std::make_unique<DerivedProbe>(&alive));
+        auto sharedProbe = std::make_shared<Probe>(&alive);
+        Held<Probe> shared(sharedProbe);
+        EXPECT_FALSE(owned.isShared());
+        EXPECT_TRUE(shared.isShared());
+        EXPECT_EQ(shared.get(), sharedProbe.get());
+        Held<Probe> moved = std::move(owned);
+        EXPECT_NE(moved.get(), nullptr);
+        EXPECT_EQ(alive, 2);
+    }
+    EXPECT_EQ(alive, 0);
+    EXPECT_FALSE(Held<Probe>());
+}
+
+TEST_F(StyleTest, FontPropertyIsShared) {
+    test::ScopedFixedFont fixed;
+    Style* s = allocTracked();
+    FontRef font = getFont(12);
+    ASSERT_TRUE(setStyleProperty(s, prop::kSoftKeyFont, font));
+    EXPECT_EQ(s->getFontProperty(prop::kSoftKeyFont), font);
+    EXPECT_FALSE(setStyleProperty(s, prop::kSoftKeyFont, CString("宋体")));
+}
+
+}  // namespace
+}  // namespace zq

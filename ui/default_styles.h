@@ -1,0 +1,108 @@
+// The default look of every element kind, built in code, and the few shared
+// styles and objects the toolkit uses for the whole run.
+//
+// Builders: each call makes a new tracked Style (ui/style.h) that the
+// caller hands to its item or screen; style-sheet rules are applied over it.
+// Builders read the colour settings in force when they run.
+//
+// Start-up objects (the default item, container and label styles, the
+// screen, tab and combo-box part styles, the shared rounded background and
+// the shared commands) are built on first use and kept until
+// freeTrackedStyles; after it the next use builds them again. They are
+// shared: an item that wants to change one (the label style's font) takes
+// its own copy first (createLabelStyle gives a fresh label style).
+// The start-up styles that read colour settings (the label style) take the
+// new colours when applyColorSettings runs, so a style built before the
+// settings file was applied does not keep the old colours.
+//
+// Builders, start-up getters and applyColorSettings run on the UI thread
+// (settings loaded by a worker are applied through postToUi): styles are
+// read by painting without a lock.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "ui/command.h"
+#include "ui/style.h"
+#include "ui/toolkit_globals.h"
+
+namespace zq {
+
+class Background;
+
+// Stores the colours (storeColorSettings) and re-colours the start-up
+// styles that read them.
+void applyColorSettings(const ColorSettings& colors);
+
+// --- start-up objects ---------------------------------------------------------
+// White text, style font, nothing else: items and containers without a
+// style of their own.
+Style* defaultItemStyle();
+// Spacings 1 1 1 1 1 5, flags 2049, text 0x1E5556 overridden by white, a
+// black line border.
+Style* defaultContainerStyle();
+// The label style every Item::setLabel starts from ("sys-label-fc").
+Style* defaultLabelStyle();
+Style* screenDefaultStyle();
+
+enum class TabStyleRole { Selected = 0, FocusedSelected = 1, Normal = 2 };
+// The three tab looks of the tab bar: white with a black border, orange
+// (0x00B3FF) with a black border, and plain.
+Style* sharedTabStyle(TabStyleRole role);
+// Property 1 holds an empty style with the style font.
+Style* tabItemStyle();
+
+// FilledRoundRectBackground 0xC0C0C0, corners 10 x 10 (edit fields, id 79).
+std::shared_ptr<Background> sharedRoundedBackground();
+// "确定" (type 4, priority 2), "退出" (type 3, priority 3), "返" (type 2,
+// priority 1). Every call gives the same command until freeTrackedStyles.
+CommandRef sharedOkCommand();
+CommandRef sharedExitCommand();
+CommandRef sharedBackCommand();
+
+// --- builders: each returns a new tracked Style --------------------------------
+Style* createAlertStyle();
+Style* createBatchDeleteFormStyle();
+Style* createChoiceGroupStyle();
+Style* createComboListStyle();
+Style* createImageStyle();
+Style* createSeparatorStyle();
+Style* createFormStyle();
+Style* createTextStyle();
+Style* createSimpleTableStyle();
+Style* createMarqueeStyle();
+Style* createProgressBarStyle();
+Style* createProgressBarFocusStyle();
+Style* createHyperlinkStyle();
+Style* createHyperlinkFocusStyle();
+Style* createTreeItemStyle();
+Style* createTreeItemFocusStyle();
+Style* createTreeStyle();
+Style* createListContainerStyle();
+Style* createListContainerFocusStyle();
+Style* createGridMenuStyle();
+Style* createGridMenuFocusStyle();
+Style* createTextFieldStyle();
+Style* createTextFieldFocusStyle();
+Style* createCommandItemStyle();
+Style* createMenuCommandStyle();
+Style* createMenuCommandFocusStyle();
+Style* createPopupMenuStyle();
+Style* createTabbedFormStyle();
+Style* createTabbedFormFocusStyle();
+Style* createTabStyle();
+Style* createTabBarStyle();
+Style* createTableStyle();
+Style* createTableFocusStyle();
+Style* createQuoteTableStyle();
+Style* createTrustTableStyle();
+Style* createComboBoxStyle();
+Style* createComboOptionStyle();
+Style* createComboOptionFocusStyle();
+// Layout flags are `flags | 1` (0x800 starts each option on a new line).
+Style* createChoiceItemStyle(uint32_t flags);
+Style* createLabelStyle();
+Style* createScreenDefaultStyle();
+
+}  // namespace zq

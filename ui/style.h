@@ -1,0 +1,279 @@
+// Style: the presentation record of an item or screen (margins, paddings,
+// layout flags, text colour, font, background, border) with an open list of
+// typed properties stored by 16-bit id.
+//
+// Ownership: every Style is allocated through allocTracked and owned by the
+// tracked-style registry until freeTrackedStyles at shut-down; items,
+// screens and other styles hold plain Style* to them. A style owns its
+// background, border, colour override and property values, except the
+// named shared objects (held through shared_ptr, see Held) and nested
+// styles (registry-owned). Fonts are shared, immutable FontRefs.
+//
+// Threads: styles are built and read on the UI thread; the registry itself
+// (allocTracked, keepUntilShutdown, freeTrackedStyles) may be used from any
+// thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <type_traits>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "platform/cstring.h"
+#include "platform/font.h"
+#include "platform/geometry.h"
+
+namespace zq {
+
+class Background;
+class Border;
+class ItemView;
+class Style;
+
+// A number or colour given by a style. With its flag set it stands for a
+// value that only holds once the Display exists (see getValue).
+class StyleValue {
+public:
+    StyleValue() = default;
+    explicit StyleValue(int32_t value, int32_t flag = 0) : value(value), flag(flag) {}
+
+    // flag 0: the value. Flag set: 1 when the value is 1; otherwise 0 while
+    // no Display exists and the value afterwards.
+    int32_t getValue() const;
+
+    int32_t value = 0;
+    int32_t flag = 0;
+};
+
+// A boxed integer: the kind of property the defaults store where a reader
+// expects an object holding a number or colour.
+struct StyleIntValue {
+    explicit StyleIntValue(int32_t value = 0) : value(value) {}
+    int32_t value = 0;
+};
+
+// An object held by a style: owned, or one of the named shared objects
+// (shared_ptr, kept alive by the registry as well). The deleter is fixed
+// where the concrete type is known, so holders need only a declaration of
+// T (the item views come with the layout code).
+template <class T>
+class Held {
+public:
+    Held() : owned_(nullptr, nullptr) {}
+    template <class U>
+    requires std::is_convertible_v<U*, T*> Held(std::unique_ptr<U> owned)
+        : owned_(owned.release(), [](T* p) { std::default_delete<U>()(static_cast<U*>(p)); }) {}
+    template <class U>
+    requires std::is_convertible_v<U*, T*> Held(std::shared_ptr<U> shared)
+        : owned_(nullptr, nullptr), shared_(std::move(shared)) {}
+
+    T* get() const { return owned_ ? owned_.get() : shared_.get(); }
+    explicit operator bool() const { return get() != nullptr; }
+    bool isShared() const { return shared_ != nullptr; }
+
+private:
+    std::unique_ptr<T, void (*)(T*)> owned_;
+    std::shared_ptr<T> shared_;
+};
+
+// The kinds a property value can have; the order is that of PropertyValue.
+enum class PropertyKind : uint8_t {
+    Integer,     // a plain number or colour word
+    IntValue,    // a boxed integer (StyleIntValue)
+    StyleValue,  // a StyleValue
+    Text,        // CString: image names, font names, lists
+    Style,       // a nested Style (registry-owned, not owned by the holder)
+    Background,  // Held<Background>
+    Border,      // Held<Border>
+    View,        // Held<ItemView>, always owned
+    Font,        // FontRef
+};
+
+using PropertyValue = std::variant<int32_t, StyleIntValue, StyleValue, CString, Style*,
+                                   Held<Background>, Held<Border>, Held<ItemView>, FontRef>;
+
+constexpr PropertyKind kindOf(const PropertyValue& value) {
+    return static_cast<PropertyKind>(value.index());
+}
+
+using PropertyId = uint16_t;
+
+// Every property id the client knows, with the kind its value has. Ids are
+// published (style sheets and defaults use them) and never renumbered. An
+// id that is not listed here accepts any kind.
+#define ZQ_STYLE_PROPERTIES(X)                  \
+    X(FocusedStyle, 1, Style)                   \
+    X(ColumnCount, 4, Integer)                  \
+    X(ColumnWidths, 5, Text)                    \
+    X(IconImage, 6, Text)                       \
+    X(IconPosition, 7, Integer)                 \
+    X(CheckedImage, 9, Text)                    \
+    X(UncheckedImage, 10, Text)                 \
+    X(SelectedImage, 11, Text)                  \
+    X(UnselectedImage, 12, Text)                \
+    X(CaretColor, 30, StyleValue)               \
+    X(ItemViewObject, 39, View)                 \
+    X(TabTextColor, 47, IntValue)               \
+    X(EditRoundBackground, 79, Background)      \
+    X(CaretBlinks, 80, Integer)                 \
+    X(EqualColumns, 85, Integer)                \
+    X(ArrowUpImage, 102, Text)                  \
+    X(ArrowDownImage, 103, Text)                \
+    X(ScreenValue116, 116, Integer)             \
+    X(EditValue132, 132, Integer)               \
+    X(ComboPlainStyle, 142, Style)              \
+    X(ComboGreyTextStyle, 143, Style)           \
+    X(MenuArrowImage, 146, Text)                \
+    X(ComboValue150, 150, Integer)              \
+    X(TabValue153, 153, IntValue)               \
+    X(TabValue154, 154, IntValue)               \
+    X(SearchImage, 190, Text)                   \
+    X(ComboSearchStyle, 244, Style)             \
+    X(ComboPanelStyle, 245, Style)              \
+    X(TreeAddImage, 254, Text)                  \
+    X(TreeDeleteImage, 255, Text)               \
+    X(EditValue285, 285, IntValue)              \
+    X(PressedStyle, 292, Style)                 \
+    X(EditValue305, 305, IntValue)              \
+    X(Visible, 311, Integer)                    \
+    X(SelectionBackground, 332, Background)     \
+    X(DropBorder, 4010, Border)                 \
+    X(DropBackground, 4011, Background)         \
+    X(ThumbColor, 4020, Integer)                \
+    X(TrackColor, 4021, Integer)                \
+    X(DiscColor, 5010, Integer)                 \
+    X(DotColor, 5011, Integer)                  \
+    X(TabBarStyle, 20081, Style)                \
+    X(EvenRowColor, 20084, Integer)             \
+    X(OddRowColor, 20085, Integer)              \
+    X(IndentCount, 20086, Integer)              \
+    X(TableColor20087, 20087, Integer)          \
+    X(SoftKeyMenuBackground, 20088, Background) \
+    X(HeadBackColor, 20089, Integer)            \
+    X(CaptionTextColor, 20810, Integer)         \
+    X(TableColor20813, 20813, IntValue)         \
+    X(TableColor20814, 20814, Integer)          \
+    X(TableColor20815, 20815, IntValue)         \
+    X(TableValue20816, 20816, Integer)          \
+    X(FocusedRowHighlight, 20817, Integer)      \
+    X(SeparatorPenStyle, 20820, Integer)        \
+    X(FocusedRowColor, 20822, IntValue)         \
+    X(TableColor20823, 20823, IntValue)         \
+    X(TableValue20824, 20824, Integer)          \
+    X(ListMarkerImage, 20830, Text)             \
+    X(TipBoxColor, 20831, Integer)              \
+    X(ScreenColor20832, 20832, Integer)         \
+    X(ScreenFont20833, 20833, Font)             \
+    X(ScreenColor20834, 20834, Integer)         \
+    X(SoftKeySwitchColor, 20840, Integer)       \
+    X(ScreenColor20841, 20841, Integer)         \
+    X(SoftKeyFont, 20842, Font)                 \
+    X(TabSelectedStyle, 20850, Style)           \
+    X(TabNormalStyle, 20851, Style)             \
+    X(GridFrameColor, 20880, IntValue)          \
+    X(FocusedRowBackground, 20898, Background)  \
+    X(TableColor20899, 20899, Integer)          \
+    X(LinkUnderline, 20900, Integer)
+
+namespace prop {
+#define ZQ_STYLE_PROPERTY_ID(name, id, kind) inline constexpr PropertyId k##name = id;
+ZQ_STYLE_PROPERTIES(ZQ_STYLE_PROPERTY_ID)
+#undef ZQ_STYLE_PROPERTY_ID
+}  // namespace prop
+
+// The kind the table gives `id`, or nullopt for an id it does not list.
+std::optional<PropertyKind> declaredKind(PropertyId id);
+
+class Style {
+public:
+    Style();
+    ~Style();
+    Style(const Style&) = delete;
+    Style& operator=(const Style&) = delete;
+
+    // Margins in the order of the constructor's arguments a1..a4 (left,
+    // right, top, bottom) and the six spacings a5..a10 (padding left,
+    // right, top, bottom, vertical, horizontal), as the default-style tables
+    // list them.
+    void setMargins(int a1, int a2, int a3, int a4);
+    void setSpacings(int a5, int a6, int a7, int a8, int a9, int a10);
+
+    // colorValue's value when an override is set, else color.
+    Color getColor() const;
+
+    Background* background() const { return background_.get(); }
+    Border* border() const { return border_.get(); }
+    void setBackground(Held<Background> background);  // releases an owned old one
+    void setBorder(Held<Border> border);
+
+    // --- properties: lookup runs from the first entry, the first match wins.
+    bool hasProperty(PropertyId id) const { return find(id) != nullptr; }
+    // Each getter gives "absent" (0, null, empty) when the id is missing or
+    // holds a value of another kind.
+    int32_t getProperty(PropertyId id) const;  // a plain integer
+    const StyleIntValue* getIntValueProperty(PropertyId id) const;
+    const StyleValue* getStyleValueProperty(PropertyId id) const;
+    CString getStringProperty(PropertyId id) const;
+    Style* getStyleProperty(PropertyId id) const;
+    Background* getBackgroundProperty(PropertyId id) const;
+    Border* getBorderProperty(PropertyId id) const;
+    ItemView* getViewProperty(PropertyId id) const;
+    FontRef getFontProperty(PropertyId id) const;
+    const PropertyValue* findProperty(PropertyId id) const { return find(id); }
+    size_t propertyCount() const { return properties_.size(); }
+
+    // Releases every property value the style owns and empties the list.
+    void clearProperties();
+
+    // --- plain fields ------------------------------------------------------
+    FontRef font;  // null: the reader's default font
+    Color color = 0;
+    std::optional<StyleValue> colorValue;  // overrides color when set
+    int paddingLeft = 0;
+    int paddingTop = 0;
+    int paddingRight = 0;
+    int paddingBottom = 0;
+    int paddingVertical = 0;
+    int paddingHorizontal = 0;
+    int marginLeft = 0;
+    int marginTop = 0;
+    int marginRight = 0;
+    int marginBottom = 0;
+    uint32_t flags = 0;  // row-layout flags, copied to the item
+
+private:
+    friend bool setStyleProperty(Style* style, PropertyId id, PropertyValue value);
+    const PropertyValue* find(PropertyId id) const;
+
+    Held<Background> background_;
+    Held<Border> border_;
+    std::vector<std::pair<PropertyId, PropertyValue>> properties_;
+};
+
+// Sets one property: an id already present gets the new value at the first
+// entry with that id (the replaced value is released when the style owns
+// it); otherwise the pair is appended. A value whose kind differs from the
+// table's for that id is refused (false) and the style is left unchanged; a
+// null style is refused too.
+bool setStyleProperty(Style* style, PropertyId id, PropertyValue value);
+
+// --- the tracked-style registry ---------------------------------------------
+// A new empty style, owned by the registry until freeTrackedStyles.
+Style* allocTracked();
+// Keeps a named shared object (the shared rounded background, the shared
+// commands) alive until freeTrackedStyles.
+void keepUntilShutdown(std::shared_ptr<void> object);
+// Releases every tracked style (clearing its properties first) and the
+// shared objects kept by the registry, once each. Style pointers handed out
+// before are invalid afterwards.
+void freeTrackedStyles();
+size_t trackedStyleCount();
+// Changes at every freeTrackedStyles, so that holders of start-up styles
+// know to build them again.
+uint32_t trackedStylesGeneration();
+
+}  // namespace zq
