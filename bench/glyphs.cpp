@@ -2,6 +2,8 @@
 // glyphs with plain FreeType each time (no drawing), which is what a
 // client without a glyph cache would pay per line.
 #include <benchmark/benchmark.h>
+
+#include "bench/time_table.h"
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -92,43 +94,15 @@ void BM_FreeTypeRenderEachTime(benchmark::State& state) {
 }
 BENCHMARK(BM_FreeTypeRenderEachTime);
 
-// Prints the usual table, then how the two compare.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-                nanoseconds_[run.run_name.function_name] =
-                    run.GetAdjustedRealTime() *
-                    benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
-                    benchmark::GetTimeUnitMultiplier(run.time_unit);
-            }
-        }
-    }
-    void printRatio() const {
-        auto ours = nanoseconds_.find("BM_DrawTextCached");
-        auto reference = nanoseconds_.find("BM_FreeTypeRenderEachTime");
-        if (ours == nanoseconds_.end() || reference == nanoseconds_.end() || ours->second <= 0) {
-            return;
-        }
-        std::printf("\ndrawText (cached glyphs): %.0f ns per line; FreeType render: %.0f ns\n",
-                    ours->second, reference->second);
-        std::printf("ratio FreeType / drawText: %.1fx\n", reference->second / ours->second);
-    }
-
-private:
-    std::map<std::string, double> nanoseconds_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printRatio();
-    benchmark::Shutdown();
-    return 0;
+    return zq::bench::runBenchmarks(argc, argv, [](const zq::bench::TimeTable& t) {
+        const double ours = t.realNs("BM_DrawTextCached");
+        const double reference = t.realNs("BM_FreeTypeRenderEachTime");
+        if (ours <= 0 || reference <= 0) return;
+        std::printf("\ndrawText (cached glyphs): %.0f ns per line; FreeType render: %.0f ns\n",
+                    ours, reference);
+        std::printf("ratio FreeType / drawText: %.1fx\n", reference / ours);
+    });
 }

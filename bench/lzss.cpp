@@ -4,6 +4,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/time_table.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -194,25 +196,13 @@ void BM_MemcpyOutput(benchmark::State& state) {
 }
 BENCHMARK(BM_MemcpyOutput);
 
-// Prints the usual table, then how the three compare.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-                nanoseconds_[run.run_name.function_name] =
-                    run.GetAdjustedRealTime() *
-                    benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
-                    benchmark::GetTimeUnitMultiplier(run.time_unit);
-            }
-        }
-    }
+}  // namespace
 
-    void printRatios() const {
-        const double ours = find("BM_LzssDecoder");
-        const double reference = find("BM_ReferenceRingDecoder");
-        const double copy = find("BM_MemcpyOutput");
+int main(int argc, char** argv) {
+    return zq::bench::runBenchmarks(argc, argv, [](const zq::bench::TimeTable& t) {
+        const double ours = t.realNs("BM_LzssDecoder");
+        const double reference = t.realNs("BM_ReferenceRingDecoder");
+        const double copy = t.realNs("BM_MemcpyOutput");
         if (ours <= 0 || reference <= 0 || copy <= 0) return;
         const Fixture& f = fixture();
         const double megabytes = static_cast<double>(f.plain.size()) / (1024 * 1024);
@@ -223,25 +213,5 @@ public:
         std::printf("memcpy output   %8.0f MB/s\n", megabytes / (copy * 1e-9));
         std::printf("speed ours / reference: %.2f (aim >= 0.9)\n", reference / ours);
         std::printf("speed ours / memcpy:    %.3f\n", copy / ours);
-    }
-
-private:
-    double find(const std::string& name) const {
-        auto it = nanoseconds_.find(name);
-        return it == nanoseconds_.end() ? 0 : it->second;
-    }
-
-    std::map<std::string, double> nanoseconds_;
-};
-
-}  // namespace
-
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printRatios();
-    benchmark::Shutdown();
-    return 0;
+    });
 }

@@ -3,6 +3,8 @@
 // of the same pixels. Prints the ratios after the usual table.
 #include <benchmark/benchmark.h>
 
+#include "bench/time_table.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -88,44 +90,22 @@ void BM_CopyReference(benchmark::State& state) {
 }
 BENCHMARK(BM_CopyReference);
 
-// Prints the usual table, then how ours compares with each reference.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-                nanoseconds_[run.benchmark_name()] =
-                    run.GetAdjustedRealTime() *
-                    benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
-                    benchmark::GetTimeUnitMultiplier(run.time_unit);
-            }
-        }
-    }
-    void printRatio(const char* label, const std::string& ours,
-                    const std::string& reference) const {
-        auto o = nanoseconds_.find(ours);
-        auto r = nanoseconds_.find(reference);
-        if (o == nanoseconds_.end() || r == nanoseconds_.end() || r->second <= 0) return;
-        std::printf("%-30s %10.0f ns, reference %10.0f ns, ratio ours/reference %.2f\n", label,
-                    o->second, r->second, o->second / r->second);
-    }
-
-private:
-    std::map<std::string, double> nanoseconds_;
-};
+void printRatio(const zq::bench::TimeTable& t, const char* label, const std::string& ours,
+                const std::string& reference) {
+    const double o = t.realNs(ours);
+    const double r = t.realNs(reference);
+    if (o <= 0 || r <= 0) return;
+    std::printf("%-30s %10.0f ns, reference %10.0f ns, ratio ours/reference %.2f\n", label, o, r,
+                o / r);
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("\n");
-    reporter.printRatio("fillRect full screen vs memset", "BM_FillRect/0", "BM_MemsetReference/0");
-    reporter.printRatio("fillRect 100x100 vs memset", "BM_FillRect/1", "BM_MemsetReference/1");
-    reporter.printRatio("drawImage alpha 100x100 vs copy", "BM_DrawImageAlpha", "BM_CopyReference");
-    benchmark::Shutdown();
-    return 0;
+    return zq::bench::runBenchmarks(argc, argv, [](const zq::bench::TimeTable& t) {
+        std::printf("\n");
+        printRatio(t, "fillRect full screen vs memset", "BM_FillRect/0", "BM_MemsetReference/0");
+        printRatio(t, "fillRect 100x100 vs memset", "BM_FillRect/1", "BM_MemsetReference/1");
+        printRatio(t, "drawImage alpha 100x100 vs copy", "BM_DrawImageAlpha", "BM_CopyReference");
+    });
 }

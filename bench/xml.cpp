@@ -5,6 +5,8 @@
 // Debian's pugixml is built without PUGIXML_WCHAR_MODE (and wchar_t is 32-bit
 // here), so pugixml converts the UTF-16 buffer to UTF-8 inside load_buffer.
 #include <benchmark/benchmark.h>
+
+#include "bench/time_table.h"
 #include <tinyxml2.h>
 
 #include <cstdio>
@@ -161,49 +163,22 @@ BENCHMARK(BM_OursParseWalk);
 BENCHMARK(BM_PugixmlParseWalk);
 BENCHMARK(BM_Tinyxml2ParseWalk);
 
-// Keeps the time per document of every run for the ratio lines.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-                nanos[run.run_name.function_name] = run.GetAdjustedCPUTime();
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void printRatios() const {
+}  // namespace
+
+int main(int argc, char** argv) {
+    return zq::bench::runBenchmarks(argc, argv, [](const zq::bench::TimeTable& t) {
         std::printf(
             "\nPage: %zu bytes UTF-8, %lld bytes UTF-16; bytes/s above count UTF-16 bytes.\n",
             pageUtf8().size(), static_cast<long long>(pageBytes()));
         std::printf(
             "pugixml reads the UTF-16 bytes (built without wchar mode: converts to UTF-8).\n");
         for (const char* kind : {"Parse", "ParseWalk"}) {
-            const double ours = time(std::string("BM_Ours") + kind);
-            const double pugi = time(std::string("BM_Pugixml") + kind);
-            const double tiny = time(std::string("BM_Tinyxml2") + kind);
+            const double ours = t.cpuNs(std::string("BM_Ours") + kind);
+            const double pugi = t.cpuNs(std::string("BM_Pugixml") + kind);
+            const double tiny = t.cpuNs(std::string("BM_Tinyxml2") + kind);
             if (ours <= 0) continue;
             std::printf("%-10s ours %.1f us CPU  pugixml/ours %.2fx  tinyxml2/ours %.2fx\n", kind,
                         ours / 1000, pugi / ours, tiny / ours);
         }
-    }
-
-private:
-    double time(const std::string& name) const {
-        const auto it = nanos.find(name);
-        return it == nanos.end() ? 0 : it->second;
-    }
-    std::map<std::string, double> nanos;
-};
-
-}  // namespace
-
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printRatios();
-    benchmark::Shutdown();
-    return 0;
+    });
 }
