@@ -17,6 +17,10 @@
 #include "platform/ui_executor.h"
 #include "platform/ui_loop.h"
 #include "platform/window.h"
+#include "ui/display.h"
+#include "ui/displayable.h"
+#include "ui/graphics_context.h"
+#include "ui/toolkit_globals.h"
 
 namespace zq {
 
@@ -27,18 +31,20 @@ constexpr Color kTitleColor = rgb(0x1E, 0x5A, 0xA8);
 constexpr size_t kMaxReportedScriptErrors = 20;
 
 // What the screen shows until the start-up sequence exists.
-class BlankScreen : public UiHandler {
+class TitleCanvas : public Canvas {
 public:
-    void onInput(const InputEvent&) override {}
-
-    void paint(Surface& backBuffer) override {
-        DeviceContext dc(backBuffer);
-        dc.fillRect(backBuffer.bounds(), kBackground);
-        dc.selectFont(getFont(14));
-        dc.setTextColor(kTitleColor);
-        dc.setBackgroundMode(BackgroundMode::Transparent);
-        Rect all = backBuffer.bounds();
-        dc.drawText(u"zqclient", all, kTextCenter | kTextVCenter | kTextSingleLine);
+    void paint(GraphicsContext& g) override {
+        DeviceContext* dc = g.getDC();
+        if (!dc) return;
+        Rect all = Rect::fromSize(0, 0, g.getSurfaceWidth(), g.getSurfaceHeight());
+        dc->fillRect(all, kBackground);
+        FontRef previousFont = dc->selectFont(getFont(14));
+        Color previousColor = dc->setTextColor(kTitleColor);
+        BackgroundMode previousMode = dc->setBackgroundMode(BackgroundMode::Transparent);
+        dc->drawText(u"zqclient", all, kTextCenter | kTextVCenter | kTextSingleLine);
+        dc->setBackgroundMode(previousMode);
+        dc->setTextColor(previousColor);
+        dc->selectFont(previousFont);
     }
 };
 
@@ -120,11 +126,17 @@ int runClient(const Options& options) {
     const bool quitAtEnd = headless || !options.screenshotPath.empty();
     ScriptedWindow replay(*window, std::move(steps),
                           quitAtEnd ? ScriptEnd::Quit : ScriptEnd::PassThrough);
-    BlankScreen blank;
+    const Size client = replay.size();
+    setDisplayArea(Rect::fromSize(0, 0, client.width, client.height));
+    Display display(client);
+    TitleCanvas title;
     int code = kExitOk;
     {
-        UiLoop loop(executor, replay, blank);
+        UiLoop loop(executor, replay, display);
+        display.attach(&loop);
+        display.setCurrent(&title, true);
         code = loop.run();
+        display.attach(nullptr);
     }
     executor.shutdown();
     setMessageBoxEcho(nullptr);
