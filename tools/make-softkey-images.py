@@ -1,0 +1,97 @@
+#!/usr/bin/env python3
+"""Draws the soft-key and control images of resources/images/.
+
+The pictures are simple strokes rendered with 4x4 supersampling into
+RGBA PNGs; run it again after changing a shape. Standard library only.
+"""
+import math
+import os
+import struct
+import zlib
+
+OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources", "images")
+
+
+def seg_dist(px, py, ax, ay, bx, by):
+    dx, dy = bx - ax, by - ay
+    length = dx * dx + dy * dy
+    t = 0.0 if length == 0 else max(0.0, min(1.0, ((px - ax) * dx + (py - ay) * dy) / length))
+    cx, cy = ax + t * dx, ay + t * dy
+    return math.hypot(px - cx, py - cy)
+
+
+def render(width, height, layers):
+    """layers: list of (colour (r,g,b), coverage function (x, y) -> bool)."""
+    rows = []
+    for y in range(height):
+        row = bytearray()
+        for x in range(width):
+            r = g = b = a = 0.0
+            for colour, inside in layers:
+                hits = 0
+                for sy in range(4):
+                    for sx in range(4):
+                        if inside(x + (sx + 0.5) / 4, y + (sy + 0.5) / 4):
+                            hits += 1
+                cov = hits / 16.0
+                if cov == 0:
+                    continue
+                # "over" compositing of this layer on what is below
+                na = cov + a * (1 - cov)
+                r = (colour[0] * cov + r * a * (1 - cov)) / na
+                g = (colour[1] * cov + g * a * (1 - cov)) / na
+                b = (colour[2] * cov + b * a * (1 - cov)) / na
+                a = na
+            row += bytes((round(r), round(g), round(b), round(a * 255)))
+        rows.append(bytes(row))
+    return rows
+
+
+def write_png(path, width, height, rows):
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
+
+    raw = b"".join(b"\x00" + row for row in rows)
+    png = b"\x89PNG\r\n\x1a\n"
+    png += chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0))
+    png += chunk(b"IDAT", zlib.compress(raw, 9))
+    png += chunk(b"IEND", b"")
+    with open(path, "wb") as f:
+        f.write(png)
+
+
+def strokes(segments, width):
+    return lambda x, y: any(seg_dist(x, y, *s) <= width / 2 for s in segments)
+
+
+WHITE = (255, 255, 255)
+SHADOW = (20, 30, 50)
+
+
+def glyph(name, w, h, segments, stroke=2.2, extra=None):
+    shadow = [(ax + 0.8, ay + 0.8, bx + 0.8, by + 0.8) for ax, ay, bx, by in segments]
+    layers = [(SHADOW, strokes(shadow, stroke + 0.6)), (WHITE, strokes(segments, stroke))]
+    if extra:
+        layers = extra + layers
+    write_png(os.path.join(OUT, name), w, h, render(w, h, layers))
+
+
+def main():
+    os.makedirs(OUT, exist_ok=True)
+    # menu: three bars
+    glyph("menu.png", 20, 16, [(4, 4, 16, 4), (4, 8, 16, 8), (4, 12, 16, 12)])
+    # select: a check mark
+    glyph("select.png", 20, 16, [(4, 8.5, 8, 12.5), (8, 12.5, 16, 3.5)], stroke=2.6)
+    # back: an arrow pointing left
+    glyph("back.png", 20, 16, [(4, 8, 16, 8), (4, 8, 9, 3), (4, 8, 9, 13)])
+    # quit: a cross
+    glyph("quit.png", 20, 16, [(5, 3, 15, 13), (15, 3, 5, 13)])
+    # remove: a white cross on a red disc (cancels a loading page)
+    disc = [((200, 40, 40), lambda x, y: math.hypot(x - 8, y - 8) <= 7.5)]
+    write_png(os.path.join(OUT, "remove.png"), 16, 16,
+              render(16, 16, disc + [(WHITE, strokes([(5, 5, 11, 11), (11, 5, 5, 11)], 2.0))]))
+
+
+if __name__ == "__main__":
+    main()
