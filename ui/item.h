@@ -89,6 +89,9 @@ public:
     virtual void itemStateChanged(Item* item) = 0;
     // An item's size changed: lay the screen out again before its next paint.
     virtual void setRelayoutNeeded() = 0;
+    // Position of `control` in the screen's control list (the items waiting
+    // for reply data); -1 when the list does not hold it.
+    virtual int indexOfControl(const Item* /*control*/) const { return -1; }
 
 protected:
     ~ItemScreen() = default;
@@ -206,6 +209,14 @@ public:
     virtual void setText(const CString& text);
     // Non-null for containers.
     virtual ItemContainer* asContainer() { return nullptr; }
+    // Invalidates the layout of the item and everything below it; holders
+    // of children (containers, tab bars) reach every descendant.
+    virtual void requestFullInit() { requestInit(); }
+    // Kinds the containers treat apart, so that ui/ need not know items/.
+    virtual bool isTabItem() const { return false; }
+    virtual bool isTabBar() const { return false; }
+    virtual bool isFixTableItem() const { return false; }
+    virtual bool isHyperlinkItem() const { return false; }
 
     // --- layout ------------------------------------------------------------
     // Computes the outer size for a first line and the following lines.

@@ -1,0 +1,132 @@
+#include "items/image_item.h"
+
+#include <algorithm>
+#include <optional>
+#include <utility>
+
+#include "platform/device_context.h"
+#include "ui/displayable.h"
+#include "ui/font_cache.h"
+#include "ui/graphics_context.h"
+#include "ui/page_services.h"
+#include "ui/style.h"
+
+namespace zq {
+namespace {
+
+constexpr int kKeyDigitFour = '4';
+constexpr int kKeyDigitSix = '6';
+
+}  // namespace
+
+ImageItem::ImageItem(const CString& label, ImageRef image, uint32_t layout, const CString& altText,
+                     Style* style, const CString& url)
+    : Item(label, layout, 0, style), image_(std::move(image)), altText_(altText), url_(url) {}
+
+ImageItem::~ImageItem() = default;
+
+void ImageItem::setStyle(Style* style) {
+    Item::setStyle(style);
+    if (!style) return;
+    textColor_ = style->getColor();
+    font_ = style->font;
+}
+
+void ImageItem::setImage(ImageRef image) {
+    image_ = std::move(image);
+    requestInit();
+    // Pictures arrive after the page was shown: bring the new size on screen.
+    if (auto* canvas = dynamic_cast<Canvas*>(getScreen())) canvas->repaint();
+}
+
+void ImageItem::initContent(int /*firstLineWidth*/, int lineWidth) {
+    overflow_ = 0;
+    if (image_) {
+        contentWidth_ = image_->width();
+        contentHeight_ = image_->height();
+        if (contentWidth_ > lineWidth) {
+            // Focusable, so that the keys can scroll it.
+            appearanceMode_ = 3;
+            overflow_ = contentWidth_ - std::max(lineWidth, 0);
+            contentWidth_ -= overflow_;
+        }
+        // A wider line after a relayout leaves less to scroll.
+        scrollX_ = std::clamp(scrollX_, -overflow_, 0);
+        return;
+    }
+    if (altText_.isEmpty()) {
+        contentWidth_ = 0;
+        contentHeight_ = 0;
+        return;
+    }
+    if (!font_) font_ = createStyleFont();
+    contentWidth_ = font_->textWidth(altText_.view());
+    contentHeight_ = font_->height();
+}
+
+void ImageItem::paintContent(int x, int y, int /*leftBorder*/, int rightBorder,
+                             GraphicsContext& g) {
+    DeviceContext* dc = g.getDC();
+    if (!dc) return;
+    if (!image_) {
+        if (altText_.isEmpty() || !font_) return;
+        const FontRef previousFont = dc->selectFont(font_);
+        const Color previousColor = dc->setTextColor(textColor_);
+        Rect box{x, y, x + font_->textWidth(altText_.view()), y + font_->height()};
+        dc->drawText(altText_.view(), box, kTextVCenter | kTextWordBreak);
+        dc->setTextColor(previousColor);
+        dc->selectFont(previousFont);
+        return;
+    }
+
+    std::optional<ClipScope> clip;
+    if (overflow_ > 0) clip.emplace(g, x, g.getClipY(), contentWidth_, g.getClipHeight());
+
+    // The picture keeps its own width in every alignment; only the part
+    // inside the content box shows.
+    const int pictureWidth = contentWidth_ + overflow_;
+    int left = x + scrollX_;
+    if (expand_ && alignCentre_) {
+        left += (rightBorder - left - pictureWidth) / 2;
+    } else if (expand_ && alignRight_) {
+        left = rightBorder - pictureWidth;
+    }
+    dc->drawImage(*image_, left, y + imageOffsetY_);
+}
+
+void ImageItem::scrollTo(int offset) { scrollX_ = std::clamp(offset, -overflow_, 0); }
+
+bool ImageItem::keyPressed(int keyCode, int gameAction) {
+    if (overflow_ > 0) {
+        if (gameAction == kGameRight && keyCode != kKeyDigitSix) {
+            if (scrollX_ + overflow_ > 0) scrollTo(scrollX_ - kScrollStep);
+            return true;
+        }
+        if (gameAction == kGameLeft && keyCode != kKeyDigitFour) {
+            if (scrollX_ < 0) scrollTo(scrollX_ + kScrollStep);
+            return true;
+        }
+    }
+    return Item::keyPressed(keyCode, gameAction);
+}
+
+bool ImageItem::pointerPressed(int x, int y) {
+    if (overflow_ <= 0) return Item::pointerPressed(x, y);
+    scrollTo(scrollX_ + contentWidth_ / 2 - x);
+    return true;
+}
+
+CString ImageItem::requestAddress() const {
+    const ItemScreen* screen = getScreen();
+    const int index = screen ? screen->indexOfControl(controlOwner_) : -1;
+    const bool hasQuery = url_.find(u'?') >= 0 || url_.find(u'#') >= 0;
+    return CString::format(hasQuery ? u"%s&controlid=%d" : u"%s?controlid=%d", url_, index);
+}
+
+void ImageItem::showNotify() {
+    Item::showNotify();
+    if (url_.isEmpty() || !controlOwner_ || !requester_) return;
+    requester_->navigate(requestAddress(), 1, 0);
+}
+
+}  // namespace zq

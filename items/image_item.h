@@ -1,0 +1,76 @@
+// ImageItem: one picture of a page ("img"), or its alternative text while
+// there is none. A picture wider than the line is cut to the line and can
+// be scrolled sideways with LEFT/RIGHT or a tap. When it is shown, the item
+// can ask the page controller to fetch its picture; the picture arrives
+// later through setImage.
+//
+// The picture is shared (ImageRef): a new one replaces the old, which is
+// released by its last holder. The control owner and the requester are
+// borrowed from the page. UI thread only.
+#pragma once
+
+#include "platform/cstring.h"
+#include "platform/font.h"
+#include "platform/geometry.h"
+#include "platform/image.h"
+#include "ui/item.h"
+
+namespace zq {
+
+class PageNavigator;
+
+class ImageItem : public Item {
+public:
+    // Sideways scroll step of LEFT and RIGHT, in pixels.
+    static constexpr int kScrollStep = 30;
+
+    ImageItem(const CString& label, ImageRef image, uint32_t layout, const CString& altText,
+              Style* style, const CString& url);
+    ~ImageItem() override;
+
+    // Also takes the text colour and the font (null: the default font).
+    void setStyle(Style* style) override;
+    // Lays the screen out again and repaints it when the item is on one.
+    void setImage(ImageRef image) override;
+    void initContent(int firstLineWidth, int lineWidth) override;
+    void paintContent(int x, int y, int leftBorder, int rightBorder, GraphicsContext& g) override;
+    // LEFT and RIGHT scroll a wide picture (not from '4' and '6').
+    bool keyPressed(int keyCode, int gameAction) override;
+    // A tap on a wide picture brings the tapped point to the middle.
+    bool pointerPressed(int x, int y) override;
+    // Asks the requester for the picture of `url`, tagged with the control
+    // owner's position in the screen's control list.
+    void showNotify() override;
+
+    // The address the picture is fetched from on showNotify: `url` with
+    // "controlid" and the control owner's index (-1 when not found).
+    CString requestAddress() const;
+
+    const ImageRef& getImage() const { return image_; }
+    const CString& getAltText() const { return altText_; }
+    const CString& getUrl() const { return url_; }
+    void setControlOwner(Item* owner) { controlOwner_ = owner; }
+    Item* getControlOwner() const { return controlOwner_; }
+    void setRequester(PageNavigator* requester) { requester_ = requester; }
+    void setImageOffsetY(int offset) { imageOffsetY_ = offset; }
+    // 0 or negative: how far a wide picture is moved left.
+    int scrollX() const { return scrollX_; }
+    // Picture width minus the width it was given; 0 when it fits.
+    int overflow() const { return overflow_; }
+
+private:
+    void scrollTo(int offset);
+
+    ImageRef image_;
+    Item* controlOwner_ = nullptr;
+    PageNavigator* requester_ = nullptr;
+    CString altText_;
+    Color textColor_ = 0;
+    FontRef font_;
+    int imageOffsetY_ = 0;
+    int scrollX_ = 0;
+    int overflow_ = 0;
+    CString url_;
+};
+
+}  // namespace zq

@@ -1,0 +1,228 @@
+#include "ui/container.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "tests/ui/container_fixtures.h"
+#include "ui/style.h"
+
+namespace zq {
+namespace {
+
+using test::Box;
+using test::EventLog;
+
+constexpr int kDown = 40;
+constexpr int kUp = 38;
+
+// Adds the boxes in order and returns them.
+std::vector<Box*> fill(Container& c, const std::vector<std::pair<int, bool>>& heightAndFocusable,
+                       int width = 100) {
+    std::vector<Box*> boxes;
+    for (const auto& [h, focusable] : heightAndFocusable) {
+        boxes.push_back(static_cast<Box*>(c.add(std::make_unique<Box>(width, h, focusable))));
+    }
+    return boxes;
+}
+
+TEST(ContainerLayout, StacksChildrenWithOneGapAfterEachNonEmptyOne) {
+    Container c(false, test::gapStyle(3, 0));
+    c.add(std::make_unique<Box>(50, 10, false, kLayoutCenter));
+    c.add(std::make_unique<Box>(80, 0, false));
+    c.add(std::make_unique<Box>(60, 20, false, kLayoutRight));
+    Item* hidden = c.add(std::make_unique<Box>(60, 20, false));
+    hidden->setVisible(false);
+    c.init(200, 200);
+
+    EXPECT_EQ(c.getItem(0)->relativeX(), 75);
+    EXPECT_EQ(c.getItem(2)->relativeY(), 13);  // the empty child adds no gap
+    EXPECT_EQ(c.getItem(2)->relativeX(), 140);
+    EXPECT_EQ(c.contentHeight(), 13 + 23);  // one gap after the last visible child
+    EXPECT_EQ(c.getAppearanceMode(), 0);    // nothing to focus
+    EXPECT_EQ(c.getItem(9), nullptr);
+    EXPECT_EQ(c.getItem(-1), nullptr);
+}
+
+// Heights 40: A (focusable), B, C (focusable), then D, 200 high, in a view
+// 100 high.
+TEST(ContainerNavigation, MovesOverPlainChildrenThenScrollsThroughTallContent) {
+    Container c(CString(), true, nullptr, 100);
+    fill(c, {{40, true}, {40, false}, {40, true}, {200, false}});
+    c.init(240, 240);
+    ASSERT_EQ(c.getFocusedIndex(), 0);
+    EXPECT_EQ(c.getAppearanceMode(), 3);
+
+    EXPECT_FALSE(c.keyPressed('8', kGameDown));  // the digit stays free for text
+    EXPECT_EQ(c.getFocusedIndex(), 0);
+
+    ASSERT_TRUE(c.keyPressed(kDown, kGameDown));
+    EXPECT_EQ(c.getFocusedIndex(), 2);
+    EXPECT_EQ(c.getScrollYOffset(), -80);  // C at the top, D below it
+
+    // No focusable child left: 30 px a step, down to 100 - 320.
+    std::vector<int> offsets;
+    while (c.keyPressed(kDown, kGameDown)) offsets.push_back(c.getScrollYOffset());
+    EXPECT_EQ(offsets, (std::vector<int>{-110, -140, -170, -200, -220}));
+    EXPECT_EQ(c.getFocusedIndex(), 2);
+
+    // Up scrolls back until C's top shows, then the focus returns to A.
+    offsets.clear();
+    while (c.getFocusedIndex() != 0 && c.keyPressed(kUp, kGameUp)) {
+        offsets.push_back(c.getScrollYOffset());
+    }
+    EXPECT_EQ(offsets, (std::vector<int>{-190, -160, -130, -100, -70, 0}));
+    EXPECT_FALSE(c.keyPressed(kUp, kGameUp));
+}
+
+TEST(ContainerNavigation, WrapsOnlyWithAllowCycleWhenAllContentShows) {
+    Container c(CString(), true, nullptr, 200);
+    fill(c, {{40, true}, {40, true}});
+    c.init(240, 240);
+    c.keyPressed(kDown, kGameDown);
+    EXPECT_FALSE(c.keyPressed(kDown, kGameDown));
+    c.setAllowCycle(true);
+    EXPECT_TRUE(c.keyPressed(kDown, kGameDown));
+    EXPECT_EQ(c.getFocusedIndex(), 0);
+}
+
+// Regression: a container with a focused style of its own raised its focus
+// and leave actions twice.
+TEST(ContainerFocus, RaisesFocusAndLeaveActionsOnce) {
+    Style* style = allocTracked();
+    setStyleProperty(style, prop::kFocusedStyle, allocTracked());
+    Container c(CString(), false, style, -1);
+    fill(c, {{20, true}});
+    EventLog log;
+    c.setEventListener(&log);
+    c.setFocusAction(u"enter");
+    c.setLeaveAction(u"leave");
+    c.init(240, 240);
+
+    Style* before = c.focus(nullptr, kGameDown);
+    EXPECT_TRUE(c.getItem(0)->isFocused());
+    c.defocus(before);
+    EXPECT_FALSE(c.getItem(0)->isFocused());
+    EXPECT_EQ(log.actions, (std::vector<std::string>{"enter", "leave"}));
+}
+
+TEST(ContainerFocus, EntersAtTheEdgeTheUserComesFrom) {
+    Container c;
+    fill(c, {{20, false}, {20, true}, {20, true}, {20, false}});
+    c.init(240, 240);
+    c.focus(nullptr, kGameUp);
+    EXPECT_EQ(c.getFocusedIndex(), 2);
+    c.defocus(nullptr);
+    c.focus(nullptr, kGameDown);
+    EXPECT_EQ(c.getFocusedIndex(), 1);
+}
+
+TEST(ContainerChildren, FocusFollowsInsertionAndRemoval) {
+    Container c(CString(), true, nullptr, -1);
+    std::vector<Box*> b = fill(c, {{20, true}, {20, true}, {20, true}});
+    c.init(240, 240);
+    ASSERT_TRUE(c.focusIndex(1));
+
+    c.insert(0, std::make_unique<Box>(100, 20, false));
+    EXPECT_EQ(c.getFocusedIndex(), 2);
+    EXPECT_EQ(c.getFocusedItem(), b[1]);
+
+    // The focused child goes: the one taking its place gets the focus.
+    EXPECT_TRUE(c.remove(2));
+    EXPECT_EQ(c.getFocusedItem(), b[2]);
+    EXPECT_TRUE(b[2]->isFocused());
+
+    // The focused last child goes: the focus falls back to the new last one.
+    EXPECT_TRUE(c.remove(2));
+    EXPECT_EQ(c.getFocusedIndex(), 1);
+    EXPECT_EQ(c.getFocusedItem(), b[0]);
+
+    // A child before the focus goes: the index follows the child.
+    EXPECT_TRUE(c.remove(0));
+    EXPECT_EQ(c.getFocusedIndex(), 0);
+    EXPECT_FALSE(c.remove(1));
+    EXPECT_FALSE(c.remove(-1));
+}
+
+TEST(ContainerChildren, RemovingTheOnlyFocusableChildLeavesNoFocus) {
+    Container c(CString(), true, nullptr, -1);
+    fill(c, {{20, false}, {20, true}});
+    c.init(240, 240);
+    ASSERT_EQ(c.getFocusedIndex(), 1);
+    EXPECT_TRUE(c.remove(1));
+    EXPECT_EQ(c.getFocusedItem(), nullptr);
+    EXPECT_EQ(c.getFocusedIndex(), -1);
+    EXPECT_TRUE(c.isFocusFirstPending());
+}
+
+// Regression: clear deleted the children before giving up the focus.
+TEST(ContainerChildren, ClearReleasesTheFocusBeforeDeleting) {
+    Container c(CString(), true, nullptr, 100);
+    std::vector<Box*> b = fill(c, {{20, true}});
+    EventLog log;
+    b[0]->setEventListener(&log);
+    b[0]->setLeaveAction(u"left");
+    c.init(240, 240);
+    c.clear();
+    EXPECT_EQ(log.actions, std::vector<std::string>{"left"});
+    EXPECT_EQ(c.size(), 0);
+    EXPECT_EQ(c.getFocusedItem(), nullptr);
+    EXPECT_EQ(c.getScrollYOffset(), 0);
+}
+
+TEST(ContainerChildren, SetHandsTheFocusToTheReplacement) {
+    Container c(CString(), true, nullptr, -1);
+    std::vector<Box*> b = fill(c, {{20, true}, {20, true}});
+    c.init(240, 240);
+    std::unique_ptr<Item> old = c.set(0, std::make_unique<Box>(100, 20, true));
+    ASSERT_EQ(old.get(), b[0]);
+    EXPECT_FALSE(old->isFocused());
+    EXPECT_EQ(old->getParent(), nullptr);
+    EXPECT_TRUE(c.getItem(0)->isFocused());
+    EXPECT_EQ(c.set(5, std::make_unique<Box>(1, 1, true)), nullptr);
+}
+
+TEST(ContainerPointer, PressFocusesTheInteractiveChildUnderThePen) {
+    Container c(CString(), true, nullptr, -1);
+    std::vector<Box*> b = fill(c, {{40, true}, {40, false}, {40, true}});
+    c.init(240, 240);
+
+    EXPECT_FALSE(c.pointerPressed(10, 50));  // on the plain child
+    EXPECT_EQ(c.getFocusedIndex(), 0);
+
+    EXPECT_TRUE(c.pointerPressed(10, 90));
+    EXPECT_EQ(c.getFocusedIndex(), 2);
+    EXPECT_EQ(b[2]->pressed, (std::vector<std::pair<int, int>>{{10, 10}}));
+    EXPECT_FALSE(c.pointerPressed(10, 500));  // outside
+}
+
+TEST(ContainerNames, IndexTokenNamesTheChild) {
+    Container c;
+    Item* a = c.add(std::make_unique<Box>(1, 1, false));
+    Item* b = c.add(std::make_unique<Box>(1, 1, false));
+    a->setId(u"a");
+    b->setId(u"b");
+    Box stranger(1, 1, false);
+    stranger.setId(u"B");
+
+    EXPECT_EQ(c.expandIndexToken(u"img%INDEX%_%INDEX%.png", b), CString(u"img1_%INDEX%.png"));
+    EXPECT_EQ(c.expandIndexToken(u"x%INDEX%", &stranger), CString(u"x-1"));  // names are exact
+    EXPECT_EQ(c.expandIndexToken(u"plain", b), CString(u"plain"));
+    EXPECT_EQ(c.getItemByName(u"B"), b);
+}
+
+// Regression: hideNotify left the container itself marked as shown.
+TEST(ContainerShow, HideClearsOwnShownState) {
+    Container c;
+    Item* child = c.add(std::make_unique<Box>(1, 1, false));
+    c.hideNotify();
+    EXPECT_FALSE(c.isShown());
+    EXPECT_FALSE(child->isShown());
+    c.showNotify();
+    EXPECT_TRUE(c.isShown());
+    EXPECT_TRUE(child->isShown());
+}
+
+}  // namespace
+}  // namespace zq

@@ -1,0 +1,202 @@
+// Container: an item holding an ordered list of children. It lays them out
+// one under the other (or hands layout and painting to a ContainerView,
+// ui/layout_view.h), keeps the focus among them, scrolls vertically when it
+// has a scroll height, routes keys and pointer events to the focused child
+// and moves the focus with the arrow keys. A screen's content is one.
+//
+// Ownership: the container owns its children; each child's parent pointer
+// is the container. Styles are borrowed (tracked styles live until
+// shut-down). A grid view the container makes for a column count is owned
+// by the container; a view a style carries is bound through Item.
+//
+// Coordinates: children are placed relative to the container's content
+// area (relativeX/Y). The scroll offset is 0 or negative: the content moves
+// up by it. UI thread only.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "platform/cstring.h"
+#include "ui/item.h"
+
+namespace zq {
+
+class ContainerView;
+class GraphicsContext;
+class Style;
+
+class Container : public Item, public ItemContainer {
+public:
+    // Scroll height -1: the container does not scroll by itself and
+    // inherits scrolling from the nearest Container ancestor. With
+    // focusFirst the first interactive child takes the focus at the first
+    // layout.
+    Container(const CString& label, bool focusFirst, Style* style, int scrollHeight);
+    explicit Container(bool focusFirst = false, Style* style = nullptr);
+    ~Container() override;
+
+    // --- Item ------------------------------------------------------------------
+    // applyStyle(style, false).
+    void setStyle(Style* style) override;
+    void initContent(int firstLineWidth, int lineWidth) override;
+    void paintContent(int x, int y, int leftBorder, int rightBorder, GraphicsContext& g) override;
+    bool keyPressed(int keyCode, int gameAction) override;
+    bool keyRepeated(int keyCode, int gameAction) override;
+    bool keyReleased(int keyCode, int gameAction) override;
+    // Points are relative to the container's origin.
+    bool pointerPressed(int x, int y) override;
+    bool pointerReleased(int x, int y) override;
+    // Focuses a child: the first or last interactive one by direction, or
+    // with a view the remembered one. Raises the focus action once.
+    Style* focus(Style* focusStyle, int direction) override;
+    void collectCommands(std::vector<CommandRef>& commands) override;
+    bool handleCommand(Command* command) override;
+    // Raises the leave action once.
+    void defocus(Style* normalStyle) override;
+    void showNotify() override;
+    // Clears the container's shown state too.
+    void hideNotify() override;
+    // The first hit among the children (in order), then the container itself.
+    Item* getItemByName(const CString& id) override;
+    ItemContainer* asContainer() override { return this; }
+    // requestInit on every descendant, then on the container.
+    void requestFullInit() override;
+
+    // --- navigation ----------------------------------------------------------------
+    // Arrow keys no child used: moves the focus or scrolls by 30 px.
+    virtual bool handleNavigation(int keyCode, int gameAction);
+    // Moves the focus to the next (previous) visible interactive child;
+    // wraps once only where allowCycle permits. `delta` is unused here.
+    virtual bool shiftFocus(bool forward, int delta);
+
+    // --- children --------------------------------------------------------------------
+    // Adopts `item` (parent = this) and returns it; null is ignored.
+    Item* add(std::unique_ptr<Item> item);
+    // As add, at `index` (appended past the end); a focus at or after
+    // `index` moves along.
+    Item* insert(int index, std::unique_ptr<Item> item);
+    // Replaces the child at `index` and hands the old one back (null when
+    // `index` is out of range; `item` is then dropped). The focus passes to
+    // the new child when the old one had it.
+    std::unique_ptr<Item> set(int index, std::unique_ptr<Item> item, Style* style = nullptr);
+    // Deletes the child at `index`; the focus passes to the child that takes
+    // its place or the nearest interactive one. False when out of range.
+    bool remove(int index);
+    // Deletes every child; the focus is forgotten first.
+    void clear();
+    // Null when `index` is out of range.
+    Item* getItem(int index) const;
+    int size() const { return static_cast<int>(children_.size()); }
+    const std::vector<std::unique_ptr<Item>>& children() const { return children_; }
+    // Index of the first child whose identifier equals the item's exactly
+    // (case-sensitive); -1 when none.
+    int indexOf(const Item* item) const;
+
+    // --- focus -------------------------------------------------------------------------
+    int getFocusedIndex() const override { return focusedIndex_; }
+    Item* getFocusedItem() const override;
+    int indexOfChild(const Item* child) const override;
+    // -1 removes the focus; otherwise focuses an interactive child. True on
+    // success.
+    bool focusIndex(int index);
+    // Down from `index` to 0, then up from index + 1. None: the focus is
+    // removed and the first interactive child will be focused at the next
+    // layout.
+    bool focusClosestItem(int index) override;
+    // Alternately index, index - 1, index + 1, index - 2 ...
+    bool getClosestInteractiveIndex(int index);
+    // Moves the focus to `child` (the child at `index`). Direction is a game
+    // action (1 up, 6 down, 0 none) and decides how the view scrolls.
+    void focusChild(int index, Item* child, int direction);
+    // Focus the first interactive child at or after `startIndex` at the
+    // next layout.
+    void setFocusFirst(bool pending, int startIndex = 0);
+    bool isFocusFirstPending() const { return focusFirstPending_; }
+    void setAllowCycle(bool allow);
+    bool getAllowCycle() const { return allowCycle_; }
+
+    // --- scrolling -----------------------------------------------------------------------
+    // Own scroll height, else the nearest Container ancestor's; -1 when none.
+    int getScrollHeight() const;
+    void setScrollHeight(int height);
+    bool scrollsItself() const { return scrolls_; }
+    int getScrollYOffset() const override;
+    // Own offset when the container scrolls itself or has no Container
+    // parent; else the parent's offset plus own relativeY.
+    int getRelativeScrollYOffset() const;
+    // Sets the offset of the scrolling container; with `smooth` only the
+    // target moves.
+    void setScrollYOffset(int offset, bool smooth) override;
+    int getTargetYOffset() const { return targetOffset_; }
+    // Brings the area (x, y, w, h) of the content into view; true when the
+    // offset changed.
+    bool scroll(int gameAction, int x, int y, int width, int height);
+    void scrollToItem(int gameAction, Item* item) override;
+    // A screen's content adds the screen's top offset when it scrolls.
+    void setScreenContent(bool screenContent) { screenContent_ = screenContent; }
+    bool isScreenContent() const { return screenContent_; }
+    void setScreenTopOffset(int offset) { screenTopOffset_ = offset; }
+
+    // --- style and view --------------------------------------------------------------------
+    // Applies the style; with ignoreBackground, background, border,
+    // paddings and margins are dropped. Binds a grid view when the style
+    // carries one or asks for more than one column.
+    void applyStyle(Style* style, bool ignoreBackground);
+    ContainerView* getContainerView() const { return view(); }
+    bool hasEqualColumns() const { return equalColumns_; }
+
+    // The first "%INDEX%" of `text` replaced by the index of `item` among
+    // the children (-1 when it is none of them).
+    CString expandIndexToken(const CString& text, const Item* item) const;
+
+protected:
+    // The nearest ancestor that is a Container; null when none.
+    Container* parentContainer() const;
+    // The container that scrolls for this one: itself or an ancestor.
+    Container* scrollingContainer();
+    const Container* scrollingContainer() const;
+    // The area the container keeps visible for the focused child.
+    void takeFocusArea(const Item& child);
+    Style* childSavedStyle() const { return childSavedStyle_; }
+
+    std::vector<std::unique_ptr<Item>> children_;
+    int focusedIndex_ = -1;
+    Item* focusedItem_ = nullptr;
+    bool allowCycle_ = false;
+    bool focusFirstPending_ = false;
+    int startIndex_ = 0;
+
+private:
+    // The bound grid or row view; null when there is none.
+    ContainerView* view() const;
+    void initPlain(int lineWidth);
+    void initWithView(int firstLineWidth, int lineWidth);
+    bool focusFound(int index, int reference);
+    void scrollAfterFocus(int index, int oldIndex, Item& child, int direction, bool movingDown);
+    bool scrollKeyToFocusArea(int keyCode, int gameAction, Item& child);
+    bool navigateDown(int keyCode, int gameAction);
+    bool navigateUp(int keyCode, int gameAction);
+    bool pointerToChildren(int x, int y, bool press);
+
+    Style* childSavedStyle_ = nullptr;  // the focused child's style before it was focused
+    Style* bgStyle_ = nullptr;          // the container's style before its own focused style
+    int scrollHeight_ = -1;
+    int scrollOffset_ = 0;
+    int targetOffset_ = 0;
+    bool scrolls_ = false;
+    bool scrollPending_ = false;
+    bool collecting_ = false;
+    bool equalColumns_ = false;
+    bool screenContent_ = false;
+    int screenTopOffset_ = 0;
+    Item* deferredScrollItem_ = nullptr;
+    ContainerView* containerView_ = nullptr;
+    std::unique_ptr<ContainerView> ownedContainerView_;
+};
+
+// The item as a Container; null for other items.
+Container* asContainerItem(Item* item);
+const Container* asContainerItem(const Item* item);
+
+}  // namespace zq

@@ -1,0 +1,242 @@
+// Container: moving the focus among the children, and the container's own
+// focus and commands.
+#include <algorithm>
+#include <cstdlib>
+
+#include "ui/container.h"
+#include "ui/default_styles.h"
+#include "ui/layout_view.h"
+
+namespace zq {
+namespace {
+
+struct ItemSize {
+    int width;
+    int height;
+    uint32_t layout;
+    bool operator==(const ItemSize&) const = default;
+};
+
+ItemSize sizeOf(const Item& item) {
+    return {item.itemWidth(), item.itemHeight(), item.getLayout()};
+}
+
+// The size after a focus change, measured at `width` (the item lays itself
+// out again when its style changed).
+ItemSize measuredAt(Item& item, int width) {
+    item.getItemWidth(width, width);
+    return sizeOf(item);
+}
+
+}  // namespace
+
+// --- focus
+// -------------------------------------------------------------------------------------------
+
+bool Container::focusIndex(int index) {
+    if (index == -1) {
+        if (Item* child = getFocusedItem(); child && child->isFocused()) {
+            child->defocus(childSavedStyle_ ? childSavedStyle_ : defaultItemStyle());
+        }
+        focusedIndex_ = -1;
+        focusedItem_ = nullptr;
+        if (ContainerView* v = view()) v->forgetFocus();
+        return true;
+    }
+    Item* child = getItem(index);
+    if (!child || !child->isInteractive()) return false;
+    int direction = kGameNone;
+    if (focused_ && index > focusedIndex_) direction = kGameDown;
+    if (focused_ && index < focusedIndex_) direction = kGameUp;
+    focusChild(index, child, direction);
+    return true;
+}
+
+bool Container::focusFound(int index, int reference) {
+    focusChild(index, children_[index].get(), index < reference ? kGameUp : kGameDown);
+    return true;
+}
+
+bool Container::focusClosestItem(int index) {
+    const int n = size();
+    auto usable = [&](int i) { return children_[i]->isInteractive(); };
+    for (int i = std::min(index, n - 1); i >= 0; --i) {
+        if (usable(i)) return focusFound(i, index);
+    }
+    for (int i = std::max(index + 1, 0); i < n; ++i) {
+        if (usable(i)) return focusFound(i, index);
+    }
+    focusIndex(-1);
+    focusFirstPending_ = true;
+    return false;
+}
+
+bool Container::getClosestInteractiveIndex(int index) {
+    const int n = size();
+    for (int distance = 0; distance <= n + std::abs(index); ++distance) {
+        const int below = index - distance;
+        const int above = index + distance;
+        if (below >= 0 && below < n && children_[below]->isInteractive()) {
+            return focusFound(below, index);
+        }
+        if (distance != 0 && above >= 0 && above < n && children_[above]->isInteractive()) {
+            return focusFound(above, index);
+        }
+    }
+    focusIndex(-1);
+    focusFirstPending_ = true;
+    return false;
+}
+
+void Container::focusChild(int index, Item* child, int direction) {
+    if (!child) return;
+    if (focusFirstPending_ && !initialised_) {
+        startIndex_ = index;
+        return;
+    }
+    if (child == getFocusedItem() && child->isFocused()) return;
+    const int oldIndex = focusedIndex_;
+    bool relayout = false;
+
+    // 1. The old child gives its style back.
+    if (Item* old = getFocusedItem(); old && old->isFocused() && old != child) {
+        const ItemSize before = sizeOf(*old);
+        old->defocus(childSavedStyle_ ? childSavedStyle_ : defaultItemStyle());
+        if (initialised_ && measuredAt(*old, contentWidth_) != before) relayout = true;
+    }
+    // 2. The new child takes the focused style.
+    const ItemSize before = sizeOf(*child);
+    ContainerView* v = view();
+    childSavedStyle_ = v ? v->focusItem(index, child, direction, focusedStyle_)
+                         : child->focus(focusedStyle_, direction);
+    // 3. Which way the focus went.
+    const bool movingDown = direction == kGameDown || direction == kGameRight ||
+                            (direction == kGameNone && index > oldIndex);
+    focusedIndex_ = index;
+    focusedItem_ = child;
+    if (v) v->setFocusedIndex(index);
+    // 4. Before the first layout only a scroll can be remembered.
+    if (!initialised_) {
+        if (getScrollHeight() != -1) scrollPending_ = true;
+        return;
+    }
+    // 5. A size change means a new layout.
+    if (measuredAt(*child, contentWidth_) != before) relayout = true;
+    takeFocusArea(*child);
+    // 6. Keep the new child and its neighbour in view.
+    if (getScrollHeight() != -1) scrollAfterFocus(index, oldIndex, *child, direction, movingDown);
+    // 7.
+    if (relayout) requestInit();
+}
+
+void Container::scrollAfterFocus(int index, int oldIndex, Item& child, int direction,
+                                 bool movingDown) {
+    const int scrollHeight = getScrollHeight();
+    Item* neighbour = &child;
+    if (movingDown && index + 1 < size()) {
+        neighbour = children_[index + 1].get();
+    } else if (!movingDown && index > 0) {
+        neighbour = children_[index - 1].get();
+    }
+    if (!movingDown && scrollHeight + neighbour->relativeY() + getRelativeScrollYOffset() < 0) {
+        setScrollYOffset(std::min(getScrollYOffset() + 30, 0), false);
+        return;
+    }
+    if (scrolls_ && (index == 0 || (movingDown && index < oldIndex) || oldIndex < 0)) {
+        setScrollYOffset(0, false);
+        return;
+    }
+    const Item& upper = movingDown ? child : *neighbour;
+    const Item& lower = movingDown ? *neighbour : child;
+    const int top = std::min(upper.relativeY(), lower.relativeY());
+    const int bottom =
+        std::max(upper.relativeY() + upper.itemHeight(), lower.relativeY() + lower.itemHeight());
+    scroll(direction, child.relativeX(), top, child.itemWidth(),
+           std::min(bottom - top, scrollHeight));
+}
+
+Style* Container::focus(Style* focusStyle, int direction) {
+    if (children_.empty()) return Item::focus(focusStyle, direction);
+    Style* before = style_ ? style_ : defaultItemStyle();
+    bool actionRaised = false;
+
+    Style* ownFocused = getFocusedStyle();
+    if (ownFocused && ownFocused != defaultFocusedStyle()) {
+        bgStyle_ = Item::focus(focusStyle, direction);
+        actionRaised = true;
+        if (ContainerView* v = view()) v->setFocusedStyle(ownFocused);
+    }
+
+    // The child: the remembered one for a view that keeps it, else by edge.
+    auto firstInteractive = [&]() {
+        for (int i = 0; i < size(); ++i) {
+            if (children_[i]->isVisible() && children_[i]->isInteractive()) return i;
+        }
+        return -1;
+    };
+    auto lastInteractive = [&]() {
+        for (int i = size() - 1; i >= 0; --i) {
+            if (children_[i]->isVisible() && children_[i]->isInteractive()) return i;
+        }
+        return -1;
+    };
+    int target;
+    ContainerView* v = view();
+    if (v && !v->isFocusFromEdge()) {
+        Item* remembered = getItem(focusedIndex_);
+        target = remembered && remembered->isInteractive() ? focusedIndex_ : firstInteractive();
+    } else if (direction == kGameUp || direction == kGameLeft) {
+        target = lastInteractive();
+    } else {
+        target = firstInteractive();
+    }
+    if (target < 0) return actionRaised ? before : Item::focus(focusedStyle_, direction);
+
+    focused_ = true;
+    collecting_ = false;
+    focusChild(target, children_[target].get(), direction);
+    if (!collecting_ && !commands_.empty()) updateCommands();
+    if (!actionRaised) fireFocusAction();
+    return before;
+}
+
+void Container::defocus(Style* normalStyle) {
+    Item* child = getFocusedItem();
+    if (children_.empty() || !child) {
+        Item::defocus(normalStyle);
+        return;
+    }
+    bool actionRaised = false;
+    if (bgStyle_) {
+        Style* restore = bgStyle_;
+        bgStyle_ = nullptr;
+        Item::defocus(restore);
+        actionRaised = true;
+    }
+    focused_ = false;
+    if (child->isFocused()) {
+        child->defocus(childSavedStyle_ ? childSavedStyle_ : defaultItemStyle());
+    }
+    if (ContainerView* v = view(); v && normalStyle) {
+        v->setFocusedStyle(nullptr);
+        v->setStyle(normalStyle);
+        initialised_ = false;
+    }
+    if (child->getCommands().empty() && !commands_.empty()) {
+        if (ItemScreen* screen = getScreen()) screen->removeItemCommands();
+    }
+    if (!actionRaised) fireLeaveAction();
+}
+
+void Container::collectCommands(std::vector<CommandRef>& commands) {
+    collecting_ = true;
+    Item::collectCommands(commands);
+}
+
+bool Container::handleCommand(Command* command) {
+    if (Item::handleCommand(command)) return true;
+    Item* child = getFocusedItem();
+    return child && child->handleCommand(command);
+}
+
+}  // namespace zq

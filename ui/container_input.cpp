@@ -1,0 +1,311 @@
+// Container: keys, pointer, focus navigation and scrolling.
+#include <algorithm>
+
+#include "ui/container.h"
+#include "ui/layout_view.h"
+
+namespace zq {
+namespace {
+
+// Keypad digits carrying the arrow actions stay free for text entry.
+constexpr int kDigitTwo = '2';
+constexpr int kDigitEight = '8';
+constexpr int kScrollStep = 30;
+
+bool isUp(int keyCode, int gameAction) { return gameAction == kGameUp && keyCode != kDigitTwo; }
+bool isDown(int keyCode, int gameAction) {
+    return gameAction == kGameDown && keyCode != kDigitEight;
+}
+
+}  // namespace
+
+// --- scrolling -------------------------------------------------------------------------------
+
+int Container::getScrollHeight() const {
+    for (const Container* c = this; c; c = c->parentContainer()) {
+        if (c->scrollHeight_ != -1) return c->scrollHeight_;
+    }
+    return -1;
+}
+
+void Container::setScrollHeight(int height) {
+    scrollHeight_ = height;
+    scrolls_ = height != -1;
+    if (scrollPending_ && getFocusedItem()) {
+        scrollPending_ = false;
+        scrollToItem(kGameNone, getFocusedItem());
+    }
+}
+
+int Container::getScrollYOffset() const {
+    const Container* c = scrollingContainer();
+    return c ? c->scrollOffset_ : scrollOffset_;
+}
+
+int Container::getRelativeScrollYOffset() const {
+    const Container* parent = parentContainer();
+    if (scrolls_ || !parent) return scrollOffset_;
+    return parent->getScrollYOffset() + relativeY_;
+}
+
+void Container::setScrollYOffset(int offset, bool smooth) {
+    Container* c = scrollingContainer();
+    if (!c) c = this;
+    c->targetOffset_ = offset;
+    if (!smooth) c->scrollOffset_ = offset;
+}
+
+// Only the vertical span decides; x and width are kept for callers that know them.
+bool Container::scroll(int gameAction, int /*x*/, int y, int /*width*/, int height) {
+    // 0. Climb to the container that scrolls, in its content's coordinates.
+    Container* c = this;
+    while (!c->scrolls_) {
+        Container* parent = c->parentContainer();
+        if (!parent) return false;
+        y += c->relativeY_ + c->contentY_;
+        c = parent;
+    }
+    if (height == 0) return false;
+    if (c->screenContent_) y += c->screenTopOffset_;
+    const int visible =
+        c->scrollHeight_ - c->contentY_ - c->borderWidth_ - c->marginBottom_ - c->paddingBottom_;
+    const int target = c->targetOffset_;
+    const bool forward =
+        gameAction == kGameDown || gameAction == kGameRight || gameAction == kGameNone;
+
+    // 1-2. Below the visible part: its bottom at the bottom; above: its top
+    // at the top. Taller than the view: the edge the user moves toward.
+    int offset;
+    if (y + height + target > visible) {
+        offset = visible - y - height;
+        if (forward && height > visible) offset = -y;
+    } else if (target + y >= 0) {
+        return false;
+    } else {
+        offset = -y;
+        if (gameAction == kGameUp && height > visible) offset = visible - y - height;
+    }
+    // 3. Never past the end of the content.
+    if (c->contentHeight_ - c->scrollHeight_ + offset >= 0) {
+        c->setScrollYOffset(offset, false);
+        return true;
+    }
+    if (c->contentHeight_ <= c->scrollHeight_) return false;
+    c->setScrollYOffset(c->scrollHeight_ - c->contentHeight_, false);
+    return true;
+}
+
+void Container::scrollToItem(int gameAction, Item* item) {
+    if (!item) return;
+    const int scrollHeight = getScrollHeight();
+    const bool areaMatters = item->hasInternalArea() &&
+                             (item->itemHeight() > scrollHeight ||
+                              item->internalY() + item->internalHeight() > item->contentHeight());
+    if (areaMatters) {
+        scroll(gameAction, item->relativeX() + item->contentX() + item->internalX(),
+               item->relativeY() + item->contentY() + item->internalY(), item->internalWidth(),
+               item->internalHeight());
+    } else if (item->relativeX() == 0 && item->relativeY() == 0 && !item->isInitialised()) {
+        deferredScrollItem_ = item;
+    } else {
+        scroll(gameAction, item->relativeX(), item->relativeY(), item->itemWidth(),
+               item->itemHeight());
+    }
+}
+
+// --- keys ----------------------------------------------------------------------------------------
+
+// A child taller than the view keeps its focus area in view before it sees
+// the arrow keys. True when the key was used for scrolling.
+bool Container::scrollKeyToFocusArea(int keyCode, int gameAction, Item& child) {
+    if (!scrolls_ || child.isTabItem() || !child.hasInternalArea()) return false;
+    const int areaTop = child.relativeY() + child.contentY() + child.internalY() + scrollOffset_;
+    const int areaBottom = areaTop + child.internalHeight();
+    const bool up = isUp(keyCode, gameAction);
+    const bool down = isDown(keyCode, gameAction);
+    if (!(up && areaTop < 0) && !(down && areaBottom > scrollHeight_)) return false;
+    if (down && child.relativeY() + scrollOffset_ > scrollHeight_) {
+        setScrollYOffset(scrollOffset_ - kScrollStep, false);
+        return true;
+    }
+    const int before = scrollOffset_;
+    scrollToItem(gameAction, &child);
+    return scrollOffset_ != before;
+}
+
+bool Container::keyPressed(int keyCode, int gameAction) {
+    if (children_.empty()) return false;
+    if (Item* child = getFocusedItem()) {
+        // 1.
+        if (!child->isInitialised()) {
+            child->init(contentWidth_, contentWidth_);
+        } else if (scrollKeyToFocusArea(keyCode, gameAction, *child)) {
+            return true;
+        }
+        // 2-3. A tab bar keeps its sideways keys from the grid navigation.
+        const bool taken = child->keyPressed(keyCode, gameAction);
+        if (taken) {
+            if (!scrolls_ && !child->isFixTableItem()) takeFocusArea(*child);
+            return true;
+        }
+        if (child->isTabBar() && (gameAction == kGameLeft || gameAction == kGameRight)) {
+            return false;
+        }
+    }
+    return handleNavigation(keyCode, gameAction);
+}
+
+bool Container::keyRepeated(int keyCode, int gameAction) {
+    Item* child = getFocusedItem();
+    if (child && child->keyRepeated(keyCode, gameAction)) {
+        if (scrolls_ && child->hasInternalArea()) scrollToItem(gameAction, child);
+        return true;
+    }
+    return handleNavigation(keyCode, gameAction);
+}
+
+bool Container::keyReleased(int keyCode, int gameAction) {
+    Item* child = getFocusedItem();
+    if (child && child->keyReleased(keyCode, gameAction)) {
+        if (scrolls_ && child->hasInternalArea()) scrollToItem(gameAction, child);
+        return true;
+    }
+    return Item::keyReleased(keyCode, gameAction);
+}
+
+// --- navigation
+// -------------------------------------------------------------------------------------
+
+namespace {
+
+// The part of the focused child that must be visible before the focus moves:
+// its internal area when that reaches below the view, else its rectangle.
+struct FocusSpan {
+    int top;
+    int bottom;
+};
+
+FocusSpan focusSpanOf(const Item& child, int scrollHeight) {
+    const int areaBottom = child.contentY() + child.internalY() + child.internalHeight();
+    if (child.hasInternalArea() && areaBottom > scrollHeight) {
+        const int top = child.relativeY() + child.contentY() + child.internalY();
+        return {top, top + child.internalHeight()};
+    }
+    return {child.relativeY(), child.relativeY() + child.itemHeight()};
+}
+
+}  // namespace
+
+bool Container::navigateDown(int keyCode, int gameAction) {
+    Item* child = getFocusedItem();
+    const int scrollHeight = getScrollHeight();
+    const int offset = getRelativeScrollYOffset();
+    const bool areaBelow = child && scrollHeight != -1 &&
+                           focusSpanOf(*child, scrollHeight).bottom + offset > scrollHeight;
+    if (!areaBelow) {
+        ContainerView* v = view();
+        const bool moved = v ? v->handleNavigation(keyCode, gameAction) : shiftFocus(true, 0);
+        if (moved) return true;
+    }
+    Container* scroller = scrollingContainer();
+    const bool contentBelow = scrolls_ && scrollOffset_ > scrollHeight_ - itemHeight_;
+    if (!scroller || !(areaBelow || contentBelow)) return false;
+    const int current = scroller->scrollOffset_;
+    const int limit = scroller->scrollHeight_ - scroller->itemHeight_;
+    setScrollYOffset(std::min(current, std::max(current - kScrollStep, limit)), false);
+    return true;
+}
+
+bool Container::navigateUp(int keyCode, int gameAction) {
+    Item* child = getFocusedItem();
+    const int scrollHeight = getScrollHeight();
+    const int offset = getRelativeScrollYOffset();
+    const bool topHidden = child && scrollHeight != -1 && child->relativeY() + offset < 0;
+    if (!topHidden) {
+        ContainerView* v = view();
+        const bool moved = v ? v->handleNavigation(keyCode, gameAction) : shiftFocus(false, 0);
+        if (moved) return true;
+    }
+    Container* scroller = scrollingContainer();
+    if (!scroller || !((scrolls_ && scrollOffset_ < 0) || topHidden)) return false;
+    setScrollYOffset(std::min(scroller->scrollOffset_ + kScrollStep, 0), false);
+    return true;
+}
+
+bool Container::handleNavigation(int keyCode, int gameAction) {
+    if (isDown(keyCode, gameAction)) return navigateDown(keyCode, gameAction);
+    if (isUp(keyCode, gameAction)) return navigateUp(keyCode, gameAction);
+    ContainerView* v = view();
+    return v && v->handleNavigation(keyCode, gameAction);
+}
+
+bool Container::shiftFocus(bool forward, int /*delta*/) {
+    const int n = size();
+    if (n == 0) return false;
+    const int step = forward ? 1 : -1;
+    const int start = focusedIndex_ >= 0 ? focusedIndex_ : (forward ? -1 : n);
+    bool wrapped = false;
+    for (int i = start + step;; i += step) {
+        if (i < 0 || i >= n) {
+            // Wrap once, and only when the whole content is in view at that end.
+            const bool endInView =
+                forward ? contentHeight_ + scrollOffset_ - scrollHeight_ <= 1 : scrollOffset_ == 0;
+            if (wrapped || !scrolls_ || !allowCycle_ || !endInView) return false;
+            wrapped = true;
+            i = forward ? -1 : n;
+            continue;
+        }
+        if (i == focusedIndex_) return false;
+        Item* child = children_[i].get();
+        if (child->isVisible() && child->isInteractive()) {
+            focusChild(i, child, forward ? kGameDown : kGameUp);
+            return true;
+        }
+    }
+}
+
+// --- pointer
+// -------------------------------------------------------------------------------------------
+
+bool Container::pointerToChildren(int x, int y, bool press) {
+    const int px = x - contentX_;
+    const int py = y - contentY_ - scrollOffset_;
+    Item* focusedChild = getFocusedItem();
+    // 1. The focused child first.
+    if (focusedChild) {
+        const int cx = px - focusedChild->relativeX();
+        const int cy = py - focusedChild->relativeY();
+        if (press ? focusedChild->pointerPressed(cx, cy) : focusedChild->pointerReleased(cx, cy)) {
+            return true;
+        }
+    }
+    // 2. The view.
+    if (ContainerView* v = view()) {
+        if (press ? v->pointerPressed(px, py) : v->pointerReleased(px, py)) return true;
+    }
+    // 3. Outside, or on the focused child that did not want it.
+    if (!isInItemArea(x, y)) return false;
+    if (focusedChild && isInChildArea(px, py, focusedChild)) return false;
+    // 4. Another interactive child under the point.
+    for (int i = 0; i < size(); ++i) {
+        Item* child = children_[i].get();
+        if (child == focusedChild || !child->isVisible() || !child->isInteractive()) continue;
+        if (!isInChildArea(px, py, child)) continue;
+        const int cx = px - child->relativeX();
+        const int cy = py - child->relativeY();
+        if (press) {
+            focusChild(i, child, kGameNone);
+            child->pointerPressed(cx, cy);
+        } else {
+            child->pointerReleased(cx, cy);
+        }
+        return true;
+    }
+    return false;
+}
+
+bool Container::pointerPressed(int x, int y) { return pointerToChildren(x, y, true); }
+
+bool Container::pointerReleased(int x, int y) { return pointerToChildren(x, y, false); }
+
+}  // namespace zq

@@ -1,0 +1,350 @@
+#include "ui/empty_container.h"
+
+#include <algorithm>
+#include <mutex>
+
+#include "ui/default_styles.h"
+#include "ui/style.h"
+
+namespace zq {
+namespace {
+
+// Keypad digits that carry left and right stay free for text entry.
+constexpr int kDigitFour = '4';
+constexpr int kDigitSix = '6';
+
+struct InlineStyles {
+    std::mutex mutex;
+    Style* style = nullptr;
+    uint32_t generation = 0;
+};
+
+InlineStyles gInline;
+
+Style* buildInlineStyle() {
+    Style* s = allocTracked();
+    s->setMargins(0, 0, 0, 0);
+    s->setSpacings(1, 0, 0, 0, 4, 0);
+    return s;
+}
+
+struct ItemSize {
+    int width;
+    int height;
+    uint32_t layout;
+    bool operator==(const ItemSize&) const = default;
+};
+
+ItemSize sizeOf(const Item& item) {
+    return {item.itemWidth(), item.itemHeight(), item.getLayout()};
+}
+
+}  // namespace
+
+Style* defaultInlineStyle() {
+    std::lock_guard<std::mutex> lock(gInline.mutex);
+    if (!gInline.style || gInline.generation != trackedStylesGeneration()) {
+        Style* plain = buildInlineStyle();
+        gInline.style = buildInlineStyle();
+        setStyleProperty(gInline.style, prop::kFocusedStyle, plain);
+        gInline.generation = trackedStylesGeneration();
+    }
+    return gInline.style;
+}
+
+// --- EmptyContainer -----------------------------------------------------------------------------
+
+EmptyContainer::EmptyContainer(const CString& label, uint32_t layout, int appearanceMode,
+                               Style* style)
+    : Item(label, layout, appearanceMode, style) {}
+
+EmptyContainer::~EmptyContainer() {
+    focusedItem_ = nullptr;
+    children_.clear();
+}
+
+Item* EmptyContainer::add(std::unique_ptr<Item> item) { return insert(size(), std::move(item)); }
+
+Item* EmptyContainer::insert(int index, std::unique_ptr<Item> item) {
+    if (!item) return nullptr;
+    index = std::clamp(index, 0, size());
+    Item* child = item.get();
+    child->clearInternalArea();
+    child->setRelativePosition(child->relativeX(), 0);
+    child->setParent(this);
+    children_.insert(children_.begin() + index, std::move(item));
+    if (focusedIndex_ >= 0 && index <= focusedIndex_) ++focusedIndex_;
+    requestInit();
+    if (shown_) child->showNotify();
+    return child;
+}
+
+Item* EmptyContainer::getItem(int index) const {
+    if (index < 0 || index >= size()) return nullptr;
+    return children_[index].get();
+}
+
+void EmptyContainer::releaseFocus() {
+    Item* child = focusedItem_;
+    focusedIndex_ = -1;
+    focusedItem_ = nullptr;
+    if (child && child->isFocused()) {
+        child->defocus(childSavedStyle_ ? childSavedStyle_ : defaultItemStyle());
+    }
+    childSavedStyle_ = nullptr;
+}
+
+void EmptyContainer::clear() {
+    releaseFocus();
+    for (const auto& child : children_) child->hideNotify();
+    children_.clear();
+    clearInternalArea();
+    requestInit();
+}
+
+int EmptyContainer::getFocusedItemOffset() const {
+    int offset = 0;
+    for (int i = 0; i <= focusedIndex_ && i < size(); ++i) {
+        offset += children_[i]->itemHeight() + paddingVertical_;
+    }
+    return offset;
+}
+
+void EmptyContainer::takeFocusArea(const Item& child) {
+    if (child.hasInternalArea()) {
+        setInternalArea(child.relativeX() + child.contentX() + child.internalX(),
+                        child.relativeY() + child.contentY() + child.internalY(),
+                        child.internalWidth(), child.internalHeight());
+    } else {
+        setInternalArea(child.relativeX(), child.relativeY(), child.itemWidth(),
+                        child.itemHeight());
+    }
+}
+
+void EmptyContainer::focusChild(int index, Item* child, int direction) {
+    if (!child || (child == focusedItem_ && child->isFocused())) return;
+    bool relayout = false;
+    if (Item* old = focusedItem_; old && old != child && old->isFocused()) {
+        const ItemSize before = sizeOf(*old);
+        old->defocus(childSavedStyle_ ? childSavedStyle_ : defaultItemStyle());
+        if (initialised_) {
+            old->getItemWidth(contentWidth_, contentWidth_);
+            relayout = sizeOf(*old) != before;
+        }
+    }
+    const ItemSize before = sizeOf(*child);
+    childSavedStyle_ = child->focus(focusedStyle_, direction);
+    focusedIndex_ = index;
+    focusedItem_ = child;
+    if (!initialised_) return;
+    child->getItemWidth(contentWidth_, contentWidth_);
+    if (sizeOf(*child) != before) relayout = true;
+    takeFocusArea(*child);
+    if (relayout) requestInit();
+}
+
+bool EmptyContainer::shiftFocus(bool forward) {
+    const int n = size();
+    const int step = forward ? 1 : -1;
+    int i = focusedIndex_ >= 0 ? focusedIndex_ + step : (forward ? 0 : n - 1);
+    for (; i >= 0 && i < n; i += step) {
+        Item* child = children_[i].get();
+        if (child->isVisible() && child->isInteractive()) {
+            focusChild(i, child, forward ? kGameDown : kGameUp);
+            scrollToFocusedItem();
+            return true;
+        }
+    }
+    return false;
+}
+
+void EmptyContainer::requestFullInit() {
+    for (const auto& child : children_) child->requestFullInit();
+    requestInit();
+}
+
+bool EmptyContainer::keyPressed(int keyCode, int gameAction) {
+    if (children_.empty()) return false;
+    if (Item* child = focusedItem_) {
+        if (!child->isInitialised()) child->init(contentWidth_, contentWidth_);
+        if (child->keyPressed(keyCode, gameAction)) {
+            takeFocusArea(*child);
+            return true;
+        }
+    }
+    return handleNavigation(keyCode, gameAction);
+}
+
+bool EmptyContainer::keyRepeated(int keyCode, int gameAction) {
+    if (focusedItem_ && focusedItem_->keyRepeated(keyCode, gameAction)) return true;
+    return handleNavigation(keyCode, gameAction);
+}
+
+bool EmptyContainer::keyReleased(int keyCode, int gameAction) {
+    if (focusedItem_ && focusedItem_->keyReleased(keyCode, gameAction)) return true;
+    return Item::keyReleased(keyCode, gameAction);
+}
+
+bool EmptyContainer::handleNavigation(int /*keyCode*/, int /*gameAction*/) { return false; }
+
+bool EmptyContainer::pointerToChildren(int x, int y, bool press) {
+    const int px = x - contentX_;
+    const int py = y - contentY_;
+    Item* focused = focusedItem_;
+    if (focused) {
+        const int cx = px - focused->relativeX();
+        const int cy = py - focused->relativeY();
+        if (press ? focused->pointerPressed(cx, cy) : focused->pointerReleased(cx, cy)) return true;
+    }
+    if (!isInItemArea(x, y)) return false;
+    if (focused && isInChildArea(px, py, focused)) return false;
+    for (int i = 0; i < size(); ++i) {
+        Item* child = children_[i].get();
+        if (child == focused || !child->isVisible() || !child->isInteractive()) continue;
+        if (!isInChildArea(px, py, child)) continue;
+        const int cx = px - child->relativeX();
+        const int cy = py - child->relativeY();
+        if (press) {
+            focusChild(i, child, kGameNone);
+            child->pointerPressed(cx, cy);
+        } else {
+            child->pointerReleased(cx, cy);
+        }
+        return true;
+    }
+    return false;
+}
+
+bool EmptyContainer::pointerPressed(int x, int y) { return pointerToChildren(x, y, true); }
+
+bool EmptyContainer::pointerReleased(int x, int y) { return pointerToChildren(x, y, false); }
+
+bool EmptyContainer::handleCommand(Command* command) {
+    if (Item::handleCommand(command)) return true;
+    return focusedItem_ && focusedItem_->handleCommand(command);
+}
+
+void EmptyContainer::hideNotify() {
+    for (const auto& child : children_) child->hideNotify();
+    Item::hideNotify();
+}
+
+Item* EmptyContainer::getItemByName(const CString& id) {
+    for (const auto& child : children_) {
+        if (Item* hit = child->getItemByName(id)) return hit;
+    }
+    return Item::getItemByName(id);
+}
+
+// --- InlineContainer
+// -------------------------------------------------------------------------------
+
+InlineContainer::InlineContainer() : InlineContainer(defaultInlineStyle()) {}
+
+InlineContainer::InlineContainer(Style* style) : InlineContainer(CString(), 0, style) {}
+
+InlineContainer::InlineContainer(const CString& label, int /*mode*/, Style* style)
+    : EmptyContainer(label, 0, 3, style) {}
+
+void InlineContainer::initContent(int /*firstLineWidth*/, int lineWidth) {
+    if (children_.empty()) {
+        contentWidth_ = 0;
+        contentHeight_ = 0;
+        return;
+    }
+    int x = 0;
+    int lineHeight = 0;
+    bool anyInteractive = false;
+    for (const auto& owned : children_) {
+        Item* child = owned.get();
+        if (!child->isVisible()) continue;
+        // 1. Pieces of one line: links do not stretch, texts do not break.
+        const int room = std::max(0, lineWidth - x);
+        if (child->isHyperlinkItem()) {
+            if (!child->isInitialised()) child->init(room, room);
+            child->setLayout(child->getLayout() & ~kLayoutExpand);
+        }
+        CString text = child->getText();
+        if (text.find(u'\n') >= 0 || text.find(u'\r') >= 0) {
+            text.remove(u'\n');
+            text.remove(u'\r');
+            child->setText(text);
+        }
+        // 2-4. Side by side, bottoms on the line's bottom as far as it is known.
+        const int w = child->getItemWidth(room, room);
+        const int h = child->itemHeight();
+        lineHeight = std::max(lineHeight, h);
+        child->setRelativePosition(x, lineHeight - h);
+        x += w + paddingVertical_;
+        anyInteractive = anyInteractive || child->isInteractive();
+    }
+    contentWidth_ = x;
+    contentHeight_ = lineHeight;
+    appearanceMode_ = anyInteractive ? 3 : 0;
+    if (anyInteractive && focusedItem_) takeFocusArea(*focusedItem_);
+}
+
+void InlineContainer::paintContent(int x, int y, int leftBorder, int rightBorder,
+                                   GraphicsContext& g) {
+    for (const auto& owned : children_) {
+        Item* child = owned.get();
+        if (!child->isVisible()) continue;
+        const int cx = x + child->relativeX();
+        if (child->isHyperlinkItem() && !child->isInitialised()) {
+            child->init(rightBorder - cx, rightBorder - leftBorder);
+            child->setLayout(child->getLayout() & ~kLayoutExpand);
+        }
+        const bool meets = cx + child->itemWidth() >= leftBorder && cx < rightBorder;
+        child->setOnScreen(meets);
+        if (meets) child->paint(cx, y + child->relativeY(), cx, rightBorder, g, true);
+    }
+}
+
+Style* InlineContainer::focus(Style* focusStyle, int direction) {
+    if (children_.empty()) return Item::focus(focusStyle, direction);
+    Style* before = style_ ? style_ : defaultItemStyle();
+    int target = focusedIndex_;
+    if (!getItem(target)) {
+        target = -1;
+        const bool fromEnd = direction == kGameUp || direction == kGameLeft;
+        for (int k = 0; k < size(); ++k) {
+            const int i = fromEnd ? size() - 1 - k : k;
+            if (children_[i]->isVisible() && children_[i]->isInteractive()) {
+                target = i;
+                break;
+            }
+        }
+    }
+    if (target < 0) return Item::focus(focusedStyle_, direction);
+
+    if (focusedStyle_ && focusedStyle_ != defaultFocusedStyle()) setStyle(focusedStyle_);
+    focused_ = true;
+    focusChild(target, children_[target].get(), direction);
+    fireFocusAction();
+    if (!commands_.empty()) updateCommands();
+    return before;
+}
+
+void InlineContainer::defocus(Style* normalStyle) {
+    Item* child = focusedItem_;
+    if (!child) {
+        Item::defocus(normalStyle);
+        return;
+    }
+    focused_ = false;
+    if (normalStyle && style_ != normalStyle) setStyle(normalStyle);
+    if (child->isFocused())
+        child->defocus(childSavedStyle_ ? childSavedStyle_ : defaultItemStyle());
+    if (child->getCommands().empty() && !commands_.empty()) {
+        if (ItemScreen* screen = getScreen()) screen->removeItemCommands();
+    }
+    fireLeaveAction();
+}
+
+bool InlineContainer::handleNavigation(int keyCode, int gameAction) {
+    if (gameAction == kGameRight && keyCode != kDigitSix) return shiftFocus(true);
+    if (gameAction == kGameLeft && keyCode != kDigitFour) return shiftFocus(false);
+    return false;
+}
+
+}  // namespace zq

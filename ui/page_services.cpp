@@ -1,0 +1,75 @@
+#include "ui/page_services.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "platform/image.h"
+#include "platform/ui_executor.h"
+#include "ui/item.h"
+
+namespace zq {
+namespace {
+
+PageNavigator* gPageNavigator = nullptr;
+
+}  // namespace
+
+void setPageNavigator(PageNavigator* navigator) { gPageNavigator = navigator; }
+PageNavigator* pageNavigator() { return gPageNavigator; }
+
+void ResponseListenerRegistry::add(int32_t replyKind, ResponseListener* listener) {
+    if (!listener) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<ResponseListener*>& list = listeners_[replyKind];
+    if (std::find(list.begin(), list.end(), listener) == list.end()) list.push_back(listener);
+}
+
+void ResponseListenerRegistry::remove(int32_t replyKind, ResponseListener* listener) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = listeners_.find(replyKind);
+    if (found == listeners_.end()) return;
+    std::erase(found->second, listener);
+    if (found->second.empty()) listeners_.erase(found);
+}
+
+// Delivering under the lock is what lets remove() promise that the listener
+// is out of use; listeners only decode and post, so the lock is short.
+size_t ResponseListenerRegistry::deliver(int32_t replyKind, std::span<const uint8_t> data) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = listeners_.find(replyKind);
+    if (found == listeners_.end()) return 0;
+    for (ResponseListener* listener : found->second) listener->onResponse(replyKind, data);
+    return found->second.size();
+}
+
+size_t ResponseListenerRegistry::count(int32_t replyKind) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = listeners_.find(replyKind);
+    return found == listeners_.end() ? 0 : found->second.size();
+}
+
+ResponseListenerRegistry& responseListeners() {
+    static ResponseListenerRegistry registry;
+    return registry;
+}
+
+ImageDataListener::ImageDataListener(Item* target, int32_t replyKind)
+    : target_(std::make_shared<Target>()), replyKind_(replyKind) {
+    target_->item = target;
+}
+
+ImageDataListener::~ImageDataListener() = default;
+
+void ImageDataListener::onResponse(int32_t /*replyKind*/, std::span<const uint8_t> data) {
+    ImageRef image = decodeImage(data.data(), data.size());
+    if (!image) return;
+    // The task keeps the shared target record, so a detach that runs first
+    // is seen even when this listener is gone by then.
+    postToUi([target = target_, image = std::move(image)]() mutable {
+        if (target->item) target->item->setImage(std::move(image));
+    });
+}
+
+void ImageDataListener::detach() { target_->item = nullptr; }
+
+}  // namespace zq

@@ -1,0 +1,94 @@
+// What the toolkit needs of the page controller for pictures a page fetches
+// later: the request entry, the registry of reply listeners, and the
+// listener that turns reply bytes into an item's picture.
+//
+// The page controller implements PageNavigator and installs it at start-up;
+// the network layer's reply handler hands replies to the registry. The
+// toolkit includes nothing of theirs.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <vector>
+
+#include "platform/cstring.h"
+
+namespace zq {
+
+class Item;
+
+// The page controller's request entry. UI thread only.
+class PageNavigator {
+public:
+    virtual ~PageNavigator() = default;
+    // Starts a request for `address` on the current screen. Callers do not
+    // look at a result; the two numbers are the controller's (items pass 1
+    // and 0).
+    virtual void navigate(const CString& address, int mode, int flags) = 0;
+};
+
+// The installed navigator (not owned), null until the controller installs
+// one. UI thread only.
+void setPageNavigator(PageNavigator* navigator);
+PageNavigator* pageNavigator();
+
+// Receives the replies of one kind. Called on a network receive thread, so
+// it must not touch items directly, must not wait on the UI thread and must
+// not call the registry.
+class ResponseListener {
+public:
+    virtual ~ResponseListener() = default;
+    // `data` is valid only during the call.
+    virtual void onResponse(int32_t replyKind, std::span<const uint8_t> data) = 0;
+};
+
+// Reply kind -> listeners, in the order they were added. Listeners are
+// borrowed: the owner removes one before destroying it. remove() waits for
+// a delivery in progress, so a removed listener is no longer in use once
+// remove() returns. Any thread.
+class ResponseListenerRegistry {
+public:
+    // A listener already registered under the kind is not added twice.
+    void add(int32_t replyKind, ResponseListener* listener);
+    void remove(int32_t replyKind, ResponseListener* listener);
+    // Hands the reply to every listener of its kind; returns how many.
+    size_t deliver(int32_t replyKind, std::span<const uint8_t> data);
+    size_t count(int32_t replyKind) const;
+
+private:
+    mutable std::mutex mutex_;
+    std::map<int32_t, std::vector<ResponseListener*>> listeners_;
+};
+
+// The process-wide registry the reply handler delivers through.
+ResponseListenerRegistry& responseListeners();
+
+// Decodes a reply into a picture and gives it to the target item through
+// setImage on the UI thread (posted; the receive thread never waits).
+// Undecodable bytes change nothing.
+//
+// Built on the UI thread by whoever registers it. The target is borrowed:
+// detach() before the target item is destroyed; a picture still in the
+// UI queue then goes nowhere.
+class ImageDataListener : public ResponseListener {
+public:
+    ImageDataListener(Item* target, int32_t replyKind);
+    ~ImageDataListener() override;
+
+    void onResponse(int32_t replyKind, std::span<const uint8_t> data) override;
+    // UI thread.
+    void detach();
+    int32_t replyKind() const { return replyKind_; }
+
+private:
+    struct Target {
+        Item* item = nullptr;  // read and cleared on the UI thread only
+    };
+    std::shared_ptr<Target> target_;
+    int32_t replyKind_;
+};
+
+}  // namespace zq
