@@ -1,0 +1,199 @@
+// A screen of nested containers with text and links, shown by the Display
+// in a headless window and driven by key scripts through the UI loop.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "items/hyperlink_item.h"
+#include "items/string_item.h"
+#include "platform/image.h"
+#include "platform/key_script.h"
+#include "platform/surface.h"
+#include "platform/ui_executor.h"
+#include "platform/ui_loop.h"
+#include "platform/window.h"
+#include "tests/support/test_env.h"
+#include "tests/support/test_font.h"
+#include "ui/container.h"
+#include "ui/default_styles.h"
+#include "ui/display.h"
+#include "ui/event.h"
+#include "ui/font_cache.h"
+#include "ui/listeners.h"
+#include "ui/screen.h"
+#include "ui/scroll_bar.h"
+#include "ui/style.h"
+#include "ui/toolkit_globals.h"
+
+namespace zq {
+namespace {
+
+constexpr Color kPage = rgb(9, 16, 35);
+constexpr Color kFocusGrey = 0x707070;
+constexpr Color kWhite = 0xFFFFFF;
+
+class LinkLog : public EventListener {
+public:
+    void onEvent(std::unique_ptr<Event> event) override {
+        if (event->kind() == EventKind::Hyper) {
+            hrefs.push_back(static_cast<HyperEvent&>(*event).getFirst().toUtf8());
+        }
+    }
+    std::vector<std::string> hrefs;
+};
+
+class ScreenEndToEndTest : public ::testing::Test {
+protected:
+    ScreenEndToEndTest() : window_({240, 320}) {
+        releaseSharedFonts();
+        Screen::initMetrics({240, 320});
+        setDisplayArea(Rect::fromSize(0, 0, 240, 320));
+        display_ = std::make_unique<Display>(Size{240, 320});
+        buildScreen();
+        display_->setCurrent(screen_.get(), true);
+    }
+    ~ScreenEndToEndTest() override {
+        screen_.reset();
+        display_.reset();
+        setScreenMetrics(savedMetrics_);
+        releaseSharedFonts();
+    }
+
+    // A heading, then two sections of eight links each with a line of text.
+    void buildScreen() {
+        Style* page = allocTracked();
+        screen_ = std::make_unique<Screen>(u"links", page, true);
+        Container& content = *screen_->getContent();
+        content.setFocusFirst(true);
+        content.add(std::make_unique<StringItem>(CString(), u"Markets", createTextStyle()));
+        for (int section = 0; section < 2; ++section) {
+            auto box = std::make_unique<Container>(false, nullptr);
+            box->add(std::make_unique<StringItem>(
+                CString(), section == 0 ? u"Shanghai" : u"Shenzhen", createTextStyle()));
+            for (int i = 0; i < 8; ++i) {
+                std::string name = "s";
+                name += std::to_string(section);
+                name += '-';
+                name += std::to_string(i);
+                auto link = std::make_unique<HyperlinkItem>(CString::fromUtf8("Link " + name),
+                                                            CString::fromUtf8("page?" + name),
+                                                            createHyperlinkStyle());
+                link->setId(CString::fromUtf8(name));
+                link->setEventListener(&links_);
+                box->add(std::move(link));
+            }
+            content.add(std::move(box));
+        }
+    }
+
+    // Runs `script` through a UI loop over the Display until it has ended.
+    void run(const std::string& script) {
+        KeyScript parsed = parseKeyScript(script);
+        ASSERT_TRUE(parsed.ok());
+        ScriptedWindow replay(window_, std::move(parsed.steps), ScriptEnd::Quit);
+        UiLoop loop(executor_, replay, *display_);
+        display_->attach(&loop);
+        loop.run();
+        display_->attach(nullptr);
+    }
+
+    // The focused item at the bottom of the focus chain.
+    Item* focusedLeaf() const {
+        Item* item = screen_->getFocusedItem();
+        while (item && item->asContainer() && item->asContainer()->getFocusedItem()) {
+            item = item->asContainer()->getFocusedItem();
+        }
+        return item;
+    }
+    std::string focusedId() const {
+        Item* leaf = focusedLeaf();
+        return leaf ? leaf->getId().toUtf8() : std::string("none");
+    }
+    // The focused link's top on the screen.
+    int focusedTop() const {
+        Item* leaf = focusedLeaf();
+        return leaf->getAbsoluteY() + screen_->getScrollOffset();
+    }
+    Color pixel(int x, int y) const { return window_.screen().getPixel(x, y); }
+
+    test::ScopedFixedFont fixed_;
+    ScreenMetrics savedMetrics_ = screenMetrics();
+    UiExecutor executor_;
+    HeadlessWindow window_;
+    std::unique_ptr<Display> display_;
+    std::unique_ptr<Screen> screen_;
+    LinkLog links_;
+};
+
+TEST_F(ScreenEndToEndTest, ArrowKeysMoveTheFocusAndScrollTheLinksIntoView) {
+    run("wait 0\n");
+    EXPECT_EQ(focusedId(), "s0-0");
+    EXPECT_EQ(screen_->getScrollOffset(), 0);
+    const Rect viewport = screen_->contentRect();
+    ASSERT_GT(screen_->getContent()->itemHeight(), viewport.height());
+    EXPECT_EQ(screen_->contentLayoutWidth(), 240 - screen_->scrollBar().barWidth());
+
+    // Down through the first section into the second.
+    run("key down x1\nkey down\nkey down\nkey down\nkey down\nkey down\nkey down\nkey down\n");
+    EXPECT_EQ(focusedId(), "s1-0");
+
+    // To the last link: the content scrolls so that it stays in view.
+    run("key down x1\nkey down\nkey down\nkey down\nkey down\nkey down\nkey down\n");
+    EXPECT_EQ(focusedId(), "s1-7");
+    EXPECT_LT(screen_->getScrollOffset(), 0);
+    EXPECT_GE(focusedTop(), viewport.top);
+    EXPECT_LE(focusedTop() + focusedLeaf()->itemHeight(), viewport.bottom);
+
+    // The focused link is painted in its focus colour, the bar at the edge.
+    const int row = focusedTop() + 2;
+    EXPECT_EQ(pixel(120, row), kFocusGrey);
+    EXPECT_EQ(pixel(233, viewport.bottom - 40), ScrollBar::kBoxColor);  // the thumb at the end
+    EXPECT_EQ(pixel(233, viewport.top + 40), ScrollBar::kTrackColor);
+
+    // LEFT pages back to the top; FIRE on the focused link raises its event.
+    run("key left\nkey left\n");
+    EXPECT_EQ(screen_->getScrollOffset(), 0);
+    run("key enter\n");
+    EXPECT_EQ(links_.hrefs, std::vector<std::string>{"page?s1-7"});
+}
+
+TEST_F(ScreenEndToEndTest, TapsFocusALinkAndScrollTheBarThenTheScreenIsSaved) {
+    run("wait 0\n");
+    Item* first = focusedLeaf();
+    ASSERT_NE(first, nullptr);
+    // The third link of the first section, by its place on the screen.
+    const int y = first->getAbsoluteY() + 2 * first->itemHeight() + 4;
+    run("tap 60 " + std::to_string(y) + "\n");
+    EXPECT_EQ(focusedId(), "s0-2");
+    EXPECT_EQ(links_.hrefs, std::vector<std::string>{"page?s0-2"});
+
+    // A tap on the bar's track below the thumb scrolls by 40 px.
+    run("tap 233 " + std::to_string(screen_->contentRect().bottom - 30) + "\n");
+    EXPECT_EQ(screen_->getScrollOffset(), -40);
+
+    test::TempDir dir;
+    const std::string png = (dir.path() / "screen.png").string();
+    ASSERT_TRUE(savePng(window_.screen(), png));
+    ImageRef saved = loadImageFile(png);
+    ASSERT_NE(saved, nullptr);
+    ASSERT_EQ(saved->width(), 240);
+    ASSERT_EQ(saved->height(), 320);
+    auto savedPixel = [&](int x, int y) {
+        return Surface::fromNative(saved->pixel(x, y) & 0xFFFFFF);
+    };
+    const int focusRow = focusedTop() + 2;
+    EXPECT_EQ(savedPixel(120, focusRow), kFocusGrey);
+    EXPECT_EQ(savedPixel(120, focusRow + focusedLeaf()->itemHeight()), kPage);
+    // The link text (white boxes of the fixed font) over the focus colour.
+    int white = 0;
+    for (int x = 0; x < 120; ++x) white += savedPixel(x, focusRow + 4) == kWhite;
+    EXPECT_EQ(white, 8 * 5);  // "Link s0-2": eight glyphs of 5 px, the blank unpainted
+    // The thumb moved off the top arrow box; the soft-key bar is not painted here.
+    EXPECT_EQ(savedPixel(233, 14), ScrollBar::kTrackColor);
+    EXPECT_EQ(savedPixel(120, 310), 0u);
+}
+
+}  // namespace
+}  // namespace zq

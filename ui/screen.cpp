@@ -1,0 +1,378 @@
+// Screen: metrics, construction, style, size, layout, header and status line.
+#include "ui/screen.h"
+
+#include <algorithm>
+#include <atomic>
+#include <variant>
+
+#include "ui/border.h"
+#include "ui/command.h"
+#include "ui/container.h"
+#include "ui/font_cache.h"
+#include "ui/listeners.h"
+#include "ui/scroll_bar.h"
+#include "ui/style.h"
+#include "ui/toolkit_globals.h"
+
+namespace zq {
+
+namespace {
+
+std::atomic<int> gScreenSerial{0};
+
+constexpr Color kDefaultSoftKeySwitchColor = rgb(192, 192, 192);
+constexpr Color kDefaultTipColor = rgb(255, 255, 225);
+constexpr int kBaseFontSize = 14;
+constexpr int kStatusLineHeight = 17;
+
+// A colour or number the style gives as a plain integer; nothing otherwise.
+bool readInteger(const Style& style, PropertyId id, int32_t& out) {
+    const PropertyValue* value = style.findProperty(id);
+    if (!value) return false;
+    const int32_t* number = std::get_if<int32_t>(value);
+    if (!number) return false;
+    out = *number;
+    return true;
+}
+
+}  // namespace
+
+// --- metrics ---------------------------------------------------------------------
+
+void Screen::initMetrics(Size screenSize) {
+    ScreenMetrics m = screenMetrics();
+    m.screenWidth = screenSize.width;
+    m.shortSide = std::min(screenSize.width, screenSize.height);
+    m.longSide = std::max(screenSize.width, screenSize.height);
+    m.landscape = screenSize.width > screenSize.height;
+    m.scale = static_cast<float>(m.shortSide) / 240.0f;
+    m.baseFontSize = kBaseFontSize;
+    m.statusLineHeight = kStatusLineHeight;
+    m.defaultRowCount =
+        static_cast<int>(static_cast<float>(m.longSide - 65) * (1.0f / 17.8f) - 1.0f);
+    setScreenMetrics(m);
+}
+
+int Screen::getGameAction(int keyCode) {
+    switch (keyCode) {
+        case 38:
+            return kGameUp;
+        case 40:
+            return kGameDown;
+        case 39:
+            return kGameRight;
+        case 37:
+            return kGameLeft;
+        case 13:
+            return kGameFire;
+        default:
+            return kGameNone;
+    }
+}
+
+// --- construction ----------------------------------------------------------------
+
+Screen::Screen(const CString& title, bool withContent) { init(title, nullptr, withContent); }
+
+Screen::Screen(const CString& title, Style* style, bool withContent) {
+    init(title, style, withContent);
+}
+
+void Screen::init(const CString& title, Style* style, bool withContent) {
+    setTitle(title);
+    serial_ = gScreenSerial.fetch_add(1) + 1;
+    softKeyBarHeight_ = screenMetrics().baseFontSize + kSoftKeyBarExtra;
+    softKeySwitchColor_ = kDefaultSoftKeySwitchColor;
+    tipColor_ = kDefaultTipColor;
+    style_ = style;
+    scrollBar_ = std::make_unique<ScrollBar>();
+    scrollBar_->setOwner(this);
+    if (withContent) {
+        content_ = std::make_unique<Container>(false, nullptr);
+        content_->setScreen(this);
+        content_->setScreenContent(true);
+    }
+}
+
+Screen::~Screen() {
+    // No round may reach an item that is about to go.
+    ticker_.stopAndFree();
+}
+
+// --- style -----------------------------------------------------------------------
+
+void Screen::setStyle(Style* style) {
+    style_ = style;
+    if (!style) {
+        background_ = nullptr;
+        border_ = nullptr;
+        marginLeft_ = marginRight_ = marginTop_ = marginBottom_ = 0;
+        alignCentre_ = alignRight_ = alignVCentre_ = alignBottom_ = false;
+        fitWidth_ = fitHeight_ = false;
+        return;
+    }
+    background_ = style->background();
+    border_ = style->border();
+    marginLeft_ = style->marginLeft;
+    marginRight_ = style->marginRight;
+    marginTop_ = style->marginTop;
+    marginBottom_ = style->marginBottom;
+    // The screen paints background and border itself.
+    if (content_) content_->applyStyle(style, true);
+
+    const uint32_t flags = style->flags;
+    alignVCentre_ = (flags & 0x30) == 0x30;
+    alignBottom_ = !alignVCentre_ && (flags & 0x20) != 0;
+    alignCentre_ = (flags & kLayoutCenter) != 0;
+    alignRight_ = !alignCentre_ && (flags & kLayoutRight) != 0;
+    fitWidth_ = (flags & 0x400) != 0;
+    fitHeight_ = (flags & 0x1000) != 0;
+    readStyleValues(*style);
+}
+
+void Screen::readStyleValues(const Style& style) {
+    value116_ = style.getProperty(prop::kScreenValue116);
+    int32_t number = 0;
+    softKeySwitchColor_ = readInteger(style, prop::kSoftKeySwitchColor, number)
+                              ? static_cast<Color>(number)
+                              : kDefaultSoftKeySwitchColor;
+    color5169_ = static_cast<Color>(style.getProperty(prop::kScreenColor20841));
+    softKeyFont_ = style.getFontProperty(prop::kSoftKeyFont);
+    if (!softKeyFont_) softKeyFont_ = createStyleFont();
+    // The list-marker id doubles as the screen's spacing when it is a number.
+    if (readInteger(style, prop::kListMarkerImage, number)) spacing_ = number;
+    if (readInteger(style, prop::kTipBoxColor, number)) tipColor_ = static_cast<Color>(number);
+    if (readInteger(style, prop::kScreenColor20832, number))
+        color5160_ = static_cast<Color>(number);
+    if (readInteger(style, prop::kScreenColor20834, number))
+        color5162_ = static_cast<Color>(number);
+    if (FontRef font = style.getFontProperty(prop::kScreenFont20833)) font5161_ = font;
+}
+
+int Screen::borderWidth() const { return border_ ? border_->width() : 0; }
+
+// --- size and layout ---------------------------------------------------------------
+
+void Screen::setSize(int width, int height) {
+    if (getWidth() == width && getHeight() == height) return;
+    const Rect bounds = getBounds();
+    setBounds(Rect::fromSize(bounds.left, bounds.top, width, height));
+    if (content_) content_->requestFullInit();
+    scrollBar_->requestInit();
+    if (headerItem_) headerItem_->requestFullInit();
+    stopTicker();
+    applySize(width, height);
+}
+
+void Screen::applySize(int width, int height) {
+    layoutValid_ = false;
+    if (width <= 0 || height <= 0) return;
+    width_ = width;
+    fullHeight_ = height;
+    usableHeight_ = height;
+    displayAreaHeight_ = height;
+    if (style_) setStyle(style_);
+    setSoftKeyBarVisible(true);
+    if (softKeyboard_ && softKeyboard_->isVisible()) usableHeight_ -= softKeyboard_->getHeight();
+    if (content_) content_->setScreen(this);
+    layoutFailed_ = false;
+    layout(0, 0, width_, usableHeight_);
+    layoutValid_ = !layoutFailed_;
+    placeMarquee();
+}
+
+void Screen::setSoftKeyBarVisible(bool shown) {
+    softKeyBarShown_ = shown;
+    usableHeight_ = shown ? fullHeight_ - softKeyBarHeight_ : fullHeight_;
+}
+
+void Screen::layout(int x, int y, int w, int h) {
+    if (w < 1 || h < 1) return;
+    // 1-2. The header item over the inner width.
+    const int border = borderWidth();
+    const int innerWidth = width_ - marginLeft_ - marginRight_ - 2 * border;
+    headerHeight_ = 0;
+    if (headerItem_) {
+        headerItem_->setRelativePosition(marginLeft_ + border, marginTop_ + border);
+        headerHeight_ = headerItem_->getItemHeight(innerWidth, innerWidth);
+    }
+    // 3. The content's viewport.
+    const int contentWidth = std::max(w - marginLeft_ - marginRight_ - 2 * border, 0);
+    const int contentHeight = std::max(
+        h - marginTop_ - marginBottom_ - 2 * border - headerHeight_ - getStatusLineHeight(), 0);
+    contentRect_ = Rect::fromSize(x + marginLeft_ + border, y + marginTop_ + border + headerHeight_,
+                                  contentWidth, contentHeight);
+    // 4. The content, measured again without the scroll bar's room when the
+    // full width left it taller than the viewport.
+    if (content_ && !measureContent()) {
+        content_->requestFullInit();
+        layout(x, y, w, h);
+        return;
+    }
+    // 5.
+    relayoutNeeded_ = false;
+}
+
+bool Screen::measureContent() {
+    const int viewport = contentRect_.height();
+    scrollBar_->setViewportHeight(viewport);
+    content_->setScrollHeight(viewport);
+    const bool fullWidth = scrollBar_->tryFullWidth();
+    const int width = fullWidth ? contentRect_.width()
+                                : std::max(contentRect_.width() - scrollBar_->barWidth(), 0);
+    contentLayoutWidth_ = width;
+    const int height = content_->getItemHeight(width, width);
+    content_->setRelativePosition(contentRect_.left, contentRect_.top);
+    if (!fullWidth) {
+        if (height > viewport) scrollBar_->setTryFullWidth(true);
+        return true;
+    }
+    if (height <= viewport) return true;
+    scrollBar_->setTryFullWidth(false);
+    return false;
+}
+
+void Screen::invalidateLayout() {
+    if (headerItem_) headerItem_->requestFullInit();
+    if (content_) content_->requestFullInit();
+    layoutValid_ = false;
+}
+
+void Screen::setRelayoutNeeded() {
+    if (content_ || headerItem_) relayoutNeeded_ = true;
+}
+
+// --- header and status line ---------------------------------------------------------
+
+void Screen::setHeaderText(const CString& text) {
+    headerText_ = text;
+    if (layoutValid_ && isShown()) layout(0, 0, width_, usableHeight_);
+}
+
+void Screen::setHeaderItem(Item* item) {
+    headerItem_ = item;
+    if (!item) headerHeight_ = 0;
+    if (item) item->setScreen(this);
+    if (layoutValid_) layout(0, 0, width_, usableHeight_);
+}
+
+void Screen::setMarquee(std::unique_ptr<Item> marquee) {
+    const bool shown = isShown();
+    const bool hadLine = getStatusLineHeight() != 0;
+    if (marquee_ && shown) marquee_->hideNotify();
+    // The one owned before goes now; one shown but owned elsewhere stays there.
+    ownedMarquee_ = std::move(marquee);
+    marquee_ = ownedMarquee_.get();
+    if (marquee_) {
+        marquee_->setScreen(this);
+        if (shown) marquee_->showNotify();
+    }
+    placeMarquee();
+    if (hadLine != (getStatusLineHeight() != 0)) relayoutNeeded_ = true;
+}
+
+void Screen::setShownMarquee(Item* marquee) {
+    const bool hadLine = getStatusLineHeight() != 0;
+    marquee_ = marquee;
+    if (marquee_) marquee_->setScreen(this);
+    placeMarquee();
+    if (hadLine != (getStatusLineHeight() != 0)) relayoutNeeded_ = true;
+}
+
+void Screen::placeMarquee() {
+    if (!marquee_ || width_ <= 0) return;
+    const int height = screenMetrics().statusLineHeight;
+    const int width = std::max(width_ - reservedTotal_, 0);
+    marqueeRect_ = Rect::fromSize(0, fullHeight_ - softKeyBarHeight_ - height, width, height);
+    marquee_->setRelativePosition(marqueeRect_.left, marqueeRect_.top);
+    marquee_->init(width, width);
+}
+
+int Screen::getStatusLineHeight() const {
+    return marquee_ || reservedTotal_ != 0 ? screenMetrics().statusLineHeight : 0;
+}
+
+Rect Screen::reserveStatusLineSpace(int width, const Item* owner) {
+    const bool reservedBefore = reservedTotal_ != 0;
+    auto entry = std::find_if(statusReservations_.begin(), statusReservations_.end(),
+                              [owner](const auto& e) { return e.first == owner; });
+    if (entry != statusReservations_.end()) {
+        entry->second = width;
+    } else {
+        statusReservations_.emplace_back(owner, width);
+    }
+    // Owners stand side by side from the right edge, in the order they came.
+    int right = width_;
+    reservedTotal_ = 0;
+    for (const auto& [who, w] : statusReservations_) {
+        if (who == owner) right = width_ - reservedTotal_;
+        reservedTotal_ += w;
+    }
+    if (reservedBefore != (reservedTotal_ != 0)) relayoutNeeded_ = true;
+    const int height = screenMetrics().statusLineHeight;
+    const int top = fullHeight_ - softKeyBarHeight_ - height;
+    return Rect{right - width, top, right, top + height};
+}
+
+// --- the control list and listeners ----------------------------------------------------
+
+int Screen::indexOfControl(const Item* control) const {
+    auto found = std::find(controlList_.begin(), controlList_.end(), control);
+    if (!control || found == controlList_.end()) return -1;
+    return static_cast<int>(found - controlList_.begin());
+}
+
+void Screen::setTipText(const CString& text) {
+    if (!tipText_.equalsNoCase(text)) tipText_ = text;
+}
+
+void Screen::itemStateChanged(Item* item) {
+    if (itemStateListener_) itemStateListener_->itemStateChanged(item);
+}
+
+// --- commands --------------------------------------------------------------------------
+
+int Screen::handleCommand(Command* command) {
+    if (content_ && content_->handleCommand(command)) return 1;
+    if (!commandListener_) return 0;
+    commandListener_->commandAction(command, this);
+    return 1;
+}
+
+void Screen::fireCommand(Command* command) { handleCommand(command); }
+
+// The soft-key commands and their menu come with the command code; until
+// then a screen shows no soft-key commands and so has none to change.
+void Screen::removeCommand(Command* /*command*/) {}
+void Screen::setItemCommands(const std::vector<CommandRef>& /*commands*/, Item* /*item*/) {}
+void Screen::addSubCommand(const CommandRef& /*command*/, const CommandRef& /*parent*/,
+                           Style* /*entryStyle*/, bool /*repaint*/) {}
+void Screen::removeItemCommands() {}
+
+// --- shown state and ticker ---------------------------------------------------------------
+
+void Screen::showNotify() {
+    if (marquee_) marquee_->showNotify();
+    if (!layoutValid_) {
+        const Rect area = displayArea();
+        setBounds(Rect::fromSize(getBounds().left, getBounds().top, area.width(), area.height()));
+        applySize(area.width(), area.height());
+    }
+    if (content_) {
+        content_->showNotify();
+        // Styles applied on showing change sizes: lay out before painting.
+        if (layoutValid_ && !content_->isInitialised()) relayoutNeeded_ = true;
+    }
+}
+
+void Screen::hideNotify() {
+    if (marquee_) marquee_->hideNotify();
+    stopTicker();
+    if (content_) content_->hideNotify();
+}
+
+void Screen::startTicker() { ticker_.start(); }
+
+void Screen::stopTicker() { ticker_.stop(); }
+
+}  // namespace zq
