@@ -160,6 +160,7 @@ void ButtonItem::repaintNow() {
 
 void ButtonItem::holdDown() {
     penDown_ = true;
+    if (ItemScreen* screen = getScreen()) screen->setPressedItem(this);
     repaintNow();
 }
 

@@ -6,6 +6,7 @@
 #include <thread>
 #include <variant>
 
+#include "platform/clock.h"
 #include "platform/ui_executor.h"
 #include "ui/displayable.h"
 #include "ui/item.h"
@@ -45,6 +46,10 @@ private:
 
 }  // namespace
 
+namespace {
+constexpr uint32_t kAnimationPeriodMs = 100;
+}  // namespace
+
 Display::Display(Size clientSize) : clientSize_(clientSize) {
     Display* expected = nullptr;
     if (!liveDisplay.compare_exchange_strong(expected, this)) {
@@ -53,9 +58,15 @@ Display::Display(Size clientSize) : clientSize_(clientSize) {
     }
     createBackBuffer();
     setDisplayExists(true);
+    // The current screen's animation step (text-field carets, multi-tap,
+    // running bars). Without a UI executor there is none.
+    animationTimer_ = startUiTimer(kAnimationPeriodMs, [this] {
+        if (Displayable* current = getCurrent()) current->animate(tickCount());
+    });
 }
 
 Display::~Display() {
+    stopUiTimer(animationTimer_);
     setDisplayExists(false);
     liveDisplay.store(nullptr, std::memory_order_release);
 }

@@ -170,6 +170,7 @@ private:
     bool painting_ = false;
     std::unique_ptr<Layer> layer_;
     uint32_t layerGeneration_ = 0;
+    int animationTimer_ = 0;
 };
 
 }  // namespace zq

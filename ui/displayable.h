@@ -91,6 +91,9 @@ public:
     virtual void hideNotify() {}
     // Called by the Display after each full paint of the current displayable.
     virtual void startTicker() {}
+    // The animation step, every 100 ms on the UI thread while current
+    // (`now` is the tick count).
+    virtual void animate(uint32_t /*now*/) {}
     // Paints the loading progress bar for Display::repaintSoftKeysNow.
     virtual void paintLoadingBar(GraphicsContext& /*g*/) {}
 

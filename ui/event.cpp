@@ -28,4 +28,7 @@ HyperEvent::HyperEvent(CString action, CString first, CString second)
 KeyEvent::KeyEvent(CString key, CString action)
     : Event(EventKind::Key, std::move(action), nullptr), key_(std::move(key)) {}
 
+FormEvent::FormEvent(CString sourceName, CString value)
+    : Event(EventKind::Plain, std::move(sourceName), nullptr), value_(std::move(value)) {}
+
 }  // namespace zq

@@ -100,4 +100,15 @@ private:
     CString key_;
 };
 
+// Raised by a screen when it becomes current: action = "Form", value = the
+// screen's title. Listeners treat it as a plain event (kind Plain).
+class FormEvent : public Event {
+public:
+    FormEvent(CString sourceName, CString value);
+    const CString& getValue() const { return value_; }
+
+private:
+    CString value_;
+};
+
 }  // namespace zq

@@ -383,7 +383,7 @@ void Item::setInternalArea(int x, int y, int w, int h) {
 
 int Item::getAbsoluteX() const {
     int x = relativeX_;
-    if (labelBeside_ && !alignCentre_ && !alignRight_) x += contentX_;
+    if (label_ && labelBeside_ && !alignCentre_ && !alignRight_) x += contentX_;
     if (parent_ && parent_->label_.get() == this) x -= parent_->contentX_;
     for (const Item* a = parent_; a; a = a->parent_) x += a->contentX_ + a->relativeX_;
     return x;

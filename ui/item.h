@@ -92,6 +92,9 @@ public:
     // Position of `control` in the screen's control list (the items waiting
     // for reply data); -1 when the list does not hold it.
     virtual int indexOfControl(const Item* /*control*/) const { return -1; }
+    // `item` shows a pressed look while the pen is down; the screen repaints
+    // it when the pen is lifted, wherever that is.
+    virtual void setPressedItem(Item* /*item*/) {}
 
 protected:
     ~ItemScreen() = default;

@@ -7,10 +7,13 @@
 
 #include "ui/border.h"
 #include "ui/command.h"
+#include "ui/command_item.h"
 #include "ui/container.h"
+#include "ui/empty_container.h"
 #include "ui/font_cache.h"
 #include "ui/listeners.h"
 #include "ui/scroll_bar.h"
+#include "ui/soft_keyboard.h"
 #include "ui/style.h"
 #include "ui/toolkit_globals.h"
 
@@ -165,6 +168,8 @@ void Screen::setSize(int width, int height) {
 }
 
 void Screen::applySize(int width, int height) {
+    // A failure flagged before this layout is answered by it.
+    layoutFailed_ = false;
     layoutValid_ = false;
     if (width <= 0 || height <= 0) return;
     width_ = width;
@@ -172,10 +177,11 @@ void Screen::applySize(int width, int height) {
     usableHeight_ = height;
     displayAreaHeight_ = height;
     if (style_) setStyle(style_);
+    updateSoftKeyLabels();
     setSoftKeyBarVisible(true);
+    if (commandRow_) commandRow_->requestFullInit();
     if (softKeyboard_ && softKeyboard_->isVisible()) usableHeight_ -= softKeyboard_->getHeight();
     if (content_) content_->setScreen(this);
-    layoutFailed_ = false;
     layout(0, 0, width_, usableHeight_);
     layoutValid_ = !layoutFailed_;
     placeMarquee();
@@ -330,46 +336,7 @@ void Screen::itemStateChanged(Item* item) {
     if (itemStateListener_) itemStateListener_->itemStateChanged(item);
 }
 
-// --- commands --------------------------------------------------------------------------
-
-int Screen::handleCommand(Command* command) {
-    if (content_ && content_->handleCommand(command)) return 1;
-    if (!commandListener_) return 0;
-    commandListener_->commandAction(command, this);
-    return 1;
-}
-
-void Screen::fireCommand(Command* command) { handleCommand(command); }
-
-// The soft-key commands and their menu come with the command code; until
-// then a screen shows no soft-key commands and so has none to change.
-void Screen::removeCommand(Command* /*command*/) {}
-void Screen::setItemCommands(const std::vector<CommandRef>& /*commands*/, Item* /*item*/) {}
-void Screen::addSubCommand(const CommandRef& /*command*/, const CommandRef& /*parent*/,
-                           Style* /*entryStyle*/, bool /*repaint*/) {}
-void Screen::removeItemCommands() {}
-
-// --- shown state and ticker ---------------------------------------------------------------
-
-void Screen::showNotify() {
-    if (marquee_) marquee_->showNotify();
-    if (!layoutValid_) {
-        const Rect area = displayArea();
-        setBounds(Rect::fromSize(getBounds().left, getBounds().top, area.width(), area.height()));
-        applySize(area.width(), area.height());
-    }
-    if (content_) {
-        content_->showNotify();
-        // Styles applied on showing change sizes: lay out before painting.
-        if (layoutValid_ && !content_->isInitialised()) relayoutNeeded_ = true;
-    }
-}
-
-void Screen::hideNotify() {
-    if (marquee_) marquee_->hideNotify();
-    stopTicker();
-    if (content_) content_->hideNotify();
-}
+// --- ticker ------------------------------------------------------------------------------
 
 void Screen::startTicker() { ticker_.start(); }
 

@@ -20,18 +20,40 @@
 // scroll bar, its ticker and the marquee given to setMarquee; the header
 // item, styles and listeners are borrowed.
 //
+// The soft-key bar shows a left and a right label. Commands are placed
+// there or in the popup command menu that the left soft key opens:
+//
+//   right soft key   the BACK, CANCEL or EXIT command of the smallest
+//                    priority number (ties: the earlier one)
+//   left soft key    "菜单" (opens the menu), or the one command of the menu
+//                    when it came there first as "确定选择" or as a right
+//                    command that lost its place
+//   menu             every other command, by priority number
+//
+// Labels "确定选择" and "菜单" show as pictures (images\select.png,
+// images\menu.png), "返" and "取消" as images\back.png, "退" as
+// images\quit.png; other labels as text cut to four characters.
+//
+// While a page loads, a 3 px progress bar runs along the top of the
+// soft-key bar; a load that blocks input drops every key and tap but the
+// right soft key (113, or a tap on its area) when cancelling is allowed.
+//
 // The code is split by concern: screen.cpp (metrics, construction, style,
-// size, layout, header and status line), screen_content.cpp (painting the
-// frame and content, scrolling, and routing input to the content and the
-// scroll bar). Soft keys, commands, menus, keyboards and the loading state
-// join the same class in files of their own.
+// size, layout, header and status line), screen_content.cpp (the content:
+// painting, scrolling, what it does with keys and drags), screen_paint.cpp
+// (the paint, the soft-key bar, the loading state, shown and hidden),
+// screen_input.cpp (keys and pen), screen_commands.cpp (commands, the
+// menu, the command row, key bindings, the soft keyboard).
 //
 // Threads: a screen is built and used on the UI thread. The item ticker
 // runs there too; the content lock serialises painting and input with it.
+// Loading progress (addLoadingProgress, setLoadingProgress) may be reported
+// from any thread; the bar is repainted on the UI thread.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -39,38 +61,37 @@
 #include "platform/cstring.h"
 #include "platform/font.h"
 #include "platform/geometry.h"
+#include "platform/image.h"
+#include "ui/command.h"
 #include "ui/displayable.h"
 #include "ui/item.h"
 #include "ui/item_ticker.h"
+#include "ui/keyboard_base.h"
+#include "ui/screen_services.h"
 
 namespace zq {
 
 class Background;
 class Border;
+class CommandItem;
 class CommandListener;
 class Container;
 class EventListener;
 class GraphicsContext;
+class InlineContainer;
 class ItemStateListener;
 class ScrollBar;
+class SoftKeyboard;
 class Style;
 
-// What the screen asks of an on-screen keyboard drawn over its page. The
-// keyboards themselves (the soft keyboard, the code input pad) come with
-// the input controls; the screen makes its soft keyboard on first use.
-class ScreenKeyboard {
-public:
-    virtual ~ScreenKeyboard() = default;
-    virtual bool isVisible() const = 0;
-    // The height it takes from the page while visible, in pixels.
-    virtual int getHeight() const = 0;
-};
-
-class Screen : public Canvas, public ItemScreen {
+class Screen : public Canvas, public ItemScreen, public KeyboardListener {
 public:
     // Fixed sizes of the frame, in pixels.
     static constexpr int kSoftKeyBarExtra = 10;  // soft-key bar = base font size + this
     static constexpr int kArrowPageMargin = 40;  // LEFT/RIGHT page by the viewport less this
+    static constexpr int kProgressBarHeight = 3;
+    // Busy bit set while the popup menu is open (getBusyFlags).
+    static constexpr uint32_t kBusyMenuOpen = 1;
 
     // --- screen metrics (ui/toolkit_globals.h) ----------------------------
     // Short and long side, landscape flag, scale (short side / 240), base
@@ -160,6 +181,9 @@ public:
 
     // --- content and scrolling ------------------------------------------------
     Container* getContent() const { return content_.get(); }
+    // Animates the content and the marquee under the content lock and
+    // repaints when any of them changed.
+    void animate(uint32_t now) override;
     ScrollBar& scrollBar() { return *scrollBar_; }
     // The content's offset: 0 at the top, negative below; 0 without content.
     int getScrollOffset() const;
@@ -189,9 +213,111 @@ public:
     void startTicker() override;
     void stopTicker();
 
+    // --- loading (any thread for the progress, else the UI thread) -------------
+    // Enters the loading state for request `requestId` with progress 2.
+    // Cancelling is allowed when `cancelAllowed` is set or `onCancel` is
+    // given; a cancel (key 113 or a tap on the right soft key) stops the
+    // load and runs `onCancel`.
+    void startLoading(bool blockInput, bool cancelAllowed, int requestId,
+                      std::function<void()> onCancel = {});
+    // For the screen's request, or any with -1: adds `delta` (a result
+    // below 0 is ignored, above 100 gives 100) and repaints the bar.
+    void addLoadingProgress(int delta, int requestId = -1);
+    // For the screen's request, or any with -2: a percent above 100 is
+    // ignored.
+    void setLoadingProgress(int percent, int requestId = -2);
+    // For the screen's request, or any with -2. True when a load was
+    // stopped (the right soft key is redrawn at once); another request's id
+    // changes nothing.
+    bool stopLoading(int requestId = -2);
+    // A resent request keeps the load going under its new id.
+    void replaceLoadingId(int oldId, int newId);
+    // The animation drawn at the top-left corner while loading, below the
+    // program folder; loaded at the next startLoading.
+    void setLoadingImagePath(const CString& path) { loadingImagePath_ = path; }
+    bool isLoading() const { return loading_.load(); }
+    bool isInputBlocked() const { return loading_.load() && blockInput_.load(); }
+    bool isCancelAllowed() const { return cancelAllowed_.load(); }
+    int loadingProgress() const { return progress_.load(); }
+    int loadingRequestId() const { return requestId_.load(); }
+    // Progress to 0, the load stopped for any request, the cancel action run.
+    void cancelLoading();
+    // The progress bar along the top of the soft-key bar and, when
+    // cancelling is allowed, the cancel mark on the right; under the
+    // soft-key lock, only while loading.
+    void paintLoadingBar(GraphicsContext& g) override;
+    // Draws the right soft key again under the Display's paint lock and
+    // shows it at once.
+    void redrawRightSoftKeyNow();
+
+    // --- soft-key bar -----------------------------------------------------------
+    const CString& leftLabel() const { return leftLabel_; }
+    const CString& rightLabel() const { return rightLabel_; }
+    // Where the left label area ends and the right one starts (x), as the
+    // last paint drew them.
+    int leftAreaWidth() const { return leftAreaWidth_; }
+    int rightAreaStart() const { return rightAreaStart_; }
+    int softKeyBarTop() const { return fullHeight_ - softKeyBarHeight_; }
+    // The page's command entries, shown in a row between the two labels.
+    // The row they replace lives until the next call.
+    void setCommandItems(std::vector<std::unique_ptr<CommandItem>> items);
+    InlineContainer* getCommandRow() const { return commandRow_.get(); }
+    // Rebuilds the labels from the commands and the menu state.
+    void updateSoftKeyLabels();
+    // The tip box at the bottom of the page (on at construction).
+    void setTipBoxShown(bool shown) { tipShown_ = shown; }
+
+    // --- commands and the popup menu ----------------------------------------------
+    // insertCommand with the menu entry style, repainting.
+    void addCommand(CommandRef command);
+    // Places `command` (see the header comment). A command already placed
+    // is not added again. A null entry style means menuEntryStyle().
+    void insertCommand(CommandRef command, Style* entryStyle, bool repaint);
+    // Takes commands away until the menu's commands are gone; the right
+    // soft-key command stays.
+    void removeAllCommands();
+    // The commands of the menu, in menu order (not the right soft key's).
+    const std::vector<CommandRef>& getCommands() const { return commands_; }
+    // Whether `command` is on a soft key or in the menu's top level.
+    bool showsCommand(const Command* command) const;
+    Command* getLeftCommand() const { return leftCommand_.get(); }
+    Command* getRightCommand() const { return rightCommand_.get(); }
+    Command* getPreferredOkCommand() const { return preferredOk_.get(); }
+    Command* getPreferredCancelCommand() const { return preferredCancel_.get(); }
+    Command* getPreferredBackCommand() const { return preferredBack_.get(); }
+    // Null until the first command.
+    Container* getPopupMenu() const { return popupMenu_.get(); }
+    bool isPopupMenuOpen() const { return menuOpen_; }
+    // Opening focuses the first entry; the busy bit kBusyMenuOpen follows.
+    void setPopupMenuOpen(bool open);
+
+    // --- key bindings -------------------------------------------------------------
+    // A key the page binds: `keyName` as keyName() gives it, or "all" for
+    // every key nothing else used. An unused key raises a KeyEvent with
+    // `action` to the event listener.
+    void addKeyBinding(const CString& keyName, const CString& action);
+    uint32_t lastKeyTime() const { return lastKeyTime_; }
+
+    // --- keyboards ----------------------------------------------------------------
+    // Makes the soft keyboard on first use, serves `field` and shows or
+    // hides the keyboard with the keypads `inputModes` (kKeypad* bits).
+    // The field is borrowed: one that goes away first calls this with null.
+    void openSoftKeyboard(bool show, KeyboardTarget* field, int inputModes);
+    // Null before the first openSoftKeyboard.
+    SoftKeyboard* getSoftKeyboard() const { return softKeyboard_.get(); }
+    KeyboardTarget* getKeyboardTarget() const { return keyboardTarget_; }
+    // KeyboardListener: the typed text goes into the field; a closed
+    // keyboard lays the page out again; the busy bits follow onRetry.
+    void onData(const CString& text) override;
+    void onFailure() override;
+    void onRetry(uint32_t bits, bool on) override;
+    // Non-zero while the page controller must wait (the menu is open).
+    uint32_t getBusyFlags() const { return busyFlags_.load(); }
+
     // --- Canvas -------------------------------------------------------------------
     // Lays out when needed, then paints background, header, content,
-    // status line, scroll bar and border.
+    // status line, scroll bar, border, tip box, keyboard, menu, soft-key
+    // bar, loading bar and the timing overlay.
     void paint(GraphicsContext& g) override;
     // The content inside its viewport, placed by the alignment when it fits.
     void paintContent(GraphicsContext& g) override;
@@ -203,9 +329,12 @@ public:
     void pointerDragged(int x, int y) override;
     // The content first, then the command listener; 1 when delivered.
     int handleCommand(Command* command) override;
-    // Sizes the screen to the display area when it is not laid out, and
-    // tells the marquee and the content.
+    // Raises a FormEvent ("Form", title) and, unless the shell's record
+    // already shows this screen, clears tip and loading, sizes the screen
+    // to the display area when it is not laid out, and tells the marquee
+    // and the content.
     void showNotify() override;
+    // Stops the ticker and the load and empties the shell's requests.
     void hideNotify() override;
 
     // --- what the content does with keys and drags ---------------------------
@@ -220,7 +349,10 @@ public:
     // --- ItemScreen ------------------------------------------------------------
     void setTipText(const CString& text) override;
     const CString& getTipText() const { return tipText_; }
+    // Closes the menu, then handleCommand.
     void fireCommand(Command* command) override;
+    // The right soft-key command passes to the last BACK or CANCEL command
+    // left; any other leaves the menu (and the left soft key).
     void removeCommand(Command* command) override;
     void setItemCommands(const std::vector<CommandRef>& commands, Item* item) override;
     void addSubCommand(const CommandRef& command, const CommandRef& parent, Style* entryStyle,
@@ -229,6 +361,8 @@ public:
     void itemStateChanged(Item* item) override;
     // Taken only by a screen with content or a header item.
     void setRelayoutNeeded() override;
+    // Repainted when the pen is lifted; forgotten then and when hidden.
+    void setPressedItem(Item* item) override;
 
 protected:
     // The shown marquee without taking it over (a form with tabs owns its
@@ -239,11 +373,6 @@ protected:
     void setLayoutFailed() {
         layoutValid_ = false;
         layoutFailed_ = true;
-    }
-    // The keyboard made on first use; null before.
-    ScreenKeyboard* softKeyboard() const { return softKeyboard_.get(); }
-    void setSoftKeyboard(std::unique_ptr<ScreenKeyboard> keyboard) {
-        softKeyboard_ = std::move(keyboard);
     }
     GraphicsContext* lastGraphics() const { return lastGraphics_; }
 
@@ -263,6 +392,38 @@ private:
     int contentHeight() const;
     // Pages content taller than the viewport by one viewport less 40 px.
     void pageContent(int gameAction);
+
+    // painting (screen_paint.cpp)
+    void paintFrame(GraphicsContext& g);
+    void paintTipBox(GraphicsContext& g, int bottom);
+    void paintSoftKeyboard(GraphicsContext& g);
+    void paintPopupMenu(GraphicsContext& g);
+    void paintSoftKeyBar(GraphicsContext& g);
+    void paintLeftLabel(GraphicsContext& g);
+    void paintRightLabel(GraphicsContext& g);
+    void paintTimingOverlay(GraphicsContext& g, uint32_t paintStart);
+    // Labels shown as pictures (after cutting to four characters).
+    static bool isPictureLabel(const CString& label);
+    // The cached picture of such a label; null when it does not load.
+    ImageRef softKeyImage(const CString& label);
+    void clearLoadingState();
+    void repaintLoadingBar();
+
+    // input (screen_input.cpp)
+    bool inSoftKeyBar(int y) const { return y >= softKeyBarTop(); }
+    bool inRowArea(int x) const { return x > leftAreaWidth_ && x < rightAreaStart_; }
+    // A tap in the soft-key bar outside the row.
+    void pressSoftKeyBar(int x);
+    void releaseCommandRow(int x, int y);
+    // Raises the KeyEvent of a key nothing used; true when there was one.
+    bool raiseKeyBinding(int keyCode);
+    const CString* findKeyBinding(const CString& name) const;
+    // The released left soft key (112) fires, opens the menu or chooses in
+    // it; false when the release goes on to the menu or the content.
+    bool releaseLeftSoftKey();
+    // Takes `command` off the soft keys and the menu, without repainting.
+    void dropCommand(const Command* command);
+    void ensurePopupMenu();
 
     // The ticker outlives every item that may register with it.
     TickerThread ticker_;
@@ -322,9 +483,55 @@ private:
     CommandListener* commandListener_ = nullptr;
     ItemStateListener* itemStateListener_ = nullptr;
     CString tipText_;
-    std::unique_ptr<ScreenKeyboard> softKeyboard_;
+    bool tipShown_ = true;
     std::vector<Item*> controlList_;
     GraphicsContext* lastGraphics_ = nullptr;
+    Item* pressedItem_ = nullptr;
+
+    // soft-key bar
+    CString leftLabel_;
+    CString rightLabel_;
+    int leftAreaWidth_ = 0;
+    int rightAreaStart_ = 0;
+    ImageRef menuImage_;
+    ImageRef selectImage_;
+    ImageRef backImage_;
+    ImageRef quitImage_;
+    ImageRef removeImage_;
+    std::unique_ptr<InlineContainer> commandRow_;
+    std::unique_ptr<InlineContainer> retiredRow_;
+
+    // commands
+    std::vector<CommandRef> commands_;  // menu order
+    std::unique_ptr<Container> popupMenu_;
+    bool menuOpen_ = false;
+    CommandRef leftCommand_;
+    CommandRef rightCommand_;
+    CommandRef preferredOk_;
+    CommandRef preferredCancel_;
+    CommandRef preferredBack_;
+    std::vector<CommandRef> itemCommands_;
+    Item* commandsItem_ = nullptr;
+    bool centrePressed_ = false;
+
+    // input
+    std::vector<std::pair<CString, CString>> keyBindings_;
+    uint32_t lastKeyTime_ = 0;
+    uint32_t lastTapTime_ = 0;
+    bool keyInProgress_ = false;
+    std::atomic<uint32_t> busyFlags_{0};
+    std::unique_ptr<SoftKeyboard> softKeyboard_;
+    KeyboardTarget* keyboardTarget_ = nullptr;
+
+    // loading
+    std::atomic<bool> loading_{false};
+    std::atomic<bool> blockInput_{false};
+    std::atomic<bool> cancelAllowed_{false};
+    std::atomic<int> requestId_{-1};
+    std::atomic<int> progress_{0};
+    std::function<void()> onCancel_;
+    CString loadingImagePath_;
+    ImageRef loadingImage_;
 };
 
 }  // namespace zq

@@ -244,12 +244,7 @@ TEST(ItemsSampleTest, SampleSheetSavesAsPng) {
     setLoginFlag(savedLogin);
     releaseSharedFonts();
 
-    test::TempDir scratch;
-    std::filesystem::path out = scratch.path();
-    if (const char* binary = std::getenv("ZQ_BINARY_DIR")) {
-        out = std::filesystem::path(binary) / "test-output";
-        std::filesystem::create_directories(out);
-    }
+    const std::filesystem::path out = test::testOutputDir();
     EXPECT_TRUE(savePng(surface, (out / "items_sample.png").string()));
     EXPECT_LT(y, 320);
 }

@@ -11,6 +11,16 @@ std::filesystem::path sourceDir() {
     return ZQ_SOURCE_DIR;
 }
 
+std::filesystem::path testOutputDir() {
+    std::filesystem::path folder = std::filesystem::temp_directory_path() / "zq-test-output";
+    if (const char* binary = std::getenv("ZQ_BINARY_DIR")) {
+        folder = std::filesystem::path(binary) / "test-output";
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    return folder;
+}
+
 TempDir::TempDir() {
     std::random_device rd;
     auto base = std::filesystem::temp_directory_path();

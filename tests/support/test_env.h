@@ -9,6 +9,10 @@ namespace zq::test {
 // The repository root (from ZQ_SOURCE_DIR).
 std::filesystem::path sourceDir();
 
+// Where tests leave pictures for a person to look at:
+// ZQ_BINARY_DIR/test-output when ctest runs them, else the system temp folder.
+std::filesystem::path testOutputDir();
+
 // A fresh empty folder under the system temp folder, removed when the
 // object goes out of scope.
 class TempDir {

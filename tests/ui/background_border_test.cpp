@@ -473,12 +473,7 @@ TEST_F(PaintTest, SampleSheetSavesAsPng) {
     ColorBackground(0x808080).paint(10, 220, 100, 40, g);
     image.paint(10, 220, 100, 40, g);
 
-    test::TempDir scratch;
-    std::filesystem::path folder = scratch.path();
-    if (const char* binary = std::getenv("ZQ_BINARY_DIR")) {
-        folder = std::filesystem::path(binary) / "test-output";
-        std::filesystem::create_directories(folder);
-    }
+    const std::filesystem::path folder = test::testOutputDir();
     EXPECT_TRUE(savePng(surface, (folder / "background_border_sample.png").string()));
     EXPECT_EQ(at(60, 240), 0x3070F0u);  // the picture, centred
 }

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/ui_executor.h"
 #include "platform/ui_loop.h"
 #include "platform/window.h"
@@ -328,6 +329,43 @@ TEST(DisplayTest, OverlaysAndTheLoadingBarShowTheWholeBufferAtOnce) {
 
     f.display.repaintSoftKeysNow(nullptr);  // no screen: nothing
     EXPECT_EQ(canvas.paints, 1);
+}
+
+}  // namespace
+}  // namespace zq
+
+namespace zq {
+namespace {
+
+class AnimatedCanvas : public Canvas {
+public:
+    void animate(uint32_t now) override { steps.push_back(now); }
+    std::vector<uint32_t> steps;
+};
+
+TEST(DisplayTest, TheCurrentDisplayableGetsAnAnimationStepEvery100Ms) {
+    uint32_t now = 1000;
+    ScopedTickSource clock([&now] { return now; });
+    UiExecutor executor;
+    AnimatedCanvas shown;
+    AnimatedCanvas hidden;
+    {
+        Display display(Size{240, 320});
+        display.setCurrent(&hidden);
+        display.setCurrent(&shown);
+        now += 99;
+        executor.runPending();
+        EXPECT_TRUE(shown.steps.empty());
+        now += 1;
+        executor.runPending();
+        now += 100;
+        executor.runPending();
+        EXPECT_EQ(shown.steps, (std::vector<uint32_t>{1100, 1200}));
+    }
+    now += 100;
+    executor.runPending();  // the step stops with the Display
+    EXPECT_EQ(shown.steps.size(), 2u);
+    EXPECT_TRUE(hidden.steps.empty());
 }
 
 }  // namespace

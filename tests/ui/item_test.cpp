@@ -196,6 +196,19 @@ TEST_F(ItemTest, InitPlacesLabelBesideOrAbove) {
     EXPECT_EQ(flat.itemHeight(), 20);
 }
 
+// Pins: an item without a label counted its box offset as a label's.
+TEST_F(ItemTest, AbsoluteXAddsTheOffsetOnlyForALabelBeside) {
+    BoxItem plain(50, 20, boxStyle());
+    plain.setRelativePosition(10, 0);
+    plain.init(240, 240);
+    EXPECT_EQ(plain.getAbsoluteX(), 10);
+    BoxItem labelled(50, 20, boxStyle());
+    labelled.setLabel(u"Name");
+    labelled.setRelativePosition(10, 0);
+    labelled.init(240, 240);
+    EXPECT_EQ(labelled.getAbsoluteX(), 10 + labelled.contentX());
+}
+
 TEST_F(ItemTest, InitExpandsClampsAndKeepsMinimumHeight) {
     BoxItem expand(50, 20, boxStyle(kLayoutExpand));
     expand.init(240, 200);

@@ -197,8 +197,8 @@ TEST_F(ScreenTest, PaintsBackgroundScrolledContentAndScrollBar) {
     // The bar at the right edge: thumb box near the top, track below it.
     EXPECT_EQ(pixel(233, 60), ScrollBar::kBoxColor);
     EXPECT_EQ(pixel(233, 250), ScrollBar::kTrackColor);
-    // Nothing below the page frame: the soft-key bar is not this code's.
-    EXPECT_EQ(pixel(5, 296), 0u);
+    // Below the page frame the soft-key bar, in the soft-key colour.
+    EXPECT_EQ(pixel(5, 296), colorSettings().menuBack);
 
     screen->scrollBy(-100);
     screen->paint(gc_);

@@ -242,12 +242,7 @@ TEST(SoftKeyboardPicture, SavesBothPads) {
     setScreenMetrics(ScreenMetrics{});
     LogOwner owner;
     SoftKeyboard keyboard(&owner);
-    test::TempDir scratch;
-    std::filesystem::path folder = scratch.path();
-    if (const char* binary = std::getenv("ZQ_BINARY_DIR")) {
-        folder = std::filesystem::path(binary) / "test-output";
-        std::filesystem::create_directories(folder);
-    }
+    const std::filesystem::path folder = test::testOutputDir();
     for (const char* pad : {"digits", "letters"}) {
         Surface surface(240, 320);
         DeviceContext dc(surface);

@@ -1,0 +1,14 @@
+#include "charts/chart.h"
+
+namespace zq {
+
+Chart::Chart() { setAppearanceMode(0); }
+
+void KLine::setIndicator(int n) {
+    int index = ((n % kIndicatorCount) + kIndicatorCount) % kIndicatorCount;
+    if (index == indicator_) return;
+    indicator_ = index;
+    needsRecompute_ = true;
+}
+
+}  // namespace zq

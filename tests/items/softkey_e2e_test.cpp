@@ -1,0 +1,236 @@
+// A form with tabs, soft-key commands and the soft keyboard, shown by the
+// Display in a headless window and driven by key scripts through the UI
+// loop: the menu opens with the left soft key and an entry is chosen, the
+// tabs switch, a field is typed into on the keyboard, and the screen is
+// saved as a PNG.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "items/string_item.h"
+#include "platform/image.h"
+#include "platform/key_script.h"
+#include "platform/surface.h"
+#include "platform/ui_executor.h"
+#include "platform/ui_loop.h"
+#include "platform/window.h"
+#include "tests/support/test_env.h"
+#include "tests/support/test_font.h"
+#include "ui/container.h"
+#include "ui/default_styles.h"
+#include "ui/display.h"
+#include "ui/font_cache.h"
+#include "ui/image_cache.h"
+#include "ui/screen.h"
+#include "ui/soft_keyboard.h"
+#include "ui/style.h"
+#include "ui/tabbed_form.h"
+#include "ui/toolkit_globals.h"
+
+namespace zq {
+namespace {
+
+constexpr Color kMenuBack = 0xEEEEEE;   // the popup menu's fill
+constexpr Color kMenuFocus = 0x696969;  // the focused entry's fill
+constexpr Color kFieldBack = 0xFFFFFF;
+constexpr int kBarTop = 320 - 24;
+
+class CommandLog : public CommandListener {
+public:
+    void commandAction(Command* command, Displayable* /*source*/) override {
+        fired.push_back(command->getLabel().toUtf8());
+    }
+    std::vector<std::string> fired;
+};
+
+// A one-line input box the soft keyboard types into, standing in for the
+// text field.
+class TypedField : public Item, public KeyboardTarget {
+public:
+    TypedField() : Item(CString(), 0, 1, nullptr) {}
+
+    void initContent(int, int lineWidth) override {
+        contentWidth_ = lineWidth;
+        contentHeight_ = 20;
+    }
+    void paintContent(int x, int y, int, int, GraphicsContext& g) override {
+        DeviceContext& dc = *g.getDC();
+        dc.fillRect(Rect::fromSize(x, y, contentWidth_, contentHeight_), kFieldBack);
+        const FontRef previous = dc.selectFont(createStyleFont());
+        const Color color = dc.setTextColor(0);
+        dc.textOut(x + 3, y + 3, text.view());
+        dc.setTextColor(color);
+        dc.selectFont(previous);
+    }
+    bool keyPressed(int keyCode, int gameAction) override {
+        if (keyCode == kKeyBackspace && !text.isEmpty()) {
+            text.deleteAt(text.length() - 1);
+            return true;
+        }
+        return Item::keyPressed(keyCode, gameAction);
+    }
+    Item& keyboardItem() override { return *this; }
+    void setValue(const CString& value) override { text = value; }
+    void insertText(const CString& more) override { text += more; }
+    void typeChar(char16_t ch) override { text += ch; }
+    int caretLineTop() const override { return 0; }
+    int caretLineHeight() const override { return 20; }
+
+    CString text;
+};
+
+class SoftKeyEndToEndTest : public ::testing::Test {
+protected:
+    SoftKeyEndToEndTest() : window_({240, 320}) {
+        releaseSharedFonts();
+        Screen::initMetrics({240, 320});
+        setDisplayArea(Rect::fromSize(0, 0, 240, 320));
+        setProgramFolder(test::sourceDir() / "resources");
+        clearImageCache();
+        display_ = std::make_unique<Display>(Size{240, 320});
+        buildForm();
+        display_->setCurrent(form_.get(), true);
+    }
+    ~SoftKeyEndToEndTest() override {
+        form_.reset();
+        display_.reset();
+        setProgramFolder(savedFolder_);
+        clearImageCache();
+        setScreenMetrics(savedMetrics_);
+        releaseSharedFonts();
+    }
+
+    // Two tabs: a list of quotes, and a page with the input box.
+    void buildForm() {
+        form_ = std::make_unique<TabbedForm>(u"行情");
+        Style* style = allocTracked();
+        style->font = createStyleFont();
+        form_->initTabs({u"自选", u"交易"}, {}, style);
+        for (const char16_t* line : {u"600000 10.52", u"600036 35.10", u"000001 12.08"}) {
+            form_->append(0, std::make_unique<StringItem>(CString(), line, createTextStyle()));
+        }
+        auto field = std::make_unique<TypedField>();
+        field_ = field.get();
+        form_->append(1, std::move(field));
+        form_->setCommandListener(&commands_);
+        form_->addCommand(std::make_shared<Command>(u"买入", 1, 1));
+        form_->addCommand(std::make_shared<Command>(u"卖出", 1, 2));
+        form_->addCommand(std::make_shared<Command>(u"刷新", 1, 3));
+        form_->addCommand(std::make_shared<Command>(u"返", 2, 1));
+    }
+
+    void run(const std::string& script) {
+        KeyScript parsed = parseKeyScript(script);
+        ASSERT_TRUE(parsed.ok());
+        ScriptedWindow replay(window_, std::move(parsed.steps), ScriptEnd::Quit);
+        UiLoop loop(executor_, replay, *display_);
+        display_->attach(&loop);
+        loop.run();
+        display_->attach(nullptr);
+    }
+    // Taps the middle of a key of the shown keyboard's digit pad.
+    std::string tapDigitKey(int row, int column) const {
+        const SoftKeyboard& keyboard = *form_->getSoftKeyboard();
+        const int top = keyboard.lastBottom() - keyboard.panelHeight();
+        const int cell = keyboard.panelWidth() / 3;
+        const int left = keyboard.lastRight() - keyboard.panelWidth();
+        const int pitch = keyboard.keySize() + 1;
+        return "tap " + std::to_string(left + column * cell + cell / 2) + " " +
+               std::to_string(top + (row + 1) * pitch + pitch / 2) + "\n";
+    }
+    // Saves the window and reads it back.
+    ImageRef saveAndLoad(const std::string& name) {
+        const std::string png = (dir_.path() / name).string();
+        EXPECT_TRUE(savePng(window_.screen(), png));
+        savePng(window_.screen(), (test::testOutputDir() / ("softkeys_" + name)).string());
+        return loadImageFile(png);
+    }
+    static Color at(const ImageRef& image, int x, int y) {
+        return Surface::fromNative(image->pixel(x, y) & 0xFFFFFF);
+    }
+    // The saved screen shows `path` with its bottom on the screen bottom.
+    static void expectPicture(const ImageRef& saved, const char16_t* path, int x) {
+        ImageRef picture = loadCachedImage(CString(path));
+        ASSERT_NE(picture, nullptr);
+        const int y = 320 - picture->height();
+        int opaque = 0;
+        for (int py = 0; py < picture->height(); ++py) {
+            for (int px = 0; px < picture->width(); ++px) {
+                const uint32_t p = picture->pixel(px, py);
+                if ((p >> 24) != 0xFF) continue;
+                ++opaque;
+                EXPECT_EQ(at(saved, x + px, y + py), Surface::fromNative(p & 0xFFFFFF));
+            }
+        }
+        EXPECT_GT(opaque, 0);
+    }
+
+    test::ScopedFixedFont fixed_;
+    ScreenMetrics savedMetrics_ = screenMetrics();
+    std::filesystem::path savedFolder_ = programFolder();
+    test::TempDir dir_;
+    UiExecutor executor_;
+    HeadlessWindow window_;
+    std::unique_ptr<Display> display_;
+    std::unique_ptr<TabbedForm> form_;
+    TypedField* field_ = nullptr;
+    CommandLog commands_;
+};
+
+TEST_F(SoftKeyEndToEndTest, MenuTabsAndKeyboardThroughTheWindow) {
+    run("wait 0\n");
+    EXPECT_EQ(form_->leftLabel(), CString(u"菜单"));
+    EXPECT_EQ(form_->rightLabel(), CString(u"返"));
+
+    // 1. The left soft key opens the menu over the page.
+    run("key f1\n");
+    ASSERT_TRUE(form_->isPopupMenuOpen());
+    EXPECT_EQ(form_->rightLabel(), CString(u"取消"));
+    ImageRef open = saveAndLoad("menu.png");
+    ASSERT_NE(open, nullptr);
+    expectPicture(open, u"images\\menu.png", 4);
+    expectPicture(open, u"images\\back.png", 240 - 20 - 4);
+    const Container& menu = *form_->getPopupMenu();
+    const int menuTop = menu.relativeY();
+    EXPECT_EQ(menuTop + menu.itemHeight(), kBarTop);
+    EXPECT_EQ(at(open, 2, menuTop + 2), kMenuFocus);                    // "买入", focused
+    EXPECT_EQ(at(open, menu.itemWidth() - 2, kBarTop - 2), kMenuBack);  // inside the frame
+    EXPECT_NE(at(open, menu.itemWidth() + 2, menuTop + 2), kMenuBack);  // the page beside it
+
+    // 2. Down to "卖出" and chosen with the left soft key.
+    run("key down\nkey f1\n");
+    EXPECT_EQ(commands_.fired, std::vector<std::string>{"卖出"});
+    EXPECT_FALSE(form_->isPopupMenuOpen());
+
+    // 3. The bar has the focus: RIGHT switches to the second tab, DOWN
+    // leaves the bar, and DOWN again focuses the input box on the page.
+    run("key right\nkey down\nkey down\n");
+    EXPECT_EQ(form_->getSelectedTab(), 1);
+    EXPECT_TRUE(field_->isFocused());
+
+    // 4. The keyboard opens below the box; "6", "0" and backspace, "8".
+    form_->openSoftKeyboard(true, field_, kKeypadDigits);
+    run("wait 0\n");
+    const SoftKeyboard& keyboard = *form_->getSoftKeyboard();
+    ASSERT_TRUE(keyboard.isVisible());
+    EXPECT_EQ(keyboard.lastBottom() - keyboard.panelHeight(),
+              field_->getLastPaintY() + field_->caretLineHeight());
+    run(tapDigitKey(1, 2) + tapDigitKey(3, 0) + tapDigitKey(3, 0));
+    EXPECT_EQ(field_->text, CString(u"600"));
+    form_->onData(u"退格");
+    run(tapDigitKey(2, 1));
+    EXPECT_EQ(field_->text, CString(u"608"));
+    EXPECT_EQ(commands_.fired.size(), 1u);
+
+    // 5. The right soft key goes back.
+    run("key f2\n");
+    EXPECT_EQ(commands_.fired, (std::vector<std::string>{"卖出", "返"}));
+    ImageRef typed = saveAndLoad("keyboard.png");
+    ASSERT_NE(typed, nullptr);
+    EXPECT_EQ(at(typed, field_->getLastPaintX() + 1, field_->getLastPaintY() + 1), kFieldBack);
+}
+
+}  // namespace
+}  // namespace zq

@@ -1,0 +1,270 @@
+// Page loading: roots and root attributes, attribute names in any case,
+// the "@Encode-" markers, the text pre-pass and numbers from attributes.
+#include "markup/markup_page.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "core/xml_parser.h"
+#include "ui/form.h"
+#include "ui/item.h"
+
+namespace zq {
+namespace {
+
+class FakeHost : public PageHost {
+public:
+    void onEvent(std::unique_ptr<Event>) override {}
+    CString markerValue(const CString& key) const override {
+        auto found = markers.find(key.toUtf8());
+        return found == markers.end() ? CString() : CString::fromUtf8(found->second);
+    }
+    void clearMarkerValues() override { markers.clear(); }
+    void setSnKey(const CString& key) override { snKey = key.toUtf8(); }
+    CString getSystemValue(const CString& key) const override {
+        auto found = settings.find(key.toUtf8());
+        return found == settings.end() ? CString() : CString::fromUtf8(found->second);
+    }
+
+    std::map<std::string, std::string> markers;
+    std::map<std::string, std::string> settings;
+    std::string snKey;
+};
+
+std::string prepass(const std::string& page) {
+    CString text = CString::fromUtf8(page);
+    normalizeMarkupText(text);
+    return text.toUtf8();
+}
+
+TEST(MarkupPageLoadTest, RootsAndRootAttributes) {
+    struct Case {
+        const char* page;
+        bool loaded;
+        CacheMode cache;
+    };
+    const Case cases[] = {
+        {"<zqml></zqml>", true, CacheMode::Keep},
+        {"<zq/>", true, CacheMode::Keep},
+        {"<ZQML></ZQML>", true, CacheMode::Keep},
+        {"<html></html>", false, CacheMode::Keep},
+        {"", false, CacheMode::Keep},
+        {"<zqml><body></zqml>", false, CacheMode::Keep},
+        {"<zqml cache='update'/>", true, CacheMode::Update},
+        {"<zqml CACHE='Update'/>", true, CacheMode::Update},
+        {"<zqml c='FALSE'/>", true, CacheMode::NoCache},
+        {"<zqml cache='TRUE'/>", true, CacheMode::Keep},
+        {"<zqml cache='maybe'/>", true, CacheMode::Keep},
+        {"<zqml cache='' c='false'/>", true, CacheMode::NoCache},
+    };
+    for (const Case& c : cases) {
+        MarkupPage page;
+        EXPECT_EQ(page.loadPage(c.page, nullptr), c.loaded) << c.page;
+        EXPECT_EQ(page.cacheMode(), c.cache) << c.page;
+    }
+
+    MarkupPage page;
+    ASSERT_TRUE(page.loadPage("<zq r='next.zqml' pagebase='/q/' CID='k1'/>", nullptr));
+    EXPECT_EQ(page.redirect().toUtf8(), "next.zqml");
+    EXPECT_EQ(page.pageBase().toUtf8(), "/q/");
+    EXPECT_EQ(page.cacheId().toUtf8(), "k1");
+    EXPECT_TRUE(page.cacheFlag());
+    EXPECT_FALSE(page.updateFlag());
+}
+
+TEST(MarkupPageLoadTest, TextEndsAtZeroByteAndMarkersAreSpent) {
+    FakeHost host;
+    host.markers["@x"] = "1";
+    MarkupPage page;
+    std::string bytes = std::string("<zqml cacheid='@x;'/>") + '\0' + "<junk";
+    ASSERT_TRUE(page.loadPage(bytes, &host));
+    EXPECT_EQ(page.cacheId().toUtf8(), "1");
+    EXPECT_TRUE(host.markers.empty());
+    EXPECT_EQ(host.snKey, "47310958");
+}
+
+TEST(MarkupPageLoadTest, EncodeMarkers) {
+    FakeHost host;
+    host.markers["@name"] = "a b&c";
+    host.markers["@code"] = "600000";
+    struct Case {
+        const char* text;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"no markers", "no markers"},
+        {"v=@Encode-name;!", "v=a+b%26c!"},
+        {"v=@encode_name;", "v=a+b%26c"},
+        {"v=@name;", "v=a b&c"},
+        {"@code;@code;", "600000600000"},
+        {"a@missing;b", "a@missing;b"},
+        {"mail@host @code;", "mail@host 600000"},
+        {"tail @code", "tail @code"},
+        {"@Encode-missing;", "@Encode-missing;"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(resolveEncodeMarkers(&host, CString::fromUtf8(c.text)).toUtf8(), c.expected)
+            << c.text;
+    }
+    EXPECT_EQ(resolveEncodeMarkers(nullptr, u"@code;").toUtf8(), "@code;");
+}
+
+TEST(MarkupPageAttributeTest, LongNameFirstThenAliasInAnyCase) {
+    XmlParser parser;
+    ASSERT_TRUE(parser.setDoc(
+        u"<x CLASS='long' cl='short' Id='' ID2='b' On='load' title='id=3' t2=\"&amp;\"/>"));
+    ASSERT_TRUE(parser.findElem());
+    EXPECT_EQ(getAttribute(parser, u"class", u"cl").toUtf8(), "long");
+    EXPECT_EQ(getAttribute(parser, u"cl").toUtf8(), "short");
+    // An empty long name counts as absent.
+    EXPECT_EQ(getAttribute(parser, u"id", u"id2").toUtf8(), "b");
+    EXPECT_EQ(getAttribute(parser, u"onload", u"on").toUtf8(), "load");
+    // A value that looks like an attribute is not one.
+    EXPECT_EQ(getAttribute(parser, u"id=3").toUtf8(), "");
+    EXPECT_EQ(getAttribute(parser, u"t2").toUtf8(), "&");
+    EXPECT_EQ(getAttribute(parser, u"missing", u"m").toUtf8(), "");
+    EXPECT_TRUE(tagIs(u"BoDy", u"body", u"by"));
+    EXPECT_TRUE(tagIs(u"BY", u"body", u"by"));
+    EXPECT_FALSE(tagIs(u"bodyx", u"body", u"by"));
+}
+
+TEST(MarkupPageAttributeTest, NumbersSaturateAndSizesClamp) {
+    EXPECT_EQ(parseIntSaturated(u"99999999999999999999"), INT32_MAX);
+    EXPECT_EQ(parseIntSaturated(u"-99999999999999999999"), INT32_MIN);
+    EXPECT_EQ(parseIntSaturated(u"  42px"), 42);
+    EXPECT_EQ(parseIntSaturated(u"x1"), 0);
+    EXPECT_EQ(parseSize(u"-5"), 0);
+    EXPECT_EQ(parseSize(u"100000000000"), kMaxMarkupSize);
+    EXPECT_EQ(parseSize(u"120"), 120);
+    EXPECT_EQ(parseDigits(u"12a"), std::nullopt);
+    EXPECT_EQ(parseDigits(u""), std::nullopt);
+    EXPECT_EQ(parseDigits(u"0099"), 99);
+    EXPECT_EQ(parseYesNo(u"TRUE"), true);
+    EXPECT_EQ(parseYesNo(u"False"), false);
+    EXPECT_EQ(parseYesNo(u"yes"), std::nullopt);
+}
+
+TEST(MarkupPageAttributeTest, SystemValuesAndIndents) {
+    FakeHost host;
+    host.settings["sys-a"] = "1";
+    host.settings["sys-b"] = "two";
+    MarkupPage page;
+    ASSERT_TRUE(page.loadPage("<zq/>", &host));
+    EXPECT_EQ(page.expandSystemValues(u"#system.sys-a,#system.sys-b").toUtf8(), "1,two");
+    EXPECT_EQ(page.expandSystemValues(u"#system.none").toUtf8(), "");
+    EXPECT_EQ(page.expandSystemValues(u"plain,text").toUtf8(), "plain,text");
+
+    EXPECT_EQ(trimTextIndent(u"  ").toUtf8(), "  ");
+    EXPECT_EQ(trimTextIndent(u"  para  ").toUtf8(), "  para");
+    EXPECT_EQ(trimTextIndent(u" para ").toUtf8(), "para");
+    EXPECT_EQ(trimTextIndent(u"\tx\n").toUtf8(), "x");
+}
+
+TEST(MarkupPagePrepassTest, WrapsLooseBodyText) {
+    struct Case {
+        const char* page;
+        const char* expected;
+    };
+    const Case cases[] = {
+        // Text before the first tag goes; text outside the body stays.
+        {"junk<zqml><head>T</head><body>Hi</body></zqml>",
+         "<zqml><head>T</head><body><text>Hi</text></body></zqml>"},
+        // Each line of a run is its own text element.
+        {"<zqml><body><br/>\none\ntwo\n<br/></body></zqml>",
+         "<zqml><body><br/><text>one</text><text>two</text><br/></body></zqml>"},
+        // A blank run is left as it is.
+        {"<zqml><body><br/>  \n <hr/></body></zqml>", "<zqml><body><br/>  \n <hr/></body></zqml>"},
+        {"<zqml><body><br/>a&nbsp;&nbsp;b</body></zqml>",
+         "<zqml><body><br/><text>a  b</text></body></zqml>"},
+        // No body: nothing is wrapped.
+        {"<zqml><p>x</p></zqml>", "<zqml><p>x</p></zqml>"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(prepass(c.page), c.expected) << c.page;
+
+    EXPECT_EQ(wrapTextRun(u"\na\nb\n").toUtf8(), "a</text><text>b");
+    EXPECT_EQ(wrapTextRun(u"\n").toUtf8(), "");
+    EXPECT_EQ(wrapTextRun(u"a\n\nb").toUtf8(), "a</text><text></text><text>b");
+}
+
+TEST(MarkupPagePrepassTest, MovesInlineTagsOutOfTextElements) {
+    struct Case {
+        const char* page;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"<zqml><body><text>Go <a href='x'>there</a></text></body></zqml>",
+         "<zqml><body><text>Go</text><a href='x'>there</a></body></zqml>"},
+        {"<zqml><body><tx><a href='1'>one</a><a href='2'>two</a></tx></body></zqml>",
+         "<zqml><body><a href='1'>one</a><a href='2'>two</a></body></zqml>"},
+        {"<zqml><body><text>a<br/>b</text></body></zqml>",
+         "<zqml><body><text>a</text><br/><text>b</text></body></zqml>"},
+        // The run in front of a rewritten element is wrapped too.
+        {"<zqml><body>lead<text><a href='x'>l</a></text>end</body></zqml>",
+         "<zqml><body><text>lead</text><a href='x'>l</a><text>end</text></body></zqml>"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(prepass(c.page), c.expected) << c.page;
+}
+
+TEST(MarkupPagePrepassTest, LeavesPageAsItCameWhenItGivesUp) {
+    const char* unchanged[] = {
+        // Unbalanced inner tag.
+        "<zqml><body>x&nbsp;<text>a<b>c</text></body></zqml>",
+        // The walk reaches a closing "</text>" and gives up at the next
+        // closing tag, so the run after it is not wrapped.
+        "<zqml><body><text>a</text>loose</body></zqml>",
+        // A text element that never closes, and a tag without ">".
+        "<zqml><body><text>a<a href='x'>b",
+        "<zqml><body><text>a<a href='x'",
+    };
+    for (const char* page : unchanged) EXPECT_EQ(prepass(page), page) << page;
+}
+
+// A control that reports when it is freed.
+class CountedItem : public Item {
+public:
+    explicit CountedItem(int* freed) : freed_(freed) {}
+    ~CountedItem() override { ++*freed_; }
+
+private:
+    int* freed_;
+};
+
+TEST(MarkupPageControlsTest, UnplacedControlsAreFreedWithThePage) {
+    int freed = 0;
+    {
+        MarkupPage page;
+        Item* a = page.registerControl(std::make_unique<CountedItem>(&freed));
+        Item* b = page.adoptControl(std::make_unique<CountedItem>(&freed));
+        Item* c = page.registerControl(std::make_unique<CountedItem>(&freed));
+        EXPECT_EQ(page.controls(), (std::vector<Item*>{a, c}));
+        EXPECT_NE(a->getItemCommandListener(), nullptr);
+        EXPECT_EQ(b->getItemCommandListener(), nullptr);
+        std::unique_ptr<Item> taken = page.releaseControl(a);
+        EXPECT_EQ(taken.get(), a);
+        EXPECT_EQ(page.releaseControl(a), nullptr);
+        EXPECT_EQ(page.controls(), (std::vector<Item*>{c}));
+        EXPECT_EQ(page.registerControl(nullptr), nullptr);
+        taken.reset();
+        EXPECT_EQ(freed, 1);
+    }
+    EXPECT_EQ(freed, 3);
+}
+
+TEST(MarkupPageControlsTest, MarqueeLookupAndLineWidth) {
+    EXPECT_EQ(lookupMarqueeText(u"m1").toUtf8(), "");
+    setMarqueeTextLookup([](const CString& id) { return CString(u"news ") + id; });
+    EXPECT_EQ(lookupMarqueeText(u"m1").toUtf8(), "news m1");
+    setMarqueeTextLookup(nullptr);
+    EXPECT_EQ(lookupMarqueeText(u"m1").toUtf8(), "");
+
+    MarkupPage page;
+    // No screen yet: the screen metrics' width.
+    EXPECT_EQ(page.lineWidth(), 240);
+}
+
+}  // namespace
+}  // namespace zq

@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/device_context.h"
+#include "platform/ui_executor.h"
+#include "tests/support/test_env.h"
+#include "tests/ui/screen_test_support.h"
+#include "ui/alert_screen.h"
+#include "ui/container.h"
+#include "ui/default_styles.h"
+#include "ui/display.h"
+#include "ui/style.h"
+#include "ui/style_class.h"
+
+namespace zq {
+namespace {
+
+constexpr Color kClassColor = 0x123456;
+
+// The message as a plain text line, keeping what the alert gave it.
+class MessageStub : public Item {
+public:
+    MessageStub(const CString& text, ImageRef image, Style* style)
+        : Item(style), text(text), image(std::move(image)) {}
+    void initContent(int, int lineWidth) override {
+        contentWidth_ = lineWidth;
+        contentHeight_ = 40;
+    }
+    void paintContent(int x, int y, int, int, GraphicsContext& g) override {
+        DeviceContext* dc = g.getDC();
+        const FontRef before = dc->selectFont(createStyleFont());
+        const Color color = dc->setTextColor(getStyle() ? getStyle()->getColor() : 0xFFFFFF);
+        const BackgroundMode mode = dc->setBackgroundMode(BackgroundMode::Transparent);
+        Rect box = Rect::fromSize(x, y, contentWidth_, contentHeight_);
+        dc->drawText(text.view(), box, 0x10);
+        dc->setBackgroundMode(mode);
+        dc->setTextColor(color);
+        dc->selectFont(before);
+    }
+    CString text;
+    ImageRef image;
+};
+
+std::unique_ptr<Item> makeMessageStub(const CString& text, ImageRef image, Style* style) {
+    return std::make_unique<MessageStub>(text, std::move(image), style);
+}
+
+std::vector<std::string> gClasses;
+
+void recordClass(Style* style, const CString& className) {
+    gClasses.push_back(utf16ToUtf8(className.view()));
+    style->color = kClassColor;
+}
+
+class AlertTest : public test::ScreenFixture {
+protected:
+    AlertTest() {
+        setMessageItemMaker(&makeMessageStub);
+        setStyleClassApplier(&recordClass);
+        gClasses.clear();
+        display_.setCurrent(&page_);
+    }
+    ~AlertTest() override {
+        setMessageItemMaker(nullptr);
+        setStyleClassApplier(nullptr);
+    }
+    // On a soft key or in the menu.
+    static bool hasCommand(const Screen& screen, const Command* command) {
+        const auto& all = screen.getCommands();
+        return screen.getLeftCommand() == command || screen.getRightCommand() == command ||
+               std::any_of(all.begin(), all.end(),
+                           [command](const CommandRef& c) { return c.get() == command; });
+    }
+
+    Display display_{Size{240, 320}};
+    Screen page_{u"page", true};
+};
+
+TEST_F(AlertTest, MessageItemOnlyWithTextOrPicture) {
+    AlertScreen empty(u"a", u"", nullptr, 0, nullptr);
+    EXPECT_EQ(empty.getMessageItem(), nullptr);
+    EXPECT_EQ(empty.commandCount(), 1);
+    EXPECT_TRUE(hasCommand(empty, sharedOkCommand().get()));
+    EXPECT_TRUE(gClasses.empty());
+
+    AlertScreen text(u"a", u"Saved", nullptr, 0, nullptr);
+    auto* message = static_cast<MessageStub*>(text.getMessageItem());
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(message->text, CString(u"Saved"));
+    EXPECT_EQ(message->getStyle()->color, kClassColor);
+    EXPECT_EQ(gClasses, std::vector<std::string>{"text"});
+
+    auto picture = std::make_shared<const Image>(1, 1, false, std::vector<uint32_t>{0});
+    AlertScreen pictured(u"a", u"", picture, 0, nullptr);
+    ASSERT_NE(pictured.getMessageItem(), nullptr);
+    EXPECT_EQ(static_cast<MessageStub*>(pictured.getMessageItem())->image, picture);
+
+    // Without the style sheets' hook the text style stays as built.
+    setStyleClassApplier(nullptr);
+    AlertScreen plain(u"a", u"Saved", nullptr, 0, nullptr);
+    EXPECT_NE(plain.getMessageItem()->getStyle()->color, kClassColor);
+}
+
+TEST_F(AlertTest, CallersCommandReplacesOkAndEndsTheTimeout) {
+    AlertScreen alert(u"a", u"Saved", nullptr, 0, nullptr);
+    alert.setTimeout(1000);
+    auto back = std::make_shared<Command>(u"返", 3, 0);
+    alert.addCommand(back);
+    EXPECT_FALSE(hasCommand(alert, sharedOkCommand().get()));
+    EXPECT_TRUE(hasCommand(alert, back.get()));
+    EXPECT_EQ(alert.commandCount(), 2);
+    EXPECT_EQ(alert.getTimeout(), AlertScreen::kNoTimeout);
+
+    setCurrentAlert(display_, alert, nullptr);
+    alert.animate(tickCount() + 1000000);
+    EXPECT_TRUE(display_.isCurrent(&alert));
+
+    // The OK command comes back once the count falls from its first command.
+    alert.removeCommand(back.get());
+    EXPECT_EQ(alert.commandCount(), 1);
+    alert.removeCommand(back.get());
+    EXPECT_EQ(alert.commandCount(), 0);
+    EXPECT_TRUE(hasCommand(alert, sharedOkCommand().get()));
+}
+
+TEST_F(AlertTest, ClosingReturnsToTheScreenItCovered) {
+    Screen other(u"other", true);
+    AlertScreen alert(u"a", u"Saved", nullptr, 0, nullptr);
+    setCurrentAlert(display_, alert, nullptr);
+    EXPECT_TRUE(display_.isCurrent(&alert));
+    EXPECT_EQ(alert.getReturnTarget(), &page_);
+    // Shown again over itself: the first target stays.
+    setCurrentAlert(display_, alert, nullptr);
+    alert.setReturnTarget(&alert);
+    EXPECT_EQ(alert.getReturnTarget(), &page_);
+    alert.handleCommand(sharedOkCommand().get());
+    EXPECT_TRUE(display_.isCurrent(&page_));
+    EXPECT_EQ(alert.getReturnTarget(), nullptr);
+    EXPECT_EQ(page_.getWidth(), displayArea().width());
+
+    setCurrentAlert(display_, alert, &other);
+    alert.handleCommand(sharedOkCommand().get());
+    EXPECT_TRUE(display_.isCurrent(&other));
+
+    // Made current without a target: back to what was current before.
+    display_.setCurrent(&alert);
+    alert.setReturnTarget(nullptr);
+    alert.handleCommand(sharedOkCommand().get());
+    EXPECT_TRUE(display_.isCurrent(&other));
+}
+
+TEST_F(AlertTest, LabelsBeforeOkLeaveTheAlertOpen) {
+    struct Case {
+        const char16_t* label;
+        bool closes;
+    };
+    const Case cases[] = {{u"Cancel", false}, {u"Back", false}, {u"o", false},
+                          {u"OK", true},      {u"ok", true},    {u"oK2", true},
+                          {u"Zurück", true},  {u"确定", true},  {u"返", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(utf16ToUtf8(c.label));
+        AlertScreen alert(u"a", u"Saved", nullptr, 0, nullptr);
+        setCurrentAlert(display_, alert, &page_);
+        Command command(c.label, 4, 2);
+        alert.handleCommand(&command);
+        EXPECT_EQ(display_.isCurrent(&page_), c.closes);
+        display_.setCurrent(&page_);
+    }
+}
+
+TEST_F(AlertTest, TimeoutClosesOnTheUiTimer) {
+    std::atomic<uint32_t> now{5000};
+    ScopedTickSource clock([&now] { return now.load(); });
+    UiExecutor executor;
+
+    AlertScreen timed(u"a", u"Saved", nullptr, 0, nullptr);
+    timed.setTimeout(500);
+    setCurrentAlert(display_, timed, nullptr);
+    now = 5400;
+    executor.runPending();
+    EXPECT_TRUE(display_.isCurrent(&timed));
+    now = 5501;
+    executor.runPending();
+    EXPECT_TRUE(display_.isCurrent(&page_));
+    EXPECT_EQ(executor.msUntilNextTimer(), -1);
+
+    // 0 (the default) and less mean none.
+    for (int32_t timeout : {0, -5}) {
+        AlertScreen alert(u"a", u"Saved", nullptr, 0, nullptr);
+        alert.setTimeout(timeout);
+        setCurrentAlert(display_, alert, nullptr);
+        EXPECT_EQ(executor.msUntilNextTimer(), -1);
+        now = now + 100000;
+        executor.runPending();
+        alert.animate(now);
+        EXPECT_TRUE(display_.isCurrent(&alert));
+        display_.setCurrent(&page_);
+    }
+}
+
+// Looks: an alert over a page, in the real font; written next to the build
+// for a person to check.
+TEST(AlertPreview, PaintsAnAlert) {
+    releaseSharedFonts();
+    setMessageItemMaker(&makeMessageStub);
+    const std::filesystem::path folder = programFolder();
+    setProgramFolder(test::sourceDir() / "resources");
+    {
+        AlertScreen alert(u"提示", u"委托已提交，请等待成交回报。", nullptr, 0, createAlertStyle());
+        alert.setSize(240, 320);
+        Surface surface(240, 320);
+        DeviceContext dc(surface);
+        GraphicsContext g;
+        g.init(240, 320, &dc);
+        alert.paint(g);
+        EXPECT_EQ(alert.leftLabel().isEmpty() && alert.rightLabel().isEmpty(), false);
+        if (const char* dir = std::getenv("ZQ_BINARY_DIR")) {
+            EXPECT_TRUE(savePng(surface, std::string(dir) + "/alert_preview.png"));
+        }
+    }
+    setProgramFolder(folder);
+    setMessageItemMaker(nullptr);
+    releaseSharedFonts();
+}
+
+}  // namespace
+}  // namespace zq

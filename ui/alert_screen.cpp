@@ -1,0 +1,145 @@
+#include "ui/alert_screen.h"
+
+#include <atomic>
+#include <utility>
+
+#include "platform/clock.h"
+#include "ui/container.h"
+#include "ui/default_styles.h"
+#include "ui/display.h"
+#include "ui/item.h"
+#include "ui/screen_services.h"
+#include "ui/style_class.h"
+#include "ui/toolkit_globals.h"
+
+namespace zq {
+namespace {
+
+std::atomic<MessageItemMaker> gMessageItemMaker{nullptr};
+
+// Labels that sort before this one (without case) do not close an alert.
+constexpr char16_t kCloseLabel[] = u"ok";
+
+// The current screen takes the whole display area, from its corner.
+void fitCurrentScreenToDisplay(Display& display) {
+    auto* screen = dynamic_cast<Screen*>(display.getCurrent());
+    if (!screen) return;
+    const Rect area = displayArea();
+    screen->setBounds(Rect::fromSize(0, 0, screen->getWidth(), screen->getHeight()));
+    screen->setSize(area.width(), area.height());
+}
+
+}  // namespace
+
+void setMessageItemMaker(MessageItemMaker maker) { gMessageItemMaker.store(maker); }
+
+MessageItemMaker messageItemMaker() { return gMessageItemMaker.load(); }
+
+AlertScreen::AlertScreen(const CString& title, const CString& text, ImageRef image, int /*type*/,
+                         Style* style)
+    : Screen(title, style, true) {
+    if (!text.isEmpty() || image) {
+        Style* textStyle = createTextStyle();
+        applyStyleClass(textStyle, u"text");
+        if (MessageItemMaker maker = messageItemMaker()) {
+            messageItem_ = getContent()->add(maker(text, std::move(image), textStyle));
+        }
+    }
+    okCommand_ = sharedOkCommand();
+    addCommand(okCommand_);
+    setCommandListener(this);
+}
+
+AlertScreen::~AlertScreen() { stopTimeoutTimer(); }
+
+// --- commands ------------------------------------------------------------------------
+
+void AlertScreen::addCommand(CommandRef command) {
+    Screen::removeCommand(okCommand_.get());
+    Screen::addCommand(std::move(command));
+    ++commandCount_;
+    if (commandCount_ > 1) setTimeout(kNoTimeout);
+}
+
+void AlertScreen::removeCommand(Command* command) {
+    Screen::removeCommand(command);
+    if (commandCount_ == 1) {
+        commandCount_ = 0;
+        Screen::addCommand(okCommand_);
+    } else if (commandCount_ > 1) {
+        --commandCount_;
+    }
+}
+
+void AlertScreen::commandAction(Command* command, Displayable* /*source*/) {
+    if (!command || compareNoCase(command->getLabel().view(), kCloseLabel) < 0) return;
+    close();
+}
+
+// --- showing and closing --------------------------------------------------------------
+
+void AlertScreen::setReturnTarget(Displayable* target) {
+    if (target != this) returnTo_ = target;
+}
+
+void AlertScreen::setTimeout(int32_t ms) {
+    timeout_ = ms;
+    if (timeout_ <= 0) {
+        stopTimeoutTimer();
+    } else if (isShown()) {
+        startTimeoutTimer();
+    }
+}
+
+void AlertScreen::showNotify() {
+    showTime_ = tickCount();
+    if (!returnTo_) setReturnTarget(getPreviousDisplayable());
+    Screen::showNotify();
+    if (timeout_ > 0) startTimeoutTimer();
+}
+
+void AlertScreen::hideNotify() {
+    stopTimeoutTimer();
+    Screen::hideNotify();
+}
+
+void AlertScreen::animate(uint32_t now) {
+    Screen::animate(now);
+    if (timeout_ > 0 && isShown() && tickDiff(now, showTime_) > timeout_) {
+        commandAction(okCommand_.get(), this);
+    }
+}
+
+void AlertScreen::startTimeoutTimer() {
+    if (timer_ != 0) return;
+    timer_ = startUiTimer(kTimeoutStepMs, [this] { animate(tickCount()); });
+}
+
+void AlertScreen::stopTimeoutTimer() {
+    if (timer_ == 0) return;
+    stopUiTimer(timer_);
+    timer_ = 0;
+}
+
+void AlertScreen::close() {
+    stopTimeoutTimer();
+    Displayable* target = std::exchange(returnTo_, nullptr);
+    if (!target) target = getPreviousDisplayable();
+    Display* display = getDisplay() ? getDisplay() : Display::getDisplay();
+    if (!target || target == this || !display) return;
+    display->setCurrent(target, true);
+    setRecordedCurrentScreen(dynamic_cast<Screen*>(target));
+    fitCurrentScreenToDisplay(*display);
+    display->repaint();
+}
+
+void setCurrentAlert(Display& display, AlertScreen& alert, Displayable* returnTo) {
+    Displayable* target = returnTo ? returnTo : display.getCurrent();
+    if (target) alert.setReturnTarget(target);
+    display.setCurrent(&alert, true);
+    fitCurrentScreenToDisplay(display);
+    setRecordedCurrentScreen(&alert);
+    display.repaint();
+}
+
+}  // namespace zq

@@ -1,0 +1,509 @@
+// Screen: the paint (frame, overlays and the soft-key bar), the loading
+// state, and being shown and hidden.
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <utility>
+
+#include "platform/clock.h"
+#include "platform/device_context.h"
+#include "platform/threading.h"
+#include "ui/background.h"
+#include "ui/border.h"
+#include "ui/container.h"
+#include "ui/display.h"
+#include "ui/empty_container.h"
+#include "ui/event.h"
+#include "ui/font_cache.h"
+#include "ui/graphics_context.h"
+#include "ui/image_cache.h"
+#include "ui/listeners.h"
+#include "ui/screen.h"
+#include "ui/scroll_bar.h"
+#include "ui/soft_keyboard.h"
+#include "ui/toolkit_globals.h"
+
+namespace zq {
+
+namespace {
+
+// What a page without a background shows.
+constexpr Color kNoBackgroundColor = rgb(9, 16, 35);
+constexpr Color kTimingBandColor = rgb(255, 0, 0);
+constexpr Color kTimingTextColor = rgb(255, 255, 255);
+constexpr Color kTipTextColor = rgb(0, 0, 0);
+// The style switch value that leaves the soft-key bar unfilled.
+constexpr Color kNoBarFill = static_cast<Color>(-1);
+// Soft-key labels show at most this many characters.
+constexpr int kLabelChars = 4;
+
+std::atomic<ScreenShell*> gShell{nullptr};
+std::atomic<Screen*> gRecordedScreen{nullptr};
+
+CString cutLabel(const CString& label) {
+    return label.length() > kLabelChars ? label.left(kLabelChars) : label;
+}
+
+// Draws through a function for Display::paintOverlayNow.
+class FunctionOverlay : public OverlayPainter {
+public:
+    explicit FunctionOverlay(std::function<void(GraphicsContext&)> paint)
+        : paint_(std::move(paint)) {}
+    void paint(int /*x*/, int /*y*/, GraphicsContext& g, int /*flag*/) override { paint_(g); }
+
+private:
+    std::function<void(GraphicsContext&)> paint_;
+};
+
+// Selects font, text colour and a transparent background for one label and
+// gives them back.
+class TextScope {
+public:
+    TextScope(DeviceContext& dc, FontRef font, Color color)
+        : dc_(dc),
+          font_(dc.selectFont(std::move(font))),
+          color_(dc.setTextColor(color)),
+          mode_(dc.setBackgroundMode(BackgroundMode::Transparent)) {}
+    ~TextScope() {
+        dc_.setBackgroundMode(mode_);
+        dc_.setTextColor(color_);
+        dc_.selectFont(font_);
+    }
+    TextScope(const TextScope&) = delete;
+    TextScope& operator=(const TextScope&) = delete;
+
+private:
+    DeviceContext& dc_;
+    FontRef font_;
+    Color color_;
+    BackgroundMode mode_;
+};
+
+ImageRef cachedImage(ImageRef& slot, const char16_t* path) {
+    if (!slot) slot = loadCachedImage(CString(path));
+    return slot;
+}
+
+}  // namespace
+
+void setScreenShell(ScreenShell* shell) { gShell.store(shell); }
+ScreenShell* screenShell() { return gShell.load(); }
+void setRecordedCurrentScreen(Screen* screen) { gRecordedScreen.store(screen); }
+Screen* recordedCurrentScreen() { return gRecordedScreen.load(); }
+
+// --- the paint ---------------------------------------------------------------------
+
+void Screen::paint(GraphicsContext& g) {
+    // 1-2. Lay out first: a screen without a size paints nothing.
+    lastGraphics_ = &g;
+    const uint32_t paintStart = tickCount();
+    if (!layoutValid_) {
+        if (getWidth() <= 0 || getHeight() <= 0) return;
+        applySize(getWidth(), getHeight());
+    } else if (relayoutNeeded_) {
+        layout(0, 0, width_, usableHeight_);
+    }
+    // 3. The command row.
+    if (commandRow_) commandRow_->getItemWidth(width_, width_);
+
+    // 4. Input and the ticker wait until the frame is painted.
+    RecursiveLock lock(contentLock());
+    paintFrame(g);
+    paintTipBox(g, usableHeight_);
+    paintSoftKeyboard(g);
+    paintPopupMenu(g);
+    if (softKeyBarShown_ || menuOpen_) paintSoftKeyBar(g);
+    if (isLoading()) paintLoadingBar(g);
+    paintTimingOverlay(g, paintStart);
+}
+
+void Screen::paintFrame(GraphicsContext& g) {
+    const Rect frame = pageFrame();
+    // 6. Background.
+    if (background_) {
+        background_->paint(frame.left, frame.top, frame.width(), frame.height(), g);
+    } else if (DeviceContext* dc = g.getDC()) {
+        dc->fillRect(frame, kNoBackgroundColor);
+    }
+    // 7. The header text is the main window's caption.
+    if (!headerText_.isEmpty()) {
+        if (ScreenShell* shell = screenShell()) shell->setMainCaption(headerText_);
+    }
+    // 8. Header item.
+    if (headerItem_) {
+        headerItem_->setRelativePosition(frame.left, frame.top);
+        headerItem_->paint(frame.left, frame.top, frame.left, frame.right, g, true);
+    }
+    // 9. The loading animation.
+    if (isLoading() && loadingImage_) {
+        if (DeviceContext* dc = g.getDC()) dc->drawImage(*loadingImage_, 0, 0);
+    }
+    // 10. Content.
+    paintContent(g);
+    // 11. Marquee.
+    if (marquee_) {
+        marquee_->paint(marqueeRect_.left, marqueeRect_.top, marqueeRect_.left, marqueeRect_.right,
+                        g, true);
+    }
+    // 12. Scroll bar.
+    placeScrollBar();
+    if (scrollBar_->isBarShown()) {
+        const int x = scrollBar_->relativeX();
+        scrollBar_->paintIfVisible(x, scrollBar_->relativeY(), x, x + scrollBar_->itemWidth(), g);
+    }
+    // 13. Border.
+    if (border_) border_->paint(frame.left, frame.top, frame.width(), frame.height(), g);
+}
+
+Rect Screen::pageFrame() const {
+    const int border = borderWidth();
+    int x = marginLeft_ + border;
+    int y = marginTop_ + border;
+    const int innerWidth = width_ - marginLeft_ - marginRight_ - 2 * border;
+    int width = innerWidth;
+    int height = displayAreaHeight_ - marginBottom_ - softKeyBarHeight_ - marginTop_ - 2 * border -
+                 getStatusLineHeight();
+    if (content_ && fitWidth_) {
+        width = content_->itemWidth();
+        if (alignRight_) {
+            x += innerWidth - width;
+        } else if (alignCentre_) {
+            x += (innerWidth - width) / 2;
+        }
+    }
+    if (content_ && fitHeight_) {
+        height = std::min(contentHeight(), contentRect_.height());
+        if (alignBottom_) {
+            y = usableHeight_ - marginBottom_ - height - 1;
+        } else if (alignVCentre_) {
+            y = (usableHeight_ - marginTop_ - marginBottom_ - height) / 2;
+        }
+    }
+    return Rect::fromSize(x, y, std::max(width, 0), std::max(height, 0));
+}
+
+void Screen::paintTipBox(GraphicsContext& g, int bottom) {
+    DeviceContext* dc = g.getDC();
+    if (!tipShown_ || tipText_.isEmpty() || !dc) return;
+    const FontRef font = createStyleFont();
+    const int textWidth = font->textWidth(tipText_.view());
+    const int textHeight = font->height();
+    ClipScope clip(g, 0, 0, width_, fullHeight_);
+    dc->fillRect(Rect{3, bottom - textHeight - 4, textWidth + 5, bottom - 2}, tipColor_);
+    TextScope text(*dc, font, kTipTextColor);
+    Rect box{4, bottom - textHeight - 3, textWidth + 4, bottom - 3};
+    dc->drawText(tipText_.view(), box, kTextSingleLine);
+}
+
+void Screen::paintSoftKeyboard(GraphicsContext& g) {
+    if (!softKeyboard_ || !softKeyboard_->isVisible()) return;
+    // Below the caret line of the field being typed into while that lies in
+    // the upper half, else at the top; without a focused field, on the bar.
+    int y = usableHeight_;
+    int above = 1;
+    if (keyboardTarget_ && keyboardTarget_->keyboardItem().isFocused()) {
+        const int fieldY = keyboardTarget_->keyboardItem().getLastPaintY();
+        const int lineTop = keyboardTarget_->caretLineTop();
+        const int lineHeight = keyboardTarget_->caretLineHeight();
+        above = 0;
+        y = lineTop + lineHeight / 2 + fieldY <= usableHeight_ / 2 ? fieldY + lineTop + lineHeight
+                                                                   : 0;
+    }
+    softKeyboard_->paint(y, width_, g, above);
+}
+
+void Screen::paintPopupMenu(GraphicsContext& g) {
+    if (!menuOpen_ || !popupMenu_) return;
+    Container& menu = *popupMenu_;
+    // 1. Every entry as wide as the widest.
+    for (const auto& entry : menu.children()) {
+        entry->setMinWidth(0);
+        entry->init(width_, width_);
+    }
+    menu.init(width_, width_);
+    const int inner = menu.contentWidth();
+    for (const auto& entry : menu.children()) {
+        entry->setMinWidth(inner);
+        entry->init(inner, inner);
+    }
+    menu.init(width_, width_);
+    // 2. On the soft-key bar, never above the content area; what does not
+    // fit scrolls.
+    const int barTop = softKeyBarTop();
+    const int top = std::min(std::max(barTop - menu.itemHeight(), contentRect_.top), barTop);
+    menu.setScrollHeight(std::max(barTop - top, 1));
+    menu.setRelativePosition(0, top);
+    ClipScope clip(g, 0, top, width_, fullHeight_ - top);
+    menu.paint(0, top, 0, menu.itemWidth(), g, true);
+}
+
+// --- the soft-key bar ----------------------------------------------------------------
+
+void Screen::paintSoftKeyBar(GraphicsContext& g) {
+    DeviceContext* dc = g.getDC();
+    if (!dc) return;
+    RecursiveLock lock(softKeyLock());
+    const int top = softKeyBarTop();
+    if (softKeySwitchColor_ != kNoBarFill) {
+        dc->fillRect(Rect::fromSize(0, top, width_, softKeyBarHeight_), colorSettings().menuBack);
+    }
+    paintLeftLabel(g);
+    paintRightLabel(g);
+    if (commandRow_ && rightAreaStart_ > leftAreaWidth_) {
+        const int x = leftAreaWidth_;
+        commandRow_->setRelativePosition(x, top);
+        ClipScope clip(g, x, top, rightAreaStart_ - x, softKeyBarHeight_);
+        commandRow_->paint(x, top, x, rightAreaStart_, g, true);
+    }
+}
+
+ImageRef Screen::softKeyImage(const CString& label) {
+    if (label == CString(u"确定选择")) return cachedImage(selectImage_, u"images\\select.png");
+    if (label == CString(u"菜单")) return cachedImage(menuImage_, u"images\\menu.png");
+    if (label == CString(u"返") || label == CString(u"取消")) {
+        return cachedImage(backImage_, u"images\\back.png");
+    }
+    if (label == CString(u"退")) return cachedImage(quitImage_, u"images\\quit.png");
+    return nullptr;
+}
+
+void Screen::paintLeftLabel(GraphicsContext& g) {
+    DeviceContext& dc = *g.getDC();
+    if (leftLabel_.isEmpty()) {
+        leftAreaWidth_ = 0;
+        return;
+    }
+    const CString label = cutLabel(leftLabel_);
+    if (isPictureLabel(label)) {
+        // A missing picture draws nothing and keeps the area as it was.
+        if (ImageRef image = softKeyImage(label)) {
+            dc.drawImage(*image, 4, fullHeight_ - image->height());
+            leftAreaWidth_ = image->width() + 4;
+        }
+        return;
+    }
+    const FontRef font = softKeyFont_ ? softKeyFont_ : createStyleFont();
+    const int textWidth = font->textWidth(label.view());
+    TextScope text(dc, font, colorSettings().menuText);
+    Rect box{0, fullHeight_ - font->height() - 4, textWidth, fullHeight_ - 4};
+    dc.drawText(label.view(), box, kTextSingleLine | kTextVCenter);
+    leftAreaWidth_ = textWidth + 2;
+}
+
+void Screen::paintRightLabel(GraphicsContext& g) {
+    DeviceContext& dc = *g.getDC();
+    if (rightLabel_.isEmpty()) {
+        rightAreaStart_ = width_;
+        return;
+    }
+    const CString label = cutLabel(rightLabel_);
+    if (isPictureLabel(label)) {
+        if (ImageRef image = softKeyImage(label)) {
+            const int x = width_ - image->width() - 4;
+            dc.drawImage(*image, x, fullHeight_ - image->height());
+            rightAreaStart_ = x;
+        }
+        return;
+    }
+    const FontRef font = softKeyFont_ ? softKeyFont_ : createStyleFont();
+    const int textWidth = font->textWidth(label.view());
+    TextScope text(dc, font, colorSettings().menuText);
+    Rect box{width_ - textWidth, fullHeight_ - font->height() - 4, width_, fullHeight_ - 4};
+    dc.drawText(label.view(), box, kTextSingleLine | kTextVCenter);
+    rightAreaStart_ = width_ - textWidth;
+}
+
+bool Screen::isPictureLabel(const CString& label) {
+    return label == CString(u"确定选择") || label == CString(u"菜单") || label == CString(u"返") ||
+           label == CString(u"取消") || label == CString(u"退");
+}
+
+void Screen::redrawRightSoftKeyNow() {
+    Display* display = getDisplay();
+    if (!display || !isShown() || width_ <= 0) return;
+    FunctionOverlay overlay([this](GraphicsContext& g) {
+        DeviceContext* dc = g.getDC();
+        if (!dc) return;
+        RecursiveLock lock(softKeyLock());
+        const int top = softKeyBarTop();
+        const int left = std::clamp(rightAreaStart_, 0, width_);
+        if (softKeySwitchColor_ != kNoBarFill) {
+            dc->fillRect(Rect{left, top, width_, fullHeight_}, colorSettings().menuBack);
+        }
+        paintRightLabel(g);
+    });
+    display->paintOverlayNow(0, 0, &overlay);
+}
+
+// --- loading -------------------------------------------------------------------------
+
+void Screen::startLoading(bool blockInput, bool cancelAllowed, int requestId,
+                          std::function<void()> onCancel) {
+    blockInput_ = blockInput;
+    cancelAllowed_ = cancelAllowed || static_cast<bool>(onCancel);
+    onCancel_ = std::move(onCancel);
+    requestId_ = requestId;
+    if (!loadingImage_ && !loadingImagePath_.isEmpty()) {
+        loadingImage_ = loadImageFile(loadingImagePath_);
+    }
+    progress_ = 0;
+    loading_ = true;
+    addLoadingProgress(2, requestId);
+}
+
+void Screen::addLoadingProgress(int delta, int requestId) {
+    if (!loading_ || (requestId != -1 && requestId != requestId_)) return;
+    int current = progress_.load();
+    int next = 0;
+    do {
+        next = current + delta;
+        if (next < 0) return;
+        next = std::min(next, 100);
+    } while (!progress_.compare_exchange_weak(current, next));
+    repaintLoadingBar();
+}
+
+void Screen::setLoadingProgress(int percent, int requestId) {
+    if (!loading_ || (requestId != -2 && requestId != requestId_)) return;
+    if (percent > 100) return;
+    progress_ = percent;
+    repaintLoadingBar();
+}
+
+void Screen::repaintLoadingBar() {
+    Display* display = getDisplay();
+    if (display && isShown()) display->repaintSoftKeysNow(this);
+}
+
+bool Screen::stopLoading(int requestId) {
+    if (requestId != -2 && requestId != requestId_) return false;
+    if (!loading_) {
+        blockInput_ = false;
+        cancelAllowed_ = false;
+        return false;
+    }
+    clearLoadingState();
+    loadingImagePath_.clear();
+    loadingImage_.reset();
+    redrawRightSoftKeyNow();
+    return true;
+}
+
+void Screen::clearLoadingState() {
+    loading_ = false;
+    blockInput_ = false;
+    cancelAllowed_ = false;
+    progress_ = 0;
+    onCancel_ = nullptr;
+}
+
+void Screen::replaceLoadingId(int oldId, int newId) {
+    int expected = oldId;
+    requestId_.compare_exchange_strong(expected, newId);
+}
+
+void Screen::cancelLoading() {
+    // The action may belong to a page that the cancel takes away.
+    std::function<void()> action = std::move(onCancel_);
+    onCancel_ = nullptr;
+    progress_ = 0;
+    stopLoading(-2);
+    if (action) action();
+}
+
+void Screen::paintLoadingBar(GraphicsContext& g) {
+    RecursiveLock lock(softKeyLock());
+    DeviceContext* dc = g.getDC();
+    if (!loading_ || !dc || width_ <= 0) return;
+    const int top = softKeyBarTop();
+    {
+        ClipScope clip(g, 0, top, width_, kProgressBarHeight);
+        const int filled = progress_.load() * width_ / 100;
+        dc->fillRect(Rect{0, top, filled, top + kProgressBarHeight}, colorSettings().progressBar);
+    }
+    if (!cancelAllowed_) return;
+    ImageRef mark = cachedImage(removeImage_, u"images\\remove.png");
+    if (!mark) return;
+    const int x = width_ - mark->width();
+    const int left = std::clamp(std::min(rightAreaStart_, x), 0, width_);
+    dc->fillRect(Rect{left, top + kProgressBarHeight, width_, fullHeight_},
+                 colorSettings().menuBack);
+    dc->drawImage(*mark, x, fullHeight_ - mark->height());
+    rightAreaStart_ = x - 2;
+}
+
+// --- the timing overlay ----------------------------------------------------------------
+
+void Screen::paintTimingOverlay(GraphicsContext& g, uint32_t paintStart) {
+    ScreenShell* shell = screenShell();
+    DeviceContext* dc = g.getDC();
+    if (!shell || !dc) return;
+    const uint32_t paintEnd = tickCount();
+    shell->notePaintTimes(paintStart, paintEnd);
+    PageTiming t;
+    if (!shell->pageTimingOverlay(t)) return;
+
+    CString netTimes;
+    for (int ms : t.netTimes) netTimes += CString::format(u" %d ", ms);
+    CString sizes;
+    for (int bytes : t.transferSizes) sizes += CString(u",") + CString::format(u" %d ", bytes);
+    auto span = [](uint32_t start, uint32_t end) { return tickDiff(end, start); };
+    const CString lines[4] = {
+        CString::format(u" NetTime: %s InsertTime: %d", netTimes, span(t.insertStart, t.insertEnd)),
+        CString::format(u"Lzsstime: %d  ParserTime: %d ", span(t.lzssStart, t.lzssEnd),
+                        span(t.parseStart, t.parseEnd)),
+        CString::format(u"PaintTime: %d  AllTime: %d", span(paintStart, paintEnd),
+                        span(t.requestStart, paintEnd)),
+        CString::format(u"预处理: %d  数据流量: %s", span(t.preprocessStart, t.preprocessEnd),
+                        sizes),
+    };
+    constexpr int kRows[4][2] = {{3, 20}, {24, 44}, {48, 68}, {70, 90}};
+    dc->fillRect(Rect{0, 1, width_, 92}, kTimingBandColor);
+    TextScope text(*dc, createStyleFont(), kTimingTextColor);
+    for (int i = 0; i < 4; ++i) {
+        Rect box{0, kRows[i][0], width_, kRows[i][1]};
+        dc->drawText(lines[i].view(), box, kTextVCenter | kTextSingleLine);
+    }
+}
+
+// --- shown and hidden ------------------------------------------------------------------
+
+void Screen::showNotify() {
+    menuImage_.reset();
+    selectImage_.reset();
+    backImage_.reset();
+    quitImage_.reset();
+    removeImage_.reset();
+    if (eventListener_ && !getTitle().isEmpty()) {
+        eventListener_->onEvent(std::make_unique<FormEvent>(CString(u"Form"), getTitle()));
+    }
+    // Shown again by the shell that showed it last: nothing changes.
+    if (recordedCurrentScreen() == this && isShown()) return;
+    tipText_.clear();
+    clearLoadingState();
+    if (marquee_) marquee_->showNotify();
+    if (!layoutValid_) {
+        const Rect area = displayArea();
+        setBounds(Rect::fromSize(getBounds().left, getBounds().top, area.width(), area.height()));
+        applySize(area.width(), area.height());
+    }
+    if (content_) {
+        content_->showNotify();
+        // Styles applied on showing change sizes: lay out before painting.
+        if (layoutValid_ && !content_->isInitialised()) relayoutNeeded_ = true;
+    }
+}
+
+void Screen::hideNotify() {
+    Screen* self = this;
+    gRecordedScreen.compare_exchange_strong(self, nullptr);
+    if (marquee_) marquee_->hideNotify();
+    stopTicker();
+    if (content_) content_->hideNotify();
+    clearLoadingState();
+    pressedItem_ = nullptr;
+    if (ScreenShell* shell = screenShell()) shell->clearPendingRequests();
+}
+
+}  // namespace zq
