@@ -8,6 +8,7 @@
 #include <system_error>
 #include <vector>
 
+#include "items/item_makers.h"
 #include "platform/device_context.h"
 #include "platform/files.h"
 #include "platform/font.h"
@@ -128,6 +129,7 @@ int runClient(const Options& options) {
                           quitAtEnd ? ScriptEnd::Quit : ScriptEnd::PassThrough);
     const Size client = replay.size();
     setDisplayArea(Rect::fromSize(0, 0, client.width, client.height));
+    installItemMakers();
     Display display(client);
     TitleCanvas title;
     int code = kExitOk;

@@ -15,9 +15,6 @@ namespace {
 const CString kLoginMark(u"委");
 constexpr Color kLoginMarkColor = 0x0000FF;
 
-// Item labels are string items wherever string items exist.
-[[maybe_unused]] const bool kLabelMakerInstalled = (setLabelMaker(&makeStringLabel), true);
-
 }  // namespace
 
 std::unique_ptr<Item> makeStringLabel(const CString& text, Style* style) {
