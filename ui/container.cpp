@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "ui/container_support.h"
 #include "ui/default_styles.h"
 #include "ui/graphics_context.h"
 #include "ui/layout_view.h"
@@ -16,16 +17,6 @@ namespace {
 
 const CString kIndexToken(u"%INDEX%");
 
-struct ItemSize {
-    int width;
-    int height;
-    uint32_t layout;
-    bool operator==(const ItemSize&) const = default;
-};
-
-ItemSize sizeOf(const Item& item) {
-    return {item.itemWidth(), item.itemHeight(), item.getLayout()};
-}
 
 }  // namespace
 

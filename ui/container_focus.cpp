@@ -4,22 +4,13 @@
 #include <cstdlib>
 
 #include "ui/container.h"
+#include "ui/container_support.h"
 #include "ui/default_styles.h"
 #include "ui/layout_view.h"
 
 namespace zq {
 namespace {
 
-struct ItemSize {
-    int width;
-    int height;
-    uint32_t layout;
-    bool operator==(const ItemSize&) const = default;
-};
-
-ItemSize sizeOf(const Item& item) {
-    return {item.itemWidth(), item.itemHeight(), item.getLayout()};
-}
 
 // The size after a focus change, measured at `width` (the item lays itself
 // out again when its style changed).

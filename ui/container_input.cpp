@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "ui/container.h"
+#include "ui/container_support.h"
 #include "ui/layout_view.h"
 
 namespace zq {
@@ -287,21 +288,8 @@ bool Container::pointerToChildren(int x, int y, bool press) {
     if (!isInItemArea(x, y)) return false;
     if (focusedChild && isInChildArea(px, py, focusedChild)) return false;
     // 4. Another interactive child under the point.
-    for (int i = 0; i < size(); ++i) {
-        Item* child = children_[i].get();
-        if (child == focusedChild || !child->isVisible() || !child->isInteractive()) continue;
-        if (!isInChildArea(px, py, child)) continue;
-        const int cx = px - child->relativeX();
-        const int cy = py - child->relativeY();
-        if (press) {
-            focusChild(i, child, kGameNone);
-            child->pointerPressed(cx, cy);
-        } else {
-            child->pointerReleased(cx, cy);
-        }
-        return true;
-    }
-    return false;
+    return pointerToChildUnder(*this, children_, focusedChild, px, py, press,
+                               [this](int i, Item* child) { focusChild(i, child, kGameNone); });
 }
 
 bool Container::pointerPressed(int x, int y) { return pointerToChildren(x, y, true); }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "ui/container_support.h"
 #include "ui/default_styles.h"
 #include "ui/style.h"
 
@@ -28,16 +29,6 @@ Style* buildInlineStyle() {
     return s;
 }
 
-struct ItemSize {
-    int width;
-    int height;
-    uint32_t layout;
-    bool operator==(const ItemSize&) const = default;
-};
-
-ItemSize sizeOf(const Item& item) {
-    return {item.itemWidth(), item.itemHeight(), item.getLayout()};
-}
 
 }  // namespace
 
@@ -198,21 +189,8 @@ bool EmptyContainer::pointerToChildren(int x, int y, bool press) {
     }
     if (!isInItemArea(x, y)) return false;
     if (focused && isInChildArea(px, py, focused)) return false;
-    for (int i = 0; i < size(); ++i) {
-        Item* child = children_[i].get();
-        if (child == focused || !child->isVisible() || !child->isInteractive()) continue;
-        if (!isInChildArea(px, py, child)) continue;
-        const int cx = px - child->relativeX();
-        const int cy = py - child->relativeY();
-        if (press) {
-            focusChild(i, child, kGameNone);
-            child->pointerPressed(cx, cy);
-        } else {
-            child->pointerReleased(cx, cy);
-        }
-        return true;
-    }
-    return false;
+    return pointerToChildUnder(*this, children_, focused, px, py, press,
+                               [this](int i, Item* child) { focusChild(i, child, kGameNone); });
 }
 
 bool EmptyContainer::pointerPressed(int x, int y) { return pointerToChildren(x, y, true); }
