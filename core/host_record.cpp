@@ -19,6 +19,10 @@ bool HostRecord::parse(const CString& text) {
     return true;
 }
 
+CString HostRecord::toText() const {
+    return address + u':' + httpPort + u':' + socketPort + u':' + name + u':' + rest;
+}
+
 bool HostRecord::equals(const HostRecord& other) const {
     return address.equalsNoCase(other.address) && httpPort.equalsNoCase(other.httpPort) &&
            name.equalsNoCase(other.name);

@@ -20,6 +20,8 @@ struct HostRecord {
     // Fills the fields from "address:http:socket:name:rest"; each field is set
     // only when its closing ':' exists. False (nothing set) without any ':'.
     bool parse(const CString& text);
+    // "address:http:socket:name:rest", the form parse reads back.
+    CString toText() const;
     // Same address, HTTP port and name, without regard to case.
     bool equals(const HostRecord& other) const;
 };

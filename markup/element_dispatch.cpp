@@ -75,7 +75,7 @@ constexpr std::array kElements = {
     ElementRow{u"down", u"do", Handler::Ignored},
     ElementRow{u"autodown", u"ad", Handler::Ignored},
     ElementRow{u"saveuser", u"su", Handler::Ignored},
-    ElementRow{u"marquee", u"mq", Handler::Ignored},
+    ElementRow{u"marquee", u"mq", Handler::Control, &buildMarquee},
     ElementRow{u"marqueeUpdate", u"mqd", Handler::Ignored},
     ElementRow{u"padindex", u"pd", Handler::Market, nullptr, MarketWidgetKind::IndexTable},
     ElementRow{u"mychoose", u"mc", Handler::Market, nullptr, MarketWidgetKind::WatchListTable},
@@ -185,13 +185,19 @@ void buildBody(MarkupPage& page, XmlParser& node) {
                         getAttribute(node, u"unonload", u"un"));
     page.bodyCommandTree().reset();
 
-    // 3. The children: a "command" is the body's soft-key tree (the last
-    // one wins), everything else is an element of the page.
+    // 3. The children: a "command" is the body's soft-key tree and a
+    // "marquee" the screen's marquee (the last one of each wins, earlier
+    // ones are freed), everything else is an element of the page.
+    std::unique_ptr<Item> marquee;
     if (node.intoElem()) {
         while (node.findElem()) {
             CString tag = node.getTagName();
             if (tagIs(tag, u"command", u"cmd")) {
                 page.bodyCommandTree() = buildCommandTree(page, node);
+            } else if (tagIs(tag, u"marquee", u"mq")) {
+                if (Item* built = buildMarquee(page, node, nullptr)) {
+                    marquee = page.releaseControl(built);
+                }
             } else {
                 buildElement(page, tag, node, nullptr, 0);
             }
@@ -219,8 +225,9 @@ void buildBody(MarkupPage& page, XmlParser& node) {
         registerCommandTree(page.commandMap(), tree);
     }
 
-    // 8. Key bindings, listeners.
+    // 8. Key bindings, marquee, listeners.
     for (const auto& [key, action] : page.keyBindings()) form.addKeyBinding(key, action);
+    if (marquee) form.setMarquee(std::move(marquee));
     form.setEventListener(page.host());
     form.setCommandListener(page.host() ? page.host()->commandListener() : nullptr);
     attachPageCommands(page);

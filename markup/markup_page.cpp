@@ -15,11 +15,6 @@
 namespace zq {
 namespace {
 
-MarqueeTextLookup& marqueeLookup() {
-    static MarqueeTextLookup lookup;
-    return lookup;
-}
-
 // The page text: the bytes up to the first zero byte, UTF-8 to UTF-16.
 CString decodePageText(std::string_view bytes) {
     size_t end = bytes.find('\0');
@@ -31,13 +26,6 @@ CString decodePageText(std::string_view bytes) {
 bool isAsciiBlank(char16_t ch) { return ch == u' ' || ch == u'\t' || ch == u'\r' || ch == u'\n'; }
 
 }  // namespace
-
-void setMarqueeTextLookup(MarqueeTextLookup lookup) { marqueeLookup() = std::move(lookup); }
-
-CString lookupMarqueeText(const CString& id) {
-    const MarqueeTextLookup& lookup = marqueeLookup();
-    return lookup ? lookup(id) : CString();
-}
 
 // --- MarkupPage --------------------------------------------------------------------
 

@@ -23,7 +23,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -69,13 +68,6 @@ public:
     // The character-set setting ("big5" converts command documents).
     virtual CString characterSet() const { return CString(); }
 };
-
-// The marquee's text: the controller installs a lookup (its marquee text
-// table by the element's "id", then the settings) at start-up. Without one
-// the lookup answers empty. UI thread.
-using MarqueeTextLookup = std::function<CString(const CString& id)>;
-void setMarqueeTextLookup(MarqueeTextLookup lookup);
-CString lookupMarqueeText(const CString& id);
 
 // State a builder family keeps for one page (the style sheet's class and
 // merge tables, table rows being read). See MarkupPage::state().

@@ -7,11 +7,14 @@
 #include "core/xml_parser.h"
 #include "items/button_item.h"
 #include "items/hyperlink_item.h"
+#include "items/list_container.h"
+#include "items/marquee_item.h"
+#include "items/progress_bar_item.h"
+#include "items/separator_item.h"
 #include "items/string_item.h"
 #include "markup/command_document.h"
 #include "markup/element_dispatch.h"
 #include "markup/markup_page.h"
-#include "markup/page_items.h"
 #include "markup/style_sheet.h"
 #include "ui/default_styles.h"
 #include "ui/empty_container.h"
@@ -315,6 +318,21 @@ Item* buildProgressBar(MarkupPage& page, XmlParser& node, Item* parent) {
     bar->setTipText(tip);
     bar->setFormName(name);
     return hand(page, std::move(bar), parent);
+}
+
+Item* buildMarquee(MarkupPage& page, XmlParser& node, Item* /*parent*/) {
+    // 1. The settings may switch marquees off.
+    if (page.host() && page.systemValue(CString(u"sys-marquee")).equalsNoCase(CString(u"hide"))) {
+        return nullptr;
+    }
+    // 2. No element-kind rule and no page font: only the "class" text.
+    const CString id = getAttribute(node, u"id");
+    const CString classText = getAttribute(node, u"class", u"cl");
+    const CString defaultText = getAttribute(node, u"defaultStr");
+    Style* style = createMarqueeStyle();
+    auto marquee = std::make_unique<MarqueeItem>(defaultText, id, style);
+    marquee->setStyle(applyInlineStyle(page, style, classText));
+    return page.adoptControl(std::move(marquee));
 }
 
 }  // namespace zq

@@ -1,5 +1,5 @@
 // Builders of the zqml text elements: "text"/"tx", "a", "br", "hr",
-// "nobr"/"nbr", "ul", "button"/"bt" and "progressbar".
+// "nobr"/"nbr", "ul", "button"/"bt", "progressbar" and "marquee"/"mq".
 //
 // Each builder reads its element (the parser positioned on it), builds one
 // item with its default style, styles it (the layers of
@@ -65,5 +65,11 @@ Item* buildButton(MarkupPage& page, XmlParser& node, Item* parent);
 // "progressbar": an editable bar of "value" (default 60) of "maxvalue"
 // (default 100).
 Item* buildProgressBar(MarkupPage& page, XmlParser& node, Item* parent);
+
+// "marquee"/"mq": a MarqueeItem showing the text looked up by its "id"
+// (else "defaultStr"), kept by the page but never registered: the "body"
+// makes the last one its screen's marquee. Null while the settings value
+// "sys-marquee" is "hide" (any case).
+Item* buildMarquee(MarkupPage& page, XmlParser& node, Item* parent);
 
 }  // namespace zq

@@ -254,13 +254,7 @@ TEST(MarkupPageControlsTest, UnplacedControlsAreFreedWithThePage) {
     EXPECT_EQ(freed, 3);
 }
 
-TEST(MarkupPageControlsTest, MarqueeLookupAndLineWidth) {
-    EXPECT_EQ(lookupMarqueeText(u"m1").toUtf8(), "");
-    setMarqueeTextLookup([](const CString& id) { return CString(u"news ") + id; });
-    EXPECT_EQ(lookupMarqueeText(u"m1").toUtf8(), "news m1");
-    setMarqueeTextLookup(nullptr);
-    EXPECT_EQ(lookupMarqueeText(u"m1").toUtf8(), "");
-
+TEST(MarkupPageControlsTest, LineWidth) {
     MarkupPage page;
     // No screen yet: the screen metrics' width.
     EXPECT_EQ(page.lineWidth(), 240);

@@ -100,8 +100,10 @@ protected:
 TEST_F(SamplePageTest, ShownPageMatchesTheStyleSheetAtFewPixels) {
     show();
     Form& form = *page_->form();
-    // Three texts, the rule, two links, the list, the break and the button.
-    ASSERT_EQ(form.getContent()->size(), 9);
+    // Three texts, the rule, two links, the list, the break, the button and
+    // the bar; the marquee stands in the status line.
+    ASSERT_EQ(form.getContent()->size(), 10);
+    ASSERT_NE(form.getMarquee(), nullptr);
 
     // Saved and read back, as a person would look at it (ZQ_SAMPLE_PNG
     // keeps a copy).

@@ -9,15 +9,20 @@
 #include "core/xml_parser.h"
 #include "items/button_item.h"
 #include "items/hyperlink_item.h"
+#include "items/list_container.h"
+#include "items/marquee_item.h"
+#include "items/progress_bar_item.h"
+#include "items/separator_item.h"
 #include "items/string_item.h"
 #include "markup/element_dispatch.h"
 #include "markup/markup_page.h"
-#include "markup/page_items.h"
 #include "platform/device_context.h"
 #include "platform/surface.h"
 #include "tests/support/test_font.h"
+#include "ui/container.h"
 #include "ui/empty_container.h"
 #include "ui/event.h"
+#include "ui/form.h"
 #include "ui/graphics_context.h"
 #include "ui/style.h"
 #include "ui/toolkit_globals.h"
@@ -29,6 +34,15 @@ class RecordingHost : public PageHost {
 public:
     void onEvent(std::unique_ptr<Event> event) override { actions.push_back(event->getAction()); }
     std::vector<CString> actions;
+};
+
+class SettingsHost : public PageHost {
+public:
+    void onEvent(std::unique_ptr<Event>) override {}
+    CString getSystemValue(const CString& key) const override {
+        return key == CString(u"sys-marquee") ? marqueeSetting : CString();
+    }
+    CString marqueeSetting;
 };
 
 class TextBuildersTest : public ::testing::Test {
@@ -131,20 +145,6 @@ TEST_F(TextBuildersTest, ListPutsLinksBeforeTextsAndNumbers) {
     EXPECT_EQ(controlAs<ListContainer>(3)->getListStyleType(), ListMarker::Disc);
 }
 
-TEST_F(TextBuildersTest, ListMarkerLabels) {
-    EXPECT_EQ(toRomanNumeral(4), CString(u"IV"));
-    EXPECT_EQ(toRomanNumeral(1994), CString(u"MCMXCIV"));
-    EXPECT_EQ(toRomanNumeral(0), CString());
-    ListContainer list;
-    list.setListStyleType(static_cast<int>(ListMarker::LowerAlpha));
-    EXPECT_EQ(list.markerLabel(26), CString(u"aa."));
-    EXPECT_EQ(list.markerLabel(52), CString(u"aaa."));
-    list.setListStyleType(static_cast<int>(ListMarker::LowerRoman));
-    EXPECT_EQ(list.markerLabel(3), CString(u"iv."));
-    list.setListStyleType(12);
-    EXPECT_EQ(list.getListStyleType(), ListMarker::None);
-}
-
 TEST_F(TextBuildersTest, BreaksAndRules) {
     ScreenMetrics metrics;
     metrics.screenWidth = 320;
@@ -209,6 +209,24 @@ TEST_F(TextBuildersTest, ProgressBarValues) {
     EXPECT_TRUE(full->keyPressed(37, kGameLeft));
     EXPECT_EQ(full->getValue(), 99);
     EXPECT_EQ(controlAs<ProgressBarItem>(2)->getValue(), 0);
+}
+
+TEST_F(TextBuildersTest, BodyKeepsItsLastMarqueeUnlessTheSettingsHideThem) {
+    const char* xml =
+        "<zqml><body><marquee id='m1' defaultStr='one'/><mq id='m2' defaultstr='two'/>"
+        "<text>x</text></body></zqml>";
+    SettingsHost host;
+    ASSERT_TRUE(page_->loadPage(xml, &host));
+    auto* marquee = dynamic_cast<MarqueeItem*>(page_->form()->getMarquee());
+    ASSERT_NE(marquee, nullptr);
+    EXPECT_EQ(marquee->getTextKey(), CString(u"m2"));
+    EXPECT_EQ(marquee->getText(), CString(u"two"));
+    EXPECT_EQ(page_->form()->getContent()->size(), 1);  // not one of the page's controls
+
+    host.marqueeSetting = u"HIDE";
+    page_ = std::make_unique<MarkupPage>();
+    ASSERT_TRUE(page_->loadPage(xml, &host));
+    EXPECT_EQ(page_->form()->getMarquee(), nullptr);
 }
 
 TEST_F(TextBuildersTest, NoBreakHoldsLinksAndTextsOnOneLine) {

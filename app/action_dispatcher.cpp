@@ -1,0 +1,111 @@
+#include "app/action_dispatcher.h"
+
+#include <iterator>
+
+#include "app/page_controller.h"
+#include "core/string_utils.h"
+#include "core/zq_exception.h"
+
+namespace zq {
+
+namespace {
+
+// Rows whose handler is null are known names with nothing to run here: the
+// name is consumed so the rest of the string runs as the page expects.
+const ActionRow kActionTable[] = {
+    {u"alert", u"al", nullptr},
+    {u"confirm", u"cf", nullptr},
+    {u"submit", u"st", nullptr},
+    {u"forward", u"fw", [](PageController& c, const CString& p) { c.onForward(p); }},
+    {u"kolmforward", u"kfw", [](PageController& c, const CString& p) { c.onKolmForward(p); }},
+    {u"back", u"bk", [](PageController& c, const CString& p) { c.onBack(p); }},
+    {u"forback", u"fbk", [](PageController& c, const CString& p) { c.onForBack(p); }},
+    {u"gohome", u"gh", [](PageController& c, const CString& p) { c.onGoHome(p); }},
+    {u"refresh", u"rf", nullptr},
+    {u"gettablerow", u"gw", nullptr},
+    {u"setfont", u"sf", nullptr},
+    {u"keyboardinput", u"kp", nullptr},
+    {u"clearapp", u"cr", nullptr},
+    {u"zhibiao", u"zb", nullptr},
+    {u"update", u"ud", [](PageController& c, const CString& p) { c.onUpdate(p); }},
+    {u"focus", u"fc", nullptr},
+    {u"reset", u"rs", nullptr},
+    {u"hide", nullptr, nullptr},
+    {u"show", nullptr, nullptr},
+    {u"save", nullptr, [](PageController& c, const CString& p) { c.saveAction(p); }},
+    {u"SpecialSubmit", u"sm", nullptr},
+    {u"delmystockall", u"da", nullptr},
+    {u"delmystocklist", u"dl", nullptr},
+    {u"delmystock", u"ds", nullptr},
+    {u"opensystembrowser", u"os",
+     [](PageController& c, const CString& p) { c.onOpenSystemBrowser(p); }},
+    {u"exitapp", nullptr, [](PageController& c, const CString& p) { c.onExitApp(p); }},
+    {u"stocksumbit", u"ss", nullptr},
+    {u"changecgp", nullptr, nullptr},
+    {u"getdata", u"gd", [](PageController& c, const CString& p) { c.onGetData(p); }},
+    {u"gettablevaluetoid", u"gvtd", nullptr},
+    {u"switchforward", u"sd", [](PageController& c, const CString& p) { c.onSwitchForward(p); }},
+    {u"speedtest", u"spt", nullptr},
+    {u"quickinput", u"qp", nullptr},
+    {u"resetnetdata", u"rnd", [](PageController& c, const CString&) { c.resetTraffic(); }},
+    {u"moveup", u"mvp", nullptr},
+    {u"movedown", u"mvd", nullptr},
+    {u"GetOutLookToID", u"gotd", nullptr},
+    {u"GetValueToSms", u"gvts", nullptr},
+    {u"connect", nullptr, nullptr},
+    {u"ctrlrefresh", u"crf", nullptr},
+};
+
+// Nesting depth of dispatchActions on this thread.
+thread_local int actionDepth = 0;
+
+class DepthGuard {
+public:
+    DepthGuard() { ++actionDepth; }
+    ~DepthGuard() { --actionDepth; }
+    DepthGuard(const DepthGuard&) = delete;
+    DepthGuard& operator=(const DepthGuard&) = delete;
+};
+
+}  // namespace
+
+std::span<const ActionRow> actionTable() { return kActionTable; }
+
+const ActionRow* findActionRow(const CString& word) {
+    if (word.isEmpty()) return nullptr;
+    for (const ActionRow& row : kActionTable) {
+        if (compareNoCase(word.view(), row.longName) == 0) return &row;
+        if (row.alias && compareNoCase(word.view(), row.alias) == 0) return &row;
+    }
+    return nullptr;
+}
+
+bool dispatchActions(const CString& actions, const ActionRunner& run) {
+    if (actions.isEmpty()) return true;
+    if (actionDepth >= kMaxActionDepth) return false;
+    DepthGuard depth;
+    for (const CString& piece : splitByString(CString(u"|"), actions)) {
+        CString word = extractAlnumRun(piece).trim();
+        if (word.isEmpty()) break;
+        if (const ActionRow* row = findActionRow(word)) run(*row, piece);
+    }
+    return true;
+}
+
+CString cutActionArgument(const CString& piece, const CString& longName, const CString& alias) {
+    int start = startsWithNoCase(piece, longName) ? longName.length() + 1 : alias.length() + 1;
+    int end = piece.length() - 1;
+    if (start >= end) return CString();
+    return piece.mid(start, end - start);
+}
+
+void PageController::onAction(const CString& actions) {
+    if (actions.isEmpty()) return;
+    // The first error an action notes is the one shown; forget older ones.
+    latchError(true, false, 0, CString());
+    dispatchActions(actions, [this](const ActionRow& row, const CString& piece) {
+        if (row.handler) row.handler(*this, piece);
+    });
+}
+
+}  // namespace zq

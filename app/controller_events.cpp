@@ -1,0 +1,86 @@
+// Item events and soft-key commands of the current screen become action
+// texts for the dispatcher; the built-in soft keys (back, forward, exit,
+// retry) are handled here. UI thread.
+#include <memory>
+
+#include "app/page_controller.h"
+#include "platform/message_box.h"
+#include "ui/event.h"
+
+namespace zq {
+
+namespace {
+
+constexpr const char16_t* kBackLabel = u"返";
+constexpr const char16_t* kForwardLabel = u"前";
+constexpr const char16_t* kExitLabel = u"退";
+constexpr const char16_t* kRetryLabel = u"重试";
+constexpr const char16_t* kExitQuestion = u"确认退出";
+// A grid menu's cell event: "List" in its first extra text, the cell's value
+// (an action) in its second.
+constexpr const char16_t* kListEventType = u"List";
+
+}  // namespace
+
+void PageController::onEvent(std::unique_ptr<Event> event) {
+    eventSource_ = nullptr;
+    userInput_ = true;
+    if (!event) return;
+
+    switch (event->kind()) {
+        case EventKind::Hyper: {
+            const auto& link = static_cast<const HyperEvent&>(*event);
+            if (!link.getSecond().isEmpty()) {
+                onAction(link.getSecond());
+            } else if (!link.getFirst().isEmpty()) {
+                onAction(CString(u"forward(") + link.getFirst() + u')');
+            }
+            return;
+        }
+        case EventKind::Button:
+            onAction(static_cast<const ButtonEvent&>(*event).getSecond());
+            return;
+        case EventKind::Key: {
+            const auto& key = static_cast<const KeyEvent&>(*event);
+            lastKeyText_ = key.getKey();
+            onAction(key.getAction());
+            return;
+        }
+        default:
+            break;
+    }
+    if (event->getExtra1().view() == kListEventType) {
+        onAction(event->getExtra2());
+        return;
+    }
+    const CString action = event->getAction();
+    if (action.isEmpty()) return;
+    if (event->getSource()) eventSource_ = event->getSource();
+    onAction(action);
+}
+
+void PageController::commandAction(Command* command, Displayable* /*source*/) {
+    if (!command) return;
+    const CString label = command->getLabel();
+
+    // The page's own soft keys come before the built-in labels.
+    if (currentEntry_) {
+        auto own = currentEntry_->commandActions.find(label);
+        if (own != currentEntry_->commandActions.end() && !own->second.isEmpty()) {
+            onAction(own->second);
+            return;
+        }
+    }
+
+    if (label.equalsNoCase(kBackLabel)) {
+        goHistory(1);
+    } else if (label.equalsNoCase(kForwardLabel)) {
+        goHistory(-1);
+    } else if (label.equalsNoCase(kExitLabel)) {
+        if (messageBox(kExitQuestion, CString(), MessageBoxType::YesNo) == kIdYes) saveSettings();
+    } else if (label.equalsNoCase(kRetryLabel)) {
+        openUrl(lastUrl_, currentScreenId(), true, true, true, 0);
+    }
+}
+
+}  // namespace zq

@@ -1,0 +1,254 @@
+#include "app/link_resolver.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "app/settings_store.h"
+#include "core/string_utils.h"
+#include "core/zq_exception.h"
+
+namespace zq {
+
+namespace {
+
+struct SchemePrefix {
+    LinkScheme scheme;
+    std::u16string_view prefix;
+};
+
+// Tested in this order.
+constexpr SchemePrefix kSchemes[] = {
+    {LinkScheme::Zqml, u"zqml://"}, {LinkScheme::Http, u"http://"},
+    {LinkScheme::File, u"file://"}, {LinkScheme::TempFile, u"tempfile://"},
+    {LinkScheme::Sms, u"sms://"},   {LinkScheme::Tel, u"tel://"},
+};
+
+constexpr int kZqmlPrefix = 7;
+// "address:http:socket:name:rest:" ends at the fifth ':'.
+constexpr int kHostTextColons = 5;
+
+bool isLocal(LinkScheme scheme) {
+    return scheme == LinkScheme::File || scheme == LinkScheme::TempFile;
+}
+
+CString currentHostBase(const HostRecord& host) {
+    return CString(u"zqml://") + host.toText() + u':';
+}
+
+// A page base may name a system value: "#system.key".
+CString pageBaseText(const CString& pageBase, const LinkContext& context) {
+    if (pageBase.find(CString(u"#system")) < 0) return pageBase;
+    CString key = pageBase;
+    key.replace(CString(u"#system."), CString());
+    return context.systemValue ? context.systemValue(key) : CString();
+}
+
+CString relativeBase(const CString& link, const LinkContext& context) {
+    if (!context.hasCurrentPage) return currentHostBase(context.currentHost);
+    if (!context.pageBase.isEmpty()) {
+        return CString(u"zqml://") + pageBaseText(context.pageBase, context) + u':';
+    }
+    if (link.at(0) != u'/') return urlDirectory(context.currentUrl);
+    CString host;
+    CString port;
+    CString path;
+    splitHttpHostPort(context.currentUrl, host, port, path);
+    if (host.isEmpty() || port.isEmpty()) return currentHostBase(context.currentHost);
+    return CString(u"http://") + host + u':' + port;
+}
+
+// "zqml://" + host text + ":" + path becomes "http://address:port" + path;
+// nullopt when the host text does not parse.
+std::optional<CString> expandZqml(CString link, const LinkContext& context) {
+    // 1. "zqml://%name%..." takes the host text from the stored settings.
+    const int firstPercent = link.find(u'%');
+    if (firstPercent == kZqmlPrefix) {
+        const int secondPercent = link.find(u'%', firstPercent + 1);
+        if (secondPercent > firstPercent) {
+            const CString name = link.mid(firstPercent + 1, secondPercent - firstPercent - 1);
+            const CString value = context.storedSetting ? context.storedSetting(name) : CString();
+            link = link.left(firstPercent) + value + link.mid(secondPercent + 1);
+        }
+    }
+    // 2. The host text runs to the fifth ':' after the prefix.
+    int colon = kZqmlPrefix - 1;
+    for (int i = 0; i < kHostTextColons && colon >= 0; ++i) colon = link.find(u':', colon + 1);
+    CString hostText;
+    CString path;
+    if (colon >= 0) {
+        hostText = link.mid(kZqmlPrefix, colon - kZqmlPrefix);
+        path = link.mid(colon + 1);
+    }
+    // 3. The connection type picks the port.
+    HostRecord host;
+    if (!host.parse(hostText)) return std::nullopt;
+    const bool framed =
+        context.connectionType == 1 || context.connectionType == 3 || context.connectionType == 5;
+    const CString& port = framed ? host.socketPort : host.httpPort;
+    return CString::format(u"%s%s%s%s%s", u"http://", host.address, u":", port, path);
+}
+
+void appendHex(std::u16string& out, unsigned byte) {
+    static constexpr char16_t kHex[] = u"0123456789ABCDEF";
+    out += u'%';
+    out += kHex[(byte >> 4) & 0xF];
+    out += kHex[byte & 0xF];
+}
+
+}  // namespace
+
+LinkScheme linkScheme(const CString& link) {
+    for (const SchemePrefix& entry : kSchemes) {
+        if (startsWithNoCase(link, CString(entry.prefix))) return entry.scheme;
+    }
+    return LinkScheme::Relative;
+}
+
+int schemeLength(LinkScheme scheme) {
+    for (const SchemePrefix& entry : kSchemes) {
+        if (entry.scheme == scheme) return static_cast<int>(entry.prefix.size());
+    }
+    return 0;
+}
+
+CString urlDirectory(const CString& url) {
+    const int question = url.find(u'?');
+    const int semicolon = url.find(u';');
+    int cut = std::max(question, semicolon);
+    if (cut < 0) cut = url.length();
+    const int slash = url.left(cut).reverseFind(u'/');
+    const LinkScheme scheme = linkScheme(url);
+    const int prefix = schemeLength(scheme);
+    if (prefix == 0 || slash >= prefix) return url.left(slash);
+    // The last '/' is the scheme's own: a server URL keeps its host, a local
+    // page at the top of the resource folder keeps "file:/" so that
+    // base + "/" + name names a top-level file.
+    if (isLocal(scheme)) return url.left(prefix - 1);
+    return url.left(cut);
+}
+
+void splitHttpHostPort(const CString& url, CString& host, CString& port, CString& path) {
+    CString text = url;
+    text.replace(CString(u"http://"), CString());
+    const int slash = text.find(u'/');
+    const int colon = text.find(u':');
+    path = slash < 0 ? CString() : text.mid(slash);
+    const CString hostPort = slash < 0 ? text : text.left(slash);
+    if (colon >= 0 && (slash < 0 || colon < slash)) {
+        host = hostPort.left(colon);
+        port = hostPort.mid(colon + 1);
+    } else {
+        host = hostPort;
+        port = CString(u"80");
+    }
+}
+
+CString resolveLink(const CString& link, const LinkContext& context,
+                    std::map<CString, CString>& variables) {
+    // 1. An empty link is the caller's error.
+    if (link.isEmpty()) throw ZQException(CString(u"URL is Empty"));
+    // 2. Variable blocks leave the link.
+    CString result = link;
+    SettingsStore::extractLinkVariables(result, variables);
+    // 3. A relative link joins the shown page, its page base or the host.
+    if (linkScheme(result) == LinkScheme::Relative) {
+        const CString separator = result.at(0) == u'/' ? CString() : CString(u"/");
+        result = relativeBase(result, context) + separator + result;
+    }
+    // 4. "zqml://" names a server by its host text.
+    if (linkScheme(result) == LinkScheme::Zqml) {
+        std::optional<CString> expanded = expandZqml(result, context);
+        return expanded ? *expanded : link;
+    }
+    return result;
+}
+
+CString formatPageParams(int requestId, int screenId) {
+    return CString::format(u"%s%d%s%d", u"pageid=", requestId, u"&screenid=", screenId);
+}
+
+CString buildRequestTarget(const CString& url, const RequestContext& context) {
+    // 1. Base, query ('?' on) and fragment ('#' on), each up to the other.
+    const int question = url.find(u'?');
+    const int hash = url.find(u'#');
+    CString base = url;
+    CString query;
+    CString fragment;
+    if (question >= 0 && hash >= 0) {
+        base = url.left(std::min(question, hash));
+        if (question < hash) {
+            query = url.mid(question, hash - question);
+            fragment = url.mid(hash);
+        } else {
+            fragment = url.mid(hash, question - hash);
+            query = url.mid(question);
+        }
+    } else if (question >= 0) {
+        base = url.left(question);
+        query = url.mid(question);
+    } else if (hash >= 0) {
+        base = url.left(hash);
+        fragment = url.mid(hash);
+    }
+
+    // 2. The server's session parameter goes on the path.
+    CString host;
+    CString port;
+    CString path;
+    splitHttpHostPort(url, host, port, path);
+    if (context.sessionParam) {
+        const auto param = context.sessionParam(host + u':' + port);
+        if (param && !param->first.isEmpty() && base.find(param->first) < 0 &&
+            !param->second.isEmpty()) {
+            base += CString(u";") + param->first + u'=' + param->second;
+        }
+    }
+
+    // 3. and 4. The "system." keys the fragment names, then the page ids.
+    CString systemParams;
+    const CString marker(u"system.");
+    int semicolonFrom = 0;
+    for (int at = fragment.find(marker); at >= 0;
+         at = fragment.find(marker, at + marker.length())) {
+        const int keyStart = at + marker.length();
+        const int semicolon = fragment.find(u';', std::max(semicolonFrom, keyStart));
+        const int keyEnd = semicolon < 0 ? fragment.length() : semicolon;
+        semicolonFrom = semicolon < 0 ? fragment.length() : semicolon + 1;
+        const CString key = fragment.mid(keyStart, keyEnd - keyStart);
+        if (key.isEmpty() || !context.systemValue) continue;
+        const CString value = context.systemValue(key);
+        if (value.isEmpty()) continue;
+        systemParams += (query.isEmpty() && systemParams.isEmpty()) ? u'?' : u'&';
+        systemParams += key + u'=' + value;
+    }
+    const char16_t lead = (query.isEmpty() && systemParams.isEmpty()) ? u'?' : u'&';
+    const CString target =
+        base + query + systemParams + lead + formatPageParams(context.requestId, context.screenId);
+    // 5. Only bytes a request line can carry.
+    return encodeRequestTarget(target);
+}
+
+CString encodeRequestTarget(const CString& target) {
+    const std::u16string_view text = target.view();
+    std::u16string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t ch = text[i];
+        if (ch > 0x20 && ch < 0x7F) {
+            out += ch;
+        } else if (ch < 0x80) {
+            appendHex(out, ch);
+        } else {
+            // Non-ASCII goes out as its UTF-8 bytes; a lone surrogate as U+FFFD.
+            const bool pair = ch >= 0xD800 && ch <= 0xDBFF && i + 1 < text.size() &&
+                              text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+            const size_t units = pair ? 2 : 1;
+            const std::string encoded = CString(text.substr(i, units)).toUtf8();
+            i += units - 1;
+            for (unsigned char byte : encoded) appendHex(out, byte);
+        }
+    }
+    return CString(std::move(out));
+}
+
+}  // namespace zq

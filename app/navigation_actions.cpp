@@ -1,0 +1,151 @@
+// The navigation actions of the page controller: open a link, reload in
+// place, walk the history, choose an action by a stored memory value, open
+// the system browser; and the "tel://" call and the "http://" link splitter.
+#include <algorithm>
+#include <climits>
+#include <optional>
+
+#include "app/action_dispatcher.h"
+#include "app/page_controller.h"
+#include "core/string_utils.h"
+#include "net/device_services.h"
+#include "platform/device_services.h"
+#include "platform/message_box.h"
+#include "ui/screen.h"
+
+namespace zq {
+
+namespace {
+
+// Further than any history reaches; keeps offset arithmetic far from
+// overflow whatever number a page writes.
+constexpr int kHistoryReach = 1 << 16;
+
+// A decimal integer at the start of `text` the way "%d" reads one: blanks,
+// an optional sign, at least one digit. Saturates at the int range.
+std::optional<int> readLeadingInt(const CString& text) {
+    std::u16string_view v = text.view();
+    size_t i = 0;
+    while (i < v.size() && (v[i] == u' ' || (v[i] >= u'\t' && v[i] <= u'\r'))) ++i;
+    bool negative = false;
+    if (i < v.size() && (v[i] == u'+' || v[i] == u'-')) negative = v[i++] == u'-';
+    if (i >= v.size() || v[i] < u'0' || v[i] > u'9') return std::nullopt;
+    long long value = 0;
+    for (; i < v.size() && v[i] >= u'0' && v[i] <= u'9'; ++i) {
+        value = std::min<long long>(value * 10 + (v[i] - u'0'), 1LL + INT_MAX);
+    }
+    if (negative) value = -value;
+    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+}
+
+int clampHistoryOffset(int offset) { return std::clamp(offset, -kHistoryReach, kHistoryReach); }
+
+}  // namespace
+
+void PageController::onForward(const CString& piece) {
+    CString link = cutActionArgument(piece, u"forward", u"fw");
+    if (link.isEmpty()) return;
+    openUrl(link, currentScreenId(), false, true, true, 0);
+}
+
+void PageController::onKolmForward(const CString& piece) {
+    CString link = cutActionArgument(piece, u"kolmforward", u"kfw");
+    if (link.isEmpty()) return;
+    openUrl(link, currentScreenId(), false, true, true, 0);
+}
+
+void PageController::onGetData(const CString& piece) {
+    CString link = cutActionArgument(piece, u"getdata", u"gd");
+    if (link.isEmpty()) return;
+    openUrl(link, currentScreenId(), false, false, false, 0);
+}
+
+void PageController::onUpdate(const CString& piece) {
+    // Passed on even when empty: the loader reports the empty link itself.
+    CString link = cutActionArgument(piece, u"update", u"ud").trim();
+    openUrl(link, currentScreenId(), true, true, true, 0);
+}
+
+void PageController::onBack(const CString& piece) {
+    std::optional<int> steps = readLeadingInt(cutActionArgument(piece, u"back", u"bk"));
+    goHistory(clampHistoryOffset(steps.value_or(0)));
+}
+
+void PageController::onForBack(const CString& piece) {
+    std::optional<int> steps = readLeadingInt(cutActionArgument(piece, u"forback", u"fbk"));
+    if (!steps) return;
+    goHistory(-clampHistoryOffset(*steps));
+}
+
+void PageController::onGoHome(const CString&) {
+    // Past the oldest entry; the history clamps it to the first page, which
+    // it never drops. A pending page stands one step ahead of the list.
+    int offset = history_.count() + 1 + (history_.pending() ? 1 : 0);
+    goHistory(offset);
+}
+
+void PageController::onSwitchForward(const CString& piece) {
+    StringArray parts = splitOutsideParens(u',', cutActionArgument(piece, u"switchforward", u"sd"));
+    if (parts.size() < 2) return;
+
+    // 1. The condition: "key" or "key==value".
+    const CString& condition = parts[0];
+    int equals = condition.find(CString(u"=="));
+    CString key = equals < 0 ? condition : condition.left(equals);
+    // A key never stored is remembered as empty, as "memsave" would leave it.
+    CString stored = memoryValues_[key];
+
+    // 2. The part to run.
+    size_t chosen = 1;
+    if (stored.isEmpty()) {
+        chosen = 1;
+    } else if (equals >= 0) {
+        chosen = stored.equalsNoCase(condition.mid(equals + 2)) ? 1 : 2;
+    } else if (stored.equalsNoCase(u"true")) {
+        chosen = 1;
+    } else if (stored.equalsNoCase(u"false")) {
+        chosen = 2;
+    } else {
+        std::optional<int> n = readLeadingInt(stored);
+        bool inRange = n && *n >= 1 && static_cast<size_t>(*n) < parts.size();
+        chosen = inRange ? static_cast<size_t>(*n) : 1;
+    }
+
+    // 3. A branch the condition names but the page left out runs nothing.
+    if (chosen < parts.size()) onAction(parts[chosen]);
+}
+
+void PageController::onOpenSystemBrowser(const CString& piece) {
+    CString link = cutActionArgument(piece, u"opensystembrowser", u"os");
+    DeviceServices* device = deviceServices();
+    // A leading '-' would reach the browser as an option, never as a link.
+    bool opened = device && !link.isEmpty() && link.at(0) != u'-' && device->openBrowser(link);
+    if (!opened) errors_.setError(10, u"自动升级失败");
+}
+
+void PageController::dialTelLink(const CString& link) {
+    CString number = link.mid(6);
+    if (!isHexDigits(number)) return;
+    if (Screen* screen = currentScreen()) screen->stopLoading(-2);
+    if (!dialVoiceCall(deviceServices(), number)) {
+        messageBox(u"网络忙，请尝试手动拨打", u"提示", MessageBoxType::Ok);
+    }
+}
+
+void PageController::splitHttpHostPort(const CString& url, CString& host, CString& port,
+                                       CString& path) {
+    CString text = url;
+    text.replace(CString(u"http://"), CString());
+    int slash = text.find(u'/');
+    int colon = text.find(u':');
+    // A ':' after the first '/' belongs to the path, not to the host.
+    if (slash >= 0 && colon > slash) colon = -1;
+    int hostEnd = colon >= 0 ? colon : (slash >= 0 ? slash : text.length());
+    host = text.left(hostEnd);
+    port = colon < 0 ? CString()
+                     : (slash < 0 ? text.mid(colon + 1) : text.mid(colon + 1, slash - colon - 1));
+    if (port.isEmpty()) port = u"80";
+    path = slash >= 0 ? text.mid(slash) : CString();
+}
+
+}  // namespace zq

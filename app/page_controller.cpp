@@ -1,0 +1,342 @@
+#include "app/page_controller.h"
+
+#include <utility>
+
+#include "app/link_resolver.h"
+#include "core/string_utils.h"
+#include "items/inputable.h"
+#include "ui/item.h"
+#include "ui/screen.h"
+
+namespace zq {
+
+namespace {
+
+constexpr int kLoadingStarted = 2;
+
+CString settingsKey(std::u16string_view key) { return CString(key); }
+
+}  // namespace
+
+// --- request bookkeeping -------------------------------------------------------
+
+CancelFlag CancelFlagTable::add(int requestId) {
+    CancelFlag flag = makeCancelFlag();
+    std::lock_guard lock(mutex_);
+    flags_[requestId] = flag;
+    return flag;
+}
+
+CancelFlag CancelFlagTable::find(int requestId) const {
+    std::lock_guard lock(mutex_);
+    auto it = flags_.find(requestId);
+    return it == flags_.end() ? CancelFlag() : it->second;
+}
+
+bool CancelFlagTable::cancel(int requestId) {
+    std::lock_guard lock(mutex_);
+    auto it = flags_.find(requestId);
+    if (it == flags_.end()) return false;
+    it->second->store(1);
+    return true;
+}
+
+void CancelFlagTable::remove(int requestId) {
+    std::lock_guard lock(mutex_);
+    flags_.erase(requestId);
+}
+
+size_t CancelFlagTable::size() const {
+    std::lock_guard lock(mutex_);
+    return flags_.size();
+}
+
+void RequestIdSet::add(int requestId) {
+    std::lock_guard lock(mutex_);
+    ids_.insert(requestId);
+}
+
+bool RequestIdSet::remove(int requestId) {
+    std::lock_guard lock(mutex_);
+    return ids_.erase(requestId) > 0;
+}
+
+bool RequestIdSet::contains(int requestId) const {
+    std::lock_guard lock(mutex_);
+    return ids_.count(requestId) > 0;
+}
+
+void RequestIdSet::clear() {
+    std::lock_guard lock(mutex_);
+    ids_.clear();
+}
+
+size_t RequestIdSet::size() const {
+    std::lock_guard lock(mutex_);
+    return ids_.size();
+}
+
+// --- the controller ---------------------------------------------------------------
+
+PageController::PageController(ControllerFolders folders)
+    : folders_(std::move(folders)),
+      settings_(folders_.resource, folders_.userData),
+      backCommand_(std::make_shared<Command>(CString(u"返"), 2, 1)),
+      exitCommand_(std::make_shared<Command>(CString(u"退"), 2, 1)) {
+    pendingRequests().clear();
+}
+
+PageController::~PageController() {
+    // Screens first (they may point at the controller), then the session's
+    // threads, which may still settle requests against the members.
+    currentEntry_ = nullptr;
+    history_.clear();
+    session_.reset();
+}
+
+void PageController::setSession(std::unique_ptr<HttpSession> session) {
+    session_ = std::move(session);
+    if (session_) session_->setReplyWaitMs(replyWaitMs_);
+}
+
+CString PageController::getSystemValue(const CString& key) const {
+    return settings_.systemValue(key, TrafficBytes{getSentBytes(), getReceivedBytes()});
+}
+
+CString PageController::markerValue(const CString& key) const {
+    auto it = linkVariables_.find(key);
+    return it == linkVariables_.end() ? CString() : it->second;
+}
+
+// The timing overlay has no switch on this client, so paint stamps are not
+// kept and the overlay is never drawn.
+void PageController::notePaintTimes(uint32_t /*start*/, uint32_t /*end*/) {}
+
+bool PageController::pageTimingOverlay(PageTiming& /*timing*/) {
+    return false;
+}
+
+// --- small operations ---------------------------------------------------------------
+
+Screen* PageController::currentScreen() const {
+    return currentEntry_ ? currentEntry_->screen.get() : nullptr;
+}
+
+int PageController::currentScreenId() const {
+    return currentEntry_ && currentEntry_->screen ? currentEntry_->screenId : -1;
+}
+
+Item* PageController::getItemByName(const CString& name) const {
+    if (name.isEmpty()) return nullptr;
+    Screen* screen = currentScreen();
+    return screen ? screen->getItemByName(name) : nullptr;
+}
+
+bool PageController::beginLoading(bool blockInput, int requestId) {
+    Screen* screen = currentScreen();
+    if (screen && screen->isInputBlocked()) return false;
+    if (screen) {
+        // A cancelled load ends the shown screen's loading state and puts
+        // the load state back as it was.
+        const int savedState = loadState_;
+        screen->startLoading(blockInput, false, requestId, [this, savedState] {
+            if (Screen* shown = currentScreen()) shown->stopLoading(-2);
+            loadState_ = savedState;
+        });
+    }
+    loadState_ = kLoadingStarted;
+    return true;
+}
+
+void PageController::addLoadingProgress(int delta, int requestId) {
+    if (Screen* screen = currentScreen()) screen->addLoadingProgress(delta, requestId);
+}
+
+float PageController::getReceivedBytes() const {
+    return session_ ? session_->trafficBytes().received : 0.0f;
+}
+
+float PageController::getSentBytes() const {
+    return session_ ? session_->trafficBytes().sent : 0.0f;
+}
+
+void PageController::chooseHost(int index) {
+    if (index < 0 || index >= hostSet_.count()) return;
+    saveHostChoice(hostSet_.host(index).toText());
+}
+
+void PageController::onExitApp(const CString& /*args*/) { saveSettings(); }
+
+void PageController::setSessionParam(const CString& hostPort, const CString& name,
+                                     const CString& value) {
+    sessionParams_[hostPort] = {name, value};
+}
+
+void PageController::setUserCodes(const CString& user, const CString& stockCodes,
+                                  const CString& fundCodes) {
+    userCodes_[user] = UserCodes{stockCodes, fundCodes};
+}
+
+CString PageController::memoryValue(const CString& key) const {
+    auto it = memoryValues_.find(key);
+    return it == memoryValues_.end() ? CString() : it->second;
+}
+
+void PageController::setDeviceIdentity(const CString& imsi, const CString& imei) {
+    imsi_ = imsi;
+    imei_ = imei;
+}
+
+// --- settings -------------------------------------------------------------------------
+
+void PageController::setSetting(const CString& key, const CString& value, int sectionKind,
+                                bool reloadHosts, const CString& applyName) {
+    const CString cleanKey = SettingsStore::normalizeKey(key);
+    settings_.setStored(cleanKey, value, sectionKind);
+    settings_.saveStored();
+    if (applyName.equalsNoCase(CString(u"all"))) {
+        applyClientSettings(settings_.stored());
+        auto stored = settings_.stored().find(cleanKey);
+        if (stored != settings_.stored().end()) {
+            SettingsStore::putEntry(settings_.live(), cleanKey, stored->second.value,
+                                    stored->second.section.view());
+        }
+    }
+    if (cleanKey.view() == u"sys-iplist" && reloadHosts) {
+        loadHostChoice();
+    } else if (cleanKey.view() == u"cli-waittime") {
+        applyWaitTime();
+    }
+}
+
+void PageController::saveAction(const CString& actionText) {
+    CString argument = actionText.mid(5, actionText.length() - 6);
+    if (argument.isEmpty()) argument = CString(u"all");
+    if (!eventSource_) return;
+    CString value;
+    if (const auto* input = dynamic_cast<const Inputable*>(eventSource_)) value = input->getValue();
+    setSetting(eventSource_->getId(), value, 0, false, argument);
+}
+
+void PageController::applyClientSettings(SettingsMap& map) {
+    waitSeconds_ = SettingsStore::applyClientSettings(map).waitSeconds;
+}
+
+void PageController::applyWaitTime() {
+    const int ms = settings_.waitTimeMs();
+    if (ms <= 0) return;
+    replyWaitMs_ = static_cast<uint32_t>(ms);
+    if (session_) session_->setReplyWaitMs(replyWaitMs_);
+}
+
+void PageController::loadHostChoice() {
+    const bool curHostMode = getSystemValue(settingsKey(u"sys-hostset-mode")).view() == u"1";
+    const CString chosen =
+        getSystemValue(settingsKey(curHostMode ? u"sys-curhost" : u"sys-last-choice"));
+    hostSet_.load(chosen, getSystemValue(settingsKey(u"sys-cm-iplist")),
+                  getSystemValue(settingsKey(u"sys-ct-iplist")),
+                  getSystemValue(settingsKey(u"sys-uni-iplist")));
+}
+
+void PageController::saveHostChoice(const CString& hostText) {
+    const bool curHostMode = getSystemValue(settingsKey(u"sys-hostset-mode")).view() == u"1";
+    const CString key = settingsKey(curHostMode ? u"sys-curhost" : u"sys-last-choice");
+    SettingsStore::putEntry(settings_.stored(), key, hostText, kSectionSystem);
+    settings_.saveStored();
+    SettingsStore::putEntry(settings_.live(), key, hostText, kSectionSystem);
+}
+
+void PageController::saveCurrentHost() {
+    const CString key = settingsKey(u"sys-curhost");
+    const CString hostText = currentHost_.toText();
+    SettingsStore::putEntry(settings_.stored(), key, hostText, kSectionSystem);
+    settings_.saveStored();
+    SettingsStore::putEntry(settings_.live(), key, hostText, kSectionSystem);
+}
+
+void PageController::resetTraffic() {
+    settings_.resetTraffic();
+    if (session_) session_->resetTrafficBytes();
+}
+
+void PageController::saveSettings() {
+    settings_.live().clear();
+    settings_.storeTrafficTotals(TrafficBytes{getSentBytes(), getReceivedBytes()});
+    settings_.saveStored();
+    if (Screen* screen = currentScreen()) screen->stopTicker();
+    session_.reset();
+    if (shutdown_) shutdown_();
+}
+
+void PageController::extractLinkVariables(CString& link) {
+    SettingsStore::extractLinkVariables(link, linkVariables_);
+}
+
+// --- links ------------------------------------------------------------------------------
+
+CString PageController::resolveUrl(const CString& link) {
+    LinkContext context;
+    context.hasCurrentPage = currentEntry_ != nullptr;
+    if (currentEntry_) {
+        context.currentUrl = currentEntry_->url;
+        context.pageBase = currentEntry_->pageBase;
+    }
+    context.currentHost = currentHost_;
+    context.connectionType = session_ ? session_->connectionType() : 1;
+    context.systemValue = [this](const CString& key) { return getSystemValue(key); };
+    context.storedSetting = [this](const CString& key) { return settings_.storedValue(key); };
+    return resolveLink(link, context, linkVariables_);
+}
+
+CString PageController::requestSystemValue(const CString& key) const {
+    const CString name = SettingsStore::normalizeKey(key);
+    auto is = [&name](const char16_t* known) { return name.equalsNoCase(CString(known)); };
+    if (is(u"var-imsi")) return urlEncode(imsi_);
+    if (is(u"var-imei")) return urlEncode(imei_);
+    if (is(u"sys-clientver")) return CString(kClientVersion);
+    if (is(u"sys-stockcode") || is(u"sys-fundcode")) {
+        auto codes = userCodes_.find(currentUser_);
+        if (codes == userCodes_.end()) return CString();
+        return is(u"sys-stockcode") ? codes->second.stockCodes : codes->second.fundCodes;
+    }
+    const CString setting = settings_.value(name);
+    if (!setting.isEmpty()) return setting;
+    return memoryValue(name);
+}
+
+CString PageController::buildRequestParams(const CString& url) const {
+    RequestContext context;
+    context.requestId = requestCounter_.current();
+    context.screenId = currentScreenId();
+    context.sessionParam =
+        [this](const CString& hostPort) -> std::optional<std::pair<CString, CString>> {
+        auto it = sessionParams_.find(hostPort);
+        if (it == sessionParams_.end()) return std::nullopt;
+        return it->second;
+    };
+    context.systemValue = [this](const CString& key) { return requestSystemValue(key); };
+    return buildRequestTarget(url, context);
+}
+
+CString PageController::formatPageParams() const {
+    return zq::formatPageParams(requestCounter_.current(), currentScreenId());
+}
+
+// --- history ------------------------------------------------------------------------------
+
+void PageController::goHistory(int offset) {
+    PageEntry* entry = history_.entryAt(offset);
+    if (!entry) return;
+    makeCurrent(entry);
+    if (!entry->update) return;
+    const CString url = entry->url;
+    openUrl(url, currentScreenId(), true, true, true, 0);
+}
+
+bool PageController::storeSyncReply(int requestId, std::optional<std::vector<uint8_t>> bytes) {
+    if (!session_) return false;
+    SyncReplySlots& slots = session_->syncReplies();
+    return bytes ? slots.fill(requestId, std::move(*bytes)) : slots.fail(requestId);
+}
+
+}  // namespace zq

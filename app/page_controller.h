@@ -1,0 +1,367 @@
+// PageController: the one object that drives the browser. It receives item
+// events and soft-key commands from the current screen, resolves and opens
+// links, keeps the request bookkeeping between the screens and the session,
+// turns replies into shown pages, keeps the page history and holds the
+// per-user state (settings, host choice, link variables).
+//
+// Threads: everything except the request bookkeeping (request counter,
+// cancel flags, request id set, the session's reply slots) is for the UI
+// thread. Network threads touch only those, and post the rest.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/page_history.h"
+#include "app/settings_store.h"
+#include "core/host_record.h"
+#include "core/zq_exception.h"
+#include "markup/markup_page.h"
+#include "net/host_set.h"
+#include "net/request_session.h"
+#include "platform/cstring.h"
+#include "platform/font.h"
+#include "ui/command.h"
+#include "ui/page_services.h"
+#include "ui/screen_services.h"
+
+namespace zq {
+
+class Displayable;
+class Event;
+class Item;
+
+// Request id -> cancel flag of every request the controller started. Any
+// thread.
+class CancelFlagTable {
+public:
+    // A new live flag stored under `requestId` (replacing an older one).
+    CancelFlag add(int requestId);
+    CancelFlag find(int requestId) const;
+    // Sets the flag under `requestId` to 1; false without one.
+    bool cancel(int requestId);
+    void remove(int requestId);
+    size_t size() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::map<int, CancelFlag> flags_;
+};
+
+// A set of request ids behind its own lock (the ids in flight, which a
+// screen empties when it is hidden). Any thread.
+class RequestIdSet {
+public:
+    void add(int requestId);
+    // True when the id was there.
+    bool remove(int requestId);
+    bool contains(int requestId) const;
+    void clear();
+    size_t size() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::set<int> ids_;
+};
+
+// Where the controller finds its files.
+struct ControllerFolders {
+    // The program folder's "ZQ Resource" folder: pages, the style sheet,
+    // "ZQConfig.ini", "ZQConfigDefault.ini", "QuictPath.ini".
+    std::filesystem::path resource;
+    // The device's "\UserData\" folder (traffic counters, recent stocks).
+    std::filesystem::path userData;
+};
+
+class PageController : public PageHost,
+                       public CommandListener,
+                       public PageNavigator,
+                       public ScreenShell {
+public:
+    static constexpr const char16_t* kClientVersion = u"2.2.0.11";
+
+    explicit PageController(ControllerFolders folders);
+    ~PageController() override;
+    PageController(const PageController&) = delete;
+    PageController& operator=(const PageController&) = delete;
+
+    // --- toolkit interfaces ---------------------------------------------------
+    // EventListener (through PageHost): item events.
+    void onEvent(std::unique_ptr<Event> event) override;
+    // CommandListener: soft-key commands of the current screen.
+    void commandAction(Command* command, Displayable* source) override;
+    // PageNavigator: openUrl(link, current screen id, no replace, ...).
+    void navigate(const CString& address, int mode, int flags) override;
+
+    // PageHost.
+    void runAction(const CString& action) override { onAction(action); }
+    CommandListener* commandListener() override { return this; }
+    CString getSystemValue(const CString& key) const override;
+    CString markerValue(const CString& key) const override;
+    void clearMarkerValues() override { linkVariables_.clear(); }
+    void setSnKey(const CString& key) override { snKey_ = key; }
+    void setDnKey(const CString& key) override { dnKey_ = key; }
+    std::string loadContent(const CString& path) override;
+    CString characterSet() const override { return languageName_; }
+
+    // ScreenShell.
+    void setMainCaption(const CString& text) override { mainCaption_ = text; }
+    void clearPendingRequests() override { pendingRequests_.clear(); }
+    void notePaintTimes(uint32_t start, uint32_t end) override;
+    bool pageTimingOverlay(PageTiming& timing) override;
+
+    // --- small operations -----------------------------------------------------
+    // Null for an empty name or without a current page.
+    Item* getItemByName(const CString& name) const;
+    // False (nothing changes) while the current screen loads with input
+    // blocked; else the current screen starts loading for `requestId`.
+    bool beginLoading(bool blockInput, int requestId);
+    void addLoadingProgress(int delta, int requestId);
+    // The id of the shown page's screen, -1 when none.
+    int currentScreenId() const;
+    Screen* currentScreen() const;
+    // Traffic of the session, 0 without one.
+    float getReceivedBytes() const;
+    float getSentBytes() const;
+    // Stores host `index` of the host set as the host choice; an index out
+    // of range changes nothing.
+    void chooseHost(int index);
+    // The "exitapp" action.
+    void onExitApp(const CString& args);
+
+    // --- settings and system values --------------------------------------------
+    SettingsStore& settings() { return settings_; }
+    const SettingsStore& settings() const { return settings_; }
+    // Writes `value` under `key` into the stored settings and the file.
+    // `sectionKind`: 0 "info-data", 1 "info-RegInfo", else "info-system".
+    // `applyName` "all" re-applies the client settings and copies the value
+    // into the live settings.
+    void setSetting(const CString& key, const CString& value, int sectionKind, bool reloadHosts,
+                    const CString& applyName);
+    // The "save" action: the value of the item that raised the event.
+    void saveAction(const CString& actionText);
+    // Applies `map`'s client settings (time-outs, screen size, colours).
+    void applyClientSettings(SettingsMap& map);
+    // "sys-waittime" seconds become the session's reply wait.
+    void applyWaitTime();
+    // Milliseconds a request waits for its reply.
+    uint32_t replyWaitMs() const { return replyWaitMs_; }
+    void loadHostChoice();
+    void saveHostChoice(const CString& hostText);
+    void saveCurrentHost();
+    // The "resetnetdata" action.
+    void resetTraffic();
+    // The exit routine: writes the settings and traffic totals, ends the
+    // session and calls the shutdown handler.
+    void saveSettings();
+    void setShutdownHandler(std::function<void()> handler) { shutdown_ = std::move(handler); }
+    // "&amp;" becomes "&"; each "$name=value&...$" block is cut out of the
+    // link into the link variables.
+    void extractLinkVariables(CString& link);
+
+    // --- links ----------------------------------------------------------------
+    // The full URL of a link; throws ZQException("URL is Empty") for an
+    // empty one.
+    CString resolveUrl(const CString& link);
+    // The request target sent to the server: session parameter, "system."
+    // values and "pageid"/"screenid" added, unsafe bytes percent-encoded.
+    CString buildRequestParams(const CString& url) const;
+    CString formatPageParams() const;
+
+    // --- history ----------------------------------------------------------------
+    // Shows the entry `offset` steps back (negative: forward); an entry
+    // marked for update is fetched again.
+    void goHistory(int offset);
+    PageHistory& history() { return history_; }
+
+    // --- synchronous fetches ----------------------------------------------------
+    // Hands the reply of a synchronous fetch (nullopt: it failed) to the
+    // fetch waiting for `requestId`; false when none waits.
+    bool storeSyncReply(int requestId, std::optional<std::vector<uint8_t>> bytes);
+
+    // --- state ------------------------------------------------------------------
+    PageEntry* currentEntry() const { return currentEntry_; }
+    HttpSession* session() const { return session_.get(); }
+    void setSession(std::unique_ptr<HttpSession> session);
+    HostSet& hostSet() { return hostSet_; }
+    const HostRecord& currentHost() const { return currentHost_; }
+    void setCurrentHost(const HostRecord& host) { currentHost_ = host; }
+    const FontRef& pageFont() const { return pageFont_; }
+    void setPageFont(FontRef font) { pageFont_ = std::move(font); }
+    RequestIdCounter& requestCounter() { return requestCounter_; }
+    CancelFlagTable& cancelFlags() { return cancelFlags_; }
+    RequestIdSet& pendingRequestIds() { return pendingRequests_; }
+    ZQException& errors() { return errors_; }
+    const ControllerFolders& folders() const { return folders_; }
+    // host:port -> (name, value), from the markup "session" element.
+    void setSessionParam(const CString& hostPort, const CString& name, const CString& value);
+    void setCurrentUser(const CString& user) { currentUser_ = user; }
+    const CString& currentUser() const { return currentUser_; }
+    void setUserCodes(const CString& user, const CString& stockCodes, const CString& fundCodes);
+    void setMemoryValue(const CString& key, const CString& value) { memoryValues_[key] = value; }
+    CString memoryValue(const CString& key) const;
+    const CString& mainCaption() const { return mainCaption_; }
+    // The texts "var-imsi" and "var-imei" send.
+    void setDeviceIdentity(const CString& imsi, const CString& imei);
+    const CString& lastUrl() const { return lastUrl_; }
+    Item* eventSource() const { return eventSource_; }
+
+    // --- replies ---
+    // Page loading, reply handling, events and soft keys. Defined in
+    // page_loading.cpp, reply_handler.cpp and controller_events.cpp.
+    void openUrl(const CString& link, int screenId, bool replace, bool showLoading, bool blockInput,
+                 int flag);
+    void makeCurrent(PageEntry* entry);
+    // The entry a page text builds; null when it builds no screen (error 3
+    // in errors() when the text does not parse). UI thread.
+    std::unique_ptr<PageEntry> parsePage(std::string_view text, const CString& url);
+    // Pushes the entry on the history (or puts it in place of the shown one)
+    // and shows it. Dropped when cancelled or when `screenId` (not -1) is no
+    // longer shown. While the shown screen is busy a replace waits on a UI
+    // timer, never in a loop. UI thread.
+    void showPage(std::unique_ptr<PageEntry> entry, int screenId, bool replace,
+                  const CancelFlag& cancelFlag);
+    // The "tempfile://" branch of openUrl.
+    void openTemplate(const CString& link, int screenId, bool replace);
+    // What a link names: a file below the resource folder, or a server reply,
+    // fetched at once with `wait`, else sent for the reply handler (nullopt).
+    std::optional<std::string> loadContent(CString link, bool wait);
+    // A synchronous server request; `link` becomes the request URL sent. The
+    // reply text, or nullopt when none came within the wait. UI thread.
+    std::optional<std::string> fetchUrlAndWait(CString& link);
+    // Sends a request whose reply the reply handler takes; nothing is sent
+    // when it is cancelled or `screenId` (not -1) is no longer shown. False
+    // when the session refused it (its error shown when the screen waited).
+    bool sendRequest(const CString& url, int screenId, int number, const CancelFlag& cancelFlag,
+                     int flag);
+    // The "sms://" branch of openUrl: sent on a thread of its own.
+    void sendSmsUrl(const CString& link);
+    // The reply handler, which the session reports to.
+    SessionListener& sessionListener() { return replyListener_; }
+    // Session thread: decodes, settles the request and posts pages to the UI
+    // thread. False for a bad payload or an unknown request id.
+    bool onData(std::span<const uint8_t> message);
+    void onFailure(const RequestRecord& request);
+    // Sends the request again under a new id.
+    void onRetry(const RequestRecord& request);
+    // The newest request is cancelled; its late reply is dropped.
+    void cancelRequest();
+    // A page reply, on the UI thread.
+    void onPageData(const CString& url, std::string text, int screenId, bool replace,
+                    const CancelFlag& cancelFlag, int requestId);
+
+private:
+    struct ReplyListener : SessionListener {
+        explicit ReplyListener(PageController& owner) : controller(owner) {}
+        bool onData(std::span<const uint8_t> data) override { return controller.onData(data); }
+        void onFailure(const RequestRecord& r) override { controller.onFailure(r); }
+        void onRetry(const RequestRecord& r) override { controller.onRetry(r); }
+        PageController& controller;
+    };
+    struct SmsSenderDeleter {
+        void operator()(class SmsSender* sender) const;
+    };
+    // The second document of a data reply: kind 2 acts through its side
+    // effects, kind 3 is shown as a page. UI thread.
+    void loadSecondDocument(const std::string& document, int secondKind, int serial,
+                            const RequestRecord& record);
+    // Runs `task` on the UI thread while the controller lives.
+    void postToController(std::function<void(PageController&)> task);
+    // Declared before the session, so they outlive its threads.
+    ReplyListener replyListener_{*this};
+    std::shared_ptr<const int> uiAnchor_ = std::make_shared<const int>(0);
+    std::unique_ptr<SmsSender, SmsSenderDeleter> smsSender_;
+
+public:
+    // --- end replies ---
+
+    // --- actions ---
+    // The action dispatcher and the navigation actions. Defined in
+    // action_dispatcher.cpp and navigation_actions.cpp.
+    void onAction(const CString& actions);
+    // Each takes the whole action piece, "name(arguments)".
+    void onForward(const CString& piece);
+    void onKolmForward(const CString& piece);
+    void onGetData(const CString& piece);
+    void onUpdate(const CString& piece);
+    void onBack(const CString& piece);
+    void onForBack(const CString& piece);
+    void onGoHome(const CString& piece);
+    void onSwitchForward(const CString& piece);
+    void onOpenSystemBrowser(const CString& piece);
+    // The "tel://" branch of the page loader.
+    void dialTelLink(const CString& link);
+    // "http://host:port/path" -> host, port, path ("/" included). Without a
+    // port it is "80"; without a path the path is empty.
+    static void splitHttpHostPort(const CString& url, CString& host, CString& port,
+                                  CString& path);
+    // --- end actions ---
+
+private:
+    struct UserCodes {
+        CString stockCodes;
+        CString fundCodes;
+    };
+
+    // The value of a "system." request key; empty leaves the key out.
+    CString requestSystemValue(const CString& key) const;
+
+    ControllerFolders folders_;
+    HostRecord currentHost_;
+    CString dnKey_;
+    CString snKey_;
+    std::map<CString, std::pair<CString, CString>> sessionParams_;
+    CString currentUser_;
+    std::map<CString, UserCodes> userCodes_;
+    // "@" + name -> value.
+    std::map<CString, CString> linkVariables_;
+    CString lastKeyText_;
+    CString mainCaption_;
+
+    // Request bookkeeping, any thread.
+    RequestIdCounter requestCounter_;
+    CancelFlagTable cancelFlags_;
+    RequestIdSet pendingRequests_;
+
+    // Seconds a synchronous fetch waits; 0 means 6.
+    int waitSeconds_ = 0;
+    int loadState_ = 0;
+    PageEntry* currentEntry_ = nullptr;
+    FontRef pageFont_;
+    ZQException errors_;
+    SettingsStore settings_;
+    HostSet hostSet_;
+    bool parseFailed_ = false;
+    // The current page's URL up to its last '/'.
+    CString basePath_;
+    CString lastUrl_;
+    CommandRef backCommand_;
+    CommandRef exitCommand_;
+    // The item whose event runs the current action; null between events.
+    Item* eventSource_ = nullptr;
+    // Written by the markup "memsave" element.
+    std::map<CString, CString> memoryValues_;
+    CString networkName_;
+    CString languageName_{u"gb2312"};
+    CString imsi_;
+    CString imei_;
+    uint32_t replyWaitMs_ = kDefaultReplyWaitMs;
+    std::function<void()> shutdown_;
+    bool userInput_ = true;
+    PageTiming pageTiming_;
+    // Its threads reach the request bookkeeping above, so it goes first of
+    // those; only the history (the screens) goes before it.
+    std::unique_ptr<HttpSession> session_;
+    PageHistory history_;
+};
+
+}  // namespace zq

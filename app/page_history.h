@@ -1,0 +1,101 @@
+// The pages the user has seen: PageEntry (one shown page and what it takes
+// to reload, leave and re-enter it) and PageHistory (back, forward, home).
+//
+// The history owns its entries. A page that must not be cached is shown as
+// the pending entry, outside the list. Entries that leave the list go to a
+// recycle list of three before they are destroyed, so a page that was just
+// left can still finish work on its screen.
+//
+// UI thread only: entries own screens, and screens die on the UI thread.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "markup/markup_page.h"
+#include "platform/cstring.h"
+#include "ui/screen.h"
+
+namespace zq {
+
+struct PageEntry {
+    PageEntry();
+    ~PageEntry();
+    PageEntry(const PageEntry&) = delete;
+    PageEntry& operator=(const PageEntry&) = delete;
+
+    // Same page: the other entry exists and both carry the same non-empty
+    // cache id, compared without regard to case.
+    bool isSamePage(const PageEntry* other) const;
+
+    // Soft-key label -> action text of the page's own soft keys.
+    std::map<CString, CString> commandActions;
+    // The page outlives its screen: the screen's items point at the page's
+    // listeners and command trees. Members die bottom-up.
+    std::unique_ptr<MarkupPage> page;
+    std::unique_ptr<Screen> screen;
+    // Unique per entry, never reused; the "screenid" a request carries.
+    const int screenId;
+    // The page's "redirect" attribute when it set one, else the requested URL.
+    CString url;
+    bool cache = true;
+    bool update = false;
+    CString onload;
+    CString unonload;
+    bool onloadDone = false;
+    // The URL split as host, port and path.
+    CString host;
+    CString port;
+    CString path;
+    CString pageBase;
+    CString cacheId;
+};
+
+class PageHistory {
+public:
+    static constexpr int kLimit = 10;
+    static constexpr int kRecycleLimit = 3;
+
+    PageHistory() = default;
+    ~PageHistory();
+    PageHistory(const PageHistory&) = delete;
+    PageHistory& operator=(const PageHistory&) = delete;
+
+    // Shows a new page after the current one; forward history is dropped and
+    // an older copy of the same page leaves the list. Without `keep` the
+    // entry becomes pending. Returns the entry's position (0: first page).
+    int push(std::unique_ptr<PageEntry> entry, bool keep);
+    // Puts the entry in place of the shown one (the shown pending page when
+    // there is one). Returns the entry's position.
+    int replaceCurrent(std::unique_ptr<PageEntry> entry, bool keep);
+    // Moves `offset` entries back (negative: forward), clamped to the list,
+    // and returns the entry there; past the newest entry, the pending entry
+    // (possibly null) and nothing moves.
+    PageEntry* entryAt(int offset);
+    // Recycles every entry; the pending one stays.
+    void clear();
+
+    int current() const { return current_; }
+    int count() const { return static_cast<int>(entries_.size()); }
+    PageEntry* at(int index) const;
+    PageEntry* pending() const { return pending_.get(); }
+    // The shown entry: pending when set, else the one at current().
+    PageEntry* shown() const;
+    int recycledCount() const { return static_cast<int>(recycled_.size()); }
+    PageEntry* recycledAt(int index) const;
+
+private:
+    void recyclePage(std::unique_ptr<PageEntry> entry);
+    // Removes the first entry that is the same page as `entry`, unless it is
+    // the current one and neither `force` nor a pending page says otherwise.
+    void dropSamePage(const PageEntry* entry, bool force);
+    std::unique_ptr<PageEntry> takeAt(int index);
+
+    int current_ = -1;
+    std::vector<std::unique_ptr<PageEntry>> entries_;
+    std::vector<std::unique_ptr<PageEntry>> recycled_;
+    std::unique_ptr<PageEntry> pending_;
+};
+
+}  // namespace zq

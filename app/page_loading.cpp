@@ -1,0 +1,341 @@
+// Page loading by scheme: openUrl resolves a link and acts on it (server
+// pages through the session, local pages and templates from the resource
+// folder, "tel://" and "sms://" through the device), parsePage builds a
+// history entry from page text, showPage and makeCurrent put it on the
+// display. Everything here runs on the UI thread.
+#include <memory>
+#include <utility>
+
+#include "app/link_resolver.h"
+#include "app/page_controller.h"
+#include "net/device_services.h"
+#include "platform/clock.h"
+#include "platform/device_services.h"
+#include "platform/files.h"
+#include "platform/message_box.h"
+#include "platform/ui_executor.h"
+#include "ui/display.h"
+#include "ui/form.h"
+#include "ui/screen.h"
+
+namespace zq {
+
+namespace {
+
+constexpr int kProgressRequestSent = 3;
+constexpr int kProgressFileOpened = 10;
+constexpr int kProgressFileRead = 30;
+constexpr int kProgressParsed = 30;
+constexpr int kProgressShown = 10;
+constexpr int kProgressSending = 5;
+constexpr int kAnyRequest = -1;
+constexpr int kParseErrorCode = 3;
+constexpr int kTemplateErrorCode = 23;
+constexpr int kDefaultWaitSeconds = 6;
+// How often a replace looks again at a screen that is busy (menu open).
+constexpr uint32_t kBusyRetryMs = 100;
+constexpr const char16_t* kParseErrorText = u"接收数据内容异常，请稍后重试。";
+constexpr const char16_t* kTemplateErrorText = u"打开模板文件失败";
+constexpr const char16_t* kInfoCaption = u"信息提示";
+constexpr const char16_t* kSmsNotice = u"短信发送中...在此过程中您可以继续其他操作";
+
+bool isCancelled(const CancelFlag& flag) { return flag && flag->load() == 1; }
+
+// "tempfile://" and "file://" links name a file below the resource folder.
+std::optional<std::string> readResourceFile(const std::filesystem::path& folder,
+                                            const CString& relative) {
+    std::optional<std::filesystem::path> path = resolveConfined(folder, relative);
+    if (!path) return std::nullopt;
+    return readFile(*path);
+}
+
+}  // namespace
+
+void PageController::SmsSenderDeleter::operator()(SmsSender* sender) const {
+    std::unique_ptr<SmsSender> owned(sender);
+}
+
+void PageController::postToController(std::function<void(PageController&)> task) {
+    std::weak_ptr<const int> alive = uiAnchor_;
+    postToUi([this, alive = std::move(alive), task = std::move(task)] {
+        if (alive.lock()) task(*this);
+    });
+}
+
+void PageController::navigate(const CString& address, int mode, int flags) {
+    openUrl(address, currentScreenId(), false, mode != 0, flags != 0, 0);
+}
+
+void PageController::openUrl(const CString& link, int screenId, bool replace, bool showLoading,
+                             bool blockInput, int flag) {
+    // 1. Resolve; an empty or blank link does nothing.
+    CString url;
+    try {
+        url = resolveUrl(link);
+    } catch (const ZQException&) {
+        return;
+    }
+    if (CString(url).trim().isEmpty()) return;
+
+    // 2. Templates are read and shown at once.
+    const LinkScheme scheme = linkScheme(url);
+    if (scheme == LinkScheme::TempFile) {
+        openTemplate(link, screenId, replace);
+        return;
+    }
+
+    // 3. A new request id with its cancel flag.
+    const int requestId = requestCounter_.next();
+    if (showLoading) beginLoading(blockInput, requestId);
+    CancelFlag cancelFlag = cancelFlags_.add(requestId);
+    const bool askerShown = screenId == -1 || screenId == currentScreenId();
+
+    // 4. By scheme.
+    switch (scheme) {
+        case LinkScheme::Http:
+            if (isCancelled(cancelFlag) || !askerShown) return;
+            addLoadingProgress(kProgressRequestSent, requestId);
+            sendRequest(buildRequestParams(url), screenId, replace ? 1 : 0, cancelFlag, flag);
+            break;
+        case LinkScheme::File: {
+            if (!askerShown) return;
+            addLoadingProgress(kProgressFileOpened, kAnyRequest);
+            std::optional<std::string> content = loadContent(url, false);
+            if (isCancelled(cancelFlag)) return;
+            addLoadingProgress(kProgressFileRead, kAnyRequest);
+            std::unique_ptr<PageEntry> entry = parsePage(content.value_or(std::string()), link);
+            addLoadingProgress(kProgressParsed, kAnyRequest);
+            cancelFlags_.remove(requestId);
+            if (entry) {
+                showPage(std::move(entry), screenId, replace, cancelFlag);
+            } else {
+                latchError(false, true, 0, CString());
+            }
+            break;
+        }
+        case LinkScheme::Tel:
+            dialTelLink(url);
+            break;
+        case LinkScheme::Sms:
+            sendSmsUrl(url);
+            break;
+        default:
+            break;
+    }
+
+    // 5. The retry soft key opens it again.
+    lastUrl_ = url;
+}
+
+bool PageController::sendRequest(const CString& url, int screenId, int number,
+                                 const CancelFlag& cancelFlag, int flag) {
+    RequestRecord record;
+    record.url = url;
+    record.targetScreenId = screenId;
+    record.number = number;
+    record.cancelFlag = cancelFlag;
+    record.requestId = requestCounter_.current();
+    record.tick = tickCount();
+    record.flag = flag;
+    if (record.cancelled()) return true;
+    if (screenId != -1 && screenId != currentScreenId()) return true;
+    addLoadingProgress(kProgressSending, record.requestId);
+    if (session_ && session_->sendRequest(record)) return true;
+    Screen* screen = currentScreen();
+    if (screen && screen->stopLoading(record.requestId)) latchError(false, true, 0, CString());
+    return false;
+}
+
+std::optional<std::string> PageController::loadContent(CString link, bool wait) {
+    // 1. Variables out; nothing for a blank link.
+    extractLinkVariables(link);
+    if (CString(link).trim().isEmpty()) return std::nullopt;
+
+    // 2. "/x" lies on the current page's server.
+    if (link.at(0) == u'/') {
+        const int slash = basePath_.length() >= 7 ? basePath_.find(u'/', 7) : -1;
+        link = (slash < 0 ? CString() : basePath_.left(slash)) + link;
+    }
+
+    // 3. Local files.
+    const CString lower = link.lower();
+    int skip = -1;
+    if (lower.find(CString(u"tempfile://")) >= 0) {
+        skip = 11;
+    } else if (lower.find(CString(u"file://")) >= 0) {
+        skip = 7;
+    }
+    if (skip >= 0) return readResourceFile(folders_.resource, link.mid(skip));
+
+    // 4. Server content.
+    if (lower.find(CString(u"http://")) < 0) return std::nullopt;
+    if (wait) return fetchUrlAndWait(link);
+    sendRequest(link, -1, 0, nullptr, 0);
+    return std::nullopt;
+}
+
+std::string PageController::loadContent(const CString& path) {
+    return loadContent(path, true).value_or(std::string());
+}
+
+std::optional<std::string> PageController::fetchUrlAndWait(CString& link) {
+    // 1. The request URL under a new id.
+    CString url;
+    try {
+        url = resolveUrl(link);
+    } catch (const ZQException&) {
+        return std::nullopt;
+    }
+    const int requestId = requestCounter_.next();
+    link = buildRequestParams(url);
+    if (!session_) return std::nullopt;
+
+    // 2. Recorded and armed by the session before it is sent.
+    RequestRecord record;
+    record.url = link;
+    record.cancelFlag = cancelFlags_.add(requestId);
+    record.requestId = requestId;
+    record.tick = tickCount();
+    const int seconds = waitSeconds_ > 0 ? waitSeconds_ : kDefaultWaitSeconds;
+    std::optional<std::vector<uint8_t>> reply =
+        session_->fetchAndWait(std::move(record), static_cast<uint32_t>(seconds) * 1000u);
+    cancelFlags_.remove(requestId);
+    if (!reply) return std::nullopt;
+    return std::string(reply->begin(), reply->end());
+}
+
+std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, const CString& url) {
+    // 1. A page object with the page font.
+    auto entry = std::make_unique<PageEntry>();
+    auto page = std::make_unique<MarkupPage>();
+    parseFailed_ = false;
+    page->setPageFont(pageFont_);
+
+    // 2-3. Build it; its key is the server's "host:port".
+    CString host;
+    CString port;
+    CString path;
+    splitHttpHostPort(url, host, port, path);
+    pageTiming_.parseStart = tickCount();
+    const bool loaded = page->loadPage(text, this, host + u':' + port);
+    pageTiming_.parseEnd = tickCount();
+
+    // 5. Text that does not parse.
+    if (!loaded) {
+        parseFailed_ = true;
+        errors_.setError(kParseErrorCode, kParseErrorText);
+        if (Screen* screen = currentScreen()) screen->stopLoading(-2);
+        return nullptr;
+    }
+
+    // 4. A page without a screen changes nothing.
+    std::unique_ptr<Form> screen = page->releaseScreen();
+    if (!screen) {
+        if (Screen* shown = currentScreen()) shown->stopLoading(-2);
+        return nullptr;
+    }
+    entry->url = page->redirect().isEmpty() ? url : page->redirect();
+    entry->screen = std::move(screen);
+    entry->cache = page->cacheFlag();
+    entry->update = page->updateFlag();
+    entry->onload = page->onLoad();
+    entry->unonload = page->onUnload();
+    entry->pageBase = page->pageBase();
+    entry->cacheId = page->cacheId();
+    entry->host = host;
+    entry->port = port;
+    entry->path = path;
+    entry->commandActions = page->commandMap();
+    entry->page = std::move(page);
+    return entry;
+}
+
+void PageController::showPage(std::unique_ptr<PageEntry> entry, int screenId, bool replace,
+                              const CancelFlag& cancelFlag) {
+    // 1. Nothing to show.
+    if (!entry || !entry->screen || isCancelled(cancelFlag)) return;
+
+    // 2. A replace waits until the shown screen is no longer busy.
+    Screen* shown = currentScreen();
+    if (replace && shown && shown->getBusyFlags() != 0) {
+        auto held = std::make_shared<std::unique_ptr<PageEntry>>(std::move(entry));
+        auto timer = std::make_shared<UiTimerId>(0);
+        std::weak_ptr<const int> alive = uiAnchor_;
+        *timer = startUiTimer(kBusyRetryMs, [this, alive, held, timer, screenId, cancelFlag] {
+            if (!alive.lock()) return stopUiTimer(*timer);
+            Screen* now = currentScreen();
+            if (now && now->getBusyFlags() != 0) return;
+            stopUiTimer(*timer);
+            showPage(std::move(*held), screenId, true, cancelFlag);
+        });
+        return;
+    }
+
+    // 3. The page that asked is gone.
+    if (screenId != -1 && screenId != currentScreenId()) return;
+
+    // 4. Into the history.
+    PageEntry* raw = entry.get();
+    const bool keep = raw->cache || raw->update;
+    const int position = replace ? history_.replaceCurrent(std::move(entry), keep)
+                                 : history_.push(std::move(entry), keep);
+
+    // 5-6. Exit on the first page, back on the others; then show it.
+    raw->screen->insertCommand(position < 1 ? exitCommand_ : backCommand_, nullptr, false);
+    addLoadingProgress(kProgressShown, kAnyRequest);
+    makeCurrent(raw);
+}
+
+void PageController::makeCurrent(PageEntry* entry) {
+    if (!entry || !entry->screen) return;
+    if (!entry->url.isEmpty()) basePath_ = urlDirectory(entry->url);
+
+    // The page left runs its leave action while it is still the current one.
+    if (currentEntry_ && !currentEntry_->unonload.isEmpty()) onAction(currentEntry_->unonload);
+    currentEntry_ = entry;
+
+    Screen* screen = entry->screen.get();
+    if (Display* display = Display::getDisplay()) {
+        display->setCurrent(screen, true);
+        setRecordedCurrentScreen(screen);
+        display->repaint();
+    } else {
+        setRecordedCurrentScreen(screen);
+    }
+    if (!entry->onloadDone && !entry->onload.isEmpty()) onAction(entry->onload);
+}
+
+void PageController::openTemplate(const CString& link, int screenId, bool replace) {
+    // 1. The path: after "tempfile://", before '?', '#' and '$'.
+    CString path = link.mid(11);
+    for (char16_t stop : {u'?', u'#', u'$'}) {
+        const int at = path.find(stop);
+        if (at >= 0) path = path.left(at);
+    }
+
+    // 2-3. Read and build it.
+    std::optional<std::string> content = readResourceFile(folders_.resource, path);
+    if (!content) {
+        errors_.setError(kTemplateErrorCode, kTemplateErrorText);
+        return;
+    }
+    std::unique_ptr<PageEntry> entry = parsePage(*content, link);
+    if (!entry) return;
+
+    // 4. Shown under a request id of its own.
+    // Nothing can cancel it before it is shown, so its flag stays unlisted.
+    requestCounter_.next();
+    showPage(std::move(entry), screenId, replace, makeCancelFlag());
+}
+
+void PageController::sendSmsUrl(const CString& link) {
+    if (Screen* screen = currentScreen()) screen->stopLoading(-2);
+    if (!smsSender_) smsSender_.reset(std::make_unique<SmsSender>(deviceServices()).release());
+    smsSender_->start(SmsJob::fromLink(link), [](const SmsReport& report) {
+        const CString summary = report.summary();
+        postToUi([summary] { messageBox(summary, kInfoCaption, MessageBoxType::Ok); });
+    });
+    messageBox(kSmsNotice, kInfoCaption, MessageBoxType::Ok);
+}
+
+}  // namespace zq

@@ -1,0 +1,221 @@
+// Reply handling of the page controller. The session calls onData,
+// onFailure and onRetry on its own threads: they decode, settle the request
+// in the pending table and post whatever touches screens to the UI thread,
+// never waiting on it. Pages are parsed, shown and pushed on the history
+// there (onPageData).
+#include "app/reply_handler.h"
+
+#include <memory>
+#include <utility>
+
+#include "app/page_controller.h"
+#include "markup/markup_page.h"
+#include "platform/message_box.h"
+#include "ui/page_services.h"
+#include "ui/screen.h"
+
+namespace zq {
+
+namespace {
+
+constexpr int kProgressDataReply = 30;
+constexpr int kProgressPageReply = 30;
+constexpr int kProgressPageParsing = 15;
+constexpr int kProgressPageParsed = 30;
+constexpr int kAnyRequest = -1;
+constexpr int kPageListKind = 3;
+constexpr const char16_t* kTimeoutText = u"网络超时，请稍后重试！";
+constexpr const char16_t* kInfoCaption = u"信息提示";
+
+bool isCancelled(const CancelFlag& flag) { return flag && flag->load() == 1; }
+
+// "pageid=<old>" becomes "pageid=<new>"; a longer number that merely starts
+// with the old one is left alone.
+CString replacePageId(const CString& url, int oldId, int newId) {
+    const CString from = CString::format(u"pageid=%d", oldId);
+    for (int at = url.find(from); at >= 0; at = url.find(from, at + 1)) {
+        const int end = at + from.length();
+        if (end < url.length() && url.at(end) >= u'0' && url.at(end) <= u'9') continue;
+        return url.left(at) + CString::format(u"pageid=%d", newId) + url.mid(end);
+    }
+    return url;
+}
+
+// A reply that answers no request (id 0) carries no record: any screen, live.
+RequestRecord unrequestedRecord() {
+    RequestRecord record;
+    record.requestId = 0;
+    return record;
+}
+
+}  // namespace
+
+bool PageController::onData(std::span<const uint8_t> message) {
+    // 1-4. Decode; short messages are ignored, bad payloads dropped.
+    DecodedReply reply = decodeReply(message);
+    if (reply.status == ReplyStatus::Short) return true;
+    if (reply.status != ReplyStatus::Ok) return false;
+    const ReplyHead& head = reply.head;
+    const ReplyClass kind = head.replyClass();
+
+    // 5. Settle the request the reply names.
+    std::optional<RequestRecord> taken;
+    if (head.requestId != 0) {
+        taken = pendingRequests().take(head.requestId);
+        if (!taken) return false;
+    }
+    const RequestRecord record = taken ? *taken : unrequestedRecord();
+    const int requestId = record.requestId;
+    if (record.cancelled()) {
+        cancelFlags_.remove(requestId);
+        return true;
+    }
+    if (record.synchronous) {
+        storeSyncReply(requestId, std::vector<uint8_t>(reply.text.begin(), reply.text.end()));
+        return true;
+    }
+
+    // 6. Data replies go to the listeners registered for their kind.
+    if (kind == ReplyClass::Data) {
+        cancelFlags_.remove(requestId);
+        if (reply.text.size() == kDroppedDataLength) return false;
+        postToController([requestId](PageController& c) {
+            if (Screen* screen = c.currentScreen()) {
+                screen->setLoadingProgress(kProgressDataReply, requestId);
+            }
+        });
+        if (reply.secondDocument) {
+            postToController([document = std::move(*reply.secondDocument), head, record](
+                                 PageController& c) {
+                c.loadSecondDocument(document, head.secondKind, head.documentArgument, record);
+            });
+        }
+        ResponseListenerRegistry& registry = responseListeners();
+        const size_t listeners = registry.count(head.kind);
+        const bool deliverable =
+            head.kind == kPageListKind ? head.listenerIndex < listeners : listeners > 0;
+        if (deliverable) {
+            const auto* bytes = reinterpret_cast<const uint8_t*>(reply.text.data());
+            registry.deliver(head.kind, std::span<const uint8_t>(bytes, reply.text.size()));
+            postToController([requestId](PageController& c) {
+                if (Screen* screen = c.currentScreen()) screen->stopLoading(requestId);
+            });
+        }
+        return true;
+    }
+
+    // 7. Pages are built on the UI thread.
+    if (kind == ReplyClass::Page) {
+        postToController([record, text = std::move(reply.text)](PageController& c) mutable {
+            c.addLoadingProgress(kProgressPageReply, record.requestId);
+            c.onPageData(record.url, std::move(text), record.targetScreenId, record.number != 0,
+                         record.cancelFlag, record.requestId);
+        });
+    } else if (kind == ReplyClass::PageShowNow) {
+        postToController([record, text = std::move(reply.text)](PageController& c) {
+            c.cancelFlags_.remove(record.requestId);
+            if (isCancelled(record.cancelFlag)) return;
+            std::unique_ptr<PageEntry> entry = c.parsePage(text, record.url);
+            if (entry) {
+                c.showPage(std::move(entry), record.targetScreenId, record.number != 0,
+                           record.cancelFlag);
+            }
+        });
+    } else {
+        cancelFlags_.remove(requestId);
+    }
+    return true;
+}
+
+void PageController::loadSecondDocument(const std::string& document, int secondKind, int serial,
+                                        const RequestRecord& record) {
+    if (secondKind == 2) {
+        // The markup acts through its side effects and the page object goes,
+        // so it gets no screen: nothing on the shown one may point into it.
+        MarkupPage page;
+        page.loadPage(document, this, CString(), serial, nullptr);
+        return;
+    }
+    if (isCancelled(record.cancelFlag)) return;
+    std::unique_ptr<PageEntry> entry = parsePage(document, CString());
+    if (entry) {
+        showPage(std::move(entry), record.targetScreenId, record.number != 0, record.cancelFlag);
+    }
+}
+
+void PageController::onPageData(const CString& url, std::string text, int screenId, bool replace,
+                                const CancelFlag& cancelFlag, int requestId) {
+    auto pageGone = [&] {
+        return isCancelled(cancelFlag) || (screenId != -1 && screenId != currentScreenId());
+    };
+    if (pageGone()) {
+        if (Screen* screen = currentScreen()) screen->stopLoading(-2);
+    } else {
+        addLoadingProgress(kProgressPageParsing, kAnyRequest);
+        std::unique_ptr<PageEntry> entry = parsePage(text, url);
+        if (!pageGone()) {
+            addLoadingProgress(kProgressPageParsed, kAnyRequest);
+            if (entry) {
+                showPage(std::move(entry), screenId, replace, cancelFlag);
+            } else {
+                latchError(false, true, 0, CString());
+            }
+        }
+    }
+    cancelFlags_.remove(requestId);
+}
+
+void PageController::onFailure(const RequestRecord& request) {
+    const int requestId = request.requestId;
+    cancelFlags_.remove(requestId);
+    if (request.synchronous) {
+        storeSyncReply(requestId, std::nullopt);
+        return;
+    }
+    // Only a screen still waiting for this request hears of it.
+    postToController([requestId](PageController& c) {
+        Screen* screen = c.currentScreen();
+        if (screen && screen->stopLoading(requestId)) {
+            messageBox(kTimeoutText, kInfoCaption, MessageBoxType::Ok);
+        }
+    });
+}
+
+void PageController::onRetry(const RequestRecord& request) {
+    HttpSession* session = session_.get();
+    if (!session) return;
+
+    // 1. A new id and flag; the old id is settled.
+    const int oldId = request.requestId;
+    const int newId = requestCounter_.next();
+    RequestRecord resent = request;
+    resent.cancelFlag = cancelFlags_.add(newId);
+    cancelFlags_.remove(oldId);
+    pendingRequests().remove(oldId);
+    resent.url = replacePageId(request.url, oldId, newId);
+    resent.requestId = newId;
+    resent.retried = true;
+
+    // 2. The shown screen keeps loading under the new id.
+    postToController([oldId, newId](PageController& c) {
+        if (Screen* screen = c.currentScreen()) screen->replaceLoadingId(oldId, newId);
+    });
+
+    // 3. A fresh connection.
+    session->closeConnection();
+    if (session->sendRequest(resent)) return;
+    cancelFlags_.remove(newId);
+    postToController([newId](PageController& c) {
+        latchError(false, true, 0, CString());
+        if (Screen* screen = c.currentScreen()) screen->stopLoading(newId);
+        c.errors_.clearMessages();
+    });
+}
+
+void PageController::cancelRequest() {
+    const int newest = requestCounter_.current();
+    cancelFlags_.cancel(newest);
+    pendingRequests().remove(newest);
+}
+
+}  // namespace zq

@@ -1,0 +1,285 @@
+#include "net/http_socket.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace zq {
+
+namespace {
+
+enum HttpErrorCode : int {
+    kHttpSocketFailed = 14,
+    kHttpResolveFailed = 16,
+    kHttpCloseFailed = 17,
+};
+
+constexpr std::string_view kHeadEnd = "\r\n\r\n";
+constexpr size_t kHeadChunk = 512;
+
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+    }
+    return true;
+}
+
+bool breaksHead(std::string_view text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+}  // namespace
+
+// --- request ---------------------------------------------------------------------
+
+void splitHttpUrl(const CString& url, CString& host, CString& port, CString& path) {
+    std::u16string text = url.str();
+    for (size_t at; (at = text.find(u"http://")) != std::u16string::npos;) text.erase(at, 7);
+    const size_t slash = text.find(u'/');
+    const size_t colon = text.find(u':');
+    const bool hasColon =
+        colon != std::u16string::npos && (slash == std::u16string::npos || colon < slash);
+    host = hasColon ? CString(text.substr(0, colon)) : CString();
+    if (slash == std::u16string::npos) {
+        port = hasColon ? CString(text.substr(colon + 1)) : CString();
+        path = CString();
+        return;
+    }
+    port = hasColon ? CString(text.substr(colon + 1, slash - colon - 1)) : CString();
+    path = CString(text.substr(slash));
+}
+
+std::string buildRequestHead(std::string_view method, std::string_view host, int port,
+                             std::string_view path, std::string_view extraHeaders) {
+    if (breaksHead(method) || breaksHead(host) || breaksHead(path) ||
+        extraHeaders.find('\0') != std::string_view::npos) {
+        return {};
+    }
+    const std::string hostPort = std::string(host) + ":" + std::to_string(port);
+    std::string head;
+    head.reserve(320 + host.size() * 2 + path.size() + extraHeaders.size());
+    head.append(method).append(" ").append(path).append(" HTTP/1.0\r\n");
+    head.append("Host: ").append(hostPort).append("\r\n");
+    head.append("X-Online-Host: ").append(hostPort).append("\r\n");
+    head.append("Accept: */*\r\n");
+    head.append("User-Agent: ").append(kHttpUserAgent).append("\r\n");
+    head.append("UA-OS: Windows CE (Pocket PC) - Version 5.1\r\n");
+    head.append("Connection: Keep-Alive\r\n");
+    head.append(extraHeaders);
+    head.append("\r\n");
+    return head;
+}
+
+// --- response head -------------------------------------------------------------------
+
+HeadScanResult scanResponseHead(std::string_view received) {
+    const std::string_view window = received.substr(0, kMaxResponseHead);
+    const size_t end = window.find(kHeadEnd);
+    if (end != std::string_view::npos) return {HeadScan::Complete, end + kHeadEnd.size()};
+    if (received.size() >= kMaxResponseHead) return {HeadScan::TooLong, 0};
+    return {HeadScan::NeedMore, 0};
+}
+
+bool isStatusOk(std::string_view head) { return head.size() >= 12 && head.substr(9, 3) == "200"; }
+
+int headerValue(std::string_view head, std::string_view name, std::string& value) {
+    value.clear();
+    if (name.empty()) return -1;
+    // Header lines start after the status line's CR LF.
+    for (size_t line = head.find("\r\n"); line != std::string_view::npos;
+         line = head.find("\r\n", line + 2)) {
+        const size_t start = line + 2;
+        const std::string_view rest = head.substr(start);
+        if (rest.size() <= name.size() || rest[name.size()] != ':' ||
+            !equalsIgnoreCase(rest.substr(0, name.size()), name)) {
+            continue;
+        }
+        size_t from = name.size() + 1;
+        while (from < rest.size() && (rest[from] == ' ' || rest[from] == '\t')) ++from;
+        const size_t to = rest.find("\r\n", from);
+        if (to == std::string_view::npos || to == from) return -1;
+        value.reserve(to - from);
+        for (size_t i = from; i < to; ++i) value.push_back(lowerAscii(rest[i]));
+        return static_cast<int>(value.size());
+    }
+    return -1;
+}
+
+long long contentLength(std::string_view head) {
+    std::string text;
+    if (headerValue(head, "Content-Length", text) < 0) return -1;
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.pop_back();
+    if (text.empty()) return -1;
+    long long value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return -1;
+        value = value * 10 + (c - '0');
+        // Checked per digit, so a long run of digits cannot overflow.
+        if (value > static_cast<long long>(kMaxContentLength)) return -1;
+    }
+    return value;
+}
+
+// --- HttpSocket -----------------------------------------------------------------------
+
+HttpSocket::HttpSocket(Deadline deadline, const std::atomic<bool>* stop)
+    : deadline_(deadline), stop_(stop) {}
+
+HttpSocket::~HttpSocket() { close(); }
+
+int HttpSocket::create() {
+    if (connected_) return 0;
+    if (socket_.open() == 0) return 1;
+    errors_.setError(kHttpSocketFailed, kNetworkFailureText);
+    return 0;
+}
+
+int HttpSocket::connect(const std::string& host, int port) {
+    if (connected_) {
+        close();
+        if (create() == 0) return 0;
+    }
+    if (!socket_.isOpen() || port < 1 || port > 0xffff) return 0;
+    const std::optional<Ipv4Address> address = resolveIpv4(host);
+    if (!address) {
+        errors_.setError(kHttpResolveFailed, kNetworkFailureText);
+        close();
+        return 0;
+    }
+    dotted_ = address->dotted();
+    const Deadline until = deadline_.earliest(Deadline::in(kHttpConnectWaitMs));
+    if (socket_.connect(*address, static_cast<uint16_t>(port), until, stop_).status !=
+        IoStatus::Ok) {
+        return 0;
+    }
+    connected_ = true;
+    return 1;
+}
+
+int HttpSocket::send(std::string_view request) {
+    if (!connected_ || request.empty()) return 0;
+    if (socket_.sendAll(request.data(), request.size(), deadline_, stop_).status != IoStatus::Ok) {
+        return 0;
+    }
+    return readResponseHead();
+}
+
+int HttpSocket::readResponseHead() {
+    if (headRead_ || !socket_.isOpen()) return 0;
+    std::string received;
+    char chunk[kHeadChunk];
+    for (;;) {
+        const HeadScanResult scan = scanResponseHead(received);
+        if (scan.kind == HeadScan::TooLong) return 0;
+        if (scan.kind == HeadScan::Complete) {
+            head_ = received.substr(0, scan.headLength);
+            pending_ = received.substr(scan.headLength);
+            headLength_ = static_cast<int>(head_.size());
+            break;
+        }
+        // Never more than the head could still need, so the body stays small here.
+        const size_t want = std::min(sizeof chunk, kMaxResponseHead - received.size());
+        const IoResult r = socket_.recvSome(chunk, want, deadline_, stop_);
+        if (r.status != IoStatus::Ok) return 0;
+        received.append(chunk, r.bytes);
+    }
+    if (!isStatusOk(head_)) return 0;
+    headRead_ = true;
+    return 1;
+}
+
+int HttpSocket::headerValue(std::string_view name, std::string& value) const {
+    if (headLength_ < 0) {
+        value.clear();
+        return -1;
+    }
+    return zq::headerValue(head_, name, value);
+}
+
+size_t HttpSocket::recv(uint8_t* buffer, size_t count) {
+    if (!connected_ || buffer == nullptr) return 0;
+    size_t got = std::min(count, pending_.size());
+    std::memcpy(buffer, pending_.data(), got);
+    pending_.erase(0, got);
+    if (got < count) {
+        got += socket_.recvExact(buffer + got, count - got, deadline_, stop_).bytes;
+    }
+    return got;
+}
+
+int HttpSocket::close() {
+    const bool wasOpen = socket_.isOpen();
+    const int error = socket_.close();
+    connected_ = false;
+    headRead_ = false;
+    if (wasOpen && error != 0) {
+        errors_.setError(kHttpCloseFailed, kNetworkFailureText);
+        return 0;
+    }
+    return 1;
+}
+
+// --- gateway and exchange -------------------------------------------------------------
+
+HttpGateway gatewayForCarrier(const CString& carrier, const HttpGatewayConfig& config) {
+    HttpGateway gateway;
+    gateway.port = config.port;
+    if (carrier.equalsNoCase(u"中国移动(CM)") || carrier.equalsNoCase(u"中国联通(UNI)")) {
+        gateway.address = config.mobileAddress;
+    } else if (carrier.equalsNoCase(u"中国电信(CT)")) {
+        gateway.address = config.telecomAddress;
+    }
+    return gateway;
+}
+
+int connectGateway(HttpSocket& socket, const HttpGateway& gateway) {
+    if (gateway.address.empty()) return 0;
+    if (socket.create() == 0) return 0;
+    return socket.connect(gateway.address, gateway.port);
+}
+
+int httpExchange(const CString& url, const HttpGateway& gateway, uint32_t waitMs,
+                 HttpExchangeResult& result, const std::atomic<bool>* stop) {
+    result = HttpExchangeResult{};
+    // 1. Host, port and path of the target, and the head naming them.
+    CString host, port, path;
+    splitHttpUrl(url, host, port, path);
+    const std::string narrowPort = port.toCodePage(kCodePageDefault);
+    const std::string head =
+        buildRequestHead("GET", host.toCodePage(kCodePageDefault), std::atoi(narrowPort.c_str()),
+                         path.toCodePage(kCodePageDefault));
+    if (head.empty()) return 0;
+
+    // 2. Through the gateway: request out, head in.
+    HttpSocket socket(Deadline::in(waitMs), stop);
+    const auto finish = [&](int ok) {
+        socket.close();
+        for (const int code : {kHttpSocketFailed, kHttpResolveFailed, kHttpCloseFailed}) {
+            if (!socket.errors().errorText(code).isEmpty()) result.errorCode = code;
+        }
+        return ok;
+    };
+    if (connectGateway(socket, gateway) == 0) return finish(0);
+    const int sent = socket.send(head);
+    result.bytesSent = head.size();
+    result.bytesReceived = static_cast<size_t>(std::max(socket.headLength(), 0));
+    if (sent == 0) return finish(0);
+
+    // 3. Exactly Content-Length bytes, capped before anything is allocated.
+    const long long length = contentLength(socket.responseHead());
+    socket.headerValue("Content-Type", result.contentType);
+    if (length < 1) return finish(0);
+    result.body.resize(static_cast<size_t>(length));
+    const size_t got = socket.recv(result.body.data(), result.body.size());
+    result.bytesReceived += got;
+    if (got < result.body.size()) {
+        result.body.clear();
+        return finish(0);
+    }
+    return finish(1);
+}
+
+}  // namespace zq

@@ -1,0 +1,313 @@
+#include "net/request_session.h"
+
+#include <utility>
+
+#include "net/framed_socket.h"
+#include "platform/clock.h"
+#include "platform/device_services.h"
+
+namespace zq {
+
+namespace {
+
+constexpr uint32_t kReceiveIdleMs = 100;
+
+// The worker whose body runs on this thread, so that it never joins itself.
+thread_local const void* tCurrentWorker = nullptr;
+
+bool isWapPage(const std::string& contentType) {
+    return contentType.find("vnd.wap.wml") != std::string::npos;
+}
+
+}  // namespace
+
+struct HttpSession::Worker {
+    WorkerThread thread;
+    std::atomic<bool> done{false};
+};
+
+HttpSession::HttpSession(SessionListener* listener, PendingRequestTable& table,
+                         DeviceServices* device)
+    : table_(table), device_(device), listener_(listener) {}
+
+HttpSession::~HttpSession() {
+    stopping_.store(true);
+    closeConnection();
+    stopWorker();
+    std::vector<std::unique_ptr<Worker>> workers;
+    {
+        std::lock_guard<std::mutex> lock(httpMutex_);
+        workers.swap(httpWorkers_);
+    }
+    workers.clear();  // joins each; their exchanges end within the stop poll
+}
+
+void HttpSession::setGateway(const HttpGatewayConfig& config, const CString& carrierName) {
+    std::lock_guard<std::mutex> lock(gatewayMutex_);
+    gatewayConfig_ = config;
+    carrierName_ = carrierName;
+}
+
+bool HttpSession::sendRequest(RequestRecord request) {
+    return send(request) != SendOutcome::Failed;
+}
+
+HttpSession::SendOutcome HttpSession::send(RequestRecord& request) {
+    if (request.cancelled() || stopping_.load()) return SendOutcome::Skipped;
+    const int type = connectionType_.load();
+    if (!isFramedConnection(type) && !isHttpConnection(type)) return SendOutcome::Skipped;
+    if (device_ && !device_->dataConnectionUp()) {
+        closeConnection();
+        if (!device_->dialDataConnection()) {
+            errors_.setError(kSessionErrorNoConnection, kNetworkFailureText);
+            return SendOutcome::Failed;
+        }
+    }
+    return isHttpConnection(type) ? sendHttp(request) : sendFramed(request);
+}
+
+// --- framed transport ------------------------------------------------------------
+
+HttpSession::SendOutcome HttpSession::sendFramed(RequestRecord& request) {
+    std::lock_guard<std::mutex> sending(sendMutex_);
+    std::shared_ptr<FramedSocket> connection = openUrl(request.url);
+    if (!connection) {
+        errors_.setError(kSessionErrorOpen, kNetworkFailureText);
+        return SendOutcome::Failed;
+    }
+    ensureReceiver();
+    const std::string narrow = request.url.toCodePage(kCodePageDefault);
+    // Recorded first: the reply may arrive before sendAll returns.
+    request.route = RequestRoute::Framed;
+    request.tick = tickCount();
+    table_.insert(request);
+    bytesSent_.fetch_add(narrow.size());
+    // A lost send surfaces as a time-out of the recorded request.
+    connection->sendAll(narrow);
+    return SendOutcome::Recorded;
+}
+
+std::shared_ptr<FramedSocket> HttpSession::openUrl(const CString& url) {
+    CString host, port, path;
+    splitHttpUrl(url, host, port, path);
+    {
+        std::lock_guard<std::mutex> lock(connectionMutex_);
+        const bool changed = !host.equalsNoCase(lastHost_) || !port.equalsNoCase(lastPort_);
+        lastHost_ = host;
+        lastPort_ = port;
+        if (!closed_ && !changed && connection_ && connection_->isConnected()) return connection_;
+    }
+    // A fresh object for every connection: the receive worker may still be
+    // reading the old one, which close() ends safely from here.
+    auto fresh = std::make_shared<FramedSocket>();
+    const bool ok = fresh->create() && fresh->connect(host.toUtf8(), port.toInt());
+    std::shared_ptr<FramedSocket> old;
+    {
+        std::lock_guard<std::mutex> lock(connectionMutex_);
+        old = std::exchange(connection_, ok ? fresh : nullptr);
+        closed_ = !ok;
+    }
+    if (old) old->close();
+    if (!ok) fresh->close();
+    return ok ? fresh : nullptr;
+}
+
+std::shared_ptr<FramedSocket> HttpSession::currentConnection() const {
+    std::lock_guard<std::mutex> lock(connectionMutex_);
+    return connection_;
+}
+
+void HttpSession::closeConnection() {
+    std::shared_ptr<FramedSocket> old;
+    {
+        std::lock_guard<std::mutex> lock(connectionMutex_);
+        old = std::exchange(connection_, nullptr);
+        closed_ = true;
+    }
+    if (old) old->close();
+    failureCount_.store(0);
+}
+
+void HttpSession::ensureReceiver() {
+    std::lock_guard<std::mutex> lock(receiverMutex_);
+    if (receiver_ && !receiver_->done.load()) return;
+    receiver_.reset();  // an ended worker joins at once
+    auto worker = std::make_unique<Worker>();
+    Worker* self = worker.get();
+    self->thread.start([this, self](const StopSignal& stop) {
+        tCurrentWorker = self;
+        receiveLoop(stop);
+        self->done.store(true);
+    });
+    receiver_ = std::move(worker);
+}
+
+void HttpSession::stopWorker() {
+    std::unique_ptr<Worker> worker;
+    {
+        std::lock_guard<std::mutex> lock(receiverMutex_);
+        if (!receiver_) return;
+        if (tCurrentWorker == receiver_.get()) {
+            // Asked from a listener on the worker itself: it ends after the call.
+            receiver_->thread.requestStop();
+            return;
+        }
+        worker = std::move(receiver_);
+    }
+    worker->thread.join();
+}
+
+void HttpSession::receiveLoop(const StopSignal& stop) {
+    std::vector<uint8_t> body;
+    while (!stop.requested()) {
+        bool gotFrame = false;
+        std::shared_ptr<FramedSocket> connection = currentConnection();
+        if (connection && connection->isConnected() &&
+            connection->receiveFrame(body) == FrameRead::Frame) {
+            deliver(body);
+            gotFrame = true;
+        }
+        checkTimeouts();
+        if (!gotFrame && stop.waitFor(kReceiveIdleMs)) break;
+    }
+}
+
+bool HttpSession::deliver(std::span<const uint8_t> data) {
+    bytesReceived_.fetch_add(data.size());
+    SessionListener* listener = listener_.load();
+    if (!listener) return false;
+    failureCount_.store(0);
+    timedOut_.store(false);
+    const bool used = listener->onData(data);
+    if (!used) errors_.setError(kSessionErrorNoConnection, kNetworkFailureText);
+    return used;
+}
+
+void HttpSession::checkTimeouts() {
+    std::optional<RequestRecord> expired =
+        table_.takeExpired(RequestRoute::Framed, tickCount(), replyWaitMs_.load());
+    if (!expired) return;
+    if (expired->cancelled() || (!expired->retried && listener_.load())) {
+        settle(*expired, true);
+        return;
+    }
+    settle(*expired, false);
+    // The connection is taken for lost: every other framed request fails too.
+    for (const RequestRecord& other : table_.takeAll(RequestRoute::Framed)) settle(other, false);
+}
+
+// Hands a record already taken from the table to the listener; a cancelled
+// one is dropped quietly.
+void HttpSession::settle(const RequestRecord& request, bool mayRetry) {
+    SessionListener* listener = listener_.load();
+    if (request.cancelled()) {
+        syncReplies_.fail(request.requestId);
+        return;
+    }
+    if (mayRetry && listener) {
+        listener->onRetry(request);
+        return;
+    }
+    syncReplies_.fail(request.requestId);
+    failureCount_.fetch_add(1);
+    timedOut_.store(true);
+    if (listener) listener->onFailure(request);
+}
+
+// --- HTTP transport ---------------------------------------------------------------
+
+HttpSession::SendOutcome HttpSession::sendHttp(RequestRecord& request) {
+    request.route = RequestRoute::Http;
+    request.tick = tickCount();
+    table_.insert(request);
+    std::lock_guard<std::mutex> lock(httpMutex_);
+    std::erase_if(httpWorkers_, [](const std::unique_ptr<Worker>& w) { return w->done.load(); });
+    auto worker = std::make_unique<Worker>();
+    Worker* self = worker.get();
+    self->thread.start([this, self, request](const StopSignal&) {
+        runHttpRequest(request);
+        self->done.store(true);
+    });
+    httpWorkers_.push_back(std::move(worker));
+    return SendOutcome::Recorded;
+}
+
+void HttpSession::runHttpRequest(const RequestRecord& request) {
+    HttpGateway gateway;
+    {
+        std::lock_guard<std::mutex> lock(gatewayMutex_);
+        gateway = gatewayForCarrier(carrierName_, gatewayConfig_);
+    }
+    auto exchange = [&](HttpExchangeResult& result) {
+        const bool ok =
+            httpExchange(request.url, gateway, replyWaitMs_.load(), result, &stopping_) != 0;
+        bytesSent_.fetch_add(result.bytesSent);
+        bytesReceived_.fetch_add(result.bytesReceived);
+        if (result.errorCode != 0) errors_.setError(result.errorCode, kNetworkFailureText);
+        return ok;
+    };
+    HttpExchangeResult result;
+    bool ok = exchange(result);
+    // The gateway answered with a page of its own: ask once more.
+    if (ok && isWapPage(result.contentType)) {
+        result = HttpExchangeResult();
+        ok = exchange(result);
+        if (!ok && !request.retried) {
+            if (std::optional<RequestRecord> taken = table_.take(request.requestId)) {
+                settle(*taken, true);
+            }
+            return;
+        }
+    }
+    if (ok) {
+        if (std::optional<RequestRecord> live = table_.find(request.requestId);
+            live && live->cancelled()) {
+            if (std::optional<RequestRecord> taken = table_.take(request.requestId)) {
+                settle(*taken, false);
+            }
+            return;
+        }
+        if (SessionListener* listener = listener_.load()) {
+            failureCount_.store(0);
+            timedOut_.store(false);
+            if (listener->onData(result.body)) return;
+        }
+    }
+    // Unless the listener settled it, the request failed.
+    if (std::optional<RequestRecord> taken = table_.take(request.requestId)) {
+        settle(*taken, false);
+    }
+}
+
+// --- synchronous fetch and counters ------------------------------------------------
+
+std::optional<std::vector<uint8_t>> HttpSession::fetchAndWait(RequestRecord request,
+                                                              uint32_t waitMs) {
+    const int id = request.requestId;
+    {
+        // The receive worker cannot wait for a frame only it would read.
+        std::lock_guard<std::mutex> lock(receiverMutex_);
+        if (receiver_ && tCurrentWorker == receiver_.get()) return std::nullopt;
+    }
+    request.synchronous = true;
+    request.retried = true;  // no resend: the caller waits only so long
+    syncReplies_.arm(id);
+    if (send(request) != SendOutcome::Recorded) {
+        syncReplies_.disarm(id);
+        return std::nullopt;
+    }
+    std::optional<std::vector<uint8_t>> reply = syncReplies_.wait(id, waitMs);
+    table_.remove(id);  // after a time-out no late failure is reported
+    return reply;
+}
+
+TrafficBytes HttpSession::trafficBytes() const {
+    return {static_cast<float>(bytesSent_.load()), static_cast<float>(bytesReceived_.load())};
+}
+
+void HttpSession::resetTrafficBytes() {
+    bytesSent_.store(0);
+    bytesReceived_.store(0);
+}
+
+}  // namespace zq

@@ -1,0 +1,274 @@
+// The request session: the one road from the page controller to the page
+// servers and back.
+//
+// HttpSession makes sure the data connection is up, sends each request over
+// the transport of the connection type (framed TCP, or one HTTP exchange
+// through the carrier's WAP gateway per request), records it in the
+// PendingRequestTable before a byte leaves, and reports to its
+// SessionListener.
+//
+// Settling rule: a request is settled by whoever takes its record out of the
+// table, and only by them, so each request is settled exactly once:
+// - the reply handler takes it when a reply names its id (reply head bytes
+//   1-2; id 0 names no request);
+// - the session takes it when the request failed or timed out, then calls
+//   onRetry (first attempt) or onFailure; a cancelled record is taken and
+//   dropped without a call;
+// - a canceller takes it to drop a late reply.
+// Every reply body reaches onData exactly once.
+//
+// Synchronous fetches (a page build that needs a style sheet, a command
+// document or an image) wait on a slot of SyncReplySlots armed before the
+// request goes out; the reply handler fills it on the receiving thread when
+// the record it took is marked synchronous. A slot whose wait has ended is
+// gone, so a late reply finds no slot and is freed.
+//
+// Threads: sendRequest and fetchAndWait may be called from any thread,
+// listener calls included. Listener calls come on the session's receive
+// worker (framed) or on a request worker (HTTP, one per request), never
+// with a lock of the session or the table held; listeners must not wait on
+// the UI thread (post to it instead).
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/zq_exception.h"
+#include "net/http_socket.h"
+#include "platform/cstring.h"
+#include "platform/threading.h"
+
+namespace zq {
+
+class DeviceServices;
+class FramedSocket;
+
+// A request's cancel flag, shared by the requester's flag map and the record:
+// 0 live, 1 cancelled. Any thread.
+using CancelFlag = std::shared_ptr<std::atomic<int>>;
+inline CancelFlag makeCancelFlag() { return std::make_shared<std::atomic<int>>(0); }
+
+// Request ids: the reply head carries them in 16 bits, so they run 1..32767
+// and then start again at 1. Any thread.
+class RequestIdCounter {
+public:
+    static constexpr int kMaxRequestId = 32767;
+
+    // The next id; the first is 1.
+    int next();
+    // The id handed out last, 0 before the first.
+    int current() const { return value_.load(); }
+
+private:
+    std::atomic<int> value_{0};
+};
+
+enum class RequestRoute { None, Framed, Http };
+
+// One request, copied by value into the table.
+struct RequestRecord {
+    CString url;              // "http://host:port/path?query"
+    int targetScreenId = -1;  // -1: any screen
+    int number = 0;           // the requester's, passed through
+    CancelFlag cancelFlag;    // null: never cancelled
+    int requestId = -1;
+    uint32_t tick = 0;                        // tickCount() when recorded
+    bool retried = false;                     // a resend: no second retry
+    bool synchronous = false;                 // a fetchAndWait request
+    int flag = 0;                             // the requester's, passed through
+    RequestRoute route = RequestRoute::None;  // set by the session
+
+    // A record without a flag counts as live.
+    bool cancelled() const { return cancelFlag && cancelFlag->load() == 1; }
+};
+
+// Pending requests by id, in ascending id order, behind one mutex. Any
+// thread; never call it from inside a function passed to it (there is none).
+class PendingRequestTable {
+public:
+    // Keeps an existing record of the same id. True when inserted.
+    bool insert(const RequestRecord& record);
+    // Copies the record out and removes it.
+    std::optional<RequestRecord> take(int requestId);
+    std::optional<RequestRecord> find(int requestId) const;
+    bool contains(int requestId) const;
+    bool remove(int requestId);
+    void clear();
+    size_t size() const;
+    // Takes the record of lowest id on `route` that is older than `waitMs`
+    // at `now`, if any.
+    std::optional<RequestRecord> takeExpired(RequestRoute route, uint32_t now, uint32_t waitMs);
+    // Takes every record on `route`, in id order.
+    std::vector<RequestRecord> takeAll(RequestRoute route);
+
+private:
+    mutable std::mutex mutex_;
+    std::map<int, RequestRecord> records_;
+};
+
+// The process-wide table the controller and its session share.
+PendingRequestTable& pendingRequests();
+
+// Reply slots of synchronous fetches, keyed by request id. Any thread.
+class SyncReplySlots {
+public:
+    // Arms the slot before the request is sent.
+    void arm(int requestId);
+    bool isArmed(int requestId) const;
+    // Hands `data` to the waiting fetch. False (data dropped) when no slot
+    // is armed for the id or it is filled already.
+    bool fill(int requestId, std::vector<uint8_t> data);
+    // Ends the wait without data.
+    bool fail(int requestId);
+    // Waits until the slot is filled or failed, at most `waitMs`, then
+    // disarms it. The data, or nullopt after a failure, a time-out or for an
+    // id that was never armed.
+    std::optional<std::vector<uint8_t>> wait(int requestId, uint32_t waitMs);
+    void disarm(int requestId);
+
+private:
+    struct Slot {
+        bool done = false;
+        bool hasData = false;
+        std::vector<uint8_t> data;
+    };
+    mutable std::mutex mutex_;
+    std::condition_variable filled_;
+    std::map<int, Slot> slots_;
+};
+
+class SessionListener {
+public:
+    virtual ~SessionListener() = default;
+    // One reply body, valid only during the call. False when the listener
+    // could not use it.
+    virtual bool onData(std::span<const uint8_t> data) = 0;
+    // The request failed or timed out. Its record has left the table.
+    virtual void onFailure(const RequestRecord& request) = 0;
+    // The first attempt got no reply in time; the listener may send it again
+    // under a new id with `retried` set. Its record has left the table.
+    virtual void onRetry(const RequestRecord& request) = 0;
+};
+
+// Connection types from the settings: 1, 3, 5 framed TCP; 2, 4, 6 HTTP
+// through the WAP gateway. Anything else sends nothing.
+inline bool isFramedConnection(int type) { return type == 1 || type == 3 || type == 5; }
+inline bool isHttpConnection(int type) { return type == 2 || type == 4 || type == 6; }
+
+constexpr uint32_t kDefaultReplyWaitMs = 6000;
+// Error codes of the session's holder (text kNetworkFailureText).
+constexpr int kSessionErrorNoConnection = 1;  // dialling failed, or a reply was refused
+constexpr int kSessionErrorOpen = 10;         // no framed connection to the host
+
+struct TrafficBytes {
+    float sent = 0;
+    float received = 0;
+};
+
+class HttpSession {
+public:
+    // `listener` and `device` are borrowed and may be null (no device:
+    // the data connection counts as up). `table` must outlive the session.
+    explicit HttpSession(SessionListener* listener, PendingRequestTable& table = pendingRequests(),
+                         DeviceServices* device = nullptr);
+    // Closes the connection and joins every worker.
+    ~HttpSession();
+    HttpSession(const HttpSession&) = delete;
+    HttpSession& operator=(const HttpSession&) = delete;
+
+    void setListener(SessionListener* listener) { listener_.store(listener); }
+    SessionListener* listener() const { return listener_.load(); }
+
+    void setConnectionType(int type) { connectionType_.store(type); }
+    int connectionType() const { return connectionType_.load(); }
+    // The time a request may wait for its reply; 0 keeps the default.
+    void setReplyWaitMs(uint32_t ms) { replyWaitMs_.store(ms > 0 ? ms : kDefaultReplyWaitMs); }
+    uint32_t replyWaitMs() const { return replyWaitMs_.load(); }
+    // The gateway addresses and the carrier that picks one of them.
+    void setGateway(const HttpGatewayConfig& config, const CString& carrierName);
+
+    // Records `request` and sends it. False (nothing recorded, the reason in
+    // errors()) when there is no data connection or no framed connection to
+    // the request's host. A cancelled request, or an unknown connection type,
+    // sends and records nothing and gives true. A send that is lost after
+    // the request was recorded surfaces as a time-out.
+    bool sendRequest(RequestRecord request);
+
+    // Sends `request` as a synchronous fetch and waits up to `waitMs` for
+    // the reply handler to fill its slot. The reply text, or nullopt when
+    // it failed, timed out or could not be sent; the record is gone from the
+    // table either way.
+    // Not on a listener call of the framed receive worker: it would wait
+    // for itself (nullopt at once).
+    std::optional<std::vector<uint8_t>> fetchAndWait(RequestRecord request, uint32_t waitMs);
+    SyncReplySlots& syncReplies() { return syncReplies_; }
+
+    // Drops the framed connection; the next request opens a new one.
+    void closeConnection();
+    // Stops the receive worker (joins it unless called on it); the next
+    // framed request starts it again.
+    void stopWorker();
+
+    TrafficBytes trafficBytes() const;
+    void resetTrafficBytes();
+    // Set after a request failed or timed out, cleared by a delivery.
+    bool timedOut() const { return timedOut_.load(); }
+    ZQException& errors() { return errors_; }
+
+private:
+    struct Worker;
+    enum class SendOutcome { Failed, Recorded, Skipped };
+
+    SendOutcome send(RequestRecord& request);
+    SendOutcome sendFramed(RequestRecord& request);
+    SendOutcome sendHttp(RequestRecord& request);
+    std::shared_ptr<FramedSocket> openUrl(const CString& url);
+    std::shared_ptr<FramedSocket> currentConnection() const;
+    void ensureReceiver();
+    void receiveLoop(const StopSignal& stop);
+    void checkTimeouts();
+    void runHttpRequest(const RequestRecord& request);
+    bool deliver(std::span<const uint8_t> data);
+    void settle(const RequestRecord& request, bool mayRetry);
+
+    ZQException errors_;
+    PendingRequestTable& table_;
+    DeviceServices* device_;
+    SyncReplySlots syncReplies_;
+    std::atomic<SessionListener*> listener_;
+    std::atomic<int> connectionType_{1};
+    std::atomic<uint32_t> replyWaitMs_{kDefaultReplyWaitMs};
+    std::atomic<uint64_t> bytesSent_{0};
+    std::atomic<uint64_t> bytesReceived_{0};
+    std::atomic<bool> timedOut_{false};
+    std::atomic<int> failureCount_{0};
+
+    mutable std::mutex gatewayMutex_;
+    HttpGatewayConfig gatewayConfig_;
+    CString carrierName_;
+
+    // Framed sends (and the connection they open) one at a time.
+    std::mutex sendMutex_;
+    mutable std::mutex connectionMutex_;  // guards the four below
+    std::shared_ptr<FramedSocket> connection_;
+    CString lastHost_;
+    CString lastPort_;
+    bool closed_ = true;
+
+    std::mutex receiverMutex_;
+    std::unique_ptr<Worker> receiver_;  // the framed receive worker
+
+    std::atomic<bool> stopping_{false};  // the destructor runs: send nothing more
+    std::mutex httpMutex_;
+    std::vector<std::unique_ptr<Worker>> httpWorkers_;  // one per HTTP request
+};
+
+}  // namespace zq

@@ -1,0 +1,153 @@
+// The bookkeeping beside the session: request ids, the pending table and the
+// reply slots of synchronous fetches.
+#include <chrono>
+
+#include "net/request_session.h"
+#include "platform/clock.h"
+
+namespace zq {
+
+int RequestIdCounter::next() {
+    int value = value_.load();
+    int following;
+    do {
+        following = value >= kMaxRequestId || value < 0 ? 1 : value + 1;
+    } while (!value_.compare_exchange_weak(value, following));
+    return following;
+}
+
+// --- PendingRequestTable -------------------------------------------------------
+
+bool PendingRequestTable::insert(const RequestRecord& record) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return records_.emplace(record.requestId, record).second;
+}
+
+std::optional<RequestRecord> PendingRequestTable::take(int requestId) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = records_.find(requestId);
+    if (it == records_.end()) return std::nullopt;
+    RequestRecord record = std::move(it->second);
+    records_.erase(it);
+    return record;
+}
+
+std::optional<RequestRecord> PendingRequestTable::find(int requestId) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = records_.find(requestId);
+    if (it == records_.end()) return std::nullopt;
+    return it->second;
+}
+
+bool PendingRequestTable::contains(int requestId) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return records_.count(requestId) > 0;
+}
+
+bool PendingRequestTable::remove(int requestId) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return records_.erase(requestId) > 0;
+}
+
+void PendingRequestTable::clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    records_.clear();
+}
+
+size_t PendingRequestTable::size() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return records_.size();
+}
+
+std::optional<RequestRecord> PendingRequestTable::takeExpired(RequestRoute route, uint32_t now,
+                                                              uint32_t waitMs) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto it = records_.begin(); it != records_.end(); ++it) {
+        if (it->second.route != route) continue;
+        if (tickDiff(now, it->second.tick) <= static_cast<int32_t>(waitMs)) continue;
+        RequestRecord record = std::move(it->second);
+        records_.erase(it);
+        return record;
+    }
+    return std::nullopt;
+}
+
+std::vector<RequestRecord> PendingRequestTable::takeAll(RequestRoute route) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<RequestRecord> taken;
+    for (auto it = records_.begin(); it != records_.end();) {
+        if (it->second.route == route) {
+            taken.push_back(std::move(it->second));
+            it = records_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return taken;
+}
+
+PendingRequestTable& pendingRequests() {
+    static PendingRequestTable table;
+    return table;
+}
+
+// --- SyncReplySlots ------------------------------------------------------------
+
+void SyncReplySlots::arm(int requestId) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    slots_[requestId] = Slot();
+}
+
+bool SyncReplySlots::isArmed(int requestId) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return slots_.count(requestId) > 0;
+}
+
+bool SyncReplySlots::fill(int requestId, std::vector<uint8_t> data) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = slots_.find(requestId);
+        if (it == slots_.end() || it->second.done) return false;
+        it->second.done = true;
+        it->second.hasData = true;
+        it->second.data = std::move(data);
+    }
+    filled_.notify_all();
+    return true;
+}
+
+bool SyncReplySlots::fail(int requestId) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = slots_.find(requestId);
+        if (it == slots_.end() || it->second.done) return false;
+        it->second.done = true;
+    }
+    filled_.notify_all();
+    return true;
+}
+
+std::optional<std::vector<uint8_t>> SyncReplySlots::wait(int requestId, uint32_t waitMs) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    // Looked up afresh on every wake: another thread may disarm the slot.
+    filled_.wait_for(lock, std::chrono::milliseconds(waitMs), [&] {
+        auto it = slots_.find(requestId);
+        return it == slots_.end() || it->second.done;
+    });
+    auto it = slots_.find(requestId);
+    if (it == slots_.end()) return std::nullopt;
+    Slot slot = std::move(it->second);
+    slots_.erase(it);
+    if (!slot.hasData) return std::nullopt;
+    return std::move(slot.data);
+}
+
+void SyncReplySlots::disarm(int requestId) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        slots_.erase(requestId);
+    }
+    filled_.notify_all();
+}
+
+}  // namespace zq

@@ -1,0 +1,344 @@
+// The action dispatcher (names, splitting, the cut rule, nesting) and the
+// navigation actions run against the real controller over local pages.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/action_dispatcher.h"
+#include "app/page_controller.h"
+#include "platform/cstring.h"
+#include "platform/device_services.h"
+#include "platform/message_box.h"
+#include "tests/support/test_env.h"
+
+namespace zq {
+namespace {
+
+// "name:piece" for each action the dispatcher hands on.
+std::vector<std::string> runLog(const CString& actions) {
+    std::vector<std::string> log;
+    dispatchActions(actions, [&](const ActionRow& row, const CString& piece) {
+        log.push_back(CString(row.longName).toUtf8() + ":" + piece.toUtf8());
+    });
+    return log;
+}
+
+TEST(ActionDispatcher, EveryLongNameAndAliasFindsItsOwnRowInAnyCase) {
+    auto table = actionTable();
+    ASSERT_EQ(table.size(), 40u);
+    for (const ActionRow& row : table) {
+        std::vector<CString> names{row.longName};
+        if (row.alias) names.emplace_back(row.alias);
+        for (const CString& name : names) {
+            for (const CString& spelled : {name, name.upper(), name.lower()}) {
+                EXPECT_EQ(findActionRow(spelled), &row) << spelled.toUtf8();
+            }
+        }
+    }
+}
+
+TEST(ActionDispatcher, UnknownAndAliasLessWordsMatchNothing) {
+    for (const char* word : {"", "hd", "sh", "foo", "forwardx", "b", "quick", "sumbit"}) {
+        EXPECT_EQ(findActionRow(CString(word)), nullptr) << word;
+    }
+    ASSERT_NE(findActionRow(u"QP"), nullptr);
+    EXPECT_EQ(findActionRow(u"QP")->handler, nullptr);
+}
+
+TEST(ActionDispatcher, SplitsAtBarsAndRunsInOrder) {
+    struct Case {
+        const char* actions;
+        std::vector<std::string> log;
+    };
+    const Case cases[] = {
+        {"FORWARD(a.zqml)", {"forward:FORWARD(a.zqml)"}},
+        {"back(1)|refresh(5)", {"back:back(1)", "refresh:refresh(5)"}},
+        {"foo(1)|back(1)", {"back:back(1)"}},
+        // An empty word ends the string, also a trailing bar's empty piece.
+        {"back(1)|()|gohome()", {"back:back(1)"}},
+        {"bk(2)|", {"back:bk(2)"}},
+        {"|back(1)", {}},
+        // Pieces are trimmed; the word is the first letter-digit run.
+        {"  gh()  |  Ud(x) ", {"gohome:gh()", "update:Ud(x)"}},
+        {"#fw(a)", {"forward:#fw(a)"}},
+        // No escaping: a bar inside parentheses still separates.
+        {"sd(x,fw(a)|fw(b))", {"switchforward:sd(x,fw(a)", "forward:fw(b))"}},
+        {"", {}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(runLog(CString(c.actions)), c.log) << c.actions;
+    }
+}
+
+TEST(ActionDispatcher, CutRuleTakesNameOrAliasAndNeverRunsPastThePiece) {
+    struct Case {
+        const char* piece;
+        const char* longName;
+        const char* alias;
+        const char* argument;
+    };
+    const Case cases[] = {
+        {"forward(page.zqml)", "forward", "fw", "page.zqml"},
+        {"FW(page.zqml)", "forward", "fw", "page.zqml"},
+        {"Forward(a(b),c)", "forward", "fw", "a(b),c"},
+        {"forwardXabY", "forward", "fw", "ab"},
+        {"forward()", "forward", "fw", ""},
+        {"forward(", "forward", "fw", ""},
+        {"forward", "forward", "fw", ""},
+        {"fw", "forward", "fw", ""},
+        {"f", "forward", "fw", ""},
+        {"", "forward", "fw", ""},
+        {"hide(x)", "hide", "", "x"},
+        {"opensystembrowser(http://h/)", "opensystembrowser", "os", "http://h/"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(cutActionArgument(CString(c.piece), CString(c.longName), CString(c.alias)),
+                  CString(c.argument))
+            << c.piece;
+    }
+}
+
+TEST(ActionDispatcher, NestingStopsAtTheLimitAndRecovers) {
+    int depth = 0;
+    int deepest = 0;
+    int refused = 0;
+    ActionRunner runner;
+    runner = [&](const ActionRow&, const CString&) {
+        ++depth;
+        deepest = std::max(deepest, depth);
+        if (!dispatchActions(u"back(1)", runner)) ++refused;
+        --depth;
+    };
+    EXPECT_TRUE(dispatchActions(u"back(1)", runner));
+    EXPECT_EQ(deepest, kMaxActionDepth);
+    EXPECT_EQ(refused, 1);
+
+    // A handler that throws must not leave the depth behind.
+    ActionRunner thrower = [](const ActionRow&, const CString&) {
+        throw std::runtime_error("handler failed");
+    };
+    for (int i = 0; i < kMaxActionDepth + 1; ++i) {
+        EXPECT_THROW(dispatchActions(u"back(1)", thrower), std::runtime_error);
+    }
+    EXPECT_EQ(runLog(u"gh()"), std::vector<std::string>{"gohome:gh()"});
+}
+
+// Records browser and call requests; can be told to refuse them.
+class FakeDevice : public DeviceServices {
+public:
+    bool dataConnectionUp() override { return true; }
+    bool dialDataConnection() override { return true; }
+    std::optional<DeviceIdentity> identity() override { return std::nullopt; }
+    bool sendSms(const CString&, const CString&) override { return false; }
+    bool dialVoiceCall(const CString& number) override {
+        calls.push_back(number.toUtf8());
+        return !failing;
+    }
+    std::optional<std::vector<CString>> pickContacts(int) override { return std::nullopt; }
+    bool openBrowser(const CString& link) override {
+        links.push_back(link.toUtf8());
+        return !failing;
+    }
+
+    bool failing = false;
+    std::vector<std::string> calls;
+    std::vector<std::string> links;
+};
+
+// A controller over a temporary resource folder of local pages p0..p11 and
+// "loop.zqml", whose onload opens itself again.
+class NavigationActions : public ::testing::Test {
+protected:
+    NavigationActions() {
+        for (int i = 0; i < 12; ++i) {
+            std::ofstream(dir_.path() / ("p" + std::to_string(i) + ".zqml"))
+                << "<zqml><body/></zqml>";
+        }
+        std::ofstream(dir_.path() / "loop.zqml")
+            << "<zqml><body onload='fw(file://loop.zqml)'/></zqml>";
+        controller_ = std::make_unique<PageController>(ControllerFolders{dir_.path(), {}});
+        setDeviceServices(&device_);
+    }
+    ~NavigationActions() override { setDeviceServices(nullptr); }
+
+    void run(const std::string& actions) { controller_->onAction(CString(actions.c_str())); }
+    // The shown page's link, "" when none.
+    std::string shown() const {
+        PageEntry* entry = controller_->currentEntry();
+        return entry ? entry->url.toUtf8() : std::string();
+    }
+    static std::string page(int i) { return "file://p" + std::to_string(i) + ".zqml"; }
+
+    test::TempDir dir_;
+    FakeDevice device_;
+    std::unique_ptr<PageController> controller_;
+};
+
+TEST_F(NavigationActions, ForwardBackAndHomeWalkTheHistory) {
+    run("forward(" + page(0) + ")");
+    ASSERT_EQ(shown(), page(0));
+    run("FW(" + page(1) + ")|kfw(" + page(2) + ")");
+    EXPECT_EQ(shown(), page(2));
+    EXPECT_EQ(controller_->history().count(), 3);
+
+    run("forward()|fw()");
+    EXPECT_EQ(controller_->history().count(), 3);
+    run("back(1)");
+    EXPECT_EQ(shown(), page(1));
+    run("bk(x)");  // offset 0: stays
+    EXPECT_EQ(shown(), page(1));
+    run("fbk(x)");  // not a number: nothing
+    EXPECT_EQ(shown(), page(1));
+    run("fbk(1)");
+    EXPECT_EQ(shown(), page(2));
+    run("back(-5)");  // past the newest entry: nothing moves
+    EXPECT_EQ(shown(), page(2));
+    run("gohome()");
+    EXPECT_EQ(shown(), page(0));
+
+    // "getdata" opens without the loading indicator; forward history is dropped.
+    run("gd(" + page(3) + ")");
+    EXPECT_EQ(shown(), page(3));
+    EXPECT_EQ(controller_->history().count(), 2);
+}
+
+TEST_F(NavigationActions, HistoryLimitKeepsTheFirstPage) {
+    for (int i = 0; i < 12; ++i) run("fw(" + page(i) + ")");
+    EXPECT_EQ(controller_->history().count(), PageHistory::kLimit);
+    EXPECT_EQ(shown(), page(11));
+    run("back(2147483647)");
+    EXPECT_EQ(shown(), page(0));
+    run("fbk(2147483647)");  // huge offsets clamp instead of overflowing
+    EXPECT_EQ(shown(), page(0));
+    run("fbk(1)");
+    EXPECT_EQ(shown(), page(3));  // pages 1 and 2 were recycled
+    run("fw(" + page(5) + ")|gh()");
+    EXPECT_EQ(shown(), page(0));
+}
+
+TEST_F(NavigationActions, UpdateReplacesTheShownEntry) {
+    run("fw(" + page(0) + ")|fw(" + page(1) + ")");
+    run("ud( " + page(2) + " )");
+    EXPECT_EQ(shown(), page(2));
+    EXPECT_EQ(controller_->history().count(), 2);
+    run("update()");  // the empty link reaches the loader, which ignores it
+    EXPECT_EQ(shown(), page(2));
+    run("bk(1)");
+    EXPECT_EQ(shown(), page(0));
+}
+
+TEST_F(NavigationActions, SwitchForwardChoosesByMemoryValue) {
+    const std::string three = page(1) + "),fw(" + page(2) + "),fw(" + page(3) + "))";
+    struct Case {
+        const char* key;
+        const char* value;
+        std::string actions;
+        std::string expected;  // "" : nothing opens
+    };
+    const Case cases[] = {
+        {"mode", "wap", "sd(mode==WAP,forward(" + page(1) + "),forward(" + page(2) + "))", page(1)},
+        {"mode", "wap", "sd(mode==net,forward(" + page(1) + "))", ""},
+        {"mode", "wap", "sd(mode==net,forward(" + page(1) + "),fw(" + page(2) + "))", page(2)},
+        {"x", "3", "sd(x,fw(" + three, page(3)},
+        {"x", "7", "sd(x,fw(" + three, page(1)},
+        {"x", "0", "sd(x,fw(" + three, page(1)},
+        {"x", "FALSE", "sd(x,fw(" + three, page(2)},
+        {"x", "", "switchforward(x,fw(" + three, page(1)},
+        {"x", "2", "sd(x)", ""},
+        // Parts that are actions with their own argument lists stay whole.
+        {"k", "1", "sd(k,sd(k,fw(" + page(1) + "),fw(" + page(2) + ")),fw(" + page(3) + "))",
+         page(1)},
+        {"k", "2", "sd(k,sd(k,fw(" + page(1) + "),fw(" + page(2) + ")),fw(" + page(3) + "))",
+         page(3)},
+    };
+    for (const Case& c : cases) {
+        run("fw(" + page(0) + ")");
+        controller_->setMemoryValue(CString(c.key), CString(c.value));
+        run(c.actions);
+        EXPECT_EQ(shown(), c.expected.empty() ? page(0) : c.expected) << c.actions;
+    }
+    run("sd(never-stored,fw(" + page(4) + "))");
+    EXPECT_EQ(shown(), page(4));
+    EXPECT_TRUE(controller_->memoryValue(u"never-stored").isEmpty());
+}
+
+TEST_F(NavigationActions, NestedActionsStopAtTheDepthLimit) {
+    controller_->setMemoryValue(u"k", u"1");
+    auto nested = [](int levels, const std::string& inner) {
+        std::string text = inner;
+        for (int i = 0; i < levels; ++i) text = "sd(k," + text + ")";
+        return text;
+    };
+    run(nested(kMaxActionDepth - 1, "fw(" + page(1) + ")"));
+    EXPECT_EQ(shown(), page(1));
+    run(nested(kMaxActionDepth, "fw(" + page(2) + ")"));
+    EXPECT_EQ(shown(), page(1));
+
+    // Regression: a page whose onload opens itself recursed until the stack ran out.
+    run("fw(file://loop.zqml)");
+    EXPECT_EQ(shown(), "file://loop.zqml");
+    run("fw(" + page(3) + ")");
+    EXPECT_EQ(shown(), page(3));
+}
+
+TEST_F(NavigationActions, SystemBrowserGetsTheLinkOrRecordsError10) {
+    run("os(http://h/a?b=1)|opensystembrowser(http://h/a?b=1)");
+    EXPECT_EQ(device_.links, (std::vector<std::string>{"http://h/a?b=1", "http://h/a?b=1"}));
+    EXPECT_TRUE(controller_->errors().errorText(10).isEmpty());
+
+    run("os(--help)|os()");
+    EXPECT_EQ(device_.links.size(), 2u);  // an option never reaches the browser
+    EXPECT_EQ(controller_->errors().errorText(10).toUtf8(), "自动升级失败");
+
+    controller_->errors().clearMessages();
+    device_.failing = true;
+    run("os(http://h/)");
+    EXPECT_EQ(controller_->errors().messages().size(), 1u);
+}
+
+TEST_F(NavigationActions, TelLinksDialOnlyHexNumbers) {
+    clearMessageBoxLog();
+    controller_->dialTelLink(u"tel://12345");
+    controller_->dialTelLink(u"tel://12-345");
+    controller_->dialTelLink(u"tel://");
+    EXPECT_EQ(device_.calls, std::vector<std::string>{"12345"});
+    EXPECT_TRUE(messageBoxLog().empty());
+
+    device_.failing = true;
+    controller_->dialTelLink(u"tel://0aF9");
+    ASSERT_EQ(messageBoxLog().size(), 1u);
+    EXPECT_EQ(messageBoxLog()[0].text.toUtf8(), "网络忙，请尝试手动拨打");
+    EXPECT_EQ(messageBoxLog()[0].caption.toUtf8(), "提示");
+}
+
+TEST(SplitHttpHostPort, HostPortAndPath) {
+    struct Case {
+        const char* url;
+        const char* host;
+        const char* port;
+        const char* path;
+    };
+    const Case cases[] = {
+        {"http://host:8080/path/a", "host", "8080", "/path/a"},
+        {"http://host", "host", "80", ""},
+        {"http://host/a/b", "host", "80", "/a/b"},
+        {"http://host:81", "host", "81", ""},
+        {"http://host:/a", "host", "80", "/a"},
+        {"http://host/a:b", "host", "80", "/a:b"},
+        {"h:1/http://x", "h", "1", "/x"},
+        {"", "", "80", ""},
+    };
+    for (const Case& c : cases) {
+        CString host, port, path;
+        PageController::splitHttpHostPort(CString(c.url), host, port, path);
+        EXPECT_EQ(host.toUtf8(), c.host) << c.url;
+        EXPECT_EQ(port.toUtf8(), c.port) << c.url;
+        EXPECT_EQ(path.toUtf8(), c.path) << c.url;
+    }
+}
+
+}  // namespace
+}  // namespace zq

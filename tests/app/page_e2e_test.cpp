@@ -1,0 +1,286 @@
+// The page controller end to end: pages from the resource folder and from
+// the in-process test server (framed TCP and the HTTP gateway) are built,
+// shown and walked with links and soft keys; item events and soft keys
+// reach their actions; late, missing and broken replies end in a retry, a
+// time-out box or a page, never in a hang.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/page_controller.h"
+#include "items/item_makers.h"
+#include "markup/style_sheet.h"
+#include "platform/files.h"
+#include "platform/message_box.h"
+#include "platform/ui_executor.h"
+#include "tests/support/test_env.h"
+#include "tests/support/test_font.h"
+#include "tests/support/test_server.h"
+#include "ui/display.h"
+#include "ui/event.h"
+#include "ui/font_cache.h"
+#include "ui/screen.h"
+#include "ui/toolkit_globals.h"
+
+namespace zq {
+namespace {
+
+using testserver::Fault;
+using testserver::Packing;
+
+constexpr uint32_t kShortWaitMs = 300;
+constexpr int kPumpLimitMs = 10000;
+
+std::string page(const std::string& body) { return "<zqml><body>" + body + "</body></zqml>"; }
+
+class PageEndToEndTest : public ::testing::Test {
+protected:
+    PageEndToEndTest() {
+        installItemMakers();
+        releaseSharedFonts();
+        Screen::initMetrics({240, 320});
+        setDisplayArea(Rect::fromSize(0, 0, 240, 320));
+        externalStyleSheetCache() = ExternalStyleSheetCache();
+        clearMessageBoxLog();
+        display_ = std::make_unique<Display>(Size{240, 320});
+        std::filesystem::create_directories(resourceFolder());
+        controller_ = std::make_unique<PageController>(
+            ControllerFolders{resourceFolder(), resourceFolder()});
+    }
+    ~PageEndToEndTest() override {
+        controller_.reset();
+        display_.reset();
+        executor_.runPending();
+        setScreenMetrics(savedMetrics_);
+        releaseSharedFonts();
+    }
+
+    // The resource folder lies one level inside the scratch folder, so that
+    // a page can try to climb out of it.
+    std::filesystem::path resourceFolder() const { return scratch_.path() / "res"; }
+    void writeResource(const std::string& name, const std::string& text) {
+        ASSERT_TRUE(writeFileAtomic(resourceFolder() / name, text));
+    }
+    void useServer(bool gateway) {
+        auto session = std::make_unique<HttpSession>(&controller_->sessionListener());
+        session->setConnectionType(gateway ? 2 : 1);
+        session->setReplyWaitMs(kShortWaitMs);
+        HttpGatewayConfig config;
+        config.mobileAddress = test::TestServer::gatewayAddress();
+        config.port = server_.gatewayPort();
+        session->setGateway(config, CString(u"中国移动(CM)"));
+        controller_->setSession(std::move(session));
+    }
+    void open(const std::string& link) {
+        controller_->openUrl(CString::fromUtf8(link), controller_->currentScreenId(), false, true,
+                             true, 0);
+    }
+    // Runs posted work until `done` holds; false after kPumpLimitMs.
+    bool pumpUntil(const std::function<bool()>& done, int limitMs = kPumpLimitMs) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+        while (std::chrono::steady_clock::now() < end) {
+            executor_.runPending();
+            if (done()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    }
+    std::string shownUrl() const {
+        PageEntry* entry = controller_->currentEntry();
+        return entry ? entry->url.toUtf8() : std::string();
+    }
+    bool shows(const std::string& part) const {
+        return shownUrl().find(part) != std::string::npos;
+    }
+    bool timeoutBoxShown() const {
+        for (const MessageBoxRecord& box : messageBoxLog()) {
+            if (box.text.toUtf8() == "网络超时，请稍后重试！") return true;
+        }
+        return false;
+    }
+    void pressKey(int code) {
+        display_->keyDown(code, 0);
+        display_->keyUp(code);
+    }
+    // The "pageid" of each request the server received.
+    std::vector<int> pageIds() const {
+        std::vector<int> ids;
+        for (const testserver::ReceivedRequest& r : server_.requests()) {
+            const size_t at = r.url.find("pageid=");
+            ids.push_back(at == std::string::npos ? -1 : std::stoi(r.url.substr(at + 7)));
+        }
+        return ids;
+    }
+
+    UiExecutor executor_;
+    test::ScopedFixedFont font_;
+    ScreenMetrics savedMetrics_ = screenMetrics();
+    test::TempDir scratch_;
+    test::TestServer server_;
+    std::unique_ptr<Display> display_;
+    std::unique_ptr<PageController> controller_;
+};
+
+TEST_F(PageEndToEndTest, LocalPagesEventsAndSoftKeysReachTheirActions) {
+    writeResource("a.zqml", page("<text>a</text>"));
+    writeResource("b.zqml", page("<text>b</text>"));
+    writeResource("c.zqml", "<zqml cache=\"FALSE\"><body><text>c</text><command>"
+                            "<commanditem caption=\"返\" action=\"forward(file://a.zqml)\"/>"
+                            "</command></body></zqml>");
+    controller_->openUrl(CString(u""), -1, false, true, true, 0);  // empty: nothing at all
+    open("file://a.zqml");
+    ASSERT_TRUE(shows("a.zqml"));
+
+    // A link with no action forwards to its address; one with both runs the action.
+    controller_->onEvent(std::make_unique<HyperEvent>(CString(), CString(), CString()));
+    EXPECT_TRUE(shows("a.zqml"));
+    controller_->onEvent(std::make_unique<HyperEvent>(CString(u"l"), CString(u"file://b.zqml"),
+                                                      CString()));
+    EXPECT_TRUE(shows("b.zqml"));
+    controller_->onEvent(std::make_unique<ButtonEvent>(CString(), CString(),
+                                                       CString(u"forward(file://c.zqml)"),
+                                                       CString()));
+    EXPECT_TRUE(shows("c.zqml"));
+
+    // c defines its own "返": it runs instead of going back.
+    Command back(CString(u"返"), 2, 1);
+    controller_->commandAction(&back, nullptr);
+    EXPECT_TRUE(shows("a.zqml"));
+    EXPECT_EQ(controller_->history().count(), 3);  // c was shown but not kept
+
+    // Built-in soft keys walk the history; a key binding runs its action.
+    controller_->commandAction(&back, nullptr);
+    EXPECT_TRUE(shows("b.zqml"));
+    Command forward(CString(u"前"), 2, 1);
+    controller_->commandAction(&forward, nullptr);
+    EXPECT_TRUE(shows("a.zqml"));
+    controller_->onEvent(std::make_unique<KeyEvent>(CString(u"35"),
+                                                    CString(u"forward(file://b.zqml)")));
+    EXPECT_TRUE(shows("b.zqml"));
+    Command retry(CString(u"重试"), 2, 1);
+    PageEntry* before = controller_->currentEntry();
+    controller_->commandAction(&retry, nullptr);
+    EXPECT_TRUE(shows("b.zqml"));
+    EXPECT_NE(controller_->currentEntry(), before);  // opened again in its place
+
+    // Paths are confined to the resource folder; a page that is not there
+    // changes nothing.
+    writeResource("../outside.zqml", page("<text>x</text>"));
+    open("file://../outside.zqml");
+    open("tempfile://../outside.zqml");
+    open("file://missing.zqml");
+    EXPECT_TRUE(shows("b.zqml"));
+}
+
+TEST_F(PageEndToEndTest, FramedPageIsShownItsLinkFollowedAndBackReturns) {
+    server_.writePage("a.zqml", page("<a href=\"b.zqml\">to b</a>"));
+    server_.writePage("b.zqml", page("<text>page b</text>"));
+    useServer(false);
+    open(server_.urlFor("/a.zqml"));
+    ASSERT_TRUE(pumpUntil([&] { return shows("/a.zqml"); }));
+
+    pressKey(13);  // the focused link
+    ASSERT_TRUE(pumpUntil([&] { return shows("/b.zqml"); }));
+    pressKey(113);  // the right soft key: back
+    EXPECT_TRUE(shows("/a.zqml"));
+    EXPECT_EQ(controller_->history().count(), 2);
+}
+
+TEST_F(PageEndToEndTest, GatewayPageIsShownItsLinkFollowedAndBackReturns) {
+    server_.writePage("a.zqml", page("<a href=\"b.zqml\">to b</a>"));
+    server_.writePage("b.zqml", page("<text>page b</text>"));
+    useServer(true);
+    open(server_.urlFor("/a.zqml"));
+    ASSERT_TRUE(pumpUntil([&] { return shows("/a.zqml"); }));
+    pressKey(13);
+    ASSERT_TRUE(pumpUntil([&] { return shows("/b.zqml"); }));
+    pressKey(113);
+    EXPECT_TRUE(shows("/a.zqml"));
+    for (const testserver::ReceivedRequest& r : server_.requests()) {
+        EXPECT_EQ(r.transport, testserver::Transport::Gateway);
+    }
+}
+
+TEST_F(PageEndToEndTest, LzssAndZlibBodiesAreUnpacked) {
+    // Long enough that packing pays and the head's factor matters.
+    std::string rows;
+    for (int i = 0; i < 60; ++i) rows += "<text>row " + std::to_string(i) + "</text>";
+    server_.writePage("a.zqml", page(rows));
+    server_.writePage("b.zqml", page(rows + "<text>b</text>"));
+    useServer(false);
+    server_.setPacking(Packing::Lzss);
+    open(server_.urlFor("/a.zqml"));
+    ASSERT_TRUE(pumpUntil([&] { return shows("/a.zqml"); }));
+    server_.setPacking(Packing::Zlib);
+    open(server_.urlFor("/b.zqml"));
+    ASSERT_TRUE(pumpUntil([&] { return shows("/b.zqml"); }));
+}
+
+TEST_F(PageEndToEndTest, StyleSheetIsFetchedWhileThePageBuilds) {
+    server_.writePage("s.css", "hot{font-color:#ff0000}\n");
+    server_.writePage("a.zqml", page("<style href=\"" + server_.urlFor("/s.css") +
+                                     "\"/><text class=\"hot\">x</text>"));
+    useServer(false);
+    open(server_.urlFor("/a.zqml"));
+    ASSERT_TRUE(pumpUntil([&] { return shows("/a.zqml"); }));
+    EXPECT_NE(externalStyleSheetCache().rules.find(CString(u"hot")), nullptr);
+    const std::vector<testserver::ReceivedRequest> requests = server_.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].target.path, "/s.css");
+}
+
+TEST_F(PageEndToEndTest, LateReplyIsRetriedUnderANewIdThenTimesOut) {
+    server_.writePage("a.zqml", page("<text>a</text>"));
+    server_.writePage("slow.zqml", page("<text>slow</text>"));
+    useServer(false);
+    open(server_.urlFor("/a.zqml"));
+    ASSERT_TRUE(pumpUntil([&] { return shows("/a.zqml"); }));
+    server_.clearRequests();
+
+    server_.setLateDelayMs(6000);
+    server_.setFault(Fault::Late);
+    open(server_.urlFor("/slow.zqml"));
+    ASSERT_TRUE(pumpUntil([&] { return timeoutBoxShown(); }));
+    const std::vector<int> ids = pageIds();
+    ASSERT_EQ(ids.size(), 2u);
+    EXPECT_NE(ids[0], ids[1]);
+    EXPECT_EQ(controller_->requestCounter().current(), ids[1]);
+    EXPECT_TRUE(shows("/a.zqml"));
+    EXPECT_FALSE(controller_->currentScreen()->isLoading());
+    EXPECT_EQ(pendingRequests().size(), 0u);
+}
+
+TEST_F(PageEndToEndTest, MisbehavingPeersNeverHangOrCrashTheClient) {
+    server_.writePage("a.zqml", page("<text>a</text>"));
+    server_.writePage("b.zqml", page("<text>b</text>"));
+    useServer(false);
+    open(server_.urlFor("/a.zqml"));
+    ASSERT_TRUE(pumpUntil([&] { return shows("/a.zqml"); }));
+
+    // One bad reply each: the resend gets a good one and the page shows.
+    int n = 0;
+    for (Fault fault : {Fault::Garbage, Fault::Oversize, Fault::CloseMidFrame, Fault::Split,
+                        Fault::Duplicate, Fault::Missing}) {
+        SCOPED_TRACE(static_cast<int>(fault));
+        const std::string target = n++ % 2 == 0 ? "/b.zqml" : "/a.zqml";
+        server_.setFault(fault, 1);
+        open(server_.urlFor(target));
+        EXPECT_TRUE(pumpUntil([&] { return shows(target); }));
+        EXPECT_TRUE(pumpUntil([&] { return pendingRequests().size() == 0; }));
+    }
+
+    // A peer that refuses connections: the request fails at once.
+    ASSERT_TRUE(server_.setRefusing(true));
+    open(server_.urlFor("/b.zqml"));
+    EXPECT_TRUE(pumpUntil([&] { return !controller_->currentScreen()->isLoading(); }, 3000));
+    EXPECT_TRUE(shows("/a.zqml"));
+    EXPECT_EQ(pendingRequests().size(), 0u);
+}
+
+}  // namespace
+}  // namespace zq

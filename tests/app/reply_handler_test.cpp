@@ -1,0 +1,326 @@
+// The reply head and its bodies (stored, "slh!" LZSS, zlib), and what the
+// controller's reply handler does with each bad input: drop it, harmlessly.
+#include "app/reply_handler.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/page_controller.h"
+#include "tests/support/test_env.h"
+#include "tools/zq-testserver/lzss_encoder.h"
+#include "tools/zq-testserver/reply_message.h"
+#include "ui/page_services.h"
+
+namespace zq {
+namespace {
+
+std::string u32le(uint32_t v) {
+    std::string out(4, '\0');
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    return out;
+}
+
+std::string payload(const std::string& text) { return u32le(text.size()) + text; }
+
+std::string zlibPack(const std::string& data) {
+    uLongf size = compressBound(data.size());
+    std::string out(size, '\0');
+    compress(reinterpret_cast<Bytef*>(out.data()), &size,
+             reinterpret_cast<const Bytef*>(data.data()), data.size());
+    out.resize(size);
+    return out;
+}
+
+struct Head {
+    uint8_t kind = 1;
+    int16_t id = 0;
+    int16_t argument = 0;
+    uint8_t secondKind = 0;
+    uint8_t method = 0;
+    uint8_t factor = 10;
+    uint8_t listener = 0;
+};
+
+std::string message(const Head& h, const std::string& body) {
+    std::string m(10, '\0');
+    m[0] = static_cast<char>(h.kind);
+    m[1] = static_cast<char>(h.id & 0xFF);
+    m[2] = static_cast<char>((h.id >> 8) & 0xFF);
+    m[3] = static_cast<char>(h.argument & 0xFF);
+    m[4] = static_cast<char>((h.argument >> 8) & 0xFF);
+    m[5] = static_cast<char>(h.secondKind);
+    m[6] = static_cast<char>(h.method);
+    m[7] = static_cast<char>(h.factor);
+    m[8] = static_cast<char>(h.listener);
+    return m + body;
+}
+
+std::span<const uint8_t> bytes(const std::string& s) {
+    return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
+}
+
+TEST(ReplyHead, FieldsKindsAndCapacity) {
+    Head h;
+    h.kind = 7;
+    h.id = -2;
+    h.argument = 300;
+    h.secondKind = 3;
+    h.method = 2;
+    h.factor = 0;
+    h.listener = 5;
+    std::optional<ReplyHead> head = readReplyHead(bytes(message(h, "abcd")));
+    ASSERT_TRUE(head);
+    EXPECT_EQ(head->requestId, -2);
+    EXPECT_EQ(head->documentArgument, 300);
+    EXPECT_EQ(head->listenerIndex, 5);
+    EXPECT_TRUE(head->mayCarrySecondDocument());
+    EXPECT_EQ(head->packMethod(), PackMethod::Zlib);
+    EXPECT_FALSE(readReplyHead(bytes(std::string(13, '\1'))));
+
+    const std::pair<uint8_t, ReplyClass> kinds[] = {
+        {0, ReplyClass::Ignored}, {1, ReplyClass::Page},    {2, ReplyClass::Page},
+        {3, ReplyClass::Data},    {4, ReplyClass::Ignored}, {6, ReplyClass::PageShowNow},
+        {7, ReplyClass::Data},    {52, ReplyClass::Data},   {53, ReplyClass::Ignored}};
+    for (auto [kind, cls] : kinds) {
+        ReplyHead k;
+        k.kind = kind;
+        EXPECT_EQ(k.replyClass(), cls) << int(kind);
+    }
+
+    EXPECT_EQ(replyCapacity(0, 100), 1000u);
+    EXPECT_EQ(replyCapacity(255, 100), 1000u);
+    EXPECT_EQ(replyCapacity(254, 100), 25400u);
+    EXPECT_EQ(replyCapacity(254, kMaxReplyPayload), kMaxReplyPayload);  // capped, no overflow
+}
+
+TEST(ReplyDecoding, EachInputGivesItsStatusAndNeverReadsPastThePayload) {
+    const std::string page = "<zqml><body/></zqml>";
+    const std::string lzssBody = "slh!" + testserver::lzssEncode(payload(page));
+    const std::string big(4000, 'x');
+    struct Case {
+        const char* name;
+        Head head;
+        std::string body;
+        ReplyStatus status;
+        std::string text;
+    };
+    Head stored;
+    Head lzss;
+    lzss.method = 1;
+    Head lzssTight = lzss;
+    lzssTight.factor = 1;  // 4000 bytes never fit 1 x the packed size
+    Head zlib;
+    zlib.method = 2;
+    Head zlibTight = zlib;
+    zlibTight.factor = 1;
+    const Case cases[] = {
+        {"short", stored, "abc", ReplyStatus::Short, ""},
+        {"stored, 5 bytes, L=1", stored, u32le(1) + "Z", ReplyStatus::Ok, "Z"},
+        {"stored, empty text", stored, u32le(0), ReplyStatus::Ok, ""},
+        {"stored, L past end", stored, u32le(2) + "Z", ReplyStatus::BadTextLength, ""},
+        {"stored, L huge", stored, u32le(0xFFFFFFFF) + "Z", ReplyStatus::BadTextLength, ""},
+        {"lzss", lzss, lzssBody, ReplyStatus::Ok, page},
+        {"lzss without slh!", lzss, "slx!" + lzssBody.substr(4), ReplyStatus::NoPayload, ""},
+        {"lzss over capacity", lzssTight, "slh!" + testserver::lzssEncode(payload(big)),
+         ReplyStatus::NoPayload, ""},
+        {"lzss under 4 bytes", lzss, "slh!" + testserver::lzssEncode("ab"),
+         ReplyStatus::NoPayload, ""},
+        {"zlib", zlib, zlibPack(payload(page)), ReplyStatus::Ok, page},
+        {"zlib over capacity", zlibTight, zlibPack(payload(big)), ReplyStatus::NoPayload, ""},
+        {"zlib garbage", zlib, "not a zlib stream", ReplyStatus::NoPayload, ""},
+        {"zlib cut short", zlib, zlibPack(payload(page)).substr(0, 12), ReplyStatus::NoPayload,
+         ""},
+        {"unknown method is stored", Head{1, 0, 0, 0, 9, 10, 0}, payload("ok"), ReplyStatus::Ok,
+         "ok"},
+    };
+    for (const Case& c : cases) {
+        const std::string m = message(c.head, c.body);
+        DecodedReply reply = decodeReply(bytes(m));
+        EXPECT_EQ(reply.status, c.status) << c.name;
+        EXPECT_EQ(reply.text, c.text) << c.name;
+        EXPECT_FALSE(reply.secondDocument) << c.name;
+    }
+}
+
+TEST(ReplyDecoding, SecondDocumentOnlyWhenAllowedAndWhole) {
+    struct Case {
+        const char* name;
+        uint8_t secondKind;
+        std::string tail;
+        std::optional<std::string> document;
+    };
+    const Case cases[] = {
+        {"kind 2", 2, u32le(3) + "doc", std::string("doc")},
+        {"kind 3, empty", 3, u32le(0), std::string()},
+        {"kind 0 ignores it", 0, u32le(3) + "doc", std::nullopt},
+        {"M past the end", 2, u32le(4) + "doc", std::nullopt},
+        {"M huge", 2, u32le(0xFFFFFFF0) + "doc", std::nullopt},
+        {"length cut short", 2, "\x03\x00", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        Head h;
+        h.kind = 7;
+        h.secondKind = c.secondKind;
+        DecodedReply reply = decodeReply(bytes(message(h, payload("text") + c.tail)));
+        EXPECT_EQ(reply.status, ReplyStatus::Ok) << c.name;
+        EXPECT_EQ(reply.text, "text") << c.name;
+        EXPECT_EQ(reply.secondDocument, c.document) << c.name;
+    }
+}
+
+TEST(ReplyDecoding, ReadsWhatTheTestPeerBuilds) {
+    for (testserver::Packing packing :
+         {testserver::Packing::Stored, testserver::Packing::Lzss, testserver::Packing::Zlib}) {
+        testserver::ReplySpec spec;
+        spec.kind = 9;
+        spec.text = std::string(3000, 'q') + "end";
+        spec.secondDocument = "<zqml/>";
+        spec.secondKind = 3;
+        DecodedReply reply = decodeReply(bytes(testserver::buildReplyMessage(spec, 77, packing)));
+        ASSERT_EQ(reply.status, ReplyStatus::Ok) << int(packing);
+        EXPECT_EQ(reply.head.requestId, 77);
+        EXPECT_EQ(reply.text, spec.text);
+        EXPECT_EQ(reply.secondDocument, spec.secondDocument);
+    }
+}
+
+// Records what the registry hands it.
+class DataLog : public ResponseListener {
+public:
+    void onResponse(int32_t kind, std::span<const uint8_t> data) override {
+        log.push_back(std::to_string(kind) + ":" + std::string(data.begin(), data.end()));
+    }
+    std::vector<std::string> log;
+};
+
+class ReplyHandlerTest : public ::testing::Test {
+protected:
+    ReplyHandlerTest() : controller_(ControllerFolders{dir_.path(), dir_.path()}) {
+        pendingRequests().clear();
+    }
+    ~ReplyHandlerTest() override {
+        for (int kind : {3, 7}) {
+            responseListeners().remove(kind, &first_);
+            responseListeners().remove(kind, &second_);
+        }
+        pendingRequests().clear();
+    }
+
+    // A pending request under `id`; its cancel flag is returned.
+    CancelFlag pend(int id) {
+        RequestRecord record;
+        record.requestId = id;
+        record.url = CString("http://h/p");
+        record.cancelFlag = makeCancelFlag();
+        pendingRequests().insert(record);
+        return record.cancelFlag;
+    }
+    bool onData(const Head& h, const std::string& text) {
+        return controller_.onData(bytes(message(h, payload(text))));
+    }
+
+    test::TempDir dir_;
+    PageController controller_;
+    DataLog first_;
+    DataLog second_;
+};
+
+TEST_F(ReplyHandlerTest, BadRepliesAreDroppedAndLeaveThePendingRequestAlone) {
+    pend(5);
+    Head h;
+    h.kind = 7;
+    h.id = 5;
+    responseListeners().add(7, &first_);
+
+    // Short messages are ignored (taken), bad payloads refused.
+    EXPECT_TRUE(controller_.onData(bytes(std::string(13, '\0'))));
+    Head lzss = h;
+    lzss.method = 1;
+    EXPECT_FALSE(controller_.onData(bytes(message(lzss, "abcd1234"))));
+    EXPECT_FALSE(controller_.onData(bytes(message(h, u32le(50) + "x"))));
+    EXPECT_TRUE(pendingRequests().contains(5));
+
+    // An id nobody asked for is refused.
+    Head stranger = h;
+    stranger.id = 6;
+    EXPECT_FALSE(onData(stranger, "data"));
+    EXPECT_TRUE(first_.log.empty());
+    EXPECT_TRUE(pendingRequests().contains(5));
+}
+
+TEST_F(ReplyHandlerTest, DataRepliesReachTheirListeners) {
+    responseListeners().add(7, &first_);
+    responseListeners().add(3, &first_);
+    responseListeners().add(3, &second_);
+    pend(5);
+    pend(8);
+    pend(9);
+    Head h;
+    h.kind = 7;
+
+    // Id 0 answers no request and is still delivered.
+    EXPECT_TRUE(onData(h, "zero"));
+    // A data text of exactly 6 bytes is dropped; the request is settled.
+    h.id = 5;
+    EXPECT_FALSE(onData(h, "sixsix"));
+    EXPECT_FALSE(pendingRequests().contains(5));
+    // Kind 3 goes by listener index: 2 of two listeners is discarded.
+    Head list = h;
+    list.kind = 3;
+    list.id = 8;
+    list.listener = 2;
+    EXPECT_TRUE(onData(list, "lost"));
+    list.id = 9;
+    list.listener = 1;
+    EXPECT_TRUE(onData(list, "kept"));
+    EXPECT_EQ(first_.log, (std::vector<std::string>{"7:zero", "3:kept"}));
+    EXPECT_EQ(pendingRequests().size(), 0u);
+}
+
+TEST_F(ReplyHandlerTest, CancelledRequestsAreSettledSilently) {
+    responseListeners().add(7, &first_);
+    CancelFlag flag = pend(4);
+    flag->store(1);
+    Head h;
+    h.kind = 7;
+    h.id = 4;
+    EXPECT_TRUE(onData(h, "late"));
+    EXPECT_TRUE(first_.log.empty());
+    EXPECT_FALSE(pendingRequests().contains(4));
+
+    // cancelRequest cancels the newest request and forgets it.
+    const int id = controller_.requestCounter().next();
+    CancelFlag newest = controller_.cancelFlags().add(id);
+    pend(id);
+    controller_.cancelRequest();
+    EXPECT_EQ(newest->load(), 1);
+    EXPECT_FALSE(pendingRequests().contains(id));
+}
+
+TEST_F(ReplyHandlerTest, SynchronousReplyWakesOnlyItsOwnWaiter) {
+    controller_.setSession(std::make_unique<HttpSession>(&controller_.sessionListener()));
+    SyncReplySlots& slots = controller_.session()->syncReplies();
+    for (int id : {11, 12}) {
+        RequestRecord record;
+        record.requestId = id;
+        record.synchronous = true;
+        pendingRequests().insert(record);
+    }
+    slots.arm(12);
+    Head h;
+    h.id = 11;  // an older fetch: its waiter gave up, the text is freed
+    EXPECT_TRUE(onData(h, "old"));
+    h.id = 12;
+    EXPECT_TRUE(onData(h, "<zqml/>"));
+    std::optional<std::vector<uint8_t>> got = slots.wait(12, 0);
+    ASSERT_TRUE(got);
+    EXPECT_EQ(std::string(got->begin(), got->end()), "<zqml/>");
+    EXPECT_FALSE(slots.wait(11, 0));
+}
+
+}  // namespace
+}  // namespace zq

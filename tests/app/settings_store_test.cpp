@@ -1,0 +1,171 @@
+#include "app/settings_store.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "platform/files.h"
+#include "tests/support/test_env.h"
+
+namespace zq {
+namespace {
+
+std::string value(const SettingsMap& map, const char* key) {
+    auto it = map.find(CString(key));
+    return it == map.end() ? std::string("(absent)") : it->second.value.toUtf8();
+}
+
+std::string section(const SettingsMap& map, const char* key) {
+    auto it = map.find(CString(key));
+    return it == map.end() ? std::string("(absent)") : it->second.section.toUtf8();
+}
+
+void writeText(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+TEST(SettingsStore, SystemValues) {
+    SettingsStore store("", "");
+    SettingsStore::putEntry(store.live(), CString("sys-rowscount"), CString("9"), kSectionSystem);
+    SettingsStore::putEntry(store.stored(), CString("sys-recvcounth"), CString("1K"),
+                            kSectionRegInfo);
+    const TrafficBytes session{512, 1024};
+    auto get = [&](const char* name) { return store.systemValue(CString(name), session).toUtf8(); };
+    EXPECT_EQ(get("sys_clientver"), "2.2.0.11");
+    EXPECT_EQ(get("sys_rowscount"), "9");
+    EXPECT_EQ(get("sys-nothing"), "");
+    EXPECT_EQ(get("sys-recvcountn"), "1.00K");
+    EXPECT_EQ(get("sys-sentcountn"), "0.50K");
+    EXPECT_EQ(get("sys-recvcounth"), "2.00K");  // 1K stored + 1024 bytes
+    EXPECT_EQ(get("sys-sentcounth"), "0.50K");  // absent counts as 0
+}
+
+TEST(SettingsStore, TrafficTotals) {
+    const struct {
+        const char* stored;
+        float bytes;
+        const char* total;
+    } cases[] = {
+        {"", 2048, "2.00K"}, {"1K", 1024, "2.00K"},   {"12.5k", 0, "12.50K"}, {"300", 0, "0.29K"},
+        {" 2K", 0, "2.00K"}, {"junk", 1024, "1.00K"}, {"nanK", 0, "0.00K"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SettingsStore::trafficTotal(CString(c.stored), c.bytes).toUtf8(), c.total)
+            << c.stored;
+    }
+}
+
+TEST(SettingsStore, StoredEntriesAndTheFile) {
+    test::TempDir dir;
+    writeText(dir.path() / SettingsStore::kDefaultsFile, "[info-system]\nsys-index = x\n");
+    SettingsStore store(dir.path(), "");
+
+    store.setStored(CString("cli_a"), CString("1"), 0);
+    store.setStored(CString("cli-b"), CString("2"), 1);
+    store.setStored(CString("cli-c"), CString("3"), 7);
+    EXPECT_EQ(section(store.stored(), "cli-a"), "info-data");
+    EXPECT_EQ(section(store.stored(), "cli-b"), "info-RegInfo");
+    EXPECT_EQ(section(store.stored(), "cli-c"), "info-system");
+    // An entry with a value keeps its section.
+    store.setStored(CString("cli-c"), CString("4"), 0);
+    EXPECT_EQ(section(store.stored(), "cli-c"), "info-system");
+    EXPECT_EQ(value(store.stored(), "cli-c"), "4");
+    EXPECT_EQ(value(store.live(), "cli-c"), "(absent)");
+
+    // Regression: a value could carry a line end and plant a second setting.
+    store.setStored(CString("cli-d"), CString("ok\r\nsys-curhost = evil"), 2);
+    EXPECT_EQ(value(store.stored(), "cli-d"), "ok");
+    ASSERT_TRUE(store.saveStored());
+    const std::string file = readFile(dir.path() / SettingsStore::kUserFile).value_or("");
+    EXPECT_NE(file.find("cli-c"), std::string::npos);
+    EXPECT_EQ(file.find("evil"), std::string::npos);
+
+    SettingsStore reloaded(dir.path(), "");
+    ASSERT_TRUE(reloaded.load());
+    EXPECT_EQ(value(reloaded.live(), "cli-c"), "4");
+    EXPECT_EQ(value(reloaded.live(), "sys-curhost"), "(absent)");
+}
+
+class ClientSettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        metrics_ = screenMetrics();
+        colors_ = colorSettings();
+    }
+    void TearDown() override {
+        setScreenMetrics(metrics_);
+        storeColorSettings(colors_);
+        setDebugMode(false);
+    }
+    ScreenMetrics metrics_;
+    ColorSettings colors_;
+};
+
+TEST_F(ClientSettingsTest, AppliesOnlyValuesThatParse) {
+    SettingsMap map;
+    auto put = [&map](const char* key, const char* v) {
+        SettingsStore::putEntry(map, CString(key), CString(v), kSectionSystem);
+    };
+    put("cli-timeout", "9");
+    put("sys-screenw", "32O");
+    put("sys-screenh", "480");
+    put("cli-model", "_debug");
+    put("sys-menu-bc", "#FF0000");
+    put("sys-menu-fc", "notacolour");
+    const ClientSettings applied = SettingsStore::applyClientSettings(map);
+    EXPECT_EQ(applied.waitSeconds, 9);
+    EXPECT_TRUE(applied.debug);
+    EXPECT_TRUE(debugMode());
+    EXPECT_EQ(screenMetrics().configuredWidth, metrics_.configuredWidth);
+    EXPECT_EQ(screenMetrics().configuredHeight, 480);
+    EXPECT_EQ(value(map, "sys-rowscount"), "12");
+    EXPECT_EQ(colorSettings().menuBack, 0x0000FFu);
+    EXPECT_EQ(colorSettings().menuText, colors_.menuText);
+}
+
+TEST(SettingsStore, WaitTimeAndFontHeight) {
+    SettingsStore store("", "");
+    const std::pair<const char*, int> waits[] = {{"7", 7000}, {"0", 0}, {"-3", 0}, {"x", 0}};
+    for (const auto& [text, ms] : waits) {
+        SettingsStore::putEntry(store.live(), CString("sys-waittime"), CString(text),
+                                kSectionSystem);
+        EXPECT_EQ(store.waitTimeMs(), ms) << text;
+    }
+    EXPECT_EQ(SettingsStore::fontHeight(CString("大字体"), 14, 16), 17);
+    EXPECT_EQ(SettingsStore::fontHeight(CString("中字体"), 14, 16), 14);
+    EXPECT_EQ(SettingsStore::fontHeight(CString("小字体"), 14, 16), 11);
+    EXPECT_EQ(SettingsStore::fontHeight(CString("巨字体"), 14, 16), 16);
+}
+
+TEST(SettingsStore, QuickPaths) {
+    test::TempDir dir;
+    const std::filesystem::path file = dir.path() / SettingsStore::kQuickPathFile;
+    writeText(file, "600000 = \"file://a.zqml\"\r\nk=v\r\nplain line\r\nx = y\r\n" +
+                        std::string(1200, 'z') + " = long\n");
+    const std::map<CString, CString> paths = SettingsStore::readQuickPaths(file);
+    ASSERT_EQ(paths.size(), 2u);
+    EXPECT_EQ(paths.at(CString("600000")).toUtf8(), "file://a.zqml");
+    EXPECT_EQ(paths.at(CString("x")).toUtf8(), "y");
+    EXPECT_TRUE(SettingsStore::readQuickPaths(dir.path() / "missing.ini").empty());
+}
+
+TEST(SettingsStore, LinkVariables) {
+    std::map<CString, CString> vars;
+    CString link("p.zqml?a=1&amp;b=2$x=1&y=2&$&c=3$z=9$");
+    SettingsStore::extractLinkVariables(link, vars);
+    EXPECT_EQ(link.toUtf8(), "p.zqml?a=1&b=2&c=3");
+    ASSERT_EQ(vars.size(), 2u);
+    EXPECT_EQ(vars[CString("@x")].toUtf8(), "1");
+    EXPECT_EQ(vars[CString("@y")].toUtf8(), "2");
+
+    CString broken("$a=1&noeq&b=2&$ $lone");
+    vars.clear();
+    SettingsStore::extractLinkVariables(broken, vars);
+    EXPECT_EQ(broken.toUtf8(), " $lone");
+    EXPECT_EQ(vars.size(), 1u);
+}
+
+}  // namespace
+}  // namespace zq
