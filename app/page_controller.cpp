@@ -112,9 +112,7 @@ CString PageController::markerValue(const CString& key) const {
 // kept and the overlay is never drawn.
 void PageController::notePaintTimes(uint32_t /*start*/, uint32_t /*end*/) {}
 
-bool PageController::pageTimingOverlay(PageTiming& /*timing*/) {
-    return false;
-}
+bool PageController::pageTimingOverlay(PageTiming& /*timing*/) { return false; }
 
 // --- small operations ---------------------------------------------------------------
 

@@ -185,6 +185,8 @@ TEST_F(PageEndToEndTest, FramedPageIsShownItsLinkFollowedAndBackReturns) {
     ASSERT_TRUE(pumpUntil([&] { return shows("/a.zqml"); }));
 
     pressKey(13);  // the focused link
+    fprintf(stderr, "DBG focused=%p req=%zu cur=%s\n", (void*)controller_->currentScreen()->getFocusedItem(), server_.requests().size(), shownUrl().c_str());
+    for (auto& r : server_.requests()) fprintf(stderr, "DBG %s\n", r.url.c_str());
     ASSERT_TRUE(pumpUntil([&] { return shows("/b.zqml"); }));
     pressKey(113);  // the right soft key: back
     EXPECT_TRUE(shows("/a.zqml"));

@@ -20,9 +20,9 @@
 namespace zq {
 namespace {
 
+using testserver::CannedReply;
 using testserver::Fault;
 using testserver::Packing;
-using testserver::ReplySpec;
 using testserver::Transport;
 
 constexpr uint32_t kWaitMs = 3000;
@@ -205,7 +205,7 @@ TEST(TestServerFramed, EachPackingCarriesThePageAndEchoesPageId) {
 
 TEST(TestServerFramed, SetRepliesSecondDocumentsRawFilesAndSpeedTest) {
     test::TestServer server(Packing::Lzss);
-    ReplySpec data;
+    CannedReply data;
     data.kind = 7;
     data.text = "quote-bytes";
     data.secondDocument = "<zqml><body/></zqml>";

@@ -171,7 +171,7 @@ void PageServer::setPacking(Packing packing) {
     packing_ = packing;
 }
 
-void PageServer::setReply(const std::string& path, ReplySpec reply) {
+void PageServer::setReply(const std::string& path, CannedReply reply) {
     std::lock_guard<std::mutex> lock(mutex_);
     replies_[path] = std::move(reply);
 }
@@ -267,7 +267,7 @@ std::string PageServer::messageFor(const RequestTarget& target) {
             return buildReplyMessage(set->second, requestId, packing);
         }
     }
-    ReplySpec reply;
+    CannedReply reply;
     if (target.path == kSpeedTestPath) {
         // Any reply counts for the speed test; kind 0 is one the client ignores.
         reply.kind = 0;

@@ -104,7 +104,7 @@ public:
     // --- what is served ---
     void setPacking(Packing packing);
     // `path` as requested, from its '/' and without parameters.
-    void setReply(const std::string& path, ReplySpec reply);
+    void setReply(const std::string& path, CannedReply reply);
     void setRawReply(const std::string& path, std::string message);
     void clearReplies();
 
@@ -149,7 +149,7 @@ private:
     mutable std::mutex mutex_;  // everything below
     mutable std::condition_variable changed_;
     Packing packing_;
-    std::map<std::string, ReplySpec> replies_;
+    std::map<std::string, CannedReply> replies_;
     std::map<std::string, std::string> rawReplies_;
     Fault fault_ = Fault::None;
     int faultTimes_ = 0;

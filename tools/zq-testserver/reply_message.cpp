@@ -53,9 +53,9 @@ std::string buildPayload(std::string_view text, const std::optional<std::string>
     return payload;
 }
 
-std::string buildReplyMessage(const ReplySpec& spec, int16_t requestId, Packing packing) {
-    const std::string payload = buildPayload(spec.text, spec.secondDocument);
-    Packing used = spec.packing.value_or(packing);
+std::string buildReplyMessage(const CannedReply& reply, int16_t requestId, Packing packing) {
+    const std::string payload = buildPayload(reply.text, reply.secondDocument);
+    Packing used = reply.packing.value_or(packing);
     std::string body;
     if (used == Packing::Lzss) {
         body = kLzssMagic + lzssEncode(payload);
@@ -79,13 +79,13 @@ std::string buildReplyMessage(const ReplySpec& spec, int16_t requestId, Packing 
 
     std::string message;
     message.reserve(kReplyHeadSize + body.size());
-    message.push_back(static_cast<char>(spec.kind));
-    appendLe16(message, spec.requestId.value_or(requestId));
-    appendLe16(message, spec.documentArg);
-    message.push_back(static_cast<char>(spec.secondDocument ? spec.secondKind : 0));
+    message.push_back(static_cast<char>(reply.kind));
+    appendLe16(message, reply.requestId.value_or(requestId));
+    appendLe16(message, reply.documentArg);
+    message.push_back(static_cast<char>(reply.secondDocument ? reply.secondKind : 0));
     message.push_back(static_cast<char>(used));
-    message.push_back(static_cast<char>(spec.factor.value_or(static_cast<uint8_t>(factor))));
-    message.push_back(static_cast<char>(spec.listenerIndex));
+    message.push_back(static_cast<char>(reply.factor.value_or(static_cast<uint8_t>(factor))));
+    message.push_back(static_cast<char>(reply.listenerIndex));
     message.push_back(0);
     message += body;
     return message;

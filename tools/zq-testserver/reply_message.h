@@ -27,7 +27,7 @@ inline constexpr char kLzssMagic[] = "slh!";
 // "stored", "lzss" or "zlib"; nullopt for anything else.
 std::optional<Packing> packingFromName(std::string_view name);
 
-struct ReplySpec {
+struct CannedReply {
     uint8_t kind = kPageReplyKind;
     // nullopt: the server echoes the request's "pageid".
     std::optional<int16_t> requestId;
@@ -47,9 +47,9 @@ struct ReplySpec {
 // The unpacked payload: L, text, and M and the document when there is one.
 std::string buildPayload(std::string_view text, const std::optional<std::string>& second);
 
-// The whole message. `requestId` and `packing` fill what the spec leaves
+// The whole message. `requestId` and `packing` fill what the reply leaves
 // open. A zlib payload that would need a factor above 254 is stored
 // instead, since no head could announce its size.
-std::string buildReplyMessage(const ReplySpec& spec, int16_t requestId, Packing packing);
+std::string buildReplyMessage(const CannedReply& reply, int16_t requestId, Packing packing);
 
 }  // namespace zq::testserver
