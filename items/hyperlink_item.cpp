@@ -12,25 +12,13 @@
 #include "ui/style.h"
 
 namespace zq {
-namespace {
-
-struct SharedLinkCommand {
-    std::weak_ptr<Command> command;
-    uint32_t generation = 0;
-};
-
-}  // namespace
-
 CommandRef sharedLinkCommand() {
-    static SharedLinkCommand shared;
-    CommandRef command = shared.command.lock();
-    if (!command || shared.generation != trackedStylesGeneration()) {
-        command = std::make_shared<Command>(CString(u"确定选择"), 8, 1);
+    static StartupObject<CommandRef> shared([] {
+        auto command = std::make_shared<Command>(CString(u"确定选择"), 8, 1);
         keepUntilShutdown(command);
-        shared.command = command;
-        shared.generation = trackedStylesGeneration();
-    }
-    return command;
+        return command;
+    });
+    return shared.get();
 }
 
 HyperlinkItem::HyperlinkItem(const CString& text, const CString& href, Style* style)

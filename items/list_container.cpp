@@ -22,14 +22,6 @@ constexpr int kDigitTwo = '2';
 constexpr int kDigitEight = '8';
 constexpr int kAlphabetSize = 26;
 
-struct ListStyles {
-    std::mutex mutex;
-    Style* style = nullptr;
-    uint32_t generation = 0;
-};
-
-ListStyles gList;
-
 Style* buildListStyle() {
     Style* s = allocTracked();
     s->setMargins(0, 0, 0, 0);
@@ -55,14 +47,12 @@ bool isShape(ListMarker type) {
 }  // namespace
 
 Style* defaultListStyle() {
-    std::lock_guard<std::mutex> lock(gList.mutex);
-    if (!gList.style || gList.generation != trackedStylesGeneration()) {
-        Style* focused = buildListStyle();
-        gList.style = buildListStyle();
-        setStyleProperty(gList.style, prop::kFocusedStyle, focused);
-        gList.generation = trackedStylesGeneration();
-    }
-    return gList.style;
+    static StartupObject<Style*> shared([] {
+        Style* style = buildListStyle();
+        setStyleProperty(style, prop::kFocusedStyle, buildListStyle());
+        return style;
+    });
+    return shared.get();
 }
 
 CString toRomanNumeral(int value) {

@@ -14,14 +14,6 @@ namespace {
 constexpr int kDigitFour = '4';
 constexpr int kDigitSix = '6';
 
-struct InlineStyles {
-    std::mutex mutex;
-    Style* style = nullptr;
-    uint32_t generation = 0;
-};
-
-InlineStyles gInline;
-
 Style* buildInlineStyle() {
     Style* s = allocTracked();
     s->setMargins(0, 0, 0, 0);
@@ -33,14 +25,12 @@ Style* buildInlineStyle() {
 }  // namespace
 
 Style* defaultInlineStyle() {
-    std::lock_guard<std::mutex> lock(gInline.mutex);
-    if (!gInline.style || gInline.generation != trackedStylesGeneration()) {
-        Style* plain = buildInlineStyle();
-        gInline.style = buildInlineStyle();
-        setStyleProperty(gInline.style, prop::kFocusedStyle, plain);
-        gInline.generation = trackedStylesGeneration();
-    }
-    return gInline.style;
+    static StartupObject<Style*> shared([] {
+        Style* style = buildInlineStyle();
+        setStyleProperty(style, prop::kFocusedStyle, buildInlineStyle());
+        return style;
+    });
+    return shared.get();
 }
 
 // --- EmptyContainer -----------------------------------------------------------------------------

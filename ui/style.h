@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <type_traits>
 #include <utility>
@@ -275,5 +276,30 @@ size_t trackedStyleCount();
 // Changes at every freeTrackedStyles, so that holders of start-up styles
 // know to build them again.
 uint32_t trackedStylesGeneration();
+
+// A start-up object (a shared style, a shared command) built on first use and
+// built again once freeTrackedStyles has released the previous one.
+// Thread-safe.
+template <class T>
+class StartupObject {
+public:
+    explicit StartupObject(T (*build)()) : build_(build) {}
+    T get() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!built_ || generation_ != trackedStylesGeneration()) {
+            value_ = build_();
+            generation_ = trackedStylesGeneration();
+            built_ = true;
+        }
+        return value_;
+    }
+
+private:
+    T (*build_)();
+    std::mutex mutex_;
+    T value_{};
+    uint32_t generation_ = 0;
+    bool built_ = false;
+};
 
 }  // namespace zq
