@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "app/action_dispatcher.h"
+#include "app/link_resolver.h"
 #include "app/page_controller.h"
 #include "core/string_utils.h"
 #include "net/device_services.h"
@@ -134,18 +135,7 @@ void PageController::dialTelLink(const CString& link) {
 
 void PageController::splitHttpHostPort(const CString& url, CString& host, CString& port,
                                        CString& path) {
-    CString text = url;
-    text.replace(CString(u"http://"), CString());
-    int slash = text.find(u'/');
-    int colon = text.find(u':');
-    // A ':' after the first '/' belongs to the path, not to the host.
-    if (slash >= 0 && colon > slash) colon = -1;
-    int hostEnd = colon >= 0 ? colon : (slash >= 0 ? slash : text.length());
-    host = text.left(hostEnd);
-    port = colon < 0 ? CString()
-                     : (slash < 0 ? text.mid(colon + 1) : text.mid(colon + 1, slash - colon - 1));
-    if (port.isEmpty()) port = u"80";
-    path = slash >= 0 ? text.mid(slash) : CString();
+    zq::splitHttpHostPort(url, host, port, path);
 }
 
 }  // namespace zq

@@ -300,8 +300,8 @@ public:
     void onOpenSystemBrowser(const CString& piece);
     // The "tel://" branch of the page loader.
     void dialTelLink(const CString& link);
-    // "http://host:port/path" -> host, port, path ("/" included). Without a
-    // port it is "80"; without a path the path is empty.
+    // "http://host:port/path" -> host, port, path, as the link resolver
+    // splits it.
     static void splitHttpHostPort(const CString& url, CString& host, CString& port,
                                   CString& path);
     // --- end actions ---

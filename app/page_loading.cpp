@@ -90,22 +90,29 @@ void PageController::openUrl(const CString& link, int screenId, bool replace, bo
     CancelFlag cancelFlag = cancelFlags_.add(requestId);
     const bool askerShown = screenId == -1 || screenId == currentScreenId();
 
-    // 4. By scheme.
+    // 4. By scheme. Only a request that went out keeps its flag listed; the
+    //    reply handler settles it.
     switch (scheme) {
         case LinkScheme::Http:
-            if (isCancelled(cancelFlag) || !askerShown) return;
+            if (isCancelled(cancelFlag) || !askerShown) {
+                cancelFlags_.remove(requestId);
+                return;
+            }
             addLoadingProgress(kProgressRequestSent, requestId);
-            sendRequest(buildRequestParams(url), screenId, replace ? 1 : 0, cancelFlag, flag);
+            if (!sendRequest(buildRequestParams(url), screenId, replace ? 1 : 0, cancelFlag,
+                             flag)) {
+                cancelFlags_.remove(requestId);
+            }
             break;
         case LinkScheme::File: {
+            cancelFlags_.remove(requestId);
             if (!askerShown) return;
             addLoadingProgress(kProgressFileOpened, kAnyRequest);
             std::optional<std::string> content = loadContent(url, false);
             if (isCancelled(cancelFlag)) return;
             addLoadingProgress(kProgressFileRead, kAnyRequest);
-            std::unique_ptr<PageEntry> entry = parsePage(content.value_or(std::string()), link);
+            std::unique_ptr<PageEntry> entry = parsePage(content.value_or(std::string()), url);
             addLoadingProgress(kProgressParsed, kAnyRequest);
-            cancelFlags_.remove(requestId);
             if (entry) {
                 showPage(std::move(entry), screenId, replace, cancelFlag);
             } else {
@@ -114,12 +121,15 @@ void PageController::openUrl(const CString& link, int screenId, bool replace, bo
             break;
         }
         case LinkScheme::Tel:
+            cancelFlags_.remove(requestId);
             dialTelLink(url);
             break;
         case LinkScheme::Sms:
+            cancelFlags_.remove(requestId);
             sendSmsUrl(url);
             break;
         default:
+            cancelFlags_.remove(requestId);
             break;
     }
 

@@ -85,10 +85,10 @@ bool PageController::onData(std::span<const uint8_t> message) {
             }
         });
         if (reply.secondDocument) {
-            postToController([document = std::move(*reply.secondDocument), head, record](
-                                 PageController& c) {
-                c.loadSecondDocument(document, head.secondKind, head.documentArgument, record);
-            });
+            postToController(
+                [document = std::move(*reply.secondDocument), head, record](PageController& c) {
+                    c.loadSecondDocument(document, head.secondKind, head.documentArgument, record);
+                });
         }
         ResponseListenerRegistry& registry = responseListeners();
         const size_t listeners = registry.count(head.kind);

@@ -1,4 +1,4 @@
-// The action dispatcher (names, splitting, the cut rule, nesting) and the
+// The action dispatcher (names, splitting, the cut rule) and the
 // navigation actions run against the real controller over local pages.
 #include <gtest/gtest.h>
 
@@ -40,14 +40,6 @@ TEST(ActionDispatcher, EveryLongNameAndAliasFindsItsOwnRowInAnyCase) {
     }
 }
 
-TEST(ActionDispatcher, UnknownAndAliasLessWordsMatchNothing) {
-    for (const char* word : {"", "hd", "sh", "foo", "forwardx", "b", "quick", "sumbit"}) {
-        EXPECT_EQ(findActionRow(CString(word)), nullptr) << word;
-    }
-    ASSERT_NE(findActionRow(u"QP"), nullptr);
-    EXPECT_EQ(findActionRow(u"QP")->handler, nullptr);
-}
-
 TEST(ActionDispatcher, SplitsAtBarsAndRunsInOrder) {
     struct Case {
         const char* actions;
@@ -56,14 +48,13 @@ TEST(ActionDispatcher, SplitsAtBarsAndRunsInOrder) {
     const Case cases[] = {
         {"FORWARD(a.zqml)", {"forward:FORWARD(a.zqml)"}},
         {"back(1)|refresh(5)", {"back:back(1)", "refresh:refresh(5)"}},
-        {"foo(1)|back(1)", {"back:back(1)"}},
+        // Unknown words are skipped; "hide" has no alias; "qp" is known.
+        {"foo(1)|hd(1)|qp(1)|back(1)", {"quickinput:qp(1)", "back:back(1)"}},
         // An empty word ends the string, also a trailing bar's empty piece.
         {"back(1)|()|gohome()", {"back:back(1)"}},
         {"bk(2)|", {"back:bk(2)"}},
-        {"|back(1)", {}},
         // Pieces are trimmed; the word is the first letter-digit run.
         {"  gh()  |  Ud(x) ", {"gohome:gh()", "update:Ud(x)"}},
-        {"#fw(a)", {"forward:#fw(a)"}},
         // No escaping: a bar inside parentheses still separates.
         {"sd(x,fw(a)|fw(b))", {"switchforward:sd(x,fw(a)", "forward:fw(b))"}},
         {"", {}},
@@ -83,16 +74,12 @@ TEST(ActionDispatcher, CutRuleTakesNameOrAliasAndNeverRunsPastThePiece) {
     const Case cases[] = {
         {"forward(page.zqml)", "forward", "fw", "page.zqml"},
         {"FW(page.zqml)", "forward", "fw", "page.zqml"},
-        {"Forward(a(b),c)", "forward", "fw", "a(b),c"},
-        {"forwardXabY", "forward", "fw", "ab"},
+        {"forwardXabY", "forward", "fw", "ab"},  // the parentheses are not checked
         {"forward()", "forward", "fw", ""},
         {"forward(", "forward", "fw", ""},
-        {"forward", "forward", "fw", ""},
         {"fw", "forward", "fw", ""},
-        {"f", "forward", "fw", ""},
         {"", "forward", "fw", ""},
         {"hide(x)", "hide", "", "x"},
-        {"opensystembrowser(http://h/)", "opensystembrowser", "os", "http://h/"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(cutActionArgument(CString(c.piece), CString(c.longName), CString(c.alias)),
@@ -101,26 +88,12 @@ TEST(ActionDispatcher, CutRuleTakesNameOrAliasAndNeverRunsPastThePiece) {
     }
 }
 
-TEST(ActionDispatcher, NestingStopsAtTheLimitAndRecovers) {
-    int depth = 0;
-    int deepest = 0;
-    int refused = 0;
-    ActionRunner runner;
-    runner = [&](const ActionRow&, const CString&) {
-        ++depth;
-        deepest = std::max(deepest, depth);
-        if (!dispatchActions(u"back(1)", runner)) ++refused;
-        --depth;
-    };
-    EXPECT_TRUE(dispatchActions(u"back(1)", runner));
-    EXPECT_EQ(deepest, kMaxActionDepth);
-    EXPECT_EQ(refused, 1);
-
-    // A handler that throws must not leave the depth behind.
+// Regression: a handler that threw left the nesting depth raised for good.
+TEST(ActionDispatcher, ThrowingHandlerDoesNotKeepTheDepth) {
     ActionRunner thrower = [](const ActionRow&, const CString&) {
         throw std::runtime_error("handler failed");
     };
-    for (int i = 0; i < kMaxActionDepth + 1; ++i) {
+    for (int i = 0; i <= kMaxActionDepth; ++i) {
         EXPECT_THROW(dispatchActions(u"back(1)", thrower), std::runtime_error);
     }
     EXPECT_EQ(runLog(u"gh()"), std::vector<std::string>{"gohome:gh()"});
@@ -199,10 +172,12 @@ TEST_F(NavigationActions, ForwardBackAndHomeWalkTheHistory) {
     run("gohome()");
     EXPECT_EQ(shown(), page(0));
 
-    // "getdata" opens without the loading indicator; forward history is dropped.
-    run("gd(" + page(3) + ")");
-    EXPECT_EQ(shown(), page(3));
+    // Forward history is dropped; "update" replaces the shown entry.
+    run("gd(" + page(3) + ")|ud( " + page(4) + " )|update()");
+    EXPECT_EQ(shown(), page(4));
     EXPECT_EQ(controller_->history().count(), 2);
+    run("bk(1)");
+    EXPECT_EQ(shown(), page(0));
 }
 
 TEST_F(NavigationActions, HistoryLimitKeepsTheFirstPage) {
@@ -219,17 +194,6 @@ TEST_F(NavigationActions, HistoryLimitKeepsTheFirstPage) {
     EXPECT_EQ(shown(), page(0));
 }
 
-TEST_F(NavigationActions, UpdateReplacesTheShownEntry) {
-    run("fw(" + page(0) + ")|fw(" + page(1) + ")");
-    run("ud( " + page(2) + " )");
-    EXPECT_EQ(shown(), page(2));
-    EXPECT_EQ(controller_->history().count(), 2);
-    run("update()");  // the empty link reaches the loader, which ignores it
-    EXPECT_EQ(shown(), page(2));
-    run("bk(1)");
-    EXPECT_EQ(shown(), page(0));
-}
-
 TEST_F(NavigationActions, SwitchForwardChoosesByMemoryValue) {
     const std::string three = page(1) + "),fw(" + page(2) + "),fw(" + page(3) + "))";
     struct Case {
@@ -241,13 +205,10 @@ TEST_F(NavigationActions, SwitchForwardChoosesByMemoryValue) {
     const Case cases[] = {
         {"mode", "wap", "sd(mode==WAP,forward(" + page(1) + "),forward(" + page(2) + "))", page(1)},
         {"mode", "wap", "sd(mode==net,forward(" + page(1) + "))", ""},
-        {"mode", "wap", "sd(mode==net,forward(" + page(1) + "),fw(" + page(2) + "))", page(2)},
         {"x", "3", "sd(x,fw(" + three, page(3)},
         {"x", "7", "sd(x,fw(" + three, page(1)},
-        {"x", "0", "sd(x,fw(" + three, page(1)},
         {"x", "FALSE", "sd(x,fw(" + three, page(2)},
         {"x", "", "switchforward(x,fw(" + three, page(1)},
-        {"x", "2", "sd(x)", ""},
         // Parts that are actions with their own argument lists stay whole.
         {"k", "1", "sd(k,sd(k,fw(" + page(1) + "),fw(" + page(2) + ")),fw(" + page(3) + "))",
          page(1)},
@@ -260,9 +221,6 @@ TEST_F(NavigationActions, SwitchForwardChoosesByMemoryValue) {
         run(c.actions);
         EXPECT_EQ(shown(), c.expected.empty() ? page(0) : c.expected) << c.actions;
     }
-    run("sd(never-stored,fw(" + page(4) + "))");
-    EXPECT_EQ(shown(), page(4));
-    EXPECT_TRUE(controller_->memoryValue(u"never-stored").isEmpty());
 }
 
 TEST_F(NavigationActions, NestedActionsStopAtTheDepthLimit) {
@@ -312,32 +270,6 @@ TEST_F(NavigationActions, TelLinksDialOnlyHexNumbers) {
     ASSERT_EQ(messageBoxLog().size(), 1u);
     EXPECT_EQ(messageBoxLog()[0].text.toUtf8(), "网络忙，请尝试手动拨打");
     EXPECT_EQ(messageBoxLog()[0].caption.toUtf8(), "提示");
-}
-
-TEST(SplitHttpHostPort, HostPortAndPath) {
-    struct Case {
-        const char* url;
-        const char* host;
-        const char* port;
-        const char* path;
-    };
-    const Case cases[] = {
-        {"http://host:8080/path/a", "host", "8080", "/path/a"},
-        {"http://host", "host", "80", ""},
-        {"http://host/a/b", "host", "80", "/a/b"},
-        {"http://host:81", "host", "81", ""},
-        {"http://host:/a", "host", "80", "/a"},
-        {"http://host/a:b", "host", "80", "/a:b"},
-        {"h:1/http://x", "h", "1", "/x"},
-        {"", "", "80", ""},
-    };
-    for (const Case& c : cases) {
-        CString host, port, path;
-        PageController::splitHttpHostPort(CString(c.url), host, port, path);
-        EXPECT_EQ(host.toUtf8(), c.host) << c.url;
-        EXPECT_EQ(port.toUtf8(), c.port) << c.url;
-        EXPECT_EQ(path.toUtf8(), c.path) << c.url;
-    }
 }
 
 }  // namespace

@@ -49,8 +49,8 @@ protected:
         clearMessageBoxLog();
         display_ = std::make_unique<Display>(Size{240, 320});
         std::filesystem::create_directories(resourceFolder());
-        controller_ = std::make_unique<PageController>(
-            ControllerFolders{resourceFolder(), resourceFolder()});
+        controller_ =
+            std::make_unique<PageController>(ControllerFolders{resourceFolder(), resourceFolder()});
     }
     ~PageEndToEndTest() override {
         controller_.reset();
@@ -69,12 +69,12 @@ protected:
     void useServer(bool gateway) {
         auto session = std::make_unique<HttpSession>(&controller_->sessionListener());
         session->setConnectionType(gateway ? 2 : 1);
-        session->setReplyWaitMs(kShortWaitMs);
         HttpGatewayConfig config;
         config.mobileAddress = test::TestServer::gatewayAddress();
         config.port = server_.gatewayPort();
         session->setGateway(config, CString(u"中国移动(CM)"));
         controller_->setSession(std::move(session));
+        controller_->session()->setReplyWaitMs(kShortWaitMs);
     }
     void open(const std::string& link) {
         controller_->openUrl(CString::fromUtf8(link), controller_->currentScreenId(), false, true,
@@ -94,9 +94,7 @@ protected:
         PageEntry* entry = controller_->currentEntry();
         return entry ? entry->url.toUtf8() : std::string();
     }
-    bool shows(const std::string& part) const {
-        return shownUrl().find(part) != std::string::npos;
-    }
+    bool shows(const std::string& part) const { return shownUrl().find(part) != std::string::npos; }
     bool timeoutBoxShown() const {
         for (const MessageBoxRecord& box : messageBoxLog()) {
             if (box.text.toUtf8() == "网络超时，请稍后重试！") return true;
@@ -129,9 +127,10 @@ protected:
 TEST_F(PageEndToEndTest, LocalPagesEventsAndSoftKeysReachTheirActions) {
     writeResource("a.zqml", page("<text>a</text>"));
     writeResource("b.zqml", page("<text>b</text>"));
-    writeResource("c.zqml", "<zqml cache=\"FALSE\"><body><text>c</text><command>"
-                            "<commanditem caption=\"返\" action=\"forward(file://a.zqml)\"/>"
-                            "</command></body></zqml>");
+    writeResource("c.zqml",
+                  "<zqml cache=\"FALSE\"><body><text>c</text><command>"
+                  "<commanditem caption=\"返\" action=\"forward(file://a.zqml)\"/>"
+                  "</command></body></zqml>");
     controller_->openUrl(CString(u""), -1, false, true, true, 0);  // empty: nothing at all
     open("file://a.zqml");
     ASSERT_TRUE(shows("a.zqml"));
@@ -139,12 +138,11 @@ TEST_F(PageEndToEndTest, LocalPagesEventsAndSoftKeysReachTheirActions) {
     // A link with no action forwards to its address; one with both runs the action.
     controller_->onEvent(std::make_unique<HyperEvent>(CString(), CString(), CString()));
     EXPECT_TRUE(shows("a.zqml"));
-    controller_->onEvent(std::make_unique<HyperEvent>(CString(u"l"), CString(u"file://b.zqml"),
-                                                      CString()));
+    controller_->onEvent(
+        std::make_unique<HyperEvent>(CString(u"l"), CString(u"b.zqml"), CString()));
     EXPECT_TRUE(shows("b.zqml"));
-    controller_->onEvent(std::make_unique<ButtonEvent>(CString(), CString(),
-                                                       CString(u"forward(file://c.zqml)"),
-                                                       CString()));
+    controller_->onEvent(std::make_unique<ButtonEvent>(
+        CString(), CString(), CString(u"forward(file://c.zqml)"), CString()));
     EXPECT_TRUE(shows("c.zqml"));
 
     // c defines its own "返": it runs instead of going back.
@@ -159,8 +157,8 @@ TEST_F(PageEndToEndTest, LocalPagesEventsAndSoftKeysReachTheirActions) {
     Command forward(CString(u"前"), 2, 1);
     controller_->commandAction(&forward, nullptr);
     EXPECT_TRUE(shows("a.zqml"));
-    controller_->onEvent(std::make_unique<KeyEvent>(CString(u"35"),
-                                                    CString(u"forward(file://b.zqml)")));
+    controller_->onEvent(
+        std::make_unique<KeyEvent>(CString(u"35"), CString(u"forward(file://b.zqml)")));
     EXPECT_TRUE(shows("b.zqml"));
     Command retry(CString(u"重试"), 2, 1);
     PageEntry* before = controller_->currentEntry();
@@ -177,6 +175,26 @@ TEST_F(PageEndToEndTest, LocalPagesEventsAndSoftKeysReachTheirActions) {
     EXPECT_TRUE(shows("b.zqml"));
 }
 
+TEST_F(PageEndToEndTest, ReplaceWaitsForAnOpenMenuWithoutBlocking) {
+    writeResource("m.zqml", page("<text>m</text><command>"
+                                 "<commanditem caption=\"x\" action=\"back(1)\"/>"
+                                 "<commanditem caption=\"y\" action=\"back(1)\"/>"
+                                 "</command>"));
+    writeResource("b.zqml", page("<text>b</text>"));
+    open("file://m.zqml");
+    ASSERT_TRUE(shows("m.zqml"));
+    controller_->currentScreen()->setPopupMenuOpen(true);
+    ASSERT_NE(controller_->currentScreen()->getBusyFlags(), 0u);
+
+    controller_->openUrl(CString(u"file://b.zqml"), -1, true, false, false, 0);
+    EXPECT_TRUE(shows("m.zqml"));  // returned at once, nothing shown yet
+    pumpUntil([] { return false; }, 300);
+    EXPECT_TRUE(shows("m.zqml"));
+    controller_->currentScreen()->setPopupMenuOpen(false);
+    EXPECT_TRUE(pumpUntil([&] { return shows("b.zqml"); }));
+    EXPECT_EQ(controller_->history().count(), 1);  // in place of m
+}
+
 TEST_F(PageEndToEndTest, FramedPageIsShownItsLinkFollowedAndBackReturns) {
     server_.writePage("a.zqml", page("<a href=\"b.zqml\">to b</a>"));
     server_.writePage("b.zqml", page("<text>page b</text>"));
@@ -184,9 +202,8 @@ TEST_F(PageEndToEndTest, FramedPageIsShownItsLinkFollowedAndBackReturns) {
     open(server_.urlFor("/a.zqml"));
     ASSERT_TRUE(pumpUntil([&] { return shows("/a.zqml"); }));
 
-    pressKey(13);  // the focused link
-    fprintf(stderr, "DBG focused=%p req=%zu cur=%s\n", (void*)controller_->currentScreen()->getFocusedItem(), server_.requests().size(), shownUrl().c_str());
-    for (auto& r : server_.requests()) fprintf(stderr, "DBG %s\n", r.url.c_str());
+    pressKey(40);  // focus the link
+    pressKey(13);
     ASSERT_TRUE(pumpUntil([&] { return shows("/b.zqml"); }));
     pressKey(113);  // the right soft key: back
     EXPECT_TRUE(shows("/a.zqml"));
@@ -199,6 +216,7 @@ TEST_F(PageEndToEndTest, GatewayPageIsShownItsLinkFollowedAndBackReturns) {
     useServer(true);
     open(server_.urlFor("/a.zqml"));
     ASSERT_TRUE(pumpUntil([&] { return shows("/a.zqml"); }));
+    pressKey(40);
     pressKey(13);
     ASSERT_TRUE(pumpUntil([&] { return shows("/b.zqml"); }));
     pressKey(113);
@@ -255,6 +273,26 @@ TEST_F(PageEndToEndTest, LateReplyIsRetriedUnderANewIdThenTimesOut) {
     EXPECT_TRUE(shows("/a.zqml"));
     EXPECT_FALSE(controller_->currentScreen()->isLoading());
     EXPECT_EQ(pendingRequests().size(), 0u);
+}
+
+TEST_F(PageEndToEndTest, ReplyForAPageNoLongerShownIsDroppedQuietly) {
+    server_.writePage("a.zqml", page("<text>a</text>"));
+    server_.writePage("slow.zqml", page("<text>slow</text>"));
+    writeResource("local.zqml", page("<text>local</text>"));
+    useServer(false);
+    controller_->session()->setReplyWaitMs(5000);
+    open(server_.urlFor("/a.zqml"));
+    ASSERT_TRUE(pumpUntil([&] { return shows("/a.zqml"); }));
+
+    server_.setLateDelayMs(300);
+    server_.setFault(Fault::Late);
+    open(server_.urlFor("/slow.zqml"));
+    open("file://local.zqml");  // the asking page is left before the reply
+    ASSERT_TRUE(shows("local.zqml"));
+    EXPECT_TRUE(pumpUntil([&] { return pendingRequests().size() == 0; }));
+    pumpUntil([] { return false; }, 100);
+    EXPECT_TRUE(shows("local.zqml"));
+    EXPECT_TRUE(messageBoxLog().empty());
 }
 
 TEST_F(PageEndToEndTest, MisbehavingPeersNeverHangOrCrashTheClient) {

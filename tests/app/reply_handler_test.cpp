@@ -127,13 +127,12 @@ TEST(ReplyDecoding, EachInputGivesItsStatusAndNeverReadsPastThePayload) {
         {"lzss without slh!", lzss, "slx!" + lzssBody.substr(4), ReplyStatus::NoPayload, ""},
         {"lzss over capacity", lzssTight, "slh!" + testserver::lzssEncode(payload(big)),
          ReplyStatus::NoPayload, ""},
-        {"lzss under 4 bytes", lzss, "slh!" + testserver::lzssEncode("ab"),
-         ReplyStatus::NoPayload, ""},
+        {"lzss under 4 bytes", lzss, "slh!" + testserver::lzssEncode("ab"), ReplyStatus::NoPayload,
+         ""},
         {"zlib", zlib, zlibPack(payload(page)), ReplyStatus::Ok, page},
         {"zlib over capacity", zlibTight, zlibPack(payload(big)), ReplyStatus::NoPayload, ""},
         {"zlib garbage", zlib, "not a zlib stream", ReplyStatus::NoPayload, ""},
-        {"zlib cut short", zlib, zlibPack(payload(page)).substr(0, 12), ReplyStatus::NoPayload,
-         ""},
+        {"zlib cut short", zlib, zlibPack(payload(page)).substr(0, 12), ReplyStatus::NoPayload, ""},
         {"unknown method is stored", Head{1, 0, 0, 0, 9, 10, 0}, payload("ok"), ReplyStatus::Ok,
          "ok"},
     };
@@ -175,7 +174,7 @@ TEST(ReplyDecoding, SecondDocumentOnlyWhenAllowedAndWhole) {
 TEST(ReplyDecoding, ReadsWhatTheTestPeerBuilds) {
     for (testserver::Packing packing :
          {testserver::Packing::Stored, testserver::Packing::Lzss, testserver::Packing::Zlib}) {
-        testserver::ReplySpec spec;
+        testserver::CannedReply spec;
         spec.kind = 9;
         spec.text = std::string(3000, 'q') + "end";
         spec.secondDocument = "<zqml/>";
