@@ -14,6 +14,9 @@ namespace zq::bench {
 
 class TimeTable : public benchmark::ConsoleReporter {
 public:
+    // Plain text: the output goes to logs more often than to a terminal.
+    TimeTable() : ConsoleReporter(OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
