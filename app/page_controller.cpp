@@ -91,10 +91,18 @@ PageController::~PageController() {
     // threads, which may still settle requests against the members.
     currentEntry_ = nullptr;
     history_.clear();
+    dropSession();
+}
+
+// The session's receive thread calls back into the controller and reads
+// session_, so it is stopped before the pointer changes.
+void PageController::dropSession() {
+    if (session_) session_->stopWorker();
     session_.reset();
 }
 
 void PageController::setSession(std::unique_ptr<HttpSession> session) {
+    dropSession();
     session_ = std::move(session);
     if (session_) session_->setReplyWaitMs(replyWaitMs_);
 }
@@ -262,7 +270,7 @@ void PageController::saveSettings() {
     settings_.storeTrafficTotals(TrafficBytes{getSentBytes(), getReceivedBytes()});
     settings_.saveStored();
     if (Screen* screen = currentScreen()) screen->stopTicker();
-    session_.reset();
+    dropSession();
     if (shutdown_) shutdown_();
 }
 

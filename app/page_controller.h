@@ -358,6 +358,8 @@ private:
     std::function<void()> shutdown_;
     bool userInput_ = true;
     PageTiming pageTiming_;
+    void dropSession();
+
     // Its threads reach the request bookkeeping above, so it goes first of
     // those; only the history (the screens) goes before it.
     std::unique_ptr<HttpSession> session_;
