@@ -8,7 +8,9 @@
 #include <system_error>
 #include <vector>
 
+#include "app/page_controller.h"
 #include "items/item_makers.h"
+#include "markup/style_sheet.h"
 #include "platform/device_context.h"
 #include "platform/files.h"
 #include "platform/font.h"
@@ -19,6 +21,7 @@
 #include "platform/ui_loop.h"
 #include "platform/window.h"
 #include "ui/display.h"
+#include "ui/screen.h"
 #include "ui/displayable.h"
 #include "ui/graphics_context.h"
 #include "ui/toolkit_globals.h"
@@ -30,6 +33,7 @@ namespace {
 constexpr Color kBackground = rgb(0xEE, 0xF2, 0xF7);
 constexpr Color kTitleColor = rgb(0x1E, 0x5A, 0xA8);
 constexpr size_t kMaxReportedScriptErrors = 20;
+constexpr size_t kMaxStyleSheetBytes = 1 << 20;
 
 // What the screen shows until the start-up sequence exists.
 class TitleCanvas : public Canvas {
@@ -84,6 +88,21 @@ bool loadScript(const Options& options, std::vector<ScriptStep>& steps) {
     return true;
 }
 
+// The local index page with the shipped style sheet; null when it cannot be
+// shown (the title screen stays).
+std::unique_ptr<PageController> openIndexPage(const DeviceFiles& device) {
+    setProgramFolder(device.programFolder());
+    const std::filesystem::path resources = device.hostPath(u"\\Program\\ZQ Resource");
+    if (auto css = readFile(resources / "css" / "default.css", kMaxStyleSheetBytes)) {
+        loadDefaultStyleSheet(CString::fromUtf8(*css));
+    }
+    auto controller = std::make_unique<PageController>(
+        ControllerFolders{resources, device.hostPath(u"\\UserData")});
+    controller->openUrl(CString(u"file://index_s.zqml"), -1, false, false, false, 0);
+    if (!controller->currentEntry()) return nullptr;
+    return controller;
+}
+
 }  // namespace
 
 int runClient(const Options& options) {
@@ -130,14 +149,17 @@ int runClient(const Options& options) {
     const Size client = replay.size();
     setDisplayArea(Rect::fromSize(0, 0, client.width, client.height));
     installItemMakers();
+    Screen::initMetrics(client);
     Display display(client);
     TitleCanvas title;
     int code = kExitOk;
     {
         UiLoop loop(executor, replay, display);
         display.attach(&loop);
-        display.setCurrent(&title, true);
+        std::unique_ptr<PageController> controller = openIndexPage(device);
+        if (!controller) display.setCurrent(&title, true);
         code = loop.run();
+        controller.reset();
         display.attach(nullptr);
     }
     executor.shutdown();
