@@ -52,7 +52,7 @@ const ActionRow kActionTable[] = {
     {u"movedown", u"mvd", nullptr},
     {u"GetOutLookToID", u"gotd", nullptr},
     {u"GetValueToSms", u"gvts", nullptr},
-    {u"connect", nullptr, nullptr},
+    {u"connect", nullptr, [](PageController& c, const CString&) { c.onConnect(); }},
     {u"ctrlrefresh", u"crf", nullptr},
 };
 

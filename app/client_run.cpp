@@ -1,5 +1,9 @@
 #include "app/client_run.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -8,10 +12,11 @@
 #include <system_error>
 #include <vector>
 
-#include "app/page_controller.h"
+#include "app/application.h"
+#include "app/main_frame.h"
 #include "items/item_makers.h"
-#include "markup/style_sheet.h"
-#include "platform/device_context.h"
+#include "net/dialler.h"
+#include "platform/device_services.h"
 #include "platform/files.h"
 #include "platform/font.h"
 #include "platform/image.h"
@@ -22,35 +27,42 @@
 #include "platform/window.h"
 #include "ui/display.h"
 #include "ui/screen.h"
-#include "ui/displayable.h"
-#include "ui/graphics_context.h"
 #include "ui/toolkit_globals.h"
 
 namespace zq {
 
 namespace {
 
-constexpr Color kBackground = rgb(0xEE, 0xF2, 0xF7);
-constexpr Color kTitleColor = rgb(0x1E, 0x5A, 0xA8);
 constexpr size_t kMaxReportedScriptErrors = 20;
-constexpr size_t kMaxStyleSheetBytes = 1 << 20;
+constexpr const char* kLockFileName = ".zqclient.lock";
 
-// What the screen shows until the start-up sequence exists.
-class TitleCanvas : public Canvas {
+// One client per device folder: an exclusive lock on a file in it, held
+// while the object lives (the system drops it when the process ends).
+class DeviceLock {
 public:
-    void paint(GraphicsContext& g) override {
-        DeviceContext* dc = g.getDC();
-        if (!dc) return;
-        Rect all = Rect::fromSize(0, 0, g.getSurfaceWidth(), g.getSurfaceHeight());
-        dc->fillRect(all, kBackground);
-        FontRef previousFont = dc->selectFont(getFont(14));
-        Color previousColor = dc->setTextColor(kTitleColor);
-        BackgroundMode previousMode = dc->setBackgroundMode(BackgroundMode::Transparent);
-        dc->drawText(u"zqclient", all, kTextCenter | kTextVCenter | kTextSingleLine);
-        dc->setBackgroundMode(previousMode);
-        dc->setTextColor(previousColor);
-        dc->selectFont(previousFont);
+    explicit DeviceLock(const std::filesystem::path& file)
+        : fd_(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+        held_ = fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
     }
+    ~DeviceLock() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    DeviceLock(const DeviceLock&) = delete;
+    DeviceLock& operator=(const DeviceLock&) = delete;
+    bool held() const { return held_; }
+
+private:
+    int fd_;
+    bool held_ = false;
+};
+
+// Installs the device services for the run and removes them again.
+class DeviceServicesScope {
+public:
+    explicit DeviceServicesScope(DeviceServices& services) { setDeviceServices(&services); }
+    ~DeviceServicesScope() { setDeviceServices(nullptr); }
+    DeviceServicesScope(const DeviceServicesScope&) = delete;
+    DeviceServicesScope& operator=(const DeviceServicesScope&) = delete;
 };
 
 bool hasEnv(const char* name) {
@@ -88,19 +100,43 @@ bool loadScript(const Options& options, std::vector<ScriptStep>& steps) {
     return true;
 }
 
-// The local index page with the shipped style sheet; null when it cannot be
-// shown (the title screen stays).
-std::unique_ptr<PageController> openIndexPage(const DeviceFiles& device) {
-    setProgramFolder(device.programFolder());
-    const std::filesystem::path resources = device.hostPath(u"\\Program\\ZQ Resource");
-    if (auto css = readFile(resources / "css" / "default.css", kMaxStyleSheetBytes)) {
-        loadDefaultStyleSheet(CString::fromUtf8(*css));
+// The UI from the splash screen to the exit routine. Returns the loop's code,
+// or kExitFailure when start-up gave up.
+int runUi(UiExecutor& executor, WindowBackend& window, StartupInputGate* gate,
+          const DeviceFiles& device, Size client) {
+    Display display(client);
+    MainFrame frame(display);
+    UiLoop loop(executor, window, frame);
+    display.attach(&loop);
+
+    StartupHooks hooks;
+    if (gate) {
+        hooks.ask = [gate](const CString& text, const CString& caption, MessageBoxType type) {
+            return gate->ask(text, caption, type);
+        };
+        hooks.busy = [gate](bool busy) { gate->setBusy(busy); };
     }
-    auto controller = std::make_unique<PageController>(
-        ControllerFolders{resources, device.hostPath(u"\\UserData")});
-    controller->openUrl(CString(u"file://index_s.zqml"), -1, false, false, false, 0);
-    if (!controller->currentEntry()) return nullptr;
-    return controller;
+    auto app =
+        std::make_unique<Application>(ControllerFolders{device.hostPath(u"\\Program\\ZQ Resource"),
+                                                        device.hostPath(u"\\UserData")},
+                                      std::move(hooks));
+    frame.setController(&app->controller());
+    app->showSplashAndStart(client);
+    int code = loop.run();
+
+    // The workers may wait on the UI thread: they are stopped, the UI
+    // closes (ending such waits), then they are joined.
+    app->requestStop();
+    executor.shutdown();
+    app->joinWorkers();
+    // The window closed without the exit routine: it runs now.
+    if (!frame.shutdownRequested()) app->controller().saveSettings();
+    if (app->failed()) code = kExitFailure;
+    frame.setController(nullptr);
+    app.reset();
+    display.attach(nullptr);
+    frame.teardown();
+    return code;
 }
 
 }  // namespace
@@ -123,11 +159,18 @@ int runClient(const Options& options) {
                      device.root().c_str());
         return kExitFailure;
     }
+    DeviceLock lock(device.root() / kLockFileName);
+    if (!lock.held()) {
+        std::fprintf(stderr, "zqclient: another zqclient is using the device folder %s\n",
+                     device.root().c_str());
+        return kExitFailure;
+    }
     CurrentDeviceFiles currentDevice(device);
     if (!device.installProgramFolder(resourcesFolder())) {
         std::fprintf(stderr, "zqclient: some program files could not be installed in %s\n",
                      device.programFolder().c_str());
     }
+    makeDirectories(device.hostPath(u"\\UserData"));
 
     const Size screen = options.landscape ? Size{320, 240} : Size{240, 320};
     UiExecutor executor;
@@ -144,24 +187,30 @@ int runClient(const Options& options) {
         setMessageBoxEcho(stderr);
     }
     const bool quitAtEnd = headless || !options.screenshotPath.empty();
+    // A replay meets the page start-up ends on: its input waits meanwhile.
+    const bool gated = quitAtEnd || !steps.empty();
     ScriptedWindow replay(*window, std::move(steps),
                           quitAtEnd ? ScriptEnd::Quit : ScriptEnd::PassThrough);
+    StartupInputGate gate(replay);
+
+    LinuxDeviceServices linuxServices(device.root());
+    DialerOptions dialling;
+    dialling.deviceRoot = device.root();
+    if (gated) {
+        dialling.prompt = [&gate](const CString& text, const CString& caption,
+                                  MessageBoxType type) { return gate.ask(text, caption, type); };
+    }
+    DiallingDeviceServices services(linuxServices, std::move(dialling));
+    DeviceServicesScope servicesScope(services);
+
     const Size client = replay.size();
     setDisplayArea(Rect::fromSize(0, 0, client.width, client.height));
+    setProgramFolder(device.programFolder());
+    setResourceFolder(CString(u"\\Program\\ZQ Resource\\"));
     installItemMakers();
     Screen::initMetrics(client);
-    Display display(client);
-    TitleCanvas title;
-    int code = kExitOk;
-    {
-        UiLoop loop(executor, replay, display);
-        display.attach(&loop);
-        std::unique_ptr<PageController> controller = openIndexPage(device);
-        if (!controller) display.setCurrent(&title, true);
-        code = loop.run();
-        controller.reset();
-        display.attach(nullptr);
-    }
+    int code = runUi(executor, gated ? static_cast<WindowBackend&>(gate) : replay,
+                     gated ? &gate : nullptr, device, client);
     executor.shutdown();
     setMessageBoxEcho(nullptr);
 

@@ -164,6 +164,12 @@ public:
     // session and calls the shutdown handler.
     void saveSettings();
     void setShutdownHandler(std::function<void()> handler) { shutdown_ = std::move(handler); }
+    // The "connect" action: start-up continues from the server-selection
+    // page through the handler the application installs.
+    void setConnectHandler(std::function<void()> handler) { connect_ = std::move(handler); }
+    void onConnect() {
+        if (connect_) connect_();
+    }
     // "&amp;" becomes "&"; each "$name=value&...$" block is cut out of the
     // link into the link variables.
     void extractLinkVariables(CString& link);
@@ -356,6 +362,7 @@ private:
     CString imei_;
     uint32_t replyWaitMs_ = kDefaultReplyWaitMs;
     std::function<void()> shutdown_;
+    std::function<void()> connect_;
     bool userInput_ = true;
     PageTiming pageTiming_;
     void dropSession();

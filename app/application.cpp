@@ -1,0 +1,554 @@
+#include "app/application.h"
+
+#include <sys/utsname.h>
+
+#include <algorithm>
+#include <chrono>
+#include <utility>
+
+#include "app/splash_screen.h"
+#include "core/string_utils.h"
+#include "markup/style_sheet.h"
+#include "net/device_services.h"
+#include "net/dialler.h"
+#include "net/host_set.h"
+#include "platform/clock.h"
+#include "platform/device_services.h"
+#include "platform/image.h"
+#include "platform/ui_executor.h"
+#include "ui/display.h"
+#include "ui/screen_services.h"
+#include "ui/toolkit_globals.h"
+
+namespace zq {
+
+namespace {
+
+constexpr Color kDefaultSplashText = 0xFFFFFF;
+constexpr Color kDefaultSplashBack = 0x807368;
+constexpr int kDefaultWaitSeconds = 6;
+constexpr int kMaxWaitSeconds = 3600;
+constexpr const char16_t* kDefaultNetwork = u"中国移动(CM)";
+constexpr const char16_t* kNetSpeed = u"30000";
+
+CString setting(const PageController& c, const char16_t* key) {
+    return c.settings().value(CString(key));
+}
+
+// A colour setting; one that does not parse keeps `fallback`.
+Color colourSetting(const PageController& c, const char16_t* key, Color fallback) {
+    CString text = setting(c, key);
+    Color parsed = fallback;
+    return parseColor(text, parsed) ? parsed : fallback;
+}
+
+CString hostLabel(const HostRecord& host) {
+    if (!host.label.isEmpty()) return host.label;
+    return host.name.isEmpty() ? host.address : host.name;
+}
+
+bool isWap(const CString& connectType) { return connectType.equalsNoCase(CString(u"wap")); }
+
+}  // namespace
+
+// --- process-wide values ------------------------------------------------------------------
+
+std::filesystem::path Application::logoFile(const std::filesystem::path& resourceFolder,
+                                            int screenWidth, int configuredWidth) {
+    return resourceFolder / (screenWidth > configuredWidth ? "320_240logo.png" : "logo.png");
+}
+
+HttpGatewayConfig Application::gatewayFromSettings(const SettingsStore& settings) {
+    HttpGatewayConfig config;
+    const CString mobile = settings.value(CString(u"cli-wap-gateway"));
+    const CString telecom = settings.value(CString(u"cli-wap-gateway-ct"));
+    const CString port = settings.value(CString(u"cli-wap-port"));
+    if (!mobile.isEmpty()) config.mobileAddress = mobile.toUtf8();
+    if (!telecom.isEmpty()) config.telecomAddress = telecom.toUtf8();
+    if (isDecimalDigits(port) && port.length() <= 5) {
+        const int value = port.toInt();
+        if (value > 0 && value <= 65535) config.port = value;
+    }
+    return config;
+}
+
+int Application::connectionMode(const CString& connectType, const CString& carrier) {
+    if (!isWap(connectType)) return 1;
+    return carrier.view() == kCarrierTelecom ? 6 : 2;
+}
+
+CString Application::oemInfo() {
+    struct utsname name {};
+    if (uname(&name) != 0) return CString();
+    return CString::fromUtf8(std::string(name.sysname) + ' ' + name.release + ' ' + name.machine);
+}
+
+// --- the application object -----------------------------------------------------------------
+
+Application::Application(ControllerFolders folders, StartupHooks hooks)
+    : controller_(std::make_unique<PageController>(std::move(folders))), hooks_(std::move(hooks)) {
+    controller_->setConnectHandler([this] { reconnect(); });
+}
+
+Application::~Application() {
+    joinWorkers();
+    controller_->setConnectHandler(nullptr);
+    // The pages may point at the splash as the screen shown before them.
+    controller_.reset();
+    splash_.reset();
+}
+
+void Application::requestStop() {
+    stop_.store(true);
+    std::lock_guard<std::mutex> lock(fetchMutex_);
+    if (fetchSession_) fetchSession_->syncReplies().fail(fetchId_);
+}
+
+void Application::joinWorkers() {
+    requestStop();
+    connectWorker_.join();
+    startupWorker_.join();
+}
+
+template <class F>
+auto Application::onUi(F&& fn) {
+    checkStop();
+    try {
+        return runOnUiAndWait(std::forward<F>(fn));
+    } catch (const UiClosedError&) {
+        throw Stopped();
+    }
+}
+
+void Application::checkStop() const {
+    if (stop_.load()) throw Stopped();
+}
+
+void Application::setStatus(int percent, const CString& text) {
+    onUi([&] {
+        if (!text.isEmpty()) splash_->setText(text);
+        if (percent >= 0) splash_->setProgress(percent);
+    });
+}
+
+void Application::setBusy(bool busy) {
+    if (hooks_.busy) hooks_.busy(busy);
+}
+
+int Application::ask(const CString& text, const CString& caption, MessageBoxType type) {
+    return hooks_.ask ? hooks_.ask(text, caption, type) : messageBox(text, caption, type);
+}
+
+void Application::showSplashAndStart(Size screen) {
+    setBusy(true);
+    // 1-2. The settings from the user file over the defaults.
+    SettingsStore& settings = controller_->settings();
+    settings.live().clear();
+    settings.load();
+
+    // 3-4. Splash texts and colours, then the client settings.
+    SplashScreen::Look look;
+    look.title = CString(kProductTitle);
+    look.version = setting(*controller_, u"sys-version");
+    look.versionColor = colourSetting(*controller_, u"sys-spcolor", kDefaultSplashText);
+    look.statusColor = look.versionColor;
+    look.background = colourSetting(*controller_, u"sys-sp-bg-color", kDefaultSplashBack);
+    controller_->applyClientSettings(settings.live());
+
+    // 5. The landscape logo on a screen wider than the configured width.
+    const int configuredWidth = screenMetrics().configuredWidth;
+    look.orientation = screen.width > configuredWidth ? SplashScreen::Orientation::Landscape
+                                                      : SplashScreen::Orientation::Portrait;
+    look.logo = loadImageFile(
+        logoFile(controller_->folders().resource, screen.width, configuredWidth).string());
+
+    // 6. Shown at once.
+    splash_ = std::make_unique<SplashScreen>(std::move(look));
+    makeSplashCurrent();
+
+    // 7. The rest on a worker.
+    startupWorker_.start([this](const StopSignal&) { runStartup(); });
+}
+
+void Application::makeSplashCurrent() {
+    splash_->setBounds(displayArea());
+    setRecordedCurrentScreen(splash_.get());
+    if (Display* display = Display::getDisplay()) {
+        display->setCurrent(splash_.get(), true);
+        display->repaint();
+    }
+}
+
+void Application::reconnect() {
+    if (!splash_ || started_.load() || stop_.load() || connectWorker_.running()) return;
+    makeSplashCurrent();
+    setBusy(true);
+    connectWorker_.start([this](const StopSignal&) {
+        try {
+            connectRun();
+        } catch (const Stopped&) {
+        }
+    });
+}
+
+// --- the start-up worker ---------------------------------------------------------------------
+
+void Application::runStartup() {
+    try {
+        applyConfiguration();
+        const bool selection = onUi([this] {
+            return setting(*controller_, u"sys-hostset-show").equalsNoCase(CString(u"true"));
+        });
+        // The selection page's "connect" action goes on; a selection page
+        // that cannot be shown would leave the splash alone, so connect now.
+        if (selection && onUi([this] { return showLocalPage(CString(kSelectionPage)); })) {
+            setBusy(false);
+            return;
+        }
+        connectRun();
+    } catch (const Stopped&) {
+    }
+}
+
+void Application::applyConfiguration() {
+    onUi([this] {
+        PageController& c = *controller_;
+        SettingsStore& settings = c.settings();
+        splash_->setProgress(9);
+        splash_->setText(CString(u"设置配置信息"));
+        connectType_ = setting(c, u"sys-connecttype");
+        networkName_ = setting(c, u"sys-network");
+        if (networkName_.isEmpty()) networkName_ = CString(kDefaultNetwork);
+        SettingsStore::putEntry(settings.live(), CString(u"cli-machine"), oemInfo(),
+                                kSectionSystem);
+        settings.takeStoredCopy();
+        settings.saveStored();
+
+        splash_->setProgress(18);
+        splash_->setText(CString(u"初始化联网设置"));
+        const int base = screenMetrics().baseFontSize;
+        c.setPageFont(getFont(SettingsStore::fontHeight(setting(c, u"sys-fontsize"), base, base)));
+        settings.takeStoredCopy();
+        splash_->setProgress(27);
+        splash_->setText(CString(u"设置默认样式"));
+    });
+    loadDefaultSheet();
+    onUi([this] {
+        PageController& c = *controller_;
+        setQuickPaths(SettingsStore::readQuickPaths(c.settings().quickPathFile()));
+        c.applyWaitTime();
+        auto session = std::make_unique<HttpSession>(&c.sessionListener(), pendingRequests(),
+                                                     deviceServices());
+        session->setGateway(gatewayFromSettings(c.settings()), networkName_);
+        c.setSession(std::move(session));
+    });
+    // The identity comes from the device, off the UI thread.
+    std::optional<DeviceIdentity> identity = readDeviceIdentity(deviceServices());
+    onUi([this, &identity] {
+        if (identity) {
+            controller_->setDeviceIdentity(identity->subscriber, identity->imei);
+        } else {
+            controller_->setDeviceIdentity(CString(), CString());
+        }
+    });
+}
+
+void Application::loadDefaultSheet() {
+    onUi([this] {
+        CString url = setting(*controller_, u"cli-defalut-css");
+        if (url.isEmpty()) url = CString(kDefaultStyleSheet);
+        std::optional<std::string> bytes = controller_->loadContent(url, false);
+        if (!bytes || bytes->empty()) return;
+        // Pages are UTF-8; the sheet goes through the handset's code page.
+        std::string narrow = convertCodePage(*bytes, kCodePageUtf8, kCodePageGbk);
+        int codePage = kCodePageGbk;
+        if (setting(*controller_, u"sys-longuage").equalsNoCase(CString(u"big5"))) {
+            narrow = convertCodePage(narrow, kCodePageGbk, kCodePageBig5);
+            codePage = kCodePageBig5;
+        }
+        const CString text = CString::fromCodePage(narrow, codePage);
+        if (!text.isEmpty()) loadDefaultStyleSheet(text);
+    });
+}
+
+// --- the connect run ---------------------------------------------------------------------------
+
+void Application::connectRun() {
+    // 1-2.
+    onUi([this] { controller_->loadHostChoice(); });
+    setStatus(36, CString(u"联网自动检测"));
+
+    // 3. Dial when the data connection is down (its boxes are the dialler's).
+    bool connected = true;
+    if (!checkDataConnection()) {
+        setStatus(-1, CString(u"正在拨号..."));
+        setStatus(45, CString());
+        connected = dialDataConnection();
+    }
+    checkStop();
+
+    // 4-6.
+    setStatus(63, CString());
+    const bool shown = connected && tryHosts();
+    finishConnect(shown);
+}
+
+bool Application::tryHosts() {
+    struct Plan {
+        int count = 0;
+        int start = 0;
+        CString initPath;
+        CString carrier;
+    };
+    const Plan plan = onUi([this] {
+        PageController& c = *controller_;
+        Plan p;
+        p.count = c.hostSet().count();
+        p.start = std::max(c.hostSet().currentIndex(), 0);
+        p.initPath = setting(c, u"sys-initpath");
+        p.carrier = c.hostSet().carrierName();
+        return p;
+    });
+    if (plan.initPath.isEmpty() || plan.count <= 0) return false;
+
+    // Every host in the first mode, then every host in the other one.
+    int mode = connectionMode(connectType_, plan.carrier);
+    for (int i = 0; i < 2 * plan.count; ++i) {
+        const int index = (plan.start + i) % plan.count;
+        const HostRecord host = onUi([&] { return controller_->hostSet().host(index); });
+        const char16_t* text = isWap(connectType_) ? u"有代理尝试连接%s" : u"无代理尝试连接%s";
+        setStatus(-1, CString::format(CString(text), hostLabel(host)));
+        onUi([&] {
+            if (HttpSession* session = controller_->session()) {
+                session->closeConnection();
+                session->setConnectionType(mode);
+            }
+            controller_->setCurrentHost(host);
+        });
+        const FetchResult result = fetchFirstPage(plan.initPath);
+        if (result != FetchResult::NoReply) return result == FetchResult::PageShown;
+        if (i == plan.count - 1) {
+            connectType_ = isWap(connectType_) ? CString(u"net") : CString(u"wap");
+            mode = connectionMode(connectType_, plan.carrier);
+        }
+    }
+    return false;
+}
+
+Application::FetchResult Application::fetchFirstPage(const CString& link) {
+    // 1. The request, recorded on the UI thread as the controller's fetch does.
+    struct Prepared {
+        HttpSession* session = nullptr;
+        RequestRecord record;
+        CString url;
+        uint32_t waitMs = 0;
+    };
+    Prepared prepared = onUi([&] {
+        PageController& c = *controller_;
+        Prepared out;
+        try {
+            out.url = c.resolveUrl(link);
+        } catch (const ZQException&) {
+            return out;
+        }
+        out.session = c.session();
+        if (!out.session) return out;
+        const int id = c.requestCounter().next();
+        out.record.url = c.buildRequestParams(out.url);
+        out.record.cancelFlag = c.cancelFlags().add(id);
+        out.record.requestId = id;
+        out.record.tick = tickCount();
+        int seconds = std::clamp(setting(c, u"cli-timeout").toInt(), 0, kMaxWaitSeconds);
+        if (seconds == 0) seconds = kDefaultWaitSeconds;
+        out.waitMs = static_cast<uint32_t>(seconds) * 1000u;
+        return out;
+    });
+    if (!prepared.session) return FetchResult::NoReply;
+
+    // 2. The wait, here on the worker; requestStop ends it.
+    const int id = prepared.record.requestId;
+    {
+        std::lock_guard<std::mutex> lock(fetchMutex_);
+        fetchSession_ = prepared.session;
+        fetchId_ = id;
+    }
+    std::optional<std::vector<uint8_t>> reply;
+    if (!stop_.load()) reply = prepared.session->fetchAndWait(prepared.record, prepared.waitMs);
+    {
+        std::lock_guard<std::mutex> lock(fetchMutex_);
+        fetchSession_ = nullptr;
+    }
+    controller_->cancelFlags().remove(id);
+    checkStop();
+    if (!reply) return FetchResult::NoReply;
+
+    // 3. Built and shown; the connect type and host that answered are kept.
+    setStatus(81, CString(u"正在解析数据"));
+    const bool shown = onUi([&] {
+        PageController& c = *controller_;
+        const bool built = showPage(std::string(reply->begin(), reply->end()), prepared.url);
+        const CString key(u"sys-connecttype");
+        SettingsStore::putEntry(c.settings().live(), key, connectType_, kSectionSystem);
+        SettingsStore::putEntry(c.settings().stored(), key, connectType_, kSectionSystem);
+        c.saveCurrentHost();
+        return built;
+    });
+    return shown ? FetchResult::PageShown : FetchResult::NoPage;
+}
+
+void Application::finishConnect(bool shown) {
+    // 7-8.
+    onUi([this] {
+        SettingsMap& live = controller_->settings().live();
+        auto it = live.find(CString(u"sys-netspeed"));
+        if (it != live.end()) {
+            it->second.value = CString(kNetSpeed);
+        } else {
+            SettingsStore::putEntry(live, CString(u"sys-netspeed"), CString(kNetSpeed),
+                                    kSectionData);
+        }
+        splash_->setProgress(81);
+    });
+    started_.store(true);
+
+    // 9. Without a server page, the local index page; without that, the end.
+    if (!shown) shown = openLocalIndex();
+    if (!shown) {
+        giveUp();
+        return;
+    }
+    // 10.
+    onUi([this] { splash_->markFinished(); });
+    setBusy(false);
+}
+
+bool Application::openLocalIndex() {
+    setStatus(-1, CString(u"正在打开页面"));
+    const CString url = onUi([this] {
+        const CString index = setting(*controller_, u"sys-index");
+        return index.isEmpty() ? CString(kDefaultIndex) : index;
+    });
+    setStatus(-1, CString(u"读取页面文件"));
+    const std::optional<std::string> content =
+        onUi([&] { return controller_->loadContent(url, false); });
+    if (!content) return false;
+    setStatus(90, CString(u"解析本地数据"));
+    return onUi([&] {
+        const bool shown = showPage(*content, url);
+        splash_->setProgress(93);
+        return shown;
+    });
+}
+
+void Application::giveUp() {
+    failed_.store(true);
+    // Still busy: the end of a replay answers the box instead of closing the
+    // UI before the box is shown.
+    ask(CString(kFatalText), CString(), MessageBoxType::Ok);
+    try {
+        onUi([this] { splash_->markFinished(); });
+    } catch (const Stopped&) {
+    }
+    // The exit routine writes the files here and ends the UI on its thread.
+    controller_->saveSettings();
+    setBusy(false);
+}
+
+// --- UI-thread steps ----------------------------------------------------------------------------
+
+bool Application::showLocalPage(const CString& url) {
+    const std::optional<std::string> content = controller_->loadContent(url, false);
+    return content && showPage(*content, url);
+}
+
+bool Application::showPage(const std::string& text, const CString& url) {
+    PageController& c = *controller_;
+    PageEntry* before = c.currentEntry();
+    std::unique_ptr<PageEntry> entry = c.parsePage(text, url);
+    if (!entry) return false;
+    // The page's load action may ask the user: input passes from here on.
+    setBusy(false);
+    c.showPage(std::move(entry), -1, false, nullptr);
+    const bool shown = c.currentEntry() != nullptr && c.currentEntry() != before;
+    if (!shown) setBusy(true);
+    return shown;
+}
+
+// --- the input gate ------------------------------------------------------------------------------
+
+StartupInputGate::StartupInputGate(WindowBackend& inner) : inner_(inner) {}
+
+void StartupInputGate::wake() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        woken_ = true;
+    }
+    changed_.notify_all();
+    inner_.wake();
+}
+
+void StartupInputGate::setBusy(bool busy) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        busy_ = busy;
+        woken_ = true;
+    }
+    changed_.notify_all();
+    inner_.wake();
+}
+
+bool StartupInputGate::busy() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return busy_;
+}
+
+std::optional<InputEvent> StartupInputGate::waitEvent(int timeoutMs) {
+    // 1. A box of start-up's listens; the end of the replay answers it.
+    if (openBox_ && !boxAnswered_) {
+        if (quitHeld_) {
+            boxAnswered_ = true;
+            return ScriptAnswer{defaultMessageBoxAnswer(*openBox_)};
+        }
+        std::optional<InputEvent> event = inner_.waitEvent(timeoutMs);
+        if (event && std::holds_alternative<Quit>(*event) && busy()) {
+            quitHeld_ = true;
+            boxAnswered_ = true;
+            return ScriptAnswer{defaultMessageBoxAnswer(*openBox_)};
+        }
+        return event;
+    }
+    // 2. Start-up is done: input passes, a held Quit first.
+    if (!busy()) {
+        if (quitHeld_) return Quit{};
+        return inner_.waitEvent(timeoutMs);
+    }
+    // 3. Held: only a wake-up or the end of the work ends the wait.
+    std::unique_lock<std::mutex> lock(mutex_);
+    auto ready = [this] { return woken_ || !busy_; };
+    if (timeoutMs < 0) {
+        changed_.wait(lock, ready);
+    } else {
+        changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
+    }
+    woken_ = false;
+    return std::nullopt;
+}
+
+int StartupInputGate::ask(const CString& text, const CString& caption, MessageBoxType type) {
+    try {
+        return runOnUiAndWait([&] {
+            const std::optional<MessageBoxType> outerBox = openBox_;
+            const bool outerAnswered = boxAnswered_;
+            openBox_ = type;
+            boxAnswered_ = false;
+            const int answer = messageBox(text, caption, type);
+            openBox_ = outerBox;
+            boxAnswered_ = outerAnswered;
+            return answer;
+        });
+    } catch (const UiClosedError&) {
+        return defaultMessageBoxAnswer(type);
+    }
+}
+
+}  // namespace zq

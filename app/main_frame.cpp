@@ -1,0 +1,195 @@
+#include "app/main_frame.h"
+
+#include <memory>
+#include <variant>
+
+#include "app/page_controller.h"
+#include "platform/cstring.h"
+#include "platform/message_box.h"
+#include "platform/ui_executor.h"
+#include "ui/display.h"
+#include "ui/displayable.h"
+#include "ui/image_cache.h"
+#include "ui/screen.h"
+#include "ui/style.h"
+#include "ui/toolkit_globals.h"
+
+namespace zq {
+
+namespace {
+
+constexpr const char16_t* kExitQuestion = u"确认退出";
+// Pen positions reach the screens this many pixels lower.
+constexpr int kPenYOffset = 2;
+
+// The virtual-key codes the screens use: cancel, middle button, backspace,
+// tab, clear, return, shift, control, menu, pause, caps lock, escape, space
+// to down (page keys, end, home, arrows), select, execute, insert, delete,
+// F1 and F2.
+bool isPassedVirtualKey(int code) {
+    switch (code) {
+        case 3:
+        case 4:
+        case 8:
+        case 9:
+        case 12:
+        case 13:
+        case 16:
+        case 17:
+        case 18:
+        case 19:
+        case 20:
+        case 27:
+        case 41:
+        case 43:
+        case 45:
+        case 46:
+        case 112:
+        case 113:
+            return true;
+        default:
+            return code >= 32 && code <= 40;
+    }
+}
+
+// Characters that share a code with a key the screens already get as a key
+// (backspace, return, the arrows).
+bool isDroppedCharacter(char16_t ch) { return ch == 8 || ch == 13 || (ch >= 37 && ch <= 40); }
+
+}  // namespace
+
+MainFrame::MainFrame(Display& display) : display_(display) {}
+
+MainFrame::~MainFrame() { setController(nullptr); }
+
+void MainFrame::setController(PageController* controller) {
+    if (controller_ == controller) return;
+    if (controller_) controller_->setShutdownHandler(nullptr);
+    controller_ = controller;
+    if (controller_) controller_->setShutdownHandler([this] { shutdown(); });
+}
+
+bool MainFrame::isPassedKey(int keyCode) {
+    // The platform's clear key is the handset's Delete and Escape.
+    if (keyCode == kKeyClear) return true;
+    // The hash key types '#'; its character is what the screens get, as for
+    // the digits and the star (35 is not the End key here).
+    if (keyCode == kKeyHash) return false;
+    return isPassedVirtualKey(keyCode);
+}
+
+Displayable* MainFrame::current() const { return display_.getCurrent(); }
+
+// --- input ------------------------------------------------------------------------------
+
+void MainFrame::onInput(const InputEvent& event) {
+    if (const auto* down = std::get_if<KeyDown>(&event)) {
+        onKeyDown(down->code, down->repeatCount);
+    } else if (const auto* up = std::get_if<KeyUp>(&event)) {
+        onKeyUp(up->code);
+    } else if (const auto* typed = std::get_if<CharInput>(&event)) {
+        onChar(typed->ch);
+    } else if (const auto* press = std::get_if<PointerDown>(&event)) {
+        if (Displayable* shown = current()) shown->pointerPressed(press->x, press->y + kPenYOffset);
+    } else if (const auto* move = std::get_if<PointerMove>(&event)) {
+        if (Displayable* shown = current()) shown->pointerDragged(move->x, move->y + kPenYOffset);
+    } else if (const auto* release = std::get_if<PointerUp>(&event)) {
+        if (Displayable* shown = current()) {
+            shown->pointerReleased(release->x, release->y + kPenYOffset);
+        }
+    } else if (const auto* resize = std::get_if<Resize>(&event)) {
+        onResize(resize->width, resize->height);
+    }
+}
+
+void MainFrame::paint(Surface& backBuffer) { display_.paint(backBuffer); }
+
+void MainFrame::onKeyDown(int keyCode, int repeatCount) {
+    if (!isPassedKey(keyCode)) return;
+    // A release since the last key-down, or a press the platform says is
+    // fresh, starts a new count; a key held down gives two more presses
+    // before it repeats.
+    const bool fresh = releases_ != releasesSeen_ || repeatCount <= 1;
+    if (fresh) {
+        releasesSeen_ = releases_;
+        heldPresses_ = 0;
+    } else if (heldPresses_ >= 2) {
+        if (Displayable* shown = current()) shown->keyRepeated(keyCode);
+        return;
+    } else {
+        ++heldPresses_;
+    }
+    if (Displayable* shown = current()) shown->keyPressed(keyCode);
+}
+
+void MainFrame::onKeyUp(int keyCode) {
+    ++releases_;
+    if (!isPassedKey(keyCode)) return;
+    if (Displayable* shown = current()) shown->keyReleased(keyCode);
+}
+
+void MainFrame::onChar(char16_t ch) {
+    if (isDroppedCharacter(ch)) return;
+    Displayable* shown = current();
+    if (!shown) return;
+    shown->keyPressed(ch);
+    // The press may have replaced the screen (a link opened a page).
+    if (Displayable* now = current()) now->keyReleased(ch);
+}
+
+void MainFrame::onResize(int width, int height) {
+    // The Display takes the new size and drops its off-screen layer.
+    display_.onInput(Resize{width, height});
+    if (width <= 0 || height <= 0) return;
+    Screen::initMetrics(Size{width, height});
+    const Rect bounds = Rect::fromSize(0, 0, width, height);
+    if (Displayable* shown = current()) {
+        if (auto* screen = dynamic_cast<Screen*>(shown)) screen->setSize(width, height);
+        shown->setBounds(bounds);
+    }
+    setDisplayArea(bounds);
+}
+
+// --- commands and shut-down ----------------------------------------------------------------
+
+bool MainFrame::onCommand(int commandId) {
+    if (commandId != kExitCommand) {
+        exitArmed_ = true;
+        return false;
+    }
+    if (!exitArmed_) return false;
+    exitArmed_ = false;
+    if (messageBox(CString(kExitQuestion), CString(), MessageBoxType::YesNo) != kIdYes) {
+        return true;
+    }
+    if (controller_) {
+        controller_->onExitApp(CString());
+    } else {
+        shutdown();
+    }
+    return true;
+}
+
+void MainFrame::shutdown() {
+    shutdownRequested_.store(true);
+    if (isUiThread()) {
+        quitLoop();
+        return;
+    }
+    postToUi([this, alive = std::weak_ptr<const int>(anchor_)] {
+        if (alive.lock()) quitLoop();
+    });
+}
+
+void MainFrame::quitLoop() {
+    UiLoop* loop = display_.getLoop();
+    if (!loop) loop = UiLoop::current();
+    if (loop) loop->quit(0);
+}
+
+void MainFrame::teardown() {
+    freeTrackedStyles();
+    clearImageCache();
+}
+
+}  // namespace zq

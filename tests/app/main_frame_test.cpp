@@ -1,0 +1,197 @@
+// The main frame between the UI loop and the screens: which keys pass, the
+// held-key pattern, characters as press/release pairs, pen positions two
+// pixels lower, the exit question and the shut-down, and rotation.
+#include "app/main_frame.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/page_controller.h"
+#include "platform/message_box.h"
+#include "tests/support/headless_harness.h"
+#include "tests/support/test_env.h"
+#include "tests/support/test_font.h"
+#include "ui/display.h"
+#include "ui/displayable.h"
+#include "ui/screen.h"
+#include "ui/toolkit_globals.h"
+
+namespace zq {
+namespace {
+
+// Logs what reaches the screen; soft keys can be given actions.
+class RecordingCanvas : public Canvas {
+public:
+    void keyPressed(int code) override { log("press " + std::to_string(code), code); }
+    void keyRepeated(int code) override { calls.push_back("repeat " + std::to_string(code)); }
+    void keyReleased(int code) override { calls.push_back("release " + std::to_string(code)); }
+    void pointerPressed(int x, int y) override { calls.push_back(at("pen-down", x, y)); }
+    void pointerDragged(int x, int y) override { calls.push_back(at("pen-move", x, y)); }
+    void pointerReleased(int x, int y) override { calls.push_back(at("pen-up", x, y)); }
+
+    std::vector<std::string> calls;
+    std::function<void(int)> onPress;
+
+private:
+    static std::string at(const char* what, int x, int y) {
+        return std::string(what) + " " + std::to_string(x) + " " + std::to_string(y);
+    }
+    void log(std::string call, int code) {
+        calls.push_back(std::move(call));
+        if (onPress) onPress(code);
+    }
+};
+
+using Calls = std::vector<std::string>;
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    MainFrameTest() {
+        clearMessageBoxLog();
+        display_.setCurrent(&canvas_, false);
+    }
+    ~MainFrameTest() override {
+        frame_.setController(nullptr);
+        setScreenMetrics(savedMetrics_);
+        setDisplayArea(savedArea_);
+    }
+    Calls feed(const std::vector<InputEvent>& events) {
+        canvas_.calls.clear();
+        for (const InputEvent& event : events) frame_.onInput(event);
+        return canvas_.calls;
+    }
+
+    const ScreenMetrics savedMetrics_ = screenMetrics();
+    const Rect savedArea_ = displayArea();
+    test::ScopedFixedFont font_;
+    test::HeadlessHarness harness_;
+    Display display_{Size{240, 320}};
+    MainFrame frame_{display_};
+    RecordingCanvas canvas_;
+};
+
+TEST_F(MainFrameTest, HeldKeyGivesThreePressesThenRepeats) {
+    // Through the loop, as a replay delivers a held key (repeat counts 1..5).
+    EXPECT_EQ(harness_.run("key down x5\nkey down x2\n", frame_), 0);
+    EXPECT_EQ(canvas_.calls, (Calls{"press 40", "press 40", "press 40", "repeat 40", "repeat 40",
+                                    "release 40", "press 40", "press 40", "release 40"}));
+
+    // A release of any key, even one the screens never see, ends the hold.
+    EXPECT_EQ(feed({KeyDown{38, 1}, KeyDown{38, 2}, KeyDown{38, 3}, KeyUp{'7'}, KeyDown{38, 4},
+                    KeyDown{38, 5}, KeyDown{38, 6}, KeyDown{38, 7}}),
+              (Calls{"press 38", "press 38", "press 38", "press 38", "press 38", "press 38",
+                     "repeat 38"}));
+    // A fresh press after a key-up the window lost starts a new count.
+    EXPECT_EQ(feed({KeyDown{39, 1}, KeyDown{39, 2}}), (Calls{"press 39", "press 39"}));
+}
+
+TEST_F(MainFrameTest, KeyFilterPassesOnlyTheClientKeys) {
+    for (int code : {3, 8, 9, 13, 27, 32, 37, 38, 39, 40, 46, 112, 113, int{kKeyClear}}) {
+        EXPECT_EQ(feed({KeyDown{code, 1}, KeyUp{code}}),
+                  (Calls{"press " + std::to_string(code), "release " + std::to_string(code)}))
+            << code;
+    }
+    // Digits, letters, '*' and '#' come as characters; the rest is unused.
+    for (int code : {10, 11, 21, 42, 44, 47, int{kKeyHash}, int{'0'}, 53, 65, 111, 114}) {
+        EXPECT_EQ(feed({KeyDown{code, 1}, KeyUp{code}}), Calls{}) << code;
+    }
+}
+
+TEST_F(MainFrameTest, CharactersArePressReleasePairs) {
+    EXPECT_EQ(feed({CharInput{u'A'}, CharInput{u'中'}}),
+              (Calls{"press 65", "release 65", "press 20013", "release 20013"}));
+    // Codes of backspace, return and the arrows would be taken for those keys.
+    EXPECT_EQ(feed({CharInput{u'('}, CharInput{u'%'}, CharInput{8}, CharInput{13}}), Calls{});
+    EXPECT_EQ(feed({CharInput{u' '}}), (Calls{"press 32", "release 32"}));
+}
+
+// Regression: a digit, star or hash key sends a key-down and a character; the
+// screen must see it once.
+TEST_F(MainFrameTest, DigitAndHashKeysReachTheScreenOnce) {
+    EXPECT_EQ(feed({KeyDown{'5', 1}, CharInput{u'5'}, KeyUp{'5'}}),
+              (Calls{"press 53", "release 53"}));
+    EXPECT_EQ(feed({KeyDown{kKeyHash, 1}, CharInput{u'#'}, KeyUp{kKeyHash}}),
+              (Calls{"press 35", "release 35"}));
+    EXPECT_EQ(feed({KeyDown{kKeyStar, 1}, CharInput{u'*'}, KeyUp{kKeyStar}}),
+              (Calls{"press 42", "release 42"}));
+}
+
+TEST_F(MainFrameTest, PenPositionsArriveTwoPixelsLower) {
+    EXPECT_EQ(feed({PointerDown{10, 20}, PointerMove{11, 25}, PointerUp{12, 30}}),
+              (Calls{"pen-down 10 22", "pen-move 11 27", "pen-up 12 32"}));
+}
+
+TEST_F(MainFrameTest, ExitCommandAsksOnceUntilAnotherCommand) {
+    // Soft 2 sends the exit command, soft 1 another one.
+    canvas_.onPress = [this](int code) {
+        if (code == kKeySoftRight) frame_.onCommand(MainFrame::kExitCommand);
+        if (code == kKeySoftLeft) frame_.onCommand(2);
+    };
+    EXPECT_EQ(harness_.run("answer no\nkey soft2\n"
+                           "key soft2\n"  // not armed: no question
+                           "key soft1\n"
+                           "answer yes\nkey soft2\n"
+                           "key up\n",
+                           frame_),
+              0);
+    std::vector<MessageBoxRecord> boxes = messageBoxLog();
+    ASSERT_EQ(boxes.size(), 2u);
+    for (const MessageBoxRecord& box : boxes) {
+        EXPECT_EQ(box.text.toUtf8(), "确认退出");
+        EXPECT_TRUE(box.caption.isEmpty());
+        EXPECT_EQ(box.type, MessageBoxType::YesNo);
+    }
+    EXPECT_EQ(boxes[0].answer, kIdNo);
+    EXPECT_EQ(boxes[1].answer, kIdYes);
+    EXPECT_TRUE(frame_.shutdownRequested());
+    // The loop ended at the yes: neither its release nor the last key arrived.
+    EXPECT_EQ(canvas_.calls, (Calls{"press 113", "release 113", "press 113", "release 113",
+                                    "press 112", "release 112", "press 113"}));
+}
+
+TEST_F(MainFrameTest, ExitThroughControllerSavesSettingsThenEndsLoop) {
+    test::TempDir dir;
+    std::ofstream(dir.path() / SettingsStore::kDefaultsFile) << "[info-system]\nsys-x = 1\n";
+    PageController controller(ControllerFolders{dir.path(), dir.path()});
+    frame_.setController(&controller);
+    canvas_.onPress = [this](int) { frame_.onCommand(MainFrame::kExitCommand); };
+    EXPECT_EQ(harness_.run("answer yes\nkey fire\nkey up\n", frame_), 0);
+    EXPECT_TRUE(frame_.shutdownRequested());
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / SettingsStore::kUserFile));
+    EXPECT_EQ(canvas_.calls, Calls{"press 13"});
+    frame_.setController(nullptr);
+}
+
+TEST_F(MainFrameTest, RotationResizesTheCurrentScreen) {
+    Screen screen(CString(u"rotate"), true);
+    screen.setSize(240, 320);
+    display_.setCurrent(&screen, false);
+    Screen::initMetrics({240, 320});
+
+    frame_.onInput(Resize{320, 240});
+    EXPECT_EQ(screen.getBounds(), Rect::fromSize(0, 0, 320, 240));
+    EXPECT_EQ(screen.screenWidth(), 320);
+    EXPECT_TRUE(screenMetrics().landscape);
+    EXPECT_EQ(displayArea(), Rect::fromSize(0, 0, 320, 240));
+    EXPECT_EQ(display_.getClientSize(), (Size{320, 240}));
+    Surface window(320, 240);
+    frame_.paint(window);  // the back buffer is rebuilt at the new size
+
+    frame_.onInput(Resize{240, 320});
+    EXPECT_EQ(screen.getBounds(), Rect::fromSize(0, 0, 240, 320));
+    EXPECT_FALSE(screenMetrics().landscape);
+    EXPECT_EQ(displayArea(), Rect::fromSize(0, 0, 240, 320));
+
+    frame_.onInput(Resize{0, 240});  // a minimised window changes nothing
+    EXPECT_EQ(screen.getBounds(), Rect::fromSize(0, 0, 240, 320));
+    display_.setCurrent(&canvas_, false);
+}
+
+}  // namespace
+}  // namespace zq
