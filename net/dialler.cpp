@@ -12,7 +12,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr size_t kMaxConfigBytes = 64 * 1024;
 constexpr size_t kMaxModelFileBytes = 64 * 1024;
 constexpr size_t kMaxModelLineChars = 127;
 constexpr int kMaxModelTextChars = 128;
@@ -26,55 +25,13 @@ constexpr const char* kCaptionDial = "拨号提示";
 constexpr const char* kCaptionSelectionDial = "选择式拨号提示";
 constexpr const char* kCaptionHiddenDial = "隐藏式拨号提示";
 
-std::string_view trimBlanks(std::string_view text) {
-    const char* blanks = " \t\r\n";
-    size_t first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos) return {};
-    size_t last = text.find_last_not_of(blanks);
-    return text.substr(first, last - first + 1);
-}
-
-std::string asciiLower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    }
-    return out;
-}
-
-// device.ini as lower-case keys and trimmed values, as the device services
-// read it.
-std::map<std::string, std::string> readDeviceIni(const fs::path& root) {
-    std::map<std::string, std::string> config;
-    std::optional<std::string> text =
-        readFile(root / LinuxDeviceServices::kConfigName, kMaxConfigBytes);
-    if (!text) return config;
-    std::string_view rest = *text;
-    while (!rest.empty()) {
-        size_t end = rest.find('\n');
-        std::string_view line = trimBlanks(rest.substr(0, end));
-        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-        if (line.empty() || line[0] == '#' || line[0] == ';' || line[0] == '[') continue;
-        size_t equals = line.find('=');
-        if (equals == std::string_view::npos) continue;
-        config[asciiLower(trimBlanks(line.substr(0, equals)))] =
-            std::string(trimBlanks(line.substr(equals + 1)));
-    }
-    return config;
-}
-
 std::string configValue(const std::map<std::string, std::string>& config, const char* key) {
     auto it = config.find(key);
     return it == config.end() ? std::string() : it->second;
 }
 
-bool isTrue(const std::string& value) {
-    std::string v = asciiLower(value);
-    return v == "true" || v == "1" || v == "yes";
-}
-
 bool isFalse(const std::string& value) {
-    std::string v = asciiLower(value);
+    std::string v = configLower(value);
     return v == "false" || v == "0" || v == "no";
 }
 
@@ -117,7 +74,7 @@ const char* DialLibrary::entryName(Entry entry) {
 }
 
 std::unique_ptr<DialLibrary> DeviceIniDialLibrary::load(const fs::path& deviceRoot) {
-    if (asciiLower(configValue(readDeviceIni(deviceRoot), "dial-library")) == "missing")
+    if (configLower(configValue(readDeviceConfig(deviceRoot), "dial-library")) == "missing")
         return nullptr;
     return std::make_unique<DeviceIniDialLibrary>(deviceRoot);
 }
@@ -125,13 +82,13 @@ std::unique_ptr<DialLibrary> DeviceIniDialLibrary::load(const fs::path& deviceRo
 DeviceIniDialLibrary::DeviceIniDialLibrary(fs::path deviceRoot) : root_(std::move(deviceRoot)) {}
 
 bool DeviceIniDialLibrary::hasEntry(Entry entry) const {
-    std::string missing = asciiLower(configValue(readDeviceIni(root_), "dial-missing-entry"));
-    return missing != asciiLower(entryName(entry));
+    std::string missing = configLower(configValue(readDeviceConfig(root_), "dial-missing-entry"));
+    return missing != configLower(entryName(entry));
 }
 
 int DeviceIniDialLibrary::dial(CString& connectionName) {
-    auto config = readDeviceIni(root_);
-    int fallback = isTrue(configValue(config, "fail-dial")) ? kDialNoConnection : kDialEstablished;
+    auto config = readDeviceConfig(root_);
+    int fallback = isConfigTrue(configValue(config, "fail-dial")) ? kDialNoConnection : kDialEstablished;
     int result = smallNumber(configValue(config, "dial-result"), fallback);
     std::string name = configValue(config, "dial-connection-name");
     connectionName = CString::fromUtf8(name.empty() ? "Internet" : name);
@@ -148,11 +105,11 @@ int DeviceIniDialLibrary::rasDialEx(int, CString& connectionName) { return dial(
 int DeviceIniDialLibrary::rasDialDmEx(int, CString& connectionName) { return dial(connectionName); }
 
 bool DeviceIniDialLibrary::isConnected() {
-    return !isFalse(configValue(readDeviceIni(root_), "dial-connected"));
+    return !isFalse(configValue(readDeviceConfig(root_), "dial-connected"));
 }
 
 bool DeviceIniDialLibrary::isConnecting(const CString&) {
-    bool iniUp = asciiLower(configValue(readDeviceIni(root_), "data-connection")) != "down";
+    bool iniUp = configLower(configValue(readDeviceConfig(root_), "data-connection")) != "down";
     std::lock_guard<std::mutex> lock(mutex_);
     if (pollsLeft_ > 0) {
         --pollsLeft_;
@@ -162,7 +119,7 @@ bool DeviceIniDialLibrary::isConnecting(const CString&) {
 }
 
 void DeviceIniDialLibrary::disconnectedEx() {
-    int polls = smallNumber(configValue(readDeviceIni(root_), "dial-disconnect-polls"), 0);
+    int polls = smallNumber(configValue(readDeviceConfig(root_), "dial-disconnect-polls"), 0);
     std::lock_guard<std::mutex> lock(mutex_);
     dialledUp_ = false;
     hungUp_ = true;

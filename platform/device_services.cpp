@@ -65,10 +65,6 @@ std::map<std::string, std::string> readConfig(const fs::path& file) {
     return config;
 }
 
-bool isTrue(const std::string& value) {
-    std::string v = asciiLower(value);
-    return v == "true" || v == "1" || v == "yes";
-}
 
 // One log field: no tab or line break of the text can split a record.
 std::string escapeField(const CString& field) {
@@ -97,7 +93,7 @@ LinuxDeviceServices::~LinuxDeviceServices() { reapBrowsers(); }
 bool LinuxDeviceServices::failing(const char* service) const {
     auto config = readConfig(root_ / kConfigName);
     auto it = config.find(std::string("fail-") + service);
-    return it != config.end() && isTrue(it->second);
+    return it != config.end() && isConfigTrue(it->second);
 }
 
 bool LinuxDeviceServices::dataConnectionUp() {
@@ -111,7 +107,7 @@ bool LinuxDeviceServices::dialDataConnection() { return !failing("dial"); }
 std::optional<DeviceIdentity> LinuxDeviceServices::identity() {
     auto config = readConfig(root_ / kConfigName);
     auto fail = config.find("fail-identity");
-    if (fail != config.end() && isTrue(fail->second)) return std::nullopt;
+    if (fail != config.end() && isConfigTrue(fail->second)) return std::nullopt;
     DeviceIdentity id;
     if (auto it = config.find("imsi"); it != config.end())
         id.subscriber = CString::fromUtf8(it->second);
@@ -190,5 +186,16 @@ void LinuxDeviceServices::reapBrowsers() {
 void setDeviceServices(DeviceServices* services) { gDeviceServices.store(services); }
 
 DeviceServices* deviceServices() { return gDeviceServices.load(); }
+
+std::map<std::string, std::string> readDeviceConfig(const std::filesystem::path& root) {
+    return readConfig(root / LinuxDeviceServices::kConfigName);
+}
+
+std::string configLower(std::string_view text) { return asciiLower(text); }
+
+bool isConfigTrue(std::string_view value) {
+    const std::string v = asciiLower(value);
+    return v == "true" || v == "1" || v == "yes";
+}
 
 }  // namespace zq

@@ -19,6 +19,12 @@
 // Every member may be called from any thread.
 #pragma once
 
+#include <string_view>
+
+#include <string>
+
+#include <map>
+
 #include <sys/types.h>
 
 #include <filesystem>
@@ -95,5 +101,13 @@ private:
 // start; the object must outlive every caller.
 void setDeviceServices(DeviceServices* services);
 DeviceServices* deviceServices();
+
+// DIR/device.ini as lower-case keys and trimmed values; empty when missing.
+// Other stand-ins for the handset (the dialler) read their keys here too.
+std::map<std::string, std::string> readDeviceConfig(const std::filesystem::path& root);
+// ASCII lower case, for comparing configuration words.
+std::string configLower(std::string_view text);
+// "true", "1" or "yes", without regard to case.
+bool isConfigTrue(std::string_view value);
 
 }  // namespace zq
