@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "tests/support/test_env.h"
+
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -247,7 +249,7 @@ TEST_F(TabTest, SwitchingAwayFromAFocusedPageHandsTheFocusToTheBar) {
 
 // Paints a focused tab bar, a tab item with a button, and a held-down button
 // in the real font for a person to look at (tab_button_preview.png in the
-// build folder).
+// test-output folder).
 TEST(TabPreview, PaintsBarPageAndButtons) {
     freeTrackedStyles();
     releaseSharedFonts();
@@ -274,9 +276,7 @@ TEST(TabPreview, PaintsBarPageAndButtons) {
 
         EXPECT_EQ(surface.getPixel(120, 41), 0xDEDEDEu);  // the unfocused bar's fill
         EXPECT_EQ(surface.getPixel(10 + held.itemWidth() - 3, 102), ButtonItem::kPenDownFill);
-        if (const char* dir = std::getenv("ZQ_BINARY_DIR")) {
-            EXPECT_TRUE(savePng(surface, std::string(dir) + "/tab_button_preview.png"));
-        }
+        EXPECT_TRUE(savePng(surface, (test::testOutputDir() / "tab_button_preview.png").string()));
     }
     freeTrackedStyles();
     releaseSharedFonts();

@@ -222,9 +222,7 @@ TEST(AlertPreview, PaintsAnAlert) {
         g.init(240, 320, &dc);
         alert.paint(g);
         EXPECT_EQ(alert.leftLabel().isEmpty() && alert.rightLabel().isEmpty(), false);
-        if (const char* dir = std::getenv("ZQ_BINARY_DIR")) {
-            EXPECT_TRUE(savePng(surface, std::string(dir) + "/alert_preview.png"));
-        }
+        EXPECT_TRUE(savePng(surface, (test::testOutputDir() / "alert_preview.png").string()));
     }
     setProgramFolder(folder);
     setMessageItemMaker(nullptr);

@@ -231,9 +231,7 @@ TEST(FormPreview, PaintsATwoTabForm) {
         EXPECT_EQ(content.top, form.getTabBar()->itemHeight());
         EXPECT_EQ(surface.getPixel(5, content.top + 5), 0xC03060u);
         EXPECT_EQ(surface.getPixel(5, form.marqueeRect().top + 2), 0x808080u);
-        if (const char* dir = std::getenv("ZQ_BINARY_DIR")) {
-            EXPECT_TRUE(savePng(surface, std::string(dir) + "/tabbed_form_preview.png"));
-        }
+        EXPECT_TRUE(savePng(surface, (test::testOutputDir() / "tabbed_form_preview.png").string()));
     }
     releaseSharedFonts();
 }
