@@ -6,18 +6,9 @@ RGBA PNGs; run it again after changing a shape. Standard library only.
 """
 import math
 import os
-import struct
-import zlib
+from pngdraw import seg_dist, write_png
 
 OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources", "images")
-
-
-def seg_dist(px, py, ax, ay, bx, by):
-    dx, dy = bx - ax, by - ay
-    length = dx * dx + dy * dy
-    t = 0.0 if length == 0 else max(0.0, min(1.0, ((px - ax) * dx + (py - ay) * dy) / length))
-    cx, cy = ax + t * dx, ay + t * dy
-    return math.hypot(px - cx, py - cy)
 
 
 def render(width, height, layers):
@@ -47,20 +38,6 @@ def render(width, height, layers):
     return rows
 
 
-def write_png(path, width, height, rows):
-    def chunk(kind, data):
-        body = kind + data
-        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
-
-    raw = b"".join(b"\x00" + row for row in rows)
-    png = b"\x89PNG\r\n\x1a\n"
-    png += chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0))
-    png += chunk(b"IDAT", zlib.compress(raw, 9))
-    png += chunk(b"IEND", b"")
-    with open(path, "wb") as f:
-        f.write(png)
-
-
 def strokes(segments, width):
     return lambda x, y: any(seg_dist(x, y, *s) <= width / 2 for s in segments)
 
@@ -74,7 +51,7 @@ def glyph(name, w, h, segments, stroke=2.2, extra=None):
     layers = [(SHADOW, strokes(shadow, stroke + 0.6)), (WHITE, strokes(segments, stroke))]
     if extra:
         layers = extra + layers
-    write_png(os.path.join(OUT, name), w, h, render(w, h, layers))
+    write_png(os.path.join(OUT, name), w, h, render(w, h, layers), True)
 
 
 def main():
@@ -90,7 +67,7 @@ def main():
     # remove: a white cross on a red disc (cancels a loading page)
     disc = [((200, 40, 40), lambda x, y: math.hypot(x - 8, y - 8) <= 7.5)]
     write_png(os.path.join(OUT, "remove.png"), 16, 16,
-              render(16, 16, disc + [(WHITE, strokes([(5, 5, 11, 11), (11, 5, 5, 11)], 2.0))]))
+              render(16, 16, disc + [(WHITE, strokes([(5, 5, 11, 11), (11, 5, 5, 11)], 2.0))]), True)
 
 
 if __name__ == "__main__":

@@ -11,8 +11,7 @@ only.
 """
 import math
 import os
-import struct
-import zlib
+from pngdraw import seg_dist, write_png
 
 OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources", "ZQ Resource")
 
@@ -25,13 +24,6 @@ WHITE = (255, 255, 255)
 RED = (230, 70, 70)
 GREEN = (60, 200, 120)
 INK = (19, 40, 61)
-
-
-def seg_dist(px, py, ax, ay, bx, by):
-    dx, dy = bx - ax, by - ay
-    length = dx * dx + dy * dy
-    t = 0.0 if length == 0 else max(0.0, min(1.0, ((px - ax) * dx + (py - ay) * dy) / length))
-    return math.hypot(px - (ax + t * dx), py - (ay + t * dy))
 
 
 class Shape:
@@ -101,20 +93,6 @@ def render(width, height, ground, shapes):
             row += bytes(round(c) for c in colour)
         rows.append(bytes(row))
     return rows
-
-
-def write_png(path, width, height, rows):
-    def chunk(kind, data):
-        body = kind + data
-        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
-
-    raw = b"".join(b"\x00" + row for row in rows)
-    png = b"\x89PNG\r\n\x1a\n"
-    png += chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
-    png += chunk(b"IDAT", zlib.compress(raw, 9))
-    png += chunk(b"IEND", b"")
-    with open(path, "wb") as f:
-        f.write(png)
 
 
 def sky(height, grid_bottom):
@@ -188,7 +166,7 @@ def main():
     os.makedirs(OUT, exist_ok=True)
     for name, draw in (("logo.png", portrait), ("320_240logo.png", landscape)):
         w, h, rows = draw()
-        write_png(os.path.join(OUT, name), w, h, rows)
+        write_png(os.path.join(OUT, name), w, h, rows, False)
 
 
 if __name__ == "__main__":
