@@ -226,37 +226,15 @@ void ListContainer::paintContent(int x, int y, int /*leftBorder*/, int /*rightBo
 Style* ListContainer::focus(Style* focusStyle, int direction) {
     if (children_.empty()) return Item::focus(focusStyle, direction);
     Style* before = style_ ? style_ : defaultItemStyle();
-    int target = getItem(focusedIndex_) ? focusedIndex_ : -1;
-    if (target < 0) {
-        const bool fromEnd = direction == kGameUp || direction == kGameLeft;
-        for (int k = 0; k < size() && target < 0; ++k) {
-            const int i = fromEnd ? size() - 1 - k : k;
-            if (children_[i]->isVisible() && children_[i]->isInteractive()) target = i;
-        }
-    }
+    const int target = focusTarget(direction);
     if (target < 0) return Item::focus(focusStyle, direction);
-
-    if (focusedStyle_ && focusedStyle_ != defaultFocusedStyle()) setStyle(focusedStyle_);
-    focused_ = true;
-    focusChild(target, children_[target].get(), direction);
+    focusEntry(target, direction);
     if (!commands_.empty()) updateCommands();
     return before;
 }
 
 void ListContainer::defocus(Style* normalStyle) {
-    Item* child = focusedItem_;
-    if (!child) {
-        Item::defocus(normalStyle);
-        return;
-    }
-    focused_ = false;
-    if (normalStyle && style_ != normalStyle) setStyle(normalStyle);
-    if (child->isFocused()) {
-        child->defocus(childSavedStyle_ ? childSavedStyle_ : defaultItemStyle());
-    }
-    if (child->getCommands().empty() && !commands_.empty()) {
-        if (ItemScreen* screen = getScreen()) screen->removeItemCommands();
-    }
+    if (!defocusEntry(normalStyle)) Item::defocus(normalStyle);
 }
 
 bool ListContainer::handleNavigation(int keyCode, int gameAction) {

@@ -102,6 +102,34 @@ void EmptyContainer::takeFocusArea(const Item& child) {
     }
 }
 
+int EmptyContainer::focusTarget(int direction) const {
+    if (getItem(focusedIndex_)) return focusedIndex_;
+    const bool fromEnd = direction == kGameUp || direction == kGameLeft;
+    for (int k = 0; k < size(); ++k) {
+        const int i = fromEnd ? size() - 1 - k : k;
+        if (children_[i]->isVisible() && children_[i]->isInteractive()) return i;
+    }
+    return -1;
+}
+
+void EmptyContainer::focusEntry(int target, int direction) {
+    if (focusedStyle_ && focusedStyle_ != defaultFocusedStyle()) setStyle(focusedStyle_);
+    focused_ = true;
+    focusChild(target, children_[target].get(), direction);
+}
+
+bool EmptyContainer::defocusEntry(Style* normalStyle) {
+    Item* child = focusedItem_;
+    if (!child) return false;
+    focused_ = false;
+    if (normalStyle && style_ != normalStyle) setStyle(normalStyle);
+    if (child->isFocused()) child->defocus(childSavedStyle_ ? childSavedStyle_ : defaultItemStyle());
+    if (child->getCommands().empty() && !commands_.empty()) {
+        if (ItemScreen* screen = getScreen()) screen->removeItemCommands();
+    }
+    return true;
+}
+
 void EmptyContainer::focusChild(int index, Item* child, int direction) {
     if (!child || (child == focusedItem_ && child->isFocused())) return;
     bool relayout = false;
@@ -271,40 +299,18 @@ void InlineContainer::paintContent(int x, int y, int leftBorder, int rightBorder
 Style* InlineContainer::focus(Style* focusStyle, int direction) {
     if (children_.empty()) return Item::focus(focusStyle, direction);
     Style* before = style_ ? style_ : defaultItemStyle();
-    int target = focusedIndex_;
-    if (!getItem(target)) {
-        target = -1;
-        const bool fromEnd = direction == kGameUp || direction == kGameLeft;
-        for (int k = 0; k < size(); ++k) {
-            const int i = fromEnd ? size() - 1 - k : k;
-            if (children_[i]->isVisible() && children_[i]->isInteractive()) {
-                target = i;
-                break;
-            }
-        }
-    }
+    const int target = focusTarget(direction);
     if (target < 0) return Item::focus(focusedStyle_, direction);
-
-    if (focusedStyle_ && focusedStyle_ != defaultFocusedStyle()) setStyle(focusedStyle_);
-    focused_ = true;
-    focusChild(target, children_[target].get(), direction);
+    focusEntry(target, direction);
     fireFocusAction();
     if (!commands_.empty()) updateCommands();
     return before;
 }
 
 void InlineContainer::defocus(Style* normalStyle) {
-    Item* child = focusedItem_;
-    if (!child) {
+    if (!defocusEntry(normalStyle)) {
         Item::defocus(normalStyle);
         return;
-    }
-    focused_ = false;
-    if (normalStyle && style_ != normalStyle) setStyle(normalStyle);
-    if (child->isFocused())
-        child->defocus(childSavedStyle_ ? childSavedStyle_ : defaultItemStyle());
-    if (child->getCommands().empty() && !commands_.empty()) {
-        if (ItemScreen* screen = getScreen()) screen->removeItemCommands();
     }
     fireLeaveAction();
 }

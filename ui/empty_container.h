@@ -64,6 +64,16 @@ protected:
     // Defocuses the focused child and forgets it; its commands leave the
     // screen.
     void releaseFocus();
+    // The child a focus entering the container goes to: the remembered one,
+    // else the first visible, interactive child from the end the focus comes
+    // from; -1 for none.
+    int focusTarget(int direction) const;
+    // Puts on the container's focused look and focuses child `target`.
+    void focusEntry(int target, int direction);
+    // Gives the focused child its look back and takes the container's item
+    // commands off the screen when the child brought none; false (nothing
+    // done) when no child has the focus.
+    bool defocusEntry(Style* normalStyle);
 
     std::vector<std::unique_ptr<Item>> children_;
     Style* childSavedStyle_ = nullptr;
