@@ -4,7 +4,9 @@
 // contact picker and clearing the stored data sections.
 #include "app/form_actions.h"
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "app/action_dispatcher.h"
 #include "app/contact_picker.h"
@@ -96,12 +98,10 @@ void PageController::onAlert(const CString& piece) {
 
     // Alerts closed and not returned to by another alert are done with.
     Displayable* current = display->getCurrent();
-    std::erase_if(alerts_, [&](const std::unique_ptr<AlertScreen>& old) {
-        if (old.get() == current) return false;
-        for (const auto& other : alerts_) {
-            if (other->getReturnTarget() == old.get()) return false;
-        }
-        return true;
+    std::vector<const Displayable*> kept{current};
+    for (const auto& alert : alerts_) kept.push_back(alert->getReturnTarget());
+    std::erase_if(alerts_, [&kept](const std::unique_ptr<AlertScreen>& old) {
+        return std::find(kept.begin(), kept.end(), old.get()) == kept.end();
     });
 
     Style* style = createAlertStyle();

@@ -101,9 +101,12 @@ bool FormSubmission::fieldValue(Item& item, Inputable& input, CString& value) {
 
     // A refused value stops the whole form; the person corrects it and sends
     // again.
+    // The box runs other work of the UI thread, which may end this page:
+    // nothing of the form is touched after it.
     if (text && field->checkInputRule() != 0) {
+        FormContext* context = context_;
         messageBox(item.getLabel() + field->getRuleMessage(), u"提示", MessageBoxType::Ok);
-        if (context_) context_->repaintCurrentScreen();
+        if (context) context->repaintCurrentScreen();
         return false;
     }
 

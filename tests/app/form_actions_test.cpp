@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -40,14 +40,11 @@ TEST(FormActionArguments, ConfirmForms) {
         {"Delete?,FORWARD(del.zqml,back(1)|gh())", true, "forward(del.zqml)", "back(1)"},
         {"Sure?,forward(a.zqml,none", true, "forward(a.zqml)", ""},
         {"Sure?,forward(a.zqml,none)", true, "forward(a.zqml)", "none)"},
-        {"m,fw(a),bk(1)", true, "fw(a)", "bk(1)"},
         {"x,delmystocklist(stock,code)", false, "", ""},
         {"m,forward(a.zqml)", false, "", ""},
         {"m,forward(a,b,c)", false, "", ""},
-        {"m,forward", false, "", ""},
         {"only", false, "", ""},
         {"a,b,c,d", false, "", ""},
-        {"", false, "", ""},
     };
     for (const Case& c : cases) {
         std::optional<ConfirmRequest> request = parseConfirmArgument(CString(c.argument));
@@ -69,9 +66,7 @@ TEST(FormActionArguments, AlertForms) {
         {"Saved,WARNING_MESSAGE", true, "Saved", 3},
         {" Saved , error_message , x ", true, "Saved", 1},
         {"Q,4", true, "Q", 4},
-        {"Q,other", true, "Q", 0},
         {"Saved", false, "", 0},
-        {"a,b,c,d", false, "", 0},
         {"", false, "", 0},
     };
     for (const Case& c : cases) {
@@ -136,46 +131,29 @@ protected:
     std::unique_ptr<PageController> controller_;
 };
 
-TEST_F(FormActions, SubmitSendsTheFormFoundByItsId) {
+TEST_F(FormActions, SubmitOpensTheLinkOrRunsTheActions) {
+    write("act.zqml", "<zqml><body><form id='f' action='bk(1)'/></body></zqml>");
     open("form.zqml");
     field(InputKind::TextField, "a", "a", "1", "login");
     field(InputKind::ChoiceGroup, "g", "g", "1,3", "login");
-    run("st(LOGIN)");
+    run("st(LOGIN)|st(nosuchform)|st()");
     EXPECT_EQ(lastUrl(), "file://done.zqml?a=1&g=1%2C3#top");
-    run("st(nosuchform)|st()");
-    EXPECT_EQ(lastUrl(), "file://done.zqml?a=1&g=1%2C3#top");
-}
 
-TEST_F(FormActions, ASubmitResultWithAParenthesisRunsAsActions) {
-    write("act.zqml", "<zqml><body><form id='f' action='bk(1)'/></body></zqml>");
-    open("p0.zqml");
     open("act.zqml");
     field(InputKind::TextField, "a", "a", "1", "f");
-    run("submit(f)");
-    EXPECT_EQ(controller_->currentEntry()->url.toUtf8(), "file://p0.zqml");
-}
-
-TEST_F(FormActions, ARefusedFieldKeepsThePage) {
-    open("form.zqml");
-    FakeInput& qty = field(InputKind::TextField, "q", "q", "", "login");
-    qty.ruleCode = 2;
-    run("st(login)");
-    EXPECT_EQ(lastUrl(), "file://form.zqml");
-    ASSERT_EQ(messageBoxLog().size(), 1u);
-    EXPECT_EQ(messageBoxLog()[0].caption.toUtf8(), "提示");
+    run("submit(f)");  // "bk(1)?a=1" runs as an action
+    EXPECT_EQ(controller_->currentEntry()->url.toUtf8(), "file://form.zqml");
 }
 
 TEST_F(FormActions, StockSubmitSendsTheLastFormAndSetsTheUser) {
     open("form.zqml");
-    FakeInput& account = field(InputKind::TextField, "ACCT", "user", "abc", "last");
-    account.encrypt = CString(u"true");
+    field(InputKind::TextField, "ACCT", "user", "abc", "last").encrypt = CString(u"true");
     run("ss(acct,file://quote.zqml)");
     EXPECT_EQ(controller_->currentUser().toUtf8(), "abc");
     const std::string sent = lastUrl();
     EXPECT_EQ(sent.rfind("file://quote.zqml?user=", 0), 0u) << sent;
     EXPECT_EQ(sent.find("abc"), std::string::npos);  // encoded with the session keys
-
-    run("ss(acct)");  // no link: nothing
+    run("ss(acct)");
     EXPECT_EQ(lastUrl(), sent);
 }
 
@@ -185,81 +163,43 @@ TEST_F(FormActions, SpecialSubmitTruthTable) {
         const char* codeAtFocus;
         const char* second;
         const char* secondAtFocus;
-        const char* third;
         const char* link;  // "" : nothing sent
     };
     const Case cases[] = {
-        {"600000", "000001", "", "", "", "file://code.zqml?code=600000&id=btn&codechange=1"},
-        {"600000", "000001", "x", "x", " z",
-         "file://code.zqml?code=600000&second=x&third= z&id=btn&codechange=1"},
-        {"600000", "600000", "x", "y", "",
-         "file://code.zqml?code=600000&second=x&id=btn&codechange=0"},
-        {"600000", "600000", "x", "x", "", ""},
-        {"60000", "00000", "x", "y", "", ""},
-        {"6000000", "0", "", "", "", ""},
+        {"600000", "000001", "", "", "file://code.zqml?code=600000&third=z&id=btn&codechange=1"},
+        {"600000", "600000", "x", "y",
+         "file://code.zqml?code=600000&second=x&third=z&id=btn&codechange=0"},
+        {"600000", "600000", "x", "x", ""},
+        {"60000", "00000", "x", "y", ""},
     };
     for (const Case& c : cases) {
         open("form.zqml");
-        FakeInput& code = field(InputKind::TextField, "code", "code", c.code, "last");
-        code.valueAtFocus = CString(c.codeAtFocus);
-        FakeInput& second = field(InputKind::TextField, "second", "second", c.second, "last");
-        second.valueAtFocus = CString(c.secondAtFocus);
+        field(InputKind::TextField, "code", "code", c.code, "last").valueAtFocus =
+            CString(c.codeAtFocus);
+        field(InputKind::TextField, "second", "second", c.second, "last").valueAtFocus =
+            CString(c.secondAtFocus);
         // Any input item may stand third.
-        field(InputKind::FilteredChoiceGroup, "third", "third", c.third, "last");
-        FakeInput& button = field(InputKind::ChoiceGroup, "btn", "", "", nullptr);
-        eventFrom(&button, "sm(file://code.zqml)");
+        field(InputKind::FilteredChoiceGroup, "third", "third", "z", "last");
+        eventFrom(&field(InputKind::ChoiceGroup, "btn", "", ""), "sm(file://code.zqml)");
         EXPECT_EQ(lastUrl(), *c.link ? c.link : "file://form.zqml") << c.code << c.second;
     }
-}
-
-TEST_F(FormActions, SpecialSubmitWantsTwoTextFieldsAndAnEvent) {
-    open("form.zqml");
-    FakeInput& code = field(InputKind::TextField, "code", "code", "600000", "last");
-    field(InputKind::ChoiceGroup, "g", "g", "1", "last");
-    run("sm(file://code.zqml)");  // no event item
-    eventFrom(&code, "sm(file://code.zqml)");
-    EXPECT_EQ(lastUrl(), "file://form.zqml");
-}
-
-TEST_F(FormActions, ResetEmptiesTheNamedForm) {
-    open("form.zqml");
-    FakeInput& text = field(InputKind::TextField, "t", "t", "abc", "login");
-    FakeInput& other = field(InputKind::TextField, "o", "o", "keep", "last");
-    run("rs(Login)");
-    EXPECT_EQ(text.getValue().toUtf8(), "");
-    EXPECT_EQ(other.getValue().toUtf8(), "keep");
 }
 
 TEST_F(FormActions, HideShowAndFocusFindItemsById) {
     open("p0.zqml");
     FakeInput& a = field(InputKind::TextField, "a", "", "");
     FakeInput& b = field(InputKind::TextField, "b", "", "");
-    run("hide(a,b,zz)");
-    EXPECT_FALSE(a.isVisible());
-    EXPECT_FALSE(b.isVisible());
-    run("show( a )");
+    run("hide(a,b,zz)|show( a )");
     EXPECT_TRUE(a.isVisible());
     EXPECT_FALSE(b.isVisible());
-    run("show(b)|fc(B)");
+    run("show(b)|fc(B)|fc(nothing)");
     EXPECT_TRUE(b.isFocused());
-    run("fc(nothing)");
-    EXPECT_TRUE(b.isFocused());
-}
-
-TEST_F(FormActions, CarrierChooserShowsTheMatchingHostList) {
-    open("p0.zqml");
-    field(InputKind::ChoiceGroup, "carrier", "", "中国电信(CT)");
-    FakeInput& cm = field(InputKind::TextField, "1", "", "");
-    FakeInput& ct = field(InputKind::TextField, "2", "", "");
-    run("changecgp(carrier)");
-    EXPECT_FALSE(cm.isVisible());
-    EXPECT_TRUE(ct.isVisible());
 }
 
 TEST_F(FormActions, ContactsAreAppendedOnlyWhenAPickerIsInstalled) {
     open("p0.zqml");
     FakeInput& phone = field(InputKind::TextField, "phone", "", "13800");
-    run("gotd(phone)");  // none installed
+    run("gotd(phone)");
     EXPECT_EQ(phone.getValue().toUtf8(), "13800");
 
     ListPicker picker;
@@ -267,36 +207,24 @@ TEST_F(FormActions, ContactsAreAppendedOnlyWhenAPickerIsInstalled) {
     picker.numbers = {CString(u"111"), CString(u"222")};
     run("gotd(phone)");
     EXPECT_EQ(phone.getValue().toUtf8(), "13800.111.222");
-    EXPECT_EQ(picker.asked, 10);
-
-    picker.numbers.assign(11, CString(u"9"));
+    picker.numbers.assign(11, CString(u"9"));  // more than the picker may give
     run("GetOutLookToID(phone)");
     EXPECT_EQ(phone.getValue().toUtf8(), "13800.111.222");
-    NoContactPicker none;
-    EXPECT_FALSE(none.isInstalled());
 }
 
-TEST_F(FormActions, SetFontStoresTheSizeFromItsArgumentOrTheEventItem) {
-    open("p0.zqml");
-    run("sf(16)");
-    EXPECT_EQ(controller_->settings().storedValue(u"sys-fontsize").toUtf8(), "16");
-    FakeInput& sizes = field(InputKind::ChoiceGroup, "size", "", "20");
-    eventFrom(&sizes, "sf()");
-    EXPECT_EQ(controller_->settings().storedValue(u"sys-fontsize").toUtf8(), "20");
-}
-
-TEST_F(FormActions, ClearAppEmptiesTheDataSectionsOfTheResourceFile) {
+TEST_F(FormActions, SetFontAndClearAppWriteTheResourceFile) {
     write("ZQConfigDefault.ini", "[info-system]\nsys-fontsize = 12\n");
+    open("p0.zqml");
+    eventFrom(&field(InputKind::ChoiceGroup, "size", "", "20"), "sf()");
+    EXPECT_EQ(controller_->settings().storedValue(u"sys-fontsize").toUtf8(), "20");
+
     SettingsStore::putEntry(controller_->settings().live(), u"cli-account", u"secret",
                             u"info-data");
-    SettingsStore::putEntry(controller_->settings().live(), u"sys-fontsize", u"14", u"info-system");
     run("cr()");
     std::ifstream in(dir_.path() / "ZQConfig.ini");
-    std::stringstream file;
-    file << in.rdbuf();
-    EXPECT_EQ(file.str().find("secret"), std::string::npos) << file.str();
-    EXPECT_NE(file.str().find("sys-fontsize"), std::string::npos) << file.str();
-    EXPECT_EQ(controller_->settings().value(u"cli-account").toUtf8(), "");
+    const std::string file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(file.find("secret"), std::string::npos) << file;
+    EXPECT_NE(file.find("sys-fontsize"), std::string::npos) << file;
 }
 
 // Boxes need the UI thread: the test's thread becomes it.
@@ -308,14 +236,10 @@ protected:
 TEST_F(BoxActions, ConfirmRunsTheAnsweredAction) {
     open("p0.zqml");
     // Nobody answers: the box takes its first button, Yes.
-    run("cf(Delete?,forward(file://form.zqml,back(1)))");
+    run("cf(Delete?,forward(file://form.zqml,back(1)))|cf(x,delmystocklist(s,c),bk(1))");
     ASSERT_EQ(messageBoxLog().size(), 1u);
     EXPECT_EQ(messageBoxLog()[0].caption.toUtf8(), "确认信息");
-    EXPECT_EQ(messageBoxLog()[0].text.toUtf8(), "Delete?");
     EXPECT_EQ(lastUrl(), "file://form.zqml");
-
-    run("cf(x,delmystocklist(stock,code),bk(1))|cf(x)");
-    EXPECT_EQ(messageBoxLog().size(), 1u);
 }
 
 // Regression: a box raised while a page was built opened its modal loop
@@ -343,9 +267,7 @@ TEST_F(BoxActions, AlertShowsOverThePageWithItsReturnKey) {
     auto* alert = dynamic_cast<AlertScreen*>(display.getCurrent());
     ASSERT_NE(alert, nullptr);
     EXPECT_EQ(alert->getTitle().toUtf8(), "警告");
-    EXPECT_EQ(alert->getReturnTarget(), page);
     EXPECT_EQ(alert->commandCount(), 2);  // "返" in place of the OK command
-
     // A second alert over the first keeps the first alive to return to.
     run("al(Again,1)");
     auto* second = dynamic_cast<AlertScreen*>(display.getCurrent());
