@@ -279,9 +279,13 @@ void PageController::onSetFont(const CString& piece) {
     if (Screen* screen = currentScreen()) screen->invalidateLayout();
 }
 
+void PageController::setContactPicker(ContactPicker* picker) { contactPicker_ = picker; }
+
 void PageController::onGetOutLookToId(const CString& piece) {
-    if (!contactPicker_ || !contactPicker_->isInstalled()) return;
-    std::optional<std::vector<CString>> picked = contactPicker_->pickContacts(kMaxPickedContacts);
+    static NoContactPicker noPicker;
+    ContactPicker* picker = contactPicker_ ? contactPicker_ : &noPicker;
+    if (!picker->isInstalled()) return;
+    std::optional<std::vector<CString>> picked = picker->pickContacts(kMaxPickedContacts);
     if (!picked || picked->empty() || picked->size() > static_cast<size_t>(kMaxPickedContacts)) {
         return;
     }

@@ -335,8 +335,9 @@ public:
     CString formSnKey() const override { return snKey_; }
     CString formDnKey() const override { return dnKey_; }
     void repaintCurrentScreen() override;
-    // The picker "GetOutLookToID" asks (borrowed; null: none installed).
-    void setContactPicker(ContactPicker* picker) { contactPicker_ = picker; }
+    // The picker "GetOutLookToID" asks (borrowed); null puts back the
+    // default, which says that no picker is installed.
+    void setContactPicker(ContactPicker* picker);
     // While set, "alert" and "confirm" boxes wait for a later round of the
     // UI thread instead of opening inside the page being built.
     class PageBuildScope {
