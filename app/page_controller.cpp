@@ -301,7 +301,7 @@ CString PageController::requestSystemValue(const CString& key) const {
     if (is(u"var-imei")) return urlEncode(imei_);
     if (is(u"sys-clientver")) return CString(kClientVersion);
     if (is(u"sys-stockcode") || is(u"sys-fundcode")) {
-        auto codes = userCodes_.find(currentUser_);
+        auto codes = userCodes_.find(currentUser());
         if (codes == userCodes_.end()) return CString();
         return is(u"sys-stockcode") ? codes->second.stockCodes : codes->second.fundCodes;
     }

@@ -25,17 +25,20 @@
 #include "app/settings_store.h"
 #include "core/host_record.h"
 #include "core/zq_exception.h"
+#include "markup/form_submission.h"
 #include "markup/markup_page.h"
 #include "net/host_set.h"
 #include "net/request_session.h"
 #include "platform/cstring.h"
 #include "platform/font.h"
+#include "ui/alert_screen.h"
 #include "ui/command.h"
 #include "ui/page_services.h"
 #include "ui/screen_services.h"
 
 namespace zq {
 
+class ContactPicker;
 class Displayable;
 class Event;
 class Item;
@@ -85,7 +88,8 @@ struct ControllerFolders {
 class PageController : public PageHost,
                        public CommandListener,
                        public PageNavigator,
-                       public ScreenShell {
+                       public ScreenShell,
+                       public FormContext {
 public:
     static constexpr const char16_t* kClientVersion = u"2.2.0.11";
 
@@ -210,8 +214,9 @@ public:
     const ControllerFolders& folders() const { return folders_; }
     // host:port -> (name, value), from the markup "session" element.
     void setSessionParam(const CString& hostPort, const CString& name, const CString& value);
-    void setCurrentUser(const CString& user) { currentUser_ = user; }
-    const CString& currentUser() const { return currentUser_; }
+    // Any thread (behind its own lock).
+    void setCurrentUser(const CString& user) override;
+    CString currentUser() const;
     void setUserCodes(const CString& user, const CString& stockCodes, const CString& fundCodes);
     void setMemoryValue(const CString& key, const CString& value) { memoryValues_[key] = value; }
     CString memoryValue(const CString& key) const;
@@ -308,9 +313,59 @@ public:
     void dialTelLink(const CString& link);
     // "http://host:port/path" -> host, port, path, as the link resolver
     // splits it.
-    static void splitHttpHostPort(const CString& url, CString& host, CString& port,
-                                  CString& path);
+    static void splitHttpHostPort(const CString& url, CString& host, CString& port, CString& path);
     // --- end actions ---
+
+    // --- dialog, form and input actions ---
+    // Defined in form_actions.cpp. Each takes the whole action piece.
+    void onAlert(const CString& piece);
+    void onConfirm(const CString& piece);
+    void onSubmit(const CString& piece);
+    void onStockSubmit(const CString& piece);
+    void onSpecialSubmit(const CString& piece);
+    void onReset(const CString& piece);
+    void onHide(const CString& piece);
+    void onShow(const CString& piece);
+    void onChangeCgp(const CString& piece);
+    void onFocus(const CString& piece);
+    void onSetFont(const CString& piece);
+    void onGetOutLookToId(const CString& piece);
+    void onClearApp(const CString& piece);
+    // FormContext.
+    CString formSnKey() const override { return snKey_; }
+    CString formDnKey() const override { return dnKey_; }
+    void repaintCurrentScreen() override;
+    // The picker "GetOutLookToID" asks (borrowed); null puts back the
+    // default, which says that no picker is installed.
+    void setContactPicker(ContactPicker* picker);
+    // While set, "alert" and "confirm" boxes wait for a later round of the
+    // UI thread instead of opening inside the page being built.
+    class PageBuildScope {
+    public:
+        explicit PageBuildScope(PageController& controller) : controller_(controller) {
+            ++controller_.pageBuildDepth_;
+        }
+        ~PageBuildScope() { --controller_.pageBuildDepth_; }
+        PageBuildScope(const PageBuildScope&) = delete;
+        PageBuildScope& operator=(const PageBuildScope&) = delete;
+
+    private:
+        PageController& controller_;
+    };
+
+private:
+    // The alert's "返" key, shared by every alert.
+    CommandRef alertReturnCommand_;
+    // Alerts shown, kept until they are neither current nor returned to.
+    std::vector<std::unique_ptr<AlertScreen>> alerts_;
+    ContactPicker* contactPicker_ = nullptr;
+    int pageBuildDepth_ = 0;
+    mutable std::mutex currentUserLock_;
+    bool deferBoxes() const;
+    void setItemsVisible(const CString& names, bool visible);
+
+public:
+    // --- end dialog, form and input actions ---
 
 private:
     struct UserCodes {

@@ -227,7 +227,11 @@ std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, cons
     CString path;
     splitHttpHostPort(url, host, port, path);
     pageTiming_.parseStart = tickCount();
-    const bool loaded = page->loadPage(text, this, host + u':' + port);
+    bool loaded = false;
+    {
+        PageBuildScope building(*this);
+        loaded = page->loadPage(text, this, host + u':' + port);
+    }
     pageTiming_.parseEnd = tickCount();
 
     // 5. Text that does not parse.
@@ -306,6 +310,7 @@ void PageController::makeCurrent(PageEntry* entry) {
 
     Screen* screen = entry->screen.get();
     if (Display* display = Display::getDisplay()) {
+        PageBuildScope showing(*this);
         display->setCurrent(screen, true);
         setRecordedCurrentScreen(screen);
         display->repaint();

@@ -8,6 +8,7 @@
 #include "core/xml_parser.h"
 #include "market/market_builders.h"
 #include "markup/command_document.h"
+#include "markup/form_submission.h"
 #include "markup/markup_page.h"
 #include "markup/style_sheet.h"
 #include "markup/text_builders.h"
@@ -64,7 +65,7 @@ constexpr std::array kElements = {
     ElementRow{u"nobr", u"nbr", Handler::Control, &buildNoBreak},
     ElementRow{u"br", u"", Handler::Control, &buildLineBreak},
     ElementRow{u"hr", u"", Handler::Control, &buildRule},
-    ElementRow{u"form", u"f", Handler::Ignored},
+    ElementRow{u"form", u"f", Handler::Control, &buildForm},
     ElementRow{u"img", u"", Handler::Ignored},
     ElementRow{u"save", u"sv", Handler::Ignored},
     ElementRow{u"fs", u"", Handler::Ignored},
