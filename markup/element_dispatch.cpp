@@ -8,6 +8,7 @@
 #include "core/xml_parser.h"
 #include "market/market_builders.h"
 #include "markup/command_document.h"
+#include "markup/grid_builders.h"
 #include "markup/markup_page.h"
 #include "markup/style_sheet.h"
 #include "markup/tab_builders.h"
@@ -57,7 +58,7 @@ constexpr std::array kElements = {
     ElementRow{u"tab", u"", Handler::Control, &buildTab},
     ElementRow{u"tree", u"te", Handler::Control, &buildTree},
     ElementRow{u"a", u"", Handler::Control, &buildLink},
-    ElementRow{u"grilmenu", u"gm", Handler::Ignored},
+    ElementRow{u"grilmenu", u"gm", Handler::ControlNoParent, &buildGridMenu},
     ElementRow{u"simpletable", u"sta", Handler::Ignored},
     ElementRow{u"table", u"ta", Handler::Ignored},
     ElementRow{u"edit", u"ed", Handler::Ignored},
@@ -96,7 +97,7 @@ constexpr std::array kElements = {
     ElementRow{u"memsave", u"me", Handler::Ignored},
     ElementRow{u"redirectfile", u"rf", Handler::Ignored},
     ElementRow{u"key", u"", Handler::Ignored},
-    ElementRow{u"affixImg", u"", Handler::Ignored},
+    ElementRow{u"affixImg", u"", Handler::ControlNoParent, &buildAffixImage},
     ElementRow{u"fund", u"", Handler::Market, nullptr, MarketWidgetKind::FundChart},
     ElementRow{u"hostset", u"", Handler::Ignored},
     ElementRow{u"loginstatus", u"ls", Handler::Ignored},
