@@ -106,8 +106,8 @@ void ChoiceItem::paintContent(int x, int y, int leftBorder, int rightBorder, Gra
             paintRadio(*dc, x, top);
         }
     }
-    IconItem::paintContent(x + markWidth_, y + markTopOffset_, leftBorder + markWidth_,
-                           rightBorder, g);
+    IconItem::paintContent(x + markWidth_, y + markTopOffset_, leftBorder + markWidth_, rightBorder,
+                           g);
 }
 
 }  // namespace zq

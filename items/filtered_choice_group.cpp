@@ -31,8 +31,7 @@ void fitToDisplayArea(Screen& screen) {
 
 // Makes `target` current. The list screen never stays recorded as the
 // screen before it: it may be freed while the target lives on.
-void switchTo(Display& display, Displayable& target, const Displayable* listScreen,
-              bool notify) {
+void switchTo(Display& display, Displayable& target, const Displayable* listScreen, bool notify) {
     Displayable* previous = target.getPreviousDisplayable();
     display.setCurrent(&target, notify);
     target.setPreviousDisplayable(previous == listScreen ? nullptr : previous);

@@ -149,7 +149,7 @@ private:
     int lastWidth_ = -1;
     int dropX_ = 0;
     int dropY_ = 0;
-    std::vector<ChoiceItem*> options_;  // option order
+    std::vector<ChoiceItem*> options_;                     // option order
     std::vector<std::unique_ptr<ChoiceItem>> parkedRows_;  // rows no list holds
     StringArray values_;
     CString defaultText_;

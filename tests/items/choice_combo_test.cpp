@@ -47,8 +47,7 @@ protected:
         releaseSharedFonts();
     }
 
-    static std::unique_ptr<FilteredChoiceGroup> makeCombo(int mode, Style* style,
-                                                          int options = 3,
+    static std::unique_ptr<FilteredChoiceGroup> makeCombo(int mode, Style* style, int options = 3,
                                                           const CString& label = CString()) {
         auto box = std::make_unique<FilteredChoiceGroup>(label, u"请选择", mode, style);
         for (int i = 0; i < options; ++i) {
@@ -315,12 +314,11 @@ protected:
 };
 
 TEST_F(SwitchTest, ShowsThePaneTheSelectorNamesAndResetsTheOneItLeaves) {
-    auto selector = std::make_unique<FilteredChoiceGroup>(u"运营商", u"请选择", kChoiceImplicit,
-                                                          bareStyle());
+    auto selector =
+        std::make_unique<FilteredChoiceGroup>(u"运营商", u"请选择", kChoiceImplicit, bareStyle());
     for (const char16_t* carrier : {u"CM", u"CT", u"UNI"}) {
         selector->appendOption(
-            std::make_unique<ChoiceItem>(carrier, nullptr, kChoiceImplicit, bareStyle()),
-            carrier);
+            std::make_unique<ChoiceItem>(carrier, nullptr, kChoiceImplicit, bareStyle()), carrier);
     }
     selector->setId(u"uni");  // the selector's own id never counts
     selector->selectOption(1);

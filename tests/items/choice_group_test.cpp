@@ -1,12 +1,13 @@
 // Choice rows, block choice groups and inline choice groups: marks by pixel
 // probes, selection rules, values, keys, taps and commands.
+#include "items/choice_group.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "items/choice_group.h"
 #include "items/choice_item.h"
 #include "items/inline_choice_group.h"
 #include "platform/device_context.h"
@@ -95,8 +96,8 @@ TEST_F(MarkPaint, RadioDiscAndDotCoverTheirRuns) {
     EXPECT_EQ(at(1, 6), ChoiceItem::kDiscColor);
     EXPECT_EQ(at(9, 6), ChoiceItem::kDiscColor);
     EXPECT_EQ(at(10, 6), kBack);
-    EXPECT_EQ(at(5, 2), kBack);   // top+1: above the disc
-    EXPECT_EQ(at(5, 12), kBack);  // top+11: below it
+    EXPECT_EQ(at(5, 2), kBack);                   // top+1: above the disc
+    EXPECT_EQ(at(5, 12), kBack);                  // top+11: below it
     EXPECT_EQ(at(5, 7), ChoiceItem::kDiscColor);  // no dot while unselected
     // The text right of the mark: a glyph box from x 13.
     EXPECT_EQ(at(12, 5), kBack);
@@ -249,7 +250,7 @@ TEST_F(ChoiceTest, DeleteAndInsertKeepSelectionAndValuesAligned) {
     EXPECT_EQ(group.getSelectedIndex(), 2);
     EXPECT_EQ(group.getValue(), CString(u"c"));
     EXPECT_EQ(group.getValues()[0], CString());  // the new row has no value yet
-    group.deleteAt(2);  // the selected row
+    group.deleteAt(2);                           // the selected row
     EXPECT_EQ(group.getSelectedIndex(), -1);
     group.deleteAt(7);
     EXPECT_EQ(group.size(), 3);
@@ -388,7 +389,8 @@ TEST_F(ChoiceInputTest, ImplicitListFiringOnSelectFollowsTheFocus) {
     EXPECT_TRUE(group.isSelected(1));
 }
 
-// --- inline groups ------------------------------------------------------------------------------------
+// --- inline groups
+// ------------------------------------------------------------------------------------
 
 TEST_F(ChoiceTest, InlineGroupCountsRowsAndIgnoresBadIndexes) {
     InLineChoiceGroup group(CString(), kChoiceExclusive, nullptr);
