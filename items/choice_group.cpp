@@ -88,6 +88,17 @@ void ChoiceGroup::initGroup(int mode, std::vector<std::unique_ptr<ChoiceItem>> r
     }
 }
 
+std::vector<std::unique_ptr<ChoiceItem>> ChoiceGroup::buildChoiceItems(
+    const StringArray& texts, const std::vector<ImageRef>& images, int mode, Style* style) {
+    std::vector<std::unique_ptr<ChoiceItem>> rows;
+    rows.reserve(texts.size());
+    for (size_t i = 0; i < texts.size(); ++i) {
+        rows.push_back(std::make_unique<ChoiceItem>(
+            texts[i], i < images.size() ? images[i] : nullptr, mode, style));
+    }
+    return rows;
+}
+
 int ChoiceGroup::addChoiceItem(std::unique_ptr<ChoiceItem> row, Style* style) {
     if (!row) return -1;
     ChoiceItem* added = row.get();

@@ -127,6 +127,10 @@ public:
     void reset() override;
 
     // --- building ----------------------------------------------------------------
+    // One row of `mode` per text, with the picture of the same index when
+    // there is one, in `style`.
+    static std::vector<std::unique_ptr<ChoiceItem>> buildChoiceItems(
+        const StringArray& texts, const std::vector<ImageRef>& images, int mode, Style* style);
     // Adds a row (styled when `style` is given); an exclusive group takes a
     // row that arrives selected as its selection. Returns its index.
     int addChoiceItem(std::unique_ptr<ChoiceItem> row, Style* style);
@@ -154,7 +158,7 @@ public:
     void setOnChange(const CString& action) { onChange_ = action; }
     const CString& getOnChange() const { return onChange_; }
     void setEncrypt(const CString& encrypt) { encrypt_ = encrypt; }
-    const CString& getEncrypt() const { return encrypt_; }
+    CString getEncrypt() const { return encrypt_; }
 
 private:
     void initGroup(int mode, std::vector<std::unique_ptr<ChoiceItem>> rows, bool fireOnSelect);

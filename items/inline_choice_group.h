@@ -85,7 +85,7 @@ public:
     void setOnChange(const CString& action) { onChange_ = action; }
     const CString& getOnChange() const { return onChange_; }
     void setEncrypt(const CString& encrypt) { encrypt_ = encrypt; }
-    const CString& getEncrypt() const { return encrypt_; }
+    CString getEncrypt() const { return encrypt_; }
 
 private:
     bool countsAsSelected(int index) const;

@@ -372,10 +372,7 @@ TEST_F(ChoiceInputTest, OwnCommandWithoutFocusedRowEnds) {
 }
 
 TEST_F(ChoiceInputTest, ImplicitListFiringOnSelectFollowsTheFocus) {
-    std::vector<std::unique_ptr<ChoiceItem>> rows;
-    for (const char16_t* text : {u"A", u"B", u"C"}) {
-        rows.push_back(std::make_unique<ChoiceItem>(text, nullptr, kChoiceImplicit, bareStyle()));
-    }
+    auto rows = ChoiceGroup::buildChoiceItems({u"A", u"B", u"C"}, {}, kChoiceImplicit, bareStyle());
     ChoiceGroup group(CString(), kChoiceImplicit, std::move(rows), nullptr, true);
     for (const char16_t* value : {u"a", u"b", u"c"}) group.addOptionValue(value);
     group.init(200, 200);  // the pending focus takes row 0
