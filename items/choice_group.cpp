@@ -1,6 +1,7 @@
 #include "items/choice_group.h"
 
 #include <algorithm>
+#include <set>
 #include <utility>
 
 #include "ui/default_styles.h"
@@ -47,12 +48,16 @@ void removeValueForRow(StringArray& values, int index) {
 }
 
 std::vector<int> flagsForValues(const StringArray& values, int rowCount, const CString& text) {
+    // A set of the parts keeps long values over many rows from taking
+    // parts x rows comparisons.
+    auto noCaseLess = [](const CString& a, const CString& b) { return a.compareNoCase(b) < 0; };
+    std::set<CString, decltype(noCaseLess)> parts(noCaseLess);
+    for (CString& part : splitString(text, u',')) {
+        if (!part.isEmpty()) parts.insert(std::move(part));
+    }
     std::vector<int> flags(std::max(rowCount, 0), 0);
-    for (const CString& part : splitString(text, u',')) {
-        if (part.isEmpty()) continue;
-        for (int i = 0; i < rowCount; ++i) {
-            if (optionValueAt(values, i).equalsNoCase(part)) flags[i] = 1;
-        }
+    for (int i = 0; i < rowCount; ++i) {
+        if (parts.count(optionValueAt(values, i)) != 0) flags[i] = 1;
     }
     return flags;
 }

@@ -1,6 +1,7 @@
 #include "items/filtered_choice_group.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <utility>
 
 #include "items/choice_group.h"
@@ -292,14 +293,15 @@ void FilteredChoiceGroup::reclaimRows() {
 }
 
 std::vector<std::unique_ptr<ChoiceItem>> FilteredChoiceGroup::takeRows() {
+    std::unordered_map<const ChoiceItem*, std::unique_ptr<ChoiceItem>*> parked;
+    for (std::unique_ptr<ChoiceItem>& row : parkedRows_) parked.emplace(row.get(), &row);
     std::vector<std::unique_ptr<ChoiceItem>> rows;
+    rows.reserve(options_.size());
     for (ChoiceItem* option : options_) {
-        auto held = std::find_if(parkedRows_.begin(), parkedRows_.end(),
-                                 [option](const auto& row) { return row.get() == option; });
-        if (held == parkedRows_.end()) continue;
-        rows.push_back(std::move(*held));
-        parkedRows_.erase(held);
+        auto held = parked.find(option);
+        if (held != parked.end()) rows.push_back(std::move(*held->second));
     }
+    std::erase_if(parkedRows_, [](const auto& row) { return row == nullptr; });
     return rows;
 }
 

@@ -181,7 +181,13 @@ TEST_F(ChoiceTest, ExclusiveGroupKeepsOneSelectionAndSubmitsItsValue) {
     EXPECT_EQ(group.getSelectedIndex(), -1);
 
     group.setSelectedIndex(2, true);
+    group.setChangeListener(&log_);
+    group.setOnChange(u"changed()");
     group.setSelectedIndex(1, true);
+    ASSERT_EQ(log_.events.size(), 1u);
+    EXPECT_EQ(log_.events[0]->getAction(), CString(u"changed()"));
+    EXPECT_EQ(log_.events[0]->getSource(), &group);
+    group.setChangeListener(nullptr);
     EXPECT_EQ(group.getSelectedIndex(), 1);
     EXPECT_FALSE(group.isSelected(2));
     EXPECT_EQ(group.getValue(), CString(u"b"));
@@ -261,20 +267,6 @@ TEST_F(ChoiceTest, DeleteAndInsertKeepSelectionAndValuesAligned) {
     EXPECT_EQ(group.size(), 0);
     EXPECT_EQ(group.getSelectedIndex(), -1);
     EXPECT_EQ(group.getValue(), CString());
-}
-
-TEST_F(ChoiceTest, ChangeEventCarriesTheActionAndTheGroup) {
-    ChoiceGroup group(CString(), kChoiceExclusive, nullptr);
-    fill(group);
-    group.setSelectedIndex(0, true);  // no action yet: nothing
-    group.setChangeListener(&log_);
-    group.setSelectedIndex(1, true);  // no action text: nothing
-    EXPECT_TRUE(log_.events.empty());
-    group.setOnChange(u"changed()");
-    group.setSelectedIndex(2, true);
-    ASSERT_EQ(log_.events.size(), 1u);
-    EXPECT_EQ(log_.events[0]->getAction(), CString(u"changed()"));
-    EXPECT_EQ(log_.events[0]->getSource(), &group);
 }
 
 // --- keys, taps, commands -----------------------------------------------------------------------
@@ -461,30 +453,6 @@ TEST_F(ChoiceTest, InlineDeleteMovesTheSelectionLikeTheBlockGroup) {
     EXPECT_EQ(group.getString(0), CString(u"D"));
     group.setSelectedIndex(0, true);
     EXPECT_EQ(group.getValue(), CString(u"d"));
-}
-
-TEST_F(ChoiceInputTest, InlineRowsChosenByKeysAndPen) {
-    InLineChoiceGroup group(CString(), kChoiceExclusive, nullptr);
-    fill(group, 3);
-    layOutAndFocus(group);
-    // Rows side by side: the second starts right of the first.
-    EXPECT_GT(group.getItem(1)->relativeX(), group.getItem(0)->relativeX());
-    EXPECT_EQ(group.getItem(1)->relativeY(), group.getItem(0)->relativeY());
-    EXPECT_TRUE(group.keyPressed('2', kGameNone));
-    EXPECT_EQ(group.getSelectedIndex(), 1);
-    group.keyReleased('2', kGameNone);
-    EXPECT_EQ(group.getFocusedIndex(), 1);  // the focus went with the choice
-    EXPECT_TRUE(group.keyPressed(39, kGameRight));
-    EXPECT_TRUE(group.keyPressed(kKeyEnter, kGameFire));
-    EXPECT_TRUE(group.keyReleased(kKeyEnter, kGameFire));
-    EXPECT_EQ(group.getSelectedIndex(), 2);
-
-    Item* first = group.getItem(0);
-    const int x = group.contentX() + first->relativeX() + 2;
-    const int y = group.contentY() + first->relativeY() + 2;
-    EXPECT_TRUE(group.pointerPressed(x, y));
-    EXPECT_TRUE(group.pointerReleased(x, y));
-    EXPECT_EQ(group.getSelectedIndex(), 0);
 }
 
 }  // namespace
