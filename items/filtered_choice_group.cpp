@@ -160,7 +160,6 @@ void FilteredChoiceGroup::setValue(const CString& value) { text_ = value; }
 
 void FilteredChoiceGroup::reset() {
     for (ChoiceItem* row : options_) row->setSelected(false);
-    if (listGroup_) listGroup_->setFocusFirst(true);
     setValue(defaultText_);
     requestInit();
     notifyStateChanged();
@@ -308,7 +307,14 @@ std::vector<std::unique_ptr<ChoiceItem>> FilteredChoiceGroup::takeRows() {
 void FilteredChoiceGroup::openDropDown() {
     if (mode_ != kChoiceImplicit) return;
     listOpen_ = true;
-    if (!listChanged_ && dropDown_) return;
+    if (!listChanged_ && dropDown_) {
+        // The list opens on the current choice, however it was made.
+        if (const int selected = getSelectedOption(); selected >= 0) {
+            listGroup_->setSelectedIndex(selected, true);
+            listGroup_->focusIndex(selected);
+        }
+        return;
+    }
     reclaimRows();
     dropDown_.reset();
     auto group = std::make_unique<ChoiceGroup>(CString(), kChoiceImplicit, takeRows(), nullptr);

@@ -195,8 +195,11 @@ TEST_F(ComboTest, DropDownOpensChoosesByKeysAndIsBuiltOnlyForNewOptions) {
     EXPECT_EQ(box->getValue(), CString(u"b"));
     ASSERT_EQ(log_.events.size(), 1u);
 
-    fire(*box);  // open again: the same list
+    box->selectOption(3);
+    fire(*box);  // open again: the same list, on the current choice
     EXPECT_EQ(box->getListGroup(), list);
+    paint();
+    EXPECT_EQ(list->getFocusedIndex(), 2);
     box->defocus(nullptr);
     EXPECT_FALSE(box->isListOpen());
     box->appendOption(std::make_unique<ChoiceItem>(u"D", nullptr, kChoiceImplicit, bareStyle()),
