@@ -124,7 +124,6 @@ void ChoiceGroup::insertChoiceItem(int index, std::unique_ptr<ChoiceItem> row) {
     if (!row) return;
     index = std::clamp(index, 0, Container::size());
     Container::insert(index, std::move(row));
-    insertValueForRow(values_, index);
     if (index <= selectedIndex_) ++selectedIndex_;
 }
 
@@ -184,7 +183,9 @@ int ChoiceGroup::append(const CString& text, ImageRef image) {
 }
 
 void ChoiceGroup::insert(int index, const CString& text, ImageRef image) {
+    index = std::clamp(index, 0, Container::size());
     insertChoiceItem(index, std::make_unique<ChoiceItem>(text, std::move(image), mode_, nullptr));
+    insertValueForRow(values_, index);
 }
 
 void ChoiceGroup::deleteAt(int index) {

@@ -137,6 +137,9 @@ public:
     int appendChoiceItem(std::unique_ptr<ChoiceItem> row) {
         return addChoiceItem(std::move(row), nullptr);
     }
+    // A row and its value go in as a pair: insertChoiceItem, then
+    // insertOptionValue at the same index (Choice::insert gives the new row
+    // an empty value itself).
     void insertChoiceItem(int index, std::unique_ptr<ChoiceItem> row);
     void addOptionValue(const CString& value) { values_.push_back(value); }
     void insertOptionValue(int index, const CString& value);

@@ -256,7 +256,12 @@ TEST_F(ChoiceTest, DeleteAndInsertKeepSelectionAndValuesAligned) {
     EXPECT_EQ(group.getSelectedIndex(), 2);
     EXPECT_EQ(group.getValue(), CString(u"c"));
     EXPECT_EQ(group.getValues()[0], CString());  // the new row has no value yet
-    group.deleteAt(2);                           // the selected row
+    group.insertChoiceItem(1, std::make_unique<ChoiceItem>(u"Y", nullptr, 1, bareStyle()));
+    group.insertOptionValue(1, u"y");  // the pair of the builders
+    EXPECT_EQ(group.getSelectedIndex(), 3);
+    EXPECT_EQ(group.getValue(), CString(u"c"));
+    group.deleteAt(1);
+    group.deleteAt(2);  // the selected row
     EXPECT_EQ(group.getSelectedIndex(), -1);
     group.deleteAt(7);
     EXPECT_EQ(group.size(), 3);
