@@ -7,6 +7,7 @@
 
 #include "core/xml_parser.h"
 #include "market/market_builders.h"
+#include "markup/choice_builders.h"
 #include "markup/command_document.h"
 #include "markup/form_submission.h"
 #include "markup/grid_builders.h"
@@ -54,8 +55,8 @@ constexpr std::array kElements = {
     ElementRow{u"button", u"bt", Handler::Control, &buildButton},
     ElementRow{u"text", u"tx", Handler::Control, &buildText},
     ElementRow{u"progressbar", u"", Handler::ControlNoParent, &buildProgressBar},
-    ElementRow{u"choicegroup", u"cg", Handler::Ignored},
-    ElementRow{u"singlelinechoicegroup", u"scg", Handler::Ignored},
+    ElementRow{u"choicegroup", u"cg", Handler::Control, &buildChoiceGroup},
+    ElementRow{u"singlelinechoicegroup", u"scg", Handler::Control, &buildSingleLineChoiceGroup},
     ElementRow{u"tab", u"", Handler::Control, &buildTab},
     ElementRow{u"tree", u"te", Handler::Control, &buildTree},
     ElementRow{u"a", u"", Handler::Control, &buildLink},
@@ -63,7 +64,7 @@ constexpr std::array kElements = {
     ElementRow{u"simpletable", u"sta", Handler::Ignored},
     ElementRow{u"table", u"ta", Handler::Ignored},
     ElementRow{u"edit", u"ed", Handler::Ignored},
-    ElementRow{u"combobox", u"cmb", Handler::Ignored},
+    ElementRow{u"combobox", u"cmb", Handler::Control, &buildComboBox},
     ElementRow{u"ul", u"", Handler::Control, &buildList},
     ElementRow{u"nobr", u"nbr", Handler::Control, &buildNoBreak},
     ElementRow{u"br", u"", Handler::Control, &buildLineBreak},
@@ -100,7 +101,7 @@ constexpr std::array kElements = {
     ElementRow{u"key", u"", Handler::Ignored},
     ElementRow{u"affixImg", u"", Handler::ControlNoParent, &buildAffixImage},
     ElementRow{u"fund", u"", Handler::Market, nullptr, MarketWidgetKind::FundChart},
-    ElementRow{u"hostset", u"", Handler::Ignored},
+    ElementRow{u"hostset", u"", Handler::Control, &buildHostSet},
     ElementRow{u"loginstatus", u"ls", Handler::Ignored},
     ElementRow{u"recentbrowser", u"rb", Handler::Market, nullptr, MarketWidgetKind::RecentStocks},
     ElementRow{u"addrecent", u"acb", Handler::Ignored},
