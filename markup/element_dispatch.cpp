@@ -11,6 +11,7 @@
 #include "markup/markup_page.h"
 #include "markup/style_sheet.h"
 #include "markup/text_builders.h"
+#include "markup/text_field_builders.h"
 #include "ui/command_item.h"
 #include "ui/default_styles.h"
 #include "ui/event.h"
@@ -58,7 +59,7 @@ constexpr std::array kElements = {
     ElementRow{u"grilmenu", u"gm", Handler::Ignored},
     ElementRow{u"simpletable", u"sta", Handler::Ignored},
     ElementRow{u"table", u"ta", Handler::Ignored},
-    ElementRow{u"edit", u"ed", Handler::Ignored},
+    ElementRow{u"edit", u"ed", Handler::Control, &buildEdit},
     ElementRow{u"combobox", u"cmb", Handler::Ignored},
     ElementRow{u"ul", u"", Handler::Control, &buildList},
     ElementRow{u"nobr", u"nbr", Handler::Control, &buildNoBreak},
