@@ -17,6 +17,7 @@ namespace zq {
 namespace {
 
 constexpr int kFixedContentWidth = 138;
+constexpr uint32_t kAnimationMs = 100;
 constexpr int kNoKeyboardKind = 2;
 constexpr int kEditCommandType = 8;
 constexpr int kEditCommandPriority = 1;
@@ -52,7 +53,21 @@ TextField::TextField(const CString& label, const CString& value, int maxSize, ui
     setString(value);
 }
 
-TextField::~TextField() = default;
+TextField::~TextField() { stopAnimation(); }
+
+void TextField::startAnimation() {
+    if (animationTimer_) return;
+    animationTimer_ = startUiTimer(kAnimationMs, [this] {
+        if (!animate()) return;
+        if (auto* screen = dynamic_cast<Screen*>(getScreen())) screen->repaint();
+    });
+}
+
+void TextField::stopAnimation() {
+    if (!animationTimer_) return;
+    stopUiTimer(animationTimer_);
+    animationTimer_ = 0;
+}
 
 // --- value --------------------------------------------------------------------------------------
 
@@ -266,12 +281,14 @@ Style* TextField::focus(Style* focusStyle, int direction) {
     locateCaret(value().length());
     updateEditCommands();
     openKeyboard(true);
+    startAnimation();
     if (!fieldFocusAction_.isEmpty()) raise(fieldFocusAction_);
     return old;
 }
 
 void TextField::defocus(Style* normalStyle) {
     StringItem::defocus(normalStyle);
+    stopAnimation();
     if (pending_) commitPendingChar();
     clearHeld();
     openKeyboard(false);

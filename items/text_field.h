@@ -29,6 +29,7 @@
 
 #include "items/inputable.h"
 #include "items/string_item.h"
+#include "platform/ui_executor.h"
 #include "ui/event.h"
 #include "ui/listeners.h"
 #include "ui/screen_services.h"
@@ -230,6 +231,9 @@ private:
     bool multiTap(int keyCode, const CString& keys);
     void clearHeld();
     void paintCaret(int x, int top, GraphicsContext& g) const;
+    // While focused a UI timer runs animate() and repaints the screen.
+    void startAnimation();
+    void stopAnimation();
 
     int maxSize_ = 0;
     uint32_t constraints_ = 0;
@@ -282,6 +286,7 @@ private:
     uint32_t hashDownTime_ = 0;
     bool hashNoted_ = false;
 
+    UiTimerId animationTimer_ = 0;
     bool keyboardEnabled_ = true;
     bool caretBlinks_ = true;
     bool readOnly_ = false;

@@ -314,9 +314,10 @@ bool TextField::animate() {
     const uint32_t now = tickCount();
     const CString current = value();
     if (!pending_) {
-        // 1. The long clear, once for each new multiple of three repeats.
-        if (keyHeld_ && clearRepeats_ > 0 && clearRepeats_ % kClearStep == 0 &&
-            clearRepeats_ != clearActedAt_ && !current.isEmpty() && caretIndex_ > 0) {
+        // 1. The long clear, once for each new multiple of three repeats
+        // (repeats may come faster than the steps).
+        if (keyHeld_ && clearRepeats_ / kClearStep > clearActedAt_ / kClearStep &&
+            !current.isEmpty() && caretIndex_ > 0) {
             clearActedAt_ = clearRepeats_;
             if (clearRepeats_ < kClearAll) {
                 const int caret = std::min(caretIndex_, current.length());
