@@ -121,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
         TapCase{"FullFieldStepsPending", 0, kModeLower, 2, "2 w 3 3", u"ae", u'e'},
         TapCase{"FullFieldRefusesOtherKey", 0, kModeLower, 2, "2 w 3 3 4", u"ae", u'e'},
         // A held digit converts only the pending letter of its own key.
-        TapCase{"HeldDigitNeedsItsPending", 0, kModeLower, 1, "2 w r2", u"a", 0},
+        TapCase{"HeldDigitNeedsItsPending", 0, kModeLower, 2, "2 w r2", u"a", 0},
         TapCase{"HeldOtherDigitChangesNothing", 0, kModeLower, 2, "2 r3", u"a", u'a'},
         TapCase{"CapitalAfterStop", 0, kModeLower, 20, "4 4 w 4 4 4 w 1 0 w 4", u"hi. G", u'G'},
         TapCase{"NoCapitalInEmail", kConstraintEmail, kModeLower, 20, "4 4 w 4 4 4 w 0 w 4",
