@@ -445,7 +445,7 @@ void TextField::locateCaret(int index) {
 // --- painting -----------------------------------------------------------------------------------
 
 void TextField::paintContent(int x, int y, int leftBorder, int rightBorder, GraphicsContext& g) {
-    lastPaintY_ = y;
+    contentPaintY_ = y;
     DeviceContext* dc = g.getDC();
     if (!dc) return;
     const FontRef font = effectiveFont();

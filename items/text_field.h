@@ -151,7 +151,8 @@ public:
     // A soft-keyboard character; numeric fields take digits only (and one
     // '.' when decimal).
     void typeChar(char16_t ch) override;
-    int caretLineTop() const override { return caretY_; }
+    // From the item's top, as Item::getLastPaintY places it.
+    int caretLineTop() const override { return contentY_ + caretY_; }
     int caretLineHeight() const override { return lineHeight_; }
 
     // --- input rule -----------------------------------------------------------------
@@ -198,6 +199,8 @@ public:
     int getCaretX() const { return caretX_; }
     int getLineCount() const { return static_cast<int>(lines_.size()); }
     int getCaretLineCenter() const;
+    // The y at which the content was last painted.
+    int getContentPaintY() const { return contentPaintY_; }
     // The two shared edit commands.
     static const CommandRef& deleteCommand();
     static const CommandRef& clearCommand();
@@ -268,6 +271,7 @@ private:
     int caretX_ = 0;
     int caretY_ = 0;
     int lineHeight_ = 0;
+    int contentPaintY_ = 0;  // where the content was last painted
 
     // multi-tap
     bool pending_ = false;

@@ -309,6 +309,22 @@ TEST_F(TextFieldTest, CaretWalksWrappedLines) {
     EXPECT_EQ(field->getCaretLine(), 2);
 }
 
+// A page value longer than maxSize, with lone surrogates and line feeds, is
+// laid out and edited without growing.
+TEST_F(TextFieldTest, OddValuesFromThePage) {
+    std::u16string value;
+    for (int i = 0; i < 500; ++i) value += u"a\xD800 b\n\xDC00";
+    auto field = makeField(0, 20, value.c_str());
+    field->init(100, 100);
+    EXPECT_GT(field->getLineCount(), 100);
+    EXPECT_EQ(field->getCaretPosition(), static_cast<int>(value.size()));
+    field->typeChar(u'x');
+    play(*field, "2 2");
+    EXPECT_EQ(field->getText().length(), static_cast<int>(value.size()));
+    EXPECT_TRUE(field->deleteBeforeCaret());
+    EXPECT_EQ(field->getText().length(), static_cast<int>(value.size()) - 1);
+}
+
 TEST_F(TextFieldTest, PaintsTheCaretOnlyWhileVisible) {
     auto field = makeField(0, 20, u"ab");
     Surface surface(100, 30);
