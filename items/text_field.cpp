@@ -297,11 +297,14 @@ void TextField::defocus(Style* normalStyle) {
 
 void TextField::showNotify() {
     StringItem::showNotify();
-    if (focused_) updateEditCommands();
+    if (!focused_) return;
+    updateEditCommands();
+    startAnimation();
 }
 
 void TextField::hideNotify() {
     StringItem::hideNotify();
+    stopAnimation();
     commitPendingChar();
 }
 

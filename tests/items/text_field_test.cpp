@@ -149,12 +149,6 @@ TEST_F(TextFieldTest, HashCyclesTheModes) {
     EXPECT_EQ(names, (std::vector<std::string>{"abc", "Abc", "ABC", "123", "Nat.", "abc"}));
 }
 
-TEST_F(TextFieldTest, NumericFieldsKeepTheirMode) {
-    auto field = makeField(kConstraintDecimal);
-    play(*field, "# #");
-    EXPECT_EQ(field->getInputMode(), kModeDigits);
-}
-
 struct EmailCase {
     const char16_t* text;
     int position;
