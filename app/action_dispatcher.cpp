@@ -24,7 +24,7 @@ const ActionRow kActionTable[] = {
     {u"refresh", u"rf", nullptr},
     {u"gettablerow", u"gw", nullptr},
     {u"setfont", u"sf", [](PageController& c, const CString& p) { c.onSetFont(p); }},
-    {u"keyboardinput", u"kp", nullptr},
+    {u"keyboardinput", u"kp", [](PageController& c, const CString& p) { c.onKeyboardInput(p); }},
     {u"clearapp", u"cr", [](PageController& c, const CString& p) { c.onClearApp(p); }},
     {u"zhibiao", u"zb", nullptr},
     {u"update", u"ud", [](PageController& c, const CString& p) { c.onUpdate(p); }},
@@ -52,7 +52,7 @@ const ActionRow kActionTable[] = {
     {u"movedown", u"mvd", nullptr},
     {u"GetOutLookToID", u"gotd",
      [](PageController& c, const CString& p) { c.onGetOutLookToId(p); }},
-    {u"GetValueToSms", u"gvts", nullptr},
+    {u"GetValueToSms", u"gvts", [](PageController& c, const CString& p) { c.onGetValueToSms(p); }},
     {u"connect", nullptr, [](PageController& c, const CString&) { c.onConnect(); }},
     {u"ctrlrefresh", u"crf", nullptr},
 };

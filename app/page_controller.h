@@ -42,6 +42,7 @@ class ContactPicker;
 class Displayable;
 class Event;
 class Item;
+class TextFieldEvent;
 
 // Request id -> cancel flag of every request the controller started. Any
 // thread.
@@ -366,6 +367,19 @@ private:
 
 public:
     // --- end dialog, form and input actions ---
+
+    // --- text input actions (input_actions.cpp) ---
+    // "keyboardinput": the shown screen's code input pad, for the argument's
+    // address template.
+    void onKeyboardInput(const CString& piece);
+    // "GetValueToSms(message,field)": "sms://" + the text field's text + "#"
+    // + message; nothing when the named item is not a text field.
+    void onGetValueToSms(const CString& piece);
+    // A text field's event (controller_events.cpp): runs its action, with the
+    // field's name and value set in the link of "update", "forward" and
+    // "gettablerow".
+    void onTextFieldEvent(const TextFieldEvent& event);
+    // --- end text input actions ---
 
 private:
     struct UserCodes {

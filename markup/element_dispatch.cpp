@@ -15,6 +15,7 @@
 #include "markup/style_sheet.h"
 #include "markup/tab_builders.h"
 #include "markup/text_builders.h"
+#include "markup/text_field_builders.h"
 #include "ui/command_item.h"
 #include "ui/default_styles.h"
 #include "ui/event.h"
@@ -63,7 +64,7 @@ constexpr std::array kElements = {
     ElementRow{u"grilmenu", u"gm", Handler::ControlNoParent, &buildGridMenu},
     ElementRow{u"simpletable", u"sta", Handler::Ignored},
     ElementRow{u"table", u"ta", Handler::Ignored},
-    ElementRow{u"edit", u"ed", Handler::Ignored},
+    ElementRow{u"edit", u"ed", Handler::Control, &buildEdit},
     ElementRow{u"combobox", u"cmb", Handler::Control, &buildComboBox},
     ElementRow{u"ul", u"", Handler::Control, &buildList},
     ElementRow{u"nobr", u"nbr", Handler::Control, &buildNoBreak},
