@@ -253,19 +253,24 @@ public:
     // Sends a request whose reply the reply handler takes; nothing is sent
     // when it is cancelled or `screenId` (not -1) is no longer shown. False
     // when the session refused it (its error shown when the screen waited).
+    // `link` is the address as asked, kept for the history (empty: url).
     bool sendRequest(const CString& url, int screenId, int number, const CancelFlag& cancelFlag,
-                     int flag);
+                     int flag, const CString& link = CString());
     // The "sms://" branch of openUrl: sent on a thread of its own.
     void sendSmsUrl(const CString& link);
     // The reply handler, which the session reports to.
     SessionListener& sessionListener() { return replyListener_; }
     // Session thread: decodes, settles the request and posts pages to the UI
-    // thread. False for a bad payload or an unknown request id.
-    bool onData(std::span<const uint8_t> message);
+    // thread. False for a bad payload or an unknown request id. A reply with
+    // id 0 settles `carrierId` (the HTTP exchange that brought it); a page
+    // with id 0 on the framed connection settles the oldest request there.
+    bool onData(std::span<const uint8_t> message, int carrierId = kNoCarrier);
     void onFailure(const RequestRecord& request);
     // Sends the request again under a new id.
     void onRetry(const RequestRecord& request);
-    // The newest request is cancelled; its late reply is dropped.
+    // The load in progress is cancelled: the newest request, the one the
+    // shown screen loads for and every synchronous fetch its page build waits
+    // on. Their late replies are dropped. UI thread.
     void cancelRequest();
     // A page reply, on the UI thread.
     void onPageData(const CString& url, std::string text, int screenId, bool replace,
@@ -274,7 +279,9 @@ public:
 private:
     struct ReplyListener : SessionListener {
         explicit ReplyListener(PageController& owner) : controller(owner) {}
-        bool onData(std::span<const uint8_t> data) override { return controller.onData(data); }
+        bool onData(std::span<const uint8_t> data, int carrierId) override {
+            return controller.onData(data, carrierId);
+        }
         void onFailure(const RequestRecord& r) override { controller.onFailure(r); }
         void onRetry(const RequestRecord& r) override { controller.onRetry(r); }
         PageController& controller;
@@ -288,6 +295,16 @@ private:
                             const RequestRecord& record);
     // Runs `task` on the UI thread while the controller lives.
     void postToController(std::function<void(PageController&)> task);
+    // Builds a page for a request whose cancel flag ends the build's
+    // synchronous fetches. UI thread.
+    std::unique_ptr<PageEntry> parsePageFor(std::string_view text, const CString& url,
+                                            const CancelFlag& cancelFlag);
+    // The session as network threads see it; null while it is replaced.
+    std::atomic<HttpSession*> liveSession_{nullptr};
+    // The cancel flag of the page being built (UI thread), and the ids of
+    // the synchronous fetches waiting now.
+    CancelFlag buildFlag_;
+    std::set<int> syncFetches_;
     // Declared before the session, so they outlive its threads.
     ReplyListener replyListener_{*this};
     std::shared_ptr<const int> uiAnchor_ = std::make_shared<const int>(0);
@@ -437,8 +454,10 @@ private:
     void dropSession();
 
     // Its threads reach the request bookkeeping above, so it goes first of
-    // those; only the history (the screens) goes before it.
-    std::unique_ptr<HttpSession> session_;
+    // those; only the history (the screens) goes before it. Shared only with
+    // a synchronous fetch that waits in a nested UI loop, in which the
+    // session may be replaced.
+    std::shared_ptr<HttpSession> session_;
     PageHistory history_;
 };
 
