@@ -178,7 +178,9 @@ ChunkedDecoder::State ChunkedDecoder::takeLine(std::string_view line, size_t bod
             size_t digits = 0;
             for (; digits < line.size(); ++digits) {
                 const char c = lowerAscii(line[digits]);
-                const int value = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+                const int value = c >= '0' && c <= '9'   ? c - '0'
+                                  : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                         : -1;
                 if (value < 0) break;
                 size = size * 16 + static_cast<size_t>(value);
                 // Checked per digit, so a long run of digits cannot overflow.
@@ -443,7 +445,8 @@ int httpExchange(const CString& url, const HttpGateway& gateway, uint32_t waitMs
 
 // --- HttpRequestRunner -------------------------------------------------------------------
 
-HttpRequestRunner::HttpRequestRunner(size_t maxThreads) : maxThreads_(std::max<size_t>(maxThreads, 1)) {}
+HttpRequestRunner::HttpRequestRunner(size_t maxThreads)
+    : maxThreads_(std::max<size_t>(maxThreads, 1)) {}
 
 HttpRequestRunner::~HttpRequestRunner() {
     std::vector<std::unique_ptr<WorkerThread>> threads;
@@ -465,7 +468,8 @@ std::shared_ptr<HttpCancel> HttpRequestRunner::submit(Job job) {
         if (stopping_) cancel->cancel();
         queue_.push_back(Entry{std::move(job), cancel});
         if (idle_ < queue_.size() && threads_.size() < maxThreads_ && !stopping_) {
-            threads_.push_back(std::make_unique<WorkerThread>([this](const StopSignal&) { workerLoop(); }));
+            threads_.push_back(
+                std::make_unique<WorkerThread>([this](const StopSignal&) { workerLoop(); }));
         }
     }
     wake_.notify_one();

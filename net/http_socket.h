@@ -220,7 +220,7 @@ struct HttpGateway {
 HttpGateway gatewayForCarrier(const CString& carrier, const HttpGatewayConfig& config);
 
 struct HttpExchangeResult {
-    std::vector<uint8_t> body;  // Content-Length bytes
+    std::vector<uint8_t> body;  // the decoded body
     std::string contentType;    // lower case, possibly empty
     size_t bytesSent = 0;       // request head
     size_t bytesReceived = 0;   // response head and body
@@ -231,9 +231,9 @@ struct HttpExchangeResult {
 int connectGateway(HttpSocket& socket, const HttpGateway& gateway);
 
 // One GET of `url` through `gateway`, all within `waitMs`. 1 when a status
-// 200 reply came with all of its Content-Length (at least one byte); the
-// counters are filled either way. May be
-// called on any thread; `stop` (may be null) ends it early.
+// 200 reply came with its whole body (at least one byte); the counters are
+// filled either way. May be called on any thread; `stop` (may be null) ends
+// it early.
 int httpExchange(const CString& url, const HttpGateway& gateway, uint32_t waitMs,
                  HttpExchangeResult& result, const std::atomic<bool>* stop = nullptr);
 // The same, ended early (and its connection closed at once) by `cancel`.

@@ -111,14 +111,15 @@ long tempFileOwner(std::string_view name) {
     const auto [end, error] = std::from_chars(rest.data(), rest.data() + dash, pid);
     if (error != std::errc() || end != rest.data() + dash || pid <= 0) return 0;
     unsigned counter = 0;
-    const auto [end2, error2] = std::from_chars(rest.data() + dash + 1, rest.data() + rest.size(), counter);
+    const auto [end2, error2] =
+        std::from_chars(rest.data() + dash + 1, rest.data() + rest.size(), counter);
     if (error2 != std::errc() || end2 != rest.data() + rest.size()) return 0;
     return pid;
 }
 
 bool processRuns(long pid) {
-    return pid == static_cast<long>(::getpid()) ||
-           ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+    return pid == static_cast<long>(::getpid()) || ::kill(static_cast<pid_t>(pid), 0) == 0 ||
+           errno == EPERM;
 }
 
 // Creates a new, empty file next to `path` for writing.

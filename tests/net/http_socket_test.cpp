@@ -205,8 +205,8 @@ TEST(HttpExchange, BodiesAsGatewaysSendThem) {
         {"HTTP/1.0 200 OK\r\nContent-Type: text/zqml\r\n\r\nhello", " world"},  // then closed
         {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n",
          "6;ext=1\r\n world\r\n0\r\nX-Trailer: 1\r\n\r\n"},
-        {"HTTP/1.1 200 OK\r\nTRANSFER-ENCODING: Chunked\r\nContent-Length: 99\r\n\r\nb\r", "\nhello",
-         " world\r\n0\r\n\r\n"},
+        {"HTTP/1.1 200 OK\r\nTRANSFER-ENCODING: Chunked\r\nContent-Length: 99\r\n\r\nb\r",
+         "\nhello", " world\r\n0\r\n\r\n"},
         {"HTTP/1.1 200 OK\r\n" + cookies + cookies + "Content-Length: 11\r\n\r\nhello world"},
     };
     for (const auto& reply : pieces) {
@@ -243,7 +243,7 @@ TEST(HttpExchange, BadRepliesFail) {
         "HTTP/1.0 200 OK\r\nContent-Length: 1048577\r\n\r\nbody",
         "HTTP/1.0 200 OK\r\nContent-Length: 12abc\r\n\r\nbody",
         "HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n",
-        "HTTP/1.0 200 OK\r\n\r\n",  // closed: nothing until the close
+        "HTTP/1.0 200 OK\r\n\r\n",                             // closed: nothing until the close
         "HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nshort",  // then closed
         "HTTP/1.0 200 OK\r\nTransfer-Encoding: gzip\r\n\r\nbody",
         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhel",  // closed mid-chunk
@@ -263,7 +263,8 @@ TEST(HttpExchange, BadRepliesFail) {
         EXPECT_TRUE(result.body.empty());
     }
     // A body without a length is capped as any other.
-    for (const char* head : {"HTTP/1.0 200 OK\r\n\r\n", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"}) {
+    for (const char* head :
+         {"HTTP/1.0 200 OK\r\n\r\n", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"}) {
         const bool chunked = std::string(head).find("chunked") != std::string::npos;
         LoopbackGateway gateway([&](TcpSocket& s) {
             say(s, head);
@@ -279,7 +280,8 @@ TEST(HttpExchange, BadRepliesFail) {
 }
 
 TEST(ChunkedDecoder, SameBodyHoweverTheStreamIsCut) {
-    const std::string stream = "4\r\nWiki\r\n5;x=y\r\npedia\r\nE\n in\r\n\r\nchunks.\n0\r\nT: 1\r\n\r\nafter";
+    const std::string stream =
+        "4\r\nWiki\r\n5;x=y\r\npedia\r\nE\n in\r\n\r\nchunks.\n0\r\nT: 1\r\n\r\nafter";
     for (size_t step = 1; step <= stream.size(); ++step) {
         ChunkedDecoder decoder;
         std::vector<uint8_t> body;
@@ -415,7 +417,7 @@ TEST(HttpRequestRunner, FewThreadsEveryJobOnceAndCancelledJobsEndAtOnce) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         EXPECT_EQ(ran.load(), 6);  // the cancelled one and the five queued behind it
-    }  // the runner cancels the two still running
+    }                              // the runner cancels the two still running
     EXPECT_EQ(ran.load(), 8);
     EXPECT_EQ(failedFast.load(), 8);
     EXPECT_LT(msSince(start), 3000);

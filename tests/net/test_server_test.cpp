@@ -463,10 +463,12 @@ TEST(TestServerMisbehave, ModesFromTheCommandLine) {
         EXPECT_EQ(m->splitPauseMs, c.pause) << c.text;
         EXPECT_EQ(m->refusing, c.refusing) << c.text;
         EXPECT_EQ(m->refuseMs, c.refuseMs) << c.text;
-        EXPECT_NE(std::string(testserver::misbehaviourHelp()).find(std::string(c.text).substr(0, 4)),
-                  std::string::npos);
+        EXPECT_NE(
+            std::string(testserver::misbehaviourHelp()).find(std::string(c.text).substr(0, 4)),
+            std::string::npos);
     }
-    for (const char* bad : {"", "slow", "late:", "late:x", "late:0", "garbage:-1", "split:99999999999"}) {
+    for (const char* bad :
+         {"", "slow", "late:", "late:x", "late:0", "garbage:-1", "split:99999999999"}) {
         std::string error;
         EXPECT_FALSE(testserver::parseMisbehaviour(bad, &error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;

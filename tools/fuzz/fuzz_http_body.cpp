@@ -26,7 +26,8 @@ zq::ChunkedDecoder::State decode(std::string_view bytes, size_t step, std::vecto
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const zq::BodyPlan plan = zq::bodyPlan(bytes);
-    if (plan.framing == zq::BodyFraming::Length && plan.length > zq::kMaxContentLength) std::abort();
+    if (plan.framing == zq::BodyFraming::Length && plan.length > zq::kMaxContentLength)
+        std::abort();
 
     std::vector<uint8_t> whole;
     const zq::ChunkedDecoder::State state = decode(bytes, bytes.empty() ? 1 : bytes.size(), whole);

@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <set>
 #include <iterator>
 #include <set>
 #include <string>
@@ -56,7 +55,8 @@ std::string savedFiles(const fs::path& root) {
     std::string all = contents(root / "Program" / "ZQConfig.ini");
     std::error_code ec;
     std::set<fs::path> names;
-    for (const auto& entry : fs::directory_iterator(root / "UserData", ec)) names.insert(entry.path());
+    for (const auto& entry : fs::directory_iterator(root / "UserData", ec))
+        names.insert(entry.path());
     for (const fs::path& name : names) {
         all += '\x01' + name.filename().string() + '\x01' + contents(name);
     }

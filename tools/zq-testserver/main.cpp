@@ -6,10 +6,10 @@
 // the two ports and serves until SIGINT or SIGTERM. --misbehave makes the
 // replies misbehave on purpose (--help lists the modes).
 #include <csignal>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -26,10 +26,11 @@ void usage(FILE* to) {
 
 void help() {
     usage(stdout);
-    std::printf("\nServes the pages under DIR on 127.0.0.1: framed requests on --port, the\n"
-                "HTTP WAP gateway on --http-port (0 or absent: free ports, printed).\n"
-                "\n--misbehave MODE[:ARG] makes replies misbehave on purpose:\n%s",
-                zq::testserver::misbehaviourHelp());
+    std::printf(
+        "\nServes the pages under DIR on 127.0.0.1: framed requests on --port, the\n"
+        "HTTP WAP gateway on --http-port (0 or absent: free ports, printed).\n"
+        "\n--misbehave MODE[:ARG] makes replies misbehave on purpose:\n%s",
+        zq::testserver::misbehaviourHelp());
 }
 
 bool parsePort(const char* text, uint16_t& port) {

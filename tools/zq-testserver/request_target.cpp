@@ -117,9 +117,9 @@ GatewayRequest checkGatewayHead(std::string_view head) {
     const std::string_view requestLine = head.substr(0, lineEnd);
     constexpr std::string_view kMethod = "GET ";
     constexpr size_t kVersionSize = std::string_view(" HTTP/1.x").size();
-    const std::string_view version =
-        requestLine.size() > kVersionSize ? requestLine.substr(requestLine.size() - kVersionSize)
-                                          : std::string_view();
+    const std::string_view version = requestLine.size() > kVersionSize
+                                         ? requestLine.substr(requestLine.size() - kVersionSize)
+                                         : std::string_view();
     if (requestLine.size() <= kMethod.size() + kVersionSize ||
         requestLine.substr(0, kMethod.size()) != kMethod ||
         (version != " HTTP/1.0" && version != " HTTP/1.1")) {
