@@ -14,6 +14,7 @@
 #include "net/host_set.h"
 #include "platform/clock.h"
 #include "platform/device_services.h"
+#include "platform/files.h"
 #include "platform/image.h"
 #include "platform/ui_executor.h"
 #include "ui/display.h"
@@ -194,6 +195,8 @@ void Application::reconnect() {
 // --- the start-up worker ---------------------------------------------------------------------
 
 void Application::runStartup() {
+    // Saves cut short by a killed client leave their temporary files behind.
+    if (DeviceFiles::hasCurrent()) removeStaleTempFiles(DeviceFiles::current().root());
     try {
         applyConfiguration();
         const bool selection = onUi([this] {

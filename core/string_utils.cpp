@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/files.h"
+
 namespace zq {
 
 namespace {
@@ -347,7 +349,7 @@ CString setUrlParamKeepFragment(const CString& url, const CString& name, const C
 bool makeDirectories(const CString& path, PathConfinement confinement) {
     CString normal = path;
     normal.replace(u'\\', u'/');
-    std::filesystem::path p(normal.toUtf8());
+    const std::filesystem::path p(normal.toUtf8());
     if (p.empty()) return true;
     if (confinement == PathConfinement::Confined) {
         if (p.is_absolute() || p.has_root_name() || p.has_root_directory()) return false;
@@ -355,9 +357,10 @@ bool makeDirectories(const CString& path, PathConfinement confinement) {
             if (part == "..") return false;
         }
     }
-    std::error_code ec;
-    std::filesystem::create_directories(p, ec);
-    return std::filesystem::is_directory(p, ec);
+    // A device path, like every other file a page names: never the host's
+    // root or the working folder.
+    if (!DeviceFiles::hasCurrent()) return false;
+    return zq::makeDirectories(DeviceFiles::current().hostPath(path));
 }
 
 bool parseHostList(const CString& text, std::vector<HostRecord>& hosts) {

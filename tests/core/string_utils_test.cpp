@@ -4,6 +4,8 @@
 
 #include <filesystem>
 
+#include "platform/files.h"
+
 namespace zq {
 namespace {
 
@@ -193,11 +195,20 @@ TEST(Hosts, ParseListsAndFindByEquality) {
     EXPECT_EQ(findHostIndex(hosts, probe), -1);
 }
 
-TEST(Directories, CreatesAndConfines) {
-    const std::string base = ::testing::TempDir() + "zq-mkdirs";
-    CString path = CString::fromUtf8(base + "/a/b/c");
-    EXPECT_TRUE(makeDirectories(path));
-    EXPECT_TRUE(makeDirectories(path));  // an existing folder is success
+// Regression: device paths were created at the host's root and plain names
+// in the working folder.
+TEST(Directories, CreatesInTheDeviceFolderAndConfines) {
+    const std::filesystem::path base = ::testing::TempDir() + "zq-mkdirs";
+    DeviceFiles device(base);
+    EXPECT_FALSE(makeDirectories(CString(u"\\UserData\\x")));  // no device: nothing is created
+    CurrentDeviceFiles current(device);
+    EXPECT_TRUE(makeDirectories(CString(u"\\UserData\\x")));
+    EXPECT_TRUE(std::filesystem::is_directory(base / "UserData" / "x"));
+    EXPECT_FALSE(std::filesystem::exists("/UserData"));
+    EXPECT_TRUE(makeDirectories(CString(u"zq-plain-name")));
+    EXPECT_TRUE(std::filesystem::is_directory(base / "zq-plain-name"));
+    EXPECT_FALSE(std::filesystem::exists("zq-plain-name"));
+    EXPECT_TRUE(makeDirectories(CString(u"zq-plain-name")));  // an existing folder is success
     EXPECT_FALSE(makeDirectories("../escape", PathConfinement::Confined));
     EXPECT_FALSE(makeDirectories("/abs", PathConfinement::Confined));
     EXPECT_FALSE(makeDirectories("a\\..\\..\\b", PathConfinement::Confined));
