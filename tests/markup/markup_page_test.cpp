@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
 #include <map>
 #include <memory>
@@ -111,6 +112,31 @@ TEST(MarkupPageLoadTest, EncodeMarkers) {
             << c.text;
     }
     EXPECT_EQ(resolveEncodeMarkers(nullptr, u"@code;").toUtf8(), "@code;");
+}
+
+// Resolving markers was quadratic: a 400 KB page of "@" took 17 s.
+TEST(MarkupPageLoadTest, MarkersResolveInOneWalk) {
+    class CountingHost : public FakeHost {
+    public:
+        CString markerValue(const CString& key) const override {
+            lookedAt += static_cast<size_t>(key.length());
+            return FakeHost::markerValue(key);
+        }
+        mutable size_t lookedAt = 0;
+    };
+    CountingHost host;
+    host.markers["@x"] = "12";
+    const std::string ats = std::string(40000, '@') + ";";
+    EXPECT_EQ(resolveEncodeMarkers(&host, CString::fromUtf8(ats)).toUtf8(), ats);
+    EXPECT_LE(host.lookedAt, ats.size());
+
+    std::string markers;
+    for (int i = 0; i < 200000; ++i) markers += "@x;";
+    const auto start = std::chrono::steady_clock::now();
+    const CString resolved = resolveEncodeMarkers(&host, CString::fromUtf8(markers));
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(resolved.length(), 400000);
+    EXPECT_LT(took, std::chrono::seconds(10));
 }
 
 TEST(MarkupPageAttributeTest, LongNameFirstThenAliasInAnyCase) {
