@@ -39,6 +39,7 @@ MarkupPage::~MarkupPage() {
 
 bool MarkupPage::loadPage(std::string_view bytes, PageHost* host, const CString& pageKey,
                           int serial, Screen* entryScreen) {
+    const StyleScope ownStyles(&styles_);
     // 1-2. Remember who asked for the page and where it will be shown.
     serial_ = serial;
     host_ = host;
