@@ -116,8 +116,8 @@ bool walkTextElement(std::u16string_view text, size_t start, size_t& end,
                 return true;
             }
             pos = nextTag(text, innermost.end);
-            events.push_back({TagEvent::Kind::Close, record,
-                              text.substr(innermost.end, pos - innermost.end)});
+            events.push_back(
+                {TagEvent::Kind::Close, record, text.substr(innermost.end, pos - innermost.end)});
             continue;
         }
         records.emplace_back();

@@ -161,8 +161,7 @@ Item* buildText(MarkupPage& page, XmlParser& node, Item* parent) {
 
 std::vector<Item*> buildLinkItems(MarkupPage& page, XmlParser& node) {
     const OpenLink link{getAttribute(node, u"href", u"hf"), getAttribute(node, u"name", u"n"),
-                        getAttribute(node, u"onclick", u"oc"),
-                        getAttribute(node, u"class", u"cl")};
+                        getAttribute(node, u"onclick", u"oc"), getAttribute(node, u"class", u"cl")};
     std::vector<Item*> items;
 
     // 1. The element's own text (blanks count) is the one link, styled like

@@ -132,7 +132,8 @@ TEST(LinkResolver, RootLinksLieOnTheirPagesServer) {
         {"", ""},
     };
     for (const auto& c : cases) {
-        const std::optional<CString> link = serverRootLink(CString("/css/a.css"), CString(c.pageUrl));
+        const std::optional<CString> link =
+            serverRootLink(CString("/css/a.css"), CString(c.pageUrl));
         EXPECT_EQ(link ? link->toUtf8() : std::string(), c.expected) << c.pageUrl;
     }
     EXPECT_FALSE(serverRootLink(CString("css/a.css"), CString("http://h:81/")));

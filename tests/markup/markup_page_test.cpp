@@ -277,9 +277,10 @@ TEST(MarkupPagePrepassTest, KeepsEverythingWrittenAfterAClosedTextElement) {
     // What the builders then make of it: every text and every link.
     FakeHost host;
     MarkupPage page;
-    ASSERT_TRUE(page.loadPage(
-        "<zqml><body><text>first</text>loose<text>see <a href='x'>here</a> now</text></body></zqml>",
-        &host));
+    ASSERT_TRUE(
+        page.loadPage("<zqml><body><text>first</text>loose<text>see <a href='x'>here</a> "
+                      "now</text></body></zqml>",
+                      &host));
     ASSERT_NE(page.form(), nullptr);
     std::vector<std::string> texts;
     for (int i = 0; i < page.form()->getContent()->size(); ++i) {
