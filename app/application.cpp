@@ -8,6 +8,7 @@
 
 #include "app/splash_screen.h"
 #include "core/string_utils.h"
+#include "items/marquee_item.h"
 #include "markup/style_sheet.h"
 #include "net/device_services.h"
 #include "net/dialler.h"
@@ -89,11 +90,16 @@ CString Application::oemInfo() {
 Application::Application(ControllerFolders folders, StartupHooks hooks)
     : controller_(std::make_unique<PageController>(std::move(folders))), hooks_(std::move(hooks)) {
     controller_->setConnectHandler([this] { reconnect(); });
+    // A marquee shows the settings value its "id" names.
+    setMarqueeTextLookup([controller = controller_.get()](const CString& key) {
+        return controller->getSystemValue(key);
+    });
 }
 
 Application::~Application() {
     joinWorkers();
     controller_->setConnectHandler(nullptr);
+    setMarqueeTextLookup(nullptr);
     // The pages may point at the splash as the screen shown before them.
     controller_.reset();
     splash_.reset();

@@ -435,6 +435,9 @@ private:
     bool parseFailed_ = false;
     // The current page's URL up to its last '/'.
     CString basePath_;
+    // The URL of the page parsePage is building: its "/" content links lie
+    // on its server.
+    CString buildingUrl_;
     CString lastUrl_;
     CommandRef backCommand_;
     CommandRef exitCommand_;

@@ -30,6 +30,7 @@ struct OpenLink {
     CString href;
     CString name;
     CString onclick;
+    CString classText;  // the "a" element's own "class"
 };
 
 // The links open while an "a" element's children are built, innermost
@@ -141,9 +142,11 @@ Item* buildText(MarkupPage& page, XmlParser& node, Item* parent) {
     std::unique_ptr<Item> item;
     Style* style = nullptr;
     if (const OpenLink* link = innermostLink(page)) {
+        // The link's class first, the text's own over it.
         style = createHyperlinkStyle();
         item = makeLink(page, text, *link, style);
-        style = styleControl(page, style, u"a", classText, ClassOrder::FontFirst);
+        style = styleControl(page, style, u"a", link->classText, ClassOrder::FontFirst);
+        style = applyInlineStyle(page, style, classText);
     } else {
         style = createTextStyle();
         item = std::make_unique<StringItem>(CString(), trimTextIndent(raw), style);
@@ -158,14 +161,15 @@ Item* buildText(MarkupPage& page, XmlParser& node, Item* parent) {
 
 std::vector<Item*> buildLinkItems(MarkupPage& page, XmlParser& node) {
     const OpenLink link{getAttribute(node, u"href", u"hf"), getAttribute(node, u"name", u"n"),
-                        getAttribute(node, u"onclick", u"oc")};
+                        getAttribute(node, u"onclick", u"oc"), getAttribute(node, u"class", u"cl")};
     std::vector<Item*> items;
 
-    // 1. The element's own text (blanks count) is the one link.
+    // 1. The element's own text (blanks count) is the one link, styled like
+    //    every link: the sheet's "a" rule, then the element's class.
     const CString ownText = node.getNodeData(node.currentNode());
     if (!ownText.isEmpty()) {
         Style* style = createHyperlinkStyle();
-        styleControl(page, style, u"", CString(), ClassOrder::FontFirst);
+        style = styleControl(page, style, u"a", link.classText, ClassOrder::FontFirst);
         auto item = makeLink(page, ownText, link, style);
         item->setStyle(style);
         items.push_back(page.adoptControl(std::move(item)));

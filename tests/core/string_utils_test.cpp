@@ -64,6 +64,44 @@ TEST(Wrap, IndentPrefixesEveryLineAfterAFeed) {
     EXPECT_EQ(lines, A({"    ab", "    cd", "    ef"}));
 }
 
+// With an indent every line feed cost a whole pad, blank lines included:
+// 100 KB of line feeds under "text-indent: 4096" needed about 1.6 GB.
+TEST(Wrap, IndentedTextStaysWithinASmallMultipleOfItsLength) {
+    CString blankLines = "ab\n \n\n\ncd";
+    EXPECT_EQ(wrapText(blankLines, fixedWidth, 1000, 1000, 1), A({"  ab", "  cd"}));
+    const struct {
+        std::u16string text;
+        int indent;
+    } cases[] = {
+        {std::u16string(100000, u'\n'), 4096},
+        {std::u16string(100000, u'\n') + u"x", 4096},
+        {[] {
+             std::u16string s;
+             for (int i = 0; i < 50000; ++i) s += u"x\n";
+             return s;
+         }(),
+         4096},
+    };
+    for (const auto& c : cases) {
+        CString text(c.text);
+        normalizeWhitespace(text, c.indent);
+        EXPECT_LE(static_cast<size_t>(text.length()), 10 * c.text.size() + 2 * kMaxWrapIndent);
+    }
+}
+
+// A line that filled up right before a surrogate pair was cut between its
+// two halves.
+TEST(Wrap, NeverCutsASurrogatePair) {
+    const std::u16string face = u"\U0001F600";
+    CString text(u"abc" + face + face);
+    // 3 + 2 units of 7 px: the line is full in the middle of the first pair.
+    StringArray lines = wrapText(text, fixedWidth, 28, 28, 0);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], CString(u"abc"));
+    EXPECT_EQ(lines[1], CString(face));
+    EXPECT_EQ(lines[2], CString(face));
+}
+
 TEST(Wrap, TooWideCharacterStopsCuttingAndKeepsTheRest) {
     auto wideW = [](char16_t c) { return c == u'W' ? 50 : 7; };
     CString text = "abcdefW\nxyz";
