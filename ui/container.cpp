@@ -150,7 +150,7 @@ std::unique_ptr<Item> Container::set(int index, std::unique_ptr<Item> item, Styl
             focusedItem_ = next;
         }
     }
-    old->setParent(nullptr);
+    old->leaveContainer();
     requestInit();
     return old;
 }
