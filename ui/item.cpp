@@ -57,6 +57,10 @@ void Item::startTicking(TickerThread& ticker) {
     ticker.addItem(this);
 }
 
+void Item::tickerGone(TickerThread& ticker) {
+    if (ticker_ == &ticker) ticker_ = nullptr;
+}
+
 void Item::leaveContainer() {
     parent_ = nullptr;
     screen_ = nullptr;

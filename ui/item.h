@@ -205,6 +205,7 @@ public:
     // The screen's animation step; true when the item must be repainted.
     virtual bool animate();
     int onTimer() override;
+    void tickerGone(TickerThread& ticker) override;
     // Applies the focused style (own, else `focusStyle`, else inherited)
     // and returns the style in force before, for defocus to restore.
     virtual Style* focus(Style* focusStyle, int direction);

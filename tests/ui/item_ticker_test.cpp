@@ -205,5 +205,18 @@ TEST_F(TickerTest, AnItemThatLeavesItsContainerLeavesScreenAndTicker) {
     out.reset();  // no ticker left to reach
 }
 
+// Regression: an item that outlived its screen's ticker reached it again
+// when it was destroyed.
+TEST_F(TickerTest, ATickerThatGoesIsForgottenByItsItems) {
+    auto item = std::make_unique<Item>();
+    auto gone = std::make_unique<Screen>(u"s", true);
+    item->startTicking(gone->ticker());
+    gone.reset();
+    item->startTicking(ticker);  // leaves nothing behind on the old one
+    EXPECT_EQ(ticker.itemCount(), 1);
+    item.reset();
+    EXPECT_EQ(ticker.itemCount(), 0);
+}
+
 }  // namespace
 }  // namespace zq
