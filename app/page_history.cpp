@@ -33,8 +33,7 @@ bool PageEntry::isSamePage(const PageEntry* other) const {
 class PageHistory::ShownGuard {
 public:
     // A nested call keeps the entry its caller found shown.
-    explicit ShownGuard(PageHistory& history)
-        : history_(history), outer_(history.onDisplay_) {
+    explicit ShownGuard(PageHistory& history) : history_(history), outer_(history.onDisplay_) {
         if (!outer_) history_.onDisplay_ = history_.shown();
     }
     ~ShownGuard() { history_.onDisplay_ = outer_; }

@@ -139,9 +139,9 @@ TEST(ImageItem, AlternativeTextStandsOnWhatLiesBehind) {
     GraphicsContext g;
     g.init(80, 20, &dc);
     item.paint(0, 0, 0, 80, g);
-    EXPECT_EQ(surface.getPixel(0, 0), 0x123456u);   // a glyph cell's free edge
-    EXPECT_EQ(surface.getPixel(3, 7), 0x0000FFu);   // inside the 'n'
-    EXPECT_EQ(surface.getPixel(16, 7), 0x123456u);  // the space
+    EXPECT_EQ(surface.getPixel(0, 0), 0x123456u);            // a glyph cell's free edge
+    EXPECT_EQ(surface.getPixel(3, 7), 0x0000FFu);            // inside the 'n'
+    EXPECT_EQ(surface.getPixel(16, 7), 0x123456u);           // the space
     EXPECT_EQ(dc.backgroundMode(), BackgroundMode::Opaque);  // given back
 }
 

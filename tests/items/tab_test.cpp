@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "tests/support/test_env.h"
-
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -13,6 +11,7 @@
 #include "platform/font.h"
 #include "platform/image.h"
 #include "platform/surface.h"
+#include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "ui/container.h"
 #include "ui/default_styles.h"
@@ -105,9 +104,8 @@ TEST_F(TabTest, SelectedTabTakesTheLookThatMatchesTheFocus) {
 // the size the bar had while focused.
 TEST_F(TabTest, ContainersFollowTheBarsSizeWhenTheFocusLeaves) {
     Container page(CString(), true, nullptr, 300);
-    auto* tabs = static_cast<TabItem*>(
-        page.add(std::make_unique<TabItem>(CString(), titles({u"AB", u"CD"}),
-                                           std::vector<ImageRef>{}, nullptr)));
+    auto* tabs = static_cast<TabItem*>(page.add(std::make_unique<TabItem>(
+        CString(), titles({u"AB", u"CD"}), std::vector<ImageRef>{}, nullptr)));
     auto layOut = [&] {
         page.ensureLayout(0, 0, 240);
         page.paint(0, 0, 0, 240, g_);

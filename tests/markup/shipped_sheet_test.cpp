@@ -33,7 +33,7 @@ TEST(ShippedSheet, PopupMenuEntriesReadOnTheMenusFills) {
     Style* focused = entry->getStyleProperty(prop::kFocusedStyle);
     ASSERT_NE(focused, nullptr);
     EXPECT_EQ(popupMenuStyle()->getColor(), 0x111111u);
-    EXPECT_EQ(entry->getColor(), 0x111111u);  // on the menu's 0xEEEEEE
+    EXPECT_EQ(entry->getColor(), 0x111111u);    // on the menu's 0xEEEEEE
     EXPECT_EQ(focused->getColor(), 0xFFFFFFu);  // on the focused entry's 0x696969
     freeTrackedStyles();
 }

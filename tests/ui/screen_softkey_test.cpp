@@ -403,7 +403,8 @@ TEST_F(SoftKeyTest, ShowingRaisesAFormEventWithTheTitle) {
 
 TEST_F(SoftKeyTest, TheSoftKeyboardTypesIntoItsField) {
     auto screen = makeScreen();
-    auto& field = static_cast<FieldStub&>(*screen->getContent()->add(std::make_unique<FieldStub>()));
+    auto& field =
+        static_cast<FieldStub&>(*screen->getContent()->add(std::make_unique<FieldStub>()));
     screen->openSoftKeyboard(true, &field, kKeypadDigits);
     ASSERT_NE(screen->getSoftKeyboard(), nullptr);
     EXPECT_TRUE(screen->getSoftKeyboard()->isVisible());
