@@ -111,7 +111,8 @@ TEST_F(HistoryEndToEndTest, SameCacheIdAsTheShownPageWithForwardPagesKeepsItAliv
     ASSERT_TRUE(shows("/s.zqml"));
     ASSERT_EQ(controller_->history().count(), 4);
 
-    // s's link now leads to f1 again; a page of the same cache id replaces s.
+    // A page with s's cache id, opened while f1 to f3 lie ahead: s leaves the
+    // list together with them, while it is still the page shown.
     controller_->openUrl(CString::fromUtf8(server_.urlFor("/t.zqml")),
                          controller_->currentScreenId(), false, true, true, 0);
     ASSERT_TRUE(pumpUntil([&] { return shows("/t.zqml"); }));
