@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/page_controller.h"
+#include "items/table_events.h"
 #include "platform/message_box.h"
 #include "ui/event.h"
 
@@ -46,6 +47,13 @@ void PageController::onEvent(std::unique_ptr<Event> event) {
             onAction(key.getAction());
             return;
         }
+        // A table runs the activated cell's or row's own action.
+        case EventKind::TableCell:
+            onAction(static_cast<const TableCellEvent&>(*event).getCellAction());
+            return;
+        case EventKind::TableRow:
+            onAction(static_cast<const TableRowEvent&>(*event).getRowAction());
+            return;
         default:
             break;
     }

@@ -10,6 +10,7 @@
 #include "markup/command_document.h"
 #include "markup/markup_page.h"
 #include "markup/style_sheet.h"
+#include "markup/table_builders.h"
 #include "markup/text_builders.h"
 #include "ui/command_item.h"
 #include "ui/default_styles.h"
@@ -56,8 +57,8 @@ constexpr std::array kElements = {
     ElementRow{u"tree", u"te", Handler::Ignored},
     ElementRow{u"a", u"", Handler::Control, &buildLink},
     ElementRow{u"grilmenu", u"gm", Handler::Ignored},
-    ElementRow{u"simpletable", u"sta", Handler::Ignored},
-    ElementRow{u"table", u"ta", Handler::Ignored},
+    ElementRow{u"simpletable", u"sta", Handler::Control, &buildSimpleTable},
+    ElementRow{u"table", u"ta", Handler::Control, &buildTable},
     ElementRow{u"edit", u"ed", Handler::Ignored},
     ElementRow{u"combobox", u"cmb", Handler::Ignored},
     ElementRow{u"ul", u"", Handler::Control, &buildList},
