@@ -5,9 +5,12 @@
 #include <memory>
 #include <vector>
 
+#include <thread>
+
 #include "core/zq_exception.h"
 #include "items/fixed_head_table.h"
 #include "items/table_events.h"
+#include "platform/ui_executor.h"
 #include "tests/support/test_font.h"
 #include "ui/event.h"
 #include "ui/font_cache.h"
@@ -195,6 +198,31 @@ TEST_F(FixTableTest, BadShapesBuildAndAnswerKeys) {
         table.pointerReleased(5, 40);
         EXPECT_GE(table.focusedRow(), 0);
     }
+}
+
+// A reply thread refills the shared model; the table hears of it on the
+// UI thread only, once per burst, and not at all once it is gone.
+TEST_F(FixTableTest, ChangeNoticesReachTheUiThreadAndOutliveTheItem) {
+    UiExecutor executor;
+    std::shared_ptr<SimpleTableModel> m = model(2, 2);
+    auto table = std::make_unique<FixTableItem>(CString(), m, 0, nullptr);
+    std::thread writer([&] {
+        if (lockWriteWithRetry(*m)) {
+            m->setData(makeTableRows<CString>({{u"a", u"b"}, {u"c", u"d"}, {u"e", u"f"}}), false);
+            m->unlockWrite();
+        }
+        m->fireTableChanged();
+        m->fireTableChanged();
+    });
+    writer.join();
+    EXPECT_EQ(table->rowCount(), 2);
+    EXPECT_EQ(executor.runPending(), 1);
+    EXPECT_EQ(table->rowCount(), 3);
+    m->fireTableChanged();
+    table.reset();
+    executor.runPending();
+    m->fireTableChanged();
+    EXPECT_EQ(m->getRowCount(), 3);
 }
 
 TEST_F(FixTableTest, ControlPicturesNamedByState) {
