@@ -7,11 +7,11 @@
 #include "items/table_events.h"
 #include "platform/device_context.h"
 #include "platform/ui_executor.h"
+#include "ui/container.h"
 #include "ui/font_cache.h"
 #include "ui/graphics_context.h"
 #include "ui/image_cache.h"
 #include "ui/listeners.h"
-#include "ui/container.h"
 #include "ui/screen.h"
 #include "ui/style.h"
 #include "ui/toolkit_globals.h"
@@ -20,8 +20,7 @@ namespace zq {
 
 // Carries the model's change notices to the UI thread: one task at a time,
 // however many notices arrive while it waits.
-class FixTableItem::Relay : public TableModelListener,
-                            public std::enable_shared_from_this<Relay> {
+class FixTableItem::Relay : public TableModelListener, public std::enable_shared_from_this<Relay> {
 public:
     explicit Relay(FixTableItem* item) : item_(item) {}
 
@@ -257,8 +256,8 @@ void FixTableItem::initContent(int firstLineWidth, int lineWidth) {
     contentWidth_ = hScroll_ ? lineWidth_ : totalWidth_ + spare_ * columnCount_;
     contentHeight_ = captionHeight() + headHeight() + (rowHeight_ + 1) * rowCount_ + 1;
     // 4. The control bar in the status line.
-    controlBar_ = isInteractive() &&
-                  (hScroll_ || !upPageAction_.isEmpty() || !downPageAction_.isEmpty());
+    controlBar_ =
+        isInteractive() && (hScroll_ || !upPageAction_.isEmpty() || !downPageAction_.isEmpty());
     if (Screen* s = screen()) {
         const int width = controlBar_ ? kControlButtons * buttonSize_ + 3 * cellGap_ : 0;
         controlBarRect_ = s->reserveStatusLineSpace(width, this);
@@ -626,8 +625,8 @@ void FixTableItem::paintContent(int x, int y, int /*leftBorder*/, int /*rightBor
     }
     // 6. Cells.
     for (const ShownColumn& column : shown) {
-        const unsigned format =
-            alignmentFormat(model.getColumnAlignment(column.column)) | kTextVCenter | kTextSingleLine;
+        const unsigned format = alignmentFormat(model.getColumnAlignment(column.column)) |
+                                kTextVCenter | kTextSingleLine;
         for (int r = firstRow; r < lastRow; ++r) {
             const CString text = model.getValueAt(column.column, r);
             if (text.isEmpty()) continue;
@@ -677,7 +676,8 @@ void FixTableItem::paintContent(int x, int y, int /*leftBorder*/, int /*rightBor
         if (hScroll_ && arrowRoom_ > 0) {
             PenScope pen(*dc, Pen{PenStyle::Solid, 1, arrowColor_});
             int ax = x;
-            for (int c = 0; c < lockedColumns(); ++c) ax += widths_[static_cast<size_t>(c)] + spare_ + 1;
+            for (int c = 0; c < lockedColumns(); ++c)
+                ax += widths_[static_cast<size_t>(c)] + spare_ + 1;
             const int mid = headY + headH / 2;
             for (int i = 0; i < arrowRoom_ / 2 + 1; ++i) {
                 if (firstShown_ > lockedColumns()) dc->line(ax + i, mid - i, ax + i, mid + i + 1);

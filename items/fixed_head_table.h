@@ -38,9 +38,8 @@ public:
     static constexpr int kControlButtons = 4;
 
     // Throws ZQException as setModel does. A null model gives an empty table.
-    FixTableItem(const CString& caption, std::shared_ptr<SimpleTableModel> model,
-                 int lockedColumns, Style* style,
-                 uint32_t layout = kLayoutNewLineBefore | kLayoutNewLineAfter);
+    FixTableItem(const CString& caption, std::shared_ptr<SimpleTableModel> model, int lockedColumns,
+                 Style* style, uint32_t layout = kLayoutNewLineBefore | kLayoutNewLineAfter);
     ~FixTableItem() override;
 
     // Throws ZQException: "model parameter cannot be NULL", "model cannot
@@ -165,12 +164,12 @@ private:
     int rowHighlight_ = 1;
     Color captionColor_ = 0xFFFFFF;
     Color color20087_ = 0xFFFFFF;
-    Color gridColor_ = 0xFFFFFF;    // 20814
-    Color arrowColor_ = 0xFFFFFF;   // 20815
+    Color gridColor_ = 0xFFFFFF;      // 20814
+    Color arrowColor_ = 0xFFFFFF;     // 20815
     Color headTextColor_ = 0xFFFFFF;  // 20823
     Color rowLineColor_ = 0xA3A3A3;   // 20899
-    int verticalLines_ = 0;    // 20816
-    int horizontalLines_ = 1;  // 20824
+    int verticalLines_ = 0;           // 20816
+    int horizontalLines_ = 1;         // 20824
     Color defaultCellColor_ = 0xFFFFFF;
     std::vector<int> widths_;
     int totalWidth_ = 0;

@@ -17,7 +17,8 @@ StringArray wrapCell(const CString& text, const Font& font, int width) {
     CString copy = text;
     // A column narrower than one character still shows a character a line.
     const int limit = std::max(width, 1);
-    return wrapText(copy, [&font](char16_t c) { return font.charWidth(c); }, limit, limit, 0);
+    return wrapText(
+        copy, [&font](char16_t c) { return font.charWidth(c); }, limit, limit, 0);
 }
 
 int widestLine(const StringArray& lines, const Font& font) {
@@ -133,7 +134,8 @@ void TableItem::initContent(int /*firstLineWidth*/, int lineWidth) {
     lineHeight_ = font.height();
     columnWidths_.assign(static_cast<size_t>(columns), 0);
     rowHeights_.assign(static_cast<size_t>(rows), lineHeight_ + 2 * spacing + gridExtra);
-    lines_.assign(static_cast<size_t>(columns), std::vector<StringArray>(static_cast<size_t>(rows)));
+    lines_.assign(static_cast<size_t>(columns),
+                  std::vector<StringArray>(static_cast<size_t>(rows)));
     for (int c = 0; c < columns; ++c) {
         int& width = columnWidths_[static_cast<size_t>(c)];
         if (fixedWidths) width = pixelWidths_[static_cast<size_t>(c)];
@@ -145,13 +147,14 @@ void TableItem::initContent(int /*firstLineWidth*/, int lineWidth) {
                 lines = wrapCell(text, font, width - 2 * padding);
             } else {
                 lines = wrapCell(text, font, lineWidth - 2 * padding);
-                const int need = lines.size() == 1 ? widestLine(lines, font) + 2 * padding
-                                                   : lineWidth;
+                const int need =
+                    lines.size() == 1 ? widestLine(lines, font) + 2 * padding : lineWidth;
                 width = std::max(width, need + gridExtra);
             }
             const int height =
                 static_cast<int>(lines.size()) * lineHeight_ + 2 * spacing + gridExtra;
-            rowHeights_[static_cast<size_t>(r)] = std::max(rowHeights_[static_cast<size_t>(r)], height);
+            rowHeights_[static_cast<size_t>(r)] =
+                std::max(rowHeights_[static_cast<size_t>(r)], height);
         }
     }
 
@@ -228,7 +231,8 @@ void TableItem::paintContent(int x, int y, int /*leftBorder*/, int /*rightBorder
     if (hasHeader_) {
         int cx = left;
         for (int c = 0; c < columns && static_cast<size_t>(c) < titleLines_.size(); ++c) {
-            paintLines(titleLines_[static_cast<size_t>(c)], c, cx, top, columnWidths_[static_cast<size_t>(c)], g);
+            paintLines(titleLines_[static_cast<size_t>(c)], c, cx, top,
+                       columnWidths_[static_cast<size_t>(c)], g);
             cx += columnWidths_[static_cast<size_t>(c)];
         }
         top += headerHeight_ + spacing;
@@ -243,8 +247,8 @@ void TableItem::paintContent(int x, int y, int /*leftBorder*/, int /*rightBorder
                 r == selectedRow_) {
                 selectionBackground_->paint(cx, top, w, h - spacing, g);
             }
-            paintLines(lines_[static_cast<size_t>(c)][static_cast<size_t>(r)], c, cx,
-                       top + spacing, w, g);
+            paintLines(lines_[static_cast<size_t>(c)][static_cast<size_t>(r)], c, cx, top + spacing,
+                       w, g);
             cx += w;
         }
         top += h;

@@ -254,7 +254,8 @@ bool SimpleTableModel::swapRows(int row1, int row2) {
     return true;
 }
 
-// --- setters ---------------------------------------------------------------------------------------
+// --- setters
+// ---------------------------------------------------------------------------------------
 
 void SimpleTableModel::setData(std::unique_ptr<TextRows> rows, bool notify) {
     {
@@ -321,7 +322,8 @@ void SimpleTableModel::setColumnKeys(std::optional<TextRow> keys) {
     keys_ = std::move(keys);
 }
 
-// --- guards ------------------------------------------------------------------------------------------
+// --- guards
+// ------------------------------------------------------------------------------------------
 
 bool SimpleTableModel::tryLockWrite() {
     std::lock_guard lock(mutex_);

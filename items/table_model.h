@@ -78,8 +78,7 @@ public:
 
     // Every argument may be null. Throws ZQException as the setters do.
     SimpleTableModel(std::unique_ptr<TextRows> data, std::unique_ptr<ColorRows> colors,
-                     std::optional<TextRow> head,
-                     std::optional<std::vector<uint32_t>> alignments,
+                     std::optional<TextRow> head, std::optional<std::vector<uint32_t>> alignments,
                      std::unique_ptr<TextRows> extraRows = nullptr);
     ~SimpleTableModel();
     SimpleTableModel(const SimpleTableModel&) = delete;

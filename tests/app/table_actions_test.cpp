@@ -59,7 +59,7 @@ TEST(TableActions, IndicatorNamesAndArguments) {
     struct Case {
         const char16_t* name;
         int number;
-    } cases[] = {{u"", 0},    {u"macd", 0}, {u"RSI", 1}, {u"wr", 2},
+    } cases[] = {{u"", 0},    {u"macd", 0}, {u"RSI", 1},  {u"wr", 2},
                  {u"kdj", 3}, {u"PSY", 4},  {u"BOLL", 5}, {u"ABC", -1}};
     for (const Case& c : cases) EXPECT_EQ(indicatorNumber(CString(c.name)), c.number);
     EXPECT_EQ(argumentBetweenParens(CString(u"gw(a(b)c)")), CString(u"a(b"));
@@ -77,7 +77,8 @@ protected:
                "<tr><td>600003</td><td>C</td></tr><tr><td>600004</td><td>D</td></tr>"
                "</table></body></zqml>";
         std::ofstream(dir_.path() / "top.zqml") << "<zqml><body/></zqml>";
-        controller_ = std::make_unique<PageController>(ControllerFolders{dir_.path(), user_.path()});
+        controller_ =
+            std::make_unique<PageController>(ControllerFolders{dir_.path(), user_.path()});
         for (const char16_t* code : {u"600001", u"600002", u"600003", u"600004"}) {
             controller_->watchList()->add(kWatchStock, CString(code));
         }
@@ -134,6 +135,21 @@ TEST_F(WatchListActions, DeleteFromListAndTable) {
     EXPECT_EQ(codes(), CString(u"600001,600003,600004"));
     controller_->onAction(CString(u"ds(stock,600004)|ds(fund,600001)|ds(stock,)"));
     EXPECT_EQ(codes(), CString(u"600001,600003"));
+}
+
+TEST_F(WatchListActions, BatchDeletePageListsTheStocks) {
+    controller_->onAction(CString(u"da()"));
+    Screen* screen = controller_->currentScreen();
+    ASSERT_NE(screen, nullptr);
+    EXPECT_EQ(screen->getHeaderText(), CString(u"批量删除"));
+    if (Container* content = screen->getContent()) content->focusIndex(0);
+    FixTableItem* list = table();
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->rowCount(), 4);
+    list->setFocusedRow(2);
+    controller_->onAction(controller_->currentEntry()->commandActions[CString(u"确定")]);
+    EXPECT_EQ(codes(), CString(u"600001,600002,600004"));
+    EXPECT_EQ(list->rowCount(), 3);
 }
 
 TEST_F(WatchListActions, FilesRoundTripThroughTheController) {

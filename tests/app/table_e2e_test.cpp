@@ -50,8 +50,8 @@ protected:
         setDisplayArea(Rect::fromSize(0, 0, 240, 320));
         externalStyleSheetCache() = ExternalStyleSheetCache();
         display_ = std::make_unique<Display>(Size{240, 320});
-        controller_ = std::make_unique<PageController>(
-            ControllerFolders{scratch_.path(), scratch_.path()});
+        controller_ =
+            std::make_unique<PageController>(ControllerFolders{scratch_.path(), scratch_.path()});
         auto session = std::make_unique<HttpSession>(&controller_->sessionListener());
         session->setConnectionType(1);
         HttpGatewayConfig config;

@@ -3,9 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <vector>
-
 #include <thread>
+#include <vector>
 
 #include "core/zq_exception.h"
 #include "items/fixed_head_table.h"
@@ -42,12 +41,12 @@ protected:
         for (int r = 0; r < rows; ++r) {
             for (int c = 0; c < columns; ++c) {
                 data[static_cast<size_t>(r)].push_back(CString::format(CString(u"r%dc%d"), r, c));
-                extra[static_cast<size_t>(r)].push_back(c == columns - 1 ? CString(u"cell") : CString());
+                extra[static_cast<size_t>(r)].push_back(c == columns - 1 ? CString(u"cell")
+                                                                         : CString());
             }
             extra[static_cast<size_t>(r)].push_back(CString(u"row"));
         }
-        return std::make_shared<SimpleTableModel>(makeTableRows(data), nullptr, head,
-                                                  std::nullopt,
+        return std::make_shared<SimpleTableModel>(makeTableRows(data), nullptr, head, std::nullopt,
                                                   actions ? makeTableRows(extra) : nullptr);
     }
 

@@ -80,11 +80,10 @@ TEST(SimpleTableModel, ChecksThrowExactTextsAndKeepOldRows) {
 }
 
 TEST(SimpleTableModel, RemoveAndSwapKeepParallelArraysTogether) {
-    SimpleTableModel model(makeTableRows<CString>({{u"600000", u"A"},
-                                                   {u"000001", u"B"},
-                                                   {u"600000", u"C"},
-                                                   {u"600000", u"D"}}),
-                           makeTableRows<int32_t>({{1, 1}, {2, 2}}), std::nullopt, std::nullopt);
+    SimpleTableModel model(
+        makeTableRows<CString>(
+            {{u"600000", u"A"}, {u"000001", u"B"}, {u"600000", u"C"}, {u"600000", u"D"}}),
+        makeTableRows<int32_t>({{1, 1}, {2, 2}}), std::nullopt, std::nullopt);
     model.setColumnKeys(head({u"code", u"name"}));
     const std::vector<CString> twice = {CString(u"600000"), CString(u"600000"), CString(u"x")};
     EXPECT_TRUE(model.removeRowsByValue(&twice, CString(u"CODE")));

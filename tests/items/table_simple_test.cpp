@@ -23,7 +23,8 @@ protected:
     static std::unique_ptr<TableItem> table(int columns, int rows) {
         auto data = std::make_unique<TableData>(columns, rows);
         for (int c = 0; c < columns; ++c) {
-            for (int r = 0; r < rows; ++r) data->setCell(c, r, CString::format(CString(u"%d%d"), c, r));
+            for (int r = 0; r < rows; ++r)
+                data->setCell(c, r, CString::format(CString(u"%d%d"), c, r));
         }
         auto item = std::make_unique<TableItem>(std::move(data), createSimpleTableStyle());
         item->setStyle(createSimpleTableStyle());
