@@ -2,6 +2,7 @@
 // geometry and bad models.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -9,10 +10,13 @@
 #include "core/zq_exception.h"
 #include "items/fixed_head_table.h"
 #include "items/table_events.h"
+#include "platform/device_context.h"
+#include "platform/surface.h"
 #include "platform/ui_executor.h"
 #include "tests/support/test_font.h"
 #include "ui/event.h"
 #include "ui/font_cache.h"
+#include "ui/graphics_context.h"
 #include "ui/listeners.h"
 #include "ui/style.h"
 
@@ -222,6 +226,39 @@ TEST_F(FixTableTest, ChangeNoticesReachTheUiThreadAndOutliveTheItem) {
     executor.runPending();
     m->fireTableChanged();
     EXPECT_EQ(m->getRowCount(), 3);
+}
+
+// A reply thread refills the model with the writer protocol while this
+// thread, as the UI thread, paints the table; run under ThreadSanitizer too.
+TEST_F(FixTableTest, WriterAndPainterStress) {
+    std::shared_ptr<SimpleTableModel> m = model(60, 4);
+    FixTableItem table(CString(u"stress"), m, 1, nullptr);
+    layout(table, 240);
+    Surface surface(240, 320);
+    DeviceContext dc(surface);
+    GraphicsContext g;
+    g.init(240, 320, &dc);
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (int i = 0; i < 200; ++i) {
+            std::vector<std::vector<CString>> rows(static_cast<size_t>(i % 80),
+                                                   {u"a", u"b", u"c", u"d"});
+            if (!lockWriteWithRetry(*m)) continue;
+            m->setData(makeTableRows(rows), false);
+            m->setColors(makeTableRows<int32_t>({{-1, -2, 3, 4}}), false);
+            m->unlockWrite();
+            m->fireTableChanged();
+        }
+        done = true;
+    });
+    int paints = 0;
+    while (!done) {
+        table.paintContent(0, 0, 0, 240, g);
+        table.keyPressed(0, kGameDown);
+        ++paints;
+    }
+    writer.join();
+    EXPECT_GT(paints, 0);
 }
 
 TEST_F(FixTableTest, ControlPicturesNamedByState) {
