@@ -494,9 +494,22 @@ bool FixTableItem::pointerPressed(int x, int y) {
     // 2.
     if (x < 0 || y < 0 || x >= itemWidth_ || y >= itemHeight_ || !model_) return false;
     const int cx = x - contentX_;
+    // 3. The head, where the last paint put it: its arrows page sideways,
+    // other taps on it change nothing.
+    if (onHead(y)) {
+        if (headLock_ && hScroll_) {
+            int arrowLeft = 0;
+            for (int c = 0; c < lockedColumns(); ++c) {
+                arrowLeft += widths_[static_cast<size_t>(c)] + spare_ + 1;
+            }
+            if (cx >= arrowLeft && cx < arrowLeft + arrowRoom_) return keyPressed(-1, kGameLeft);
+            if (cx >= contentWidth_ - arrowRoom_) return keyPressed(-1, kGameRight);
+        }
+        return true;
+    }
+    // 4. A tap on a cell focuses it and fires.
     const int cy = y - contentY_ - captionHeight() - headHeight();
-    // 3-4. Head taps change nothing; a tap on a cell focuses it and fires.
-    if (cy < 0) return cy >= -headHeight() && hasHead_;
+    if (cy < 0) return false;
     const int row = (cy - 1) / (rowHeight_ + 1);
     if (row < 0 || row >= rowCount_) return false;
     for (const ShownColumn& shown : layoutColumns()) {
@@ -516,9 +529,13 @@ bool FixTableItem::pointerReleased(int x, int y) {
     const int ay = getAbsoluteY() + y;
     if (controlBar_ && controlBarRect_.contains(ax, ay)) return false;
     if (x < 0 || y < 0 || x >= itemWidth_ || y >= itemHeight_) return false;
-    const int cy = y - contentY_ - captionHeight();
-    if (hasHead_ && cy >= 0 && cy < headHeight()) return true;
+    if (onHead(y)) return true;
     return keyReleased(-1, kGameFire);
+}
+
+bool FixTableItem::onHead(int y) const {
+    const int top = contentY_ + captionHeight() + (headLock_ ? headScroll_ : 0);
+    return hasHead_ && y >= top && y < top + headHeight();
 }
 
 Style* FixTableItem::focus(Style* focusStyle, int direction) {

@@ -128,6 +128,8 @@ private:
     void scrollRowIntoView();
     Screen* screen() const;
     bool raisePaging(bool down);
+    // `y` (from the item's top) lies on the head as last painted.
+    bool onHead(int y) const;
     Color cellColor(int32_t modelColor) const;
     void paintControlBar(GraphicsContext& g);
 
