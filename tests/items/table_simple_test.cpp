@@ -121,6 +121,10 @@ TEST_F(SimpleTableTest, SetTableDataDropsWidthsOfAnotherShape) {
     item->init(200, 200);
     EXPECT_NE(item->columnWidths(), (std::vector<int>{50, 50, 0}));
     EXPECT_EQ(item->getColumnCount(), 3);
+    // The data it already holds, handed back, stays (freed once, with the item).
+    TableData* held = item->getTableData();
+    item->setTableData(std::unique_ptr<TableData>(held));
+    EXPECT_EQ(item->getTableData(), held);
     item->setTableData(nullptr);
     item->init(200, 200);
     EXPECT_EQ(item->getColumnCount(), -1);
