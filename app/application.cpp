@@ -246,6 +246,8 @@ void Application::applyConfiguration() {
         PageController& c = *controller_;
         setQuickPaths(SettingsStore::readQuickPaths(c.settings().quickPathFile()));
         c.applyWaitTime();
+        c.loadWatchList();
+        c.loadRecentStocks();
         auto session = std::make_unique<HttpSession>(&c.sessionListener(), pendingRequests(),
                                                      deviceServices());
         session->setGateway(gatewayFromSettings(c.settings()), networkName_);

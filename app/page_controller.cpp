@@ -273,6 +273,8 @@ void PageController::resetTraffic() {
 }
 
 void PageController::saveSettings() {
+    saveWatchList();
+    saveRecentStocks();
     settings_.live().clear();
     settings_.storeTrafficTotals(TrafficBytes{getSentBytes(), getReceivedBytes()});
     settings_.saveStored();

@@ -25,6 +25,7 @@
 #include "app/settings_store.h"
 #include "core/host_record.h"
 #include "core/zq_exception.h"
+#include "market/watch_list.h"
 #include "markup/form_submission.h"
 #include "markup/markup_page.h"
 #include "net/host_set.h"
@@ -397,6 +398,49 @@ public:
     // "gettablerow".
     void onTextFieldEvent(const TextFieldEvent& event);
     // --- end text input actions ---
+
+    // --- tables and watch-list ---
+    // The table, chart and watch-list actions and files. Defined in
+    // table_actions.cpp. Each action takes the whole piece.
+    void onGetTableRow(const CString& piece);
+    void onGetTableValueToId(const CString& piece);
+    void onMoveUp(const CString& piece) { moveWatchRow(piece, true); }
+    void onMoveDown(const CString& piece) { moveWatchRow(piece, false); }
+    void onZhibiao(const CString& piece);
+    // Does nothing until the server speed test exists.
+    void onSpeedTest(const CString& piece);
+    void onDelMyStock(const CString& piece);
+    // `ask`: false when "confirm" already asked.
+    void onDelMyStockList(const CString& piece, bool ask = true);
+    void onDelMyStockAll(const CString& piece);
+    // The codes of list `type` (0 stocks, 1 funds) of the group `listName`
+    // joined by ","; empty when there is none.
+    CString getWatchListCodes(const CString& listName, int type) const;
+    // "\UserData\MyStock.ini", read at start-up and written at exit.
+    void loadWatchList();
+    bool saveWatchList() const;
+    // The recent-stock file named by "cli-recentname".
+    void loadRecentStocks();
+    bool saveRecentStocks() const;
+    // The current watch-list, owned here; callers borrow it. Never null.
+    WatchList* watchList() const { return watchList_; }
+    // "stocksumbit": the watch-list of `user` becomes the current one (an
+    // empty one is made for a user without one). Every list made stays
+    // owned here, so a borrowed list never dies while the controller lives.
+    void useWatchListOf(const CString& user);
+    RecentStockList& recentStocks() { return recentStocks_; }
+
+private:
+    void moveWatchRow(const CString& piece, bool up);
+    std::filesystem::path recentStocksPath() const;
+    // The list read from and written to MyStock.ini, then one per user.
+    std::unique_ptr<WatchList> fileWatchList_ = std::make_unique<WatchList>();
+    std::map<CString, std::unique_ptr<WatchList>> userWatchLists_;
+    WatchList* watchList_ = fileWatchList_.get();
+    RecentStockList recentStocks_;
+
+public:
+    // --- end tables and watch-list ---
 
 private:
     struct UserCodes {

@@ -14,6 +14,7 @@
 #include "markup/markup_page.h"
 #include "markup/style_sheet.h"
 #include "markup/tab_builders.h"
+#include "markup/table_builders.h"
 #include "markup/text_builders.h"
 #include "markup/text_field_builders.h"
 #include "ui/command_item.h"
@@ -62,8 +63,8 @@ constexpr std::array kElements = {
     ElementRow{u"tree", u"te", Handler::Control, &buildTree},
     ElementRow{u"a", u"", Handler::Control, &buildLink},
     ElementRow{u"grilmenu", u"gm", Handler::ControlNoParent, &buildGridMenu},
-    ElementRow{u"simpletable", u"sta", Handler::Ignored},
-    ElementRow{u"table", u"ta", Handler::Ignored},
+    ElementRow{u"simpletable", u"sta", Handler::Control, &buildSimpleTable},
+    ElementRow{u"table", u"ta", Handler::Control, &buildTable},
     ElementRow{u"edit", u"ed", Handler::Control, &buildEdit},
     ElementRow{u"combobox", u"cmb", Handler::Control, &buildComboBox},
     ElementRow{u"ul", u"", Handler::Control, &buildList},

@@ -180,7 +180,7 @@ using PropertyId = uint16_t;
     X(TabSelectedStyle, 20850, Style)           \
     X(TabNormalStyle, 20851, Style)             \
     X(GridFrameColor, 20880, IntValue)          \
-    X(FocusedRowBackground, 20898, Background)  \
+    X(TableRowType, 20898, Integer)             \
     X(TableColor20899, 20899, Integer)          \
     X(LinkUnderline, 20900, Integer)
 

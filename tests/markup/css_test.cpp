@@ -220,6 +220,8 @@ TEST_F(CssTest, EveryStoredPropertyNameAndAliasReachesItsId) {
                           {u"table-horizontal-line", u"THL", u"true", prop::kTableValue20824, 1},
                           {u"table-row-cbg", u"trb", u"#010203", prop::kFocusedRowColor, 0x030201},
                           {u"table-row-line-color", u"trlc", u"red", prop::kTableColor20899, kRed},
+                          // Row type: once refused as a value of another kind.
+                          {u"table-row-type", u"trt", u"LINE", prop::kTableRowType, 1},
                           {u"table-head-color", u"thc", u"red", prop::kHeadBackColor, kRed},
                           {u"table-head-fc", u"thfc", u"red", prop::kTableColor20823, kRed},
                           {u"table-head-fcolor", u"thfc", u"red", prop::kTableColor20823, kRed},

@@ -101,7 +101,7 @@ TEST_F(StyleTest, ValueOfAnotherKindThanTheTableSaysIsRefused) {
     ASSERT_TRUE(setStyleProperty(s, prop::kFocusedStyle, allocTracked()));
     Style* before = s->getStyleProperty(prop::kFocusedStyle);
     EXPECT_FALSE(setStyleProperty(s, prop::kFocusedStyle, 1));
-    EXPECT_FALSE(setStyleProperty(s, prop::kFocusedRowBackground, 1));
+    EXPECT_FALSE(setStyleProperty(s, prop::kSelectionBackground, 1));
     EXPECT_FALSE(setStyleProperty(nullptr, kUnlisted, 1));
     EXPECT_EQ(s->getStyleProperty(prop::kFocusedStyle), before);
     EXPECT_EQ(s->propertyCount(), 1u);
