@@ -1,6 +1,10 @@
 #include <zlib.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "app/reply_handler.h"
@@ -68,6 +72,60 @@ size_t uncompressBlock(std::span<const uint8_t> body, uint8_t* out, size_t capac
     return status == Z_OK ? static_cast<size_t>(outLength) : 0;
 }
 
+namespace {
+
+// The packed body unpacked into a buffer of exactly its length; nullopt when
+// it does not unpack within `capacity`.
+std::optional<std::string> unpackLzss(std::span<const uint8_t> body, size_t capacity) {
+    if (body.size() < sizeof(kLzssMarker)) return std::nullopt;
+    if (std::memcmp(body.data(), kLzssMarker, sizeof(kLzssMarker)) != 0) return std::nullopt;
+    const uint8_t* input = body.data() + sizeof(kLzssMarker);
+    const size_t inputLength = body.size() - sizeof(kLzssMarker);
+    const LzssResult size = LzssDecoder::decodedLength(input, inputLength, capacity);
+    if (size.truncated || size.length == 0) return std::nullopt;
+    std::string out(size.length, '\0');
+    LzssDecoder::decodeBuffer(input, inputLength, reinterpret_cast<uint8_t*>(out.data()),
+                              out.size());
+    return out;
+}
+
+// As uncompress into `capacity` bytes, but the buffer grows with the output
+// instead of being set aside whole beforehand.
+std::optional<std::string> unpackZlib(std::span<const uint8_t> body, size_t capacity) {
+    if (body.empty() || capacity == 0) return std::nullopt;
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK) return std::nullopt;
+    std::string out(std::min(capacity, std::max<size_t>(4 * body.size(), 256)), '\0');
+    stream.next_in = const_cast<Bytef*>(body.data());
+    size_t inputLeft = body.size();
+    size_t produced = 0;
+    int status = Z_OK;
+    for (;;) {
+        if (produced == out.size() && out.size() < capacity) {
+            out.resize(std::min(capacity, out.size() * 2));
+        }
+        // zlib counts in uInt; feed and drain at most that much per call.
+        const uInt in = static_cast<uInt>(std::min<size_t>(inputLeft, UINT_MAX));
+        const uInt room = static_cast<uInt>(std::min<size_t>(out.size() - produced, UINT_MAX));
+        stream.avail_in = in;
+        stream.next_out = reinterpret_cast<Bytef*>(out.data() + produced);
+        stream.avail_out = room;
+        status = inflate(&stream, Z_NO_FLUSH);
+        inputLeft -= in - stream.avail_in;
+        produced += room - stream.avail_out;
+        if (status == Z_OK) continue;
+        // Out of room with room still to give: grow and go on.
+        if (status == Z_BUF_ERROR && produced == out.size() && out.size() < capacity) continue;
+        break;
+    }
+    inflateEnd(&stream);
+    if (status != Z_STREAM_END || produced == 0) return std::nullopt;
+    out.resize(produced);
+    return out;
+}
+
+}  // namespace
+
 DecodedReply decodeReply(std::span<const uint8_t> message) {
     DecodedReply reply;
     std::optional<ReplyHead> head = readReplyHead(message);
@@ -75,15 +133,20 @@ DecodedReply decodeReply(std::span<const uint8_t> message) {
     reply.head = *head;
     std::span<const uint8_t> body = message.subspan(kReplyHeadSize);
 
-    // 1. Unpack into a buffer of the size the head allows.
-    std::vector<uint8_t> unpacked;
+    // 1. Unpack into a buffer of exactly the unpacked length, at most the
+    //    size the head allows; the text is then cut out of it in place.
+    std::optional<std::string> unpacked;
     std::span<const uint8_t> payload = body;
     if (head->packMethod() != PackMethod::Stored) {
-        unpacked.assign(replyCapacity(head->factor, body.size()), 0);
-        size_t length = head->packMethod() == PackMethod::Lzss
-                            ? unpackBlock(body, unpacked.data(), unpacked.size())
-                            : uncompressBlock(body, unpacked.data(), unpacked.size());
-        payload = std::span<const uint8_t>(unpacked.data(), length);
+        const size_t capacity = replyCapacity(head->factor, body.size());
+        unpacked = head->packMethod() == PackMethod::Lzss ? unpackLzss(body, capacity)
+                                                          : unpackZlib(body, capacity);
+        if (unpacked) {
+            payload = std::span<const uint8_t>(
+                reinterpret_cast<const uint8_t*>(unpacked->data()), unpacked->size());
+        } else {
+            payload = {};
+        }
     }
     if (payload.size() < 4) {
         reply.status = ReplyStatus::NoPayload;
@@ -96,7 +159,6 @@ DecodedReply decodeReply(std::span<const uint8_t> message) {
         reply.status = ReplyStatus::BadTextLength;
         return reply;
     }
-    reply.text.assign(reinterpret_cast<const char*>(payload.data() + 4), textLength);
 
     // 3. The second document, when the head allows one and it fits.
     size_t afterText = 4 + size_t{textLength};
@@ -106,6 +168,13 @@ DecodedReply decodeReply(std::span<const uint8_t> message) {
             reply.secondDocument.emplace(
                 reinterpret_cast<const char*>(payload.data() + afterText + 4), documentLength);
         }
+    }
+    if (unpacked) {
+        unpacked->resize(afterText);
+        unpacked->erase(0, 4);
+        reply.text = std::move(*unpacked);
+    } else {
+        reply.text.assign(reinterpret_cast<const char*>(payload.data() + 4), textLength);
     }
     reply.status = ReplyStatus::Ok;
     return reply;
