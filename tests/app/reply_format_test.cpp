@@ -91,5 +91,33 @@ TEST(ReplyUnpacking, ExactBuffersGiveWhatTheWholeRoomGives) {
     EXPECT_GT(refused, 5);
 }
 
+TEST(ReplyUnpacking, PayloadsAroundTheFourLengthBytes) {
+    struct Case {
+        const char* name;
+        std::string payload;
+        ReplyStatus status;
+    };
+    const Case cases[] = {
+        {"two bytes", "ab", ReplyStatus::NoPayload},
+        {"the length alone", u32le(0), ReplyStatus::Ok},
+        {"length past the end", u32le(5) + "abcd", ReplyStatus::BadTextLength},
+        {"one byte of text", u32le(1) + "a", ReplyStatus::Ok},
+    };
+    for (const Case& c : cases) {
+        for (uint8_t method : {uint8_t{1}, uint8_t{2}}) {
+            std::string m(10, '\0');
+            m[0] = 1;
+            m[6] = static_cast<char>(method);
+            m[7] = 10;
+            m += method == 1 ? "slh!" + testserver::lzssEncode(c.payload) : zlibPack(c.payload);
+            const DecodedReply reply = decodeReply(bytes(m));
+            EXPECT_EQ(reply.status, c.status) << c.name << " method " << int{method};
+            if (c.status == ReplyStatus::Ok) {
+                EXPECT_EQ(reply.text, c.payload.substr(4)) << c.name;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace zq
