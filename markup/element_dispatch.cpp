@@ -11,6 +11,7 @@
 #include "markup/command_document.h"
 #include "markup/form_submission.h"
 #include "markup/grid_builders.h"
+#include "markup/image_source.h"
 #include "markup/markup_page.h"
 #include "markup/style_sheet.h"
 #include "markup/tab_builders.h"
@@ -72,7 +73,7 @@ constexpr std::array kElements = {
     ElementRow{u"br", u"", Handler::Control, &buildLineBreak},
     ElementRow{u"hr", u"", Handler::Control, &buildRule},
     ElementRow{u"form", u"f", Handler::Control, &buildForm},
-    ElementRow{u"img", u"", Handler::Ignored},
+    ElementRow{u"img", u"", Handler::Control, &buildImage},
     ElementRow{u"save", u"sv", Handler::Ignored},
     ElementRow{u"fs", u"", Handler::Ignored},
     ElementRow{u"kline", u"kl", Handler::Market, nullptr, MarketWidgetKind::KLine},
@@ -253,6 +254,8 @@ void finishPageScreen(MarkupPage& page, Form& form, Style* style, std::u16string
     form.setEventListener(page.host());
     form.setCommandListener(page.host() ? page.host()->commandListener() : nullptr);
     attachPageCommands(page);
+    // Remote pictures of the page answer as replies to this list.
+    registerReplyDrivenItems(page);
 }
 
 // --- listeners -----------------------------------------------------------------------

@@ -25,6 +25,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -70,6 +71,14 @@ public:
     virtual std::string loadContent(const CString& /*path*/) { return std::string(); }
     // The character-set setting ("big5" converts command documents).
     virtual CString characterSet() const { return CString(); }
+    // The link the current page was requested with: pictures resolve
+    // against it. Empty when unknown.
+    virtual CString baseUrl() const { return CString(); }
+    // Fetches the bytes of `url` without blocking; `done` runs later on the
+    // UI thread with the bytes (empty on failure), or never when the fetch
+    // is abandoned. The default fetches nothing.
+    virtual void fetchPicture(const CString& /*url*/,
+                              std::function<void(std::vector<uint8_t>)> /*done*/) {}
 };
 
 // State a builder family keeps for one page (the style sheet's class and

@@ -7,6 +7,7 @@
 #include "core/xml_parser.h"
 #include "items/button_item.h"
 #include "items/hyperlink_item.h"
+#include "items/image_item.h"
 #include "items/list_container.h"
 #include "items/marquee_item.h"
 #include "items/progress_bar_item.h"
@@ -14,10 +15,12 @@
 #include "items/string_item.h"
 #include "markup/command_document.h"
 #include "markup/element_dispatch.h"
+#include "markup/image_source.h"
 #include "markup/markup_page.h"
 #include "markup/style_sheet.h"
 #include "ui/default_styles.h"
 #include "ui/empty_container.h"
+#include "ui/page_services.h"
 #include "ui/style.h"
 #include "ui/toolkit_globals.h"
 
@@ -337,6 +340,45 @@ Item* buildMarquee(MarkupPage& page, XmlParser& node, Item* /*parent*/) {
     auto marquee = std::make_unique<MarqueeItem>(defaultText, id, style);
     marquee->setStyle(applyInlineStyle(page, style, classText));
     return page.adoptControl(std::move(marquee));
+}
+
+Item* buildImage(MarkupPage& page, XmlParser& node, Item* parent) {
+    const CString source = getAttribute(node, u"src");
+    const CString classText = getAttribute(node, u"class", u"cl");
+    const CString tip = getAttribute(node, u"tip");
+
+    // 1. Inside "a": an image link; its picture arrives later through setImage.
+    if (const OpenLink* link = innermostLink(page)) {
+        Style* style = createHyperlinkStyle();
+        auto item = std::make_unique<HyperlinkItem>(node.getNodeData(node.currentNode()),
+                                                    link->href, ImageRef(), style);
+        item->setOnClick(link->onclick);
+        item->setId(link->name);
+        item->setEventListener(page.host());
+        item->setTipText(tip);
+        item->setStyle(styleControl(page, style, u"a", classText, ClassOrder::FontFirst));
+        loadImageSource(page, *item, source);
+        return hand(page, std::move(item), parent);
+    }
+
+    // 2. A plain picture: a remote one is requested when the item is shown
+    //    and arrives as a reply of the page (not without a screen to show it).
+    const CString address =
+        resolvePictureSource(page.host() ? page.host()->baseUrl() : CString(), source);
+    const bool remote = address.find(CString(u"http://")) >= 0 ||
+                        address.find(CString(u"https://")) >= 0;
+    Style* style = createImageStyle();
+    auto image = std::make_unique<ImageItem>(CString(), ImageRef(), 0, CString(u"image"), style,
+                                             remote && page.screen() ? address : CString());
+    image->setStyle(styleControl(page, style, u"image", classText, ClassOrder::FontFirst));
+    if (!remote) {
+        loadImageSource(page, *image, source);
+    } else if (page.screen()) {
+        image->setControlOwner(image.get());
+        image->setRequester(pageNavigator());
+        addReplyDrivenItem(page, std::make_unique<ImageDataListener>(image.get(), 3));
+    }
+    return hand(page, std::move(image), parent);
 }
 
 }  // namespace zq
