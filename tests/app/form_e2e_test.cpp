@@ -2,7 +2,8 @@
 // test server, a key script fills a form page in (multi-tap, the soft
 // keyboard, a choice group, a combo box, the host set's switch) and submits
 // it, and the server's log shows exactly what was sent. Each step's screen
-// is saved in the test output folder.
+// is saved in the test output folder. Then the form actions on controls the
+// markup built, in process.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
@@ -14,7 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "app/page_controller.h"
 #include "core/string_utils.h"
+#include "items/choice_group.h"
+#include "items/filtered_choice_group.h"
+#include "items/inline_choice_group.h"
+#include "items/text_field.h"
 #include "markup/encoder.h"
 #include "markup/markup_page.h"
 #include "tests/support/test_env.h"
@@ -248,6 +254,70 @@ TEST_F(FormEndToEndTest, NestedFormSendsItsOwnFieldsAndEncryptedFieldsTravelEnco
             .encodeValue();
     EXPECT_EQ(queriesFor("/done.zqml"),
               std::vector<std::string>{"pin=" + urlEncode(pin).toUtf8() + "&memo=ab&tail=x"});
+}
+
+class FormActionsOnPage : public ::testing::Test {
+protected:
+    FormActionsOnPage() {
+        std::ofstream(dir_.path() / "form.zqml")
+            << "<zqml><body><form id='f' action='p.zqml'>"
+               "<edit id='e' name='en' value='abc'/>"
+               "<choicegroup id='cg' name='cn' ch='sf()' v='中国移动(CM)'><o cp='CM' v='中国移动(CM)'/>"
+               "<o cp='CT' v='中国电信(CT)'/></choicegroup>"
+               "<combobox id='cb' name='bn' v='y'><o cp='X' v='x'/><o cp='Y' v='y'/></combobox>"
+               "<singlelinechoicegroup id='s' name='sn' v='2'><o cp='1' v='1'/><o cp='2' v='2'/>"
+               "</singlelinechoicegroup>"
+               "</form><text id='1'>one</text><text id='2'>two</text></body></zqml>";
+        controller_ = std::make_unique<PageController>(ControllerFolders{dir_.path(), dir_.path()});
+        controller_->onAction(CString(u"fw(file://form.zqml)"));
+    }
+    template <class T>
+    T* item(const char16_t* id) {
+        return dynamic_cast<T*>(controller_->getItemByName(CString(id)));
+    }
+
+    test::TempDir dir_;
+    std::unique_ptr<PageController> controller_;
+};
+
+// The page actions on the controls the markup built: reset empties what the
+// form resets and keeps a single-line group; "changecgp" reads a real group.
+TEST_F(FormActionsOnPage, ResetAndCarrierChangeWorkOnBuiltControls) {
+    auto* group = item<ChoiceGroup>(u"cg");
+    auto* box = item<FilteredChoiceGroup>(u"cb");
+    auto* field = item<TextField>(u"e");
+    auto* line = item<InLineChoiceGroup>(u"s");
+    ASSERT_TRUE(group && box && field && line);
+    EXPECT_EQ(group->getValue().toUtf8(), "中国移动(CM)");
+    EXPECT_EQ(box->getValue().toUtf8(), "y");
+    group->setSelectedIndex(1, true);
+    controller_->onAction(CString(u"changecgp(cg)"));
+    EXPECT_FALSE(controller_->getItemByName(CString(u"1"))->isVisible());
+    EXPECT_TRUE(controller_->getItemByName(CString(u"2"))->isVisible());
+    controller_->onAction(CString(u"reset(f)"));
+    EXPECT_EQ(field->getValue().toUtf8(), "");
+    EXPECT_EQ(group->getValue().toUtf8(), "");
+    EXPECT_EQ(box->getValue().toUtf8(), "");
+    EXPECT_EQ(line->getValue().toUtf8(), "2");
+}
+
+// Regression: "save()" of a host list stored the host under the list's
+// identifier (its carrier) instead of its form name, so the chosen host was
+// never read back.
+TEST_F(FormActionsOnPage, AHostChosenInTheHostSetIsSavedUnderItsChoiceKey) {
+    const CString all(u"all");
+    controller_->setSetting(CString(u"sys-hostset-mode"), CString(u"1"), 0, false, all);
+    controller_->setSetting(CString(u"sys-ct-iplist"), CString(u"10.0.0.1:80:81:T1:,10.0.0.2:80:81:T2:"),
+                            0, false, all);
+    std::ofstream(dir_.path() / "hosts.zqml") << "<zqml><body><hostset/></body></zqml>";
+    controller_->onAction(CString(u"fw(file://hosts.zqml)"));
+    auto* hosts = item<FilteredChoiceGroup>(u"中国电信(CT)");
+    ASSERT_NE(hosts, nullptr);
+    ASSERT_EQ(hosts->getOptionCount(), 2);
+    hosts->selectOption(2);
+    EXPECT_EQ(controller_->getSystemValue(CString(u"sys-curhost")).toUtf8(),
+              hosts->getOptionValue(1).toUtf8());
+    EXPECT_TRUE(controller_->getSystemValue(CString(u"中国电信(CT)")).isEmpty());
 }
 
 }  // namespace
