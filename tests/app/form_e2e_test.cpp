@@ -262,12 +262,13 @@ protected:
         std::ofstream(dir_.path() / "form.zqml")
             << "<zqml><body><form id='f' action='p.zqml'>"
                "<edit id='e' name='en' value='abc'/>"
-               "<choicegroup id='cg' name='cn' ch='sf()' v='中国移动(CM)'><o cp='CM' v='中国移动(CM)'/>"
+               "<choicegroup id='cg' name='cn' v='中国移动(CM)'><o cp='CM' v='中国移动(CM)'/>"
                "<o cp='CT' v='中国电信(CT)'/></choicegroup>"
                "<combobox id='cb' name='bn' v='y'><o cp='X' v='x'/><o cp='Y' v='y'/></combobox>"
                "<singlelinechoicegroup id='s' name='sn' v='2'><o cp='1' v='1'/><o cp='2' v='2'/>"
                "</singlelinechoicegroup>"
-               "</form><text id='1'>one</text><text id='2'>two</text></body></zqml>";
+               "</form><cg id='fs' ch='sf()'><o cp='A' v='16'/><o cp='a' v='12'/></cg>"
+               "<text id='1'>one</text><text id='2'>two</text></body></zqml>";
         controller_ = std::make_unique<PageController>(ControllerFolders{dir_.path(), dir_.path()});
         controller_->onAction(CString(u"fw(file://form.zqml)"));
     }
@@ -281,7 +282,8 @@ protected:
 };
 
 // The page actions on the controls the markup built: reset empties what the
-// form resets and keeps a single-line group; "changecgp" reads a real group.
+// form resets and keeps a single-line group; "changecgp" and "setfont" read
+// real groups.
 TEST_F(FormActionsOnPage, ResetAndCarrierChangeWorkOnBuiltControls) {
     auto* group = item<ChoiceGroup>(u"cg");
     auto* box = item<FilteredChoiceGroup>(u"cb");
@@ -299,6 +301,12 @@ TEST_F(FormActionsOnPage, ResetAndCarrierChangeWorkOnBuiltControls) {
     EXPECT_EQ(group->getValue().toUtf8(), "");
     EXPECT_EQ(box->getValue().toUtf8(), "");
     EXPECT_EQ(line->getValue().toUtf8(), "2");
+
+    // "sf()" takes the size from the group whose choice ran it.
+    auto* sizes = item<ChoiceGroup>(u"fs");
+    ASSERT_NE(sizes, nullptr);
+    sizes->setSelectedIndex(1, true);
+    EXPECT_EQ(controller_->getSystemValue(CString(u"sys-fontsize")).toUtf8(), "12");
 }
 
 // Regression: "save()" of a host list stored the host under the list's
