@@ -256,6 +256,28 @@ TEST_F(FormEndToEndTest, NestedFormSendsItsOwnFieldsAndEncryptedFieldsTravelEnco
               std::vector<std::string>{"pin=" + urlEncode(pin).toUtf8() + "&memo=ab&tail=x"});
 }
 
+// The demo site's order page, walked as scripts/demo-walk.keys walks it.
+TEST_F(FormEndToEndTest, TheDemoOrderFormSendsWhatTheWalkChose) {
+    const std::filesystem::path site = test::sourceDir() / "resources" / "demo-site";
+    server_.writePage("index.zqml", readAll(site / "order.zqml"));
+    server_.writePage("order-done.zqml", readAll(site / "order-done.zqml"));
+
+    std::string script = kStart;
+    script += "key down\nkey down\nchar 600321\n";
+    script += kCommit;
+    script += "key down\nkey down\nkey down\nkey enter\nkey down\nkey down\nkey right\n";
+    script += "key down\n";
+    script += shot("12-demo-order");
+    script += "key enter\n";
+    script += kReply;
+    script += shot("13-demo-done");
+
+    const RunResult result = run(script);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(queriesFor("/order-done.zqml"),
+              std::vector<std::string>{"code=600321&qty=100&side=sell&kind=limit&acct=sz"});
+}
+
 class FormActionsOnPage : public ::testing::Test {
 protected:
     FormActionsOnPage() {
