@@ -91,9 +91,9 @@ protected:
     RunResult run(const std::string& script) {
         const std::filesystem::path keys = dir_.path() / "form.keys";
         std::ofstream(keys) << script;
-        std::vector<std::string> args = {binary_.string(), "--headless", "--device",
-                                         (dir_.path() / "device").string(), "--keys",
-                                         keys.string()};
+        std::vector<std::string> args = {binary_.string(), "--headless",
+                                         "--device",       (dir_.path() / "device").string(),
+                                         "--keys",         keys.string()};
         std::vector<std::string> env;
         for (char** e = environ; *e; ++e) {
             const std::string entry = *e;
@@ -164,13 +164,16 @@ TEST_F(FormEndToEndTest, APageFilledInByKeysSendsExactlyItsFields) {
         page("<text class=\"title\">委托单</text>\n"
              "<form id=\"order\" action=\"done.zqml\">\n"
              "<edit class=\"fld\" id=\"who\" name=\"user\" label=\"姓名\" maxsize=\"8\"/>\n"
-             "<edit class=\"fld\" id=\"code\" name=\"code\" label=\"代码\" type=\"num\" maxsize=\"6\" "
+             "<edit class=\"fld\" id=\"code\" name=\"code\" label=\"代码\" type=\"num\" "
+             "maxsize=\"6\" "
              "limit=\"nonull(不能为空)&amp;num(须为数字)\"/>\n"
              "<choicegroup class=\"grp\" name=\"side\" caption=\"方向\">\n"
-             "<option class=\"opt\" caption=\"买入\" value=\"B\"/><option class=\"opt\" caption=\"卖出\" value=\"S\"/>\n"
+             "<option class=\"opt\" caption=\"买入\" value=\"B\"/><option class=\"opt\" "
+             "caption=\"卖出\" value=\"S\"/>\n"
              "</choicegroup>\n"
              "<combobox class=\"cbo\" name=\"acct\" caption=\"账户\">\n"
-             "<option class=\"opt\" caption=\"沪A\" value=\"SH\"/><option class=\"opt\" caption=\"深A\" value=\"SZ 1\"/>\n"
+             "<option class=\"opt\" caption=\"沪A\" value=\"SH\"/><option class=\"opt\" "
+             "caption=\"深A\" value=\"SZ 1\"/>\n"
              "</combobox>\n"
              "<hostset/>\n"
              "<button class=\"btn\" caption=\"提交\" onclick=\"submit(order)\"/>\n"
@@ -179,7 +182,9 @@ TEST_F(FormEndToEndTest, APageFilledInByKeysSendsExactlyItsFields) {
     std::string script = kStart;
     script += shot("01-page");
     // The name: '#' twice is the "Abc" mode; "22" is a capital B, the
-    // pause commits it, "9" a small w; then the soft keyboard's "5".
+    // pause commits it, "9" a small w; then the soft keyboard's "5". (The
+    // keyboard opens under the focused field at the right edge; a tap lands
+    // two pixels lower on the screen.)
     script += "key down\nchar #\nchar #\nchar 2\nchar 2\n";
     script += kCommit;
     script += "char 9\n";
@@ -219,17 +224,17 @@ TEST_F(FormEndToEndTest, APageFilledInByKeysSendsExactlyItsFields) {
 }
 
 TEST_F(FormEndToEndTest, NestedFormSendsItsOwnFieldsAndEncryptedFieldsTravelEncoded) {
-    server_.writePage(
-        "index.zqml",
-        page("<form id=\"outer\" action=\"done.zqml\" encryptcode=\"77\">\n"
-             "<edit class=\"fld\" id=\"pin\" name=\"pin\" label=\"密码\" type=\"num\" encrypt=\"true\"/>\n"
-             "<form id=\"inner\" action=\"inner.zqml\">\n"
-             "<edit class=\"fld\" name=\"memo\" label=\"备注\"/>\n"
-             "</form>\n"
-             "<edit class=\"fld\" name=\"tail\" label=\"附言\"/>\n"
-             "<button class=\"btn\" caption=\"内层\" onclick=\"submit(inner)\"/>\n"
-             "<button class=\"btn\" caption=\"外层\" onclick=\"submit(outer)\"/>\n"
-             "</form>\n"));
+    server_.writePage("index.zqml",
+                      page("<form id=\"outer\" action=\"done.zqml\" encryptcode=\"77\">\n"
+                           "<edit class=\"fld\" id=\"pin\" name=\"pin\" label=\"密码\" "
+                           "type=\"num\" encrypt=\"true\"/>\n"
+                           "<form id=\"inner\" action=\"inner.zqml\">\n"
+                           "<edit class=\"fld\" name=\"memo\" label=\"备注\"/>\n"
+                           "</form>\n"
+                           "<edit class=\"fld\" name=\"tail\" label=\"附言\"/>\n"
+                           "<button class=\"btn\" caption=\"内层\" onclick=\"submit(inner)\"/>\n"
+                           "<button class=\"btn\" caption=\"外层\" onclick=\"submit(outer)\"/>\n"
+                           "</form>\n"));
     server_.writePage("inner.zqml", page("<text>inner</text>\n"));
 
     std::string script = kStart;
@@ -249,9 +254,9 @@ TEST_F(FormEndToEndTest, NestedFormSendsItsOwnFieldsAndEncryptedFieldsTravelEnco
     const RunResult result = run(script);
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(queriesFor("/inner.zqml"), std::vector<std::string>{"memo=ab"});
-    const CString pin =
-        FieldEncoder(CString(MarkupPage::kDefaultSnKey), CString(), CString(u"77"), CString(u"1234"))
-            .encodeValue();
+    const CString pin = FieldEncoder(CString(MarkupPage::kDefaultSnKey), CString(), CString(u"77"),
+                                     CString(u"1234"))
+                            .encodeValue();
     EXPECT_EQ(queriesFor("/done.zqml"),
               std::vector<std::string>{"pin=" + urlEncode(pin).toUtf8() + "&memo=ab&tail=x"});
 }
@@ -337,8 +342,8 @@ TEST_F(FormActionsOnPage, ResetAndCarrierChangeWorkOnBuiltControls) {
 TEST_F(FormActionsOnPage, AHostChosenInTheHostSetIsSavedUnderItsChoiceKey) {
     const CString all(u"all");
     controller_->setSetting(CString(u"sys-hostset-mode"), CString(u"1"), 0, false, all);
-    controller_->setSetting(CString(u"sys-ct-iplist"), CString(u"10.0.0.1:80:81:T1:,10.0.0.2:80:81:T2:"),
-                            0, false, all);
+    controller_->setSetting(CString(u"sys-ct-iplist"),
+                            CString(u"10.0.0.1:80:81:T1:,10.0.0.2:80:81:T2:"), 0, false, all);
     std::ofstream(dir_.path() / "hosts.zqml") << "<zqml><body><hostset/></body></zqml>";
     controller_->onAction(CString(u"fw(file://hosts.zqml)"));
     auto* hosts = item<FilteredChoiceGroup>(u"中国电信(CT)");
