@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "ui/default_styles.h"
+#include "ui/empty_container.h"
 #include "ui/event.h"
 #include "ui/style.h"
 
@@ -70,7 +71,7 @@ ChoiceGroup::ChoiceGroup(const CString& label, int mode, Style* style)
 ChoiceGroup::ChoiceGroup(const CString& label, int mode,
                          std::vector<std::unique_ptr<ChoiceItem>> rows, Style* style,
                          bool fireOnSelect)
-    : Container(label, false, style, -1) {
+    : ChoiceRows<Container>(label, false, style, -1) {
     initGroup(mode, std::move(rows), fireOnSelect);
 }
 
@@ -104,22 +105,6 @@ std::vector<std::unique_ptr<ChoiceItem>> ChoiceGroup::buildChoiceItems(
     return rows;
 }
 
-int ChoiceGroup::addChoiceItem(std::unique_ptr<ChoiceItem> row, Style* style) {
-    if (!row) return -1;
-    ChoiceItem* added = row.get();
-    Container::add(std::move(row));
-    if (style) added->setStyle(style);
-    const int index = Container::size() - 1;
-    if (mode_ == kChoiceExclusive && added->isSelected()) {
-        if (ChoiceItem* old = getChoiceItem(selectedIndex_); old && old != added) {
-            old->setSelected(false);
-        }
-        selectedIndex_ = index;
-    }
-    if (multiple_) added->setItemCommandListener(this);
-    return index;
-}
-
 void ChoiceGroup::insertChoiceItem(int index, std::unique_ptr<ChoiceItem> row) {
     if (!row) return;
     index = std::clamp(index, 0, Container::size());
@@ -134,10 +119,6 @@ void ChoiceGroup::insertOptionValue(int index, const CString& value) {
     } else {
         values_.insert(values_.begin() + index, value);
     }
-}
-
-ChoiceItem* ChoiceGroup::getChoiceItem(int index) const {
-    return dynamic_cast<ChoiceItem*>(getItem(index));
 }
 
 void ChoiceGroup::applyStyle(Style* style, bool ignoreBackground) {
@@ -167,21 +148,6 @@ std::vector<std::unique_ptr<ChoiceItem>> ChoiceGroup::releaseChoiceItems() {
 
 // --- Choice ----------------------------------------------------------------------------
 
-CString ChoiceGroup::getString(int index) const {
-    const ChoiceItem* row = getChoiceItem(index);
-    return row ? row->getText() : CString();
-}
-
-ImageRef ChoiceGroup::getImage(int index) const {
-    const ChoiceItem* row = getChoiceItem(index);
-    return row ? row->getImage() : nullptr;
-}
-
-int ChoiceGroup::append(const CString& text, ImageRef image) {
-    return addChoiceItem(std::make_unique<ChoiceItem>(text, std::move(image), mode_, nullptr),
-                         createChoiceItemStyle(0));
-}
-
 void ChoiceGroup::insert(int index, const CString& text, ImageRef image) {
     index = std::clamp(index, 0, Container::size());
     insertChoiceItem(index, std::make_unique<ChoiceItem>(text, std::move(image), mode_, nullptr));
@@ -196,45 +162,6 @@ void ChoiceGroup::deleteAt(int index) {
     } else if (index < selectedIndex_) {
         --selectedIndex_;
     }
-}
-
-void ChoiceGroup::deleteAll() {
-    clear();
-    values_.clear();
-    selectedIndex_ = -1;
-}
-
-void ChoiceGroup::set(int index, const CString& text, ImageRef image) {
-    ChoiceItem* row = getChoiceItem(index);
-    if (!row) return;
-    row->setText(text);
-    if (image) row->setImage(std::move(image));
-    initialised_ = false;
-}
-
-bool ChoiceGroup::isSelected(int index) const {
-    const ChoiceItem* row = getChoiceItem(index);
-    return row && row->isSelected();
-}
-
-bool ChoiceGroup::countsAsSelected(int index) const {
-    return isSelected(index) || (fireOnSelect_ && index >= 0 && index == focusedIndex_);
-}
-
-int ChoiceGroup::getSelectedIndex() const {
-    if (multiple_ || Container::size() == 0) return -1;
-    if (mode_ == kChoiceImplicit && fireOnSelect_ && focusedIndex_ >= 0) return focusedIndex_;
-    return selectedIndex_;
-}
-
-int ChoiceGroup::getSelectedFlags(std::vector<int>& flags) const {
-    const int count = std::min(static_cast<int>(flags.size()), Container::size());
-    int selected = 0;
-    for (int i = 0; i < count; ++i) {
-        flags[i] = countsAsSelected(i) ? 1 : 0;
-        selected += flags[i];
-    }
-    return selected;
 }
 
 void ChoiceGroup::setSelectedIndex(int index, bool selected) {
@@ -277,15 +204,6 @@ void ChoiceGroup::setSelectedFlags(const std::vector<int>& flags) {
     if (laidOut) initialised_ = false;
 }
 
-void ChoiceGroup::setFont(int index, FontRef font) {
-    if (ChoiceItem* row = getChoiceItem(index)) row->setChoiceFont(std::move(font));
-}
-
-FontRef ChoiceGroup::getFont(int index) const {
-    const ChoiceItem* row = getChoiceItem(index);
-    return row ? row->getChoiceFont() : nullptr;
-}
-
 void ChoiceGroup::setAllSelected(bool selected) {
     setSelectedFlags(std::vector<int>(Container::size(), selected ? 1 : 0));
 }
@@ -297,11 +215,6 @@ void ChoiceGroup::setAllSelected(bool selected) {
 void ChoiceGroup::raiseChange() {
     if (onChange_.isEmpty() || !changeListener_) return;
     changeListener_->onEvent(std::make_unique<Event>(onChange_, this));
-}
-
-void ChoiceGroup::fireSelectAtScreen() {
-    const CommandRef command = sharedSelectCommand();
-    if (ItemScreen* screen = getScreen()) screen->fireCommand(command.get());
 }
 
 // --- keys, pen, commands ------------------------------------------------------------------
@@ -369,14 +282,6 @@ bool ChoiceGroup::pointerPressed(int x, int y) {
     return taken;
 }
 
-bool ChoiceGroup::pointerReleased(int x, int y) {
-    if (penPressed_) {
-        penPressed_ = false;
-        if (keyReleased(-1, kGameFire)) return true;
-    }
-    return Container::pointerReleased(x, y);
-}
-
 bool ChoiceGroup::handleCommand(Command* command) {
     if (!command) return false;
     const bool hasFocusedRow = getFocusedItem() != nullptr;
@@ -427,20 +332,6 @@ CString ChoiceGroup::getValue() const {
     return value;
 }
 
-void ChoiceGroup::setValue(const CString& value) {
-    if (value.isEmpty()) return;
-    if (!multiple_) {
-        for (int i = 0; i < Container::size(); ++i) {
-            if (optionValueAt(values_, i).equalsNoCase(value)) {
-                setSelectedIndex(i, true);
-                return;
-            }
-        }
-        return;
-    }
-    setSelectedFlags(flagsForValues(values_, Container::size(), value));
-}
-
 void ChoiceGroup::reset() {
     if (multiple_) {
         for (int i = 0; i < Container::size(); ++i) {
@@ -453,5 +344,131 @@ void ChoiceGroup::reset() {
     requestInit();
     notifyStateChanged();
 }
+
+// --- what both kinds of group share ----------------------------------------------------
+
+template <class Base>
+int ChoiceRows<Base>::addChoiceItem(std::unique_ptr<ChoiceItem> row, Style* style) {
+    if (!row) return -1;
+    ChoiceItem* added = row.get();
+    Base::add(std::move(row));
+    if (style) added->setStyle(style);
+    const int index = Base::size() - 1;
+    if (mode_ == kChoiceExclusive && added->isSelected()) {
+        if (ChoiceItem* old = getChoiceItem(selectedIndex_); old && old != added) {
+            old->setSelected(false);
+        }
+        selectedIndex_ = index;
+    }
+    if (multiple_) added->setItemCommandListener(this);
+    return index;
+}
+
+template <class Base>
+CString ChoiceRows<Base>::getString(int index) const {
+    const ChoiceItem* row = getChoiceItem(index);
+    return row ? row->getText() : CString();
+}
+
+template <class Base>
+ImageRef ChoiceRows<Base>::getImage(int index) const {
+    const ChoiceItem* row = getChoiceItem(index);
+    return row ? row->getImage() : nullptr;
+}
+
+template <class Base>
+int ChoiceRows<Base>::append(const CString& text, ImageRef image) {
+    return addChoiceItem(std::make_unique<ChoiceItem>(text, std::move(image), mode_, nullptr),
+                         createChoiceItemStyle(0));
+}
+
+template <class Base>
+void ChoiceRows<Base>::deleteAll() {
+    this->clear();
+    values_.clear();
+    selectedIndex_ = -1;
+}
+
+template <class Base>
+void ChoiceRows<Base>::set(int index, const CString& text, ImageRef image) {
+    ChoiceItem* row = getChoiceItem(index);
+    if (!row) return;
+    row->setText(text);
+    if (image) row->setImage(std::move(image));
+    this->initialised_ = false;
+}
+
+template <class Base>
+bool ChoiceRows<Base>::isSelected(int index) const {
+    const ChoiceItem* row = getChoiceItem(index);
+    return row && row->isSelected();
+}
+
+template <class Base>
+bool ChoiceRows<Base>::countsAsSelected(int index) const {
+    return isSelected(index) || (fireOnSelect_ && index >= 0 && index == this->focusedIndex_);
+}
+
+template <class Base>
+int ChoiceRows<Base>::getSelectedIndex() const {
+    if (multiple_ || Base::size() == 0) return -1;
+    if (mode_ == kChoiceImplicit && fireOnSelect_ && this->focusedIndex_ >= 0) return this->focusedIndex_;
+    return selectedIndex_;
+}
+
+template <class Base>
+int ChoiceRows<Base>::getSelectedFlags(std::vector<int>& flags) const {
+    const int count = std::min(static_cast<int>(flags.size()), Base::size());
+    int selected = 0;
+    for (int i = 0; i < count; ++i) {
+        flags[i] = countsAsSelected(i) ? 1 : 0;
+        selected += flags[i];
+    }
+    return selected;
+}
+
+template <class Base>
+void ChoiceRows<Base>::setFont(int index, FontRef font) {
+    if (ChoiceItem* row = getChoiceItem(index)) row->setChoiceFont(std::move(font));
+}
+
+template <class Base>
+FontRef ChoiceRows<Base>::getFont(int index) const {
+    const ChoiceItem* row = getChoiceItem(index);
+    return row ? row->getChoiceFont() : nullptr;
+}
+
+template <class Base>
+void ChoiceRows<Base>::fireSelectAtScreen() {
+    const CommandRef command = sharedSelectCommand();
+    if (ItemScreen* screen = this->getScreen()) screen->fireCommand(command.get());
+}
+
+template <class Base>
+bool ChoiceRows<Base>::pointerReleased(int x, int y) {
+    if (penPressed_) {
+        penPressed_ = false;
+        if (this->keyReleased(-1, kGameFire)) return true;
+    }
+    return Base::pointerReleased(x, y);
+}
+
+template <class Base>
+void ChoiceRows<Base>::setValue(const CString& value) {
+    if (value.isEmpty()) return;
+    if (!multiple_) {
+        for (int i = 0; i < Base::size(); ++i) {
+            if (optionValueAt(values_, i).equalsNoCase(value)) {
+                setSelectedIndex(i, true);
+                return;
+            }
+        }
+        return;
+    }
+    setSelectedFlags(flagsForValues(values_, Base::size(), value));
+}
+
+template class ChoiceRows<Container>;
+template class ChoiceRows<InlineContainer>;
 
 }  // namespace zq

@@ -83,11 +83,84 @@ void removeValueForRow(StringArray& values, int index);
 // parts select nothing.
 std::vector<int> flagsForValues(const StringArray& values, int rowCount, const CString& text);
 
-class ChoiceGroup : public Container,
-                    public Choice,
-                    public ItemCommandListener,
-                    public Inputable,
-                    public FormField {
+// What a list group and an inline group share: rows of ChoiceItem with one
+// value each, the Choice operations on them, the selection and the form
+// field. `Base` is the container the rows sit in (Container or
+// InlineContainer).
+template <class Base>
+class ChoiceRows : public Base,
+                   public Choice,
+                   public ItemCommandListener,
+                   public Inputable,
+                   public FormField {
+public:
+    using Base::Base;
+
+    bool pointerReleased(int x, int y) override;
+
+    // --- Choice (the rest is each group's own) ---------------------------------
+    int size() const override { return Base::size(); }
+    CString getString(int index) const override;
+    ImageRef getImage(int index) const override;
+    int append(const CString& text, ImageRef image) override;
+    void deleteAll() override;
+    void set(int index, const CString& text, ImageRef image) override;
+    bool isSelected(int index) const override;
+    int getSelectedIndex() const override;
+    int getSelectedFlags(std::vector<int>& flags) const override;
+    void setFont(int index, FontRef font) override;
+    FontRef getFont(int index) const override;
+
+    // --- Inputable and FormField --------------------------------------------------
+    CString getName() const override { return this->getFormName(); }
+    void setName(const CString& name) override { this->setFormName(name); }
+    void setValue(const CString& value) override;
+    void setEncrypt(const CString& encrypt) { encrypt_ = encrypt; }
+    CString getEncrypt() const override { return encrypt_; }
+
+    // --- rows -------------------------------------------------------------------------
+    // Adds a row (styled when `style` is given); an exclusive group takes a
+    // row that arrives selected as its selection. Returns its index.
+    int addChoiceItem(std::unique_ptr<ChoiceItem> row, Style* style);
+    int appendChoiceItem(std::unique_ptr<ChoiceItem> row) {
+        return addChoiceItem(std::move(row), nullptr);
+    }
+    void addOptionValue(const CString& value) { values_.push_back(value); }
+    const StringArray& getValues() const { return values_; }
+    // Null for an index outside the rows.
+    ChoiceItem* getChoiceItem(int index) const {
+        return index < 0 ? nullptr : dynamic_cast<ChoiceItem*>(this->getItem(index));
+    }
+
+    // --- attributes -----------------------------------------------------------------
+    int getMode() const { return mode_; }
+    bool isMultiple() const { return multiple_; }
+    bool firesOnSelect() const { return fireOnSelect_; }
+    void setChangeListener(EventListener* listener) { changeListener_ = listener; }
+    void setOnChange(const CString& action) { onChange_ = action; }
+    const CString& getOnChange() const { return onChange_; }
+
+protected:
+    // Whether row `index` counts as chosen: selected, or the focused row of
+    // a group that fires on select.
+    bool countsAsSelected(int index) const;
+    void fireSelectAtScreen();
+
+    int mode_ = kChoiceExclusive;
+    bool multiple_ = false;
+    StringArray values_;
+    EventListener* changeListener_ = nullptr;
+    CString onChange_;
+    CString encrypt_;
+    int selectedIndex_ = -1;
+    bool fireOnSelect_ = false;
+    bool penPressed_ = false;
+    bool inCommand_ = false;
+};
+
+extern template class ChoiceRows<Container>;
+
+class ChoiceGroup : public ChoiceRows<Container> {
 public:
     // An empty group of `mode`.
     ChoiceGroup(const CString& label, int mode, Style* style);
@@ -101,34 +174,19 @@ public:
     bool keyPressed(int keyCode, int gameAction) override;
     bool keyReleased(int keyCode, int gameAction) override;
     bool pointerPressed(int x, int y) override;
-    bool pointerReleased(int x, int y) override;
     bool handleCommand(Command* command) override;
 
     // --- Choice ---------------------------------------------------------------
-    int size() const override { return Container::size(); }
-    CString getString(int index) const override;
-    ImageRef getImage(int index) const override;
-    int append(const CString& text, ImageRef image) override;
     void insert(int index, const CString& text, ImageRef image) override;
     void deleteAt(int index) override;
-    void deleteAll() override;
-    void set(int index, const CString& text, ImageRef image) override;
-    bool isSelected(int index) const override;
-    int getSelectedIndex() const override;
-    int getSelectedFlags(std::vector<int>& flags) const override;
     void setSelectedIndex(int index, bool selected) override;
     void setSelectedFlags(const std::vector<int>& flags) override;
-    void setFont(int index, FontRef font) override;
-    FontRef getFont(int index) const override;
 
     // --- ItemCommandListener: commands of the group itself --------------------
     void commandAction(Command* command, Item* item) override;
 
     // --- Inputable -------------------------------------------------------------
-    CString getName() const override { return getFormName(); }
-    void setName(const CString& name) override { setFormName(name); }
     CString getValue() const override;
-    void setValue(const CString& value) override;
     void reset() override;
 
     // --- building ----------------------------------------------------------------
@@ -136,20 +194,11 @@ public:
     // there is one, in `style`.
     static std::vector<std::unique_ptr<ChoiceItem>> buildChoiceItems(
         const StringArray& texts, const std::vector<ImageRef>& images, int mode, Style* style);
-    // Adds a row (styled when `style` is given); an exclusive group takes a
-    // row that arrives selected as its selection. Returns its index.
-    int addChoiceItem(std::unique_ptr<ChoiceItem> row, Style* style);
-    int appendChoiceItem(std::unique_ptr<ChoiceItem> row) {
-        return addChoiceItem(std::move(row), nullptr);
-    }
     // A row and its value go in as a pair: insertChoiceItem, then
     // insertOptionValue at the same index (Choice::insert gives the new row
     // an empty value itself).
     void insertChoiceItem(int index, std::unique_ptr<ChoiceItem> row);
-    void addOptionValue(const CString& value) { values_.push_back(value); }
     void insertOptionValue(int index, const CString& value);
-    const StringArray& getValues() const { return values_; }
-    ChoiceItem* getChoiceItem(int index) const;
     // Container::applyStyle; an exclusive group without a view gets the
     // select command.
     void applyStyle(Style* style, bool ignoreBackground);
@@ -159,36 +208,14 @@ public:
     std::vector<std::unique_ptr<ChoiceItem>> releaseChoiceItems();
 
     // --- attributes -----------------------------------------------------------------
-    int getMode() const { return mode_; }
-    bool isMultiple() const { return multiple_; }
-    bool firesOnSelect() const { return fireOnSelect_; }
-    void setChangeListener(EventListener* listener) { changeListener_ = listener; }
-    void setOnChange(const CString& action) { onChange_ = action; }
-    const CString& getOnChange() const { return onChange_; }
-    void setEncrypt(const CString& encrypt) { encrypt_ = encrypt; }
-    CString getEncrypt() const override { return encrypt_; }
     InputKind getInputKind() const override { return InputKind::ChoiceGroup; }
 
 private:
     void initGroup(int mode, std::vector<std::unique_ptr<ChoiceItem>> rows, bool fireOnSelect);
-    // Whether row `index` counts as chosen: selected, or the focused row of
-    // a group that fires on select.
-    bool countsAsSelected(int index) const;
     void raiseChange();
-    void fireSelectAtScreen();
     // A choice by the user on the focused row (FIRE release, "Mark").
     void chooseFocused(bool selected);
 
-    int mode_ = kChoiceExclusive;
-    bool multiple_ = false;
-    StringArray values_;
-    EventListener* changeListener_ = nullptr;
-    CString onChange_;
-    CString encrypt_;
-    int selectedIndex_ = -1;
-    bool fireOnSelect_ = false;
-    bool penPressed_ = false;
-    bool inCommand_ = false;
 };
 
 }  // namespace zq

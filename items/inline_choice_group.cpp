@@ -24,7 +24,7 @@ CommandRef inlineUnmarkCommand() { return gInlineUnmark.get(); }
 
 InLineChoiceGroup::InLineChoiceGroup(const CString& label, int mode, Style* style,
                                      bool fireOnSelect)
-    : InlineContainer(label, mode, style) {
+    : ChoiceRows<InlineContainer>(label, mode, style) {
     encrypt_ = CString(u"false");
     multiple_ = mode == kChoiceMultiple;
     fireOnSelect_ = mode == kChoiceImplicit && fireOnSelect;
@@ -33,48 +33,12 @@ InLineChoiceGroup::InLineChoiceGroup(const CString& label, int mode, Style* styl
 
 InLineChoiceGroup::~InLineChoiceGroup() = default;
 
-int InLineChoiceGroup::addChoiceItem(std::unique_ptr<ChoiceItem> row, Style* style) {
-    if (!row) return -1;
-    ChoiceItem* added = row.get();
-    EmptyContainer::add(std::move(row));
-    if (style) added->setStyle(style);
-    const int index = EmptyContainer::size() - 1;
-    if (mode_ == kChoiceExclusive && added->isSelected()) {
-        if (ChoiceItem* old = getChoiceItem(selectedIndex_); old && old != added) {
-            old->setSelected(false);
-        }
-        selectedIndex_ = index;
-    }
-    if (multiple_) added->setItemCommandListener(this);
-    return index;
-}
-
-ChoiceItem* InLineChoiceGroup::getChoiceItem(int index) const {
-    if (index < 0) return nullptr;
-    return dynamic_cast<ChoiceItem*>(getItem(index));
-}
-
 void InLineChoiceGroup::applyStyle(Style* style) {
     Item::setStyle(style);
     setItemCommandListener(this);
 }
 
 // --- Choice -----------------------------------------------------------------------------
-
-CString InLineChoiceGroup::getString(int index) const {
-    const ChoiceItem* row = getChoiceItem(index);
-    return row ? row->getText() : CString();
-}
-
-ImageRef InLineChoiceGroup::getImage(int index) const {
-    const ChoiceItem* row = getChoiceItem(index);
-    return row ? row->getImage() : nullptr;
-}
-
-int InLineChoiceGroup::append(const CString& text, ImageRef image) {
-    return addChoiceItem(std::make_unique<ChoiceItem>(text, std::move(image), mode_, nullptr),
-                         createChoiceItemStyle(0));
-}
 
 void InLineChoiceGroup::insert(int index, const CString& text, ImageRef image) {
     index = std::clamp(index, 0, EmptyContainer::size());
@@ -102,45 +66,6 @@ void InLineChoiceGroup::deleteAt(int index) {
         --selectedIndex_;
     }
     requestInit();
-}
-
-void InLineChoiceGroup::deleteAll() {
-    clear();
-    values_.clear();
-    selectedIndex_ = -1;
-}
-
-void InLineChoiceGroup::set(int index, const CString& text, ImageRef image) {
-    ChoiceItem* row = getChoiceItem(index);
-    if (!row) return;
-    row->setText(text);
-    if (image) row->setImage(std::move(image));
-    initialised_ = false;
-}
-
-bool InLineChoiceGroup::isSelected(int index) const {
-    const ChoiceItem* row = getChoiceItem(index);
-    return row && row->isSelected();
-}
-
-bool InLineChoiceGroup::countsAsSelected(int index) const {
-    return isSelected(index) || (fireOnSelect_ && index >= 0 && index == focusedIndex_);
-}
-
-int InLineChoiceGroup::getSelectedIndex() const {
-    if (multiple_ || EmptyContainer::size() == 0) return -1;
-    if (mode_ == kChoiceImplicit && fireOnSelect_ && focusedIndex_ >= 0) return focusedIndex_;
-    return selectedIndex_;
-}
-
-int InLineChoiceGroup::getSelectedFlags(std::vector<int>& flags) const {
-    const int count = std::min(static_cast<int>(flags.size()), EmptyContainer::size());
-    int selected = 0;
-    for (int i = 0; i < count; ++i) {
-        flags[i] = countsAsSelected(i) ? 1 : 0;
-        selected += flags[i];
-    }
-    return selected;
 }
 
 void InLineChoiceGroup::setSelectedIndex(int index, bool selected) {
@@ -176,26 +101,12 @@ void InLineChoiceGroup::setSelectedFlags(const std::vector<int>& flags) {
     if (laidOut) initialised_ = false;
 }
 
-void InLineChoiceGroup::setFont(int index, FontRef font) {
-    if (ChoiceItem* row = getChoiceItem(index)) row->setChoiceFont(std::move(font));
-}
-
-FontRef InLineChoiceGroup::getFont(int index) const {
-    const ChoiceItem* row = getChoiceItem(index);
-    return row ? row->getChoiceFont() : nullptr;
-}
-
 // --- events ------------------------------------------------------------------------------
 
 // Nothing of the group is touched after the listener ran.
 void InLineChoiceGroup::raiseChange(Item* source) {
     if (onChange_.isEmpty() || !changeListener_) return;
     changeListener_->onEvent(std::make_unique<Event>(onChange_, source));
-}
-
-void InLineChoiceGroup::fireSelectAtScreen() {
-    const CommandRef command = sharedSelectCommand();
-    if (ItemScreen* screen = getScreen()) screen->fireCommand(command.get());
 }
 
 // --- keys, pen, commands ---------------------------------------------------------------------
@@ -255,14 +166,6 @@ bool InLineChoiceGroup::pointerPressed(int x, int y) {
     return taken;
 }
 
-bool InLineChoiceGroup::pointerReleased(int x, int y) {
-    if (penPressed_) {
-        penPressed_ = false;
-        if (keyReleased(-1, kGameFire)) return true;
-    }
-    return EmptyContainer::pointerReleased(x, y);
-}
-
 bool InLineChoiceGroup::handleCommand(Command* command) {
     if (!command) return false;
     const bool hasFocusedRow = getFocusedItem() != nullptr;
@@ -299,20 +202,6 @@ CString InLineChoiceGroup::getValue() const {
         value += u',';
     }
     return value;
-}
-
-void InLineChoiceGroup::setValue(const CString& value) {
-    if (value.isEmpty()) return;
-    if (!multiple_) {
-        for (int i = 0; i < EmptyContainer::size(); ++i) {
-            if (optionValueAt(values_, i).equalsNoCase(value)) {
-                setSelectedIndex(i, true);
-                return;
-            }
-        }
-        return;
-    }
-    setSelectedFlags(flagsForValues(values_, EmptyContainer::size(), value));
 }
 
 void InLineChoiceGroup::reset() {
