@@ -1,0 +1,130 @@
+// The user's watch-list and the list of recently viewed stocks.
+//
+// WatchList holds two ordered code lists: stocks (type 0) and funds
+// (type 1). Every operation ignores any other type. The page controller
+// owns the one current list (PageController::watchList); every other user
+// borrows it for the length of a call.
+//
+// The watch-list file ("\UserData\MyStock.ini") holds a "[stock]" and a
+// "[fund]" section, one "N=code" line per code (N counts from 1), in the
+// default code page. The recent-stock file holds the entries' text forms
+// ("code:name") joined by ",".
+//
+// Plain values; not thread-safe. The controller uses them on the UI thread.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/cstring.h"
+
+namespace zq {
+
+enum WatchEntryType : int {
+    kWatchStock = 0,
+    kWatchFund = 1,
+};
+
+// "stock" 0, "fund" 1, anything else -1 (any case, surrounding blanks
+// ignored).
+int watchEntryType(const CString& text);
+
+class WatchList {
+public:
+    // Codes longer than this and lists longer than this are not taken from
+    // a file.
+    static constexpr int kMaxCodeLength = 64;
+    static constexpr size_t kMaxCodes = 2000;
+    static constexpr const char* kFileName = "MyStock.ini";
+
+    WatchList() = default;
+    explicit WatchList(CString name) : name_(std::move(name)) {}
+
+    const CString& getName() const { return name_; }
+    void setName(const CString& name) { name_ = name; }
+
+    // Appends `code`; false for an empty code, a code already listed or a
+    // type other than 0 or 1.
+    bool add(int type, const CString& code);
+    // Removes `code`; false when it is not listed.
+    bool remove(int type, const CString& code);
+    bool contains(int type, const CString& code) const;
+    // Moves `code` one place up (towards the front) or down; false at the
+    // end it moves towards or when it is not listed.
+    bool move(int type, const CString& code, bool up);
+    // Empties both lists.
+    void clear();
+    // The codes of `type` in order; empty for another type.
+    const std::vector<CString>& codes(int type) const;
+    // The codes of `type` joined by "," (no "," after the last).
+    CString joinCodes(int type) const;
+
+    // The file's text, and back. Unknown sections, lines without "=",
+    // empty and over-long codes are skipped; a bad file gives what parsed.
+    std::string toFileText() const;
+    static WatchList fromFileText(std::string_view text);
+    // Reads `path`; a missing or unreadable file gives an empty list.
+    static WatchList load(const std::filesystem::path& path);
+    // Writes through a temporary file and a rename; false on failure (the
+    // old file stays).
+    bool save(const std::filesystem::path& path) const;
+
+private:
+    std::vector<CString>* list(int type);
+
+    CString name_;
+    std::vector<CString> stocks_;
+    std::vector<CString> funds_;
+};
+
+// One recently viewed stock. Its text form is "code:name"; "," and ":" are
+// removed from both fields so that the joined list reads back the same.
+class RecentStockEntry {
+public:
+    RecentStockEntry(const CString& code, const CString& name);
+    const CString& code() const { return code_; }
+    const CString& name() const { return name_; }
+    CString toText() const { return code_ + u':' + name_; }
+    // "code:name" (a text without ":" is all code).
+    static RecentStockEntry fromText(const CString& text);
+    bool operator==(const RecentStockEntry& other) const { return code_ == other.code_; }
+
+private:
+    CString code_;
+    CString name_;
+};
+
+class RecentStockList {
+public:
+    static constexpr size_t kDefaultMax = 20;
+    static constexpr const char16_t* kDefaultFileName = u"MyLastBrowse.ini";
+
+    // 0: no limit.
+    explicit RecentStockList(size_t maximum = kDefaultMax) : max_(maximum) {}
+
+    // Puts `entry` first; an entry of the same code goes first, and the
+    // last one goes when the list is full. An entry without a code is
+    // ignored.
+    void moveToFront(const RecentStockEntry& entry);
+    // Appends the entries of a ","-separated text while there is room.
+    void fromText(const CString& text);
+    CString toText() const;
+    // The codes joined by ",".
+    CString joinFirstFields() const;
+    const std::vector<RecentStockEntry>& entries() const { return entries_; }
+    void clear() { entries_.clear(); }
+
+    // The file: whole content is toText() in the default code page. A
+    // missing file leaves the list as it is.
+    void load(const std::filesystem::path& path);
+    bool save(const std::filesystem::path& path) const;
+
+private:
+    size_t max_;
+    std::vector<RecentStockEntry> entries_;
+};
+
+}  // namespace zq
