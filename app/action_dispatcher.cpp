@@ -21,7 +21,7 @@ const ActionRow kActionTable[] = {
     {u"back", u"bk", [](PageController& c, const CString& p) { c.onBack(p); }},
     {u"forback", u"fbk", [](PageController& c, const CString& p) { c.onForBack(p); }},
     {u"gohome", u"gh", [](PageController& c, const CString& p) { c.onGoHome(p); }},
-    {u"refresh", u"rf", nullptr},
+    {u"refresh", u"rf", [](PageController& c, const CString& p) { c.onRefresh(p); }},
     {u"gettablerow", u"gw", nullptr},
     {u"setfont", u"sf", nullptr},
     {u"keyboardinput", u"kp", nullptr},
@@ -45,7 +45,7 @@ const ActionRow kActionTable[] = {
     {u"getdata", u"gd", [](PageController& c, const CString& p) { c.onGetData(p); }},
     {u"gettablevaluetoid", u"gvtd", nullptr},
     {u"switchforward", u"sd", [](PageController& c, const CString& p) { c.onSwitchForward(p); }},
-    {u"speedtest", u"spt", nullptr},
+    {u"speedtest", u"spt", [](PageController& c, const CString& p) { c.onSpeedTest(p); }},
     {u"quickinput", u"qp", nullptr},
     {u"resetnetdata", u"rnd", [](PageController& c, const CString&) { c.resetTraffic(); }},
     {u"moveup", u"mvp", nullptr},
@@ -53,7 +53,7 @@ const ActionRow kActionTable[] = {
     {u"GetOutLookToID", u"gotd", nullptr},
     {u"GetValueToSms", u"gvts", nullptr},
     {u"connect", nullptr, [](PageController& c, const CString&) { c.onConnect(); }},
-    {u"ctrlrefresh", u"crf", nullptr},
+    {u"ctrlrefresh", u"crf", [](PageController& c, const CString& p) { c.onCtrlRefresh(p); }},
 };
 
 // Nesting depth of dispatchActions on this thread.

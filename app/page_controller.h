@@ -25,6 +25,7 @@
 #include "app/settings_store.h"
 #include "core/host_record.h"
 #include "core/zq_exception.h"
+#include "market/watch_list.h"
 #include "markup/markup_page.h"
 #include "net/host_set.h"
 #include "net/request_session.h"
@@ -36,9 +37,11 @@
 
 namespace zq {
 
+class AutoRefresh;
 class Displayable;
 class Event;
 class Item;
+class SpeedTestScreen;
 
 // Request id -> cancel flag of every request the controller started. Any
 // thread.
@@ -311,6 +314,40 @@ public:
     static void splitHttpHostPort(const CString& url, CString& host, CString& port,
                                   CString& path);
     // --- end actions ---
+
+    // --- side effects, auto-refresh and speed test ---
+    // The controller's side of the side-effect elements, the "refresh",
+    // "ctrlrefresh" and "speedtest" actions. Defined in
+    // page_side_effects.cpp, auto_refresh.cpp and speed_test_item.cpp.
+    SideEffectHost* sideEffects() override { return sideEffectHost_.get(); }
+    void onRefresh(const CString& piece);
+    void onCtrlRefresh(const CString& piece);
+    // 0, 1 or 2 from "sys-refreshtype" and the remembered "sys-refreshmode".
+    int getRefreshMode() const;
+    void onSpeedTest(const CString& piece);
+    AutoRefresh& autoRefresh() { return *autoRefresh_; }
+    SpeedTestScreen* speedTestScreen() const { return speedTestScreen_.get(); }
+    // Closes the speed-test screen and shows the page under it again.
+    void closeSpeedTestScreen();
+    bool loginFlag() const { return loginFlag_; }
+    void setLoginFlag(bool on) { loginFlag_ = on; }
+    // Makes the watch-list of `user` current, parking the present one.
+    void switchWatchListUser(const CString& user);
+    // The same two as the tables branch declares; keep one pair on merge.
+    WatchList* watchList() const { return watchList_.get(); }
+    RecentStockList& recentStocks() { return recentStocks_; }
+
+private:
+    std::unique_ptr<WatchList> watchList_ = std::make_unique<WatchList>();
+    RecentStockList recentStocks_;
+    std::map<CString, std::unique_ptr<WatchList>> parkedWatchLists_;
+    bool loginFlag_ = false;
+    std::unique_ptr<SideEffectHost> sideEffectHost_;
+    std::unique_ptr<AutoRefresh> autoRefresh_;
+    std::unique_ptr<SpeedTestScreen> speedTestScreen_;
+
+public:
+    // --- end side effects, auto-refresh and speed test ---
 
 private:
     struct UserCodes {

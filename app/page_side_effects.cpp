@@ -1,0 +1,66 @@
+#include "app/page_side_effects.h"
+
+#include <utility>
+
+#include "app/page_controller.h"
+#include "markup/side_effect_builders.h"
+
+namespace zq {
+namespace {
+
+class ControllerSideEffects : public SideEffectHost {
+public:
+    explicit ControllerSideEffects(PageController& controller) : c_(controller) {}
+
+    void setSessionValue(const CString& pageKey, const CString& name,
+                         const CString& value) override {
+        c_.setSessionParam(pageKey, name, value);
+    }
+    void storeSetting(const CString& name, const CString& value, int type,
+                      const CString& mode) override {
+        c_.setSetting(name, value, type, true, mode);
+    }
+    std::optional<std::string> fetchBytes(const CString& href) override {
+        return c_.loadContent(href, true);
+    }
+    void addLoadingProgress(int delta) override { c_.addLoadingProgress(delta, -1); }
+    std::filesystem::path resourceFolder() const override { return c_.folders().resource; }
+    WatchList* currentWatchList() override { return c_.watchList(); }
+    void switchUser(const CString& name) override { c_.switchWatchListUser(name); }
+    RecentStockList* recentStocks() override { return &c_.recentStocks(); }
+    bool loginFlag() const override { return c_.loginFlag(); }
+    void setLoginFlag(bool on) override { c_.setLoginFlag(on); }
+    void setMemoryValue(const CString& name, const CString& value) override {
+        c_.setMemoryValue(name, value);
+    }
+    void removeMemoryValue(const CString& name) override { c_.setMemoryValue(name, CString()); }
+
+private:
+    PageController& c_;
+};
+
+}  // namespace
+
+std::unique_ptr<SideEffectHost> makeControllerSideEffects(PageController& controller) {
+    return std::make_unique<ControllerSideEffects>(controller);
+}
+
+void PageController::switchWatchListUser(const CString& user) {
+    setCurrentUser(user);
+    if (watchList_ && watchList_->getName() == user) return;
+    std::unique_ptr<WatchList> next;
+    auto parked = parkedWatchLists_.find(user);
+    if (parked != parkedWatchLists_.end()) {
+        next = std::move(parked->second);
+        parkedWatchLists_.erase(parked);
+    } else {
+        next = std::make_unique<WatchList>(user);
+    }
+    if (watchList_) {
+        CString name = watchList_->getName();
+        parkedWatchLists_[name] = std::move(watchList_);
+    }
+    watchList_ = std::move(next);
+}
+
+}  // namespace zq
