@@ -276,6 +276,9 @@ void PageController::saveSettings() {
     settings_.storeTrafficTotals(TrafficBytes{getSentBytes(), getReceivedBytes()});
     settings_.saveStored();
     if (Screen* screen = currentScreen()) screen->stopTicker();
+    autoRefresh_->stopAll();
+    closeSpeedTestScreen();
+    clearMarqueeTexts();
     dropSession();
     if (shutdown_) shutdown_();
 }
