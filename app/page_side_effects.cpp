@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "app/page_controller.h"
+#include "items/marquee_item.h"
 #include "markup/side_effect_builders.h"
 
 namespace zq {
@@ -10,7 +11,16 @@ namespace {
 
 class ControllerSideEffects : public SideEffectHost {
 public:
-    explicit ControllerSideEffects(PageController& controller) : c_(controller) {}
+    // Marquees show the page-set text of their key, else the setting.
+    explicit ControllerSideEffects(PageController& controller) : c_(controller) {
+        setMarqueeTextLookup([this](const CString& key) {
+            CString text = marqueeText(key);
+            return text.isEmpty() ? c_.getSystemValue(key) : text;
+        });
+    }
+    ~ControllerSideEffects() override { setMarqueeTextLookup(nullptr); }
+    ControllerSideEffects(const ControllerSideEffects&) = delete;
+    ControllerSideEffects& operator=(const ControllerSideEffects&) = delete;
 
     void setSessionValue(const CString& pageKey, const CString& name,
                          const CString& value) override {
