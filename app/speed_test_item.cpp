@@ -139,6 +139,13 @@ void SpeedTestItem::refreshRow(int row) {
     if (row < 0 || row >= rowCount() || !rows_[row].item) return;
     const CString mark = row == selected_ ? CString(u"● ") : CString(u"○ ");
     rows_[row].item->setCaption(mark + rowText(row));
+    showChange(rows_[row].item);
+}
+
+void SpeedTestItem::showChange(Item* item) {
+    // A new caption changes the item's size: lay out and paint again.
+    item->requestInit();
+    if (Display* display = Display::getDisplay()) display->repaint();
 }
 
 void SpeedTestItem::selectRow(int row) {
@@ -153,6 +160,7 @@ void SpeedTestItem::setTestButton(const CString& caption, const CString& action)
     if (!testButton_) return;
     testButton_->setCaption(caption);
     testButton_->setOnClick(action);
+    showChange(testButton_);
 }
 
 void SpeedTestItem::onEvent(std::unique_ptr<Event> event) {
@@ -247,7 +255,10 @@ void SpeedTestItem::setDefaultHost() {
             return;
         }
         defaultName_ = name;
-        if (defaultLabel_) defaultLabel_->setText(CString(u"默认主站:") + name);
+        if (defaultLabel_) {
+            defaultLabel_->setText(CString(u"默认主站:") + name);
+            showChange(defaultLabel_);
+        }
         controller_.chooseHost(rows_[selected_].hostIndex);
         return;
     }
@@ -263,7 +274,10 @@ void SpeedTestItem::setDefaultHost() {
         return;
     }
     defaultName_ = host.name;
-    if (defaultLabel_) defaultLabel_->setText(CString::format(u"默认主站：%s", host.name));
+    if (defaultLabel_) {
+        defaultLabel_->setText(CString::format(u"默认主站：%s", host.name));
+        showChange(defaultLabel_);
+    }
     controller_.saveHostChoice(host.toText());
 }
 

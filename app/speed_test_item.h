@@ -80,6 +80,7 @@ private:
     void report(int generation, int row, int result);
     void finished(int generation, bool cancelled);
     void setTestButton(const CString& caption, const CString& action);
+    void showChange(Item* item);
 
     PageController& controller_;
     Mode mode_;
