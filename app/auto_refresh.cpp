@@ -22,8 +22,8 @@ std::optional<int32_t> parseRefreshSeconds(const CString& argument) {
     if (i >= n || text[i] < u'0' || text[i] > u'9') return std::nullopt;
     int64_t value = 0;
     for (; i < n && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        value = std::min<int64_t>(value * 10 + (text[i] - u'0'),
-                                  std::numeric_limits<int32_t>::max());
+        value =
+            std::min<int64_t>(value * 10 + (text[i] - u'0'), std::numeric_limits<int32_t>::max());
     }
     return static_cast<int32_t>(negative ? -value : value);
 }

@@ -85,9 +85,8 @@ void SpeedTestItem::buildContent() {
         Row row;
         row.host = hosts_.host(i);
         row.hostIndex = i;
-        row.label = row.host.label.isEmpty()
-                        ? CString::format(u"主站( %s )", row.host.name)
-                        : row.host.label;
+        row.label = row.host.label.isEmpty() ? CString::format(u"主站( %s )", row.host.name)
+                                             : row.host.label;
         const bool current = !row.host.name.isEmpty() && row.host.name == currentHost_.name;
         if (current) row.label = CString(u"当前站点( ") + row.host.name + u" )";
         if (current && mode_ == Mode::Screen) {
@@ -112,13 +111,13 @@ void SpeedTestItem::buildContent() {
     const float scale = screenMetrics().scale;
     const int width = static_cast<int>(kButtonWidth * scale);
     const int height = static_cast<int>(kButtonHeight * scale);
-    auto test = std::make_unique<ButtonItem>(CString(u"开始"), createButtonStyle(), width,
-                                             height, this);
+    auto test =
+        std::make_unique<ButtonItem>(CString(u"开始"), createButtonStyle(), width, height, this);
     test->setOnClick(u"test()");
     testButton_ = test.get();
     add(std::move(test));
-    auto setDefault = std::make_unique<ButtonItem>(CString(u"设置默认"), createButtonStyle(),
-                                                   width, height, this);
+    auto setDefault = std::make_unique<ButtonItem>(CString(u"设置默认"), createButtonStyle(), width,
+                                                   height, this);
     setDefault->setOnClick(u"setip()");
     add(std::move(setDefault));
     auto label = textItem(CString::format(u"默认主站：%s", defaultName_));
@@ -250,8 +249,8 @@ void SpeedTestItem::setDefaultHost() {
     if (mode_ == Mode::Screen) {
         if (rows_.empty() || selected_ < 0) return;
         const CString name = nameInParentheses(rowText(selected_));
-        if (messageBox(CString::format(kAskDefault, name), kChoiceCaption,
-                       MessageBoxType::YesNo) != kIdYes) {
+        if (messageBox(CString::format(kAskDefault, name), kChoiceCaption, MessageBoxType::YesNo) !=
+            kIdYes) {
             return;
         }
         defaultName_ = name;
@@ -269,8 +268,8 @@ void SpeedTestItem::setDefaultHost() {
     HostRecord host;
     host.parse(rows_[selected_].host.toText());
     if (host.name == defaultName_) return;
-    if (messageBox(CString::format(kAskDefault, host.name), kInfoCaption,
-                   MessageBoxType::YesNo) != kIdYes) {
+    if (messageBox(CString::format(kAskDefault, host.name), kInfoCaption, MessageBoxType::YesNo) !=
+        kIdYes) {
         return;
     }
     defaultName_ = host.name;

@@ -208,8 +208,8 @@ Item* buildStockCode(MarkupPage& page, XmlParser& node, Item*) {
     if (!list) return nullptr;
     const bool listed = list->contains(type, getAttribute(node, u"code", u"c"));
     const CString label = listed ? kDeleteLabel : kAddLabel;
-    const CString action = listed ? getAttribute(node, u"delaction", u"d")
-                                  : getAttribute(node, u"addaction", u"a");
+    const CString action =
+        listed ? getAttribute(node, u"delaction", u"d") : getAttribute(node, u"addaction", u"a");
     page.pendingCommandTree() =
         std::make_unique<CommandNode>(std::make_shared<Command>(label, 1, 4), action, CString());
     return nullptr;

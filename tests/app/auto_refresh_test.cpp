@@ -7,10 +7,10 @@
 
 #include <chrono>
 #include <functional>
-#include <utility>
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "app/page_controller.h"
 #include "platform/clock.h"
@@ -33,15 +33,13 @@ protected:
         std::filesystem::create_directories(scratch_.path());
         writeFileAtomic(scratch_.path() / "a.zqml", page("<text>a</text>"));
         writeFileAtomic(scratch_.path() / "b.zqml",
-                    page("<text>b</text><command><commanditem caption=\"x\" action=\"gh()\"/>"
-                         "<commanditem caption=\"y\" action=\"gh()\"/></command>"));
-        controller_ = std::make_unique<PageController>(
-            ControllerFolders{scratch_.path(), scratch_.path()});
+                        page("<text>b</text><command><commanditem caption=\"x\" action=\"gh()\"/>"
+                             "<commanditem caption=\"y\" action=\"gh()\"/></command>"));
+        controller_ =
+            std::make_unique<PageController>(ControllerFolders{scratch_.path(), scratch_.path()});
         open("file://a.zqml");
     }
-    void open(const char* link) {
-        controller_->openUrl(CString(link), -1, false, false, false, 0);
-    }
+    void open(const char* link) { controller_->openUrl(CString(link), -1, false, false, false, 0); }
     int shownId() const { return controller_->currentScreenId(); }
     // Moves the clock on by whole seconds, one timer round each.
     void seconds(int n) {
@@ -148,8 +146,8 @@ TEST(RefreshMode, FromTheSettingAndTheRememberedMode) {
         int expected;
     };
     const Case cases[] = {
-        {"2", "", 0},  {"2", "1", 0}, {"1", "2", 0}, {"1", "", 2},   {"1", "x", 2},
-        {"", "2", 0},  {"x", "1", 2}, {"", "", 1},   {"x", "y", 1},
+        {"2", "", 0}, {"2", "1", 0}, {"1", "2", 0}, {"1", "", 2},  {"1", "x", 2},
+        {"", "2", 0}, {"x", "1", 2}, {"", "", 1},   {"x", "y", 1},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(refreshMode(CString(c.type), CString(c.mode)), c.expected)
@@ -193,8 +191,8 @@ TEST(AutoRefreshEndToEnd, APageThatRefreshesItselfShowsNewServerContentTwice) {
     test::TestServer server;
     ASSERT_TRUE(server.started());
     auto version = [&](int n) {
-        server.writePage("r.zqml", "<zqml><body onload=\"refresh(1)\"><text>v" +
-                                       std::to_string(n) + "</text></body></zqml>");
+        server.writePage("r.zqml", "<zqml><body onload=\"refresh(1)\"><text>v" + std::to_string(n) +
+                                       "</text></body></zqml>");
     };
     version(1);
     PageController controller(ControllerFolders{scratch.path(), scratch.path()});

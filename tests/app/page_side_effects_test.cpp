@@ -18,8 +18,8 @@ namespace {
 class PageSideEffectsTest : public ::testing::Test {
 protected:
     PageSideEffectsTest() {
-        controller_ = std::make_unique<PageController>(
-            ControllerFolders{scratch_.path(), scratch_.path()});
+        controller_ =
+            std::make_unique<PageController>(ControllerFolders{scratch_.path(), scratch_.path()});
     }
     void write(const std::string& name, const std::string& text) {
         ASSERT_TRUE(writeFileAtomic(scratch_.path() / name, text));
@@ -52,8 +52,9 @@ TEST_F(PageSideEffectsTest, APageConfiguresTheClientAsItIsShown) {
     EXPECT_EQ(controller_->getRefreshMode(), 2);
 
     // Another user starts empty; coming back finds the first user's list.
-    write("b.zqml", "<zqml><saveuser name=\"wang\"/><memsave name=\"sys-refreshmode\" "
-                    "value=\"2\"/><body/></zqml>");
+    write("b.zqml",
+          "<zqml><saveuser name=\"wang\"/><memsave name=\"sys-refreshmode\" "
+          "value=\"2\"/><body/></zqml>");
     open("file://b.zqml");
     EXPECT_TRUE(controller_->watchList()->codes(kWatchStock).empty());
     EXPECT_EQ(controller_->getRefreshMode(), 0);
@@ -64,8 +65,9 @@ TEST_F(PageSideEffectsTest, APageConfiguresTheClientAsItIsShown) {
 
 TEST_F(PageSideEffectsTest, AFollowUpLinkOpensInsteadOfThePageOnALaterRound) {
     write("d.zqml", "<zqml><body><text>d</text></body></zqml>");
-    write("r.zqml", "<zqml><rf url=\"file://d.zqml\"/><rf url=\"file://x.zqml\"/>"
-                    "<body><text>r</text></body></zqml>");
+    write("r.zqml",
+          "<zqml><rf url=\"file://d.zqml\"/><rf url=\"file://x.zqml\"/>"
+          "<body><text>r</text></body></zqml>");
     // A page that names itself loops by rounds, never by recursion.
     write("self.zqml", "<zqml><redirectfile url=\"file://self.zqml\"/><body/></zqml>");
     open("file://r.zqml");

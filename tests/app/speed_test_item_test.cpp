@@ -40,8 +40,8 @@ protected:
         display_ = std::make_unique<Display>(Size{240, 320});
         server_.writePage("kolm_k1/CheckNetServlet", "ok");
         writeFileAtomic(scratch_.path() / "a.zqml", "<zqml><body><text>a</text></body></zqml>");
-        controller_ = std::make_unique<PageController>(
-            ControllerFolders{scratch_.path(), scratch_.path()});
+        controller_ =
+            std::make_unique<PageController>(ControllerFolders{scratch_.path(), scratch_.path()});
         auto session = std::make_unique<HttpSession>(&controller_->sessionListener());
         session->setConnectionType(1);
         session->setReplyWaitMs(1500);
@@ -82,8 +82,8 @@ protected:
         return false;
     }
     static void press(SpeedTestItem& item, const char* action) {
-        item.onEvent(std::make_unique<ButtonEvent>(CString(), CString(), CString(action),
-                                                   CString()));
+        item.onEvent(
+            std::make_unique<ButtonEvent>(CString(), CString(), CString(action), CString()));
     }
     bool boxShown(const char* text) const {
         for (const MessageBoxRecord& box : messageBoxLog()) {

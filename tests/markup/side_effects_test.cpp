@@ -1,8 +1,6 @@
 // The elements that build nothing: settings, downloads, the watch-list,
 // the recent stocks, memory values, key bindings and the rest, each read
 // from a page against a host that records what it is asked to change.
-#include "markup/side_effect_builders.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,6 +11,7 @@
 
 #include "market/watch_list.h"
 #include "markup/markup_page.h"
+#include "markup/side_effect_builders.h"
 #include "platform/files.h"
 #include "tests/support/test_env.h"
 #include "ui/command.h"
@@ -253,11 +252,14 @@ TEST_F(SideEffectsTest, RecentMemoryKeysAndTexts) {
     EXPECT_EQ(host_.memory.count(""), 0u);
 
     // "key": three codes, one action; "name"/"value" when those are absent.
-    auto page = load(R"z(<key keycode="up,5, all" action="back(1)"/><key name="#" value="gh()"/>)z");
+    auto page =
+        load(R"z(<key keycode="up,5, all" action="back(1)"/><key name="#" value="gh()"/>)z");
     std::map<std::string, std::string> bindings;
-    for (const auto& [code, action] : page->keyBindings()) bindings[code.toUtf8()] = action.toUtf8();
-    EXPECT_EQ(bindings, (std::map<std::string, std::string>{
-                            {"up", "back(1)"}, {"5", "back(1)"}, {"all", "back(1)"}, {"#", "gh()"}}));
+    for (const auto& [code, action] : page->keyBindings())
+        bindings[code.toUtf8()] = action.toUtf8();
+    EXPECT_EQ(bindings,
+              (std::map<std::string, std::string>{
+                  {"up", "back(1)"}, {"5", "back(1)"}, {"all", "back(1)"}, {"#", "gh()"}}));
 
     // "head", "session", "des", "marqueeUpdate", "redirectfile".
     page = load(R"z(<head><save name="a"/></head><se n="sid" v="42"/><des type="DN" value="k"/>)z"

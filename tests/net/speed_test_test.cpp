@@ -83,9 +83,9 @@ TEST_F(SpeedTestTest, AnAnsweringHostGetsMillisecondsAndAClosedPortTheTimeOut) {
     EXPECT_EQ(reports_.log[2], std::make_pair(1, -2));
     EXPECT_EQ(reports_.log[3], std::make_pair(1, HostRecord::kSpeedFailed));
     ASSERT_EQ(server_.requests().size(), 1u);
-    EXPECT_EQ(server_.requests()[0].url,
-              "http://127.0.0.1:" + std::to_string(server_.framedPort()) +
-                  "/kolm_k1/CheckNetServlet");
+    EXPECT_EQ(
+        server_.requests()[0].url,
+        "http://127.0.0.1:" + std::to_string(server_.framedPort()) + "/kolm_k1/CheckNetServlet");
 }
 
 TEST_F(SpeedTestTest, BadRepliesFailWithinTheWait) {
@@ -95,7 +95,7 @@ TEST_F(SpeedTestTest, BadRepliesFailWithinTheWait) {
     };
     const Case cases[] = {
         // Random bytes in a well-formed frame are still an answer.
-        {Fault::None, true},     {Fault::Garbage, true}, {Fault::CloseMidFrame, false},
+        {Fault::None, true},     {Fault::Garbage, true},   {Fault::CloseMidFrame, false},
         {Fault::Missing, false}, {Fault::Oversize, false},
     };
     config_.waitMs = 500;
