@@ -277,5 +277,35 @@ TEST_F(SideEffectsTest, RecentMemoryKeysAndTexts) {
     clearMarqueeTexts();
 }
 
+TEST_F(SideEffectsTest, LoginStatusHandsConfinedPicturesToTheGridMenu) {
+    std::filesystem::create_directories(resource() / "images");
+    std::filesystem::copy_file(test::sourceDir() / "resources" / "images" / "back.png",
+                               resource() / "images" / "on.png");
+    std::filesystem::copy_file(test::sourceDir() / "resources" / "images" / "back.png",
+                               scratch_.path() / "outside.png");
+    struct Call {
+        std::string gid;
+        std::string cell;
+        bool normal;
+        bool focused;
+    };
+    std::vector<Call> calls;
+    setGridCellImageSetter(
+        [&](const CString& gid, const CString& cell, ImageRef normal, ImageRef focused) {
+            calls.push_back({gid.toUtf8(), cell.toUtf8(), bool(normal), bool(focused)});
+            return gid == CString(u"g1");
+        });
+    load(R"z(<loginstatus gid="g1" id="2" path="file://images/on.png" iconpath="images/on.png"/>)z"
+         R"z(<ls gid="g9" id="1" path="file://../outside.png" iconpath="file://images/on.png"/>)z");
+    setGridCellImageSetter(nullptr);
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].gid, "g1");
+    EXPECT_EQ(calls[0].cell, "2");
+    EXPECT_TRUE(calls[0].normal);
+    EXPECT_FALSE(calls[0].focused);  // not a "file://" text: no picture
+    EXPECT_FALSE(calls[1].normal);   // outside the resource folder
+    EXPECT_TRUE(calls[1].focused);
+}
+
 }  // namespace
 }  // namespace zq
