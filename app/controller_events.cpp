@@ -4,6 +4,8 @@
 #include <memory>
 
 #include "app/page_controller.h"
+#include "core/string_utils.h"
+#include "items/text_field.h"
 #include "platform/message_box.h"
 #include "ui/event.h"
 
@@ -40,6 +42,9 @@ void PageController::onEvent(std::unique_ptr<Event> event) {
         case EventKind::Button:
             onAction(static_cast<const ButtonEvent&>(*event).getSecond());
             return;
+        case EventKind::TextField:
+            onTextFieldEvent(static_cast<const TextFieldEvent&>(*event));
+            return;
         case EventKind::Key: {
             const auto& key = static_cast<const KeyEvent&>(*event);
             lastKeyText_ = key.getKey();
@@ -56,6 +61,22 @@ void PageController::onEvent(std::unique_ptr<Event> event) {
     const CString action = event->getAction();
     if (action.isEmpty()) return;
     if (event->getSource()) eventSource_ = event->getSource();
+    onAction(action);
+}
+
+// The field's name and value go into the link of the actions that open
+// one, inside their parentheses.
+void PageController::onTextFieldEvent(const TextFieldEvent& event) {
+    eventSource_ = event.getSource();
+    CString action = event.getFieldAction();
+    if (startsWithNoCase(action, CString(u"update")) ||
+        startsWithNoCase(action, CString(u"forward")) ||
+        startsWithNoCase(action, CString(u"gettablerow"))) {
+        int close = action.find(u')');
+        if (close < 0) close = action.length();
+        action = setUrlParamKeepFragment(action.left(close), event.getName(), event.getValue()) +
+                 action.mid(close);
+    }
     onAction(action);
 }
 

@@ -95,15 +95,20 @@ PageController::PageController(ControllerFolders folders)
 PageController::~PageController() {
     // Screens first (they may point at the controller), then the session's
     // threads, which may still settle requests against the members.
+    // The recorded current screen must not outlive the screens.
+    if (currentScreen() && recordedCurrentScreen() == currentScreen()) {
+        setRecordedCurrentScreen(nullptr);
+    }
     currentEntry_ = nullptr;
     history_.clear();
     dropSession();
 }
 
-// The session's receive thread calls back into the controller and reads
-// session_, so it is stopped before the pointer changes.
+// Network threads reach the session only through liveSession_, and only
+// from the session's own callbacks, which its destructor ends (it closes
+// the connection first, so the receive thread wakes at once, then joins).
 void PageController::dropSession() {
-    if (session_) session_->stopWorker();
+    liveSession_.store(nullptr);
     session_.reset();
 }
 
@@ -111,6 +116,7 @@ void PageController::setSession(std::unique_ptr<HttpSession> session) {
     dropSession();
     session_ = std::move(session);
     if (session_) session_->setReplyWaitMs(replyWaitMs_);
+    liveSession_.store(session_.get());
 }
 
 CString PageController::getSystemValue(const CString& key) const {
@@ -152,6 +158,7 @@ bool PageController::beginLoading(bool blockInput, int requestId) {
         // the load state back as it was.
         const int savedState = loadState_;
         screen->startLoading(blockInput, false, requestId, [this, savedState] {
+            cancelRequest();
             if (Screen* shown = currentScreen()) shown->stopLoading(-2);
             loadState_ = savedState;
         });
@@ -310,7 +317,7 @@ CString PageController::requestSystemValue(const CString& key) const {
     if (is(u"var-imei")) return urlEncode(imei_);
     if (is(u"sys-clientver")) return CString(kClientVersion);
     if (is(u"sys-stockcode") || is(u"sys-fundcode")) {
-        auto codes = userCodes_.find(currentUser_);
+        auto codes = userCodes_.find(currentUser());
         if (codes == userCodes_.end()) return CString();
         return is(u"sys-stockcode") ? codes->second.stockCodes : codes->second.fundCodes;
     }
@@ -349,8 +356,9 @@ void PageController::goHistory(int offset) {
 }
 
 bool PageController::storeSyncReply(int requestId, std::optional<std::vector<uint8_t>> bytes) {
-    if (!session_) return false;
-    SyncReplySlots& slots = session_->syncReplies();
+    HttpSession* session = liveSession_.load();
+    if (!session) return false;
+    SyncReplySlots& slots = session->syncReplies();
     return bytes ? slots.fill(requestId, std::move(*bytes)) : slots.fail(requestId);
 }
 

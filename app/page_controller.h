@@ -26,11 +26,13 @@
 #include "core/host_record.h"
 #include "core/zq_exception.h"
 #include "market/watch_list.h"
+#include "markup/form_submission.h"
 #include "markup/markup_page.h"
 #include "net/host_set.h"
 #include "net/request_session.h"
 #include "platform/cstring.h"
 #include "platform/font.h"
+#include "ui/alert_screen.h"
 #include "ui/command.h"
 #include "ui/page_services.h"
 #include "ui/screen_services.h"
@@ -38,10 +40,12 @@
 namespace zq {
 
 class AutoRefresh;
+class ContactPicker;
 class Displayable;
 class Event;
 class Item;
 class SpeedTestScreen;
+class TextFieldEvent;
 
 // Request id -> cancel flag of every request the controller started. Any
 // thread.
@@ -88,7 +92,8 @@ struct ControllerFolders {
 class PageController : public PageHost,
                        public CommandListener,
                        public PageNavigator,
-                       public ScreenShell {
+                       public ScreenShell,
+                       public FormContext {
 public:
     static constexpr const char16_t* kClientVersion = u"2.2.0.11";
 
@@ -213,8 +218,9 @@ public:
     const ControllerFolders& folders() const { return folders_; }
     // host:port -> (name, value), from the markup "session" element.
     void setSessionParam(const CString& hostPort, const CString& name, const CString& value);
-    void setCurrentUser(const CString& user) { currentUser_ = user; }
-    const CString& currentUser() const { return currentUser_; }
+    // Any thread (behind its own lock).
+    void setCurrentUser(const CString& user) override;
+    CString currentUser() const;
     void setUserCodes(const CString& user, const CString& stockCodes, const CString& fundCodes);
     void setMemoryValue(const CString& key, const CString& value) { memoryValues_[key] = value; }
     CString memoryValue(const CString& key) const;
@@ -250,19 +256,24 @@ public:
     // Sends a request whose reply the reply handler takes; nothing is sent
     // when it is cancelled or `screenId` (not -1) is no longer shown. False
     // when the session refused it (its error shown when the screen waited).
+    // `link` is the address as asked, kept for the history (empty: url).
     bool sendRequest(const CString& url, int screenId, int number, const CancelFlag& cancelFlag,
-                     int flag);
+                     int flag, const CString& link = CString());
     // The "sms://" branch of openUrl: sent on a thread of its own.
     void sendSmsUrl(const CString& link);
     // The reply handler, which the session reports to.
     SessionListener& sessionListener() { return replyListener_; }
     // Session thread: decodes, settles the request and posts pages to the UI
-    // thread. False for a bad payload or an unknown request id.
-    bool onData(std::span<const uint8_t> message);
+    // thread. False for a bad payload or an unknown request id. A reply with
+    // id 0 settles `carrierId` (the HTTP exchange that brought it); a page
+    // with id 0 on the framed connection settles the oldest request there.
+    bool onData(std::span<const uint8_t> message, int carrierId = kNoCarrier);
     void onFailure(const RequestRecord& request);
     // Sends the request again under a new id.
     void onRetry(const RequestRecord& request);
-    // The newest request is cancelled; its late reply is dropped.
+    // The load in progress is cancelled: the newest request, the one the
+    // shown screen loads for and every synchronous fetch its page build waits
+    // on. Their late replies are dropped. UI thread.
     void cancelRequest();
     // A page reply, on the UI thread.
     void onPageData(const CString& url, std::string text, int screenId, bool replace,
@@ -271,7 +282,9 @@ public:
 private:
     struct ReplyListener : SessionListener {
         explicit ReplyListener(PageController& owner) : controller(owner) {}
-        bool onData(std::span<const uint8_t> data) override { return controller.onData(data); }
+        bool onData(std::span<const uint8_t> data, int carrierId) override {
+            return controller.onData(data, carrierId);
+        }
         void onFailure(const RequestRecord& r) override { controller.onFailure(r); }
         void onRetry(const RequestRecord& r) override { controller.onRetry(r); }
         PageController& controller;
@@ -285,6 +298,16 @@ private:
                             const RequestRecord& record);
     // Runs `task` on the UI thread while the controller lives.
     void postToController(std::function<void(PageController&)> task);
+    // Builds a page for a request whose cancel flag ends the build's
+    // synchronous fetches. UI thread.
+    std::unique_ptr<PageEntry> parsePageFor(std::string_view text, const CString& url,
+                                            const CancelFlag& cancelFlag);
+    // The session as network threads see it; null while it is replaced.
+    std::atomic<HttpSession*> liveSession_{nullptr};
+    // The cancel flag of the page being built (UI thread), and the ids of
+    // the synchronous fetches waiting now.
+    CancelFlag buildFlag_;
+    std::set<int> syncFetches_;
     // Declared before the session, so they outlive its threads.
     ReplyListener replyListener_{*this};
     std::shared_ptr<const int> uiAnchor_ = std::make_shared<const int>(0);
@@ -311,8 +334,7 @@ public:
     void dialTelLink(const CString& link);
     // "http://host:port/path" -> host, port, path, as the link resolver
     // splits it.
-    static void splitHttpHostPort(const CString& url, CString& host, CString& port,
-                                  CString& path);
+    static void splitHttpHostPort(const CString& url, CString& host, CString& port, CString& path);
     // --- end actions ---
 
     // --- side effects, auto-refresh and speed test ---
@@ -348,6 +370,70 @@ private:
 
 public:
     // --- end side effects, auto-refresh and speed test ---
+
+    // --- dialog, form and input actions ---
+    // Defined in form_actions.cpp. Each takes the whole action piece.
+    void onAlert(const CString& piece);
+    void onConfirm(const CString& piece);
+    void onSubmit(const CString& piece);
+    void onStockSubmit(const CString& piece);
+    void onSpecialSubmit(const CString& piece);
+    void onReset(const CString& piece);
+    void onHide(const CString& piece);
+    void onShow(const CString& piece);
+    void onChangeCgp(const CString& piece);
+    void onFocus(const CString& piece);
+    void onSetFont(const CString& piece);
+    void onGetOutLookToId(const CString& piece);
+    void onClearApp(const CString& piece);
+    // FormContext.
+    CString formSnKey() const override { return snKey_; }
+    CString formDnKey() const override { return dnKey_; }
+    void repaintCurrentScreen() override;
+    // The picker "GetOutLookToID" asks (borrowed); null puts back the
+    // default, which says that no picker is installed.
+    void setContactPicker(ContactPicker* picker);
+    // While set, "alert" and "confirm" boxes wait for a later round of the
+    // UI thread instead of opening inside the page being built.
+    class PageBuildScope {
+    public:
+        explicit PageBuildScope(PageController& controller) : controller_(controller) {
+            ++controller_.pageBuildDepth_;
+        }
+        ~PageBuildScope() { --controller_.pageBuildDepth_; }
+        PageBuildScope(const PageBuildScope&) = delete;
+        PageBuildScope& operator=(const PageBuildScope&) = delete;
+
+    private:
+        PageController& controller_;
+    };
+
+private:
+    // The alert's "返" key, shared by every alert.
+    CommandRef alertReturnCommand_;
+    // Alerts shown, kept until they are neither current nor returned to.
+    std::vector<std::unique_ptr<AlertScreen>> alerts_;
+    ContactPicker* contactPicker_ = nullptr;
+    int pageBuildDepth_ = 0;
+    mutable std::mutex currentUserLock_;
+    bool deferBoxes() const;
+    void setItemsVisible(const CString& names, bool visible);
+
+public:
+    // --- end dialog, form and input actions ---
+
+    // --- text input actions (input_actions.cpp) ---
+    // "keyboardinput": the shown screen's code input pad, for the argument's
+    // address template.
+    void onKeyboardInput(const CString& piece);
+    // "GetValueToSms(message,field)": "sms://" + the text field's text + "#"
+    // + message; nothing when the named item is not a text field.
+    void onGetValueToSms(const CString& piece);
+    // A text field's event (controller_events.cpp): runs its action, with the
+    // field's name and value set in the link of "update", "forward" and
+    // "gettablerow".
+    void onTextFieldEvent(const TextFieldEvent& event);
+    // --- end text input actions ---
 
 private:
     struct UserCodes {
@@ -405,8 +491,10 @@ private:
     void dropSession();
 
     // Its threads reach the request bookkeeping above, so it goes first of
-    // those; only the history (the screens) goes before it.
-    std::unique_ptr<HttpSession> session_;
+    // those; only the history (the screens) goes before it. Shared only with
+    // a synchronous fetch that waits in a nested UI loop, in which the
+    // session may be replaced.
+    std::shared_ptr<HttpSession> session_;
     PageHistory history_;
 };
 

@@ -15,6 +15,7 @@
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/ui_executor.h"
+#include "platform/ui_loop.h"
 #include "ui/display.h"
 #include "ui/form.h"
 #include "ui/screen.h"
@@ -100,8 +101,8 @@ void PageController::openUrl(const CString& link, int screenId, bool replace, bo
                 return;
             }
             addLoadingProgress(kProgressRequestSent, requestId);
-            if (!sendRequest(buildRequestParams(url), screenId, replace ? 1 : 0, cancelFlag,
-                             flag)) {
+            if (!sendRequest(buildRequestParams(url), screenId, replace ? 1 : 0, cancelFlag, flag,
+                             url)) {
                 cancelFlags_.remove(requestId);
             }
             break;
@@ -112,7 +113,8 @@ void PageController::openUrl(const CString& link, int screenId, bool replace, bo
             std::optional<std::string> content = loadContent(url, false);
             if (isCancelled(cancelFlag)) return;
             addLoadingProgress(kProgressFileRead, kAnyRequest);
-            std::unique_ptr<PageEntry> entry = parsePage(content.value_or(std::string()), url);
+            std::unique_ptr<PageEntry> entry =
+                parsePageFor(content.value_or(std::string()), url, cancelFlag);
             addLoadingProgress(kProgressParsed, kAnyRequest);
             if (entry) {
                 showPage(std::move(entry), screenId, replace, cancelFlag);
@@ -139,9 +141,10 @@ void PageController::openUrl(const CString& link, int screenId, bool replace, bo
 }
 
 bool PageController::sendRequest(const CString& url, int screenId, int number,
-                                 const CancelFlag& cancelFlag, int flag) {
+                                 const CancelFlag& cancelFlag, int flag, const CString& link) {
     RequestRecord record;
     record.url = url;
+    record.link = link;
     record.targetScreenId = screenId;
     record.number = number;
     record.cancelFlag = cancelFlag;
@@ -199,7 +202,8 @@ std::optional<std::string> PageController::fetchUrlAndWait(CString& link) {
     }
     const int requestId = requestCounter_.next();
     link = buildRequestParams(url);
-    if (!session_) return std::nullopt;
+    // A cancelled page build fetches nothing more.
+    if (!session_ || isCancelled(buildFlag_)) return std::nullopt;
 
     // 2. Recorded and armed by the session before it is sent.
     RequestRecord record;
@@ -208,11 +212,39 @@ std::optional<std::string> PageController::fetchUrlAndWait(CString& link) {
     record.requestId = requestId;
     record.tick = tickCount();
     const int seconds = waitSeconds_ > 0 ? waitSeconds_ : kDefaultWaitSeconds;
-    std::optional<std::vector<uint8_t>> reply =
-        session_->fetchAndWait(std::move(record), static_cast<uint32_t>(seconds) * 1000u);
+
+    // 3. On the UI thread the wait runs a nested UI loop, so that the screen
+    //    keeps painting and the cancel key works; a cancel, a quit or a new
+    //    session ends it.
+    const std::shared_ptr<HttpSession> session = session_;
+    HttpSession::WaitPump pump;
+    if (UiLoop* loop = isUiThread() ? UiLoop::current() : nullptr) {
+        const CancelFlag build = buildFlag_;
+        const CancelFlag own = record.cancelFlag;
+        pump = [this, loop, build, own, session](uint32_t ms) {
+            loop->runOnce(static_cast<int>(ms));
+            return !loop->quitRequested() && !isCancelled(build) && !isCancelled(own) &&
+                   liveSession_.load() == session.get();
+        };
+    }
+    syncFetches_.insert(requestId);
+    std::optional<std::vector<uint8_t>> reply = session->fetchAndWait(
+        std::move(record), static_cast<uint32_t>(seconds) * 1000u, pump);
+    syncFetches_.erase(requestId);
     cancelFlags_.remove(requestId);
     if (!reply) return std::nullopt;
     return std::string(reply->begin(), reply->end());
+}
+
+std::unique_ptr<PageEntry> PageController::parsePageFor(std::string_view text,
+                                                        const CString& url,
+                                                        const CancelFlag& cancelFlag) {
+    // Builds nest when a nested wait shows another page: each restores the
+    // flag of the one it interrupted.
+    CancelFlag outer = std::exchange(buildFlag_, cancelFlag);
+    std::unique_ptr<PageEntry> entry = parsePage(text, url);
+    buildFlag_ = std::move(outer);
+    return entry;
 }
 
 std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, const CString& url) {
@@ -228,7 +260,11 @@ std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, cons
     CString path;
     splitHttpHostPort(url, host, port, path);
     pageTiming_.parseStart = tickCount();
-    const bool loaded = page->loadPage(text, this, host + u':' + port);
+    bool loaded = false;
+    {
+        PageBuildScope building(*this);
+        loaded = page->loadPage(text, this, host + u':' + port);
+    }
     pageTiming_.parseEnd = tickCount();
 
     // 5. Text that does not parse.
@@ -316,6 +352,7 @@ void PageController::makeCurrent(PageEntry* entry) {
 
     Screen* screen = entry->screen.get();
     if (Display* display = Display::getDisplay()) {
+        PageBuildScope showing(*this);
         display->setCurrent(screen, true);
         setRecordedCurrentScreen(screen);
         display->repaint();

@@ -6,6 +6,7 @@
 #include "app/reply_handler.h"
 
 #include <memory>
+#include <set>
 #include <utility>
 
 #include "app/page_controller.h"
@@ -50,7 +51,7 @@ RequestRecord unrequestedRecord() {
 
 }  // namespace
 
-bool PageController::onData(std::span<const uint8_t> message) {
+bool PageController::onData(std::span<const uint8_t> message, int carrierId) {
     // 1-4. Decode; short messages are ignored, bad payloads dropped.
     DecodedReply reply = decodeReply(message);
     if (reply.status == ReplyStatus::Short) return true;
@@ -58,11 +59,18 @@ bool PageController::onData(std::span<const uint8_t> message) {
     const ReplyHead& head = reply.head;
     const ReplyClass kind = head.replyClass();
 
-    // 5. Settle the request the reply names.
+    // 5. Settle the request the reply names. A reply with id 0 still ends
+    //    the request whose HTTP exchange carried it; a page with id 0 on the
+    //    framed connection ends the oldest waiting there, so that nothing is
+    //    left to be sent again.
     std::optional<RequestRecord> taken;
     if (head.requestId != 0) {
         taken = pendingRequests().take(head.requestId);
         if (!taken) return false;
+    } else if (carrierId != kNoCarrier) {
+        taken = pendingRequests().take(carrierId);
+    } else if (kind == ReplyClass::Page || kind == ReplyClass::PageShowNow) {
+        taken = pendingRequests().takeOldest(RequestRoute::Framed);
     }
     const RequestRecord record = taken ? *taken : unrequestedRecord();
     const int requestId = record.requestId;
@@ -97,25 +105,30 @@ bool PageController::onData(std::span<const uint8_t> message) {
         if (deliverable) {
             const auto* bytes = reinterpret_cast<const uint8_t*>(reply.text.data());
             registry.deliver(head.kind, std::span<const uint8_t>(bytes, reply.text.size()));
-            postToController([requestId](PageController& c) {
-                if (Screen* screen = c.currentScreen()) screen->stopLoading(requestId);
-            });
         }
+        // Answered, listener or not: the screen stops waiting for it.
+        postToController([requestId](PageController& c) {
+            if (Screen* screen = c.currentScreen()) screen->stopLoading(requestId);
+        });
         return true;
     }
 
     // 7. Pages are built on the UI thread.
+    // The history keeps the address as the page asked for it: a request's
+    // own "pageid" and "screenid" would be sent twice when it is reopened.
+    const CString pageUrl = record.link.isEmpty() ? record.url : record.link;
     if (kind == ReplyClass::Page) {
-        postToController([record, text = std::move(reply.text)](PageController& c) mutable {
-            c.addLoadingProgress(kProgressPageReply, record.requestId);
-            c.onPageData(record.url, std::move(text), record.targetScreenId, record.number != 0,
-                         record.cancelFlag, record.requestId);
-        });
+        postToController(
+            [record, pageUrl, text = std::move(reply.text)](PageController& c) mutable {
+                c.addLoadingProgress(kProgressPageReply, record.requestId);
+                c.onPageData(pageUrl, std::move(text), record.targetScreenId, record.number != 0,
+                             record.cancelFlag, record.requestId);
+            });
     } else if (kind == ReplyClass::PageShowNow) {
-        postToController([record, text = std::move(reply.text)](PageController& c) {
+        postToController([record, pageUrl, text = std::move(reply.text)](PageController& c) {
             c.cancelFlags_.remove(record.requestId);
             if (isCancelled(record.cancelFlag)) return;
-            std::unique_ptr<PageEntry> entry = c.parsePage(text, record.url);
+            std::unique_ptr<PageEntry> entry = c.parsePageFor(text, pageUrl, record.cancelFlag);
             if (entry) {
                 c.showPage(std::move(entry), record.targetScreenId, record.number != 0,
                            record.cancelFlag);
@@ -152,7 +165,7 @@ void PageController::onPageData(const CString& url, std::string text, int screen
         if (Screen* screen = currentScreen()) screen->stopLoading(-2);
     } else {
         addLoadingProgress(kProgressPageParsing, kAnyRequest);
-        std::unique_ptr<PageEntry> entry = parsePage(text, url);
+        std::unique_ptr<PageEntry> entry = parsePageFor(text, url, cancelFlag);
         if (!pageGone()) {
             addLoadingProgress(kProgressPageParsed, kAnyRequest);
             if (entry) {
@@ -182,7 +195,7 @@ void PageController::onFailure(const RequestRecord& request) {
 }
 
 void PageController::onRetry(const RequestRecord& request) {
-    HttpSession* session = session_.get();
+    HttpSession* session = liveSession_.load();
     if (!session) return;
 
     // 1. A new id and flag; the old id is settled.
@@ -213,9 +226,16 @@ void PageController::onRetry(const RequestRecord& request) {
 }
 
 void PageController::cancelRequest() {
-    const int newest = requestCounter_.current();
-    cancelFlags_.cancel(newest);
-    pendingRequests().remove(newest);
+    std::set<int> ids = syncFetches_;
+    ids.insert(requestCounter_.current());
+    if (Screen* screen = currentScreen()) ids.insert(screen->loadingRequestId());
+    if (buildFlag_) buildFlag_->store(1);
+    HttpSession* session = liveSession_.load();
+    for (int id : ids) {
+        cancelFlags_.cancel(id);
+        pendingRequests().remove(id);
+        if (session) session->syncReplies().fail(id);
+    }
 }
 
 }  // namespace zq

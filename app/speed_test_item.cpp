@@ -6,6 +6,7 @@
 #include "app/page_controller.h"
 #include "core/string_utils.h"
 #include "items/button_item.h"
+#include "items/choice_group.h"
 #include "items/string_item.h"
 #include "platform/message_box.h"
 #include "platform/ui_executor.h"
@@ -95,18 +96,19 @@ void SpeedTestItem::buildContent() {
             rows_.push_back(std::move(row));
         }
     }
-    if (mode_ == Mode::Screen && !rows_.empty()) selected_ = 0;
 
     // 2. The texts, the list, the hint and the buttons.
     add(textItem(u"默认主站："));
     add(textItem(u"主站列表："));
+    auto list =
+        std::make_unique<ChoiceGroup>(CString(), kChoiceExclusive, createChoiceGroupStyle());
     for (size_t i = 0; i < rows_.size(); ++i) {
-        auto button = std::make_unique<ButtonItem>(CString(), createButtonStyle(), 0, 0, this);
-        button->setOnClick(CString::format(u"row(%d)", static_cast<int>(i)));
-        rows_[i].item = button.get();
-        add(std::move(button));
-        refreshRow(static_cast<int>(i));
+        list->append(rowText(static_cast<int>(i)), nullptr);
+        list->addOptionValue(rows_[i].host.toText());
     }
+    hostList_ = list.get();
+    add(std::move(list));
+    if (mode_ == Mode::Screen && !rows_.empty()) selectRow(0);
     add(textItem(kHint));
     const float scale = screenMetrics().scale;
     const int width = static_cast<int>(kButtonWidth * scale);
@@ -135,10 +137,9 @@ CString SpeedTestItem::testButtonCaption() const {
 }
 
 void SpeedTestItem::refreshRow(int row) {
-    if (row < 0 || row >= rowCount() || !rows_[row].item) return;
-    const CString mark = row == selected_ ? CString(u"● ") : CString(u"○ ");
-    rows_[row].item->setCaption(mark + rowText(row));
-    showChange(rows_[row].item);
+    if (row < 0 || row >= rowCount() || !hostList_) return;
+    hostList_->set(row, rowText(row), nullptr);
+    showChange(hostList_);
 }
 
 void SpeedTestItem::showChange(Item* item) {
@@ -147,12 +148,12 @@ void SpeedTestItem::showChange(Item* item) {
     if (Display* display = Display::getDisplay()) display->repaint();
 }
 
+int SpeedTestItem::selectedRow() const { return hostList_ ? hostList_->getSelectedIndex() : -1; }
+
 void SpeedTestItem::selectRow(int row) {
-    if (row < 0 || row >= rowCount()) return;
-    const int old = selected_;
-    selected_ = row;
-    refreshRow(old);
-    refreshRow(row);
+    if (row < 0 || row >= rowCount() || !hostList_) return;
+    hostList_->setSelectedIndex(row, true);
+    showChange(hostList_);
 }
 
 void SpeedTestItem::setTestButton(const CString& caption, const CString& action) {
@@ -172,9 +173,6 @@ void SpeedTestItem::onEvent(std::unique_ptr<Event> event) {
         cancelTest();
     } else if (isAction(action, u"setip")) {
         setDefaultHost();
-    } else if (isAction(action, u"row")) {
-        const int open = action.find(u'(');
-        if (open >= 0) selectRow(action.mid(open + 1).toInt());
     }
 }
 
@@ -193,7 +191,7 @@ void SpeedTestItem::startTest() {
     for (size_t i = 0; i < rows_.size(); ++i) {
         // Each row's value is its host's text; the test reads it back.
         HostRecord host;
-        host.parse(rows_[i].host.toText());
+        host.parse(hostList_->getValues()[i]);
         hosts.push_back(host);
         rows_[i].result = -1;
         refreshRow(static_cast<int>(i));
@@ -247,8 +245,9 @@ void SpeedTestItem::setDefaultHost() {
         return;
     }
     if (mode_ == Mode::Screen) {
-        if (rows_.empty() || selected_ < 0) return;
-        const CString name = nameInParentheses(rowText(selected_));
+        const int selected = selectedRow();
+        if (rows_.empty() || selected < 0) return;
+        const CString name = nameInParentheses(rowText(selected));
         if (messageBox(CString::format(kAskDefault, name), kChoiceCaption, MessageBoxType::YesNo) !=
             kIdYes) {
             return;
@@ -258,15 +257,16 @@ void SpeedTestItem::setDefaultHost() {
             defaultLabel_->setText(CString(u"默认主站:") + name);
             showChange(defaultLabel_);
         }
-        controller_.chooseHost(rows_[selected_].hostIndex);
+        controller_.chooseHost(rows_[selected].hostIndex);
         return;
     }
-    if (selected_ < 0 || selected_ >= rowCount()) {
+    const int selected = selectedRow();
+    if (selected < 0 || selected >= rowCount()) {
         messageBox(u"请先选择一个站点", kInfoCaption, MessageBoxType::Ok);
         return;
     }
     HostRecord host;
-    host.parse(rows_[selected_].host.toText());
+    host.parse(hostList_->getValues()[selected]);
     if (host.name == defaultName_) return;
     if (messageBox(CString::format(kAskDefault, host.name), kInfoCaption, MessageBoxType::YesNo) !=
         kIdYes) {

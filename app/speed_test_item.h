@@ -6,9 +6,9 @@
 // screen of its own over the current page ("speedtest()") and goes back to
 // that page when it is closed; its default host is stored by host index.
 //
-// The host list is a plain list of rows: choosing a row selects it. Each
-// row keeps its host's own record and index in the host set, so the rows
-// may be ordered differently from the set.
+// The host list is a choice group of radio rows, each with its host's text
+// (HostRecord::toText) as its value; each row also keeps its host's index
+// in the host set, so the rows may be ordered differently from the set.
 //
 // Threads: UI thread. The worker's reports are posted to the UI thread and
 // dropped when they belong to a test that was cancelled or to an item that
@@ -29,6 +29,7 @@
 namespace zq {
 
 class ButtonItem;
+class ChoiceGroup;
 class PageController;
 class StringItem;
 
@@ -48,7 +49,7 @@ public:
     void configure(const HostRecord& currentHost, const HostRecord& defaultHost,
                    const HostSet& hosts, const SpeedTestConfig& config);
 
-    // Button and row events: "test", "cancle", "setip", "row(N)".
+    // Button events: "test", "cancle", "setip".
     void onEvent(std::unique_ptr<Event> event) override;
     // Leaving the page cancels a running test.
     void hideNotify() override;
@@ -60,7 +61,7 @@ public:
     // --- what it shows ---
     int rowCount() const { return static_cast<int>(rows_.size()); }
     CString rowText(int row) const;
-    int selectedRow() const { return selected_; }
+    int selectedRow() const;
     void selectRow(int row);
     bool testing() const { return testing_; }
     const CString& defaultHostName() const { return defaultName_; }
@@ -72,7 +73,6 @@ private:
         int hostIndex = -1;
         CString label;
         int result = -1;
-        ButtonItem* item = nullptr;
     };
     void buildContent();
     void refreshRow(int row);
@@ -90,7 +90,7 @@ private:
     SpeedTestConfig config_;
     CString defaultName_;
     std::vector<Row> rows_;
-    int selected_ = -1;
+    ChoiceGroup* hostList_ = nullptr;
     bool testing_ = false;
     // Reports of an older test carry an older number and are dropped.
     int generation_ = 0;

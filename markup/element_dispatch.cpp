@@ -7,11 +7,16 @@
 
 #include "core/xml_parser.h"
 #include "market/market_builders.h"
+#include "markup/choice_builders.h"
 #include "markup/command_document.h"
+#include "markup/form_submission.h"
+#include "markup/grid_builders.h"
 #include "markup/markup_page.h"
 #include "markup/side_effect_builders.h"
 #include "markup/style_sheet.h"
+#include "markup/tab_builders.h"
 #include "markup/text_builders.h"
+#include "markup/text_field_builders.h"
 #include "ui/command_item.h"
 #include "ui/default_styles.h"
 #include "ui/event.h"
@@ -26,6 +31,7 @@ enum class Handler {
     Ignored,  // known, builds nothing (also elements of other pages' kinds)
     Style,
     Body,
+    TabBody,
     Control,  // a control builder with (page, node, parent)
     ControlNoParent,
     Scommand,
@@ -45,27 +51,27 @@ struct ElementRow {
 constexpr std::array kElements = {
     ElementRow{u"style", u"sy", Handler::Style},
     ElementRow{u"body", u"by", Handler::Body},
-    ElementRow{u"tabbody", u"ty", Handler::Ignored},
+    ElementRow{u"tabbody", u"ty", Handler::TabBody},
     ElementRow{u"head", u"hd", Handler::Control, &buildHead},
     ElementRow{u"session", u"se", Handler::Control, &buildSession},
     ElementRow{u"button", u"bt", Handler::Control, &buildButton},
     ElementRow{u"text", u"tx", Handler::Control, &buildText},
     ElementRow{u"progressbar", u"", Handler::ControlNoParent, &buildProgressBar},
-    ElementRow{u"choicegroup", u"cg", Handler::Ignored},
-    ElementRow{u"singlelinechoicegroup", u"scg", Handler::Ignored},
-    ElementRow{u"tab", u"", Handler::Ignored},
-    ElementRow{u"tree", u"te", Handler::Ignored},
+    ElementRow{u"choicegroup", u"cg", Handler::Control, &buildChoiceGroup},
+    ElementRow{u"singlelinechoicegroup", u"scg", Handler::Control, &buildSingleLineChoiceGroup},
+    ElementRow{u"tab", u"", Handler::Control, &buildTab},
+    ElementRow{u"tree", u"te", Handler::Control, &buildTree},
     ElementRow{u"a", u"", Handler::Control, &buildLink},
-    ElementRow{u"grilmenu", u"gm", Handler::Ignored},
+    ElementRow{u"grilmenu", u"gm", Handler::ControlNoParent, &buildGridMenu},
     ElementRow{u"simpletable", u"sta", Handler::Ignored},
     ElementRow{u"table", u"ta", Handler::Ignored},
-    ElementRow{u"edit", u"ed", Handler::Ignored},
-    ElementRow{u"combobox", u"cmb", Handler::Ignored},
+    ElementRow{u"edit", u"ed", Handler::Control, &buildEdit},
+    ElementRow{u"combobox", u"cmb", Handler::Control, &buildComboBox},
     ElementRow{u"ul", u"", Handler::Control, &buildList},
     ElementRow{u"nobr", u"nbr", Handler::Control, &buildNoBreak},
     ElementRow{u"br", u"", Handler::Control, &buildLineBreak},
     ElementRow{u"hr", u"", Handler::Control, &buildRule},
-    ElementRow{u"form", u"f", Handler::Ignored},
+    ElementRow{u"form", u"f", Handler::Control, &buildForm},
     ElementRow{u"img", u"", Handler::Ignored},
     ElementRow{u"save", u"sv", Handler::Control, &buildSave},
     ElementRow{u"fs", u"", Handler::Ignored},
@@ -95,9 +101,9 @@ constexpr std::array kElements = {
     ElementRow{u"memsave", u"me", Handler::Control, &buildMemSave},
     ElementRow{u"redirectfile", u"rf", Handler::Control, &buildRedirectFile},
     ElementRow{u"key", u"", Handler::Control, &buildKey},
-    ElementRow{u"affixImg", u"", Handler::Ignored},
+    ElementRow{u"affixImg", u"", Handler::ControlNoParent, &buildAffixImage},
     ElementRow{u"fund", u"", Handler::Market, nullptr, MarketWidgetKind::FundChart},
-    ElementRow{u"hostset", u"", Handler::Ignored},
+    ElementRow{u"hostset", u"", Handler::Control, &buildHostSet},
     ElementRow{u"loginstatus", u"ls", Handler::Control, &buildLoginStatus},
     ElementRow{u"recentbrowser", u"rb", Handler::Market, nullptr, MarketWidgetKind::RecentStocks},
     ElementRow{u"addrecent", u"acb", Handler::Control, &buildAddRecent},
@@ -157,6 +163,15 @@ Item* buildElement(MarkupPage& page, const CString& tagName, XmlParser& node, It
         case Handler::Body:
             buildBody(page, node);
             return nullptr;
+        case Handler::TabBody: {
+            // Like "body": never replaces the screen being filled.
+            BodyState& state = page.state<BodyState>();
+            if (state.building) return nullptr;
+            state.building = true;
+            buildTabBody(page, node);
+            state.building = false;
+            return nullptr;
+        }
         case Handler::Control: {
             Item* item = row->builder(page, node, parent);
             // A page-level "a" registers its own items and answers nothing.
@@ -206,16 +221,23 @@ void buildBody(MarkupPage& page, XmlParser& node) {
         node.outOfElem();
     }
 
-    // 4-5. Title and style.
+    if (marquee) form.setMarquee(std::move(marquee));
+    finishPageScreen(page, form, style, u"body", styleClass);
+    state.building = false;
+}
+
+void finishPageScreen(MarkupPage& page, Form& form, Style* style, std::u16string_view elementClass,
+                      const CString& styleClass) {
+    // Title and style.
     if (!page.title().isEmpty()) form.setHeaderText(page.title());
-    applyStyleClass(style, u"body");
+    applyStyleClass(style, CString(elementClass));
     applyInlineStyle(page, style, styleClass);
     form.setStyle(style);
 
-    // 6. The controls, in build order.
+    // The controls built at page level, in build order.
     for (std::unique_ptr<Item>& control : page.releaseControls()) form.append(std::move(control));
 
-    // 7. Soft keys: the "stockcode" key first, then the body's tree.
+    // Soft keys: the "stockcode" key first, then the body's tree.
     const std::unique_ptr<CommandNode>& pending = page.pendingCommandTree();
     if (pending && pending->hasContent() && pending->getCommand()) {
         page.commandMap().emplace(pending->getCommand()->getLabel(), pending->getAction());
@@ -226,13 +248,11 @@ void buildBody(MarkupPage& page, XmlParser& node) {
         registerCommandTree(page.commandMap(), tree);
     }
 
-    // 8. Key bindings, marquee, listeners.
+    // Key bindings and listeners.
     for (const auto& [key, action] : page.keyBindings()) form.addKeyBinding(key, action);
-    if (marquee) form.setMarquee(std::move(marquee));
     form.setEventListener(page.host());
     form.setCommandListener(page.host() ? page.host()->commandListener() : nullptr);
     attachPageCommands(page);
-    state.building = false;
 }
 
 // --- listeners -----------------------------------------------------------------------

@@ -10,6 +10,7 @@
 
 #include <map>
 #include <memory>
+#include <string_view>
 
 #include "platform/cstring.h"
 #include "ui/command.h"
@@ -17,7 +18,9 @@
 
 namespace zq {
 
+class Form;
 class Item;
+class Style;
 class MarkupPage;
 class PageHost;
 class XmlParser;
@@ -36,6 +39,12 @@ Item* buildElement(MarkupPage& page, const CString& tagName, XmlParser& node, It
 // The "body" element: a Form with the page's controls, soft keys, key
 // bindings, marquee and listeners; it becomes the page's screen.
 void buildBody(MarkupPage& page, XmlParser& node);
+
+// What "body" and "tabbody" do once their children are built: title, the
+// element class then `styleClass` on `style`, the page-level controls, soft
+// keys, key bindings and listeners.
+void finishPageScreen(MarkupPage& page, Form& form, Style* style, std::u16string_view elementClass,
+                      const CString& styleClass);
 
 // Soft-key commands of a screen: a label found in the map runs its action
 // through the host; other commands go to the next listener.

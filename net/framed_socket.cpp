@@ -12,7 +12,6 @@ enum FramedErrorCode : int {
     kSocketFailed = 6,
     kResolveFailed = 7,
     kSendFailed = 8,
-    kCloseFailed = 9,
 };
 
 constexpr size_t kReceiveChunk = 4096;
@@ -167,7 +166,7 @@ int FramedSocket::connect(const std::string& host, int port) {
     if (connected_) return 1;
     const std::shared_ptr<TcpSocket> socket = currentSocket();
     if (!socket || port < 1 || port > 0xffff) return 0;
-    const std::optional<Ipv4Address> address = resolveIpv4(host);
+    const std::optional<Ipv4Address> address = resolveIpv4(host, kFramedConnectWaitMs, &stop_);
     if (!address) {
         errors_.setError(kResolveFailed, kNetworkFailureText);
         close();
@@ -200,11 +199,12 @@ int FramedSocket::readFrame(std::vector<uint8_t>& body) {
     return receiveFrame(body) == FrameRead::Frame ? 1 : 0;
 }
 
-FrameRead FramedSocket::receiveFrame(std::vector<uint8_t>& body) {
-    if (stop_) return FrameRead::Stopped;
+FrameRead FramedSocket::receiveFrame(std::vector<uint8_t>& body, const std::atomic<bool>* stop) {
+    if (stop_ || (stop && stop->load())) return FrameRead::Stopped;
     const std::shared_ptr<TcpSocket> socket = currentSocket();
     if (!socket) return FrameRead::Dropped;
-    const FrameRead result = readFrameFrom(*socket, body, kFrameHeadWaitMs, &stop_);
+    // close() shuts the socket down, which ends this wait as well.
+    const FrameRead result = readFrameFrom(*socket, body, kFrameHeadWaitMs, stop ? stop : &stop_);
     if (result == FrameRead::Failed) {
         readError_ = true;
         errors_.setError(kReadError, kNetworkFailureText);
@@ -227,13 +227,10 @@ int FramedSocket::close() {
     }
     if (!socket) return 1;
     connected_ = false;
+    // One order: shut down (every wait on it returns), then the last holder,
+    // here or a call still in flight on another thread, releases the
+    // descriptor once that call has returned.
     socket->shutdown();
-    // A call in flight on another thread still holds the socket; the last
-    // holder releases the descriptor.
-    if (socket.use_count() == 1 && socket->close() != 0) {
-        errors_.setError(kCloseFailed, kNetworkFailureText);
-        return 0;
-    }
     return 1;
 }
 

@@ -14,8 +14,9 @@
 //
 // Failures are recorded in the connection's ZQException with
 // kNetworkFailureText and these codes: 1 a socket error while reading,
-// 6 no socket could be opened, 7 the host could not be resolved, 8 send failed,
-// 9 close failed. Time-outs record nothing.
+// 6 no socket could be opened, 7 the host could not be resolved (also when
+// the lookup outlasts the connect wait), 8 send failed. Time-outs record
+// nothing.
 #pragma once
 
 #include <array>
@@ -117,11 +118,14 @@ public:
     // One reply frame into `body`. 1 / 0.
     int readFrame(std::vector<uint8_t>& body);
     // The same with the reason when no frame came. After Dropped or Failed
-    // the connection is no longer connected.
-    FrameRead receiveFrame(std::vector<uint8_t>& body);
+    // the connection is no longer connected. `stop` (a worker's own flag)
+    // replaces the connection's stop flag for the wait; close() ends the
+    // wait either way.
+    FrameRead receiveFrame(std::vector<uint8_t>& body, const std::atomic<bool>* stop = nullptr);
     // Leaves every wait; refuses new reads until create()/connect(). 1.
     int requestStop();
-    // Stops and closes. 1 / 0 (code 9).
+    // Stops and shuts the socket down; its descriptor is released by the
+    // last call still using it, never under one. 1.
     int close();
 
     bool isConnected() const { return connected_.load(); }

@@ -1,16 +1,21 @@
 #include "net/request_session.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "net/framed_socket.h"
 #include "platform/clock.h"
 #include "platform/device_services.h"
+#include "platform/socket.h"
 
 namespace zq {
 
 namespace {
 
 constexpr uint32_t kReceiveIdleMs = 100;
+// The longest a waiting caller's pump is asked to run before the reply is
+// looked at again.
+constexpr uint32_t kPumpSliceMs = 20;
 
 // The worker whose body runs on this thread, so that it never joins itself.
 thread_local const void* tCurrentWorker = nullptr;
@@ -163,7 +168,7 @@ void HttpSession::receiveLoop(const StopSignal& stop) {
         bool gotFrame = false;
         std::shared_ptr<FramedSocket> connection = currentConnection();
         if (connection && connection->isConnected() &&
-            connection->receiveFrame(body) == FrameRead::Frame) {
+            connection->receiveFrame(body, &stop.flag()) == FrameRead::Frame) {
             deliver(body);
             gotFrame = true;
         }
@@ -178,7 +183,7 @@ bool HttpSession::deliver(std::span<const uint8_t> data) {
     if (!listener) return false;
     failureCount_.store(0);
     timedOut_.store(false);
-    const bool used = listener->onData(data);
+    const bool used = listener->onData(data, kNoCarrier);
     if (!used) errors_.setError(kSessionErrorNoConnection, kNetworkFailureText);
     return used;
 }
@@ -270,7 +275,13 @@ void HttpSession::runHttpRequest(const RequestRecord& request) {
         if (SessionListener* listener = listener_.load()) {
             failureCount_.store(0);
             timedOut_.store(false);
-            if (listener->onData(result.body)) return;
+            if (listener->onData(result.body, request.requestId)) {
+                // The reply answered another request: this one got none.
+                if (std::optional<RequestRecord> left = table_.take(request.requestId)) {
+                    settle(*left, false);
+                }
+                return;
+            }
         }
     }
     // Unless the listener settled it, the request failed.
@@ -282,7 +293,8 @@ void HttpSession::runHttpRequest(const RequestRecord& request) {
 // --- synchronous fetch and counters ------------------------------------------------
 
 std::optional<std::vector<uint8_t>> HttpSession::fetchAndWait(RequestRecord request,
-                                                              uint32_t waitMs) {
+                                                              uint32_t waitMs,
+                                                              const WaitPump& pump) {
     const int id = request.requestId;
     {
         // The receive worker cannot wait for a frame only it would read.
@@ -296,7 +308,19 @@ std::optional<std::vector<uint8_t>> HttpSession::fetchAndWait(RequestRecord requ
         syncReplies_.disarm(id);
         return std::nullopt;
     }
-    std::optional<std::vector<uint8_t>> reply = syncReplies_.wait(id, waitMs);
+    std::optional<std::vector<uint8_t>> reply;
+    if (pump) {
+        const Deadline deadline = Deadline::in(waitMs);
+        bool going = true;
+        while (going && !syncReplies_.isSettled(id)) {
+            const uint32_t left = deadline.remainingMs();
+            if (left == 0) break;
+            going = pump(std::min(left, kPumpSliceMs));
+        }
+        reply = syncReplies_.wait(id, 0);
+    } else {
+        reply = syncReplies_.wait(id, waitMs);
+    }
     table_.remove(id);  // after a time-out no late failure is reported
     return reply;
 }

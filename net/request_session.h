@@ -10,7 +10,10 @@
 // Settling rule: a request is settled by whoever takes its record out of the
 // table, and only by them, so each request is settled exactly once:
 // - the reply handler takes it when a reply names its id (reply head bytes
-//   1-2; id 0 names no request);
+//   1-2); a reply with id 0 ends the request whose HTTP exchange carried it,
+//   and a page with id 0 on the framed connection the oldest one there;
+// - an HTTP exchange whose reply settled another request ends its own
+//   request as failed;
 // - the session takes it when the request failed or timed out, then calls
 //   onRetry (first attempt) or onFailure; a cancelled record is taken and
 //   dropped without a call;
@@ -33,6 +36,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -79,6 +83,8 @@ struct RequestRecord {
     int targetScreenId = -1;  // -1: any screen
     int number = 0;           // the requester's, passed through
     CancelFlag cancelFlag;    // null: never cancelled
+    CString link;             // the address as the page asked for it, without
+                              // request parameters; empty: url
     int requestId = -1;
     uint32_t tick = 0;                        // tickCount() when recorded
     bool retried = false;                     // a resend: no second retry
@@ -108,6 +114,9 @@ public:
     std::optional<RequestRecord> takeExpired(RequestRoute route, uint32_t now, uint32_t waitMs);
     // Takes every record on `route`, in id order.
     std::vector<RequestRecord> takeAll(RequestRoute route);
+    // Takes the longest-waiting record on `route` that is not a synchronous
+    // fetch, if any.
+    std::optional<RequestRecord> takeOldest(RequestRoute route);
 
 private:
     mutable std::mutex mutex_;
@@ -123,6 +132,8 @@ public:
     // Arms the slot before the request is sent.
     void arm(int requestId);
     bool isArmed(int requestId) const;
+    // True once the slot is filled or failed, or when none is armed.
+    bool isSettled(int requestId) const;
     // Hands `data` to the waiting fetch. False (data dropped) when no slot
     // is armed for the id or it is filled already.
     bool fill(int requestId, std::vector<uint8_t> data);
@@ -145,12 +156,17 @@ private:
     std::map<int, Slot> slots_;
 };
 
+// The carrier of a framed reply: the stream does not say which request it
+// answers.
+constexpr int kNoCarrier = -1;
+
 class SessionListener {
 public:
     virtual ~SessionListener() = default;
-    // One reply body, valid only during the call. False when the listener
-    // could not use it.
-    virtual bool onData(std::span<const uint8_t> data) = 0;
+    // One reply body, valid only during the call. `carrierId` is the request
+    // whose HTTP exchange brought it, kNoCarrier on the framed connection.
+    // False when the listener could not use it.
+    virtual bool onData(std::span<const uint8_t> data, int carrierId) = 0;
     // The request failed or timed out. Its record has left the table.
     virtual void onFailure(const RequestRecord& request) = 0;
     // The first attempt got no reply in time; the listener may send it again
@@ -208,7 +224,13 @@ public:
     // table either way.
     // Not on a listener call of the framed receive worker: it would wait
     // for itself (nullopt at once).
-    std::optional<std::vector<uint8_t>> fetchAndWait(RequestRecord request, uint32_t waitMs);
+    // With `pump`, the caller's thread does not sleep: pump(ms) is called
+    // until the reply is in or the wait is over, and should return within
+    // about `ms` milliseconds; it returns false to give up the wait (a
+    // cancel). The UI thread passes its nested loop here.
+    using WaitPump = std::function<bool(uint32_t ms)>;
+    std::optional<std::vector<uint8_t>> fetchAndWait(RequestRecord request, uint32_t waitMs,
+                                                     const WaitPump& pump = {});
     SyncReplySlots& syncReplies() { return syncReplies_; }
 
     // Drops the framed connection; the next request opens a new one.

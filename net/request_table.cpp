@@ -86,6 +86,22 @@ std::vector<RequestRecord> PendingRequestTable::takeAll(RequestRoute route) {
     return taken;
 }
 
+std::optional<RequestRecord> PendingRequestTable::takeOldest(RequestRoute route) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto oldest = records_.end();
+    for (auto it = records_.begin(); it != records_.end(); ++it) {
+        if (it->second.route != route || it->second.synchronous) continue;
+        // Ids wrap, ticks too: the age decides.
+        if (oldest == records_.end() || tickDiff(oldest->second.tick, it->second.tick) > 0) {
+            oldest = it;
+        }
+    }
+    if (oldest == records_.end()) return std::nullopt;
+    RequestRecord record = std::move(oldest->second);
+    records_.erase(oldest);
+    return record;
+}
+
 PendingRequestTable& pendingRequests() {
     static PendingRequestTable table;
     return table;
@@ -101,6 +117,12 @@ void SyncReplySlots::arm(int requestId) {
 bool SyncReplySlots::isArmed(int requestId) const {
     std::lock_guard<std::mutex> lock(mutex_);
     return slots_.count(requestId) > 0;
+}
+
+bool SyncReplySlots::isSettled(int requestId) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = slots_.find(requestId);
+    return it == slots_.end() || it->second.done;
 }
 
 bool SyncReplySlots::fill(int requestId, std::vector<uint8_t> data) {

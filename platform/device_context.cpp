@@ -8,6 +8,8 @@
 #include <cwchar>
 #include <utility>
 
+#include "platform/target_clones.h"
+
 namespace zq {
 namespace {
 
@@ -18,9 +20,7 @@ namespace {
 static_assert(sizeof(wchar_t) == sizeof(uint32_t));
 constexpr size_t kLongRun = 1024;
 
-#if defined(__x86_64__) && defined(__GNUC__)
-__attribute__((target_clones("avx2", "default")))
-#endif
+ZQ_TARGET_CLONES
 void fillShortRun(uint32_t* p, size_t n, uint32_t value) {
     std::fill_n(p, n, value);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/device_context.h"
+#include "platform/target_clones.h"
 
 namespace zq {
 namespace {
@@ -24,9 +25,7 @@ inline uint32_t blend(uint32_t src, uint32_t dst, uint32_t a) {
 }
 
 // Without branches the loop vectorises; alpha 0 and 255 come out exact.
-#if defined(__x86_64__) && defined(__GNUC__)
-__attribute__((target_clones("avx2", "default")))
-#endif
+ZQ_TARGET_CLONES
 void blendRun(uint32_t* dst, const uint32_t* src, int n) {
     for (int i = 0; i < n; ++i) dst[i] = blend(src[i], dst[i], src[i] >> 24);
 }

@@ -11,7 +11,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace zq {
 
@@ -72,13 +77,9 @@ std::string Ipv4Address::dotted() const {
            std::to_string(b[3]);
 }
 
-std::optional<Ipv4Address> resolveIpv4(const std::string& host) {
-    if (host.empty()) return std::nullopt;
-    if (host[0] >= '0' && host[0] <= '9') {
-        in_addr a{};
-        if (::inet_pton(AF_INET, host.c_str(), &a) != 1) return std::nullopt;
-        return Ipv4Address{a.s_addr};
-    }
+namespace {
+
+std::optional<Ipv4Address> systemLookup(const std::string& host) {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
@@ -94,6 +95,59 @@ std::optional<Ipv4Address> resolveIpv4(const std::string& host) {
     }
     ::freeaddrinfo(list);
     return result;
+}
+
+HostLookup& hostLookup() {
+    static HostLookup lookup;
+    return lookup;
+}
+
+// What a lookup worker hands back; shared with the worker so that an
+// abandoned lookup can finish into it after its caller has gone.
+struct LookupResult {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    std::optional<Ipv4Address> address;
+};
+
+}  // namespace
+
+void setHostLookup(HostLookup lookup) { hostLookup() = std::move(lookup); }
+
+std::optional<Ipv4Address> resolveIpv4(const std::string& host, uint32_t waitMs,
+                                       const std::atomic<bool>* stop) {
+    if (host.empty()) return std::nullopt;
+    if (host[0] >= '0' && host[0] <= '9') {
+        in_addr a{};
+        if (::inet_pton(AF_INET, host.c_str(), &a) != 1) return std::nullopt;
+        return Ipv4Address{a.s_addr};
+    }
+    // getaddrinfo has no time-out of its own: it runs on a detached worker
+    // that the caller leaves behind at its deadline.
+    auto result = std::make_shared<LookupResult>();
+    HostLookup lookup = hostLookup() ? hostLookup() : HostLookup(systemLookup);
+    try {
+        std::thread([result, lookup = std::move(lookup), host] {
+            std::optional<Ipv4Address> address = lookup(host);
+            {
+                std::lock_guard<std::mutex> lock(result->mutex);
+                result->address = address;
+                result->finished = true;
+            }
+            result->done.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        return std::nullopt;
+    }
+    const Deadline deadline = Deadline::in(waitMs);
+    std::unique_lock<std::mutex> lock(result->mutex);
+    while (!result->finished && !stopRaised(stop)) {
+        const uint32_t left = deadline.remainingMs();
+        if (left == 0) break;
+        result->done.wait_for(lock, std::chrono::milliseconds(std::min(left, kStopPollMs)));
+    }
+    return result->finished ? result->address : std::nullopt;
 }
 
 TcpSocket::~TcpSocket() { close(); }

@@ -9,7 +9,8 @@
 //
 // Threads: one thread may send while another receives on the same socket.
 // shutdown() may be called from any thread and wakes the others' waits;
-// close() and open() must not run while another thread uses the socket.
+// close() and open() must not run while another thread uses the socket (a
+// shared owner shuts it down and lets the last holder release it).
 // Errors are errno values (0 = none). Writes never raise SIGPIPE.
 #pragma once
 
@@ -17,6 +18,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -61,10 +63,21 @@ struct Ipv4Address {
     std::string dotted() const;
 };
 
+constexpr uint32_t kResolveWaitMs = 6000;
+
 // A text whose first character is a digit is parsed as a dotted address and
 // never given to the resolver; any other text is resolved (IPv4 only).
-// nullopt when neither works. Resolving may block for the resolver's time.
-std::optional<Ipv4Address> resolveIpv4(const std::string& host);
+// nullopt when neither works. The lookup runs on a worker of its own; the
+// caller waits at most `waitMs` (or until `stop` rises) and then abandons
+// it, so a resolver that hangs never holds the caller.
+std::optional<Ipv4Address> resolveIpv4(const std::string& host, uint32_t waitMs = kResolveWaitMs,
+                                       const std::atomic<bool>* stop = nullptr);
+
+// The name lookup resolveIpv4 uses (getaddrinfo by default); tests replace
+// it with a slow one. An empty function restores the default. Not to be
+// called while lookups run.
+using HostLookup = std::function<std::optional<Ipv4Address>(const std::string& host)>;
+void setHostLookup(HostLookup lookup);
 
 enum class WaitFor { Read, Write };
 

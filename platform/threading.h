@@ -29,6 +29,8 @@ public:
     // Sleeps up to `ms` milliseconds, waking early when stop is requested.
     // Returns true when stop has been requested.
     bool waitFor(uint32_t ms) const;
+    // The flag itself, for waits that poll an atomic (socket waits).
+    const std::atomic<bool>& flag() const { return stop_; }
 
 private:
     friend class WorkerThread;

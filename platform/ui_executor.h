@@ -17,10 +17,13 @@
 //   After stopUiTimer returns on the UI thread its callback never runs again.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <functional>
-#include <future>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <type_traits>
 #include <utility>
@@ -50,16 +53,54 @@ UiTimerId startUiTimer(uint32_t intervalMs, std::function<void()> callback);
 void stopUiTimer(UiTimerId id);
 
 namespace detail {
+// What a worker waiting in runOnUiAndWait shares with the task it posted.
+// A task dropped unrun says so from its destructor; no broken promise (an
+// exception object shared across threads) is involved.
 template <class R>
-R waitForUi(std::future<R>& result) {
-    try {
-        return result.get();
-    } catch (const std::future_error& e) {
-        // The task was dropped unrun by shutdown().
-        if (e.code() == std::future_errc::broken_promise) throw UiClosedError();
-        throw;
+struct UiWait {
+    using Stored = std::conditional_t<std::is_void_v<R>, bool, R>;
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    bool ran = false;
+    std::optional<Stored> value;
+    std::exception_ptr error;
+
+    void finish(bool hasRun) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (done) return;
+            done = true;
+            ran = hasRun;
+        }
+        finished.notify_all();
     }
-}
+};
+
+template <class R, class Fn>
+struct UiWaitTask {
+    UiWaitTask(std::shared_ptr<UiWait<R>> w, Fn f) : wait(std::move(w)), fn(std::move(f)) {}
+    ~UiWaitTask() { wait->finish(false); }
+    UiWaitTask(const UiWaitTask&) = delete;
+    UiWaitTask& operator=(const UiWaitTask&) = delete;
+
+    void run() {
+        try {
+            if constexpr (std::is_void_v<R>) {
+                fn();
+                wait->value.emplace(true);
+            } else {
+                wait->value.emplace(fn());
+            }
+        } catch (...) {
+            wait->error = std::current_exception();
+        }
+        wait->finish(true);
+    }
+
+    std::shared_ptr<UiWait<R>> wait;
+    Fn fn;
+};
 }  // namespace detail
 
 // Any thread; see the guarantees above. Throws UiClosedError when the task
@@ -67,12 +108,19 @@ R waitForUi(std::future<R>& result) {
 template <class F>
 auto runOnUiAndWait(F&& fn) -> std::invoke_result_t<std::decay_t<F>&> {
     using R = std::invoke_result_t<std::decay_t<F>&>;
+    using Fn = std::decay_t<F>;
     if (isUiThread()) return fn();
-    auto task = std::make_shared<std::packaged_task<R()>>(std::forward<F>(fn));
-    std::future<R> result = task->get_future();
-    // Only the queued task may own it: dropping the task must break the promise.
-    if (!postToUi([task = std::move(task)] { (*task)(); })) throw UiClosedError();
-    return detail::waitForUi(result);
+    auto wait = std::make_shared<detail::UiWait<R>>();
+    {
+        // Only the queued task may own it: dropping the task ends the wait.
+        auto task = std::make_shared<detail::UiWaitTask<R, Fn>>(wait, Fn(std::forward<F>(fn)));
+        if (!postToUi([task = std::move(task)] { task->run(); })) throw UiClosedError();
+    }
+    std::unique_lock<std::mutex> lock(wait->mutex);
+    wait->finished.wait(lock, [&] { return wait->done; });
+    if (!wait->ran) throw UiClosedError();
+    if (wait->error) std::rethrow_exception(wait->error);
+    if constexpr (!std::is_void_v<R>) return std::move(*wait->value);
 }
 
 // The owner of the executor's lifetime. Create it on the thread that is to be

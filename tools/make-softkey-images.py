@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the soft-key and control images of resources/images/.
+"""Draws the soft-key and control images of resources/images/ and the tree
+node icons of resources/ZQ Resource/.
 
 The pictures are simple strokes rendered with 4x4 supersampling into
 RGBA PNGs; run it again after changing a shape. Standard library only.
@@ -8,7 +9,9 @@ import math
 import os
 from pngdraw import seg_dist, write_png
 
-OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources", "images")
+RESOURCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources")
+OUT = os.path.join(RESOURCES, "images")
+TREE_OUT = os.path.join(RESOURCES, "ZQ Resource")
 
 
 def render(width, height, layers):
@@ -68,6 +71,16 @@ def main():
     disc = [((200, 40, 40), lambda x, y: math.hypot(x - 8, y - 8) <= 7.5)]
     write_png(os.path.join(OUT, "remove.png"), 16, 16,
               render(16, 16, disc + [(WHITE, strokes([(5, 5, 11, 11), (11, 5, 5, 11)], 2.0))]), True)
+
+    # tree node icons: a plus (collapsed) and a minus (expanded) in a box
+    box = [((90, 110, 140), lambda x, y: 1 <= x <= 10 and 1 <= y <= 10),
+           ((250, 250, 250), lambda x, y: 2 <= x <= 9 and 2 <= y <= 9)]
+    dark = (30, 40, 60)
+    write_png(os.path.join(TREE_OUT, "add.png"), 11, 11,
+              render(11, 11, box + [(dark, strokes([(3.5, 5.5, 7.5, 5.5), (5.5, 3.5, 5.5, 7.5)], 1.2))]),
+              True)
+    write_png(os.path.join(TREE_OUT, "del.png"), 11, 11,
+              render(11, 11, box + [(dark, strokes([(3.5, 5.5, 7.5, 5.5)], 1.2))]), True)
 
 
 if __name__ == "__main__":

@@ -169,6 +169,11 @@ void Display::paintBackBuffer() {
 }
 
 void Display::paint(Surface& window) {
+    // One lock order: the shown screen's content lock, then the paint lock
+    // (input handlers hold the first when they paint an item at once).
+    Displayable* shown = getCurrent();
+    std::unique_lock<RecursiveMutex> content;
+    if (shown) content = std::unique_lock<RecursiveMutex>(shown->contentLock());
     RecursiveLock lock(paintLock_);
     if (window.width() != clientSize_.width || window.height() != clientSize_.height) {
         clientSize_ = {window.width(), window.height()};
@@ -198,6 +203,9 @@ void Display::repaint() {
         loop_->repaintNow();
         return;
     }
+    Displayable* shown = getCurrent();
+    std::unique_lock<RecursiveMutex> content;
+    if (shown) content = std::unique_lock<RecursiveMutex>(shown->contentLock());
     RecursiveLock lock(paintLock_);
     paintBackBuffer();
 }

@@ -9,6 +9,12 @@ Event::Event(CString action, Item* source) : Event(EventKind::Plain, std::move(a
 Event::Event(CString text, int value1, int value2)
     : text_(std::move(text)), value1_(value1), value2_(value2) {}
 
+Event::Event(CString action, CString extra1, CString extra2, Item* source)
+    : action_(std::move(action)),
+      extra1_(std::move(extra1)),
+      extra2_(std::move(extra2)),
+      source_(source) {}
+
 Event::Event(EventKind kind, CString action, Item* source)
     : kind_(kind), action_(std::move(action)), source_(source) {}
 

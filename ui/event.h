@@ -31,6 +31,8 @@ public:
     explicit Event(CString action, Item* source = nullptr);
     // A notice of the page controller: a text and two numbers, no action.
     Event(CString text, int value1, int value2);
+    // A plain event with its two extra texts (a grid cell: "List", value).
+    Event(CString action, CString extra1, CString extra2, Item* source);
     virtual ~Event() = default;
     Event(const Event&) = delete;
     Event& operator=(const Event&) = delete;

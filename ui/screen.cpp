@@ -6,6 +6,7 @@
 #include <variant>
 
 #include "ui/border.h"
+#include "ui/code_input_pad.h"
 #include "ui/command.h"
 #include "ui/command_item.h"
 #include "ui/container.h"

@@ -73,6 +73,7 @@ namespace zq {
 
 class Background;
 class Border;
+class CodeInputPad;
 class CommandItem;
 class CommandListener;
 class Container;
@@ -306,6 +307,11 @@ public:
     // Null before the first openSoftKeyboard.
     SoftKeyboard* getSoftKeyboard() const { return softKeyboard_.get(); }
     KeyboardTarget* getKeyboardTarget() const { return keyboardTarget_; }
+    // The code input pad: made on first use, opened for `listener` (borrowed,
+    // may be null) with the address template, then shown or hidden.
+    void openCodeInputPad(EventListener* listener, const CString& addressTemplate, bool show);
+    // Null before the first openCodeInputPad.
+    CodeInputPad* getCodeInputPad() const { return codeInputPad_.get(); }
     // KeyboardListener: the typed text goes into the field; a closed
     // keyboard lays the page out again; the busy bits follow onRetry.
     void onData(const CString& text) override;
@@ -397,6 +403,7 @@ private:
     void paintFrame(GraphicsContext& g);
     void paintTipBox(GraphicsContext& g, int bottom);
     void paintSoftKeyboard(GraphicsContext& g);
+    void paintCodeInputPad(GraphicsContext& g);
     void paintPopupMenu(GraphicsContext& g);
     void paintSoftKeyBar(GraphicsContext& g);
     void paintLeftLabel(GraphicsContext& g);
@@ -522,6 +529,7 @@ private:
     std::atomic<uint32_t> busyFlags_{0};
     std::unique_ptr<SoftKeyboard> softKeyboard_;
     KeyboardTarget* keyboardTarget_ = nullptr;
+    std::unique_ptr<CodeInputPad> codeInputPad_;
 
     // loading
     std::atomic<bool> loading_{false};

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/window.h"
+#include "ui/code_input_pad.h"
 #include "ui/command_item.h"
 #include "ui/container.h"
 #include "ui/empty_container.h"
@@ -280,6 +281,12 @@ void Screen::openSoftKeyboard(bool show, KeyboardTarget* field, int inputModes) 
     if (softKeyboard_->isVisible() == show && softKeyboard_->getInputMode() == inputModes) return;
     softKeyboard_->setInputMode(inputModes, true);
     softKeyboard_->setVisible(show);
+}
+
+void Screen::openCodeInputPad(EventListener* listener, const CString& addressTemplate, bool show) {
+    if (!codeInputPad_) codeInputPad_ = std::make_unique<CodeInputPad>(this);
+    codeInputPad_->open(listener, addressTemplate);
+    codeInputPad_->setVisible(show);
 }
 
 void Screen::onData(const CString& text) {

@@ -11,6 +11,7 @@
 #include "platform/clock.h"
 #include "platform/threading.h"
 #include "platform/window.h"
+#include "ui/code_input_pad.h"
 #include "ui/command_item.h"
 #include "ui/container.h"
 #include "ui/empty_container.h"
@@ -133,6 +134,11 @@ void Screen::pointerPressed(int x, int y) {
         if (isCancelAllowed() && inBar && x >= rightAreaStart_) cancelLoading();
         return;
     }
+    // 2. The code input pad over the page.
+    if (codeInputPad_ && codeInputPad_->isVisible() && codeInputPad_->containsPoint(x, y)) {
+        codeInputPad_->pointerPressed(x, y);
+        return;
+    }
     // 3. A tap on the thumb starts a drag.
     ScrollBar& bar = *scrollBar_;
     const int barX = x - bar.relativeX();
@@ -210,7 +216,11 @@ void Screen::pointerReleased(int x, int y) {
         repaintItem(item->getLastPaintX(), item->getLastPaintY(), item->getLastPaintLeft(),
                     item->getLastPaintRight(), item);
     }
-    // 2. The soft keyboard ends its key's highlight.
+    // 2. The code input pad, then the soft keyboard, end their key's highlight.
+    if (codeInputPad_ && codeInputPad_->isVisible()) {
+        if (codeInputPad_->clearText()) codeInputPad_->repaint();
+        return;
+    }
     if (softKeyboard_ && softKeyboard_->isVisible() && softKeyboard_->containsPoint(x, y)) {
         if (softKeyboard_->clearText()) softKeyboard_->repaint();
         return;
@@ -262,6 +272,7 @@ void Screen::releaseCommandRow(int x, int y) {
 
 void Screen::pointerDragged(int x, int y) {
     RecursiveLock lock(contentLock());
+    if (codeInputPad_ && codeInputPad_->isVisible()) return;
     if (isInputBlocked()) return;
     ScrollBar& bar = *scrollBar_;
     if (bar.isBarShown() && bar.pointerDragged(x - bar.relativeX(), y - bar.relativeY())) {

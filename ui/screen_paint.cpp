@@ -11,6 +11,7 @@
 #include "platform/threading.h"
 #include "ui/background.h"
 #include "ui/border.h"
+#include "ui/code_input_pad.h"
 #include "ui/container.h"
 #include "ui/display.h"
 #include "ui/empty_container.h"
@@ -112,6 +113,7 @@ void Screen::paint(GraphicsContext& g) {
     paintFrame(g);
     paintTipBox(g, usableHeight_);
     paintSoftKeyboard(g);
+    paintCodeInputPad(g);
     paintPopupMenu(g);
     if (softKeyBarShown_ || menuOpen_) paintSoftKeyBar(g);
     if (isLoading()) paintLoadingBar(g);
@@ -211,6 +213,11 @@ void Screen::paintSoftKeyboard(GraphicsContext& g) {
                                                                    : 0;
     }
     softKeyboard_->paint(y, width_, g, above);
+}
+
+void Screen::paintCodeInputPad(GraphicsContext& g) {
+    if (codeInputPad_ && codeInputPad_->isVisible())
+        codeInputPad_->paint(usableHeight_, width_, g, 0);
 }
 
 void Screen::paintPopupMenu(GraphicsContext& g) {

@@ -18,6 +18,9 @@
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/ui_executor.h"
+#include "platform/ui_loop.h"
+#include "platform/window.h"
+#include "tests/support/headless_harness.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "tests/support/test_server.h"
@@ -320,6 +323,180 @@ TEST_F(PageEndToEndTest, MisbehavingPeersNeverHangOrCrashTheClient) {
     EXPECT_TRUE(pumpUntil([&] { return !controller_->currentScreen()->isLoading(); }, 3000));
     EXPECT_TRUE(shows("/a.zqml"));
     EXPECT_EQ(pendingRequests().size(), 0u);
+}
+
+// --- requests end once, cancel, history of updated pages -------------------------
+
+using Clock = std::chrono::steady_clock;
+
+long long msSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+int countOf(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+class PageTransportTest : public PageEndToEndTest, public ::testing::WithParamInterface<bool> {
+protected:
+    bool gateway() const { return GetParam(); }
+    // Shows the server's page a and returns its entry.
+    PageEntry* showFirstPage() {
+        server_.writePage("a.zqml", page("<text>a</text>"));
+        useServer(gateway());
+        open(server_.urlFor("/a.zqml"));
+        EXPECT_TRUE(pumpUntil([&] { return shows("/a.zqml"); }));
+        return controller_->currentEntry();
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(FramedAndGateway, PageTransportTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "Gateway" : "Framed");
+                         });
+
+// Pins: the cancel soft key stopped the loading bar but never cancelled the
+// request, so the page still appeared when it came.
+TEST_P(PageTransportTest, CancelKeyWhileLoadingDropsThePage) {
+    server_.writePage("slow.zqml", page("<text>slow</text>"));
+    PageEntry* first = showFirstPage();
+    server_.setLateDelayMs(600);
+    server_.setFault(Fault::Late);
+    open(server_.urlFor("/slow.zqml"));
+    ASSERT_TRUE(controller_->currentScreen()->isLoading());
+    pressKey(113);
+    EXPECT_FALSE(controller_->currentScreen()->isLoading());
+    EXPECT_EQ(pendingRequests().size(), 0u);
+    ASSERT_TRUE(server_.waitForRequests(2, 3000));
+    pumpUntil([] { return false; }, 1200);  // the late reply has come and gone
+    EXPECT_EQ(controller_->currentEntry(), first);
+    EXPECT_EQ(controller_->history().count(), 1);
+    EXPECT_TRUE(messageBoxLog().empty());
+}
+
+// Pins: a page reply with request id 0 was shown but left its request
+// pending, so it was sent again and the page pushed twice.
+TEST_P(PageTransportTest, PageReplyWithIdZeroEndsItsRequestOnce) {
+    showFirstPage();
+    testserver::CannedReply zero;
+    zero.requestId = 0;
+    zero.text = page("<text>zero</text>");
+    server_.setReply("/zero.zqml", zero);
+    open(server_.urlFor("/zero.zqml"));
+    ASSERT_TRUE(pumpUntil([&] { return shows("/zero.zqml"); }));
+    pumpUntil([] { return false; }, 4 * kShortWaitMs);  // past a resend and its time-out
+    EXPECT_EQ(server_.requests().size(), 2u);
+    EXPECT_EQ(controller_->history().count(), 2);
+    EXPECT_EQ(pendingRequests().size(), 0u);
+    EXPECT_FALSE(controller_->currentScreen()->isLoading());
+    EXPECT_TRUE(messageBoxLog().empty());
+}
+
+// Pins: an "UPDATE" page kept its request URL, so going back to it sent
+// "pageid" and "screenid" twice and the reply was dropped.
+TEST_P(PageTransportTest, UpdatePageIsFetchedAgainWhenReturnedTo) {
+    server_.writePage("u.zqml", "<zqml cache=\"UPDATE\"><body><a href=\"b.zqml\">to b</a>"
+                                "</body></zqml>");
+    server_.writePage("b.zqml", page("<text>b</text>"));
+    useServer(gateway());
+    open(server_.urlFor("/u.zqml"));
+    ASSERT_TRUE(pumpUntil([&] { return shows("/u.zqml"); }));
+    PageEntry* before = controller_->currentEntry();
+    EXPECT_EQ(countOf(shownUrl(), "pageid="), 0);
+    pressKey(40);
+    pressKey(13);
+    ASSERT_TRUE(pumpUntil([&] { return shows("/b.zqml"); }));
+
+    pressKey(113);  // back: shown at once, then fetched again in its place
+    ASSERT_TRUE(pumpUntil([&] {
+        return shows("/u.zqml") && controller_->currentEntry() != before &&
+               !controller_->currentScreen()->isLoading();
+    }));
+    const std::vector<testserver::ReceivedRequest> requests = server_.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[2].target.path, "/u.zqml");
+    EXPECT_EQ(countOf(requests[2].url, "pageid="), 1);
+    EXPECT_EQ(countOf(requests[2].url, "screenid="), 1);
+    EXPECT_EQ(controller_->history().count(), 2);
+    EXPECT_EQ(pendingRequests().size(), 0u);
+}
+
+// Pins: a data reply with no listener for its kind left the screen loading.
+TEST_P(PageTransportTest, DataReplyWithoutAListenerEndsTheLoading) {
+    showFirstPage();
+    testserver::CannedReply data;
+    data.kind = 9;
+    data.text = "quote";
+    server_.setReply("/data", data);
+    open(server_.urlFor("/data"));
+    EXPECT_TRUE(pumpUntil([&] { return !controller_->currentScreen()->isLoading(); }, 3000));
+    EXPECT_EQ(pendingRequests().size(), 0u);
+    EXPECT_TRUE(shows("/a.zqml"));
+}
+
+// Pins: the session was reset while its receive worker sat in a frame-head
+// wait, so dropping it (the exit) took about a second.
+TEST_F(PageEndToEndTest, DroppingTheSessionDoesNotWaitOutTheFrameHead) {
+    server_.writePage("a.zqml", page("<text>a</text>"));
+    useServer(false);
+    open(server_.urlFor("/a.zqml"));
+    ASSERT_TRUE(pumpUntil([&] { return shows("/a.zqml"); }));
+    const auto start = Clock::now();
+    controller_->setSession(nullptr);
+    EXPECT_LT(msSince(start), 400);
+    EXPECT_EQ(controller_->session(), nullptr);
+}
+
+// Pins: a style sheet fetched while a page built blocked the UI thread for
+// the whole wait; the UI now runs and the cancel key ends the wait.
+TEST_F(PageEndToEndTest, StyleSheetWaitKeepsTheUiRunningAndCancelEndsIt) {
+    writeResource("a.zqml", page("<text>a</text>"));
+    writeResource("s.zqml", page("<style href=\"" + server_.urlFor("/late.css") +
+                                 "\"/><text>s</text>"));
+    useServer(false);
+    open("file://a.zqml");
+    ASSERT_TRUE(shows("a.zqml"));
+    PageEntry* first = controller_->currentEntry();
+    server_.setFault(Fault::Missing);
+
+    HeadlessWindow window({240, 320});
+    test::RecordingHandler handler;
+    UiLoop loop(executor_, window, handler);
+    int ticks = 0;
+    const UiTimerId timer = startUiTimer(50, [&] {
+        if (++ticks == 4) pressKey(113);
+    });
+    const auto start = Clock::now();
+    open("file://s.zqml");  // waits for the style sheet in a nested UI loop
+    const long long waited = msSince(start);
+    stopUiTimer(timer);
+
+    EXPECT_GE(ticks, 4);
+    EXPECT_LT(waited, 3000);  // the wait is 6 s
+    EXPECT_EQ(controller_->currentEntry(), first);
+    EXPECT_FALSE(controller_->currentScreen()->isLoading());
+    EXPECT_EQ(pendingRequests().size(), 0u);
+}
+
+// Pins: the display's paint lock and a screen's content lock were taken in
+// both orders (paint: paint lock first; input repaints: content lock first).
+TEST_F(PageEndToEndTest, PaintTakesTheScreenLockBeforeThePaintLock) {
+    writeResource("a.zqml", page("<text>a</text>"));
+    open("file://a.zqml");
+    Screen* screen = controller_->currentScreen();
+    ASSERT_NE(screen, nullptr);
+    Surface window(240, 320);
+    std::unique_lock<RecursiveMutex> content(screen->contentLock());
+    ASSERT_GT(screen->getWidth(), 0);  // else the paint returns before it locks
+    std::thread painter([&] { display_->paint(window); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));  // the painter waits now
+    const bool paintLockFree = display_->paintLock().try_lock();
+    if (paintLockFree) display_->paintLock().unlock();
+    content.unlock();
+    painter.join();
+    EXPECT_TRUE(paintLockFree);
 }
 
 }  // namespace

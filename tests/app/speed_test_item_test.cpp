@@ -120,7 +120,7 @@ TEST_F(SpeedTestItemTest, ThePageTimesEachHostAndMakesTheChosenOneDefault) {
     press(*item, "test()");
     EXPECT_TRUE(item->testing());
     EXPECT_EQ(item->testButtonCaption().toUtf8(), "取消");
-    press(*item, "row(1)");
+    item->selectRow(1);
     press(*item, "setip()");
     EXPECT_TRUE(boxShown("测速过程中，不能设置站点，请稍后！"));
     EXPECT_TRUE(controller_->getSystemValue(u"sys-last-choice").isEmpty());

@@ -310,7 +310,8 @@ TEST_F(StartupEndToEndTest, HostsetShowOpensTheSelectionPageWhichConnects) {
     EXPECT_TRUE(server_.requests().empty()) << "no connect run before the page asks";
 
     // The selection page's button runs "connect".
-    RunResult connected = run({"--keys", keys("key down\nkey fire\n")});
+    // The page must be shown before the keys arrive, also on a loaded machine.
+    RunResult connected = run({"--keys", keys("wait 1500\nkey down\nkey fire\n")});
     EXPECT_EQ(connected.exitCode, 0) << connected.err;
     ASSERT_TRUE(server_.waitForRequests(1, 5000)) << connected.err;
     EXPECT_EQ(paths(server_), (std::vector<std::string>{"/index.zqml"}));

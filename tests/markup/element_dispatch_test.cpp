@@ -13,6 +13,7 @@
 #include "charts/chart.h"
 #include "core/xml_parser.h"
 #include "items/string_item.h"
+#include "items/tree.h"
 #include "markup/markup_page.h"
 #include "ui/command.h"
 #include "ui/container.h"
@@ -68,20 +69,22 @@ TEST(ElementDispatchTest, NamesMatchLongAndShortInAnyCase) {
         "<PC id='quote'/><KL/></zq>",
         nullptr));
     const std::vector<Item*>& controls = page.controls();
-    ASSERT_EQ(controls.size(), 4u);
+    ASSERT_EQ(controls.size(), 5u);
     EXPECT_EQ(controls[0]->getText().toUtf8(), "one");
     EXPECT_EQ(controls[1]->getText().toUtf8(), "two");
+    // "te" is a tree, never "time".
+    EXPECT_NE(dynamic_cast<TreeContainer*>(controls[2]), nullptr);
     // Market widgets: empty, placed and named like any control.
-    EXPECT_EQ(controls[2]->getId().toUtf8(), "quote");
-    EXPECT_FALSE(controls[2]->isInteractive());
-    EXPECT_NE(dynamic_cast<KLine*>(controls[3]), nullptr);
+    EXPECT_EQ(controls[3]->getId().toUtf8(), "quote");
+    EXPECT_FALSE(controls[3]->isInteractive());
+    EXPECT_NE(dynamic_cast<KLine*>(controls[4]), nullptr);
     EXPECT_EQ(page.form(), nullptr);
 
     XmlParser parser;
     ASSERT_TRUE(parser.setDoc(u"<p><blink/></p>"));
     ASSERT_TRUE(parser.findElem());
     EXPECT_EQ(buildElement(page, u"blink", parser, nullptr), nullptr);
-    EXPECT_EQ(page.controls().size(), 4u);
+    EXPECT_EQ(page.controls().size(), 5u);
 }
 
 TEST(ElementDispatchTest, BodyBuildsFormInAnyCase) {

@@ -250,6 +250,27 @@ TEST(FramedSocket, StopFromAnotherThreadEndsAnIdleRead) {
     EXPECT_EQ(link.receiveFrame(body), FrameRead::Stopped);
 }
 
+// Pins: the name lookup of a host had no deadline, so a connect could hang
+// in it for good.
+TEST(FramedSocket, ConnectLeavesAHangingNameLookupWhenClosed) {
+    setHostLookup([](const std::string&) -> std::optional<Ipv4Address> {
+        std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+        return std::nullopt;
+    });
+    FramedSocket link;
+    ASSERT_EQ(link.create(), 1);
+    std::thread closer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        link.close();
+    });
+    const auto start = Clock::now();
+    EXPECT_EQ(link.connect("slow.example", 80), 0);
+    EXPECT_LT(msSince(start), 1000);
+    closer.join();
+    setHostLookup({});
+    EXPECT_EQ(link.errors().errorText(7), CString(kNetworkFailureText));
+}
+
 TEST(FramedSocket, RefusedConnectAndBadAddressFail) {
     uint16_t closedPort = 0;
     {

@@ -113,7 +113,7 @@ class TestListener : public SessionListener {
 public:
     TestListener(PendingRequestTable& table, RequestIdCounter& ids) : table_(table), ids_(ids) {}
 
-    bool onData(std::span<const uint8_t> data) override {
+    bool onData(std::span<const uint8_t> data, int /*carrierId*/) override {
         std::string text(data.begin(), data.end());
         int id = pageIdOf(text);
         std::optional<RequestRecord> record = table_.take(id);
@@ -382,6 +382,82 @@ TEST_F(SessionFixture, FetchAndWaitFromASilentServerEndsEmptyWithoutALateFailure
     auto session = makeSession(1, peer.port());
     session->setReplyWaitMs(5000);
     EXPECT_FALSE(session->fetchAndWait(request(peer.port()), 200));
+    EXPECT_EQ(table.size(), 0u);
+}
+
+// A listener whose reply handler settles some other request: it takes no
+// record, as for a reply naming another id.
+class SwallowingListener : public SessionListener {
+public:
+    bool onData(std::span<const uint8_t>, int carrierId) override {
+        carriers.push_back(carrierId);
+        return true;
+    }
+    void onFailure(const RequestRecord& request) override { failures.push_back(request.requestId); }
+    void onRetry(const RequestRecord& request) override { retries.push_back(request.requestId); }
+    std::vector<int> carriers, failures, retries;  // written by the one request worker
+};
+
+// Pins: over HTTP a reply that named another request left the exchange's own
+// record pending for good.
+TEST(HttpSessionCarrier, ReplyThatAnswersAnotherRequestEndsItsOwnAsFailed) {
+    PendingRequestTable table;
+    SwallowingListener listener;
+    LoopbackPeer peer(LoopbackPeer::Mode::Http);
+    auto session = std::make_unique<HttpSession>(&listener, table);
+    session->setConnectionType(2);
+    session->setGateway(HttpGatewayConfig{"127.0.0.1", "127.0.0.1", peer.port()}, u"中国移动(CM)");
+    RequestRecord r;
+    r.requestId = 21;
+    r.url = CString::format(u"http://127.0.0.1:%d/p?pageid=21", peer.port());
+    ASSERT_TRUE(session->sendRequest(r));
+    ASSERT_TRUE(waitUntil([&] { return table.size() == 0; }));
+    session.reset();  // joins the request worker
+    EXPECT_EQ(listener.carriers, std::vector<int>{21});
+    EXPECT_EQ(listener.failures, std::vector<int>{21});
+    EXPECT_TRUE(listener.retries.empty());
+}
+
+// Pins: the receive worker was joined while it sat in a frame-head wait, so
+// stopping it (and the exit) took up to a second.
+TEST_F(SessionFixture, StopWorkerEndsAnIdleReceiveAtOnce) {
+    LoopbackPeer peer(LoopbackPeer::Mode::Echo);
+    auto session = makeSession(1, peer.port());
+    ASSERT_TRUE(session->sendRequest(request(peer.port())));
+    ASSERT_TRUE(
+        waitUntil([&] { return listener.locked([&] { return listener.replies.size(); }) == 1; }));
+    sleepMs(50);  // back in the head wait
+    const uint32_t start = tickCount();
+    session->stopWorker();
+    EXPECT_LT(ticksSince(start), 400);
+}
+
+TEST_F(SessionFixture, FetchAndWaitPumpsTheCallerUntilTheReplyOrItsRefusal) {
+    LoopbackPeer echo(LoopbackPeer::Mode::Echo);
+    auto session = makeSession(1, echo.port());
+    int pumps = 0;
+    RequestRecord r = request(echo.port());
+    std::optional<std::vector<uint8_t>> reply = session->fetchAndWait(r, 3000, [&](uint32_t ms) {
+        ++pumps;
+        EXPECT_LE(ms, 3000u);
+        sleepMs(ms);
+        return true;
+    });
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(std::string(reply->begin(), reply->end()), r.url.toUtf8());
+    EXPECT_GE(pumps, 1);
+
+    // A pump that gives up ends the wait long before its end.
+    LoopbackPeer silent(LoopbackPeer::Mode::Silent);
+    session = makeSession(1, silent.port());
+    pumps = 0;
+    const uint32_t start = tickCount();
+    EXPECT_FALSE(session->fetchAndWait(request(silent.port()), 5000, [&](uint32_t ms) {
+        sleepMs(ms);
+        return ++pumps < 3;
+    }));
+    EXPECT_EQ(pumps, 3);
+    EXPECT_LT(ticksSince(start), 1000);
     EXPECT_EQ(table.size(), 0u);
 }
 

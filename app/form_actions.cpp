@@ -1,0 +1,317 @@
+// The dialog, form and input actions of the page controller: alert and
+// confirm boxes, form submission and reset (also the two special submits of
+// the quote pages), showing, hiding and focusing items, the font size, the
+// contact picker and clearing the stored data sections.
+#include "app/form_actions.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "app/action_dispatcher.h"
+#include "app/contact_picker.h"
+#include "app/page_controller.h"
+#include "core/config_store.h"
+#include "core/string_utils.h"
+#include "items/form_field.h"
+#include "items/inputable.h"
+#include "markup/form_submission.h"
+#include "platform/message_box.h"
+#include "platform/ui_executor.h"
+#include "ui/alert_screen.h"
+#include "ui/container.h"
+#include "ui/default_styles.h"
+#include "ui/display.h"
+#include "ui/item.h"
+#include "ui/screen.h"
+#include "ui/style_class.h"
+
+namespace zq {
+
+namespace {
+
+// The most contacts one pick may return.
+constexpr int kMaxPickedContacts = 10;
+
+bool isInputKind(Item* item, InputKind kind) {
+    auto* field = dynamic_cast<FormField*>(item);
+    return field && field->getInputKind() == kind && dynamic_cast<Inputable*>(item);
+}
+
+// The text after the first '(' and before the first ')' after it.
+CString textInParentheses(const CString& piece) {
+    const int open = piece.find(u'(');
+    if (open < 0) return CString();
+    const int close = piece.find(u')', open + 1);
+    if (close < 0) return CString();
+    return piece.mid(open + 1, close - open - 1);
+}
+
+int alertType(const CString& word) {
+    if (word.equalsNoCase(u"ERROR_MESSAGE") || word == CString(u"1")) return 1;
+    if (word.equalsNoCase(u"WARNING_MESSAGE") || word == CString(u"3")) return 3;
+    if (word.equalsNoCase(u"QUESTION_MESSAGE") || word == CString(u"4")) return 4;
+    return 0;
+}
+
+bool isBlank(CString text) { return text.trim().isEmpty(); }
+
+}  // namespace
+
+std::optional<AlertRequest> parseAlertArgument(const CString& argument) {
+    if (argument.isEmpty()) return std::nullopt;
+    const StringArray parts = splitByString(CString(u","), argument);
+    if (parts.size() != 2 && parts.size() != 3) return std::nullopt;
+    return AlertRequest{parts[0], alertType(parts[1])};
+}
+
+std::optional<ConfirmRequest> parseConfirmArgument(const CString& argument) {
+    if (argument.isEmpty()) return std::nullopt;
+    const StringArray parts = splitOutsideParens(u',', argument);
+    if (parts.size() == 3) return ConfirmRequest{parts[0], parts[1], parts[2]};
+    if (parts.size() != 2 || !startsWithNoCase(parts[1], u"forward")) return std::nullopt;
+
+    // "forward(L,R)": Yes forwards to L, No runs R up to its first ')'.
+    const int open = parts[1].find(u'(');
+    if (open < 0) return std::nullopt;
+    const StringArray inner = splitOutsideParens(u',', parts[1].mid(open + 1));
+    if (inner.size() != 2) return std::nullopt;
+    const int close = inner[1].find(u')');
+    CString no = close < 0 ? CString() : inner[1].left(close + 1);
+    return ConfirmRequest{parts[0], CString(u"forward(") + inner[0] + u')', no};
+}
+
+// --- boxes ------------------------------------------------------------------------------
+
+bool PageController::deferBoxes() const { return pageBuildDepth_ > 0 || !isUiThread(); }
+
+void PageController::onAlert(const CString& piece) {
+    const std::optional<AlertRequest> request =
+        parseAlertArgument(cutActionArgument(piece, u"alert", u"al"));
+    if (!request) return;
+    if (deferBoxes()) {
+        postToController([piece](PageController& c) { c.onAlert(piece); });
+        return;
+    }
+    Display* display = Display::getDisplay();
+    if (!display) return;
+
+    // Alerts closed and not returned to by another alert are done with.
+    Displayable* current = display->getCurrent();
+    std::vector<const Displayable*> kept{current};
+    for (const auto& alert : alerts_) kept.push_back(alert->getReturnTarget());
+    std::erase_if(alerts_, [&kept](const std::unique_ptr<AlertScreen>& old) {
+        return std::find(kept.begin(), kept.end(), old.get()) == kept.end();
+    });
+
+    Style* style = createAlertStyle();
+    applyStyleClass(style, u"body");
+    auto alert = std::make_unique<AlertScreen>(CString(u"警告"), request->message, nullptr,
+                                               request->type, style);
+    if (!alertReturnCommand_) alertReturnCommand_ = std::make_shared<Command>(u"返", 3, 0);
+    alert->addCommand(alertReturnCommand_);
+    setCurrentAlert(*display, *alert, nullptr);
+    alerts_.push_back(std::move(alert));
+}
+
+void PageController::onConfirm(const CString& piece) {
+    const std::optional<ConfirmRequest> request =
+        parseConfirmArgument(cutActionArgument(piece, u"confirm", u"cf"));
+    if (!request) return;
+    // That action asks its own question.
+    if (startsWithNoCase(request->yesAction, u"delmystocklist")) {
+        onAction(request->yesAction);
+        return;
+    }
+    if (deferBoxes()) {
+        postToController([piece](PageController& c) { c.onConfirm(piece); });
+        return;
+    }
+    const int answer = messageBox(request->message, u"确认信息", MessageBoxType::YesNo);
+    onAction(answer == kIdYes ? request->yesAction : request->noAction);
+}
+
+// --- forms --------------------------------------------------------------------------------
+
+void PageController::repaintCurrentScreen() {
+    if (Screen* screen = currentScreen()) screen->repaint();
+}
+
+void PageController::setCurrentUser(const CString& user) {
+    std::lock_guard<std::mutex> lock(currentUserLock_);
+    currentUser_ = user;
+}
+
+CString PageController::currentUser() const {
+    std::lock_guard<std::mutex> lock(currentUserLock_);
+    return currentUser_;
+}
+
+void PageController::onSubmit(const CString& piece) {
+    const CString name = cutActionArgument(piece, u"submit", u"st");
+    if (!currentEntry_ || !currentEntry_->page) return;
+    FormSubmission* form = findFormByName(*currentEntry_->page, name);
+    if (!form) return;
+    const CString result = form->submit();
+    if (result.isEmpty()) return;
+    if (result.find(u'(') >= 0) {
+        onAction(result);
+    } else {
+        openUrl(result, currentScreenId(), false, true, true, 0);
+    }
+}
+
+void PageController::onStockSubmit(const CString& piece) {
+    // "ss(user field,link)": the field's value becomes the current user.
+    const CString argument = textInParentheses(piece);
+    const int comma = argument.find(u',');
+    if (comma < 0 || !currentEntry_ || !currentEntry_->page) return;
+    FormSubmission* form = lastForm(*currentEntry_->page);
+    if (!form) return;
+    form->setUserFieldName(argument.left(comma));
+    form->setAction(argument.mid(comma + 1));
+    const CString result = form->submit();
+    if (!result.isEmpty()) openUrl(result, currentScreenId(), false, true, true, 0);
+}
+
+void PageController::onSpecialSubmit(const CString& piece) {
+    CString link = cutActionArgument(piece, u"specialsubmit", u"sm");
+    if (!currentEntry_ || !currentEntry_->page || !eventSource_) return;
+    FormSubmission* form = lastForm(*currentEntry_->page);
+    if (!form || form->fields().size() < 2) return;
+    Item* firstItem = form->fields()[0];
+    Item* secondItem = form->fields()[1];
+    if (!isInputKind(firstItem, InputKind::TextField) ||
+        !isInputKind(secondItem, InputKind::TextField)) {
+        return;
+    }
+    auto* first = dynamic_cast<Inputable*>(firstItem);
+    auto* second = dynamic_cast<Inputable*>(secondItem);
+
+    // 2-3. A six-character code, and what changed since each got the focus.
+    const CString code = first->getValue();
+    if (code.length() != 6) return;
+    CString changed;
+    if (!(code == dynamic_cast<FormField*>(firstItem)->getValueAtFocus())) {
+        changed = CString(u"1");
+    } else if (!(second->getValue() == dynamic_cast<FormField*>(secondItem)->getValueAtFocus())) {
+        changed = CString(u"0");
+    } else {
+        return;
+    }
+
+    // 4. The parameters, in this order.
+    link = setUrlParamKeepFragment(link, first->getName(), code);
+    if (!isBlank(second->getValue())) {
+        link = setUrlParamKeepFragment(link, second->getName(), second->getValue());
+    }
+    if (form->fields().size() > 2) {
+        auto* third = dynamic_cast<Inputable*>(form->fields()[2]);
+        if (third && !isBlank(third->getValue())) {
+            link = setUrlParamKeepFragment(link, third->getName(), third->getValue());
+        }
+    }
+    link = setUrlParamKeepFragment(link, u"id", eventSource_->getId());
+    link = setUrlParamKeepFragment(link, u"codechange", changed);
+
+    // 5.
+    openUrl(link, currentScreenId(), false, true, true, 0);
+}
+
+void PageController::onReset(const CString& piece) {
+    const CString name = cutActionArgument(piece, u"reset", u"rs");
+    if (!currentEntry_ || !currentEntry_->page) return;
+    if (FormSubmission* form = findFormByName(*currentEntry_->page, name)) form->reset();
+}
+
+// --- items ----------------------------------------------------------------------------------
+
+void PageController::setItemsVisible(const CString& names, bool visible) {
+    for (const CString& name : splitByString(CString(u","), names)) {
+        if (Item* item = getItemByName(name)) item->setVisible(visible);
+    }
+}
+
+void PageController::onHide(const CString& piece) {
+    setItemsVisible(cutActionArgument(piece, u"hide", CString()), false);
+}
+
+void PageController::onShow(const CString& piece) {
+    setItemsVisible(cutActionArgument(piece, u"show", CString()), true);
+}
+
+void PageController::onChangeCgp(const CString& piece) {
+    Item* item = getItemByName(cutActionArgument(piece, u"changecgp", CString()));
+    if (!isInputKind(item, InputKind::ChoiceGroup)) return;
+    const CString carrier = dynamic_cast<Inputable*>(item)->getValue();
+    if (carrier.equalsNoCase(u"中国移动(CM)")) {
+        setItemsVisible(u"2", false);
+        setItemsVisible(u"1", true);
+    } else if (carrier.equalsNoCase(u"中国电信(CT)")) {
+        setItemsVisible(u"1", false);
+        setItemsVisible(u"2", true);
+    }
+}
+
+void PageController::onFocus(const CString& piece) {
+    const CString name = cutActionArgument(piece, u"focus", u"fc");
+    Screen* screen = currentScreen();
+    Container* content = screen ? screen->getContent() : nullptr;
+    if (!content) return;
+    for (int i = 0; i < content->size(); ++i) {
+        Item* child = content->getItem(i);
+        if (child && child->getId().equalsNoCase(name)) {
+            content->focusIndex(i);
+            screen->repaint();
+            return;
+        }
+    }
+}
+
+void PageController::onSetFont(const CString& piece) {
+    CString size = cutActionArgument(piece, u"setfont", u"sf");
+    if (size.isEmpty() && eventSource_ &&
+        !isInputKind(eventSource_, InputKind::InLineChoiceGroup)) {
+        if (auto* input = dynamic_cast<Inputable*>(eventSource_)) size = input->getValue();
+    }
+    if (size.isEmpty()) return;
+    setSetting(u"sys-fontsize", size, 2, false, u"all");
+    if (Screen* screen = currentScreen()) screen->invalidateLayout();
+}
+
+void PageController::setContactPicker(ContactPicker* picker) { contactPicker_ = picker; }
+
+void PageController::onGetOutLookToId(const CString& piece) {
+    static NoContactPicker noPicker;
+    ContactPicker* picker = contactPicker_ ? contactPicker_ : &noPicker;
+    if (!picker->isInstalled()) return;
+    std::optional<std::vector<CString>> picked = picker->pickContacts(kMaxPickedContacts);
+    if (!picked || picked->empty() || picked->size() > static_cast<size_t>(kMaxPickedContacts)) {
+        return;
+    }
+
+    CString numbers;
+    for (size_t i = 0; i < picked->size(); ++i) {
+        if (i > 0) numbers += u'.';
+        numbers += (*picked)[i];
+    }
+    // Looked up after the pick: the picker may have run other work.
+    Item* target = getItemByName(textInParentheses(piece));
+    if (!isInputKind(target, InputKind::TextField)) return;
+    auto* field = dynamic_cast<Inputable*>(target);
+    CString value = field->getValue();
+    if (!value.isEmpty() && value.at(value.length() - 1) != u'.') value += u'.';
+    field->setValue(value + numbers);
+}
+
+void PageController::onClearApp(const CString&) {
+    const ControllerFolders& folders = folders_;
+    ConfigStore store(ConfigFolders{folders.resource, folders.userData, {}});
+    const std::filesystem::path file = folders.resource / SettingsStore::kUserFile;
+    for (const char16_t* section : {u"info-data", u"info-RegInfo"}) {
+        store.writeMerged(settings_.live(), file, ConfigStore::kSaveGroupCount, section,
+                          ClearMode::kClearSection);
+    }
+}
+
+}  // namespace zq

@@ -1,0 +1,496 @@
+// TextField: value, caret, layout, painting, focus, commands and events.
+// The keypad side is in text_field_keys.cpp.
+#include "items/text_field.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "items/input_rule.h"
+#include "platform/device_context.h"
+#include "ui/command.h"
+#include "ui/graphics_context.h"
+#include "ui/screen.h"
+#include "ui/style.h"
+
+namespace zq {
+
+namespace {
+
+constexpr int kFixedContentWidth = 138;
+constexpr uint32_t kAnimationMs = 100;
+constexpr int kNoKeyboardKind = 2;
+constexpr int kEditCommandType = 8;
+constexpr int kEditCommandPriority = 1;
+const CString kMask(u"*");
+// The widest common character: the label column is measured in it.
+constexpr char16_t kLabelUnit = u'杨';
+
+bool endsLine(char16_t ch) { return ch == u' ' || ch == u'\t' || ch == u'\n'; }
+
+}  // namespace
+
+const CommandRef& TextField::deleteCommand() {
+    static const CommandRef command =
+        std::make_shared<Command>(CString(u"删除"), kEditCommandType, kEditCommandPriority);
+    return command;
+}
+
+const CommandRef& TextField::clearCommand() {
+    static const CommandRef command =
+        std::make_shared<Command>(CString(u"清除"), kEditCommandType, kEditCommandPriority);
+    return command;
+}
+
+TextField::TextField(const CString& label, const CString& value, int maxSize, uint32_t constraints,
+                     Style* style, int displayKind, bool keyboardEnabled)
+    : StringItem(label, CString(), 1, style),
+      maxSize_(std::max(0, maxSize)),
+      displayKind_(displayKind),
+      title_(label.isEmpty() ? CString(u"Input") : label),
+      keyboardEnabled_(keyboardEnabled) {
+    masked_ = (constraints & kConstraintPassword) != 0;
+    setConstraints(constraints);
+    setString(value);
+}
+
+TextField::~TextField() { stopAnimation(); }
+
+void TextField::startAnimation() {
+    if (animationTimer_) return;
+    animationTimer_ = startUiTimer(kAnimationMs, [this] {
+        if (!animate()) return;
+        if (auto* screen = dynamic_cast<Screen*>(getScreen())) screen->repaint();
+    });
+}
+
+void TextField::stopAnimation() {
+    if (!animationTimer_) return;
+    stopUiTimer(animationTimer_);
+    animationTimer_ = 0;
+}
+
+// --- value --------------------------------------------------------------------------------------
+
+void TextField::applyValue(const CString& text) {
+    if (masked_) {
+        realText_ = text;
+        StringItem::setText(CString(u'*', text.length()));
+    } else {
+        StringItem::setText(text);
+    }
+}
+
+void TextField::setString(const CString& text) {
+    const CString old = value();
+    int caret = caretIndex_;
+    if (text.isEmpty()) {
+        caret = 0;
+    } else if ((caret == 0 && old.isEmpty()) || caret > text.length() ||
+               text.length() > old.length() + 1) {
+        caret = text.length();
+    }
+    storeValue(text, caret);
+}
+
+void TextField::storeValue(const CString& text, int caret) {
+    const CString old = value();
+    applyValue(text);
+    caretIndex_ = std::clamp(caret, 0, text.length());
+    if (text.isEmpty()) {
+        column_ = lineIndex_ = caretX_ = caretY_ = 0;
+    }
+    if (focused_) updateEditCommands();
+    if (!(text == old)) {
+        if (text.length() == maxSize_ && !limitAction_.isEmpty()) raise(limitAction_);
+        if (!changeAction_.isEmpty()) raise(changeAction_);
+    }
+    if (text.isEmpty() && inputMode_ == kModeCapital) capitalNext_ = true;
+}
+
+bool TextField::insertText(const CString& text, int position) {
+    if (readOnly_ || text.isEmpty()) return false;
+    commitPendingChar();
+    const CString old = value();
+    if (old.length() + text.length() > maxSize_) return false;
+    if (!acceptsTextForMode(old, text)) return false;
+    position = std::clamp(position, 0, old.length());
+    CString next = old;
+    next.insert(position, text);
+    const int caret = caretIndex_ == position ? position + text.length() : caretIndex_;
+    storeValue(next, caret);
+    notifyStateChanged();
+    return true;
+}
+
+bool TextField::insertChar(char16_t ch, bool insert, bool commit) {
+    const CString old = value();
+    const int caret = std::clamp(caretIndex_, 0, old.length());
+    const bool grows = insert || caret >= old.length();
+    if (grows && old.length() >= maxSize_) return false;
+    if (!acceptsEmailChar(ch, caret, old)) return false;
+
+    CString next = old.left(caret) + CString(ch);
+    next += old.mid(insert ? caret : std::min(caret + 1, old.length()));
+    const bool capitalBefore = capitalNext_;
+    if (commit) {
+        storeValue(next, caret + 1);
+        endCommit(ch, capitalBefore);
+    } else {
+        storeValue(next, caret);
+    }
+    return true;
+}
+
+void TextField::applySentenceRule(char16_t ch) {
+    if (ch == u' ') {
+        capitalNext_ = inputMode_ == kModeCapital || capitalNext_;
+    } else {
+        capitalNext_ = ch == u'.' && !emailOnly_;
+    }
+}
+
+void TextField::endCommit(char16_t ch, bool /*capitalBefore*/) {
+    applySentenceRule(ch);
+    pending_ = false;
+    if (inputMode_ == kModeCapital) inputMode_ = kModeLower;
+    notifyStateChanged();
+}
+
+void TextField::commitPendingChar() {
+    if (!pending_) return;
+    const CString current = value();
+    const int caret = std::clamp(caretIndex_, 0, current.length());
+    pending_ = false;
+    // A character the filter now refuses leaves the text with its pending state.
+    if (caret >= current.length() || !acceptsEmailChar(pendingChar_, caret, current)) {
+        if (caret < current.length()) {
+            CString next = current;
+            next.deleteAt(caret);
+            storeValue(next, caret);
+        }
+        return;
+    }
+    const bool capitalBefore = capitalNext_;
+    storeValue(current, caret + 1);
+    endCommit(pendingChar_, capitalBefore);
+}
+
+bool TextField::deleteBeforeCaret() {
+    const CString current = value();
+    CString next = current;
+    int caret = caretIndex_;
+    if (pending_ && caret < current.length()) {
+        next.deleteAt(caret);
+        pending_ = false;
+    } else if (caret > 0) {
+        pending_ = false;
+        next.deleteAt(caret - 1);
+        --caret;
+    } else {
+        return false;
+    }
+    storeValue(next, caret);
+    notifyStateChanged();
+    return true;
+}
+
+void TextField::typeChar(char16_t ch) {
+    if (readOnly_) return;
+    commitPendingChar();
+    if (numericOnly_) {
+        const bool digit = ch >= u'0' && ch <= u'9';
+        const bool point = decimal_ && ch == u'.' && value().find(u'.') < 0;
+        if (!digit && !point) return;
+    }
+    insertChar(ch, true, true);
+}
+
+void TextField::reset() {
+    pending_ = false;
+    setString(CString());
+    StringItem::setText(CString());
+    requestInit();
+    notifyStateChanged();
+}
+
+int TextField::checkInputRule() {
+    const RuleResult result = zq::checkInputRule(ruleText_, value());
+    ruleMessage_ = result.message;
+    return result.code;
+}
+
+// --- events and commands -------------------------------------------------------------------------
+
+void TextField::raise(const CString& action) {
+    EventListener* listener = getEventListener();
+    if (!listener) return;
+    listener->onEvent(std::make_unique<TextFieldEvent>(action, this, getFormName(), value()));
+}
+
+void TextField::updateEditCommands() {
+    if (!keyboardEnabled_ || readOnly_) return;
+    const bool deletable = !value().isEmpty() && (caretIndex_ > 0 || pending_);
+    if (deletable) {
+        addCommand(deleteCommand());
+        addCommand(clearCommand());
+    } else {
+        removeCommand(deleteCommand().get());
+        removeCommand(clearCommand().get());
+    }
+}
+
+void TextField::commandAction(Command* command, Item* item) {
+    if (!command) return;
+    if (command == deleteCommand().get()) {
+        if (!readOnly_ && !value().isEmpty()) deleteBeforeCaret();
+        return;
+    }
+    if (command == clearCommand().get()) {
+        pending_ = false;
+        setString(CString());
+        notifyStateChanged();
+        return;
+    }
+    if (extraListener_) {
+        extraListener_->commandAction(command, item);
+        return;
+    }
+    if (auto* screen = dynamic_cast<Screen*>(getScreen())) {
+        if (CommandListener* listener = screen->getCommandListener())
+            listener->commandAction(command, screen);
+    }
+}
+
+void TextField::openKeyboard(bool show) {
+    if (displayKind_ == kNoKeyboardKind || !keyboardEnabled_) return;
+    auto* screen = dynamic_cast<Screen*>(getScreen());
+    if (!screen) return;
+    if (show) {
+        const int keypads = inputMode_ == kModeDigits ? kKeypadDigits : 15;
+        screen->openSoftKeyboard(true, this, keypads);
+    } else if (screen->getKeyboardTarget() == this) {
+        screen->openSoftKeyboard(false, nullptr, -1);
+    }
+}
+
+// --- focus --------------------------------------------------------------------------------------
+
+Style* TextField::focus(Style* focusStyle, int direction) {
+    valueAtFocus_ = value();
+    Style* old = StringItem::focus(focusStyle, direction);
+    locateCaret(value().length());
+    updateEditCommands();
+    openKeyboard(true);
+    startAnimation();
+    if (!fieldFocusAction_.isEmpty()) raise(fieldFocusAction_);
+    return old;
+}
+
+void TextField::defocus(Style* normalStyle) {
+    StringItem::defocus(normalStyle);
+    stopAnimation();
+    if (pending_) commitPendingChar();
+    clearHeld();
+    openKeyboard(false);
+    if (!loseFocusAction_.isEmpty()) raise(loseFocusAction_);
+}
+
+void TextField::showNotify() {
+    StringItem::showNotify();
+    if (!focused_) return;
+    updateEditCommands();
+    startAnimation();
+}
+
+void TextField::hideNotify() {
+    StringItem::hideNotify();
+    stopAnimation();
+    commitPendingChar();
+}
+
+bool TextField::pointerPressed(int x, int y) {
+    if (!isInItemArea(x, y)) return StringItem::pointerPressed(x, y);
+    openKeyboard(true);
+    return true;
+}
+
+// --- style and layout
+// -----------------------------------------------------------------------------
+
+void TextField::setStyle(Style* style) {
+    StringItem::setStyle(style);
+    if (!font_) font_ = defaultFont();
+    if (!style) return;
+    if (const StyleValue* caret = style->getStyleValueProperty(prop::kCaretColor)) {
+        caretColor_ = static_cast<Color>(caret->getValue());
+        caretColorSet_ = true;
+    } else if (!caretColorSet_) {
+        caretColor_ = textColor_;
+        caretColorSet_ = true;
+    }
+    if (style->hasProperty(prop::kCaretBlinks)) {
+        caretBlinks_ = style->getProperty(prop::kCaretBlinks) != 0;
+        if (!caretBlinks_) caretVisible_ = true;
+    }
+}
+
+int TextField::getLabelWidth(int /*width*/) {
+    return labelLength_ * effectiveFont()->charWidth(kLabelUnit);
+}
+
+int TextField::getCaretLineCenter() const { return caretY_ + effectiveFont()->height() / 2; }
+
+CString TextField::lineText(const LineRange& line) const {
+    int end = line.end;
+    if (end > line.start && text_[end - 1] == u'\n') --end;
+    return text_.mid(line.start, end - line.start);
+}
+
+void TextField::wrapLines(int firstLineWidth, int lineWidth) {
+    lines_.clear();
+    const Font& font = *effectiveFont();
+    const int length = text_.length();
+    LineRange line;
+    int width = 0;
+    int lastBreak = -1;  // index behind the last blank of the line
+    for (int i = 0; i < length; ++i) {
+        const char16_t ch = text_[i];
+        if (ch == u'\n') {
+            line.end = i + 1;
+            lines_.push_back(line);
+            line = LineRange{i + 1, i + 1};
+            width = 0;
+            lastBreak = -1;
+            continue;
+        }
+        const int limit = lines_.empty() ? firstLineWidth : lineWidth;
+        const int w = font.charWidth(ch);
+        if (limit > 0 && width + w > limit && i > line.start) {
+            const int cut = lastBreak > line.start ? lastBreak : i;
+            line.end = cut;
+            lines_.push_back(line);
+            line = LineRange{cut, cut};
+            width = font.textWidth(text_.view().substr(cut, i - cut));
+            lastBreak = -1;
+        }
+        width += w;
+        if (endsLine(ch)) lastBreak = i + 1;
+    }
+    line.end = length;
+    if (line.end > line.start || lines_.empty() || text_[length - 1] == u'\n')
+        lines_.push_back(line);
+}
+
+void TextField::initContent(int firstLineWidth, int lineWidth) {
+    // 1. Never wider than the item may be.
+    firstLineWidth = std::min(firstLineWidth, maxWidth_);
+    lineWidth = std::min(lineWidth, maxWidth_);
+    if (!font_) font_ = defaultFont();
+    const Font& font = *font_;
+
+    // 2. The shown text wrapped into index ranges.
+    if (text_.isEmpty()) {
+        lines_.clear();
+    } else {
+        wrapLines(firstLineWidth, lineWidth);
+    }
+    int wrapped = 0;
+    for (const LineRange& line : lines_) {
+        wrapped = std::max(wrapped, font.textWidth(lineText(line).view()));
+    }
+
+    // 3. Content size.
+    if (displayKind_ == 1) {
+        contentWidth_ = kFixedContentWidth;
+    } else if (displayKind_ == kNoKeyboardKind) {
+        contentWidth_ = minWidth_;
+    } else {
+        contentWidth_ = std::max(std::min(std::min(wrapped, lineWidth), maxWidth_), minWidth_);
+    }
+    const int lineCount = std::max<int>(1, static_cast<int>(lines_.size()));
+    contentHeight_ = (font.height() + paddingVertical_) * lineCount - paddingVertical_;
+    if (contentHeight_ < minHeight_) {
+        contentHeight_ = minHeight_;
+    } else if (contentHeight_ < font.height()) {
+        contentHeight_ = font.height();
+    }
+
+    // 4-6. Line pitch, the caret's place, and the part scrolling keeps in view.
+    lineHeight_ = font.height() + paddingVertical_;
+    locateCaret(caretIndex_);
+}
+
+void TextField::locateCaret(int index) {
+    caretIndex_ = std::clamp(index, 0, value().length());
+    if (lines_.empty()) {
+        lineIndex_ = column_ = caretX_ = caretY_ = lineWidth_ = 0;
+    } else {
+        const int count = static_cast<int>(lines_.size());
+        int at = count - 1;
+        for (int i = 0; i < count; ++i) {
+            if (caretIndex_ < lines_[i].end) {
+                at = i;
+                break;
+            }
+        }
+        const LineRange& line = lines_[at];
+        lineIndex_ = at;
+        column_ = std::clamp(caretIndex_ - line.start, 0, line.end - line.start);
+        const Font& font = *effectiveFont();
+        const CString shown = lineText(line);
+        caretX_ = font.textWidth(shown.view().substr(0, std::min(column_, shown.length())));
+        lineWidth_ = font.textWidth(shown.view());
+        caretY_ = lineHeight_ * lineIndex_;
+    }
+    setInternalArea(0, caretY_, contentWidth_, lineHeight_);
+}
+
+// --- painting -----------------------------------------------------------------------------------
+
+void TextField::paintContent(int x, int y, int leftBorder, int rightBorder, GraphicsContext& g) {
+    contentPaintY_ = y;
+    DeviceContext* dc = g.getDC();
+    if (!dc) return;
+    const FontRef font = effectiveFont();
+    const FontRef previousFont = dc->selectFont(font);
+    const BackgroundMode previousMode = dc->setBackgroundMode(BackgroundMode::Transparent);
+    const Color previousColor = dc->setTextColor(textColor_);
+
+    const int right = std::min(rightBorder, x + std::max(contentWidth_, 0));
+    const int available = right - x;
+    auto lineLeft = [&](int width) {
+        if (alignCentre_) return x + (available - width) / 2;
+        if (alignRight_) return right - width;
+        return x;
+    };
+    int top = y;
+    for (const LineRange& line : lines_) {
+        const CString shown = lineText(line);
+        const int left = lineLeft(font->textWidth(shown.view()));
+        Rect box{left, top, std::max(right, left), top + font->height()};
+        dc->drawText(shown.view(), box, kTextLeft | kTextSingleLine);
+        top += lineHeight_;
+    }
+    dc->setTextColor(previousColor);
+    dc->setBackgroundMode(previousMode);
+    dc->selectFont(previousFont);
+    (void)leftBorder;
+
+    if (readOnly_ || !focused_ || !caretVisible_ || pending_) return;
+    paintCaret(lineLeft(lineWidth_) + caretX_, y + caretY_, g);
+}
+
+// An I-beam one pixel left of the caret's x, with serifs at both ends.
+void TextField::paintCaret(int x, int top, GraphicsContext& g) const {
+    DeviceContext* dc = g.getDC();
+    const int h = effectiveFont()->height();
+    const Pen previousPen = dc->selectPen(Pen{PenStyle::Solid, 1, caretColor_});
+    dc->line(x - 1, top + 1, x - 1, top + h - 1);
+    dc->line(x - 2, top, x - 1, top + 1);
+    dc->line(x, top, x - 1, top + 1);
+    dc->line(x - 2, top + h, x - 1, top + h - 1);
+    dc->line(x, top + h, x - 1, top + h - 1);
+    dc->selectPen(previousPen);
+}
+
+}  // namespace zq

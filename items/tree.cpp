@@ -1,0 +1,297 @@
+#include "items/tree.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "items/icon_item.h"
+#include "platform/device_context.h"
+#include "ui/graphics_context.h"
+#include "ui/image_cache.h"
+#include "ui/screen.h"
+#include "ui/style.h"
+
+namespace zq {
+namespace {
+
+constexpr PropertyId kCollapsedIconPath = 254;
+constexpr PropertyId kExpandedIconPath = 255;
+// Opening a node whose children are not laid out yet still scrolls this far.
+constexpr int kUnknownChildrenHeight = 30;
+
+// The default tree style names its icons by device path ("\Program\ZQ
+// Resource\add.png"); pictures load relative to the program folder.
+ImageRef loadIcon(const CString& path) {
+    static constexpr std::u16string_view kProgram = u"\\Program\\";
+    if (path.length() > static_cast<int>(kProgram.size()) &&
+        compareNoCase(path.left(static_cast<int>(kProgram.size())).view(), kProgram) == 0) {
+        return loadImageFile(path.mid(static_cast<int>(kProgram.size())));
+    }
+    return loadImageFile(path);
+}
+
+void relayoutScreen(Item& item) {
+    item.requestInit();
+    if (auto* screen = dynamic_cast<Screen*>(item.getScreen())) {
+        screen->invalidateLayout();
+        screen->repaint();
+    }
+}
+
+}  // namespace
+
+// --- TreeContainer ----------------------------------------------------------------
+
+TreeContainer::TreeContainer(const CString& label, Style* style) : Container(false, style) {
+    setLabel(label);
+}
+
+TreeContainer::~TreeContainer() = default;
+
+void TreeContainer::setStyle(Style* style) {
+    Container::setStyle(style);
+    if (!style) return;
+    const CString collapsed = style->getStringProperty(kCollapsedIconPath);
+    if (!collapsed.isEmpty()) collapsedIcon_ = loadIcon(collapsed);
+    const CString expanded = style->getStringProperty(kExpandedIconPath);
+    if (!expanded.isEmpty()) expandedIcon_ = loadIcon(expanded);
+}
+
+int TreeContainer::iconWidth() const {
+    const int collapsed = collapsedIcon_ ? collapsedIcon_->width() : 0;
+    const int expanded = expandedIcon_ ? expandedIcon_->width() : 0;
+    return std::max(collapsed, expanded);
+}
+
+Item* TreeContainer::addLeaf(const CString& text, ImageRef image, Style* style) {
+    auto leaf = std::make_unique<IconItem>(text, std::move(image), style);
+    leaf->setAppearanceMode(0);
+    return add(std::move(leaf));
+}
+
+NodeItem* TreeContainer::addChild(Item* parent, std::unique_ptr<Item> child) {
+    return addChildWithStyle(parent, std::move(child), nullptr);
+}
+
+NodeItem* TreeContainer::addChildWithStyle(Item* parent, std::unique_ptr<Item> child,
+                                           Style* style) {
+    if (!parent || !child) return nullptr;
+    auto* node = dynamic_cast<NodeItem*>(parent->getParent());
+    if (!node || node->header() != parent) {
+        // The entry is found in its container by identity, never by name.
+        auto* holder = dynamic_cast<Container*>(parent->getParent());
+        const int index = holder ? holder->indexOfChild(parent) : -1;
+        if (index < 0) return nullptr;
+        auto made = std::make_unique<NodeItem>(this, nullptr);
+        node = made.get();
+        node->setHeader(holder->set(index, std::move(made)));
+    }
+    parent->setAppearanceMode(1);
+    if (style) child->setStyle(style);
+    node->children().add(std::move(child));
+    return node;
+}
+
+// --- NodeItem --------------------------------------------------------------------------
+
+NodeItem::NodeItem(TreeContainer* tree, std::unique_ptr<Item> header)
+    : Item(CString(), 0, 3, nullptr),
+      tree_(tree),
+      children_(std::make_unique<Container>(false, nullptr)) {
+    children_->setParent(this);
+    setHeader(std::move(header));
+}
+
+void NodeItem::setHeader(std::unique_ptr<Item> header) {
+    header_ = std::move(header);
+    if (header_) header_->setParent(this);
+    requestInit();
+}
+
+NodeItem::~NodeItem() = default;
+
+int NodeItem::headerHeight() const { return header_ ? header_->itemHeight() : 0; }
+
+void NodeItem::initContent(int firstLineWidth, int lineWidth) {
+    iconWidth_ = tree_ ? tree_->iconWidth() : 0;
+    const int headerLine = std::max(0, lineWidth - iconWidth_);
+    if (header_) {
+        header_->init(std::max(0, firstLineWidth - iconWidth_), headerLine);
+        header_->setRelativePosition(contentX_ + iconWidth_, contentY_);
+    }
+    const int headerWidth = header_ ? header_->itemWidth() : 0;
+    const int nodeWidth = iconWidth_ > 0 ? headerWidth + paddingHorizontal_ + iconWidth_ : headerWidth;
+    if (expanded_) {
+        children_->init(std::max(0, lineWidth - kIndent - iconWidth_),
+                        std::max(0, lineWidth - kIndent - iconWidth_));
+        children_->setRelativePosition(contentX_ + iconWidth_ + kIndent,
+                                       contentY_ + headerHeight() + paddingVertical_);
+        contentWidth_ = std::max(kIndent + iconWidth_ + children_->itemWidth(), nodeWidth);
+        contentHeight_ = headerHeight() + paddingVertical_ + children_->itemHeight();
+    } else {
+        contentWidth_ = nodeWidth;
+        contentHeight_ = headerHeight();
+    }
+}
+
+void NodeItem::paintContent(int x, int y, int leftBorder, int rightBorder, GraphicsContext& g) {
+    if (header_) header_->paint(x + iconWidth_, y, leftBorder + iconWidth_, rightBorder, g, true);
+    if (tree_) {
+        const ImageRef& icon = expanded_ ? tree_->expandedIcon() : tree_->collapsedIcon();
+        DeviceContext* dc = g.getDC();
+        if (icon && dc) dc->drawImage(*icon, x, y + (headerHeight() - icon->height()) / 2);
+    }
+    if (expanded_) {
+        const int childX = x + iconWidth_ + kIndent;
+        children_->paint(childX, y + headerHeight() + paddingVertical_, childX,
+                         std::max(childX, rightBorder), g, true);
+    }
+}
+
+void NodeItem::trackChildrenFocusArea() {
+    const int baseX = children_->relativeX();
+    const int baseY = children_->relativeY();
+    if (children_->hasInternalArea()) {
+        setInternalArea(baseX + children_->internalX(), baseY + children_->internalY(),
+                        children_->internalWidth(), children_->internalHeight());
+    } else {
+        setInternalArea(baseX, baseY, children_->itemWidth(), children_->itemHeight());
+    }
+}
+
+bool NodeItem::keyPressed(int keyCode, int gameAction) {
+    if (expanded_ && !childrenFocused()) {
+        if (gameAction == kGameDown && children_->size() > 0) {
+            if (header_) header_->defocus(headerFocusResult_);
+            childrenFocused_ = true;
+            children_->focus(nullptr, kGameDown);
+            trackChildrenFocusArea();
+            return true;
+        }
+    } else if (expanded_) {
+        if (children_->keyPressed(keyCode, gameAction)) {
+            trackChildrenFocusArea();
+            return true;
+        }
+        if (gameAction == kGameUp) {
+            focusHeader();
+            return true;
+        }
+        return false;
+    }
+    if (gameAction == kGameFire) {
+        const bool took = header_ && header_->selectPressed();
+        const int h = headerHeight();
+        if (expanded_) {
+            setInternalArea(0, 0, itemWidth_, h);
+        } else if (children_->size() > 0) {
+            const int childHeight = children_->itemHeight() > 0 ? children_->itemHeight()
+                                                                 : kUnknownChildrenHeight;
+            setInternalArea(0, 0, itemWidth_, h + childHeight + paddingVertical_);
+        }
+        return took || children_->size() > 0;
+    }
+    return false;
+}
+
+bool NodeItem::keyReleased(int keyCode, int gameAction) {
+    if (expanded_ && childrenFocused()) {
+        if (children_->keyReleased(keyCode, gameAction)) {
+            trackChildrenFocusArea();
+            return true;
+        }
+        return false;
+    }
+    if (gameAction == kGameFire) {
+        if (header_) header_->selectReleased();
+        setExpanded(!expanded_);
+        if (!expanded_) focusHeader();
+        return true;
+    }
+    return false;
+}
+
+void NodeItem::focusHeader() {
+    setInternalArea(-contentX_, -contentY_, (header_ ? header_->itemWidth() : 0) + contentX_,
+                    headerHeight() + contentY_);
+    if (childrenFocused_) {
+        children_->defocus(nullptr);
+        children_->focusIndex(-1);
+        childrenFocused_ = false;
+    }
+    if (header_) {
+        headerFocusResult_ =
+            header_->focus(savedFocusStyle_ ? savedFocusStyle_ : getFocusedStyle(), kGameNone);
+    }
+}
+
+void NodeItem::setExpanded(bool expanded) {
+    if (!expanded) {
+        clearInternalArea();
+        if (childrenFocused_) focusHeader();
+        for (const auto& child : children_->children()) {
+            if (auto* node = dynamic_cast<NodeItem*>(child.get())) node->setExpanded(false);
+        }
+    }
+    if (expanded == expanded_) return;
+    expanded_ = expanded;
+    relayoutScreen(*this);
+}
+
+Style* NodeItem::focus(Style* focusStyle, int direction) {
+    focused_ = true;
+    savedFocusStyle_ = focusStyle;
+    const bool hasInteractiveChild =
+        std::any_of(children_->children().begin(), children_->children().end(),
+                    [](const auto& child) { return child->isInteractive(); });
+    if (expanded_ && direction == kGameUp && hasInteractiveChild) {
+        childrenFocused_ = true;
+        return children_->focus(focusStyle, kGameUp);
+    }
+    if (!header_) return nullptr;
+    headerFocusResult_ = header_->focus(focusStyle, direction);
+    return headerFocusResult_;
+}
+
+void NodeItem::defocus(Style* normalStyle) {
+    focused_ = false;
+    if (expanded_ && childrenFocused_) {
+        children_->defocus(normalStyle);
+        childrenFocused_ = false;
+    } else if (header_) {
+        header_->defocus(normalStyle ? normalStyle : headerFocusResult_);
+    }
+}
+
+bool NodeItem::pointerPressed(int x, int y) {
+    if (expanded_) {
+        const int cx = x - children_->relativeX();
+        const int cy = y - children_->relativeY();
+        if (children_->pointerPressed(cx, cy)) {
+            if (!childrenFocused_ && header_) header_->defocus(headerFocusResult_);
+            childrenFocused_ = true;
+            return true;
+        }
+        if (childrenFocused_ && header_ && isInChildArea(x, y, header_.get())) {
+            focusHeader();
+            return true;
+        }
+    }
+    return Item::pointerPressed(x, y);
+}
+
+bool NodeItem::pointerReleased(int x, int y) {
+    if (expanded_ && childrenFocused_) {
+        return children_->pointerReleased(x - children_->relativeX(), y - children_->relativeY());
+    }
+    return Item::pointerReleased(x, y);
+}
+
+Item* NodeItem::getItemByName(const CString& id) {
+    if (Item* found = Item::getItemByName(id)) return found;
+    if (header_) {
+        if (Item* found = header_->getItemByName(id)) return found;
+    }
+    return children_->getItemByName(id);
+}
+
+}  // namespace zq

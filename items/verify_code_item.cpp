@@ -1,0 +1,85 @@
+#include "items/verify_code_item.h"
+
+#include <utility>
+
+#include "items/button_item.h"
+#include "items/image_item.h"
+#include "ui/default_styles.h"
+#include "ui/page_services.h"
+#include "ui/screen.h"
+#include "ui/style_class.h"
+
+namespace zq {
+namespace {
+
+constexpr const char16_t* kRefreshCaption = u"看不清楚 ";
+constexpr const char16_t* kRefreshLabel = u"看不清楚";
+
+}  // namespace
+
+VerifyCodeItem::VerifyCodeItem(const CString& label, Style* /*style*/)
+    : InlineContainer(defaultInlineStyle()) {
+    auto image = std::make_unique<ImageItem>(label, ImageRef(), 0, CString(u"image"),
+                                             createImageStyle(), CString());
+    imageChild_ = image.get();
+    Style* buttonStyle = createButtonStyle();
+    applyStyleClass(buttonStyle, CString(u"button"));
+    auto button = std::make_unique<ButtonItem>(CString(kRefreshCaption), buttonStyle);
+    refreshButton_ = button.get();
+    refreshCommand_ = std::make_shared<Command>(CString(kRefreshLabel), 4, 2);
+    refreshButton_->setDefaultCommand(refreshCommand_);
+    refreshButton_->setItemCommandListener(this);
+    add(std::move(image));
+    add(std::move(button));
+}
+
+VerifyCodeItem::~VerifyCodeItem() {
+    unregister();
+    if (replyTarget_) replyTarget_->detach();
+}
+
+void VerifyCodeItem::setReplyTarget(std::unique_ptr<ImageDataListener> listener) {
+    unregister();
+    if (replyTarget_) replyTarget_->detach();
+    replyTarget_ = std::move(listener);
+}
+
+void VerifyCodeItem::unregister() {
+    if (!registered_ || !replyTarget_) return;
+    responseListeners().remove(replyTarget_->replyKind(), replyTarget_.get());
+    registered_ = false;
+}
+
+void VerifyCodeItem::setImage(ImageRef image) {
+    imageChild_->setImage(std::move(image));
+    if (auto* screen = dynamic_cast<Screen*>(getScreen())) {
+        screen->invalidateLayout();
+        screen->setScrollOffset(0, false);
+        screen->repaint();
+    }
+}
+
+void VerifyCodeItem::requestPicture() {
+    if (durl_.isEmpty() || !replyTarget_ || !requester_) return;
+    requester_->navigate(durl_, 1, 0);
+}
+
+void VerifyCodeItem::showNotify() {
+    if (!durl_.isEmpty() && replyTarget_) {
+        responseListeners().add(replyTarget_->replyKind(), replyTarget_.get());
+        registered_ = true;
+        requestPicture();
+    }
+    InlineContainer::showNotify();
+}
+
+void VerifyCodeItem::hideNotify() {
+    unregister();
+    InlineContainer::hideNotify();
+}
+
+void VerifyCodeItem::commandAction(Command* command, Item* /*item*/) {
+    if (command && command == refreshCommand_.get()) requestPicture();
+}
+
+}  // namespace zq

@@ -1,0 +1,26 @@
+// The builder of the zqml text input element "edit"/"ed": a TextField with
+// its value (system references expanded), type flags ("any", "num", "pwd"
+// joined by '|'), input rule ("limit"), actions and sizes. Digits-only
+// attributes that are not digits take their defaults; sizes saturate and
+// stay within kMaxMarkupSize.
+//
+// Follows the builder rules of markup/text_builders.h (registration,
+// styling, visibility). UI thread.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/cstring.h"
+
+namespace zq {
+
+class Item;
+class MarkupPage;
+class XmlParser;
+
+Item* buildEdit(MarkupPage& page, XmlParser& node, Item* parent);
+
+// The type flags of an "edit" "type" text; unknown words add nothing.
+uint32_t editTypeFlags(const CString& type);
+
+}  // namespace zq

@@ -1,0 +1,282 @@
+// The dialog, form and input actions against the real controller over
+// local pages; the input items are test doubles placed on the shown form.
+#include "app/form_actions.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/contact_picker.h"
+#include "app/page_controller.h"
+#include "markup/form_submission.h"
+#include "platform/message_box.h"
+#include "platform/ui_executor.h"
+#include "tests/support/fake_input.h"
+#include "tests/support/test_env.h"
+#include "ui/alert_screen.h"
+#include "ui/display.h"
+#include "ui/event.h"
+#include "ui/form.h"
+
+namespace zq {
+namespace {
+
+using test::FakeInput;
+
+TEST(FormActionArguments, ConfirmForms) {
+    struct Case {
+        const char* argument;
+        bool parsed;
+        const char* yes;
+        const char* no;
+    };
+    const Case cases[] = {
+        {"Delete?,forward(del.zqml),back(1)", true, "forward(del.zqml)", "back(1)"},
+        {"Delete?,forward(del.zqml,back(1))", true, "forward(del.zqml)", "back(1)"},
+        {"Delete?,FORWARD(del.zqml,back(1)|gh())", true, "forward(del.zqml)", "back(1)"},
+        {"Sure?,forward(a.zqml,none", true, "forward(a.zqml)", ""},
+        {"Sure?,forward(a.zqml,none)", true, "forward(a.zqml)", "none)"},
+        {"x,delmystocklist(stock,code)", false, "", ""},
+        {"m,forward(a.zqml)", false, "", ""},
+        {"m,forward(a,b,c)", false, "", ""},
+        {"only", false, "", ""},
+        {"a,b,c,d", false, "", ""},
+    };
+    for (const Case& c : cases) {
+        std::optional<ConfirmRequest> request = parseConfirmArgument(CString(c.argument));
+        ASSERT_EQ(request.has_value(), c.parsed) << c.argument;
+        if (!request) continue;
+        EXPECT_EQ(request->yesAction.toUtf8(), c.yes) << c.argument;
+        EXPECT_EQ(request->noAction.toUtf8(), c.no) << c.argument;
+    }
+}
+
+TEST(FormActionArguments, AlertForms) {
+    struct Case {
+        const char* argument;
+        bool parsed;
+        const char* message;
+        int type;
+    };
+    const Case cases[] = {
+        {"Saved,WARNING_MESSAGE", true, "Saved", 3},
+        {" Saved , error_message , x ", true, "Saved", 1},
+        {"Q,4", true, "Q", 4},
+        {"Saved", false, "", 0},
+        {"", false, "", 0},
+    };
+    for (const Case& c : cases) {
+        std::optional<AlertRequest> request = parseAlertArgument(CString(c.argument));
+        ASSERT_EQ(request.has_value(), c.parsed) << c.argument;
+        if (!request) continue;
+        EXPECT_EQ(request->message.toUtf8(), c.message);
+        EXPECT_EQ(request->type, c.type) << c.argument;
+    }
+}
+
+class ListPicker : public ContactPicker {
+public:
+    std::optional<std::vector<CString>> pickContacts(int maxCount) override {
+        asked = maxCount;
+        return numbers;
+    }
+    std::vector<CString> numbers;
+    int asked = 0;
+};
+
+// A controller over a folder with "form.zqml" (a form "login" sent to
+// "done.zqml") and a plain page "p0.zqml"; the test adds the fields.
+class FormActions : public ::testing::Test {
+protected:
+    FormActions() {
+        write("p0.zqml", "<zqml><body/></zqml>");
+        write("form.zqml",
+              "<zqml><body><form id='login' action='file://done.zqml#top'/>"
+              "<form id='last' action='file://other.zqml'/></body></zqml>");
+        controller_ = std::make_unique<PageController>(ControllerFolders{dir_.path(), {}});
+        clearMessageBoxLog();
+    }
+
+    void write(const std::string& name, const std::string& text) {
+        std::ofstream(dir_.path() / name) << text;
+    }
+    void run(const std::string& actions) { controller_->onAction(CString(actions.c_str())); }
+    void open(const char* page) { run(std::string("fw(file://") + page + ")"); }
+    std::string lastUrl() const { return controller_->lastUrl().toUtf8(); }
+
+    // A field on the shown form, added to form `formId` (none: not added).
+    FakeInput& field(InputKind kind, const char* id, const char* name, const char* value,
+                     const char* formId = nullptr) {
+        auto input = std::make_unique<FakeInput>(kind, CString(name), CString(value));
+        input->setId(CString(id));
+        FakeInput* raw = input.get();
+        dynamic_cast<Form*>(controller_->currentScreen())->append(std::move(input));
+        if (formId) {
+            MarkupPage& page = *controller_->currentEntry()->page;
+            FormSubmission* form = findFormByName(page, CString(formId));
+            EXPECT_NE(form, nullptr);
+            if (form) form->addField(raw);
+        }
+        return *raw;
+    }
+    void eventFrom(Item* source, const char* action) {
+        controller_->onEvent(std::make_unique<Event>(CString(action), source));
+    }
+
+    test::TempDir dir_;
+    std::unique_ptr<PageController> controller_;
+};
+
+TEST_F(FormActions, SubmitOpensTheLinkOrRunsTheActions) {
+    write("act.zqml", "<zqml><body><form id='f' action='bk(1)'/></body></zqml>");
+    open("form.zqml");
+    field(InputKind::TextField, "a", "a", "1", "login");
+    field(InputKind::ChoiceGroup, "g", "g", "1,3", "login");
+    run("st(LOGIN)|st(nosuchform)|st()");
+    EXPECT_EQ(lastUrl(), "file://done.zqml?a=1&g=1%2C3#top");
+
+    open("act.zqml");
+    field(InputKind::TextField, "a", "a", "1", "f");
+    run("submit(f)");  // "bk(1)?a=1" runs as an action
+    EXPECT_EQ(controller_->currentEntry()->url.toUtf8(), "file://form.zqml");
+}
+
+TEST_F(FormActions, StockSubmitSendsTheLastFormAndSetsTheUser) {
+    open("form.zqml");
+    field(InputKind::TextField, "ACCT", "user", "abc", "last").encrypt = CString(u"true");
+    run("ss(acct,file://quote.zqml)");
+    EXPECT_EQ(controller_->currentUser().toUtf8(), "abc");
+    const std::string sent = lastUrl();
+    EXPECT_EQ(sent.rfind("file://quote.zqml?user=", 0), 0u) << sent;
+    EXPECT_EQ(sent.find("abc"), std::string::npos);  // encoded with the session keys
+    run("ss(acct)");
+    EXPECT_EQ(lastUrl(), sent);
+}
+
+TEST_F(FormActions, SpecialSubmitTruthTable) {
+    struct Case {
+        const char* code;
+        const char* codeAtFocus;
+        const char* second;
+        const char* secondAtFocus;
+        const char* link;  // "" : nothing sent
+    };
+    const Case cases[] = {
+        {"600000", "000001", "", "", "file://code.zqml?code=600000&third=z&id=btn&codechange=1"},
+        {"600000", "600000", "x", "y",
+         "file://code.zqml?code=600000&second=x&third=z&id=btn&codechange=0"},
+        {"600000", "600000", "x", "x", ""},
+        {"60000", "00000", "x", "y", ""},
+    };
+    for (const Case& c : cases) {
+        open("form.zqml");
+        field(InputKind::TextField, "code", "code", c.code, "last").valueAtFocus =
+            CString(c.codeAtFocus);
+        field(InputKind::TextField, "second", "second", c.second, "last").valueAtFocus =
+            CString(c.secondAtFocus);
+        // Any input item may stand third.
+        field(InputKind::FilteredChoiceGroup, "third", "third", "z", "last");
+        eventFrom(&field(InputKind::ChoiceGroup, "btn", "", ""), "sm(file://code.zqml)");
+        EXPECT_EQ(lastUrl(), *c.link ? c.link : "file://form.zqml") << c.code << c.second;
+    }
+}
+
+TEST_F(FormActions, HideShowAndFocusFindItemsById) {
+    open("p0.zqml");
+    FakeInput& a = field(InputKind::TextField, "a", "", "");
+    FakeInput& b = field(InputKind::TextField, "b", "", "");
+    run("hide(a,b,zz)|show( a )");
+    EXPECT_TRUE(a.isVisible());
+    EXPECT_FALSE(b.isVisible());
+    run("show(b)|fc(B)|fc(nothing)");
+    EXPECT_TRUE(b.isFocused());
+}
+
+TEST_F(FormActions, ContactsAreAppendedOnlyWhenAPickerIsInstalled) {
+    open("p0.zqml");
+    FakeInput& phone = field(InputKind::TextField, "phone", "", "13800");
+    run("gotd(phone)");
+    EXPECT_EQ(phone.getValue().toUtf8(), "13800");
+
+    ListPicker picker;
+    controller_->setContactPicker(&picker);
+    picker.numbers = {CString(u"111"), CString(u"222")};
+    run("gotd(phone)");
+    EXPECT_EQ(phone.getValue().toUtf8(), "13800.111.222");
+    picker.numbers.assign(11, CString(u"9"));  // more than the picker may give
+    run("GetOutLookToID(phone)");
+    EXPECT_EQ(phone.getValue().toUtf8(), "13800.111.222");
+}
+
+TEST_F(FormActions, SetFontAndClearAppWriteTheResourceFile) {
+    write("ZQConfigDefault.ini", "[info-system]\nsys-fontsize = 12\n");
+    open("p0.zqml");
+    eventFrom(&field(InputKind::ChoiceGroup, "size", "", "20"), "sf()");
+    EXPECT_EQ(controller_->settings().storedValue(u"sys-fontsize").toUtf8(), "20");
+
+    SettingsStore::putEntry(controller_->settings().live(), u"cli-account", u"secret",
+                            u"info-data");
+    run("cr()");
+    std::ifstream in(dir_.path() / "ZQConfig.ini");
+    const std::string file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(file.find("secret"), std::string::npos) << file;
+    EXPECT_NE(file.find("sys-fontsize"), std::string::npos) << file;
+}
+
+// Boxes need the UI thread: the test's thread becomes it.
+class BoxActions : public FormActions {
+protected:
+    UiExecutor executor_;
+};
+
+TEST_F(BoxActions, ConfirmRunsTheAnsweredAction) {
+    open("p0.zqml");
+    // Nobody answers: the box takes its first button, Yes.
+    run("cf(Delete?,forward(file://form.zqml,back(1)))|cf(x,delmystocklist(s,c),bk(1))");
+    ASSERT_EQ(messageBoxLog().size(), 1u);
+    EXPECT_EQ(messageBoxLog()[0].caption.toUtf8(), "确认信息");
+    EXPECT_EQ(lastUrl(), "file://form.zqml");
+}
+
+// Regression: a box raised while a page was built opened its modal loop
+// inside the build.
+TEST_F(BoxActions, BoxesRaisedWhileAPageBuildsWaitForTheUiThread) {
+    open("p0.zqml");
+    {
+        PageController::PageBuildScope building(*controller_);
+        run("cf(Go?,fw(file://form.zqml),bk(1))");
+        EXPECT_TRUE(messageBoxLog().empty());
+    }
+    executor_.runPending();
+    EXPECT_EQ(messageBoxLog().size(), 1u);
+    EXPECT_EQ(lastUrl(), "file://form.zqml");
+}
+
+TEST_F(BoxActions, AlertShowsOverThePageWithItsReturnKey) {
+    Display display{Size{240, 320}};
+    open("p0.zqml");
+    Displayable* page = display.getCurrent();
+    run("al(Saved)");
+    EXPECT_EQ(display.getCurrent(), page);
+
+    run("al(Saved,WARNING_MESSAGE)");
+    auto* alert = dynamic_cast<AlertScreen*>(display.getCurrent());
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->getTitle().toUtf8(), "警告");
+    EXPECT_EQ(alert->commandCount(), 2);  // "返" in place of the OK command
+    // A second alert over the first keeps the first alive to return to.
+    run("al(Again,1)");
+    auto* second = dynamic_cast<AlertScreen*>(display.getCurrent());
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->getReturnTarget(), alert);
+    EXPECT_EQ(alert->getTitle().toUtf8(), "警告");
+    display.setCurrent(page, true);
+    controller_.reset();
+}
+
+}  // namespace
+}  // namespace zq

@@ -1,0 +1,181 @@
+#include "markup/tab_builders.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "core/xml_parser.h"
+#include "items/string_item.h"
+#include "items/tab_item.h"
+#include "items/tree.h"
+#include "markup/element_dispatch.h"
+#include "markup/form_submission.h"
+#include "markup/markup_page.h"
+#include "tests/support/test_font.h"
+#include "ui/container.h"
+#include "ui/event.h"
+#include "ui/item.h"
+#include "ui/style.h"
+#include "ui/tabbed_form.h"
+#include "ui/toolkit_globals.h"
+
+namespace zq {
+namespace {
+
+class NullHost : public PageHost {
+public:
+    void onEvent(std::unique_ptr<Event>) override {}
+};
+
+class TabBuildersTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        page_.reset();
+        freeTrackedStyles();
+    }
+
+    bool load(const std::string& xml) { return page_->loadPage(xml, &host_); }
+    TabbedForm* tabbed() const { return dynamic_cast<TabbedForm*>(page_->screen()); }
+    template <class T>
+    T* control(size_t i) const {
+        return i < page_->controls().size() ? dynamic_cast<T*>(page_->controls()[i]) : nullptr;
+    }
+    static std::string texts(const Container* page) {
+        std::string out;
+        if (!page) return "<none>";
+        for (const auto& child : page->children()) {
+            out += child->getText().toUtf8();
+            out += ';';
+        }
+        return out;
+    }
+
+    test::ScopedFixedFont font_;
+    NullHost host_;
+    std::unique_ptr<MarkupPage> page_ = std::make_unique<MarkupPage>();
+};
+
+// Each page receives exactly the items built for it, in build order.
+TEST_F(TabBuildersTest, TabBodyDistributesItemsToThePagesThatBuiltThem) {
+    struct Case {
+        const char* pages;
+        const char* expected[4];
+    };
+    const Case cases[] = {
+        {"<page><text>a</text><text>b</text></page><page/><page><text>c</text></page>",
+         {"a;b;", "", "c;", nullptr}},
+        {"<page/><page/><page><text>a</text><text>b</text><text>c</text></page>",
+         {"", "", "a;b;c;", nullptr}},
+        {"<page><text>a</text></page><page/><page/><page><text>b</text><text>c</text></page>",
+         {"a;", "", "", "b;c;"}},
+    };
+    for (const Case& c : cases) {
+        page_ = std::make_unique<MarkupPage>();
+        ASSERT_TRUE(load(std::string("<zqml><tabbody>") + c.pages + "</tabbody></zqml>"));
+        TabbedForm* form = tabbed();
+        ASSERT_NE(form, nullptr) << c.pages;
+        for (int i = 0; i < 4 && c.expected[i]; ++i) {
+            EXPECT_EQ(texts(form->getPage(i)), c.expected[i]) << c.pages << " tab " << i;
+        }
+    }
+}
+
+TEST_F(TabBuildersTest, TabBodySelectionTurnPageAndMarquees) {
+    ASSERT_TRUE(load(
+        "<zqml><tabbody selectedpageid='SECOND' turnpage='true'>"
+        "<page id='first'><text>a</text></page>"
+        "<page id='second' turnpage='false'><marquee defaultStr='one'/><marquee defaultStr='two'/>"
+        "<text>b</text></page>"
+        "<page id='third'/></tabbody></zqml>"));
+    TabbedForm* form = tabbed();
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(form->tabCount(), 3);
+    EXPECT_EQ(form->getSelectedTab(), 1);
+    ASSERT_NE(form->getTabMarquee(1), nullptr);
+    EXPECT_EQ(form->getTabMarquee(1)->getText().toUtf8(), "two");
+    EXPECT_EQ(form->getTabMarquee(0), nullptr);
+
+    // LEFT/RIGHT switch tabs except on the page that says "false".
+    form->handleTabKey(0, kGameDown);
+    EXPECT_FALSE(form->contentKeyPressed(0, kGameRight));
+    EXPECT_EQ(form->getSelectedTab(), 1);
+    form->setSelectedTab(0, false);
+    form->handleTabKey(0, kGameDown);
+    EXPECT_TRUE(form->contentKeyPressed(0, kGameRight));
+    EXPECT_EQ(form->getSelectedTab(), 1);
+}
+
+TEST_F(TabBuildersTest, TabItemPagesByAnyNameNestedTabsAndVisibility) {
+    ASSERT_TRUE(load(
+        "<zqml><body><tab id='outer' selectedpageid='Y' visible='FaLsE'>"
+        "<x caption='one'><text>a</text>"
+        "<tab id='inner'><p caption='i1'><text>deep</text></p></tab></x>"
+        "<y id='y' caption='two'><text>b</text></y></tab></body></zqml>"));
+    Item* found = page_->screen() ? page_->screen()->getContent()->getItemByName(CString(u"outer"))
+                                  : nullptr;
+    auto* outer = dynamic_cast<TabItem*>(found);
+    ASSERT_NE(outer, nullptr);
+    EXPECT_EQ(outer->tabCount(), 2);
+    EXPECT_EQ(outer->getSelectedTab(), 1);
+    EXPECT_FALSE(outer->isVisible());
+    // The nested tab is on the first page of the outer one, with its text.
+    Container* first = outer->getPage(0);
+    ASSERT_EQ(first->size(), 2);
+    auto* inner = dynamic_cast<TabItem*>(first->getItem(1));
+    ASSERT_NE(inner, nullptr);
+    EXPECT_EQ(texts(inner->getPage(0)), "deep;");
+    EXPECT_EQ(texts(outer->getPage(1)), "b;");
+}
+
+TEST_F(TabBuildersTest, AFormInsideATabPageLandsOnThatPage) {
+    ASSERT_TRUE(load(
+        "<zqml><tabbody><page><text>a</text></page>"
+        "<page><form id='f' action='http://h/x'><text>b</text><a href='x'>link</a></form></page>"
+        "</tabbody></zqml>"));
+    TabbedForm* form = tabbed();
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(texts(form->getPage(0)), "a;");
+    EXPECT_EQ(texts(form->getPage(1)), "b;link;");
+    EXPECT_NE(findFormByName(*page_, CString(u"f")), nullptr);
+}
+
+TEST_F(TabBuildersTest, TreeItemsNestAndAnyChildNameIsATopLevelItem) {
+    ASSERT_TRUE(load(
+        "<zqml><body><tree id='t' name='Markets'>"
+        "<treeitem caption='A'><ti caption='A1'><ti caption='A1a'/></ti></treeitem>"
+        "<whatever caption='B'/></tree></body></zqml>"));
+    auto* tree = dynamic_cast<TreeContainer*>(
+        page_->screen()->getContent()->getItemByName(CString(u"t")));
+    ASSERT_NE(tree, nullptr);
+    ASSERT_EQ(tree->size(), 2);
+    auto* outer = dynamic_cast<NodeItem*>(tree->getItem(0));
+    ASSERT_NE(outer, nullptr);
+    EXPECT_EQ(outer->header()->getText().toUtf8(), "A");
+    EXPECT_EQ(tree->getItem(1)->getText().toUtf8(), "B");
+    ASSERT_EQ(outer->children().size(), 1);
+    auto* inner = dynamic_cast<NodeItem*>(outer->children().getItem(0));
+    ASSERT_NE(inner, nullptr);
+    EXPECT_EQ(inner->header()->getText().toUtf8(), "A1");
+    EXPECT_EQ(inner->children().getItem(0)->getText().toUtf8(), "A1a");
+}
+
+TEST_F(TabBuildersTest, HostilePagesBuildWhatTheyCan) {
+    std::string deep = "<zqml><body><tree>";
+    for (int i = 0; i < 200; ++i) deep += "<ti caption='n'>";
+    for (int i = 0; i < 200; ++i) deep += "</ti>";
+    deep += "</tree></body></zqml>";
+    EXPECT_TRUE(load(deep));
+
+    // A "body" or "tabbody" inside a tab body never replaces the screen being filled.
+    page_ = std::make_unique<MarkupPage>();
+    EXPECT_TRUE(load("<zqml><tabbody><page><body><text>x</text></body><tabbody/></page>"
+                     "</tabbody></zqml>"));
+    EXPECT_NE(tabbed(), nullptr);
+    page_ = std::make_unique<MarkupPage>();
+    EXPECT_TRUE(load("<zqml><tabbody/></zqml>"));
+    EXPECT_NE(tabbed(), nullptr);
+}
+
+}  // namespace
+}  // namespace zq

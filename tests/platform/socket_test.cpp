@@ -1,0 +1,70 @@
+// Host name lookup: bounded by a deadline and a stop flag, whatever the
+// resolver does.
+#include "platform/socket.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace zq {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long long msSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// Installs a lookup for one test; the default comes back after it.
+class ScopedLookup {
+public:
+    explicit ScopedLookup(HostLookup lookup) { setHostLookup(std::move(lookup)); }
+    ~ScopedLookup() { setHostLookup({}); }
+};
+
+// A resolver that hangs for `ms` before it answers 10.0.0.1.
+HostLookup hangingLookup(int ms) {
+    return [ms](const std::string&) -> std::optional<Ipv4Address> {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        return Ipv4Address{0x0100000a};
+    };
+}
+
+// Pins: the name lookup had no deadline and held its caller for as long as
+// the resolver took.
+TEST(HostLookup, AHangingResolverIsLeftAtTheDeadlineOrTheStop) {
+    ScopedLookup slow(hangingLookup(3000));
+    auto start = Clock::now();
+    EXPECT_FALSE(resolveIpv4("slow.example", 200));
+    EXPECT_LT(msSince(start), 1000);
+
+    std::atomic<bool> stop{false};
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        stop.store(true);
+    });
+    start = Clock::now();
+    EXPECT_FALSE(resolveIpv4("slow.example", 5000, &stop));
+    EXPECT_LT(msSince(start), 1000);
+    stopper.join();
+}
+
+TEST(HostLookup, AnswersWithinTheDeadlineAndDottedTextSkipsTheResolver) {
+    ScopedLookup quick(hangingLookup(10));
+    std::optional<Ipv4Address> got = resolveIpv4("quick.example", 3000);
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->dotted(), "10.0.0.1");
+
+    ScopedLookup never(hangingLookup(60000));
+    const auto start = Clock::now();
+    got = resolveIpv4("127.0.0.9", 3000);
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->dotted(), "127.0.0.9");
+    EXPECT_FALSE(resolveIpv4("", 3000));
+    EXPECT_LT(msSince(start), 500);
+}
+
+}  // namespace
+}  // namespace zq
