@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/page_controller.h"
+#include "charts/chart.h"
 #include "core/string_utils.h"
 #include "platform/clock.h"
 #include "ui/screen.h"
@@ -173,9 +174,11 @@ void PageController::onCtrlRefresh(const CString& piece) {
     name.trim();
     Item* item = getItemByName(name);
     if (!item) return;
-    // Quote tables and charts name their data link; nothing here has one
-    // yet, and the loader does nothing with the empty link.
-    openUrl(CString(), currentScreenId(), false, true, true, 0);
+    // Charts (and quote index tables, once built) name their data link;
+    // other items give the empty link, which the loader ignores.
+    CString link;
+    if (auto* chart = dynamic_cast<Chart*>(item)) link = chart->getDataLink();
+    openUrl(link, currentScreenId(), false, true, true, 0);
 }
 
 }  // namespace zq

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "app/page_controller.h"
+#include "items/grid_menu_item.h"
 #include "items/marquee_item.h"
 #include "markup/side_effect_builders.h"
 
@@ -11,14 +12,24 @@ namespace {
 
 class ControllerSideEffects : public SideEffectHost {
 public:
-    // Marquees show the page-set text of their key, else the setting.
+    // Marquees show the page-set text of their key, else the setting;
+    // "loginstatus" pictures go to the grid menu of their id.
     explicit ControllerSideEffects(PageController& controller) : c_(controller) {
         setMarqueeTextLookup([this](const CString& key) {
             CString text = marqueeText(key);
             return text.isEmpty() ? c_.getSystemValue(key) : text;
         });
+        setGridCellImageSetter(
+            [](const CString& gid, const CString& cell, ImageRef normal, ImageRef focused) {
+                GridMenuItem* menu = findGridMenu(gid);
+                if (menu) menu->setCellImages(cell, std::move(normal), std::move(focused));
+                return menu != nullptr;
+            });
     }
-    ~ControllerSideEffects() override { setMarqueeTextLookup(nullptr); }
+    ~ControllerSideEffects() override {
+        setMarqueeTextLookup(nullptr);
+        setGridCellImageSetter(nullptr);
+    }
     ControllerSideEffects(const ControllerSideEffects&) = delete;
     ControllerSideEffects& operator=(const ControllerSideEffects&) = delete;
 

@@ -94,8 +94,9 @@ CString marqueeText(const CString& id);
 void clearMarqueeTexts();
 
 // Replaces the pictures of cell `cell` (1-based, as text) of the grid menu
-// registered under `gid`; false when no grid menu has that id. Installed
-// by whoever owns the grid-menu registry; without one nothing changes.
+// registered under `gid`; false when no grid menu has that id. The page
+// controller installs one over the grid-menu registry; without one nothing
+// changes.
 using GridCellImageSetter =
     std::function<bool(const CString& gid, const CString& cell, ImageRef normal, ImageRef focused)>;
 void setGridCellImageSetter(GridCellImageSetter setter);

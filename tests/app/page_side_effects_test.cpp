@@ -2,10 +2,13 @@
 // users' watch-lists, remembered values, marquee texts and follow-up links.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "app/page_controller.h"
+#include "charts/chart.h"
+#include "items/grid_menu_item.h"
 #include "items/marquee_item.h"
 #include "platform/files.h"
 #include "platform/ui_executor.h"
@@ -76,6 +79,29 @@ TEST_F(PageSideEffectsTest, AFollowUpLinkOpensInsteadOfThePageOnALaterRound) {
     EXPECT_EQ(shownUrl(), "file://d.zqml");
     open("file://self.zqml");
     for (int i = 0; i < 5; ++i) executor_.runPending();
+    EXPECT_EQ(shownUrl(), "file://d.zqml");
+}
+
+TEST_F(PageSideEffectsTest, LoginStatusReachesItsGridMenuAndCtrlRefreshAChartsLink) {
+    std::filesystem::create_directories(scratch_.path() / "images");
+    std::filesystem::copy_file(test::sourceDir() / "resources" / "images" / "back.png",
+                               scratch_.path() / "images" / "on.png");
+    GridMenuItem grid({nullptr, nullptr}, {nullptr, nullptr}, u"g1", nullptr);
+    write("l.zqml",
+          "<zqml><loginstatus gid=\"g1\" id=\"2\" path=\"file://images/on.png\"/>"
+          "<ls gid=\"nope\" id=\"1\" path=\"file://images/on.png\"/>"
+          "<body><kline id=\"k1\"/></body></zqml>");
+    open("file://l.zqml");
+    EXPECT_FALSE(grid.imageAt(0));
+    EXPECT_TRUE(grid.imageAt(1));
+
+    write("d.zqml", "<zqml><body><text>d</text></body></zqml>");
+    auto* chart = dynamic_cast<Chart*>(controller_->getItemByName(u"k1"));
+    ASSERT_NE(chart, nullptr);
+    controller_->onAction(u"crf(nothing)|crf(k1)");
+    EXPECT_EQ(shownUrl(), "file://l.zqml");  // no link yet: nothing opens
+    chart->setDataLink(u"file://d.zqml");
+    controller_->onAction(u"ctrlrefresh( k1 )");
     EXPECT_EQ(shownUrl(), "file://d.zqml");
 }
 
