@@ -113,6 +113,14 @@ TEST_F(AutoRefreshTest, NothingAndLessReloadOnTheNextRoundNotInsideTheAction) {
     }
 }
 
+TEST_F(AutoRefreshTest, ALocalPageThatReloadsItselfAtOnceEnds) {
+    writeFileAtomic(scratch_.path() / "loop.zqml",
+                    "<zqml><body onload=\"refresh()\"><text>l</text></body></zqml>");
+    open("file://loop.zqml");
+    EXPECT_EQ(controller_->currentEntry()->url.toUtf8(), "file://loop.zqml");
+    EXPECT_EQ(controller_->history().count(), 2);
+}
+
 TEST_F(AutoRefreshTest, LeavingThePageOrHoldingItStopsTheCount) {
     // Two countdowns run side by side; leaving the page ends both.
     controller_->onAction(u"rf(3)|rf(4)");
