@@ -8,12 +8,14 @@
 
 #include "app/splash_screen.h"
 #include "core/string_utils.h"
+#include "items/marquee_item.h"
 #include "markup/style_sheet.h"
 #include "net/device_services.h"
 #include "net/dialler.h"
 #include "net/host_set.h"
 #include "platform/clock.h"
 #include "platform/device_services.h"
+#include "platform/files.h"
 #include "platform/image.h"
 #include "platform/ui_executor.h"
 #include "ui/display.h"
@@ -88,11 +90,16 @@ CString Application::oemInfo() {
 Application::Application(ControllerFolders folders, StartupHooks hooks)
     : controller_(std::make_unique<PageController>(std::move(folders))), hooks_(std::move(hooks)) {
     controller_->setConnectHandler([this] { reconnect(); });
+    // A marquee shows the settings value its "id" names.
+    setMarqueeTextLookup([controller = controller_.get()](const CString& key) {
+        return controller->getSystemValue(key);
+    });
 }
 
 Application::~Application() {
     joinWorkers();
     controller_->setConnectHandler(nullptr);
+    setMarqueeTextLookup(nullptr);
     // The pages may point at the splash as the screen shown before them.
     controller_.reset();
     splash_.reset();
@@ -194,6 +201,8 @@ void Application::reconnect() {
 // --- the start-up worker ---------------------------------------------------------------------
 
 void Application::runStartup() {
+    // Saves cut short by a killed client leave their temporary files behind.
+    if (DeviceFiles::hasCurrent()) removeStaleTempFiles(DeviceFiles::current().root());
     try {
         applyConfiguration();
         const bool selection = onUi([this] {
@@ -237,6 +246,8 @@ void Application::applyConfiguration() {
         PageController& c = *controller_;
         setQuickPaths(SettingsStore::readQuickPaths(c.settings().quickPathFile()));
         c.applyWaitTime();
+        c.loadWatchList();
+        c.loadRecentStocks();
         auto session = std::make_unique<HttpSession>(&c.sessionListener(), pendingRequests(),
                                                      deviceServices());
         session->setGateway(gatewayFromSettings(c.settings()), networkName_);

@@ -7,6 +7,7 @@
 
 #include "app/page_controller.h"
 #include "charts/chart.h"
+#include "market/large_cap_index.h"
 #include "core/string_utils.h"
 #include "platform/clock.h"
 #include "ui/screen.h"
@@ -174,10 +175,14 @@ void PageController::onCtrlRefresh(const CString& piece) {
     name.trim();
     Item* item = getItemByName(name);
     if (!item) return;
-    // Charts (and quote index tables, once built) name their data link;
-    // other items give the empty link, which the loader ignores.
+    // Index tables and charts name their data link; other items give the
+    // empty link, which the loader ignores.
     CString link;
-    if (auto* chart = dynamic_cast<Chart*>(item)) link = chart->getDataLink();
+    if (auto* index = dynamic_cast<LargeCapIndex*>(item)) {
+        link = index->getDataLink();
+    } else if (auto* chart = dynamic_cast<Chart*>(item)) {
+        link = chart->getDataLink();
+    }
     openUrl(link, currentScreenId(), false, true, true, 0);
 }
 

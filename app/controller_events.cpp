@@ -5,6 +5,7 @@
 
 #include "app/page_controller.h"
 #include "core/string_utils.h"
+#include "items/table_events.h"
 #include "items/text_field.h"
 #include "platform/message_box.h"
 #include "ui/event.h"
@@ -51,6 +52,13 @@ void PageController::onEvent(std::unique_ptr<Event> event) {
             onAction(key.getAction());
             return;
         }
+        // A table runs the activated cell's or row's own action.
+        case EventKind::TableCell:
+            onAction(static_cast<const TableCellEvent&>(*event).getCellAction());
+            return;
+        case EventKind::TableRow:
+            onAction(static_cast<const TableRowEvent&>(*event).getRowAction());
+            return;
         default:
             break;
     }

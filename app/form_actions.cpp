@@ -171,6 +171,7 @@ void PageController::onStockSubmit(const CString& piece) {
     form->setUserFieldName(argument.left(comma));
     form->setAction(argument.mid(comma + 1));
     const CString result = form->submit();
+    useWatchListOf(currentUser());
     if (!result.isEmpty()) openUrl(result, currentScreenId(), false, true, true, 0);
 }
 

@@ -119,8 +119,8 @@ void PageController::onSwitchForward(const CString& piece) {
 void PageController::onOpenSystemBrowser(const CString& piece) {
     CString link = cutActionArgument(piece, u"opensystembrowser", u"os");
     DeviceServices* device = deviceServices();
-    // A leading '-' would reach the browser as an option, never as a link.
-    bool opened = device && !link.isEmpty() && link.at(0) != u'-' && device->openBrowser(link);
+    // Only web links leave the client: never a file, a path or an option.
+    bool opened = device && isBrowserLink(link) && device->openBrowser(link);
     if (!opened) errors_.setError(10, u"自动升级失败");
 }
 

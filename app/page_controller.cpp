@@ -232,9 +232,15 @@ void PageController::saveAction(const CString& actionText) {
     CString argument = actionText.mid(5, actionText.length() - 6);
     if (argument.isEmpty()) argument = CString(u"all");
     if (!eventSource_) return;
+    // A field saves under its form name (a host list's is its choice key;
+    // its identifier is its carrier), anything else under its identifier.
+    CString key = eventSource_->getId();
     CString value;
-    if (const auto* input = dynamic_cast<const Inputable*>(eventSource_)) value = input->getValue();
-    setSetting(eventSource_->getId(), value, 0, false, argument);
+    if (const auto* input = dynamic_cast<const Inputable*>(eventSource_)) {
+        value = input->getValue();
+        if (!input->getName().isEmpty()) key = input->getName();
+    }
+    setSetting(key, value, 0, false, argument);
 }
 
 void PageController::applyClientSettings(SettingsMap& map) {
@@ -279,6 +285,8 @@ void PageController::resetTraffic() {
 }
 
 void PageController::saveSettings() {
+    saveWatchList();
+    saveRecentStocks();
     settings_.live().clear();
     settings_.storeTrafficTotals(TrafficBytes{getSentBytes(), getReceivedBytes()});
     settings_.saveStored();

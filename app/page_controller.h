@@ -353,16 +353,8 @@ public:
     void closeSpeedTestScreen();
     bool loginFlag() const { return loginFlag_; }
     void setLoginFlag(bool on) { loginFlag_ = on; }
-    // Makes the watch-list of `user` current, parking the present one.
-    void switchWatchListUser(const CString& user);
-    // The same two as the tables branch declares; keep one pair on merge.
-    WatchList* watchList() const { return watchList_.get(); }
-    RecentStockList& recentStocks() { return recentStocks_; }
 
 private:
-    std::unique_ptr<WatchList> watchList_ = std::make_unique<WatchList>();
-    RecentStockList recentStocks_;
-    std::map<CString, std::unique_ptr<WatchList>> parkedWatchLists_;
     bool loginFlag_ = false;
     std::unique_ptr<SideEffectHost> sideEffectHost_;
     std::unique_ptr<AutoRefresh> autoRefresh_;
@@ -435,6 +427,47 @@ public:
     void onTextFieldEvent(const TextFieldEvent& event);
     // --- end text input actions ---
 
+    // --- tables and watch-list ---
+    // The table, chart and watch-list actions and files. Defined in
+    // table_actions.cpp. Each action takes the whole piece.
+    void onGetTableRow(const CString& piece);
+    void onGetTableValueToId(const CString& piece);
+    void onMoveUp(const CString& piece) { moveWatchRow(piece, true); }
+    void onMoveDown(const CString& piece) { moveWatchRow(piece, false); }
+    void onZhibiao(const CString& piece);
+    void onDelMyStock(const CString& piece);
+    // `ask`: false when "confirm" already asked.
+    void onDelMyStockList(const CString& piece, bool ask = true);
+    void onDelMyStockAll(const CString& piece);
+    // The codes of list `type` (0 stocks, 1 funds) of the group `listName`
+    // joined by ","; empty when there is none.
+    CString getWatchListCodes(const CString& listName, int type) const;
+    // "\UserData\MyStock.ini", read at start-up and written at exit.
+    void loadWatchList();
+    bool saveWatchList() const;
+    // The recent-stock file named by "cli-recentname".
+    void loadRecentStocks();
+    bool saveRecentStocks() const;
+    // The current watch-list, owned here; callers borrow it. Never null.
+    WatchList* watchList() const { return watchList_; }
+    // "stocksumbit": the watch-list of `user` becomes the current one (an
+    // empty one is made for a user without one). Every list made stays
+    // owned here, so a borrowed list never dies while the controller lives.
+    void useWatchListOf(const CString& user);
+    RecentStockList& recentStocks() { return recentStocks_; }
+
+private:
+    void moveWatchRow(const CString& piece, bool up);
+    std::filesystem::path recentStocksPath() const;
+    // The list read from and written to MyStock.ini, then one per user.
+    std::unique_ptr<WatchList> fileWatchList_ = std::make_unique<WatchList>();
+    std::map<CString, std::unique_ptr<WatchList>> userWatchLists_;
+    WatchList* watchList_ = fileWatchList_.get();
+    RecentStockList recentStocks_;
+
+public:
+    // --- end tables and watch-list ---
+
 private:
     struct UserCodes {
         CString stockCodes;
@@ -472,6 +505,9 @@ private:
     bool parseFailed_ = false;
     // The current page's URL up to its last '/'.
     CString basePath_;
+    // The URL of the page parsePage is building: its "/" content links lie
+    // on its server.
+    CString buildingUrl_;
     CString lastUrl_;
     CommandRef backCommand_;
     CommandRef exitCommand_;

@@ -30,6 +30,21 @@ bool PageEntry::isSamePage(const PageEntry* other) const {
     return other != nullptr && !other->cacheId.isEmpty() && cacheId.equalsNoCase(other->cacheId);
 }
 
+class PageHistory::ShownGuard {
+public:
+    // A nested call keeps the entry its caller found shown.
+    explicit ShownGuard(PageHistory& history) : history_(history), outer_(history.onDisplay_) {
+        if (!outer_) history_.onDisplay_ = history_.shown();
+    }
+    ~ShownGuard() { history_.onDisplay_ = outer_; }
+    ShownGuard(const ShownGuard&) = delete;
+    ShownGuard& operator=(const ShownGuard&) = delete;
+
+private:
+    PageHistory& history_;
+    const PageEntry* outer_;
+};
+
 PageHistory::~PageHistory() { clear(); }
 
 PageEntry* PageHistory::at(int index) const {
@@ -45,7 +60,12 @@ PageEntry* PageHistory::recycledAt(int index) const {
 PageEntry* PageHistory::shown() const { return pending_ ? pending_.get() : at(current_); }
 
 void PageHistory::recyclePage(std::unique_ptr<PageEntry> entry) {
-    if (static_cast<int>(recycled_.size()) >= kRecycleLimit) recycled_.erase(recycled_.begin());
+    if (static_cast<int>(recycled_.size()) >= kRecycleLimit) {
+        // The oldest goes, unless the Display still shows it.
+        auto oldest = recycled_.begin();
+        if (oldest->get() == onDisplay_) ++oldest;
+        recycled_.erase(oldest);
+    }
     if (entry) recycled_.push_back(std::move(entry));
 }
 
@@ -68,6 +88,7 @@ void PageHistory::dropSamePage(const PageEntry* entry, bool force) {
 }
 
 PageEntry* PageHistory::entryAt(int offset) {
+    ShownGuard guard(*this);
     // A pending page is one step ahead of the current entry.
     long long target = static_cast<long long>(current_) - offset + (pending_ ? 1 : 0);
     target = std::clamp<long long>(target, 0, count());
@@ -80,6 +101,7 @@ PageEntry* PageHistory::entryAt(int offset) {
 }
 
 int PageHistory::push(std::unique_ptr<PageEntry> entry, bool keep) {
+    ShownGuard guard(*this);
     dropSamePage(entry.get(), true);
     // Forward history is dropped.
     while (count() > current_ + 1) recyclePage(takeAt(count() - 1));
@@ -101,6 +123,7 @@ int PageHistory::push(std::unique_ptr<PageEntry> entry, bool keep) {
 }
 
 int PageHistory::replaceCurrent(std::unique_ptr<PageEntry> entry, bool keep) {
+    ShownGuard guard(*this);
     dropSamePage(entry.get(), false);
     if (pending_) {
         if (!keep) {

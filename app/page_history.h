@@ -6,6 +6,12 @@
 // recycle list of three before they are destroyed, so a page that was just
 // left can still finish work on its screen.
 //
+// The entry shown when push, replaceCurrent or entryAt is called stays on
+// the Display until the caller shows the entry the call handed out, so no
+// call frees it: when it would be pushed out of the recycle list, the
+// oldest other recycled entry goes instead. It can be freed from the next
+// call on, once another entry is shown.
+//
 // UI thread only: entries own screens, and screens die on the UI thread.
 #pragma once
 
@@ -86,6 +92,9 @@ public:
     PageEntry* recycledAt(int index) const;
 
 private:
+    // Marks the shown entry as the one this call must not free, until the
+    // call returns.
+    class ShownGuard;
     void recyclePage(std::unique_ptr<PageEntry> entry);
     // Removes the first entry that is the same page as `entry`, unless it is
     // the current one and neither `force` nor a pending page says otherwise.
@@ -96,6 +105,7 @@ private:
     std::vector<std::unique_ptr<PageEntry>> entries_;
     std::vector<std::unique_ptr<PageEntry>> recycled_;
     std::unique_ptr<PageEntry> pending_;
+    const PageEntry* onDisplay_ = nullptr;
 };
 
 }  // namespace zq

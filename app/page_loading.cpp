@@ -165,10 +165,11 @@ std::optional<std::string> PageController::loadContent(CString link, bool wait) 
     extractLinkVariables(link);
     if (CString(link).trim().isEmpty()) return std::nullopt;
 
-    // 2. "/x" lies on the current page's server.
+    // 2. "/x" lies on the server of the page being built; otherwise it
+    //    resolves as any other link does.
     if (link.at(0) == u'/') {
-        const int slash = basePath_.length() >= 7 ? basePath_.find(u'/', 7) : -1;
-        link = (slash < 0 ? CString() : basePath_.left(slash)) + link;
+        std::optional<CString> onServer = serverRootLink(link, buildingUrl_);
+        link = onServer ? *onServer : resolveUrl(link);
     }
 
     // 3. Local files.
@@ -260,11 +261,13 @@ std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, cons
     CString path;
     splitHttpHostPort(url, host, port, path);
     pageTiming_.parseStart = tickCount();
+    const CString outerUrl = std::exchange(buildingUrl_, url);
     bool loaded = false;
     {
         PageBuildScope building(*this);
         loaded = page->loadPage(text, this, host + u':' + port);
     }
+    buildingUrl_ = outerUrl;
     pageTiming_.parseEnd = tickCount();
 
     // 5. Text that does not parse.

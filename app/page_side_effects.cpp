@@ -47,7 +47,10 @@ public:
     void addLoadingProgress(int delta) override { c_.addLoadingProgress(delta, -1); }
     std::filesystem::path resourceFolder() const override { return c_.folders().resource; }
     WatchList* currentWatchList() override { return c_.watchList(); }
-    void switchUser(const CString& name) override { c_.switchWatchListUser(name); }
+    void switchUser(const CString& name) override {
+        c_.setCurrentUser(name);
+        c_.useWatchListOf(name);
+    }
     RecentStockList* recentStocks() override { return &c_.recentStocks(); }
     bool loginFlag() const override { return c_.loginFlag(); }
     void setLoginFlag(bool on) override { c_.setLoginFlag(on); }
@@ -64,24 +67,6 @@ private:
 
 std::unique_ptr<SideEffectHost> makeControllerSideEffects(PageController& controller) {
     return std::make_unique<ControllerSideEffects>(controller);
-}
-
-void PageController::switchWatchListUser(const CString& user) {
-    setCurrentUser(user);
-    if (watchList_ && watchList_->getName() == user) return;
-    std::unique_ptr<WatchList> next;
-    auto parked = parkedWatchLists_.find(user);
-    if (parked != parkedWatchLists_.end()) {
-        next = std::move(parked->second);
-        parkedWatchLists_.erase(parked);
-    } else {
-        next = std::make_unique<WatchList>(user);
-    }
-    if (watchList_) {
-        CString name = watchList_->getName();
-        parkedWatchLists_[name] = std::move(watchList_);
-    }
-    watchList_ = std::move(next);
 }
 
 }  // namespace zq

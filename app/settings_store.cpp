@@ -138,14 +138,18 @@ void SettingsStore::putEntry(SettingsMap& map, const CString& key, const CString
     entry.section = CString(section);
 }
 
-void SettingsStore::setStored(const CString& key, const CString& value, int sectionKind) {
-    const CString cleanKey = cutAtLineEnd(normalizeKey(key));
+bool SettingsStore::setStored(const CString& key, const CString& value, int sectionKind) {
+    const CString cleanKey = normalizeKey(key);
+    // A page names the key (an element id): it must not write a section
+    // header or a second entry into the file.
+    if (!isWritableKey(cleanKey)) return false;
     auto it = stored_.find(cleanKey);
     if (it != stored_.end() && !it->second.value.isEmpty()) {
         it->second.value = cutAtLineEnd(value);
-        return;
+        return true;
     }
     putEntry(stored_, cleanKey, value, sectionOfKind(sectionKind));
+    return true;
 }
 
 CString SettingsStore::trafficTotal(const CString& storedText, float sessionBytes) {

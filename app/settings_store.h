@@ -58,7 +58,9 @@ public:
     // Writes into the stored map: an existing non-empty entry keeps its
     // section, otherwise the entry is rewritten under the section of
     // `sectionKind` (0 "info-data", 1 "info-RegInfo", else "info-system").
-    void setStored(const CString& key, const CString& value, int sectionKind);
+    // False, and nothing stored, for a key the settings file cannot hold
+    // (see isWritableKey).
+    bool setStored(const CString& key, const CString& value, int sectionKind);
     // Writes an entry (key, value, section) into `map`.
     static void putEntry(SettingsMap& map, const CString& key, const CString& value,
                          std::u16string_view section);

@@ -4,6 +4,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/instructions.h"
+#include "bench/ring_decoder.h"
 #include "bench/time_table.h"
 
 #include <algorithm>
@@ -105,41 +107,6 @@ Bytes encode(const Bytes& data) {
     return out;
 }
 
-// The textbook decoder: every byte through the ring.
-size_t referenceDecode(const uint8_t* in, size_t inLength, uint8_t* out) {
-    static uint8_t ring[kRing + kMaxMatch - 1];
-    std::memset(ring, 0, sizeof ring);
-    size_t r = kRingStart;
-    size_t ip = 0;
-    size_t op = 0;
-    unsigned flags = 0;
-    for (;;) {
-        if (((flags >>= 1) & 256) == 0) {
-            if (ip >= inLength) break;
-            flags = in[ip++] | 0xFF00;
-        }
-        if (flags & 1) {
-            if (ip >= inLength) break;
-            const uint8_t c = in[ip++];
-            out[op++] = c;
-            ring[r++] = c;
-            r &= kRing - 1;
-        } else {
-            if (ip + 2 > inLength) break;
-            const unsigned i = in[ip] | (in[ip + 1] & 0xF0) << 4;
-            const unsigned j = (in[ip + 1] & 0x0F) + 2;
-            ip += 2;
-            for (unsigned k = 0; k <= j; ++k) {
-                const uint8_t c = ring[(i + k) & (kRing - 1)];
-                out[op++] = c;
-                ring[r++] = c;
-                r &= kRing - 1;
-            }
-        }
-    }
-    return op;
-}
-
 struct Fixture {
     Bytes plain = pageText();
     Bytes packed = encode(plain);
@@ -149,7 +116,7 @@ struct Fixture {
         const zq::LzssResult ours = zq::LzssDecoder::decodeBuffer(packed.data(), packed.size(),
                                                                   output.data(), output.size());
         Bytes reference(plain.size());
-        const size_t theirs = referenceDecode(packed.data(), packed.size(), reference.data());
+        const size_t theirs = zq::bench::ringDecode(packed.data(), packed.size(), reference.data());
         if (ours.length != plain.size() || ours.truncated || output != plain ||
             theirs != plain.size() || reference != plain) {
             std::fprintf(stderr, "decoders disagree with the input\n");
@@ -178,7 +145,7 @@ BENCHMARK(BM_LzssDecoder);
 void BM_ReferenceRingDecoder(benchmark::State& state) {
     Fixture& f = fixture();
     for (auto _ : state) {
-        const size_t n = referenceDecode(f.packed.data(), f.packed.size(), f.output.data());
+        const size_t n = zq::bench::ringDecode(f.packed.data(), f.packed.size(), f.output.data());
         benchmark::DoNotOptimize(n);
         benchmark::ClobberMemory();
     }
@@ -196,9 +163,25 @@ void BM_MemcpyOutput(benchmark::State& state) {
 }
 BENCHMARK(BM_MemcpyOutput);
 
+// The decoder should not cost more than the textbook one it replaced.
+constexpr double kGoal = 1.0;
+
+int countInstructions() {
+    Fixture& f = fixture();
+    zq::bench::countPass("ours-lzss", [&f] {
+        zq::LzssDecoder::decodeBuffer(f.packed.data(), f.packed.size(), f.output.data(),
+                                      f.output.size());
+    });
+    zq::bench::countPass("ring-lzss",
+                         [&f] { zq::bench::ringDecode(f.packed.data(), f.packed.size(), f.output.data()); });
+    zq::bench::printComparison("lzss-vs-ring-decoder", "ours-lzss", "ring-lzss", kGoal);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (zq::bench::callgrindMode(argc, argv)) return countInstructions();
     return zq::bench::runBenchmarks(argc, argv, [](const zq::bench::TimeTable& t) {
         const double ours = t.realNs("BM_LzssDecoder");
         const double reference = t.realNs("BM_ReferenceRingDecoder");
@@ -211,7 +194,7 @@ int main(int argc, char** argv) {
         std::printf("LzssDecoder     %8.0f MB/s\n", megabytes / (ours * 1e-9));
         std::printf("reference ring  %8.0f MB/s\n", megabytes / (reference * 1e-9));
         std::printf("memcpy output   %8.0f MB/s\n", megabytes / (copy * 1e-9));
-        std::printf("speed ours / reference: %.2f (aim >= 0.9)\n", reference / ours);
         std::printf("speed ours / memcpy:    %.3f\n", copy / ours);
+        zq::bench::printRatio("lzss vs ring decoder", ours, reference, kGoal);
     });
 }

@@ -6,6 +6,8 @@
 // here), so pugixml converts the UTF-16 buffer to UTF-8 inside load_buffer.
 #include <benchmark/benchmark.h>
 
+#include "bench/instructions.h"
+#include "bench/page_fixture.h"
 #include "bench/time_table.h"
 #include <tinyxml2.h>
 
@@ -15,6 +17,7 @@
 #include <string>
 
 #include "core/xml_parser.h"
+#include "markup/markup_page.h"
 
 namespace {
 
@@ -156,6 +159,68 @@ void BM_Tinyxml2ParseWalk(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * pageBytes());
 }
 
+// The page-loading path of the XML on the fixture page, as loadPage runs it:
+// UTF-8 to UTF-16, markers, normalising and pre-pass, parse. tinyxml2 parses
+// the UTF-8 bytes, pugixml the UTF-16 text.
+const std::string& fixturePage(int rows) {
+    static const std::string small = zq::bench::zqmlPage(10);
+    static const std::string large = zq::bench::zqmlPage(100);
+    return rows == 10 ? small : large;
+}
+const zq::CString& fixturePageUtf16(int rows) {
+    static const zq::CString small = zq::CString::fromUtf8(fixturePage(10));
+    static const zq::CString large = zq::CString::fromUtf8(fixturePage(100));
+    return rows == 10 ? small : large;
+}
+
+void oursPagePath(int rows) {
+    zq::CString text = zq::resolveEncodeMarkers(nullptr, zq::CString::fromUtf8(fixturePage(rows)));
+    zq::normalizeMarkupText(text);
+    zq::XmlParser parser;
+    benchmark::DoNotOptimize(parser.setDoc(std::move(text)));
+}
+void tinyPagePath(int rows) {
+    tinyxml2::XMLDocument doc;
+    benchmark::DoNotOptimize(doc.Parse(fixturePage(rows).data(), fixturePage(rows).size()));
+}
+void pugiPagePath(int rows) {
+    const zq::CString& page = fixturePageUtf16(rows);
+    pugi::xml_document doc;
+    benchmark::DoNotOptimize(doc.load_buffer(page.c_str(), page.length() * 2,
+                                             pugi::parse_default, pugi::encoding_utf16_le));
+}
+
+void BM_OursPagePath(benchmark::State& state) {
+    for (auto _ : state) oursPagePath(static_cast<int>(state.range(0)));
+}
+void BM_Tinyxml2PagePath(benchmark::State& state) {
+    for (auto _ : state) tinyPagePath(static_cast<int>(state.range(0)));
+}
+void BM_PugixmlPagePath(benchmark::State& state) {
+    for (auto _ : state) pugiPagePath(static_cast<int>(state.range(0)));
+}
+
+constexpr double kTinyGoal = 0.5;
+constexpr double kPugiTarget = 1.0;
+
+int countInstructions() {
+    for (int rows : {10, 100}) {
+        const std::string n = std::to_string(rows);
+        zq::bench::countPass(("ours-xml-" + n).c_str(), [rows] { oursPagePath(rows); });
+        zq::bench::countPass(("tinyxml2-" + n).c_str(), [rows] { tinyPagePath(rows); });
+        zq::bench::countPass(("pugixml-" + n).c_str(), [rows] { pugiPagePath(rows); });
+        zq::bench::printComparison(("xml-path-vs-tinyxml2-" + n + "-rows").c_str(),
+                                   ("ours-xml-" + n).c_str(), ("tinyxml2-" + n).c_str(), kTinyGoal);
+        zq::bench::printComparison(("xml-path-vs-pugixml-" + n + "-rows").c_str(),
+                                   ("ours-xml-" + n).c_str(), ("pugixml-" + n).c_str(),
+                                   kPugiTarget);
+    }
+    return 0;
+}
+
+BENCHMARK(BM_OursPagePath)->Arg(10)->Arg(100)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Tinyxml2PagePath)->Arg(10)->Arg(100)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PugixmlPagePath)->Arg(10)->Arg(100)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_OursParse);
 BENCHMARK(BM_PugixmlParse);
 BENCHMARK(BM_Tinyxml2Parse);
@@ -166,6 +231,7 @@ BENCHMARK(BM_Tinyxml2ParseWalk);
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (zq::bench::callgrindMode(argc, argv)) return countInstructions();
     return zq::bench::runBenchmarks(argc, argv, [](const zq::bench::TimeTable& t) {
         std::printf(
             "\nPage: %zu bytes UTF-8, %lld bytes UTF-16; bytes/s above count UTF-16 bytes.\n",
@@ -179,6 +245,17 @@ int main(int argc, char** argv) {
             if (ours <= 0) continue;
             std::printf("%-10s ours %.1f us CPU  pugixml/ours %.2fx  tinyxml2/ours %.2fx\n", kind,
                         ours / 1000, pugi / ours, tiny / ours);
+        }
+        for (int rows : {10, 100}) {
+            char ours[48], tiny[48], pugi[48], what[64];
+            std::snprintf(ours, sizeof ours, "BM_OursPagePath/%d", rows);
+            std::snprintf(tiny, sizeof tiny, "BM_Tinyxml2PagePath/%d", rows);
+            std::snprintf(pugi, sizeof pugi, "BM_PugixmlPagePath/%d", rows);
+            std::printf("fixture page, %d rows: %zu bytes\n", rows, fixturePage(rows).size());
+            std::snprintf(what, sizeof what, "xml path vs tinyxml2, %d rows", rows);
+            zq::bench::printRatio(what, t.cpuNs(ours), t.cpuNs(tiny), kTinyGoal);
+            std::snprintf(what, sizeof what, "xml path vs pugixml, %d rows", rows);
+            zq::bench::printRatio(what, t.cpuNs(ours), t.cpuNs(pugi), kPugiTarget);
         }
     });
 }

@@ -185,7 +185,7 @@ std::vector<Group> groupEntries(SettingsMap& settings, const DefaultsMap& defaul
                                 const CString& sectionToClear, ClearMode mode) {
     std::vector<Group> groups;
     for (auto& [key, entry] : settings) {
-        if (CString(key).trim().isEmpty() || CString(entry.section).trim().isEmpty()) continue;
+        if (!isWritableKey(key) || CString(entry.section).trim().isEmpty()) continue;
         if (mode == ClearMode::kClearSection) {
             if (entry.section.equalsNoCase(sectionToClear)) {
                 entry.value.clear();
@@ -207,6 +207,16 @@ std::vector<Group> groupEntries(SettingsMap& settings, const DefaultsMap& defaul
 }
 
 }  // namespace
+
+bool isWritableKey(const CString& key) {
+    const std::u16string_view text = key.view();
+    if (text.empty() || text.front() == u'[') return false;
+    const bool plain = std::none_of(text.begin(), text.end(), [](char16_t c) {
+        return c == u'\0' || (c < 0x80 && isBlank(static_cast<char>(c)));
+    });
+    // A character the file's code page cannot hold would read back as another key.
+    return plain && fromFileText(key.toCodePage(kCodePageDefault)) == key;
+}
 
 bool ConfigStore::load(SettingsMap& settings, const fs::path& userFile,
                        const fs::path& defaultsFile) {

@@ -15,7 +15,9 @@
 //   anything else      ignored
 // A line longer than kMaxLineBytes, a key longer than kMaxKeyBytes or a value
 // longer than kMaxValueBytes is skipped. Written files never hold a CR, LF or
-// NUL inside a key, value or section, so no setting can start a new line.
+// NUL inside a key, value or section, so no setting can start a new line; an
+// entry whose key would not read back as itself (see isWritableKey) is left
+// out, so no setting can start a new section either.
 //
 // Every file is replaced through a temporary file and a rename: a failed or
 // interrupted save leaves each file as it was. Nothing is reported to the
@@ -31,6 +33,12 @@
 #include "platform/cstring.h"
 
 namespace zq {
+
+// A key that reads back as itself once written: not empty, no blank or NUL
+// (a blank ends the key, and what follows would set another one), not
+// starting with "[" (the line would be a section header), and held by the
+// file's code page.
+bool isWritableKey(const CString& key);
 
 // Host folders that stand for the device folders the store uses.
 struct ConfigFolders {

@@ -86,4 +86,27 @@ LzssResult LzssDecoder::decodeBuffer(const uint8_t* input, size_t inputLength, u
     }
 }
 
+LzssResult LzssDecoder::decodedLength(const uint8_t* input, size_t inputLength,
+                                      size_t capacity) {
+    size_t ip = 0;
+    size_t op = 0;
+    while (ip < inputLength) {
+        unsigned flags = input[ip++];
+        for (int item = 0; item < 8; ++item, flags >>= 1) {
+            size_t length = 1;
+            if (flags & 1) {
+                if (ip >= inputLength) return {op, false};
+                ++ip;
+            } else {
+                if (inputLength - ip < 2) return {op, false};
+                length = (input[ip + 1] & 0x0F) + kMinMatch;
+                ip += 2;
+            }
+            if (capacity - op < length) return {capacity, true};
+            op += length;
+        }
+    }
+    return {op, false};
+}
+
 }  // namespace zq

@@ -31,6 +31,9 @@ public:
     // nothing past them. Either pointer may be null when its size is 0.
     static LzssResult decodeBuffer(const uint8_t* input, size_t inputLength, uint8_t* output,
                                    size_t capacity);
+    // What decodeBuffer would return for a buffer of `capacity` bytes,
+    // without writing anything: sizes the buffer before the real pass.
+    static LzssResult decodedLength(const uint8_t* input, size_t inputLength, size_t capacity);
 };
 
 }  // namespace zq

@@ -1,9 +1,12 @@
 #include "core/string_utils.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <filesystem>
 #include <system_error>
+
+#include "platform/files.h"
 
 namespace zq {
 
@@ -63,9 +66,14 @@ StringArray splitOutsideParens(char16_t separator, const CString& text) {
 // --- wrapping ----------------------------------------------------------------
 
 void normalizeWhitespace(CString& text, int indent) {
-    const std::u16string pad(static_cast<size_t>(std::max(indent, 0)) * 2, u' ');
+    const int count = std::clamp(indent, 0, kMaxWrapIndent);
+    const std::u16string pad(static_cast<size_t>(count) * 2, u' ');
     std::u16string_view in = text.view();
     std::u16string out = pad;
+    // A line feed is written only after a line that holds more than its
+    // indent, so runs of blank lines collapse and the text grows by at most
+    // one pad per character.
+    size_t lineStart = 0;
     size_t i = 0;
     while (i < in.size() && in[i] == u' ') ++i;
     for (; i < in.size(); ++i) {
@@ -75,12 +83,21 @@ void normalizeWhitespace(CString& text, int indent) {
             out += c;
             continue;
         }
-        if (!out.empty() && out.back() != u'\n') out += u'\n';
         while (i + 1 < in.size() && in[i + 1] == u' ') ++i;
+        if (out.size() == lineStart + pad.size()) continue;
+        out += u'\n';
+        lineStart = out.size();
         out += pad;
     }
     text = CString(std::move(out));
 }
+
+namespace {
+
+bool isHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool isLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+}  // namespace
 
 StringArray cutLines(const CString& text, const CharWidthFn& charWidth, int firstLimit,
                      int nextLimit) {
@@ -92,7 +109,10 @@ StringArray cutLines(const CString& text, const CharWidthFn& charWidth, int firs
     bool firstLineOpen = true;
     for (size_t i = 0; i < s.size(); ++i) {
         const char16_t c = s[i];
-        const int w = charWidth(c);
+        // A surrogate pair is one character: measured, and kept on a line,
+        // as one.
+        const bool pair = isHighSurrogate(c) && i + 1 < s.size() && isLowSurrogate(s[i + 1]);
+        const int w = pair ? charWidth(c) + charWidth(s[i + 1]) : charWidth(c);
         // 1. A character wider than the line: give it the later width; if it
         //    is wider still, nothing more can be cut.
         if (w > limit) {
@@ -117,6 +137,7 @@ StringArray cutLines(const CString& text, const CharWidthFn& charWidth, int firs
             limit = nextLimit;
             firstLineOpen = false;
         }
+        if (pair) ++i;
     }
     // 5. What is left (all of it, when the walk stopped early) is the last line.
     if (start < s.size()) lines.push_back(CString(s.substr(start)).trimRight());
@@ -347,7 +368,7 @@ CString setUrlParamKeepFragment(const CString& url, const CString& name, const C
 bool makeDirectories(const CString& path, PathConfinement confinement) {
     CString normal = path;
     normal.replace(u'\\', u'/');
-    std::filesystem::path p(normal.toUtf8());
+    const std::filesystem::path p(normal.toUtf8());
     if (p.empty()) return true;
     if (confinement == PathConfinement::Confined) {
         if (p.is_absolute() || p.has_root_name() || p.has_root_directory()) return false;
@@ -355,9 +376,10 @@ bool makeDirectories(const CString& path, PathConfinement confinement) {
             if (part == "..") return false;
         }
     }
-    std::error_code ec;
-    std::filesystem::create_directories(p, ec);
-    return std::filesystem::is_directory(p, ec);
+    // A device path, like every other file a page names: never the host's
+    // root or the working folder.
+    if (!DeviceFiles::hasCurrent()) return false;
+    return zq::makeDirectories(DeviceFiles::current().hostPath(path));
 }
 
 bool parseHostList(const CString& text, std::vector<HostRecord>& hosts) {

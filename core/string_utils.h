@@ -38,10 +38,15 @@ using CharWidthFn = std::function<int(char16_t)>;
 // widths are 0 or less the text is one line as it is.
 StringArray wrapText(CString& text, const CharWidthFn& charWidth, int firstLineWidth,
                      int lineWidth, int indent);
-// Drops tabs and CRs, collapses runs of line feeds, skips blanks at line
-// starts and puts `indent` * 2 spaces before every line.
+// The largest indent count wrapping honours: a larger one (CSS
+// "text-indent" may say 4096) is taken as this, so that wrapped text stays
+// within a small multiple of its own length.
+constexpr int kMaxWrapIndent = 8;
+// Drops tabs and CRs, collapses runs of line feeds (also blank lines that
+// hold only the indent), skips blanks at line starts and puts `indent` * 2
+// spaces (indent at most kMaxWrapIndent) before every line.
 void normalizeWhitespace(CString& text, int indent);
-// The line cutting behind wrapText.
+// The line cutting behind wrapText. A surrogate pair is never cut.
 StringArray cutLines(const CString& text, const CharWidthFn& charWidth, int firstLimit,
                      int nextLimit);
 
@@ -88,9 +93,10 @@ CString setUrlParamKeepFragment(const CString& url, const CString& name, const C
 
 // --- folders and hosts -------------------------------------------------------------
 enum class PathConfinement { Any, Confined };
-// Creates every missing folder of `path` (a host path, '\' or '/' separated).
-// True when the folder exists afterwards. With Confined, a path with ".."
-// or an absolute path is refused.
+// Creates every missing folder of `path`, a device path ('\' or '/'
+// separated) mapped through the current device (DeviceFiles::current());
+// false without one. True when the folder exists afterwards. With Confined,
+// a path with ".." or an absolute path is refused.
 bool makeDirectories(const CString& path, PathConfinement confinement = PathConfinement::Any);
 
 // Parses a ','-separated host list, appending each record that parses with

@@ -59,6 +59,48 @@ constexpr Entity kEntities[] = {
     {u"lt;", u'<'}, {u"amp;", u'&'}, {u"gt;", u'>'}, {u"apos;", u'\''}, {u"quot;", u'"'},
 };
 
+// The longest run of digits a reference may have: enough for U+10FFFF with
+// leading zeros, short enough that the value never overflows.
+constexpr size_t kMaxReferenceDigits = 8;
+
+int digitValue(char16_t c, bool hex) {
+    if (c >= u'0' && c <= u'9') return c - u'0';
+    if (!hex) return -1;
+    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+    return -1;
+}
+
+// A numeric character reference at the start of `rest` (the text after
+// "&"): "#169;" or "#x4E2D;". Appends the character (a surrogate pair
+// above U+FFFF) and returns the units used; 0, with nothing appended, for
+// anything that is not a well-formed reference of a character.
+size_t appendCharacterReference(std::u16string_view rest, std::u16string& out) {
+    if (rest.size() < 3 || rest[0] != u'#') return 0;
+    const bool hex = rest[1] == u'x' || rest[1] == u'X';
+    size_t i = hex ? 2 : 1;
+    const size_t digitsStart = i;
+    uint64_t value = 0;
+    for (; i < rest.size() && i - digitsStart <= kMaxReferenceDigits; ++i) {
+        const int digit = digitValue(rest[i], hex);
+        if (digit < 0) break;
+        value = value * (hex ? 16u : 10u) + static_cast<uint64_t>(digit);
+    }
+    const size_t digits = i - digitsStart;
+    if (digits == 0 || digits > kMaxReferenceDigits || i >= rest.size() || rest[i] != u';') {
+        return 0;
+    }
+    if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+    if (value > 0xFFFF) {
+        const uint32_t offset = static_cast<uint32_t>(value - 0x10000);
+        out += static_cast<char16_t>(0xD800 + (offset >> 10));
+        out += static_cast<char16_t>(0xDC00 + (offset & 0x3FF));
+    } else {
+        out += static_cast<char16_t>(value);
+    }
+    return i + 1;
+}
+
 }  // namespace
 
 bool XmlTokenCursor::nextToken() {
@@ -324,6 +366,11 @@ CString XmlParser::decodeText(int first, int last) const {
         done = amp + 1;
         char16_t ch = u'&';
         const std::u16string_view rest = text.substr(amp + 1);
+        if (size_t used = appendCharacterReference(rest, out)) {
+            done += used;
+            amp = text.find(u'&', done);
+            continue;
+        }
         for (const Entity& entity : kEntities) {
             if (rest.substr(0, entity.name.size()) == entity.name) {
                 ch = entity.ch;

@@ -7,7 +7,8 @@
 // into the document.
 //
 // Accepted syntax: elements, attributes in single or double quotes, the five
-// entities &lt; &amp; &gt; &apos; &quot; (numeric references stay as written),
+// entities &lt; &amp; &gt; &apos; &quot; and numeric character references
+// ("&#169;", "&#x4E2D;"; a malformed one stays as written),
 // CDATA sections, comments, processing instructions and declarations (those
 // three are skipped between elements). Text after the root element is not
 // looked at. Element and attribute names compare exactly (case-sensitive).

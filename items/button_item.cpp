@@ -152,10 +152,7 @@ bool ButtonItem::keyReleased(int keyCode, int gameAction) {
 }
 
 void ButtonItem::repaintNow() {
-    auto* canvas = dynamic_cast<Canvas*>(getScreen());
-    if (!canvas || !canvas->isShown()) return;
-    canvas->repaintItem(getLastPaintX(), getLastPaintY(), getLastPaintLeft(), getLastPaintRight(),
-                        this);
+    if (ItemScreen* screen = getScreen()) screen->repaintItemNow(*this);
 }
 
 void ButtonItem::holdDown() {

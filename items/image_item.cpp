@@ -72,8 +72,11 @@ void ImageItem::paintContent(int x, int y, int /*leftBorder*/, int rightBorder,
         if (altText_.isEmpty() || !font_) return;
         const FontRef previousFont = dc->selectFont(font_);
         const Color previousColor = dc->setTextColor(textColor_);
+        // The text stands on whatever lies behind the item.
+        const BackgroundMode previousMode = dc->setBackgroundMode(BackgroundMode::Transparent);
         Rect box{x, y, x + font_->textWidth(altText_.view()), y + font_->height()};
         dc->drawText(altText_.view(), box, kTextVCenter | kTextWordBreak);
+        dc->setBackgroundMode(previousMode);
         dc->setTextColor(previousColor);
         dc->selectFont(previousFont);
         return;

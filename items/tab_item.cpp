@@ -21,8 +21,10 @@ constexpr int kPageIndex = 1;
 TabItem::TabItem(const CString& label, std::vector<CString> titles, std::vector<ImageRef> images,
                  Style* style)
     : Container(label, false, style, -1) {
+    // The nested style may be shared (a style sheet's, a shared tab look):
+    // the bar gets a copy of its own, which setStyle may give a font.
     Style* nested = style ? style->getStyleProperty(prop::kTabBarStyle) : nullptr;
-    barStyle_ = nested ? nested : createOwnTabBarStyle(nullptr);
+    barStyle_ = nested ? copyTabLook(nested) : createOwnTabBarStyle(nullptr);
     auto bar = std::make_unique<TabBar>(std::move(titles), std::move(images), barStyle_);
     tabBar_ = bar.get();
     tabBar_->setOwner(this);

@@ -5,7 +5,8 @@
 //
 // Ownership: the item owns the bar and every page. The bar and the shown
 // page are its two children; the other pages wait in pages_ until they are
-// selected. Styles are borrowed. UI thread only.
+// selected. Styles are borrowed, except the bar's, which is the item's own
+// copy so that a font given to it reaches no other item. UI thread only.
 #pragma once
 
 #include <memory>
@@ -20,8 +21,9 @@ namespace zq {
 
 class TabItem : public Container, public TabBarOwner {
 public:
-    // The bar takes the style nested under property 20081, else a new
-    // default tab-bar style. Each page takes `style` without background
+    // The bar takes a copy of the style nested under property 20081 (its
+    // fields, flat fill, line frame and focused look), else a new default
+    // tab-bar style. Each page takes `style` without background
     // when it has property 20082, else the shared tab-page style.
     TabItem(const CString& label, std::vector<CString> titles, std::vector<ImageRef> images,
             Style* style);

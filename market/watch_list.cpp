@@ -156,7 +156,8 @@ void RecentStockList::moveToFront(const RecentStockEntry& entry) {
     if (entry.code().isEmpty()) return;
     auto same = std::find(entries_.begin(), entries_.end(), entry);
     if (same != entries_.end()) entries_.erase(same);
-    if (max_ != 0 && entries_.size() >= max_) entries_.erase(entries_.begin() + static_cast<long>(max_ - 1), entries_.end());
+    if (max_ != 0 && entries_.size() >= max_)
+        entries_.erase(entries_.begin() + static_cast<long>(max_ - 1), entries_.end());
     entries_.insert(entries_.begin(), entry);
 }
 

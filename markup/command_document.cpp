@@ -211,7 +211,12 @@ Item* buildScommand(MarkupPage& page, XmlParser& node, Item* /*parent*/) {
     PageHost* host = page.host();
     Screen* screen = page.screen();
     if (!host || !screen || path.isEmpty()) return nullptr;
-    const std::string content = host->loadContent(path);
+    std::string content;
+    {
+        // Whatever runs while the fetch waits builds no styles of this page.
+        const StyleScope elsewhere = StyleScope::shared();
+        content = host->loadContent(path);
+    }
     if (content.empty()) return nullptr;
     auto document = std::make_unique<MarkupPage>();
     loadCommandDocument(*document, content, host, screen, &page.commandMap());

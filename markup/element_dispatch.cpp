@@ -11,10 +11,12 @@
 #include "markup/command_document.h"
 #include "markup/form_submission.h"
 #include "markup/grid_builders.h"
+#include "markup/image_source.h"
 #include "markup/markup_page.h"
 #include "markup/side_effect_builders.h"
 #include "markup/style_sheet.h"
 #include "markup/tab_builders.h"
+#include "markup/table_builders.h"
 #include "markup/text_builders.h"
 #include "markup/text_field_builders.h"
 #include "ui/command_item.h"
@@ -63,8 +65,8 @@ constexpr std::array kElements = {
     ElementRow{u"tree", u"te", Handler::Control, &buildTree},
     ElementRow{u"a", u"", Handler::Control, &buildLink},
     ElementRow{u"grilmenu", u"gm", Handler::ControlNoParent, &buildGridMenu},
-    ElementRow{u"simpletable", u"sta", Handler::Ignored},
-    ElementRow{u"table", u"ta", Handler::Ignored},
+    ElementRow{u"simpletable", u"sta", Handler::Control, &buildSimpleTable},
+    ElementRow{u"table", u"ta", Handler::Control, &buildTable},
     ElementRow{u"edit", u"ed", Handler::Control, &buildEdit},
     ElementRow{u"combobox", u"cmb", Handler::Control, &buildComboBox},
     ElementRow{u"ul", u"", Handler::Control, &buildList},
@@ -72,7 +74,7 @@ constexpr std::array kElements = {
     ElementRow{u"br", u"", Handler::Control, &buildLineBreak},
     ElementRow{u"hr", u"", Handler::Control, &buildRule},
     ElementRow{u"form", u"f", Handler::Control, &buildForm},
-    ElementRow{u"img", u"", Handler::Ignored},
+    ElementRow{u"img", u"", Handler::Control, &buildImage},
     ElementRow{u"save", u"sv", Handler::Control, &buildSave},
     ElementRow{u"fs", u"", Handler::Ignored},
     ElementRow{u"kline", u"kl", Handler::Market, nullptr, MarketWidgetKind::KLine},
@@ -253,6 +255,8 @@ void finishPageScreen(MarkupPage& page, Form& form, Style* style, std::u16string
     form.setEventListener(page.host());
     form.setCommandListener(page.host() ? page.host()->commandListener() : nullptr);
     attachPageCommands(page);
+    // Remote pictures of the page answer as replies to this list.
+    registerReplyDrivenItems(page);
 }
 
 // --- listeners -----------------------------------------------------------------------

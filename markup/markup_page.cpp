@@ -39,6 +39,7 @@ MarkupPage::~MarkupPage() {
 
 bool MarkupPage::loadPage(std::string_view bytes, PageHost* host, const CString& pageKey,
                           int serial, Screen* entryScreen) {
+    const StyleScope ownStyles(&styles_);
     // 1-2. Remember who asked for the page and where it will be shown.
     serial_ = serial;
     host_ = host;
@@ -168,34 +169,37 @@ CString MarkupPage::expandSystemValues(const CString& text) const {
 // --- steps of loading --------------------------------------------------------------
 
 CString resolveEncodeMarkers(const PageHost* host, const CString& text) {
-    if (text.find(u'@') < 0) return text;
-    CString out;
-    CString rest = text;
-    int at = rest.find(u'@');
-    while (at >= 0) {
-        int semicolon = rest.find(u';', at);
-        if (semicolon < 0) break;
-        CString token = rest.mid(at, semicolon - at);
-        CString value;
-        if (host) {
-            CString head = token.left(8);
-            if (head.equalsNoCase(u"@Encode_") || head.equalsNoCase(u"@Encode-")) {
-                value = urlEncode(host->markerValue(CString(u"@") + token.mid(8)));
-            } else {
-                value = host->markerValue(token);
-            }
-        }
-        if (value.isEmpty()) {
-            at = rest.find(u'@', at + 1);
+    const std::u16string_view in = text.view();
+    size_t at = in.find(u'@');
+    if (at == std::u16string_view::npos || !host) return text;
+    // One walk: a token runs from an "@" to the next ";". A marker name
+    // never holds "@", so a token that meets another "@" first is left as
+    // written and the walk goes on from that "@"; every unit is looked at
+    // once, however many markers the page holds.
+    std::u16string out;
+    size_t copied = 0;  // in[0, copied) is in out
+    while (at != std::u16string_view::npos) {
+        const size_t end = in.find_first_of(u"@;", at + 1);
+        if (end == std::u16string_view::npos) break;
+        if (in[end] == u'@') {
+            at = end;
             continue;
         }
-        out += rest.left(at);
-        out += value;
-        rest = rest.mid(semicolon + 1);
-        at = rest.find(u'@');
+        const CString token(in.substr(at, end - at));
+        const CString head = token.left(8);
+        const CString value = head.equalsNoCase(u"@Encode_") || head.equalsNoCase(u"@Encode-")
+                                  ? urlEncode(host->markerValue(CString(u"@") + token.mid(8)))
+                                  : host->markerValue(token);
+        if (!value.isEmpty()) {
+            out.append(in.substr(copied, at - copied));
+            out.append(value.view());
+            copied = end + 1;
+        }
+        at = in.find(u'@', end + 1);
     }
-    out += rest;
-    return out;
+    if (copied == 0) return text;
+    out.append(in.substr(copied));
+    return CString(std::move(out));
 }
 
 void buildChildren(MarkupPage& page, XmlParser& node) {

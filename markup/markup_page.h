@@ -14,15 +14,18 @@
 //     never placed are freed with the page.
 //   - the screen the "body" element builds (releaseScreen hands it over);
 //   - the listeners, command nodes and touch command items of the page.
-// Listeners and command trees are referenced by the screen and its items,
-// so the page must outlive its screen (the controller keeps them together;
-// the page frees the screen it still owns before its listeners).
-// Styles belong to the tracked-style registry (ui/style.h).
+//   - the styles built while it loads (its StyleArena, ui/style.h), shared
+//     start-up styles excepted.
+// Listeners, command trees and styles are referenced by the screen and its
+// items, so the page must outlive its screen (the controller keeps them
+// together; the page frees the screen it still owns before its listeners,
+// and its styles last).
 //
 // Threads: pages are built and made current on the UI thread.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -35,6 +38,7 @@
 #include "platform/font.h"
 #include "ui/command.h"
 #include "ui/listeners.h"
+#include "ui/style.h"
 
 namespace zq {
 
@@ -70,6 +74,14 @@ public:
     virtual std::string loadContent(const CString& /*path*/) { return std::string(); }
     // The character-set setting ("big5" converts command documents).
     virtual CString characterSet() const { return CString(); }
+    // The link the current page was requested with: pictures resolve
+    // against it. Empty when unknown.
+    virtual CString baseUrl() const { return CString(); }
+    // Fetches the bytes of `url` without blocking; `done` runs later on the
+    // UI thread with the bytes (empty on failure), or never when the fetch
+    // is abandoned. The default fetches nothing.
+    virtual void fetchPicture(const CString& /*url*/,
+                              std::function<void(std::vector<uint8_t>)> /*done*/) {}
 };
 
 // State a builder family keeps for one page (the style sheet's class and
@@ -93,7 +105,8 @@ public:
     MarkupPage(const MarkupPage&) = delete;
     MarkupPage& operator=(const MarkupPage&) = delete;
 
-    // Builds the page from its bytes (read up to the first zero byte).
+    // Builds the page from its bytes (read up to the first zero byte). The
+    // styles built meanwhile belong to the page.
     // `entryScreen` is the screen the page's history entry already holds
     // (borrowed; null for a new page). False when there is no "zqml" or
     // "zq" root; nothing is built then.
@@ -116,6 +129,9 @@ public:
     // The registered controls not yet placed, in build order.
     const std::vector<Item*>& controls() const { return controlOrder_; }
     bool holdsControl(const Item* control) const;
+
+    // The styles the page owns.
+    size_t styleCount() const { return styles_.size(); }
 
     // --- screen ---------------------------------------------------------------
     // The Form "body" built, or the entry's screen; null before either.
@@ -200,6 +216,8 @@ public:
 private:
     void readRootAttributes(const XmlParser& node);
 
+    // First, so that it dies last: everything below may point at its styles.
+    StyleArena styles_;
     PageHost* host_ = nullptr;
     int serial_ = -1;
     CString pageKey_;

@@ -2,11 +2,12 @@
 // elements, and inline tags are moved out of "text" elements, so that the
 // builders find text only in "text" elements and never a tag inside one.
 //
-// The walk copies the page into a new text as it goes; when it meets a
-// text element it cannot balance it gives up and the page stays exactly as
-// it came ("&nbsp;" included). A walk that reaches a closing "</text>" gives
-// up the same way at the next closing tag, so the pre-pass only ever
-// changes the part of a page before its first closed text element.
+// The walk copies the page into a new text as it goes. Nothing written on
+// the page is dropped: a text element's own text, the anchors in it and
+// the text after them all come out in page order. A closing tag never
+// starts a text element. When the walk meets a text element it cannot
+// balance it gives up and the page stays exactly as it came ("&nbsp;"
+// included): the parser then reads it as written.
 #include <string>
 #include <vector>
 
@@ -21,9 +22,19 @@ constexpr std::u16string_view kLineJoin = u"</text><text>";
 
 // One tag met inside a text element.
 struct TagRecord {
-    std::u16string tag;       // "<a href='x'>", trimmed
-    std::u16string text;      // the trimmed text after it, up to the next "<"
+    std::u16string_view tag;  // "<a href='x'>", trimmed
     std::u16string expected;  // "</a>"; empty for "<br/>"
+    size_t start = 0;         // its "<"
+    size_t end = 0;           // just after its closing tag, once closed
+};
+
+// What the element walk meets, in page order: a tag opening (or a tag
+// without a closing tag), or a closing tag; `run` is the text after it up
+// to the next "<".
+struct TagEvent {
+    enum class Kind { Open, Single, Close } kind;
+    size_t record;
+    std::u16string_view run;
 };
 
 bool isBlank(char16_t ch) {
@@ -49,10 +60,18 @@ size_t findFrom(std::u16string_view s, char16_t ch, size_t from) {
     return from >= s.size() ? std::u16string_view::npos : s.find(ch, from);
 }
 
+// The position of the next "<" at or after `from`, or the text's length.
+size_t nextTag(std::u16string_view text, size_t from) {
+    size_t next = findFrom(text, u'<', from);
+    return next == std::u16string_view::npos ? text.size() : next;
+}
+
 // Reads the tag whose "<" is at `pos`; `pos` moves to the next "<" after
-// it (the text's length when there is none). False when it has no ">".
-bool scanTag(std::u16string_view text, size_t& pos, TagRecord& record) {
+// it (the text's length when there is none) and `run` is the text between.
+// False when it has no ">".
+bool scanTag(std::u16string_view text, size_t& pos, TagRecord& record, std::u16string_view& run) {
     record = TagRecord();
+    record.start = pos;
     size_t close = findFrom(text, u'>', pos);
     if (close == std::u16string_view::npos) return false;
     std::u16string_view tag = trimmed(text.substr(pos, close - pos + 1));
@@ -66,79 +85,112 @@ bool scanTag(std::u16string_view text, size_t& pos, TagRecord& record) {
         record.expected += name;
         if (name.empty() || name.back() != u'>') record.expected += u'>';
     }
-    size_t next = findFrom(text, u'<', close + 1);
-    pos = next == std::u16string_view::npos ? text.size() : next;
-    record.text = trimmed(text.substr(close + 1, pos - close - 1));
+    pos = nextTag(text, close + 1);
+    run = text.substr(close + 1, pos - close - 1);
     return true;
 }
 
-bool closesTextElement(const TagRecord& record) {
+bool isTextElement(const TagRecord& record) {
     return equalsNoCase(record.expected, u"</text>") || equalsNoCase(record.expected, u"</tx>");
 }
 
-// The walk over one text element starting at `start`. `end` becomes the
-// position just after the element's closing tag. Records come back in the order their
-// tags opened. False when the element does not balance.
+bool isAnchor(const TagRecord& record) { return equalsNoCase(record.expected, u"</a>"); }
+
+// The walk over the text element whose "<" is at `start`: every tag in it
+// and the text after each. `end` becomes the position just after the
+// element's closing tag. False when the element does not balance.
 bool walkTextElement(std::u16string_view text, size_t start, size_t& end,
-                     std::vector<TagRecord>& records, bool& innerTags) {
+                     std::vector<TagRecord>& records, std::vector<TagEvent>& events) {
     std::vector<size_t> open;  // indexes into records
     size_t pos = start;
-    innerTags = false;
-    records.emplace_back();
-    if (!scanTag(text, pos, records.back())) return false;
-    if (!records.back().expected.empty()) open.push_back(0);
-    while (!open.empty() && pos < text.size()) {
+    do {
         if (pos + 1 < text.size() && text[pos + 1] == u'/') {
-            const std::u16string& expected = records[open.back()].expected;
+            TagRecord& innermost = records[open.back()];
+            const std::u16string& expected = innermost.expected;
             if (!equalsNoCase(text.substr(pos, expected.size()), expected)) return false;
+            innermost.end = pos + expected.size();
+            const size_t record = open.back();
             open.pop_back();
-            if (open.empty()) end = pos + expected.size();
-            size_t next = findFrom(text, u'<', pos + 1);
-            pos = next == std::u16string_view::npos ? text.size() : next;
+            if (open.empty()) {
+                end = innermost.end;
+                return true;
+            }
+            pos = nextTag(text, innermost.end);
+            events.push_back(
+                {TagEvent::Kind::Close, record, text.substr(innermost.end, pos - innermost.end)});
             continue;
         }
-        innerTags = true;
         records.emplace_back();
-        if (!scanTag(text, pos, records.back())) return false;
-        if (!records.back().expected.empty()) open.push_back(records.size() - 1);
-    }
+        std::u16string_view run;
+        if (!scanTag(text, pos, records.back(), run)) return false;
+        const bool single = records.back().expected.empty();
+        events.push_back(
+            {single ? TagEvent::Kind::Single : TagEvent::Kind::Open, records.size() - 1, run});
+        if (!single) open.push_back(records.size() - 1);
+    } while (!open.empty() && pos < text.size());
+    if (open.empty()) end = pos;  // a text element written as "<text/>"
     return open.empty();
 }
 
-// What a text element with inner tags becomes: its own text as a text
-// element, each anchor as it stood, and each other inline tag carrying text
-// as the tag, its closing tag and its text in the enclosing text element.
-std::u16string spliceTextElement(const std::vector<TagRecord>& records) {
+// What a text element with inner tags becomes, in page order: each run of
+// text in a text element (its own or a nested one, with that element's
+// tag), each anchor as it stood, and each other inline tag as the tag and
+// its closing tag, the text it held following in its enclosing text
+// element.
+std::u16string spliceTextElement(std::u16string_view text, const std::vector<TagRecord>& records,
+                                 const std::vector<TagEvent>& events) {
     std::u16string out;
-    const TagRecord& element = records.front();
-    if (!element.text.empty() && closesTextElement(element)) {
+    std::vector<size_t> open;
+    auto textAround = [&]() -> const TagRecord& {
+        for (size_t j = open.size(); j-- > 0;) {
+            if (isTextElement(records[open[j]])) return records[open[j]];
+        }
+        return records.front();
+    };
+    auto writeRun = [&](std::u16string_view run) {
+        run = trimmed(run);
+        if (run.empty()) return;
+        const TagRecord& element = textAround();
         out += element.tag;
-        out += element.text;
+        out += run;
         out += element.expected;
-    }
-    for (size_t i = 1; i < records.size(); ++i) {
-        const TagRecord& r = records[i];
-        if (equalsNoCase(r.expected, u"</a>")) {
-            out += r.tag;
-            out += r.text;
-            out += u"</a>";
+    };
+    for (size_t i = 0; i < events.size(); ++i) {
+        const TagEvent& event = events[i];
+        const TagRecord& record = records[event.record];
+        if (event.kind == TagEvent::Kind::Close) {
+            open.pop_back();
+            writeRun(event.run);
             continue;
         }
-        if (r.text.empty() || closesTextElement(r)) continue;
-        // The innermost text element around the tag.
-        const TagRecord* enclosing = nullptr;
-        for (size_t j = i; j-- > 0;) {
-            if (closesTextElement(records[j])) {
-                enclosing = &records[j];
-                break;
-            }
+        if (event.kind == TagEvent::Kind::Single) {
+            out += record.tag;
+            writeRun(event.run);
+            continue;
         }
-        if (!enclosing) continue;
-        out += r.tag;
-        out += r.expected;
-        out += enclosing->tag;
-        out += r.text;
-        out += enclosing->expected;
+        if (isAnchor(record)) {
+            // An anchor holding only text is written as tag, text, "</a>";
+            // one holding tags (a picture) as it stood. Either way the walk
+            // goes on after its closing tag.
+            size_t close = i + 1;
+            while (close < events.size() && events[close].record != event.record) ++close;
+            if (close == i + 1) {
+                out += record.tag;
+                out += trimmed(event.run);
+                out += u"</a>";
+            } else {
+                out += text.substr(record.start, record.end - record.start);
+            }
+            i = close;
+            if (i < events.size()) writeRun(events[i].run);
+            continue;
+        }
+        open.push_back(event.record);
+        if (!isTextElement(record)) {
+            out += record.tag;
+            out += record.expected;
+        }
+        writeRun(event.run);
     }
     return out;
 }
@@ -186,6 +238,7 @@ void normalizeMarkupText(CString& page) {
     size_t copied = 0;  // text[0, copied) is in out
     bool inBody = false;
     std::vector<TagRecord> records;
+    std::vector<TagEvent> events;
 
     // 3. The current tag's ">", then one step per following tag.
     size_t current = findFrom(text, u'>', 1);
@@ -201,7 +254,8 @@ void normalizeMarkupText(CString& page) {
         }
         size_t runStart = std::max(current + 1, copied);
         std::u16string_view run = text.substr(runStart, next - runStart);
-        bool textTag = contains(head, u"text") || contains(head, u"tx");
+        const bool textTag = contains(head, u"text") || contains(head, u"tx");
+        const bool closing = next + 1 < text.size() && text[next + 1] == u'/';
         if (!textTag) {
             // 5. A loose run before any other tag becomes text elements.
             if (!trimmed(run).empty()) {
@@ -212,20 +266,37 @@ void normalizeMarkupText(CString& page) {
             current = findFrom(text, u'>', next);
             continue;
         }
-        // 6. A text element: balance it and move inner tags out.
+        // 6. The run in front of a closing tag is its text element's own:
+        //    left as it stands. A closing tag starts no element walk.
+        if (closing) {
+            current = findFrom(text, u'>', next);
+            continue;
+        }
         size_t end = 0;
-        bool innerTags = false;
         records.clear();
-        if (!walkTextElement(text, next, end, records, innerTags)) return;
-        if (!innerTags) {
+        events.clear();
+        if (!walkTextElement(text, next, end, records, events)) return;
+        // The run in front of a text element stands outside any: as in step 5.
+        if (!trimmed(run).empty()) {
+            out.append(text.substr(copied, runStart - copied));
+            appendRun(out, run);
+            copied = next;
+        }
+        if (events.size() == 1) {
             // 7. Nothing to move.
             current = findFrom(text, u'>', next);
             continue;
         }
-        // 8. The run in front as in step 5, then the written-out element.
-        out.append(text.substr(copied, runStart - copied));
-        appendRun(out, run);
-        out += spliceTextElement(records);
+        if (!isTextElement(records.front())) {
+            // Another element whose name holds "text" ("textarea"): no
+            // builder reads it, so it is passed over whole.
+            if (end >= text.size()) break;
+            current = end - 1;
+            continue;
+        }
+        // 8. The element written out in its place.
+        out.append(text.substr(copied, next - copied));
+        out += spliceTextElement(text, records, events);
         copied = end;
         if (end >= text.size()) break;
         current = end - 1;

@@ -50,7 +50,7 @@ constexpr std::array<ExactTableName, 6> kExactTableNames = {{
     {u"table-row-choice", u"trc", prop::kFocusedRowHighlight, TableValue::Flag},
     {u"table-horizontal-line", u"thl", prop::kTableValue20824, TableValue::Flag},
     {u"table-row-cbg", u"trb", prop::kFocusedRowColor, TableValue::Colour},
-    {u"table-row-type", u"trt", prop::kFocusedRowBackground, TableValue::RowType},
+    {u"table-row-type", u"trt", prop::kTableRowType, TableValue::RowType},
     {u"table-row-line-color", u"trlc", prop::kTableColor20899, TableValue::Colour},
 }};
 

@@ -4,6 +4,7 @@
 #include "core/xml_parser.h"
 #include "markup/markup_page.h"
 #include "markup/style_properties.h"
+#include "ui/style.h"
 
 namespace zq {
 
@@ -142,10 +143,12 @@ void applyStyleElement(StyleSheet& pageClasses, const CString& href, const CStri
         ExternalStyleSheetCache& cache = externalStyleSheetCache();
         if (!href.equalsNoCase(cache.address)) {
             cache.rules.clear();
-            // Remembered before the fetch, so that a sheet that cannot be
-            // had is not asked for again while it stays the last one.
-            cache.address = href;
-            cache.rules.addText(CString::fromUtf8(fetch(href)), DuplicateRule::KeepFirst);
+            cache.address = CString();
+            // A sheet that cannot be had is asked for again by the next page
+            // that names it.
+            const std::string bytes = fetch(href);
+            if (!bytes.empty()) cache.address = href;
+            cache.rules.addText(CString::fromUtf8(bytes), DuplicateRule::KeepFirst);
         }
         pageClasses.addSheet(cache.rules, DuplicateRule::KeepFirst);
     }
@@ -171,7 +174,11 @@ Style* applyInlineStyle(MarkupPage& page, Style* style, const CString& text) {
 void buildStyleElement(MarkupPage& page, XmlParser& node) {
     StyleSheetFetcher fetch;
     if (PageHost* host = page.host()) {
-        fetch = [host](const CString& address) { return host->loadContent(address); };
+        fetch = [host](const CString& address) {
+            // Whatever runs while the fetch waits builds no styles of this page.
+            const StyleScope elsewhere = StyleScope::shared();
+            return host->loadContent(address);
+        };
     }
     applyStyleElement(pageStyleSheet(page), getAttribute(node, u"href", u"hf"),
                       node.getNodeData(node.currentNode()), fetch);

@@ -116,9 +116,9 @@ ExternalStyleSheetCache& externalStyleSheetCache();
 // The work of a "style" element for a page:
 // 1. With a non-empty `href` and a fetcher: when `href` differs (without
 //    regard to case) from the cached address, the cache is emptied, the
-//    sheet fetched and parsed into it and the address remembered (also
-//    when the fetch gives nothing). Then every cached class that the page
-//    lacks is added to `pageClasses`.
+//    sheet fetched and parsed into it and the address remembered (not when
+//    the fetch gives nothing: the next page asks again). Then every cached
+//    class that the page lacks is added to `pageClasses`.
 // 2. Rules of the element's own `text` are added to `pageClasses`,
 //    replacing classes of the same name, so they win over a fetched sheet.
 void applyStyleElement(StyleSheet& pageClasses, const CString& href, const CString& text,

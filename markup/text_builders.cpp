@@ -7,6 +7,7 @@
 #include "core/xml_parser.h"
 #include "items/button_item.h"
 #include "items/hyperlink_item.h"
+#include "items/image_item.h"
 #include "items/list_container.h"
 #include "items/marquee_item.h"
 #include "items/progress_bar_item.h"
@@ -14,10 +15,12 @@
 #include "items/string_item.h"
 #include "markup/command_document.h"
 #include "markup/element_dispatch.h"
+#include "markup/image_source.h"
 #include "markup/markup_page.h"
 #include "markup/style_sheet.h"
 #include "ui/default_styles.h"
 #include "ui/empty_container.h"
+#include "ui/page_services.h"
 #include "ui/style.h"
 #include "ui/toolkit_globals.h"
 
@@ -30,6 +33,7 @@ struct OpenLink {
     CString href;
     CString name;
     CString onclick;
+    CString classText;  // the "a" element's own "class"
 };
 
 // The links open while an "a" element's children are built, innermost
@@ -141,9 +145,11 @@ Item* buildText(MarkupPage& page, XmlParser& node, Item* parent) {
     std::unique_ptr<Item> item;
     Style* style = nullptr;
     if (const OpenLink* link = innermostLink(page)) {
+        // The link's class first, the text's own over it.
         style = createHyperlinkStyle();
         item = makeLink(page, text, *link, style);
-        style = styleControl(page, style, u"a", classText, ClassOrder::FontFirst);
+        style = styleControl(page, style, u"a", link->classText, ClassOrder::FontFirst);
+        style = applyInlineStyle(page, style, classText);
     } else {
         style = createTextStyle();
         item = std::make_unique<StringItem>(CString(), trimTextIndent(raw), style);
@@ -158,14 +164,15 @@ Item* buildText(MarkupPage& page, XmlParser& node, Item* parent) {
 
 std::vector<Item*> buildLinkItems(MarkupPage& page, XmlParser& node) {
     const OpenLink link{getAttribute(node, u"href", u"hf"), getAttribute(node, u"name", u"n"),
-                        getAttribute(node, u"onclick", u"oc")};
+                        getAttribute(node, u"onclick", u"oc"), getAttribute(node, u"class", u"cl")};
     std::vector<Item*> items;
 
-    // 1. The element's own text (blanks count) is the one link.
+    // 1. The element's own text (blanks count) is the one link, styled like
+    //    every link: the sheet's "a" rule, then the element's class.
     const CString ownText = node.getNodeData(node.currentNode());
     if (!ownText.isEmpty()) {
         Style* style = createHyperlinkStyle();
-        styleControl(page, style, u"", CString(), ClassOrder::FontFirst);
+        style = styleControl(page, style, u"a", link.classText, ClassOrder::FontFirst);
         auto item = makeLink(page, ownText, link, style);
         item->setStyle(style);
         items.push_back(page.adoptControl(std::move(item)));
@@ -333,6 +340,45 @@ Item* buildMarquee(MarkupPage& page, XmlParser& node, Item* /*parent*/) {
     auto marquee = std::make_unique<MarqueeItem>(defaultText, id, style);
     marquee->setStyle(applyInlineStyle(page, style, classText));
     return page.adoptControl(std::move(marquee));
+}
+
+Item* buildImage(MarkupPage& page, XmlParser& node, Item* parent) {
+    const CString source = getAttribute(node, u"src");
+    const CString classText = getAttribute(node, u"class", u"cl");
+    const CString tip = getAttribute(node, u"tip");
+
+    // 1. Inside "a": an image link; its picture arrives later through setImage.
+    if (const OpenLink* link = innermostLink(page)) {
+        Style* style = createHyperlinkStyle();
+        auto item = std::make_unique<HyperlinkItem>(node.getNodeData(node.currentNode()),
+                                                    link->href, ImageRef(), style);
+        item->setOnClick(link->onclick);
+        item->setId(link->name);
+        item->setEventListener(page.host());
+        item->setTipText(tip);
+        item->setStyle(styleControl(page, style, u"a", classText, ClassOrder::FontFirst));
+        loadImageSource(page, *item, source);
+        return hand(page, std::move(item), parent);
+    }
+
+    // 2. A plain picture: a remote one is requested when the item is shown
+    //    and arrives as a reply of the page (not without a screen to show it).
+    const CString address =
+        resolvePictureSource(page.host() ? page.host()->baseUrl() : CString(), source);
+    const bool remote = address.find(CString(u"http://")) >= 0 ||
+                        address.find(CString(u"https://")) >= 0;
+    Style* style = createImageStyle();
+    auto image = std::make_unique<ImageItem>(CString(), ImageRef(), 0, CString(u"image"), style,
+                                             remote && page.screen() ? address : CString());
+    image->setStyle(styleControl(page, style, u"image", classText, ClassOrder::FontFirst));
+    if (!remote) {
+        loadImageSource(page, *image, source);
+    } else if (page.screen()) {
+        image->setControlOwner(image.get());
+        image->setRequester(pageNavigator());
+        addReplyDrivenItem(page, std::make_unique<ImageDataListener>(image.get(), 3));
+    }
+    return hand(page, std::move(image), parent);
 }
 
 }  // namespace zq

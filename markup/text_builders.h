@@ -72,4 +72,9 @@ Item* buildProgressBar(MarkupPage& page, XmlParser& node, Item* parent);
 // "sys-marquee" is "hide" (any case).
 Item* buildMarquee(MarkupPage& page, XmlParser& node, Item* parent);
 
+// "img": an ImageItem, or inside "a" an image link. A remote picture of a
+// plain image is requested when the item is shown and arrives as a reply of
+// the page; other sources are loaded at once (markup/image_source.h).
+Item* buildImage(MarkupPage& page, XmlParser& node, Item* parent);
+
 }  // namespace zq

@@ -123,18 +123,122 @@ long long contentLength(std::string_view head) {
     return value;
 }
 
+BodyPlan bodyPlan(std::string_view head) {
+    std::string encoding;
+    if (headerValue(head, "Transfer-Encoding", encoding) >= 0) {
+        while (!encoding.empty() && (encoding.back() == ' ' || encoding.back() == '\t')) {
+            encoding.pop_back();
+        }
+        if (encoding == "chunked") return {BodyFraming::Chunked, 0};
+        // Anything else (gzip, ...) would hand the page over still encoded.
+        if (encoding != "identity") return {BodyFraming::Refused, 0};
+    }
+    std::string text;
+    if (headerValue(head, "Content-Length", text) < 0) return {BodyFraming::UntilClose, 0};
+    const long long length = contentLength(head);
+    if (length < 0) return {BodyFraming::Refused, 0};
+    return {BodyFraming::Length, static_cast<size_t>(length)};
+}
+
+// --- chunked bodies --------------------------------------------------------------------
+
+ChunkedDecoder::State ChunkedDecoder::feed(std::string_view bytes, std::vector<uint8_t>& body) {
+    while (state_ == State::NeedMore && !bytes.empty()) {
+        if (part_ == Part::Data) {
+            const size_t take = std::min(remaining_, bytes.size());
+            body.insert(body.end(), bytes.begin(), bytes.begin() + static_cast<long>(take));
+            bytes.remove_prefix(take);
+            remaining_ -= take;
+            if (remaining_ == 0) part_ = Part::DataEnd;
+            continue;
+        }
+        const size_t feed = bytes.find('\n');
+        const size_t take = feed == std::string_view::npos ? bytes.size() : feed;
+        if (line_.size() + take > kMaxLine) return state_ = State::Bad;
+        line_.append(bytes.substr(0, take));
+        if (feed == std::string_view::npos) break;
+        bytes.remove_prefix(feed + 1);
+        if (!line_.empty() && line_.back() == '\r') line_.pop_back();
+        state_ = takeLine(line_, body.size());
+        line_.clear();
+    }
+    return state_;
+}
+
+ChunkedDecoder::State ChunkedDecoder::takeLine(std::string_view line, size_t bodySize) {
+    switch (part_) {
+        case Part::DataEnd:
+            if (!line.empty()) return State::Bad;
+            part_ = Part::Size;
+            return State::NeedMore;
+        case Part::Trailer:
+            return line.empty() ? State::Done : State::NeedMore;
+        case Part::Size: {
+            size_t size = 0;
+            size_t digits = 0;
+            for (; digits < line.size(); ++digits) {
+                const char c = lowerAscii(line[digits]);
+                const int value = c >= '0' && c <= '9'   ? c - '0'
+                                  : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                         : -1;
+                if (value < 0) break;
+                size = size * 16 + static_cast<size_t>(value);
+                // Checked per digit, so a long run of digits cannot overflow.
+                if (size > kMaxContentLength - bodySize) return State::TooLong;
+            }
+            const std::string_view rest = line.substr(digits);
+            if (digits == 0 || (!rest.empty() && rest.front() != ';' && rest.front() != ' ' &&
+                                rest.front() != '\t')) {
+                return State::Bad;
+            }
+            remaining_ = size;
+            part_ = size == 0 ? Part::Trailer : Part::Data;
+            return State::NeedMore;
+        }
+        case Part::Data:
+            break;
+    }
+    return State::Bad;
+}
+
+// --- cancelling --------------------------------------------------------------------------
+
+void HttpCancel::cancel() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    flag_.store(true, std::memory_order_release);
+    if (socket_ != nullptr) socket_->shutdown();
+}
+
+bool HttpCancel::attach(TcpSocket* socket) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (cancelled()) return false;
+    socket_ = socket;
+    return true;
+}
+
+void HttpCancel::detach() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    socket_ = nullptr;
+}
+
 // --- HttpSocket -----------------------------------------------------------------------
 
-HttpSocket::HttpSocket(Deadline deadline, const std::atomic<bool>* stop)
-    : deadline_(deadline), stop_(stop) {}
+HttpSocket::HttpSocket(Deadline deadline, const std::atomic<bool>* stop, HttpCancel* cancel)
+    : deadline_(deadline), stop_(cancel != nullptr ? cancel->flag() : stop), cancel_(cancel) {}
 
 HttpSocket::~HttpSocket() { close(); }
 
 int HttpSocket::create() {
     if (connected_) return 0;
-    if (socket_.open() == 0) return 1;
-    errors_.setError(kHttpSocketFailed, kNetworkFailureText);
-    return 0;
+    if (socket_.open() != 0) {
+        errors_.setError(kHttpSocketFailed, kNetworkFailureText);
+        return 0;
+    }
+    if (cancel_ != nullptr && !cancel_->attach(&socket_)) {
+        socket_.close();
+        return 0;
+    }
+    return 1;
 }
 
 int HttpSocket::connect(const std::string& host, int port) {
@@ -210,7 +314,49 @@ size_t HttpSocket::recv(uint8_t* buffer, size_t count) {
     return got;
 }
 
+int HttpSocket::readBody(std::vector<uint8_t>& body) {
+    body.clear();
+    if (!connected_ || !headRead_) return 0;
+    const auto fail = [&body] {
+        body.clear();
+        return 0;
+    };
+    const BodyPlan plan = bodyPlan(head_);
+    if (plan.framing == BodyFraming::Refused) return 0;
+    if (plan.framing == BodyFraming::Length) {
+        if (plan.length < 1) return 0;
+        body.resize(plan.length);
+        const size_t got = recv(body.data(), body.size());
+        bodyBytes_ += got;
+        return got == body.size() ? 1 : fail();
+    }
+    ChunkedDecoder decoder;
+    const bool chunked = plan.framing == BodyFraming::Chunked;
+    // What came with the head first, then the socket.
+    std::string_view piece = pending_;
+    char chunk[4096];
+    for (;;) {
+        bodyBytes_ += piece.size();
+        if (chunked) {
+            const ChunkedDecoder::State state = decoder.feed(piece, body);
+            if (state == ChunkedDecoder::State::Done) break;
+            if (state != ChunkedDecoder::State::NeedMore) return fail();
+        } else {
+            if (piece.size() > kMaxContentLength - body.size()) return fail();
+            body.insert(body.end(), piece.begin(), piece.end());
+        }
+        const IoResult r = socket_.recvSome(chunk, sizeof chunk, deadline_, stop_);
+        if (r.status == IoStatus::Closed && !chunked) break;  // the close ends this body
+        if (r.status != IoStatus::Ok) return fail();
+        piece = std::string_view(chunk, r.bytes);
+    }
+    pending_.clear();
+    return body.empty() ? 0 : 1;
+}
+
 int HttpSocket::close() {
+    // The token must not reach a descriptor that is being released.
+    if (cancel_ != nullptr) cancel_->detach();
     const bool wasOpen = socket_.isOpen();
     const int error = socket_.close();
     connected_ = false;
@@ -241,20 +387,30 @@ int connectGateway(HttpSocket& socket, const HttpGateway& gateway) {
     return socket.connect(gateway.address, gateway.port);
 }
 
-int httpExchange(const CString& url, const HttpGateway& gateway, uint32_t waitMs,
-                 HttpExchangeResult& result, const std::atomic<bool>* stop) {
+namespace {
+
+int runExchange(const CString& url, const HttpGateway& gateway, uint32_t waitMs,
+                HttpExchangeResult& result, const std::atomic<bool>* stop, HttpCancel* cancel) {
     result = HttpExchangeResult{};
-    // 1. Host, port and path of the target, and the head naming them.
+    // 1. Host, port and path of the target, and the head naming them. A
+    // link without a port means the web's own, as the link resolver says.
     CString host, port, path;
     splitHttpUrl(url, host, port, path);
+    if (host.isEmpty() && port.isEmpty()) {
+        // "http://h/p": the host runs up to the path.
+        CString bare = url;
+        bare.replace(CString(u"http://"), CString());
+        const int slash = bare.find(u'/');
+        host = slash < 0 ? bare : bare.left(slash);
+    }
     const std::string narrowPort = port.toCodePage(kCodePageDefault);
-    const std::string head =
-        buildRequestHead("GET", host.toCodePage(kCodePageDefault), std::atoi(narrowPort.c_str()),
-                         path.toCodePage(kCodePageDefault));
+    const int portNumber = narrowPort.empty() ? kDefaultHttpPort : std::atoi(narrowPort.c_str());
+    const std::string head = buildRequestHead("GET", host.toCodePage(kCodePageDefault), portNumber,
+                                              path.toCodePage(kCodePageDefault));
     if (head.empty()) return 0;
 
     // 2. Through the gateway: request out, head in.
-    HttpSocket socket(Deadline::in(waitMs), stop);
+    HttpSocket socket(Deadline::in(waitMs), stop, cancel);
     const auto finish = [&](int ok) {
         socket.close();
         for (const int code : {kHttpSocketFailed, kHttpResolveFailed, kHttpCloseFailed}) {
@@ -268,18 +424,85 @@ int httpExchange(const CString& url, const HttpGateway& gateway, uint32_t waitMs
     result.bytesReceived = static_cast<size_t>(std::max(socket.headLength(), 0));
     if (sent == 0) return finish(0);
 
-    // 3. Exactly Content-Length bytes, capped before anything is allocated.
-    const long long length = contentLength(socket.responseHead());
+    // 3. The body, however the gateway delimits it, capped before it grows.
     socket.headerValue("Content-Type", result.contentType);
-    if (length < 1) return finish(0);
-    result.body.resize(static_cast<size_t>(length));
-    const size_t got = socket.recv(result.body.data(), result.body.size());
-    result.bytesReceived += got;
-    if (got < result.body.size()) {
-        result.body.clear();
-        return finish(0);
+    const int ok = socket.readBody(result.body);
+    result.bytesReceived += socket.bodyBytesReceived();
+    return finish(ok);
+}
+
+}  // namespace
+
+int httpExchange(const CString& url, const HttpGateway& gateway, uint32_t waitMs,
+                 HttpExchangeResult& result, const std::atomic<bool>* stop) {
+    return runExchange(url, gateway, waitMs, result, stop, nullptr);
+}
+
+int httpExchange(const CString& url, const HttpGateway& gateway, uint32_t waitMs,
+                 HttpExchangeResult& result, HttpCancel& cancel) {
+    return runExchange(url, gateway, waitMs, result, nullptr, &cancel);
+}
+
+// --- HttpRequestRunner -------------------------------------------------------------------
+
+HttpRequestRunner::HttpRequestRunner(size_t maxThreads)
+    : maxThreads_(std::max<size_t>(maxThreads, 1)) {}
+
+HttpRequestRunner::~HttpRequestRunner() {
+    std::vector<std::unique_ptr<WorkerThread>> threads;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+        for (Entry& entry : queue_) entry.cancel->cancel();
+        for (const auto& cancel : running_) cancel->cancel();
+        threads.swap(threads_);
     }
-    return finish(1);
+    wake_.notify_all();
+    for (auto& thread : threads) thread->join();
+}
+
+std::shared_ptr<HttpCancel> HttpRequestRunner::submit(Job job) {
+    auto cancel = std::make_shared<HttpCancel>();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_) cancel->cancel();
+        queue_.push_back(Entry{std::move(job), cancel});
+        if (idle_ < queue_.size() && threads_.size() < maxThreads_ && !stopping_) {
+            threads_.push_back(
+                std::make_unique<WorkerThread>([this](const StopSignal&) { workerLoop(); }));
+        }
+    }
+    wake_.notify_one();
+    return cancel;
+}
+
+void HttpRequestRunner::cancelAll() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (Entry& entry : queue_) entry.cancel->cancel();
+    for (const auto& cancel : running_) cancel->cancel();
+}
+
+size_t HttpRequestRunner::threadCount() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return threads_.size();
+}
+
+void HttpRequestRunner::workerLoop() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        ++idle_;
+        wake_.wait(lock, [this] { return !queue_.empty() || stopping_; });
+        --idle_;
+        if (queue_.empty()) return;  // stopping, and nothing left to run
+        Entry entry = std::move(queue_.front());
+        queue_.pop_front();
+        running_.push_back(entry.cancel);
+        lock.unlock();
+        entry.job(*entry.cancel);
+        entry.job = nullptr;  // whatever the job holds goes before the next one
+        lock.lock();
+        std::erase(running_, entry.cancel);
+    }
 }
 
 }  // namespace zq

@@ -164,10 +164,7 @@ std::optional<std::vector<CString>> LinuxDeviceServices::pickContacts(int maxCou
 
 bool LinuxDeviceServices::openBrowser(const CString& link) {
     reapBrowsers();
-    if (failing("browser") || link.isEmpty() || link.at(0) == u'-') return false;
-    for (char16_t c : link.view()) {
-        if (c < 0x20 || c == 0x7f) return false;
-    }
+    if (failing("browser") || !isBrowserLink(link)) return false;
     std::string target = link.toUtf8();
     std::string program = "xdg-open";
     char* argv[] = {program.data(), target.data(), nullptr};
@@ -181,6 +178,23 @@ bool LinuxDeviceServices::openBrowser(const CString& link) {
 void LinuxDeviceServices::reapBrowsers() {
     std::lock_guard<std::mutex> lock(browserMutex_);
     std::erase_if(browsers_, [](pid_t pid) { return waitpid(pid, nullptr, WNOHANG) != 0; });
+}
+
+bool isBrowserLink(const CString& link) {
+    const std::u16string_view text = link.view();
+    for (char16_t c : text) {
+        if (c < 0x20 || c == 0x7f) return false;
+    }
+    for (const std::u16string_view scheme : {u"http://", u"https://"}) {
+        if (text.size() <= scheme.size()) continue;
+        bool same = true;
+        for (size_t i = 0; i < scheme.size() && same; ++i) {
+            const char16_t c = text[i];
+            same = (c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c) == scheme[i];
+        }
+        if (same) return true;
+    }
+    return false;
 }
 
 void setDeviceServices(DeviceServices* services) { gDeviceServices.store(services); }

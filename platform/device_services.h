@@ -60,10 +60,14 @@ public:
     // user picked nothing.
     virtual std::optional<std::vector<CString>> pickContacts(int maxCount) = 0;
     // Opens `link` in the system browser. False when it cannot be started;
-    // a link that is empty, starts with '-' or holds control characters is
-    // refused.
+    // a link that isBrowserLink refuses is never handed on.
     virtual bool openBrowser(const CString& link) = 0;
 };
+
+// A link that may leave the client for the system browser: "http://" or
+// "https://" (any case) and more, no control characters. Files, other
+// schemes and relative paths would make the opener run or show local things.
+bool isBrowserLink(const CString& link);
 
 class LinuxDeviceServices : public DeviceServices {
 public:

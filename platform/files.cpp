@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -95,6 +96,31 @@ fs::path findNoCase(const fs::path& base, const std::vector<std::string_view>& c
 }
 
 std::atomic<unsigned> tempCounter{0};
+constexpr std::string_view kTempMark = ".zqtmp-";
+
+// The process that made temporary file `name` (".NAME.zqtmp-PID-N"), 0 when
+// the name is not one of them.
+long tempFileOwner(std::string_view name) {
+    if (name.empty() || name.front() != '.') return 0;
+    const size_t mark = name.rfind(kTempMark);
+    if (mark == std::string_view::npos) return 0;
+    const std::string_view rest = name.substr(mark + kTempMark.size());
+    const size_t dash = rest.find('-');
+    if (dash == std::string_view::npos || dash + 1 >= rest.size()) return 0;
+    long pid = 0;
+    const auto [end, error] = std::from_chars(rest.data(), rest.data() + dash, pid);
+    if (error != std::errc() || end != rest.data() + dash || pid <= 0) return 0;
+    unsigned counter = 0;
+    const auto [end2, error2] =
+        std::from_chars(rest.data() + dash + 1, rest.data() + rest.size(), counter);
+    if (error2 != std::errc() || end2 != rest.data() + rest.size()) return 0;
+    return pid;
+}
+
+bool processRuns(long pid) {
+    return pid == static_cast<long>(::getpid()) || ::kill(static_cast<pid_t>(pid), 0) == 0 ||
+           errno == EPERM;
+}
 
 // Creates a new, empty file next to `path` for writing.
 std::pair<UniqueFd, fs::path> createTempFile(const fs::path& path) {
@@ -126,6 +152,18 @@ void syncFolder(const fs::path& path) {
     fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
     UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() >= 0) ::fsync(fd.get());
+}
+
+// True when `path`, with every symbolic link on it followed, still lies in
+// `folder` (itself followed too): a link must not lead a confined name out.
+bool staysInside(const fs::path& folder, const fs::path& path) {
+    std::error_code ec;
+    const fs::path base = fs::weakly_canonical(folder, ec);
+    if (ec) return false;
+    const fs::path real = fs::weakly_canonical(path, ec);
+    if (ec) return false;
+    const fs::path inside = real.lexically_relative(base);
+    return !inside.empty() && *inside.begin() != ".." && inside != ".";
 }
 
 }  // namespace
@@ -175,6 +213,18 @@ bool writeFileAtomic(const fs::path& path, std::string_view bytes) {
     return false;
 }
 
+size_t removeStaleTempFiles(const fs::path& folder) {
+    size_t removed = 0;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const long owner = tempFileOwner(it->path().filename().string());
+        if (owner == 0 || processRuns(owner)) continue;
+        std::error_code ignored;
+        if (it->is_regular_file(ignored) && ::unlink(it->path().c_str()) == 0) ++removed;
+    }
+    return removed;
+}
+
 bool makeDirectories(const fs::path& folder) {
     std::error_code ec;
     fs::create_directories(folder, ec);
@@ -193,7 +243,9 @@ std::optional<fs::path> resolveConfined(const fs::path& baseFolder, std::string_
         parts.push_back(part);
     }
     if (parts.empty()) return std::nullopt;
-    return findNoCase(baseFolder, parts);
+    fs::path found = findNoCase(baseFolder, parts);
+    if (!staysInside(baseFolder, found)) return std::nullopt;
+    return found;
 }
 
 std::optional<fs::path> resolveConfined(const fs::path& baseFolder, const CString& relativePath) {

@@ -39,13 +39,19 @@ std::optional<std::string> readFile(const std::filesystem::path& path,
 // temporary file is removed and false is returned. The folder must exist.
 bool writeFileAtomic(const std::filesystem::path& path, std::string_view bytes);
 
+// Removes, below `folder` (without following links), the temporary files
+// that writeFileAtomic leaves when its process dies between writing and
+// renaming. Those of processes still running are kept. The count removed.
+size_t removeStaleTempFiles(const std::filesystem::path& folder);
+
 // Creates `folder` and its missing parents. True when it exists afterwards.
 bool makeDirectories(const std::filesystem::path& folder);
 
 // The host path of `relativePath` (a name from a page or a server, '/' or
 // '\' separated) inside `baseFolder`, found without regard to case. Refused
 // (nullopt): an empty path or one naming only the folder itself, a leading
-// separator, any ".." component, any ':' (drive letters, streams) and NUL.
+// separator, any ".." component, any ':' (drive letters, streams), NUL, and
+// a path that a symbolic link on it leads out of the folder.
 std::optional<std::filesystem::path> resolveConfined(const std::filesystem::path& baseFolder,
                                                      std::string_view relativePath);
 std::optional<std::filesystem::path> resolveConfined(const std::filesystem::path& baseFolder,

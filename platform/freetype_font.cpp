@@ -1,16 +1,25 @@
 // The system font source: WenQuanYi Micro Hei found through fontconfig and
 // rendered by FreeType into grayscale coverage masks.
+#include <fcntl.h>
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
+#include FT_SIZES_H
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "platform/font.h"
 
@@ -101,22 +110,77 @@ private:
     std::mutex mutex_;
 };
 
+// The font file, read with pread as FreeType asks for its parts. FreeType's
+// own way maps the whole file, and the pages its loaders and the hinter touch
+// (about 3 MB of the 5 MB CJK face) then count as the client's memory; read
+// this way it holds only the tables it keeps (character map, glyph offsets
+// and metrics) and reads each outline when the glyph is first drawn.
+class FontFile {
+public:
+    static std::unique_ptr<FontFile> open(const std::string& path) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return nullptr;
+        struct stat info {};
+        if (fstat(fd, &info) != 0 || info.st_size <= 0) {
+            ::close(fd);
+            return nullptr;
+        }
+        return std::make_unique<FontFile>(fd, static_cast<unsigned long>(info.st_size));
+    }
+    FontFile(int fd, unsigned long size) : fd_(fd) {
+        stream_.size = size;
+        stream_.descriptor.value = fd;
+        stream_.read = &FontFile::read;
+    }
+    ~FontFile() { ::close(fd_); }
+    FontFile(const FontFile&) = delete;
+    FontFile& operator=(const FontFile&) = delete;
+
+    FT_Stream stream() { return &stream_; }
+
+private:
+    // A count of 0 is a seek, which needs nothing; a short read returns what
+    // was read, which FreeType treats as an error.
+    static unsigned long read(FT_Stream stream, unsigned long offset, unsigned char* buffer,
+                              unsigned long count) {
+        if (count == 0) return offset <= stream->size ? 0 : 1;
+        unsigned long done = 0;
+        while (done < count) {
+            const ssize_t got = pread(static_cast<int>(stream->descriptor.value), buffer + done,
+                                      count - done, static_cast<off_t>(offset + done));
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) break;
+            done += static_cast<unsigned long>(got);
+        }
+        return done;
+    }
+
+    int fd_;
+    FT_StreamRec stream_{};
+};
+
 // Owns an FT_Face and keeps its library alive for as long as the face lives.
+// One face serves every size of its file: each font has a size object of its
+// own and activates it under the face's mutex, so the file is read and the
+// hinter's per-face tables are built once, not once per size and weight.
 class FtFace {
 public:
-    static std::unique_ptr<FtFace> open(std::shared_ptr<FtLibrary> library,
+    static std::shared_ptr<FtFace> open(std::shared_ptr<FtLibrary> library,
                                         const FaceLocation& where) {
+        std::unique_ptr<FontFile> file = FontFile::open(where.file);
+        if (!file) return nullptr;
+        FT_Open_Args args{};
+        args.flags = FT_OPEN_STREAM;
+        args.stream = file->stream();
         FT_Face face = nullptr;
         {
             std::lock_guard lock(library->mutex());
-            if (FT_New_Face(library->get(), where.file.c_str(), where.index, &face) != 0) {
-                return nullptr;
-            }
+            if (FT_Open_Face(library->get(), &args, where.index, &face) != 0) return nullptr;
         }
-        return std::make_unique<FtFace>(std::move(library), face);
+        return std::make_shared<FtFace>(std::move(library), std::move(file), face);
     }
-    FtFace(std::shared_ptr<FtLibrary> library, FT_Face face)
-        : library_(std::move(library)), face_(face) {}
+    FtFace(std::shared_ptr<FtLibrary> library, std::unique_ptr<FontFile> file, FT_Face face)
+        : library_(std::move(library)), file_(std::move(file)), face_(face) {}
     ~FtFace() {
         std::lock_guard lock(library_->mutex());
         FT_Done_Face(face_);
@@ -125,10 +189,14 @@ public:
     FtFace& operator=(const FtFace&) = delete;
 
     FT_Face get() const { return face_; }
+    // Guards the face and all its sizes: FreeType faces are not thread-safe.
+    std::mutex& mutex() { return mutex_; }
 
 private:
     std::shared_ptr<FtLibrary> library_;
+    std::unique_ptr<FontFile> file_;  // read by the face until FT_Done_Face
     FT_Face face_;
+    std::mutex mutex_;
 };
 
 int roundPixels(FT_Pos value26_6) { return static_cast<int>((value26_6 + 32) >> 6); }
@@ -150,31 +218,75 @@ void copyBitmap(const FT_Bitmap& bitmap, Glyph& glyph) {
     }
 }
 
+// Characters of the Basic Multilingual Plane find their glyph through a
+// two-level table of atomics, without a lock once drawn; pages of 256
+// characters are made as the text needs them.
+constexpr size_t kPageBits = 8;
+constexpr size_t kPageSize = size_t{1} << kPageBits;
+constexpr size_t kTablePages = 0x10000 >> kPageBits;
+using GlyphPage = std::array<std::atomic<const Glyph*>, kPageSize>;
+
 class FreeTypeFont final : public Font {
 public:
-    FreeTypeFont(std::unique_ptr<FtFace> face, int ascent, int descent, int weight,
+    FreeTypeFont(std::shared_ptr<FtFace> face, FT_Size size, int ascent, int descent, int weight,
                  FT_Pos emboldenStrength)
         : Font(ascent, descent, weight),
           face_(std::move(face)),
+          size_(size),
           emboldenStrength_(emboldenStrength) {}
+    ~FreeTypeFont() override {
+        std::lock_guard lock(face_->mutex());
+        FT_Done_Size(size_);
+    }
+    FreeTypeFont(const FreeTypeFont&) = delete;
+    FreeTypeFont& operator=(const FreeTypeFont&) = delete;
 
     int charWidth(char32_t ch) const override { return glyph(ch).advance; }
 
+    const Glyph& glyph(char32_t ch) const override {
+        if (ch < 0x10000) {
+            const GlyphPage* page = table_[ch >> kPageBits].load(std::memory_order_acquire);
+            if (page) {
+                const Glyph* known = (*page)[ch & (kPageSize - 1)].load(std::memory_order_acquire);
+                if (known) return *known;
+            }
+        }
+        return slowGlyph(ch);
+    }
+
+private:
+    const Glyph& slowGlyph(char32_t ch) const {
+        std::lock_guard lock(mutex_);
+        const Glyph& found = glyphOfIndex(ch);
+        if (ch < 0x10000) {
+            std::atomic<const GlyphPage*>& slot = table_[ch >> kPageBits];
+            const GlyphPage* page = slot.load(std::memory_order_relaxed);
+            if (!page) {
+                pages_.push_back(std::make_unique<GlyphPage>());
+                page = pages_.back().get();
+                slot.store(page, std::memory_order_release);
+            }
+            const_cast<GlyphPage&>(*page)[ch & (kPageSize - 1)].store(&found,
+                                                                      std::memory_order_release);
+        }
+        return found;
+    }
+
     // Keyed by glyph index, so the cache never outgrows the face however
     // many different characters a page sends.
-    const Glyph& glyph(char32_t ch) const override {
-        std::lock_guard lock(mutex_);
+    const Glyph& glyphOfIndex(char32_t ch) const {
+        std::lock_guard faceLock(face_->mutex());
         FT_UInt index = FT_Get_Char_Index(face_->get(), ch);
         auto it = cache_.find(index);
         if (it == cache_.end()) it = cache_.emplace(index, render(index)).first;
         return it->second;
     }
 
-private:
     Glyph render(FT_UInt index) const {
         Glyph glyph;
         FT_Face face = face_->get();
-        if (FT_Load_Glyph(face, index, FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_LIGHT) != 0) {
+        if (FT_Activate_Size(size_) != 0 ||
+            FT_Load_Glyph(face, index, FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_LIGHT) != 0) {
             glyph.advance = std::max(1, height() / 2);
             return glyph;
         }
@@ -192,11 +304,14 @@ private:
         return glyph;
     }
 
-    std::unique_ptr<FtFace> face_;
+    std::shared_ptr<FtFace> face_;
+    FT_Size size_;  // owned; released under the face's mutex
     FT_Pos emboldenStrength_;
-    mutable std::mutex mutex_;  // guards face_ and cache_: FreeType faces are not thread-safe
+    mutable std::mutex mutex_;  // guards cache_ and pages_, and writes to table_
     // Node-based, so references to glyphs stay valid as it grows.
     mutable std::unordered_map<FT_UInt, Glyph> cache_;
+    mutable std::array<std::atomic<const GlyphPage*>, kTablePages> table_{};
+    mutable std::vector<std::unique_ptr<GlyphPage>> pages_;
 };
 
 class SystemFontSource final : public FontSource {
@@ -209,8 +324,8 @@ public:
     FontRef font(int cellHeight, int weight) override {
         bool wantBold = weight >= static_cast<int>(FontWeight::Bold);
         const std::optional<FaceLocation>& where = wantBold && bold_ ? bold_ : regular_;
-        std::unique_ptr<FtFace> face;
-        if (library_ && where) face = FtFace::open(library_, *where);
+        std::shared_ptr<FtFace> face;
+        if (library_ && where) face = openFace(*where);
         if (!face || !FT_IS_SCALABLE(face->get()))
             return FixedFontSource().font(cellHeight, weight);
         // Fontconfig may offer the regular face for a bold request; only the
@@ -220,30 +335,47 @@ public:
     }
 
 private:
+    // Called under getFont's lock, so the list needs none of its own.
+    std::shared_ptr<FtFace> openFace(const FaceLocation& where) {
+        for (const auto& [location, face] : faces_) {
+            if (location.file == where.file && location.index == where.index) return face;
+        }
+        std::shared_ptr<FtFace> face = FtFace::open(library_, where);
+        if (face) faces_.emplace_back(where, face);
+        return face;
+    }
+
     // Scales the face so that its ascender plus descender fill the cell.
-    static FontRef makeFont(std::unique_ptr<FtFace> face, int cellHeight, int weight,
+    static FontRef makeFont(std::shared_ptr<FtFace> face, int cellHeight, int weight,
                             bool embolden) {
         FT_Face ft = face->get();
         int designAscent = ft->ascender;
         int designHeight = ft->ascender - ft->descender;
+        if (designHeight <= 0 || designAscent < 0) return FixedFontSource().font(cellHeight, weight);
+        std::unique_lock lock(face->mutex());
+        FT_Size size = nullptr;
+        if (FT_New_Size(ft, &size) != 0) return FixedFontSource().font(cellHeight, weight);
         FT_Size_RequestRec request{};
         request.type = FT_SIZE_REQUEST_TYPE_REAL_DIM;
         request.height = static_cast<FT_Long>(cellHeight) * 64;
-        if (designHeight <= 0 || designAscent < 0 || FT_Request_Size(ft, &request) != 0) {
+        if (FT_Activate_Size(size) != 0 || FT_Request_Size(ft, &request) != 0) {
+            FT_Done_Size(size);
             return FixedFontSource().font(cellHeight, weight);
         }
         int ascent = std::clamp((designAscent * cellHeight + designHeight / 2) / designHeight, 0,
                                 cellHeight);
         // About a twentieth of the em, and at least a pixel so small sizes show it.
         FT_Pos strength = 0;
-        if (embolden) strength = std::max<FT_Pos>(64, ft->size->metrics.y_ppem * 64 / 20);
-        return std::make_shared<FreeTypeFont>(std::move(face), ascent, cellHeight - ascent, weight,
-                                              strength);
+        if (embolden) strength = std::max<FT_Pos>(64, size->metrics.y_ppem * 64 / 20);
+        lock.unlock();
+        return std::make_shared<FreeTypeFont>(std::move(face), size, ascent, cellHeight - ascent,
+                                              weight, strength);
     }
 
     std::shared_ptr<FtLibrary> library_;
     std::optional<FaceLocation> regular_;
     std::optional<FaceLocation> bold_;
+    std::vector<std::pair<FaceLocation, std::shared_ptr<FtFace>>> faces_;
 };
 
 }  // namespace

@@ -84,9 +84,12 @@ int handsetKeyCode(SDL_Keycode key) {
 
 class SdlWindow : public WindowBackend {
 public:
-    SdlWindow(std::unique_ptr<SdlVideo> video, SdlWindowPtr window, Uint32 wakeType)
-        : video_(std::move(video)), window_(std::move(window)), wakeType_(wakeType) {
-        size_ = surfaceSize();
+    SdlWindow(std::unique_ptr<SdlVideo> video, SdlWindowPtr window, Uint32 wakeType, Size screen)
+        : video_(std::move(video)),
+          window_(std::move(window)),
+          wakeType_(wakeType),
+          size_(screen),
+          lastFrame_(screen.width, screen.height) {
         SDL_StartTextInput();
     }
     ~SdlWindow() override {
@@ -106,20 +109,19 @@ public:
     }
 
 private:
-    Size surfaceSize() const {
-        SDL_Surface* surface = SDL_GetWindowSurface(window_.get());
-        if (!surface) return size_;
-        return {surface->w, surface->h};
-    }
-    // Window coordinates to screen pixels (they differ on a scaled display).
+    // Window coordinates to screen pixels: through the window surface's
+    // pixels (they differ on a scaled display), then the zoom.
     Point toScreen(int x, int y) const {
         int w = 0;
         int h = 0;
         SDL_GetWindowSize(window_.get(), &w, &h);
-        if (w <= 0 || h <= 0) return {x, y};
-        return {static_cast<int>(int64_t{x} * size_.width / w),
-                static_cast<int>(int64_t{y} * size_.height / h)};
+        SDL_Surface* surface = SDL_GetWindowSurface(window_.get());
+        if (w <= 0 || h <= 0 || !surface) return {x, y};
+        const int px = static_cast<int>(int64_t{x} * surface->w / w);
+        const int py = static_cast<int>(int64_t{y} * surface->h / h);
+        return fitWindowZoom(size_, {surface->w, surface->h}).toScreen(px, py, size_);
     }
+    void showLastFrame();
     void translate(const SDL_Event& event);
     void translateWindowEvent(const SDL_WindowEvent& event);
 
@@ -127,7 +129,8 @@ private:
     SdlWindowPtr window_;
     Uint32 wakeType_;
     std::atomic<bool> wakePending_{false};
-    Size size_;
+    Size size_;  // the phone's screen; the window shows it zoomed
+    Surface lastFrame_;
     std::deque<InputEvent> pending_;
     int heldKey_ = 0;
     int heldRepeats_ = 0;
@@ -135,17 +138,32 @@ private:
 };
 
 void SdlWindow::present(const Surface& frame) {
+    if (frame.width() <= 0 || frame.height() <= 0) return;
+    // Kept so that a resized or uncovered window shows it again.
+    lastFrame_ = frame;
+    showLastFrame();
+}
+
+void SdlWindow::showLastFrame() {
     SDL_Surface* target = SDL_GetWindowSurface(window_.get());
+    const Surface& frame = lastFrame_;
     if (!target || frame.width() <= 0 || frame.height() <= 0) return;
     // SDL only reads the source of a blit; its C interface takes no const.
     SdlSurfacePtr source(SDL_CreateRGBSurfaceWithFormatFrom(
         const_cast<uint32_t*>(frame.data()), frame.width(), frame.height(), 32, frame.width() * 4,
         SDL_PIXELFORMAT_RGB888));
     if (!source) return;
-    if (frame.width() != target->w || frame.height() != target->h) {
+    const WindowZoom fit = fitWindowZoom({frame.width(), frame.height()}, {target->w, target->h});
+    SDL_Rect place{fit.offsetX, fit.offsetY, frame.width() * fit.zoom, frame.height() * fit.zoom};
+    if (place.w != target->w || place.h != target->h) {
         SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0));
     }
-    SDL_BlitSurface(source.get(), nullptr, target, nullptr);
+    if (fit.zoom == 1) {
+        SDL_BlitSurface(source.get(), nullptr, target, &place);
+    } else {
+        // Whole-number zoom with nearest pixels keeps the screen sharp.
+        SDL_BlitScaled(source.get(), nullptr, target, &place);
+    }
     SDL_UpdateWindowSurface(window_.get());
 }
 
@@ -240,13 +258,10 @@ void SdlWindow::translateWindowEvent(const SDL_WindowEvent& event) {
             // The window surface still holds the last frame.
             SDL_UpdateWindowSurface(window_.get());
             break;
-        case SDL_WINDOWEVENT_SIZE_CHANGED: {
-            Size now = surfaceSize();
-            if (now == size_) break;
-            size_ = now;
-            pending_.push_back(Resize{now.width, now.height});
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            // The phone's screen keeps its size; only the zoom follows the window.
+            showLastFrame();
             break;
-        }
         case SDL_WINDOWEVENT_FOCUS_LOST:
             // A key released while another window has the focus sends no key-up.
             heldKey_ = 0;
@@ -274,11 +289,16 @@ std::unique_ptr<WindowBackend> createSdlWindow(Size size, const std::string& tit
     if (!video->init()) return fail("SDL video: ");
     static const Uint32 wakeType = SDL_RegisterEvents(1);
     if (wakeType == static_cast<Uint32>(-1)) return fail("SDL events: ");
+    SDL_Rect desktop{0, 0, size.width, size.height};
+    if (SDL_GetDisplayUsableBounds(0, &desktop) != 0) desktop = SDL_Rect{0, 0, size.width, size.height};
+    const int zoom = initialWindowZoom(size, {desktop.w, desktop.h});
     SdlWindowPtr window(SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED,
-                                         SDL_WINDOWPOS_CENTERED, size.width, size.height, 0));
+                                         SDL_WINDOWPOS_CENTERED, size.width * zoom,
+                                         size.height * zoom, SDL_WINDOW_RESIZABLE));
     if (!window) return fail("SDL window: ");
+    SDL_SetWindowMinimumSize(window.get(), size.width, size.height);
     if (!SDL_GetWindowSurface(window.get())) return fail("SDL window surface: ");
-    return std::make_unique<SdlWindow>(std::move(video), std::move(window), wakeType);
+    return std::make_unique<SdlWindow>(std::move(video), std::move(window), wakeType, size);
 }
 
 }  // namespace zq

@@ -129,6 +129,21 @@ private:
     bool woken_ = false;
 };
 
+// How a phone-sized screen sits in a desktop window: magnified by a whole
+// number (sharp pixels) and centred. A point of the window maps back to the
+// screen pixel under it.
+struct WindowZoom {
+    int zoom = 1;
+    int offsetX = 0;
+    int offsetY = 0;
+    Point toScreen(int x, int y, Size screen) const;
+};
+// The zoom a new window opens at: 2 on a desktop over 1000 pixels tall, 1
+// otherwise, and never more than fits `desktop` (its usable area).
+int initialWindowZoom(Size screen, Size desktop);
+// The largest whole zoom of `screen` that fits `window`, at least 1.
+WindowZoom fitWindowZoom(Size screen, Size window);
+
 // The SDL2 window of `size` pixels with a software framebuffer. nullptr when
 // SDL has no video driver or the window cannot be made; `error` then says
 // why. Only one SDL window may exist at a time.

@@ -50,7 +50,10 @@ AlertScreen::AlertScreen(const CString& title, const CString& text, ImageRef ima
     setCommandListener(this);
 }
 
-AlertScreen::~AlertScreen() { stopTimeoutTimer(); }
+AlertScreen::~AlertScreen() {
+    endLife();
+    stopTimeoutTimer();
+}
 
 // --- commands ------------------------------------------------------------------------
 
@@ -59,16 +62,19 @@ void AlertScreen::addCommand(CommandRef command) {
     Screen::addCommand(std::move(command));
     ++commandCount_;
     if (commandCount_ > 1) setTimeout(kNoTimeout);
+    putSoleCommandOnLeftKey();
 }
 
 void AlertScreen::removeCommand(Command* command) {
     Screen::removeCommand(command);
     if (commandCount_ == 1) {
         commandCount_ = 0;
-        Screen::addCommand(okCommand_);
     } else if (commandCount_ > 1) {
         --commandCount_;
     }
+    // An alert is never left without a way to close it.
+    if (getCommands().empty() && !getRightCommand()) Screen::addCommand(okCommand_);
+    putSoleCommandOnLeftKey();
 }
 
 void AlertScreen::commandAction(Command* command, Displayable* /*source*/) {
@@ -79,7 +85,7 @@ void AlertScreen::commandAction(Command* command, Displayable* /*source*/) {
 // --- showing and closing --------------------------------------------------------------
 
 void AlertScreen::setReturnTarget(Displayable* target) {
-    if (target != this) returnTo_ = target;
+    if (target != this) returnTo_ = refTo(target);
 }
 
 void AlertScreen::setTimeout(int32_t ms) {
@@ -93,7 +99,7 @@ void AlertScreen::setTimeout(int32_t ms) {
 
 void AlertScreen::showNotify() {
     showTime_ = tickCount();
-    if (!returnTo_) setReturnTarget(getPreviousDisplayable());
+    if (!returnTo_.get()) setReturnTarget(getPreviousDisplayable());
     Screen::showNotify();
     if (timeout_ > 0) startTimeoutTimer();
 }
@@ -123,7 +129,8 @@ void AlertScreen::stopTimeoutTimer() {
 
 void AlertScreen::close() {
     stopTimeoutTimer();
-    Displayable* target = std::exchange(returnTo_, nullptr);
+    Displayable* target = returnTo_.get();
+    returnTo_.reset();
     if (!target) target = getPreviousDisplayable();
     Display* display = getDisplay() ? getDisplay() : Display::getDisplay();
     if (!target || target == this || !display) return;

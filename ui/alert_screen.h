@@ -7,12 +7,20 @@
 // without case) closes it: the return target becomes current again. The
 // alert is not deleted by closing; its owner releases it.
 //
+// An alert always shows a command: removing the last one brings the OK
+// command back. A single command stands on a soft key of its own (the left
+// one unless it is a BACK, CANCEL or EXIT command), so one key closes the
+// alert; with more, the left soft key opens the menu.
+//
 // The message item comes from the installed maker (the page items install
 // one that makes an IconItem); without a maker the alert has no message
 // item.
 //
 // Ownership: the alert owns its message item (through its content); the
-// return target, styles and commands are borrowed or shared. UI thread.
+// return target, styles and commands are borrowed or shared. The return
+// target and the previous displayable are weak: a page destroyed under the
+// alert (recycled by the history, replaced by a new page) is not returned
+// to; closing then goes to nothing and leaves the alert shown. UI thread.
 #pragma once
 
 #include <cstdint>
@@ -53,9 +61,8 @@ public:
     // The caller's command replaces the OK command; from the second one on
     // (the OK command counts as the first) the timeout is switched off.
     void addCommand(CommandRef command);
-    // Lowers the count; a removal at a count of 1 brings the OK command
-    // back. The count still holds the OK command a caller's command
-    // replaced, so removing the only caller's command leaves none shown.
+    // Lowers the count; when no command is left shown, the OK command comes
+    // back.
     void removeCommand(Command* command) override;
     // Commands counted by addCommand, the OK command included.
     int commandCount() const { return commandCount_; }
@@ -64,9 +71,10 @@ public:
     void setTimeout(int32_t ms);
     int32_t getTimeout() const { return timeout_; }
 
-    // Where closing returns to; borrowed. The alert itself is ignored.
+    // Where closing returns to; borrowed, and forgotten when it is
+    // destroyed first. The alert itself is ignored.
     void setReturnTarget(Displayable* target);
-    Displayable* getReturnTarget() const { return returnTo_; }
+    Displayable* getReturnTarget() const { return returnTo_.get(); }
     // Null when the alert has neither text nor picture.
     Item* getMessageItem() const { return messageItem_; }
 
@@ -87,7 +95,7 @@ private:
     void stopTimeoutTimer();
     void close();
 
-    Displayable* returnTo_ = nullptr;
+    WeakRef<Displayable> returnTo_;
     int32_t timeout_ = 0;
     uint32_t showTime_ = 0;
     Item* messageItem_ = nullptr;

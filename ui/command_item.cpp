@@ -65,6 +65,7 @@ SharedLooks gLooks;
 
 SharedLooks& looks() {
     if (!gLooks.built || gLooks.generation != trackedStylesGeneration()) {
+        const StyleScope shared = StyleScope::shared();  // kept for the whole run
         gLooks.entry = createMenuCommandStyle();
         gLooks.popup = createPopupMenuStyle();
         gLooks.generation = trackedStylesGeneration();

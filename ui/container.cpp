@@ -78,7 +78,8 @@ int Container::indexOfChild(const Item* child) const {
 }
 
 int Container::indexOf(const Item* item) const {
-    if (!item) return -1;
+    // An item without an identifier has no name to be found by.
+    if (!item || item->getId().isEmpty()) return -1;
     for (int i = 0; i < size(); ++i) {
         if (children_[i]->getId() == item->getId()) return i;
     }
@@ -150,7 +151,7 @@ std::unique_ptr<Item> Container::set(int index, std::unique_ptr<Item> item, Styl
             focusedItem_ = next;
         }
     }
-    old->setParent(nullptr);
+    old->leaveContainer();
     requestInit();
     return old;
 }

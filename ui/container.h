@@ -90,7 +90,7 @@ public:
     int size() const { return static_cast<int>(children_.size()); }
     const std::vector<std::unique_ptr<Item>>& children() const { return children_; }
     // Index of the first child whose identifier equals the item's exactly
-    // (case-sensitive); -1 when none.
+    // (case-sensitive); -1 when none or when the item has no identifier.
     int indexOf(const Item* item) const;
 
     // --- focus -------------------------------------------------------------------------

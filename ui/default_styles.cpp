@@ -147,6 +147,8 @@ void buildStartup(StartupObjects& o) {
 // freeTrackedStyles. The caller holds gStartupMutex.
 StartupObjects& startup() {
     if (!gStartup.built || gStartup.generation != trackedStylesGeneration()) {
+        // Shared for the whole run, whichever page happens to ask first.
+        const StyleScope shared = StyleScope::shared();
         buildStartup(gStartup);
     }
     return gStartup;

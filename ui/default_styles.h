@@ -1,13 +1,15 @@
 // The default look of every element kind, built in code, and the few shared
 // styles and objects the toolkit uses for the whole run.
 //
-// Builders: each call makes a new tracked Style (ui/style.h) that the
-// caller hands to its item or screen; style-sheet rules are applied over it.
+// Builders: each call makes a new tracked Style (ui/style.h), in the open
+// style arena when there is one, that the caller hands to its item or
+// screen; style-sheet rules are applied over it.
 // Builders read the colour settings in force when they run.
 //
 // Start-up objects (the default item, container and label styles, the
 // screen, tab and combo-box part styles, the shared rounded background and
-// the shared commands) are built on first use and kept until
+// the shared commands) are built on first use, always into the registry
+// (never into the arena of the page that asked first), and kept until
 // freeTrackedStyles; after it the next use builds them again. They are
 // shared: an item that wants to change one (the label style's font) takes
 // its own copy first (createLabelStyle gives a fresh label style).

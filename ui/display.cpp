@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <thread>
 #include <variant>
 
@@ -210,11 +211,15 @@ void Display::repaint() {
     paintBackBuffer();
 }
 
-void Display::paintItemNow(int x, int y, int w, int h, Item* item) {
-    if (runElsewhere(thread_, [&] { paintItemNow(x, y, w, h, item); })) return;
+void Display::paintItemNow(int x, int y, int w, int h, Item* item, const Rect* clip) {
+    if (runElsewhere(thread_, [&] { paintItemNow(x, y, w, h, item, clip); })) return;
     RecursiveLock lock(paintLock_);
     if (!item || !graphics_ || !backDc_) return;
-    item->paint(x, y, w, h, *graphics_, false);
+    {
+        std::optional<ClipScope> scope;
+        if (clip) scope.emplace(*graphics_, clip->left, clip->top, clip->width(), clip->height());
+        item->paint(x, y, w, h, *graphics_, false);
+    }
     // From (x, y) to the window's right and bottom edges, inside the window.
     Rect area{x, y, x + clientSize_.width, clientSize_.height};
     showArea(area.intersected(clientRect()));

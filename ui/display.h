@@ -103,8 +103,9 @@ public:
     void repaint();
     // Paints `item` at (x, y) through Item::paint(x, y, w, h, g, 0) and shows
     // the back buffer from (x, y) to the right and bottom edges of the window.
-    // Nothing before the first full paint or without an item.
-    void paintItemNow(int x, int y, int w, int h, Item* item);
+    // With `clip` nothing outside it is drawn. Nothing before the first full
+    // paint or without an item.
+    void paintItemNow(int x, int y, int w, int h, Item* item, const Rect* clip = nullptr);
     // The screen paints its loading bar into the back buffer; the whole
     // buffer is shown. Nothing before the first full paint or without one.
     void repaintSoftKeysNow(Displayable* screen);

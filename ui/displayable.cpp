@@ -5,10 +5,12 @@
 namespace zq {
 
 Displayable::~Displayable() {
+    // Whoever borrowed this displayable finds it gone from here on.
+    life_.end();
     // Adopted objects go first to last, each leaving the list before the next.
     for (std::unique_ptr<OwnedBase>& object : owned_) object.reset();
     owned_.clear();
-    previous_ = nullptr;
+    previous_.reset();
     // A Display that went first must not be reached through a stale pointer.
     Display* display = getDisplay();
     if (display && display == Display::getDisplay()) display->forget(this);

@@ -19,6 +19,7 @@
 #include "platform/cstring.h"
 #include "platform/geometry.h"
 #include "platform/threading.h"
+#include "ui/weak_ref.h"
 
 namespace zq {
 
@@ -53,9 +54,16 @@ public:
     void setTitle(const CString& title) { title_ = title; }
 
     // The displayable that was current when this one was made current (set
-    // by setCurrent, also without notification); not owned.
-    Displayable* getPreviousDisplayable() const { return previous_; }
-    void setPreviousDisplayable(Displayable* previous) { previous_ = previous; }
+    // by setCurrent, also without notification); not owned, and null once
+    // it is destroyed.
+    Displayable* getPreviousDisplayable() const { return previous_.get(); }
+    void setPreviousDisplayable(Displayable* previous) { previous_ = refTo(previous); }
+
+    // A reference that reads null once the displayable is destroyed.
+    WeakRef<Displayable> weakRef() { return WeakRef<Displayable>(this, &life_); }
+    static WeakRef<Displayable> refTo(Displayable* displayable) {
+        return displayable ? displayable->weakRef() : WeakRef<Displayable>();
+    }
 
     // Held while the screen paints and handles input (content) and while
     // the soft-key bar is painted (soft keys). Re-entrant; any thread.
@@ -97,6 +105,11 @@ public:
     // Paints the loading progress bar for Display::repaintSoftKeysNow.
     virtual void paintLoadingBar(GraphicsContext& /*g*/) {}
 
+protected:
+    // Subclasses end their references first thing in their destructors, so
+    // that nothing reaches them half destroyed.
+    void endLife() { life_.end(); }
+
 private:
     struct OwnedBase {
         virtual ~OwnedBase() = default;
@@ -113,7 +126,8 @@ private:
     RecursiveMutex softKeyLock_;
     std::atomic<Display*> display_{nullptr};
     std::vector<std::unique_ptr<OwnedBase>> owned_;
-    Displayable* previous_ = nullptr;
+    WeakRef<Displayable> previous_;
+    LifeToken life_;
 };
 
 class Canvas : public Displayable {

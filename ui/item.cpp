@@ -46,6 +46,7 @@ Item::Item(const CString& label, uint32_t layout, int appearanceMode, Style* sty
 }
 
 Item::~Item() {
+    life_.end();
     stopTicking();
     dropView();
 }
@@ -54,6 +55,16 @@ void Item::startTicking(TickerThread& ticker) {
     if (ticker_ && ticker_ != &ticker) ticker_->removeItem(this);
     ticker_ = &ticker;
     ticker.addItem(this);
+}
+
+void Item::tickerGone(TickerThread& ticker) {
+    if (ticker_ == &ticker) ticker_ = nullptr;
+}
+
+void Item::leaveContainer() {
+    parent_ = nullptr;
+    screen_ = nullptr;
+    stopTicking();
 }
 
 void Item::stopTicking() {

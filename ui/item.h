@@ -14,6 +14,13 @@
 // a plain parent pointer. An item owns its label and any item view it had
 // to clone; styles, screens and listeners are borrowed. Commands are shared
 // (CommandRef). Items live on the UI thread.
+//
+// Screen and ticker: an item reaches its screen through its parents (a top
+// item holds it) and ticks on that screen's ticker. An item that leaves its
+// container without being destroyed (Container::set hands it back) forgets
+// its parent and screen and leaves the ticker (leaveContainer), so it never
+// reaches a screen it no longer belongs to. Whoever keeps an item beyond
+// the call that used it holds it as an ItemRef.
 #pragma once
 
 #include <climits>
@@ -27,6 +34,7 @@
 #include "platform/image.h"
 #include "ui/command.h"
 #include "ui/item_ticker.h"
+#include "ui/weak_ref.h"
 
 namespace zq {
 
@@ -93,8 +101,13 @@ public:
     // for reply data); -1 when the list does not hold it.
     virtual int indexOfControl(const Item* /*control*/) const { return -1; }
     // `item` shows a pressed look while the pen is down; the screen repaints
-    // it when the pen is lifted, wherever that is.
+    // it when the pen is lifted, wherever that is, unless it was removed or
+    // destroyed by then.
     virtual void setPressedItem(Item* /*item*/) {}
+    // Paints `item` at once where it was last painted, inside the part of
+    // the screen that shows it (a content item never over the status line
+    // or the soft-key bar). Nothing while the screen is not shown.
+    virtual void repaintItemNow(Item& /*item*/) {}
 
 protected:
     ~ItemScreen() = default;
@@ -149,6 +162,8 @@ Style* defaultFocusedStyle();
 void setStateChangeScreen(ItemScreen* screen);
 ItemScreen* stateChangeScreen();
 
+using ItemRef = WeakRef<Item>;
+
 class Item : public TickTarget {
 public:
     Item();
@@ -190,6 +205,7 @@ public:
     // The screen's animation step; true when the item must be repainted.
     virtual bool animate();
     int onTimer() override;
+    void tickerGone(TickerThread& ticker) override;
     // Applies the focused style (own, else `focusStyle`, else inherited)
     // and returns the style in force before, for defocus to restore.
     virtual Style* focus(Style* focusStyle, int direction);
@@ -265,6 +281,10 @@ public:
     void fireLeaveAction();
 
     // --- tree --------------------------------------------------------------
+    // A reference that reads null once the item is destroyed.
+    ItemRef weakRef() { return ItemRef(this, &life_); }
+    // The item is out of its container: no parent, no screen, no ticker.
+    void leaveContainer();
     Item* getParent() const { return parent_; }
     void setParent(Item* parent) { parent_ = parent; }
     // Set on items a screen shows directly.
@@ -465,6 +485,7 @@ private:
     std::unique_ptr<ItemView> ownedView_;  // a clone made for this item
     ItemView* viewSource_ = nullptr;       // the style's view the clone came from
     TickerThread* ticker_ = nullptr;
+    LifeToken life_;
 };
 
 }  // namespace zq

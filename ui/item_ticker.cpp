@@ -42,7 +42,11 @@ void TickerThread::stop() {
 void TickerThread::stopAndFree() {
     stop();
     // A round in progress sees the empty list and ends.
+    std::vector<TickTarget*> forgotten = std::move(items_);
     items_.clear();
+    for (TickTarget* target : forgotten) {
+        if (target) target->tickerGone(*this);
+    }
 }
 
 int TickerThread::itemCount() const {

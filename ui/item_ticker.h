@@ -15,7 +15,10 @@
 // - All members are for the UI thread (another thread goes through
 //   runOnUiAndWait). Without a running UI executor the ticker never runs.
 // - A target must be removed before it is destroyed, and the ticker must not
-//   be destroyed from inside onTimer().
+//   be destroyed from inside onTimer(). stopAndFree tells each target it
+//   forgets (tickerGone), so a target that outlives the ticker never
+//   reaches it: an owner that may be outlived by its targets (a screen)
+//   calls it before the ticker goes.
 #pragma once
 
 #include <cstdint>
@@ -25,11 +28,16 @@
 
 namespace zq {
 
+class TickerThread;
+
 class TickTarget {
 public:
     virtual ~TickTarget() = default;
     // Non-zero when the target repainted itself; the ticker ignores it.
     virtual int onTimer() = 0;
+    // The ticker forgets this target (stopAndFree); a target that keeps the
+    // ticker must drop it here.
+    virtual void tickerGone(TickerThread& /*ticker*/) {}
 };
 
 // Named after the worker thread the handset used; here it is a UI timer.
@@ -46,7 +54,7 @@ public:
     void removeItem(TickTarget* target);
     void start();
     void stop();
-    // stop(), then forgets every registered target.
+    // stop(), then forgets every registered target and tells it so.
     void stopAndFree();
 
     bool isRunning() const { return timerId_ != 0; }

@@ -42,6 +42,20 @@ size_t ResponseListenerRegistry::deliver(int32_t replyKind, std::span<const uint
     return found->second.size();
 }
 
+bool ResponseListenerRegistry::deliverAt(int32_t replyKind, size_t index,
+                                         std::span<const uint8_t> data) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = listeners_.find(replyKind);
+    if (found == listeners_.end() || index >= found->second.size()) return false;
+    found->second[index]->onResponse(replyKind, data);
+    return true;
+}
+
+void ResponseListenerRegistry::clear(int32_t replyKind) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    listeners_.erase(replyKind);
+}
+
 size_t ResponseListenerRegistry::count(int32_t replyKind) const {
     std::lock_guard<std::mutex> lock(mutex_);
     auto found = listeners_.find(replyKind);

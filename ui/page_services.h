@@ -56,6 +56,11 @@ public:
     void remove(int32_t replyKind, ResponseListener* listener);
     // Hands the reply to every listener of its kind; returns how many.
     size_t deliver(int32_t replyKind, std::span<const uint8_t> data);
+    // Hands the reply to the listener at `index` of its kind only; false when
+    // there is none there.
+    bool deliverAt(int32_t replyKind, size_t index, std::span<const uint8_t> data);
+    // Forgets every listener of the kind (a new page's list replaces the old).
+    void clear(int32_t replyKind);
     size_t count(int32_t replyKind) const;
 
 private:

@@ -99,8 +99,12 @@ void Screen::init(const CString& title, Style* style, bool withContent) {
 }
 
 Screen::~Screen() {
+    endLife();
     // No round may reach an item that is about to go.
     ticker_.stopAndFree();
+    // The shell's records of this screen go with it.
+    if (recordedCurrentScreen() == this) setRecordedCurrentScreen(nullptr);
+    if (stateChangeScreen() == static_cast<ItemScreen*>(this)) setStateChangeScreen(nullptr);
 }
 
 // --- style -----------------------------------------------------------------------

@@ -302,11 +302,13 @@ public:
     // --- keyboards ----------------------------------------------------------------
     // Makes the soft keyboard on first use, serves `field` and shows or
     // hides the keyboard with the keypads `inputModes` (kKeypad* bits).
-    // The field is borrowed: one that goes away first calls this with null.
+    // The field is borrowed: once its item is destroyed or leaves this
+    // screen it is no longer served (typed text goes nowhere).
     void openSoftKeyboard(bool show, KeyboardTarget* field, int inputModes);
     // Null before the first openSoftKeyboard.
     SoftKeyboard* getSoftKeyboard() const { return softKeyboard_.get(); }
-    KeyboardTarget* getKeyboardTarget() const { return keyboardTarget_; }
+    // Null when none is served or the served one went away.
+    KeyboardTarget* getKeyboardTarget() const;
     // The code input pad: made on first use, opened for `listener` (borrowed,
     // may be null) with the address template, then shown or hidden.
     void openCodeInputPad(EventListener* listener, const CString& addressTemplate, bool show);
@@ -367,10 +369,18 @@ public:
     void itemStateChanged(Item* item) override;
     // Taken only by a screen with content or a header item.
     void setRelayoutNeeded() override;
-    // Repainted when the pen is lifted; forgotten then and when hidden.
+    // Repainted when the pen is lifted; forgotten then, when hidden and
+    // when the item is destroyed or leaves this screen.
     void setPressedItem(Item* item) override;
+    Item* getPressedItem() const;
+    void repaintItemNow(Item& item) override;
+    // Whether `item` is shown by this screen: its parents lead here.
+    bool holdsItem(const Item* item) const;
 
 protected:
+    // With no left command, the menu's only command goes on the left soft
+    // key, so that one key fires it; the labels follow.
+    void putSoleCommandOnLeftKey();
     // The shown marquee without taking it over (a form with tabs owns its
     // marquees); the earlier shown one is hidden, not released.
     void setShownMarquee(Item* marquee);
@@ -493,7 +503,7 @@ private:
     bool tipShown_ = true;
     std::vector<Item*> controlList_;
     GraphicsContext* lastGraphics_ = nullptr;
-    Item* pressedItem_ = nullptr;
+    ItemRef pressedItem_;
 
     // soft-key bar
     CString leftLabel_;
@@ -518,7 +528,6 @@ private:
     CommandRef preferredCancel_;
     CommandRef preferredBack_;
     std::vector<CommandRef> itemCommands_;
-    Item* commandsItem_ = nullptr;
     bool centrePressed_ = false;
 
     // input
@@ -530,6 +539,7 @@ private:
     std::unique_ptr<SoftKeyboard> softKeyboard_;
     KeyboardTarget* keyboardTarget_ = nullptr;
     std::unique_ptr<CodeInputPad> codeInputPad_;
+    ItemRef keyboardField_;  // keyboardTarget_'s item: whether it is still there
 
     // loading
     std::atomic<bool> loading_{false};

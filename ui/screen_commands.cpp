@@ -145,6 +145,13 @@ void Screen::dropCommand(const Command* command) {
     if (menuOpen_ && commands_.empty()) setPopupMenuOpen(false);
 }
 
+void Screen::putSoleCommandOnLeftKey() {
+    if (leftCommand_ || commands_.size() != 1) return;
+    leftCommand_ = commands_.front();
+    updateSoftKeyLabels();
+    if (isShown()) repaint();
+}
+
 void Screen::removeCommand(Command* command) {
     dropCommand(command);
     updateSoftKeyLabels();
@@ -159,8 +166,7 @@ void Screen::removeAllCommands() {
     }
 }
 
-void Screen::setItemCommands(const std::vector<CommandRef>& commands, Item* item) {
-    commandsItem_ = item;
+void Screen::setItemCommands(const std::vector<CommandRef>& commands, Item* /*item*/) {
     // The earlier contribution leaves, except what the new one repeats.
     for (const CommandRef& old : itemCommands_) {
         if (std::find(commands.begin(), commands.end(), old) == commands.end()) {
@@ -271,16 +277,41 @@ const CString* Screen::findKeyBinding(const CString& name) const {
 
 // --- the pressed item ----------------------------------------------------------------------------
 
-void Screen::setPressedItem(Item* item) { pressedItem_ = item; }
+void Screen::setPressedItem(Item* item) { pressedItem_ = item ? item->weakRef() : ItemRef(); }
+
+Item* Screen::getPressedItem() const {
+    Item* item = pressedItem_.get();
+    return holdsItem(item) ? item : nullptr;
+}
+
+bool Screen::holdsItem(const Item* item) const {
+    return item && item->getScreen() == static_cast<const ItemScreen*>(this);
+}
+
+void Screen::repaintItemNow(Item& item) {
+    Display* display = getDisplay();
+    if (!display || !isShown() || !holdsItem(&item)) return;
+    // A content item stays inside the content's viewport.
+    const Item* top = &item;
+    while (top->getParent()) top = top->getParent();
+    const Rect* clip = top == content_.get() ? &contentRect_ : nullptr;
+    display->paintItemNow(item.getLastPaintX(), item.getLastPaintY(), item.getLastPaintLeft(),
+                          item.getLastPaintRight(), &item, clip);
+}
 
 // --- the soft keyboard ---------------------------------------------------------------------------
 
 void Screen::openSoftKeyboard(bool show, KeyboardTarget* field, int inputModes) {
     if (!softKeyboard_) softKeyboard_ = std::make_unique<SoftKeyboard>(this);
     keyboardTarget_ = field;
+    keyboardField_ = field ? field->keyboardItem().weakRef() : ItemRef();
     if (softKeyboard_->isVisible() == show && softKeyboard_->getInputMode() == inputModes) return;
     softKeyboard_->setInputMode(inputModes, true);
     softKeyboard_->setVisible(show);
+}
+
+KeyboardTarget* Screen::getKeyboardTarget() const {
+    return holdsItem(keyboardField_.get()) ? keyboardTarget_ : nullptr;
 }
 
 void Screen::openCodeInputPad(EventListener* listener, const CString& addressTemplate, bool show) {
@@ -290,15 +321,16 @@ void Screen::openCodeInputPad(EventListener* listener, const CString& addressTem
 }
 
 void Screen::onData(const CString& text) {
-    if (!keyboardTarget_ || text.isEmpty()) return;
+    KeyboardTarget* field = getKeyboardTarget();
+    if (!field || text.isEmpty()) return;
     if (text == CString(u"删除") || text == CString(u"退格")) {
-        keyboardTarget_->keyboardItem().keyPressed(kKeyBackspace, kGameNone);
+        field->keyboardItem().keyPressed(kKeyBackspace, kGameNone);
     } else if (text == CString(u"清") || text == CString(u"清除")) {
-        keyboardTarget_->setValue(CString());
+        field->setValue(CString());
     } else if (text.length() > 1) {
-        keyboardTarget_->insertText(text);
+        field->insertText(text);
     } else {
-        keyboardTarget_->typeChar(text[0]);
+        field->typeChar(text[0]);
     }
 }
 

@@ -127,7 +127,7 @@ bool Screen::raiseKeyBinding(int keyCode) {
 
 void Screen::pointerPressed(int x, int y) {
     RecursiveLock lock(contentLock());
-    pressedItem_ = nullptr;
+    pressedItem_.reset();
     const bool inBar = softKeyBarShown_ && inSoftKeyBar(y);
     // 1. A blocking load: only a tap on the cancel mark.
     if (isInputBlocked()) {
@@ -211,11 +211,10 @@ void Screen::pressSoftKeyBar(int x) {
 
 void Screen::pointerReleased(int x, int y) {
     RecursiveLock lock(contentLock());
-    // 1. The item that showed a pressed look shows its normal one.
-    if (Item* item = std::exchange(pressedItem_, nullptr)) {
-        repaintItem(item->getLastPaintX(), item->getLastPaintY(), item->getLastPaintLeft(),
-                    item->getLastPaintRight(), item);
-    }
+    // 1. The item that showed a pressed look shows its normal one, unless
+    //    it was removed (a rebuilt page, a reply) while the pen was down.
+    if (Item* item = getPressedItem()) repaintItemNow(*item);
+    pressedItem_.reset();
     // 2. The code input pad, then the soft keyboard, end their key's highlight.
     if (codeInputPad_ && codeInputPad_->isVisible()) {
         if (codeInputPad_->clearText()) codeInputPad_->repaint();

@@ -204,10 +204,11 @@ void Screen::paintSoftKeyboard(GraphicsContext& g) {
     // the upper half, else at the top; without a focused field, on the bar.
     int y = usableHeight_;
     int above = 1;
-    if (keyboardTarget_ && keyboardTarget_->keyboardItem().isFocused()) {
-        const int fieldY = keyboardTarget_->keyboardItem().getLastPaintY();
-        const int lineTop = keyboardTarget_->caretLineTop();
-        const int lineHeight = keyboardTarget_->caretLineHeight();
+    KeyboardTarget* field = getKeyboardTarget();
+    if (field && field->keyboardItem().isFocused()) {
+        const int fieldY = field->keyboardItem().getLastPaintY();
+        const int lineTop = field->caretLineTop();
+        const int lineHeight = field->caretLineHeight();
         above = 0;
         y = lineTop + lineHeight / 2 + fieldY <= usableHeight_ / 2 ? fieldY + lineTop + lineHeight
                                                                    : 0;
@@ -509,7 +510,7 @@ void Screen::hideNotify() {
     stopTicker();
     if (content_) content_->hideNotify();
     clearLoadingState();
-    pressedItem_ = nullptr;
+    pressedItem_.reset();
     if (ScreenShell* shell = screenShell()) shell->clearPendingRequests();
 }
 

@@ -156,7 +156,7 @@ ScrollBarItem::ScrollBarItem(int barWidth, std::unique_ptr<Container> target, St
 ScrollBarItem::~ScrollBarItem() = default;
 
 std::unique_ptr<Container> ScrollBarItem::releaseTarget() {
-    if (target_) target_->setParent(nullptr);
+    if (target_) target_->leaveContainer();
     shown_ = false;
     return std::move(target_);
 }

@@ -148,11 +148,35 @@ Registry& registry() {
     return instance;
 }
 
+thread_local StyleArena* tOpenArena = nullptr;
+std::atomic<size_t> gArenaStyles{0};
+
+// Every style's values go before any style does, so no value outlives the
+// styles that a destructor of its might still reach.
+void releaseStyles(std::vector<std::unique_ptr<Style>>& styles) {
+    for (auto& style : styles) style->clearProperties();
+    styles.clear();
+}
+
 }  // namespace
+
+StyleArena::~StyleArena() {
+    gArenaStyles.fetch_sub(styles_.size(), std::memory_order_relaxed);
+    releaseStyles(styles_);
+}
+
+StyleScope::StyleScope(StyleArena* arena) : previous_(tOpenArena) { tOpenArena = arena; }
+
+StyleScope::~StyleScope() { tOpenArena = previous_; }
 
 Style* allocTracked() {
     auto style = std::make_unique<Style>();
     Style* raw = style.get();
+    if (StyleArena* arena = tOpenArena) {
+        arena->styles_.push_back(std::move(style));
+        gArenaStyles.fetch_add(1, std::memory_order_relaxed);
+        return raw;
+    }
     Registry& r = registry();
     std::lock_guard<std::mutex> lock(r.mutex);
     r.styles.push_back(std::move(style));
@@ -176,17 +200,14 @@ void freeTrackedStyles() {
         shared.swap(r.sharedObjects);
         r.generation.fetch_add(1, std::memory_order_acq_rel);
     }
-    // Every style's values go before any style does, so no value outlives
-    // the styles that a destructor of its might still reach.
-    for (auto& style : styles) style->clearProperties();
-    styles.clear();
+    releaseStyles(styles);
     shared.clear();
 }
 
 size_t trackedStyleCount() {
     Registry& r = registry();
     std::lock_guard<std::mutex> lock(r.mutex);
-    return r.styles.size();
+    return r.styles.size() + gArenaStyles.load(std::memory_order_relaxed);
 }
 
 uint32_t trackedStylesGeneration() { return registry().generation.load(std::memory_order_acquire); }

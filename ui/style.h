@@ -2,16 +2,20 @@
 // layout flags, text colour, font, background, border) with an open list of
 // typed properties stored by 16-bit id.
 //
-// Ownership: every Style is allocated through allocTracked and owned by the
-// tracked-style registry until freeTrackedStyles at shut-down; items,
-// screens and other styles hold plain Style* to them. A style owns its
-// background, border, colour override and property values, except the
-// named shared objects (held through shared_ptr, see Held) and nested
-// styles (registry-owned). Fonts are shared, immutable FontRefs.
+// Ownership: every Style is allocated through allocTracked, into the style
+// arena open on the calling thread (a page being built owns one, see
+// StyleArena) or else into the tracked-style registry, which keeps it until
+// freeTrackedStyles at shut-down. Items, screens and other styles hold
+// plain Style* to them; whatever holds a style of an arena must go before
+// the arena does. Shared start-up styles are always registry styles. A
+// style owns its background, border, colour override and property values,
+// except the named shared objects (held through shared_ptr, see Held) and
+// nested styles (owned by their arena or the registry). Fonts are shared,
+// immutable FontRefs.
 //
 // Threads: styles are built and read on the UI thread; the registry itself
 // (allocTracked, keepUntilShutdown, freeTrackedStyles) may be used from any
-// thread.
+// thread. The open arena is per thread.
 #pragma once
 
 #include <cstddef>
@@ -176,7 +180,7 @@ using PropertyId = uint16_t;
     X(TabSelectedStyle, 20850, Style)           \
     X(TabNormalStyle, 20851, Style)             \
     X(GridFrameColor, 20880, IntValue)          \
-    X(FocusedRowBackground, 20898, Background)  \
+    X(TableRowType, 20898, Integer)             \
     X(TableColor20899, 20899, Integer)          \
     X(LinkUnderline, 20900, Integer)
 
@@ -263,7 +267,8 @@ private:
 bool setStyleProperty(Style* style, PropertyId id, PropertyValue value);
 
 // --- the tracked-style registry ---------------------------------------------
-// A new empty style, owned by the registry until freeTrackedStyles.
+// A new empty style, owned by the arena open on this thread, else by the
+// registry until freeTrackedStyles.
 Style* allocTracked();
 // Keeps a named shared object (the shared rounded background, the shared
 // commands) alive until freeTrackedStyles.
@@ -272,14 +277,52 @@ void keepUntilShutdown(std::shared_ptr<void> object);
 // shared objects kept by the registry, once each. Style pointers handed out
 // before are invalid afterwards.
 void freeTrackedStyles();
+// Every style alive: the registry's and those of every arena.
 size_t trackedStyleCount();
 // Changes at every freeTrackedStyles, so that holders of start-up styles
 // know to build them again.
 uint32_t trackedStylesGeneration();
 
+// The styles one owner (a page) builds. While a StyleScope names it,
+// allocTracked on that thread puts new styles here; destroying the arena
+// frees them all, so everything that points at them (the owner's items
+// and screen) must be gone first. Styles that outlive their builder (the
+// shared start-up styles) are built under StyleScope::shared().
+class StyleArena {
+public:
+    StyleArena() = default;
+    ~StyleArena();
+    StyleArena(const StyleArena&) = delete;
+    StyleArena& operator=(const StyleArena&) = delete;
+
+    size_t size() const { return styles_.size(); }
+
+private:
+    friend Style* allocTracked();
+    std::vector<std::unique_ptr<Style>> styles_;
+};
+
+// Routes allocTracked on this thread into `arena` (null: the registry)
+// while it lives; scopes nest and restore the one they replaced. Open
+// shared() around what builds styles kept beyond the current owner, and
+// around calls that may run unrelated work on this thread meanwhile (a
+// fetch that waits, a message box).
+class StyleScope {
+public:
+    explicit StyleScope(StyleArena* arena);
+    ~StyleScope();
+    StyleScope(const StyleScope&) = delete;
+    StyleScope& operator=(const StyleScope&) = delete;
+
+    static StyleScope shared() { return StyleScope(nullptr); }
+
+private:
+    StyleArena* previous_;
+};
+
 // A start-up object (a shared style, a shared command) built on first use and
-// built again once freeTrackedStyles has released the previous one.
-// Thread-safe.
+// built again once freeTrackedStyles has released the previous one. Its
+// styles belong to the registry, whoever asks first. Thread-safe.
 template <class T>
 class StartupObject {
 public:
@@ -287,6 +330,7 @@ public:
     T get() {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!built_ || generation_ != trackedStylesGeneration()) {
+            const StyleScope shared = StyleScope::shared();
             value_ = build_();
             generation_ = trackedStylesGeneration();
             built_ = true;

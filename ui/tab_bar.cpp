@@ -174,16 +174,21 @@ void TabBar::setSelectedIndex(int index) {
     initialised_ = false;
 }
 
+// The looks of the bar and its selected tab change with the focus, and so
+// may their sizes: whatever holds the bar lays it out again.
 Style* TabBar::focus(Style* focusStyle, int direction) {
     currentStyle_ = focusedSelectedStyle_;
     giveTabStyle(selectedIndex_, currentStyle_);
-    return Item::focus(focusStyle, direction);
+    Style* previous = Item::focus(focusStyle, direction);
+    requestInit();
+    return previous;
 }
 
 void TabBar::defocus(Style* normalStyle) {
     currentStyle_ = selectedStyle_;
     giveTabStyle(selectedIndex_, currentStyle_);
     Item::defocus(normalStyle);
+    requestInit();
 }
 
 void TabBar::invalidateAll() {

@@ -249,6 +249,9 @@ TEST_F(NavigationActions, SystemBrowserGetsTheLinkOrRecordsError10) {
 
     run("os(--help)|os()");
     EXPECT_EQ(device_.links.size(), 2u);  // an option never reaches the browser
+    // Regression: files, paths and other schemes reached the opener.
+    run("os(file:///etc/passwd)|os(/etc/passwd)|os(a/b.zqml)|os(javascript:x)|os(http://)");
+    EXPECT_EQ(device_.links.size(), 2u);
     EXPECT_EQ(controller_->errors().errorText(10).toUtf8(), "自动升级失败");
 
     controller_->errors().clearMessages();

@@ -155,6 +155,15 @@ TEST_F(FormActions, StockSubmitSendsTheLastFormAndSetsTheUser) {
     EXPECT_EQ(sent.find("abc"), std::string::npos);  // encoded with the session keys
     run("ss(acct)");
     EXPECT_EQ(lastUrl(), sent);
+
+    // The user's own watch-list becomes the current one, and stays that user's.
+    WatchList* mine = controller_->watchList();
+    mine->add(0, CString(u"600000"));
+    controller_->useWatchListOf(CString(u"other"));
+    EXPECT_NE(controller_->watchList(), mine);
+    EXPECT_TRUE(controller_->watchList()->codes(0).empty());
+    controller_->useWatchListOf(CString(u"abc"));
+    EXPECT_EQ(controller_->watchList(), mine);
 }
 
 TEST_F(FormActions, SpecialSubmitTruthTable) {

@@ -114,6 +114,24 @@ TEST(PageHistory, PushDropsForwardHistory) {
     EXPECT_EQ(listed(history), Urls({"a", "d"}));
 }
 
+// Regression: the shown page, dropped as the same page as a new one, was
+// pushed out of the recycle list by the forward pages and freed while shown.
+TEST(PageHistory, ShownEntryOutlivesTheCallThatRecyclesIt) {
+    PageHistory history;
+    for (const char* url : {"a", "s", "f1", "f2", "f3"}) {
+        history.push(page(url, url[0] == 's' ? "s" : ""), true);
+    }
+    ASSERT_EQ(urlOf(history.entryAt(3)), "s");
+    EXPECT_EQ(history.push(page("s2", "S"), true), 1);
+    EXPECT_EQ(listed(history), Urls({"a", "s2"}));
+    EXPECT_EQ(recycled(history), Urls({"s", "f1"}));
+    // Once another page is shown, the old one may go.
+    history.push(page("b"), true);
+    history.entryAt(1);
+    history.push(page("c"), true);
+    EXPECT_EQ(recycled(history), Urls({"f1", "b"}));
+}
+
 TEST(PageHistory, ReplaceCurrent) {
     PageHistory history;
     // On an empty history it is a push.

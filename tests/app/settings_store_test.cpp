@@ -88,6 +88,26 @@ TEST(SettingsStore, StoredEntriesAndTheFile) {
     EXPECT_EQ(value(reloaded.live(), "sys-curhost"), "(absent)");
 }
 
+// Regression: a page's save() names the key after an element id; "[x" was
+// written as a section header and carried every later key out of its section.
+TEST(SettingsStore, KeysThatWouldBreakTheFileAreRefused) {
+    test::TempDir dir;
+    writeText(dir.path() / SettingsStore::kDefaultsFile, "[info-system]\nsys-index = x\n");
+    SettingsStore store(dir.path(), "");
+    for (const char* key : {"[evil", "[info-data]", "two words", "line\nend", "tab\tkey", ""}) {
+        EXPECT_FALSE(store.setStored(CString(key), CString("1"), 2)) << key;
+        EXPECT_EQ(value(store.stored(), key), "(absent)") << key;
+    }
+    EXPECT_TRUE(store.setStored(CString("cli-zz"), CString("after"), 2));
+    EXPECT_TRUE(store.setStored(CString("a[b]"), CString("inner"), 2));
+    ASSERT_TRUE(store.saveStored());
+
+    SettingsStore reloaded(dir.path(), "");
+    ASSERT_TRUE(reloaded.load());
+    EXPECT_EQ(value(reloaded.live(), "cli-zz"), "after");
+    EXPECT_EQ(value(reloaded.live(), "a[b]"), "inner");
+}
+
 class ClientSettingsTest : public ::testing::Test {
 protected:
     void SetUp() override {

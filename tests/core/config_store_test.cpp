@@ -265,6 +265,25 @@ TEST_F(ConfigStoreTest, ValuesCannotStartLines) {
     EXPECT_EQ(valueOf(again, u"sys-s"), CString(u"<absent>"));
 }
 
+// Regression: a key starting with "[" was written as a section header, and
+// every key after it read back in that section (a blank in a key set another).
+TEST_F(ConfigStoreTest, KeysCannotStartSections) {
+    ASSERT_TRUE(load());
+    for (const char16_t* key : {u"[info-data]", u" [x", u"sys-a b", u"sys-t\tu"}) {
+        settings_[key] = {key, u"1", u"info-system"};
+    }
+    settings_[u"sys-zz"] = {u"sys-zz", u"kept", u"info-system"};
+    ASSERT_TRUE(save());
+    const std::string text = readText(userFile());
+    EXPECT_EQ(text.find("[info-data]"), std::string::npos) << text;
+    EXPECT_EQ(text.find(" b = "), std::string::npos) << text;
+    const SettingsMap again = reloaded();
+    EXPECT_EQ(valueOf(again, u"sys-zz"), CString(u"kept"));
+    EXPECT_EQ(valueOf(again, u"sys-a"), CString(u"<absent>"));
+    EXPECT_TRUE(isWritableKey(u"a[b]"));
+    EXPECT_FALSE(isWritableKey(u""));
+}
+
 // Regression: the counter file was truncated before the target was known to
 // be writable, and files were rewritten in place.
 TEST_F(ConfigStoreTest, FailedSaveLeavesOldFiles) {

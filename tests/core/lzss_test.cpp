@@ -164,6 +164,22 @@ TEST(LzssDecoder, CapacityBelowTheExpansionCutsAndSaysSo) {
     EXPECT_FALSE(LzssDecoder::decodeBuffer(nullptr, 0, nullptr, 0).truncated);
 }
 
+TEST(LzssDecoder, DecodedLengthSaysWhatDecodingGives) {
+    std::mt19937 rng(5);
+    for (int round = 0; round < 300; ++round) {
+        Bytes in(rng() % 400);
+        for (auto& b : in) b = static_cast<uint8_t>(rng());
+        const size_t whole = ringDecode(in).size();
+        for (size_t capacity : {size_t{0}, whole / 2, whole - (whole > 0), whole, whole + 1}) {
+            bool truncated = false;
+            const size_t length = decode(in, capacity, &truncated).size();
+            const LzssResult measured = LzssDecoder::decodedLength(in.data(), in.size(), capacity);
+            ASSERT_EQ(measured.length, length) << "round " << round << " capacity " << capacity;
+            ASSERT_EQ(measured.truncated, truncated) << "round " << round;
+        }
+    }
+}
+
 TEST(LzssDecoder, FullBufferWithOnlyAnEmptyTailIsNotACut) {
     // Eight literals fill the buffer; the trailing flag byte announces nothing.
     bool truncated = true;

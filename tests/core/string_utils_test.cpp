@@ -4,6 +4,8 @@
 
 #include <filesystem>
 
+#include "platform/files.h"
+
 namespace zq {
 namespace {
 
@@ -60,6 +62,44 @@ TEST(Wrap, IndentPrefixesEveryLineAfterAFeed) {
     CString text = "  ab\ncd\nef";
     StringArray lines = wrapText(text, fixedWidth, 1000, 1000, 2);
     EXPECT_EQ(lines, A({"    ab", "    cd", "    ef"}));
+}
+
+// With an indent every line feed cost a whole pad, blank lines included:
+// 100 KB of line feeds under "text-indent: 4096" needed about 1.6 GB.
+TEST(Wrap, IndentedTextStaysWithinASmallMultipleOfItsLength) {
+    CString blankLines = "ab\n \n\n\ncd";
+    EXPECT_EQ(wrapText(blankLines, fixedWidth, 1000, 1000, 1), A({"  ab", "  cd"}));
+    const struct {
+        std::u16string text;
+        int indent;
+    } cases[] = {
+        {std::u16string(100000, u'\n'), 4096},
+        {std::u16string(100000, u'\n') + u"x", 4096},
+        {[] {
+             std::u16string s;
+             for (int i = 0; i < 50000; ++i) s += u"x\n";
+             return s;
+         }(),
+         4096},
+    };
+    for (const auto& c : cases) {
+        CString text(c.text);
+        normalizeWhitespace(text, c.indent);
+        EXPECT_LE(static_cast<size_t>(text.length()), 10 * c.text.size() + 2 * kMaxWrapIndent);
+    }
+}
+
+// A line that filled up right before a surrogate pair was cut between its
+// two halves.
+TEST(Wrap, NeverCutsASurrogatePair) {
+    const std::u16string face = u"\U0001F600";
+    CString text(u"abc" + face + face);
+    // 3 + 2 units of 7 px: the line is full in the middle of the first pair.
+    StringArray lines = wrapText(text, fixedWidth, 28, 28, 0);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], CString(u"abc"));
+    EXPECT_EQ(lines[1], CString(face));
+    EXPECT_EQ(lines[2], CString(face));
 }
 
 TEST(Wrap, TooWideCharacterStopsCuttingAndKeepsTheRest) {
@@ -193,11 +233,20 @@ TEST(Hosts, ParseListsAndFindByEquality) {
     EXPECT_EQ(findHostIndex(hosts, probe), -1);
 }
 
-TEST(Directories, CreatesAndConfines) {
-    const std::string base = ::testing::TempDir() + "zq-mkdirs";
-    CString path = CString::fromUtf8(base + "/a/b/c");
-    EXPECT_TRUE(makeDirectories(path));
-    EXPECT_TRUE(makeDirectories(path));  // an existing folder is success
+// Regression: device paths were created at the host's root and plain names
+// in the working folder.
+TEST(Directories, CreatesInTheDeviceFolderAndConfines) {
+    const std::filesystem::path base = ::testing::TempDir() + "zq-mkdirs";
+    DeviceFiles device(base);
+    EXPECT_FALSE(makeDirectories(CString(u"\\UserData\\x")));  // no device: nothing is created
+    CurrentDeviceFiles current(device);
+    EXPECT_TRUE(makeDirectories(CString(u"\\UserData\\x")));
+    EXPECT_TRUE(std::filesystem::is_directory(base / "UserData" / "x"));
+    EXPECT_FALSE(std::filesystem::exists("/UserData"));
+    EXPECT_TRUE(makeDirectories(CString(u"zq-plain-name")));
+    EXPECT_TRUE(std::filesystem::is_directory(base / "zq-plain-name"));
+    EXPECT_FALSE(std::filesystem::exists("zq-plain-name"));
+    EXPECT_TRUE(makeDirectories(CString(u"zq-plain-name")));  // an existing folder is success
     EXPECT_FALSE(makeDirectories("../escape", PathConfinement::Confined));
     EXPECT_FALSE(makeDirectories("/abs", PathConfinement::Confined));
     EXPECT_FALSE(makeDirectories("a\\..\\..\\b", PathConfinement::Confined));

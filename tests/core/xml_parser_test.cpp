@@ -184,17 +184,39 @@ TEST_F(Xml, AttributeFaultsFixed) {
     EXPECT_EQ(rootAttrib("<r a=\"x/>", "a"), "x/");
 }
 
-TEST_F(Xml, EntitiesDecodeFiveNamesOnly) {
+TEST_F(Xml, EntitiesDecodeFiveNamesAndNumericReferences) {
     ASSERT_TRUE(parse("<r>&lt;&gt;&amp;&apos;&quot;</r>"));
     EXPECT_EQ(data("r"), "<>&'\"");
     ASSERT_TRUE(parse("<r>a&amp;&#20013;b</r>"));
-    EXPECT_EQ(data("r"), "a&&#20013;b");
+    EXPECT_EQ(data("r"), "a&\u4e2db");
     ASSERT_TRUE(parse("<r>&nbsp; & x &amp</r>"));
     EXPECT_EQ(data("r"), "&nbsp; & x &amp");  // "&amp" lacks its ";" before the end tag
     ASSERT_TRUE(parse("<r>&&lt;;</r>"));
     EXPECT_EQ(data("r"), "&<;");
     ASSERT_TRUE(parse("<r> \n keep  spaces \t</r>"));
     EXPECT_EQ(data("r"), " \n keep  spaces \t");
+}
+
+// Numeric character references were shown as written.
+TEST_F(Xml, NumericCharacterReferencesDecodeAndMalformedOnesStay) {
+    const struct {
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        {"&#169;", "\u00a9"},
+        {"&#x4E2D;&#X4e2d;", "\u4e2d\u4e2d"},
+        {"&#0000000065;", "&#0000000065;"},  // more digits than any character needs
+        {"&#00000065;", "A"},
+        {"&#x1F600;", "\U0001F600"},  // a surrogate pair
+        {"&#;&#x;&#12&#xZ1;&#-1;", "&#;&#x;&#12&#xZ1;&#-1;"},
+        {"&#0;&#xD800;&#x110000;&#99999999999;", "&#0;&#xD800;&#x110000;&#99999999999;"},
+        {"&amp;#169;", "&#169;"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(parse(std::string("<r a=\"") + c.text + "\">" + c.text + "</r>")) << c.text;
+        EXPECT_EQ(data("r"), c.expected) << c.text;
+        EXPECT_EQ(rootAttrib(std::string("<r a=\"") + c.text + "\"/>", "a"), c.expected);
+    }
 }
 
 TEST_F(Xml, CdataLeadingALeafIsRaw) {

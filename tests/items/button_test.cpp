@@ -7,11 +7,15 @@
 #include "platform/device_context.h"
 #include "platform/surface.h"
 #include "tests/support/test_font.h"
+#include "ui/container.h"
+#include "ui/display.h"
 #include "ui/event.h"
 #include "ui/font_cache.h"
 #include "ui/graphics_context.h"
 #include "ui/listeners.h"
+#include "ui/screen.h"
 #include "ui/style.h"
+#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -161,6 +165,100 @@ TEST_F(ButtonTest, ContentSizeFollowsCaptionAndPicture) {
     // A new caption is measured again at the next layout.
     wide.setCaption(CString(u"AB"));
     EXPECT_FALSE(wide.isInitialised());
+}
+
+// A plain block that pushes the button down the page.
+class Spacer : public Item {
+public:
+    explicit Spacer(int height) : height_(height) {}
+    void initContent(int, int lineWidth) override {
+        contentWidth_ = lineWidth;
+        contentHeight_ = height_;
+    }
+
+private:
+    int height_;
+};
+
+// A button on a shown screen, held down by the pen.
+class ButtonOnScreenTest : public ButtonTest {
+protected:
+    static constexpr int kBarTop = 320 - 24;
+
+    ButtonOnScreenTest() {
+        Screen::initMetrics({240, 320});
+        setDisplayArea(Rect::fromSize(0, 0, 240, 320));
+        screen_.setTipBoxShown(false);
+        screen_.getContent()->add(std::make_unique<Spacer>(spacerHeight_));
+        button_ = static_cast<ButtonItem*>(screen_.getContent()->add(
+            std::make_unique<ButtonItem>(CString(u"OK"), createButtonStyle(), 0, 0, &log_)));
+        display_.setCurrent(&screen_);
+        display_.repaint();
+    }
+    ~ButtonOnScreenTest() override { setScreenMetrics(saved_); }
+    Color pixel(int x, int y) { return display_.getBackBufferDC()->getPixel(x, y); }
+    // A point of the button's fill, off its caption, in screen pixels.
+    int buttonX() const { return button_->getLastPaintX() + 16; }
+    int buttonY() const { return button_->getLastPaintY() + 3; }
+
+    ScreenMetrics saved_ = screenMetrics();
+    int spacerHeight_ = 100;
+    Display display_{Size{240, 320}};
+    Screen screen_{u"t", true};
+    ButtonItem* button_ = nullptr;
+};
+
+class ButtonAtTheBottomTest : public ButtonOnScreenTest {
+protected:
+    ButtonAtTheBottomTest() {
+        // 22 px high from y 285: it reaches 11 px into the soft-key bar.
+        static_cast<Spacer*>(screen_.getContent()->getItem(0))->setMinHeight(285);
+        screen_.getContent()->requestFullInit();
+        display_.repaint();
+    }
+};
+
+// Regression: the pressed look of a button cut by the bottom of the page
+// was drawn over the soft-key bar.
+TEST_F(ButtonAtTheBottomTest, PressedLookStaysInsideThePage) {
+    ASSERT_EQ(button_->getLastPaintY(), 285);
+    const Color bar = pixel(buttonX(), kBarTop + 4);
+    screen_.pointerPressed(buttonX(), 288);
+    EXPECT_TRUE(button_->isPenDown());
+    EXPECT_EQ(pixel(buttonX(), 288), ButtonItem::kPenDownFill);
+    EXPECT_EQ(pixel(buttonX(), kBarTop + 4), bar);
+    // Lifted elsewhere on the page: only the button is painted again.
+    screen_.pointerReleased(buttonX(), 150);
+    EXPECT_NE(pixel(buttonX(), 288), ButtonItem::kPenDownFill);
+    EXPECT_EQ(pixel(buttonX(), kBarTop + 4), bar);
+}
+
+// Regression: a button removed while the pen held it down was painted again
+// when the pen was lifted, also after it had been destroyed.
+TEST_F(ButtonOnScreenTest, ButtonRemovedUnderThePenIsForgotten) {
+    const int x = buttonX();
+    const int y = buttonY();
+    screen_.pointerPressed(x, y);
+    ASSERT_EQ(pixel(x, y), ButtonItem::kPenDownFill);
+
+    // Handed back to the caller and kept: the page shows something else there.
+    std::unique_ptr<Item> out = screen_.getContent()->set(1, std::make_unique<Spacer>(30));
+    display_.repaint();
+    const Color page = pixel(x, y);
+    ASSERT_NE(page, ButtonItem::kPenDownFill);
+    EXPECT_EQ(screen_.getPressedItem(), nullptr);
+    screen_.pointerReleased(x + 200, y);
+    EXPECT_EQ(pixel(x, y), page);
+
+    // Destroyed: the release reaches nothing of it.
+    screen_.getContent()->set(1, std::move(out));
+    ASSERT_EQ(screen_.getContent()->getItem(1), button_);
+    display_.repaint();
+    screen_.pointerPressed(x, y);
+    ASSERT_EQ(screen_.getPressedItem(), button_);
+    screen_.getContent()->remove(1);
+    EXPECT_EQ(screen_.getPressedItem(), nullptr);
+    screen_.pointerReleased(x + 200, y);
 }
 
 }  // namespace

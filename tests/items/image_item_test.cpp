@@ -13,6 +13,8 @@
 #include "platform/surface.h"
 #include "platform/ui_executor.h"
 #include "tests/support/test_env.h"
+#include "tests/support/test_font.h"
+#include "ui/font_cache.h"
 #include "ui/graphics_context.h"
 #include "ui/page_services.h"
 #include "ui/style.h"
@@ -119,6 +121,28 @@ TEST(ImageItem, PictureThatFitsLeavesTheArrowsAlone) {
     EXPECT_FALSE(item.keyPressed(kKeyRight, kGameRight));
     EXPECT_FALSE(item.pointerPressed(50, 5));
     EXPECT_EQ(item.scrollX(), 0);
+}
+
+// Regression: the alternative text was drawn as a white box over the page.
+TEST(ImageItem, AlternativeTextStandsOnWhatLiesBehind) {
+    test::ScopedFixedFont fixed;
+    Style* style = plainStyle();
+    style->font = getFont(14);
+    style->color = 0x0000FF;
+    ImageItem item(CString(), nullptr, 0, CString(u"no picture"), style, CString());
+    item.init(240, 240);
+    ASSERT_EQ(item.contentWidth(), 70);
+
+    Surface surface(80, 20);
+    DeviceContext dc(surface);
+    dc.fillRect(surface.bounds(), 0x123456);
+    GraphicsContext g;
+    g.init(80, 20, &dc);
+    item.paint(0, 0, 0, 80, g);
+    EXPECT_EQ(surface.getPixel(0, 0), 0x123456u);            // a glyph cell's free edge
+    EXPECT_EQ(surface.getPixel(3, 7), 0x0000FFu);            // inside the 'n'
+    EXPECT_EQ(surface.getPixel(16, 7), 0x123456u);           // the space
+    EXPECT_EQ(dc.backgroundMode(), BackgroundMode::Opaque);  // given back
 }
 
 // Pins: a centred wide picture was squeezed into the line width.

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "tests/support/test_env.h"
-
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -13,7 +11,9 @@
 #include "platform/font.h"
 #include "platform/image.h"
 #include "platform/surface.h"
+#include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
+#include "ui/container.h"
 #include "ui/default_styles.h"
 #include "ui/font_cache.h"
 #include "ui/graphics_context.h"
@@ -98,6 +98,51 @@ TEST_F(TabTest, SelectedTabTakesTheLookThatMatchesTheFocus) {
     EXPECT_EQ(bar.getTab(2)->getStyle(), bar.focusedSelectedStyle());
     bar.defocus(old);
     EXPECT_EQ(bar.getTab(2)->getStyle(), bar.selectedStyle());
+}
+
+// Regression: the bar's size changes with its focus, but what held it kept
+// the size the bar had while focused.
+TEST_F(TabTest, ContainersFollowTheBarsSizeWhenTheFocusLeaves) {
+    Container page(CString(), true, nullptr, 300);
+    auto* tabs = static_cast<TabItem*>(page.add(std::make_unique<TabItem>(
+        CString(), titles({u"AB", u"CD"}), std::vector<ImageRef>{}, nullptr)));
+    auto layOut = [&] {
+        page.ensureLayout(0, 0, 240);
+        page.paint(0, 0, 0, 240, g_);
+    };
+    auto freshHeight = [&] {
+        page.requestFullInit();
+        layOut();
+        return tabs->itemHeight();
+    };
+    layOut();
+    ASSERT_TRUE(tabs->getTabBar()->isFocused());
+    page.defocus(nullptr);
+    layOut();
+    const int kept = tabs->itemHeight();
+    EXPECT_EQ(kept, freshHeight());
+
+    page.focus(nullptr, kGameDown);
+    layOut();
+    ASSERT_TRUE(tabs->getTabBar()->isFocused());
+    const int focused = tabs->itemHeight();
+    EXPECT_EQ(focused, freshHeight());
+}
+
+// Regression: TabItem::setStyle wrote its font into the style nested under
+// 20081, here the shared selected tab look that every later bar copies.
+TEST_F(TabTest, TabItemFontStaysWithItsOwnBar) {
+    Style* nested = createTabBarStyle();
+    Style* shared = nested->getStyleProperty(prop::kTabBarStyle);
+    ASSERT_EQ(shared, sharedTabStyle(TabStyleRole::Selected));
+    const FontRef sharedFont = shared->font;
+    TabItem tabs(CString(), titles({u"AB"}), {}, nested);
+    Style* big = createTabBarStyle();
+    big->font = getFont(20);
+    tabs.setStyle(big);
+    EXPECT_EQ(shared->font, sharedFont);
+    EXPECT_EQ(tabs.getTabBar()->getStyle()->font, big->font);
+    EXPECT_EQ(tabs.getTabBar()->selectedStyle()->font, big->font);
 }
 
 // Regression: a bar's font change reached the shared tab looks and so every

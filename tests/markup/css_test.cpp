@@ -185,7 +185,8 @@ TEST_F(CssTest, StyleElementFetchesOnceAndOwnTextWins) {
     EXPECT_EQ(fetches, 1);
     EXPECT_EQ(page2.find(u"k")->declarations.at(u"fc"), CString(u"#ff0000"));
 
-    // A sheet that cannot be had is remembered all the same.
+    // A sheet that could not be had was remembered for the rest of the run:
+    // the next page that names it asks again.
     StyleSheetFetcher broken = [&fetches](const CString&) {
         ++fetches;
         return std::string();
@@ -193,8 +194,12 @@ TEST_F(CssTest, StyleElementFetchesOnceAndOwnTextWins) {
     StyleSheet page3;
     applyStyleElement(page3, u"css/b.css", CString(), broken);
     applyStyleElement(page3, u"css/b.css", CString(), broken);
-    EXPECT_EQ(fetches, 2);
+    EXPECT_EQ(fetches, 3);
     EXPECT_TRUE(page3.empty());
+    StyleSheet page4;
+    applyStyleElement(page4, u"css/b.css", CString(), fetch);
+    EXPECT_EQ(fetches, 4);
+    EXPECT_NE(page4.find(u"k"), nullptr);
 }
 
 // --- the property table ----------------------------------------------------------------
@@ -215,6 +220,8 @@ TEST_F(CssTest, EveryStoredPropertyNameAndAliasReachesItsId) {
                           {u"table-horizontal-line", u"THL", u"true", prop::kTableValue20824, 1},
                           {u"table-row-cbg", u"trb", u"#010203", prop::kFocusedRowColor, 0x030201},
                           {u"table-row-line-color", u"trlc", u"red", prop::kTableColor20899, kRed},
+                          // Row type: once refused as a value of another kind.
+                          {u"table-row-type", u"trt", u"LINE", prop::kTableRowType, 1},
                           {u"table-head-color", u"thc", u"red", prop::kHeadBackColor, kRed},
                           {u"table-head-fc", u"thfc", u"red", prop::kTableColor20823, kRed},
                           {u"table-head-fcolor", u"thfc", u"red", prop::kTableColor20823, kRed},

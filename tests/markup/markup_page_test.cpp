@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
 #include <map>
 #include <memory>
 #include <string>
 
 #include "core/xml_parser.h"
+#include "ui/container.h"
 #include "ui/form.h"
 #include "ui/item.h"
 
@@ -113,6 +115,31 @@ TEST(MarkupPageLoadTest, EncodeMarkers) {
     EXPECT_EQ(resolveEncodeMarkers(nullptr, u"@code;").toUtf8(), "@code;");
 }
 
+// Resolving markers was quadratic: a 400 KB page of "@" took 17 s.
+TEST(MarkupPageLoadTest, MarkersResolveInOneWalk) {
+    class CountingHost : public FakeHost {
+    public:
+        CString markerValue(const CString& key) const override {
+            lookedAt += static_cast<size_t>(key.length());
+            return FakeHost::markerValue(key);
+        }
+        mutable size_t lookedAt = 0;
+    };
+    CountingHost host;
+    host.markers["@x"] = "12";
+    const std::string ats = std::string(40000, '@') + ";";
+    EXPECT_EQ(resolveEncodeMarkers(&host, CString::fromUtf8(ats)).toUtf8(), ats);
+    EXPECT_LE(host.lookedAt, ats.size());
+
+    std::string markers;
+    for (int i = 0; i < 200000; ++i) markers += "@x;";
+    const auto start = std::chrono::steady_clock::now();
+    const CString resolved = resolveEncodeMarkers(&host, CString::fromUtf8(markers));
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(resolved.length(), 400000);
+    EXPECT_LT(took, std::chrono::seconds(10));
+}
+
 TEST(MarkupPageAttributeTest, LongNameFirstThenAliasInAnyCase) {
     XmlParser parser;
     ASSERT_TRUE(parser.setDoc(
@@ -213,14 +240,67 @@ TEST(MarkupPagePrepassTest, LeavesPageAsItCameWhenItGivesUp) {
     const char* unchanged[] = {
         // Unbalanced inner tag.
         "<zqml><body>x&nbsp;<text>a<b>c</text></body></zqml>",
-        // The walk reaches a closing "</text>" and gives up at the next
-        // closing tag, so the run after it is not wrapped.
-        "<zqml><body><text>a</text>loose</body></zqml>",
         // A text element that never closes, and a tag without ">".
         "<zqml><body><text>a<a href='x'>b",
         "<zqml><body><text>a<a href='x'",
     };
     for (const char* page : unchanged) EXPECT_EQ(prepass(page), page) << page;
+}
+
+// A page with a closed "<text>" before its loose text lost that text and
+// the anchors of its later text elements: the walk gave up at the closing
+// tag (after walking the rest of the page). Text before a text element and
+// after an anchor in one was dropped as well.
+TEST(MarkupPagePrepassTest, KeepsEverythingWrittenAfterAClosedTextElement) {
+    struct Case {
+        const char* page;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"<zqml><body><text>a</text>loose</body></zqml>",
+         "<zqml><body><text>a</text><text>loose</text></body></zqml>"},
+        {"<zqml><body><text>a</text><br/><text>see <a href='x'>here</a> now</text></body></zqml>",
+         "<zqml><body><text>a</text><br/><text>see</text><a href='x'>here</a><text>now</text>"
+         "</body></zqml>"},
+        {"<zqml><body>lead<text>x</text></body></zqml>",
+         "<zqml><body><text>lead</text><text>x</text></body></zqml>"},
+        // Inline tags keep their text in the enclosing element, in order.
+        {"<zqml><body><text cl='c'>a<b>bold</b>c<br/>d</text></body></zqml>",
+         "<zqml><body><text cl='c'>a</text><b></b><text cl='c'>bold</text><text cl='c'>c</text>"
+         "<br/><text cl='c'>d</text></body></zqml>"},
+        // An anchor holding a picture stays as written.
+        {"<zqml><body><text>go <a href='x'><img src='p'/></a></text></body></zqml>",
+         "<zqml><body><text>go</text><a href='x'><img src='p'/></a></body></zqml>"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(prepass(c.page), c.expected) << c.page;
+
+    // What the builders then make of it: every text and every link.
+    FakeHost host;
+    MarkupPage page;
+    ASSERT_TRUE(
+        page.loadPage("<zqml><body><text>first</text>loose<text>see <a href='x'>here</a> "
+                      "now</text></body></zqml>",
+                      &host));
+    ASSERT_NE(page.form(), nullptr);
+    std::vector<std::string> texts;
+    for (int i = 0; i < page.form()->getContent()->size(); ++i) {
+        texts.push_back(page.form()->getContent()->getItem(i)->getText().toUtf8());
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"first", "loose", "see", "here", "now"}));
+}
+
+TEST(MarkupPagePrepassTest, ClosingTagsEndTheWalkAtOnce) {
+    // Many closed text elements and balanced tags after them: one walk.
+    std::string body;
+    std::string expected;
+    for (int i = 0; i < 20000; ++i) {
+        body += "<text>t</text><a href='x'><b>y</b></a>";
+        expected += "<text>t</text><a href='x'><b><text>y</text></b></a>";
+    }
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(prepass("<zqml><body>" + body + "</body></zqml>") ==
+                "<zqml><body>" + expected + "</body></zqml>");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 // A control that reports when it is freed.

@@ -136,8 +136,9 @@ TEST_F(SamplePageTest, ShownPageMatchesTheStyleSheetAtFewPixels) {
     // The rule in the sheet's "hr" colour across the line.
     const Rect rule = placed(3);
     EXPECT_GE(count(rule, css("4d6a88")), 200);
-    // The links' own text is not styled by the sheet: white glyphs.
-    EXPECT_GT(count(placed(5), 0xFFFFFF), 30);
+    // The links' own text takes the sheet's "a" colour.
+    EXPECT_GT(count(placed(5), css("8fd0ff")), 30);
+    EXPECT_EQ(count(placed(5), 0xFFFFFF), 0);
     // The button: centred, the sheet's background inside its border.
     const Rect button = placed(8);
     EXPECT_NEAR(button.left + button.width() / 2, 120, 1);

@@ -16,6 +16,7 @@
 #include "items/string_item.h"
 #include "markup/element_dispatch.h"
 #include "markup/markup_page.h"
+#include "markup/style_sheet.h"
 #include "platform/device_context.h"
 #include "platform/surface.h"
 #include "tests/support/test_font.h"
@@ -104,6 +105,26 @@ TEST_F(TextBuildersTest, NestedLinksKeepEveryItemAndTheOuterLink) {
     EXPECT_EQ(controlAs<HyperlinkItem>(2)->getOnClick(), CString(u"go()"));
     // The link closes with its element: the next text is plain.
     EXPECT_NE(controlAs<StringItem>(3), nullptr);
+}
+
+// The "a" rule of the sheet and a link's class never reached the text of
+// an "a" element: its links stayed white on a white page.
+TEST_F(TextBuildersTest, SheetAndClassColoursReachEveryLink) {
+    loadDefaultStyleSheet(u"a { fc:#0000ff; fs:underline }");
+    build(
+        "<zqml><style>red { fc:#ff0000 }\ngreen { fc:#00ff00 }</style>"
+        "<a href='1'>own</a><a href='2' class='red'>own red</a>"
+        "<a href='3'><text>child</text></a><a href='4' cl='red'><text>child red</text></a>"
+        "<a href='5' class='red'><text class='green'>child green</text></a></zqml>");
+    defaultStyleSheet().clear();
+    const Color expected[] = {0xFF0000, 0x0000FF, 0xFF0000, 0x0000FF, 0x00FF00};
+    ASSERT_EQ(page_->controls().size(), 5u);
+    for (size_t i = 0; i < 5; ++i) {
+        auto* link = controlAs<HyperlinkItem>(i);
+        ASSERT_NE(link, nullptr) << i;
+        EXPECT_EQ(link->getStyle()->getColor(), expected[i]) << i;
+        EXPECT_TRUE(link->isUnderlined()) << i;
+    }
 }
 
 TEST_F(TextBuildersTest, LinkInsideAnotherBuilderComesBackAsOneItem) {

@@ -4,8 +4,10 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/socket.h"
 
@@ -193,13 +195,62 @@ TEST(HttpExchange, GetThroughTheGateway) {
     EXPECT_EQ(result.bytesReceived, head.size() + 5);
 }
 
+// Regression: replies as real gateways send them failed: nginx leaves out
+// Content-Length when its upstream streams, tinyproxy passes chunked bodies
+// on, and a few cookies made the head longer than 1,023 bytes.
+TEST(HttpExchange, BodiesAsGatewaysSendThem) {
+    const std::string cookies = "Set-Cookie: s=" + std::string(3000, 'c') + "\r\n";
+    const std::vector<std::string> pieces[] = {
+        {"HTTP/1.1 200 OK\r\nContent-Length: 11\r\n\r\n", "hello world"},
+        {"HTTP/1.0 200 OK\r\nContent-Type: text/zqml\r\n\r\nhello", " world"},  // then closed
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n",
+         "6;ext=1\r\n world\r\n0\r\nX-Trailer: 1\r\n\r\n"},
+        {"HTTP/1.1 200 OK\r\nTRANSFER-ENCODING: Chunked\r\nContent-Length: 99\r\n\r\nb\r",
+         "\nhello", " world\r\n0\r\n\r\n"},
+        {"HTTP/1.1 200 OK\r\n" + cookies + cookies + "Content-Length: 11\r\n\r\nhello world"},
+    };
+    for (const auto& reply : pieces) {
+        LoopbackGateway gateway([&reply](TcpSocket& s) {
+            for (const std::string& piece : reply) {
+                say(s, piece);
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        });
+        HttpExchangeResult result;
+        EXPECT_EQ(httpExchange(u"http://h:1/p", gateway.gateway(), 3000, result), 1)
+            << reply[0].substr(0, 60);
+        EXPECT_EQ(std::string(result.body.begin(), result.body.end()), "hello world");
+        size_t wire = 0;
+        for (const std::string& piece : reply) wire += piece.size();
+        EXPECT_EQ(result.bytesReceived, wire);
+    }
+}
+
+// Regression: a link without a port sent "Host: h:0".
+TEST(HttpExchange, LinkWithoutAPortNamesPort80) {
+    LoopbackGateway gateway([](TcpSocket& s) { say(s, "HTTP/1.0 200 OK\r\n\r\nx"); });
+    HttpExchangeResult result;
+    EXPECT_EQ(httpExchange(u"http://srv.example/zq/a.zqml", gateway.gateway(), 3000, result), 1);
+    gateway.join();
+    EXPECT_EQ(gateway.request(), buildRequestHead("GET", "srv.example", 80, "/zq/a.zqml"));
+}
+
 TEST(HttpExchange, BadRepliesFail) {
     const std::string replies[] = {
         "HTTP/1.0 302 Found\r\nContent-Length: 2\r\n\r\nok",
+        "HTTP/1.0 404 Not Found\r\n\r\nmissing",
+        "HTTP/1.1 502 Bad Gateway\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nno\r\n0\r\n\r\n",
         "HTTP/1.0 200 OK\r\nContent-Length: 1048577\r\n\r\nbody",
+        "HTTP/1.0 200 OK\r\nContent-Length: 12abc\r\n\r\nbody",
         "HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n",
-        "HTTP/1.0 200 OK\r\n\r\nno length",
+        "HTTP/1.0 200 OK\r\n\r\n",                             // closed: nothing until the close
         "HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nshort",  // then closed
+        "HTTP/1.0 200 OK\r\nTransfer-Encoding: gzip\r\n\r\nbody",
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhel",  // closed mid-chunk
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhelloXX0\r\n\r\n",
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n",
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n100001\r\n",
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n",
         "HTTP/1.0 200 OK\r\nX: " + std::string(kMaxResponseHead, 'x') + "\r\n\r\n",
     };
     for (const std::string& reply : replies) {
@@ -211,6 +262,51 @@ TEST(HttpExchange, BadRepliesFail) {
         EXPECT_LT(msSince(start), 1500) << reply.substr(0, 40);
         EXPECT_TRUE(result.body.empty());
     }
+    // A body without a length is capped as any other.
+    for (const char* head :
+         {"HTTP/1.0 200 OK\r\n\r\n", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"}) {
+        const bool chunked = std::string(head).find("chunked") != std::string::npos;
+        LoopbackGateway gateway([&](TcpSocket& s) {
+            say(s, head);
+            const std::string block(64 * 1024, 'b');
+            for (int i = 0; i < 17; ++i) {
+                say(s, chunked ? "10000\r\n" + block + "\r\n" : block);
+            }
+        });
+        HttpExchangeResult result;
+        EXPECT_EQ(httpExchange(u"http://h:1/p", gateway.gateway(), 3000, result), 0) << head;
+        EXPECT_TRUE(result.body.empty());
+    }
+}
+
+TEST(ChunkedDecoder, SameBodyHoweverTheStreamIsCut) {
+    const std::string stream =
+        "4\r\nWiki\r\n5;x=y\r\npedia\r\nE\n in\r\n\r\nchunks.\n0\r\nT: 1\r\n\r\nafter";
+    for (size_t step = 1; step <= stream.size(); ++step) {
+        ChunkedDecoder decoder;
+        std::vector<uint8_t> body;
+        for (size_t at = 0; at < stream.size(); at += step) {
+            decoder.feed(std::string_view(stream).substr(at, step), body);
+        }
+        EXPECT_EQ(decoder.state(), ChunkedDecoder::State::Done) << step;
+        EXPECT_EQ(std::string(body.begin(), body.end()), "Wikipedia in\r\n\r\nchunks.") << step;
+    }
+    const std::pair<const char*, ChunkedDecoder::State> ends[] = {
+        {"5\r\nhel", ChunkedDecoder::State::NeedMore},
+        {"-1\r\n", ChunkedDecoder::State::Bad},
+        {"5x\r\n", ChunkedDecoder::State::Bad},
+        {"2\r\nab!\r\n", ChunkedDecoder::State::Bad},
+        {"fffffffffffffffffffff\r\n", ChunkedDecoder::State::TooLong},
+    };
+    for (const auto& [text, state] : ends) {
+        ChunkedDecoder decoder;
+        std::vector<uint8_t> body;
+        EXPECT_EQ(decoder.feed(text, body), state) << text;
+    }
+    ChunkedDecoder longLine;
+    std::vector<uint8_t> body;
+    EXPECT_EQ(longLine.feed("1;" + std::string(ChunkedDecoder::kMaxLine, 'e'), body),
+              ChunkedDecoder::State::Bad);
 }
 
 TEST(HttpExchange, OneDeadlineForTheWholeExchange) {
@@ -251,6 +347,80 @@ TEST(HttpExchange, RefusedGatewayAndStopEndAtOnce) {
     EXPECT_EQ(httpExchange(u"http://h:1/p", silent.gateway(), 3000, result, &stop), 0);
     EXPECT_LT(msSince(start), 1000);
     stopper.join();
+}
+
+// Regression: cancelling a load left its exchange waiting for the whole
+// reply time on its thread.
+TEST(HttpCancel, ClosesTheConnectionAtOnce) {
+    std::atomic<long long> peerSawCloseAfter{-1};
+    const auto start = Clock::now();
+    LoopbackGateway silent([&](TcpSocket& s) {
+        drain(s);
+        peerSawCloseAfter = msSince(start);
+    });
+    HttpCancel cancel;
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        cancel.cancel();
+    });
+    HttpExchangeResult result;
+    EXPECT_EQ(httpExchange(u"http://h:1/p", silent.gateway(), 5000, result, cancel), 0);
+    EXPECT_LT(msSince(start), 600);
+    canceller.join();
+    silent.join();
+    EXPECT_GE(peerSawCloseAfter.load(), 100);
+    EXPECT_LT(peerSawCloseAfter.load(), 800);
+
+    // Cancelled before it starts: it never connects.
+    TcpSocket listener;
+    ASSERT_EQ(listener.listenLoopback(0), 0);
+    const HttpGateway unused{"127.0.0.1", listener.localPort()};
+    EXPECT_EQ(httpExchange(u"http://h:1/p", unused, 5000, result, cancel), 0);
+    TcpSocket client;
+    EXPECT_NE(listener.accept(client, Deadline::in(100)).status, IoStatus::Ok);
+}
+
+TEST(HttpRequestRunner, FewThreadsEveryJobOnceAndCancelledJobsEndAtOnce) {
+    std::atomic<int> ran{0};
+    std::atomic<int> failedFast{0};
+    std::vector<std::unique_ptr<LoopbackGateway>> silent;
+    for (int i = 0; i < 3; ++i) {
+        silent.push_back(std::make_unique<LoopbackGateway>([](TcpSocket& s) { drain(s); }));
+    }
+    const auto start = Clock::now();
+    {
+        HttpRequestRunner runner;
+        std::vector<std::shared_ptr<HttpCancel>> tokens;
+        for (int i = 0; i < 8; ++i) {
+            const HttpGateway gateway = silent[static_cast<size_t>(i % 3)]->gateway();
+            tokens.push_back(runner.submit([&, gateway, i](HttpCancel& cancel) {
+                HttpExchangeResult result;
+                const auto begun = Clock::now();
+                // Only the first three reach a gateway; the rest are cancelled while queued.
+                if (i < 3) {
+                    EXPECT_EQ(httpExchange(u"http://h:1/p", gateway, 10000, result, cancel), 0);
+                } else {
+                    EXPECT_TRUE(cancel.cancelled());
+                    EXPECT_EQ(httpExchange(u"http://h:1/p", gateway, 10000, result, cancel), 0);
+                }
+                if (msSince(begun) < 1000) ++failedFast;
+                ++ran;
+            }));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        EXPECT_LE(runner.threadCount(), kMaxHttpThreads);
+        for (size_t i = 3; i < tokens.size(); ++i) tokens[i]->cancel();
+        EXPECT_EQ(ran.load(), 0);  // three wait on silent gateways and hold every thread
+        tokens[0]->cancel();
+        const auto cancelled = Clock::now();
+        while (ran.load() < 6 && msSince(cancelled) < 1000) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        EXPECT_EQ(ran.load(), 6);  // the cancelled one and the five queued behind it
+    }                              // the runner cancels the two still running
+    EXPECT_EQ(ran.load(), 8);
+    EXPECT_EQ(failedFast.load(), 8);
+    EXPECT_LT(msSince(start), 3000);
 }
 
 }  // namespace

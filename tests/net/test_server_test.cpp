@@ -16,12 +16,14 @@
 #include "platform/files.h"
 #include "platform/socket.h"
 #include "tools/zq-testserver/lzss_encoder.h"
+#include "tools/zq-testserver/misbehaviour.h"
 
 namespace zq {
 namespace {
 
 using testserver::CannedReply;
 using testserver::Fault;
+using testserver::kEveryRequest;
 using testserver::Packing;
 using testserver::Transport;
 
@@ -274,19 +276,47 @@ TEST(TestServerGateway, AnswersAGoodHeadAndRefusesABadOne) {
         EXPECT_EQ(reply->requestId, 12);
         EXPECT_EQ(reply->text, "gateway page");
     }
-    const std::string noOnlineHost = "GET /p.zqml HTTP/1.0\r\nHost: a:1\r\n\r\n";
-    for (const std::string& bad : {gatewayHead("/p.zqml", 1, "1.1"), noOnlineHost}) {
+    const std::string mismatch = "GET /p.zqml HTTP/1.0\r\nHost: a:1\r\nX-Online-Host: b:1\r\n\r\n";
+    const std::string noHost = "GET /p.zqml HTTP/1.0\r\nAccept: */*\r\n\r\n";
+    for (const std::string& bad : {gatewayHead("/p.zqml", 1, "2.0"), mismatch, noHost}) {
         RawClient client;
         ASSERT_EQ(client.connect(server.gatewayPort()).status, IoStatus::Ok);
         ASSERT_TRUE(client.send(bad));
         EXPECT_EQ(client.readAll(kWaitMs).rfind("HTTP/1.0 400", 0), 0u) << bad;
     }
     const auto requests = server.requests();
-    ASSERT_EQ(requests.size(), 3u);
+    ASSERT_EQ(requests.size(), 4u);
     EXPECT_EQ(requests[0].transport, Transport::Gateway);
     EXPECT_EQ(requests[0].url, server.urlFor("/p.zqml?pageid=12"));
     EXPECT_TRUE(requests[0].headOk);
     EXPECT_FALSE(requests[1].headOk);
+}
+
+// Regression: what a standard proxy sends in front of the gateway (HTTP/1.1,
+// an absolute URL, Host without a port, no X-Online-Host) was refused.
+TEST(TestServerGateway, AcceptsWhatAProxySends) {
+    test::TestServer server;
+    server.writePage("p.zqml", "proxied page");
+    const std::string port = std::to_string(server.gatewayPort());
+    const std::string heads[] = {
+        "GET /p.zqml HTTP/1.1\r\nHost: 127.0.0.1:" + port + "\r\nConnection: close\r\n\r\n",
+        "GET http://srv.example/p.zqml HTTP/1.1\r\nHost: srv.example\r\n\r\n",
+        "GET http://srv.example:80/p.zqml HTTP/1.0\r\nX-Online-Host: SRV.example\r\n\r\n",
+        "GET /p.zqml HTTP/1.0\r\nHost: srv.example\r\n\r\n",
+    };
+    for (const std::string& head : heads) {
+        RawClient client;
+        ASSERT_EQ(client.connect(server.gatewayPort()).status, IoStatus::Ok);
+        ASSERT_TRUE(client.send(head));
+        const std::string response = client.readAll(kWaitMs);
+        EXPECT_EQ(response.rfind("HTTP/1.0 200 ", 0), 0u) << head;
+        const size_t headEnd = response.find("\r\n\r\n");
+        ASSERT_NE(headEnd, std::string::npos) << head;
+        const auto reply = decodeReply(response.substr(headEnd + 4));
+        ASSERT_TRUE(reply) << head;
+        EXPECT_EQ(reply->text, "proxied page");
+    }
+    EXPECT_EQ(server.requests().at(1).url, "http://srv.example/p.zqml");
 }
 
 TEST(TestServerFaults, FramedRepliesMisbehaveAsTold) {
@@ -404,6 +434,57 @@ TEST(TestServerFaults, RefusedConnectionsAndPromptStop) {
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2));
 }
 
+TEST(TestServerMisbehave, ModesFromTheCommandLine) {
+    struct Case {
+        const char* text;
+        Fault fault;
+        int times;
+        uint32_t late, pause, refuseMs;
+        bool refusing;
+    };
+    const Case good[] = {
+        {"late", Fault::Late, kEveryRequest, 0, 0, 0, false},
+        {"late:500", Fault::Late, kEveryRequest, 500, 0, 0, false},
+        {"split:7", Fault::Split, kEveryRequest, 0, 7, 0, false},
+        {"garbage:2", Fault::Garbage, 2, 0, 0, 0, false},
+        {"missing", Fault::Missing, kEveryRequest, 0, 0, 0, false},
+        {"oversize", Fault::Oversize, kEveryRequest, 0, 0, 0, false},
+        {"duplicate:1", Fault::Duplicate, 1, 0, 0, 0, false},
+        {"close-mid-frame", Fault::CloseMidFrame, kEveryRequest, 0, 0, 0, false},
+        {"refusing", Fault::None, kEveryRequest, 0, 0, 0, true},
+        {"refusing:3", Fault::None, kEveryRequest, 0, 0, 3000, true},
+    };
+    for (const Case& c : good) {
+        const auto m = testserver::parseMisbehaviour(c.text);
+        ASSERT_TRUE(m) << c.text;
+        EXPECT_EQ(m->fault, c.fault) << c.text;
+        EXPECT_EQ(m->times, c.times) << c.text;
+        EXPECT_EQ(m->lateDelayMs, c.late) << c.text;
+        EXPECT_EQ(m->splitPauseMs, c.pause) << c.text;
+        EXPECT_EQ(m->refusing, c.refusing) << c.text;
+        EXPECT_EQ(m->refuseMs, c.refuseMs) << c.text;
+        EXPECT_NE(
+            std::string(testserver::misbehaviourHelp()).find(std::string(c.text).substr(0, 4)),
+            std::string::npos);
+    }
+    for (const char* bad :
+         {"", "slow", "late:", "late:x", "late:0", "garbage:-1", "split:99999999999"}) {
+        std::string error;
+        EXPECT_FALSE(testserver::parseMisbehaviour(bad, &error)) << bad;
+        EXPECT_FALSE(error.empty()) << bad;
+    }
+
+    // Applied: only the first reply misbehaves.
+    test::TestServer server;
+    server.writePage("x.zqml", "x");
+    testserver::applyMisbehaviour(server, *testserver::parseMisbehaviour("garbage:1"));
+    RawClient client;
+    ASSERT_EQ(client.connect(server.framedPort()).status, IoStatus::Ok);
+    for (int i = 0; i < 2; ++i) ASSERT_TRUE(client.sendFrame(server.urlFor("/x.zqml?pageid=1")));
+    EXPECT_FALSE(decodeReply(client.nextBody()));
+    EXPECT_EQ(decodeReply(client.nextBody()).value_or(DecodedReply{}).text, "x");
+}
+
 TEST(TestServerRequests, UrlAndGatewayHeadParsing) {
     auto t = testserver::parseRequestUrl("HTTP://h:80/a%20b/c.zqml;s=1?pageid=7&q=%41&flag");
     EXPECT_EQ(t.hostPort, "h:80");
@@ -422,6 +503,9 @@ TEST(TestServerRequests, UrlAndGatewayHeadParsing) {
     EXPECT_FALSE(testserver::checkGatewayHead("GET /p HTTP/1.0\r\nHost: h:1\r\n"
                                               "X-Online-Host: h:2\r\n")
                      .ok);
+    EXPECT_FALSE(testserver::checkGatewayHead("GET http://a/p HTTP/1.0\r\nHost: b\r\n").ok);
+    EXPECT_FALSE(testserver::checkGatewayHead("GET http:///p HTTP/1.0\r\nHost: b\r\n").ok);
+    EXPECT_TRUE(testserver::checkGatewayHead("GET http://a HTTP/1.1\r\nHost: A:80\r\n").ok);
     EXPECT_FALSE(testserver::checkGatewayHead("POST /p HTTP/1.0\r\nHost: h:1\r\n"
                                               "X-Online-Host: h:1\r\n")
                      .ok);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -117,6 +119,25 @@ TEST(Confinement, PathsFromPagesStayInTheirFolder) {
     EXPECT_EQ(resolveConfined(base, CString(u"..\\x")), std::nullopt);
 }
 
+// Regression: a symbolic link inside the folder led a confined name anywhere.
+TEST(ResolveConfined, DoesNotFollowLinksOut) {
+    test::TempDir temp;
+    const fs::path base = temp.path() / "res";
+    const fs::path outside = temp.path() / "outside";
+    fs::create_directories(base / "real");
+    fs::create_directories(outside);
+    put(outside / "secret", "x");
+    put(base / "real" / "a", "a");
+    fs::create_directory_symlink(outside, base / "out");
+    fs::create_symlink(outside / "secret", base / "secret");
+    fs::create_directory_symlink(base / "real", base / "alias");
+    EXPECT_EQ(resolveConfined(base, "out/secret"), std::nullopt);
+    EXPECT_EQ(resolveConfined(base, "OUT/new-file"), std::nullopt);
+    EXPECT_EQ(resolveConfined(base, "secret"), std::nullopt);
+    EXPECT_EQ(resolveConfined(base, "alias/a"), base / "alias" / "a");  // a link that stays inside
+    EXPECT_EQ(resolveConfined(base, "missing/x"), base / "missing" / "x");
+}
+
 TEST(ReadFile, RefusesWhatItCannotHoldWhole) {
     test::TempDir temp;
     const fs::path file = temp.path() / "ten";
@@ -127,6 +148,29 @@ TEST(ReadFile, RefusesWhatItCannotHoldWhole) {
     EXPECT_EQ(readFile(temp.path()), std::nullopt);
     put(temp.path() / "empty", "");
     EXPECT_EQ(readFile(temp.path() / "empty", 0), "");
+}
+
+// Regression: a save killed between its temporary file and the rename left
+// ".zqtmp" files that nothing removed.
+TEST(RemoveStaleTempFiles, RemovesThoseOfDeadProcessesOnly) {
+    test::TempDir temp;
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0);
+    const std::string dead = std::to_string(child);
+    const std::string self = std::to_string(::getpid());
+    fs::create_directories(temp.path() / "UserData");
+    const fs::path stale[] = {temp.path() / (".ZQConfig.ini.zqtmp-" + dead + "-0"),
+                              temp.path() / "UserData" / (".MyRegInfo.ini.zqtmp-" + dead + "-12")};
+    const fs::path kept[] = {temp.path() / (".ZQConfig.ini.zqtmp-" + self + "-3"),
+                             temp.path() / ".x.zqtmp-notapid-1", temp.path() / "ZQConfig.ini",
+                             temp.path() / ("x.zqtmp-" + dead + "-1")};
+    for (const fs::path& file : stale) put(file, "half");
+    for (const fs::path& file : kept) put(file, "keep");
+    EXPECT_EQ(removeStaleTempFiles(temp.path()), 2u);
+    for (const fs::path& file : stale) EXPECT_FALSE(fs::exists(file)) << file;
+    for (const fs::path& file : kept) EXPECT_TRUE(fs::exists(file)) << file;
 }
 
 TEST(WriteFileAtomic, ReplacesTheFileAndLeavesNoTemporary) {

@@ -302,3 +302,36 @@ TEST_F(SdlWindowTest, TextPointerQuitAndWake) {
 
 }  // namespace
 }  // namespace zq
+
+namespace zq {
+namespace {
+
+TEST(WindowZoomTest, OpensAtAWholeZoomThatFitsAndKeepsWholeZoomsWhenResized) {
+    const Size phone{240, 320};
+    EXPECT_EQ(initialWindowZoom(phone, {1920, 1080}), 2);
+    EXPECT_EQ(initialWindowZoom(phone, {1366, 768}), 1);
+    EXPECT_EQ(initialWindowZoom(phone, {400, 1200}), 1);  // two screens side by side do not fit
+    EXPECT_EQ(initialWindowZoom({320, 240}, {3840, 2160}), 2);
+
+    struct Case {
+        Size window;
+        int zoom, offsetX, offsetY;
+    };
+    for (const Case& c : {Case{{240, 320}, 1, 0, 0}, Case{{480, 640}, 2, 0, 0},
+                          Case{{500, 700}, 2, 10, 30}, Case{{719, 2000}, 2, 119, 680},
+                          Case{{100, 100}, 1, 0, 0}}) {
+        const WindowZoom fit = fitWindowZoom(phone, c.window);
+        EXPECT_EQ(fit.zoom, c.zoom) << c.window.width << "x" << c.window.height;
+        EXPECT_EQ(fit.offsetX, c.offsetX);
+        EXPECT_EQ(fit.offsetY, c.offsetY);
+    }
+    // Window points map back to the screen pixel under them, clamped to the screen.
+    const WindowZoom fit = fitWindowZoom(phone, {500, 700});
+    EXPECT_EQ(fit.toScreen(10, 30, phone), (Point{0, 0}));
+    EXPECT_EQ(fit.toScreen(10 + 2 * 239 + 1, 30 + 2 * 319 + 1, phone), (Point{239, 319}));
+    EXPECT_EQ(fit.toScreen(0, 0, phone), (Point{0, 0}));
+    EXPECT_EQ(fit.toScreen(499, 699, phone), (Point{239, 319}));
+}
+
+}  // namespace
+}  // namespace zq

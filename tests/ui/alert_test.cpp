@@ -11,6 +11,7 @@
 #include "platform/clock.h"
 #include "platform/device_context.h"
 #include "platform/ui_executor.h"
+#include "platform/window.h"
 #include "tests/support/test_env.h"
 #include "tests/ui/screen_test_support.h"
 #include "ui/alert_screen.h"
@@ -123,12 +124,65 @@ TEST_F(AlertTest, CallersCommandReplacesOkAndEndsTheTimeout) {
     alert.animate(tickCount() + 1000000);
     EXPECT_TRUE(display_.isCurrent(&alert));
 
-    // The OK command comes back once the count falls from its first command.
+    // Regression: removing the caller's only command left no command at
+    // all. The OK command comes back as soon as none is shown.
     alert.removeCommand(back.get());
     EXPECT_EQ(alert.commandCount(), 1);
-    alert.removeCommand(back.get());
+    EXPECT_TRUE(hasCommand(alert, sharedOkCommand().get()));
+    alert.removeCommand(sharedOkCommand().get());
     EXPECT_EQ(alert.commandCount(), 0);
     EXPECT_TRUE(hasCommand(alert, sharedOkCommand().get()));
+}
+
+// Regression: an alert with only OK needed the menu and then OK, and one
+// whose added command was removed again could not be closed at all.
+TEST_F(AlertTest, OneCommandClosesWithOneKey) {
+    enum class Change { None, AddOne, AddAndRemove, AddTwo };
+    struct Case {
+        const char* name;
+        Change change;
+        bool leftKeyCloses;
+    };
+    const Case cases[] = {{"only OK", Change::None, true},
+                          {"one of the caller's", Change::AddOne, true},
+                          {"added and removed", Change::AddAndRemove, true},
+                          {"two: the menu opens", Change::AddTwo, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AlertScreen alert(u"a", u"Saved", nullptr, 0, nullptr);
+        auto first = std::make_shared<Command>(u"Weiter", 1, 1);
+        auto second = std::make_shared<Command>(u"Zurück", 1, 2);
+        if (c.change != Change::None) alert.addCommand(first);
+        if (c.change == Change::AddAndRemove) alert.removeCommand(first.get());
+        if (c.change == Change::AddTwo) alert.addCommand(second);
+        setCurrentAlert(display_, alert, &page_);
+        alert.keyPressed(kKeySoftLeft);
+        alert.keyReleased(kKeySoftLeft);
+        EXPECT_EQ(display_.isCurrent(&page_), c.leftKeyCloses);
+        EXPECT_EQ(alert.isPopupMenuOpen(), !c.leftKeyCloses);
+        display_.setCurrent(&page_);
+    }
+}
+
+// Regression: the page under an alert was destroyed (a new page, history
+// recycling) and closing the alert returned to it.
+TEST_F(AlertTest, DestroyedReturnTargetIsForgotten) {
+    AlertScreen alert(u"a", u"Saved", nullptr, 0, nullptr);
+    auto covered = std::make_unique<Screen>(u"covered", true);
+    display_.setCurrent(covered.get());
+    setCurrentAlert(display_, alert, nullptr);
+    ASSERT_EQ(alert.getReturnTarget(), covered.get());
+    ASSERT_EQ(alert.getPreviousDisplayable(), covered.get());
+    covered.reset();
+    EXPECT_EQ(alert.getReturnTarget(), nullptr);
+    EXPECT_EQ(alert.getPreviousDisplayable(), nullptr);
+    alert.handleCommand(sharedOkCommand().get());
+    EXPECT_TRUE(display_.isCurrent(&alert));
+
+    // A target set later is returned to as before.
+    setCurrentAlert(display_, alert, &page_);
+    alert.handleCommand(sharedOkCommand().get());
+    EXPECT_TRUE(display_.isCurrent(&page_));
 }
 
 TEST_F(AlertTest, ClosingReturnsToTheScreenItCovered) {

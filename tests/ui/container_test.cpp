@@ -210,6 +210,13 @@ TEST(ContainerNames, IndexTokenNamesTheChild) {
     EXPECT_EQ(c.expandIndexToken(u"x%INDEX%", &stranger), CString(u"x-1"));  // names are exact
     EXPECT_EQ(c.expandIndexToken(u"plain", b), CString(u"plain"));
     EXPECT_EQ(c.getItemByName(u"B"), b);
+
+    // Regression: an item without an identifier that is not a child matched
+    // the first child without one and gave "0".
+    Item* unnamed = c.add(std::make_unique<Box>(1, 1, false));
+    Box nobody(1, 1, false);
+    EXPECT_EQ(c.expandIndexToken(u"x%INDEX%", &nobody), CString(u"x-1"));
+    EXPECT_EQ(c.expandIndexToken(u"x%INDEX%", unnamed), CString(u"x2"));
 }
 
 // Regression: hideNotify left the container itself marked as shown.

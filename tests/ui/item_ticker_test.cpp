@@ -8,6 +8,8 @@
 
 #include "platform/clock.h"
 #include "platform/ui_executor.h"
+#include "ui/container.h"
+#include "ui/screen.h"
 
 namespace zq {
 namespace {
@@ -183,6 +185,37 @@ TEST(Ticker, DoesNotRunWithoutAUiExecutor) {
     ticker.addItem(&a);
     ticker.start();
     EXPECT_FALSE(ticker.isRunning());
+}
+
+// Regression: an item handed back by its container kept its screen and
+// stayed on that screen's ticker, which it reached again after the screen
+// was gone.
+TEST_F(TickerTest, AnItemThatLeavesItsContainerLeavesScreenAndTicker) {
+    auto screen = std::make_unique<Screen>(u"s", true);
+    Item* child = screen->getContent()->add(std::make_unique<Item>());
+    child->setScreen(screen.get());
+    child->startTicking(screen->ticker());
+    ASSERT_EQ(screen->ticker().itemCount(), 1);
+
+    std::unique_ptr<Item> out = screen->getContent()->set(0, std::make_unique<Item>());
+    EXPECT_EQ(out->getScreen(), nullptr);
+    EXPECT_EQ(out->getParent(), nullptr);
+    EXPECT_EQ(screen->ticker().itemCount(), 0);
+    screen.reset();
+    out.reset();  // no ticker left to reach
+}
+
+// Regression: an item that outlived its screen's ticker reached it again
+// when it was destroyed.
+TEST_F(TickerTest, ATickerThatGoesIsForgottenByItsItems) {
+    auto item = std::make_unique<Item>();
+    auto gone = std::make_unique<Screen>(u"s", true);
+    item->startTicking(gone->ticker());
+    gone.reset();
+    item->startTicking(ticker);  // leaves nothing behind on the old one
+    EXPECT_EQ(ticker.itemCount(), 1);
+    item.reset();
+    EXPECT_EQ(ticker.itemCount(), 0);
 }
 
 }  // namespace

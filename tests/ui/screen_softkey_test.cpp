@@ -403,7 +403,8 @@ TEST_F(SoftKeyTest, ShowingRaisesAFormEventWithTheTitle) {
 
 TEST_F(SoftKeyTest, TheSoftKeyboardTypesIntoItsField) {
     auto screen = makeScreen();
-    FieldStub field;
+    auto& field =
+        static_cast<FieldStub&>(*screen->getContent()->add(std::make_unique<FieldStub>()));
     screen->openSoftKeyboard(true, &field, kKeypadDigits);
     ASSERT_NE(screen->getSoftKeyboard(), nullptr);
     EXPECT_TRUE(screen->getSoftKeyboard()->isVisible());
@@ -423,6 +424,24 @@ TEST_F(SoftKeyTest, TheSoftKeyboardTypesIntoItsField) {
     EXPECT_FALSE(screen->isLayoutValid());
     screen->paint(gc_);
     EXPECT_TRUE(screen->isLayoutValid());
+}
+
+// Regression: the keyboard kept typing into a field the page had removed.
+TEST_F(SoftKeyTest, AFieldThatLeavesThePageIsNoLongerTypedInto) {
+    auto screen = makeScreen();
+    Container& content = *screen->getContent();
+    auto* kept = static_cast<FieldStub*>(content.add(std::make_unique<FieldStub>()));
+    screen->openSoftKeyboard(true, kept, kKeypadDigits);
+    std::unique_ptr<Item> out = content.set(0, std::make_unique<FieldStub>());
+    EXPECT_EQ(screen->getKeyboardTarget(), nullptr);
+    screen->onData(u"7");
+    EXPECT_TRUE(kept->log.empty());
+
+    screen->openSoftKeyboard(true, static_cast<FieldStub*>(content.getItem(0)), kKeypadDigits);
+    content.remove(0);  // destroyed while served
+    EXPECT_EQ(screen->getKeyboardTarget(), nullptr);
+    screen->onData(u"7");
+    screen->paint(gc_);
 }
 
 }  // namespace

@@ -76,6 +76,9 @@ TEST_F(StyleTest, TypedReadsGiveTheStoredValue) {
     EXPECT_NE(s->getBackgroundProperty(prop::kDropBackground), nullptr);
     EXPECT_EQ(s->getBorderProperty(prop::kDropBorder)->width(), 2);
     EXPECT_EQ(alive, 1);
+    // Freed here: the counter lives on this frame, not until TearDown.
+    freeTrackedStyles();
+    EXPECT_EQ(alive, 0);
 }
 
 // The store must never hand out one kind of value as another.
@@ -98,7 +101,7 @@ TEST_F(StyleTest, ValueOfAnotherKindThanTheTableSaysIsRefused) {
     ASSERT_TRUE(setStyleProperty(s, prop::kFocusedStyle, allocTracked()));
     Style* before = s->getStyleProperty(prop::kFocusedStyle);
     EXPECT_FALSE(setStyleProperty(s, prop::kFocusedStyle, 1));
-    EXPECT_FALSE(setStyleProperty(s, prop::kFocusedRowBackground, 1));
+    EXPECT_FALSE(setStyleProperty(s, prop::kSelectionBackground, 1));
     EXPECT_FALSE(setStyleProperty(nullptr, kUnlisted, 1));
     EXPECT_EQ(s->getStyleProperty(prop::kFocusedStyle), before);
     EXPECT_EQ(s->propertyCount(), 1u);
@@ -138,6 +141,8 @@ TEST_F(StyleTest, ReplacedOwnedValueIsReleasedAndSharedOneIsNot) {
     s->clearProperties();
     EXPECT_EQ(alive, 2);
     EXPECT_EQ(s->propertyCount(), 0u);
+    freeTrackedStyles();
+    EXPECT_EQ(alive, 1);  // the shared one is still held here
 }
 
 TEST_F(StyleTest, ColorOverrideWinsOverPlainColor) {
@@ -209,6 +214,40 @@ TEST_F(StyleTest, FreeTrackedStylesReleasesSharedAndNestedOnce) {
     EXPECT_NE(trackedStylesGeneration(), generation);
     freeTrackedStyles();  // a second call finds nothing to free
     EXPECT_EQ(backgrounds, 0);
+}
+
+// Styles a page built stayed in the registry until exit. An arena owns
+// what is built while its scope is open; start-up objects stay shared.
+TEST_F(StyleTest, ArenaOwnsWhatItsScopeBuildsAndFreesIt) {
+    freeTrackedStyles();
+    int backgrounds = 0;
+    Style* shared = nullptr;
+    {
+        StyleArena page;
+        StyleArena nested;
+        {
+            const StyleScope scope(&page);
+            Style* outer = allocTracked();
+            outer->setBackground(std::make_unique<CountedBackground>(&backgrounds));
+            {
+                const StyleScope inner(&nested);
+                allocTracked();
+                const StyleScope elsewhere = StyleScope::shared();
+                shared = allocTracked();
+            }
+            static StartupObject<Style*> startup([] { return allocTracked(); });
+            EXPECT_NE(startup.get(), nullptr);
+        }
+        EXPECT_NE(allocTracked(), nullptr);  // the scope has closed: registry
+        EXPECT_EQ(page.size(), 1u);
+        EXPECT_EQ(nested.size(), 1u);
+        EXPECT_EQ(trackedStyleCount(), 5u);
+    }
+    EXPECT_EQ(backgrounds, 0);
+    EXPECT_EQ(trackedStyleCount(), 3u);
+    EXPECT_EQ(shared->background(), nullptr);  // a registry style, still alive
+    freeTrackedStyles();
+    EXPECT_EQ(trackedStyleCount(), 0u);
 }
 
 struct Probe {

@@ -1,5 +1,8 @@
 // Loads arbitrary settings files and writes them back. The input is the
 // user file, the defaults file and the counter file, separated by 0x01.
+// What a save writes must read back the same: every entry of the system and
+// counter sections that the file can hold (a writable key; no more sections
+// than one save writes) has the same value after loading the saved files.
 #include <unistd.h>
 
 #include <cstddef>
@@ -7,6 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <set>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -40,6 +45,50 @@ void put(const fs::path& path, std::string_view bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), bytes.size());
 }
 
+std::string contents(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The user file and every counter file, as the last save left them.
+std::string savedFiles(const fs::path& root) {
+    std::string all = contents(root / "Program" / "ZQConfig.ini");
+    std::error_code ec;
+    std::set<fs::path> names;
+    for (const auto& entry : fs::directory_iterator(root / "UserData", ec))
+        names.insert(entry.path());
+    for (const fs::path& name : names) {
+        all += '\x01' + name.filename().string() + '\x01' + contents(name);
+    }
+    return all;
+}
+
+bool inSection(const zq::SettingEntry& entry, const char16_t* section) {
+    return entry.section.equalsNoCase(zq::CString(section));
+}
+
+void checkReadBack(const zq::SettingsMap& saved, const zq::SettingsMap& read) {
+    std::set<std::u16string> sections;
+    for (const auto& [key, entry] : saved) sections.insert(entry.section.lower().str());
+    if (sections.size() > static_cast<size_t>(zq::ConfigStore::kSaveGroupCount)) return;
+    // Counter entries go to the file the saved name picks only when that name is read back.
+    const auto name = saved.find(zq::CString(u"cli-myreginfopath"));
+    const bool counterKept = name == saved.end() || inSection(name->second, u"info-system");
+    for (const auto& [key, entry] : saved) {
+        const bool system = inSection(entry, u"info-system");
+        const bool counter = counterKept && inSection(entry, u"info-RegInfo");
+        // An empty value reads back as the default, as it is meant to.
+        if (!zq::isWritableKey(key) || entry.value.isEmpty() || (!system && !counter)) continue;
+        const auto back = read.find(key);
+        if (back == read.end()) std::abort();  // a saved key was lost
+        // Compared as written: a character the code page lacks reads back as '?'.
+        if (back->second.value.toCodePage(zq::kCodePageDefault) !=
+            entry.value.toCodePage(zq::kCodePageDefault)) {
+            std::abort();
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -68,6 +117,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     store.save(settings, user);
     zq::SettingsMap again;
     if (!store.load(again, user, defaults)) std::abort();
+    checkReadBack(settings, again);
+    store.save(again, user);
+    const std::string saved = savedFiles(root);
+    zq::SettingsMap third;
+    if (!store.load(third, user, defaults)) std::abort();
+    store.save(third, user);
+    if (savedFiles(root) != saved) std::abort();  // a saved setting read back differently
     store.writeMerged(again, user, 3, zq::CString(u"info-data"), zq::ClearMode::kClearSection);
     return 0;
 }

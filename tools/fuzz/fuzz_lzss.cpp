@@ -20,6 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto part = std::make_unique<uint8_t[]>(capacity);
     const zq::LzssResult cut = zq::LzssDecoder::decodeBuffer(data, size, part.get(), capacity);
     if (cut.length != capacity || cut.truncated != (capacity < full.length)) std::abort();
+    const zq::LzssResult sized = zq::LzssDecoder::decodedLength(data, size, capacity);
+    if (sized.length != cut.length || sized.truncated != cut.truncated) std::abort();
     if (capacity > 0 && std::memcmp(part.get(), whole.get(), capacity) != 0) std::abort();
     return 0;
 }

@@ -1,23 +1,36 @@
 // zq-testserver --root DIR [--port N] [--http-port N] [--pack stored|lzss|zlib]
+//               [--misbehave MODE[:ARG]] [--help]
 //
 // Serves the pages under DIR on 127.0.0.1: framed requests on --port and the
 // HTTP/1.0 WAP gateway on --http-port (0 or absent picks free ports). Prints
-// the two ports and serves until SIGINT or SIGTERM.
+// the two ports and serves until SIGINT or SIGTERM. --misbehave makes the
+// replies misbehave on purpose (--help lists the modes).
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <string_view>
 
+#include "tools/zq-testserver/misbehaviour.h"
 #include "tools/zq-testserver/page_server.h"
 
 namespace {
 
-void usage() {
-    std::fprintf(stderr,
+void usage(FILE* to) {
+    std::fprintf(to,
                  "usage: zq-testserver --root DIR [--port N] [--http-port N] "
-                 "[--pack stored|lzss|zlib]\n");
+                 "[--pack stored|lzss|zlib] [--misbehave MODE[:ARG]]\n");
+}
+
+void help() {
+    usage(stdout);
+    std::printf(
+        "\nServes the pages under DIR on 127.0.0.1: framed requests on --port, the\n"
+        "HTTP WAP gateway on --http-port (0 or absent: free ports, printed).\n"
+        "\n--misbehave MODE[:ARG] makes replies misbehave on purpose:\n%s",
+        zq::testserver::misbehaviourHelp());
 }
 
 bool parsePort(const char* text, uint16_t& port) {
@@ -28,7 +41,8 @@ bool parsePort(const char* text, uint16_t& port) {
     return true;
 }
 
-bool parseArguments(int argc, char** argv, zq::testserver::ServerOptions& options) {
+bool parseArguments(int argc, char** argv, zq::testserver::ServerOptions& options,
+                    zq::testserver::Misbehaviour& misbehaviour) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (i + 1 >= argc) return false;
@@ -43,6 +57,14 @@ bool parseArguments(int argc, char** argv, zq::testserver::ServerOptions& option
             const auto packing = zq::testserver::packingFromName(value);
             if (!packing) return false;
             options.packing = *packing;
+        } else if (arg == "--misbehave") {
+            std::string error;
+            const auto parsed = zq::testserver::parseMisbehaviour(value, &error);
+            if (!parsed) {
+                std::fprintf(stderr, "zq-testserver: %s\n", error.c_str());
+                return false;
+            }
+            misbehaviour = *parsed;
         } else {
             return false;
         }
@@ -53,9 +75,16 @@ bool parseArguments(int argc, char** argv, zq::testserver::ServerOptions& option
 }  // namespace
 
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--help" || std::string_view(argv[i]) == "-h") {
+            help();
+            return 0;
+        }
+    }
     zq::testserver::ServerOptions options;
-    if (!parseArguments(argc, argv, options)) {
-        usage();
+    zq::testserver::Misbehaviour misbehaviour;
+    if (!parseArguments(argc, argv, options, misbehaviour)) {
+        usage(stderr);
         return 2;
     }
     // Blocked before any thread starts, so only sigwait below sees them.
@@ -71,12 +100,31 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "zq-testserver: %s\n", error.c_str());
         return 1;
     }
+    zq::testserver::applyMisbehaviour(server, misbehaviour);
+    if (misbehaviour.refusing && !server.setRefusing(true)) {
+        std::fprintf(stderr, "zq-testserver: could not stop listening\n");
+        return 1;
+    }
     std::printf("framed 127.0.0.1:%u\nhttp 127.0.0.1:%u\n", server.framedPort(),
                 server.gatewayPort());
     std::fflush(stdout);
 
     int received = 0;
-    sigwait(&signals, &received);
+    if (misbehaviour.refusing && misbehaviour.refuseMs > 0) {
+        // Refuses for a while, then listens on the same ports again.
+        const timespec wait{static_cast<time_t>(misbehaviour.refuseMs / 1000), 0};
+        if (sigtimedwait(&signals, nullptr, &wait) < 0) {
+            if (!server.setRefusing(false)) {
+                std::fprintf(stderr, "zq-testserver: could not listen again\n");
+                return 1;
+            }
+            std::printf("listening again\n");
+            std::fflush(stdout);
+            sigwait(&signals, &received);
+        }
+    } else {
+        sigwait(&signals, &received);
+    }
     server.stop();
     return 0;
 }

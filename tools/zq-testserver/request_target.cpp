@@ -44,6 +44,17 @@ std::vector<std::pair<std::string, std::string>> splitParams(std::string_view qu
     return params;
 }
 
+// "h" and "h:80" name the same server; host names in any case.
+bool sameHost(std::string_view a, std::string_view b) {
+    const auto withPort = [](std::string_view text) {
+        std::string out;
+        for (const char c : text) out.push_back(lower(c));
+        if (out.find(':') == std::string::npos) out += ":80";
+        return out;
+    };
+    return withPort(a) == withPort(b);
+}
+
 }  // namespace
 
 std::optional<std::string> RequestTarget::param(std::string_view name) const {
@@ -105,16 +116,28 @@ GatewayRequest checkGatewayHead(std::string_view head) {
     const size_t lineEnd = head.find("\r\n");
     const std::string_view requestLine = head.substr(0, lineEnd);
     constexpr std::string_view kMethod = "GET ";
-    constexpr std::string_view kVersion = " HTTP/1.0";
-    if (requestLine.size() <= kMethod.size() + kVersion.size() ||
+    constexpr size_t kVersionSize = std::string_view(" HTTP/1.x").size();
+    const std::string_view version = requestLine.size() > kVersionSize
+                                         ? requestLine.substr(requestLine.size() - kVersionSize)
+                                         : std::string_view();
+    if (requestLine.size() <= kMethod.size() + kVersionSize ||
         requestLine.substr(0, kMethod.size()) != kMethod ||
-        requestLine.substr(requestLine.size() - kVersion.size()) != kVersion) {
-        result.problem = "request line is not GET ... HTTP/1.0";
+        (version != " HTTP/1.0" && version != " HTTP/1.1")) {
+        result.problem = "request line is not GET ... HTTP/1.0 or HTTP/1.1";
         return result;
     }
-    const std::string_view target =
-        requestLine.substr(kMethod.size(), requestLine.size() - kMethod.size() - kVersion.size());
-    if (target.empty() || target[0] != '/' || target.find(' ') != std::string_view::npos) {
+    std::string_view target =
+        requestLine.substr(kMethod.size(), requestLine.size() - kMethod.size() - kVersionSize);
+    // A proxy may send the absolute URL; its host names the server too.
+    std::optional<std::string> urlHost;
+    if (startsWithNoCase(target, "http://")) {
+        const std::string_view rest = target.substr(7);
+        const size_t slash = rest.find('/');
+        urlHost = std::string(rest.substr(0, slash));
+        target = slash == std::string_view::npos ? std::string_view("/") : rest.substr(slash);
+    }
+    if (target.empty() || target[0] != '/' || target.find(' ') != std::string_view::npos ||
+        (urlHost && urlHost->empty())) {
         result.problem = "bad request target";
         return result;
     }
@@ -130,6 +153,9 @@ GatewayRequest checkGatewayHead(std::string_view head) {
         if (colon != std::string_view::npos) {
             std::string_view value = line.substr(colon + 1);
             while (!value.empty() && (value[0] == ' ' || value[0] == '\t')) value.remove_prefix(1);
+            while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) {
+                value.remove_suffix(1);
+            }
             const std::string_view name = line.substr(0, colon);
             if (name.size() == 4 && startsWithNoCase(name, "host")) host = std::string(value);
             if (name.size() == 13 && startsWithNoCase(name, "x-online-host")) {
@@ -139,12 +165,25 @@ GatewayRequest checkGatewayHead(std::string_view head) {
         if (end == std::string_view::npos) break;
         lines.remove_prefix(end + 2);
     }
-    if (!host || host->empty() || !onlineHost || *host != *onlineHost) {
-        result.problem = "Host and X-Online-Host missing or different";
+    // The client names its server in X-Online-Host; a proxy in front of this
+    // gateway may drop it and name the server only in Host (without the
+    // port when it is 80) or in the URL. Whatever is named must agree.
+    std::optional<std::string> named;
+    for (const std::optional<std::string>* candidate : {&onlineHost, &urlHost, &host}) {
+        if (!*candidate || (*candidate)->empty()) continue;
+        if (!named) {
+            named = **candidate;
+        } else if (!sameHost(*named, **candidate)) {
+            result.problem = "Host, X-Online-Host and the URL name different servers";
+            return result;
+        }
+    }
+    if (!named) {
+        result.problem = "no Host or X-Online-Host";
         return result;
     }
     result.ok = true;
-    result.url = "http://" + *host + std::string(target);
+    result.url = "http://" + *named + std::string(target);
     result.target = parseRequestUrl(result.url);
     return result;
 }

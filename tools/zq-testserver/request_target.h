@@ -35,9 +35,11 @@ RequestTarget parseRequestUrl(std::string_view url);
 std::string percentDecode(std::string_view text);
 
 // The checks a WAP gateway makes on a request head (without the closing
-// empty line): "GET <target> HTTP/1.0", a target starting with '/', and
-// Host and X-Online-Host headers naming the same host:port. On success the
-// target's hostPort is the Host value.
+// empty line): "GET <target> HTTP/1.0" (or HTTP/1.1, as a proxy in front
+// may send), a target starting with '/' or an absolute "http://" URL, and
+// at least one of X-Online-Host, the URL's host and Host, all naming the
+// same server ("h" is "h:80"). On success the target's hostPort is the
+// first of them that is there.
 struct GatewayRequest {
     bool ok = false;
     std::string problem;  // why it was refused

@@ -1,0 +1,296 @@
+// The table, chart and watch-list actions, and the watch-list files.
+// UI thread; the quote tables' models are filled by reply threads, so every
+// read of a row holds the model's guard.
+#include "app/table_actions.h"
+
+#include <array>
+#include <memory>
+
+#include "app/action_dispatcher.h"
+#include "app/page_controller.h"
+#include "charts/chart.h"
+#include "core/string_utils.h"
+#include "items/fixed_head_table.h"
+#include "items/inputable.h"
+#include "items/table_model.h"
+#include "platform/files.h"
+#include "platform/message_box.h"
+#include "ui/command.h"
+#include "ui/default_styles.h"
+#include "ui/event.h"
+#include "ui/form.h"
+#include "ui/screen.h"
+
+namespace zq {
+namespace {
+
+constexpr const char16_t* kSystemMark = u"#system";
+
+// The focused quote table of the shown screen; null for anything else.
+FixTableItem* focusedTable(const PageController& controller) {
+    Screen* screen = controller.currentScreen();
+    Item* item = screen ? screen->getFocusedItem() : nullptr;
+    return item && item->isFixTableItem() ? static_cast<FixTableItem*>(item) : nullptr;
+}
+
+// "a,b" at its first ",": false without one.
+bool splitAtFirstComma(const CString& text, CString& first, CString& second) {
+    const int comma = text.find(u',');
+    if (comma < 0) return false;
+    first = text.left(comma);
+    second = text.mid(comma + 1);
+    return true;
+}
+
+}  // namespace
+
+CString argumentBetweenParens(const CString& piece) {
+    const int open = piece.find(u'(');
+    const int close = piece.find(u')');
+    if (open < 0 || close <= open) return CString();
+    return piece.mid(open + 1, close - open - 1);
+}
+
+std::optional<CString> buildTableRowLink(const CString& argument, const SimpleTableModel& model,
+                                         int row) {
+    // 1-2. Tail and base link.
+    CString arg = argument;
+    CString tail;
+    const int dollar = arg.find(u'$');
+    const bool hasTail = dollar >= 0;
+    if (hasTail) {
+        tail = arg.mid(dollar + 1);
+        arg = arg.left(dollar);
+    }
+    const int system = arg.find(CString(kSystemMark));
+    const CString base = system >= 0 ? arg.left(system) : arg;
+
+    // 3-4. The keyed values of the row.
+    if (row < 0 || row >= model.getRowCount()) return std::nullopt;
+    CString rowText;
+    CString params;
+    bool anyValue = false;
+    const int columns = model.getColumnCount();
+    for (int i = 0; i < columns; ++i) {
+        const CString key = model.getColumnKey(i);
+        if (key.isEmpty()) continue;
+        const CString value = model.getValueAt(i, row);
+        rowText += key + u':' + value + u';';
+        params += key + u'=' + value + u'&';
+        anyValue = anyValue || !value.isEmpty();
+    }
+    if (!anyValue) return std::nullopt;
+
+    // 5. The link, in the order the servers read it.
+    rowText = CString::format(CString(u"%snum:%d;"), rowText, row);
+    params += CString::format(CString(u"num=%d&"), row);
+    CString link = setUrlParamKeepFragment(base, CString(u"row"), urlEncode(rowText));
+    if (system >= 0) link += arg.mid(system);
+    if (hasTail) link += CString(u"$") + tail;
+    return link + params + u'$';
+}
+
+int indicatorNumber(const CString& name) {
+    struct Indicator {
+        const char16_t* name;
+        int number;
+    };
+    static constexpr std::array kIndicators = {Indicator{u"MACD", 0}, Indicator{u"PSY", 4},
+                                               Indicator{u"BOLL", 5}, Indicator{u"KDJ", 3},
+                                               Indicator{u"RSI", 1},  Indicator{u"WR", 2}};
+    const CString word = name.isEmpty() ? CString(u"MACD") : name;
+    for (const Indicator& indicator : kIndicators) {
+        if (word.equalsNoCase(CString(indicator.name))) return indicator.number;
+    }
+    return -1;
+}
+
+// --- table actions -------------------------------------------------------------------------
+
+void PageController::onGetTableRow(const CString& piece) {
+    FixTableItem* table = focusedTable(*this);
+    if (!table || !table->getModel()) return;
+    SimpleTableModel& model = *table->getModel();
+    std::optional<CString> link;
+    {
+        TableReadLock guard(model);
+        if (!guard.held()) return;
+        link = buildTableRowLink(argumentBetweenParens(piece), model, table->focusedRow());
+    }
+    if (link) openUrl(*link, currentScreenId(), false, true, true, 0);
+}
+
+void PageController::onGetTableValueToId(const CString& piece) {
+    const StringArray parts = splitOutsideParens(u',', argumentBetweenParens(piece));
+    if (parts.size() < 2) return;
+    FixTableItem* table = focusedTable(*this);
+    if (!table || !table->getModel()) return;
+    SimpleTableModel& model = *table->getModel();
+    const std::optional<int32_t> column = parseDigits(CString(parts[0]).trim());
+    CString value;
+    {
+        TableReadLock guard(model);
+        if (!guard.held() || !column || *column >= model.getColumnCount()) return;
+        const int row = table->focusedRow();
+        if (row < 0 || row >= model.getRowCount()) return;
+        value = model.getValueAt(*column, row);
+    }
+    if (auto* field = dynamic_cast<Inputable*>(getItemByName(CString(parts[1]).trim()))) {
+        field->setValue(value);
+    }
+}
+
+void PageController::moveWatchRow(const CString& piece, bool up) {
+    // 1.
+    const CString argument = up ? cutActionArgument(piece, CString(u"moveup"), CString(u"mvp"))
+                                : cutActionArgument(piece, CString(u"movedown"), CString(u"mvd"));
+    CString typeWord;
+    CString columnKey;
+    if (!splitAtFirstComma(argument, typeWord, columnKey)) return;
+    const int type = watchEntryType(typeWord);
+    // 2.
+    FixTableItem* table = focusedTable(*this);
+    if (!table || !table->getModel()) return;
+    table->setEdgeState(0);
+    SimpleTableModel& model = *table->getModel();
+    const int row = table->focusedRow();
+    bool swapped = false;
+    {
+        TableWriteLock guard(model);
+        if (!guard.held()) return;
+        const int column = model.findColumnByKey(columnKey.trim());
+        if (column < 0 || row < 0 || row >= model.getRowCount()) return;
+        const CString code = model.getValueAt(column, row);
+        // 3.
+        if (watchList_) watchList_->move(type, code, up);
+        // 4-5.
+        const int other = up ? row - 1 : row + 1;
+        if (other >= 0 && other < model.getRowCount()) swapped = table->swapRows(row, other);
+    }
+    if (swapped) {
+        if (Screen* screen = currentScreen()) screen->repaint();
+        return;
+    }
+    const CString& edgeAction = up ? table->upPageAction() : table->downPageAction();
+    if (edgeAction.isEmpty()) return;
+    table->setEdgeState(up ? 1 : 2);
+    table->fireEvent(std::make_unique<Event>(edgeAction, table));
+}
+
+void PageController::onZhibiao(const CString& piece) {
+    Screen* screen = currentScreen();
+    auto* chart = dynamic_cast<KLine*>(screen ? screen->getFocusedItem() : nullptr);
+    if (!chart) return;
+    const int number =
+        indicatorNumber(cutActionArgument(piece, CString(u"zhibiao"), CString(u"zb")).trim());
+    if (number >= 0) chart->setIndicator(number);
+}
+
+// --- watch-list actions -------------------------------------------------------------------
+
+void PageController::onDelMyStock(const CString& piece) {
+    CString typeWord;
+    CString code;
+    if (!splitAtFirstComma(argumentBetweenParens(piece), typeWord, code)) return;
+    code.trim();
+    if (code.isEmpty()) return;
+    if (messageBox(CString(u"确认删除？"), CString(), MessageBoxType::YesNo) != kIdYes) return;
+    if (watchList_) watchList_->remove(watchEntryType(typeWord), code);
+}
+
+void PageController::onDelMyStockList(const CString& piece, bool ask) {
+    const CString argument = cutActionArgument(piece, CString(u"delmystocklist"), CString(u"dl"));
+    CString typeWord;
+    CString columnKey;
+    if (!splitAtFirstComma(argument, typeWord, columnKey)) return;
+    FixTableItem* table = focusedTable(*this);
+    if (!table || !table->getModel()) return;
+    SimpleTableModel& model = *table->getModel();
+    const int row = table->focusedRow();
+    CString code;
+    CString first;
+    {
+        TableReadLock guard(model);
+        if (!guard.held()) return;
+        const int column = model.findColumnByKey(columnKey.trim());
+        if (column < 0 || row < 0 || row >= model.getRowCount()) return;
+        code = model.getValueAt(column, row);
+        first = model.getValueAt(0, row);
+    }
+    if (ask) {
+        const CString question = CString(u"删除自选股：") + first + u'(' + code + u')';
+        if (messageBox(question, CString(u"确认信息"), MessageBoxType::YesNo) != kIdYes) return;
+    }
+    if (watchList_) watchList_->remove(watchEntryType(typeWord), code);
+    table->removeRow(row);
+    if (Screen* screen = currentScreen()) screen->repaint();
+}
+
+void PageController::onDelMyStockAll(const CString& /*piece*/) {
+    // The stocks of the watch-list in a table; "确定" deletes the focused one.
+    auto data = std::make_unique<TextRows>();
+    for (const CString& code : watchList_->codes(kWatchStock)) {
+        data->push_back(std::make_unique<TextRow>(TextRow{code}));
+    }
+    auto model = std::make_shared<SimpleTableModel>(std::move(data), nullptr,
+                                                    TextRow{CString(u"代码")}, std::nullopt);
+    model->setColumnKeys(TextRow{CString(u"code")});
+    auto table = std::make_unique<FixTableItem>(CString(), std::move(model), 0, createTableStyle());
+    table->setEventListener(this);
+
+    auto entry = std::make_unique<PageEntry>();
+    auto form = std::make_unique<Form>(CString(u"批量删除"), createFormStyle());
+    form->setHeaderText(CString(u"批量删除"));
+    form->append(std::move(table));
+    form->setEventListener(this);
+    form->setCommandListener(this);
+    form->addCommand(std::make_shared<Command>(CString(u"确定"), 4, 1));
+    entry->commandActions.emplace(CString(u"确定"), CString(u"delmystocklist(stock,code)"));
+    entry->screen = std::move(form);
+    showPage(std::move(entry), -1, false, CancelFlag());
+}
+
+CString PageController::getWatchListCodes(const CString& listName, int type) const {
+    auto group = userCodes_.find(listName);
+    if (group == userCodes_.end()) return CString();
+    if (type == kWatchStock) return group->second.stockCodes;
+    if (type == kWatchFund) return group->second.fundCodes;
+    return CString();
+}
+
+// --- files ---------------------------------------------------------------------------------
+
+void PageController::loadWatchList() {
+    *fileWatchList_ = WatchList::load(folders_.userData / WatchList::kFileName);
+}
+
+bool PageController::saveWatchList() const {
+    if (folders_.userData.empty() || !makeDirectories(folders_.userData)) return false;
+    return fileWatchList_->save(folders_.userData / WatchList::kFileName);
+}
+
+std::filesystem::path PageController::recentStocksPath() const {
+    CString name = getSystemValue(CString(u"cli-recentname"));
+    if (name.trim().isEmpty()) name = CString(RecentStockList::kDefaultFileName);
+    // The name comes from the settings: it stays inside the user folder.
+    return resolveConfined(folders_.userData, name).value_or(std::filesystem::path());
+}
+
+void PageController::loadRecentStocks() {
+    const std::filesystem::path path = recentStocksPath();
+    if (!path.empty()) recentStocks_.load(path);
+}
+
+bool PageController::saveRecentStocks() const {
+    const std::filesystem::path path = recentStocksPath();
+    if (path.empty() || !makeDirectories(folders_.userData)) return false;
+    return recentStocks_.save(path);
+}
+
+void PageController::useWatchListOf(const CString& user) {
+    std::unique_ptr<WatchList>& list = userWatchLists_[user];
+    if (!list) list = std::make_unique<WatchList>();
+    watchList_ = list.get();
+}
+
+}  // namespace zq

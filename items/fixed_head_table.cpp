@@ -1,0 +1,720 @@
+#include "items/fixed_head_table.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include "core/zq_exception.h"
+#include "items/table_events.h"
+#include "platform/device_context.h"
+#include "platform/ui_executor.h"
+#include "ui/container.h"
+#include "ui/font_cache.h"
+#include "ui/graphics_context.h"
+#include "ui/image_cache.h"
+#include "ui/listeners.h"
+#include "ui/screen.h"
+#include "ui/style.h"
+#include "ui/toolkit_globals.h"
+
+namespace zq {
+
+// Carries the model's change notices to the UI thread: one task at a time,
+// however many notices arrive while it waits.
+class FixTableItem::Relay : public TableModelListener, public std::enable_shared_from_this<Relay> {
+public:
+    explicit Relay(FixTableItem* item) : item_(item) {}
+
+    void tableChanged(SimpleTableModel* /*model*/) override {
+        if (pending_.exchange(true)) return;
+        std::weak_ptr<Relay> weak = weak_from_this();
+        const bool posted = postToUi([weak] {
+            auto self = weak.lock();
+            if (!self) return;
+            self->pending_ = false;
+            if (self->item_) self->item_->tableChanged();
+        });
+        if (!posted) pending_ = false;
+    }
+
+    FixTableItem* item_;  // read and cleared on the UI thread only
+
+private:
+    std::atomic<bool> pending_{false};
+};
+
+namespace {
+
+constexpr int kInteractiveMode = 2;
+
+std::optional<int32_t> styleNumber(const Style& style, PropertyId id) {
+    const PropertyValue* value = style.findProperty(id);
+    if (!value) return std::nullopt;
+    if (const auto* plain = std::get_if<int32_t>(value)) return *plain;
+    if (const auto* boxed = std::get_if<StyleIntValue>(value)) return boxed->value;
+    if (const auto* styled = std::get_if<StyleValue>(value)) return styled->getValue();
+    return std::nullopt;
+}
+
+bool isKey(int keyCode, int gameAction, int action, char digit) {
+    return gameAction == action && keyCode != digit;
+}
+
+unsigned alignmentFormat(uint32_t alignment) {
+    if (alignment & kAlignLeftBit) return kTextLeft;
+    if (alignment & kAlignCentreBit) return kTextCenter;
+    if (alignment & kAlignRightBit) return kTextRight;
+    // Any other word is a drawing format of its own; never a measuring one.
+    return alignment & (kTextCenter | kTextRight | kTextVCenter | kTextWordBreak | kTextSingleLine);
+}
+
+}  // namespace
+
+FixTableItem::FixTableItem(const CString& caption, std::shared_ptr<SimpleTableModel> model,
+                           int lockedColumns, Style* style, uint32_t layout)
+    : Item(CString(), layout, kInteractiveMode, nullptr),
+      relay_(std::make_shared<Relay>(this)),
+      caption_(caption),
+      lockedColumns_(std::max(lockedColumns, 0)),
+      firstShown_(std::max(lockedColumns, 0)),
+      focusedColumn_(std::max(lockedColumns, 0)) {
+    font_ = createSmallStyleFont();
+    if (style) setStyle(style);
+    // The metrics follow the screen's base font, whatever font the cells use.
+    fontHeight_ = screenMetrics().baseFontSize;
+    buttonSize_ = fontHeight_ + 1;
+    rowHeight_ = 1 + fontHeight_ * 6 / 5;
+    arrowRoom_ = (rowHeight_ - 3) / 2;
+    if (model) {
+        setModel(std::move(model));
+    } else {
+        reloadModel();
+    }
+}
+
+FixTableItem::~FixTableItem() {
+    relay_->item_ = nullptr;
+    if (model_) model_->removeListener(relay_.get());
+}
+
+void FixTableItem::setModel(std::shared_ptr<SimpleTableModel> model) {
+    if (model_) model_->removeListener(relay_.get());
+    if (!model) {
+        model_.reset();
+        throw ZQException(CString(u"model parameter cannot be NULL"));
+    }
+    if (model->getRowCount() < 0) {
+        throw ZQException(CString(u"model cannot have negative number of rows"));
+    }
+    if (model->getColumnCount() < 0) {
+        throw ZQException(CString(u"model cannot have negative number of cols"));
+    }
+    model->addListener(relay_);
+    model_ = std::move(model);
+    reloadModel();
+}
+
+int FixTableItem::lockedColumns() const { return std::min(lockedColumns_, columnCount_); }
+
+int FixTableItem::captionHeight() const { return caption_.isEmpty() ? 0 : rowHeight_; }
+
+int FixTableItem::headHeight() const { return hasHead_ ? rowHeight_ : 0; }
+
+void FixTableItem::setFocusedRow(int row) {
+    focusedRow_ = std::clamp(row, 0, std::max(rowCount_ - 1, 0));
+}
+
+void FixTableItem::reloadModel() {
+    rowCount_ = model_ ? model_->getRowCount() : 0;
+    columnCount_ = model_ ? model_->getColumnCount() : 0;
+    hasHead_ = model_ && model_->hasHead();
+    widths_.assign(static_cast<size_t>(std::max(columnCount_, 0)), buttonSize_);
+    const int locked = lockedColumns();
+    for (int c = 0; c < columnCount_ && model_ && font_; ++c) {
+        int& width = widths_[static_cast<size_t>(c)];
+        for (int r = 0; r < rowCount_; ++r) {
+            const CString text = model_->getValueAt(c, r);
+            if (!text.isEmpty()) width = std::max(width, font_->textWidth(text.view()) + 2);
+        }
+        if (hasHead_) {
+            const CString title = model_->getColumnName(c);
+            if (!title.isEmpty()) {
+                const int arrows = c >= locked ? arrowRoom_ : 0;
+                width = std::max(width, font_->textWidth(title.view()) + 2 + arrows);
+            }
+        }
+    }
+    totalWidth_ = 1;
+    for (int w : widths_) totalWidth_ += w + 1;
+    setFocusedRow(focusedRow_);
+    if (columnCount_ > 0) {
+        focusedColumn_ = std::clamp(focusedColumn_, 0, columnCount_ - 1);
+        firstShown_ = std::clamp(firstShown_, locked, std::max(columnCount_ - 1, locked));
+    } else {
+        focusedColumn_ = 0;
+        firstShown_ = 0;
+    }
+}
+
+void FixTableItem::tableChanged() {
+    reloadModel();
+    requestInit();
+    Screen* s = screen();
+    if (!s) return;
+    s->invalidateLayout();
+    if (model_ && model_->isFreshPage()) s->setScrollOffset(0, false);
+    s->repaint();
+}
+
+Screen* FixTableItem::screen() const { return dynamic_cast<Screen*>(getScreen()); }
+
+// --- editing ----------------------------------------------------------------------------------
+
+bool FixTableItem::swapRows(int row1, int row2) {
+    if (!model_ || !model_->swapRows(row1, row2)) return false;
+    focusedRow_ = row2;
+    return true;
+}
+
+bool FixTableItem::removeRow(int row) {
+    if (!model_ || !model_->removeRow(row)) return false;
+    focusedColumn_ = lockedColumns();
+    firstShown_ = std::min(firstShown_, focusedColumn_);
+    focusedRow_ = 0;
+    reloadModel();
+    requestInit();
+    if (rowCount_ == 0) {
+        const CString& action = !upPageAction_.isEmpty() ? upPageAction_ : downPageAction_;
+        if (!action.isEmpty()) fireEvent(std::make_unique<Event>(action, this));
+    }
+    return true;
+}
+
+bool FixTableItem::removeRowsByValues(const std::vector<CString>* values,
+                                      const CString& columnKey) {
+    if (!model_ || !model_->removeRowsByValue(values, columnKey)) return false;
+    focusedColumn_ = lockedColumns();
+    firstShown_ = std::min(firstShown_, focusedColumn_);
+    focusedRow_ = 0;
+    reloadModel();
+    requestInit();
+    if (rowCount_ == 0 && (!upPageAction_.isEmpty() || !downPageAction_.isEmpty())) {
+        fireEvent(std::make_unique<Event>(thirdAction_, this));
+    }
+    return true;
+}
+
+void FixTableItem::fireEvent(std::unique_ptr<Event> event) {
+    if (eventListener_ && event) eventListener_->onEvent(std::move(event));
+}
+
+// --- style -------------------------------------------------------------------------------------
+
+void FixTableItem::setStyle(Style* style) {
+    Item::setStyle(style);
+    if (!style) return;
+    if (style->colorValue) defaultCellColor_ = static_cast<Color>(style->colorValue->getValue());
+    if (style->font) font_ = style->font;
+    auto take = [style](PropertyId id, auto& field) {
+        if (auto number = styleNumber(*style, id)) {
+            field = static_cast<std::remove_reference_t<decltype(field)>>(*number);
+            return true;
+        }
+        return false;
+    };
+    if (take(prop::kOddRowColor, oddColor_)) stripes_ = true;
+    if (take(prop::kEvenRowColor, evenColor_)) stripes_ = true;
+    take(prop::kCaptionTextColor, captionColor_);
+    take(prop::kTableColor20087, color20087_);
+    take(prop::kTableColor20814, gridColor_);
+    take(prop::kTableColor20815, arrowColor_);
+    take(prop::kTableColor20823, headTextColor_);
+    take(prop::kTableColor20899, rowLineColor_);
+    if (take(prop::kHeadBackColor, headBackColor_)) headBackground_ = true;
+    if (take(prop::kFocusedRowColor, focusedRowColor_)) rowType_ = 0;
+    take(prop::kTableRowType, rowType_);
+    take(prop::kTableValue20816, verticalLines_);
+    take(prop::kFocusedRowHighlight, rowHighlight_);
+    take(prop::kTableValue20824, horizontalLines_);
+}
+
+void FixTableItem::addCommand(CommandRef command) {
+    if (isInteractive()) Item::addCommand(std::move(command));
+}
+
+// --- layout ------------------------------------------------------------------------------------
+
+void FixTableItem::initContent(int firstLineWidth, int lineWidth) {
+    lineWidth_ = std::max(lineWidth, 0);
+    // 1-2. Size, and whether the columns scroll sideways.
+    hScroll_ = totalWidth_ > firstLineWidth;
+    hScrollRange_ = hScroll_ ? totalWidth_ - firstLineWidth : 0;
+    // 3. Spare pixels per column; none for a table without columns.
+    spare_ = 0;
+    if (columnCount_ > 0 && totalWidth_ < lineWidth_) {
+        spare_ = std::max((lineWidth_ - columnCount_ - totalWidth_ - 1) / columnCount_, 0);
+    }
+    contentWidth_ = hScroll_ ? lineWidth_ : totalWidth_ + spare_ * columnCount_;
+    contentHeight_ = captionHeight() + headHeight() + (rowHeight_ + 1) * rowCount_ + 1;
+    // 4. The control bar in the status line.
+    controlBar_ =
+        isInteractive() && (hScroll_ || !upPageAction_.isEmpty() || !downPageAction_.isEmpty());
+    if (Screen* s = screen()) {
+        const int width = controlBar_ ? kControlButtons * buttonSize_ + 3 * cellGap_ : 0;
+        controlBarRect_ = s->reserveStatusLineSpace(width, this);
+    }
+}
+
+std::vector<FixTableItem::ShownColumn> FixTableItem::layoutColumns() {
+    std::vector<ShownColumn> shown;
+    const int view = contentWidth_;
+    const int locked = lockedColumns();
+    int x = 0;
+    for (int c = 0; c < locked; ++c) {
+        const int w = widths_[static_cast<size_t>(c)] + spare_;
+        shown.push_back({c, x, w});
+        x += w + 1;
+    }
+    if (hScroll_) x += arrowRoom_;
+    int c = std::max(firstShown_, locked);
+    const size_t firstScrollable = shown.size();
+    for (; c < columnCount_; ++c) {
+        const int w = widths_[static_cast<size_t>(c)] + spare_;
+        // The first scrollable column is shown even when it is too wide.
+        if (x + w > view && c > std::max(firstShown_, locked)) break;
+        shown.push_back({c, x, w});
+        x += w + 1;
+    }
+    firstRight_ = c;
+    const int scrollable = static_cast<int>(shown.size() - firstScrollable);
+    lastExtra_ = 0;
+    if (scrollable > 0 && x < view) {
+        const int share = (view - x) / scrollable;
+        for (size_t i = firstScrollable; i < shown.size(); ++i) {
+            const int n = static_cast<int>(i - firstScrollable);
+            shown[i].x += n * share;
+            shown[i].width += share;
+        }
+    }
+    allFit_ = firstShown_ <= locked && firstRight_ >= columnCount_;
+    return shown;
+}
+
+bool FixTableItem::fitsWith(int firstShown, int column) const {
+    const int locked = lockedColumns();
+    int x = 0;
+    for (int c = 0; c < locked; ++c) x += widths_[static_cast<size_t>(c)] + spare_ + 1;
+    if (hScroll_) x += arrowRoom_;
+    for (int c = firstShown; c <= column; ++c) x += widths_[static_cast<size_t>(c)] + spare_ + 1;
+    return x <= contentWidth_ + 1;
+}
+
+void FixTableItem::moveColumnInView() {
+    const int locked = lockedColumns();
+    if (focusedColumn_ < locked) return;
+    if (focusedColumn_ < firstShown_) {
+        firstShown_ = focusedColumn_;
+    } else {
+        while (firstShown_ < focusedColumn_ && !fitsWith(firstShown_, focusedColumn_)) {
+            ++firstShown_;
+        }
+    }
+    layoutColumns();
+}
+
+// --- input -------------------------------------------------------------------------------------
+
+bool FixTableItem::raisePaging(bool down) {
+    const CString& action = down ? downPageAction_ : upPageAction_;
+    if (!action.isEmpty()) pageMarker_ = down ? 2 : 1;
+    if (!action.isEmpty() && eventListener_) fireEvent(std::make_unique<Event>(action, this));
+    return true;
+}
+
+bool FixTableItem::keyPressed(int keyCode, int gameAction) {
+    // 1.
+    pageMarker_ = 0;
+    if (model_) model_->setFreshPage(false);
+    if (!model_ || rowCount_ <= 0) return false;
+    const bool up = isKey(keyCode, gameAction, kGameUp, '2');
+    const bool down = isKey(keyCode, gameAction, kGameDown, '8');
+    const bool left = isKey(keyCode, gameAction, kGameLeft, '4');
+    const bool right = isKey(keyCode, gameAction, kGameRight, '6');
+    const int locked = lockedColumns();
+    const int lastColumn = std::max(columnCount_ - 1, 0);
+    // 2.
+    if (gameAction == kGameFire && keyCode != kKeyDigitFive && tableFocused_) {
+        Item::selectPressed();
+        return true;
+    }
+    // 3. The focus enters the table.
+    if (!tableFocused_) {
+        if (up) {
+            focusedRow_ = rowCount_ - 1;
+        } else if (down) {
+            focusedRow_ = 0;
+        } else if (right) {
+            focusedRow_ = 0;
+            focusedColumn_ = std::min(locked, lastColumn);
+        } else if (left) {
+            focusedRow_ = rowCount_ - 1;
+            focusedColumn_ = lastColumn;
+        } else {
+            return false;
+        }
+        tableFocused_ = true;
+        moveColumnInView();
+        recomputeFocusArea();
+        scrollRowIntoView();
+        return true;
+    }
+    // 4. Moves inside the table.
+    int row = focusedRow_;
+    if (up) {
+        --row;
+    } else if (down) {
+        ++row;
+    } else if (left || right) {
+        layoutColumns();
+        focusedColumn_ = left ? firstShown_ - 1 : firstRight_;
+        if (focusedColumn_ < locked) {
+            focusedColumn_ = std::min(locked, lastColumn);
+            return true;
+        }
+        focusedColumn_ = std::min(focusedColumn_, lastColumn);
+        moveColumnInView();
+    } else {
+        return false;
+    }
+    // 5. Past either end: the paging actions.
+    if (row >= rowCount_) {
+        focusedRow_ = rowCount_ - 1;
+        return raisePaging(true);
+    }
+    if (row < 0) {
+        focusedRow_ = 0;
+        return raisePaging(false);
+    }
+    // 6.
+    focusedRow_ = row;
+    recomputeFocusArea();
+    scrollRowIntoView();
+    return true;
+}
+
+void FixTableItem::recomputeFocusArea() {
+    int x = 0;
+    for (const ShownColumn& shown : layoutColumns()) {
+        if (shown.column == focusedColumn_) x = shown.x;
+    }
+    const int y = captionHeight() + headHeight() + (rowHeight_ + 1) * focusedRow_ + 2;
+    setInternalArea(x, y, buttonSize_, rowHeight_);
+}
+
+void FixTableItem::scrollRowIntoView() {
+    Screen* s = screen();
+    if (!s || !s->getContent()) return;
+    int top = relativeY_ + contentY_;
+    const Item* content = s->getContent();
+    for (Item* p = parent_; p && p != content; p = p->getParent()) {
+        top += p->relativeY() + p->contentY();
+    }
+    const int margin = rowHeight_ + 2;
+    const int rowTop = top + captionHeight() + headHeight() + (rowHeight_ + 1) * focusedRow_;
+    int wantTop = rowTop - margin - (headLock_ ? headHeight() : 0);
+    if (!headLock_ && focusedRow_ == 0) wantTop = top;
+    const int wantBottom = rowTop + rowHeight_ + margin;
+    const int viewport = s->contentRect().height();
+    int offset = s->getScrollOffset();
+    if (wantBottom + offset > viewport) offset = viewport - wantBottom;
+    if (wantTop + offset < 0) offset = -wantTop;
+    offset = std::min(offset, 0);
+    if (offset != s->getScrollOffset()) s->setScrollOffset(offset, false);
+}
+
+bool FixTableItem::keyReleased(int keyCode, int gameAction) {
+    pageMarker_ = 0;
+    if (model_) model_->setFreshPage(false);
+    const bool fire = gameAction == kGameFire && keyCode != kKeyDigitFive;
+    if (fire && tableFocused_ && model_ && rowCount_ > 0 && pressed_ && model_->hasExtraRows()) {
+        const int row = focusedRow_;
+        const int length = model_->getExtraRowLength(row);
+        if (length > 0) {
+            selectReleased();
+            const int c = focusedColumn_;
+            const CString cellAction = c < length - 1 ? model_->getExtraAt(row, c) : CString();
+            const CString rowAction = model_->getExtraAt(row, length - 1);
+            if (!cellAction.isEmpty()) {
+                fireEvent(std::make_unique<TableCellEvent>(id_, c, row, model_->getValueAt(c, row),
+                                                           cellAction, this));
+            } else if (!rowAction.isEmpty()) {
+                fireEvent(std::make_unique<TableRowEvent>(id_, row, rowAction, this));
+            }
+            return true;
+        }
+    }
+    return Item::keyReleased(keyCode, gameAction);
+}
+
+bool FixTableItem::controlButtonEnabled(int number) const {
+    switch (number) {
+        case 1:
+            return !upPageAction_.isEmpty();
+        case 2:
+            return !downPageAction_.isEmpty();
+        case 3:
+            return hScroll_ && rowCount_ > 0 && firstShown_ > lockedColumns();
+        case 4:
+            return hScroll_ && rowCount_ > 0 && firstRight_ < columnCount_;
+        default:
+            return false;
+    }
+}
+
+bool FixTableItem::pointerPressed(int x, int y) {
+    // 1. The control bar.
+    const int ax = getAbsoluteX() + x;
+    const int ay = getAbsoluteY() + y;
+    if (controlBar_ && controlBarRect_.contains(ax, ay)) {
+        const int number = (ax - controlBarRect_.left) / (buttonSize_ + cellGap_) + 1;
+        if (!controlButtonEnabled(number)) return false;
+        tableFocused_ = true;
+        switch (number) {
+            case 1:
+                focusedRow_ = 0;
+                return keyPressed(-1, kGameUp);
+            case 2:
+                focusedRow_ = std::max(rowCount_ - 1, 0);
+                return keyPressed(-1, kGameDown);
+            case 3:
+                return keyPressed(-1, kGameLeft);
+            default:
+                return keyPressed(-1, kGameRight);
+        }
+    }
+    // 2.
+    if (x < 0 || y < 0 || x >= itemWidth_ || y >= itemHeight_ || !model_) return false;
+    const int cx = x - contentX_;
+    // 3. The head, where the last paint put it: its arrows page sideways,
+    // other taps on it change nothing.
+    if (onHead(y)) {
+        if (headLock_ && hScroll_) {
+            int arrowLeft = 0;
+            for (int c = 0; c < lockedColumns(); ++c) {
+                arrowLeft += widths_[static_cast<size_t>(c)] + spare_ + 1;
+            }
+            if (cx >= arrowLeft && cx < arrowLeft + arrowRoom_) return keyPressed(-1, kGameLeft);
+            if (cx >= contentWidth_ - arrowRoom_) return keyPressed(-1, kGameRight);
+        }
+        return true;
+    }
+    // 4. A tap on a cell focuses it and fires.
+    const int cy = y - contentY_ - captionHeight() - headHeight();
+    if (cy < 0) return false;
+    const int row = (cy - 1) / (rowHeight_ + 1);
+    if (row < 0 || row >= rowCount_) return false;
+    for (const ShownColumn& shown : layoutColumns()) {
+        if (cx >= shown.x && cx < shown.x + shown.width + 1) {
+            focusedRow_ = row;
+            focusedColumn_ = shown.column;
+            tableFocused_ = true;
+            recomputeFocusArea();
+            return keyPressed(-1, kGameFire);
+        }
+    }
+    return false;
+}
+
+bool FixTableItem::pointerReleased(int x, int y) {
+    const int ax = getAbsoluteX() + x;
+    const int ay = getAbsoluteY() + y;
+    if (controlBar_ && controlBarRect_.contains(ax, ay)) return false;
+    if (x < 0 || y < 0 || x >= itemWidth_ || y >= itemHeight_) return false;
+    if (onHead(y)) return true;
+    return keyReleased(-1, kGameFire);
+}
+
+bool FixTableItem::onHead(int y) const {
+    const int top = contentY_ + captionHeight() + (headLock_ ? headScroll_ : 0);
+    return hasHead_ && y >= top && y < top + headHeight();
+}
+
+Style* FixTableItem::focus(Style* focusStyle, int direction) {
+    tableFocused_ = false;
+    if (rowCount_ > 0 && (direction == kGameDown || direction == kGameUp)) {
+        focusedRow_ = direction == kGameDown ? 0 : rowCount_ - 1;
+        tableFocused_ = true;
+    }
+    Style* old = Item::focus(focusStyle, direction);
+    if (tableFocused_) recomputeFocusArea();
+    return old;
+}
+
+void FixTableItem::defocus(Style* normalStyle) {
+    Item::defocus(normalStyle);
+    tableFocused_ = false;
+}
+
+void FixTableItem::hideNotify() {
+    if (Screen* s = screen()) s->reserveStatusLineSpace(0, this);
+}
+
+// --- painting ---------------------------------------------------------------------------------
+
+Color FixTableItem::cellColor(int32_t modelColor) const {
+    if (modelColor == kTableColorAlt) return kAltCellColor;
+    if (modelColor == kTableColorDefault) return defaultCellColor_;
+    return static_cast<Color>(modelColor);
+}
+
+CString FixTableItem::controlImagePath(int number, bool enabled) {
+    return CString(u"images\\contrl") +
+           CString::format(CString(u"%d%s"), number, enabled ? u"" : u"_") + CString(u".png");
+}
+
+void FixTableItem::paintControlBar(GraphicsContext& g) {
+    DeviceContext* dc = g.getDC();
+    if (!dc || controlBarRect_.width() <= 0) return;
+    // The bar lies in the status line, outside the content's clip.
+    const Rect savedDc = dc->clipRect();
+    const int sx = g.getClipX(), sy = g.getClipY(), sw = g.getClipWidth(), sh = g.getClipHeight();
+    g.setClip(controlBarRect_.left - g.getTranslateX(), controlBarRect_.top - g.getTranslateY(),
+              controlBarRect_.width(), controlBarRect_.height());
+    dc->setClipRect(controlBarRect_);
+    dc->fillRect(controlBarRect_, kControlBarFill);
+    for (int i = 0; i < kControlButtons; ++i) {
+        const int number = i + 1;
+        ImageRef image = loadImageFile(controlImagePath(number, controlButtonEnabled(number)));
+        if (image) {
+            dc->drawImage(*image, controlBarRect_.left + i * (buttonSize_ + 1),
+                          controlBarRect_.top);
+        }
+    }
+    dc->setClipRect(savedDc);
+    g.setClip(sx, sy, sw, sh);
+}
+
+void FixTableItem::paintContent(int x, int y, int /*leftBorder*/, int /*rightBorder*/,
+                                GraphicsContext& g) {
+    DeviceContext* dc = g.getDC();
+    if (!dc || !font_) return;
+    // 1. A fresh page puts the focus where the paging direction leads.
+    if (model_ && model_->isFreshPage()) {
+        if (pageMarker_ == 1) setFocusedRow(rowCount_ - 1);
+        if (pageMarker_ == 2) setFocusedRow(0);
+    }
+    // 2. The read guard; a model held by a writer paints nothing.
+    if (!model_) return;
+    TableReadLock guard(*model_);
+    if (!guard.held()) return;
+    SimpleTableModel& model = *model_;
+
+    // 3. Columns and clip.
+    const std::vector<ShownColumn> shown = layoutColumns();
+    ClipScope clip(g, x, y, contentWidth_, contentHeight_);
+    const FontRef previousFont = dc->selectFont(font_);
+    const BackgroundMode previousMode = dc->setBackgroundMode(BackgroundMode::Transparent);
+    const Color previousText = dc->textColor();
+    const Rect visible = dc->clipRect();
+
+    const int captionH = captionHeight();
+    const int headH = headHeight();
+    const int rowsTop = y + captionH + headH;
+    const int step = rowHeight_ + 1;
+    const int rows = std::min(rowCount_, model.getRowCount());
+    const int firstRow = std::clamp((visible.top - rowsTop) / step - 1, 0, std::max(rows, 0));
+    const int lastRow = std::clamp((visible.bottom - rowsTop) / step + 1, 0, rows);
+    const int right = x + contentWidth_;
+    const bool highlight = tableFocused_ && (isInteractive() || rowHighlight_ != 0);
+
+    // 5. Row bands.
+    for (int r = firstRow; r < lastRow; ++r) {
+        const Rect band{x, rowsTop + r * step + 1, right, rowsTop + r * step + 1 + rowHeight_};
+        if (stripes_) dc->fillRect(band, (r % 2 == 0) ? evenColor_ : oddColor_);
+        if (highlight && r == focusedRow_) {
+            if (rowType_ == 1) {
+                PenScope pen(*dc, Pen{PenStyle::Solid, 1, rowLineColor_});
+                dc->line(band.left, band.top, band.right, band.top);
+                dc->line(band.left, band.bottom - 1, band.right, band.bottom - 1);
+            } else {
+                dc->fillRect(band, focusedRowColor_);
+            }
+        }
+    }
+    // 6. Cells.
+    for (const ShownColumn& column : shown) {
+        const unsigned format = alignmentFormat(model.getColumnAlignment(column.column)) |
+                                kTextVCenter | kTextSingleLine;
+        for (int r = firstRow; r < lastRow; ++r) {
+            const CString text = model.getValueAt(column.column, r);
+            if (text.isEmpty()) continue;
+            const int top = rowsTop + r * step + 1;
+            Rect cell{x + column.x, top, x + column.x + column.width, top + rowHeight_};
+            if (model.getCellFlagAt(column.column, r) == 1) dc->fillRect(cell, kCellFlagFill);
+            dc->setTextColor(cellColor(model.getColorAt(column.column, r)));
+            Rect box{cell.left + 1, cell.top, cell.right - 1, cell.bottom};
+            dc->drawText(text.view(), box, format);
+        }
+    }
+    // 8. Grid lines, gated by the border flag.
+    if (borderFlag_) {
+        PenScope pen(*dc, Pen{PenStyle::Solid, 1, gridColor_});
+        if (horizontalLines_ != 0) {
+            for (int r = firstRow; r <= lastRow; ++r) {
+                const int ly = rowsTop + r * step;
+                dc->line(x, ly, right, ly);
+            }
+        }
+        if (verticalLines_ != 0) {
+            for (size_t i = 1; i < shown.size(); ++i) {
+                const int lx = x + shown[i].x - 1;
+                dc->line(lx, y + captionH, lx, y + contentHeight_);
+            }
+        }
+    }
+    // 4, 7. Head: at its place, or at the top of the view while locked.
+    if (hasHead_) {
+        int headY = y + captionH;
+        if (Screen* s = screen(); s && headLock_) {
+            const int viewTop = s->contentRect().top;
+            if (headY < viewTop) headY = std::min(viewTop, y + contentHeight_ - headH);
+        }
+        headScroll_ = headY - (y + captionH);
+        const Rect band{x, headY, right, headY + headH};
+        if (headBackground_ || headScroll_ != 0) dc->fillRect(band, headBackColor_);
+        dc->setTextColor(headTextColor_);
+        for (const ShownColumn& column : shown) {
+            const CString title = model.getColumnName(column.column);
+            if (title.isEmpty()) continue;
+            Rect box{x + column.x + 1, headY, x + column.x + column.width - 1, headY + headH};
+            dc->drawText(title.view(), box,
+                         alignmentFormat(model.getColumnAlignment(column.column)) | kTextVCenter |
+                             kTextSingleLine);
+        }
+        if (hScroll_ && arrowRoom_ > 0) {
+            PenScope pen(*dc, Pen{PenStyle::Solid, 1, arrowColor_});
+            int ax = x;
+            for (int c = 0; c < lockedColumns(); ++c)
+                ax += widths_[static_cast<size_t>(c)] + spare_ + 1;
+            const int mid = headY + headH / 2;
+            for (int i = 0; i < arrowRoom_ / 2 + 1; ++i) {
+                if (firstShown_ > lockedColumns()) dc->line(ax + i, mid - i, ax + i, mid + i + 1);
+                if (firstRight_ < columnCount_) {
+                    dc->line(right - 1 - i, mid - i, right - 1 - i, mid + i + 1);
+                }
+            }
+        }
+    }
+    // 9. Caption.
+    if (captionH > 0) {
+        dc->setTextColor(captionColor_);
+        Rect box{x, y, right, y + captionH};
+        dc->drawText(caption_.view(), box, kTextCenter | kTextWordBreak);
+    }
+    dc->setTextColor(previousText);
+    dc->setBackgroundMode(previousMode);
+    dc->selectFont(previousFont);
+    // 10. Control bar.
+    if (controlBar_) paintControlBar(g);
+}
+
+}  // namespace zq

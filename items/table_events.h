@@ -1,0 +1,51 @@
+// The events a table raises when the user activates a cell or a row. Both
+// carry the table's identifier as their action text; the listener (the page
+// controller) runs the cell's or the row's own action text.
+#pragma once
+
+#include "platform/cstring.h"
+#include "ui/event.h"
+
+namespace zq {
+
+class TableCellEvent : public Event {
+public:
+    TableCellEvent(CString sourceName, int x, int y, CString value, CString action,
+                   Item* source = nullptr)
+        : Event(EventKind::TableCell, std::move(sourceName), source),
+          x_(x),
+          y_(y),
+          value_(std::move(value)),
+          cellAction_(std::move(action)) {}
+    int getX() const { return x_; }
+    int getY() const { return y_; }
+    const CString& getValue() const { return value_; }
+    const CString& getCellAction() const { return cellAction_; }
+    // "(x,y):3,5 value: 10.25"
+    CString toString() const override {
+        return CString(u"(x,y):") + CString::format(CString(u"%d,%d"), x_, y_) +
+               CString(u" value: ") + value_;
+    }
+
+private:
+    int x_;
+    int y_;
+    CString value_;
+    CString cellAction_;
+};
+
+class TableRowEvent : public Event {
+public:
+    TableRowEvent(CString sourceName, int row, CString text, Item* source = nullptr)
+        : Event(EventKind::TableRow, std::move(sourceName), source),
+          row_(row),
+          rowAction_(std::move(text)) {}
+    int getRow() const { return row_; }
+    const CString& getRowAction() const { return rowAction_; }
+
+private:
+    int row_;
+    CString rowAction_;
+};
+
+}  // namespace zq

@@ -1,0 +1,158 @@
+// Pages through the application's own controller: the styles a page builds
+// die with it, its "/" style-sheet links reach its server, and marquees
+// find their texts through the lookup the application installs.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "app/application.h"
+#include "app/page_controller.h"
+#include "items/item_makers.h"
+#include "items/marquee_item.h"
+#include "markup/style_sheet.h"
+#include "platform/files.h"
+#include "platform/ui_executor.h"
+#include "tests/support/test_env.h"
+#include "tests/support/test_font.h"
+#include "tests/support/test_server.h"
+#include "ui/command_item.h"
+#include "ui/container.h"
+#include "ui/default_styles.h"
+#include "ui/display.h"
+#include "ui/empty_container.h"
+#include "ui/font_cache.h"
+#include "ui/screen.h"
+#include "ui/style.h"
+#include "ui/toolkit_globals.h"
+
+namespace zq {
+namespace {
+
+constexpr int kPumpLimitMs = 10000;
+
+std::string page(const std::string& body) { return "<zqml><body>" + body + "</body></zqml>"; }
+
+class PageContentTest : public ::testing::Test {
+protected:
+    PageContentTest() {
+        installItemMakers();
+        releaseSharedFonts();
+        Screen::initMetrics({240, 320});
+        setDisplayArea(Rect::fromSize(0, 0, 240, 320));
+        externalStyleSheetCache() = ExternalStyleSheetCache();
+        display_ = std::make_unique<Display>(Size{240, 320});
+        std::filesystem::create_directories(scratch_.path());
+        controller_ =
+            std::make_unique<PageController>(ControllerFolders{scratch_.path(), scratch_.path()});
+    }
+    ~PageContentTest() override {
+        controller_.reset();
+        display_.reset();
+        executor_.runPending();
+        setScreenMetrics(savedMetrics_);
+        releaseSharedFonts();
+    }
+
+    void open(const std::string& link) {
+        controller_->openUrl(CString::fromUtf8(link), controller_->currentScreenId(), false, true,
+                             true, 0);
+    }
+    bool pumpUntil(const std::function<bool()>& done) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPumpLimitMs);
+        while (std::chrono::steady_clock::now() < end) {
+            executor_.runPending();
+            if (done()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    }
+    bool shows(const std::string& part) const {
+        PageEntry* entry = controller_->currentEntry();
+        return entry && entry->url.toUtf8().find(part) != std::string::npos;
+    }
+
+    UiExecutor executor_;
+    test::ScopedFixedFont font_;
+    ScreenMetrics savedMetrics_ = screenMetrics();
+    test::TempDir scratch_;
+    test::TestServer server_;
+    std::unique_ptr<Display> display_;
+    std::unique_ptr<PageController> controller_;
+};
+
+// Every load left its styles in the process-wide registry until exit, so a
+// page that refreshed itself grew without bound. The shared start-up styles
+// are built again here, by the first page that asks: they must stay the
+// registry's (ASan sees a page that freed them).
+TEST_F(PageContentTest, StylesOfAPageDieWithIt) {
+    const std::string body =
+        "<body><style>k { fc:#ff0000; bc:#000000 }</style>"
+        "<text class='k'>text</text><a href='x'>link</a><a href='y'><text>in</text></a>"
+        "<button caption='b'/><hr/><ul><text>t</text></ul><progressbar/><br/>"
+        "<nobr><text>n</text></nobr><marquee defaultStr='m'/>"
+        "<command><commanditem caption='go' action='forward(x)'/></command></body></zqml>";
+    ASSERT_TRUE(writeFileAtomic(scratch_.path() / "p.zqml", "<zqml>" + body));
+    // The first page is not kept, so it and its styles go soon.
+    ASSERT_TRUE(writeFileAtomic(scratch_.path() / "first.zqml", "<zqml cache='FALSE'>" + body));
+    freeTrackedStyles();
+    open("file://first.zqml");
+    ASSERT_TRUE(shows("first.zqml"));
+    for (int i = 0; i < 30; ++i) open("file://p.zqml");
+    ASSERT_TRUE(shows("p.zqml"));
+    const size_t settled = trackedStyleCount();
+    for (int i = 0; i < 1000; ++i) open("file://p.zqml");
+    EXPECT_EQ(trackedStyleCount(), settled);
+    EXPECT_LT(settled, 2000u);
+    // The start-up styles the first page happened to build are still there.
+    EXPECT_EQ(defaultItemStyle()->color, 0xFFFFFFu);
+    EXPECT_EQ(screenDefaultStyle()->flags, 2049u);
+    EXPECT_EQ(menuEntryStyle()->flags, 49u);
+    EXPECT_EQ(defaultInlineStyle()->paddingVertical, 4);
+}
+
+// A "/" style-sheet link failed on a page served from the server root, and
+// always on the first page.
+TEST_F(PageContentTest, RootStyleSheetLinkReachesThePagesServer) {
+    server_.writePage("css/s.css", "hot{font-color:#ff0000}\n");
+    server_.writePage("a.zqml", page("<style href=\"/css/s.css\"/><text class=\"hot\">x</text>"));
+    auto session = std::make_unique<HttpSession>(&controller_->sessionListener());
+    session->setConnectionType(1);
+    HttpGatewayConfig config;
+    config.mobileAddress = test::TestServer::gatewayAddress();
+    config.port = server_.gatewayPort();
+    session->setGateway(config, CString(u"中国移动(CM)"));
+    controller_->setSession(std::move(session));
+    controller_->session()->setReplyWaitMs(2000);
+
+    open(server_.urlFor("/a.zqml"));
+    ASSERT_TRUE(pumpUntil([&] { return shows("/a.zqml"); }));
+    const std::vector<testserver::ReceivedRequest> requests = server_.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].target.path, "/css/s.css");
+    Container* content = controller_->currentScreen()->getContent();
+    ASSERT_EQ(content->size(), 1);
+    EXPECT_EQ(content->getItem(0)->getStyle()->getColor(), 0x0000FFu);
+}
+
+// The application never installed the marquee text lookup, so a marquee
+// that names an "id" showed nothing.
+TEST(MarqueeLookup, TheApplicationInstallsIt) {
+    test::TempDir dir;
+    {
+        Application app(ControllerFolders{dir.path(), dir.path()}, StartupHooks{});
+        SettingsStore::putEntry(app.controller().settings().live(), CString(u"sys-news"),
+                                CString(u"shares up"), u"info-system");
+        EXPECT_EQ(lookupMarqueeText(CString(u"sys-news")), CString(u"shares up"));
+        MarqueeItem marquee(CString(), CString(u"sys-news"), nullptr);
+        marquee.showNotify();
+        EXPECT_EQ(marquee.getText(), CString(u"shares up"));
+    }
+    EXPECT_TRUE(lookupMarqueeText(CString(u"sys-news")).isEmpty());
+}
+
+}  // namespace
+}  // namespace zq

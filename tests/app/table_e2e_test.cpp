@@ -1,0 +1,140 @@
+// A quote table page from the in-process test server, end to end: the
+// focus walks 100 rows, paging past the last one loads the next page, and
+// FIRE on a row sends that row to the server with "gettablerow".
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "app/page_controller.h"
+#include "items/fixed_head_table.h"
+#include "items/item_makers.h"
+#include "markup/style_sheet.h"
+#include "platform/ui_executor.h"
+#include "tests/support/test_env.h"
+#include "tests/support/test_font.h"
+#include "tests/support/test_server.h"
+#include "ui/display.h"
+#include "ui/font_cache.h"
+#include "ui/screen.h"
+#include "ui/toolkit_globals.h"
+
+namespace zq {
+namespace {
+
+constexpr int kKeyDown = 40;
+constexpr int kKeyFire = 13;
+
+// A page of `rows` quotes numbered from `first`.
+std::string quotePage(int first, int rows, const std::string& next) {
+    std::string text =
+        "<zqml><body><table id='q' downpage='fw(" + next +
+        ")'><th><td name='code'>Code</td><td name='name'>Name</td><td>Price</td></th>";
+    for (int i = 0; i < rows; ++i) {
+        const std::string code = std::to_string(first + i);
+        text += "<tr onclick='gw(detail.zqml)'><td>" + code + "</td><td>N" + code +
+                "</td><td>1.0</td></tr>";
+    }
+    return text + "</table></body></zqml>";
+}
+
+class TableEndToEndTest : public ::testing::Test {
+protected:
+    TableEndToEndTest() {
+        installItemMakers();
+        releaseSharedFonts();
+        Screen::initMetrics({240, 320});
+        setDisplayArea(Rect::fromSize(0, 0, 240, 320));
+        externalStyleSheetCache() = ExternalStyleSheetCache();
+        display_ = std::make_unique<Display>(Size{240, 320});
+        controller_ =
+            std::make_unique<PageController>(ControllerFolders{scratch_.path(), scratch_.path()});
+        auto session = std::make_unique<HttpSession>(&controller_->sessionListener());
+        session->setConnectionType(1);
+        HttpGatewayConfig config;
+        config.mobileAddress = test::TestServer::gatewayAddress();
+        config.port = server_.gatewayPort();
+        session->setGateway(config, CString(u"中国移动(CM)"));
+        controller_->setSession(std::move(session));
+    }
+    ~TableEndToEndTest() override {
+        controller_.reset();
+        display_.reset();
+        executor_.runPending();
+        setScreenMetrics(savedMetrics_);
+        releaseSharedFonts();
+    }
+
+    bool pumpUntil(const std::function<bool()>& done) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (std::chrono::steady_clock::now() < end) {
+            executor_.runPending();
+            if (done()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    }
+    bool shows(const std::string& part) const {
+        PageEntry* entry = controller_->currentEntry();
+        return entry && entry->url.toUtf8().find(part) != std::string::npos;
+    }
+    void pressKey(int code) {
+        display_->keyDown(code, 0);
+        display_->keyUp(code);
+    }
+    FixTableItem* table() const {
+        Screen* screen = controller_->currentScreen();
+        Item* item = screen ? screen->getItemByName(CString(u"q")) : nullptr;
+        return item && item->isFixTableItem() ? static_cast<FixTableItem*>(item) : nullptr;
+    }
+    // The request for `path`, or "" when the server saw none.
+    std::string requestFor(const std::string& path) const {
+        for (const testserver::ReceivedRequest& r : server_.requests()) {
+            if (r.url.find(path) != std::string::npos) return r.url;
+        }
+        return std::string();
+    }
+
+    UiExecutor executor_;
+    test::ScopedFixedFont font_;
+    ScreenMetrics savedMetrics_ = screenMetrics();
+    test::TempDir scratch_;
+    test::TestServer server_;
+    std::unique_ptr<Display> display_;
+    std::unique_ptr<PageController> controller_;
+};
+
+TEST_F(TableEndToEndTest, HundredRowsArePagedAndARowIsChosen) {
+    server_.writePage("q1.zqml", quotePage(100000, 100, "q2.zqml"));
+    server_.writePage("q2.zqml", quotePage(200000, 100, "q3.zqml"));
+    server_.writePage("detail.zqml", "<zqml><body><text>detail</text></body></zqml>");
+    controller_->openUrl(CString::fromUtf8(server_.urlFor("/q1.zqml")), -1, false, true, true, 0);
+    ASSERT_TRUE(pumpUntil([&] { return shows("/q1.zqml"); }));
+    ASSERT_NE(table(), nullptr);
+    EXPECT_EQ(table()->rowCount(), 100);
+
+    // The focus walks every row; the screen scrolls with it.
+    for (int i = 0; i < 100; ++i) pressKey(kKeyDown);
+    ASSERT_TRUE(table()->tableFocused());
+    EXPECT_EQ(table()->focusedRow(), 99);
+    EXPECT_LT(controller_->currentScreen()->getScrollOffset(), -1000);
+    pressKey(kKeyDown);  // past the last row: the next page
+    ASSERT_TRUE(pumpUntil([&] { return shows("/q2.zqml"); }));
+
+    for (int i = 0; i < 4; ++i) pressKey(kKeyDown);  // enters on row 0, then row 3
+    ASSERT_NE(table(), nullptr);
+    EXPECT_EQ(table()->focusedRow(), 3);
+    pressKey(kKeyFire);
+    ASSERT_TRUE(pumpUntil([&] { return !requestFor("detail.zqml").empty(); }));
+    const std::string request = requestFor("detail.zqml");
+    EXPECT_NE(request.find("row=code%3A200003%3Bname%3AN200003%3Bnum%3A3%3B"), std::string::npos)
+        << request;
+    EXPECT_NE(request.find("code=200003"), std::string::npos) << request;
+    EXPECT_NE(request.find("num=3"), std::string::npos) << request;
+}
+
+}  // namespace
+}  // namespace zq

@@ -1,0 +1,286 @@
+// The quote table: focus entry, column paging, paging and FIRE events,
+// geometry and bad models.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "core/zq_exception.h"
+#include "items/fixed_head_table.h"
+#include "items/table_events.h"
+#include "platform/device_context.h"
+#include "platform/surface.h"
+#include "platform/ui_executor.h"
+#include "tests/support/test_font.h"
+#include "ui/event.h"
+#include "ui/font_cache.h"
+#include "ui/graphics_context.h"
+#include "ui/listeners.h"
+#include "ui/style.h"
+
+namespace zq {
+namespace {
+
+struct EventLog : EventListener {
+    void onEvent(std::unique_ptr<Event> event) override { events.push_back(std::move(event)); }
+    std::vector<std::unique_ptr<Event>> events;
+};
+
+class FixTableTest : public ::testing::Test {
+protected:
+    FixTableTest() { releaseSharedFonts(); }
+    ~FixTableTest() override {
+        freeTrackedStyles();
+        releaseSharedFonts();
+    }
+
+    // `rows` rows of `columns` cells "rRcC"; extra rows when `actions`.
+    static std::shared_ptr<SimpleTableModel> model(int rows, int columns, bool actions = false) {
+        std::vector<std::vector<CString>> data(static_cast<size_t>(rows));
+        std::vector<std::vector<CString>> extra(static_cast<size_t>(rows));
+        TextRow head;
+        for (int c = 0; c < columns; ++c) head.push_back(CString::format(CString(u"H%d"), c));
+        for (int r = 0; r < rows; ++r) {
+            for (int c = 0; c < columns; ++c) {
+                data[static_cast<size_t>(r)].push_back(CString::format(CString(u"r%dc%d"), r, c));
+                extra[static_cast<size_t>(r)].push_back(c == columns - 1 ? CString(u"cell")
+                                                                         : CString());
+            }
+            extra[static_cast<size_t>(r)].push_back(CString(u"row"));
+        }
+        return std::make_shared<SimpleTableModel>(makeTableRows(data), nullptr, head, std::nullopt,
+                                                  actions ? makeTableRows(extra) : nullptr);
+    }
+
+    static void layout(FixTableItem& table, int width) { table.init(width, width); }
+
+    test::ScopedFixedFont fixed_;  // small font: 5 px per character, 11 px cells
+};
+
+TEST_F(FixTableTest, SetModelRejectsNullWithItsText) {
+    FixTableItem table(CString(), nullptr, 0, nullptr);
+    try {
+        table.setModel(nullptr);
+        FAIL();
+    } catch (const ZQException& e) {
+        EXPECT_STREQ(e.what(), "model parameter cannot be NULL");
+    }
+    EXPECT_EQ(table.getModel(), nullptr);
+}
+
+TEST_F(FixTableTest, GeometryFromTheFont) {
+    FixTableItem table(CString(u"Cap"), model(3, 5), 0, nullptr);
+    EXPECT_EQ(table.rowHeight(), 17);  // 1 + trunc(1.2 * 14), the base font height
+    // "r0c0" is 20 px + 2; the button size (15) is the least width.
+    EXPECT_EQ(table.columnWidths(), (std::vector<int>{22, 22, 22, 22, 22}));
+    EXPECT_EQ(table.totalWidth(), 1 + 5 * 23);
+    layout(table, 236);
+    EXPECT_EQ(table.spareWidth(), (236 - 5 - 116 - 1) / 5);
+    EXPECT_FALSE(table.scrollsSideways());
+    // Caption, head and three rows share one row height.
+    EXPECT_EQ(table.contentHeight(), 17 + 17 + 18 * 3 + 1);
+}
+
+TEST_F(FixTableTest, FocusEntersByDirection) {
+    struct Case {
+        int gameAction;
+        int row;
+        int column;
+    } cases[] = {{kGameUp, 9, 1}, {kGameDown, 0, 1}, {kGameRight, 0, 1}, {kGameLeft, 9, 3}};
+    for (const Case& c : cases) {
+        FixTableItem table(CString(), model(10, 4), 1, nullptr);
+        layout(table, 240);
+        EXPECT_TRUE(table.keyPressed(0, c.gameAction));
+        EXPECT_TRUE(table.tableFocused());
+        EXPECT_EQ(table.focusedRow(), c.row);
+        EXPECT_EQ(table.focusedColumn(), c.column);
+    }
+    FixTableItem table(CString(), model(10, 4), 0, nullptr);
+    EXPECT_FALSE(table.keyPressed(0, kGameFire));
+    EXPECT_FALSE(table.keyPressed('2', kGameUp));  // the digit key is left to text entry
+}
+
+TEST_F(FixTableTest, PagingActionsPastEitherEnd) {
+    EventLog log;
+    FixTableItem table(CString(), model(3, 2), 0, nullptr);
+    table.setEventListener(&log);
+    table.setUpPageAction(CString(u"forward(prev)"));
+    table.setDownPageAction(CString(u"forward(next)"));
+    layout(table, 240);
+    table.keyPressed(0, kGameDown);  // enters on row 0
+    table.keyPressed(0, kGameDown);
+    table.keyPressed(0, kGameDown);
+    EXPECT_TRUE(log.events.empty());
+    EXPECT_TRUE(table.keyPressed(0, kGameDown));
+    ASSERT_EQ(log.events.size(), 1u);
+    EXPECT_EQ(log.events[0]->getAction(), CString(u"forward(next)"));
+    EXPECT_EQ(log.events[0]->getSource(), &table);
+    EXPECT_EQ(table.focusedRow(), 2);
+    EXPECT_EQ(table.pageMarker(), 2);
+    // A fresh page then puts the focus on row 0 at the next paint.
+    for (int i = 0; i < 3; ++i) table.keyPressed(0, kGameUp);
+    ASSERT_EQ(log.events.size(), 2u);
+    EXPECT_EQ(log.events[1]->getAction(), CString(u"forward(prev)"));
+    EXPECT_EQ(table.pageMarker(), 1);
+}
+
+TEST_F(FixTableTest, ColumnsPageSidewaysPastTheLockedOnes) {
+    // Eight columns of 23 px (with their line) in a 100 px view: two locked.
+    FixTableItem table(CString(), model(2, 8), 2, nullptr);
+    layout(table, 100);
+    ASSERT_TRUE(table.scrollsSideways());
+    table.keyPressed(0, kGameRight);  // enters on the first scrollable column
+    EXPECT_EQ(table.focusedColumn(), 2);
+    table.keyPressed(0, kGameRight);
+    const int next = table.focusedColumn();
+    EXPECT_GT(next, 2);
+    EXPECT_GT(table.firstShownColumn(), 2);
+    for (int i = 0; i < 10; ++i) table.keyPressed(0, kGameRight);
+    EXPECT_EQ(table.focusedColumn(), 7);
+    EXPECT_TRUE(table.controlButtonEnabled(3));
+    EXPECT_FALSE(table.controlButtonEnabled(4));
+    for (int i = 0; i < 10; ++i) table.keyPressed(0, kGameLeft);
+    EXPECT_EQ(table.focusedColumn(), 2);  // never into the locked columns
+    EXPECT_EQ(table.firstShownColumn(), 2);
+}
+
+TEST_F(FixTableTest, FireRaisesTheCellElseTheRowAction) {
+    EventLog log;
+    FixTableItem table(CString(), model(4, 3, true), 0, nullptr);
+    table.setId(CString(u"quotes"));
+    table.setEventListener(&log);
+    layout(table, 240);
+    table.keyPressed(0, kGameDown);
+    table.keyPressed(0, kGameDown);  // row 1, column 0: no cell action
+    table.keyPressed(0, kGameFire);
+    EXPECT_TRUE(table.keyReleased(0, kGameFire));
+    table.keyPressed(0, kGameRight);  // pages to the last column, which has a cell action
+    table.keyPressed(0, kGameFire);
+    table.keyReleased(0, kGameFire);
+    ASSERT_EQ(log.events.size(), 2u);
+    ASSERT_EQ(log.events[0]->kind(), EventKind::TableRow);
+    const auto& row = static_cast<const TableRowEvent&>(*log.events[0]);
+    EXPECT_EQ(row.getRow(), 1);
+    EXPECT_EQ(row.getRowAction(), CString(u"row"));
+    EXPECT_EQ(row.getAction(), CString(u"quotes"));
+    ASSERT_EQ(log.events[1]->kind(), EventKind::TableCell);
+    const auto& cell = static_cast<const TableCellEvent&>(*log.events[1]);
+    EXPECT_EQ(cell.toString(), CString(u"(x,y):2,1 value: r1c2"));
+    EXPECT_EQ(cell.getCellAction(), CString(u"cell"));
+}
+
+TEST_F(FixTableTest, TapsFocusAndFireACellHeadTapsChangeNothing) {
+    EventLog log;
+    FixTableItem table(CString(), model(4, 3, true), 0, nullptr);
+    table.setEventListener(&log);
+    layout(table, 240);
+    const int rowTop = 17 + 2 * 18 + 1;  // head, then row 2
+    EXPECT_TRUE(table.pointerPressed(5, 5));
+    EXPECT_TRUE(table.pointerReleased(5, 5));
+    EXPECT_FALSE(table.tableFocused());
+    EXPECT_TRUE(table.pointerPressed(230, rowTop + 5));
+    EXPECT_TRUE(table.pointerReleased(230, rowTop + 5));
+    EXPECT_EQ(table.focusedRow(), 2);
+    EXPECT_EQ(table.focusedColumn(), 2);
+    ASSERT_EQ(log.events.size(), 1u);
+    EXPECT_EQ(log.events[0]->toString(), CString(u"(x,y):2,2 value: r2c2"));
+    EXPECT_FALSE(table.pointerPressed(5, table.itemHeight() + 3));  // outside
+}
+
+TEST_F(FixTableTest, DeletingTheLastRowRaisesUppage) {
+    EventLog log;
+    FixTableItem table(CString(), model(1, 2), 0, nullptr);
+    table.setEventListener(&log);
+    table.setUpPageAction(CString(u"up"));
+    EXPECT_FALSE(table.removeRow(1));
+    EXPECT_TRUE(table.removeRow(0));
+    EXPECT_EQ(table.rowCount(), 0);
+    ASSERT_EQ(log.events.size(), 1u);
+    EXPECT_EQ(log.events[0]->getAction(), CString(u"up"));
+}
+
+TEST_F(FixTableTest, BadShapesBuildAndAnswerKeys) {
+    struct Case {
+        int rows;
+        int columns;
+        int locked;
+    } cases[] = {{0, 0, 0}, {5, 0, 3}, {10000, 3, 0}, {4, 3, 9}};
+    for (const Case& c : cases) {
+        FixTableItem table(CString(u"c"), model(c.rows, c.columns), c.locked, nullptr);
+        layout(table, 240);
+        EXPECT_LE(table.lockedColumns(), c.columns);
+        for (int key : {kGameDown, kGameRight, kGameLeft, kGameUp, kGameFire}) {
+            table.keyPressed(0, key);
+            table.keyReleased(0, key);
+        }
+        table.pointerPressed(5, 40);
+        table.pointerReleased(5, 40);
+        EXPECT_GE(table.focusedRow(), 0);
+    }
+}
+
+// A reply thread refills the shared model; the table hears of it on the
+// UI thread only, once per burst, and not at all once it is gone.
+TEST_F(FixTableTest, ChangeNoticesReachTheUiThreadAndOutliveTheItem) {
+    UiExecutor executor;
+    std::shared_ptr<SimpleTableModel> m = model(2, 2);
+    auto table = std::make_unique<FixTableItem>(CString(), m, 0, nullptr);
+    std::thread writer([&] {
+        if (lockWriteWithRetry(*m)) {
+            m->setData(makeTableRows<CString>({{u"a", u"b"}, {u"c", u"d"}, {u"e", u"f"}}), false);
+            m->unlockWrite();
+        }
+        m->fireTableChanged();
+        m->fireTableChanged();
+    });
+    writer.join();
+    EXPECT_EQ(table->rowCount(), 2);
+    EXPECT_EQ(executor.runPending(), 1);
+    EXPECT_EQ(table->rowCount(), 3);
+    m->fireTableChanged();
+    table.reset();
+    executor.runPending();
+    m->fireTableChanged();
+    EXPECT_EQ(m->getRowCount(), 3);
+}
+
+// A reply thread refills the model with the writer protocol while this
+// thread, as the UI thread, paints the table; run under ThreadSanitizer too.
+TEST_F(FixTableTest, WriterAndPainterStress) {
+    std::shared_ptr<SimpleTableModel> m = model(60, 4);
+    FixTableItem table(CString(u"stress"), m, 1, nullptr);
+    layout(table, 240);
+    Surface surface(240, 320);
+    DeviceContext dc(surface);
+    GraphicsContext g;
+    g.init(240, 320, &dc);
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (int i = 0; i < 200; ++i) {
+            std::vector<std::vector<CString>> rows(static_cast<size_t>(i % 80),
+                                                   {u"a", u"b", u"c", u"d"});
+            if (!lockWriteWithRetry(*m)) continue;
+            m->setData(makeTableRows(rows), false);
+            m->setColors(makeTableRows<int32_t>({{-1, -2, 3, 4}}), false);
+            m->unlockWrite();
+            m->fireTableChanged();
+        }
+        done = true;
+    });
+    do {
+        table.paintContent(0, 0, 0, 240, g);
+        table.keyPressed(0, kGameDown);
+    } while (!done);
+    writer.join();
+    EXPECT_LE(table.focusedRow(), std::max(table.rowCount() - 1, 0));
+}
+
+TEST_F(FixTableTest, ControlPicturesNamedByState) {
+    EXPECT_EQ(FixTableItem::controlImagePath(3, true), CString(u"images\\contrl3.png"));
+    EXPECT_EQ(FixTableItem::controlImagePath(1, false), CString(u"images\\contrl1_.png"));
+}
+
+}  // namespace
+}  // namespace zq

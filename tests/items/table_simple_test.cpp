@@ -1,0 +1,135 @@
+// The simple table: widths, wrapping, header and selection keys.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "items/simple_table.h"
+#include "tests/support/test_font.h"
+#include "ui/default_styles.h"
+#include "ui/font_cache.h"
+#include "ui/style.h"
+
+namespace zq {
+namespace {
+
+class SimpleTableTest : public ::testing::Test {
+protected:
+    SimpleTableTest() { releaseSharedFonts(); }
+    ~SimpleTableTest() override {
+        freeTrackedStyles();
+        releaseSharedFonts();
+    }
+
+    static std::unique_ptr<TableItem> table(int columns, int rows) {
+        auto data = std::make_unique<TableData>(columns, rows);
+        for (int c = 0; c < columns; ++c) {
+            for (int r = 0; r < rows; ++r)
+                data->setCell(c, r, CString::format(CString(u"%d%d"), c, r));
+        }
+        auto item = std::make_unique<TableItem>(std::move(data), createSimpleTableStyle());
+        item->setStyle(createSimpleTableStyle());
+        return item;
+    }
+
+    test::ScopedFixedFont fixed_;  // 7 px per character, 14 px lines
+};
+
+TEST_F(SimpleTableTest, DataIgnoresCellsOutsideTheTable) {
+    TableData data(2, 2);
+    data.setCell(2, 0, CString(u"x"));
+    data.setCell(0, -1, CString(u"x"));
+    data.setCell(1, 1, CString(u"y"));
+    EXPECT_EQ(data.getCell(1, 1), CString(u"y"));
+    EXPECT_EQ(data.getCell(5, 5), CString());
+    TableData negative(-3, -1);
+    EXPECT_EQ(negative.columnCount(), 0);
+}
+
+TEST_F(SimpleTableTest, PercentWidthsBecomePixels) {
+    struct Case {
+        std::vector<int> percent;
+        int lineWidth;
+        std::vector<int> pixels;
+    } cases[] = {{{30, 70}, 200, {58, 138}}, {{36, 62}, 240, {84, 146}}, {{0, 1}, 100, {1, 1}}};
+    for (const Case& c : cases) {
+        auto item = table(2, 1);
+        item->setColumnWidths(c.percent, true);
+        item->initContent(c.lineWidth, c.lineWidth);
+        EXPECT_EQ(item->columnWidths(), c.pixels);
+    }
+    auto item = table(3, 1);
+    item->setColumnWidths({30, 70}, true);  // wrong length: ignored
+    item->init(200, 200);
+    EXPECT_EQ(item->columnWidths().size(), 3u);
+}
+
+TEST_F(SimpleTableTest, LongCellsWrapAndRowsGrow) {
+    auto data = std::make_unique<TableData>(2, 1);
+    data->setCell(0, 0, CString(u"aaaa bbbb cccc"));  // 98 px on one line
+    data->setCell(1, 0, CString(u"x"));
+    TableItem item(std::move(data), nullptr);
+    item.setStyle(createSimpleTableStyle());
+    item.setColumnWidths({40, 60}, false);
+    item.init(200, 200);
+    EXPECT_EQ(item.cellLines(0, 0).size(), 3u);
+    EXPECT_EQ(item.rowHeights()[0], 3 * 14 + 2 * item.paddingVertical());
+    // Without pixel widths a one-line cell needs its own width.
+    auto free = table(2, 2);
+    free->init(200, 200);
+    EXPECT_EQ(free->cellLines(0, 0).size(), 1u);
+    EXPECT_EQ(free->tableWidth(), free->columnWidths()[0] + free->columnWidths()[1]);
+}
+
+TEST_F(SimpleTableTest, HeaderUsesAtMostTheColumns) {
+    auto item = table(2, 1);
+    item->setHeader({});
+    EXPECT_FALSE(item->hasHeader());
+    item->setHeader({CString(u"A"), CString(u"B"), CString(u"C")});
+    item->init(200, 200);
+    EXPECT_TRUE(item->hasHeader());
+    EXPECT_EQ(item->headerHeight(), 14);
+}
+
+TEST_F(SimpleTableTest, SelectionMovesWithinItsMode) {
+    auto item = table(3, 3);
+    item->init(240, 240);
+    item->setSelectionMode(kSelectRow);
+    EXPECT_TRUE(item->isInteractive());
+    EXPECT_EQ(item->selectedRow(), 0);
+    EXPECT_EQ(item->selectedColumn(), -1);
+    EXPECT_FALSE(item->keyPressed(0, kGameRight));  // rows only
+    EXPECT_TRUE(item->keyPressed(0, kGameDown));
+    EXPECT_TRUE(item->keyPressed(0, kGameDown));
+    EXPECT_FALSE(item->keyPressed(0, kGameDown));  // the screen moves on
+    EXPECT_EQ(item->selectedRow(), 2);
+
+    item->setSelectionMode(kSelectCell);
+    item->selectCell(7, 1);  // out of range: ignored
+    item->selectCell(1, 9);
+    EXPECT_EQ(item->selectedColumn(), 0);
+    EXPECT_EQ(item->selectedRow(), 0);
+    EXPECT_TRUE(item->keyPressed(0, kGameRight));
+    EXPECT_EQ(item->selectedColumn(), 1);
+    item->setSelectionMode(0);
+    EXPECT_EQ(item->selectedRow(), -1);
+}
+
+TEST_F(SimpleTableTest, SetTableDataDropsWidthsOfAnotherShape) {
+    auto item = table(2, 1);
+    item->setColumnWidths({50, 50}, false);
+    item->setTableData(std::make_unique<TableData>(3, 1));
+    item->init(200, 200);
+    EXPECT_NE(item->columnWidths(), (std::vector<int>{50, 50, 0}));
+    EXPECT_EQ(item->getColumnCount(), 3);
+    // The data it already holds, handed back, stays (freed once, with the item).
+    TableData* held = item->getTableData();
+    item->setTableData(std::unique_ptr<TableData>(held));
+    EXPECT_EQ(item->getTableData(), held);
+    item->setTableData(nullptr);
+    item->init(200, 200);
+    EXPECT_EQ(item->getColumnCount(), -1);
+    EXPECT_EQ(item->contentHeight(), 0);
+}
+
+}  // namespace
+}  // namespace zq
