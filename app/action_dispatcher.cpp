@@ -21,7 +21,7 @@ const ActionRow kActionTable[] = {
     {u"back", u"bk", [](PageController& c, const CString& p) { c.onBack(p); }},
     {u"forback", u"fbk", [](PageController& c, const CString& p) { c.onForBack(p); }},
     {u"gohome", u"gh", [](PageController& c, const CString& p) { c.onGoHome(p); }},
-    {u"refresh", u"rf", nullptr},
+    {u"refresh", u"rf", [](PageController& c, const CString& p) { c.onRefresh(p); }},
     {u"gettablerow", u"gw", [](PageController& c, const CString& p) { c.onGetTableRow(p); }},
     {u"setfont", u"sf", [](PageController& c, const CString& p) { c.onSetFont(p); }},
     {u"keyboardinput", u"kp", [](PageController& c, const CString& p) { c.onKeyboardInput(p); }},
@@ -55,7 +55,7 @@ const ActionRow kActionTable[] = {
      [](PageController& c, const CString& p) { c.onGetOutLookToId(p); }},
     {u"GetValueToSms", u"gvts", [](PageController& c, const CString& p) { c.onGetValueToSms(p); }},
     {u"connect", nullptr, [](PageController& c, const CString&) { c.onConnect(); }},
-    {u"ctrlrefresh", u"crf", nullptr},
+    {u"ctrlrefresh", u"crf", [](PageController& c, const CString& p) { c.onCtrlRefresh(p); }},
 };
 
 // Nesting depth of dispatchActions on this thread.

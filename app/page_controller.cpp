@@ -2,9 +2,13 @@
 
 #include <utility>
 
+#include "app/auto_refresh.h"
 #include "app/link_resolver.h"
+#include "app/page_side_effects.h"
+#include "app/speed_test_item.h"
 #include "core/string_utils.h"
 #include "items/inputable.h"
+#include "markup/side_effect_builders.h"
 #include "ui/item.h"
 #include "ui/screen.h"
 
@@ -84,6 +88,8 @@ PageController::PageController(ControllerFolders folders)
       backCommand_(std::make_shared<Command>(CString(u"返"), 2, 1)),
       exitCommand_(std::make_shared<Command>(CString(u"退"), 2, 1)) {
     pendingRequests().clear();
+    sideEffectHost_ = makeControllerSideEffects(*this);
+    autoRefresh_ = std::make_unique<AutoRefresh>(*this);
 }
 
 PageController::~PageController() {
@@ -285,6 +291,9 @@ void PageController::saveSettings() {
     settings_.storeTrafficTotals(TrafficBytes{getSentBytes(), getReceivedBytes()});
     settings_.saveStored();
     if (Screen* screen = currentScreen()) screen->stopTicker();
+    autoRefresh_->stopAll();
+    closeSpeedTestScreen();
+    clearMarqueeTexts();
     dropSession();
     if (shutdown_) shutdown_();
 }

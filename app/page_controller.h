@@ -39,10 +39,12 @@
 
 namespace zq {
 
+class AutoRefresh;
 class ContactPicker;
 class Displayable;
 class Event;
 class Item;
+class SpeedTestScreen;
 class TextFieldEvent;
 
 // Request id -> cancel flag of every request the controller started. Any
@@ -335,6 +337,32 @@ public:
     static void splitHttpHostPort(const CString& url, CString& host, CString& port, CString& path);
     // --- end actions ---
 
+    // --- side effects, auto-refresh and speed test ---
+    // The controller's side of the side-effect elements, the "refresh",
+    // "ctrlrefresh" and "speedtest" actions. Defined in
+    // page_side_effects.cpp, auto_refresh.cpp and speed_test_item.cpp.
+    SideEffectHost* sideEffects() override { return sideEffectHost_.get(); }
+    void onRefresh(const CString& piece);
+    void onCtrlRefresh(const CString& piece);
+    // 0, 1 or 2 from "sys-refreshtype" and the remembered "sys-refreshmode".
+    int getRefreshMode() const;
+    void onSpeedTest(const CString& piece);
+    AutoRefresh& autoRefresh() { return *autoRefresh_; }
+    SpeedTestScreen* speedTestScreen() const { return speedTestScreen_.get(); }
+    // Closes the speed-test screen and shows the page under it again.
+    void closeSpeedTestScreen();
+    bool loginFlag() const { return loginFlag_; }
+    void setLoginFlag(bool on) { loginFlag_ = on; }
+
+private:
+    bool loginFlag_ = false;
+    std::unique_ptr<SideEffectHost> sideEffectHost_;
+    std::unique_ptr<AutoRefresh> autoRefresh_;
+    std::unique_ptr<SpeedTestScreen> speedTestScreen_;
+
+public:
+    // --- end side effects, auto-refresh and speed test ---
+
     // --- dialog, form and input actions ---
     // Defined in form_actions.cpp. Each takes the whole action piece.
     void onAlert(const CString& piece);
@@ -407,8 +435,6 @@ public:
     void onMoveUp(const CString& piece) { moveWatchRow(piece, true); }
     void onMoveDown(const CString& piece) { moveWatchRow(piece, false); }
     void onZhibiao(const CString& piece);
-    // Does nothing until the server speed test exists.
-    void onSpeedTest(const CString& piece);
     void onDelMyStock(const CString& piece);
     // `ask`: false when "confirm" already asked.
     void onDelMyStockList(const CString& piece, bool ask = true);

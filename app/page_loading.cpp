@@ -8,6 +8,7 @@
 
 #include "app/link_resolver.h"
 #include "app/page_controller.h"
+#include "markup/side_effect_builders.h"
 #include "net/device_services.h"
 #include "platform/clock.h"
 #include "platform/device_services.h"
@@ -274,6 +275,15 @@ std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, cons
         parseFailed_ = true;
         errors_.setError(kParseErrorCode, kParseErrorText);
         if (Screen* screen = currentScreen()) screen->stopLoading(-2);
+        return nullptr;
+    }
+
+    // A page that lists follow-up links is not shown: its first link opens,
+    // on a later round so that a page naming itself cannot recurse.
+    if (!redirectFiles(*page).empty()) {
+        const CString link = redirectFiles(*page).front();
+        if (Screen* shown = currentScreen()) shown->stopLoading(-2);
+        postToController([link](PageController& c) { c.openUrl(link, -1, false, true, true, 0); });
         return nullptr;
     }
 

@@ -186,8 +186,6 @@ void PageController::onZhibiao(const CString& piece) {
     if (number >= 0) chart->setIndicator(number);
 }
 
-void PageController::onSpeedTest(const CString& /*piece*/) {}
-
 // --- watch-list actions -------------------------------------------------------------------
 
 void PageController::onDelMyStock(const CString& piece) {

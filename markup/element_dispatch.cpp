@@ -13,6 +13,7 @@
 #include "markup/grid_builders.h"
 #include "markup/image_source.h"
 #include "markup/markup_page.h"
+#include "markup/side_effect_builders.h"
 #include "markup/style_sheet.h"
 #include "markup/tab_builders.h"
 #include "markup/table_builders.h"
@@ -53,8 +54,8 @@ constexpr std::array kElements = {
     ElementRow{u"style", u"sy", Handler::Style},
     ElementRow{u"body", u"by", Handler::Body},
     ElementRow{u"tabbody", u"ty", Handler::TabBody},
-    ElementRow{u"head", u"hd", Handler::Ignored},
-    ElementRow{u"session", u"se", Handler::Ignored},
+    ElementRow{u"head", u"hd", Handler::Control, &buildHead},
+    ElementRow{u"session", u"se", Handler::Control, &buildSession},
     ElementRow{u"button", u"bt", Handler::Control, &buildButton},
     ElementRow{u"text", u"tx", Handler::Control, &buildText},
     ElementRow{u"progressbar", u"", Handler::ControlNoParent, &buildProgressBar},
@@ -74,17 +75,17 @@ constexpr std::array kElements = {
     ElementRow{u"hr", u"", Handler::Control, &buildRule},
     ElementRow{u"form", u"f", Handler::Control, &buildForm},
     ElementRow{u"img", u"", Handler::Control, &buildImage},
-    ElementRow{u"save", u"sv", Handler::Ignored},
+    ElementRow{u"save", u"sv", Handler::Control, &buildSave},
     ElementRow{u"fs", u"", Handler::Ignored},
     ElementRow{u"kline", u"kl", Handler::Market, nullptr, MarketWidgetKind::KLine},
-    ElementRow{u"add", u"", Handler::Ignored},
-    ElementRow{u"stockcode", u"sc", Handler::Ignored},
-    ElementRow{u"des", u"", Handler::Ignored},
-    ElementRow{u"down", u"do", Handler::Ignored},
-    ElementRow{u"autodown", u"ad", Handler::Ignored},
-    ElementRow{u"saveuser", u"su", Handler::Ignored},
+    ElementRow{u"add", u"", Handler::Control, &buildAdd},
+    ElementRow{u"stockcode", u"sc", Handler::Control, &buildStockCode},
+    ElementRow{u"des", u"", Handler::Control, &buildDes},
+    ElementRow{u"down", u"do", Handler::Control, &buildDown},
+    ElementRow{u"autodown", u"ad", Handler::Control, &buildAutoDown},
+    ElementRow{u"saveuser", u"su", Handler::Control, &buildSaveUser},
     ElementRow{u"marquee", u"mq", Handler::Control, &buildMarquee},
-    ElementRow{u"marqueeUpdate", u"mqd", Handler::Ignored},
+    ElementRow{u"marqueeUpdate", u"mqd", Handler::Control, &buildMarqueeUpdate},
     ElementRow{u"padindex", u"pd", Handler::Market, nullptr, MarketWidgetKind::IndexTable},
     ElementRow{u"mychoose", u"mc", Handler::Market, nullptr, MarketWidgetKind::WatchListTable},
     ElementRow{u"tableconfig", u"tc", Handler::Market, nullptr, MarketWidgetKind::ColumnTable},
@@ -99,15 +100,15 @@ constexpr std::array kElements = {
     ElementRow{u"futurefs", u"ffs", Handler::Market, nullptr, MarketWidgetKind::MinuteLine},
     ElementRow{u"futureprice", u"fpc", Handler::Market, nullptr, MarketWidgetKind::QuotePanel},
     ElementRow{u"scommand", u"scom", Handler::Scommand},
-    ElementRow{u"memsave", u"me", Handler::Ignored},
-    ElementRow{u"redirectfile", u"rf", Handler::Ignored},
-    ElementRow{u"key", u"", Handler::Ignored},
+    ElementRow{u"memsave", u"me", Handler::Control, &buildMemSave},
+    ElementRow{u"redirectfile", u"rf", Handler::Control, &buildRedirectFile},
+    ElementRow{u"key", u"", Handler::Control, &buildKey},
     ElementRow{u"affixImg", u"", Handler::ControlNoParent, &buildAffixImage},
     ElementRow{u"fund", u"", Handler::Market, nullptr, MarketWidgetKind::FundChart},
     ElementRow{u"hostset", u"", Handler::Control, &buildHostSet},
-    ElementRow{u"loginstatus", u"ls", Handler::Ignored},
+    ElementRow{u"loginstatus", u"ls", Handler::Control, &buildLoginStatus},
     ElementRow{u"recentbrowser", u"rb", Handler::Market, nullptr, MarketWidgetKind::RecentStocks},
-    ElementRow{u"addrecent", u"acb", Handler::Ignored},
+    ElementRow{u"addrecent", u"acb", Handler::Control, &buildAddRecent},
 };
 
 const ElementRow* findRow(const CString& tagName) {

@@ -46,12 +46,15 @@ class CommandItem;
 class Form;
 class Item;
 class Screen;
+class SideEffectHost;
 class XmlParser;
 
 // What a page needs of the page controller. The application implements it;
 // tests use a fake. Every default does nothing and answers empty. UI thread.
 class PageHost : public EventListener {
 public:
+    // The controller's side of the side-effect elements; null when none.
+    virtual SideEffectHost* sideEffects() { return nullptr; }
     // Runs an action text ("name(args)|...") through the action dispatcher.
     virtual void runAction(const CString& /*action*/) {}
     // The controller's own soft-key listener; the page's listener passes

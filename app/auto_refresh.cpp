@@ -1,0 +1,189 @@
+#include "app/auto_refresh.h"
+
+#include <algorithm>
+#include <limits>
+#include <memory>
+#include <vector>
+
+#include "app/page_controller.h"
+#include "charts/chart.h"
+#include "market/large_cap_index.h"
+#include "core/string_utils.h"
+#include "platform/clock.h"
+#include "ui/screen.h"
+
+namespace zq {
+
+std::optional<int32_t> parseRefreshSeconds(const CString& argument) {
+    CString text = argument;
+    text.trim();
+    int i = 0;
+    const int n = text.length();
+    bool negative = false;
+    if (i < n && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
+    if (i >= n || text[i] < u'0' || text[i] > u'9') return std::nullopt;
+    int64_t value = 0;
+    for (; i < n && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+        value =
+            std::min<int64_t>(value * 10 + (text[i] - u'0'), std::numeric_limits<int32_t>::max());
+    }
+    return static_cast<int32_t>(negative ? -value : value);
+}
+
+CString withoutPageParams(const CString& url) {
+    CString out = url;
+    for (int from = 0;;) {
+        const int at = out.find(CString(u"pageid="), from);
+        if (at < 1) return out;
+        const char16_t before = out[at - 1];
+        int end = at + 7;
+        auto digits = [&] {
+            const int start = end;
+            if (end < out.length() && out[end] == u'-') ++end;
+            while (end < out.length() && out[end] >= u'0' && out[end] <= u'9') ++end;
+            return end > start;
+        };
+        const CString screen(u"&screenid=");
+        if ((before != u'?' && before != u'&') || !digits() ||
+            out.mid(end, screen.length()) != screen) {
+            from = at + 1;
+            continue;
+        }
+        end += screen.length();
+        if (!digits()) {
+            from = at + 1;
+            continue;
+        }
+        // "?pageid=..&screenid=..&rest" keeps "?rest"; "&pageid=.." goes whole.
+        if (before == u'?' && end < out.length() && out[end] == u'&') ++end;
+        const int cut = before == u'?' && end < out.length() ? at : at - 1;
+        out = out.left(cut) + out.mid(end);
+        from = cut;
+    }
+}
+
+int refreshMode(const CString& refreshType, const CString& rememberedMode) {
+    const bool modeTwo = rememberedMode.equalsNoCase(CString(u"2"));
+    if (refreshType.equalsNoCase(CString(u"2"))) return 0;
+    if (refreshType.equalsNoCase(CString(u"1"))) return modeTwo ? 0 : 2;
+    if (modeTwo) return 0;
+    if (rememberedMode.equalsNoCase(CString(u"1"))) return 2;
+    return 1;
+}
+
+// --- countdowns ---------------------------------------------------------------------------
+
+void AutoRefresh::start(int32_t seconds) {
+    const int screenId = controller_.currentScreenId();
+    if (screenId < 0) return;
+    // A countdown of nothing still waits for the next round, so an onload
+    // "refresh(0)" never reloads inside the load that ran it.
+    const uint32_t interval = seconds > 0 ? kTickMs : 1;
+    // The timer needs its own id inside its callback.
+    auto slot = std::make_shared<UiTimerId>(0);
+    *slot = startUiTimer(interval, [this, slot] { tick(*slot); });
+    if (*slot == 0) return;
+    countdowns_[*slot] = Countdown{screenId, std::max<int64_t>(seconds, 0)};
+}
+
+void AutoRefresh::stopAll() {
+    std::vector<UiTimerId> ids;
+    for (const auto& entry : countdowns_) ids.push_back(entry.first);
+    countdowns_.clear();
+    for (UiTimerId id : ids) stopUiTimer(id);
+}
+
+void AutoRefresh::tick(UiTimerId id) {
+    auto found = countdowns_.find(id);
+    if (found == countdowns_.end()) {
+        stopUiTimer(id);
+        return;
+    }
+    Countdown& countdown = found->second;
+    if (controller_.currentScreenId() != countdown.screenId) {
+        countdowns_.erase(found);
+        stopUiTimer(id);
+        return;
+    }
+    Screen* screen = controller_.currentScreen();
+    const bool held = screen && screen->getBusyFlags() != 0;
+    if (countdown.remaining > 0 && !held) --countdown.remaining;
+    if (countdown.remaining > 0) return;
+    const int screenId = countdown.screenId;
+    countdowns_.erase(found);
+    stopUiTimer(id);
+    reload(screenId);
+}
+
+void AutoRefresh::reload(int screenId) {
+    PageEntry* entry = controller_.currentEntry();
+    if (!entry || entry->screenId != screenId || entry->url.isEmpty()) return;
+    lastRefresh_ = tickCount();
+    // The entry keeps the URL as it was sent; the reload gets new numbers.
+    const CString url = withoutPageParams(entry->url);
+    controller_.openUrl(url, screenId, true, true, false, 0);
+}
+
+// --- the actions ---------------------------------------------------------------------------
+
+void PageController::onRefresh(const CString& piece) {
+    // 1. The text between the first '(' and the first ')'.
+    const int open = piece.find(u'(');
+    const int close = piece.find(u')');
+    CString argument;
+    if (open >= 0 && close > open) argument = piece.mid(open + 1, close - open - 1);
+    argument.trim();
+
+    // 2. Nothing: the page again, at once.
+    if (argument.isEmpty()) {
+        if (currentEntry_ && !currentEntry_->url.isEmpty()) {
+            const CString url = withoutPageParams(currentEntry_->url);
+            openUrl(url, currentEntry_->screenId, true, true, false, 0);
+        }
+        return;
+    }
+
+    // 3. "#system.key": the setting's value, substituted once; a value that
+    //    names a setting again does nothing.
+    if (argument.find(CString(u"#system")) >= 0) {
+        CString key = argument.mid(std::min(8, argument.length()));
+        key.replace(u'_', u'-');
+        const CString value = settings_.value(key);
+        if (value.isEmpty() || value.find(CString(u"#system")) >= 0) return;
+        if (std::optional<int32_t> seconds = parseRefreshSeconds(value)) {
+            autoRefresh_->start(*seconds);
+        }
+        return;
+    }
+
+    // 4. A number of seconds; anything else does nothing.
+    if (std::optional<int32_t> seconds = parseRefreshSeconds(argument)) {
+        autoRefresh_->start(*seconds);
+    }
+}
+
+int PageController::getRefreshMode() const {
+    return refreshMode(getSystemValue(CString(u"sys-refreshtype")),
+                       memoryValue(CString(u"sys-refreshmode")));
+}
+
+void PageController::onCtrlRefresh(const CString& piece) {
+    const int open = piece.find(u'(');
+    const int close = piece.find(u')');
+    CString name;
+    if (open >= 0 && close > open) name = piece.mid(open + 1, close - open - 1);
+    name.trim();
+    Item* item = getItemByName(name);
+    if (!item) return;
+    // Index tables and charts name their data link; other items give the
+    // empty link, which the loader ignores.
+    CString link;
+    if (auto* index = dynamic_cast<LargeCapIndex*>(item)) {
+        link = index->getDataLink();
+    } else if (auto* chart = dynamic_cast<Chart*>(item)) {
+        link = chart->getDataLink();
+    }
+    openUrl(link, currentScreenId(), false, true, true, 0);
+}
+
+}  // namespace zq

@@ -1,0 +1,67 @@
+// Auto-refresh: the countdowns that the "refresh" action starts.
+//
+// Each "refresh(N)" starts one countdown of N one-second UI-thread timer
+// ticks; several on one page run side by side. A countdown belongs to the
+// page that was shown when it started (its entry's screen id, never reused)
+// and ends without reloading at the first tick that finds another page
+// shown. While the shown screen is held (its menu open, a keyboard up) the
+// count does not move. At zero the page is opened again in its place.
+//
+// UI thread only. Destroying it stops every timer.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+
+#include "platform/cstring.h"
+#include "platform/ui_executor.h"
+
+namespace zq {
+
+class PageController;
+
+// The seconds of a "refresh" argument: blanks, an optional sign and at
+// least one digit, saturating at the int32 range; nullopt for anything else.
+std::optional<int32_t> parseRefreshSeconds(const CString& argument);
+
+// `url` without the "pageid=N&screenid=M" pairs a request added to it.
+CString withoutPageParams(const CString& url);
+
+// The refresh mode of a "sys-refreshtype" setting and a remembered
+// "sys-refreshmode" value: 0 none, 1 or 2 (compared without regard to case).
+int refreshMode(const CString& refreshType, const CString& rememberedMode);
+
+class AutoRefresh {
+public:
+    static constexpr uint32_t kTickMs = 1000;
+
+    explicit AutoRefresh(PageController& controller) : controller_(controller) {}
+    ~AutoRefresh() { stopAll(); }
+    AutoRefresh(const AutoRefresh&) = delete;
+    AutoRefresh& operator=(const AutoRefresh&) = delete;
+
+    // Counts `seconds` down for the page shown now; 0 or less reloads at the
+    // next round of the UI thread. Nothing without a shown page.
+    void start(int32_t seconds);
+    // Stops every countdown.
+    void stopAll();
+    size_t running() const { return countdowns_.size(); }
+    // tickCount() of the last reload, 0 before the first.
+    uint32_t lastRefreshTick() const { return lastRefresh_; }
+
+private:
+    struct Countdown {
+        int screenId = -1;
+        int64_t remaining = 0;
+    };
+    void tick(UiTimerId id);
+    // Opens the shown entry again in its place when it is still `screenId`.
+    void reload(int screenId);
+
+    PageController& controller_;
+    std::map<UiTimerId, Countdown> countdowns_;
+    uint32_t lastRefresh_ = 0;
+};
+
+}  // namespace zq

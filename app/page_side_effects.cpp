@@ -1,0 +1,72 @@
+#include "app/page_side_effects.h"
+
+#include <utility>
+
+#include "app/page_controller.h"
+#include "items/grid_menu_item.h"
+#include "items/marquee_item.h"
+#include "markup/side_effect_builders.h"
+
+namespace zq {
+namespace {
+
+class ControllerSideEffects : public SideEffectHost {
+public:
+    // Marquees show the page-set text of their key, else the setting;
+    // "loginstatus" pictures go to the grid menu of their id.
+    explicit ControllerSideEffects(PageController& controller) : c_(controller) {
+        setMarqueeTextLookup([this](const CString& key) {
+            CString text = marqueeText(key);
+            return text.isEmpty() ? c_.getSystemValue(key) : text;
+        });
+        setGridCellImageSetter(
+            [](const CString& gid, const CString& cell, ImageRef normal, ImageRef focused) {
+                GridMenuItem* menu = findGridMenu(gid);
+                if (menu) menu->setCellImages(cell, std::move(normal), std::move(focused));
+                return menu != nullptr;
+            });
+    }
+    ~ControllerSideEffects() override {
+        setMarqueeTextLookup(nullptr);
+        setGridCellImageSetter(nullptr);
+    }
+    ControllerSideEffects(const ControllerSideEffects&) = delete;
+    ControllerSideEffects& operator=(const ControllerSideEffects&) = delete;
+
+    void setSessionValue(const CString& pageKey, const CString& name,
+                         const CString& value) override {
+        c_.setSessionParam(pageKey, name, value);
+    }
+    void storeSetting(const CString& name, const CString& value, int type,
+                      const CString& mode) override {
+        c_.setSetting(name, value, type, true, mode);
+    }
+    std::optional<std::string> fetchBytes(const CString& href) override {
+        return c_.loadContent(href, true);
+    }
+    void addLoadingProgress(int delta) override { c_.addLoadingProgress(delta, -1); }
+    std::filesystem::path resourceFolder() const override { return c_.folders().resource; }
+    WatchList* currentWatchList() override { return c_.watchList(); }
+    void switchUser(const CString& name) override {
+        c_.setCurrentUser(name);
+        c_.useWatchListOf(name);
+    }
+    RecentStockList* recentStocks() override { return &c_.recentStocks(); }
+    bool loginFlag() const override { return c_.loginFlag(); }
+    void setLoginFlag(bool on) override { c_.setLoginFlag(on); }
+    void setMemoryValue(const CString& name, const CString& value) override {
+        c_.setMemoryValue(name, value);
+    }
+    void removeMemoryValue(const CString& name) override { c_.setMemoryValue(name, CString()); }
+
+private:
+    PageController& c_;
+};
+
+}  // namespace
+
+std::unique_ptr<SideEffectHost> makeControllerSideEffects(PageController& controller) {
+    return std::make_unique<ControllerSideEffects>(controller);
+}
+
+}  // namespace zq

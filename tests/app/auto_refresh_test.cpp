@@ -1,0 +1,229 @@
+// Auto-refresh: "refresh" countdowns on a clock the test drives, the page
+// they belong to, held screens, the refresh mode, and a page from the test
+// server that reloads itself every second.
+#include "app/auto_refresh.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <utility>
+
+#include "app/page_controller.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/ui_executor.h"
+#include "tests/support/test_env.h"
+#include "tests/support/test_font.h"
+#include "tests/support/test_server.h"
+#include "ui/container.h"
+#include "ui/screen.h"
+
+namespace zq {
+namespace {
+
+std::string page(const std::string& body) { return "<zqml><body>" + body + "</body></zqml>"; }
+
+class AutoRefreshTest : public ::testing::Test {
+protected:
+    AutoRefreshTest() {
+        std::filesystem::create_directories(scratch_.path());
+        writeFileAtomic(scratch_.path() / "a.zqml", page("<text>a</text>"));
+        writeFileAtomic(scratch_.path() / "b.zqml",
+                        page("<text>b</text><command><commanditem caption=\"x\" action=\"gh()\"/>"
+                             "<commanditem caption=\"y\" action=\"gh()\"/></command>"));
+        controller_ =
+            std::make_unique<PageController>(ControllerFolders{scratch_.path(), scratch_.path()});
+        open("file://a.zqml");
+    }
+    void open(const char* link) { controller_->openUrl(CString(link), -1, false, false, false, 0); }
+    int shownId() const { return controller_->currentScreenId(); }
+    // Moves the clock on by whole seconds, one timer round each.
+    void seconds(int n) {
+        for (int i = 0; i < n; ++i) {
+            now_ += AutoRefresh::kTickMs;
+            executor_.runPending();
+        }
+    }
+    void setSetting(const char* key, const char* value) {
+        SettingsStore::putEntry(controller_->settings().live(), CString(key), CString(value),
+                                u"info-system");
+    }
+
+    UiExecutor executor_;
+    uint32_t now_ = 1000;
+    ScopedTickSource clock_{[this] { return now_; }};
+    test::ScopedFixedFont font_;
+    test::TempDir scratch_;
+    std::unique_ptr<PageController> controller_;
+};
+
+TEST_F(AutoRefreshTest, CountdownsReloadTheShownPageAfterTheirSeconds) {
+    setSetting("sys-refresh", "2");
+    setSetting("sys-self", "#system.sys_self");
+    struct Case {
+        const char* action;
+        int reloadAfter;  // seconds; 0 at once, -1 never
+    };
+    const Case cases[] = {
+        {"refresh()", 0},
+        {"rf(5)", 5},
+        {"REFRESH( 1 )", 1},
+        {"rf(#system.sys_refresh)", 2},
+        {"rf(#system.sys_self)", -1},  // a value naming itself is not followed
+        {"rf(#system.sys_none)", -1},
+        {"refresh(abc)", -1},
+        {"refresh(99999999999)", -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.action);
+        controller_->autoRefresh().stopAll();
+        const int before = shownId();
+        controller_->onAction(CString(c.action));
+        if (c.reloadAfter == 0) {
+            EXPECT_NE(shownId(), before);
+            continue;
+        }
+        if (c.reloadAfter > 0) {
+            seconds(c.reloadAfter - 1);
+            EXPECT_EQ(shownId(), before);
+            seconds(1);
+            EXPECT_NE(shownId(), before);
+            EXPECT_EQ(controller_->autoRefresh().lastRefreshTick(), now_);
+        } else {
+            seconds(6);
+            EXPECT_EQ(shownId(), before);
+        }
+        EXPECT_EQ(controller_->history().count(), 1);  // reloaded in its place
+    }
+}
+
+TEST_F(AutoRefreshTest, NothingAndLessReloadOnTheNextRoundNotInsideTheAction) {
+    for (const char* action : {"refresh(0)", "refresh(-3)"}) {
+        SCOPED_TRACE(action);
+        const int before = shownId();
+        controller_->onAction(CString(action));
+        EXPECT_EQ(shownId(), before);
+        now_ += 1;
+        executor_.runPending();
+        EXPECT_NE(shownId(), before);
+    }
+}
+
+TEST_F(AutoRefreshTest, ALocalPageThatReloadsItselfAtOnceEnds) {
+    writeFileAtomic(scratch_.path() / "loop.zqml",
+                    "<zqml><body onload=\"refresh()\"><text>l</text></body></zqml>");
+    open("file://loop.zqml");
+    EXPECT_EQ(controller_->currentEntry()->url.toUtf8(), "file://loop.zqml");
+    EXPECT_EQ(controller_->history().count(), 2);
+}
+
+TEST_F(AutoRefreshTest, LeavingThePageOrHoldingItStopsTheCount) {
+    // Two countdowns run side by side; leaving the page ends both.
+    controller_->onAction(u"rf(3)|rf(4)");
+    EXPECT_EQ(controller_->autoRefresh().running(), 2u);
+    open("file://b.zqml");
+    const int onB = shownId();
+    seconds(5);
+    EXPECT_EQ(shownId(), onB);
+    EXPECT_EQ(controller_->autoRefresh().running(), 0u);
+
+    // An open menu holds the count.
+    controller_->onAction(u"rf(2)");
+    controller_->currentScreen()->setPopupMenuOpen(true);
+    ASSERT_NE(controller_->currentScreen()->getBusyFlags(), 0u);
+    seconds(5);
+    EXPECT_EQ(shownId(), onB);
+    controller_->currentScreen()->setPopupMenuOpen(false);
+    seconds(2);
+    EXPECT_NE(shownId(), onB);
+
+    // The controller's end stops whatever still counts.
+    controller_->onAction(u"rf(1)");
+    controller_.reset();
+    seconds(2);
+}
+
+TEST(RefreshMode, FromTheSettingAndTheRememberedMode) {
+    struct Case {
+        const char* type;
+        const char* mode;
+        int expected;
+    };
+    const Case cases[] = {
+        {"2", "", 0}, {"2", "1", 0}, {"1", "2", 0}, {"1", "", 2},  {"1", "x", 2},
+        {"", "2", 0}, {"x", "1", 2}, {"", "", 1},   {"x", "y", 1},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(refreshMode(CString(c.type), CString(c.mode)), c.expected)
+            << c.type << "/" << c.mode;
+    }
+    EXPECT_EQ(parseRefreshSeconds(u" -3 "), -3);
+    EXPECT_EQ(parseRefreshSeconds(u"99999999999"), 2147483647);
+    EXPECT_FALSE(parseRefreshSeconds(u"abc"));
+    EXPECT_FALSE(parseRefreshSeconds(u"-"));
+}
+
+// A reload of a server page sent its old request numbers again, and the
+// reply, filed under the old number, was dropped.
+TEST(RefreshUrl, ARequestsPageNumbersAreTakenOut) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"http://h:1/r.zqml?pageid=1&screenid=-1", "http://h:1/r.zqml"},
+        {"http://h:1/r.zqml?a=1&pageid=12&screenid=3", "http://h:1/r.zqml?a=1"},
+        {"http://h:1/r.zqml?pageid=1&screenid=2&a=1", "http://h:1/r.zqml?a=1"},
+        {"http://h:1/r.zqml?pageid=1&screenid=-1&pageid=2&screenid=1", "http://h:1/r.zqml"},
+        {"http://h:1/r.zqml?xpageid=1&screenid=2", "http://h:1/r.zqml?xpageid=1&screenid=2"},
+        {"http://h:1/r.zqml?pageid=x", "http://h:1/r.zqml?pageid=x"},
+        {"file://a.zqml", "file://a.zqml"},
+    };
+    for (const auto& [url, expected] : cases) {
+        EXPECT_EQ(withoutPageParams(CString(url)).toUtf8(), expected) << url;
+    }
+}
+
+// --- end to end --------------------------------------------------------------------------------
+
+std::string shownText(PageController& controller) {
+    Screen* screen = controller.currentScreen();
+    if (!screen || !screen->getContent() || screen->getContent()->size() == 0) return "";
+    return screen->getContent()->getItem(0)->getText().toUtf8();
+}
+
+TEST(AutoRefreshEndToEnd, APageThatRefreshesItselfShowsNewServerContentTwice) {
+    UiExecutor executor;
+    test::ScopedFixedFont font;
+    test::TempDir scratch;
+    test::TestServer server;
+    ASSERT_TRUE(server.started());
+    auto version = [&](int n) {
+        server.writePage("r.zqml", "<zqml><body onload=\"refresh(1)\"><text>v" + std::to_string(n) +
+                                       "</text></body></zqml>");
+    };
+    version(1);
+    PageController controller(ControllerFolders{scratch.path(), scratch.path()});
+    auto session = std::make_unique<HttpSession>(&controller.sessionListener());
+    session->setConnectionType(1);
+    controller.setSession(std::move(session));
+    auto shows = [&](const std::string& text) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (std::chrono::steady_clock::now() < end) {
+            executor.runPending();
+            if (shownText(controller) == text) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    };
+    controller.openUrl(CString::fromUtf8(server.urlFor("/r.zqml")), -1, false, true, false, 0);
+    ASSERT_TRUE(shows("v1"));
+    version(2);
+    ASSERT_TRUE(shows("v2"));
+    version(3);
+    ASSERT_TRUE(shows("v3"));
+    EXPECT_EQ(controller.history().count(), 1);
+}
+
+}  // namespace
+}  // namespace zq
