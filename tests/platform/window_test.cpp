@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -298,6 +299,58 @@ TEST_F(SdlWindowTest, TextPointerQuitAndWake) {
     quit.type = SDL_QUIT;
     SDL_PushEvent(&quit);
     EXPECT_EQ(next(), "quit");
+}
+
+TEST_F(SdlWindowTest, AResizedWindowShowsWholePixelsAndMapsPointsBack) {
+    SDL_Window* sdl = nullptr;  // the backend's only window
+    for (Uint32 id = 1; id < 10000 && !sdl; ++id) sdl = SDL_GetWindowFromID(id);
+    ASSERT_NE(sdl, nullptr);
+    // Room for 2x with a 10-pixel margin on every side.
+    SDL_SetWindowSize(sdl, 500, 660);
+    while (window->waitEvent(0)) {
+    }
+    Surface frame(240, 320);
+    for (int y = 0; y < 320; ++y)
+        for (int x = 0; x < 240; ++x) frame.setPixel(x, y, rgb(0, 0, 0xC0));
+    frame.setPixel(3, 4, rgb(0xFF, 0, 0));
+    window->present(frame);
+
+    SDL_Surface* shown = SDL_GetWindowSurface(sdl);
+    ASSERT_TRUE(shown && shown->w == 500 && shown->h == 660);
+    auto at = [shown](int x, int y) {
+        Uint32 pixel = 0;
+        std::memcpy(&pixel,
+                    static_cast<const Uint8*>(shown->pixels) + y * shown->pitch +
+                        x * shown->format->BytesPerPixel,
+                    shown->format->BytesPerPixel);
+        Uint8 r = 0, g = 0, b = 0;
+        SDL_GetRGB(pixel, shown->format, &r, &g, &b);
+        return rgb(r, g, b);
+    };
+    const Color red = rgb(0xFF, 0, 0), blue = rgb(0, 0, 0xC0), black = rgb(0, 0, 0);
+    for (auto [x, y] : {std::pair{16, 18}, {17, 18}, {16, 19}, {17, 19}}) {
+        EXPECT_EQ(at(x, y), red) << x << "," << y;
+    }
+    for (auto [x, y] : {std::pair{15, 18}, {18, 19}, {16, 17}, {17, 20}, {10, 10}, {489, 649}}) {
+        EXPECT_EQ(at(x, y), blue) << x << "," << y;
+    }
+    for (auto [x, y] : {std::pair{9, 9}, {490, 650}, {499, 659}, {250, 5}}) {
+        EXPECT_EQ(at(x, y), black) << x << "," << y;
+    }
+
+    // Either window pixel of a screen pixel is that pixel; the margin clamps.
+    SDL_Event button{};
+    button.type = SDL_MOUSEBUTTONDOWN;
+    button.button.button = SDL_BUTTON_LEFT;
+    button.button.x = 17;
+    button.button.y = 18;
+    SDL_PushEvent(&button);
+    EXPECT_EQ(next(), "pointer-down 3 4");
+    button.type = SDL_MOUSEBUTTONUP;
+    button.button.x = 499;
+    button.button.y = 659;
+    SDL_PushEvent(&button);
+    EXPECT_EQ(next(), "pointer-up 239 319");
 }
 
 }  // namespace
