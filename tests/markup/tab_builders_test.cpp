@@ -107,13 +107,13 @@ TEST_F(TabBuildersTest, TabBodySelectionTurnPageAndMarquees) {
 }
 
 TEST_F(TabBuildersTest, TabItemPagesByAnyNameNestedTabsAndVisibility) {
-    ASSERT_TRUE(load(
-        "<zqml><body><tab id='outer' selectedpageid='Y' visible='FaLsE'>"
-        "<x caption='one'><text>a</text>"
-        "<tab id='inner'><p caption='i1'><text>deep</text></p></tab></x>"
-        "<y id='y' caption='two'><text>b</text></y></tab></body></zqml>"));
-    Item* found = page_->screen() ? page_->screen()->getContent()->getItemByName(CString(u"outer"))
-                                  : nullptr;
+    ASSERT_TRUE(
+        load("<zqml><body><tab id='outer' selectedpageid='Y' visible='FaLsE'>"
+             "<x caption='one'><text>a</text>"
+             "<tab id='inner'><p caption='i1'><text>deep</text></p></tab></x>"
+             "<y id='y' caption='two'><text>b</text></y></tab></body></zqml>"));
+    Item* found =
+        page_->screen() ? page_->screen()->getContent()->getItemByName(CString(u"outer")) : nullptr;
     auto* outer = dynamic_cast<TabItem*>(found);
     ASSERT_NE(outer, nullptr);
     EXPECT_EQ(outer->tabCount(), 2);
@@ -141,12 +141,12 @@ TEST_F(TabBuildersTest, AFormInsideATabPageLandsOnThatPage) {
 }
 
 TEST_F(TabBuildersTest, TreeItemsNestAndAnyChildNameIsATopLevelItem) {
-    ASSERT_TRUE(load(
-        "<zqml><body><tree id='t' name='Markets'>"
-        "<treeitem caption='A'><ti caption='A1'><ti caption='A1a'/></ti></treeitem>"
-        "<whatever caption='B'/></tree></body></zqml>"));
-    auto* tree = dynamic_cast<TreeContainer*>(
-        page_->screen()->getContent()->getItemByName(CString(u"t")));
+    ASSERT_TRUE(
+        load("<zqml><body><tree id='t' name='Markets'>"
+             "<treeitem caption='A'><ti caption='A1'><ti caption='A1a'/></ti></treeitem>"
+             "<whatever caption='B'/></tree></body></zqml>"));
+    auto* tree =
+        dynamic_cast<TreeContainer*>(page_->screen()->getContent()->getItemByName(CString(u"t")));
     ASSERT_NE(tree, nullptr);
     ASSERT_EQ(tree->size(), 2);
     auto* outer = dynamic_cast<NodeItem*>(tree->getItem(0));
@@ -165,12 +165,25 @@ TEST_F(TabBuildersTest, HostilePagesBuildWhatTheyCan) {
     for (int i = 0; i < 200; ++i) deep += "<ti caption='n'>";
     for (int i = 0; i < 200; ++i) deep += "</ti>";
     deep += "</tree></body></zqml>";
-    EXPECT_TRUE(load(deep));
+    ASSERT_TRUE(load(deep));
+    // All 200 levels are there, and open all at once they lay out.
+    auto* tree = dynamic_cast<TreeContainer*>(page_->screen()->getContent()->getItem(0));
+    ASSERT_NE(tree, nullptr);
+    int depth = 1;
+    for (auto* node = dynamic_cast<NodeItem*>(tree->getItem(0)); node;
+         node = dynamic_cast<NodeItem*>(node->children().getItem(0))) {
+        node->setExpanded(true);
+        ++depth;
+    }
+    EXPECT_EQ(depth, 200);
+    tree->init(240, 240);
+    EXPECT_GT(tree->itemHeight(), 199 * 10);
 
     // A "body" or "tabbody" inside a tab body never replaces the screen being filled.
     page_ = std::make_unique<MarkupPage>();
-    EXPECT_TRUE(load("<zqml><tabbody><page><body><text>x</text></body><tabbody/></page>"
-                     "</tabbody></zqml>"));
+    EXPECT_TRUE(
+        load("<zqml><tabbody><page><body><text>x</text></body><tabbody/></page>"
+             "</tabbody></zqml>"));
     EXPECT_NE(tabbed(), nullptr);
     page_ = std::make_unique<MarkupPage>();
     EXPECT_TRUE(load("<zqml><tabbody/></zqml>"));
