@@ -8,17 +8,34 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
+#include "app/page_controller.h"
+#include "items/grid_menu_item.h"
+#include "items/item_makers.h"
+#include "items/tab_item.h"
+#include "items/tree.h"
+#include "markup/style_sheet.h"
 #include "platform/image.h"
 #include "platform/surface.h"
+#include "platform/ui_executor.h"
 #include "tests/support/test_env.h"
+#include "tests/support/test_font.h"
 #include "tests/support/test_server.h"
+#include "ui/display.h"
+#include "ui/font_cache.h"
+#include "ui/screen.h"
+#include "ui/tabbed_form.h"
+#include "ui/toolkit_globals.h"
 
 extern char** environ;
 
@@ -361,6 +378,177 @@ TEST_F(TabsEndToEndTest, AFormOnATabPageSubmitsItsFields) {
     EXPECT_GT(info.count(kMark[0], 0, 0, 240, 296), 100);
     EXPECT_EQ(buy.count(kMark[0], 0, 0, 240, 296), 0);
     EXPECT_GT(buy.count(0xFFFBE8, 0, 0, 240, 296), 500);  // the fields
+}
+
+// --- the same pages in process: the item tree ----------------------------------------
+
+constexpr int kKeyLeft = 37;
+constexpr int kKeyUp = 38;
+constexpr int kKeyRight = 39;
+constexpr int kKeyDown = 40;
+constexpr int kKeyFire = 13;
+
+class TabsInProcessTest : public ::testing::Test {
+protected:
+    TabsInProcessTest() {
+        installItemMakers();
+        releaseSharedFonts();
+        Screen::initMetrics({240, 320});
+        setDisplayArea(Rect::fromSize(0, 0, 240, 320));
+        externalStyleSheetCache() = ExternalStyleSheetCache();
+        display_ = std::make_unique<Display>(Size{240, 320});
+        controller_ =
+            std::make_unique<PageController>(ControllerFolders{scratch_.path(), scratch_.path()});
+        auto session = std::make_unique<HttpSession>(&controller_->sessionListener());
+        session->setConnectionType(1);
+        HttpGatewayConfig config;
+        config.mobileAddress = test::TestServer::gatewayAddress();
+        config.port = server_.gatewayPort();
+        session->setGateway(config, CString(u"中国移动(CM)"));
+        controller_->setSession(std::move(session));
+        server_.writePage("done.zqml", "<zqml><body><text>done</text></body></zqml>");
+    }
+    ~TabsInProcessTest() override {
+        controller_.reset();
+        display_.reset();
+        executor_.runPending();
+        setScreenMetrics(savedMetrics_);
+        releaseSharedFonts();
+    }
+
+    bool pumpUntil(const std::function<bool()>& done) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (std::chrono::steady_clock::now() < end) {
+            executor_.runPending();
+            if (done()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    }
+    bool shows(const std::string& part) const {
+        PageEntry* entry = controller_->currentEntry();
+        return entry && entry->url.toUtf8().find(part) != std::string::npos;
+    }
+    void open(const std::string& path, const std::string& text) {
+        server_.writePage(path.substr(1), text);
+        controller_->openUrl(CString::fromUtf8(server_.urlFor(path)), -1, false, true, true, 0);
+        ASSERT_TRUE(pumpUntil([&] { return shows(path); })) << path;
+        Surface window(240, 320);
+        display_->paint(window);
+    }
+    void key(int code) {
+        display_->keyDown(code, 0);
+        display_->keyUp(code);
+    }
+    void tap(int x, int y) {
+        display_->onInput(PointerDown{x, y});
+        display_->onInput(PointerUp{x, y});
+    }
+    template <class T>
+    T* item(const char16_t* id) const {
+        Screen* screen = controller_->currentScreen();
+        return screen ? dynamic_cast<T*>(screen->getItemByName(CString(id))) : nullptr;
+    }
+    std::string requestFor(const std::string& path) const {
+        for (const testserver::ReceivedRequest& r : server_.requests()) {
+            if (r.target.path == path) return r.target.query;
+        }
+        return std::string();
+    }
+
+    UiExecutor executor_;
+    test::ScopedFixedFont font_;
+    ScreenMetrics savedMetrics_ = screenMetrics();
+    test::TempDir scratch_;
+    test::TestServer server_;
+    std::unique_ptr<Display> display_;
+    std::unique_ptr<PageController> controller_;
+};
+
+TEST_F(TabsInProcessTest, TabBodyKeysAndATapOnTheBarSwitchThePage) {
+    open("/tabs.zqml",
+         "<zqml><tabbody><page caption='One'><text id='a'>a</text></page>"
+         "<page caption='Two'><text id='b'>b</text></page>"
+         "<page caption='Three'><text id='c'>c</text></page></tabbody></zqml>");
+    auto* form = dynamic_cast<TabbedForm*>(controller_->currentScreen());
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(form->getSelectedTab(), 0);
+    key(kKeyRight);
+    EXPECT_EQ(form->getSelectedTab(), 1);
+    // The shown page is the content's one child.
+    ASSERT_EQ(form->getContent()->size(), 1);
+    EXPECT_EQ(form->getContent()->getItem(0), form->getPage(1));
+    key(kKeyLeft);
+    EXPECT_EQ(form->getSelectedTab(), 0);
+
+    // A tap on the third title: the bar is the screen's header.
+    TabBar* bar = form->getTabBar();
+    ASSERT_NE(bar, nullptr);
+    Surface window(240, 320);
+    display_->paint(window);
+    int third = -1;
+    for (int x = 0; x < 240 && third < 0; ++x) {
+        tap(x, 10);
+        if (form->getSelectedTab() == 2) third = x;
+        if (form->getSelectedTab() != 0) form->setSelectedTab(0, false);
+    }
+    EXPECT_GT(third, 0) << "no tap on the bar chose the third tab";
+    tap(third, 10);
+    EXPECT_EQ(form->getSelectedTab(), 2);
+    EXPECT_EQ(form->getContent()->getItem(0), form->getPage(2));
+}
+
+TEST_F(TabsInProcessTest, TreeNodesOpenCloseAndTheFocusGoesInAndBackUp) {
+    open("/tree.zqml",
+         "<zqml><body><tree id='t'><ti caption='A'><ti caption='A1'><ti caption='A1a'/></ti>"
+         "<ti caption='A2'/></ti><ti caption='B'><ti caption='B1'/></ti></tree>"
+         "<a href='done.zqml'>after</a></body></zqml>");
+    auto* tree = item<TreeContainer>(u"t");
+    ASSERT_NE(tree, nullptr);
+    auto* a = dynamic_cast<NodeItem*>(tree->getItem(0));
+    ASSERT_NE(a, nullptr);
+    auto* a1 = dynamic_cast<NodeItem*>(a->children().getItem(0));
+    ASSERT_NE(a1, nullptr);
+
+    key(kKeyDown);  // the tree: A's header
+    EXPECT_TRUE(a->header()->isFocused());
+    const int closedHeight = tree->itemHeight();
+    key(kKeyFire);
+    EXPECT_TRUE(a->isExpanded());
+    Surface window(240, 320);
+    display_->paint(window);
+    EXPECT_GT(tree->itemHeight(), closedHeight);  // A1 and A2 appeared
+    key(kKeyDown);                                // into the children: A1's header
+    EXPECT_FALSE(a->header()->isFocused());
+    EXPECT_TRUE(a1->header()->isFocused());
+    key(kKeyFire);  // A1 opens too
+    EXPECT_TRUE(a1->isExpanded());
+    key(kKeyUp);  // back up to A
+    EXPECT_FALSE(a1->header()->isFocused());
+    EXPECT_TRUE(a->header()->isFocused());
+    key(kKeyFire);  // A closes, and A1 with it
+    EXPECT_FALSE(a->isExpanded());
+    EXPECT_FALSE(a1->isExpanded());
+    display_->paint(window);
+    EXPECT_EQ(tree->itemHeight(), closedHeight);
+}
+
+TEST_F(TabsInProcessTest, AGridCellChosenByKeysSendsItsValue) {
+    std::string cells;
+    for (int i = 0; i < 5; ++i) {
+        cells += "<c img='file://x.png' v='fw(done.zqml?cell=" + std::to_string(i) + ")'/>";
+    }
+    open("/grid.zqml", "<zqml><body><gm gid='g' id='gm'>" + cells + "</gm></body></zqml>");
+    auto* grid = item<GridMenuItem>(u"gm");
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->cellCount(), 5);
+    key(kKeyDown);
+    key(kKeyRight);
+    key(kKeyRight);
+    EXPECT_EQ(grid->getSelectedIndex(), 2);
+    key(kKeyFire);
+    ASSERT_TRUE(pumpUntil([&] { return !requestFor("/done.zqml").empty(); }));
+    EXPECT_EQ(requestFor("/done.zqml").substr(0, 6), "cell=2");
 }
 
 }  // namespace

@@ -179,6 +179,23 @@ TEST_F(TabBuildersTest, HostilePagesBuildWhatTheyCan) {
     tree->init(240, 240);
     EXPECT_GT(tree->itemHeight(), 199 * 10);
 
+    // Tabs nested in tabs as deep as the parser reads: each level keeps its text.
+    std::string nested = "<zqml><body>";
+    for (int i = 0; i < 120; ++i)
+        nested += "<tab id='t" + std::to_string(i) + "'><p><text>x</text>";
+    for (int i = 0; i < 120; ++i) nested += "</p></tab>";
+    nested += "</body></zqml>";
+    page_ = std::make_unique<MarkupPage>();
+    ASSERT_TRUE(load(nested));
+    int levels = 0;
+    for (auto* tab = dynamic_cast<TabItem*>(page_->screen()->getContent()->getItem(0)); tab;
+         tab = dynamic_cast<TabItem*>(tab->getPage(0)->getItem(1))) {
+        EXPECT_EQ(tab->getPage(0)->getItem(0)->getText().toUtf8(), "x");
+        ++levels;
+    }
+    EXPECT_EQ(levels, 120);
+    page_->screen()->getContent()->init(240, 240);
+
     // A "body" or "tabbody" inside a tab body never replaces the screen being filled.
     page_ = std::make_unique<MarkupPage>();
     EXPECT_TRUE(
