@@ -140,6 +140,26 @@ TEST_F(TabBuildersTest, AFormInsideATabPageLandsOnThatPage) {
     EXPECT_NE(findFormByName(*page_, CString(u"f")), nullptr);
 }
 
+TEST_F(TabBuildersTest, TabsAndTreesInsideAFormOnATabPageStayOnThatPage) {
+    ASSERT_TRUE(
+        load("<zqml><tabbody><page><text>a</text></page>"
+             "<page><form id='f' action='http://h/x'><text>b</text>"
+             "<tab id='in'><p caption='i'><text>deep</text></p></tab>"
+             "<tree id='t'><ti caption='n'><ti caption='m'/></ti></tree></form></page>"
+             "<page><text>c</text></page></tabbody></zqml>"));
+    TabbedForm* form = tabbed();
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(texts(form->getPage(0)), "a;");
+    Container* second = form->getPage(1);
+    ASSERT_EQ(second->size(), 3);
+    auto* inner = dynamic_cast<TabItem*>(second->getItem(1));
+    ASSERT_NE(inner, nullptr);
+    EXPECT_EQ(texts(inner->getPage(0)), "deep;");
+    EXPECT_NE(dynamic_cast<TreeContainer*>(second->getItem(2)), nullptr);
+    EXPECT_EQ(texts(form->getPage(2)), "c;");
+    EXPECT_TRUE(page_->controls().empty());
+}
+
 TEST_F(TabBuildersTest, TreeItemsNestAndAnyChildNameIsATopLevelItem) {
     ASSERT_TRUE(
         load("<zqml><body><tree id='t' name='Markets'>"
