@@ -307,6 +307,7 @@ TEST_F(TabsEndToEndTest, ATreeOpensAndClosesAndTheFocusWalksItsNodes) {
 }
 
 // Cells lie 24 + 2 x 10 pixels apart; the frame runs round the focused one.
+// A cell is chosen by keys, then in a second run by a tap.
 TEST_F(TabsEndToEndTest, AGridMenuIsWalkedAndTheChosenCellSendsItsRequest) {
     std::string cells;
     for (int i = 0; i < 5; ++i) {
@@ -349,6 +350,15 @@ TEST_F(TabsEndToEndTest, AGridMenuIsWalkedAndTheChosenCellSendsItsRequest) {
     EXPECT_EQ(ay, by);
     EXPECT_EQ(grid.at(bx, by), kCell[1]);
     EXPECT_EQ(moved.at(ax, ay), kCell[3]);
+
+    // A tap on the last cell chooses it; one on the gap before it does nothing.
+    script = kStart;
+    script += "tap " + std::to_string(bx + 3 * 44 - 22) + " " + std::to_string(by) + "\n";
+    script += "tap " + std::to_string(bx + 3 * 44) + " " + std::to_string(by) + "\n";
+    script += kReply;
+    script += shot("23-grid-tapped");
+    ASSERT_EQ(run(script), 0) << err_;
+    EXPECT_EQ(queriesFor("/done.zqml"), (std::vector<std::string>{"cell=3", "cell=4"}));
 }
 
 // A "tab" among the page's items with a form on its second page: the form's
