@@ -137,11 +137,13 @@ ImageRef GridMenuItem::overlayAt(int index) const {
 }
 
 int GridMenuItem::cellX(int column) const {
-    return kHorizontalPadding + cellPadding_ + column * (cellImageWidth_ + 2 * (cellPadding_ + kHorizontalPadding));
+    return kHorizontalPadding + cellPadding_ +
+           column * (cellImageWidth_ + 2 * (cellPadding_ + kHorizontalPadding));
 }
 
 int GridMenuItem::cellY(int row) const {
-    return verticalPadding_ + cellPadding_ + row * (cellImageHeight_ + 2 * (cellPadding_ + verticalPadding_));
+    return verticalPadding_ + cellPadding_ +
+           row * (cellImageHeight_ + 2 * (cellPadding_ + verticalPadding_));
 }
 
 void GridMenuItem::initContent(int /*firstLineWidth*/, int lineWidth) {
@@ -174,6 +176,7 @@ void GridMenuItem::initContent(int /*firstLineWidth*/, int lineWidth) {
     contentWidth_ = lineWidth;
     focusedColumn_ = focusedIndex_ % columns_;
     focusedRow_ = focusedIndex_ / columns_;
+    imagesChanged_ = true;
 }
 
 void GridMenuItem::drawCell(DeviceContext& dc, int x, int y, int index) const {
@@ -190,18 +193,24 @@ void GridMenuItem::paintContent(int x, int y, int /*leftBorder*/, int /*rightBor
                                 GraphicsContext& g) {
     DeviceContext* dc = g.getDC();
     if (!dc || images_.empty()) return;
-    if (y != paintedY_ || imagesChanged_) {
+    // The layer holds the cells where they were drawn: any move, a new
+    // layout or a new picture draws them again.
+    if (x != paintedX_ || y != paintedY_ || imagesChanged_) {
         layerGeneration_ = -1;
         imagesChanged_ = false;
     }
+    paintedX_ = x;
     paintedY_ = y;
 
     DeviceContext* layerDc = nullptr;
     GraphicsContext* layerGraphics = nullptr;
-    const Color background = getBackground() ? getBackground()->colour() : 0xFFFFFF;
-    Display* display = Display::getDisplay();
-    const int answer = display ? display->getOffscreenLayer(layerGeneration_, layerDc, layerGraphics,
-                                                            background)
+    // The layer is cleared to one colour and copied over the grid whole, so
+    // only a grid with a flat background of its own may use it; any other
+    // grid draws its cells straight, over what lies below.
+    const auto* flat = dynamic_cast<const ColorBackground*>(getBackground());
+    Display* display = flat ? Display::getDisplay() : nullptr;
+    const int answer = display ? display->getOffscreenLayer(layerGeneration_, layerDc,
+                                                            layerGraphics, flat->colour())
                                : -1;
     if (answer == 1 || answer == -1) {
         DeviceContext& target = answer == 1 ? *layerDc : *dc;

@@ -101,6 +101,7 @@ private:
     int pressedRow_ = -1;
     int cellImageWidth_ = 0;
     int cellImageHeight_ = 0;
+    int paintedX_ = 0;
     int paintedY_ = 0;
     int layerGeneration_ = -1;
 };

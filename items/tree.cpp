@@ -119,7 +119,8 @@ void NodeItem::initContent(int firstLineWidth, int lineWidth) {
         header_->setRelativePosition(contentX_ + iconWidth_, contentY_);
     }
     const int headerWidth = header_ ? header_->itemWidth() : 0;
-    const int nodeWidth = iconWidth_ > 0 ? headerWidth + paddingHorizontal_ + iconWidth_ : headerWidth;
+    const int nodeWidth =
+        iconWidth_ > 0 ? headerWidth + paddingHorizontal_ + iconWidth_ : headerWidth;
     if (expanded_) {
         children_->init(std::max(0, lineWidth - kIndent - iconWidth_),
                         std::max(0, lineWidth - kIndent - iconWidth_));
@@ -184,8 +185,8 @@ bool NodeItem::keyPressed(int keyCode, int gameAction) {
         if (expanded_) {
             setInternalArea(0, 0, itemWidth_, h);
         } else if (children_->size() > 0) {
-            const int childHeight = children_->itemHeight() > 0 ? children_->itemHeight()
-                                                                 : kUnknownChildrenHeight;
+            const int childHeight =
+                children_->itemHeight() > 0 ? children_->itemHeight() : kUnknownChildrenHeight;
             setInternalArea(0, 0, itemWidth_, h + childHeight + paddingVertical_);
         }
         return took || children_->size() > 0;
@@ -258,7 +259,9 @@ void NodeItem::defocus(Style* normalStyle) {
         children_->defocus(normalStyle);
         childrenFocused_ = false;
     } else if (header_) {
-        header_->defocus(normalStyle ? normalStyle : headerFocusResult_);
+        // The header's own style, never the one the container kept: that is
+        // the style of whichever part took the focus first.
+        header_->defocus(headerFocusResult_ ? headerFocusResult_ : normalStyle);
     }
 }
 

@@ -22,8 +22,8 @@
 namespace zq {
 namespace {
 
-// Deeper tree items are skipped: a hostile page cannot exhaust the stack.
-constexpr int kMaxTreeDepth = 64;
+// The parser stops at its own depth; the tree takes every level it reads.
+constexpr int kMaxTreeDepth = XmlParser::kMaxDepth;
 
 // The items built for the pages of one tab element, in build order, and how
 // many of them each page built.
@@ -180,9 +180,8 @@ void buildTabBody(MarkupPage& page, XmlParser& node) {
     Style* style = createTabbedFormStyle();
     putPageFont(page, style);
     form.initTabs(pages.titles, {}, style);
-    distribute(pages, [&form](int tab, std::unique_ptr<Item> item) {
-        form.append(tab, std::move(item));
-    });
+    distribute(pages,
+               [&form](int tab, std::unique_ptr<Item> item) { form.append(tab, std::move(item)); });
     for (size_t i = 0; i < pages.titles.size(); ++i) {
         const int tab = static_cast<int>(i);
         if (pages.marquees[i]) form.setTabMarquee(tab, std::move(pages.marquees[i]));

@@ -1,12 +1,16 @@
-#include "items/grid_menu_item.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <vector>
 
+#include "items/grid_menu_item.h"
 #include "items/verify_code_item.h"
+#include "platform/device_context.h"
+#include "platform/surface.h"
+#include "ui/default_styles.h"
+#include "ui/display.h"
 #include "ui/event.h"
+#include "ui/graphics_context.h"
 #include "ui/page_services.h"
 #include "ui/style.h"
 
@@ -36,8 +40,8 @@ protected:
             images.push_back(picture(20, 20));
             values.push_back(CString(std::to_string(i).c_str()));
         }
-        grid_ = std::make_unique<GridMenuItem>(images, std::vector<ImageRef>(), CString(u"g"),
-                                               nullptr);
+        grid_ =
+            std::make_unique<GridMenuItem>(images, std::vector<ImageRef>(), CString(u"g"), nullptr);
         grid_->setValues(values);
         grid_->setListener(&recorder_);
         grid_->init(120, 120);
@@ -65,10 +69,10 @@ TEST_F(GridMenuTest, ArrowsWrapAroundTheGridAndDigitsNeverMoveIt) {
         int expected;
     };
     const Step steps[] = {
-        {kGameUp, 0, 6},      // top of column 0: last row of the last column is empty, so the last cell
-        {kGameRight, 0, 0},   // from the last cell wraps to the first
+        {kGameUp, 0, 6},  // top of column 0: last row of the last column is empty, so the last cell
+        {kGameRight, 0, 0},  // from the last cell wraps to the first
         {kGameRight, '6', 0}, {kGameDown, '8', 0}, {kGameLeft, '4', 0}, {kGameUp, '2', 0},
-        {kGameDown, 0, 3},    {kGameLeft, 0, 2},   // column 0 left: last column of the row above
+        {kGameDown, 0, 3},    {kGameLeft, 0, 2},  // column 0 left: last column of the row above
         {kGameRight, 0, 3},
     };
     for (const Step& s : steps) {
@@ -112,6 +116,42 @@ TEST_F(GridMenuTest, CellPicturesAndSelectionOutOfRange) {
         EXPECT_EQ(findGridMenu(CString(u"g")), &other);
     }
     EXPECT_EQ(findGridMenu(CString(u"g")), nullptr);
+}
+
+// The grid paints through the shared layer when a Display exists and
+// straight onto the context when none does; either way the cells land where
+// the grid is painted now, and nothing outside its rectangle changes.
+// Regression: a grid without a background cleared the layer to white and
+// copied it over the page.
+TEST_F(GridMenuTest, CellsFollowThePaintPositionWithAndWithoutTheLayer) {
+    // Without a Display; with one, without and with a flat background (the layer).
+    for (int withDisplay : {0, 1, 2}) {
+        std::unique_ptr<Display> display;
+        if (withDisplay > 0) display = std::make_unique<Display>(Size{240, 320});
+        if (withDisplay == 2) {
+            grid_->setStyle(createGridMenuStyle());
+            grid_->init(120, 120);
+        }
+        Surface surface(240, 320);
+        DeviceContext dc(surface);
+        GraphicsContext g;
+        g.init(240, 320, &dc);
+        // The page below a grid without a background of its own shows through.
+        dc.fillRect(Rect::fromSize(0, 0, 240, 320), 0x123456);
+        const uint32_t page = surface.row(300)[230];
+        // Cell 1: not the focused one, which is drawn on top at every paint.
+        const int cellX = grid_->contentX() + GridMenuItem::kHorizontalPadding + 10 + 40;
+        const int cellY = grid_->contentY() + 30;
+        grid_->paint(0, 0, 0, 120, g);
+        EXPECT_EQ(surface.row(cellY)[cellX] & 0xFFFFFF, 0x808080u) << withDisplay;
+        // Moved sideways only: the cells move with it.
+        grid_->paint(100, 0, 100, 220, g);
+        EXPECT_EQ(surface.row(cellY)[100 + cellX] & 0xFFFFFF, 0x808080u) << withDisplay;
+        EXPECT_EQ(surface.row(300)[230], page) << withDisplay;
+        if (withDisplay < 2) {
+            EXPECT_EQ(surface.row(cellY)[100 + cellX + 25], page) << withDisplay;  // a gap
+        }
+    }
 }
 
 class FakeNavigator : public PageNavigator {

@@ -7,6 +7,7 @@
 #include "items/string_item.h"
 #include "tests/support/test_font.h"
 #include "ui/container.h"
+#include "ui/default_styles.h"
 #include "ui/item.h"
 #include "ui/style.h"
 
@@ -98,6 +99,34 @@ TEST_F(TreeTest, UpAtTheTopOfTheChildrenReturnsTheFocusToTheHeader) {
     EXPECT_TRUE(node->keyPressed(0, kGameUp));
     EXPECT_FALSE(childRaw->isFocused());
     EXPECT_TRUE(top->isFocused());
+}
+
+// Regression: the node handed the header the style its container gave back,
+// which is the style of whichever part took the focus first; a header focused
+// after the children lost its own look.
+TEST_F(TreeTest, TheHeaderGetsItsOwnStyleBackWhicheverPartTookTheFocus) {
+    Style* headerStyle = createTreeItemStyle();
+    Item* top = tree_.addLeaf(CString(u"top"), ImageRef(), headerStyle);
+    auto child = text("child");
+    child->setAppearanceMode(1);
+    NodeItem* node = tree_.addChild(top, std::move(child));
+    node->setExpanded(true);
+    node->init(200, 200);
+
+    // Arriving from below lands in the children; UP gives the header the focus.
+    Style* given = node->focus(nullptr, kGameUp);
+    EXPECT_FALSE(top->isFocused());
+    EXPECT_TRUE(node->keyPressed(0, kGameUp));
+    ASSERT_TRUE(top->isFocused());
+    node->defocus(given);
+    EXPECT_FALSE(top->isFocused());
+    EXPECT_EQ(top->getStyle(), headerStyle);
+
+    // And from above, into the children and out again.
+    given = node->focus(nullptr, kGameDown);
+    EXPECT_TRUE(node->keyPressed(0, kGameDown));
+    node->defocus(given);
+    EXPECT_EQ(top->getStyle(), headerStyle);
 }
 
 }  // namespace

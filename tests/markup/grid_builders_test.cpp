@@ -3,17 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
 #include "items/grid_menu_item.h"
 #include "items/verify_code_item.h"
 #include "markup/markup_page.h"
+#include "platform/device_context.h"
 #include "platform/image.h"
 #include "platform/surface.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "ui/event.h"
+#include "ui/graphics_context.h"
 #include "ui/image_cache.h"
 #include "ui/style.h"
 #include "ui/toolkit_globals.h"
@@ -58,10 +62,11 @@ TEST_F(GridBuildersTest, CellsDefselAndPicturesOnlyFromTheProgramFolder) {
     };
     for (const Case& c : {Case{"7", 0}, Case{"2a", 0}, Case{"2", 2}, Case{"99999999999", 0}}) {
         page_ = std::make_unique<MarkupPage>();
-        const std::string xml = std::string("<zqml><grilmenu gid='m' defsel='") + c.defsel +
-                                "'><c img='file://images/a.png' v='x'/>"
-                                "<c img='file://images/missing.png' icon='file://IMAGES/A.PNG'/>"
-                                "<c img='file://../../etc/a.png' icon='images/a.png'/></grilmenu></zqml>";
+        const std::string xml =
+            std::string("<zqml><grilmenu gid='m' defsel='") + c.defsel +
+            "'><c img='file://images/a.png' v='x'/>"
+            "<c img='file://images/missing.png' icon='file://IMAGES/A.PNG'/>"
+            "<c img='file://../../etc/a.png' icon='images/a.png'/></grilmenu></zqml>";
         ASSERT_TRUE(page_->loadPage(xml, &host_));
         ASSERT_NE(grid(), nullptr);
         EXPECT_EQ(grid()->cellCount(), 3);
@@ -74,6 +79,54 @@ TEST_F(GridBuildersTest, CellsDefselAndPicturesOnlyFromTheProgramFolder) {
         EXPECT_EQ(grid()->imageAt(2), nullptr);    // outside the program folder
         EXPECT_EQ(grid()->overlayAt(2), nullptr);  // not a "file://" name
     }
+}
+
+// Pictures that are cut short, are no pictures, or lie outside the program
+// folder leave their cells empty; a grid with no pictures at all is no grid
+// and takes every key and tap without moving.
+TEST_F(GridBuildersTest, BadPicturesAndNoPicturesBuildWhatTheyCan) {
+    const std::filesystem::path images = dir_.path() / "images";
+    std::string png;
+    {
+        std::ifstream in(images / "a.png", std::ios::binary);
+        png.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    std::ofstream(images / "cut.png", std::ios::binary) << png.substr(0, png.size() / 2);
+    std::ofstream(images / "text.png") << "not a picture at all";
+    std::ofstream(dir_.path().parent_path() / "x") << "outside";
+    ASSERT_TRUE(page_->loadPage(
+        "<zqml><gm gid='bad'><c img='file://images/cut.png'/><c img='file://images/text.png'/>"
+        "<c img='file://../../x' icon='file://..\\x'/><c img='file:///etc/passwd'/>"
+        "<c img='file://'/></gm><gm gid='none'/><gm gid='empty'><c/><c v='v'/></gm></zqml>",
+        &host_));
+    ASSERT_EQ(page_->controls().size(), 3u);
+    for (Item* item : page_->controls()) {
+        auto* g = dynamic_cast<GridMenuItem*>(item);
+        ASSERT_NE(g, nullptr);
+        for (int i = 0; i < g->cellCount(); ++i) {
+            EXPECT_EQ(g->imageAt(i), nullptr) << i;
+            EXPECT_EQ(g->overlayAt(i), nullptr) << i;
+        }
+        g->init(240, 240);
+        g->focus(nullptr, kGameDown);
+        for (int action : {kGameUp, kGameDown, kGameLeft, kGameRight, kGameFire}) {
+            g->keyPressed(0, action);
+            g->keyReleased(0, action);
+        }
+        g->pointerPressed(15, 25);
+        g->pointerReleased(15, 25);
+        EXPECT_EQ(g->getSelectedIndex(), 0);
+        Surface surface(240, 320);
+        DeviceContext dc(surface);
+        GraphicsContext graphics;
+        graphics.init(240, 320, &dc);
+        g->paint(0, 0, 0, 240, graphics);
+    }
+    EXPECT_EQ(grid()->cellCount(), 5);
+    auto* none = dynamic_cast<GridMenuItem*>(page_->controls()[1]);
+    EXPECT_EQ(none->cellCount(), 0);
+    EXPECT_EQ(none->contentWidth(), 0);
+    EXPECT_EQ(none->contentHeight(), 0);
 }
 
 TEST_F(GridBuildersTest, AffixImageKeepsItsAddress) {

@@ -107,13 +107,13 @@ TEST_F(TabBuildersTest, TabBodySelectionTurnPageAndMarquees) {
 }
 
 TEST_F(TabBuildersTest, TabItemPagesByAnyNameNestedTabsAndVisibility) {
-    ASSERT_TRUE(load(
-        "<zqml><body><tab id='outer' selectedpageid='Y' visible='FaLsE'>"
-        "<x caption='one'><text>a</text>"
-        "<tab id='inner'><p caption='i1'><text>deep</text></p></tab></x>"
-        "<y id='y' caption='two'><text>b</text></y></tab></body></zqml>"));
-    Item* found = page_->screen() ? page_->screen()->getContent()->getItemByName(CString(u"outer"))
-                                  : nullptr;
+    ASSERT_TRUE(
+        load("<zqml><body><tab id='outer' selectedpageid='Y' visible='FaLsE'>"
+             "<x caption='one'><text>a</text>"
+             "<tab id='inner'><p caption='i1'><text>deep</text></p></tab></x>"
+             "<y id='y' caption='two'><text>b</text></y></tab></body></zqml>"));
+    Item* found =
+        page_->screen() ? page_->screen()->getContent()->getItemByName(CString(u"outer")) : nullptr;
     auto* outer = dynamic_cast<TabItem*>(found);
     ASSERT_NE(outer, nullptr);
     EXPECT_EQ(outer->tabCount(), 2);
@@ -140,13 +140,33 @@ TEST_F(TabBuildersTest, AFormInsideATabPageLandsOnThatPage) {
     EXPECT_NE(findFormByName(*page_, CString(u"f")), nullptr);
 }
 
+TEST_F(TabBuildersTest, TabsAndTreesInsideAFormOnATabPageStayOnThatPage) {
+    ASSERT_TRUE(
+        load("<zqml><tabbody><page><text>a</text></page>"
+             "<page><form id='f' action='http://h/x'><text>b</text>"
+             "<tab id='in'><p caption='i'><text>deep</text></p></tab>"
+             "<tree id='t'><ti caption='n'><ti caption='m'/></ti></tree></form></page>"
+             "<page><text>c</text></page></tabbody></zqml>"));
+    TabbedForm* form = tabbed();
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(texts(form->getPage(0)), "a;");
+    Container* second = form->getPage(1);
+    ASSERT_EQ(second->size(), 3);
+    auto* inner = dynamic_cast<TabItem*>(second->getItem(1));
+    ASSERT_NE(inner, nullptr);
+    EXPECT_EQ(texts(inner->getPage(0)), "deep;");
+    EXPECT_NE(dynamic_cast<TreeContainer*>(second->getItem(2)), nullptr);
+    EXPECT_EQ(texts(form->getPage(2)), "c;");
+    EXPECT_TRUE(page_->controls().empty());
+}
+
 TEST_F(TabBuildersTest, TreeItemsNestAndAnyChildNameIsATopLevelItem) {
-    ASSERT_TRUE(load(
-        "<zqml><body><tree id='t' name='Markets'>"
-        "<treeitem caption='A'><ti caption='A1'><ti caption='A1a'/></ti></treeitem>"
-        "<whatever caption='B'/></tree></body></zqml>"));
-    auto* tree = dynamic_cast<TreeContainer*>(
-        page_->screen()->getContent()->getItemByName(CString(u"t")));
+    ASSERT_TRUE(
+        load("<zqml><body><tree id='t' name='Markets'>"
+             "<treeitem caption='A'><ti caption='A1'><ti caption='A1a'/></ti></treeitem>"
+             "<whatever caption='B'/></tree></body></zqml>"));
+    auto* tree =
+        dynamic_cast<TreeContainer*>(page_->screen()->getContent()->getItemByName(CString(u"t")));
     ASSERT_NE(tree, nullptr);
     ASSERT_EQ(tree->size(), 2);
     auto* outer = dynamic_cast<NodeItem*>(tree->getItem(0));
@@ -165,12 +185,42 @@ TEST_F(TabBuildersTest, HostilePagesBuildWhatTheyCan) {
     for (int i = 0; i < 200; ++i) deep += "<ti caption='n'>";
     for (int i = 0; i < 200; ++i) deep += "</ti>";
     deep += "</tree></body></zqml>";
-    EXPECT_TRUE(load(deep));
+    ASSERT_TRUE(load(deep));
+    // All 200 levels are there, and open all at once they lay out.
+    auto* tree = dynamic_cast<TreeContainer*>(page_->screen()->getContent()->getItem(0));
+    ASSERT_NE(tree, nullptr);
+    int depth = 1;
+    for (auto* node = dynamic_cast<NodeItem*>(tree->getItem(0)); node;
+         node = dynamic_cast<NodeItem*>(node->children().getItem(0))) {
+        node->setExpanded(true);
+        ++depth;
+    }
+    EXPECT_EQ(depth, 200);
+    tree->init(240, 240);
+    EXPECT_GT(tree->itemHeight(), 199 * 10);
+
+    // Tabs nested in tabs as deep as the parser reads: each level keeps its text.
+    std::string nested = "<zqml><body>";
+    for (int i = 0; i < 120; ++i)
+        nested += "<tab id='t" + std::to_string(i) + "'><p><text>x</text>";
+    for (int i = 0; i < 120; ++i) nested += "</p></tab>";
+    nested += "</body></zqml>";
+    page_ = std::make_unique<MarkupPage>();
+    ASSERT_TRUE(load(nested));
+    int levels = 0;
+    for (auto* tab = dynamic_cast<TabItem*>(page_->screen()->getContent()->getItem(0)); tab;
+         tab = dynamic_cast<TabItem*>(tab->getPage(0)->getItem(1))) {
+        EXPECT_EQ(tab->getPage(0)->getItem(0)->getText().toUtf8(), "x");
+        ++levels;
+    }
+    EXPECT_EQ(levels, 120);
+    page_->screen()->getContent()->init(240, 240);
 
     // A "body" or "tabbody" inside a tab body never replaces the screen being filled.
     page_ = std::make_unique<MarkupPage>();
-    EXPECT_TRUE(load("<zqml><tabbody><page><body><text>x</text></body><tabbody/></page>"
-                     "</tabbody></zqml>"));
+    EXPECT_TRUE(
+        load("<zqml><tabbody><page><body><text>x</text></body><tabbody/></page>"
+             "</tabbody></zqml>"));
     EXPECT_NE(tabbed(), nullptr);
     page_ = std::make_unique<MarkupPage>();
     EXPECT_TRUE(load("<zqml><tabbody/></zqml>"));

@@ -1,0 +1,565 @@
+// Tab pages, trees and grid menus end to end: the built zqclient runs
+// headless against the in-process test server, a key script switches tabs
+// (keys and a tap on the bar), opens and closes a tree, walks a grid menu and
+// chooses a cell, and submits a form that lives on a tab page. The server's
+// log shows what was sent; the saved screens are probed pixel by pixel.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "app/page_controller.h"
+#include "items/grid_menu_item.h"
+#include "items/item_makers.h"
+#include "items/tab_item.h"
+#include "items/tree.h"
+#include "markup/style_sheet.h"
+#include "platform/image.h"
+#include "platform/surface.h"
+#include "platform/ui_executor.h"
+#include "tests/support/test_env.h"
+#include "tests/support/test_font.h"
+#include "tests/support/test_server.h"
+#include "ui/display.h"
+#include "ui/font_cache.h"
+#include "ui/screen.h"
+#include "ui/tabbed_form.h"
+#include "ui/toolkit_globals.h"
+
+extern char** environ;
+
+namespace zq {
+namespace {
+
+std::string readAll(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Page colours of our own: every probe below looks for one of these.
+constexpr uint32_t kPageBg = 0x203040;
+constexpr uint32_t kMark[] = {0xC00000, 0x00C000, 0x0000C0};
+constexpr uint32_t kCell[] = {0xE04040, 0x40E040, 0x4040E0, 0xE0E040, 0x40E0E0};
+constexpr uint32_t kFrame = 0xFF00FF;
+
+constexpr const char* kStyle =
+    "<style>\n"
+    "pg{background-color:#203040;font-color:#f0f0f0}\n"
+    "m0{background-color:#c00000;font-color:#c00000}\n"
+    "m1{background-color:#00c000;font-color:#00c000}\n"
+    "m2{background-color:#0000c0;font-color:#0000c0}\n"
+    "grid{background-color:#203040;gril-foc-brc:#ff00ff;focus-gril-foc-brc:#ff00ff;"
+    "focus-background-color:#203040}\n"
+    "fld{background-color:#fffbe8;font-color:#101010;border-color:#8090a0;border-width:1}\n"
+    "</style>\n";
+
+std::string page(const std::string& bodyElement) {
+    return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<zqml>\n") + kStyle +
+           bodyElement + "</zqml>\n";
+}
+
+struct Shot {
+    ImageRef image;
+    uint32_t at(int x, int y) const {
+        return image && x >= 0 && y >= 0 && x < image->width() && y < image->height()
+                   ? image->pixel(x, y) & 0xFFFFFF
+                   : 0xFFFFFFFFu;
+    }
+    // Pixels of `colour` inside the rectangle.
+    int count(uint32_t colour, int x0, int y0, int x1, int y1) const {
+        int n = 0;
+        for (int y = y0; y < y1; ++y) {
+            for (int x = x0; x < x1; ++x) n += at(x, y) == colour;
+        }
+        return n;
+    }
+    // Pixels that are neither the page's background nor `other`.
+    int ink(int x0, int y0, int x1, int y1, uint32_t other = kPageBg) const {
+        int n = 0;
+        for (int y = y0; y < y1; ++y) {
+            for (int x = x0; x < x1; ++x) n += at(x, y) != kPageBg && at(x, y) != other;
+        }
+        return n;
+    }
+};
+
+class TabsEndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* binaryDir = std::getenv("ZQ_BINARY_DIR");
+        if (!binaryDir) GTEST_SKIP() << "ZQ_BINARY_DIR is not set (run through ctest)";
+        binary_ = std::filesystem::path(binaryDir) / "app" / "zqclient";
+        ASSERT_TRUE(std::filesystem::exists(binary_)) << binary_ << " is not built";
+        ASSERT_TRUE(server_.started());
+
+        const std::string host = std::string(test::TestServer::gatewayAddress()) + ":" +
+                                 std::to_string(server_.gatewayPort()) + ":" +
+                                 std::to_string(server_.framedPort());
+        const std::filesystem::path program = dir_.path() / "device" / "Program";
+        std::filesystem::create_directories(program / "ZQ Resource");
+        std::ofstream(program / "ZQ Resource" / "ZQConfig.ini")
+            << "[info-system]\nsys-cm-iplist = " << host
+            << ":T:\ncli-wap-port = " << server_.gatewayPort() << "\n";
+        // The grid's cell pictures, one flat colour each.
+        std::filesystem::create_directories(program / "images");
+        for (size_t i = 0; i < std::size(kCell); ++i) {
+            Surface cell(24, 24);
+            for (int y = 0; y < 24; ++y) {
+                for (int x = 0; x < 24; ++x) cell.row(y)[x] = 0xFF000000u | kCell[i];
+            }
+            std::string name = std::to_string(i);
+            name.insert(0, 1, 'c');
+            name += ".png";
+            ASSERT_TRUE(savePng(cell, (program / "images" / name).string()));
+        }
+        server_.writePage("done.zqml", page("<body class=\"pg\"><text>done</text></body>\n"));
+    }
+
+    int run(const std::string& script) {
+        const std::filesystem::path keys = dir_.path() / "tabs.keys";
+        std::ofstream(keys) << script;
+        std::vector<std::string> args = {binary_.string(), "--headless",
+                                         "--device",       (dir_.path() / "device").string(),
+                                         "--keys",         keys.string()};
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e) {
+            const std::string entry = *e;
+            if (entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("WAYLAND_DISPLAY=", 0) == 0 ||
+                entry.rfind("SDL_VIDEODRIVER=", 0) == 0) {
+                continue;
+            }
+            env.push_back(entry);
+        }
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        std::vector<char*> envp;
+        for (std::string& e : env) envp.push_back(e.data());
+        envp.push_back(nullptr);
+
+        const std::string errPath = (dir_.path() / "stderr").string();
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        pid_t pid = 0;
+        const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        if (rc != 0) return -1;
+        int status = 0;
+        waitpid(pid, &status, 0);
+        err_ = readAll(errPath);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    static std::filesystem::path shotPath(const std::string& name) {
+        return test::testOutputDir() / ("tabs_e2e_" + name + ".png");
+    }
+    static std::string shot(const std::string& name) {
+        return "screenshot " + shotPath(name).string() + "\n";
+    }
+    static Shot load(const std::string& name) {
+        return Shot{loadImageFile(shotPath(name).string())};
+    }
+
+    // The queries of the requests for `path`, without the ids the client adds.
+    std::vector<std::string> queriesFor(const std::string& path) const {
+        std::vector<std::string> queries;
+        for (const testserver::ReceivedRequest& r : server_.requests()) {
+            if (r.target.path != path) continue;
+            std::string query = r.target.query;
+            const size_t ids = query.find("pageid=");
+            if (ids != std::string::npos) query.erase(ids == 0 ? 0 : ids - 1);
+            queries.push_back(query);
+        }
+        return queries;
+    }
+
+    test::TempDir dir_;
+    test::TestServer server_;
+    std::filesystem::path binary_;
+    std::string err_;
+};
+
+constexpr const char* kStart = "wait 4000\n";
+constexpr const char* kReply = "wait 1500\n";
+
+// The marker block of each tab page fills the page's first line.
+TEST_F(TabsEndToEndTest, ATabbedPageSwitchesWithKeysAndATapOnTheBar) {
+    server_.writePage(
+        "index.zqml",
+        page("<tabbody class=\"pg\" selectedpageid=\"TWO\">\n"
+             "<page caption=\"One\" id=\"one\"><text class=\"m0\">MMMMMMMMMMMMMMMM</text></page>\n"
+             "<page caption=\"Two\" id=\"two\"><text class=\"m1\">MMMMMMMMMMMMMMMM</text></page>\n"
+             "<page caption=\"Three\" id=\"three\" turnpage=\"true\">"
+             "<text class=\"m2\">MMMMMMMMMMMMMMMM</text></page>\n"
+             "</tabbody>\n"));
+    std::string script = kStart;
+    script += shot("01-tab-two");  // "selectedpageid" in another case
+    script += "key left\n";        // the bar has the focus: LEFT is the previous tab
+    script += shot("02-tab-one");
+    script += "tap 100 16\n";  // the third tab's title
+    script += shot("03-tab-three");
+    script += "key down\nkey left\n";  // from the page: "turnpage" lets LEFT switch
+    script += shot("04-tab-two-again");
+    script += "key down\nkey left\n";  // page two does not turn: LEFT stays
+    script += shot("05-still-two");
+    ASSERT_EQ(run(script), 0) << err_;
+
+    const char* names[] = {"01-tab-two", "02-tab-one", "03-tab-three", "04-tab-two-again",
+                           "05-still-two"};
+    const int expected[] = {1, 0, 2, 1, 1};
+    for (int i = 0; i < 5; ++i) {
+        const Shot s = load(names[i]);
+        ASSERT_NE(s.image, nullptr) << names[i];
+        for (int tab = 0; tab < 3; ++tab) {
+            const int seen = s.count(kMark[tab], 0, 30, 240, 60);
+            if (tab == expected[i]) {
+                EXPECT_GT(seen, 100) << names[i] << " should show page " << tab;
+            } else {
+                EXPECT_EQ(seen, 0) << names[i] << " shows page " << tab;
+            }
+        }
+    }
+}
+
+// The tree's children appear under the header when it opens and go when it
+// closes; the focus goes down into them and back up to the header.
+TEST_F(TabsEndToEndTest, ATreeOpensAndClosesAndTheFocusWalksItsNodes) {
+    server_.writePage("index.zqml",
+                      page("<body class=\"pg\">\n"
+                           "<tree id=\"t\" name=\"\">\n"
+                           "<treeitem caption=\"Shanghai\"><ti caption=\"600000\">"
+                           "<ti caption=\"inner\"/></ti><ti caption=\"600036\"/></treeitem>\n"
+                           "<treeitem caption=\"Shenzhen\"><ti caption=\"000001\"/></treeitem>\n"
+                           "</tree>\n<a href=\"done.zqml\">after</a>\n</body>\n"));
+    std::string script = kStart;
+    script += shot("10-tree-closed");
+    script += "key down\nkey enter\n";  // open "Shanghai"
+    script += shot("11-tree-open");
+    script += "key down\n";  // into the children: the "600000" node
+    script += shot("12-tree-child");
+    script += "key up\n";  // back to the header
+    script += shot("13-tree-header");
+    script += "key enter\n";  // close it
+    script += shot("14-tree-closed-again");
+    ASSERT_EQ(run(script), 0) << err_;
+
+    const Shot closed = load("10-tree-closed");
+    const Shot open = load("11-tree-open");
+    const Shot child = load("12-tree-child");
+    const Shot header = load("13-tree-header");
+    const Shot again = load("14-tree-closed-again");
+    ASSERT_TRUE(closed.image && open.image && child.image && header.image && again.image);
+    // Find the rows: the headers' rows hold ink in every picture, the rows
+    // below the first header only while it is open.
+    auto rowInk = [](const Shot& s, int y) { return s.ink(0, y, 200, y + 1); };
+    int firstHeaderBottom = -1;
+    for (int y = 0; y < 120; ++y) {
+        if (rowInk(closed, y) > 0) firstHeaderBottom = y;
+        if (firstHeaderBottom >= 0 && rowInk(closed, y) == 0 && y > firstHeaderBottom + 3) break;
+    }
+    ASSERT_GT(firstHeaderBottom, 0);
+    // The pictures of the open tree differ from the closed one below the first header.
+    const int band0 = firstHeaderBottom + 2, band1 = firstHeaderBottom + 60;
+    int differing = 0;
+    for (int y = band0; y < band1; ++y) {
+        for (int x = 0; x < 200; ++x) differing += closed.at(x, y) != open.at(x, y);
+    }
+    EXPECT_GT(differing, 50) << "no children appeared";
+    // Closed again: below the header's focus bar the picture is the first one's.
+    int leftOver = 0;
+    for (int y = band0 + 4; y < 200; ++y) {
+        for (int x = 0; x < 240; ++x) leftOver += closed.at(x, y) != again.at(x, y);
+    }
+    EXPECT_EQ(leftOver, 0) << "the children stayed";
+    // The focus highlight moves from the header to the child row and back.
+    auto highlight = [](const Shot& s, int y0, int y1) {
+        int n = 0;
+        for (int y = y0; y < y1; ++y) {
+            for (int x = 0; x < 230; ++x) {
+                const uint32_t c = s.at(x, y);
+                n += c != kPageBg && ((c >> 16) & 0xFF) > 0x50 && ((c >> 8) & 0xFF) > 0x50 &&
+                     (c & 0xFF) > 0x50 && (c & 0xFF) < 0xE0;
+            }
+        }
+        return n;
+    };
+    const int headerTop = firstHeaderBottom - 16;
+    EXPECT_GT(highlight(open, headerTop, firstHeaderBottom),
+              highlight(child, headerTop, firstHeaderBottom));
+    EXPECT_GT(highlight(header, headerTop, firstHeaderBottom),
+              highlight(child, headerTop, firstHeaderBottom));
+}
+
+// Cells lie 24 + 2 x 10 pixels apart; the frame runs round the focused one.
+// A cell is chosen by keys, then in a second run by a tap.
+TEST_F(TabsEndToEndTest, AGridMenuIsWalkedAndTheChosenCellSendsItsRequest) {
+    std::string cells;
+    for (int i = 0; i < 5; ++i) {
+        cells += "<c img=\"file://images/c" + std::to_string(i) +
+                 ".png\" v=\"fw(done.zqml?cell=" + std::to_string(i) + ")\"/>";
+    }
+    server_.writePage("index.zqml", page("<body class=\"pg\"><grilmenu class=\"grid\" gid=\"g\" "
+                                         "defsel=\"1\">" +
+                                         cells + "</grilmenu></body>\n"));
+    std::string script = kStart;
+    script += "key down\n";
+    script += shot("20-grid");
+    script += "key right\nkey right\n";  // cells 2, 3
+    script += shot("21-grid-moved");
+    script += "key enter\n";
+    script += kReply;
+    script += shot("22-grid-chosen");
+    ASSERT_EQ(run(script), 0) << err_;
+    EXPECT_EQ(queriesFor("/done.zqml"), std::vector<std::string>{"cell=3"});
+
+    const Shot grid = load("20-grid");
+    const Shot moved = load("21-grid-moved");
+    ASSERT_TRUE(grid.image && moved.image);
+    // Every cell's picture is drawn, whatever the layer held before.
+    for (uint32_t colour : kCell) EXPECT_GT(grid.count(colour, 0, 0, 240, 296), 300) << colour;
+    // The frame goes round one cell: the centre of its pixels.
+    auto frameCentre = [](const Shot& s) {
+        int sx = 0, sy = 0, n = 0;
+        for (int y = 0; y < 296; ++y) {
+            for (int x = 0; x < 240; ++x) {
+                if (s.at(x, y) == kFrame) sx += x, sy += y, ++n;
+            }
+        }
+        return n ? std::pair{sx / n, sy / n} : std::pair{-1, -1};
+    };
+    const auto [bx, by] = frameCentre(grid);
+    const auto [ax, ay] = frameCentre(moved);
+    ASSERT_GT(bx, 0);
+    EXPECT_EQ(ax - bx, 2 * 44);
+    EXPECT_EQ(ay, by);
+    EXPECT_EQ(grid.at(bx, by), kCell[1]);
+    EXPECT_EQ(moved.at(ax, ay), kCell[3]);
+
+    // A tap on the last cell chooses it; one on the gap before it does nothing.
+    script = kStart;
+    script += "tap " + std::to_string(bx + 3 * 44 - 22) + " " + std::to_string(by) + "\n";
+    script += "tap " + std::to_string(bx + 3 * 44) + " " + std::to_string(by) + "\n";
+    script += kReply;
+    script += shot("23-grid-tapped");
+    ASSERT_EQ(run(script), 0) << err_;
+    EXPECT_EQ(queriesFor("/done.zqml"), (std::vector<std::string>{"cell=3", "cell=4"}));
+}
+
+// A "tab" among the page's items with a form on its second page: the form's
+// field and button live on that page, and the button submits the form.
+TEST_F(TabsEndToEndTest, AFormOnATabPageSubmitsItsFields) {
+    server_.writePage(
+        "index.zqml",
+        page("<body class=\"pg\"><text>Order</text>\n"
+             "<tab id=\"tb\"><p caption=\"Info\"><text class=\"m0\">MMMMMMMM</text></p>\n"
+             "<p caption=\"Buy\"><form id=\"f\" action=\"done.zqml\">"
+             "<edit class=\"fld\" name=\"code\" label=\"Code\" value=\"600000\"/>"
+             "<edit class=\"fld\" name=\"qty\" label=\"Qty\" value=\"100\"/>"
+             "<button caption=\"Send\" onclick=\"submit(f)\"/></form></p></tab>\n"
+             "</body>\n"));
+    std::string script = kStart;
+    script += shot("30-tab-info");
+    script += "key down\nkey right\n";  // the bar, then the "Buy" page
+    script += shot("31-tab-buy");
+    script += "key down\nkey down\nkey down\nkey down\nkey enter\n";
+    script += kReply;
+    script += shot("32-tab-sent");
+    ASSERT_EQ(run(script), 0) << err_;
+    EXPECT_EQ(queriesFor("/done.zqml"), std::vector<std::string>{"code=600000&qty=100"});
+    const Shot info = load("30-tab-info");
+    const Shot buy = load("31-tab-buy");
+    ASSERT_TRUE(info.image && buy.image);
+    EXPECT_GT(info.count(kMark[0], 0, 0, 240, 296), 100);
+    EXPECT_EQ(buy.count(kMark[0], 0, 0, 240, 296), 0);
+    EXPECT_GT(buy.count(0xFFFBE8, 0, 0, 240, 296), 500);  // the fields
+}
+
+// --- the same pages in process: the item tree ----------------------------------------
+
+constexpr int kKeyLeft = 37;
+constexpr int kKeyUp = 38;
+constexpr int kKeyRight = 39;
+constexpr int kKeyDown = 40;
+constexpr int kKeyFire = 13;
+
+class TabsInProcessTest : public ::testing::Test {
+protected:
+    TabsInProcessTest() {
+        installItemMakers();
+        releaseSharedFonts();
+        Screen::initMetrics({240, 320});
+        setDisplayArea(Rect::fromSize(0, 0, 240, 320));
+        externalStyleSheetCache() = ExternalStyleSheetCache();
+        display_ = std::make_unique<Display>(Size{240, 320});
+        controller_ =
+            std::make_unique<PageController>(ControllerFolders{scratch_.path(), scratch_.path()});
+        auto session = std::make_unique<HttpSession>(&controller_->sessionListener());
+        session->setConnectionType(1);
+        HttpGatewayConfig config;
+        config.mobileAddress = test::TestServer::gatewayAddress();
+        config.port = server_.gatewayPort();
+        session->setGateway(config, CString(u"中国移动(CM)"));
+        controller_->setSession(std::move(session));
+        server_.writePage("done.zqml", "<zqml><body><text>done</text></body></zqml>");
+    }
+    ~TabsInProcessTest() override {
+        controller_.reset();
+        display_.reset();
+        executor_.runPending();
+        setScreenMetrics(savedMetrics_);
+        releaseSharedFonts();
+    }
+
+    bool pumpUntil(const std::function<bool()>& done) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (std::chrono::steady_clock::now() < end) {
+            executor_.runPending();
+            if (done()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    }
+    bool shows(const std::string& part) const {
+        PageEntry* entry = controller_->currentEntry();
+        return entry && entry->url.toUtf8().find(part) != std::string::npos;
+    }
+    void open(const std::string& path, const std::string& text) {
+        server_.writePage(path.substr(1), text);
+        controller_->openUrl(CString::fromUtf8(server_.urlFor(path)), -1, false, true, true, 0);
+        ASSERT_TRUE(pumpUntil([&] { return shows(path); })) << path;
+        Surface window(240, 320);
+        display_->paint(window);
+    }
+    void key(int code) {
+        display_->keyDown(code, 0);
+        display_->keyUp(code);
+    }
+    void tap(int x, int y) {
+        display_->onInput(PointerDown{x, y});
+        display_->onInput(PointerUp{x, y});
+    }
+    template <class T>
+    T* item(const char16_t* id) const {
+        Screen* screen = controller_->currentScreen();
+        return screen ? dynamic_cast<T*>(screen->getItemByName(CString(id))) : nullptr;
+    }
+    std::string requestFor(const std::string& path) const {
+        for (const testserver::ReceivedRequest& r : server_.requests()) {
+            if (r.target.path == path) return r.target.query;
+        }
+        return std::string();
+    }
+
+    UiExecutor executor_;
+    test::ScopedFixedFont font_;
+    ScreenMetrics savedMetrics_ = screenMetrics();
+    test::TempDir scratch_;
+    test::TestServer server_;
+    std::unique_ptr<Display> display_;
+    std::unique_ptr<PageController> controller_;
+};
+
+TEST_F(TabsInProcessTest, TabBodyKeysAndATapOnTheBarSwitchThePage) {
+    open("/tabs.zqml",
+         "<zqml><tabbody><page caption='One'><text id='a'>a</text></page>"
+         "<page caption='Two'><text id='b'>b</text></page>"
+         "<page caption='Three'><text id='c'>c</text></page></tabbody></zqml>");
+    auto* form = dynamic_cast<TabbedForm*>(controller_->currentScreen());
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(form->getSelectedTab(), 0);
+    key(kKeyRight);
+    EXPECT_EQ(form->getSelectedTab(), 1);
+    // The shown page is the content's one child.
+    ASSERT_EQ(form->getContent()->size(), 1);
+    EXPECT_EQ(form->getContent()->getItem(0), form->getPage(1));
+    key(kKeyLeft);
+    EXPECT_EQ(form->getSelectedTab(), 0);
+
+    // A tap on the third title: the bar is the screen's header.
+    TabBar* bar = form->getTabBar();
+    ASSERT_NE(bar, nullptr);
+    Surface window(240, 320);
+    display_->paint(window);
+    int third = -1;
+    for (int x = 0; x < 240 && third < 0; ++x) {
+        tap(x, 10);
+        if (form->getSelectedTab() == 2) third = x;
+        if (form->getSelectedTab() != 0) form->setSelectedTab(0, false);
+    }
+    EXPECT_GT(third, 0) << "no tap on the bar chose the third tab";
+    tap(third, 10);
+    EXPECT_EQ(form->getSelectedTab(), 2);
+    EXPECT_EQ(form->getContent()->getItem(0), form->getPage(2));
+}
+
+TEST_F(TabsInProcessTest, TreeNodesOpenCloseAndTheFocusGoesInAndBackUp) {
+    open("/tree.zqml",
+         "<zqml><body><tree id='t'><ti caption='A'><ti caption='A1'><ti caption='A1a'/></ti>"
+         "<ti caption='A2'/></ti><ti caption='B'><ti caption='B1'/></ti></tree>"
+         "<a href='done.zqml'>after</a></body></zqml>");
+    auto* tree = item<TreeContainer>(u"t");
+    ASSERT_NE(tree, nullptr);
+    auto* a = dynamic_cast<NodeItem*>(tree->getItem(0));
+    ASSERT_NE(a, nullptr);
+    auto* a1 = dynamic_cast<NodeItem*>(a->children().getItem(0));
+    ASSERT_NE(a1, nullptr);
+
+    key(kKeyDown);  // the tree: A's header
+    EXPECT_TRUE(a->header()->isFocused());
+    const int closedHeight = tree->itemHeight();
+    key(kKeyFire);
+    EXPECT_TRUE(a->isExpanded());
+    Surface window(240, 320);
+    display_->paint(window);
+    EXPECT_GT(tree->itemHeight(), closedHeight);  // A1 and A2 appeared
+    key(kKeyDown);                                // into the children: A1's header
+    EXPECT_FALSE(a->header()->isFocused());
+    EXPECT_TRUE(a1->header()->isFocused());
+    key(kKeyFire);  // A1 opens too
+    EXPECT_TRUE(a1->isExpanded());
+    key(kKeyUp);  // back up to A
+    EXPECT_FALSE(a1->header()->isFocused());
+    EXPECT_TRUE(a->header()->isFocused());
+    key(kKeyFire);  // A closes, and A1 with it
+    EXPECT_FALSE(a->isExpanded());
+    EXPECT_FALSE(a1->isExpanded());
+    display_->paint(window);
+    EXPECT_EQ(tree->itemHeight(), closedHeight);
+}
+
+TEST_F(TabsInProcessTest, AGridCellChosenByKeysSendsItsValue) {
+    std::string cells;
+    for (int i = 0; i < 5; ++i) {
+        cells += "<c img='file://x.png' v='fw(done.zqml?cell=" + std::to_string(i) + ")'/>";
+    }
+    open("/grid.zqml", "<zqml><body><gm gid='g' id='gm'>" + cells + "</gm></body></zqml>");
+    auto* grid = item<GridMenuItem>(u"gm");
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->cellCount(), 5);
+    key(kKeyDown);
+    key(kKeyRight);
+    key(kKeyRight);
+    EXPECT_EQ(grid->getSelectedIndex(), 2);
+    key(kKeyFire);
+    ASSERT_TRUE(pumpUntil([&] { return !requestFor("/done.zqml").empty(); }));
+    EXPECT_EQ(requestFor("/done.zqml").substr(0, 6), "cell=2");
+}
+
+}  // namespace
+}  // namespace zq
