@@ -167,6 +167,27 @@ TEST_F(ButtonTest, ContentSizeFollowsCaptionAndPicture) {
     EXPECT_FALSE(wide.isInitialised());
 }
 
+// Regression: the focused style has no alignment, so a centred button
+// jumped to the left of its line when it took the focus.
+TEST_F(ButtonTest, FocusedButtonStaysWhereItsNormalLookPlacesIt) {
+    for (const uint32_t placement : {kLayoutCenter, kLayoutRight}) {
+        SCOPED_TRACE(placement);
+        Container page(false, nullptr);
+        Style* style = createButtonStyle();
+        style->flags |= placement;
+        page.add(std::make_unique<ButtonItem>(CString(u"OK"), style));
+        page.add(std::make_unique<ButtonItem>(CString(u"Other"), createButtonStyle()));
+        page.init(240, 240);
+        Item& button = *page.children()[0];
+        const int normalX = button.relativeX();
+        ASSERT_GT(normalX, 100);
+        page.focusIndex(0);
+        page.init(240, 240);
+        EXPECT_TRUE(button.isFocused());
+        EXPECT_EQ(button.relativeX(), normalX);
+    }
+}
+
 // A plain block that pushes the button down the page.
 class Spacer : public Item {
 public:
