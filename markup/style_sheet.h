@@ -4,8 +4,8 @@
 // A control's look is built in layers: its default style, the page font,
 // the default-sheet rule named after the element kind (applyStyleClass),
 // the page sheet's rule of that kind, then the classes of its "class"
-// attribute from the page's own sheet (applyInlineStyle). applyStyleClass comes with ui/style_class.h. Both change the style in place;
-// errors are silent.
+// attribute from the page's own sheet (applyInlineStyle). applyStyleClass comes with
+// ui/style_class.h. Both change the style in place; errors are silent.
 //
 // Three tables exist: the process-wide default sheet (filled once at
 // start-up from "css/default.css", read afterwards), the process-wide cache

@@ -9,8 +9,8 @@
 
 #include "platform/device_context.h"
 #include "platform/window.h"
-#include "ui/container.h"
 #include "ui/background.h"
+#include "ui/container.h"
 #include "ui/default_styles.h"
 #include "ui/font_cache.h"
 #include "ui/graphics_context.h"
@@ -114,7 +114,8 @@ std::optional<Color> styleColour(const Style& style, PropertyId id) {
     const PropertyValue* value = style.findProperty(id);
     if (!value) return std::nullopt;
     if (const int32_t* number = std::get_if<int32_t>(value)) return static_cast<Color>(*number);
-    if (const auto* boxed = std::get_if<StyleIntValue>(value)) return static_cast<Color>(boxed->value);
+    if (const auto* boxed = std::get_if<StyleIntValue>(value))
+        return static_cast<Color>(boxed->value);
     return std::nullopt;
 }
 

@@ -21,7 +21,6 @@ Style* buildInlineStyle() {
     return s;
 }
 
-
 }  // namespace
 
 Style* defaultInlineStyle() {
@@ -123,7 +122,8 @@ bool EmptyContainer::defocusEntry(Style* normalStyle) {
     if (!child) return false;
     focused_ = false;
     if (normalStyle && style_ != normalStyle) setStyle(normalStyle);
-    if (child->isFocused()) child->defocus(childSavedStyle_ ? childSavedStyle_ : defaultItemStyle());
+    if (child->isFocused())
+        child->defocus(childSavedStyle_ ? childSavedStyle_ : defaultItemStyle());
     if (child->getCommands().empty() && !commands_.empty()) {
         if (ItemScreen* screen = getScreen()) screen->removeItemCommands();
     }

@@ -216,8 +216,7 @@ TEST(MarkupPagePrepassTest, WrapsLooseBodyText) {
          "<zqml><body><SY >e{fc:red}</sy ><text>x</text></body></zqml>"},
         // An empty or unclosed style element holds no sheet.
         {"<zqml><body><style/>x</body></zqml>", "<zqml><body><style/><text>x</text></body></zqml>"},
-        {"<zqml><body><style>x</body></zqml>",
-         "<zqml><body><style><text>x</text></body></zqml>"},
+        {"<zqml><body><style>x</body></zqml>", "<zqml><body><style><text>x</text></body></zqml>"},
     };
     for (const Case& c : cases) EXPECT_EQ(prepass(c.page), c.expected) << c.page;
 

@@ -69,12 +69,11 @@ TEST_F(PageSheetTest, KindRulesOfThePageStyleEveryControlOfTheKind) {
         "<edit name='e'/>\n<button caption='B'/>\n"
         "<choicegroup name='g'><option caption='a' value='a'/></choicegroup>\n"
         "<edit name='f' class='own'/>\n";
-    const std::vector<Color> expected = {colour("#ff0000"), colour("#00ff00"),
-                                         colour("#0000ff"), colour("#123456")};
-    for (const std::string& page :
-         {"<zqml>" + sheet + "<body>" + controls + "</body></zqml>",
-          "<zqml><body>" + sheet + controls + "</body></zqml>",
-          "<zqml><body>" + controls + sheet + "</body></zqml>"}) {
+    const std::vector<Color> expected = {colour("#ff0000"), colour("#00ff00"), colour("#0000ff"),
+                                         colour("#123456")};
+    for (const std::string& page : {"<zqml>" + sheet + "<body>" + controls + "</body></zqml>",
+                                    "<zqml><body>" + sheet + controls + "</body></zqml>",
+                                    "<zqml><body>" + controls + sheet + "</body></zqml>"}) {
         SCOPED_TRACE(page);
         const std::vector<Color> got = colours(page);
         if (page.find("</style>\n</body>") != std::string::npos) {
