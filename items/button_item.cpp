@@ -139,6 +139,20 @@ void ButtonItem::paintContent(int x, int y, int /*leftBorder*/, int rightBorder,
     dc->selectFont(previousFont);
 }
 
+Style* ButtonItem::focus(Style* focusStyle, int direction) {
+    // Alignment bits only: a focused style that sets none would move the
+    // button to the left of its line.
+    constexpr uint32_t kPlacement = kLayoutRight | kLayoutCenter | 0x30;
+    if (!isStyleApplied() && style_) setStyle(style_);
+    const uint32_t placement = getLayout() & kPlacement;
+    Style* old = Item::focus(focusStyle, direction);
+    if ((getLayout() & kPlacement) == 0 && placement != 0) {
+        layout_ |= placement;
+        setAlignmentFromLayout();
+    }
+    return old;
+}
+
 bool ButtonItem::keyReleased(int keyCode, int gameAction) {
     EventListener* listener = getEventListener();
     if (gameAction != kGameFire || keyCode == kKeyDigitFive || !isInteractive() || !pressed_ ||

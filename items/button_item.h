@@ -46,6 +46,8 @@ public:
     // Releasing FIRE after a press raises the event when there is a
     // listener.
     bool keyReleased(int keyCode, int gameAction) override;
+    // The focused look keeps the button where its normal look places it.
+    Style* focus(Style* focusStyle, int direction) override;
     // The pen inside the button holds it down (and records it as the
     // screen's pressed item); the release inside lets it go and fires.
     bool pointerDragged(int x, int y) override;

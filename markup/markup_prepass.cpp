@@ -206,6 +206,36 @@ void appendRun(std::u16string& out, std::u16string_view run) {
     out += kTextClose;
 }
 
+// For an opening "style" element (alias "sy") at `pos`, the position of
+// the ">" that ends its closing tag: its text is a sheet, never page text.
+// npos for any other tag, and for a style element without a closing tag.
+size_t styleElementEnd(std::u16string_view text, size_t pos) {
+    size_t nameEnd = pos + 1;
+    while (nameEnd < text.size() && !isBlank(text[nameEnd]) && text[nameEnd] != u'>' &&
+           text[nameEnd] != u'/') {
+        ++nameEnd;
+    }
+    const std::u16string_view name = text.substr(pos + 1, nameEnd - pos - 1);
+    if (!equalsNoCase(name, u"style") && !equalsNoCase(name, u"sy")) {
+        return std::u16string_view::npos;
+    }
+    const size_t tagEnd = findFrom(text, u'>', nameEnd);
+    if (tagEnd == std::u16string_view::npos || text[tagEnd - 1] == u'/') {
+        return std::u16string_view::npos;
+    }
+    std::u16string closing = u"</";
+    closing += name;
+    for (size_t at = findFrom(text, u'<', tagEnd); at != std::u16string_view::npos;
+         at = findFrom(text, u'<', at + 1)) {
+        if (!equalsNoCase(text.substr(at, closing.size()), closing)) continue;
+        const size_t after = at + closing.size();
+        if (after < text.size() && (text[after] == u'>' || isBlank(text[after]))) {
+            return findFrom(text, u'>', after);
+        }
+    }
+    return std::u16string_view::npos;
+}
+
 }  // namespace
 
 CString wrapTextRun(const CString& run) {
@@ -263,7 +293,9 @@ void normalizeMarkupText(CString& page) {
                 appendRun(out, run);
                 copied = next;
             }
-            current = findFrom(text, u'>', next);
+            // A style element's sheet is passed over whole.
+            const size_t styleEnd = styleElementEnd(text, next);
+            current = styleEnd != std::u16string_view::npos ? styleEnd : findFrom(text, u'>', next);
             continue;
         }
         // 6. The run in front of a closing tag is its text element's own:

@@ -1,5 +1,7 @@
 #include "markup/style_sheet.h"
 
+#include <utility>
+
 #include "core/string_utils.h"
 #include "core/xml_parser.h"
 #include "markup/markup_page.h"
@@ -63,9 +65,27 @@ void loadDefaultStyleSheet(const CString& text) {
     defaultStyleSheet().addText(text, DuplicateRule::KeepFirst);
 }
 
+namespace {
+
+// The style that applyDefaultStyleClass styled last and its element kind.
+// The builders call applyInlineStyle(page, ...) on that style next, which
+// then applies the page's own rule for the kind before the classes.
+struct KindMark {
+    const Style* style = nullptr;
+    CString kind;
+};
+
+KindMark& lastKindMark() {
+    thread_local KindMark mark;
+    return mark;
+}
+
+}  // namespace
+
 void applyDefaultStyleClass(Style* style, const CString& selector) {
     if (!style || selector.isEmpty()) return;
     defaultStyleSheet().apply(style, selector);
+    lastKindMark() = KindMark{style, selector};
 }
 
 // --- page classes ------------------------------------------------------------------
@@ -168,6 +188,8 @@ struct PageStyleState : PageState {
 StyleSheet& pageStyleSheet(MarkupPage& page) { return page.state<PageStyleState>().classes; }
 
 Style* applyInlineStyle(MarkupPage& page, Style* style, const CString& text) {
+    const KindMark mark = std::exchange(lastKindMark(), KindMark{});
+    if (style && mark.style == style) pageStyleSheet(page).apply(style, mark.kind);
     return applyInlineStyle(pageStyleSheet(page), style, text);
 }
 

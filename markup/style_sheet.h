@@ -3,9 +3,9 @@
 //
 // A control's look is built in layers: its default style, the page font,
 // the default-sheet rule named after the element kind (applyStyleClass),
-// then the classes of its "class" attribute from the page's own sheet
-// (applyInlineStyle). applyStyleClass comes with ui/style_class.h. Both change the style in place;
-// errors are silent.
+// the page sheet's rule of that kind, then the classes of its "class"
+// attribute from the page's own sheet (applyInlineStyle). applyStyleClass comes with
+// ui/style_class.h. Both change the style in place; errors are silent.
 //
 // Three tables exist: the process-wide default sheet (filled once at
 // start-up from "css/default.css", read afterwards), the process-wide cache
@@ -128,7 +128,10 @@ void applyStyleElement(StyleSheet& pageClasses, const CString& href, const CStri
 // The page's class sheet (kept in the page's state, freed with the page).
 StyleSheet& pageStyleSheet(MarkupPage& page);
 // applyInlineStyle over the page's class sheet: what the builders call
-// with the element's "class" (alias "cl") text.
+// with the element's "class" (alias "cl") text. When `style` is the one
+// that applyStyleClass styled last, the page's rule named after that
+// element kind ("edit", "button" ...) comes first, so a page can restyle
+// every control of a kind.
 Style* applyInlineStyle(MarkupPage& page, Style* style, const CString& text);
 // The "style" element (alias "sy"), with the parser on it: its "href"
 // ("hf") fetched through the page's host, then its own text. Builds no

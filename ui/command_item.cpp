@@ -1,12 +1,15 @@
 #include "ui/command_item.h"
 
 #include <algorithm>
+#include <map>
 #include <mutex>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "platform/device_context.h"
 #include "platform/window.h"
+#include "ui/background.h"
 #include "ui/container.h"
 #include "ui/default_styles.h"
 #include "ui/font_cache.h"
@@ -58,6 +61,9 @@ struct SharedLooks {
     uint32_t generation = 0;
     Style* entry = nullptr;
     Style* popup = nullptr;
+    // Popup looks in a screen's menu colours, by (background, text); -1
+    // stands for the default.
+    std::map<std::pair<int64_t, int64_t>, Style*> coloured;
 };
 
 std::mutex gLooksMutex;
@@ -68,6 +74,7 @@ SharedLooks& looks() {
         const StyleScope shared = StyleScope::shared();  // kept for the whole run
         gLooks.entry = createMenuCommandStyle();
         gLooks.popup = createPopupMenuStyle();
+        gLooks.coloured.clear();
         gLooks.generation = trackedStylesGeneration();
         gLooks.built = true;
     }
@@ -98,6 +105,41 @@ Style* menuEntryStyle() {
 Style* popupMenuStyle() {
     std::lock_guard<std::mutex> lock(gLooksMutex);
     return looks().popup;
+}
+
+namespace {
+
+// A colour the style holds as a number under `id`.
+std::optional<Color> styleColour(const Style& style, PropertyId id) {
+    const PropertyValue* value = style.findProperty(id);
+    if (!value) return std::nullopt;
+    if (const int32_t* number = std::get_if<int32_t>(value)) return static_cast<Color>(*number);
+    if (const auto* boxed = std::get_if<StyleIntValue>(value))
+        return static_cast<Color>(boxed->value);
+    return std::nullopt;
+}
+
+}  // namespace
+
+Style* popupMenuStyle(const Style* screenStyle) {
+    if (!screenStyle) return popupMenuStyle();
+    const Background* back = screenStyle->getBackgroundProperty(prop::kSoftKeyMenuBackground);
+    const std::optional<Color> text = styleColour(*screenStyle, prop::kScreenColor20841);
+    if (!back && !text) return popupMenuStyle();
+    const std::pair<int64_t, int64_t> key{back ? int64_t{back->colour()} : -1,
+                                          text ? int64_t{*text} : -1};
+    std::lock_guard<std::mutex> lock(gLooksMutex);
+    SharedLooks& shared = looks();
+    Style*& look = shared.coloured[key];
+    if (!look) {
+        const StyleScope kept = StyleScope::shared();
+        look = createPopupMenuStyle();
+        for (Style* s : {look, look->getStyleProperty(prop::kFocusedStyle)}) {
+            if (back) s->setBackground(std::make_unique<ColorBackground>(back->colour()));
+            if (text) setStyleProperty(s, prop::kScreenColor20841, static_cast<int32_t>(*text));
+        }
+    }
+    return look;
 }
 
 CommandItem* asCommandItem(Item* item) { return dynamic_cast<CommandItem*>(item); }
@@ -156,7 +198,16 @@ void CommandItem::paintContent(int x, int y, int /*leftBorder*/, int /*rightBord
 
     const FontRef previousFont = dc->selectFont(font_ ? font_ : createStyleFont());
     const BackgroundMode previousMode = dc->setBackgroundMode(BackgroundMode::Transparent);
-    const Color previousColor = dc->setTextColor(textColor_);
+    // A menu in a page's menu colours gives its resting entries their text
+    // colour; the focused and pressed looks keep their own.
+    Color colour = textColor_;
+    if (!isFocused() && !isPressed() && parent_ && parent_->getStyle()) {
+        if (std::optional<Color> menuText =
+                styleColour(*parent_->getStyle(), prop::kScreenColor20841)) {
+            colour = *menuText;
+        }
+    }
+    const Color previousColor = dc->setTextColor(colour);
     Rect box{x, y, right - arrowRoom, y + contentHeight_};
     dc->drawText(getText().view(), box, kTextSingleLine | kTextVCenter);
     dc->setTextColor(previousColor);

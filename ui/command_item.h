@@ -39,6 +39,10 @@ class Container;
 // generation of tracked styles) and shared by every screen.
 Style* menuEntryStyle();
 Style* popupMenuStyle();
+// The popup menu's look on a screen whose style names a soft-key menu
+// background or text colour (a page's "menu-bgc", "menu-fcolor"); the
+// shared popupMenuStyle() when it names neither. Shared per colour pair.
+Style* popupMenuStyle(const Style* screenStyle);
 
 class CommandItem : public Item {
 public:

@@ -97,10 +97,13 @@ void buildComboParts(StartupObjects& o) {
     o.comboPanel = newStyle(0, kWhite, createStyleFont());
     o.comboPanel->setMargins(10, 10, 10, 0);
     o.comboPanel->setSpacings(5, 5, 5, 5, 5, 5);
-    o.comboPanel->setBackground(std::make_unique<ColorBackground>(StyleValue(0xEEEEEE)));
+    // The list's rows are light text (white here, light in the page sheets):
+    // a dark panel keeps them readable.
+    o.comboPanel->setBackground(std::make_unique<ColorBackground>(StyleValue(kNavy)));
     setInt(o.comboPanel, prop::kScreenValue116, 1);
 
-    o.comboSearch = newStyle(2049, kWhite, createStyleFont());
+    // Typed on a white field: dark text.
+    o.comboSearch = newStyle(2049, 0, createStyleFont());
     o.comboSearch->setMargins(2, 2, 0, 0);
     o.comboSearch->setSpacings(1, 1, 1, 1, 1, 1);
     o.comboSearch->setBackground(
@@ -468,7 +471,8 @@ Style* createComboBoxStyle() {
     setStyleProperty(s, prop::kDropBorder, std::make_unique<LineBorder>(0xFFFFFF, 2));
     setStyleProperty(s, prop::kDropBackground, std::make_unique<ColorBackground>(0x707070, true));
     parts(s);
-    Style* focused = newStyle(2049, kComboText, nullptr);
+    // The light-blue text of the normal look is too faint on the focus grey.
+    Style* focused = newStyle(2049, kWhite, nullptr);
     focused->setSpacings(1, 3, 3, 3, 3, 3);
     setColorBackground(focused, kFocusGrey);
     parts(focused);

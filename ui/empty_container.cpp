@@ -21,7 +21,6 @@ Style* buildInlineStyle() {
     return s;
 }
 
-
 }  // namespace
 
 Style* defaultInlineStyle() {
@@ -123,7 +122,8 @@ bool EmptyContainer::defocusEntry(Style* normalStyle) {
     if (!child) return false;
     focused_ = false;
     if (normalStyle && style_ != normalStyle) setStyle(normalStyle);
-    if (child->isFocused()) child->defocus(childSavedStyle_ ? childSavedStyle_ : defaultItemStyle());
+    if (child->isFocused())
+        child->defocus(childSavedStyle_ ? childSavedStyle_ : defaultItemStyle());
     if (child->getCommands().empty() && !commands_.empty()) {
         if (ItemScreen* screen = getScreen()) screen->removeItemCommands();
     }
@@ -292,7 +292,11 @@ void InlineContainer::paintContent(int x, int y, int leftBorder, int rightBorder
         }
         const bool meets = cx + child->itemWidth() >= leftBorder && cx < rightBorder;
         child->setOnScreen(meets);
-        if (meets) child->paint(cx, y + child->relativeY(), cx, rightBorder, g, true);
+        // A piece of a line has its place on it: a centred or right-aligned
+        // child (a button) is not moved into the room of the pieces after it.
+        const bool aligned = (child->getLayout() & (kLayoutCenter | kLayoutRight)) != 0;
+        const int right = aligned ? std::min(rightBorder, cx + child->itemWidth()) : rightBorder;
+        if (meets) child->paint(cx, y + child->relativeY(), cx, right, g, true);
     }
 }
 

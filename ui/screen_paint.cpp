@@ -12,6 +12,7 @@
 #include "ui/background.h"
 #include "ui/border.h"
 #include "ui/code_input_pad.h"
+#include "ui/command_item.h"
 #include "ui/container.h"
 #include "ui/display.h"
 #include "ui/empty_container.h"
@@ -224,6 +225,8 @@ void Screen::paintCodeInputPad(GraphicsContext& g) {
 void Screen::paintPopupMenu(GraphicsContext& g) {
     if (!menuOpen_ || !popupMenu_) return;
     Container& menu = *popupMenu_;
+    // The page's menu colours, when its style names them.
+    if (Style* look = popupMenuStyle(getStyle()); menu.getStyle() != look) menu.setStyle(look);
     // 1. Every entry as wide as the widest.
     for (const auto& entry : menu.children()) {
         entry->setMinWidth(0);

@@ -9,6 +9,7 @@
 #include "tests/support/test_font.h"
 #include "ui/container.h"
 #include "ui/display.h"
+#include "ui/empty_container.h"
 #include "ui/event.h"
 #include "ui/font_cache.h"
 #include "ui/graphics_context.h"
@@ -165,6 +166,56 @@ TEST_F(ButtonTest, ContentSizeFollowsCaptionAndPicture) {
     // A new caption is measured again at the next layout.
     wide.setCaption(CString(u"AB"));
     EXPECT_FALSE(wide.isInitialised());
+}
+
+// Regression: the focused style has no alignment, so a centred button
+// jumped to the left of its line when it took the focus.
+TEST_F(ButtonTest, FocusedButtonStaysWhereItsNormalLookPlacesIt) {
+    for (const uint32_t placement : {kLayoutCenter, kLayoutRight}) {
+        SCOPED_TRACE(placement);
+        Container page(false, nullptr);
+        Style* style = createButtonStyle();
+        style->flags |= placement;
+        page.add(std::make_unique<ButtonItem>(CString(u"OK"), style));
+        page.add(std::make_unique<ButtonItem>(CString(u"Other"), createButtonStyle()));
+        page.init(240, 240);
+        Item& button = *page.children()[0];
+        const int normalX = button.relativeX();
+        ASSERT_GT(normalX, 100);
+        page.focusIndex(0);
+        page.init(240, 240);
+        EXPECT_TRUE(button.isFocused());
+        EXPECT_EQ(button.relativeX(), normalX);
+    }
+}
+
+// Regression: centred buttons side by side on one line ("nobr") were each
+// centred in the room left of the line, so they overlapped.
+TEST_F(ButtonTest, CentredButtonsOnOneLineKeepTheirPlaces) {
+    InlineContainer row;
+    for (const char16_t* caption : {u"Left", u"Right"}) {
+        Style* style = createButtonStyle();
+        style->flags |= kLayoutCenter;
+        row.add(std::make_unique<ButtonItem>(CString(caption), style));
+    }
+    row.init(240, 240);
+    Surface surface(240, 40);
+    DeviceContext dc(surface);
+    GraphicsContext g;
+    g.init(240, 40, &dc);
+    dc.fillRect(surface.bounds(), 0x123456);
+    row.paint(0, 0, 0, 240, g, true);
+
+    constexpr Color kFrame = 0x743C00;
+    const int contentX = row.contentX();
+    for (const auto& button : row.getItems()) {
+        const int left = contentX + button->relativeX();
+        const int right = left + button->itemWidth() - 1;
+        EXPECT_EQ(surface.getPixel(left, 10), kFrame) << left;
+        EXPECT_EQ(surface.getPixel(right, 10), kFrame) << right;
+        EXPECT_NE(surface.getPixel(left + 3, 10), kFrame) << left;  // inside, not another frame
+    }
+    EXPECT_EQ(surface.getPixel(contentX + row.getItems()[1]->relativeX() - 1, 10), 0x123456u);
 }
 
 // A plain block that pushes the button down the page.

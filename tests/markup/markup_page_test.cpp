@@ -209,6 +209,14 @@ TEST(MarkupPagePrepassTest, WrapsLooseBodyText) {
          "<zqml><body><br/><text>a  b</text></body></zqml>"},
         // No body: nothing is wrapped.
         {"<zqml><p>x</p></zqml>", "<zqml><p>x</p></zqml>"},
+        // Regression: a sheet inside the body was wrapped as page text.
+        {"<zqml><body><style>\na{fc:red}\nb{fc:blue}\n</style>x</body></zqml>",
+         "<zqml><body><style>\na{fc:red}\nb{fc:blue}\n</style><text>x</text></body></zqml>"},
+        {"<zqml><body><SY >e{fc:red}</sy >x</body></zqml>",
+         "<zqml><body><SY >e{fc:red}</sy ><text>x</text></body></zqml>"},
+        // An empty or unclosed style element holds no sheet.
+        {"<zqml><body><style/>x</body></zqml>", "<zqml><body><style/><text>x</text></body></zqml>"},
+        {"<zqml><body><style>x</body></zqml>", "<zqml><body><style><text>x</text></body></zqml>"},
     };
     for (const Case& c : cases) EXPECT_EQ(prepass(c.page), c.expected) << c.page;
 

@@ -2,17 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 #include <vector>
 
+#include "platform/device_context.h"
 #include "platform/surface.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "ui/background.h"
 #include "ui/border.h"
 #include "ui/font_cache.h"
+#include "ui/graphics_context.h"
 #include "ui/image_cache.h"
 
 namespace zq {
@@ -180,6 +184,59 @@ TEST_F(DefaultStylesTest, BuilderTablesSpotChecks) {
     Style* popup = createPopupMenuStyle();
     EXPECT_EQ(popup->getColor(), 0x111111u);
     EXPECT_NE(popup->getStyleProperty(prop::kFocusedStyle)->border(), popup->border());
+}
+
+// WCAG contrast of two 0x00BBGGRR colours, 1 to 21.
+double contrast(Color a, Color b) {
+    auto luminance = [](Color c) {
+        auto channel = [](uint32_t v) {
+            const double s = v / 255.0;
+            return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c & 0xFF) + 0.7152 * channel((c >> 8) & 0xFF) +
+               0.0722 * channel((c >> 16) & 0xFF);
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The colour a style's background paints in the middle of a 20 x 20 box.
+Color fillOf(const Style* style) {
+    Surface surface(20, 20);
+    DeviceContext dc(surface);
+    GraphicsContext g;
+    g.init(20, 20, &dc);
+    style->background()->paint(0, 0, 20, 20, g);
+    return surface.getPixel(10, 10);
+}
+
+// Regression: the combo list's panel was light grey under white rows, the
+// search field white on white and a focused combo light blue on grey.
+TEST_F(DefaultStylesTest, TextReadsOnItsOwnFill) {
+    Style* combo = createComboBoxStyle();
+    Style* focusedCombo = combo->getStyleProperty(prop::kFocusedStyle);
+    Style* panel = combo->getStyleProperty(prop::kComboPanelStyle);
+    Style* search = combo->getStyleProperty(prop::kComboSearchStyle);
+    Style* option = createComboOptionStyle();
+    Style* popup = createPopupMenuStyle();
+    Style* entry = createMenuCommandStyle();
+    struct Case {
+        const char* what;
+        Color text;
+        Color fill;
+    } cases[] = {
+        {"combo list row", option->getColor(), fillOf(panel)},
+        {"combo list panel", panel->getColor(), fillOf(panel)},
+        {"combo search", search->getColor(), fillOf(search)},
+        {"focused combo", focusedCombo->getColor(), fillOf(focusedCombo)},
+        {"menu entry", entry->getColor(), fillOf(popup)},
+        {"focused menu entry", entry->getStyleProperty(prop::kFocusedStyle)->getColor(),
+         fillOf(entry->getStyleProperty(prop::kFocusedStyle))},
+    };
+    for (const Case& c : cases) {
+        EXPECT_GE(contrast(c.text, c.fill), 4.5) << c.what;
+    }
 }
 
 // --- images -----------------------------------------------------------------------

@@ -1,0 +1,89 @@
+// A page's own style element reaching the controls of that page.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "markup/markup_page.h"
+#include "markup/style_properties.h"
+#include "markup/style_sheet.h"
+#include "tests/support/test_font.h"
+#include "ui/container.h"
+#include "ui/form.h"
+#include "ui/item.h"
+#include "ui/style.h"
+
+namespace zq {
+namespace {
+
+class QuietHost : public PageHost {
+public:
+    void onEvent(std::unique_ptr<Event>) override {}
+    CString getSystemValue(const CString&) const override { return CString(); }
+};
+
+Color colour(const char* text) {
+    Color c = 0;
+    EXPECT_TRUE(readStyleColor(CString(text), c));
+    return c;
+}
+
+class PageSheetTest : public ::testing::Test {
+protected:
+    void SetUp() override { loadDefaultStyleSheet(CString()); }
+    void TearDown() override {
+        page_.reset();
+        defaultStyleSheet().clear();
+        freeTrackedStyles();
+    }
+
+    // The text colour of each control of the page, in page order.
+    std::vector<Color> colours(const std::string& xml) {
+        page_ = std::make_unique<MarkupPage>();
+        EXPECT_TRUE(page_->loadPage(xml, &host_));
+        std::vector<Color> out;
+        const Form* form = page_->form();
+        if (!form || !form->getContent()) return out;
+        for (const auto& item : form->getContent()->children()) {
+            out.push_back(item->getStyle() ? item->getStyle()->getColor() : 0xDEADBEEF);
+        }
+        return out;
+    }
+
+    test::ScopedFixedFont font_;
+    QuietHost host_;
+    std::unique_ptr<MarkupPage> page_;
+};
+
+// Regression: rules named after an element kind styled nothing (only class
+// rules did), and a style element inside the body lost its rules.
+TEST_F(PageSheetTest, KindRulesOfThePageStyleEveryControlOfTheKind) {
+    const std::string sheet =
+        "<style>\n"
+        "edit{font-color:#ff0000}\n"
+        "button{font-color:#00ff00}\n"
+        "choicegroup{font-color:#0000ff}\n"
+        "own{font-color:#123456}\n"
+        "</style>\n";
+    const std::string controls =
+        "<edit name='e'/>\n<button caption='B'/>\n"
+        "<choicegroup name='g'><option caption='a' value='a'/></choicegroup>\n"
+        "<edit name='f' class='own'/>\n";
+    const std::vector<Color> expected = {colour("#ff0000"), colour("#00ff00"), colour("#0000ff"),
+                                         colour("#123456")};
+    for (const std::string& page : {"<zqml>" + sheet + "<body>" + controls + "</body></zqml>",
+                                    "<zqml><body>" + sheet + controls + "</body></zqml>",
+                                    "<zqml><body>" + controls + sheet + "</body></zqml>"}) {
+        SCOPED_TRACE(page);
+        const std::vector<Color> got = colours(page);
+        if (page.find("</style>\n</body>") != std::string::npos) {
+            // Rules written after the controls come too late for them.
+            EXPECT_EQ(got.size(), expected.size());
+            continue;
+        }
+        EXPECT_EQ(got, expected);
+    }
+}
+
+}  // namespace
+}  // namespace zq
