@@ -90,6 +90,9 @@ PageController::PageController(ControllerFolders folders)
     pendingRequests().clear();
     sideEffectHost_ = makeControllerSideEffects(*this);
     autoRefresh_ = std::make_unique<AutoRefresh>(*this);
+
+    // Items that fetch their own content (remote pictures) ask through it.
+    setPageNavigator(this);
 }
 
 PageController::~PageController() {
@@ -101,6 +104,8 @@ PageController::~PageController() {
     }
     currentEntry_ = nullptr;
     history_.clear();
+    if (pageNavigator() == this) setPageNavigator(nullptr);
+    pictureFetches_.reset();  // cancels and joins the picture fetches
     dropSession();
 }
 
@@ -109,6 +114,8 @@ PageController::~PageController() {
 // the connection first, so the receive thread wakes at once, then joins).
 void PageController::dropSession() {
     liveSession_.store(nullptr);
+    ++sessionGeneration_;
+    if (pictureFetches_) pictureFetches_->cancelAll();
     session_.reset();
 }
 

@@ -120,6 +120,13 @@ public:
     void setDnKey(const CString& key) override { dnKey_ = key; }
     std::string loadContent(const CString& path) override;
     CString characterSet() const override { return languageName_; }
+    // --- remote pictures ---
+    // The link of the page being built, else of the shown page.
+    CString baseUrl() const override;
+    // Fetched on a picture thread (a few at most); `done` runs on the UI
+    // thread, and never once the session is replaced or the controller goes.
+    void fetchPicture(const CString& url, std::function<void(std::vector<uint8_t>)> done) override;
+    // --- end remote pictures ---
 
     // ScreenShell.
     void setMainCaption(const CString& text) override { mainCaption_ = text; }
@@ -532,6 +539,12 @@ private:
     // session may be replaced.
     std::shared_ptr<HttpSession> session_;
     PageHistory history_;
+
+    // Picture fetches: cancelled when the session goes, joined first of all
+    // members. The generation counts sessions (UI thread).
+    std::unique_ptr<HttpRequestRunner> pictureFetches_;
+    std::atomic<int> picturesInFlight_{0};
+    uint64_t sessionGeneration_ = 0;
 };
 
 }  // namespace zq

@@ -30,6 +30,9 @@ constexpr int kProgressFileRead = 30;
 constexpr int kProgressParsed = 30;
 constexpr int kProgressShown = 10;
 constexpr int kProgressSending = 5;
+// Picture fetches of image links: threads, and fetches queued or running.
+constexpr size_t kPictureThreads = 2;
+constexpr int kMaxPictureFetches = 32;
 constexpr int kAnyRequest = -1;
 constexpr int kParseErrorCode = 3;
 constexpr int kTemplateErrorCode = 23;
@@ -396,6 +399,54 @@ void PageController::sendSmsUrl(const CString& link) {
         postToUi([summary] { messageBox(summary, kInfoCaption, MessageBoxType::Ok); });
     });
     messageBox(kSmsNotice, kInfoCaption, MessageBoxType::Ok);
+}
+
+// --- remote pictures ------------------------------------------------------------
+
+CString PageController::baseUrl() const {
+    if (!buildingUrl_.isEmpty()) return buildingUrl_;
+    return currentEntry_ ? currentEntry_->url : CString();
+}
+
+void PageController::fetchPicture(const CString& url,
+                                  std::function<void(std::vector<uint8_t>)> done) {
+    if (!session_ || !done) return;
+    // A page of many pictures queues no more than this; the rest keep their
+    // alternative text.
+    if (picturesInFlight_.load() >= kMaxPictureFetches) return;
+
+    const int requestId = requestCounter_.next();
+    RequestRecord record;
+    record.url = buildRequestParams(url);
+    record.link = url;
+    record.cancelFlag = cancelFlags_.add(requestId);
+    record.requestId = requestId;
+    record.tick = tickCount();
+    const int seconds = waitSeconds_ > 0 ? waitSeconds_ : kDefaultWaitSeconds;
+    const uint32_t waitMs = static_cast<uint32_t>(seconds) * 1000u;
+
+    if (!pictureFetches_) pictureFetches_ = std::make_unique<HttpRequestRunner>(kPictureThreads);
+    ++picturesInFlight_;
+    pictureFetches_->submit([this, session = session_, record, waitMs, done = std::move(done),
+                             generation = sessionGeneration_](HttpCancel& cancel) mutable {
+        // The wait sleeps on this thread in slices, so a cancel (the session
+        // goes, the controller shuts down) ends it at once.
+        std::optional<std::vector<uint8_t>> bytes;
+        if (!cancel.cancelled()) {
+            bytes = session->fetchAndWait(record, waitMs, [&cancel](uint32_t ms) {
+                sleepMs(ms);
+                return !cancel.cancelled();
+            });
+        }
+        cancelFlags_.remove(record.requestId);
+        --picturesInFlight_;
+        if (cancel.cancelled()) return;
+        postToController(
+            [generation, done = std::move(done),
+             bytes = std::move(bytes).value_or(std::vector<uint8_t>())](PageController& c) mutable {
+                if (c.sessionGeneration_ == generation) done(std::move(bytes));
+            });
+    });
 }
 
 }  // namespace zq

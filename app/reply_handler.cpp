@@ -104,7 +104,13 @@ bool PageController::onData(std::span<const uint8_t> message, int carrierId) {
             head.kind == kPageListKind ? head.listenerIndex < listeners : listeners > 0;
         if (deliverable) {
             const auto* bytes = reinterpret_cast<const uint8_t*>(reply.text.data());
-            registry.deliver(head.kind, std::span<const uint8_t>(bytes, reply.text.size()));
+            const std::span<const uint8_t> data(bytes, reply.text.size());
+            // Each picture of a page has its own entry: only the one named gets it.
+            if (head.kind == kPageListKind) {
+                registry.deliverAt(head.kind, head.listenerIndex, data);
+            } else {
+                registry.deliver(head.kind, data);
+            }
         }
         // Answered, listener or not: the screen stops waiting for it.
         postToController([requestId](PageController& c) {
@@ -234,7 +240,10 @@ void PageController::cancelRequest() {
     for (int id : ids) {
         cancelFlags_.cancel(id);
         pendingRequests().remove(id);
-        if (session) session->syncReplies().fail(id);
+        if (session) {
+            session->syncReplies().fail(id);
+            session->cancelExchange(id);
+        }
     }
 }
 

@@ -37,14 +37,11 @@ HttpSession::HttpSession(SessionListener* listener, PendingRequestTable& table,
 
 HttpSession::~HttpSession() {
     stopping_.store(true);
+    httpRunner_.cancelAll();
     closeConnection();
     stopWorker();
-    std::vector<std::unique_ptr<Worker>> workers;
-    {
-        std::lock_guard<std::mutex> lock(httpMutex_);
-        workers.swap(httpWorkers_);
-    }
-    workers.clear();  // joins each; their exchanges end within the stop poll
+    // httpRunner_, the last member, is destroyed first: it joins the
+    // exchanges while everything they settle with is still there.
 }
 
 void HttpSession::setGateway(const HttpGatewayConfig& config, const CString& carrierName) {
@@ -225,19 +222,31 @@ HttpSession::SendOutcome HttpSession::sendHttp(RequestRecord& request) {
     request.route = RequestRoute::Http;
     request.tick = tickCount();
     table_.insert(request);
-    std::lock_guard<std::mutex> lock(httpMutex_);
-    std::erase_if(httpWorkers_, [](const std::unique_ptr<Worker>& w) { return w->done.load(); });
-    auto worker = std::make_unique<Worker>();
-    Worker* self = worker.get();
-    self->thread.start([this, self, request](const StopSignal&) {
-        runHttpRequest(request);
-        self->done.store(true);
+    const int id = request.requestId;
+    // The token is in the map before the job can end and take it out.
+    std::lock_guard<std::mutex> lock(httpTokensMutex_);
+    httpTokens_[id] = httpRunner_.submit([this, request, id](HttpCancel& cancel) {
+        runHttpRequest(request, cancel);
+        std::lock_guard<std::mutex> done(httpTokensMutex_);
+        // Ids wrap: only this exchange's own token leaves.
+        if (auto it = httpTokens_.find(id);
+            it != httpTokens_.end() && it->second.get() == &cancel) {
+            httpTokens_.erase(it);
+        }
     });
-    httpWorkers_.push_back(std::move(worker));
     return SendOutcome::Recorded;
 }
 
-void HttpSession::runHttpRequest(const RequestRecord& request) {
+void HttpSession::cancelExchange(int requestId) {
+    std::shared_ptr<HttpCancel> token;
+    {
+        std::lock_guard<std::mutex> lock(httpTokensMutex_);
+        if (auto it = httpTokens_.find(requestId); it != httpTokens_.end()) token = it->second;
+    }
+    if (token) token->cancel();
+}
+
+void HttpSession::runHttpRequest(const RequestRecord& request, HttpCancel& cancel) {
     HttpGateway gateway;
     {
         std::lock_guard<std::mutex> lock(gatewayMutex_);
@@ -245,7 +254,7 @@ void HttpSession::runHttpRequest(const RequestRecord& request) {
     }
     auto exchange = [&](HttpExchangeResult& result) {
         const bool ok =
-            httpExchange(request.url, gateway, replyWaitMs_.load(), result, &stopping_) != 0;
+            httpExchange(request.url, gateway, replyWaitMs_.load(), result, cancel) != 0;
         bytesSent_.fetch_add(result.bytesSent);
         bytesReceived_.fetch_add(result.bytesReceived);
         if (result.errorCode != 0) errors_.setError(result.errorCode, kNetworkFailureText);
@@ -322,6 +331,8 @@ std::optional<std::vector<uint8_t>> HttpSession::fetchAndWait(RequestRecord requ
         reply = syncReplies_.wait(id, waitMs);
     }
     table_.remove(id);  // after a time-out no late failure is reported
+    // A wait that ended without the reply frees its exchange's thread now.
+    if (!reply) cancelExchange(id);
     return reply;
 }
 

@@ -28,7 +28,7 @@
 //
 // Threads: sendRequest and fetchAndWait may be called from any thread,
 // listener calls included. Listener calls come on the session's receive
-// worker (framed) or on a request worker (HTTP, one per request), never
+// worker (framed) or on one of the HTTP request threads (a few at most), never
 // with a lock of the session or the table held; listeners must not wait on
 // the UI thread (post to it instead).
 #pragma once
@@ -233,6 +233,10 @@ public:
                                                      const WaitPump& pump = {});
     SyncReplySlots& syncReplies() { return syncReplies_; }
 
+    // Closes the HTTP connection of request `requestId` at once, so that its
+    // exchange ends and frees its thread; nothing when it has none.
+    void cancelExchange(int requestId);
+
     // Drops the framed connection; the next request opens a new one.
     void closeConnection();
     // Stops the receive worker (joins it unless called on it); the next
@@ -257,7 +261,7 @@ private:
     void ensureReceiver();
     void receiveLoop(const StopSignal& stop);
     void checkTimeouts();
-    void runHttpRequest(const RequestRecord& request);
+    void runHttpRequest(const RequestRecord& request, HttpCancel& cancel);
     bool deliver(std::span<const uint8_t> data);
     void settle(const RequestRecord& request, bool mayRetry);
 
@@ -289,8 +293,10 @@ private:
     std::unique_ptr<Worker> receiver_;  // the framed receive worker
 
     std::atomic<bool> stopping_{false};  // the destructor runs: send nothing more
-    std::mutex httpMutex_;
-    std::vector<std::unique_ptr<Worker>> httpWorkers_;  // one per HTTP request
+    std::mutex httpTokensMutex_;         // taken before the runner's own lock, never after
+    std::map<int, std::shared_ptr<HttpCancel>> httpTokens_;  // by request id, while running
+    // Last: destroyed (cancelled and joined) before every member its jobs use.
+    HttpRequestRunner httpRunner_;
 };
 
 }  // namespace zq

@@ -369,7 +369,11 @@ TEST_P(PageTransportTest, CancelKeyWhileLoadingDropsThePage) {
     pressKey(113);
     EXPECT_FALSE(controller_->currentScreen()->isLoading());
     EXPECT_EQ(pendingRequests().size(), 0u);
-    ASSERT_TRUE(server_.waitForRequests(2, 3000));
+    // Over the gateway the cancel closes the connection at once, so the
+    // request may never reach the server.
+    if (!GetParam()) {
+        ASSERT_TRUE(server_.waitForRequests(2, 3000));
+    }
     pumpUntil([] { return false; }, 1200);  // the late reply has come and gone
     EXPECT_EQ(controller_->currentEntry(), first);
     EXPECT_EQ(controller_->history().count(), 1);

@@ -31,7 +31,7 @@ int pageIdOf(std::string_view text) {
 // the body, or 500). `onRequest` sees each request text before the answer.
 class LoopbackPeer {
 public:
-    enum class Mode { Echo, Silent, Http, HttpError };
+    enum class Mode { Echo, Silent, Http, HttpError, HttpSilent };
 
     explicit LoopbackPeer(Mode mode, std::function<void(const std::string&)> onRequest = {})
         : mode_(mode), onRequest_(std::move(onRequest)) {
@@ -45,6 +45,9 @@ public:
     }
     int port() const { return listener_.localPort(); }
     int requests() const { return requests_.load(); }
+    // HttpSilent: connections the client has closed, and the most open at once.
+    int closes() const { return closes_.load(); }
+    int mostOpen() const { return mostOpen_.load(); }
 
 private:
     void acceptLoop() {
@@ -55,6 +58,7 @@ private:
         }
     }
     void serve(TcpSocket& client) {
+        if (mode_ == Mode::HttpSilent) return holdOpen(client);
         bool http = mode_ == Mode::Http || mode_ == Mode::HttpError;
         while (!stop_.load()) {
             std::string request;
@@ -72,6 +76,23 @@ private:
             answer(client, request);
             if (http) return;
         }
+    }
+    // Reads the request, answers nothing and waits for the client to close.
+    void holdOpen(TcpSocket& client) {
+        std::string head;
+        const int open = ++open_;
+        for (int most = mostOpen_.load();
+             open > most && !mostOpen_.compare_exchange_weak(most, open);) {
+        }
+        if (readHttpHead(client, head)) ++requests_;
+        char byte;
+        while (!stop_.load()) {
+            IoResult r = client.recvSome(&byte, 1, Deadline::in(50), &stop_);
+            if (r.status == IoStatus::TimedOut) continue;
+            if (r.status != IoStatus::Stopped) ++closes_;
+            break;
+        }
+        --open_;
     }
     bool readHttpHead(TcpSocket& client, std::string& head) {
         char buffer[512];
@@ -102,6 +123,7 @@ private:
     TcpSocket listener_;
     std::atomic<bool> stop_{false};
     std::atomic<int> requests_{0};
+    std::atomic<int> open_{0}, mostOpen_{0}, closes_{0};
     std::thread acceptor_;
     std::vector<std::thread> clients_;  // touched by the acceptor only
 };
@@ -459,6 +481,43 @@ TEST_F(SessionFixture, FetchAndWaitPumpsTheCallerUntilTheReplyOrItsRefusal) {
     EXPECT_EQ(pumps, 3);
     EXPECT_LT(ticksSince(start), 1000);
     EXPECT_EQ(table.size(), 0u);
+}
+
+// Pins: a cancelled or abandoned HTTP request kept its connection (and its
+// thread) until the whole reply wait was over, and each request had a thread
+// of its own.
+TEST_F(SessionFixture, CancelledHttpExchangesCloseAtOnceAndAFewRunAtATime) {
+    LoopbackPeer peer(LoopbackPeer::Mode::HttpSilent);
+    auto session = makeSession(2, peer.port());
+    session->setReplyWaitMs(5000);
+
+    // The controller's cancel.
+    RequestRecord r = request(peer.port());
+    ASSERT_TRUE(session->sendRequest(r));
+    ASSERT_TRUE(waitUntil([&] { return peer.requests() == 1; }));
+    uint32_t start = tickCount();
+    session->cancelExchange(r.requestId);
+    ASSERT_TRUE(waitUntil([&] { return peer.closes() == 1; }, 2000));
+    EXPECT_LT(ticksSince(start), 1000);
+
+    // A synchronous fetch whose wait is given up.
+    start = tickCount();
+    EXPECT_FALSE(session->fetchAndWait(request(peer.port()), 5000, [&](uint32_t ms) {
+        sleepMs(ms);
+        return peer.requests() < 2;
+    }));
+    ASSERT_TRUE(waitUntil([&] { return peer.closes() == 2; }, 2000));
+    EXPECT_LT(ticksSince(start), 2000);
+
+    // Five at once: three talk to the peer, two wait for a free thread.
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(session->sendRequest(request(peer.port())));
+    ASSERT_TRUE(waitUntil([&] { return peer.requests() == 5; }));
+    sleepMs(100);
+    EXPECT_EQ(peer.requests(), 5);
+    start = tickCount();
+    session.reset();  // cancels the rest
+    EXPECT_LT(ticksSince(start), 1000);
+    EXPECT_LE(peer.mostOpen(), static_cast<int>(kMaxHttpThreads));
 }
 
 }  // namespace

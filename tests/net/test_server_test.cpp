@@ -49,7 +49,7 @@ std::string lzssDecode(std::string_view stream, size_t capacity) {
 }
 
 struct DecodedReply {
-    uint8_t kind = 0, secondKind = 0, packing = 0, factor = 0;
+    uint8_t kind = 0, secondKind = 0, packing = 0, factor = 0, listener = 0;
     int16_t requestId = 0;
     std::string text;
     std::optional<std::string> second;
@@ -71,6 +71,7 @@ std::optional<DecodedReply> decodeReply(std::string_view message) {
     r.secondKind = static_cast<uint8_t>(message[5]);
     r.packing = static_cast<uint8_t>(message[6]);
     r.factor = static_cast<uint8_t>(message[7]);
+    r.listener = static_cast<uint8_t>(message[8]);
     const std::string_view body = message.substr(10);
     const size_t capacity = (r.factor == 0 || r.factor == 255 ? 10 : r.factor) * body.size();
     std::string payload;
@@ -233,6 +234,33 @@ TEST(TestServerFramed, SetRepliesSecondDocumentsRawFilesAndSpeedTest) {
     reply = decodeReply(client.nextBody());
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->kind, 0);
+}
+
+// A page's own picture (it names its "controlid") comes as a kind-3 data
+// reply for the listener the request names; an image link's as page text.
+TEST(TestServerFramed, PicturesForTheirListenerOrAsPlainBytes) {
+    test::TestServer server;
+    server.writePage("p.png", "png-bytes");
+    RawClient client;
+    ASSERT_EQ(client.connect(server.framedPort()).status, IoStatus::Ok);
+    const struct {
+        const char* query;
+        uint8_t kind, listener;
+    } cases[] = {
+        {"?controlid=4&listener=2&pageid=3", 3, 2},
+        {"?controlid=4&pageid=3", 3, 0},
+        {"?controlid=4&listener=999&pageid=3", 3, 0},
+        {"?pageid=3", 1, 0},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(client.sendFrame(server.urlFor(std::string("/p.png") + c.query)));
+        const auto reply = decodeReply(client.nextBody());
+        ASSERT_TRUE(reply) << c.query;
+        EXPECT_EQ(reply->kind, c.kind) << c.query;
+        EXPECT_EQ(reply->listener, c.listener) << c.query;
+        EXPECT_EQ(reply->requestId, 3);
+        EXPECT_EQ(reply->text, "png-bytes");
+    }
 }
 
 TEST(TestServerFramed, PathsStayInsideTheRoot) {

@@ -29,6 +29,9 @@ void help() {
     std::printf(
         "\nServes the pages under DIR on 127.0.0.1: framed requests on --port, the\n"
         "HTTP WAP gateway on --http-port (0 or absent: free ports, printed).\n"
+        "A picture file asked for with a \"controlid\" (a page's own picture) is\n"
+        "answered as a data reply of kind 3 for the listener its \"listener\"\n"
+        "parameter names (0 without one); any other file as a page reply's text.\n"
         "\n--misbehave MODE[:ARG] makes replies misbehave on purpose:\n%s",
         zq::testserver::misbehaviourHelp());
 }

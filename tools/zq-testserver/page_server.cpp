@@ -23,6 +23,26 @@ bool endsWith(const std::string& text, std::string_view suffix) {
            text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
+bool isPicturePath(const std::string& path) {
+    for (std::string_view suffix : {".png", ".gif", ".jpg", ".jpeg", ".bmp"}) {
+        if (endsWith(path, suffix)) return true;
+    }
+    return false;
+}
+
+// The listener index a picture reply names: the "listener" parameter (the
+// page's author knows the order of its pictures), else 0; 0-255.
+uint8_t pictureListenerIndex(const RequestTarget& target) {
+    const std::optional<std::string> text = target.param("listener");
+    if (!text || text->empty() || text->size() > 3) return 0;
+    int value = 0;
+    for (char c : *text) {
+        if (c < '0' || c > '9') return 0;
+        value = value * 10 + (c - '0');
+    }
+    return value > 255 ? 0 : static_cast<uint8_t>(value);
+}
+
 }  // namespace
 
 struct PageServer::Connection {
@@ -232,6 +252,12 @@ void PageServer::clearRequests() {
     requests_.clear();
 }
 
+size_t PageServer::openConnections() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return static_cast<size_t>(std::count_if(connections_.begin(), connections_.end(),
+                                             [](const auto& c) { return !c->done; }));
+}
+
 Fault PageServer::takeFault() {
     std::lock_guard<std::mutex> lock(mutex_);
     const Fault fault = fault_;
@@ -280,6 +306,12 @@ std::string PageServer::messageFor(const RequestTarget& target) {
         if (file) content = readFile(*file, kMaxServedFile);
     }
     if (content && endsWith(target.path, ".raw")) return *content;
+    // A picture an item asks for (it names its "controlid") comes as a data
+    // reply of kind 3 for the listener the request names.
+    if (content && isPicturePath(target.path) && target.param("controlid")) {
+        reply.kind = kPictureReplyKind;
+        reply.listenerIndex = pictureListenerIndex(target);
+    }
     reply.text = content ? std::move(*content) : std::string(kNotFoundPage);
     return buildReplyMessage(reply, requestId, packing);
 }

@@ -9,8 +9,11 @@
 // What a request gets, by its path: a reply set with setReply/setRawReply;
 // else the speed-test answer for kSpeedTestPath; else the file under the
 // root folder (confined: "..", absolute paths and ':' are refused), a
-// "*.raw" file sent as the whole message and any other file as the text of
-// a page reply; else a "not found" page reply. Page replies echo the
+// "*.raw" file sent as the whole message, a picture requested with a
+// "controlid" as a data reply of kPictureReplyKind whose listener index is
+// the "listener" parameter (0 without one), and any other file (pictures
+// for image links too) as the text of a page reply; else a "not found"
+// page reply. Page replies echo the
 // request's "pageid" as their request id.
 //
 // Faults make the next replies misbehave on purpose (see Fault). Every
@@ -75,6 +78,7 @@ struct ServerOptions {
 };
 
 constexpr int kEveryRequest = -1;
+constexpr uint8_t kPictureReplyKind = 3;
 constexpr uint32_t kMaxRequestBody = 64 * 1024;
 constexpr size_t kMaxRequestHead = 8 * 1024;
 constexpr size_t kMaxServedFile = 1u << 20;
@@ -123,6 +127,8 @@ public:
     // Waits until at least `count` requests have come in (false at the timeout).
     bool waitForRequests(size_t count, uint32_t timeoutMs) const;
     void clearRequests();
+    // Connections still being served (a client that closes ends its own).
+    size_t openConnections() const;
 
 private:
     struct Connection;
