@@ -8,7 +8,8 @@ extern char** environ;
 
 namespace zq::test {
 
-pid_t spawnChild(std::vector<std::string> args, const SpawnOptions& options) {
+pid_t spawnChild(std::vector<std::string> args, const std::string& outPath,
+                 const std::string& errPath, const std::vector<std::string>& extraEnv) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
@@ -17,7 +18,7 @@ pid_t spawnChild(std::vector<std::string> args, const SpawnOptions& options) {
             env.push_back(entry);
         }
     }
-    env.insert(env.end(), options.extraEnv.begin(), options.extraEnv.end());
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -28,12 +29,12 @@ pid_t spawnChild(std::vector<std::string> args, const SpawnOptions& options) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     constexpr int kCreate = O_WRONLY | O_CREAT | O_TRUNC;
-    if (!options.outPath.empty())
-        posix_spawn_file_actions_addopen(&actions, 1, options.outPath.c_str(), kCreate, 0600);
-    if (options.errToOut) {
+    if (!outPath.empty())
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), kCreate, 0600);
+    if (!errPath.empty() && errPath == outPath) {
         posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    } else if (!options.errPath.empty()) {
-        posix_spawn_file_actions_addopen(&actions, 2, options.errPath.c_str(), kCreate, 0600);
+    } else if (!errPath.empty()) {
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), kCreate, 0600);
     }
     pid_t pid = -1;
     if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
@@ -47,8 +48,9 @@ int waitForChild(pid_t pid) {
     return WEXITSTATUS(status);
 }
 
-int runChild(std::vector<std::string> args, const SpawnOptions& options) {
-    return waitForChild(spawnChild(std::move(args), options));
+int runChild(std::vector<std::string> args, const std::string& outPath, const std::string& errPath,
+             const std::vector<std::string>& extraEnv) {
+    return waitForChild(spawnChild(std::move(args), outPath, errPath, extraEnv));
 }
 
 }  // namespace zq::test
