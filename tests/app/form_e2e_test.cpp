@@ -4,10 +4,7 @@
 // it, and the server's log shows exactly what was sent. Each step's screen
 // is saved in the test output folder. Then the form actions on controls the
 // markup built, in process.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -23,10 +20,9 @@
 #include "items/text_field.h"
 #include "markup/encoder.h"
 #include "markup/markup_page.h"
+#include "tests/support/spawn_client.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_server.h"
-
-extern char** environ;
 
 namespace zq {
 namespace {
@@ -94,36 +90,9 @@ protected:
         std::vector<std::string> args = {binary_.string(), "--headless",
                                          "--device",       (dir_.path() / "device").string(),
                                          "--keys",         keys.string()};
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            const std::string entry = *e;
-            if (entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("WAYLAND_DISPLAY=", 0) == 0 ||
-                entry.rfind("SDL_VIDEODRIVER=", 0) == 0) {
-                continue;
-            }
-            env.push_back(entry);
-        }
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        std::vector<char*> envp;
-        for (std::string& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-
         const std::string errPath = (dir_.path() / "stderr").string();
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        pid_t pid = 0;
         RunResult result;
-        const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        if (rc != 0) return result;
-        int status = 0;
-        waitpid(pid, &status, 0);
-        if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+        result.exitCode = test::runChild(std::move(args), "/dev/null", errPath);
         result.err = readAll(errPath);
         return result;
     }

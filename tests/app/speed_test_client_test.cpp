@@ -1,10 +1,7 @@
 // The speed-test page in the headless client, driven by keys: the test runs
 // over an answering host and a closed port, and the chosen host is written
 // to the settings file as the host of the next start.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -13,43 +10,12 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "tests/support/spawn_client.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_server.h"
 
-extern char** environ;
-
 namespace zq {
 namespace {
-
-// Runs the client headless on `device` with `keys` until it ends.
-void runClient(const std::filesystem::path& binary, const std::filesystem::path& device,
-               const std::filesystem::path& keys, const std::filesystem::path& outPath) {
-    std::vector<std::string> args{binary.string(), "--headless", "--device",
-                                  device.string(), "--keys",     keys.string()};
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-        const std::string entry = *e;
-        if (entry.rfind("DISPLAY=", 0) != 0 && entry.rfind("WAYLAND_DISPLAY=", 0) != 0)
-            env.push_back(entry);
-    }
-    std::vector<char*> envp;
-    for (std::string& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    ASSERT_EQ(spawned, 0);
-    int status = 0;
-    waitpid(pid, &status, 0);
-}
 
 TEST(SpeedTestClient, TheSpeedTestPageRunsAndAHostIsMadeDefault) {
     const char* binaryDir = std::getenv("ZQ_BINARY_DIR");
@@ -75,7 +41,10 @@ TEST(SpeedTestClient, TheSpeedTestPageRunsAndAHostIsMadeDefault) {
     std::ofstream(keys) << "wait 500\nkey down\nkey fire\nkey down\nkey down\nkey fire\n"
                            "wait 2000\nanswer ok\nkey down\nkey fire\nanswer yes\nwait 200\n";
 
-    runClient(binary, dir.path() / "device", keys, dir.path() / "out");
+    const std::string out = (dir.path() / "out").string();
+    test::runChild({binary.string(), "--headless", "--device", (dir.path() / "device").string(),
+                    "--keys", keys.string()},
+                   out, out);
     const std::string ini = readFile(resources / "ZQConfig.ini").value_or("");
     // Connecting made a the current host; the choice made b the next one.
     EXPECT_NE(ini.find("sys-curhost = " + b), std::string::npos) << ini;

@@ -1,9 +1,6 @@
 // Start-up: the splash screen's picture, and zqclient coming up end to end
 // against the in-process test server with a temporary device folder.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -19,12 +16,11 @@
 #include "platform/files.h"
 #include "platform/font.h"
 #include "platform/image.h"
+#include "tests/support/spawn_client.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "tests/support/test_server.h"
 #include "ui/graphics_context.h"
-
-extern char** environ;
 
 namespace zq {
 namespace {
@@ -92,19 +88,6 @@ TEST_F(SplashPaintTest, BackgroundFrameAndBlocks) {
     EXPECT_EQ(empty.getPixel(at.frameLeft + 10, midY), SplashScreen::kFrameFill);
 }
 
-// For a person to look at: the shipped logo with a status line.
-TEST(SplashPicture, ShippedLogo) {
-    if (!systemFontAvailable(nullptr)) GTEST_SKIP() << "no system font";
-    SplashScreen::Look look;
-    look.version = CString(u"V2.2.0");
-    look.logo = loadImageFile((test::sourceDir() / "resources/ZQ Resource/logo.png").string());
-    SplashScreen splash(look);
-    splash.setBounds(Rect::fromSize(0, 0, 240, 320));
-    splash.setText(CString(u"无代理尝试连接本机演示"));
-    splash.setProgress(63);
-    EXPECT_TRUE(savePng(paintSplash(splash), (test::testOutputDir() / "splash.png").string()));
-}
-
 TEST(StartupValues, LogoModeAndGateway) {
     EXPECT_EQ(Application::logoFile("/r", 320, 240).filename(), "320_240logo.png");
     EXPECT_EQ(Application::logoFile("/r", 240, 240).filename(), "logo.png");
@@ -168,34 +151,14 @@ protected:
     };
     Child spawn(std::vector<std::string> args) {
         args.insert(args.begin(), {binary_.string(), "--headless", "--device", device().string()});
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            const std::string entry = *e;
-            if (entry.rfind("DISPLAY=", 0) != 0 && entry.rfind("WAYLAND_DISPLAY=", 0) != 0)
-                env.push_back(entry);
-        }
-        std::vector<char*> envp;
-        for (std::string& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
         Child child;
         child.errPath = (dir_.path() / ("stderr" + std::to_string(runs_++))).string();
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 2, child.errPath.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (posix_spawn(&child.pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
-            child.pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
+        child.pid = test::spawnChild(std::move(args), "", child.errPath);
         return child;
     }
     RunResult wait(const Child& child) {
         RunResult result;
-        int status = 0;
-        if (child.pid > 0 && waitpid(child.pid, &status, 0) == child.pid && WIFEXITED(status))
-            result.exitCode = WEXITSTATUS(status);
+        result.exitCode = test::waitForChild(child.pid);
         std::ifstream in(child.errPath);
         std::stringstream text;
         text << in.rdbuf();

@@ -3,10 +3,7 @@
 // (keys and a tap on the bar), opens and closes a tree, walks a grid menu and
 // chooses a cell, and submits a form that lives on a tab page. The server's
 // log shows what was sent; the saved screens are probed pixel by pixel.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -28,6 +25,7 @@
 #include "platform/image.h"
 #include "platform/surface.h"
 #include "platform/ui_executor.h"
+#include "tests/support/spawn_client.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "tests/support/test_server.h"
@@ -36,8 +34,6 @@
 #include "ui/screen.h"
 #include "ui/tabbed_form.h"
 #include "ui/toolkit_globals.h"
-
-extern char** environ;
 
 namespace zq {
 namespace {
@@ -134,36 +130,10 @@ protected:
         std::vector<std::string> args = {binary_.string(), "--headless",
                                          "--device",       (dir_.path() / "device").string(),
                                          "--keys",         keys.string()};
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            const std::string entry = *e;
-            if (entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("WAYLAND_DISPLAY=", 0) == 0 ||
-                entry.rfind("SDL_VIDEODRIVER=", 0) == 0) {
-                continue;
-            }
-            env.push_back(entry);
-        }
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        std::vector<char*> envp;
-        for (std::string& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-
         const std::string errPath = (dir_.path() / "stderr").string();
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        pid_t pid = 0;
-        const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        if (rc != 0) return -1;
-        int status = 0;
-        waitpid(pid, &status, 0);
+        const int exitCode = test::runChild(std::move(args), "/dev/null", errPath);
         err_ = readAll(errPath);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return exitCode;
     }
 
     static std::filesystem::path shotPath(const std::string& name) {

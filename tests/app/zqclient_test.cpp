@@ -1,8 +1,5 @@
 // Runs the built zqclient program and checks what it prints and saves.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -11,9 +8,8 @@
 #include <vector>
 
 #include "platform/image.h"
+#include "tests/support/spawn_client.h"
 #include "tests/support/test_env.h"
-
-extern char** environ;
 
 namespace zq {
 namespace {
@@ -43,41 +39,11 @@ protected:
     // Runs zqclient with `args` and no display; extra "NAME=VALUE" entries
     // are added to the environment.
     RunResult run(std::vector<std::string> args, std::vector<std::string> extraEnv = {}) {
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            std::string entry = *e;
-            if (entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("WAYLAND_DISPLAY=", 0) == 0 ||
-                entry.rfind("SDL_VIDEODRIVER=", 0) == 0) {
-                continue;
-            }
-            env.push_back(entry);
-        }
-        env.insert(env.end(), extraEnv.begin(), extraEnv.end());
         args.insert(args.begin(), binary_.string());
-
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        std::vector<char*> envp;
-        for (std::string& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-
         const std::string outPath = (dir_.path() / "stdout").string();
         const std::string errPath = (dir_.path() / "stderr").string();
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        pid_t pid = 0;
         RunResult result;
-        int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        if (rc != 0) return result;
-        int status = 0;
-        waitpid(pid, &status, 0);
-        if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+        result.exitCode = test::runChild(std::move(args), outPath, errPath, extraEnv);
         result.out = readAll(outPath);
         result.err = readAll(errPath);
         return result;

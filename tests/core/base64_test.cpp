@@ -81,13 +81,5 @@ TEST(CodePage, ConvertsUpToTheFirstNul) {
     EXPECT_EQ(multiByteToWide("\xE4\xB8\xAD", kCodePageUtf8), CString(u"中"));
 }
 
-TEST(CodePage, FindLastChar) {
-    const CString path(u"\\UserData\\stock\\MyStock.ini");
-    EXPECT_EQ(findLastChar(path, u'\\'), 15);
-    EXPECT_EQ(findLastChar(path, u'#'), -1);
-    EXPECT_EQ(findLastChar(path, u'\0'), path.length());
-    EXPECT_EQ(findLastChar(CString(), u'a'), -1);
-}
-
 }  // namespace
 }  // namespace zq

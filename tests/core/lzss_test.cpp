@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/zq-testserver/lzss_encoder.h"
+
 namespace zq {
 namespace {
 
@@ -16,41 +18,10 @@ using Bytes = std::vector<uint8_t>;
 
 Bytes bytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
-// Greedy encoder of the same format; matches may reach back into the
-// window's initial zeros. Brute force, so keep inputs to a few KB.
+// The test peer's encoder, whose matches may reach back into the window's
+// initial zeros.
 Bytes encode(const Bytes& data) {
-    Bytes out;
-    size_t flagAt = 0;
-    int item = 8;
-    for (size_t i = 0; i < data.size();) {
-        if (item == 8) {
-            flagAt = out.size();
-            out.push_back(0);
-            item = 0;
-        }
-        size_t bestLength = 0;
-        size_t bestDistance = 0;
-        const size_t limit = std::min(LzssDecoder::kMaxMatch, data.size() - i);
-        for (size_t d = 1; d < LzssDecoder::kRingSize; ++d) {
-            size_t n = 0;
-            while (n < limit && data[i + n] == (i + n >= d ? data[i + n - d] : 0)) ++n;
-            if (n > bestLength) {
-                bestLength = n;
-                bestDistance = d;
-            }
-        }
-        if (bestLength >= LzssDecoder::kMinMatch) {
-            const size_t pos = (LzssDecoder::kRingStart + i - bestDistance) & 4095;
-            out.push_back(static_cast<uint8_t>(pos & 0xFF));
-            out.push_back(static_cast<uint8_t>((pos >> 4 & 0xF0) | (bestLength - 3)));
-            i += bestLength;
-        } else {
-            out[flagAt] |= static_cast<uint8_t>(1 << item);
-            out.push_back(data[i++]);
-        }
-        ++item;
-    }
-    return out;
+    return bytesOf(testserver::lzssEncode(std::string(data.begin(), data.end())));
 }
 
 // The classic ring decoder, with the whole ring zeroed.

@@ -136,17 +136,6 @@ TEST(CharacterClasses, DigitsAndPrefixes) {
     EXPECT_EQ(extractAlnumRun("中文"), CString());
 }
 
-TEST(KeyName, NamesTheBindableKeys) {
-    EXPECT_EQ(keyName(13), CString("up"));
-    EXPECT_EQ(keyName(38), CString("up"));
-    EXPECT_EQ(keyName(37), CString("left"));
-    EXPECT_EQ(keyName(39), CString("right"));
-    EXPECT_EQ(keyName(40), CString("down"));
-    EXPECT_EQ(keyName(8), CString());
-    EXPECT_EQ(keyName(65), CString("A"));
-    EXPECT_EQ(keyName('5'), CString("5"));
-}
-
 TEST(Colors, NamesAndHexBecomeColourWords) {
     EXPECT_EQ(colorFromName("orange"), CString("ffa500"));
     EXPECT_EQ(colorFromName("Orange"), CString());

@@ -19,17 +19,6 @@ TEST(ZQException, HolderKeepsLatestTextPerCodeAndEveryText) {
     EXPECT_EQ(holder.errorText(3), CString("second"));
 }
 
-TEST(ZQException, ThrownByValueCarriesItsMessage) {
-    try {
-        throw ZQException("URL is Empty");
-    } catch (const std::exception& e) {
-        EXPECT_STREQ(e.what(), "URL is Empty");
-    }
-    ZQException a("x");
-    ZQException b = a;
-    EXPECT_EQ(b.message(), CString("x"));
-}
-
 TEST(ZQException, ReportShowsTheTextOfTheCode) {
     clearMessageBoxLog();
     ZQException holder;

@@ -16,24 +16,12 @@ std::vector<CString> names(const HostSet& set) {
 TEST(HostRecordTest, TextFormRoundTripsWithColonsInRest) {
     HostRecord record;
     ASSERT_TRUE(record.parse(u"10.0.0.1:80:8002:alpha:x:y"));
-    EXPECT_EQ(record.address, CString(u"10.0.0.1"));
-    EXPECT_EQ(record.httpPort, CString(u"80"));
-    EXPECT_EQ(record.socketPort, CString(u"8002"));
-    EXPECT_EQ(record.name, CString(u"alpha"));
-    EXPECT_EQ(record.rest, CString(u"x:y"));
     EXPECT_EQ(record.toText(), CString(u"10.0.0.1:80:8002:alpha:x:y"));
 
     HostRecord copy;
     ASSERT_TRUE(copy.parse(record.toText()));
     EXPECT_TRUE(copy.equals(record));
     EXPECT_EQ(copy.rest, record.rest);
-}
-
-TEST(HostRecordTest, RecordsDifferingOnlyInSocketPortAreEqual) {
-    HostRecord a, b;
-    a.parse(u"h:80:1:Name:");
-    b.parse(u"H:80:2:name:other");
-    EXPECT_TRUE(a.equals(b));
 }
 
 TEST(HostSetTest, EmptyConfigurationGivesNoHostsAndTheDefaultCarrier) {

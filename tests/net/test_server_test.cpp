@@ -16,14 +16,11 @@
 #include "platform/files.h"
 #include "platform/socket.h"
 #include "tools/zq-testserver/lzss_encoder.h"
-#include "tools/zq-testserver/misbehaviour.h"
 
 namespace zq {
 namespace {
 
-using testserver::CannedReply;
 using testserver::Fault;
-using testserver::kEveryRequest;
 using testserver::Packing;
 using testserver::Transport;
 
@@ -206,36 +203,6 @@ TEST(TestServerFramed, EachPackingCarriesThePageAndEchoesPageId) {
     EXPECT_EQ(requests[0].url, server.urlFor("/kolm/a.zqml;jsid=9?x=1&pageid=300&screenid=2"));
 }
 
-TEST(TestServerFramed, SetRepliesSecondDocumentsRawFilesAndSpeedTest) {
-    test::TestServer server(Packing::Lzss);
-    CannedReply data;
-    data.kind = 7;
-    data.text = "quote-bytes";
-    data.secondDocument = "<zqml><body/></zqml>";
-    data.secondKind = 3;
-    server.setReply("/data", data);
-    server.writePage("r.raw", "exact bytes");
-    RawClient client;
-    ASSERT_EQ(client.connect(server.framedPort()).status, IoStatus::Ok);
-
-    ASSERT_TRUE(client.sendFrame(server.urlFor("/data?pageid=5")));
-    auto reply = decodeReply(client.nextBody());
-    ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->kind, 7);
-    EXPECT_EQ(reply->requestId, 5);
-    EXPECT_EQ(reply->secondKind, 3);
-    EXPECT_EQ(reply->text, "quote-bytes");
-    EXPECT_EQ(reply->second, data.secondDocument);
-
-    ASSERT_TRUE(client.sendFrame(server.urlFor("/r.raw?pageid=6")));
-    EXPECT_EQ(client.nextBody(), "exact bytes");
-
-    ASSERT_TRUE(client.sendFrame(server.urlFor(testserver::kSpeedTestPath)));
-    reply = decodeReply(client.nextBody());
-    ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->kind, 0);
-}
-
 // A page's own picture (it names its "controlid") comes as a kind-3 data
 // reply for the listener the request names; an image link's as page text.
 TEST(TestServerFramed, PicturesForTheirListenerOrAsPlainBytes) {
@@ -273,7 +240,7 @@ TEST(TestServerFramed, PathsStayInsideTheRoot) {
     ASSERT_EQ(client.connect(server.framedPort()).status, IoStatus::Ok);
     for (const std::string& path :
          {escape, std::string("/%2e%2e/x/secret.txt"), std::string("/Pages/../../secret.txt"),
-          "/" + outside.path().string() + "/secret.txt"}) {
+          std::string("/").append(outside.path().string()).append("/secret.txt")}) {
         ASSERT_TRUE(client.sendFrame(server.urlFor(path)));
         const auto reply = decodeReply(client.nextBody());
         ASSERT_TRUE(reply);
@@ -460,86 +427,6 @@ TEST(TestServerFaults, RefusedConnectionsAndPromptStop) {
     const auto before = std::chrono::steady_clock::now();
     server.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2));
-}
-
-TEST(TestServerMisbehave, ModesFromTheCommandLine) {
-    struct Case {
-        const char* text;
-        Fault fault;
-        int times;
-        uint32_t late, pause, refuseMs;
-        bool refusing;
-    };
-    const Case good[] = {
-        {"late", Fault::Late, kEveryRequest, 0, 0, 0, false},
-        {"late:500", Fault::Late, kEveryRequest, 500, 0, 0, false},
-        {"split:7", Fault::Split, kEveryRequest, 0, 7, 0, false},
-        {"garbage:2", Fault::Garbage, 2, 0, 0, 0, false},
-        {"missing", Fault::Missing, kEveryRequest, 0, 0, 0, false},
-        {"oversize", Fault::Oversize, kEveryRequest, 0, 0, 0, false},
-        {"duplicate:1", Fault::Duplicate, 1, 0, 0, 0, false},
-        {"close-mid-frame", Fault::CloseMidFrame, kEveryRequest, 0, 0, 0, false},
-        {"refusing", Fault::None, kEveryRequest, 0, 0, 0, true},
-        {"refusing:3", Fault::None, kEveryRequest, 0, 0, 3000, true},
-    };
-    for (const Case& c : good) {
-        const auto m = testserver::parseMisbehaviour(c.text);
-        ASSERT_TRUE(m) << c.text;
-        EXPECT_EQ(m->fault, c.fault) << c.text;
-        EXPECT_EQ(m->times, c.times) << c.text;
-        EXPECT_EQ(m->lateDelayMs, c.late) << c.text;
-        EXPECT_EQ(m->splitPauseMs, c.pause) << c.text;
-        EXPECT_EQ(m->refusing, c.refusing) << c.text;
-        EXPECT_EQ(m->refuseMs, c.refuseMs) << c.text;
-        EXPECT_NE(
-            std::string(testserver::misbehaviourHelp()).find(std::string(c.text).substr(0, 4)),
-            std::string::npos);
-    }
-    for (const char* bad :
-         {"", "slow", "late:", "late:x", "late:0", "garbage:-1", "split:99999999999"}) {
-        std::string error;
-        EXPECT_FALSE(testserver::parseMisbehaviour(bad, &error)) << bad;
-        EXPECT_FALSE(error.empty()) << bad;
-    }
-
-    // Applied: only the first reply misbehaves.
-    test::TestServer server;
-    server.writePage("x.zqml", "x");
-    testserver::applyMisbehaviour(server, *testserver::parseMisbehaviour("garbage:1"));
-    RawClient client;
-    ASSERT_EQ(client.connect(server.framedPort()).status, IoStatus::Ok);
-    for (int i = 0; i < 2; ++i) ASSERT_TRUE(client.sendFrame(server.urlFor("/x.zqml?pageid=1")));
-    EXPECT_FALSE(decodeReply(client.nextBody()));
-    EXPECT_EQ(decodeReply(client.nextBody()).value_or(DecodedReply{}).text, "x");
-}
-
-TEST(TestServerRequests, UrlAndGatewayHeadParsing) {
-    auto t = testserver::parseRequestUrl("HTTP://h:80/a%20b/c.zqml;s=1?pageid=7&q=%41&flag");
-    EXPECT_EQ(t.hostPort, "h:80");
-    EXPECT_EQ(t.path, "/a b/c.zqml");
-    EXPECT_EQ(t.pageId(), 7);
-    EXPECT_EQ(t.param("q"), "A");
-    EXPECT_EQ(t.param("flag"), "");
-    EXPECT_EQ(testserver::parseRequestUrl("h:1?pageid=x").path, "/");
-    EXPECT_EQ(testserver::parseRequestUrl("h:1?pageid=x").pageId(), 0);
-    EXPECT_EQ(testserver::percentDecode("%4"), "%4");
-
-    // Header names in any case, blanks after the colon skipped.
-    EXPECT_TRUE(
-        testserver::checkGatewayHead("GET /p HTTP/1.0\r\nhost:   h:1\r\nX-ONLINE-HOST: h:1\r\n")
-            .ok);
-    EXPECT_FALSE(testserver::checkGatewayHead("GET /p HTTP/1.0\r\nHost: h:1\r\n"
-                                              "X-Online-Host: h:2\r\n")
-                     .ok);
-    EXPECT_FALSE(testserver::checkGatewayHead("GET http://a/p HTTP/1.0\r\nHost: b\r\n").ok);
-    EXPECT_FALSE(testserver::checkGatewayHead("GET http:///p HTTP/1.0\r\nHost: b\r\n").ok);
-    EXPECT_TRUE(testserver::checkGatewayHead("GET http://a HTTP/1.1\r\nHost: A:80\r\n").ok);
-    EXPECT_FALSE(testserver::checkGatewayHead("POST /p HTTP/1.0\r\nHost: h:1\r\n"
-                                              "X-Online-Host: h:1\r\n")
-                     .ok);
-    EXPECT_FALSE(testserver::checkGatewayHead("GET p HTTP/1.0\r\nHost: h:1\r\n"
-                                              "X-Online-Host: h:1\r\n")
-                     .ok);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "platform/cstring.h"
+#include "tests/support/spawn_client.h"
 #include "tests/support/test_env.h"
 
 namespace zq {
@@ -154,10 +154,9 @@ TEST(ReadFile, RefusesWhatItCannotHoldWhole) {
 // ".zqtmp" files that nothing removed.
 TEST(RemoveStaleTempFiles, RemovesThoseOfDeadProcessesOnly) {
     test::TempDir temp;
-    const pid_t child = ::fork();
-    if (child == 0) ::_exit(0);
+    const pid_t child = test::spawnChild({"/bin/true"});
     ASSERT_GT(child, 0);
-    ::waitpid(child, nullptr, 0);
+    ASSERT_EQ(test::waitForChild(child), 0);
     const std::string dead = std::to_string(child);
     const std::string self = std::to_string(::getpid());
     fs::create_directories(temp.path() / "UserData");
@@ -347,21 +346,6 @@ TEST(DeviceRoot, DefaultFollowsXdgThenHome) {
 
     restore("XDG_DATA_HOME", xdg);
     restore("HOME", home);
-}
-
-TEST(CurrentDevice, ScopesNestAndRestore) {
-    DeviceFiles outer("/outer");
-    DeviceFiles inner("/inner");
-    EXPECT_FALSE(DeviceFiles::hasCurrent());
-    {
-        CurrentDeviceFiles a(outer);
-        {
-            CurrentDeviceFiles b(inner);
-            EXPECT_EQ(DeviceFiles::current().root(), fs::path("/inner"));
-        }
-        EXPECT_EQ(DeviceFiles::current().root(), fs::path("/outer"));
-    }
-    EXPECT_FALSE(DeviceFiles::hasCurrent());
 }
 
 }  // namespace

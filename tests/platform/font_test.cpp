@@ -46,30 +46,6 @@ TEST(FontTextWidth, SurrogatePairsAndUnpairedSurrogates) {
     EXPECT_EQ(font.textWidth(u"\xDE00\xD83D"), 2000);  // reversed pair is two faults
 }
 
-TEST(FixedFont, MetricsAndGlyphBox) {
-    FixedFontSource source;
-    FontRef font = source.font(14, 400);
-    EXPECT_EQ(font->height(), 14);
-    EXPECT_EQ(font->ascent(), 11);
-    EXPECT_EQ(font->descent(), 3);
-    EXPECT_EQ(font->charWidth(U'W'), 7);
-    EXPECT_EQ(font->charWidth(0x4E2D), 7);
-    EXPECT_EQ(font->textWidth(u"ab\xD83D\xDE00"), 21);
-
-    const Glyph& box = font->glyph(U'x');
-    EXPECT_EQ(box.advance, 7);
-    EXPECT_EQ(box.left, 1);
-    EXPECT_EQ(box.width, 5);
-    EXPECT_EQ(box.top, 10);  // one row below the cell top
-    EXPECT_EQ(box.height, 12);
-    ASSERT_EQ(box.coverage.size(), 60u);
-    for (uint8_t c : box.coverage) EXPECT_EQ(c, 0xFF);
-
-    const Glyph& space = font->glyph(U' ');
-    EXPECT_EQ(space.advance, 7);
-    EXPECT_TRUE(space.coverage.empty());
-}
-
 TEST(FixedFont, TinyCellsStayUsable) {
     FixedFontSource source;
     FontRef one = source.font(1, 400);
@@ -167,11 +143,6 @@ TEST_F(SystemFont, GlyphReferencesOutliveLaterRendering) {
     const Glyph* first = &font->glyph(U'A');
     for (char32_t ch = 0x4E00; ch < 0x4E00 + 500; ++ch) font->glyph(ch);
     EXPECT_EQ(&font->glyph(U'A'), first);
-}
-
-TEST_F(SystemFont, BoldIsWider) {
-    std::u16string text = u"Bold text 粗体";
-    EXPECT_GT(getFont(16, 700)->textWidth(text), getFont(16, 400)->textWidth(text));
 }
 
 TEST_F(SystemFont, MeasuringFromManyThreadsGivesOneAnswer) {

@@ -399,39 +399,69 @@ TEST(ImageJpeg, GreyAndAdobeCmykBecomeRgb) {
 
 // ---- GIF -------------------------------------------------------------------
 
-TEST(ImageGif, FrameOnScreenWithTransparentIndex) {
-    ImageRef image = decode(encodeGif({.screenWidth = 4,
-                                       .screenHeight = 3,
-                                       .colors = kFourColors,
-                                       .transparent = 3,
-                                       .left = 1,
-                                       .top = 1,
-                                       .width = 2,
-                                       .height = 2,
-                                       .indices = {0, 3, 1, 2}}));
-    ASSERT_TRUE(image);
-    EXPECT_EQ(image->width(), 4);
-    EXPECT_EQ(image->height(), 3);
-    EXPECT_TRUE(image->hasAlpha());
-    EXPECT_EQ(image->pixel(0, 0) >> 24, 0u);  // outside the frame
-    EXPECT_EQ(image->pixel(1, 1), 0xFFFF0000u);
-    EXPECT_EQ(image->pixel(2, 1) >> 24, 0u);  // transparent index
-    EXPECT_EQ(image->pixel(1, 2), 0xFF00FF00u);
-    EXPECT_EQ(image->pixel(2, 2), 0xFF0000FFu);
-    EXPECT_EQ(image->pixel(3, 2) >> 24, 0u);
-}
-
-TEST(ImageGif, Gif87aWithoutTransparencyIsOpaque) {
-    ImageRef image = decode(encodeGif({.screenWidth = 2,
-                                       .screenHeight = 1,
-                                       .colors = kFourColors,
-                                       .gif89 = false,
-                                       .width = 2,
-                                       .indices = {3, 2}}));
-    ASSERT_TRUE(image);
-    EXPECT_FALSE(image->hasAlpha());
-    EXPECT_EQ(image->pixel(0, 0), 0xFFFFFFFFu);
-    EXPECT_EQ(image->pixel(1, 0), 0xFF0000FFu);
+TEST(ImageGif, FramesOnTheirScreen) {
+    constexpr uint32_t kClear = 0;  // any pixel whose alpha is zero
+    struct Case {
+        const char* name;
+        GifSpec spec;
+        int width;
+        bool hasAlpha;
+        std::vector<std::pair<Point, uint32_t>> probes;
+    };
+    const Case cases[] = {
+        {"frame inside with a transparent index",
+         {.screenWidth = 4,
+          .screenHeight = 3,
+          .colors = kFourColors,
+          .transparent = 3,
+          .left = 1,
+          .top = 1,
+          .width = 2,
+          .height = 2,
+          .indices = {0, 3, 1, 2}},
+         4,
+         true,
+         {{{0, 0}, kClear},  // outside the frame
+          {{1, 1}, 0xFFFF0000u},
+          {{2, 1}, kClear},  // the transparent index
+          {{1, 2}, 0xFF00FF00u},
+          {{2, 2}, 0xFF0000FFu},
+          {{3, 2}, kClear}}},
+        {"GIF87a without transparency",
+         {.screenWidth = 2,
+          .screenHeight = 1,
+          .colors = kFourColors,
+          .gif89 = false,
+          .width = 2,
+          .indices = {3, 2}},
+         2,
+         false,
+         {{{0, 0}, 0xFFFFFFFFu}, {{1, 0}, 0xFF0000FFu}}},
+        {"frame past the screen is clipped",
+         {.screenWidth = 2,
+          .screenHeight = 2,
+          .colors = kFourColors,
+          .left = 1,
+          .top = 1,
+          .width = 3,
+          .height = 3,
+          .indices = Bytes(9, 1)},
+         2,
+         true,
+         {{{1, 1}, 0xFF00FF00u}, {{0, 1}, kClear}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ImageRef image = decode(encodeGif(c.spec));
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->width(), c.width);
+        EXPECT_EQ(image->height(), c.spec.screenHeight);
+        EXPECT_EQ(image->hasAlpha(), c.hasAlpha);
+        for (const auto& [at, argb] : c.probes) {
+            const uint32_t pixel = image->pixel(at.x, at.y);
+            EXPECT_EQ(argb == kClear ? pixel >> 24 : pixel, argb) << at.x << "," << at.y;
+        }
+    }
 }
 
 TEST(ImageGif, InterlacedRowsLandInPlace) {
@@ -449,21 +479,6 @@ TEST(ImageGif, InterlacedRowsLandInPlace) {
         const GifColorType& c = kFourColors[r % 4];
         EXPECT_EQ(image->pixel(1, r), 0xFF000000u | c.Red << 16 | c.Green << 8 | c.Blue) << r;
     }
-}
-
-TEST(ImageGif, FramePastTheScreenIsClipped) {
-    ImageRef image = decode(encodeGif({.screenWidth = 2,
-                                       .screenHeight = 2,
-                                       .colors = kFourColors,
-                                       .left = 1,
-                                       .top = 1,
-                                       .width = 3,
-                                       .height = 3,
-                                       .indices = Bytes(9, 1)}));
-    ASSERT_TRUE(image);
-    EXPECT_EQ(image->width(), 2);
-    EXPECT_EQ(image->pixel(1, 1), 0xFF00FF00u);
-    EXPECT_EQ(image->pixel(0, 1) >> 24, 0u);
 }
 
 TEST(ImageGif, IndexPastTheColourMapIsTransparent) {

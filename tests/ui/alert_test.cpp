@@ -2,17 +2,13 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/clock.h"
-#include "platform/device_context.h"
 #include "platform/ui_executor.h"
 #include "platform/window.h"
-#include "tests/support/test_env.h"
 #include "tests/ui/screen_test_support.h"
 #include "ui/alert_screen.h"
 #include "ui/container.h"
@@ -26,7 +22,7 @@ namespace {
 
 constexpr Color kClassColor = 0x123456;
 
-// The message as a plain text line, keeping what the alert gave it.
+// The message item, keeping what the alert gave it.
 class MessageStub : public Item {
 public:
     MessageStub(const CString& text, ImageRef image, Style* style)
@@ -34,17 +30,6 @@ public:
     void initContent(int, int lineWidth) override {
         contentWidth_ = lineWidth;
         contentHeight_ = 40;
-    }
-    void paintContent(int x, int y, int, int, GraphicsContext& g) override {
-        DeviceContext* dc = g.getDC();
-        const FontRef before = dc->selectFont(createStyleFont());
-        const Color color = dc->setTextColor(getStyle() ? getStyle()->getColor() : 0xFFFFFF);
-        const BackgroundMode mode = dc->setBackgroundMode(BackgroundMode::Transparent);
-        Rect box = Rect::fromSize(x, y, contentWidth_, contentHeight_);
-        dc->drawText(text.view(), box, 0x10);
-        dc->setBackgroundMode(mode);
-        dc->setTextColor(color);
-        dc->selectFont(before);
     }
     CString text;
     ImageRef image;
@@ -258,29 +243,6 @@ TEST_F(AlertTest, TimeoutClosesOnTheUiTimer) {
         EXPECT_TRUE(display_.isCurrent(&alert));
         display_.setCurrent(&page_);
     }
-}
-
-// Looks: an alert over a page, in the real font; written next to the build
-// for a person to check.
-TEST(AlertPreview, PaintsAnAlert) {
-    releaseSharedFonts();
-    setMessageItemMaker(&makeMessageStub);
-    const std::filesystem::path folder = programFolder();
-    setProgramFolder(test::sourceDir() / "resources");
-    {
-        AlertScreen alert(u"提示", u"委托已提交，请等待成交回报。", nullptr, 0, createAlertStyle());
-        alert.setSize(240, 320);
-        Surface surface(240, 320);
-        DeviceContext dc(surface);
-        GraphicsContext g;
-        g.init(240, 320, &dc);
-        alert.paint(g);
-        EXPECT_EQ(alert.leftLabel().isEmpty() && alert.rightLabel().isEmpty(), false);
-        EXPECT_TRUE(savePng(surface, (test::testOutputDir() / "alert_preview.png").string()));
-    }
-    setProgramFolder(folder);
-    setMessageItemMaker(nullptr);
-    releaseSharedFonts();
 }
 
 }  // namespace

@@ -446,37 +446,5 @@ TEST_F(ImagePaintTest, RefetchesWhenTheScreenTurnsOrThePathChanges) {
     EXPECT_EQ(requests[2], CString(u"images\\320_240other.png"));
 }
 
-// A sample of looks saved as a PNG so that a person can check them by eye:
-// under ZQ_BINARY_DIR/test-output when set, else in a scratch folder.
-TEST_F(PaintTest, SampleSheetSavesAsPng) {
-    dc.fillRect(surface.bounds(), 0x404040);
-    createDefaultGradientBackground()->paint(10, 10, 100, 40, g);
-    BandGradientBackground(0x2020A0, 0xF0F0F0, PenStyle::Solid, 25, 75, true)
-        .paint(120, 10, 100, 40, g);
-    BevelBackground(0xC0C0C0, kWhite, 0x606060, 2).paint(10, 60, 100, 30, g);
-    RectangleBackground(0x80FFFF, kRed, 2).paint(120, 60, 100, 30, g);
-    FilledRoundRectBackground(0xD68A31, 12, 12).paint(10, 100, 100, 30, g);
-    RoundRectBackground(0x31D68A, 12, 12).paint(120, 100, 100, 30, g);
-    ColorBackground(kWhite).paint(10, 140, 100, 30, g);
-    LineBorder(kBlue, 2).paint(10, 140, 100, 30, g);
-    ColorBackground(kWhite).paint(120, 140, 100, 30, g);
-    RectBorder(kRed, 1).paint(120, 140, 100, 30, g);
-    RoundRectBorder(kGreen, 2, 14, 14).paint(10, 180, 100, 30, g);
-    ColorBackground(0x202020).paint(120, 180, 100, 30, g);
-    BottomLineBorder bottom;
-    bottom.setColour(0x00C0FF);
-    bottom.setWidth(2);
-    bottom.paint(120, 180, 100, 30, g);
-    ImageBackground image(u"sample", ImageRepeat::Tile);
-    image.setLoader([](const CString&) { return solidImage(30, 20, 0x3070F0); });
-    image.setImage(kWhite, u"sample", kPlaceCentred, -15, -10, ImageRepeat::Tile);
-    ColorBackground(0x808080).paint(10, 220, 100, 40, g);
-    image.paint(10, 220, 100, 40, g);
-
-    const std::filesystem::path folder = test::testOutputDir();
-    EXPECT_TRUE(savePng(surface, (folder / "background_border_sample.png").string()));
-    EXPECT_EQ(at(60, 240), 0x3070F0u);  // the picture, centred
-}
-
 }  // namespace
 }  // namespace zq

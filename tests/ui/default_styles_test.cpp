@@ -40,15 +40,6 @@ protected:
     test::ScopedFixedFont fixed_;
 };
 
-TEST_F(DefaultStylesTest, SharedFontsFollowTheBaseFontSize) {
-    EXPECT_EQ(createStyleFont()->height(), 14);
-    EXPECT_EQ(createNormalStyleFont()->height(), 14);
-    EXPECT_EQ(createSmallStyleFont()->height(), 11);  // 14 * 0.83 = 11.62
-    EXPECT_EQ(createLargeStyleFont()->height(), 15);
-    EXPECT_EQ(screenMetrics().barFontSize, 17);
-    EXPECT_EQ(createLargeStyleFont(), createLargeStyleFont());
-}
-
 TEST_F(DefaultStylesTest, FontSlotIsFilledOnceUnderConcurrentFirstUse) {
     std::vector<FontRef> seen(8);
     std::vector<std::thread> threads;
@@ -112,16 +103,6 @@ TEST_F(DefaultStylesTest, BuildersMakeNewStylesAndStartupObjectsAreShared) {
     EXPECT_NE(createTextStyle(), createTextStyle());
     EXPECT_EQ(defaultItemStyle(), defaultItemStyle());
     EXPECT_EQ(sharedOkCommand(), sharedOkCommand());
-    EXPECT_EQ(sharedOkCommand()->getLabel(), CString(u"确定"));
-    EXPECT_EQ(sharedExitCommand()->getCommandType(), 3);
-    EXPECT_EQ(sharedBackCommand()->getPriority(), 1);
-
-    Style* container = defaultContainerStyle();
-    EXPECT_EQ(container->color, 0x1E5556u);
-    EXPECT_EQ(container->getColor(), 0xFFFFFFu);
-    EXPECT_EQ(container->flags, 2049u);
-    EXPECT_EQ(container->paddingHorizontal, 5);
-    EXPECT_EQ(container->border()->width(), 1);
 }
 
 TEST_F(DefaultStylesTest, SharedObjectsAreReleasedByFreeTrackedStylesAndRebuilt) {
@@ -140,50 +121,6 @@ TEST_F(DefaultStylesTest, SharedObjectsAreReleasedByFreeTrackedStylesAndRebuilt)
     EXPECT_NE(sharedRoundedBackground(), nullptr);
     EXPECT_NE(defaultLabelStyle(), nullptr);
     EXPECT_GT(trackedStyleCount(), 0u);
-}
-
-TEST_F(DefaultStylesTest, BuilderTablesSpotChecks) {
-    EXPECT_EQ(createChoiceItemStyle(2048)->flags, 2049u);
-    EXPECT_EQ(createChoiceItemStyle(2048)->getStyleProperty(prop::kFocusedStyle)->flags, 2049u);
-
-    Style* tree = createTreeStyle();
-    EXPECT_EQ(tree->marginLeft, 10);
-    EXPECT_EQ(tree->getStringProperty(prop::kTreeDeleteImage), CString(u"\\windows\\del.png"));
-    setResourceFolder(CString("ZQ Resource\\"));
-    EXPECT_EQ(createTreeStyle()->getStringProperty(prop::kTreeAddImage),
-              CString("ZQ Resource\\add.png"));
-
-    Style* label = createLabelStyle();
-    EXPECT_EQ(label->marginLeft, 0);
-    EXPECT_EQ(label->marginRight, 2);
-    EXPECT_EQ(label->font, nullptr);
-
-    Style* quote = createQuoteTableStyle();
-    EXPECT_EQ(quote->font->height(), 11);
-    EXPECT_EQ(quote->getProperty(prop::kFocusedRowHighlight), 1);
-    EXPECT_EQ(quote->getIntValueProperty(prop::kTableColor20823)->value, 0xFFFF52);
-    EXPECT_EQ(createTrustTableStyle()->getProperty(prop::kFocusedRowHighlight), 0);
-
-    Style* combo = createComboBoxStyle();
-    EXPECT_EQ(combo->getBorderProperty(prop::kDropBorder)->width(), 2);
-    EXPECT_EQ(combo->getBackgroundProperty(prop::kDropBackground)->colour(), 0x707070u);
-    Style* panel = combo->getStyleProperty(prop::kComboPanelStyle);
-    ASSERT_NE(panel, nullptr);
-    EXPECT_EQ(panel, createComboBoxStyle()->getStyleProperty(prop::kComboPanelStyle));
-    EXPECT_EQ(combo->getStyleProperty(prop::kFocusedStyle)
-                  ->getStyleProperty(prop::kComboSearchStyle)
-                  ->getStringProperty(prop::kSearchImage),
-              CString("/search.png"));
-
-    Style* tabBar = createTabBarStyle();
-    EXPECT_EQ(tabBar->getStyleProperty(prop::kFocusedStyle),
-              sharedTabStyle(TabStyleRole::FocusedSelected));
-    EXPECT_EQ(sharedTabStyle(TabStyleRole::FocusedSelected)->background()->colour(), 0x00B3FFu);
-    EXPECT_EQ(sharedTabStyle(TabStyleRole::Normal)->background(), nullptr);
-
-    Style* popup = createPopupMenuStyle();
-    EXPECT_EQ(popup->getColor(), 0x111111u);
-    EXPECT_NE(popup->getStyleProperty(prop::kFocusedStyle)->border(), popup->border());
 }
 
 // WCAG contrast of two 0x00BBGGRR colours, 1 to 21.

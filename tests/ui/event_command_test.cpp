@@ -61,40 +61,6 @@ TEST(Event, ListenerOwnsWhatItReceivesAndTellsKindsApart) {
     EXPECT_EQ(fromRow, CString("row(3)"));
 }
 
-TEST(Event, ConstructorsFillTheirFieldsAndNothingElse) {
-    Event notice("http://host/page", 7, -2);
-    EXPECT_TRUE(notice.getAction().isEmpty());
-    EXPECT_EQ(notice.getText(), CString("http://host/page"));
-    EXPECT_EQ(notice.getValue1(), 7);
-    EXPECT_EQ(notice.getValue2(), -2);
-    EXPECT_EQ(notice.getSource(), nullptr);
-
-    // The key comes first, the action second.
-    KeyEvent key("#", "search()");
-    EXPECT_EQ(key.getKey(), CString("#"));
-    EXPECT_EQ(key.getAction(), CString("search()"));
-
-    ButtonEvent button("name", "extra", "click()", "caption");
-    HyperEvent link("name", "target", "click()");
-    const Event* all[] = {&notice, &key, &button, &link};
-    for (const Event* e : all) {
-        EXPECT_TRUE(e->toString().isEmpty());
-        EXPECT_TRUE(e->getExtra1().isEmpty() && e->getExtra2().isEmpty());
-    }
-}
-
-TEST(Command, InitMakesItFreshAgain) {
-    Command back("返", 2, 1);
-    EXPECT_EQ(back.getId(), -1);
-    back.setId(12);
-    back.setLabels("Back", "Back to the list");
-    back.init(3, 0);
-    EXPECT_EQ(back.getId(), -1);
-    EXPECT_TRUE(back.getLabel().isEmpty());
-    EXPECT_EQ(back.getCommandType(), 3);
-    EXPECT_EQ(back.getPriority(), 0);
-}
-
 std::unique_ptr<CommandNode> leaf(const CommandRef& command, const char* action) {
     return std::make_unique<CommandNode>(command, action, "");
 }

@@ -62,18 +62,6 @@ protected:
     Display display_{Size{240, 320}};
 };
 
-TEST_F(FormTest, AppendAddsToTheContentAndCountsFromZero) {
-    Form form(u"f");
-    EXPECT_EQ(form.append(nullptr), -1);
-    EXPECT_EQ(form.getContent()->size(), 0);
-    Style* style = plainStyle();
-    EXPECT_EQ(form.appendStyled(std::make_unique<BoxItem>(10, 0), style), 0);
-    EXPECT_EQ(form.append(std::make_unique<BoxItem>(10, 0)), 1);
-    Item* first = form.getContent()->getItem(0);
-    EXPECT_EQ(first->getStyle(), style);
-    EXPECT_EQ(first->getScreen(), &form);
-}
-
 TEST_F(FormTest, TabsGetPagesAndTheBarAsHeader) {
     TabbedForm form(u"t");
     EXPECT_EQ(form.tabCount(), 0);

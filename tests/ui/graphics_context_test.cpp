@@ -29,21 +29,6 @@ protected:
     GraphicsContext g;
 };
 
-TEST_F(GraphicsContextTest, InitGivesWholeSurfaceAndKeepsClipChanged) {
-    EXPECT_EQ(clipOf(g), (Clip{0, 0, 240, 320}));
-    EXPECT_EQ(g.getTranslateX(), 0);
-    EXPECT_EQ(g.getTranslateY(), 0);
-    EXPECT_FALSE(g.clipChanged());
-
-    g.translate(3, 4);
-    g.setClip(0, 0, 0, 0);
-    ASSERT_TRUE(g.clipChanged());
-    g.init(240, 320, nullptr);
-    EXPECT_EQ(clipOf(g), (Clip{0, 0, 240, 320}));
-    EXPECT_EQ(g.getTranslateX(), 0);
-    EXPECT_TRUE(g.clipChanged());
-}
-
 TEST_F(GraphicsContextTest, SetClipTable) {
     struct Case {
         Clip request;

@@ -22,21 +22,6 @@ constexpr Color kPaper = 0x123456;
 
 class ScrollBarTest : public test::ScreenFixture {};
 
-TEST_F(ScrollBarTest, SizesFollowTheScale) {
-    ScrollBar small;
-    EXPECT_EQ(small.barWidth(), 12);
-    EXPECT_EQ(small.arrowHeight(), 14);
-    EXPECT_EQ(small.arrowSize(), 8);
-    EXPECT_EQ(small.gripWidth(), 6);
-
-    Screen::initMetrics({480, 640});
-    ScrollBar large;
-    EXPECT_EQ(large.barWidth(), 24);
-    EXPECT_EQ(large.arrowHeight(), 28);
-    EXPECT_EQ(large.arrowSize(), 16);
-    EXPECT_EQ(large.gripWidth(), 12);
-}
-
 TEST_F(ScrollBarTest, UpdateComputesTheThumbOrHidesTheBar) {
     ScrollBar bar;
     EXPECT_EQ(bar.update(240, 200, 400, -100), 12);

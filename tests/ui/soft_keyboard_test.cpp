@@ -2,15 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/device_context.h"
-#include "platform/image.h"
 #include "platform/surface.h"
-#include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "ui/display.h"
 #include "ui/displayable.h"
@@ -234,28 +230,6 @@ TEST_F(SoftKeyboardTest, RepaintDrawsWhereTheLastPaintDidAndNothingBeforeIt) {
     EXPECT_EQ(back->getPixel(kLeft, kTop - 1), 0xFFFFFFu);
     EXPECT_EQ(back->getPixel(kRight - 1, kTop + 6 * kPitch - 1), colorSettings().keyboardBack);
     EXPECT_EQ(back->getPixel(kRight - 1, kTop + 6 * kPitch), 0xFFFFFFu);
-}
-
-// Both pads with the system font, for a person to look at.
-TEST(SoftKeyboardPicture, SavesBothPads) {
-    const ScreenMetrics savedMetrics = screenMetrics();
-    setScreenMetrics(ScreenMetrics{});
-    LogOwner owner;
-    SoftKeyboard keyboard(&owner);
-    const std::filesystem::path folder = test::testOutputDir();
-    for (const char* pad : {"digits", "letters"}) {
-        Surface surface(240, 320);
-        DeviceContext dc(surface);
-        GraphicsContext g;
-        g.init(240, 320, &dc);
-        dc.fillRect(surface.bounds(), 0xFFFFFF);
-        keyboard.setInputMode(pad == std::string("digits") ? 15 : kKeypadLetters, false);
-        keyboard.setText(pad == std::string("digits") ? u"5" : u"k");
-        keyboard.paint(150, 240, g, 0);
-        EXPECT_TRUE(
-            savePng(surface, (folder / ("soft_keyboard_" + std::string(pad) + ".png")).string()));
-    }
-    setScreenMetrics(savedMetrics);
 }
 
 }  // namespace

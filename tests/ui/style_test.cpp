@@ -37,50 +37,6 @@ protected:
 
 constexpr PropertyId kUnlisted = 9000;
 
-TEST_F(StyleTest, EmptyStyleReadsAbsentForEveryKind) {
-    Style* s = allocTracked();
-    EXPECT_EQ(s->propertyCount(), 0u);
-    EXPECT_FALSE(s->hasProperty(prop::kFocusedStyle));
-    EXPECT_EQ(s->getProperty(prop::kColumnCount), 0);
-    EXPECT_EQ(s->getIntValueProperty(prop::kGridFrameColor), nullptr);
-    EXPECT_EQ(s->getStyleValueProperty(prop::kCaretColor), nullptr);
-    EXPECT_TRUE(s->getStringProperty(prop::kIconImage).isEmpty());
-    EXPECT_EQ(s->getStyleProperty(prop::kFocusedStyle), nullptr);
-    EXPECT_EQ(s->getBackgroundProperty(prop::kDropBackground), nullptr);
-    EXPECT_EQ(s->getBorderProperty(prop::kDropBorder), nullptr);
-    EXPECT_EQ(s->getViewProperty(prop::kItemViewObject), nullptr);
-    EXPECT_EQ(s->getFontProperty(prop::kSoftKeyFont), nullptr);
-    EXPECT_EQ(s->background(), nullptr);
-    EXPECT_EQ(s->border(), nullptr);
-}
-
-TEST_F(StyleTest, TypedReadsGiveTheStoredValue) {
-    Style* s = allocTracked();
-    Style* focused = allocTracked();
-    int alive = 0;
-    ASSERT_TRUE(setStyleProperty(s, prop::kColumnCount, 3));
-    ASSERT_TRUE(setStyleProperty(s, prop::kGridFrameColor, StyleIntValue(0xFFFFFF)));
-    ASSERT_TRUE(setStyleProperty(s, prop::kCaretColor, StyleValue(0xFF0000)));
-    ASSERT_TRUE(setStyleProperty(s, prop::kIconImage, CString("/dog.png")));
-    ASSERT_TRUE(setStyleProperty(s, prop::kFocusedStyle, focused));
-    ASSERT_TRUE(
-        setStyleProperty(s, prop::kDropBackground, std::make_unique<CountedBackground>(&alive)));
-    ASSERT_TRUE(setStyleProperty(s, prop::kDropBorder, std::make_unique<LineBorder>(0x00FF00, 2)));
-
-    EXPECT_EQ(s->getProperty(prop::kColumnCount), 3);
-    ASSERT_NE(s->getIntValueProperty(prop::kGridFrameColor), nullptr);
-    EXPECT_EQ(s->getIntValueProperty(prop::kGridFrameColor)->value, 0xFFFFFF);
-    EXPECT_EQ(s->getStyleValueProperty(prop::kCaretColor)->getValue(), 0xFF0000);
-    EXPECT_EQ(s->getStringProperty(prop::kIconImage), CString("/dog.png"));
-    EXPECT_EQ(s->getStyleProperty(prop::kFocusedStyle), focused);
-    EXPECT_NE(s->getBackgroundProperty(prop::kDropBackground), nullptr);
-    EXPECT_EQ(s->getBorderProperty(prop::kDropBorder)->width(), 2);
-    EXPECT_EQ(alive, 1);
-    // Freed here: the counter lives on this frame, not until TearDown.
-    freeTrackedStyles();
-    EXPECT_EQ(alive, 0);
-}
-
 // The store must never hand out one kind of value as another.
 TEST_F(StyleTest, ReadOfTheWrongKindGetsAbsent) {
     Style* s = allocTracked();
@@ -163,22 +119,6 @@ TEST_F(StyleTest, FlaggedValueReadsZeroUntilTheDisplayExists) {
     setDisplayExists(true);
     EXPECT_EQ(StyleValue(5, 1).getValue(), 5);
     EXPECT_EQ(StyleValue(1, 1).getValue(), 1);
-}
-
-TEST_F(StyleTest, MarginsAndSpacingsFollowTheConstructorOrder) {
-    Style* s = allocTracked();
-    s->setMargins(1, 2, 3, 4);
-    s->setSpacings(5, 6, 7, 8, 9, 10);
-    EXPECT_EQ(s->marginLeft, 1);
-    EXPECT_EQ(s->marginRight, 2);
-    EXPECT_EQ(s->marginTop, 3);
-    EXPECT_EQ(s->marginBottom, 4);
-    EXPECT_EQ(s->paddingLeft, 5);
-    EXPECT_EQ(s->paddingRight, 6);
-    EXPECT_EQ(s->paddingTop, 7);
-    EXPECT_EQ(s->paddingBottom, 8);
-    EXPECT_EQ(s->paddingVertical, 9);
-    EXPECT_EQ(s->paddingHorizontal, 10);
 }
 
 // freeTrackedStyles must free each owned object once and each shared or nested one once.
@@ -274,15 +214,6 @@ TEST_F(StyleTest, HeldReleasesOwnedThroughItsConcreteTypeAndLeavesShared) {
     }
     EXPECT_EQ(alive, 0);
     EXPECT_FALSE(Held<Probe>());
-}
-
-TEST_F(StyleTest, FontPropertyIsShared) {
-    test::ScopedFixedFont fixed;
-    Style* s = allocTracked();
-    FontRef font = getFont(12);
-    ASSERT_TRUE(setStyleProperty(s, prop::kSoftKeyFont, font));
-    EXPECT_EQ(s->getFontProperty(prop::kSoftKeyFont), font);
-    EXPECT_FALSE(setStyleProperty(s, prop::kSoftKeyFont, CString("宋体")));
 }
 
 }  // namespace
