@@ -292,40 +292,5 @@ TEST_F(TabTest, SwitchingAwayFromAFocusedPageHandsTheFocusToTheBar) {
     EXPECT_EQ(tabs.getPage(0)->getItem(0), button);
 }
 
-// Paints a focused tab bar, a tab item with a button, and a held-down button
-// in the real font for a person to look at (tab_button_preview.png in the
-// test-output folder).
-TEST(TabPreview, PaintsBarPageAndButtons) {
-    freeTrackedStyles();
-    releaseSharedFonts();
-    {
-        TabBar bar(manyTitles(6), {}, createTabBarStyle());
-        bar.setSelectedIndex(1);
-        bar.focus(nullptr, 0);
-        TabItem tabs(CString(), titles({u"行情", u"交易", u"资讯"}), {}, nullptr);
-        tabs.appendToTab(0, std::make_unique<ButtonItem>(CString(u"买入"), createButtonStyle()));
-        ButtonItem held(CString(u"Held"), createButtonStyle());
-        held.init(240, 240);
-        held.pointerPressed(2, 2);
-
-        Surface surface(240, 140);
-        DeviceContext dc(surface);
-        GraphicsContext g;
-        g.init(240, 140, &dc);
-        dc.fillRect(surface.bounds(), 0x402010);
-        bar.init(240, 240);
-        bar.paint(0, 0, 0, 240, g);
-        tabs.init(240, 240);
-        tabs.paint(0, 40, 0, 240, g);
-        held.paint(10, 100, 10, 240, g);
-
-        EXPECT_EQ(surface.getPixel(120, 41), 0xDEDEDEu);  // the unfocused bar's fill
-        EXPECT_EQ(surface.getPixel(10 + held.itemWidth() - 3, 102), ButtonItem::kPenDownFill);
-        EXPECT_TRUE(savePng(surface, (test::testOutputDir() / "tab_button_preview.png").string()));
-    }
-    freeTrackedStyles();
-    releaseSharedFonts();
-}
-
 }  // namespace
 }  // namespace zq

@@ -277,10 +277,5 @@ TEST_F(FixTableTest, WriterAndPainterStress) {
     EXPECT_LE(table.focusedRow(), std::max(table.rowCount() - 1, 0));
 }
 
-TEST_F(FixTableTest, ControlPicturesNamedByState) {
-    EXPECT_EQ(FixTableItem::controlImagePath(3, true), CString(u"images\\contrl3.png"));
-    EXPECT_EQ(FixTableItem::controlImagePath(1, false), CString(u"images\\contrl1_.png"));
-}
-
 }  // namespace
 }  // namespace zq
