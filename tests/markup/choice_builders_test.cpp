@@ -58,11 +58,11 @@ TEST_F(ChoiceBuildersTest, ChoiceGroupTakesEveryChildAsAnOptionWithItsValue) {
     // An "encrypt" group's value comes encoded and is shown decoded.
     const std::string encoded =
         FieldEncoder(CString(), CString(), CString(), CString(u"B,c")).encodeValue().toUtf8();
-    build(
-        "<zqml><cg id='g' n='side' cp='#system.sys-a' m='Multiple' v='" + encoded + "' e='TRUE' "
-        "tip='t' ch='changed()'>"
-        "<option cp='One' v='a'/><item caption='Two' value='b'/><opt cp='Three' v='C'/>"
-        "<o cp='Four'/><cmd/></cg></zqml>");
+    build("<zqml><cg id='g' n='side' cp='#system.sys-a' m='Multiple' v='" + encoded +
+          "' e='TRUE' "
+          "tip='t' ch='changed()'>"
+          "<option cp='One' v='a'/><item caption='Two' value='b'/><opt cp='Three' v='C'/>"
+          "<o cp='Four'/><cmd/></cg></zqml>");
     auto* group = control<ChoiceGroup>(0);
     ASSERT_NE(group, nullptr);
     EXPECT_EQ(group->getId(), CString(u"g"));

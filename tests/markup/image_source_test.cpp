@@ -4,8 +4,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -106,10 +106,10 @@ TEST_F(ImageElementTest, LocalPicturesLoadOnlyFromTheProgramFolder) {
 }
 
 TEST_F(ImageElementTest, TwoImageLinksOfOneSourceFetchOnceAndShareThePicture) {
-    ASSERT_TRUE(page_->loadPage(
-        "<zqml><a href='x' name='first'><img src='/p.png'/></a>"
-        "<a href='y' name='second'><img src='http://h/p.png'/></a></zqml>",
-        &host_));
+    ASSERT_TRUE(
+        page_->loadPage("<zqml><a href='x' name='first'><img src='/p.png'/></a>"
+                        "<a href='y' name='second'><img src='http://h/p.png'/></a></zqml>",
+                        &host_));
     auto* first = control<HyperlinkItem>(0);
     auto* second = control<HyperlinkItem>(1);
     ASSERT_NE(first, nullptr);

@@ -51,9 +51,10 @@ TEST_F(EditBuilderTest, ReadsItsAttributes) {
     // An "encrypt" field's value comes encoded and is shown decoded.
     const std::string encoded =
         FieldEncoder(CString(), CString(), CString(), CString(u"12")).encodeValue().toUtf8();
-    TextField* field = build(
-        "<ed n='qty' id='q1' l='Qty' v='" + encoded + "' ms='6' t='NUM|pwd' lt='nonull(need)' "
-        "ch='update(x)' lf='leave()' of='enter()' e='TRUE' tip='hint' ll='0' mh='30'/>");
+    TextField* field =
+        build("<ed n='qty' id='q1' l='Qty' v='" + encoded +
+              "' ms='6' t='NUM|pwd' lt='nonull(need)' "
+              "ch='update(x)' lf='leave()' of='enter()' e='TRUE' tip='hint' ll='0' mh='30'/>");
     ASSERT_NE(field, nullptr);
     EXPECT_EQ(field->getName(), CString(u"qty"));
     EXPECT_EQ(field->getId(), CString(u"q1"));
