@@ -133,14 +133,10 @@ TEST_F(ComboTest, CyclingArrowsArePainted) {
     // Content 14 high: arrows 9 rows from y 2. Left arrow 22..26 (tip at
     // 22), right arrow 29..33 (tip at 33).
     constexpr Color kArrow = 0xFFFFFF;
-    test::expectPixels(surface, {{26, 2, kArrow},
-                                 {26, 10, kArrow},
-                                 {26, 11, 0},
-                                 {22, 6, kArrow},
-                                 {22, 5, 0},
-                                 {29, 2, kArrow},
-                                 {33, 6, kArrow},
-                                 {34, 6, 0}});
+    const test::Probe arrows[] = {{26, 2, kArrow}, {26, 10, kArrow}, {26, 11, 0},
+                                  {22, 6, kArrow}, {22, 5, 0},       {29, 2, kArrow},
+                                  {33, 6, kArrow}, {34, 6, 0}};
+    test::expectPixels(surface, arrows);
 }
 
 TEST_F(ComboTest, MultipleTextEndsEachChoiceWithTheSeparatorAndResetClears) {

@@ -93,31 +93,18 @@ TEST_F(MarkPaint, RadioDiscAndDotCoverTheirRuns) {
     // The disc's first run (top+2, x 3..7) and its widest (top+5, x 1..9);
     // nothing above (top+1) or below (top+11); no dot while unselected; the
     // text right of the mark, a glyph box from x 13.
-    test::expectPixels(surface_, {{2, 3, kBack},
-                                  {3, 3, kDisc},
-                                  {7, 3, kDisc},
-                                  {8, 3, kBack},
-                                  {0, 6, kBack},
-                                  {1, 6, kDisc},
-                                  {9, 6, kDisc},
-                                  {10, 6, kBack},
-                                  {5, 2, kBack},
-                                  {5, 12, kBack},
-                                  {5, 7, kDisc},
-                                  {12, 5, kBack},
-                                  {13, 5, kText}});
+    const test::Probe unselected[] = {{2, 3, kBack}, {3, 3, kDisc},  {7, 3, kDisc}, {8, 3, kBack},
+                                      {0, 6, kBack}, {1, 6, kDisc},  {9, 6, kDisc}, {10, 6, kBack},
+                                      {5, 2, kBack}, {5, 12, kBack}, {5, 7, kDisc}, {12, 5, kBack},
+                                      {13, 5, kText}};
+    test::expectPixels(surface_, unselected);
 
     row.setSelected(true);
     paint(row);
     // The dot: x 4..6 at top+4, 3..7 at top+6; the disc alone at top+9.
-    test::expectPixels(surface_, {{3, 5, kDisc},
-                                  {4, 5, kDot},
-                                  {6, 5, kDot},
-                                  {7, 5, kDisc},
-                                  {3, 7, kDot},
-                                  {7, 7, kDot},
-                                  {8, 7, kDisc},
-                                  {5, 10, kDisc}});
+    const test::Probe selected[] = {{3, 5, kDisc}, {4, 5, kDot}, {6, 5, kDot},  {7, 5, kDisc},
+                                    {3, 7, kDot},  {7, 7, kDot}, {8, 7, kDisc}, {5, 10, kDisc}};
+    test::expectPixels(surface_, selected);
 }
 
 TEST_F(MarkPaint, CheckBoxOutlineFillAndMark) {
@@ -127,17 +114,15 @@ TEST_F(MarkPaint, CheckBoxOutlineFillAndMark) {
     ChoiceItem row(u"A", nullptr, kChoiceMultiple, bareStyle());
     paint(row);
     // The outline from (x+1, top+1) to its last pixel at (11, 12).
-    test::expectPixels(surface_, {{0, 2, kBack},
-                                  {1, 2, kOutline},
-                                  {11, 12, kOutline},
-                                  {12, 12, kBack},
-                                  {11, 13, kBack},
-                                  {6, 7, kWhite}});
+    const test::Probe outline[] = {{0, 2, kBack},   {1, 2, kOutline}, {11, 12, kOutline},
+                                   {12, 12, kBack}, {11, 13, kBack},  {6, 7, kWhite}};
+    test::expectPixels(surface_, outline);
 
     row.setSelected(true);
     paint(row);
     // The fill from (x+4, top+4) to (x+8, top+8).
-    test::expectPixels(surface_, {{4, 5, kFill}, {8, 9, kFill}, {9, 10, kWhite}, {3, 4, kWhite}});
+    const test::Probe checked[] = {{4, 5, kFill}, {8, 9, kFill}, {9, 10, kWhite}, {3, 4, kWhite}};
+    test::expectPixels(surface_, checked);
 }
 
 TEST_F(MarkPaint, StyleColoursTheRadioAndImplicitRowsHaveNoMark) {

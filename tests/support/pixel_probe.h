@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
+#include <cstddef>
 
 #include "platform/surface.h"
 
@@ -16,7 +16,8 @@ struct Probe {
     Color colour;
 };
 
-inline void expectPixels(const Surface& surface, std::initializer_list<Probe> probes) {
+template <size_t N>
+void expectPixels(const Surface& surface, const Probe (&probes)[N]) {
     for (const Probe& p : probes) {
         EXPECT_EQ(surface.getPixel(p.x, p.y), p.colour) << "at (" << p.x << ", " << p.y << ")";
     }
