@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -11,8 +10,6 @@
 #include "platform/surface.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
-#include "ui/background.h"
-#include "ui/border.h"
 #include "ui/font_cache.h"
 #include "ui/graphics_context.h"
 #include "ui/style.h"

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,7 +10,6 @@
 #include "platform/font.h"
 #include "platform/image.h"
 #include "platform/surface.h"
-#include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "ui/container.h"
 #include "ui/default_styles.h"
@@ -178,6 +176,8 @@ TEST_F(TabTest, StripThatFitsShowsBothArrowsDark) {
     EXPECT_EQ(surface_.getPixel(230, 12), 0u);
     // The selected tab is white inside its frame.
     EXPECT_EQ(surface_.getPixel(17, 5), 0xFFFFFFu);
+    // The unfocused bar's own fill beyond the tabs.
+    EXPECT_EQ(surface_.getPixel(120, 1), 0xDEDEDEu);
 }
 
 TEST_F(TabTest, SelectingPastTheRightEndScrollsTheTabToTheArrow) {
