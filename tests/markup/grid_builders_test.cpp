@@ -25,7 +25,7 @@
 namespace zq {
 namespace {
 
-class GridBuildersTest : public test::MarkupFixture {
+class GridBuildersTest : public test::MarkupFixture<> {
 protected:
     void SetUp() override {
         std::filesystem::create_directories(dir_.path() / "images");

@@ -23,7 +23,7 @@
 namespace zq {
 namespace {
 
-class TabBuildersTest : public test::MarkupFixture {
+class TabBuildersTest : public test::MarkupFixture<> {
 protected:
     bool load(const std::string& xml) { return page_->loadPage(xml, &host_); }
     TabbedForm* tabbed() const { return dynamic_cast<TabbedForm*>(page_->screen()); }

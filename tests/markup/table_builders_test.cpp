@@ -19,7 +19,7 @@
 namespace zq {
 namespace {
 
-class TableBuildersTest : public test::MarkupFixture {
+class TableBuildersTest : public test::MarkupFixture<> {
 protected:
     TableBuildersTest() { releaseSharedFonts(); }
     ~TableBuildersTest() override {

@@ -46,7 +46,7 @@ public:
     CString marqueeSetting;
 };
 
-class TextBuildersTest : public test::MarkupFixture {
+class TextBuildersTest : public test::MarkupFixture<> {
 protected:
     void TearDown() override {
         page_.reset();

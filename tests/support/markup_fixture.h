@@ -23,6 +23,8 @@ public:
     void onEvent(std::unique_ptr<Event>) override {}
 };
 
+// `Host` answers the page; the default ignores everything.
+template <class Host = NullHost>
 class MarkupFixture : public ::testing::Test {
 protected:
     ~MarkupFixture() override {
@@ -37,6 +39,11 @@ protected:
         ASSERT_TRUE(parser_.intoElem());
         while (parser_.findElem()) buildElement(*page_, parser_.getTagName(), parser_, nullptr);
     }
+    // Loads `xml` as a whole page into a fresh page.
+    void loadPage(const std::string& xml) {
+        page_ = std::make_unique<MarkupPage>();
+        ASSERT_TRUE(page_->loadPage(xml, &host_));
+    }
     // The control built `i`-th as a T, or null.
     template <class T = Item>
     T* control(size_t i) const {
@@ -44,7 +51,7 @@ protected:
     }
 
     ScopedFixedFont font_;
-    NullHost host_;
+    Host host_;
     std::unique_ptr<MarkupPage> page_ = std::make_unique<MarkupPage>();
     XmlParser parser_;
 };
