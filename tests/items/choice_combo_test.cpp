@@ -11,6 +11,7 @@
 #include "items/switch_container.h"
 #include "platform/device_context.h"
 #include "platform/surface.h"
+#include "tests/support/event_log.h"
 #include "tests/support/pixel_probe.h"
 #include "tests/support/test_font.h"
 #include "ui/default_styles.h"
@@ -32,11 +33,7 @@ constexpr int kKeyLeft = 37;
 constexpr int kKeyRight = 39;
 constexpr int kKeyDown = 40;
 
-class EventLog : public EventListener {
-public:
-    void onEvent(std::unique_ptr<Event> event) override { events.push_back(std::move(event)); }
-    std::vector<std::unique_ptr<Event>> events;
-};
+using EventLog = test::EventLog;
 
 Style* bareStyle() { return allocTracked(); }
 

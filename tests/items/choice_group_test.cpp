@@ -12,6 +12,7 @@
 #include "items/inline_choice_group.h"
 #include "platform/device_context.h"
 #include "platform/surface.h"
+#include "tests/support/event_log.h"
 #include "tests/support/pixel_probe.h"
 #include "tests/support/test_font.h"
 #include "ui/default_styles.h"
@@ -28,11 +29,7 @@ constexpr int kKeyEnter = 13;
 constexpr Color kBack = 0x123456;
 constexpr Color kText = 0x00FF00;
 
-class EventLog : public EventListener {
-public:
-    void onEvent(std::unique_ptr<Event> event) override { events.push_back(std::move(event)); }
-    std::vector<std::unique_ptr<Event>> events;
-};
+using EventLog = test::EventLog;
 
 // A style with the text colour and no spacing: marks and text at exact places.
 Style* bareStyle() {

@@ -13,6 +13,7 @@
 #include "platform/device_context.h"
 #include "platform/surface.h"
 #include "platform/ui_executor.h"
+#include "tests/support/event_log.h"
 #include "tests/support/test_font.h"
 #include "ui/event.h"
 #include "ui/font_cache.h"
@@ -23,10 +24,7 @@
 namespace zq {
 namespace {
 
-struct EventLog : EventListener {
-    void onEvent(std::unique_ptr<Event> event) override { events.push_back(std::move(event)); }
-    std::vector<std::unique_ptr<Event>> events;
-};
+using EventLog = test::EventLog;
 
 class FixTableTest : public ::testing::Test {
 protected:
