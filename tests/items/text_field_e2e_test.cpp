@@ -8,11 +8,7 @@
 
 #include "items/text_field.h"
 #include "platform/image.h"
-#include "platform/key_script.h"
 #include "platform/surface.h"
-#include "platform/ui_executor.h"
-#include "platform/ui_loop.h"
-#include "platform/window.h"
 #include "tests/support/display_fixture.h"
 #include "tests/support/test_font.h"
 #include "ui/container.h"

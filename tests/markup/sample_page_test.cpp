@@ -13,13 +13,10 @@
 #include "core/string_utils.h"
 #include "markup/markup_page.h"
 #include "markup/style_sheet.h"
-#include "platform/image.h"
-#include "platform/key_script.h"
 #include "platform/surface.h"
-#include "platform/ui_executor.h"
-#include "platform/ui_loop.h"
-#include "platform/window.h"
+#include "tests/support/display_fixture.h"
 #include "tests/support/layout_dump.h"
+#include "tests/support/markup_fixture.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "ui/container.h"
@@ -43,29 +40,18 @@ std::string readResource(const std::string& relative) {
 
 Color css(const char* hex) { return parseHex(CString::fromUtf8(hex)); }
 
-class NullHost : public PageHost {
-public:
-    void onEvent(std::unique_ptr<Event>) override {}
-};
-
-class SamplePageTest : public ::testing::Test {
+class SamplePageTest : public test::DisplayFixture {
 protected:
-    SamplePageTest() : window_({240, 320}) {
-        releaseSharedFonts();
-        Screen::initMetrics({240, 320});
-        setDisplayArea(Rect::fromSize(0, 0, 240, 320));
+    SamplePageTest() {
         setProgramFolder(test::sourceDir() / "resources");
         defaultStyleSheet().clear();
         loadDefaultStyleSheet(CString::fromUtf8(readResource("ZQ Resource/css/default.css")));
-        display_ = std::make_unique<Display>(Size{240, 320});
     }
     ~SamplePageTest() override {
         display_.reset();
         page_.reset();
         defaultStyleSheet().clear();
-        setScreenMetrics(savedMetrics_);
         setProgramFolder(savedFolder_);
-        releaseSharedFonts();
     }
 
     void show(const std::string& page = "ZQ Resource/sample.zqml") {
@@ -73,13 +59,7 @@ protected:
         ASSERT_TRUE(page_->loadPage(readResource(page), &host_));
         ASSERT_NE(page_->form(), nullptr);
         display_->setCurrent(page_->form(), true);
-        KeyScript script = parseKeyScript("wait 0\n");
-        ASSERT_TRUE(script.ok());
-        ScriptedWindow replay(window_, std::move(script.steps), ScriptEnd::Quit);
-        UiLoop loop(executor_, replay, *display_);
-        display_->attach(&loop);
-        loop.run();
-        display_->attach(nullptr);
+        run("wait 0\n");
     }
 
     // The content item `index` as the screen shows it (top-left, size).
@@ -89,13 +69,8 @@ protected:
         return Rect::fromSize(item->getAbsoluteX(), top, item->itemWidth(), item->itemHeight());
     }
 
-    test::ScopedFixedFont fixed_;
-    ScreenMetrics savedMetrics_ = screenMetrics();
     std::filesystem::path savedFolder_ = programFolder();
-    UiExecutor executor_;
-    HeadlessWindow window_;
-    NullHost host_;
-    std::unique_ptr<Display> display_;
+    test::NullHost host_;
     std::unique_ptr<MarkupPage> page_;
 };
 
@@ -107,18 +82,17 @@ TEST_F(SamplePageTest, SamplePageMatchesTheStyleSheetAtFewPixels) {
     ASSERT_EQ(form.getContent()->size(), 10);
     ASSERT_NE(form.getMarquee(), nullptr);
 
-    auto at = [&](int x, int y) { return window_.screen().getPixel(x, y); };
     auto count = [&](const Rect& r, Color colour) {
         int n = 0;
         for (int y = r.top; y < r.bottom; ++y) {
-            for (int x = r.left; x < r.right; ++x) n += at(x, y) == colour;
+            for (int x = r.left; x < r.right; ++x) n += pixel(x, y) == colour;
         }
         return n;
     };
 
     // The body's background below the content; the soft-key bar under it.
-    EXPECT_EQ(at(200, 250), css("13283d"));
-    EXPECT_EQ(at(120, 312), colorSettings().menuBack);
+    EXPECT_EQ(pixel(200, 250), css("13283d"));
+    EXPECT_EQ(pixel(120, 312), colorSettings().menuBack);
     // Page classes over the sheet's "text" rule: each line in its colour
     // (the fixed font paints a box per glyph), and only there.
     EXPECT_GT(count(placed(0), css("ffd75e")), 50);
@@ -134,8 +108,8 @@ TEST_F(SamplePageTest, SamplePageMatchesTheStyleSheetAtFewPixels) {
     // The button: centred, the sheet's background inside its border.
     const Rect button = placed(8);
     EXPECT_NEAR(button.left + button.width() / 2, 120, 1);
-    EXPECT_EQ(at(button.left + 4, button.top + button.height() / 2), css("dfe6ee"));
-    EXPECT_EQ(at(button.left - 2, button.top + button.height() / 2), css("13283d"));
+    EXPECT_EQ(pixel(button.left + 4, button.top + button.height() / 2), css("dfe6ee"));
+    EXPECT_EQ(pixel(button.left - 2, button.top + button.height() / 2), css("13283d"));
 }
 
 // The list's entries stand behind its marker column; the button is centred.
