@@ -10,7 +10,7 @@
 #include "markup/element_dispatch.h"
 #include "markup/encoder.h"
 #include "markup/markup_page.h"
-#include "tests/support/test_font.h"
+#include "tests/support/markup_fixture.h"
 #include "ui/style.h"
 #include "ui/toolkit_globals.h"
 
@@ -25,12 +25,11 @@ public:
     }
 };
 
-class EditBuilderTest : public ::testing::Test {
+class EditBuilderTest : public test::MarkupFixture<> {
 protected:
     void TearDown() override {
         page_.reset();
         setScreenMetrics(ScreenMetrics{});
-        freeTrackedStyles();
     }
 
     TextField* build(const std::string& xml, PageHost* host = nullptr) {
@@ -41,10 +40,6 @@ protected:
         if (page_->controls().empty()) return nullptr;
         return dynamic_cast<TextField*>(page_->controls().back());
     }
-
-    test::ScopedFixedFont font_;
-    std::unique_ptr<MarkupPage> page_;
-    XmlParser parser_;
 };
 
 TEST_F(EditBuilderTest, ReadsItsAttributes) {
