@@ -6,6 +6,7 @@
 #include "items/button_item.h"
 #include "platform/device_context.h"
 #include "platform/surface.h"
+#include "tests/support/event_log.h"
 #include "tests/support/test_font.h"
 #include "ui/container.h"
 #include "ui/display.h"
@@ -23,11 +24,7 @@ namespace {
 
 constexpr int kKeyEnter = 13;
 
-class EventLog : public EventListener {
-public:
-    void onEvent(std::unique_ptr<Event> event) override { events.push_back(std::move(event)); }
-    std::vector<std::unique_ptr<Event>> events;
-};
+using EventLog = test::EventLog;
 
 class CommandLog : public ItemCommandListener {
 public:

@@ -11,6 +11,8 @@
 #include "items/switch_container.h"
 #include "platform/device_context.h"
 #include "platform/surface.h"
+#include "tests/support/event_log.h"
+#include "tests/support/pixel_probe.h"
 #include "tests/support/test_font.h"
 #include "ui/default_styles.h"
 #include "ui/display.h"
@@ -31,11 +33,7 @@ constexpr int kKeyLeft = 37;
 constexpr int kKeyRight = 39;
 constexpr int kKeyDown = 40;
 
-class EventLog : public EventListener {
-public:
-    void onEvent(std::unique_ptr<Event> event) override { events.push_back(std::move(event)); }
-    std::vector<std::unique_ptr<Event>> events;
-};
+using EventLog = test::EventLog;
 
 Style* bareStyle() { return allocTracked(); }
 
@@ -131,14 +129,11 @@ TEST_F(ComboTest, CyclingArrowsArePainted) {
     box->paint(0, 0, 0, 40, g);
     // Content 14 high: arrows 9 rows from y 2. Left arrow 22..26 (tip at
     // 22), right arrow 29..33 (tip at 33).
-    EXPECT_EQ(surface.getPixel(26, 2), 0xFFFFFFu);
-    EXPECT_EQ(surface.getPixel(26, 10), 0xFFFFFFu);
-    EXPECT_EQ(surface.getPixel(26, 11), 0u);
-    EXPECT_EQ(surface.getPixel(22, 6), 0xFFFFFFu);
-    EXPECT_EQ(surface.getPixel(22, 5), 0u);
-    EXPECT_EQ(surface.getPixel(29, 2), 0xFFFFFFu);
-    EXPECT_EQ(surface.getPixel(33, 6), 0xFFFFFFu);
-    EXPECT_EQ(surface.getPixel(34, 6), 0u);
+    constexpr Color kArrow = 0xFFFFFF;
+    const test::Probe arrows[] = {{26, 2, kArrow}, {26, 10, kArrow}, {26, 11, 0},
+                                  {22, 6, kArrow}, {22, 5, 0},       {29, 2, kArrow},
+                                  {33, 6, kArrow}, {34, 6, 0}};
+    test::expectPixels(surface, arrows);
 }
 
 TEST_F(ComboTest, MultipleTextEndsEachChoiceWithTheSeparatorAndResetClears) {

@@ -12,6 +12,8 @@
 #include "items/inline_choice_group.h"
 #include "platform/device_context.h"
 #include "platform/surface.h"
+#include "tests/support/event_log.h"
+#include "tests/support/pixel_probe.h"
 #include "tests/support/test_font.h"
 #include "ui/default_styles.h"
 #include "ui/event.h"
@@ -27,11 +29,7 @@ constexpr int kKeyEnter = 13;
 constexpr Color kBack = 0x123456;
 constexpr Color kText = 0x00FF00;
 
-class EventLog : public EventListener {
-public:
-    void onEvent(std::unique_ptr<Event> event) override { events.push_back(std::move(event)); }
-    std::vector<std::unique_ptr<Event>> events;
-};
+using EventLog = test::EventLog;
 
 // A style with the text colour and no spacing: marks and text at exact places.
 Style* bareStyle() {
@@ -83,54 +81,45 @@ protected:
 
 // The 14 px font puts the 12 px mark one pixel down: top = 1.
 TEST_F(MarkPaint, RadioDiscAndDotCoverTheirRuns) {
+    constexpr Color kDisc = ChoiceItem::kDiscColor;
+    constexpr Color kDot = ChoiceItem::kDotColor;
     ChoiceItem row(u"A", nullptr, kChoiceExclusive, bareStyle());
     paint(row);
     ASSERT_EQ(row.markWidth(), 12);
     EXPECT_EQ(row.contentWidth(), 12 + 7);
-    // The disc: its first run (top+2, x 3..7), its widest (top+5, x 1..9).
-    EXPECT_EQ(at(2, 3), kBack);
-    EXPECT_EQ(at(3, 3), ChoiceItem::kDiscColor);
-    EXPECT_EQ(at(7, 3), ChoiceItem::kDiscColor);
-    EXPECT_EQ(at(8, 3), kBack);
-    EXPECT_EQ(at(0, 6), kBack);
-    EXPECT_EQ(at(1, 6), ChoiceItem::kDiscColor);
-    EXPECT_EQ(at(9, 6), ChoiceItem::kDiscColor);
-    EXPECT_EQ(at(10, 6), kBack);
-    EXPECT_EQ(at(5, 2), kBack);                   // top+1: above the disc
-    EXPECT_EQ(at(5, 12), kBack);                  // top+11: below it
-    EXPECT_EQ(at(5, 7), ChoiceItem::kDiscColor);  // no dot while unselected
-    // The text right of the mark: a glyph box from x 13.
-    EXPECT_EQ(at(12, 5), kBack);
-    EXPECT_EQ(at(13, 5), kText);
+    // The disc's first run (top+2, x 3..7) and its widest (top+5, x 1..9);
+    // nothing above (top+1) or below (top+11); no dot while unselected; the
+    // text right of the mark, a glyph box from x 13.
+    const test::Probe unselected[] = {{2, 3, kBack}, {3, 3, kDisc},  {7, 3, kDisc}, {8, 3, kBack},
+                                      {0, 6, kBack}, {1, 6, kDisc},  {9, 6, kDisc}, {10, 6, kBack},
+                                      {5, 2, kBack}, {5, 12, kBack}, {5, 7, kDisc}, {12, 5, kBack},
+                                      {13, 5, kText}};
+    test::expectPixels(surface_, unselected);
 
     row.setSelected(true);
     paint(row);
-    EXPECT_EQ(at(3, 5), ChoiceItem::kDiscColor);  // top+4: dot 4..6
-    EXPECT_EQ(at(4, 5), ChoiceItem::kDotColor);
-    EXPECT_EQ(at(6, 5), ChoiceItem::kDotColor);
-    EXPECT_EQ(at(7, 5), ChoiceItem::kDiscColor);
-    EXPECT_EQ(at(3, 7), ChoiceItem::kDotColor);  // top+6: dot 3..7
-    EXPECT_EQ(at(7, 7), ChoiceItem::kDotColor);
-    EXPECT_EQ(at(8, 7), ChoiceItem::kDiscColor);
-    EXPECT_EQ(at(5, 10), ChoiceItem::kDiscColor);  // top+9: disc only
+    // The dot: x 4..6 at top+4, 3..7 at top+6; the disc alone at top+9.
+    const test::Probe selected[] = {{3, 5, kDisc}, {4, 5, kDot}, {6, 5, kDot},  {7, 5, kDisc},
+                                    {3, 7, kDot},  {7, 7, kDot}, {8, 7, kDisc}, {5, 10, kDisc}};
+    test::expectPixels(surface_, selected);
 }
 
 TEST_F(MarkPaint, CheckBoxOutlineFillAndMark) {
+    constexpr Color kOutline = ChoiceItem::kOutlineColor;
+    constexpr Color kFill = ChoiceItem::kCheckFill;
+    constexpr Color kWhite = 0xFFFFFF;
     ChoiceItem row(u"A", nullptr, kChoiceMultiple, bareStyle());
     paint(row);
-    EXPECT_EQ(at(0, 2), kBack);
-    EXPECT_EQ(at(1, 2), ChoiceItem::kOutlineColor);    // (x+1, top+1)
-    EXPECT_EQ(at(11, 12), ChoiceItem::kOutlineColor);  // the last pixel of the outline
-    EXPECT_EQ(at(12, 12), kBack);
-    EXPECT_EQ(at(11, 13), kBack);
-    EXPECT_EQ(at(6, 7), 0xFFFFFFu);
+    // The outline from (x+1, top+1) to its last pixel at (11, 12).
+    const test::Probe outline[] = {{0, 2, kBack},   {1, 2, kOutline}, {11, 12, kOutline},
+                                   {12, 12, kBack}, {11, 13, kBack},  {6, 7, kWhite}};
+    test::expectPixels(surface_, outline);
 
     row.setSelected(true);
     paint(row);
-    EXPECT_EQ(at(4, 5), ChoiceItem::kCheckFill);  // (x+4, top+4)
-    EXPECT_EQ(at(8, 9), ChoiceItem::kCheckFill);  // (x+8, top+8)
-    EXPECT_EQ(at(9, 10), 0xFFFFFFu);
-    EXPECT_EQ(at(3, 4), 0xFFFFFFu);
+    // The fill from (x+4, top+4) to (x+8, top+8).
+    const test::Probe checked[] = {{4, 5, kFill}, {8, 9, kFill}, {9, 10, kWhite}, {3, 4, kWhite}};
+    test::expectPixels(surface_, checked);
 }
 
 TEST_F(MarkPaint, StyleColoursTheRadioAndImplicitRowsHaveNoMark) {

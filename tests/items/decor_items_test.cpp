@@ -196,27 +196,28 @@ TEST_F(DecorItemsTest, RunningBarShowsNoTextAndRunsInStateTwo) {
 // --- list -------------------------------------------------------------------------------
 
 TEST_F(DecorItemsTest, ListLabels) {
-    EXPECT_EQ(toRomanNumeral(4), CString(u"IV"));
-    EXPECT_EQ(toRomanNumeral(1994), CString(u"MCMXCIV"));
     EXPECT_EQ(toRomanNumeral(0), CString());
-
     ListContainer list;
     list.setStartNumber(5);  // ignored: the list is not decimal yet
+    struct Case {
+        ListMarker type;
+        int index;
+        const char16_t* label;
+    } cases[] = {{ListMarker::Decimal, 0, u"1."},
+                 {ListMarker::UpperRoman, 3, u"IV."},
+                 {ListMarker::UpperRoman, 1993, u"MCMXCIV."},
+                 {ListMarker::LowerRoman, 8, u"ix."},
+                 {ListMarker::LowerAlpha, 0, u"a."},
+                 {ListMarker::LowerAlpha, 26, u"aa."},
+                 {ListMarker::LowerAlpha, 52, u"aaa."},
+                 {ListMarker::UpperAlpha, 25, u"Z."}};
+    for (const Case& c : cases) {
+        list.setListStyleType(static_cast<int>(c.type));
+        EXPECT_EQ(list.markerLabel(c.index), CString(c.label)) << c.index;
+    }
     list.setListStyleType(static_cast<int>(ListMarker::Decimal));
-    EXPECT_EQ(list.markerLabel(0), CString(u"1."));
     list.setStartNumber(5);
     EXPECT_EQ(list.markerLabel(1), CString(u"6."));
-    list.setListStyleType(static_cast<int>(ListMarker::UpperRoman));
-    EXPECT_EQ(list.markerLabel(3), CString(u"IV."));
-    EXPECT_EQ(list.markerLabel(1993), CString(u"MCMXCIV."));
-    list.setListStyleType(static_cast<int>(ListMarker::LowerRoman));
-    EXPECT_EQ(list.markerLabel(8), CString(u"ix."));
-    list.setListStyleType(static_cast<int>(ListMarker::LowerAlpha));
-    EXPECT_EQ(list.markerLabel(0), CString(u"a."));
-    EXPECT_EQ(list.markerLabel(26), CString(u"aa."));
-    EXPECT_EQ(list.markerLabel(52), CString(u"aaa."));
-    list.setListStyleType(static_cast<int>(ListMarker::UpperAlpha));
-    EXPECT_EQ(list.markerLabel(25), CString(u"Z."));
     list.setListStyleType(12);
     EXPECT_EQ(list.getListStyleType(), ListMarker::None);
 }

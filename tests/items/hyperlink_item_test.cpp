@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/surface.h"
+#include "tests/support/event_log.h"
 #include "tests/support/test_font.h"
 #include "ui/event.h"
 #include "ui/font_cache.h"
@@ -21,11 +22,7 @@ ImageRef solidImage(int w, int h) {
     return std::make_shared<Image>(w, h, false, std::vector<uint32_t>(w * h, 0xFF808080u));
 }
 
-class RecordingListener : public EventListener {
-public:
-    void onEvent(std::unique_ptr<Event> event) override { events.push_back(std::move(event)); }
-    std::vector<std::unique_ptr<Event>> events;
-};
+using RecordingListener = test::EventLog;
 
 class OtherCommandListener : public ItemCommandListener {};
 

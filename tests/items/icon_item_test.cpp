@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -11,8 +10,6 @@
 #include "platform/surface.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
-#include "ui/background.h"
-#include "ui/border.h"
 #include "ui/font_cache.h"
 #include "ui/graphics_context.h"
 #include "ui/style.h"
@@ -183,70 +180,6 @@ TEST_F(IconItemTest, IndexTokenIsTheBranchPositionInTheContainer) {
     EXPECT_EQ(icon.getImagePath(), CString(u"pic2.png"));
     ASSERT_NE(icon.getImage(), nullptr);
     EXPECT_EQ(icon.getImage()->width(), 3);
-}
-
-// A few items in the real font, saved as a PNG for a person to look at:
-// under ZQ_BINARY_DIR/test-output when set, else in a scratch folder.
-TEST(ItemsSampleTest, SampleSheetSavesAsPng) {
-    releaseSharedFonts();
-    Surface surface(240, 320);
-    DeviceContext dc(surface);
-    GraphicsContext g;
-    g.init(240, 320, &dc);
-    dc.fillRect(surface.bounds(), 0x3A2A1E);
-
-    auto style = [](Color colour, uint32_t flags) {
-        Style* s = allocTracked();
-        s->font = getFont(14);
-        s->color = colour;
-        s->flags = flags;
-        s->setMargins(2, 2, 2, 2);
-        s->setSpacings(4, 4, 3, 3, 2, 4);
-        return s;
-    };
-    std::vector<std::unique_ptr<Item>> items;
-    items.push_back(std::make_unique<StringItem>(
-        CString(), u"行情报价 Quotes wrap over the width they are given, line by line.",
-        style(kWhite, 0)));
-    Style* boxed = style(0x00FFFF, kLayoutCenter | kLayoutExpand);
-    boxed->setBackground(std::make_unique<ColorBackground>(0x7A4A20));
-    boxed->setBorder(std::make_unique<LineBorder>(kWhite, 1));
-    items.push_back(std::make_unique<StringItem>(CString(), u"居中 Centred in a box", boxed));
-    Style* round = style(0x202020, kLayoutRight);
-    round->setBackground(std::make_unique<FilledRoundRectBackground>(0xC0C0C0, 10, 10));
-    items.push_back(std::make_unique<StringItem>(u"代码:", u"600000 right", round));
-    Style* delegated = style(kWhite, 0);
-    delegated->setBorder(std::make_unique<RoundRectBorder>(0x00B3FF, 2, 8, 8));
-    items.push_back(std::make_unique<StringItem>(CString(), u"委\n托 (red mark above)", delegated));
-
-    std::vector<uint32_t> pixels(24 * 24);
-    for (int y = 0; y < 24; ++y) {
-        for (int x = 0; x < 24; ++x) {
-            const bool check = ((x / 6) + (y / 6)) % 2 == 0;
-            pixels[y * 24 + x] = check ? 0xFFE04030u : 0xFF30A0E0u;
-        }
-    }
-    auto picture = std::make_shared<Image>(24, 24, false, std::move(pixels));
-    items.push_back(
-        std::make_unique<IconItem>(u"图标 Icon on the left", picture, style(kWhite, 0)));
-    Style* topStyle = style(kWhite, kLayoutCenter | kLayoutExpand);
-    setStyleProperty(topStyle, prop::kIconPosition, 2);
-    items.push_back(std::make_unique<IconItem>(u"Icon above", picture, topStyle));
-
-    const bool savedLogin = loginFlag();
-    setLoginFlag(true);
-    int y = 8;
-    for (const auto& item : items) {
-        item->init(220, 220);
-        item->paint(10, y, 10, 230, g);
-        y += item->itemHeight() + 6;
-    }
-    setLoginFlag(savedLogin);
-    releaseSharedFonts();
-
-    const std::filesystem::path out = test::testOutputDir();
-    EXPECT_TRUE(savePng(surface, (out / "items_sample.png").string()));
-    EXPECT_LT(y, 320);
 }
 
 }  // namespace

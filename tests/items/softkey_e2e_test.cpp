@@ -1,8 +1,8 @@
 // A form with tabs, soft-key commands and the soft keyboard, shown by the
 // Display in a headless window and driven by key scripts through the UI
 // loop: the menu opens with the left soft key and an entry is chosen, the
-// tabs switch, a field is typed into on the keyboard, and the screen is
-// saved as a PNG.
+// tabs switch, a field is typed into on the keyboard; pixel probes check
+// what the screen shows.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -11,11 +11,8 @@
 
 #include "items/string_item.h"
 #include "platform/image.h"
-#include "platform/key_script.h"
 #include "platform/surface.h"
-#include "platform/ui_executor.h"
-#include "platform/ui_loop.h"
-#include "platform/window.h"
+#include "tests/support/display_fixture.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "ui/container.h"
@@ -81,15 +78,11 @@ public:
     CString text;
 };
 
-class SoftKeyEndToEndTest : public ::testing::Test {
+class SoftKeyEndToEndTest : public test::DisplayFixture {
 protected:
-    SoftKeyEndToEndTest() : window_({240, 320}) {
-        releaseSharedFonts();
-        Screen::initMetrics({240, 320});
-        setDisplayArea(Rect::fromSize(0, 0, 240, 320));
+    SoftKeyEndToEndTest() {
         setProgramFolder(test::sourceDir() / "resources");
         clearImageCache();
-        display_ = std::make_unique<Display>(Size{240, 320});
         buildForm();
         display_->setCurrent(form_.get(), true);
     }
@@ -98,8 +91,6 @@ protected:
         display_.reset();
         setProgramFolder(savedFolder_);
         clearImageCache();
-        setScreenMetrics(savedMetrics_);
-        releaseSharedFonts();
     }
 
     // Two tabs: a list of quotes, and a page with the input box.
@@ -121,37 +112,11 @@ protected:
         form_->addCommand(std::make_shared<Command>(u"返", 2, 1));
     }
 
-    void run(const std::string& script) {
-        KeyScript parsed = parseKeyScript(script);
-        ASSERT_TRUE(parsed.ok());
-        ScriptedWindow replay(window_, std::move(parsed.steps), ScriptEnd::Quit);
-        UiLoop loop(executor_, replay, *display_);
-        display_->attach(&loop);
-        loop.run();
-        display_->attach(nullptr);
-    }
-    // Taps the middle of a key of the shown keyboard's digit pad.
     std::string tapDigitKey(int row, int column) const {
-        const SoftKeyboard& keyboard = *form_->getSoftKeyboard();
-        const int top = keyboard.lastBottom() - keyboard.panelHeight();
-        const int cell = keyboard.panelWidth() / 3;
-        const int left = keyboard.lastRight() - keyboard.panelWidth();
-        const int pitch = keyboard.keySize() + 1;
-        return "tap " + std::to_string(left + column * cell + cell / 2) + " " +
-               std::to_string(top + (row + 1) * pitch + pitch / 2) + "\n";
+        return DisplayFixture::tapDigitKey(*form_->getSoftKeyboard(), row, column);
     }
-    // Saves the window and reads it back.
-    ImageRef saveAndLoad(const std::string& name) {
-        const std::string png = (dir_.path() / name).string();
-        EXPECT_TRUE(savePng(window_.screen(), png));
-        savePng(window_.screen(), (test::testOutputDir() / ("softkeys_" + name)).string());
-        return loadImageFile(png);
-    }
-    static Color at(const ImageRef& image, int x, int y) {
-        return Surface::fromNative(image->pixel(x, y) & 0xFFFFFF);
-    }
-    // The saved screen shows `path` with its bottom on the screen bottom.
-    static void expectPicture(const ImageRef& saved, const char16_t* path, int x) {
+    // The screen shows `path` with its bottom on the screen bottom.
+    void expectPicture(const char16_t* path, int x) const {
         ImageRef picture = loadCachedImage(CString(path));
         ASSERT_NE(picture, nullptr);
         const int y = 320 - picture->height();
@@ -161,19 +126,13 @@ protected:
                 const uint32_t p = picture->pixel(px, py);
                 if ((p >> 24) != 0xFF) continue;
                 ++opaque;
-                EXPECT_EQ(at(saved, x + px, y + py), Surface::fromNative(p & 0xFFFFFF));
+                EXPECT_EQ(pixel(x + px, y + py), Surface::fromNative(p & 0xFFFFFF));
             }
         }
         EXPECT_GT(opaque, 0);
     }
 
-    test::ScopedFixedFont fixed_;
-    ScreenMetrics savedMetrics_ = screenMetrics();
     std::filesystem::path savedFolder_ = programFolder();
-    test::TempDir dir_;
-    UiExecutor executor_;
-    HeadlessWindow window_;
-    std::unique_ptr<Display> display_;
     std::unique_ptr<TabbedForm> form_;
     TypedField* field_ = nullptr;
     CommandLog commands_;
@@ -188,16 +147,14 @@ TEST_F(SoftKeyEndToEndTest, MenuTabsAndKeyboardThroughTheWindow) {
     run("key f1\n");
     ASSERT_TRUE(form_->isPopupMenuOpen());
     EXPECT_EQ(form_->rightLabel(), CString(u"取消"));
-    ImageRef open = saveAndLoad("menu.png");
-    ASSERT_NE(open, nullptr);
-    expectPicture(open, u"images\\menu.png", 4);
-    expectPicture(open, u"images\\back.png", 240 - 20 - 4);
+    expectPicture(u"images\\menu.png", 4);
+    expectPicture(u"images\\back.png", 240 - 20 - 4);
     const Container& menu = *form_->getPopupMenu();
     const int menuTop = menu.relativeY();
     EXPECT_EQ(menuTop + menu.itemHeight(), kBarTop);
-    EXPECT_EQ(at(open, 2, menuTop + 2), kMenuFocus);                    // "买入", focused
-    EXPECT_EQ(at(open, menu.itemWidth() - 2, kBarTop - 2), kMenuBack);  // inside the frame
-    EXPECT_NE(at(open, menu.itemWidth() + 2, menuTop + 2), kMenuBack);  // the page beside it
+    EXPECT_EQ(pixel(2, menuTop + 2), kMenuFocus);                    // "买入", focused
+    EXPECT_EQ(pixel(menu.itemWidth() - 2, kBarTop - 2), kMenuBack);  // inside the frame
+    EXPECT_NE(pixel(menu.itemWidth() + 2, menuTop + 2), kMenuBack);  // the page beside it
 
     // 2. Down to "卖出" and chosen with the left soft key.
     run("key down\nkey f1\n");
@@ -227,9 +184,7 @@ TEST_F(SoftKeyEndToEndTest, MenuTabsAndKeyboardThroughTheWindow) {
     // 5. The right soft key goes back.
     run("key f2\n");
     EXPECT_EQ(commands_.fired, (std::vector<std::string>{"卖出", "返"}));
-    ImageRef typed = saveAndLoad("keyboard.png");
-    ASSERT_NE(typed, nullptr);
-    EXPECT_EQ(at(typed, field_->getLastPaintX() + 1, field_->getLastPaintY() + 1), kFieldBack);
+    EXPECT_EQ(pixel(field_->getLastPaintX() + 1, field_->getLastPaintY() + 1), kFieldBack);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,7 +10,6 @@
 #include "platform/font.h"
 #include "platform/image.h"
 #include "platform/surface.h"
-#include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "ui/container.h"
 #include "ui/default_styles.h"
@@ -178,6 +176,8 @@ TEST_F(TabTest, StripThatFitsShowsBothArrowsDark) {
     EXPECT_EQ(surface_.getPixel(230, 12), 0u);
     // The selected tab is white inside its frame.
     EXPECT_EQ(surface_.getPixel(17, 5), 0xFFFFFFu);
+    // The unfocused bar's own fill beyond the tabs.
+    EXPECT_EQ(surface_.getPixel(120, 1), 0xDEDEDEu);
 }
 
 TEST_F(TabTest, SelectingPastTheRightEndScrollsTheTabToTheArrow) {
@@ -290,41 +290,6 @@ TEST_F(TabTest, SwitchingAwayFromAFocusedPageHandsTheFocusToTheBar) {
     EXPECT_TRUE(tabs.keyPressed(kKeyLeft, kGameLeft));
     EXPECT_EQ(tabs.getItem(1), tabs.getPage(0));
     EXPECT_EQ(tabs.getPage(0)->getItem(0), button);
-}
-
-// Paints a focused tab bar, a tab item with a button, and a held-down button
-// in the real font for a person to look at (tab_button_preview.png in the
-// test-output folder).
-TEST(TabPreview, PaintsBarPageAndButtons) {
-    freeTrackedStyles();
-    releaseSharedFonts();
-    {
-        TabBar bar(manyTitles(6), {}, createTabBarStyle());
-        bar.setSelectedIndex(1);
-        bar.focus(nullptr, 0);
-        TabItem tabs(CString(), titles({u"行情", u"交易", u"资讯"}), {}, nullptr);
-        tabs.appendToTab(0, std::make_unique<ButtonItem>(CString(u"买入"), createButtonStyle()));
-        ButtonItem held(CString(u"Held"), createButtonStyle());
-        held.init(240, 240);
-        held.pointerPressed(2, 2);
-
-        Surface surface(240, 140);
-        DeviceContext dc(surface);
-        GraphicsContext g;
-        g.init(240, 140, &dc);
-        dc.fillRect(surface.bounds(), 0x402010);
-        bar.init(240, 240);
-        bar.paint(0, 0, 0, 240, g);
-        tabs.init(240, 240);
-        tabs.paint(0, 40, 0, 240, g);
-        held.paint(10, 100, 10, 240, g);
-
-        EXPECT_EQ(surface.getPixel(120, 41), 0xDEDEDEu);  // the unfocused bar's fill
-        EXPECT_EQ(surface.getPixel(10 + held.itemWidth() - 3, 102), ButtonItem::kPenDownFill);
-        EXPECT_TRUE(savePng(surface, (test::testOutputDir() / "tab_button_preview.png").string()));
-    }
-    freeTrackedStyles();
-    releaseSharedFonts();
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "platform/device_context.h"
 #include "platform/surface.h"
 #include "platform/ui_executor.h"
+#include "tests/support/event_log.h"
 #include "tests/support/test_font.h"
 #include "ui/event.h"
 #include "ui/font_cache.h"
@@ -23,10 +24,7 @@
 namespace zq {
 namespace {
 
-struct EventLog : EventListener {
-    void onEvent(std::unique_ptr<Event> event) override { events.push_back(std::move(event)); }
-    std::vector<std::unique_ptr<Event>> events;
-};
+using EventLog = test::EventLog;
 
 class FixTableTest : public ::testing::Test {
 protected:
@@ -275,11 +273,6 @@ TEST_F(FixTableTest, WriterAndPainterStress) {
     } while (!done);
     writer.join();
     EXPECT_LE(table.focusedRow(), std::max(table.rowCount() - 1, 0));
-}
-
-TEST_F(FixTableTest, ControlPicturesNamedByState) {
-    EXPECT_EQ(FixTableItem::controlImagePath(3, true), CString(u"images\\contrl3.png"));
-    EXPECT_EQ(FixTableItem::controlImagePath(1, false), CString(u"images\\contrl1_.png"));
 }
 
 }  // namespace

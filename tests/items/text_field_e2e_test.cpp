@@ -8,12 +8,8 @@
 
 #include "items/text_field.h"
 #include "platform/image.h"
-#include "platform/key_script.h"
 #include "platform/surface.h"
-#include "platform/ui_executor.h"
-#include "platform/ui_loop.h"
-#include "platform/window.h"
-#include "tests/support/test_env.h"
+#include "tests/support/display_fixture.h"
 #include "tests/support/test_font.h"
 #include "ui/container.h"
 #include "ui/default_styles.h"
@@ -27,13 +23,9 @@
 namespace zq {
 namespace {
 
-class TextFieldEndToEndTest : public ::testing::Test {
+class TextFieldEndToEndTest : public test::DisplayFixture {
 protected:
-    TextFieldEndToEndTest() : window_({240, 320}) {
-        releaseSharedFonts();
-        Screen::initMetrics({240, 320});
-        setDisplayArea(Rect::fromSize(0, 0, 240, 320));
-        display_ = std::make_unique<Display>(Size{240, 320});
+    TextFieldEndToEndTest() {
         screen_ = std::make_unique<Screen>(u"form", allocTracked(), true);
         Container& content = *screen_->getContent();
         content.setFocusFirst(true);
@@ -46,38 +38,12 @@ protected:
         content.add(std::move(code));
         display_->setCurrent(screen_.get(), true);
     }
-    ~TextFieldEndToEndTest() override {
-        screen_.reset();
-        display_.reset();
-        setScreenMetrics(savedMetrics_);
-        releaseSharedFonts();
-    }
+    ~TextFieldEndToEndTest() override { screen_.reset(); }
 
-    void run(const std::string& script) {
-        KeyScript parsed = parseKeyScript(script);
-        ASSERT_TRUE(parsed.ok());
-        ScriptedWindow replay(window_, std::move(parsed.steps), ScriptEnd::Quit);
-        UiLoop loop(executor_, replay, *display_);
-        display_->attach(&loop);
-        loop.run();
-        display_->attach(nullptr);
-    }
-    // Taps the soft keyboard's digit key at (row 0..3, column 0..2).
     std::string tapDigit(int row, int column) const {
-        const SoftKeyboard* keyboard = screen_->getSoftKeyboard();
-        const int cell = keyboard->panelWidth() / 3;
-        const int pitch = keyboard->keySize() + 1;
-        const int x = keyboard->lastRight() - keyboard->panelWidth() + column * cell + cell / 2;
-        const int y =
-            keyboard->lastBottom() - keyboard->panelHeight() + (row + 1) * pitch + pitch / 2;
-        return "tap " + std::to_string(x) + " " + std::to_string(y) + "\n";
+        return tapDigitKey(*screen_->getSoftKeyboard(), row, column);
     }
 
-    test::ScopedFixedFont fixed_;
-    ScreenMetrics savedMetrics_ = screenMetrics();
-    UiExecutor executor_;
-    HeadlessWindow window_;
-    std::unique_ptr<Display> display_;
     std::unique_ptr<Screen> screen_;
     TextField* name_ = nullptr;
     TextField* code_ = nullptr;
@@ -95,7 +61,6 @@ TEST_F(TextFieldEndToEndTest, KeypadAndSoftKeyboardFillTheFields) {
     EXPECT_TRUE(name_->hasPendingChar());
     run("wait 1200\n");
     EXPECT_FALSE(name_->hasPendingChar());
-    savePng(window_.screen(), (test::testOutputDir() / "text_field_e2e_name.png").string());
 
     // The soft keyboard's "5", then backspace.
     run(tapDigit(1, 1));
@@ -109,7 +74,6 @@ TEST_F(TextFieldEndToEndTest, KeypadAndSoftKeyboardFillTheFields) {
     ASSERT_TRUE(code_->isFocused());
     EXPECT_EQ(code_->getText(), CString(u"123"));
     EXPECT_EQ(name_->getText(), CString(u"Bw"));
-    savePng(window_.screen(), (test::testOutputDir() / "text_field_e2e_code.png").string());
 }
 
 }  // namespace

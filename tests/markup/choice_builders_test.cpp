@@ -15,7 +15,7 @@
 #include "markup/element_dispatch.h"
 #include "markup/encoder.h"
 #include "markup/markup_page.h"
-#include "tests/support/test_font.h"
+#include "tests/support/markup_fixture.h"
 #include "ui/event.h"
 #include "ui/style.h"
 
@@ -33,36 +33,18 @@ public:
     std::map<std::string, std::string> settings;
 };
 
-class ChoiceBuildersTest : public ::testing::Test {
-protected:
-    ~ChoiceBuildersTest() override {
-        page_.reset();
-        freeTrackedStyles();
-    }
-    void build(const std::string& xml) {
-        page_ = std::make_unique<MarkupPage>();
-        ASSERT_TRUE(page_->loadPage(xml, &host_));
-    }
-    template <class T>
-    T* control(size_t i) const {
-        return i < page_->controls().size() ? dynamic_cast<T*>(page_->controls()[i]) : nullptr;
-    }
-
-    test::ScopedFixedFont font_;
-    ChoiceHost host_;
-    std::unique_ptr<MarkupPage> page_;
-};
+class ChoiceBuildersTest : public test::MarkupFixture<ChoiceHost> {};
 
 TEST_F(ChoiceBuildersTest, ChoiceGroupTakesEveryChildAsAnOptionWithItsValue) {
     host_.settings["sys-a"] = "Alpha";
     // An "encrypt" group's value comes encoded and is shown decoded.
     const std::string encoded =
         FieldEncoder(CString(), CString(), CString(), CString(u"B,c")).encodeValue().toUtf8();
-    build(
-        "<zqml><cg id='g' n='side' cp='#system.sys-a' m='Multiple' v='" + encoded + "' e='TRUE' "
-        "tip='t' ch='changed()'>"
-        "<option cp='One' v='a'/><item caption='Two' value='b'/><opt cp='Three' v='C'/>"
-        "<o cp='Four'/><cmd/></cg></zqml>");
+    loadPage("<zqml><cg id='g' n='side' cp='#system.sys-a' m='Multiple' v='" + encoded +
+             "' e='TRUE' "
+             "tip='t' ch='changed()'>"
+             "<option cp='One' v='a'/><item caption='Two' value='b'/><opt cp='Three' v='C'/>"
+             "<o cp='Four'/><cmd/></cg></zqml>");
     auto* group = control<ChoiceGroup>(0);
     ASSERT_NE(group, nullptr);
     EXPECT_EQ(group->getId(), CString(u"g"));
@@ -84,7 +66,7 @@ TEST_F(ChoiceBuildersTest, ChoiceGroupTakesEveryChildAsAnOptionWithItsValue) {
 }
 
 TEST_F(ChoiceBuildersTest, ModeWordsAndFlags) {
-    build(
+    loadPage(
         "<zqml><cg m='single' v='b' encrypt='no' focus='FALSE'><o v='a'/><o v='b' vb='false'/>"
         "</cg><choicegroup mode='MULTIPLE'/><cg m='multiplex'/></zqml>");
     auto* single = control<ChoiceGroup>(0);
@@ -100,7 +82,7 @@ TEST_F(ChoiceBuildersTest, ModeWordsAndFlags) {
 }
 
 TEST_F(ChoiceBuildersTest, SingleLineGroupFlowsAndKeepsTheTrailingComma) {
-    build(
+    loadPage(
         "<zqml><scg n='days' m='multiple' v='1,3' tip='ignored'>"
         "<o cp='Mon' v='1'/><o cp='Tue' v='2'/><o cp='Wed' v='3'/></scg></zqml>");
     auto* group = control<InLineChoiceGroup>(0);
@@ -114,7 +96,7 @@ TEST_F(ChoiceBuildersTest, SingleLineGroupFlowsAndKeepsTheTrailingComma) {
 }
 
 TEST_F(ChoiceBuildersTest, ComboBoxModesAndTheFirstMatchingValue) {
-    build(
+    loadPage(
         "<zqml><cmb n='acct' id='c' m='implicit' v='x' cp='Account'>"
         "<o cp='One' v='w'/><o cp='Two' v='X'/><o cp='Three' v='x'/></cmb>"
         "<combobox mode='IMPLITCIT' value='none'><o caption='A' value='a'/></combobox>"
@@ -147,7 +129,7 @@ TEST_F(ChoiceBuildersTest, HostSetPrefersTelecomAndShowsThatCarriersList) {
     host_.settings["sys-ct-iplist"] = "2.2.2.1:80:81:t1:,9.9.9.9:80:81:both:";
     host_.settings["sys-uni-iplist"] = "9.9.9.9:80:81:both:";
     host_.settings["sys-last-choice"] = "9.9.9.9:80:81:both:";
-    build(kHostSet);
+    loadPage(kHostSet);
     auto* box = control<SwitchContainer>(0);
     ASSERT_NE(box, nullptr);
     ASSERT_EQ(box->size(), 4);
@@ -176,7 +158,7 @@ TEST_F(ChoiceBuildersTest, HostSetInCurrentHostModeUsesThatSetting) {
     host_.settings["sys-cm-iplist"] = "1.1.1.1:80:81:m1:,1.1.1.2:80:81:m2:";
     host_.settings["sys-curhost"] = "1.1.1.2:80:81:m2:";
     host_.settings["sys-last-choice"] = "nothing";
-    build(kHostSet);
+    loadPage(kHostSet);
     auto* box = control<SwitchContainer>(0);
     ASSERT_NE(box, nullptr);
     auto* mobile = dynamic_cast<FilteredChoiceGroup*>(box->getItem(1));
@@ -188,7 +170,7 @@ TEST_F(ChoiceBuildersTest, HostSetInCurrentHostModeUsesThatSetting) {
 
     // No settings at all: China Mobile with an empty list.
     host_.settings.clear();
-    build(kHostSet);
+    loadPage(kHostSet);
     box = control<SwitchContainer>(0);
     EXPECT_EQ(box->getCurrentPane(), box->getItem(1));
     EXPECT_EQ(dynamic_cast<FilteredChoiceGroup*>(box->getItem(1))->getOptionCount(), 0);
@@ -206,7 +188,7 @@ TEST_F(ChoiceBuildersTest, BadInputBuildsWithoutFailing) {
     host_.settings["sys-cm-iplist"] = ":::::::,,,::";
     host_.settings["sys-last-choice"] = ":";
     for (const char* xml : pages) {
-        build(xml);
+        loadPage(xml);
         ASSERT_EQ(page_->controls().size() >= 1, true) << xml;
         Item* item = page_->controls()[0];
         item->init(240, 240);

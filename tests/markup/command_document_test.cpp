@@ -10,7 +10,7 @@
 
 #include "core/xml_parser.h"
 #include "markup/markup_page.h"
-#include "tests/support/test_font.h"
+#include "tests/support/markup_fixture.h"
 #include "ui/command_item.h"
 #include "ui/default_styles.h"
 #include "ui/event.h"
@@ -44,12 +44,8 @@ bool hasLabel(const Screen& screen, const char16_t* label) {
     return std::find(labels.begin(), labels.end(), CString(label)) != labels.end();
 }
 
-class CommandDocumentTest : public ::testing::Test {
+class CommandDocumentTest : public test::MarkupFixture<> {
 protected:
-    void TearDown() override {
-        page_.reset();
-        freeTrackedStyles();
-    }
     // The tree of the document's root element, read as a "command".
     std::unique_ptr<CommandNode> tree(const char* xml) {
         EXPECT_TRUE(parser_.setDoc(CString(xml)));
@@ -64,10 +60,6 @@ protected:
         }
         return labels;
     }
-
-    test::ScopedFixedFont font_;
-    std::unique_ptr<MarkupPage> page_ = std::make_unique<MarkupPage>();
-    XmlParser parser_;
 };
 
 TEST_F(CommandDocumentTest, CommandElementBecomesATreeOfSoftKeys) {

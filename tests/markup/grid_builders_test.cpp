@@ -14,8 +14,8 @@
 #include "platform/device_context.h"
 #include "platform/image.h"
 #include "platform/surface.h"
+#include "tests/support/markup_fixture.h"
 #include "tests/support/test_env.h"
-#include "tests/support/test_font.h"
 #include "ui/event.h"
 #include "ui/graphics_context.h"
 #include "ui/image_cache.h"
@@ -25,12 +25,7 @@
 namespace zq {
 namespace {
 
-class NullHost : public PageHost {
-public:
-    void onEvent(std::unique_ptr<Event>) override {}
-};
-
-class GridBuildersTest : public ::testing::Test {
+class GridBuildersTest : public test::MarkupFixture<> {
 protected:
     void SetUp() override {
         std::filesystem::create_directories(dir_.path() / "images");
@@ -42,7 +37,6 @@ protected:
         page_.reset();
         setProgramFolder({});
         clearImageCache();
-        freeTrackedStyles();
     }
     GridMenuItem* grid() const {
         return page_->controls().empty() ? nullptr
@@ -50,9 +44,6 @@ protected:
     }
 
     test::TempDir dir_;
-    test::ScopedFixedFont font_;
-    NullHost host_;
-    std::unique_ptr<MarkupPage> page_ = std::make_unique<MarkupPage>();
 };
 
 TEST_F(GridBuildersTest, CellsDefselAndPicturesOnlyFromTheProgramFolder) {

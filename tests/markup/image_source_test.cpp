@@ -4,8 +4,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,8 +15,8 @@
 #include "markup/markup_page.h"
 #include "platform/image.h"
 #include "platform/surface.h"
+#include "tests/support/markup_fixture.h"
 #include "tests/support/test_env.h"
-#include "tests/support/test_font.h"
 #include "ui/container.h"
 #include "ui/event.h"
 #include "ui/image_cache.h"
@@ -63,7 +63,7 @@ public:
     std::vector<std::function<void(std::vector<uint8_t>)>> pending;
 };
 
-class ImageElementTest : public ::testing::Test {
+class ImageElementTest : public test::MarkupFixture<PictureHost> {
 protected:
     void SetUp() override {
         std::filesystem::create_directories(dir_.path() / "images");
@@ -75,21 +75,13 @@ protected:
         page_.reset();
         setProgramFolder({});
         clearImageCache();
-        freeTrackedStyles();
     }
     std::vector<uint8_t> pngBytes() const {
         std::ifstream in(dir_.path() / "images" / "logo.png", std::ios::binary);
         return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
     }
-    template <class T>
-    T* control(size_t i) const {
-        return i < page_->controls().size() ? dynamic_cast<T*>(page_->controls()[i]) : nullptr;
-    }
 
     test::TempDir dir_;
-    test::ScopedFixedFont font_;
-    PictureHost host_;
-    std::unique_ptr<MarkupPage> page_ = std::make_unique<MarkupPage>();
 };
 
 TEST_F(ImageElementTest, LocalPicturesLoadOnlyFromTheProgramFolder) {
@@ -106,10 +98,10 @@ TEST_F(ImageElementTest, LocalPicturesLoadOnlyFromTheProgramFolder) {
 }
 
 TEST_F(ImageElementTest, TwoImageLinksOfOneSourceFetchOnceAndShareThePicture) {
-    ASSERT_TRUE(page_->loadPage(
-        "<zqml><a href='x' name='first'><img src='/p.png'/></a>"
-        "<a href='y' name='second'><img src='http://h/p.png'/></a></zqml>",
-        &host_));
+    ASSERT_TRUE(
+        page_->loadPage("<zqml><a href='x' name='first'><img src='/p.png'/></a>"
+                        "<a href='y' name='second'><img src='http://h/p.png'/></a></zqml>",
+                        &host_));
     auto* first = control<HyperlinkItem>(0);
     auto* second = control<HyperlinkItem>(1);
     ASSERT_NE(first, nullptr);

@@ -342,11 +342,5 @@ TEST(MarkupPageControlsTest, UnplacedControlsAreFreedWithThePage) {
     EXPECT_EQ(freed, 3);
 }
 
-TEST(MarkupPageControlsTest, LineWidth) {
-    MarkupPage page;
-    // No screen yet: the screen metrics' width.
-    EXPECT_EQ(page.lineWidth(), 240);
-}
-
 }  // namespace
 }  // namespace zq

@@ -7,7 +7,7 @@
 #include "markup/markup_page.h"
 #include "markup/style_properties.h"
 #include "markup/style_sheet.h"
-#include "tests/support/test_font.h"
+#include "tests/support/markup_fixture.h"
 #include "ui/container.h"
 #include "ui/form.h"
 #include "ui/item.h"
@@ -28,20 +28,18 @@ Color colour(const char* text) {
     return c;
 }
 
-class PageSheetTest : public ::testing::Test {
+class PageSheetTest : public test::MarkupFixture<QuietHost> {
 protected:
     void SetUp() override { loadDefaultStyleSheet(CString()); }
     void TearDown() override {
         page_.reset();
         defaultStyleSheet().clear();
-        freeTrackedStyles();
     }
 
     // The text colour of each control of the page, in page order.
     std::vector<Color> colours(const std::string& xml) {
-        page_ = std::make_unique<MarkupPage>();
-        EXPECT_TRUE(page_->loadPage(xml, &host_));
         std::vector<Color> out;
+        loadPage(xml);
         const Form* form = page_->form();
         if (!form || !form->getContent()) return out;
         for (const auto& item : form->getContent()->children()) {
@@ -49,10 +47,6 @@ protected:
         }
         return out;
     }
-
-    test::ScopedFixedFont font_;
-    QuietHost host_;
-    std::unique_ptr<MarkupPage> page_;
 };
 
 // Regression: rules named after an element kind styled nothing (only class

@@ -12,7 +12,7 @@
 #include "markup/element_dispatch.h"
 #include "markup/form_submission.h"
 #include "markup/markup_page.h"
-#include "tests/support/test_font.h"
+#include "tests/support/markup_fixture.h"
 #include "ui/container.h"
 #include "ui/event.h"
 #include "ui/item.h"
@@ -23,24 +23,10 @@
 namespace zq {
 namespace {
 
-class NullHost : public PageHost {
-public:
-    void onEvent(std::unique_ptr<Event>) override {}
-};
-
-class TabBuildersTest : public ::testing::Test {
+class TabBuildersTest : public test::MarkupFixture<> {
 protected:
-    void TearDown() override {
-        page_.reset();
-        freeTrackedStyles();
-    }
-
     bool load(const std::string& xml) { return page_->loadPage(xml, &host_); }
     TabbedForm* tabbed() const { return dynamic_cast<TabbedForm*>(page_->screen()); }
-    template <class T>
-    T* control(size_t i) const {
-        return i < page_->controls().size() ? dynamic_cast<T*>(page_->controls()[i]) : nullptr;
-    }
     static std::string texts(const Container* page) {
         std::string out;
         if (!page) return "<none>";
@@ -50,10 +36,6 @@ protected:
         }
         return out;
     }
-
-    test::ScopedFixedFont font_;
-    NullHost host_;
-    std::unique_ptr<MarkupPage> page_ = std::make_unique<MarkupPage>();
 };
 
 // Each page receives exactly the items built for it, in build order.

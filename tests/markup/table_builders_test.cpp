@@ -10,7 +10,7 @@
 #include "items/simple_table.h"
 #include "markup/element_dispatch.h"
 #include "markup/markup_page.h"
-#include "tests/support/test_font.h"
+#include "tests/support/markup_fixture.h"
 #include "ui/empty_container.h"
 #include "ui/event.h"
 #include "ui/font_cache.h"
@@ -19,37 +19,17 @@
 namespace zq {
 namespace {
 
-class NullHost : public PageHost {
-public:
-    void onEvent(std::unique_ptr<Event>) override {}
-};
-
-class TableBuildersTest : public ::testing::Test {
+class TableBuildersTest : public test::MarkupFixture<> {
 protected:
     TableBuildersTest() { releaseSharedFonts(); }
-    void TearDown() override {
+    ~TableBuildersTest() override {
         page_.reset();
         freeTrackedStyles();
         releaseSharedFonts();
     }
 
-    void build(const std::string& xml) {
-        ASSERT_TRUE(parser_.setDoc(CString(("<zqml>" + xml + "</zqml>").c_str())))
-            << parser_.error().toUtf8();
-        ASSERT_TRUE(parser_.findElem());
-        ASSERT_TRUE(parser_.intoElem());
-        while (parser_.findElem()) buildElement(*page_, parser_.getTagName(), parser_, nullptr);
-    }
-    template <class T>
-    T* control(size_t i) const {
-        return i < page_->controls().size() ? dynamic_cast<T*>(page_->controls()[i]) : nullptr;
-    }
+    void build(const std::string& xml) { buildChildren("<zqml>" + xml + "</zqml>"); }
     SimpleTableModel& model(size_t i = 0) const { return *control<FixTableItem>(i)->getModel(); }
-
-    test::ScopedFixedFont fixed_;
-    NullHost host_;
-    std::unique_ptr<MarkupPage> page_ = std::make_unique<MarkupPage>();
-    XmlParser parser_;
 };
 
 TEST_F(TableBuildersTest, HeadKeysAndShortRowsArePadded) {

@@ -10,7 +10,7 @@
 #include "markup/element_dispatch.h"
 #include "markup/encoder.h"
 #include "markup/markup_page.h"
-#include "tests/support/test_font.h"
+#include "tests/support/markup_fixture.h"
 #include "ui/style.h"
 #include "ui/toolkit_globals.h"
 
@@ -25,12 +25,11 @@ public:
     }
 };
 
-class EditBuilderTest : public ::testing::Test {
+class EditBuilderTest : public test::MarkupFixture<> {
 protected:
     void TearDown() override {
         page_.reset();
         setScreenMetrics(ScreenMetrics{});
-        freeTrackedStyles();
     }
 
     TextField* build(const std::string& xml, PageHost* host = nullptr) {
@@ -41,19 +40,16 @@ protected:
         if (page_->controls().empty()) return nullptr;
         return dynamic_cast<TextField*>(page_->controls().back());
     }
-
-    test::ScopedFixedFont font_;
-    std::unique_ptr<MarkupPage> page_;
-    XmlParser parser_;
 };
 
 TEST_F(EditBuilderTest, ReadsItsAttributes) {
     // An "encrypt" field's value comes encoded and is shown decoded.
     const std::string encoded =
         FieldEncoder(CString(), CString(), CString(), CString(u"12")).encodeValue().toUtf8();
-    TextField* field = build(
-        "<ed n='qty' id='q1' l='Qty' v='" + encoded + "' ms='6' t='NUM|pwd' lt='nonull(need)' "
-        "ch='update(x)' lf='leave()' of='enter()' e='TRUE' tip='hint' ll='0' mh='30'/>");
+    TextField* field =
+        build("<ed n='qty' id='q1' l='Qty' v='" + encoded +
+              "' ms='6' t='NUM|pwd' lt='nonull(need)' "
+              "ch='update(x)' lf='leave()' of='enter()' e='TRUE' tip='hint' ll='0' mh='30'/>");
     ASSERT_NE(field, nullptr);
     EXPECT_EQ(field->getName(), CString(u"qty"));
     EXPECT_EQ(field->getId(), CString(u"q1"));
