@@ -137,7 +137,8 @@ TEST(MarkupPageLoadTest, MarkersResolveInOneWalk) {
     const CString resolved = resolveEncodeMarkers(&host, CString::fromUtf8(markers));
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(resolved.length(), 400000);
-    EXPECT_LT(took, std::chrono::seconds(10));
+    // Generous for a loaded machine under sanitizers; the quadratic walk took minutes.
+    EXPECT_LT(took, std::chrono::seconds(40));
 }
 
 TEST(MarkupPageAttributeTest, LongNameFirstThenAliasInAnyCase) {
