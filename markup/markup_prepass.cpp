@@ -49,6 +49,14 @@ bool isBlank(char16_t ch) {
     return ch == u' ' || ch == u'\t' || ch == u'\r' || ch == u'\n' || ch == u'\v' || ch == u'\f';
 }
 
+// !trimmed(s).empty(), without looking past the first unit that is not blank.
+bool hasNonBlank(std::u16string_view s) {
+    for (char16_t ch : s) {
+        if (!isBlank(ch)) return true;
+    }
+    return false;
+}
+
 std::u16string_view trimmed(std::u16string_view s) {
     while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
     while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
@@ -340,7 +348,9 @@ void normalizeMarkupText(CString& page) {
     if (first != std::u16string_view::npos) text.remove_prefix(first);
 
     std::u16string out;
-    out.reserve(text.size() + text.size() / 8);
+    // Wrapping loose runs (table cells) can add a third to a page; growing
+    // the output once would copy all of it.
+    out.reserve(text.size() + text.size() / 2);
     size_t copied = 0;  // text[0, copied) is in out
     bool inBody = false;
     std::vector<TagRecord> records;
@@ -360,13 +370,13 @@ void normalizeMarkupText(CString& page) {
             continue;
         }
         size_t runStart = std::max(current + 1, copied);
-        std::u16string_view run = text.substr(runStart, next - runStart);
+        const std::u16string_view run(text.data() + runStart, next - runStart);
         const bool textTag = names.text;
         const bool closing = next + 1 < text.size() && text[next + 1] == u'/';
         if (!textTag) {
             // 5. A loose run before any other tag becomes text elements.
-            if (!trimmed(run).empty()) {
-                out.append(text.substr(copied, runStart - copied));
+            if (hasNonBlank(run)) {
+                out.append(text.data() + copied, runStart - copied);
                 appendRun(out, run);
                 copied = next;
             }
@@ -386,8 +396,8 @@ void normalizeMarkupText(CString& page) {
         events.clear();
         if (!walkTextElement(text, next, end, records, events)) return;
         // The run in front of a text element stands outside any: as in step 5.
-        if (!trimmed(run).empty()) {
-            out.append(text.substr(copied, runStart - copied));
+        if (hasNonBlank(run)) {
+            out.append(text.data() + copied, runStart - copied);
             appendRun(out, run);
             copied = next;
         }

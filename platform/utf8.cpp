@@ -125,8 +125,10 @@ std::u16string utf8ToUtf16(std::string_view bytes) {
                 *w++ = static_cast<char16_t>(((p[i] & 0x0F) << 12) | ((p[i + 1] & 0x3F) << 6) |
                                              (p[i + 2] & 0x3F));
                 i += 3;
-            } while (w < limit && i + 2 < n && p[i] >= 0xE1 && p[i] != 0xED && p[i] <= 0xEF &&
-                     (p[i + 1] & 0xC0) == 0x80 && (p[i + 2] & 0xC0) == 0x80);
+            } while (w < limit && i + 2 < n &&
+                     ((p[i] & 0xF0) | (p[i + 1] & 0xC0) << 8 | (p[i + 2] & 0xC0) << 16) ==
+                         0x8080E0 &&
+                     p[i] != 0xE0 && p[i] != 0xED);
             continue;
         }
         const int len = sequenceLength(lead);
