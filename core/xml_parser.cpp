@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "platform/text_scan.h"
@@ -223,9 +224,23 @@ bool XmlParser::parseDocument() {
             if (same) {
                 const char16_t* a = s + p + 1;
                 const char16_t* b = s + e.nameStart;
-                int k = 0;
-                while (k < e.nameLength && a[k] == b[k]) ++k;
-                same = k == e.nameLength;
+                constexpr bool kLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+                if (kLittleEndian && e.nameLength <= 4 && p + 5 <= n) {
+                    // Short names (td, tr, text) in one step: four units
+                    // from each, both inside the text (the start tag's name
+                    // lies before this end tag), compared up to the length.
+                    uint64_t x;
+                    uint64_t y;
+                    std::memcpy(&x, a, sizeof x);
+                    std::memcpy(&y, b, sizeof y);
+                    const uint64_t used =
+                        e.nameLength == 4 ? ~uint64_t{0} : (uint64_t{1} << (16 * e.nameLength)) - 1;
+                    same = ((x ^ y) & used) == 0;
+                } else {
+                    int k = 0;
+                    while (k < e.nameLength && a[k] == b[k]) ++k;
+                    same = k == e.nameLength;
+                }
             }
             if (same) {
                 e.endTagStart = lt;

@@ -116,21 +116,26 @@ std::u16string utf8ToUtf16(std::string_view bytes) {
         if (i >= n) break;
         if (w >= limit) continue;  // the ASCII loops stopped for a full buffer
         const unsigned char lead = p[i];
-        // Chinese text: a three-byte sequence whose second byte has no
-        // narrower range than 80..BF (all leads but E0 and ED).
-        // Runs of them are decoded here without going back to the ASCII loops.
-        if (lead >= 0xE1 && lead != 0xED && lead <= 0xEF && i + 2 < n &&
-            (p[i + 1] & 0xC0) == 0x80 && (p[i + 2] & 0xC0) == 0x80) {
-            do {
-                *w++ = static_cast<char16_t>(((p[i] & 0x0F) << 12) | ((p[i + 1] & 0x3F) << 6) |
-                                             (p[i + 2] & 0x3F));
+        // Chinese text: three-byte sequences whose second byte has no
+        // narrower range than 80..BF (all leads but E0 and ED), read four
+        // bytes at a time (the fourth only when it is there) and decoded
+        // here without going back to the ASCII loops. The last sequence of
+        // the text takes the general way below.
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        {
+            const size_t from = i;
+            while (w < limit && i + 4 <= n) {
+                uint32_t v;
+                std::memcpy(&v, p + i, sizeof v);
+                const uint32_t low = v & 0x0F;  // the lead's bits
+                if ((v & 0xC0C0F0) != 0x8080E0 || low == 0 || low == 0x0D) break;
+                *w++ =
+                    static_cast<char16_t>((low << 12) | ((v >> 2) & 0x0FC0) | ((v >> 16) & 0x3F));
                 i += 3;
-            } while (w < limit && i + 2 < n &&
-                     ((p[i] & 0xF0) | (p[i + 1] & 0xC0) << 8 | (p[i + 2] & 0xC0) << 16) ==
-                         0x8080E0 &&
-                     p[i] != 0xE0 && p[i] != 0xED);
-            continue;
+            }
+            if (i != from) continue;
         }
+#endif
         const int len = sequenceLength(lead);
         if (len == 1) {
             *w++ = lead;
