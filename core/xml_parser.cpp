@@ -2,7 +2,10 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
+
+#include "platform/text_scan.h"
 
 namespace zq {
 
@@ -25,16 +28,12 @@ constexpr bool isXmlSpace(char16_t c) { return c < 128 && (kClasses[c] & kSpace)
 constexpr bool isDelimiter(char16_t c) { return c < 128 && (kClasses[c] & kDelimiter); }
 
 int findChar(std::u16string_view text, char16_t ch, int from) {
-    const char16_t* data = text.data();
-    const int n = static_cast<int>(text.size());
-    for (int i = from; i < n; ++i) {
-        if (data[i] == ch) return i;
-    }
-    return -1;
+    const size_t at = findUnit(text, ch, static_cast<size_t>(from));
+    return at == std::u16string_view::npos ? -1 : static_cast<int>(at);
 }
 
 int findText(std::u16string_view text, std::u16string_view what, int from) {
-    const size_t at = text.find(what, static_cast<size_t>(from));
+    const size_t at = findUnits(text, what, static_cast<size_t>(from));
     return at == std::u16string_view::npos ? -1 : static_cast<int>(at);
 }
 
@@ -148,7 +147,9 @@ bool XmlParser::setDoc(CString text) {
     errorPosition_ = -1;
     doc_ = std::move(text);
     nodes_.clear();
-    const size_t wanted = static_cast<size_t>(doc_.length()) / 64 + 8;
+    // Markup pages run at about one element per 16 to 24 units: reserving
+    // for one per 16 spares copying the index as it grows.
+    const size_t wanted = static_cast<size_t>(doc_.length()) / 16 + 8;
     if (nodes_.capacity() < wanted) nodes_.reserve(wanted);
     nodes_.emplace_back();
 
@@ -185,20 +186,23 @@ bool XmlParser::fail(const char16_t* message, int position, int node) {
 // the hot path of every page, and no recursion means no stack to exhaust.
 bool XmlParser::parseDocument() {
     const std::u16string_view t = doc_.view();
+    const char16_t* s = doc_.c_str();
     const int n = doc_.length();
     struct Open {
         int node;
         int lastChild;
     };
-    std::vector<Open> open;
-    open.reserve(32);
-    open.push_back({0, 0});
+    // The depth check below keeps the stack within kMaxDepth + 1 entries.
+    std::array<Open, kMaxDepth + 1> open;
+    open[0] = {0, 0};
+    size_t depth = 1;
     int pos = 0;
     for (;;) {
         // 1. The next tag; text between elements is passed over.
-        const int lt = findChar(t, '<', pos);
+        // Tags mostly follow one another: look at the next unit first.
+        const int lt = pos < n && s[pos] == '<' ? pos : findChar(t, '<', pos);
         if (lt < 0) return fail(u"Element tag not found", pos);
-        const int p = skipSpace(t, lt + 1, n);
+        const int p = lt + 1 < n && !isXmlSpace(s[lt + 1]) ? lt + 1 : skipSpace(t, lt + 1, n);
         if (p >= n) return fail(u"Abrupt end within tag", lt);
         const char16_t c = t[p];
         if (c == '"' || c == '\'') return fail(u"Tag starts with quote", p);
@@ -212,11 +216,40 @@ bool XmlParser::parseDocument() {
 
         // 3. An end tag closes the innermost open element.
         if (c == '/') {
-            if (open.size() == 1) return fail(u"", lt);
-            int gt = 0;
-            if (!closeElement(open.back().node, p + 1, lt, &gt)) return false;
-            open.pop_back();
-            if (open.size() == 1) return true;
+            if (depth == 1) return fail(u"", lt);
+            // Nearly every end tag is "</name>" exactly: the name, then ">".
+            XmlElementPos& e = nodes_[open[depth - 1].node];
+            int gt = p + 1 + e.nameLength;
+            bool same = gt < n && s[gt] == '>';
+            if (same) {
+                const char16_t* a = s + p + 1;
+                const char16_t* b = s + e.nameStart;
+                constexpr bool kLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+                if (kLittleEndian && e.nameLength <= 4 && p + 5 <= n) {
+                    // Short names (td, tr, text) in one step: four units
+                    // from each, both inside the text (the start tag's name
+                    // lies before this end tag), compared up to the length.
+                    uint64_t x;
+                    uint64_t y;
+                    std::memcpy(&x, a, sizeof x);
+                    std::memcpy(&y, b, sizeof y);
+                    const uint64_t used =
+                        e.nameLength == 4 ? ~uint64_t{0} : (uint64_t{1} << (16 * e.nameLength)) - 1;
+                    same = ((x ^ y) & used) == 0;
+                } else {
+                    int k = 0;
+                    while (k < e.nameLength && a[k] == b[k]) ++k;
+                    same = k == e.nameLength;
+                }
+            }
+            if (same) {
+                e.endTagStart = lt;
+                e.endTagEnd = gt;
+            } else if (!closeElement(open[depth - 1].node, p + 1, lt, &gt)) {
+                return false;
+            }
+            --depth;
+            if (depth == 1) return true;
             pos = gt + 1;
             continue;
         }
@@ -225,20 +258,16 @@ bool XmlParser::parseDocument() {
         if (isDelimiter(c)) return fail(u"Invalid node", lt);
         int nameEnd = p + 1;
         while (nameEnd < n && !isDelimiter(t[nameEnd])) ++nameEnd;
-        if (static_cast<int>(open.size()) > kMaxDepth) {
+        if (static_cast<int>(depth) > kMaxDepth) {
             return fail(u"Elements nested too deeply", lt);
         }
-        const int gt = findChar(t, '>', nameEnd);
+        const int gt = nameEnd < n && s[nameEnd] == '>' ? nameEnd : findChar(t, '>', nameEnd);
         if (gt < 0) return fail(u"End of tag not found", lt);
 
-        const int node = allocNode();
-        XmlElementPos& e = nodes_[node];
-        e.startTagStart = lt;
-        e.startTagEnd = gt;
-        e.nameStart = p;
-        e.nameLength = nameEnd - p;
-        Open& up = open.back();
-        e.parent = up.node;
+        Open& up = open[depth - 1];
+        const int node = nodeCount();
+        nodes_.push_back({lt, gt, 0, 0, up.node, 0, 0, p, nameEnd - p});
+        XmlElementPos& e = nodes_.back();
         if (up.lastChild) {
             nodes_[up.lastChild].nextSibling = node;
         } else {
@@ -249,15 +278,15 @@ bool XmlParser::parseDocument() {
         if (t[gt - 1] == '/') {
             e.endTagStart = gt - 1;
             e.endTagEnd = gt;
-            if (open.size() == 1) return true;
+            if (depth == 1) return true;
         } else {
-            open.push_back({node, 0});
+            open[depth++] = {node, 0};
         }
     }
 }
 
-// Checks the end tag at `lessThan` against `node`; tokens are read from
-// `tokenPos`, just after the "/".
+// Checks the end tag at `lessThan` against `node` when it is not simply
+// "</name>"; tokens are read from `tokenPos`, just after the "/".
 bool XmlParser::closeElement(int node, int tokenPos, int lessThan, int* endTagEnd) {
     XmlTokenCursor cursor(doc_.view(), tokenPos);
     if (!nextUnquoted(cursor) || cursor.isChar('>')) {
@@ -355,7 +384,7 @@ CString XmlParser::decodeText(int first, int last) const {
     if (last < first) return CString();
     const std::u16string_view text =
         doc_.view().substr(static_cast<size_t>(first), static_cast<size_t>(last - first + 1));
-    size_t amp = text.find(u'&');
+    size_t amp = findUnit(text, u'&');
     if (amp == std::u16string_view::npos) return CString(text);
 
     std::u16string out;
@@ -368,7 +397,7 @@ CString XmlParser::decodeText(int first, int last) const {
         const std::u16string_view rest = text.substr(amp + 1);
         if (size_t used = appendCharacterReference(rest, out)) {
             done += used;
-            amp = text.find(u'&', done);
+            amp = findUnit(text, u'&', done);
             continue;
         }
         for (const Entity& entity : kEntities) {
@@ -379,7 +408,7 @@ CString XmlParser::decodeText(int first, int last) const {
             }
         }
         out += ch;
-        amp = text.find(u'&', done);
+        amp = findUnit(text, u'&', done);
     }
     out.append(text.substr(done));
     return CString(std::move(out));

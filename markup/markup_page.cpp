@@ -7,6 +7,7 @@
 #include "core/string_utils.h"
 #include "core/xml_parser.h"
 #include "markup/element_dispatch.h"
+#include "platform/text_scan.h"
 #include "ui/command_item.h"
 #include "ui/form.h"
 #include "ui/item.h"
@@ -47,7 +48,11 @@ bool MarkupPage::loadPage(std::string_view bytes, PageHost* host, const CString&
     if (entryScreen) screen_ = entryScreen;
 
     // 3-5. Decode, resolve the markers, run the pre-pass.
-    CString text = resolveEncodeMarkers(host, decodePageText(bytes));
+    // A page without an "@" has no markers and is not copied.
+    CString text = decodePageText(bytes);
+    if (host && findUnit(text.view(), u'@') != std::u16string_view::npos) {
+        text = resolveEncodeMarkers(host, text);
+    }
     normalizeMarkupText(text);
 
     // 6. The markers live until the page that used them is loaded.
@@ -169,9 +174,10 @@ CString MarkupPage::expandSystemValues(const CString& text) const {
 // --- steps of loading --------------------------------------------------------------
 
 CString resolveEncodeMarkers(const PageHost* host, const CString& text) {
+    if (!host) return text;
     const std::u16string_view in = text.view();
-    size_t at = in.find(u'@');
-    if (at == std::u16string_view::npos || !host) return text;
+    size_t at = findUnit(in, u'@');
+    if (at == std::u16string_view::npos) return text;
     // One walk: a token runs from an "@" to the next ";". A marker name
     // never holds "@", so a token that meets another "@" first is left as
     // written and the walk goes on from that "@"; every unit is looked at
@@ -195,7 +201,7 @@ CString resolveEncodeMarkers(const PageHost* host, const CString& text) {
             out.append(value.view());
             copied = end + 1;
         }
-        at = in.find(u'@', end + 1);
+        at = findUnit(in, u'@', end + 1);
     }
     if (copied == 0) return text;
     out.append(in.substr(copied));

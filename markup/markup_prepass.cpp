@@ -12,9 +12,16 @@
 #include <vector>
 
 #include "markup/markup_page.h"
+#include "platform/text_scan.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace zq {
 namespace {
+
+using namespace std::string_view_literals;
 
 constexpr std::u16string_view kTextOpen = u"<text>";
 constexpr std::u16string_view kTextClose = u"</text>";
@@ -38,8 +45,16 @@ struct TagEvent {
 };
 
 bool isBlank(char16_t ch) {
-    return ch == u' ' || ch == u'\t' || ch == u'\r' || ch == u'\n' || ch == u'\v' || ch == u'\f' ||
-           ch == u'\x3000';
+    if (ch > u' ') return ch == u'\x3000';
+    return ch == u' ' || ch == u'\t' || ch == u'\r' || ch == u'\n' || ch == u'\v' || ch == u'\f';
+}
+
+// !trimmed(s).empty(), without looking past the first unit that is not blank.
+bool hasNonBlank(std::u16string_view s) {
+    for (char16_t ch : s) {
+        if (!isBlank(ch)) return true;
+    }
+    return false;
 }
 
 std::u16string_view trimmed(std::u16string_view s) {
@@ -48,17 +63,71 @@ std::u16string_view trimmed(std::u16string_view s) {
     return s;
 }
 
-bool contains(std::u16string_view s, std::u16string_view part) {
-    return s.find(part) != std::u16string_view::npos;
-}
-
 bool equalsNoCase(std::u16string_view a, std::u16string_view b) {
     return a.size() == b.size() && compareNoCase(a, b) == 0;
 }
 
-size_t findFrom(std::u16string_view s, char16_t ch, size_t from) {
-    return from >= s.size() ? std::u16string_view::npos : s.find(ch, from);
+// equalsNoCase against a lower-case ASCII name: only ASCII letters fold to
+// ASCII, so folding A-Z alone gives the same answer for less.
+bool equalsAsciiName(std::u16string_view a, std::u16string_view lowerName) {
+    if (a.size() != lowerName.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char16_t c = a[i];
+        if (c >= u'A' && c <= u'Z') c += u'a' - u'A';
+        if (c != lowerName[i]) return false;
+    }
+    return true;
 }
+
+// Which names the head of a tag (the units after its "<") mentions: "by"
+// or "body" anywhere in it marks the body, "tx" or "text" a text element.
+// One walk instead of four searches; it runs for every tag of a page.
+struct HeadNames {
+    bool body = false;
+    bool text = false;
+};
+
+// Looks at the name that could start at h[i] (i + 1 < n).
+void lookAtHead(const char16_t* h, size_t n, size_t i, HeadNames& names) {
+    const char16_t c = h[i];
+    const char16_t next = h[i + 1];
+    if (c == u'b') {
+        if (next == u'y' || (i + 3 < n && next == u'o' && h[i + 2] == u'd' && h[i + 3] == u'y'))
+            names.body = true;
+    } else if (c == u't') {
+        if (next == u'x' || (i + 3 < n && next == u'e' && h[i + 2] == u'x' && h[i + 3] == u't'))
+            names.text = true;
+    }
+}
+
+// The names in the head text.substr(at, 7).
+HeadNames headNames(std::u16string_view text, size_t at) {
+    HeadNames names;
+    const std::u16string_view head = text.substr(at, 7);
+    const char16_t* h = head.data();
+    const size_t n = head.size();
+#if defined(__SSE2__)
+    // Most heads hold no "b" or "t" where a name could start: find those
+    // that do eight units at a time (the eight are inside the text).
+    if (n == 7 && at + 8 <= text.size()) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h));
+        const __m128i hits = _mm_or_si128(_mm_cmpeq_epi16(block, _mm_set1_epi16(u'b')),
+                                          _mm_cmpeq_epi16(block, _mm_set1_epi16(u't')));
+        // Units 0-5 can start a name of two or more units.
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits)) & 0x0FFFu;
+        while (mask != 0) {
+            lookAtHead(h, n, static_cast<size_t>(__builtin_ctz(mask)) / 2, names);
+            mask &= mask - 1;
+            mask &= mask - 1;  // both bytes of the unit
+        }
+        return names;
+    }
+#endif
+    for (size_t i = 0; i + 1 < n; ++i) lookAtHead(h, n, i, names);
+    return names;
+}
+
+size_t findFrom(std::u16string_view s, char16_t ch, size_t from) { return findUnit(s, ch, from); }
 
 // The position of the next "<" at or after `from`, or the text's length.
 size_t nextTag(std::u16string_view text, size_t from) {
@@ -81,7 +150,7 @@ bool scanTag(std::u16string_view text, size_t& pos, TagRecord& record, std::u16s
         size_t blank = 0;
         while (blank < name.size() && !isBlank(name[blank])) ++blank;
         name = name.substr(0, blank);
-        record.expected = u"</";
+        record.expected = u"</"sv;
         record.expected += name;
         if (name.empty() || name.back() != u'>') record.expected += u'>';
     }
@@ -91,10 +160,11 @@ bool scanTag(std::u16string_view text, size_t& pos, TagRecord& record, std::u16s
 }
 
 bool isTextElement(const TagRecord& record) {
-    return equalsNoCase(record.expected, u"</text>") || equalsNoCase(record.expected, u"</tx>");
+    return equalsAsciiName(record.expected, u"</text>"sv) ||
+           equalsAsciiName(record.expected, u"</tx>"sv);
 }
 
-bool isAnchor(const TagRecord& record) { return equalsNoCase(record.expected, u"</a>"); }
+bool isAnchor(const TagRecord& record) { return equalsAsciiName(record.expected, u"</a>"sv); }
 
 // The walk over the text element whose "<" is at `start`: every tag in it
 // and the text after each. `end` becomes the position just after the
@@ -177,7 +247,7 @@ std::u16string spliceTextElement(std::u16string_view text, const std::vector<Tag
             if (close == i + 1) {
                 out += record.tag;
                 out += trimmed(event.run);
-                out += u"</a>";
+                out += u"</a>"sv;
             } else {
                 out += text.substr(record.start, record.end - record.start);
             }
@@ -195,14 +265,21 @@ std::u16string spliceTextElement(std::u16string_view text, const std::vector<Tag
     return out;
 }
 
-// Appends a loose run, wrapped when it holds more than blanks.
+// Appends a loose run that holds more than blanks, wrapped in text
+// elements as wrapTextRun does, written straight into `out`.
 void appendRun(std::u16string& out, std::u16string_view run) {
-    if (trimmed(run).empty()) {
-        out += run;
-        return;
-    }
+    if (run.front() == u'\n') run.remove_prefix(1);
+    // A line break at the end joins nothing. (The run holds more than
+    // blanks, so it is longer than that break.)
+    if (run.back() == u'\n') run.remove_suffix(1);
     out += kTextOpen;
-    out += wrapTextRun(CString(run)).view();
+    for (size_t at = findUnit(run, u'\n'); at != std::u16string_view::npos;
+         at = findUnit(run, u'\n')) {
+        out.append(run.substr(0, at));
+        out += kLineJoin;
+        run.remove_prefix(at + 1);
+    }
+    out += run;
     out += kTextClose;
 }
 
@@ -210,20 +287,22 @@ void appendRun(std::u16string& out, std::u16string_view run) {
 // the ">" that ends its closing tag: its text is a sheet, never page text.
 // npos for any other tag, and for a style element without a closing tag.
 size_t styleElementEnd(std::u16string_view text, size_t pos) {
+    // Both names start with an ASCII "s", which only "s" and "S" fold to.
+    if (pos + 1 >= text.size() || (text[pos + 1] | 0x20) != u's') return std::u16string_view::npos;
     size_t nameEnd = pos + 1;
     while (nameEnd < text.size() && !isBlank(text[nameEnd]) && text[nameEnd] != u'>' &&
            text[nameEnd] != u'/') {
         ++nameEnd;
     }
     const std::u16string_view name = text.substr(pos + 1, nameEnd - pos - 1);
-    if (!equalsNoCase(name, u"style") && !equalsNoCase(name, u"sy")) {
+    if (!equalsAsciiName(name, u"style"sv) && !equalsAsciiName(name, u"sy"sv)) {
         return std::u16string_view::npos;
     }
     const size_t tagEnd = findFrom(text, u'>', nameEnd);
     if (tagEnd == std::u16string_view::npos || text[tagEnd - 1] == u'/') {
         return std::u16string_view::npos;
     }
-    std::u16string closing = u"</";
+    std::u16string closing(u"</"sv);
     closing += name;
     for (size_t at = findFrom(text, u'<', tagEnd); at != std::u16string_view::npos;
          at = findFrom(text, u'<', at + 1)) {
@@ -257,14 +336,21 @@ CString wrapTextRun(const CString& run) {
 }
 
 void normalizeMarkupText(CString& page) {
-    CString source = page;
-    source.replace(u"&nbsp;", u" ");
-    int first = source.find(u'<');
-    if (first > 0) source = source.mid(first);
-    std::u16string_view text = source.view();
+    // The page is copied only when a "&nbsp;" must become a space.
+    CString replaced;
+    std::u16string_view text = page.view();
+    if (findUnits(text, u"&nbsp;"sv) != std::u16string_view::npos) {
+        replaced = page;
+        replaced.replace(u"&nbsp;", u" ");
+        text = replaced.view();
+    }
+    const size_t first = findUnit(text, u'<');
+    if (first != std::u16string_view::npos) text.remove_prefix(first);
 
     std::u16string out;
-    out.reserve(text.size() + text.size() / 8);
+    // Wrapping loose runs (table cells) can add a third to a page; growing
+    // the output once would copy all of it.
+    out.reserve(text.size() + text.size() / 2);
     size_t copied = 0;  // text[0, copied) is in out
     bool inBody = false;
     std::vector<TagRecord> records;
@@ -275,21 +361,22 @@ void normalizeMarkupText(CString& page) {
     while (current != std::u16string_view::npos) {
         size_t next = findFrom(text, u'<', current + 1);
         if (next == std::u16string_view::npos) break;
-        std::u16string_view head = text.substr(next + 1, 7);
+
         // 4. Everything from the body's tag on is body.
-        if (contains(head, u"body") || contains(head, u"by")) inBody = true;
+        const HeadNames names = headNames(text, next + 1);
+        if (names.body) inBody = true;
         if (!inBody) {
             current = findFrom(text, u'>', next);
             continue;
         }
         size_t runStart = std::max(current + 1, copied);
-        std::u16string_view run = text.substr(runStart, next - runStart);
-        const bool textTag = contains(head, u"text") || contains(head, u"tx");
+        const std::u16string_view run(text.data() + runStart, next - runStart);
+        const bool textTag = names.text;
         const bool closing = next + 1 < text.size() && text[next + 1] == u'/';
         if (!textTag) {
             // 5. A loose run before any other tag becomes text elements.
-            if (!trimmed(run).empty()) {
-                out.append(text.substr(copied, runStart - copied));
+            if (hasNonBlank(run)) {
+                out.append(text.data() + copied, runStart - copied);
                 appendRun(out, run);
                 copied = next;
             }
@@ -309,8 +396,8 @@ void normalizeMarkupText(CString& page) {
         events.clear();
         if (!walkTextElement(text, next, end, records, events)) return;
         // The run in front of a text element stands outside any: as in step 5.
-        if (!trimmed(run).empty()) {
-            out.append(text.substr(copied, runStart - copied));
+        if (hasNonBlank(run)) {
+            out.append(text.data() + copied, runStart - copied);
             appendRun(out, run);
             copied = next;
         }
@@ -332,6 +419,13 @@ void normalizeMarkupText(CString& page) {
         copied = end;
         if (end >= text.size()) break;
         current = end - 1;
+    }
+    if (copied == 0) {
+        // Nothing was rewritten: the page is the text the walk read.
+        if (text.size() != page.view().size() || text.data() != page.view().data()) {
+            page = CString(text);
+        }
+        return;
     }
     out.append(text.substr(std::min(copied, text.size())));
     page = CString(std::move(out));

@@ -201,6 +201,9 @@ std::optional<std::string> readFile(const fs::path& path, size_t maxBytes) {
 
 bool writeFileAtomic(const fs::path& path, std::string_view bytes) {
     if (path.filename().empty()) return false;
+    // Settings are saved on every start, mostly unchanged: a file that
+    // already holds these bytes is left alone, which spares its syncs.
+    if (const auto held = readFile(path, bytes.size()); held && *held == bytes) return true;
     auto [fd, temp] = createTempFile(path);
     if (fd.get() < 0) return false;
     bool ok = writeAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;

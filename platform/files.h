@@ -37,6 +37,7 @@ std::optional<std::string> readFile(const std::filesystem::path& path,
 // that is synced and then renamed over it, so a reader sees the old file or
 // the new one, never a mix. On failure the old file is left as it was, the
 // temporary file is removed and false is returned. The folder must exist.
+// A regular file that already holds exactly `bytes` is not written again.
 bool writeFileAtomic(const std::filesystem::path& path, std::string_view bytes);
 
 // Removes, below `folder` (without following links), the temporary files

@@ -4,6 +4,10 @@
 // so a valid character is never swallowed by the error before it.
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/cstring.h"
 
 namespace zq {
@@ -68,17 +72,70 @@ std::u16string utf8ToUtf16(std::string_view bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const size_t n = bytes.size();
     // Every byte yields at most one unit (a 4-byte sequence yields two).
-    std::u16string out(n, u'\0');
-    char16_t* w = out.data();
+    // The units are written into a small buffer that is appended to `out`
+    // whenever it fills: that spares clearing a whole page-sized string
+    // first. Every write happens with `w` below `limit` and writes at most
+    // 16 units, so `buffer` never overflows.
+    std::u16string out;
+    out.reserve(n);
+    constexpr size_t kChunk = 512;
+    char16_t buffer[kChunk + 16];
+    char16_t* const limit = buffer + kChunk;
+    char16_t* w = buffer;
     size_t i = 0;
     while (i < n) {
-        // Pages are mostly markup: copy ASCII runs eight bytes at a time.
-        while (i + 8 <= n && asciiWord(p + i)) {
+        if (w >= limit) {
+            out.append(buffer, static_cast<size_t>(w - buffer));
+            w = buffer;
+        }
+        // Pages are mostly markup: copy ASCII runs sixteen or eight bytes at
+        // a time.
+#if defined(__SSE2__)
+        // A block that holds other bytes is widened whole, but only its
+        // ASCII prefix is kept; the units after it are written over next.
+        while (i + 16 <= n && w < limit) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            const __m128i zero = _mm_setzero_si128();
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(w), _mm_unpacklo_epi8(block, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 8), _mm_unpackhi_epi8(block, zero));
+            const int high = _mm_movemask_epi8(block);
+            if (high != 0) {
+                const int ascii = __builtin_ctz(static_cast<unsigned>(high));
+                w += ascii;
+                i += static_cast<size_t>(ascii);
+                break;
+            }
+            w += 16;
+            i += 16;
+        }
+#endif
+        while (i + 8 <= n && w < limit && asciiWord(p + i)) {
             for (int k = 0; k < 8; ++k) *w++ = p[i + k];
             i += 8;
         }
         if (i >= n) break;
+        if (w >= limit) continue;  // the ASCII loops stopped for a full buffer
         const unsigned char lead = p[i];
+        // Chinese text: three-byte sequences whose second byte has no
+        // narrower range than 80..BF (all leads but E0 and ED), read four
+        // bytes at a time (the fourth only when it is there) and decoded
+        // here without going back to the ASCII loops. The last sequence of
+        // the text takes the general way below.
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        {
+            const size_t from = i;
+            while (w < limit && i + 4 <= n) {
+                uint32_t v;
+                std::memcpy(&v, p + i, sizeof v);
+                const uint32_t low = v & 0x0F;  // the lead's bits
+                if ((v & 0xC0C0F0) != 0x8080E0 || low == 0 || low == 0x0D) break;
+                *w++ =
+                    static_cast<char16_t>((low << 12) | ((v >> 2) & 0x0FC0) | ((v >> 16) & 0x3F));
+                i += 3;
+            }
+            if (i != from) continue;
+        }
+#endif
         const int len = sequenceLength(lead);
         if (len == 1) {
             *w++ = lead;
@@ -115,7 +172,7 @@ std::u16string utf8ToUtf16(std::string_view bytes) {
             *w++ = static_cast<char16_t>(cp);
         }
     }
-    out.resize(static_cast<size_t>(w - out.data()));
+    out.append(buffer, static_cast<size_t>(w - buffer));
     return out;
 }
 

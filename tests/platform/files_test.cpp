@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -184,6 +185,26 @@ TEST(WriteFileAtomic, ReplacesTheFileAndLeavesNoTemporary) {
     EXPECT_FALSE(writeFileAtomic(file / "child", "x"));
     EXPECT_FALSE(writeFileAtomic(temp.path() / "missing" / "b", "x"));
     EXPECT_EQ(namesIn(temp.path()), std::vector<std::string>{"a.ini"});
+}
+
+TEST(WriteFileAtomic, SkipsOnlyAFileThatAlreadyHoldsTheBytes) {
+    test::TempDir temp;
+    const fs::path file = temp.path() / "a.ini";
+    auto inode = [&file] {
+        struct stat st {};
+        return ::stat(file.c_str(), &st) == 0 ? st.st_ino : 0;
+    };
+    ASSERT_TRUE(writeFileAtomic(file, "same"));
+    const ino_t first = inode();
+    ASSERT_TRUE(writeFileAtomic(file, "same"));
+    EXPECT_EQ(inode(), first);  // not replaced
+    struct Case {
+        std::string bytes;
+    };
+    for (const Case& c : {Case{"sane"}, Case{"same!"}, Case{"sam"}, Case{""}}) {
+        ASSERT_TRUE(writeFileAtomic(file, c.bytes));
+        EXPECT_EQ(get(file), c.bytes);
+    }
 }
 
 // Pins: a failed rename must remove the temporary and leave the target untouched.
