@@ -167,13 +167,6 @@ bool XmlParser::setDoc(CString text) {
     return ok;
 }
 
-int XmlParser::allocNode() {
-    // Grow by half, as the reservation from the text length is usually close.
-    if (nodes_.size() == nodes_.capacity()) nodes_.reserve(nodes_.capacity() * 3 / 2 + 1);
-    nodes_.emplace_back();
-    return nodeCount() - 1;
-}
-
 bool XmlParser::fail(const char16_t* message, int position, int node) {
     error_ = node ? CString::format(CString(message), CString(nodeName(node))) : CString(message);
     errorPosition_ = position;

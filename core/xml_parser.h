@@ -124,7 +124,6 @@ private:
     bool parseDocument();
     bool closeElement(int node, int tokenPos, int lessThan, int* endTagEnd);
     int skipSpecialNode(int lessThan) const;
-    int allocNode();
     bool fail(const char16_t* message, int position, int node = 0);
     std::u16string_view nodeName(int node) const;
     CString decodeText(int first, int last) const;
