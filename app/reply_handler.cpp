@@ -3,14 +3,13 @@
 // in the pending table and post whatever touches screens to the UI thread,
 // never waiting on it. Pages are parsed, shown and pushed on the history
 // there (onPageData).
-#include "app/reply_handler.h"
-
 #include <memory>
 #include <set>
 #include <utility>
 
 #include "app/page_controller.h"
 #include "markup/markup_page.h"
+#include "net/reply_unpack.h"
 #include "platform/message_box.h"
 #include "ui/page_services.h"
 #include "ui/screen.h"

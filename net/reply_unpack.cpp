@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/reply_handler.h"
+#include "net/reply_unpack.h"
 #include "core/byte_reader.h"
 #include "core/lzss.h"
 
