@@ -10,7 +10,7 @@
 #include "core/string_utils.h"
 #include "items/marquee_item.h"
 #include "markup/style_sheet.h"
-#include "net/device_services.h"
+#include "net/device_actions.h"
 #include "net/dialler.h"
 #include "net/host_set.h"
 #include "platform/clock.h"

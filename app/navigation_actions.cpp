@@ -9,7 +9,7 @@
 #include "app/link_resolver.h"
 #include "app/page_controller.h"
 #include "core/string_utils.h"
-#include "net/device_services.h"
+#include "net/device_actions.h"
 #include "platform/device_services.h"
 #include "platform/message_box.h"
 #include "ui/screen.h"

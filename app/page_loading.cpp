@@ -9,7 +9,7 @@
 #include "app/link_resolver.h"
 #include "app/page_controller.h"
 #include "markup/side_effect_builders.h"
-#include "net/device_services.h"
+#include "net/device_actions.h"
 #include "platform/clock.h"
 #include "platform/device_services.h"
 #include "platform/files.h"
