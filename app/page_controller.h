@@ -108,7 +108,8 @@ public:
     // CommandListener: soft-key commands of the current screen.
     void commandAction(Command* command, Displayable* source) override;
     // PageNavigator: openUrl(link, current screen id, no replace, ...).
-    void navigate(const CString& address, int mode, int flags) override;
+    void navigate(const CString& address, NavigationLoading loading,
+                  NavigationInput input) override;
 
     // PageHost.
     void runAction(const CString& action) override { onAction(action); }

@@ -67,13 +67,15 @@ void PageController::postToController(std::function<void(PageController&)> task)
     });
 }
 
-void PageController::navigate(const CString& address, int mode, int flags) {
-    openUrl(address, currentScreenId(), false, mode != 0, flags != 0, 0);
+void PageController::navigate(const CString& address, NavigationLoading loading,
+                              NavigationInput input) {
+    openUrl(address, currentScreenId(), false, loading == NavigationLoading::Shown,
+            input == NavigationInput::Blocked, 0);
 }
 
 void PageController::openUrl(const CString& link, int screenId, bool replace, bool showLoading,
                              bool blockInput, int flag) {
-    // 1. Resolve; an empty or blank link does nothing.
+    // Resolve; an empty or blank link does nothing.
     CString url;
     try {
         url = resolveUrl(link);
@@ -82,21 +84,21 @@ void PageController::openUrl(const CString& link, int screenId, bool replace, bo
     }
     if (CString(url).trim().isEmpty()) return;
 
-    // 2. Templates are read and shown at once.
+    // Templates are read and shown at once.
     const LinkScheme scheme = linkScheme(url);
     if (scheme == LinkScheme::TempFile) {
         openTemplate(link, screenId, replace);
         return;
     }
 
-    // 3. A new request id with its cancel flag.
+    // A new request id with its cancel flag.
     const int requestId = requestCounter_.next();
     if (showLoading) beginLoading(blockInput, requestId);
     CancelFlag cancelFlag = cancelFlags_.add(requestId);
     const bool askerShown = screenId == -1 || screenId == currentScreenId();
 
-    // 4. By scheme. Only a request that went out keeps its flag listed; the
-    //    reply handler settles it.
+    // By scheme. Only a request that went out keeps its flag listed; the
+    // reply handler settles it.
     switch (scheme) {
         case LinkScheme::Http:
             if (isCancelled(cancelFlag) || !askerShown) {
@@ -139,7 +141,7 @@ void PageController::openUrl(const CString& link, int screenId, bool replace, bo
             break;
     }
 
-    // 5. The retry soft key opens it again.
+    // The retry soft key opens it again.
     lastUrl_ = url;
 }
 
@@ -164,18 +166,18 @@ bool PageController::sendRequest(const CString& url, int screenId, int number,
 }
 
 std::optional<std::string> PageController::loadContent(CString link, bool wait) {
-    // 1. Variables out; nothing for a blank link.
+    // Variables out; nothing for a blank link.
     extractLinkVariables(link);
     if (CString(link).trim().isEmpty()) return std::nullopt;
 
-    // 2. "/x" lies on the server of the page being built; otherwise it
-    //    resolves as any other link does.
+    // "/x" lies on the server of the page being built; otherwise it
+    // resolves as any other link does.
     if (link.at(0) == u'/') {
         std::optional<CString> onServer = serverRootLink(link, buildingUrl_);
         link = onServer ? *onServer : resolveUrl(link);
     }
 
-    // 3. Local files.
+    // Local files.
     const CString lower = link.lower();
     int skip = -1;
     if (lower.find(CString(u"tempfile://")) >= 0) {
@@ -185,7 +187,7 @@ std::optional<std::string> PageController::loadContent(CString link, bool wait) 
     }
     if (skip >= 0) return readResourceFile(folders_.resource, link.mid(skip));
 
-    // 4. Server content.
+    // Server content.
     if (lower.find(CString(u"http://")) < 0) return std::nullopt;
     if (wait) return fetchUrlAndWait(link);
     sendRequest(link, -1, 0, nullptr, 0);
@@ -197,7 +199,7 @@ std::string PageController::loadContent(const CString& path) {
 }
 
 std::optional<std::string> PageController::fetchUrlAndWait(CString& link) {
-    // 1. The request URL under a new id.
+    // The request URL under a new id.
     CString url;
     try {
         url = resolveUrl(link);
@@ -209,7 +211,7 @@ std::optional<std::string> PageController::fetchUrlAndWait(CString& link) {
     // A cancelled page build fetches nothing more.
     if (!session_ || isCancelled(buildFlag_)) return std::nullopt;
 
-    // 2. Recorded and armed by the session before it is sent.
+    // Recorded and armed by the session before it is sent.
     RequestRecord record;
     record.url = link;
     record.cancelFlag = cancelFlags_.add(requestId);
@@ -217,9 +219,9 @@ std::optional<std::string> PageController::fetchUrlAndWait(CString& link) {
     record.tick = tickCount();
     const int seconds = waitSeconds_ > 0 ? waitSeconds_ : kDefaultWaitSeconds;
 
-    // 3. On the UI thread the wait runs a nested UI loop, so that the screen
-    //    keeps painting and the cancel key works; a cancel, a quit or a new
-    //    session ends it.
+    // On the UI thread the wait runs a nested UI loop, so that the screen
+    // keeps painting and the cancel key works; a cancel, a quit or a new
+    // session ends it.
     const std::shared_ptr<HttpSession> session = session_;
     HttpSession::WaitPump pump;
     if (UiLoop* loop = isUiThread() ? UiLoop::current() : nullptr) {
@@ -252,13 +254,13 @@ std::unique_ptr<PageEntry> PageController::parsePageFor(std::string_view text,
 }
 
 std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, const CString& url) {
-    // 1. A page object with the page font.
+    // A page object with the page font.
     auto entry = std::make_unique<PageEntry>();
     auto page = std::make_unique<MarkupPage>();
     parseFailed_ = false;
     page->setPageFont(pageFont_);
 
-    // 2-3. Build it; its key is the server's "host:port".
+    // Build it; its key is the server's "host:port".
     CString host;
     CString port;
     CString path;
@@ -273,7 +275,7 @@ std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, cons
     buildingUrl_ = outerUrl;
     pageTiming_.parseEnd = tickCount();
 
-    // 5. Text that does not parse.
+    // Text that does not parse.
     if (!loaded) {
         parseFailed_ = true;
         errors_.setError(kParseErrorCode, kParseErrorText);
@@ -290,7 +292,7 @@ std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, cons
         return nullptr;
     }
 
-    // 4. A page without a screen changes nothing.
+    // A page without a screen changes nothing.
     std::unique_ptr<Form> screen = page->releaseScreen();
     if (!screen) {
         if (Screen* shown = currentScreen()) shown->stopLoading(-2);
@@ -314,10 +316,10 @@ std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, cons
 
 void PageController::showPage(std::unique_ptr<PageEntry> entry, int screenId, bool replace,
                               const CancelFlag& cancelFlag) {
-    // 1. Nothing to show.
+    // Nothing to show.
     if (!entry || !entry->screen || isCancelled(cancelFlag)) return;
 
-    // 2. A replace waits until the shown screen is no longer busy.
+    // A replace waits until the shown screen is no longer busy.
     Screen* shown = currentScreen();
     if (replace && shown && shown->getBusyFlags() != 0) {
         auto held = std::make_shared<std::unique_ptr<PageEntry>>(std::move(entry));
@@ -333,16 +335,16 @@ void PageController::showPage(std::unique_ptr<PageEntry> entry, int screenId, bo
         return;
     }
 
-    // 3. The page that asked is gone.
+    // The page that asked is gone.
     if (screenId != -1 && screenId != currentScreenId()) return;
 
-    // 4. Into the history.
+    // Into the history.
     PageEntry* raw = entry.get();
     const bool keep = raw->cache || raw->update;
     const int position = replace ? history_.replaceCurrent(std::move(entry), keep)
                                  : history_.push(std::move(entry), keep);
 
-    // 5-6. Exit on the first page, back on the others; then show it.
+    // Exit on the first page, back on the others; then show it.
     raw->screen->insertCommand(position < 1 ? exitCommand_ : backCommand_, nullptr, false);
     addLoadingProgress(kProgressShown, kAnyRequest);
     makeCurrent(raw);
@@ -369,14 +371,14 @@ void PageController::makeCurrent(PageEntry* entry) {
 }
 
 void PageController::openTemplate(const CString& link, int screenId, bool replace) {
-    // 1. The path: after "tempfile://", before '?', '#' and '$'.
+    // The path: after "tempfile://", before '?', '#' and '$'.
     CString path = link.mid(11);
     for (char16_t stop : {u'?', u'#', u'$'}) {
         const int at = path.find(stop);
         if (at >= 0) path = path.left(at);
     }
 
-    // 2-3. Read and build it.
+    // Read and build it.
     std::optional<std::string> content = readResourceFile(folders_.resource, path);
     if (!content) {
         errors_.setError(kTemplateErrorCode, kTemplateErrorText);
@@ -385,7 +387,7 @@ void PageController::openTemplate(const CString& link, int screenId, bool replac
     std::unique_ptr<PageEntry> entry = parsePage(*content, link);
     if (!entry) return;
 
-    // 4. Shown under a request id of its own.
+    // Shown under a request id of its own.
     // Nothing can cancel it before it is shown, so its flag stays unlisted.
     requestCounter_.next();
     showPage(std::move(entry), screenId, replace, makeCancelFlag());

@@ -51,17 +51,17 @@ RequestRecord unrequestedRecord() {
 }  // namespace
 
 bool PageController::onData(std::span<const uint8_t> message, int carrierId) {
-    // 1-4. Decode; short messages are ignored, bad payloads dropped.
+    // Decode; short messages are ignored, bad payloads dropped.
     DecodedReply reply = decodeReply(message);
     if (reply.status == ReplyStatus::Short) return true;
     if (reply.status != ReplyStatus::Ok) return false;
     const ReplyHead& head = reply.head;
     const ReplyClass kind = head.replyClass();
 
-    // 5. Settle the request the reply names. A reply with id 0 still ends
-    //    the request whose HTTP exchange carried it; a page with id 0 on the
-    //    framed connection ends the oldest waiting there, so that nothing is
-    //    left to be sent again.
+    // Settle the request the reply names. A reply with id 0 still ends
+    // the request whose HTTP exchange carried it; a page with id 0 on the
+    // framed connection ends the oldest waiting there, so that nothing is
+    // left to be sent again.
     std::optional<RequestRecord> taken;
     if (head.requestId != 0) {
         taken = pendingRequests().take(head.requestId);
@@ -82,7 +82,7 @@ bool PageController::onData(std::span<const uint8_t> message, int carrierId) {
         return true;
     }
 
-    // 6. Data replies go to the listeners registered for their kind.
+    // Data replies go to the listeners registered for their kind.
     if (kind == ReplyClass::Data) {
         cancelFlags_.remove(requestId);
         if (reply.text.size() == kDroppedDataLength) return false;
@@ -118,7 +118,7 @@ bool PageController::onData(std::span<const uint8_t> message, int carrierId) {
         return true;
     }
 
-    // 7. Pages are built on the UI thread.
+    // Pages are built on the UI thread.
     // The history keeps the address as the page asked for it: a request's
     // own "pageid" and "screenid" would be sent twice when it is reopened.
     const CString pageUrl = record.link.isEmpty() ? record.url : record.link;
@@ -203,7 +203,7 @@ void PageController::onRetry(const RequestRecord& request) {
     HttpSession* session = liveSession_.load();
     if (!session) return;
 
-    // 1. A new id and flag; the old id is settled.
+    // A new id and flag; the old id is settled.
     const int oldId = request.requestId;
     const int newId = requestCounter_.next();
     RequestRecord resent = request;
@@ -214,12 +214,12 @@ void PageController::onRetry(const RequestRecord& request) {
     resent.requestId = newId;
     resent.retried = true;
 
-    // 2. The shown screen keeps loading under the new id.
+    // The shown screen keeps loading under the new id.
     postToController([oldId, newId](PageController& c) {
         if (Screen* screen = c.currentScreen()) screen->replaceLoadingId(oldId, newId);
     });
 
-    // 3. A fresh connection.
+    // A fresh connection.
     session->closeConnection();
     if (session->sendRequest(resent)) return;
     cancelFlags_.remove(newId);
