@@ -365,9 +365,9 @@ Application::FetchResult Application::fetchFirstPage(const CString& link) {
         }
         out.session = c.session();
         if (!out.session) return out;
-        const int id = c.requestCounter().next();
+        const int id = c.requests().requestCounter().next();
         out.record.url = c.buildRequestParams(out.url);
-        out.record.cancelFlag = c.cancelFlags().add(id);
+        out.record.cancelFlag = c.requests().cancelFlags().add(id);
         out.record.requestId = id;
         out.record.tick = tickCount();
         int seconds = std::clamp(setting(c, u"cli-timeout").toInt(), 0, kMaxWaitSeconds);
@@ -390,7 +390,7 @@ Application::FetchResult Application::fetchFirstPage(const CString& link) {
         std::lock_guard<std::mutex> lock(fetchMutex_);
         fetchSession_ = nullptr;
     }
-    controller_->cancelFlags().remove(id);
+    controller_->requests().cancelFlags().remove(id);
     checkStop();
     if (!reply) return FetchResult::NoReply;
 

@@ -15,7 +15,6 @@
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/ui_executor.h"
-#include "platform/ui_loop.h"
 #include "ui/display.h"
 #include "ui/form.h"
 #include "ui/screen.h"
@@ -30,13 +29,9 @@ constexpr int kProgressFileRead = 30;
 constexpr int kProgressParsed = 30;
 constexpr int kProgressShown = 10;
 constexpr int kProgressSending = 5;
-// Picture fetches of image links: threads, and fetches queued or running.
-constexpr size_t kPictureThreads = 2;
-constexpr int kMaxPictureFetches = 32;
 constexpr int kAnyRequest = -1;
 constexpr int kParseErrorCode = 3;
 constexpr int kTemplateErrorCode = 23;
-constexpr int kDefaultWaitSeconds = 6;
 // How often a replace looks again at a screen that is busy (menu open).
 constexpr uint32_t kBusyRetryMs = 100;
 constexpr const char16_t* kParseErrorText = u"接收数据内容异常，请稍后重试。";
@@ -92,9 +87,9 @@ void PageController::openUrl(const CString& link, int screenId, bool replace, bo
     }
 
     // A new request id with its cancel flag.
-    const int requestId = requestCounter_.next();
+    const int requestId = requests_.requestCounter().next();
     if (showLoading) beginLoading(blockInput, requestId);
-    CancelFlag cancelFlag = cancelFlags_.add(requestId);
+    CancelFlag cancelFlag = requests_.cancelFlags().add(requestId);
     const bool askerShown = screenId == -1 || screenId == currentScreenId();
 
     // By scheme. Only a request that went out keeps its flag listed; the
@@ -102,17 +97,17 @@ void PageController::openUrl(const CString& link, int screenId, bool replace, bo
     switch (scheme) {
         case LinkScheme::Http:
             if (isCancelled(cancelFlag) || !askerShown) {
-                cancelFlags_.remove(requestId);
+                requests_.cancelFlags().remove(requestId);
                 return;
             }
             addLoadingProgress(kProgressRequestSent, requestId);
             if (!sendRequest(buildRequestParams(url), screenId, replace ? 1 : 0, cancelFlag, flag,
                              url)) {
-                cancelFlags_.remove(requestId);
+                requests_.cancelFlags().remove(requestId);
             }
             break;
         case LinkScheme::File: {
-            cancelFlags_.remove(requestId);
+            requests_.cancelFlags().remove(requestId);
             if (!askerShown) return;
             addLoadingProgress(kProgressFileOpened, kAnyRequest);
             std::optional<std::string> content = loadContent(url, false);
@@ -129,15 +124,15 @@ void PageController::openUrl(const CString& link, int screenId, bool replace, bo
             break;
         }
         case LinkScheme::Tel:
-            cancelFlags_.remove(requestId);
+            requests_.cancelFlags().remove(requestId);
             dialTelLink(url);
             break;
         case LinkScheme::Sms:
-            cancelFlags_.remove(requestId);
+            requests_.cancelFlags().remove(requestId);
             sendSmsUrl(url);
             break;
         default:
-            cancelFlags_.remove(requestId);
+            requests_.cancelFlags().remove(requestId);
             break;
     }
 
@@ -153,13 +148,14 @@ bool PageController::sendRequest(const CString& url, int screenId, int number,
     record.targetScreenId = screenId;
     record.number = number;
     record.cancelFlag = cancelFlag;
-    record.requestId = requestCounter_.current();
+    record.requestId = requests_.requestCounter().current();
     record.tick = tickCount();
     record.flag = flag;
     if (record.cancelled()) return true;
     if (screenId != -1 && screenId != currentScreenId()) return true;
     addLoadingProgress(kProgressSending, record.requestId);
-    if (session_ && session_->sendRequest(record)) return true;
+    HttpSession* session = requests_.session();
+    if (session && session->sendRequest(record)) return true;
     Screen* screen = currentScreen();
     if (screen && screen->stopLoading(record.requestId)) latchError(false, true, 0, CString());
     return false;
@@ -206,50 +202,20 @@ std::optional<std::string> PageController::fetchUrlAndWait(CString& link) {
     } catch (const ZQException&) {
         return std::nullopt;
     }
-    const int requestId = requestCounter_.next();
+    const int requestId = requests_.requestCounter().next();
     link = buildRequestParams(url);
     // A cancelled page build fetches nothing more.
-    if (!session_ || isCancelled(buildFlag_)) return std::nullopt;
-
-    // Recorded and armed by the session before it is sent.
-    RequestRecord record;
-    record.url = link;
-    record.cancelFlag = cancelFlags_.add(requestId);
-    record.requestId = requestId;
-    record.tick = tickCount();
-    const int seconds = waitSeconds_ > 0 ? waitSeconds_ : kDefaultWaitSeconds;
-
-    // On the UI thread the wait runs a nested UI loop, so that the screen
-    // keeps painting and the cancel key works; a cancel, a quit or a new
-    // session ends it.
-    const std::shared_ptr<HttpSession> session = session_;
-    HttpSession::WaitPump pump;
-    if (UiLoop* loop = isUiThread() ? UiLoop::current() : nullptr) {
-        const CancelFlag build = buildFlag_;
-        const CancelFlag own = record.cancelFlag;
-        pump = [this, loop, build, own, session](uint32_t ms) {
-            loop->runOnce(static_cast<int>(ms));
-            return !loop->quitRequested() && !isCancelled(build) && !isCancelled(own) &&
-                   liveSession_.load() == session.get();
-        };
-    }
-    syncFetches_.insert(requestId);
-    std::optional<std::vector<uint8_t>> reply = session->fetchAndWait(
-        std::move(record), static_cast<uint32_t>(seconds) * 1000u, pump);
-    syncFetches_.erase(requestId);
-    cancelFlags_.remove(requestId);
-    if (!reply) return std::nullopt;
-    return std::string(reply->begin(), reply->end());
+    if (!requests_.mayFetch()) return std::nullopt;
+    return requests_.fetchAndWait(link, requestId);
 }
 
-std::unique_ptr<PageEntry> PageController::parsePageFor(std::string_view text,
-                                                        const CString& url,
+std::unique_ptr<PageEntry> PageController::parsePageFor(std::string_view text, const CString& url,
                                                         const CancelFlag& cancelFlag) {
     // Builds nest when a nested wait shows another page: each restores the
     // flag of the one it interrupted.
-    CancelFlag outer = std::exchange(buildFlag_, cancelFlag);
+    CancelFlag outer = requests_.swapBuildFlag(cancelFlag);
     std::unique_ptr<PageEntry> entry = parsePage(text, url);
-    buildFlag_ = std::move(outer);
+    requests_.swapBuildFlag(std::move(outer));
     return entry;
 }
 
@@ -389,7 +355,7 @@ void PageController::openTemplate(const CString& link, int screenId, bool replac
 
     // Shown under a request id of its own.
     // Nothing can cancel it before it is shown, so its flag stays unlisted.
-    requestCounter_.next();
+    requests_.requestCounter().next();
     showPage(std::move(entry), screenId, replace, makeCancelFlag());
 }
 
@@ -408,47 +374,6 @@ void PageController::sendSmsUrl(const CString& link) {
 CString PageController::baseUrl() const {
     if (!buildingUrl_.isEmpty()) return buildingUrl_;
     return currentEntry_ ? currentEntry_->url : CString();
-}
-
-void PageController::fetchPicture(const CString& url,
-                                  std::function<void(std::vector<uint8_t>)> done) {
-    if (!session_ || !done) return;
-    // A page of many pictures queues no more than this; the rest keep their
-    // alternative text.
-    if (picturesInFlight_.load() >= kMaxPictureFetches) return;
-
-    const int requestId = requestCounter_.next();
-    RequestRecord record;
-    record.url = buildRequestParams(url);
-    record.link = url;
-    record.cancelFlag = cancelFlags_.add(requestId);
-    record.requestId = requestId;
-    record.tick = tickCount();
-    const int seconds = waitSeconds_ > 0 ? waitSeconds_ : kDefaultWaitSeconds;
-    const uint32_t waitMs = static_cast<uint32_t>(seconds) * 1000u;
-
-    if (!pictureFetches_) pictureFetches_ = std::make_unique<HttpRequestRunner>(kPictureThreads);
-    ++picturesInFlight_;
-    pictureFetches_->submit([this, session = session_, record, waitMs, done = std::move(done),
-                             generation = sessionGeneration_](HttpCancel& cancel) mutable {
-        // The wait sleeps on this thread in slices, so a cancel (the session
-        // goes, the controller shuts down) ends it at once.
-        std::optional<std::vector<uint8_t>> bytes;
-        if (!cancel.cancelled()) {
-            bytes = session->fetchAndWait(record, waitMs, [&cancel](uint32_t ms) {
-                sleepMs(ms);
-                return !cancel.cancelled();
-            });
-        }
-        cancelFlags_.remove(record.requestId);
-        --picturesInFlight_;
-        if (cancel.cancelled()) return;
-        postToController(
-            [generation, done = std::move(done),
-             bytes = std::move(bytes).value_or(std::vector<uint8_t>())](PageController& c) mutable {
-                if (c.sessionGeneration_ == generation) done(std::move(bytes));
-            });
-    });
 }
 
 }  // namespace zq

@@ -1,13 +1,14 @@
-// Reply handling of the page controller. The session calls onData,
-// onFailure and onRetry on its own threads: they decode, settle the request
-// in the pending table and post whatever touches screens to the UI thread,
-// never waiting on it. Pages are parsed, shown and pushed on the history
-// there (onPageData).
+// The reply path. The session calls PageRequests' onData, onFailure and
+// onRetry on its own threads: they decode, settle the request in the pending
+// table and post whatever touches screens to the controller on the UI
+// thread, never waiting on it. Pages are parsed, shown and pushed on the
+// history there (PageController::onPageData).
 #include <memory>
 #include <set>
 #include <utility>
 
 #include "app/page_controller.h"
+#include "app/page_requests.h"
 #include "markup/markup_page.h"
 #include "net/reply_unpack.h"
 #include "platform/message_box.h"
@@ -50,7 +51,7 @@ RequestRecord unrequestedRecord() {
 
 }  // namespace
 
-bool PageController::onData(std::span<const uint8_t> message, int carrierId) {
+bool PageRequests::onData(std::span<const uint8_t> message, int carrierId) {
     // Decode; short messages are ignored, bad payloads dropped.
     DecodedReply reply = decodeReply(message);
     if (reply.status == ReplyStatus::Short) return true;
@@ -86,13 +87,13 @@ bool PageController::onData(std::span<const uint8_t> message, int carrierId) {
     if (kind == ReplyClass::Data) {
         cancelFlags_.remove(requestId);
         if (reply.text.size() == kDroppedDataLength) return false;
-        postToController([requestId](PageController& c) {
+        controller_.postToController([requestId](PageController& c) {
             if (Screen* screen = c.currentScreen()) {
                 screen->setLoadingProgress(kProgressDataReply, requestId);
             }
         });
         if (reply.secondDocument) {
-            postToController(
+            controller_.postToController(
                 [document = std::move(*reply.secondDocument), head, record](PageController& c) {
                     c.loadSecondDocument(document, head.secondKind, head.documentArgument, record);
                 });
@@ -112,7 +113,7 @@ bool PageController::onData(std::span<const uint8_t> message, int carrierId) {
             }
         }
         // Answered, listener or not: the screen stops waiting for it.
-        postToController([requestId](PageController& c) {
+        controller_.postToController([requestId](PageController& c) {
             if (Screen* screen = c.currentScreen()) screen->stopLoading(requestId);
         });
         return true;
@@ -123,22 +124,23 @@ bool PageController::onData(std::span<const uint8_t> message, int carrierId) {
     // own "pageid" and "screenid" would be sent twice when it is reopened.
     const CString pageUrl = record.link.isEmpty() ? record.url : record.link;
     if (kind == ReplyClass::Page) {
-        postToController(
+        controller_.postToController(
             [record, pageUrl, text = std::move(reply.text)](PageController& c) mutable {
                 c.addLoadingProgress(kProgressPageReply, record.requestId);
                 c.onPageData(pageUrl, std::move(text), record.targetScreenId, record.number != 0,
                              record.cancelFlag, record.requestId);
             });
     } else if (kind == ReplyClass::PageShowNow) {
-        postToController([record, pageUrl, text = std::move(reply.text)](PageController& c) {
-            c.cancelFlags_.remove(record.requestId);
-            if (isCancelled(record.cancelFlag)) return;
-            std::unique_ptr<PageEntry> entry = c.parsePageFor(text, pageUrl, record.cancelFlag);
-            if (entry) {
-                c.showPage(std::move(entry), record.targetScreenId, record.number != 0,
-                           record.cancelFlag);
-            }
-        });
+        controller_.postToController(
+            [record, pageUrl, text = std::move(reply.text)](PageController& c) {
+                c.requests().cancelFlags().remove(record.requestId);
+                if (isCancelled(record.cancelFlag)) return;
+                std::unique_ptr<PageEntry> entry = c.parsePageFor(text, pageUrl, record.cancelFlag);
+                if (entry) {
+                    c.showPage(std::move(entry), record.targetScreenId, record.number != 0,
+                               record.cancelFlag);
+                }
+            });
     } else {
         cancelFlags_.remove(requestId);
     }
@@ -180,10 +182,10 @@ void PageController::onPageData(const CString& url, std::string text, int screen
             }
         }
     }
-    cancelFlags_.remove(requestId);
+    requests_.cancelFlags().remove(requestId);
 }
 
-void PageController::onFailure(const RequestRecord& request) {
+void PageRequests::onFailure(const RequestRecord& request) {
     const int requestId = request.requestId;
     cancelFlags_.remove(requestId);
     if (request.synchronous) {
@@ -191,7 +193,7 @@ void PageController::onFailure(const RequestRecord& request) {
         return;
     }
     // Only a screen still waiting for this request hears of it.
-    postToController([requestId](PageController& c) {
+    controller_.postToController([requestId](PageController& c) {
         Screen* screen = c.currentScreen();
         if (screen && screen->stopLoading(requestId)) {
             messageBox(kTimeoutText, kInfoCaption, MessageBoxType::Ok);
@@ -199,7 +201,7 @@ void PageController::onFailure(const RequestRecord& request) {
     });
 }
 
-void PageController::onRetry(const RequestRecord& request) {
+void PageRequests::onRetry(const RequestRecord& request) {
     HttpSession* session = liveSession_.load();
     if (!session) return;
 
@@ -215,7 +217,7 @@ void PageController::onRetry(const RequestRecord& request) {
     resent.retried = true;
 
     // The shown screen keeps loading under the new id.
-    postToController([oldId, newId](PageController& c) {
+    controller_.postToController([oldId, newId](PageController& c) {
         if (Screen* screen = c.currentScreen()) screen->replaceLoadingId(oldId, newId);
     });
 
@@ -223,17 +225,17 @@ void PageController::onRetry(const RequestRecord& request) {
     session->closeConnection();
     if (session->sendRequest(resent)) return;
     cancelFlags_.remove(newId);
-    postToController([newId](PageController& c) {
+    controller_.postToController([newId](PageController& c) {
         latchError(false, true, 0, CString());
         if (Screen* screen = c.currentScreen()) screen->stopLoading(newId);
-        c.errors_.clearMessages();
+        c.errors().clearMessages();
     });
 }
 
-void PageController::cancelRequest() {
+void PageRequests::cancelRequest() {
     std::set<int> ids = syncFetches_;
     ids.insert(requestCounter_.current());
-    if (Screen* screen = currentScreen()) ids.insert(screen->loadingRequestId());
+    if (Screen* screen = controller_.currentScreen()) ids.insert(screen->loadingRequestId());
     if (buildFlag_) buildFlag_->store(1);
     HttpSession* session = liveSession_.load();
     for (int id : ids) {

@@ -81,7 +81,7 @@ protected:
         return record.cancelFlag;
     }
     bool onData(const Head& h, const std::string& text) {
-        return controller_.onData(bytes(message(h, payload(text))));
+        return controller_.requests().onData(bytes(message(h, payload(text))));
     }
 
     test::TempDir dir_;
@@ -98,11 +98,11 @@ TEST_F(ReplyHandlerTest, BadRepliesAreDroppedAndLeaveThePendingRequestAlone) {
     responseListeners().add(7, &first_);
 
     // Short messages are ignored (taken), bad payloads refused.
-    EXPECT_TRUE(controller_.onData(bytes(std::string(13, '\0'))));
+    EXPECT_TRUE(controller_.requests().onData(bytes(std::string(13, '\0'))));
     Head lzss = h;
     lzss.method = 1;
-    EXPECT_FALSE(controller_.onData(bytes(message(lzss, "abcd1234"))));
-    EXPECT_FALSE(controller_.onData(bytes(message(h, u32le(50) + "x"))));
+    EXPECT_FALSE(controller_.requests().onData(bytes(message(lzss, "abcd1234"))));
+    EXPECT_FALSE(controller_.requests().onData(bytes(message(h, u32le(50) + "x"))));
     EXPECT_TRUE(pendingRequests().contains(5));
 
     // An id nobody asked for is refused.
@@ -156,10 +156,10 @@ TEST_F(ReplyHandlerTest, CancelledRequestsAreSettledSilently) {
     EXPECT_FALSE(pendingRequests().contains(4));
 
     // cancelRequest cancels the newest request and forgets it.
-    const int id = controller_.requestCounter().next();
-    CancelFlag newest = controller_.cancelFlags().add(id);
+    const int id = controller_.requests().requestCounter().next();
+    CancelFlag newest = controller_.requests().cancelFlags().add(id);
     pend(id);
-    controller_.cancelRequest();
+    controller_.requests().cancelRequest();
     EXPECT_EQ(newest->load(), 1);
     EXPECT_FALSE(pendingRequests().contains(id));
 }
