@@ -10,7 +10,7 @@
 #include "core/string_utils.h"
 #include "items/marquee_item.h"
 #include "markup/style_sheet.h"
-#include "net/device_services.h"
+#include "net/device_actions.h"
 #include "net/dialler.h"
 #include "net/host_set.h"
 #include "platform/clock.h"
@@ -74,9 +74,10 @@ HttpGatewayConfig Application::gatewayFromSettings(const SettingsStore& settings
     return config;
 }
 
-int Application::connectionMode(const CString& connectType, const CString& carrier) {
-    if (!isWap(connectType)) return 1;
-    return carrier.view() == kCarrierTelecom ? 6 : 2;
+ConnectionMode Application::connectionMode(const CString& connectType, const CString& carrier) {
+    if (!isWap(connectType)) return ConnectionMode::Direct;
+    return carrier.view() == kCarrierTelecom ? ConnectionMode::TelecomGateway
+                                             : ConnectionMode::Gateway;
 }
 
 CString Application::oemInfo() {
@@ -148,12 +149,12 @@ int Application::ask(const CString& text, const CString& caption, MessageBoxType
 
 void Application::showSplashAndStart(Size screen) {
     setBusy(true);
-    // 1-2. The settings from the user file over the defaults.
+    // The settings from the user file over the defaults.
     SettingsStore& settings = controller_->settings();
     settings.live().clear();
     settings.load();
 
-    // 3-4. Splash texts and colours, then the client settings.
+    // Splash texts and colours, then the client settings.
     SplashScreen::Look look;
     look.title = CString(kProductTitle);
     look.version = setting(*controller_, u"sys-version");
@@ -162,18 +163,18 @@ void Application::showSplashAndStart(Size screen) {
     look.background = colourSetting(*controller_, u"sys-sp-bg-color", kDefaultSplashBack);
     controller_->applyClientSettings(settings.live());
 
-    // 5. The landscape logo on a screen wider than the configured width.
+    // The landscape logo on a screen wider than the configured width.
     const int configuredWidth = screenMetrics().configuredWidth;
     look.orientation = screen.width > configuredWidth ? SplashScreen::Orientation::Landscape
                                                       : SplashScreen::Orientation::Portrait;
     look.logo = loadImageFile(
         logoFile(controller_->folders().resource, screen.width, configuredWidth).string());
 
-    // 6. Shown at once.
+    // Shown at once.
     splash_ = std::make_unique<SplashScreen>(std::move(look));
     makeSplashCurrent();
 
-    // 7. The rest on a worker.
+    // The rest on a worker.
     startupWorker_.start([this](const StopSignal&) { runStartup(); });
 }
 
@@ -285,11 +286,11 @@ void Application::loadDefaultSheet() {
 // --- the connect run ---------------------------------------------------------------------------
 
 void Application::connectRun() {
-    // 1-2.
+    // The host list to try comes from the saved choice.
     onUi([this] { controller_->loadHostChoice(); });
     setStatus(36, CString(u"联网自动检测"));
 
-    // 3. Dial when the data connection is down (its boxes are the dialler's).
+    // Dial when the data connection is down (its boxes are the dialler's).
     bool connected = true;
     if (!checkDataConnection()) {
         setStatus(-1, CString(u"正在拨号..."));
@@ -298,7 +299,7 @@ void Application::connectRun() {
     }
     checkStop();
 
-    // 4-6.
+    // Every host in turn until one answers with the first page.
     setStatus(63, CString());
     const bool shown = connected && tryHosts();
     finishConnect(shown);
@@ -323,7 +324,7 @@ bool Application::tryHosts() {
     if (plan.initPath.isEmpty() || plan.count <= 0) return false;
 
     // Every host in the first mode, then every host in the other one.
-    int mode = connectionMode(connectType_, plan.carrier);
+    ConnectionMode mode = connectionMode(connectType_, plan.carrier);
     for (int i = 0; i < 2 * plan.count; ++i) {
         const int index = (plan.start + i) % plan.count;
         const HostRecord host = onUi([&] { return controller_->hostSet().host(index); });
@@ -347,7 +348,7 @@ bool Application::tryHosts() {
 }
 
 Application::FetchResult Application::fetchFirstPage(const CString& link) {
-    // 1. The request, recorded on the UI thread as the controller's fetch does.
+    // The request, recorded on the UI thread as the controller's fetch does.
     struct Prepared {
         HttpSession* session = nullptr;
         RequestRecord record;
@@ -364,9 +365,9 @@ Application::FetchResult Application::fetchFirstPage(const CString& link) {
         }
         out.session = c.session();
         if (!out.session) return out;
-        const int id = c.requestCounter().next();
+        const int id = c.requests().requestCounter().next();
         out.record.url = c.buildRequestParams(out.url);
-        out.record.cancelFlag = c.cancelFlags().add(id);
+        out.record.cancelFlag = c.requests().cancelFlags().add(id);
         out.record.requestId = id;
         out.record.tick = tickCount();
         int seconds = std::clamp(setting(c, u"cli-timeout").toInt(), 0, kMaxWaitSeconds);
@@ -376,7 +377,7 @@ Application::FetchResult Application::fetchFirstPage(const CString& link) {
     });
     if (!prepared.session) return FetchResult::NoReply;
 
-    // 2. The wait, here on the worker; requestStop ends it.
+    // The wait, here on the worker; requestStop ends it.
     const int id = prepared.record.requestId;
     {
         std::lock_guard<std::mutex> lock(fetchMutex_);
@@ -389,11 +390,11 @@ Application::FetchResult Application::fetchFirstPage(const CString& link) {
         std::lock_guard<std::mutex> lock(fetchMutex_);
         fetchSession_ = nullptr;
     }
-    controller_->cancelFlags().remove(id);
+    controller_->requests().cancelFlags().remove(id);
     checkStop();
     if (!reply) return FetchResult::NoReply;
 
-    // 3. Built and shown; the connect type and host that answered are kept.
+    // Built and shown; the connect type and host that answered are kept.
     setStatus(81, CString(u"正在解析数据"));
     const bool shown = onUi([&] {
         PageController& c = *controller_;
@@ -408,7 +409,7 @@ Application::FetchResult Application::fetchFirstPage(const CString& link) {
 }
 
 void Application::finishConnect(bool shown) {
-    // 7-8.
+    // The measured speed goes into the live settings for pages to show.
     onUi([this] {
         SettingsMap& live = controller_->settings().live();
         auto it = live.find(CString(u"sys-netspeed"));
@@ -422,13 +423,13 @@ void Application::finishConnect(bool shown) {
     });
     started_.store(true);
 
-    // 9. Without a server page, the local index page; without that, the end.
+    // Without a server page, the local index page; without that, the end.
     if (!shown) shown = openLocalIndex();
     if (!shown) {
         giveUp();
         return;
     }
-    // 10.
+    // The splash has done its work.
     onUi([this] { splash_->markFinished(); });
     setBusy(false);
 }
@@ -514,7 +515,7 @@ bool StartupInputGate::busy() const {
 }
 
 std::optional<InputEvent> StartupInputGate::waitEvent(int timeoutMs) {
-    // 1. A box of start-up's listens; the end of the replay answers it.
+    // A box of start-up's listens; the end of the replay answers it.
     if (openBox_ && !boxAnswered_) {
         if (quitHeld_) {
             boxAnswered_ = true;
@@ -528,12 +529,12 @@ std::optional<InputEvent> StartupInputGate::waitEvent(int timeoutMs) {
         }
         return event;
     }
-    // 2. Start-up is done: input passes, a held Quit first.
+    // Start-up is done: input passes, a held Quit first.
     if (!busy()) {
         if (quitHeld_) return Quit{};
         return inner_.waitEvent(timeoutMs);
     }
-    // 3. Held: only a wake-up or the end of the work ends the wait.
+    // Held: only a wake-up or the end of the work ends the wait.
     std::unique_lock<std::mutex> lock(mutex_);
     auto ready = [this] { return woken_ || !busy_; };
     if (timeoutMs < 0) {

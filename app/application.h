@@ -31,6 +31,7 @@
 
 #include "app/page_controller.h"
 #include "net/http_socket.h"
+#include "net/request_session.h"
 #include "platform/cstring.h"
 #include "platform/message_box.h"
 #include "platform/threading.h"
@@ -95,9 +96,10 @@ public:
     // Unicom), "cli-wap-gateway-ct" (China Telecom) and "cli-wap-port"; a
     // missing or bad value keeps the built-in one.
     static HttpGatewayConfig gatewayFromSettings(const SettingsStore& settings);
-    // The connection mode of a connect type: "wap" is 6 for the carrier
-    // "中国电信(CT)" and 2 for the others; anything else is 1 (direct).
-    static int connectionMode(const CString& connectType, const CString& carrier);
+    // The connection mode of a connect type: "wap" goes through the
+    // telecom gateway for the carrier "中国电信(CT)" and through the common
+    // gateway for the others; anything else connects directly.
+    static ConnectionMode connectionMode(const CString& connectType, const CString& carrier);
     // The device's OEM text, from uname: system, release and machine.
     static CString oemInfo();
 

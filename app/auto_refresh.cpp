@@ -127,14 +127,14 @@ void AutoRefresh::reload(int screenId) {
 // --- the actions ---------------------------------------------------------------------------
 
 void PageController::onRefresh(const CString& piece) {
-    // 1. The text between the first '(' and the first ')'.
+    // The text between the first '(' and the first ')'.
     const int open = piece.find(u'(');
     const int close = piece.find(u')');
     CString argument;
     if (open >= 0 && close > open) argument = piece.mid(open + 1, close - open - 1);
     argument.trim();
 
-    // 2. Nothing: the page again, at once.
+    // Nothing: the page again, at once.
     if (argument.isEmpty()) {
         if (currentEntry_ && !currentEntry_->url.isEmpty()) {
             const CString url = withoutPageParams(currentEntry_->url);
@@ -143,8 +143,8 @@ void PageController::onRefresh(const CString& piece) {
         return;
     }
 
-    // 3. "#system.key": the setting's value, substituted once; a value that
-    //    names a setting again does nothing.
+    // "#system.key": the setting's value, substituted once; a value that
+    // names a setting again does nothing.
     if (argument.find(CString(u"#system")) >= 0) {
         CString key = argument.mid(std::min(8, argument.length()));
         key.replace(u'_', u'-');
@@ -156,7 +156,7 @@ void PageController::onRefresh(const CString& piece) {
         return;
     }
 
-    // 4. A number of seconds; anything else does nothing.
+    // A number of seconds; anything else does nothing.
     if (std::optional<int32_t> seconds = parseRefreshSeconds(argument)) {
         autoRefresh_->start(*seconds);
     }

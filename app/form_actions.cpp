@@ -189,7 +189,7 @@ void PageController::onSpecialSubmit(const CString& piece) {
     auto* first = dynamic_cast<Inputable*>(firstItem);
     auto* second = dynamic_cast<Inputable*>(secondItem);
 
-    // 2-3. A six-character code, and what changed since each got the focus.
+    // A six-character code, and what changed since each got the focus.
     const CString code = first->getValue();
     if (code.length() != 6) return;
     CString changed;
@@ -201,7 +201,7 @@ void PageController::onSpecialSubmit(const CString& piece) {
         return;
     }
 
-    // 4. The parameters, in this order.
+    // The parameters, in this order.
     link = setUrlParamKeepFragment(link, first->getName(), code);
     if (!isBlank(second->getValue())) {
         link = setUrlParamKeepFragment(link, second->getName(), second->getValue());
@@ -215,7 +215,7 @@ void PageController::onSpecialSubmit(const CString& piece) {
     link = setUrlParamKeepFragment(link, u"id", eventSource_->getId());
     link = setUrlParamKeepFragment(link, u"codechange", changed);
 
-    // 5.
+    // The code check runs as a request that blocks input until it answers.
     openUrl(link, currentScreenId(), false, true, true, 0);
 }
 

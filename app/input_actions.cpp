@@ -20,13 +20,13 @@ void PageController::onKeyboardInput(const CString& piece) {
 }
 
 void PageController::onGetValueToSms(const CString& piece) {
-    // 1. The message and the field between the first '(' and the last ')'.
+    // The message and the field between the first '(' and the last ')'.
     const int open = piece.find(u'(');
     const int close = piece.reverseFind(u')');
     if (open < 0 || close <= open) return;
     const StringArray parts = splitOutsideParens(u',', piece.mid(open + 1, close - open - 1));
     if (parts.size() < 2) return;
-    // 2. Only a text field gives the recipients.
+    // Only a text field gives the recipients.
     auto* field = dynamic_cast<TextField*>(getItemByName(CString(parts[1]).trim()));
     if (!field) return;
     openUrl(CString(u"sms://") + field->getText() + u'#' + parts[0], currentScreenId(), false, true,

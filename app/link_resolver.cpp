@@ -60,7 +60,7 @@ CString relativeBase(const CString& link, const LinkContext& context) {
 // "zqml://" + host text + ":" + path becomes "http://address:port" + path;
 // nullopt when the host text does not parse.
 std::optional<CString> expandZqml(CString link, const LinkContext& context) {
-    // 1. "zqml://%name%..." takes the host text from the stored settings.
+    // "zqml://%name%..." takes the host text from the stored settings.
     const int firstPercent = link.find(u'%');
     if (firstPercent == kZqmlPrefix) {
         const int secondPercent = link.find(u'%', firstPercent + 1);
@@ -70,7 +70,7 @@ std::optional<CString> expandZqml(CString link, const LinkContext& context) {
             link = link.left(firstPercent) + value + link.mid(secondPercent + 1);
         }
     }
-    // 2. The host text runs to the fifth ':' after the prefix.
+    // The host text runs to the fifth ':' after the prefix.
     int colon = kZqmlPrefix - 1;
     for (int i = 0; i < kHostTextColons && colon >= 0; ++i) colon = link.find(u':', colon + 1);
     CString hostText;
@@ -79,7 +79,7 @@ std::optional<CString> expandZqml(CString link, const LinkContext& context) {
         hostText = link.mid(kZqmlPrefix, colon - kZqmlPrefix);
         path = link.mid(colon + 1);
     }
-    // 3. The connection type picks the port.
+    // The connection type picks the port.
     HostRecord host;
     if (!host.parse(hostText)) return std::nullopt;
     const bool framed =
@@ -145,17 +145,17 @@ void splitHttpHostPort(const CString& url, CString& host, CString& port, CString
 
 CString resolveLink(const CString& link, const LinkContext& context,
                     std::map<CString, CString>& variables) {
-    // 1. An empty link is the caller's error.
+    // An empty link is the caller's error.
     if (link.isEmpty()) throw ZQException(CString(u"URL is Empty"));
-    // 2. Variable blocks leave the link.
+    // Variable blocks leave the link.
     CString result = link;
     SettingsStore::extractLinkVariables(result, variables);
-    // 3. A relative link joins the shown page, its page base or the host.
+    // A relative link joins the shown page, its page base or the host.
     if (linkScheme(result) == LinkScheme::Relative) {
         const CString separator = result.at(0) == u'/' ? CString() : CString(u"/");
         result = relativeBase(result, context) + separator + result;
     }
-    // 4. "zqml://" names a server by its host text.
+    // "zqml://" names a server by its host text.
     if (linkScheme(result) == LinkScheme::Zqml) {
         std::optional<CString> expanded = expandZqml(result, context);
         return expanded ? *expanded : link;
@@ -178,7 +178,7 @@ CString formatPageParams(int requestId, int screenId) {
 }
 
 CString buildRequestTarget(const CString& url, const RequestContext& context) {
-    // 1. Base, query ('?' on) and fragment ('#' on), each up to the other.
+    // Base, query ('?' on) and fragment ('#' on), each up to the other.
     const int question = url.find(u'?');
     const int hash = url.find(u'#');
     CString base = url;
@@ -201,7 +201,7 @@ CString buildRequestTarget(const CString& url, const RequestContext& context) {
         fragment = url.mid(hash);
     }
 
-    // 2. The server's session parameter goes on the path.
+    // The server's session parameter goes on the path.
     CString host;
     CString port;
     CString path;
@@ -214,7 +214,7 @@ CString buildRequestTarget(const CString& url, const RequestContext& context) {
         }
     }
 
-    // 3. and 4. The "system." keys the fragment names, then the page ids.
+    // The "system." keys the fragment names, then the page ids.
     CString systemParams;
     const CString marker(u"system.");
     int semicolonFrom = 0;
@@ -234,7 +234,7 @@ CString buildRequestTarget(const CString& url, const RequestContext& context) {
     const char16_t lead = (query.isEmpty() && systemParams.isEmpty()) ? u'?' : u'&';
     const CString target =
         base + query + systemParams + lead + formatPageParams(context.requestId, context.screenId);
-    // 5. Only bytes a request line can carry.
+    // Only bytes a request line can carry.
     return encodeRequestTarget(target);
 }
 

@@ -9,7 +9,7 @@
 #include "app/link_resolver.h"
 #include "app/page_controller.h"
 #include "core/string_utils.h"
-#include "net/device_services.h"
+#include "net/device_actions.h"
 #include "platform/device_services.h"
 #include "platform/message_box.h"
 #include "ui/screen.h"
@@ -89,14 +89,14 @@ void PageController::onSwitchForward(const CString& piece) {
     StringArray parts = splitOutsideParens(u',', cutActionArgument(piece, u"switchforward", u"sd"));
     if (parts.size() < 2) return;
 
-    // 1. The condition: "key" or "key==value".
+    // The condition: "key" or "key==value".
     const CString& condition = parts[0];
     int equals = condition.find(CString(u"=="));
     CString key = equals < 0 ? condition : condition.left(equals);
     // A key never stored is remembered as empty, as "memsave" would leave it.
     CString stored = memoryValues_[key];
 
-    // 2. The part to run.
+    // The part to run.
     size_t chosen = 1;
     if (stored.isEmpty()) {
         chosen = 1;
@@ -112,7 +112,7 @@ void PageController::onSwitchForward(const CString& piece) {
         chosen = inRange ? static_cast<size_t>(*n) : 1;
     }
 
-    // 3. A branch the condition names but the page left out runs nothing.
+    // A branch the condition names but the page left out runs nothing.
     if (chosen < parts.size()) onAction(parts[chosen]);
 }
 

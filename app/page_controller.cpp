@@ -22,64 +22,6 @@ CString settingsKey(std::u16string_view key) { return CString(key); }
 
 }  // namespace
 
-// --- request bookkeeping -------------------------------------------------------
-
-CancelFlag CancelFlagTable::add(int requestId) {
-    CancelFlag flag = makeCancelFlag();
-    std::lock_guard lock(mutex_);
-    flags_[requestId] = flag;
-    return flag;
-}
-
-CancelFlag CancelFlagTable::find(int requestId) const {
-    std::lock_guard lock(mutex_);
-    auto it = flags_.find(requestId);
-    return it == flags_.end() ? CancelFlag() : it->second;
-}
-
-bool CancelFlagTable::cancel(int requestId) {
-    std::lock_guard lock(mutex_);
-    auto it = flags_.find(requestId);
-    if (it == flags_.end()) return false;
-    it->second->store(1);
-    return true;
-}
-
-void CancelFlagTable::remove(int requestId) {
-    std::lock_guard lock(mutex_);
-    flags_.erase(requestId);
-}
-
-size_t CancelFlagTable::size() const {
-    std::lock_guard lock(mutex_);
-    return flags_.size();
-}
-
-void RequestIdSet::add(int requestId) {
-    std::lock_guard lock(mutex_);
-    ids_.insert(requestId);
-}
-
-bool RequestIdSet::remove(int requestId) {
-    std::lock_guard lock(mutex_);
-    return ids_.erase(requestId) > 0;
-}
-
-bool RequestIdSet::contains(int requestId) const {
-    std::lock_guard lock(mutex_);
-    return ids_.count(requestId) > 0;
-}
-
-void RequestIdSet::clear() {
-    std::lock_guard lock(mutex_);
-    ids_.clear();
-}
-
-size_t RequestIdSet::size() const {
-    std::lock_guard lock(mutex_);
-    return ids_.size();
-}
-
 // --- the controller ---------------------------------------------------------------
 
 PageController::PageController(ControllerFolders folders)
@@ -105,25 +47,7 @@ PageController::~PageController() {
     currentEntry_ = nullptr;
     history_.clear();
     if (pageNavigator() == this) setPageNavigator(nullptr);
-    pictureFetches_.reset();  // cancels and joins the picture fetches
-    dropSession();
-}
-
-// Network threads reach the session only through liveSession_, and only
-// from the session's own callbacks, which its destructor ends (it closes
-// the connection first, so the receive thread wakes at once, then joins).
-void PageController::dropSession() {
-    liveSession_.store(nullptr);
-    ++sessionGeneration_;
-    if (pictureFetches_) pictureFetches_->cancelAll();
-    session_.reset();
-}
-
-void PageController::setSession(std::unique_ptr<HttpSession> session) {
-    dropSession();
-    session_ = std::move(session);
-    if (session_) session_->setReplyWaitMs(replyWaitMs_);
-    liveSession_.store(session_.get());
+    requests_.shutDown();
 }
 
 CString PageController::getSystemValue(const CString& key) const {
@@ -165,7 +89,7 @@ bool PageController::beginLoading(bool blockInput, int requestId) {
         // the load state back as it was.
         const int savedState = loadState_;
         screen->startLoading(blockInput, false, requestId, [this, savedState] {
-            cancelRequest();
+            requests_.cancelRequest();
             if (Screen* shown = currentScreen()) shown->stopLoading(-2);
             loadState_ = savedState;
         });
@@ -179,11 +103,13 @@ void PageController::addLoadingProgress(int delta, int requestId) {
 }
 
 float PageController::getReceivedBytes() const {
-    return session_ ? session_->trafficBytes().received : 0.0f;
+    const HttpSession* session = requests_.session();
+    return session ? session->trafficBytes().received : 0.0f;
 }
 
 float PageController::getSentBytes() const {
-    return session_ ? session_->trafficBytes().sent : 0.0f;
+    const HttpSession* session = requests_.session();
+    return session ? session->trafficBytes().sent : 0.0f;
 }
 
 void PageController::chooseHost(int index) {
@@ -251,14 +177,13 @@ void PageController::saveAction(const CString& actionText) {
 }
 
 void PageController::applyClientSettings(SettingsMap& map) {
-    waitSeconds_ = SettingsStore::applyClientSettings(map).waitSeconds;
+    requests_.setWaitSeconds(SettingsStore::applyClientSettings(map).waitSeconds);
 }
 
 void PageController::applyWaitTime() {
     const int ms = settings_.waitTimeMs();
     if (ms <= 0) return;
-    replyWaitMs_ = static_cast<uint32_t>(ms);
-    if (session_) session_->setReplyWaitMs(replyWaitMs_);
+    requests_.setReplyWaitMs(static_cast<uint32_t>(ms));
 }
 
 void PageController::loadHostChoice() {
@@ -288,7 +213,7 @@ void PageController::saveCurrentHost() {
 
 void PageController::resetTraffic() {
     settings_.resetTraffic();
-    if (session_) session_->resetTrafficBytes();
+    if (HttpSession* session = requests_.session()) session->resetTrafficBytes();
 }
 
 void PageController::saveSettings() {
@@ -301,7 +226,7 @@ void PageController::saveSettings() {
     autoRefresh_->stopAll();
     closeSpeedTestScreen();
     clearMarqueeTexts();
-    dropSession();
+    requests_.dropSession();
     if (shutdown_) shutdown_();
 }
 
@@ -319,7 +244,8 @@ CString PageController::resolveUrl(const CString& link) {
         context.pageBase = currentEntry_->pageBase;
     }
     context.currentHost = currentHost_;
-    context.connectionType = session_ ? session_->connectionType() : 1;
+    const HttpSession* session = requests_.session();
+    context.connectionType = session ? session->connectionType() : 1;
     context.systemValue = [this](const CString& key) { return getSystemValue(key); };
     context.storedSetting = [this](const CString& key) { return settings_.storedValue(key); };
     return resolveLink(link, context, linkVariables_);
@@ -343,7 +269,7 @@ CString PageController::requestSystemValue(const CString& key) const {
 
 CString PageController::buildRequestParams(const CString& url) const {
     RequestContext context;
-    context.requestId = requestCounter_.current();
+    context.requestId = requests_.requestCounter().current();
     context.screenId = currentScreenId();
     context.sessionParam =
         [this](const CString& hostPort) -> std::optional<std::pair<CString, CString>> {
@@ -356,7 +282,7 @@ CString PageController::buildRequestParams(const CString& url) const {
 }
 
 CString PageController::formatPageParams() const {
-    return zq::formatPageParams(requestCounter_.current(), currentScreenId());
+    return zq::formatPageParams(requests_.requestCounter().current(), currentScreenId());
 }
 
 // --- history ------------------------------------------------------------------------------
@@ -368,13 +294,6 @@ void PageController::goHistory(int offset) {
     if (!entry->update) return;
     const CString url = entry->url;
     openUrl(url, currentScreenId(), true, true, true, 0);
-}
-
-bool PageController::storeSyncReply(int requestId, std::optional<std::vector<uint8_t>> bytes) {
-    HttpSession* session = liveSession_.load();
-    if (!session) return false;
-    SyncReplySlots& slots = session->syncReplies();
-    return bytes ? slots.fill(requestId, std::move(*bytes)) : slots.fail(requestId);
 }
 
 }  // namespace zq

@@ -1,27 +1,25 @@
 // PageController: the one object that drives the browser. It receives item
 // events and soft-key commands from the current screen, resolves and opens
-// links, keeps the request bookkeeping between the screens and the session,
-// turns replies into shown pages, keeps the page history and holds the
-// per-user state (settings, host choice, link variables).
+// links, turns replies into shown pages, keeps the page history and holds
+// the per-user state (settings, host choice, link variables). The session
+// and the life of each request are its PageRequests (page_requests.h).
 //
-// Threads: everything except the request bookkeeping (request counter,
-// cancel flags, request id set, the session's reply slots) is for the UI
-// thread. Network threads touch only those, and post the rest.
+// Threads: the controller is for the UI thread. Network threads touch only
+// its request bookkeeping (in PageRequests), and post the rest.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/page_history.h"
+#include "app/page_requests.h"
 #include "app/settings_store.h"
 #include "core/host_record.h"
 #include "core/zq_exception.h"
@@ -46,39 +44,6 @@ class Event;
 class Item;
 class SpeedTestScreen;
 class TextFieldEvent;
-
-// Request id -> cancel flag of every request the controller started. Any
-// thread.
-class CancelFlagTable {
-public:
-    // A new live flag stored under `requestId` (replacing an older one).
-    CancelFlag add(int requestId);
-    CancelFlag find(int requestId) const;
-    // Sets the flag under `requestId` to 1; false without one.
-    bool cancel(int requestId);
-    void remove(int requestId);
-    size_t size() const;
-
-private:
-    mutable std::mutex mutex_;
-    std::map<int, CancelFlag> flags_;
-};
-
-// A set of request ids behind its own lock (the ids in flight, which a
-// screen empties when it is hidden). Any thread.
-class RequestIdSet {
-public:
-    void add(int requestId);
-    // True when the id was there.
-    bool remove(int requestId);
-    bool contains(int requestId) const;
-    void clear();
-    size_t size() const;
-
-private:
-    mutable std::mutex mutex_;
-    std::set<int> ids_;
-};
 
 // Where the controller finds its files.
 struct ControllerFolders {
@@ -108,7 +73,8 @@ public:
     // CommandListener: soft-key commands of the current screen.
     void commandAction(Command* command, Displayable* source) override;
     // PageNavigator: openUrl(link, current screen id, no replace, ...).
-    void navigate(const CString& address, int mode, int flags) override;
+    void navigate(const CString& address, NavigationLoading loading,
+                  NavigationInput input) override;
 
     // PageHost.
     void runAction(const CString& action) override { onAction(action); }
@@ -125,12 +91,14 @@ public:
     CString baseUrl() const override;
     // Fetched on a picture thread (a few at most); `done` runs on the UI
     // thread, and never once the session is replaced or the controller goes.
-    void fetchPicture(const CString& url, std::function<void(std::vector<uint8_t>)> done) override;
+    void fetchPicture(const CString& url, std::function<void(std::vector<uint8_t>)> done) override {
+        requests_.fetchPicture(url, std::move(done));
+    }
     // --- end remote pictures ---
 
     // ScreenShell.
     void setMainCaption(const CString& text) override { mainCaption_ = text; }
-    void clearPendingRequests() override { pendingRequests_.clear(); }
+    void clearPendingRequests() override { requests_.pendingRequestIds().clear(); }
     void notePaintTimes(uint32_t start, uint32_t end) override;
     bool pageTimingOverlay(PageTiming& timing) override;
 
@@ -169,7 +137,7 @@ public:
     // "sys-waittime" seconds become the session's reply wait.
     void applyWaitTime();
     // Milliseconds a request waits for its reply.
-    uint32_t replyWaitMs() const { return replyWaitMs_; }
+    uint32_t replyWaitMs() const { return requests_.replyWaitMs(); }
     void loadHostChoice();
     void saveHostChoice(const CString& hostText);
     void saveCurrentHost();
@@ -204,23 +172,21 @@ public:
     void goHistory(int offset);
     PageHistory& history() { return history_; }
 
-    // --- synchronous fetches ----------------------------------------------------
-    // Hands the reply of a synchronous fetch (nullopt: it failed) to the
-    // fetch waiting for `requestId`; false when none waits.
-    bool storeSyncReply(int requestId, std::optional<std::vector<uint8_t>> bytes);
-
     // --- state ------------------------------------------------------------------
     PageEntry* currentEntry() const { return currentEntry_; }
-    HttpSession* session() const { return session_.get(); }
-    void setSession(std::unique_ptr<HttpSession> session);
+    // The session and the request life; the three below are its most used.
+    PageRequests& requests() { return requests_; }
+    const PageRequests& requests() const { return requests_; }
+    HttpSession* session() const { return requests_.session(); }
+    void setSession(std::unique_ptr<HttpSession> session) {
+        requests_.setSession(std::move(session));
+    }
+    SessionListener& sessionListener() { return requests_.sessionListener(); }
     HostSet& hostSet() { return hostSet_; }
     const HostRecord& currentHost() const { return currentHost_; }
     void setCurrentHost(const HostRecord& host) { currentHost_ = host; }
     const FontRef& pageFont() const { return pageFont_; }
     void setPageFont(FontRef font) { pageFont_ = std::move(font); }
-    RequestIdCounter& requestCounter() { return requestCounter_; }
-    CancelFlagTable& cancelFlags() { return cancelFlags_; }
-    RequestIdSet& pendingRequestIds() { return pendingRequests_; }
     ZQException& errors() { return errors_; }
     const ControllerFolders& folders() const { return folders_; }
     // host:port -> (name, value), from the markup "session" element.
@@ -237,8 +203,8 @@ public:
     const CString& lastUrl() const { return lastUrl_; }
     Item* eventSource() const { return eventSource_; }
 
-    // --- replies ---
-    // Page loading, reply handling, events and soft keys. Defined in
+    // --- pages ---
+    // Page loading, the pages of replies, events and soft keys. Defined in
     // page_loading.cpp, reply_handler.cpp and controller_events.cpp.
     void openUrl(const CString& link, int screenId, bool replace, bool showLoading, bool blockInput,
                  int flag);
@@ -268,60 +234,29 @@ public:
                      int flag, const CString& link = CString());
     // The "sms://" branch of openUrl: sent on a thread of its own.
     void sendSmsUrl(const CString& link);
-    // The reply handler, which the session reports to.
-    SessionListener& sessionListener() { return replyListener_; }
-    // Session thread: decodes, settles the request and posts pages to the UI
-    // thread. False for a bad payload or an unknown request id. A reply with
-    // id 0 settles `carrierId` (the HTTP exchange that brought it); a page
-    // with id 0 on the framed connection settles the oldest request there.
-    bool onData(std::span<const uint8_t> message, int carrierId = kNoCarrier);
-    void onFailure(const RequestRecord& request);
-    // Sends the request again under a new id.
-    void onRetry(const RequestRecord& request);
-    // The load in progress is cancelled: the newest request, the one the
-    // shown screen loads for and every synchronous fetch its page build waits
-    // on. Their late replies are dropped. UI thread.
-    void cancelRequest();
     // A page reply, on the UI thread.
     void onPageData(const CString& url, std::string text, int screenId, bool replace,
                     const CancelFlag& cancelFlag, int requestId);
-
-private:
-    struct ReplyListener : SessionListener {
-        explicit ReplyListener(PageController& owner) : controller(owner) {}
-        bool onData(std::span<const uint8_t> data, int carrierId) override {
-            return controller.onData(data, carrierId);
-        }
-        void onFailure(const RequestRecord& r) override { controller.onFailure(r); }
-        void onRetry(const RequestRecord& r) override { controller.onRetry(r); }
-        PageController& controller;
-    };
-    struct SmsSenderDeleter {
-        void operator()(class SmsSender* sender) const;
-    };
     // The second document of a data reply: kind 2 acts through its side
     // effects, kind 3 is shown as a page. UI thread.
     void loadSecondDocument(const std::string& document, int secondKind, int serial,
                             const RequestRecord& record);
-    // Runs `task` on the UI thread while the controller lives.
-    void postToController(std::function<void(PageController&)> task);
     // Builds a page for a request whose cancel flag ends the build's
     // synchronous fetches. UI thread.
     std::unique_ptr<PageEntry> parsePageFor(std::string_view text, const CString& url,
                                             const CancelFlag& cancelFlag);
-    // The session as network threads see it; null while it is replaced.
-    std::atomic<HttpSession*> liveSession_{nullptr};
-    // The cancel flag of the page being built (UI thread), and the ids of
-    // the synchronous fetches waiting now.
-    CancelFlag buildFlag_;
-    std::set<int> syncFetches_;
-    // Declared before the session, so they outlive its threads.
-    ReplyListener replyListener_{*this};
+    // Runs `task` on the UI thread while the controller lives; any thread.
+    void postToController(std::function<void(PageController&)> task);
+
+private:
+    struct SmsSenderDeleter {
+        void operator()(class SmsSender* sender) const;
+    };
     std::shared_ptr<const int> uiAnchor_ = std::make_shared<const int>(0);
     std::unique_ptr<SmsSender, SmsSenderDeleter> smsSender_;
 
 public:
-    // --- end replies ---
+    // --- end pages ---
 
     // --- actions ---
     // The action dispatcher and the navigation actions. Defined in
@@ -496,13 +431,6 @@ private:
     CString lastKeyText_;
     CString mainCaption_;
 
-    // Request bookkeeping, any thread.
-    RequestIdCounter requestCounter_;
-    CancelFlagTable cancelFlags_;
-    RequestIdSet pendingRequests_;
-
-    // Seconds a synchronous fetch waits; 0 means 6.
-    int waitSeconds_ = 0;
     int loadState_ = 0;
     PageEntry* currentEntry_ = nullptr;
     FontRef pageFont_;
@@ -526,25 +454,16 @@ private:
     CString languageName_{u"gb2312"};
     CString imsi_;
     CString imei_;
-    uint32_t replyWaitMs_ = kDefaultReplyWaitMs;
     std::function<void()> shutdown_;
     std::function<void()> connect_;
     bool userInput_ = true;
     PageTiming pageTiming_;
-    void dropSession();
 
-    // Its threads reach the request bookkeeping above, so it goes first of
-    // those; only the history (the screens) goes before it. Shared only with
-    // a synchronous fetch that waits in a nested UI loop, in which the
-    // session may be replaced.
-    std::shared_ptr<HttpSession> session_;
+    // The session and the request life. Its threads reach the controller, so
+    // the destructor ends them (requests_.shutDown()) once the history (the
+    // screens) is gone, while every other member still stands.
+    PageRequests requests_{*this};
     PageHistory history_;
-
-    // Picture fetches: cancelled when the session goes, joined first of all
-    // members. The generation counts sessions (UI thread).
-    std::unique_ptr<HttpRequestRunner> pictureFetches_;
-    std::atomic<int> picturesInFlight_{0};
-    uint64_t sessionGeneration_ = 0;
 };
 
 }  // namespace zq

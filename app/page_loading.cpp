@@ -9,13 +9,12 @@
 #include "app/link_resolver.h"
 #include "app/page_controller.h"
 #include "markup/side_effect_builders.h"
-#include "net/device_services.h"
+#include "net/device_actions.h"
 #include "platform/clock.h"
 #include "platform/device_services.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/ui_executor.h"
-#include "platform/ui_loop.h"
 #include "ui/display.h"
 #include "ui/form.h"
 #include "ui/screen.h"
@@ -30,13 +29,9 @@ constexpr int kProgressFileRead = 30;
 constexpr int kProgressParsed = 30;
 constexpr int kProgressShown = 10;
 constexpr int kProgressSending = 5;
-// Picture fetches of image links: threads, and fetches queued or running.
-constexpr size_t kPictureThreads = 2;
-constexpr int kMaxPictureFetches = 32;
 constexpr int kAnyRequest = -1;
 constexpr int kParseErrorCode = 3;
 constexpr int kTemplateErrorCode = 23;
-constexpr int kDefaultWaitSeconds = 6;
 // How often a replace looks again at a screen that is busy (menu open).
 constexpr uint32_t kBusyRetryMs = 100;
 constexpr const char16_t* kParseErrorText = u"接收数据内容异常，请稍后重试。";
@@ -67,13 +62,15 @@ void PageController::postToController(std::function<void(PageController&)> task)
     });
 }
 
-void PageController::navigate(const CString& address, int mode, int flags) {
-    openUrl(address, currentScreenId(), false, mode != 0, flags != 0, 0);
+void PageController::navigate(const CString& address, NavigationLoading loading,
+                              NavigationInput input) {
+    openUrl(address, currentScreenId(), false, loading == NavigationLoading::Shown,
+            input == NavigationInput::Blocked, 0);
 }
 
 void PageController::openUrl(const CString& link, int screenId, bool replace, bool showLoading,
                              bool blockInput, int flag) {
-    // 1. Resolve; an empty or blank link does nothing.
+    // Resolve; an empty or blank link does nothing.
     CString url;
     try {
         url = resolveUrl(link);
@@ -82,35 +79,35 @@ void PageController::openUrl(const CString& link, int screenId, bool replace, bo
     }
     if (CString(url).trim().isEmpty()) return;
 
-    // 2. Templates are read and shown at once.
+    // Templates are read and shown at once.
     const LinkScheme scheme = linkScheme(url);
     if (scheme == LinkScheme::TempFile) {
         openTemplate(link, screenId, replace);
         return;
     }
 
-    // 3. A new request id with its cancel flag.
-    const int requestId = requestCounter_.next();
+    // A new request id with its cancel flag.
+    const int requestId = requests_.requestCounter().next();
     if (showLoading) beginLoading(blockInput, requestId);
-    CancelFlag cancelFlag = cancelFlags_.add(requestId);
+    CancelFlag cancelFlag = requests_.cancelFlags().add(requestId);
     const bool askerShown = screenId == -1 || screenId == currentScreenId();
 
-    // 4. By scheme. Only a request that went out keeps its flag listed; the
-    //    reply handler settles it.
+    // By scheme. Only a request that went out keeps its flag listed; the
+    // reply handler settles it.
     switch (scheme) {
         case LinkScheme::Http:
             if (isCancelled(cancelFlag) || !askerShown) {
-                cancelFlags_.remove(requestId);
+                requests_.cancelFlags().remove(requestId);
                 return;
             }
             addLoadingProgress(kProgressRequestSent, requestId);
             if (!sendRequest(buildRequestParams(url), screenId, replace ? 1 : 0, cancelFlag, flag,
                              url)) {
-                cancelFlags_.remove(requestId);
+                requests_.cancelFlags().remove(requestId);
             }
             break;
         case LinkScheme::File: {
-            cancelFlags_.remove(requestId);
+            requests_.cancelFlags().remove(requestId);
             if (!askerShown) return;
             addLoadingProgress(kProgressFileOpened, kAnyRequest);
             std::optional<std::string> content = loadContent(url, false);
@@ -127,19 +124,19 @@ void PageController::openUrl(const CString& link, int screenId, bool replace, bo
             break;
         }
         case LinkScheme::Tel:
-            cancelFlags_.remove(requestId);
+            requests_.cancelFlags().remove(requestId);
             dialTelLink(url);
             break;
         case LinkScheme::Sms:
-            cancelFlags_.remove(requestId);
+            requests_.cancelFlags().remove(requestId);
             sendSmsUrl(url);
             break;
         default:
-            cancelFlags_.remove(requestId);
+            requests_.cancelFlags().remove(requestId);
             break;
     }
 
-    // 5. The retry soft key opens it again.
+    // The retry soft key opens it again.
     lastUrl_ = url;
 }
 
@@ -151,31 +148,32 @@ bool PageController::sendRequest(const CString& url, int screenId, int number,
     record.targetScreenId = screenId;
     record.number = number;
     record.cancelFlag = cancelFlag;
-    record.requestId = requestCounter_.current();
+    record.requestId = requests_.requestCounter().current();
     record.tick = tickCount();
     record.flag = flag;
     if (record.cancelled()) return true;
     if (screenId != -1 && screenId != currentScreenId()) return true;
     addLoadingProgress(kProgressSending, record.requestId);
-    if (session_ && session_->sendRequest(record)) return true;
+    HttpSession* session = requests_.session();
+    if (session && session->sendRequest(record)) return true;
     Screen* screen = currentScreen();
     if (screen && screen->stopLoading(record.requestId)) latchError(false, true, 0, CString());
     return false;
 }
 
 std::optional<std::string> PageController::loadContent(CString link, bool wait) {
-    // 1. Variables out; nothing for a blank link.
+    // Variables out; nothing for a blank link.
     extractLinkVariables(link);
     if (CString(link).trim().isEmpty()) return std::nullopt;
 
-    // 2. "/x" lies on the server of the page being built; otherwise it
-    //    resolves as any other link does.
+    // "/x" lies on the server of the page being built; otherwise it
+    // resolves as any other link does.
     if (link.at(0) == u'/') {
         std::optional<CString> onServer = serverRootLink(link, buildingUrl_);
         link = onServer ? *onServer : resolveUrl(link);
     }
 
-    // 3. Local files.
+    // Local files.
     const CString lower = link.lower();
     int skip = -1;
     if (lower.find(CString(u"tempfile://")) >= 0) {
@@ -185,7 +183,7 @@ std::optional<std::string> PageController::loadContent(CString link, bool wait) 
     }
     if (skip >= 0) return readResourceFile(folders_.resource, link.mid(skip));
 
-    // 4. Server content.
+    // Server content.
     if (lower.find(CString(u"http://")) < 0) return std::nullopt;
     if (wait) return fetchUrlAndWait(link);
     sendRequest(link, -1, 0, nullptr, 0);
@@ -197,68 +195,38 @@ std::string PageController::loadContent(const CString& path) {
 }
 
 std::optional<std::string> PageController::fetchUrlAndWait(CString& link) {
-    // 1. The request URL under a new id.
+    // The request URL under a new id.
     CString url;
     try {
         url = resolveUrl(link);
     } catch (const ZQException&) {
         return std::nullopt;
     }
-    const int requestId = requestCounter_.next();
+    const int requestId = requests_.requestCounter().next();
     link = buildRequestParams(url);
     // A cancelled page build fetches nothing more.
-    if (!session_ || isCancelled(buildFlag_)) return std::nullopt;
-
-    // 2. Recorded and armed by the session before it is sent.
-    RequestRecord record;
-    record.url = link;
-    record.cancelFlag = cancelFlags_.add(requestId);
-    record.requestId = requestId;
-    record.tick = tickCount();
-    const int seconds = waitSeconds_ > 0 ? waitSeconds_ : kDefaultWaitSeconds;
-
-    // 3. On the UI thread the wait runs a nested UI loop, so that the screen
-    //    keeps painting and the cancel key works; a cancel, a quit or a new
-    //    session ends it.
-    const std::shared_ptr<HttpSession> session = session_;
-    HttpSession::WaitPump pump;
-    if (UiLoop* loop = isUiThread() ? UiLoop::current() : nullptr) {
-        const CancelFlag build = buildFlag_;
-        const CancelFlag own = record.cancelFlag;
-        pump = [this, loop, build, own, session](uint32_t ms) {
-            loop->runOnce(static_cast<int>(ms));
-            return !loop->quitRequested() && !isCancelled(build) && !isCancelled(own) &&
-                   liveSession_.load() == session.get();
-        };
-    }
-    syncFetches_.insert(requestId);
-    std::optional<std::vector<uint8_t>> reply = session->fetchAndWait(
-        std::move(record), static_cast<uint32_t>(seconds) * 1000u, pump);
-    syncFetches_.erase(requestId);
-    cancelFlags_.remove(requestId);
-    if (!reply) return std::nullopt;
-    return std::string(reply->begin(), reply->end());
+    if (!requests_.mayFetch()) return std::nullopt;
+    return requests_.fetchAndWait(link, requestId);
 }
 
-std::unique_ptr<PageEntry> PageController::parsePageFor(std::string_view text,
-                                                        const CString& url,
+std::unique_ptr<PageEntry> PageController::parsePageFor(std::string_view text, const CString& url,
                                                         const CancelFlag& cancelFlag) {
     // Builds nest when a nested wait shows another page: each restores the
     // flag of the one it interrupted.
-    CancelFlag outer = std::exchange(buildFlag_, cancelFlag);
+    CancelFlag outer = requests_.swapBuildFlag(cancelFlag);
     std::unique_ptr<PageEntry> entry = parsePage(text, url);
-    buildFlag_ = std::move(outer);
+    requests_.swapBuildFlag(std::move(outer));
     return entry;
 }
 
 std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, const CString& url) {
-    // 1. A page object with the page font.
+    // A page object with the page font.
     auto entry = std::make_unique<PageEntry>();
     auto page = std::make_unique<MarkupPage>();
     parseFailed_ = false;
     page->setPageFont(pageFont_);
 
-    // 2-3. Build it; its key is the server's "host:port".
+    // Build it; its key is the server's "host:port".
     CString host;
     CString port;
     CString path;
@@ -273,7 +241,7 @@ std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, cons
     buildingUrl_ = outerUrl;
     pageTiming_.parseEnd = tickCount();
 
-    // 5. Text that does not parse.
+    // Text that does not parse.
     if (!loaded) {
         parseFailed_ = true;
         errors_.setError(kParseErrorCode, kParseErrorText);
@@ -290,7 +258,7 @@ std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, cons
         return nullptr;
     }
 
-    // 4. A page without a screen changes nothing.
+    // A page without a screen changes nothing.
     std::unique_ptr<Form> screen = page->releaseScreen();
     if (!screen) {
         if (Screen* shown = currentScreen()) shown->stopLoading(-2);
@@ -314,10 +282,10 @@ std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, cons
 
 void PageController::showPage(std::unique_ptr<PageEntry> entry, int screenId, bool replace,
                               const CancelFlag& cancelFlag) {
-    // 1. Nothing to show.
+    // Nothing to show.
     if (!entry || !entry->screen || isCancelled(cancelFlag)) return;
 
-    // 2. A replace waits until the shown screen is no longer busy.
+    // A replace waits until the shown screen is no longer busy.
     Screen* shown = currentScreen();
     if (replace && shown && shown->getBusyFlags() != 0) {
         auto held = std::make_shared<std::unique_ptr<PageEntry>>(std::move(entry));
@@ -333,16 +301,16 @@ void PageController::showPage(std::unique_ptr<PageEntry> entry, int screenId, bo
         return;
     }
 
-    // 3. The page that asked is gone.
+    // The page that asked is gone.
     if (screenId != -1 && screenId != currentScreenId()) return;
 
-    // 4. Into the history.
+    // Into the history.
     PageEntry* raw = entry.get();
     const bool keep = raw->cache || raw->update;
     const int position = replace ? history_.replaceCurrent(std::move(entry), keep)
                                  : history_.push(std::move(entry), keep);
 
-    // 5-6. Exit on the first page, back on the others; then show it.
+    // Exit on the first page, back on the others; then show it.
     raw->screen->insertCommand(position < 1 ? exitCommand_ : backCommand_, nullptr, false);
     addLoadingProgress(kProgressShown, kAnyRequest);
     makeCurrent(raw);
@@ -369,14 +337,14 @@ void PageController::makeCurrent(PageEntry* entry) {
 }
 
 void PageController::openTemplate(const CString& link, int screenId, bool replace) {
-    // 1. The path: after "tempfile://", before '?', '#' and '$'.
+    // The path: after "tempfile://", before '?', '#' and '$'.
     CString path = link.mid(11);
     for (char16_t stop : {u'?', u'#', u'$'}) {
         const int at = path.find(stop);
         if (at >= 0) path = path.left(at);
     }
 
-    // 2-3. Read and build it.
+    // Read and build it.
     std::optional<std::string> content = readResourceFile(folders_.resource, path);
     if (!content) {
         errors_.setError(kTemplateErrorCode, kTemplateErrorText);
@@ -385,9 +353,9 @@ void PageController::openTemplate(const CString& link, int screenId, bool replac
     std::unique_ptr<PageEntry> entry = parsePage(*content, link);
     if (!entry) return;
 
-    // 4. Shown under a request id of its own.
+    // Shown under a request id of its own.
     // Nothing can cancel it before it is shown, so its flag stays unlisted.
-    requestCounter_.next();
+    requests_.requestCounter().next();
     showPage(std::move(entry), screenId, replace, makeCancelFlag());
 }
 
@@ -406,47 +374,6 @@ void PageController::sendSmsUrl(const CString& link) {
 CString PageController::baseUrl() const {
     if (!buildingUrl_.isEmpty()) return buildingUrl_;
     return currentEntry_ ? currentEntry_->url : CString();
-}
-
-void PageController::fetchPicture(const CString& url,
-                                  std::function<void(std::vector<uint8_t>)> done) {
-    if (!session_ || !done) return;
-    // A page of many pictures queues no more than this; the rest keep their
-    // alternative text.
-    if (picturesInFlight_.load() >= kMaxPictureFetches) return;
-
-    const int requestId = requestCounter_.next();
-    RequestRecord record;
-    record.url = buildRequestParams(url);
-    record.link = url;
-    record.cancelFlag = cancelFlags_.add(requestId);
-    record.requestId = requestId;
-    record.tick = tickCount();
-    const int seconds = waitSeconds_ > 0 ? waitSeconds_ : kDefaultWaitSeconds;
-    const uint32_t waitMs = static_cast<uint32_t>(seconds) * 1000u;
-
-    if (!pictureFetches_) pictureFetches_ = std::make_unique<HttpRequestRunner>(kPictureThreads);
-    ++picturesInFlight_;
-    pictureFetches_->submit([this, session = session_, record, waitMs, done = std::move(done),
-                             generation = sessionGeneration_](HttpCancel& cancel) mutable {
-        // The wait sleeps on this thread in slices, so a cancel (the session
-        // goes, the controller shuts down) ends it at once.
-        std::optional<std::vector<uint8_t>> bytes;
-        if (!cancel.cancelled()) {
-            bytes = session->fetchAndWait(record, waitMs, [&cancel](uint32_t ms) {
-                sleepMs(ms);
-                return !cancel.cancelled();
-            });
-        }
-        cancelFlags_.remove(record.requestId);
-        --picturesInFlight_;
-        if (cancel.cancelled()) return;
-        postToController(
-            [generation, done = std::move(done),
-             bytes = std::move(bytes).value_or(std::vector<uint8_t>())](PageController& c) mutable {
-                if (c.sessionGeneration_ == generation) done(std::move(bytes));
-            });
-    });
 }
 
 }  // namespace zq

@@ -1,16 +1,16 @@
-// Reply handling of the page controller. The session calls onData,
-// onFailure and onRetry on its own threads: they decode, settle the request
-// in the pending table and post whatever touches screens to the UI thread,
-// never waiting on it. Pages are parsed, shown and pushed on the history
-// there (onPageData).
-#include "app/reply_handler.h"
-
+// The reply path. The session calls PageRequests' onData, onFailure and
+// onRetry on its own threads: they decode, settle the request in the pending
+// table and post whatever touches screens to the controller on the UI
+// thread, never waiting on it. Pages are parsed, shown and pushed on the
+// history there (PageController::onPageData).
 #include <memory>
 #include <set>
 #include <utility>
 
 #include "app/page_controller.h"
+#include "app/page_requests.h"
 #include "markup/markup_page.h"
+#include "net/reply_unpack.h"
 #include "platform/message_box.h"
 #include "ui/page_services.h"
 #include "ui/screen.h"
@@ -51,18 +51,18 @@ RequestRecord unrequestedRecord() {
 
 }  // namespace
 
-bool PageController::onData(std::span<const uint8_t> message, int carrierId) {
-    // 1-4. Decode; short messages are ignored, bad payloads dropped.
+bool PageRequests::onData(std::span<const uint8_t> message, int carrierId) {
+    // Decode; short messages are ignored, bad payloads dropped.
     DecodedReply reply = decodeReply(message);
     if (reply.status == ReplyStatus::Short) return true;
     if (reply.status != ReplyStatus::Ok) return false;
     const ReplyHead& head = reply.head;
     const ReplyClass kind = head.replyClass();
 
-    // 5. Settle the request the reply names. A reply with id 0 still ends
-    //    the request whose HTTP exchange carried it; a page with id 0 on the
-    //    framed connection ends the oldest waiting there, so that nothing is
-    //    left to be sent again.
+    // Settle the request the reply names. A reply with id 0 still ends
+    // the request whose HTTP exchange carried it; a page with id 0 on the
+    // framed connection ends the oldest waiting there, so that nothing is
+    // left to be sent again.
     std::optional<RequestRecord> taken;
     if (head.requestId != 0) {
         taken = pendingRequests().take(head.requestId);
@@ -83,17 +83,17 @@ bool PageController::onData(std::span<const uint8_t> message, int carrierId) {
         return true;
     }
 
-    // 6. Data replies go to the listeners registered for their kind.
+    // Data replies go to the listeners registered for their kind.
     if (kind == ReplyClass::Data) {
         cancelFlags_.remove(requestId);
         if (reply.text.size() == kDroppedDataLength) return false;
-        postToController([requestId](PageController& c) {
+        controller_.postToController([requestId](PageController& c) {
             if (Screen* screen = c.currentScreen()) {
                 screen->setLoadingProgress(kProgressDataReply, requestId);
             }
         });
         if (reply.secondDocument) {
-            postToController(
+            controller_.postToController(
                 [document = std::move(*reply.secondDocument), head, record](PageController& c) {
                     c.loadSecondDocument(document, head.secondKind, head.documentArgument, record);
                 });
@@ -113,33 +113,34 @@ bool PageController::onData(std::span<const uint8_t> message, int carrierId) {
             }
         }
         // Answered, listener or not: the screen stops waiting for it.
-        postToController([requestId](PageController& c) {
+        controller_.postToController([requestId](PageController& c) {
             if (Screen* screen = c.currentScreen()) screen->stopLoading(requestId);
         });
         return true;
     }
 
-    // 7. Pages are built on the UI thread.
+    // Pages are built on the UI thread.
     // The history keeps the address as the page asked for it: a request's
     // own "pageid" and "screenid" would be sent twice when it is reopened.
     const CString pageUrl = record.link.isEmpty() ? record.url : record.link;
     if (kind == ReplyClass::Page) {
-        postToController(
+        controller_.postToController(
             [record, pageUrl, text = std::move(reply.text)](PageController& c) mutable {
                 c.addLoadingProgress(kProgressPageReply, record.requestId);
                 c.onPageData(pageUrl, std::move(text), record.targetScreenId, record.number != 0,
                              record.cancelFlag, record.requestId);
             });
     } else if (kind == ReplyClass::PageShowNow) {
-        postToController([record, pageUrl, text = std::move(reply.text)](PageController& c) {
-            c.cancelFlags_.remove(record.requestId);
-            if (isCancelled(record.cancelFlag)) return;
-            std::unique_ptr<PageEntry> entry = c.parsePageFor(text, pageUrl, record.cancelFlag);
-            if (entry) {
-                c.showPage(std::move(entry), record.targetScreenId, record.number != 0,
-                           record.cancelFlag);
-            }
-        });
+        controller_.postToController(
+            [record, pageUrl, text = std::move(reply.text)](PageController& c) {
+                c.requests().cancelFlags().remove(record.requestId);
+                if (isCancelled(record.cancelFlag)) return;
+                std::unique_ptr<PageEntry> entry = c.parsePageFor(text, pageUrl, record.cancelFlag);
+                if (entry) {
+                    c.showPage(std::move(entry), record.targetScreenId, record.number != 0,
+                               record.cancelFlag);
+                }
+            });
     } else {
         cancelFlags_.remove(requestId);
     }
@@ -181,10 +182,10 @@ void PageController::onPageData(const CString& url, std::string text, int screen
             }
         }
     }
-    cancelFlags_.remove(requestId);
+    requests_.cancelFlags().remove(requestId);
 }
 
-void PageController::onFailure(const RequestRecord& request) {
+void PageRequests::onFailure(const RequestRecord& request) {
     const int requestId = request.requestId;
     cancelFlags_.remove(requestId);
     if (request.synchronous) {
@@ -192,7 +193,7 @@ void PageController::onFailure(const RequestRecord& request) {
         return;
     }
     // Only a screen still waiting for this request hears of it.
-    postToController([requestId](PageController& c) {
+    controller_.postToController([requestId](PageController& c) {
         Screen* screen = c.currentScreen();
         if (screen && screen->stopLoading(requestId)) {
             messageBox(kTimeoutText, kInfoCaption, MessageBoxType::Ok);
@@ -200,11 +201,11 @@ void PageController::onFailure(const RequestRecord& request) {
     });
 }
 
-void PageController::onRetry(const RequestRecord& request) {
+void PageRequests::onRetry(const RequestRecord& request) {
     HttpSession* session = liveSession_.load();
     if (!session) return;
 
-    // 1. A new id and flag; the old id is settled.
+    // A new id and flag; the old id is settled.
     const int oldId = request.requestId;
     const int newId = requestCounter_.next();
     RequestRecord resent = request;
@@ -215,26 +216,26 @@ void PageController::onRetry(const RequestRecord& request) {
     resent.requestId = newId;
     resent.retried = true;
 
-    // 2. The shown screen keeps loading under the new id.
-    postToController([oldId, newId](PageController& c) {
+    // The shown screen keeps loading under the new id.
+    controller_.postToController([oldId, newId](PageController& c) {
         if (Screen* screen = c.currentScreen()) screen->replaceLoadingId(oldId, newId);
     });
 
-    // 3. A fresh connection.
+    // A fresh connection.
     session->closeConnection();
     if (session->sendRequest(resent)) return;
     cancelFlags_.remove(newId);
-    postToController([newId](PageController& c) {
+    controller_.postToController([newId](PageController& c) {
         latchError(false, true, 0, CString());
         if (Screen* screen = c.currentScreen()) screen->stopLoading(newId);
-        c.errors_.clearMessages();
+        c.errors().clearMessages();
     });
 }
 
-void PageController::cancelRequest() {
+void PageRequests::cancelRequest() {
     std::set<int> ids = syncFetches_;
     ids.insert(requestCounter_.current());
-    if (Screen* screen = currentScreen()) ids.insert(screen->loadingRequestId());
+    if (Screen* screen = controller_.currentScreen()) ids.insert(screen->loadingRequestId());
     if (buildFlag_) buildFlag_->store(1);
     HttpSession* session = liveSession_.load();
     for (int id : ids) {

@@ -79,8 +79,8 @@ void SpeedTestItem::configure(const HostRecord& currentHost, const HostRecord& d
 }
 
 void SpeedTestItem::buildContent() {
-    // 1. The rows: one per host, the current host named as such (and first
-    //    on the screen front end).
+    // The rows: one per host, the current host named as such (and first
+    // on the screen front end).
     rows_.clear();
     for (int i = 0; i < hosts_.count(); ++i) {
         Row row;
@@ -97,7 +97,7 @@ void SpeedTestItem::buildContent() {
         }
     }
 
-    // 2. The texts, the list, the hint and the buttons.
+    // The texts, the list, the hint and the buttons.
     add(textItem(u"默认主站："));
     add(textItem(u"主站列表："));
     auto list =
@@ -312,14 +312,14 @@ SpeedTestConfig speedTestConfig(const PageController& controller) {
 // --- the action ---------------------------------------------------------------------------------
 
 void PageController::onSpeedTest(const CString& piece) {
-    // 1. The host in use.
+    // The host in use.
     const CString argument = cutActionArgument(piece, u"speedtest", u"spt");
     const bool curHost = getSystemValue(u"sys-hostset-mode").equalsNoCase(CString(u"1"));
     HostRecord current;
     current.parse(getSystemValue(curHost ? u"sys-curhost" : u"sys-last-choice"));
     const SpeedTestConfig config = speedTestConfig(*this);
 
-    // 2. "new": a page of its own in the history.
+    // "new": a page of its own in the history.
     if (CString(argument).trim().equalsNoCase(CString(u"new"))) {
         Style* style = createFormStyle();
         applyStyleClass(style, u"body");
@@ -336,7 +336,7 @@ void PageController::onSpeedTest(const CString& piece) {
         return;
     }
 
-    // 3. Otherwise the screen over the current page.
+    // Otherwise the screen over the current page.
     closeSpeedTestScreen();
     Screen* under = currentScreen();
     speedTestScreen_ = std::make_unique<SpeedTestScreen>(*this, under);

@@ -86,13 +86,13 @@ void SplashScreen::paint(GraphicsContext& g) {
     if (size.width <= 0 || size.height <= 0) size = {g.getSurfaceWidth(), g.getSurfaceHeight()};
     if (size.width <= 0 || size.height <= 0) return;
 
-    // 1. Version colour, transparent text, the version's height.
+    // Version colour, transparent text, the version's height.
     FontRef previousFont = dc->selectFont(getFont(screenMetrics().baseFontSize));
     const Color previousColor = dc->setTextColor(look_.versionColor);
     const BackgroundMode previousMode = dc->setBackgroundMode(BackgroundMode::Transparent);
     const int textHeight = dc->font() ? dc->font()->height() : 0;
 
-    // 2-3. The logo layer, made at the first paint (again after a rotation).
+    // The logo layer, made at the first paint (again after a rotation).
     if (!layer_ || layer_->width() != size.width || layer_->height() != size.height) {
         buildLayer(size);
     }
@@ -109,11 +109,11 @@ void SplashScreen::paint(GraphicsContext& g) {
     }
     const Geometry at = geometry(size, textHeight, static_cast<int>(lines.size()), progress_);
 
-    // 4. The version, centred.
+    // The version, centred.
     Rect versionRect{0, at.versionTop, size.width, at.versionTop + textHeight};
     dc->drawText(look_.version.view(), versionRect, kTextCenter | kTextVCenter);
 
-    // 5. The status lines, 15 px apart.
+    // The status lines, 15 px apart.
     const float sy = static_cast<float>(size.height) / kDesignHeight;
     int top =
         static_cast<int>(static_cast<float>(at.versionTop + textHeight) + kGapUnderVersion * sy);
@@ -124,13 +124,13 @@ void SplashScreen::paint(GraphicsContext& g) {
         top += kStatusLineStep;
     }
 
-    // 6. The frame.
+    // The frame.
     {
         PenScope pen(*dc, Pen{PenStyle::Solid, 1, kFrameColor});
         BrushScope brush(*dc, Brush::solid(kFrameFill));
         dc->rectangle(Rect{at.frameLeft, at.frameTop, at.frameRight, at.frameBottom});
     }
-    // 7. The blocks.
+    // The blocks.
     for (int i = 0; i < at.blocks; ++i) {
         const int x = at.frameLeft + 1 + kBlockStep * i;
         dc->fillRect(
@@ -138,7 +138,7 @@ void SplashScreen::paint(GraphicsContext& g) {
             kBlockColor);
     }
 
-    // 8. The context as it was.
+    // The context as it was.
     dc->setBackgroundMode(previousMode);
     dc->setTextColor(previousColor);
     dc->selectFont(previousFont);

@@ -53,7 +53,7 @@ CString argumentBetweenParens(const CString& piece) {
 
 std::optional<CString> buildTableRowLink(const CString& argument, const SimpleTableModel& model,
                                          int row) {
-    // 1-2. Tail and base link.
+    // Tail and base link.
     CString arg = argument;
     CString tail;
     const int dollar = arg.find(u'$');
@@ -65,7 +65,7 @@ std::optional<CString> buildTableRowLink(const CString& argument, const SimpleTa
     const int system = arg.find(CString(kSystemMark));
     const CString base = system >= 0 ? arg.left(system) : arg;
 
-    // 3-4. The keyed values of the row.
+    // The keyed values of the row.
     if (row < 0 || row >= model.getRowCount()) return std::nullopt;
     CString rowText;
     CString params;
@@ -81,7 +81,7 @@ std::optional<CString> buildTableRowLink(const CString& argument, const SimpleTa
     }
     if (!anyValue) return std::nullopt;
 
-    // 5. The link, in the order the servers read it.
+    // The link, in the order the servers read it.
     rowText = CString::format(CString(u"%snum:%d;"), rowText, row);
     params += CString::format(CString(u"num=%d&"), row);
     CString link = setUrlParamKeepFragment(base, CString(u"row"), urlEncode(rowText));
@@ -141,14 +141,14 @@ void PageController::onGetTableValueToId(const CString& piece) {
 }
 
 void PageController::moveWatchRow(const CString& piece, bool up) {
-    // 1.
+    // The watch-list kind and the column that holds the security code.
     const CString argument = up ? cutActionArgument(piece, CString(u"moveup"), CString(u"mvp"))
                                 : cutActionArgument(piece, CString(u"movedown"), CString(u"mvd"));
     CString typeWord;
     CString columnKey;
     if (!splitAtFirstComma(argument, typeWord, columnKey)) return;
     const int type = watchEntryType(typeWord);
-    // 2.
+    // The row moves in the focused table; a table being rebuilt is left alone.
     FixTableItem* table = focusedTable(*this);
     if (!table || !table->getModel()) return;
     table->setEdgeState(0);
@@ -161,9 +161,9 @@ void PageController::moveWatchRow(const CString& piece, bool up) {
         const int column = model.findColumnByKey(columnKey.trim());
         if (column < 0 || row < 0 || row >= model.getRowCount()) return;
         const CString code = model.getValueAt(column, row);
-        // 3.
+        // The stored watch list keeps the new order for the next start.
         if (watchList_) watchList_->move(type, code, up);
-        // 4-5.
+        // On screen the row swaps with its neighbour, when it has one.
         const int other = up ? row - 1 : row + 1;
         if (other >= 0 && other < model.getRowCount()) swapped = table->swapRows(row, other);
     }

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/reply_handler.h"
+#include "net/reply_unpack.h"
 #include "bench/instructions.h"
 #include "bench/page_fixture.h"
 #include "bench/ring_decoder.h"

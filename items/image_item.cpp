@@ -129,7 +129,7 @@ CString ImageItem::requestAddress() const {
 void ImageItem::showNotify() {
     Item::showNotify();
     if (url_.isEmpty() || !controlOwner_ || !requester_) return;
-    requester_->navigate(requestAddress(), 1, 0);
+    requester_->navigate(requestAddress(), NavigationLoading::Shown, NavigationInput::Open);
 }
 
 }  // namespace zq

@@ -61,7 +61,7 @@ void VerifyCodeItem::setImage(ImageRef image) {
 
 void VerifyCodeItem::requestPicture() {
     if (durl_.isEmpty() || !replyTarget_ || !requester_) return;
-    requester_->navigate(durl_, 1, 0);
+    requester_->navigate(durl_, NavigationLoading::Shown, NavigationInput::Open);
 }
 
 void VerifyCodeItem::showNotify() {

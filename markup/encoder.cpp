@@ -3,7 +3,7 @@
 #include <string>
 
 #include "core/base64.h"
-#include "core/codepage.h"
+#include "core/multibyte.h"
 
 namespace zq {
 

@@ -208,14 +208,14 @@ bool OsDialBinding::bindLibrary(const DialLibraryLoader& loader) {
 }
 
 bool OsDialBinding::dial(int dialArgument) {
-    // 1. Nothing to dial with.
+    // Nothing to dial with.
     if (!library_) {
         setMessage("拨号网络尚未初始化！\r\n拨号中止");
         show(message(), hiddenMode_ ? kCaptionHiddenDial : kCaptionSelectionDial,
              MessageBoxType::Ok);
         return false;
     }
-    // 2. Dial in the handset's mode; the library names the connection.
+    // Dial in the handset's mode; the library names the connection.
     CString name;
     int result = hiddenMode_ ? library_->rasDialDmEx(dialArgument, name)
                              : library_->rasDialEx(dialArgument, name);

@@ -96,17 +96,17 @@ FrameRead readFrameFrom(TcpSocket& socket, std::vector<uint8_t>& body, uint32_t 
     std::array<uint8_t, kReceiveChunk> chunk;
     Deadline deadline = Deadline::in(headWaitMs);
     for (;;) {
-        // 1. Only what the current frame still lacks, so the next one stays queued.
+        // Only what the current frame still lacks, so the next one stays queued.
         const size_t want = std::min(decoder.wanted(), chunk.size());
         const IoResult r = socket.recvSome(chunk.data(), want, deadline, stop);
         if (r.status == IoStatus::Stopped) return FrameRead::Stopped;
         if (r.status == IoStatus::TimedOut && !decoder.started()) return FrameRead::Idle;
         if (r.status != IoStatus::Ok) {
-            // 2. Peer gone, error, or a frame left half-way: the stream is lost.
+            // Peer gone, error, or a frame left half-way: the stream is lost.
             socket.shutdown();
             return r.status == IoStatus::Failed ? FrameRead::Failed : FrameRead::Dropped;
         }
-        // 3. The rest of a frame has its own, longer bound from its first byte.
+        // The rest of a frame has its own, longer bound from its first byte.
         if (!decoder.started()) deadline = Deadline::in(kFrameBodyWaitMs);
         decoder.feed(chunk.data(), r.bytes);
         if (decoder.state() == FrameDecoder::State::Refused) {

@@ -35,7 +35,7 @@ void HostSet::chooseHost(CarrierLists lists, const HostRecord& savedHost, uint32
                          std::vector<HostRecord>& out, CString& carrierName) {
     int front = -1;
     int chosen = -1;
-    // 1. The saved host's carrier, when a list holds it.
+    // The saved host's carrier, when a list holds it.
     for (int i = 0; i < kCarrierCount && front < 0; ++i) {
         int found = findHostIndex(lists[static_cast<size_t>(i)], savedHost);
         if (found >= 0) {
@@ -43,7 +43,7 @@ void HostSet::chooseHost(CarrierLists lists, const HostRecord& savedHost, uint32
             chosen = found;
         }
     }
-    // 2. Otherwise by the tick: the first carrier, else across the others.
+    // Otherwise by the tick: the first carrier, else across the others.
     if (front < 0 && !lists[0].empty()) {
         front = 0;
         chosen = static_cast<int>(tick % lists[0].size());
@@ -64,7 +64,7 @@ void HostSet::chooseHost(CarrierLists lists, const HostRecord& savedHost, uint32
         }
     }
     carrierName = CString(kCarrierNames[front]);
-    // 3. The chosen host, the rest of its list, then the other lists in order.
+    // The chosen host, the rest of its list, then the other lists in order.
     const std::vector<HostRecord>& frontList = lists[static_cast<size_t>(front)];
     out.push_back(frontList[static_cast<size_t>(chosen)]);
     for (size_t k = 0; k < frontList.size(); ++k) {

@@ -392,7 +392,7 @@ namespace {
 int runExchange(const CString& url, const HttpGateway& gateway, uint32_t waitMs,
                 HttpExchangeResult& result, const std::atomic<bool>* stop, HttpCancel* cancel) {
     result = HttpExchangeResult{};
-    // 1. Host, port and path of the target, and the head naming them. A
+    // Host, port and path of the target, and the head naming them. A
     // link without a port means the web's own, as the link resolver says.
     CString host, port, path;
     splitHttpUrl(url, host, port, path);
@@ -409,7 +409,7 @@ int runExchange(const CString& url, const HttpGateway& gateway, uint32_t waitMs,
                                               path.toCodePage(kCodePageDefault));
     if (head.empty()) return 0;
 
-    // 2. Through the gateway: request out, head in.
+    // Through the gateway: request out, head in.
     HttpSocket socket(Deadline::in(waitMs), stop, cancel);
     const auto finish = [&](int ok) {
         socket.close();
@@ -424,7 +424,7 @@ int runExchange(const CString& url, const HttpGateway& gateway, uint32_t waitMs,
     result.bytesReceived = static_cast<size_t>(std::max(socket.headLength(), 0));
     if (sent == 0) return finish(0);
 
-    // 3. The body, however the gateway delimits it, capped before it grows.
+    // The body, however the gateway delimits it, capped before it grows.
     socket.headerValue("Content-Type", result.contentType);
     const int ok = socket.readBody(result.body);
     result.bytesReceived += socket.bodyBytesReceived();

@@ -179,6 +179,14 @@ public:
 inline bool isFramedConnection(int type) { return type == 1 || type == 3 || type == 5; }
 inline bool isHttpConnection(int type) { return type == 2 || type == 4 || type == 6; }
 
+// The connection types start-up picks from the connect type and the carrier.
+// The numbers are the connection types above, which the settings store.
+enum class ConnectionMode : int {
+    Direct = 1,           // framed TCP straight to the host
+    Gateway = 2,          // HTTP through the carrier's WAP gateway
+    TelecomGateway = 6,   // HTTP through China Telecom's WAP gateway
+};
+
 constexpr uint32_t kDefaultReplyWaitMs = 6000;
 // Error codes of the session's holder (text kNetworkFailureText).
 constexpr int kSessionErrorNoConnection = 1;  // dialling failed, or a reply was refused
@@ -204,6 +212,7 @@ public:
     SessionListener* listener() const { return listener_.load(); }
 
     void setConnectionType(int type) { connectionType_.store(type); }
+    void setConnectionType(ConnectionMode mode) { setConnectionType(static_cast<int>(mode)); }
     int connectionType() const { return connectionType_.load(); }
     // The time a request may wait for its reply; 0 keeps the default.
     void setReplyWaitMs(uint32_t ms) { replyWaitMs_.store(ms > 0 ? ms : kDefaultReplyWaitMs); }

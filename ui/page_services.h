@@ -20,14 +20,19 @@ namespace zq {
 
 class Item;
 
+// Whether the screen shows its loading bar while a navigation's request runs.
+enum class NavigationLoading { Hidden, Shown };
+// Whether the screen takes no input until the navigation's reply comes.
+enum class NavigationInput { Open, Blocked };
+
 // The page controller's request entry. UI thread only.
 class PageNavigator {
 public:
     virtual ~PageNavigator() = default;
     // Starts a request for `address` on the current screen. Callers do not
-    // look at a result; the two numbers are the controller's (items pass 1
-    // and 0).
-    virtual void navigate(const CString& address, int mode, int flags) = 0;
+    // look at a result.
+    virtual void navigate(const CString& address, NavigationLoading loading,
+                          NavigationInput input) = 0;
 };
 
 // The installed navigator (not owned), null until the controller installs

@@ -86,7 +86,7 @@ TEST_F(PageControllerTest, LinksAndRequestValues) {
     controller_.setMemoryValue(CString("mem-a"), CString("m"));
     SettingsStore::putEntry(controller_.settings().live(), CString("sys-rowscount"), CString("12"),
                             kSectionSystem);
-    const int id = controller_.requestCounter().next();
+    const int id = controller_.requests().requestCounter().next();
     const std::string expected =
         "http://h/p?var_imei=35+1%2B&sys_stockcode=600000,000001"
         "&SYS-FUNDCODE=f1&mem-a=m&sys-rowscount=12&pageid=" +

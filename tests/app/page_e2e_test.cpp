@@ -272,7 +272,7 @@ TEST_F(PageEndToEndTest, LateReplyIsRetriedUnderANewIdThenTimesOut) {
     const std::vector<int> ids = pageIds();
     ASSERT_EQ(ids.size(), 2u);
     EXPECT_NE(ids[0], ids[1]);
-    EXPECT_EQ(controller_->requestCounter().current(), ids[1]);
+    EXPECT_EQ(controller_->requests().requestCounter().current(), ids[1]);
     EXPECT_TRUE(shows("/a.zqml"));
     EXPECT_FALSE(controller_->currentScreen()->isLoading());
     EXPECT_EQ(pendingRequests().size(), 0u);
@@ -401,8 +401,9 @@ TEST_P(PageTransportTest, PageReplyWithIdZeroEndsItsRequestOnce) {
 // Pins: an "UPDATE" page kept its request URL, so going back to it sent
 // "pageid" and "screenid" twice and the reply was dropped.
 TEST_P(PageTransportTest, UpdatePageIsFetchedAgainWhenReturnedTo) {
-    server_.writePage("u.zqml", "<zqml cache=\"UPDATE\"><body><a href=\"b.zqml\">to b</a>"
-                                "</body></zqml>");
+    server_.writePage("u.zqml",
+                      "<zqml cache=\"UPDATE\"><body><a href=\"b.zqml\">to b</a>"
+                      "</body></zqml>");
     server_.writePage("b.zqml", page("<text>b</text>"));
     useServer(gateway());
     open(server_.urlFor("/u.zqml"));
@@ -457,8 +458,8 @@ TEST_F(PageEndToEndTest, DroppingTheSessionDoesNotWaitOutTheFrameHead) {
 // the whole wait; the UI now runs and the cancel key ends the wait.
 TEST_F(PageEndToEndTest, StyleSheetWaitKeepsTheUiRunningAndCancelEndsIt) {
     writeResource("a.zqml", page("<text>a</text>"));
-    writeResource("s.zqml", page("<style href=\"" + server_.urlFor("/late.css") +
-                                 "\"/><text>s</text>"));
+    writeResource("s.zqml",
+                  page("<style href=\"" + server_.urlFor("/late.css") + "\"/><text>s</text>"));
     useServer(false);
     open("file://a.zqml");
     ASSERT_TRUE(shows("a.zqml"));

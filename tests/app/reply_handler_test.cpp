@@ -1,18 +1,13 @@
-// The reply head and its bodies (stored, "slh!" LZSS, zlib), and what the
-// controller's reply handler does with each bad input: drop it, harmlessly.
-#include "app/reply_handler.h"
-
+// What the controller's reply handler does with each bad input: drop it,
+// harmlessly; and where good data replies go.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/page_controller.h"
+#include "net/reply_unpack.h"
 #include "tests/support/test_env.h"
-#include "tools/zq-testserver/lzss_encoder.h"
-#include "tools/zq-testserver/reply_message.h"
 #include "ui/page_services.h"
 
 namespace zq {
@@ -25,15 +20,6 @@ std::string u32le(uint32_t v) {
 }
 
 std::string payload(const std::string& text) { return u32le(text.size()) + text; }
-
-std::string zlibPack(const std::string& data) {
-    uLongf size = compressBound(data.size());
-    std::string out(size, '\0');
-    compress(reinterpret_cast<Bytef*>(out.data()), &size,
-             reinterpret_cast<const Bytef*>(data.data()), data.size());
-    out.resize(size);
-    return out;
-}
 
 struct Head {
     uint8_t kind = 1;
@@ -61,130 +47,6 @@ std::string message(const Head& h, const std::string& body) {
 
 std::span<const uint8_t> bytes(const std::string& s) {
     return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
-}
-
-TEST(ReplyHead, FieldsKindsAndCapacity) {
-    Head h;
-    h.kind = 7;
-    h.id = -2;
-    h.argument = 300;
-    h.secondKind = 3;
-    h.method = 2;
-    h.factor = 0;
-    h.listener = 5;
-    std::optional<ReplyHead> head = readReplyHead(bytes(message(h, "abcd")));
-    ASSERT_TRUE(head);
-    EXPECT_EQ(head->requestId, -2);
-    EXPECT_EQ(head->documentArgument, 300);
-    EXPECT_EQ(head->listenerIndex, 5);
-    EXPECT_TRUE(head->mayCarrySecondDocument());
-    EXPECT_EQ(head->packMethod(), PackMethod::Zlib);
-    EXPECT_FALSE(readReplyHead(bytes(std::string(13, '\1'))));
-
-    const std::pair<uint8_t, ReplyClass> kinds[] = {
-        {0, ReplyClass::Ignored}, {1, ReplyClass::Page},    {2, ReplyClass::Page},
-        {3, ReplyClass::Data},    {4, ReplyClass::Ignored}, {6, ReplyClass::PageShowNow},
-        {7, ReplyClass::Data},    {52, ReplyClass::Data},   {53, ReplyClass::Ignored}};
-    for (auto [kind, cls] : kinds) {
-        ReplyHead k;
-        k.kind = kind;
-        EXPECT_EQ(k.replyClass(), cls) << int(kind);
-    }
-
-    EXPECT_EQ(replyCapacity(0, 100), 1000u);
-    EXPECT_EQ(replyCapacity(255, 100), 1000u);
-    EXPECT_EQ(replyCapacity(254, 100), 25400u);
-    EXPECT_EQ(replyCapacity(254, kMaxReplyPayload), kMaxReplyPayload);  // capped, no overflow
-}
-
-TEST(ReplyDecoding, EachInputGivesItsStatusAndNeverReadsPastThePayload) {
-    const std::string page = "<zqml><body/></zqml>";
-    const std::string lzssBody = "slh!" + testserver::lzssEncode(payload(page));
-    const std::string big(4000, 'x');
-    struct Case {
-        const char* name;
-        Head head;
-        std::string body;
-        ReplyStatus status;
-        std::string text;
-    };
-    Head stored;
-    Head lzss;
-    lzss.method = 1;
-    Head lzssTight = lzss;
-    lzssTight.factor = 1;  // 4000 bytes never fit 1 x the packed size
-    Head zlib;
-    zlib.method = 2;
-    Head zlibTight = zlib;
-    zlibTight.factor = 1;
-    const Case cases[] = {
-        {"short", stored, "abc", ReplyStatus::Short, ""},
-        {"stored, 5 bytes, L=1", stored, u32le(1) + "Z", ReplyStatus::Ok, "Z"},
-        {"stored, empty text", stored, u32le(0), ReplyStatus::Ok, ""},
-        {"stored, L past end", stored, u32le(2) + "Z", ReplyStatus::BadTextLength, ""},
-        {"stored, L huge", stored, u32le(0xFFFFFFFF) + "Z", ReplyStatus::BadTextLength, ""},
-        {"lzss", lzss, lzssBody, ReplyStatus::Ok, page},
-        {"lzss without slh!", lzss, "slx!" + lzssBody.substr(4), ReplyStatus::NoPayload, ""},
-        {"lzss over capacity", lzssTight, "slh!" + testserver::lzssEncode(payload(big)),
-         ReplyStatus::NoPayload, ""},
-        {"lzss under 4 bytes", lzss, "slh!" + testserver::lzssEncode("ab"), ReplyStatus::NoPayload,
-         ""},
-        {"zlib", zlib, zlibPack(payload(page)), ReplyStatus::Ok, page},
-        {"zlib over capacity", zlibTight, zlibPack(payload(big)), ReplyStatus::NoPayload, ""},
-        {"zlib garbage", zlib, "not a zlib stream", ReplyStatus::NoPayload, ""},
-        {"zlib cut short", zlib, zlibPack(payload(page)).substr(0, 12), ReplyStatus::NoPayload, ""},
-        {"unknown method is stored", Head{1, 0, 0, 0, 9, 10, 0}, payload("ok"), ReplyStatus::Ok,
-         "ok"},
-    };
-    for (const Case& c : cases) {
-        const std::string m = message(c.head, c.body);
-        DecodedReply reply = decodeReply(bytes(m));
-        EXPECT_EQ(reply.status, c.status) << c.name;
-        EXPECT_EQ(reply.text, c.text) << c.name;
-        EXPECT_FALSE(reply.secondDocument) << c.name;
-    }
-}
-
-TEST(ReplyDecoding, SecondDocumentOnlyWhenAllowedAndWhole) {
-    struct Case {
-        const char* name;
-        uint8_t secondKind;
-        std::string tail;
-        std::optional<std::string> document;
-    };
-    const Case cases[] = {
-        {"kind 2", 2, u32le(3) + "doc", std::string("doc")},
-        {"kind 3, empty", 3, u32le(0), std::string()},
-        {"kind 0 ignores it", 0, u32le(3) + "doc", std::nullopt},
-        {"M past the end", 2, u32le(4) + "doc", std::nullopt},
-        {"M huge", 2, u32le(0xFFFFFFF0) + "doc", std::nullopt},
-        {"length cut short", 2, "\x03\x00", std::nullopt},
-    };
-    for (const Case& c : cases) {
-        Head h;
-        h.kind = 7;
-        h.secondKind = c.secondKind;
-        DecodedReply reply = decodeReply(bytes(message(h, payload("text") + c.tail)));
-        EXPECT_EQ(reply.status, ReplyStatus::Ok) << c.name;
-        EXPECT_EQ(reply.text, "text") << c.name;
-        EXPECT_EQ(reply.secondDocument, c.document) << c.name;
-    }
-}
-
-TEST(ReplyDecoding, ReadsWhatTheTestPeerBuilds) {
-    for (testserver::Packing packing :
-         {testserver::Packing::Stored, testserver::Packing::Lzss, testserver::Packing::Zlib}) {
-        testserver::CannedReply spec;
-        spec.kind = 9;
-        spec.text = std::string(3000, 'q') + "end";
-        spec.secondDocument = "<zqml/>";
-        spec.secondKind = 3;
-        DecodedReply reply = decodeReply(bytes(testserver::buildReplyMessage(spec, 77, packing)));
-        ASSERT_EQ(reply.status, ReplyStatus::Ok) << int(packing);
-        EXPECT_EQ(reply.head.requestId, 77);
-        EXPECT_EQ(reply.text, spec.text);
-        EXPECT_EQ(reply.secondDocument, spec.secondDocument);
-    }
 }
 
 // Records what the registry hands it.
@@ -219,7 +81,7 @@ protected:
         return record.cancelFlag;
     }
     bool onData(const Head& h, const std::string& text) {
-        return controller_.onData(bytes(message(h, payload(text))));
+        return controller_.requests().onData(bytes(message(h, payload(text))));
     }
 
     test::TempDir dir_;
@@ -236,11 +98,11 @@ TEST_F(ReplyHandlerTest, BadRepliesAreDroppedAndLeaveThePendingRequestAlone) {
     responseListeners().add(7, &first_);
 
     // Short messages are ignored (taken), bad payloads refused.
-    EXPECT_TRUE(controller_.onData(bytes(std::string(13, '\0'))));
+    EXPECT_TRUE(controller_.requests().onData(bytes(std::string(13, '\0'))));
     Head lzss = h;
     lzss.method = 1;
-    EXPECT_FALSE(controller_.onData(bytes(message(lzss, "abcd1234"))));
-    EXPECT_FALSE(controller_.onData(bytes(message(h, u32le(50) + "x"))));
+    EXPECT_FALSE(controller_.requests().onData(bytes(message(lzss, "abcd1234"))));
+    EXPECT_FALSE(controller_.requests().onData(bytes(message(h, u32le(50) + "x"))));
     EXPECT_TRUE(pendingRequests().contains(5));
 
     // An id nobody asked for is refused.
@@ -294,10 +156,10 @@ TEST_F(ReplyHandlerTest, CancelledRequestsAreSettledSilently) {
     EXPECT_FALSE(pendingRequests().contains(4));
 
     // cancelRequest cancels the newest request and forgets it.
-    const int id = controller_.requestCounter().next();
-    CancelFlag newest = controller_.cancelFlags().add(id);
+    const int id = controller_.requests().requestCounter().next();
+    CancelFlag newest = controller_.requests().cancelFlags().add(id);
     pend(id);
-    controller_.cancelRequest();
+    controller_.requests().cancelRequest();
     EXPECT_EQ(newest->load(), 1);
     EXPECT_FALSE(pendingRequests().contains(id));
 }

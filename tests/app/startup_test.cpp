@@ -91,9 +91,12 @@ TEST_F(SplashPaintTest, BackgroundFrameAndBlocks) {
 TEST(StartupValues, LogoModeAndGateway) {
     EXPECT_EQ(Application::logoFile("/r", 320, 240).filename(), "320_240logo.png");
     EXPECT_EQ(Application::logoFile("/r", 240, 240).filename(), "logo.png");
-    EXPECT_EQ(Application::connectionMode(CString(u"net"), CString(u"中国电信(CT)")), 1);
-    EXPECT_EQ(Application::connectionMode(CString(u"WAP"), CString(u"中国电信(CT)")), 6);
-    EXPECT_EQ(Application::connectionMode(CString(u"wap"), CString(u"中国移动(CM)")), 2);
+    EXPECT_EQ(Application::connectionMode(CString(u"net"), CString(u"中国电信(CT)")),
+              ConnectionMode::Direct);
+    EXPECT_EQ(Application::connectionMode(CString(u"WAP"), CString(u"中国电信(CT)")),
+              ConnectionMode::TelecomGateway);
+    EXPECT_EQ(Application::connectionMode(CString(u"wap"), CString(u"中国移动(CM)")),
+              ConnectionMode::Gateway);
     SettingsStore settings("/nonexistent", "");
     SettingsStore::putEntry(settings.live(), CString(u"cli-wap-gateway"), CString(u"127.0.0.9"),
                             kSectionSystem);

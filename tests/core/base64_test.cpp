@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "core/codepage.h"
+#include "core/multibyte.h"
 
 namespace zq {
 namespace {

@@ -156,7 +156,9 @@ TEST_F(GridMenuTest, CellsFollowThePaintPositionWithAndWithoutTheLayer) {
 
 class FakeNavigator : public PageNavigator {
 public:
-    void navigate(const CString& address, int, int) override { asked.push_back(address.toUtf8()); }
+    void navigate(const CString& address, NavigationLoading, NavigationInput) override {
+        asked.push_back(address.toUtf8());
+    }
     std::vector<std::string> asked;
 };
 

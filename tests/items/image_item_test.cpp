@@ -66,10 +66,11 @@ public:
 
 class RecordingNavigator : public PageNavigator {
 public:
-    void navigate(const CString& address, int mode, int flags) override {
+    void navigate(const CString& address, NavigationLoading loading,
+                  NavigationInput input) override {
         addresses.push_back(address);
-        EXPECT_EQ(mode, 1);
-        EXPECT_EQ(flags, 0);
+        EXPECT_EQ(loading, NavigationLoading::Shown);
+        EXPECT_EQ(input, NavigationInput::Open);
     }
     std::vector<CString> addresses;
 };

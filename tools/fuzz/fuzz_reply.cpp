@@ -1,25 +1,15 @@
 // Page replies from a server: the head, the three packings and the length
 // fields. Decoding must never write past the buffer the head allows, and
-// the text and second document must lie inside what was unpacked. The
-// controller's handler gets the same bytes: with no request pending and no
-// UI thread it may only drop or route them.
+// the text and second document must lie inside what was unpacked.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <span>
 
-#include "app/page_controller.h"
-#include "app/reply_handler.h"
+#include "net/reply_unpack.h"
 
 namespace {
-
-zq::PageController& controller() {
-    static zq::PageController instance(
-        zq::ControllerFolders{std::filesystem::temp_directory_path() / "zq-fuzz-reply", {}});
-    return instance;
-}
 
 // Unpacks into a heap buffer of exactly `capacity` bytes, so that ASan sees
 // any write past it.
@@ -49,6 +39,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         unpackExactly(message.subspan(zq::kReplyHeadSize), 1, capacity);
         unpackExactly(message.subspan(zq::kReplyHeadSize), 2, capacity);
     }
-    controller().onData(message);
     return 0;
 }

@@ -1,4 +1,4 @@
-#include "net/device_services.h"
+#include "net/device_actions.h"
 
 #include <atomic>
 

@@ -1,4 +1,4 @@
-#include "core/codepage.h"
+#include "core/multibyte.h"
 
 namespace zq {
 

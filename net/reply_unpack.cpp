@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/reply_handler.h"
+#include "net/reply_unpack.h"
 #include "core/byte_reader.h"
 #include "core/lzss.h"
 
@@ -144,9 +144,9 @@ DecodedReply decodeReply(std::span<const uint8_t> message) {
     reply.head = *head;
     std::span<const uint8_t> body = message.subspan(kReplyHeadSize);
 
-    // 1. Unpack into a buffer of exactly the unpacked length, at most the
-    //    size the head allows. The payload is its first four bytes (the text
-    //    length) and the rest, which starts with the text.
+    // Unpack into a buffer of exactly the unpacked length, at most the
+    // size the head allows. The payload is its first four bytes (the text
+    // length) and the rest, which starts with the text.
     uint8_t lengthBytes[4] = {};
     std::string unpacked;
     std::span<const uint8_t> rest;
@@ -180,14 +180,14 @@ DecodedReply decodeReply(std::span<const uint8_t> message) {
                                         unpacked.size());
     }
 
-    // 2. The text: L bytes after its length.
+    // The text: L bytes after its length.
     const uint32_t textLength = readU32(lengthBytes, 0);
     if (textLength > rest.size()) {
         reply.status = ReplyStatus::BadTextLength;
         return reply;
     }
 
-    // 3. The second document, when the head allows one and it fits.
+    // The second document, when the head allows one and it fits.
     const size_t afterText = textLength;
     if (head->mayCarrySecondDocument() && rest.size() - afterText >= 4) {
         uint32_t documentLength = readU32(rest, afterText);

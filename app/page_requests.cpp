@@ -1,0 +1,206 @@
+// The session's life, the synchronous fetches a page build waits on and the
+// remote pictures. The reply path is in reply_handler.cpp.
+#include "app/page_requests.h"
+
+#include <utility>
+
+#include "app/page_controller.h"
+#include "platform/clock.h"
+#include "platform/ui_executor.h"
+#include "platform/ui_loop.h"
+
+namespace zq {
+
+namespace {
+
+// Picture fetches of image links: threads, and fetches queued or running.
+constexpr size_t kPictureThreads = 2;
+constexpr int kMaxPictureFetches = 32;
+constexpr int kDefaultWaitSeconds = 6;
+
+bool isCancelled(const CancelFlag& flag) { return flag && flag->load() == 1; }
+
+}  // namespace
+
+// --- request bookkeeping -------------------------------------------------------
+
+CancelFlag CancelFlagTable::add(int requestId) {
+    CancelFlag flag = makeCancelFlag();
+    std::lock_guard lock(mutex_);
+    flags_[requestId] = flag;
+    return flag;
+}
+
+CancelFlag CancelFlagTable::find(int requestId) const {
+    std::lock_guard lock(mutex_);
+    auto it = flags_.find(requestId);
+    return it == flags_.end() ? CancelFlag() : it->second;
+}
+
+bool CancelFlagTable::cancel(int requestId) {
+    std::lock_guard lock(mutex_);
+    auto it = flags_.find(requestId);
+    if (it == flags_.end()) return false;
+    it->second->store(1);
+    return true;
+}
+
+void CancelFlagTable::remove(int requestId) {
+    std::lock_guard lock(mutex_);
+    flags_.erase(requestId);
+}
+
+size_t CancelFlagTable::size() const {
+    std::lock_guard lock(mutex_);
+    return flags_.size();
+}
+
+void RequestIdSet::add(int requestId) {
+    std::lock_guard lock(mutex_);
+    ids_.insert(requestId);
+}
+
+bool RequestIdSet::remove(int requestId) {
+    std::lock_guard lock(mutex_);
+    return ids_.erase(requestId) > 0;
+}
+
+bool RequestIdSet::contains(int requestId) const {
+    std::lock_guard lock(mutex_);
+    return ids_.count(requestId) > 0;
+}
+
+void RequestIdSet::clear() {
+    std::lock_guard lock(mutex_);
+    ids_.clear();
+}
+
+size_t RequestIdSet::size() const {
+    std::lock_guard lock(mutex_);
+    return ids_.size();
+}
+
+// --- the session -----------------------------------------------------------------
+
+PageRequests::PageRequests(PageController& controller) : controller_(controller) {}
+
+PageRequests::~PageRequests() { shutDown(); }
+
+void PageRequests::shutDown() {
+    pictureFetches_.reset();  // cancels and joins the picture fetches
+    dropSession();
+}
+
+// Network threads reach the session only through liveSession_, and only
+// from the session's own callbacks, which its destructor ends (it closes
+// the connection first, so the receive thread wakes at once, then joins).
+void PageRequests::dropSession() {
+    liveSession_.store(nullptr);
+    ++sessionGeneration_;
+    if (pictureFetches_) pictureFetches_->cancelAll();
+    session_.reset();
+}
+
+void PageRequests::setSession(std::unique_ptr<HttpSession> session) {
+    dropSession();
+    session_ = std::move(session);
+    if (session_) session_->setReplyWaitMs(replyWaitMs_);
+    liveSession_.store(session_.get());
+}
+
+void PageRequests::setReplyWaitMs(uint32_t ms) {
+    replyWaitMs_ = ms;
+    if (session_) session_->setReplyWaitMs(replyWaitMs_);
+}
+
+uint32_t PageRequests::fetchWaitMs() const {
+    const int seconds = waitSeconds_ > 0 ? waitSeconds_ : kDefaultWaitSeconds;
+    return static_cast<uint32_t>(seconds) * 1000u;
+}
+
+// --- synchronous fetches -------------------------------------------------------------
+
+bool PageRequests::mayFetch() const { return session_ && !isCancelled(buildFlag_); }
+
+CancelFlag PageRequests::swapBuildFlag(CancelFlag flag) {
+    return std::exchange(buildFlag_, std::move(flag));
+}
+
+std::optional<std::string> PageRequests::fetchAndWait(const CString& url, int requestId) {
+    // Recorded and armed by the session before it is sent.
+    RequestRecord record;
+    record.url = url;
+    record.cancelFlag = cancelFlags_.add(requestId);
+    record.requestId = requestId;
+    record.tick = tickCount();
+
+    const std::shared_ptr<HttpSession> session = session_;
+    HttpSession::WaitPump pump;
+    if (UiLoop* loop = isUiThread() ? UiLoop::current() : nullptr) {
+        const CancelFlag build = buildFlag_;
+        const CancelFlag own = record.cancelFlag;
+        pump = [this, loop, build, own, session](uint32_t ms) {
+            loop->runOnce(static_cast<int>(ms));
+            return !loop->quitRequested() && !isCancelled(build) && !isCancelled(own) &&
+                   liveSession_.load() == session.get();
+        };
+    }
+    syncFetches_.insert(requestId);
+    std::optional<std::vector<uint8_t>> reply =
+        session->fetchAndWait(std::move(record), fetchWaitMs(), pump);
+    syncFetches_.erase(requestId);
+    cancelFlags_.remove(requestId);
+    if (!reply) return std::nullopt;
+    return std::string(reply->begin(), reply->end());
+}
+
+bool PageRequests::storeSyncReply(int requestId, std::optional<std::vector<uint8_t>> bytes) {
+    HttpSession* session = liveSession_.load();
+    if (!session) return false;
+    SyncReplySlots& slots = session->syncReplies();
+    return bytes ? slots.fill(requestId, std::move(*bytes)) : slots.fail(requestId);
+}
+
+// --- remote pictures ------------------------------------------------------------
+
+void PageRequests::fetchPicture(const CString& url,
+                                std::function<void(std::vector<uint8_t>)> done) {
+    if (!session_ || !done) return;
+    // A page of many pictures queues no more than this; the rest keep their
+    // alternative text.
+    if (picturesInFlight_.load() >= kMaxPictureFetches) return;
+
+    const int requestId = requestCounter_.next();
+    RequestRecord record;
+    record.url = controller_.buildRequestParams(url);
+    record.link = url;
+    record.cancelFlag = cancelFlags_.add(requestId);
+    record.requestId = requestId;
+    record.tick = tickCount();
+    const uint32_t waitMs = fetchWaitMs();
+
+    if (!pictureFetches_) pictureFetches_ = std::make_unique<HttpRequestRunner>(kPictureThreads);
+    ++picturesInFlight_;
+    pictureFetches_->submit([this, session = session_, record, waitMs, done = std::move(done),
+                             generation = sessionGeneration_](HttpCancel& cancel) mutable {
+        // The wait sleeps on this thread in slices, so a cancel (the session
+        // goes, the controller shuts down) ends it at once.
+        std::optional<std::vector<uint8_t>> bytes;
+        if (!cancel.cancelled()) {
+            bytes = session->fetchAndWait(record, waitMs, [&cancel](uint32_t ms) {
+                sleepMs(ms);
+                return !cancel.cancelled();
+            });
+        }
+        cancelFlags_.remove(record.requestId);
+        --picturesInFlight_;
+        if (cancel.cancelled()) return;
+        controller_.postToController(
+            [generation, done = std::move(done),
+             bytes = std::move(bytes).value_or(std::vector<uint8_t>())](PageController& c) mutable {
+                if (c.requests().sessionGeneration_ == generation) done(std::move(bytes));
+            });
+    });
+}
+
+}  // namespace zq

@@ -1,0 +1,167 @@
+// PageRequests: the life of the page controller's requests. It owns the
+// session and the bookkeeping between the screens and the session (request
+// ids, cancel flags, the ids in flight, the synchronous fetches a page build
+// waits on), fetches remote pictures, and takes the session's replies:
+// decoded and settled on the session's threads, then posted to the
+// controller on the UI thread.
+//
+// Threads: the session, the synchronous fetches and the picture fetches are
+// started on the UI thread. The request counter, the cancel flags and the
+// ids in flight are any thread; network threads touch only those and the
+// session's reply slots, and post the rest.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "net/request_session.h"
+#include "platform/cstring.h"
+
+namespace zq {
+
+class PageController;
+
+// Request id -> cancel flag of every request the controller started. Any
+// thread.
+class CancelFlagTable {
+public:
+    // A new live flag stored under `requestId` (replacing an older one).
+    CancelFlag add(int requestId);
+    CancelFlag find(int requestId) const;
+    // Sets the flag under `requestId` to 1; false without one.
+    bool cancel(int requestId);
+    void remove(int requestId);
+    size_t size() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::map<int, CancelFlag> flags_;
+};
+
+// A set of request ids behind its own lock (the ids in flight, which a
+// screen empties when it is hidden). Any thread.
+class RequestIdSet {
+public:
+    void add(int requestId);
+    // True when the id was there.
+    bool remove(int requestId);
+    bool contains(int requestId) const;
+    void clear();
+    size_t size() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::set<int> ids_;
+};
+
+class PageRequests {
+public:
+    explicit PageRequests(PageController& controller);
+    // Cancels the picture fetches and ends the session; the controller
+    // calls shutDown first, while its screens are gone but its state stands.
+    ~PageRequests();
+    PageRequests(const PageRequests&) = delete;
+    PageRequests& operator=(const PageRequests&) = delete;
+
+    // --- the session ---------------------------------------------------------
+    HttpSession* session() const { return session_.get(); }
+    // Ends the old session (its threads joined) before the new one starts.
+    void setSession(std::unique_ptr<HttpSession> session);
+    // Cancels and joins the picture fetches, then ends the session.
+    void shutDown();
+    // Ends the session; replies still on their way are dropped.
+    void dropSession();
+    // The reply handler, which the session reports to.
+    SessionListener& sessionListener() { return replyListener_; }
+    // Milliseconds a request waits for its reply, passed on to the session.
+    uint32_t replyWaitMs() const { return replyWaitMs_; }
+    void setReplyWaitMs(uint32_t ms);
+    // Seconds a synchronous fetch waits; 0 means the default.
+    void setWaitSeconds(int seconds) { waitSeconds_ = seconds; }
+
+    // --- request bookkeeping, any thread ---------------------------------------
+    RequestIdCounter& requestCounter() { return requestCounter_; }
+    const RequestIdCounter& requestCounter() const { return requestCounter_; }
+    CancelFlagTable& cancelFlags() { return cancelFlags_; }
+    RequestIdSet& pendingRequestIds() { return pendingIds_; }
+
+    // --- fetches -----------------------------------------------------------------
+    // Sends `url` under `requestId` and waits for its reply text: nullopt
+    // when none came within the wait. On the UI thread the wait runs a
+    // nested UI loop, so that the screen keeps painting and the cancel key
+    // works; a cancel, a quit or a new session ends it.
+    std::optional<std::string> fetchAndWait(const CString& url, int requestId);
+    // Whether a page build may still fetch: a session is there and the
+    // build was not cancelled.
+    bool mayFetch() const;
+    // The build of a page for a request whose cancel flag ends the build's
+    // synchronous fetches; returns the flag of the build it interrupts,
+    // which the caller puts back when its build ends. UI thread.
+    CancelFlag swapBuildFlag(CancelFlag flag);
+    // Fetched on a picture thread (a few at most); `done` runs on the UI
+    // thread, and never once the session is replaced or the controller goes.
+    void fetchPicture(const CString& url, std::function<void(std::vector<uint8_t>)> done);
+
+    // --- the reply path ----------------------------------------------------------
+    // Session thread: decodes, settles the request and posts pages to the UI
+    // thread. False for a bad payload or an unknown request id. A reply with
+    // id 0 settles `carrierId` (the HTTP exchange that brought it); a page
+    // with id 0 on the framed connection settles the oldest request there.
+    bool onData(std::span<const uint8_t> message, int carrierId = kNoCarrier);
+    void onFailure(const RequestRecord& request);
+    // Sends the request again under a new id.
+    void onRetry(const RequestRecord& request);
+    // The load in progress is cancelled: the newest request, the one the
+    // shown screen loads for and every synchronous fetch its page build waits
+    // on. Their late replies are dropped. UI thread.
+    void cancelRequest();
+    // Hands the reply of a synchronous fetch (nullopt: it failed) to the
+    // fetch waiting for `requestId`; false when none waits.
+    bool storeSyncReply(int requestId, std::optional<std::vector<uint8_t>> bytes);
+
+private:
+    struct ReplyListener : SessionListener {
+        explicit ReplyListener(PageRequests& owner) : requests(owner) {}
+        bool onData(std::span<const uint8_t> data, int carrierId) override {
+            return requests.onData(data, carrierId);
+        }
+        void onFailure(const RequestRecord& r) override { requests.onFailure(r); }
+        void onRetry(const RequestRecord& r) override { requests.onRetry(r); }
+        PageRequests& requests;
+    };
+    uint32_t fetchWaitMs() const;
+
+    PageController& controller_;
+    RequestIdCounter requestCounter_;
+    CancelFlagTable cancelFlags_;
+    RequestIdSet pendingIds_;
+    int waitSeconds_ = 0;
+    uint32_t replyWaitMs_ = kDefaultReplyWaitMs;
+    // The session as network threads see it; null while it is replaced.
+    std::atomic<HttpSession*> liveSession_{nullptr};
+    // The cancel flag of the page being built (UI thread), and the ids of
+    // the synchronous fetches waiting now.
+    CancelFlag buildFlag_;
+    std::set<int> syncFetches_;
+    // Declared before the session, so that it outlives the session's threads.
+    ReplyListener replyListener_{*this};
+    // Shared only with a synchronous fetch that waits in a nested UI loop,
+    // in which the session may be replaced.
+    std::shared_ptr<HttpSession> session_;
+    // Picture fetches: cancelled when the session goes, joined before it.
+    // The generation counts sessions (UI thread).
+    std::unique_ptr<HttpRequestRunner> pictureFetches_;
+    std::atomic<int> picturesInFlight_{0};
+    uint64_t sessionGeneration_ = 0;
+};
+
+}  // namespace zq
