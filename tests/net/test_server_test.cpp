@@ -3,7 +3,6 @@
 #include "tests/support/test_server.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <cerrno>
 #include <chrono>
@@ -13,8 +12,10 @@
 #include <vector>
 
 #include "core/lzss.h"
+#include "net/reply_unpack.h"
 #include "platform/files.h"
 #include "platform/socket.h"
+#include "tests/support/lzss_pack.h"
 #include "tools/zq-testserver/lzss_encoder.h"
 
 namespace zq {
@@ -36,64 +37,20 @@ std::string pageLikeText(size_t approxSize) {
     return text + "</body></zqml>\n";
 }
 
-std::string lzssDecode(std::string_view stream, size_t capacity) {
-    std::string out(capacity, '\0');
-    const LzssResult r =
-        LzssDecoder::decodeBuffer(reinterpret_cast<const uint8_t*>(stream.data()), stream.size(),
-                                  reinterpret_cast<uint8_t*>(out.data()), capacity);
-    out.resize(r.length);
-    return out;
-}
-
-struct DecodedReply {
+// What a client makes of a reply message; nullopt where it would drop it.
+struct PeerReply {
     uint8_t kind = 0, secondKind = 0, packing = 0, factor = 0, listener = 0;
     int16_t requestId = 0;
     std::string text;
     std::optional<std::string> second;
 };
 
-uint32_t le32(std::string_view s, size_t at) {
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<uint8_t>(s[at + i]);
-    return v;
-}
-
-// What a client makes of a reply message; nullopt where it would drop it.
-std::optional<DecodedReply> decodeReply(std::string_view message) {
-    if (message.size() < 14) return std::nullopt;
-    DecodedReply r;
-    r.kind = static_cast<uint8_t>(message[0]);
-    r.requestId = static_cast<int16_t>(static_cast<uint8_t>(message[1]) |
-                                       (static_cast<uint8_t>(message[2]) << 8));
-    r.secondKind = static_cast<uint8_t>(message[5]);
-    r.packing = static_cast<uint8_t>(message[6]);
-    r.factor = static_cast<uint8_t>(message[7]);
-    r.listener = static_cast<uint8_t>(message[8]);
-    const std::string_view body = message.substr(10);
-    const size_t capacity = (r.factor == 0 || r.factor == 255 ? 10 : r.factor) * body.size();
-    std::string payload;
-    if (r.packing == 1) {
-        if (body.substr(0, 4) != "slh!") return std::nullopt;
-        payload = lzssDecode(body.substr(4), capacity);
-    } else if (r.packing == 2) {
-        payload.resize(capacity);
-        uLongf size = capacity;
-        if (uncompress(reinterpret_cast<Bytef*>(payload.data()), &size,
-                       reinterpret_cast<const Bytef*>(body.data()), body.size()) != Z_OK) {
-            return std::nullopt;
-        }
-        payload.resize(size);
-    } else {
-        payload = std::string(body);
-    }
-    if (payload.size() < 4 || le32(payload, 0) > payload.size() - 4) return std::nullopt;
-    const uint32_t l = le32(payload, 0);
-    r.text = payload.substr(4, l);
-    if ((r.secondKind == 2 || r.secondKind == 3) && payload.size() >= l + 8 &&
-        le32(payload, 4 + l) <= payload.size() - 8 - l) {
-        r.second = payload.substr(8 + l, le32(payload, 4 + l));
-    }
-    return r;
+std::optional<PeerReply> decodeReply(std::string_view message) {
+    const DecodedReply d =
+        zq::decodeReply({reinterpret_cast<const uint8_t*>(message.data()), message.size()});
+    if (d.status != ReplyStatus::Ok) return std::nullopt;
+    return PeerReply{d.head.kind,          d.head.secondKind, d.head.method, d.head.factor,
+                     d.head.listenerIndex, d.head.requestId,  d.text,        d.secondDocument};
 }
 
 // A bare client, so that every byte the server sends can be seen.
@@ -165,7 +122,7 @@ TEST(LzssEncoder, DecoderRestoresRandomAndPageLikeData) {
     }
     for (const std::string& input : inputs) {
         const std::string packed = testserver::lzssEncode(input);
-        EXPECT_EQ(lzssDecode(packed, input.size() + 64), input) << "size " << input.size();
+        EXPECT_EQ(test::lzssUnpack(packed, input.size() + 64), input) << "size " << input.size();
     }
     // Matching must actually happen, against earlier text and the zeroed window.
     const std::string page = pageLikeText(30000);
@@ -249,7 +206,7 @@ TEST(TestServerFramed, PathsStayInsideTheRoot) {
     }
     // Names are found without regard to case, as on the handset.
     ASSERT_TRUE(client.sendFrame(server.urlFor("/pages/INDEX.zqml")));
-    EXPECT_EQ(decodeReply(client.nextBody()).value_or(DecodedReply{}).text, "index");
+    EXPECT_EQ(decodeReply(client.nextBody()).value_or(PeerReply{}).text, "index");
 }
 
 TEST(TestServerGateway, AnswersAGoodHeadAndRefusesABadOne) {
