@@ -71,7 +71,7 @@ GridMenuItem* findGridMenu(const CString& name) {
 
 GridMenuItem::GridMenuItem(std::vector<ImageRef> images, std::vector<ImageRef> overlays,
                            const CString& name, Style* style)
-    : Item(CString(), 0, 3, style),
+    : Item(CString(), 0, kAppearanceControl, style),
       name_(name),
       images_(std::move(images)),
       overlays_(std::move(overlays)) {

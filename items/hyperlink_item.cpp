@@ -25,7 +25,10 @@ HyperlinkItem::HyperlinkItem(const CString& text, const CString& href, Style* st
     : HyperlinkItem(text, href, nullptr, style) {}
 
 HyperlinkItem::HyperlinkItem(const CString& text, const CString& href, ImageRef image, Style* style)
-    : Item(CString(), 0, 3, style), href_(href), text_(text), image_(std::move(image)) {
+    : Item(CString(), 0, kAppearanceControl, style),
+      href_(href),
+      text_(text),
+      image_(std::move(image)) {
     setStyle(style ? style : defaultItemStyle());
 }
 

@@ -49,7 +49,7 @@ CString TableData::getCell(int column, int row) const {
 // --- TableItem ----------------------------------------------------------------------------------
 
 TableItem::TableItem(std::unique_ptr<TableData> data, Style* style)
-    : Item(CString(), 0, 0, style), data_(std::move(data)) {}
+    : Item(CString(), 0, kAppearancePlain, style), data_(std::move(data)) {}
 
 void TableItem::setTableData(std::unique_ptr<TableData> data) {
     // The same object handed back stays; a new one replaces (and frees) the old.
@@ -312,14 +312,14 @@ void TableItem::setSelectionMode(int mode) {
     if (mode != 0) {
         selectInitialCell();
         if (selectedColumn_ >= 0 || selectedRow_ >= 0) {
-            appearanceMode_ = 3;
+            appearanceMode_ = kAppearanceControl;
         } else if (!wider) {
-            appearanceMode_ = 0;
+            appearanceMode_ = kAppearancePlain;
         }
     } else {
         selectedColumn_ = -1;
         selectedRow_ = -1;
-        appearanceMode_ = wider ? 3 : 0;
+        appearanceMode_ = wider ? kAppearanceControl : kAppearancePlain;
     }
 }
 

@@ -43,7 +43,7 @@ const CommandRef& TextField::clearCommand() {
 
 TextField::TextField(const CString& label, const CString& value, int maxSize, uint32_t constraints,
                      Style* style, int displayKind, bool keyboardEnabled)
-    : StringItem(label, CString(), 1, style),
+    : StringItem(label, CString(), kAppearanceInteractive, style),
       maxSize_(std::max(0, maxSize)),
       displayKind_(displayKind),
       title_(label.isEmpty() ? CString(u"Input") : label),

@@ -97,9 +97,9 @@ void Item::addCommand(CommandRef command) {
     if (std::find(commands_.begin(), commands_.end(), command) != commands_.end()) return;
     commands_.push_back(std::move(command));
     if (hidden_) {
-        if (savedAppearanceMode_ == 0) savedAppearanceMode_ = 1;
-    } else if (appearanceMode_ == 0) {
-        appearanceMode_ = 1;
+        if (savedAppearanceMode_ == kAppearancePlain) savedAppearanceMode_ = kAppearanceInteractive;
+    } else if (appearanceMode_ == kAppearancePlain) {
+        appearanceMode_ = kAppearanceInteractive;
     }
     if (focused_) updateCommands();
 }
@@ -208,7 +208,7 @@ void Item::setVisible(bool visible) {
     } else {
         savedAppearanceMode_ = appearanceMode_;
         savedHeight_ = itemHeight_;
-        appearanceMode_ = 0;
+        appearanceMode_ = kAppearancePlain;
         hidden_ = true;
     }
     if (ItemContainer* container = parent_ ? parent_->asContainer() : nullptr) {

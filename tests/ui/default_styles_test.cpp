@@ -132,7 +132,7 @@ TEST_F(DefaultStylesTest, SharedObjectsAreReleasedByFreeTrackedStylesAndRebuilt)
     Style* editFocus = edit->getStyleProperty(prop::kFocusedStyle);
     EXPECT_EQ(editFocus->getBackgroundProperty(prop::kEditRoundBackground), rounded.lock().get());
     EXPECT_EQ(editFocus->border()->width(), 4);
-    EXPECT_EQ(editFocus->getProperty(prop::kEditValue132), 0);
+    EXPECT_EQ(editFocus->getProperty(prop::kEditUnreadFlag), 0);
 
     freeTrackedStyles();
     EXPECT_TRUE(rounded.expired());
@@ -148,9 +148,9 @@ TEST_F(DefaultStylesTest, BuilderTablesSpotChecks) {
 
     Style* tree = createTreeStyle();
     EXPECT_EQ(tree->marginLeft, 10);
-    EXPECT_EQ(tree->getStringProperty(prop::kTreeDeleteImage), CString(u"\\windows\\del.png"));
+    EXPECT_EQ(tree->getStringProperty(prop::kTreeExpandedImage), CString(u"\\windows\\del.png"));
     setResourceFolder(CString("ZQ Resource\\"));
-    EXPECT_EQ(createTreeStyle()->getStringProperty(prop::kTreeAddImage),
+    EXPECT_EQ(createTreeStyle()->getStringProperty(prop::kTreeCollapsedImage),
               CString("ZQ Resource\\add.png"));
 
     Style* label = createLabelStyle();
@@ -161,7 +161,7 @@ TEST_F(DefaultStylesTest, BuilderTablesSpotChecks) {
     Style* quote = createQuoteTableStyle();
     EXPECT_EQ(quote->font->height(), 11);
     EXPECT_EQ(quote->getProperty(prop::kFocusedRowHighlight), 1);
-    EXPECT_EQ(quote->getIntValueProperty(prop::kTableColor20823)->value, 0xFFFF52);
+    EXPECT_EQ(quote->getIntValueProperty(prop::kTableHeadTextColor)->value, 0xFFFF52);
     EXPECT_EQ(createTrustTableStyle()->getProperty(prop::kFocusedRowHighlight), 0);
 
     Style* combo = createComboBoxStyle();
