@@ -18,6 +18,8 @@ namespace zq {
 namespace {
 
 constexpr int kKeyLeftSoft = 112;
+// The command type of commands that act on the focused item.
+constexpr int kCommandItem = 8;
 constexpr int kKeyRightSoft = 113;
 constexpr int kFrameWidth = 2;
 
@@ -33,7 +35,8 @@ GridRegistry& registry() {
 
 // Shared by every grid: choosing it raises the focused cell's event.
 const CommandRef& gridCommand() {
-    static const CommandRef command = std::make_shared<Command>(CString(u"确定选择"), 8, 3);
+    static const CommandRef command =
+        std::make_shared<Command>(CString(u"确定选择"), kCommandItem, 3);
     return command;
 }
 

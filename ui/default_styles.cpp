@@ -17,6 +17,11 @@ constexpr Color kNavy = 0x231009;
 constexpr Color kFocusGrey = 0x707070;
 constexpr Color kComboText = 0xFFD796;
 
+// Command types of the shared commands, as the soft keys place them.
+constexpr int kCommandBack = 2;
+constexpr int kCommandCancel = 3;
+constexpr int kCommandOk = 4;
+
 // The layout words the defaults use (ui/item.h). Most rows fill the line
 // with their text at the left.
 constexpr uint32_t kExpandLeft = kLayoutExpand | kLayoutLeft;
@@ -132,9 +137,9 @@ void buildStartup(StartupObjects& o) {
     o = StartupObjects{};
     o.roundedBackground =
         keep<Background>(std::make_shared<FilledRoundRectBackground>(0xC0C0C0, 10, 10));
-    o.okCommand = keep(std::make_shared<Command>(CString(u"确定"), 4, 2));
-    o.exitCommand = keep(std::make_shared<Command>(CString(u"退出"), 3, 3));
-    o.backCommand = keep(std::make_shared<Command>(CString(u"返"), 2, 1));
+    o.okCommand = keep(std::make_shared<Command>(CString(u"确定"), kCommandOk, 2));
+    o.exitCommand = keep(std::make_shared<Command>(CString(u"退出"), kCommandCancel, 3));
+    o.backCommand = keep(std::make_shared<Command>(CString(u"返"), kCommandBack, 1));
 
     o.itemStyle = newStyle(0, kWhite, createStyleFont());
 

@@ -12,6 +12,9 @@
 namespace zq {
 namespace {
 
+// The command type the clear key fires (the soft keys' cancel type).
+constexpr int kCommandCancel = 3;
+
 // Emptied before each collection; the focused item's chain fills it.
 std::vector<CommandRef>& sharedCommandCollection() {
     static std::vector<CommandRef> commands;
@@ -69,12 +72,12 @@ bool Item::keyReleased(int keyCode, int gameAction) {
         }
     }
     if (keyCode == kKeyClear) {
-        // The clear key fires the most urgent type-3 command, yet leaves the
+        // The clear key fires the most urgent cancel command, yet leaves the
         // key to the container.
         CommandRef best;
         for (const CommandRef& command : commands_) {
             if (!command) break;
-            if (command->getCommandType() != 3) continue;
+            if (command->getCommandType() != kCommandCancel) continue;
             if (!best || command->getPriority() < best->getPriority()) best = command;
         }
         if (best) deliverCommand(best);
