@@ -227,7 +227,7 @@ void FixTableItem::setStyle(Style* style) {
     take(prop::kTableHeadTextColor, headTextColor_);
     take(prop::kTableRowLineColor, rowLineColor_);
     if (take(prop::kHeadBackColor, headBackColor_)) headBackground_ = true;
-    if (take(prop::kFocusedRowColor, focusedRowColor_)) rowType_ = 0;
+    if (take(prop::kFocusedRowColor, focusedRowColor_)) rowType_ = kRowBand;
     take(prop::kTableRowType, rowType_);
     take(prop::kTableVerticalLines, verticalLines_);
     take(prop::kFocusedRowHighlight, rowHighlight_);
@@ -628,7 +628,7 @@ void FixTableItem::paintContent(int x, int y, int /*leftBorder*/, int /*rightBor
         const Rect band{x, rowsTop + r * step + 1, right, rowsTop + r * step + 1 + rowHeight_};
         if (stripes_) dc->fillRect(band, (r % 2 == 0) ? evenColor_ : oddColor_);
         if (highlight && r == focusedRow_) {
-            if (rowType_ == 1) {
+            if (rowType_ == kRowLine) {
                 PenScope pen(*dc, Pen{PenStyle::Solid, 1, rowLineColor_});
                 dc->line(band.left, band.top, band.right, band.top);
                 dc->line(band.left, band.bottom - 1, band.right, band.bottom - 1);

@@ -162,7 +162,10 @@ private:
     Color evenColor_ = 0xFFFFFF;
     Color oddColor_ = 0xF8F8F8;
     Color focusedRowColor_ = 0x707070;
-    int rowType_ = 0;  // 0 band, 1 line
+    // How the focused row is marked (kTableRowType): a filled band or a line.
+    static constexpr int kRowBand = 0;
+    static constexpr int kRowLine = 1;
+    int rowType_ = kRowBand;
     int rowHighlight_ = 1;
     Color captionColor_ = 0xFFFFFF;
     Color gridColor_ = 0xFFFFFF;

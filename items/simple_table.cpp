@@ -183,7 +183,7 @@ void TableItem::initContent(int /*firstLineWidth*/, int lineWidth) {
     offset_ = std::clamp(offset_, std::min(contentWidth_ - tableWidth_, 0), 0);
 
     // 6. The selection's area follows the new geometry.
-    if (selectionMode_ != 0 && (selectedColumn_ >= 0 || selectedRow_ >= 0)) {
+    if (selectionMode_ != kSelectNone && (selectedColumn_ >= 0 || selectedRow_ >= 0)) {
         selectCell(selectedColumn_, selectedRow_);
     }
 }
@@ -329,7 +329,7 @@ bool TableItem::keyPressed(int keyCode, int gameAction) {
     const bool right = gameAction == kGameRight && keyCode != '6';
     const bool up = gameAction == kGameUp && keyCode != '2';
     const bool down = gameAction == kGameDown && keyCode != '8';
-    if (selectionMode_ != 0) {
+    if (selectionMode_ != kSelectNone) {
         const int columns = std::max(getColumnCount(), 0);
         const int rows = data_ ? data_->rowCount() : 0;
         if ((left || right) && (selectionMode_ & (kSelectCell | kSelectColumn))) {

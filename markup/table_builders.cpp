@@ -242,7 +242,7 @@ Item* buildSimpleTable(MarkupPage& page, XmlParser& node, Item* parent) {
     }
 
     // 5. No selection; two columns share 36 and 62 per cent.
-    table->setSelectionMode(0);
+    table->setSelectionMode(kSelectNone);
     if (columns == 2) table->setColumnWidths({36, 62}, true);
     return place(page, std::move(table), parent);
 }

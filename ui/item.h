@@ -320,7 +320,7 @@ public:
     // container in place.
     void setVisible(bool visible);
     bool isVisible() const { return !hidden_; }
-    bool isInteractive() const { return appearanceMode_ != 0; }
+    bool isInteractive() const { return appearanceMode_ != kAppearancePlain; }
     int getAppearanceMode() const { return appearanceMode_; }
     void setAppearanceMode(int mode) { appearanceMode_ = mode; }
     bool isFocused() const { return focused_; }
