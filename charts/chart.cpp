@@ -2,7 +2,7 @@
 
 namespace zq {
 
-Chart::Chart() { setAppearanceMode(0); }
+Chart::Chart() { setAppearanceMode(kAppearancePlain); }
 
 void KLine::setIndicator(int n) {
     int index = ((n % kIndicatorCount) + kIndicatorCount) % kIndicatorCount;

@@ -31,7 +31,7 @@ Style* createButtonStyle() {
 }
 
 ButtonItem::ButtonItem(const CString& caption, Style* style)
-    : Item(CString(), 0, 3, style), caption_(caption) {
+    : Item(CString(), 0, kAppearanceControl, style), caption_(caption) {
     id_ = caption;
     setStyle(style);
 }

@@ -12,8 +12,11 @@
 namespace zq {
 namespace {
 
+// The command type of commands that act on the focused item.
+constexpr int kCommandItem = 8;
+
 CommandRef makeChoiceCommand(const char16_t* label) {
-    return std::make_shared<Command>(CString(label), 8, 3);
+    return std::make_shared<Command>(CString(label), kCommandItem, 3);
 }
 
 StartupObject<CommandRef> gSelectCommand([] { return makeChoiceCommand(u"确定选择"); });
@@ -412,7 +415,8 @@ bool ChoiceRows<Base>::countsAsSelected(int index) const {
 template <class Base>
 int ChoiceRows<Base>::getSelectedIndex() const {
     if (multiple_ || Base::size() == 0) return -1;
-    if (mode_ == kChoiceImplicit && fireOnSelect_ && this->focusedIndex_ >= 0) return this->focusedIndex_;
+    if (mode_ == kChoiceImplicit && fireOnSelect_ && this->focusedIndex_ >= 0)
+        return this->focusedIndex_;
     return selectedIndex_;
 }
 

@@ -37,7 +37,7 @@ ChoiceItem::ChoiceItem(const CString& text, ImageRef image, int mode, Style* sty
       hasMark_(mode == kChoiceExclusive || mode == kChoiceMultiple),
       isCheck_(mode == kChoiceMultiple),
       kind_(mode) {
-    appearanceMode_ = 3;
+    appearanceMode_ = kAppearanceControl;
 }
 
 ChoiceItem::~ChoiceItem() = default;

@@ -50,7 +50,7 @@ std::shared_ptr<T> borrowed(T* object) {
 
 FilteredChoiceGroup::FilteredChoiceGroup(const CString& label, const CString& text, int mode,
                                          Style* style)
-    : StringItem(label, text, 3, style),
+    : StringItem(label, text, kAppearanceControl, style),
       encrypt_(u"false"),
       mode_(mode),
       defaultText_(text),

@@ -44,8 +44,6 @@ private:
 
 namespace {
 
-constexpr int kInteractiveMode = 2;
-
 std::optional<int32_t> styleNumber(const Style& style, PropertyId id) {
     const PropertyValue* value = style.findProperty(id);
     if (!value) return std::nullopt;
@@ -71,7 +69,7 @@ unsigned alignmentFormat(uint32_t alignment) {
 
 FixTableItem::FixTableItem(const CString& caption, std::shared_ptr<SimpleTableModel> model,
                            int lockedColumns, Style* style, uint32_t layout)
-    : Item(CString(), layout, kInteractiveMode, nullptr),
+    : Item(CString(), layout, kAppearanceNavigable, nullptr),
       relay_(std::make_shared<Relay>(this)),
       caption_(caption),
       lockedColumns_(std::max(lockedColumns, 0)),
@@ -224,17 +222,16 @@ void FixTableItem::setStyle(Style* style) {
     if (take(prop::kOddRowColor, oddColor_)) stripes_ = true;
     if (take(prop::kEvenRowColor, evenColor_)) stripes_ = true;
     take(prop::kCaptionTextColor, captionColor_);
-    take(prop::kTableColor20087, color20087_);
-    take(prop::kTableColor20814, gridColor_);
-    take(prop::kTableColor20815, arrowColor_);
-    take(prop::kTableColor20823, headTextColor_);
-    take(prop::kTableColor20899, rowLineColor_);
+    take(prop::kTableGridColor, gridColor_);
+    take(prop::kTableArrowColor, arrowColor_);
+    take(prop::kTableHeadTextColor, headTextColor_);
+    take(prop::kTableRowLineColor, rowLineColor_);
     if (take(prop::kHeadBackColor, headBackColor_)) headBackground_ = true;
-    if (take(prop::kFocusedRowColor, focusedRowColor_)) rowType_ = 0;
+    if (take(prop::kFocusedRowColor, focusedRowColor_)) rowType_ = kRowBand;
     take(prop::kTableRowType, rowType_);
-    take(prop::kTableValue20816, verticalLines_);
+    take(prop::kTableVerticalLines, verticalLines_);
     take(prop::kFocusedRowHighlight, rowHighlight_);
-    take(prop::kTableValue20824, horizontalLines_);
+    take(prop::kTableHorizontalLines, horizontalLines_);
 }
 
 void FixTableItem::addCommand(CommandRef command) {
@@ -331,7 +328,7 @@ bool FixTableItem::raisePaging(bool down) {
 }
 
 bool FixTableItem::keyPressed(int keyCode, int gameAction) {
-    // 1.
+    // 1. Any key ends the page marker and the fresh-page state.
     pageMarker_ = 0;
     if (model_) model_->setFreshPage(false);
     if (!model_ || rowCount_ <= 0) return false;
@@ -341,7 +338,7 @@ bool FixTableItem::keyPressed(int keyCode, int gameAction) {
     const bool right = isKey(keyCode, gameAction, kGameRight, '6');
     const int locked = lockedColumns();
     const int lastColumn = std::max(columnCount_ - 1, 0);
-    // 2.
+    // 2. FIRE on the focused table selects the row.
     if (gameAction == kGameFire && keyCode != kKeyDigitFive && tableFocused_) {
         Item::selectPressed();
         return true;
@@ -394,7 +391,7 @@ bool FixTableItem::keyPressed(int keyCode, int gameAction) {
         focusedRow_ = 0;
         return raisePaging(false);
     }
-    // 6.
+    // 6. The new row takes the focus and is scrolled into view.
     focusedRow_ = row;
     recomputeFocusArea();
     scrollRowIntoView();
@@ -491,7 +488,7 @@ bool FixTableItem::pointerPressed(int x, int y) {
                 return keyPressed(-1, kGameRight);
         }
     }
-    // 2.
+    // 2. Taps outside the item are not ours.
     if (x < 0 || y < 0 || x >= itemWidth_ || y >= itemHeight_ || !model_) return false;
     const int cx = x - contentX_;
     // 3. The head, where the last paint put it: its arrows page sideways,
@@ -631,7 +628,7 @@ void FixTableItem::paintContent(int x, int y, int /*leftBorder*/, int /*rightBor
         const Rect band{x, rowsTop + r * step + 1, right, rowsTop + r * step + 1 + rowHeight_};
         if (stripes_) dc->fillRect(band, (r % 2 == 0) ? evenColor_ : oddColor_);
         if (highlight && r == focusedRow_) {
-            if (rowType_ == 1) {
+            if (rowType_ == kRowLine) {
                 PenScope pen(*dc, Pen{PenStyle::Solid, 1, rowLineColor_});
                 dc->line(band.left, band.top, band.right, band.top);
                 dc->line(band.left, band.bottom - 1, band.right, band.bottom - 1);

@@ -162,16 +162,18 @@ private:
     Color evenColor_ = 0xFFFFFF;
     Color oddColor_ = 0xF8F8F8;
     Color focusedRowColor_ = 0x707070;
-    int rowType_ = 0;  // 0 band, 1 line
+    // How the focused row is marked (kTableRowType): a filled band or a line.
+    static constexpr int kRowBand = 0;
+    static constexpr int kRowLine = 1;
+    int rowType_ = kRowBand;
     int rowHighlight_ = 1;
     Color captionColor_ = 0xFFFFFF;
-    Color color20087_ = 0xFFFFFF;
-    Color gridColor_ = 0xFFFFFF;      // 20814
-    Color arrowColor_ = 0xFFFFFF;     // 20815
-    Color headTextColor_ = 0xFFFFFF;  // 20823
-    Color rowLineColor_ = 0xA3A3A3;   // 20899
-    int verticalLines_ = 0;           // 20816
-    int horizontalLines_ = 1;         // 20824
+    Color gridColor_ = 0xFFFFFF;
+    Color arrowColor_ = 0xFFFFFF;
+    Color headTextColor_ = 0xFFFFFF;
+    Color rowLineColor_ = 0xA3A3A3;
+    int verticalLines_ = 0;
+    int horizontalLines_ = 1;
     Color defaultCellColor_ = 0xFFFFFF;
     std::vector<int> widths_;
     int totalWidth_ = 0;

@@ -18,6 +18,8 @@ namespace zq {
 namespace {
 
 constexpr int kKeyLeftSoft = 112;
+// The command type of commands that act on the focused item.
+constexpr int kCommandItem = 8;
 constexpr int kKeyRightSoft = 113;
 constexpr int kFrameWidth = 2;
 
@@ -33,7 +35,8 @@ GridRegistry& registry() {
 
 // Shared by every grid: choosing it raises the focused cell's event.
 const CommandRef& gridCommand() {
-    static const CommandRef command = std::make_shared<Command>(CString(u"确定选择"), 8, 3);
+    static const CommandRef command =
+        std::make_shared<Command>(CString(u"确定选择"), kCommandItem, 3);
     return command;
 }
 
@@ -71,7 +74,7 @@ GridMenuItem* findGridMenu(const CString& name) {
 
 GridMenuItem::GridMenuItem(std::vector<ImageRef> images, std::vector<ImageRef> overlays,
                            const CString& name, Style* style)
-    : Item(CString(), 0, 3, style),
+    : Item(CString(), 0, kAppearanceControl, style),
       name_(name),
       images_(std::move(images)),
       overlays_(std::move(overlays)) {

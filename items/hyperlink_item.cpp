@@ -12,9 +12,16 @@
 #include "ui/style.h"
 
 namespace zq {
+namespace {
+
+// The command type of commands that act on the focused item.
+constexpr int kCommandItem = 8;
+
+}  // namespace
+
 CommandRef sharedLinkCommand() {
     static StartupObject<CommandRef> shared([] {
-        auto command = std::make_shared<Command>(CString(u"确定选择"), 8, 1);
+        auto command = std::make_shared<Command>(CString(u"确定选择"), kCommandItem, 1);
         keepUntilShutdown(command);
         return command;
     });
@@ -25,7 +32,10 @@ HyperlinkItem::HyperlinkItem(const CString& text, const CString& href, Style* st
     : HyperlinkItem(text, href, nullptr, style) {}
 
 HyperlinkItem::HyperlinkItem(const CString& text, const CString& href, ImageRef image, Style* style)
-    : Item(CString(), 0, 3, style), href_(href), text_(text), image_(std::move(image)) {
+    : Item(CString(), 0, kAppearanceControl, style),
+      href_(href),
+      text_(text),
+      image_(std::move(image)) {
     setStyle(style ? style : defaultItemStyle());
 }
 

@@ -30,7 +30,7 @@ public:
     HyperlinkItem(const CString& text, const CString& href, ImageRef image, Style* style);
     ~HyperlinkItem() override;
 
-    // Also takes colour, font, underline (property 20900), adds the link
+    // Also takes colour, font, underline (kLinkUnderline), adds the link
     // command and, when the item has no command listener yet, makes the
     // link its own listener.
     void setStyle(Style* style) override;

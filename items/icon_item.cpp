@@ -15,7 +15,7 @@ const CString kIndexToken(u"%INDEX%");
 }  // namespace
 
 IconItem::IconItem(const CString& label, const CString& text, ImageRef image, Style* style)
-    : StringItem(label, text, 1, style) {
+    : StringItem(label, text, kAppearanceInteractive, style) {
     if (image) setImage(std::move(image));
 }
 

@@ -3,7 +3,7 @@
 //
 // The picture is shared (ImageRef): a new one replaces the old and the old
 // is released by whoever else holds it last. A style can name the picture
-// by path (property 6, below the program folder); "%INDEX%" in the path
+// by path (kIconImage, below the program folder); "%INDEX%" in the path
 // becomes the index of the item's branch in the nearest container, so rows
 // of a list can show numbered pictures. UI thread only.
 #pragma once
@@ -27,7 +27,7 @@ public:
     IconItem(const CString& text, ImageRef image, Style* style);
     ~IconItem() override;
 
-    // Also reads the position (property 7) and the picture path (property 6).
+    // Also reads the position (kIconPosition) and the picture path (kIconImage).
     void setStyle(Style* style) override;
     void setImage(ImageRef image) override;
     void initContent(int firstLineWidth, int lineWidth) override;

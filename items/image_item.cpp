@@ -21,7 +21,10 @@ constexpr int kKeyDigitSix = '6';
 
 ImageItem::ImageItem(const CString& label, ImageRef image, uint32_t layout, const CString& altText,
                      Style* style, const CString& url)
-    : Item(label, layout, 0, style), image_(std::move(image)), altText_(altText), url_(url) {}
+    : Item(label, layout, kAppearancePlain, style),
+      image_(std::move(image)),
+      altText_(altText),
+      url_(url) {}
 
 ImageItem::~ImageItem() = default;
 
@@ -46,7 +49,7 @@ void ImageItem::initContent(int /*firstLineWidth*/, int lineWidth) {
         contentHeight_ = image_->height();
         if (contentWidth_ > lineWidth) {
             // Focusable, so that the keys can scroll it.
-            appearanceMode_ = 3;
+            appearanceMode_ = kAppearanceControl;
             overflow_ = contentWidth_ - std::max(lineWidth, 0);
             contentWidth_ -= overflow_;
         }

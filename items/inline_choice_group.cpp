@@ -10,11 +10,14 @@
 namespace zq {
 namespace {
 
+// The command type of commands that act on the focused item.
+constexpr int kCommandItem = 8;
+
 StartupObject<CommandRef> gInlineMark([] {
-    return std::make_shared<Command>(CString(u"Mark"), 8, 3);
+    return std::make_shared<Command>(CString(u"Mark"), kCommandItem, 3);
 });
 StartupObject<CommandRef> gInlineUnmark([] {
-    return std::make_shared<Command>(CString(u"Unmark"), 8, 3);
+    return std::make_shared<Command>(CString(u"Unmark"), kCommandItem, 3);
 });
 
 }  // namespace

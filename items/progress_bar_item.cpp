@@ -19,7 +19,7 @@ constexpr int kMinBarHeight = 10;
 
 ProgressBarItem::ProgressBarItem(const CString& label, bool editable, int maximum, int value,
                                  Style* style)
-    : Item(label, 0, editable ? 3 : 0, style),
+    : Item(label, 0, editable ? kAppearanceControl : kAppearancePlain, style),
       maxValue_(maximum == kRunning ? kRunning : std::max(0, maximum)),
       editable_(editable),
       running_(maximum == kRunning),
@@ -94,7 +94,7 @@ void ProgressBarItem::initContent(int firstLineWidth, int lineWidth) {
         contentWidth_ = firstLineWidth;
     }
     contentWidth_ = std::max(contentWidth_, 0);
-    // 5.
+    // 5. A running bar cycles over its own fixed range.
     if (running_) maxValue_ = kRunningMaximum;
 }
 
@@ -134,7 +134,7 @@ void ProgressBarItem::paintContent(int x, int y, int /*leftBorder*/, int rightBo
                      effectiveFont(), textColor_, format);
         barX += textReserve_;
     }
-    // 2-3.
+    // 2-3. The blocks, filled to the value or cycling while running.
     paintBlocks(g, barX, y, barWidth);
     // 4. Text at the right end, or from the middle.
     if (!showText_ || textAlign_ == TextAlign::Left) return;

@@ -23,7 +23,7 @@ PenStyle penFor(int penStyle) {
 }  // namespace
 
 SeparatorItem::SeparatorItem(int width, int thickness, Color color, Style* style)
-    : Item(CString(), kLayoutCenter, 0, style),
+    : Item(CString(), kLayoutCenter, kAppearancePlain, style),
       lineWidth_(std::max(0, width)),
       thickness_(std::max(0, thickness)),
       lineColor_(color) {}

@@ -12,7 +12,7 @@ namespace zq {
 class Style;
 
 // `thickness` one-pixel lines, one under the other, in the style's colour
-// and pen (property 20820: 1 dashed, 2 dotted, else solid). Centred, takes
+// and pen (kSeparatorPenStyle: 1 dashed, 2 dotted, else solid). Centred, takes
 // no focus.
 class SeparatorItem : public Item {
 public:

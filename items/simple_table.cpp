@@ -49,7 +49,7 @@ CString TableData::getCell(int column, int row) const {
 // --- TableItem ----------------------------------------------------------------------------------
 
 TableItem::TableItem(std::unique_ptr<TableData> data, Style* style)
-    : Item(CString(), 0, 0, style), data_(std::move(data)) {}
+    : Item(CString(), 0, kAppearancePlain, style), data_(std::move(data)) {}
 
 void TableItem::setTableData(std::unique_ptr<TableData> data) {
     // The same object handed back stays; a new one replaces (and frees) the old.
@@ -183,7 +183,7 @@ void TableItem::initContent(int /*firstLineWidth*/, int lineWidth) {
     offset_ = std::clamp(offset_, std::min(contentWidth_ - tableWidth_, 0), 0);
 
     // 6. The selection's area follows the new geometry.
-    if (selectionMode_ != 0 && (selectedColumn_ >= 0 || selectedRow_ >= 0)) {
+    if (selectionMode_ != kSelectNone && (selectedColumn_ >= 0 || selectedRow_ >= 0)) {
         selectCell(selectedColumn_, selectedRow_);
     }
 }
@@ -312,14 +312,14 @@ void TableItem::setSelectionMode(int mode) {
     if (mode != 0) {
         selectInitialCell();
         if (selectedColumn_ >= 0 || selectedRow_ >= 0) {
-            appearanceMode_ = 3;
+            appearanceMode_ = kAppearanceControl;
         } else if (!wider) {
-            appearanceMode_ = 0;
+            appearanceMode_ = kAppearancePlain;
         }
     } else {
         selectedColumn_ = -1;
         selectedRow_ = -1;
-        appearanceMode_ = wider ? 3 : 0;
+        appearanceMode_ = wider ? kAppearanceControl : kAppearancePlain;
     }
 }
 
@@ -329,7 +329,7 @@ bool TableItem::keyPressed(int keyCode, int gameAction) {
     const bool right = gameAction == kGameRight && keyCode != '6';
     const bool up = gameAction == kGameUp && keyCode != '2';
     const bool down = gameAction == kGameDown && keyCode != '8';
-    if (selectionMode_ != 0) {
+    if (selectionMode_ != kSelectNone) {
         const int columns = std::max(getColumnCount(), 0);
         const int rows = data_ ? data_->rowCount() : 0;
         if ((left || right) && (selectionMode_ & (kSelectCell | kSelectColumn))) {

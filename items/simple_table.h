@@ -36,7 +36,8 @@ private:
     std::vector<StringArray> cells_;  // one array per column
 };
 
-// Selection mode bits.
+// Selection mode bits; none set: nothing can be selected.
+constexpr int kSelectNone = 0;
 constexpr int kSelectCell = 2;
 constexpr int kSelectRow = 4;
 constexpr int kSelectColumn = 8;
@@ -104,7 +105,7 @@ private:
     std::optional<Color> gridColor_;
     int tableWidth_ = 0;
     int offset_ = 0;
-    int selectionMode_ = 0;
+    int selectionMode_ = kSelectNone;
     int headerHeight_ = 0;
     int lineHeight_ = 0;
     std::vector<int> pixelWidths_;

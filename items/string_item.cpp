@@ -22,7 +22,7 @@ std::unique_ptr<Item> makeStringLabel(const CString& text, Style* style) {
 }
 
 StringItem::StringItem(const CString& label, const CString& text, Style* style)
-    : StringItem(label, text, 0, style) {}
+    : StringItem(label, text, kAppearancePlain, style) {}
 
 StringItem::StringItem(const CString& label, const CString& text, int appearanceMode, Style* style)
     : Item(label, 0, appearanceMode, style), text_(text) {

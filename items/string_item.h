@@ -22,7 +22,7 @@ public:
     ~StringItem() override;
 
     // Also takes the text colour, the font (null: the default font) and the
-    // indent (property 20086, kept when the style has none).
+    // indent (kIndentCount, kept when the style has none).
     void setStyle(Style* style) override;
     void initContent(int firstLineWidth, int lineWidth) override;
     void paintContent(int x, int y, int leftBorder, int rightBorder, GraphicsContext& g) override;

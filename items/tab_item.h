@@ -21,10 +21,10 @@ namespace zq {
 
 class TabItem : public Container, public TabBarOwner {
 public:
-    // The bar takes a copy of the style nested under property 20081 (its
+    // The bar takes a copy of the style nested under kTabBarStyle (its
     // fields, flat fill, line frame and focused look), else a new default
     // tab-bar style. Each page takes `style` without background
-    // when it has property 20082, else the shared tab-page style.
+    // when it carries the page-style mark, else the shared tab-page style.
     TabItem(const CString& label, std::vector<CString> titles, std::vector<ImageRef> images,
             Style* style);
     ~TabItem() override;

@@ -18,6 +18,7 @@ namespace {
 
 constexpr int kFixedContentWidth = 138;
 constexpr uint32_t kAnimationMs = 100;
+constexpr int kFixedWidthKind = 1;
 constexpr int kNoKeyboardKind = 2;
 constexpr int kEditCommandType = 8;
 constexpr int kEditCommandPriority = 1;
@@ -43,7 +44,7 @@ const CommandRef& TextField::clearCommand() {
 
 TextField::TextField(const CString& label, const CString& value, int maxSize, uint32_t constraints,
                      Style* style, int displayKind, bool keyboardEnabled)
-    : StringItem(label, CString(), 1, style),
+    : StringItem(label, CString(), kAppearanceInteractive, style),
       maxSize_(std::max(0, maxSize)),
       displayKind_(displayKind),
       title_(label.isEmpty() ? CString(u"Input") : label),
@@ -400,7 +401,7 @@ void TextField::initContent(int firstLineWidth, int lineWidth) {
     }
 
     // 3. Content size.
-    if (displayKind_ == 1) {
+    if (displayKind_ == kFixedWidthKind) {
         contentWidth_ = kFixedContentWidth;
     } else if (displayKind_ == kNoKeyboardKind) {
         contentWidth_ = minWidth_;

@@ -13,8 +13,6 @@
 namespace zq {
 namespace {
 
-constexpr PropertyId kCollapsedIconPath = 254;
-constexpr PropertyId kExpandedIconPath = 255;
 // Opening a node whose children are not laid out yet still scrolls this far.
 constexpr int kUnknownChildrenHeight = 30;
 
@@ -50,9 +48,9 @@ TreeContainer::~TreeContainer() = default;
 void TreeContainer::setStyle(Style* style) {
     Container::setStyle(style);
     if (!style) return;
-    const CString collapsed = style->getStringProperty(kCollapsedIconPath);
+    const CString collapsed = style->getStringProperty(prop::kTreeCollapsedImage);
     if (!collapsed.isEmpty()) collapsedIcon_ = loadIcon(collapsed);
-    const CString expanded = style->getStringProperty(kExpandedIconPath);
+    const CString expanded = style->getStringProperty(prop::kTreeExpandedImage);
     if (!expanded.isEmpty()) expandedIcon_ = loadIcon(expanded);
 }
 
@@ -64,7 +62,7 @@ int TreeContainer::iconWidth() const {
 
 Item* TreeContainer::addLeaf(const CString& text, ImageRef image, Style* style) {
     auto leaf = std::make_unique<IconItem>(text, std::move(image), style);
-    leaf->setAppearanceMode(0);
+    leaf->setAppearanceMode(kAppearancePlain);
     return add(std::move(leaf));
 }
 
@@ -85,7 +83,7 @@ NodeItem* TreeContainer::addChildWithStyle(Item* parent, std::unique_ptr<Item> c
         node = made.get();
         node->setHeader(holder->set(index, std::move(made)));
     }
-    parent->setAppearanceMode(1);
+    parent->setAppearanceMode(kAppearanceInteractive);
     if (style) child->setStyle(style);
     node->children().add(std::move(child));
     return node;
@@ -94,7 +92,7 @@ NodeItem* TreeContainer::addChildWithStyle(Item* parent, std::unique_ptr<Item> c
 // --- NodeItem --------------------------------------------------------------------------
 
 NodeItem::NodeItem(TreeContainer* tree, std::unique_ptr<Item> header)
-    : Item(CString(), 0, 3, nullptr),
+    : Item(CString(), 0, kAppearanceControl, nullptr),
       tree_(tree),
       children_(std::make_unique<Container>(false, nullptr)) {
     children_->setParent(this);

@@ -26,8 +26,8 @@ public:
     TreeContainer(const CString& label, Style* style);
     ~TreeContainer() override;
 
-    // Loads the collapsed icon (string property 254) and the expanded icon
-    // (255) when they are named.
+    // Loads the collapsed icon (kTreeCollapsedImage) and the expanded icon
+    // (kTreeExpandedImage) when they are named.
     void setStyle(Style* style) override;
 
     // A plain entry at the top level; returns it.

@@ -14,6 +14,7 @@ namespace {
 
 constexpr const char16_t* kRefreshCaption = u"看不清楚 ";
 constexpr const char16_t* kRefreshLabel = u"看不清楚";
+constexpr int kCommandOk = 4;  // the command type of a confirming soft key
 
 }  // namespace
 
@@ -26,7 +27,7 @@ VerifyCodeItem::VerifyCodeItem(const CString& label, Style* /*style*/)
     applyStyleClass(buttonStyle, CString(u"button"));
     auto button = std::make_unique<ButtonItem>(CString(kRefreshCaption), buttonStyle);
     refreshButton_ = button.get();
-    refreshCommand_ = std::make_shared<Command>(CString(kRefreshLabel), 4, 2);
+    refreshCommand_ = std::make_shared<Command>(CString(kRefreshLabel), kCommandOk, 2);
     refreshButton_->setDefaultCommand(refreshCommand_);
     refreshButton_->setItemCommandListener(this);
     add(std::move(image));

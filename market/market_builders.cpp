@@ -9,7 +9,7 @@ namespace {
 // A widget whose live content is not built.
 class MarketWidgetItem : public Item {
 public:
-    MarketWidgetItem() { setAppearanceMode(0); }
+    MarketWidgetItem() { setAppearanceMode(kAppearancePlain); }
 };
 
 }  // namespace

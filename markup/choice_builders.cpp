@@ -149,8 +149,9 @@ Item* buildChoiceGroup(MarkupPage& page, XmlParser& node, Item* parent) {
     finishGroup(page, *group, a);
     if (parseYesNo(a.focus) == false) {
         // No row takes the focus, so neither does the group.
-        for (int i = 0; i < group->size(); ++i) group->getItem(i)->setAppearanceMode(0);
-        group->setAppearanceMode(0);
+        for (int i = 0; i < group->size(); ++i)
+            group->getItem(i)->setAppearanceMode(kAppearancePlain);
+        group->setAppearanceMode(kAppearancePlain);
     }
     attachCommandTree(page, group.get(), commands.get(), nullptr);
     return hand(page, std::move(group), parent);

@@ -91,7 +91,7 @@ CString FormSubmission::submit() {
         }
     }
 
-    // 5.
+    // 5. The fragment, taken off above, goes back at the very end.
     return result + fragment;
 }
 
@@ -199,7 +199,7 @@ void buildFormWith(MarkupPage& page, XmlParser& node, Item* parent,
         state.collected.push_back(built);
         form->addField(built);
     }
-    // 4.
+    // 4. Back to the form element, so the caller's walk goes on after it.
     node.outOfElem();
 }
 

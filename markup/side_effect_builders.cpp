@@ -16,6 +16,8 @@
 namespace zq {
 namespace {
 
+// The command type of commands that act on the whole screen.
+constexpr int kCommandScreen = 1;
 constexpr const char16_t* kDefaultTitle = u"标题栏";
 constexpr const char16_t* kAddLabel = u"添加自选";
 constexpr const char16_t* kDeleteLabel = u"删除自选";
@@ -210,8 +212,8 @@ Item* buildStockCode(MarkupPage& page, XmlParser& node, Item*) {
     const CString label = listed ? kDeleteLabel : kAddLabel;
     const CString action =
         listed ? getAttribute(node, u"delaction", u"d") : getAttribute(node, u"addaction", u"a");
-    page.pendingCommandTree() =
-        std::make_unique<CommandNode>(std::make_shared<Command>(label, 1, 4), action, CString());
+    page.pendingCommandTree() = std::make_unique<CommandNode>(
+        std::make_shared<Command>(label, kCommandScreen, 4), action, CString());
     return nullptr;
 }
 

@@ -46,12 +46,12 @@ struct ExactTableName {
 };
 
 constexpr std::array<ExactTableName, 6> kExactTableNames = {{
-    {u"table-vertical-line", u"tvl", prop::kTableValue20816, TableValue::Flag},
+    {u"table-vertical-line", u"tvl", prop::kTableVerticalLines, TableValue::Flag},
     {u"table-row-choice", u"trc", prop::kFocusedRowHighlight, TableValue::Flag},
-    {u"table-horizontal-line", u"thl", prop::kTableValue20824, TableValue::Flag},
+    {u"table-horizontal-line", u"thl", prop::kTableHorizontalLines, TableValue::Flag},
     {u"table-row-cbg", u"trb", prop::kFocusedRowColor, TableValue::Colour},
     {u"table-row-type", u"trt", prop::kTableRowType, TableValue::RowType},
-    {u"table-row-line-color", u"trlc", prop::kTableColor20899, TableValue::Colour},
+    {u"table-row-line-color", u"trlc", prop::kTableRowLineColor, TableValue::Colour},
 }};
 
 struct NamedColour {
@@ -63,13 +63,13 @@ struct NamedColour {
 // Tested in this order by "contains the long name or is the alias".
 constexpr std::array<NamedColour, 8> kTableColours = {{
     {u"table-head-color", u"thc", prop::kHeadBackColor},
-    {u"table-head-fc", u"thfc", prop::kTableColor20823},
+    {u"table-head-fc", u"thfc", prop::kTableHeadTextColor},
     {u"table-odd-color", u"toc", prop::kOddRowColor},
     {u"table-even-color", u"tec", prop::kEvenRowColor},
-    {u"table-cell-bc", u"tcb", prop::kTableColor20813},
-    {u"table-line-color", u"tlc", prop::kTableColor20814},
-    {u"table-scroll-color", u"tsc", prop::kTableColor20815},
-    {u"table-head-fcolor", u"thfc", prop::kTableColor20823},
+    {u"table-cell-bc", u"tcb", prop::kTableCellBackColor},
+    {u"table-line-color", u"tlc", prop::kTableGridColor},
+    {u"table-scroll-color", u"tsc", prop::kTableArrowColor},
+    {u"table-head-fcolor", u"thfc", prop::kTableHeadTextColor},
 }};
 
 void applyTableDeclaration(Style& style, const CString& name, const CString& value) {
@@ -100,7 +100,7 @@ void applyStatusDeclaration(Style& style, const CString& name, const CString& va
     if (containsOrIs(name, u"status-bgc", u"sbc")) {
         storeColorProperty(style, prop::kTipBoxColor, value);
     } else if (containsOrIs(name, u"status-fcolor", u"sfc")) {
-        storeColorProperty(style, prop::kScreenColor20832, value);
+        storeColorProperty(style, prop::kStatusTextColor, value);
     }
 }
 
@@ -112,7 +112,7 @@ void applyMenuDeclaration(Style& style, const CString& name, const CString& valu
                              Held<Background>(std::make_unique<ColorBackground>(colour)));
         }
     } else if (containsOrIs(name, u"menu-fcolor", u"mfc")) {
-        storeColorProperty(style, prop::kScreenColor20841, value);
+        storeColorProperty(style, prop::kMenuTextColor, value);
     }
 }
 

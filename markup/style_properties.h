@@ -60,7 +60,7 @@ CString resolveStyleImagePath(const CString& value);
 // The groups that build objects; each is called by applyStyleDeclaration
 // with a non-empty name.
 // "font-style"/"fs" (bold: weight 900 on the style and its focused
-// sub-style; underline: property 20900), "font-size"/"fi" (large, small or
+// sub-style; underline: kLinkUnderline), "font-size"/"fi" (large, small or
 // the base size of the screen metrics), "font-color"/"fc".
 void applyFontDeclaration(Style& style, const CString& name, const CString& value);
 // "background-color"/"bc", "background-image"/"bi", "background-repeat"/"br".

@@ -183,7 +183,7 @@ Item* buildTable(MarkupPage& page, XmlParser& node, Item* parent) {
     auto table = std::make_unique<FixTableItem>(caption, std::move(model), locked, nullptr);
 
     // 6. Look and attributes.
-    if (focus == false) table->setAppearanceMode(0);
+    if (focus == false) table->setAppearanceMode(kAppearancePlain);
     applyStyleClass(style, CString(u"table"));
     table->setStyle(applyInlineStyle(page, style, styleClass));
     table->setId(id);
@@ -195,27 +195,27 @@ Item* buildTable(MarkupPage& page, XmlParser& node, Item* parent) {
     table->setBorderFlag(border.value_or(false));
     table->setEventListener(page.host());
 
-    // 7.
+    // 7. The table's own soft-key commands.
     attachCommandTree(page, table.get(), content.commands.get(), nullptr);
     return place(page, std::move(table), parent);
 }
 
 Item* buildSimpleTable(MarkupPage& page, XmlParser& node, Item* parent) {
-    // 1.
+    // 1. Attributes and rows, read before anything is built.
     const CString id = getAttribute(node, u"id");
     const CString styleClass = getAttribute(node, u"class", u"cl");
     const std::optional<bool> focus = parseYesNo(getAttribute(node, u"focus", u"f"));
     TableContent content = readTableContent(page, node);
     const StyleSheet& sheet = pageStyleSheet(page);
 
-    // 2.
+    // 2. Style, item and the commands the table carries.
     Style* style = createSimpleTableStyle();
     auto table = std::make_unique<TableItem>(nullptr, style);
     applyStyleClass(style, CString(u"simpletable"));
     table->setStyle(applyInlineStyle(page, style, styleClass));
     attachCommandTree(page, table.get(), content.commands.get(), nullptr);
     table->setId(id);
-    if (focus == false) table->setAppearanceMode(0);
+    if (focus == false) table->setAppearanceMode(kAppearancePlain);
 
     // 3. Header and alignments.
     StringArray titles;
@@ -242,7 +242,7 @@ Item* buildSimpleTable(MarkupPage& page, XmlParser& node, Item* parent) {
     }
 
     // 5. No selection; two columns share 36 and 62 per cent.
-    table->setSelectionMode(0);
+    table->setSelectionMode(kSelectNone);
     if (columns == 2) table->setColumnWidths({36, 62}, true);
     return place(page, std::move(table), parent);
 }

@@ -7,6 +7,7 @@
 #include "ui/background.h"
 #include "ui/border.h"
 #include "ui/font_cache.h"
+#include "ui/item.h"
 
 namespace zq {
 namespace {
@@ -15,6 +16,19 @@ constexpr Color kWhite = 0xFFFFFF;
 constexpr Color kNavy = 0x231009;
 constexpr Color kFocusGrey = 0x707070;
 constexpr Color kComboText = 0xFFD796;
+
+// Command types of the shared commands, as the soft keys place them.
+constexpr int kCommandBack = 2;
+constexpr int kCommandCancel = 3;
+constexpr int kCommandOk = 4;
+
+// The layout words the defaults use (ui/item.h). Most rows fill the line
+// with their text at the left.
+constexpr uint32_t kExpandLeft = kLayoutExpand | kLayoutLeft;
+constexpr uint32_t kExpandTopLeft = kLayoutExpand | kLayoutTop | kLayoutLeft;
+constexpr uint32_t kExpandCentred = kLayoutExpand | kLayoutCenter | kLayoutVCenter;
+constexpr uint32_t kLeftVCentred = kLayoutLeft | kLayoutVCenter;
+constexpr uint32_t kTopLeft = kLayoutLeft | kLayoutTop;
 
 // A new tracked style with its flags, text colour and font; margins and
 // spacings 0.
@@ -27,9 +41,10 @@ Style* newStyle(uint32_t flags, Color color, FontRef font) {
 }
 
 // White text in the style font: the plainest rows of the tables.
-Style* plainStyle(uint32_t flags, int a5, int a6, int a7, int a8, int a9, int a10) {
+Style* plainStyle(uint32_t flags, int left, int right, int top, int bottom, int vertical,
+                  int horizontal) {
     Style* s = newStyle(flags, kWhite, createStyleFont());
-    s->setSpacings(a5, a6, a7, a8, a9, a10);
+    s->setSpacings(left, right, top, bottom, vertical, horizontal);
     return s;
 }
 
@@ -100,19 +115,19 @@ void buildComboParts(StartupObjects& o) {
     // The list's rows are light text (white here, light in the page sheets):
     // a dark panel keeps them readable.
     o.comboPanel->setBackground(std::make_unique<ColorBackground>(StyleValue(kNavy)));
-    setInt(o.comboPanel, prop::kScreenValue116, 1);
+    setInt(o.comboPanel, prop::kScreenKeptFlag, 1);
 
     // Typed on a white field: dark text.
-    o.comboSearch = newStyle(2049, 0, createStyleFont());
+    o.comboSearch = newStyle(kExpandLeft, 0, createStyleFont());
     o.comboSearch->setMargins(2, 2, 0, 0);
     o.comboSearch->setSpacings(1, 1, 1, 1, 1, 1);
     o.comboSearch->setBackground(
         std::make_unique<RectangleBackground>(StyleValue(0xFFFFFF), StyleValue(0), 1));
     setText(o.comboSearch, prop::kSearchImage, "/search.png");
 
-    o.comboPlain = plainStyle(2049, 1, 1, 1, 1, 1, 1);
+    o.comboPlain = plainStyle(kExpandLeft, 1, 1, 1, 1, 1, 1);
 
-    o.comboGreyText = newStyle(2049, 0x808080, createStyleFont());
+    o.comboGreyText = newStyle(kExpandLeft, 0x808080, createStyleFont());
     overrideColor(o.comboGreyText);
     o.comboGreyText->setSpacings(2, 2, 2, 2, 2, 2);
 }
@@ -122,13 +137,13 @@ void buildStartup(StartupObjects& o) {
     o = StartupObjects{};
     o.roundedBackground =
         keep<Background>(std::make_shared<FilledRoundRectBackground>(0xC0C0C0, 10, 10));
-    o.okCommand = keep(std::make_shared<Command>(CString(u"确定"), 4, 2));
-    o.exitCommand = keep(std::make_shared<Command>(CString(u"退出"), 3, 3));
-    o.backCommand = keep(std::make_shared<Command>(CString(u"返"), 2, 1));
+    o.okCommand = keep(std::make_shared<Command>(CString(u"确定"), kCommandOk, 2));
+    o.exitCommand = keep(std::make_shared<Command>(CString(u"退出"), kCommandCancel, 3));
+    o.backCommand = keep(std::make_shared<Command>(CString(u"返"), kCommandBack, 1));
 
     o.itemStyle = newStyle(0, kWhite, createStyleFont());
 
-    o.containerStyle = newStyle(2049, 0x1E5556, createStyleFont());
+    o.containerStyle = newStyle(kExpandLeft, 0x1E5556, createStyleFont());
     o.containerStyle->colorValue = StyleValue(0xFFFFFF);
     o.containerStyle->setSpacings(1, 1, 1, 1, 1, 5);
     setLineBorder(o.containerStyle, 0, 1);
@@ -206,13 +221,13 @@ Style* createBatchDeleteFormStyle() {
     return s;
 }
 
-Style* createChoiceGroupStyle() { return plainStyle(2049, 1, 2, 2, 1, 2, 2); }
+Style* createChoiceGroupStyle() { return plainStyle(kExpandLeft, 1, 2, 2, 1, 2, 2); }
 
-Style* createComboListStyle() { return plainStyle(2048, 1, 1, 1, 1, 0, 0); }
+Style* createComboListStyle() { return plainStyle(kLayoutExpand, 1, 1, 1, 1, 0, 0); }
 
 Style* createImageStyle() { return plainStyle(0, 2, 1, 2, 1, 1, 1); }
 
-Style* createSeparatorStyle() { return plainStyle(2048, 2, 1, 2, 1, 1, 1); }
+Style* createSeparatorStyle() { return plainStyle(kLayoutExpand, 2, 1, 2, 1, 1, 1); }
 
 Style* createFormStyle() { return plainStyle(0, 4, 4, 4, 0, 1, 1); }
 
@@ -222,7 +237,7 @@ Style* createSimpleTableStyle() { return plainStyle(0, 2, 2, 1, 1, 0, 0); }
 
 Style* createMarqueeStyle() {
     ColorSettings colors = colorSettings();
-    Style* s = newStyle(2048, colors.marqueeText, createStyleFont());
+    Style* s = newStyle(kLayoutExpand, colors.marqueeText, createStyleFont());
     s->setSpacings(1, 1, 0, 1, 0, 0);
     setColorBackground(s, colors.marqueeBack);
     setLineBorder(s, 0x0000FF, 1);
@@ -242,19 +257,19 @@ Style* createProgressBarStyle() {
 }
 
 Style* createHyperlinkFocusStyle() {
-    Style* s = plainStyle(2049, 3, 3, 1, 3, 3, 1);
+    Style* s = plainStyle(kExpandLeft, 3, 3, 1, 3, 3, 1);
     setColorBackground(s, kFocusGrey);
     return s;
 }
 
 Style* createHyperlinkStyle() {
-    Style* s = plainStyle(2049, 3, 3, 1, 3, 3, 1);
+    Style* s = plainStyle(kExpandLeft, 3, 3, 1, 3, 3, 1);
     setNested(s, prop::kFocusedStyle, createHyperlinkFocusStyle());
     return s;
 }
 
 Style* createTreeItemFocusStyle() {
-    Style* s = newStyle(2049, kWhite, createStyleFont());
+    Style* s = newStyle(kExpandLeft, kWhite, createStyleFont());
     s->setMargins(1, 1, 1, 1);
     s->setSpacings(3, 3, 1, 3, 1, 1);
     setColorBackground(s, kFocusGrey);
@@ -262,7 +277,7 @@ Style* createTreeItemFocusStyle() {
 }
 
 Style* createTreeItemStyle() {
-    Style* s = newStyle(2049, kWhite, createStyleFont());
+    Style* s = newStyle(kExpandLeft, kWhite, createStyleFont());
     s->setMargins(1, 1, 1, 1);
     s->setSpacings(3, 3, 1, 3, 1, 1);
     setNested(s, prop::kFocusedStyle, createTreeItemFocusStyle());
@@ -274,8 +289,8 @@ Style* createTreeStyle() {
     s->setMargins(10, 0, 0, 0);
     s->setSpacings(1, 1, 1, 1, 1, 1);
     CString folder = resourceFolder();
-    setStyleProperty(s, prop::kTreeDeleteImage, folder + CString("del.png"));
-    setStyleProperty(s, prop::kTreeAddImage, folder + CString("add.png"));
+    setStyleProperty(s, prop::kTreeExpandedImage, folder + CString("del.png"));
+    setStyleProperty(s, prop::kTreeCollapsedImage, folder + CString("add.png"));
     return s;
 }
 
@@ -293,13 +308,13 @@ Style* createListContainerStyle() {
 }
 
 Style* createGridMenuFocusStyle() {
-    Style* s = newStyle(2100, 0, createLargeStyleFont());
+    Style* s = newStyle(kExpandCentred, 0, createLargeStyleFont());
     setColorBackground(s, kNavy);
     return s;
 }
 
 Style* createGridMenuStyle() {
-    Style* s = newStyle(2100, 0, createLargeStyleFont());
+    Style* s = newStyle(kExpandCentred, 0, createLargeStyleFont());
     setColorBackground(s, kNavy);
     setNested(s, prop::kFocusedStyle, createGridMenuFocusStyle());
     setIntValue(s, prop::kGridFrameColor, 0xFFFFFF);
@@ -307,30 +322,30 @@ Style* createGridMenuStyle() {
 }
 
 Style* createTextFieldFocusStyle() {
-    Style* s = newStyle(1, 0x4F4F4F, createStyleFont());
+    Style* s = newStyle(kLayoutLeft, 0x4F4F4F, createStyleFont());
     s->setMargins(3, 3, 3, 3);
     s->setSpacings(2, 0, 0, 0, 1, 3);
     setColorBackground(s, kWhite);
     setLineBorder(s, 0x00B3FF, 4);
-    setInt(s, prop::kEditValue132, 0);
+    setInt(s, prop::kEditUnreadFlag, 0);
     setStyleProperty(s, prop::kCaretColor, StyleValue(0xFF0000));
-    setIntValue(s, prop::kEditValue285, 1);
+    setIntValue(s, prop::kEditUnreadValueA, 1);
     setStyleProperty(s, prop::kEditRoundBackground, sharedRoundedBackground());
-    setIntValue(s, prop::kEditValue305, 3);
+    setIntValue(s, prop::kEditUnreadValueB, 3);
     return s;
 }
 
 Style* createTextFieldStyle() {
-    Style* s = newStyle(1, 0x4F4F4F, createStyleFont());
+    Style* s = newStyle(kLayoutLeft, 0x4F4F4F, createStyleFont());
     s->setMargins(3, 3, 3, 3);
     s->setSpacings(6, 4, 4, 4, 1, 3);
     setColorBackground(s, kWhite);
     setLineBorder(s, 0xA39C99, 1);
-    setInt(s, prop::kEditValue132, 1);
+    setInt(s, prop::kEditUnreadFlag, 1);
     setStyleProperty(s, prop::kCaretColor, StyleValue(0xFF0000));
-    setIntValue(s, prop::kEditValue285, 1);
+    setIntValue(s, prop::kEditUnreadValueA, 1);
     setStyleProperty(s, prop::kEditRoundBackground, sharedRoundedBackground());
-    setIntValue(s, prop::kEditValue305, 3);
+    setIntValue(s, prop::kEditUnreadValueB, 3);
     setNested(s, prop::kFocusedStyle, createTextFieldFocusStyle());
     return s;
 }
@@ -338,14 +353,14 @@ Style* createTextFieldStyle() {
 Style* createCommandItemStyle() {
     ColorSettings colors = colorSettings();
     auto entry = [&colors]() {
-        Style* s = newStyle(49, colors.menuText, createLargeStyleFont());
+        Style* s = newStyle(kLeftVCentred, colors.menuText, createLargeStyleFont());
         overrideColor(s);
         s->setSpacings(0, 0, 2, 2, 0, 0);
         return s;
     };
     Style* s = entry();
     setNested(s, prop::kFocusedStyle, entry());
-    Style* pressed = newStyle(1, colors.menuPressedText, createLargeStyleFont());
+    Style* pressed = newStyle(kLayoutLeft, colors.menuPressedText, createLargeStyleFont());
     overrideColor(pressed);
     setColorBackground(pressed, colors.menuPressedBack);
     setNested(s, prop::kPressedStyle, pressed);
@@ -353,7 +368,7 @@ Style* createCommandItemStyle() {
 }
 
 Style* createMenuCommandFocusStyle() {
-    Style* s = newStyle(1, kWhite, createStyleFont());
+    Style* s = newStyle(kLayoutLeft, kWhite, createStyleFont());
     overrideColor(s);
     s->setSpacings(2, 0, 2, 2, 2, 2);
     s->setBackground(std::make_unique<ColorBackground>(StyleValue(0x696969)));
@@ -361,7 +376,7 @@ Style* createMenuCommandFocusStyle() {
 }
 
 Style* createMenuCommandStyle() {
-    Style* s = newStyle(49, 0, createStyleFont());
+    Style* s = newStyle(kLeftVCentred, 0, createStyleFont());
     overrideColor(s);
     s->setSpacings(2, 0, 2, 2, 2, 2);
     setNested(s, prop::kFocusedStyle, createMenuCommandFocusStyle());
@@ -383,32 +398,32 @@ Style* createPopupMenuStyle() {
 }
 
 Style* createTabbedFormFocusStyle() {
-    Style* s = plainStyle(2065, 4, 4, 4, 4, 4, 4);
-    setIntValue(s, prop::kTabValue153, 1);
-    setIntValue(s, prop::kTabValue154, 1);
+    Style* s = plainStyle(kExpandTopLeft, 4, 4, 4, 4, 4, 4);
+    setIntValue(s, prop::kTabUnreadValueA, 1);
+    setIntValue(s, prop::kTabUnreadValueB, 1);
     return s;
 }
 
 Style* createTabbedFormStyle() {
-    Style* s = plainStyle(2065, 4, 4, 4, 4, 4, 4);
+    Style* s = plainStyle(kExpandTopLeft, 4, 4, 4, 4, 4, 4);
     setNested(s, prop::kFocusedStyle, createTabbedFormFocusStyle());
-    setIntValue(s, prop::kTabValue153, 1);
-    setIntValue(s, prop::kTabValue154, 1);
+    setIntValue(s, prop::kTabUnreadValueA, 1);
+    setIntValue(s, prop::kTabUnreadValueB, 1);
     return s;
 }
 
 Style* createTabStyle() {
-    Style* s = plainStyle(17, 2, 2, 4, 4, 4, 4);
+    Style* s = plainStyle(kTopLeft, 2, 2, 4, 4, 4, 4);
     setColorBackground(s, 0xEEFFEE);
     setText(s, prop::kArrowUpImage, "/arrowU.png");
     setText(s, prop::kArrowDownImage, "/arrowD.png");
-    setIntValue(s, prop::kTabValue153, 1);
-    setIntValue(s, prop::kTabValue154, 1);
+    setIntValue(s, prop::kTabUnreadValueA, 1);
+    setIntValue(s, prop::kTabUnreadValueB, 1);
     return s;
 }
 
 Style* createTabBarStyle() {
-    Style* s = newStyle(2048, 0, createStyleFont());
+    Style* s = newStyle(kLayoutExpand, 0, createStyleFont());
     s->setMargins(1, 1, 0, 0);
     s->setSpacings(4, 4, 2, 0, 2, 2);
     setColorBackground(s, 0xDEDEDE);
@@ -420,10 +435,10 @@ Style* createTabBarStyle() {
     return s;
 }
 
-Style* createTableFocusStyle() { return newStyle(2048, kWhite, createSmallStyleFont()); }
+Style* createTableFocusStyle() { return newStyle(kLayoutExpand, kWhite, createSmallStyleFont()); }
 
 Style* createTableStyle() {
-    Style* s = newStyle(2048, kWhite, createSmallStyleFont());
+    Style* s = newStyle(kLayoutExpand, kWhite, createSmallStyleFont());
     overrideColor(s);
     setNested(s, prop::kFocusedStyle, createTableFocusStyle());
     return s;
@@ -433,11 +448,11 @@ Style* createQuoteTableStyle() {
     Style* s = createTableStyle();
     setInt(s, prop::kFocusedRowHighlight, 1);
     setIntValue(s, prop::kFocusedRowColor, 0xFFFFFF);
-    setInt(s, prop::kTableValue20816, 0);
-    setInt(s, prop::kTableValue20824, 0);
-    setIntValue(s, prop::kTableColor20823, 0xFFFF52);
-    setIntValue(s, prop::kTableColor20813, 0x5252FF);
-    setIntValue(s, prop::kTableColor20815, 0x5252FF);
+    setInt(s, prop::kTableVerticalLines, 0);
+    setInt(s, prop::kTableHorizontalLines, 0);
+    setIntValue(s, prop::kTableHeadTextColor, 0xFFFF52);
+    setIntValue(s, prop::kTableCellBackColor, 0x5252FF);
+    setIntValue(s, prop::kTableArrowColor, 0x5252FF);
     return s;
 }
 
@@ -459,20 +474,20 @@ Style* createComboBoxStyle() {
     }
     auto parts = [&](Style* s) {
         setInt(s, prop::kCaretBlinks, 1);
-        setInt(s, prop::kComboValue150, 1);
-        setInt(s, prop::kEditValue132, 1);
+        setInt(s, prop::kComboUnreadFlag, 1);
+        setInt(s, prop::kEditUnreadFlag, 1);
         setNested(s, prop::kComboGreyTextStyle, grey);
         setNested(s, prop::kComboPlainStyle, plain);
         setNested(s, prop::kComboSearchStyle, search);
         setNested(s, prop::kComboPanelStyle, panel);
     };
-    Style* s = newStyle(2048, kComboText, createStyleFont());
+    Style* s = newStyle(kLayoutExpand, kComboText, createStyleFont());
     s->setSpacings(0, 0, 3, 3, 3, 3);
     setStyleProperty(s, prop::kDropBorder, std::make_unique<LineBorder>(0xFFFFFF, 2));
     setStyleProperty(s, prop::kDropBackground, std::make_unique<ColorBackground>(0x707070, true));
     parts(s);
     // The light-blue text of the normal look is too faint on the focus grey.
-    Style* focused = newStyle(2049, kWhite, nullptr);
+    Style* focused = newStyle(kExpandLeft, kWhite, nullptr);
     focused->setSpacings(1, 3, 3, 3, 3, 3);
     setColorBackground(focused, kFocusGrey);
     parts(focused);
@@ -481,7 +496,7 @@ Style* createComboBoxStyle() {
 }
 
 Style* createComboOptionFocusStyle() {
-    Style* s = newStyle(2048, 0x00CAFF, createStyleFont());
+    Style* s = newStyle(kLayoutExpand, 0x00CAFF, createStyleFont());
     s->setMargins(2, 2, 2, 2);
     s->setSpacings(1, 1, 1, 1, 1, 1);
     s->setBackground(std::make_unique<FilledRoundRectBackground>(0x666666, 8, 8));
@@ -493,7 +508,7 @@ Style* createComboOptionFocusStyle() {
 }
 
 Style* createComboOptionStyle() {
-    Style* s = newStyle(2048, kWhite, createStyleFont());
+    Style* s = newStyle(kLayoutExpand, kWhite, createStyleFont());
     s->setMargins(2, 2, 2, 2);
     s->setSpacings(1, 1, 1, 1, 1, 1);
     setNested(s, prop::kFocusedStyle, createComboOptionFocusStyle());
@@ -501,21 +516,21 @@ Style* createComboOptionStyle() {
 }
 
 Style* createChoiceItemStyle(uint32_t flags) {
-    Style* s = newStyle(flags | 1, kWhite, createStyleFont());
+    Style* s = newStyle(flags | kLayoutLeft, kWhite, createStyleFont());
     overrideColor(s);
     s->setSpacings(0, 3, 3, 3, 3, 3);
     setText(s, prop::kSelectedImage, "/selected.png");
     setText(s, prop::kUnselectedImage, "none");
     setText(s, prop::kIconImage, "/dog.png");
-    Style* focused = plainStyle(flags | 1, 0, 3, 3, 3, 3, 3);
+    Style* focused = plainStyle(flags | kLayoutLeft, 0, 3, 3, 3, 3, 3);
     setColorBackground(focused, kFocusGrey);
-    setInt(focused, prop::kScreenValue116, 1);
+    setInt(focused, prop::kScreenKeptFlag, 1);
     setNested(s, prop::kFocusedStyle, focused);
     return s;
 }
 
 Style* createLabelStyle() {
-    Style* s = newStyle(1, colorSettings().labelText, nullptr);
+    Style* s = newStyle(kLayoutLeft, colorSettings().labelText, nullptr);
     overrideColor(s);
     s->setMargins(0, 2, 2, 2);
     s->setSpacings(1, 1, 1, 1, 1, 1);
@@ -523,7 +538,7 @@ Style* createLabelStyle() {
 }
 
 Style* createScreenDefaultStyle() {
-    Style* s = newStyle(2049, 0, nullptr);
+    Style* s = newStyle(kExpandLeft, 0, nullptr);
     s->setSpacings(0, 0, 3, 0, 0, 0);
     return s;
 }

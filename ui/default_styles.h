@@ -41,8 +41,8 @@ void applyColorSettings(const ColorSettings& colors);
 // White text, style font, nothing else: items and containers without a
 // style of their own.
 Style* defaultItemStyle();
-// Spacings 1 1 1 1 1 5, flags 2049, text 0x1E5556 overridden by white, a
-// black line border.
+// Spacings 1 1 1 1 1 5, filling the line at the left (kLayoutExpand |
+// kLayoutLeft), text 0x1E5556 overridden by white, a black line border.
 Style* defaultContainerStyle();
 // The label style every Item::setLabel starts from ("sys-label-fc").
 Style* defaultLabelStyle();
@@ -52,10 +52,10 @@ enum class TabStyleRole { Selected = 0, FocusedSelected = 1, Normal = 2 };
 // The three tab looks of the tab bar: white with a black border, orange
 // (0x00B3FF) with a black border, and plain.
 Style* sharedTabStyle(TabStyleRole role);
-// Property 1 holds an empty style with the style font.
+// kFocusedStyle holds an empty style with the style font.
 Style* tabItemStyle();
 
-// FilledRoundRectBackground 0xC0C0C0, corners 10 x 10 (edit fields, id 79).
+// FilledRoundRectBackground 0xC0C0C0, corners 10 x 10 (edit fields, kEditRoundBackground).
 std::shared_ptr<Background> sharedRoundedBackground();
 // "确定" (type 4, priority 2), "退出" (type 3, priority 3), "返" (type 2,
 // priority 1). Every call gives the same command until freeTrackedStyles.
@@ -102,7 +102,8 @@ Style* createTrustTableStyle();
 Style* createComboBoxStyle();
 Style* createComboOptionStyle();
 Style* createComboOptionFocusStyle();
-// Layout flags are `flags | 1` (0x800 starts each option on a new line).
+// Layout flags are `flags | kLayoutLeft` (kLayoutExpand puts each option on
+// a line of its own).
 Style* createChoiceItemStyle(uint32_t flags);
 Style* createLabelStyle();
 Style* createScreenDefaultStyle();

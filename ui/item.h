@@ -51,14 +51,33 @@ class Screen;
 class Style;
 
 // Layout flags of the word Item::getLayout(); row layouts read more bits.
+// Pages and style sheets give the word as a number, so the bits are fixed.
+constexpr uint32_t kLayoutLeft = 0x1;  // the default; set to say so explicitly
 constexpr uint32_t kLayoutRight = 0x2;
 constexpr uint32_t kLayoutCenter = 0x4;  // wins over kLayoutRight
 constexpr uint32_t kLayoutTop = 0x10;
 constexpr uint32_t kLayoutBottom = 0x20;  // both vertical bits: centred
+constexpr uint32_t kLayoutVCenter = kLayoutTop | kLayoutBottom;
 constexpr uint32_t kLayoutNewLineBefore = 0x100;
 constexpr uint32_t kLayoutNewLineAfter = 0x200;  // on a label: the label goes above
-constexpr uint32_t kLayoutShrink = 0x400;
+constexpr uint32_t kLayoutShrink = 0x400;        // on a screen: fit the content's width
 constexpr uint32_t kLayoutExpand = 0x800;
+constexpr uint32_t kLayoutFitHeight = 0x1000;  // on a screen: fit the content's height
+// On the item that closes a row: the row sits right below the content so
+// far, without the vertical gap.
+constexpr uint32_t kLayoutNoRowGap = 0x2000;
+
+// Appearance modes (Item::getAppearanceMode). Only plain versus the rest is
+// acted on: a plain item is skipped by focus and ignores select and pointer;
+// the other values say which kind of item is interactive and behave alike.
+constexpr int kAppearancePlain = 0;
+// Icon rows, text fields, and a plain item once it gains a command.
+constexpr int kAppearanceInteractive = 1;
+// The tab bar and the fixed-head table, which move their own selection.
+constexpr int kAppearanceNavigable = 2;
+// Controls (buttons, links, choices, menus) and containers with an
+// interactive child.
+constexpr int kAppearanceControl = 3;
 
 // Game actions as the Display delivers them with a key code.
 enum GameAction : int {
@@ -301,7 +320,7 @@ public:
     // container in place.
     void setVisible(bool visible);
     bool isVisible() const { return !hidden_; }
-    bool isInteractive() const { return appearanceMode_ != 0; }
+    bool isInteractive() const { return appearanceMode_ != kAppearancePlain; }
     int getAppearanceMode() const { return appearanceMode_; }
     void setAppearanceMode(int mode) { appearanceMode_ = mode; }
     bool isFocused() const { return focused_; }
@@ -441,7 +460,7 @@ protected:
     int borderWidth_ = 0;
     int backgroundWidth_ = 0;
     int backgroundHeight_ = 0;
-    int appearanceMode_ = 0;  // 0: plain; containers use 3
+    int appearanceMode_ = kAppearancePlain;
     bool styleApplied_ = false;
     bool alignCentre_ = false;
     bool expand_ = false;
@@ -464,7 +483,7 @@ protected:
     EventListener* eventListener_ = nullptr;
     CString focusAction_;
     CString leaveAction_;
-    int savedAppearanceMode_ = 0;
+    int savedAppearanceMode_ = kAppearancePlain;
     int savedHeight_ = 0;
     ItemStateListener* stateListener_ = nullptr;
     bool onScreen_ = false;

@@ -12,6 +12,9 @@
 namespace zq {
 namespace {
 
+// The command type the clear key fires (the soft keys' cancel type).
+constexpr int kCommandCancel = 3;
+
 // Emptied before each collection; the focused item's chain fills it.
 std::vector<CommandRef>& sharedCommandCollection() {
     static std::vector<CommandRef> commands;
@@ -69,12 +72,12 @@ bool Item::keyReleased(int keyCode, int gameAction) {
         }
     }
     if (keyCode == kKeyClear) {
-        // The clear key fires the most urgent type-3 command, yet leaves the
+        // The clear key fires the most urgent cancel command, yet leaves the
         // key to the container.
         CommandRef best;
         for (const CommandRef& command : commands_) {
             if (!command) break;
-            if (command->getCommandType() != 3) continue;
+            if (command->getCommandType() != kCommandCancel) continue;
             if (!best || command->getPriority() < best->getPriority()) best = command;
         }
         if (best) deliverCommand(best);
@@ -97,9 +100,9 @@ void Item::addCommand(CommandRef command) {
     if (std::find(commands_.begin(), commands_.end(), command) != commands_.end()) return;
     commands_.push_back(std::move(command));
     if (hidden_) {
-        if (savedAppearanceMode_ == 0) savedAppearanceMode_ = 1;
-    } else if (appearanceMode_ == 0) {
-        appearanceMode_ = 1;
+        if (savedAppearanceMode_ == kAppearancePlain) savedAppearanceMode_ = kAppearanceInteractive;
+    } else if (appearanceMode_ == kAppearancePlain) {
+        appearanceMode_ = kAppearanceInteractive;
     }
     if (focused_) updateCommands();
 }
@@ -208,7 +211,7 @@ void Item::setVisible(bool visible) {
     } else {
         savedAppearanceMode_ = appearanceMode_;
         savedHeight_ = itemHeight_;
-        appearanceMode_ = 0;
+        appearanceMode_ = kAppearancePlain;
         hidden_ = true;
     }
     if (ItemContainer* container = parent_ ? parent_->asContainer() : nullptr) {

@@ -1,4 +1,4 @@
-// ItemView: an object a style carries (property 39) that takes over laying
+// ItemView: an object a style carries (kItemViewObject) that takes over laying
 // out and painting an item's content. This is the base the items bind;
 // the grid and row views of containers derive from it.
 //

@@ -28,20 +28,20 @@ std::optional<PropertyKind> declaredKind(PropertyId id) {
 Style::Style() = default;
 Style::~Style() = default;
 
-void Style::setMargins(int a1, int a2, int a3, int a4) {
-    marginLeft = a1;
-    marginRight = a2;
-    marginTop = a3;
-    marginBottom = a4;
+void Style::setMargins(int left, int right, int top, int bottom) {
+    marginLeft = left;
+    marginRight = right;
+    marginTop = top;
+    marginBottom = bottom;
 }
 
-void Style::setSpacings(int a5, int a6, int a7, int a8, int a9, int a10) {
-    paddingLeft = a5;
-    paddingRight = a6;
-    paddingTop = a7;
-    paddingBottom = a8;
-    paddingVertical = a9;
-    paddingHorizontal = a10;
+void Style::setSpacings(int left, int right, int top, int bottom, int vertical, int horizontal) {
+    paddingLeft = left;
+    paddingRight = right;
+    paddingTop = top;
+    paddingBottom = bottom;
+    paddingVertical = vertical;
+    paddingHorizontal = horizontal;
 }
 
 Color Style::getColor() const {

@@ -110,6 +110,16 @@ using PropertyId = uint16_t;
 // Every property id the client knows, with the kind its value has. Ids are
 // published (style sheets and defaults use them) and never renumbered. An
 // id that is not listed here accepts any kind.
+//
+// Some ids are stored but act on nothing, and are named for that so nobody
+// looks for their effect: the "Unread" ones are set by the default styles
+// and no item reads them (TableUnreadColor is not even set);
+// ScreenKeptFlag, ScreenUnreadFont and ScreenUnreadColor are kept by the
+// screen when a style is applied and never used; TableCellBackColor
+// ("table-cell-bc") is set by sheets and the quote-table defaults and
+// nothing paints with it. StatusTextColor is "status-fcolor", MenuTextColor
+// "menu-fcolor" (the soft-key menu's text); the Table* ids are the
+// fixed-head table's grid lines, scroll arrows and head text.
 #define ZQ_STYLE_PROPERTIES(X)                  \
     X(FocusedStyle, 1, Style)                   \
     X(ColumnCount, 4, Integer)                  \
@@ -128,22 +138,22 @@ using PropertyId = uint16_t;
     X(EqualColumns, 85, Integer)                \
     X(ArrowUpImage, 102, Text)                  \
     X(ArrowDownImage, 103, Text)                \
-    X(ScreenValue116, 116, Integer)             \
-    X(EditValue132, 132, Integer)               \
+    X(ScreenKeptFlag, 116, Integer)             \
+    X(EditUnreadFlag, 132, Integer)             \
     X(ComboPlainStyle, 142, Style)              \
     X(ComboGreyTextStyle, 143, Style)           \
     X(MenuArrowImage, 146, Text)                \
-    X(ComboValue150, 150, Integer)              \
-    X(TabValue153, 153, IntValue)               \
-    X(TabValue154, 154, IntValue)               \
+    X(ComboUnreadFlag, 150, Integer)            \
+    X(TabUnreadValueA, 153, IntValue)           \
+    X(TabUnreadValueB, 154, IntValue)           \
     X(SearchImage, 190, Text)                   \
     X(ComboSearchStyle, 244, Style)             \
     X(ComboPanelStyle, 245, Style)              \
-    X(TreeAddImage, 254, Text)                  \
-    X(TreeDeleteImage, 255, Text)               \
-    X(EditValue285, 285, IntValue)              \
+    X(TreeCollapsedImage, 254, Text)            \
+    X(TreeExpandedImage, 255, Text)             \
+    X(EditUnreadValueA, 285, IntValue)          \
     X(PressedStyle, 292, Style)                 \
-    X(EditValue305, 305, IntValue)              \
+    X(EditUnreadValueB, 305, IntValue)          \
     X(Visible, 311, Integer)                    \
     X(SelectionBackground, 332, Background)     \
     X(DropBorder, 4010, Border)                 \
@@ -156,38 +166,46 @@ using PropertyId = uint16_t;
     X(EvenRowColor, 20084, Integer)             \
     X(OddRowColor, 20085, Integer)              \
     X(IndentCount, 20086, Integer)              \
-    X(TableColor20087, 20087, Integer)          \
+    X(TableUnreadColor, 20087, Integer)         \
     X(SoftKeyMenuBackground, 20088, Background) \
     X(HeadBackColor, 20089, Integer)            \
     X(CaptionTextColor, 20810, Integer)         \
-    X(TableColor20813, 20813, IntValue)         \
-    X(TableColor20814, 20814, Integer)          \
-    X(TableColor20815, 20815, IntValue)         \
-    X(TableValue20816, 20816, Integer)          \
+    X(TableCellBackColor, 20813, IntValue)      \
+    X(TableGridColor, 20814, Integer)           \
+    X(TableArrowColor, 20815, IntValue)         \
+    X(TableVerticalLines, 20816, Integer)       \
     X(FocusedRowHighlight, 20817, Integer)      \
     X(SeparatorPenStyle, 20820, Integer)        \
     X(FocusedRowColor, 20822, IntValue)         \
-    X(TableColor20823, 20823, IntValue)         \
-    X(TableValue20824, 20824, Integer)          \
+    X(TableHeadTextColor, 20823, IntValue)      \
+    X(TableHorizontalLines, 20824, Integer)     \
     X(ListMarkerImage, 20830, Text)             \
     X(TipBoxColor, 20831, Integer)              \
-    X(ScreenColor20832, 20832, Integer)         \
-    X(ScreenFont20833, 20833, Font)             \
-    X(ScreenColor20834, 20834, Integer)         \
+    X(StatusTextColor, 20832, Integer)          \
+    X(ScreenUnreadFont, 20833, Font)            \
+    X(ScreenUnreadColor, 20834, Integer)        \
     X(SoftKeySwitchColor, 20840, Integer)       \
-    X(ScreenColor20841, 20841, Integer)         \
+    X(MenuTextColor, 20841, Integer)            \
     X(SoftKeyFont, 20842, Font)                 \
     X(TabSelectedStyle, 20850, Style)           \
     X(TabNormalStyle, 20851, Style)             \
     X(GridFrameColor, 20880, IntValue)          \
     X(TableRowType, 20898, Integer)             \
-    X(TableColor20899, 20899, Integer)          \
+    X(TableRowLineColor, 20899, Integer)        \
     X(LinkUnderline, 20900, Integer)
 
 namespace prop {
 #define ZQ_STYLE_PROPERTY_ID(name, id, kind) inline constexpr PropertyId k##name = id;
 ZQ_STYLE_PROPERTIES(ZQ_STYLE_PROPERTY_ID)
 #undef ZQ_STYLE_PROPERTY_ID
+
+// Deprecated spellings still used by code being changed elsewhere; remove
+// once every user says the new name.
+inline constexpr PropertyId kScreenValue116 = kScreenKeptFlag;
+inline constexpr PropertyId kScreenColor20832 = kStatusTextColor;
+inline constexpr PropertyId kScreenFont20833 = kScreenUnreadFont;
+inline constexpr PropertyId kScreenColor20834 = kScreenUnreadColor;
+inline constexpr PropertyId kScreenColor20841 = kMenuTextColor;
 }  // namespace prop
 
 // The kind the table gives `id`, or nullopt for an id it does not list.
@@ -200,12 +218,11 @@ public:
     Style(const Style&) = delete;
     Style& operator=(const Style&) = delete;
 
-    // Margins in the order of the constructor's arguments a1..a4 (left,
-    // right, top, bottom) and the six spacings a5..a10 (padding left,
-    // right, top, bottom, vertical, horizontal), as the default-style tables
-    // list them.
-    void setMargins(int a1, int a2, int a3, int a4);
-    void setSpacings(int a5, int a6, int a7, int a8, int a9, int a10);
+    // The four margins and the six spacings, in the order the default
+    // styles list them: left, right, top, bottom, then (for spacings) the
+    // vertical and horizontal gaps between children.
+    void setMargins(int left, int right, int top, int bottom);
+    void setSpacings(int left, int right, int top, int bottom, int vertical, int horizontal);
 
     // colorValue's value when an override is set, else color.
     Color getColor() const;

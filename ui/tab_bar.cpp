@@ -23,7 +23,9 @@ constexpr Color kArrowDark = 0;
 class TabCell : public Item {
 public:
     TabCell(CString title, ImageRef image, Style* style)
-        : Item(CString(), 0, 0, style), title_(std::move(title)), image_(std::move(image)) {}
+        : Item(CString(), 0, kAppearancePlain, style),
+          title_(std::move(title)),
+          image_(std::move(image)) {}
 
     void setStyle(Style* style) override {
         Item::setStyle(style);
@@ -123,7 +125,7 @@ Style* createOwnTabBarStyle(FontRef font) {
 }
 
 TabBar::TabBar(std::vector<CString> titles, std::vector<ImageRef> images, Style* style)
-    : Item(CString(), 0, 2, style),
+    : Item(CString(), 0, kAppearanceNavigable, style),
       selectedStyle_(copyTabLook(sharedTabStyle(TabStyleRole::Selected))),
       focusedSelectedStyle_(copyTabLook(sharedTabStyle(TabStyleRole::FocusedSelected))),
       normalStyle_(copyTabLook(sharedTabStyle(TabStyleRole::Normal))),

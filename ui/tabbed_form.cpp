@@ -91,7 +91,7 @@ void TabbedForm::setSelectedTab(int index, bool notify) {
     if (oldPage->isInitialised()) oldPage->hideNotify();
     host()->focusIndex(-1);
 
-    // 3.
+    // 3. The bar shows the new tab as selected.
     currentTab_ = index;
     tabBar_->setSelectedIndex(index);
 
@@ -101,7 +101,7 @@ void TabbedForm::setSelectedTab(int index, bool notify) {
     if (page->getFocusedItem()) host()->focusIndex(kHostedPage);
     page->setRelativePosition(0, 0);
 
-    // 5.
+    // 5. The new page brings its own marquee and is laid out afresh.
     showMarquee(marqueeForCurrentTab());
     page->requestFullInit();
 
@@ -112,7 +112,7 @@ void TabbedForm::setSelectedTab(int index, bool notify) {
         invalidateLayout();
         repaint();
     }
-    // 7.
+    // 7. The listener hears of the change once it is complete.
     if (notify && listener_) listener_->tabChanged(currentTab_);
 }
 

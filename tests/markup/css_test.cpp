@@ -213,39 +213,40 @@ TEST_F(CssTest, EveryStoredPropertyNameAndAliasReachesItsId) {
         int32_t expected;
     };
     constexpr int32_t kRed = 0x0000FF;
-    const Case cases[] = {{u"text-indent", u"ti", u"12", prop::kIndentCount, 12},
-                          {u"line-type", u"LP", u"DASHED", prop::kSeparatorPenStyle, 1},
-                          {u"table-vertical-line", u"tvl", u"TRUE", prop::kTableValue20816, 1},
-                          {u"table-row-choice", u"trc", u"true", prop::kFocusedRowHighlight, 1},
-                          {u"table-horizontal-line", u"THL", u"true", prop::kTableValue20824, 1},
-                          {u"table-row-cbg", u"trb", u"#010203", prop::kFocusedRowColor, 0x030201},
-                          {u"table-row-line-color", u"trlc", u"red", prop::kTableColor20899, kRed},
-                          // Row type: once refused as a value of another kind.
-                          {u"table-row-type", u"trt", u"LINE", prop::kTableRowType, 1},
-                          {u"table-head-color", u"thc", u"red", prop::kHeadBackColor, kRed},
-                          {u"table-head-fc", u"thfc", u"red", prop::kTableColor20823, kRed},
-                          {u"table-head-fcolor", u"thfc", u"red", prop::kTableColor20823, kRed},
-                          {u"table-odd-color", u"toc", u"red", prop::kOddRowColor, kRed},
-                          {u"table-even-color", u"tec", u"red", prop::kEvenRowColor, kRed},
-                          {u"table-cell-bc", u"tcb", u"red", prop::kTableColor20813, kRed},
-                          {u"table-line-color", u"tlc", u"red", prop::kTableColor20814, kRed},
-                          {u"table-scroll-color", u"tsc", u"red", prop::kTableColor20815, kRed},
-                          {u"status-bgc", u"sbc", u"red", prop::kTipBoxColor, kRed},
-                          {u"status-fcolor", u"sfc", u"red", prop::kScreenColor20832, kRed},
-                          {u"menu-fcolor", u"mfc", u"red", prop::kScreenColor20841, kRed},
-                          {u"grilmenu-lsize", u"gls", u"red", prop::kTipBoxColor, kRed},
-                          {u"grilmenu-lsize-n", u"glsx", u"1a", prop::kColumnCount, 1},
-                          {u"cbo-sc", u"cbosc", u"red", prop::kThumbColor, kRed},
-                          {u"cbo-sbc", u"cbosbc", u"red", prop::kTrackColor, kRed},
-                          {u"gril-foc-brc", u"gfbrc", u"red", prop::kGridFrameColor, kRed},
-                          {u"rado-fill-color", u"rfc", u"red", prop::kDiscColor, kRed},
-                          {u"rado-fill-in-color", u"RFIC", u"red", prop::kDotColor, kRed},
-                          {u"font-style", u"fs", u"Underline", prop::kLinkUnderline, 1},
-                          // Values: saturation, keywords, hex-class digits read as decimal.
-                          {u"text-indent", u"ti", u"99999999999", prop::kIndentCount, 4096},
-                          {u"line-type", u"lp", u"solid", prop::kSeparatorPenStyle, 0},
-                          {u"table-vertical-line", u"tvl", u"yes", prop::kTableValue20816, 0},
-                          {u"grilmenu-lsizex", u"glsx", u"a1", prop::kColumnCount, 0}};
+    const Case cases[] = {
+        {u"text-indent", u"ti", u"12", prop::kIndentCount, 12},
+        {u"line-type", u"LP", u"DASHED", prop::kSeparatorPenStyle, 1},
+        {u"table-vertical-line", u"tvl", u"TRUE", prop::kTableVerticalLines, 1},
+        {u"table-row-choice", u"trc", u"true", prop::kFocusedRowHighlight, 1},
+        {u"table-horizontal-line", u"THL", u"true", prop::kTableHorizontalLines, 1},
+        {u"table-row-cbg", u"trb", u"#010203", prop::kFocusedRowColor, 0x030201},
+        {u"table-row-line-color", u"trlc", u"red", prop::kTableRowLineColor, kRed},
+        // Row type: once refused as a value of another kind.
+        {u"table-row-type", u"trt", u"LINE", prop::kTableRowType, 1},
+        {u"table-head-color", u"thc", u"red", prop::kHeadBackColor, kRed},
+        {u"table-head-fc", u"thfc", u"red", prop::kTableHeadTextColor, kRed},
+        {u"table-head-fcolor", u"thfc", u"red", prop::kTableHeadTextColor, kRed},
+        {u"table-odd-color", u"toc", u"red", prop::kOddRowColor, kRed},
+        {u"table-even-color", u"tec", u"red", prop::kEvenRowColor, kRed},
+        {u"table-cell-bc", u"tcb", u"red", prop::kTableCellBackColor, kRed},
+        {u"table-line-color", u"tlc", u"red", prop::kTableGridColor, kRed},
+        {u"table-scroll-color", u"tsc", u"red", prop::kTableArrowColor, kRed},
+        {u"status-bgc", u"sbc", u"red", prop::kTipBoxColor, kRed},
+        {u"status-fcolor", u"sfc", u"red", prop::kStatusTextColor, kRed},
+        {u"menu-fcolor", u"mfc", u"red", prop::kMenuTextColor, kRed},
+        {u"grilmenu-lsize", u"gls", u"red", prop::kTipBoxColor, kRed},
+        {u"grilmenu-lsize-n", u"glsx", u"1a", prop::kColumnCount, 1},
+        {u"cbo-sc", u"cbosc", u"red", prop::kThumbColor, kRed},
+        {u"cbo-sbc", u"cbosbc", u"red", prop::kTrackColor, kRed},
+        {u"gril-foc-brc", u"gfbrc", u"red", prop::kGridFrameColor, kRed},
+        {u"rado-fill-color", u"rfc", u"red", prop::kDiscColor, kRed},
+        {u"rado-fill-in-color", u"RFIC", u"red", prop::kDotColor, kRed},
+        {u"font-style", u"fs", u"Underline", prop::kLinkUnderline, 1},
+        // Values: saturation, keywords, hex-class digits read as decimal.
+        {u"text-indent", u"ti", u"99999999999", prop::kIndentCount, 4096},
+        {u"line-type", u"lp", u"solid", prop::kSeparatorPenStyle, 0},
+        {u"table-vertical-line", u"tvl", u"yes", prop::kTableVerticalLines, 0},
+        {u"grilmenu-lsizex", u"glsx", u"a1", prop::kColumnCount, 0}};
     for (const Case& c : cases) {
         for (const char16_t* name : {c.longName, c.alias}) {
             SCOPED_TRACE(CString(name).toUtf8() + ":" + CString(c.value).toUtf8());

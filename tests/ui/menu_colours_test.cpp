@@ -45,7 +45,7 @@ TEST_F(MenuColoursTest, TheMenuTakesThePagesMenuColours) {
     Style* style = plainStyle();
     setStyleProperty(style, prop::kSoftKeyMenuBackground,
                      std::make_unique<ColorBackground>(kMenuBack));
-    setStyleProperty(style, prop::kScreenColor20841, static_cast<int32_t>(kMenuText));
+    setStyleProperty(style, prop::kMenuTextColor, static_cast<int32_t>(kMenuText));
     std::map<Color, int> seen = openMenu(style);
     EXPECT_GT(seen[kMenuBack], 100);
     EXPECT_GT(seen[kMenuText], 10);  // the resting entry's text
