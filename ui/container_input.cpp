@@ -2,7 +2,6 @@
 #include <algorithm>
 
 #include "ui/container.h"
-#include "ui/container_support.h"
 #include "ui/layout_view.h"
 
 namespace zq {
@@ -137,13 +136,14 @@ bool Container::scrollKeyToFocusArea(int keyCode, int gameAction, Item& child) {
 bool Container::keyPressed(int keyCode, int gameAction) {
     if (children_.empty()) return false;
     if (Item* child = getFocusedItem()) {
-        // 1.
+        // A child that lost its layout is measured again before it sees the key;
+        // a laid-out one may use the key to scroll its focus area into view.
         if (!child->isInitialised()) {
             child->init(contentWidth_, contentWidth_);
         } else if (scrollKeyToFocusArea(keyCode, gameAction, *child)) {
             return true;
         }
-        // 2-3. A tab bar keeps its sideways keys from the grid navigation.
+        // The child takes the key, or a tab bar keeps its sideways keys from the grid navigation.
         const bool taken = child->keyPressed(keyCode, gameAction);
         if (taken) {
             if (!scrolls_ && !child->isFixTableItem()) takeFocusArea(*child);
@@ -265,35 +265,11 @@ bool Container::shiftFocus(bool forward, int /*delta*/) {
     }
 }
 
-// --- pointer
-// -------------------------------------------------------------------------------------------
+// --- pointer -------------------------------------------------------------------------------
 
-bool Container::pointerToChildren(int x, int y, bool press) {
-    const int px = x - contentX_;
-    const int py = y - contentY_ - scrollOffset_;
-    Item* focusedChild = getFocusedItem();
-    // 1. The focused child first.
-    if (focusedChild) {
-        const int cx = px - focusedChild->relativeX();
-        const int cy = py - focusedChild->relativeY();
-        if (press ? focusedChild->pointerPressed(cx, cy) : focusedChild->pointerReleased(cx, cy)) {
-            return true;
-        }
-    }
-    // 2. The view.
-    if (ContainerView* v = view()) {
-        if (press ? v->pointerPressed(px, py) : v->pointerReleased(px, py)) return true;
-    }
-    // 3. Outside, or on the focused child that did not want it.
-    if (!isInItemArea(x, y)) return false;
-    if (focusedChild && isInChildArea(px, py, focusedChild)) return false;
-    // 4. Another interactive child under the point.
-    return pointerToChildUnder(*this, children_, focusedChild, px, py, press,
-                               [this](int i, Item* child) { focusChild(i, child, kGameNone); });
+bool Container::pointerToView(int px, int py, bool press) {
+    ContainerView* v = view();
+    return v && (press ? v->pointerPressed(px, py) : v->pointerReleased(px, py));
 }
-
-bool Container::pointerPressed(int x, int y) { return pointerToChildren(x, y, true); }
-
-bool Container::pointerReleased(int x, int y) { return pointerToChildren(x, y, false); }
 
 }  // namespace zq
