@@ -171,6 +171,8 @@ void ListContainer::initContent(int /*firstLineWidth*/, int lineWidth) {
     if (anyInteractive && focusedItem_) takeFocusArea(*focusedItem_);
 }
 
+void ListContainer::relayoutChild(Item& child) { child.init(childWidth_, childWidth_); }
+
 void ListContainer::paintMarker(int index, int x, int y, GraphicsContext& g) const {
     DeviceContext* dc = g.getDC();
     if (!dc || type_ == ListMarker::None) return;
@@ -210,7 +212,6 @@ void ListContainer::paintContent(int x, int y, int /*leftBorder*/, int /*rightBo
         if (child->isVisible()) paintMarker(i, x, y + child->relativeY(), g);
     }
     auto paintChild = [&](Item* child) {
-        if (!child->isInitialised()) child->init(childWidth_, childWidth_);
         const int cx = x + child->relativeX();
         child->paint(cx, y + child->relativeY(), cx, cx + child->itemWidth(), g, true);
     };

@@ -114,6 +114,18 @@ bool ChildList::returnFocusedStyle(const Item* next) {
     return initialised_ && measuredAt(*old, contentWidth_) != before;
 }
 
+void ChildList::layoutDroppedFocusedChild() {
+    for (ChildList* list = this; list && list->initialised_;) {
+        Item* child = list->getFocusedItem();
+        if (!child || !child->isVisible()) return;
+        if (!child->isInitialised()) {
+            list->relayoutChild(*child);
+            return;
+        }
+        list = dynamic_cast<ChildList*>(child);
+    }
+}
+
 int ChildList::edgeFocusable(bool fromEnd) const {
     for (int k = 0; k < size(); ++k) {
         const int i = fromEnd ? size() - 1 - k : k;
@@ -136,6 +148,7 @@ void ChildList::takeFocusArea(const Item& child) {
 // --- commands and pointer ----------------------------------------------------------------
 
 bool ChildList::handleCommand(Command* command) {
+    const LayoutAfterEvent layout(*this);
     if (Item::handleCommand(command)) return true;
     Item* child = getFocusedItem();
     return child && child->handleCommand(command);
@@ -176,8 +189,14 @@ bool ChildList::pointerToChildren(int x, int y, bool press) {
     return false;
 }
 
-bool ChildList::pointerPressed(int x, int y) { return pointerToChildren(x, y, true); }
+bool ChildList::pointerPressed(int x, int y) {
+    const LayoutAfterEvent layout(*this);
+    return pointerToChildren(x, y, true);
+}
 
-bool ChildList::pointerReleased(int x, int y) { return pointerToChildren(x, y, false); }
+bool ChildList::pointerReleased(int x, int y) {
+    const LayoutAfterEvent layout(*this);
+    return pointerToChildren(x, y, false);
+}
 
 }  // namespace zq

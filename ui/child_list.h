@@ -94,6 +94,28 @@ protected:
     virtual bool pointerToView(int /*px*/, int /*py*/, bool /*press*/) { return false; }
     // Called when an insertion or removal moved the focused index.
     virtual void focusedIndexShifted() {}
+    // Lays `child`, which dropped its own layout, out again as the list's
+    // last layout did. The default leaves it to the list's next layout.
+    virtual void relayoutChild(Item& /*child*/) {}
+
+    // Painting never lays out, so a child that dropped its own layout while
+    // it handled an event (a choice that changed its look) is laid out again
+    // as soon as the event has passed. Down the chain of focused children the
+    // first one without a layout is laid out, which lays out those below it.
+    // Nothing happens while the list waits for a layout of its own: that one
+    // measures the child anyway. A handler opens the scope on entry; the
+    // layout runs when it returns.
+    class LayoutAfterEvent {
+    public:
+        explicit LayoutAfterEvent(ChildList& list) : list_(list) {}
+        ~LayoutAfterEvent() { list_.layoutDroppedFocusedChild(); }
+        LayoutAfterEvent(const LayoutAfterEvent&) = delete;
+        LayoutAfterEvent& operator=(const LayoutAfterEvent&) = delete;
+
+    private:
+        ChildList& list_;
+    };
+    void layoutDroppedFocusedChild();
 
     // The style the focused child had before it took the focus.
     Style* savedChildStyle() const;

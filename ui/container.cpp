@@ -240,6 +240,7 @@ void Container::initContent(int firstLineWidth, int lineWidth) {
     initialised_ = false;
     firstLineWidth = std::min(firstLineWidth, maxWidth_);
     lineWidth = std::min(lineWidth, maxWidth_);
+    laidOutLineWidth_ = lineWidth;
     if (children_.empty()) {
         contentWidth_ = 0;
         contentHeight_ = 0;
@@ -354,6 +355,13 @@ void Container::initWithView(int firstLineWidth, int lineWidth) {
     }
 }
 
+void Container::relayoutChild(Item& child) {
+    if (view()) return;
+    const ItemSize before = sizeOf(child);
+    child.init(laidOutLineWidth_, laidOutLineWidth_);
+    if (sizeOf(child) != before) requestInit();
+}
+
 // --- painting ------------------------------------------------------------------------------------
 
 void Container::paintContent(int x, int y, int leftBorder, int rightBorder, GraphicsContext& g) {
@@ -372,7 +380,6 @@ void Container::paintContent(int x, int y, int leftBorder, int rightBorder, Grap
         if (!child->isVisible()) continue;
         if (child == focusedChild) {
             focusedY = cy;
-            child->ensureLayout(x, leftBorder, rightBorder);
         } else if (cy < clipBottom && cy + child->itemHeight() > clipTop) {
             child->setOnScreen(true);
             child->paint(x, cy, leftBorder, rightBorder, g, true);

@@ -39,6 +39,8 @@ public:
     // applyStyle(style, false).
     void setStyle(Style* style) override;
     void initContent(int firstLineWidth, int lineWidth) override;
+    // Draws what the last layout found; the focused child last, above its
+    // neighbours. Never lays out (see ChildList::LayoutAfterEvent).
     void paintContent(int x, int y, int leftBorder, int rightBorder, GraphicsContext& g) override;
     bool keyPressed(int keyCode, int gameAction) override;
     bool keyRepeated(int keyCode, int gameAction) override;
@@ -144,6 +146,9 @@ protected:
     int childScrollOffset() const override { return scrollOffset_; }
     bool pointerToView(int px, int py, bool press) override;
     void focusedIndexShifted() override;
+    // At the line width of the last layout; a changed size asks for a new
+    // layout. Children of a view are left to the view.
+    void relayoutChild(Item& child) override;
 
     bool allowCycle_ = false;
     bool focusFirstPending_ = false;
@@ -170,6 +175,7 @@ private:
     bool equalColumns_ = false;
     bool screenContent_ = false;
     int screenTopOffset_ = 0;
+    int laidOutLineWidth_ = 0;  // the line width the children were last laid out in
     Item* deferredScrollItem_ = nullptr;
     ContainerView* containerView_ = nullptr;
     std::unique_ptr<ContainerView> ownedContainerView_;

@@ -158,6 +158,8 @@ Style* Container::focus(Style* focusStyle, int direction) {
 }
 
 void Container::defocus(Style* normalStyle) {
+    // The child's normal style may change its size.
+    const LayoutAfterEvent layout(*this);
     Item* child = getFocusedItem();
     if (children_.empty() || !child) {
         Item::defocus(normalStyle);

@@ -134,6 +134,7 @@ bool Container::scrollKeyToFocusArea(int keyCode, int gameAction, Item& child) {
 }
 
 bool Container::keyPressed(int keyCode, int gameAction) {
+    const LayoutAfterEvent layout(*this);
     if (children_.empty()) return false;
     if (Item* child = getFocusedItem()) {
         // A child that lost its layout is measured again before it sees the key;
@@ -157,6 +158,7 @@ bool Container::keyPressed(int keyCode, int gameAction) {
 }
 
 bool Container::keyRepeated(int keyCode, int gameAction) {
+    const LayoutAfterEvent layout(*this);
     Item* child = getFocusedItem();
     if (child && child->keyRepeated(keyCode, gameAction)) {
         if (scrolls_ && child->hasInternalArea()) scrollToItem(gameAction, child);
@@ -166,6 +168,7 @@ bool Container::keyRepeated(int keyCode, int gameAction) {
 }
 
 bool Container::keyReleased(int keyCode, int gameAction) {
+    const LayoutAfterEvent layout(*this);
     Item* child = getFocusedItem();
     if (child && child->keyReleased(keyCode, gameAction)) {
         if (scrolls_ && child->hasInternalArea()) scrollToItem(gameAction, child);

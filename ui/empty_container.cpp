@@ -97,6 +97,7 @@ bool EmptyContainer::shiftFocus(bool forward) {
 }
 
 bool EmptyContainer::keyPressed(int keyCode, int gameAction) {
+    const LayoutAfterEvent layout(*this);
     if (children_.empty()) return false;
     if (Item* child = focusedItem_) {
         if (!child->isInitialised()) child->init(contentWidth_, contentWidth_);
@@ -109,11 +110,13 @@ bool EmptyContainer::keyPressed(int keyCode, int gameAction) {
 }
 
 bool EmptyContainer::keyRepeated(int keyCode, int gameAction) {
+    const LayoutAfterEvent layout(*this);
     if (focusedItem_ && focusedItem_->keyRepeated(keyCode, gameAction)) return true;
     return handleNavigation(keyCode, gameAction);
 }
 
 bool EmptyContainer::keyReleased(int keyCode, int gameAction) {
+    const LayoutAfterEvent layout(*this);
     if (focusedItem_ && focusedItem_->keyReleased(keyCode, gameAction)) return true;
     return Item::keyReleased(keyCode, gameAction);
 }
