@@ -65,7 +65,8 @@ public:
     int markerWidth() const { return markerWidth_; }
     int markerHeight() const { return markerHeight_; }
 
-    // Also the label colour, the font and the marker back colour (20831).
+    // Also the label colour, the font and the marker back colour (the
+    // style's tip box colour).
     void setStyle(Style* style) override;
     void initContent(int firstLineWidth, int lineWidth) override;
     // Draws the markers and the entries as the last layout placed them.

@@ -57,7 +57,7 @@ void Container::setScrollYOffset(int offset, bool smooth) {
 
 // Only the vertical span decides; x and width are kept for callers that know them.
 bool Container::scroll(int gameAction, int /*x*/, int y, int /*width*/, int height) {
-    // 0. Climb to the container that scrolls, in its content's coordinates.
+    // Climb to the container that scrolls, in its content's coordinates.
     Container* c = this;
     while (!c->scrolls_) {
         Container* parent = c->parentContainer();
@@ -73,7 +73,7 @@ bool Container::scroll(int gameAction, int /*x*/, int y, int /*width*/, int heig
     const bool forward =
         gameAction == kGameDown || gameAction == kGameRight || gameAction == kGameNone;
 
-    // 1-2. Below the visible part: its bottom at the bottom; above: its top
+    // Below the visible part: its bottom at the bottom; above: its top
     // at the top. Taller than the view: the edge the user moves toward.
     int offset;
     if (y + height + target > visible) {
@@ -85,7 +85,7 @@ bool Container::scroll(int gameAction, int /*x*/, int y, int /*width*/, int heig
         offset = -y;
         if (gameAction == kGameUp && height > visible) offset = visible - y - height;
     }
-    // 3. Never past the end of the content.
+    // Never past the end of the content.
     if (c->contentHeight_ - c->scrollHeight_ + offset >= 0) {
         c->setScrollYOffset(offset, false);
         return true;

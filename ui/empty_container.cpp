@@ -145,7 +145,7 @@ void InlineContainer::initContent(int /*firstLineWidth*/, int lineWidth) {
     for (const auto& owned : children_) {
         Item* child = owned.get();
         if (!child->isVisible()) continue;
-        // 1. Pieces of one line: links do not stretch, texts do not break.
+        // Pieces of one line: links do not stretch, texts do not break.
         const int room = std::max(0, lineWidth - x);
         if (child->isHyperlinkItem()) {
             if (!child->isInitialised()) child->init(room, room);
@@ -157,7 +157,7 @@ void InlineContainer::initContent(int /*firstLineWidth*/, int lineWidth) {
             text.remove(u'\r');
             child->setText(text);
         }
-        // 2-4. Side by side, bottoms on the line's bottom as far as it is known.
+        // Side by side, bottoms on the line's bottom as far as it is known.
         const int w = child->getItemWidth(room, room);
         const int h = child->itemHeight();
         lineHeight = std::max(lineHeight, h);
