@@ -71,7 +71,8 @@ CString toRomanNumeral(int value) {
 
 // --- ListContainer --------------------------------------------------------------------------
 
-ListContainer::ListContainer() : EmptyContainer(CString(), 0, 3, defaultListStyle()) {}
+ListContainer::ListContainer()
+    : EmptyContainer(CString(), 0, kContainerAppearance, defaultListStyle()) {}
 
 void ListContainer::setListStyleType(int type) {
     type_ = (type < 0 || type > static_cast<int>(ListMarker::Image))
@@ -141,17 +142,17 @@ void ListContainer::measureMarkers() {
 }
 
 void ListContainer::initContent(int /*firstLineWidth*/, int lineWidth) {
-    // 1.
+    // An empty list takes no room and measures no markers.
     if (children_.empty()) {
         contentWidth_ = 0;
         contentHeight_ = 0;
         return;
     }
-    // 2. The marker column, and what is left for the entries.
+    // The marker column, and what is left for the entries.
     measureMarkers();
     const int column = markerWidth_ + paddingHorizontal_;
     childWidth_ = std::max(0, lineWidth - column);
-    // 3. One row per visible entry, at least as high as the marker.
+    // One row per visible entry, at least as high as the marker.
     int rowY = 0;
     int widest = 0;
     bool anyInteractive = false;
@@ -164,12 +165,14 @@ void ListContainer::initContent(int /*firstLineWidth*/, int lineWidth) {
         widest = std::max(widest, child->itemWidth());
         anyInteractive = anyInteractive || child->isInteractive();
     }
-    // 4-5.
+    // The list is focusable only through its interactive entries.
     contentHeight_ = rowY;
     contentWidth_ = column + widest;
-    appearanceMode_ = anyInteractive ? 3 : 0;
+    appearanceMode_ = anyInteractive ? kContainerAppearance : kPlainAppearance;
     if (anyInteractive && focusedItem_) takeFocusArea(*focusedItem_);
 }
+
+void ListContainer::relayoutChild(Item& child) { child.init(childWidth_, childWidth_); }
 
 void ListContainer::paintMarker(int index, int x, int y, GraphicsContext& g) const {
     DeviceContext* dc = g.getDC();
@@ -210,7 +213,6 @@ void ListContainer::paintContent(int x, int y, int /*leftBorder*/, int /*rightBo
         if (child->isVisible()) paintMarker(i, x, y + child->relativeY(), g);
     }
     auto paintChild = [&](Item* child) {
-        if (!child->isInitialised()) child->init(childWidth_, childWidth_);
         const int cx = x + child->relativeX();
         child->paint(cx, y + child->relativeY(), cx, cx + child->itemWidth(), g, true);
     };

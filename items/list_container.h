@@ -65,9 +65,11 @@ public:
     int markerWidth() const { return markerWidth_; }
     int markerHeight() const { return markerHeight_; }
 
-    // Also the label colour, the font and the marker back colour (20831).
+    // Also the label colour, the font and the marker back colour (the
+    // style's tip box colour).
     void setStyle(Style* style) override;
     void initContent(int firstLineWidth, int lineWidth) override;
+    // Draws the markers and the entries as the last layout placed them.
     void paintContent(int x, int y, int leftBorder, int rightBorder, GraphicsContext& g) override;
 
     // Focuses the last interactive entry when coming from below (UP, LEFT),
@@ -77,6 +79,10 @@ public:
     bool handleNavigation(int keyCode, int gameAction) override;
     // Brings the focused entry into the scrolling container's view.
     void scrollToFocusedItem() override;
+
+protected:
+    // Entries are laid out in the width right of the marker column.
+    void relayoutChild(Item& child) override;
 
 private:
     FontRef effectiveFont() const;

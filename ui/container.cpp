@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <climits>
 
-#include "ui/container_support.h"
 #include "ui/default_styles.h"
 #include "ui/graphics_context.h"
 #include "ui/layout_view.h"
@@ -17,7 +16,6 @@ namespace {
 
 const CString kIndexToken(u"%INDEX%");
 
-
 }  // namespace
 
 Container* asContainerItem(Item* item) { return dynamic_cast<Container*>(item); }
@@ -26,7 +24,7 @@ const Container* asContainerItem(const Item* item) { return dynamic_cast<const C
 // --- life ------------------------------------------------------------------------------
 
 Container::Container(const CString& label, bool focusFirst, Style* style, int scrollHeight)
-    : Item(label, kLayoutNewLineBefore, 3, style) {
+    : ChildList(label, kLayoutNewLineBefore, kContainerAppearance, style) {
     focusFirstPending_ = focusFirst;
     setScrollHeight(scrollHeight);
 }
@@ -34,6 +32,7 @@ Container::Container(const CString& label, bool focusFirst, Style* style, int sc
 Container::Container(bool focusFirst, Style* style) : Container(CString(), focusFirst, style, -1) {}
 
 Container::~Container() {
+    // The children go while the container's own view still exists.
     focusedItem_ = nullptr;
     deferredScrollItem_ = nullptr;
     children_.clear();
@@ -63,20 +62,6 @@ ContainerView* Container::view() const {
     return nullptr;
 }
 
-Item* Container::getItem(int index) const {
-    if (index < 0 || index >= size()) return nullptr;
-    return children_[index].get();
-}
-
-Item* Container::getFocusedItem() const { return focusedIndex_ >= 0 ? focusedItem_ : nullptr; }
-
-int Container::indexOfChild(const Item* child) const {
-    for (int i = 0; i < size(); ++i) {
-        if (children_[i].get() == child) return i;
-    }
-    return -1;
-}
-
 int Container::indexOf(const Item* item) const {
     // An item without an identifier has no name to be found by.
     if (!item || item->getId().isEmpty()) return -1;
@@ -96,37 +81,10 @@ CString Container::expandIndexToken(const CString& text, const Item* item) const
            text.mid(at + kIndexToken.length());
 }
 
-Item* Container::getItemByName(const CString& id) {
-    for (const auto& child : children_) {
-        if (Item* hit = child->getItemByName(id)) return hit;
-    }
-    return Item::getItemByName(id);
-}
-
-void Container::requestFullInit() {
-    for (const auto& child : children_) child->requestFullInit();
-    requestInit();
-}
-
 // --- adding and removing -------------------------------------------------------------------
 
-Item* Container::add(std::unique_ptr<Item> item) { return insert(size(), std::move(item)); }
-
-Item* Container::insert(int index, std::unique_ptr<Item> item) {
-    if (!item) return nullptr;
-    index = std::clamp(index, 0, size());
-    Item* child = item.get();
-    child->clearInternalArea();
-    child->setRelativePosition(child->relativeX(), 0);
-    child->setParent(this);
-    children_.insert(children_.begin() + index, std::move(item));
-    if (focusedIndex_ >= 0 && index <= focusedIndex_) {
-        ++focusedIndex_;
-        if (ContainerView* v = view()) v->setFocusedIndex(focusedIndex_);
-    }
-    requestInit();
-    if (shown_) child->showNotify();
-    return child;
+void Container::focusedIndexShifted() {
+    if (ContainerView* v = view()) v->setFocusedIndex(focusedIndex_);
 }
 
 std::unique_ptr<Item> Container::set(int index, std::unique_ptr<Item> item, Style* style) {
@@ -140,7 +98,7 @@ std::unique_ptr<Item> Container::set(int index, std::unique_ptr<Item> item, Styl
 
     if (index == focusedIndex_) {
         if (old->isFocused()) {
-            old->defocus(childSavedStyle_ ? childSavedStyle_ : defaultItemStyle());
+            old->defocus(savedChildStyle());
             focusedItem_ = nullptr;
             if (next->isInteractive()) {
                 focusChild(index, next, 0);
@@ -164,10 +122,8 @@ bool Container::remove(int index) {
 
     const bool wasFocused = index == focusedIndex_;
     if (wasFocused) {
-        // 1. The focus leaves the child while it is still ours.
-        if (child->isFocused()) {
-            child->defocus(childSavedStyle_ ? childSavedStyle_ : defaultItemStyle());
-        }
+        // The focus leaves the child while it is still ours.
+        if (child->isFocused()) child->defocus(savedChildStyle());
         focusedIndex_ = -1;
         focusedItem_ = nullptr;
         childSavedStyle_ = nullptr;
@@ -177,7 +133,7 @@ bool Container::remove(int index) {
     std::unique_ptr<Item> removed = std::move(children_[index]);
     children_.erase(children_.begin() + index);
 
-    // 2. Later children move up; the focus follows its child.
+    // Later children move up; the focus follows its child.
     if (!view()) {
         for (int i = index; i < size(); ++i) {
             Item* c = children_[i].get();
@@ -213,9 +169,7 @@ void Container::clear() {
         focusFirstPending_ = focused_;
         focusedIndex_ = -1;
         focusedItem_ = nullptr;
-        if (focusedChild->isFocused()) {
-            focusedChild->defocus(childSavedStyle_ ? childSavedStyle_ : defaultItemStyle());
-        }
+        if (focusedChild->isFocused()) focusedChild->defocus(savedChildStyle());
     }
     focusedIndex_ = -1;
     focusedItem_ = nullptr;
@@ -286,6 +240,7 @@ void Container::initContent(int firstLineWidth, int lineWidth) {
     initialised_ = false;
     firstLineWidth = std::min(firstLineWidth, maxWidth_);
     lineWidth = std::min(lineWidth, maxWidth_);
+    laidOutLineWidth_ = lineWidth;
     if (children_.empty()) {
         contentWidth_ = 0;
         contentHeight_ = 0;
@@ -360,9 +315,9 @@ void Container::initPlain(int lineWidth) {
     }
     contentHeight_ = y;
     if (!anyInteractive) {
-        appearanceMode_ = 0;
+        appearanceMode_ = kPlainAppearance;
     } else {
-        appearanceMode_ = 3;
+        appearanceMode_ = kContainerAppearance;
         if (Item* focusedChild = getFocusedItem()) {
             takeFocusArea(*focusedChild);
             if (shrink) {
@@ -400,15 +355,11 @@ void Container::initWithView(int firstLineWidth, int lineWidth) {
     }
 }
 
-void Container::takeFocusArea(const Item& child) {
-    if (child.hasInternalArea()) {
-        setInternalArea(child.relativeX() + child.contentX() + child.internalX(),
-                        child.relativeY() + child.contentY() + child.internalY(),
-                        child.internalWidth(), child.internalHeight());
-    } else {
-        setInternalArea(child.relativeX(), child.relativeY(), child.itemWidth(),
-                        child.itemHeight());
-    }
+void Container::relayoutChild(Item& child) {
+    if (view()) return;
+    const ItemSize before = sizeOf(child);
+    child.init(laidOutLineWidth_, laidOutLineWidth_);
+    if (sizeOf(child) != before) requestInit();
 }
 
 // --- painting ------------------------------------------------------------------------------------
@@ -429,7 +380,6 @@ void Container::paintContent(int x, int y, int leftBorder, int rightBorder, Grap
         if (!child->isVisible()) continue;
         if (child == focusedChild) {
             focusedY = cy;
-            child->ensureLayout(x, leftBorder, rightBorder);
         } else if (cy < clipBottom && cy + child->itemHeight() > clipTop) {
             child->setOnScreen(true);
             child->paint(x, cy, leftBorder, rightBorder, g, true);
@@ -444,8 +394,7 @@ void Container::paintContent(int x, int y, int leftBorder, int rightBorder, Grap
     }
 }
 
-// --- showing
-// ---------------------------------------------------------------------------------------
+// --- showing ---------------------------------------------------------------------------------
 
 void Container::showNotify() {
     Item::showNotify();
@@ -459,8 +408,7 @@ void Container::showNotify() {
 
 void Container::hideNotify() {
     if (ContainerView* v = view()) v->hideNotify();
-    for (const auto& child : children_) child->hideNotify();
-    Item::hideNotify();
+    ChildList::hideNotify();
 }
 
 }  // namespace zq

@@ -1,11 +1,10 @@
-// Container: an item holding an ordered list of children. It lays them out
-// one under the other (or hands layout and painting to a ContainerView,
+// Container: a ChildList (ui/child_list.h) that lays its children out one
+// under the other (or hands layout and painting to a ContainerView,
 // ui/layout_view.h), keeps the focus among them, scrolls vertically when it
 // has a scroll height, routes keys and pointer events to the focused child
 // and moves the focus with the arrow keys. A screen's content is one.
 //
-// Ownership: the container owns its children; each child's parent pointer
-// is the container. Styles are borrowed (tracked styles live until
+// Ownership: the children as ChildList. Styles are borrowed (tracked styles live until
 // shut-down). A grid view the container makes for a column count is owned
 // by the container; a view a style carries is bound through Item.
 //
@@ -18,7 +17,7 @@
 #include <vector>
 
 #include "platform/cstring.h"
-#include "ui/item.h"
+#include "ui/child_list.h"
 
 namespace zq {
 
@@ -26,7 +25,7 @@ class ContainerView;
 class GraphicsContext;
 class Style;
 
-class Container : public Item, public ItemContainer {
+class Container : public ChildList, public ItemContainer {
 public:
     // Scroll height -1: the container does not scroll by itself and
     // inherits scrolling from the nearest Container ancestor. With
@@ -40,28 +39,22 @@ public:
     // applyStyle(style, false).
     void setStyle(Style* style) override;
     void initContent(int firstLineWidth, int lineWidth) override;
+    // Draws what the last layout found; the focused child last, above its
+    // neighbours. Never lays out (see ChildList::LayoutAfterEvent).
     void paintContent(int x, int y, int leftBorder, int rightBorder, GraphicsContext& g) override;
     bool keyPressed(int keyCode, int gameAction) override;
     bool keyRepeated(int keyCode, int gameAction) override;
     bool keyReleased(int keyCode, int gameAction) override;
-    // Points are relative to the container's origin.
-    bool pointerPressed(int x, int y) override;
-    bool pointerReleased(int x, int y) override;
     // Focuses a child: the first or last interactive one by direction, or
     // with a view the remembered one. Raises the focus action once.
     Style* focus(Style* focusStyle, int direction) override;
     void collectCommands(std::vector<CommandRef>& commands) override;
-    bool handleCommand(Command* command) override;
     // Raises the leave action once.
     void defocus(Style* normalStyle) override;
     void showNotify() override;
     // Clears the container's shown state too.
     void hideNotify() override;
-    // The first hit among the children (in order), then the container itself.
-    Item* getItemByName(const CString& id) override;
     ItemContainer* asContainer() override { return this; }
-    // requestInit on every descendant, then on the container.
-    void requestFullInit() override;
 
     // --- navigation ----------------------------------------------------------------
     // Arrow keys no child used: moves the focus or scrolls by 30 px.
@@ -71,32 +64,25 @@ public:
     virtual bool shiftFocus(bool forward, int delta);
 
     // --- children --------------------------------------------------------------------
-    // Adopts `item` (parent = this) and returns it; null is ignored.
-    Item* add(std::unique_ptr<Item> item);
-    // As add, at `index` (appended past the end); a focus at or after
-    // `index` moves along.
-    Item* insert(int index, std::unique_ptr<Item> item);
     // Replaces the child at `index` and hands the old one back (null when
     // `index` is out of range; `item` is then dropped). The focus passes to
     // the new child when the old one had it.
     std::unique_ptr<Item> set(int index, std::unique_ptr<Item> item, Style* style = nullptr);
     // Deletes the child at `index`; the focus passes to the child that takes
     // its place or the nearest interactive one. False when out of range.
-    bool remove(int index);
-    // Deletes every child; the focus is forgotten first.
-    void clear();
-    // Null when `index` is out of range.
-    Item* getItem(int index) const;
-    int size() const { return static_cast<int>(children_.size()); }
-    const std::vector<std::unique_ptr<Item>>& children() const { return children_; }
+    bool remove(int index) override;
+    // Deletes every child; the focus is forgotten first and taken again by
+    // the first interactive child at the next layout when the container had
+    // it.
+    void clear() override;
     // Index of the first child whose identifier equals the item's exactly
     // (case-sensitive); -1 when none or when the item has no identifier.
     int indexOf(const Item* item) const;
 
     // --- focus -------------------------------------------------------------------------
-    int getFocusedIndex() const override { return focusedIndex_; }
-    Item* getFocusedItem() const override;
-    int indexOfChild(const Item* child) const override;
+    int getFocusedIndex() const override { return ChildList::getFocusedIndex(); }
+    Item* getFocusedItem() const override { return ChildList::getFocusedItem(); }
+    int indexOfChild(const Item* child) const override { return ChildList::indexOfChild(child); }
     // -1 removes the focus; otherwise focuses an interactive child. True on
     // success.
     bool focusIndex(int index);
@@ -106,9 +92,9 @@ public:
     bool focusClosestItem(int index) override;
     // Alternately index, index - 1, index + 1, index - 2 ...
     bool getClosestInteractiveIndex(int index);
-    // Moves the focus to `child` (the child at `index`). Direction is a game
-    // action (1 up, 6 down, 0 none) and decides how the view scrolls.
-    void focusChild(int index, Item* child, int direction);
+    // Direction also decides how the view scrolls. Before the first layout
+    // with a pending first focus only the index is remembered.
+    void focusChild(int index, Item* child, int direction) override;
     // Focus the first interactive child at or after `startIndex` at the
     // next layout.
     void setFocusFirst(bool pending, int startIndex = 0);
@@ -156,13 +142,14 @@ protected:
     // The container that scrolls for this one: itself or an ancestor.
     Container* scrollingContainer();
     const Container* scrollingContainer() const;
-    // The area the container keeps visible for the focused child.
-    void takeFocusArea(const Item& child);
-    Style* childSavedStyle() const { return childSavedStyle_; }
 
-    std::vector<std::unique_ptr<Item>> children_;
-    int focusedIndex_ = -1;
-    Item* focusedItem_ = nullptr;
+    int childScrollOffset() const override { return scrollOffset_; }
+    bool pointerToView(int px, int py, bool press) override;
+    void focusedIndexShifted() override;
+    // At the line width of the last layout; a changed size asks for a new
+    // layout. Children of a view are left to the view.
+    void relayoutChild(Item& child) override;
+
     bool allowCycle_ = false;
     bool focusFirstPending_ = false;
     int startIndex_ = 0;
@@ -177,10 +164,8 @@ private:
     bool scrollKeyToFocusArea(int keyCode, int gameAction, Item& child);
     bool navigateDown(int keyCode, int gameAction);
     bool navigateUp(int keyCode, int gameAction);
-    bool pointerToChildren(int x, int y, bool press);
 
-    Style* childSavedStyle_ = nullptr;  // the focused child's style before it was focused
-    Style* bgStyle_ = nullptr;          // the container's style before its own focused style
+    Style* bgStyle_ = nullptr;  // the container's style before its own focused style
     int scrollHeight_ = -1;
     int scrollOffset_ = 0;
     int targetOffset_ = 0;
@@ -190,6 +175,7 @@ private:
     bool equalColumns_ = false;
     bool screenContent_ = false;
     int screenTopOffset_ = 0;
+    int laidOutLineWidth_ = 0;  // the line width the children were last laid out in
     Item* deferredScrollItem_ = nullptr;
     ContainerView* containerView_ = nullptr;
     std::unique_ptr<ContainerView> ownedContainerView_;

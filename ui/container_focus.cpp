@@ -4,30 +4,17 @@
 #include <cstdlib>
 
 #include "ui/container.h"
-#include "ui/container_support.h"
 #include "ui/default_styles.h"
 #include "ui/layout_view.h"
 
 namespace zq {
-namespace {
 
-
-// The size after a focus change, measured at `width` (the item lays itself
-// out again when its style changed).
-ItemSize measuredAt(Item& item, int width) {
-    item.getItemWidth(width, width);
-    return sizeOf(item);
-}
-
-}  // namespace
-
-// --- focus
-// -------------------------------------------------------------------------------------------
+// --- focus -------------------------------------------------------------------------------
 
 bool Container::focusIndex(int index) {
     if (index == -1) {
         if (Item* child = getFocusedItem(); child && child->isFocused()) {
-            child->defocus(childSavedStyle_ ? childSavedStyle_ : defaultItemStyle());
+            child->defocus(savedChildStyle());
         }
         focusedIndex_ = -1;
         focusedItem_ = nullptr;
@@ -87,36 +74,29 @@ void Container::focusChild(int index, Item* child, int direction) {
     }
     if (child == getFocusedItem() && child->isFocused()) return;
     const int oldIndex = focusedIndex_;
-    bool relayout = false;
+    bool relayout = returnFocusedStyle(child);
 
-    // 1. The old child gives its style back.
-    if (Item* old = getFocusedItem(); old && old->isFocused() && old != child) {
-        const ItemSize before = sizeOf(*old);
-        old->defocus(childSavedStyle_ ? childSavedStyle_ : defaultItemStyle());
-        if (initialised_ && measuredAt(*old, contentWidth_) != before) relayout = true;
-    }
-    // 2. The new child takes the focused style.
+    // The new child takes the focused style, through the view when there is one.
     const ItemSize before = sizeOf(*child);
     ContainerView* v = view();
     childSavedStyle_ = v ? v->focusItem(index, child, direction, focusedStyle_)
                          : child->focus(focusedStyle_, direction);
-    // 3. Which way the focus went.
+    // Which way the focus went decides which neighbour stays in view.
     const bool movingDown = direction == kGameDown || direction == kGameRight ||
                             (direction == kGameNone && index > oldIndex);
     focusedIndex_ = index;
     focusedItem_ = child;
     if (v) v->setFocusedIndex(index);
-    // 4. Before the first layout only a scroll can be remembered.
+    // Before the first layout only a scroll can be remembered.
     if (!initialised_) {
         if (getScrollHeight() != -1) scrollPending_ = true;
         return;
     }
-    // 5. A size change means a new layout.
+    // A size change means a new layout.
     if (measuredAt(*child, contentWidth_) != before) relayout = true;
     takeFocusArea(*child);
-    // 6. Keep the new child and its neighbour in view.
+    // Keep the new child and its neighbour in view.
     if (getScrollHeight() != -1) scrollAfterFocus(index, oldIndex, *child, direction, movingDown);
-    // 7.
     if (relayout) requestInit();
 }
 
@@ -159,27 +139,13 @@ Style* Container::focus(Style* focusStyle, int direction) {
     }
 
     // The child: the remembered one for a view that keeps it, else by edge.
-    auto firstInteractive = [&]() {
-        for (int i = 0; i < size(); ++i) {
-            if (children_[i]->isVisible() && children_[i]->isInteractive()) return i;
-        }
-        return -1;
-    };
-    auto lastInteractive = [&]() {
-        for (int i = size() - 1; i >= 0; --i) {
-            if (children_[i]->isVisible() && children_[i]->isInteractive()) return i;
-        }
-        return -1;
-    };
     int target;
     ContainerView* v = view();
     if (v && !v->isFocusFromEdge()) {
         Item* remembered = getItem(focusedIndex_);
-        target = remembered && remembered->isInteractive() ? focusedIndex_ : firstInteractive();
-    } else if (direction == kGameUp || direction == kGameLeft) {
-        target = lastInteractive();
+        target = remembered && remembered->isInteractive() ? focusedIndex_ : edgeFocusable(false);
     } else {
-        target = firstInteractive();
+        target = edgeFocusable(direction == kGameUp || direction == kGameLeft);
     }
     if (target < 0) return actionRaised ? before : Item::focus(focusedStyle_, direction);
 
@@ -192,6 +158,8 @@ Style* Container::focus(Style* focusStyle, int direction) {
 }
 
 void Container::defocus(Style* normalStyle) {
+    // The child's normal style may change its size.
+    const LayoutAfterEvent layout(*this);
     Item* child = getFocusedItem();
     if (children_.empty() || !child) {
         Item::defocus(normalStyle);
@@ -205,9 +173,7 @@ void Container::defocus(Style* normalStyle) {
         actionRaised = true;
     }
     focused_ = false;
-    if (child->isFocused()) {
-        child->defocus(childSavedStyle_ ? childSavedStyle_ : defaultItemStyle());
-    }
+    if (child->isFocused()) child->defocus(savedChildStyle());
     if (ContainerView* v = view(); v && normalStyle) {
         v->setFocusedStyle(nullptr);
         v->setStyle(normalStyle);
@@ -222,12 +188,6 @@ void Container::defocus(Style* normalStyle) {
 void Container::collectCommands(std::vector<CommandRef>& commands) {
     collecting_ = true;
     Item::collectCommands(commands);
-}
-
-bool Container::handleCommand(Command* command) {
-    if (Item::handleCommand(command)) return true;
-    Item* child = getFocusedItem();
-    return child && child->handleCommand(command);
 }
 
 }  // namespace zq

@@ -2,7 +2,6 @@
 #include <algorithm>
 
 #include "ui/container.h"
-#include "ui/container_support.h"
 #include "ui/layout_view.h"
 
 namespace zq {
@@ -58,7 +57,7 @@ void Container::setScrollYOffset(int offset, bool smooth) {
 
 // Only the vertical span decides; x and width are kept for callers that know them.
 bool Container::scroll(int gameAction, int /*x*/, int y, int /*width*/, int height) {
-    // 0. Climb to the container that scrolls, in its content's coordinates.
+    // Climb to the container that scrolls, in its content's coordinates.
     Container* c = this;
     while (!c->scrolls_) {
         Container* parent = c->parentContainer();
@@ -74,7 +73,7 @@ bool Container::scroll(int gameAction, int /*x*/, int y, int /*width*/, int heig
     const bool forward =
         gameAction == kGameDown || gameAction == kGameRight || gameAction == kGameNone;
 
-    // 1-2. Below the visible part: its bottom at the bottom; above: its top
+    // Below the visible part: its bottom at the bottom; above: its top
     // at the top. Taller than the view: the edge the user moves toward.
     int offset;
     if (y + height + target > visible) {
@@ -86,7 +85,7 @@ bool Container::scroll(int gameAction, int /*x*/, int y, int /*width*/, int heig
         offset = -y;
         if (gameAction == kGameUp && height > visible) offset = visible - y - height;
     }
-    // 3. Never past the end of the content.
+    // Never past the end of the content.
     if (c->contentHeight_ - c->scrollHeight_ + offset >= 0) {
         c->setScrollYOffset(offset, false);
         return true;
@@ -135,15 +134,17 @@ bool Container::scrollKeyToFocusArea(int keyCode, int gameAction, Item& child) {
 }
 
 bool Container::keyPressed(int keyCode, int gameAction) {
+    const LayoutAfterEvent layout(*this);
     if (children_.empty()) return false;
     if (Item* child = getFocusedItem()) {
-        // 1.
+        // A child that lost its layout is measured again before it sees the key;
+        // a laid-out one may use the key to scroll its focus area into view.
         if (!child->isInitialised()) {
             child->init(contentWidth_, contentWidth_);
         } else if (scrollKeyToFocusArea(keyCode, gameAction, *child)) {
             return true;
         }
-        // 2-3. A tab bar keeps its sideways keys from the grid navigation.
+        // The child takes the key, or a tab bar keeps its sideways keys from the grid navigation.
         const bool taken = child->keyPressed(keyCode, gameAction);
         if (taken) {
             if (!scrolls_ && !child->isFixTableItem()) takeFocusArea(*child);
@@ -157,6 +158,7 @@ bool Container::keyPressed(int keyCode, int gameAction) {
 }
 
 bool Container::keyRepeated(int keyCode, int gameAction) {
+    const LayoutAfterEvent layout(*this);
     Item* child = getFocusedItem();
     if (child && child->keyRepeated(keyCode, gameAction)) {
         if (scrolls_ && child->hasInternalArea()) scrollToItem(gameAction, child);
@@ -166,6 +168,7 @@ bool Container::keyRepeated(int keyCode, int gameAction) {
 }
 
 bool Container::keyReleased(int keyCode, int gameAction) {
+    const LayoutAfterEvent layout(*this);
     Item* child = getFocusedItem();
     if (child && child->keyReleased(keyCode, gameAction)) {
         if (scrolls_ && child->hasInternalArea()) scrollToItem(gameAction, child);
@@ -265,35 +268,11 @@ bool Container::shiftFocus(bool forward, int /*delta*/) {
     }
 }
 
-// --- pointer
-// -------------------------------------------------------------------------------------------
+// --- pointer -------------------------------------------------------------------------------
 
-bool Container::pointerToChildren(int x, int y, bool press) {
-    const int px = x - contentX_;
-    const int py = y - contentY_ - scrollOffset_;
-    Item* focusedChild = getFocusedItem();
-    // 1. The focused child first.
-    if (focusedChild) {
-        const int cx = px - focusedChild->relativeX();
-        const int cy = py - focusedChild->relativeY();
-        if (press ? focusedChild->pointerPressed(cx, cy) : focusedChild->pointerReleased(cx, cy)) {
-            return true;
-        }
-    }
-    // 2. The view.
-    if (ContainerView* v = view()) {
-        if (press ? v->pointerPressed(px, py) : v->pointerReleased(px, py)) return true;
-    }
-    // 3. Outside, or on the focused child that did not want it.
-    if (!isInItemArea(x, y)) return false;
-    if (focusedChild && isInChildArea(px, py, focusedChild)) return false;
-    // 4. Another interactive child under the point.
-    return pointerToChildUnder(*this, children_, focusedChild, px, py, press,
-                               [this](int i, Item* child) { focusChild(i, child, kGameNone); });
+bool Container::pointerToView(int px, int py, bool press) {
+    ContainerView* v = view();
+    return v && (press ? v->pointerPressed(px, py) : v->pointerReleased(px, py));
 }
-
-bool Container::pointerPressed(int x, int y) { return pointerToChildren(x, y, true); }
-
-bool Container::pointerReleased(int x, int y) { return pointerToChildren(x, y, false); }
 
 }  // namespace zq

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <mutex>
 
-#include "ui/container_support.h"
 #include "ui/default_styles.h"
 #include "ui/style.h"
 
@@ -36,51 +35,7 @@ Style* defaultInlineStyle() {
 
 EmptyContainer::EmptyContainer(const CString& label, uint32_t layout, int appearanceMode,
                                Style* style)
-    : Item(label, layout, appearanceMode, style) {}
-
-EmptyContainer::~EmptyContainer() {
-    focusedItem_ = nullptr;
-    children_.clear();
-}
-
-Item* EmptyContainer::add(std::unique_ptr<Item> item) { return insert(size(), std::move(item)); }
-
-Item* EmptyContainer::insert(int index, std::unique_ptr<Item> item) {
-    if (!item) return nullptr;
-    index = std::clamp(index, 0, size());
-    Item* child = item.get();
-    child->clearInternalArea();
-    child->setRelativePosition(child->relativeX(), 0);
-    child->setParent(this);
-    children_.insert(children_.begin() + index, std::move(item));
-    if (focusedIndex_ >= 0 && index <= focusedIndex_) ++focusedIndex_;
-    requestInit();
-    if (shown_) child->showNotify();
-    return child;
-}
-
-Item* EmptyContainer::getItem(int index) const {
-    if (index < 0 || index >= size()) return nullptr;
-    return children_[index].get();
-}
-
-void EmptyContainer::releaseFocus() {
-    Item* child = focusedItem_;
-    focusedIndex_ = -1;
-    focusedItem_ = nullptr;
-    if (child && child->isFocused()) {
-        child->defocus(childSavedStyle_ ? childSavedStyle_ : defaultItemStyle());
-    }
-    childSavedStyle_ = nullptr;
-}
-
-void EmptyContainer::clear() {
-    releaseFocus();
-    for (const auto& child : children_) child->hideNotify();
-    children_.clear();
-    clearInternalArea();
-    requestInit();
-}
+    : ChildList(label, layout, appearanceMode, style) {}
 
 int EmptyContainer::getFocusedItemOffset() const {
     int offset = 0;
@@ -90,25 +45,9 @@ int EmptyContainer::getFocusedItemOffset() const {
     return offset;
 }
 
-void EmptyContainer::takeFocusArea(const Item& child) {
-    if (child.hasInternalArea()) {
-        setInternalArea(child.relativeX() + child.contentX() + child.internalX(),
-                        child.relativeY() + child.contentY() + child.internalY(),
-                        child.internalWidth(), child.internalHeight());
-    } else {
-        setInternalArea(child.relativeX(), child.relativeY(), child.itemWidth(),
-                        child.itemHeight());
-    }
-}
-
 int EmptyContainer::focusTarget(int direction) const {
     if (getItem(focusedIndex_)) return focusedIndex_;
-    const bool fromEnd = direction == kGameUp || direction == kGameLeft;
-    for (int k = 0; k < size(); ++k) {
-        const int i = fromEnd ? size() - 1 - k : k;
-        if (children_[i]->isVisible() && children_[i]->isInteractive()) return i;
-    }
-    return -1;
+    return edgeFocusable(direction == kGameUp || direction == kGameLeft);
 }
 
 void EmptyContainer::focusEntry(int target, int direction) {
@@ -122,8 +61,7 @@ bool EmptyContainer::defocusEntry(Style* normalStyle) {
     if (!child) return false;
     focused_ = false;
     if (normalStyle && style_ != normalStyle) setStyle(normalStyle);
-    if (child->isFocused())
-        child->defocus(childSavedStyle_ ? childSavedStyle_ : defaultItemStyle());
+    if (child->isFocused()) child->defocus(savedChildStyle());
     if (child->getCommands().empty() && !commands_.empty()) {
         if (ItemScreen* screen = getScreen()) screen->removeItemCommands();
     }
@@ -132,22 +70,13 @@ bool EmptyContainer::defocusEntry(Style* normalStyle) {
 
 void EmptyContainer::focusChild(int index, Item* child, int direction) {
     if (!child || (child == focusedItem_ && child->isFocused())) return;
-    bool relayout = false;
-    if (Item* old = focusedItem_; old && old != child && old->isFocused()) {
-        const ItemSize before = sizeOf(*old);
-        old->defocus(childSavedStyle_ ? childSavedStyle_ : defaultItemStyle());
-        if (initialised_) {
-            old->getItemWidth(contentWidth_, contentWidth_);
-            relayout = sizeOf(*old) != before;
-        }
-    }
+    bool relayout = returnFocusedStyle(child);
     const ItemSize before = sizeOf(*child);
     childSavedStyle_ = child->focus(focusedStyle_, direction);
     focusedIndex_ = index;
     focusedItem_ = child;
     if (!initialised_) return;
-    child->getItemWidth(contentWidth_, contentWidth_);
-    if (sizeOf(*child) != before) relayout = true;
+    if (measuredAt(*child, contentWidth_) != before) relayout = true;
     takeFocusArea(*child);
     if (relayout) requestInit();
 }
@@ -167,12 +96,8 @@ bool EmptyContainer::shiftFocus(bool forward) {
     return false;
 }
 
-void EmptyContainer::requestFullInit() {
-    for (const auto& child : children_) child->requestFullInit();
-    requestInit();
-}
-
 bool EmptyContainer::keyPressed(int keyCode, int gameAction) {
+    const LayoutAfterEvent layout(*this);
     if (children_.empty()) return false;
     if (Item* child = focusedItem_) {
         if (!child->isInitialised()) child->init(contentWidth_, contentWidth_);
@@ -185,52 +110,18 @@ bool EmptyContainer::keyPressed(int keyCode, int gameAction) {
 }
 
 bool EmptyContainer::keyRepeated(int keyCode, int gameAction) {
+    const LayoutAfterEvent layout(*this);
     if (focusedItem_ && focusedItem_->keyRepeated(keyCode, gameAction)) return true;
     return handleNavigation(keyCode, gameAction);
 }
 
 bool EmptyContainer::keyReleased(int keyCode, int gameAction) {
+    const LayoutAfterEvent layout(*this);
     if (focusedItem_ && focusedItem_->keyReleased(keyCode, gameAction)) return true;
     return Item::keyReleased(keyCode, gameAction);
 }
 
 bool EmptyContainer::handleNavigation(int /*keyCode*/, int /*gameAction*/) { return false; }
-
-bool EmptyContainer::pointerToChildren(int x, int y, bool press) {
-    const int px = x - contentX_;
-    const int py = y - contentY_;
-    Item* focused = focusedItem_;
-    if (focused) {
-        const int cx = px - focused->relativeX();
-        const int cy = py - focused->relativeY();
-        if (press ? focused->pointerPressed(cx, cy) : focused->pointerReleased(cx, cy)) return true;
-    }
-    if (!isInItemArea(x, y)) return false;
-    if (focused && isInChildArea(px, py, focused)) return false;
-    return pointerToChildUnder(*this, children_, focused, px, py, press,
-                               [this](int i, Item* child) { focusChild(i, child, kGameNone); });
-}
-
-bool EmptyContainer::pointerPressed(int x, int y) { return pointerToChildren(x, y, true); }
-
-bool EmptyContainer::pointerReleased(int x, int y) { return pointerToChildren(x, y, false); }
-
-bool EmptyContainer::handleCommand(Command* command) {
-    if (Item::handleCommand(command)) return true;
-    return focusedItem_ && focusedItem_->handleCommand(command);
-}
-
-void EmptyContainer::hideNotify() {
-    for (const auto& child : children_) child->hideNotify();
-    Item::hideNotify();
-}
-
-Item* EmptyContainer::getItemByName(const CString& id) {
-    for (const auto& child : children_) {
-        if (Item* hit = child->getItemByName(id)) return hit;
-    }
-    return Item::getItemByName(id);
-}
 
 // --- InlineContainer
 // -------------------------------------------------------------------------------
@@ -240,7 +131,7 @@ InlineContainer::InlineContainer() : InlineContainer(defaultInlineStyle()) {}
 InlineContainer::InlineContainer(Style* style) : InlineContainer(CString(), 0, style) {}
 
 InlineContainer::InlineContainer(const CString& label, int /*mode*/, Style* style)
-    : EmptyContainer(label, 0, 3, style) {}
+    : EmptyContainer(label, 0, kContainerAppearance, style) {}
 
 void InlineContainer::initContent(int /*firstLineWidth*/, int lineWidth) {
     if (children_.empty()) {
@@ -254,7 +145,7 @@ void InlineContainer::initContent(int /*firstLineWidth*/, int lineWidth) {
     for (const auto& owned : children_) {
         Item* child = owned.get();
         if (!child->isVisible()) continue;
-        // 1. Pieces of one line: links do not stretch, texts do not break.
+        // Pieces of one line: links do not stretch, texts do not break.
         const int room = std::max(0, lineWidth - x);
         if (child->isHyperlinkItem()) {
             if (!child->isInitialised()) child->init(room, room);
@@ -266,7 +157,7 @@ void InlineContainer::initContent(int /*firstLineWidth*/, int lineWidth) {
             text.remove(u'\r');
             child->setText(text);
         }
-        // 2-4. Side by side, bottoms on the line's bottom as far as it is known.
+        // Side by side, bottoms on the line's bottom as far as it is known.
         const int w = child->getItemWidth(room, room);
         const int h = child->itemHeight();
         lineHeight = std::max(lineHeight, h);
@@ -276,7 +167,7 @@ void InlineContainer::initContent(int /*firstLineWidth*/, int lineWidth) {
     }
     contentWidth_ = x;
     contentHeight_ = lineHeight;
-    appearanceMode_ = anyInteractive ? 3 : 0;
+    appearanceMode_ = anyInteractive ? kContainerAppearance : kPlainAppearance;
     if (anyInteractive && focusedItem_) takeFocusArea(*focusedItem_);
 }
 

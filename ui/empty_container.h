@@ -1,39 +1,27 @@
-// EmptyContainer: a light container, an ordered list of children with a
-// focus, without views, scroll offsets or columns. Base of InlineContainer
+// EmptyContainer: a light container, a ChildList (ui/child_list.h) without
+// views, scroll offsets or columns, whose focus moves without wrapping. Base of InlineContainer
 // (children side by side on one line: the text and link pieces of a
 // sentence) and of lists, inline choice groups and the verification-code
 // item.
 //
-// Ownership: the container owns its children; each child's parent pointer
-// is the container. UI thread only.
+// Ownership: as ChildList. UI thread only.
 #pragma once
 
-#include <memory>
-#include <vector>
-
 #include "platform/cstring.h"
-#include "ui/item.h"
+#include "ui/child_list.h"
 
 namespace zq {
 
 class GraphicsContext;
 class Style;
 
-class EmptyContainer : public Item {
+class EmptyContainer : public ChildList {
 public:
     EmptyContainer(const CString& label, uint32_t layout, int appearanceMode, Style* style);
-    ~EmptyContainer() override;
 
     bool keyPressed(int keyCode, int gameAction) override;
     bool keyRepeated(int keyCode, int gameAction) override;
     bool keyReleased(int keyCode, int gameAction) override;
-    // Points relative to the container's origin.
-    bool pointerPressed(int x, int y) override;
-    bool pointerReleased(int x, int y) override;
-    bool handleCommand(Command* command) override;
-    void hideNotify() override;
-    Item* getItemByName(const CString& id) override;
-    void requestFullInit() override;
 
     // Sum of itemHeight + paddingVertical from the first child up to and
     // including the focused one.
@@ -42,28 +30,14 @@ public:
     virtual void scrollToFocusedItem() {}
     virtual bool handleNavigation(int keyCode, int gameAction);
 
-    // Adopts `item` and returns it; null is ignored.
-    Item* add(std::unique_ptr<Item> item);
-    Item* insert(int index, std::unique_ptr<Item> item);
-    // Null when `index` is out of range.
-    Item* getItem(int index) const;
-    int size() const { return static_cast<int>(children_.size()); }
+    // The children; the same as children().
     const std::vector<std::unique_ptr<Item>>& getItems() const { return children_; }
-    // Deletes every child and forgets the focus.
-    void clear();
 
-    int getFocusedIndex() const { return focusedIndex_; }
-    Item* getFocusedItem() const { return focusedItem_; }
-    // Moves the focus to `child` (the child at `index`).
-    void focusChild(int index, Item* child, int direction);
+    void focusChild(int index, Item* child, int direction) override;
     // The next (previous) visible interactive child, without wrapping.
     bool shiftFocus(bool forward);
 
 protected:
-    void takeFocusArea(const Item& child);
-    // Defocuses the focused child and forgets it; its commands leave the
-    // screen.
-    void releaseFocus();
     // The child a focus entering the container goes to: the remembered one,
     // else the first visible, interactive child from the end the focus comes
     // from; -1 for none.
@@ -74,14 +48,6 @@ protected:
     // commands off the screen when the child brought none; false (nothing
     // done) when no child has the focus.
     bool defocusEntry(Style* normalStyle);
-
-    std::vector<std::unique_ptr<Item>> children_;
-    Style* childSavedStyle_ = nullptr;
-    Item* focusedItem_ = nullptr;
-    int focusedIndex_ = -1;
-
-private:
-    bool pointerToChildren(int x, int y, bool press);
 };
 
 class InlineContainer : public EmptyContainer {

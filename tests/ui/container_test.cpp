@@ -220,6 +220,43 @@ TEST(ContainerNames, IndexTokenNamesTheChild) {
 }
 
 // Regression: hideNotify left the container itself marked as shown.
+// Grows by 10 px on every key and drops its own layout without telling its
+// parents, as a choice that changes its look does.
+class GrowsOnKey : public Item {
+public:
+    GrowsOnKey() : Item(CString(), 0, 1, nullptr) {}
+    void initContent(int, int) override {
+        contentWidth_ = 20 + grown_;
+        contentHeight_ = 10;
+    }
+    bool keyPressed(int, int) override {
+        grown_ += 10;
+        initialised_ = false;
+        return true;
+    }
+    bool pointerPressed(int, int) override { return keyPressed(0, 0); }
+
+private:
+    int grown_ = 0;
+};
+
+// Painting never lays out: a focused child that dropped its layout while it
+// handled an event is laid out again before the event returns, however deep.
+TEST(ContainerLayout, ChildThatDroppedItsLayoutInAnEventIsLaidOutBeforeThePaint) {
+    for (const bool pointer : {false, true}) {
+        SCOPED_TRACE(pointer ? "pointer" : "key");
+        Container outer(true);
+        auto* inner = static_cast<Container*>(outer.add(std::make_unique<Container>(true)));
+        Item* child = inner->add(std::make_unique<GrowsOnKey>());
+        outer.init(240, 240);
+        ASSERT_EQ(inner->getFocusedItem(), child);
+
+        ASSERT_TRUE(pointer ? outer.pointerPressed(1, 1) : outer.keyPressed('5', kGameFire));
+        EXPECT_TRUE(child->isInitialised());
+        EXPECT_EQ(child->itemWidth(), 30);
+    }
+}
+
 TEST(ContainerShow, HideClearsOwnShownState) {
     Container c;
     Item* child = c.add(std::make_unique<Box>(1, 1, false));

@@ -1,0 +1,202 @@
+#include "ui/child_list.h"
+
+#include <algorithm>
+
+#include "ui/default_styles.h"
+
+namespace zq {
+
+ItemSize measuredAt(Item& item, int width) {
+    item.getItemWidth(width, width);
+    return sizeOf(item);
+}
+
+ChildList::ChildList(const CString& label, uint32_t layout, int appearanceMode, Style* style)
+    : Item(label, layout, appearanceMode, style) {}
+
+ChildList::~ChildList() {
+    focusedItem_ = nullptr;
+    children_.clear();
+}
+
+// --- children ----------------------------------------------------------------------------
+
+Item* ChildList::add(std::unique_ptr<Item> item) { return insert(size(), std::move(item)); }
+
+Item* ChildList::insert(int index, std::unique_ptr<Item> item) {
+    if (!item) return nullptr;
+    index = std::clamp(index, 0, size());
+    Item* child = item.get();
+    child->clearInternalArea();
+    child->setRelativePosition(child->relativeX(), 0);
+    child->setParent(this);
+    children_.insert(children_.begin() + index, std::move(item));
+    if (focusedIndex_ >= 0 && index <= focusedIndex_) {
+        ++focusedIndex_;
+        focusedIndexShifted();
+    }
+    requestInit();
+    if (shown_) child->showNotify();
+    return child;
+}
+
+bool ChildList::remove(int index) {
+    if (index < 0 || index >= size()) return false;
+    if (index == focusedIndex_) {
+        releaseFocus();
+    } else if (index < focusedIndex_) {
+        --focusedIndex_;
+        focusedIndexShifted();
+    }
+    std::unique_ptr<Item> removed = std::move(children_[index]);
+    children_.erase(children_.begin() + index);
+    requestInit();
+    if (shown_) removed->hideNotify();
+    return true;
+}
+
+void ChildList::clear() {
+    releaseFocus();
+    for (const auto& child : children_) child->hideNotify();
+    children_.clear();
+    clearInternalArea();
+    requestInit();
+}
+
+Item* ChildList::getItem(int index) const {
+    if (index < 0 || index >= size()) return nullptr;
+    return children_[index].get();
+}
+
+int ChildList::indexOfChild(const Item* child) const {
+    for (int i = 0; i < size(); ++i) {
+        if (children_[i].get() == child) return i;
+    }
+    return -1;
+}
+
+Item* ChildList::getItemByName(const CString& id) {
+    for (const auto& child : children_) {
+        if (Item* hit = child->getItemByName(id)) return hit;
+    }
+    return Item::getItemByName(id);
+}
+
+void ChildList::requestFullInit() {
+    for (const auto& child : children_) child->requestFullInit();
+    requestInit();
+}
+
+void ChildList::hideNotify() {
+    for (const auto& child : children_) child->hideNotify();
+    Item::hideNotify();
+}
+
+// --- focus -------------------------------------------------------------------------------
+
+Style* ChildList::savedChildStyle() const {
+    return childSavedStyle_ ? childSavedStyle_ : defaultItemStyle();
+}
+
+void ChildList::releaseFocus() {
+    Item* child = focusedItem_;
+    focusedIndex_ = -1;
+    focusedItem_ = nullptr;
+    if (child && child->isFocused()) child->defocus(savedChildStyle());
+    childSavedStyle_ = nullptr;
+}
+
+bool ChildList::returnFocusedStyle(const Item* next) {
+    Item* old = getFocusedItem();
+    if (!old || old == next || !old->isFocused()) return false;
+    const ItemSize before = sizeOf(*old);
+    old->defocus(savedChildStyle());
+    return initialised_ && measuredAt(*old, contentWidth_) != before;
+}
+
+void ChildList::layoutDroppedFocusedChild() {
+    for (ChildList* list = this; list && list->initialised_;) {
+        Item* child = list->getFocusedItem();
+        if (!child || !child->isVisible()) return;
+        if (!child->isInitialised()) {
+            list->relayoutChild(*child);
+            return;
+        }
+        list = dynamic_cast<ChildList*>(child);
+    }
+}
+
+int ChildList::edgeFocusable(bool fromEnd) const {
+    for (int k = 0; k < size(); ++k) {
+        const int i = fromEnd ? size() - 1 - k : k;
+        if (children_[i]->isVisible() && children_[i]->isInteractive()) return i;
+    }
+    return -1;
+}
+
+void ChildList::takeFocusArea(const Item& child) {
+    if (child.hasInternalArea()) {
+        setInternalArea(child.relativeX() + child.contentX() + child.internalX(),
+                        child.relativeY() + child.contentY() + child.internalY(),
+                        child.internalWidth(), child.internalHeight());
+    } else {
+        setInternalArea(child.relativeX(), child.relativeY(), child.itemWidth(),
+                        child.itemHeight());
+    }
+}
+
+// --- commands and pointer ----------------------------------------------------------------
+
+bool ChildList::handleCommand(Command* command) {
+    const LayoutAfterEvent layout(*this);
+    if (Item::handleCommand(command)) return true;
+    Item* child = getFocusedItem();
+    return child && child->handleCommand(command);
+}
+
+bool ChildList::pointerToChildren(int x, int y, bool press) {
+    const int px = x - contentX_;
+    const int py = y - contentY_ - childScrollOffset();
+    Item* focusedChild = getFocusedItem();
+    // The focused child sees the event first, then the view.
+    if (focusedChild) {
+        const int cx = px - focusedChild->relativeX();
+        const int cy = py - focusedChild->relativeY();
+        if (press ? focusedChild->pointerPressed(cx, cy) : focusedChild->pointerReleased(cx, cy)) {
+            return true;
+        }
+    }
+    if (pointerToView(px, py, press)) return true;
+    // Outside the list, or on the focused child that did not want it: nobody
+    // else takes it.
+    if (!isInItemArea(x, y)) return false;
+    if (focusedChild && isInChildArea(px, py, focusedChild)) return false;
+    // Another interactive child under the point takes the focus on a press.
+    for (int i = 0; i < size(); ++i) {
+        Item* child = children_[i].get();
+        if (child == focusedChild || !child->isVisible() || !child->isInteractive()) continue;
+        if (!isInChildArea(px, py, child)) continue;
+        const int cx = px - child->relativeX();
+        const int cy = py - child->relativeY();
+        if (press) {
+            focusChild(i, child, kGameNone);
+            child->pointerPressed(cx, cy);
+        } else {
+            child->pointerReleased(cx, cy);
+        }
+        return true;
+    }
+    return false;
+}
+
+bool ChildList::pointerPressed(int x, int y) {
+    const LayoutAfterEvent layout(*this);
+    return pointerToChildren(x, y, true);
+}
+
+bool ChildList::pointerReleased(int x, int y) {
+    const LayoutAfterEvent layout(*this);
+    return pointerToChildren(x, y, false);
+}
+
+}  // namespace zq

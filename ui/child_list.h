@@ -1,0 +1,142 @@
+// ChildList: what every container item shares, an ordered list of owned
+// children with one of them holding the focus. It adopts, inserts, removes
+// and finds children, hands commands and pointer events to the focused
+// child first and keeps the area of the focused child as its own focus area.
+// Container (ui/container.h: vertical layout, views, scrolling) and
+// EmptyContainer (ui/empty_container.h: light containers such as a line of
+// pieces or a list) derive from it and decide how the focus moves.
+//
+// Ownership: the list owns its children; each child's parent pointer is the
+// list. The saved child style is borrowed. UI thread only.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/cstring.h"
+#include "ui/item.h"
+
+namespace zq {
+
+class Style;
+
+// Appearance modes a container switches between: plain while no child is
+// interactive, interactive (focusable, with its own focus look) otherwise.
+constexpr int kPlainAppearance = 0;
+constexpr int kContainerAppearance = 3;
+
+// What a parent must lay out again for when a child changes.
+struct ItemSize {
+    int width;
+    int height;
+    uint32_t layout;
+    bool operator==(const ItemSize&) const = default;
+};
+
+inline ItemSize sizeOf(const Item& item) {
+    return {item.itemWidth(), item.itemHeight(), item.getLayout()};
+}
+
+// The size after a focus change, measured at `width` (the item lays itself
+// out again when its style changed).
+ItemSize measuredAt(Item& item, int width);
+
+class ChildList : public Item {
+public:
+    ChildList(const CString& label, uint32_t layout, int appearanceMode, Style* style);
+    ~ChildList() override;
+
+    // --- Item ------------------------------------------------------------------
+    // Points are relative to the list's origin. The focused child sees the
+    // event first; a press elsewhere focuses the interactive child under it.
+    bool pointerPressed(int x, int y) override;
+    bool pointerReleased(int x, int y) override;
+    // The list's own commands first, then the focused child's.
+    bool handleCommand(Command* command) override;
+    void hideNotify() override;
+    // The first hit among the children (in order), then the list itself.
+    Item* getItemByName(const CString& id) override;
+    // requestInit on every descendant, then on the list.
+    void requestFullInit() override;
+
+    // --- children --------------------------------------------------------------
+    // Adopts `item` (parent = this) and returns it; null is ignored.
+    Item* add(std::unique_ptr<Item> item);
+    // As add, at `index` (appended past the end); a focus at or after
+    // `index` moves along.
+    Item* insert(int index, std::unique_ptr<Item> item);
+    // Deletes the child at `index`; a focus on it is released, a focus after
+    // it moves along. False when out of range.
+    virtual bool remove(int index);
+    // Deletes every child; the focus is forgotten first.
+    virtual void clear();
+    // Null when `index` is out of range.
+    Item* getItem(int index) const;
+    int size() const { return static_cast<int>(children_.size()); }
+    const std::vector<std::unique_ptr<Item>>& children() const { return children_; }
+    // Position of `child` found by identity; -1 when it is not a child.
+    int indexOfChild(const Item* child) const;
+
+    // --- focus -----------------------------------------------------------------
+    int getFocusedIndex() const { return focusedIndex_; }
+    Item* getFocusedItem() const { return focusedIndex_ >= 0 ? focusedItem_ : nullptr; }
+    // Moves the focus to `child` (the child at `index`). Direction is a game
+    // action (1 up, 6 down, 0 none).
+    virtual void focusChild(int index, Item* child, int direction) = 0;
+
+protected:
+    // The vertical offset the children are drawn at (0 or negative): pointer
+    // events are moved by it before they reach a child.
+    virtual int childScrollOffset() const { return 0; }
+    // A pointer event in content coordinates the list's view may take after
+    // the focused child and before the other children.
+    virtual bool pointerToView(int /*px*/, int /*py*/, bool /*press*/) { return false; }
+    // Called when an insertion or removal moved the focused index.
+    virtual void focusedIndexShifted() {}
+    // Lays `child`, which dropped its own layout, out again as the list's
+    // last layout did. The default leaves it to the list's next layout.
+    virtual void relayoutChild(Item& /*child*/) {}
+
+    // Painting never lays out, so a child that dropped its own layout while
+    // it handled an event (a choice that changed its look) is laid out again
+    // as soon as the event has passed. Down the chain of focused children the
+    // first one without a layout is laid out, which lays out those below it.
+    // Nothing happens while the list waits for a layout of its own: that one
+    // measures the child anyway. A handler opens the scope on entry; the
+    // layout runs when it returns.
+    class LayoutAfterEvent {
+    public:
+        explicit LayoutAfterEvent(ChildList& list) : list_(list) {}
+        ~LayoutAfterEvent() { list_.layoutDroppedFocusedChild(); }
+        LayoutAfterEvent(const LayoutAfterEvent&) = delete;
+        LayoutAfterEvent& operator=(const LayoutAfterEvent&) = delete;
+
+    private:
+        ChildList& list_;
+    };
+    void layoutDroppedFocusedChild();
+
+    // The style the focused child had before it took the focus.
+    Style* savedChildStyle() const;
+    // Forgets the focus, then defocuses the child that had it; its saved
+    // style is forgotten too.
+    void releaseFocus();
+    // The focused child, when another than `next` and still focused, gives
+    // its style back; true when that changed its size at the laid-out width.
+    bool returnFocusedStyle(const Item* next);
+    // The first visible, interactive child from the end given; -1 for none.
+    int edgeFocusable(bool fromEnd) const;
+    // The area the list keeps visible for the focused child.
+    void takeFocusArea(const Item& child);
+
+    std::vector<std::unique_ptr<Item>> children_;
+    Style* childSavedStyle_ = nullptr;  // the focused child's style before it was focused
+    Item* focusedItem_ = nullptr;
+    int focusedIndex_ = -1;
+
+private:
+    bool pointerToChildren(int x, int y, bool press);
+};
+
+}  // namespace zq
