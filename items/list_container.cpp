@@ -72,7 +72,7 @@ CString toRomanNumeral(int value) {
 // --- ListContainer --------------------------------------------------------------------------
 
 ListContainer::ListContainer()
-    : EmptyContainer(CString(), 0, kContainerAppearance, defaultListStyle()) {}
+    : EmptyContainer(CString(), 0, kAppearanceControl, defaultListStyle()) {}
 
 void ListContainer::setListStyleType(int type) {
     type_ = (type < 0 || type > static_cast<int>(ListMarker::Image))
@@ -168,7 +168,7 @@ void ListContainer::initContent(int /*firstLineWidth*/, int lineWidth) {
     // The list is focusable only through its interactive entries.
     contentHeight_ = rowY;
     contentWidth_ = column + widest;
-    appearanceMode_ = anyInteractive ? kContainerAppearance : kPlainAppearance;
+    appearanceMode_ = anyInteractive ? kAppearanceControl : kAppearancePlain;
     if (anyInteractive && focusedItem_) takeFocusArea(*focusedItem_);
 }
 

@@ -21,11 +21,6 @@ namespace zq {
 
 class Style;
 
-// Appearance modes a container switches between: plain while no child is
-// interactive, interactive (focusable, with its own focus look) otherwise.
-constexpr int kPlainAppearance = 0;
-constexpr int kContainerAppearance = 3;
-
 // What a parent must lay out again for when a child changes.
 struct ItemSize {
     int width;

@@ -24,7 +24,7 @@ const Container* asContainerItem(const Item* item) { return dynamic_cast<const C
 // --- life ------------------------------------------------------------------------------
 
 Container::Container(const CString& label, bool focusFirst, Style* style, int scrollHeight)
-    : ChildList(label, kLayoutNewLineBefore, kContainerAppearance, style) {
+    : ChildList(label, kLayoutNewLineBefore, kAppearanceControl, style) {
     focusFirstPending_ = focusFirst;
     setScrollHeight(scrollHeight);
 }
@@ -315,9 +315,9 @@ void Container::initPlain(int lineWidth) {
     }
     contentHeight_ = y;
     if (!anyInteractive) {
-        appearanceMode_ = kPlainAppearance;
+        appearanceMode_ = kAppearancePlain;
     } else {
-        appearanceMode_ = kContainerAppearance;
+        appearanceMode_ = kAppearanceControl;
         if (Item* focusedChild = getFocusedItem()) {
             takeFocusArea(*focusedChild);
             if (shrink) {

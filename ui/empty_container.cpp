@@ -131,7 +131,7 @@ InlineContainer::InlineContainer() : InlineContainer(defaultInlineStyle()) {}
 InlineContainer::InlineContainer(Style* style) : InlineContainer(CString(), 0, style) {}
 
 InlineContainer::InlineContainer(const CString& label, int /*mode*/, Style* style)
-    : EmptyContainer(label, 0, kContainerAppearance, style) {}
+    : EmptyContainer(label, 0, kAppearanceControl, style) {}
 
 void InlineContainer::initContent(int /*firstLineWidth*/, int lineWidth) {
     if (children_.empty()) {
@@ -167,7 +167,7 @@ void InlineContainer::initContent(int /*firstLineWidth*/, int lineWidth) {
     }
     contentWidth_ = x;
     contentHeight_ = lineHeight;
-    appearanceMode_ = anyInteractive ? kContainerAppearance : kPlainAppearance;
+    appearanceMode_ = anyInteractive ? kAppearanceControl : kAppearancePlain;
     if (anyInteractive && focusedItem_) takeFocusArea(*focusedItem_);
 }
 

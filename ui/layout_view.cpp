@@ -83,9 +83,9 @@ void ContainerView::takeContainerState(Container& container) {
 
 int ContainerView::appearanceFor(const Container& container) {
     for (const auto& child : container.children()) {
-        if (child->isInteractive()) return 3;
+        if (child->isInteractive()) return kAppearanceControl;
     }
-    return 0;
+    return kAppearancePlain;
 }
 
 bool ContainerView::meetsClip(const Item& child, int x, int y, const GraphicsContext& g) {
@@ -386,7 +386,7 @@ void MIDP2LayoutView::closeRow(Container& container, uint32_t flags, int lineWid
     } else if (flags & kLayoutRight) {
         x = spare;
     }
-    const int y = (flags & 0x2000) ? contentHeight_ : rowY;
+    const int y = (flags & kLayoutNoRowGap) ? contentHeight_ : rowY;
     int rightEnd = 0;
     for (int index : currentRow_) {
         Item* child = container.getItem(index);
