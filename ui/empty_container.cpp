@@ -177,10 +177,6 @@ void InlineContainer::paintContent(int x, int y, int leftBorder, int rightBorder
         Item* child = owned.get();
         if (!child->isVisible()) continue;
         const int cx = x + child->relativeX();
-        if (child->isHyperlinkItem() && !child->isInitialised()) {
-            child->init(rightBorder - cx, rightBorder - leftBorder);
-            child->setLayout(child->getLayout() & ~kLayoutExpand);
-        }
         const bool meets = cx + child->itemWidth() >= leftBorder && cx < rightBorder;
         child->setOnScreen(meets);
         // A piece of a line has its place on it: a centred or right-aligned

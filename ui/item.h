@@ -8,7 +8,12 @@
 //
 // Layout and painting are separate passes: init() (through initContent())
 // sizes the item for a line width, paint() draws what the last init found
-// and never lays out. Whoever paints runs ensureLayout() (or init()) first.
+// and lays out neither the item nor its children, so a paint can never move
+// what the user sees mid-frame. Layout runs first: the screen lays out what
+// asked for it before it paints, and a child that drops its layout while it
+// handles an event is laid out when the event has passed
+// (ChildList::LayoutAfterEvent). The combo box's drop-down list is the one
+// overlay sized where it is drawn; it is laid out just before it is painted.
 //
 // Ownership: a container owns its children (std::unique_ptr); children keep
 // a plain parent pointer. An item owns its label and any item view it had

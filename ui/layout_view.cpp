@@ -236,7 +236,6 @@ void ContainerView::paintChildren(Container& container, int x, int y, int leftBo
         const int cy = y + child->relativeY();
         const int left = grid ? cx : leftBorder;
         const int right = grid ? cx + columnWidths_[i % cols] : rightBorder;
-        if (child == focused) child->ensureLayout(cx, left, right);
         const bool meets = child->isVisible() && meetsClip(*child, cx, cy, g);
         child->setOnScreen(meets);
         if (meets) child->paint(cx, cy, left, right, g, true);
@@ -412,7 +411,6 @@ void MIDP2LayoutView::paintChildren(Container& container, int x, int y, int left
         const int cy = y + child->relativeY();
         const int left = std::max(leftBorder, cx);
         const int right = std::min(rightBorder, cx + child->itemWidth());
-        if (child == focused) child->ensureLayout(cx, left, right);
         const bool meets = child->isVisible() && meetsClip(*child, cx, cy, g);
         child->setOnScreen(meets);
         if (meets) child->paint(cx, cy, left, right, g, true);
