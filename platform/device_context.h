@@ -53,6 +53,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <utility>
 
 #include "platform/cstring.h"
 #include "platform/font.h"
@@ -202,6 +203,20 @@ private:
     Rect clip_;
     bool hasClip_ = false;
     Point current_{};
+};
+
+// Selects a font for one scope and gives the previous one back at its end.
+class FontSelection {
+public:
+    FontSelection(DeviceContext& dc, FontRef font)
+        : dc_(dc), previous_(dc.selectFont(std::move(font))) {}
+    ~FontSelection() { dc_.selectFont(previous_); }
+    FontSelection(const FontSelection&) = delete;
+    FontSelection& operator=(const FontSelection&) = delete;
+
+private:
+    DeviceContext& dc_;
+    FontRef previous_;
 };
 
 }  // namespace zq

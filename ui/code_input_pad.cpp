@@ -34,19 +34,6 @@ const CString kSwitchKey(u"切换");
 const CString kPrompt(u"输入代码");
 const CString kCodeParam(u"code");
 
-class FontScope {
-public:
-    FontScope(DeviceContext& dc, FontRef font)
-        : dc_(dc), previous_(dc.selectFont(std::move(font))) {}
-    ~FontScope() { dc_.selectFont(previous_); }
-    FontScope(const FontScope&) = delete;
-    FontScope& operator=(const FontScope&) = delete;
-
-private:
-    DeviceContext& dc_;
-    FontRef previous_;
-};
-
 }  // namespace
 
 CodeInputPad::CodeInputPad(Screen* screen) : KeyboardBase(nullptr), screen_(screen) {
@@ -177,7 +164,7 @@ void CodeInputPad::paint(int y, int right, GraphicsContext& g, int /*above*/) {
     right_ = right;
     DeviceContext* dc = g.getDC();
     if (!dc) return;
-    FontScope font(*dc, font_);
+    FontSelection font(*dc, font_);
     const ColorSettings colors = colorSettings();
     const int w = padWidth_;
     const int top = y - kRows * pitch();

@@ -321,31 +321,32 @@ Style* createGridMenuStyle() {
     return s;
 }
 
-Style* createTextFieldFocusStyle() {
+namespace {
+// A text field's look, focused or not: they differ only in the inner spacing
+// and the frame.
+Style* textFieldLook(bool focused) {
     Style* s = newStyle(kLayoutLeft, 0x4F4F4F, createStyleFont());
     s->setMargins(3, 3, 3, 3);
-    s->setSpacings(2, 0, 0, 0, 1, 3);
+    if (focused) {
+        s->setSpacings(2, 0, 0, 0, 1, 3);
+    } else {
+        s->setSpacings(6, 4, 4, 4, 1, 3);
+    }
     setColorBackground(s, kWhite);
-    setLineBorder(s, 0x00B3FF, 4);
-    setInt(s, prop::kEditUnreadFlag, 0);
+    setLineBorder(s, focused ? 0x00B3FF : 0xA39C99, focused ? 4 : 1);
+    setInt(s, prop::kEditUnreadFlag, focused ? 0 : 1);
     setStyleProperty(s, prop::kCaretColor, StyleValue(0xFF0000));
     setIntValue(s, prop::kEditUnreadValueA, 1);
     setStyleProperty(s, prop::kEditRoundBackground, sharedRoundedBackground());
     setIntValue(s, prop::kEditUnreadValueB, 3);
     return s;
 }
+}  // namespace
+
+Style* createTextFieldFocusStyle() { return textFieldLook(true); }
 
 Style* createTextFieldStyle() {
-    Style* s = newStyle(kLayoutLeft, 0x4F4F4F, createStyleFont());
-    s->setMargins(3, 3, 3, 3);
-    s->setSpacings(6, 4, 4, 4, 1, 3);
-    setColorBackground(s, kWhite);
-    setLineBorder(s, 0xA39C99, 1);
-    setInt(s, prop::kEditUnreadFlag, 1);
-    setStyleProperty(s, prop::kCaretColor, StyleValue(0xFF0000));
-    setIntValue(s, prop::kEditUnreadValueA, 1);
-    setStyleProperty(s, prop::kEditRoundBackground, sharedRoundedBackground());
-    setIntValue(s, prop::kEditUnreadValueB, 3);
+    Style* s = textFieldLook(false);
     setNested(s, prop::kFocusedStyle, createTextFieldFocusStyle());
     return s;
 }

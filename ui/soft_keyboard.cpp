@@ -42,20 +42,6 @@ bool insideCell(int offset, int size) {
     return within > 0 && within < size - 1;
 }
 
-// The keyboard's font for one paint, and the previous one after it.
-class FontScope {
-public:
-    FontScope(DeviceContext& dc, FontRef font)
-        : dc_(dc), previous_(dc.selectFont(std::move(font))) {}
-    ~FontScope() { dc_.selectFont(previous_); }
-    FontScope(const FontScope&) = delete;
-    FontScope& operator=(const FontScope&) = delete;
-
-private:
-    DeviceContext& dc_;
-    FontRef previous_;
-};
-
 }  // namespace
 
 SoftKeyboard::SoftKeyboard(KeyboardListener* owner) : KeyboardBase(owner) {
@@ -152,7 +138,7 @@ void SoftKeyboard::paint(int y, int right, GraphicsContext& g, int above) {
     width_ = panelWidth_;
     DeviceContext* dc = g.getDC();
     if (!dc) return;
-    FontScope font(*dc, font_);
+    FontSelection font(*dc, font_);
     const ColorSettings colors = colorSettings();
 
     // 1. The panel, which also shows between the keys.
