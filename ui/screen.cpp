@@ -29,6 +29,14 @@ constexpr Color kDefaultTipColor = rgb(255, 255, 225);
 constexpr int kBaseFontSize = 14;
 constexpr int kStatusLineHeight = 17;
 
+// Screen values a style carries under fixed property ids: pages and style
+// sheets set them by number, so the numbers stay as they are.
+constexpr PropertyId kLookMarkId = 116;           // set by some start-up looks
+constexpr PropertyId kStatusTextColorId = 20832;  // "status-fcolor"
+constexpr PropertyId kStatusFontId = 20833;
+constexpr PropertyId kStatusExtraColorId = 20834;
+constexpr PropertyId kMenuTextColorId = 20841;  // "menu-fcolor"
+
 // A colour or number the style gives as a plain integer; nothing otherwise.
 bool readInteger(const Style& style, PropertyId id, int32_t& out) {
     const PropertyValue* value = style.findProperty(id);
@@ -139,22 +147,22 @@ void Screen::setStyle(Style* style) {
 }
 
 void Screen::readStyleValues(const Style& style) {
-    value116_ = style.getProperty(prop::kScreenValue116);
+    lookMark_ = style.getProperty(kLookMarkId);
     int32_t number = 0;
     softKeySwitchColor_ = readInteger(style, prop::kSoftKeySwitchColor, number)
                               ? static_cast<Color>(number)
                               : kDefaultSoftKeySwitchColor;
-    color5169_ = static_cast<Color>(style.getProperty(prop::kScreenColor20841));
+    menuTextColor_ = static_cast<Color>(style.getProperty(kMenuTextColorId));
     softKeyFont_ = style.getFontProperty(prop::kSoftKeyFont);
     if (!softKeyFont_) softKeyFont_ = createStyleFont();
     // The list-marker id doubles as the screen's spacing when it is a number.
     if (readInteger(style, prop::kListMarkerImage, number)) spacing_ = number;
     if (readInteger(style, prop::kTipBoxColor, number)) tipColor_ = static_cast<Color>(number);
-    if (readInteger(style, prop::kScreenColor20832, number))
-        color5160_ = static_cast<Color>(number);
-    if (readInteger(style, prop::kScreenColor20834, number))
-        color5162_ = static_cast<Color>(number);
-    if (FontRef font = style.getFontProperty(prop::kScreenFont20833)) font5161_ = font;
+    if (readInteger(style, kStatusTextColorId, number))
+        statusTextColor_ = static_cast<Color>(number);
+    if (readInteger(style, kStatusExtraColorId, number))
+        statusExtraColor_ = static_cast<Color>(number);
+    if (FontRef font = style.getFontProperty(kStatusFontId)) statusFont_ = font;
 }
 
 int Screen::borderWidth() const { return border_ ? border_->width() : 0; }
@@ -199,7 +207,7 @@ void Screen::setSoftKeyBarVisible(bool shown) {
 
 void Screen::layout(int x, int y, int w, int h) {
     if (w < 1 || h < 1) return;
-    // 1-2. The header item over the inner width.
+    // The header item over the inner width.
     const int border = borderWidth();
     const int innerWidth = width_ - marginLeft_ - marginRight_ - 2 * border;
     headerHeight_ = 0;
@@ -207,20 +215,20 @@ void Screen::layout(int x, int y, int w, int h) {
         headerItem_->setRelativePosition(marginLeft_ + border, marginTop_ + border);
         headerHeight_ = headerItem_->getItemHeight(innerWidth, innerWidth);
     }
-    // 3. The content's viewport.
+    // The content's viewport.
     const int contentWidth = std::max(w - marginLeft_ - marginRight_ - 2 * border, 0);
     const int contentHeight = std::max(
         h - marginTop_ - marginBottom_ - 2 * border - headerHeight_ - getStatusLineHeight(), 0);
     contentRect_ = Rect::fromSize(x + marginLeft_ + border, y + marginTop_ + border + headerHeight_,
                                   contentWidth, contentHeight);
-    // 4. The content, measured again without the scroll bar's room when the
+    // The content, measured again without the scroll bar's room when the
     // full width left it taller than the viewport.
     if (content_ && !measureContent()) {
         content_->requestFullInit();
         layout(x, y, w, h);
         return;
     }
-    // 5.
+    // A layout answers every relayout request made before it.
     relayoutNeeded_ = false;
 }
 

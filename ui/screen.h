@@ -67,6 +67,7 @@
 #include "ui/item.h"
 #include "ui/item_ticker.h"
 #include "ui/keyboard_base.h"
+#include "ui/loading_state.h"
 #include "ui/screen_services.h"
 
 namespace zq {
@@ -223,24 +224,24 @@ public:
                       std::function<void()> onCancel = {});
     // For the screen's request, or any with -1: adds `delta` (a result
     // below 0 is ignored, above 100 gives 100) and repaints the bar.
-    void addLoadingProgress(int delta, int requestId = -1);
+    void addLoadingProgress(int delta, int requestId = LoadingState::kAnyRequestForAdd);
     // For the screen's request, or any with -2: a percent above 100 is
     // ignored.
-    void setLoadingProgress(int percent, int requestId = -2);
+    void setLoadingProgress(int percent, int requestId = LoadingState::kAnyRequest);
     // For the screen's request, or any with -2. True when a load was
     // stopped (the right soft key is redrawn at once); another request's id
     // changes nothing.
-    bool stopLoading(int requestId = -2);
+    bool stopLoading(int requestId = LoadingState::kAnyRequest);
     // A resent request keeps the load going under its new id.
-    void replaceLoadingId(int oldId, int newId);
+    void replaceLoadingId(int oldId, int newId) { loading_.replaceId(oldId, newId); }
     // The animation drawn at the top-left corner while loading, below the
     // program folder; loaded at the next startLoading.
-    void setLoadingImagePath(const CString& path) { loadingImagePath_ = path; }
-    bool isLoading() const { return loading_.load(); }
-    bool isInputBlocked() const { return loading_.load() && blockInput_.load(); }
-    bool isCancelAllowed() const { return cancelAllowed_.load(); }
-    int loadingProgress() const { return progress_.load(); }
-    int loadingRequestId() const { return requestId_.load(); }
+    void setLoadingImagePath(const CString& path) { loading_.setImagePath(path); }
+    bool isLoading() const { return loading_.isLoading(); }
+    bool isInputBlocked() const { return loading_.isInputBlocked(); }
+    bool isCancelAllowed() const { return loading_.isCancelAllowed(); }
+    int loadingProgress() const { return loading_.progress(); }
+    int loadingRequestId() const { return loading_.requestId(); }
     // Progress to 0, the load stopped for any request, the cancel action run.
     void cancelLoading();
     // The progress bar along the top of the soft-key bar and, when
@@ -397,8 +398,8 @@ private:
     void readStyleValues(const Style& style);
     // The page frame of the paint (inside margins and border).
     Rect pageFrame() const;
-    // Measures the content at the content width (step 4 of the layout);
-    // false when it has to be laid out again.
+    // Measures the content at the content width, once header and viewport
+    // are placed; false when it has to be laid out again.
     bool measureContent();
     void placeMarquee();
     void placeScrollBar();
@@ -423,7 +424,6 @@ private:
     static bool isPictureLabel(const CString& label);
     // The cached picture of such a label; null when it does not load.
     ImageRef softKeyImage(const CString& label);
-    void clearLoadingState();
     void repaintLoadingBar();
 
     // input (screen_input.cpp)
@@ -460,15 +460,18 @@ private:
     bool alignBottom_ = false;
     bool fitWidth_ = false;
     bool fitHeight_ = false;
-    int32_t value116_ = 0;
     Color softKeySwitchColor_;
-    Color color5169_ = 0;
     FontRef softKeyFont_;
     int spacing_ = 4;
     Color tipColor_;
-    Color color5160_ = 0;
-    Color color5162_ = 0;
-    FontRef font5161_;
+    // Values the style carries for the status line and the menu text, and
+    // a mark some start-up looks set; kept with the style, not drawn with
+    // yet (the menu takes its text colour from the style itself).
+    int32_t lookMark_ = 0;
+    Color menuTextColor_ = 0;
+    Color statusTextColor_ = 0;
+    Color statusExtraColor_ = 0;
+    FontRef statusFont_;
 
     // geometry
     int width_ = 0;
@@ -541,15 +544,7 @@ private:
     std::unique_ptr<CodeInputPad> codeInputPad_;
     ItemRef keyboardField_;  // keyboardTarget_'s item: whether it is still there
 
-    // loading
-    std::atomic<bool> loading_{false};
-    std::atomic<bool> blockInput_{false};
-    std::atomic<bool> cancelAllowed_{false};
-    std::atomic<int> requestId_{-1};
-    std::atomic<int> progress_{0};
-    std::function<void()> onCancel_;
-    CString loadingImagePath_;
-    ImageRef loadingImage_;
+    LoadingState loading_;
 };
 
 }  // namespace zq

@@ -50,17 +50,18 @@ bool Screen::showsCommand(const Command* command) const {
 
 void Screen::insertCommand(CommandRef command, Style* entryStyle, bool repaintAfter) {
     if (!command) return;
-    // 1. The preferred commands of each kind.
+    // The preferred commands of each kind.
     const int type = command->getCommandType();
     if (type == kTypeOk) prefer(preferredOk_, command);
     if (type == kTypeCancel) prefer(preferredCancel_, command);
     if (type == kTypeBack || type == kTypeExit) prefer(preferredBack_, command);
-    // 2-3.
+    // The menu exists from the first command on; a command already placed
+    // stays where it is.
     ensurePopupMenu();
     if (showsCommand(command.get())) return;
     Style* style = entryStyle ? entryStyle : menuEntryStyle();
 
-    // 4. BACK, CANCEL and EXIT compete for the right soft key; the loser
+    // BACK, CANCEL and EXIT compete for the right soft key; the loser
     // of a contest goes into the menu.
     if (takesRightSoftKey(type) &&
         (!rightCommand_ || command->getPriority() < rightCommand_->getPriority())) {
@@ -74,7 +75,7 @@ void Screen::insertCommand(CommandRef command, Style* entryStyle, bool repaintAf
         if (repaintAfter && isShown()) repaint();
         return;
     }
-    // 5. A menu entry: by priority number, or as the one left command.
+    // A menu entry: by priority number, or as the one left command.
     auto entry = std::make_unique<CommandItem>(command, popupMenu_.get(), style);
     if (commands_.empty() && command->getLabel().find(CString(u"确定选择")) >= 0) {
         popupMenu_->add(std::move(entry));

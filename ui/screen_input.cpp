@@ -54,22 +54,22 @@ void Screen::keyReleased(int keyCode) {
     RecursiveLock lock(contentLock());
     lastKeyTime_ = tickCount();
     int action = getGameAction(keyCode);
-    // 1. A blocking load: only its cancel.
+    // A blocking load: only its cancel.
     if (isInputBlocked()) {
         if (keyCode == kKeySoftRight && isCancelAllowed()) cancelLoading();
         return;
     }
-    // 2. The left soft key fires, opens the menu or chooses in it.
+    // The left soft key fires, opens the menu or chooses in it.
     if (keyCode == kKeySoftLeft && releaseLeftSoftKey()) return;
     if (keyCode == kKeySoftLeft && menuOpen_) action = kGameFire;
-    // 3. The right soft key fires its command while the menu is closed.
+    // The right soft key fires its command while the menu is closed.
     if (keyCode == kKeySoftRight && !menuOpen_ && rightCommand_) {
         const CommandRef command = rightCommand_;
         fireCommand(command.get());
         repaint();
         return;
     }
-    // 4. The menu, the centre key's left command, or the content.
+    // The menu, the centre key's left command, or the content.
     bool handled = false;
     if (menuOpen_) {
         if (keyCode == kKeySoftRight) {
@@ -129,24 +129,24 @@ void Screen::pointerPressed(int x, int y) {
     RecursiveLock lock(contentLock());
     pressedItem_.reset();
     const bool inBar = softKeyBarShown_ && inSoftKeyBar(y);
-    // 1. A blocking load: only a tap on the cancel mark.
+    // A blocking load: only a tap on the cancel mark.
     if (isInputBlocked()) {
         if (isCancelAllowed() && inBar && x >= rightAreaStart_) cancelLoading();
         return;
     }
-    // 2. The code input pad over the page.
+    // The code input pad over the page.
     if (codeInputPad_ && codeInputPad_->isVisible() && codeInputPad_->containsPoint(x, y)) {
         codeInputPad_->pointerPressed(x, y);
         return;
     }
-    // 3. A tap on the thumb starts a drag.
+    // A tap on the thumb starts a drag.
     ScrollBar& bar = *scrollBar_;
     const int barX = x - bar.relativeX();
     const int barY = y - bar.relativeY();
     if (bar.isBarShown() && bar.isInItemArea(barX, barY) && bar.isOnThumb(barY)) {
         bar.startDrag(barY);
     }
-    // 4-5. The command row between the labels shows its press at once.
+    // The command row between the labels shows its press at once.
     lastTapTime_ = tickCount();
     if (inBar && !menuOpen_ && commandRow_ && inRowArea(x)) {
         InlineContainer& row = *commandRow_;
@@ -155,24 +155,24 @@ void Screen::pointerPressed(int x, int y) {
                         row.getLastPaintRight(), &row);
         }
     }
-    // 6. The soft keyboard over the page.
+    // The soft keyboard over the page.
     if (!menuOpen_ && softKeyboard_ && softKeyboard_->isVisible() &&
         softKeyboard_->containsPoint(x, y)) {
         softKeyboard_->pointerPressed(x, y);
         repaint();
         return;
     }
-    // 7. The open menu takes every tap above the bar.
+    // The open menu takes every tap above the bar.
     if (menuOpen_ && !inBar) {
         popupMenu_->pointerPressed(x - popupMenu_->relativeX(), y - popupMenu_->relativeY());
         repaint();
         return;
     }
-    // 8. The header item (a tab bar).
+    // The header item (a tab bar).
     if (headerItem_) {
         headerItem_->pointerPressed(x - headerItem_->relativeX(), y - headerItem_->relativeY());
     }
-    // 9-10. Above the bar the scroll bar, else the content; in it the soft keys.
+    // Above the bar the scroll bar, else the content; in it the soft keys.
     if (!inBar) {
         const bool onBar = bar.isBarShown() && bar.pointerPressed(barX, barY);
         if (!onBar && content_) {
@@ -211,11 +211,11 @@ void Screen::pressSoftKeyBar(int x) {
 
 void Screen::pointerReleased(int x, int y) {
     RecursiveLock lock(contentLock());
-    // 1. The item that showed a pressed look shows its normal one, unless
+    // The item that showed a pressed look shows its normal one, unless
     //    it was removed (a rebuilt page, a reply) while the pen was down.
     if (Item* item = getPressedItem()) repaintItemNow(*item);
     pressedItem_.reset();
-    // 2. The code input pad, then the soft keyboard, end their key's highlight.
+    // The code input pad, then the soft keyboard, end their key's highlight.
     if (codeInputPad_ && codeInputPad_->isVisible()) {
         if (codeInputPad_->clearText()) codeInputPad_->repaint();
         return;
@@ -224,22 +224,22 @@ void Screen::pointerReleased(int x, int y) {
         if (softKeyboard_->clearText()) softKeyboard_->repaint();
         return;
     }
-    // 3.
+    // A blocking load takes no release.
     if (isInputBlocked()) return;
-    // 4. A thumb drag ends wherever the pen is lifted.
+    // A thumb drag ends wherever the pen is lifted.
     ScrollBar& bar = *scrollBar_;
     if (bar.isDragging()) {
         bar.endDrag();
         return;
     }
-    // 5-6. Releases in the soft-key bar are the soft keys' and the row's.
+    // Releases in the soft-key bar are the soft keys' and the row's.
     lastTapTime_ = tickCount();
     const bool inBar = softKeyBarShown_ && inSoftKeyBar(y);
     if (inBar) {
         if (!menuOpen_ && commandRow_ && inRowArea(x)) releaseCommandRow(x, y);
         return;
     }
-    // 7. The open menu; a release it does not take closes it.
+    // The open menu; a release it does not take closes it.
     if (menuOpen_) {
         if (!popupMenu_->pointerReleased(x - popupMenu_->relativeX(),
                                          y - popupMenu_->relativeY())) {
@@ -248,7 +248,7 @@ void Screen::pointerReleased(int x, int y) {
         repaint();
         return;
     }
-    // 8. The scroll bar, then the content.
+    // The scroll bar, then the content.
     if (bar.isBarShown() && bar.pointerReleased(x - bar.relativeX(), y - bar.relativeY())) return;
     if (content_ &&
         content_->pointerReleased(x - content_->relativeX(), y - content_->relativeY())) {

@@ -97,7 +97,7 @@ Screen* recordedCurrentScreen() { return gRecordedScreen.load(); }
 // --- the paint ---------------------------------------------------------------------
 
 void Screen::paint(GraphicsContext& g) {
-    // 1-2. Lay out first: a screen without a size paints nothing.
+    // Lay out first: a screen without a size paints nothing.
     lastGraphics_ = &g;
     const uint32_t paintStart = tickCount();
     if (!layoutValid_) {
@@ -106,10 +106,10 @@ void Screen::paint(GraphicsContext& g) {
     } else if (relayoutNeeded_) {
         layout(0, 0, width_, usableHeight_);
     }
-    // 3. The command row.
+    // The command row.
     if (commandRow_) commandRow_->getItemWidth(width_, width_);
 
-    // 4. Input and the ticker wait until the frame is painted.
+    // Input and the ticker wait until the frame is painted.
     RecursiveLock lock(contentLock());
     paintFrame(g);
     paintTipBox(g, usableHeight_);
@@ -123,39 +123,39 @@ void Screen::paint(GraphicsContext& g) {
 
 void Screen::paintFrame(GraphicsContext& g) {
     const Rect frame = pageFrame();
-    // 6. Background.
+    // Background.
     if (background_) {
         background_->paint(frame.left, frame.top, frame.width(), frame.height(), g);
     } else if (DeviceContext* dc = g.getDC()) {
         dc->fillRect(frame, kNoBackgroundColor);
     }
-    // 7. The header text is the main window's caption.
+    // The header text is the main window's caption.
     if (!headerText_.isEmpty()) {
         if (ScreenShell* shell = screenShell()) shell->setMainCaption(headerText_);
     }
-    // 8. Header item.
+    // Header item.
     if (headerItem_) {
         headerItem_->setRelativePosition(frame.left, frame.top);
         headerItem_->paint(frame.left, frame.top, frame.left, frame.right, g, true);
     }
-    // 9. The loading animation.
-    if (isLoading() && loadingImage_) {
-        if (DeviceContext* dc = g.getDC()) dc->drawImage(*loadingImage_, 0, 0);
+    // The loading animation.
+    if (isLoading() && loading_.image()) {
+        if (DeviceContext* dc = g.getDC()) dc->drawImage(*loading_.image(), 0, 0);
     }
-    // 10. Content.
+    // Content.
     paintContent(g);
-    // 11. Marquee.
+    // Marquee.
     if (marquee_) {
         marquee_->paint(marqueeRect_.left, marqueeRect_.top, marqueeRect_.left, marqueeRect_.right,
                         g, true);
     }
-    // 12. Scroll bar.
+    // Scroll bar.
     placeScrollBar();
     if (scrollBar_->isBarShown()) {
         const int x = scrollBar_->relativeX();
         scrollBar_->paintIfVisible(x, scrollBar_->relativeY(), x, x + scrollBar_->itemWidth(), g);
     }
-    // 13. Border.
+    // Border.
     if (border_) border_->paint(frame.left, frame.top, frame.width(), frame.height(), g);
 }
 
@@ -227,7 +227,7 @@ void Screen::paintPopupMenu(GraphicsContext& g) {
     Container& menu = *popupMenu_;
     // The page's menu colours, when its style names them.
     if (Style* look = popupMenuStyle(getStyle()); menu.getStyle() != look) menu.setStyle(look);
-    // 1. Every entry as wide as the widest.
+    // Every entry as wide as the widest.
     for (const auto& entry : menu.children()) {
         entry->setMinWidth(0);
         entry->init(width_, width_);
@@ -239,7 +239,7 @@ void Screen::paintPopupMenu(GraphicsContext& g) {
         entry->init(inner, inner);
     }
     menu.init(width_, width_);
-    // 2. On the soft-key bar, never above the content area; what does not
+    // On the soft-key bar, never above the content area; what does not
     // fit scrolls.
     const int barTop = softKeyBarTop();
     const int top = std::min(std::max(barTop - menu.itemHeight(), contentRect_.top), barTop);
@@ -351,35 +351,16 @@ void Screen::redrawRightSoftKeyNow() {
 
 void Screen::startLoading(bool blockInput, bool cancelAllowed, int requestId,
                           std::function<void()> onCancel) {
-    blockInput_ = blockInput;
-    cancelAllowed_ = cancelAllowed || static_cast<bool>(onCancel);
-    onCancel_ = std::move(onCancel);
-    requestId_ = requestId;
-    if (!loadingImage_ && !loadingImagePath_.isEmpty()) {
-        loadingImage_ = loadImageFile(loadingImagePath_);
-    }
-    progress_ = 0;
-    loading_ = true;
+    loading_.start(blockInput, cancelAllowed, requestId, std::move(onCancel));
     addLoadingProgress(2, requestId);
 }
 
 void Screen::addLoadingProgress(int delta, int requestId) {
-    if (!loading_ || (requestId != -1 && requestId != requestId_)) return;
-    int current = progress_.load();
-    int next = 0;
-    do {
-        next = current + delta;
-        if (next < 0) return;
-        next = std::min(next, 100);
-    } while (!progress_.compare_exchange_weak(current, next));
-    repaintLoadingBar();
+    if (loading_.addProgress(delta, requestId)) repaintLoadingBar();
 }
 
 void Screen::setLoadingProgress(int percent, int requestId) {
-    if (!loading_ || (requestId != -2 && requestId != requestId_)) return;
-    if (percent > 100) return;
-    progress_ = percent;
-    repaintLoadingBar();
+    if (loading_.setProgress(percent, requestId)) repaintLoadingBar();
 }
 
 void Screen::repaintLoadingBar() {
@@ -388,52 +369,29 @@ void Screen::repaintLoadingBar() {
 }
 
 bool Screen::stopLoading(int requestId) {
-    if (requestId != -2 && requestId != requestId_) return false;
-    if (!loading_) {
-        blockInput_ = false;
-        cancelAllowed_ = false;
-        return false;
-    }
-    clearLoadingState();
-    loadingImagePath_.clear();
-    loadingImage_.reset();
+    if (!loading_.stop(requestId)) return false;
     redrawRightSoftKeyNow();
     return true;
 }
 
-void Screen::clearLoadingState() {
-    loading_ = false;
-    blockInput_ = false;
-    cancelAllowed_ = false;
-    progress_ = 0;
-    onCancel_ = nullptr;
-}
-
-void Screen::replaceLoadingId(int oldId, int newId) {
-    int expected = oldId;
-    requestId_.compare_exchange_strong(expected, newId);
-}
-
 void Screen::cancelLoading() {
     // The action may belong to a page that the cancel takes away.
-    std::function<void()> action = std::move(onCancel_);
-    onCancel_ = nullptr;
-    progress_ = 0;
-    stopLoading(-2);
+    std::function<void()> action = loading_.takeCancelAction();
+    stopLoading(LoadingState::kAnyRequest);
     if (action) action();
 }
 
 void Screen::paintLoadingBar(GraphicsContext& g) {
     RecursiveLock lock(softKeyLock());
     DeviceContext* dc = g.getDC();
-    if (!loading_ || !dc || width_ <= 0) return;
+    if (!loading_.isLoading() || !dc || width_ <= 0) return;
     const int top = softKeyBarTop();
     {
         ClipScope clip(g, 0, top, width_, kProgressBarHeight);
-        const int filled = progress_.load() * width_ / 100;
+        const int filled = loading_.progress() * width_ / 100;
         dc->fillRect(Rect{0, top, filled, top + kProgressBarHeight}, colorSettings().progressBar);
     }
-    if (!cancelAllowed_) return;
+    if (!loading_.isCancelAllowed()) return;
     ImageRef mark = cachedImage(removeImage_, u"images\\remove.png");
     if (!mark) return;
     const int x = width_ - mark->width();
@@ -492,7 +450,7 @@ void Screen::showNotify() {
     // Shown again by the shell that showed it last: nothing changes.
     if (recordedCurrentScreen() == this && isShown()) return;
     tipText_.clear();
-    clearLoadingState();
+    loading_.clear();
     if (marquee_) marquee_->showNotify();
     if (!layoutValid_) {
         const Rect area = displayArea();
@@ -512,7 +470,7 @@ void Screen::hideNotify() {
     if (marquee_) marquee_->hideNotify();
     stopTicker();
     if (content_) content_->hideNotify();
-    clearLoadingState();
+    loading_.clear();
     pressedItem_.reset();
     if (ScreenShell* shell = screenShell()) shell->clearPendingRequests();
 }
