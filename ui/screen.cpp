@@ -24,7 +24,6 @@ namespace {
 
 std::atomic<int> gScreenSerial{0};
 
-constexpr Color kDefaultSoftKeySwitchColor = rgb(192, 192, 192);
 constexpr Color kDefaultTipColor = rgb(255, 255, 225);
 constexpr int kBaseFontSize = 14;
 constexpr int kStatusLineHeight = 17;
@@ -94,7 +93,6 @@ void Screen::init(const CString& title, Style* style, bool withContent) {
     setTitle(title);
     serial_ = gScreenSerial.fetch_add(1) + 1;
     softKeyBarHeight_ = screenMetrics().baseFontSize + kSoftKeyBarExtra;
-    softKeySwitchColor_ = kDefaultSoftKeySwitchColor;
     tipColor_ = kDefaultTipColor;
     style_ = style;
     scrollBar_ = std::make_unique<ScrollBar>();
@@ -149,12 +147,13 @@ void Screen::setStyle(Style* style) {
 void Screen::readStyleValues(const Style& style) {
     lookMark_ = style.getProperty(kLookMarkId);
     int32_t number = 0;
-    softKeySwitchColor_ = readInteger(style, prop::kSoftKeySwitchColor, number)
-                              ? static_cast<Color>(number)
-                              : kDefaultSoftKeySwitchColor;
+    const Color switchColor = readInteger(style, prop::kSoftKeySwitchColor, number)
+                                  ? static_cast<Color>(number)
+                                  : SoftKeyBar::kDefaultSwitchColor;
     menuTextColor_ = static_cast<Color>(style.getProperty(kMenuTextColorId));
-    softKeyFont_ = style.getFontProperty(prop::kSoftKeyFont);
-    if (!softKeyFont_) softKeyFont_ = createStyleFont();
+    FontRef softKeyFont = style.getFontProperty(prop::kSoftKeyFont);
+    if (!softKeyFont) softKeyFont = createStyleFont();
+    softKeys_.setLook(switchColor, std::move(softKeyFont));
     // The list-marker id doubles as the screen's spacing when it is a number.
     if (readInteger(style, prop::kListMarkerImage, number)) spacing_ = number;
     if (readInteger(style, prop::kTipBoxColor, number)) tipColor_ = static_cast<Color>(number);
@@ -192,7 +191,8 @@ void Screen::applySize(int width, int height) {
     if (style_) setStyle(style_);
     updateSoftKeyLabels();
     setSoftKeyBarVisible(true);
-    if (commandRow_) commandRow_->requestFullInit();
+    if (InlineContainer* row = softKeys_.commandRow()) row->requestFullInit();
+    softKeys_.invalidateMenuLayout();
     if (softKeyboard_ && softKeyboard_->isVisible()) usableHeight_ -= softKeyboard_->getHeight();
     if (content_) content_->setScreen(this);
     layout(0, 0, width_, usableHeight_);
@@ -207,6 +207,8 @@ void Screen::setSoftKeyBarVisible(bool shown) {
 
 void Screen::layout(int x, int y, int w, int h) {
     if (w < 1 || h < 1) return;
+    // The menu sits on the bar and never above the content: it follows.
+    softKeys_.invalidateMenuLayout();
     // The header item over the inner width.
     const int border = borderWidth();
     const int innerWidth = width_ - marginLeft_ - marginRight_ - 2 * border;
@@ -258,6 +260,8 @@ void Screen::invalidateLayout() {
 }
 
 void Screen::setRelayoutNeeded() {
+    // A menu entry that changed size asks here too.
+    softKeys_.invalidateMenuLayout();
     if (content_ || headerItem_) relayoutNeeded_ = true;
 }
 

@@ -20,30 +20,26 @@
 // scroll bar, its ticker and the marquee given to setMarquee; the header
 // item, styles and listeners are borrowed.
 //
-// The soft-key bar shows a left and a right label. Commands are placed
-// there or in the popup command menu that the left soft key opens:
+// The soft-key bar (SoftKeyBar, ui/soft_key_bar.h) shows a left and a right
+// label; commands are placed there or in the popup command menu that the
+// left soft key opens. The screen keeps its command API and forwards it.
 //
-//   right soft key   the BACK, CANCEL or EXIT command of the smallest
-//                    priority number (ties: the earlier one)
-//   left soft key    "菜单" (opens the menu), or the one command of the menu
-//                    when it came there first as "确定选择" or as a right
-//                    command that lost its place
-//   menu             every other command, by priority number
+// Paint never lays out. Sizes and places are settled by the layout step:
+// layout() on show, size and style changes and relayout requests, and the
+// popup menu's layout when it opens or changes. paint() runs whatever
+// layout is pending first, then only draws.
 //
-// Labels "确定选择" and "菜单" show as pictures (images\select.png,
-// images\menu.png), "返" and "取消" as images\back.png, "退" as
-// images\quit.png; other labels as text cut to four characters.
-//
-// While a page loads, a 3 px progress bar runs along the top of the
-// soft-key bar; a load that blocks input drops every key and tap but the
-// right soft key (113, or a tap on its area) when cancelling is allowed.
+// While a page loads (LoadingState, ui/loading_state.h), a 3 px progress bar runs along the top of
+// the soft-key bar; a load that blocks input drops every key and tap but the right soft key (113,
+// or a tap on its area) when cancelling is allowed.
 //
 // The code is split by concern: screen.cpp (metrics, construction, style,
 // size, layout, header and status line), screen_content.cpp (the content:
 // painting, scrolling, what it does with keys and drags), screen_paint.cpp
-// (the paint, the soft-key bar, the loading state, shown and hidden),
-// screen_input.cpp (keys and pen), screen_commands.cpp (commands, the
-// menu, the command row, key bindings, the soft keyboard).
+// (the paint, the loading state, shown and hidden), screen_input.cpp (keys
+// and pen), screen_commands.cpp (commands, key bindings, the soft
+// keyboard); soft_key_bar.cpp holds the bar, command placement and the
+// menu, loading_state.cpp the state of a load.
 //
 // Threads: a screen is built and used on the UI thread. The item ticker
 // runs there too; the content lock serialises painting and input with it.
@@ -69,6 +65,7 @@
 #include "ui/keyboard_base.h"
 #include "ui/loading_state.h"
 #include "ui/screen_services.h"
+#include "ui/soft_key_bar.h"
 
 namespace zq {
 
@@ -253,45 +250,45 @@ public:
     void redrawRightSoftKeyNow();
 
     // --- soft-key bar -----------------------------------------------------------
-    const CString& leftLabel() const { return leftLabel_; }
-    const CString& rightLabel() const { return rightLabel_; }
+    const CString& leftLabel() const { return softKeys_.leftLabel(); }
+    const CString& rightLabel() const { return softKeys_.rightLabel(); }
     // Where the left label area ends and the right one starts (x), as the
     // last paint drew them.
-    int leftAreaWidth() const { return leftAreaWidth_; }
-    int rightAreaStart() const { return rightAreaStart_; }
+    int leftAreaWidth() const { return softKeys_.leftAreaWidth(); }
+    int rightAreaStart() const { return softKeys_.rightAreaStart(); }
     int softKeyBarTop() const { return fullHeight_ - softKeyBarHeight_; }
     // The page's command entries, shown in a row between the two labels.
     // The row they replace lives until the next call.
     void setCommandItems(std::vector<std::unique_ptr<CommandItem>> items);
-    InlineContainer* getCommandRow() const { return commandRow_.get(); }
+    InlineContainer* getCommandRow() const { return softKeys_.commandRow(); }
     // Rebuilds the labels from the commands and the menu state.
-    void updateSoftKeyLabels();
+    void updateSoftKeyLabels() { softKeys_.updateLabels(); }
     // The tip box at the bottom of the page (on at construction).
     void setTipBoxShown(bool shown) { tipShown_ = shown; }
 
     // --- commands and the popup menu ----------------------------------------------
     // insertCommand with the menu entry style, repainting.
     void addCommand(CommandRef command);
-    // Places `command` (see the header comment). A command already placed
+    // Places `command` (see ui/soft_key_bar.h). A command already placed
     // is not added again. A null entry style means menuEntryStyle().
     void insertCommand(CommandRef command, Style* entryStyle, bool repaint);
     // Takes commands away until the menu's commands are gone; the right
     // soft-key command stays.
     void removeAllCommands();
     // The commands of the menu, in menu order (not the right soft key's).
-    const std::vector<CommandRef>& getCommands() const { return commands_; }
+    const std::vector<CommandRef>& getCommands() const { return softKeys_.commands(); }
     // Whether `command` is on a soft key or in the menu's top level.
-    bool showsCommand(const Command* command) const;
-    Command* getLeftCommand() const { return leftCommand_.get(); }
-    Command* getRightCommand() const { return rightCommand_.get(); }
-    Command* getPreferredOkCommand() const { return preferredOk_.get(); }
-    Command* getPreferredCancelCommand() const { return preferredCancel_.get(); }
-    Command* getPreferredBackCommand() const { return preferredBack_.get(); }
+    bool showsCommand(const Command* command) const { return softKeys_.showsCommand(command); }
+    Command* getLeftCommand() const { return softKeys_.leftCommand(); }
+    Command* getRightCommand() const { return softKeys_.rightCommand(); }
+    Command* getPreferredOkCommand() const { return softKeys_.preferredOk(); }
+    Command* getPreferredCancelCommand() const { return softKeys_.preferredCancel(); }
+    Command* getPreferredBackCommand() const { return softKeys_.preferredBack(); }
     // Null until the first command.
-    Container* getPopupMenu() const { return popupMenu_.get(); }
-    bool isPopupMenuOpen() const { return menuOpen_; }
+    Container* getPopupMenu() const { return softKeys_.menu(); }
+    bool isPopupMenuOpen() const { return softKeys_.isMenuOpen(); }
     // Opening focuses the first entry; the busy bit kBusyMenuOpen follows.
-    void setPopupMenuOpen(bool open);
+    void setPopupMenuOpen(bool open) { softKeys_.setMenuOpen(open); }
 
     // --- key bindings -------------------------------------------------------------
     // A key the page binds: `keyName` as keyName() gives it, or "all" for
@@ -324,7 +321,8 @@ public:
     uint32_t getBusyFlags() const { return busyFlags_.load(); }
 
     // --- Canvas -------------------------------------------------------------------
-    // Lays out when needed, then paints background, header, content,
+    // Runs pending layout (the page's and the open menu's), then paints
+    // background, header, content,
     // status line, scroll bar, border, tip box, keyboard, menu, soft-key
     // bar, loading bar and the timing overlay.
     void paint(GraphicsContext& g) override;
@@ -415,32 +413,14 @@ private:
     void paintTipBox(GraphicsContext& g, int bottom);
     void paintSoftKeyboard(GraphicsContext& g);
     void paintCodeInputPad(GraphicsContext& g);
-    void paintPopupMenu(GraphicsContext& g);
-    void paintSoftKeyBar(GraphicsContext& g);
-    void paintLeftLabel(GraphicsContext& g);
-    void paintRightLabel(GraphicsContext& g);
     void paintTimingOverlay(GraphicsContext& g, uint32_t paintStart);
-    // Labels shown as pictures (after cutting to four characters).
-    static bool isPictureLabel(const CString& label);
-    // The cached picture of such a label; null when it does not load.
-    ImageRef softKeyImage(const CString& label);
     void repaintLoadingBar();
 
     // input (screen_input.cpp)
     bool inSoftKeyBar(int y) const { return y >= softKeyBarTop(); }
-    bool inRowArea(int x) const { return x > leftAreaWidth_ && x < rightAreaStart_; }
-    // A tap in the soft-key bar outside the row.
-    void pressSoftKeyBar(int x);
-    void releaseCommandRow(int x, int y);
     // Raises the KeyEvent of a key nothing used; true when there was one.
     bool raiseKeyBinding(int keyCode);
     const CString* findKeyBinding(const CString& name) const;
-    // The released left soft key (112) fires, opens the menu or chooses in
-    // it; false when the release goes on to the menu or the content.
-    bool releaseLeftSoftKey();
-    // Takes `command` off the soft keys and the menu, without repainting.
-    void dropCommand(const Command* command);
-    void ensurePopupMenu();
 
     // The ticker outlives every item that may register with it.
     TickerThread ticker_;
@@ -460,8 +440,6 @@ private:
     bool alignBottom_ = false;
     bool fitWidth_ = false;
     bool fitHeight_ = false;
-    Color softKeySwitchColor_;
-    FontRef softKeyFont_;
     int spacing_ = 4;
     Color tipColor_;
     // Values the style carries for the status line and the menu text, and
@@ -508,29 +486,10 @@ private:
     GraphicsContext* lastGraphics_ = nullptr;
     ItemRef pressedItem_;
 
-    // soft-key bar
-    CString leftLabel_;
-    CString rightLabel_;
-    int leftAreaWidth_ = 0;
-    int rightAreaStart_ = 0;
-    ImageRef menuImage_;
-    ImageRef selectImage_;
-    ImageRef backImage_;
-    ImageRef quitImage_;
-    ImageRef removeImage_;
-    std::unique_ptr<InlineContainer> commandRow_;
-    std::unique_ptr<InlineContainer> retiredRow_;
+    // The soft-key bar, its commands and the popup menu.
+    SoftKeyBar softKeys_{*this};
 
-    // commands
-    std::vector<CommandRef> commands_;  // menu order
-    std::unique_ptr<Container> popupMenu_;
-    bool menuOpen_ = false;
-    CommandRef leftCommand_;
-    CommandRef rightCommand_;
-    CommandRef preferredOk_;
-    CommandRef preferredCancel_;
-    CommandRef preferredBack_;
-    std::vector<CommandRef> itemCommands_;
+    // input
     bool centrePressed_ = false;
 
     // input

@@ -27,31 +27,36 @@ namespace zq {
 
 void Screen::keyPressed(int keyCode) {
     RecursiveLock lock(contentLock());
+    softKeys_.invalidateMenuLayout();
     lastKeyTime_ = tickCount();
     if (isInputBlocked()) return;
     keyInProgress_ = true;
     const int action = getGameAction(keyCode);
     centrePressed_ = false;
-    const bool handled =
-        menuOpen_ ? popupMenu_->keyPressed(keyCode, action) : contentKeyPressed(keyCode, action);
+    const bool handled = softKeys_.isMenuOpen() ? softKeys_.menu()->keyPressed(keyCode, action)
+                                                : contentKeyPressed(keyCode, action);
     // The release fires the left command only after a press nothing used.
-    if (!handled && !menuOpen_ && action == kGameFire && leftCommand_) centrePressed_ = true;
+    if (!handled && !softKeys_.isMenuOpen() && action == kGameFire && softKeys_.leftCommand()) {
+        centrePressed_ = true;
+    }
     if (handled || raiseKeyBinding(keyCode)) repaint();
     keyInProgress_ = false;
 }
 
 void Screen::keyRepeated(int keyCode) {
     RecursiveLock lock(contentLock());
+    softKeys_.invalidateMenuLayout();
     lastKeyTime_ = tickCount();
     if (isInputBlocked()) return;
     const int action = getGameAction(keyCode);
-    const bool handled =
-        menuOpen_ ? popupMenu_->keyRepeated(keyCode, action) : contentKeyRepeated(keyCode, action);
+    const bool handled = softKeys_.isMenuOpen() ? softKeys_.menu()->keyRepeated(keyCode, action)
+                                                : contentKeyRepeated(keyCode, action);
     if (handled) repaint();
 }
 
 void Screen::keyReleased(int keyCode) {
     RecursiveLock lock(contentLock());
+    softKeys_.invalidateMenuLayout();
     lastKeyTime_ = tickCount();
     int action = getGameAction(keyCode);
     // A blocking load: only its cancel.
@@ -60,57 +65,32 @@ void Screen::keyReleased(int keyCode) {
         return;
     }
     // The left soft key fires, opens the menu or chooses in it.
-    if (keyCode == kKeySoftLeft && releaseLeftSoftKey()) return;
-    if (keyCode == kKeySoftLeft && menuOpen_) action = kGameFire;
+    if (keyCode == kKeySoftLeft && softKeys_.releaseLeftKey()) return;
+    if (keyCode == kKeySoftLeft && softKeys_.isMenuOpen()) action = kGameFire;
     // The right soft key fires its command while the menu is closed.
-    if (keyCode == kKeySoftRight && !menuOpen_ && rightCommand_) {
-        const CommandRef command = rightCommand_;
-        fireCommand(command.get());
+    if (keyCode == kKeySoftRight && !softKeys_.isMenuOpen() && softKeys_.rightCommand()) {
+        softKeys_.fireRight();
         repaint();
         return;
     }
     // The menu, the centre key's left command, or the content.
     bool handled = false;
-    if (menuOpen_) {
+    if (softKeys_.isMenuOpen()) {
         if (keyCode == kKeySoftRight) {
             setPopupMenuOpen(false);
             handled = true;
         } else {
-            handled = popupMenu_->keyReleased(keyCode, action);
+            handled = softKeys_.menu()->keyReleased(keyCode, action);
         }
-    } else if (leftCommand_ && action == kGameFire && centrePressed_) {
+    } else if (softKeys_.leftCommand() && action == kGameFire && centrePressed_) {
         centrePressed_ = false;
-        const CommandRef command = leftCommand_;
-        fireCommand(command.get());
+        softKeys_.fireLeft();
         repaint();
         return;
     } else {
         handled = contentKeyReleased(keyCode, action);
     }
     if (handled) repaint();
-}
-
-bool Screen::releaseLeftSoftKey() {
-    if (leftCommand_) {
-        const CommandRef command = leftCommand_;
-        fireCommand(command.get());
-        repaint();
-        return true;
-    }
-    if (!menuOpen_) {
-        if (!popupMenu_ || popupMenu_->size() == 0) return false;
-        setPopupMenuOpen(true);
-        repaint();
-        return true;
-    }
-    // The open menu: the soft key chooses its focused entry.
-    popupMenu_->keyPressed(kKeySoftLeft, kGameFire);
-    popupMenu_->keyReleased(kKeySoftLeft, kGameFire);
-    CommandItem* entry = asCommandItem(popupMenu_->getFocusedItem());
-    if (!entry) return false;
-    if (!entry->isSubmenuOpen()) setPopupMenuOpen(false);
-    repaint();
-    return true;
 }
 
 bool Screen::raiseKeyBinding(int keyCode) {
@@ -127,11 +107,12 @@ bool Screen::raiseKeyBinding(int keyCode) {
 
 void Screen::pointerPressed(int x, int y) {
     RecursiveLock lock(contentLock());
+    softKeys_.invalidateMenuLayout();
     pressedItem_.reset();
     const bool inBar = softKeyBarShown_ && inSoftKeyBar(y);
     // A blocking load: only a tap on the cancel mark.
     if (isInputBlocked()) {
-        if (isCancelAllowed() && inBar && x >= rightAreaStart_) cancelLoading();
+        if (isCancelAllowed() && inBar && x >= softKeys_.rightAreaStart()) cancelLoading();
         return;
     }
     // The code input pad over the page.
@@ -148,23 +129,20 @@ void Screen::pointerPressed(int x, int y) {
     }
     // The command row between the labels shows its press at once.
     lastTapTime_ = tickCount();
-    if (inBar && !menuOpen_ && commandRow_ && inRowArea(x)) {
-        InlineContainer& row = *commandRow_;
-        if (row.pointerPressed(x - row.relativeX(), y - row.relativeY())) {
-            repaintItem(row.getLastPaintX(), row.getLastPaintY(), row.getLastPaintLeft(),
-                        row.getLastPaintRight(), &row);
-        }
+    if (inBar && !softKeys_.isMenuOpen() && softKeys_.commandRow() && softKeys_.inRowArea(x)) {
+        softKeys_.pressRow(x, y);
     }
     // The soft keyboard over the page.
-    if (!menuOpen_ && softKeyboard_ && softKeyboard_->isVisible() &&
+    if (!softKeys_.isMenuOpen() && softKeyboard_ && softKeyboard_->isVisible() &&
         softKeyboard_->containsPoint(x, y)) {
         softKeyboard_->pointerPressed(x, y);
         repaint();
         return;
     }
     // The open menu takes every tap above the bar.
-    if (menuOpen_ && !inBar) {
-        popupMenu_->pointerPressed(x - popupMenu_->relativeX(), y - popupMenu_->relativeY());
+    if (softKeys_.isMenuOpen() && !inBar) {
+        softKeys_.menu()->pointerPressed(x - softKeys_.menu()->relativeX(),
+                                         y - softKeys_.menu()->relativeY());
         repaint();
         return;
     }
@@ -179,38 +157,14 @@ void Screen::pointerPressed(int x, int y) {
             content_->pointerPressed(x - content_->relativeX(), y - content_->relativeY());
         }
     } else {
-        pressSoftKeyBar(x);
+        softKeys_.press(x);
     }
     repaint();
 }
 
-void Screen::pressSoftKeyBar(int x) {
-    if (x >= rightAreaStart_) {
-        if (menuOpen_) {
-            setPopupMenuOpen(false);
-        } else if (rightCommand_) {
-            const CommandRef command = rightCommand_;
-            fireCommand(command.get());
-        }
-        return;
-    }
-    if (x > leftAreaWidth_) {
-        if (menuOpen_) setPopupMenuOpen(false);
-        return;
-    }
-    if (menuOpen_) {
-        popupMenu_->keyPressed(kKeySoftLeft, kGameFire);
-        setPopupMenuOpen(false);
-    } else if (leftCommand_) {
-        const CommandRef command = leftCommand_;
-        fireCommand(command.get());
-    } else {
-        setPopupMenuOpen(true);
-    }
-}
-
 void Screen::pointerReleased(int x, int y) {
     RecursiveLock lock(contentLock());
+    softKeys_.invalidateMenuLayout();
     // The item that showed a pressed look shows its normal one, unless
     //    it was removed (a rebuilt page, a reply) while the pen was down.
     if (Item* item = getPressedItem()) repaintItemNow(*item);
@@ -236,13 +190,15 @@ void Screen::pointerReleased(int x, int y) {
     lastTapTime_ = tickCount();
     const bool inBar = softKeyBarShown_ && inSoftKeyBar(y);
     if (inBar) {
-        if (!menuOpen_ && commandRow_ && inRowArea(x)) releaseCommandRow(x, y);
+        if (!softKeys_.isMenuOpen() && softKeys_.commandRow() && softKeys_.inRowArea(x)) {
+            softKeys_.releaseRow(x, y);
+        }
         return;
     }
     // The open menu; a release it does not take closes it.
-    if (menuOpen_) {
-        if (!popupMenu_->pointerReleased(x - popupMenu_->relativeX(),
-                                         y - popupMenu_->relativeY())) {
+    if (softKeys_.isMenuOpen()) {
+        if (!softKeys_.menu()->pointerReleased(x - softKeys_.menu()->relativeX(),
+                                               y - softKeys_.menu()->relativeY())) {
             setPopupMenuOpen(false);
         }
         repaint();
@@ -256,21 +212,9 @@ void Screen::pointerReleased(int x, int y) {
     }
 }
 
-void Screen::releaseCommandRow(int x, int y) {
-    InlineContainer& row = *commandRow_;
-    const auto& entries = row.getItems();
-    const bool wasPressed =
-        row.isPressed() || std::any_of(entries.begin(), entries.end(),
-                                       [](const auto& entry) { return entry->isPressed(); });
-    row.pointerReleased(x - row.relativeX(), y - row.relativeY());
-    // A command that replaced the row left this one alive until the next.
-    if (!wasPressed) return;
-    for (const auto& entry : row.getItems()) entry->selectReleased();
-    repaint();
-}
-
 void Screen::pointerDragged(int x, int y) {
     RecursiveLock lock(contentLock());
+    softKeys_.invalidateMenuLayout();
     if (codeInputPad_ && codeInputPad_->isVisible()) return;
     if (isInputBlocked()) return;
     ScrollBar& bar = *scrollBar_;
@@ -278,7 +222,7 @@ void Screen::pointerDragged(int x, int y) {
         repaint();
         return;
     }
-    if (!menuOpen_ && contentPointerDragged(x, y)) repaint();
+    if (!softKeys_.isMenuOpen() && contentPointerDragged(x, y)) repaint();
 }
 
 }  // namespace zq

@@ -1,5 +1,5 @@
-// Screen: the paint (frame, overlays and the soft-key bar), the loading
-// state, and being shown and hidden.
+// Screen: the paint (layout pending first, then the frame, the overlays and
+// the soft-key bar), loading, and being shown and hidden.
 #include <algorithm>
 #include <atomic>
 #include <functional>
@@ -22,11 +22,15 @@
 #include "ui/image_cache.h"
 #include "ui/listeners.h"
 #include "ui/screen.h"
+#include "ui/screen_paint_support.h"
 #include "ui/scroll_bar.h"
 #include "ui/soft_keyboard.h"
 #include "ui/toolkit_globals.h"
 
 namespace zq {
+
+using screen_paint::FunctionOverlay;
+using screen_paint::TextScope;
 
 namespace {
 
@@ -35,57 +39,8 @@ constexpr Color kNoBackgroundColor = rgb(9, 16, 35);
 constexpr Color kTimingBandColor = rgb(255, 0, 0);
 constexpr Color kTimingTextColor = rgb(255, 255, 255);
 constexpr Color kTipTextColor = rgb(0, 0, 0);
-// The style switch value that leaves the soft-key bar unfilled.
-constexpr Color kNoBarFill = static_cast<Color>(-1);
-// Soft-key labels show at most this many characters.
-constexpr int kLabelChars = 4;
-
 std::atomic<ScreenShell*> gShell{nullptr};
 std::atomic<Screen*> gRecordedScreen{nullptr};
-
-CString cutLabel(const CString& label) {
-    return label.length() > kLabelChars ? label.left(kLabelChars) : label;
-}
-
-// Draws through a function for Display::paintOverlayNow.
-class FunctionOverlay : public OverlayPainter {
-public:
-    explicit FunctionOverlay(std::function<void(GraphicsContext&)> paint)
-        : paint_(std::move(paint)) {}
-    void paint(int /*x*/, int /*y*/, GraphicsContext& g, int /*flag*/) override { paint_(g); }
-
-private:
-    std::function<void(GraphicsContext&)> paint_;
-};
-
-// Selects font, text colour and a transparent background for one label and
-// gives them back.
-class TextScope {
-public:
-    TextScope(DeviceContext& dc, FontRef font, Color color)
-        : dc_(dc),
-          font_(dc.selectFont(std::move(font))),
-          color_(dc.setTextColor(color)),
-          mode_(dc.setBackgroundMode(BackgroundMode::Transparent)) {}
-    ~TextScope() {
-        dc_.setBackgroundMode(mode_);
-        dc_.setTextColor(color_);
-        dc_.selectFont(font_);
-    }
-    TextScope(const TextScope&) = delete;
-    TextScope& operator=(const TextScope&) = delete;
-
-private:
-    DeviceContext& dc_;
-    FontRef font_;
-    Color color_;
-    BackgroundMode mode_;
-};
-
-ImageRef cachedImage(ImageRef& slot, const char16_t* path) {
-    if (!slot) slot = loadCachedImage(CString(path));
-    return slot;
-}
 
 }  // namespace
 
@@ -97,7 +52,9 @@ Screen* recordedCurrentScreen() { return gRecordedScreen.load(); }
 // --- the paint ---------------------------------------------------------------------
 
 void Screen::paint(GraphicsContext& g) {
-    // Lay out first: a screen without a size paints nothing.
+    // Whatever layout is pending runs before anything is drawn (the page,
+    // the command row, then the open menu): painting itself never lays
+    // out. A screen without a size paints nothing.
     lastGraphics_ = &g;
     const uint32_t paintStart = tickCount();
     if (!layoutValid_) {
@@ -106,17 +63,17 @@ void Screen::paint(GraphicsContext& g) {
     } else if (relayoutNeeded_) {
         layout(0, 0, width_, usableHeight_);
     }
-    // The command row.
-    if (commandRow_) commandRow_->getItemWidth(width_, width_);
+    softKeys_.layoutRow(width_);
 
     // Input and the ticker wait until the frame is painted.
     RecursiveLock lock(contentLock());
+    softKeys_.layoutMenu();
     paintFrame(g);
     paintTipBox(g, usableHeight_);
     paintSoftKeyboard(g);
     paintCodeInputPad(g);
-    paintPopupMenu(g);
-    if (softKeyBarShown_ || menuOpen_) paintSoftKeyBar(g);
+    softKeys_.paintMenu(g);
+    if (softKeyBarShown_ || softKeys_.isMenuOpen()) softKeys_.paint(g);
     if (isLoading()) paintLoadingBar(g);
     paintTimingOverlay(g, paintStart);
 }
@@ -222,128 +179,10 @@ void Screen::paintCodeInputPad(GraphicsContext& g) {
         codeInputPad_->paint(usableHeight_, width_, g, 0);
 }
 
-void Screen::paintPopupMenu(GraphicsContext& g) {
-    if (!menuOpen_ || !popupMenu_) return;
-    Container& menu = *popupMenu_;
-    // The page's menu colours, when its style names them.
-    if (Style* look = popupMenuStyle(getStyle()); menu.getStyle() != look) menu.setStyle(look);
-    // Every entry as wide as the widest.
-    for (const auto& entry : menu.children()) {
-        entry->setMinWidth(0);
-        entry->init(width_, width_);
-    }
-    menu.init(width_, width_);
-    const int inner = menu.contentWidth();
-    for (const auto& entry : menu.children()) {
-        entry->setMinWidth(inner);
-        entry->init(inner, inner);
-    }
-    menu.init(width_, width_);
-    // On the soft-key bar, never above the content area; what does not
-    // fit scrolls.
-    const int barTop = softKeyBarTop();
-    const int top = std::min(std::max(barTop - menu.itemHeight(), contentRect_.top), barTop);
-    menu.setScrollHeight(std::max(barTop - top, 1));
-    menu.setRelativePosition(0, top);
-    ClipScope clip(g, 0, top, width_, fullHeight_ - top);
-    menu.paint(0, top, 0, menu.itemWidth(), g, true);
-}
-
-// --- the soft-key bar ----------------------------------------------------------------
-
-void Screen::paintSoftKeyBar(GraphicsContext& g) {
-    DeviceContext* dc = g.getDC();
-    if (!dc) return;
-    RecursiveLock lock(softKeyLock());
-    const int top = softKeyBarTop();
-    if (softKeySwitchColor_ != kNoBarFill) {
-        dc->fillRect(Rect::fromSize(0, top, width_, softKeyBarHeight_), colorSettings().menuBack);
-    }
-    paintLeftLabel(g);
-    paintRightLabel(g);
-    if (commandRow_ && rightAreaStart_ > leftAreaWidth_) {
-        const int x = leftAreaWidth_;
-        commandRow_->setRelativePosition(x, top);
-        ClipScope clip(g, x, top, rightAreaStart_ - x, softKeyBarHeight_);
-        commandRow_->paint(x, top, x, rightAreaStart_, g, true);
-    }
-}
-
-ImageRef Screen::softKeyImage(const CString& label) {
-    if (label == CString(u"确定选择")) return cachedImage(selectImage_, u"images\\select.png");
-    if (label == CString(u"菜单")) return cachedImage(menuImage_, u"images\\menu.png");
-    if (label == CString(u"返") || label == CString(u"取消")) {
-        return cachedImage(backImage_, u"images\\back.png");
-    }
-    if (label == CString(u"退")) return cachedImage(quitImage_, u"images\\quit.png");
-    return nullptr;
-}
-
-void Screen::paintLeftLabel(GraphicsContext& g) {
-    DeviceContext& dc = *g.getDC();
-    if (leftLabel_.isEmpty()) {
-        leftAreaWidth_ = 0;
-        return;
-    }
-    const CString label = cutLabel(leftLabel_);
-    if (isPictureLabel(label)) {
-        // A missing picture draws nothing and keeps the area as it was.
-        if (ImageRef image = softKeyImage(label)) {
-            dc.drawImage(*image, 4, fullHeight_ - image->height());
-            leftAreaWidth_ = image->width() + 4;
-        }
-        return;
-    }
-    const FontRef font = softKeyFont_ ? softKeyFont_ : createStyleFont();
-    const int textWidth = font->textWidth(label.view());
-    TextScope text(dc, font, colorSettings().menuText);
-    Rect box{0, fullHeight_ - font->height() - 4, textWidth, fullHeight_ - 4};
-    dc.drawText(label.view(), box, kTextSingleLine | kTextVCenter);
-    leftAreaWidth_ = textWidth + 2;
-}
-
-void Screen::paintRightLabel(GraphicsContext& g) {
-    DeviceContext& dc = *g.getDC();
-    if (rightLabel_.isEmpty()) {
-        rightAreaStart_ = width_;
-        return;
-    }
-    const CString label = cutLabel(rightLabel_);
-    if (isPictureLabel(label)) {
-        if (ImageRef image = softKeyImage(label)) {
-            const int x = width_ - image->width() - 4;
-            dc.drawImage(*image, x, fullHeight_ - image->height());
-            rightAreaStart_ = x;
-        }
-        return;
-    }
-    const FontRef font = softKeyFont_ ? softKeyFont_ : createStyleFont();
-    const int textWidth = font->textWidth(label.view());
-    TextScope text(dc, font, colorSettings().menuText);
-    Rect box{width_ - textWidth, fullHeight_ - font->height() - 4, width_, fullHeight_ - 4};
-    dc.drawText(label.view(), box, kTextSingleLine | kTextVCenter);
-    rightAreaStart_ = width_ - textWidth;
-}
-
-bool Screen::isPictureLabel(const CString& label) {
-    return label == CString(u"确定选择") || label == CString(u"菜单") || label == CString(u"返") ||
-           label == CString(u"取消") || label == CString(u"退");
-}
-
 void Screen::redrawRightSoftKeyNow() {
     Display* display = getDisplay();
     if (!display || !isShown() || width_ <= 0) return;
-    FunctionOverlay overlay([this](GraphicsContext& g) {
-        DeviceContext* dc = g.getDC();
-        if (!dc) return;
-        RecursiveLock lock(softKeyLock());
-        const int top = softKeyBarTop();
-        const int left = std::clamp(rightAreaStart_, 0, width_);
-        if (softKeySwitchColor_ != kNoBarFill) {
-            dc->fillRect(Rect{left, top, width_, fullHeight_}, colorSettings().menuBack);
-        }
-        paintRightLabel(g);
-    });
+    FunctionOverlay overlay([this](GraphicsContext& g) { softKeys_.redrawRightKey(g); });
     display->paintOverlayNow(0, 0, &overlay);
 }
 
@@ -381,26 +220,7 @@ void Screen::cancelLoading() {
     if (action) action();
 }
 
-void Screen::paintLoadingBar(GraphicsContext& g) {
-    RecursiveLock lock(softKeyLock());
-    DeviceContext* dc = g.getDC();
-    if (!loading_.isLoading() || !dc || width_ <= 0) return;
-    const int top = softKeyBarTop();
-    {
-        ClipScope clip(g, 0, top, width_, kProgressBarHeight);
-        const int filled = loading_.progress() * width_ / 100;
-        dc->fillRect(Rect{0, top, filled, top + kProgressBarHeight}, colorSettings().progressBar);
-    }
-    if (!loading_.isCancelAllowed()) return;
-    ImageRef mark = cachedImage(removeImage_, u"images\\remove.png");
-    if (!mark) return;
-    const int x = width_ - mark->width();
-    const int left = std::clamp(std::min(rightAreaStart_, x), 0, width_);
-    dc->fillRect(Rect{left, top + kProgressBarHeight, width_, fullHeight_},
-                 colorSettings().menuBack);
-    dc->drawImage(*mark, x, fullHeight_ - mark->height());
-    rightAreaStart_ = x - 2;
-}
+void Screen::paintLoadingBar(GraphicsContext& g) { softKeys_.paintLoadingBar(g, loading_); }
 
 // --- the timing overlay ----------------------------------------------------------------
 
@@ -439,11 +259,8 @@ void Screen::paintTimingOverlay(GraphicsContext& g, uint32_t paintStart) {
 // --- shown and hidden ------------------------------------------------------------------
 
 void Screen::showNotify() {
-    menuImage_.reset();
-    selectImage_.reset();
-    backImage_.reset();
-    quitImage_.reset();
-    removeImage_.reset();
+    softKeys_.dropPictures();
+    softKeys_.invalidateMenuLayout();
     if (eventListener_ && !getTitle().isEmpty()) {
         eventListener_->onEvent(std::make_unique<FormEvent>(CString(u"Form"), getTitle()));
     }
