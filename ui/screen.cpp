@@ -5,6 +5,7 @@
 #include <atomic>
 #include <variant>
 
+#include "platform/threading.h"
 #include "ui/border.h"
 #include "ui/code_input_pad.h"
 #include "ui/command.h"
@@ -83,25 +84,21 @@ int Screen::getGameAction(int keyCode) {
 
 // --- construction ----------------------------------------------------------------
 
-Screen::Screen(const CString& title, bool withContent) { init(title, nullptr, withContent); }
-
-Screen::Screen(const CString& title, Style* style, bool withContent) {
-    init(title, style, withContent);
+Screen::Screen(const CString& title, bool withContent) : content_(*this, withContent) {
+    init(title, nullptr);
 }
 
-void Screen::init(const CString& title, Style* style, bool withContent) {
+Screen::Screen(const CString& title, Style* style, bool withContent)
+    : content_(*this, withContent) {
+    init(title, style);
+}
+
+void Screen::init(const CString& title, Style* style) {
     setTitle(title);
     serial_ = gScreenSerial.fetch_add(1) + 1;
     softKeyBarHeight_ = screenMetrics().baseFontSize + kSoftKeyBarExtra;
     tipColor_ = kDefaultTipColor;
     style_ = style;
-    scrollBar_ = std::make_unique<ScrollBar>();
-    scrollBar_->setOwner(this);
-    if (withContent) {
-        content_ = std::make_unique<Container>(false, nullptr);
-        content_->setScreen(this);
-        content_->setScreenContent(true);
-    }
 }
 
 Screen::~Screen() {
@@ -121,8 +118,7 @@ void Screen::setStyle(Style* style) {
         background_ = nullptr;
         border_ = nullptr;
         marginLeft_ = marginRight_ = marginTop_ = marginBottom_ = 0;
-        alignCentre_ = alignRight_ = alignVCentre_ = alignBottom_ = false;
-        fitWidth_ = fitHeight_ = false;
+        content_.clearAlignment();
         return;
     }
     background_ = style->background();
@@ -132,15 +128,9 @@ void Screen::setStyle(Style* style) {
     marginTop_ = style->marginTop;
     marginBottom_ = style->marginBottom;
     // The screen paints background and border itself.
-    if (content_) content_->applyStyle(style, true);
+    if (getContent()) getContent()->applyStyle(style, true);
 
-    const uint32_t flags = style->flags;
-    alignVCentre_ = (flags & 0x30) == 0x30;
-    alignBottom_ = !alignVCentre_ && (flags & 0x20) != 0;
-    alignCentre_ = (flags & kLayoutCenter) != 0;
-    alignRight_ = !alignCentre_ && (flags & kLayoutRight) != 0;
-    fitWidth_ = (flags & 0x400) != 0;
-    fitHeight_ = (flags & 0x1000) != 0;
+    content_.setAlignment(style->flags);
     readStyleValues(*style);
 }
 
@@ -172,8 +162,8 @@ void Screen::setSize(int width, int height) {
     if (getWidth() == width && getHeight() == height) return;
     const Rect bounds = getBounds();
     setBounds(Rect::fromSize(bounds.left, bounds.top, width, height));
-    if (content_) content_->requestFullInit();
-    scrollBar_->requestInit();
+    if (getContent()) getContent()->requestFullInit();
+    content_.scrollBar().requestInit();
     if (headerItem_) headerItem_->requestFullInit();
     stopTicker();
     applySize(width, height);
@@ -194,7 +184,7 @@ void Screen::applySize(int width, int height) {
     if (InlineContainer* row = softKeys_.commandRow()) row->requestFullInit();
     softKeys_.invalidateMenuLayout();
     if (softKeyboard_ && softKeyboard_->isVisible()) usableHeight_ -= softKeyboard_->getHeight();
-    if (content_) content_->setScreen(this);
+    if (getContent()) getContent()->setScreen(this);
     layout(0, 0, width_, usableHeight_);
     layoutValid_ = !layoutFailed_;
     placeMarquee();
@@ -221,12 +211,13 @@ void Screen::layout(int x, int y, int w, int h) {
     const int contentWidth = std::max(w - marginLeft_ - marginRight_ - 2 * border, 0);
     const int contentHeight = std::max(
         h - marginTop_ - marginBottom_ - 2 * border - headerHeight_ - getStatusLineHeight(), 0);
-    contentRect_ = Rect::fromSize(x + marginLeft_ + border, y + marginTop_ + border + headerHeight_,
-                                  contentWidth, contentHeight);
+    content_.setViewport(Rect::fromSize(x + marginLeft_ + border,
+                                        y + marginTop_ + border + headerHeight_, contentWidth,
+                                        contentHeight));
     // The content, measured again without the scroll bar's room when the
     // full width left it taller than the viewport.
-    if (content_ && !measureContent()) {
-        content_->requestFullInit();
+    if (getContent() && !content_.measure()) {
+        getContent()->requestFullInit();
         layout(x, y, w, h);
         return;
     }
@@ -234,35 +225,16 @@ void Screen::layout(int x, int y, int w, int h) {
     relayoutNeeded_ = false;
 }
 
-bool Screen::measureContent() {
-    const int viewport = contentRect_.height();
-    scrollBar_->setViewportHeight(viewport);
-    content_->setScrollHeight(viewport);
-    const bool fullWidth = scrollBar_->tryFullWidth();
-    const int width = fullWidth ? contentRect_.width()
-                                : std::max(contentRect_.width() - scrollBar_->barWidth(), 0);
-    contentLayoutWidth_ = width;
-    const int height = content_->getItemHeight(width, width);
-    content_->setRelativePosition(contentRect_.left, contentRect_.top);
-    if (!fullWidth) {
-        if (height > viewport) scrollBar_->setTryFullWidth(true);
-        return true;
-    }
-    if (height <= viewport) return true;
-    scrollBar_->setTryFullWidth(false);
-    return false;
-}
-
 void Screen::invalidateLayout() {
     if (headerItem_) headerItem_->requestFullInit();
-    if (content_) content_->requestFullInit();
+    if (getContent()) getContent()->requestFullInit();
     layoutValid_ = false;
 }
 
 void Screen::setRelayoutNeeded() {
     // A menu entry that changed size asks here too.
     softKeys_.invalidateMenuLayout();
-    if (content_ || headerItem_) relayoutNeeded_ = true;
+    if (getContent() || headerItem_) relayoutNeeded_ = true;
 }
 
 // --- header and status line ---------------------------------------------------------
@@ -335,6 +307,26 @@ Rect Screen::reserveStatusLineSpace(int width, const Item* owner) {
     const int height = screenMetrics().statusLineHeight;
     const int top = fullHeight_ - softKeyBarHeight_ - height;
     return Rect{right - width, top, right, top + height};
+}
+
+// --- content --------------------------------------------------------------------------------
+
+Item* Screen::getFocusedItem() const {
+    return getContent() ? getContent()->getFocusedItem() : nullptr;
+}
+
+Item* Screen::getItemByName(const CString& name) const {
+    return getContent() ? getContent()->getItemByName(name) : nullptr;
+}
+
+void Screen::animate(uint32_t /*now*/) {
+    DirtyRect dirty;
+    {
+        std::lock_guard<RecursiveMutex> lock(contentLock());
+        if (Container* content = getContent()) content->animateAll(dirty);
+        if (marquee_) marquee_->animateAll(dirty);
+    }
+    if (dirty.changed) repaint();
 }
 
 // --- the control list and listeners ----------------------------------------------------

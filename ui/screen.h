@@ -33,13 +33,14 @@
 // the soft-key bar; a load that blocks input drops every key and tap but the right soft key (113,
 // or a tap on its area) when cancelling is allowed.
 //
-// The code is split by concern: screen.cpp (metrics, construction, style,
-// size, layout, header and status line), screen_content.cpp (the content:
-// painting, scrolling, what it does with keys and drags), screen_paint.cpp
-// (the paint, the loading state, shown and hidden), screen_input.cpp (keys
-// and pen), screen_commands.cpp (commands, key bindings, the soft
-// keyboard); soft_key_bar.cpp holds the bar, command placement and the
-// menu, loading_state.cpp the state of a load.
+// The parts are classes of their own that the screen holds: SoftKeyBar
+// (the bar, command placement and the popup menu), LoadingState (a load's
+// state) and ScreenContent (the content, its viewport, scroll bar and
+// scrolling). The screen's own code is split by concern: screen.cpp
+// (metrics, construction, style, size, layout, header and status line),
+// screen_paint.cpp (the paint, loading, shown and hidden), screen_input.cpp
+// (keys and pen) and screen_commands.cpp (the command API, key bindings,
+// the soft keyboard).
 //
 // Threads: a screen is built and used on the UI thread. The item ticker
 // runs there too; the content lock serialises painting and input with it.
@@ -64,6 +65,7 @@
 #include "ui/item_ticker.h"
 #include "ui/keyboard_base.h"
 #include "ui/loading_state.h"
+#include "ui/screen_content.h"
 #include "ui/screen_services.h"
 #include "ui/soft_key_bar.h"
 
@@ -87,7 +89,7 @@ class Screen : public Canvas, public ItemScreen, public KeyboardListener {
 public:
     // Fixed sizes of the frame, in pixels.
     static constexpr int kSoftKeyBarExtra = 10;  // soft-key bar = base font size + this
-    static constexpr int kArrowPageMargin = 40;  // LEFT/RIGHT page by the viewport less this
+    static constexpr int kArrowPageMargin = ScreenContent::kArrowPageMargin;
     static constexpr int kProgressBarHeight = 3;
     // Busy bit set while the popup menu is open (getBusyFlags).
     static constexpr uint32_t kBusyMenuOpen = 1;
@@ -144,9 +146,9 @@ public:
     int softKeyBarHeight() const { return softKeyBarHeight_; }
     bool isSoftKeyBarShown() const { return softKeyBarShown_; }
     // Where the content is shown (its viewport), from the last layout.
-    const Rect& contentRect() const { return contentRect_; }
+    const Rect& contentRect() const { return content_.viewport(); }
     // The width the content was measured at in the last layout.
-    int contentLayoutWidth() const { return contentLayoutWidth_; }
+    int contentLayoutWidth() const { return content_.layoutWidth(); }
     int headerHeight() const { return headerHeight_; }
     int marginLeft() const { return marginLeft_; }
     int marginRight() const { return marginRight_; }
@@ -179,15 +181,15 @@ public:
     const Rect& marqueeRect() const { return marqueeRect_; }
 
     // --- content and scrolling ------------------------------------------------
-    Container* getContent() const { return content_.get(); }
+    Container* getContent() const { return content_.container(); }
     // Animates the content and the marquee under the content lock and
     // repaints when any of them changed.
     void animate(uint32_t now) override;
-    ScrollBar& scrollBar() { return *scrollBar_; }
+    ScrollBar& scrollBar() { return content_.scrollBar(); }
     // The content's offset: 0 at the top, negative below; 0 without content.
-    int getScrollOffset() const;
+    int getScrollOffset() const { return content_.scrollOffset(); }
     // With `smooth` only the target offset moves.
-    void setScrollOffset(int offset, bool smooth);
+    void setScrollOffset(int offset, bool smooth) { content_.setScrollOffset(offset, smooth); }
     // Moves content taller than its viewport by `delta` (positive: toward
     // the top), never past either end, and repaints.
     void scrollBy(int delta);
@@ -392,21 +394,11 @@ protected:
     GraphicsContext* lastGraphics() const { return lastGraphics_; }
 
 private:
-    void init(const CString& title, Style* style, bool withContent);
+    void init(const CString& title, Style* style);
     void readStyleValues(const Style& style);
     // The page frame of the paint (inside margins and border).
     Rect pageFrame() const;
-    // Measures the content at the content width, once header and viewport
-    // are placed; false when it has to be laid out again.
-    bool measureContent();
     void placeMarquee();
-    void placeScrollBar();
-    // Where the content is painted: the viewport's corner, moved by the
-    // alignment when the content fits.
-    Point contentOrigin() const;
-    int contentHeight() const;
-    // Pages content taller than the viewport by one viewport less 40 px.
-    void pageContent(int gameAction);
 
     // painting (screen_paint.cpp)
     void paintFrame(GraphicsContext& g);
@@ -434,12 +426,6 @@ private:
     int marginRight_ = 0;
     int marginTop_ = 0;
     int marginBottom_ = 0;
-    bool alignCentre_ = false;
-    bool alignRight_ = false;
-    bool alignVCentre_ = false;
-    bool alignBottom_ = false;
-    bool fitWidth_ = false;
-    bool fitHeight_ = false;
     int spacing_ = 4;
     Color tipColor_;
     // Values the style carries for the status line and the menu text, and
@@ -458,8 +444,6 @@ private:
     int displayAreaHeight_ = 0;
     int softKeyBarHeight_ = 0;
     bool softKeyBarShown_ = true;
-    Rect contentRect_;
-    int contentLayoutWidth_ = 0;
     int headerHeight_ = 0;
     bool layoutValid_ = false;
     bool layoutFailed_ = false;
@@ -468,8 +452,8 @@ private:
     // header, content, status line
     CString headerText_;
     Item* headerItem_ = nullptr;
-    std::unique_ptr<Container> content_;
-    std::unique_ptr<ScrollBar> scrollBar_;
+    // Made in the constructor, after the ticker and before what follows.
+    ScreenContent content_;
     std::unique_ptr<Item> ownedMarquee_;
     Item* marquee_ = nullptr;
     Rect marqueeRect_;

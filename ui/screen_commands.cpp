@@ -63,7 +63,7 @@ void Screen::removeItemCommands() { softKeys_.removeItemCommands(); }
 // --- firing commands ---------------------------------------------------------------------------
 
 int Screen::handleCommand(Command* command) {
-    if (content_ && content_->handleCommand(command)) return 1;
+    if (getContent() && getContent()->handleCommand(command)) return 1;
     if (!commandListener_) return 0;
     commandListener_->commandAction(command, this);
     return 1;
@@ -119,7 +119,7 @@ void Screen::repaintItemNow(Item& item) {
     // A content item stays inside the content's viewport.
     const Item* top = &item;
     while (top->getParent()) top = top->getParent();
-    const Rect* clip = top == content_.get() ? &contentRect_ : nullptr;
+    const Rect* clip = top == getContent() ? &contentRect() : nullptr;
     display->paintItemNow(item.getLastPaintX(), item.getLastPaintY(), item.getLastPaintLeft(),
                           item.getLastPaintRight(), &item, clip);
 }

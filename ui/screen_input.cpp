@@ -121,7 +121,7 @@ void Screen::pointerPressed(int x, int y) {
         return;
     }
     // A tap on the thumb starts a drag.
-    ScrollBar& bar = *scrollBar_;
+    ScrollBar& bar = content_.scrollBar();
     const int barX = x - bar.relativeX();
     const int barY = y - bar.relativeY();
     if (bar.isBarShown() && bar.isInItemArea(barX, barY) && bar.isOnThumb(barY)) {
@@ -153,8 +153,9 @@ void Screen::pointerPressed(int x, int y) {
     // Above the bar the scroll bar, else the content; in it the soft keys.
     if (!inBar) {
         const bool onBar = bar.isBarShown() && bar.pointerPressed(barX, barY);
-        if (!onBar && content_) {
-            content_->pointerPressed(x - content_->relativeX(), y - content_->relativeY());
+        if (!onBar && getContent()) {
+            getContent()->pointerPressed(x - getContent()->relativeX(),
+                                         y - getContent()->relativeY());
         }
     } else {
         softKeys_.press(x);
@@ -181,7 +182,7 @@ void Screen::pointerReleased(int x, int y) {
     // A blocking load takes no release.
     if (isInputBlocked()) return;
     // A thumb drag ends wherever the pen is lifted.
-    ScrollBar& bar = *scrollBar_;
+    ScrollBar& bar = content_.scrollBar();
     if (bar.isDragging()) {
         bar.endDrag();
         return;
@@ -206,8 +207,8 @@ void Screen::pointerReleased(int x, int y) {
     }
     // The scroll bar, then the content.
     if (bar.isBarShown() && bar.pointerReleased(x - bar.relativeX(), y - bar.relativeY())) return;
-    if (content_ &&
-        content_->pointerReleased(x - content_->relativeX(), y - content_->relativeY())) {
+    if (getContent() && getContent()->pointerReleased(x - getContent()->relativeX(),
+                                                      y - getContent()->relativeY())) {
         repaint();
     }
 }
@@ -217,12 +218,37 @@ void Screen::pointerDragged(int x, int y) {
     softKeys_.invalidateMenuLayout();
     if (codeInputPad_ && codeInputPad_->isVisible()) return;
     if (isInputBlocked()) return;
-    ScrollBar& bar = *scrollBar_;
+    ScrollBar& bar = content_.scrollBar();
     if (bar.isBarShown() && bar.pointerDragged(x - bar.relativeX(), y - bar.relativeY())) {
         repaint();
         return;
     }
     if (!softKeys_.isMenuOpen() && contentPointerDragged(x, y)) repaint();
 }
+
+// --- what the content does with keys and drags ---------------------------
+
+void Screen::scrollBy(int delta) {
+    if (content_.scrollBy(delta)) repaint();
+}
+
+bool Screen::contentKeyPressed(int keyCode, int gameAction) {
+    const bool handled = content_.keyPressed(keyCode, gameAction);
+    if (!handled && (gameAction == kGameLeft || gameAction == kGameRight) &&
+        content_.page(gameAction)) {
+        repaint();
+    }
+    return handled;
+}
+
+bool Screen::contentKeyRepeated(int keyCode, int gameAction) {
+    return content_.keyRepeated(keyCode, gameAction);
+}
+
+bool Screen::contentKeyReleased(int keyCode, int gameAction) {
+    return content_.keyReleased(keyCode, gameAction);
+}
+
+bool Screen::contentPointerDragged(int x, int y) { return content_.pointerDragged(x, y); }
 
 }  // namespace zq

@@ -106,15 +106,12 @@ void Screen::paintFrame(GraphicsContext& g) {
         marquee_->paint(marqueeRect_.left, marqueeRect_.top, marqueeRect_.left, marqueeRect_.right,
                         g, true);
     }
-    // Scroll bar.
-    placeScrollBar();
-    if (scrollBar_->isBarShown()) {
-        const int x = scrollBar_->relativeX();
-        scrollBar_->paintIfVisible(x, scrollBar_->relativeY(), x, x + scrollBar_->itemWidth(), g);
-    }
+    content_.paintScrollBar(g);
     // Border.
     if (border_) border_->paint(frame.left, frame.top, frame.width(), frame.height(), g);
 }
+
+void Screen::paintContent(GraphicsContext& g) { content_.paint(g); }
 
 Rect Screen::pageFrame() const {
     const int border = borderWidth();
@@ -124,19 +121,19 @@ Rect Screen::pageFrame() const {
     int width = innerWidth;
     int height = displayAreaHeight_ - marginBottom_ - softKeyBarHeight_ - marginTop_ - 2 * border -
                  getStatusLineHeight();
-    if (content_ && fitWidth_) {
-        width = content_->itemWidth();
-        if (alignRight_) {
+    if (getContent() && content_.fitsWidth()) {
+        width = getContent()->itemWidth();
+        if (content_.alignsRight()) {
             x += innerWidth - width;
-        } else if (alignCentre_) {
+        } else if (content_.alignsCentre()) {
             x += (innerWidth - width) / 2;
         }
     }
-    if (content_ && fitHeight_) {
-        height = std::min(contentHeight(), contentRect_.height());
-        if (alignBottom_) {
+    if (getContent() && content_.fitsHeight()) {
+        height = std::min(content_.height(), contentRect().height());
+        if (content_.alignsBottom()) {
             y = usableHeight_ - marginBottom_ - height - 1;
-        } else if (alignVCentre_) {
+        } else if (content_.alignsVCentre()) {
             y = (usableHeight_ - marginTop_ - marginBottom_ - height) / 2;
         }
     }
@@ -274,10 +271,10 @@ void Screen::showNotify() {
         setBounds(Rect::fromSize(getBounds().left, getBounds().top, area.width(), area.height()));
         applySize(area.width(), area.height());
     }
-    if (content_) {
-        content_->showNotify();
+    if (getContent()) {
+        getContent()->showNotify();
         // Styles applied on showing change sizes: lay out before painting.
-        if (layoutValid_ && !content_->isInitialised()) relayoutNeeded_ = true;
+        if (layoutValid_ && !getContent()->isInitialised()) relayoutNeeded_ = true;
     }
 }
 
@@ -286,7 +283,7 @@ void Screen::hideNotify() {
     gRecordedScreen.compare_exchange_strong(self, nullptr);
     if (marquee_) marquee_->hideNotify();
     stopTicker();
-    if (content_) content_->hideNotify();
+    if (getContent()) getContent()->hideNotify();
     loading_.clear();
     pressedItem_.reset();
     if (ScreenShell* shell = screenShell()) shell->clearPendingRequests();
