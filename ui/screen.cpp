@@ -25,7 +25,6 @@ namespace {
 
 std::atomic<int> gScreenSerial{0};
 
-constexpr Color kDefaultTipColor = rgb(255, 255, 225);
 constexpr int kBaseFontSize = 14;
 constexpr int kStatusLineHeight = 17;
 
@@ -97,7 +96,6 @@ void Screen::init(const CString& title, Style* style) {
     setTitle(title);
     serial_ = gScreenSerial.fetch_add(1) + 1;
     softKeyBarHeight_ = screenMetrics().baseFontSize + kSoftKeyBarExtra;
-    tipColor_ = kDefaultTipColor;
     style_ = style;
 }
 
@@ -115,14 +113,12 @@ Screen::~Screen() {
 void Screen::setStyle(Style* style) {
     style_ = style;
     if (!style) {
-        background_ = nullptr;
-        border_ = nullptr;
+        painter_.setFrameLook(nullptr, nullptr);
         marginLeft_ = marginRight_ = marginTop_ = marginBottom_ = 0;
         content_.clearAlignment();
         return;
     }
-    background_ = style->background();
-    border_ = style->border();
+    painter_.setFrameLook(style->background(), style->border());
     marginLeft_ = style->marginLeft;
     marginRight_ = style->marginRight;
     marginTop_ = style->marginTop;
@@ -146,15 +142,15 @@ void Screen::readStyleValues(const Style& style) {
     softKeys_.setLook(switchColor, std::move(softKeyFont));
     // The list-marker id doubles as the screen's spacing when it is a number.
     if (readInteger(style, prop::kListMarkerImage, number)) spacing_ = number;
-    if (readInteger(style, prop::kTipBoxColor, number)) tipColor_ = static_cast<Color>(number);
+    if (readInteger(style, prop::kTipBoxColor, number)) {
+        painter_.setTipColor(static_cast<Color>(number));
+    }
     if (readInteger(style, kStatusTextColorId, number))
         statusTextColor_ = static_cast<Color>(number);
     if (readInteger(style, kStatusExtraColorId, number))
         statusExtraColor_ = static_cast<Color>(number);
     if (FontRef font = style.getFontProperty(kStatusFontId)) statusFont_ = font;
 }
-
-int Screen::borderWidth() const { return border_ ? border_->width() : 0; }
 
 // --- size and layout ---------------------------------------------------------------
 

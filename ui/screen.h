@@ -29,14 +29,16 @@
 // popup menu's layout when it opens or changes. paint() runs whatever
 // layout is pending first, then only draws.
 //
-// While a page loads (LoadingState, ui/loading_state.h), a 3 px progress bar runs along the top of
-// the soft-key bar; a load that blocks input drops every key and tap but the right soft key (113,
-// or a tap on its area) when cancelling is allowed.
+// While a page loads (LoadingState, ui/loading_state.h), a 3 px progress
+// bar runs along the top of the soft-key bar; a load that blocks input
+// drops every key and tap but the right soft key (113, or a tap on its
+// area) when cancelling is allowed.
 //
 // The parts are classes of their own that the screen holds: SoftKeyBar
 // (the bar, command placement and the popup menu), LoadingState (a load's
-// state) and ScreenContent (the content, its viewport, scroll bar and
-// scrolling). The screen's own code is split by concern: screen.cpp
+// state), ScreenContent (the content, its viewport, scroll bar and
+// scrolling) and ScreenPainter (the frame's look, the tip box and the
+// timing overlay). The screen's own code is split by concern: screen.cpp
 // (metrics, construction, style, size, layout, header and status line),
 // screen_paint.cpp (the paint, loading, shown and hidden), screen_input.cpp
 // (keys and pen) and screen_commands.cpp (the command API, key bindings,
@@ -66,6 +68,7 @@
 #include "ui/keyboard_base.h"
 #include "ui/loading_state.h"
 #include "ui/screen_content.h"
+#include "ui/screen_painter.h"
 #include "ui/screen_services.h"
 #include "ui/soft_key_bar.h"
 
@@ -154,7 +157,7 @@ public:
     int marginRight() const { return marginRight_; }
     int marginTop() const { return marginTop_; }
     int marginBottom() const { return marginBottom_; }
-    int borderWidth() const;
+    int borderWidth() const { return painter_.borderWidth(); }
 
     // --- header and status line ---------------------------------------------
     // Lays the screen out again when it is laid out and shown.
@@ -266,7 +269,7 @@ public:
     // Rebuilds the labels from the commands and the menu state.
     void updateSoftKeyLabels() { softKeys_.updateLabels(); }
     // The tip box at the bottom of the page (on at construction).
-    void setTipBoxShown(bool shown) { tipShown_ = shown; }
+    void setTipBoxShown(bool shown) { painter_.setTipBoxShown(shown); }
 
     // --- commands and the popup menu ----------------------------------------------
     // insertCommand with the menu entry style, repainting.
@@ -402,10 +405,8 @@ private:
 
     // painting (screen_paint.cpp)
     void paintFrame(GraphicsContext& g);
-    void paintTipBox(GraphicsContext& g, int bottom);
     void paintSoftKeyboard(GraphicsContext& g);
     void paintCodeInputPad(GraphicsContext& g);
-    void paintTimingOverlay(GraphicsContext& g, uint32_t paintStart);
     void repaintLoadingBar();
 
     // input (screen_input.cpp)
@@ -420,14 +421,13 @@ private:
 
     // style
     Style* style_ = nullptr;
-    Background* background_ = nullptr;
-    Border* border_ = nullptr;
+    // The frame's look and the overlays drawn over the page.
+    ScreenPainter painter_;
     int marginLeft_ = 0;
     int marginRight_ = 0;
     int marginTop_ = 0;
     int marginBottom_ = 0;
     int spacing_ = 4;
-    Color tipColor_;
     // Values the style carries for the status line and the menu text, and
     // a mark some start-up looks set; kept with the style, not drawn with
     // yet (the menu takes its text colour from the style itself).
@@ -452,7 +452,7 @@ private:
     // header, content, status line
     CString headerText_;
     Item* headerItem_ = nullptr;
-    // Made in the constructor, after the ticker and before what follows.
+    // The content, its viewport and scroll bar.
     ScreenContent content_;
     std::unique_ptr<Item> ownedMarquee_;
     Item* marquee_ = nullptr;
@@ -465,7 +465,6 @@ private:
     CommandListener* commandListener_ = nullptr;
     ItemStateListener* itemStateListener_ = nullptr;
     CString tipText_;
-    bool tipShown_ = true;
     std::vector<Item*> controlList_;
     GraphicsContext* lastGraphics_ = nullptr;
     ItemRef pressedItem_;
@@ -473,7 +472,7 @@ private:
     // The soft-key bar, its commands and the popup menu.
     SoftKeyBar softKeys_{*this};
 
-    // input
+    // A FIRE press nothing used: its release fires the left command.
     bool centrePressed_ = false;
 
     // input

@@ -34,11 +34,6 @@ using screen_paint::TextScope;
 
 namespace {
 
-// What a page without a background shows.
-constexpr Color kNoBackgroundColor = rgb(9, 16, 35);
-constexpr Color kTimingBandColor = rgb(255, 0, 0);
-constexpr Color kTimingTextColor = rgb(255, 255, 255);
-constexpr Color kTipTextColor = rgb(0, 0, 0);
 std::atomic<ScreenShell*> gShell{nullptr};
 std::atomic<Screen*> gRecordedScreen{nullptr};
 
@@ -69,23 +64,18 @@ void Screen::paint(GraphicsContext& g) {
     RecursiveLock lock(contentLock());
     softKeys_.layoutMenu();
     paintFrame(g);
-    paintTipBox(g, usableHeight_);
+    painter_.paintTipBox(g, tipText_, usableHeight_, width_, fullHeight_);
     paintSoftKeyboard(g);
     paintCodeInputPad(g);
     softKeys_.paintMenu(g);
     if (softKeyBarShown_ || softKeys_.isMenuOpen()) softKeys_.paint(g);
     if (isLoading()) paintLoadingBar(g);
-    paintTimingOverlay(g, paintStart);
+    ScreenPainter::paintTimingOverlay(g, paintStart, width_);
 }
 
 void Screen::paintFrame(GraphicsContext& g) {
     const Rect frame = pageFrame();
-    // Background.
-    if (background_) {
-        background_->paint(frame.left, frame.top, frame.width(), frame.height(), g);
-    } else if (DeviceContext* dc = g.getDC()) {
-        dc->fillRect(frame, kNoBackgroundColor);
-    }
+    painter_.paintBackground(g, frame);
     // The header text is the main window's caption.
     if (!headerText_.isEmpty()) {
         if (ScreenShell* shell = screenShell()) shell->setMainCaption(headerText_);
@@ -107,8 +97,7 @@ void Screen::paintFrame(GraphicsContext& g) {
                         g, true);
     }
     content_.paintScrollBar(g);
-    // Border.
-    if (border_) border_->paint(frame.left, frame.top, frame.width(), frame.height(), g);
+    painter_.paintBorder(g, frame);
 }
 
 void Screen::paintContent(GraphicsContext& g) { content_.paint(g); }
@@ -138,19 +127,6 @@ Rect Screen::pageFrame() const {
         }
     }
     return Rect::fromSize(x, y, std::max(width, 0), std::max(height, 0));
-}
-
-void Screen::paintTipBox(GraphicsContext& g, int bottom) {
-    DeviceContext* dc = g.getDC();
-    if (!tipShown_ || tipText_.isEmpty() || !dc) return;
-    const FontRef font = createStyleFont();
-    const int textWidth = font->textWidth(tipText_.view());
-    const int textHeight = font->height();
-    ClipScope clip(g, 0, 0, width_, fullHeight_);
-    dc->fillRect(Rect{3, bottom - textHeight - 4, textWidth + 5, bottom - 2}, tipColor_);
-    TextScope text(*dc, font, kTipTextColor);
-    Rect box{4, bottom - textHeight - 3, textWidth + 4, bottom - 3};
-    dc->drawText(tipText_.view(), box, kTextSingleLine);
 }
 
 void Screen::paintSoftKeyboard(GraphicsContext& g) {
@@ -218,40 +194,6 @@ void Screen::cancelLoading() {
 }
 
 void Screen::paintLoadingBar(GraphicsContext& g) { softKeys_.paintLoadingBar(g, loading_); }
-
-// --- the timing overlay ----------------------------------------------------------------
-
-void Screen::paintTimingOverlay(GraphicsContext& g, uint32_t paintStart) {
-    ScreenShell* shell = screenShell();
-    DeviceContext* dc = g.getDC();
-    if (!shell || !dc) return;
-    const uint32_t paintEnd = tickCount();
-    shell->notePaintTimes(paintStart, paintEnd);
-    PageTiming t;
-    if (!shell->pageTimingOverlay(t)) return;
-
-    CString netTimes;
-    for (int ms : t.netTimes) netTimes += CString::format(u" %d ", ms);
-    CString sizes;
-    for (int bytes : t.transferSizes) sizes += CString(u",") + CString::format(u" %d ", bytes);
-    auto span = [](uint32_t start, uint32_t end) { return tickDiff(end, start); };
-    const CString lines[4] = {
-        CString::format(u" NetTime: %s InsertTime: %d", netTimes, span(t.insertStart, t.insertEnd)),
-        CString::format(u"Lzsstime: %d  ParserTime: %d ", span(t.lzssStart, t.lzssEnd),
-                        span(t.parseStart, t.parseEnd)),
-        CString::format(u"PaintTime: %d  AllTime: %d", span(paintStart, paintEnd),
-                        span(t.requestStart, paintEnd)),
-        CString::format(u"预处理: %d  数据流量: %s", span(t.preprocessStart, t.preprocessEnd),
-                        sizes),
-    };
-    constexpr int kRows[4][2] = {{3, 20}, {24, 44}, {48, 68}, {70, 90}};
-    dc->fillRect(Rect{0, 1, width_, 92}, kTimingBandColor);
-    TextScope text(*dc, createStyleFont(), kTimingTextColor);
-    for (int i = 0; i < 4; ++i) {
-        Rect box{0, kRows[i][0], width_, kRows[i][1]};
-        dc->drawText(lines[i].view(), box, kTextVCenter | kTextSingleLine);
-    }
-}
 
 // --- shown and hidden ------------------------------------------------------------------
 
