@@ -248,7 +248,7 @@ void CommandItem::placeSubmenu(int itemX, int itemY) {
     const int bottom = screen ? screen->softKeyBarTop() : screenMetrics().longSide;
     const int contentWidth = screen ? screen->contentRect().width() : screenWidth;
 
-    // 1. Measured at a third of the content width, the entries made equal.
+    // Measured at a third of the content width, the entries made equal.
     const int lineWidth = std::max(contentWidth / 3, 1);
     for (const auto& entry : submenu_->children()) {
         entry->setMinWidth(0);
@@ -262,7 +262,7 @@ void CommandItem::placeSubmenu(int itemX, int itemY) {
     }
     submenu_->init(lineWidth, lineWidth);
 
-    // 2. Beside the entry: right, else left near the edge, else at the edge.
+    // Beside the entry: right, else left near the edge, else at the edge.
     const int width = submenu_->itemWidth();
     const int height = submenu_->itemHeight();
     int x = itemX + itemWidth_;

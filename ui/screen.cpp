@@ -5,6 +5,7 @@
 #include <atomic>
 #include <variant>
 
+#include "platform/threading.h"
 #include "ui/border.h"
 #include "ui/code_input_pad.h"
 #include "ui/command.h"
@@ -24,10 +25,16 @@ namespace {
 
 std::atomic<int> gScreenSerial{0};
 
-constexpr Color kDefaultSoftKeySwitchColor = rgb(192, 192, 192);
-constexpr Color kDefaultTipColor = rgb(255, 255, 225);
 constexpr int kBaseFontSize = 14;
 constexpr int kStatusLineHeight = 17;
+
+// Screen values a style carries under fixed property ids: pages and style
+// sheets set them by number, so the numbers stay as they are.
+constexpr PropertyId kLookMarkId = 116;           // set by some start-up looks
+constexpr PropertyId kStatusTextColorId = 20832;  // "status-fcolor"
+constexpr PropertyId kStatusFontId = 20833;
+constexpr PropertyId kStatusExtraColorId = 20834;
+constexpr PropertyId kMenuTextColorId = 20841;  // "menu-fcolor"
 
 // A colour or number the style gives as a plain integer; nothing otherwise.
 bool readInteger(const Style& style, PropertyId id, int32_t& out) {
@@ -76,26 +83,20 @@ int Screen::getGameAction(int keyCode) {
 
 // --- construction ----------------------------------------------------------------
 
-Screen::Screen(const CString& title, bool withContent) { init(title, nullptr, withContent); }
-
-Screen::Screen(const CString& title, Style* style, bool withContent) {
-    init(title, style, withContent);
+Screen::Screen(const CString& title, bool withContent) : content_(*this, withContent) {
+    init(title, nullptr);
 }
 
-void Screen::init(const CString& title, Style* style, bool withContent) {
+Screen::Screen(const CString& title, Style* style, bool withContent)
+    : content_(*this, withContent) {
+    init(title, style);
+}
+
+void Screen::init(const CString& title, Style* style) {
     setTitle(title);
     serial_ = gScreenSerial.fetch_add(1) + 1;
     softKeyBarHeight_ = screenMetrics().baseFontSize + kSoftKeyBarExtra;
-    softKeySwitchColor_ = kDefaultSoftKeySwitchColor;
-    tipColor_ = kDefaultTipColor;
     style_ = style;
-    scrollBar_ = std::make_unique<ScrollBar>();
-    scrollBar_->setOwner(this);
-    if (withContent) {
-        content_ = std::make_unique<Container>(false, nullptr);
-        content_->setScreen(this);
-        content_->setScreenContent(true);
-    }
 }
 
 Screen::~Screen() {
@@ -112,52 +113,44 @@ Screen::~Screen() {
 void Screen::setStyle(Style* style) {
     style_ = style;
     if (!style) {
-        background_ = nullptr;
-        border_ = nullptr;
+        painter_.setFrameLook(nullptr, nullptr);
         marginLeft_ = marginRight_ = marginTop_ = marginBottom_ = 0;
-        alignCentre_ = alignRight_ = alignVCentre_ = alignBottom_ = false;
-        fitWidth_ = fitHeight_ = false;
+        content_.clearAlignment();
         return;
     }
-    background_ = style->background();
-    border_ = style->border();
+    painter_.setFrameLook(style->background(), style->border());
     marginLeft_ = style->marginLeft;
     marginRight_ = style->marginRight;
     marginTop_ = style->marginTop;
     marginBottom_ = style->marginBottom;
     // The screen paints background and border itself.
-    if (content_) content_->applyStyle(style, true);
+    if (getContent()) getContent()->applyStyle(style, true);
 
-    const uint32_t flags = style->flags;
-    alignVCentre_ = (flags & 0x30) == 0x30;
-    alignBottom_ = !alignVCentre_ && (flags & 0x20) != 0;
-    alignCentre_ = (flags & kLayoutCenter) != 0;
-    alignRight_ = !alignCentre_ && (flags & kLayoutRight) != 0;
-    fitWidth_ = (flags & 0x400) != 0;
-    fitHeight_ = (flags & 0x1000) != 0;
+    content_.setAlignment(style->flags);
     readStyleValues(*style);
 }
 
 void Screen::readStyleValues(const Style& style) {
-    value116_ = style.getProperty(prop::kScreenValue116);
+    lookMark_ = style.getProperty(kLookMarkId);
     int32_t number = 0;
-    softKeySwitchColor_ = readInteger(style, prop::kSoftKeySwitchColor, number)
-                              ? static_cast<Color>(number)
-                              : kDefaultSoftKeySwitchColor;
-    color5169_ = static_cast<Color>(style.getProperty(prop::kScreenColor20841));
-    softKeyFont_ = style.getFontProperty(prop::kSoftKeyFont);
-    if (!softKeyFont_) softKeyFont_ = createStyleFont();
+    const Color switchColor = readInteger(style, prop::kSoftKeySwitchColor, number)
+                                  ? static_cast<Color>(number)
+                                  : SoftKeyBar::kDefaultSwitchColor;
+    menuTextColor_ = static_cast<Color>(style.getProperty(kMenuTextColorId));
+    FontRef softKeyFont = style.getFontProperty(prop::kSoftKeyFont);
+    if (!softKeyFont) softKeyFont = createStyleFont();
+    softKeys_.setLook(switchColor, std::move(softKeyFont));
     // The list-marker id doubles as the screen's spacing when it is a number.
     if (readInteger(style, prop::kListMarkerImage, number)) spacing_ = number;
-    if (readInteger(style, prop::kTipBoxColor, number)) tipColor_ = static_cast<Color>(number);
-    if (readInteger(style, prop::kScreenColor20832, number))
-        color5160_ = static_cast<Color>(number);
-    if (readInteger(style, prop::kScreenColor20834, number))
-        color5162_ = static_cast<Color>(number);
-    if (FontRef font = style.getFontProperty(prop::kScreenFont20833)) font5161_ = font;
+    if (readInteger(style, prop::kTipBoxColor, number)) {
+        painter_.setTipColor(static_cast<Color>(number));
+    }
+    if (readInteger(style, kStatusTextColorId, number))
+        statusTextColor_ = static_cast<Color>(number);
+    if (readInteger(style, kStatusExtraColorId, number))
+        statusExtraColor_ = static_cast<Color>(number);
+    if (FontRef font = style.getFontProperty(kStatusFontId)) statusFont_ = font;
 }
-
-int Screen::borderWidth() const { return border_ ? border_->width() : 0; }
 
 // --- size and layout ---------------------------------------------------------------
 
@@ -165,8 +158,8 @@ void Screen::setSize(int width, int height) {
     if (getWidth() == width && getHeight() == height) return;
     const Rect bounds = getBounds();
     setBounds(Rect::fromSize(bounds.left, bounds.top, width, height));
-    if (content_) content_->requestFullInit();
-    scrollBar_->requestInit();
+    if (getContent()) getContent()->requestFullInit();
+    content_.scrollBar().requestInit();
     if (headerItem_) headerItem_->requestFullInit();
     stopTicker();
     applySize(width, height);
@@ -184,9 +177,10 @@ void Screen::applySize(int width, int height) {
     if (style_) setStyle(style_);
     updateSoftKeyLabels();
     setSoftKeyBarVisible(true);
-    if (commandRow_) commandRow_->requestFullInit();
+    if (InlineContainer* row = softKeys_.commandRow()) row->requestFullInit();
+    softKeys_.invalidateMenuLayout();
     if (softKeyboard_ && softKeyboard_->isVisible()) usableHeight_ -= softKeyboard_->getHeight();
-    if (content_) content_->setScreen(this);
+    if (getContent()) getContent()->setScreen(this);
     layout(0, 0, width_, usableHeight_);
     layoutValid_ = !layoutFailed_;
     placeMarquee();
@@ -199,7 +193,9 @@ void Screen::setSoftKeyBarVisible(bool shown) {
 
 void Screen::layout(int x, int y, int w, int h) {
     if (w < 1 || h < 1) return;
-    // 1-2. The header item over the inner width.
+    // The menu sits on the bar and never above the content: it follows.
+    softKeys_.invalidateMenuLayout();
+    // The header item over the inner width.
     const int border = borderWidth();
     const int innerWidth = width_ - marginLeft_ - marginRight_ - 2 * border;
     headerHeight_ = 0;
@@ -207,50 +203,34 @@ void Screen::layout(int x, int y, int w, int h) {
         headerItem_->setRelativePosition(marginLeft_ + border, marginTop_ + border);
         headerHeight_ = headerItem_->getItemHeight(innerWidth, innerWidth);
     }
-    // 3. The content's viewport.
+    // The content's viewport.
     const int contentWidth = std::max(w - marginLeft_ - marginRight_ - 2 * border, 0);
     const int contentHeight = std::max(
         h - marginTop_ - marginBottom_ - 2 * border - headerHeight_ - getStatusLineHeight(), 0);
-    contentRect_ = Rect::fromSize(x + marginLeft_ + border, y + marginTop_ + border + headerHeight_,
-                                  contentWidth, contentHeight);
-    // 4. The content, measured again without the scroll bar's room when the
+    content_.setViewport(Rect::fromSize(x + marginLeft_ + border,
+                                        y + marginTop_ + border + headerHeight_, contentWidth,
+                                        contentHeight));
+    // The content, measured again without the scroll bar's room when the
     // full width left it taller than the viewport.
-    if (content_ && !measureContent()) {
-        content_->requestFullInit();
+    if (getContent() && !content_.measure()) {
+        getContent()->requestFullInit();
         layout(x, y, w, h);
         return;
     }
-    // 5.
+    // A layout answers every relayout request made before it.
     relayoutNeeded_ = false;
-}
-
-bool Screen::measureContent() {
-    const int viewport = contentRect_.height();
-    scrollBar_->setViewportHeight(viewport);
-    content_->setScrollHeight(viewport);
-    const bool fullWidth = scrollBar_->tryFullWidth();
-    const int width = fullWidth ? contentRect_.width()
-                                : std::max(contentRect_.width() - scrollBar_->barWidth(), 0);
-    contentLayoutWidth_ = width;
-    const int height = content_->getItemHeight(width, width);
-    content_->setRelativePosition(contentRect_.left, contentRect_.top);
-    if (!fullWidth) {
-        if (height > viewport) scrollBar_->setTryFullWidth(true);
-        return true;
-    }
-    if (height <= viewport) return true;
-    scrollBar_->setTryFullWidth(false);
-    return false;
 }
 
 void Screen::invalidateLayout() {
     if (headerItem_) headerItem_->requestFullInit();
-    if (content_) content_->requestFullInit();
+    if (getContent()) getContent()->requestFullInit();
     layoutValid_ = false;
 }
 
 void Screen::setRelayoutNeeded() {
-    if (content_ || headerItem_) relayoutNeeded_ = true;
+    // A menu entry that changed size asks here too.
+    softKeys_.invalidateMenuLayout();
+    if (getContent() || headerItem_) relayoutNeeded_ = true;
 }
 
 // --- header and status line ---------------------------------------------------------
@@ -323,6 +303,26 @@ Rect Screen::reserveStatusLineSpace(int width, const Item* owner) {
     const int height = screenMetrics().statusLineHeight;
     const int top = fullHeight_ - softKeyBarHeight_ - height;
     return Rect{right - width, top, right, top + height};
+}
+
+// --- content --------------------------------------------------------------------------------
+
+Item* Screen::getFocusedItem() const {
+    return getContent() ? getContent()->getFocusedItem() : nullptr;
+}
+
+Item* Screen::getItemByName(const CString& name) const {
+    return getContent() ? getContent()->getItemByName(name) : nullptr;
+}
+
+void Screen::animate(uint32_t /*now*/) {
+    DirtyRect dirty;
+    {
+        std::lock_guard<RecursiveMutex> lock(contentLock());
+        if (Container* content = getContent()) content->animateAll(dirty);
+        if (marquee_) marquee_->animateAll(dirty);
+    }
+    if (dirty.changed) repaint();
 }
 
 // --- the control list and listeners ----------------------------------------------------

@@ -20,30 +20,29 @@
 // scroll bar, its ticker and the marquee given to setMarquee; the header
 // item, styles and listeners are borrowed.
 //
-// The soft-key bar shows a left and a right label. Commands are placed
-// there or in the popup command menu that the left soft key opens:
+// The soft-key bar (SoftKeyBar, ui/soft_key_bar.h) shows a left and a right
+// label; commands are placed there or in the popup command menu that the
+// left soft key opens. The screen keeps its command API and forwards it.
 //
-//   right soft key   the BACK, CANCEL or EXIT command of the smallest
-//                    priority number (ties: the earlier one)
-//   left soft key    "菜单" (opens the menu), or the one command of the menu
-//                    when it came there first as "确定选择" or as a right
-//                    command that lost its place
-//   menu             every other command, by priority number
+// Paint never lays out. Sizes and places are settled by the layout step:
+// layout() on show, size and style changes and relayout requests, and the
+// popup menu's layout when it opens or changes. paint() runs whatever
+// layout is pending first, then only draws.
 //
-// Labels "确定选择" and "菜单" show as pictures (images\select.png,
-// images\menu.png), "返" and "取消" as images\back.png, "退" as
-// images\quit.png; other labels as text cut to four characters.
+// While a page loads (LoadingState, ui/loading_state.h), a 3 px progress
+// bar runs along the top of the soft-key bar; a load that blocks input
+// drops every key and tap but the right soft key (113, or a tap on its
+// area) when cancelling is allowed.
 //
-// While a page loads, a 3 px progress bar runs along the top of the
-// soft-key bar; a load that blocks input drops every key and tap but the
-// right soft key (113, or a tap on its area) when cancelling is allowed.
-//
-// The code is split by concern: screen.cpp (metrics, construction, style,
-// size, layout, header and status line), screen_content.cpp (the content:
-// painting, scrolling, what it does with keys and drags), screen_paint.cpp
-// (the paint, the soft-key bar, the loading state, shown and hidden),
-// screen_input.cpp (keys and pen), screen_commands.cpp (commands, the
-// menu, the command row, key bindings, the soft keyboard).
+// The parts are classes of their own that the screen holds: SoftKeyBar
+// (the bar, command placement and the popup menu), LoadingState (a load's
+// state), ScreenContent (the content, its viewport, scroll bar and
+// scrolling) and ScreenPainter (the frame's look, the tip box and the
+// timing overlay). The screen's own code is split by concern: screen.cpp
+// (metrics, construction, style, size, layout, header and status line),
+// screen_paint.cpp (the paint, loading, shown and hidden), screen_input.cpp
+// (keys and pen) and screen_commands.cpp (the command API, key bindings,
+// the soft keyboard).
 //
 // Threads: a screen is built and used on the UI thread. The item ticker
 // runs there too; the content lock serialises painting and input with it.
@@ -67,7 +66,11 @@
 #include "ui/item.h"
 #include "ui/item_ticker.h"
 #include "ui/keyboard_base.h"
+#include "ui/loading_state.h"
+#include "ui/screen_content.h"
+#include "ui/screen_painter.h"
 #include "ui/screen_services.h"
+#include "ui/soft_key_bar.h"
 
 namespace zq {
 
@@ -89,7 +92,7 @@ class Screen : public Canvas, public ItemScreen, public KeyboardListener {
 public:
     // Fixed sizes of the frame, in pixels.
     static constexpr int kSoftKeyBarExtra = 10;  // soft-key bar = base font size + this
-    static constexpr int kArrowPageMargin = 40;  // LEFT/RIGHT page by the viewport less this
+    static constexpr int kArrowPageMargin = ScreenContent::kArrowPageMargin;
     static constexpr int kProgressBarHeight = 3;
     // Busy bit set while the popup menu is open (getBusyFlags).
     static constexpr uint32_t kBusyMenuOpen = 1;
@@ -146,15 +149,15 @@ public:
     int softKeyBarHeight() const { return softKeyBarHeight_; }
     bool isSoftKeyBarShown() const { return softKeyBarShown_; }
     // Where the content is shown (its viewport), from the last layout.
-    const Rect& contentRect() const { return contentRect_; }
+    const Rect& contentRect() const { return content_.viewport(); }
     // The width the content was measured at in the last layout.
-    int contentLayoutWidth() const { return contentLayoutWidth_; }
+    int contentLayoutWidth() const { return content_.layoutWidth(); }
     int headerHeight() const { return headerHeight_; }
     int marginLeft() const { return marginLeft_; }
     int marginRight() const { return marginRight_; }
     int marginTop() const { return marginTop_; }
     int marginBottom() const { return marginBottom_; }
-    int borderWidth() const;
+    int borderWidth() const { return painter_.borderWidth(); }
 
     // --- header and status line ---------------------------------------------
     // Lays the screen out again when it is laid out and shown.
@@ -181,15 +184,15 @@ public:
     const Rect& marqueeRect() const { return marqueeRect_; }
 
     // --- content and scrolling ------------------------------------------------
-    Container* getContent() const { return content_.get(); }
+    Container* getContent() const { return content_.container(); }
     // Animates the content and the marquee under the content lock and
     // repaints when any of them changed.
     void animate(uint32_t now) override;
-    ScrollBar& scrollBar() { return *scrollBar_; }
+    ScrollBar& scrollBar() { return content_.scrollBar(); }
     // The content's offset: 0 at the top, negative below; 0 without content.
-    int getScrollOffset() const;
+    int getScrollOffset() const { return content_.scrollOffset(); }
     // With `smooth` only the target offset moves.
-    void setScrollOffset(int offset, bool smooth);
+    void setScrollOffset(int offset, bool smooth) { content_.setScrollOffset(offset, smooth); }
     // Moves content taller than its viewport by `delta` (positive: toward
     // the top), never past either end, and repaints.
     void scrollBy(int delta);
@@ -223,24 +226,24 @@ public:
                       std::function<void()> onCancel = {});
     // For the screen's request, or any with -1: adds `delta` (a result
     // below 0 is ignored, above 100 gives 100) and repaints the bar.
-    void addLoadingProgress(int delta, int requestId = -1);
+    void addLoadingProgress(int delta, int requestId = LoadingState::kAnyRequestForAdd);
     // For the screen's request, or any with -2: a percent above 100 is
     // ignored.
-    void setLoadingProgress(int percent, int requestId = -2);
+    void setLoadingProgress(int percent, int requestId = LoadingState::kAnyRequest);
     // For the screen's request, or any with -2. True when a load was
     // stopped (the right soft key is redrawn at once); another request's id
     // changes nothing.
-    bool stopLoading(int requestId = -2);
+    bool stopLoading(int requestId = LoadingState::kAnyRequest);
     // A resent request keeps the load going under its new id.
-    void replaceLoadingId(int oldId, int newId);
+    void replaceLoadingId(int oldId, int newId) { loading_.replaceId(oldId, newId); }
     // The animation drawn at the top-left corner while loading, below the
     // program folder; loaded at the next startLoading.
-    void setLoadingImagePath(const CString& path) { loadingImagePath_ = path; }
-    bool isLoading() const { return loading_.load(); }
-    bool isInputBlocked() const { return loading_.load() && blockInput_.load(); }
-    bool isCancelAllowed() const { return cancelAllowed_.load(); }
-    int loadingProgress() const { return progress_.load(); }
-    int loadingRequestId() const { return requestId_.load(); }
+    void setLoadingImagePath(const CString& path) { loading_.setImagePath(path); }
+    bool isLoading() const { return loading_.isLoading(); }
+    bool isInputBlocked() const { return loading_.isInputBlocked(); }
+    bool isCancelAllowed() const { return loading_.isCancelAllowed(); }
+    int loadingProgress() const { return loading_.progress(); }
+    int loadingRequestId() const { return loading_.requestId(); }
     // Progress to 0, the load stopped for any request, the cancel action run.
     void cancelLoading();
     // The progress bar along the top of the soft-key bar and, when
@@ -252,45 +255,45 @@ public:
     void redrawRightSoftKeyNow();
 
     // --- soft-key bar -----------------------------------------------------------
-    const CString& leftLabel() const { return leftLabel_; }
-    const CString& rightLabel() const { return rightLabel_; }
+    const CString& leftLabel() const { return softKeys_.leftLabel(); }
+    const CString& rightLabel() const { return softKeys_.rightLabel(); }
     // Where the left label area ends and the right one starts (x), as the
     // last paint drew them.
-    int leftAreaWidth() const { return leftAreaWidth_; }
-    int rightAreaStart() const { return rightAreaStart_; }
+    int leftAreaWidth() const { return softKeys_.leftAreaWidth(); }
+    int rightAreaStart() const { return softKeys_.rightAreaStart(); }
     int softKeyBarTop() const { return fullHeight_ - softKeyBarHeight_; }
     // The page's command entries, shown in a row between the two labels.
     // The row they replace lives until the next call.
     void setCommandItems(std::vector<std::unique_ptr<CommandItem>> items);
-    InlineContainer* getCommandRow() const { return commandRow_.get(); }
+    InlineContainer* getCommandRow() const { return softKeys_.commandRow(); }
     // Rebuilds the labels from the commands and the menu state.
-    void updateSoftKeyLabels();
+    void updateSoftKeyLabels() { softKeys_.updateLabels(); }
     // The tip box at the bottom of the page (on at construction).
-    void setTipBoxShown(bool shown) { tipShown_ = shown; }
+    void setTipBoxShown(bool shown) { painter_.setTipBoxShown(shown); }
 
     // --- commands and the popup menu ----------------------------------------------
     // insertCommand with the menu entry style, repainting.
     void addCommand(CommandRef command);
-    // Places `command` (see the header comment). A command already placed
+    // Places `command` (see ui/soft_key_bar.h). A command already placed
     // is not added again. A null entry style means menuEntryStyle().
     void insertCommand(CommandRef command, Style* entryStyle, bool repaint);
     // Takes commands away until the menu's commands are gone; the right
     // soft-key command stays.
     void removeAllCommands();
     // The commands of the menu, in menu order (not the right soft key's).
-    const std::vector<CommandRef>& getCommands() const { return commands_; }
+    const std::vector<CommandRef>& getCommands() const { return softKeys_.commands(); }
     // Whether `command` is on a soft key or in the menu's top level.
-    bool showsCommand(const Command* command) const;
-    Command* getLeftCommand() const { return leftCommand_.get(); }
-    Command* getRightCommand() const { return rightCommand_.get(); }
-    Command* getPreferredOkCommand() const { return preferredOk_.get(); }
-    Command* getPreferredCancelCommand() const { return preferredCancel_.get(); }
-    Command* getPreferredBackCommand() const { return preferredBack_.get(); }
+    bool showsCommand(const Command* command) const { return softKeys_.showsCommand(command); }
+    Command* getLeftCommand() const { return softKeys_.leftCommand(); }
+    Command* getRightCommand() const { return softKeys_.rightCommand(); }
+    Command* getPreferredOkCommand() const { return softKeys_.preferredOk(); }
+    Command* getPreferredCancelCommand() const { return softKeys_.preferredCancel(); }
+    Command* getPreferredBackCommand() const { return softKeys_.preferredBack(); }
     // Null until the first command.
-    Container* getPopupMenu() const { return popupMenu_.get(); }
-    bool isPopupMenuOpen() const { return menuOpen_; }
+    Container* getPopupMenu() const { return softKeys_.menu(); }
+    bool isPopupMenuOpen() const { return softKeys_.isMenuOpen(); }
     // Opening focuses the first entry; the busy bit kBusyMenuOpen follows.
-    void setPopupMenuOpen(bool open);
+    void setPopupMenuOpen(bool open) { softKeys_.setMenuOpen(open); }
 
     // --- key bindings -------------------------------------------------------------
     // A key the page binds: `keyName` as keyName() gives it, or "all" for
@@ -323,7 +326,8 @@ public:
     uint32_t getBusyFlags() const { return busyFlags_.load(); }
 
     // --- Canvas -------------------------------------------------------------------
-    // Lays out when needed, then paints background, header, content,
+    // Runs pending layout (the page's and the open menu's), then paints
+    // background, header, content,
     // status line, scroll bar, border, tip box, keyboard, menu, soft-key
     // bar, loading bar and the timing overlay.
     void paint(GraphicsContext& g) override;
@@ -393,54 +397,23 @@ protected:
     GraphicsContext* lastGraphics() const { return lastGraphics_; }
 
 private:
-    void init(const CString& title, Style* style, bool withContent);
+    void init(const CString& title, Style* style);
     void readStyleValues(const Style& style);
     // The page frame of the paint (inside margins and border).
     Rect pageFrame() const;
-    // Measures the content at the content width (step 4 of the layout);
-    // false when it has to be laid out again.
-    bool measureContent();
     void placeMarquee();
-    void placeScrollBar();
-    // Where the content is painted: the viewport's corner, moved by the
-    // alignment when the content fits.
-    Point contentOrigin() const;
-    int contentHeight() const;
-    // Pages content taller than the viewport by one viewport less 40 px.
-    void pageContent(int gameAction);
 
     // painting (screen_paint.cpp)
     void paintFrame(GraphicsContext& g);
-    void paintTipBox(GraphicsContext& g, int bottom);
     void paintSoftKeyboard(GraphicsContext& g);
     void paintCodeInputPad(GraphicsContext& g);
-    void paintPopupMenu(GraphicsContext& g);
-    void paintSoftKeyBar(GraphicsContext& g);
-    void paintLeftLabel(GraphicsContext& g);
-    void paintRightLabel(GraphicsContext& g);
-    void paintTimingOverlay(GraphicsContext& g, uint32_t paintStart);
-    // Labels shown as pictures (after cutting to four characters).
-    static bool isPictureLabel(const CString& label);
-    // The cached picture of such a label; null when it does not load.
-    ImageRef softKeyImage(const CString& label);
-    void clearLoadingState();
     void repaintLoadingBar();
 
     // input (screen_input.cpp)
     bool inSoftKeyBar(int y) const { return y >= softKeyBarTop(); }
-    bool inRowArea(int x) const { return x > leftAreaWidth_ && x < rightAreaStart_; }
-    // A tap in the soft-key bar outside the row.
-    void pressSoftKeyBar(int x);
-    void releaseCommandRow(int x, int y);
     // Raises the KeyEvent of a key nothing used; true when there was one.
     bool raiseKeyBinding(int keyCode);
     const CString* findKeyBinding(const CString& name) const;
-    // The released left soft key (112) fires, opens the menu or chooses in
-    // it; false when the release goes on to the menu or the content.
-    bool releaseLeftSoftKey();
-    // Takes `command` off the soft keys and the menu, without repainting.
-    void dropCommand(const Command* command);
-    void ensurePopupMenu();
 
     // The ticker outlives every item that may register with it.
     TickerThread ticker_;
@@ -448,27 +421,21 @@ private:
 
     // style
     Style* style_ = nullptr;
-    Background* background_ = nullptr;
-    Border* border_ = nullptr;
+    // The frame's look and the overlays drawn over the page.
+    ScreenPainter painter_;
     int marginLeft_ = 0;
     int marginRight_ = 0;
     int marginTop_ = 0;
     int marginBottom_ = 0;
-    bool alignCentre_ = false;
-    bool alignRight_ = false;
-    bool alignVCentre_ = false;
-    bool alignBottom_ = false;
-    bool fitWidth_ = false;
-    bool fitHeight_ = false;
-    int32_t value116_ = 0;
-    Color softKeySwitchColor_;
-    Color color5169_ = 0;
-    FontRef softKeyFont_;
     int spacing_ = 4;
-    Color tipColor_;
-    Color color5160_ = 0;
-    Color color5162_ = 0;
-    FontRef font5161_;
+    // Values the style carries for the status line and the menu text, and
+    // a mark some start-up looks set; kept with the style, not drawn with
+    // yet (the menu takes its text colour from the style itself).
+    int32_t lookMark_ = 0;
+    Color menuTextColor_ = 0;
+    Color statusTextColor_ = 0;
+    Color statusExtraColor_ = 0;
+    FontRef statusFont_;
 
     // geometry
     int width_ = 0;
@@ -477,8 +444,6 @@ private:
     int displayAreaHeight_ = 0;
     int softKeyBarHeight_ = 0;
     bool softKeyBarShown_ = true;
-    Rect contentRect_;
-    int contentLayoutWidth_ = 0;
     int headerHeight_ = 0;
     bool layoutValid_ = false;
     bool layoutFailed_ = false;
@@ -487,8 +452,8 @@ private:
     // header, content, status line
     CString headerText_;
     Item* headerItem_ = nullptr;
-    std::unique_ptr<Container> content_;
-    std::unique_ptr<ScrollBar> scrollBar_;
+    // The content, its viewport and scroll bar.
+    ScreenContent content_;
     std::unique_ptr<Item> ownedMarquee_;
     Item* marquee_ = nullptr;
     Rect marqueeRect_;
@@ -500,34 +465,14 @@ private:
     CommandListener* commandListener_ = nullptr;
     ItemStateListener* itemStateListener_ = nullptr;
     CString tipText_;
-    bool tipShown_ = true;
     std::vector<Item*> controlList_;
     GraphicsContext* lastGraphics_ = nullptr;
     ItemRef pressedItem_;
 
-    // soft-key bar
-    CString leftLabel_;
-    CString rightLabel_;
-    int leftAreaWidth_ = 0;
-    int rightAreaStart_ = 0;
-    ImageRef menuImage_;
-    ImageRef selectImage_;
-    ImageRef backImage_;
-    ImageRef quitImage_;
-    ImageRef removeImage_;
-    std::unique_ptr<InlineContainer> commandRow_;
-    std::unique_ptr<InlineContainer> retiredRow_;
+    // The soft-key bar, its commands and the popup menu.
+    SoftKeyBar softKeys_{*this};
 
-    // commands
-    std::vector<CommandRef> commands_;  // menu order
-    std::unique_ptr<Container> popupMenu_;
-    bool menuOpen_ = false;
-    CommandRef leftCommand_;
-    CommandRef rightCommand_;
-    CommandRef preferredOk_;
-    CommandRef preferredCancel_;
-    CommandRef preferredBack_;
-    std::vector<CommandRef> itemCommands_;
+    // A FIRE press nothing used: its release fires the left command.
     bool centrePressed_ = false;
 
     // input
@@ -541,15 +486,7 @@ private:
     std::unique_ptr<CodeInputPad> codeInputPad_;
     ItemRef keyboardField_;  // keyboardTarget_'s item: whether it is still there
 
-    // loading
-    std::atomic<bool> loading_{false};
-    std::atomic<bool> blockInput_{false};
-    std::atomic<bool> cancelAllowed_{false};
-    std::atomic<int> requestId_{-1};
-    std::atomic<int> progress_{0};
-    std::function<void()> onCancel_;
-    CString loadingImagePath_;
-    ImageRef loadingImage_;
+    LoadingState loading_;
 };
 
 }  // namespace zq

@@ -27,90 +27,70 @@ namespace zq {
 
 void Screen::keyPressed(int keyCode) {
     RecursiveLock lock(contentLock());
+    softKeys_.invalidateMenuLayout();
     lastKeyTime_ = tickCount();
     if (isInputBlocked()) return;
     keyInProgress_ = true;
     const int action = getGameAction(keyCode);
     centrePressed_ = false;
-    const bool handled =
-        menuOpen_ ? popupMenu_->keyPressed(keyCode, action) : contentKeyPressed(keyCode, action);
+    const bool handled = softKeys_.isMenuOpen() ? softKeys_.menu()->keyPressed(keyCode, action)
+                                                : contentKeyPressed(keyCode, action);
     // The release fires the left command only after a press nothing used.
-    if (!handled && !menuOpen_ && action == kGameFire && leftCommand_) centrePressed_ = true;
+    if (!handled && !softKeys_.isMenuOpen() && action == kGameFire && softKeys_.leftCommand()) {
+        centrePressed_ = true;
+    }
     if (handled || raiseKeyBinding(keyCode)) repaint();
     keyInProgress_ = false;
 }
 
 void Screen::keyRepeated(int keyCode) {
     RecursiveLock lock(contentLock());
+    softKeys_.invalidateMenuLayout();
     lastKeyTime_ = tickCount();
     if (isInputBlocked()) return;
     const int action = getGameAction(keyCode);
-    const bool handled =
-        menuOpen_ ? popupMenu_->keyRepeated(keyCode, action) : contentKeyRepeated(keyCode, action);
+    const bool handled = softKeys_.isMenuOpen() ? softKeys_.menu()->keyRepeated(keyCode, action)
+                                                : contentKeyRepeated(keyCode, action);
     if (handled) repaint();
 }
 
 void Screen::keyReleased(int keyCode) {
     RecursiveLock lock(contentLock());
+    softKeys_.invalidateMenuLayout();
     lastKeyTime_ = tickCount();
     int action = getGameAction(keyCode);
-    // 1. A blocking load: only its cancel.
+    // A blocking load: only its cancel.
     if (isInputBlocked()) {
         if (keyCode == kKeySoftRight && isCancelAllowed()) cancelLoading();
         return;
     }
-    // 2. The left soft key fires, opens the menu or chooses in it.
-    if (keyCode == kKeySoftLeft && releaseLeftSoftKey()) return;
-    if (keyCode == kKeySoftLeft && menuOpen_) action = kGameFire;
-    // 3. The right soft key fires its command while the menu is closed.
-    if (keyCode == kKeySoftRight && !menuOpen_ && rightCommand_) {
-        const CommandRef command = rightCommand_;
-        fireCommand(command.get());
+    // The left soft key fires, opens the menu or chooses in it.
+    if (keyCode == kKeySoftLeft && softKeys_.releaseLeftKey()) return;
+    if (keyCode == kKeySoftLeft && softKeys_.isMenuOpen()) action = kGameFire;
+    // The right soft key fires its command while the menu is closed.
+    if (keyCode == kKeySoftRight && !softKeys_.isMenuOpen() && softKeys_.rightCommand()) {
+        softKeys_.fireRight();
         repaint();
         return;
     }
-    // 4. The menu, the centre key's left command, or the content.
+    // The menu, the centre key's left command, or the content.
     bool handled = false;
-    if (menuOpen_) {
+    if (softKeys_.isMenuOpen()) {
         if (keyCode == kKeySoftRight) {
             setPopupMenuOpen(false);
             handled = true;
         } else {
-            handled = popupMenu_->keyReleased(keyCode, action);
+            handled = softKeys_.menu()->keyReleased(keyCode, action);
         }
-    } else if (leftCommand_ && action == kGameFire && centrePressed_) {
+    } else if (softKeys_.leftCommand() && action == kGameFire && centrePressed_) {
         centrePressed_ = false;
-        const CommandRef command = leftCommand_;
-        fireCommand(command.get());
+        softKeys_.fireLeft();
         repaint();
         return;
     } else {
         handled = contentKeyReleased(keyCode, action);
     }
     if (handled) repaint();
-}
-
-bool Screen::releaseLeftSoftKey() {
-    if (leftCommand_) {
-        const CommandRef command = leftCommand_;
-        fireCommand(command.get());
-        repaint();
-        return true;
-    }
-    if (!menuOpen_) {
-        if (!popupMenu_ || popupMenu_->size() == 0) return false;
-        setPopupMenuOpen(true);
-        repaint();
-        return true;
-    }
-    // The open menu: the soft key chooses its focused entry.
-    popupMenu_->keyPressed(kKeySoftLeft, kGameFire);
-    popupMenu_->keyReleased(kKeySoftLeft, kGameFire);
-    CommandItem* entry = asCommandItem(popupMenu_->getFocusedItem());
-    if (!entry) return false;
-    if (!entry->isSubmenuOpen()) setPopupMenuOpen(false);
-    repaint();
-    return true;
 }
 
 bool Screen::raiseKeyBinding(int keyCode) {
@@ -127,95 +107,70 @@ bool Screen::raiseKeyBinding(int keyCode) {
 
 void Screen::pointerPressed(int x, int y) {
     RecursiveLock lock(contentLock());
+    softKeys_.invalidateMenuLayout();
     pressedItem_.reset();
     const bool inBar = softKeyBarShown_ && inSoftKeyBar(y);
-    // 1. A blocking load: only a tap on the cancel mark.
+    // A blocking load: only a tap on the cancel mark.
     if (isInputBlocked()) {
-        if (isCancelAllowed() && inBar && x >= rightAreaStart_) cancelLoading();
+        if (isCancelAllowed() && inBar && x >= softKeys_.rightAreaStart()) cancelLoading();
         return;
     }
-    // 2. The code input pad over the page.
+    // The code input pad over the page.
     if (codeInputPad_ && codeInputPad_->isVisible() && codeInputPad_->containsPoint(x, y)) {
         codeInputPad_->pointerPressed(x, y);
         return;
     }
-    // 3. A tap on the thumb starts a drag.
-    ScrollBar& bar = *scrollBar_;
+    // A tap on the thumb starts a drag.
+    ScrollBar& bar = content_.scrollBar();
     const int barX = x - bar.relativeX();
     const int barY = y - bar.relativeY();
     if (bar.isBarShown() && bar.isInItemArea(barX, barY) && bar.isOnThumb(barY)) {
         bar.startDrag(barY);
     }
-    // 4-5. The command row between the labels shows its press at once.
+    // The command row between the labels shows its press at once.
     lastTapTime_ = tickCount();
-    if (inBar && !menuOpen_ && commandRow_ && inRowArea(x)) {
-        InlineContainer& row = *commandRow_;
-        if (row.pointerPressed(x - row.relativeX(), y - row.relativeY())) {
-            repaintItem(row.getLastPaintX(), row.getLastPaintY(), row.getLastPaintLeft(),
-                        row.getLastPaintRight(), &row);
-        }
+    if (inBar && !softKeys_.isMenuOpen() && softKeys_.commandRow() && softKeys_.inRowArea(x)) {
+        softKeys_.pressRow(x, y);
     }
-    // 6. The soft keyboard over the page.
-    if (!menuOpen_ && softKeyboard_ && softKeyboard_->isVisible() &&
+    // The soft keyboard over the page.
+    if (!softKeys_.isMenuOpen() && softKeyboard_ && softKeyboard_->isVisible() &&
         softKeyboard_->containsPoint(x, y)) {
         softKeyboard_->pointerPressed(x, y);
         repaint();
         return;
     }
-    // 7. The open menu takes every tap above the bar.
-    if (menuOpen_ && !inBar) {
-        popupMenu_->pointerPressed(x - popupMenu_->relativeX(), y - popupMenu_->relativeY());
+    // The open menu takes every tap above the bar.
+    if (softKeys_.isMenuOpen() && !inBar) {
+        softKeys_.menu()->pointerPressed(x - softKeys_.menu()->relativeX(),
+                                         y - softKeys_.menu()->relativeY());
         repaint();
         return;
     }
-    // 8. The header item (a tab bar).
+    // The header item (a tab bar).
     if (headerItem_) {
         headerItem_->pointerPressed(x - headerItem_->relativeX(), y - headerItem_->relativeY());
     }
-    // 9-10. Above the bar the scroll bar, else the content; in it the soft keys.
+    // Above the bar the scroll bar, else the content; in it the soft keys.
     if (!inBar) {
         const bool onBar = bar.isBarShown() && bar.pointerPressed(barX, barY);
-        if (!onBar && content_) {
-            content_->pointerPressed(x - content_->relativeX(), y - content_->relativeY());
+        if (!onBar && getContent()) {
+            getContent()->pointerPressed(x - getContent()->relativeX(),
+                                         y - getContent()->relativeY());
         }
     } else {
-        pressSoftKeyBar(x);
+        softKeys_.press(x);
     }
     repaint();
 }
 
-void Screen::pressSoftKeyBar(int x) {
-    if (x >= rightAreaStart_) {
-        if (menuOpen_) {
-            setPopupMenuOpen(false);
-        } else if (rightCommand_) {
-            const CommandRef command = rightCommand_;
-            fireCommand(command.get());
-        }
-        return;
-    }
-    if (x > leftAreaWidth_) {
-        if (menuOpen_) setPopupMenuOpen(false);
-        return;
-    }
-    if (menuOpen_) {
-        popupMenu_->keyPressed(kKeySoftLeft, kGameFire);
-        setPopupMenuOpen(false);
-    } else if (leftCommand_) {
-        const CommandRef command = leftCommand_;
-        fireCommand(command.get());
-    } else {
-        setPopupMenuOpen(true);
-    }
-}
-
 void Screen::pointerReleased(int x, int y) {
     RecursiveLock lock(contentLock());
-    // 1. The item that showed a pressed look shows its normal one, unless
+    softKeys_.invalidateMenuLayout();
+    // The item that showed a pressed look shows its normal one, unless
     //    it was removed (a rebuilt page, a reply) while the pen was down.
     if (Item* item = getPressedItem()) repaintItemNow(*item);
     pressedItem_.reset();
-    // 2. The code input pad, then the soft keyboard, end their key's highlight.
+    // The code input pad, then the soft keyboard, end their key's highlight.
     if (codeInputPad_ && codeInputPad_->isVisible()) {
         if (codeInputPad_->clearText()) codeInputPad_->repaint();
         return;
@@ -224,61 +179,76 @@ void Screen::pointerReleased(int x, int y) {
         if (softKeyboard_->clearText()) softKeyboard_->repaint();
         return;
     }
-    // 3.
+    // A blocking load takes no release.
     if (isInputBlocked()) return;
-    // 4. A thumb drag ends wherever the pen is lifted.
-    ScrollBar& bar = *scrollBar_;
+    // A thumb drag ends wherever the pen is lifted.
+    ScrollBar& bar = content_.scrollBar();
     if (bar.isDragging()) {
         bar.endDrag();
         return;
     }
-    // 5-6. Releases in the soft-key bar are the soft keys' and the row's.
+    // Releases in the soft-key bar are the soft keys' and the row's.
     lastTapTime_ = tickCount();
     const bool inBar = softKeyBarShown_ && inSoftKeyBar(y);
     if (inBar) {
-        if (!menuOpen_ && commandRow_ && inRowArea(x)) releaseCommandRow(x, y);
+        if (!softKeys_.isMenuOpen() && softKeys_.commandRow() && softKeys_.inRowArea(x)) {
+            softKeys_.releaseRow(x, y);
+        }
         return;
     }
-    // 7. The open menu; a release it does not take closes it.
-    if (menuOpen_) {
-        if (!popupMenu_->pointerReleased(x - popupMenu_->relativeX(),
-                                         y - popupMenu_->relativeY())) {
+    // The open menu; a release it does not take closes it.
+    if (softKeys_.isMenuOpen()) {
+        if (!softKeys_.menu()->pointerReleased(x - softKeys_.menu()->relativeX(),
+                                               y - softKeys_.menu()->relativeY())) {
             setPopupMenuOpen(false);
         }
         repaint();
         return;
     }
-    // 8. The scroll bar, then the content.
+    // The scroll bar, then the content.
     if (bar.isBarShown() && bar.pointerReleased(x - bar.relativeX(), y - bar.relativeY())) return;
-    if (content_ &&
-        content_->pointerReleased(x - content_->relativeX(), y - content_->relativeY())) {
+    if (getContent() && getContent()->pointerReleased(x - getContent()->relativeX(),
+                                                      y - getContent()->relativeY())) {
         repaint();
     }
-}
-
-void Screen::releaseCommandRow(int x, int y) {
-    InlineContainer& row = *commandRow_;
-    const auto& entries = row.getItems();
-    const bool wasPressed =
-        row.isPressed() || std::any_of(entries.begin(), entries.end(),
-                                       [](const auto& entry) { return entry->isPressed(); });
-    row.pointerReleased(x - row.relativeX(), y - row.relativeY());
-    // A command that replaced the row left this one alive until the next.
-    if (!wasPressed) return;
-    for (const auto& entry : row.getItems()) entry->selectReleased();
-    repaint();
 }
 
 void Screen::pointerDragged(int x, int y) {
     RecursiveLock lock(contentLock());
+    softKeys_.invalidateMenuLayout();
     if (codeInputPad_ && codeInputPad_->isVisible()) return;
     if (isInputBlocked()) return;
-    ScrollBar& bar = *scrollBar_;
+    ScrollBar& bar = content_.scrollBar();
     if (bar.isBarShown() && bar.pointerDragged(x - bar.relativeX(), y - bar.relativeY())) {
         repaint();
         return;
     }
-    if (!menuOpen_ && contentPointerDragged(x, y)) repaint();
+    if (!softKeys_.isMenuOpen() && contentPointerDragged(x, y)) repaint();
 }
+
+// --- what the content does with keys and drags ---------------------------
+
+void Screen::scrollBy(int delta) {
+    if (content_.scrollBy(delta)) repaint();
+}
+
+bool Screen::contentKeyPressed(int keyCode, int gameAction) {
+    const bool handled = content_.keyPressed(keyCode, gameAction);
+    if (!handled && (gameAction == kGameLeft || gameAction == kGameRight) &&
+        content_.page(gameAction)) {
+        repaint();
+    }
+    return handled;
+}
+
+bool Screen::contentKeyRepeated(int keyCode, int gameAction) {
+    return content_.keyRepeated(keyCode, gameAction);
+}
+
+bool Screen::contentKeyReleased(int keyCode, int gameAction) {
+    return content_.keyReleased(keyCode, gameAction);
+}
+
+bool Screen::contentPointerDragged(int x, int y) { return content_.pointerDragged(x, y); }
 
 }  // namespace zq

@@ -1,5 +1,5 @@
-// Screen: the paint (frame, overlays and the soft-key bar), the loading
-// state, and being shown and hidden.
+// Screen: the paint (layout pending first, then the frame, the overlays and
+// the soft-key bar), loading, and being shown and hidden.
 #include <algorithm>
 #include <atomic>
 #include <functional>
@@ -22,70 +22,20 @@
 #include "ui/image_cache.h"
 #include "ui/listeners.h"
 #include "ui/screen.h"
+#include "ui/screen_paint_support.h"
 #include "ui/scroll_bar.h"
 #include "ui/soft_keyboard.h"
 #include "ui/toolkit_globals.h"
 
 namespace zq {
 
-namespace {
+using screen_paint::FunctionOverlay;
+using screen_paint::TextScope;
 
-// What a page without a background shows.
-constexpr Color kNoBackgroundColor = rgb(9, 16, 35);
-constexpr Color kTimingBandColor = rgb(255, 0, 0);
-constexpr Color kTimingTextColor = rgb(255, 255, 255);
-constexpr Color kTipTextColor = rgb(0, 0, 0);
-// The style switch value that leaves the soft-key bar unfilled.
-constexpr Color kNoBarFill = static_cast<Color>(-1);
-// Soft-key labels show at most this many characters.
-constexpr int kLabelChars = 4;
+namespace {
 
 std::atomic<ScreenShell*> gShell{nullptr};
 std::atomic<Screen*> gRecordedScreen{nullptr};
-
-CString cutLabel(const CString& label) {
-    return label.length() > kLabelChars ? label.left(kLabelChars) : label;
-}
-
-// Draws through a function for Display::paintOverlayNow.
-class FunctionOverlay : public OverlayPainter {
-public:
-    explicit FunctionOverlay(std::function<void(GraphicsContext&)> paint)
-        : paint_(std::move(paint)) {}
-    void paint(int /*x*/, int /*y*/, GraphicsContext& g, int /*flag*/) override { paint_(g); }
-
-private:
-    std::function<void(GraphicsContext&)> paint_;
-};
-
-// Selects font, text colour and a transparent background for one label and
-// gives them back.
-class TextScope {
-public:
-    TextScope(DeviceContext& dc, FontRef font, Color color)
-        : dc_(dc),
-          font_(dc.selectFont(std::move(font))),
-          color_(dc.setTextColor(color)),
-          mode_(dc.setBackgroundMode(BackgroundMode::Transparent)) {}
-    ~TextScope() {
-        dc_.setBackgroundMode(mode_);
-        dc_.setTextColor(color_);
-        dc_.selectFont(font_);
-    }
-    TextScope(const TextScope&) = delete;
-    TextScope& operator=(const TextScope&) = delete;
-
-private:
-    DeviceContext& dc_;
-    FontRef font_;
-    Color color_;
-    BackgroundMode mode_;
-};
-
-ImageRef cachedImage(ImageRef& slot, const char16_t* path) {
-    if (!slot) slot = loadCachedImage(CString(path));
-    return slot;
-}
 
 }  // namespace
 
@@ -97,7 +47,9 @@ Screen* recordedCurrentScreen() { return gRecordedScreen.load(); }
 // --- the paint ---------------------------------------------------------------------
 
 void Screen::paint(GraphicsContext& g) {
-    // 1-2. Lay out first: a screen without a size paints nothing.
+    // Whatever layout is pending runs before anything is drawn (the page,
+    // the command row, then the open menu): painting itself never lays
+    // out. A screen without a size paints nothing.
     lastGraphics_ = &g;
     const uint32_t paintStart = tickCount();
     if (!layoutValid_) {
@@ -106,58 +58,49 @@ void Screen::paint(GraphicsContext& g) {
     } else if (relayoutNeeded_) {
         layout(0, 0, width_, usableHeight_);
     }
-    // 3. The command row.
-    if (commandRow_) commandRow_->getItemWidth(width_, width_);
+    softKeys_.layoutRow(width_);
 
-    // 4. Input and the ticker wait until the frame is painted.
+    // Input and the ticker wait until the frame is painted.
     RecursiveLock lock(contentLock());
+    softKeys_.layoutMenu();
     paintFrame(g);
-    paintTipBox(g, usableHeight_);
+    painter_.paintTipBox(g, tipText_, usableHeight_, width_, fullHeight_);
     paintSoftKeyboard(g);
     paintCodeInputPad(g);
-    paintPopupMenu(g);
-    if (softKeyBarShown_ || menuOpen_) paintSoftKeyBar(g);
+    softKeys_.paintMenu(g);
+    if (softKeyBarShown_ || softKeys_.isMenuOpen()) softKeys_.paint(g);
     if (isLoading()) paintLoadingBar(g);
-    paintTimingOverlay(g, paintStart);
+    ScreenPainter::paintTimingOverlay(g, paintStart, width_);
 }
 
 void Screen::paintFrame(GraphicsContext& g) {
     const Rect frame = pageFrame();
-    // 6. Background.
-    if (background_) {
-        background_->paint(frame.left, frame.top, frame.width(), frame.height(), g);
-    } else if (DeviceContext* dc = g.getDC()) {
-        dc->fillRect(frame, kNoBackgroundColor);
-    }
-    // 7. The header text is the main window's caption.
+    painter_.paintBackground(g, frame);
+    // The header text is the main window's caption.
     if (!headerText_.isEmpty()) {
         if (ScreenShell* shell = screenShell()) shell->setMainCaption(headerText_);
     }
-    // 8. Header item.
+    // Header item.
     if (headerItem_) {
         headerItem_->setRelativePosition(frame.left, frame.top);
         headerItem_->paint(frame.left, frame.top, frame.left, frame.right, g, true);
     }
-    // 9. The loading animation.
-    if (isLoading() && loadingImage_) {
-        if (DeviceContext* dc = g.getDC()) dc->drawImage(*loadingImage_, 0, 0);
+    // The loading animation.
+    if (isLoading() && loading_.image()) {
+        if (DeviceContext* dc = g.getDC()) dc->drawImage(*loading_.image(), 0, 0);
     }
-    // 10. Content.
+    // Content.
     paintContent(g);
-    // 11. Marquee.
+    // Marquee.
     if (marquee_) {
         marquee_->paint(marqueeRect_.left, marqueeRect_.top, marqueeRect_.left, marqueeRect_.right,
                         g, true);
     }
-    // 12. Scroll bar.
-    placeScrollBar();
-    if (scrollBar_->isBarShown()) {
-        const int x = scrollBar_->relativeX();
-        scrollBar_->paintIfVisible(x, scrollBar_->relativeY(), x, x + scrollBar_->itemWidth(), g);
-    }
-    // 13. Border.
-    if (border_) border_->paint(frame.left, frame.top, frame.width(), frame.height(), g);
+    content_.paintScrollBar(g);
+    painter_.paintBorder(g, frame);
 }
+
+void Screen::paintContent(GraphicsContext& g) { content_.paint(g); }
 
 Rect Screen::pageFrame() const {
     const int border = borderWidth();
@@ -167,36 +110,23 @@ Rect Screen::pageFrame() const {
     int width = innerWidth;
     int height = displayAreaHeight_ - marginBottom_ - softKeyBarHeight_ - marginTop_ - 2 * border -
                  getStatusLineHeight();
-    if (content_ && fitWidth_) {
-        width = content_->itemWidth();
-        if (alignRight_) {
+    if (getContent() && content_.fitsWidth()) {
+        width = getContent()->itemWidth();
+        if (content_.alignsRight()) {
             x += innerWidth - width;
-        } else if (alignCentre_) {
+        } else if (content_.alignsCentre()) {
             x += (innerWidth - width) / 2;
         }
     }
-    if (content_ && fitHeight_) {
-        height = std::min(contentHeight(), contentRect_.height());
-        if (alignBottom_) {
+    if (getContent() && content_.fitsHeight()) {
+        height = std::min(content_.height(), contentRect().height());
+        if (content_.alignsBottom()) {
             y = usableHeight_ - marginBottom_ - height - 1;
-        } else if (alignVCentre_) {
+        } else if (content_.alignsVCentre()) {
             y = (usableHeight_ - marginTop_ - marginBottom_ - height) / 2;
         }
     }
     return Rect::fromSize(x, y, std::max(width, 0), std::max(height, 0));
-}
-
-void Screen::paintTipBox(GraphicsContext& g, int bottom) {
-    DeviceContext* dc = g.getDC();
-    if (!tipShown_ || tipText_.isEmpty() || !dc) return;
-    const FontRef font = createStyleFont();
-    const int textWidth = font->textWidth(tipText_.view());
-    const int textHeight = font->height();
-    ClipScope clip(g, 0, 0, width_, fullHeight_);
-    dc->fillRect(Rect{3, bottom - textHeight - 4, textWidth + 5, bottom - 2}, tipColor_);
-    TextScope text(*dc, font, kTipTextColor);
-    Rect box{4, bottom - textHeight - 3, textWidth + 4, bottom - 3};
-    dc->drawText(tipText_.view(), box, kTextSingleLine);
 }
 
 void Screen::paintSoftKeyboard(GraphicsContext& g) {
@@ -222,128 +152,10 @@ void Screen::paintCodeInputPad(GraphicsContext& g) {
         codeInputPad_->paint(usableHeight_, width_, g, 0);
 }
 
-void Screen::paintPopupMenu(GraphicsContext& g) {
-    if (!menuOpen_ || !popupMenu_) return;
-    Container& menu = *popupMenu_;
-    // The page's menu colours, when its style names them.
-    if (Style* look = popupMenuStyle(getStyle()); menu.getStyle() != look) menu.setStyle(look);
-    // 1. Every entry as wide as the widest.
-    for (const auto& entry : menu.children()) {
-        entry->setMinWidth(0);
-        entry->init(width_, width_);
-    }
-    menu.init(width_, width_);
-    const int inner = menu.contentWidth();
-    for (const auto& entry : menu.children()) {
-        entry->setMinWidth(inner);
-        entry->init(inner, inner);
-    }
-    menu.init(width_, width_);
-    // 2. On the soft-key bar, never above the content area; what does not
-    // fit scrolls.
-    const int barTop = softKeyBarTop();
-    const int top = std::min(std::max(barTop - menu.itemHeight(), contentRect_.top), barTop);
-    menu.setScrollHeight(std::max(barTop - top, 1));
-    menu.setRelativePosition(0, top);
-    ClipScope clip(g, 0, top, width_, fullHeight_ - top);
-    menu.paint(0, top, 0, menu.itemWidth(), g, true);
-}
-
-// --- the soft-key bar ----------------------------------------------------------------
-
-void Screen::paintSoftKeyBar(GraphicsContext& g) {
-    DeviceContext* dc = g.getDC();
-    if (!dc) return;
-    RecursiveLock lock(softKeyLock());
-    const int top = softKeyBarTop();
-    if (softKeySwitchColor_ != kNoBarFill) {
-        dc->fillRect(Rect::fromSize(0, top, width_, softKeyBarHeight_), colorSettings().menuBack);
-    }
-    paintLeftLabel(g);
-    paintRightLabel(g);
-    if (commandRow_ && rightAreaStart_ > leftAreaWidth_) {
-        const int x = leftAreaWidth_;
-        commandRow_->setRelativePosition(x, top);
-        ClipScope clip(g, x, top, rightAreaStart_ - x, softKeyBarHeight_);
-        commandRow_->paint(x, top, x, rightAreaStart_, g, true);
-    }
-}
-
-ImageRef Screen::softKeyImage(const CString& label) {
-    if (label == CString(u"确定选择")) return cachedImage(selectImage_, u"images\\select.png");
-    if (label == CString(u"菜单")) return cachedImage(menuImage_, u"images\\menu.png");
-    if (label == CString(u"返") || label == CString(u"取消")) {
-        return cachedImage(backImage_, u"images\\back.png");
-    }
-    if (label == CString(u"退")) return cachedImage(quitImage_, u"images\\quit.png");
-    return nullptr;
-}
-
-void Screen::paintLeftLabel(GraphicsContext& g) {
-    DeviceContext& dc = *g.getDC();
-    if (leftLabel_.isEmpty()) {
-        leftAreaWidth_ = 0;
-        return;
-    }
-    const CString label = cutLabel(leftLabel_);
-    if (isPictureLabel(label)) {
-        // A missing picture draws nothing and keeps the area as it was.
-        if (ImageRef image = softKeyImage(label)) {
-            dc.drawImage(*image, 4, fullHeight_ - image->height());
-            leftAreaWidth_ = image->width() + 4;
-        }
-        return;
-    }
-    const FontRef font = softKeyFont_ ? softKeyFont_ : createStyleFont();
-    const int textWidth = font->textWidth(label.view());
-    TextScope text(dc, font, colorSettings().menuText);
-    Rect box{0, fullHeight_ - font->height() - 4, textWidth, fullHeight_ - 4};
-    dc.drawText(label.view(), box, kTextSingleLine | kTextVCenter);
-    leftAreaWidth_ = textWidth + 2;
-}
-
-void Screen::paintRightLabel(GraphicsContext& g) {
-    DeviceContext& dc = *g.getDC();
-    if (rightLabel_.isEmpty()) {
-        rightAreaStart_ = width_;
-        return;
-    }
-    const CString label = cutLabel(rightLabel_);
-    if (isPictureLabel(label)) {
-        if (ImageRef image = softKeyImage(label)) {
-            const int x = width_ - image->width() - 4;
-            dc.drawImage(*image, x, fullHeight_ - image->height());
-            rightAreaStart_ = x;
-        }
-        return;
-    }
-    const FontRef font = softKeyFont_ ? softKeyFont_ : createStyleFont();
-    const int textWidth = font->textWidth(label.view());
-    TextScope text(dc, font, colorSettings().menuText);
-    Rect box{width_ - textWidth, fullHeight_ - font->height() - 4, width_, fullHeight_ - 4};
-    dc.drawText(label.view(), box, kTextSingleLine | kTextVCenter);
-    rightAreaStart_ = width_ - textWidth;
-}
-
-bool Screen::isPictureLabel(const CString& label) {
-    return label == CString(u"确定选择") || label == CString(u"菜单") || label == CString(u"返") ||
-           label == CString(u"取消") || label == CString(u"退");
-}
-
 void Screen::redrawRightSoftKeyNow() {
     Display* display = getDisplay();
     if (!display || !isShown() || width_ <= 0) return;
-    FunctionOverlay overlay([this](GraphicsContext& g) {
-        DeviceContext* dc = g.getDC();
-        if (!dc) return;
-        RecursiveLock lock(softKeyLock());
-        const int top = softKeyBarTop();
-        const int left = std::clamp(rightAreaStart_, 0, width_);
-        if (softKeySwitchColor_ != kNoBarFill) {
-            dc->fillRect(Rect{left, top, width_, fullHeight_}, colorSettings().menuBack);
-        }
-        paintRightLabel(g);
-    });
+    FunctionOverlay overlay([this](GraphicsContext& g) { softKeys_.redrawRightKey(g); });
     display->paintOverlayNow(0, 0, &overlay);
 }
 
@@ -351,35 +163,16 @@ void Screen::redrawRightSoftKeyNow() {
 
 void Screen::startLoading(bool blockInput, bool cancelAllowed, int requestId,
                           std::function<void()> onCancel) {
-    blockInput_ = blockInput;
-    cancelAllowed_ = cancelAllowed || static_cast<bool>(onCancel);
-    onCancel_ = std::move(onCancel);
-    requestId_ = requestId;
-    if (!loadingImage_ && !loadingImagePath_.isEmpty()) {
-        loadingImage_ = loadImageFile(loadingImagePath_);
-    }
-    progress_ = 0;
-    loading_ = true;
+    loading_.start(blockInput, cancelAllowed, requestId, std::move(onCancel));
     addLoadingProgress(2, requestId);
 }
 
 void Screen::addLoadingProgress(int delta, int requestId) {
-    if (!loading_ || (requestId != -1 && requestId != requestId_)) return;
-    int current = progress_.load();
-    int next = 0;
-    do {
-        next = current + delta;
-        if (next < 0) return;
-        next = std::min(next, 100);
-    } while (!progress_.compare_exchange_weak(current, next));
-    repaintLoadingBar();
+    if (loading_.addProgress(delta, requestId)) repaintLoadingBar();
 }
 
 void Screen::setLoadingProgress(int percent, int requestId) {
-    if (!loading_ || (requestId != -2 && requestId != requestId_)) return;
-    if (percent > 100) return;
-    progress_ = percent;
-    repaintLoadingBar();
+    if (loading_.setProgress(percent, requestId)) repaintLoadingBar();
 }
 
 void Screen::repaintLoadingBar() {
@@ -388,121 +181,42 @@ void Screen::repaintLoadingBar() {
 }
 
 bool Screen::stopLoading(int requestId) {
-    if (requestId != -2 && requestId != requestId_) return false;
-    if (!loading_) {
-        blockInput_ = false;
-        cancelAllowed_ = false;
-        return false;
-    }
-    clearLoadingState();
-    loadingImagePath_.clear();
-    loadingImage_.reset();
+    if (!loading_.stop(requestId)) return false;
     redrawRightSoftKeyNow();
     return true;
 }
 
-void Screen::clearLoadingState() {
-    loading_ = false;
-    blockInput_ = false;
-    cancelAllowed_ = false;
-    progress_ = 0;
-    onCancel_ = nullptr;
-}
-
-void Screen::replaceLoadingId(int oldId, int newId) {
-    int expected = oldId;
-    requestId_.compare_exchange_strong(expected, newId);
-}
-
 void Screen::cancelLoading() {
     // The action may belong to a page that the cancel takes away.
-    std::function<void()> action = std::move(onCancel_);
-    onCancel_ = nullptr;
-    progress_ = 0;
-    stopLoading(-2);
+    std::function<void()> action = loading_.takeCancelAction();
+    stopLoading(LoadingState::kAnyRequest);
     if (action) action();
 }
 
-void Screen::paintLoadingBar(GraphicsContext& g) {
-    RecursiveLock lock(softKeyLock());
-    DeviceContext* dc = g.getDC();
-    if (!loading_ || !dc || width_ <= 0) return;
-    const int top = softKeyBarTop();
-    {
-        ClipScope clip(g, 0, top, width_, kProgressBarHeight);
-        const int filled = progress_.load() * width_ / 100;
-        dc->fillRect(Rect{0, top, filled, top + kProgressBarHeight}, colorSettings().progressBar);
-    }
-    if (!cancelAllowed_) return;
-    ImageRef mark = cachedImage(removeImage_, u"images\\remove.png");
-    if (!mark) return;
-    const int x = width_ - mark->width();
-    const int left = std::clamp(std::min(rightAreaStart_, x), 0, width_);
-    dc->fillRect(Rect{left, top + kProgressBarHeight, width_, fullHeight_},
-                 colorSettings().menuBack);
-    dc->drawImage(*mark, x, fullHeight_ - mark->height());
-    rightAreaStart_ = x - 2;
-}
-
-// --- the timing overlay ----------------------------------------------------------------
-
-void Screen::paintTimingOverlay(GraphicsContext& g, uint32_t paintStart) {
-    ScreenShell* shell = screenShell();
-    DeviceContext* dc = g.getDC();
-    if (!shell || !dc) return;
-    const uint32_t paintEnd = tickCount();
-    shell->notePaintTimes(paintStart, paintEnd);
-    PageTiming t;
-    if (!shell->pageTimingOverlay(t)) return;
-
-    CString netTimes;
-    for (int ms : t.netTimes) netTimes += CString::format(u" %d ", ms);
-    CString sizes;
-    for (int bytes : t.transferSizes) sizes += CString(u",") + CString::format(u" %d ", bytes);
-    auto span = [](uint32_t start, uint32_t end) { return tickDiff(end, start); };
-    const CString lines[4] = {
-        CString::format(u" NetTime: %s InsertTime: %d", netTimes, span(t.insertStart, t.insertEnd)),
-        CString::format(u"Lzsstime: %d  ParserTime: %d ", span(t.lzssStart, t.lzssEnd),
-                        span(t.parseStart, t.parseEnd)),
-        CString::format(u"PaintTime: %d  AllTime: %d", span(paintStart, paintEnd),
-                        span(t.requestStart, paintEnd)),
-        CString::format(u"预处理: %d  数据流量: %s", span(t.preprocessStart, t.preprocessEnd),
-                        sizes),
-    };
-    constexpr int kRows[4][2] = {{3, 20}, {24, 44}, {48, 68}, {70, 90}};
-    dc->fillRect(Rect{0, 1, width_, 92}, kTimingBandColor);
-    TextScope text(*dc, createStyleFont(), kTimingTextColor);
-    for (int i = 0; i < 4; ++i) {
-        Rect box{0, kRows[i][0], width_, kRows[i][1]};
-        dc->drawText(lines[i].view(), box, kTextVCenter | kTextSingleLine);
-    }
-}
+void Screen::paintLoadingBar(GraphicsContext& g) { softKeys_.paintLoadingBar(g, loading_); }
 
 // --- shown and hidden ------------------------------------------------------------------
 
 void Screen::showNotify() {
-    menuImage_.reset();
-    selectImage_.reset();
-    backImage_.reset();
-    quitImage_.reset();
-    removeImage_.reset();
+    softKeys_.dropPictures();
+    softKeys_.invalidateMenuLayout();
     if (eventListener_ && !getTitle().isEmpty()) {
         eventListener_->onEvent(std::make_unique<FormEvent>(CString(u"Form"), getTitle()));
     }
     // Shown again by the shell that showed it last: nothing changes.
     if (recordedCurrentScreen() == this && isShown()) return;
     tipText_.clear();
-    clearLoadingState();
+    loading_.clear();
     if (marquee_) marquee_->showNotify();
     if (!layoutValid_) {
         const Rect area = displayArea();
         setBounds(Rect::fromSize(getBounds().left, getBounds().top, area.width(), area.height()));
         applySize(area.width(), area.height());
     }
-    if (content_) {
-        content_->showNotify();
+    if (getContent()) {
+        getContent()->showNotify();
         // Styles applied on showing change sizes: lay out before painting.
-        if (layoutValid_ && !content_->isInitialised()) relayoutNeeded_ = true;
+        if (layoutValid_ && !getContent()->isInitialised()) relayoutNeeded_ = true;
     }
 }
 
@@ -511,8 +225,8 @@ void Screen::hideNotify() {
     gRecordedScreen.compare_exchange_strong(self, nullptr);
     if (marquee_) marquee_->hideNotify();
     stopTicker();
-    if (content_) content_->hideNotify();
-    clearLoadingState();
+    if (getContent()) getContent()->hideNotify();
+    loading_.clear();
     pressedItem_.reset();
     if (ScreenShell* shell = screenShell()) shell->clearPendingRequests();
 }

@@ -2,6 +2,7 @@
 // menu, the loading state, key bindings and the soft keyboard.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -259,6 +260,51 @@ TEST_F(SoftKeyTest, SoftKeysOpenChooseAndCloseTheMenu) {
     // With the menu closed the right key fires its command.
     key(*screen, kKeySoftRight);
     EXPECT_EQ(commands_.fired, (std::vector<std::string>{"卖出", "返"}));
+}
+
+// Painting never lays out, so the open menu is laid out again whenever
+// something it shows changed: it ends where a menu opened afresh would.
+TEST_F(SoftKeyTest, TheOpenMenuFollowsChangesMadeWhileItIsOpen) {
+    struct Case {
+        const char* name;
+        std::function<void(Screen&)> change;
+    };
+    const Case cases[] = {
+        {"a command added", [](Screen& s) { s.addCommand(cmd(u"撤单查询明细", kTypeScreen, 3)); }},
+        {"a command removed", [](Screen& s) { s.removeCommand(s.getCommands().back().get()); }},
+        {"a sub-command added",
+         [](Screen& s) {
+             s.addSubCommand(cmd(u"子", kTypeScreen, 1), s.getCommands().front(), nullptr, true);
+         }},
+        {"a new size", [](Screen& s) { s.setSize(240, 200); }},
+    };
+    auto menuScreen = [this] {
+        auto screen = makeScreen();
+        screen->addCommand(cmd(u"买入", kTypeScreen, 1));
+        screen->addCommand(cmd(u"卖出", kTypeScreen, 2));
+        return screen;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto changed = menuScreen();
+        changed->setPopupMenuOpen(true);
+        changed->paint(gc_);
+        c.change(*changed);
+        changed->paint(gc_);
+        auto fresh = menuScreen();
+        c.change(*fresh);
+        fresh->setPopupMenuOpen(true);
+        fresh->paint(gc_);
+        const Container& was = *changed->getPopupMenu();
+        const Container& now = *fresh->getPopupMenu();
+        EXPECT_EQ(was.relativeY(), now.relativeY());
+        EXPECT_EQ(was.itemWidth(), now.itemWidth());
+        EXPECT_EQ(was.itemHeight(), now.itemHeight());
+        ASSERT_EQ(was.size(), now.size());
+        for (int i = 0; i < was.size(); ++i) {
+            EXPECT_EQ(was.children()[i]->itemWidth(), now.children()[i]->itemWidth()) << i;
+        }
+    }
 }
 
 TEST_F(SoftKeyTest, TheCentreReleaseFiresTheLeftCommandOnlyAfterAnUnusedPress) {

@@ -1,0 +1,106 @@
+// ScreenContent: a screen's scrolling content — the Container of the page's
+// items, its viewport, the scroll bar at the viewport's right edge, and
+// where the content sits in the viewport when it fits (the style's
+// alignment).
+//
+// The screen owns one, gives it its viewport in layout() and forwards
+// scrolling, keys and drags to it; this class repaints nothing itself (the
+// calls that move the content say so and the screen repaints). UI thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/cstring.h"
+#include "platform/geometry.h"
+
+namespace zq {
+
+class Container;
+class GraphicsContext;
+class Item;
+class Screen;
+class ScrollBar;
+
+class ScreenContent {
+public:
+    // LEFT/RIGHT page the content by the viewport less this.
+    static constexpr int kArrowPageMargin = 40;
+
+    // Makes the scroll bar (owned by `screen`) and, with `withContent`, the
+    // content Container.
+    ScreenContent(Screen& screen, bool withContent);
+    ~ScreenContent();
+    ScreenContent(const ScreenContent&) = delete;
+    ScreenContent& operator=(const ScreenContent&) = delete;
+
+    // Null for a screen made without content.
+    Container* container() const { return content_.get(); }
+    ScrollBar& scrollBar() { return *scrollBar_; }
+
+    // --- alignment, from the style's flag word ------------------------------------
+    void setAlignment(uint32_t styleFlags);
+    void clearAlignment();
+    bool alignsCentre() const { return alignCentre_; }
+    bool alignsRight() const { return alignRight_; }
+    bool alignsVCentre() const { return alignVCentre_; }
+    bool alignsBottom() const { return alignBottom_; }
+    // The page frame shrinks to the content's width or height.
+    bool fitsWidth() const { return fitWidth_; }
+    bool fitsHeight() const { return fitHeight_; }
+
+    // --- layout -------------------------------------------------------------------
+    // Where the content is shown, from the screen's layout.
+    void setViewport(const Rect& viewport) { viewport_ = viewport; }
+    const Rect& viewport() const { return viewport_; }
+    // Measures the content at the viewport's width, less the scroll bar's
+    // width when it was taller than the viewport; false when it has to be
+    // laid out again. Only with content.
+    bool measure();
+    // The width the content was measured at in the last layout.
+    int layoutWidth() const { return layoutWidth_; }
+    // The content's height; 0 without content.
+    int height() const;
+
+    // --- painting -----------------------------------------------------------------
+    // The content inside its viewport, placed by the alignment when it fits.
+    void paint(GraphicsContext& g);
+    // Sizes the scroll bar to the content and draws it when shown.
+    void paintScrollBar(GraphicsContext& g);
+
+    // --- scrolling ----------------------------------------------------------------
+    // 0 at the top, negative below; 0 without content.
+    int scrollOffset() const;
+    void setScrollOffset(int offset, bool smooth);
+    // Moves content taller than its viewport by `delta` (positive: toward
+    // the top), never past either end; true when it moved.
+    bool scrollBy(int delta);
+    // Pages content taller than the viewport by one viewport less 40 px;
+    // true when it moved.
+    bool page(int gameAction);
+
+    // --- keys and drags -----------------------------------------------------------
+    // The content's answer; false without content.
+    bool keyPressed(int keyCode, int gameAction);
+    bool keyRepeated(int keyCode, int gameAction);
+    bool keyReleased(int keyCode, int gameAction);
+    // The content, then its focused child, in their own coordinates.
+    bool pointerDragged(int x, int y);
+
+private:
+    // The viewport's corner, moved by the alignment when the content fits.
+    Point origin() const;
+
+    std::unique_ptr<Container> content_;
+    std::unique_ptr<ScrollBar> scrollBar_;
+    Rect viewport_;
+    int layoutWidth_ = 0;
+    bool alignCentre_ = false;
+    bool alignRight_ = false;
+    bool alignVCentre_ = false;
+    bool alignBottom_ = false;
+    bool fitWidth_ = false;
+    bool fitHeight_ = false;
+};
+
+}  // namespace zq
