@@ -108,7 +108,8 @@ void PageController::onAlert(const CString& piece) {
     applyStyleClass(style, u"body");
     auto alert = std::make_unique<AlertScreen>(CString(u"警告"), request->message, nullptr,
                                                request->type, style);
-    if (!alertReturnCommand_) alertReturnCommand_ = std::make_shared<Command>(u"返", 3, 0);
+    if (!alertReturnCommand_)
+        alertReturnCommand_ = std::make_shared<Command>(u"返", kCommandCancel, 0);
     alert->addCommand(alertReturnCommand_);
     setCurrentAlert(*display, *alert, nullptr);
     alerts_.push_back(std::move(alert));

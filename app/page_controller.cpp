@@ -27,8 +27,8 @@ CString settingsKey(std::u16string_view key) { return CString(key); }
 PageController::PageController(ControllerFolders folders)
     : folders_(std::move(folders)),
       settings_(folders_.resource, folders_.userData),
-      backCommand_(std::make_shared<Command>(CString(u"返"), 2, 1)),
-      exitCommand_(std::make_shared<Command>(CString(u"退"), 2, 1)) {
+      backCommand_(std::make_shared<Command>(CString(u"返"), kCommandBack, 1)),
+      exitCommand_(std::make_shared<Command>(CString(u"退"), kCommandBack, 1)) {
     pendingRequests().clear();
     sideEffectHost_ = makeControllerSideEffects(*this);
     autoRefresh_ = std::make_unique<AutoRefresh>(*this);

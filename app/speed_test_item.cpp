@@ -286,7 +286,7 @@ SpeedTestScreen::SpeedTestScreen(PageController& controller, Screen* under)
     : Form(CString(), createFormStyle()),
       controller_(controller),
       under_(under),
-      backCommand_(std::make_shared<Command>(CString(u"返"), 2, 1)) {
+      backCommand_(std::make_shared<Command>(CString(u"返"), kCommandBack, 1)) {
     setHeaderText(kTitle);
     auto item = std::make_unique<SpeedTestItem>(controller, SpeedTestItem::Mode::Screen);
     item_ = item.get();

@@ -244,7 +244,7 @@ void PageController::onDelMyStockAll(const CString& /*piece*/) {
     form->append(std::move(table));
     form->setEventListener(this);
     form->setCommandListener(this);
-    form->addCommand(std::make_shared<Command>(CString(u"确定"), 4, 1));
+    form->addCommand(std::make_shared<Command>(CString(u"确定"), kCommandOk, 1));
     entry->commandActions.emplace(CString(u"确定"), CString(u"delmystocklist(stock,code)"));
     entry->screen = std::move(form);
     showPage(std::move(entry), -1, false, CancelFlag());

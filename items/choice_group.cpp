@@ -13,7 +13,6 @@ namespace zq {
 namespace {
 
 // The command type of commands that act on the focused item.
-constexpr int kCommandItem = 8;
 
 CommandRef makeChoiceCommand(const char16_t* label) {
     return std::make_shared<Command>(CString(label), kCommandItem, 3);

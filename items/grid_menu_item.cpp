@@ -19,7 +19,6 @@ namespace {
 
 constexpr int kKeyLeftSoft = 112;
 // The command type of commands that act on the focused item.
-constexpr int kCommandItem = 8;
 constexpr int kKeyRightSoft = 113;
 constexpr int kFrameWidth = 2;
 

@@ -15,7 +15,6 @@ namespace zq {
 namespace {
 
 // The command type of commands that act on the focused item.
-constexpr int kCommandItem = 8;
 
 }  // namespace
 

@@ -11,7 +11,6 @@ namespace zq {
 namespace {
 
 // The command type of commands that act on the focused item.
-constexpr int kCommandItem = 8;
 
 StartupObject<CommandRef> gInlineMark([] {
     return std::make_shared<Command>(CString(u"Mark"), kCommandItem, 3);

@@ -20,7 +20,7 @@ constexpr int kFixedContentWidth = 138;
 constexpr uint32_t kAnimationMs = 100;
 constexpr int kFixedWidthKind = 1;
 constexpr int kNoKeyboardKind = 2;
-constexpr int kEditCommandType = 8;
+constexpr int kEditCommandType = kCommandItem;
 constexpr int kEditCommandPriority = 1;
 const CString kMask(u"*");
 // The widest common character: the label column is measured in it.

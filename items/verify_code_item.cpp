@@ -14,7 +14,6 @@ namespace {
 
 constexpr const char16_t* kRefreshCaption = u"看不清楚 ";
 constexpr const char16_t* kRefreshLabel = u"看不清楚";
-constexpr int kCommandOk = 4;  // the command type of a confirming soft key
 
 }  // namespace
 

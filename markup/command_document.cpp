@@ -21,7 +21,6 @@ namespace zq {
 
 namespace {
 
-constexpr int kCommandType = 1;
 constexpr int kCommandPriority = 4;
 
 int gTouchMargin = 0;
@@ -89,12 +88,12 @@ std::unique_ptr<CommandNode> parseCommandItem(MarkupPage& page, XmlParser& node)
 
     if (touch.equalsNoCase(u"true")) {
         if (simple.isEmpty()) simple = caption.left(1);
-        auto command = std::make_shared<Command>(simple, kCommandType, kCommandPriority);
+        auto command = std::make_shared<Command>(simple, kCommandScreen, kCommandPriority);
         makeTouchCommandItem(page, std::make_unique<CommandNode>(command, action, styleClass));
         return nullptr;
     }
 
-    auto command = std::make_shared<Command>(caption, kCommandType, kCommandPriority);
+    auto command = std::make_shared<Command>(caption, kCommandScreen, kCommandPriority);
     auto result = std::make_unique<CommandNode>(command, action, styleClass);
     if (node.intoElem()) {
         while (node.findElem()) {

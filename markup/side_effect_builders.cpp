@@ -17,7 +17,6 @@ namespace zq {
 namespace {
 
 // The command type of commands that act on the whole screen.
-constexpr int kCommandScreen = 1;
 constexpr const char16_t* kDefaultTitle = u"标题栏";
 constexpr const char16_t* kAddLabel = u"添加自选";
 constexpr const char16_t* kDeleteLabel = u"删除自选";

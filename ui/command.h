@@ -19,10 +19,18 @@ namespace zq {
 
 class Displayable;
 
+// Command types: they decide where a command goes (a soft key or the menu)
+// and which key fires it. Pages and stored looks use the numbers.
+inline constexpr int kCommandScreen = 1;
+inline constexpr int kCommandBack = 2;
+inline constexpr int kCommandCancel = 3;  // also fired by the clear key on an item
+inline constexpr int kCommandOk = 4;
+inline constexpr int kCommandExit = 7;
+inline constexpr int kCommandItem = 8;
+
 class Command {
 public:
-    // commandType 3 is fired by the clear key on an item; smaller priority
-    // values come first in menus.
+    // Smaller priority values come first in menus.
     Command(CString label, int commandType, int priority);
     virtual ~Command() = default;
     Command(const Command&) = delete;

@@ -124,7 +124,7 @@ std::optional<Color> styleColour(const Style& style, PropertyId id) {
 Style* popupMenuStyle(const Style* screenStyle) {
     if (!screenStyle) return popupMenuStyle();
     const Background* back = screenStyle->getBackgroundProperty(prop::kSoftKeyMenuBackground);
-    const std::optional<Color> text = styleColour(*screenStyle, prop::kScreenColor20841);
+    const std::optional<Color> text = styleColour(*screenStyle, prop::kMenuTextColor);
     if (!back && !text) return popupMenuStyle();
     const std::pair<int64_t, int64_t> key{back ? int64_t{back->colour()} : -1,
                                           text ? int64_t{*text} : -1};
@@ -136,7 +136,7 @@ Style* popupMenuStyle(const Style* screenStyle) {
         look = createPopupMenuStyle();
         for (Style* s : {look, look->getStyleProperty(prop::kFocusedStyle)}) {
             if (back) s->setBackground(std::make_unique<ColorBackground>(back->colour()));
-            if (text) setStyleProperty(s, prop::kScreenColor20841, static_cast<int32_t>(*text));
+            if (text) setStyleProperty(s, prop::kMenuTextColor, static_cast<int32_t>(*text));
         }
     }
     return look;
@@ -203,7 +203,7 @@ void CommandItem::paintContent(int x, int y, int /*leftBorder*/, int /*rightBord
     Color colour = textColor_;
     if (!isFocused() && !isPressed() && parent_ && parent_->getStyle()) {
         if (std::optional<Color> menuText =
-                styleColour(*parent_->getStyle(), prop::kScreenColor20841)) {
+                styleColour(*parent_->getStyle(), prop::kMenuTextColor)) {
             colour = *menuText;
         }
     }

@@ -18,9 +18,6 @@ constexpr Color kFocusGrey = 0x707070;
 constexpr Color kComboText = 0xFFD796;
 
 // Command types of the shared commands, as the soft keys place them.
-constexpr int kCommandBack = 2;
-constexpr int kCommandCancel = 3;
-constexpr int kCommandOk = 4;
 
 // The layout words the defaults use (ui/item.h). Most rows fill the line
 // with their text at the left.

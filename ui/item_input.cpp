@@ -13,7 +13,6 @@ namespace zq {
 namespace {
 
 // The command type the clear key fires (the soft keys' cancel type).
-constexpr int kCommandCancel = 3;
 
 // Emptied before each collection; the focused item's chain fills it.
 std::vector<CommandRef>& sharedCommandCollection() {

@@ -28,14 +28,6 @@ std::atomic<int> gScreenSerial{0};
 constexpr int kBaseFontSize = 14;
 constexpr int kStatusLineHeight = 17;
 
-// Screen values a style carries under fixed property ids: pages and style
-// sheets set them by number, so the numbers stay as they are.
-constexpr PropertyId kLookMarkId = 116;           // set by some start-up looks
-constexpr PropertyId kStatusTextColorId = 20832;  // "status-fcolor"
-constexpr PropertyId kStatusFontId = 20833;
-constexpr PropertyId kStatusExtraColorId = 20834;
-constexpr PropertyId kMenuTextColorId = 20841;  // "menu-fcolor"
-
 // A colour or number the style gives as a plain integer; nothing otherwise.
 bool readInteger(const Style& style, PropertyId id, int32_t& out) {
     const PropertyValue* value = style.findProperty(id);
@@ -131,12 +123,10 @@ void Screen::setStyle(Style* style) {
 }
 
 void Screen::readStyleValues(const Style& style) {
-    lookMark_ = style.getProperty(kLookMarkId);
     int32_t number = 0;
     const Color switchColor = readInteger(style, prop::kSoftKeySwitchColor, number)
                                   ? static_cast<Color>(number)
                                   : SoftKeyBar::kDefaultSwitchColor;
-    menuTextColor_ = static_cast<Color>(style.getProperty(kMenuTextColorId));
     FontRef softKeyFont = style.getFontProperty(prop::kSoftKeyFont);
     if (!softKeyFont) softKeyFont = createStyleFont();
     softKeys_.setLook(switchColor, std::move(softKeyFont));
@@ -145,11 +135,6 @@ void Screen::readStyleValues(const Style& style) {
     if (readInteger(style, prop::kTipBoxColor, number)) {
         painter_.setTipColor(static_cast<Color>(number));
     }
-    if (readInteger(style, kStatusTextColorId, number))
-        statusTextColor_ = static_cast<Color>(number);
-    if (readInteger(style, kStatusExtraColorId, number))
-        statusExtraColor_ = static_cast<Color>(number);
-    if (FontRef font = style.getFontProperty(kStatusFontId)) statusFont_ = font;
 }
 
 // --- size and layout ---------------------------------------------------------------

@@ -428,14 +428,6 @@ private:
     int marginTop_ = 0;
     int marginBottom_ = 0;
     int spacing_ = 4;
-    // Values the style carries for the status line and the menu text, and
-    // a mark some start-up looks set; kept with the style, not drawn with
-    // yet (the menu takes its text colour from the style itself).
-    int32_t lookMark_ = 0;
-    Color menuTextColor_ = 0;
-    Color statusTextColor_ = 0;
-    Color statusExtraColor_ = 0;
-    FontRef statusFont_;
 
     // geometry
     int width_ = 0;

@@ -24,10 +24,6 @@ using screen_paint::TextScope;
 namespace {
 
 // Command types the soft keys know.
-constexpr int kTypeBack = 2;
-constexpr int kTypeCancel = 3;
-constexpr int kTypeOk = 4;
-constexpr int kTypeExit = 7;
 
 // The style switch value that leaves the bar unfilled.
 constexpr Color kNoBarFill = static_cast<Color>(-1);
@@ -40,7 +36,7 @@ void prefer(CommandRef& slot, const CommandRef& command) {
 }
 
 bool takesRightSoftKey(int type) {
-    return type == kTypeBack || type == kTypeCancel || type == kTypeExit;
+    return type == kCommandBack || type == kCommandCancel || type == kCommandExit;
 }
 
 CString cutLabel(const CString& label) {
@@ -90,9 +86,9 @@ bool SoftKeyBar::insertCommand(CommandRef command, Style* entryStyle) {
     if (!command) return false;
     // Each kind keeps its preferred command, placed or not.
     const int type = command->getCommandType();
-    if (type == kTypeOk) prefer(preferredOk_, command);
-    if (type == kTypeCancel) prefer(preferredCancel_, command);
-    if (type == kTypeBack || type == kTypeExit) prefer(preferredBack_, command);
+    if (type == kCommandOk) prefer(preferredOk_, command);
+    if (type == kCommandCancel) prefer(preferredCancel_, command);
+    if (type == kCommandBack || type == kCommandExit) prefer(preferredBack_, command);
     // The menu exists from the first command on; a command already placed
     // stays where it is.
     ensureMenu();
@@ -160,7 +156,7 @@ void SoftKeyBar::dropCommand(const Command* command) {
         rightCommand_.reset();
         for (auto it = commands_.rbegin(); it != commands_.rend(); ++it) {
             const int type = (*it)->getCommandType();
-            if (type == kTypeBack || type == kTypeCancel) {
+            if (type == kCommandBack || type == kCommandCancel) {
                 CommandRef next = *it;
                 dropCommand(next.get());
                 rightCommand_ = std::move(next);

@@ -199,13 +199,6 @@ namespace prop {
 ZQ_STYLE_PROPERTIES(ZQ_STYLE_PROPERTY_ID)
 #undef ZQ_STYLE_PROPERTY_ID
 
-// Deprecated spellings still used by code being changed elsewhere; remove
-// once every user says the new name.
-inline constexpr PropertyId kScreenValue116 = kScreenKeptFlag;
-inline constexpr PropertyId kScreenColor20832 = kStatusTextColor;
-inline constexpr PropertyId kScreenFont20833 = kScreenUnreadFont;
-inline constexpr PropertyId kScreenColor20834 = kScreenUnreadColor;
-inline constexpr PropertyId kScreenColor20841 = kMenuTextColor;
 }  // namespace prop
 
 // The kind the table gives `id`, or nullopt for an id it does not list.
