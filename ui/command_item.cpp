@@ -242,10 +242,10 @@ void CommandItem::paintArrow(int right, int y, GraphicsContext& g) {
     }
 }
 
-void CommandItem::placeSubmenu(int itemX, int itemY) {
+void CommandItem::layoutOpenSubmenus() {
+    if (!submenu_ || !submenuOpen_) return;
     auto* screen = dynamic_cast<Screen*>(getScreen());
     const int screenWidth = screen ? screen->screenWidth() : screenMetrics().screenWidth;
-    const int bottom = screen ? screen->softKeyBarTop() : screenMetrics().longSide;
     const int contentWidth = screen ? screen->contentRect().width() : screenWidth;
 
     // Measured at a third of the content width, the entries made equal.
@@ -259,8 +259,15 @@ void CommandItem::placeSubmenu(int itemX, int itemY) {
     for (const auto& entry : submenu_->children()) {
         entry->setMinWidth(inner);
         entry->init(inner, inner);
+        if (CommandItem* nested = asCommandItem(entry.get())) nested->layoutOpenSubmenus();
     }
     submenu_->init(lineWidth, lineWidth);
+}
+
+void CommandItem::placeSubmenu(int itemX, int itemY) {
+    auto* screen = dynamic_cast<Screen*>(getScreen());
+    const int screenWidth = screen ? screen->screenWidth() : screenMetrics().screenWidth;
+    const int bottom = screen ? screen->softKeyBarTop() : screenMetrics().longSide;
 
     // Beside the entry: right, else left near the edge, else at the edge.
     const int width = submenu_->itemWidth();

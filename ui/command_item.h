@@ -87,12 +87,14 @@ public:
     const CommandRef& commandRef() const { return command_; }
     // Where the open submenu was last painted, relative to the entry.
     Point submenuOffset() const { return submenuOffset_; }
+    // Lays out the open submenu and the open submenus inside it, entries
+    // made equally wide; part of the menu's layout, before any paint.
+    void layoutOpenSubmenus();
 
 private:
     // The submenu's entry `digit` (1-9), or null.
     CommandItem* numberedEntry(int keyCode) const;
-    // Lays the open submenu out and places it beside the entry drawn at
-    // (itemX, itemY).
+    // Places the laid-out submenu beside the entry drawn at (itemX, itemY).
     void placeSubmenu(int itemX, int itemY);
     void paintArrow(int right, int y, GraphicsContext& g);
 

@@ -270,6 +270,9 @@ void SoftKeyBar::layoutMenu() {
         entry->init(inner, inner);
     }
     menu.init(width, width);
+    for (const auto& entry : menu.children()) {
+        if (CommandItem* item = asCommandItem(entry.get())) item->layoutOpenSubmenus();
+    }
     // On the soft-key bar, never above the content area; what does not fit
     // scrolls.
     const int barTop = screen_.softKeyBarTop();

@@ -143,6 +143,28 @@ TEST_F(CommandMenuTest, DigitsChooseOnlyExistingSubmenuEntries) {
     EXPECT_FALSE(entry->isSubmenuOpen());
 }
 
+// The screen lays an open submenu out before it paints (entries made
+// equally wide); painting only places it.
+TEST_F(CommandMenuTest, AnOpenSubmenuIsLaidOutBeforeThePaint) {
+    CommandRef market = cmd(u"行情", 1);
+    screen_.addCommand(market);
+    screen_.addSubCommand(cmd(u"a", 1), market, nullptr, false);
+    screen_.addSubCommand(cmd(u"abcdef", 2), market, nullptr, false);
+    auto* entry = asCommandItem(screen_.getPopupMenu()->getItem(0));
+    ASSERT_NE(entry, nullptr);
+    key(kKeySoftLeft);
+    screen_.paint(gc_);
+    key(kKeyEnter);
+    ASSERT_TRUE(entry->isSubmenuOpen());
+    screen_.paint(gc_);
+    const Container& submenu = *entry->getSubmenu();
+    EXPECT_EQ(submenu.getItem(0)->itemWidth(), submenu.getItem(1)->itemWidth());
+    // A later paint lays out nothing: it finds what the layout left.
+    const int width = submenu.getItem(0)->itemWidth();
+    screen_.paint(gc_);
+    EXPECT_EQ(submenu.getItem(0)->itemWidth(), width);
+}
+
 TEST_F(CommandMenuTest, ThePressedLookIsBuiltOnceAndReused) {
     screen_.addCommand(cmd(u"x", 1));  // the screen gets its popup menu
     std::vector<std::unique_ptr<CommandItem>> row;
