@@ -7,8 +7,8 @@
 
 #include "app/page_controller.h"
 #include "charts/chart.h"
-#include "market/large_cap_index.h"
 #include "core/string_utils.h"
+#include "market/large_cap_index.h"
 #include "platform/clock.h"
 #include "ui/screen.h"
 

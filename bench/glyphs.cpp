@@ -2,10 +2,10 @@
 // glyphs with plain FreeType each time (no drawing), which is what a
 // client without a glyph cache would pay per line.
 #include <benchmark/benchmark.h>
-
-#include "bench/time_table.h"
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
+
+#include "bench/time_table.h"
 #include FT_FREETYPE_H
 
 #include <cstdio>

@@ -82,8 +82,8 @@ public:
     void draw_background(litehtml::uint_ptr, const litehtml::background_paint& bg) override {
         if (bg.color.alpha) fill(bg.clip_box, bg.color);
     }
-    void draw_borders(litehtml::uint_ptr, const litehtml::borders& b,
-                      const litehtml::position& p, bool) override {
+    void draw_borders(litehtml::uint_ptr, const litehtml::borders& b, const litehtml::position& p,
+                      bool) override {
         if (b.top.width) fill({p.x, p.y, p.width, b.top.width}, b.top.color);
         if (b.bottom.width)
             fill({p.x, p.bottom() - b.bottom.width, p.width, b.bottom.width}, b.bottom.color);
@@ -93,8 +93,7 @@ public:
     }
     void set_caption(const litehtml::tchar_t*) override {}
     void set_base_url(const litehtml::tchar_t*) override {}
-    void link(const std::shared_ptr<litehtml::document>&, const litehtml::element::ptr&) override {
-    }
+    void link(const std::shared_ptr<litehtml::document>&, const litehtml::element::ptr&) override {}
     void on_anchor_click(const litehtml::tchar_t*, const litehtml::element::ptr&) override {}
     void set_cursor(const litehtml::tchar_t*) override {}
     void transform_text(litehtml::tstring&, litehtml::text_transform) override {}
@@ -105,9 +104,9 @@ public:
     void get_client_rect(litehtml::position& client) const override {
         client = {0, 0, surface_.width(), surface_.height()};
     }
-    std::shared_ptr<litehtml::element> create_element(const litehtml::tchar_t*,
-                                                      const litehtml::string_map&,
-                                                      const std::shared_ptr<litehtml::document>&) override {
+    std::shared_ptr<litehtml::element> create_element(
+        const litehtml::tchar_t*, const litehtml::string_map&,
+        const std::shared_ptr<litehtml::document>&) override {
         return nullptr;
     }
     void get_media_features(litehtml::media_features& media) const override {
@@ -124,7 +123,9 @@ public:
         culture = "CN";
     }
 
-    void clear() { fill({0, 0, surface_.width(), surface_.height()}, litehtml::web_color(255, 255, 255)); }
+    void clear() {
+        fill({0, 0, surface_.width(), surface_.height()}, litehtml::web_color(255, 255, 255));
+    }
 
 private:
     void fill(const litehtml::position& p, const litehtml::web_color& c) {

@@ -4,10 +4,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include "bench/instructions.h"
-#include "bench/ring_decoder.h"
-#include "bench/time_table.h"
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +13,10 @@
 #include <random>
 #include <string>
 #include <vector>
+
+#include "bench/instructions.h"
+#include "bench/ring_decoder.h"
+#include "bench/time_table.h"
 
 namespace {
 
@@ -172,8 +172,9 @@ int countInstructions() {
         zq::LzssDecoder::decodeBuffer(f.packed.data(), f.packed.size(), f.output.data(),
                                       f.output.size());
     });
-    zq::bench::countPass("ring-lzss",
-                         [&f] { zq::bench::ringDecode(f.packed.data(), f.packed.size(), f.output.data()); });
+    zq::bench::countPass("ring-lzss", [&f] {
+        zq::bench::ringDecode(f.packed.data(), f.packed.size(), f.output.data());
+    });
     zq::bench::printComparison("lzss-vs-ring-decoder", "ours-lzss", "ring-lzss", kGoal);
     return 0;
 }

@@ -135,7 +135,8 @@ ProcessRun runUntilFrame(std::vector<std::string> args, const fs::path& frame) {
     while (Clock::now() < limit) {
         if (fs::exists(frame)) {
             seen = true;
-            run.firstFrameMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+            run.firstFrameMs =
+                std::chrono::duration<double, std::milli>(Clock::now() - start).count();
             run.heapMb = heapRssMb(pid);
             break;
         }
@@ -145,7 +146,8 @@ ProcessRun runUntilFrame(std::vector<std::string> args, const fs::path& frame) {
             pid = -1;
             run.peakRssMb = usage.ru_maxrss / 1024.0;
             seen = fs::exists(frame);
-            run.firstFrameMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+            run.firstFrameMs =
+                std::chrono::duration<double, std::milli>(Clock::now() - start).count();
             break;
         }
         std::this_thread::sleep_for(std::chrono::microseconds(200));
@@ -185,8 +187,8 @@ struct Rig {
             << "[info-system]\nsys-cm-iplist = " << host << "\nsys-curhost = " << host
             << "\ncli-wap-gateway = 127.0.0.1\ncli-wap-port = " << server->gatewayPort()
             << "\nsys-initpath = /index.zqml\ncli-timeout = 5\n";
-        std::ofstream(root / "keys") << "screenshot " << (root / "client.png").string()
-                                     << "\nwait 100\n";
+        std::ofstream(root / "keys")
+            << "screenshot " << (root / "client.png").string() << "\nwait 100\n";
     }
     ~Rig() {
         server.reset();
@@ -197,8 +199,8 @@ struct Rig {
     ProcessRun client() {
         // ZQ_BENCH_CLIENT measures another build of the client instead.
         const char* other = std::getenv("ZQ_BENCH_CLIENT");
-        return runUntilFrame({other ? other : ZQ_CLIENT, "--headless", "--device", (root / "device").string(),
-                              "--keys", (root / "keys").string()},
+        return runUntilFrame({other ? other : ZQ_CLIENT, "--headless", "--device",
+                              (root / "device").string(), "--keys", (root / "keys").string()},
                              root / "client.png");
     }
     ProcessRun litehtml() {
@@ -216,10 +218,10 @@ void report() {
     for (int i = 10; i < kLoads; ++i) loadOnce();
     const size_t after = heapInUse();
     const double growthKb = (static_cast<double>(after) - static_cast<double>(settled)) / 1024;
-    std::printf("\nheap after 10 loads %.0f KB, after %d loads %.0f KB: %+.0f KB  goal flat "
-                "(<= 64 KB)  %s\n",
-                settled / 1024.0, kLoads, after / 1024.0, growthKb,
-                growthKb <= 64 ? "met" : "missed");
+    std::printf(
+        "\nheap after 10 loads %.0f KB, after %d loads %.0f KB: %+.0f KB  goal flat "
+        "(<= 64 KB)  %s\n",
+        settled / 1024.0, kLoads, after / 1024.0, growthKb, growthKb <= 64 ? "met" : "missed");
 
     // 2. The processes, started a few times each after one start that warms
     //    the device folder and the file cache.
@@ -240,10 +242,11 @@ void report() {
         std::printf("the client or the litehtml process showed no frame; no start-up figures\n");
         return;
     }
-    std::printf("zqclient --headless, 100-row page: peak RSS %.1f MB, heap %.1f MB  goal <= %.0f "
-                "MB  %s\n",
-                lastOurs.peakRssMb, lastOurs.heapMb, kRssGoalMb,
-                lastOurs.peakRssMb <= kRssGoalMb ? "met" : "missed");
+    std::printf(
+        "zqclient --headless, 100-row page: peak RSS %.1f MB, heap %.1f MB  goal <= %.0f "
+        "MB  %s\n",
+        lastOurs.peakRssMb, lastOurs.heapMb, kRssGoalMb,
+        lastOurs.peakRssMb <= kRssGoalMb ? "met" : "missed");
     std::printf("litehtml process, same page as HTML: peak RSS %.1f MB\n", lastTheirs.peakRssMb);
     const double ratio = median(ours) / median(theirs);
     std::printf("cold start to first frame: zqclient %.1f ms, litehtml %.1f ms (medians of %d)\n",

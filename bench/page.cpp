@@ -176,9 +176,8 @@ int countInstructions() {
         const std::string n = std::to_string(rows);
         zq::bench::countPass(("ours-page-" + n).c_str(), [rows] { oursPage(rows); });
         zq::bench::countPass(("litehtml-page-" + n).c_str(), [rows] { litehtmlPage(rows); });
-        zq::bench::printComparison(("page-" + n + "-rows").c_str(),
-                                   ("ours-page-" + n).c_str(), ("litehtml-page-" + n).c_str(),
-                                   kPageGoal);
+        zq::bench::printComparison(("page-" + n + "-rows").c_str(), ("ours-page-" + n).c_str(),
+                                   ("litehtml-page-" + n).c_str(), kPageGoal);
     }
     zq::MarkupPage markup;
     ours().show(markup, zqml(100));
@@ -192,8 +191,7 @@ int countInstructions() {
         r.container->clear();
         doc->draw(0, 0, 0, &clip);
     });
-    zq::bench::printComparison("repaint-100-rows", "ours-repaint", "litehtml-draw",
-                               kRepaintGoal);
+    zq::bench::printComparison("repaint-100-rows", "ours-repaint", "litehtml-draw", kRepaintGoal);
     return 0;
 }
 

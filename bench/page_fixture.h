@@ -50,10 +50,11 @@ inline const char* kNewsLines[] = {
 };
 
 inline std::string zqmlPage(int rows) {
-    std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<zqml>\n<style>\n"
-                    "title{font-size:large;font-style:bold;font-color:#ffd75e}\n"
-                    "quiet{font-color:#9fb3c8}\nup{font-color:#ff5a5a}\ndown{font-color:#4cd07d}\n"
-                    "</style>\n<body>\n";
+    std::string s =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<zqml>\n<style>\n"
+        "title{font-size:large;font-style:bold;font-color:#ffd75e}\n"
+        "quiet{font-color:#9fb3c8}\nup{font-color:#ff5a5a}\ndown{font-color:#4cd07d}\n"
+        "</style>\n<body>\n";
     s += "<text class=\"title\">市场概览 行情中心</text>\n";
     s += "<img src=\"logo.png\"/>\n";
     for (int i = 0; i < 32; ++i) {
@@ -89,13 +90,14 @@ inline std::string zqmlPage(int rows) {
 }
 
 inline std::string htmlPage(int rows) {
-    std::string s = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><style>\n"
-                    "body{margin:0;font-size:14px;color:#000}\n"
-                    ".title{font-size:18px;font-weight:bold;color:#ffd75e}\n"
-                    ".quiet{color:#9fb3c8}\n.up{color:#ff5a5a}\n.down{color:#4cd07d}\n"
-                    "table{border-collapse:collapse;width:100%}\ntd,th{padding:1px}\n"
-                    ".tabs span{border:1px solid #888;padding:2px}\n"
-                    "</style></head><body>\n";
+    std::string s =
+        "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><style>\n"
+        "body{margin:0;font-size:14px;color:#000}\n"
+        ".title{font-size:18px;font-weight:bold;color:#ffd75e}\n"
+        ".quiet{color:#9fb3c8}\n.up{color:#ff5a5a}\n.down{color:#4cd07d}\n"
+        "table{border-collapse:collapse;width:100%}\ntd,th{padding:1px}\n"
+        ".tabs span{border:1px solid #888;padding:2px}\n"
+        "</style></head><body>\n";
     s += "<div class=\"title\">市场概览 行情中心</div>\n";
     s += "<img src=\"logo.png\" width=\"48\" height=\"48\">\n";
     for (int i = 0; i < 32; ++i) {
@@ -107,10 +109,10 @@ inline std::string htmlPage(int rows) {
          "<th>成交</th><th>最高</th><th>换手</th></tr>\n";
     for (int i = 0; i < rows; ++i) {
         const QuoteRow r = quoteRow(i);
-        s += "<tr><td><a href=\"quote.html?code=" + r.code + "&amp;market=sh\">" + r.code + "</a></td><td>" +
-             r.name + "</td><td class=\"" + (r.up ? "up" : "down") + "\">" + r.price +
-             "</td><td>" + r.change + "</td><td>" + r.volume + "</td><td>" + r.high + "</td><td>" +
-             r.turnover + "</td></tr>\n";
+        s += "<tr><td><a href=\"quote.html?code=" + r.code + "&amp;market=sh\">" + r.code +
+             "</a></td><td>" + r.name + "</td><td class=\"" + (r.up ? "up" : "down") + "\">" +
+             r.price + "</td><td>" + r.change + "</td><td>" + r.volume + "</td><td>" + r.high +
+             "</td><td>" + r.turnover + "</td></tr>\n";
     }
     s += "</table>\n";
     s += "<form id=\"order\" action=\"order.html\">\n<div class=\"quiet\">委托下单</div>\n";

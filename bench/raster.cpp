@@ -3,8 +3,6 @@
 // of the same pixels. Prints the ratios after the usual table.
 #include <benchmark/benchmark.h>
 
-#include "bench/time_table.h"
-
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/time_table.h"
 #include "platform/device_context.h"
 
 namespace {

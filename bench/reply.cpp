@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "net/reply_unpack.h"
 #include "bench/instructions.h"
 #include "bench/page_fixture.h"
 #include "bench/ring_decoder.h"
 #include "bench/time_table.h"
+#include "net/reply_unpack.h"
 #include "tools/zq-testserver/reply_message.h"
 
 namespace {
@@ -55,14 +55,18 @@ Fixture& fixture() {
     return f;
 }
 
-void zlibReply() { benchmark::DoNotOptimize(zq::decodeReply(Fixture::bytes(fixture().zlibMessage))); }
+void zlibReply() {
+    benchmark::DoNotOptimize(zq::decodeReply(Fixture::bytes(fixture().zlibMessage)));
+}
 void bareUncompress() {
     Fixture& f = fixture();
     uLongf length = f.out.size();
     uncompress(f.out.data(), &length, f.zlibBody().data(), f.zlibBody().size());
     benchmark::DoNotOptimize(length);
 }
-void lzssReply() { benchmark::DoNotOptimize(zq::decodeReply(Fixture::bytes(fixture().lzssMessage))); }
+void lzssReply() {
+    benchmark::DoNotOptimize(zq::decodeReply(Fixture::bytes(fixture().lzssMessage)));
+}
 void ringLzss() {
     Fixture& f = fixture();
     benchmark::DoNotOptimize(

@@ -86,8 +86,7 @@ LzssResult LzssDecoder::decodeBuffer(const uint8_t* input, size_t inputLength, u
     }
 }
 
-LzssResult LzssDecoder::decodedLength(const uint8_t* input, size_t inputLength,
-                                      size_t capacity) {
+LzssResult LzssDecoder::decodedLength(const uint8_t* input, size_t inputLength, size_t capacity) {
     size_t ip = 0;
     size_t op = 0;
     while (ip < inputLength) {

@@ -144,8 +144,8 @@ StringArray cutLines(const CString& text, const CharWidthFn& charWidth, int firs
     return lines;
 }
 
-StringArray wrapText(CString& text, const CharWidthFn& charWidth, int firstLineWidth,
-                     int lineWidth, int indent) {
+StringArray wrapText(CString& text, const CharWidthFn& charWidth, int firstLineWidth, int lineWidth,
+                     int indent) {
     if (text.isEmpty()) return {};
     if (firstLineWidth <= 0 && lineWidth <= 0) return {text};
     normalizeWhitespace(text, indent);
@@ -212,13 +212,19 @@ CString extractAlnumRun(const CString& text) {
 
 CString keyName(int keyCode) {
     switch (keyCode) {
-        case 8: return CString();
+        case 8:
+            return CString();
         case 13:
-        case 38: return CString(u"up");
-        case 37: return CString(u"left");
-        case 39: return CString(u"right");
-        case 40: return CString(u"down");
-        default: return CString(static_cast<char16_t>(keyCode & 0xFFFF));
+        case 38:
+            return CString(u"up");
+        case 37:
+            return CString(u"left");
+        case 39:
+            return CString(u"right");
+        case 40:
+            return CString(u"down");
+        default:
+            return CString(static_cast<char16_t>(keyCode & 0xFFFF));
     }
 }
 
@@ -230,12 +236,23 @@ CString colorFromName(const CString& name) {
         const char16_t* hex;
     };
     static constexpr std::array<NamedColor, 17> kColors{{
-        {u"aqua", u"00ffff"},   {u"black", u"000000"},  {u"blue", u"0000ff"},
-        {u"fuchsia", u"ff00ff"}, {u"gray", u"808080"},  {u"green", u"008000"},
-        {u"lime", u"00ff00"},   {u"maroon", u"800000"}, {u"navy", u"000080"},
-        {u"olive", u"808000"},  {u"orange", u"ffa500"}, {u"purple", u"800080"},
-        {u"red", u"ff0000"},    {u"silver", u"c0c0c0"}, {u"teal", u"008080"},
-        {u"white", u"ffffff"},  {u"yellow", u"ffff00"},
+        {u"aqua", u"00ffff"},
+        {u"black", u"000000"},
+        {u"blue", u"0000ff"},
+        {u"fuchsia", u"ff00ff"},
+        {u"gray", u"808080"},
+        {u"green", u"008000"},
+        {u"lime", u"00ff00"},
+        {u"maroon", u"800000"},
+        {u"navy", u"000080"},
+        {u"olive", u"808000"},
+        {u"orange", u"ffa500"},
+        {u"purple", u"800080"},
+        {u"red", u"ff0000"},
+        {u"silver", u"c0c0c0"},
+        {u"teal", u"008080"},
+        {u"white", u"ffffff"},
+        {u"yellow", u"ffff00"},
     }};
     for (const auto& entry : kColors) {
         if (name.view() == entry.name) return CString(entry.hex);
@@ -250,10 +267,14 @@ Color parseHex(const CString& text) {
     for (char16_t c : text.view()) {
         if (n == 6) break;
         int digit;
-        if (c >= u'0' && c <= u'9') digit = c - u'0';
-        else if (c >= u'a' && c <= u'f') digit = c - u'a' + 10;
-        else if (c >= u'A' && c <= u'F') digit = c - u'A' + 10;
-        else break;
+        if (c >= u'0' && c <= u'9')
+            digit = c - u'0';
+        else if (c >= u'a' && c <= u'f')
+            digit = c - u'a' + 10;
+        else if (c >= u'A' && c <= u'F')
+            digit = c - u'A' + 10;
+        else
+            break;
         value = (value << 4) | static_cast<uint32_t>(digit);
         ++n;
     }

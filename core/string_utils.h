@@ -36,8 +36,8 @@ using CharWidthFn = std::function<int(char16_t)>;
 // (later lines). `text` is rewritten in place by normalizeWhitespace first
 // (callers keep the normalised text). Empty text gives no lines; when both
 // widths are 0 or less the text is one line as it is.
-StringArray wrapText(CString& text, const CharWidthFn& charWidth, int firstLineWidth,
-                     int lineWidth, int indent);
+StringArray wrapText(CString& text, const CharWidthFn& charWidth, int firstLineWidth, int lineWidth,
+                     int indent);
 // The largest indent count wrapping honours: a larger one (CSS
 // "text-indent" may say 4096) is taken as this, so that wrapped text stays
 // within a small multiple of its own length.

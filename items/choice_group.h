@@ -215,7 +215,6 @@ private:
     void raiseChange();
     // A choice by the user on the focused row (FIRE release, "Mark").
     void chooseFocused(bool selected);
-
 };
 
 }  // namespace zq

@@ -61,7 +61,6 @@ public:
 
 private:
     void raiseChange(Item* source);
-
 };
 
 }  // namespace zq

@@ -63,7 +63,8 @@ Item* buildAffixImage(MarkupPage& page, XmlParser& node, Item* /*parent*/) {
     auto item = std::make_unique<VerifyCodeItem>(CString(), nullptr);
     item->setPictureAddress(getAttribute(node, u"durl"));
     item->setRequester(pageNavigator());
-    item->setReplyTarget(std::make_unique<ImageDataListener>(item.get(), VerifyCodeItem::kReplyKind));
+    item->setReplyTarget(
+        std::make_unique<ImageDataListener>(item.get(), VerifyCodeItem::kReplyKind));
     page.registerControl(std::move(item));
     return nullptr;
 }

@@ -365,8 +365,8 @@ Item* buildImage(MarkupPage& page, XmlParser& node, Item* parent) {
     //    and arrives as a reply of the page (not without a screen to show it).
     const CString address =
         resolvePictureSource(page.host() ? page.host()->baseUrl() : CString(), source);
-    const bool remote = address.find(CString(u"http://")) >= 0 ||
-                        address.find(CString(u"https://")) >= 0;
+    const bool remote =
+        address.find(CString(u"http://")) >= 0 || address.find(CString(u"https://")) >= 0;
     Style* style = createImageStyle();
     auto image = std::make_unique<ImageItem>(CString(), ImageRef(), 0, CString(u"image"), style,
                                              remote && page.screen() ? address : CString());

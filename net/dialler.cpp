@@ -88,7 +88,8 @@ bool DeviceIniDialLibrary::hasEntry(Entry entry) const {
 
 int DeviceIniDialLibrary::dial(CString& connectionName) {
     auto config = readDeviceConfig(root_);
-    int fallback = isConfigTrue(configValue(config, "fail-dial")) ? kDialNoConnection : kDialEstablished;
+    int fallback =
+        isConfigTrue(configValue(config, "fail-dial")) ? kDialNoConnection : kDialEstablished;
     int result = smallNumber(configValue(config, "dial-result"), fallback);
     std::string name = configValue(config, "dial-connection-name");
     connectionName = CString::fromUtf8(name.empty() ? "Internet" : name);

@@ -1,3 +1,5 @@
+#include "net/reply_unpack.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -7,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "net/reply_unpack.h"
 #include "core/byte_reader.h"
 #include "core/lzss.h"
 
@@ -112,7 +113,8 @@ std::optional<std::string> unpackZlib(std::span<const uint8_t> body, size_t capa
             const size_t first = std::max<size_t>(8 * body.size(), 256);
             out.resize(std::min(limit, out.empty() ? first : out.size() * 2));
         }
-        uint8_t* target = inHead ? head + headDone : reinterpret_cast<uint8_t*>(out.data()) + produced;
+        uint8_t* target =
+            inHead ? head + headDone : reinterpret_cast<uint8_t*>(out.data()) + produced;
         const size_t space = inHead ? sizeof head - headDone : out.size() - produced;
         // zlib counts in uInt; feed and drain at most that much per call.
         const uInt in = static_cast<uInt>(std::min<size_t>(inputLeft, UINT_MAX));
@@ -192,8 +194,8 @@ DecodedReply decodeReply(std::span<const uint8_t> message) {
     if (head->mayCarrySecondDocument() && rest.size() - afterText >= 4) {
         uint32_t documentLength = readU32(rest, afterText);
         if (documentLength <= rest.size() - afterText - 4) {
-            reply.secondDocument.emplace(
-                reinterpret_cast<const char*>(rest.data() + afterText + 4), documentLength);
+            reply.secondDocument.emplace(reinterpret_cast<const char*>(rest.data() + afterText + 4),
+                                         documentLength);
         }
     }
     if (packed) {

@@ -182,9 +182,9 @@ inline bool isHttpConnection(int type) { return type == 2 || type == 4 || type =
 // The connection types start-up picks from the connect type and the carrier.
 // The numbers are the connection types above, which the settings store.
 enum class ConnectionMode : int {
-    Direct = 1,           // framed TCP straight to the host
-    Gateway = 2,          // HTTP through the carrier's WAP gateway
-    TelecomGateway = 6,   // HTTP through China Telecom's WAP gateway
+    Direct = 1,          // framed TCP straight to the host
+    Gateway = 2,         // HTTP through the carrier's WAP gateway
+    TelecomGateway = 6,  // HTTP through China Telecom's WAP gateway
 };
 
 constexpr uint32_t kDefaultReplyWaitMs = 6000;

@@ -21,9 +21,7 @@ static_assert(sizeof(wchar_t) == sizeof(uint32_t));
 constexpr size_t kLongRun = 1024;
 
 ZQ_TARGET_CLONES
-void fillShortRun(uint32_t* p, size_t n, uint32_t value) {
-    std::fill_n(p, n, value);
-}
+void fillShortRun(uint32_t* p, size_t n, uint32_t value) { std::fill_n(p, n, value); }
 
 void fillRun(uint32_t* p, size_t n, uint32_t value) {
     if (n >= kLongRun) {

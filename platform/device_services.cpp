@@ -65,7 +65,6 @@ std::map<std::string, std::string> readConfig(const fs::path& file) {
     return config;
 }
 
-
 // One log field: no tab or line break of the text can split a record.
 std::string escapeField(const CString& field) {
     std::string out;

@@ -19,17 +19,14 @@
 // Every member may be called from any thread.
 #pragma once
 
-#include <string_view>
-
-#include <string>
-
-#include <map>
-
 #include <sys/types.h>
 
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/cstring.h"

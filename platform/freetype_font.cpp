@@ -351,7 +351,8 @@ private:
         FT_Face ft = face->get();
         int designAscent = ft->ascender;
         int designHeight = ft->ascender - ft->descender;
-        if (designHeight <= 0 || designAscent < 0) return FixedFontSource().font(cellHeight, weight);
+        if (designHeight <= 0 || designAscent < 0)
+            return FixedFontSource().font(cellHeight, weight);
         std::unique_lock lock(face->mutex());
         FT_Size size = nullptr;
         if (FT_New_Size(ft, &size) != 0) return FixedFontSource().font(cellHeight, weight);

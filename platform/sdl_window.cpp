@@ -290,7 +290,8 @@ std::unique_ptr<WindowBackend> createSdlWindow(Size size, const std::string& tit
     static const Uint32 wakeType = SDL_RegisterEvents(1);
     if (wakeType == static_cast<Uint32>(-1)) return fail("SDL events: ");
     SDL_Rect desktop{0, 0, size.width, size.height};
-    if (SDL_GetDisplayUsableBounds(0, &desktop) != 0) desktop = SDL_Rect{0, 0, size.width, size.height};
+    if (SDL_GetDisplayUsableBounds(0, &desktop) != 0)
+        desktop = SDL_Rect{0, 0, size.width, size.height};
     const int zoom = initialWindowZoom(size, {desktop.w, desktop.h});
     SdlWindowPtr window(SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED,
                                          SDL_WINDOWPOS_CENTERED, size.width * zoom,

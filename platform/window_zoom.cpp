@@ -12,7 +12,8 @@ constexpr int kTallDesktop = 1000;
 
 int initialWindowZoom(Size screen, Size desktop) {
     int zoom = desktop.height > kTallDesktop ? 2 : 1;
-    while (zoom > 1 && (screen.width * zoom > desktop.width || screen.height * zoom > desktop.height)) {
+    while (zoom > 1 &&
+           (screen.width * zoom > desktop.width || screen.height * zoom > desktop.height)) {
         --zoom;
     }
     return zoom;
@@ -21,7 +22,8 @@ int initialWindowZoom(Size screen, Size desktop) {
 WindowZoom fitWindowZoom(Size screen, Size window) {
     WindowZoom fit;
     if (screen.width > 0 && screen.height > 0) {
-        fit.zoom = std::max(1, std::min(window.width / screen.width, window.height / screen.height));
+        fit.zoom =
+            std::max(1, std::min(window.width / screen.width, window.height / screen.height));
     }
     fit.offsetX = std::max(0, (window.width - screen.width * fit.zoom) / 2);
     fit.offsetY = std::max(0, (window.height - screen.height * fit.zoom) / 2);

@@ -1,6 +1,8 @@
 // The reply head and its bodies (stored, "slh!" LZSS, zlib). Packed replies
 // unpack into buffers of their own length: the result must be what unpacking
 // into the whole room the head allows gives, at every factor.
+#include "net/reply_unpack.h"
+
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -8,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "net/reply_unpack.h"
 #include "tools/zq-testserver/lzss_encoder.h"
 #include "tools/zq-testserver/reply_message.h"
 
@@ -35,8 +36,8 @@ std::string zlibPack(const std::string& data) {
 // Markup-like text that packs a few times smaller, so that the factors
 // below fall on both sides of the unpacked size.
 std::string pageText(size_t size, unsigned seed) {
-    static const char* const kWords[] = {"<tr>", "<td>", "600036", "招商银行", "12.35", "</td>",
-                                         "+0.21%", "\r\n", "<a href=\"q?c=", "\">"};
+    static const char* const kWords[] = {"<tr>",  "<td>",   "600036", "招商银行",       "12.35",
+                                         "</td>", "+0.21%", "\r\n",   "<a href=\"q?c=", "\">"};
     std::mt19937 rng(seed);
     std::string text;
     while (text.size() < size) text += kWords[rng() % 10];
@@ -211,10 +212,10 @@ TEST(ReplyUnpacking, ExactBuffersGiveWhatTheWholeRoomGives) {
     for (uint8_t method : {uint8_t{1}, uint8_t{2}}) {
         for (size_t size : {size_t{0}, size_t{40}, size_t{3000}, size_t{70000}}) {
             const std::string text = pageText(size, static_cast<unsigned>(size));
-            const std::string payload = u32le(static_cast<uint32_t>(text.size())) + text +
-                                        u32le(3) + "doc";
-            const std::string body = method == 1 ? "slh!" + testserver::lzssEncode(payload)
-                                                 : zlibPack(payload);
+            const std::string payload =
+                u32le(static_cast<uint32_t>(text.size())) + text + u32le(3) + "doc";
+            const std::string body =
+                method == 1 ? "slh!" + testserver::lzssEncode(payload) : zlibPack(payload);
             for (uint8_t factor = 1; factor <= 12; ++factor) {
                 std::string m(10, '\0');
                 m[0] = 7;  // a data reply, which may carry a second document
@@ -224,8 +225,7 @@ TEST(ReplyUnpacking, ExactBuffersGiveWhatTheWholeRoomGives) {
                 m += body;
                 const DecodedReply reply = decodeReply(bytes(m));
                 const std::string name = "method " + std::to_string(method) + " size " +
-                                         std::to_string(size) + " factor " +
-                                         std::to_string(factor);
+                                         std::to_string(size) + " factor " + std::to_string(factor);
                 if (unpackedWhole(method, factor, body)) {
                     ++fitted;
                     EXPECT_EQ(reply.status, ReplyStatus::Ok) << name;

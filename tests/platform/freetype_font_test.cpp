@@ -46,8 +46,8 @@ TEST(SharedFace, EachSizeDrawsAsIfAlone) {
         EXPECT_EQ(fonts[i]->ascent(), alone->ascent());
         for (char32_t ch : chars) {
             EXPECT_TRUE(sameGlyph(fonts[i]->glyph(ch), alone->glyph(ch)))
-                << "height " << requests[i].height << " weight " << requests[i].weight
-                << " char " << static_cast<uint32_t>(ch);
+                << "height " << requests[i].height << " weight " << requests[i].weight << " char "
+                << static_cast<uint32_t>(ch);
         }
     }
 }

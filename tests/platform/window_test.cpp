@@ -370,9 +370,9 @@ TEST(WindowZoomTest, OpensAtAWholeZoomThatFitsAndKeepsWholeZoomsWhenResized) {
         Size window;
         int zoom, offsetX, offsetY;
     };
-    for (const Case& c : {Case{{240, 320}, 1, 0, 0}, Case{{480, 640}, 2, 0, 0},
-                          Case{{500, 700}, 2, 10, 30}, Case{{719, 2000}, 2, 119, 680},
-                          Case{{100, 100}, 1, 0, 0}}) {
+    for (const Case& c :
+         {Case{{240, 320}, 1, 0, 0}, Case{{480, 640}, 2, 0, 0}, Case{{500, 700}, 2, 10, 30},
+          Case{{719, 2000}, 2, 119, 680}, Case{{100, 100}, 1, 0, 0}}) {
         const WindowZoom fit = fitWindowZoom(phone, c.window);
         EXPECT_EQ(fit.zoom, c.zoom) << c.window.width << "x" << c.window.height;
         EXPECT_EQ(fit.offsetX, c.offsetX);
