@@ -15,8 +15,8 @@
 // images\menu.png), "返" and "取消" as images\back.png, "退" as
 // images\quit.png; other labels as text cut to four characters.
 //
-// Paint never lays out: the popup menu is laid out by layoutMenu() before
-// the paint, whenever it opened, its commands or the screen's layout or
+// Paint never lays out: the popup menu and its open submenus are laid out
+// by layoutMenu() before the paint, whenever it opened, its commands or the screen's layout or
 // style changed, or an event reached it since the last layout; paintMenu()
 // only draws what that placed.
 //
