@@ -13,6 +13,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -60,7 +61,19 @@ bool hasFamily(FcPattern* match, const char* family) {
     return false;
 }
 
+// Where the package puts the face fontconfig finds for the family (in both
+// weights). Opening it directly spares fontconfig's start-up, which reads
+// every configuration file and is about a sixth of the client's start. A
+// configuration named in the environment is asked instead.
+constexpr char kPackageFile[] = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc";
+
+bool packageFileWillDo() {
+    return !std::getenv("FONTCONFIG_FILE") && !std::getenv("FONTCONFIG_PATH") &&
+           ::access(kPackageFile, R_OK) == 0;
+}
+
 std::optional<FaceLocation> findFace(int fcWeight, std::string* error) {
+    if (packageFileWillDo()) return FaceLocation{kPackageFile, 0};
     auto notFound = [error]() -> std::optional<FaceLocation> {
         if (error) {
             *error =
