@@ -195,6 +195,8 @@ void FilteredChoiceGroup::initContent(int firstLineWidth, int lineWidth) {
     contentWidth_ += kButtonWidth;
 }
 
+void FilteredChoiceGroup::layoutDone() { layoutDropDown(); }
+
 // --- painting -------------------------------------------------------------------------------
 
 int FilteredChoiceGroup::scrollRoomOfScreen() const {
@@ -242,21 +244,26 @@ void FilteredChoiceGroup::paintDropArrow(int y, int rightBorder, DeviceContext& 
     }
 }
 
-void FilteredChoiceGroup::paintDropDown(int x, int y, int leftBorder, int rightBorder,
-                                        GraphicsContext& g) {
+void FilteredChoiceGroup::layoutDropDown() {
+    if (!listOpen_ || !dropDown_) return;
     auto* screen = dynamic_cast<Screen*>(getScreen());
     const Rect visible = screen ? screen->contentRect() : displayArea();
-    const int width = rightBorder - leftBorder;
-    if (width != lastWidth_) {
-        lastWidth_ = width;
-        dropListHeight_ = std::max(0, (visible.height() - contentHeight_ + 10) / 2);
-        dropDown_->setViewportHeight(dropListHeight_);
+    const int height = std::max(0, (visible.height() - contentHeight_ + 10) / 2);
+    if (itemWidth_ != lastWidth_ || height != dropListHeight_) {
+        lastWidth_ = itemWidth_;
+        dropListHeight_ = height;
+        dropDown_->setViewportHeight(height);
         dropDown_->requestFullInit();
     }
+    dropDown_->ensureLayout(0, 0, itemWidth_);
+}
+
+void FilteredChoiceGroup::paintDropDown(int x, int y, GraphicsContext& g) {
+    if (!dropDown_->isInitialised()) return;
+    auto* screen = dynamic_cast<Screen*>(getScreen());
+    const Rect visible = screen ? screen->contentRect() : displayArea();
     const int itemLeft = x - contentX_;
     const int itemTop = y - contentY_;
-    dropDown_->ensureLayout(itemLeft, itemLeft, itemLeft + itemWidth_);
-    if (!dropDown_->isInitialised()) dropDown_->init(itemWidth_, itemWidth_);
     int dropTop = itemTop + itemHeight_;
     if (dropTop + dropDown_->itemHeight() > visible.bottom) {
         dropTop = itemTop - dropDown_->itemHeight();
@@ -276,7 +283,7 @@ void FilteredChoiceGroup::paintContent(int x, int y, int leftBorder, int rightBo
         paintCycleArrows(x, y, *dc);
     } else if (mode_ == kChoiceImplicit) {
         paintDropArrow(y, rightBorder, *dc);
-        if (listOpen_ && dropDown_) paintDropDown(x, y, leftBorder, rightBorder, g);
+        if (listOpen_ && dropDown_) paintDropDown(x, y, g);
     }
 }
 
@@ -313,6 +320,7 @@ void FilteredChoiceGroup::openDropDown() {
             listGroup_->setSelectedIndex(selected, true);
             listGroup_->focusIndex(selected);
         }
+        layoutDropDown();
         return;
     }
     reclaimRows();
@@ -333,6 +341,7 @@ void FilteredChoiceGroup::openDropDown() {
     listGroup_ = raw;
     lastWidth_ = -1;
     listChanged_ = false;
+    layoutDropDown();
 }
 
 void FilteredChoiceGroup::showListScreen(Display& display) {
@@ -403,7 +412,9 @@ bool FilteredChoiceGroup::keyPressed(int keyCode, int gameAction) {
         return true;
     }
     if (mode_ == kChoiceImplicit && listOpen_ && dropDown_) {
-        return dropDown_->keyPressed(keyCode, gameAction);
+        const bool used = dropDown_->keyPressed(keyCode, gameAction);
+        layoutDropDown();
+        return used;
     }
     if (gameAction == kGameFire && keyCode != kKeyDigitFive) return selectPressed();
     return Item::keyPressed(keyCode, gameAction);
@@ -411,7 +422,9 @@ bool FilteredChoiceGroup::keyPressed(int keyCode, int gameAction) {
 
 bool FilteredChoiceGroup::keyRepeated(int keyCode, int gameAction) {
     if (mode_ == kChoiceImplicit && listOpen_ && dropDown_) {
-        return dropDown_->keyRepeated(keyCode, gameAction);
+        const bool used = dropDown_->keyRepeated(keyCode, gameAction);
+        layoutDropDown();
+        return used;
     }
     return Item::keyRepeated(keyCode, gameAction);
 }
@@ -438,7 +451,9 @@ bool FilteredChoiceGroup::keyReleased(int keyCode, int gameAction) {
 bool FilteredChoiceGroup::pointerPressed(int x, int y) {
     if (options_.empty()) return false;
     if (!isInItemArea(x, y) && listOpen_ && dropDown_) {
-        return dropDown_->pointerPressed(x - dropX_, y - dropY_);
+        const bool used = dropDown_->pointerPressed(x - dropX_, y - dropY_);
+        layoutDropDown();
+        return used;
     }
     return Item::pointerPressed(x, y);
 }
@@ -447,6 +462,7 @@ bool FilteredChoiceGroup::pointerDragged(int x, int y) {
     if (options_.empty()) return false;
     if (!isInItemArea(x, y) && listOpen_ && dropDown_) {
         dropDown_->pointerDragged(x - dropX_, y - dropY_);
+        layoutDropDown();
         if (auto* screen = dynamic_cast<Screen*>(getScreen())) screen->repaint();
     }
     return false;

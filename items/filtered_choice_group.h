@@ -58,6 +58,7 @@ public:
     void setStyle(Style* style) override;
     void setImage(ImageRef /*image*/) override {}
     void initContent(int firstLineWidth, int lineWidth) override;
+    void layoutDone() override;
     void paintContent(int x, int y, int leftBorder, int rightBorder, GraphicsContext& g) override;
     bool keyPressed(int keyCode, int gameAction) override;
     bool keyRepeated(int keyCode, int gameAction) override;
@@ -133,7 +134,11 @@ private:
     void paintText(int x, int y, int leftBorder, GraphicsContext& g);
     void paintCycleArrows(int x, int y, DeviceContext& dc) const;
     void paintDropArrow(int y, int rightBorder, DeviceContext& dc) const;
-    void paintDropDown(int x, int y, int leftBorder, int rightBorder, GraphicsContext& g);
+    // Lays the open drop-down list out for the box's width and the screen's
+    // height: when it opens, with the box's own layout and after every event
+    // it handles, so that painting only draws it.
+    void layoutDropDown();
+    void paintDropDown(int x, int y, GraphicsContext& g);
     // The item's own screen becomes current again.
     void returnToPage();
     void raiseChange();

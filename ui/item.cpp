@@ -249,6 +249,7 @@ void Item::init(int firstLineWidth, int lineWidth) {
         itemWidth_ = labelWidth;
         itemHeight_ = labelHeight;
         initialised_ = true;
+        layoutDone();
         return;
     }
 
@@ -284,6 +285,7 @@ void Item::init(int firstLineWidth, int lineWidth) {
         backgroundHeight_ = vFrame - labelHeight + h;
     }
     initialised_ = true;
+    layoutDone();
 }
 
 void Item::ensureLayout(int x, int leftBorder, int rightBorder) {

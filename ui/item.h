@@ -12,8 +12,8 @@
 // what the user sees mid-frame. Layout runs first: the screen lays out what
 // asked for it before it paints, and a child that drops its layout while it
 // handles an event is laid out when the event has passed
-// (ChildList::LayoutAfterEvent). The combo box's drop-down list is the one
-// overlay sized where it is drawn; it is laid out just before it is painted.
+// (ChildList::LayoutAfterEvent); what an item lays out beside its content
+// (a drop-down list) it lays out in layoutDone() and after its own events.
 //
 // Ownership: a container owns its children (std::unique_ptr); children keep
 // a plain parent pointer. An item owns its label and any item view it had
@@ -213,6 +213,9 @@ public:
     virtual void setImage(ImageRef image);
     // Sets contentWidth_ and contentHeight_ for the given line widths.
     virtual void initContent(int firstLineWidth, int lineWidth);
+    // Called at the end of every layout of the item, its size known: for
+    // what the item lays out beside its content (a drop-down list).
+    virtual void layoutDone() {}
     // Paints the content with its top-left at (x, y) on a line bounded by
     // leftBorder and rightBorder.
     virtual void paintContent(int x, int y, int leftBorder, int rightBorder, GraphicsContext& g);

@@ -176,6 +176,9 @@ TEST_F(ComboTest, DropDownOpensChoosesByKeysAndIsBuiltOnlyForNewOptions) {
     ASSERT_TRUE(box->isListOpen());
     ChoiceGroup* list = box->getListGroup();
     ASSERT_NE(list, nullptr);
+    // Laid out as it opens: the paint only draws it.
+    ASSERT_TRUE(box->getDropDown()->isInitialised());
+    EXPECT_EQ(box->getDropDown()->itemWidth(), box->itemWidth());
     paint();
     EXPECT_EQ(list->getFocusedIndex(), 0);  // the current choice
     // The drop-down lies under the box, in the style's background.
