@@ -15,6 +15,7 @@
 #include "markup/style_sheet.h"
 #include "platform/message_box.h"
 #include "platform/ui_executor.h"
+#include "tests/app/controller_fixture.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "tests/support/test_server.h"
@@ -26,7 +27,6 @@
 namespace zq {
 namespace {
 
-constexpr int kPumpLimitMs = 10000;
 constexpr int kKeyDown = 40;
 constexpr int kKeyFire = 13;
 constexpr int kKeyBack = 113;
@@ -35,65 +35,16 @@ std::string page(const std::string& attributes, const std::string& link) {
     return "<zqml " + attributes + "><body><a href=\"" + link + "\">next</a></body></zqml>";
 }
 
-class HistoryEndToEndTest : public ::testing::Test {
+class HistoryEndToEndTest : public test::ControllerFixture<> {
 protected:
-    HistoryEndToEndTest() {
-        installItemMakers();
-        releaseSharedFonts();
-        Screen::initMetrics({240, 320});
-        setDisplayArea(Rect::fromSize(0, 0, 240, 320));
-        externalStyleSheetCache() = ExternalStyleSheetCache();
-        clearMessageBoxLog();
-        display_ = std::make_unique<Display>(Size{240, 320});
-        controller_ =
-            std::make_unique<PageController>(ControllerFolders{scratch_.path(), scratch_.path()});
-        auto session = std::make_unique<HttpSession>(&controller_->sessionListener());
-        session->setConnectionType(1);
-        HttpGatewayConfig config;
-        config.mobileAddress = test::TestServer::gatewayAddress();
-        config.port = server_.gatewayPort();
-        session->setGateway(config, CString(u"中国移动(CM)"));
-        controller_->setSession(std::move(session));
-    }
-    ~HistoryEndToEndTest() override {
-        controller_.reset();
-        display_.reset();
-        executor_.runPending();
-        setScreenMetrics(savedMetrics_);
-        releaseSharedFonts();
-    }
+    HistoryEndToEndTest() { useServer(false); }
 
-    bool pumpUntil(const std::function<bool()>& done) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPumpLimitMs);
-        while (std::chrono::steady_clock::now() < end) {
-            executor_.runPending();
-            if (done()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return false;
-    }
-    bool shows(const std::string& name) const {
-        PageEntry* entry = controller_->currentEntry();
-        return entry && entry->url.toUtf8().find(name) != std::string::npos;
-    }
-    void pressKey(int code) {
-        display_->keyDown(code, 0);
-        display_->keyUp(code);
-    }
     // Focuses the page's only link and follows it.
     bool follow(const std::string& to) {
         pressKey(kKeyDown);
         pressKey(kKeyFire);
         return pumpUntil([&] { return shows(to); });
     }
-
-    UiExecutor executor_;
-    test::ScopedFixedFont font_;
-    ScreenMetrics savedMetrics_ = screenMetrics();
-    test::TempDir scratch_;
-    test::TestServer server_;
-    std::unique_ptr<Display> display_;
-    std::unique_ptr<PageController> controller_;
 };
 
 TEST_F(HistoryEndToEndTest, SameCacheIdAsTheShownPageWithForwardPagesKeepsItAlive) {

@@ -16,6 +16,7 @@
 #include "markup/style_sheet.h"
 #include "platform/files.h"
 #include "platform/ui_executor.h"
+#include "tests/app/controller_fixture.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "tests/support/test_server.h"
@@ -32,56 +33,14 @@
 namespace zq {
 namespace {
 
-constexpr int kPumpLimitMs = 10000;
-
 std::string page(const std::string& body) { return "<zqml><body>" + body + "</body></zqml>"; }
 
-class PageContentTest : public ::testing::Test {
+class PageContentTest : public test::ControllerFixture<> {
 protected:
-    PageContentTest() {
-        installItemMakers();
-        releaseSharedFonts();
-        Screen::initMetrics({240, 320});
-        setDisplayArea(Rect::fromSize(0, 0, 240, 320));
-        externalStyleSheetCache() = ExternalStyleSheetCache();
-        display_ = std::make_unique<Display>(Size{240, 320});
-        std::filesystem::create_directories(scratch_.path());
-        controller_ =
-            std::make_unique<PageController>(ControllerFolders{scratch_.path(), scratch_.path()});
-    }
-    ~PageContentTest() override {
-        controller_.reset();
-        display_.reset();
-        executor_.runPending();
-        setScreenMetrics(savedMetrics_);
-        releaseSharedFonts();
-    }
-
     void open(const std::string& link) {
         controller_->openUrl(CString::fromUtf8(link), controller_->currentScreenId(), false, true,
                              true, 0);
     }
-    bool pumpUntil(const std::function<bool()>& done) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPumpLimitMs);
-        while (std::chrono::steady_clock::now() < end) {
-            executor_.runPending();
-            if (done()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return false;
-    }
-    bool shows(const std::string& part) const {
-        PageEntry* entry = controller_->currentEntry();
-        return entry && entry->url.toUtf8().find(part) != std::string::npos;
-    }
-
-    UiExecutor executor_;
-    test::ScopedFixedFont font_;
-    ScreenMetrics savedMetrics_ = screenMetrics();
-    test::TempDir scratch_;
-    test::TestServer server_;
-    std::unique_ptr<Display> display_;
-    std::unique_ptr<PageController> controller_;
 };
 
 // Every load left its styles in the process-wide registry until exit, so a

@@ -20,6 +20,7 @@
 #include "platform/ui_executor.h"
 #include "platform/ui_loop.h"
 #include "platform/window.h"
+#include "tests/app/controller_fixture.h"
 #include "tests/support/headless_harness.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
@@ -37,31 +38,12 @@ using testserver::Fault;
 using testserver::Packing;
 
 constexpr uint32_t kShortWaitMs = 300;
-constexpr int kPumpLimitMs = 10000;
 
 std::string page(const std::string& body) { return "<zqml><body>" + body + "</body></zqml>"; }
 
-class PageEndToEndTest : public ::testing::Test {
+class PageEndToEndTest : public test::ControllerFixture<> {
 protected:
-    PageEndToEndTest() {
-        installItemMakers();
-        releaseSharedFonts();
-        Screen::initMetrics({240, 320});
-        setDisplayArea(Rect::fromSize(0, 0, 240, 320));
-        externalStyleSheetCache() = ExternalStyleSheetCache();
-        clearMessageBoxLog();
-        display_ = std::make_unique<Display>(Size{240, 320});
-        std::filesystem::create_directories(resourceFolder());
-        controller_ =
-            std::make_unique<PageController>(ControllerFolders{resourceFolder(), resourceFolder()});
-    }
-    ~PageEndToEndTest() override {
-        controller_.reset();
-        display_.reset();
-        executor_.runPending();
-        setScreenMetrics(savedMetrics_);
-        releaseSharedFonts();
-    }
+    PageEndToEndTest() : ControllerFixture("res") {}
 
     // The resource folder lies one level inside the scratch folder, so that
     // a page can try to climb out of it.
@@ -70,43 +52,18 @@ protected:
         ASSERT_TRUE(writeFileAtomic(resourceFolder() / name, text));
     }
     void useServer(bool gateway) {
-        auto session = std::make_unique<HttpSession>(&controller_->sessionListener());
-        session->setConnectionType(gateway ? 2 : 1);
-        HttpGatewayConfig config;
-        config.mobileAddress = test::TestServer::gatewayAddress();
-        config.port = server_.gatewayPort();
-        session->setGateway(config, CString(u"中国移动(CM)"));
-        controller_->setSession(std::move(session));
+        ControllerFixture::useServer(gateway);
         controller_->session()->setReplyWaitMs(kShortWaitMs);
     }
     void open(const std::string& link) {
         controller_->openUrl(CString::fromUtf8(link), controller_->currentScreenId(), false, true,
                              true, 0);
     }
-    // Runs posted work until `done` holds; false after kPumpLimitMs.
-    bool pumpUntil(const std::function<bool()>& done, int limitMs = kPumpLimitMs) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-        while (std::chrono::steady_clock::now() < end) {
-            executor_.runPending();
-            if (done()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return false;
-    }
-    std::string shownUrl() const {
-        PageEntry* entry = controller_->currentEntry();
-        return entry ? entry->url.toUtf8() : std::string();
-    }
-    bool shows(const std::string& part) const { return shownUrl().find(part) != std::string::npos; }
     bool timeoutBoxShown() const {
         for (const MessageBoxRecord& box : messageBoxLog()) {
             if (box.text.toUtf8() == "网络超时，请稍后重试！") return true;
         }
         return false;
-    }
-    void pressKey(int code) {
-        display_->keyDown(code, 0);
-        display_->keyUp(code);
     }
     // The "pageid" of each request the server received.
     std::vector<int> pageIds() const {
@@ -117,14 +74,6 @@ protected:
         }
         return ids;
     }
-
-    UiExecutor executor_;
-    test::ScopedFixedFont font_;
-    ScreenMetrics savedMetrics_ = screenMetrics();
-    test::TempDir scratch_;
-    test::TestServer server_;
-    std::unique_ptr<Display> display_;
-    std::unique_ptr<PageController> controller_;
 };
 
 TEST_F(PageEndToEndTest, LocalPagesEventsAndSoftKeysReachTheirActions) {

@@ -19,6 +19,7 @@
 #include "platform/message_box.h"
 #include "platform/surface.h"
 #include "platform/ui_executor.h"
+#include "tests/app/controller_fixture.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "tests/support/test_server.h"
@@ -33,7 +34,6 @@ namespace {
 constexpr Color kRed = rgb(255, 0, 0);
 constexpr Color kGreen = rgb(0, 255, 0);
 constexpr Color kBlue = rgb(0, 0, 255);
-constexpr int kPumpLimitMs = 10000;
 
 // A 20x20 PNG of one colour, as the server sends it.
 std::string pngOf(Color color, const test::TempDir& dir) {
@@ -59,48 +59,16 @@ std::string hugePng(std::string png) {
 }
 
 // Over the framed connection, or (true) through the HTTP gateway.
-class PictureEndToEndTest : public ::testing::TestWithParam<bool> {
+class PictureEndToEndTest : public test::ControllerFixture<::testing::TestWithParam<bool>> {
 protected:
-    PictureEndToEndTest() {
-        installItemMakers();
-        releaseSharedFonts();
-        Screen::initMetrics({240, 320});
-        setDisplayArea(Rect::fromSize(0, 0, 240, 320));
-        externalStyleSheetCache() = ExternalStyleSheetCache();
-        clearMessageBoxLog();
-        display_ = std::make_unique<Display>(Size{240, 320});
-        std::filesystem::create_directories(scratch_.path() / "res");
-        controller_ = std::make_unique<PageController>(
-            ControllerFolders{scratch_.path() / "res", scratch_.path() / "res"});
-        auto session = std::make_unique<HttpSession>(&controller_->sessionListener());
-        session->setConnectionType(GetParam() ? 2 : 1);
-        HttpGatewayConfig config;
-        config.mobileAddress = test::TestServer::gatewayAddress();
-        config.port = server_.gatewayPort();
-        session->setGateway(config, CString(u"中国移动(CM)"));
-        controller_->setSession(std::move(session));
+    PictureEndToEndTest() : ControllerFixture("res") {
+        useServer(GetParam());
         controller_->session()->setReplyWaitMs(2000);
-    }
-    ~PictureEndToEndTest() override {
-        controller_.reset();
-        display_.reset();
-        executor_.runPending();
-        setScreenMetrics(savedMetrics_);
-        releaseSharedFonts();
     }
 
     void open(const std::string& path) {
         controller_->openUrl(CString::fromUtf8(server_.urlFor(path)),
                              controller_->currentScreenId(), false, true, true, 0);
-    }
-    bool pumpUntil(const std::function<bool()>& done, int limitMs = kPumpLimitMs) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-        while (std::chrono::steady_clock::now() < end) {
-            executor_.runPending();
-            if (done()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return false;
     }
     Surface shot(const std::string& name) {
         Surface screen(240, 320);
@@ -122,18 +90,6 @@ protected:
         }
         return n;
     }
-    bool pageShown(const std::string& part) const {
-        PageEntry* entry = controller_->currentEntry();
-        return entry && entry->url.toUtf8().find(part) != std::string::npos;
-    }
-
-    UiExecutor executor_;
-    test::ScopedFixedFont font_;
-    ScreenMetrics savedMetrics_ = screenMetrics();
-    test::TempDir scratch_;
-    test::TestServer server_;
-    std::unique_ptr<Display> display_;
-    std::unique_ptr<PageController> controller_;
 };
 
 INSTANTIATE_TEST_SUITE_P(FramedAndGateway, PictureEndToEndTest, ::testing::Bool(),
@@ -155,7 +111,7 @@ TEST_P(PictureEndToEndTest, TwoPlainPicturesAndAnImageLinkAreAllShown) {
                           "<a href=\"/x\"><img src=\"/pics/blue.png\"/></a>"
                           "<a href=\"/y\"><img src=\"/pics/blue.png\"/></a></body></zqml>");
     open("/pics.zqml");
-    ASSERT_TRUE(pumpUntil([&] { return pageShown("pics.zqml"); }));
+    ASSERT_TRUE(pumpUntil([&] { return shows("pics.zqml"); }));
 
     Surface screen;
     ASSERT_TRUE(pumpUntil([&] {
@@ -183,7 +139,7 @@ TEST_P(PictureEndToEndTest, BrokenPicturesLeaveTheAlternativeText) {
                       "<a href=\"/x\"><img src=\"/bad/huge.png\"/></a>"
                       "<a href=\"/y\"><img src=\"/bad/cut.png\"/></a></body></zqml>");
     open("/bad.zqml");
-    ASSERT_TRUE(pumpUntil([&] { return pageShown("bad.zqml"); }));
+    ASSERT_TRUE(pumpUntil([&] { return shows("bad.zqml"); }));
     // Five requests: three data replies and two link fetches, all answered.
     ASSERT_TRUE(server_.waitForRequests(6, 5000));
     pumpUntil([] { return false; }, 300);
@@ -209,7 +165,7 @@ TEST_P(PictureEndToEndTest, LinkPicturesWaitOffTheUiThreadAndDieWithTheSession) 
     server_.setLateDelayMs(800);
     server_.setFault(testserver::Fault::Late, 2);
     open("/late.zqml");
-    ASSERT_TRUE(pumpUntil([&] { return pageShown("late.zqml"); }));
+    ASSERT_TRUE(pumpUntil([&] { return shows("late.zqml"); }));
     ASSERT_TRUE(server_.waitForRequests(2, 3000));
     EXPECT_EQ(count(shot("late.png"), kBlue), 0);
     controller_->setSession(std::make_unique<HttpSession>(&controller_->sessionListener()));

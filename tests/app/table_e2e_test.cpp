@@ -14,6 +14,7 @@
 #include "items/item_makers.h"
 #include "markup/style_sheet.h"
 #include "platform/ui_executor.h"
+#include "tests/app/controller_fixture.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "tests/support/test_server.h"
@@ -41,50 +42,10 @@ std::string quotePage(int first, int rows, const std::string& next) {
     return text + "</table></body></zqml>";
 }
 
-class TableEndToEndTest : public ::testing::Test {
+class TableEndToEndTest : public test::ControllerFixture<> {
 protected:
-    TableEndToEndTest() {
-        installItemMakers();
-        releaseSharedFonts();
-        Screen::initMetrics({240, 320});
-        setDisplayArea(Rect::fromSize(0, 0, 240, 320));
-        externalStyleSheetCache() = ExternalStyleSheetCache();
-        display_ = std::make_unique<Display>(Size{240, 320});
-        controller_ =
-            std::make_unique<PageController>(ControllerFolders{scratch_.path(), scratch_.path()});
-        auto session = std::make_unique<HttpSession>(&controller_->sessionListener());
-        session->setConnectionType(1);
-        HttpGatewayConfig config;
-        config.mobileAddress = test::TestServer::gatewayAddress();
-        config.port = server_.gatewayPort();
-        session->setGateway(config, CString(u"中国移动(CM)"));
-        controller_->setSession(std::move(session));
-    }
-    ~TableEndToEndTest() override {
-        controller_.reset();
-        display_.reset();
-        executor_.runPending();
-        setScreenMetrics(savedMetrics_);
-        releaseSharedFonts();
-    }
+    TableEndToEndTest() { useServer(false); }
 
-    bool pumpUntil(const std::function<bool()>& done) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (std::chrono::steady_clock::now() < end) {
-            executor_.runPending();
-            if (done()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return false;
-    }
-    bool shows(const std::string& part) const {
-        PageEntry* entry = controller_->currentEntry();
-        return entry && entry->url.toUtf8().find(part) != std::string::npos;
-    }
-    void pressKey(int code) {
-        display_->keyDown(code, 0);
-        display_->keyUp(code);
-    }
     FixTableItem* table() const {
         Screen* screen = controller_->currentScreen();
         Item* item = screen ? screen->getItemByName(CString(u"q")) : nullptr;
@@ -97,14 +58,6 @@ protected:
         }
         return std::string();
     }
-
-    UiExecutor executor_;
-    test::ScopedFixedFont font_;
-    ScreenMetrics savedMetrics_ = screenMetrics();
-    test::TempDir scratch_;
-    test::TestServer server_;
-    std::unique_ptr<Display> display_;
-    std::unique_ptr<PageController> controller_;
 };
 
 TEST_F(TableEndToEndTest, HundredRowsArePagedAndARowIsChosen) {

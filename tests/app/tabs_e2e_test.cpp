@@ -25,6 +25,7 @@
 #include "platform/image.h"
 #include "platform/surface.h"
 #include "platform/ui_executor.h"
+#include "tests/app/controller_fixture.h"
 #include "tests/support/spawn_client.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
@@ -368,47 +369,13 @@ constexpr int kKeyRight = 39;
 constexpr int kKeyDown = 40;
 constexpr int kKeyFire = 13;
 
-class TabsInProcessTest : public ::testing::Test {
+class TabsInProcessTest : public test::ControllerFixture<> {
 protected:
     TabsInProcessTest() {
-        installItemMakers();
-        releaseSharedFonts();
-        Screen::initMetrics({240, 320});
-        setDisplayArea(Rect::fromSize(0, 0, 240, 320));
-        externalStyleSheetCache() = ExternalStyleSheetCache();
-        display_ = std::make_unique<Display>(Size{240, 320});
-        controller_ =
-            std::make_unique<PageController>(ControllerFolders{scratch_.path(), scratch_.path()});
-        auto session = std::make_unique<HttpSession>(&controller_->sessionListener());
-        session->setConnectionType(1);
-        HttpGatewayConfig config;
-        config.mobileAddress = test::TestServer::gatewayAddress();
-        config.port = server_.gatewayPort();
-        session->setGateway(config, CString(u"中国移动(CM)"));
-        controller_->setSession(std::move(session));
+        useServer(false);
         server_.writePage("done.zqml", "<zqml><body><text>done</text></body></zqml>");
     }
-    ~TabsInProcessTest() override {
-        controller_.reset();
-        display_.reset();
-        executor_.runPending();
-        setScreenMetrics(savedMetrics_);
-        releaseSharedFonts();
-    }
 
-    bool pumpUntil(const std::function<bool()>& done) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (std::chrono::steady_clock::now() < end) {
-            executor_.runPending();
-            if (done()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return false;
-    }
-    bool shows(const std::string& part) const {
-        PageEntry* entry = controller_->currentEntry();
-        return entry && entry->url.toUtf8().find(part) != std::string::npos;
-    }
     void open(const std::string& path, const std::string& text) {
         server_.writePage(path.substr(1), text);
         controller_->openUrl(CString::fromUtf8(server_.urlFor(path)), -1, false, true, true, 0);
@@ -435,14 +402,6 @@ protected:
         }
         return std::string();
     }
-
-    UiExecutor executor_;
-    test::ScopedFixedFont font_;
-    ScreenMetrics savedMetrics_ = screenMetrics();
-    test::TempDir scratch_;
-    test::TestServer server_;
-    std::unique_ptr<Display> display_;
-    std::unique_ptr<PageController> controller_;
 };
 
 TEST_F(TabsInProcessTest, TabBodyKeysAndATapOnTheBarSwitchThePage) {
