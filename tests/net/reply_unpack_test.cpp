@@ -10,19 +10,18 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/reply_bytes.h"
 #include "tools/zq-testserver/lzss_encoder.h"
 #include "tools/zq-testserver/reply_message.h"
 
 namespace zq {
 namespace {
 
-std::string u32le(uint32_t v) {
-    std::string out(4, '\0');
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-    return out;
-}
-
-std::string payload(const std::string& text) { return u32le(text.size()) + text; }
+using test::bytes;
+using test::Head;
+using test::message;
+using test::payload;
+using test::u32le;
 
 std::string zlibPack(const std::string& data) {
     uLongf size = compressBound(data.size());
@@ -43,34 +42,6 @@ std::string pageText(size_t size, unsigned seed) {
     while (text.size() < size) text += kWords[rng() % 10];
     text.resize(size);
     return text;
-}
-
-std::span<const uint8_t> bytes(const std::string& s) {
-    return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
-}
-
-struct Head {
-    uint8_t kind = 1;
-    int16_t id = 0;
-    int16_t argument = 0;
-    uint8_t secondKind = 0;
-    uint8_t method = 0;
-    uint8_t factor = 10;
-    uint8_t listener = 0;
-};
-
-std::string message(const Head& h, const std::string& body) {
-    std::string m(10, '\0');
-    m[0] = static_cast<char>(h.kind);
-    m[1] = static_cast<char>(h.id & 0xFF);
-    m[2] = static_cast<char>((h.id >> 8) & 0xFF);
-    m[3] = static_cast<char>(h.argument & 0xFF);
-    m[4] = static_cast<char>((h.argument >> 8) & 0xFF);
-    m[5] = static_cast<char>(h.secondKind);
-    m[6] = static_cast<char>(h.method);
-    m[7] = static_cast<char>(h.factor);
-    m[8] = static_cast<char>(h.listener);
-    return m + body;
 }
 
 // What the reply holds when unpacked into the whole room (the old way).
