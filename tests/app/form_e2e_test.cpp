@@ -102,20 +102,6 @@ protected:
                "\n";
     }
 
-    // The queries of the requests for `path`, without the page and screen
-    // ids the client adds.
-    std::vector<std::string> queriesFor(const std::string& path) const {
-        std::vector<std::string> queries;
-        for (const testserver::ReceivedRequest& r : server_.requests()) {
-            if (r.target.path != path) continue;
-            std::string query = r.target.query;
-            const size_t ids = query.find("pageid=");
-            if (ids != std::string::npos) query.erase(ids == 0 ? 0 : ids - 1);
-            queries.push_back(query);
-        }
-        return queries;
-    }
-
     test::TempDir dir_;
     test::TestServer server_;
     std::filesystem::path binary_;
@@ -188,7 +174,7 @@ TEST_F(FormEndToEndTest, APageFilledInByKeysSendsExactlyItsFields) {
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_NE(result.err.find("message box [提示] 代码不能为空"), std::string::npos) << result.err;
     // The refused submission sent nothing; the second one sent every field.
-    EXPECT_EQ(queriesFor("/done.zqml"),
+    EXPECT_EQ(server_.queriesFor("/done.zqml"),
               std::vector<std::string>{"user=Bw5&code=600321&side=S&acct=SZ+1"});
 }
 
@@ -222,11 +208,11 @@ TEST_F(FormEndToEndTest, NestedFormSendsItsOwnFieldsAndEncryptedFieldsTravelEnco
 
     const RunResult result = run(script);
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(queriesFor("/inner.zqml"), std::vector<std::string>{"memo=ab"});
+    EXPECT_EQ(server_.queriesFor("/inner.zqml"), std::vector<std::string>{"memo=ab"});
     const CString pin = FieldEncoder(CString(MarkupPage::kDefaultSnKey), CString(), CString(u"77"),
                                      CString(u"1234"))
                             .encodeValue();
-    EXPECT_EQ(queriesFor("/done.zqml"),
+    EXPECT_EQ(server_.queriesFor("/done.zqml"),
               std::vector<std::string>{"pin=" + urlEncode(pin).toUtf8() + "&memo=ab&tail=x"});
 }
 
@@ -248,7 +234,7 @@ TEST_F(FormEndToEndTest, TheDemoOrderFormSendsWhatTheWalkChose) {
 
     const RunResult result = run(script);
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(queriesFor("/order-done.zqml"),
+    EXPECT_EQ(server_.queriesFor("/order-done.zqml"),
               std::vector<std::string>{"code=600321&qty=100&side=sell&kind=limit&acct=sz"});
 }
 

@@ -147,19 +147,6 @@ protected:
         return Shot{loadImageFile(shotPath(name).string())};
     }
 
-    // The queries of the requests for `path`, without the ids the client adds.
-    std::vector<std::string> queriesFor(const std::string& path) const {
-        std::vector<std::string> queries;
-        for (const testserver::ReceivedRequest& r : server_.requests()) {
-            if (r.target.path != path) continue;
-            std::string query = r.target.query;
-            const size_t ids = query.find("pageid=");
-            if (ids != std::string::npos) query.erase(ids == 0 ? 0 : ids - 1);
-            queries.push_back(query);
-        }
-        return queries;
-    }
-
     test::TempDir dir_;
     test::TestServer server_;
     std::filesystem::path binary_;
@@ -297,7 +284,7 @@ TEST_F(TabsEndToEndTest, AGridMenuIsWalkedAndTheChosenCellSendsItsRequest) {
     script += kReply;
     script += shot("22-grid-chosen");
     ASSERT_EQ(run(script), 0) << err_;
-    EXPECT_EQ(queriesFor("/done.zqml"), std::vector<std::string>{"cell=3"});
+    EXPECT_EQ(server_.queriesFor("/done.zqml"), std::vector<std::string>{"cell=3"});
 
     const Shot grid = load("20-grid");
     const Shot moved = load("21-grid-moved");
@@ -329,7 +316,7 @@ TEST_F(TabsEndToEndTest, AGridMenuIsWalkedAndTheChosenCellSendsItsRequest) {
     script += kReply;
     script += shot("23-grid-tapped");
     ASSERT_EQ(run(script), 0) << err_;
-    EXPECT_EQ(queriesFor("/done.zqml"), (std::vector<std::string>{"cell=3", "cell=4"}));
+    EXPECT_EQ(server_.queriesFor("/done.zqml"), (std::vector<std::string>{"cell=3", "cell=4"}));
 }
 
 // A "tab" among the page's items with a form on its second page: the form's
@@ -352,7 +339,7 @@ TEST_F(TabsEndToEndTest, AFormOnATabPageSubmitsItsFields) {
     script += kReply;
     script += shot("32-tab-sent");
     ASSERT_EQ(run(script), 0) << err_;
-    EXPECT_EQ(queriesFor("/done.zqml"), std::vector<std::string>{"code=600000&qty=100"});
+    EXPECT_EQ(server_.queriesFor("/done.zqml"), std::vector<std::string>{"code=600000&qty=100"});
     const Shot info = load("30-tab-info");
     const Shot buy = load("31-tab-buy");
     ASSERT_TRUE(info.image && buy.image);

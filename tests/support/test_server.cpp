@@ -33,4 +33,16 @@ void TestServer::writePage(const std::string& relativePath, std::string_view byt
     ASSERT_TRUE(writeFileAtomic(file, bytes)) << file;
 }
 
+std::vector<std::string> TestServer::queriesFor(const std::string& path) const {
+    std::vector<std::string> queries;
+    for (const testserver::ReceivedRequest& r : requests()) {
+        if (r.target.path != path) continue;
+        std::string query = r.target.query;
+        const size_t ids = query.find("pageid=");
+        if (ids != std::string::npos) query.erase(ids == 0 ? 0 : ids - 1);
+        queries.push_back(query);
+    }
+    return queries;
+}
+
 }  // namespace zq::test

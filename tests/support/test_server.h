@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tests/support/test_env.h"
 #include "tools/zq-testserver/page_server.h"
@@ -37,6 +38,9 @@ public:
     // Writes `bytes` to the file `relativePath` ('/' separated) under the
     // root, making its folders. The page is served at "/" + relativePath.
     void writePage(const std::string& relativePath, std::string_view bytes);
+    // The queries of the requests for `path`, in order, without the page
+    // and screen ids the client adds.
+    std::vector<std::string> queriesFor(const std::string& path) const;
 
 private:
     bool started_ = false;
