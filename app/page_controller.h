@@ -194,7 +194,6 @@ public:
     // Any thread (behind its own lock).
     void setCurrentUser(const CString& user) override;
     CString currentUser() const;
-    void setUserCodes(const CString& user, const CString& stockCodes, const CString& fundCodes);
     void setMemoryValue(const CString& key, const CString& value) { memoryValues_[key] = value; }
     CString memoryValue(const CString& key) const;
     const CString& mainCaption() const { return mainCaption_; }
@@ -392,18 +391,27 @@ public:
     bool saveRecentStocks() const;
     // The current watch-list, owned here; callers borrow it. Never null.
     WatchList* watchList() const { return watchList_; }
-    // "stocksumbit": the watch-list of `user` becomes the current one (an
-    // empty one is made for a user without one). Every list made stays
-    // owned here, so a borrowed list never dies while the controller lives.
+    // "saveuser", "stocksumbit": the watch-list of `user` becomes the
+    // current one (an empty one is made, and entered for the user, when the
+    // user has none; the empty name's is the file's own list). Every list
+    // made stays owned here, so a borrowed list never dies while the
+    // controller lives.
     void useWatchListOf(const CString& user);
+    // A page was shown: once the current watch-list holds stocks it is
+    // entered under the current user; `how` says whether an entry the user
+    // already has stays.
+    void enterWatchList(WatchListEntry how);
     RecentStockList& recentStocks() { return recentStocks_; }
 
 private:
     void moveWatchRow(const CString& piece, bool up);
     std::filesystem::path recentStocksPath() const;
-    // The list read from and written to MyStock.ini, then one per user.
+    // The list of MyStock.ini's own sections.
     std::unique_ptr<WatchList> fileWatchList_ = std::make_unique<WatchList>();
-    std::map<CString, std::unique_ptr<WatchList>> userWatchLists_;
+    // The lists made for users and read back for them, named after them.
+    std::vector<std::unique_ptr<WatchList>> createdWatchLists_;
+    // User name -> that user's list (borrowed from the two above).
+    std::map<CString, WatchList*> userCodes_;
     WatchList* watchList_ = fileWatchList_.get();
     RecentStockList recentStocks_;
 
@@ -411,11 +419,6 @@ public:
     // --- end tables and watch-list ---
 
 private:
-    struct UserCodes {
-        CString stockCodes;
-        CString fundCodes;
-    };
-
     // The value of a "system." request key; empty leaves the key out.
     CString requestSystemValue(const CString& key) const;
 
@@ -425,7 +428,6 @@ private:
     CString snKey_;
     std::map<CString, std::pair<CString, CString>> sessionParams_;
     CString currentUser_;
-    std::map<CString, UserCodes> userCodes_;
     // "@" + name -> value.
     std::map<CString, CString> linkVariables_;
     CString lastKeyText_;

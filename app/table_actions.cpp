@@ -226,48 +226,7 @@ void PageController::onDelMyStockList(const CString& piece, bool ask) {
     if (Screen* screen = currentScreen()) screen->repaint();
 }
 
-void PageController::onDelMyStockAll(const CString& /*piece*/) {
-    // The stocks of the watch-list in a table; "确定" deletes the focused one.
-    auto data = std::make_unique<TextRows>();
-    for (const CString& code : watchList_->codes(kWatchStock)) {
-        data->push_back(std::make_unique<TextRow>(TextRow{code}));
-    }
-    auto model = std::make_shared<SimpleTableModel>(std::move(data), nullptr,
-                                                    TextRow{CString(u"代码")}, std::nullopt);
-    model->setColumnKeys(TextRow{CString(u"code")});
-    auto table = std::make_unique<FixTableItem>(CString(), std::move(model), 0, createTableStyle());
-    table->setEventListener(this);
-
-    auto entry = std::make_unique<PageEntry>();
-    auto form = std::make_unique<Form>(CString(u"批量删除"), createFormStyle());
-    form->setHeaderText(CString(u"批量删除"));
-    form->append(std::move(table));
-    form->setEventListener(this);
-    form->setCommandListener(this);
-    form->addCommand(std::make_shared<Command>(CString(u"确定"), kCommandOk, 1));
-    entry->commandActions.emplace(CString(u"确定"), CString(u"delmystocklist(stock,code)"));
-    entry->screen = std::move(form);
-    showPage(std::move(entry), -1, false, CancelFlag());
-}
-
-CString PageController::getWatchListCodes(const CString& listName, int type) const {
-    auto group = userCodes_.find(listName);
-    if (group == userCodes_.end()) return CString();
-    if (type == kWatchStock) return group->second.stockCodes;
-    if (type == kWatchFund) return group->second.fundCodes;
-    return CString();
-}
-
 // --- files ---------------------------------------------------------------------------------
-
-void PageController::loadWatchList() {
-    *fileWatchList_ = WatchList::load(folders_.userData / WatchList::kFileName);
-}
-
-bool PageController::saveWatchList() const {
-    if (folders_.userData.empty() || !makeDirectories(folders_.userData)) return false;
-    return fileWatchList_->save(folders_.userData / WatchList::kFileName);
-}
 
 std::filesystem::path PageController::recentStocksPath() const {
     CString name = getSystemValue(CString(u"cli-recentname"));
@@ -285,12 +244,6 @@ bool PageController::saveRecentStocks() const {
     const std::filesystem::path path = recentStocksPath();
     if (path.empty() || !makeDirectories(folders_.userData)) return false;
     return recentStocks_.save(path);
-}
-
-void PageController::useWatchListOf(const CString& user) {
-    std::unique_ptr<WatchList>& list = userWatchLists_[user];
-    if (!list) list = std::make_unique<WatchList>();
-    watchList_ = list.get();
 }
 
 }  // namespace zq
