@@ -65,8 +65,7 @@ bool PageController::saveWatchList() const {
         } else {
             // A list entered for a user it was not made for is kept for that
             // user too.
-            const WatchList* copy =
-                copies.emplace_back(std::make_unique<WatchList>(*list)).get();
+            const WatchList* copy = copies.emplace_back(std::make_unique<WatchList>(*list)).get();
             copies.back()->setName(user);
             users.push_back(copy);
         }
