@@ -23,18 +23,18 @@ constexpr const char16_t* kTitle = u"批量删除";
 constexpr const char16_t* kConfirmLabel = u"确定";
 constexpr const char16_t* kDefaultColumn = u"code";
 
-// Whether `entry` is still one the history holds (the page that opened the
-// batch delete may have left it since).
-bool historyHolds(const PageHistory& history, const PageEntry* entry) {
-    if (!entry) return false;
-    if (history.pending() == entry) return true;
+// The entry of the history that shows screen `screenId` (ids are never
+// reused); null once the page that opened the batch delete has left it.
+PageEntry* entryShowing(const PageHistory& history, int screenId) {
+    auto same = [screenId](PageEntry* entry) { return entry && entry->screenId == screenId; };
+    if (same(history.pending())) return history.pending();
     for (int i = 0; i < history.count(); ++i) {
-        if (history.at(i) == entry) return true;
+        if (same(history.at(i))) return history.at(i);
     }
     for (int i = 0; i < history.recycledCount(); ++i) {
-        if (history.recycledAt(i) == entry) return true;
+        if (same(history.recycledAt(i))) return history.recycledAt(i);
     }
-    return false;
+    return nullptr;
 }
 
 // The quote table of `container` that has the column `key`: the focused one
@@ -65,13 +65,13 @@ FixTableItem* findCodeTable(Container* container, const CString& key, int depth 
 class BatchDeleteListener : public CommandListener {
 public:
     BatchDeleteListener(PageController& controller, FixTableItem* table, ChoiceGroup* rows,
-                        int kind, CString columnName, PageEntry* returnTo)
+                        int kind, CString columnName, const PageEntry* returnTo)
         : controller_(controller),
           table_(table ? table->weakRef() : ItemRef()),
           rows_(rows ? rows->weakRef() : ItemRef()),
           kind_(kind),
           columnName_(std::move(columnName)),
-          returnTo_(returnTo),
+          returnTo_(returnTo ? returnTo->screenId : -1),
           confirm_(std::make_shared<Command>(CString(kConfirmLabel), kCommandOk, 1)) {}
 
     const CommandRef& confirmCommand() const { return confirm_; }
@@ -102,12 +102,13 @@ public:
         }
         // 4. Back to that page: a step back when it is the page before.
         PageHistory& history = controller_.history();
-        if (!historyHolds(history, returnTo_)) return;
-        if (history.current() > 0 && history.at(history.current() - 1) == returnTo_ &&
+        PageEntry* opener = entryShowing(history, returnTo_);
+        if (!opener) return;
+        if (history.current() > 0 && history.at(history.current() - 1) == opener &&
             history.at(history.current()) == controller_.currentEntry()) {
             history.entryAt(1);
         }
-        controller_.makeCurrent(returnTo_);
+        controller_.makeCurrent(opener);
     }
 
 private:
@@ -116,7 +117,8 @@ private:
     ItemRef rows_;
     const int kind_;
     const CString columnName_;
-    PageEntry* const returnTo_;
+    // The screen id of the page to return to.
+    const int returnTo_;
     CommandRef confirm_;
 };
 

@@ -48,8 +48,8 @@ protected:
         const std::filesystem::path resource = dir_.path() / "device" / "Program" / "ZQ Resource";
         std::filesystem::create_directories(resource);
         std::ofstream(resource / "ZQConfig.ini")
-            << "[info-system]\nsys-cm-iplist = " << host << ":T:\ncli-wap-port = "
-            << server_.gatewayPort() << "\n";
+            << "[info-system]\nsys-cm-iplist = " << host
+            << ":T:\ncli-wap-port = " << server_.gatewayPort() << "\n";
     }
 
     int run(const std::string& script) {
