@@ -268,7 +268,8 @@ public:
     }
 
 private:
-    const Glyph& slowGlyph(char32_t ch) const {
+    // Kept out of line so that the lookup above stays a few instructions.
+    [[gnu::noinline]] const Glyph& slowGlyph(char32_t ch) const {
         std::lock_guard lock(mutex_);
         const Glyph& found = glyphOfIndex(ch);
         if (ch < 0x10000) {
