@@ -125,7 +125,7 @@ int64_t alignedLeft(const Rect& rect, int lineWidth, unsigned format) {
 // ink * a + pixel * (255 - a), divided by 255 and rounded, for each
 // channel of two native pixels. Red and blue share one multiply, 16 bits
 // apart; (t + (t >> 8)) >> 8 with t = x + 128 is x / 255 rounded for any
-// x <= 255 * 255. No branch on coverage: glyph edges make it unpredictable.
+// x <= 255 * 255.
 inline uint32_t blend(uint32_t ink, uint32_t pixel, uint32_t a) {
     const uint32_t rest = 255 - a;
     uint32_t rb = (ink & 0xFF00FF) * a + (pixel & 0xFF00FF) * rest + 0x800080;
