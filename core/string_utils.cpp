@@ -186,12 +186,16 @@ bool isPlusDigits(const CString& text) {
     return true;
 }
 
-bool startsWithNoCase(const CString& text, const CString& prefix) {
-    if (prefix.length() > text.length()) return false;
-    for (int i = 0; i < prefix.length(); ++i) {
+bool startsWithNoCase(std::u16string_view text, std::u16string_view prefix) {
+    if (prefix.size() > text.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
         if (asciiUpper(text[i]) != asciiUpper(prefix[i])) return false;
     }
     return true;
+}
+
+bool startsWithNoCase(const CString& text, const CString& prefix) {
+    return startsWithNoCase(text.view(), prefix.view());
 }
 
 bool matchesKeyName(const CString& name, const CString& shortKey, const CString& longKey) {

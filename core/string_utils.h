@@ -56,6 +56,7 @@ bool isDecimalDigits(const CString& text);
 bool isPlusDigits(const CString& text);
 // ASCII case folding of whole UTF-16 units; an empty prefix matches.
 bool startsWithNoCase(const CString& text, const CString& prefix);
+bool startsWithNoCase(std::u16string_view text, std::u16string_view prefix);
 // `name` equals `shortKey` or `longKey` without regard to case.
 bool matchesKeyName(const CString& name, const CString& shortKey, const CString& longKey);
 // The first run of ASCII letters and digits.
