@@ -150,9 +150,17 @@ StringArray wrapText(CString& text, const CharWidthFn& charWidth, int firstLineW
     if (firstLineWidth <= 0 && lineWidth <= 0) return {text};
     normalizeWhitespace(text, indent);
     if (text.find(u'\n') < 0) {
+        // Measured only as far as needed to know whether it fits.
         int total = 0;
-        for (char16_t c : text.view()) total += charWidth(c);
-        if (total <= firstLineWidth) return {text};
+        bool fits = true;
+        for (char16_t c : text.view()) {
+            total += charWidth(c);
+            if (total > firstLineWidth) {
+                fits = false;
+                break;
+            }
+        }
+        if (fits) return {text};
     }
     return cutLines(text, charWidth, firstLineWidth, lineWidth);
 }
