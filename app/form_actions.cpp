@@ -178,7 +178,8 @@ void PageController::onStockSubmit(const CString& piece) {
 
 void PageController::onSpecialSubmit(const CString& piece) {
     CString link = cutActionArgument(piece, u"specialsubmit", u"sm");
-    if (!currentEntry_ || !currentEntry_->page || !eventSource_) return;
+    Item* source = eventSource_.get();
+    if (!currentEntry_ || !currentEntry_->page || !source) return;
     FormSubmission* form = lastForm(*currentEntry_->page);
     if (!form || form->fields().size() < 2) return;
     Item* firstItem = form->fields()[0];
@@ -213,7 +214,7 @@ void PageController::onSpecialSubmit(const CString& piece) {
             link = setUrlParamKeepFragment(link, third->getName(), third->getValue());
         }
     }
-    link = setUrlParamKeepFragment(link, u"id", eventSource_->getId());
+    link = setUrlParamKeepFragment(link, u"id", source->getId());
     link = setUrlParamKeepFragment(link, u"codechange", changed);
 
     // The code check runs as a request that blocks input until it answers.
@@ -272,9 +273,9 @@ void PageController::onFocus(const CString& piece) {
 
 void PageController::onSetFont(const CString& piece) {
     CString size = cutActionArgument(piece, u"setfont", u"sf");
-    if (size.isEmpty() && eventSource_ &&
-        !isInputKind(eventSource_, InputKind::InLineChoiceGroup)) {
-        if (auto* input = dynamic_cast<Inputable*>(eventSource_)) size = input->getValue();
+    Item* source = eventSource_.get();
+    if (size.isEmpty() && source && !isInputKind(source, InputKind::InLineChoiceGroup)) {
+        if (auto* input = dynamic_cast<Inputable*>(source)) size = input->getValue();
     }
     if (size.isEmpty()) return;
     setSetting(u"sys-fontsize", size, 2, false, u"all");

@@ -201,7 +201,7 @@ public:
     // The texts "var-imsi" and "var-imei" send.
     void setDeviceIdentity(const CString& imsi, const CString& imei);
     const CString& lastUrl() const { return lastUrl_; }
-    Item* eventSource() const { return eventSource_; }
+    Item* eventSource() const { return eventSource_.get(); }
 
     // --- pages ---
     // Page loading, the pages of replies, events and soft keys. Defined in
@@ -446,8 +446,10 @@ private:
     CString lastUrl_;
     CommandRef backCommand_;
     CommandRef exitCommand_;
-    // The item whose event runs the current action; null between events.
-    Item* eventSource_ = nullptr;
+    // The item of the last item event; the actions that run after it
+    // (soft keys, onload) may still read it, so it reads null once the item
+    // dies.
+    ItemRef eventSource_;
     // Written by the markup "memsave" element.
     std::map<CString, CString> memoryValues_;
     CString networkName_;

@@ -12,6 +12,7 @@
 
 #include "app/contact_picker.h"
 #include "app/page_controller.h"
+#include "items/choice_group.h"
 #include "markup/form_submission.h"
 #include "platform/message_box.h"
 #include "platform/ui_executor.h"
@@ -234,6 +235,38 @@ TEST_F(FormActions, SetFontAndClearAppWriteTheResourceFile) {
     const std::string file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     EXPECT_EQ(file.find("secret"), std::string::npos) << file;
     EXPECT_NE(file.find("sys-fontsize"), std::string::npos) << file;
+}
+
+// Regression: the item of the last event was kept as a plain pointer, so an
+// onload "sf()" at the end of a page chain read the freed choice group.
+TEST_F(FormActions, AnEventItemWhosePageIsFreedIsForgotten) {
+    write("sizes.zqml",
+          "<zqml><body><cg id='fs' ch='ud(file://c1.zqml)'><o cp='A' v='16'/><o cp='a' v='12'/>"
+          "</cg></body></zqml>");
+    // Each page puts the next in its place; the recycled ones die in turn.
+    write("c1.zqml", "<zqml><body onload='ud(file://c2.zqml)'/></zqml>");
+    write("c2.zqml", "<zqml><body onload='ud(file://c3.zqml)'/></zqml>");
+    write("c3.zqml", "<zqml><body onload='ud(file://c4.zqml)'/></zqml>");
+    write("c4.zqml", "<zqml><body onload='sf()'/></zqml>");
+    open("sizes.zqml");
+    auto* sizes = dynamic_cast<ChoiceGroup*>(controller_->getItemByName(CString(u"fs")));
+    ASSERT_NE(sizes, nullptr);
+    sizes->setSelectedIndex(1, true);
+    EXPECT_EQ(controller_->currentEntry()->url.toUtf8(), "file://c4.zqml");
+    EXPECT_EQ(controller_->eventSource(), nullptr);
+    EXPECT_TRUE(controller_->settings().storedValue(u"sys-fontsize").isEmpty());
+
+    // A live event item still gives its value to a later action without an
+    // event of its own (a soft key's, a page's onload).
+    write("kept.zqml",
+          "<zqml><body><cg id='fs' ch='nothing()'><o cp='A' v='16'/></cg></body></zqml>");
+    open("kept.zqml");
+    sizes = dynamic_cast<ChoiceGroup*>(controller_->getItemByName(CString(u"fs")));
+    ASSERT_NE(sizes, nullptr);
+    sizes->setSelectedIndex(0, true);
+    open("p0.zqml");
+    run("sf()");
+    EXPECT_EQ(controller_->settings().storedValue(u"sys-fontsize").toUtf8(), "16");
 }
 
 // Boxes need the UI thread: the test's thread becomes it.
