@@ -153,9 +153,12 @@ void PageController::onSubmit(const CString& piece) {
     if (!currentEntry_ || !currentEntry_->page) return;
     FormSubmission* form = findFormByName(*currentEntry_->page, name);
     if (!form) return;
+    // The form's own action decides: typed values may hold parentheses too.
+    // Read before the submit, whose refusal box may end the page.
+    const bool runsActions = form->action().find(u'(') >= 0;
     const CString result = form->submit();
     if (result.isEmpty()) return;
-    if (result.find(u'(') >= 0) {
+    if (runsActions) {
         onAction(result);
     } else {
         openUrl(result, currentScreenId(), false, true, true, 0);

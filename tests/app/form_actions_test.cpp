@@ -139,6 +139,12 @@ TEST_F(FormActions, SubmitOpensTheLinkOrRunsTheActions) {
     field(InputKind::ChoiceGroup, "g", "g", "1,3", "login");
     run("st(LOGIN)|st(nosuchform)|st()");
     EXPECT_EQ(lastUrl(), "file://done.zqml?a=1&g=1%2C3#top");
+    // Regression: parentheses a person typed made the link an action, and
+    // nothing was sent.
+    open("form.zqml");
+    field(InputKind::TextField, "n", "n", "ACME (HK)", "login");
+    run("st(login)");
+    EXPECT_EQ(lastUrl(), "file://done.zqml?n=ACME+(HK)#top");
 
     open("act.zqml");
     field(InputKind::TextField, "a", "a", "1", "f");

@@ -282,6 +282,7 @@ TEST_F(FormActionsOnPage, ResetAndCarrierChangeWorkOnBuiltControls) {
     EXPECT_EQ(field->getValue().toUtf8(), "");
     EXPECT_EQ(group->getValue().toUtf8(), "");
     EXPECT_EQ(box->getValue().toUtf8(), "");
+    EXPECT_EQ(box->getText().toUtf8(), "请选择");  // not its first option, nor its initial one
     EXPECT_EQ(line->getValue().toUtf8(), "2");
 
     // "sf()" takes the size from the group whose choice ran it.
