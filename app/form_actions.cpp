@@ -261,6 +261,8 @@ void PageController::onChangeCgp(const CString& piece) {
 
 void PageController::onFocus(const CString& piece) {
     const CString name = cutActionArgument(piece, u"focus", u"fc");
+    // Items without an id are not named by an empty argument.
+    if (name.isEmpty()) return;
     Screen* screen = currentScreen();
     Container* content = screen ? screen->getContent() : nullptr;
     if (!content) return;
@@ -288,8 +290,8 @@ void PageController::onSetFont(const CString& piece) {
 void PageController::setContactPicker(ContactPicker* picker) { contactPicker_ = picker; }
 
 void PageController::onGetOutLookToId(const CString& piece) {
-    static NoContactPicker noPicker;
-    ContactPicker* picker = contactPicker_ ? contactPicker_ : &noPicker;
+    static DeviceContactPicker devicePicker;
+    ContactPicker* picker = contactPicker_ ? contactPicker_ : &devicePicker;
     if (!picker->isInstalled()) return;
     std::optional<std::vector<CString>> picked = picker->pickContacts(kMaxPickedContacts);
     if (!picked || picked->empty() || picked->size() > static_cast<size_t>(kMaxPickedContacts)) {
@@ -314,9 +316,13 @@ void PageController::onClearApp(const CString&) {
     const ControllerFolders& folders = folders_;
     ConfigStore store(ConfigFolders{folders.resource, folders.userData, {}});
     const std::filesystem::path file = folders.resource / SettingsStore::kUserFile;
-    for (const char16_t* section : {u"info-data", u"info-RegInfo"}) {
-        store.writeMerged(settings_.live(), file, ConfigStore::kSaveGroupCount, section,
-                          ClearMode::kClearSection);
+    // The running client reads the live map; the exit save writes the stored
+    // one, which goes last so that the file holds it and the reset lasts.
+    for (SettingsMap* map : {&settings_.live(), &settings_.stored()}) {
+        for (const char16_t* section : {u"info-data", u"info-RegInfo"}) {
+            store.writeMerged(*map, file, ConfigStore::kSaveGroupCount, section,
+                              ClearMode::kClearSection);
+        }
     }
 }
 

@@ -325,7 +325,7 @@ public:
     CString formDnKey() const override { return dnKey_; }
     void repaintCurrentScreen() override;
     // The picker "GetOutLookToID" asks (borrowed); null puts back the
-    // default, which says that no picker is installed.
+    // default, the picker of the installed device services.
     void setContactPicker(ContactPicker* picker);
     // While set, "alert" and "confirm" boxes wait for a later round of the
     // UI thread instead of opening inside the page being built.

@@ -14,6 +14,7 @@
 #include "app/page_controller.h"
 #include "items/choice_group.h"
 #include "markup/form_submission.h"
+#include "platform/device_services.h"
 #include "platform/message_box.h"
 #include "platform/ui_executor.h"
 #include "tests/support/fake_input.h"
@@ -208,7 +209,11 @@ TEST_F(FormActions, HideShowAndFocusFindItemsById) {
     run("hide(a,b,zz)|show( a )");
     EXPECT_TRUE(a.isVisible());
     EXPECT_FALSE(b.isVisible());
+    field(InputKind::TextField, "", "", "");
     run("show(b)|fc(B)|fc(nothing)");
+    EXPECT_TRUE(b.isFocused());
+    // Regression: an empty name moved the focus to the first item without one.
+    run("fc()");
     EXPECT_TRUE(b.isFocused());
 }
 
@@ -218,9 +223,18 @@ TEST_F(FormActions, ContactsAreAppendedOnlyWhenAPickerIsInstalled) {
     run("gotd(phone)");
     EXPECT_EQ(phone.getValue().toUtf8(), "13800");
 
+    // By default the device's contact list is the picker.
+    LinuxDeviceServices device(dir_.path());
+    write(LinuxDeviceServices::kContactsName, "Li\t13900\n13700\n");
+    setDeviceServices(&device);
+    run("gotd(phone)");
+    setDeviceServices(nullptr);
+    EXPECT_EQ(phone.getValue().toUtf8(), "13800.13900.13700");
+
     ListPicker picker;
     controller_->setContactPicker(&picker);
     picker.numbers = {CString(u"111"), CString(u"222")};
+    phone.setValue(u"13800");
     run("gotd(phone)");
     EXPECT_EQ(phone.getValue().toUtf8(), "13800.111.222");
     picker.numbers.assign(11, CString(u"9"));  // more than the picker may give
@@ -241,6 +255,20 @@ TEST_F(FormActions, SetFontAndClearAppWriteTheResourceFile) {
     const std::string file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     EXPECT_EQ(file.find("secret"), std::string::npos) << file;
     EXPECT_NE(file.find("sys-fontsize"), std::string::npos) << file;
+}
+
+// Regression: the exit save wrote the settings from before "clearapp" back.
+TEST_F(FormActions, ClearAppLastsPastTheExitSave) {
+    write("ZQConfigDefault.ini", "[info-system]\nsys-fontsize = 12\n");
+    PageController controller(ControllerFolders{dir_.path(), dir_.path()});
+    controller.setSetting(u"sys-fontsize", u"20", 2, false, u"all");
+    controller.setSetting(u"cli-account", u"secret", 0, false, CString());
+    controller.onAction(u"cr()");
+    controller.saveSettings();
+    std::ifstream in(dir_.path() / "ZQConfig.ini");
+    const std::string file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(file.find("secret"), std::string::npos) << file;
+    EXPECT_NE(file.find("sys-fontsize = 12"), std::string::npos) << file;
 }
 
 // Regression: the item of the last event was kept as a plain pointer, so an
