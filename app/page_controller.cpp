@@ -159,12 +159,13 @@ void PageController::setSetting(const CString& key, const CString& value, int se
 void PageController::saveAction(const CString& actionText) {
     CString argument = actionText.mid(5, actionText.length() - 6);
     if (argument.isEmpty()) argument = CString(u"all");
-    if (!eventSource_) return;
+    Item* source = eventSource_.get();
+    if (!source) return;
     // A field saves under its form name (a host list's is its choice key;
     // its identifier is its carrier), anything else under its identifier.
-    CString key = eventSource_->getId();
+    CString key = source->getId();
     CString value;
-    if (const auto* input = dynamic_cast<const Inputable*>(eventSource_)) {
+    if (const auto* input = dynamic_cast<const Inputable*>(source)) {
         value = input->getValue();
         if (!input->getName().isEmpty()) key = input->getName();
     }

@@ -200,7 +200,7 @@ public:
     // The texts "var-imsi" and "var-imei" send.
     void setDeviceIdentity(const CString& imsi, const CString& imei);
     const CString& lastUrl() const { return lastUrl_; }
-    Item* eventSource() const { return eventSource_; }
+    Item* eventSource() const { return eventSource_.get(); }
 
     // --- pages ---
     // Page loading, the pages of replies, events and soft keys. Defined in
@@ -324,7 +324,7 @@ public:
     CString formDnKey() const override { return dnKey_; }
     void repaintCurrentScreen() override;
     // The picker "GetOutLookToID" asks (borrowed); null puts back the
-    // default, which says that no picker is installed.
+    // default, the picker of the installed device services.
     void setContactPicker(ContactPicker* picker);
     // While set, "alert" and "confirm" boxes wait for a later round of the
     // UI thread instead of opening inside the page being built.
@@ -448,8 +448,10 @@ private:
     CString lastUrl_;
     CommandRef backCommand_;
     CommandRef exitCommand_;
-    // The item whose event runs the current action; null between events.
-    Item* eventSource_ = nullptr;
+    // The item of the last item event; the actions that run after it
+    // (soft keys, onload) may still read it, so it reads null once the item
+    // dies.
+    ItemRef eventSource_;
     // Written by the markup "memsave" element.
     std::map<CString, CString> memoryValues_;
     CString networkName_;
