@@ -63,7 +63,12 @@ public:
     // Kept only when its length equals the column count.
     void setColumnWidths(const std::vector<int>& widths, bool percent);
     void setCellText(int column, int row, const CString& text);
+    // Without a selection the table takes the focus only while it is wider
+    // than its view (so that LEFT and RIGHT can reach its right part);
+    // that is decided again at each layout.
     void setSelectionMode(int mode);
+    // False: never takes the focus, whatever its width or selection.
+    void setFocusable(bool focusable);
     void selectInitialCell();
     // Out-of-range cells are ignored.
     void selectCell(int column, int row);
@@ -106,6 +111,7 @@ private:
     int tableWidth_ = 0;
     int offset_ = 0;
     int selectionMode_ = kSelectNone;
+    bool focusable_ = true;
     int headerHeight_ = 0;
     int lineHeight_ = 0;
     std::vector<int> pixelWidths_;
