@@ -217,7 +217,9 @@ void NodeItem::focusHeader() {
         children_->focusIndex(-1);
         childrenFocused_ = false;
     }
-    if (header_) {
+    // A header that has the focus already keeps the normal style it gave
+    // back then: focusing it again would hand back its focused one.
+    if (header_ && !header_->isFocused()) {
         headerFocusResult_ =
             header_->focus(savedFocusStyle_ ? savedFocusStyle_ : getFocusedStyle(), kGameNone);
     }
