@@ -107,6 +107,8 @@ void NodeItem::setHeader(std::unique_ptr<Item> header) {
 
 NodeItem::~NodeItem() = default;
 
+Item* NodeItem::focusedPart() const { return childrenFocused_ ? children_.get() : header_.get(); }
+
 int NodeItem::headerHeight() const { return header_ ? header_->itemHeight() : 0; }
 
 void NodeItem::initContent(int firstLineWidth, int lineWidth) {
