@@ -332,6 +332,11 @@ void TableItem::setSelectionMode(int mode) {
     }
 }
 
+Style* TableItem::focus(Style* focusStyle, int direction) {
+    const bool ownLook = style_ && !style_->getStyleProperty(prop::kFocusedStyle);
+    return Item::focus(ownLook ? style_ : focusStyle, direction);
+}
+
 bool TableItem::keyPressed(int keyCode, int gameAction) {
     if (!isInteractive()) return Item::keyPressed(keyCode, gameAction);
     const bool left = gameAction == kGameLeft && keyCode != '4';

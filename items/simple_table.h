@@ -88,6 +88,9 @@ public:
     void initContent(int firstLineWidth, int lineWidth) override;
     void paintContent(int x, int y, int leftBorder, int rightBorder, GraphicsContext& g) override;
     bool keyPressed(int keyCode, int gameAction) override;
+    // Keeps the table's own look unless its style names a focused one: a
+    // borrowed focus look would change the cells' padding and colours.
+    Style* focus(Style* focusStyle, int direction) override;
 
 private:
     int cellSpacing() const { return paddingVertical_; }

@@ -139,6 +139,21 @@ TEST_F(SimpleTableTest, AWideTableIsReachableOnceLaidOut) {
     EXPECT_FALSE(still->isInteractive());
 }
 
+// A focused table scrolls sideways; a focus look borrowed from the page
+// took away its cell padding and colours.
+TEST_F(SimpleTableTest, TheFocusKeepsTheTablesOwnLook) {
+    auto item = table(13, 1);
+    Style* own = item->getStyle();
+    Style* borrowed = createTextStyle();
+    borrowed->paddingHorizontal = 0;
+    item->init(240, 240);
+    Style* saved = item->focus(borrowed, kGameDown);
+    EXPECT_EQ(item->getStyle(), own);
+    EXPECT_EQ(item->paddingHorizontal(), own->paddingHorizontal);
+    item->defocus(saved);
+    EXPECT_EQ(item->getStyle(), own);
+}
+
 TEST_F(SimpleTableTest, HeaderUsesAtMostTheColumns) {
     auto item = table(2, 1);
     item->setHeader({});
