@@ -341,8 +341,11 @@ bool FixTableItem::moveColumnSideways(bool left) {
 
 bool FixTableItem::raisePaging(bool down) {
     const CString& action = down ? downPageAction_ : upPageAction_;
-    if (!action.isEmpty()) pageMarker_ = down ? 2 : 1;
-    if (!action.isEmpty() && eventListener_) fireEvent(std::make_unique<Event>(action, this));
+    // Without a paging action the key is not the table's: the screen moves
+    // the focus on to the next item.
+    if (action.isEmpty()) return false;
+    pageMarker_ = down ? 2 : 1;
+    if (eventListener_) fireEvent(std::make_unique<Event>(action, this));
     return true;
 }
 

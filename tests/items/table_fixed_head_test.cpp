@@ -141,6 +141,21 @@ TEST_F(FixTableTest, PagingActionsPastEitherEnd) {
     EXPECT_EQ(table.pageMarker(), 1);
 }
 
+// Without paging actions the keys past either end are left to the screen,
+// which moves the focus on; the table used to keep them.
+TEST_F(FixTableTest, WithoutPagingActionsTheFocusLeavesPastEitherEnd) {
+    FixTableItem table(CString(), model(2, 2), 0, nullptr);
+    layout(table, 240);
+    EXPECT_TRUE(table.keyPressed(0, kGameDown));  // enters on row 0
+    EXPECT_TRUE(table.keyPressed(0, kGameDown));
+    EXPECT_FALSE(table.keyPressed(0, kGameDown));
+    EXPECT_EQ(table.focusedRow(), 1);
+    EXPECT_TRUE(table.keyPressed(0, kGameUp));
+    EXPECT_FALSE(table.keyPressed(0, kGameUp));
+    EXPECT_EQ(table.focusedRow(), 0);
+    EXPECT_EQ(table.pageMarker(), 0);
+}
+
 TEST_F(FixTableTest, ColumnsPageSidewaysPastTheLockedOnes) {
     // Eight columns of 23 px (with their line) in a 100 px view: two locked.
     FixTableItem table(CString(), model(2, 8), 2, nullptr);
