@@ -215,6 +215,8 @@ TEST_F(TabsEndToEndTest, ATreeOpensAndClosesAndTheFocusWalksItsNodes) {
     script += shot("13-tree-header");
     script += "key enter\n";  // close it
     script += shot("14-tree-closed-again");
+    script += "key enter\nkey down\n";  // open it again and go into the children
+    script += shot("15-tree-child-again");
     ASSERT_EQ(run(script), 0) << err_;
 
     const Shot closed = load("10-tree-closed");
@@ -261,6 +263,12 @@ TEST_F(TabsEndToEndTest, ATreeOpensAndClosesAndTheFocusWalksItsNodes) {
     EXPECT_GT(highlight(open, headerTop, firstHeaderBottom),
               highlight(child, headerTop, firstHeaderBottom));
     EXPECT_GT(highlight(header, headerTop, firstHeaderBottom),
+              highlight(child, headerTop, firstHeaderBottom));
+    // Opened, closed and opened again: the header no longer looks focused
+    // once the focus is in the children.
+    const Shot childAgain = load("15-tree-child-again");
+    ASSERT_TRUE(childAgain.image);
+    EXPECT_EQ(highlight(childAgain, headerTop, firstHeaderBottom),
               highlight(child, headerTop, firstHeaderBottom));
 }
 
