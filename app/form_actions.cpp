@@ -11,6 +11,7 @@
 #include "app/action_dispatcher.h"
 #include "app/contact_picker.h"
 #include "app/page_controller.h"
+#include "app/table_actions.h"
 #include "core/config_store.h"
 #include "core/string_utils.h"
 #include "items/form_field.h"
@@ -264,16 +265,7 @@ void PageController::onFocus(const CString& piece) {
     // Items without an id are not named by an empty argument.
     if (name.isEmpty()) return;
     Screen* screen = currentScreen();
-    Container* content = screen ? screen->getContent() : nullptr;
-    if (!content) return;
-    for (int i = 0; i < content->size(); ++i) {
-        Item* child = content->getItem(i);
-        if (child && child->getId().equalsNoCase(name)) {
-            content->focusIndex(i);
-            screen->repaint();
-            return;
-        }
-    }
+    if (screen && focusPageItemByName(*screen, name)) screen->repaint();
 }
 
 void PageController::onSetFont(const CString& piece) {

@@ -177,8 +177,11 @@ public:
     int getStatusLineHeight() const;
     // Records `owner`'s width in the status line (replacing its earlier one)
     // and returns its band: 17 px high, just above the soft-key bar, flush
-    // right after the owners recorded before it.
-    Rect reserveStatusLineSpace(int width, const Item* owner);
+    // right after the owners recorded before it. Taps in the band go to
+    // its owner (in the owner's coordinates) while the owner lives.
+    Rect reserveStatusLineSpace(int width, Item* owner);
+    // The owner of the status-line band under (x, y); null for none.
+    Item* statusLineOwnerAt(int x, int y) const;
     int reservedStatusWidth() const { return reservedTotal_; }
     // Where the marquee was placed by the last applySize.
     const Rect& marqueeRect() const { return marqueeRect_; }
@@ -449,7 +452,12 @@ private:
     std::unique_ptr<Item> ownedMarquee_;
     Item* marquee_ = nullptr;
     Rect marqueeRect_;
-    std::vector<std::pair<const Item*, int>> statusReservations_;
+    struct StatusReservation {
+        const Item* owner;
+        ItemRef alive;
+        int width;
+    };
+    std::vector<StatusReservation> statusReservations_;
     int reservedTotal_ = 0;
 
     // listeners and the rest

@@ -146,6 +146,15 @@ void Screen::pointerPressed(int x, int y) {
         repaint();
         return;
     }
+    // A band of the status line belongs to the item that reserved it.
+    if (!inBar) {
+        if (Item* owner = statusLineOwnerAt(x, y)) {
+            owner->pointerPressed(x - owner->getAbsoluteX(),
+                                  y - owner->getAbsoluteY() - getScrollOffset());
+            repaint();
+            return;
+        }
+    }
     // The header item (a tab bar).
     if (headerItem_) {
         headerItem_->pointerPressed(x - headerItem_->relativeX(), y - headerItem_->relativeY());
@@ -205,7 +214,12 @@ void Screen::pointerReleased(int x, int y) {
         repaint();
         return;
     }
-    // The scroll bar, then the content.
+    // A status-line band, then the scroll bar, then the content.
+    if (Item* owner = statusLineOwnerAt(x, y)) {
+        owner->pointerReleased(x - owner->getAbsoluteX(),
+                               y - owner->getAbsoluteY() - getScrollOffset());
+        return;
+    }
     if (bar.isBarShown() && bar.pointerReleased(x - bar.relativeX(), y - bar.relativeY())) return;
     if (getContent() && getContent()->pointerReleased(x - getContent()->relativeX(),
                                                       y - getContent()->relativeY())) {
