@@ -343,12 +343,14 @@ public:
     void pointerDragged(int x, int y) override;
     // The content first, then the command listener; 1 when delivered.
     int handleCommand(Command* command) override;
-    // Raises a FormEvent ("Form", title) and, unless the shell's record
-    // already shows this screen, clears tip and loading, sizes the screen
-    // to the display area when it is not laid out, and tells the marquee
-    // and the content.
+    // Raises a FormEvent ("Form", title), becomes the shared state-change
+    // screen (setStateChangeScreen) and, unless the shell's record already
+    // shows this screen, clears tip and loading, sizes the screen to the
+    // display area when it is not laid out, and tells the marquee and the
+    // content.
     void showNotify() override;
-    // Stops the ticker and the load and empties the shell's requests.
+    // Stops the ticker and the load, empties the shell's requests and is no
+    // longer the shared state-change screen.
     void hideNotify() override;
 
     // --- what the content does with keys and drags ---------------------------

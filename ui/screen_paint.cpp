@@ -234,6 +234,8 @@ void Screen::showNotify() {
     if (eventListener_ && !getTitle().isEmpty()) {
         eventListener_->onEvent(std::make_unique<FormEvent>(CString(u"Form"), getTitle()));
     }
+    // Every item's state change now reaches the shown screen.
+    setStateChangeScreen(this);
     // Shown again by the shell that showed it last: nothing changes.
     if (recordedCurrentScreen() == this && isShown()) return;
     tipText_.clear();
@@ -254,6 +256,7 @@ void Screen::showNotify() {
 void Screen::hideNotify() {
     Screen* self = this;
     gRecordedScreen.compare_exchange_strong(self, nullptr);
+    if (stateChangeScreen() == static_cast<ItemScreen*>(this)) setStateChangeScreen(nullptr);
     if (marquee_) marquee_->hideNotify();
     stopTicker();
     if (getContent()) getContent()->hideNotify();

@@ -1,9 +1,10 @@
 // What the screen's paint puts where: the order of its overlays, the tip
 // box, the pressed item, and the repaints of the animation step and of a
-// load that ends.
+// load that ends; and what being shown changes.
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "platform/ui_loop.h"
 #include "tests/support/display_fixture.h"
@@ -11,6 +12,7 @@
 #include "ui/code_input_pad.h"
 #include "ui/command.h"
 #include "ui/container.h"
+#include "ui/listeners.h"
 #include "ui/screen.h"
 
 namespace zq {
@@ -115,6 +117,29 @@ TEST_F(ScreenPaintTest, TheTipBoxHoldsEveryLineOfItsText) {
     EXPECT_EQ(tipTop(), kUsable - 28 - 4);
     EXPECT_EQ(pixel(235, kUsable - 3), ScreenPainter::kDefaultTipColor);
     EXPECT_NE(pixel(236, kUsable - 3), ScreenPainter::kDefaultTipColor);
+}
+
+class StateLog : public ItemStateListener {
+public:
+    void itemStateChanged(Item* item) override { items.push_back(item); }
+    std::vector<Item*> items;
+};
+
+// Regression: the shared state-change screen was never set, so a change
+// reached only the item's own screen.
+TEST_F(ScreenPaintTest, TheShownScreenHearsEveryItemsStateChange) {
+    StateLog shown;
+    StateLog own;
+    Screen other(u"o", plainStyle(), true);
+    other.setItemStateListener(&shown);
+    screen_.setItemStateListener(&own);
+    other.showNotify();
+    box_->notifyStateChanged();
+    EXPECT_EQ(shown.items, std::vector<Item*>{box_});
+    other.hideNotify();
+    box_->notifyStateChanged();
+    EXPECT_EQ(own.items, std::vector<Item*>{box_});
+    EXPECT_EQ(shown.items.size(), 1u);
 }
 
 // A Display with a UI loop over its headless window, showing one screen.
