@@ -197,6 +197,9 @@ public:
     void setMemoryValue(const CString& key, const CString& value) { memoryValues_[key] = value; }
     CString memoryValue(const CString& key) const;
     const CString& mainCaption() const { return mainCaption_; }
+    // "sys-longuage" as start-up read it; "big5" (any case) narrows fetched
+    // style sheets and command documents to what Big5 holds.
+    void setLanguageName(const CString& name) { languageName_ = name; }
     // The texts "var-imsi" and "var-imei" send.
     void setDeviceIdentity(const CString& imsi, const CString& imei);
     const CString& lastUrl() const { return lastUrl_; }

@@ -11,6 +11,7 @@
 #include "ui/command.h"
 #include "ui/command_item.h"
 #include "ui/container.h"
+#include "ui/display.h"
 #include "ui/empty_container.h"
 #include "ui/font_cache.h"
 #include "ui/listeners.h"
@@ -320,7 +321,10 @@ void Screen::animate(uint32_t /*now*/) {
         if (Container* content = getContent()) content->animateAll(dirty);
         if (marquee_) marquee_->animateAll(dirty);
     }
-    if (dirty.changed) repaint();
+    // Only what moved is painted again.
+    Display* display = getDisplay();
+    if (!dirty.changed || !display) return;
+    display->repaintArea(Rect{dirty.left, dirty.top, dirty.right, dirty.bottom});
 }
 
 // --- the control list and listeners ----------------------------------------------------
