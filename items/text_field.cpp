@@ -200,7 +200,7 @@ void TextField::typeChar(char16_t ch) {
     commitPendingChar();
     if (numericOnly_) {
         const bool digit = ch >= u'0' && ch <= u'9';
-        const bool point = decimal_ && ch == u'.' && value().find(u'.') < 0;
+        const bool point = acceptsPoint() && ch == u'.' && value().find(u'.') < 0;
         if (!digit && !point) return;
     }
     insertChar(ch, true, true);

@@ -233,6 +233,8 @@ private:
     // Sentence rule: whether the letter after `ch` is upper-cased.
     void applySentenceRule(char16_t ch);
     void endCommit(char16_t ch, bool capitalBefore);
+    // Whether a '.' may stand in the value: not in a numeric or phone field.
+    bool acceptsPoint() const { return !numericOnly_ || decimal_; }
     // Multi-tap on one key's string; true when the key was used.
     bool multiTap(int keyCode, const CString& keys);
     void clearHeld();

@@ -76,5 +76,26 @@ TEST_F(TextFieldEndToEndTest, KeypadAndSoftKeyboardFillTheFields) {
     EXPECT_EQ(name_->getText(), CString(u"Bw"));
 }
 
+// Regression: the soft keys (112, 113) typed 'p' and 'q' into the field, and
+// a typed 'p' opened the menu.
+TEST_F(TextFieldEndToEndTest, SoftKeysNeverTypeAndTypedLettersAreText) {
+    run("char a\nkey soft1\n");
+    EXPECT_TRUE(screen_->isPopupMenuOpen());
+    run("key soft2\nkey 113 x4\nchar p(q\n");
+    EXPECT_FALSE(screen_->isPopupMenuOpen());
+    EXPECT_EQ(name_->getText(), CString(u"ap(q"));
+}
+
+// Regression: a numeric field took one '.' from the keypad.
+TEST_F(TextFieldEndToEndTest, ANumericFieldTakesDigitsOnly) {
+    run("key down\nchar 1.5\nkey 46\n");
+    ASSERT_TRUE(code_->isFocused());
+    EXPECT_EQ(code_->getText(), CString(u"15"));
+    EXPECT_FALSE(code_->insertText(CString(u".7"), 2));
+    code_->setString(CString());
+    code_->typeChar(u'.');
+    EXPECT_EQ(code_->getText(), CString());
+}
+
 }  // namespace
 }  // namespace zq
