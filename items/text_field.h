@@ -123,6 +123,11 @@ public:
     bool acceptsTextForMode(const CString& value, const CString& insertion) const;
     // "abc", "Abc", "ABC", "123" or "Nat.".
     CString getModeName() const;
+    // An editable field shows its mode name at the right end of its first
+    // line while focused; the room for it is kept whether focused or not,
+    // so that the text does not move. On for editable fields.
+    void setShowModeIndicator(bool show);
+    bool isModeIndicatorShown() const { return showModeIndicator_; }
     void setConstraints(uint32_t constraints);
 
     // --- Item -------------------------------------------------------------------------
@@ -239,6 +244,9 @@ private:
     bool multiTap(int keyCode, const CString& keys);
     void clearHeld();
     void paintCaret(int x, int top, GraphicsContext& g) const;
+    // The width kept for the mode name (the widest one) and its gap.
+    int modeIndicatorRoom() const;
+    void paintModeIndicator(int right, int top, GraphicsContext& g) const;
     // While focused a UI timer runs animate() and repaints the screen.
     void startAnimation();
     void stopAnimation();
@@ -300,6 +308,7 @@ private:
     bool caretBlinks_ = true;
     bool readOnly_ = false;
     int labelLength_ = 4;
+    bool showModeIndicator_ = false;
     CString valueAtFocus_;
 };
 
