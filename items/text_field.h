@@ -31,6 +31,7 @@
 #include "items/inputable.h"
 #include "items/string_item.h"
 #include "platform/ui_executor.h"
+#include "ui/command.h"
 #include "ui/event.h"
 #include "ui/listeners.h"
 #include "ui/screen_services.h"
@@ -144,6 +145,18 @@ public:
     // --- ItemCommandListener: "删除", "清除", others to the listener or screen ----
     void commandAction(Command* command, Item* item) override;
     void setCommandListener(ItemCommandListener* listener) { extraListener_ = listener; }
+
+    // --- the symbol picker ------------------------------------------------------------
+    // The 28 entries a symbol picker lists ("&", "@", ... ":P").
+    static const std::array<CString, 28>& symbolTable();
+    // A command of a picker screen: a list screen is a Screen whose content
+    // starts with a Choice. Unless the command is the shared exit command,
+    // the symbol at the list's selected index goes in at the caret; the
+    // field's screen is then current again (and, from a list, recorded and
+    // the field's listeners told).
+    void symbolChosen(Command* command, Displayable* source);
+    // The listener to give a picker screen: it calls symbolChosen.
+    CommandListener& symbolListener() { return symbolListener_; }
 
     // --- Inputable ------------------------------------------------------------------
     CString getName() const override { return getFormName(); }
@@ -303,6 +316,22 @@ private:
     uint32_t hashDownTime_ = 0;
     bool hashNoted_ = false;
 
+    class SymbolListener : public CommandListener {
+    public:
+        explicit SymbolListener(TextField& field) : field_(field) {}
+        void commandAction(Command* command, Displayable* source) override {
+            field_.symbolChosen(command, source);
+        }
+
+    private:
+        TextField& field_;
+    };
+    // Inserts `text` at the caret without the mode filter; false when it
+    // does not fit.
+    bool insertSymbol(const CString& text);
+    void returnToScreen(bool record);
+
+    SymbolListener symbolListener_{*this};
     UiTimerId animationTimer_ = 0;
     bool keyboardEnabled_ = true;
     bool caretBlinks_ = true;
