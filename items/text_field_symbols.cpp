@@ -4,8 +4,8 @@
 
 #include "items/choice_group.h"
 #include "items/text_field.h"
-#include "ui/default_styles.h"
 #include "ui/container.h"
+#include "ui/default_styles.h"
 #include "ui/display.h"
 #include "ui/screen.h"
 #include "ui/toolkit_globals.h"

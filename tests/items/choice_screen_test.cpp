@@ -153,5 +153,20 @@ TEST_F(ChoiceScreenTest, DropDownChoiceSwitchesThePane) {
     EXPECT_FALSE(switch_->getItem(2)->isVisible());
 }
 
+// Regression: the focus came back into an exclusive group on its edge row
+// (here the last one, from below), not on the chosen one.
+TEST_F(ChoiceScreenTest, FocusEntersAnExclusiveGroupOnItsChosenRow) {
+    run("wait 0\nkey 49\nkey down\nkey down\n");
+    ASSERT_EQ(side_->getValue(), CString(u"1"));
+    ASSERT_TRUE(extras_->isFocused());
+    run("key up\n");
+    EXPECT_EQ(side_->getFocusedItem(), side_->getItem(0));
+    // A choice made while the focus is elsewhere is where it comes back.
+    run("key down\nkey down\n");
+    side_->setSelectedIndex(1, true);
+    run("key up\n");
+    EXPECT_EQ(side_->getFocusedItem(), side_->getItem(1));
+}
+
 }  // namespace
 }  // namespace zq
