@@ -371,7 +371,10 @@ void FilteredChoiceGroup::showListScreen(Display& display) {
         listForm_->append(std::move(group));
         listChanged_ = false;
     }
-    // 3. Shown in the display area.
+    // 3. Shown in the display area; the ticks are kept for a way back that
+    // does not confirm them.
+    ticksAtOpen_.clear();
+    for (const ChoiceItem* row : options_) ticksAtOpen_.push_back(row->isSelected());
     display.setCurrent(listForm_.get(), true);
     setRecordedCurrentScreen(listForm_.get());
     fitToDisplayArea(*listForm_);
@@ -392,6 +395,9 @@ void FilteredChoiceGroup::commandAction(Command* command, Displayable* source) {
     if (!command || !listForm_ || source != listForm_.get()) return;
     if (command == sharedOkCommand().get() || command == sharedSelectCommand().get()) {
         commitSelection();
+    } else if (ticksAtOpen_.size() == options_.size()) {
+        // Without a confirmation the ticks go back to what the box shows.
+        for (size_t i = 0; i < options_.size(); ++i) options_[i]->setSelected(ticksAtOpen_[i]);
     }
     returnToPage();
 }
