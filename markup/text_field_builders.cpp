@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "core/string_utils.h"
 #include "core/xml_parser.h"
@@ -39,7 +40,36 @@ Style* styleEdit(MarkupPage& page, Style* style, const CString& classText) {
     return applyInlineStyle(page, style, classText);
 }
 
+// The colour a style's rules set, if they set one.
+std::optional<Color> setColour(const Style& style) {
+    if (!style.colorValue) return std::nullopt;
+    return style.getColor();
+}
+
 }  // namespace
+
+void colourLabel(MarkupPage& page, Item& item, const Style* own) {
+    Item* label = item.getLabelItem();
+    if (!label) return;
+    std::optional<Color> colour = own ? setColour(*own) : std::nullopt;
+    if (!colour) {
+        Style body;
+        applyStyleClass(&body, CString(u"body"));
+        applyInlineStyle(page, &body, CString());
+        colour = setColour(body);
+    }
+    if (!colour) return;
+    // The shared default label style is never changed: the label gets its own.
+    Style* style = label->getStyle();
+    if (!style || style == defaultLabelStyle()) {
+        Style* fresh = createLabelStyle();
+        if (style) fresh->font = style->font;
+        style = fresh;
+    }
+    style->color = *colour;
+    style->colorValue = StyleValue(static_cast<int32_t>(*colour));
+    label->setStyle(style);
+}
 
 uint32_t editTypeFlags(const CString& type) {
     uint32_t flags = 0;
@@ -87,6 +117,7 @@ Item* buildEdit(MarkupPage& page, XmlParser& node, Item* parent) {
     field->setRuleText(limit);
     field->setMinHeight(minHeight);
     field->setStyle(styleEdit(page, style, classText));
+    colourLabel(page, *field);
     const bool encrypted = parseYesNo(encrypt) == true;
     field->setEncrypt(encrypted ? encrypt : CString(u"false"));
     field->setId(id);
