@@ -144,7 +144,7 @@ Item* buildChoiceGroup(MarkupPage& page, XmlParser& node, Item* parent) {
     if (isTrue(a.encrypt)) group->setEncrypt(a.encrypt);
     applyStyleClass(style, CString(u"choicegroup"));
     group->applyStyle(applyInlineStyle(page, style, a.classText), false);
-    colourLabel(page, *group, style);
+    colourLabel(page, node, *group, style);
 
     std::unique_ptr<CommandNode> commands =
         buildGroupChildren(page, node, *group, GroupKind::Block);
@@ -169,7 +169,7 @@ Item* buildSingleLineChoiceGroup(MarkupPage& page, XmlParser& node, Item* parent
     if (isTrue(a.encrypt)) group->setEncrypt(a.encrypt);
     applyStyleClass(style, CString(u"choicegroup"));
     group->applyStyle(applyInlineStyle(page, style, a.classText));
-    colourLabel(page, *group, style);
+    colourLabel(page, node, *group, style);
 
     std::unique_ptr<CommandNode> commands =
         buildGroupChildren(page, node, *group, GroupKind::Inline);
@@ -232,7 +232,7 @@ Item* buildComboBox(MarkupPage& page, XmlParser& node, Item* parent) {
     if (isTrue(encrypt)) box->setEncrypt(encrypt);
     box->setStyle(applyInlineStyle(page, style, classText));
     // The caption stands on the page, not in the box.
-    colourLabel(page, *box);
+    colourLabel(page, node, *box);
 
     // 5. Options and the last command tree.
     std::unique_ptr<CommandNode> commands;

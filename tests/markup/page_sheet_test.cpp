@@ -103,6 +103,15 @@ TEST_F(PageSheetTest, LabelsTakeThePageColourAndCaptionsTheirGroups) {
     EXPECT_EQ(labels, (std::vector<Color>{colour("#102030"), colour("#405060"), colour("#708090"),
                                           colour("#102030")}));
     EXPECT_NE(defaultLabelStyle()->getColor(), colour("#102030"));  // left alone
+
+    // The body's class is the page's too.
+    loadPage(
+        "<zqml><style>\nlight{font-color:#203040}\n</style><body class='light'>"
+        "<edit label='Name' name='e'/></body></zqml>");
+    ASSERT_NE(page_->form(), nullptr);
+    const Item& field = *page_->form()->getContent()->children().front();
+    ASSERT_NE(field.getLabelItem(), nullptr);
+    EXPECT_EQ(field.getLabelItem()->getStyle()->getColor(), colour("#203040"));
 }
 
 }  // namespace
