@@ -103,6 +103,8 @@ void Display::onInput(const InputEvent& event) {
         keyDown(key->code, key->repeatCount);
     } else if (const auto* up = std::get_if<KeyUp>(&event)) {
         keyUp(up->code);
+    } else if (const auto* typed = std::get_if<CharInput>(&event)) {
+        if (Displayable* current = getCurrent()) current->charTyped(typed->ch);
     } else if (const auto* down = std::get_if<PointerDown>(&event)) {
         if (Displayable* current = getCurrent()) current->pointerPressed(down->x, down->y);
     } else if (const auto* move = std::get_if<PointerMove>(&event)) {

@@ -82,7 +82,8 @@ public:
     bool isCurrent(const Displayable* displayable) const;
 
     // --- UiHandler --------------------------------------------------------
-    // Keys go to keyDown/keyUp; pointer down, move and up to the current
+    // Keys go to keyDown/keyUp, typed characters to charTyped; pointer down,
+    // move and up to the current
     // displayable's pointerPressed, pointerDragged and pointerReleased at the
     // same pixel; a Resize rebuilds the back buffer at the next paint and
     // drops the off-screen layer. Other input is the application's.

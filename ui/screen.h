@@ -341,6 +341,9 @@ public:
     void keyPressed(int keyCode) override;
     void keyRepeated(int keyCode) override;
     void keyReleased(int keyCode) override;
+    // Routed like a key with no game action, bound by its own character;
+    // the soft keys never see it.
+    void charTyped(char16_t ch) override;
     void pointerPressed(int x, int y) override;
     void pointerReleased(int x, int y) override;
     void pointerDragged(int x, int y) override;
@@ -423,8 +426,9 @@ private:
 
     // input (screen_input.cpp)
     bool inSoftKeyBar(int y) const { return y >= softKeyBarTop(); }
-    // Raises the KeyEvent of a key nothing used; true when there was one.
-    bool raiseKeyBinding(int keyCode);
+    // Raises the KeyEvent of a key nothing used (`name` as keyName gives
+    // it); true when there was one.
+    bool raiseKeyBinding(const CString& name);
     const CString* findKeyBinding(const CString& name) const;
 
     // The ticker outlives every item that may register with it.
