@@ -4,7 +4,9 @@
 
 #include <utility>
 
+#include "app/link_resolver.h"
 #include "app/page_controller.h"
+#include "core/zq_exception.h"
 #include "platform/clock.h"
 #include "platform/ui_executor.h"
 #include "platform/ui_loop.h"
@@ -201,6 +203,30 @@ void PageRequests::fetchPicture(const CString& url,
                 if (c.requests().sessionGeneration_ == generation) done(std::move(bytes));
             });
     });
+}
+
+void PageRequests::requestPicture(const CString& address) {
+    HttpSession* session = session_.get();
+    if (!session) return;
+    CString url;
+    try {
+        url = controller_.resolveUrl(address);
+    } catch (const ZQException&) {
+        return;
+    }
+    if (linkScheme(url) != LinkScheme::Http) return;
+
+    // No loading state, so neither the reply nor a failure touches the
+    // screen: the page stays usable and the picture keeps its alternative text.
+    const int requestId = requestCounter_.next();
+    RequestRecord record;
+    record.url = controller_.buildRequestParams(url);
+    record.link = url;
+    record.targetScreenId = controller_.currentScreenId();
+    record.cancelFlag = cancelFlags_.add(requestId);
+    record.requestId = requestId;
+    record.tick = tickCount();
+    if (!session->sendRequest(record)) cancelFlags_.remove(requestId);
 }
 
 }  // namespace zq

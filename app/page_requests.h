@@ -110,6 +110,10 @@ public:
     // Fetched on a picture thread (a few at most); `done` runs on the UI
     // thread, and never once the session is replaced or the controller goes.
     void fetchPicture(const CString& url, std::function<void(std::vector<uint8_t>)> done);
+    // Sends the request for a shown item's picture, for the shown screen;
+    // the reply reaches the registered listeners. A failure stays silent.
+    // UI thread.
+    void requestPicture(const CString& address);
 
     // --- the reply path ----------------------------------------------------------
     // Session thread: decodes, settles the request and posts pages to the UI
