@@ -112,6 +112,8 @@ public:
     void fetchPicture(const CString& url, std::function<void(std::vector<uint8_t>)> done);
     // Sends the request for a shown item's picture, for the shown screen;
     // the reply reaches the registered listeners. A failure stays silent.
+    // Over the framed connection (it serves one server) only pictures of the
+    // shown page's server are asked for; the same holds for fetchPicture.
     // UI thread.
     void requestPicture(const CString& address);
 
@@ -143,6 +145,9 @@ private:
         PageRequests& requests;
     };
     uint32_t fetchWaitMs() const;
+    // False for a picture the framed connection cannot fetch without leaving
+    // the shown page's server.
+    bool reachesPageServer(const CString& url) const;
 
     PageController& controller_;
     RequestIdCounter requestCounter_;

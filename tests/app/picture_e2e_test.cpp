@@ -24,6 +24,7 @@
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "tests/support/test_server.h"
+#include "ui/container.h"
 #include "ui/display.h"
 #include "ui/font_cache.h"
 #include "ui/screen.h"
@@ -162,19 +163,40 @@ TEST_P(PictureEndToEndTest, VerificationPictureComesForTheShownPage) {
 }
 
 // A picture from a host that cannot be reached shows no error and leaves
-// the page usable, with the picture's alternative text.
+// the page usable, with the picture's alternative text; the page's other
+// pictures still come.
 TEST_P(PictureEndToEndTest, UnreachablePictureShowsNoErrorAndKeepsThePage) {
+    server_.writePage("green.png", pngOf(kGreen, scratch_));
     server_.writePage("far.zqml",
-                      "<zqml><body><img src=\"http://127.0.0.1:1/x.png\"/>"
+                      "<zqml><body><img src=\"green.png\"/>"
+                      "<img src=\"http://127.0.0.1:1/x.png\"/>"
                       "<text>still here</text></body></zqml>");
     latchError(true, false, 0, CString());  // as the action that opens a page does
+    // The page and its own picture come late, so the far picture is asked
+    // for while the near one is still on its way.
+    server_.setLateDelayMs(300);
+    server_.setFault(testserver::Fault::Late, 2);
     open("/far.zqml");
     ASSERT_TRUE(pumpUntil([&] { return shows("far.zqml"); }));
-    pumpUntil([] { return false; }, 500);
+    // Without waiting for a resend after the reply wait (2 s here).
+    EXPECT_TRUE(pumpUntil([&] { return count(shot("far.png"), kGreen) >= 400; }, 1500));
     EXPECT_TRUE(messageBoxLog().empty());
     ASSERT_NE(controller_->currentScreen(), nullptr);
     EXPECT_FALSE(controller_->currentScreen()->isLoading());
-    shot("far.png");
+}
+
+// Regression: a link's picture that came after the page was shown stayed
+// off screen until something else repainted it.
+TEST_P(PictureEndToEndTest, ALinkPictureThatComesLateIsLaidOutAtOnce) {
+    server_.writePage("pics/blue.png", pngOf(kBlue, scratch_));
+    server_.writePage("pics/link.zqml",
+                      "<zqml><body><a href=\"/x\"><img src=\"blue.png\"/></a></body></zqml>");
+    open("/pics/link.zqml");
+    ASSERT_TRUE(pumpUntil([&] { return shows("link.zqml"); }));
+    Item* link = controller_->currentScreen()->getContent()->getItem(0);
+    ASSERT_NE(link, nullptr);
+    // No paint of the test's own: the link's screen lays itself out again.
+    EXPECT_TRUE(pumpUntil([&] { return link->contentWidth() == 20; }));
 }
 
 TEST_P(PictureEndToEndTest, BrokenPicturesLeaveTheAlternativeText) {
