@@ -94,6 +94,9 @@ public:
     void fetchPicture(const CString& url, std::function<void(std::vector<uint8_t>)> done) override {
         requests_.fetchPicture(url, std::move(done));
     }
+    // PageNavigator: a picture for the shown page, without loading bar,
+    // error or retry address.
+    void requestPicture(const CString& address) override { requests_.requestPicture(address); }
     // --- end remote pictures ---
 
     // ScreenShell.

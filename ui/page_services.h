@@ -33,6 +33,11 @@ public:
     // look at a result.
     virtual void navigate(const CString& address, NavigationLoading loading,
                           NavigationInput input) = 0;
+    // Asks for the picture of a shown item; its reply comes through the
+    // registry. A picture never shows a loading bar or an error.
+    virtual void requestPicture(const CString& address) {
+        navigate(address, NavigationLoading::Hidden, NavigationInput::Open);
+    }
 };
 
 // The installed navigator (not owned), null until the controller installs
