@@ -1,4 +1,4 @@
-// The dialog, form and input actions of the page controller: alert and
+// The dialog, form and input actions: alert and
 // confirm boxes, form submission and reset (also the two special submits of
 // the quote pages), showing, hiding and focusing items, the font size, the
 // contact picker and clearing the stored data sections.
@@ -10,7 +10,8 @@
 
 #include "app/action_dispatcher.h"
 #include "app/contact_picker.h"
-#include "app/page_controller.h"
+#include "app/page_history.h"
+#include "app/settings_store.h"
 #include "app/table_actions.h"
 #include "core/config_store.h"
 #include "core/string_utils.h"
@@ -84,14 +85,14 @@ std::optional<ConfirmRequest> parseConfirmArgument(const CString& argument) {
 
 // --- boxes ------------------------------------------------------------------------------
 
-bool PageController::deferBoxes() const { return pageBuildDepth_ > 0 || !isUiThread(); }
+bool FormActions::deferBoxes() const { return pageBuildDepth_ > 0 || !isUiThread(); }
 
-void PageController::onAlert(const CString& piece) {
+void FormActions::onAlert(const CString& piece) {
     const std::optional<AlertRequest> request =
         parseAlertArgument(cutActionArgument(piece, u"alert", u"al"));
     if (!request) return;
     if (deferBoxes()) {
-        postToController([piece](PageController& c) { c.onAlert(piece); });
+        host_.postToHost([this, piece] { onAlert(piece); });
         return;
     }
     Display* display = Display::getDisplay();
@@ -116,43 +117,29 @@ void PageController::onAlert(const CString& piece) {
     alerts_.push_back(std::move(alert));
 }
 
-void PageController::onConfirm(const CString& piece) {
+void FormActions::onConfirm(const CString& piece) {
     const std::optional<ConfirmRequest> request =
         parseConfirmArgument(cutActionArgument(piece, u"confirm", u"cf"));
     if (!request) return;
     // That action asks its own question.
     if (startsWithNoCase(request->yesAction, u"delmystocklist")) {
-        onAction(request->yesAction);
+        host_.onAction(request->yesAction);
         return;
     }
     if (deferBoxes()) {
-        postToController([piece](PageController& c) { c.onConfirm(piece); });
+        host_.postToHost([this, piece] { onConfirm(piece); });
         return;
     }
     const int answer = messageBox(request->message, u"确认信息", MessageBoxType::YesNo);
-    onAction(answer == kIdYes ? request->yesAction : request->noAction);
+    host_.onAction(answer == kIdYes ? request->yesAction : request->noAction);
 }
 
 // --- forms --------------------------------------------------------------------------------
 
-void PageController::repaintCurrentScreen() {
-    if (Screen* screen = currentScreen()) screen->repaint();
-}
-
-void PageController::setCurrentUser(const CString& user) {
-    std::lock_guard<std::mutex> lock(currentUserLock_);
-    currentUser_ = user;
-}
-
-CString PageController::currentUser() const {
-    std::lock_guard<std::mutex> lock(currentUserLock_);
-    return currentUser_;
-}
-
-void PageController::onSubmit(const CString& piece) {
+void FormActions::onSubmit(const CString& piece) {
     const CString name = cutActionArgument(piece, u"submit", u"st");
-    if (!currentEntry_ || !currentEntry_->page) return;
-    FormSubmission* form = findFormByName(*currentEntry_->page, name);
+    if (!host_.currentEntry() || !host_.currentEntry()->page) return;
+    FormSubmission* form = findFormByName(*host_.currentEntry()->page, name);
     if (!form) return;
     // The form's own action decides: typed values may hold parentheses too.
     // Read before the submit, whose refusal box may end the page.
@@ -160,31 +147,31 @@ void PageController::onSubmit(const CString& piece) {
     const CString result = form->submit();
     if (result.isEmpty()) return;
     if (runsActions) {
-        onAction(result);
+        host_.onAction(result);
     } else {
-        openUrl(result, currentScreenId(), false, true, true, 0);
+        host_.openUrl(result, host_.currentScreenId(), false, true, true, 0);
     }
 }
 
-void PageController::onStockSubmit(const CString& piece) {
+void FormActions::onStockSubmit(const CString& piece) {
     // "ss(user field,link)": the field's value becomes the current user.
     const CString argument = textInParentheses(piece);
     const int comma = argument.find(u',');
-    if (comma < 0 || !currentEntry_ || !currentEntry_->page) return;
-    FormSubmission* form = lastForm(*currentEntry_->page);
+    if (comma < 0 || !host_.currentEntry() || !host_.currentEntry()->page) return;
+    FormSubmission* form = lastForm(*host_.currentEntry()->page);
     if (!form) return;
     form->setUserFieldName(argument.left(comma));
     form->setAction(argument.mid(comma + 1));
     const CString result = form->submit();
-    useWatchListOf(currentUser());
-    if (!result.isEmpty()) openUrl(result, currentScreenId(), false, true, true, 0);
+    host_.useWatchListOf(host_.currentUser());
+    if (!result.isEmpty()) host_.openUrl(result, host_.currentScreenId(), false, true, true, 0);
 }
 
-void PageController::onSpecialSubmit(const CString& piece) {
+void FormActions::onSpecialSubmit(const CString& piece) {
     CString link = cutActionArgument(piece, u"specialsubmit", u"sm");
-    Item* source = eventSource_.get();
-    if (!currentEntry_ || !currentEntry_->page || !source) return;
-    FormSubmission* form = lastForm(*currentEntry_->page);
+    Item* source = host_.eventSource();
+    if (!host_.currentEntry() || !host_.currentEntry()->page || !source) return;
+    FormSubmission* form = lastForm(*host_.currentEntry()->page);
     if (!form || form->fields().size() < 2) return;
     Item* firstItem = form->fields()[0];
     Item* secondItem = form->fields()[1];
@@ -222,33 +209,33 @@ void PageController::onSpecialSubmit(const CString& piece) {
     link = setUrlParamKeepFragment(link, u"codechange", changed);
 
     // The code check runs as a request that blocks input until it answers.
-    openUrl(link, currentScreenId(), false, true, true, 0);
+    host_.openUrl(link, host_.currentScreenId(), false, true, true, 0);
 }
 
-void PageController::onReset(const CString& piece) {
+void FormActions::onReset(const CString& piece) {
     const CString name = cutActionArgument(piece, u"reset", u"rs");
-    if (!currentEntry_ || !currentEntry_->page) return;
-    if (FormSubmission* form = findFormByName(*currentEntry_->page, name)) form->reset();
+    if (!host_.currentEntry() || !host_.currentEntry()->page) return;
+    if (FormSubmission* form = findFormByName(*host_.currentEntry()->page, name)) form->reset();
 }
 
 // --- items ----------------------------------------------------------------------------------
 
-void PageController::setItemsVisible(const CString& names, bool visible) {
+void FormActions::setItemsVisible(const CString& names, bool visible) {
     for (const CString& name : splitByString(CString(u","), names)) {
-        if (Item* item = getItemByName(name)) item->setVisible(visible);
+        if (Item* item = host_.getItemByName(name)) item->setVisible(visible);
     }
 }
 
-void PageController::onHide(const CString& piece) {
+void FormActions::onHide(const CString& piece) {
     setItemsVisible(cutActionArgument(piece, u"hide", CString()), false);
 }
 
-void PageController::onShow(const CString& piece) {
+void FormActions::onShow(const CString& piece) {
     setItemsVisible(cutActionArgument(piece, u"show", CString()), true);
 }
 
-void PageController::onChangeCgp(const CString& piece) {
-    Item* item = getItemByName(cutActionArgument(piece, u"changecgp", CString()));
+void FormActions::onChangeCgp(const CString& piece) {
+    Item* item = host_.getItemByName(cutActionArgument(piece, u"changecgp", CString()));
     if (!isInputKind(item, InputKind::ChoiceGroup)) return;
     const CString carrier = dynamic_cast<Inputable*>(item)->getValue();
     if (carrier.equalsNoCase(u"中国移动(CM)")) {
@@ -260,28 +247,26 @@ void PageController::onChangeCgp(const CString& piece) {
     }
 }
 
-void PageController::onFocus(const CString& piece) {
+void FormActions::onFocus(const CString& piece) {
     const CString name = cutActionArgument(piece, u"focus", u"fc");
     // Items without an id are not named by an empty argument.
     if (name.isEmpty()) return;
-    Screen* screen = currentScreen();
+    Screen* screen = host_.currentScreen();
     if (screen && focusPageItemByName(*screen, name)) screen->repaint();
 }
 
-void PageController::onSetFont(const CString& piece) {
+void FormActions::onSetFont(const CString& piece) {
     CString size = cutActionArgument(piece, u"setfont", u"sf");
-    Item* source = eventSource_.get();
+    Item* source = host_.eventSource();
     if (size.isEmpty() && source && !isInputKind(source, InputKind::InLineChoiceGroup)) {
         if (auto* input = dynamic_cast<Inputable*>(source)) size = input->getValue();
     }
     if (size.isEmpty()) return;
-    setSetting(u"sys-fontsize", size, 2, false, u"all");
-    if (Screen* screen = currentScreen()) screen->invalidateLayout();
+    host_.setSetting(u"sys-fontsize", size, 2, false, u"all");
+    if (Screen* screen = host_.currentScreen()) screen->invalidateLayout();
 }
 
-void PageController::setContactPicker(ContactPicker* picker) { contactPicker_ = picker; }
-
-void PageController::onGetOutLookToId(const CString& piece) {
+void FormActions::onGetOutLookToId(const CString& piece) {
     static DeviceContactPicker devicePicker;
     ContactPicker* picker = contactPicker_ ? contactPicker_ : &devicePicker;
     if (!picker->isInstalled()) return;
@@ -296,7 +281,7 @@ void PageController::onGetOutLookToId(const CString& piece) {
         numbers += (*picked)[i];
     }
     // Looked up after the pick: the picker may have run other work.
-    Item* target = getItemByName(textInParentheses(piece));
+    Item* target = host_.getItemByName(textInParentheses(piece));
     if (!isInputKind(target, InputKind::TextField)) return;
     auto* field = dynamic_cast<Inputable*>(target);
     CString value = field->getValue();
@@ -304,13 +289,13 @@ void PageController::onGetOutLookToId(const CString& piece) {
     field->setValue(value + numbers);
 }
 
-void PageController::onClearApp(const CString&) {
-    const ControllerFolders& folders = folders_;
+void FormActions::onClearApp(const CString&) {
+    const ControllerFolders& folders = host_.folders();
     ConfigStore store(ConfigFolders{folders.resource, folders.userData, {}});
     const std::filesystem::path file = folders.resource / SettingsStore::kUserFile;
     // The running client reads the live map; the exit save writes the stored
     // one, which goes last so that the file holds it and the reset lasts.
-    for (SettingsMap* map : {&settings_.live(), &settings_.stored()}) {
+    for (SettingsMap* map : {&host_.settings().live(), &host_.settings().stored()}) {
         for (const char16_t* section : {u"info-data", u"info-RegInfo"}) {
             store.writeMerged(*map, file, ConfigStore::kSaveGroupCount, section,
                               ClearMode::kClearSection);

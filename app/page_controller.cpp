@@ -119,6 +119,24 @@ void PageController::chooseHost(int index) {
 
 void PageController::onExitApp(const CString& /*args*/) { saveSettings(); }
 
+void PageController::repaintCurrentScreen() {
+    if (Screen* screen = currentScreen()) screen->repaint();
+}
+
+void PageController::setCurrentUser(const CString& user) {
+    std::lock_guard<std::mutex> lock(currentUserLock_);
+    currentUser_ = user;
+}
+
+CString PageController::currentUser() const {
+    std::lock_guard<std::mutex> lock(currentUserLock_);
+    return currentUser_;
+}
+
+void PageController::postToHost(std::function<void()> task) {
+    postToController([task = std::move(task)](PageController&) { task(); });
+}
+
 void PageController::setSessionParam(const CString& hostPort, const CString& name,
                                      const CString& value) {
     sessionParams_[hostPort] = {name, value};

@@ -18,6 +18,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/action_host.h"
+#include "app/form_actions.h"
 #include "app/page_history.h"
 #include "app/page_requests.h"
 #include "app/settings_store.h"
@@ -45,20 +47,12 @@ class Item;
 class SpeedTestScreen;
 class TextFieldEvent;
 
-// Where the controller finds its files.
-struct ControllerFolders {
-    // The program folder's "ZQ Resource" folder: pages, the style sheet,
-    // "ZQConfig.ini", "ZQConfigDefault.ini", "QuictPath.ini".
-    std::filesystem::path resource;
-    // The device's "\UserData\" folder (traffic counters, recent stocks).
-    std::filesystem::path userData;
-};
-
 class PageController : public PageHost,
                        public CommandListener,
                        public PageNavigator,
                        public ScreenShell,
-                       public FormContext {
+                       public FormContext,
+                       public ActionHost {
 public:
     static constexpr const char16_t* kClientVersion = u"2.2.0.11";
 
@@ -107,14 +101,14 @@ public:
 
     // --- small operations -----------------------------------------------------
     // Null for an empty name or without a current page.
-    Item* getItemByName(const CString& name) const;
+    Item* getItemByName(const CString& name) const override;
     // False (nothing changes) while the current screen loads with input
     // blocked; else the current screen starts loading for `requestId`.
     bool beginLoading(bool blockInput, int requestId);
     void addLoadingProgress(int delta, int requestId);
     // The id of the shown page's screen, -1 when none.
-    int currentScreenId() const;
-    Screen* currentScreen() const;
+    int currentScreenId() const override;
+    Screen* currentScreen() const override;
     // Traffic of the session, 0 without one.
     float getReceivedBytes() const;
     float getSentBytes() const;
@@ -125,14 +119,14 @@ public:
     void onExitApp(const CString& args);
 
     // --- settings and system values --------------------------------------------
-    SettingsStore& settings() { return settings_; }
+    SettingsStore& settings() override { return settings_; }
     const SettingsStore& settings() const { return settings_; }
     // Writes `value` under `key` into the stored settings and the file.
     // `sectionKind`: 0 "info-data", 1 "info-RegInfo", else "info-system".
     // `applyName` "all" re-applies the client settings and copies the value
     // into the live settings.
     void setSetting(const CString& key, const CString& value, int sectionKind, bool reloadHosts,
-                    const CString& applyName);
+                    const CString& applyName) override;
     // The "save" action: the value of the item that raised the event.
     void saveAction(const CString& actionText);
     // Applies `map`'s client settings (time-outs, screen size, colours).
@@ -172,11 +166,11 @@ public:
     // --- history ----------------------------------------------------------------
     // Shows the entry `offset` steps back (negative: forward); an entry
     // marked for update is fetched again.
-    void goHistory(int offset);
-    PageHistory& history() { return history_; }
+    void goHistory(int offset) override;
+    PageHistory& history() override { return history_; }
 
     // --- state ------------------------------------------------------------------
-    PageEntry* currentEntry() const { return currentEntry_; }
+    PageEntry* currentEntry() const override { return currentEntry_; }
     // The session and the request life; the three below are its most used.
     PageRequests& requests() { return requests_; }
     const PageRequests& requests() const { return requests_; }
@@ -190,15 +184,15 @@ public:
     void setCurrentHost(const HostRecord& host) { currentHost_ = host; }
     const FontRef& pageFont() const { return pageFont_; }
     void setPageFont(FontRef font) { pageFont_ = std::move(font); }
-    ZQException& errors() { return errors_; }
-    const ControllerFolders& folders() const { return folders_; }
+    ZQException& errors() override { return errors_; }
+    const ControllerFolders& folders() const override { return folders_; }
     // host:port -> (name, value), from the markup "session" element.
     void setSessionParam(const CString& hostPort, const CString& name, const CString& value);
     // Any thread (behind its own lock).
     void setCurrentUser(const CString& user) override;
-    CString currentUser() const;
+    CString currentUser() const override;
     void setMemoryValue(const CString& key, const CString& value) { memoryValues_[key] = value; }
-    CString memoryValue(const CString& key) const;
+    CString memoryValue(const CString& key) const override;
     const CString& mainCaption() const { return mainCaption_; }
     // "sys-longuage" as start-up read it; "big5" (any case) narrows fetched
     // style sheets and command documents to what Big5 holds.
@@ -206,13 +200,14 @@ public:
     // The texts "var-imsi" and "var-imei" send.
     void setDeviceIdentity(const CString& imsi, const CString& imei);
     const CString& lastUrl() const { return lastUrl_; }
-    Item* eventSource() const { return eventSource_.get(); }
+    Item* eventSource() const override { return eventSource_.get(); }
+    EventListener* eventListener() override { return this; }
 
     // --- pages ---
     // Page loading, the pages of replies, events and soft keys. Defined in
     // page_loading.cpp, reply_handler.cpp and controller_events.cpp.
     void openUrl(const CString& link, int screenId, bool replace, bool showLoading, bool blockInput,
-                 int flag);
+                 int flag) override;
     void makeCurrent(PageEntry* entry);
     // The entry a page text builds; null when it builds no screen (error 3
     // in errors() when the text does not parse). UI thread.
@@ -252,6 +247,7 @@ public:
                                             const CancelFlag& cancelFlag);
     // Runs `task` on the UI thread while the controller lives; any thread.
     void postToController(std::function<void(PageController&)> task);
+    void postToHost(std::function<void()> task) override;
 
 private:
     struct SmsSenderDeleter {
@@ -266,7 +262,7 @@ public:
     // --- actions ---
     // The action dispatcher and the navigation actions. Defined in
     // action_dispatcher.cpp and navigation_actions.cpp.
-    void onAction(const CString& actions);
+    void onAction(const CString& actions) override;
     // Each takes the whole action piece, "name(arguments)".
     void onForward(const CString& piece);
     void onKolmForward(const CString& piece);
@@ -311,56 +307,16 @@ public:
     // --- end side effects, auto-refresh and speed test ---
 
     // --- dialog, form and input actions ---
-    // Defined in form_actions.cpp. Each takes the whole action piece.
-    void onAlert(const CString& piece);
-    void onConfirm(const CString& piece);
-    void onSubmit(const CString& piece);
-    void onStockSubmit(const CString& piece);
-    void onSpecialSubmit(const CString& piece);
-    void onReset(const CString& piece);
-    void onHide(const CString& piece);
-    void onShow(const CString& piece);
-    void onChangeCgp(const CString& piece);
-    void onFocus(const CString& piece);
-    void onSetFont(const CString& piece);
-    void onGetOutLookToId(const CString& piece);
-    void onClearApp(const CString& piece);
+    FormActions& formActions() { return formActions_; }
     // FormContext.
     CString formSnKey() const override { return snKey_; }
     CString formDnKey() const override { return dnKey_; }
     void repaintCurrentScreen() override;
-    // The picker "GetOutLookToID" asks (borrowed); null puts back the
-    // default, the picker of the installed device services.
-    void setContactPicker(ContactPicker* picker);
-    // While set, "alert" and "confirm" boxes wait for a later round of the
-    // UI thread instead of opening inside the page being built.
-    class PageBuildScope {
-    public:
-        explicit PageBuildScope(PageController& controller) : controller_(controller) {
-            ++controller_.pageBuildDepth_;
-        }
-        ~PageBuildScope() { --controller_.pageBuildDepth_; }
-        PageBuildScope(const PageBuildScope&) = delete;
-        PageBuildScope& operator=(const PageBuildScope&) = delete;
-
-    private:
-        PageController& controller_;
-    };
 
 private:
-    // The alert's "返" key, shared by every alert.
-    CommandRef alertReturnCommand_;
-    // Alerts shown, kept until they are neither current nor returned to.
-    std::vector<std::unique_ptr<AlertScreen>> alerts_;
-    ContactPicker* contactPicker_ = nullptr;
-    int pageBuildDepth_ = 0;
     mutable std::mutex currentUserLock_;
-    bool deferBoxes() const;
-    void setItemsVisible(const CString& names, bool visible);
 
 public:
-    // --- end dialog, form and input actions ---
-
     // --- text input actions (input_actions.cpp) ---
     // "keyboardinput": the shown screen's code input pad, for the argument's
     // address template.
@@ -402,7 +358,7 @@ public:
     // user has none; the empty name's is the file's own list). Every list
     // made stays owned here, so a borrowed list never dies while the
     // controller lives.
-    void useWatchListOf(const CString& user);
+    void useWatchListOf(const CString& user) override;
     // A page was shown: once the current watch-list holds stocks it is
     // entered under the current user; `how` says whether an entry the user
     // already has stays.
@@ -472,6 +428,7 @@ private:
     // The session and the request life. Its threads reach the controller, so
     // the destructor ends them (requests_.shutDown()) once the history (the
     // screens) is gone, while every other member still stands.
+    FormActions formActions_{*this};
     PageRequests requests_{*this};
     PageHistory history_;
 };

@@ -235,7 +235,7 @@ std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, cons
     const CString outerUrl = std::exchange(buildingUrl_, url);
     bool loaded = false;
     {
-        PageBuildScope building(*this);
+        FormActions::PageBuildScope building(formActions_);
         loaded = page->loadPage(text, this, host + u':' + port);
     }
     buildingUrl_ = outerUrl;
@@ -326,7 +326,7 @@ void PageController::makeCurrent(PageEntry* entry) {
 
     Screen* screen = entry->screen.get();
     if (Display* display = Display::getDisplay()) {
-        PageBuildScope showing(*this);
+        FormActions::PageBuildScope showing(formActions_);
         display->setCurrent(screen, true);
         setRecordedCurrentScreen(screen);
         display->repaint();

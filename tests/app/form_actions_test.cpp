@@ -232,7 +232,7 @@ TEST_F(FormActions, ContactsAreAppendedOnlyWhenAPickerIsInstalled) {
     EXPECT_EQ(phone.getValue().toUtf8(), "13800.13900.13700");
 
     ListPicker picker;
-    controller_->setContactPicker(&picker);
+    controller_->formActions().setContactPicker(&picker);
     picker.numbers = {CString(u"111"), CString(u"222")};
     phone.setValue(u"13800");
     run("gotd(phone)");
@@ -323,7 +323,7 @@ TEST_F(BoxActions, ConfirmRunsTheAnsweredAction) {
 TEST_F(BoxActions, BoxesRaisedWhileAPageBuildsWaitForTheUiThread) {
     open("p0.zqml");
     {
-        PageController::PageBuildScope building(*controller_);
+        zq::FormActions::PageBuildScope building(controller_->formActions());
         run("cf(Go?,fw(file://form.zqml),bk(1))");
         EXPECT_TRUE(messageBoxLog().empty());
     }

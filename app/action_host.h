@@ -1,0 +1,72 @@
+// ActionHost: what the action handlers (FormActions, NavigationActions,
+// InputActions, TableActions) reach of the page controller. The controller
+// implements it and owns the handlers, so a handler never outlives its host.
+//
+// Threads: UI thread, apart from postToHost, which any thread may call.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+
+#include "platform/cstring.h"
+
+namespace zq {
+
+class EventListener;
+class Item;
+class PageHistory;
+class Screen;
+class SettingsStore;
+class WatchList;
+class ZQException;
+struct PageEntry;
+
+// Where the controller finds its files.
+struct ControllerFolders {
+    // The program folder's "ZQ Resource" folder: pages, the style sheet,
+    // "ZQConfig.ini", "ZQConfigDefault.ini", "QuictPath.ini".
+    std::filesystem::path resource;
+    // The device's "\UserData\" folder (traffic counters, recent stocks).
+    std::filesystem::path userData;
+};
+
+class ActionHost {
+public:
+    virtual ~ActionHost() = default;
+
+    // --- the shown page ---
+    // Null before the first page.
+    virtual PageEntry* currentEntry() const = 0;
+    virtual Screen* currentScreen() const = 0;
+    // -1 when no page is shown.
+    virtual int currentScreenId() const = 0;
+    // Null for an empty name or without a current page.
+    virtual Item* getItemByName(const CString& name) const = 0;
+    // The item of the last item event; null once it died.
+    virtual Item* eventSource() const = 0;
+    // Receives the events of screens and pads a handler opens.
+    virtual EventListener* eventListener() = 0;
+
+    // --- navigation ---
+    virtual void openUrl(const CString& link, int screenId, bool replace, bool showLoading,
+                         bool blockInput, int flag) = 0;
+    // Runs an action string through the dispatcher.
+    virtual void onAction(const CString& actions) = 0;
+    virtual void goHistory(int offset) = 0;
+    virtual PageHistory& history() = 0;
+    // Runs `task` on the UI thread later, and never once the host is gone.
+    virtual void postToHost(std::function<void()> task) = 0;
+
+    // --- state ---
+    virtual ZQException& errors() = 0;
+    virtual CString memoryValue(const CString& key) const = 0;
+    virtual CString currentUser() const = 0;
+    virtual CString getSystemValue(const CString& key) const = 0;
+    virtual SettingsStore& settings() = 0;
+    virtual void setSetting(const CString& key, const CString& value, int sectionKind,
+                            bool reloadHosts, const CString& applyName) = 0;
+    virtual const ControllerFolders& folders() const = 0;
+    virtual void useWatchListOf(const CString& user) = 0;
+};
+
+}  // namespace zq
