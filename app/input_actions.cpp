@@ -1,8 +1,6 @@
-// The text-input actions: "keyboardinput" opens the code input pad of the
-// shown screen, "GetValueToSms" sends a text field's text as a message.
-// UI thread.
+#include "app/input_actions.h"
+
 #include "app/action_dispatcher.h"
-#include "app/page_controller.h"
 #include "app/settings_store.h"
 #include "core/string_utils.h"
 #include "items/text_field.h"
@@ -11,15 +9,15 @@
 
 namespace zq {
 
-void PageController::onKeyboardInput(const CString& piece) {
+void InputActions::onKeyboardInput(const CString& piece) {
     const CString text = cutActionArgument(piece, u"keyboardinput", u"kp");
-    Screen* screen = currentScreen();
+    Screen* screen = host_.currentScreen();
     if (!screen) return;
-    screen->openCodeInputPad(this, text, true);
+    screen->openCodeInputPad(host_.eventListener(), text, true);
     if (CodeInputPad* pad = screen->getCodeInputPad()) pad->setQuickPathLookup(&quickPath);
 }
 
-void PageController::onGetValueToSms(const CString& piece) {
+void InputActions::onGetValueToSms(const CString& piece) {
     // The message and the field between the first '(' and the last ')'.
     const int open = piece.find(u'(');
     const int close = piece.reverseFind(u')');
@@ -27,10 +25,10 @@ void PageController::onGetValueToSms(const CString& piece) {
     const StringArray parts = splitOutsideParens(u',', piece.mid(open + 1, close - open - 1));
     if (parts.size() < 2) return;
     // Only a text field gives the recipients.
-    auto* field = dynamic_cast<TextField*>(getItemByName(CString(parts[1]).trim()));
+    auto* field = dynamic_cast<TextField*>(host_.getItemByName(CString(parts[1]).trim()));
     if (!field) return;
-    openUrl(CString(u"sms://") + field->getText() + u'#' + parts[0], currentScreenId(), false, true,
-            true, 0);
+    host_.openUrl(CString(u"sms://") + field->getText() + u'#' + parts[0], host_.currentScreenId(),
+                  false, true, true, 0);
 }
 
 }  // namespace zq

@@ -1,14 +1,17 @@
-// The navigation actions of the page controller: open a link, reload in
-// place, walk the history, choose an action by a stored memory value, open
-// the system browser; and the "tel://" call and the "http://" link splitter.
+// The navigation actions: open a link, reload in place, walk the history,
+// choose an action by a stored memory value, open the system browser; and
+// the "tel://" call.
+#include "app/navigation_actions.h"
+
 #include <algorithm>
 #include <climits>
 #include <optional>
 
 #include "app/action_dispatcher.h"
 #include "app/link_resolver.h"
-#include "app/page_controller.h"
+#include "app/page_history.h"
 #include "core/string_utils.h"
+#include "core/zq_exception.h"
 #include "net/device_actions.h"
 #include "platform/device_services.h"
 #include "platform/message_box.h"
@@ -43,49 +46,49 @@ int clampHistoryOffset(int offset) { return std::clamp(offset, -kHistoryReach, k
 
 }  // namespace
 
-void PageController::onForward(const CString& piece) {
+void NavigationActions::onForward(const CString& piece) {
     CString link = cutActionArgument(piece, u"forward", u"fw");
     if (link.isEmpty()) return;
-    openUrl(link, currentScreenId(), false, true, true, 0);
+    host_.openUrl(link, host_.currentScreenId(), false, true, true, 0);
 }
 
-void PageController::onKolmForward(const CString& piece) {
+void NavigationActions::onKolmForward(const CString& piece) {
     CString link = cutActionArgument(piece, u"kolmforward", u"kfw");
     if (link.isEmpty()) return;
-    openUrl(link, currentScreenId(), false, true, true, 0);
+    host_.openUrl(link, host_.currentScreenId(), false, true, true, 0);
 }
 
-void PageController::onGetData(const CString& piece) {
+void NavigationActions::onGetData(const CString& piece) {
     CString link = cutActionArgument(piece, u"getdata", u"gd");
     if (link.isEmpty()) return;
-    openUrl(link, currentScreenId(), false, false, false, 0);
+    host_.openUrl(link, host_.currentScreenId(), false, false, false, 0);
 }
 
-void PageController::onUpdate(const CString& piece) {
+void NavigationActions::onUpdate(const CString& piece) {
     // Passed on even when empty: the loader reports the empty link itself.
     CString link = cutActionArgument(piece, u"update", u"ud").trim();
-    openUrl(link, currentScreenId(), true, true, true, 0);
+    host_.openUrl(link, host_.currentScreenId(), true, true, true, 0);
 }
 
-void PageController::onBack(const CString& piece) {
+void NavigationActions::onBack(const CString& piece) {
     std::optional<int> steps = readLeadingInt(cutActionArgument(piece, u"back", u"bk"));
-    goHistory(clampHistoryOffset(steps.value_or(0)));
+    host_.goHistory(clampHistoryOffset(steps.value_or(0)));
 }
 
-void PageController::onForBack(const CString& piece) {
+void NavigationActions::onForBack(const CString& piece) {
     std::optional<int> steps = readLeadingInt(cutActionArgument(piece, u"forback", u"fbk"));
     if (!steps) return;
-    goHistory(-clampHistoryOffset(*steps));
+    host_.goHistory(-clampHistoryOffset(*steps));
 }
 
-void PageController::onGoHome(const CString&) {
+void NavigationActions::onGoHome(const CString&) {
     // Past the oldest entry; the history clamps it to the first page, which
     // it never drops. A pending page stands one step ahead of the list.
-    int offset = history_.count() + 1 + (history_.pending() ? 1 : 0);
-    goHistory(offset);
+    int offset = host_.history().count() + 1 + (host_.history().pending() ? 1 : 0);
+    host_.goHistory(offset);
 }
 
-void PageController::onSwitchForward(const CString& piece) {
+void NavigationActions::onSwitchForward(const CString& piece) {
     StringArray parts = splitOutsideParens(u',', cutActionArgument(piece, u"switchforward", u"sd"));
     if (parts.size() < 2) return;
 
@@ -94,7 +97,7 @@ void PageController::onSwitchForward(const CString& piece) {
     int equals = condition.find(CString(u"=="));
     CString key = equals < 0 ? condition : condition.left(equals);
     // A key never stored is remembered as empty, as "memsave" would leave it.
-    CString stored = memoryValues_[key];
+    CString stored = host_.memoryValue(key);
 
     // The part to run.
     size_t chosen = 1;
@@ -113,29 +116,24 @@ void PageController::onSwitchForward(const CString& piece) {
     }
 
     // A branch the condition names but the page left out runs nothing.
-    if (chosen < parts.size()) onAction(parts[chosen]);
+    if (chosen < parts.size()) host_.onAction(parts[chosen]);
 }
 
-void PageController::onOpenSystemBrowser(const CString& piece) {
+void NavigationActions::onOpenSystemBrowser(const CString& piece) {
     CString link = cutActionArgument(piece, u"opensystembrowser", u"os");
     DeviceServices* device = deviceServices();
     // Only web links leave the client: never a file, a path or an option.
     bool opened = device && isBrowserLink(link) && device->openBrowser(link);
-    if (!opened) errors_.setError(10, u"自动升级失败");
+    if (!opened) host_.errors().setError(10, u"自动升级失败");
 }
 
-void PageController::dialTelLink(const CString& link) {
+void NavigationActions::dialTelLink(const CString& link) {
     CString number = link.mid(6);
     if (!isHexDigits(number)) return;
-    if (Screen* screen = currentScreen()) screen->stopLoading(-2);
+    if (Screen* screen = host_.currentScreen()) screen->stopLoading(-2);
     if (!dialVoiceCall(deviceServices(), number)) {
         messageBox(u"网络忙，请尝试手动拨打", u"提示", MessageBoxType::Ok);
     }
-}
-
-void PageController::splitHttpHostPort(const CString& url, CString& host, CString& port,
-                                       CString& path) {
-    zq::splitHttpHostPort(url, host, port, path);
 }
 
 }  // namespace zq

@@ -20,6 +20,8 @@
 
 #include "app/action_host.h"
 #include "app/form_actions.h"
+#include "app/input_actions.h"
+#include "app/navigation_actions.h"
 #include "app/page_history.h"
 #include "app/page_requests.h"
 #include "app/settings_store.h"
@@ -260,24 +262,10 @@ public:
     // --- end pages ---
 
     // --- actions ---
-    // The action dispatcher and the navigation actions. Defined in
-    // action_dispatcher.cpp and navigation_actions.cpp.
+    // The action dispatcher (action_dispatcher.cpp) calls the handlers.
     void onAction(const CString& actions) override;
-    // Each takes the whole action piece, "name(arguments)".
-    void onForward(const CString& piece);
-    void onKolmForward(const CString& piece);
-    void onGetData(const CString& piece);
-    void onUpdate(const CString& piece);
-    void onBack(const CString& piece);
-    void onForBack(const CString& piece);
-    void onGoHome(const CString& piece);
-    void onSwitchForward(const CString& piece);
-    void onOpenSystemBrowser(const CString& piece);
-    // The "tel://" branch of the page loader.
-    void dialTelLink(const CString& link);
-    // "http://host:port/path" -> host, port, path, as the link resolver
-    // splits it.
-    static void splitHttpHostPort(const CString& url, CString& host, CString& port, CString& path);
+    NavigationActions& navigationActions() { return navigationActions_; }
+    InputActions& inputActions() { return inputActions_; }
     // --- end actions ---
 
     // --- side effects, auto-refresh and speed test ---
@@ -317,18 +305,12 @@ private:
     mutable std::mutex currentUserLock_;
 
 public:
-    // --- text input actions (input_actions.cpp) ---
-    // "keyboardinput": the shown screen's code input pad, for the argument's
-    // address template.
-    void onKeyboardInput(const CString& piece);
-    // "GetValueToSms(message,field)": "sms://" + the text field's text + "#"
-    // + message; nothing when the named item is not a text field.
-    void onGetValueToSms(const CString& piece);
+    // --- text input ---
     // A text field's event (controller_events.cpp): runs its action, with the
     // field's name and value set in the link of "update", "forward" and
     // "gettablerow".
     void onTextFieldEvent(const TextFieldEvent& event);
-    // --- end text input actions ---
+    // --- end text input ---
 
     // --- tables and watch-list ---
     // The table, chart and watch-list actions and files. Defined in
@@ -429,6 +411,8 @@ private:
     // the destructor ends them (requests_.shutDown()) once the history (the
     // screens) is gone, while every other member still stands.
     FormActions formActions_{*this};
+    NavigationActions navigationActions_{*this};
+    InputActions inputActions_{*this};
     PageRequests requests_{*this};
     PageHistory history_;
 };

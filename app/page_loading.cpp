@@ -125,7 +125,7 @@ void PageController::openUrl(const CString& link, int screenId, bool replace, bo
         }
         case LinkScheme::Tel:
             requests_.cancelFlags().remove(requestId);
-            dialTelLink(url);
+            navigationActions_.dialTelLink(url);
             break;
         case LinkScheme::Sms:
             requests_.cancelFlags().remove(requestId);

@@ -262,14 +262,14 @@ TEST_F(NavigationActions, SystemBrowserGetsTheLinkOrRecordsError10) {
 
 TEST_F(NavigationActions, TelLinksDialOnlyHexNumbers) {
     clearMessageBoxLog();
-    controller_->dialTelLink(u"tel://12345");
-    controller_->dialTelLink(u"tel://12-345");
-    controller_->dialTelLink(u"tel://");
+    controller_->navigationActions().dialTelLink(u"tel://12345");
+    controller_->navigationActions().dialTelLink(u"tel://12-345");
+    controller_->navigationActions().dialTelLink(u"tel://");
     EXPECT_EQ(device_.calls, std::vector<std::string>{"12345"});
     EXPECT_TRUE(messageBoxLog().empty());
 
     device_.failing = true;
-    controller_->dialTelLink(u"tel://0aF9");
+    controller_->navigationActions().dialTelLink(u"tel://0aF9");
     ASSERT_EQ(messageBoxLog().size(), 1u);
     EXPECT_EQ(messageBoxLog()[0].text.toUtf8(), "网络忙，请尝试手动拨打");
     EXPECT_EQ(messageBoxLog()[0].caption.toUtf8(), "提示");
