@@ -7,11 +7,14 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 
+#include "net/request_session.h"
 #include "platform/cstring.h"
 
 namespace zq {
 
+class CommandListener;
 class EventListener;
 class Item;
 class PageHistory;
@@ -44,8 +47,10 @@ public:
     virtual Item* getItemByName(const CString& name) const = 0;
     // The item of the last item event; null once it died.
     virtual Item* eventSource() const = 0;
-    // Receives the events of screens and pads a handler opens.
+    // Receive the events and soft-key commands of screens and pads a
+    // handler opens.
     virtual EventListener* eventListener() = 0;
+    virtual CommandListener* commandListener() = 0;
 
     // --- navigation ---
     virtual void openUrl(const CString& link, int screenId, bool replace, bool showLoading,
@@ -54,6 +59,12 @@ public:
     virtual void onAction(const CString& actions) = 0;
     virtual void goHistory(int offset) = 0;
     virtual PageHistory& history() = 0;
+    // Shows an entry of the history.
+    virtual void makeCurrent(PageEntry* entry) = 0;
+    // Pushes the entry on the history (or in place of the shown one) and
+    // shows it, unless cancelled or `screenId` (not -1) is no longer shown.
+    virtual void showPage(std::unique_ptr<PageEntry> entry, int screenId, bool replace,
+                          const CancelFlag& cancelFlag) = 0;
     // Runs `task` on the UI thread later, and never once the host is gone.
     virtual void postToHost(std::function<void()> task) = 0;
 
@@ -67,6 +78,8 @@ public:
                             bool reloadHosts, const CString& applyName) = 0;
     virtual const ControllerFolders& folders() const = 0;
     virtual void useWatchListOf(const CString& user) = 0;
+    // The current watch-list; never null.
+    virtual WatchList* watchList() const = 0;
 };
 
 }  // namespace zq

@@ -250,8 +250,8 @@ void Application::applyConfiguration() {
         PageController& c = *controller_;
         setQuickPaths(SettingsStore::readQuickPaths(c.settings().quickPathFile()));
         c.applyWaitTime();
-        c.loadWatchList();
-        c.loadRecentStocks();
+        c.watchLists().loadWatchList();
+        c.watchLists().loadRecentStocks();
         auto session = std::make_unique<HttpSession>(&c.sessionListener(), pendingRequests(),
                                                      deviceServices());
         session->setGateway(gatewayFromSettings(c.settings()), networkName_);

@@ -5,11 +5,12 @@
 #include <utility>
 #include <vector>
 
-#include "app/page_controller.h"
+#include "app/page_history.h"
 #include "app/table_actions.h"
 #include "items/choice_group.h"
 #include "items/fixed_head_table.h"
 #include "items/table_model.h"
+#include "market/watch_list.h"
 #include "platform/message_box.h"
 #include "ui/command.h"
 #include "ui/container.h"
@@ -64,9 +65,9 @@ FixTableItem* findCodeTable(Container* container, const CString& key, int depth 
 // controller.
 class BatchDeleteListener : public CommandListener {
 public:
-    BatchDeleteListener(PageController& controller, FixTableItem* table, ChoiceGroup* rows,
-                        int kind, CString columnName, const PageEntry* returnTo)
-        : controller_(controller),
+    BatchDeleteListener(ActionHost& host, FixTableItem* table, ChoiceGroup* rows, int kind,
+                        CString columnName, const PageEntry* returnTo)
+        : host_(host),
           table_(table ? table->weakRef() : ItemRef()),
           rows_(rows ? rows->weakRef() : ItemRef()),
           kind_(kind),
@@ -78,7 +79,7 @@ public:
 
     void commandAction(Command* command, Displayable* source) override {
         if (command != confirm_.get()) {
-            controller_.commandAction(command, source);
+            host_.commandListener()->commandAction(command, source);
             return;
         }
         // 1. One question for every checked row.
@@ -93,7 +94,7 @@ public:
                 if (rows->isSelected(i)) codes.push_back(optionValueAt(rows->getValues(), i));
             }
         }
-        if (WatchList* list = controller_.watchList()) {
+        if (WatchList* list = host_.watchList()) {
             for (const CString& code : codes) list->remove(kind_, code);
         }
         // 3. And the table of the page that opened this one.
@@ -101,18 +102,18 @@ public:
             table->removeRowsByValues(&codes, columnName_);
         }
         // 4. Back to that page: a step back when it is the page before.
-        PageHistory& history = controller_.history();
+        PageHistory& history = host_.history();
         PageEntry* opener = entryShowing(history, returnTo_);
         if (!opener) return;
         if (history.current() > 0 && history.at(history.current() - 1) == opener &&
-            history.at(history.current()) == controller_.currentEntry()) {
+            history.at(history.current()) == host_.currentEntry()) {
             history.entryAt(1);
         }
-        controller_.makeCurrent(opener);
+        host_.makeCurrent(opener);
     }
 
 private:
-    PageController& controller_;
+    ActionHost& host_;
     ItemRef table_;
     ItemRef rows_;
     const int kind_;
@@ -138,7 +139,7 @@ private:
 
 }  // namespace
 
-void PageController::onDelMyStockAll(const CString& piece) {
+void TableActions::onDelMyStockAll(const CString& piece) {
     // "da(kind,column)": the list's kind (stocks when not "fund") and the
     // opener's code column.
     const CString argument = argumentBetweenParens(piece);
@@ -150,7 +151,7 @@ void PageController::onDelMyStockAll(const CString& piece) {
 
     // One check row per code.
     auto rows = std::make_unique<ChoiceGroup>(CString(), kChoiceMultiple, createChoiceGroupStyle());
-    for (const CString& code : watchList_->codes(kind)) {
+    for (const CString& code : host_.watchList()->codes(kind)) {
         rows->append(code, nullptr);
         rows->addOptionValue(code);
     }
@@ -159,16 +160,16 @@ void PageController::onDelMyStockAll(const CString& piece) {
     auto form = std::make_unique<BatchDeleteForm>();
     form->setHeaderText(CString(kTitle));
     form->append(std::move(rows));
-    form->setEventListener(this);
-    Screen* opener = currentScreen();
+    form->setEventListener(host_.eventListener());
+    Screen* opener = host_.currentScreen();
     FixTableItem* table = opener ? findCodeTable(opener->getContent(), columnName) : nullptr;
     BatchDeleteListener& listener = form->listen(std::make_unique<BatchDeleteListener>(
-        *this, table, rowsSeen, kind, columnName, currentEntry_));
+        host_, table, rowsSeen, kind, columnName, host_.currentEntry()));
     form->addCommand(listener.confirmCommand());
 
     auto entry = std::make_unique<PageEntry>();
     entry->screen = std::move(form);
-    showPage(std::move(entry), -1, false, CancelFlag());
+    host_.showPage(std::move(entry), -1, false, CancelFlag());
 }
 
 }  // namespace zq

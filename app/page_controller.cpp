@@ -231,8 +231,8 @@ void PageController::resetTraffic() {
 }
 
 void PageController::saveSettings() {
-    saveWatchList();
-    saveRecentStocks();
+    watchLists_.saveWatchList();
+    watchLists_.saveRecentStocks();
     settings_.live().clear();
     settings_.storeTrafficTotals(TrafficBytes{getSentBytes(), getReceivedBytes()});
     settings_.saveStored();
@@ -271,9 +271,9 @@ CString PageController::requestSystemValue(const CString& key) const {
     if (is(u"var-imsi")) return urlEncode(imsi_);
     if (is(u"var-imei")) return urlEncode(imei_);
     if (is(u"sys-clientver")) return CString(kClientVersion);
-    if (is(u"sys-laststocks")) return recentStocks_.joinFirstFields();
-    if (is(u"sys-stockcode")) return getWatchListCodes(currentUser(), kWatchStock);
-    if (is(u"sys-fundcode")) return getWatchListCodes(currentUser(), kWatchFund);
+    if (is(u"sys-laststocks")) return watchLists_.recentStocks().joinFirstFields();
+    if (is(u"sys-stockcode")) return watchLists_.getWatchListCodes(currentUser(), kWatchStock);
+    if (is(u"sys-fundcode")) return watchLists_.getWatchListCodes(currentUser(), kWatchFund);
     const CString setting = settings_.value(name);
     if (!setting.isEmpty()) return setting;
     return memoryValue(name);

@@ -25,6 +25,8 @@
 #include "app/page_history.h"
 #include "app/page_requests.h"
 #include "app/settings_store.h"
+#include "app/table_actions.h"
+#include "app/watch_lists.h"
 #include "core/host_record.h"
 #include "core/zq_exception.h"
 #include "market/watch_list.h"
@@ -313,53 +315,12 @@ public:
     // --- end text input ---
 
     // --- tables and watch-list ---
-    // The table, chart and watch-list actions and files. Defined in
-    // table_actions.cpp. Each action takes the whole piece.
-    void onGetTableRow(const CString& piece);
-    void onGetTableValueToId(const CString& piece);
-    void onMoveUp(const CString& piece) { moveWatchRow(piece, true); }
-    void onMoveDown(const CString& piece) { moveWatchRow(piece, false); }
-    void onZhibiao(const CString& piece);
-    void onDelMyStock(const CString& piece);
-    // `ask`: false when "confirm" already asked.
-    void onDelMyStockList(const CString& piece, bool ask = true);
-    void onDelMyStockAll(const CString& piece);
-    // The codes of list `type` (0 stocks, 1 funds) of the group `listName`
-    // joined by ","; empty when there is none.
-    CString getWatchListCodes(const CString& listName, int type) const;
-    // "\UserData\MyStock.ini", read at start-up and written at exit.
-    void loadWatchList();
-    bool saveWatchList() const;
-    // The recent-stock file named by "cli-recentname".
-    void loadRecentStocks();
-    bool saveRecentStocks() const;
-    // The current watch-list, owned here; callers borrow it. Never null.
-    WatchList* watchList() const { return watchList_; }
-    // "saveuser", "stocksumbit": the watch-list of `user` becomes the
-    // current one (an empty one is made, and entered for the user, when the
-    // user has none; the empty name's is the file's own list). Every list
-    // made stays owned here, so a borrowed list never dies while the
-    // controller lives.
-    void useWatchListOf(const CString& user) override;
-    // A page was shown: once the current watch-list holds stocks it is
-    // entered under the current user; `how` says whether an entry the user
-    // already has stays.
-    void enterWatchList(WatchListEntry how);
-    RecentStockList& recentStocks() { return recentStocks_; }
-
-private:
-    void moveWatchRow(const CString& piece, bool up);
-    std::filesystem::path recentStocksPath() const;
-    // The list of MyStock.ini's own sections.
-    std::unique_ptr<WatchList> fileWatchList_ = std::make_unique<WatchList>();
-    // The lists made for users and read back for them, named after them.
-    std::vector<std::unique_ptr<WatchList>> createdWatchLists_;
-    // User name -> that user's list (borrowed from the two above).
-    std::map<CString, WatchList*> userCodes_;
-    WatchList* watchList_ = fileWatchList_.get();
-    RecentStockList recentStocks_;
-
-public:
+    TableActions& tableActions() { return tableActions_; }
+    WatchLists& watchLists() { return watchLists_; }
+    WatchList* watchList() const override { return watchLists_.watchList(); }
+    void useWatchListOf(const CString& user) override { watchLists_.useWatchListOf(user); }
+    void enterWatchList(WatchListEntry how) { watchLists_.enterWatchList(how); }
+    RecentStockList& recentStocks() { return watchLists_.recentStocks(); }
     // --- end tables and watch-list ---
 
 private:
@@ -412,6 +373,8 @@ private:
     // screens) is gone, while every other member still stands.
     FormActions formActions_{*this};
     NavigationActions navigationActions_{*this};
+    TableActions tableActions_{*this};
+    WatchLists watchLists_{*this};
     InputActions inputActions_{*this};
     PageRequests requests_{*this};
     PageHistory history_;

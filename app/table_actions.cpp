@@ -1,19 +1,17 @@
-// The table, chart and watch-list actions, and the watch-list files.
-// UI thread; the quote tables' models are filled by reply threads, so every
-// read of a row holds the model's guard.
 #include "app/table_actions.h"
 
 #include <array>
 #include <memory>
 
 #include "app/action_dispatcher.h"
-#include "app/page_controller.h"
 #include "charts/chart.h"
 #include "core/string_utils.h"
 #include "items/fixed_head_table.h"
 #include "items/inputable.h"
 #include "items/table_model.h"
 #include "items/tree.h"
+#include "market/watch_list.h"
+#include "markup/markup_page.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "ui/command.h"
@@ -42,9 +40,9 @@ Item* focusedInside(Item& item) {
 
 // The focused quote table of the shown screen, on a tab page or in a tree
 // too; null for anything else.
-FixTableItem* focusedTable(const PageController& controller) {
+FixTableItem* focusedTable(const ActionHost& host) {
     Item* item =
-        findFocused(controller.currentScreen(), [](const Item& i) { return i.isFixTableItem(); });
+        findFocused(host.currentScreen(), [](const Item& i) { return i.isFixTableItem(); });
     return static_cast<FixTableItem*>(item);
 }
 
@@ -145,8 +143,8 @@ int indicatorNumber(const CString& name) {
 
 // --- table actions -------------------------------------------------------------------------
 
-void PageController::onGetTableRow(const CString& piece) {
-    FixTableItem* table = focusedTable(*this);
+void TableActions::onGetTableRow(const CString& piece) {
+    FixTableItem* table = focusedTable(host_);
     if (!table || !table->getModel()) return;
     SimpleTableModel& model = *table->getModel();
     std::optional<CString> link;
@@ -155,13 +153,13 @@ void PageController::onGetTableRow(const CString& piece) {
         if (!guard.held()) return;
         link = buildTableRowLink(argumentBetweenParens(piece), model, table->focusedRow());
     }
-    if (link) openUrl(*link, currentScreenId(), false, true, true, 0);
+    if (link) host_.openUrl(*link, host_.currentScreenId(), false, true, true, 0);
 }
 
-void PageController::onGetTableValueToId(const CString& piece) {
+void TableActions::onGetTableValueToId(const CString& piece) {
     const StringArray parts = splitOutsideParens(u',', argumentBetweenParens(piece));
     if (parts.size() < 2) return;
-    FixTableItem* table = focusedTable(*this);
+    FixTableItem* table = focusedTable(host_);
     if (!table || !table->getModel()) return;
     SimpleTableModel& model = *table->getModel();
     const std::optional<int32_t> column = parseDigits(CString(parts[0]).trim());
@@ -173,12 +171,12 @@ void PageController::onGetTableValueToId(const CString& piece) {
         if (row < 0 || row >= model.getRowCount()) return;
         value = model.getValueAt(*column, row);
     }
-    if (auto* field = dynamic_cast<Inputable*>(getItemByName(CString(parts[1]).trim()))) {
+    if (auto* field = dynamic_cast<Inputable*>(host_.getItemByName(CString(parts[1]).trim()))) {
         field->setValue(value);
     }
 }
 
-void PageController::moveWatchRow(const CString& piece, bool up) {
+void TableActions::moveWatchRow(const CString& piece, bool up) {
     // The watch-list kind and the column that holds the security code.
     const CString argument = up ? cutActionArgument(piece, CString(u"moveup"), CString(u"mvp"))
                                 : cutActionArgument(piece, CString(u"movedown"), CString(u"mvd"));
@@ -187,7 +185,7 @@ void PageController::moveWatchRow(const CString& piece, bool up) {
     if (!splitAtFirstComma(argument, typeWord, columnKey)) return;
     const int type = watchEntryType(typeWord);
     // The row moves in the focused table; a table being rebuilt is left alone.
-    FixTableItem* table = focusedTable(*this);
+    FixTableItem* table = focusedTable(host_);
     if (!table || !table->getModel()) return;
     table->setEdgeState(0);
     SimpleTableModel& model = *table->getModel();
@@ -200,13 +198,13 @@ void PageController::moveWatchRow(const CString& piece, bool up) {
         if (column < 0 || row < 0 || row >= model.getRowCount()) return;
         const CString code = model.getValueAt(column, row);
         // The stored watch list keeps the new order for the next start.
-        if (watchList_) watchList_->move(type, code, up);
+        if (host_.watchList()) host_.watchList()->move(type, code, up);
         // On screen the row swaps with its neighbour, when it has one.
         const int other = up ? row - 1 : row + 1;
         if (other >= 0 && other < model.getRowCount()) swapped = table->swapRows(row, other);
     }
     if (swapped) {
-        if (Screen* screen = currentScreen()) screen->repaint();
+        if (Screen* screen = host_.currentScreen()) screen->repaint();
         return;
     }
     const CString& edgeAction = up ? table->upPageAction() : table->downPageAction();
@@ -215,9 +213,10 @@ void PageController::moveWatchRow(const CString& piece, bool up) {
     table->fireEvent(std::make_unique<Event>(edgeAction, table));
 }
 
-void PageController::onZhibiao(const CString& piece) {
-    auto* chart = dynamic_cast<KLine*>(findFocused(
-        currentScreen(), [](const Item& i) { return dynamic_cast<const KLine*>(&i) != nullptr; }));
+void TableActions::onZhibiao(const CString& piece) {
+    auto* chart = dynamic_cast<KLine*>(findFocused(host_.currentScreen(), [](const Item& i) {
+        return dynamic_cast<const KLine*>(&i) != nullptr;
+    }));
     if (!chart) return;
     const int number =
         indicatorNumber(cutActionArgument(piece, CString(u"zhibiao"), CString(u"zb")).trim());
@@ -226,22 +225,22 @@ void PageController::onZhibiao(const CString& piece) {
 
 // --- watch-list actions -------------------------------------------------------------------
 
-void PageController::onDelMyStock(const CString& piece) {
+void TableActions::onDelMyStock(const CString& piece) {
     CString typeWord;
     CString code;
     if (!splitAtFirstComma(argumentBetweenParens(piece), typeWord, code)) return;
     code.trim();
     if (code.isEmpty()) return;
     if (messageBox(CString(u"确认删除？"), CString(), MessageBoxType::YesNo) != kIdYes) return;
-    if (watchList_) watchList_->remove(watchEntryType(typeWord), code);
+    if (host_.watchList()) host_.watchList()->remove(watchEntryType(typeWord), code);
 }
 
-void PageController::onDelMyStockList(const CString& piece, bool ask) {
+void TableActions::onDelMyStockList(const CString& piece, bool ask) {
     const CString argument = cutActionArgument(piece, CString(u"delmystocklist"), CString(u"dl"));
     CString typeWord;
     CString columnKey;
     if (!splitAtFirstComma(argument, typeWord, columnKey)) return;
-    FixTableItem* table = focusedTable(*this);
+    FixTableItem* table = focusedTable(host_);
     if (!table || !table->getModel()) return;
     SimpleTableModel& model = *table->getModel();
     const int row = table->focusedRow();
@@ -259,29 +258,9 @@ void PageController::onDelMyStockList(const CString& piece, bool ask) {
         const CString question = CString(u"删除自选股：") + first + u'(' + code + u')';
         if (messageBox(question, CString(u"确认信息"), MessageBoxType::YesNo) != kIdYes) return;
     }
-    if (watchList_) watchList_->remove(watchEntryType(typeWord), code);
+    if (host_.watchList()) host_.watchList()->remove(watchEntryType(typeWord), code);
     table->removeRow(row);
-    if (Screen* screen = currentScreen()) screen->repaint();
-}
-
-// --- files ---------------------------------------------------------------------------------
-
-std::filesystem::path PageController::recentStocksPath() const {
-    CString name = getSystemValue(CString(u"cli-recentname"));
-    if (name.trim().isEmpty()) name = CString(RecentStockList::kDefaultFileName);
-    // The name comes from the settings: it stays inside the user folder.
-    return resolveConfined(folders_.userData, name).value_or(std::filesystem::path());
-}
-
-void PageController::loadRecentStocks() {
-    const std::filesystem::path path = recentStocksPath();
-    if (!path.empty()) recentStocks_.load(path);
-}
-
-bool PageController::saveRecentStocks() const {
-    const std::filesystem::path path = recentStocksPath();
-    if (path.empty() || !makeDirectories(folders_.userData)) return false;
-    return recentStocks_.save(path);
+    if (Screen* screen = host_.currentScreen()) screen->repaint();
 }
 
 }  // namespace zq

@@ -1,9 +1,13 @@
-// The text work of the table actions, apart from the controller so that it
-// can be checked on its own.
+// TableActions: the table, chart and watch-list actions ("gettablerow",
+// "moveup", "zhibiao", "delmystock", ...) and the batch-delete page. UI
+// thread; the quote tables' models are filled by reply threads, so every
+// read of a row holds the model's guard. The text work of the table actions
+// is apart, so that it can be checked on its own.
 #pragma once
 
 #include <optional>
 
+#include "app/action_host.h"
 #include "platform/cstring.h"
 
 namespace zq {
@@ -37,5 +41,28 @@ std::optional<CString> buildTableRowLink(const CString& argument, const SimpleTa
 // "MACD" 0, "RSI" 1, "WR" 2, "KDJ" 3, "PSY" 4, "BOLL" 5 (any case; empty is
 // "MACD"); -1 for any other name.
 int indicatorNumber(const CString& name);
+
+class TableActions {
+public:
+    explicit TableActions(ActionHost& host) : host_(host) {}
+    TableActions(const TableActions&) = delete;
+    TableActions& operator=(const TableActions&) = delete;
+
+    // Each takes the whole action piece.
+    void onGetTableRow(const CString& piece);
+    void onGetTableValueToId(const CString& piece);
+    void onMoveUp(const CString& piece) { moveWatchRow(piece, true); }
+    void onMoveDown(const CString& piece) { moveWatchRow(piece, false); }
+    void onZhibiao(const CString& piece);
+    void onDelMyStock(const CString& piece);
+    // `ask`: false when "confirm" already asked.
+    void onDelMyStockList(const CString& piece, bool ask = true);
+    void onDelMyStockAll(const CString& piece);
+
+private:
+    void moveWatchRow(const CString& piece, bool up);
+
+    ActionHost& host_;
+};
 
 }  // namespace zq

@@ -1,14 +1,13 @@
-// The controller's watch-lists: the file's own list, one list per user, the
-// user map the request values read, and the watch-list file. UI thread.
+#include "app/watch_lists.h"
+
 #include <memory>
 #include <vector>
 
-#include "app/page_controller.h"
 #include "platform/files.h"
 
 namespace zq {
 
-void PageController::useWatchListOf(const CString& user) {
+void WatchLists::useWatchListOf(const CString& user) {
     auto entered = userCodes_.find(user);
     if (entered != userCodes_.end()) {
         watchList_ = entered->second;
@@ -23,23 +22,23 @@ void PageController::useWatchListOf(const CString& user) {
     watchList_ = made;
 }
 
-void PageController::enterWatchList(WatchListEntry how) {
+void WatchLists::enterWatchList(WatchListEntry how) {
     if (!watchList_ || watchList_->codes(kWatchStock).empty()) return;
     if (how == WatchListEntry::Replace) {
-        userCodes_[currentUser()] = watchList_;
+        userCodes_[host_.currentUser()] = watchList_;
     } else {
-        userCodes_.emplace(currentUser(), watchList_);
+        userCodes_.emplace(host_.currentUser(), watchList_);
     }
 }
 
-CString PageController::getWatchListCodes(const CString& listName, int type) const {
+CString WatchLists::getWatchListCodes(const CString& listName, int type) const {
     auto group = userCodes_.find(listName);
     if (group == userCodes_.end()) return CString();
     return group->second->joinCodes(type);
 }
 
-void PageController::loadWatchList() {
-    WatchListFile file = WatchListFile::load(folders_.userData / WatchList::kFileName);
+void WatchLists::loadWatchList() {
+    WatchListFile file = WatchListFile::load(host_.folders().userData / WatchList::kFileName);
     *fileWatchList_ = std::move(file.own);
     for (WatchList& user : file.users) {
         const CString name = user.getName();
@@ -48,13 +47,14 @@ void PageController::loadWatchList() {
         userCodes_[name] = read;
     }
     watchList_ = fileWatchList_.get();
-    if (auto current = userCodes_.find(currentUser()); current != userCodes_.end()) {
+    if (auto current = userCodes_.find(host_.currentUser()); current != userCodes_.end()) {
         watchList_ = current->second;
     }
 }
 
-bool PageController::saveWatchList() const {
-    if (folders_.userData.empty() || !makeDirectories(folders_.userData)) return false;
+bool WatchLists::saveWatchList() const {
+    if (host_.folders().userData.empty() || !makeDirectories(host_.folders().userData))
+        return false;
     // Every user's list under its own name, the file's own list as it is.
     std::vector<const WatchList*> users;
     std::vector<std::unique_ptr<WatchList>> copies;
@@ -70,7 +70,26 @@ bool PageController::saveWatchList() const {
             users.push_back(copy);
         }
     }
-    return WatchListFile::save(folders_.userData / WatchList::kFileName, *fileWatchList_, users);
+    return WatchListFile::save(host_.folders().userData / WatchList::kFileName, *fileWatchList_,
+                               users);
+}
+
+std::filesystem::path WatchLists::recentStocksPath() const {
+    CString name = host_.getSystemValue(CString(u"cli-recentname"));
+    if (name.trim().isEmpty()) name = CString(RecentStockList::kDefaultFileName);
+    // The name comes from the settings: it stays inside the user folder.
+    return resolveConfined(host_.folders().userData, name).value_or(std::filesystem::path());
+}
+
+void WatchLists::loadRecentStocks() {
+    const std::filesystem::path path = recentStocksPath();
+    if (!path.empty()) recentStocks_.load(path);
+}
+
+bool WatchLists::saveRecentStocks() const {
+    const std::filesystem::path path = recentStocksPath();
+    if (path.empty() || !makeDirectories(host_.folders().userData)) return false;
+    return recentStocks_.save(path);
 }
 
 }  // namespace zq

@@ -219,15 +219,15 @@ TEST_F(TabPageActions, TableActionsReachTheTableOnTheTabPage) {
 
 TEST_F(WatchListActions, FilesRoundTripThroughTheController) {
     controller_->recentStocks().moveToFront(RecentStockEntry(CString(u"600000"), CString(u"X")));
-    ASSERT_TRUE(controller_->saveWatchList());
-    ASSERT_TRUE(controller_->saveRecentStocks());
+    ASSERT_TRUE(controller_->watchLists().saveWatchList());
+    ASSERT_TRUE(controller_->watchLists().saveRecentStocks());
     EXPECT_EQ(*readFile(user_.path() / "MyStock.ini"),
               "[stock]\n1=600001\n2=600002\n3=600003\n4=600004\n[fund]\n");
     EXPECT_EQ(*readFile(user_.path() / "MyLastBrowse.ini"), "600000:X");
 
     PageController fresh(ControllerFolders{dir_.path(), user_.path()});
-    fresh.loadWatchList();
-    fresh.loadRecentStocks();
+    fresh.watchLists().loadWatchList();
+    fresh.watchLists().loadRecentStocks();
     EXPECT_EQ(fresh.watchList()->joinCodes(kWatchStock), codes());
     EXPECT_EQ(fresh.recentStocks().toText(), CString(u"600000:X"));
 }

@@ -77,10 +77,10 @@ TEST_F(WatchListsTest, EveryUsersListIsSavedAndReadBack) {
     show("li.zqml", "<zqml><saveuser name=\"li\"/><add stock=\"000001\"/><body/></zqml>");
     controller_->useWatchListOf(CString(u"wang"));  // as "stocksumbit" does
     list().add(kWatchFund, CString(u"510050"));
-    ASSERT_TRUE(controller_->saveWatchList());
+    ASSERT_TRUE(controller_->watchLists().saveWatchList());
 
     std::unique_ptr<PageController> fresh = makeController();
-    fresh->loadWatchList();
+    fresh->watchLists().loadWatchList();
     EXPECT_EQ(fresh->watchList()->joinCodes(kWatchStock), CString(u"600000"));
     fresh->useWatchListOf(CString(u"li"));
     EXPECT_EQ(fresh->watchList()->joinCodes(kWatchStock), CString(u"000001"));
