@@ -108,7 +108,7 @@ void PageController::commandAction(Command* command, Displayable* /*source*/) {
     } else if (label.equalsNoCase(kExitLabel)) {
         if (messageBox(kExitQuestion, CString(), MessageBoxType::YesNo) == kIdYes) saveSettings();
     } else if (label.equalsNoCase(kRetryLabel)) {
-        openUrl(lastUrl_, currentScreenId(), true, true, true, 0);
+        openUrl(loader_.lastUrl(), currentScreenId(), true, true, true, 0);
     }
 }
 

@@ -133,6 +133,19 @@ CString PageController::currentUser() const {
     return currentUser_;
 }
 
+void PageController::postToController(std::function<void(PageController&)> task) {
+    std::weak_ptr<const int> alive = uiAnchor_;
+    postToUi([this, alive = std::move(alive), task = std::move(task)] {
+        if (alive.lock()) task(*this);
+    });
+}
+
+void PageController::navigate(const CString& address, NavigationLoading loading,
+                              NavigationInput input) {
+    openUrl(address, currentScreenId(), false, loading == NavigationLoading::Shown,
+            input == NavigationInput::Blocked, 0);
+}
+
 void PageController::postToHost(std::function<void()> task) {
     postToController([task = std::move(task)](PageController&) { task(); });
 }

@@ -23,6 +23,7 @@
 #include "app/input_actions.h"
 #include "app/navigation_actions.h"
 #include "app/page_history.h"
+#include "app/page_loader.h"
 #include "app/page_requests.h"
 #include "app/settings_store.h"
 #include "app/table_actions.h"
@@ -56,7 +57,7 @@ class PageController : public PageHost,
                        public PageNavigator,
                        public ScreenShell,
                        public FormContext,
-                       public ActionHost {
+                       public LoaderHost {
 public:
     static constexpr const char16_t* kClientVersion = u"2.2.0.11";
 
@@ -82,11 +83,13 @@ public:
     void clearMarkerValues() override { linkVariables_.clear(); }
     void setSnKey(const CString& key) override { snKey_ = key; }
     void setDnKey(const CString& key) override { dnKey_ = key; }
-    std::string loadContent(const CString& path) override;
+    std::string loadContent(const CString& path) override {
+        return loader_.loadContent(path, true).value_or(std::string());
+    }
     CString characterSet() const override { return languageName_; }
     // --- remote pictures ---
     // The link of the page being built, else of the shown page.
-    CString baseUrl() const override;
+    CString baseUrl() const override { return loader_.baseUrl(); }
     // Fetched on a picture thread (a few at most); `done` runs on the UI
     // thread, and never once the session is replaced or the controller goes.
     void fetchPicture(const CString& url, std::function<void(std::vector<uint8_t>)> done) override {
@@ -108,8 +111,8 @@ public:
     Item* getItemByName(const CString& name) const override;
     // False (nothing changes) while the current screen loads with input
     // blocked; else the current screen starts loading for `requestId`.
-    bool beginLoading(bool blockInput, int requestId);
-    void addLoadingProgress(int delta, int requestId);
+    bool beginLoading(bool blockInput, int requestId) override;
+    void addLoadingProgress(int delta, int requestId) override;
     // The id of the shown page's screen, -1 when none.
     int currentScreenId() const override;
     Screen* currentScreen() const override;
@@ -156,15 +159,15 @@ public:
     }
     // "&amp;" becomes "&"; each "$name=value&...$" block is cut out of the
     // link into the link variables.
-    void extractLinkVariables(CString& link);
+    void extractLinkVariables(CString& link) override;
 
     // --- links ----------------------------------------------------------------
     // The full URL of a link; throws ZQException("URL is Empty") for an
     // empty one.
-    CString resolveUrl(const CString& link);
+    CString resolveUrl(const CString& link) override;
     // The request target sent to the server: session parameter, "system."
     // values and "pageid"/"screenid" added, unsafe bytes percent-encoded.
-    CString buildRequestParams(const CString& url) const;
+    CString buildRequestParams(const CString& url) const override;
     CString formatPageParams() const;
 
     // --- history ----------------------------------------------------------------
@@ -176,7 +179,7 @@ public:
     // --- state ------------------------------------------------------------------
     PageEntry* currentEntry() const override { return currentEntry_; }
     // The session and the request life; the three below are its most used.
-    PageRequests& requests() { return requests_; }
+    PageRequests& requests() override { return requests_; }
     const PageRequests& requests() const { return requests_; }
     HttpSession* session() const { return requests_.session(); }
     void setSession(std::unique_ptr<HttpSession> session) {
@@ -186,7 +189,7 @@ public:
     HostSet& hostSet() { return hostSet_; }
     const HostRecord& currentHost() const { return currentHost_; }
     void setCurrentHost(const HostRecord& host) { currentHost_ = host; }
-    const FontRef& pageFont() const { return pageFont_; }
+    const FontRef& pageFont() const override { return pageFont_; }
     void setPageFont(FontRef font) { pageFont_ = std::move(font); }
     ZQException& errors() override { return errors_; }
     const ControllerFolders& folders() const override { return folders_; }
@@ -203,70 +206,46 @@ public:
     void setLanguageName(const CString& name) { languageName_ = name; }
     // The texts "var-imsi" and "var-imei" send.
     void setDeviceIdentity(const CString& imsi, const CString& imei);
-    const CString& lastUrl() const { return lastUrl_; }
+    const CString& lastUrl() const { return loader_.lastUrl(); }
     Item* eventSource() const override { return eventSource_.get(); }
     EventListener* eventListener() override { return this; }
 
     // --- pages ---
-    // Page loading, the pages of replies, events and soft keys. Defined in
-    // page_loading.cpp, reply_handler.cpp and controller_events.cpp.
+    // Page loading and the pages of replies (page_loader.h); item events
+    // and soft keys.
+    PageLoader& pageLoader() { return loader_; }
     void openUrl(const CString& link, int screenId, bool replace, bool showLoading, bool blockInput,
-                 int flag) override;
-    void makeCurrent(PageEntry* entry);
-    // The entry a page text builds; null when it builds no screen (error 3
-    // in errors() when the text does not parse). UI thread.
-    std::unique_ptr<PageEntry> parsePage(std::string_view text, const CString& url);
-    // Pushes the entry on the history (or puts it in place of the shown one)
-    // and shows it. Dropped when cancelled or when `screenId` (not -1) is no
-    // longer shown. While the shown screen is busy a replace waits on a UI
-    // timer, never in a loop. UI thread.
+                 int flag) override {
+        loader_.openUrl(link, screenId, replace, showLoading, blockInput, flag);
+    }
+    void makeCurrent(PageEntry* entry) override { loader_.makeCurrent(entry); }
+    std::unique_ptr<PageEntry> parsePage(std::string_view text, const CString& url) {
+        return loader_.parsePage(text, url);
+    }
     void showPage(std::unique_ptr<PageEntry> entry, int screenId, bool replace,
-                  const CancelFlag& cancelFlag);
-    // The "tempfile://" branch of openUrl.
-    void openTemplate(const CString& link, int screenId, bool replace);
-    // What a link names: a file below the resource folder, or a server reply,
-    // fetched at once with `wait`, else sent for the reply handler (nullopt).
-    std::optional<std::string> loadContent(CString link, bool wait);
-    // A synchronous server request; `link` becomes the request URL sent. The
-    // reply text, or nullopt when none came within the wait. UI thread.
-    std::optional<std::string> fetchUrlAndWait(CString& link);
-    // Sends a request whose reply the reply handler takes; nothing is sent
-    // when it is cancelled or `screenId` (not -1) is no longer shown. False
-    // when the session refused it (its error shown when the screen waited).
-    // `link` is the address as asked, kept for the history (empty: url).
-    bool sendRequest(const CString& url, int screenId, int number, const CancelFlag& cancelFlag,
-                     int flag, const CString& link = CString());
-    // The "sms://" branch of openUrl: sent on a thread of its own.
-    void sendSmsUrl(const CString& link);
-    // A page reply, on the UI thread.
-    void onPageData(const CString& url, std::string text, int screenId, bool replace,
-                    const CancelFlag& cancelFlag, int requestId);
-    // The second document of a data reply: kind 2 acts through its side
-    // effects, kind 3 is shown as a page. UI thread.
-    void loadSecondDocument(const std::string& document, int secondKind, int serial,
-                            const RequestRecord& record);
-    // Builds a page for a request whose cancel flag ends the build's
-    // synchronous fetches. UI thread.
-    std::unique_ptr<PageEntry> parsePageFor(std::string_view text, const CString& url,
-                                            const CancelFlag& cancelFlag);
+                  const CancelFlag& cancelFlag) override {
+        loader_.showPage(std::move(entry), screenId, replace, cancelFlag);
+    }
+    std::optional<std::string> loadContent(CString link, bool wait) {
+        return loader_.loadContent(std::move(link), wait);
+    }
     // Runs `task` on the UI thread while the controller lives; any thread.
     void postToController(std::function<void(PageController&)> task);
     void postToHost(std::function<void()> task) override;
+    // LoaderHost.
+    PageHost& pageHost() override { return *this; }
+    void setCurrentEntry(PageEntry* entry) override { currentEntry_ = entry; }
+    const CommandRef& exitCommand() const override { return exitCommand_; }
+    const CommandRef& backCommand() const override { return backCommand_; }
 
 private:
-    struct SmsSenderDeleter {
-        void operator()(class SmsSender* sender) const;
-    };
     std::shared_ptr<const int> uiAnchor_ = std::make_shared<const int>(0);
-    std::unique_ptr<SmsSender, SmsSenderDeleter> smsSender_;
 
 public:
-    // --- end pages ---
-
     // --- actions ---
     // The action dispatcher (action_dispatcher.cpp) calls the handlers.
     void onAction(const CString& actions) override;
-    NavigationActions& navigationActions() { return navigationActions_; }
+    NavigationActions& navigationActions() override { return navigationActions_; }
     InputActions& inputActions() { return inputActions_; }
     // --- end actions ---
 
@@ -297,7 +276,7 @@ public:
     // --- end side effects, auto-refresh and speed test ---
 
     // --- dialog, form and input actions ---
-    FormActions& formActions() { return formActions_; }
+    FormActions& formActions() override { return formActions_; }
     // FormContext.
     CString formSnKey() const override { return snKey_; }
     CString formDnKey() const override { return dnKey_; }
@@ -344,13 +323,6 @@ private:
     ZQException errors_;
     SettingsStore settings_;
     HostSet hostSet_;
-    bool parseFailed_ = false;
-    // The current page's URL up to its last '/'.
-    CString basePath_;
-    // The URL of the page parsePage is building: its "/" content links lie
-    // on its server.
-    CString buildingUrl_;
-    CString lastUrl_;
     CommandRef backCommand_;
     CommandRef exitCommand_;
     // The item of the last item event; the actions that run after it
@@ -366,7 +338,6 @@ private:
     std::function<void()> shutdown_;
     std::function<void()> connect_;
     bool userInput_ = true;
-    PageTiming pageTiming_;
 
     // The session and the request life. Its threads reach the controller, so
     // the destructor ends them (requests_.shutDown()) once the history (the
@@ -376,6 +347,7 @@ private:
     TableActions tableActions_{*this};
     WatchLists watchLists_{*this};
     InputActions inputActions_{*this};
+    PageLoader loader_{*this};
     PageRequests requests_{*this};
     PageHistory history_;
 };

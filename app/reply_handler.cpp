@@ -2,7 +2,7 @@
 // onRetry on its own threads: they decode, settle the request in the pending
 // table and post whatever touches screens to the controller on the UI
 // thread, never waiting on it. Pages are parsed, shown and pushed on the
-// history there (PageController::onPageData).
+// history there (PageLoader::onPageData).
 #include <memory>
 #include <set>
 #include <utility>
@@ -21,9 +21,6 @@ namespace {
 
 constexpr int kProgressDataReply = 30;
 constexpr int kProgressPageReply = 30;
-constexpr int kProgressPageParsing = 15;
-constexpr int kProgressPageParsed = 30;
-constexpr int kAnyRequest = -1;
 constexpr int kPageListKind = 3;
 constexpr const char16_t* kTimeoutText = u"网络超时，请稍后重试！";
 constexpr const char16_t* kInfoCaption = u"信息提示";
@@ -63,7 +60,8 @@ bool deliverData(PageController& controller, DecodedReply& reply, const RequestR
     if (reply.secondDocument) {
         controller.postToController(
             [document = std::move(*reply.secondDocument), head, record](PageController& c) {
-                c.loadSecondDocument(document, head.secondKind, head.documentArgument, record);
+                c.pageLoader().loadSecondDocument(document, head.secondKind, head.documentArgument,
+                                                  record);
             });
     }
     // Each picture of a page has its own entry (kind 3): only the one named
@@ -137,15 +135,16 @@ bool PageRequests::onData(std::span<const uint8_t> message, int carrierId) {
         controller_.postToController(
             [record, pageUrl, text = std::move(reply.text)](PageController& c) mutable {
                 c.addLoadingProgress(kProgressPageReply, record.requestId);
-                c.onPageData(pageUrl, std::move(text), record.targetScreenId, record.number != 0,
-                             record.cancelFlag, record.requestId);
+                c.pageLoader().onPageData(pageUrl, std::move(text), record.targetScreenId,
+                                          record.number != 0, record.cancelFlag, record.requestId);
             });
     } else if (kind == ReplyClass::PageShowNow) {
         controller_.postToController(
             [record, pageUrl, text = std::move(reply.text)](PageController& c) {
                 c.requests().cancelFlags().remove(record.requestId);
                 if (isCancelled(record.cancelFlag)) return;
-                std::unique_ptr<PageEntry> entry = c.parsePageFor(text, pageUrl, record.cancelFlag);
+                std::unique_ptr<PageEntry> entry =
+                    c.pageLoader().parsePageFor(text, pageUrl, record.cancelFlag);
                 if (entry) {
                     c.showPage(std::move(entry), record.targetScreenId, record.number != 0,
                                record.cancelFlag);
@@ -155,44 +154,6 @@ bool PageRequests::onData(std::span<const uint8_t> message, int carrierId) {
         cancelFlags_.remove(requestId);
     }
     return true;
-}
-
-void PageController::loadSecondDocument(const std::string& document, int secondKind, int serial,
-                                        const RequestRecord& record) {
-    if (secondKind == 2) {
-        // The markup acts through its side effects and the page object goes,
-        // so it gets no screen: nothing on the shown one may point into it.
-        MarkupPage page;
-        page.loadPage(document, this, CString(), serial, nullptr);
-        return;
-    }
-    if (isCancelled(record.cancelFlag)) return;
-    std::unique_ptr<PageEntry> entry = parsePage(document, CString());
-    if (entry) {
-        showPage(std::move(entry), record.targetScreenId, record.number != 0, record.cancelFlag);
-    }
-}
-
-void PageController::onPageData(const CString& url, std::string text, int screenId, bool replace,
-                                const CancelFlag& cancelFlag, int requestId) {
-    auto pageGone = [&] {
-        return isCancelled(cancelFlag) || (screenId != -1 && screenId != currentScreenId());
-    };
-    if (pageGone()) {
-        if (Screen* screen = currentScreen()) screen->stopLoading(-2);
-    } else {
-        addLoadingProgress(kProgressPageParsing, kAnyRequest);
-        std::unique_ptr<PageEntry> entry = parsePageFor(text, url, cancelFlag);
-        if (!pageGone()) {
-            addLoadingProgress(kProgressPageParsed, kAnyRequest);
-            if (entry) {
-                showPage(std::move(entry), screenId, replace, cancelFlag);
-            } else {
-                latchError(false, true, 0, CString());
-            }
-        }
-    }
-    requests_.cancelFlags().remove(requestId);
 }
 
 void PageRequests::onFailure(const RequestRecord& request) {

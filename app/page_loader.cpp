@@ -1,13 +1,14 @@
-// Page loading by scheme: openUrl resolves a link and acts on it (server
-// pages through the session, local pages and templates from the resource
-// folder, "tel://" and "sms://" through the device), parsePage builds a
-// history entry from page text, showPage and makeCurrent put it on the
-// display. Everything here runs on the UI thread.
+#include "app/page_loader.h"
+
 #include <memory>
 #include <utility>
 
+#include "app/form_actions.h"
 #include "app/link_resolver.h"
-#include "app/page_controller.h"
+#include "app/navigation_actions.h"
+#include "app/page_history.h"
+#include "app/page_requests.h"
+#include "markup/markup_page.h"
 #include "markup/side_effect_builders.h"
 #include "net/device_actions.h"
 #include "platform/clock.h"
@@ -29,6 +30,8 @@ constexpr int kProgressFileRead = 30;
 constexpr int kProgressParsed = 30;
 constexpr int kProgressShown = 10;
 constexpr int kProgressSending = 5;
+constexpr int kProgressPageParsing = 15;
+constexpr int kProgressPageParsed = 30;
 constexpr int kAnyRequest = -1;
 constexpr int kParseErrorCode = 3;
 constexpr int kTemplateErrorCode = 23;
@@ -51,29 +54,16 @@ std::optional<std::string> readResourceFile(const std::filesystem::path& folder,
 
 }  // namespace
 
-void PageController::SmsSenderDeleter::operator()(SmsSender* sender) const {
-    std::unique_ptr<SmsSender> owned(sender);
-}
+PageLoader::PageLoader(LoaderHost& host) : host_(host) {}
 
-void PageController::postToController(std::function<void(PageController&)> task) {
-    std::weak_ptr<const int> alive = uiAnchor_;
-    postToUi([this, alive = std::move(alive), task = std::move(task)] {
-        if (alive.lock()) task(*this);
-    });
-}
+PageLoader::~PageLoader() = default;
 
-void PageController::navigate(const CString& address, NavigationLoading loading,
-                              NavigationInput input) {
-    openUrl(address, currentScreenId(), false, loading == NavigationLoading::Shown,
-            input == NavigationInput::Blocked, 0);
-}
-
-void PageController::openUrl(const CString& link, int screenId, bool replace, bool showLoading,
-                             bool blockInput, int flag) {
+void PageLoader::openUrl(const CString& link, int screenId, bool replace, bool showLoading,
+                         bool blockInput, int flag) {
     // Resolve; an empty or blank link does nothing.
     CString url;
     try {
-        url = resolveUrl(link);
+        url = host_.resolveUrl(link);
     } catch (const ZQException&) {
         return;
     }
@@ -87,35 +77,35 @@ void PageController::openUrl(const CString& link, int screenId, bool replace, bo
     }
 
     // A new request id with its cancel flag.
-    const int requestId = requests_.requestCounter().next();
-    if (showLoading) beginLoading(blockInput, requestId);
-    CancelFlag cancelFlag = requests_.cancelFlags().add(requestId);
-    const bool askerShown = screenId == -1 || screenId == currentScreenId();
+    const int requestId = host_.requests().requestCounter().next();
+    if (showLoading) host_.beginLoading(blockInput, requestId);
+    CancelFlag cancelFlag = host_.requests().cancelFlags().add(requestId);
+    const bool askerShown = screenId == -1 || screenId == host_.currentScreenId();
 
     // By scheme. Only a request that went out keeps its flag listed; the
     // reply handler settles it.
     switch (scheme) {
         case LinkScheme::Http:
             if (isCancelled(cancelFlag) || !askerShown) {
-                requests_.cancelFlags().remove(requestId);
+                host_.requests().cancelFlags().remove(requestId);
                 return;
             }
-            addLoadingProgress(kProgressRequestSent, requestId);
-            if (!sendRequest(buildRequestParams(url), screenId, replace ? 1 : 0, cancelFlag, flag,
-                             url)) {
-                requests_.cancelFlags().remove(requestId);
+            host_.addLoadingProgress(kProgressRequestSent, requestId);
+            if (!sendRequest(host_.buildRequestParams(url), screenId, replace ? 1 : 0, cancelFlag,
+                             flag, url)) {
+                host_.requests().cancelFlags().remove(requestId);
             }
             break;
         case LinkScheme::File: {
-            requests_.cancelFlags().remove(requestId);
+            host_.requests().cancelFlags().remove(requestId);
             if (!askerShown) return;
-            addLoadingProgress(kProgressFileOpened, kAnyRequest);
+            host_.addLoadingProgress(kProgressFileOpened, kAnyRequest);
             std::optional<std::string> content = loadContent(url, false);
             if (isCancelled(cancelFlag)) return;
-            addLoadingProgress(kProgressFileRead, kAnyRequest);
+            host_.addLoadingProgress(kProgressFileRead, kAnyRequest);
             std::unique_ptr<PageEntry> entry =
                 parsePageFor(content.value_or(std::string()), url, cancelFlag);
-            addLoadingProgress(kProgressParsed, kAnyRequest);
+            host_.addLoadingProgress(kProgressParsed, kAnyRequest);
             if (entry) {
                 showPage(std::move(entry), screenId, replace, cancelFlag);
             } else {
@@ -124,15 +114,15 @@ void PageController::openUrl(const CString& link, int screenId, bool replace, bo
             break;
         }
         case LinkScheme::Tel:
-            requests_.cancelFlags().remove(requestId);
-            navigationActions_.dialTelLink(url);
+            host_.requests().cancelFlags().remove(requestId);
+            host_.navigationActions().dialTelLink(url);
             break;
         case LinkScheme::Sms:
-            requests_.cancelFlags().remove(requestId);
+            host_.requests().cancelFlags().remove(requestId);
             sendSmsUrl(url);
             break;
         default:
-            requests_.cancelFlags().remove(requestId);
+            host_.requests().cancelFlags().remove(requestId);
             break;
     }
 
@@ -140,37 +130,37 @@ void PageController::openUrl(const CString& link, int screenId, bool replace, bo
     lastUrl_ = url;
 }
 
-bool PageController::sendRequest(const CString& url, int screenId, int number,
-                                 const CancelFlag& cancelFlag, int flag, const CString& link) {
+bool PageLoader::sendRequest(const CString& url, int screenId, int number,
+                             const CancelFlag& cancelFlag, int flag, const CString& link) {
     RequestRecord record;
     record.url = url;
     record.link = link;
     record.targetScreenId = screenId;
     record.number = number;
     record.cancelFlag = cancelFlag;
-    record.requestId = requests_.requestCounter().current();
+    record.requestId = host_.requests().requestCounter().current();
     record.tick = tickCount();
     record.flag = flag;
     if (record.cancelled()) return true;
-    if (screenId != -1 && screenId != currentScreenId()) return true;
-    addLoadingProgress(kProgressSending, record.requestId);
-    HttpSession* session = requests_.session();
+    if (screenId != -1 && screenId != host_.currentScreenId()) return true;
+    host_.addLoadingProgress(kProgressSending, record.requestId);
+    HttpSession* session = host_.requests().session();
     if (session && session->sendRequest(record)) return true;
-    Screen* screen = currentScreen();
+    Screen* screen = host_.currentScreen();
     if (screen && screen->stopLoading(record.requestId)) latchError(false, true, 0, CString());
     return false;
 }
 
-std::optional<std::string> PageController::loadContent(CString link, bool wait) {
+std::optional<std::string> PageLoader::loadContent(CString link, bool wait) {
     // Variables out; nothing for a blank link.
-    extractLinkVariables(link);
+    host_.extractLinkVariables(link);
     if (CString(link).trim().isEmpty()) return std::nullopt;
 
     // "/x" lies on the server of the page being built; otherwise it
     // resolves as any other link does.
     if (link.at(0) == u'/') {
         std::optional<CString> onServer = serverRootLink(link, buildingUrl_);
-        link = onServer ? *onServer : resolveUrl(link);
+        link = onServer ? *onServer : host_.resolveUrl(link);
     }
 
     // Local files.
@@ -181,7 +171,7 @@ std::optional<std::string> PageController::loadContent(CString link, bool wait) 
     } else if (lower.find(CString(u"file://")) >= 0) {
         skip = 7;
     }
-    if (skip >= 0) return readResourceFile(folders_.resource, link.mid(skip));
+    if (skip >= 0) return readResourceFile(host_.folders().resource, link.mid(skip));
 
     // Server content.
     if (lower.find(CString(u"http://")) < 0) return std::nullopt;
@@ -190,53 +180,49 @@ std::optional<std::string> PageController::loadContent(CString link, bool wait) 
     return std::nullopt;
 }
 
-std::string PageController::loadContent(const CString& path) {
-    return loadContent(path, true).value_or(std::string());
-}
-
-std::optional<std::string> PageController::fetchUrlAndWait(CString& link) {
+std::optional<std::string> PageLoader::fetchUrlAndWait(CString& link) {
     // The request URL under a new id.
     CString url;
     try {
-        url = resolveUrl(link);
+        url = host_.resolveUrl(link);
     } catch (const ZQException&) {
         return std::nullopt;
     }
-    const int requestId = requests_.requestCounter().next();
-    link = buildRequestParams(url);
+    const int requestId = host_.requests().requestCounter().next();
+    link = host_.buildRequestParams(url);
     // A cancelled page build fetches nothing more.
-    if (!requests_.mayFetch()) return std::nullopt;
-    return requests_.fetchAndWait(link, requestId);
+    if (!host_.requests().mayFetch()) return std::nullopt;
+    return host_.requests().fetchAndWait(link, requestId);
 }
 
-std::unique_ptr<PageEntry> PageController::parsePageFor(std::string_view text, const CString& url,
-                                                        const CancelFlag& cancelFlag) {
+std::unique_ptr<PageEntry> PageLoader::parsePageFor(std::string_view text, const CString& url,
+                                                    const CancelFlag& cancelFlag) {
     // Builds nest when a nested wait shows another page: each restores the
     // flag of the one it interrupted.
-    CancelFlag outer = requests_.swapBuildFlag(cancelFlag);
+    CancelFlag outer = host_.requests().swapBuildFlag(cancelFlag);
     std::unique_ptr<PageEntry> entry = parsePage(text, url);
-    requests_.swapBuildFlag(std::move(outer));
+    host_.requests().swapBuildFlag(std::move(outer));
     return entry;
 }
 
-std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, const CString& url) {
+std::unique_ptr<PageEntry> PageLoader::parsePage(std::string_view text, const CString& url) {
     // A page object with the page font.
     auto entry = std::make_unique<PageEntry>();
     auto page = std::make_unique<MarkupPage>();
     parseFailed_ = false;
-    page->setPageFont(pageFont_);
+    page->setPageFont(host_.pageFont());
 
     // Build it; its key is the server's "host:port".
     CString host;
     CString port;
     CString path;
-    splitHttpHostPort(url, host, port, path);
+    zq::splitHttpHostPort(url, host, port, path);
     pageTiming_.parseStart = tickCount();
     const CString outerUrl = std::exchange(buildingUrl_, url);
     bool loaded = false;
     {
-        FormActions::PageBuildScope building(formActions_);
-        loaded = page->loadPage(text, this, host + u':' + port);
+        FormActions::PageBuildScope building(host_.formActions());
+        loaded = page->loadPage(text, &host_.pageHost(), host + u':' + port);
     }
     buildingUrl_ = outerUrl;
     pageTiming_.parseEnd = tickCount();
@@ -244,8 +230,8 @@ std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, cons
     // Text that does not parse.
     if (!loaded) {
         parseFailed_ = true;
-        errors_.setError(kParseErrorCode, kParseErrorText);
-        if (Screen* screen = currentScreen()) screen->stopLoading(-2);
+        host_.errors().setError(kParseErrorCode, kParseErrorText);
+        if (Screen* screen = host_.currentScreen()) screen->stopLoading(-2);
         return nullptr;
     }
 
@@ -253,15 +239,15 @@ std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, cons
     // on a later round so that a page naming itself cannot recurse.
     if (!redirectFiles(*page).empty()) {
         const CString link = redirectFiles(*page).front();
-        if (Screen* shown = currentScreen()) shown->stopLoading(-2);
-        postToController([link](PageController& c) { c.openUrl(link, -1, false, true, true, 0); });
+        if (Screen* shown = host_.currentScreen()) shown->stopLoading(-2);
+        host_.postToHost([this, link] { openUrl(link, -1, false, true, true, 0); });
         return nullptr;
     }
 
     // A page without a screen changes nothing.
     std::unique_ptr<Form> screen = page->releaseScreen();
     if (!screen) {
-        if (Screen* shown = currentScreen()) shown->stopLoading(-2);
+        if (Screen* shown = host_.currentScreen()) shown->stopLoading(-2);
         return nullptr;
     }
     entry->url = page->redirect().isEmpty() ? url : page->redirect();
@@ -280,20 +266,20 @@ std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, cons
     return entry;
 }
 
-void PageController::showPage(std::unique_ptr<PageEntry> entry, int screenId, bool replace,
-                              const CancelFlag& cancelFlag) {
+void PageLoader::showPage(std::unique_ptr<PageEntry> entry, int screenId, bool replace,
+                          const CancelFlag& cancelFlag) {
     // Nothing to show.
     if (!entry || !entry->screen || isCancelled(cancelFlag)) return;
 
     // A replace waits until the shown screen is no longer busy.
-    Screen* shown = currentScreen();
+    Screen* shown = host_.currentScreen();
     if (replace && shown && shown->getBusyFlags() != 0) {
         auto held = std::make_shared<std::unique_ptr<PageEntry>>(std::move(entry));
         auto timer = std::make_shared<UiTimerId>(0);
-        std::weak_ptr<const int> alive = uiAnchor_;
+        std::weak_ptr<const int> alive = alive_;
         *timer = startUiTimer(kBusyRetryMs, [this, alive, held, timer, screenId, cancelFlag] {
             if (!alive.lock()) return stopUiTimer(*timer);
-            Screen* now = currentScreen();
+            Screen* now = host_.currentScreen();
             if (now && now->getBusyFlags() != 0) return;
             stopUiTimer(*timer);
             showPage(std::move(*held), screenId, true, cancelFlag);
@@ -302,41 +288,43 @@ void PageController::showPage(std::unique_ptr<PageEntry> entry, int screenId, bo
     }
 
     // The page that asked is gone.
-    if (screenId != -1 && screenId != currentScreenId()) return;
+    if (screenId != -1 && screenId != host_.currentScreenId()) return;
 
     // Into the history.
     PageEntry* raw = entry.get();
     const bool keep = raw->cache || raw->update;
-    const int position = replace ? history_.replaceCurrent(std::move(entry), keep)
-                                 : history_.push(std::move(entry), keep);
+    const int position = replace ? host_.history().replaceCurrent(std::move(entry), keep)
+                                 : host_.history().push(std::move(entry), keep);
 
     // Exit on the first page, back on the others; then show it.
-    raw->screen->insertCommand(position < 1 ? exitCommand_ : backCommand_, nullptr, false);
-    addLoadingProgress(kProgressShown, kAnyRequest);
+    raw->screen->insertCommand(position < 1 ? host_.exitCommand() : host_.backCommand(), nullptr,
+                               false);
+    host_.addLoadingProgress(kProgressShown, kAnyRequest);
     makeCurrent(raw);
 }
 
-void PageController::makeCurrent(PageEntry* entry) {
+void PageLoader::makeCurrent(PageEntry* entry) {
     if (!entry || !entry->screen) return;
     if (!entry->url.isEmpty()) basePath_ = urlDirectory(entry->url);
 
     // The page left runs its leave action while it is still the current one.
-    if (currentEntry_ && !currentEntry_->unonload.isEmpty()) onAction(currentEntry_->unonload);
-    currentEntry_ = entry;
+    if (host_.currentEntry() && !host_.currentEntry()->unonload.isEmpty())
+        host_.onAction(host_.currentEntry()->unonload);
+    host_.setCurrentEntry(entry);
 
     Screen* screen = entry->screen.get();
     if (Display* display = Display::getDisplay()) {
-        FormActions::PageBuildScope showing(formActions_);
+        FormActions::PageBuildScope showing(host_.formActions());
         display->setCurrent(screen, true);
         setRecordedCurrentScreen(screen);
         display->repaint();
     } else {
         setRecordedCurrentScreen(screen);
     }
-    if (!entry->onloadDone && !entry->onload.isEmpty()) onAction(entry->onload);
+    if (!entry->onloadDone && !entry->onload.isEmpty()) host_.onAction(entry->onload);
 }
 
-void PageController::openTemplate(const CString& link, int screenId, bool replace) {
+void PageLoader::openTemplate(const CString& link, int screenId, bool replace) {
     // The path: after "tempfile://", before '?', '#' and '$'.
     CString path = link.mid(11);
     for (char16_t stop : {u'?', u'#', u'$'}) {
@@ -345,9 +333,9 @@ void PageController::openTemplate(const CString& link, int screenId, bool replac
     }
 
     // Read and build it.
-    std::optional<std::string> content = readResourceFile(folders_.resource, path);
+    std::optional<std::string> content = readResourceFile(host_.folders().resource, path);
     if (!content) {
-        errors_.setError(kTemplateErrorCode, kTemplateErrorText);
+        host_.errors().setError(kTemplateErrorCode, kTemplateErrorText);
         return;
     }
     std::unique_ptr<PageEntry> entry = parsePage(*content, link);
@@ -355,13 +343,13 @@ void PageController::openTemplate(const CString& link, int screenId, bool replac
 
     // Shown under a request id of its own.
     // Nothing can cancel it before it is shown, so its flag stays unlisted.
-    requests_.requestCounter().next();
+    host_.requests().requestCounter().next();
     showPage(std::move(entry), screenId, replace, makeCancelFlag());
 }
 
-void PageController::sendSmsUrl(const CString& link) {
-    if (Screen* screen = currentScreen()) screen->stopLoading(-2);
-    if (!smsSender_) smsSender_.reset(std::make_unique<SmsSender>(deviceServices()).release());
+void PageLoader::sendSmsUrl(const CString& link) {
+    if (Screen* screen = host_.currentScreen()) screen->stopLoading(-2);
+    if (!smsSender_) smsSender_ = std::make_unique<SmsSender>(deviceServices());
     smsSender_->start(SmsJob::fromLink(link), [](const SmsReport& report) {
         const CString summary = report.summary();
         postToUi([summary] { messageBox(summary, kInfoCaption, MessageBoxType::Ok); });
@@ -369,11 +357,47 @@ void PageController::sendSmsUrl(const CString& link) {
     messageBox(kSmsNotice, kInfoCaption, MessageBoxType::Ok);
 }
 
-// --- remote pictures ------------------------------------------------------------
+void PageLoader::loadSecondDocument(const std::string& document, int secondKind, int serial,
+                                    const RequestRecord& record) {
+    if (secondKind == 2) {
+        // The markup acts through its side effects and the page object goes,
+        // so it gets no screen: nothing on the shown one may point into it.
+        MarkupPage page;
+        page.loadPage(document, &host_.pageHost(), CString(), serial, nullptr);
+        return;
+    }
+    if (isCancelled(record.cancelFlag)) return;
+    std::unique_ptr<PageEntry> entry = parsePage(document, CString());
+    if (entry) {
+        showPage(std::move(entry), record.targetScreenId, record.number != 0, record.cancelFlag);
+    }
+}
 
-CString PageController::baseUrl() const {
+void PageLoader::onPageData(const CString& url, std::string text, int screenId, bool replace,
+                            const CancelFlag& cancelFlag, int requestId) {
+    auto pageGone = [&] {
+        return isCancelled(cancelFlag) || (screenId != -1 && screenId != host_.currentScreenId());
+    };
+    if (pageGone()) {
+        if (Screen* screen = host_.currentScreen()) screen->stopLoading(-2);
+    } else {
+        host_.addLoadingProgress(kProgressPageParsing, kAnyRequest);
+        std::unique_ptr<PageEntry> entry = parsePageFor(text, url, cancelFlag);
+        if (!pageGone()) {
+            host_.addLoadingProgress(kProgressPageParsed, kAnyRequest);
+            if (entry) {
+                showPage(std::move(entry), screenId, replace, cancelFlag);
+            } else {
+                latchError(false, true, 0, CString());
+            }
+        }
+    }
+    host_.requests().cancelFlags().remove(requestId);
+}
+
+CString PageLoader::baseUrl() const {
     if (!buildingUrl_.isEmpty()) return buildingUrl_;
-    return currentEntry_ ? currentEntry_->url : CString();
+    return host_.currentEntry() ? host_.currentEntry()->url : CString();
 }
 
 }  // namespace zq

@@ -1,0 +1,118 @@
+// PageLoader: page loading by scheme. openUrl resolves a link and acts on it
+// (server pages through the session, local pages and templates from the
+// resource folder, "tel://" and "sms://" through the device), parsePage
+// builds a history entry from page text, showPage and makeCurrent put it on
+// the display; onPageData and loadSecondDocument do the same for replies.
+// Everything here runs on the UI thread.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/action_host.h"
+#include "net/request_session.h"
+#include "platform/cstring.h"
+#include "platform/font.h"
+#include "ui/command.h"
+#include "ui/screen_services.h"
+
+namespace zq {
+
+class FormActions;
+class NavigationActions;
+class PageHost;
+class PageRequests;
+class SmsSender;
+
+// What the loader reaches of the controller beyond the action handlers'
+// share.
+class LoaderHost : public ActionHost {
+public:
+    virtual PageRequests& requests() = 0;
+    // The host the pages being built talk to.
+    virtual PageHost& pageHost() = 0;
+    // Throws ZQException for an empty link.
+    virtual CString resolveUrl(const CString& link) = 0;
+    virtual CString buildRequestParams(const CString& url) const = 0;
+    virtual bool beginLoading(bool blockInput, int requestId) = 0;
+    virtual void addLoadingProgress(int delta, int requestId) = 0;
+    virtual void extractLinkVariables(CString& link) = 0;
+    virtual const FontRef& pageFont() const = 0;
+    virtual void setCurrentEntry(PageEntry* entry) = 0;
+    virtual FormActions& formActions() = 0;
+    virtual NavigationActions& navigationActions() = 0;
+    // The soft key of the first page shown, and of every later one.
+    virtual const CommandRef& exitCommand() const = 0;
+    virtual const CommandRef& backCommand() const = 0;
+};
+
+class PageLoader {
+public:
+    explicit PageLoader(LoaderHost& host);
+    ~PageLoader();
+    PageLoader(const PageLoader&) = delete;
+    PageLoader& operator=(const PageLoader&) = delete;
+
+    void openUrl(const CString& link, int screenId, bool replace, bool showLoading, bool blockInput,
+                 int flag);
+    void makeCurrent(PageEntry* entry);
+    // The entry a page text builds; null when it builds no screen (error 3
+    // in errors() when the text does not parse).
+    std::unique_ptr<PageEntry> parsePage(std::string_view text, const CString& url);
+    // Pushes the entry on the history (or puts it in place of the shown one)
+    // and shows it. Dropped when cancelled or when `screenId` (not -1) is no
+    // longer shown. While the shown screen is busy a replace waits on a UI
+    // timer, never in a loop.
+    void showPage(std::unique_ptr<PageEntry> entry, int screenId, bool replace,
+                  const CancelFlag& cancelFlag);
+    // What a link names: a file below the resource folder, or a server reply,
+    // fetched at once with `wait`, else sent for the reply handler (nullopt).
+    std::optional<std::string> loadContent(CString link, bool wait);
+    // Sends a request whose reply the reply handler takes; nothing is sent
+    // when it is cancelled or `screenId` (not -1) is no longer shown. False
+    // when the session refused it (its error shown when the screen waited).
+    // `link` is the address as asked, kept for the history (empty: url).
+    bool sendRequest(const CString& url, int screenId, int number, const CancelFlag& cancelFlag,
+                     int flag, const CString& link = CString());
+    // A page reply.
+    void onPageData(const CString& url, std::string text, int screenId, bool replace,
+                    const CancelFlag& cancelFlag, int requestId);
+    // The second document of a data reply: kind 2 acts through its side
+    // effects, kind 3 is shown as a page.
+    void loadSecondDocument(const std::string& document, int secondKind, int serial,
+                            const RequestRecord& record);
+    // Builds a page for a request whose cancel flag ends the build's
+    // synchronous fetches.
+    std::unique_ptr<PageEntry> parsePageFor(std::string_view text, const CString& url,
+                                            const CancelFlag& cancelFlag);
+    // The link of the page being built, else of the shown page.
+    CString baseUrl() const;
+    // The last link opened; the retry soft key opens it again.
+    const CString& lastUrl() const { return lastUrl_; }
+
+private:
+    // The "tempfile://" branch of openUrl.
+    void openTemplate(const CString& link, int screenId, bool replace);
+    // A synchronous server request; `link` becomes the request URL sent. The
+    // reply text, or nullopt when none came within the wait.
+    std::optional<std::string> fetchUrlAndWait(CString& link);
+    // The "sms://" branch of openUrl: sent on a thread of its own.
+    void sendSmsUrl(const CString& link);
+
+    LoaderHost& host_;
+    // Timers this loader starts end with it.
+    std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
+    std::unique_ptr<SmsSender> smsSender_;
+    bool parseFailed_ = false;
+    // The current page's URL up to its last '/'.
+    CString basePath_;
+    // The URL of the page parsePage is building: its "/" content links lie
+    // on its server.
+    CString buildingUrl_;
+    CString lastUrl_;
+    PageTiming pageTiming_;
+};
+
+}  // namespace zq
