@@ -240,7 +240,8 @@ CString PageController::resolveUrl(const CString& link) {
     }
     context.currentHost = currentHost_;
     const HttpSession* session = requests_.session();
-    context.connectionType = session ? session->connectionType() : 1;
+    context.connectionType =
+        session ? session->connectionType() : connectionTypeNumber(ConnectionMode::Direct);
     context.systemValue = [this](const CString& key) { return getSystemValue(key); };
     context.storedSetting = [this](const CString& key) { return settings_.storedValue(key); };
     return resolveLink(link, context, linkVariables_);

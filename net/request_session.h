@@ -46,6 +46,7 @@
 #include <vector>
 
 #include "core/zq_exception.h"
+#include "net/connection_type.h"
 #include "net/http_socket.h"
 #include "platform/cstring.h"
 #include "platform/threading.h"
@@ -174,19 +175,6 @@ public:
     virtual void onRetry(const RequestRecord& request) = 0;
 };
 
-// Connection types from the settings: 1, 3, 5 framed TCP; 2, 4, 6 HTTP
-// through the WAP gateway. Anything else sends nothing.
-inline bool isFramedConnection(int type) { return type == 1 || type == 3 || type == 5; }
-inline bool isHttpConnection(int type) { return type == 2 || type == 4 || type == 6; }
-
-// The connection types start-up picks from the connect type and the carrier.
-// The numbers are the connection types above, which the settings store.
-enum class ConnectionMode : int {
-    Direct = 1,          // framed TCP straight to the host
-    Gateway = 2,         // HTTP through the carrier's WAP gateway
-    TelecomGateway = 6,  // HTTP through China Telecom's WAP gateway
-};
-
 constexpr uint32_t kDefaultReplyWaitMs = 6000;
 // Error codes of the session's holder (text kNetworkFailureText).
 constexpr int kSessionErrorNoConnection = 1;  // dialling failed, or a reply was refused
@@ -212,7 +200,7 @@ public:
     SessionListener* listener() const { return listener_.load(); }
 
     void setConnectionType(int type) { connectionType_.store(type); }
-    void setConnectionType(ConnectionMode mode) { setConnectionType(static_cast<int>(mode)); }
+    void setConnectionType(ConnectionMode mode) { setConnectionType(connectionTypeNumber(mode)); }
     int connectionType() const { return connectionType_.load(); }
     // The time a request may wait for its reply; 0 keeps the default.
     void setReplyWaitMs(uint32_t ms) { replyWaitMs_.store(ms > 0 ? ms : kDefaultReplyWaitMs); }
@@ -279,7 +267,7 @@ private:
     DeviceServices* device_;
     SyncReplySlots syncReplies_;
     std::atomic<SessionListener*> listener_;
-    std::atomic<int> connectionType_{1};
+    std::atomic<int> connectionType_{connectionTypeNumber(ConnectionMode::Direct)};
     std::atomic<uint32_t> replyWaitMs_{kDefaultReplyWaitMs};
     std::atomic<uint64_t> bytesSent_{0};
     std::atomic<uint64_t> bytesReceived_{0};
