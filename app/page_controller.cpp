@@ -90,7 +90,7 @@ bool PageController::beginLoading(bool blockInput, int requestId) {
         const int savedState = loadState_;
         screen->startLoading(blockInput, false, requestId, [this, savedState] {
             requests_.cancelRequest();
-            if (Screen* shown = currentScreen()) shown->stopLoading(-2);
+            if (Screen* shown = currentScreen()) shown->stopLoading(LoadingState::kAnyRequest);
             loadState_ = savedState;
         });
     }

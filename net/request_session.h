@@ -60,6 +60,8 @@ class FramedSocket;
 // 0 live, 1 cancelled. Any thread.
 using CancelFlag = std::shared_ptr<std::atomic<int>>;
 inline CancelFlag makeCancelFlag() { return std::make_shared<std::atomic<int>>(0); }
+// A null flag counts as live.
+inline bool isCancelled(const CancelFlag& flag) { return flag && flag->load() == 1; }
 
 // Request ids: the reply head carries them in 16 bits, so they run 1..32767
 // and then start again at 1. Any thread.
@@ -82,7 +84,7 @@ enum class RequestRoute { None, Framed, Http };
 struct RequestRecord {
     CString url;              // "http://host:port/path?query"
     int targetScreenId = -1;  // -1: any screen
-    int number = 0;           // the requester's, passed through
+    bool replace = false;     // the page replaces the shown one
     CancelFlag cancelFlag;    // null: never cancelled
     CString link;             // the address as the page asked for it, without
                               // request parameters; empty: url
@@ -90,11 +92,9 @@ struct RequestRecord {
     uint32_t tick = 0;                        // tickCount() when recorded
     bool retried = false;                     // a resend: no second retry
     bool synchronous = false;                 // a fetchAndWait request
-    int flag = 0;                             // the requester's, passed through
     RequestRoute route = RequestRoute::None;  // set by the session
 
-    // A record without a flag counts as live.
-    bool cancelled() const { return cancelFlag && cancelFlag->load() == 1; }
+    bool cancelled() const { return isCancelled(cancelFlag); }
 };
 
 // Pending requests by id, in ascending id order, behind one mutex. Any
