@@ -161,15 +161,15 @@ void LookupPool::reapLocked() {
 std::optional<Ipv4Address> LookupPool::resolve(const std::string& host, HostLookup lookup,
                                                Deadline deadline, const std::atomic<bool>* stop) {
     std::unique_lock<std::mutex> lock(mutex_);
-    reapLocked();
     const bool room = waitFor(lock, deadline, stop, [this] {
         reapLocked();
         return lookups_.size() < kMaxLookups;
     });
     if (!room) return std::nullopt;
     auto result = std::make_shared<Result>();
+    lookups_.push_back(Lookup{std::thread(), result});
     try {
-        std::thread thread([this, result, lookup = std::move(lookup), host] {
+        lookups_.back().thread = std::thread([this, result, lookup = std::move(lookup), host] {
             std::optional<Ipv4Address> address = lookup(host);
             {
                 std::lock_guard<std::mutex> done(mutex_);
@@ -178,8 +178,8 @@ std::optional<Ipv4Address> LookupPool::resolve(const std::string& host, HostLook
             }
             changed_.notify_all();
         });
-        lookups_.push_back(Lookup{std::move(thread), result});
     } catch (const std::system_error&) {
+        lookups_.pop_back();
         return std::nullopt;
     }
     waitFor(lock, deadline, stop, [&result] { return result->finished; });
