@@ -235,8 +235,8 @@ public:
     // when it is cancelled or `screenId` (not -1) is no longer shown. False
     // when the session refused it (its error shown when the screen waited).
     // `link` is the address as asked, kept for the history (empty: url).
-    bool sendRequest(const CString& url, int screenId, int number, const CancelFlag& cancelFlag,
-                     int flag, const CString& link = CString());
+    bool sendRequest(const CString& url, int screenId, bool replace, const CancelFlag& cancelFlag,
+                     const CString& link = CString());
     // The "sms://" branch of openUrl: sent on a thread of its own.
     void sendSmsUrl(const CString& link);
     // A page reply, on the UI thread.

@@ -29,7 +29,6 @@ constexpr int kProgressFileRead = 30;
 constexpr int kProgressParsed = 30;
 constexpr int kProgressShown = 10;
 constexpr int kProgressSending = 5;
-constexpr int kAnyRequest = -1;
 constexpr int kParseErrorCode = 3;
 constexpr int kTemplateErrorCode = 23;
 // How often a replace looks again at a screen that is busy (menu open).
@@ -38,8 +37,6 @@ constexpr const char16_t* kParseErrorText = u"接收数据内容异常，请稍�
 constexpr const char16_t* kTemplateErrorText = u"打开模板文件失败";
 constexpr const char16_t* kInfoCaption = u"信息提示";
 constexpr const char16_t* kSmsNotice = u"短信发送中...在此过程中您可以继续其他操作";
-
-bool isCancelled(const CancelFlag& flag) { return flag && flag->load() == 1; }
 
 // "tempfile://" and "file://" links name a file below the resource folder.
 std::optional<std::string> readResourceFile(const std::filesystem::path& folder,
@@ -69,7 +66,7 @@ void PageController::navigate(const CString& address, NavigationLoading loading,
 }
 
 void PageController::openUrl(const CString& link, int screenId, bool replace, bool showLoading,
-                             bool blockInput, int flag) {
+                             bool blockInput, int) {
     // Resolve; an empty or blank link does nothing.
     CString url;
     try {
@@ -101,21 +98,20 @@ void PageController::openUrl(const CString& link, int screenId, bool replace, bo
                 return;
             }
             addLoadingProgress(kProgressRequestSent, requestId);
-            if (!sendRequest(buildRequestParams(url), screenId, replace ? 1 : 0, cancelFlag, flag,
-                             url)) {
+            if (!sendRequest(buildRequestParams(url), screenId, replace, cancelFlag, url)) {
                 requests_.cancelFlags().remove(requestId);
             }
             break;
         case LinkScheme::File: {
             requests_.cancelFlags().remove(requestId);
             if (!askerShown) return;
-            addLoadingProgress(kProgressFileOpened, kAnyRequest);
+            addLoadingProgress(kProgressFileOpened, LoadingState::kAnyRequest);
             std::optional<std::string> content = loadContent(url, false);
             if (isCancelled(cancelFlag)) return;
-            addLoadingProgress(kProgressFileRead, kAnyRequest);
+            addLoadingProgress(kProgressFileRead, LoadingState::kAnyRequest);
             std::unique_ptr<PageEntry> entry =
                 parsePageFor(content.value_or(std::string()), url, cancelFlag);
-            addLoadingProgress(kProgressParsed, kAnyRequest);
+            addLoadingProgress(kProgressParsed, LoadingState::kAnyRequest);
             if (entry) {
                 showPage(std::move(entry), screenId, replace, cancelFlag);
             } else {
@@ -140,17 +136,16 @@ void PageController::openUrl(const CString& link, int screenId, bool replace, bo
     lastUrl_ = url;
 }
 
-bool PageController::sendRequest(const CString& url, int screenId, int number,
-                                 const CancelFlag& cancelFlag, int flag, const CString& link) {
+bool PageController::sendRequest(const CString& url, int screenId, bool replace,
+                                 const CancelFlag& cancelFlag, const CString& link) {
     RequestRecord record;
     record.url = url;
     record.link = link;
     record.targetScreenId = screenId;
-    record.number = number;
+    record.replace = replace;
     record.cancelFlag = cancelFlag;
     record.requestId = requests_.requestCounter().current();
     record.tick = tickCount();
-    record.flag = flag;
     if (record.cancelled()) return true;
     if (screenId != -1 && screenId != currentScreenId()) return true;
     addLoadingProgress(kProgressSending, record.requestId);
@@ -186,7 +181,7 @@ std::optional<std::string> PageController::loadContent(CString link, bool wait) 
     // Server content.
     if (lower.find(CString(u"http://")) < 0) return std::nullopt;
     if (wait) return fetchUrlAndWait(link);
-    sendRequest(link, -1, 0, nullptr, 0);
+    sendRequest(link, -1, false, nullptr);
     return std::nullopt;
 }
 
@@ -245,7 +240,7 @@ std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, cons
     if (!loaded) {
         parseFailed_ = true;
         errors_.setError(kParseErrorCode, kParseErrorText);
-        if (Screen* screen = currentScreen()) screen->stopLoading(-2);
+        if (Screen* screen = currentScreen()) screen->stopLoading(LoadingState::kAnyRequest);
         return nullptr;
     }
 
@@ -253,7 +248,7 @@ std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, cons
     // on a later round so that a page naming itself cannot recurse.
     if (!redirectFiles(*page).empty()) {
         const CString link = redirectFiles(*page).front();
-        if (Screen* shown = currentScreen()) shown->stopLoading(-2);
+        if (Screen* shown = currentScreen()) shown->stopLoading(LoadingState::kAnyRequest);
         postToController([link](PageController& c) { c.openUrl(link, -1, false, true, true, 0); });
         return nullptr;
     }
@@ -261,7 +256,7 @@ std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, cons
     // A page without a screen changes nothing.
     std::unique_ptr<Form> screen = page->releaseScreen();
     if (!screen) {
-        if (Screen* shown = currentScreen()) shown->stopLoading(-2);
+        if (Screen* shown = currentScreen()) shown->stopLoading(LoadingState::kAnyRequest);
         return nullptr;
     }
     entry->url = page->redirect().isEmpty() ? url : page->redirect();
@@ -312,7 +307,7 @@ void PageController::showPage(std::unique_ptr<PageEntry> entry, int screenId, bo
 
     // Exit on the first page, back on the others; then show it.
     raw->screen->insertCommand(position < 1 ? exitCommand_ : backCommand_, nullptr, false);
-    addLoadingProgress(kProgressShown, kAnyRequest);
+    addLoadingProgress(kProgressShown, LoadingState::kAnyRequest);
     makeCurrent(raw);
 }
 
@@ -360,7 +355,7 @@ void PageController::openTemplate(const CString& link, int screenId, bool replac
 }
 
 void PageController::sendSmsUrl(const CString& link) {
-    if (Screen* screen = currentScreen()) screen->stopLoading(-2);
+    if (Screen* screen = currentScreen()) screen->stopLoading(LoadingState::kAnyRequest);
     if (!smsSender_) smsSender_.reset(std::make_unique<SmsSender>(deviceServices()).release());
     smsSender_->start(SmsJob::fromLink(link), [](const SmsReport& report) {
         const CString summary = report.summary();

@@ -23,12 +23,9 @@ constexpr int kProgressDataReply = 30;
 constexpr int kProgressPageReply = 30;
 constexpr int kProgressPageParsing = 15;
 constexpr int kProgressPageParsed = 30;
-constexpr int kAnyRequest = -1;
 constexpr int kPageListKind = 3;
 constexpr const char16_t* kTimeoutText = u"网络超时，请稍后重试！";
 constexpr const char16_t* kInfoCaption = u"信息提示";
-
-bool isCancelled(const CancelFlag& flag) { return flag && flag->load() == 1; }
 
 // "pageid=<old>" becomes "pageid=<new>"; a longer number that merely starts
 // with the old one is left alone.
@@ -137,7 +134,7 @@ bool PageRequests::onData(std::span<const uint8_t> message, int carrierId) {
         controller_.postToController(
             [record, pageUrl, text = std::move(reply.text)](PageController& c) mutable {
                 c.addLoadingProgress(kProgressPageReply, record.requestId);
-                c.onPageData(pageUrl, std::move(text), record.targetScreenId, record.number != 0,
+                c.onPageData(pageUrl, std::move(text), record.targetScreenId, record.replace,
                              record.cancelFlag, record.requestId);
             });
     } else if (kind == ReplyClass::PageShowNow) {
@@ -147,7 +144,7 @@ bool PageRequests::onData(std::span<const uint8_t> message, int carrierId) {
                 if (isCancelled(record.cancelFlag)) return;
                 std::unique_ptr<PageEntry> entry = c.parsePageFor(text, pageUrl, record.cancelFlag);
                 if (entry) {
-                    c.showPage(std::move(entry), record.targetScreenId, record.number != 0,
+                    c.showPage(std::move(entry), record.targetScreenId, record.replace,
                                record.cancelFlag);
                 }
             });
@@ -169,7 +166,7 @@ void PageController::loadSecondDocument(const std::string& document, int secondK
     if (isCancelled(record.cancelFlag)) return;
     std::unique_ptr<PageEntry> entry = parsePage(document, CString());
     if (entry) {
-        showPage(std::move(entry), record.targetScreenId, record.number != 0, record.cancelFlag);
+        showPage(std::move(entry), record.targetScreenId, record.replace, record.cancelFlag);
     }
 }
 
@@ -179,12 +176,12 @@ void PageController::onPageData(const CString& url, std::string text, int screen
         return isCancelled(cancelFlag) || (screenId != -1 && screenId != currentScreenId());
     };
     if (pageGone()) {
-        if (Screen* screen = currentScreen()) screen->stopLoading(-2);
+        if (Screen* screen = currentScreen()) screen->stopLoading(LoadingState::kAnyRequest);
     } else {
-        addLoadingProgress(kProgressPageParsing, kAnyRequest);
+        addLoadingProgress(kProgressPageParsing, LoadingState::kAnyRequest);
         std::unique_ptr<PageEntry> entry = parsePageFor(text, url, cancelFlag);
         if (!pageGone()) {
-            addLoadingProgress(kProgressPageParsed, kAnyRequest);
+            addLoadingProgress(kProgressPageParsed, LoadingState::kAnyRequest);
             if (entry) {
                 showPage(std::move(entry), screenId, replace, cancelFlag);
             } else {
