@@ -134,7 +134,7 @@ TEST_F(FixTableTest, PagingActionsPastEitherEnd) {
     EXPECT_EQ(log.events[0]->getSource(), &table);
     EXPECT_EQ(table.focusedRow(), 2);
     EXPECT_EQ(table.pageMarker(), 2);
-    // A fresh page then puts the focus on row 0 at the next paint.
+    // A fresh page then puts the focus on row 0 when it comes.
     for (int i = 0; i < 3; ++i) table.keyPressed(0, kGameUp);
     ASSERT_EQ(log.events.size(), 2u);
     EXPECT_EQ(log.events[1]->getAction(), CString(u"forward(prev)"));
@@ -174,6 +174,37 @@ TEST_F(FixTableTest, ColumnsPageSidewaysPastTheLockedOnes) {
     for (int i = 0; i < 10; ++i) table.keyPressed(0, kGameLeft);
     EXPECT_EQ(table.focusedColumn(), 2);  // never into the locked columns
     EXPECT_EQ(table.firstShownColumn(), 2);
+}
+
+// The layout and the page's arrival place the columns and the focus; a
+// paint only draws them.
+TEST_F(FixTableTest, AFreshPageMovesTheFocusWhenItComesAndPaintingMovesNothing) {
+    UiExecutor executor;
+    EventLog log;
+    std::shared_ptr<SimpleTableModel> m = model(3, 8);
+    FixTableItem table(CString(), m, 2, nullptr);
+    table.setEventListener(&log);
+    table.setDownPageAction(CString(u"forward(next)"));
+    layout(table, 100);
+    const int firstRight = table.firstColumnRightOfShown();
+    EXPECT_GT(firstRight, 2);
+    EXPECT_LT(firstRight, 8);
+    for (int i = 0; i < 4; ++i) table.keyPressed(0, kGameDown);
+    ASSERT_EQ(table.pageMarker(), 2);
+    EXPECT_EQ(table.focusedRow(), 2);
+    m->setFreshPage(true);
+    m->fireTableChanged();
+    executor.runPending();
+    EXPECT_EQ(table.focusedRow(), 0);
+
+    table.setFocusedRow(1);
+    Surface surface(100, 120);
+    DeviceContext dc(surface);
+    GraphicsContext g;
+    g.init(100, 120, &dc);
+    table.paintContent(0, 0, 0, 100, g);
+    EXPECT_EQ(table.focusedRow(), 1);
+    EXPECT_EQ(table.firstColumnRightOfShown(), firstRight);
 }
 
 TEST_F(FixTableTest, FireRaisesTheCellElseTheRowAction) {
