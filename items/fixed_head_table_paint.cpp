@@ -84,7 +84,8 @@ void FixTableItem::paintRowBands(DeviceContext& dc, const PaintFrame& f) const {
     if (!stripes_) return;
     for (int r = f.firstRow; r < f.lastRow; ++r) {
         const int top = f.rowsTop + r * f.step + 1;
-        dc.fillRect(Rect{f.x, top, f.right, top + rowHeight_}, (r % 2 == 0) ? evenColor_ : oddColor_);
+        dc.fillRect(Rect{f.x, top, f.right, top + rowHeight_},
+                    (r % 2 == 0) ? evenColor_ : oddColor_);
     }
 }
 
@@ -149,7 +150,8 @@ void FixTableItem::paintHead(DeviceContext& dc, const SimpleTableModel& model,
     for (const ShownColumn& column : shownColumns_) {
         const CString title = model.getColumnName(column.column);
         if (title.isEmpty()) continue;
-        Rect box{f.x + column.x + 1, headY, f.x + column.x + column.width - 1, headY + f.headHeight};
+        Rect box{f.x + column.x + 1, headY, f.x + column.x + column.width - 1,
+                 headY + f.headHeight};
         dc.drawText(title.view(), box, columnFormat(model, column.column));
     }
     if (hScroll_ && arrowRoom_ > 0) paintHeadArrows(dc, f, headY);
@@ -161,7 +163,9 @@ void FixTableItem::paintHeadArrows(DeviceContext& dc, const PaintFrame& f, int h
     const int mid = headY + f.headHeight / 2;
     for (int i = 0; i < arrowRoom_ / 2 + 1; ++i) {
         if (firstShown_ > lockedColumns()) dc.line(ax + i, mid - i, ax + i, mid + i + 1);
-        if (firstRight_ < columnCount_) dc.line(f.right - 1 - i, mid - i, f.right - 1 - i, mid + i + 1);
+        if (firstRight_ < columnCount_) {
+            dc.line(f.right - 1 - i, mid - i, f.right - 1 - i, mid + i + 1);
+        }
     }
 }
 
