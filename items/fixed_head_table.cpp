@@ -5,12 +5,9 @@
 
 #include "core/zq_exception.h"
 #include "items/table_events.h"
-#include "platform/device_context.h"
 #include "platform/ui_executor.h"
 #include "ui/container.h"
 #include "ui/font_cache.h"
-#include "ui/graphics_context.h"
-#include "ui/image_cache.h"
 #include "ui/listeners.h"
 #include "ui/screen.h"
 #include "ui/style.h"
