@@ -85,7 +85,8 @@ void MultiTapInput::setConstraints(uint32_t constraints) {
     }
 }
 
-// --- mode -----------------------------------------------------------------------------------------
+// --- mode
+// -----------------------------------------------------------------------------------------
 
 CString MultiTapInput::modeName() const {
     switch (mode_) {

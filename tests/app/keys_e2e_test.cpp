@@ -38,9 +38,9 @@ TEST(KeysEndToEndTest, SoftKeysTypeNothingAndTypedLettersAreText) {
                              std::to_string(server.framedPort());
     const std::filesystem::path resource = dir.path() / "device" / "Program" / "ZQ Resource";
     std::filesystem::create_directories(resource);
-    std::ofstream(resource / "ZQConfig.ini") << "[info-system]\nsys-cm-iplist = " << host
-                                             << ":T:\ncli-wap-port = " << server.gatewayPort()
-                                             << "\n";
+    std::ofstream(resource / "ZQConfig.ini")
+        << "[info-system]\nsys-cm-iplist = " << host
+        << ":T:\ncli-wap-port = " << server.gatewayPort() << "\n";
     server.writePage("index.zqml",
                      page("<key name=\"p\" value=\"forward(bound.zqml)\"/>\n"
                           "<key name=\"q\" value=\"forward(bound.zqml)\"/>\n"

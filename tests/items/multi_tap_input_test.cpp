@@ -63,9 +63,8 @@ TEST(MultiTapInputTest, HeldClearStepsOncePerThreeRepeatsAndCommitWaitsASecond) 
         steps.push_back(input.takeClearStep());
     }
     using Step = MultiTapInput::ClearStep;
-    EXPECT_EQ(steps, (std::vector<Step>{Step::None, Step::None, Step::Word, Step::None,
-                                        Step::None, Step::Word, Step::None, Step::All,
-                                        Step::None}));
+    EXPECT_EQ(steps, (std::vector<Step>{Step::None, Step::None, Step::Word, Step::None, Step::None,
+                                        Step::Word, Step::None, Step::All, Step::None}));
     input.keyUp();
     input.setPending(u'a');
     input.noteKeyTime();
