@@ -1,7 +1,5 @@
 #include "app/application.h"
 
-#include <sys/utsname.h>
-
 #include <algorithm>
 #include <chrono>
 #include <utility>
@@ -81,11 +79,7 @@ ConnectionMode Application::connectionMode(const CString& connectType, const CSt
                                              : ConnectionMode::Gateway;
 }
 
-CString Application::oemInfo() {
-    struct utsname name {};
-    if (uname(&name) != 0) return CString();
-    return CString::fromUtf8(std::string(name.sysname) + ' ' + name.release + ' ' + name.machine);
-}
+CString Application::oemInfo() { return CString::fromUtf8(hostSystemName()); }
 
 // --- the application object -----------------------------------------------------------------
 

@@ -1,9 +1,5 @@
 #include "app/client_run.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -35,26 +31,6 @@ namespace {
 
 constexpr size_t kMaxReportedScriptErrors = 20;
 constexpr const char* kLockFileName = ".zqclient.lock";
-
-// One client per device folder: an exclusive lock on a file in it, held
-// while the object lives (the system drops it when the process ends).
-class DeviceLock {
-public:
-    explicit DeviceLock(const std::filesystem::path& file)
-        : fd_(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
-        held_ = fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
-    }
-    ~DeviceLock() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    DeviceLock(const DeviceLock&) = delete;
-    DeviceLock& operator=(const DeviceLock&) = delete;
-    bool held() const { return held_; }
-
-private:
-    int fd_;
-    bool held_ = false;
-};
 
 // Installs the device services for the run and removes them again.
 class DeviceServicesScope {
@@ -159,7 +135,8 @@ int runClient(const Options& options) {
                      device.root().c_str());
         return kExitFailure;
     }
-    DeviceLock lock(device.root() / kLockFileName);
+    // One client per device folder.
+    ExclusiveFileLock lock(device.root() / kLockFileName);
     if (!lock.held()) {
         std::fprintf(stderr, "zqclient: another zqclient is using the device folder %s\n",
                      device.root().c_str());

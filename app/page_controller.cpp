@@ -90,7 +90,7 @@ bool PageController::beginLoading(bool blockInput, int requestId) {
         const int savedState = loadState_;
         screen->startLoading(blockInput, false, requestId, [this, savedState] {
             requests_.cancelRequest();
-            if (Screen* shown = currentScreen()) shown->stopLoading(-2);
+            if (Screen* shown = currentScreen()) shown->stopLoading(LoadingState::kAnyRequest);
             loadState_ = savedState;
         });
     }
@@ -272,7 +272,8 @@ CString PageController::resolveUrl(const CString& link) {
     }
     context.currentHost = currentHost_;
     const HttpSession* session = requests_.session();
-    context.connectionType = session ? session->connectionType() : 1;
+    context.connectionType =
+        session ? session->connectionType() : connectionTypeNumber(ConnectionMode::Direct);
     context.systemValue = [this](const CString& key) { return getSystemValue(key); };
     context.storedSetting = [this](const CString& key) { return settings_.storedValue(key); };
     return resolveLink(link, context, linkVariables_);

@@ -32,7 +32,6 @@ constexpr int kProgressShown = 10;
 constexpr int kProgressSending = 5;
 constexpr int kProgressPageParsing = 15;
 constexpr int kProgressPageParsed = 30;
-constexpr int kAnyRequest = -1;
 constexpr int kParseErrorCode = 3;
 constexpr int kTemplateErrorCode = 23;
 // How often a replace looks again at a screen that is busy (menu open).
@@ -41,8 +40,6 @@ constexpr const char16_t* kParseErrorText = u"接收数据内容异常，请稍�
 constexpr const char16_t* kTemplateErrorText = u"打开模板文件失败";
 constexpr const char16_t* kInfoCaption = u"信息提示";
 constexpr const char16_t* kSmsNotice = u"短信发送中...在此过程中您可以继续其他操作";
-
-bool isCancelled(const CancelFlag& flag) { return flag && flag->load() == 1; }
 
 // "tempfile://" and "file://" links name a file below the resource folder.
 std::optional<std::string> readResourceFile(const std::filesystem::path& folder,
@@ -59,7 +56,7 @@ PageLoader::PageLoader(LoaderHost& host) : host_(host) {}
 PageLoader::~PageLoader() = default;
 
 void PageLoader::openUrl(const CString& link, int screenId, bool replace, bool showLoading,
-                         bool blockInput, int flag) {
+                         bool blockInput, int) {
     // Resolve; an empty or blank link does nothing.
     CString url;
     try {
@@ -91,21 +88,20 @@ void PageLoader::openUrl(const CString& link, int screenId, bool replace, bool s
                 return;
             }
             host_.addLoadingProgress(kProgressRequestSent, requestId);
-            if (!sendRequest(host_.buildRequestParams(url), screenId, replace ? 1 : 0, cancelFlag,
-                             flag, url)) {
+            if (!sendRequest(host_.buildRequestParams(url), screenId, replace, cancelFlag, url)) {
                 host_.requests().cancelFlags().remove(requestId);
             }
             break;
         case LinkScheme::File: {
             host_.requests().cancelFlags().remove(requestId);
             if (!askerShown) return;
-            host_.addLoadingProgress(kProgressFileOpened, kAnyRequest);
+            host_.addLoadingProgress(kProgressFileOpened, LoadingState::kAnyRequest);
             std::optional<std::string> content = loadContent(url, false);
             if (isCancelled(cancelFlag)) return;
-            host_.addLoadingProgress(kProgressFileRead, kAnyRequest);
+            host_.addLoadingProgress(kProgressFileRead, LoadingState::kAnyRequest);
             std::unique_ptr<PageEntry> entry =
                 parsePageFor(content.value_or(std::string()), url, cancelFlag);
-            host_.addLoadingProgress(kProgressParsed, kAnyRequest);
+            host_.addLoadingProgress(kProgressParsed, LoadingState::kAnyRequest);
             if (entry) {
                 showPage(std::move(entry), screenId, replace, cancelFlag);
             } else {
@@ -130,17 +126,16 @@ void PageLoader::openUrl(const CString& link, int screenId, bool replace, bool s
     lastUrl_ = url;
 }
 
-bool PageLoader::sendRequest(const CString& url, int screenId, int number,
-                             const CancelFlag& cancelFlag, int flag, const CString& link) {
+bool PageLoader::sendRequest(const CString& url, int screenId, bool replace,
+                             const CancelFlag& cancelFlag, const CString& link) {
     RequestRecord record;
     record.url = url;
     record.link = link;
     record.targetScreenId = screenId;
-    record.number = number;
+    record.replace = replace;
     record.cancelFlag = cancelFlag;
     record.requestId = host_.requests().requestCounter().current();
     record.tick = tickCount();
-    record.flag = flag;
     if (record.cancelled()) return true;
     if (screenId != -1 && screenId != host_.currentScreenId()) return true;
     host_.addLoadingProgress(kProgressSending, record.requestId);
@@ -176,7 +171,7 @@ std::optional<std::string> PageLoader::loadContent(CString link, bool wait) {
     // Server content.
     if (lower.find(CString(u"http://")) < 0) return std::nullopt;
     if (wait) return fetchUrlAndWait(link);
-    sendRequest(link, -1, 0, nullptr, 0);
+    sendRequest(link, -1, false, nullptr);
     return std::nullopt;
 }
 
@@ -231,7 +226,7 @@ std::unique_ptr<PageEntry> PageLoader::parsePage(std::string_view text, const CS
     if (!loaded) {
         parseFailed_ = true;
         host_.errors().setError(kParseErrorCode, kParseErrorText);
-        if (Screen* screen = host_.currentScreen()) screen->stopLoading(-2);
+        if (Screen* screen = host_.currentScreen()) screen->stopLoading(LoadingState::kAnyRequest);
         return nullptr;
     }
 
@@ -239,7 +234,7 @@ std::unique_ptr<PageEntry> PageLoader::parsePage(std::string_view text, const CS
     // on a later round so that a page naming itself cannot recurse.
     if (!redirectFiles(*page).empty()) {
         const CString link = redirectFiles(*page).front();
-        if (Screen* shown = host_.currentScreen()) shown->stopLoading(-2);
+        if (Screen* shown = host_.currentScreen()) shown->stopLoading(LoadingState::kAnyRequest);
         host_.postToHost([this, link] { openUrl(link, -1, false, true, true, 0); });
         return nullptr;
     }
@@ -247,7 +242,7 @@ std::unique_ptr<PageEntry> PageLoader::parsePage(std::string_view text, const CS
     // A page without a screen changes nothing.
     std::unique_ptr<Form> screen = page->releaseScreen();
     if (!screen) {
-        if (Screen* shown = host_.currentScreen()) shown->stopLoading(-2);
+        if (Screen* shown = host_.currentScreen()) shown->stopLoading(LoadingState::kAnyRequest);
         return nullptr;
     }
     entry->url = page->redirect().isEmpty() ? url : page->redirect();
@@ -299,7 +294,7 @@ void PageLoader::showPage(std::unique_ptr<PageEntry> entry, int screenId, bool r
     // Exit on the first page, back on the others; then show it.
     raw->screen->insertCommand(position < 1 ? host_.exitCommand() : host_.backCommand(), nullptr,
                                false);
-    host_.addLoadingProgress(kProgressShown, kAnyRequest);
+    host_.addLoadingProgress(kProgressShown, LoadingState::kAnyRequest);
     makeCurrent(raw);
 }
 
@@ -348,7 +343,7 @@ void PageLoader::openTemplate(const CString& link, int screenId, bool replace) {
 }
 
 void PageLoader::sendSmsUrl(const CString& link) {
-    if (Screen* screen = host_.currentScreen()) screen->stopLoading(-2);
+    if (Screen* screen = host_.currentScreen()) screen->stopLoading(LoadingState::kAnyRequest);
     if (!smsSender_) smsSender_ = std::make_unique<SmsSender>(deviceServices());
     smsSender_->start(SmsJob::fromLink(link), [](const SmsReport& report) {
         const CString summary = report.summary();
@@ -369,7 +364,7 @@ void PageLoader::loadSecondDocument(const std::string& document, int secondKind,
     if (isCancelled(record.cancelFlag)) return;
     std::unique_ptr<PageEntry> entry = parsePage(document, CString());
     if (entry) {
-        showPage(std::move(entry), record.targetScreenId, record.number != 0, record.cancelFlag);
+        showPage(std::move(entry), record.targetScreenId, record.replace, record.cancelFlag);
     }
 }
 
@@ -379,12 +374,12 @@ void PageLoader::onPageData(const CString& url, std::string text, int screenId, 
         return isCancelled(cancelFlag) || (screenId != -1 && screenId != host_.currentScreenId());
     };
     if (pageGone()) {
-        if (Screen* screen = host_.currentScreen()) screen->stopLoading(-2);
+        if (Screen* screen = host_.currentScreen()) screen->stopLoading(LoadingState::kAnyRequest);
     } else {
-        host_.addLoadingProgress(kProgressPageParsing, kAnyRequest);
+        host_.addLoadingProgress(kProgressPageParsing, LoadingState::kAnyRequest);
         std::unique_ptr<PageEntry> entry = parsePageFor(text, url, cancelFlag);
         if (!pageGone()) {
-            host_.addLoadingProgress(kProgressPageParsed, kAnyRequest);
+            host_.addLoadingProgress(kProgressPageParsed, LoadingState::kAnyRequest);
             if (entry) {
                 showPage(std::move(entry), screenId, replace, cancelFlag);
             } else {

@@ -74,8 +74,8 @@ public:
     // when it is cancelled or `screenId` (not -1) is no longer shown. False
     // when the session refused it (its error shown when the screen waited).
     // `link` is the address as asked, kept for the history (empty: url).
-    bool sendRequest(const CString& url, int screenId, int number, const CancelFlag& cancelFlag,
-                     int flag, const CString& link = CString());
+    bool sendRequest(const CString& url, int screenId, bool replace, const CancelFlag& cancelFlag,
+                     const CString& link = CString());
     // A page reply.
     void onPageData(const CString& url, std::string text, int screenId, bool replace,
                     const CancelFlag& cancelFlag, int requestId);

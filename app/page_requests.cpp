@@ -21,8 +21,6 @@ constexpr size_t kPictureThreads = 2;
 constexpr int kMaxPictureFetches = 32;
 constexpr int kDefaultWaitSeconds = 6;
 
-bool isCancelled(const CancelFlag& flag) { return flag && flag->load() == 1; }
-
 }  // namespace
 
 // --- request bookkeeping -------------------------------------------------------

@@ -44,7 +44,9 @@ public:
     std::optional<std::string> fetchBytes(const CString& href) override {
         return c_.loadContent(href, true);
     }
-    void addLoadingProgress(int delta) override { c_.addLoadingProgress(delta, -1); }
+    void addLoadingProgress(int delta) override {
+        c_.addLoadingProgress(delta, LoadingState::kAnyRequest);
+    }
     std::filesystem::path resourceFolder() const override { return c_.folders().resource; }
     WatchList* currentWatchList() override { return c_.watchList(); }
     void switchUser(const CString& name) override {

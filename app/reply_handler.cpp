@@ -25,8 +25,6 @@ constexpr int kPageListKind = 3;
 constexpr const char16_t* kTimeoutText = u"网络超时，请稍后重试！";
 constexpr const char16_t* kInfoCaption = u"信息提示";
 
-bool isCancelled(const CancelFlag& flag) { return flag && flag->load() == 1; }
-
 // "pageid=<old>" becomes "pageid=<new>"; a longer number that merely starts
 // with the old one is left alone.
 CString replacePageId(const CString& url, int oldId, int newId) {
@@ -136,7 +134,7 @@ bool PageRequests::onData(std::span<const uint8_t> message, int carrierId) {
             [record, pageUrl, text = std::move(reply.text)](PageController& c) mutable {
                 c.addLoadingProgress(kProgressPageReply, record.requestId);
                 c.pageLoader().onPageData(pageUrl, std::move(text), record.targetScreenId,
-                                          record.number != 0, record.cancelFlag, record.requestId);
+                                          record.replace, record.cancelFlag, record.requestId);
             });
     } else if (kind == ReplyClass::PageShowNow) {
         controller_.postToController(
@@ -146,7 +144,7 @@ bool PageRequests::onData(std::span<const uint8_t> message, int carrierId) {
                 std::unique_ptr<PageEntry> entry =
                     c.pageLoader().parsePageFor(text, pageUrl, record.cancelFlag);
                 if (entry) {
-                    c.showPage(std::move(entry), record.targetScreenId, record.number != 0,
+                    c.showPage(std::move(entry), record.targetScreenId, record.replace,
                                record.cancelFlag);
                 }
             });

@@ -302,7 +302,8 @@ void SpeedTestScreen::commandAction(Command* command, Displayable*) {
 SpeedTestConfig speedTestConfig(const PageController& controller) {
     SpeedTestConfig config;
     HttpSession* session = controller.session();
-    config.connectionType = session ? session->connectionType() : 1;
+    config.connectionType =
+        session ? session->connectionType() : connectionTypeNumber(ConnectionMode::Direct);
     config.waitMs = session ? session->replyWaitMs() : controller.replyWaitMs();
     config.gateway = gatewayForCarrier(
         const_cast<PageController&>(controller).hostSet().carrierName(), HttpGatewayConfig());

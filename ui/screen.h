@@ -229,7 +229,7 @@ public:
                       std::function<void()> onCancel = {});
     // For the screen's request, or any with -1: adds `delta` (a result
     // below 0 is ignored, above 100 gives 100) and repaints the bar.
-    void addLoadingProgress(int delta, int requestId = LoadingState::kAnyRequestForAdd);
+    void addLoadingProgress(int delta, int requestId = LoadingState::kAnyRequest);
     // For the screen's request, or any with -2: a percent above 100 is
     // ignored.
     void setLoadingProgress(int percent, int requestId = LoadingState::kAnyRequest);

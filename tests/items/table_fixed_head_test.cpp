@@ -13,13 +13,16 @@
 #include "platform/device_context.h"
 #include "platform/surface.h"
 #include "platform/ui_executor.h"
+#include "tests/support/display_fixture.h"
 #include "tests/support/event_log.h"
 #include "tests/support/test_font.h"
+#include "ui/container.h"
 #include "ui/default_styles.h"
 #include "ui/event.h"
 #include "ui/font_cache.h"
 #include "ui/graphics_context.h"
 #include "ui/listeners.h"
+#include "ui/screen.h"
 #include "ui/style.h"
 
 namespace zq {
@@ -27,30 +30,30 @@ namespace {
 
 using EventLog = test::EventLog;
 
+// `rows` rows of `columns` cells "rRcC"; extra rows when `actions`.
+std::shared_ptr<SimpleTableModel> model(int rows, int columns, bool actions = false) {
+    std::vector<std::vector<CString>> data(static_cast<size_t>(rows));
+    std::vector<std::vector<CString>> extra(static_cast<size_t>(rows));
+    TextRow head;
+    for (int c = 0; c < columns; ++c) head.push_back(CString::format(CString(u"H%d"), c));
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            data[static_cast<size_t>(r)].push_back(CString::format(CString(u"r%dc%d"), r, c));
+            extra[static_cast<size_t>(r)].push_back(c == columns - 1 ? CString(u"cell")
+                                                                     : CString());
+        }
+        extra[static_cast<size_t>(r)].push_back(CString(u"row"));
+    }
+    return std::make_shared<SimpleTableModel>(makeTableRows(data), nullptr, head, std::nullopt,
+                                              actions ? makeTableRows(extra) : nullptr);
+}
+
 class FixTableTest : public ::testing::Test {
 protected:
     FixTableTest() { releaseSharedFonts(); }
     ~FixTableTest() override {
         freeTrackedStyles();
         releaseSharedFonts();
-    }
-
-    // `rows` rows of `columns` cells "rRcC"; extra rows when `actions`.
-    static std::shared_ptr<SimpleTableModel> model(int rows, int columns, bool actions = false) {
-        std::vector<std::vector<CString>> data(static_cast<size_t>(rows));
-        std::vector<std::vector<CString>> extra(static_cast<size_t>(rows));
-        TextRow head;
-        for (int c = 0; c < columns; ++c) head.push_back(CString::format(CString(u"H%d"), c));
-        for (int r = 0; r < rows; ++r) {
-            for (int c = 0; c < columns; ++c) {
-                data[static_cast<size_t>(r)].push_back(CString::format(CString(u"r%dc%d"), r, c));
-                extra[static_cast<size_t>(r)].push_back(c == columns - 1 ? CString(u"cell")
-                                                                         : CString());
-            }
-            extra[static_cast<size_t>(r)].push_back(CString(u"row"));
-        }
-        return std::make_shared<SimpleTableModel>(makeTableRows(data), nullptr, head, std::nullopt,
-                                                  actions ? makeTableRows(extra) : nullptr);
     }
 
     static void layout(FixTableItem& table, int width) { table.init(width, width); }
@@ -134,7 +137,7 @@ TEST_F(FixTableTest, PagingActionsPastEitherEnd) {
     EXPECT_EQ(log.events[0]->getSource(), &table);
     EXPECT_EQ(table.focusedRow(), 2);
     EXPECT_EQ(table.pageMarker(), 2);
-    // A fresh page then puts the focus on row 0 at the next paint.
+    // A fresh page then puts the focus on row 0 when it comes.
     for (int i = 0; i < 3; ++i) table.keyPressed(0, kGameUp);
     ASSERT_EQ(log.events.size(), 2u);
     EXPECT_EQ(log.events[1]->getAction(), CString(u"forward(prev)"));
@@ -174,6 +177,37 @@ TEST_F(FixTableTest, ColumnsPageSidewaysPastTheLockedOnes) {
     for (int i = 0; i < 10; ++i) table.keyPressed(0, kGameLeft);
     EXPECT_EQ(table.focusedColumn(), 2);  // never into the locked columns
     EXPECT_EQ(table.firstShownColumn(), 2);
+}
+
+// The layout and the page's arrival place the columns and the focus; a
+// paint only draws them.
+TEST_F(FixTableTest, AFreshPageMovesTheFocusWhenItComesAndPaintingMovesNothing) {
+    UiExecutor executor;
+    EventLog log;
+    std::shared_ptr<SimpleTableModel> m = model(3, 8);
+    FixTableItem table(CString(), m, 2, nullptr);
+    table.setEventListener(&log);
+    table.setDownPageAction(CString(u"forward(next)"));
+    layout(table, 100);
+    const int firstRight = table.firstColumnRightOfShown();
+    EXPECT_GT(firstRight, 2);
+    EXPECT_LT(firstRight, 8);
+    for (int i = 0; i < 4; ++i) table.keyPressed(0, kGameDown);
+    ASSERT_EQ(table.pageMarker(), 2);
+    EXPECT_EQ(table.focusedRow(), 2);
+    m->setFreshPage(true);
+    m->fireTableChanged();
+    executor.runPending();
+    EXPECT_EQ(table.focusedRow(), 0);
+
+    table.setFocusedRow(1);
+    Surface surface(100, 120);
+    DeviceContext dc(surface);
+    GraphicsContext g;
+    g.init(100, 120, &dc);
+    table.paintContent(0, 0, 0, 100, g);
+    EXPECT_EQ(table.focusedRow(), 1);
+    EXPECT_EQ(table.firstColumnRightOfShown(), firstRight);
 }
 
 TEST_F(FixTableTest, FireRaisesTheCellElseTheRowAction) {
@@ -305,6 +339,33 @@ TEST_F(FixTableTest, WriterAndPainterStress) {
     } while (!done);
     writer.join();
     EXPECT_LE(table.focusedRow(), std::max(table.rowCount() - 1, 0));
+}
+
+// A locked head stays at the top of the scrolled view; a tap there finds
+// the head where it was drawn, not the row under its own place.
+class FixTableScreenTest : public test::DisplayFixture {
+protected:
+    ~FixTableScreenTest() override { freeTrackedStyles(); }
+};
+
+TEST_F(FixTableScreenTest, ATapOnTheLockedHeadChangesNothing) {
+    EventLog log;
+    Screen screen(u"quotes", allocTracked(), true);
+    auto owned = std::make_unique<FixTableItem>(CString(), model(40, 3), 0, nullptr);
+    FixTableItem& table = *owned;
+    table.setHeadLock(true);
+    table.setEventListener(&log);
+    screen.getContent()->add(std::move(owned));
+    display_->setCurrent(&screen, true);
+    std::string script;
+    for (int i = 0; i < 26; ++i) script += "key down\n";
+    run(script);
+    ASSERT_EQ(table.focusedRow(), 25);
+    ASSERT_LT(screen.getScrollOffset(), 0);
+    const int headMiddle = screen.contentRect().top + table.rowHeight() / 2;
+    run("tap 100 " + std::to_string(headMiddle) + "\n");
+    EXPECT_EQ(table.focusedRow(), 25);
+    EXPECT_TRUE(log.events.empty());
 }
 
 }  // namespace

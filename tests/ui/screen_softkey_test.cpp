@@ -397,6 +397,12 @@ TEST_F(SoftKeyTest, LoadingProgressArithmeticAndRequestIds) {
     screen->setLoadingProgress(5);
     screen->addLoadingProgress(-10);
     EXPECT_EQ(screen->loadingProgress(), 5);
+    // One id stands for any request, whether adding, setting or stopping.
+    screen->addLoadingProgress(1, LoadingState::kAnyRequest);
+    EXPECT_EQ(screen->loadingProgress(), 6);
+    screen->addLoadingProgress(1, -1);
+    EXPECT_EQ(screen->loadingProgress(), 6);
+    screen->setLoadingProgress(5, LoadingState::kAnyRequest);
     screen->setLoadingProgress(95, 7);
     screen->addLoadingProgress(10);
     EXPECT_EQ(screen->loadingProgress(), 100);
@@ -412,7 +418,7 @@ TEST_F(SoftKeyTest, LoadingProgressArithmeticAndRequestIds) {
     EXPECT_TRUE(screen->stopLoading(9));
     EXPECT_FALSE(screen->isLoading());
     EXPECT_EQ(screen->loadingProgress(), 0);
-    EXPECT_FALSE(screen->stopLoading(-2));
+    EXPECT_FALSE(screen->stopLoading(LoadingState::kAnyRequest));
 }
 
 TEST_F(SoftKeyTest, ABlockingLoadDropsInputButItsCancel) {
