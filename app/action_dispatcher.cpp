@@ -119,13 +119,4 @@ CString cutActionArgument(const CString& piece, const CString& longName, const C
     return piece.mid(start, end - start);
 }
 
-void PageController::onAction(const CString& actions) {
-    if (actions.isEmpty()) return;
-    // The first error an action notes is the one shown; forget older ones.
-    latchError(true, false, 0, CString());
-    dispatchActions(actions, [this](const ActionRow& row, const CString& piece) {
-        if (row.handler) row.handler(*this, piece);
-    });
-}
-
 }  // namespace zq

@@ -2,13 +2,18 @@
 
 #include <utility>
 
+#include "app/action_dispatcher.h"
 #include "app/auto_refresh.h"
 #include "app/link_resolver.h"
 #include "app/page_side_effects.h"
 #include "app/speed_test_item.h"
 #include "core/string_utils.h"
 #include "items/inputable.h"
+#include "items/table_events.h"
+#include "items/text_field.h"
 #include "markup/side_effect_builders.h"
+#include "platform/message_box.h"
+#include "ui/event.h"
 #include "ui/item.h"
 #include "ui/screen.h"
 
@@ -17,6 +22,14 @@ namespace zq {
 namespace {
 
 constexpr int kLoadingStarted = 2;
+constexpr const char16_t* kBackLabel = u"返";
+constexpr const char16_t* kForwardLabel = u"前";
+constexpr const char16_t* kExitLabel = u"退";
+constexpr const char16_t* kRetryLabel = u"重试";
+constexpr const char16_t* kExitQuestion = u"确认退出";
+// A grid menu's cell event: "List" in its first extra text, the cell's value
+// (an action) in its second.
+constexpr const char16_t* kListEventType = u"List";
 
 CString settingsKey(std::u16string_view key) { return CString(key); }
 
@@ -320,6 +333,104 @@ void PageController::goHistory(int offset) {
     if (!entry->update) return;
     const CString url = entry->url;
     openUrl(url, currentScreenId(), true, true, true, 0);
+}
+
+// --- events and soft keys -----------------------------------------------------------
+
+void PageController::onAction(const CString& actions) {
+    if (actions.isEmpty()) return;
+    // The first error an action notes is the one shown; forget older ones.
+    latchError(true, false, 0, CString());
+    dispatchActions(actions, [this](const ActionRow& row, const CString& piece) {
+        if (row.handler) row.handler(*this, piece);
+    });
+}
+
+void PageController::onEvent(std::unique_ptr<Event> event) {
+    eventSource_.reset();
+    userInput_ = true;
+    if (!event) return;
+
+    switch (event->kind()) {
+        case EventKind::Hyper: {
+            const auto& link = static_cast<const HyperEvent&>(*event);
+            if (!link.getSecond().isEmpty()) {
+                onAction(link.getSecond());
+            } else if (!link.getFirst().isEmpty()) {
+                onAction(CString(u"forward(") + link.getFirst() + u')');
+            }
+            return;
+        }
+        case EventKind::Button:
+            onAction(static_cast<const ButtonEvent&>(*event).getSecond());
+            return;
+        case EventKind::TextField:
+            onTextFieldEvent(static_cast<const TextFieldEvent&>(*event));
+            return;
+        case EventKind::Key: {
+            const auto& key = static_cast<const KeyEvent&>(*event);
+            lastKeyText_ = key.getKey();
+            onAction(key.getAction());
+            return;
+        }
+        // A table runs the activated cell's or row's own action.
+        case EventKind::TableCell:
+            onAction(static_cast<const TableCellEvent&>(*event).getCellAction());
+            return;
+        case EventKind::TableRow:
+            onAction(static_cast<const TableRowEvent&>(*event).getRowAction());
+            return;
+        default:
+            break;
+    }
+    if (event->getExtra1().view() == kListEventType) {
+        onAction(event->getExtra2());
+        return;
+    }
+    const CString action = event->getAction();
+    if (action.isEmpty()) return;
+    if (Item* source = event->getSource()) eventSource_ = source->weakRef();
+    onAction(action);
+}
+
+// The field's name and value go into the link of the actions that open
+// one, inside their parentheses.
+void PageController::onTextFieldEvent(const TextFieldEvent& event) {
+    eventSource_ = event.getSource() ? event.getSource()->weakRef() : ItemRef();
+    CString action = event.getFieldAction();
+    if (startsWithNoCase(action, CString(u"update")) ||
+        startsWithNoCase(action, CString(u"forward")) ||
+        startsWithNoCase(action, CString(u"gettablerow"))) {
+        int close = action.find(u')');
+        if (close < 0) close = action.length();
+        action = setUrlParamKeepFragment(action.left(close), event.getName(), event.getValue()) +
+                 action.mid(close);
+    }
+    onAction(action);
+}
+
+void PageController::commandAction(Command* command, Displayable* /*source*/) {
+    if (!command) return;
+    const CString label = command->getLabel();
+
+    // The page's own soft keys come before the built-in labels.
+    if (currentEntry_) {
+        auto own = currentEntry_->commandActions.find(label);
+        if (own != currentEntry_->commandActions.end() && !own->second.isEmpty()) {
+            onAction(own->second);
+            return;
+        }
+    }
+
+    if (label.equalsNoCase(kBackLabel)) {
+        goHistory(1);
+    } else if (label.equalsNoCase(kForwardLabel)) {
+        goHistory(-1);
+    } else if (label.equalsNoCase(kExitLabel)) {
+        if (messageBox(kExitQuestion, CString(), MessageBoxType::YesNo) == kIdYes) saveSettings();
+    } else if (label.equalsNoCase(kRetryLabel)) {
+        openUrl(loader_.lastUrl(), currentScreenId(), true, true, true, 0);
+    }
 }
 
 }  // namespace zq

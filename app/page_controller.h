@@ -287,7 +287,7 @@ private:
 
 public:
     // --- text input ---
-    // A text field's event (controller_events.cpp): runs its action, with the
+    // A text field's event: runs its action, with the
     // field's name and value set in the link of "update", "forward" and
     // "gettablerow".
     void onTextFieldEvent(const TextFieldEvent& event);
