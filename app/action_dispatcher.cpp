@@ -2,7 +2,9 @@
 
 #include <iterator>
 
+#include "app/auto_refresh.h"
 #include "app/page_controller.h"
+#include "app/speed_test_item.h"
 #include "core/string_utils.h"
 #include "core/zq_exception.h"
 
@@ -25,7 +27,7 @@ const ActionRow kActionTable[] = {
      [](PageController& c, const CString& p) { c.navigationActions().onForBack(p); }},
     {u"gohome", u"gh",
      [](PageController& c, const CString& p) { c.navigationActions().onGoHome(p); }},
-    {u"refresh", u"rf", [](PageController& c, const CString& p) { c.onRefresh(p); }},
+    {u"refresh", u"rf", [](PageController& c, const CString& p) { c.autoRefresh().onRefresh(p); }},
     {u"gettablerow", u"gw",
      [](PageController& c, const CString& p) { c.tableActions().onGetTableRow(p); }},
     {u"setfont", u"sf", [](PageController& c, const CString& p) { c.formActions().onSetFont(p); }},
@@ -62,7 +64,8 @@ const ActionRow kActionTable[] = {
      [](PageController& c, const CString& p) { c.tableActions().onGetTableValueToId(p); }},
     {u"switchforward", u"sd",
      [](PageController& c, const CString& p) { c.navigationActions().onSwitchForward(p); }},
-    {u"speedtest", u"spt", [](PageController& c, const CString& p) { c.onSpeedTest(p); }},
+    {u"speedtest", u"spt",
+     [](PageController& c, const CString& p) { c.speedTest().onSpeedTest(p); }},
     {u"quickinput", u"qp", nullptr},
     {u"resetnetdata", u"rnd", [](PageController& c, const CString&) { c.resetTraffic(); }},
     {u"moveup", u"mvp", [](PageController& c, const CString& p) { c.tableActions().onMoveUp(p); }},
@@ -73,7 +76,8 @@ const ActionRow kActionTable[] = {
     {u"GetValueToSms", u"gvts",
      [](PageController& c, const CString& p) { c.inputActions().onGetValueToSms(p); }},
     {u"connect", nullptr, [](PageController& c, const CString&) { c.onConnect(); }},
-    {u"ctrlrefresh", u"crf", [](PageController& c, const CString& p) { c.onCtrlRefresh(p); }},
+    {u"ctrlrefresh", u"crf",
+     [](PageController& c, const CString& p) { c.autoRefresh().onCtrlRefresh(p); }},
 };
 
 // Nesting depth of dispatchActions on this thread.

@@ -126,7 +126,7 @@ void AutoRefresh::reload(int screenId) {
 
 // --- the actions ---------------------------------------------------------------------------
 
-void PageController::onRefresh(const CString& piece) {
+void AutoRefresh::onRefresh(const CString& piece) {
     // The text between the first '(' and the first ')'.
     const int open = piece.find(u'(');
     const int close = piece.find(u')');
@@ -136,9 +136,9 @@ void PageController::onRefresh(const CString& piece) {
 
     // Nothing: the page again, at once.
     if (argument.isEmpty()) {
-        if (currentEntry_ && !currentEntry_->url.isEmpty()) {
-            const CString url = withoutPageParams(currentEntry_->url);
-            openUrl(url, currentEntry_->screenId, true, true, false, 0);
+        if (controller_.currentEntry() && !controller_.currentEntry()->url.isEmpty()) {
+            const CString url = withoutPageParams(controller_.currentEntry()->url);
+            controller_.openUrl(url, controller_.currentEntry()->screenId, true, true, false, 0);
         }
         return;
     }
@@ -148,32 +148,32 @@ void PageController::onRefresh(const CString& piece) {
     if (argument.find(CString(u"#system")) >= 0) {
         CString key = argument.mid(std::min(8, argument.length()));
         key.replace(u'_', u'-');
-        const CString value = settings_.value(key);
+        const CString value = controller_.settings().value(key);
         if (value.isEmpty() || value.find(CString(u"#system")) >= 0) return;
         if (std::optional<int32_t> seconds = parseRefreshSeconds(value)) {
-            autoRefresh_->start(*seconds);
+            start(*seconds);
         }
         return;
     }
 
     // A number of seconds; anything else does nothing.
     if (std::optional<int32_t> seconds = parseRefreshSeconds(argument)) {
-        autoRefresh_->start(*seconds);
+        start(*seconds);
     }
 }
 
-int PageController::getRefreshMode() const {
-    return refreshMode(getSystemValue(CString(u"sys-refreshtype")),
-                       memoryValue(CString(u"sys-refreshmode")));
+int AutoRefresh::getRefreshMode() const {
+    return refreshMode(controller_.getSystemValue(CString(u"sys-refreshtype")),
+                       controller_.memoryValue(CString(u"sys-refreshmode")));
 }
 
-void PageController::onCtrlRefresh(const CString& piece) {
+void AutoRefresh::onCtrlRefresh(const CString& piece) {
     const int open = piece.find(u'(');
     const int close = piece.find(u')');
     CString name;
     if (open >= 0 && close > open) name = piece.mid(open + 1, close - open - 1);
     name.trim();
-    Item* item = getItemByName(name);
+    Item* item = controller_.getItemByName(name);
     if (!item) return;
     // Index tables and charts name their data link; other items give the
     // empty link, which the loader ignores.
@@ -183,7 +183,7 @@ void PageController::onCtrlRefresh(const CString& piece) {
     } else if (auto* chart = dynamic_cast<Chart*>(item)) {
         link = chart->getDataLink();
     }
-    openUrl(link, currentScreenId(), false, true, true, 0);
+    controller_.openUrl(link, controller_.currentScreenId(), false, true, true, 0);
 }
 
 }  // namespace zq

@@ -50,6 +50,12 @@ public:
     // tickCount() of the last reload, 0 before the first.
     uint32_t lastRefreshTick() const { return lastRefresh_; }
 
+    // The "refresh" and "ctrlrefresh" actions; each takes the whole piece.
+    void onRefresh(const CString& piece);
+    void onCtrlRefresh(const CString& piece);
+    // 0, 1 or 2 from "sys-refreshtype" and the remembered "sys-refreshmode".
+    int getRefreshMode() const;
+
 private:
     struct Countdown {
         int screenId = -1;

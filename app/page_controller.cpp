@@ -45,6 +45,7 @@ PageController::PageController(ControllerFolders folders)
     pendingRequests().clear();
     sideEffectHost_ = makeControllerSideEffects(*this);
     autoRefresh_ = std::make_unique<AutoRefresh>(*this);
+    speedTest_ = std::make_unique<SpeedTestAction>(*this);
 
     // Items that fetch their own content (remote pictures) ask through it.
     setPageNavigator(this);
@@ -264,7 +265,7 @@ void PageController::saveSettings() {
     settings_.saveStored();
     if (Screen* screen = currentScreen()) screen->stopTicker();
     autoRefresh_->stopAll();
-    closeSpeedTestScreen();
+    speedTest_->closeSpeedTestScreen();
     clearMarqueeTexts();
     requests_.dropSession();
     if (shutdown_) shutdown_();

@@ -49,7 +49,7 @@ class ContactPicker;
 class Displayable;
 class Event;
 class Item;
-class SpeedTestScreen;
+class SpeedTestAction;
 class TextFieldEvent;
 
 class PageController : public PageHost,
@@ -250,19 +250,12 @@ public:
     // --- end actions ---
 
     // --- side effects, auto-refresh and speed test ---
-    // The controller's side of the side-effect elements, the "refresh",
-    // "ctrlrefresh" and "speedtest" actions. Defined in
-    // page_side_effects.cpp, auto_refresh.cpp and speed_test_item.cpp.
+    // The controller's side of the side-effect elements; the "refresh",
+    // "ctrlrefresh" and "speedtest" actions (auto_refresh.h,
+    // speed_test_item.h).
     SideEffectHost* sideEffects() override { return sideEffectHost_.get(); }
-    void onRefresh(const CString& piece);
-    void onCtrlRefresh(const CString& piece);
-    // 0, 1 or 2 from "sys-refreshtype" and the remembered "sys-refreshmode".
-    int getRefreshMode() const;
-    void onSpeedTest(const CString& piece);
     AutoRefresh& autoRefresh() { return *autoRefresh_; }
-    SpeedTestScreen* speedTestScreen() const { return speedTestScreen_.get(); }
-    // Closes the speed-test screen and shows the page under it again.
-    void closeSpeedTestScreen();
+    SpeedTestAction& speedTest() { return *speedTest_; }
     bool loginFlag() const { return loginFlag_; }
     void setLoginFlag(bool on) { loginFlag_ = on; }
 
@@ -270,7 +263,7 @@ private:
     bool loginFlag_ = false;
     std::unique_ptr<SideEffectHost> sideEffectHost_;
     std::unique_ptr<AutoRefresh> autoRefresh_;
-    std::unique_ptr<SpeedTestScreen> speedTestScreen_;
+    std::unique_ptr<SpeedTestAction> speedTest_;
 
 public:
     // --- end side effects, auto-refresh and speed test ---

@@ -296,7 +296,7 @@ SpeedTestScreen::SpeedTestScreen(PageController& controller, Screen* under)
 }
 
 void SpeedTestScreen::commandAction(Command* command, Displayable*) {
-    if (command == backCommand_.get()) controller_.closeSpeedTestScreen();
+    if (command == backCommand_.get()) controller_.speedTest().closeSpeedTestScreen();
 }
 
 SpeedTestConfig speedTestConfig(const PageController& controller) {
@@ -312,13 +312,14 @@ SpeedTestConfig speedTestConfig(const PageController& controller) {
 
 // --- the action ---------------------------------------------------------------------------------
 
-void PageController::onSpeedTest(const CString& piece) {
+void SpeedTestAction::onSpeedTest(const CString& piece) {
     // The host in use.
     const CString argument = cutActionArgument(piece, u"speedtest", u"spt");
-    const bool curHost = getSystemValue(u"sys-hostset-mode").equalsNoCase(CString(u"1"));
+    const bool curHost =
+        controller_.getSystemValue(u"sys-hostset-mode").equalsNoCase(CString(u"1"));
     HostRecord current;
-    current.parse(getSystemValue(curHost ? u"sys-curhost" : u"sys-last-choice"));
-    const SpeedTestConfig config = speedTestConfig(*this);
+    current.parse(controller_.getSystemValue(curHost ? u"sys-curhost" : u"sys-last-choice"));
+    const SpeedTestConfig config = speedTestConfig(controller_);
 
     // "new": a page of its own in the history.
     if (CString(argument).trim().equalsNoCase(CString(u"new"))) {
@@ -326,35 +327,38 @@ void PageController::onSpeedTest(const CString& piece) {
         applyStyleClass(style, u"body");
         auto form = std::make_unique<Form>(CString(), style);
         form->setHeaderText(kTitle);
-        auto item = std::make_unique<SpeedTestItem>(*this, SpeedTestItem::Mode::Page);
-        item->configure(current, currentHost_, hostSet_, config);
+        auto item = std::make_unique<SpeedTestItem>(controller_, SpeedTestItem::Mode::Page);
+        item->configure(current, controller_.currentHost(), controller_.hostSet(), config);
         form->append(std::move(item));
-        form->setCommandListener(this);
-        form->setEventListener(this);
+        form->setCommandListener(&controller_);
+        form->setEventListener(&controller_);
         auto entry = std::make_unique<PageEntry>();
         entry->screen = std::move(form);
-        showPage(std::move(entry), -1, false, makeCancelFlag());
+        controller_.showPage(std::move(entry), -1, false, makeCancelFlag());
         return;
     }
 
     // Otherwise the screen over the current page.
     closeSpeedTestScreen();
-    Screen* under = currentScreen();
-    speedTestScreen_ = std::make_unique<SpeedTestScreen>(*this, under);
-    speedTestScreen_->item().configure(current, currentHost_, hostSet_, config);
+    Screen* under = controller_.currentScreen();
+    speedTestScreen_ = std::make_unique<SpeedTestScreen>(controller_, under);
+    speedTestScreen_->item().configure(current, controller_.currentHost(), controller_.hostSet(),
+                                       config);
     if (Display* display = Display::getDisplay()) {
         display->setCurrent(speedTestScreen_.get(), true);
         display->repaint();
     }
 }
 
-void PageController::closeSpeedTestScreen() {
+void SpeedTestAction::closeSpeedTestScreen() {
     if (!speedTestScreen_) return;
     Screen* under = speedTestScreen_->under();
     if (Display* display = Display::getDisplay()) {
         if (display->getCurrent() == speedTestScreen_.get()) {
             // Hiding the screen cancels its test.
-            display->setCurrent(under && under == currentScreen() ? under : currentScreen(), true);
+            display->setCurrent(
+                under && under == controller_.currentScreen() ? under : controller_.currentScreen(),
+                true);
             display->repaint();
         }
     }

@@ -119,4 +119,22 @@ private:
 // wait and the carrier's gateway.
 SpeedTestConfig speedTestConfig(const PageController& controller);
 
+// The "speedtest" action: "new" shows the test as a page of its own in the
+// history, anything else as a screen over the current page.
+class SpeedTestAction {
+public:
+    explicit SpeedTestAction(PageController& controller) : controller_(controller) {}
+    SpeedTestAction(const SpeedTestAction&) = delete;
+    SpeedTestAction& operator=(const SpeedTestAction&) = delete;
+
+    void onSpeedTest(const CString& piece);
+    SpeedTestScreen* speedTestScreen() const { return speedTestScreen_.get(); }
+    // Closes the speed-test screen and shows the page under it again.
+    void closeSpeedTestScreen();
+
+private:
+    PageController& controller_;
+    std::unique_ptr<SpeedTestScreen> speedTestScreen_;
+};
+
 }  // namespace zq

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "app/auto_refresh.h"
 #include "app/page_controller.h"
 #include "charts/chart.h"
 #include "items/grid_menu_item.h"
@@ -52,7 +53,7 @@ TEST_F(PageSideEffectsTest, APageConfiguresTheClientAsItIsShown) {
     EXPECT_EQ(lookupMarqueeText(u"m1").toUtf8(), "hello");
     EXPECT_EQ(lookupMarqueeText(u"sys-refreshtype").toUtf8(), "1");  // else the setting
     EXPECT_EQ(controller_->currentUser().toUtf8(), "li");
-    EXPECT_EQ(controller_->getRefreshMode(), 2);
+    EXPECT_EQ(controller_->autoRefresh().getRefreshMode(), 2);
 
     // Another user starts empty; coming back finds the first user's list.
     write("b.zqml",
@@ -60,7 +61,7 @@ TEST_F(PageSideEffectsTest, APageConfiguresTheClientAsItIsShown) {
           "value=\"2\"/><body/></zqml>");
     open("file://b.zqml");
     EXPECT_TRUE(controller_->watchList()->codes(kWatchStock).empty());
-    EXPECT_EQ(controller_->getRefreshMode(), 0);
+    EXPECT_EQ(controller_->autoRefresh().getRefreshMode(), 0);
     write("c.zqml", "<zqml><su name=\"li\"/><body/></zqml>");
     open("file://c.zqml");
     EXPECT_EQ(controller_->watchList()->joinCodes(kWatchStock).toUtf8(), "600000");

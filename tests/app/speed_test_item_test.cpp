@@ -174,7 +174,7 @@ TEST_F(SpeedTestItemTest, TheScreenStoresTheRowsOwnHostIndexAndReturnsToThePage)
     ASSERT_NE(page, nullptr);
 
     controller_->onAction(u"spt()");
-    SpeedTestScreen* screen = controller_->speedTestScreen();
+    SpeedTestScreen* screen = controller_->speedTest().speedTestScreen();
     ASSERT_NE(screen, nullptr);
     EXPECT_EQ(display_->getCurrent(), screen);
     EXPECT_EQ(controller_->history().count(), 1);
@@ -187,7 +187,7 @@ TEST_F(SpeedTestItemTest, TheScreenStoresTheRowsOwnHostIndexAndReturnsToThePage)
     display_->keyDown(113, 0);  // the right soft key: "返"
     display_->keyUp(113);
     executor_.runPending();
-    EXPECT_EQ(controller_->speedTestScreen(), nullptr);
+    EXPECT_EQ(controller_->speedTest().speedTestScreen(), nullptr);
     EXPECT_EQ(display_->getCurrent(), page);
 }
 
