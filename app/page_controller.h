@@ -1,8 +1,9 @@
 // PageController: the one object that drives the browser. It receives item
-// events and soft-key commands from the current screen, resolves and opens
-// links, turns replies into shown pages, keeps the page history and holds
-// the per-user state (settings, host choice, link variables). The session
-// and the life of each request are its PageRequests (page_requests.h).
+// events and soft-key commands from the current screen, resolves links,
+// keeps the page history and holds the per-user state (settings, host
+// choice, link variables). The session and the life of each request are its
+// PageRequests (page_requests.h); pages load through its PageLoader; the
+// actions run in handler objects that reach it through ActionHost.
 //
 // Threads: the controller is for the UI thread. Network threads touch only
 // its request bookkeeping (in PageRequests), and post the rest.
@@ -37,7 +38,6 @@
 #include "net/request_session.h"
 #include "platform/cstring.h"
 #include "platform/font.h"
-#include "ui/alert_screen.h"
 #include "ui/command.h"
 #include "ui/page_services.h"
 #include "ui/screen_services.h"
@@ -45,7 +45,6 @@
 namespace zq {
 
 class AutoRefresh;
-class ContactPicker;
 class Displayable;
 class Event;
 class Item;
@@ -210,9 +209,8 @@ public:
     Item* eventSource() const override { return eventSource_.get(); }
     EventListener* eventListener() override { return this; }
 
-    // --- pages ---
-    // Page loading and the pages of replies (page_loader.h); item events
-    // and soft keys.
+    // --- pages, events and actions ------------------------------------------
+    // Page loading and the pages of replies (page_loader.h).
     PageLoader& pageLoader() { return loader_; }
     void openUrl(const CString& link, int screenId, bool replace, bool showLoading, bool blockInput,
                  int flag) override {
@@ -232,73 +230,47 @@ public:
     // Runs `task` on the UI thread while the controller lives; any thread.
     void postToController(std::function<void(PageController&)> task);
     void postToHost(std::function<void()> task) override;
-    // LoaderHost.
     PageHost& pageHost() override { return *this; }
     void setCurrentEntry(PageEntry* entry) override { currentEntry_ = entry; }
     const CommandRef& exitCommand() const override { return exitCommand_; }
     const CommandRef& backCommand() const override { return backCommand_; }
-
-private:
-    std::shared_ptr<const int> uiAnchor_ = std::make_shared<const int>(0);
-
-public:
-    // --- actions ---
-    // The action dispatcher (action_dispatcher.cpp) calls the handlers.
+    // A text field's event: runs its action, with the field's name and value
+    // set in the link of "update", "forward" and "gettablerow".
+    void onTextFieldEvent(const TextFieldEvent& event);
+    // The action dispatcher (action_dispatcher.cpp) calls these handlers.
     void onAction(const CString& actions) override;
+    FormActions& formActions() override { return formActions_; }
     NavigationActions& navigationActions() override { return navigationActions_; }
     InputActions& inputActions() { return inputActions_; }
-    // --- end actions ---
-
-    // --- side effects, auto-refresh and speed test ---
-    // The controller's side of the side-effect elements; the "refresh",
-    // "ctrlrefresh" and "speedtest" actions (auto_refresh.h,
-    // speed_test_item.h).
-    SideEffectHost* sideEffects() override { return sideEffectHost_.get(); }
+    TableActions& tableActions() { return tableActions_; }
     AutoRefresh& autoRefresh() { return *autoRefresh_; }
     SpeedTestAction& speedTest() { return *speedTest_; }
+    // The controller's side of the side-effect elements (page_side_effects.h).
+    SideEffectHost* sideEffects() override { return sideEffectHost_.get(); }
     bool loginFlag() const { return loginFlag_; }
     void setLoginFlag(bool on) { loginFlag_ = on; }
-
-private:
-    bool loginFlag_ = false;
-    std::unique_ptr<SideEffectHost> sideEffectHost_;
-    std::unique_ptr<AutoRefresh> autoRefresh_;
-    std::unique_ptr<SpeedTestAction> speedTest_;
-
-public:
-    // --- end side effects, auto-refresh and speed test ---
-
-    // --- dialog, form and input actions ---
-    FormActions& formActions() override { return formActions_; }
     // FormContext.
     CString formSnKey() const override { return snKey_; }
     CString formDnKey() const override { return dnKey_; }
     void repaintCurrentScreen() override;
 
-private:
-    mutable std::mutex currentUserLock_;
-
-public:
-    // --- text input ---
-    // A text field's event: runs its action, with the
-    // field's name and value set in the link of "update", "forward" and
-    // "gettablerow".
-    void onTextFieldEvent(const TextFieldEvent& event);
-    // --- end text input ---
-
-    // --- tables and watch-list ---
-    TableActions& tableActions() { return tableActions_; }
+    // --- watch-lists (watch_lists.h) -------------------------------------------
     WatchLists& watchLists() { return watchLists_; }
     WatchList* watchList() const override { return watchLists_.watchList(); }
     void useWatchListOf(const CString& user) override { watchLists_.useWatchListOf(user); }
     void enterWatchList(WatchListEntry how) { watchLists_.enterWatchList(how); }
     RecentStockList& recentStocks() { return watchLists_.recentStocks(); }
-    // --- end tables and watch-list ---
 
 private:
     // The value of a "system." request key; empty leaves the key out.
     CString requestSystemValue(const CString& key) const;
 
+    std::shared_ptr<const int> uiAnchor_ = std::make_shared<const int>(0);
+    bool loginFlag_ = false;
+    std::unique_ptr<SideEffectHost> sideEffectHost_;
+    std::unique_ptr<AutoRefresh> autoRefresh_;
+    std::unique_ptr<SpeedTestAction> speedTest_;
+    mutable std::mutex currentUserLock_;
     ControllerFolders folders_;
     HostRecord currentHost_;
     CString dnKey_;
@@ -332,15 +304,15 @@ private:
     std::function<void()> connect_;
     bool userInput_ = true;
 
-    // The session and the request life. Its threads reach the controller, so
-    // the destructor ends them (requests_.shutDown()) once the history (the
-    // screens) is gone, while every other member still stands.
     FormActions formActions_{*this};
     NavigationActions navigationActions_{*this};
     TableActions tableActions_{*this};
     WatchLists watchLists_{*this};
     InputActions inputActions_{*this};
     PageLoader loader_{*this};
+    // The session and the request life. Its threads reach the controller, so
+    // the destructor ends them (requests_.shutDown()) once the history (the
+    // screens) is gone, while every other member still stands.
     PageRequests requests_{*this};
     PageHistory history_;
 };
