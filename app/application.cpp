@@ -8,7 +8,6 @@
 
 #include "app/splash_screen.h"
 #include "core/string_utils.h"
-#include "items/marquee_item.h"
 #include "markup/style_sheet.h"
 #include "net/device_actions.h"
 #include "net/dialler.h"
@@ -90,17 +89,14 @@ CString Application::oemInfo() {
 
 Application::Application(ControllerFolders folders, StartupHooks hooks)
     : controller_(std::make_unique<PageController>(std::move(folders))), hooks_(std::move(hooks)) {
+    // The controller installs the one marquee text lookup (page texts, then
+    // settings); a second one here would hide the texts pages set.
     controller_->setConnectHandler([this] { reconnect(); });
-    // A marquee shows the settings value its "id" names.
-    setMarqueeTextLookup([controller = controller_.get()](const CString& key) {
-        return controller->getSystemValue(key);
-    });
 }
 
 Application::~Application() {
     joinWorkers();
     controller_->setConnectHandler(nullptr);
-    setMarqueeTextLookup(nullptr);
     // The pages may point at the splash as the screen shown before them.
     controller_.reset();
     splash_.reset();

@@ -1,6 +1,7 @@
 #include "market/watch_list.h"
 
 #include <algorithm>
+#include <set>
 
 #include "core/string_utils.h"
 #include "platform/files.h"
@@ -48,6 +49,16 @@ bool WatchList::add(int type, const CString& code) {
     if (!codes || code.isEmpty() || contains(type, code)) return false;
     codes->push_back(code);
     return true;
+}
+
+void WatchList::assign(int type, const std::vector<CString>& codes) {
+    std::vector<CString>* list = this->list(type);
+    if (!list) return;
+    list->clear();
+    std::set<CString> seen;
+    for (const CString& code : codes) {
+        if (!code.isEmpty() && seen.insert(code).second) list->push_back(code);
+    }
 }
 
 bool WatchList::remove(int type, const CString& code) {
