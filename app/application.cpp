@@ -394,7 +394,10 @@ Application::FetchResult Application::fetchFirstPage(const CString& link) {
     setStatus(81, CString(u"正在解析数据"));
     const bool shown = onUi([&] {
         PageController& c = *controller_;
-        const bool built = showPage(std::string(reply->begin(), reply->end()), prepared.url);
+        // A page that sends on to another is the first page too: the
+        // local index must not open under the page it names.
+        const bool built = showPage(std::string(reply->begin(), reply->end()), prepared.url) ||
+                           c.parseRedirected();
         const CString key(u"sys-connecttype");
         SettingsStore::putEntry(c.settings().live(), key, connectType_, kSectionSystem);
         SettingsStore::putEntry(c.settings().stored(), key, connectType_, kSectionSystem);

@@ -224,6 +224,7 @@ std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, cons
     auto entry = std::make_unique<PageEntry>();
     auto page = std::make_unique<MarkupPage>();
     parseFailed_ = false;
+    parseRedirected_ = false;
     page->setPageFont(pageFont_);
 
     // Build it; its key is the server's "host:port".
@@ -252,6 +253,7 @@ std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, cons
     // A page that lists follow-up links is not shown: its first link opens,
     // on a later round so that a page naming itself cannot recurse.
     if (!redirectFiles(*page).empty()) {
+        parseRedirected_ = true;
         const CString link = redirectFiles(*page).front();
         if (Screen* shown = currentScreen()) shown->stopLoading(-2);
         postToController([link](PageController& c) { c.openUrl(link, -1, false, true, true, 0); });
