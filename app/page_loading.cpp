@@ -6,6 +6,7 @@
 #include <memory>
 #include <utility>
 
+#include "app/auto_refresh.h"
 #include "app/link_resolver.h"
 #include "app/page_controller.h"
 #include "markup/side_effect_builders.h"
@@ -85,6 +86,9 @@ void PageController::openUrl(const CString& link, int screenId, bool replace, bo
         openTemplate(link, screenId, replace);
         return;
     }
+
+    // A page asked for now wins over a reload still on its way.
+    if (scheme == LinkScheme::Http || scheme == LinkScheme::File) autoRefresh_->pageRequested();
 
     // A new request id with its cancel flag.
     const int requestId = requests_.requestCounter().next();
