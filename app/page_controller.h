@@ -290,7 +290,7 @@ public:
     void onRefresh(const CString& piece);
     void onCtrlRefresh(const CString& piece);
     // 0, 1 or 2 from "sys-refreshtype" and the remembered "sys-refreshmode".
-    int getRefreshMode() const;
+    int getRefreshMode() const override;
     void onSpeedTest(const CString& piece);
     AutoRefresh& autoRefresh() { return *autoRefresh_; }
     SpeedTestScreen* speedTestScreen() const { return speedTestScreen_.get(); }

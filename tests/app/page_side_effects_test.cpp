@@ -15,6 +15,7 @@
 #include "tests/app/controller_fixture.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
+#include "ui/page_services.h"
 
 namespace zq {
 namespace {
@@ -62,6 +63,9 @@ TEST_F(PageSideEffectsTest, APageConfiguresTheClientAsItIsShown) {
     open("file://b.zqml");
     EXPECT_TRUE(controller_->watchList()->codes(kWatchStock).empty());
     EXPECT_EQ(controller_->getRefreshMode(), 0);
+    // Market widgets ask through the navigator the controller installs.
+    ASSERT_NE(pageNavigator(), nullptr);
+    EXPECT_EQ(pageNavigator()->getRefreshMode(), 0);
     write("c.zqml", "<zqml><su name=\"li\"/><body/></zqml>");
     open("file://c.zqml");
     EXPECT_EQ(controller_->watchList()->joinCodes(kWatchStock).toUtf8(), "600000");
