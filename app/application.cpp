@@ -30,6 +30,7 @@ constexpr Color kDefaultSplashBack = 0x807368;
 constexpr int kDefaultWaitSeconds = 6;
 constexpr int kMaxWaitSeconds = 3600;
 constexpr const char16_t* kDefaultNetwork = u"中国移动(CM)";
+constexpr const char16_t* kDefaultLanguage = u"gb2312";
 constexpr const char16_t* kNetSpeed = u"30000";
 
 CString setting(const PageController& c, const char16_t* key) {
@@ -225,6 +226,8 @@ void Application::applyConfiguration() {
         connectType_ = setting(c, u"sys-connecttype");
         networkName_ = setting(c, u"sys-network");
         if (networkName_.isEmpty()) networkName_ = CString(kDefaultNetwork);
+        const CString language = setting(c, u"sys-longuage");
+        c.setLanguageName(language.isEmpty() ? CString(kDefaultLanguage) : language);
         SettingsStore::putEntry(settings.live(), CString(u"cli-machine"), oemInfo(),
                                 kSectionSystem);
         settings.takeStoredCopy();
@@ -270,7 +273,7 @@ void Application::loadDefaultSheet() {
         // Pages are UTF-8; the sheet goes through the handset's code page.
         std::string narrow = convertCodePage(*bytes, kCodePageUtf8, kCodePageGbk);
         int codePage = kCodePageGbk;
-        if (setting(*controller_, u"sys-longuage").equalsNoCase(CString(u"big5"))) {
+        if (controller_->characterSet().equalsNoCase(CString(u"big5"))) {
             narrow = convertCodePage(narrow, kCodePageGbk, kCodePageBig5);
             codePage = kCodePageBig5;
         }

@@ -26,7 +26,7 @@ constexpr const char16_t* kListEventType = u"List";
 }  // namespace
 
 void PageController::onEvent(std::unique_ptr<Event> event) {
-    eventSource_ = nullptr;
+    eventSource_.reset();
     userInput_ = true;
     if (!event) return;
 
@@ -68,14 +68,14 @@ void PageController::onEvent(std::unique_ptr<Event> event) {
     }
     const CString action = event->getAction();
     if (action.isEmpty()) return;
-    if (event->getSource()) eventSource_ = event->getSource();
+    if (Item* source = event->getSource()) eventSource_ = source->weakRef();
     onAction(action);
 }
 
 // The field's name and value go into the link of the actions that open
 // one, inside their parentheses.
 void PageController::onTextFieldEvent(const TextFieldEvent& event) {
-    eventSource_ = event.getSource();
+    eventSource_ = event.getSource() ? event.getSource()->weakRef() : ItemRef();
     CString action = event.getFieldAction();
     if (startsWithNoCase(action, CString(u"update")) ||
         startsWithNoCase(action, CString(u"forward")) ||

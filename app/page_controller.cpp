@@ -124,11 +124,6 @@ void PageController::setSessionParam(const CString& hostPort, const CString& nam
     sessionParams_[hostPort] = {name, value};
 }
 
-void PageController::setUserCodes(const CString& user, const CString& stockCodes,
-                                  const CString& fundCodes) {
-    userCodes_[user] = UserCodes{stockCodes, fundCodes};
-}
-
 CString PageController::memoryValue(const CString& key) const {
     auto it = memoryValues_.find(key);
     return it == memoryValues_.end() ? CString() : it->second;
@@ -164,12 +159,13 @@ void PageController::setSetting(const CString& key, const CString& value, int se
 void PageController::saveAction(const CString& actionText) {
     CString argument = actionText.mid(5, actionText.length() - 6);
     if (argument.isEmpty()) argument = CString(u"all");
-    if (!eventSource_) return;
+    Item* source = eventSource_.get();
+    if (!source) return;
     // A field saves under its form name (a host list's is its choice key;
     // its identifier is its carrier), anything else under its identifier.
-    CString key = eventSource_->getId();
+    CString key = source->getId();
     CString value;
-    if (const auto* input = dynamic_cast<const Inputable*>(eventSource_)) {
+    if (const auto* input = dynamic_cast<const Inputable*>(source)) {
         value = input->getValue();
         if (!input->getName().isEmpty()) key = input->getName();
     }
@@ -257,11 +253,9 @@ CString PageController::requestSystemValue(const CString& key) const {
     if (is(u"var-imsi")) return urlEncode(imsi_);
     if (is(u"var-imei")) return urlEncode(imei_);
     if (is(u"sys-clientver")) return CString(kClientVersion);
-    if (is(u"sys-stockcode") || is(u"sys-fundcode")) {
-        auto codes = userCodes_.find(currentUser());
-        if (codes == userCodes_.end()) return CString();
-        return is(u"sys-stockcode") ? codes->second.stockCodes : codes->second.fundCodes;
-    }
+    if (is(u"sys-laststocks")) return recentStocks_.joinFirstFields();
+    if (is(u"sys-stockcode")) return getWatchListCodes(currentUser(), kWatchStock);
+    if (is(u"sys-fundcode")) return getWatchListCodes(currentUser(), kWatchFund);
     const CString setting = settings_.value(name);
     if (!setting.isEmpty()) return setting;
     return memoryValue(name);

@@ -94,6 +94,9 @@ public:
     void fetchPicture(const CString& url, std::function<void(std::vector<uint8_t>)> done) override {
         requests_.fetchPicture(url, std::move(done));
     }
+    // PageNavigator: a picture for the shown page, without loading bar,
+    // error or retry address.
+    void requestPicture(const CString& address) override { requests_.requestPicture(address); }
     // --- end remote pictures ---
 
     // ScreenShell.
@@ -194,14 +197,16 @@ public:
     // Any thread (behind its own lock).
     void setCurrentUser(const CString& user) override;
     CString currentUser() const;
-    void setUserCodes(const CString& user, const CString& stockCodes, const CString& fundCodes);
     void setMemoryValue(const CString& key, const CString& value) { memoryValues_[key] = value; }
     CString memoryValue(const CString& key) const;
     const CString& mainCaption() const { return mainCaption_; }
+    // "sys-longuage" as start-up read it; "big5" (any case) narrows fetched
+    // style sheets and command documents to what Big5 holds.
+    void setLanguageName(const CString& name) { languageName_ = name; }
     // The texts "var-imsi" and "var-imei" send.
     void setDeviceIdentity(const CString& imsi, const CString& imei);
     const CString& lastUrl() const { return lastUrl_; }
-    Item* eventSource() const { return eventSource_; }
+    Item* eventSource() const { return eventSource_.get(); }
 
     // --- pages ---
     // Page loading, the pages of replies, events and soft keys. Defined in
@@ -328,7 +333,7 @@ public:
     CString formDnKey() const override { return dnKey_; }
     void repaintCurrentScreen() override;
     // The picker "GetOutLookToID" asks (borrowed); null puts back the
-    // default, which says that no picker is installed.
+    // default, the picker of the installed device services.
     void setContactPicker(ContactPicker* picker);
     // While set, "alert" and "confirm" boxes wait for a later round of the
     // UI thread instead of opening inside the page being built.
@@ -395,18 +400,27 @@ public:
     bool saveRecentStocks() const;
     // The current watch-list, owned here; callers borrow it. Never null.
     WatchList* watchList() const { return watchList_; }
-    // "stocksumbit": the watch-list of `user` becomes the current one (an
-    // empty one is made for a user without one). Every list made stays
-    // owned here, so a borrowed list never dies while the controller lives.
+    // "saveuser", "stocksumbit": the watch-list of `user` becomes the
+    // current one (an empty one is made, and entered for the user, when the
+    // user has none; the empty name's is the file's own list). Every list
+    // made stays owned here, so a borrowed list never dies while the
+    // controller lives.
     void useWatchListOf(const CString& user);
+    // A page was shown: once the current watch-list holds stocks it is
+    // entered under the current user; `how` says whether an entry the user
+    // already has stays.
+    void enterWatchList(WatchListEntry how);
     RecentStockList& recentStocks() { return recentStocks_; }
 
 private:
     void moveWatchRow(const CString& piece, bool up);
     std::filesystem::path recentStocksPath() const;
-    // The list read from and written to MyStock.ini, then one per user.
+    // The list of MyStock.ini's own sections.
     std::unique_ptr<WatchList> fileWatchList_ = std::make_unique<WatchList>();
-    std::map<CString, std::unique_ptr<WatchList>> userWatchLists_;
+    // The lists made for users and read back for them, named after them.
+    std::vector<std::unique_ptr<WatchList>> createdWatchLists_;
+    // User name -> that user's list (borrowed from the two above).
+    std::map<CString, WatchList*> userCodes_;
     WatchList* watchList_ = fileWatchList_.get();
     RecentStockList recentStocks_;
 
@@ -414,11 +428,6 @@ public:
     // --- end tables and watch-list ---
 
 private:
-    struct UserCodes {
-        CString stockCodes;
-        CString fundCodes;
-    };
-
     // The value of a "system." request key; empty leaves the key out.
     CString requestSystemValue(const CString& key) const;
 
@@ -428,7 +437,6 @@ private:
     CString snKey_;
     std::map<CString, std::pair<CString, CString>> sessionParams_;
     CString currentUser_;
-    std::map<CString, UserCodes> userCodes_;
     // "@" + name -> value.
     std::map<CString, CString> linkVariables_;
     CString lastKeyText_;
@@ -450,8 +458,10 @@ private:
     CString lastUrl_;
     CommandRef backCommand_;
     CommandRef exitCommand_;
-    // The item whose event runs the current action; null between events.
-    Item* eventSource_ = nullptr;
+    // The item of the last item event; the actions that run after it
+    // (soft keys, onload) may still read it, so it reads null once the item
+    // dies.
+    ItemRef eventSource_;
     // Written by the markup "memsave" element.
     std::map<CString, CString> memoryValues_;
     CString networkName_;

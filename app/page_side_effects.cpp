@@ -65,6 +65,7 @@ public:
         c_.setCurrentUser(name);
         c_.useWatchListOf(name);
     }
+    void enterWatchList(WatchListEntry how) override { c_.enterWatchList(how); }
     RecentStockList* recentStocks() override { return &c_.recentStocks(); }
     bool loginFlag() const override { return c_.loginFlag(); }
     void setLoginFlag(bool on) override { c_.setLoginFlag(on); }

@@ -49,6 +49,36 @@ RequestRecord unrequestedRecord() {
     return record;
 }
 
+// Hands a data reply to its listener; true when one took it. The shown
+// screen hears that its request is answered.
+bool deliverData(PageController& controller, DecodedReply& reply, const RequestRecord& record) {
+    const ReplyHead& head = reply.head;
+    const int requestId = record.requestId;
+    if (reply.text.size() == kDroppedDataLength) return false;
+    controller.postToController([requestId](PageController& c) {
+        if (Screen* screen = c.currentScreen()) {
+            screen->setLoadingProgress(kProgressDataReply, requestId);
+        }
+    });
+    if (reply.secondDocument) {
+        controller.postToController(
+            [document = std::move(*reply.secondDocument), head, record](PageController& c) {
+                c.loadSecondDocument(document, head.secondKind, head.documentArgument, record);
+            });
+    }
+    // Each picture of a page has its own entry (kind 3): only the one named
+    // gets it; any other kind goes to its first listener.
+    const size_t index = head.kind == kPageListKind ? head.listenerIndex : 0;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(reply.text.data());
+    const bool delivered =
+        responseListeners().deliverAt(head.kind, index, {bytes, reply.text.size()});
+    // Answered, listener or not: the screen stops waiting for it.
+    controller.postToController([requestId](PageController& c) {
+        if (Screen* screen = c.currentScreen()) screen->stopLoading(requestId);
+    });
+    return delivered;
+}
+
 }  // namespace
 
 bool PageRequests::onData(std::span<const uint8_t> message, int carrierId) {
@@ -78,44 +108,24 @@ bool PageRequests::onData(std::span<const uint8_t> message, int carrierId) {
         cancelFlags_.remove(requestId);
         return true;
     }
-    if (record.synchronous) {
-        storeSyncReply(requestId, std::vector<uint8_t>(reply.text.begin(), reply.text.end()));
-        return true;
-    }
+    auto syncBytes = [&reply] {
+        return std::vector<uint8_t>(reply.text.begin(), reply.text.end());
+    };
 
-    // Data replies go to the listeners registered for their kind.
+    // Data replies go to the listeners registered for their kind, also when
+    // a synchronous fetch asked for them: it gets only what none took.
     if (kind == ReplyClass::Data) {
         cancelFlags_.remove(requestId);
-        if (reply.text.size() == kDroppedDataLength) return false;
-        controller_.postToController([requestId](PageController& c) {
-            if (Screen* screen = c.currentScreen()) {
-                screen->setLoadingProgress(kProgressDataReply, requestId);
-            }
-        });
-        if (reply.secondDocument) {
-            controller_.postToController(
-                [document = std::move(*reply.secondDocument), head, record](PageController& c) {
-                    c.loadSecondDocument(document, head.secondKind, head.documentArgument, record);
-                });
+        const bool dropped = reply.text.size() == kDroppedDataLength;
+        const bool delivered = deliverData(controller_, reply, record);
+        if (record.synchronous) {
+            storeSyncReply(requestId,
+                           delivered || dropped ? std::nullopt : std::optional(syncBytes()));
         }
-        ResponseListenerRegistry& registry = responseListeners();
-        const size_t listeners = registry.count(head.kind);
-        const bool deliverable =
-            head.kind == kPageListKind ? head.listenerIndex < listeners : listeners > 0;
-        if (deliverable) {
-            const auto* bytes = reinterpret_cast<const uint8_t*>(reply.text.data());
-            const std::span<const uint8_t> data(bytes, reply.text.size());
-            // Each picture of a page has its own entry: only the one named gets it.
-            if (head.kind == kPageListKind) {
-                registry.deliverAt(head.kind, head.listenerIndex, data);
-            } else {
-                registry.deliver(head.kind, data);
-            }
-        }
-        // Answered, listener or not: the screen stops waiting for it.
-        controller_.postToController([requestId](PageController& c) {
-            if (Screen* screen = c.currentScreen()) screen->stopLoading(requestId);
-        });
+        return !dropped;
+    }
+    if (record.synchronous) {
+        storeSyncReply(requestId, syncBytes());
         return true;
     }
 

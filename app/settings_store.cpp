@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "core/string_utils.h"
@@ -19,6 +21,36 @@ namespace {
 constexpr std::u16string_view kRecvTotal = u"sys-recvcounth";
 constexpr std::u16string_view kSentTotal = u"sys-sentcounth";
 constexpr size_t kMaxQuickPathLine = 999;
+
+struct KeyValueWords {
+    std::string_view key;
+    std::string_view value;
+};
+
+// A line read as "%s = %s" reads it: a blank-free word, blanks, "=",
+// blanks, a blank-free word ("a =b" and "a = b c" pass, "a=b" and "a= b"
+// do not).
+std::optional<KeyValueWords> scanKeyValue(std::string_view line) {
+    size_t at = 0;
+    auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    auto skipBlanks = [&] {
+        while (at < line.size() && blank(line[at])) ++at;
+    };
+    auto word = [&] {
+        const size_t start = at;
+        while (at < line.size() && !blank(line[at])) ++at;
+        return line.substr(start, at - start);
+    };
+    skipBlanks();
+    const std::string_view key = word();
+    skipBlanks();
+    if (key.empty() || at >= line.size() || line[at] != '=') return std::nullopt;
+    ++at;
+    skipBlanks();
+    const std::string_view value = word();
+    if (value.empty()) return std::nullopt;
+    return KeyValueWords{key, value};
+}
 constexpr size_t kMaxQuickPathFile = 1024 * 1024;
 // A wait longer than an hour is a typo, not a wish.
 constexpr int kMaxWaitSeconds = 3600;
@@ -254,19 +286,13 @@ std::map<CString, CString> SettingsStore::readQuickPaths(const std::filesystem::
         const std::string_view line(bytes->data() + start, end - start);
         start = end + 1;
         if (line.size() > kMaxQuickPathLine || line.find('=') == std::string_view::npos) continue;
-        // "key = value": two blank-free words around a free-standing "=".
-        StringArray words = splitString(CString::fromCodePage(line, kCodePageDefault), u' ');
-        std::vector<CString> parts;
-        for (CString& word : words) {
-            word.trim();
-            if (!word.isEmpty()) parts.push_back(word);
-        }
-        if (parts.size() < 3 || parts[1].view() != u"=") continue;
-        CString value = parts[2];
+        const std::optional<KeyValueWords> words = scanKeyValue(line);
+        if (!words) continue;
+        CString value = CString::fromCodePage(words->value, kCodePageDefault);
         if (value.length() >= 2 && value.at(0) == u'"' && value.at(value.length() - 1) == u'"') {
             value = value.mid(1, value.length() - 2);
         }
-        paths[parts[0]] = value;
+        paths[CString::fromCodePage(words->key, kCodePageDefault)] = value;
     }
     return paths;
 }

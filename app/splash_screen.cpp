@@ -6,6 +6,7 @@
 #include "core/string_utils.h"
 #include "platform/device_context.h"
 #include "platform/font.h"
+#include "platform/ui_executor.h"
 #include "ui/graphics_context.h"
 #include "ui/toolkit_globals.h"
 
@@ -35,16 +36,25 @@ SplashScreen::~SplashScreen() = default;
 
 void SplashScreen::setProgress(int percent) {
     progress_ = std::clamp(percent, 0, 100);
-    repaintNow();
+    repaintSoon();
 }
 
 void SplashScreen::setText(const CString& text) {
     status_ = text;
-    repaintNow();
+    repaintSoon();
 }
 
-void SplashScreen::repaintNow() {
-    if (isShown()) repaint();
+// A start-up step sets the text and the progress together: one paint after
+// the step's UI task shows both.
+void SplashScreen::repaintSoon() {
+    if (!isShown() || repaintQueued_) return;
+    repaintQueued_ = true;
+    postToUi([self = WeakRef<SplashScreen>(this, &life_)] {
+        SplashScreen* splash = self.get();
+        if (!splash) return;
+        splash->repaintQueued_ = false;
+        if (splash->isShown()) splash->repaint();
+    });
 }
 
 SplashScreen::Geometry SplashScreen::geometry(Size screen, int textHeight, int statusLines,

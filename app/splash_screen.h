@@ -19,6 +19,7 @@
 #include "platform/image.h"
 #include "platform/surface.h"
 #include "ui/screen.h"
+#include "ui/weak_ref.h"
 
 namespace zq {
 
@@ -72,7 +73,7 @@ public:
     void hideNotify() override { hidden_ = true; }
 
 private:
-    void repaintNow();
+    void repaintSoon();
     void buildLayer(Size size);
 
     Look look_;
@@ -81,6 +82,8 @@ private:
     bool hidden_ = false;
     bool finished_ = false;
     std::unique_ptr<Surface> layer_;
+    bool repaintQueued_ = false;
+    LifeToken life_;
 };
 
 }  // namespace zq

@@ -13,24 +13,39 @@
 #include "items/fixed_head_table.h"
 #include "items/inputable.h"
 #include "items/table_model.h"
+#include "items/tree.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "ui/command.h"
+#include "ui/container.h"
 #include "ui/default_styles.h"
 #include "ui/event.h"
 #include "ui/form.h"
 #include "ui/screen.h"
+#include "ui/tabbed_form.h"
 
 namespace zq {
 namespace {
 
 constexpr const char16_t* kSystemMark = u"#system";
 
-// The focused quote table of the shown screen; null for anything else.
+// Deeper than any page nests its items; a bound against a cycle.
+constexpr int kMaxFocusDepth = 64;
+
+// The next item along the focus: a node's focused part, a container's
+// focused child.
+Item* focusedInside(Item& item) {
+    if (auto* node = dynamic_cast<NodeItem*>(&item)) return node->focusedPart();
+    if (Container* container = asContainerItem(&item)) return container->getFocusedItem();
+    return nullptr;
+}
+
+// The focused quote table of the shown screen, on a tab page or in a tree
+// too; null for anything else.
 FixTableItem* focusedTable(const PageController& controller) {
-    Screen* screen = controller.currentScreen();
-    Item* item = screen ? screen->getFocusedItem() : nullptr;
-    return item && item->isFixTableItem() ? static_cast<FixTableItem*>(item) : nullptr;
+    Item* item =
+        findFocused(controller.currentScreen(), [](const Item& i) { return i.isFixTableItem(); });
+    return static_cast<FixTableItem*>(item);
 }
 
 // "a,b" at its first ",": false without one.
@@ -43,6 +58,29 @@ bool splitAtFirstComma(const CString& text, CString& first, CString& second) {
 }
 
 }  // namespace
+
+Item* findFocused(const Screen* screen, bool (*wanted)(const Item&)) {
+    Item* item = screen ? screen->getFocusedItem() : nullptr;
+    for (int depth = 0; item && depth < kMaxFocusDepth; ++depth) {
+        if (wanted(*item)) return item;
+        item = focusedInside(*item);
+    }
+    return nullptr;
+}
+
+bool focusPageItemByName(Screen& screen, const CString& name) {
+    auto* tabbed = dynamic_cast<TabbedForm*>(&screen);
+    Container* page = tabbed ? tabbed->getPage(tabbed->getSelectedTab()) : screen.getContent();
+    if (!page) return false;
+    for (int i = 0; i < page->size(); ++i) {
+        Item* child = page->getItem(i);
+        if (!child || !child->getId().equalsNoCase(name)) continue;
+        if (tabbed) return tabbed->focusPageItem(i);
+        page->focusIndex(i);
+        return true;
+    }
+    return false;
+}
 
 CString argumentBetweenParens(const CString& piece) {
     const int open = piece.find(u'(');
@@ -178,8 +216,8 @@ void PageController::moveWatchRow(const CString& piece, bool up) {
 }
 
 void PageController::onZhibiao(const CString& piece) {
-    Screen* screen = currentScreen();
-    auto* chart = dynamic_cast<KLine*>(screen ? screen->getFocusedItem() : nullptr);
+    auto* chart = dynamic_cast<KLine*>(findFocused(
+        currentScreen(), [](const Item& i) { return dynamic_cast<const KLine*>(&i) != nullptr; }));
     if (!chart) return;
     const int number =
         indicatorNumber(cutActionArgument(piece, CString(u"zhibiao"), CString(u"zb")).trim());
@@ -226,48 +264,7 @@ void PageController::onDelMyStockList(const CString& piece, bool ask) {
     if (Screen* screen = currentScreen()) screen->repaint();
 }
 
-void PageController::onDelMyStockAll(const CString& /*piece*/) {
-    // The stocks of the watch-list in a table; "确定" deletes the focused one.
-    auto data = std::make_unique<TextRows>();
-    for (const CString& code : watchList_->codes(kWatchStock)) {
-        data->push_back(std::make_unique<TextRow>(TextRow{code}));
-    }
-    auto model = std::make_shared<SimpleTableModel>(std::move(data), nullptr,
-                                                    TextRow{CString(u"代码")}, std::nullopt);
-    model->setColumnKeys(TextRow{CString(u"code")});
-    auto table = std::make_unique<FixTableItem>(CString(), std::move(model), 0, createTableStyle());
-    table->setEventListener(this);
-
-    auto entry = std::make_unique<PageEntry>();
-    auto form = std::make_unique<Form>(CString(u"批量删除"), createFormStyle());
-    form->setHeaderText(CString(u"批量删除"));
-    form->append(std::move(table));
-    form->setEventListener(this);
-    form->setCommandListener(this);
-    form->addCommand(std::make_shared<Command>(CString(u"确定"), kCommandOk, 1));
-    entry->commandActions.emplace(CString(u"确定"), CString(u"delmystocklist(stock,code)"));
-    entry->screen = std::move(form);
-    showPage(std::move(entry), -1, false, CancelFlag());
-}
-
-CString PageController::getWatchListCodes(const CString& listName, int type) const {
-    auto group = userCodes_.find(listName);
-    if (group == userCodes_.end()) return CString();
-    if (type == kWatchStock) return group->second.stockCodes;
-    if (type == kWatchFund) return group->second.fundCodes;
-    return CString();
-}
-
 // --- files ---------------------------------------------------------------------------------
-
-void PageController::loadWatchList() {
-    *fileWatchList_ = WatchList::load(folders_.userData / WatchList::kFileName);
-}
-
-bool PageController::saveWatchList() const {
-    if (folders_.userData.empty() || !makeDirectories(folders_.userData)) return false;
-    return fileWatchList_->save(folders_.userData / WatchList::kFileName);
-}
 
 std::filesystem::path PageController::recentStocksPath() const {
     CString name = getSystemValue(CString(u"cli-recentname"));
@@ -285,12 +282,6 @@ bool PageController::saveRecentStocks() const {
     const std::filesystem::path path = recentStocksPath();
     if (path.empty() || !makeDirectories(folders_.userData)) return false;
     return recentStocks_.save(path);
-}
-
-void PageController::useWatchListOf(const CString& user) {
-    std::unique_ptr<WatchList>& list = userWatchLists_[user];
-    if (!list) list = std::make_unique<WatchList>();
-    watchList_ = list.get();
 }
 
 }  // namespace zq

@@ -150,9 +150,17 @@ StringArray wrapText(CString& text, const CharWidthFn& charWidth, int firstLineW
     if (firstLineWidth <= 0 && lineWidth <= 0) return {text};
     normalizeWhitespace(text, indent);
     if (text.find(u'\n') < 0) {
+        // Measured only as far as needed to know whether it fits.
         int total = 0;
-        for (char16_t c : text.view()) total += charWidth(c);
-        if (total <= firstLineWidth) return {text};
+        bool fits = true;
+        for (char16_t c : text.view()) {
+            total += charWidth(c);
+            if (total > firstLineWidth) {
+                fits = false;
+                break;
+            }
+        }
+        if (fits) return {text};
     }
     return cutLines(text, charWidth, firstLineWidth, lineWidth);
 }
@@ -186,12 +194,16 @@ bool isPlusDigits(const CString& text) {
     return true;
 }
 
-bool startsWithNoCase(const CString& text, const CString& prefix) {
-    if (prefix.length() > text.length()) return false;
-    for (int i = 0; i < prefix.length(); ++i) {
+bool startsWithNoCase(std::u16string_view text, std::u16string_view prefix) {
+    if (prefix.size() > text.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
         if (asciiUpper(text[i]) != asciiUpper(prefix[i])) return false;
     }
     return true;
+}
+
+bool startsWithNoCase(const CString& text, const CString& prefix) {
+    return startsWithNoCase(text.view(), prefix.view());
 }
 
 bool matchesKeyName(const CString& name, const CString& shortKey, const CString& longKey) {
@@ -390,7 +402,8 @@ bool makeDirectories(const CString& path, PathConfinement confinement) {
     CString normal = path;
     normal.replace(u'\\', u'/');
     const std::filesystem::path p(normal.toUtf8());
-    if (p.empty()) return true;
+    // A bare name holds no folder to make.
+    if (p.empty() || normal.find(u'/') < 0) return true;
     if (confinement == PathConfinement::Confined) {
         if (p.is_absolute() || p.has_root_name() || p.has_root_directory()) return false;
         for (const auto& part : p) {

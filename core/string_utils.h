@@ -56,6 +56,7 @@ bool isDecimalDigits(const CString& text);
 bool isPlusDigits(const CString& text);
 // ASCII case folding of whole UTF-16 units; an empty prefix matches.
 bool startsWithNoCase(const CString& text, const CString& prefix);
+bool startsWithNoCase(std::u16string_view text, std::u16string_view prefix);
 // `name` equals `shortKey` or `longKey` without regard to case.
 bool matchesKeyName(const CString& name, const CString& shortKey, const CString& longKey);
 // The first run of ASCII letters and digits.
@@ -95,8 +96,9 @@ CString setUrlParamKeepFragment(const CString& url, const CString& name, const C
 enum class PathConfinement { Any, Confined };
 // Creates every missing folder of `path`, a device path ('\' or '/'
 // separated) mapped through the current device (DeviceFiles::current());
-// false without one. True when the folder exists afterwards. With Confined,
-// a path with ".." or an absolute path is refused.
+// false without one. True when the folder exists afterwards. A name
+// without a separator creates nothing and gives true. With Confined, a path
+// with ".." or an absolute path is refused.
 bool makeDirectories(const CString& path, PathConfinement confinement = PathConfinement::Any);
 
 // Parses a ','-separated host list, appending each record that parses with

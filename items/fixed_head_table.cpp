@@ -211,7 +211,12 @@ void FixTableItem::setStyle(Style* style) {
     Item::setStyle(style);
     if (!style) return;
     if (style->colorValue) defaultCellColor_ = static_cast<Color>(style->colorValue->getValue());
-    if (style->font) font_ = style->font;
+    // The columns are measured in the font that paints them; before the
+    // metrics exist the constructor measures once they do.
+    if (style->font && style->font != font_) {
+        font_ = style->font;
+        if (buttonSize_ > 0) reloadModel();
+    }
     auto take = [style](PropertyId id, auto& field) {
         if (auto number = styleNumber(*style, id)) {
             field = static_cast<std::remove_reference_t<decltype(field)>>(*number);
@@ -320,10 +325,27 @@ void FixTableItem::moveColumnInView() {
 
 // --- input -------------------------------------------------------------------------------------
 
+bool FixTableItem::moveColumnSideways(bool left) {
+    const int locked = lockedColumns();
+    const int lastColumn = std::max(columnCount_ - 1, 0);
+    layoutColumns();
+    focusedColumn_ = left ? firstShown_ - 1 : firstRight_;
+    if (focusedColumn_ < locked) {
+        focusedColumn_ = std::min(locked, lastColumn);
+        return false;
+    }
+    focusedColumn_ = std::min(focusedColumn_, lastColumn);
+    moveColumnInView();
+    return true;
+}
+
 bool FixTableItem::raisePaging(bool down) {
     const CString& action = down ? downPageAction_ : upPageAction_;
-    if (!action.isEmpty()) pageMarker_ = down ? 2 : 1;
-    if (!action.isEmpty() && eventListener_) fireEvent(std::make_unique<Event>(action, this));
+    // Without a paging action the key is not the table's: the screen moves
+    // the focus on to the next item.
+    if (action.isEmpty()) return false;
+    pageMarker_ = down ? 2 : 1;
+    if (eventListener_) fireEvent(std::make_unique<Event>(action, this));
     return true;
 }
 
@@ -371,14 +393,7 @@ bool FixTableItem::keyPressed(int keyCode, int gameAction) {
     } else if (down) {
         ++row;
     } else if (left || right) {
-        layoutColumns();
-        focusedColumn_ = left ? firstShown_ - 1 : firstRight_;
-        if (focusedColumn_ < locked) {
-            focusedColumn_ = std::min(locked, lastColumn);
-            return true;
-        }
-        focusedColumn_ = std::min(focusedColumn_, lastColumn);
-        moveColumnInView();
+        if (!moveColumnSideways(left)) return true;
     } else {
         return false;
     }
@@ -467,27 +482,41 @@ bool FixTableItem::controlButtonEnabled(int number) const {
     }
 }
 
+bool FixTableItem::inControlBar(int x, int y) const {
+    if (!controlBar_) return false;
+    // The bar stands still in the status line while the content scrolls.
+    const Screen* s = screen();
+    const int ax = getAbsoluteX() + x;
+    const int ay = getAbsoluteY() + y + (s ? s->getScrollOffset() : 0);
+    return controlBarRect_.contains(ax, ay);
+}
+
+bool FixTableItem::pressControlButton(int x) {
+    const int number = (getAbsoluteX() + x - controlBarRect_.left) / (buttonSize_ + cellGap_) + 1;
+    if (!controlButtonEnabled(number)) return false;
+    // A table without the focus pages and scrolls without taking it.
+    if (!tableFocused_) {
+        if (number <= 2) return raisePaging(number == 2);
+        moveColumnSideways(number == 3);
+        return true;
+    }
+    switch (number) {
+        case 1:
+            focusedRow_ = 0;
+            return keyPressed(-1, kGameUp);
+        case 2:
+            focusedRow_ = std::max(rowCount_ - 1, 0);
+            return keyPressed(-1, kGameDown);
+        case 3:
+            return keyPressed(-1, kGameLeft);
+        default:
+            return keyPressed(-1, kGameRight);
+    }
+}
+
 bool FixTableItem::pointerPressed(int x, int y) {
     // 1. The control bar.
-    const int ax = getAbsoluteX() + x;
-    const int ay = getAbsoluteY() + y;
-    if (controlBar_ && controlBarRect_.contains(ax, ay)) {
-        const int number = (ax - controlBarRect_.left) / (buttonSize_ + cellGap_) + 1;
-        if (!controlButtonEnabled(number)) return false;
-        tableFocused_ = true;
-        switch (number) {
-            case 1:
-                focusedRow_ = 0;
-                return keyPressed(-1, kGameUp);
-            case 2:
-                focusedRow_ = std::max(rowCount_ - 1, 0);
-                return keyPressed(-1, kGameDown);
-            case 3:
-                return keyPressed(-1, kGameLeft);
-            default:
-                return keyPressed(-1, kGameRight);
-        }
-    }
+    if (inControlBar(x, y)) return pressControlButton(x);
     // 2. Taps outside the item are not ours.
     if (x < 0 || y < 0 || x >= itemWidth_ || y >= itemHeight_ || !model_) return false;
     const int cx = x - contentX_;
@@ -522,9 +551,7 @@ bool FixTableItem::pointerPressed(int x, int y) {
 }
 
 bool FixTableItem::pointerReleased(int x, int y) {
-    const int ax = getAbsoluteX() + x;
-    const int ay = getAbsoluteY() + y;
-    if (controlBar_ && controlBarRect_.contains(ax, ay)) return false;
+    if (inControlBar(x, y)) return false;
     if (x < 0 || y < 0 || x >= itemWidth_ || y >= itemHeight_) return false;
     if (onHead(y)) return true;
     return keyReleased(-1, kGameFire);

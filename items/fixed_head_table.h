@@ -124,6 +124,12 @@ private:
     std::vector<ShownColumn> layoutColumns();
     bool fitsWith(int firstShown, int column) const;
     void moveColumnInView();
+    // LEFT or RIGHT among the columns: the focused column becomes the one
+    // beside the shown ones. False when it would enter the locked columns.
+    bool moveColumnSideways(bool left);
+    // (x, y) from the item's top left lies on the control bar.
+    bool inControlBar(int x, int y) const;
+    bool pressControlButton(int x);
     void recomputeFocusArea();
     void scrollRowIntoView();
     Screen* screen() const;

@@ -25,6 +25,8 @@ constexpr int kEditCommandPriority = 1;
 const CString kMask(u"*");
 // The widest common character: the label column is measured in it.
 constexpr char16_t kLabelUnit = u'杨';
+// Between the text and the mode name.
+constexpr int kModeIndicatorGap = 4;
 
 bool endsLine(char16_t ch) { return ch == u' ' || ch == u'\t' || ch == u'\n'; }
 
@@ -51,6 +53,7 @@ TextField::TextField(const CString& label, const CString& value, int maxSize, ui
       keyboardEnabled_(keyboardEnabled) {
     masked_ = (constraints & kConstraintPassword) != 0;
     setConstraints(constraints);
+    showModeIndicator_ = !readOnly_;
     setString(value);
 }
 
@@ -200,7 +203,7 @@ void TextField::typeChar(char16_t ch) {
     commitPendingChar();
     if (numericOnly_) {
         const bool digit = ch >= u'0' && ch <= u'9';
-        const bool point = decimal_ && ch == u'.' && value().find(u'.') < 0;
+        const bool point = acceptsPoint() && ch == u'.' && value().find(u'.') < 0;
         if (!digit && !point) return;
     }
     insertChar(ch, true, true);
@@ -382,12 +385,29 @@ void TextField::wrapLines(int firstLineWidth, int lineWidth) {
         lines_.push_back(line);
 }
 
+void TextField::setShowModeIndicator(bool show) {
+    if (show == showModeIndicator_) return;
+    showModeIndicator_ = show;
+    requestInit();
+}
+
+int TextField::modeIndicatorRoom() const {
+    if (!showModeIndicator_) return 0;
+    const Font& font = *effectiveFont();
+    int widest = 0;
+    for (const char16_t* name : {u"abc", u"Abc", u"ABC", u"123", u"Nat."}) {
+        widest = std::max(widest, font.textWidth(std::u16string_view(name)));
+    }
+    return widest + kModeIndicatorGap;
+}
+
 void TextField::initContent(int firstLineWidth, int lineWidth) {
-    // 1. Never wider than the item may be.
-    firstLineWidth = std::min(firstLineWidth, maxWidth_);
-    lineWidth = std::min(lineWidth, maxWidth_);
+    // 1. Never wider than the item may be; the mode name keeps its room.
     if (!font_) font_ = defaultFont();
     const Font& font = *font_;
+    const int indicator = modeIndicatorRoom();
+    firstLineWidth = std::max(0, std::min(firstLineWidth, maxWidth_) - indicator);
+    lineWidth = std::max(0, std::min(lineWidth, maxWidth_) - indicator);
 
     // 2. The shown text wrapped into index ranges.
     if (text_.isEmpty()) {
@@ -406,7 +426,8 @@ void TextField::initContent(int firstLineWidth, int lineWidth) {
     } else if (displayKind_ == kNoKeyboardKind) {
         contentWidth_ = minWidth_;
     } else {
-        contentWidth_ = std::max(std::min(std::min(wrapped, lineWidth), maxWidth_), minWidth_);
+        contentWidth_ =
+            std::max(std::min(std::min(wrapped, lineWidth) + indicator, maxWidth_), minWidth_);
     }
     const int lineCount = std::max<int>(1, static_cast<int>(lines_.size()));
     contentHeight_ = (font.height() + paddingVertical_) * lineCount - paddingVertical_;
@@ -457,7 +478,8 @@ void TextField::paintContent(int x, int y, int leftBorder, int rightBorder, Grap
     const BackgroundMode previousMode = dc->setBackgroundMode(BackgroundMode::Transparent);
     const Color previousColor = dc->setTextColor(textColor_);
 
-    const int right = std::min(rightBorder, x + std::max(contentWidth_, 0));
+    const int boxRight = std::min(rightBorder, x + std::max(contentWidth_, 0));
+    const int right = boxRight - modeIndicatorRoom();
     const int available = right - x;
     auto lineLeft = [&](int width) {
         if (alignCentre_) return x + (available - width) / 2;
@@ -472,6 +494,7 @@ void TextField::paintContent(int x, int y, int leftBorder, int rightBorder, Grap
         dc->drawText(shown.view(), box, kTextLeft | kTextSingleLine);
         top += lineHeight_;
     }
+    if (showModeIndicator_ && focused_ && !readOnly_) paintModeIndicator(boxRight, y, g);
     dc->setTextColor(previousColor);
     dc->setBackgroundMode(previousMode);
     dc->selectFont(previousFont);
@@ -479,6 +502,16 @@ void TextField::paintContent(int x, int y, int leftBorder, int rightBorder, Grap
 
     if (readOnly_ || !focused_ || !caretVisible_ || pending_) return;
     paintCaret(lineLeft(lineWidth_) + caretX_, y + caretY_, g);
+}
+
+// The mode name right-aligned on the first line, in the text's font and
+// colour (already selected).
+void TextField::paintModeIndicator(int right, int top, GraphicsContext& g) const {
+    const CString name = getModeName();
+    const Font& font = *effectiveFont();
+    const int width = font.textWidth(name.view());
+    Rect box{right - width, top, right, top + font.height()};
+    g.getDC()->drawText(name.view(), box, kTextLeft | kTextSingleLine);
 }
 
 // An I-beam one pixel left of the caret's x, with serifs at both ends.

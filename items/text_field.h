@@ -31,6 +31,7 @@
 #include "items/inputable.h"
 #include "items/string_item.h"
 #include "platform/ui_executor.h"
+#include "ui/command.h"
 #include "ui/event.h"
 #include "ui/listeners.h"
 #include "ui/screen_services.h"
@@ -123,6 +124,11 @@ public:
     bool acceptsTextForMode(const CString& value, const CString& insertion) const;
     // "abc", "Abc", "ABC", "123" or "Nat.".
     CString getModeName() const;
+    // An editable field shows its mode name at the right end of its first
+    // line while focused; the room for it is kept whether focused or not,
+    // so that the text does not move. On for editable fields.
+    void setShowModeIndicator(bool show);
+    bool isModeIndicatorShown() const { return showModeIndicator_; }
     void setConstraints(uint32_t constraints);
 
     // --- Item -------------------------------------------------------------------------
@@ -139,6 +145,18 @@ public:
     // --- ItemCommandListener: "删除", "清除", others to the listener or screen ----
     void commandAction(Command* command, Item* item) override;
     void setCommandListener(ItemCommandListener* listener) { extraListener_ = listener; }
+
+    // --- the symbol picker ------------------------------------------------------------
+    // The 28 entries a symbol picker lists ("&", "@", ... ":P").
+    static const std::array<CString, 28>& symbolTable();
+    // A command of a picker screen: a list screen is a Screen whose content
+    // starts with a Choice. Unless the command is the shared exit command,
+    // the symbol at the list's selected index goes in at the caret; the
+    // field's screen is then current again (and, from a list, recorded and
+    // the field's listeners told).
+    void symbolChosen(Command* command, Displayable* source);
+    // The listener to give a picker screen: it calls symbolChosen.
+    CommandListener& symbolListener() { return symbolListener_; }
 
     // --- Inputable ------------------------------------------------------------------
     CString getName() const override { return getFormName(); }
@@ -233,10 +251,15 @@ private:
     // Sentence rule: whether the letter after `ch` is upper-cased.
     void applySentenceRule(char16_t ch);
     void endCommit(char16_t ch, bool capitalBefore);
+    // Whether a '.' may stand in the value: not in a numeric or phone field.
+    bool acceptsPoint() const { return !numericOnly_ || decimal_; }
     // Multi-tap on one key's string; true when the key was used.
     bool multiTap(int keyCode, const CString& keys);
     void clearHeld();
     void paintCaret(int x, int top, GraphicsContext& g) const;
+    // The width kept for the mode name (the widest one) and its gap.
+    int modeIndicatorRoom() const;
+    void paintModeIndicator(int right, int top, GraphicsContext& g) const;
     // While focused a UI timer runs animate() and repaints the screen.
     void startAnimation();
     void stopAnimation();
@@ -293,11 +316,28 @@ private:
     uint32_t hashDownTime_ = 0;
     bool hashNoted_ = false;
 
+    class SymbolListener : public CommandListener {
+    public:
+        explicit SymbolListener(TextField& field) : field_(field) {}
+        void commandAction(Command* command, Displayable* source) override {
+            field_.symbolChosen(command, source);
+        }
+
+    private:
+        TextField& field_;
+    };
+    // Inserts `text` at the caret without the mode filter; false when it
+    // does not fit.
+    bool insertSymbol(const CString& text);
+    void returnToScreen(bool record);
+
+    SymbolListener symbolListener_{*this};
     UiTimerId animationTimer_ = 0;
     bool keyboardEnabled_ = true;
     bool caretBlinks_ = true;
     bool readOnly_ = false;
     int labelLength_ = 4;
+    bool showModeIndicator_ = false;
     CString valueAtFocus_;
 };
 

@@ -228,7 +228,8 @@ bool TextField::handleCharKey(int keyCode) {
             return true;
         }
         if (keyCode == '.') {
-            if (!hasPoint && length < maxSize_) insertChar(u'.', true, true);
+            // A numeric field takes whole numbers; only a decimal one a point.
+            if (acceptsPoint() && !hasPoint && length < maxSize_) insertChar(u'.', true, true);
             return true;
         }
         if (decimal_ && (keyCode == '#' || keyCode == '*') && length < maxSize_ && !hasPoint) {
@@ -425,7 +426,9 @@ bool TextField::acceptsTextForMode(const CString& value, const CString& insertio
     if (insertion.isEmpty()) return false;
     switch (inputMode_) {
         case kModeDigits: {
-            if (value.find(u'.') >= 0 && insertion.find(u'.') >= 0) return false;
+            if (insertion.find(u'.') >= 0 && (!acceptsPoint() || value.find(u'.') >= 0)) {
+                return false;
+            }
             int points = 0;
             for (char16_t ch : insertion.view()) {
                 if (ch == u'.') {

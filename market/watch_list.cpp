@@ -10,9 +10,71 @@ namespace zq {
 namespace {
 
 constexpr int kFileCodePage = 936;
-constexpr size_t kMaxFileBytes = 1024 * 1024;
+constexpr size_t kMaxFileBytes = 16 * 1024 * 1024;
 
 const std::vector<CString> kNoCodes;
+
+// A section header: its type and, for a user's section, the user's name.
+struct SectionHeader {
+    int type = -1;
+    bool forUser = false;
+    CString user;
+};
+
+CString encodeUserName(const CString& name) { return urlEncode(name); }
+
+// urlEncode's inverse; a '%' without two hex digits stays as it is.
+CString decodeUserName(const CString& text) {
+    auto hexValue = [](char16_t c) -> int {
+        if (c >= u'0' && c <= u'9') return c - u'0';
+        if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+        if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+        return -1;
+    };
+    const std::u16string_view v = text.view();
+    std::string bytes;
+    for (size_t i = 0; i < v.size(); ++i) {
+        if (v[i] == u'+') {
+            bytes += ' ';
+        } else if (v[i] == u'%' && i + 2 < v.size() && hexValue(v[i + 1]) >= 0 &&
+                   hexValue(v[i + 2]) >= 0) {
+            bytes += static_cast<char>(hexValue(v[i + 1]) * 16 + hexValue(v[i + 2]));
+            i += 2;
+        } else if (v[i] < 0x80) {
+            bytes += static_cast<char>(v[i]);
+        } else {
+            bytes += CString(std::u16string(1, v[i])).toUtf8();
+        }
+    }
+    return CString::fromUtf8(bytes);
+}
+
+// "[stock]", "[fund]", "[stock:NAME]" or "[fund:NAME]" (the words in any
+// case); anything else is no section of ours.
+SectionHeader readHeader(const CString& line) {
+    SectionHeader header;
+    if (line.length() < 2 || line.at(line.length() - 1) != u']') return header;
+    CString inside = line.mid(1, line.length() - 2);
+    const int colon = inside.find(u':');
+    if (colon >= 0) {
+        header.forUser = true;
+        header.user = decodeUserName(inside.mid(colon + 1));
+        inside = inside.left(colon);
+    }
+    header.type = watchEntryType(inside);
+    if (inside.find(u' ') >= 0) header.type = -1;
+    return header;
+}
+
+void appendSections(CString& text, const WatchList& list, const CString& suffix) {
+    for (int type : {kWatchStock, kWatchFund}) {
+        text += CString(type == kWatchStock ? u"[stock" : u"[fund") + suffix + u"]\n";
+        int n = 1;
+        for (const CString& code : list.codes(type)) {
+            text += CString::format(CString(u"%d="), n++) + code + u'\n';
+        }
+    }
+}
 
 CString withoutSeparators(CString text) {
     text.remove(u',');
@@ -44,9 +106,22 @@ const std::vector<CString>& WatchList::codes(int type) const {
     return kNoCodes;
 }
 
+bool WatchList::canHold(const CString& code) {
+    if (code.isEmpty() || code.length() > kMaxCodeLength) return false;
+    if (CString(code).trim().length() != code.length()) return false;
+    for (char16_t c : code.view()) {
+        if (c < 0x20 || c == 0x7F) return false;
+    }
+    // A code never holds a separator of the files that carry it.
+    if (code.findOneOf(CString(u",:=[]")) >= 0) return false;
+    return CString::fromCodePage(code.toCodePage(kFileCodePage), kFileCodePage) == code;
+}
+
 bool WatchList::add(int type, const CString& code) {
     std::vector<CString>* codes = list(type);
-    if (!codes || code.isEmpty() || contains(type, code)) return false;
+    if (!codes || codes->size() >= kMaxCodes || !canHold(code) || contains(type, code)) {
+        return false;
+    }
     codes->push_back(code);
     return true;
 }
@@ -100,56 +175,76 @@ CString WatchList::joinCodes(int type) const {
     return joined;
 }
 
-std::string WatchList::toFileText() const {
+std::string WatchList::toFileText() const { return WatchListFile::toFileText(*this, {}); }
+
+WatchList WatchList::fromFileText(std::string_view text) {
+    return std::move(WatchListFile::fromFileText(text).own);
+}
+
+WatchList WatchList::load(const std::filesystem::path& path) {
+    return std::move(WatchListFile::load(path).own);
+}
+
+bool WatchList::save(const std::filesystem::path& path) const {
+    return WatchListFile::save(path, *this, {});
+}
+
+// --- the file of every user's list ---------------------------------------------------------
+
+std::string WatchListFile::toFileText(const WatchList& own,
+                                      const std::vector<const WatchList*>& users) {
     CString text;
-    const std::pair<const char16_t*, const std::vector<CString>*> sections[] = {
-        {u"[stock]", &stocks_}, {u"[fund]", &funds_}};
-    for (const auto& [header, codes] : sections) {
-        text += CString(header) + u'\n';
-        int n = 1;
-        for (const CString& code : *codes) {
-            text += CString::format(CString(u"%d="), n++) + code + u'\n';
-        }
+    appendSections(text, own, CString());
+    for (const WatchList* user : users) {
+        if (!user || user->getName().isEmpty()) continue;
+        if (user->codes(kWatchStock).empty() && user->codes(kWatchFund).empty()) continue;
+        appendSections(text, *user, CString(u":") + encodeUserName(user->getName()));
     }
     return text.toCodePage(kFileCodePage);
 }
 
-WatchList WatchList::fromFileText(std::string_view bytes) {
-    WatchList result;
+WatchListFile WatchListFile::fromFileText(std::string_view bytes) {
+    WatchListFile result;
+    WatchList* target = nullptr;
     int type = -1;
     const CString text = CString::fromCodePage(bytes.substr(0, kMaxFileBytes), kFileCodePage);
     for (CString line : splitByString(CString(u"\n"), text)) {
         line.trim();
         if (line.isEmpty()) continue;
         if (line.at(0) == u'[') {
-            if (line.equalsNoCase(CString(u"[stock]"))) {
-                type = kWatchStock;
-            } else if (line.equalsNoCase(CString(u"[fund]"))) {
-                type = kWatchFund;
-            } else {
-                type = -1;
+            const SectionHeader header = readHeader(line);
+            type = header.type;
+            target = nullptr;
+            if (type < 0) continue;
+            if (!header.forUser) {
+                target = &result.own;
+            } else if (!header.user.isEmpty()) {
+                // A user's two sections fill one list.
+                for (WatchList& user : result.users) {
+                    if (user.getName() == header.user) target = &user;
+                }
+                if (!target && result.users.size() < kMaxUsers) {
+                    target = &result.users.emplace_back(header.user);
+                }
             }
             continue;
         }
         const int eq = line.find(u'=');
-        std::vector<CString>* codes = result.list(type);
-        if (eq < 0 || !codes || codes->size() >= kMaxCodes) continue;
+        if (eq < 0 || !target) continue;
         CString code = line.mid(eq + 1);
-        code.trim();
-        // A code never holds a separator of the files that carry it.
-        if (code.length() > kMaxCodeLength || code.findOneOf(CString(u",:=[]")) >= 0) continue;
-        result.add(type, code);
+        target->add(type, code.trim());
     }
     return result;
 }
 
-WatchList WatchList::load(const std::filesystem::path& path) {
+WatchListFile WatchListFile::load(const std::filesystem::path& path) {
     std::optional<std::string> bytes = readFile(path, kMaxFileBytes);
-    return bytes ? fromFileText(*bytes) : WatchList();
+    return bytes ? fromFileText(*bytes) : WatchListFile();
 }
 
-bool WatchList::save(const std::filesystem::path& path) const {
-    return writeFileAtomic(path, toFileText());
+bool WatchListFile::save(const std::filesystem::path& path, const WatchList& own,
+                         const std::vector<const WatchList*>& users) {
+    return writeFileAtomic(path, toFileText(own, users));
 }
 
 // --- recent stocks -------------------------------------------------------------------------

@@ -7,8 +7,11 @@
 //
 // The watch-list file ("\UserData\MyStock.ini") holds a "[stock]" and a
 // "[fund]" section, one "N=code" line per code (N counts from 1), in the
-// default code page. The recent-stock file holds the entries' text forms
-// ("code:name") joined by ",".
+// default code page. A list kept for a named user follows under
+// "[stock:NAME]" and "[fund:NAME]", NAME percent-encoded UTF-8. A list
+// takes only codes the file can give back unchanged (canHold), so whatever
+// a list holds reads back the same after a restart. The recent-stock file
+// holds the entries' text forms ("code:name") joined by ",".
 //
 // Plain values; not thread-safe. The controller uses them on the UI thread.
 #pragma once
@@ -28,14 +31,20 @@ enum WatchEntryType : int {
     kWatchFund = 1,
 };
 
+// How a shown page enters the current watch-list under the current user.
+enum class WatchListEntry {
+    KeepExisting,  // an entry the user already has stays
+    Replace,
+};
+
 // "stock" 0, "fund" 1, anything else -1 (any case, surrounding blanks
 // ignored).
 int watchEntryType(const CString& text);
 
 class WatchList {
 public:
-    // Codes longer than this and lists longer than this are not taken from
-    // a file.
+    // A list holds at most kMaxCodes codes of each type, each at most
+    // kMaxCodeLength characters.
     static constexpr int kMaxCodeLength = 64;
     static constexpr size_t kMaxCodes = 2000;
     static constexpr const char* kFileName = "MyStock.ini";
@@ -46,8 +55,13 @@ public:
     const CString& getName() const { return name_; }
     void setName(const CString& name) { name_ = name; }
 
-    // Appends `code`; false for an empty code, a code already listed or a
-    // type other than 0 or 1.
+    // Whether the file keeps `code` as it is: not empty, at most
+    // kMaxCodeLength characters, no blank at either end, no control
+    // character, none of ", : = [ ]", and every character in the file's
+    // code page.
+    static bool canHold(const CString& code);
+    // Appends `code`; false for a code canHold refuses, a code already
+    // listed, a full list or a type other than 0 or 1.
     bool add(int type, const CString& code);
     // Removes `code`; false when it is not listed.
     bool remove(int type, const CString& code);
@@ -66,8 +80,9 @@ public:
     // The codes of `type` joined by "," (no "," after the last).
     CString joinCodes(int type) const;
 
-    // The file's text, and back. Unknown sections, lines without "=",
-    // empty and over-long codes are skipped; a bad file gives what parsed.
+    // The file's text of this list alone, and back. Unknown and user
+    // sections, lines without "=" and codes add refuses are skipped; a bad
+    // file gives what parsed.
     std::string toFileText() const;
     static WatchList fromFileText(std::string_view text);
     // Reads `path`; a missing or unreadable file gives an empty list.
@@ -82,6 +97,26 @@ private:
     CString name_;
     std::vector<CString> stocks_;
     std::vector<CString> funds_;
+};
+
+// The whole watch-list file: the list of no user in particular and the
+// lists of named users (each WatchList's name is its user's).
+struct WatchListFile {
+    // Users beyond this many are not taken from a file.
+    static constexpr size_t kMaxUsers = 1000;
+
+    WatchList own;
+    std::vector<WatchList> users;
+
+    // `users` with an empty name or no codes are left out.
+    static std::string toFileText(const WatchList& own, const std::vector<const WatchList*>& users);
+    static WatchListFile fromFileText(std::string_view text);
+    // A missing or unreadable file gives no lists.
+    static WatchListFile load(const std::filesystem::path& path);
+    // Through a temporary file and a rename; false on failure (the old
+    // file stays).
+    static bool save(const std::filesystem::path& path, const WatchList& own,
+                     const std::vector<const WatchList*>& users);
 };
 
 // One recently viewed stock. Its text form is "code:name"; "," and ":" are

@@ -30,7 +30,9 @@ int leadingDecimal(const CString& value) {
     return number;
 }
 
-bool contains(const CString& text, const char16_t* word) { return text.find(CString(word)) >= 0; }
+bool contains(const CString& text, const char16_t* word) {
+    return text.view().find(word) != std::u16string_view::npos;
+}
 
 bool is(const CString& name, const char16_t* alias) { return name.equalsNoCase(alias); }
 

@@ -225,6 +225,7 @@ void buildBody(MarkupPage& page, XmlParser& node) {
 
     if (marquee) form.setMarquee(std::move(marquee));
     finishPageScreen(page, form, style, u"body", styleClass);
+    enterPageWatchList(page, WatchListEntry::KeepExisting);
     state.building = false;
 }
 

@@ -225,6 +225,10 @@ Item* buildSaveUser(MarkupPage& page, XmlParser& node, Item*) {
     return nullptr;
 }
 
+void enterPageWatchList(MarkupPage& page, WatchListEntry how) {
+    if (SideEffectHost* host = sideEffects(page)) host->enterWatchList(how);
+}
+
 Item* buildAddRecent(MarkupPage& page, XmlParser& node, Item*) {
     SideEffectHost* host = sideEffects(page);
     RecentStockList* recent = host ? host->recentStocks() : nullptr;

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "market/watch_list.h"
 #include "platform/cstring.h"
 #include "platform/image.h"
 
@@ -25,8 +26,6 @@ namespace zq {
 
 class Item;
 class MarkupPage;
-class RecentStockList;
-class WatchList;
 class XmlParser;
 
 // The controller's side of the side-effect elements. UI thread.
@@ -48,6 +47,9 @@ public:
     virtual WatchList* currentWatchList() = 0;
     // Makes the user's watch-list current (a new empty one when it has none).
     virtual void switchUser(const CString& name) = 0;
+    // The page's screen is built: the current watch-list, once it holds
+    // stocks, is entered under the current user.
+    virtual void enterWatchList(WatchListEntry /*how*/) {}
     virtual RecentStockList* recentStocks() = 0;
     virtual bool loginFlag() const = 0;
     virtual void setLoginFlag(bool on) = 0;
@@ -71,6 +73,10 @@ Item* buildRedirectFile(MarkupPage& page, XmlParser& node, Item* parent);
 Item* buildLoginStatus(MarkupPage& page, XmlParser& node, Item* parent);
 Item* buildKey(MarkupPage& page, XmlParser& node, Item* parent);
 Item* buildMarqueeUpdate(MarkupPage& page, XmlParser& node, Item* parent);
+
+// The page's screen is built ("body", "tabbody"): the controller's current
+// watch-list, once it holds stocks, is entered under the current user.
+void enterPageWatchList(MarkupPage& page, WatchListEntry how);
 
 // --- what they leave behind ----------------------------------------------------------
 // The "redirectfile" urls of a page, in document order.

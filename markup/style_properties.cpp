@@ -20,13 +20,13 @@ bool is(const CString& name, const char16_t* a, const char16_t* b) {
     return name.equalsNoCase(a) || name.equalsNoCase(b);
 }
 
-bool startsWith(const CString& name, const char16_t* prefix) {
-    return startsWithNoCase(name, prefix);
+bool startsWith(const CString& name, std::u16string_view prefix) {
+    return startsWithNoCase(name.view(), prefix);
 }
 
 // "name contains the long name (case-sensitive) or is the alias".
 bool containsOrIs(const CString& name, const char16_t* longName, const char16_t* alias) {
-    return name.find(CString(longName)) >= 0 || name.equalsNoCase(alias);
+    return name.view().find(longName) != std::u16string_view::npos || name.equalsNoCase(alias);
 }
 
 void storeColorProperty(Style& style, PropertyId id, const CString& value) {
@@ -193,9 +193,9 @@ void applyFocusDeclaration(Style& style, const CString& name, const CString& val
     Style* focused = style.getStyleProperty(prop::kFocusedStyle);
     if (!focused || depth >= kMaxFocusDepth) return;
     CString inner;
-    if (name.find(CString(u"focus")) >= 0) {
+    if (name.view().find(u"focus") != std::u16string_view::npos) {
         inner = name.mid(6);
-    } else if (name.find(CString(u"foc-")) >= 0) {
+    } else if (name.view().find(u"foc-") != std::u16string_view::npos) {
         inner = name.mid(4);
     } else {
         return;  // the prefix matched only in another case
@@ -206,8 +206,8 @@ void applyFocusDeclaration(Style& style, const CString& name, const CString& val
 void applyAlignment(Style& style, const CString& value, const char16_t* first, uint32_t firstBits,
                     const char16_t* second, uint32_t secondBits) {
     uint32_t bits = 0;
-    if (value.find(CString(first)) >= 0) bits = firstBits;
-    if (value.find(CString(second)) >= 0) bits = secondBits;
+    if (value.view().find(first) != std::u16string_view::npos) bits = firstBits;
+    if (value.view().find(second) != std::u16string_view::npos) bits = secondBits;
     style.flags |= bits;
 }
 

@@ -12,6 +12,7 @@
 #include "markup/element_dispatch.h"
 #include "markup/form_submission.h"
 #include "markup/markup_page.h"
+#include "markup/side_effect_builders.h"
 #include "markup/style_sheet.h"
 #include "markup/text_builders.h"
 #include "ui/default_styles.h"
@@ -192,6 +193,7 @@ void buildTabBody(MarkupPage& page, XmlParser& node) {
     form.setSelectedTab(selected >= 0 ? selected : 0, false);
 
     finishPageScreen(page, form, style, u"tabbody", styleClass);
+    enterPageWatchList(page, WatchListEntry::Replace);
 }
 
 Item* buildTab(MarkupPage& page, XmlParser& node, Item* parent) {

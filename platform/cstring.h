@@ -53,6 +53,8 @@ private:
     Value value_;
 };
 
+int compareNoCase(std::u16string_view a, std::u16string_view b);
+
 class CString {
 public:
     CString() = default;
@@ -122,7 +124,15 @@ public:
     int compare(const CString& other) const;
     // Case-insensitive comparison (see compareNoCase below).
     int compareNoCase(const CString& other) const;
-    bool equalsNoCase(const CString& other) const { return compareNoCase(other) == 0; }
+    bool equalsNoCase(const CString& other) const { return equalsNoCase(other.view()); }
+    // Without a temporary: style and tag names are matched against literals.
+    bool equalsNoCase(const char16_t* other) const {
+        return equalsNoCase(other ? std::u16string_view(other) : std::u16string_view());
+    }
+    // Case folding keeps lengths, so a length mismatch decides at once.
+    bool equalsNoCase(std::u16string_view other) const {
+        return s_.size() == other.size() && zq::compareNoCase(s_, other) == 0;
+    }
 
     // Leading blanks, optional sign, decimal digits; saturates at the int
     // range; 0 when there are no digits.

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -128,6 +129,8 @@ private:
 // (about 3 MB of the 5 MB CJK face) then count as the client's memory; read
 // this way it holds only the tables it keeps (character map, glyph offsets
 // and metrics) and reads each outline when the glyph is first drawn.
+// FreeType reads table headers a few bytes at a time, thousands of reads
+// while a face opens: small reads are served from a few cached blocks.
 class FontFile {
 public:
     static std::unique_ptr<FontFile> open(const std::string& path) {
@@ -142,7 +145,7 @@ public:
     }
     FontFile(int fd, unsigned long size) : fd_(fd) {
         stream_.size = size;
-        stream_.descriptor.value = fd;
+        stream_.descriptor.pointer = this;
         stream_.read = &FontFile::read;
     }
     ~FontFile() { ::close(fd_); }
@@ -152,15 +155,30 @@ public:
     FT_Stream stream() { return &stream_; }
 
 private:
+    static constexpr unsigned long kBlockSize = 4096;
+    static constexpr size_t kBlocks = 32;
+
+    struct Block {
+        unsigned long offset = 0;
+        unsigned long length = 0;  // 0: empty
+        std::vector<unsigned char> bytes;
+    };
+
     // A count of 0 is a seek, which needs nothing; a short read returns what
     // was read, which FreeType treats as an error.
     static unsigned long read(FT_Stream stream, unsigned long offset, unsigned char* buffer,
                               unsigned long count) {
         if (count == 0) return offset <= stream->size ? 0 : 1;
+        auto* file = static_cast<FontFile*>(stream->descriptor.pointer);
+        if (count <= kBlockSize / 4) return file->readCached(offset, buffer, count);
+        return file->readFile(offset, buffer, count);
+    }
+
+    unsigned long readFile(unsigned long offset, unsigned char* buffer, unsigned long count) const {
         unsigned long done = 0;
         while (done < count) {
-            const ssize_t got = pread(static_cast<int>(stream->descriptor.value), buffer + done,
-                                      count - done, static_cast<off_t>(offset + done));
+            const ssize_t got =
+                pread(fd_, buffer + done, count - done, static_cast<off_t>(offset + done));
             if (got < 0 && errno == EINTR) continue;
             if (got <= 0) break;
             done += static_cast<unsigned long>(got);
@@ -168,8 +186,34 @@ private:
         return done;
     }
 
+    unsigned long readCached(unsigned long offset, unsigned char* buffer, unsigned long count) {
+        for (Block& block : blocks_) {
+            if (block.length != 0 && offset >= block.offset &&
+                offset - block.offset + count <= block.length) {
+                std::memcpy(buffer, block.bytes.data() + (offset - block.offset), count);
+                return count;
+            }
+        }
+        // The block round the request, or starting at it where it would
+        // cross the block's end.
+        Block& block = blocks_[nextBlock_];
+        nextBlock_ = (nextBlock_ + 1) % kBlocks;
+        unsigned long start = offset - offset % kBlockSize;
+        if (offset - start + count > kBlockSize) start = offset;
+        block.bytes.resize(kBlockSize);
+        block.offset = start;
+        block.length = readFile(start, block.bytes.data(), kBlockSize);
+        const unsigned long available =
+            block.length > offset - start ? block.length - (offset - start) : 0;
+        const unsigned long copied = std::min(count, available);
+        if (copied > 0) std::memcpy(buffer, block.bytes.data() + (offset - start), copied);
+        return copied;
+    }
+
     int fd_;
     FT_StreamRec stream_{};
+    std::array<Block, kBlocks> blocks_;
+    size_t nextBlock_ = 0;
 };
 
 // Owns an FT_Face and keeps its library alive for as long as the face lives.
@@ -268,7 +312,8 @@ public:
     }
 
 private:
-    const Glyph& slowGlyph(char32_t ch) const {
+    // Kept out of line so that the lookup above stays a few instructions.
+    [[gnu::noinline]] const Glyph& slowGlyph(char32_t ch) const {
         std::lock_guard lock(mutex_);
         const Glyph& found = glyphOfIndex(ch);
         if (ch < 0x10000) {

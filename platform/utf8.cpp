@@ -124,6 +124,24 @@ std::u16string utf8ToUtf16(std::string_view bytes) {
 #if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
         {
             const size_t from = i;
+            // Two characters from each eight bytes while they last.
+            while (w < limit && i + 8 <= n) {
+                uint64_t v;
+                std::memcpy(&v, p + i, sizeof v);
+                const uint32_t low0 = v & 0x0F;
+                const uint32_t low1 = (v >> 24) & 0x0F;
+                if ((v & 0xC0C0F0C0C0F0) != 0x8080E08080E0 || low0 == 0 || low0 == 0x0D ||
+                    low1 == 0 || low1 == 0x0D) {
+                    break;
+                }
+                const uint64_t u = v >> 24;
+                w[0] =
+                    static_cast<char16_t>((low0 << 12) | ((v >> 2) & 0x0FC0) | ((v >> 16) & 0x3F));
+                w[1] =
+                    static_cast<char16_t>((low1 << 12) | ((u >> 2) & 0x0FC0) | ((u >> 16) & 0x3F));
+                w += 2;
+                i += 6;
+            }
             while (w < limit && i + 4 <= n) {
                 uint32_t v;
                 std::memcpy(&v, p + i, sizeof v);

@@ -230,7 +230,9 @@ Style* createFormStyle() { return plainStyle(0, 4, 4, 4, 0, 1, 1); }
 
 Style* createTextStyle() { return plainStyle(0, 1, 1, 1, 1, 2, 1); }
 
-Style* createSimpleTableStyle() { return plainStyle(0, 2, 2, 1, 1, 0, 0); }
+// Cells keep 3 px of room at either side and 1 px above and below, so
+// that neighbouring texts never run together.
+Style* createSimpleTableStyle() { return plainStyle(0, 2, 2, 1, 1, 1, 3); }
 
 Style* createMarqueeStyle() {
     ColorSettings colors = colorSettings();

@@ -94,7 +94,10 @@ const CString* Screen::findKeyBinding(const CString& name) const {
 
 // --- the pressed item ----------------------------------------------------------------------------
 
-void Screen::setPressedItem(Item* item) { pressedItem_ = item ? item->weakRef() : ItemRef(); }
+void Screen::setPressedItem(Item* item) {
+    pressedItem_ = item ? item->weakRef() : ItemRef();
+    pressedAtPaint_ = paintCount_;
+}
 
 Item* Screen::getPressedItem() const {
     Item* item = pressedItem_.get();
@@ -108,12 +111,15 @@ bool Screen::holdsItem(const Item* item) const {
 void Screen::repaintItemNow(Item& item) {
     Display* display = getDisplay();
     if (!display || !isShown() || !holdsItem(&item)) return;
+    display->paintItemNow(item.getLastPaintX(), item.getLastPaintY(), item.getLastPaintLeft(),
+                          item.getLastPaintRight(), &item, viewportOf(item));
+}
+
+const Rect* Screen::viewportOf(const Item& item) const {
     // A content item stays inside the content's viewport.
     const Item* top = &item;
     while (top->getParent()) top = top->getParent();
-    const Rect* clip = top == getContent() ? &contentRect() : nullptr;
-    display->paintItemNow(item.getLastPaintX(), item.getLastPaintY(), item.getLastPaintLeft(),
-                          item.getLastPaintRight(), &item, clip);
+    return top == getContent() ? &contentRect() : nullptr;
 }
 
 // --- the soft keyboard ---------------------------------------------------------------------------

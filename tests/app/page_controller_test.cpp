@@ -82,7 +82,10 @@ TEST_F(PageControllerTest, LinksAndRequestValues) {
 
     controller_.setDeviceIdentity(CString("460"), CString("35 1+"));
     controller_.setCurrentUser(CString("ann"));
-    controller_.setUserCodes(CString("ann"), CString("600000,000001"), CString("f1"));
+    controller_.useWatchListOf(CString("ann"));
+    controller_.watchList()->add(kWatchStock, CString("600000"));
+    controller_.watchList()->add(kWatchStock, CString("000001"));
+    controller_.watchList()->add(kWatchFund, CString("f1"));
     controller_.setMemoryValue(CString("mem-a"), CString("m"));
     SettingsStore::putEntry(controller_.settings().live(), CString("sys-rowscount"), CString("12"),
                             kSectionSystem);

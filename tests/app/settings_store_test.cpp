@@ -162,12 +162,16 @@ TEST(SettingsStore, WaitTimeAndFontHeight) {
 TEST(SettingsStore, QuickPaths) {
     test::TempDir dir;
     const std::filesystem::path file = dir.path() / SettingsStore::kQuickPathFile;
+    // Read as "%s = %s" reads them: "a =b" and "c = d e" pass, "k=v" and
+    // "f= g" do not (regression: "a =b" was refused).
     writeText(file, "600000 = \"file://a.zqml\"\r\nk=v\r\nplain line\r\nx = y\r\n" +
-                        std::string(1200, 'z') + " = long\n");
+                        std::string(1200, 'z') + " = long\n a =b\nc = d e\nf= g\n");
     const std::map<CString, CString> paths = SettingsStore::readQuickPaths(file);
-    ASSERT_EQ(paths.size(), 2u);
+    ASSERT_EQ(paths.size(), 4u);
     EXPECT_EQ(paths.at(CString("600000")).toUtf8(), "file://a.zqml");
     EXPECT_EQ(paths.at(CString("x")).toUtf8(), "y");
+    EXPECT_EQ(paths.at(CString("a")).toUtf8(), "b");
+    EXPECT_EQ(paths.at(CString("c")).toUtf8(), "d");
     EXPECT_TRUE(SettingsStore::readQuickPaths(dir.path() / "missing.ini").empty());
 }
 

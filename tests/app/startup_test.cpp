@@ -317,6 +317,27 @@ TEST_F(StartupEndToEndTest, SettingsWrittenAtExitAreReadAtTheNextStart) {
     EXPECT_GT(received(requests[1].url), 1.0) << requests[1].url;  // the 2000-byte page
 }
 
+// "sys-longuage" was never read, so a Big5 handset's command documents kept
+// characters that Big5 lacks.
+TEST_F(StartupEndToEndTest, ABig5HandsetReadsCommandDocumentsInBig5) {
+    server_.writePage("index.zqml",
+                      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><zqml><body><text>x</text>"
+                      "<scommand path=\"/menu.xml\"/></body></zqml>");
+    server_.writePage("menu.xml",
+                      "<zq><command><ci cp=\"Go\" a=\"forward(/go.zqml?w=这)\"/>"
+                      "</command></zq>");
+    server_.writePage("go.zqml", page("gone"));
+    configure(server_, "sys-connecttype = net\nsys-longuage = Big5\n");
+    RunResult r = run({"--keys", keys("wait 1500\nkey soft1\nkey soft1\nwait 500\n")});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_TRUE(server_.waitForRequests(3, 5000)) << r.err;
+    const testserver::ReceivedRequest go = server_.requests()[2];
+    ASSERT_EQ(go.target.path, "/go.zqml") << go.url;
+    EXPECT_TRUE(go.url.find("w=%3F") != std::string::npos ||
+                go.url.find("w=?") != std::string::npos)
+        << go.url;
+}
+
 TEST_F(StartupEndToEndTest, OneClientPerDeviceFolder) {
     server_.writePage("index.zqml", page("first"));
     configure(server_, "");

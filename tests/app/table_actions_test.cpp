@@ -9,9 +9,12 @@
 #include <memory>
 
 #include "app/page_controller.h"
+#include "items/choice_group.h"
 #include "items/fixed_head_table.h"
+#include "items/inputable.h"
 #include "items/table_model.h"
 #include "platform/files.h"
+#include "platform/message_box.h"
 #include "tests/support/test_env.h"
 #include "ui/container.h"
 #include "ui/screen.h"
@@ -137,19 +140,81 @@ TEST_F(WatchListActions, DeleteFromListAndTable) {
     EXPECT_EQ(codes(), CString(u"600001,600003"));
 }
 
-TEST_F(WatchListActions, BatchDeletePageListsTheStocks) {
-    controller_->onAction(CString(u"da()"));
-    Screen* screen = controller_->currentScreen();
-    ASSERT_NE(screen, nullptr);
-    EXPECT_EQ(screen->getHeaderText(), CString(u"批量删除"));
-    if (Container* content = screen->getContent()) content->focusIndex(0);
-    FixTableItem* list = table();
-    ASSERT_NE(list, nullptr);
-    EXPECT_EQ(list->rowCount(), 4);
-    list->setFocusedRow(2);
-    controller_->onAction(controller_->currentEntry()->commandActions[CString(u"确定")]);
-    EXPECT_EQ(codes(), CString(u"600001,600002,600004"));
-    EXPECT_EQ(list->rowCount(), 3);
+TEST_F(WatchListActions, BatchDeleteRemovesTheCheckedCodesAndReturns) {
+    PageEntry* opener = controller_->currentEntry();
+    FixTableItem* t = table();
+    ASSERT_NE(t, nullptr);
+    // The checked rows of a list, once asked; then back to the opener.
+    auto confirm = [this](const char16_t* action, std::vector<int> checked) {
+        controller_->onAction(CString(action));
+        Screen* screen = controller_->currentScreen();
+        ASSERT_NE(screen, nullptr);
+        EXPECT_EQ(screen->getHeaderText(), CString(u"批量删除"));
+        auto* rows = dynamic_cast<ChoiceGroup*>(screen->getContent()->getItem(0));
+        ASSERT_NE(rows, nullptr);
+        for (int row : checked) rows->setSelectedIndex(row, true);
+        clearMessageBoxLog();
+        for (const CommandRef& command : screen->getCommands()) {
+            if (command->getLabel() == CString(u"确定")) screen->fireCommand(command.get());
+        }
+        const std::vector<MessageBoxRecord> boxes = messageBoxLog();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, CString(u"确认删除选中的自选股？"));
+    };
+    confirm(u"da(stock,code)", {1, 3});
+    EXPECT_EQ(codes(), CString(u"600001,600003"));
+    EXPECT_EQ(t->rowCount(), 2);
+    EXPECT_EQ(controller_->currentEntry(), opener);
+    EXPECT_EQ(controller_->history().current(), 0);
+
+    controller_->watchList()->add(kWatchFund, CString(u"510050"));
+    controller_->watchList()->add(kWatchFund, CString(u"159915"));
+    confirm(u"da(fund,code)", {0});
+    EXPECT_EQ(controller_->watchList()->joinCodes(kWatchFund), CString(u"159915"));
+    EXPECT_EQ(codes(), CString(u"600001,600003"));
+    EXPECT_EQ(controller_->currentEntry(), opener);
+}
+
+// The same actions on a table that stands on the second page of a tabbed
+// form, where the screen's focused item is the page.
+class TabPageActions : public WatchListActions {
+protected:
+    TabPageActions() {
+        std::ofstream(dir_.path() / "tabs.zqml")
+            << "<zqml><tabbody selectedpageid='q'><page caption='Info'><text>i</text></page>"
+               "<page caption='Quotes' id='q'><edit id='codeField' name='code'/>"
+               "<table id='t'><th><td name='code'>Code</td><td name='name'>Name</td></th>"
+               "<tr><td>600001</td><td>A</td></tr><tr><td>600002</td><td>B</td></tr>"
+               "<tr><td>600003</td><td>C</td></tr><tr><td>600004</td><td>D</td></tr>"
+               "</table></page></tabbody></zqml>";
+        controller_->onAction(CString(u"fw(file://tabs.zqml)"));
+    }
+    FixTableItem* tabTable() const {
+        Screen* screen = controller_->currentScreen();
+        return screen ? dynamic_cast<FixTableItem*>(screen->getItemByName(CString(u"t"))) : nullptr;
+    }
+};
+
+TEST_F(TabPageActions, TableActionsReachTheTableOnTheTabPage) {
+    FixTableItem* t = tabTable();
+    ASSERT_NE(t, nullptr);
+    controller_->onAction(CString(u"fc(t)"));
+    EXPECT_TRUE(t->isFocused());
+    EXPECT_EQ(
+        findFocused(controller_->currentScreen(), [](const Item& i) { return i.isFixTableItem(); }),
+        t);
+    t->setFocusedRow(1);
+    controller_->onAction(CString(u"mvd(stock,code)"));
+    EXPECT_EQ(t->focusedRow(), 2);
+    EXPECT_EQ(codes(), CString(u"600001,600003,600002,600004"));
+    controller_->onAction(CString(u"gvtd(0,codeField)"));
+    auto* field = dynamic_cast<Inputable*>(
+        controller_->currentScreen()->getItemByName(CString(u"codeField")));
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(field->getValue(), CString(u"600002"));
+    controller_->onAction(CString(u"mvp(stock,code)|dl(stock,code)"));
+    EXPECT_EQ(t->rowCount(), 3);
+    EXPECT_EQ(codes(), CString(u"600001,600003,600004"));
 }
 
 TEST_F(WatchListActions, FilesRoundTripThroughTheController) {

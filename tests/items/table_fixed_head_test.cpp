@@ -15,6 +15,7 @@
 #include "platform/ui_executor.h"
 #include "tests/support/event_log.h"
 #include "tests/support/test_font.h"
+#include "ui/default_styles.h"
 #include "ui/event.h"
 #include "ui/font_cache.h"
 #include "ui/graphics_context.h"
@@ -71,14 +72,30 @@ TEST_F(FixTableTest, SetModelRejectsNullWithItsText) {
 TEST_F(FixTableTest, GeometryFromTheFont) {
     FixTableItem table(CString(u"Cap"), model(3, 5), 0, nullptr);
     EXPECT_EQ(table.rowHeight(), 17);  // 1 + trunc(1.2 * 14), the base font height
-    // "r0c0" is 20 px + 2; the button size (15) is the least width.
+    // "r0c0" is 20 px + 2 in the construction font; the button size (15) is
+    // the least width.
     EXPECT_EQ(table.columnWidths(), (std::vector<int>{22, 22, 22, 22, 22}));
     EXPECT_EQ(table.totalWidth(), 1 + 5 * 23);
+    // The layout applies the default style, whose 14 px font paints: 28 + 2.
     layout(table, 236);
-    EXPECT_EQ(table.spareWidth(), (236 - 5 - 116 - 1) / 5);
+    EXPECT_EQ(table.columnWidths(), (std::vector<int>{30, 30, 30, 30, 30}));
+    EXPECT_EQ(table.spareWidth(), (236 - 5 - 156 - 1) / 5);
     EXPECT_FALSE(table.scrollsSideways());
     // Caption, head and three rows share one row height.
     EXPECT_EQ(table.contentHeight(), 17 + 17 + 18 * 3 + 1);
+}
+
+// A table made in the construction font and then given the page's font
+// measures its columns again: its numbers are not cut.
+TEST_F(FixTableTest, ColumnsAreMeasuredInTheFontThatPaints) {
+    FixTableItem table(CString(), model(2, 9), 0, nullptr);
+    Style* style = createTableStyle();
+    style->font = getFont(16);  // 8 px per character
+    table.setStyle(style);
+    EXPECT_EQ(table.columnWidths(), std::vector<int>(9, 4 * 8 + 2));
+    layout(table, 240);
+    EXPECT_TRUE(table.scrollsSideways());
+    EXPECT_EQ(table.columnWidths(), std::vector<int>(9, 4 * 8 + 2));
 }
 
 TEST_F(FixTableTest, FocusEntersByDirection) {
@@ -122,6 +139,21 @@ TEST_F(FixTableTest, PagingActionsPastEitherEnd) {
     ASSERT_EQ(log.events.size(), 2u);
     EXPECT_EQ(log.events[1]->getAction(), CString(u"forward(prev)"));
     EXPECT_EQ(table.pageMarker(), 1);
+}
+
+// Without paging actions the keys past either end are left to the screen,
+// which moves the focus on; the table used to keep them.
+TEST_F(FixTableTest, WithoutPagingActionsTheFocusLeavesPastEitherEnd) {
+    FixTableItem table(CString(), model(2, 2), 0, nullptr);
+    layout(table, 240);
+    EXPECT_TRUE(table.keyPressed(0, kGameDown));  // enters on row 0
+    EXPECT_TRUE(table.keyPressed(0, kGameDown));
+    EXPECT_FALSE(table.keyPressed(0, kGameDown));
+    EXPECT_EQ(table.focusedRow(), 1);
+    EXPECT_TRUE(table.keyPressed(0, kGameUp));
+    EXPECT_FALSE(table.keyPressed(0, kGameUp));
+    EXPECT_EQ(table.focusedRow(), 0);
+    EXPECT_EQ(table.pageMarker(), 0);
 }
 
 TEST_F(FixTableTest, ColumnsPageSidewaysPastTheLockedOnes) {

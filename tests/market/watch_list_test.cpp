@@ -71,6 +71,54 @@ TEST(WatchList, BadFileLinesAreSkipped) {
     EXPECT_EQ(list.joinCodes(1), CString(u"510050"));
 }
 
+TEST(WatchList, AddRefusesWhatTheFileCannotGiveBack) {
+    WatchList list;
+    for (const char16_t* bad : {u"a,b", u"a:b", u"a=b", u"[a", u"a]", u"a\nINJECTED", u"a\r",
+                                u"a\tb", u"a\x7f", u" 600000", u"600000 ", u"\U0001F600"}) {
+        EXPECT_FALSE(list.add(kWatchFund, CString(bad))) << CString(bad).toUtf8();
+    }
+    EXPECT_FALSE(list.add(kWatchStock, CString(std::u16string(65, u'9'))));
+    EXPECT_TRUE(list.add(kWatchStock, CString(std::u16string(64, u'9'))));
+    EXPECT_TRUE(list.add(kWatchStock, CString(u"浦发 A")));
+    EXPECT_TRUE(list.codes(kWatchFund).empty());
+
+    // Whatever a list took reads back from its file the same.
+    WatchList back = WatchList::fromFileText(list.toFileText());
+    EXPECT_EQ(back.joinCodes(kWatchStock), list.joinCodes(kWatchStock));
+
+    WatchList full;
+    for (size_t i = 0; i < WatchList::kMaxCodes; ++i) {
+        ASSERT_TRUE(full.add(kWatchStock, CString::format(CString(u"%d"), static_cast<int>(i))));
+    }
+    EXPECT_FALSE(full.add(kWatchStock, CString(u"x")));
+    EXPECT_EQ(WatchList::fromFileText(full.toFileText()).codes(kWatchStock).size(),
+              WatchList::kMaxCodes);
+}
+
+TEST(WatchListFile, EveryUsersListReadsBack) {
+    WatchList own;
+    own.add(kWatchStock, CString(u"600000"));
+    WatchList li(CString(u"li 李]\n"));
+    li.add(kWatchStock, CString(u"000001"));
+    li.add(kWatchFund, CString(u"510050"));
+    WatchList empty(CString(u"wang"));
+    WatchList unnamed;
+    unnamed.add(kWatchStock, CString(u"1"));
+    const std::string text = WatchListFile::toFileText(own, {&li, &empty, &unnamed});
+    EXPECT_EQ(text,
+              "[stock]\n1=600000\n[fund]\n[stock:li+%E6%9D%8E%5D%0A]\n1=000001\n"
+              "[fund:li+%E6%9D%8E%5D%0A]\n1=510050\n");
+
+    const WatchListFile back = WatchListFile::fromFileText(text);
+    EXPECT_EQ(back.own.joinCodes(kWatchStock), CString(u"600000"));
+    ASSERT_EQ(back.users.size(), 1u);
+    EXPECT_EQ(back.users[0].getName(), li.getName());
+    EXPECT_EQ(back.users[0].joinCodes(kWatchStock), CString(u"000001"));
+    EXPECT_EQ(back.users[0].joinCodes(kWatchFund), CString(u"510050"));
+    // A single list's reader keeps to the file's own sections.
+    EXPECT_EQ(WatchList::fromFileText(text).joinCodes(kWatchFund), CString());
+}
+
 TEST(RecentStockList, KeepsTwentyNewestFirst) {
     RecentStockList list;
     for (int i = 0; i < 25; ++i) {

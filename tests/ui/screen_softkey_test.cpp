@@ -348,6 +348,41 @@ TEST_F(SoftKeyTest, UnusedKeysRaiseTheirBindingOrAll) {
     EXPECT_EQ(events.events.size(), 2u);
 }
 
+// Regression: the soft keys' codes are also 'p' and 'q'; a soft key reached
+// the content and the page's binding for "p", a typed 'p' opened the menu.
+TEST_F(SoftKeyTest, SoftKeysAndTypedCharactersAreDifferentKeys) {
+    auto screen = makeScreen();
+    ProbeItem* probe = addProbe(*screen);
+    EventLog events;
+    screen->setEventListener(&events);
+    screen->addKeyBinding(u"p", u"bindP");
+    screen->addKeyBinding(u"q", u"bindQ");
+    screen->addKeyBinding(u"down", u"nextPage");
+    screen->addCommand(cmd(u"One", kTypeScreen, 1));
+    screen->addCommand(cmd(u"Two", kTypeScreen, 2));
+    probe->log.clear();
+
+    // The soft keys: the menu opens and closes; nobody else sees them.
+    key(*screen, kKeySoftLeft);
+    EXPECT_TRUE(screen->isPopupMenuOpen());
+    key(*screen, kKeySoftRight);
+    EXPECT_FALSE(screen->isPopupMenuOpen());
+    screen->keyRepeated(kKeySoftLeft);
+    EXPECT_TRUE(probe->log.empty());
+    EXPECT_TRUE(events.events.empty());
+
+    // Typed 'p' and '(' are characters for the content and the bindings.
+    screen->charTyped(u'p');
+    screen->charTyped(u'(');
+    EXPECT_FALSE(screen->isPopupMenuOpen());
+    EXPECT_TRUE(commands_.fired.empty());
+    EXPECT_EQ(probe->log,
+              (std::vector<std::string>{"press 112", "release 112", "press 40", "release 40"}));
+    ASSERT_EQ(events.events.size(), 1u);
+    EXPECT_EQ(static_cast<KeyEvent&>(*events.events[0]).getKey(), CString(u"p"));
+    EXPECT_EQ(events.events[0]->getAction(), CString(u"bindP"));
+}
+
 TEST_F(SoftKeyTest, LoadingProgressArithmeticAndRequestIds) {
     auto screen = makeScreen();
     screen->startLoading(false, false, 7);
