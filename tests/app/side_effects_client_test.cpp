@@ -45,10 +45,10 @@ protected:
         const std::filesystem::path script = dir_.path() / "keys";
         std::ofstream(script) << keys;
         const std::string err = (dir_.path() / "err").string();
-        const int code = test::runChild({binary_.string(), "--headless", "--device",
-                                         (dir_.path() / "device").string(), "--keys",
-                                         script.string()},
-                                        "", err);
+        const int code =
+            test::runChild({binary_.string(), "--headless", "--device",
+                            (dir_.path() / "device").string(), "--keys", script.string()},
+                           "", err);
         EXPECT_EQ(code, 0);
         std::ifstream in(err);
         std::stringstream text;
@@ -84,9 +84,9 @@ TEST_F(SideEffectsClientTest, ARefreshingPageWaitsForWhatIsOpenOverIt) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.page);
-        server_.writePage(std::string(c.page).substr(1), std::string("<zqml><body onload=\"") +
-                                                             c.onload +
-                                                             "\"><text>p</text></body></zqml>");
+        server_.writePage(
+            std::string(c.page).substr(1),
+            std::string("<zqml><body onload=\"") + c.onload + "\"><text>p</text></body></zqml>");
         const std::string err = run(c.page, std::string("wait 3000\n") + c.close + "\nwait 1500\n");
         // Shown once, then again only after what was over it closed.
         EXPECT_EQ(requestsFor(c.page), 2) << err;
@@ -111,11 +111,12 @@ TEST_F(SideEffectsClientTest, APageDownloadsSetsItsMarqueeAndLogsIn) {
     server_.writePage("p/index.zqml",
                       "<zqml><body onload=\"forward(side.zqml)\"><text>i</text></body></zqml>");
     server_.writePage("p/data.bin", "payload");
-    server_.writePage("p/side.zqml",
-                      "<zqml><down href=\"data.bin\" filename=\"dl/x.bin\"/>"
-                      "<memsave name=\"var-login\" value=\"true\"/>"
-                      "<mqd id=\"sys-news\" str=\"page news here\"/>"
-                      "<body><marquee id=\"sys-news\" defaultStr=\"\"/><text>委</text></body></zqml>");
+    server_.writePage(
+        "p/side.zqml",
+        "<zqml><down href=\"data.bin\" filename=\"dl/x.bin\"/>"
+        "<memsave name=\"var-login\" value=\"true\"/>"
+        "<mqd id=\"sys-news\" str=\"page news here\"/>"
+        "<body><marquee id=\"sys-news\" defaultStr=\"\"/><text>委</text></body></zqml>");
     const std::string shot = (dir_.path() / "side.png").string();
     const std::string err = run("/p/index.zqml", "wait 1500\nscreenshot " + shot + "\n");
     EXPECT_EQ(readFile(resources() / "dl" / "x.bin").value_or(""), "payload") << err;
@@ -124,13 +125,11 @@ TEST_F(SideEffectsClientTest, APageDownloadsSetsItsMarqueeAndLogsIn) {
     ImageRef image = loadImageFile(shot);
     ASSERT_TRUE(image);
     // The "委" line at the top is red.
-    EXPECT_TRUE(anyPixel(image, 0, 0, 20, 16, [](int r, int g, int b) {
-        return r > 150 && g < 80 && b < 80;
-    }));
+    EXPECT_TRUE(anyPixel(image, 0, 0, 20, 16,
+                         [](int r, int g, int b) { return r > 150 && g < 80 && b < 80; }));
     // The status line above the soft-key bar carries the page's light text.
-    EXPECT_TRUE(anyPixel(image, 0, 280, 240, 294, [](int r, int g, int b) {
-        return r > 150 && g > 150 && b > 150;
-    }));
+    EXPECT_TRUE(anyPixel(image, 0, 280, 240, 294,
+                         [](int r, int g, int b) { return r > 150 && g > 150 && b > 150; }));
 }
 
 }  // namespace
