@@ -3,6 +3,7 @@
 // from a page against a host that records what it is asked to change.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -289,25 +290,35 @@ TEST_F(SideEffectsTest, RecentMemoryKeysAndTexts) {
 }
 
 // Each bound code was compared with every earlier one on the screen, and
-// each "autodown" code with the whole list: minutes for a long page.
+// each "autodown" code with the whole list: minutes for a long page. Four
+// times the codes must take about four times as long, not sixteen.
 TEST_F(SideEffectsTest, ManyCodesTakeLinearTime) {
-    constexpr int kCodes = 60000;
-    std::string codes;
-    for (int i = 0; i < kCodes; ++i) {
-        if (i > 0) codes += ',';
-        codes += std::to_string(i);
-    }
-    const auto start = std::chrono::steady_clock::now();
-    std::string elements = "<key action=\"gh()\" keycode=\"";
-    elements += codes;
-    elements += "\"/><autodown type=\"stock\" code=\"";
-    elements += codes;
-    elements += "\"/>";
-    auto page = load(elements);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-    ASSERT_NE(page->form(), nullptr);
-    EXPECT_EQ(page->keyBindings().size(), static_cast<size_t>(kCodes));
-    EXPECT_EQ(host_.list.codes(kWatchStock).size(), static_cast<size_t>(kCodes));
+    auto build = [&](int count) {
+        std::string codes;
+        for (int i = 0; i < count; ++i) {
+            if (i > 0) codes += ',';
+            codes += std::to_string(i);
+        }
+        std::string elements = "<key action=\"gh()\" keycode=\"";
+        elements += codes;
+        elements += "\"/><autodown type=\"stock\" code=\"";
+        elements += codes;
+        elements += "\"/>";
+        // The quicker of two runs, against a busy machine.
+        std::chrono::steady_clock::duration best = std::chrono::hours(1);
+        for (int run = 0; run < 2; ++run) {
+            const auto start = std::chrono::steady_clock::now();
+            auto page = load(elements);
+            best = std::min(best, std::chrono::steady_clock::now() - start);
+            EXPECT_NE(page->form(), nullptr);
+            EXPECT_EQ(page->keyBindings().size(), static_cast<size_t>(count));
+            EXPECT_EQ(host_.list.codes(kWatchStock).size(), static_cast<size_t>(count));
+        }
+        return std::chrono::duration<double>(best).count();
+    };
+    const double small = build(6000);
+    const double large = build(24000);
+    EXPECT_LT(large, 8 * small) << small << " s, then " << large << " s";
 }
 
 TEST_F(SideEffectsTest, LoginStatusHandsConfinedPicturesToTheGridMenu) {
