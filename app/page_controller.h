@@ -217,6 +217,9 @@ public:
     // The entry a page text builds; null when it builds no screen (error 3
     // in errors() when the text does not parse). UI thread.
     std::unique_ptr<PageEntry> parsePage(std::string_view text, const CString& url);
+    // The last parsePage built no entry because the page names a follow-up
+    // link, which opens on a later round in its place.
+    bool parseRedirected() const { return parseRedirected_; }
     // Pushes the entry on the history (or puts it in place of the shown one)
     // and shows it. Dropped when cancelled or when `screenId` (not -1) is no
     // longer shown. While the shown screen is busy a replace waits on a UI
@@ -292,7 +295,7 @@ public:
     void onRefresh(const CString& piece);
     void onCtrlRefresh(const CString& piece);
     // 0, 1 or 2 from "sys-refreshtype" and the remembered "sys-refreshmode".
-    int getRefreshMode() const;
+    int getRefreshMode() const override;
     void onSpeedTest(const CString& piece);
     AutoRefresh& autoRefresh() { return *autoRefresh_; }
     SpeedTestScreen* speedTestScreen() const { return speedTestScreen_.get(); }
@@ -446,6 +449,7 @@ private:
     SettingsStore settings_;
     HostSet hostSet_;
     bool parseFailed_ = false;
+    bool parseRedirected_ = false;
     // The current page's URL up to its last '/'.
     CString basePath_;
     // The URL of the page parsePage is building: its "/" content links lie

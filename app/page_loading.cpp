@@ -6,6 +6,7 @@
 #include <memory>
 #include <utility>
 
+#include "app/auto_refresh.h"
 #include "app/link_resolver.h"
 #include "app/page_controller.h"
 #include "markup/side_effect_builders.h"
@@ -82,6 +83,9 @@ void PageController::openUrl(const CString& link, int screenId, bool replace, bo
         openTemplate(link, screenId, replace);
         return;
     }
+
+    // A page asked for now wins over a reload still on its way.
+    if (scheme == LinkScheme::Http || scheme == LinkScheme::File) autoRefresh_->pageRequested();
 
     // A new request id with its cancel flag.
     const int requestId = requests_.requestCounter().next();
@@ -219,6 +223,7 @@ std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, cons
     auto entry = std::make_unique<PageEntry>();
     auto page = std::make_unique<MarkupPage>();
     parseFailed_ = false;
+    parseRedirected_ = false;
     page->setPageFont(pageFont_);
 
     // Build it; its key is the server's "host:port".
@@ -247,6 +252,7 @@ std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, cons
     // A page that lists follow-up links is not shown: its first link opens,
     // on a later round so that a page naming itself cannot recurse.
     if (!redirectFiles(*page).empty()) {
+        parseRedirected_ = true;
         const CString link = redirectFiles(*page).front();
         if (Screen* shown = currentScreen()) shown->stopLoading(LoadingState::kAnyRequest);
         postToController([link](PageController& c) { c.openUrl(link, -1, false, true, true, 0); });

@@ -88,7 +88,8 @@ int settingTypeNumber(const CString& text);
 
 // The host path of a name a page gives for a file in `folder`: "file://"
 // removed, both separators accepted; nullopt for names that would leave the
-// folder (empty, absolute, drive letters, "..", NUL, over-long).
+// folder (empty, absolute, drive letters, "..", NUL, over-long) and for
+// names of a folder (ending in a separator).
 std::optional<std::filesystem::path> confinedResourcePath(const std::filesystem::path& folder,
                                                           CString name);
 

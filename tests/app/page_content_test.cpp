@@ -13,6 +13,7 @@
 #include "app/page_controller.h"
 #include "items/item_makers.h"
 #include "items/marquee_item.h"
+#include "markup/side_effect_builders.h"
 #include "markup/style_sheet.h"
 #include "platform/files.h"
 #include "platform/ui_executor.h"
@@ -98,7 +99,8 @@ TEST_F(PageContentTest, RootStyleSheetLinkReachesThePagesServer) {
 }
 
 // The application never installed the marquee text lookup, so a marquee
-// that names an "id" showed nothing.
+// that names an "id" showed nothing; then it installed a second one that hid
+// the texts pages set.
 TEST(MarqueeLookup, TheApplicationInstallsIt) {
     test::TempDir dir;
     {
@@ -106,6 +108,9 @@ TEST(MarqueeLookup, TheApplicationInstallsIt) {
         SettingsStore::putEntry(app.controller().settings().live(), CString(u"sys-news"),
                                 CString(u"shares up"), u"info-system");
         EXPECT_EQ(lookupMarqueeText(CString(u"sys-news")), CString(u"shares up"));
+        setMarqueeText(CString(u"sys-news"), CString(u"from a page"));
+        EXPECT_EQ(lookupMarqueeText(CString(u"sys-news")), CString(u"from a page"));
+        clearMarqueeTexts();
         MarqueeItem marquee(CString(), CString(u"sys-news"), nullptr);
         marquee.showNotify();
         EXPECT_EQ(marquee.getText(), CString(u"shares up"));

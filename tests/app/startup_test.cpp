@@ -224,6 +224,19 @@ TEST_F(StartupEndToEndTest, AServerPageThatDoesNotBuildGivesTheLocalIndex) {
     EXPECT_EQ(paths(server_), (std::vector<std::string>{"/index.zqml", "/local.zqml"}));
 }
 
+// A first page that sends on to another left the local index under it,
+// where "back" showed it.
+TEST_F(StartupEndToEndTest, AFirstPageThatSendsOnOpensNoLocalIndex) {
+    server_.writePage("index.zqml", "<zqml><redirectfile url=\"/target.zqml\"/><body/></zqml>");
+    server_.writePage("target.zqml", page("target"));
+    writeResource("probe.zqml", page("local", "forward(/local.zqml)"));
+    configure(server_, "sys-connecttype = net\nsys-index = file://probe.zqml\n");
+    RunResult r = run({"--keys", keys("wait 1500\nkey soft2\nwait 500\n")});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_TRUE(server_.waitForRequests(2, 5000)) << r.err;
+    EXPECT_EQ(paths(server_), (std::vector<std::string>{"/index.zqml", "/target.zqml"}));
+}
+
 TEST_F(StartupEndToEndTest, HostsAreTriedInOrderThroughTheGatewayThenDirect) {
     // The gateway never answers; the direct ports refuse. Each host names
     // itself by its HTTP port, which only the gateway's request shows.
