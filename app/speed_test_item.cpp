@@ -171,7 +171,7 @@ void SpeedTestItem::setTestButton(const CString& caption, const CString& action)
 void SpeedTestItem::onEvent(std::unique_ptr<Event> event) {
     auto* button = dynamic_cast<ButtonEvent*>(event.get());
     if (!button) return;
-    const CString action = button->getSecond();
+    const CString action = button->getClickAction();
     if (isAction(action, u"test")) {
         startTest();
     } else if (isAction(action, u"cancle")) {

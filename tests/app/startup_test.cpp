@@ -290,7 +290,7 @@ TEST_F(StartupEndToEndTest, HostsetShowOpensTheSelectionPageWhichConnects) {
 
     // The selection page's button runs "connect".
     // The page must be shown before the keys arrive, also on a loaded machine.
-    RunResult connected = run({"--keys", keys("wait 1500\nkey down\nkey fire\n")});
+    RunResult connected = run({"--keys", keys("idle 20000\nkey down\nkey fire\n")});
     EXPECT_EQ(connected.exitCode, 0) << connected.err;
     ASSERT_TRUE(server_.waitForRequests(1, 5000)) << connected.err;
     EXPECT_EQ(paths(server_), (std::vector<std::string>{"/index.zqml"}));
@@ -328,7 +328,7 @@ TEST_F(StartupEndToEndTest, ABig5HandsetReadsCommandDocumentsInBig5) {
                       "</command></zq>");
     server_.writePage("go.zqml", page("gone"));
     configure(server_, "sys-connecttype = net\nsys-longuage = Big5\n");
-    RunResult r = run({"--keys", keys("wait 1500\nkey soft1\nkey soft1\nwait 500\n")});
+    RunResult r = run({"--keys", keys("idle 20000\nkey soft1\nkey soft1\nidle 10000\n")});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     ASSERT_TRUE(server_.waitForRequests(3, 5000)) << r.err;
     const testserver::ReceivedRequest go = server_.requests()[2];
