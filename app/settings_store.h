@@ -58,8 +58,10 @@ public:
     // Writes into the stored map: an existing non-empty entry keeps its
     // section, otherwise the entry is rewritten under the section of
     // `sectionKind` (0 "info-data", 1 "info-RegInfo", else "info-system").
-    // False, and nothing stored, for a key the settings file cannot hold
-    // (see isWritableKey).
+    // False, and nothing stored, for what the settings file cannot hold as
+    // given: a key that would not read back (see isWritableKey), a value
+    // longer than a line may hold, a counter-file name other than a plain
+    // one that the file's code page holds (see isStorableCounterName).
     bool setStored(const CString& key, const CString& value, int sectionKind);
     // Writes an entry (key, value, section) into `map`.
     static void putEntry(SettingsMap& map, const CString& key, const CString& value,

@@ -98,6 +98,13 @@ TEST(SettingsStore, KeysThatWouldBreakTheFileAreRefused) {
         EXPECT_FALSE(store.setStored(CString(key), CString("1"), 2)) << key;
         EXPECT_EQ(value(store.stored(), key), "(absent)") << key;
     }
+    // Regression: these were stored, and read back otherwise at the next start.
+    const CString longValue(std::u16string(1001, u'v'));
+    EXPECT_FALSE(store.setStored(CString("cli-long"), longValue, 2));
+    for (const char* name : {"a\xF0\x9F\x98\x80.ini", "two words.ini", "../x.ini"}) {
+        EXPECT_FALSE(store.setStored(CString("cli_myreginfopath"), CString(name), 2)) << name;
+    }
+    EXPECT_TRUE(store.setStored(CString("cli-myreginfopath"), CString("计数.ini"), 2));
     EXPECT_TRUE(store.setStored(CString("cli-zz"), CString("after"), 2));
     EXPECT_TRUE(store.setStored(CString("a[b]"), CString("inner"), 2));
     ASSERT_TRUE(store.saveStored());
@@ -106,6 +113,7 @@ TEST(SettingsStore, KeysThatWouldBreakTheFileAreRefused) {
     ASSERT_TRUE(reloaded.load());
     EXPECT_EQ(value(reloaded.live(), "cli-zz"), "after");
     EXPECT_EQ(value(reloaded.live(), "a[b]"), "inner");
+    EXPECT_EQ(value(reloaded.live(), "cli-myreginfopath"), "计数.ini");
 }
 
 class ClientSettingsTest : public ::testing::Test {
