@@ -136,7 +136,19 @@ ConfigStore SettingsStore::store() const {
 
 bool SettingsStore::load() { return store().load(live_, userFile(), resource_ / kDefaultsFile); }
 
-bool SettingsStore::saveStored() { return store().save(stored_, userFile()); }
+bool SettingsStore::saveStored() {
+    if (saveHolds_ > 0) {
+        saveDue_ = true;
+        return true;
+    }
+    return store().save(stored_, userFile());
+}
+
+void SettingsStore::releaseSaves() {
+    if (saveHolds_ == 0 || --saveHolds_ > 0 || !saveDue_) return;
+    saveDue_ = false;
+    store().save(stored_, userFile());
+}
 
 CString SettingsStore::normalizeKey(const CString& key) {
     CString normalized = key;
