@@ -244,7 +244,9 @@ bool isWritableSection(const CString& section) {
         return c == u']' || c == u'\0' || c == u'\r' || c == u'\n';
     });
     const std::string bytes = section.toCodePage(kCodePageDefault);
-    return plain && bytes.size() < ConfigStore::kMaxLineBytes && fromFileText(bytes) == section;
+    // "[", the name and "]" make the line.
+    return plain && bytes.size() + 2 <= ConfigStore::kMaxLineBytes &&
+           fromFileText(bytes) == section;
 }
 
 CString readBackValue(const CString& value) {
