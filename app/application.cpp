@@ -439,7 +439,13 @@ bool Application::openLocalIndex() {
     setStatus(-1, CString(u"读取页面文件"));
     const std::optional<std::string> content =
         onUi([&] { return controller_->loadContent(url, false); });
-    if (!content) return false;
+    if (!content) {
+        // Too large to read is not a failed connection: the user is told
+        // so and the client stays up.
+        if (!onUi([&] { return controller_->localFileTooLarge(url); })) return false;
+        ask(CString(MarkupPage::kPageTooLargeText), CString(), MessageBoxType::Ok);
+        return true;
+    }
     setStatus(90, CString(u"解析本地数据"));
     return onUi([&] {
         const bool shown = showPage(*content, url);

@@ -231,6 +231,9 @@ public:
     // What a link names: a file below the resource folder, or a server reply,
     // fetched at once with `wait`, else sent for the reply handler (nullopt).
     std::optional<std::string> loadContent(CString link, bool wait);
+    // A "file://" or "tempfile://" link whose file is there but larger than
+    // a page may be (MarkupPage::kMaxPageFileBytes).
+    bool localFileTooLarge(const CString& link) const;
     // A synchronous server request; `link` becomes the request URL sent. The
     // reply text, or nullopt when none came within the wait. UI thread.
     std::optional<std::string> fetchUrlAndWait(CString& link);

@@ -44,7 +44,15 @@ std::optional<std::string> readResourceFile(const std::filesystem::path& folder,
                                             const CString& relative) {
     std::optional<std::filesystem::path> path = resolveConfined(folder, relative);
     if (!path) return std::nullopt;
-    return readFile(*path);
+    return readFile(*path, MarkupPage::kMaxPageFileBytes);
+}
+
+// The part of a local link after its scheme; nullopt for other links.
+std::optional<CString> localPart(const CString& link) {
+    const CString lower = link.lower();
+    if (lower.find(CString(u"tempfile://")) >= 0) return link.mid(11);
+    if (lower.find(CString(u"file://")) >= 0) return link.mid(7);
+    return std::nullopt;
 }
 
 }  // namespace
@@ -112,6 +120,12 @@ void PageController::openUrl(const CString& link, int screenId, bool replace, bo
             addLoadingProgress(kProgressFileOpened, LoadingState::kAnyRequest);
             std::optional<std::string> content = loadContent(url, false);
             if (isCancelled(cancelFlag)) return;
+            // Too large to read is said as such; the page shown stays.
+            if (!content && localFileTooLarge(url)) {
+                if (Screen* screen = currentScreen()) screen->stopLoading();
+                messageBox(MarkupPage::kPageTooLargeText, kInfoCaption, MessageBoxType::Ok);
+                break;
+            }
             addLoadingProgress(kProgressFileRead, LoadingState::kAnyRequest);
             std::unique_ptr<PageEntry> entry =
                 parsePageFor(content.value_or(std::string()), url, cancelFlag);
@@ -173,20 +187,25 @@ std::optional<std::string> PageController::loadContent(CString link, bool wait) 
     }
 
     // Local files.
-    const CString lower = link.lower();
-    int skip = -1;
-    if (lower.find(CString(u"tempfile://")) >= 0) {
-        skip = 11;
-    } else if (lower.find(CString(u"file://")) >= 0) {
-        skip = 7;
+    if (std::optional<CString> local = localPart(link)) {
+        return readResourceFile(folders_.resource, *local);
     }
-    if (skip >= 0) return readResourceFile(folders_.resource, link.mid(skip));
 
     // Server content.
+    const CString lower = link.lower();
     if (lower.find(CString(u"http://")) < 0) return std::nullopt;
     if (wait) return fetchUrlAndWait(link);
     sendRequest(link, -1, false, nullptr);
     return std::nullopt;
+}
+
+bool PageController::localFileTooLarge(const CString& link) const {
+    const std::optional<CString> local = localPart(link);
+    if (!local) return false;
+    const std::optional<std::filesystem::path> path = resolveConfined(folders_.resource, *local);
+    std::error_code ec;
+    return path && std::filesystem::is_regular_file(*path, ec) &&
+           std::filesystem::file_size(*path, ec) > MarkupPage::kMaxPageFileBytes && !ec;
 }
 
 std::string PageController::loadContent(const CString& path) {

@@ -75,6 +75,9 @@ public:
         c_.setMemoryValue(name, value);
     }
     void removeMemoryValue(const CString& name) override { c_.setMemoryValue(name, CString()); }
+    // A page of many "save" elements writes the settings file once.
+    void beginPage() override { c_.settings().holdSaves(); }
+    void endPage() override { c_.settings().releaseSaves(); }
 
 private:
     PageController& c_;

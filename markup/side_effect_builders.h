@@ -55,6 +55,10 @@ public:
     virtual void setLoginFlag(bool on) = 0;
     virtual void setMemoryValue(const CString& name, const CString& value) = 0;
     virtual void removeMemoryValue(const CString& name) = 0;
+    // Around the building of a page's elements (nested for a page built
+    // meanwhile): effects that go to files may be written once, at the end.
+    virtual void beginPage() {}
+    virtual void endPage() {}
 };
 
 // --- the builders (page, node on the element, parent) -> null ----------------------

@@ -16,6 +16,7 @@
 #include "markup/side_effect_builders.h"
 #include "markup/style_sheet.h"
 #include "platform/files.h"
+#include "platform/message_box.h"
 #include "platform/ui_executor.h"
 #include "tests/app/controller_fixture.h"
 #include "tests/support/test_env.h"
@@ -96,6 +97,22 @@ TEST_F(PageContentTest, RootStyleSheetLinkReachesThePagesServer) {
     Container* content = controller_->currentScreen()->getContent();
     ASSERT_EQ(content->size(), 1);
     EXPECT_EQ(content->getItem(0)->getStyle()->getColor(), 0x0000FFu);
+}
+
+// Regression: a local page too large to read was reported as a page that
+// did not parse.
+TEST_F(PageContentTest, APageTooLargeToReadIsSaidSoAndThePageShownStays) {
+    ASSERT_TRUE(writeFileAtomic(scratch_.path() / "a.zqml", page("<text>a</text>")));
+    ASSERT_TRUE(writeFileAtomic(scratch_.path() / "big.zqml",
+                                std::string(MarkupPage::kMaxPageFileBytes + 1, ' ')));
+    open("file://a.zqml");
+    ASSERT_TRUE(shows("a.zqml"));
+    clearMessageBoxLog();
+    open("file://big.zqml");
+    EXPECT_TRUE(shows("a.zqml"));
+    const std::vector<MessageBoxRecord> boxes = messageBoxLog();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, CString(MarkupPage::kPageTooLargeText));
 }
 
 // The application never installed the marquee text lookup, so a marquee

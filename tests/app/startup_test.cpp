@@ -281,6 +281,18 @@ TEST_F(StartupEndToEndTest, WithoutAnyPageTheProgramSaysSoAndFails) {
     EXPECT_NE(r.err.find("网络连接失败，将退出程序"), std::string::npos) << r.err;
 }
 
+// Regression: an index page too large to read ended the program as if no
+// server had answered.
+TEST_F(StartupEndToEndTest, AnIndexPageTooLargeToReadIsSaidSoAndTheClientStaysUp) {
+    ASSERT_TRUE(server_.setRefusing(true));
+    writeResource("big.zqml", page(std::string(MarkupPage::kMaxPageFileBytes, 'x')));
+    configure(server_, "sys-index = file://big.zqml\n");
+    RunResult r = run();
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find(CString(MarkupPage::kPageTooLargeText).toUtf8()), std::string::npos);
+    EXPECT_EQ(r.err.find("网络连接失败"), std::string::npos) << r.err;
+}
+
 TEST_F(StartupEndToEndTest, HostsetShowOpensTheSelectionPageWhichConnects) {
     server_.writePage("index.zqml", page("first"));
     configure(server_, "sys-hostset-show = TRUE\n");
