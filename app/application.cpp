@@ -6,7 +6,6 @@
 
 #include "app/splash_screen.h"
 #include "core/string_utils.h"
-#include "items/marquee_item.h"
 #include "markup/style_sheet.h"
 #include "net/device_actions.h"
 #include "net/dialler.h"
@@ -85,17 +84,14 @@ CString Application::oemInfo() { return CString::fromUtf8(hostSystemName()); }
 
 Application::Application(ControllerFolders folders, StartupHooks hooks)
     : controller_(std::make_unique<PageController>(std::move(folders))), hooks_(std::move(hooks)) {
+    // The controller installs the one marquee text lookup (page texts, then
+    // settings); a second one here would hide the texts pages set.
     controller_->setConnectHandler([this] { reconnect(); });
-    // A marquee shows the settings value its "id" names.
-    setMarqueeTextLookup([controller = controller_.get()](const CString& key) {
-        return controller->getSystemValue(key);
-    });
 }
 
 Application::~Application() {
     joinWorkers();
     controller_->setConnectHandler(nullptr);
-    setMarqueeTextLookup(nullptr);
     // The pages may point at the splash as the screen shown before them.
     controller_.reset();
     splash_.reset();
@@ -395,7 +391,10 @@ Application::FetchResult Application::fetchFirstPage(const CString& link) {
     setStatus(81, CString(u"正在解析数据"));
     const bool shown = onUi([&] {
         PageController& c = *controller_;
-        const bool built = showPage(std::string(reply->begin(), reply->end()), prepared.url);
+        // A page that sends on to another is the first page too: the
+        // local index must not open under the page it names.
+        const bool built = showPage(std::string(reply->begin(), reply->end()), prepared.url) ||
+                           c.parseRedirected();
         const CString key(u"sys-connecttype");
         SettingsStore::putEntry(c.settings().live(), key, connectType_, kSectionSystem);
         SettingsStore::putEntry(c.settings().stored(), key, connectType_, kSectionSystem);
@@ -440,7 +439,13 @@ bool Application::openLocalIndex() {
     setStatus(-1, CString(u"读取页面文件"));
     const std::optional<std::string> content =
         onUi([&] { return controller_->loadContent(url, false); });
-    if (!content) return false;
+    if (!content) {
+        // Too large to read is not a failed connection: the user is told
+        // so and the client stays up.
+        if (!onUi([&] { return controller_->localFileTooLarge(url); })) return false;
+        ask(CString(MarkupPage::kPageTooLargeText), CString(), MessageBoxType::Ok);
+        return true;
+    }
     setStatus(90, CString(u"解析本地数据"));
     return onUi([&] {
         const bool shown = showPage(*content, url);

@@ -12,6 +12,7 @@
 #include "app/main_frame.h"
 #include "items/item_makers.h"
 #include "net/dialler.h"
+#include "net/request_session.h"
 #include "platform/device_services.h"
 #include "platform/files.h"
 #include "platform/font.h"
@@ -168,6 +169,10 @@ int runClient(const Options& options) {
     const bool gated = quitAtEnd || !steps.empty();
     ScriptedWindow replay(*window, std::move(steps),
                           quitAtEnd ? ScriptEnd::Quit : ScriptEnd::PassThrough);
+    // An idle step waits for the replies of the requests in flight and for
+    // the work they post.
+    replay.setBusyProbe(
+        [&executor] { return executor.hasPendingTasks() || pendingRequests().size() > 0; });
     StartupInputGate gate(replay);
 
     LinuxDeviceServices linuxServices(device.root());

@@ -27,9 +27,8 @@ constexpr const char16_t* kForwardLabel = u"前";
 constexpr const char16_t* kExitLabel = u"退";
 constexpr const char16_t* kRetryLabel = u"重试";
 constexpr const char16_t* kExitQuestion = u"确认退出";
-// A grid menu's cell event: "List" in its first extra text, the cell's value
-// (an action) in its second.
-constexpr const char16_t* kListEventType = u"List";
+// The cell type of a grid menu's cell event, whose cell value is an action.
+constexpr const char16_t* kListCellType = u"List";
 
 CString settingsKey(std::u16string_view key) { return CString(key); }
 
@@ -132,6 +131,8 @@ void PageController::chooseHost(int index) {
 }
 
 void PageController::onExitApp(const CString& /*args*/) { saveSettings(); }
+
+int PageController::getRefreshMode() const { return autoRefresh_->getRefreshMode(); }
 
 void PageController::repaintCurrentScreen() {
     if (Screen* screen = currentScreen()) screen->repaint();
@@ -355,15 +356,15 @@ void PageController::onEvent(std::unique_ptr<Event> event) {
     switch (event->kind()) {
         case EventKind::Hyper: {
             const auto& link = static_cast<const HyperEvent&>(*event);
-            if (!link.getSecond().isEmpty()) {
-                onAction(link.getSecond());
-            } else if (!link.getFirst().isEmpty()) {
-                onAction(CString(u"forward(") + link.getFirst() + u')');
+            if (!link.getClickAction().isEmpty()) {
+                onAction(link.getClickAction());
+            } else if (!link.getTarget().isEmpty()) {
+                onAction(CString(u"forward(") + link.getTarget() + u')');
             }
             return;
         }
         case EventKind::Button:
-            onAction(static_cast<const ButtonEvent&>(*event).getSecond());
+            onAction(static_cast<const ButtonEvent&>(*event).getClickAction());
             return;
         case EventKind::TextField:
             onTextFieldEvent(static_cast<const TextFieldEvent&>(*event));
@@ -384,8 +385,8 @@ void PageController::onEvent(std::unique_ptr<Event> event) {
         default:
             break;
     }
-    if (event->getExtra1().view() == kListEventType) {
-        onAction(event->getExtra2());
+    if (event->getCellType().view() == kListCellType) {
+        onAction(event->getCellValue());
         return;
     }
     const CString action = event->getAction();

@@ -220,6 +220,8 @@ public:
     std::unique_ptr<PageEntry> parsePage(std::string_view text, const CString& url) {
         return loader_.parsePage(text, url);
     }
+    bool parseRedirected() const { return loader_.parseRedirected(); }
+    bool localFileTooLarge(const CString& link) const { return loader_.localFileTooLarge(link); }
     void showPage(std::unique_ptr<PageEntry> entry, int screenId, bool replace,
                   const CancelFlag& cancelFlag) override {
         loader_.showPage(std::move(entry), screenId, replace, cancelFlag);
@@ -243,7 +245,9 @@ public:
     NavigationActions& navigationActions() override { return navigationActions_; }
     InputActions& inputActions() { return inputActions_; }
     TableActions& tableActions() { return tableActions_; }
-    AutoRefresh& autoRefresh() { return *autoRefresh_; }
+    AutoRefresh& autoRefresh() override { return *autoRefresh_; }
+    // PageNavigator: 0, 1 or 2 from "sys-refreshtype" and "sys-refreshmode".
+    int getRefreshMode() const override;
     SpeedTestAction& speedTest() { return *speedTest_; }
     // The controller's side of the side-effect elements (page_side_effects.h).
     SideEffectHost* sideEffects() override { return sideEffectHost_.get(); }

@@ -3,6 +3,7 @@
 #include <memory>
 #include <utility>
 
+#include "app/auto_refresh.h"
 #include "app/form_actions.h"
 #include "app/link_resolver.h"
 #include "app/navigation_actions.h"
@@ -46,7 +47,15 @@ std::optional<std::string> readResourceFile(const std::filesystem::path& folder,
                                             const CString& relative) {
     std::optional<std::filesystem::path> path = resolveConfined(folder, relative);
     if (!path) return std::nullopt;
-    return readFile(*path);
+    return readFile(*path, MarkupPage::kMaxPageFileBytes);
+}
+
+// The part of a local link after its scheme; nullopt for other links.
+std::optional<CString> localPart(const CString& link) {
+    const CString lower = link.lower();
+    if (lower.find(CString(u"tempfile://")) >= 0) return link.mid(11);
+    if (lower.find(CString(u"file://")) >= 0) return link.mid(7);
+    return std::nullopt;
 }
 
 }  // namespace
@@ -71,6 +80,11 @@ void PageLoader::openUrl(const CString& link, int screenId, bool replace, bool s
     if (scheme == LinkScheme::TempFile) {
         openTemplate(link, screenId, replace);
         return;
+    }
+
+    // A page asked for now wins over a reload still on its way.
+    if (scheme == LinkScheme::Http || scheme == LinkScheme::File) {
+        host_.autoRefresh().pageRequested();
     }
 
     // A new request id with its cancel flag.
@@ -98,6 +112,12 @@ void PageLoader::openUrl(const CString& link, int screenId, bool replace, bool s
             host_.addLoadingProgress(kProgressFileOpened, LoadingState::kAnyRequest);
             std::optional<std::string> content = loadContent(url, false);
             if (isCancelled(cancelFlag)) return;
+            // Too large to read is said as such; the page shown stays.
+            if (!content && localFileTooLarge(url)) {
+                if (Screen* screen = host_.currentScreen()) screen->stopLoading();
+                messageBox(MarkupPage::kPageTooLargeText, kInfoCaption, MessageBoxType::Ok);
+                break;
+            }
             host_.addLoadingProgress(kProgressFileRead, LoadingState::kAnyRequest);
             std::unique_ptr<PageEntry> entry =
                 parsePageFor(content.value_or(std::string()), url, cancelFlag);
@@ -159,20 +179,26 @@ std::optional<std::string> PageLoader::loadContent(CString link, bool wait) {
     }
 
     // Local files.
-    const CString lower = link.lower();
-    int skip = -1;
-    if (lower.find(CString(u"tempfile://")) >= 0) {
-        skip = 11;
-    } else if (lower.find(CString(u"file://")) >= 0) {
-        skip = 7;
+    if (std::optional<CString> local = localPart(link)) {
+        return readResourceFile(host_.folders().resource, *local);
     }
-    if (skip >= 0) return readResourceFile(host_.folders().resource, link.mid(skip));
 
     // Server content.
+    const CString lower = link.lower();
     if (lower.find(CString(u"http://")) < 0) return std::nullopt;
     if (wait) return fetchUrlAndWait(link);
     sendRequest(link, -1, false, nullptr);
     return std::nullopt;
+}
+
+bool PageLoader::localFileTooLarge(const CString& link) const {
+    const std::optional<CString> local = localPart(link);
+    if (!local) return false;
+    const std::optional<std::filesystem::path> path =
+        resolveConfined(host_.folders().resource, *local);
+    std::error_code ec;
+    return path && std::filesystem::is_regular_file(*path, ec) &&
+           std::filesystem::file_size(*path, ec) > MarkupPage::kMaxPageFileBytes && !ec;
 }
 
 std::optional<std::string> PageLoader::fetchUrlAndWait(CString& link) {
@@ -205,6 +231,7 @@ std::unique_ptr<PageEntry> PageLoader::parsePage(std::string_view text, const CS
     auto entry = std::make_unique<PageEntry>();
     auto page = std::make_unique<MarkupPage>();
     parseFailed_ = false;
+    parseRedirected_ = false;
     page->setPageFont(host_.pageFont());
 
     // Build it; its key is the server's "host:port".
@@ -233,6 +260,7 @@ std::unique_ptr<PageEntry> PageLoader::parsePage(std::string_view text, const CS
     // A page that lists follow-up links is not shown: its first link opens,
     // on a later round so that a page naming itself cannot recurse.
     if (!redirectFiles(*page).empty()) {
+        parseRedirected_ = true;
         const CString link = redirectFiles(*page).front();
         if (Screen* shown = host_.currentScreen()) shown->stopLoading(LoadingState::kAnyRequest);
         host_.postToHost([this, link] { openUrl(link, -1, false, true, true, 0); });

@@ -20,6 +20,7 @@
 
 namespace zq {
 
+class AutoRefresh;
 class FormActions;
 class NavigationActions;
 class PageHost;
@@ -43,6 +44,7 @@ public:
     virtual void setCurrentEntry(PageEntry* entry) = 0;
     virtual FormActions& formActions() = 0;
     virtual NavigationActions& navigationActions() = 0;
+    virtual AutoRefresh& autoRefresh() = 0;
     // The soft key of the first page shown, and of every later one.
     virtual const CommandRef& exitCommand() const = 0;
     virtual const CommandRef& backCommand() const = 0;
@@ -61,6 +63,9 @@ public:
     // The entry a page text builds; null when it builds no screen (error 3
     // in errors() when the text does not parse).
     std::unique_ptr<PageEntry> parsePage(std::string_view text, const CString& url);
+    // The last parsePage built no entry because the page names a follow-up
+    // link, which opens on a later round in its place.
+    bool parseRedirected() const { return parseRedirected_; }
     // Pushes the entry on the history (or puts it in place of the shown one)
     // and shows it. Dropped when cancelled or when `screenId` (not -1) is no
     // longer shown. While the shown screen is busy a replace waits on a UI
@@ -70,6 +75,12 @@ public:
     // What a link names: a file below the resource folder, or a server reply,
     // fetched at once with `wait`, else sent for the reply handler (nullopt).
     std::optional<std::string> loadContent(CString link, bool wait);
+    // A "file://" or "tempfile://" link whose file is there but larger than
+    // a page may be (MarkupPage::kMaxPageFileBytes).
+    bool localFileTooLarge(const CString& link) const;
+    // A synchronous server request; `link` becomes the request URL sent. The
+    // reply text, or nullopt when none came within the wait.
+    std::optional<std::string> fetchUrlAndWait(CString& link);
     // Sends a request whose reply the reply handler takes; nothing is sent
     // when it is cancelled or `screenId` (not -1) is no longer shown. False
     // when the session refused it (its error shown when the screen waited).
@@ -95,9 +106,6 @@ public:
 private:
     // The "tempfile://" branch of openUrl.
     void openTemplate(const CString& link, int screenId, bool replace);
-    // A synchronous server request; `link` becomes the request URL sent. The
-    // reply text, or nullopt when none came within the wait.
-    std::optional<std::string> fetchUrlAndWait(CString& link);
     // The "sms://" branch of openUrl: sent on a thread of its own.
     void sendSmsUrl(const CString& link);
 
@@ -106,6 +114,7 @@ private:
     std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
     std::unique_ptr<SmsSender> smsSender_;
     bool parseFailed_ = false;
+    bool parseRedirected_ = false;
     // The current page's URL up to its last '/'.
     CString basePath_;
     // The URL of the page parsePage is building: its "/" content links lie

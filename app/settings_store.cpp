@@ -20,6 +20,7 @@ namespace {
 
 constexpr std::u16string_view kRecvTotal = u"sys-recvcounth";
 constexpr std::u16string_view kSentTotal = u"sys-sentcounth";
+constexpr std::u16string_view kCounterNameKey = u"cli-myreginfopath";
 constexpr size_t kMaxQuickPathLine = 999;
 
 struct KeyValueWords {
@@ -135,7 +136,19 @@ ConfigStore SettingsStore::store() const {
 
 bool SettingsStore::load() { return store().load(live_, userFile(), resource_ / kDefaultsFile); }
 
-bool SettingsStore::saveStored() { return store().save(stored_, userFile()); }
+bool SettingsStore::saveStored() {
+    if (saveHolds_ > 0) {
+        saveDue_ = true;
+        return true;
+    }
+    return store().save(stored_, userFile());
+}
+
+void SettingsStore::releaseSaves() {
+    if (saveHolds_ == 0 || --saveHolds_ > 0 || !saveDue_) return;
+    saveDue_ = false;
+    store().save(stored_, userFile());
+}
 
 CString SettingsStore::normalizeKey(const CString& key) {
     CString normalized = key;
@@ -172,15 +185,26 @@ void SettingsStore::putEntry(SettingsMap& map, const CString& key, const CString
 
 bool SettingsStore::setStored(const CString& key, const CString& value, int sectionKind) {
     const CString cleanKey = normalizeKey(key);
+    const CString cleanValue = cutAtLineEnd(value);
     // A page names the key (an element id): it must not write a section
-    // header or a second entry into the file.
-    if (!isWritableKey(cleanKey)) return false;
+    // header or a second entry into the file. A value too long to be read
+    // back would lose the setting at the next start.
+    if (!isWritableKey(cleanKey) ||
+        cleanValue.toCodePage(kCodePageDefault).size() > ConfigStore::kMaxValueBytes) {
+        return false;
+    }
+    // The counter file is looked for under the name the settings file gives
+    // back; any other name would leave the counters behind.
+    if (cleanKey.view() == kCounterNameKey && !cleanValue.isEmpty() &&
+        !isStorableCounterName(cleanValue)) {
+        return false;
+    }
     auto it = stored_.find(cleanKey);
     if (it != stored_.end() && !it->second.value.isEmpty()) {
-        it->second.value = cutAtLineEnd(value);
+        it->second.value = cleanValue;
         return true;
     }
-    putEntry(stored_, cleanKey, value, sectionOfKind(sectionKind));
+    putEntry(stored_, cleanKey, cleanValue, sectionOfKind(sectionKind));
     return true;
 }
 

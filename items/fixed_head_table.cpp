@@ -193,7 +193,7 @@ bool FixTableItem::removeRowsByValues(const std::vector<CString>* values,
     reloadModel();
     requestInit();
     if (rowCount_ == 0 && (!upPageAction_.isEmpty() || !downPageAction_.isEmpty())) {
-        fireEvent(std::make_unique<Event>(thirdAction_, this));
+        fireEvent(std::make_unique<Event>(batchEmptiedAction_, this));
     }
     return true;
 }

@@ -61,7 +61,7 @@ public:
     // --- attributes -------------------------------------------------------------
     void setUpPageAction(const CString& action) { upPageAction_ = action; }
     void setDownPageAction(const CString& action) { downPageAction_ = action; }
-    void setThirdAction(const CString& action) { thirdAction_ = action; }
+    void setBatchEmptiedAction(const CString& action) { batchEmptiedAction_ = action; }
     const CString& upPageAction() const { return upPageAction_; }
     const CString& downPageAction() const { return downPageAction_; }
     void setHeadLock(bool locked) { headLock_ = locked; }
@@ -175,7 +175,7 @@ private:
     CString caption_;
     CString upPageAction_;
     CString downPageAction_;
-    CString thirdAction_;
+    CString batchEmptiedAction_;
     FontRef font_;
     bool headLock_ = false;
     bool columnLock_ = true;

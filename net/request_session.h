@@ -207,6 +207,8 @@ public:
     uint32_t replyWaitMs() const { return replyWaitMs_.load(); }
     // The gateway addresses and the carrier that picks one of them.
     void setGateway(const HttpGatewayConfig& config, const CString& carrierName);
+    // The gateway the session's HTTP requests go through.
+    HttpGateway gateway() const;
 
     // Records `request` and sends it. False (nothing recorded, the reason in
     // errors()) when there is no data connection or no framed connection to

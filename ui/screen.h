@@ -53,6 +53,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -492,7 +493,11 @@ private:
     bool centrePressed_ = false;
 
     // input
-    std::vector<std::pair<CString, CString>> keyBindings_;
+    // Found without regard to case; a page may bind thousands of keys.
+    struct NoCaseLess {
+        bool operator()(const CString& a, const CString& b) const { return a.compareNoCase(b) < 0; }
+    };
+    std::map<CString, CString, NoCaseLess> keyBindings_;
     uint32_t lastKeyTime_ = 0;
     uint32_t lastTapTime_ = 0;
     bool keyInProgress_ = false;

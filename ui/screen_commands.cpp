@@ -84,20 +84,12 @@ void Screen::setCommandItems(std::vector<std::unique_ptr<CommandItem>> items) {
 // --- key bindings ------------------------------------------------------------------------------
 
 void Screen::addKeyBinding(const CString& name, const CString& action) {
-    for (auto& [key, value] : keyBindings_) {
-        if (key.equalsNoCase(name)) {
-            value = action;
-            return;
-        }
-    }
-    keyBindings_.emplace_back(name, action);
+    keyBindings_[name] = action;
 }
 
 const CString* Screen::findKeyBinding(const CString& name) const {
-    for (const auto& [key, value] : keyBindings_) {
-        if (key.equalsNoCase(name)) return &value;
-    }
-    return nullptr;
+    auto found = keyBindings_.find(name);
+    return found == keyBindings_.end() ? nullptr : &found->second;
 }
 
 // --- the pressed item ----------------------------------------------------------------------------

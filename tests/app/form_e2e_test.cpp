@@ -107,11 +107,11 @@ protected:
     std::filesystem::path binary_;
 };
 
-// Pauses long enough for the start-up, a page reply and the pending
-// character of a multi-tap (committed after one second).
-constexpr const char* kStart = "wait 4000\n";
+// The start-up and a page reply are over when the client is idle; the
+// pending character of a multi-tap is committed after one second.
+constexpr const char* kStart = "idle 20000\n";
 constexpr const char* kCommit = "wait 1300\n";
-constexpr const char* kReply = "wait 1500\n";
+constexpr const char* kReply = "idle 10000\n";
 
 TEST_F(FormEndToEndTest, APageFilledInByKeysSendsExactlyItsFields) {
     server_.writePage(
@@ -153,7 +153,7 @@ TEST_F(FormEndToEndTest, APageFilledInByKeysSendsExactlyItsFields) {
     script += shot("03-button");
     script += "key enter\n";
     script += shot("04-refused");
-    script += "answer ok\nwait 300\n";
+    script += "answer ok\nidle 10000\n";
     // Up to the code: the keypad's digits, then the soft keyboard's "1".
     script += "key up\nkey up\nkey up\nkey up\nkey up\nkey up\nchar 60032\ntap 118 101\n";
     script += kCommit;
@@ -162,9 +162,9 @@ TEST_F(FormEndToEndTest, APageFilledInByKeysSendsExactlyItsFields) {
     script += "key down\nkey down\nkey enter\nkey down\nkey right\nkey right\n";
     script += shot("06-choices");
     // The carrier: the drop-down opens, its second row switches the host list.
-    script += "key down\nkey enter\nwait 200\n";
+    script += "key down\nkey enter\nidle 10000\n";
     script += shot("07-carriers");
-    script += "key down\nkey enter\nwait 200\n";
+    script += "key down\nkey enter\nidle 10000\n";
     script += shot("08-switched");
     script += "key down\nkey down\nkey enter\n";
     script += kReply;
@@ -253,14 +253,14 @@ TEST_F(FormEndToEndTest, SoftKeysOnTheWayLeaveTheFieldsAsTyped) {
     script += "key enter\n";
     script += shot("22-deleted");
     // The exit key asks; No stays on the page.
-    script += "answer no\nkey soft2\nwait 300\n";
+    script += "answer no\nkey soft2\nidle 10000\n";
     script += shot("23-stayed");
     script += "char 😀\nkey down\nchar 200\n";
     script += shot("24-qty");
     // The menu opened and closed again, and the exit question once more.
     script += "key soft1\nkey soft2\n";
     script += shot("25-menu-closed");
-    script += "answer no\nkey soft2\nwait 300\n";
+    script += "answer no\nkey soft2\nidle 10000\n";
     // The second side, the first and third conditions, the second account.
     script += "key down\nkey down\nkey enter\nkey down\nkey enter\nkey down\nkey down\nkey enter\n";
     script += "key down\nkey right\nkey right\n";

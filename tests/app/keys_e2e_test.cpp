@@ -55,8 +55,8 @@ TEST(KeysEndToEndTest, SoftKeysTypeNothingAndTypedLettersAreText) {
 
     // "a", the menu opened and closed by the soft keys, then "pq" typed.
     const std::string script =
-        "wait 4000\nkey down\nchar a\nkey soft1\nkey soft2\nchar pq\nkey down\nkey enter\n"
-        "wait 1500\nscreenshot " +
+        "idle 20000\nkey down\nchar a\nkey soft1\nkey soft2\nchar pq\nkey down\nkey enter\n"
+        "idle 10000\nscreenshot " +
         (test::testOutputDir() / "keys_e2e_sent.png").string() + "\n";
     const std::filesystem::path keys = dir.path() / "soft.keys";
     std::ofstream(keys) << script;

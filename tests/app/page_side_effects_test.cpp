@@ -6,15 +6,16 @@
 #include <memory>
 #include <string>
 
-#include "app/auto_refresh.h"
 #include "app/page_controller.h"
 #include "charts/chart.h"
 #include "items/grid_menu_item.h"
 #include "items/marquee_item.h"
 #include "platform/files.h"
 #include "platform/ui_executor.h"
+#include "tests/app/controller_fixture.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
+#include "ui/page_services.h"
 
 namespace zq {
 namespace {
@@ -53,7 +54,7 @@ TEST_F(PageSideEffectsTest, APageConfiguresTheClientAsItIsShown) {
     EXPECT_EQ(lookupMarqueeText(u"m1").toUtf8(), "hello");
     EXPECT_EQ(lookupMarqueeText(u"sys-refreshtype").toUtf8(), "1");  // else the setting
     EXPECT_EQ(controller_->currentUser().toUtf8(), "li");
-    EXPECT_EQ(controller_->autoRefresh().getRefreshMode(), 2);
+    EXPECT_EQ(controller_->getRefreshMode(), 2);
 
     // Another user starts empty; coming back finds the first user's list.
     write("b.zqml",
@@ -61,7 +62,10 @@ TEST_F(PageSideEffectsTest, APageConfiguresTheClientAsItIsShown) {
           "value=\"2\"/><body/></zqml>");
     open("file://b.zqml");
     EXPECT_TRUE(controller_->watchList()->codes(kWatchStock).empty());
-    EXPECT_EQ(controller_->autoRefresh().getRefreshMode(), 0);
+    EXPECT_EQ(controller_->getRefreshMode(), 0);
+    // Market widgets ask through the navigator the controller installs.
+    ASSERT_NE(pageNavigator(), nullptr);
+    EXPECT_EQ(pageNavigator()->getRefreshMode(), 0);
     write("c.zqml", "<zqml><su name=\"li\"/><body/></zqml>");
     open("file://c.zqml");
     EXPECT_EQ(controller_->watchList()->joinCodes(kWatchStock).toUtf8(), "600000");
@@ -104,6 +108,31 @@ TEST_F(PageSideEffectsTest, LoginStatusReachesItsGridMenuAndCtrlRefreshAChartsLi
     chart->setDataLink(u"file://d.zqml");
     controller_->onAction(u"ctrlrefresh( k1 )");
     EXPECT_EQ(shownUrl(), "file://d.zqml");
+}
+
+// A relative "down" link was dropped without a word: it never reached the
+// server.
+class ServerSideEffectsTest : public test::ControllerFixture<> {};
+
+TEST_F(ServerSideEffectsTest, ARelativeDownloadComesFromTheShownPagesFolder) {
+    server_.writePage("p/a.zqml", "<zqml><body><text>a</text></body></zqml>");
+    server_.writePage("p/data.bin", "payload");
+    server_.writePage("p/b.zqml",
+                      "<zqml><down href=\"data.bin\" filename=\"dl/x.bin\"/>"
+                      "<body><text>b</text></body></zqml>");
+    useServer(false);
+    controller_->session()->setReplyWaitMs(3000);
+    auto open = [&](const std::string& path) {
+        controller_->openUrl(CString::fromUtf8(server_.urlFor(path)), -1, false, false, false, 0);
+    };
+    open("/p/a.zqml");
+    ASSERT_TRUE(pumpUntil([&] { return shows("/p/a.zqml"); }));
+    open("/p/b.zqml");
+    ASSERT_TRUE(pumpUntil([&] { return shows("/p/b.zqml"); }));
+    EXPECT_EQ(readFile(scratch_.path() / "dl" / "x.bin").value_or(""), "payload");
+    const std::vector<testserver::ReceivedRequest> requests = server_.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[2].target.path, "/p/data.bin");
 }
 
 }  // namespace

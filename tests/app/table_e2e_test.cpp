@@ -282,8 +282,8 @@ protected:
     std::string err_;
 };
 
-constexpr const char* kStart = "wait 4000\n";
-constexpr const char* kReply = "wait 1500\n";
+constexpr const char* kStart = "idle 20000\n";
+constexpr const char* kReply = "idle 10000\n";
 
 // A wide quote table scrolled far down: its control bar's "next page"
 // button loads the next page (no row under the bar is sent); the simple

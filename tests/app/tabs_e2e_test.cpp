@@ -153,8 +153,8 @@ protected:
     std::string err_;
 };
 
-constexpr const char* kStart = "wait 4000\n";
-constexpr const char* kReply = "wait 1500\n";
+constexpr const char* kStart = "idle 20000\n";
+constexpr const char* kReply = "idle 10000\n";
 
 // The marker block of each tab page fills the page's first line.
 TEST_F(TabsEndToEndTest, ATabbedPageSwitchesWithKeysAndATapOnTheBar) {

@@ -30,7 +30,7 @@ public:
         actions.push_back(event->getAction().toUtf8());
         if (event->kind() != EventKind::Hyper) return;
         const auto& link = static_cast<const HyperEvent&>(*event);
-        targets.push_back(link.getFirst().toUtf8() + "|" + link.getSecond().toUtf8());
+        targets.push_back(link.getTarget().toUtf8() + "|" + link.getClickAction().toUtf8());
     }
     std::vector<std::string> actions;
     std::vector<std::string> targets;  // "link|action" of each event

@@ -480,7 +480,7 @@ TEST_F(SoftKeyTest, ShowingRaisesAFormEventWithTheTitle) {
     EXPECT_EQ(event.kind(), EventKind::Plain);
     EXPECT_EQ(event.getAction(), CString(u"Form"));
     ASSERT_NE(dynamic_cast<const FormEvent*>(&event), nullptr);
-    EXPECT_EQ(static_cast<const FormEvent&>(event).getValue(), CString(u"行情"));
+    EXPECT_EQ(static_cast<const FormEvent&>(event).getTitle(), CString(u"行情"));
 
     Screen untitled(u"", true);
     untitled.setEventListener(&events);
