@@ -1,0 +1,90 @@
+// The navigation actions run against any ActionHost: a recording host stands
+// in for the controller and logs what each action asks of it.
+#include "app/navigation_actions.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/page_history.h"
+#include "app/settings_store.h"
+#include "core/zq_exception.h"
+
+namespace zq {
+namespace {
+
+class RecordingHost : public ActionHost {
+public:
+    std::vector<std::string> log;
+    std::map<CString, CString> memory;
+    PageHistory pages;
+    ZQException errorObject;
+    ControllerFolders paths;
+
+    PageEntry* currentEntry() const override { return nullptr; }
+    Screen* currentScreen() const override { return nullptr; }
+    int currentScreenId() const override { return 7; }
+    Item* getItemByName(const CString&) const override { return nullptr; }
+    Item* eventSource() const override { return nullptr; }
+    EventListener* eventListener() override { return nullptr; }
+    CommandListener* commandListener() override { return nullptr; }
+    void openUrl(const CString& link, int screenId, bool replace, bool showLoading,
+                 bool blockInput, int) override {
+        log.push_back("open " + link.toUtf8() + " " + std::to_string(screenId) +
+                      (replace ? " replace" : "") + (showLoading ? " loading" : "") +
+                      (blockInput ? " blocked" : ""));
+    }
+    void onAction(const CString& actions) override { log.push_back("run " + actions.toUtf8()); }
+    void goHistory(int offset) override { log.push_back("history " + std::to_string(offset)); }
+    PageHistory& history() override { return pages; }
+    void makeCurrent(PageEntry*) override {}
+    void showPage(std::unique_ptr<PageEntry>, int, bool, const CancelFlag&) override {}
+    void postToHost(std::function<void()>) override {}
+    ZQException& errors() override { return errorObject; }
+    CString memoryValue(const CString& key) const override {
+        auto it = memory.find(key);
+        return it == memory.end() ? CString() : it->second;
+    }
+    CString currentUser() const override { return CString(); }
+    CString getSystemValue(const CString&) const override { return CString(); }
+    SettingsStore& settings() override { return store; }
+    void setSetting(const CString&, const CString&, int, bool, const CString&) override {}
+    const ControllerFolders& folders() const override { return paths; }
+    void useWatchListOf(const CString&) override {}
+    WatchList* watchList() const override { return nullptr; }
+
+private:
+    SettingsStore store{{}, {}};
+};
+
+// Each action passes its own replace, loading and input-block choice.
+TEST(NavigationActionsOnAHost, EachActionAsksItsOwnOpenOrHistoryStep) {
+    RecordingHost host;
+    NavigationActions actions(host);
+    host.memory[CString(u"mode")] = CString(u"b");
+    actions.onForward(u"forward(a.zqml)");
+    actions.onKolmForward(u"kfw(b.zqml)");
+    actions.onGetData(u"getdata(c.zqml)");
+    actions.onUpdate(u"update( d.zqml )");
+    actions.onBack(u"back(3)");
+    actions.onForBack(u"forback(2)");
+    actions.onGoHome(u"gohome()");
+    actions.onSwitchForward(u"switchforward(mode==b,forward(x),forward(y))");
+    actions.onSwitchForward(u"switchforward(mode==c,forward(x),forward(y))");
+    EXPECT_EQ(host.log, (std::vector<std::string>{
+                            "open a.zqml 7 loading blocked",
+                            "open b.zqml 7 loading blocked",
+                            "open c.zqml 7",
+                            "open d.zqml 7 replace loading blocked",
+                            "history 3",
+                            "history -2",
+                            "history 1",
+                            "run forward(x)",
+                            "run forward(y)",
+                        }));
+}
+
+}  // namespace
+}  // namespace zq
