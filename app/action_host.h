@@ -1,6 +1,7 @@
 // ActionHost: what the action handlers (FormActions, NavigationActions,
-// InputActions, TableActions) reach of the page controller. The controller
-// implements it and owns the handlers, so a handler never outlives its host.
+// InputActions, TableActions) and the watch-lists reach of the page
+// controller. The controller implements it and owns them, so none outlives
+// its host.
 //
 // Threads: UI thread, apart from postToHost, which any thread may call.
 #pragma once

@@ -30,8 +30,8 @@ public:
     Item* eventSource() const override { return nullptr; }
     EventListener* eventListener() override { return nullptr; }
     CommandListener* commandListener() override { return nullptr; }
-    void openUrl(const CString& link, int screenId, bool replace, bool showLoading,
-                 bool blockInput, int) override {
+    void openUrl(const CString& link, int screenId, bool replace, bool showLoading, bool blockInput,
+                 int) override {
         log.push_back("open " + link.toUtf8() + " " + std::to_string(screenId) +
                       (replace ? " replace" : "") + (showLoading ? " loading" : "") +
                       (blockInput ? " blocked" : ""));
