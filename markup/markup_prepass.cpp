@@ -136,6 +136,10 @@ size_t findFrom(std::u16string_view s, char16_t ch, size_t from) { return findUn
 size_t declarationEnd(std::u16string_view text, size_t pos) {
     static constexpr std::pair<std::u16string_view, std::u16string_view> kKinds[] = {
         {u"<!--"sv, u"-->"sv}, {u"<![CDATA["sv, u"]]>"sv}, {u"<?"sv, u"?>"sv}};
+    // Every kind starts "<!" or "<?"; tags are by far the most of a page.
+    if (pos + 1 >= text.size() || (text[pos + 1] != u'!' && text[pos + 1] != u'?')) {
+        return std::u16string_view::npos;
+    }
     const std::u16string_view rest = text.substr(pos);
     for (const auto& [open, close] : kKinds) {
         if (!rest.starts_with(open)) continue;
