@@ -58,7 +58,9 @@ TEST_F(SideEffectsClientTest, ARefreshingPageWaitsForWhatIsOpenOverIt) {
         server_.writePage(
             std::string(c.page).substr(1),
             std::string("<zqml><body onload=\"") + c.onload + "\"><text>p</text></body></zqml>");
-        const std::string err = run(c.page, std::string("wait 3000\n") + c.close + "\nwait 1500\n");
+        // The page's one-second refresh falls due while the box is open.
+        const std::string err =
+            run(c.page, std::string("idle 20000\nwait 1500\n") + c.close + "\nwait 1500\n");
         // Shown once, then again only after what was over it closed.
         EXPECT_EQ(requestsFor(c.page), 2) << err;
     }
@@ -77,7 +79,7 @@ TEST_F(SideEffectsClientTest, APageDownloadsSetsItsMarqueeAndLogsIn) {
         "<memsave name=\"var-login\" value=\"true\"/>"
         "<mqd id=\"sys-news\" str=\"page news here\"/>"
         "<body><marquee id=\"sys-news\" defaultStr=\"\"/><text>委</text></body></zqml>");
-    const std::string err = run("/p/index.zqml", "wait 1500\n" + shot("marquee"));
+    const std::string err = run("/p/index.zqml", "idle 20000\n" + shot("marquee"));
     EXPECT_EQ(readFile(resources() / "dl" / "x.bin").value_or(""), "payload") << err;
     EXPECT_EQ(requestsFor("/p/data.bin"), 1);
 

@@ -28,7 +28,7 @@ TEST_F(SpeedTestClient, TheSpeedTestPageRunsAndAHostIsMadeDefault) {
     writeConfig("sys-initpath = /index.zqml\nsys-hostset-mode = 1\nsys-curhost = " + b +
                 "\nsys-cm-iplist = " + b + "," + a + "\n");
     // Choose b, start, close the end notice, then "设置默认" and yes.
-    run("wait 500\nkey down\nkey fire\nkey down\nkey down\nkey fire\n"
+    run("idle 20000\nkey down\nkey fire\nkey down\nkey down\nkey fire\n"
         "wait 2000\nanswer ok\nkey down\nkey fire\nanswer yes\nwait 200\n");
     const std::string ini = readFile(resources() / "ZQConfig.ini").value_or("");
     // Connecting made a the current host; the choice made b the next one.

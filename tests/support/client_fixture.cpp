@@ -62,8 +62,8 @@ std::string ClientFixture::host() const {
 }
 
 std::string ClientFixture::serverLines() const {
-    return "sys-cm-iplist = " + host() + ":T:\ncli-wap-port = " +
-           std::to_string(server_.gatewayPort()) + "\n";
+    return "sys-cm-iplist = " + host() +
+           ":T:\ncli-wap-port = " + std::to_string(server_.gatewayPort()) + "\n";
 }
 
 void ClientFixture::writeConfig(const std::string& lines) const {
