@@ -44,8 +44,7 @@ constexpr const char* kStyle =
     "</style>\n";
 
 std::string page(const std::string& body) {
-    return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<zqml>\n") + kStyle +
-           "<body>\n" + body + "</body>\n</zqml>\n";
+    return test::zqmlDocument(kStyle + ("<body>\n" + body + "</body>\n"));
 }
 
 class FormEndToEndTest : public test::ClientFixture {

@@ -12,8 +12,7 @@ namespace zq {
 namespace {
 
 std::string page(const std::string& body) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<zqml>\n<body>\n" + body +
-           "</body>\n</zqml>\n";
+    return test::zqmlDocument("<body>\n" + body + "</body>\n");
 }
 
 class KeysEndToEndTest : public test::ClientFixture {

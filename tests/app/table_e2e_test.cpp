@@ -189,8 +189,7 @@ constexpr const char* kStyle =
     "</style>\n";
 
 std::string colouredPage(const std::string& body) {
-    return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<zqml>\n") + kStyle +
-           "<body class=\"pg\">" + body + "</body></zqml>\n";
+    return test::zqmlDocument(kStyle + ("<body class=\"pg\">" + body + "</body>"));
 }
 
 // Columns with ink between y0 and y1 come in runs, apart by at least `gap`

@@ -52,8 +52,7 @@ constexpr const char* kStyle =
     "</style>\n";
 
 std::string page(const std::string& bodyElement) {
-    return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<zqml>\n") + kStyle +
-           bodyElement + "</zqml>\n";
+    return test::zqmlDocument(kStyle + bodyElement);
 }
 
 class TabsEndToEndTest : public test::ClientFixture {

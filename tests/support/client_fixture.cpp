@@ -14,6 +14,10 @@ std::filesystem::path clientBinary() {
     return std::filesystem::path(binaryDir) / "app" / "zqclient";
 }
 
+std::string zqmlDocument(const std::string& inside) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<zqml>\n" + inside + "</zqml>\n";
+}
+
 uint32_t Shot::at(int x, int y) const {
     return image && x >= 0 && y >= 0 && x < image->width() && y < image->height()
                ? image->pixel(x, y) & 0xFFFFFF

@@ -25,6 +25,10 @@ namespace zq::test {
 // The built zqclient, or an empty path when ZQ_BINARY_DIR is not set.
 std::filesystem::path clientBinary();
 
+// A zqml file as a server sends it: the XML declaration, then `inside`
+// the zqml element.
+std::string zqmlDocument(const std::string& inside);
+
 // A saved screen, read pixel by pixel; places outside it read 0xFFFFFFFF.
 struct Shot {
     ImageRef image;
