@@ -60,11 +60,8 @@ protected:
     }
 };
 
-// The start-up and a page reply are over when the client is idle; the
-// pending character of a multi-tap is committed after one second.
-constexpr const char* kStart = "idle 20000\n";
+// The pending character of a multi-tap is committed after one second.
 constexpr const char* kCommit = "wait 1300\n";
-constexpr const char* kReply = "idle 10000\n";
 
 TEST_F(FormEndToEndTest, APageFilledInByKeysSendsExactlyItsFields) {
     server_.writePage(

@@ -218,9 +218,6 @@ protected:
     }
 };
 
-constexpr const char* kStart = "idle 20000\n";
-constexpr const char* kReply = "idle 10000\n";
-
 // A wide quote table scrolled far down: its control bar's "next page"
 // button loads the next page (no row under the bar is sent); the simple
 // table's cells stand apart on the screen.

@@ -78,9 +78,6 @@ protected:
     }
 };
 
-constexpr const char* kStart = "idle 20000\n";
-constexpr const char* kReply = "idle 10000\n";
-
 // The marker block of each tab page fills the page's first line.
 TEST_F(TabsEndToEndTest, ATabbedPageSwitchesWithKeysAndATapOnTheBar) {
     server_.writePage(

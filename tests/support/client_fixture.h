@@ -54,6 +54,10 @@ protected:
 
     void SetUp() override;
 
+    // Script steps: the start-up is over; a page's reply is in.
+    static constexpr const char* kStart = "idle 20000\n";
+    static constexpr const char* kReply = "idle 10000\n";
+
     std::filesystem::path device() const { return dir_.path() / "device"; }
     std::filesystem::path program() const { return device() / "Program"; }
     std::filesystem::path resources() const { return program() / "ZQ Resource"; }
