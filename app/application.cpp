@@ -1,14 +1,11 @@
 #include "app/application.h"
 
-#include <sys/utsname.h>
-
 #include <algorithm>
 #include <chrono>
 #include <utility>
 
 #include "app/splash_screen.h"
 #include "core/string_utils.h"
-#include "items/marquee_item.h"
 #include "markup/style_sheet.h"
 #include "net/device_actions.h"
 #include "net/dialler.h"
@@ -31,6 +28,7 @@ constexpr Color kDefaultSplashBack = 0x807368;
 constexpr int kDefaultWaitSeconds = 6;
 constexpr int kMaxWaitSeconds = 3600;
 constexpr const char16_t* kDefaultNetwork = u"中国移动(CM)";
+constexpr const char16_t* kDefaultLanguage = u"gb2312";
 constexpr const char16_t* kNetSpeed = u"30000";
 
 CString setting(const PageController& c, const char16_t* key) {
@@ -80,27 +78,20 @@ ConnectionMode Application::connectionMode(const CString& connectType, const CSt
                                              : ConnectionMode::Gateway;
 }
 
-CString Application::oemInfo() {
-    struct utsname name {};
-    if (uname(&name) != 0) return CString();
-    return CString::fromUtf8(std::string(name.sysname) + ' ' + name.release + ' ' + name.machine);
-}
+CString Application::oemInfo() { return CString::fromUtf8(hostSystemName()); }
 
 // --- the application object -----------------------------------------------------------------
 
 Application::Application(ControllerFolders folders, StartupHooks hooks)
     : controller_(std::make_unique<PageController>(std::move(folders))), hooks_(std::move(hooks)) {
+    // The controller installs the one marquee text lookup (page texts, then
+    // settings); a second one here would hide the texts pages set.
     controller_->setConnectHandler([this] { reconnect(); });
-    // A marquee shows the settings value its "id" names.
-    setMarqueeTextLookup([controller = controller_.get()](const CString& key) {
-        return controller->getSystemValue(key);
-    });
 }
 
 Application::~Application() {
     joinWorkers();
     controller_->setConnectHandler(nullptr);
-    setMarqueeTextLookup(nullptr);
     // The pages may point at the splash as the screen shown before them.
     controller_.reset();
     splash_.reset();
@@ -229,6 +220,8 @@ void Application::applyConfiguration() {
         connectType_ = setting(c, u"sys-connecttype");
         networkName_ = setting(c, u"sys-network");
         if (networkName_.isEmpty()) networkName_ = CString(kDefaultNetwork);
+        const CString language = setting(c, u"sys-longuage");
+        c.setLanguageName(language.isEmpty() ? CString(kDefaultLanguage) : language);
         SettingsStore::putEntry(settings.live(), CString(u"cli-machine"), oemInfo(),
                                 kSectionSystem);
         settings.takeStoredCopy();
@@ -274,7 +267,7 @@ void Application::loadDefaultSheet() {
         // Pages are UTF-8; the sheet goes through the handset's code page.
         std::string narrow = convertCodePage(*bytes, kCodePageUtf8, kCodePageGbk);
         int codePage = kCodePageGbk;
-        if (setting(*controller_, u"sys-longuage").equalsNoCase(CString(u"big5"))) {
+        if (controller_->characterSet().equalsNoCase(CString(u"big5"))) {
             narrow = convertCodePage(narrow, kCodePageGbk, kCodePageBig5);
             codePage = kCodePageBig5;
         }
@@ -398,7 +391,10 @@ Application::FetchResult Application::fetchFirstPage(const CString& link) {
     setStatus(81, CString(u"正在解析数据"));
     const bool shown = onUi([&] {
         PageController& c = *controller_;
-        const bool built = showPage(std::string(reply->begin(), reply->end()), prepared.url);
+        // A page that sends on to another is the first page too: the
+        // local index must not open under the page it names.
+        const bool built = showPage(std::string(reply->begin(), reply->end()), prepared.url) ||
+                           c.parseRedirected();
         const CString key(u"sys-connecttype");
         SettingsStore::putEntry(c.settings().live(), key, connectType_, kSectionSystem);
         SettingsStore::putEntry(c.settings().stored(), key, connectType_, kSectionSystem);
@@ -443,7 +439,13 @@ bool Application::openLocalIndex() {
     setStatus(-1, CString(u"读取页面文件"));
     const std::optional<std::string> content =
         onUi([&] { return controller_->loadContent(url, false); });
-    if (!content) return false;
+    if (!content) {
+        // Too large to read is not a failed connection: the user is told
+        // so and the client stays up.
+        if (!onUi([&] { return controller_->localFileTooLarge(url); })) return false;
+        ask(CString(MarkupPage::kPageTooLargeText), CString(), MessageBoxType::Ok);
+        return true;
+    }
     setStatus(90, CString(u"解析本地数据"));
     return onUi([&] {
         const bool shown = showPage(*content, url);

@@ -124,6 +124,8 @@ private:
     bool tryHosts();
     FetchResult fetchFirstPage(const CString& link);
     void finishConnect(bool pageShown);
+    // True when the index page is shown, or refused as too large to read
+    // (the user is told so and the client stays up).
     bool openLocalIndex();
     void giveUp();
 

@@ -10,6 +10,8 @@
 #include "core/string_utils.h"
 #include "market/large_cap_index.h"
 #include "platform/clock.h"
+#include "platform/ui_loop.h"
+#include "ui/display.h"
 #include "ui/screen.h"
 
 namespace zq {
@@ -78,12 +80,26 @@ void AutoRefresh::start(int32_t seconds) {
     if (screenId < 0) return;
     // A countdown of nothing still waits for the next round, so an onload
     // "refresh(0)" never reloads inside the load that ran it.
-    const uint32_t interval = seconds > 0 ? kTickMs : 1;
+    arm(Countdown{screenId, std::max<int64_t>(seconds, 0), seconds > 0}, seconds > 0 ? kTickMs : 1);
+}
+
+void AutoRefresh::arm(Countdown countdown, uint32_t intervalMs) {
     // The timer needs its own id inside its callback.
     auto slot = std::make_shared<UiTimerId>(0);
-    *slot = startUiTimer(interval, [this, slot] { tick(*slot); });
+    *slot = startUiTimer(intervalMs, [this, slot] { tick(*slot); });
     if (*slot == 0) return;
-    countdowns_[*slot] = Countdown{screenId, std::max<int64_t>(seconds, 0)};
+    countdowns_[*slot] = countdown;
+}
+
+bool AutoRefresh::held() const {
+    // The page's menu, a screen over the page (an alert, the speed test) or
+    // a message box: the user is busy with it, and a reload would take it.
+    Screen* screen = controller_.currentScreen();
+    if (screen && screen->getBusyFlags() != 0) return true;
+    Display* display = Display::getDisplay();
+    if (display && screen && display->getCurrent() != screen) return true;
+    UiLoop* loop = UiLoop::current();
+    return loop && loop->overlayOpen();
 }
 
 void AutoRefresh::stopAll() {
@@ -105,9 +121,18 @@ void AutoRefresh::tick(UiTimerId id) {
         stopUiTimer(id);
         return;
     }
-    Screen* screen = controller_.currentScreen();
-    const bool held = screen && screen->getBusyFlags() != 0;
-    if (countdown.remaining > 0 && !held) --countdown.remaining;
+    if (held()) {
+        // A countdown that was due at once looks again each second.
+        if (countdown.remaining == 0 && !countdown.slow) {
+            Countdown waiting = countdown;
+            waiting.slow = true;
+            countdowns_.erase(found);
+            stopUiTimer(id);
+            arm(waiting, kTickMs);
+        }
+        return;
+    }
+    if (countdown.remaining > 0) --countdown.remaining;
     if (countdown.remaining > 0) return;
     const int screenId = countdown.screenId;
     countdowns_.erase(found);
@@ -121,7 +146,22 @@ void AutoRefresh::reload(int screenId) {
     lastRefresh_ = tickCount();
     // The entry keeps the URL as it was sent; the reload gets new numbers.
     const CString url = withoutPageParams(entry->url);
+    reloading_ = true;
     controller_.openUrl(url, screenId, true, true, false, 0);
+    reloading_ = false;
+    reloadId_ = controller_.requests().requestCounter().current();
+    reloadFlag_ = controller_.requests().cancelFlags().find(reloadId_);
+}
+
+void AutoRefresh::pageRequested() {
+    if (reloading_ || !reloadFlag_) return;
+    // The reload's reply would take the page first and leave the user's
+    // reply no page to replace: the reload gives way. A reload already
+    // answered is no longer listed under its id.
+    if (controller_.requests().cancelFlags().find(reloadId_) == reloadFlag_) {
+        reloadFlag_->store(1);
+    }
+    reloadFlag_.reset();
 }
 
 // --- the actions ---------------------------------------------------------------------------

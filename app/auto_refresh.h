@@ -4,8 +4,10 @@
 // ticks; several on one page run side by side. A countdown belongs to the
 // page that was shown when it started (its entry's screen id, never reused)
 // and ends without reloading at the first tick that finds another page
-// shown. While the shown screen is held (its menu open, a keyboard up) the
-// count does not move. At zero the page is opened again in its place.
+// shown. While the shown screen is held (its menu open, a keyboard up, a
+// screen such as an alert or the speed test over it, a message box open)
+// the count does not move and nothing reloads. At zero the page is opened
+// again in its place.
 //
 // UI thread only. Destroying it stops every timer.
 #pragma once
@@ -14,6 +16,7 @@
 #include <map>
 #include <optional>
 
+#include "net/request_session.h"
 #include "platform/cstring.h"
 #include "platform/ui_executor.h"
 
@@ -49,12 +52,19 @@ public:
     size_t running() const { return countdowns_.size(); }
     // tickCount() of the last reload, 0 before the first.
     uint32_t lastRefreshTick() const { return lastRefresh_; }
+    // A page request of anyone else: a reload still in flight is cancelled,
+    // so that the page the user asked for is the one shown.
+    void pageRequested();
 
 private:
     struct Countdown {
         int screenId = -1;
         int64_t remaining = 0;
+        bool slow = false;  // on the one-second timer
     };
+    void arm(Countdown countdown, uint32_t intervalMs);
+    // The shown page is busy or covered: no count, no reload.
+    bool held() const;
     void tick(UiTimerId id);
     // Opens the shown entry again in its place when it is still `screenId`.
     void reload(int screenId);
@@ -62,6 +72,10 @@ private:
     PageController& controller_;
     std::map<UiTimerId, Countdown> countdowns_;
     uint32_t lastRefresh_ = 0;
+    // The last reload's request, until someone else asks for a page.
+    int reloadId_ = 0;
+    CancelFlag reloadFlag_;
+    bool reloading_ = false;
 };
 
 }  // namespace zq

@@ -1,9 +1,5 @@
 #include "app/client_run.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +12,7 @@
 #include "app/main_frame.h"
 #include "items/item_makers.h"
 #include "net/dialler.h"
+#include "net/request_session.h"
 #include "platform/device_services.h"
 #include "platform/files.h"
 #include "platform/font.h"
@@ -35,26 +32,6 @@ namespace {
 
 constexpr size_t kMaxReportedScriptErrors = 20;
 constexpr const char* kLockFileName = ".zqclient.lock";
-
-// One client per device folder: an exclusive lock on a file in it, held
-// while the object lives (the system drops it when the process ends).
-class DeviceLock {
-public:
-    explicit DeviceLock(const std::filesystem::path& file)
-        : fd_(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
-        held_ = fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
-    }
-    ~DeviceLock() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    DeviceLock(const DeviceLock&) = delete;
-    DeviceLock& operator=(const DeviceLock&) = delete;
-    bool held() const { return held_; }
-
-private:
-    int fd_;
-    bool held_ = false;
-};
 
 // Installs the device services for the run and removes them again.
 class DeviceServicesScope {
@@ -159,7 +136,8 @@ int runClient(const Options& options) {
                      device.root().c_str());
         return kExitFailure;
     }
-    DeviceLock lock(device.root() / kLockFileName);
+    // One client per device folder.
+    ExclusiveFileLock lock(device.root() / kLockFileName);
     if (!lock.held()) {
         std::fprintf(stderr, "zqclient: another zqclient is using the device folder %s\n",
                      device.root().c_str());
@@ -191,6 +169,10 @@ int runClient(const Options& options) {
     const bool gated = quitAtEnd || !steps.empty();
     ScriptedWindow replay(*window, std::move(steps),
                           quitAtEnd ? ScriptEnd::Quit : ScriptEnd::PassThrough);
+    // An idle step waits for the replies of the requests in flight and for
+    // the work they post.
+    replay.setBusyProbe(
+        [&executor] { return executor.hasPendingTasks() || pendingRequests().size() > 0; });
     StartupInputGate gate(replay);
 
     LinuxDeviceServices linuxServices(device.root());

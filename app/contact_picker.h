@@ -1,12 +1,14 @@
 // ContactPicker: lets the person choose entries of the handset's contacts
-// for the "GetOutLookToID" action. The client installs none by default
-// (NoContactPicker), so that action changes nothing. UI thread.
+// for the "GetOutLookToID" action. By default the controller asks the
+// installed device services (DeviceContactPicker), whose Linux stand-in
+// reads the device folder's contact list. UI thread.
 #pragma once
 
 #include <optional>
 #include <vector>
 
 #include "platform/cstring.h"
+#include "platform/device_services.h"
 
 namespace zq {
 
@@ -20,11 +22,16 @@ public:
     virtual std::optional<std::vector<CString>> pickContacts(int maxCount) = 0;
 };
 
-// Says that no picker is installed and picks nothing.
-class NoContactPicker : public ContactPicker {
+// The picker of the device services installed now (deviceServices());
+// without them it says that no picker is installed.
+class DeviceContactPicker : public ContactPicker {
 public:
-    bool isInstalled() const override { return false; }
-    std::optional<std::vector<CString>> pickContacts(int) override { return std::nullopt; }
+    bool isInstalled() const override { return deviceServices() != nullptr; }
+    std::optional<std::vector<CString>> pickContacts(int maxCount) override {
+        DeviceServices* services = deviceServices();
+        if (!services) return std::nullopt;
+        return services->pickContacts(maxCount);
+    }
 };
 
 }  // namespace zq

@@ -19,29 +19,28 @@ constexpr const char16_t* kForwardLabel = u"前";
 constexpr const char16_t* kExitLabel = u"退";
 constexpr const char16_t* kRetryLabel = u"重试";
 constexpr const char16_t* kExitQuestion = u"确认退出";
-// A grid menu's cell event: "List" in its first extra text, the cell's value
-// (an action) in its second.
-constexpr const char16_t* kListEventType = u"List";
+// The cell type of a grid menu's cell event, whose cell value is an action.
+constexpr const char16_t* kListCellType = u"List";
 
 }  // namespace
 
 void PageController::onEvent(std::unique_ptr<Event> event) {
-    eventSource_ = nullptr;
+    eventSource_.reset();
     userInput_ = true;
     if (!event) return;
 
     switch (event->kind()) {
         case EventKind::Hyper: {
             const auto& link = static_cast<const HyperEvent&>(*event);
-            if (!link.getSecond().isEmpty()) {
-                onAction(link.getSecond());
-            } else if (!link.getFirst().isEmpty()) {
-                onAction(CString(u"forward(") + link.getFirst() + u')');
+            if (!link.getClickAction().isEmpty()) {
+                onAction(link.getClickAction());
+            } else if (!link.getTarget().isEmpty()) {
+                onAction(CString(u"forward(") + link.getTarget() + u')');
             }
             return;
         }
         case EventKind::Button:
-            onAction(static_cast<const ButtonEvent&>(*event).getSecond());
+            onAction(static_cast<const ButtonEvent&>(*event).getClickAction());
             return;
         case EventKind::TextField:
             onTextFieldEvent(static_cast<const TextFieldEvent&>(*event));
@@ -62,20 +61,20 @@ void PageController::onEvent(std::unique_ptr<Event> event) {
         default:
             break;
     }
-    if (event->getExtra1().view() == kListEventType) {
-        onAction(event->getExtra2());
+    if (event->getCellType().view() == kListCellType) {
+        onAction(event->getCellValue());
         return;
     }
     const CString action = event->getAction();
     if (action.isEmpty()) return;
-    if (event->getSource()) eventSource_ = event->getSource();
+    if (Item* source = event->getSource()) eventSource_ = source->weakRef();
     onAction(action);
 }
 
 // The field's name and value go into the link of the actions that open
 // one, inside their parentheses.
 void PageController::onTextFieldEvent(const TextFieldEvent& event) {
-    eventSource_ = event.getSource();
+    eventSource_ = event.getSource() ? event.getSource()->weakRef() : ItemRef();
     CString action = event.getFieldAction();
     if (startsWithNoCase(action, CString(u"update")) ||
         startsWithNoCase(action, CString(u"forward")) ||

@@ -11,6 +11,7 @@
 #include "app/action_dispatcher.h"
 #include "app/contact_picker.h"
 #include "app/page_controller.h"
+#include "app/table_actions.h"
 #include "core/config_store.h"
 #include "core/string_utils.h"
 #include "items/form_field.h"
@@ -153,9 +154,12 @@ void PageController::onSubmit(const CString& piece) {
     if (!currentEntry_ || !currentEntry_->page) return;
     FormSubmission* form = findFormByName(*currentEntry_->page, name);
     if (!form) return;
+    // The form's own action decides: typed values may hold parentheses too.
+    // Read before the submit, whose refusal box may end the page.
+    const bool runsActions = form->action().find(u'(') >= 0;
     const CString result = form->submit();
     if (result.isEmpty()) return;
-    if (result.find(u'(') >= 0) {
+    if (runsActions) {
         onAction(result);
     } else {
         openUrl(result, currentScreenId(), false, true, true, 0);
@@ -178,7 +182,8 @@ void PageController::onStockSubmit(const CString& piece) {
 
 void PageController::onSpecialSubmit(const CString& piece) {
     CString link = cutActionArgument(piece, u"specialsubmit", u"sm");
-    if (!currentEntry_ || !currentEntry_->page || !eventSource_) return;
+    Item* source = eventSource_.get();
+    if (!currentEntry_ || !currentEntry_->page || !source) return;
     FormSubmission* form = lastForm(*currentEntry_->page);
     if (!form || form->fields().size() < 2) return;
     Item* firstItem = form->fields()[0];
@@ -213,7 +218,7 @@ void PageController::onSpecialSubmit(const CString& piece) {
             link = setUrlParamKeepFragment(link, third->getName(), third->getValue());
         }
     }
-    link = setUrlParamKeepFragment(link, u"id", eventSource_->getId());
+    link = setUrlParamKeepFragment(link, u"id", source->getId());
     link = setUrlParamKeepFragment(link, u"codechange", changed);
 
     // The code check runs as a request that blocks input until it answers.
@@ -257,24 +262,17 @@ void PageController::onChangeCgp(const CString& piece) {
 
 void PageController::onFocus(const CString& piece) {
     const CString name = cutActionArgument(piece, u"focus", u"fc");
+    // Items without an id are not named by an empty argument.
+    if (name.isEmpty()) return;
     Screen* screen = currentScreen();
-    Container* content = screen ? screen->getContent() : nullptr;
-    if (!content) return;
-    for (int i = 0; i < content->size(); ++i) {
-        Item* child = content->getItem(i);
-        if (child && child->getId().equalsNoCase(name)) {
-            content->focusIndex(i);
-            screen->repaint();
-            return;
-        }
-    }
+    if (screen && focusPageItemByName(*screen, name)) screen->repaint();
 }
 
 void PageController::onSetFont(const CString& piece) {
     CString size = cutActionArgument(piece, u"setfont", u"sf");
-    if (size.isEmpty() && eventSource_ &&
-        !isInputKind(eventSource_, InputKind::InLineChoiceGroup)) {
-        if (auto* input = dynamic_cast<Inputable*>(eventSource_)) size = input->getValue();
+    Item* source = eventSource_.get();
+    if (size.isEmpty() && source && !isInputKind(source, InputKind::InLineChoiceGroup)) {
+        if (auto* input = dynamic_cast<Inputable*>(source)) size = input->getValue();
     }
     if (size.isEmpty()) return;
     setSetting(u"sys-fontsize", size, 2, false, u"all");
@@ -284,8 +282,8 @@ void PageController::onSetFont(const CString& piece) {
 void PageController::setContactPicker(ContactPicker* picker) { contactPicker_ = picker; }
 
 void PageController::onGetOutLookToId(const CString& piece) {
-    static NoContactPicker noPicker;
-    ContactPicker* picker = contactPicker_ ? contactPicker_ : &noPicker;
+    static DeviceContactPicker devicePicker;
+    ContactPicker* picker = contactPicker_ ? contactPicker_ : &devicePicker;
     if (!picker->isInstalled()) return;
     std::optional<std::vector<CString>> picked = picker->pickContacts(kMaxPickedContacts);
     if (!picked || picked->empty() || picked->size() > static_cast<size_t>(kMaxPickedContacts)) {
@@ -310,9 +308,13 @@ void PageController::onClearApp(const CString&) {
     const ControllerFolders& folders = folders_;
     ConfigStore store(ConfigFolders{folders.resource, folders.userData, {}});
     const std::filesystem::path file = folders.resource / SettingsStore::kUserFile;
-    for (const char16_t* section : {u"info-data", u"info-RegInfo"}) {
-        store.writeMerged(settings_.live(), file, ConfigStore::kSaveGroupCount, section,
-                          ClearMode::kClearSection);
+    // The running client reads the live map; the exit save writes the stored
+    // one, which goes last so that the file holds it and the reset lasts.
+    for (SettingsMap* map : {&settings_.live(), &settings_.stored()}) {
+        for (const char16_t* section : {u"info-data", u"info-RegInfo"}) {
+            store.writeMerged(*map, file, ConfigStore::kSaveGroupCount, section,
+                              ClearMode::kClearSection);
+        }
     }
 }
 

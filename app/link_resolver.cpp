@@ -82,8 +82,7 @@ std::optional<CString> expandZqml(CString link, const LinkContext& context) {
     // The connection type picks the port.
     HostRecord host;
     if (!host.parse(hostText)) return std::nullopt;
-    const bool framed =
-        context.connectionType == 1 || context.connectionType == 3 || context.connectionType == 5;
+    const bool framed = isFramedConnection(context.connectionType);
     const CString& port = framed ? host.socketPort : host.httpPort;
     return CString::format(u"%s%s%s%s%s", u"http://", host.address, u":", port, path);
 }

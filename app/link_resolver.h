@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "core/host_record.h"
+#include "net/connection_type.h"
 #include "platform/cstring.h"
 
 namespace zq {
@@ -33,8 +34,8 @@ struct LinkContext {
     CString currentUrl;
     CString pageBase;
     HostRecord currentHost;
-    // 1, 3, 5: the socket port serves; any other: the HTTP port.
-    int connectionType = 1;
+    // Framed types: the socket port serves; any other: the HTTP port.
+    int connectionType = connectionTypeNumber(ConnectionMode::Direct);
     // For a page base naming "#system." values.
     std::function<CString(const CString& key)> systemValue;
     // For "zqml://%name%..." links: the stored settings.

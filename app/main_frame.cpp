@@ -52,9 +52,9 @@ bool isPassedVirtualKey(int code) {
     }
 }
 
-// Characters that share a code with a key the screens already get as a key
-// (backspace, return, the arrows).
-bool isDroppedCharacter(char16_t ch) { return ch == 8 || ch == 13 || (ch >= 37 && ch <= 40); }
+// Control characters (backspace, return) come with their keys, which the
+// screens already get.
+bool isDroppedCharacter(char16_t ch) { return ch < 32; }
 
 }  // namespace
 
@@ -130,11 +130,7 @@ void MainFrame::onKeyUp(int keyCode) {
 
 void MainFrame::onChar(char16_t ch) {
     if (isDroppedCharacter(ch)) return;
-    Displayable* shown = current();
-    if (!shown) return;
-    shown->keyPressed(ch);
-    // The press may have replaced the screen (a link opened a page).
-    if (Displayable* now = current()) now->keyReleased(ch);
+    if (Displayable* shown = current()) shown->charTyped(ch);
 }
 
 void MainFrame::onResize(int width, int height) {

@@ -28,9 +28,9 @@
 //   key-down message on. Key-down messages are counted between releases (any
 //   key's KeyUp) with no timing; a KeyDown with repeat count 1 is a fresh
 //   press and starts the count again as a release would.
-// - Characters become keyPressed + keyReleased pairs, except 8, 13 and 37 to
-//   40 ('%', '&', '\'', '(' collide with the arrow codes and are dropped).
-//   A space arrives only as a character here and passes as the space key.
+// - Characters reach the displayable as charTyped, never as key codes: 'p'
+//   and 'q' are not the soft keys, '(' is not DOWN. Control characters are
+//   dropped (their keys came as keys). A space arrives only as a character.
 // - Pen down, drag and up reach the current displayable at (x, y + 2).
 // - A Resize rebuilds the Display's buffer, updates the screen metrics
 //   (landscape flag) and the display area, and resizes the current screen.

@@ -127,7 +127,7 @@ void PageController::onOpenSystemBrowser(const CString& piece) {
 void PageController::dialTelLink(const CString& link) {
     CString number = link.mid(6);
     if (!isHexDigits(number)) return;
-    if (Screen* screen = currentScreen()) screen->stopLoading(-2);
+    if (Screen* screen = currentScreen()) screen->stopLoading(LoadingState::kAnyRequest);
     if (!dialVoiceCall(deviceServices(), number)) {
         messageBox(u"网络忙，请尝试手动拨打", u"提示", MessageBoxType::Ok);
     }

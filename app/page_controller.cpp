@@ -90,7 +90,7 @@ bool PageController::beginLoading(bool blockInput, int requestId) {
         const int savedState = loadState_;
         screen->startLoading(blockInput, false, requestId, [this, savedState] {
             requests_.cancelRequest();
-            if (Screen* shown = currentScreen()) shown->stopLoading(-2);
+            if (Screen* shown = currentScreen()) shown->stopLoading(LoadingState::kAnyRequest);
             loadState_ = savedState;
         });
     }
@@ -159,12 +159,13 @@ void PageController::setSetting(const CString& key, const CString& value, int se
 void PageController::saveAction(const CString& actionText) {
     CString argument = actionText.mid(5, actionText.length() - 6);
     if (argument.isEmpty()) argument = CString(u"all");
-    if (!eventSource_) return;
+    Item* source = eventSource_.get();
+    if (!source) return;
     // A field saves under its form name (a host list's is its choice key;
     // its identifier is its carrier), anything else under its identifier.
-    CString key = eventSource_->getId();
+    CString key = source->getId();
     CString value;
-    if (const auto* input = dynamic_cast<const Inputable*>(eventSource_)) {
+    if (const auto* input = dynamic_cast<const Inputable*>(source)) {
         value = input->getValue();
         if (!input->getName().isEmpty()) key = input->getName();
     }
@@ -240,7 +241,8 @@ CString PageController::resolveUrl(const CString& link) {
     }
     context.currentHost = currentHost_;
     const HttpSession* session = requests_.session();
-    context.connectionType = session ? session->connectionType() : 1;
+    context.connectionType =
+        session ? session->connectionType() : connectionTypeNumber(ConnectionMode::Direct);
     context.systemValue = [this](const CString& key) { return getSystemValue(key); };
     context.storedSetting = [this](const CString& key) { return settings_.storedValue(key); };
     return resolveLink(link, context, linkVariables_);

@@ -94,6 +94,9 @@ public:
     void fetchPicture(const CString& url, std::function<void(std::vector<uint8_t>)> done) override {
         requests_.fetchPicture(url, std::move(done));
     }
+    // PageNavigator: a picture for the shown page, without loading bar,
+    // error or retry address.
+    void requestPicture(const CString& address) override { requests_.requestPicture(address); }
     // --- end remote pictures ---
 
     // ScreenShell.
@@ -197,10 +200,13 @@ public:
     void setMemoryValue(const CString& key, const CString& value) { memoryValues_[key] = value; }
     CString memoryValue(const CString& key) const;
     const CString& mainCaption() const { return mainCaption_; }
+    // "sys-longuage" as start-up read it; "big5" (any case) narrows fetched
+    // style sheets and command documents to what Big5 holds.
+    void setLanguageName(const CString& name) { languageName_ = name; }
     // The texts "var-imsi" and "var-imei" send.
     void setDeviceIdentity(const CString& imsi, const CString& imei);
     const CString& lastUrl() const { return lastUrl_; }
-    Item* eventSource() const { return eventSource_; }
+    Item* eventSource() const { return eventSource_.get(); }
 
     // --- pages ---
     // Page loading, the pages of replies, events and soft keys. Defined in
@@ -211,6 +217,9 @@ public:
     // The entry a page text builds; null when it builds no screen (error 3
     // in errors() when the text does not parse). UI thread.
     std::unique_ptr<PageEntry> parsePage(std::string_view text, const CString& url);
+    // The last parsePage built no entry because the page names a follow-up
+    // link, which opens on a later round in its place.
+    bool parseRedirected() const { return parseRedirected_; }
     // Pushes the entry on the history (or puts it in place of the shown one)
     // and shows it. Dropped when cancelled or when `screenId` (not -1) is no
     // longer shown. While the shown screen is busy a replace waits on a UI
@@ -222,6 +231,9 @@ public:
     // What a link names: a file below the resource folder, or a server reply,
     // fetched at once with `wait`, else sent for the reply handler (nullopt).
     std::optional<std::string> loadContent(CString link, bool wait);
+    // A "file://" or "tempfile://" link whose file is there but larger than
+    // a page may be (MarkupPage::kMaxPageFileBytes).
+    bool localFileTooLarge(const CString& link) const;
     // A synchronous server request; `link` becomes the request URL sent. The
     // reply text, or nullopt when none came within the wait. UI thread.
     std::optional<std::string> fetchUrlAndWait(CString& link);
@@ -229,8 +241,8 @@ public:
     // when it is cancelled or `screenId` (not -1) is no longer shown. False
     // when the session refused it (its error shown when the screen waited).
     // `link` is the address as asked, kept for the history (empty: url).
-    bool sendRequest(const CString& url, int screenId, int number, const CancelFlag& cancelFlag,
-                     int flag, const CString& link = CString());
+    bool sendRequest(const CString& url, int screenId, bool replace, const CancelFlag& cancelFlag,
+                     const CString& link = CString());
     // The "sms://" branch of openUrl: sent on a thread of its own.
     void sendSmsUrl(const CString& link);
     // A page reply, on the UI thread.
@@ -286,7 +298,7 @@ public:
     void onRefresh(const CString& piece);
     void onCtrlRefresh(const CString& piece);
     // 0, 1 or 2 from "sys-refreshtype" and the remembered "sys-refreshmode".
-    int getRefreshMode() const;
+    int getRefreshMode() const override;
     void onSpeedTest(const CString& piece);
     AutoRefresh& autoRefresh() { return *autoRefresh_; }
     SpeedTestScreen* speedTestScreen() const { return speedTestScreen_.get(); }
@@ -324,7 +336,7 @@ public:
     CString formDnKey() const override { return dnKey_; }
     void repaintCurrentScreen() override;
     // The picker "GetOutLookToID" asks (borrowed); null puts back the
-    // default, which says that no picker is installed.
+    // default, the picker of the installed device services.
     void setContactPicker(ContactPicker* picker);
     // While set, "alert" and "confirm" boxes wait for a later round of the
     // UI thread instead of opening inside the page being built.
@@ -440,6 +452,7 @@ private:
     SettingsStore settings_;
     HostSet hostSet_;
     bool parseFailed_ = false;
+    bool parseRedirected_ = false;
     // The current page's URL up to its last '/'.
     CString basePath_;
     // The URL of the page parsePage is building: its "/" content links lie
@@ -448,8 +461,10 @@ private:
     CString lastUrl_;
     CommandRef backCommand_;
     CommandRef exitCommand_;
-    // The item whose event runs the current action; null between events.
-    Item* eventSource_ = nullptr;
+    // The item of the last item event; the actions that run after it
+    // (soft keys, onload) may still read it, so it reads null once the item
+    // dies.
+    ItemRef eventSource_;
     // Written by the markup "memsave" element.
     std::map<CString, CString> memoryValues_;
     CString networkName_;

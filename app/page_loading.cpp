@@ -6,6 +6,7 @@
 #include <memory>
 #include <utility>
 
+#include "app/auto_refresh.h"
 #include "app/link_resolver.h"
 #include "app/page_controller.h"
 #include "markup/side_effect_builders.h"
@@ -29,7 +30,6 @@ constexpr int kProgressFileRead = 30;
 constexpr int kProgressParsed = 30;
 constexpr int kProgressShown = 10;
 constexpr int kProgressSending = 5;
-constexpr int kAnyRequest = -1;
 constexpr int kParseErrorCode = 3;
 constexpr int kTemplateErrorCode = 23;
 // How often a replace looks again at a screen that is busy (menu open).
@@ -39,14 +39,20 @@ constexpr const char16_t* kTemplateErrorText = u"打开模板文件失败";
 constexpr const char16_t* kInfoCaption = u"信息提示";
 constexpr const char16_t* kSmsNotice = u"短信发送中...在此过程中您可以继续其他操作";
 
-bool isCancelled(const CancelFlag& flag) { return flag && flag->load() == 1; }
-
 // "tempfile://" and "file://" links name a file below the resource folder.
 std::optional<std::string> readResourceFile(const std::filesystem::path& folder,
                                             const CString& relative) {
     std::optional<std::filesystem::path> path = resolveConfined(folder, relative);
     if (!path) return std::nullopt;
-    return readFile(*path);
+    return readFile(*path, MarkupPage::kMaxPageFileBytes);
+}
+
+// The part of a local link after its scheme; nullopt for other links.
+std::optional<CString> localPart(const CString& link) {
+    const CString lower = link.lower();
+    if (lower.find(CString(u"tempfile://")) >= 0) return link.mid(11);
+    if (lower.find(CString(u"file://")) >= 0) return link.mid(7);
+    return std::nullopt;
 }
 
 }  // namespace
@@ -69,7 +75,7 @@ void PageController::navigate(const CString& address, NavigationLoading loading,
 }
 
 void PageController::openUrl(const CString& link, int screenId, bool replace, bool showLoading,
-                             bool blockInput, int flag) {
+                             bool blockInput, int) {
     // Resolve; an empty or blank link does nothing.
     CString url;
     try {
@@ -86,6 +92,9 @@ void PageController::openUrl(const CString& link, int screenId, bool replace, bo
         return;
     }
 
+    // A page asked for now wins over a reload still on its way.
+    if (scheme == LinkScheme::Http || scheme == LinkScheme::File) autoRefresh_->pageRequested();
+
     // A new request id with its cancel flag.
     const int requestId = requests_.requestCounter().next();
     if (showLoading) beginLoading(blockInput, requestId);
@@ -101,21 +110,26 @@ void PageController::openUrl(const CString& link, int screenId, bool replace, bo
                 return;
             }
             addLoadingProgress(kProgressRequestSent, requestId);
-            if (!sendRequest(buildRequestParams(url), screenId, replace ? 1 : 0, cancelFlag, flag,
-                             url)) {
+            if (!sendRequest(buildRequestParams(url), screenId, replace, cancelFlag, url)) {
                 requests_.cancelFlags().remove(requestId);
             }
             break;
         case LinkScheme::File: {
             requests_.cancelFlags().remove(requestId);
             if (!askerShown) return;
-            addLoadingProgress(kProgressFileOpened, kAnyRequest);
+            addLoadingProgress(kProgressFileOpened, LoadingState::kAnyRequest);
             std::optional<std::string> content = loadContent(url, false);
             if (isCancelled(cancelFlag)) return;
-            addLoadingProgress(kProgressFileRead, kAnyRequest);
+            // Too large to read is said as such; the page shown stays.
+            if (!content && localFileTooLarge(url)) {
+                if (Screen* screen = currentScreen()) screen->stopLoading();
+                messageBox(MarkupPage::kPageTooLargeText, kInfoCaption, MessageBoxType::Ok);
+                break;
+            }
+            addLoadingProgress(kProgressFileRead, LoadingState::kAnyRequest);
             std::unique_ptr<PageEntry> entry =
                 parsePageFor(content.value_or(std::string()), url, cancelFlag);
-            addLoadingProgress(kProgressParsed, kAnyRequest);
+            addLoadingProgress(kProgressParsed, LoadingState::kAnyRequest);
             if (entry) {
                 showPage(std::move(entry), screenId, replace, cancelFlag);
             } else {
@@ -140,17 +154,16 @@ void PageController::openUrl(const CString& link, int screenId, bool replace, bo
     lastUrl_ = url;
 }
 
-bool PageController::sendRequest(const CString& url, int screenId, int number,
-                                 const CancelFlag& cancelFlag, int flag, const CString& link) {
+bool PageController::sendRequest(const CString& url, int screenId, bool replace,
+                                 const CancelFlag& cancelFlag, const CString& link) {
     RequestRecord record;
     record.url = url;
     record.link = link;
     record.targetScreenId = screenId;
-    record.number = number;
+    record.replace = replace;
     record.cancelFlag = cancelFlag;
     record.requestId = requests_.requestCounter().current();
     record.tick = tickCount();
-    record.flag = flag;
     if (record.cancelled()) return true;
     if (screenId != -1 && screenId != currentScreenId()) return true;
     addLoadingProgress(kProgressSending, record.requestId);
@@ -174,20 +187,25 @@ std::optional<std::string> PageController::loadContent(CString link, bool wait) 
     }
 
     // Local files.
-    const CString lower = link.lower();
-    int skip = -1;
-    if (lower.find(CString(u"tempfile://")) >= 0) {
-        skip = 11;
-    } else if (lower.find(CString(u"file://")) >= 0) {
-        skip = 7;
+    if (std::optional<CString> local = localPart(link)) {
+        return readResourceFile(folders_.resource, *local);
     }
-    if (skip >= 0) return readResourceFile(folders_.resource, link.mid(skip));
 
     // Server content.
+    const CString lower = link.lower();
     if (lower.find(CString(u"http://")) < 0) return std::nullopt;
     if (wait) return fetchUrlAndWait(link);
-    sendRequest(link, -1, 0, nullptr, 0);
+    sendRequest(link, -1, false, nullptr);
     return std::nullopt;
+}
+
+bool PageController::localFileTooLarge(const CString& link) const {
+    const std::optional<CString> local = localPart(link);
+    if (!local) return false;
+    const std::optional<std::filesystem::path> path = resolveConfined(folders_.resource, *local);
+    std::error_code ec;
+    return path && std::filesystem::is_regular_file(*path, ec) &&
+           std::filesystem::file_size(*path, ec) > MarkupPage::kMaxPageFileBytes && !ec;
 }
 
 std::string PageController::loadContent(const CString& path) {
@@ -224,6 +242,7 @@ std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, cons
     auto entry = std::make_unique<PageEntry>();
     auto page = std::make_unique<MarkupPage>();
     parseFailed_ = false;
+    parseRedirected_ = false;
     page->setPageFont(pageFont_);
 
     // Build it; its key is the server's "host:port".
@@ -245,15 +264,16 @@ std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, cons
     if (!loaded) {
         parseFailed_ = true;
         errors_.setError(kParseErrorCode, kParseErrorText);
-        if (Screen* screen = currentScreen()) screen->stopLoading(-2);
+        if (Screen* screen = currentScreen()) screen->stopLoading(LoadingState::kAnyRequest);
         return nullptr;
     }
 
     // A page that lists follow-up links is not shown: its first link opens,
     // on a later round so that a page naming itself cannot recurse.
     if (!redirectFiles(*page).empty()) {
+        parseRedirected_ = true;
         const CString link = redirectFiles(*page).front();
-        if (Screen* shown = currentScreen()) shown->stopLoading(-2);
+        if (Screen* shown = currentScreen()) shown->stopLoading(LoadingState::kAnyRequest);
         postToController([link](PageController& c) { c.openUrl(link, -1, false, true, true, 0); });
         return nullptr;
     }
@@ -261,7 +281,7 @@ std::unique_ptr<PageEntry> PageController::parsePage(std::string_view text, cons
     // A page without a screen changes nothing.
     std::unique_ptr<Form> screen = page->releaseScreen();
     if (!screen) {
-        if (Screen* shown = currentScreen()) shown->stopLoading(-2);
+        if (Screen* shown = currentScreen()) shown->stopLoading(LoadingState::kAnyRequest);
         return nullptr;
     }
     entry->url = page->redirect().isEmpty() ? url : page->redirect();
@@ -312,7 +332,7 @@ void PageController::showPage(std::unique_ptr<PageEntry> entry, int screenId, bo
 
     // Exit on the first page, back on the others; then show it.
     raw->screen->insertCommand(position < 1 ? exitCommand_ : backCommand_, nullptr, false);
-    addLoadingProgress(kProgressShown, kAnyRequest);
+    addLoadingProgress(kProgressShown, LoadingState::kAnyRequest);
     makeCurrent(raw);
 }
 
@@ -360,7 +380,7 @@ void PageController::openTemplate(const CString& link, int screenId, bool replac
 }
 
 void PageController::sendSmsUrl(const CString& link) {
-    if (Screen* screen = currentScreen()) screen->stopLoading(-2);
+    if (Screen* screen = currentScreen()) screen->stopLoading(LoadingState::kAnyRequest);
     if (!smsSender_) smsSender_.reset(std::make_unique<SmsSender>(deviceServices()).release());
     smsSender_->start(SmsJob::fromLink(link), [](const SmsReport& report) {
         const CString summary = report.summary();

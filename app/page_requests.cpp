@@ -4,7 +4,10 @@
 
 #include <utility>
 
+#include "app/link_resolver.h"
 #include "app/page_controller.h"
+#include "core/zq_exception.h"
+#include "net/http_socket.h"
 #include "platform/clock.h"
 #include "platform/ui_executor.h"
 #include "platform/ui_loop.h"
@@ -17,8 +20,6 @@ namespace {
 constexpr size_t kPictureThreads = 2;
 constexpr int kMaxPictureFetches = 32;
 constexpr int kDefaultWaitSeconds = 6;
-
-bool isCancelled(const CancelFlag& flag) { return flag && flag->load() == 1; }
 
 }  // namespace
 
@@ -163,9 +164,19 @@ bool PageRequests::storeSyncReply(int requestId, std::optional<std::vector<uint8
 
 // --- remote pictures ------------------------------------------------------------
 
+// One framed connection serves one server: a picture from another would
+// close it under the replies the shown page still waits for.
+bool PageRequests::reachesPageServer(const CString& url) const {
+    if (!session_ || !isFramedConnection(session_->connectionType())) return true;
+    CString host, port, path, pageHost, pagePort;
+    splitHttpUrl(url, host, port, path);
+    splitHttpUrl(controller_.baseUrl(), pageHost, pagePort, path);
+    return host.equalsNoCase(pageHost) && port.equalsNoCase(pagePort);
+}
+
 void PageRequests::fetchPicture(const CString& url,
                                 std::function<void(std::vector<uint8_t>)> done) {
-    if (!session_ || !done) return;
+    if (!session_ || !done || !reachesPageServer(url)) return;
     // A page of many pictures queues no more than this; the rest keep their
     // alternative text.
     if (picturesInFlight_.load() >= kMaxPictureFetches) return;
@@ -201,6 +212,30 @@ void PageRequests::fetchPicture(const CString& url,
                 if (c.requests().sessionGeneration_ == generation) done(std::move(bytes));
             });
     });
+}
+
+void PageRequests::requestPicture(const CString& address) {
+    HttpSession* session = session_.get();
+    if (!session) return;
+    CString url;
+    try {
+        url = controller_.resolveUrl(address);
+    } catch (const ZQException&) {
+        return;
+    }
+    if (linkScheme(url) != LinkScheme::Http || !reachesPageServer(url)) return;
+
+    // No loading state, so neither the reply nor a failure touches the
+    // screen: the page stays usable and the picture keeps its alternative text.
+    const int requestId = requestCounter_.next();
+    RequestRecord record;
+    record.url = controller_.buildRequestParams(url);
+    record.link = url;
+    record.targetScreenId = controller_.currentScreenId();
+    record.cancelFlag = cancelFlags_.add(requestId);
+    record.requestId = requestId;
+    record.tick = tickCount();
+    if (!session->sendRequest(record)) cancelFlags_.remove(requestId);
 }
 
 }  // namespace zq

@@ -110,6 +110,12 @@ public:
     // Fetched on a picture thread (a few at most); `done` runs on the UI
     // thread, and never once the session is replaced or the controller goes.
     void fetchPicture(const CString& url, std::function<void(std::vector<uint8_t>)> done);
+    // Sends the request for a shown item's picture, for the shown screen;
+    // the reply reaches the registered listeners. A failure stays silent.
+    // Over the framed connection (it serves one server) only pictures of the
+    // shown page's server are asked for; the same holds for fetchPicture.
+    // UI thread.
+    void requestPicture(const CString& address);
 
     // --- the reply path ----------------------------------------------------------
     // Session thread: decodes, settles the request and posts pages to the UI
@@ -139,6 +145,9 @@ private:
         PageRequests& requests;
     };
     uint32_t fetchWaitMs() const;
+    // False for a picture the framed connection cannot fetch without leaving
+    // the shown page's server.
+    bool reachesPageServer(const CString& url) const;
 
     PageController& controller_;
     RequestIdCounter requestCounter_;

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/link_resolver.h"
 #include "app/page_controller.h"
 #include "items/grid_menu_item.h"
 #include "items/marquee_item.h"
@@ -41,10 +42,25 @@ public:
                       const CString& mode) override {
         c_.setSetting(name, value, type, true, mode);
     }
+    // Local files and "/" links as any content; a relative link resolves
+    // as a link on the shown page does and is fetched from where it points.
     std::optional<std::string> fetchBytes(const CString& href) override {
-        return c_.loadContent(href, true);
+        if (href.isEmpty() || href.at(0) == u'/' || linkScheme(href) != LinkScheme::Relative) {
+            return c_.loadContent(href, true);
+        }
+        CString url;
+        try {
+            url = c_.resolveUrl(href);
+        } catch (const ZQException&) {
+            return std::nullopt;
+        }
+        if (linkScheme(url) != LinkScheme::Http) return c_.loadContent(url, false);
+        CString link = href;
+        return c_.fetchUrlAndWait(link);
     }
-    void addLoadingProgress(int delta) override { c_.addLoadingProgress(delta, -1); }
+    void addLoadingProgress(int delta) override {
+        c_.addLoadingProgress(delta, LoadingState::kAnyRequest);
+    }
     std::filesystem::path resourceFolder() const override { return c_.folders().resource; }
     WatchList* currentWatchList() override { return c_.watchList(); }
     void switchUser(const CString& name) override {
@@ -59,6 +75,9 @@ public:
         c_.setMemoryValue(name, value);
     }
     void removeMemoryValue(const CString& name) override { c_.setMemoryValue(name, CString()); }
+    // A page of many "save" elements writes the settings file once.
+    void beginPage() override { c_.settings().holdSaves(); }
+    void endPage() override { c_.settings().releaseSaves(); }
 
 private:
     PageController& c_;

@@ -23,12 +23,9 @@ constexpr int kProgressDataReply = 30;
 constexpr int kProgressPageReply = 30;
 constexpr int kProgressPageParsing = 15;
 constexpr int kProgressPageParsed = 30;
-constexpr int kAnyRequest = -1;
 constexpr int kPageListKind = 3;
 constexpr const char16_t* kTimeoutText = u"网络超时，请稍后重试！";
 constexpr const char16_t* kInfoCaption = u"信息提示";
-
-bool isCancelled(const CancelFlag& flag) { return flag && flag->load() == 1; }
 
 // "pageid=<old>" becomes "pageid=<new>"; a longer number that merely starts
 // with the old one is left alone.
@@ -47,6 +44,36 @@ RequestRecord unrequestedRecord() {
     RequestRecord record;
     record.requestId = 0;
     return record;
+}
+
+// Hands a data reply to its listener; true when one took it. The shown
+// screen hears that its request is answered.
+bool deliverData(PageController& controller, DecodedReply& reply, const RequestRecord& record) {
+    const ReplyHead& head = reply.head;
+    const int requestId = record.requestId;
+    if (reply.text.size() == kDroppedDataLength) return false;
+    controller.postToController([requestId](PageController& c) {
+        if (Screen* screen = c.currentScreen()) {
+            screen->setLoadingProgress(kProgressDataReply, requestId);
+        }
+    });
+    if (reply.secondDocument) {
+        controller.postToController(
+            [document = std::move(*reply.secondDocument), head, record](PageController& c) {
+                c.loadSecondDocument(document, head.secondKind, head.documentArgument, record);
+            });
+    }
+    // Each picture of a page has its own entry (kind 3): only the one named
+    // gets it; any other kind goes to its first listener.
+    const size_t index = head.kind == kPageListKind ? head.listenerIndex : 0;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(reply.text.data());
+    const bool delivered =
+        responseListeners().deliverAt(head.kind, index, {bytes, reply.text.size()});
+    // Answered, listener or not: the screen stops waiting for it.
+    controller.postToController([requestId](PageController& c) {
+        if (Screen* screen = c.currentScreen()) screen->stopLoading(requestId);
+    });
+    return delivered;
 }
 
 }  // namespace
@@ -78,44 +105,24 @@ bool PageRequests::onData(std::span<const uint8_t> message, int carrierId) {
         cancelFlags_.remove(requestId);
         return true;
     }
-    if (record.synchronous) {
-        storeSyncReply(requestId, std::vector<uint8_t>(reply.text.begin(), reply.text.end()));
-        return true;
-    }
+    auto syncBytes = [&reply] {
+        return std::vector<uint8_t>(reply.text.begin(), reply.text.end());
+    };
 
-    // Data replies go to the listeners registered for their kind.
+    // Data replies go to the listeners registered for their kind, also when
+    // a synchronous fetch asked for them: it gets only what none took.
     if (kind == ReplyClass::Data) {
         cancelFlags_.remove(requestId);
-        if (reply.text.size() == kDroppedDataLength) return false;
-        controller_.postToController([requestId](PageController& c) {
-            if (Screen* screen = c.currentScreen()) {
-                screen->setLoadingProgress(kProgressDataReply, requestId);
-            }
-        });
-        if (reply.secondDocument) {
-            controller_.postToController(
-                [document = std::move(*reply.secondDocument), head, record](PageController& c) {
-                    c.loadSecondDocument(document, head.secondKind, head.documentArgument, record);
-                });
+        const bool dropped = reply.text.size() == kDroppedDataLength;
+        const bool delivered = deliverData(controller_, reply, record);
+        if (record.synchronous) {
+            storeSyncReply(requestId,
+                           delivered || dropped ? std::nullopt : std::optional(syncBytes()));
         }
-        ResponseListenerRegistry& registry = responseListeners();
-        const size_t listeners = registry.count(head.kind);
-        const bool deliverable =
-            head.kind == kPageListKind ? head.listenerIndex < listeners : listeners > 0;
-        if (deliverable) {
-            const auto* bytes = reinterpret_cast<const uint8_t*>(reply.text.data());
-            const std::span<const uint8_t> data(bytes, reply.text.size());
-            // Each picture of a page has its own entry: only the one named gets it.
-            if (head.kind == kPageListKind) {
-                registry.deliverAt(head.kind, head.listenerIndex, data);
-            } else {
-                registry.deliver(head.kind, data);
-            }
-        }
-        // Answered, listener or not: the screen stops waiting for it.
-        controller_.postToController([requestId](PageController& c) {
-            if (Screen* screen = c.currentScreen()) screen->stopLoading(requestId);
-        });
+        return !dropped;
+    }
+    if (record.synchronous) {
+        storeSyncReply(requestId, syncBytes());
         return true;
     }
 
@@ -127,7 +134,7 @@ bool PageRequests::onData(std::span<const uint8_t> message, int carrierId) {
         controller_.postToController(
             [record, pageUrl, text = std::move(reply.text)](PageController& c) mutable {
                 c.addLoadingProgress(kProgressPageReply, record.requestId);
-                c.onPageData(pageUrl, std::move(text), record.targetScreenId, record.number != 0,
+                c.onPageData(pageUrl, std::move(text), record.targetScreenId, record.replace,
                              record.cancelFlag, record.requestId);
             });
     } else if (kind == ReplyClass::PageShowNow) {
@@ -137,7 +144,7 @@ bool PageRequests::onData(std::span<const uint8_t> message, int carrierId) {
                 if (isCancelled(record.cancelFlag)) return;
                 std::unique_ptr<PageEntry> entry = c.parsePageFor(text, pageUrl, record.cancelFlag);
                 if (entry) {
-                    c.showPage(std::move(entry), record.targetScreenId, record.number != 0,
+                    c.showPage(std::move(entry), record.targetScreenId, record.replace,
                                record.cancelFlag);
                 }
             });
@@ -159,7 +166,7 @@ void PageController::loadSecondDocument(const std::string& document, int secondK
     if (isCancelled(record.cancelFlag)) return;
     std::unique_ptr<PageEntry> entry = parsePage(document, CString());
     if (entry) {
-        showPage(std::move(entry), record.targetScreenId, record.number != 0, record.cancelFlag);
+        showPage(std::move(entry), record.targetScreenId, record.replace, record.cancelFlag);
     }
 }
 
@@ -169,12 +176,12 @@ void PageController::onPageData(const CString& url, std::string text, int screen
         return isCancelled(cancelFlag) || (screenId != -1 && screenId != currentScreenId());
     };
     if (pageGone()) {
-        if (Screen* screen = currentScreen()) screen->stopLoading(-2);
+        if (Screen* screen = currentScreen()) screen->stopLoading(LoadingState::kAnyRequest);
     } else {
-        addLoadingProgress(kProgressPageParsing, kAnyRequest);
+        addLoadingProgress(kProgressPageParsing, LoadingState::kAnyRequest);
         std::unique_ptr<PageEntry> entry = parsePageFor(text, url, cancelFlag);
         if (!pageGone()) {
-            addLoadingProgress(kProgressPageParsed, kAnyRequest);
+            addLoadingProgress(kProgressPageParsed, LoadingState::kAnyRequest);
             if (entry) {
                 showPage(std::move(entry), screenId, replace, cancelFlag);
             } else {

@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "core/string_utils.h"
@@ -18,7 +20,38 @@ namespace {
 
 constexpr std::u16string_view kRecvTotal = u"sys-recvcounth";
 constexpr std::u16string_view kSentTotal = u"sys-sentcounth";
+constexpr std::u16string_view kCounterNameKey = u"cli-myreginfopath";
 constexpr size_t kMaxQuickPathLine = 999;
+
+struct KeyValueWords {
+    std::string_view key;
+    std::string_view value;
+};
+
+// A line read as "%s = %s" reads it: a blank-free word, blanks, "=",
+// blanks, a blank-free word ("a =b" and "a = b c" pass, "a=b" and "a= b"
+// do not).
+std::optional<KeyValueWords> scanKeyValue(std::string_view line) {
+    size_t at = 0;
+    auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    auto skipBlanks = [&] {
+        while (at < line.size() && blank(line[at])) ++at;
+    };
+    auto word = [&] {
+        const size_t start = at;
+        while (at < line.size() && !blank(line[at])) ++at;
+        return line.substr(start, at - start);
+    };
+    skipBlanks();
+    const std::string_view key = word();
+    skipBlanks();
+    if (key.empty() || at >= line.size() || line[at] != '=') return std::nullopt;
+    ++at;
+    skipBlanks();
+    const std::string_view value = word();
+    if (value.empty()) return std::nullopt;
+    return KeyValueWords{key, value};
+}
 constexpr size_t kMaxQuickPathFile = 1024 * 1024;
 // A wait longer than an hour is a typo, not a wish.
 constexpr int kMaxWaitSeconds = 3600;
@@ -103,7 +136,19 @@ ConfigStore SettingsStore::store() const {
 
 bool SettingsStore::load() { return store().load(live_, userFile(), resource_ / kDefaultsFile); }
 
-bool SettingsStore::saveStored() { return store().save(stored_, userFile()); }
+bool SettingsStore::saveStored() {
+    if (saveHolds_ > 0) {
+        saveDue_ = true;
+        return true;
+    }
+    return store().save(stored_, userFile());
+}
+
+void SettingsStore::releaseSaves() {
+    if (saveHolds_ == 0 || --saveHolds_ > 0 || !saveDue_) return;
+    saveDue_ = false;
+    store().save(stored_, userFile());
+}
 
 CString SettingsStore::normalizeKey(const CString& key) {
     CString normalized = key;
@@ -140,15 +185,26 @@ void SettingsStore::putEntry(SettingsMap& map, const CString& key, const CString
 
 bool SettingsStore::setStored(const CString& key, const CString& value, int sectionKind) {
     const CString cleanKey = normalizeKey(key);
+    const CString cleanValue = cutAtLineEnd(value);
     // A page names the key (an element id): it must not write a section
-    // header or a second entry into the file.
-    if (!isWritableKey(cleanKey)) return false;
+    // header or a second entry into the file. A value too long to be read
+    // back would lose the setting at the next start.
+    if (!isWritableKey(cleanKey) ||
+        cleanValue.toCodePage(kCodePageDefault).size() > ConfigStore::kMaxValueBytes) {
+        return false;
+    }
+    // The counter file is looked for under the name the settings file gives
+    // back; any other name would leave the counters behind.
+    if (cleanKey.view() == kCounterNameKey && !cleanValue.isEmpty() &&
+        !isStorableCounterName(cleanValue)) {
+        return false;
+    }
     auto it = stored_.find(cleanKey);
     if (it != stored_.end() && !it->second.value.isEmpty()) {
-        it->second.value = cutAtLineEnd(value);
+        it->second.value = cleanValue;
         return true;
     }
-    putEntry(stored_, cleanKey, value, sectionOfKind(sectionKind));
+    putEntry(stored_, cleanKey, cleanValue, sectionOfKind(sectionKind));
     return true;
 }
 
@@ -254,19 +310,13 @@ std::map<CString, CString> SettingsStore::readQuickPaths(const std::filesystem::
         const std::string_view line(bytes->data() + start, end - start);
         start = end + 1;
         if (line.size() > kMaxQuickPathLine || line.find('=') == std::string_view::npos) continue;
-        // "key = value": two blank-free words around a free-standing "=".
-        StringArray words = splitString(CString::fromCodePage(line, kCodePageDefault), u' ');
-        std::vector<CString> parts;
-        for (CString& word : words) {
-            word.trim();
-            if (!word.isEmpty()) parts.push_back(word);
-        }
-        if (parts.size() < 3 || parts[1].view() != u"=") continue;
-        CString value = parts[2];
+        const std::optional<KeyValueWords> words = scanKeyValue(line);
+        if (!words) continue;
+        CString value = CString::fromCodePage(words->value, kCodePageDefault);
         if (value.length() >= 2 && value.at(0) == u'"' && value.at(value.length() - 1) == u'"') {
             value = value.mid(1, value.length() - 2);
         }
-        paths[parts[0]] = value;
+        paths[CString::fromCodePage(words->key, kCodePageDefault)] = value;
     }
     return paths;
 }

@@ -44,8 +44,15 @@ public:
     bool load();
     // The stored map becomes a copy of the live map.
     void takeStoredCopy() { stored_ = live_; }
-    // Writes the stored map to "ZQConfig.ini" (and the counter file).
+    // Writes the stored map to "ZQConfig.ini" (and the counter file); while
+    // saves are held, only notes that the files are due (and returns true).
     bool saveStored();
+    // A page's side effects may each ask for a save: between holdSaves and
+    // the matching releaseSaves they are written once, at the end. Holds
+    // nest; the outermost release writes when a save was asked for. Each
+    // file is replaced whole, so a kill leaves the old file or the new.
+    void holdSaves() { ++saveHolds_; }
+    void releaseSaves();
 
     // The value of `key` ("_" read as "-"); empty when absent.
     CString value(const CString& key) const;
@@ -58,8 +65,10 @@ public:
     // Writes into the stored map: an existing non-empty entry keeps its
     // section, otherwise the entry is rewritten under the section of
     // `sectionKind` (0 "info-data", 1 "info-RegInfo", else "info-system").
-    // False, and nothing stored, for a key the settings file cannot hold
-    // (see isWritableKey).
+    // False, and nothing stored, for what the settings file cannot hold as
+    // given: a key that would not read back (see isWritableKey), a value
+    // longer than a line may hold, a counter-file name other than a plain
+    // one that the file's code page holds (see isStorableCounterName).
     bool setStored(const CString& key, const CString& value, int sectionKind);
     // Writes an entry (key, value, section) into `map`.
     static void putEntry(SettingsMap& map, const CString& key, const CString& value,
@@ -104,6 +113,8 @@ private:
     std::filesystem::path userData_;
     SettingsMap live_;
     SettingsMap stored_;
+    int saveHolds_ = 0;
+    bool saveDue_ = false;
 };
 
 // The quick-path table the code-input pad reads: typed code -> page link.

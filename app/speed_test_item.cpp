@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "app/action_dispatcher.h"
+#include "app/application.h"
 #include "app/page_controller.h"
 #include "core/string_utils.h"
 #include "items/button_item.h"
@@ -29,10 +30,13 @@ constexpr const char16_t* kHint =
 constexpr int kButtonWidth = 64;
 constexpr int kButtonHeight = 24;
 
-CString statusText(int result) {
+// The screen front end speaks as the dialog it stands for.
+CString statusText(int result, SpeedTestItem::Mode mode) {
     if (result == -1) return u"等待测速";
     if (result == -2) return u"正在测速";
-    if (result == HostRecord::kSpeedFailed) return u"超时";
+    if (result == HostRecord::kSpeedFailed) {
+        return mode == SpeedTestItem::Mode::Screen ? u"连接超时" : u"超时";
+    }
     return CString::format(u"%d", result);
 }
 
@@ -113,13 +117,14 @@ void SpeedTestItem::buildContent() {
     const float scale = screenMetrics().scale;
     const int width = static_cast<int>(kButtonWidth * scale);
     const int height = static_cast<int>(kButtonHeight * scale);
-    auto test =
-        std::make_unique<ButtonItem>(CString(u"开始"), createButtonStyle(), width, height, this);
+    const bool dialog = mode_ == Mode::Screen;
+    auto test = std::make_unique<ButtonItem>(CString(dialog ? u"测速" : u"开始"),
+                                             createButtonStyle(), width, height, this);
     test->setOnClick(u"test()");
     testButton_ = test.get();
     add(std::move(test));
-    auto setDefault = std::make_unique<ButtonItem>(CString(u"设置默认"), createButtonStyle(), width,
-                                                   height, this);
+    auto setDefault = std::make_unique<ButtonItem>(CString(dialog ? u"设为默认" : u"设置默认"),
+                                                   createButtonStyle(), width, height, this);
     setDefault->setOnClick(u"setip()");
     add(std::move(setDefault));
     auto label = textItem(CString::format(u"默认主站：%s", defaultName_));
@@ -129,7 +134,7 @@ void SpeedTestItem::buildContent() {
 
 CString SpeedTestItem::rowText(int row) const {
     if (row < 0 || row >= rowCount()) return CString();
-    return rows_[row].label + u'：' + statusText(rows_[row].result);
+    return rows_[row].label + u'：' + statusText(rows_[row].result, mode_);
 }
 
 CString SpeedTestItem::testButtonCaption() const {
@@ -166,7 +171,7 @@ void SpeedTestItem::setTestButton(const CString& caption, const CString& action)
 void SpeedTestItem::onEvent(std::unique_ptr<Event> event) {
     auto* button = dynamic_cast<ButtonEvent*>(event.get());
     if (!button) return;
-    const CString action = button->getSecond();
+    const CString action = button->getClickAction();
     if (isAction(action, u"test")) {
         startTest();
     } else if (isAction(action, u"cancle")) {
@@ -302,10 +307,14 @@ void SpeedTestScreen::commandAction(Command* command, Displayable*) {
 SpeedTestConfig speedTestConfig(const PageController& controller) {
     SpeedTestConfig config;
     HttpSession* session = controller.session();
-    config.connectionType = session ? session->connectionType() : 1;
+    config.connectionType =
+        session ? session->connectionType() : connectionTypeNumber(ConnectionMode::Direct);
     config.waitMs = session ? session->replyWaitMs() : controller.replyWaitMs();
-    config.gateway = gatewayForCarrier(
-        const_cast<PageController&>(controller).hostSet().carrierName(), HttpGatewayConfig());
+    // The gateway the user configured, as the page requests use it.
+    config.gateway =
+        session ? session->gateway()
+                : gatewayForCarrier(const_cast<PageController&>(controller).hostSet().carrierName(),
+                                    Application::gatewayFromSettings(controller.settings()));
     return config;
 }
 

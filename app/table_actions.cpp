@@ -13,24 +13,39 @@
 #include "items/fixed_head_table.h"
 #include "items/inputable.h"
 #include "items/table_model.h"
+#include "items/tree.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "ui/command.h"
+#include "ui/container.h"
 #include "ui/default_styles.h"
 #include "ui/event.h"
 #include "ui/form.h"
 #include "ui/screen.h"
+#include "ui/tabbed_form.h"
 
 namespace zq {
 namespace {
 
 constexpr const char16_t* kSystemMark = u"#system";
 
-// The focused quote table of the shown screen; null for anything else.
+// Deeper than any page nests its items; a bound against a cycle.
+constexpr int kMaxFocusDepth = 64;
+
+// The next item along the focus: a node's focused part, a container's
+// focused child.
+Item* focusedInside(Item& item) {
+    if (auto* node = dynamic_cast<NodeItem*>(&item)) return node->focusedPart();
+    if (Container* container = asContainerItem(&item)) return container->getFocusedItem();
+    return nullptr;
+}
+
+// The focused quote table of the shown screen, on a tab page or in a tree
+// too; null for anything else.
 FixTableItem* focusedTable(const PageController& controller) {
-    Screen* screen = controller.currentScreen();
-    Item* item = screen ? screen->getFocusedItem() : nullptr;
-    return item && item->isFixTableItem() ? static_cast<FixTableItem*>(item) : nullptr;
+    Item* item =
+        findFocused(controller.currentScreen(), [](const Item& i) { return i.isFixTableItem(); });
+    return static_cast<FixTableItem*>(item);
 }
 
 // "a,b" at its first ",": false without one.
@@ -43,6 +58,29 @@ bool splitAtFirstComma(const CString& text, CString& first, CString& second) {
 }
 
 }  // namespace
+
+Item* findFocused(const Screen* screen, bool (*wanted)(const Item&)) {
+    Item* item = screen ? screen->getFocusedItem() : nullptr;
+    for (int depth = 0; item && depth < kMaxFocusDepth; ++depth) {
+        if (wanted(*item)) return item;
+        item = focusedInside(*item);
+    }
+    return nullptr;
+}
+
+bool focusPageItemByName(Screen& screen, const CString& name) {
+    auto* tabbed = dynamic_cast<TabbedForm*>(&screen);
+    Container* page = tabbed ? tabbed->getPage(tabbed->getSelectedTab()) : screen.getContent();
+    if (!page) return false;
+    for (int i = 0; i < page->size(); ++i) {
+        Item* child = page->getItem(i);
+        if (!child || !child->getId().equalsNoCase(name)) continue;
+        if (tabbed) return tabbed->focusPageItem(i);
+        page->focusIndex(i);
+        return true;
+    }
+    return false;
+}
 
 CString argumentBetweenParens(const CString& piece) {
     const int open = piece.find(u'(');
@@ -178,8 +216,8 @@ void PageController::moveWatchRow(const CString& piece, bool up) {
 }
 
 void PageController::onZhibiao(const CString& piece) {
-    Screen* screen = currentScreen();
-    auto* chart = dynamic_cast<KLine*>(screen ? screen->getFocusedItem() : nullptr);
+    auto* chart = dynamic_cast<KLine*>(findFocused(
+        currentScreen(), [](const Item& i) { return dynamic_cast<const KLine*>(&i) != nullptr; }));
     if (!chart) return;
     const int number =
         indicatorNumber(cutActionArgument(piece, CString(u"zhibiao"), CString(u"zb")).trim());

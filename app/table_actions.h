@@ -8,7 +8,19 @@
 
 namespace zq {
 
+class Item;
+class Screen;
 class SimpleTableModel;
+
+// The first item that `wanted` accepts along the focus of `screen`: from
+// the screen's focused item down through tab pages, trees and other
+// containers to the innermost focused item; null when none is.
+Item* findFocused(const Screen* screen, bool (*wanted)(const Item&));
+
+// Gives the focus to the first item named `name` (any case) among the
+// items of the page shown: the screen's content, or the current page of a
+// tabbed form. False when there is none.
+bool focusPageItemByName(Screen& screen, const CString& name);
 
 // The text after the first "(" and before the first ")" of an action
 // piece; empty without both.

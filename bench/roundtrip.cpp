@@ -50,7 +50,7 @@ struct Rig {
         display = std::make_unique<zq::Display>(zq::Size{240, 320});
         controller = std::make_unique<zq::PageController>(zq::ControllerFolders{root, root});
         auto session = std::make_unique<zq::HttpSession>(&controller->sessionListener());
-        session->setConnectionType(1);
+        session->setConnectionType(zq::ConnectionMode::Direct);
         controller->setSession(std::move(session));
     }
     ~Rig() {

@@ -81,9 +81,12 @@ struct IniLine {
 IniLine parseLine(std::string_view line) {
     IniLine out;
     if (!line.empty() && line[0] == '[') {
-        // Decoded first: ']' can be the second byte of a GBK character.
+        // The line end is not part of a name that runs to it. Decoded before
+        // looking for "]": it can be the second byte of a GBK character.
+        std::string_view name = line.substr(1);
+        while (!name.empty() && (name.back() == '\n' || name.back() == '\r')) name.remove_suffix(1);
         out.kind = LineKind::kSection;
-        out.name = fromFileText(line.substr(1));
+        out.name = fromFileText(name);
         const int close = out.name.find(u']');
         if (close >= 0) out.name = out.name.left(close);
         return out;
@@ -110,10 +113,11 @@ IniLine parseLine(std::string_view line) {
     return out;
 }
 
-// Feeds each entry to onEntry(key, value, section); headers change `section`,
-// which the caller carries from one file to the next.
+// Feeds each entry to onEntry(key, value, section). Lines before the first
+// header are in `section`: a section never carries from one file into the
+// next, so what a file holds does not hang on the file read before it.
 template <class OnEntry>
-void readEntries(std::string_view bytes, CString& section, OnEntry&& onEntry) {
+void readEntries(std::string_view bytes, CString section, OnEntry&& onEntry) {
     forEachLine(bytes, [&](std::string_view line) {
         IniLine parsed = parseLine(line);
         if (parsed.kind == LineKind::kSection) {
@@ -129,8 +133,7 @@ std::optional<DefaultsMap> readDefaults(const fs::path& path) {
     std::optional<std::string> bytes = readFile(path);
     if (!bytes) return std::nullopt;
     DefaultsMap defaults;
-    CString ignored;
-    readEntries(*bytes, ignored, [&](const CString& key, const CString& value, const CString&) {
+    readEntries(*bytes, CString(), [&](const CString& key, const CString& value, const CString&) {
         defaults[key] = value;
     });
     return defaults;
@@ -149,14 +152,20 @@ CString takeCounterName(SettingsMap& settings) {
     return name;
 }
 
+bool isPlainFileName(const CString& name) {
+    return !name.isEmpty() && name.find(u'/') < 0 && name.find(u'\\') < 0 &&
+           name != CString(u".") && name != CString(u"..");
+}
+
 // The counter file in `folder`. The name comes from a setting that pages can
 // write, so anything but a plain file name falls back to the default name.
-std::optional<fs::path> counterPath(const fs::path& folder, const CString& name) {
+// The file is named as the settings file holds the name, so that the next
+// start, which reads the name from there, finds the same file.
+std::optional<fs::path> counterPath(const fs::path& folder, const CString& setting) {
     if (folder.empty()) return std::nullopt;
-    const bool plain = !name.isEmpty() && name.find(u'/') < 0 && name.find(u'\\') < 0 &&
-                       name != CString(u".") && name != CString(u"..");
+    const CString name = readBackValue(setting);
     std::optional<fs::path> path;
-    if (plain) path = resolveConfined(folder, name);
+    if (isPlainFileName(name)) path = resolveConfined(folder, name);
     if (!path) path = resolveConfined(folder, CString(kDefaultCounterName));
     return path;
 }
@@ -181,11 +190,19 @@ std::string renderGroup(const Group& group) {
     return text.toCodePage(kCodePageDefault);
 }
 
+bool fitsLine(const CString& text, size_t maxBytes) {
+    return text.toCodePage(kCodePageDefault).size() <= maxBytes;
+}
+
 std::vector<Group> groupEntries(SettingsMap& settings, const DefaultsMap& defaults, int groupCount,
                                 const CString& sectionToClear, ClearMode mode) {
     std::vector<Group> groups;
     for (auto& [key, entry] : settings) {
-        if (!isWritableKey(key) || CString(entry.section).trim().isEmpty()) continue;
+        // What would not read back as itself is not written at all.
+        if (!isWritableKey(key) || !isWritableSection(entry.section) ||
+            !fitsLine(entry.value, ConfigStore::kMaxValueBytes)) {
+            continue;
+        }
         if (mode == ClearMode::kClearSection) {
             if (entry.section.equalsNoCase(sectionToClear)) {
                 entry.value.clear();
@@ -212,10 +229,36 @@ bool isWritableKey(const CString& key) {
     const std::u16string_view text = key.view();
     if (text.empty() || text.front() == u'[') return false;
     const bool plain = std::none_of(text.begin(), text.end(), [](char16_t c) {
-        return c == u'\0' || (c < 0x80 && isBlank(static_cast<char>(c)));
+        return c == u'\0' || c == u'_' || (c < 0x80 && isBlank(static_cast<char>(c)));
     });
+    if (!plain) return false;
     // A character the file's code page cannot hold would read back as another key.
-    return plain && fromFileText(key.toCodePage(kCodePageDefault)) == key;
+    const std::string bytes = key.toCodePage(kCodePageDefault);
+    return bytes.size() <= ConfigStore::kMaxKeyBytes && fromFileText(bytes) == key;
+}
+
+bool isWritableSection(const CString& section) {
+    if (CString(section).trim().isEmpty()) return false;
+    const std::u16string_view text = section.view();
+    const bool plain = std::none_of(text.begin(), text.end(), [](char16_t c) {
+        return c == u']' || c == u'\0' || c == u'\r' || c == u'\n';
+    });
+    const std::string bytes = section.toCodePage(kCodePageDefault);
+    // "[", the name and "]" make the line.
+    return plain && bytes.size() + 2 <= ConfigStore::kMaxLineBytes &&
+           fromFileText(bytes) == section;
+}
+
+CString readBackValue(const CString& value) {
+    const std::string bytes = lineSafe(value).toCodePage(kCodePageDefault);
+    const std::string_view line(bytes);
+    const size_t start = skipBlanks(line, 0);
+    return fromFileText(line.substr(start, skipWord(line, start) - start));
+}
+
+bool isStorableCounterName(const CString& name) {
+    return isPlainFileName(name) && fitsLine(name, ConfigStore::kMaxValueBytes) &&
+           readBackValue(name) == name;
 }
 
 bool ConfigStore::load(SettingsMap& settings, const fs::path& userFile,
@@ -234,8 +277,7 @@ bool ConfigStore::load(SettingsMap& settings, const fs::path& userFile,
 
     // 3. The user's "info-system" entries; later lines win.
     const CString systemSection(kSectionSystem);
-    CString section;
-    readEntries(*user, section, [&](const CString& key, const CString& value, const CString& in) {
+    readEntries(*user, CString(), [&](const CString& key, const CString& value, const CString& in) {
         if (in.equalsNoCase(systemSection)) settings[key] = SettingEntry{key, value, systemSection};
     });
 
@@ -245,8 +287,9 @@ bool ConfigStore::load(SettingsMap& settings, const fs::path& userFile,
         if (!added && it->second.value.isEmpty()) it->second.value = value;
     }
 
-    // 5. Counter files, every section: an older one in the legacy folder,
-    // then the current one, whose entries win.
+    // 5. Counter files, every section (lines before a header are counters):
+    // an older one in the legacy folder, then the current one, whose entries
+    // win.
     const CString counterName = takeCounterName(settings);
     auto store = [&](const CString& key, const CString& value, const CString& in) {
         settings[key] = SettingEntry{key, value, in};
@@ -258,7 +301,7 @@ bool ConfigStore::load(SettingsMap& settings, const fs::path& userFile,
     if (old && current && fs::equivalent(*old, *current, ec)) old.reset();
     if (old) {
         if (std::optional<std::string> bytes = readFile(*old)) {
-            readEntries(*bytes, section, store);
+            readEntries(*bytes, CString(kSectionRegInfo), store);
             // The old file goes only once its counters are safe in the new folder.
             const bool hasCurrent = current && fs::exists(*current, ec);
             movedOver = !hasCurrent && current && writeFileAtomic(*current, *bytes);
@@ -267,21 +310,22 @@ bool ConfigStore::load(SettingsMap& settings, const fs::path& userFile,
     }
     if (current && !movedOver) {
         if (std::optional<std::string> bytes = readFile(*current)) {
-            readEntries(*bytes, section, store);
+            readEntries(*bytes, CString(kSectionRegInfo), store);
         }
     }
 
     // 6. Both traffic counters exist afterwards, taken from the older keys
-    // when only those are there.
+    // when only those are there. An older key goes in any case: the defaults
+    // file brings it back at each load, and whether it was taken over must
+    // not depend on the load.
     for (const CounterKey& counter : kCounterKeys) {
         const CString key(counter.key);
-        if (settings.count(key) != 0) continue;
-        CString value(u"0");
-        if (auto old = settings.find(CString(counter.oldKey)); old != settings.end()) {
-            value = old->second.value;
-            settings.erase(old);
+        auto old = settings.find(CString(counter.oldKey));
+        if (settings.count(key) == 0) {
+            const CString value = old != settings.end() ? old->second.value : CString(u"0");
+            settings[key] = SettingEntry{key, value, CString(kSectionRegInfo)};
         }
-        settings[key] = SettingEntry{key, value, CString(kSectionRegInfo)};
+        if (old != settings.end()) settings.erase(old);
     }
     return true;
 }

@@ -8,16 +8,20 @@
 // over once by load().
 //
 // Syntax (narrow text in the default code page, GBK):
-//   [section]          the section for the following lines, also across the
-//                      files that one load reads one after the other
+//   [section]          the section for the following lines of the file
+//                      (the counter file starts in "info-RegInfo", the
+//                      others in none); ends at "]" or at the line end
 //   key = value        key and value are the first runs of non-blank bytes;
 //                      "_" in a key reads as "-"; "key=value" is all key
 //   anything else      ignored
 // A line longer than kMaxLineBytes, a key longer than kMaxKeyBytes or a value
 // longer than kMaxValueBytes is skipped. Written files never hold a CR, LF or
 // NUL inside a key, value or section, so no setting can start a new line; an
-// entry whose key would not read back as itself (see isWritableKey) is left
-// out, so no setting can start a new section either.
+// entry whose key or section would not read back as itself (isWritableKey,
+// isWritableSection), or whose value is too long to read, is left out, so no
+// setting can start a new section either. So a file that was read and saved
+// reads back as the settings that were saved, and saving those again writes
+// the same bytes.
 //
 // Every file is replaced through a temporary file and a rename: a failed or
 // interrupted save leaves each file as it was. Nothing is reported to the
@@ -35,10 +39,20 @@
 namespace zq {
 
 // A key that reads back as itself once written: not empty, no blank or NUL
-// (a blank ends the key, and what follows would set another one), not
-// starting with "[" (the line would be a section header), and held by the
-// file's code page.
+// (a blank ends the key, and what follows would set another one), no "_"
+// (read as "-"), not starting with "[" (the line would be a section header),
+// held by the file's code page and at most kMaxKeyBytes long in it.
 bool isWritableKey(const CString& key);
+// A section name that reads back as itself: not blank, no "]", CR, LF or
+// NUL, held by the file's code page.
+bool isWritableSection(const CString& section);
+// What `value` reads as once written: its first run of non-blank characters
+// (CR, LF and NUL are not written),
+// through the file's code page (a character it lacks reads as "?").
+CString readBackValue(const CString& value);
+// A traffic-counter file name ("cli-myreginfopath") that the settings file
+// holds as written: a plain file name that readBackValue keeps as it is.
+bool isStorableCounterName(const CString& name);
 
 // Host folders that stand for the device folders the store uses.
 struct ConfigFolders {

@@ -402,7 +402,8 @@ bool makeDirectories(const CString& path, PathConfinement confinement) {
     CString normal = path;
     normal.replace(u'\\', u'/');
     const std::filesystem::path p(normal.toUtf8());
-    if (p.empty()) return true;
+    // A bare name holds no folder to make.
+    if (p.empty() || normal.find(u'/') < 0) return true;
     if (confinement == PathConfinement::Confined) {
         if (p.is_absolute() || p.has_root_name() || p.has_root_directory()) return false;
         for (const auto& part : p) {

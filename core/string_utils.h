@@ -96,8 +96,9 @@ CString setUrlParamKeepFragment(const CString& url, const CString& name, const C
 enum class PathConfinement { Any, Confined };
 // Creates every missing folder of `path`, a device path ('\' or '/'
 // separated) mapped through the current device (DeviceFiles::current());
-// false without one. True when the folder exists afterwards. With Confined,
-// a path with ".." or an absolute path is refused.
+// false without one. True when the folder exists afterwards. A name
+// without a separator creates nothing and gives true. With Confined, a path
+// with ".." or an absolute path is refused.
 bool makeDirectories(const CString& path, PathConfinement confinement = PathConfinement::Any);
 
 // Parses a ','-separated host list, appending each record that parses with

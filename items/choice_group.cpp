@@ -221,6 +221,15 @@ void ChoiceGroup::raiseChange() {
 
 // --- keys, pen, commands ------------------------------------------------------------------
 
+Style* ChoiceGroup::focus(Style* focusStyle, int direction) {
+    Style* before = Container::focus(focusStyle, direction);
+    ChoiceItem* chosen = multiple_ ? nullptr : getChoiceItem(selectedIndex_);
+    if (focused_ && chosen && chosen->isInteractive() && getFocusedItem() != chosen) {
+        focusChild(selectedIndex_, chosen, direction);
+    }
+    return before;
+}
+
 bool ChoiceGroup::keyPressed(int keyCode, int gameAction) {
     if (Container::size() == 0) return Container::keyPressed(keyCode, gameAction);
     const bool taken = Container::keyPressed(keyCode, gameAction);

@@ -46,6 +46,23 @@ std::shared_ptr<T> borrowed(T* object) {
     return std::shared_ptr<T>(object, [](T*) {});
 }
 
+// The list screen is a panel over the page (its style keeps margins): the
+// page is painted under it, so that nothing of an earlier frame, such as a
+// menu just closed, stays in the margins.
+class ListPanelForm : public Form {
+public:
+    ListPanelForm(const CString& title, Style* style, const Item& box)
+        : Form(title, style), box_(box) {}
+    void paint(GraphicsContext& g) override {
+        auto* page = dynamic_cast<Screen*>(box_.getScreen());
+        if (page && page != this && page->getWidth() > 0) page->paint(g);
+        Form::paint(g);
+    }
+
+private:
+    const Item& box_;
+};
+
 }  // namespace
 
 FilteredChoiceGroup::FilteredChoiceGroup(const CString& label, const CString& text, int mode,
@@ -348,7 +365,7 @@ void FilteredChoiceGroup::showListScreen(Display& display) {
     if (mode_ != kChoiceMultiple) return;
     // 1. The screen, once.
     if (!listForm_) {
-        listForm_ = std::make_unique<Form>(getLabel(), createFormStyle());
+        listForm_ = std::make_unique<ListPanelForm>(getLabel(), createFormStyle(), *this);
         if (listScreenStyle_) listForm_->setStyle(listScreenStyle_);
         listForm_->addCommand(sharedOkCommand());
         listForm_->addCommand(sharedBackCommand());
@@ -371,7 +388,10 @@ void FilteredChoiceGroup::showListScreen(Display& display) {
         listForm_->append(std::move(group));
         listChanged_ = false;
     }
-    // 3. Shown in the display area.
+    // 3. Shown in the display area; the ticks are kept for a way back that
+    // does not confirm them.
+    ticksAtOpen_.clear();
+    for (const ChoiceItem* row : options_) ticksAtOpen_.push_back(row->isSelected());
     display.setCurrent(listForm_.get(), true);
     setRecordedCurrentScreen(listForm_.get());
     fitToDisplayArea(*listForm_);
@@ -392,6 +412,9 @@ void FilteredChoiceGroup::commandAction(Command* command, Displayable* source) {
     if (!command || !listForm_ || source != listForm_.get()) return;
     if (command == sharedOkCommand().get() || command == sharedSelectCommand().get()) {
         commitSelection();
+    } else if (ticksAtOpen_.size() == options_.size()) {
+        // Without a confirmation the ticks go back to what the box shows.
+        for (size_t i = 0; i < options_.size(); ++i) options_[i]->setSelected(ticksAtOpen_[i]);
     }
     returnToPage();
 }

@@ -161,6 +161,7 @@ private:
     int dropY_ = 0;
     std::vector<ChoiceItem*> options_;                     // option order
     std::vector<std::unique_ptr<ChoiceItem>> parkedRows_;  // rows no list holds
+    std::vector<bool> ticksAtOpen_;                        // when the list screen opened
     StringArray values_;
     CString defaultText_;
     CString separator_;

@@ -5,12 +5,9 @@
 
 #include "core/zq_exception.h"
 #include "items/table_events.h"
-#include "platform/device_context.h"
 #include "platform/ui_executor.h"
 #include "ui/container.h"
 #include "ui/font_cache.h"
-#include "ui/graphics_context.h"
-#include "ui/image_cache.h"
 #include "ui/listeners.h"
 #include "ui/screen.h"
 #include "ui/style.h"
@@ -55,14 +52,6 @@ std::optional<int32_t> styleNumber(const Style& style, PropertyId id) {
 
 bool isKey(int keyCode, int gameAction, int action, char digit) {
     return gameAction == action && keyCode != digit;
-}
-
-unsigned alignmentFormat(uint32_t alignment) {
-    if (alignment & kAlignLeftBit) return kTextLeft;
-    if (alignment & kAlignCentreBit) return kTextCenter;
-    if (alignment & kAlignRightBit) return kTextRight;
-    // Any other word is a drawing format of its own; never a measuring one.
-    return alignment & (kTextCenter | kTextRight | kTextVCenter | kTextWordBreak | kTextSingleLine);
 }
 
 }  // namespace
@@ -151,6 +140,14 @@ void FixTableItem::reloadModel() {
         focusedColumn_ = 0;
         firstShown_ = 0;
     }
+    layOutColumns();
+    followFreshPage();
+}
+
+void FixTableItem::followFreshPage() {
+    if (!model_ || !model_->isFreshPage()) return;
+    if (pageMarker_ == 1) setFocusedRow(rowCount_ - 1);
+    if (pageMarker_ == 2) setFocusedRow(0);
 }
 
 void FixTableItem::tableChanged() {
@@ -196,7 +193,7 @@ bool FixTableItem::removeRowsByValues(const std::vector<CString>* values,
     reloadModel();
     requestInit();
     if (rowCount_ == 0 && (!upPageAction_.isEmpty() || !downPageAction_.isEmpty())) {
-        fireEvent(std::make_unique<Event>(thirdAction_, this));
+        fireEvent(std::make_unique<Event>(batchEmptiedAction_, this));
     }
     return true;
 }
@@ -211,7 +208,12 @@ void FixTableItem::setStyle(Style* style) {
     Item::setStyle(style);
     if (!style) return;
     if (style->colorValue) defaultCellColor_ = static_cast<Color>(style->colorValue->getValue());
-    if (style->font) font_ = style->font;
+    // The columns are measured in the font that paints them; before the
+    // metrics exist the constructor measures once they do.
+    if (style->font && style->font != font_) {
+        font_ = style->font;
+        if (buttonSize_ > 0) reloadModel();
+    }
     auto take = [style](PropertyId id, auto& field) {
         if (auto number = styleNumber(*style, id)) {
             field = static_cast<std::remove_reference_t<decltype(field)>>(*number);
@@ -259,10 +261,12 @@ void FixTableItem::initContent(int firstLineWidth, int lineWidth) {
         const int width = controlBar_ ? kControlButtons * buttonSize_ + 3 * cellGap_ : 0;
         controlBarRect_ = s->reserveStatusLineSpace(width, this);
     }
+    layOutColumns();
 }
 
-std::vector<FixTableItem::ShownColumn> FixTableItem::layoutColumns() {
-    std::vector<ShownColumn> shown;
+void FixTableItem::layOutColumns() {
+    std::vector<ShownColumn>& shown = shownColumns_;
+    shown.clear();
     const int view = contentWidth_;
     const int locked = lockedColumns();
     int x = 0;
@@ -283,7 +287,6 @@ std::vector<FixTableItem::ShownColumn> FixTableItem::layoutColumns() {
     }
     firstRight_ = c;
     const int scrollable = static_cast<int>(shown.size() - firstScrollable);
-    lastExtra_ = 0;
     if (scrollable > 0 && x < view) {
         const int share = (view - x) / scrollable;
         for (size_t i = firstScrollable; i < shown.size(); ++i) {
@@ -292,14 +295,16 @@ std::vector<FixTableItem::ShownColumn> FixTableItem::layoutColumns() {
             shown[i].width += share;
         }
     }
-    allFit_ = firstShown_ <= locked && firstRight_ >= columnCount_;
-    return shown;
+}
+
+int FixTableItem::lockedColumnsWidth() const {
+    int width = 0;
+    for (int c = 0; c < lockedColumns(); ++c) width += widths_[static_cast<size_t>(c)] + spare_ + 1;
+    return width;
 }
 
 bool FixTableItem::fitsWith(int firstShown, int column) const {
-    const int locked = lockedColumns();
-    int x = 0;
-    for (int c = 0; c < locked; ++c) x += widths_[static_cast<size_t>(c)] + spare_ + 1;
+    int x = lockedColumnsWidth();
     if (hScroll_) x += arrowRoom_;
     for (int c = firstShown; c <= column; ++c) x += widths_[static_cast<size_t>(c)] + spare_ + 1;
     return x <= contentWidth_ + 1;
@@ -315,15 +320,32 @@ void FixTableItem::moveColumnInView() {
             ++firstShown_;
         }
     }
-    layoutColumns();
+    layOutColumns();
 }
 
 // --- input -------------------------------------------------------------------------------------
 
+bool FixTableItem::moveColumnSideways(bool left) {
+    const int locked = lockedColumns();
+    const int lastColumn = std::max(columnCount_ - 1, 0);
+    focusedColumn_ = left ? firstShown_ - 1 : firstRight_;
+    if (focusedColumn_ < locked) {
+        focusedColumn_ = std::min(locked, lastColumn);
+        return false;
+    }
+    focusedColumn_ = std::min(focusedColumn_, lastColumn);
+    moveColumnInView();
+    return true;
+}
+
 bool FixTableItem::raisePaging(bool down) {
     const CString& action = down ? downPageAction_ : upPageAction_;
-    if (!action.isEmpty()) pageMarker_ = down ? 2 : 1;
-    if (!action.isEmpty() && eventListener_) fireEvent(std::make_unique<Event>(action, this));
+    // Without a paging action the key is not the table's: the screen moves
+    // the focus on to the next item.
+    if (action.isEmpty()) return false;
+    pageMarker_ = down ? 2 : 1;
+    followFreshPage();
+    if (eventListener_) fireEvent(std::make_unique<Event>(action, this));
     return true;
 }
 
@@ -371,14 +393,7 @@ bool FixTableItem::keyPressed(int keyCode, int gameAction) {
     } else if (down) {
         ++row;
     } else if (left || right) {
-        layoutColumns();
-        focusedColumn_ = left ? firstShown_ - 1 : firstRight_;
-        if (focusedColumn_ < locked) {
-            focusedColumn_ = std::min(locked, lastColumn);
-            return true;
-        }
-        focusedColumn_ = std::min(focusedColumn_, lastColumn);
-        moveColumnInView();
+        if (!moveColumnSideways(left)) return true;
     } else {
         return false;
     }
@@ -400,7 +415,7 @@ bool FixTableItem::keyPressed(int keyCode, int gameAction) {
 
 void FixTableItem::recomputeFocusArea() {
     int x = 0;
-    for (const ShownColumn& shown : layoutColumns()) {
+    for (const ShownColumn& shown : shownColumns_) {
         if (shown.column == focusedColumn_) x = shown.x;
     }
     const int y = captionHeight() + headHeight() + (rowHeight_ + 1) * focusedRow_ + 2;
@@ -467,27 +482,41 @@ bool FixTableItem::controlButtonEnabled(int number) const {
     }
 }
 
+bool FixTableItem::inControlBar(int x, int y) const {
+    if (!controlBar_) return false;
+    // The bar stands still in the status line while the content scrolls.
+    const Screen* s = screen();
+    const int ax = getAbsoluteX() + x;
+    const int ay = getAbsoluteY() + y + (s ? s->getScrollOffset() : 0);
+    return controlBarRect_.contains(ax, ay);
+}
+
+bool FixTableItem::pressControlButton(int x) {
+    const int number = (getAbsoluteX() + x - controlBarRect_.left) / (buttonSize_ + cellGap_) + 1;
+    if (!controlButtonEnabled(number)) return false;
+    // A table without the focus pages and scrolls without taking it.
+    if (!tableFocused_) {
+        if (number <= 2) return raisePaging(number == 2);
+        moveColumnSideways(number == 3);
+        return true;
+    }
+    switch (number) {
+        case 1:
+            focusedRow_ = 0;
+            return keyPressed(-1, kGameUp);
+        case 2:
+            focusedRow_ = std::max(rowCount_ - 1, 0);
+            return keyPressed(-1, kGameDown);
+        case 3:
+            return keyPressed(-1, kGameLeft);
+        default:
+            return keyPressed(-1, kGameRight);
+    }
+}
+
 bool FixTableItem::pointerPressed(int x, int y) {
     // 1. The control bar.
-    const int ax = getAbsoluteX() + x;
-    const int ay = getAbsoluteY() + y;
-    if (controlBar_ && controlBarRect_.contains(ax, ay)) {
-        const int number = (ax - controlBarRect_.left) / (buttonSize_ + cellGap_) + 1;
-        if (!controlButtonEnabled(number)) return false;
-        tableFocused_ = true;
-        switch (number) {
-            case 1:
-                focusedRow_ = 0;
-                return keyPressed(-1, kGameUp);
-            case 2:
-                focusedRow_ = std::max(rowCount_ - 1, 0);
-                return keyPressed(-1, kGameDown);
-            case 3:
-                return keyPressed(-1, kGameLeft);
-            default:
-                return keyPressed(-1, kGameRight);
-        }
-    }
+    if (inControlBar(x, y)) return pressControlButton(x);
     // 2. Taps outside the item are not ours.
     if (x < 0 || y < 0 || x >= itemWidth_ || y >= itemHeight_ || !model_) return false;
     const int cx = x - contentX_;
@@ -495,10 +524,7 @@ bool FixTableItem::pointerPressed(int x, int y) {
     // other taps on it change nothing.
     if (onHead(y)) {
         if (headLock_ && hScroll_) {
-            int arrowLeft = 0;
-            for (int c = 0; c < lockedColumns(); ++c) {
-                arrowLeft += widths_[static_cast<size_t>(c)] + spare_ + 1;
-            }
+            const int arrowLeft = lockedColumnsWidth();
             if (cx >= arrowLeft && cx < arrowLeft + arrowRoom_) return keyPressed(-1, kGameLeft);
             if (cx >= contentWidth_ - arrowRoom_) return keyPressed(-1, kGameRight);
         }
@@ -509,7 +535,7 @@ bool FixTableItem::pointerPressed(int x, int y) {
     if (cy < 0) return false;
     const int row = (cy - 1) / (rowHeight_ + 1);
     if (row < 0 || row >= rowCount_) return false;
-    for (const ShownColumn& shown : layoutColumns()) {
+    for (const ShownColumn& shown : shownColumns_) {
         if (cx >= shown.x && cx < shown.x + shown.width + 1) {
             focusedRow_ = row;
             focusedColumn_ = shown.column;
@@ -522,16 +548,23 @@ bool FixTableItem::pointerPressed(int x, int y) {
 }
 
 bool FixTableItem::pointerReleased(int x, int y) {
-    const int ax = getAbsoluteX() + x;
-    const int ay = getAbsoluteY() + y;
-    if (controlBar_ && controlBarRect_.contains(ax, ay)) return false;
+    if (inControlBar(x, y)) return false;
     if (x < 0 || y < 0 || x >= itemWidth_ || y >= itemHeight_) return false;
     if (onHead(y)) return true;
     return keyReleased(-1, kGameFire);
 }
 
+int FixTableItem::headTop(int contentTop) const {
+    const int top = contentTop + captionHeight();
+    const Screen* s = screen();
+    if (!s || !headLock_) return top;
+    const int viewTop = s->contentRect().top;
+    return top < viewTop ? std::min(viewTop, contentTop + contentHeight_ - headHeight()) : top;
+}
+
 bool FixTableItem::onHead(int y) const {
-    const int top = contentY_ + captionHeight() + (headLock_ ? headScroll_ : 0);
+    // The content was painted at lastPaintY_ + contentY_.
+    const int top = headTop(lastPaintY_ + contentY_) - lastPaintY_;
     return hasHead_ && y >= top && y < top + headHeight();
 }
 
@@ -553,165 +586,6 @@ void FixTableItem::defocus(Style* normalStyle) {
 
 void FixTableItem::hideNotify() {
     if (Screen* s = screen()) s->reserveStatusLineSpace(0, this);
-}
-
-// --- painting ---------------------------------------------------------------------------------
-
-Color FixTableItem::cellColor(int32_t modelColor) const {
-    if (modelColor == kTableColorAlt) return kAltCellColor;
-    if (modelColor == kTableColorDefault) return defaultCellColor_;
-    return static_cast<Color>(modelColor);
-}
-
-CString FixTableItem::controlImagePath(int number, bool enabled) {
-    return CString(u"images\\contrl") +
-           CString::format(CString(u"%d%s"), number, enabled ? u"" : u"_") + CString(u".png");
-}
-
-void FixTableItem::paintControlBar(GraphicsContext& g) {
-    DeviceContext* dc = g.getDC();
-    if (!dc || controlBarRect_.width() <= 0) return;
-    // The bar lies in the status line, outside the content's clip.
-    const Rect savedDc = dc->clipRect();
-    const int sx = g.getClipX(), sy = g.getClipY(), sw = g.getClipWidth(), sh = g.getClipHeight();
-    g.setClip(controlBarRect_.left - g.getTranslateX(), controlBarRect_.top - g.getTranslateY(),
-              controlBarRect_.width(), controlBarRect_.height());
-    dc->setClipRect(controlBarRect_);
-    dc->fillRect(controlBarRect_, kControlBarFill);
-    for (int i = 0; i < kControlButtons; ++i) {
-        const int number = i + 1;
-        ImageRef image = loadImageFile(controlImagePath(number, controlButtonEnabled(number)));
-        if (image) {
-            dc->drawImage(*image, controlBarRect_.left + i * (buttonSize_ + 1),
-                          controlBarRect_.top);
-        }
-    }
-    dc->setClipRect(savedDc);
-    g.setClip(sx, sy, sw, sh);
-}
-
-void FixTableItem::paintContent(int x, int y, int /*leftBorder*/, int /*rightBorder*/,
-                                GraphicsContext& g) {
-    DeviceContext* dc = g.getDC();
-    if (!dc || !font_) return;
-    // 1. A fresh page puts the focus where the paging direction leads.
-    if (model_ && model_->isFreshPage()) {
-        if (pageMarker_ == 1) setFocusedRow(rowCount_ - 1);
-        if (pageMarker_ == 2) setFocusedRow(0);
-    }
-    // 2. The read guard; a model held by a writer paints nothing.
-    if (!model_) return;
-    TableReadLock guard(*model_);
-    if (!guard.held()) return;
-    SimpleTableModel& model = *model_;
-
-    // 3. Columns and clip.
-    const std::vector<ShownColumn> shown = layoutColumns();
-    ClipScope clip(g, x, y, contentWidth_, contentHeight_);
-    const FontRef previousFont = dc->selectFont(font_);
-    const BackgroundMode previousMode = dc->setBackgroundMode(BackgroundMode::Transparent);
-    const Color previousText = dc->textColor();
-    const Rect visible = dc->clipRect();
-
-    const int captionH = captionHeight();
-    const int headH = headHeight();
-    const int rowsTop = y + captionH + headH;
-    const int step = rowHeight_ + 1;
-    const int rows = std::min(rowCount_, model.getRowCount());
-    const int firstRow = std::clamp((visible.top - rowsTop) / step - 1, 0, std::max(rows, 0));
-    const int lastRow = std::clamp((visible.bottom - rowsTop) / step + 1, 0, rows);
-    const int right = x + contentWidth_;
-    const bool highlight = tableFocused_ && (isInteractive() || rowHighlight_ != 0);
-
-    // 5. Row bands.
-    for (int r = firstRow; r < lastRow; ++r) {
-        const Rect band{x, rowsTop + r * step + 1, right, rowsTop + r * step + 1 + rowHeight_};
-        if (stripes_) dc->fillRect(band, (r % 2 == 0) ? evenColor_ : oddColor_);
-        if (highlight && r == focusedRow_) {
-            if (rowType_ == kRowLine) {
-                PenScope pen(*dc, Pen{PenStyle::Solid, 1, rowLineColor_});
-                dc->line(band.left, band.top, band.right, band.top);
-                dc->line(band.left, band.bottom - 1, band.right, band.bottom - 1);
-            } else {
-                dc->fillRect(band, focusedRowColor_);
-            }
-        }
-    }
-    // 6. Cells.
-    for (const ShownColumn& column : shown) {
-        const unsigned format = alignmentFormat(model.getColumnAlignment(column.column)) |
-                                kTextVCenter | kTextSingleLine;
-        for (int r = firstRow; r < lastRow; ++r) {
-            const CString text = model.getValueAt(column.column, r);
-            if (text.isEmpty()) continue;
-            const int top = rowsTop + r * step + 1;
-            Rect cell{x + column.x, top, x + column.x + column.width, top + rowHeight_};
-            if (model.getCellFlagAt(column.column, r) == 1) dc->fillRect(cell, kCellFlagFill);
-            dc->setTextColor(cellColor(model.getColorAt(column.column, r)));
-            Rect box{cell.left + 1, cell.top, cell.right - 1, cell.bottom};
-            dc->drawText(text.view(), box, format);
-        }
-    }
-    // 8. Grid lines, gated by the border flag.
-    if (borderFlag_) {
-        PenScope pen(*dc, Pen{PenStyle::Solid, 1, gridColor_});
-        if (horizontalLines_ != 0) {
-            for (int r = firstRow; r <= lastRow; ++r) {
-                const int ly = rowsTop + r * step;
-                dc->line(x, ly, right, ly);
-            }
-        }
-        if (verticalLines_ != 0) {
-            for (size_t i = 1; i < shown.size(); ++i) {
-                const int lx = x + shown[i].x - 1;
-                dc->line(lx, y + captionH, lx, y + contentHeight_);
-            }
-        }
-    }
-    // 4, 7. Head: at its place, or at the top of the view while locked.
-    if (hasHead_) {
-        int headY = y + captionH;
-        if (Screen* s = screen(); s && headLock_) {
-            const int viewTop = s->contentRect().top;
-            if (headY < viewTop) headY = std::min(viewTop, y + contentHeight_ - headH);
-        }
-        headScroll_ = headY - (y + captionH);
-        const Rect band{x, headY, right, headY + headH};
-        if (headBackground_ || headScroll_ != 0) dc->fillRect(band, headBackColor_);
-        dc->setTextColor(headTextColor_);
-        for (const ShownColumn& column : shown) {
-            const CString title = model.getColumnName(column.column);
-            if (title.isEmpty()) continue;
-            Rect box{x + column.x + 1, headY, x + column.x + column.width - 1, headY + headH};
-            dc->drawText(title.view(), box,
-                         alignmentFormat(model.getColumnAlignment(column.column)) | kTextVCenter |
-                             kTextSingleLine);
-        }
-        if (hScroll_ && arrowRoom_ > 0) {
-            PenScope pen(*dc, Pen{PenStyle::Solid, 1, arrowColor_});
-            int ax = x;
-            for (int c = 0; c < lockedColumns(); ++c)
-                ax += widths_[static_cast<size_t>(c)] + spare_ + 1;
-            const int mid = headY + headH / 2;
-            for (int i = 0; i < arrowRoom_ / 2 + 1; ++i) {
-                if (firstShown_ > lockedColumns()) dc->line(ax + i, mid - i, ax + i, mid + i + 1);
-                if (firstRight_ < columnCount_) {
-                    dc->line(right - 1 - i, mid - i, right - 1 - i, mid + i + 1);
-                }
-            }
-        }
-    }
-    // 9. Caption.
-    if (captionH > 0) {
-        dc->setTextColor(captionColor_);
-        Rect box{x, y, right, y + captionH};
-        dc->drawText(caption_.view(), box, kTextCenter | kTextWordBreak);
-    }
-    dc->setTextColor(previousText);
-    dc->setBackgroundMode(previousMode);
-    dc->selectFont(previousFont);
-    // 10. Control bar.
-    if (controlBar_) paintControlBar(g);
 }
 
 }  // namespace zq

@@ -26,6 +26,7 @@
 
 namespace zq {
 
+class DeviceContext;
 class Event;
 class Screen;
 
@@ -60,7 +61,7 @@ public:
     // --- attributes -------------------------------------------------------------
     void setUpPageAction(const CString& action) { upPageAction_ = action; }
     void setDownPageAction(const CString& action) { downPageAction_ = action; }
-    void setThirdAction(const CString& action) { thirdAction_ = action; }
+    void setBatchEmptiedAction(const CString& action) { batchEmptiedAction_ = action; }
     const CString& upPageAction() const { return upPageAction_; }
     const CString& downPageAction() const { return downPageAction_; }
     void setHeadLock(bool locked) { headLock_ = locked; }
@@ -118,33 +119,68 @@ private:
         int x;  // from the content's left edge
         int width;
     };
+    // Where one paint puts the rows: screen pixels and the visible rows.
+    struct PaintFrame {
+        int x;
+        int y;
+        int right;
+        int captionHeight;
+        int headHeight;
+        int rowsTop;
+        int step;
+        int firstRow;
+        int lastRow;
+    };
 
-    // The columns shown for the current first scrollable column; updates
-    // the all-fit flag and the first column right of the shown ones.
-    std::vector<ShownColumn> layoutColumns();
+    // Lays out the columns shown for the current first scrollable column
+    // and finds the first column right of them. Runs whenever the widths,
+    // the line or the first shown column change, so painting only reads.
+    void layOutColumns();
     bool fitsWith(int firstShown, int column) const;
+    // The width of the locked columns with their lines.
+    int lockedColumnsWidth() const;
     void moveColumnInView();
+    // LEFT or RIGHT among the columns: the focused column becomes the one
+    // beside the shown ones. False when it would enter the locked columns.
+    bool moveColumnSideways(bool left);
+    // A fresh page puts the focus where the paging direction leads.
+    void followFreshPage();
+    // (x, y) from the item's top left lies on the control bar.
+    bool inControlBar(int x, int y) const;
+    bool pressControlButton(int x);
     void recomputeFocusArea();
     void scrollRowIntoView();
     Screen* screen() const;
     bool raisePaging(bool down);
+    // The head's top for content painted at `contentTop`: below the
+    // caption, or at the top of the view while locked.
+    int headTop(int contentTop) const;
     // `y` (from the item's top) lies on the head as last painted.
     bool onHead(int y) const;
     Color cellColor(int32_t modelColor) const;
-    void paintControlBar(GraphicsContext& g);
+
+    // The paint passes, in order; each only draws.
+    PaintFrame paintFrame(int x, int y, const Rect& visible, int rows) const;
+    void paintRowBands(DeviceContext& dc, const PaintFrame& f) const;
+    void paintFocusedRow(DeviceContext& dc, const PaintFrame& f) const;
+    void paintCells(DeviceContext& dc, const SimpleTableModel& model, const PaintFrame& f) const;
+    void paintGridLines(DeviceContext& dc, const PaintFrame& f) const;
+    void paintHead(DeviceContext& dc, const SimpleTableModel& model, const PaintFrame& f) const;
+    void paintHeadArrows(DeviceContext& dc, const PaintFrame& f, int headY) const;
+    void paintCaption(DeviceContext& dc, const PaintFrame& f) const;
+    void paintControlBar(GraphicsContext& g) const;
 
     std::shared_ptr<Relay> relay_;
     std::shared_ptr<SimpleTableModel> model_;
     CString caption_;
     CString upPageAction_;
     CString downPageAction_;
-    CString thirdAction_;
+    CString batchEmptiedAction_;
     FontRef font_;
     bool headLock_ = false;
     bool columnLock_ = true;
     bool borderFlag_ = true;
     int edgeState_ = 0;
-    int headScroll_ = 0;
     bool hScroll_ = false;
     int hScrollRange_ = 0;
     int cellGap_ = 1;
@@ -178,17 +214,16 @@ private:
     std::vector<int> widths_;
     int totalWidth_ = 0;
     int spare_ = 0;
-    int lastExtra_ = 0;
     int lineWidth_ = 0;
     int lockedColumns_ = 0;
     int firstShown_ = 0;
     int firstRight_ = 0;
-    bool allFit_ = true;
     bool tableFocused_ = false;
     bool controlBar_ = false;
     Rect controlBarRect_{};
     int focusedColumn_ = 0;
     int focusedRow_ = 0;
+    std::vector<ShownColumn> shownColumns_;
 };
 
 }  // namespace zq

@@ -6,6 +6,7 @@
 
 #include "platform/device_context.h"
 #include "ui/default_styles.h"
+#include "ui/displayable.h"
 #include "ui/event.h"
 #include "ui/font_cache.h"
 #include "ui/graphics_context.h"
@@ -57,6 +58,8 @@ void HyperlinkItem::setStyle(Style* style) {
 void HyperlinkItem::setImage(ImageRef image) {
     image_ = std::move(image);
     requestInit();
+    // A fetched picture arrives after the page was shown: bring it on screen.
+    if (auto* canvas = dynamic_cast<Canvas*>(getScreen())) canvas->repaint();
 }
 
 int HyperlinkItem::textOffsetX() const { return image_ ? image_->width() + 1 : 0; }

@@ -34,6 +34,7 @@ public:
     // command and, when the item has no command listener yet, makes the
     // link its own listener.
     void setStyle(Style* style) override;
+    // Repaints the screen the link is on, if any (the picture may come late).
     void setImage(ImageRef image) override;
     void initContent(int firstLineWidth, int lineWidth) override;
     void paintContent(int x, int y, int leftBorder, int rightBorder, GraphicsContext& g) override;

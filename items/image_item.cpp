@@ -129,10 +129,21 @@ CString ImageItem::requestAddress() const {
     return CString::format(hasQuery ? u"%s&controlid=%d" : u"%s?controlid=%d", url_, index);
 }
 
+bool onHiddenScreen(const Item& item) {
+    const auto* screen = dynamic_cast<const Displayable*>(item.getScreen());
+    return screen && !screen->isShown();
+}
+
 void ImageItem::showNotify() {
     Item::showNotify();
-    if (url_.isEmpty() || !controlOwner_ || !requester_) return;
-    requester_->navigate(requestAddress(), NavigationLoading::Shown, NavigationInput::Open);
+    if (url_.isEmpty() || !controlOwner_ || !requester_ || onHiddenScreen(*this)) return;
+    if (replyTargets_) {
+        // Shown again from the history: its own list, not the last built one.
+        ResponseListenerRegistry& registry = responseListeners();
+        registry.clear(kReplyKind);
+        for (ResponseListener* listener : *replyTargets_) registry.add(kReplyKind, listener);
+    }
+    requester_->requestPicture(requestAddress());
 }
 
 }  // namespace zq

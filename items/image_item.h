@@ -5,9 +5,13 @@
 // later through setImage.
 //
 // The picture is shared (ImageRef): a new one replaces the old, which is
-// released by its last holder. The control owner and the requester are
-// borrowed from the page. UI thread only.
+// released by its last holder. The control owner, the requester and the
+// reply listeners are borrowed from the page, which outlives its items. UI
+// thread only.
 #pragma once
+
+#include <memory>
+#include <vector>
 
 #include "platform/cstring.h"
 #include "platform/font.h"
@@ -18,11 +22,23 @@
 namespace zq {
 
 class PageNavigator;
+class ResponseListener;
+
+// The listeners of a screen's reply-driven pictures in control-list order:
+// the picture reply for "controlid" i goes to entry i.
+using ReplyTargetList = std::vector<ResponseListener*>;
+
+// Whether `item` is on a screen the display does not show. Item::showNotify
+// also runs while a page is appended to its new screen: a picture asked for
+// then would go out for the page still shown.
+bool onHiddenScreen(const Item& item);
 
 class ImageItem : public Item {
 public:
     // Sideways scroll step of LEFT and RIGHT, in pixels.
     static constexpr int kScrollStep = 30;
+    // Reply kind of the pictures of a screen's control list.
+    static constexpr int32_t kReplyKind = 3;
 
     ImageItem(const CString& label, ImageRef image, uint32_t layout, const CString& altText,
               Style* style, const CString& url);
@@ -38,7 +54,9 @@ public:
     bool keyPressed(int keyCode, int gameAction) override;
     // A tap on a wide picture brings the tapped point to the middle.
     bool pointerPressed(int x, int y) override;
-    // Asks the requester for the picture of `url`, tagged with the control
+    // Once its screen is on the display (not while the page is built),
+    // makes the screen's reply listeners the ones picture replies reach and
+    // asks the requester for the picture of `url`, tagged with the control
     // owner's position in the screen's control list.
     void showNotify() override;
 
@@ -52,6 +70,9 @@ public:
     void setControlOwner(Item* owner) { controlOwner_ = owner; }
     Item* getControlOwner() const { return controlOwner_; }
     void setRequester(PageNavigator* requester) { requester_ = requester; }
+    void setReplyTargets(std::shared_ptr<const ReplyTargetList> targets) {
+        replyTargets_ = std::move(targets);
+    }
     void setImageOffsetY(int offset) { imageOffsetY_ = offset; }
     // 0 or negative: how far a wide picture is moved left.
     int scrollX() const { return scrollX_; }
@@ -64,6 +85,7 @@ private:
     ImageRef image_;
     Item* controlOwner_ = nullptr;
     PageNavigator* requester_ = nullptr;
+    std::shared_ptr<const ReplyTargetList> replyTargets_;
     CString altText_;
     Color textColor_ = 0;
     FontRef font_;

@@ -31,7 +31,9 @@ ProgressBarItem::ProgressBarItem(const CString& label, bool editable, int maximu
 void ProgressBarItem::setValue(int value) {
     if (running_) {
         if (value == 0 || value == 1) runPosition_ = 0;
-        if (value == 3) runPosition_ = (runPosition_ + 1) % kPitch;
+        // A step at a time, back to the start past the maximum (20 once
+        // laid out).
+        if (value == 3 && ++runPosition_ > maxValue_) runPosition_ = 0;
     } else {
         value = std::clamp(value, 0, maxValue_);
     }
@@ -103,7 +105,7 @@ void ProgressBarItem::paintBlocks(GraphicsContext& g, int x, int y, int width) c
     if (running_) {
         // Blocks across the whole bar, shifted by the run position.
         ClipScope clip(g, x, y, width, contentHeight_);
-        for (int bx = x - kPitch + runPosition_; bx < x + width; bx += kPitch) {
+        for (int bx = x - kPitch + runPosition_ % kPitch; bx < x + width; bx += kPitch) {
             dc.fillRect(Rect::fromSize(bx, y, kSegmentWidth, contentHeight_), kBarColor);
             dc.fillRect(Rect::fromSize(bx + kSegmentWidth, y, kSegmentGap, contentHeight_),
                         kGapColor);

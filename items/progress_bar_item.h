@@ -7,7 +7,8 @@
 // and wraps to 0 after the maximum; each change tells the item's state
 // listeners. A maximum of -1 makes a running bar: no text, the value is its
 // state (0 and 1 restart it, 2 runs it on the screen's animation step, 3
-// moves it one step), and its maximum becomes 20 when it is laid out.
+// moves it one step, starting again past the maximum), and its maximum
+// becomes 20 when it is laid out.
 //
 // The font and the style are borrowed. UI thread only.
 #pragma once
@@ -37,6 +38,9 @@ public:
     int getMaxValue() const { return maxValue_; }
     const CString& getValueText() const { return valueText_; }
     bool isRunning() const { return running_; }
+    // How far a running bar has moved: its blocks shift by this modulo their
+    // pitch.
+    int getRunPosition() const { return runPosition_; }
 
     // Also the text colour and the font (not for a running bar).
     void setStyle(Style* style) override;

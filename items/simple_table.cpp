@@ -182,9 +182,12 @@ void TableItem::initContent(int /*firstLineWidth*/, int lineWidth) {
     contentHeight_ = std::max(height - spacing, 0);
     offset_ = std::clamp(offset_, std::min(contentWidth_ - tableWidth_, 0), 0);
 
-    // 6. The selection's area follows the new geometry.
+    // 6. The selection's area follows the new geometry; without one, the
+    //    width now known decides whether the table takes the focus.
     if (selectionMode_ != kSelectNone && (selectedColumn_ >= 0 || selectedRow_ >= 0)) {
         selectCell(selectedColumn_, selectedRow_);
+    } else if (selectionMode_ == kSelectNone && focusable_) {
+        appearanceMode_ = tableWidth_ > contentWidth_ ? kAppearanceControl : kAppearancePlain;
     }
 }
 
@@ -306,8 +309,14 @@ void TableItem::selectInitialCell() {
     selectCell(cellOrColumn ? 0 : -1, cellOrRow ? 0 : -1);
 }
 
+void TableItem::setFocusable(bool focusable) {
+    focusable_ = focusable;
+    if (!focusable) appearanceMode_ = kAppearancePlain;
+}
+
 void TableItem::setSelectionMode(int mode) {
     selectionMode_ = mode;
+    if (!focusable_) return;
     const bool wider = tableWidth_ > viewWidth();
     if (mode != 0) {
         selectInitialCell();
@@ -321,6 +330,11 @@ void TableItem::setSelectionMode(int mode) {
         selectedRow_ = -1;
         appearanceMode_ = wider ? kAppearanceControl : kAppearancePlain;
     }
+}
+
+Style* TableItem::focus(Style* focusStyle, int direction) {
+    const bool ownLook = style_ && !style_->getStyleProperty(prop::kFocusedStyle);
+    return Item::focus(ownLook ? style_ : focusStyle, direction);
 }
 
 bool TableItem::keyPressed(int keyCode, int gameAction) {

@@ -63,7 +63,12 @@ public:
     // Kept only when its length equals the column count.
     void setColumnWidths(const std::vector<int>& widths, bool percent);
     void setCellText(int column, int row, const CString& text);
+    // Without a selection the table takes the focus only while it is wider
+    // than its view (so that LEFT and RIGHT can reach its right part);
+    // that is decided again at each layout.
     void setSelectionMode(int mode);
+    // False: never takes the focus, whatever its width or selection.
+    void setFocusable(bool focusable);
     void selectInitialCell();
     // Out-of-range cells are ignored.
     void selectCell(int column, int row);
@@ -83,6 +88,9 @@ public:
     void initContent(int firstLineWidth, int lineWidth) override;
     void paintContent(int x, int y, int leftBorder, int rightBorder, GraphicsContext& g) override;
     bool keyPressed(int keyCode, int gameAction) override;
+    // Keeps the table's own look unless its style names a focused one: a
+    // borrowed focus look would change the cells' padding and colours.
+    Style* focus(Style* focusStyle, int direction) override;
 
 private:
     int cellSpacing() const { return paddingVertical_; }
@@ -106,6 +114,7 @@ private:
     int tableWidth_ = 0;
     int offset_ = 0;
     int selectionMode_ = kSelectNone;
+    bool focusable_ = true;
     int headerHeight_ = 0;
     int lineHeight_ = 0;
     std::vector<int> pixelWidths_;

@@ -10,36 +10,36 @@ namespace zq {
 
 class TableCellEvent : public Event {
 public:
-    TableCellEvent(CString sourceName, int x, int y, CString value, CString action,
+    TableCellEvent(CString sourceName, int column, int row, CString value, CString action,
                    Item* source = nullptr)
         : Event(EventKind::TableCell, std::move(sourceName), source),
-          x_(x),
-          y_(y),
+          column_(column),
+          row_(row),
           value_(std::move(value)),
           cellAction_(std::move(action)) {}
-    int getX() const { return x_; }
-    int getY() const { return y_; }
+    int getColumn() const { return column_; }
+    int getRow() const { return row_; }
     const CString& getValue() const { return value_; }
     const CString& getCellAction() const { return cellAction_; }
     // "(x,y):3,5 value: 10.25"
     CString toString() const override {
-        return CString(u"(x,y):") + CString::format(CString(u"%d,%d"), x_, y_) +
+        return CString(u"(x,y):") + CString::format(CString(u"%d,%d"), column_, row_) +
                CString(u" value: ") + value_;
     }
 
 private:
-    int x_;
-    int y_;
+    int column_;
+    int row_;
     CString value_;
     CString cellAction_;
 };
 
 class TableRowEvent : public Event {
 public:
-    TableRowEvent(CString sourceName, int row, CString text, Item* source = nullptr)
+    TableRowEvent(CString sourceName, int row, CString rowAction, Item* source = nullptr)
         : Event(EventKind::TableRow, std::move(sourceName), source),
           row_(row),
-          rowAction_(std::move(text)) {}
+          rowAction_(std::move(rowAction)) {}
     int getRow() const { return row_; }
     const CString& getRowAction() const { return rowAction_; }
 

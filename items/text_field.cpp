@@ -25,8 +25,8 @@ constexpr int kEditCommandPriority = 1;
 const CString kMask(u"*");
 // The widest common character: the label column is measured in it.
 constexpr char16_t kLabelUnit = u'杨';
-
-bool endsLine(char16_t ch) { return ch == u' ' || ch == u'\t' || ch == u'\n'; }
+// Between the text and the mode name.
+constexpr int kModeIndicatorGap = 4;
 
 }  // namespace
 
@@ -51,6 +51,7 @@ TextField::TextField(const CString& label, const CString& value, int maxSize, ui
       keyboardEnabled_(keyboardEnabled) {
     masked_ = (constraints & kConstraintPassword) != 0;
     setConstraints(constraints);
+    showModeIndicator_ = !readOnly_;
     setString(value);
 }
 
@@ -97,15 +98,13 @@ void TextField::storeValue(const CString& text, int caret) {
     const CString old = value();
     applyValue(text);
     caretIndex_ = std::clamp(caret, 0, text.length());
-    if (text.isEmpty()) {
-        column_ = lineIndex_ = caretX_ = caretY_ = 0;
-    }
+    if (text.isEmpty()) textLines_.resetCaret();
     if (focused_) updateEditCommands();
     if (!(text == old)) {
         if (text.length() == maxSize_ && !limitAction_.isEmpty()) raise(limitAction_);
         if (!changeAction_.isEmpty()) raise(changeAction_);
     }
-    if (text.isEmpty() && inputMode_ == kModeCapital) capitalNext_ = true;
+    if (text.isEmpty()) input_.valueEmptied();
 }
 
 bool TextField::insertText(const CString& text, int position) {
@@ -132,38 +131,28 @@ bool TextField::insertChar(char16_t ch, bool insert, bool commit) {
 
     CString next = old.left(caret) + CString(ch);
     next += old.mid(insert ? caret : std::min(caret + 1, old.length()));
-    const bool capitalBefore = capitalNext_;
     if (commit) {
         storeValue(next, caret + 1);
-        endCommit(ch, capitalBefore);
+        endCommit(ch);
     } else {
         storeValue(next, caret);
     }
     return true;
 }
 
-void TextField::applySentenceRule(char16_t ch) {
-    if (ch == u' ') {
-        capitalNext_ = inputMode_ == kModeCapital || capitalNext_;
-    } else {
-        capitalNext_ = ch == u'.' && !emailOnly_;
-    }
-}
-
-void TextField::endCommit(char16_t ch, bool /*capitalBefore*/) {
-    applySentenceRule(ch);
-    pending_ = false;
-    if (inputMode_ == kModeCapital) inputMode_ = kModeLower;
+void TextField::endCommit(char16_t ch) {
+    input_.committed(ch);
     notifyStateChanged();
 }
 
 void TextField::commitPendingChar() {
-    if (!pending_) return;
+    if (!input_.hasPending()) return;
     const CString current = value();
     const int caret = std::clamp(caretIndex_, 0, current.length());
-    pending_ = false;
+    input_.dropPending();
+    const char16_t pending = input_.pendingChar();
     // A character the filter now refuses leaves the text with its pending state.
-    if (caret >= current.length() || !acceptsEmailChar(pendingChar_, caret, current)) {
+    if (caret >= current.length() || !input_.acceptsEmailChar(pending, caret, current)) {
         if (caret < current.length()) {
             CString next = current;
             next.deleteAt(caret);
@@ -171,20 +160,19 @@ void TextField::commitPendingChar() {
         }
         return;
     }
-    const bool capitalBefore = capitalNext_;
     storeValue(current, caret + 1);
-    endCommit(pendingChar_, capitalBefore);
+    endCommit(pending);
 }
 
 bool TextField::deleteBeforeCaret() {
     const CString current = value();
     CString next = current;
     int caret = caretIndex_;
-    if (pending_ && caret < current.length()) {
+    if (input_.hasPending() && caret < current.length()) {
         next.deleteAt(caret);
-        pending_ = false;
+        input_.dropPending();
     } else if (caret > 0) {
-        pending_ = false;
+        input_.dropPending();
         next.deleteAt(caret - 1);
         --caret;
     } else {
@@ -198,16 +186,16 @@ bool TextField::deleteBeforeCaret() {
 void TextField::typeChar(char16_t ch) {
     if (readOnly_) return;
     commitPendingChar();
-    if (numericOnly_) {
+    if (input_.isNumericOnly()) {
         const bool digit = ch >= u'0' && ch <= u'9';
-        const bool point = decimal_ && ch == u'.' && value().find(u'.') < 0;
+        const bool point = input_.acceptsPoint() && ch == u'.' && value().find(u'.') < 0;
         if (!digit && !point) return;
     }
     insertChar(ch, true, true);
 }
 
 void TextField::reset() {
-    pending_ = false;
+    input_.dropPending();
     setString(CString());
     StringItem::setText(CString());
     requestInit();
@@ -230,7 +218,7 @@ void TextField::raise(const CString& action) {
 
 void TextField::updateEditCommands() {
     if (!keyboardEnabled_ || readOnly_) return;
-    const bool deletable = !value().isEmpty() && (caretIndex_ > 0 || pending_);
+    const bool deletable = !value().isEmpty() && (caretIndex_ > 0 || input_.hasPending());
     if (deletable) {
         addCommand(deleteCommand());
         addCommand(clearCommand());
@@ -247,7 +235,7 @@ void TextField::commandAction(Command* command, Item* item) {
         return;
     }
     if (command == clearCommand().get()) {
-        pending_ = false;
+        input_.dropPending();
         setString(CString());
         notifyStateChanged();
         return;
@@ -267,7 +255,7 @@ void TextField::openKeyboard(bool show) {
     auto* screen = dynamic_cast<Screen*>(getScreen());
     if (!screen) return;
     if (show) {
-        const int keypads = inputMode_ == kModeDigits ? kKeypadDigits : 15;
+        const int keypads = input_.mode() == kModeDigits ? kKeypadDigits : 15;
         screen->openSoftKeyboard(true, this, keypads);
     } else if (screen->getKeyboardTarget() == this) {
         screen->openSoftKeyboard(false, nullptr, -1);
@@ -290,7 +278,7 @@ Style* TextField::focus(Style* focusStyle, int direction) {
 void TextField::defocus(Style* normalStyle) {
     StringItem::defocus(normalStyle);
     stopAnimation();
-    if (pending_) commitPendingChar();
+    if (input_.hasPending()) commitPendingChar();
     clearHeld();
     openKeyboard(false);
     if (!loseFocusAction_.isEmpty()) raise(loseFocusAction_);
@@ -339,66 +327,37 @@ int TextField::getLabelWidth(int /*width*/) {
     return labelLength_ * effectiveFont()->charWidth(kLabelUnit);
 }
 
-int TextField::getCaretLineCenter() const { return caretY_ + effectiveFont()->height() / 2; }
-
-CString TextField::lineText(const LineRange& line) const {
-    int end = line.end;
-    if (end > line.start && text_[end - 1] == u'\n') --end;
-    return text_.mid(line.start, end - line.start);
+int TextField::getCaretLineCenter() const {
+    return textLines_.caretY() + effectiveFont()->height() / 2;
 }
 
-void TextField::wrapLines(int firstLineWidth, int lineWidth) {
-    lines_.clear();
+void TextField::setShowModeIndicator(bool show) {
+    if (show == showModeIndicator_) return;
+    showModeIndicator_ = show;
+    requestInit();
+}
+
+int TextField::modeIndicatorRoom() const {
+    if (!showModeIndicator_) return 0;
     const Font& font = *effectiveFont();
-    const int length = text_.length();
-    LineRange line;
-    int width = 0;
-    int lastBreak = -1;  // index behind the last blank of the line
-    for (int i = 0; i < length; ++i) {
-        const char16_t ch = text_[i];
-        if (ch == u'\n') {
-            line.end = i + 1;
-            lines_.push_back(line);
-            line = LineRange{i + 1, i + 1};
-            width = 0;
-            lastBreak = -1;
-            continue;
-        }
-        const int limit = lines_.empty() ? firstLineWidth : lineWidth;
-        const int w = font.charWidth(ch);
-        if (limit > 0 && width + w > limit && i > line.start) {
-            const int cut = lastBreak > line.start ? lastBreak : i;
-            line.end = cut;
-            lines_.push_back(line);
-            line = LineRange{cut, cut};
-            width = font.textWidth(text_.view().substr(cut, i - cut));
-            lastBreak = -1;
-        }
-        width += w;
-        if (endsLine(ch)) lastBreak = i + 1;
+    int widest = 0;
+    for (const char16_t* name : {u"abc", u"Abc", u"ABC", u"123", u"Nat."}) {
+        widest = std::max(widest, font.textWidth(std::u16string_view(name)));
     }
-    line.end = length;
-    if (line.end > line.start || lines_.empty() || text_[length - 1] == u'\n')
-        lines_.push_back(line);
+    return widest + kModeIndicatorGap;
 }
 
 void TextField::initContent(int firstLineWidth, int lineWidth) {
-    // 1. Never wider than the item may be.
-    firstLineWidth = std::min(firstLineWidth, maxWidth_);
-    lineWidth = std::min(lineWidth, maxWidth_);
+    // 1. Never wider than the item may be; the mode name keeps its room.
     if (!font_) font_ = defaultFont();
     const Font& font = *font_;
+    const int indicator = modeIndicatorRoom();
+    firstLineWidth = std::max(0, std::min(firstLineWidth, maxWidth_) - indicator);
+    lineWidth = std::max(0, std::min(lineWidth, maxWidth_) - indicator);
 
     // 2. The shown text wrapped into index ranges.
-    if (text_.isEmpty()) {
-        lines_.clear();
-    } else {
-        wrapLines(firstLineWidth, lineWidth);
-    }
-    int wrapped = 0;
-    for (const LineRange& line : lines_) {
-        wrapped = std::max(wrapped, font.textWidth(lineText(line).view()));
-    }
+    textLines_.wrap(text_, font, firstLineWidth, lineWidth);
+    const int wrapped = textLines_.widest(text_, font);
 
     // 3. Content size.
     if (displayKind_ == kFixedWidthKind) {
@@ -406,9 +365,10 @@ void TextField::initContent(int firstLineWidth, int lineWidth) {
     } else if (displayKind_ == kNoKeyboardKind) {
         contentWidth_ = minWidth_;
     } else {
-        contentWidth_ = std::max(std::min(std::min(wrapped, lineWidth), maxWidth_), minWidth_);
+        contentWidth_ =
+            std::max(std::min(std::min(wrapped, lineWidth) + indicator, maxWidth_), minWidth_);
     }
-    const int lineCount = std::max<int>(1, static_cast<int>(lines_.size()));
+    const int lineCount = std::max(1, textLines_.count());
     contentHeight_ = (font.height() + paddingVertical_) * lineCount - paddingVertical_;
     if (contentHeight_ < minHeight_) {
         contentHeight_ = minHeight_;
@@ -417,33 +377,18 @@ void TextField::initContent(int firstLineWidth, int lineWidth) {
     }
 
     // 4-6. Line pitch, the caret's place, and the part scrolling keeps in view.
-    lineHeight_ = font.height() + paddingVertical_;
+    textLines_.setLineHeight(font.height() + paddingVertical_);
     locateCaret(caretIndex_);
 }
 
 void TextField::locateCaret(int index) {
     caretIndex_ = std::clamp(index, 0, value().length());
-    if (lines_.empty()) {
-        lineIndex_ = column_ = caretX_ = caretY_ = lineWidth_ = 0;
+    if (textLines_.isEmpty()) {
+        textLines_.resetCaret();
     } else {
-        const int count = static_cast<int>(lines_.size());
-        int at = count - 1;
-        for (int i = 0; i < count; ++i) {
-            if (caretIndex_ < lines_[i].end) {
-                at = i;
-                break;
-            }
-        }
-        const LineRange& line = lines_[at];
-        lineIndex_ = at;
-        column_ = std::clamp(caretIndex_ - line.start, 0, line.end - line.start);
-        const Font& font = *effectiveFont();
-        const CString shown = lineText(line);
-        caretX_ = font.textWidth(shown.view().substr(0, std::min(column_, shown.length())));
-        lineWidth_ = font.textWidth(shown.view());
-        caretY_ = lineHeight_ * lineIndex_;
+        textLines_.locate(text_, *effectiveFont(), caretIndex_);
     }
-    setInternalArea(0, caretY_, contentWidth_, lineHeight_);
+    setInternalArea(0, textLines_.caretY(), contentWidth_, textLines_.lineHeight());
 }
 
 // --- painting -----------------------------------------------------------------------------------
@@ -457,7 +402,8 @@ void TextField::paintContent(int x, int y, int leftBorder, int rightBorder, Grap
     const BackgroundMode previousMode = dc->setBackgroundMode(BackgroundMode::Transparent);
     const Color previousColor = dc->setTextColor(textColor_);
 
-    const int right = std::min(rightBorder, x + std::max(contentWidth_, 0));
+    const int boxRight = std::min(rightBorder, x + std::max(contentWidth_, 0));
+    const int right = boxRight - modeIndicatorRoom();
     const int available = right - x;
     auto lineLeft = [&](int width) {
         if (alignCentre_) return x + (available - width) / 2;
@@ -465,20 +411,32 @@ void TextField::paintContent(int x, int y, int leftBorder, int rightBorder, Grap
         return x;
     };
     int top = y;
-    for (const LineRange& line : lines_) {
-        const CString shown = lineText(line);
+    for (int i = 0; i < textLines_.count(); ++i) {
+        const CString shown = textLines_.lineText(text_, i);
         const int left = lineLeft(font->textWidth(shown.view()));
         Rect box{left, top, std::max(right, left), top + font->height()};
         dc->drawText(shown.view(), box, kTextLeft | kTextSingleLine);
-        top += lineHeight_;
+        top += textLines_.lineHeight();
     }
+    if (showModeIndicator_ && focused_ && !readOnly_) paintModeIndicator(boxRight, y, g);
     dc->setTextColor(previousColor);
     dc->setBackgroundMode(previousMode);
     dc->selectFont(previousFont);
     (void)leftBorder;
 
-    if (readOnly_ || !focused_ || !caretVisible_ || pending_) return;
-    paintCaret(lineLeft(lineWidth_) + caretX_, y + caretY_, g);
+    if (readOnly_ || !focused_ || !caretVisible_ || input_.hasPending()) return;
+    paintCaret(lineLeft(textLines_.caretLineWidth()) + textLines_.caretX(), y + textLines_.caretY(),
+               g);
+}
+
+// The mode name right-aligned on the first line, in the text's font and
+// colour (already selected).
+void TextField::paintModeIndicator(int right, int top, GraphicsContext& g) const {
+    const CString name = getModeName();
+    const Font& font = *effectiveFont();
+    const int width = font.textWidth(name.view());
+    Rect box{right - width, top, right, top + font.height()};
+    g.getDC()->drawText(name.view(), box, kTextLeft | kTextSingleLine);
 }
 
 // An I-beam one pixel left of the caret's x, with serifs at both ends.

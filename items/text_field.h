@@ -19,43 +19,29 @@
 // apart. Value changes raise TextFieldEvents with the page's actions to the
 // item's event listener; without a listener no event is made.
 //
+// The keypad state and its filters are a MultiTapInput (items/multi_tap_input.h),
+// the wrapped lines and the caret's place in them TextLines
+// (items/text_lines.h); the field owns both and edits the value itself.
+//
 // Time comes from tickCount(): the screen's 100 ms animation step drives
 // animate(). UI thread only.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <vector>
 
 #include "items/form_field.h"
 #include "items/inputable.h"
+#include "items/multi_tap_input.h"
 #include "items/string_item.h"
+#include "items/text_lines.h"
 #include "platform/ui_executor.h"
+#include "ui/command.h"
 #include "ui/event.h"
 #include "ui/listeners.h"
 #include "ui/screen_services.h"
 
 namespace zq {
-
-// Constraint word: the kind in the low 16 bits, flags above.
-constexpr uint32_t kConstraintAny = 0;
-constexpr uint32_t kConstraintEmail = 1;
-constexpr uint32_t kConstraintNumeric = 2;
-constexpr uint32_t kConstraintPhone = 3;
-constexpr uint32_t kConstraintDecimal = 16;
-constexpr uint32_t kConstraintPassword = 0x10000;
-constexpr uint32_t kConstraintUneditable = 0x20000;
-constexpr uint32_t kConstraintInitialCaps = 0x100000;
-
-// Input modes that '#' cycles through; a new plain field has none yet.
-enum InputMode : int {
-    kModeNone = -1,
-    kModeLower = 0,    // "abc"
-    kModeCapital = 1,  // "Abc": the next letter upper case
-    kModeUpper = 2,    // "ABC"
-    kModeDigits = 3,   // "123"
-    kModeNative = 4,   // "Nat."
-};
 
 // The game action that comes with the forward-delete key.
 constexpr int kGameDelete = 3;
@@ -118,11 +104,20 @@ public:
     bool handleCharKey(int keyCode);
     void switchInputMode();
     // The e-mail filter: whether `ch` may stand at `position` of `text`.
-    bool acceptsEmailChar(char16_t ch, int position, const CString& text) const;
+    bool acceptsEmailChar(char16_t ch, int position, const CString& text) const {
+        return input_.acceptsEmailChar(ch, position, text);
+    }
     // The mode filter for strings typed as a whole.
-    bool acceptsTextForMode(const CString& value, const CString& insertion) const;
+    bool acceptsTextForMode(const CString& value, const CString& insertion) const {
+        return input_.acceptsTextForMode(value, insertion);
+    }
     // "abc", "Abc", "ABC", "123" or "Nat.".
-    CString getModeName() const;
+    CString getModeName() const { return input_.modeName(); }
+    // An editable field shows its mode name at the right end of its first
+    // line while focused; the room for it is kept whether focused or not,
+    // so that the text does not move. On for editable fields.
+    void setShowModeIndicator(bool show);
+    bool isModeIndicatorShown() const { return showModeIndicator_; }
     void setConstraints(uint32_t constraints);
 
     // --- Item -------------------------------------------------------------------------
@@ -140,6 +135,18 @@ public:
     void commandAction(Command* command, Item* item) override;
     void setCommandListener(ItemCommandListener* listener) { extraListener_ = listener; }
 
+    // --- the symbol picker ------------------------------------------------------------
+    // The 28 entries a symbol picker lists ("&", "@", ... ":P").
+    static const std::array<CString, 28>& symbolTable();
+    // A command of a picker screen: a list screen is a Screen whose content
+    // starts with a Choice. Unless the command is the shared exit command,
+    // the symbol at the list's selected index goes in at the caret; the
+    // field's screen is then current again (and, from a list, recorded and
+    // the field's listeners told).
+    void symbolChosen(Command* command, Displayable* source);
+    // The listener to give a picker screen: it calls symbolChosen.
+    CommandListener& symbolListener() { return symbolListener_; }
+
     // --- Inputable ------------------------------------------------------------------
     CString getName() const override { return getFormName(); }
     void setName(const CString& name) override { setFormName(name); }
@@ -154,8 +161,8 @@ public:
     // '.' when decimal).
     void typeChar(char16_t ch) override;
     // From the item's top, as Item::getLastPaintY places it.
-    int caretLineTop() const override { return contentY_ + caretY_; }
-    int caretLineHeight() const override { return lineHeight_; }
+    int caretLineTop() const override { return contentY_ + textLines_.caretY(); }
+    int caretLineHeight() const override { return textLines_.lineHeight(); }
 
     // --- input rule -----------------------------------------------------------------
     // 0 when the value passes (or there is no rule), else the violation
@@ -188,19 +195,19 @@ public:
     int getMaxSize() const { return maxSize_; }
     uint32_t getConstraints() const { return constraints_; }
     int getCaretPosition() const { return caretIndex_; }
-    int getInputMode() const { return inputMode_; }
-    void setInputMode(int mode) { inputMode_ = mode; }
-    bool isCapitalNext() const { return capitalNext_; }
-    bool hasPendingChar() const { return pending_; }
-    char16_t getPendingChar() const { return pending_ ? pendingChar_ : u'\0'; }
+    int getInputMode() const { return input_.mode(); }
+    void setInputMode(int mode) { input_.setMode(mode); }
+    bool isCapitalNext() const { return input_.isCapitalNext(); }
+    bool hasPendingChar() const { return input_.hasPending(); }
+    char16_t getPendingChar() const { return input_.hasPending() ? input_.pendingChar() : u'\0'; }
     bool isMasked() const { return masked_; }
     bool isEditable() const { return !readOnly_; }
     bool isCaretVisible() const { return caretVisible_; }
     const CString& getTitle() const { return title_; }
     // The caret's line and its x offset in the line, from the last layout.
-    int getCaretLine() const { return lineIndex_; }
-    int getCaretX() const { return caretX_; }
-    int getLineCount() const { return static_cast<int>(lines_.size()); }
+    int getCaretLine() const { return textLines_.caretLine(); }
+    int getCaretX() const { return textLines_.caretX(); }
+    int getLineCount() const { return textLines_.count(); }
     int getCaretLineCenter() const;
     // The y at which the content was last painted.
     int getContentPaintY() const { return contentPaintY_; }
@@ -209,13 +216,6 @@ public:
     static const CommandRef& clearCommand();
 
 private:
-    // A wrapped line: [start, end) of the shown text, the blank or line
-    // feed that ended it included.
-    struct LineRange {
-        int start = 0;
-        int end = 0;
-    };
-
     CString value() const { return masked_ ? realText_ : text_; }
     // Stores a value made by editing, with the caret at `caret`.
     void storeValue(const CString& text, int caret);
@@ -225,18 +225,20 @@ private:
     void openKeyboard(bool show);
     // Places the caret on index `index` of the laid-out lines.
     void locateCaret(int index);
-    void wrapLines(int firstLineWidth, int lineWidth);
-    CString lineText(const LineRange& line) const;
     // Caret movement by the direction keys; false at the edges.
     bool moveCaret(int keyCode, int gameAction);
     void forwardDelete();
-    // Sentence rule: whether the letter after `ch` is upper-cased.
-    void applySentenceRule(char16_t ch);
-    void endCommit(char16_t ch, bool capitalBefore);
+    // `ch` went in for good (the sentence rule, "Abc" falls back to "abc").
+    void endCommit(char16_t ch);
+    // The long clear's step, when one is due.
+    bool clearWhileHeld();
     // Multi-tap on one key's string; true when the key was used.
     bool multiTap(int keyCode, const CString& keys);
     void clearHeld();
     void paintCaret(int x, int top, GraphicsContext& g) const;
+    // The width kept for the mode name (the widest one) and its gap.
+    int modeIndicatorRoom() const;
+    void paintModeIndicator(int right, int top, GraphicsContext& g) const;
     // While focused a UI timer runs animate() and repaints the screen.
     void startAnimation();
     void stopAnimation();
@@ -255,7 +257,6 @@ private:
     CString realText_;
     bool masked_ = false;
     ItemCommandListener* extraListener_ = nullptr;
-    int inputMode_ = kModeNone;
     CString limitAction_;
     CString changeAction_;
     CString loseFocusAction_;
@@ -263,41 +264,34 @@ private:
     bool valueDecoded_ = false;
     CString storedValue_;
     CString maxValue_;
-    bool keyHeld_ = false;
-    bool capitalNext_ = false;
 
-    std::vector<LineRange> lines_;
+    MultiTapInput input_;
+    TextLines textLines_;
     int caretIndex_ = 0;
-    int column_ = 0;
-    int lineIndex_ = 0;
-    int lineWidth_ = 0;
-    int caretX_ = 0;
-    int caretY_ = 0;
-    int lineHeight_ = 0;
     int contentPaintY_ = 0;  // where the content was last painted
 
-    // multi-tap
-    bool pending_ = false;
-    char16_t pendingChar_ = 0;
-    int lastKey_ = 0;
-    uint32_t lastKeyTime_ = 0;
-    int tapIndex_ = 0;
-    const std::array<CString, 10>* keyTable_ = nullptr;
-    bool numericOnly_ = false;
-    bool decimal_ = false;
-    bool emailOnly_ = false;
-    bool directChar_ = false;
-    int clearRepeats_ = 0;
-    int clearActedAt_ = 0;
-    bool hashDown_ = false;
-    uint32_t hashDownTime_ = 0;
-    bool hashNoted_ = false;
+    class SymbolListener : public CommandListener {
+    public:
+        explicit SymbolListener(TextField& field) : field_(field) {}
+        void commandAction(Command* command, Displayable* source) override {
+            field_.symbolChosen(command, source);
+        }
 
+    private:
+        TextField& field_;
+    };
+    // Inserts `text` at the caret without the mode filter; false when it
+    // does not fit.
+    bool insertSymbol(const CString& text);
+    void returnToScreen(bool record);
+
+    SymbolListener symbolListener_{*this};
     UiTimerId animationTimer_ = 0;
     bool keyboardEnabled_ = true;
     bool caretBlinks_ = true;
     bool readOnly_ = false;
     int labelLength_ = 4;
+    bool showModeIndicator_ = false;
     CString valueAtFocus_;
 };
 

@@ -1,5 +1,5 @@
-// TextField, the keypad side: input modes, multi-tap, the key tables, the
-// e-mail and mode filters and the key timing.
+// TextField, the keypad side: keys, multi-tap editing, the long clear, the
+// caret blink and caret movement. The keypad state is the MultiTapInput.
 #include <algorithm>
 
 #include "items/text_field.h"
@@ -11,113 +11,26 @@ namespace zq {
 
 namespace {
 
-// A pending character is committed when no key came for this long.
-constexpr int32_t kCommitDelayMs = 999;
-// A '#' held this long shows the mode it will switch to.
-constexpr int32_t kHashHoldMs = 1000;
 constexpr int32_t kBlinkMs = 501;
-// The long clear: every third repeat deletes a word, from the ninth on all.
-constexpr int kClearStep = 3;
-constexpr int kClearAll = 9;
-
-const CString kEmailChars(u".-_@!#$%&'*+/=?^`{|}~");
-const CString kEmailDomainChars(u"._-");
-const CString kStarKeys(u".,!?¿:/@_-+1'\";");
-const CString kHashKeys;
-
-const std::array<CString, 10> kDefaultKeyTable = {
-    CString(u" 0"),          CString(u".,!?¿:/()@_-+1'\";"),
-    CString(u"abc2áâãäåæç"), CString(u"def3èéêë"),
-    CString(u"ghi4ìíîï"),    CString(u"jkl5"),
-    CString(u"mno6ñòóôõö"),  CString(u"pqrs7ß"),
-    CString(u"tuv8ùúûü"),    CString(u"wxyz9ý"),
-};
-
-const std::array<CString, 10> kEmailKeyTable = {
-    kEmailChars + CString(u"0"),
-    kEmailChars + CString(u"1"),
-    CString(u"abc2"),
-    CString(u"def3"),
-    CString(u"ghi4"),
-    CString(u"jkl5"),
-    CString(u"mno6"),
-    CString(u"pqrs7"),
-    CString(u"tuv8"),
-    CString(u"wxyz9"),
-};
 
 bool isDigitKey(int key) { return key >= '0' && key <= '9'; }
-
-bool isAsciiLetterOrDigit(char16_t ch) {
-    return (ch >= u'0' && ch <= u'9') || (ch >= u'a' && ch <= u'z') || (ch >= u'A' && ch <= u'Z');
-}
-
-char16_t upper(char16_t ch) { return ch >= u'a' && ch <= u'z' ? ch - u'a' + u'A' : ch; }
-
-bool allIn(const CString& text, char16_t from, char16_t to, int start = 0) {
-    for (int i = start; i < text.length(); ++i) {
-        if (text[i] < from || text[i] > to) return false;
-    }
-    return true;
-}
 
 }  // namespace
 
 void TextField::setConstraints(uint32_t constraints) {
     constraints_ = constraints;
     readOnly_ = (constraints & kConstraintUneditable) != 0;
-    keyTable_ = &kDefaultKeyTable;
-    numericOnly_ = decimal_ = emailOnly_ = false;
-    switch (constraints & 0xFFFF) {
-        case kConstraintNumeric:
-        case kConstraintPhone:
-            numericOnly_ = true;
-            inputMode_ = kModeDigits;
-            break;
-        case kConstraintDecimal:
-            numericOnly_ = decimal_ = true;
-            inputMode_ = kModeDigits;
-            break;
-        case kConstraintEmail:
-            emailOnly_ = true;
-            keyTable_ = &kEmailKeyTable;
-            break;
-        default:
-            break;
-    }
-    if (constraints & kConstraintInitialCaps) {
-        inputMode_ = kModeCapital;
-        capitalNext_ = true;
-    }
+    input_.setConstraints(constraints);
     removeCommand(deleteCommand().get());
     removeCommand(clearCommand().get());
     setItemCommandListener(this);
     if (focused_) updateEditCommands();
 }
 
-CString TextField::getModeName() const {
-    switch (inputMode_) {
-        case kModeLower:
-            return CString(capitalNext_ ? u"Abc" : u"abc");
-        case kModeCapital:
-            return CString(u"Abc");
-        case kModeUpper:
-            return CString(u"ABC");
-        case kModeNative:
-            return CString(u"Nat.");
-        default:
-            return CString(u"123");
-    }
-}
-
 void TextField::switchInputMode() {
-    if (capitalNext_ && inputMode_ == kModeLower) {
-        capitalNext_ = false;
-    } else {
-        inputMode_ = inputMode_ + 1 > kModeNative ? kModeLower : inputMode_ + 1;
-    }
+    input_.stepMode();
     commitPendingChar();
-    capitalNext_ = inputMode_ == kModeCapital;
+    input_.settleCapital();
 }
 
 // --- keys ---------------------------------------------------------------------------------------
@@ -129,14 +42,14 @@ bool TextField::keyPressed(int keyCode, int gameAction) {
         (gameAction == kGameRight && keyCode != '6')) {
         return moveCaret(keyCode, gameAction);
     }
-    keyHeld_ = true;
+    input_.keyDown();
     // 2. The forward delete.
     if (keyCode == '.' && gameAction == kGameDelete) {
         forwardDelete();
         return true;
     }
     // 3. "Nat.": keys go straight to character entry.
-    if (inputMode_ == kModeNative && keyCode != '#' && keyCode != kKeyBackspace &&
+    if (input_.mode() == kModeNative && keyCode != '#' && keyCode != kKeyBackspace &&
         gameAction != kGameFire) {
         handleCharKey(keyCode);
         return true;
@@ -144,15 +57,7 @@ bool TextField::keyPressed(int keyCode, int gameAction) {
     if (readOnly_) return false;
     bool used = false;
     if (keyCode == '#') {
-        if (!numericOnly_) {
-            if (!hashDown_) {
-                hashDown_ = true;
-                hashDownTime_ = tickCount();
-                hashNoted_ = false;
-            } else if (!hashNoted_ && ticksSince(hashDownTime_) > kHashHoldMs) {
-                hashNoted_ = true;
-            }
-        }
+        if (!input_.isNumericOnly()) input_.hashDown();
         used = true;
     } else {
         used = handleCharKey(keyCode);
@@ -166,11 +71,9 @@ bool TextField::keyPressed(int keyCode, int gameAction) {
 }
 
 bool TextField::keyReleased(int keyCode, int gameAction) {
-    keyHeld_ = false;
-    clearRepeats_ = 0;
-    clearActedAt_ = 0;
-    if (keyCode == '#' && !numericOnly_ && !readOnly_) {
-        hashDown_ = false;
+    input_.keyUp();
+    if (keyCode == '#' && !input_.isNumericOnly() && !readOnly_) {
+        input_.hashUp();
         switchInputMode();
         return true;
     }
@@ -182,19 +85,19 @@ bool TextField::keyRepeated(int keyCode, int gameAction) {
         forwardDelete();
         return true;
     }
-    if (isDigitKey(keyCode) && !numericOnly_ && inputMode_ != kModeDigits && !readOnly_ &&
-        value().length() <= maxSize_) {
-        lastKeyTime_ = tickCount();
+    if (isDigitKey(keyCode) && !input_.isNumericOnly() && input_.mode() != kModeDigits &&
+        !readOnly_ && value().length() <= maxSize_) {
+        input_.noteKeyTime();
         // Only the pending letter of this very key becomes its digit; the
         // text never grows here.
         const auto digit = static_cast<char16_t>(keyCode);
-        if (pending_ && lastKey_ == keyCode && pendingChar_ != digit) {
-            if (insertChar(digit, false, false)) pendingChar_ = digit;
+        if (input_.isRetap(keyCode) && input_.pendingChar() != digit) {
+            if (insertChar(digit, false, false)) input_.setPending(digit);
         }
         return true;
     }
     if (keyCode == kKeyClear && caretIndex_ > 0 && !value().isEmpty()) {
-        ++clearRepeats_;
+        input_.clearRepeated();
         StringItem::keyRepeated(keyCode, gameAction);
         return true;
     }
@@ -208,45 +111,40 @@ void TextField::forwardDelete() {
     deleteBeforeCaret();
 }
 
-void TextField::clearHeld() {
-    keyHeld_ = false;
-    clearRepeats_ = 0;
-    clearActedAt_ = 0;
-    hashDown_ = false;
-}
+void TextField::clearHeld() { input_.releaseAll(); }
 
 bool TextField::handleCharKey(int keyCode) {
-    directChar_ = false;
+    input_.setDirect(false);
     const CString current = value();
     const int length = current.length();
     const bool hasPoint = current.find(u'.') >= 0;
 
     // 1. Numbers.
-    if (inputMode_ == kModeDigits && !readOnly_) {
+    if (input_.mode() == kModeDigits && !readOnly_) {
         if (isDigitKey(keyCode)) {
             if (length < maxSize_) insertChar(static_cast<char16_t>(keyCode), true, true);
             return true;
         }
         if (keyCode == '.') {
-            if (!hasPoint && length < maxSize_) insertChar(u'.', true, true);
+            // A numeric field takes whole numbers; only a decimal one a point.
+            if (input_.acceptsPoint() && !hasPoint && length < maxSize_)
+                insertChar(u'.', true, true);
             return true;
         }
-        if (decimal_ && (keyCode == '#' || keyCode == '*') && length < maxSize_ && !hasPoint) {
+        if (input_.isDecimal() && (keyCode == '#' || keyCode == '*') && length < maxSize_ &&
+            !hasPoint) {
             insertChar(u'.', true, true);
             return true;
         }
     }
     // 2. Numeric fields take nothing else.
-    if (numericOnly_ || readOnly_) return false;
+    if (input_.isNumericOnly() || readOnly_) return false;
 
     // 3. Multi-tap keys.
     if (isDigitKey(keyCode) || keyCode == '*' || keyCode == '#') {
-        const bool sameKey = pending_ && keyCode == lastKey_;
+        const bool sameKey = input_.isRetap(keyCode);
         if (length < maxSize_ || (length == maxSize_ && sameKey)) {
-            const CString& keys = keyCode == '#'   ? kHashKeys
-                                  : keyCode == '*' ? kStarKeys
-                                                   : (*keyTable_)[keyCode - '0'];
-            return multiTap(keyCode, keys);
+            return multiTap(keyCode, input_.keysFor(keyCode));
         }
         return false;
     }
@@ -258,9 +156,9 @@ bool TextField::handleCharKey(int keyCode) {
             insertText(CString(ch), caretIndex_);
         } else {
             commitPendingChar();
-            directChar_ = true;
+            input_.setDirect(true);
             insertChar(ch, true, true);
-            directChar_ = false;
+            input_.setDirect(false);
         }
         return true;
     }
@@ -269,40 +167,25 @@ bool TextField::handleCharKey(int keyCode) {
 
 bool TextField::multiTap(int keyCode, const CString& keys) {
     if (keys.isEmpty()) return false;
-    lastKeyTime_ = tickCount();
-    const bool replace = pending_ && keyCode == lastKey_;
+    input_.noteKeyTime();
+    const bool replace = input_.isRetap(keyCode);
     if (replace) {
-        tapIndex_ = (tapIndex_ + 1) % keys.length();
+        input_.nextTap(keys.length());
     } else {
         commitPendingChar();
         if (value().length() >= maxSize_) return true;
-        lastKey_ = keyCode;
-        tapIndex_ = 0;
+        input_.startTap(keyCode);
     }
-    // Characters the e-mail filter refuses here are stepped over.
     const CString current = value();
     const int caret = std::clamp(caretIndex_, 0, current.length());
     char16_t ch = 0;
-    bool found = false;
-    for (int tries = 0; tries < keys.length(); ++tries) {
-        ch = keys[tapIndex_];
-        if (inputMode_ == kModeUpper || capitalNext_) ch = upper(ch);
-        if (acceptsEmailChar(ch, caret, current)) {
-            found = true;
-            break;
-        }
-        tapIndex_ = (tapIndex_ + 1) % keys.length();
-    }
-    if (!found) return true;
+    if (!input_.tapChar(keys, caret, current, &ch)) return true;
     if (keys.length() == 1) {
-        if (replace) pending_ = false;
+        if (replace) input_.dropPending();
         insertChar(ch, !replace, true);
         return true;
     }
-    if (insertChar(ch, !replace, false)) {
-        pending_ = true;
-        pendingChar_ = ch;
-    }
+    if (insertChar(ch, !replace, false)) input_.setPending(ch);
     return true;
 }
 
@@ -312,27 +195,10 @@ bool TextField::animate() {
     if (!focused_) return false;
     bool changed = false;
     const uint32_t now = tickCount();
-    const CString current = value();
-    if (!pending_) {
-        // 1. The long clear, once for each new multiple of three repeats
-        // (repeats may come faster than the steps).
-        if (keyHeld_ && clearRepeats_ / kClearStep > clearActedAt_ / kClearStep &&
-            !current.isEmpty() && caretIndex_ > 0) {
-            clearActedAt_ = clearRepeats_;
-            if (clearRepeats_ < kClearAll) {
-                const int caret = std::min(caretIndex_, current.length());
-                int start = caret - 1;
-                while (start > 0 && current[start] != u' ') --start;
-                if (start < 0) start = 0;
-                CString next = current.left(start) + current.mid(caret);
-                storeValue(next, start);
-            } else {
-                storeValue(CString(), 0);
-            }
-            notifyStateChanged();
-            changed = true;
-        }
-    } else if (!keyHeld_ && tickDiff(now, lastKeyTime_) > kCommitDelayMs) {
+    if (!input_.hasPending()) {
+        // 1. The long clear while the clear key is held.
+        changed = clearWhileHeld();
+    } else if (input_.isCommitDue(now)) {
         // 2. A second without tapping commits the pending character.
         commitPendingChar();
         changed = true;
@@ -346,6 +212,27 @@ bool TextField::animate() {
     return changed;
 }
 
+// Deletes the word before the caret, or everything, when the long clear's
+// step is due.
+bool TextField::clearWhileHeld() {
+    const CString current = value();
+    if (current.isEmpty() || caretIndex_ <= 0) return false;
+    const MultiTapInput::ClearStep step = input_.takeClearStep();
+    if (step == MultiTapInput::ClearStep::None) return false;
+    if (step == MultiTapInput::ClearStep::Word) {
+        const int caret = std::min(caretIndex_, current.length());
+        int start = caret - 1;
+        while (start > 0 && current[start] != u' ') --start;
+        if (start < 0) start = 0;
+        CString next = current.left(start) + current.mid(caret);
+        storeValue(next, start);
+    } else {
+        storeValue(CString(), 0);
+    }
+    notifyStateChanged();
+    return true;
+}
+
 // --- caret movement ------------------------------------------------------------------------------
 
 bool TextField::moveCaret(int keyCode, int gameAction) {
@@ -357,28 +244,18 @@ bool TextField::moveCaret(int keyCode, int gameAction) {
         listener->commandAction(command.get(), this);
         return true;
     }
-    if (lines_.empty()) return false;
-    if (pending_) {
+    if (textLines_.isEmpty()) return false;
+    if (input_.hasPending()) {
         commitPendingChar();
         if (gameAction == kGameRight) return true;
     }
     const int length = value().length();
-    const int count = static_cast<int>(lines_.size());
     int target = caretIndex_;
-    auto columnIn = [&](int line) {
-        const LineRange& range = lines_[line];
-        int end = range.end;
-        if (end > range.start && end <= text_.length() && text_[end - 1] == u'\n') --end;
-        return std::min(range.start + column_, line == count - 1 ? length : end);
-    };
     switch (gameAction) {
         case kGameUp:
-            if (lineIndex_ <= 0) return false;
-            target = columnIn(lineIndex_ - 1);
-            break;
         case kGameDown:
-            if (lineIndex_ >= count - 1) return false;
-            target = columnIn(lineIndex_ + 1);
+            target = textLines_.indexOnLineAway(text_, length, gameAction == kGameUp ? -1 : 1);
+            if (target < 0) return false;
             break;
         case kGameLeft:
             if (caretIndex_ <= 0) return false;
@@ -394,61 +271,6 @@ bool TextField::moveCaret(int keyCode, int gameAction) {
     locateCaret(target);
     updateEditCommands();
     return true;
-}
-
-// --- filters ------------------------------------------------------------------------------------
-
-bool TextField::acceptsEmailChar(char16_t ch, int position, const CString& text) const {
-    if (!emailOnly_ || directChar_) return true;
-    if (isAsciiLetterOrDigit(ch)) return true;
-    position = std::clamp(position, 0, text.length());
-    // The address the caret stands in, between ';' separators.
-    int start = position;
-    while (start > 0 && text[start - 1] != u';') --start;
-    int end = text.find(u';', position);
-    if (end < 0) end = text.length();
-    bool atBefore = false;
-    for (int i = start; i < position; ++i) atBefore = atBefore || text[i] == u'@';
-    if (atBefore) return kEmailDomainChars.find(ch) >= 0;
-    if (kEmailChars.find(ch) < 0) return false;
-    const bool atStart = position == start || end == start;
-    if (ch == u'.') return !atStart;
-    if (ch == u'@') {
-        if (atStart) return false;
-        const int at = text.find(u'@', position);
-        if (at >= 0 && at < end) return at == position;
-    }
-    return true;
-}
-
-bool TextField::acceptsTextForMode(const CString& value, const CString& insertion) const {
-    if (insertion.isEmpty()) return false;
-    switch (inputMode_) {
-        case kModeDigits: {
-            if (value.find(u'.') >= 0 && insertion.find(u'.') >= 0) return false;
-            int points = 0;
-            for (char16_t ch : insertion.view()) {
-                if (ch == u'.') {
-                    if (++points > 1) return false;
-                } else if (ch < u'0' || ch > u'9') {
-                    return false;
-                }
-            }
-            return true;
-        }
-        case kModeLower:
-            return allIn(insertion, u'a', u'z');
-        case kModeCapital:
-            if (value.isEmpty()) {
-                return insertion[0] >= u'A' && insertion[0] <= u'Z' &&
-                       allIn(insertion, u'a', u'z', 1);
-            }
-            return allIn(insertion, u'a', u'z');
-        case kModeUpper:
-            return allIn(insertion, u'A', u'Z');
-        default:
-            return true;
-    }
 }
 
 }  // namespace zq

@@ -107,6 +107,8 @@ void NodeItem::setHeader(std::unique_ptr<Item> header) {
 
 NodeItem::~NodeItem() = default;
 
+Item* NodeItem::focusedPart() const { return childrenFocused_ ? children_.get() : header_.get(); }
+
 int NodeItem::headerHeight() const { return header_ ? header_->itemHeight() : 0; }
 
 void NodeItem::initContent(int firstLineWidth, int lineWidth) {
@@ -217,7 +219,9 @@ void NodeItem::focusHeader() {
         children_->focusIndex(-1);
         childrenFocused_ = false;
     }
-    if (header_) {
+    // A header that has the focus already keeps the normal style it gave
+    // back then: focusing it again would hand back its focused one.
+    if (header_ && !header_->isFocused()) {
         headerFocusResult_ =
             header_->focus(savedFocusStyle_ ? savedFocusStyle_ : getFocusedStyle(), kGameNone);
     }

@@ -73,6 +73,9 @@ public:
     void focusHeader();
 
     Item* header() const { return header_.get(); }
+    // The part that has the focus: the children's container while they
+    // have it, else the header.
+    Item* focusedPart() const;
     // The entry the node wraps; it becomes the node's child.
     void setHeader(std::unique_ptr<Item> header);
     Container& children() { return *children_; }

@@ -61,11 +61,11 @@ void VerifyCodeItem::setImage(ImageRef image) {
 
 void VerifyCodeItem::requestPicture() {
     if (durl_.isEmpty() || !replyTarget_ || !requester_) return;
-    requester_->navigate(durl_, NavigationLoading::Shown, NavigationInput::Open);
+    requester_->requestPicture(durl_);
 }
 
 void VerifyCodeItem::showNotify() {
-    if (!durl_.isEmpty() && replyTarget_) {
+    if (!durl_.isEmpty() && replyTarget_ && !onHiddenScreen(*this)) {
         responseListeners().add(replyTarget_->replyKind(), replyTarget_.get());
         registered_ = true;
         requestPicture();

@@ -1,6 +1,7 @@
 #include "market/watch_list.h"
 
 #include <algorithm>
+#include <set>
 
 #include "core/string_utils.h"
 #include "platform/files.h"
@@ -123,6 +124,16 @@ bool WatchList::add(int type, const CString& code) {
     }
     codes->push_back(code);
     return true;
+}
+
+void WatchList::assign(int type, const std::vector<CString>& codes) {
+    std::vector<CString>* list = this->list(type);
+    if (!list) return;
+    list->clear();
+    std::set<CString> seen;
+    for (const CString& code : codes) {
+        if (!code.isEmpty() && seen.insert(code).second) list->push_back(code);
+    }
 }
 
 bool WatchList::remove(int type, const CString& code) {

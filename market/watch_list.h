@@ -66,6 +66,10 @@ public:
     // Removes `code`; false when it is not listed.
     bool remove(int type, const CString& code);
     bool contains(int type, const CString& code) const;
+    // Replaces the codes of `type` with `codes` in order, without empty
+    // codes and repeats (as add() would take them one by one); another type
+    // changes nothing.
+    void assign(int type, const std::vector<CString>& codes);
     // Moves `code` one place up (towards the front) or down; false at the
     // end it moves towards or when it is not listed.
     bool move(int type, const CString& code, bool up);

@@ -19,6 +19,7 @@
 #include "markup/encoder.h"
 #include "markup/markup_page.h"
 #include "markup/style_sheet.h"
+#include "markup/text_field_builders.h"
 #include "ui/default_styles.h"
 #include "ui/style.h"
 
@@ -143,6 +144,7 @@ Item* buildChoiceGroup(MarkupPage& page, XmlParser& node, Item* parent) {
     if (isTrue(a.encrypt)) group->setEncrypt(a.encrypt);
     applyStyleClass(style, CString(u"choicegroup"));
     group->applyStyle(applyInlineStyle(page, style, a.classText), false);
+    colourLabel(page, node, *group, style);
 
     std::unique_ptr<CommandNode> commands =
         buildGroupChildren(page, node, *group, GroupKind::Block);
@@ -167,6 +169,7 @@ Item* buildSingleLineChoiceGroup(MarkupPage& page, XmlParser& node, Item* parent
     if (isTrue(a.encrypt)) group->setEncrypt(a.encrypt);
     applyStyleClass(style, CString(u"choicegroup"));
     group->applyStyle(applyInlineStyle(page, style, a.classText));
+    colourLabel(page, node, *group, style);
 
     std::unique_ptr<CommandNode> commands =
         buildGroupChildren(page, node, *group, GroupKind::Inline);
@@ -228,6 +231,8 @@ Item* buildComboBox(MarkupPage& page, XmlParser& node, Item* parent) {
     box->setTipText(tip);
     if (isTrue(encrypt)) box->setEncrypt(encrypt);
     box->setStyle(applyInlineStyle(page, style, classText));
+    // The caption stands on the page, not in the box.
+    colourLabel(page, node, *box);
 
     // 5. Options and the last command tree.
     std::unique_ptr<CommandNode> commands;

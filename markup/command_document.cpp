@@ -172,10 +172,7 @@ void loadCommandDocument(MarkupPage& page, std::string_view bytes, PageHost* hos
     const size_t end = bytes.find('\0');
     if (end != std::string_view::npos) bytes = bytes.substr(0, end);
     if (!screen || bytes.empty() || bytes.size() > MarkupPage::kMaxPageBytes) return;
-    CString text = CString::fromUtf8(bytes);
-    if (host && host->characterSet().equalsNoCase(u"big5")) {
-        text = CString::fromCodePage(text.toCodePage(950), 950);
-    }
+    CString text = decodeFetchedText(bytes, host ? host->characterSet() : CString());
     text = resolveEncodeMarkers(host, text);
 
     // 3. Parse; a text without an element changes nothing.

@@ -54,9 +54,14 @@ public:
     // The link to send: `action` with one name=value pair per field, the
     // fragment kept last. Empty when nothing is to be sent (no action, or a
     // field's input rule refused its value: a box "提示" then says why).
+    // Names and values go out URL-encoded as UTF-8; a surrogate pair (an
+    // emoji) as its one 4-byte sequence, which is what servers decode.
+    // Parentheses stay as typed, so whether the result is an action is told
+    // by action(), never by the result.
     CString submit();
-    // Empties text fields and choice groups and returns combo boxes to their
-    // first value; single-line choice groups keep their choice.
+    // Empties text fields, choice groups and combo boxes (a combo box then
+    // has no option chosen and shows its placeholder, "请选择"); single-line
+    // choice groups keep their choice.
     void reset();
 
     const CString& name() const { return name_; }

@@ -7,6 +7,7 @@
 #include "core/string_utils.h"
 #include "core/xml_parser.h"
 #include "markup/element_dispatch.h"
+#include "markup/side_effect_builders.h"
 #include "platform/text_scan.h"
 #include "ui/command_item.h"
 #include "ui/form.h"
@@ -25,6 +26,22 @@ CString decodePageText(std::string_view bytes) {
 }
 
 bool isAsciiBlank(char16_t ch) { return ch == u' ' || ch == u'\t' || ch == u'\r' || ch == u'\n'; }
+
+// Brackets the building of a page's elements for the side-effect host.
+class SideEffectPage {
+public:
+    explicit SideEffectPage(PageHost* host) : effects_(host ? host->sideEffects() : nullptr) {
+        if (effects_) effects_->beginPage();
+    }
+    ~SideEffectPage() {
+        if (effects_) effects_->endPage();
+    }
+    SideEffectPage(const SideEffectPage&) = delete;
+    SideEffectPage& operator=(const SideEffectPage&) = delete;
+
+private:
+    SideEffectHost* effects_;
+};
 
 }  // namespace
 
@@ -71,6 +88,7 @@ bool MarkupPage::loadPage(std::string_view bytes, PageHost* host, const CString&
     // 8-9. Root attributes, then the children.
     readRootAttributes(parser);
     if (parser.intoElem()) {
+        const SideEffectPage effects(host);
         buildChildren(*this, parser);
         parser.outOfElem();
     }

@@ -97,6 +97,10 @@ class MarkupPage {
 public:
     // The longest page text taken, in bytes; longer texts give an empty page.
     static constexpr size_t kMaxPageBytes = 0x3FFFFFFF;
+    // The largest page file read from the device; a larger one is refused
+    // before it is read, with kPageTooLargeText.
+    static constexpr size_t kMaxPageFileBytes = 16u * 1024 * 1024;
+    static constexpr const char16_t* kPageTooLargeText = u"页面文件太大(超过16MB)，无法打开";
     // The sn key every load sets.
     static constexpr const char16_t* kDefaultSnKey = u"47310958";
 

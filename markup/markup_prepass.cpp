@@ -9,6 +9,7 @@
 // balance it gives up and the page stays exactly as it came ("&nbsp;"
 // included): the parser then reads it as written.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "markup/markup_page.h"
@@ -129,10 +130,37 @@ HeadNames headNames(std::u16string_view text, size_t at) {
 
 size_t findFrom(std::u16string_view s, char16_t ch, size_t from) { return findUnit(s, ch, from); }
 
-// The position of the next "<" at or after `from`, or the text's length.
+// For a comment, CDATA section or processing instruction whose "<" is at
+// `pos`, the position of the ">" that ends it (the text's length when
+// nothing does); npos for anything else. What they hold is not markup.
+size_t declarationEnd(std::u16string_view text, size_t pos) {
+    static constexpr std::pair<std::u16string_view, std::u16string_view> kKinds[] = {
+        {u"<!--"sv, u"-->"sv}, {u"<![CDATA["sv, u"]]>"sv}, {u"<?"sv, u"?>"sv}};
+    // Every kind starts "<!" or "<?"; tags are by far the most of a page.
+    if (pos + 1 >= text.size() || (text[pos + 1] != u'!' && text[pos + 1] != u'?')) {
+        return std::u16string_view::npos;
+    }
+    const std::u16string_view rest = text.substr(pos);
+    for (const auto& [open, close] : kKinds) {
+        if (!rest.starts_with(open)) continue;
+        const size_t end = findUnits(rest.substr(open.size()), close);
+        if (end == std::u16string_view::npos) return text.size();
+        return pos + open.size() + end + close.size() - 1;
+    }
+    return std::u16string_view::npos;
+}
+
+// The position of the next "<" at or after `from` that starts a tag, or
+// the text's length. Comments and the like are part of the text around.
 size_t nextTag(std::u16string_view text, size_t from) {
-    size_t next = findFrom(text, u'<', from);
-    return next == std::u16string_view::npos ? text.size() : next;
+    for (size_t next = findFrom(text, u'<', from); next != std::u16string_view::npos;
+         next = findFrom(text, u'<', next + 1)) {
+        const size_t declared = declarationEnd(text, next);
+        if (declared == std::u16string_view::npos) return next;
+        if (declared >= text.size()) break;
+        next = declared;
+    }
+    return text.size();
 }
 
 // Reads the tag whose "<" is at `pos`; `pos` moves to the next "<" after
@@ -357,10 +385,30 @@ void normalizeMarkupText(CString& page) {
     std::vector<TagEvent> events;
 
     // 3. The current tag's ">", then one step per following tag.
-    size_t current = findFrom(text, u'>', 1);
+    size_t current = declarationEnd(text, 0);
+    if (current == std::u16string_view::npos) current = findFrom(text, u'>', 1);
+    if (current >= text.size()) current = std::u16string_view::npos;
     while (current != std::u16string_view::npos) {
         size_t next = findFrom(text, u'<', current + 1);
         if (next == std::u16string_view::npos) break;
+        const size_t runStart = std::max(current + 1, copied);
+        const std::u16string_view run(text.data() + runStart, next - runStart);
+        auto wrapRun = [&] {
+            if (!hasNonBlank(run)) return;
+            out.append(text.data() + copied, runStart - copied);
+            appendRun(out, run);
+            copied = next;
+        };
+
+        // A comment, CDATA section or processing instruction is passed over
+        // whole, whatever tags it holds; the run before it is as before a tag.
+        const size_t declared = declarationEnd(text, next);
+        if (declared != std::u16string_view::npos) {
+            if (inBody) wrapRun();
+            if (declared >= text.size()) break;
+            current = declared;
+            continue;
+        }
 
         // 4. Everything from the body's tag on is body.
         const HeadNames names = headNames(text, next + 1);
@@ -369,17 +417,11 @@ void normalizeMarkupText(CString& page) {
             current = findFrom(text, u'>', next);
             continue;
         }
-        size_t runStart = std::max(current + 1, copied);
-        const std::u16string_view run(text.data() + runStart, next - runStart);
         const bool textTag = names.text;
         const bool closing = next + 1 < text.size() && text[next + 1] == u'/';
         if (!textTag) {
             // 5. A loose run before any other tag becomes text elements.
-            if (hasNonBlank(run)) {
-                out.append(text.data() + copied, runStart - copied);
-                appendRun(out, run);
-                copied = next;
-            }
+            wrapRun();
             // A style element's sheet is passed over whole.
             const size_t styleEnd = styleElementEnd(text, next);
             current = styleEnd != std::u16string_view::npos ? styleEnd : findFrom(text, u'>', next);
@@ -396,11 +438,7 @@ void normalizeMarkupText(CString& page) {
         events.clear();
         if (!walkTextElement(text, next, end, records, events)) return;
         // The run in front of a text element stands outside any: as in step 5.
-        if (hasNonBlank(run)) {
-            out.append(text.data() + copied, runStart - copied);
-            appendRun(out, run);
-            copied = next;
-        }
+        wrapRun();
         if (events.size() == 1) {
             // 7. Nothing to move.
             current = findFrom(text, u'>', next);

@@ -12,6 +12,7 @@
 #include "markup/style_sheet.h"
 #include "platform/files.h"
 #include "ui/command.h"
+#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -74,6 +75,9 @@ std::optional<std::filesystem::path> confinedResourcePath(const std::filesystem:
                                                           CString name) {
     name.replace(CString(u"file://"), CString());
     if (name.isEmpty() || name.length() > kMaxFileNameLength) return std::nullopt;
+    // A name ending in a separator names a folder, not a file.
+    const char16_t last = name[name.length() - 1];
+    if (last == u'/' || last == u'\\') return std::nullopt;
     return resolveConfined(folder, name);
 }
 
@@ -185,9 +189,7 @@ Item* buildAutoDown(MarkupPage& page, XmlParser& node, Item*) {
     if (type == CString(u"stock")) kind = kWatchStock;
     if (type == CString(u"fund")) kind = kWatchFund;
     if (kind < 0) return nullptr;
-    for (const CString& code : splitString(getAttribute(node, u"code", u"c"), u',')) {
-        list->add(kind, code);
-    }
+    list->assign(kind, splitString(getAttribute(node, u"code", u"c"), u','));
     return nullptr;
 }
 
@@ -247,6 +249,8 @@ Item* buildMemSave(MarkupPage& page, XmlParser& node, Item*) {
         host->removeMemoryValue(name);
     }
     host->setMemoryValue(name, value);
+    // Text items read the process-wide copy to mark "委" lines.
+    setLoginFlag(host->loginFlag());
     return nullptr;
 }
 

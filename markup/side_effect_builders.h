@@ -55,6 +55,10 @@ public:
     virtual void setLoginFlag(bool on) = 0;
     virtual void setMemoryValue(const CString& name, const CString& value) = 0;
     virtual void removeMemoryValue(const CString& name) = 0;
+    // Around the building of a page's elements (nested for a page built
+    // meanwhile): effects that go to files may be written once, at the end.
+    virtual void beginPage() {}
+    virtual void endPage() {}
 };
 
 // --- the builders (page, node on the element, parent) -> null ----------------------
@@ -88,7 +92,8 @@ int settingTypeNumber(const CString& text);
 
 // The host path of a name a page gives for a file in `folder`: "file://"
 // removed, both separators accepted; nullopt for names that would leave the
-// folder (empty, absolute, drive letters, "..", NUL, over-long).
+// folder (empty, absolute, drive letters, "..", NUL, over-long) and for
+// names of a folder (ending in a separator).
 std::optional<std::filesystem::path> confinedResourcePath(const std::filesystem::path& folder,
                                                           CString name);
 

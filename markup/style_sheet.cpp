@@ -157,8 +157,16 @@ ExternalStyleSheetCache& externalStyleSheetCache() {
     return cache;
 }
 
+CString decodeFetchedText(std::string_view utf8, const CString& characterSet) {
+    CString text = CString::fromUtf8(utf8);
+    if (characterSet.equalsNoCase(u"big5")) {
+        text = CString::fromCodePage(text.toCodePage(kCodePageBig5), kCodePageBig5);
+    }
+    return text;
+}
+
 void applyStyleElement(StyleSheet& pageClasses, const CString& href, const CString& text,
-                       const StyleSheetFetcher& fetch) {
+                       const StyleSheetFetcher& fetch, const CString& characterSet) {
     if (!href.isEmpty() && fetch) {
         ExternalStyleSheetCache& cache = externalStyleSheetCache();
         if (!href.equalsNoCase(cache.address)) {
@@ -168,7 +176,7 @@ void applyStyleElement(StyleSheet& pageClasses, const CString& href, const CStri
             // that names it.
             const std::string bytes = fetch(href);
             if (!bytes.empty()) cache.address = href;
-            cache.rules.addText(CString::fromUtf8(bytes), DuplicateRule::KeepFirst);
+            cache.rules.addText(decodeFetchedText(bytes, characterSet), DuplicateRule::KeepFirst);
         }
         pageClasses.addSheet(cache.rules, DuplicateRule::KeepFirst);
     }
@@ -195,7 +203,9 @@ Style* applyInlineStyle(MarkupPage& page, Style* style, const CString& text) {
 
 void buildStyleElement(MarkupPage& page, XmlParser& node) {
     StyleSheetFetcher fetch;
+    CString characterSet;
     if (PageHost* host = page.host()) {
+        characterSet = host->characterSet();
         fetch = [host](const CString& address) {
             // Whatever runs while the fetch waits builds no styles of this page.
             const StyleScope elsewhere = StyleScope::shared();
@@ -203,7 +213,7 @@ void buildStyleElement(MarkupPage& page, XmlParser& node) {
         };
     }
     applyStyleElement(pageStyleSheet(page), getAttribute(node, u"href", u"hf"),
-                      node.getNodeData(node.currentNode()), fetch);
+                      node.getNodeData(node.currentNode()), fetch, characterSet);
 }
 
 }  // namespace zq

@@ -20,6 +20,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "markup/css_parser.h"
@@ -113,16 +114,21 @@ struct ExternalStyleSheetCache {
 };
 ExternalStyleSheetCache& externalStyleSheetCache();
 
+// Fetched text (UTF-8 bytes) as the handset reads it: with the character
+// set "big5" (any case) what Big5 lacks becomes '?'.
+CString decodeFetchedText(std::string_view utf8, const CString& characterSet);
+
 // The work of a "style" element for a page:
 // 1. With a non-empty `href` and a fetcher: when `href` differs (without
 //    regard to case) from the cached address, the cache is emptied, the
 //    sheet fetched and parsed into it and the address remembered (not when
-//    the fetch gives nothing: the next page asks again). Then every cached
-//    class that the page lacks is added to `pageClasses`.
+//    the fetch gives nothing: the next page asks again). The fetched text
+//    is read in `characterSet` (decodeFetchedText). Then every cached class
+//    that the page lacks is added to `pageClasses`.
 // 2. Rules of the element's own `text` are added to `pageClasses`,
 //    replacing classes of the same name, so they win over a fetched sheet.
 void applyStyleElement(StyleSheet& pageClasses, const CString& href, const CString& text,
-                       const StyleSheetFetcher& fetch);
+                       const StyleSheetFetcher& fetch, const CString& characterSet = CString());
 
 // --- the page's sheet ------------------------------------------------------------------
 // The page's class sheet (kept in the page's state, freed with the page).

@@ -215,7 +215,7 @@ Item* buildSimpleTable(MarkupPage& page, XmlParser& node, Item* parent) {
     table->setStyle(applyInlineStyle(page, style, styleClass));
     attachCommandTree(page, table.get(), content.commands.get(), nullptr);
     table->setId(id);
-    if (focus == false) table->setAppearanceMode(kAppearancePlain);
+    if (focus == false) table->setFocusable(false);
 
     // 3. Header and alignments.
     StringArray titles;

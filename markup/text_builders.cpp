@@ -374,9 +374,7 @@ Item* buildImage(MarkupPage& page, XmlParser& node, Item* parent) {
     if (!remote) {
         loadImageSource(page, *image, source);
     } else if (page.screen()) {
-        image->setControlOwner(image.get());
-        image->setRequester(pageNavigator());
-        addReplyDrivenItem(page, std::make_unique<ImageDataListener>(image.get(), 3));
+        addReplyDrivenItem(page, *image);
     }
     return hand(page, std::move(image), parent);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "core/string_utils.h"
 #include "core/xml_parser.h"
@@ -39,7 +40,57 @@ Style* styleEdit(MarkupPage& page, Style* style, const CString& classText) {
     return applyInlineStyle(page, style, classText);
 }
 
+// The colour a style's rules set, if they set one.
+std::optional<Color> setColour(const Style& style) {
+    if (!style.colorValue) return std::nullopt;
+    return style.getColor();
+}
+
+// The page's own look into `look`: the rules of the body element around
+// `node` (its kind, then its class).
+void pageLook(MarkupPage& page, const XmlParser& node, Style& look) {
+    CString kind(u"body");
+    CString classText;
+    const XmlElementPos* at = node.element(node.currentNode());
+    for (int depth = 0; at && at->parent > 0 && depth < XmlParser::kMaxDepth; ++depth) {
+        const int parent = at->parent;
+        const CString tag = node.getNodeTagName(parent);
+        const bool tab = tagIs(tag, u"tabbody", u"ty");
+        if (tab || tagIs(tag, u"body", u"by")) {
+            if (tab) kind = CString(u"tabbody");
+            classText = node.getNodeAttrib(parent, CString(u"class"));
+            if (classText.isEmpty()) classText = node.getNodeAttrib(parent, CString(u"cl"));
+            break;
+        }
+        at = node.element(parent);
+    }
+    applyStyleClass(&look, kind);
+    applyInlineStyle(page, &look, classText);
+}
+
 }  // namespace
+
+void colourLabel(MarkupPage& page, const XmlParser& node, Item& item, const Style* own) {
+    Item* label = item.getLabelItem();
+    if (!label) return;
+    std::optional<Color> colour = own ? setColour(*own) : std::nullopt;
+    if (!colour) {
+        Style look;
+        pageLook(page, node, look);
+        colour = setColour(look);
+    }
+    if (!colour) return;
+    // The shared default label style is never changed: the label gets its own.
+    Style* style = label->getStyle();
+    if (!style || style == defaultLabelStyle()) {
+        Style* fresh = createLabelStyle();
+        if (style) fresh->font = style->font;
+        style = fresh;
+    }
+    style->color = *colour;
+    style->colorValue = StyleValue(static_cast<int32_t>(*colour));
+    label->setStyle(style);
+}
 
 uint32_t editTypeFlags(const CString& type) {
     uint32_t flags = 0;
@@ -87,6 +138,7 @@ Item* buildEdit(MarkupPage& page, XmlParser& node, Item* parent) {
     field->setRuleText(limit);
     field->setMinHeight(minHeight);
     field->setStyle(styleEdit(page, style, classText));
+    colourLabel(page, node, *field);
     const bool encrypted = parseYesNo(encrypt) == true;
     field->setEncrypt(encrypted ? encrypt : CString(u"false"));
     field->setId(id);

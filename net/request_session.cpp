@@ -50,6 +50,11 @@ void HttpSession::setGateway(const HttpGatewayConfig& config, const CString& car
     carrierName_ = carrierName;
 }
 
+HttpGateway HttpSession::gateway() const {
+    std::lock_guard<std::mutex> lock(gatewayMutex_);
+    return gatewayForCarrier(carrierName_, gatewayConfig_);
+}
+
 bool HttpSession::sendRequest(RequestRecord request) {
     return send(request) != SendOutcome::Failed;
 }
@@ -247,11 +252,7 @@ void HttpSession::cancelExchange(int requestId) {
 }
 
 void HttpSession::runHttpRequest(const RequestRecord& request, HttpCancel& cancel) {
-    HttpGateway gateway;
-    {
-        std::lock_guard<std::mutex> lock(gatewayMutex_);
-        gateway = gatewayForCarrier(carrierName_, gatewayConfig_);
-    }
+    const HttpGateway gateway = this->gateway();
     auto exchange = [&](HttpExchangeResult& result) {
         const bool ok =
             httpExchange(request.url, gateway, replyWaitMs_.load(), result, cancel) != 0;

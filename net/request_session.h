@@ -46,6 +46,7 @@
 #include <vector>
 
 #include "core/zq_exception.h"
+#include "net/connection_type.h"
 #include "net/http_socket.h"
 #include "platform/cstring.h"
 #include "platform/threading.h"
@@ -59,6 +60,8 @@ class FramedSocket;
 // 0 live, 1 cancelled. Any thread.
 using CancelFlag = std::shared_ptr<std::atomic<int>>;
 inline CancelFlag makeCancelFlag() { return std::make_shared<std::atomic<int>>(0); }
+// A null flag counts as live.
+inline bool isCancelled(const CancelFlag& flag) { return flag && flag->load() == 1; }
 
 // Request ids: the reply head carries them in 16 bits, so they run 1..32767
 // and then start again at 1. Any thread.
@@ -81,7 +84,7 @@ enum class RequestRoute { None, Framed, Http };
 struct RequestRecord {
     CString url;              // "http://host:port/path?query"
     int targetScreenId = -1;  // -1: any screen
-    int number = 0;           // the requester's, passed through
+    bool replace = false;     // the page replaces the shown one
     CancelFlag cancelFlag;    // null: never cancelled
     CString link;             // the address as the page asked for it, without
                               // request parameters; empty: url
@@ -89,11 +92,9 @@ struct RequestRecord {
     uint32_t tick = 0;                        // tickCount() when recorded
     bool retried = false;                     // a resend: no second retry
     bool synchronous = false;                 // a fetchAndWait request
-    int flag = 0;                             // the requester's, passed through
     RequestRoute route = RequestRoute::None;  // set by the session
 
-    // A record without a flag counts as live.
-    bool cancelled() const { return cancelFlag && cancelFlag->load() == 1; }
+    bool cancelled() const { return isCancelled(cancelFlag); }
 };
 
 // Pending requests by id, in ascending id order, behind one mutex. Any
@@ -174,19 +175,6 @@ public:
     virtual void onRetry(const RequestRecord& request) = 0;
 };
 
-// Connection types from the settings: 1, 3, 5 framed TCP; 2, 4, 6 HTTP
-// through the WAP gateway. Anything else sends nothing.
-inline bool isFramedConnection(int type) { return type == 1 || type == 3 || type == 5; }
-inline bool isHttpConnection(int type) { return type == 2 || type == 4 || type == 6; }
-
-// The connection types start-up picks from the connect type and the carrier.
-// The numbers are the connection types above, which the settings store.
-enum class ConnectionMode : int {
-    Direct = 1,          // framed TCP straight to the host
-    Gateway = 2,         // HTTP through the carrier's WAP gateway
-    TelecomGateway = 6,  // HTTP through China Telecom's WAP gateway
-};
-
 constexpr uint32_t kDefaultReplyWaitMs = 6000;
 // Error codes of the session's holder (text kNetworkFailureText).
 constexpr int kSessionErrorNoConnection = 1;  // dialling failed, or a reply was refused
@@ -212,13 +200,15 @@ public:
     SessionListener* listener() const { return listener_.load(); }
 
     void setConnectionType(int type) { connectionType_.store(type); }
-    void setConnectionType(ConnectionMode mode) { setConnectionType(static_cast<int>(mode)); }
+    void setConnectionType(ConnectionMode mode) { setConnectionType(connectionTypeNumber(mode)); }
     int connectionType() const { return connectionType_.load(); }
     // The time a request may wait for its reply; 0 keeps the default.
     void setReplyWaitMs(uint32_t ms) { replyWaitMs_.store(ms > 0 ? ms : kDefaultReplyWaitMs); }
     uint32_t replyWaitMs() const { return replyWaitMs_.load(); }
     // The gateway addresses and the carrier that picks one of them.
     void setGateway(const HttpGatewayConfig& config, const CString& carrierName);
+    // The gateway the session's HTTP requests go through.
+    HttpGateway gateway() const;
 
     // Records `request` and sends it. False (nothing recorded, the reason in
     // errors()) when there is no data connection or no framed connection to
@@ -279,7 +269,7 @@ private:
     DeviceServices* device_;
     SyncReplySlots syncReplies_;
     std::atomic<SessionListener*> listener_;
-    std::atomic<int> connectionType_{1};
+    std::atomic<int> connectionType_{connectionTypeNumber(ConnectionMode::Direct)};
     std::atomic<uint32_t> replyWaitMs_{kDefaultReplyWaitMs};
     std::atomic<uint64_t> bytesSent_{0};
     std::atomic<uint64_t> bytesReceived_{0};

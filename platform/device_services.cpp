@@ -1,6 +1,7 @@
 #include "platform/device_services.h"
 
 #include <spawn.h>
+#include <sys/utsname.h>
 #include <sys/wait.h>
 
 #include <atomic>
@@ -177,6 +178,12 @@ bool LinuxDeviceServices::openBrowser(const CString& link) {
 void LinuxDeviceServices::reapBrowsers() {
     std::lock_guard<std::mutex> lock(browserMutex_);
     std::erase_if(browsers_, [](pid_t pid) { return waitpid(pid, nullptr, WNOHANG) != 0; });
+}
+
+std::string hostSystemName() {
+    struct utsname name {};
+    if (::uname(&name) != 0) return std::string();
+    return std::string(name.sysname) + ' ' + name.release + ' ' + name.machine;
 }
 
 bool isBrowserLink(const CString& link) {

@@ -66,6 +66,10 @@ public:
 // schemes and relative paths would make the opener run or show local things.
 bool isBrowserLink(const CString& link);
 
+// The host system as "name release machine" ("Linux 6.1.0 x86_64"); empty
+// when the system does not say.
+std::string hostSystemName();
+
 class LinuxDeviceServices : public DeviceServices {
 public:
     static constexpr const char* kConfigName = "device.ini";

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -253,6 +254,15 @@ std::optional<fs::path> resolveConfined(const fs::path& baseFolder, std::string_
 
 std::optional<fs::path> resolveConfined(const fs::path& baseFolder, const CString& relativePath) {
     return resolveConfined(baseFolder, relativePath.toUtf8());
+}
+
+ExclusiveFileLock::ExclusiveFileLock(const fs::path& file)
+    : fd_(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+    held_ = fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
+}
+
+ExclusiveFileLock::~ExclusiveFileLock() {
+    if (fd_ >= 0) ::close(fd_);
 }
 
 fs::path defaultDeviceRoot() {

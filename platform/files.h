@@ -66,6 +66,22 @@ inline std::optional<std::filesystem::path> resolveConfined(const std::filesyste
 // ./zqclient when neither is set to an absolute path.
 std::filesystem::path defaultDeviceRoot();
 
+// An exclusive lock on `file` (created when missing), held while the object
+// lives; the system drops it when the process ends. Taken without waiting:
+// held() is false when another holder has it.
+class ExclusiveFileLock {
+public:
+    explicit ExclusiveFileLock(const std::filesystem::path& file);
+    ~ExclusiveFileLock();
+    ExclusiveFileLock(const ExclusiveFileLock&) = delete;
+    ExclusiveFileLock& operator=(const ExclusiveFileLock&) = delete;
+    bool held() const { return held_; }
+
+private:
+    int fd_;
+    bool held_ = false;
+};
+
 class DeviceFiles {
 public:
     // The root need not exist yet.

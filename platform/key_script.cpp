@@ -1,5 +1,6 @@
 #include "platform/key_script.h"
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 #include <utility>
@@ -16,6 +17,9 @@ namespace {
 constexpr int kMaxHoldRepeats = 1000;
 constexpr int kMaxWaitMs = 600000;
 constexpr int kMaxCoordinate = 32767;
+// A reply is taken off the request table on a network thread and posted to
+// the UI thread a moment later: idle must hold this long to count.
+constexpr int kIdleSettleMs = 50;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -102,12 +106,14 @@ public:
         if (command == "tap" || command == "down" || command == "move" || command == "up") {
             return parsePointer(command, args);
         }
-        if (command == "wait") {
-            if (args.empty()) return "wait needs milliseconds";
+        if (command == "wait" || command == "idle") {
+            const std::string name(command);
+            if (args.empty()) return name + " needs milliseconds";
             auto ms = parseNumber(args[0], 0, kMaxWaitMs);
-            if (!ms) return "wait: " + quoted(args[0]) + " is not 0..600000 milliseconds";
+            if (!ms) return name + ": " + quoted(args[0]) + " is not 0..600000 milliseconds";
             if (args.size() > 1) return unexpected(args[1]);
-            ScriptStep step = makeStep(ScriptStep::Kind::Wait);
+            ScriptStep step =
+                makeStep(command == "wait" ? ScriptStep::Kind::Wait : ScriptStep::Kind::WaitIdle);
             step.waitMs = *ms;
             out_.push_back(std::move(step));
             return std::nullopt;
@@ -283,11 +289,51 @@ std::optional<InputEvent> ScriptedWindow::waitEvent(int timeoutMs) {
                 if (timeoutMs >= 0 && timeoutMs < wait) wait = timeoutMs;
                 return inner_.waitEvent(wait);
             }
+            case ScriptStep::Kind::WaitIdle:
+                if (std::optional<int> wait = idleWait(step, timeoutMs)) {
+                    return inner_.waitEvent(*wait);
+                }
+                ++next_;
+                continue;
         }
     }
     if (atEnd_ == ScriptEnd::PassThrough) return inner_.waitEvent(timeoutMs);
     if (std::optional<InputEvent> own = inner_.waitEvent(0)) return own;
     return Quit{};
+}
+
+std::optional<int> ScriptedWindow::idleWait(const ScriptStep& step, int timeoutMs) {
+    using std::chrono::milliseconds;
+    const auto now = std::chrono::steady_clock::now();
+    if (!waiting_) {
+        waiting_ = true;
+        waitUntil_ = now + milliseconds(step.waitMs);
+        idleSince_.reset();
+    }
+    const bool busy = busy_ && busy_();
+    if (busy) {
+        idleSince_.reset();
+    } else if (!idleSince_) {
+        idleSince_ = now;
+    }
+    if (!busy && now - *idleSince_ >= milliseconds(kIdleSettleMs)) {
+        waiting_ = false;
+        return std::nullopt;
+    }
+    if (now >= waitUntil_) {
+        waiting_ = false;
+        if (busy) {
+            failures_.push_back("line " + std::to_string(step.line) + ": still busy after " +
+                                std::to_string(step.waitMs) + " ms");
+        }
+        return std::nullopt;
+    }
+    // Busy work ends with a posted task, which wakes the wait; the probe is
+    // asked again at least every settle time all the same.
+    auto left = std::chrono::ceil<milliseconds>(waitUntil_ - now).count();
+    int wait = static_cast<int>(std::min<long long>(left, kIdleSettleMs));
+    if (timeoutMs >= 0 && timeoutMs < wait) wait = timeoutMs;
+    return wait;
 }
 
 }  // namespace zq

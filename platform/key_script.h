@@ -14,6 +14,9 @@
 //   down X Y         pointer down;  move X Y: pointer drag;  up X Y: release
 //   wait MS          lets MS milliseconds (0..600000) pass while timers and
 //                    posted work run
+//   idle MS          waits until the client has had nothing in flight for a
+//                    moment (see setBusyProbe), at most MS milliseconds
+//                    (0..600000); still busy then is a failure of the replay
 //   answer A         A is ok, cancel, yes or no: answers the message box that
 //                    is open, or else the next one to open
 //   screenshot FILE  saves the screen as a PNG file
@@ -28,6 +31,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,10 +43,10 @@
 namespace zq {
 
 struct ScriptStep {
-    enum class Kind { Input, Wait, Screenshot };
+    enum class Kind { Input, Wait, WaitIdle, Screenshot };
     Kind kind = Kind::Input;
     InputEvent event;  // Input
-    int waitMs = 0;    // Wait
+    int waitMs = 0;    // Wait; WaitIdle: the most it waits
     std::string path;  // Screenshot
     int line = 0;      // 1-based line of the command
 };
@@ -86,19 +91,30 @@ public:
     std::optional<InputEvent> waitEvent(int timeoutMs) override;
     void wake() override { inner_.wake(); }
 
+    // Asked by an idle step: true while the client still waits for work it
+    // started (a reply, a posted task). Without one the client counts as
+    // idle. UI thread.
+    void setBusyProbe(std::function<bool()> busy) { busy_ = std::move(busy); }
+
     bool finished() const { return next_ >= steps_.size(); }
     // The last frame presented (empty before the first).
     const Surface& lastFrame() const { return lastFrame_; }
-    // One message for each screenshot that could not be written.
+    // One message for each screenshot that could not be written and each
+    // idle step that ran out of time.
     const std::vector<std::string>& failures() const { return failures_; }
 
 private:
+    // The wait of an idle step: nullopt when the step is over.
+    std::optional<int> idleWait(const ScriptStep& step, int timeoutMs);
+
     WindowBackend& inner_;
     std::vector<ScriptStep> steps_;
     ScriptEnd atEnd_;
+    std::function<bool()> busy_;
     size_t next_ = 0;
     bool waiting_ = false;
     std::chrono::steady_clock::time_point waitUntil_{};
+    std::optional<std::chrono::steady_clock::time_point> idleSince_;
     Surface lastFrame_;
     std::vector<std::string> failures_;
 };

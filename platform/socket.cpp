@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -102,18 +103,106 @@ HostLookup& hostLookup() {
     return lookup;
 }
 
-// What a lookup worker hands back; shared with the worker so that an
-// abandoned lookup can finish into it after its caller has gone.
-struct LookupResult {
-    std::mutex mutex;
-    std::condition_variable done;
-    bool finished = false;
-    std::optional<Ipv4Address> address;
+// Name lookups run on threads of their own, owned here. A lookup that has
+// ended is joined by the next caller; at most kMaxLookups run at once, so a
+// resolver that hangs ties up a few threads rather than one per attempt. The
+// pool lives as long as the process: a getaddrinfo that never returns ends
+// with the process instead of holding its exit.
+class LookupPool {
+public:
+    std::optional<Ipv4Address> resolve(const std::string& host, HostLookup lookup,
+                                       Deadline deadline, const std::atomic<bool>* stop);
+    size_t threads();
+
+private:
+    struct Result {
+        bool finished = false;
+        std::optional<Ipv4Address> address;
+    };
+    struct Lookup {
+        std::thread thread;
+        std::shared_ptr<Result> result;
+    };
+    static constexpr size_t kMaxLookups = 4;
+
+    // Waits until `ready` holds, the stop flag rises or the deadline passes.
+    template <typename Ready>
+    bool waitFor(std::unique_lock<std::mutex>& lock, Deadline deadline,
+                 const std::atomic<bool>* stop, Ready ready);
+    void reapLocked();
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::list<Lookup> lookups_;
 };
+
+template <typename Ready>
+bool LookupPool::waitFor(std::unique_lock<std::mutex>& lock, Deadline deadline,
+                         const std::atomic<bool>* stop, Ready ready) {
+    while (!ready()) {
+        const uint32_t left = deadline.remainingMs();
+        if (left == 0 || stopRaised(stop)) return false;
+        changed_.wait_for(lock, std::chrono::milliseconds(std::min(left, kStopPollMs)));
+    }
+    return true;
+}
+
+void LookupPool::reapLocked() {
+    for (auto it = lookups_.begin(); it != lookups_.end();) {
+        if (!it->result->finished) {
+            ++it;
+            continue;
+        }
+        it->thread.join();
+        it = lookups_.erase(it);
+    }
+}
+
+std::optional<Ipv4Address> LookupPool::resolve(const std::string& host, HostLookup lookup,
+                                               Deadline deadline, const std::atomic<bool>* stop) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    const bool room = waitFor(lock, deadline, stop, [this] {
+        reapLocked();
+        return lookups_.size() < kMaxLookups;
+    });
+    if (!room) return std::nullopt;
+    auto result = std::make_shared<Result>();
+    lookups_.push_back(Lookup{std::thread(), result});
+    try {
+        lookups_.back().thread = std::thread([this, result, lookup = std::move(lookup), host] {
+            std::optional<Ipv4Address> address = lookup(host);
+            {
+                std::lock_guard<std::mutex> done(mutex_);
+                result->address = address;
+                result->finished = true;
+            }
+            changed_.notify_all();
+        });
+    } catch (const std::system_error&) {
+        lookups_.pop_back();
+        return std::nullopt;
+    }
+    waitFor(lock, deadline, stop, [&result] { return result->finished; });
+    return result->finished ? result->address : std::nullopt;
+}
+
+size_t LookupPool::threads() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    reapLocked();
+    return lookups_.size();
+}
+
+// Never destroyed, see LookupPool.
+LookupPool& lookupPool() {
+    static LookupPool* pool = new LookupPool;
+    return *pool;
+}
 
 }  // namespace
 
 void setHostLookup(HostLookup lookup) { hostLookup() = std::move(lookup); }
+
+size_t hostLookupThreads() { return lookupPool().threads(); }
 
 std::optional<Ipv4Address> resolveIpv4(const std::string& host, uint32_t waitMs,
                                        const std::atomic<bool>* stop) {
@@ -123,31 +212,10 @@ std::optional<Ipv4Address> resolveIpv4(const std::string& host, uint32_t waitMs,
         if (::inet_pton(AF_INET, host.c_str(), &a) != 1) return std::nullopt;
         return Ipv4Address{a.s_addr};
     }
-    // getaddrinfo has no time-out of its own: it runs on a detached worker
-    // that the caller leaves behind at its deadline.
-    auto result = std::make_shared<LookupResult>();
+    // getaddrinfo has no time-out of its own: the caller leaves it running
+    // in the pool at its deadline.
     HostLookup lookup = hostLookup() ? hostLookup() : HostLookup(systemLookup);
-    try {
-        std::thread([result, lookup = std::move(lookup), host] {
-            std::optional<Ipv4Address> address = lookup(host);
-            {
-                std::lock_guard<std::mutex> lock(result->mutex);
-                result->address = address;
-                result->finished = true;
-            }
-            result->done.notify_all();
-        }).detach();
-    } catch (const std::system_error&) {
-        return std::nullopt;
-    }
-    const Deadline deadline = Deadline::in(waitMs);
-    std::unique_lock<std::mutex> lock(result->mutex);
-    while (!result->finished && !stopRaised(stop)) {
-        const uint32_t left = deadline.remainingMs();
-        if (left == 0) break;
-        result->done.wait_for(lock, std::chrono::milliseconds(std::min(left, kStopPollMs)));
-    }
-    return result->finished ? result->address : std::nullopt;
+    return lookupPool().resolve(host, std::move(lookup), Deadline::in(waitMs), stop);
 }
 
 TcpSocket::~TcpSocket() { close(); }

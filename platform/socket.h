@@ -67,9 +67,11 @@ constexpr uint32_t kResolveWaitMs = 6000;
 
 // A text whose first character is a digit is parsed as a dotted address and
 // never given to the resolver; any other text is resolved (IPv4 only).
-// nullopt when neither works. The lookup runs on a worker of its own; the
-// caller waits at most `waitMs` (or until `stop` rises) and then abandons
-// it, so a resolver that hangs never holds the caller.
+// nullopt when neither works. The lookup runs on a worker thread that a
+// process-wide pool owns and joins once the lookup ends; the caller waits
+// at most `waitMs` (or until `stop` rises) and then leaves it there, so a
+// resolver that hangs never holds the caller. While the pool already holds
+// its few hanging lookups, a caller waits for room within the same bound.
 std::optional<Ipv4Address> resolveIpv4(const std::string& host, uint32_t waitMs = kResolveWaitMs,
                                        const std::atomic<bool>* stop = nullptr);
 
@@ -78,6 +80,9 @@ std::optional<Ipv4Address> resolveIpv4(const std::string& host, uint32_t waitMs 
 // called while lookups run.
 using HostLookup = std::function<std::optional<Ipv4Address>(const std::string& host)>;
 void setHostLookup(HostLookup lookup);
+// Lookup threads not yet joined (those still running, after joining every
+// one that has ended).
+size_t hostLookupThreads();
 
 enum class WaitFor { Read, Write };
 

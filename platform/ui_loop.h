@@ -72,6 +72,8 @@ public:
     // The overlay gets the input until it is removed; both present at once.
     void pushOverlay(UiOverlay* overlay);
     void popOverlay(UiOverlay* overlay);
+    // True while a modal box (or another overlay) is open.
+    bool overlayOpen() const { return !overlays_.empty(); }
     // A scripted answer that arrived while no box was open, oldest first.
     std::optional<int> takeScriptAnswer();
 

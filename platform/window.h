@@ -48,7 +48,8 @@ struct KeyUp {
     friend bool operator==(const KeyUp&, const KeyUp&) = default;
 };
 // A typed character (one UTF-16 unit; characters outside the BMP arrive as
-// two events, high surrogate first).
+// two events, high surrogate first). Never a key: a typed 'p' (112) is not
+// the left soft key, nor '(' (40) DOWN.
 struct CharInput {
     char16_t ch = 0;
     friend bool operator==(const CharInput&, const CharInput&) = default;

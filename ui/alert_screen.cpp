@@ -7,6 +7,7 @@
 #include "ui/container.h"
 #include "ui/default_styles.h"
 #include "ui/display.h"
+#include "ui/font_cache.h"
 #include "ui/item.h"
 #include "ui/screen_services.h"
 #include "ui/style_class.h"
@@ -29,6 +30,17 @@ void fitCurrentScreenToDisplay(Display& display) {
     screen->setSize(area.width(), area.height());
 }
 
+// The title heads the alert in the alert's own text colour, in bold.
+std::unique_ptr<Item> makeTitleItem(const CString& title, const Style* alertStyle) {
+    MessageItemMaker maker = messageItemMaker();
+    if (title.isEmpty() || !maker) return nullptr;
+    Style* style = createTextStyle();
+    if (alertStyle) style->color = alertStyle->color;
+    const FontRef base = alertStyle && alertStyle->font ? alertStyle->font : createStyleFont();
+    style->font = getFont(base->height(), static_cast<int>(FontWeight::Bold));
+    return maker(title, nullptr, style);
+}
+
 }  // namespace
 
 void setMessageItemMaker(MessageItemMaker maker) { gMessageItemMaker.store(maker); }
@@ -38,6 +50,8 @@ MessageItemMaker messageItemMaker() { return gMessageItemMaker.load(); }
 AlertScreen::AlertScreen(const CString& title, const CString& text, ImageRef image, int /*type*/,
                          Style* style)
     : Screen(title, style, true) {
+    titleItem_ = makeTitleItem(title, style);
+    if (titleItem_) setHeaderItem(titleItem_.get());
     if (!text.isEmpty() || image) {
         Style* textStyle = createTextStyle();
         applyStyleClass(textStyle, u"text");

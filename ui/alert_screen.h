@@ -1,22 +1,23 @@
 // AlertScreen: a message shown over the current page that returns to it
 // when the user confirms (or, with a timeout, by itself).
 //
-// The alert shows its text (and picture) as one message item and the
-// shared OK command ("确定") as its soft key until a caller adds commands of
-// its own. Any command whose label does not sort before "ok" (compared
-// without case) closes it: the return target becomes current again. The
-// alert is not deleted by closing; its owner releases it.
+// The alert shows its title in bold above the page area (the header item),
+// its text (and picture) as one message item, and the shared OK command ("确定") as its soft key
+// until a caller adds commands of its own. Any command whose label does not sort before "ok"
+// (compared without case) closes it: the return target becomes current again. The alert is not
+// deleted by closing; its owner releases it.
 //
 // An alert always shows a command: removing the last one brings the OK
 // command back. A single command stands on a soft key of its own (the left
 // one unless it is a BACK, CANCEL or EXIT command), so one key closes the
 // alert; with more, the left soft key opens the menu.
 //
-// The message item comes from the installed maker (the page items install
-// one that makes an IconItem); without a maker the alert has no message
-// item.
+// The title and message items come from the installed maker (the page
+// items install one that makes an IconItem); without a maker the alert has
+// neither.
 //
-// Ownership: the alert owns its message item (through its content); the
+// Ownership: the alert owns its title item and its message item (through
+// its content); the
 // return target, styles and commands are borrowed or shared. The return
 // target and the previous displayable are weak: a page destroyed under the
 // alert (recycled by the history, replaced by a new page) is not returned
@@ -77,6 +78,8 @@ public:
     Displayable* getReturnTarget() const { return returnTo_.get(); }
     // Null when the alert has neither text nor picture.
     Item* getMessageItem() const { return messageItem_; }
+    // The title in the alert's text colour and bold; null without a title.
+    Item* getTitleItem() const { return titleItem_.get(); }
 
     // Notes the time and, without a return target, takes the displayable
     // that was current before; starts the timeout.
@@ -99,6 +102,7 @@ private:
     int32_t timeout_ = 0;
     uint32_t showTime_ = 0;
     Item* messageItem_ = nullptr;
+    std::unique_ptr<Item> titleItem_;
     int commandCount_ = 0;
     CommandRef okCommand_;
     UiTimerId timer_ = 0;

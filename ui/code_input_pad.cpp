@@ -79,7 +79,7 @@ void CodeInputPad::setInputMode(int bits, bool locked) {
         }
     }
     width_ = padWidth_ + 2;
-    height_ = kRows * pitch();
+    height_ = kRows * keyHeight_ + 9;
     if ((bits & kKeypadDigits) && (bits & kKeypadLetters)) {
         keypadKind_ = kKeypadDigits;
         keypadLocked_ = false;
@@ -234,28 +234,36 @@ void CodeInputPad::pressKey(const CString& label) {
     }
 }
 
+bool CodeInputPad::isActionTemplate() const {
+    const int open = addressTemplate_.find(u'(');
+    return open > 0 && !extractAlnumRun(addressTemplate_.left(open)).isEmpty();
+}
+
 CString CodeInputPad::addressFor(const CString& code) const {
     if (quickPaths_) {
         const CString link = quickPaths_(code);
-        if (!link.isEmpty()) return CString(u"forward(") + link + u')';
+        if (!link.isEmpty()) return link;
     }
-    // An action template gets the code inside its parentheses; a link is
-    // opened with it.
-    const int open = addressTemplate_.find(u'(');
-    if (open > 0 && !extractAlnumRun(addressTemplate_.left(open)).isEmpty()) {
+    // An action template gets the code inside its parentheses.
+    if (isActionTemplate()) {
+        const int open = addressTemplate_.find(u'(');
         int close = addressTemplate_.find(u')', open);
         if (close < 0) close = addressTemplate_.length();
         return setUrlParamKeepFragment(addressTemplate_.left(close), kCodeParam, code) +
                addressTemplate_.mid(close);
     }
-    return CString(u"forward(") + setUrlParamKeepFragment(addressTemplate_, kCodeParam, code) +
-           u')';
+    return setUrlParamKeepFragment(addressTemplate_, kCodeParam, code);
 }
 
 void CodeInputPad::submit() {
     setVisible(false);
     if (!listener_) return;
-    listener_->onEvent(std::make_unique<Event>(addressFor(code_)));
+    // The address goes as a link's event: its target to open, or the
+    // action an action template made.
+    const CString address = addressFor(code_);
+    const bool action = isActionTemplate() && !(quickPaths_ && !quickPaths_(code_).isEmpty());
+    listener_->onEvent(std::make_unique<HyperEvent>(address, action ? CString() : address,
+                                                    action ? address : CString()));
 }
 
 }  // namespace zq

@@ -21,9 +21,10 @@
 // in the same cells that were drawn, so a tap on an edge hits nothing.
 //
 // Confirming, or reaching six characters, hides the pad and hands the
-// listener an Event whose action opens the page for the code: the quick-path
-// table's link when it lists the code, else the address template with its
-// parameter "code" set (an action template gets it inside its parentheses).
+// listener a HyperEvent whose action text is the address for the code: the
+// quick-path table's link when it lists the code, else the address template
+// with its parameter "code" set (an action template gets it inside its
+// parentheses). A link is the event's target, an action its click action.
 // "关闭" only hides the pad and "切换" only switches the layout.
 // UI thread only.
 #pragma once
@@ -82,7 +83,7 @@ public:
     int keyHeight() const { return keyHeight_; }
     int lastBottom() const { return bottom_; }
     int lastRight() const { return right_; }
-    // The event action submit() would send for `code` now.
+    // The address submit() would send for `code` now.
     CString addressFor(const CString& code) const;
 
     // A key of the current layout where the pad was last drawn.
@@ -97,6 +98,8 @@ public:
 
 private:
     int pitch() const { return keyHeight_ + 1; }
+    // "forward(...)" and the like, not a link.
+    bool isActionTemplate() const;
 
     Screen* screen_;
     EventListener* listener_ = nullptr;

@@ -230,7 +230,9 @@ Style* createFormStyle() { return plainStyle(0, 4, 4, 4, 0, 1, 1); }
 
 Style* createTextStyle() { return plainStyle(0, 1, 1, 1, 1, 2, 1); }
 
-Style* createSimpleTableStyle() { return plainStyle(0, 2, 2, 1, 1, 0, 0); }
+// Cells keep 3 px of room at either side and 1 px above and below, so
+// that neighbouring texts never run together.
+Style* createSimpleTableStyle() { return plainStyle(0, 2, 2, 1, 1, 1, 3); }
 
 Style* createMarqueeStyle() {
     ColorSettings colors = colorSettings();
@@ -331,11 +333,8 @@ Style* textFieldLook(bool focused) {
     }
     setColorBackground(s, kWhite);
     setLineBorder(s, focused ? 0x00B3FF : 0xA39C99, focused ? 4 : 1);
-    setInt(s, prop::kEditUnreadFlag, focused ? 0 : 1);
     setStyleProperty(s, prop::kCaretColor, StyleValue(0xFF0000));
-    setIntValue(s, prop::kEditUnreadValueA, 1);
     setStyleProperty(s, prop::kEditRoundBackground, sharedRoundedBackground());
-    setIntValue(s, prop::kEditUnreadValueB, 3);
     return s;
 }
 }  // namespace
@@ -395,18 +394,11 @@ Style* createPopupMenuStyle() {
     return s;
 }
 
-Style* createTabbedFormFocusStyle() {
-    Style* s = plainStyle(kExpandTopLeft, 4, 4, 4, 4, 4, 4);
-    setIntValue(s, prop::kTabUnreadValueA, 1);
-    setIntValue(s, prop::kTabUnreadValueB, 1);
-    return s;
-}
+Style* createTabbedFormFocusStyle() { return plainStyle(kExpandTopLeft, 4, 4, 4, 4, 4, 4); }
 
 Style* createTabbedFormStyle() {
     Style* s = plainStyle(kExpandTopLeft, 4, 4, 4, 4, 4, 4);
     setNested(s, prop::kFocusedStyle, createTabbedFormFocusStyle());
-    setIntValue(s, prop::kTabUnreadValueA, 1);
-    setIntValue(s, prop::kTabUnreadValueB, 1);
     return s;
 }
 
@@ -415,8 +407,6 @@ Style* createTabStyle() {
     setColorBackground(s, 0xEEFFEE);
     setText(s, prop::kArrowUpImage, "/arrowU.png");
     setText(s, prop::kArrowDownImage, "/arrowD.png");
-    setIntValue(s, prop::kTabUnreadValueA, 1);
-    setIntValue(s, prop::kTabUnreadValueB, 1);
     return s;
 }
 
@@ -472,8 +462,6 @@ Style* createComboBoxStyle() {
     }
     auto parts = [&](Style* s) {
         setInt(s, prop::kCaretBlinks, 1);
-        setInt(s, prop::kComboUnreadFlag, 1);
-        setInt(s, prop::kEditUnreadFlag, 1);
         setNested(s, prop::kComboGreyTextStyle, grey);
         setNested(s, prop::kComboPlainStyle, plain);
         setNested(s, prop::kComboSearchStyle, search);

@@ -103,6 +103,8 @@ void Display::onInput(const InputEvent& event) {
         keyDown(key->code, key->repeatCount);
     } else if (const auto* up = std::get_if<KeyUp>(&event)) {
         keyUp(up->code);
+    } else if (const auto* typed = std::get_if<CharInput>(&event)) {
+        if (Displayable* current = getCurrent()) current->charTyped(typed->ch);
     } else if (const auto* down = std::get_if<PointerDown>(&event)) {
         if (Displayable* current = getCurrent()) current->pointerPressed(down->x, down->y);
     } else if (const auto* move = std::get_if<PointerMove>(&event)) {
@@ -155,14 +157,19 @@ void Display::ensureBackBuffer() {
     backBufferReady_ = true;
 }
 
-void Display::paintBackBuffer() {
+void Display::paintBackBuffer(const Rect* area) {
     Displayable* current = getCurrent();
     if (!current) return;
     ensureBackBuffer();
     {
         FlagScope painting(painting_);
         graphics_->reset();
+        if (area) {
+            graphics_->setClip(area->left, area->top, area->width(), area->height());
+            backDc_->setClipRect(*area);
+        }
         current->paint(*graphics_);
+        graphics_->reset();
     }
     current->startTicker();
     // No clip set while painting survives into the next paint.
@@ -209,6 +216,23 @@ void Display::repaint() {
     if (shown) content = std::unique_lock<RecursiveMutex>(shown->contentLock());
     RecursiveLock lock(paintLock_);
     paintBackBuffer();
+}
+
+void Display::repaintArea(const Rect& area) {
+    if (runElsewhere(thread_, [this, area] { repaintArea(area); })) return;
+    const bool sizeChanged =
+        backBuffer_.width() != clientSize_.width || backBuffer_.height() != clientSize_.height;
+    if (painting_ || !backBufferReady_ || !graphics_ || sizeChanged) {
+        repaint();
+        return;
+    }
+    const Rect box = area.intersected(clientRect());
+    Displayable* shown = getCurrent();
+    if (box.isEmpty() || !shown) return;
+    std::unique_lock<RecursiveMutex> content(shown->contentLock());
+    RecursiveLock lock(paintLock_);
+    paintBackBuffer(&box);
+    showArea(box);
 }
 
 void Display::paintItemNow(int x, int y, int w, int h, Item* item, const Rect* clip) {

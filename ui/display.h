@@ -82,7 +82,8 @@ public:
     bool isCurrent(const Displayable* displayable) const;
 
     // --- UiHandler --------------------------------------------------------
-    // Keys go to keyDown/keyUp; pointer down, move and up to the current
+    // Keys go to keyDown/keyUp, typed characters to charTyped; pointer down,
+    // move and up to the current
     // displayable's pointerPressed, pointerDragged and pointerReleased at the
     // same pixel; a Resize rebuilds the back buffer at the next paint and
     // drops the off-screen layer. Other input is the application's.
@@ -101,6 +102,10 @@ public:
     // Paints the current displayable and shows the frame at once. Asked for
     // during a paint, it marks the window for a repaint after this one.
     void repaint();
+    // Paints the current displayable with everything outside `area` clipped
+    // away and shows only `area`. Before the first full paint, during a
+    // paint and after the window changed size it is a full repaint.
+    void repaintArea(const Rect& area);
     // Paints `item` at (x, y) through Item::paint(x, y, w, h, g, 0) and shows
     // the back buffer from (x, y) to the right and bottom edges of the window.
     // With `clip` nothing outside it is drawn. Nothing before the first full
@@ -154,7 +159,8 @@ private:
     void rebuildBackBuffer();
     // Builds the back buffer again when it is not ready for the window size.
     void ensureBackBuffer();
-    void paintBackBuffer();
+    // With `area`, only that part of the back buffer is drawn.
+    void paintBackBuffer(const Rect* area = nullptr);
     // Copies `area` of the back buffer into the window and shows it.
     void showArea(const Rect& area);
     Rect clientRect() const { return Rect::fromSize(0, 0, clientSize_.width, clientSize_.height); }

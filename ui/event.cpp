@@ -6,13 +6,10 @@ namespace zq {
 
 Event::Event(CString action, Item* source) : Event(EventKind::Plain, std::move(action), source) {}
 
-Event::Event(CString text, int value1, int value2)
-    : text_(std::move(text)), value1_(value1), value2_(value2) {}
-
-Event::Event(CString action, CString extra1, CString extra2, Item* source)
+Event::Event(CString action, CString cellType, CString cellValue, Item* source)
     : action_(std::move(action)),
-      extra1_(std::move(extra1)),
-      extra2_(std::move(extra2)),
+      cellType_(std::move(cellType)),
+      cellValue_(std::move(cellValue)),
       source_(source) {}
 
 Event::Event(EventKind kind, CString action, Item* source)
@@ -20,21 +17,21 @@ Event::Event(EventKind kind, CString action, Item* source)
 
 CString Event::toString() const { return CString(); }
 
-ButtonEvent::ButtonEvent(CString action, CString first, CString second, CString third)
+ButtonEvent::ButtonEvent(CString action, CString extraText, CString clickAction, CString caption)
     : Event(EventKind::Button, std::move(action), nullptr),
-      first_(std::move(first)),
-      second_(std::move(second)),
-      third_(std::move(third)) {}
+      extraText_(std::move(extraText)),
+      clickAction_(std::move(clickAction)),
+      caption_(std::move(caption)) {}
 
-HyperEvent::HyperEvent(CString action, CString first, CString second)
+HyperEvent::HyperEvent(CString action, CString target, CString clickAction)
     : Event(EventKind::Hyper, std::move(action), nullptr),
-      first_(std::move(first)),
-      second_(std::move(second)) {}
+      target_(std::move(target)),
+      clickAction_(std::move(clickAction)) {}
 
 KeyEvent::KeyEvent(CString key, CString action)
     : Event(EventKind::Key, std::move(action), nullptr), key_(std::move(key)) {}
 
-FormEvent::FormEvent(CString sourceName, CString value)
-    : Event(EventKind::Plain, std::move(sourceName), nullptr), value_(std::move(value)) {}
+FormEvent::FormEvent(CString sourceName, CString title)
+    : Event(EventKind::Plain, std::move(sourceName), nullptr), title_(std::move(title)) {}
 
 }  // namespace zq

@@ -29,10 +29,8 @@ enum class EventKind {
 class Event {
 public:
     explicit Event(CString action, Item* source = nullptr);
-    // A notice of the page controller: a text and two numbers, no action.
-    Event(CString text, int value1, int value2);
-    // A plain event with its two extra texts (a grid cell: "List", value).
-    Event(CString action, CString extra1, CString extra2, Item* source);
+    // A grid menu's cell event: its cell type ("List") and the cell's value.
+    Event(CString action, CString cellType, CString cellValue, Item* source);
     virtual ~Event() = default;
     Event(const Event&) = delete;
     Event& operator=(const Event&) = delete;
@@ -42,11 +40,8 @@ public:
     virtual CString toString() const;
 
     CString getAction() const { return action_; }
-    const CString& getText() const { return text_; }
-    int getValue1() const { return value1_; }
-    int getValue2() const { return value2_; }
-    const CString& getExtra1() const { return extra1_; }
-    const CString& getExtra2() const { return extra2_; }
+    const CString& getCellType() const { return cellType_; }
+    const CString& getCellValue() const { return cellValue_; }
     Item* getSource() const { return source_; }
 
 protected:
@@ -55,40 +50,35 @@ protected:
 private:
     EventKind kind_ = EventKind::Plain;
     CString action_;
-    CString text_;
-    int value1_ = 0;
-    int value2_ = 0;
-    CString extra1_;
-    CString extra2_;
+    CString cellType_;
+    CString cellValue_;
     Item* source_ = nullptr;
 };
 
-// Raised by a button on select: action = the button's name, first = its
-// extra text, second = its click action, third = its caption.
+// Raised by a button on select: action = the button's name.
 class ButtonEvent : public Event {
 public:
-    ButtonEvent(CString action, CString first, CString second, CString third);
-    const CString& getFirst() const { return first_; }
-    const CString& getSecond() const { return second_; }
-    const CString& getThird() const { return third_; }
+    ButtonEvent(CString action, CString extraText, CString clickAction, CString caption);
+    const CString& getExtraText() const { return extraText_; }
+    const CString& getClickAction() const { return clickAction_; }
+    const CString& getCaption() const { return caption_; }
 
 private:
-    CString first_;
-    CString second_;
-    CString third_;
+    CString extraText_;
+    CString clickAction_;
+    CString caption_;
 };
 
-// Raised by a hyperlink on select: action = the link's name, first = its
-// target, second = its click action.
+// Raised by a hyperlink on select: action = the link's name.
 class HyperEvent : public Event {
 public:
-    HyperEvent(CString action, CString first, CString second);
-    const CString& getFirst() const { return first_; }
-    const CString& getSecond() const { return second_; }
+    HyperEvent(CString action, CString target, CString clickAction);
+    const CString& getTarget() const { return target_; }
+    const CString& getClickAction() const { return clickAction_; }
 
 private:
-    CString first_;
-    CString second_;
+    CString target_;
+    CString clickAction_;
 };
 
 // Raised by a screen when a key bound by the page is pressed. Note the
@@ -102,15 +92,15 @@ private:
     CString key_;
 };
 
-// Raised by a screen when it becomes current: action = "Form", value = the
-// screen's title. Listeners treat it as a plain event (kind Plain).
+// Raised by a screen when it becomes current: action = "Form". Listeners
+// treat it as a plain event (kind Plain).
 class FormEvent : public Event {
 public:
-    FormEvent(CString sourceName, CString value);
-    const CString& getValue() const { return value_; }
+    FormEvent(CString sourceName, CString title);
+    const CString& getTitle() const { return title_; }
 
 private:
-    CString value_;
+    CString title_;
 };
 
 }  // namespace zq

@@ -382,7 +382,12 @@ int Item::onTimer() { return 0; }
 
 void Item::animateAll(DirtyRect& dirty) {
     if (label_) label_->animateAll(dirty);
-    if (animate()) dirty.add(getAbsoluteX(), getAbsoluteY(), itemWidth_, itemHeight_);
+    if (!animate()) return;
+    // Where it was last drawn, in screen pixels: its absolute position does
+    // not follow the content's scrolling.
+    const int left = std::min(lastPaintX_, lastPaintLeft_);
+    const int right = std::max(lastPaintRight_, lastPaintX_ + itemWidth_);
+    dirty.add(left, lastPaintY_, right - left, itemHeight_);
 }
 
 // --- geometry ----------------------------------------------------------------------

@@ -283,8 +283,9 @@ public:
     // `remember` the arguments are kept (getLastPaint*).
     void paint(int x, int y, int leftBorder, int rightBorder, GraphicsContext& g,
                bool remember = false);
-    // The label's animation, then the item's; adds the item's rectangle
-    // to `dirty` when it must be repainted.
+    // The label's animation, then the item's; adds the rectangle the item
+    // was last painted in (screen pixels) to `dirty` when it must be
+    // repainted.
     void animateAll(DirtyRect& dirty);
 
     // --- commands, listeners, events ---------------------------------------

@@ -19,7 +19,7 @@ void LoadingState::start(bool blockInput, bool cancelAllowed, int requestId,
 }
 
 bool LoadingState::addProgress(int delta, int requestId) {
-    if (!loading_ || (requestId != kAnyRequestForAdd && requestId != requestId_)) return false;
+    if (!loading_ || (requestId != kAnyRequest && requestId != requestId_)) return false;
     int current = progress_.load();
     int next = 0;
     do {

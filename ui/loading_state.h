@@ -17,16 +17,15 @@ namespace zq {
 
 class LoadingState {
 public:
-    // The request id that matches any request when adding progress.
-    static constexpr int kAnyRequestForAdd = -1;
-    // The request id that matches any request when setting or stopping.
+    // The request id that matches any request. Not -1: a load may have no
+    // request of its own.
     static constexpr int kAnyRequest = -2;
 
     // Enters the loading state for `requestId` with progress 0 (the screen
     // adds the first step). Cancelling is allowed when `cancelAllowed` is
     // set or `onCancel` is given. Loads the animation on first use.
     void start(bool blockInput, bool cancelAllowed, int requestId, std::function<void()> onCancel);
-    // For the load's request, or any with kAnyRequestForAdd: adds `delta`
+    // For the load's request, or any with kAnyRequest: adds `delta`
     // (a result below 0 is ignored, above 100 gives 100). True when the
     // progress changed.
     bool addProgress(int delta, int requestId);

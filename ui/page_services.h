@@ -33,6 +33,15 @@ public:
     // look at a result.
     virtual void navigate(const CString& address, NavigationLoading loading,
                           NavigationInput input) = 0;
+    // How market widgets refresh their own data: 0 not at all, 1 or 2 (the
+    // controller's "sys-refreshtype" and remembered "sys-refreshmode"); 1
+    // when nothing says otherwise.
+    virtual int getRefreshMode() const { return 1; }
+    // Asks for the picture of a shown item; its reply comes through the
+    // registry. A picture never shows a loading bar or an error.
+    virtual void requestPicture(const CString& address) {
+        navigate(address, NavigationLoading::Hidden, NavigationInput::Open);
+    }
 };
 
 // The installed navigator (not owned), null until the controller installs

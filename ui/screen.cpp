@@ -11,6 +11,7 @@
 #include "ui/command.h"
 #include "ui/command_item.h"
 #include "ui/container.h"
+#include "ui/display.h"
 #include "ui/empty_container.h"
 #include "ui/font_cache.h"
 #include "ui/listeners.h"
@@ -268,26 +269,39 @@ int Screen::getStatusLineHeight() const {
     return marquee_ || reservedTotal_ != 0 ? screenMetrics().statusLineHeight : 0;
 }
 
-Rect Screen::reserveStatusLineSpace(int width, const Item* owner) {
+Rect Screen::reserveStatusLineSpace(int width, Item* owner) {
     const bool reservedBefore = reservedTotal_ != 0;
     auto entry = std::find_if(statusReservations_.begin(), statusReservations_.end(),
-                              [owner](const auto& e) { return e.first == owner; });
+                              [owner](const auto& e) { return e.owner == owner; });
     if (entry != statusReservations_.end()) {
-        entry->second = width;
+        entry->width = width;
+        entry->alive = owner ? owner->weakRef() : ItemRef();
     } else {
-        statusReservations_.emplace_back(owner, width);
+        statusReservations_.push_back({owner, owner ? owner->weakRef() : ItemRef(), width});
     }
     // Owners stand side by side from the right edge, in the order they came.
     int right = width_;
     reservedTotal_ = 0;
-    for (const auto& [who, w] : statusReservations_) {
-        if (who == owner) right = width_ - reservedTotal_;
-        reservedTotal_ += w;
+    for (const StatusReservation& r : statusReservations_) {
+        if (r.owner == owner) right = width_ - reservedTotal_;
+        reservedTotal_ += r.width;
     }
     if (reservedBefore != (reservedTotal_ != 0)) relayoutNeeded_ = true;
     const int height = screenMetrics().statusLineHeight;
     const int top = fullHeight_ - softKeyBarHeight_ - height;
     return Rect{right - width, top, right, top + height};
+}
+
+Item* Screen::statusLineOwnerAt(int x, int y) const {
+    const int height = screenMetrics().statusLineHeight;
+    const int top = fullHeight_ - softKeyBarHeight_ - height;
+    if (reservedTotal_ == 0 || y < top || y >= top + height) return nullptr;
+    int right = width_;
+    for (const StatusReservation& r : statusReservations_) {
+        if (r.width > 0 && x >= right - r.width && x < right) return r.alive.get();
+        right -= r.width;
+    }
+    return nullptr;
 }
 
 // --- content --------------------------------------------------------------------------------
@@ -307,7 +321,10 @@ void Screen::animate(uint32_t /*now*/) {
         if (Container* content = getContent()) content->animateAll(dirty);
         if (marquee_) marquee_->animateAll(dirty);
     }
-    if (dirty.changed) repaint();
+    // Only what moved is painted again.
+    Display* display = getDisplay();
+    if (!dirty.changed || !display) return;
+    display->repaintArea(Rect{dirty.left, dirty.top, dirty.right, dirty.bottom});
 }
 
 // --- the control list and listeners ----------------------------------------------------

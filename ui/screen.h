@@ -53,6 +53,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -177,8 +178,11 @@ public:
     int getStatusLineHeight() const;
     // Records `owner`'s width in the status line (replacing its earlier one)
     // and returns its band: 17 px high, just above the soft-key bar, flush
-    // right after the owners recorded before it.
-    Rect reserveStatusLineSpace(int width, const Item* owner);
+    // right after the owners recorded before it. Taps in the band go to
+    // its owner (in the owner's coordinates) while the owner lives.
+    Rect reserveStatusLineSpace(int width, Item* owner);
+    // The owner of the status-line band under (x, y); null for none.
+    Item* statusLineOwnerAt(int x, int y) const;
     int reservedStatusWidth() const { return reservedTotal_; }
     // Where the marquee was placed by the last applySize.
     const Rect& marqueeRect() const { return marqueeRect_; }
@@ -226,7 +230,7 @@ public:
                       std::function<void()> onCancel = {});
     // For the screen's request, or any with -1: adds `delta` (a result
     // below 0 is ignored, above 100 gives 100) and repaints the bar.
-    void addLoadingProgress(int delta, int requestId = LoadingState::kAnyRequestForAdd);
+    void addLoadingProgress(int delta, int requestId = LoadingState::kAnyRequest);
     // For the screen's request, or any with -2: a percent above 100 is
     // ignored.
     void setLoadingProgress(int percent, int requestId = LoadingState::kAnyRequest);
@@ -248,11 +252,12 @@ public:
     void cancelLoading();
     // The progress bar along the top of the soft-key bar and, when
     // cancelling is allowed, the cancel mark on the right; under the
-    // soft-key lock, only while loading.
+    // soft-key lock, only while loading. A shown code pad is drawn again
+    // over it.
     void paintLoadingBar(GraphicsContext& g) override;
-    // Draws the right soft key again under the Display's paint lock and
-    // shows it at once.
-    void redrawRightSoftKeyNow();
+    // Draws the soft-key bar afresh under the Display's paint lock and shows
+    // it at once (the whole screen when the bar is hidden or unfilled).
+    void redrawSoftKeyBarNow();
 
     // --- soft-key bar -----------------------------------------------------------
     const CString& leftLabel() const { return softKeys_.leftLabel(); }
@@ -327,26 +332,32 @@ public:
 
     // --- Canvas -------------------------------------------------------------------
     // Runs pending layout (the page's and the open menu's), then paints
-    // background, header, content,
-    // status line, scroll bar, border, tip box, keyboard, menu, soft-key
-    // bar, loading bar and the timing overlay.
+    // background, header, content, status line, scroll bar, border, tip
+    // box, keyboard, menu, soft-key bar, loading bar, the timing overlay,
+    // the code pad and, from the second paint after its press on, the
+    // pressed item once more.
     void paint(GraphicsContext& g) override;
     // The content inside its viewport, placed by the alignment when it fits.
     void paintContent(GraphicsContext& g) override;
     void keyPressed(int keyCode) override;
     void keyRepeated(int keyCode) override;
     void keyReleased(int keyCode) override;
+    // Routed like a key with no game action, bound by its own character;
+    // the soft keys never see it.
+    void charTyped(char16_t ch) override;
     void pointerPressed(int x, int y) override;
     void pointerReleased(int x, int y) override;
     void pointerDragged(int x, int y) override;
     // The content first, then the command listener; 1 when delivered.
     int handleCommand(Command* command) override;
-    // Raises a FormEvent ("Form", title) and, unless the shell's record
-    // already shows this screen, clears tip and loading, sizes the screen
-    // to the display area when it is not laid out, and tells the marquee
-    // and the content.
+    // Raises a FormEvent ("Form", title), becomes the shared state-change
+    // screen (setStateChangeScreen) and, unless the shell's record already
+    // shows this screen, clears tip and loading, sizes the screen to the
+    // display area when it is not laid out, and tells the marquee and the
+    // content.
     void showNotify() override;
-    // Stops the ticker and the load and empties the shell's requests.
+    // Stops the ticker and the load, empties the shell's requests and is no
+    // longer the shared state-change screen.
     void hideNotify() override;
 
     // --- what the content does with keys and drags ---------------------------
@@ -373,13 +384,17 @@ public:
     void itemStateChanged(Item* item) override;
     // Taken only by a screen with content or a header item.
     void setRelayoutNeeded() override;
-    // Repainted when the pen is lifted; forgotten then, when hidden and
-    // when the item is destroyed or leaves this screen.
+    // Repainted by the second paint after the press or, when none came,
+    // when the pen is lifted; forgotten then, when hidden and when the item
+    // is destroyed or leaves this screen.
     void setPressedItem(Item* item) override;
     Item* getPressedItem() const;
     void repaintItemNow(Item& item) override;
     // Whether `item` is shown by this screen: its parents lead here.
     bool holdsItem(const Item* item) const;
+    // The content's viewport for an item of the content, else null: what an
+    // item painted on its own is clipped to.
+    const Rect* viewportOf(const Item& item) const;
 
 protected:
     // With no left command, the menu's only command goes on the left soft
@@ -407,12 +422,14 @@ private:
     void paintFrame(GraphicsContext& g);
     void paintSoftKeyboard(GraphicsContext& g);
     void paintCodeInputPad(GraphicsContext& g);
+    void paintPressedItem(GraphicsContext& g);
     void repaintLoadingBar();
 
     // input (screen_input.cpp)
     bool inSoftKeyBar(int y) const { return y >= softKeyBarTop(); }
-    // Raises the KeyEvent of a key nothing used; true when there was one.
-    bool raiseKeyBinding(int keyCode);
+    // Raises the KeyEvent of a key nothing used (`name` as keyName gives
+    // it); true when there was one.
+    bool raiseKeyBinding(const CString& name);
     const CString* findKeyBinding(const CString& name) const;
 
     // The ticker outlives every item that may register with it.
@@ -449,7 +466,12 @@ private:
     std::unique_ptr<Item> ownedMarquee_;
     Item* marquee_ = nullptr;
     Rect marqueeRect_;
-    std::vector<std::pair<const Item*, int>> statusReservations_;
+    struct StatusReservation {
+        const Item* owner;
+        ItemRef alive;
+        int width;
+    };
+    std::vector<StatusReservation> statusReservations_;
     int reservedTotal_ = 0;
 
     // listeners and the rest
@@ -460,6 +482,9 @@ private:
     std::vector<Item*> controlList_;
     GraphicsContext* lastGraphics_ = nullptr;
     ItemRef pressedItem_;
+    // Paints so far, and their count when the pressed item was pressed.
+    uint32_t paintCount_ = 0;
+    uint32_t pressedAtPaint_ = 0;
 
     // The soft-key bar, its commands and the popup menu.
     SoftKeyBar softKeys_{*this};
@@ -468,7 +493,11 @@ private:
     bool centrePressed_ = false;
 
     // input
-    std::vector<std::pair<CString, CString>> keyBindings_;
+    // Found without regard to case; a page may bind thousands of keys.
+    struct NoCaseLess {
+        bool operator()(const CString& a, const CString& b) const { return a.compareNoCase(b) < 0; }
+    };
+    std::map<CString, CString, NoCaseLess> keyBindings_;
     uint32_t lastKeyTime_ = 0;
     uint32_t lastTapTime_ = 0;
     bool keyInProgress_ = false;

@@ -84,25 +84,20 @@ void Screen::setCommandItems(std::vector<std::unique_ptr<CommandItem>> items) {
 // --- key bindings ------------------------------------------------------------------------------
 
 void Screen::addKeyBinding(const CString& name, const CString& action) {
-    for (auto& [key, value] : keyBindings_) {
-        if (key.equalsNoCase(name)) {
-            value = action;
-            return;
-        }
-    }
-    keyBindings_.emplace_back(name, action);
+    keyBindings_[name] = action;
 }
 
 const CString* Screen::findKeyBinding(const CString& name) const {
-    for (const auto& [key, value] : keyBindings_) {
-        if (key.equalsNoCase(name)) return &value;
-    }
-    return nullptr;
+    auto found = keyBindings_.find(name);
+    return found == keyBindings_.end() ? nullptr : &found->second;
 }
 
 // --- the pressed item ----------------------------------------------------------------------------
 
-void Screen::setPressedItem(Item* item) { pressedItem_ = item ? item->weakRef() : ItemRef(); }
+void Screen::setPressedItem(Item* item) {
+    pressedItem_ = item ? item->weakRef() : ItemRef();
+    pressedAtPaint_ = paintCount_;
+}
 
 Item* Screen::getPressedItem() const {
     Item* item = pressedItem_.get();
@@ -116,12 +111,15 @@ bool Screen::holdsItem(const Item* item) const {
 void Screen::repaintItemNow(Item& item) {
     Display* display = getDisplay();
     if (!display || !isShown() || !holdsItem(&item)) return;
+    display->paintItemNow(item.getLastPaintX(), item.getLastPaintY(), item.getLastPaintLeft(),
+                          item.getLastPaintRight(), &item, viewportOf(item));
+}
+
+const Rect* Screen::viewportOf(const Item& item) const {
     // A content item stays inside the content's viewport.
     const Item* top = &item;
     while (top->getParent()) top = top->getParent();
-    const Rect* clip = top == getContent() ? &contentRect() : nullptr;
-    display->paintItemNow(item.getLastPaintX(), item.getLastPaintY(), item.getLastPaintLeft(),
-                          item.getLastPaintRight(), &item, clip);
+    return top == getContent() ? &contentRect() : nullptr;
 }
 
 // --- the soft keyboard ---------------------------------------------------------------------------

@@ -25,6 +25,12 @@ namespace zq {
 
 // --- keys ------------------------------------------------------------------------------
 
+namespace {
+
+bool isSoftKey(int keyCode) { return keyCode == kKeySoftLeft || keyCode == kKeySoftRight; }
+
+}  // namespace
+
 void Screen::keyPressed(int keyCode) {
     RecursiveLock lock(contentLock());
     softKeys_.invalidateMenuLayout();
@@ -33,13 +39,40 @@ void Screen::keyPressed(int keyCode) {
     keyInProgress_ = true;
     const int action = getGameAction(keyCode);
     centrePressed_ = false;
-    const bool handled = softKeys_.isMenuOpen() ? softKeys_.menu()->keyPressed(keyCode, action)
-                                                : contentKeyPressed(keyCode, action);
+    bool handled = false;
+    if (softKeys_.isMenuOpen()) {
+        handled = softKeys_.menu()->keyPressed(keyCode, action);
+    } else if (isSoftKey(keyCode)) {
+        // The soft keys act on release and are nobody else's: their codes
+        // are also 'p' and 'q', which a field would type and a page may bind.
+        handled = true;
+    } else {
+        handled = contentKeyPressed(keyCode, action);
+    }
     // The release fires the left command only after a press nothing used.
     if (!handled && !softKeys_.isMenuOpen() && action == kGameFire && softKeys_.leftCommand()) {
         centrePressed_ = true;
     }
-    if (handled || raiseKeyBinding(keyCode)) repaint();
+    if (handled || (!isSoftKey(keyCode) && raiseKeyBinding(keyName(keyCode)))) repaint();
+    keyInProgress_ = false;
+}
+
+void Screen::charTyped(char16_t ch) {
+    RecursiveLock lock(contentLock());
+    softKeys_.invalidateMenuLayout();
+    lastKeyTime_ = tickCount();
+    if (isInputBlocked()) return;
+    keyInProgress_ = true;
+    centrePressed_ = false;
+    const int code = ch;
+    bool handled = softKeys_.isMenuOpen() ? softKeys_.menu()->keyPressed(code, kGameNone)
+                                          : contentKeyPressed(code, kGameNone);
+    if (handled || raiseKeyBinding(CString(ch))) repaint();
+    // The listener of a binding may have opened another screen; this one
+    // still gets the release of its press.
+    handled = softKeys_.isMenuOpen() ? softKeys_.menu()->keyReleased(code, kGameNone)
+                                     : contentKeyReleased(code, kGameNone);
+    if (handled) repaint();
     keyInProgress_ = false;
 }
 
@@ -49,6 +82,7 @@ void Screen::keyRepeated(int keyCode) {
     lastKeyTime_ = tickCount();
     if (isInputBlocked()) return;
     const int action = getGameAction(keyCode);
+    if (isSoftKey(keyCode) && !softKeys_.isMenuOpen()) return;
     const bool handled = softKeys_.isMenuOpen() ? softKeys_.menu()->keyRepeated(keyCode, action)
                                                 : contentKeyRepeated(keyCode, action);
     if (handled) repaint();
@@ -93,9 +127,8 @@ void Screen::keyReleased(int keyCode) {
     if (handled) repaint();
 }
 
-bool Screen::raiseKeyBinding(int keyCode) {
+bool Screen::raiseKeyBinding(const CString& name) {
     if (!eventListener_) return false;
-    const CString name = keyName(keyCode);
     const CString* action = findKeyBinding(name);
     if (!action) action = findKeyBinding(CString(u"all"));
     if (!action) return false;
@@ -145,6 +178,15 @@ void Screen::pointerPressed(int x, int y) {
                                          y - softKeys_.menu()->relativeY());
         repaint();
         return;
+    }
+    // A band of the status line belongs to the item that reserved it.
+    if (!inBar) {
+        if (Item* owner = statusLineOwnerAt(x, y)) {
+            owner->pointerPressed(x - owner->getAbsoluteX(),
+                                  y - owner->getAbsoluteY() - getScrollOffset());
+            repaint();
+            return;
+        }
     }
     // The header item (a tab bar).
     if (headerItem_) {
@@ -205,7 +247,12 @@ void Screen::pointerReleased(int x, int y) {
         repaint();
         return;
     }
-    // The scroll bar, then the content.
+    // A status-line band, then the scroll bar, then the content.
+    if (Item* owner = statusLineOwnerAt(x, y)) {
+        owner->pointerReleased(x - owner->getAbsoluteX(),
+                               y - owner->getAbsoluteY() - getScrollOffset());
+        return;
+    }
     if (bar.isBarShown() && bar.pointerReleased(x - bar.relativeX(), y - bar.relativeY())) return;
     if (getContent() && getContent()->pointerReleased(x - getContent()->relativeX(),
                                                       y - getContent()->relativeY())) {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "platform/clock.h"
@@ -66,11 +67,28 @@ void Screen::paint(GraphicsContext& g) {
     paintFrame(g);
     painter_.paintTipBox(g, tipText_, usableHeight_, width_, fullHeight_);
     paintSoftKeyboard(g);
-    paintCodeInputPad(g);
     softKeys_.paintMenu(g);
     if (softKeyBarShown_ || softKeys_.isMenuOpen()) softKeys_.paint(g);
-    if (isLoading()) paintLoadingBar(g);
+    if (isLoading()) softKeys_.paintLoadingBar(g, loading_);
     ScreenPainter::paintTimingOverlay(g, paintStart, width_);
+    // The code pad stands over the menu and the bar.
+    paintCodeInputPad(g);
+    paintPressedItem(g);
+    ++paintCount_;
+}
+
+void Screen::paintPressedItem(GraphicsContext& g) {
+    // A press that one paint has shown is drawn once more, over everything,
+    // by the next; the pen's lift then finds nothing left to redraw.
+    Item* item = getPressedItem();
+    if (!item || paintCount_ == pressedAtPaint_) return;
+    pressedItem_.reset();
+    std::optional<ClipScope> clip;
+    if (const Rect* viewport = viewportOf(*item)) {
+        clip.emplace(g, viewport->left, viewport->top, viewport->width(), viewport->height());
+    }
+    item->paint(item->getLastPaintX(), item->getLastPaintY(), item->getLastPaintLeft(),
+                item->getLastPaintRight(), g, false);
 }
 
 void Screen::paintFrame(GraphicsContext& g) {
@@ -152,10 +170,19 @@ void Screen::paintCodeInputPad(GraphicsContext& g) {
         codeInputPad_->paint(usableHeight_, width_, g, 0);
 }
 
-void Screen::redrawRightSoftKeyNow() {
+void Screen::redrawSoftKeyBarNow() {
     Display* display = getDisplay();
     if (!display || !isShown() || width_ <= 0) return;
-    FunctionOverlay overlay([this](GraphicsContext& g) { softKeys_.redrawRightKey(g); });
+    // An unfilled or hidden bar shows the page beneath: only a paint of the
+    // whole screen puts that back.
+    if (!softKeyBarShown_ || !softKeys_.fillsBar()) {
+        repaint();
+        return;
+    }
+    FunctionOverlay overlay([this](GraphicsContext& g) {
+        softKeys_.paint(g);
+        paintCodeInputPad(g);
+    });
     display->paintOverlayNow(0, 0, &overlay);
 }
 
@@ -182,7 +209,8 @@ void Screen::repaintLoadingBar() {
 
 bool Screen::stopLoading(int requestId) {
     if (!loading_.stop(requestId)) return false;
-    redrawRightSoftKeyNow();
+    // The progress fill and the cancel mark go with the load.
+    redrawSoftKeyBarNow();
     return true;
 }
 
@@ -193,7 +221,10 @@ void Screen::cancelLoading() {
     if (action) action();
 }
 
-void Screen::paintLoadingBar(GraphicsContext& g) { softKeys_.paintLoadingBar(g, loading_); }
+void Screen::paintLoadingBar(GraphicsContext& g) {
+    softKeys_.paintLoadingBar(g, loading_);
+    paintCodeInputPad(g);
+}
 
 // --- shown and hidden ------------------------------------------------------------------
 
@@ -203,6 +234,8 @@ void Screen::showNotify() {
     if (eventListener_ && !getTitle().isEmpty()) {
         eventListener_->onEvent(std::make_unique<FormEvent>(CString(u"Form"), getTitle()));
     }
+    // Every item's state change now reaches the shown screen.
+    setStateChangeScreen(this);
     // Shown again by the shell that showed it last: nothing changes.
     if (recordedCurrentScreen() == this && isShown()) return;
     tipText_.clear();
@@ -223,6 +256,7 @@ void Screen::showNotify() {
 void Screen::hideNotify() {
     Screen* self = this;
     gRecordedScreen.compare_exchange_strong(self, nullptr);
+    if (stateChangeScreen() == static_cast<ItemScreen*>(this)) setStateChangeScreen(nullptr);
     if (marquee_) marquee_->hideNotify();
     stopTicker();
     if (getContent()) getContent()->hideNotify();

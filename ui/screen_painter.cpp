@@ -1,5 +1,7 @@
 #include "ui/screen_painter.h"
 
+#include <algorithm>
+
 #include "platform/clock.h"
 #include "platform/device_context.h"
 #include "ui/background.h"
@@ -20,6 +22,8 @@ constexpr Color kNoBackgroundColor = rgb(9, 16, 35);
 constexpr Color kTimingBandColor = rgb(255, 0, 0);
 constexpr Color kTimingTextColor = rgb(255, 255, 255);
 constexpr Color kTipTextColor = rgb(0, 0, 0);
+// The tip's text starts 4 px in and its box ends 5 px after it.
+constexpr int kTipInset = 9;
 
 }  // namespace
 
@@ -41,14 +45,24 @@ void ScreenPainter::paintTipBox(GraphicsContext& g, const CString& text, int bot
                                 int height) const {
     DeviceContext* dc = g.getDC();
     if (!tipShown_ || text.isEmpty() || !dc) return;
-    const FontRef font = createStyleFont();
-    const int textWidth = font->textWidth(text.view());
-    const int textHeight = font->height();
+    TextScope scope(*dc, createStyleFont(), kTipTextColor);
+    // Lines end at line feeds and, for a tip wider than the screen, where
+    // the screen ends; the box grows upwards to hold them all.
+    unsigned format = kTextLeft;
+    Rect lines{0, 0, 0, 0};
+    dc->drawText(text.view(), lines, format | kTextCalcRect);
+    const int maxWidth = std::max(width - kTipInset, 1);
+    if (lines.width() > maxWidth) {
+        format |= kTextWordBreak;
+        lines = Rect{0, 0, maxWidth, 0};
+        dc->drawText(text.view(), lines, format | kTextCalcRect);
+    }
+    const int textWidth = lines.width();
+    const int textHeight = lines.height();
     ClipScope clip(g, 0, 0, width, height);
     dc->fillRect(Rect{3, bottom - textHeight - 4, textWidth + 5, bottom - 2}, tipColor_);
-    TextScope scope(*dc, font, kTipTextColor);
     Rect box{4, bottom - textHeight - 3, textWidth + 4, bottom - 3};
-    dc->drawText(text.view(), box, kTextSingleLine);
+    dc->drawText(text.view(), box, format);
 }
 
 void ScreenPainter::paintTimingOverlay(GraphicsContext& g, uint32_t paintStart, int width) {

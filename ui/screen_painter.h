@@ -42,6 +42,7 @@ public:
     void paintBorder(GraphicsContext& g, const Rect& frame) const;
     // `text` in a box whose bottom is `bottom`, at the left edge, clipped
     // to the screen of `width` x `height`; nothing while hidden or empty.
+    // Its lines end at line feeds and where the screen ends.
     void paintTipBox(GraphicsContext& g, const CString& text, int bottom, int width,
                      int height) const;
     // The page-timing record across the top of the screen, when the shell

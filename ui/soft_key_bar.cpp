@@ -381,9 +381,7 @@ void SoftKeyBar::paint(GraphicsContext& g) {
     const int top = screen_.softKeyBarTop();
     const int width = screen_.screenWidth();
     const int height = screen_.softKeyBarHeight();
-    if (switchColor_ != kNoBarFill) {
-        dc->fillRect(Rect::fromSize(0, top, width, height), colorSettings().menuBack);
-    }
+    if (fillsBar()) dc->fillRect(Rect::fromSize(0, top, width, height), colorSettings().menuBack);
     paintLeftLabel(g);
     paintRightLabel(g);
     if (commandRow_ && rightAreaStart_ > leftAreaWidth_) {
@@ -461,18 +459,7 @@ void SoftKeyBar::paintRightLabel(GraphicsContext& g) {
     rightAreaStart_ = width - textWidth;
 }
 
-void SoftKeyBar::redrawRightKey(GraphicsContext& g) {
-    DeviceContext* dc = g.getDC();
-    if (!dc) return;
-    RecursiveLock lock(screen_.softKeyLock());
-    const int top = screen_.softKeyBarTop();
-    const int width = screen_.screenWidth();
-    const int left = std::clamp(rightAreaStart_, 0, width);
-    if (switchColor_ != kNoBarFill) {
-        dc->fillRect(Rect{left, top, width, screen_.fullHeight()}, colorSettings().menuBack);
-    }
-    paintRightLabel(g);
-}
+bool SoftKeyBar::fillsBar() const { return switchColor_ != kNoBarFill; }
 
 void SoftKeyBar::paintLoadingBar(GraphicsContext& g, const LoadingState& loading) {
     RecursiveLock lock(screen_.softKeyLock());

@@ -127,8 +127,8 @@ public:
     // The progress bar along the top of the bar and, when cancelling is
     // allowed, the cancel mark on the right.
     void paintLoadingBar(GraphicsContext& g, const LoadingState& loading);
-    // The right soft key alone, over a fresh fill.
-    void redrawRightKey(GraphicsContext& g);
+    // Whether paint() fills the whole bar before drawing on it.
+    bool fillsBar() const;
 
 private:
     void ensureMenu();

@@ -111,15 +111,13 @@ using PropertyId = uint16_t;
 // published (style sheets and defaults use them) and never renumbered. An
 // id that is not listed here accepts any kind.
 //
-// Some ids are stored but act on nothing, and are named for that so nobody
-// looks for their effect: the "Unread" ones are set by the default styles
-// and no item reads them (TableUnreadColor is not even set);
-// ScreenKeptFlag, ScreenUnreadFont and ScreenUnreadColor are kept by the
-// screen when a style is applied and never used; TableCellBackColor
-// ("table-cell-bc") is set by sheets and the quote-table defaults and
-// nothing paints with it. StatusTextColor is "status-fcolor", MenuTextColor
-// "menu-fcolor" (the soft-key menu's text); the Table* ids are the
-// fixed-head table's grid lines, scroll arrows and head text.
+// Ids 132, 150, 153, 154, 285, 305, 20087, 20833 and 20834 were listed once
+// and read by nothing; they stay unused. Some ids are stored but act on
+// nothing: ScreenKeptFlag is kept by the screen when a style is applied and
+// never used; TableCellBackColor ("table-cell-bc") is set by sheets and the
+// quote-table defaults and nothing paints with it. StatusTextColor is "status-fcolor",
+// MenuTextColor "menu-fcolor" (the soft-key menu's text); the Table* ids are the fixed-head table's
+// grid lines, scroll arrows and head text.
 #define ZQ_STYLE_PROPERTIES(X)                  \
     X(FocusedStyle, 1, Style)                   \
     X(ColumnCount, 4, Integer)                  \
@@ -139,21 +137,15 @@ using PropertyId = uint16_t;
     X(ArrowUpImage, 102, Text)                  \
     X(ArrowDownImage, 103, Text)                \
     X(ScreenKeptFlag, 116, Integer)             \
-    X(EditUnreadFlag, 132, Integer)             \
     X(ComboPlainStyle, 142, Style)              \
     X(ComboGreyTextStyle, 143, Style)           \
     X(MenuArrowImage, 146, Text)                \
-    X(ComboUnreadFlag, 150, Integer)            \
-    X(TabUnreadValueA, 153, IntValue)           \
-    X(TabUnreadValueB, 154, IntValue)           \
     X(SearchImage, 190, Text)                   \
     X(ComboSearchStyle, 244, Style)             \
     X(ComboPanelStyle, 245, Style)              \
     X(TreeCollapsedImage, 254, Text)            \
     X(TreeExpandedImage, 255, Text)             \
-    X(EditUnreadValueA, 285, IntValue)          \
     X(PressedStyle, 292, Style)                 \
-    X(EditUnreadValueB, 305, IntValue)          \
     X(Visible, 311, Integer)                    \
     X(SelectionBackground, 332, Background)     \
     X(DropBorder, 4010, Border)                 \
@@ -166,7 +158,6 @@ using PropertyId = uint16_t;
     X(EvenRowColor, 20084, Integer)             \
     X(OddRowColor, 20085, Integer)              \
     X(IndentCount, 20086, Integer)              \
-    X(TableUnreadColor, 20087, Integer)         \
     X(SoftKeyMenuBackground, 20088, Background) \
     X(HeadBackColor, 20089, Integer)            \
     X(CaptionTextColor, 20810, Integer)         \
@@ -182,8 +173,6 @@ using PropertyId = uint16_t;
     X(ListMarkerImage, 20830, Text)             \
     X(TipBoxColor, 20831, Integer)              \
     X(StatusTextColor, 20832, Integer)          \
-    X(ScreenUnreadFont, 20833, Font)            \
-    X(ScreenUnreadColor, 20834, Integer)        \
     X(SoftKeySwitchColor, 20840, Integer)       \
     X(MenuTextColor, 20841, Integer)            \
     X(SoftKeyFont, 20842, Font)                 \

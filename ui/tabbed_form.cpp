@@ -121,6 +121,19 @@ void TabbedForm::setTabArrowSwitching(int tab, bool on) {
     arrowSwitching_[tab] = on;
 }
 
+bool TabbedForm::focusPageItem(int index) {
+    Container* page = pageRefs_[currentTab_];
+    Item* child = page->getItem(index);
+    if (!child || !child->isInteractive()) return false;
+    host()->focusIndex(kHostedPage);
+    page->focusIndex(index);
+    if (tabBar_ && tabBarFocused_) {
+        tabBarFocused_ = false;
+        tabBar_->defocus(tabBarSavedStyle_);
+    }
+    return true;
+}
+
 // --- marquees ----------------------------------------------------------------------
 
 Item* TabbedForm::getTabMarquee(int tab) const {

@@ -91,6 +91,10 @@ public:
     void setTabChangeListener(TabChangeListener* listener) { listener_ = listener; }
     bool isTabBarFocused() const { return tabBarFocused_; }
 
+    // Focuses child `index` of the current page and gives the keys to the
+    // page (the bar loses the focus). False when the child cannot take it.
+    bool focusPageItem(int index);
+
     // UP gives the bar the focus, DOWN gives it back to the page, LEFT and
     // RIGHT move to the neighbouring tab (not past either end). True only
     // when one of them acted.

@@ -13,13 +13,16 @@
 #include <utility>
 
 #include "app/page_controller.h"
+#include "app/speed_test_item.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/ui_executor.h"
+#include "tests/app/controller_fixture.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "tests/support/test_server.h"
 #include "ui/container.h"
+#include "ui/display.h"
 #include "ui/screen.h"
 
 namespace zq {
@@ -147,6 +150,35 @@ TEST_F(AutoRefreshTest, LeavingThePageOrHoldingItStopsTheCount) {
     seconds(2);
 }
 
+// A reload took the display from an alert or the speed-test screen over the
+// page: the alert went unanswered, the speed test was cancelled.
+TEST_F(AutoRefreshTest, ScreensOverThePageHoldTheCount) {
+    Display display(Size{240, 320});
+    open("file://b.zqml");
+    const int onB = shownId();
+    Screen* page = controller_->currentScreen();
+    ASSERT_EQ(display.getCurrent(), page);
+    controller_->onAction(u"rf(1)|alert(hello,1)");
+    ASSERT_NE(display.getCurrent(), page);
+    seconds(3);
+    EXPECT_EQ(shownId(), onB);
+    display.setCurrent(page, true);  // the alert is answered
+    seconds(1);
+    EXPECT_NE(shownId(), onB);
+
+    // A countdown due at once waits as well.
+    const int reloaded = shownId();
+    controller_->onAction(u"rf(0)|spt()");
+    ASSERT_NE(controller_->speedTestScreen(), nullptr);
+    seconds(3);
+    EXPECT_EQ(shownId(), reloaded);
+    EXPECT_EQ(display.getCurrent(), static_cast<Displayable*>(controller_->speedTestScreen()));
+    controller_->closeSpeedTestScreen();
+    seconds(1);
+    EXPECT_NE(shownId(), reloaded);
+    EXPECT_EQ(controller_->history().count(), 2);
+}
+
 TEST(RefreshMode, FromTheSettingAndTheRememberedMode) {
     struct Case {
         const char* type;
@@ -223,6 +255,27 @@ TEST(AutoRefreshEndToEnd, APageThatRefreshesItselfShowsNewServerContentTwice) {
     version(3);
     ASSERT_TRUE(shows("v3"));
     EXPECT_EQ(controller.history().count(), 1);
+}
+
+// The reload's reply came first and took the page, so the reply to the
+// link the user followed meanwhile found no page to replace and was dropped.
+class AutoRefreshServerTest : public test::ControllerFixture<> {};
+
+TEST_F(AutoRefreshServerTest, ALinkFollowedDuringAReloadWins) {
+    server_.writePage("r.zqml", "<zqml><body><text>r</text></body></zqml>");
+    server_.writePage("u.zqml", "<zqml><body><text>u</text></body></zqml>");
+    useServer(false);
+    controller_->openUrl(CString::fromUtf8(server_.urlFor("/r.zqml")), -1, false, true, false, 0);
+    ASSERT_TRUE(pumpUntil([&] { return shows("/r.zqml"); }));
+    server_.setLateDelayMs(600);
+    server_.setFault(testserver::Fault::Late);
+    controller_->onAction(u"rf(1)");
+    ASSERT_TRUE(pumpUntil([&] { return server_.requests().size() == 2; }));
+    controller_->navigate(CString::fromUtf8(server_.urlFor("/u.zqml")), NavigationLoading::Shown,
+                          NavigationInput::Open);
+    ASSERT_TRUE(pumpUntil([&] { return server_.requests().size() == 3; }));
+    EXPECT_TRUE(pumpUntil([&] { return shows("/u.zqml"); }, 4000)) << shownUrl();
+    EXPECT_EQ(controller_->history().count(), 2);
 }
 
 }  // namespace

@@ -12,7 +12,9 @@
 
 #include "app/contact_picker.h"
 #include "app/page_controller.h"
+#include "items/choice_group.h"
 #include "markup/form_submission.h"
+#include "platform/device_services.h"
 #include "platform/message_box.h"
 #include "platform/ui_executor.h"
 #include "tests/support/fake_input.h"
@@ -138,6 +140,12 @@ TEST_F(FormActions, SubmitOpensTheLinkOrRunsTheActions) {
     field(InputKind::ChoiceGroup, "g", "g", "1,3", "login");
     run("st(LOGIN)|st(nosuchform)|st()");
     EXPECT_EQ(lastUrl(), "file://done.zqml?a=1&g=1%2C3#top");
+    // Regression: parentheses a person typed made the link an action, and
+    // nothing was sent.
+    open("form.zqml");
+    field(InputKind::TextField, "n", "n", "ACME (HK)", "login");
+    run("st(login)");
+    EXPECT_EQ(lastUrl(), "file://done.zqml?n=ACME+(HK)#top");
 
     open("act.zqml");
     field(InputKind::TextField, "a", "a", "1", "f");
@@ -201,7 +209,11 @@ TEST_F(FormActions, HideShowAndFocusFindItemsById) {
     run("hide(a,b,zz)|show( a )");
     EXPECT_TRUE(a.isVisible());
     EXPECT_FALSE(b.isVisible());
+    field(InputKind::TextField, "", "", "");
     run("show(b)|fc(B)|fc(nothing)");
+    EXPECT_TRUE(b.isFocused());
+    // Regression: an empty name moved the focus to the first item without one.
+    run("fc()");
     EXPECT_TRUE(b.isFocused());
 }
 
@@ -211,9 +223,18 @@ TEST_F(FormActions, ContactsAreAppendedOnlyWhenAPickerIsInstalled) {
     run("gotd(phone)");
     EXPECT_EQ(phone.getValue().toUtf8(), "13800");
 
+    // By default the device's contact list is the picker.
+    LinuxDeviceServices device(dir_.path());
+    write(LinuxDeviceServices::kContactsName, "Li\t13900\n13700\n");
+    setDeviceServices(&device);
+    run("gotd(phone)");
+    setDeviceServices(nullptr);
+    EXPECT_EQ(phone.getValue().toUtf8(), "13800.13900.13700");
+
     ListPicker picker;
     controller_->setContactPicker(&picker);
     picker.numbers = {CString(u"111"), CString(u"222")};
+    phone.setValue(u"13800");
     run("gotd(phone)");
     EXPECT_EQ(phone.getValue().toUtf8(), "13800.111.222");
     picker.numbers.assign(11, CString(u"9"));  // more than the picker may give
@@ -234,6 +255,52 @@ TEST_F(FormActions, SetFontAndClearAppWriteTheResourceFile) {
     const std::string file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     EXPECT_EQ(file.find("secret"), std::string::npos) << file;
     EXPECT_NE(file.find("sys-fontsize"), std::string::npos) << file;
+}
+
+// Regression: the exit save wrote the settings from before "clearapp" back.
+TEST_F(FormActions, ClearAppLastsPastTheExitSave) {
+    write("ZQConfigDefault.ini", "[info-system]\nsys-fontsize = 12\n");
+    PageController controller(ControllerFolders{dir_.path(), dir_.path()});
+    controller.setSetting(u"sys-fontsize", u"20", 2, false, u"all");
+    controller.setSetting(u"cli-account", u"secret", 0, false, CString());
+    controller.onAction(u"cr()");
+    controller.saveSettings();
+    std::ifstream in(dir_.path() / "ZQConfig.ini");
+    const std::string file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(file.find("secret"), std::string::npos) << file;
+    EXPECT_NE(file.find("sys-fontsize = 12"), std::string::npos) << file;
+}
+
+// Regression: the item of the last event was kept as a plain pointer, so an
+// onload "sf()" at the end of a page chain read the freed choice group.
+TEST_F(FormActions, AnEventItemWhosePageIsFreedIsForgotten) {
+    write("sizes.zqml",
+          "<zqml><body><cg id='fs' ch='ud(file://c1.zqml)'><o cp='A' v='16'/><o cp='a' v='12'/>"
+          "</cg></body></zqml>");
+    // Each page puts the next in its place; the recycled ones die in turn.
+    write("c1.zqml", "<zqml><body onload='ud(file://c2.zqml)'/></zqml>");
+    write("c2.zqml", "<zqml><body onload='ud(file://c3.zqml)'/></zqml>");
+    write("c3.zqml", "<zqml><body onload='ud(file://c4.zqml)'/></zqml>");
+    write("c4.zqml", "<zqml><body onload='sf()'/></zqml>");
+    open("sizes.zqml");
+    auto* sizes = dynamic_cast<ChoiceGroup*>(controller_->getItemByName(CString(u"fs")));
+    ASSERT_NE(sizes, nullptr);
+    sizes->setSelectedIndex(1, true);
+    EXPECT_EQ(controller_->currentEntry()->url.toUtf8(), "file://c4.zqml");
+    EXPECT_EQ(controller_->eventSource(), nullptr);
+    EXPECT_TRUE(controller_->settings().storedValue(u"sys-fontsize").isEmpty());
+
+    // A live event item still gives its value to a later action without an
+    // event of its own (a soft key's, a page's onload).
+    write("kept.zqml",
+          "<zqml><body><cg id='fs' ch='nothing()'><o cp='A' v='16'/></cg></body></zqml>");
+    open("kept.zqml");
+    sizes = dynamic_cast<ChoiceGroup*>(controller_->getItemByName(CString(u"fs")));
+    ASSERT_NE(sizes, nullptr);
+    sizes->setSelectedIndex(0, true);
+    open("p0.zqml");
+    run("sf()");
+    EXPECT_EQ(controller_->settings().storedValue(u"sys-fontsize").toUtf8(), "16");
 }
 
 // Boxes need the UI thread: the test's thread becomes it.

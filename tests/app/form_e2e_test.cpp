@@ -107,11 +107,11 @@ protected:
     std::filesystem::path binary_;
 };
 
-// Pauses long enough for the start-up, a page reply and the pending
-// character of a multi-tap (committed after one second).
-constexpr const char* kStart = "wait 4000\n";
+// The start-up and a page reply are over when the client is idle; the
+// pending character of a multi-tap is committed after one second.
+constexpr const char* kStart = "idle 20000\n";
 constexpr const char* kCommit = "wait 1300\n";
-constexpr const char* kReply = "wait 1500\n";
+constexpr const char* kReply = "idle 10000\n";
 
 TEST_F(FormEndToEndTest, APageFilledInByKeysSendsExactlyItsFields) {
     server_.writePage(
@@ -153,7 +153,7 @@ TEST_F(FormEndToEndTest, APageFilledInByKeysSendsExactlyItsFields) {
     script += shot("03-button");
     script += "key enter\n";
     script += shot("04-refused");
-    script += "answer ok\nwait 300\n";
+    script += "answer ok\nidle 10000\n";
     // Up to the code: the keypad's digits, then the soft keyboard's "1".
     script += "key up\nkey up\nkey up\nkey up\nkey up\nkey up\nchar 60032\ntap 118 101\n";
     script += kCommit;
@@ -162,9 +162,9 @@ TEST_F(FormEndToEndTest, APageFilledInByKeysSendsExactlyItsFields) {
     script += "key down\nkey down\nkey enter\nkey down\nkey right\nkey right\n";
     script += shot("06-choices");
     // The carrier: the drop-down opens, its second row switches the host list.
-    script += "key down\nkey enter\nwait 200\n";
+    script += "key down\nkey enter\nidle 10000\n";
     script += shot("07-carriers");
-    script += "key down\nkey enter\nwait 200\n";
+    script += "key down\nkey enter\nidle 10000\n";
     script += shot("08-switched");
     script += "key down\nkey down\nkey enter\n";
     script += kReply;
@@ -214,6 +214,67 @@ TEST_F(FormEndToEndTest, NestedFormSendsItsOwnFieldsAndEncryptedFieldsTravelEnco
                             .encodeValue();
     EXPECT_EQ(server_.queriesFor("/done.zqml"),
               std::vector<std::string>{"pin=" + urlEncode(pin).toUtf8() + "&memo=ab&tail=x"});
+}
+
+// Soft keys pressed while a field has the focus (the field's menu, the exit
+// question answered No) change no field; typed parentheses and an emoji go
+// out as typed.
+TEST_F(FormEndToEndTest, SoftKeysOnTheWayLeaveTheFieldsAsTyped) {
+    server_.writePage(
+        "index.zqml",
+        page("<text class=\"title\">下单</text>\n"
+             "<form id=\"order\" action=\"done.zqml\">\n"
+             "<edit class=\"fld\" id=\"who\" name=\"who\" label=\"客户\" maxsize=\"16\"/>\n"
+             "<edit class=\"fld\" id=\"qty\" name=\"qty\" label=\"数量\" type=\"num\" "
+             "maxsize=\"6\"/>\n"
+             "<choicegroup class=\"grp\" name=\"side\" caption=\"方向\">\n"
+             "<option class=\"opt\" caption=\"买入\" value=\"B\"/><option class=\"opt\" "
+             "caption=\"卖出\" value=\"S\"/>\n"
+             "</choicegroup>\n"
+             "<choicegroup class=\"grp\" name=\"when\" caption=\"条件\" mode=\"multiple\">\n"
+             "<option class=\"opt\" caption=\"当日\" value=\"day\"/><option class=\"opt\" "
+             "caption=\"全额\" value=\"all\"/><option class=\"opt\" caption=\"市价\" "
+             "value=\"mkt\"/>\n"
+             "</choicegroup>\n"
+             "<combobox class=\"cbo\" name=\"acct\" caption=\"账户\">\n"
+             "<option class=\"opt\" caption=\"沪A\" value=\"SH\"/><option class=\"opt\" "
+             "caption=\"深A\" value=\"SZ\"/>\n"
+             "</combobox>\n"
+             "<button class=\"btn\" caption=\"提交\" onclick=\"submit(order)\"/>\n"
+             "</form>\n"));
+
+    std::string script = kStart;
+    script += "key down\nchar ACME (HK)X\n";
+    script += shot("20-typed");
+    // The field's menu opens on the left soft key; its first entry deletes
+    // the stray "X".
+    script += "key soft1\n";
+    script += shot("21-menu");
+    script += "key enter\n";
+    script += shot("22-deleted");
+    // The exit key asks; No stays on the page.
+    script += "answer no\nkey soft2\nidle 10000\n";
+    script += shot("23-stayed");
+    script += "char 😀\nkey down\nchar 200\n";
+    script += shot("24-qty");
+    // The menu opened and closed again, and the exit question once more.
+    script += "key soft1\nkey soft2\n";
+    script += shot("25-menu-closed");
+    script += "answer no\nkey soft2\nidle 10000\n";
+    // The second side, the first and third conditions, the second account.
+    script += "key down\nkey down\nkey enter\nkey down\nkey enter\nkey down\nkey down\nkey enter\n";
+    script += "key down\nkey right\nkey right\n";
+    script += shot("26-chosen");
+    script += "key down\nkey enter\n";
+    script += kReply;
+    script += shot("27-sent");
+
+    const RunResult result = run(script);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(
+        server_.queriesFor("/done.zqml"),
+        std::vector<std::string>{"who=ACME+(HK)%F0%9F%98%80&qty=200&side=S&when=day%2Cmkt&acct=SZ"})
+        << result.err;
 }
 
 // The demo site's order page, walked as scripts/demo-walk.keys walks it.
@@ -282,6 +343,7 @@ TEST_F(FormActionsOnPage, ResetAndCarrierChangeWorkOnBuiltControls) {
     EXPECT_EQ(field->getValue().toUtf8(), "");
     EXPECT_EQ(group->getValue().toUtf8(), "");
     EXPECT_EQ(box->getValue().toUtf8(), "");
+    EXPECT_EQ(box->getText().toUtf8(), "请选择");  // not its first option, nor its initial one
     EXPECT_EQ(line->getValue().toUtf8(), "2");
 
     // "sf()" takes the size from the group whose choice ran it.

@@ -1,5 +1,5 @@
 // The main frame between the UI loop and the screens: which keys pass, the
-// held-key pattern, characters as press/release pairs, pen positions two
+// held-key pattern, characters as typed characters, pen positions two
 // pixels lower, the exit question and the shut-down, and rotation.
 #include "app/main_frame.h"
 
@@ -31,6 +31,7 @@ public:
     void keyPressed(int code) override { log("press " + std::to_string(code), code); }
     void keyRepeated(int code) override { calls.push_back("repeat " + std::to_string(code)); }
     void keyReleased(int code) override { calls.push_back("release " + std::to_string(code)); }
+    void charTyped(char16_t ch) override { calls.push_back("char " + std::to_string(ch)); }
     void pointerPressed(int x, int y) override { calls.push_back(at("pen-down", x, y)); }
     void pointerDragged(int x, int y) override { calls.push_back(at("pen-move", x, y)); }
     void pointerReleased(int x, int y) override { calls.push_back(at("pen-up", x, y)); }
@@ -103,23 +104,21 @@ TEST_F(MainFrameTest, KeyFilterPassesOnlyTheClientKeys) {
     }
 }
 
-TEST_F(MainFrameTest, CharactersArePressReleasePairs) {
-    EXPECT_EQ(feed({CharInput{u'A'}, CharInput{u'中'}}),
-              (Calls{"press 65", "release 65", "press 20013", "release 20013"}));
-    // Codes of backspace, return and the arrows would be taken for those keys.
-    EXPECT_EQ(feed({CharInput{u'('}, CharInput{u'%'}, CharInput{8}, CharInput{13}}), Calls{});
-    EXPECT_EQ(feed({CharInput{u' '}}), (Calls{"press 32", "release 32"}));
+TEST_F(MainFrameTest, CharactersAreTypedNotPressed) {
+    EXPECT_EQ(feed({CharInput{u'A'}, CharInput{u'中'}}), (Calls{"char 65", "char 20013"}));
+    // Characters whose codes are also keys' (the arrows, the soft keys) stay
+    // characters; control characters came with their keys.
+    EXPECT_EQ(feed({CharInput{u'('}, CharInput{u'p'}, CharInput{8}, CharInput{13}}),
+              (Calls{"char 40", "char 112"}));
+    EXPECT_EQ(feed({CharInput{u' '}}), (Calls{"char 32"}));
 }
 
 // Regression: a digit, star or hash key sends a key-down and a character; the
 // screen must see it once.
 TEST_F(MainFrameTest, DigitAndHashKeysReachTheScreenOnce) {
-    EXPECT_EQ(feed({KeyDown{'5', 1}, CharInput{u'5'}, KeyUp{'5'}}),
-              (Calls{"press 53", "release 53"}));
-    EXPECT_EQ(feed({KeyDown{kKeyHash, 1}, CharInput{u'#'}, KeyUp{kKeyHash}}),
-              (Calls{"press 35", "release 35"}));
-    EXPECT_EQ(feed({KeyDown{kKeyStar, 1}, CharInput{u'*'}, KeyUp{kKeyStar}}),
-              (Calls{"press 42", "release 42"}));
+    EXPECT_EQ(feed({KeyDown{'5', 1}, CharInput{u'5'}, KeyUp{'5'}}), (Calls{"char 53"}));
+    EXPECT_EQ(feed({KeyDown{kKeyHash, 1}, CharInput{u'#'}, KeyUp{kKeyHash}}), (Calls{"char 35"}));
+    EXPECT_EQ(feed({KeyDown{kKeyStar, 1}, CharInput{u'*'}, KeyUp{kKeyStar}}), (Calls{"char 42"}));
 }
 
 TEST_F(MainFrameTest, PenPositionsArriveTwoPixelsLower) {

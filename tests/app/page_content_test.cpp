@@ -13,8 +13,10 @@
 #include "app/page_controller.h"
 #include "items/item_makers.h"
 #include "items/marquee_item.h"
+#include "markup/side_effect_builders.h"
 #include "markup/style_sheet.h"
 #include "platform/files.h"
+#include "platform/message_box.h"
 #include "platform/ui_executor.h"
 #include "tests/app/controller_fixture.h"
 #include "tests/support/test_env.h"
@@ -97,8 +99,25 @@ TEST_F(PageContentTest, RootStyleSheetLinkReachesThePagesServer) {
     EXPECT_EQ(content->getItem(0)->getStyle()->getColor(), 0x0000FFu);
 }
 
+// Regression: a local page too large to read was reported as a page that
+// did not parse.
+TEST_F(PageContentTest, APageTooLargeToReadIsSaidSoAndThePageShownStays) {
+    ASSERT_TRUE(writeFileAtomic(scratch_.path() / "a.zqml", page("<text>a</text>")));
+    ASSERT_TRUE(writeFileAtomic(scratch_.path() / "big.zqml",
+                                std::string(MarkupPage::kMaxPageFileBytes + 1, ' ')));
+    open("file://a.zqml");
+    ASSERT_TRUE(shows("a.zqml"));
+    clearMessageBoxLog();
+    open("file://big.zqml");
+    EXPECT_TRUE(shows("a.zqml"));
+    const std::vector<MessageBoxRecord> boxes = messageBoxLog();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, CString(MarkupPage::kPageTooLargeText));
+}
+
 // The application never installed the marquee text lookup, so a marquee
-// that names an "id" showed nothing.
+// that names an "id" showed nothing; then it installed a second one that hid
+// the texts pages set.
 TEST(MarqueeLookup, TheApplicationInstallsIt) {
     test::TempDir dir;
     {
@@ -106,6 +125,9 @@ TEST(MarqueeLookup, TheApplicationInstallsIt) {
         SettingsStore::putEntry(app.controller().settings().live(), CString(u"sys-news"),
                                 CString(u"shares up"), u"info-system");
         EXPECT_EQ(lookupMarqueeText(CString(u"sys-news")), CString(u"shares up"));
+        setMarqueeText(CString(u"sys-news"), CString(u"from a page"));
+        EXPECT_EQ(lookupMarqueeText(CString(u"sys-news")), CString(u"from a page"));
+        clearMarqueeTexts();
         MarqueeItem marquee(CString(), CString(u"sys-news"), nullptr);
         marquee.showNotify();
         EXPECT_EQ(marquee.getText(), CString(u"shares up"));

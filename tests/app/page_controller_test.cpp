@@ -39,9 +39,13 @@ TEST(RequestBookkeeping, CounterWrapsWithinSixteenBits) {
 TEST(RequestBookkeeping, CancelFlagsAreShared) {
     CancelFlagTable flags;
     CancelFlag flag = flags.add(5);
-    EXPECT_EQ(flag->load(), 0);
+    RequestRecord record;
+    EXPECT_FALSE(isCancelled(record.cancelFlag));  // no flag: live
+    record.cancelFlag = flag;
+    EXPECT_FALSE(isCancelled(flag));
     EXPECT_TRUE(flags.cancel(5));
-    EXPECT_EQ(flag->load(), 1);  // the request record's copy sees it
+    EXPECT_TRUE(isCancelled(flag));
+    EXPECT_TRUE(record.cancelled());  // the request record's copy sees it
     EXPECT_FALSE(flags.cancel(6));
     flags.remove(5);
     EXPECT_EQ(flags.find(5), nullptr);

@@ -12,8 +12,10 @@
 #include "items/marquee_item.h"
 #include "platform/files.h"
 #include "platform/ui_executor.h"
+#include "tests/app/controller_fixture.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
+#include "ui/page_services.h"
 
 namespace zq {
 namespace {
@@ -61,6 +63,9 @@ TEST_F(PageSideEffectsTest, APageConfiguresTheClientAsItIsShown) {
     open("file://b.zqml");
     EXPECT_TRUE(controller_->watchList()->codes(kWatchStock).empty());
     EXPECT_EQ(controller_->getRefreshMode(), 0);
+    // Market widgets ask through the navigator the controller installs.
+    ASSERT_NE(pageNavigator(), nullptr);
+    EXPECT_EQ(pageNavigator()->getRefreshMode(), 0);
     write("c.zqml", "<zqml><su name=\"li\"/><body/></zqml>");
     open("file://c.zqml");
     EXPECT_EQ(controller_->watchList()->joinCodes(kWatchStock).toUtf8(), "600000");
@@ -103,6 +108,31 @@ TEST_F(PageSideEffectsTest, LoginStatusReachesItsGridMenuAndCtrlRefreshAChartsLi
     chart->setDataLink(u"file://d.zqml");
     controller_->onAction(u"ctrlrefresh( k1 )");
     EXPECT_EQ(shownUrl(), "file://d.zqml");
+}
+
+// A relative "down" link was dropped without a word: it never reached the
+// server.
+class ServerSideEffectsTest : public test::ControllerFixture<> {};
+
+TEST_F(ServerSideEffectsTest, ARelativeDownloadComesFromTheShownPagesFolder) {
+    server_.writePage("p/a.zqml", "<zqml><body><text>a</text></body></zqml>");
+    server_.writePage("p/data.bin", "payload");
+    server_.writePage("p/b.zqml",
+                      "<zqml><down href=\"data.bin\" filename=\"dl/x.bin\"/>"
+                      "<body><text>b</text></body></zqml>");
+    useServer(false);
+    controller_->session()->setReplyWaitMs(3000);
+    auto open = [&](const std::string& path) {
+        controller_->openUrl(CString::fromUtf8(server_.urlFor(path)), -1, false, false, false, 0);
+    };
+    open("/p/a.zqml");
+    ASSERT_TRUE(pumpUntil([&] { return shows("/p/a.zqml"); }));
+    open("/p/b.zqml");
+    ASSERT_TRUE(pumpUntil([&] { return shows("/p/b.zqml"); }));
+    EXPECT_EQ(readFile(scratch_.path() / "dl" / "x.bin").value_or(""), "payload");
+    const std::vector<testserver::ReceivedRequest> requests = server_.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[2].target.path, "/p/data.bin");
 }
 
 }  // namespace

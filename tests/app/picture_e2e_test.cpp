@@ -1,7 +1,7 @@
 // Remote pictures end to end through the in-process test server: plain
-// pictures come as data replies for their own listener, image links are
-// fetched off the UI thread, once per source, and broken pictures leave the
-// alternative text.
+// pictures come as data replies for their own listener, once their page is
+// shown, image links are fetched off the UI thread, once per source, and
+// broken or unreachable pictures leave the alternative text and no error.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "app/page_controller.h"
+#include "core/zq_exception.h"
 #include "items/item_makers.h"
 #include "markup/style_sheet.h"
 #include "platform/files.h"
@@ -23,6 +24,7 @@
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "tests/support/test_server.h"
+#include "ui/container.h"
 #include "ui/display.h"
 #include "ui/font_cache.h"
 #include "ui/screen.h"
@@ -83,6 +85,15 @@ protected:
         }
         return n;
     }
+    // The first row holding `color`; the screen's height when none does.
+    static int topRow(const Surface& screen, Color color) {
+        for (int y = 0; y < screen.height(); ++y) {
+            for (int x = 0; x < screen.width(); ++x) {
+                if (screen.getPixel(x, y) == color) return y;
+            }
+        }
+        return screen.height();
+    }
     int requestsFor(const std::string& path) const {
         int n = 0;
         for (const testserver::ReceivedRequest& r : server_.requests()) {
@@ -97,21 +108,20 @@ INSTANTIATE_TEST_SUITE_P(FramedAndGateway, PictureEndToEndTest, ::testing::Bool(
                              return std::string(info.param ? "Gateway" : "Framed");
                          });
 
-TEST_P(PictureEndToEndTest, TwoPlainPicturesAndAnImageLinkAreAllShown) {
+// Plain picture names, as a real page writes them, on a page reached with a
+// query: each picture is asked for once the page is shown, under its own
+// "controlid", and lands on its own item.
+TEST_P(PictureEndToEndTest, EachPictureLandsOnItsOwnItemOnceThePageIsShown) {
     server_.writePage("pics/red.png", pngOf(kRed, scratch_));
     server_.writePage("pics/green.png", pngOf(kGreen, scratch_));
     server_.writePage("pics/blue.png", pngOf(kBlue, scratch_));
-    // The plain pictures name their listener; the green one comes first in
-    // the page's list but is asked for by an absolute address.
-    const std::string green = server_.urlFor("/pics/green.png?listener=0");
-    server_.writePage("pics.zqml",
-                      "<zqml><body><img src=\"" + green +
-                          "\"/><br/>"
-                          "<img src=\"/pics/red.png?listener=1\"/><br/>"
+    server_.writePage("pics/page.zqml",
+                      "<zqml><body><img src=\"" + server_.urlFor("/pics/green.png") +
+                          "\"/><br/><img src=\"red.png\"/><br/>"
                           "<a href=\"/x\"><img src=\"/pics/blue.png\"/></a>"
-                          "<a href=\"/y\"><img src=\"/pics/blue.png\"/></a></body></zqml>");
-    open("/pics.zqml");
-    ASSERT_TRUE(pumpUntil([&] { return shows("pics.zqml"); }));
+                          "<a href=\"/y\"><img src=\"blue.png\"/></a></body></zqml>");
+    open("/pics/page.zqml?code=600000&x=a/b");
+    ASSERT_TRUE(pumpUntil([&] { return shows("page.zqml"); }));
 
     Surface screen;
     ASSERT_TRUE(pumpUntil([&] {
@@ -121,10 +131,72 @@ TEST_P(PictureEndToEndTest, TwoPlainPicturesAndAnImageLinkAreAllShown) {
     })) << "red "
         << count(screen, kRed) << " green " << count(screen, kGreen) << " blue "
         << count(screen, kBlue);
-    // Two image links of one source: one fetch. A plain picture asks each
-    // time it is shown.
+    EXPECT_LT(topRow(screen, kGreen), topRow(screen, kRed)) << "each on its own item";
+
+    // The page and three pictures: no request grows out of the page's query.
+    pumpUntil([] { return false; }, 300);
+    EXPECT_EQ(server_.requests().size(), 4u);
+    EXPECT_EQ(server_.queriesFor("/pics/green.png"), std::vector<std::string>{"controlid=0"});
+    EXPECT_EQ(server_.queriesFor("/pics/red.png"), std::vector<std::string>{"controlid=1"});
     EXPECT_EQ(requestsFor("/pics/blue.png"), 1);
-    EXPECT_GE(requestsFor("/pics/red.png"), 1);
+    const std::string shownScreen = std::to_string(controller_->currentScreenId());
+    for (const testserver::ReceivedRequest& r : server_.requests()) {
+        if (r.target.path == "/pics/red.png") {
+            EXPECT_EQ(r.target.param("screenid"), shownScreen);
+        }
+    }
+}
+
+// A verification picture on a first page in a sub-folder is asked for once,
+// from that folder, for that page; the reply shows it and leaves the page.
+TEST_P(PictureEndToEndTest, VerificationPictureComesForTheShownPage) {
+    server_.writePage("login/code.png", pngOf(kGreen, scratch_));
+    server_.writePage("login/verify.zqml",
+                      "<zqml><body><affixImg durl=\"code.png\"/></body></zqml>");
+    open("/login/verify.zqml");
+    ASSERT_TRUE(pumpUntil([&] { return shows("verify.zqml"); }));
+    ASSERT_TRUE(pumpUntil([&] { return count(shot("verify.png"), kGreen) >= 400; }));
+    pumpUntil([] { return false; }, 300);
+    EXPECT_TRUE(shows("verify.zqml"));
+    EXPECT_EQ(server_.requests().size(), 2u);
+    EXPECT_EQ(requestsFor("/login/code.png"), 1);
+}
+
+// A picture from a host that cannot be reached shows no error and leaves
+// the page usable, with the picture's alternative text; the page's other
+// pictures still come.
+TEST_P(PictureEndToEndTest, UnreachablePictureShowsNoErrorAndKeepsThePage) {
+    server_.writePage("green.png", pngOf(kGreen, scratch_));
+    server_.writePage("far.zqml",
+                      "<zqml><body><img src=\"green.png\"/>"
+                      "<img src=\"http://127.0.0.1:1/x.png\"/>"
+                      "<text>still here</text></body></zqml>");
+    latchError(true, false, 0, CString());  // as the action that opens a page does
+    // The page and its own picture come late, so the far picture is asked
+    // for while the near one is still on its way.
+    server_.setLateDelayMs(300);
+    server_.setFault(testserver::Fault::Late, 2);
+    open("/far.zqml");
+    ASSERT_TRUE(pumpUntil([&] { return shows("far.zqml"); }));
+    // Without waiting for a resend after the reply wait (2 s here).
+    EXPECT_TRUE(pumpUntil([&] { return count(shot("far.png"), kGreen) >= 400; }, 1500));
+    EXPECT_TRUE(messageBoxLog().empty());
+    ASSERT_NE(controller_->currentScreen(), nullptr);
+    EXPECT_FALSE(controller_->currentScreen()->isLoading());
+}
+
+// Regression: a link's picture that came after the page was shown stayed
+// off screen until something else repainted it.
+TEST_P(PictureEndToEndTest, ALinkPictureThatComesLateIsLaidOutAtOnce) {
+    server_.writePage("pics/blue.png", pngOf(kBlue, scratch_));
+    server_.writePage("pics/link.zqml",
+                      "<zqml><body><a href=\"/x\"><img src=\"blue.png\"/></a></body></zqml>");
+    open("/pics/link.zqml");
+    ASSERT_TRUE(pumpUntil([&] { return shows("link.zqml"); }));
+    Item* link = controller_->currentScreen()->getContent()->getItem(0);
+    ASSERT_NE(link, nullptr);
+    // No paint of the test's own: the link's screen lays itself out again.
+    EXPECT_TRUE(pumpUntil([&] { return link->contentWidth() == 20; }));
 }
 
 TEST_P(PictureEndToEndTest, BrokenPicturesLeaveTheAlternativeText) {
@@ -132,14 +204,14 @@ TEST_P(PictureEndToEndTest, BrokenPicturesLeaveTheAlternativeText) {
     server_.writePage("bad/cut.png", png.substr(0, png.size() / 2));
     server_.writePage("bad/text.png", "this is no picture");
     server_.writePage("bad/huge.png", hugePng(png));
-    server_.writePage("bad.zqml",
-                      "<zqml><body><img src=\"/bad/cut.png?listener=0\"/>"
-                      "<img src=\"/bad/text.png?listener=1\"/>"
-                      "<img src=\"/bad/huge.png?listener=2\"/>"
+    server_.writePage("bad/page.zqml",
+                      "<zqml><body><img src=\"/bad/cut.png\"/>"
+                      "<img src=\"text.png\"/>"
+                      "<img src=\"/bad/huge.png\"/>"
                       "<a href=\"/x\"><img src=\"/bad/huge.png\"/></a>"
                       "<a href=\"/y\"><img src=\"/bad/cut.png\"/></a></body></zqml>");
-    open("/bad.zqml");
-    ASSERT_TRUE(pumpUntil([&] { return shows("bad.zqml"); }));
+    open("/bad/page.zqml");
+    ASSERT_TRUE(pumpUntil([&] { return shows("page.zqml"); }));
     // Five requests: three data replies and two link fetches, all answered.
     ASSERT_TRUE(server_.waitForRequests(6, 5000));
     pumpUntil([] { return false; }, 300);

@@ -35,7 +35,7 @@ protected:
         pendingRequests().clear();
     }
     ~ReplyHandlerTest() override {
-        for (int kind : {3, 7}) {
+        for (int kind : {3, 7, 8}) {
             responseListeners().remove(kind, &first_);
             responseListeners().remove(kind, &second_);
         }
@@ -113,6 +113,37 @@ TEST_F(ReplyHandlerTest, DataRepliesReachTheirListeners) {
     EXPECT_EQ(first_.log, (std::vector<std::string>{"7:zero"}));
     EXPECT_EQ(second_.log, (std::vector<std::string>{"3:kept"}));
     EXPECT_EQ(pendingRequests().size(), 0u);
+}
+
+// Regression: a data reply went to every listener of its kind, and one
+// that a synchronous fetch asked for went to the fetch alone.
+TEST_F(ReplyHandlerTest, DataGoesToTheFirstListenerBeforeAnyFetch) {
+    controller_.setSession(std::make_unique<HttpSession>(&controller_.sessionListener()));
+    SyncReplySlots& slots = controller_.session()->syncReplies();
+    responseListeners().add(7, &first_);
+    responseListeners().add(7, &second_);
+    for (int id : {21, 22}) {
+        RequestRecord record;
+        record.requestId = id;
+        record.synchronous = true;
+        pendingRequests().insert(record);
+        slots.arm(id);
+    }
+    Head h;
+    h.kind = 7;
+    h.id = 21;
+    EXPECT_TRUE(onData(h, "quote"));
+    EXPECT_EQ(first_.log, (std::vector<std::string>{"7:quote"}));
+    EXPECT_TRUE(second_.log.empty());
+    EXPECT_TRUE(slots.isSettled(21));
+    EXPECT_FALSE(slots.wait(21, 0));
+    // A kind nobody listens to is what the fetch gets.
+    h.kind = 8;
+    h.id = 22;
+    EXPECT_TRUE(onData(h, "rows"));
+    std::optional<std::vector<uint8_t>> got = slots.wait(22, 0);
+    ASSERT_TRUE(got);
+    EXPECT_EQ(std::string(got->begin(), got->end()), "rows");
 }
 
 TEST_F(ReplyHandlerTest, CancelledRequestsAreSettledSilently) {

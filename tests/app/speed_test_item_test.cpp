@@ -11,8 +11,10 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/page_controller.h"
+#include "items/button_item.h"
 #include "items/item_makers.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
@@ -189,6 +191,44 @@ TEST_F(SpeedTestItemTest, TheScreenStoresTheRowsOwnHostIndexAndReturnsToThePage)
     executor_.runPending();
     EXPECT_EQ(controller_->speedTestScreen(), nullptr);
     EXPECT_EQ(display_->getCurrent(), page);
+}
+
+// Through a gateway the test went to a built-in address, so every host
+// timed out; and the screen showed the page item's texts, not the dialog's.
+TEST_F(SpeedTestItemTest, TheScreenTestsThroughTheConfiguredGatewayInTheDialogsWords) {
+    auto session = std::make_unique<HttpSession>(&controller_->sessionListener());
+    session->setConnectionType(2);
+    session->setReplyWaitMs(1500);
+    HttpGatewayConfig gateway;
+    gateway.mobileAddress = test::TestServer::gatewayAddress();
+    gateway.port = server_.gatewayPort();
+    session->setGateway(gateway, CString(u"中国移动(CM)"));
+    controller_->setSession(std::move(session));
+    loadHosts(answering_);
+    controller_->openUrl(u"file://a.zqml", -1, false, false, false, 0);
+    controller_->onAction(u"spt()");
+    ASSERT_NE(controller_->speedTestScreen(), nullptr);
+    SpeedTestItem& item = controller_->speedTestScreen()->item();
+    std::vector<std::string> captions;
+    for (int i = 0; i < item.size(); ++i) {
+        if (auto* button = dynamic_cast<ButtonItem*>(item.getItem(i))) {
+            captions.push_back(button->getCaption().toUtf8());
+        }
+    }
+    EXPECT_EQ(captions, (std::vector<std::string>{"测速", "设为默认"}));
+
+    press(item, "test()");
+    ASSERT_TRUE(pumpUntil([&] { return !item.testing(); }));
+    EXPECT_EQ(item.rowText(0).find(u"超时"), -1) << item.rowText(0).toUtf8();
+    ASSERT_GE(server_.requests().size(), 1u);
+    EXPECT_EQ(server_.requests()[0].transport, testserver::Transport::Gateway);
+    EXPECT_EQ(server_.requests()[0].target.path, "/kolm_k1/CheckNetServlet");
+
+    // A host that does not answer reads as the dialog says it.
+    server_.stop();
+    press(item, "test()");
+    ASSERT_TRUE(pumpUntil([&] { return !item.testing(); }));
+    EXPECT_EQ(item.rowText(0).toUtf8(), "主站( a )：连接超时");
 }
 
 TEST_F(SpeedTestItemTest, WithoutHostsNothingCanBeChosen) {

@@ -224,6 +224,19 @@ TEST_F(StartupEndToEndTest, AServerPageThatDoesNotBuildGivesTheLocalIndex) {
     EXPECT_EQ(paths(server_), (std::vector<std::string>{"/index.zqml", "/local.zqml"}));
 }
 
+// A first page that sends on to another left the local index under it,
+// where "back" showed it.
+TEST_F(StartupEndToEndTest, AFirstPageThatSendsOnOpensNoLocalIndex) {
+    server_.writePage("index.zqml", "<zqml><redirectfile url=\"/target.zqml\"/><body/></zqml>");
+    server_.writePage("target.zqml", page("target"));
+    writeResource("probe.zqml", page("local", "forward(/local.zqml)"));
+    configure(server_, "sys-connecttype = net\nsys-index = file://probe.zqml\n");
+    RunResult r = run({"--keys", keys("wait 1500\nkey soft2\nwait 500\n")});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_TRUE(server_.waitForRequests(2, 5000)) << r.err;
+    EXPECT_EQ(paths(server_), (std::vector<std::string>{"/index.zqml", "/target.zqml"}));
+}
+
 TEST_F(StartupEndToEndTest, HostsAreTriedInOrderThroughTheGatewayThenDirect) {
     // The gateway never answers; the direct ports refuse. Each host names
     // itself by its HTTP port, which only the gateway's request shows.
@@ -268,6 +281,18 @@ TEST_F(StartupEndToEndTest, WithoutAnyPageTheProgramSaysSoAndFails) {
     EXPECT_NE(r.err.find("网络连接失败，将退出程序"), std::string::npos) << r.err;
 }
 
+// Regression: an index page too large to read ended the program as if no
+// server had answered.
+TEST_F(StartupEndToEndTest, AnIndexPageTooLargeToReadIsSaidSoAndTheClientStaysUp) {
+    ASSERT_TRUE(server_.setRefusing(true));
+    writeResource("big.zqml", page(std::string(MarkupPage::kMaxPageFileBytes, 'x')));
+    configure(server_, "sys-index = file://big.zqml\n");
+    RunResult r = run();
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find(CString(MarkupPage::kPageTooLargeText).toUtf8()), std::string::npos);
+    EXPECT_EQ(r.err.find("网络连接失败"), std::string::npos) << r.err;
+}
+
 TEST_F(StartupEndToEndTest, HostsetShowOpensTheSelectionPageWhichConnects) {
     server_.writePage("index.zqml", page("first"));
     configure(server_, "sys-hostset-show = TRUE\n");
@@ -277,7 +302,7 @@ TEST_F(StartupEndToEndTest, HostsetShowOpensTheSelectionPageWhichConnects) {
 
     // The selection page's button runs "connect".
     // The page must be shown before the keys arrive, also on a loaded machine.
-    RunResult connected = run({"--keys", keys("wait 1500\nkey down\nkey fire\n")});
+    RunResult connected = run({"--keys", keys("idle 20000\nkey down\nkey fire\n")});
     EXPECT_EQ(connected.exitCode, 0) << connected.err;
     ASSERT_TRUE(server_.waitForRequests(1, 5000)) << connected.err;
     EXPECT_EQ(paths(server_), (std::vector<std::string>{"/index.zqml"}));
@@ -302,6 +327,27 @@ TEST_F(StartupEndToEndTest, SettingsWrittenAtExitAreReadAtTheNextStart) {
     };
     EXPECT_EQ(received(requests[0].url), 0.0) << requests[0].url;
     EXPECT_GT(received(requests[1].url), 1.0) << requests[1].url;  // the 2000-byte page
+}
+
+// "sys-longuage" was never read, so a Big5 handset's command documents kept
+// characters that Big5 lacks.
+TEST_F(StartupEndToEndTest, ABig5HandsetReadsCommandDocumentsInBig5) {
+    server_.writePage("index.zqml",
+                      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><zqml><body><text>x</text>"
+                      "<scommand path=\"/menu.xml\"/></body></zqml>");
+    server_.writePage("menu.xml",
+                      "<zq><command><ci cp=\"Go\" a=\"forward(/go.zqml?w=这)\"/>"
+                      "</command></zq>");
+    server_.writePage("go.zqml", page("gone"));
+    configure(server_, "sys-connecttype = net\nsys-longuage = Big5\n");
+    RunResult r = run({"--keys", keys("idle 20000\nkey soft1\nkey soft1\nidle 10000\n")});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_TRUE(server_.waitForRequests(3, 5000)) << r.err;
+    const testserver::ReceivedRequest go = server_.requests()[2];
+    ASSERT_EQ(go.target.path, "/go.zqml") << go.url;
+    EXPECT_TRUE(go.url.find("w=%3F") != std::string::npos ||
+                go.url.find("w=?") != std::string::npos)
+        << go.url;
 }
 
 TEST_F(StartupEndToEndTest, OneClientPerDeviceFolder) {

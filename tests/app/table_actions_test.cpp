@@ -11,6 +11,7 @@
 #include "app/page_controller.h"
 #include "items/choice_group.h"
 #include "items/fixed_head_table.h"
+#include "items/inputable.h"
 #include "items/table_model.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
@@ -172,6 +173,48 @@ TEST_F(WatchListActions, BatchDeleteRemovesTheCheckedCodesAndReturns) {
     EXPECT_EQ(controller_->watchList()->joinCodes(kWatchFund), CString(u"159915"));
     EXPECT_EQ(codes(), CString(u"600001,600003"));
     EXPECT_EQ(controller_->currentEntry(), opener);
+}
+
+// The same actions on a table that stands on the second page of a tabbed
+// form, where the screen's focused item is the page.
+class TabPageActions : public WatchListActions {
+protected:
+    TabPageActions() {
+        std::ofstream(dir_.path() / "tabs.zqml")
+            << "<zqml><tabbody selectedpageid='q'><page caption='Info'><text>i</text></page>"
+               "<page caption='Quotes' id='q'><edit id='codeField' name='code'/>"
+               "<table id='t'><th><td name='code'>Code</td><td name='name'>Name</td></th>"
+               "<tr><td>600001</td><td>A</td></tr><tr><td>600002</td><td>B</td></tr>"
+               "<tr><td>600003</td><td>C</td></tr><tr><td>600004</td><td>D</td></tr>"
+               "</table></page></tabbody></zqml>";
+        controller_->onAction(CString(u"fw(file://tabs.zqml)"));
+    }
+    FixTableItem* tabTable() const {
+        Screen* screen = controller_->currentScreen();
+        return screen ? dynamic_cast<FixTableItem*>(screen->getItemByName(CString(u"t"))) : nullptr;
+    }
+};
+
+TEST_F(TabPageActions, TableActionsReachTheTableOnTheTabPage) {
+    FixTableItem* t = tabTable();
+    ASSERT_NE(t, nullptr);
+    controller_->onAction(CString(u"fc(t)"));
+    EXPECT_TRUE(t->isFocused());
+    EXPECT_EQ(
+        findFocused(controller_->currentScreen(), [](const Item& i) { return i.isFixTableItem(); }),
+        t);
+    t->setFocusedRow(1);
+    controller_->onAction(CString(u"mvd(stock,code)"));
+    EXPECT_EQ(t->focusedRow(), 2);
+    EXPECT_EQ(codes(), CString(u"600001,600003,600002,600004"));
+    controller_->onAction(CString(u"gvtd(0,codeField)"));
+    auto* field = dynamic_cast<Inputable*>(
+        controller_->currentScreen()->getItemByName(CString(u"codeField")));
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(field->getValue(), CString(u"600002"));
+    controller_->onAction(CString(u"mvp(stock,code)|dl(stock,code)"));
+    EXPECT_EQ(t->rowCount(), 3);
+    EXPECT_EQ(codes(), CString(u"600001,600003,600004"));
 }
 
 TEST_F(WatchListActions, FilesRoundTripThroughTheController) {

@@ -153,8 +153,8 @@ protected:
     std::string err_;
 };
 
-constexpr const char* kStart = "wait 4000\n";
-constexpr const char* kReply = "wait 1500\n";
+constexpr const char* kStart = "idle 20000\n";
+constexpr const char* kReply = "idle 10000\n";
 
 // The marker block of each tab page fills the page's first line.
 TEST_F(TabsEndToEndTest, ATabbedPageSwitchesWithKeysAndATapOnTheBar) {
@@ -215,6 +215,8 @@ TEST_F(TabsEndToEndTest, ATreeOpensAndClosesAndTheFocusWalksItsNodes) {
     script += shot("13-tree-header");
     script += "key enter\n";  // close it
     script += shot("14-tree-closed-again");
+    script += "key enter\nkey down\n";  // open it again and go into the children
+    script += shot("15-tree-child-again");
     ASSERT_EQ(run(script), 0) << err_;
 
     const Shot closed = load("10-tree-closed");
@@ -261,6 +263,12 @@ TEST_F(TabsEndToEndTest, ATreeOpensAndClosesAndTheFocusWalksItsNodes) {
     EXPECT_GT(highlight(open, headerTop, firstHeaderBottom),
               highlight(child, headerTop, firstHeaderBottom));
     EXPECT_GT(highlight(header, headerTop, firstHeaderBottom),
+              highlight(child, headerTop, firstHeaderBottom));
+    // Opened, closed and opened again: the header no longer looks focused
+    // once the focus is in the children.
+    const Shot childAgain = load("15-tree-child-again");
+    ASSERT_TRUE(childAgain.image);
+    EXPECT_EQ(highlight(childAgain, headerTop, firstHeaderBottom),
               highlight(child, headerTop, firstHeaderBottom));
 }
 
@@ -457,6 +465,37 @@ TEST_F(TabsInProcessTest, TreeNodesOpenCloseAndTheFocusGoesInAndBackUp) {
     EXPECT_FALSE(a1->isExpanded());
     display_->paint(window);
     EXPECT_EQ(tree->itemHeight(), closedHeight);
+}
+
+// FIRE on a quote row sends it with "gettablerow", whether the table stands
+// on a tab page or under a tree node.
+TEST_F(TabsInProcessTest, ARowOfATableOnATabPageOrInATreeIsSent) {
+    const std::string table =
+        "<table id='q'><th><td name='code'>Code</td><td>Price</td></th>"
+        "<tr onclick='gw(done.zqml)'><td>600001</td><td>1.00</td></tr>"
+        "<tr onclick='gw(done.zqml)'><td>600002</td><td>2.00</td></tr></table>";
+    open("/tabs.zqml",
+         "<zqml><tabbody><page caption='One'><text>a</text></page>"
+         "<page caption='Two'>" +
+             table + "</page></tabbody></zqml>");
+    key(kKeyRight);  // the bar: page two
+    key(kKeyDown);   // the bar gives the keys to the page
+    key(kKeyDown);   // the table's first row
+    key(kKeyDown);
+    key(kKeyFire);
+    ASSERT_TRUE(pumpUntil([&] { return !requestFor("/done.zqml").empty(); }));
+    EXPECT_NE(requestFor("/done.zqml").find("code=600002&num=1"), std::string::npos)
+        << requestFor("/done.zqml");
+
+    open("/tree.zqml",
+         "<zqml><body><tree id='t'><ti caption='Quotes'>" + table + "</ti></tree></body></zqml>");
+    key(kKeyDown);  // the node's header
+    key(kKeyFire);  // opens it
+    key(kKeyDown);  // into the children: the table's first row
+    key(kKeyFire);
+    ASSERT_TRUE(pumpUntil([&] { return server_.queriesFor("/done.zqml").size() == 2; }));
+    EXPECT_NE(server_.queriesFor("/done.zqml")[1].find("code=600001&num=0"), std::string::npos)
+        << server_.queriesFor("/done.zqml")[1];
 }
 
 TEST_F(TabsInProcessTest, AGridCellChosenByKeysSendsItsValue) {

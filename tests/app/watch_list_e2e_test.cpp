@@ -55,12 +55,12 @@ TEST(WatchListEndToEndTest, RequestValuesCarryTheListsAndBatchDeleteRemovesTheCh
 
     // The link, back, the batch delete: the first and third rows checked,
     // "确定" from the menu and yes; then the link again.
-    std::string script = "wait 4000\n" + shot("01-page");
-    script += "key down\nkey enter\nwait 1500\nkey soft2\nwait 1500\n";
-    script += "key down\nkey enter\nwait 300\n" + shot("02-batch");
+    std::string script = "idle 20000\n" + shot("01-page");
+    script += "key down\nkey enter\nidle 10000\nkey soft2\nidle 10000\n";
+    script += "key down\nkey enter\nidle 10000\n" + shot("02-batch");
     script += "key down\nkey enter\nkey down\nkey down\nkey enter\nkey soft1\n" + shot("03-menu");
-    script += "key enter\nanswer yes\nwait 300\n" + shot("04-returned");
-    script += "key up\nkey enter\nwait 1500\n";
+    script += "key enter\nanswer yes\nidle 10000\n" + shot("04-returned");
+    script += "key up\nkey enter\nidle 10000\n";
     std::ofstream(dir.path() / "watch.keys") << script;
 
     const std::string err = (dir.path() / "stderr").string();

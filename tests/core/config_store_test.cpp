@@ -282,6 +282,71 @@ TEST_F(ConfigStoreTest, KeysCannotStartSections) {
     EXPECT_EQ(valueOf(again, u"sys-a"), CString(u"<absent>"));
     EXPECT_TRUE(isWritableKey(u"a[b]"));
     EXPECT_FALSE(isWritableKey(u""));
+    EXPECT_FALSE(isWritableKey(u"sys_a"));  // reads back as "sys-a"
+    EXPECT_FALSE(isWritableKey(CString(std::u16string(501, u'k'))));
+    EXPECT_FALSE(isWritableSection(u"a]b"));
+    EXPECT_FALSE(isWritableSection(u" "));
+}
+
+// Regression: a load and a save, loaded and saved again, wrote other bytes:
+// a header without "]" kept its line end, a file's section ran on into the
+// next file, an older counter key of the defaults was taken over only when
+// the counter was missing, and the counter file was created under a name the
+// settings file could not hold.
+TEST_F(ConfigStoreTest, SavedFilesReadBackAsSaved) {
+    const struct {
+        const char* user;
+        const char* defaults;
+        const char* counter;
+        const char16_t* key;  // and its value after a save and a load
+        const char16_t* value;
+    } cases[] = {
+        {"", kDefaults, "[info-RegInfo\r\nsys-sentcounth = 5\n", u"sys-sentcounth", u"5"},
+        {"[info-system]\n[info-data]\n", kDefaults, "sys-sentcounth = 5\n", u"sys-sentcounth",
+         u"5"},
+        {"[info-system]\nsys-a = 1\n[odd\r\n", kDefaults, "sys-recvcounth = 6\n", u"sys-a", u"1"},
+        {"", "sys-recvCountH = 1\n", "[odd]\nsys-recvcounth = 6\n", u"sys-recvcounth", u"1"},
+        {"[info-system]\ncli-myreginfopath = \xff.ini\n", kDefaults, "", u"sys-recvcounth", u"0"},
+    };
+    auto savedFiles = [&] {
+        std::string files = readText(userFile());
+        for (const auto& entry : fs::directory_iterator(userData_)) {
+            files.append("|").append(entry.path().filename().string()).append("|");
+            files += readText(entry.path());
+        }
+        return files;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.user) + "|" + c.counter);
+        fs::remove_all(userData_);
+        fs::create_directories(userData_);
+        writeText(userFile(), c.user);
+        writeText(defaultsFile(), c.defaults);
+        writeText(counterFile(), c.counter);
+        settings_.clear();
+        ASSERT_TRUE(load());
+        ASSERT_TRUE(save());
+        settings_.clear();
+        ASSERT_TRUE(load());
+        EXPECT_EQ(valueOf(c.key).toUtf8(), CString(c.value).toUtf8());
+        ASSERT_TRUE(save());
+        const std::string saved = savedFiles();
+        settings_.clear();
+        ASSERT_TRUE(load());
+        ASSERT_TRUE(save());
+        EXPECT_EQ(savedFiles(), saved);
+    }
+
+    // The counters stay with a name the file holds as "?".
+    writeText(defaultsFile(), kDefaults);
+    settings_[u"cli-myreginfopath"].value = u"a\U0001F600.ini";
+    settings_[u"sys-sentcounth"].value = u"7";
+    ASSERT_TRUE(save());
+    EXPECT_TRUE(fs::exists(userData_ / "a?.ini"));
+    EXPECT_EQ(valueOf(reloaded(), u"sys-sentcounth"), CString(u"7"));
+    EXPECT_FALSE(isStorableCounterName(u"a\U0001F600.ini"));
+    EXPECT_FALSE(isStorableCounterName(u"two words.ini"));
+    EXPECT_TRUE(isStorableCounterName(u"计数.ini"));
 }
 
 // Regression: the counter file was truncated before the target was known to

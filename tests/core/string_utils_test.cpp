@@ -232,10 +232,11 @@ TEST(Directories, CreatesInTheDeviceFolderAndConfines) {
     EXPECT_TRUE(makeDirectories(CString(u"\\UserData\\x")));
     EXPECT_TRUE(std::filesystem::is_directory(base / "UserData" / "x"));
     EXPECT_FALSE(std::filesystem::exists("/UserData"));
+    EXPECT_TRUE(makeDirectories(CString(u"\\UserData\\x")));  // an existing folder is success
+    // Regression: a bare name made a folder below the device root.
     EXPECT_TRUE(makeDirectories(CString(u"zq-plain-name")));
-    EXPECT_TRUE(std::filesystem::is_directory(base / "zq-plain-name"));
+    EXPECT_FALSE(std::filesystem::exists(base / "zq-plain-name"));
     EXPECT_FALSE(std::filesystem::exists("zq-plain-name"));
-    EXPECT_TRUE(makeDirectories(CString(u"zq-plain-name")));  // an existing folder is success
     EXPECT_FALSE(makeDirectories("../escape", PathConfinement::Confined));
     EXPECT_FALSE(makeDirectories("/abs", PathConfinement::Confined));
     EXPECT_FALSE(makeDirectories("a\\..\\..\\b", PathConfinement::Confined));

@@ -55,9 +55,9 @@ TEST_F(ButtonTest, FireReleaseRaisesOneButtonEventWithItsTexts) {
     ASSERT_EQ(log_.events[0]->kind(), EventKind::Button);
     const auto& event = static_cast<const ButtonEvent&>(*log_.events[0]);
     EXPECT_EQ(event.getAction(), CString(u"OK"));  // the caption is the button's id
-    EXPECT_EQ(event.getFirst(), CString(u"extra"));
-    EXPECT_EQ(event.getSecond(), CString(u"go()"));
-    EXPECT_EQ(event.getThird(), CString(u"OK"));
+    EXPECT_EQ(event.getExtraText(), CString(u"extra"));
+    EXPECT_EQ(event.getClickAction(), CString(u"go()"));
+    EXPECT_EQ(event.getCaption(), CString(u"OK"));
     EXPECT_FALSE(button.isPressed());
 
     // A release without a press, and a release by '5', raise nothing.

@@ -264,12 +264,18 @@ TEST_F(ComboScreenTest, ListScreenKeepsTheChoiceOnOkOnly) {
     EXPECT_NE(page_->getPreviousDisplayable(), list);
     EXPECT_EQ(box_->getText(), CString(u"A;B;"));
 
-    // Back leaves the shown text; the list is not built again.
+    // Back leaves the shown text and puts the ticks back (a regression: the
+    // box showed "A;B;" and sent the value of B); the list is not built again.
+    const CString sent = box_->getValue();
     fire(*box_);
     EXPECT_EQ(box_->getListGroup(), group);
     group->setSelectedIndex(2, true);
+    group->setSelectedIndex(0, false);
     box_->commandAction(sharedBackCommand().get(), list);
     EXPECT_EQ(box_->getText(), CString(u"A;B;"));
+    EXPECT_EQ(box_->getValue(), sent);
+    EXPECT_TRUE(group->isSelected(0));
+    EXPECT_FALSE(group->isSelected(2));
 }
 
 // Regression: freeing a combo box whose list screen was shown left the

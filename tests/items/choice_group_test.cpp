@@ -410,8 +410,10 @@ TEST_F(ChoiceTest, InlineExclusiveKeepsItsChoiceThroughUnmarkAndReset) {
 
     group.init(200, 200);
     group.focus(nullptr, kGameDown);
+    EXPECT_EQ(group.getFocusedItem(), group.getItem(1));  // entered on the choice
     EXPECT_TRUE(group.handleCommand(inlineUnmarkCommand().get()));
     EXPECT_EQ(group.getSelectedIndex(), 1);
+    group.keyPressed(37, kGameLeft);  // LEFT to the first row
     EXPECT_TRUE(group.handleCommand(inlineMarkCommand().get()));
     EXPECT_EQ(group.getSelectedIndex(), 0);  // the focused row
 }

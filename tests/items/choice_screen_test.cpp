@@ -153,5 +153,44 @@ TEST_F(ChoiceScreenTest, DropDownChoiceSwitchesThePane) {
     EXPECT_FALSE(switch_->getItem(2)->isVisible());
 }
 
+// Regression: the focus came back into an exclusive group on its edge row
+// (here the last one, from below), not on the chosen one.
+TEST_F(ChoiceScreenTest, FocusEntersAnExclusiveGroupOnItsChosenRow) {
+    run("wait 0\nkey 49\nkey down\nkey down\n");
+    ASSERT_EQ(side_->getValue(), CString(u"1"));
+    ASSERT_TRUE(extras_->isFocused());
+    run("key up\n");
+    EXPECT_EQ(side_->getFocusedItem(), side_->getItem(0));
+    // A choice made while the focus is elsewhere is where it comes back.
+    run("key down\nkey down\n");
+    side_->setSelectedIndex(1, true);
+    run("key up\n");
+    EXPECT_EQ(side_->getFocusedItem(), side_->getItem(1));
+}
+
+// Regression: the list screen's menu, once closed, stayed drawn in the
+// screen's margins (nothing painted them).
+TEST_F(ChoiceScreenTest, TheListScreenPaintsItsMarginsAfterTheMenuCloses) {
+    auto colours =
+        std::make_unique<FilteredChoiceGroup>(u"Col", u"-", kChoiceMultiple, createComboBoxStyle());
+    for (const char16_t* name : {u"Red", u"Blue"}) {
+        colours->appendOption(
+            std::make_unique<ChoiceItem>(name, nullptr, kChoiceMultiple, createComboOptionStyle()),
+            name);
+    }
+    FilteredChoiceGroup* box = colours.get();
+    form_->append(std::move(colours));
+    run("wait 0\n");
+    box->showListScreen(*display_);
+    run("wait 0\n");
+    ASSERT_TRUE(display_->isCurrent(box->getListForm()));
+    const Color before = pixel(3, 280);
+    run("key soft1\n");
+    ASSERT_TRUE(box->getListForm()->isPopupMenuOpen());
+    EXPECT_NE(pixel(3, 280), before);  // the menu reaches into the margin
+    run("key soft2\n");
+    EXPECT_EQ(pixel(3, 280), before);
+}
+
 }  // namespace
 }  // namespace zq

@@ -191,6 +191,13 @@ TEST_F(DecorItemsTest, RunningBarShowsNoTextAndRunsInStateTwo) {
     bar.setValue(2);
     EXPECT_TRUE(bar.animate());
     EXPECT_FALSE(bar.keyPressed(kKeyRight, kGameRight));
+
+    // Regression: state 3 wrapped at the block pitch, not past the maximum.
+    bar.setValue(1);
+    for (int i = 0; i < 20; ++i) bar.setValue(3);
+    EXPECT_EQ(bar.getRunPosition(), 20);
+    bar.setValue(3);
+    EXPECT_EQ(bar.getRunPosition(), 0);
 }
 
 // --- list -------------------------------------------------------------------------------

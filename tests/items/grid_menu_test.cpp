@@ -24,7 +24,7 @@ ImageRef picture(int w, int h) {
 class Recorder : public EventListener {
 public:
     void onEvent(std::unique_ptr<Event> event) override {
-        values.push_back(event->getExtra1().toUtf8() + ":" + event->getExtra2().toUtf8());
+        values.push_back(event->getCellType().toUtf8() + ":" + event->getCellValue().toUtf8());
     }
     std::vector<std::string> values;
 };

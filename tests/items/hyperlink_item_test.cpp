@@ -53,8 +53,8 @@ protected:
         ASSERT_EQ(event.kind(), EventKind::Hyper) << how;
         const auto& hyper = static_cast<const HyperEvent&>(event);
         EXPECT_EQ(hyper.getAction(), CString(u"lnk")) << how;
-        EXPECT_EQ(hyper.getFirst(), CString(u"buy.do")) << how;
-        EXPECT_EQ(hyper.getSecond(), CString(u"go()")) << how;
+        EXPECT_EQ(hyper.getTarget(), CString(u"buy.do")) << how;
+        EXPECT_EQ(hyper.getClickAction(), CString(u"go()")) << how;
         listener.events.clear();
     }
 

@@ -34,7 +34,7 @@ class LinkLog : public EventListener {
 public:
     void onEvent(std::unique_ptr<Event> event) override {
         if (event->kind() == EventKind::Hyper) {
-            hrefs.push_back(static_cast<HyperEvent&>(*event).getFirst().toUtf8());
+            hrefs.push_back(static_cast<HyperEvent&>(*event).getTarget().toUtf8());
         }
     }
     std::vector<std::string> hrefs;

@@ -13,12 +13,16 @@
 #include "platform/device_context.h"
 #include "platform/surface.h"
 #include "platform/ui_executor.h"
+#include "tests/support/display_fixture.h"
 #include "tests/support/event_log.h"
 #include "tests/support/test_font.h"
+#include "ui/container.h"
+#include "ui/default_styles.h"
 #include "ui/event.h"
 #include "ui/font_cache.h"
 #include "ui/graphics_context.h"
 #include "ui/listeners.h"
+#include "ui/screen.h"
 #include "ui/style.h"
 
 namespace zq {
@@ -26,30 +30,30 @@ namespace {
 
 using EventLog = test::EventLog;
 
+// `rows` rows of `columns` cells "rRcC"; extra rows when `actions`.
+std::shared_ptr<SimpleTableModel> model(int rows, int columns, bool actions = false) {
+    std::vector<std::vector<CString>> data(static_cast<size_t>(rows));
+    std::vector<std::vector<CString>> extra(static_cast<size_t>(rows));
+    TextRow head;
+    for (int c = 0; c < columns; ++c) head.push_back(CString::format(CString(u"H%d"), c));
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            data[static_cast<size_t>(r)].push_back(CString::format(CString(u"r%dc%d"), r, c));
+            extra[static_cast<size_t>(r)].push_back(c == columns - 1 ? CString(u"cell")
+                                                                     : CString());
+        }
+        extra[static_cast<size_t>(r)].push_back(CString(u"row"));
+    }
+    return std::make_shared<SimpleTableModel>(makeTableRows(data), nullptr, head, std::nullopt,
+                                              actions ? makeTableRows(extra) : nullptr);
+}
+
 class FixTableTest : public ::testing::Test {
 protected:
     FixTableTest() { releaseSharedFonts(); }
     ~FixTableTest() override {
         freeTrackedStyles();
         releaseSharedFonts();
-    }
-
-    // `rows` rows of `columns` cells "rRcC"; extra rows when `actions`.
-    static std::shared_ptr<SimpleTableModel> model(int rows, int columns, bool actions = false) {
-        std::vector<std::vector<CString>> data(static_cast<size_t>(rows));
-        std::vector<std::vector<CString>> extra(static_cast<size_t>(rows));
-        TextRow head;
-        for (int c = 0; c < columns; ++c) head.push_back(CString::format(CString(u"H%d"), c));
-        for (int r = 0; r < rows; ++r) {
-            for (int c = 0; c < columns; ++c) {
-                data[static_cast<size_t>(r)].push_back(CString::format(CString(u"r%dc%d"), r, c));
-                extra[static_cast<size_t>(r)].push_back(c == columns - 1 ? CString(u"cell")
-                                                                         : CString());
-            }
-            extra[static_cast<size_t>(r)].push_back(CString(u"row"));
-        }
-        return std::make_shared<SimpleTableModel>(makeTableRows(data), nullptr, head, std::nullopt,
-                                                  actions ? makeTableRows(extra) : nullptr);
     }
 
     static void layout(FixTableItem& table, int width) { table.init(width, width); }
@@ -71,14 +75,30 @@ TEST_F(FixTableTest, SetModelRejectsNullWithItsText) {
 TEST_F(FixTableTest, GeometryFromTheFont) {
     FixTableItem table(CString(u"Cap"), model(3, 5), 0, nullptr);
     EXPECT_EQ(table.rowHeight(), 17);  // 1 + trunc(1.2 * 14), the base font height
-    // "r0c0" is 20 px + 2; the button size (15) is the least width.
+    // "r0c0" is 20 px + 2 in the construction font; the button size (15) is
+    // the least width.
     EXPECT_EQ(table.columnWidths(), (std::vector<int>{22, 22, 22, 22, 22}));
     EXPECT_EQ(table.totalWidth(), 1 + 5 * 23);
+    // The layout applies the default style, whose 14 px font paints: 28 + 2.
     layout(table, 236);
-    EXPECT_EQ(table.spareWidth(), (236 - 5 - 116 - 1) / 5);
+    EXPECT_EQ(table.columnWidths(), (std::vector<int>{30, 30, 30, 30, 30}));
+    EXPECT_EQ(table.spareWidth(), (236 - 5 - 156 - 1) / 5);
     EXPECT_FALSE(table.scrollsSideways());
     // Caption, head and three rows share one row height.
     EXPECT_EQ(table.contentHeight(), 17 + 17 + 18 * 3 + 1);
+}
+
+// A table made in the construction font and then given the page's font
+// measures its columns again: its numbers are not cut.
+TEST_F(FixTableTest, ColumnsAreMeasuredInTheFontThatPaints) {
+    FixTableItem table(CString(), model(2, 9), 0, nullptr);
+    Style* style = createTableStyle();
+    style->font = getFont(16);  // 8 px per character
+    table.setStyle(style);
+    EXPECT_EQ(table.columnWidths(), std::vector<int>(9, 4 * 8 + 2));
+    layout(table, 240);
+    EXPECT_TRUE(table.scrollsSideways());
+    EXPECT_EQ(table.columnWidths(), std::vector<int>(9, 4 * 8 + 2));
 }
 
 TEST_F(FixTableTest, FocusEntersByDirection) {
@@ -117,11 +137,26 @@ TEST_F(FixTableTest, PagingActionsPastEitherEnd) {
     EXPECT_EQ(log.events[0]->getSource(), &table);
     EXPECT_EQ(table.focusedRow(), 2);
     EXPECT_EQ(table.pageMarker(), 2);
-    // A fresh page then puts the focus on row 0 at the next paint.
+    // A fresh page then puts the focus on row 0 when it comes.
     for (int i = 0; i < 3; ++i) table.keyPressed(0, kGameUp);
     ASSERT_EQ(log.events.size(), 2u);
     EXPECT_EQ(log.events[1]->getAction(), CString(u"forward(prev)"));
     EXPECT_EQ(table.pageMarker(), 1);
+}
+
+// Without paging actions the keys past either end are left to the screen,
+// which moves the focus on; the table used to keep them.
+TEST_F(FixTableTest, WithoutPagingActionsTheFocusLeavesPastEitherEnd) {
+    FixTableItem table(CString(), model(2, 2), 0, nullptr);
+    layout(table, 240);
+    EXPECT_TRUE(table.keyPressed(0, kGameDown));  // enters on row 0
+    EXPECT_TRUE(table.keyPressed(0, kGameDown));
+    EXPECT_FALSE(table.keyPressed(0, kGameDown));
+    EXPECT_EQ(table.focusedRow(), 1);
+    EXPECT_TRUE(table.keyPressed(0, kGameUp));
+    EXPECT_FALSE(table.keyPressed(0, kGameUp));
+    EXPECT_EQ(table.focusedRow(), 0);
+    EXPECT_EQ(table.pageMarker(), 0);
 }
 
 TEST_F(FixTableTest, ColumnsPageSidewaysPastTheLockedOnes) {
@@ -142,6 +177,37 @@ TEST_F(FixTableTest, ColumnsPageSidewaysPastTheLockedOnes) {
     for (int i = 0; i < 10; ++i) table.keyPressed(0, kGameLeft);
     EXPECT_EQ(table.focusedColumn(), 2);  // never into the locked columns
     EXPECT_EQ(table.firstShownColumn(), 2);
+}
+
+// The layout and the page's arrival place the columns and the focus; a
+// paint only draws them.
+TEST_F(FixTableTest, AFreshPageMovesTheFocusWhenItComesAndPaintingMovesNothing) {
+    UiExecutor executor;
+    EventLog log;
+    std::shared_ptr<SimpleTableModel> m = model(3, 8);
+    FixTableItem table(CString(), m, 2, nullptr);
+    table.setEventListener(&log);
+    table.setDownPageAction(CString(u"forward(next)"));
+    layout(table, 100);
+    const int firstRight = table.firstColumnRightOfShown();
+    EXPECT_GT(firstRight, 2);
+    EXPECT_LT(firstRight, 8);
+    for (int i = 0; i < 4; ++i) table.keyPressed(0, kGameDown);
+    ASSERT_EQ(table.pageMarker(), 2);
+    EXPECT_EQ(table.focusedRow(), 2);
+    m->setFreshPage(true);
+    m->fireTableChanged();
+    executor.runPending();
+    EXPECT_EQ(table.focusedRow(), 0);
+
+    table.setFocusedRow(1);
+    Surface surface(100, 120);
+    DeviceContext dc(surface);
+    GraphicsContext g;
+    g.init(100, 120, &dc);
+    table.paintContent(0, 0, 0, 100, g);
+    EXPECT_EQ(table.focusedRow(), 1);
+    EXPECT_EQ(table.firstColumnRightOfShown(), firstRight);
 }
 
 TEST_F(FixTableTest, FireRaisesTheCellElseTheRowAction) {
@@ -273,6 +339,33 @@ TEST_F(FixTableTest, WriterAndPainterStress) {
     } while (!done);
     writer.join();
     EXPECT_LE(table.focusedRow(), std::max(table.rowCount() - 1, 0));
+}
+
+// A locked head stays at the top of the scrolled view; a tap there finds
+// the head where it was drawn, not the row under its own place.
+class FixTableScreenTest : public test::DisplayFixture {
+protected:
+    ~FixTableScreenTest() override { freeTrackedStyles(); }
+};
+
+TEST_F(FixTableScreenTest, ATapOnTheLockedHeadChangesNothing) {
+    EventLog log;
+    Screen screen(u"quotes", allocTracked(), true);
+    auto owned = std::make_unique<FixTableItem>(CString(), model(40, 3), 0, nullptr);
+    FixTableItem& table = *owned;
+    table.setHeadLock(true);
+    table.setEventListener(&log);
+    screen.getContent()->add(std::move(owned));
+    display_->setCurrent(&screen, true);
+    std::string script;
+    for (int i = 0; i < 26; ++i) script += "key down\n";
+    run(script);
+    ASSERT_EQ(table.focusedRow(), 25);
+    ASSERT_LT(screen.getScrollOffset(), 0);
+    const int headMiddle = screen.contentRect().top + table.rowHeight() / 2;
+    run("tap 100 " + std::to_string(headMiddle) + "\n");
+    EXPECT_EQ(table.focusedRow(), 25);
+    EXPECT_TRUE(log.events.empty());
 }
 
 }  // namespace

@@ -4,9 +4,12 @@
 #include <memory>
 
 #include "items/simple_table.h"
+#include "platform/device_context.h"
+#include "platform/surface.h"
 #include "tests/support/test_font.h"
 #include "ui/default_styles.h"
 #include "ui/font_cache.h"
+#include "ui/graphics_context.h"
 #include "ui/style.h"
 
 namespace zq {
@@ -69,7 +72,7 @@ TEST_F(SimpleTableTest, LongCellsWrapAndRowsGrow) {
     data->setCell(1, 0, CString(u"x"));
     TableItem item(std::move(data), nullptr);
     item.setStyle(createSimpleTableStyle());
-    item.setColumnWidths({40, 60}, false);
+    item.setColumnWidths({40 + 2 * item.paddingHorizontal(), 60}, false);  // 40 px of text
     item.init(200, 200);
     EXPECT_EQ(item.cellLines(0, 0).size(), 3u);
     EXPECT_EQ(item.rowHeights()[0], 3 * 14 + 2 * item.paddingVertical());
@@ -78,6 +81,77 @@ TEST_F(SimpleTableTest, LongCellsWrapAndRowsGrow) {
     free->init(200, 200);
     EXPECT_EQ(free->cellLines(0, 0).size(), 1u);
     EXPECT_EQ(free->tableWidth(), free->columnWidths()[0] + free->columnWidths()[1]);
+}
+
+// "1", "22", "333" in the default style, with a page font of 16 px (8 px
+// a character): each column keeps room at both sides, and the painted texts
+// keep apart.
+TEST_F(SimpleTableTest, TheDefaultStyleKeepsCellsApart) {
+    auto data = std::make_unique<TableData>(3, 1);
+    const char16_t* texts[] = {u"1", u"22", u"333"};
+    for (int c = 0; c < 3; ++c) data->setCell(c, 0, CString(texts[c]));
+    Style* style = createSimpleTableStyle();
+    style->font = getFont(16);
+    TableItem item(std::move(data), style);
+    item.init(240, 240);
+    const int pad = item.paddingHorizontal();
+    ASSERT_GT(pad, 0);
+    EXPECT_EQ(item.columnWidths(), (std::vector<int>{8 + 2 * pad, 16 + 2 * pad, 24 + 2 * pad}));
+
+    Surface surface(240, 40);
+    DeviceContext dc(surface);
+    GraphicsContext g;
+    g.init(240, 40, &dc);
+    item.paintContent(0, 0, 0, 240, g);
+    // No ink in the blank columns either side of each boundary.
+    int boundary = 0;
+    for (int c = 0; c < 2; ++c) {
+        boundary += item.columnWidths()[static_cast<size_t>(c)];
+        for (int x = boundary - pad + 1; x < boundary + pad - 1; ++x) {
+            for (int y = 0; y < item.contentHeight(); ++y) {
+                EXPECT_EQ(surface.getPixel(x, y), 0u) << x << "," << y;
+            }
+        }
+    }
+}
+
+// Thirteen columns do not fit 240 px: the table takes the focus once it is laid
+// out, and RIGHT shows its right part; a narrow one, or one that must not
+// take the focus, stays plain.
+TEST_F(SimpleTableTest, AWideTableIsReachableOnceLaidOut) {
+    auto wide = table(13, 2);
+    wide->setSelectionMode(kSelectNone);
+    EXPECT_FALSE(wide->isInteractive());
+    wide->init(240, 240);
+    ASSERT_GT(wide->tableWidth(), 240);
+    EXPECT_TRUE(wide->isInteractive());
+    EXPECT_TRUE(wide->keyPressed(0, kGameRight));
+    EXPECT_LT(wide->scrollOffset(), 0);
+
+    auto narrow = table(2, 2);
+    narrow->setSelectionMode(kSelectNone);
+    narrow->init(240, 240);
+    EXPECT_FALSE(narrow->isInteractive());
+    auto still = table(13, 2);
+    still->setFocusable(false);
+    still->setSelectionMode(kSelectNone);
+    still->init(240, 240);
+    EXPECT_FALSE(still->isInteractive());
+}
+
+// A focused table scrolls sideways; a focus look borrowed from the page
+// took away its cell padding and colours.
+TEST_F(SimpleTableTest, TheFocusKeepsTheTablesOwnLook) {
+    auto item = table(13, 1);
+    Style* own = item->getStyle();
+    Style* borrowed = createTextStyle();
+    borrowed->paddingHorizontal = 0;
+    item->init(240, 240);
+    Style* saved = item->focus(borrowed, kGameDown);
+    EXPECT_EQ(item->getStyle(), own);
+    EXPECT_EQ(item->paddingHorizontal(), own->paddingHorizontal);
+    item->defocus(saved);
+    EXPECT_EQ(item->getStyle(), own);
 }
 
 TEST_F(SimpleTableTest, HeaderUsesAtMostTheColumns) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "items/choice_group.h"
 #include "items/text_field.h"
 #include "platform/image.h"
 #include "platform/surface.h"
@@ -15,6 +16,7 @@
 #include "ui/default_styles.h"
 #include "ui/display.h"
 #include "ui/font_cache.h"
+#include "ui/form.h"
 #include "ui/screen.h"
 #include "ui/soft_keyboard.h"
 #include "ui/style.h"
@@ -74,6 +76,60 @@ TEST_F(TextFieldEndToEndTest, KeypadAndSoftKeyboardFillTheFields) {
     ASSERT_TRUE(code_->isFocused());
     EXPECT_EQ(code_->getText(), CString(u"123"));
     EXPECT_EQ(name_->getText(), CString(u"Bw"));
+}
+
+// Regression: the soft keys (112, 113) typed 'p' and 'q' into the field, and
+// a typed 'p' opened the menu.
+TEST_F(TextFieldEndToEndTest, SoftKeysNeverTypeAndTypedLettersAreText) {
+    run("char a\nkey soft1\n");
+    EXPECT_TRUE(screen_->isPopupMenuOpen());
+    run("key soft2\nkey 113 x4\nchar p(q\n");
+    EXPECT_FALSE(screen_->isPopupMenuOpen());
+    EXPECT_EQ(name_->getText(), CString(u"ap(q"));
+}
+
+// Regression: a numeric field took one '.' from the keypad.
+TEST_F(TextFieldEndToEndTest, ANumericFieldTakesDigitsOnly) {
+    run("key down\nchar 1.5\nkey 46\n");
+    ASSERT_TRUE(code_->isFocused());
+    EXPECT_EQ(code_->getText(), CString(u"15"));
+    EXPECT_FALSE(code_->insertText(CString(u".7"), 2));
+    code_->setString(CString());
+    code_->typeChar(u'.');
+    EXPECT_EQ(code_->getText(), CString());
+}
+
+TEST_F(TextFieldEndToEndTest, AChoiceOnTheSymbolListGoesInAtTheCaret) {
+    run("wait 0\n");
+    Form picker(CString(u"符号"));
+    auto list = std::make_unique<ChoiceGroup>(CString(), kChoiceImplicit, nullptr);
+    ChoiceGroup* rows = list.get();
+    for (const CString& symbol : TextField::symbolTable()) rows->append(symbol, nullptr);
+    picker.append(std::move(list));
+    EXPECT_EQ(rows->getString(27), CString(u":P"));
+    name_->setString(CString(u"ab"));
+    auto choose = [&](int index, Command* command) {
+        display_->setCurrent(&picker, true);
+        rows->setSelectedIndex(index, true);
+        name_->symbolListener().commandAction(command, &picker);
+        EXPECT_TRUE(display_->isCurrent(screen_.get()));
+    };
+    Command select(CString(u"确定"), kCommandOk, 1);
+    choose(6, &select);
+    choose(22, &select);
+    EXPECT_EQ(name_->getText(), CString(u"ab(:)"));
+    // The exit command, and a screen that is no list, insert nothing.
+    ASSERT_NE(sharedExitCommand(), nullptr);
+    choose(0, sharedExitCommand().get());
+    Form other(CString(u"x"));
+    display_->setCurrent(&other, true);
+    name_->symbolListener().commandAction(&select, &other);
+    EXPECT_TRUE(display_->isCurrent(screen_.get()));
+    EXPECT_EQ(name_->getText(), CString(u"ab(:)"));
+    // Past maxSize (8) nothing goes in.
+    choose(23, &select);
+    choose(22, &select);
+    EXPECT_EQ(name_->getText(), CString(u"ab(:):("));
 }
 
 }  // namespace

@@ -287,7 +287,8 @@ TEST_F(TextFieldTest, SoftKeyboardCharactersObeyNumericFlags) {
 // the blank that ended a line without losing a character.
 TEST_F(TextFieldTest, CaretWalksWrappedLines) {
     auto field = makeField(0, 40, u"abc def\nxy");
-    field->init(60, 60);  // 8 characters of 7 px per line
+    field->setShowModeIndicator(false);  // the whole width for the text
+    field->init(60, 60);                 // 8 characters of 7 px per line
     EXPECT_EQ(field->getLineCount(), 2);
     EXPECT_EQ(field->getCaretLine(), 1);
     EXPECT_EQ(field->getCaretX(), 14);
@@ -336,6 +337,38 @@ TEST_F(TextFieldTest, PaintsTheCaretOnlyWhileVisible) {
     now += 600;
     field->animate();
     EXPECT_EQ(probe(), Color{0xFFFFFF});
+}
+
+// The mode name (widest "Nat.", 28 px, and a 4 px gap) is drawn at the
+// right end while focused; the text wraps before its room.
+TEST_F(TextFieldTest, ShowsItsInputModeWhileFocused) {
+    auto field = makeField(0, 20, u"ab");
+    field->init(200, 200);
+    EXPECT_EQ(field->contentWidth(), 14 + 32);
+    Surface surface(100, 30);
+    DeviceContext dc(surface);
+    GraphicsContext g;
+    g.init(100, 30, &dc);
+    auto inkAt = [&](int x) {
+        dc.fillRect({0, 0, 100, 30}, 0x808080);
+        field->paintContent(10, 5, 10, 90, g);
+        return surface.getPixel(10 + x, 5 + 7) != Color{0x808080};
+    };
+    // "123" ends at the content's right end; "abc" after '#'.
+    EXPECT_EQ(field->getModeName(), CString(u"123"));
+    EXPECT_TRUE(inkAt(46 - 21 + 3));
+    EXPECT_FALSE(inkAt(46 - 21 - 3));
+    play(*field, "#");
+    EXPECT_EQ(field->getModeName(), CString(u"abc"));
+    EXPECT_TRUE(inkAt(46 - 3));
+    field->defocus(nullptr);
+    EXPECT_FALSE(inkAt(46 - 3));
+
+    auto readOnly = makeField(kConstraintUneditable, 20, u"ab");
+    EXPECT_EQ(readOnly->contentWidth(), 14);
+    field->setString(CString(u"abcdefgh"));
+    field->init(60, 60);
+    EXPECT_EQ(field->getLineCount(), 2);
 }
 
 }  // namespace

@@ -129,5 +129,24 @@ TEST_F(TreeTest, TheHeaderGetsItsOwnStyleBackWhicheverPartTookTheFocus) {
     EXPECT_EQ(top->getStyle(), headerStyle);
 }
 
+// Open, close, open: the close gave the focus back to a header that had it,
+// and the header's focused look was then kept as its normal one, so the
+// header still looked focused once DOWN had moved into the children.
+TEST_F(TreeTest, AfterOpenCloseOpenTheHeaderLooksNormalOnceTheChildrenHaveTheFocus) {
+    Style* headerStyle = createTreeItemStyle();
+    Item* top = tree_.addLeaf(CString(u"top"), ImageRef(), headerStyle);
+    auto child = text("child");
+    child->setAppearanceMode(1);
+    NodeItem* node = tree_.addChild(top, std::move(child));
+    node->focus(nullptr, kGameDown);
+    ASSERT_NE(top->getStyle(), headerStyle);  // the focused look
+    for (int i = 0; i < 3; ++i) press(*node, kGameFire);
+    ASSERT_TRUE(node->isExpanded());
+    node->init(200, 200);
+    EXPECT_TRUE(node->keyPressed(0, kGameDown));
+    EXPECT_FALSE(top->isFocused());
+    EXPECT_EQ(top->getStyle(), headerStyle);
+}
+
 }  // namespace
 }  // namespace zq

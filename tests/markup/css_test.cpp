@@ -202,6 +202,19 @@ TEST_F(CssTest, StyleElementFetchesOnceAndOwnTextWins) {
     EXPECT_NE(page4.find(u"k"), nullptr);
 }
 
+// A Big5 handset read fetched sheets as they came: a class named in a
+// character Big5 lacks kept its name.
+TEST_F(CssTest, FetchedSheetIsReadInTheHandsetsCharacterSet) {
+    StyleSheetFetcher fetch = [](const CString&) {
+        return std::string("这 { fc:#ff0000 }\n這 { fc:#0000ff }\n");
+    };
+    StyleSheet big5;
+    applyStyleElement(big5, u"css/big5.css", CString(), fetch, u"BIG5");
+    EXPECT_EQ(big5.find(u"这"), nullptr);
+    EXPECT_NE(big5.find(u"?"), nullptr);
+    EXPECT_NE(big5.find(u"這"), nullptr);
+}
+
 // --- the property table ----------------------------------------------------------------
 
 TEST_F(CssTest, EveryStoredPropertyNameAndAliasReachesItsId) {

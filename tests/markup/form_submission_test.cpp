@@ -56,6 +56,8 @@ TEST_F(FormSubmissionTest, BuildsTheQueryAndKeepsTheFragmentLast) {
     const Case cases[] = {
         {"page.zqml#top", {{"a", "1"}, {"b", "x y"}}, "page.zqml?a=1&b=x+y#top"},
         {"p?x=1", {{"c", "中"}}, "p?x=1&c=%E4%B8%AD"},
+        // An emoji (a surrogate pair) goes as one 4-byte sequence.
+        {"p", {{"e", "a😀"}}, "p?e=a%F0%9F%98%80"},
         {"p#f?x=1", {{"a", "1"}}, "p?x=1&a=1#f"},
         {"p#f?x=1", {}, "p#f?x=1"},  // no fields: the action as written
         {"p", {{"a", ""}, {"b=", "&"}}, "p?a=&b%3D=%26"},

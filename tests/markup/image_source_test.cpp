@@ -36,7 +36,15 @@ TEST(PictureSourceTest, ResolvesAsLinksDo) {
     };
     const Case cases[] = {
         {"http://h:80/dir/page", "/img/a.png", "http://h:80/img/a.png"},
-        {"http://h:80/dir/page", "a.png", "http://h:80/dir/page/a.png"},
+        {"http://h:80/dir/page", "a.png", "http://h:80/dir/a.png"},
+        // A page reached with a query: its folder, never the query (a bare
+        // name once grew a URL per reply).
+        {"http://h:80/dir/page.zqml?x=1/2", "pics/a.png", "http://h:80/dir/pics/a.png"},
+        {"http://h:80/dir/page.zqml;s=1?x=/y", "/img/a.png", "http://h:80/img/a.png"},
+        {"http://h:80/page.zqml?x=1", "a.png", "http://h:80/a.png"},
+        {"http://h?x=/a/b", "a.png", "http://h/a.png"},
+        {"file://index_s.zqml", "a.png", "file://a.png"},
+        {"file://dir/p.zqml", "a.png", "file://dir/a.png"},
         {"http://h:80/dir/", "a.png", "http://h:80/dir/a.png"},
         {"http://h", "/img/a.png", "http://h/img/a.png"},
         {"http://h", "a.png", "http://h/a.png"},

@@ -298,6 +298,35 @@ TEST(MarkupPagePrepassTest, KeepsEverythingWrittenAfterAClosedTextElement) {
     EXPECT_EQ(texts, (std::vector<std::string>{"first", "loose", "see", "here", "now"}));
 }
 
+// Regression: the text inside a comment was wrapped like page text, so a
+// commented-out link failed the whole page.
+TEST(MarkupPagePrepassTest, LeavesCommentsCdataAndInstructionsAlone) {
+    struct Case {
+        const char* page;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"<zqml><body><!-- <a href=\"old.zqml\">old</a> --><text>new</text></body></zqml>",
+         "<zqml><body><!-- <a href=\"old.zqml\">old</a> --><text>new</text></body></zqml>"},
+        {"<zqml><body>a<![CDATA[ <b>x</b> ]]>b</body></zqml>",
+         "<zqml><body><text>a</text><![CDATA[ <b>x</b> ]]><text>b</text></body></zqml>"},
+        {"<?xml version='1.0'?><zqml><body><?pi <a>x</a> ?></body></zqml>",
+         "<?xml version='1.0'?><zqml><body><?pi <a>x</a> ?></body></zqml>"},
+        {"<zqml><!-- <body> --><head>t</head><body>x</body></zqml>",
+         "<zqml><!-- <body> --><head>t</head><body><text>x</text></body></zqml>"},
+        {"<zqml><body><text>a<!-- <b> --> <a href='x'>l</a></text></body></zqml>",
+         "<zqml><body><text>a<!-- <b> --></text><a href='x'>l</a></body></zqml>"},
+        {"<zqml><body>x<!-- <a>", "<zqml><body><text>x</text><!-- <a>"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(prepass(c.page), c.expected) << c.page;
+
+    MarkupPage page;
+    ASSERT_TRUE(page.loadPage(cases[0].page, nullptr));
+    ASSERT_NE(page.form(), nullptr);
+    ASSERT_EQ(page.form()->getContent()->size(), 1);
+    EXPECT_EQ(page.form()->getContent()->getItem(0)->getText().toUtf8(), "new");
+}
+
 TEST(MarkupPagePrepassTest, ClosingTagsEndTheWalkAtOnce) {
     // Many closed text elements and balanced tags after them: one walk.
     std::string body;

@@ -9,6 +9,7 @@
 #include "markup/style_sheet.h"
 #include "tests/support/markup_fixture.h"
 #include "ui/container.h"
+#include "ui/default_styles.h"
 #include "ui/form.h"
 #include "ui/item.h"
 #include "ui/style.h"
@@ -77,6 +78,40 @@ TEST_F(PageSheetTest, KindRulesOfThePageStyleEveryControlOfTheKind) {
         }
         EXPECT_EQ(got, expected);
     }
+}
+
+// Regression: labels and captions were painted in the default label colour
+// (white) whatever the page said, and vanished on a light page.
+TEST_F(PageSheetTest, LabelsTakeThePageColourAndCaptionsTheirGroups) {
+    loadPage(
+        "<zqml><style>\nbody{background-color:#ffffff;font-color:#102030}\n"
+        "choicegroup{font-color:#405060}\nown{font-color:#708090}\n</style><body>\n"
+        "<edit label='Name' name='e'/>\n"
+        "<choicegroup caption='Side' name='g'><option caption='a' value='a'/></choicegroup>\n"
+        "<singlelinechoicegroup caption='Kind' name='k' class='own'>"
+        "<option caption='b' value='b'/></singlelinechoicegroup>\n"
+        "<combobox caption='Acct' name='c'><option caption='c' value='c'/></combobox>\n"
+        "</body></zqml>");
+    const Form* form = page_->form();
+    ASSERT_NE(form, nullptr);
+    std::vector<Color> labels;
+    for (const auto& item : form->getContent()->children()) {
+        const Item* label = item->getLabelItem();
+        ASSERT_NE(label, nullptr);
+        labels.push_back(label->getStyle()->getColor());
+    }
+    EXPECT_EQ(labels, (std::vector<Color>{colour("#102030"), colour("#405060"), colour("#708090"),
+                                          colour("#102030")}));
+    EXPECT_NE(defaultLabelStyle()->getColor(), colour("#102030"));  // left alone
+
+    // The body's class is the page's too.
+    loadPage(
+        "<zqml><style>\nlight{font-color:#203040}\n</style><body class='light'>"
+        "<edit label='Name' name='e'/></body></zqml>");
+    ASSERT_NE(page_->form(), nullptr);
+    const Item& field = *page_->form()->getContent()->children().front();
+    ASSERT_NE(field.getLabelItem(), nullptr);
+    EXPECT_EQ(field.getLabelItem()->getStyle()->getColor(), colour("#203040"));
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 // from a page against a host that records what it is asked to change.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -15,6 +17,7 @@
 #include "platform/files.h"
 #include "tests/support/test_env.h"
 #include "ui/command.h"
+#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -137,7 +140,7 @@ TEST_F(SideEffectsTest, SaveParsesItsTypeAndStoresOnlyTheVersionAfterAFailedDown
 TEST_F(SideEffectsTest, DownRefusesNamesThatLeaveTheResourceFolder) {
     const std::string longName(4000, 'a');
     const std::string names[] = {
-        "..\\..\\x", "/etc/x", "C:\\x", "a/../../x", "file://../x", "", longName,
+        "..\\..\\x", "/etc/x", "C:\\x", "a/../../x", "file://../x", "", longName, "sub4/", "sub4\\",
     };
     for (const std::string& name : names) {
         SCOPED_TRACE(name.substr(0, 40));
@@ -152,6 +155,7 @@ TEST_F(SideEffectsTest, DownRefusesNamesThatLeaveTheResourceFolder) {
     load(R"z(<down href="x" filename="%2e%2e/x"/>)z");
     EXPECT_TRUE(std::filesystem::exists(resource() / "%2e%2e" / "x"));
     EXPECT_EQ(filesUnder(scratch_.path()), std::vector<std::string>{"x"});
+    EXPECT_FALSE(std::filesystem::exists(resource() / "sub4"));
 }
 
 TEST_F(SideEffectsTest, DownReplacesTheFileWholeOrNotAtAll) {
@@ -191,6 +195,8 @@ TEST_F(SideEffectsTest, WatchListElements) {
     load(R"z(<autodown code="600000,000001" type="stock"/>)z");
     EXPECT_EQ(host_.list.joinCodes(kWatchStock).toUtf8(), "600000,000001");
     EXPECT_TRUE(host_.list.codes(kWatchFund).empty());
+    load(R"z(<autodown code="1,,2,1" type="stock"/>)z");
+    EXPECT_EQ(host_.list.joinCodes(kWatchStock).toUtf8(), "1,2");
     load(R"z(<ad c="1,2" t="bond"/>)z");
     EXPECT_TRUE(host_.list.codes(kWatchStock).empty());
 
@@ -245,7 +251,13 @@ TEST_F(SideEffectsTest, RecentMemoryKeysAndTexts) {
         SCOPED_TRACE(c.element);
         load(c.element);
         EXPECT_EQ(host_.login, c.login);
+        // The flag text items read followed the page too (it never did).
+        EXPECT_EQ(loginFlag(), c.login);
     }
+    host_.login = true;
+    load(R"z(<me n="another" v="x"/>)z");
+    EXPECT_TRUE(loginFlag());
+    setLoginFlag(false);
     EXPECT_EQ(host_.memory["var-login"], "false");
     EXPECT_EQ(host_.memory["other"], "true");
     load(R"z(<memsave name="" value="x"/>)z");
@@ -275,6 +287,38 @@ TEST_F(SideEffectsTest, RecentMemoryKeysAndTexts) {
     load(R"z(<session name="sid" value="1"/>)z", "");
     EXPECT_TRUE(host_.sessions.empty());
     clearMarqueeTexts();
+}
+
+// Each bound code was compared with every earlier one on the screen, and
+// each "autodown" code with the whole list: minutes for a long page. Four
+// times the codes must take about four times as long, not sixteen.
+TEST_F(SideEffectsTest, ManyCodesTakeLinearTime) {
+    auto build = [&](int count) {
+        std::string codes;
+        for (int i = 0; i < count; ++i) {
+            if (i > 0) codes += ',';
+            codes += std::to_string(i);
+        }
+        std::string elements = "<key action=\"gh()\" keycode=\"";
+        elements += codes;
+        elements += "\"/><autodown type=\"stock\" code=\"";
+        elements += codes;
+        elements += "\"/>";
+        // The quicker of two runs, against a busy machine.
+        std::chrono::steady_clock::duration best = std::chrono::hours(1);
+        for (int run = 0; run < 2; ++run) {
+            const auto start = std::chrono::steady_clock::now();
+            auto page = load(elements);
+            best = std::min(best, std::chrono::steady_clock::now() - start);
+            EXPECT_NE(page->form(), nullptr);
+            EXPECT_EQ(page->keyBindings().size(), static_cast<size_t>(count));
+            EXPECT_EQ(host_.list.codes(kWatchStock).size(), static_cast<size_t>(count));
+        }
+        return std::chrono::duration<double>(best).count();
+    };
+    const double small = build(6000);
+    const double large = build(24000);
+    EXPECT_LT(large, 8 * small) << small << " s, then " << large << " s";
 }
 
 TEST_F(SideEffectsTest, LoginStatusHandsConfinedPicturesToTheGridMenu) {

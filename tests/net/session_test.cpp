@@ -353,6 +353,14 @@ TEST_F(SessionFixture, UnknownConnectionTypeSendsNothing) {
     EXPECT_EQ(peer.requests(), 0);
 }
 
+TEST(ConnectionTypes, OddOnesAreFramedEvenOnesGoThroughTheGateway) {
+    const char* kinds = "-FHFHFH-";  // types 0 to 7
+    for (int type = 0; type < 8; ++type) {
+        EXPECT_EQ(isFramedConnection(type), kinds[type] == 'F') << type;
+        EXPECT_EQ(isHttpConnection(type), kinds[type] == 'H') << type;
+    }
+}
+
 TEST(SyncReplySlotsTest, AnotherThreadFillsTheArmedSlot) {
     SyncReplySlots slots;
     slots.arm(7);

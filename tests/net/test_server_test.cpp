@@ -160,9 +160,39 @@ TEST(TestServerFramed, EachPackingCarriesThePageAndEchoesPageId) {
     EXPECT_EQ(requests[0].url, server.urlFor("/kolm/a.zqml;jsid=9?x=1&pageid=300&screenid=2"));
 }
 
+// Regression: with stored packing a page over the frame cap could not be
+// served framed at all (the client waited and fell back to HTTP).
+TEST(TestServerFramed, PagesTooLongForAFrameArePackedOrNamedAtStartUp) {
+    test::TestServer server(Packing::Stored);
+    const std::string page = pageLikeText(30000);
+    server.writePage("big.zqml", page);
+    std::mt19937 rng(11);
+    std::string noise(30000, '\0');
+    for (char& c : noise) c = static_cast<char>(rng());
+    server.writePage("pics/noise.zqml", noise);
+    server.writePage("small.zqml", "small");
+
+    RawClient client;
+    ASSERT_EQ(client.connect(server.framedPort()).status, IoStatus::Ok);
+    ASSERT_TRUE(client.sendFrame(server.urlFor("/big.zqml?pageid=5")));
+    const auto frame = client.readFrame();
+    ASSERT_TRUE(frame);
+    EXPECT_LE(frame->second.size(), testserver::kMaxFramedMessage);
+    const auto reply = decodeReply(frame->second);
+    ASSERT_TRUE(reply);
+    EXPECT_NE(reply->packing, static_cast<uint8_t>(Packing::Stored));
+    EXPECT_EQ(reply->text, page);
+
+    const auto unframed = server.unframedFiles();
+    ASSERT_EQ(unframed.size(), 1u);
+    EXPECT_EQ(unframed[0].first, "/pics/noise.zqml");
+    EXPECT_GT(unframed[0].second, testserver::kMaxFramedMessage);
+}
+
 // A page's own picture (it names its "controlid") comes as a kind-3 data
-// reply for the listener the request names; an image link's as page text.
-TEST(TestServerFramed, PicturesForTheirListenerOrAsPlainBytes) {
+// reply for the listener at that position; any other picture (a
+// verification picture, an image link) as a kind-25 data reply.
+TEST(TestServerFramed, PicturesForTheListenerTheirControlIdNames) {
     test::TestServer server;
     server.writePage("p.png", "png-bytes");
     RawClient client;
@@ -171,10 +201,11 @@ TEST(TestServerFramed, PicturesForTheirListenerOrAsPlainBytes) {
         const char* query;
         uint8_t kind, listener;
     } cases[] = {
-        {"?controlid=4&listener=2&pageid=3", 3, 2},
-        {"?controlid=4&pageid=3", 3, 0},
-        {"?controlid=4&listener=999&pageid=3", 3, 0},
-        {"?pageid=3", 1, 0},
+        {"?controlid=4&listener=2&pageid=3", 3, 4},  // the page's own word is no listener
+        {"?controlid=0&pageid=3", 3, 0},
+        {"?controlid=-1&pageid=3", 3, 255},  // an item on no list: no listener has it
+        {"?controlid=999&pageid=3", 3, 255},
+        {"?pageid=3", 25, 0},
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(client.sendFrame(server.urlFor(std::string("/p.png") + c.query)));
@@ -185,6 +216,13 @@ TEST(TestServerFramed, PicturesForTheirListenerOrAsPlainBytes) {
         EXPECT_EQ(reply->requestId, 3);
         EXPECT_EQ(reply->text, "png-bytes");
     }
+    // A missing picture is an empty one, never a "not found" page that would
+    // take the place of the page that asked.
+    ASSERT_TRUE(client.sendFrame(server.urlFor("/gone.png?pageid=4")));
+    const auto missing = decodeReply(client.nextBody());
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->kind, 25);
+    EXPECT_EQ(missing->text, "");
 }
 
 TEST(TestServerFramed, PathsStayInsideTheRoot) {

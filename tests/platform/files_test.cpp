@@ -151,6 +151,18 @@ TEST(ReadFile, RefusesWhatItCannotHoldWhole) {
     EXPECT_EQ(readFile(temp.path() / "empty", 0), "");
 }
 
+TEST(ExclusiveFileLock, OneHolderAtATime) {
+    test::TempDir temp;
+    const fs::path file = temp.path() / ".lock";
+    {
+        ExclusiveFileLock first(file);
+        EXPECT_TRUE(first.held());
+        EXPECT_FALSE(ExclusiveFileLock(file).held());
+    }
+    EXPECT_TRUE(ExclusiveFileLock(file).held());  // dropped with its holder
+    EXPECT_FALSE(ExclusiveFileLock(temp.path() / "none" / ".lock").held());
+}
+
 // Regression: a save killed between its temporary file and the rename left
 // ".zqtmp" files that nothing removed.
 TEST(RemoveStaleTempFiles, RemovesThoseOfDeadProcessesOnly) {

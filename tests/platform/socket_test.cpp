@@ -6,6 +6,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <thread>
 
 namespace zq {
@@ -15,6 +19,13 @@ using Clock = std::chrono::steady_clock;
 
 long long msSince(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+void waitUntil(const std::function<bool()>& done) {
+    const auto start = Clock::now();
+    while (!done() && msSince(start) < 10000) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 // Installs a lookup for one test; the default comes back after it.
@@ -64,6 +75,36 @@ TEST(HostLookup, AnswersWithinTheDeadlineAndDottedTextSkipsTheResolver) {
     EXPECT_EQ(got->dotted(), "127.0.0.9");
     EXPECT_FALSE(resolveIpv4("", 3000));
     EXPECT_LT(msSince(start), 500);
+}
+
+// Pins: each lookup ran on a detached thread, so a resolver that hangs left
+// one more thread behind on every attempt.
+TEST(HostLookup, HangingLookupsStayFewAndAreJoinedOnceTheyEnd) {
+    waitUntil([] { return hostLookupThreads() == 0; });  // those of earlier tests
+    ASSERT_EQ(hostLookupThreads(), 0u);
+    struct Gate {
+        std::mutex mutex;
+        std::condition_variable opened;
+        bool open = false;
+    };
+    auto gate = std::make_shared<Gate>();
+    ScopedLookup blocked([gate](const std::string&) -> std::optional<Ipv4Address> {
+        std::unique_lock<std::mutex> lock(gate->mutex);
+        gate->opened.wait(lock, [&gate] { return gate->open; });
+        return Ipv4Address{0x0100000a};
+    });
+    const auto start = Clock::now();
+    for (int i = 0; i < 6; ++i) EXPECT_FALSE(resolveIpv4("hung.example", 100));
+    EXPECT_LT(msSince(start), 1500);
+    EXPECT_EQ(hostLookupThreads(), 4u);
+
+    {
+        std::lock_guard<std::mutex> lock(gate->mutex);
+        gate->open = true;
+    }
+    gate->opened.notify_all();
+    waitUntil([] { return hostLookupThreads() == 0; });
+    EXPECT_EQ(hostLookupThreads(), 0u);
 }
 
 }  // namespace

@@ -34,6 +34,9 @@ std::vector<std::string> describeSteps(const KeyScript& script) {
             case ScriptStep::Kind::Wait:
                 out.push_back("wait " + std::to_string(step.waitMs));
                 break;
+            case ScriptStep::Kind::WaitIdle:
+                out.push_back("idle " + std::to_string(step.waitMs));
+                break;
             case ScriptStep::Kind::Screenshot:
                 out.push_back("screenshot " + step.path);
                 break;
@@ -61,6 +64,7 @@ TEST(KeyScript, CommandsBecomeSteps) {
         {"down 1 2\nmove -3 4\nup 5 6",
          {"pointer-down 1 2", "pointer-move -3 4", "pointer-up 5 6"}},
         {"wait 200", {"wait 200"}},
+        {"idle 5000 # for the reply", {"idle 5000"}},
         {"answer ok\nanswer cancel\nanswer yes\nanswer no",
          {"answer 1", "answer 2", "answer 6", "answer 7"}},
         {"screenshot out/a b.png  ", {"screenshot out/a b.png"}},
@@ -91,10 +95,14 @@ TEST(KeyScript, BadLinesAreReportedWithTheirNumbersAndTheRestStillRuns) {
         "char\n"
         "char \xFF\xFE\n"
         "screenshot\n"
+        "idle\n"
+        "idle 600001\n"
+        "idle 5 6\n"
         "key 13\n");
     std::vector<int> lines;
     for (const ScriptError& e : script.errors) lines.push_back(e.line);
-    EXPECT_EQ(lines, (std::vector<int>{2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}));
+    EXPECT_EQ(lines,
+              (std::vector<int>{2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18}));
     EXPECT_EQ(describeSteps(script), (std::vector<std::string>{"key-down 40 r1", "key-up 40",
                                                                "key-down 13 r1", "key-up 13"}));
     EXPECT_EQ(formatScriptError("s.keys", script.errors[0]), "s.keys:2: unknown command 'bogus'");
@@ -153,7 +161,7 @@ TEST(HeadlessReplay, AScreenshotShowsTheRepaintOfTheStepBefore) {
     const std::string before = (dir.path() / "before.png").string();
     const std::string after = (dir.path() / "after.png").string();
     harness.run("screenshot " + before + "\nkey 40\nscreenshot " + after + "\n", handler);
-    EXPECT_TRUE(harness.screenshotFailures().empty());
+    EXPECT_TRUE(harness.replayFailures().empty());
     ImageRef first = loadImageFile(before);
     ImageRef second = loadImageFile(after);
     ASSERT_TRUE(first && second);
@@ -168,8 +176,8 @@ TEST(HeadlessReplay, AFailedScreenshotIsReportedWithItsLine) {
     HeadlessHarness harness;
     RecordingHandler handler;
     harness.run("key 1\nscreenshot " + (dir.path() / "no" / "such" / "x.png").string(), handler);
-    ASSERT_EQ(harness.screenshotFailures().size(), 1u);
-    EXPECT_EQ(harness.screenshotFailures()[0].rfind("line 2:", 0), 0u);
+    ASSERT_EQ(harness.replayFailures().size(), 1u);
+    EXPECT_EQ(harness.replayFailures()[0].rfind("line 2:", 0), 0u);
 }
 
 TEST(HeadlessReplay, TimersRunDuringAWait) {
@@ -182,6 +190,39 @@ TEST(HeadlessReplay, TimersRunDuringAWait) {
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(120));
     EXPECT_GE(ticks, 3);
     stopUiTimer(id);
+}
+
+// An idle step ends once the client has stayed idle a moment, not at its
+// bound; still busy at the bound is a failure, and the replay goes on.
+TEST(HeadlessReplay, AnIdleStepWaitsForTheClientAndFailsOnlyAtItsBound) {
+    using std::chrono::milliseconds;
+    HeadlessHarness harness;
+    RecordingHandler handler;
+    bool busy = true;
+    harness.setBusyProbe([&busy] { return busy; });
+    const UiTimerId idle = startUiTimer(100, [&busy] { busy = false; });
+    auto start = std::chrono::steady_clock::now();
+    harness.run("idle 5000\nkey 1\n", handler);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, milliseconds(140));
+    EXPECT_LT(took, milliseconds(2000));
+    EXPECT_TRUE(harness.replayFailures().empty());
+    EXPECT_EQ(handler.events, (std::vector<std::string>{"key-down 1 r1", "key-up 1", "quit"}));
+    stopUiTimer(idle);
+
+    busy = true;
+    handler.events.clear();
+    harness.run("key 2\nidle 80\nkey 3\n", handler);
+    ASSERT_EQ(harness.replayFailures().size(), 1u);
+    EXPECT_EQ(harness.replayFailures()[0], "line 2: still busy after 80 ms");
+    EXPECT_EQ(handler.events.size(), 5u);
+
+    // Without a probe the client counts as idle.
+    harness.setBusyProbe(nullptr);
+    start = std::chrono::steady_clock::now();
+    harness.run("idle 5000\n", handler);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(2000));
+    EXPECT_TRUE(harness.replayFailures().empty());
 }
 
 TEST(HeadlessReplay, AResizeGivesTheHandlerABufferOfTheNewSize) {

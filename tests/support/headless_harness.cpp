@@ -61,6 +61,7 @@ int HeadlessHarness::run(const std::string& script, UiHandler& handler) {
         ADD_FAILURE() << formatScriptError("script", error);
     }
     ScriptedWindow replay(window_, std::move(parsed.steps), ScriptEnd::Quit);
+    replay.setBusyProbe(busy_);
     int result = 0;
     {
         UiLoop loop(executor_, replay, handler);

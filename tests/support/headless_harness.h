@@ -44,13 +44,17 @@ public:
 
     UiExecutor& executor() { return executor_; }
     HeadlessWindow& window() { return window_; }
+    // What idle steps ask (ScriptedWindow::setBusyProbe); none by default.
+    void setBusyProbe(std::function<bool()> busy) { busy_ = std::move(busy); }
     const Surface& screen() const { return window_.screen(); }
-    // Screenshots of the last run that could not be written.
-    const std::vector<std::string>& screenshotFailures() const { return failures_; }
+    // The last run's screenshots that could not be written and idle steps
+    // that ran out of time.
+    const std::vector<std::string>& replayFailures() const { return failures_; }
 
 private:
     UiExecutor executor_;
     HeadlessWindow window_;
+    std::function<bool()> busy_;
     std::vector<std::string> failures_;
 };
 

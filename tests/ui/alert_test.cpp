@@ -22,6 +22,9 @@ namespace {
 
 constexpr Color kClassColor = 0x123456;
 
+// What the stubs painted: text and screen row, in order.
+std::vector<std::pair<std::string, int>> gPainted;
+
 // The message item, keeping what the alert gave it.
 class MessageStub : public Item {
 public:
@@ -30,6 +33,9 @@ public:
     void initContent(int, int lineWidth) override {
         contentWidth_ = lineWidth;
         contentHeight_ = 40;
+    }
+    void paintContent(int, int y, int, int, GraphicsContext& g) override {
+        gPainted.emplace_back(text.toUtf8(), y + g.getTranslateY());
     }
     CString text;
     ImageRef image;
@@ -93,6 +99,30 @@ TEST_F(AlertTest, MessageItemOnlyWithTextOrPicture) {
     setStyleClassApplier(nullptr);
     AlertScreen plain(u"a", u"Saved", nullptr, 0, nullptr);
     EXPECT_NE(plain.getMessageItem()->getStyle()->color, kClassColor);
+}
+
+// Regression: the title ("警告" for a page's alert) was kept and never drawn.
+TEST_F(AlertTest, TheTitleIsDrawnAboveTheMessage) {
+    Style* style = createAlertStyle();
+    style->color = 0x00FFEE;
+    AlertScreen alert(u"警告", u"Saved", nullptr, 0, style);
+    auto* title = dynamic_cast<MessageStub*>(alert.getTitleItem());
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->text, CString(u"警告"));
+    EXPECT_EQ(title->getStyle()->color, 0x00FFEEu);
+    EXPECT_EQ(title->getStyle()->font->weight(), static_cast<int>(FontWeight::Bold));
+
+    setCurrentAlert(display_, alert, nullptr);
+    makeSurface(240, 320, 0);
+    gPainted.clear();
+    alert.paint(gc_);
+    ASSERT_EQ(gPainted.size(), 2u);
+    EXPECT_EQ(gPainted[0].first, "警告");
+    EXPECT_EQ(gPainted[1].first, "Saved");
+    EXPECT_GE(gPainted[1].second, gPainted[0].second + 40);
+
+    AlertScreen untitled(u"", u"Saved", nullptr, 0, style);
+    EXPECT_EQ(untitled.getTitleItem(), nullptr);
 }
 
 TEST_F(AlertTest, CallersCommandReplacesOkAndEndsTheTimeout) {

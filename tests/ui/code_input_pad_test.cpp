@@ -28,8 +28,12 @@ class RecordingListener : public EventListener {
 public:
     void onEvent(std::unique_ptr<Event> event) override {
         actions.push_back(event->getAction().toUtf8());
+        if (event->kind() != EventKind::Hyper) return;
+        const auto& link = static_cast<const HyperEvent&>(*event);
+        targets.push_back(link.getTarget().toUtf8() + "|" + link.getClickAction().toUtf8());
     }
     std::vector<std::string> actions;
+    std::vector<std::string> targets;  // "link|action" of each event
 };
 
 CString quickPaths(const CString& code) {
@@ -81,7 +85,9 @@ TEST_F(CodeInputPadTest, TwoPrefixesSubmitAtOnce) {
     EXPECT_TRUE(tapDigit(2, 1));  // "000"
     EXPECT_FALSE(pad_.isVisible());
     EXPECT_EQ(listener_.actions,
-              (std::vector<std::string>{"forward(http://h/quote.zqml?a=1&code=600000#top)"}));
+              (std::vector<std::string>{"http://h/quote.zqml?a=1&code=600000#top"}));
+    EXPECT_EQ(listener_.targets,
+              (std::vector<std::string>{"http://h/quote.zqml?a=1&code=600000#top|"}));
 }
 
 TEST_F(CodeInputPadTest, APrefixIsCutToFitSixCharacters) {
@@ -135,14 +141,30 @@ TEST_F(CodeInputPadTest, SwitchKeyOnlySwitches) {
     EXPECT_TRUE(pad_.showsDigits());
 }
 
+// Regression: a link template was sent wrapped in "forward(...)".
 TEST_F(CodeInputPadTest, AddressesForTemplatesAndQuickPaths) {
     EXPECT_EQ(pad_.addressFor(CString(u"600000")),
-              CString(u"forward(http://h/quote.zqml?a=1&code=600000#top)"));
+              CString(u"http://h/quote.zqml?a=1&code=600000#top"));
     pad_.open(&listener_, CString(u"forward(q.zqml)|back(1)"));
     EXPECT_EQ(pad_.addressFor(CString(u"1")), CString(u"forward(q.zqml?code=1)|back(1)"));
     pad_.setQuickPathLookup(&quickPaths);
-    EXPECT_EQ(pad_.addressFor(CString(u"999999")), CString(u"forward(quick.zqml)"));
+    EXPECT_EQ(pad_.addressFor(CString(u"999999")), CString(u"quick.zqml"));
     EXPECT_EQ(pad_.addressFor(CString(u"1")), CString(u"forward(q.zqml?code=1)|back(1)"));
+    // An action is the event's action, a link its target.
+    pad_.pressKey(CString(u"600"));
+    pad_.pressKey(CString(u"001"));
+    pad_.open(&listener_, CString(u"forward(q.zqml)|back(1)"));
+    pad_.pressKey(CString(u"999"));
+    pad_.pressKey(CString(u"999"));
+    EXPECT_EQ(listener_.targets,
+              (std::vector<std::string>{"|forward(q.zqml?code=600001)|back(1)", "quick.zqml|"}));
+}
+
+// Regression: the pad was 7 x (h + 1) tall, not 7h + 9.
+TEST_F(CodeInputPadTest, ThePadIsSevenKeysAndNinePixelsTall) {
+    EXPECT_EQ(pad_.panelHeight(), 7 * 21 + 9);
+    EXPECT_TRUE(pad_.containsPoint(kLeft + 24, kBottom - 7 * 21 - 10));
+    EXPECT_FALSE(pad_.containsPoint(kLeft + 24, kBottom - 7 * 21 - 11));
 }
 
 }  // namespace

@@ -113,7 +113,7 @@ TEST_F(DefaultStylesTest, SharedObjectsAreReleasedByFreeTrackedStylesAndRebuilt)
     Style* editFocus = edit->getStyleProperty(prop::kFocusedStyle);
     EXPECT_EQ(editFocus->getBackgroundProperty(prop::kEditRoundBackground), rounded.lock().get());
     EXPECT_EQ(editFocus->border()->width(), 4);
-    EXPECT_EQ(editFocus->getProperty(prop::kEditUnreadFlag), 0);
+    EXPECT_NE(editFocus->getStyleValueProperty(prop::kCaretColor), nullptr);
 
     freeTrackedStyles();
     EXPECT_TRUE(rounded.expired());

@@ -348,6 +348,41 @@ TEST_F(SoftKeyTest, UnusedKeysRaiseTheirBindingOrAll) {
     EXPECT_EQ(events.events.size(), 2u);
 }
 
+// Regression: the soft keys' codes are also 'p' and 'q'; a soft key reached
+// the content and the page's binding for "p", a typed 'p' opened the menu.
+TEST_F(SoftKeyTest, SoftKeysAndTypedCharactersAreDifferentKeys) {
+    auto screen = makeScreen();
+    ProbeItem* probe = addProbe(*screen);
+    EventLog events;
+    screen->setEventListener(&events);
+    screen->addKeyBinding(u"p", u"bindP");
+    screen->addKeyBinding(u"q", u"bindQ");
+    screen->addKeyBinding(u"down", u"nextPage");
+    screen->addCommand(cmd(u"One", kTypeScreen, 1));
+    screen->addCommand(cmd(u"Two", kTypeScreen, 2));
+    probe->log.clear();
+
+    // The soft keys: the menu opens and closes; nobody else sees them.
+    key(*screen, kKeySoftLeft);
+    EXPECT_TRUE(screen->isPopupMenuOpen());
+    key(*screen, kKeySoftRight);
+    EXPECT_FALSE(screen->isPopupMenuOpen());
+    screen->keyRepeated(kKeySoftLeft);
+    EXPECT_TRUE(probe->log.empty());
+    EXPECT_TRUE(events.events.empty());
+
+    // Typed 'p' and '(' are characters for the content and the bindings.
+    screen->charTyped(u'p');
+    screen->charTyped(u'(');
+    EXPECT_FALSE(screen->isPopupMenuOpen());
+    EXPECT_TRUE(commands_.fired.empty());
+    EXPECT_EQ(probe->log,
+              (std::vector<std::string>{"press 112", "release 112", "press 40", "release 40"}));
+    ASSERT_EQ(events.events.size(), 1u);
+    EXPECT_EQ(static_cast<KeyEvent&>(*events.events[0]).getKey(), CString(u"p"));
+    EXPECT_EQ(events.events[0]->getAction(), CString(u"bindP"));
+}
+
 TEST_F(SoftKeyTest, LoadingProgressArithmeticAndRequestIds) {
     auto screen = makeScreen();
     screen->startLoading(false, false, 7);
@@ -362,6 +397,12 @@ TEST_F(SoftKeyTest, LoadingProgressArithmeticAndRequestIds) {
     screen->setLoadingProgress(5);
     screen->addLoadingProgress(-10);
     EXPECT_EQ(screen->loadingProgress(), 5);
+    // One id stands for any request, whether adding, setting or stopping.
+    screen->addLoadingProgress(1, LoadingState::kAnyRequest);
+    EXPECT_EQ(screen->loadingProgress(), 6);
+    screen->addLoadingProgress(1, -1);
+    EXPECT_EQ(screen->loadingProgress(), 6);
+    screen->setLoadingProgress(5, LoadingState::kAnyRequest);
     screen->setLoadingProgress(95, 7);
     screen->addLoadingProgress(10);
     EXPECT_EQ(screen->loadingProgress(), 100);
@@ -377,7 +418,7 @@ TEST_F(SoftKeyTest, LoadingProgressArithmeticAndRequestIds) {
     EXPECT_TRUE(screen->stopLoading(9));
     EXPECT_FALSE(screen->isLoading());
     EXPECT_EQ(screen->loadingProgress(), 0);
-    EXPECT_FALSE(screen->stopLoading(-2));
+    EXPECT_FALSE(screen->stopLoading(LoadingState::kAnyRequest));
 }
 
 TEST_F(SoftKeyTest, ABlockingLoadDropsInputButItsCancel) {
@@ -439,7 +480,7 @@ TEST_F(SoftKeyTest, ShowingRaisesAFormEventWithTheTitle) {
     EXPECT_EQ(event.kind(), EventKind::Plain);
     EXPECT_EQ(event.getAction(), CString(u"Form"));
     ASSERT_NE(dynamic_cast<const FormEvent*>(&event), nullptr);
-    EXPECT_EQ(static_cast<const FormEvent&>(event).getValue(), CString(u"行情"));
+    EXPECT_EQ(static_cast<const FormEvent&>(event).getTitle(), CString(u"行情"));
 
     Screen untitled(u"", true);
     untitled.setEventListener(&events);

@@ -305,6 +305,15 @@ TEST_F(ScreenTest, StatusLineReservationsStandSideBySide) {
     EXPECT_EQ(screen->getStatusLineHeight(), 17);
     screen->layout(0, 0, 240, 296);
     EXPECT_EQ(screen->contentRect().height(), 279);
+    // Taps in a band find its owner while the owner lives.
+    EXPECT_EQ(screen->statusLineOwnerAt(225, 285), &a);
+    EXPECT_EQ(screen->statusLineOwnerAt(200, 285), &b);
+    EXPECT_EQ(screen->statusLineOwnerAt(100, 285), nullptr);
+    EXPECT_EQ(screen->statusLineOwnerAt(225, 270), nullptr);
+    auto gone = std::make_unique<BoxItem>(1, kRed);
+    screen->reserveStatusLineSpace(40, gone.get());
+    gone.reset();
+    EXPECT_EQ(screen->statusLineOwnerAt(160, 285), nullptr);
 }
 
 TEST_F(ScreenTest, ControlListPositions) {

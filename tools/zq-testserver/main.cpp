@@ -30,8 +30,9 @@ void help() {
         "\nServes the pages under DIR on 127.0.0.1: framed requests on --port, the\n"
         "HTTP WAP gateway on --http-port (0 or absent: free ports, printed).\n"
         "A picture file asked for with a \"controlid\" (a page's own picture) is\n"
-        "answered as a data reply of kind 3 for the listener its \"listener\"\n"
-        "parameter names (0 without one); any other file as a page reply's text.\n"
+        "answered as a data reply of kind 3 for the listener at that position,\n"
+        "any other picture as a data reply of kind 25; any other file as a page\n"
+        "reply's text. Framed replies over 10000 bytes are packed to fit.\n"
         "\n--misbehave MODE[:ARG] makes replies misbehave on purpose:\n%s",
         zq::testserver::misbehaviourHelp());
 }
@@ -107,6 +108,12 @@ int main(int argc, char** argv) {
     if (misbehaviour.refusing && !server.setRefusing(true)) {
         std::fprintf(stderr, "zq-testserver: could not stop listening\n");
         return 1;
+    }
+    for (const auto& [path, size] : server.unframedFiles()) {
+        std::fprintf(stderr,
+                     "zq-testserver: %s cannot be served framed (%zu bytes packed, a frame "
+                     "carries %zu); the HTTP gateway serves it\n",
+                     path.c_str(), size, zq::testserver::kMaxFramedMessage);
     }
     std::printf("framed 127.0.0.1:%u\nhttp 127.0.0.1:%u\n", server.framedPort(),
                 server.gatewayPort());

@@ -30,17 +30,19 @@ bool isPicturePath(const std::string& path) {
     return false;
 }
 
-// The listener index a picture reply names: the "listener" parameter (the
-// page's author knows the order of its pictures), else 0; 0-255.
+// The listener index of a picture reply: the request's "controlid", the
+// position of the asking item in its screen's list. An index the client
+// cannot have (no or a negative "controlid") reaches no item.
 uint8_t pictureListenerIndex(const RequestTarget& target) {
-    const std::optional<std::string> text = target.param("listener");
-    if (!text || text->empty() || text->size() > 3) return 0;
+    constexpr uint8_t kNoListener = 255;
+    const std::optional<std::string> text = target.param("controlid");
+    if (!text || text->empty() || text->size() > 3) return kNoListener;
     int value = 0;
     for (char c : *text) {
-        if (c < '0' || c > '9') return 0;
+        if (c < '0' || c > '9') return kNoListener;
         value = value * 10 + (c - '0');
     }
-    return value > 255 ? 0 : static_cast<uint8_t>(value);
+    return value >= kNoListener ? kNoListener : static_cast<uint8_t>(value);
 }
 
 }  // namespace
@@ -282,15 +284,39 @@ uint32_t PageServer::splitPauseMs() const {
     return splitPauseMs_;
 }
 
-std::string PageServer::messageFor(const RequestTarget& target) {
+std::vector<std::pair<std::string, size_t>> PageServer::unframedFiles() {
+    constexpr size_t kMaxFilesLooked = 10000;
+    std::vector<std::pair<std::string, size_t>> found;
+    std::error_code error;
+    if (options_.root.empty() || !std::filesystem::is_directory(options_.root, error)) return found;
+    size_t looked = 0;
+    for (auto it = std::filesystem::recursive_directory_iterator(options_.root, error);
+         !error && it != std::filesystem::recursive_directory_iterator() &&
+         looked < kMaxFilesLooked;
+         it.increment(error), ++looked) {
+        if (!it->is_regular_file(error) || it->file_size(error) <= kMaxFramedMessage) continue;
+        std::string path(1, '/');
+        path += std::filesystem::relative(it->path(), options_.root, error).generic_string();
+        if (error || endsWith(path, ".raw")) continue;
+        const size_t size = messageFor(parseRequestUrl(path), Transport::Framed).size();
+        if (size > kMaxFramedMessage) found.emplace_back(path, size);
+    }
+    return found;
+}
+
+std::string PageServer::messageFor(const RequestTarget& target, Transport transport) {
     const int16_t requestId = target.pageId();
     Packing packing;
+    auto build = [&](const CannedReply& reply) {
+        return transport == Transport::Framed ? buildFramedReplyMessage(reply, requestId, packing)
+                                              : buildReplyMessage(reply, requestId, packing);
+    };
     {
         std::lock_guard<std::mutex> lock(mutex_);
         packing = packing_;
         if (auto raw = rawReplies_.find(target.path); raw != rawReplies_.end()) return raw->second;
         if (auto set = replies_.find(target.path); set != replies_.end()) {
-            return buildReplyMessage(set->second, requestId, packing);
+            return build(set->second);
         }
     }
     CannedReply reply;
@@ -298,7 +324,7 @@ std::string PageServer::messageFor(const RequestTarget& target) {
         // Any reply counts for the speed test; kind 0 is one the client ignores.
         reply.kind = 0;
         reply.text = "OK";
-        return buildReplyMessage(reply, requestId, packing);
+        return build(reply);
     }
     std::optional<std::string> content;
     if (!options_.root.empty() && target.path.size() > 1) {
@@ -306,14 +332,22 @@ std::string PageServer::messageFor(const RequestTarget& target) {
         if (file) content = readFile(*file, kMaxServedFile);
     }
     if (content && endsWith(target.path, ".raw")) return *content;
-    // A picture an item asks for (it names its "controlid") comes as a data
-    // reply of kind 3 for the listener the request names.
-    if (content && isPicturePath(target.path) && target.param("controlid")) {
-        reply.kind = kPictureReplyKind;
-        reply.listenerIndex = pictureListenerIndex(target);
+    // Pictures come as data replies: a page's own picture (it names its
+    // "controlid") of kind 3 for the listener at that position, any other
+    // (a verification picture) of kind 25. A missing picture is an empty
+    // one, so that it never takes the place of the page that asked.
+    if (isPicturePath(target.path)) {
+        if (target.param("controlid")) {
+            reply.kind = kPictureReplyKind;
+            reply.listenerIndex = pictureListenerIndex(target);
+        } else {
+            reply.kind = kVerifyPictureReplyKind;
+        }
+        reply.text = content ? std::move(*content) : std::string();
+        return build(reply);
     }
     reply.text = content ? std::move(*content) : std::string(kNotFoundPage);
-    return buildReplyMessage(reply, requestId, packing);
+    return build(reply);
 }
 
 }  // namespace zq::testserver

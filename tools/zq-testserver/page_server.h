@@ -11,10 +11,11 @@
 // root folder (confined: "..", absolute paths and ':' are refused), a
 // "*.raw" file sent as the whole message, a picture requested with a
 // "controlid" as a data reply of kPictureReplyKind whose listener index is
-// the "listener" parameter (0 without one), and any other file (pictures
-// for image links too) as the text of a page reply; else a "not found"
-// page reply. Page replies echo the
-// request's "pageid" as their request id.
+// that "controlid", any other picture (verification pictures, image links)
+// as a data reply of kVerifyPictureReplyKind (empty when the file is
+// missing), and any other file as the text of a page reply; else a "not
+// found" page reply. Replies echo the request's "pageid" as their request
+// id. Over the framed port a reply that a frame cannot carry is packed.
 //
 // Faults make the next replies misbehave on purpose (see Fault). Every
 // read, write and pause is bounded and ends early when the server stops.
@@ -34,6 +35,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "tools/zq-testserver/reply_message.h"
@@ -79,6 +81,7 @@ struct ServerOptions {
 
 constexpr int kEveryRequest = -1;
 constexpr uint8_t kPictureReplyKind = 3;
+constexpr uint8_t kVerifyPictureReplyKind = 25;
 constexpr uint32_t kMaxRequestBody = 64 * 1024;
 constexpr size_t kMaxRequestHead = 8 * 1024;
 constexpr size_t kMaxServedFile = 1u << 20;
@@ -122,6 +125,11 @@ public:
     // effect before the call returns (false when it could not).
     bool setRefusing(bool refusing);
 
+    // The files under the root (paths from their '/') whose reply a frame
+    // cannot carry even packed, with the packed size; the first 10,000
+    // files are looked at.
+    std::vector<std::pair<std::string, size_t>> unframedFiles();
+
     // --- what came in ---
     std::vector<ReceivedRequest> requests() const;
     // Waits until at least `count` requests have come in (false at the timeout).
@@ -143,7 +151,7 @@ private:
     // Called by the connection threads.
     Fault takeFault();
     void record(ReceivedRequest request);
-    std::string messageFor(const RequestTarget& target);
+    std::string messageFor(const RequestTarget& target, Transport transport);
     uint32_t lateDelayMs() const;
     uint32_t splitPauseMs() const;
 

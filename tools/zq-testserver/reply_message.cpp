@@ -91,4 +91,15 @@ std::string buildReplyMessage(const CannedReply& reply, int16_t requestId, Packi
     return message;
 }
 
+std::string buildFramedReplyMessage(const CannedReply& reply, int16_t requestId, Packing packing) {
+    std::string message = buildReplyMessage(reply, requestId, packing);
+    if (message.size() <= kMaxFramedMessage || reply.packing || reply.factor) return message;
+    for (Packing other : {Packing::Zlib, Packing::Lzss}) {
+        if (other == packing) continue;
+        std::string packed = buildReplyMessage(reply, requestId, other);
+        if (packed.size() < message.size()) message = std::move(packed);
+    }
+    return message;
+}
+
 }  // namespace zq::testserver

@@ -52,4 +52,12 @@ std::string buildPayload(std::string_view text, const std::optional<std::string>
 // instead, since no head could announce its size.
 std::string buildReplyMessage(const CannedReply& reply, int16_t requestId, Packing packing);
 
+// The longest message a reply frame carries.
+constexpr size_t kMaxFramedMessage = 10000;
+
+// As buildReplyMessage, for the framed port: a message longer than a frame
+// carries is packed (zlib or LZSS, the smaller) unless the reply fixes its
+// packing or factor. It may still be too long; callers compare its size.
+std::string buildFramedReplyMessage(const CannedReply& reply, int16_t requestId, Packing packing);
+
 }  // namespace zq::testserver

@@ -108,7 +108,7 @@ void ExchangeRunner::runFramed() {
         request.target = parseRequestUrl(url);
         request.url = std::move(url);
         request.fault = server_.takeFault();
-        const std::string message = server_.messageFor(request.target);
+        const std::string message = server_.messageFor(request.target, request.transport);
         const Fault fault = request.fault;
         server_.record(std::move(request));
         // 3. The reply, as the fault has it.
@@ -183,7 +183,7 @@ void ExchangeRunner::runGateway() {
     }
     // 2. One answer per connection, as HTTP/1.0 has it.
     request.fault = server_.takeFault();
-    const std::string message = server_.messageFor(request.target);
+    const std::string message = server_.messageFor(request.target, request.transport);
     const Fault fault = request.fault;
     server_.record(std::move(request));
     replyGateway(message, fault);
