@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "bench/default_sheet.h"
 #include "bench/instructions.h"
 #include "bench/litehtml_container.h"
 #include "bench/page_fixture.h"
@@ -49,16 +50,7 @@ const std::string& html(int rows) {
     return pages[rows == 10 ? 0 : rows == 100 ? 1 : 2];
 }
 
-void loadDefaultSheet() {
-    static bool loaded = false;
-    if (loaded) return;
-    loaded = true;
-    std::ifstream in(std::string(ZQ_SOURCE_DIR) + "/resources/ZQ Resource/css/default.css",
-                     std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    zq::loadDefaultStyleSheet(zq::CString::fromUtf8(bytes.str()));
-}
+using zq::bench::loadDefaultSheet;
 
 // Our side: one surface and graphics context for all passes.
 struct Ours {
