@@ -64,8 +64,10 @@ std::u16string_view trimmed(std::u16string_view s) {
     return s;
 }
 
+// Closing tags are nearly always written as their opening tag: the exact
+// comparison first.
 bool equalsNoCase(std::u16string_view a, std::u16string_view b) {
-    return a.size() == b.size() && compareNoCase(a, b) == 0;
+    return a.size() == b.size() && (a == b || compareNoCase(a, b) == 0);
 }
 
 // equalsNoCase against a lower-case ASCII name: only ASCII letters fold to
@@ -404,7 +406,7 @@ void normalizeMarkupText(CString& page) {
         const size_t runStart = std::max(current + 1, copied);
         const std::u16string_view run(text.data() + runStart, next - runStart);
         // Only a run with more than blanks is wrapped; most are line breaks.
-        auto wrapRun = [&] {
+        auto wrapRun = [&]() __attribute__((always_inline)) {
             out.append(text.data() + copied, runStart - copied);
             appendRun(out, run);
             copied = next;
