@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "bench/default_sheet.h"
 #include "bench/time_table.h"
 #include "core/xml_parser.h"
 #include "markup/markup_page.h"
@@ -56,16 +57,7 @@ const std::string& page() {
     return text;
 }
 
-void loadDefaultSheet() {
-    static bool loaded = false;
-    if (loaded) return;
-    loaded = true;
-    std::ifstream in(std::string(ZQ_SOURCE_DIR) + "/resources/ZQ Resource/css/default.css",
-                     std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    zq::loadDefaultStyleSheet(zq::CString::fromUtf8(bytes.str()));
-}
+using zq::bench::loadDefaultSheet;
 
 // Styles live until shut-down; each page's are let go outside the timing so
 // that the runs do not grow memory.

@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/default_sheet.h"
 #include "bench/page_fixture.h"
 #include "bench/time_table.h"
 #include "markup/markup_page.h"
@@ -50,16 +51,7 @@ size_t heapInUse() {
     return info.uordblks + info.hblkhd;
 }
 
-void loadDefaultSheet() {
-    static bool loaded = false;
-    if (loaded) return;
-    loaded = true;
-    std::ifstream in(std::string(ZQ_SOURCE_DIR) + "/resources/ZQ Resource/css/default.css",
-                     std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    zq::loadDefaultStyleSheet(zq::CString::fromUtf8(bytes.str()));
-}
+using zq::bench::loadDefaultSheet;
 
 const std::string& page100() {
     static const std::string page = zq::bench::zqmlPage(100);

@@ -54,12 +54,21 @@ public:
     ListPanelForm(const CString& title, Style* style, const Item& box)
         : Form(title, style), box_(box) {}
     void paint(GraphicsContext& g) override {
-        auto* page = dynamic_cast<Screen*>(box_.getScreen());
-        if (page && page != this && page->getWidth() > 0) page->paint(g);
+        Screen* under = page();
+        if (under && under->getWidth() > 0) under->paint(g);
         Form::paint(g);
+    }
+    RecursiveMutex& contentLock() override {
+        Screen* under = page();
+        return under ? under->contentLock() : Form::contentLock();
     }
 
 private:
+    Screen* page() const {
+        auto* page = dynamic_cast<Screen*>(box_.getScreen());
+        return page != this ? page : nullptr;
+    }
+
     const Item& box_;
 };
 

@@ -64,8 +64,10 @@ std::u16string_view trimmed(std::u16string_view s) {
     return s;
 }
 
+// Closing tags are nearly always written as their opening tag: the exact
+// comparison first.
 bool equalsNoCase(std::u16string_view a, std::u16string_view b) {
-    return a.size() == b.size() && compareNoCase(a, b) == 0;
+    return a.size() == b.size() && (a == b || compareNoCase(a, b) == 0);
 }
 
 // equalsNoCase against a lower-case ASCII name: only ASCII letters fold to
@@ -130,10 +132,8 @@ HeadNames headNames(std::u16string_view text, size_t at) {
 
 size_t findFrom(std::u16string_view s, char16_t ch, size_t from) { return findUnit(s, ch, from); }
 
-// For a comment, CDATA section or processing instruction whose "<" is at
-// `pos`, the position of the ">" that ends it (the text's length when
-// nothing does); npos for anything else. What they hold is not markup.
-size_t declarationEnd(std::u16string_view text, size_t pos) {
+// declarationEnd once the "<" at `pos` is followed by "!" or "?".
+[[gnu::noinline]] size_t declarationEndAfterMark(std::u16string_view text, size_t pos) {
     static constexpr std::pair<std::u16string_view, std::u16string_view> kKinds[] = {
         {u"<!--"sv, u"-->"sv}, {u"<![CDATA["sv, u"]]>"sv}, {u"<?"sv, u"?>"sv}};
     const std::u16string_view rest = text.substr(pos);
@@ -144,6 +144,17 @@ size_t declarationEnd(std::u16string_view text, size_t pos) {
         return pos + open.size() + end + close.size() - 1;
     }
     return std::u16string_view::npos;
+}
+
+// For a comment, CDATA section or processing instruction whose "<" is at
+// `pos`, the position of the ">" that ends it (the text's length when
+// nothing does); npos for anything else. What they hold is not markup.
+// Every kind starts "<!" or "<?", a test kept inline for the many tags.
+inline size_t declarationEnd(std::u16string_view text, size_t pos) {
+    if (pos + 1 >= text.size() || (text[pos + 1] != u'!' && text[pos + 1] != u'?')) {
+        return std::u16string_view::npos;
+    }
+    return declarationEndAfterMark(text, pos);
 }
 
 // The position of the next "<" at or after `from` that starts a tag, or
@@ -307,12 +318,8 @@ void appendRun(std::u16string& out, std::u16string_view run) {
     out += kTextClose;
 }
 
-// For an opening "style" element (alias "sy") at `pos`, the position of
-// the ">" that ends its closing tag: its text is a sheet, never page text.
-// npos for any other tag, and for a style element without a closing tag.
-size_t styleElementEnd(std::u16string_view text, size_t pos) {
-    // Both names start with an ASCII "s", which only "s" and "S" fold to.
-    if (pos + 1 >= text.size() || (text[pos + 1] | 0x20) != u's') return std::u16string_view::npos;
+// styleElementEnd once the tag's name starts with "s".
+[[gnu::noinline]] size_t styleElementEndAfterS(std::u16string_view text, size_t pos) {
     size_t nameEnd = pos + 1;
     while (nameEnd < text.size() && !isBlank(text[nameEnd]) && text[nameEnd] != u'>' &&
            text[nameEnd] != u'/') {
@@ -337,6 +344,15 @@ size_t styleElementEnd(std::u16string_view text, size_t pos) {
         }
     }
     return std::u16string_view::npos;
+}
+
+// For an opening "style" element (alias "sy") at `pos`, the position of
+// the ">" that ends its closing tag: its text is a sheet, never page text.
+// npos for any other tag, and for a style element without a closing tag.
+inline size_t styleElementEnd(std::u16string_view text, size_t pos) {
+    // Both names start with an ASCII "s", which only "s" and "S" fold to.
+    if (pos + 1 >= text.size() || (text[pos + 1] | 0x20) != u's') return std::u16string_view::npos;
+    return styleElementEndAfterS(text, pos);
 }
 
 }  // namespace
@@ -389,8 +405,8 @@ void normalizeMarkupText(CString& page) {
         if (next == std::u16string_view::npos) break;
         const size_t runStart = std::max(current + 1, copied);
         const std::u16string_view run(text.data() + runStart, next - runStart);
-        auto wrapRun = [&] {
-            if (!hasNonBlank(run)) return;
+        // Only a run with more than blanks is wrapped; most are line breaks.
+        auto wrapRun = [&]() __attribute__((always_inline)) {
             out.append(text.data() + copied, runStart - copied);
             appendRun(out, run);
             copied = next;
@@ -400,7 +416,7 @@ void normalizeMarkupText(CString& page) {
         // whole, whatever tags it holds; the run before it is as before a tag.
         const size_t declared = declarationEnd(text, next);
         if (declared != std::u16string_view::npos) {
-            if (inBody) wrapRun();
+            if (inBody && hasNonBlank(run)) wrapRun();
             if (declared >= text.size()) break;
             current = declared;
             continue;
@@ -417,7 +433,7 @@ void normalizeMarkupText(CString& page) {
         const bool closing = next + 1 < text.size() && text[next + 1] == u'/';
         if (!textTag) {
             // 5. A loose run before any other tag becomes text elements.
-            wrapRun();
+            if (hasNonBlank(run)) wrapRun();
             // A style element's sheet is passed over whole.
             const size_t styleEnd = styleElementEnd(text, next);
             current = styleEnd != std::u16string_view::npos ? styleEnd : findFrom(text, u'>', next);
@@ -434,7 +450,7 @@ void normalizeMarkupText(CString& page) {
         events.clear();
         if (!walkTextElement(text, next, end, records, events)) return;
         // The run in front of a text element stands outside any: as in step 5.
-        wrapRun();
+        if (hasNonBlank(run)) wrapRun();
         if (events.size() == 1) {
             // 7. Nothing to move.
             current = findFrom(text, u'>', next);

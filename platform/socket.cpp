@@ -104,10 +104,10 @@ HostLookup& hostLookup() {
 }
 
 // Name lookups run on threads of their own, owned here. A lookup that has
-// ended is joined by the next caller; at most kMaxLookups run at once, so a
-// resolver that hangs ties up a few threads rather than one per attempt. The
-// pool lives as long as the process: a getaddrinfo that never returns ends
-// with the process instead of holding its exit.
+// ended is joined by its caller or, when it ended late, by the next one; at most kMaxLookups run at
+// once, so a resolver that hangs ties up a few threads rather than one per attempt. The pool lives
+// as long as the process: a getaddrinfo that never returns ends with the process instead of holding
+// its exit.
 class LookupPool {
 public:
     std::optional<Ipv4Address> resolve(const std::string& host, HostLookup lookup,
@@ -183,6 +183,9 @@ std::optional<Ipv4Address> LookupPool::resolve(const std::string& host, HostLook
         return std::nullopt;
     }
     waitFor(lock, deadline, stop, [&result] { return result->finished; });
+    // A lookup that answered in time is joined now, not by a later caller
+    // that may never come.
+    reapLocked();
     return result->finished ? result->address : std::nullopt;
 }
 

@@ -66,8 +66,10 @@ public:
     }
 
     // Held while the screen paints and handles input (content) and while
-    // the soft-key bar is painted (soft keys). Re-entrant; any thread.
-    RecursiveMutex& contentLock() { return contentLock_; }
+    // the soft-key bar is painted (soft keys). Re-entrant; any thread. A
+    // screen that paints another under itself shares that one's content
+    // lock, so that both are taken before the paint lock, in one order.
+    virtual RecursiveMutex& contentLock() { return contentLock_; }
     RecursiveMutex& softKeyLock() { return softKeyLock_; }
 
     // Keeps `object` until the displayable is destroyed; returns it.

@@ -6,9 +6,7 @@
 // markup built, in process.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,24 +18,13 @@
 #include "items/text_field.h"
 #include "markup/encoder.h"
 #include "markup/markup_page.h"
-#include "tests/support/spawn_client.h"
+#include "platform/files.h"
+#include "tests/support/client_fixture.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_server.h"
 
 namespace zq {
 namespace {
-
-struct RunResult {
-    int exitCode = -1;
-    std::string err;
-};
-
-std::string readAll(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // The page's own colours, given by class, so that every control is seen
 // against them.
@@ -57,61 +44,24 @@ constexpr const char* kStyle =
     "</style>\n";
 
 std::string page(const std::string& body) {
-    return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<zqml>\n") + kStyle +
-           "<body>\n" + body + "</body>\n</zqml>\n";
+    return test::zqmlDocument(kStyle + ("<body>\n" + body + "</body>\n"));
 }
 
-class FormEndToEndTest : public ::testing::Test {
+class FormEndToEndTest : public test::ClientFixture {
 protected:
-    void SetUp() override {
-        const char* binaryDir = std::getenv("ZQ_BINARY_DIR");
-        if (!binaryDir) GTEST_SKIP() << "ZQ_BINARY_DIR is not set (run through ctest)";
-        binary_ = std::filesystem::path(binaryDir) / "app" / "zqclient";
-        ASSERT_TRUE(std::filesystem::exists(binary_)) << binary_ << " is not built";
-        ASSERT_TRUE(server_.started());
+    FormEndToEndTest() : ClientFixture("form_e2e_") {}
 
-        // The client's servers are the test server's ports; a second
-        // carrier gives the host set's switch a pane to show.
-        const std::string host = std::string(test::TestServer::gatewayAddress()) + ":" +
-                                 std::to_string(server_.gatewayPort()) + ":" +
-                                 std::to_string(server_.framedPort());
-        const std::filesystem::path resource = dir_.path() / "device" / "Program" / "ZQ Resource";
-        std::filesystem::create_directories(resource);
-        std::ofstream(resource / "ZQConfig.ini")
-            << "[info-system]\nsys-cm-iplist = " << host << ":T:\nsys-ct-iplist = " << host
-            << ":CT1:\ncli-wap-port = " << server_.gatewayPort() << "\n";
+    void SetUp() override {
+        ClientFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        // A second carrier gives the host set's switch a pane to show.
+        writeConfig(serverLines() + "sys-ct-iplist = " + host() + ":CT1:\n");
         server_.writePage("done.zqml", page("<text>done</text>\n"));
     }
-
-    // Runs zqclient headless over `script`, without a display.
-    RunResult run(const std::string& script) {
-        const std::filesystem::path keys = dir_.path() / "form.keys";
-        std::ofstream(keys) << script;
-        std::vector<std::string> args = {binary_.string(), "--headless",
-                                         "--device",       (dir_.path() / "device").string(),
-                                         "--keys",         keys.string()};
-        const std::string errPath = (dir_.path() / "stderr").string();
-        RunResult result;
-        result.exitCode = test::runChild(std::move(args), "/dev/null", errPath);
-        result.err = readAll(errPath);
-        return result;
-    }
-
-    static std::string shot(const std::string& name) {
-        return "screenshot " + (test::testOutputDir() / ("form_e2e_" + name + ".png")).string() +
-               "\n";
-    }
-
-    test::TempDir dir_;
-    test::TestServer server_;
-    std::filesystem::path binary_;
 };
 
-// The start-up and a page reply are over when the client is idle; the
-// pending character of a multi-tap is committed after one second.
-constexpr const char* kStart = "idle 20000\n";
+// The pending character of a multi-tap is committed after one second.
 constexpr const char* kCommit = "wait 1300\n";
-constexpr const char* kReply = "idle 10000\n";
 
 TEST_F(FormEndToEndTest, APageFilledInByKeysSendsExactlyItsFields) {
     server_.writePage(
@@ -170,9 +120,8 @@ TEST_F(FormEndToEndTest, APageFilledInByKeysSendsExactlyItsFields) {
     script += kReply;
     script += shot("09-sent");
 
-    const RunResult result = run(script);
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_NE(result.err.find("message box [提示] 代码不能为空"), std::string::npos) << result.err;
+    EXPECT_EQ(run(script), 0) << err_;
+    EXPECT_NE(err_.find("message box [提示] 代码不能为空"), std::string::npos) << err_;
     // The refused submission sent nothing; the second one sent every field.
     EXPECT_EQ(server_.queriesFor("/done.zqml"),
               std::vector<std::string>{"user=Bw5&code=600321&side=S&acct=SZ+1"});
@@ -206,8 +155,7 @@ TEST_F(FormEndToEndTest, NestedFormSendsItsOwnFieldsAndEncryptedFieldsTravelEnco
     script += kReply;
     script += shot("11-outer-sent");
 
-    const RunResult result = run(script);
-    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(run(script), 0) << err_;
     EXPECT_EQ(server_.queriesFor("/inner.zqml"), std::vector<std::string>{"memo=ab"});
     const CString pin = FieldEncoder(CString(MarkupPage::kDefaultSnKey), CString(), CString(u"77"),
                                      CString(u"1234"))
@@ -269,19 +217,18 @@ TEST_F(FormEndToEndTest, SoftKeysOnTheWayLeaveTheFieldsAsTyped) {
     script += kReply;
     script += shot("27-sent");
 
-    const RunResult result = run(script);
-    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(run(script), 0) << err_;
     EXPECT_EQ(
         server_.queriesFor("/done.zqml"),
         std::vector<std::string>{"who=ACME+(HK)%F0%9F%98%80&qty=200&side=S&when=day%2Cmkt&acct=SZ"})
-        << result.err;
+        << err_;
 }
 
 // The demo site's order page, walked as scripts/demo-walk.keys walks it.
 TEST_F(FormEndToEndTest, TheDemoOrderFormSendsWhatTheWalkChose) {
     const std::filesystem::path site = test::sourceDir() / "resources" / "demo-site";
-    server_.writePage("index.zqml", readAll(site / "order.zqml"));
-    server_.writePage("order-done.zqml", readAll(site / "order-done.zqml"));
+    server_.writePage("index.zqml", readFile(site / "order.zqml").value_or(""));
+    server_.writePage("order-done.zqml", readFile(site / "order-done.zqml").value_or(""));
 
     std::string script = kStart;
     script += "key down\nkey down\nchar 600321\n";
@@ -293,8 +240,7 @@ TEST_F(FormEndToEndTest, TheDemoOrderFormSendsWhatTheWalkChose) {
     script += kReply;
     script += shot("13-demo-done");
 
-    const RunResult result = run(script);
-    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(run(script), 0) << err_;
     EXPECT_EQ(server_.queriesFor("/order-done.zqml"),
               std::vector<std::string>{"code=600321&qty=100&side=sell&kind=limit&acct=sz"});
 }

@@ -231,7 +231,7 @@ TEST_F(StartupEndToEndTest, AFirstPageThatSendsOnOpensNoLocalIndex) {
     server_.writePage("target.zqml", page("target"));
     writeResource("probe.zqml", page("local", "forward(/local.zqml)"));
     configure(server_, "sys-connecttype = net\nsys-index = file://probe.zqml\n");
-    RunResult r = run({"--keys", keys("wait 1500\nkey soft2\nwait 500\n")});
+    RunResult r = run({"--keys", keys("idle 20000\nkey soft2\nidle 10000\n")});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     ASSERT_TRUE(server_.waitForRequests(2, 5000)) << r.err;
     EXPECT_EQ(paths(server_), (std::vector<std::string>{"/index.zqml", "/target.zqml"}));

@@ -5,15 +5,8 @@
 // saved screens of a page with its own colours are probed pixel by pixel.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <memory>
-#include <sstream>
 #include <string>
-#include <thread>
 
 #include "app/page_controller.h"
 #include "items/fixed_head_table.h"
@@ -24,7 +17,7 @@
 #include "platform/surface.h"
 #include "platform/ui_executor.h"
 #include "tests/app/controller_fixture.h"
-#include "tests/support/spawn_client.h"
+#include "tests/support/client_fixture.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "tests/support/test_server.h"
@@ -185,13 +178,6 @@ TEST_F(TableEndToEndTest, ColumnsHoldTheirTextsInThePageFont) {
 
 // --- through the built client ---------------------------------------------------------
 
-std::string readAll(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // The page's own colours; the probes look for them.
 constexpr uint32_t kPageBg = 0x102030;
 constexpr uint32_t kControlBarFill = 0x091023;  // the bar's colour word 0x231009
@@ -203,87 +189,34 @@ constexpr const char* kStyle =
     "</style>\n";
 
 std::string colouredPage(const std::string& body) {
-    return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<zqml>\n") + kStyle +
-           "<body class=\"pg\">" + body + "</body></zqml>\n";
+    return test::zqmlDocument(kStyle + ("<body class=\"pg\">" + body + "</body>"));
 }
 
-struct Shot {
-    ImageRef image;
-    uint32_t at(int x, int y) const {
-        return image && x >= 0 && y >= 0 && x < image->width() && y < image->height()
-                   ? image->pixel(x, y) & 0xFFFFFF
-                   : 0xFFFFFFFFu;
-    }
-    bool inkInColumn(int x, int y0, int y1) const {
-        for (int y = y0; y < y1; ++y) {
-            if (at(x, y) != kPageBg) return true;
+// Columns with ink between y0 and y1 come in runs, apart by at least `gap`
+// blank columns; the runs in the band left of the scroll bar.
+int inkRuns(const test::Shot& shot, int y0, int y1, int gap) {
+    int runs = 0;
+    int blank = gap;
+    for (int x = 0; x < 220; ++x) {
+        if (shot.ink(x, y0, x + 1, y1) > 0) {
+            if (blank >= gap) ++runs;
+            blank = 0;
+        } else {
+            ++blank;
         }
-        return false;
     }
-    // Runs of columns with ink in the band left of the scroll bar, apart by
-    // at least `gap` blank columns.
-    int inkRuns(int y0, int y1, int gap) const {
-        int runs = 0;
-        int blank = gap;
-        for (int x = 0; x < 220; ++x) {
-            if (inkInColumn(x, y0, y1)) {
-                if (blank >= gap) ++runs;
-                blank = 0;
-            } else {
-                ++blank;
-            }
-        }
-        return runs;
-    }
-};
+    return runs;
+}
 
-class TableClientTest : public ::testing::Test {
+class TableClientTest : public test::ClientFixture {
 protected:
+    TableClientTest() : ClientFixture("table_e2e_", kPageBg) {}
+
     void SetUp() override {
-        const char* binaryDir = std::getenv("ZQ_BINARY_DIR");
-        if (!binaryDir) GTEST_SKIP() << "ZQ_BINARY_DIR is not set (run through ctest)";
-        binary_ = std::filesystem::path(binaryDir) / "app" / "zqclient";
-        ASSERT_TRUE(std::filesystem::exists(binary_)) << binary_ << " is not built";
-        ASSERT_TRUE(server_.started());
-        const std::string host = std::string(test::TestServer::gatewayAddress()) + ":" +
-                                 std::to_string(server_.gatewayPort()) + ":" +
-                                 std::to_string(server_.framedPort());
-        const std::filesystem::path program = dir_.path() / "device" / "Program";
-        std::filesystem::create_directories(program / "ZQ Resource");
-        std::ofstream(program / "ZQ Resource" / "ZQConfig.ini")
-            << "[info-system]\nsys-cm-iplist = " << host
-            << ":T:\ncli-wap-port = " << server_.gatewayPort() << "\n";
+        ClientFixture::SetUp();
         server_.writePage("detail.zqml", colouredPage("<text>detail</text>"));
     }
-    int run(const std::string& script) {
-        const std::filesystem::path keys = dir_.path() / "tables.keys";
-        std::ofstream(keys) << script;
-        const std::string errPath = (dir_.path() / "stderr").string();
-        const int exitCode =
-            test::runChild({binary_.string(), "--headless", "--device",
-                            (dir_.path() / "device").string(), "--keys", keys.string()},
-                           "/dev/null", errPath);
-        err_ = readAll(errPath);
-        return exitCode;
-    }
-    static std::filesystem::path shotPath(const std::string& name) {
-        return test::testOutputDir() / ("table_e2e_" + name + ".png");
-    }
-    static std::string shot(const std::string& name) {
-        return "screenshot " + shotPath(name).string() + "\n";
-    }
-    static Shot load(const std::string& name) {
-        return Shot{loadImageFile(shotPath(name).string())};
-    }
-
-    test::TempDir dir_;
-    test::TestServer server_;
-    std::filesystem::path binary_;
-    std::string err_;
 };
-
-constexpr const char* kStart = "idle 20000\n";
-constexpr const char* kReply = "idle 10000\n";
 
 // A wide quote table scrolled far down: its control bar's "next page"
 // button loads the next page (no row under the bar is sent); the simple
@@ -315,19 +248,19 @@ TEST_F(TableClientTest, AWideTableAndASimpleTableInAPageWithItsOwnColours) {
     EXPECT_EQ(server_.queriesFor("/next.zqml").size(), 1u);
     EXPECT_TRUE(server_.queriesFor("/detail.zqml").empty());
 
-    const Shot tables = load("01-tables");
-    const Shot scrolled = load("02-scrolled");
+    const test::Shot tables = load("01-tables");
+    const test::Shot scrolled = load("02-scrolled");
     ASSERT_TRUE(tables.image && scrolled.image);
     // The simple table is the page's first line: three texts, apart, on
     // the page's own background.
     int top = 0;
-    while (top < 40 && tables.inkRuns(top, top + 1, 1) == 0) ++top;
+    while (top < 40 && inkRuns(tables, top, top + 1, 1) == 0) ++top;
     ASSERT_LT(top, 40);
-    EXPECT_EQ(tables.inkRuns(top, top + 10, 4), 3);
+    EXPECT_EQ(inkRuns(tables, top, top + 10, 4), 3);
     EXPECT_EQ(tables.at(200, top + 5), kPageBg);
     // The control bar stands in the status line, right, in both pictures:
     // its fill shows between the first two buttons.
-    for (const Shot* s : {&tables, &scrolled}) EXPECT_EQ(s->at(192, 290), kControlBarFill);
+    for (const test::Shot* s : {&tables, &scrolled}) EXPECT_EQ(s->at(192, 290), kControlBarFill);
 }
 }  // namespace
 }  // namespace zq

@@ -5,14 +5,7 @@
 // log shows what was sent; the saved screens are probed pixel by pixel.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdlib>
-#include <fstream>
-#include <functional>
-#include <memory>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -26,7 +19,7 @@
 #include "platform/surface.h"
 #include "platform/ui_executor.h"
 #include "tests/app/controller_fixture.h"
-#include "tests/support/spawn_client.h"
+#include "tests/support/client_fixture.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "tests/support/test_server.h"
@@ -39,12 +32,7 @@
 namespace zq {
 namespace {
 
-std::string readAll(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using test::Shot;
 
 // Page colours of our own: every probe below looks for one of these.
 constexpr uint32_t kPageBg = 0x203040;
@@ -64,54 +52,18 @@ constexpr const char* kStyle =
     "</style>\n";
 
 std::string page(const std::string& bodyElement) {
-    return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<zqml>\n") + kStyle +
-           bodyElement + "</zqml>\n";
+    return test::zqmlDocument(kStyle + bodyElement);
 }
 
-struct Shot {
-    ImageRef image;
-    uint32_t at(int x, int y) const {
-        return image && x >= 0 && y >= 0 && x < image->width() && y < image->height()
-                   ? image->pixel(x, y) & 0xFFFFFF
-                   : 0xFFFFFFFFu;
-    }
-    // Pixels of `colour` inside the rectangle.
-    int count(uint32_t colour, int x0, int y0, int x1, int y1) const {
-        int n = 0;
-        for (int y = y0; y < y1; ++y) {
-            for (int x = x0; x < x1; ++x) n += at(x, y) == colour;
-        }
-        return n;
-    }
-    // Pixels that are neither the page's background nor `other`.
-    int ink(int x0, int y0, int x1, int y1, uint32_t other = kPageBg) const {
-        int n = 0;
-        for (int y = y0; y < y1; ++y) {
-            for (int x = x0; x < x1; ++x) n += at(x, y) != kPageBg && at(x, y) != other;
-        }
-        return n;
-    }
-};
-
-class TabsEndToEndTest : public ::testing::Test {
+class TabsEndToEndTest : public test::ClientFixture {
 protected:
-    void SetUp() override {
-        const char* binaryDir = std::getenv("ZQ_BINARY_DIR");
-        if (!binaryDir) GTEST_SKIP() << "ZQ_BINARY_DIR is not set (run through ctest)";
-        binary_ = std::filesystem::path(binaryDir) / "app" / "zqclient";
-        ASSERT_TRUE(std::filesystem::exists(binary_)) << binary_ << " is not built";
-        ASSERT_TRUE(server_.started());
+    TabsEndToEndTest() : ClientFixture("tabs_e2e_", kPageBg) {}
 
-        const std::string host = std::string(test::TestServer::gatewayAddress()) + ":" +
-                                 std::to_string(server_.gatewayPort()) + ":" +
-                                 std::to_string(server_.framedPort());
-        const std::filesystem::path program = dir_.path() / "device" / "Program";
-        std::filesystem::create_directories(program / "ZQ Resource");
-        std::ofstream(program / "ZQ Resource" / "ZQConfig.ini")
-            << "[info-system]\nsys-cm-iplist = " << host
-            << ":T:\ncli-wap-port = " << server_.gatewayPort() << "\n";
+    void SetUp() override {
+        ClientFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         // The grid's cell pictures, one flat colour each.
-        std::filesystem::create_directories(program / "images");
+        std::filesystem::create_directories(program() / "images");
         for (size_t i = 0; i < std::size(kCell); ++i) {
             Surface cell(24, 24);
             for (int y = 0; y < 24; ++y) {
@@ -120,41 +72,11 @@ protected:
             std::string name = std::to_string(i);
             name.insert(0, 1, 'c');
             name += ".png";
-            ASSERT_TRUE(savePng(cell, (program / "images" / name).string()));
+            ASSERT_TRUE(savePng(cell, (program() / "images" / name).string()));
         }
         server_.writePage("done.zqml", page("<body class=\"pg\"><text>done</text></body>\n"));
     }
-
-    int run(const std::string& script) {
-        const std::filesystem::path keys = dir_.path() / "tabs.keys";
-        std::ofstream(keys) << script;
-        std::vector<std::string> args = {binary_.string(), "--headless",
-                                         "--device",       (dir_.path() / "device").string(),
-                                         "--keys",         keys.string()};
-        const std::string errPath = (dir_.path() / "stderr").string();
-        const int exitCode = test::runChild(std::move(args), "/dev/null", errPath);
-        err_ = readAll(errPath);
-        return exitCode;
-    }
-
-    static std::filesystem::path shotPath(const std::string& name) {
-        return test::testOutputDir() / ("tabs_e2e_" + name + ".png");
-    }
-    static std::string shot(const std::string& name) {
-        return "screenshot " + shotPath(name).string() + "\n";
-    }
-    static Shot load(const std::string& name) {
-        return Shot{loadImageFile(shotPath(name).string())};
-    }
-
-    test::TempDir dir_;
-    test::TestServer server_;
-    std::filesystem::path binary_;
-    std::string err_;
 };
-
-constexpr const char* kStart = "idle 20000\n";
-constexpr const char* kReply = "idle 10000\n";
 
 // The marker block of each tab page fills the page's first line.
 TEST_F(TabsEndToEndTest, ATabbedPageSwitchesWithKeysAndATapOnTheBar) {

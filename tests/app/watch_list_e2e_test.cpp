@@ -5,41 +5,25 @@
 // saved in the test output folder.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "platform/files.h"
-#include "tests/support/spawn_client.h"
-#include "tests/support/test_env.h"
-#include "tests/support/test_server.h"
+#include "tests/support/client_fixture.h"
 
 namespace zq {
 namespace {
 
-std::string shot(const std::string& name) {
-    return "screenshot " + (test::testOutputDir() / ("watch_e2e_" + name + ".png")).string() + "\n";
-}
+class WatchListEndToEndTest : public test::ClientFixture {
+protected:
+    WatchListEndToEndTest() : ClientFixture("watch_e2e_") {}
+};
 
-TEST(WatchListEndToEndTest, RequestValuesCarryTheListsAndBatchDeleteRemovesTheCheckedStocks) {
-    const char* binaryDir = std::getenv("ZQ_BINARY_DIR");
-    if (!binaryDir) GTEST_SKIP() << "ZQ_BINARY_DIR is not set (run through ctest)";
-    test::TestServer server;
-    ASSERT_TRUE(server.started());
-    test::TempDir dir;
-    const std::filesystem::path resource = dir.path() / "device" / "Program" / "ZQ Resource";
-    std::filesystem::create_directories(resource);
-    std::ofstream(resource / "ZQConfig.ini")
-        << "[info-system]\nsys-cm-iplist = " << test::TestServer::gatewayAddress() << ":"
-        << server.gatewayPort() << ":" << server.framedPort()
-        << ":T:\ncli-wap-port = " << server.gatewayPort() << "\n";
-
+TEST_F(WatchListEndToEndTest, RequestValuesCarryTheListsAndBatchDeleteRemovesTheCheckedStocks) {
     // A page with its own colours fills the lists.
     const std::string style =
         "<style>body{background-color:#20303c;font-color:#e8eef4;font-size:large}\n"
         "lnk{font-color:#ffd75e}</style>\n";
-    server.writePage(
+    server_.writePage(
         "index.zqml",
         "<zqml>" + style +
             "<add stock=\"600000\"/><add stock=\"000001\"/><add stock=\"600036\"/>"
@@ -51,7 +35,7 @@ TEST(WatchListEndToEndTest, RequestValuesCarryTheListsAndBatchDeleteRemovesTheCh
             "<table id=\"t\"><th><td name=\"code\">代码</td><td name=\"name\">名称</td></th>"
             "<tr><td>600000</td><td>AAA</td></tr><tr><td>000001</td><td>BBB</td></tr>"
             "<tr><td>600036</td><td>CCC</td></tr></table></body></zqml>\n");
-    server.writePage("quote.zqml", "<zqml><body><text>quote</text></body></zqml>\n");
+    server_.writePage("quote.zqml", "<zqml><body><text>quote</text></body></zqml>\n");
 
     // The link, back, the batch delete: the first and third rows checked,
     // "确定" from the menu and yes; then the link again.
@@ -61,17 +45,9 @@ TEST(WatchListEndToEndTest, RequestValuesCarryTheListsAndBatchDeleteRemovesTheCh
     script += "key down\nkey enter\nkey down\nkey down\nkey enter\nkey soft1\n" + shot("03-menu");
     script += "key enter\nanswer yes\nidle 10000\n" + shot("04-returned");
     script += "key up\nkey enter\nidle 10000\n";
-    std::ofstream(dir.path() / "watch.keys") << script;
-
-    const std::string err = (dir.path() / "stderr").string();
-    EXPECT_EQ(test::runChild({(std::filesystem::path(binaryDir) / "app" / "zqclient").string(),
-                              "--headless", "--device", (dir.path() / "device").string(), "--keys",
-                              (dir.path() / "watch.keys").string()},
-                             "/dev/null", err),
-              0);
-    const std::string log = readFile(err).value_or("");
-    EXPECT_NE(log.find("[删除确认] 确认删除选中的自选股？ -> yes"), std::string::npos) << log;
-    EXPECT_EQ(server.queriesFor("/quote.zqml"),
+    EXPECT_EQ(run(script), 0) << err_;
+    EXPECT_NE(err_.find("[删除确认] 确认删除选中的自选股？ -> yes"), std::string::npos) << err_;
+    EXPECT_EQ(server_.queriesFor("/quote.zqml"),
               (std::vector<std::string>{
                   "sys-stockcode=600000,000001,600036&sys-fundcode=510050"
                   "&sys-laststocks=000001,600000",

@@ -1,13 +1,14 @@
 // Runs the built zqclient program and checks what it prints and saves.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <algorithm>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/image.h"
+#include "tests/support/client_fixture.h"
 #include "tests/support/spawn_client.h"
 #include "tests/support/test_env.h"
 
@@ -20,19 +21,11 @@ struct RunResult {
     std::string err;
 };
 
-std::string readAll(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 class ZqclientTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* binaryDir = std::getenv("ZQ_BINARY_DIR");
-        if (!binaryDir) GTEST_SKIP() << "ZQ_BINARY_DIR is not set (run through ctest)";
-        binary_ = std::filesystem::path(binaryDir) / "app" / "zqclient";
+        binary_ = test::clientBinary();
+        if (binary_.empty()) GTEST_SKIP() << "ZQ_BINARY_DIR is not set (run through ctest)";
         ASSERT_TRUE(std::filesystem::exists(binary_)) << binary_ << " is not built";
     }
 
@@ -44,8 +37,8 @@ protected:
         const std::string errPath = (dir_.path() / "stderr").string();
         RunResult result;
         result.exitCode = test::runChild(std::move(args), outPath, errPath, extraEnv);
-        result.out = readAll(outPath);
-        result.err = readAll(errPath);
+        result.out = readFile(outPath).value_or("");
+        result.err = readFile(errPath).value_or("");
         return result;
     }
 
