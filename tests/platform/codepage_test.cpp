@@ -2,6 +2,7 @@
 
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/cstring.h"
@@ -131,6 +132,31 @@ TEST(Utf8, AsciiFastPathKeepsPositions) {
         std::u16string expected(20, u'x');
         expected.insert(at, 1, u'行');
         EXPECT_EQ(utf8ToUtf16(bytes), expected) << at;
+    }
+}
+
+TEST(Utf8, ChineseFastPathsKeepPositionsAndLeaveOddLeadsToTheGeneralWay) {
+    // Runs of Chinese long enough for the four- and two-character steps,
+    // with a character of another lead (E0, ED, a two-byte one, ASCII) or a
+    // broken sequence at every offset.
+    const std::pair<std::string, std::u16string> odd[] = {
+        {"\xE0\xA4\x85", u"\u0905"}, {"\xED\x95\x9C", u"\uD55C"},
+        {"\xC3\xA9", u"\u00E9"},     {"a", u"a"},
+        {"\xE8\xA1", u"\uFFFD"},     {"\xEF\xBC\x8C", u"\uFF0C"}};
+    for (const auto& [bytes, unit] : odd) {
+        for (size_t at = 0; at <= 24; ++at) {
+            std::string text;
+            std::u16string expected;
+            for (size_t k = 0; k < 24; ++k) {
+                if (k == at) {
+                    text += bytes;
+                    expected += unit;
+                }
+                text += "\xE8\xA1\x8C";  // 行
+                expected += u'行';
+            }
+            EXPECT_EQ(utf8ToUtf16(text), expected) << at << " " << testing::PrintToString(bytes);
+        }
     }
 }
 
