@@ -93,34 +93,30 @@ int timeHost(const HostRecord& host, const SpeedTestConfig& config,
 
 // --- the run ---------------------------------------------------------------------------------
 
-SpeedTestRun::~SpeedTestRun() {
-    cancel_.store(true);
-    if (worker_.joinable()) worker_.join();
-}
+SpeedTestRun::~SpeedTestRun() { worker_.join(); }
 
 bool SpeedTestRun::start(std::vector<HostRecord> hosts, const SpeedTestConfig& config,
                          Report report, Done done) {
     if (running_.load()) return false;
-    if (worker_.joinable()) worker_.join();
-    cancel_.store(false);
+    worker_.join();
     running_.store(true);
-    worker_ = std::thread([this, hosts = std::move(hosts), config, report = std::move(report),
-                           done = std::move(done)] {
-        for (size_t i = 0; i < hosts.size() && !cancel_.load(); ++i) {
+    worker_.start([this, hosts = std::move(hosts), config, report = std::move(report),
+                   done = std::move(done)](const StopSignal& stop) {
+        for (size_t i = 0; i < hosts.size() && !stop.requested(); ++i) {
             const int index = static_cast<int>(i);
             if (report) report(index, -2);
-            const int result = timeHost(hosts[i], config, &cancel_);
-            if (cancel_.load()) break;
+            const int result = timeHost(hosts[i], config, &stop.flag());
+            if (stop.requested()) break;
             if (report) report(index, result);
         }
-        if (done) done(cancel_.load());
+        if (done) done(stop.requested());
         running_.store(false);
     });
     return true;
 }
 
 bool SpeedTestRun::cancel(uint32_t waitMs) {
-    cancel_.store(true);
+    worker_.requestStop();
     // The real clock: a test's injected tick source must not stretch this.
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     while (running_.load()) {

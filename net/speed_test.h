@@ -19,13 +19,13 @@
 #include <cstdint>
 #include <functional>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "core/host_record.h"
 #include "net/http_socket.h"
 #include "net/request_session.h"
 #include "platform/cstring.h"
+#include "platform/threading.h"
 
 namespace zq {
 
@@ -69,9 +69,9 @@ public:
     bool running() const { return running_.load(); }
 
 private:
-    std::atomic<bool> cancel_{false};
     std::atomic<bool> running_{false};
-    std::thread worker_;
+    // Last: its body uses running_, so it must be joined before that dies.
+    WorkerThread worker_;
 };
 
 }  // namespace zq
