@@ -62,7 +62,7 @@ inline void appendPngBytes(png_structp png, png_bytep data, png_size_t n) {
 inline void flushNothing(png_structp) {}
 
 inline bool writePngInto(png_structp png, png_infop info, PngSpec& spec, Bytes& out,
-                  std::vector<png_bytep>& rows) {
+                         std::vector<png_bytep>& rows) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_write_fn(png, &out, appendPngBytes, flushNothing);
     png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colorType,
@@ -94,8 +94,8 @@ inline Bytes encodePng(PngSpec spec) {
     return out;
 }
 
-inline Bytes encodeJpeg(int width, int height, J_COLOR_SPACE space, int components, const Bytes& samples,
-                 bool progressive = false) {
+inline Bytes encodeJpeg(int width, int height, J_COLOR_SPACE space, int components,
+                        const Bytes& samples, bool progressive = false) {
     jpeg_compress_struct c{};
     jpeg_error_mgr err{};
     c.err = jpeg_std_error(&err);
@@ -187,7 +187,7 @@ inline const std::vector<GifColorType> kFourColors = {
 
 // `rows` in file order, unpadded; `table` as 0x00RRGGBB.
 inline Bytes makeBmp(int width, int height, int bpp, const std::vector<uint32_t>& table,
-              const std::vector<Bytes>& rows) {
+                     const std::vector<Bytes>& rows) {
     uint32_t stride = (width * bpp + 31) / 32 * 4;
     uint32_t offset = 14 + 40 + static_cast<uint32_t>(table.size()) * 4;
     Bytes b = {'B', 'M'};
