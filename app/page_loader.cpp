@@ -230,7 +230,6 @@ std::unique_ptr<PageEntry> PageLoader::parsePage(std::string_view text, const CS
     // A page object with the page font.
     auto entry = std::make_unique<PageEntry>();
     auto page = std::make_unique<MarkupPage>();
-    parseFailed_ = false;
     parseRedirected_ = false;
     page->setPageFont(host_.pageFont());
 
@@ -239,7 +238,6 @@ std::unique_ptr<PageEntry> PageLoader::parsePage(std::string_view text, const CS
     CString port;
     CString path;
     zq::splitHttpHostPort(url, host, port, path);
-    pageTiming_.parseStart = tickCount();
     const CString outerUrl = std::exchange(buildingUrl_, url);
     bool loaded = false;
     {
@@ -247,11 +245,9 @@ std::unique_ptr<PageEntry> PageLoader::parsePage(std::string_view text, const CS
         loaded = page->loadPage(text, &host_.pageHost(), host + u':' + port);
     }
     buildingUrl_ = outerUrl;
-    pageTiming_.parseEnd = tickCount();
 
     // Text that does not parse.
     if (!loaded) {
-        parseFailed_ = true;
         host_.errors().setError(kParseErrorCode, kParseErrorText);
         if (Screen* screen = host_.currentScreen()) screen->stopLoading(LoadingState::kAnyRequest);
         return nullptr;
@@ -328,7 +324,6 @@ void PageLoader::showPage(std::unique_ptr<PageEntry> entry, int screenId, bool r
 
 void PageLoader::makeCurrent(PageEntry* entry) {
     if (!entry || !entry->screen) return;
-    if (!entry->url.isEmpty()) basePath_ = urlDirectory(entry->url);
 
     // The page left runs its leave action while it is still the current one.
     if (host_.currentEntry() && !host_.currentEntry()->unonload.isEmpty())

@@ -113,15 +113,11 @@ private:
     // Timers this loader starts end with it.
     std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
     std::unique_ptr<SmsSender> smsSender_;
-    bool parseFailed_ = false;
     bool parseRedirected_ = false;
-    // The current page's URL up to its last '/'.
-    CString basePath_;
     // The URL of the page parsePage is building: its "/" content links lie
     // on its server.
     CString buildingUrl_;
     CString lastUrl_;
-    PageTiming pageTiming_;
 };
 
 }  // namespace zq
