@@ -55,6 +55,8 @@ public:
     bool isCapitalNext() const { return capitalNext_; }
     // "abc", "Abc", "ABC", "123" or "Nat.".
     CString modeName() const;
+    // Every name modeName gives.
+    static constexpr const char16_t* kModeNames[] = {u"abc", u"Abc", u"ABC", u"123", u"Nat."};
     // '#' released: drops a pending capital in "abc", else the next mode.
     void stepMode();
     // After a mode change: only "Abc" starts with a capital.

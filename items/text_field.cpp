@@ -341,7 +341,7 @@ int TextField::modeIndicatorRoom() const {
     if (!showModeIndicator_) return 0;
     const Font& font = *effectiveFont();
     int widest = 0;
-    for (const char16_t* name : {u"abc", u"Abc", u"ABC", u"123", u"Nat."}) {
+    for (const char16_t* name : MultiTapInput::kModeNames) {
         widest = std::max(widest, font.textWidth(std::u16string_view(name)));
     }
     return widest + kModeIndicatorGap;
@@ -383,11 +383,7 @@ void TextField::initContent(int firstLineWidth, int lineWidth) {
 
 void TextField::locateCaret(int index) {
     caretIndex_ = std::clamp(index, 0, value().length());
-    if (textLines_.isEmpty()) {
-        textLines_.resetCaret();
-    } else {
-        textLines_.locate(text_, *effectiveFont(), caretIndex_);
-    }
+    textLines_.locate(text_, *effectiveFont(), caretIndex_);
     setInternalArea(0, textLines_.caretY(), contentWidth_, textLines_.lineHeight());
 }
 

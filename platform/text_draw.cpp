@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "platform/device_context.h"
-#include "platform/target_clones.h"
 
 namespace zq {
 namespace {
