@@ -21,7 +21,6 @@ namespace zq {
 
 namespace {
 
-constexpr int kLoadingStarted = 2;
 constexpr const char16_t* kBackLabel = u"返";
 constexpr const char16_t* kForwardLabel = u"前";
 constexpr const char16_t* kExitLabel = u"退";
@@ -98,16 +97,12 @@ bool PageController::beginLoading(bool blockInput, int requestId) {
     Screen* screen = currentScreen();
     if (screen && screen->isInputBlocked()) return false;
     if (screen) {
-        // A cancelled load ends the shown screen's loading state and puts
-        // the load state back as it was.
-        const int savedState = loadState_;
-        screen->startLoading(blockInput, false, requestId, [this, savedState] {
+        // A cancelled load ends the shown screen's loading state.
+        screen->startLoading(blockInput, false, requestId, [this] {
             requests_.cancelRequest();
             if (Screen* shown = currentScreen()) shown->stopLoading(LoadingState::kAnyRequest);
-            loadState_ = savedState;
         });
     }
-    loadState_ = kLoadingStarted;
     return true;
 }
 
@@ -350,7 +345,6 @@ void PageController::onAction(const CString& actions) {
 
 void PageController::onEvent(std::unique_ptr<Event> event) {
     eventSource_.reset();
-    userInput_ = true;
     if (!event) return;
 
     switch (event->kind()) {
@@ -371,7 +365,6 @@ void PageController::onEvent(std::unique_ptr<Event> event) {
             return;
         case EventKind::Key: {
             const auto& key = static_cast<const KeyEvent&>(*event);
-            lastKeyText_ = key.getKey();
             onAction(key.getAction());
             return;
         }

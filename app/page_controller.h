@@ -283,10 +283,8 @@ private:
     CString currentUser_;
     // "@" + name -> value.
     std::map<CString, CString> linkVariables_;
-    CString lastKeyText_;
     CString mainCaption_;
 
-    int loadState_ = 0;
     PageEntry* currentEntry_ = nullptr;
     FontRef pageFont_;
     ZQException errors_;
@@ -300,13 +298,11 @@ private:
     ItemRef eventSource_;
     // Written by the markup "memsave" element.
     std::map<CString, CString> memoryValues_;
-    CString networkName_;
     CString languageName_{u"gb2312"};
     CString imsi_;
     CString imei_;
     std::function<void()> shutdown_;
     std::function<void()> connect_;
-    bool userInput_ = true;
 
     FormActions formActions_{*this};
     NavigationActions navigationActions_{*this};
