@@ -23,35 +23,6 @@ constexpr std::u16string_view kSentTotal = u"sys-sentcounth";
 constexpr std::u16string_view kCounterNameKey = u"cli-myreginfopath";
 constexpr size_t kMaxQuickPathLine = 999;
 
-struct KeyValueWords {
-    std::string_view key;
-    std::string_view value;
-};
-
-// A line read as "%s = %s" reads it: a blank-free word, blanks, "=",
-// blanks, a blank-free word ("a =b" and "a = b c" pass, "a=b" and "a= b"
-// do not).
-std::optional<KeyValueWords> scanKeyValue(std::string_view line) {
-    size_t at = 0;
-    auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
-    auto skipBlanks = [&] {
-        while (at < line.size() && blank(line[at])) ++at;
-    };
-    auto word = [&] {
-        const size_t start = at;
-        while (at < line.size() && !blank(line[at])) ++at;
-        return line.substr(start, at - start);
-    };
-    skipBlanks();
-    const std::string_view key = word();
-    skipBlanks();
-    if (key.empty() || at >= line.size() || line[at] != '=') return std::nullopt;
-    ++at;
-    skipBlanks();
-    const std::string_view value = word();
-    if (value.empty()) return std::nullopt;
-    return KeyValueWords{key, value};
-}
 constexpr size_t kMaxQuickPathFile = 1024 * 1024;
 // A wait longer than an hour is a typo, not a wish.
 constexpr int kMaxWaitSeconds = 3600;
@@ -189,8 +160,7 @@ bool SettingsStore::setStored(const CString& key, const CString& value, int sect
     // A page names the key (an element id): it must not write a section
     // header or a second entry into the file. A value too long to be read
     // back would lose the setting at the next start.
-    if (!isWritableKey(cleanKey) ||
-        cleanValue.toCodePage(kCodePageDefault).size() > ConfigStore::kMaxValueBytes) {
+    if (!isWritableKey(cleanKey) || !ConfigStore::fitsValue(cleanValue)) {
         return false;
     }
     // The counter file is looked for under the name the settings file gives
@@ -309,14 +279,14 @@ std::map<CString, CString> SettingsStore::readQuickPaths(const std::filesystem::
         if (end == std::string::npos) end = bytes->size();
         const std::string_view line(bytes->data() + start, end - start);
         start = end + 1;
-        if (line.size() > kMaxQuickPathLine || line.find('=') == std::string_view::npos) continue;
-        const std::optional<KeyValueWords> words = scanKeyValue(line);
-        if (!words) continue;
-        CString value = CString::fromCodePage(words->value, kCodePageDefault);
+        if (line.size() > kMaxQuickPathLine) continue;
+        const KeyValueWords words = splitKeyValue(line);
+        if (words.key.empty() || !words.equals || words.value.empty()) continue;
+        CString value = CString::fromCodePage(words.value, kCodePageDefault);
         if (value.length() >= 2 && value.at(0) == u'"' && value.at(value.length() - 1) == u'"') {
             value = value.mid(1, value.length() - 2);
         }
-        paths[CString::fromCodePage(words->key, kCodePageDefault)] = value;
+        paths[CString::fromCodePage(words.key, kCodePageDefault)] = value;
     }
     return paths;
 }

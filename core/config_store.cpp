@@ -93,16 +93,9 @@ IniLine parseLine(std::string_view line) {
     }
     if (line.find('=') == std::string_view::npos) return out;
 
-    // The way sscanf(line, "%s = %s") splits it.
-    const size_t keyStart = skipBlanks(line, 0);
-    const size_t keyEnd = skipWord(line, keyStart);
-    std::string_view value;
-    const size_t equals = skipBlanks(line, keyEnd);
-    if (equals < line.size() && line[equals] == '=') {
-        const size_t valueStart = skipBlanks(line, equals + 1);
-        value = line.substr(valueStart, skipWord(line, valueStart) - valueStart);
-    }
-    const std::string_view key = line.substr(keyStart, keyEnd - keyStart);
+    const KeyValueWords words = splitKeyValue(line);
+    const std::string_view key = words.key;
+    const std::string_view value = words.value;
     if (key.size() > ConfigStore::kMaxKeyBytes || value.size() > ConfigStore::kMaxValueBytes) {
         return out;
     }
@@ -190,17 +183,13 @@ std::string renderGroup(const Group& group) {
     return text.toCodePage(kCodePageDefault);
 }
 
-bool fitsLine(const CString& text, size_t maxBytes) {
-    return text.toCodePage(kCodePageDefault).size() <= maxBytes;
-}
-
 std::vector<Group> groupEntries(SettingsMap& settings, const DefaultsMap& defaults, int groupCount,
                                 const CString& sectionToClear, ClearMode mode) {
     std::vector<Group> groups;
     for (auto& [key, entry] : settings) {
         // What would not read back as itself is not written at all.
         if (!isWritableKey(key) || !isWritableSection(entry.section) ||
-            !fitsLine(entry.value, ConfigStore::kMaxValueBytes)) {
+            !ConfigStore::fitsValue(entry.value)) {
             continue;
         }
         if (mode == ClearMode::kClearSection) {
@@ -257,8 +246,7 @@ CString readBackValue(const CString& value) {
 }
 
 bool isStorableCounterName(const CString& name) {
-    return isPlainFileName(name) && fitsLine(name, ConfigStore::kMaxValueBytes) &&
-           readBackValue(name) == name;
+    return isPlainFileName(name) && ConfigStore::fitsValue(name) && readBackValue(name) == name;
 }
 
 bool ConfigStore::load(SettingsMap& settings, const fs::path& userFile,
@@ -357,6 +345,24 @@ bool ConfigStore::writeMerged(SettingsMap& settings, const fs::path& file, int g
         writeFileAtomic(*path, counter);
     }
     return true;
+}
+
+KeyValueWords splitKeyValue(std::string_view line) {
+    KeyValueWords words;
+    const size_t keyStart = skipBlanks(line, 0);
+    const size_t keyEnd = skipWord(line, keyStart);
+    words.key = line.substr(keyStart, keyEnd - keyStart);
+    const size_t equals = skipBlanks(line, keyEnd);
+    if (equals < line.size() && line[equals] == '=') {
+        words.equals = true;
+        const size_t valueStart = skipBlanks(line, equals + 1);
+        words.value = line.substr(valueStart, skipWord(line, valueStart) - valueStart);
+    }
+    return words;
+}
+
+bool ConfigStore::fitsValue(const CString& value) {
+    return value.toCodePage(kCodePageDefault).size() <= kMaxValueBytes;
 }
 
 }  // namespace zq

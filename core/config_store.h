@@ -31,6 +31,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <string_view>
 #include <utility>
 
 #include "core/settings.h"
@@ -70,11 +71,23 @@ enum class ClearMode {
     kClearSection,  // empty the given section and reset keys with a default
 };
 
+// A line split the way sscanf(line, "%s = %s") splits it: the first
+// blank-free word, then, past blanks, "=" and blanks, the next one. Without
+// an "=" after the first word `equals` is false and the value empty.
+struct KeyValueWords {
+    std::string_view key;
+    std::string_view value;
+    bool equals = false;
+};
+KeyValueWords splitKeyValue(std::string_view line);
+
 class ConfigStore {
 public:
     static constexpr size_t kMaxLineBytes = 64 * 1024;
     static constexpr size_t kMaxKeyBytes = 500;
     static constexpr size_t kMaxValueBytes = 1000;
+    // True when `value` fits a value of the GBK file, to be read back whole.
+    static bool fitsValue(const CString& value);
     static constexpr int kSaveGroupCount = 3;
 
     explicit ConfigStore(ConfigFolders folders) : folders_(std::move(folders)) {}
