@@ -221,15 +221,6 @@ void ChoiceGroup::raiseChange() {
 
 // --- keys, pen, commands ------------------------------------------------------------------
 
-Style* ChoiceGroup::focus(Style* focusStyle, int direction) {
-    Style* before = Container::focus(focusStyle, direction);
-    ChoiceItem* chosen = multiple_ ? nullptr : getChoiceItem(selectedIndex_);
-    if (focused_ && chosen && chosen->isInteractive() && getFocusedItem() != chosen) {
-        focusChild(selectedIndex_, chosen, direction);
-    }
-    return before;
-}
-
 bool ChoiceGroup::keyPressed(int keyCode, int gameAction) {
     if (Container::size() == 0) return Container::keyPressed(keyCode, gameAction);
     const bool taken = Container::keyPressed(keyCode, gameAction);
@@ -357,6 +348,16 @@ void ChoiceGroup::reset() {
 }
 
 // --- what both kinds of group share ----------------------------------------------------
+
+template <class Base>
+Style* ChoiceRows<Base>::focus(Style* focusStyle, int direction) {
+    Style* before = Base::focus(focusStyle, direction);
+    ChoiceItem* chosen = multiple_ ? nullptr : getChoiceItem(selectedIndex_);
+    if (this->focused_ && chosen && chosen->isInteractive() && this->getFocusedItem() != chosen) {
+        this->focusChild(selectedIndex_, chosen, direction);
+    }
+    return before;
+}
 
 template <class Base>
 int ChoiceRows<Base>::addChoiceItem(std::unique_ptr<ChoiceItem> row, Style* style) {

@@ -97,6 +97,8 @@ public:
     using Base::Base;
 
     bool pointerReleased(int x, int y) override;
+    // An exclusive group takes the focus on its chosen row.
+    Style* focus(Style* focusStyle, int direction) override;
 
     // --- Choice (the rest is each group's own) ---------------------------------
     int size() const override { return Base::size(); }
@@ -171,8 +173,6 @@ public:
     ~ChoiceGroup() override;
 
     // --- Item ---------------------------------------------------------------
-    // An exclusive group is entered on its chosen row, from either side.
-    Style* focus(Style* focusStyle, int direction) override;
     bool keyPressed(int keyCode, int gameAction) override;
     bool keyReleased(int keyCode, int gameAction) override;
     bool pointerPressed(int x, int y) override;

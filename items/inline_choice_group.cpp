@@ -113,15 +113,6 @@ void InLineChoiceGroup::raiseChange(Item* source) {
 
 // --- keys, pen, commands ---------------------------------------------------------------------
 
-Style* InLineChoiceGroup::focus(Style* focusStyle, int direction) {
-    Style* before = InlineContainer::focus(focusStyle, direction);
-    ChoiceItem* chosen = multiple_ ? nullptr : getChoiceItem(selectedIndex_);
-    if (focused_ && chosen && chosen->isInteractive() && getFocusedItem() != chosen) {
-        focusChild(selectedIndex_, chosen, direction);
-    }
-    return before;
-}
-
 bool InLineChoiceGroup::keyPressed(int keyCode, int gameAction) {
     if (EmptyContainer::size() == 0) return EmptyContainer::keyPressed(keyCode, gameAction);
     if (EmptyContainer::keyPressed(keyCode, gameAction)) return true;

@@ -36,8 +36,6 @@ public:
     ~InLineChoiceGroup() override;
 
     // --- Item ---------------------------------------------------------------
-    // An exclusive group is entered on its chosen row, from either side.
-    Style* focus(Style* focusStyle, int direction) override;
     bool keyPressed(int keyCode, int gameAction) override;
     bool keyReleased(int keyCode, int gameAction) override;
     bool pointerPressed(int x, int y) override;
