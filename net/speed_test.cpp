@@ -93,8 +93,6 @@ int timeHost(const HostRecord& host, const SpeedTestConfig& config,
 
 // --- the run ---------------------------------------------------------------------------------
 
-SpeedTestRun::~SpeedTestRun() { worker_.join(); }
-
 bool SpeedTestRun::start(std::vector<HostRecord> hosts, const SpeedTestConfig& config,
                          Report report, Done done) {
     if (running_.load()) return false;

@@ -52,9 +52,9 @@ public:
     // At the end, with whether it was cancelled.
     using Done = std::function<void(bool cancelled)>;
 
+    // Destroying it cancels and joins the worker (a member, so joined before
+    // the state it writes goes); bounded by the poll interval of the waits.
     SpeedTestRun() = default;
-    // Cancels and joins; bounded by the poll interval of the waits.
-    ~SpeedTestRun();
     SpeedTestRun(const SpeedTestRun&) = delete;
     SpeedTestRun& operator=(const SpeedTestRun&) = delete;
 

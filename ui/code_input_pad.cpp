@@ -239,31 +239,34 @@ bool CodeInputPad::isActionTemplate() const {
     return open > 0 && !extractAlnumRun(addressTemplate_.left(open)).isEmpty();
 }
 
-CString CodeInputPad::addressFor(const CString& code) const {
+CodeInputPad::Address CodeInputPad::resolveAddress(const CString& code) const {
     if (quickPaths_) {
         const CString link = quickPaths_(code);
-        if (!link.isEmpty()) return link;
+        if (!link.isEmpty()) return {link, false};
     }
     // An action template gets the code inside its parentheses.
     if (isActionTemplate()) {
         const int open = addressTemplate_.find(u'(');
         int close = addressTemplate_.find(u')', open);
         if (close < 0) close = addressTemplate_.length();
-        return setUrlParamKeepFragment(addressTemplate_.left(close), kCodeParam, code) +
-               addressTemplate_.mid(close);
+        return {setUrlParamKeepFragment(addressTemplate_.left(close), kCodeParam, code) +
+                    addressTemplate_.mid(close),
+                true};
     }
-    return setUrlParamKeepFragment(addressTemplate_, kCodeParam, code);
+    return {setUrlParamKeepFragment(addressTemplate_, kCodeParam, code), false};
 }
+
+CString CodeInputPad::addressFor(const CString& code) const { return resolveAddress(code).text; }
 
 void CodeInputPad::submit() {
     setVisible(false);
     if (!listener_) return;
     // The address goes as a link's event: its target to open, or the
     // action an action template made.
-    const CString address = addressFor(code_);
-    const bool action = isActionTemplate() && !(quickPaths_ && !quickPaths_(code_).isEmpty());
-    listener_->onEvent(std::make_unique<HyperEvent>(address, action ? CString() : address,
-                                                    action ? address : CString()));
+    const Address address = resolveAddress(code_);
+    const CString& text = address.text;
+    listener_->onEvent(std::make_unique<HyperEvent>(text, address.action ? CString() : text,
+                                                    address.action ? text : CString()));
 }
 
 }  // namespace zq

@@ -100,6 +100,13 @@ private:
     int pitch() const { return keyHeight_ + 1; }
     // "forward(...)" and the like, not a link.
     bool isActionTemplate() const;
+    // The address for `code`, and whether it is an action to run rather than
+    // a link to open.
+    struct Address {
+        CString text;
+        bool action = false;
+    };
+    Address resolveAddress(const CString& code) const;
 
     Screen* screen_;
     EventListener* listener_ = nullptr;
