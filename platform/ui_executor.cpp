@@ -29,6 +29,7 @@ struct ExecutorState {
     std::mutex mutex;
     bool exists = false;
     std::deque<std::function<void()>> tasks;
+    std::atomic<size_t> queued{0};  // tasks.size(), readable without the lock
     std::map<UiTimerId, Timer> timers;
     UiTimerId nextTimerId = 1;
 
@@ -60,6 +61,7 @@ bool postToUi(std::function<void()> task) {
         std::lock_guard<std::mutex> lock(s.mutex);
         if (!s.open.load(std::memory_order_relaxed)) return false;
         s.tasks.push_back(std::move(task));
+        s.queued.store(s.tasks.size(), std::memory_order_release);
     }
     wakeUiThread();
     return true;
@@ -109,6 +111,7 @@ UiExecutor::UiExecutor() {
     }
     s.exists = true;
     s.tasks.clear();
+    s.queued.store(0, std::memory_order_release);
     s.timers.clear();
     s.uiThread.store(std::this_thread::get_id(), std::memory_order_release);
     s.open.store(true, std::memory_order_release);
@@ -131,6 +134,7 @@ void UiExecutor::shutdown() {
         s.open.store(false, std::memory_order_release);
         s.uiThread.store(std::thread::id(), std::memory_order_release);
         dropped.swap(s.tasks);
+        s.queued.store(0, std::memory_order_release);
         droppedTimers.swap(s.timers);
     }
     // Destroying a dropped runOnUiAndWait task breaks its promise, which
@@ -152,6 +156,7 @@ int UiExecutor::runPending() {
             if (!s.open.load(std::memory_order_relaxed) || s.tasks.empty()) break;
             task = std::move(s.tasks.front());
             s.tasks.pop_front();
+            s.queued.store(s.tasks.size(), std::memory_order_release);
         }
         task();
         ++ran;
@@ -187,6 +192,11 @@ bool UiExecutor::hasPendingTasks() const {
     ExecutorState& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
     return !s.tasks.empty();
+}
+
+bool UiExecutor::awaitTask(std::chrono::microseconds limit) const {
+    ExecutorState& s = state();
+    return detail::spinUntil([&s] { return s.queued.load(std::memory_order_acquire) > 0; }, limit);
 }
 
 int UiExecutor::msUntilNextTimer() const {

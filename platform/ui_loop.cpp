@@ -45,6 +45,9 @@ void UiLoop::runOnce(int maxWaitMs) {
     executor_.runPending();
     if (dirty_) repaintNow();
     if (quit_) return;
+    // A worker that hands this thread one step after another posts the next
+    // within microseconds: waiting for it awake spares a wake-up per step.
+    if (waitBudget(maxWaitMs) != 0) executor_.awaitTask(detail::kHandOffSpin);
     if (std::optional<InputEvent> event = window_.waitEvent(waitBudget(maxWaitMs))) {
         dispatch(*event);
     }

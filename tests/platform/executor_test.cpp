@@ -121,6 +121,28 @@ TEST(UiExecutor, ShutdownDropsQueuedWorkAndWakesWaiters) {
     EXPECT_THROW(runOnUiAndWait([] { return 1; }), UiClosedError);
 }
 
+TEST(UiExecutor, AwaitTaskSeesAWorkersPostAndGivesUpAfterItsLimit) {
+    UiExecutor ui;
+    using std::chrono::microseconds;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ui.awaitTask(microseconds(2000)));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, microseconds(2000));
+
+    std::thread worker([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        postToUi([] {});
+    });
+    EXPECT_TRUE(ui.awaitTask(std::chrono::seconds(5)));
+    worker.join();
+    EXPECT_EQ(ui.runPending(), 1);
+    EXPECT_FALSE(ui.awaitTask(microseconds(0)));
+
+    // Tasks a shutdown drops are not waiting any more.
+    postToUi([] {});
+    ui.shutdown();
+    EXPECT_FALSE(ui.awaitTask(microseconds(0)));
+}
+
 TEST(UiExecutor, AShutdownFromATaskStopsTheRestOfTheRound) {
     UiExecutor ui;
     int after = 0;
