@@ -128,6 +128,9 @@ int runClient(const Options& options) {
     }
     std::vector<ScriptStep> steps;
     if (!loadScript(options, steps)) return kExitUsage;
+    // The splash's glyphs are made on a second core meanwhile.
+    GlyphWarmup warmup(Screen::kBaseFontSize, static_cast<int>(FontWeight::Normal),
+                       Application::startupGlyphs());
 
     DeviceFiles device(options.deviceDir.empty() ? defaultDeviceRoot()
                                                  : std::filesystem::path(options.deviceDir));
