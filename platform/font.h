@@ -91,7 +91,8 @@ FontRef getFont(int cellHeight, int weight = static_cast<int>(FontWeight::Normal
 void setFontSource(std::shared_ptr<FontSource> source);
 
 // Renders the glyphs of `text` in getFont(cellHeight, weight) on a thread of
-// its own, so that the paints that need them find them made. Start-up uses
+// its own, kept off the caller's core, so that the paints that need them
+// find them made. Start-up uses
 // it for its first screens' texts while it reads its files: the face opens
 // and FreeType's hinter sets up each script (about half a millisecond for
 // Latin and as much again for CJK) on a second core. The destructor waits
