@@ -1,5 +1,7 @@
 #include "platform/ui_executor.h"
 
+#include <sched.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
@@ -30,6 +32,9 @@ struct ExecutorState {
     bool exists = false;
     std::deque<std::function<void()>> tasks;
     std::atomic<size_t> queued{0};  // tasks.size(), readable without the lock
+    // The cores the UI thread and the last poster last ran on.
+    std::atomic<int> uiCore{-1};
+    std::atomic<int> posterCore{-1};
     std::map<UiTimerId, Timer> timers;
     UiTimerId nextTimerId = 1;
 
@@ -57,6 +62,7 @@ void wakeUiThread() {
 
 bool postToUi(std::function<void()> task) {
     ExecutorState& s = state();
+    s.posterCore.store(sched_getcpu(), std::memory_order_relaxed);
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         if (!s.open.load(std::memory_order_relaxed)) return false;
@@ -143,6 +149,7 @@ void UiExecutor::shutdown() {
 
 int UiExecutor::runPending() {
     ExecutorState& s = state();
+    s.uiCore.store(sched_getcpu(), std::memory_order_relaxed);
     int ran = 0;
     size_t batch = 0;
     {
@@ -196,8 +203,20 @@ bool UiExecutor::hasPendingTasks() const {
 
 bool UiExecutor::awaitTask(std::chrono::microseconds limit) const {
     ExecutorState& s = state();
-    return detail::spinUntil([&s] { return s.queued.load(std::memory_order_acquire) > 0; }, limit);
+    auto queued = [&s] { return s.queued.load(std::memory_order_acquire) > 0; };
+    const int here = sched_getcpu();
+    s.uiCore.store(here, std::memory_order_relaxed);
+    if (here == s.posterCore.load(std::memory_order_relaxed)) return queued();
+    return detail::spinUntil(queued, limit);
 }
+
+namespace detail {
+
+bool uiThreadOnOtherCore() {
+    return sched_getcpu() != state().uiCore.load(std::memory_order_relaxed);
+}
+
+}  // namespace detail
 
 int UiExecutor::msUntilNextTimer() const {
     ExecutorState& s = state();

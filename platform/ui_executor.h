@@ -74,6 +74,10 @@ bool spinUntil(Ready ready, std::chrono::microseconds limit) {
 
 constexpr std::chrono::microseconds kHandOffSpin{200};
 
+// Whether the UI thread last ran on another core than the caller's: waiting
+// awake on the core the other thread needs would only hold it up.
+bool uiThreadOnOtherCore();
+
 // What a worker waiting in runOnUiAndWait shares with the task it posted.
 // A task dropped unrun says so from its destructor; no broken promise (an
 // exception object shared across threads) is involved.
@@ -139,8 +143,10 @@ auto runOnUiAndWait(F&& fn) -> std::invoke_result_t<std::decay_t<F>&> {
         auto task = std::make_shared<detail::UiWaitTask<R, Fn>>(wait, Fn(std::forward<F>(fn)));
         if (!postToUi([task = std::move(task)] { task->run(); })) throw UiClosedError();
     }
-    detail::spinUntil([&] { return wait->settled.load(std::memory_order_acquire); },
-                      detail::kHandOffSpin);
+    if (detail::uiThreadOnOtherCore()) {
+        detail::spinUntil([&] { return wait->settled.load(std::memory_order_acquire); },
+                          detail::kHandOffSpin);
+    }
     std::unique_lock<std::mutex> lock(wait->mutex);
     wait->finished.wait(lock, [&] { return wait->done; });
     if (!wait->ran) throw UiClosedError();
@@ -166,8 +172,9 @@ public:
     // the tasks after it stay queued.
     int runPending();
     bool hasPendingTasks() const;
-    // Waits on this core for a task to be posted, for at most `limit`;
-    // true when one is queued.
+    // Waits on this core for a task to be posted, for at most `limit`,
+    // unless the thread that posted last ran on this core; true when one
+    // is queued.
     bool awaitTask(std::chrono::microseconds limit) const;
     // Milliseconds until the earliest timer is due (0 when overdue), or -1
     // when no timer runs.
