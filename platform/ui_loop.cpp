@@ -31,7 +31,8 @@ UiLoop::~UiLoop() {
 UiLoop* UiLoop::current() { return currentLoop; }
 
 int UiLoop::run() {
-    invalidate();
+    // A frame shown before the loop runs (the splash) is not painted again.
+    if (!presented_) invalidate();
     while (!quit_) runOnce(-1);
     return exitCode_;
 }
@@ -91,6 +92,7 @@ void UiLoop::repaintNow() {
 }
 
 void UiLoop::presentNow() {
+    presented_ = true;
     if (overlays_.empty()) {
         window_.present(backBuffer_);
         return;
