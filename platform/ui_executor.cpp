@@ -120,6 +120,7 @@ UiExecutor::UiExecutor() {
     s.queued.store(0, std::memory_order_release);
     s.timers.clear();
     s.uiThread.store(std::this_thread::get_id(), std::memory_order_release);
+    s.uiCore.store(sched_getcpu(), std::memory_order_relaxed);
     s.open.store(true, std::memory_order_release);
 }
 
