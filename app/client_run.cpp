@@ -19,6 +19,7 @@
 #include "platform/image.h"
 #include "platform/key_script.h"
 #include "platform/message_box.h"
+#include "platform/threading.h"
 #include "platform/ui_executor.h"
 #include "platform/ui_loop.h"
 #include "platform/window.h"
@@ -80,7 +81,7 @@ bool loadScript(const Options& options, std::vector<ScriptStep>& steps) {
 // The UI from the splash screen to the exit routine. Returns the loop's code,
 // or kExitFailure when start-up gave up.
 int runUi(UiExecutor& executor, WindowBackend& window, StartupInputGate* gate,
-          const DeviceFiles& device, Size client) {
+          const DeviceFiles& device, Size client, AsideTask& install) {
     Display display(client);
     MainFrame frame(display);
     UiLoop loop(executor, window, frame);
@@ -98,6 +99,7 @@ int runUi(UiExecutor& executor, WindowBackend& window, StartupInputGate* gate,
                                                         device.hostPath(u"\\UserData")},
                                       std::move(hooks));
     frame.setController(&app->controller());
+    install.finish();
     app->showSplashAndStart(client);
     int code = loop.run();
 
@@ -147,10 +149,14 @@ int runClient(const Options& options) {
         return kExitFailure;
     }
     CurrentDeviceFiles currentDevice(device);
-    if (!device.installProgramFolder(resourcesFolder())) {
-        std::fprintf(stderr, "zqclient: some program files could not be installed in %s\n",
-                     device.programFolder().c_str());
-    }
+    // The shipped files install beside the making of the window and the UI;
+    // start-up waits for them before it reads the settings.
+    AsideTask install([&device] {
+        if (!device.installProgramFolder(resourcesFolder())) {
+            std::fprintf(stderr, "zqclient: some program files could not be installed in %s\n",
+                         device.programFolder().c_str());
+        }
+    });
     makeDirectories(device.hostPath(u"\\UserData"));
 
     const Size screen = options.landscape ? Size{320, 240} : Size{240, 320};
@@ -195,7 +201,7 @@ int runClient(const Options& options) {
     installItemMakers();
     Screen::initMetrics(client);
     int code = runUi(executor, gated ? static_cast<WindowBackend&>(gate) : replay,
-                     gated ? &gate : nullptr, device, client);
+                     gated ? &gate : nullptr, device, client, install);
     executor.shutdown();
     setMessageBoxEcho(nullptr);
 

@@ -1,13 +1,12 @@
 // The font cache, the fixed-metric font and the measuring shared by all fonts.
 #include "platform/font.h"
 
-#include <pthread.h>
-#include <sched.h>
-
 #include <algorithm>
 #include <map>
 #include <mutex>
 #include <utility>
+
+#include "platform/threading.h"
 
 namespace zq {
 
@@ -111,23 +110,6 @@ FontRef FixedFontSource::font(int cellHeight, int weight) {
 FontRef getFont(int cellHeight, int weight) { return registry().get(cellHeight, weight); }
 
 void setFontSource(std::shared_ptr<FontSource> source) { registry().setSource(std::move(source)); }
-
-namespace {
-
-// Sharing the caller's core, the helper would hold the caller up rather
-// than run beside it: it may use any core the process may use but the one
-// the caller runs on.
-void keepOffThisCore(std::thread& helper) {
-    const int here = sched_getcpu();
-    cpu_set_t allowed;
-    CPU_ZERO(&allowed);
-    if (here < 0 || sched_getaffinity(0, sizeof allowed, &allowed) != 0) return;
-    CPU_CLR(here, &allowed);
-    if (CPU_COUNT(&allowed) == 0) return;
-    pthread_setaffinity_np(helper.native_handle(), sizeof allowed, &allowed);
-}
-
-}  // namespace
 
 GlyphWarmup::GlyphWarmup(int cellHeight, int weight, std::u16string text)
     : thread_([cellHeight, weight, text = std::move(text)] {

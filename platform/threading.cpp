@@ -1,8 +1,12 @@
 #include "platform/threading.h"
 
+#include <pthread.h>
+#include <sched.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace zq {
 
@@ -39,6 +43,52 @@ void WorkerThread::join() {
     }
     stop_.request();
     thread_.join();
+}
+
+AsideTask::AsideTask(std::function<void()> job) : job_(std::move(job)) {
+    thread_ = std::thread([this] {
+        int expected = kWaiting;
+        if (state_.compare_exchange_strong(expected, kRunning)) run();
+    });
+    keepOffThisCore(thread_);
+}
+
+AsideTask::~AsideTask() {
+    try {
+        finish();
+    } catch (...) {
+    }
+    thread_.join();
+}
+
+void AsideTask::run() {
+    try {
+        job_();
+    } catch (...) {
+        error_ = std::current_exception();
+    }
+    state_.store(kDone, std::memory_order_release);
+    state_.notify_all();
+}
+
+void AsideTask::finish() {
+    int expected = kWaiting;
+    if (state_.compare_exchange_strong(expected, kRunning)) run();
+    for (int seen = state_.load(std::memory_order_acquire); seen != kDone;
+         seen = state_.load(std::memory_order_acquire)) {
+        state_.wait(seen);
+    }
+    if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
+}
+
+void keepOffThisCore(std::thread& helper) {
+    const int here = sched_getcpu();
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    if (here < 0 || sched_getaffinity(0, sizeof allowed, &allowed) != 0) return;
+    CPU_CLR(here, &allowed);
+    if (CPU_COUNT(&allowed) == 0) return;
+    pthread_setaffinity_np(helper.native_handle(), sizeof allowed, &allowed);
 }
 
 }  // namespace zq

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -66,5 +67,34 @@ private:
     StopSignal stop_;
     std::thread thread_;
 };
+
+// Runs a job on a thread of its own, kept off the caller's core, while the
+// caller goes on. finish() returns once the job has run: it waits for a job
+// under way, and runs the job itself when the thread has not begun it yet,
+// so a thread that a busy machine starts late costs no wait. The job runs
+// exactly once; an exception it throws comes out of finish(). The
+// destructor finishes and joins.
+class AsideTask {
+public:
+    explicit AsideTask(std::function<void()> job);
+    ~AsideTask();
+    AsideTask(const AsideTask&) = delete;
+    AsideTask& operator=(const AsideTask&) = delete;
+
+    void finish();
+
+private:
+    enum State : int { kWaiting, kRunning, kDone };
+    void run();
+
+    std::function<void()> job_;
+    std::exception_ptr error_;
+    std::atomic<int> state_{kWaiting};
+    std::thread thread_;
+};
+
+// Lets `helper` run on any core the process may use but the caller's: a
+// helper sharing it would hold the caller up rather than run beside it.
+void keepOffThisCore(std::thread& helper);
 
 }  // namespace zq

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -89,6 +90,35 @@ TEST(WorkerThread, StopWakesAWaitingBody) {
     EXPECT_EQ(result.load(), 0);
     worker.join();
     worker.join();  // idempotent
+}
+
+TEST(AsideTask, TheJobRunsOnceWhereverItRunsAndItsErrorComesOutOfFinish) {
+    for (int i = 0; i < 50; ++i) {
+        std::atomic<int> runs{0};
+        {
+            AsideTask task([&] { ++runs; });
+            if (i % 2 == 0) {
+                task.finish();
+                EXPECT_EQ(runs.load(), 1);  // done when finish returns
+                task.finish();
+            }
+        }
+        EXPECT_EQ(runs.load(), 1);
+    }
+    // A job that has begun on its thread is waited for, not run again.
+    std::atomic<bool> begun{false};
+    std::atomic<int> runs{0};
+    AsideTask slow([&] {
+        begun = true;
+        sleepMs(20);
+        ++runs;
+    });
+    while (!begun) std::this_thread::yield();
+    slow.finish();
+    EXPECT_EQ(runs.load(), 1);
+
+    AsideTask failing([] { throw std::runtime_error("no"); });
+    EXPECT_THROW(failing.finish(), std::runtime_error);
 }
 
 }  // namespace
