@@ -81,7 +81,9 @@ ConnectionMode Application::connectionMode(const CString& connectType, const CSt
 CString Application::oemInfo() { return CString::fromUtf8(hostSystemName()); }
 
 std::u16string Application::startupGlyphs() {
-    std::u16string text = u"0123456789.";
+    // Printable ASCII first: the first paint's version line needs those.
+    std::u16string text;
+    for (char16_t ch = u'!'; ch <= u'~'; ++ch) text += ch;
     for (const char16_t* status :
          {kStatusConfiguring, kStatusNetworkSetup, kStatusDefaultStyle, kStatusDetecting,
           kStatusTryingProxy, kStatusTryingDirect, kStatusParsing}) {
@@ -203,8 +205,13 @@ void Application::reconnect() {
 // --- the start-up worker ---------------------------------------------------------------------
 
 void Application::runStartup() {
-    // Saves cut short by a killed client leave their temporary files behind.
-    if (DeviceFiles::hasCurrent()) removeStaleTempFiles(DeviceFiles::current().root());
+    // Saves cut short by a killed client leave their temporary files behind;
+    // they go once start-up is through, not on the way to the first page.
+    struct RemoveStaleAtEnd {
+        ~RemoveStaleAtEnd() {
+            if (DeviceFiles::hasCurrent()) removeStaleTempFiles(DeviceFiles::current().root());
+        }
+    } removeStaleAtEnd;
     try {
         applyConfiguration();
         const bool selection = onUi([this] {

@@ -68,9 +68,9 @@ public:
     static constexpr const char16_t* kStatusTryingDirect = u"无代理尝试连接%s";
     static constexpr const char16_t* kStatusParsing = u"正在解析数据";
 
-    // The characters the splash draws on that way (those statuses and the
-    // digits of the version and the host addresses), for drawing ahead
-    // while start-up reads its files.
+    // The characters the splash draws on that way (those statuses, and the
+    // ASCII of the version and the hosts), for drawing ahead while start-up
+    // reads its files.
     static std::u16string startupGlyphs();
 
     Application(ControllerFolders folders, StartupHooks hooks);
