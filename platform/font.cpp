@@ -6,8 +6,6 @@
 #include <mutex>
 #include <utility>
 
-#include "platform/threading.h"
-
 namespace zq {
 
 char32_t nextChar(std::u16string_view text, size_t& pos) {
@@ -115,10 +113,8 @@ GlyphWarmup::GlyphWarmup(int cellHeight, int weight, std::u16string text)
     : thread_([cellHeight, weight, text = std::move(text)] {
           const FontRef font = getFont(cellHeight, weight);
           for (size_t pos = 0; pos < text.size();) font->glyph(nextChar(text, pos));
-      }) {
-    keepOffThisCore(thread_);
-}
+      }) {}
 
-GlyphWarmup::~GlyphWarmup() { thread_.join(); }
+GlyphWarmup::~GlyphWarmup() = default;
 
 }  // namespace zq

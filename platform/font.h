@@ -12,8 +12,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
+
+#include "platform/threading.h"
 
 namespace zq {
 
@@ -105,7 +106,7 @@ public:
     GlyphWarmup& operator=(const GlyphWarmup&) = delete;
 
 private:
-    std::thread thread_;
+    HelperThread thread_;
 };
 
 // True when the system CJK face can be found; `error` (may be null) then

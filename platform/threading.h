@@ -7,6 +7,8 @@
 // stop their workers in the reverse order of starting them.
 #pragma once
 
+#include <pthread.h>
+
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -68,6 +70,27 @@ private:
     std::thread thread_;
 };
 
+// A thread that starts on any core the process may use but its creator's:
+// placed beside its creator, a new thread may take the creator's core from
+// it for a whole time slice rather than run beside it. The destructor joins.
+class HelperThread {
+public:
+    explicit HelperThread(std::function<void()> body);
+    ~HelperThread();
+    HelperThread(const HelperThread&) = delete;
+    HelperThread& operator=(const HelperThread&) = delete;
+
+    // False when no thread could be made; the body then never runs.
+    bool started() const { return started_; }
+
+private:
+    static void* run(void* self);
+
+    std::function<void()> body_;
+    pthread_t thread_{};
+    bool started_ = false;
+};
+
 // Runs a job on a thread of its own, kept off the caller's core, while the
 // caller goes on. finish() returns once the job has run: it waits for a job
 // under way, and runs the job itself when the thread has not begun it yet,
@@ -90,11 +113,7 @@ private:
     std::function<void()> job_;
     std::exception_ptr error_;
     std::atomic<int> state_{kWaiting};
-    std::thread thread_;
+    HelperThread thread_;
 };
-
-// Lets `helper` run on any core the process may use but the caller's: a
-// helper sharing it would hold the caller up rather than run beside it.
-void keepOffThisCore(std::thread& helper);
 
 }  // namespace zq

@@ -1,6 +1,7 @@
 #include "platform/clock.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <atomic>
 #include <chrono>
@@ -90,6 +91,26 @@ TEST(WorkerThread, StopWakesAWaitingBody) {
     EXPECT_EQ(result.load(), 0);
     worker.join();
     worker.join();  // idempotent
+}
+
+TEST(HelperThread, RunsOffItsCreatorsCoreAndIsJoinedAtTheEnd) {
+    cpu_set_t before;
+    ASSERT_EQ(sched_getaffinity(0, sizeof before, &before), 0);
+    cpu_set_t two;
+    CPU_ZERO(&two);
+    CPU_SET(0, &two);
+    CPU_SET(1, &two);
+    if (CPU_COUNT(&before) < 2 || sched_setaffinity(0, sizeof two, &two) != 0) {
+        GTEST_SKIP() << "needs cores 0 and 1";
+    }
+    const int creator = sched_getcpu();
+    int core = -1;
+    {
+        HelperThread helper([&core] { core = sched_getcpu(); });
+        EXPECT_TRUE(helper.started());
+    }
+    EXPECT_EQ(core, 1 - creator);
+    sched_setaffinity(0, sizeof before, &before);
 }
 
 TEST(AsideTask, TheJobRunsOnceWhereverItRunsAndItsErrorComesOutOfFinish) {
