@@ -11,11 +11,10 @@
 #include "items/string_item.h"
 #include "platform/message_box.h"
 #include "platform/ui_executor.h"
+#include "ui/client_context.h"
 #include "ui/default_styles.h"
 #include "ui/display.h"
 #include "ui/event.h"
-#include "ui/style_class.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
