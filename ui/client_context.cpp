@@ -3,7 +3,6 @@
 #include <cassert>
 #include <utility>
 
-
 namespace zq {
 namespace {
 
@@ -76,9 +75,7 @@ ScreenMetrics ClientContext::metrics() const { return values_->metrics.get(); }
 void ClientContext::setMetrics(const ScreenMetrics& metrics) { values_->metrics.set(metrics); }
 Rect ClientContext::displayArea() const { return values_->displayArea.get(); }
 void ClientContext::setDisplayArea(const Rect& area) { values_->displayArea.set(area); }
-std::filesystem::path ClientContext::programFolder() const {
-    return values_->programFolder.get();
-}
+std::filesystem::path ClientContext::programFolder() const { return values_->programFolder.get(); }
 void ClientContext::setProgramFolder(const std::filesystem::path& folder) {
     values_->programFolder.set(folder);
 }
