@@ -239,5 +239,23 @@ TEST_F(SpeedTestItemTest, WithoutHostsNothingCanBeChosen) {
     EXPECT_TRUE(boxShown("请先选择一个站点"));
 }
 
+// The screen's and the page's styles stayed in the registry until exit:
+// every opening left more behind.
+TEST_F(SpeedTestItemTest, OpeningTheTestAgainLeavesNoStylesBehind) {
+    loadHosts(answering_);
+    controller_->openUrl(u"file://a.zqml", -1, false, false, false, 0);
+    const auto openAndClose = [&] {
+        controller_->onAction(u"spt()");
+        ASSERT_NE(controller_->speedTest().speedTestScreen(), nullptr);
+        controller_->speedTest().closeSpeedTestScreen();
+        executor_.runPending();
+    };
+    openAndClose();
+    const size_t settled = trackedStyleCount();
+    openAndClose();
+    openAndClose();
+    EXPECT_EQ(trackedStyleCount(), settled);
+}
+
 }  // namespace
 }  // namespace zq
