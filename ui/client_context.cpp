@@ -37,7 +37,7 @@ struct ClientContext::Values {
     Guarded<CString> resourceFolder{CString(u"\\windows\\")};
 };
 
-ClientContext::ClientContext(BuiltIn) : values_(std::make_unique<Values>()) {}
+ClientContext::ClientContext(BuiltIn) : values_(std::make_unique<Values>()), builtIn_(true) {}
 
 ClientContext::ClientContext() : values_(std::make_unique<Values>()) {
     const ClientContext& from = current();
@@ -56,6 +56,7 @@ ClientContext::ClientContext() : values_(std::make_unique<Values>()) {
 }
 
 ClientContext::~ClientContext() {
+    if (builtIn_) return;
     // Newest first: an older context going first would leave this one
     // current after its end.
     [[maybe_unused]] ClientContext* was = gCurrent.exchange(previous_);

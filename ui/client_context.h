@@ -190,6 +190,7 @@ private:
     MarqueeTextLookup marqueeLookup_;
     ResponseListenerRegistry responseListeners_;
     ClientContext* previous_ = nullptr;
+    bool builtIn_ = false;  // never current, so never handed back
 
     struct BuiltIn {};
     explicit ClientContext(BuiltIn);
