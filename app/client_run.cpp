@@ -22,9 +22,9 @@
 #include "platform/ui_executor.h"
 #include "platform/ui_loop.h"
 #include "platform/window.h"
+#include "ui/client_context.h"
 #include "ui/display.h"
 #include "ui/screen.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 
@@ -151,6 +151,8 @@ int runClient(const Options& options) {
     makeDirectories(device.hostPath(u"\\UserData"));
 
     const Size screen = options.landscape ? Size{320, 240} : Size{240, 320};
+    // Made first: the threads that read it end before it does.
+    ClientContext context;
     UiExecutor executor;
     std::unique_ptr<WindowBackend> window;
     if (wantsWindow(options)) {
@@ -186,10 +188,10 @@ int runClient(const Options& options) {
     DeviceServicesScope servicesScope(services);
 
     const Size client = replay.size();
-    setDisplayArea(Rect::fromSize(0, 0, client.width, client.height));
-    setProgramFolder(device.programFolder());
-    setResourceFolder(CString(u"\\Program\\ZQ Resource\\"));
-    installItemMakers();
+    context.setDisplayArea(Rect::fromSize(0, 0, client.width, client.height));
+    context.setProgramFolder(device.programFolder());
+    context.setResourceFolder(CString(u"\\Program\\ZQ Resource\\"));
+    installItemMakers(context);
     Screen::initMetrics(client);
     int code = runUi(executor, gated ? static_cast<WindowBackend&>(gate) : replay,
                      gated ? &gate : nullptr, device, client);
