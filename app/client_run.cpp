@@ -13,6 +13,7 @@
 #include "items/item_makers.h"
 #include "net/dialler.h"
 #include "net/request_session.h"
+#include "net/speed_test.h"
 #include "platform/device_services.h"
 #include "platform/files.h"
 #include "platform/font.h"
@@ -171,10 +172,12 @@ int runClient(const Options& options) {
     const bool gated = quitAtEnd || !steps.empty();
     ScriptedWindow replay(*window, std::move(steps),
                           quitAtEnd ? ScriptEnd::Quit : ScriptEnd::PassThrough);
-    // An idle step waits for the replies of the requests in flight and for
-    // the work they post.
-    replay.setBusyProbe(
-        [&executor] { return executor.hasPendingTasks() || pendingRequests().size() > 0; });
+    // An idle step waits for the replies of the requests in flight, for
+    // speed tests and for the work they post.
+    replay.setBusyProbe([&executor] {
+        return executor.hasPendingTasks() || pendingRequests().size() > 0 ||
+               SpeedTestRun::anyRunning();
+    });
     StartupInputGate gate(replay);
 
     LinuxDeviceServices linuxServices(device.root());
