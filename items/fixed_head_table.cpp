@@ -563,8 +563,8 @@ int FixTableItem::headTop(int contentTop) const {
 }
 
 bool FixTableItem::onHead(int y) const {
-    // The content was painted at lastPaintY_ + contentY_.
-    const int top = headTop(lastPaintY_ + contentY_) - lastPaintY_;
+    // The content was painted at getLastPaintY() + contentY_.
+    const int top = headTop(getLastPaintY() + contentY_) - getLastPaintY();
     return hasHead_ && y >= top && y < top + headHeight();
 }
 

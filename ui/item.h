@@ -423,24 +423,16 @@ protected:
     void setAlignmentFromLayout();
 
     CString id_;
-    CString formName_;
     CString tipText_;
     CString extraText_;
-    Style* pressedStyle_ = nullptr;
-    Style* savedStyle_ = nullptr;
     Background* background_ = nullptr;
     Border* border_ = nullptr;
     Style* style_ = nullptr;
     ItemScreen* screen_ = nullptr;
     Item* parent_ = nullptr;
     std::vector<CommandRef> commands_;
-    std::vector<std::pair<CommandRef, CommandRef>> subCommands_;  // (child, parent)
-    CommandRef defaultCommand_;
-    ItemCommandListener* commandListener_ = nullptr;
     uint32_t layout_ = 0;
     int minWidth_ = 0;
-    int maxWidth_ = INT_MAX;
-    int minHeight_ = 0;
     bool initialised_ = false;
     int itemWidth_ = 0;
     int itemHeight_ = 0;
@@ -457,39 +449,19 @@ protected:
     int contentWidth_ = 0;
     int contentHeight_ = 0;
     int borderWidth_ = 0;
-    int backgroundWidth_ = 0;
-    int backgroundHeight_ = 0;
     int appearanceMode_ = kAppearancePlain;
     bool styleApplied_ = false;
     bool alignCentre_ = false;
     bool expand_ = false;
     bool alignRight_ = false;
-    int relativeX_ = 0;
     int relativeY_ = 0;
     int contentX_ = 0;
     int contentY_ = 0;
-    int internalX_ = kNoInternalArea;
-    int internalY_ = 0;
-    int internalWidth_ = 0;
-    int internalHeight_ = 0;
     bool focused_ = false;
-    std::unique_ptr<Item> label_;
-    bool labelBeside_ = false;
     Style* focusedStyle_ = nullptr;
     bool pressed_ = false;
-    bool hidden_ = false;
     bool shown_ = true;
     EventListener* eventListener_ = nullptr;
-    CString focusAction_;
-    CString leaveAction_;
-    int savedAppearanceMode_ = kAppearancePlain;
-    int savedHeight_ = 0;
-    ItemStateListener* stateListener_ = nullptr;
-    bool onScreen_ = false;
-    int lastPaintX_ = 0;
-    int lastPaintY_ = 0;
-    int lastPaintLeft_ = 0;
-    int lastPaintRight_ = 0;
 
 private:
     void applyView(Style* style);
@@ -499,6 +471,34 @@ private:
     void correctParentScroll(ItemContainer& container, bool visible);
     static void applyLabelFont(Item& label, const FontRef& font);
 
+    CString formName_;
+    Style* savedStyle_ = nullptr;
+    std::vector<std::pair<CommandRef, CommandRef>> subCommands_;  // (child, parent)
+    CommandRef defaultCommand_;
+    ItemCommandListener* commandListener_ = nullptr;
+    int backgroundHeight_ = 0;
+    int internalX_ = kNoInternalArea;
+    int internalY_ = 0;
+    int internalWidth_ = 0;
+    int internalHeight_ = 0;
+    std::unique_ptr<Item> label_;
+    bool labelBeside_ = false;
+    bool hidden_ = false;
+    CString focusAction_;
+    CString leaveAction_;
+    int savedAppearanceMode_ = kAppearancePlain;
+    int savedHeight_ = 0;
+    ItemStateListener* stateListener_ = nullptr;
+    bool onScreen_ = false;
+    Style* pressedStyle_ = nullptr;
+    int maxWidth_ = INT_MAX;
+    int minHeight_ = 0;
+    int backgroundWidth_ = 0;
+    int relativeX_ = 0;
+    int lastPaintX_ = 0;
+    int lastPaintY_ = 0;
+    int lastPaintLeft_ = 0;
+    int lastPaintRight_ = 0;
     ItemView* view_ = nullptr;
     std::unique_ptr<ItemView> ownedView_;  // a clone made for this item
     ItemView* viewSource_ = nullptr;       // the style's view the clone came from
