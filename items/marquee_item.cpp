@@ -62,7 +62,8 @@ bool MarqueeItem::mayScroll() const {
     const auto* screen = dynamic_cast<const Screen*>(getScreen());
     // Placed: painted at least once where it stands (the status line, or
     // a container that holds it).
-    if (!display || !screen || !initialised_ || getLastPaintRight() <= getLastPaintLeft()) return false;
+    if (!display || !screen || !initialised_ || getLastPaintRight() <= getLastPaintLeft())
+        return false;
     return display->isCurrent(screen) && (screen->getBusyFlags() & Screen::kBusyMenuOpen) == 0;
 }
 
@@ -71,7 +72,8 @@ int MarqueeItem::onTimer() {
     if (tickCount_ < kTicksPerStep || !mayScroll()) return 0;
     scrollStep();
     Display* display = Display::getDisplay();
-    display->paintItemNow(getLastPaintX(), getLastPaintY(), getLastPaintLeft(), getLastPaintRight(), this);
+    display->paintItemNow(getLastPaintX(), getLastPaintY(), getLastPaintLeft(), getLastPaintRight(),
+                          this);
     // A keyboard lying over the status line stays on top.
     auto* screen = dynamic_cast<Screen*>(getScreen());
     if (SoftKeyboard* keyboard = screen->getSoftKeyboard(); keyboard && keyboard->isVisible()) {
