@@ -152,8 +152,10 @@ void PageController::postToController(std::function<void(PageController&)> task)
 
 void PageController::navigate(const CString& address, NavigationLoading loading,
                               NavigationInput input) {
-    openUrl(address, currentScreenId(), false, loading == NavigationLoading::Shown,
-            input == NavigationInput::Blocked, 0);
+    openUrl({.url = address,
+             .screenId = currentScreenId(),
+             .showLoading = loading == NavigationLoading::Shown,
+             .blockInput = input == NavigationInput::Blocked});
 }
 
 void PageController::postToHost(std::function<void()> task) {
@@ -329,7 +331,7 @@ void PageController::goHistory(int offset) {
     makeCurrent(entry);
     if (!entry->update) return;
     const CString url = entry->url;
-    openUrl(url, currentScreenId(), true, true, true, 0);
+    openUrl({.url = url, .screenId = currentScreenId(), .replace = true});
 }
 
 // --- events and soft keys -----------------------------------------------------------
@@ -424,7 +426,7 @@ void PageController::commandAction(Command* command, Displayable* /*source*/) {
     } else if (label.equalsNoCase(kExitLabel)) {
         if (messageBox(kExitQuestion, CString(), MessageBoxType::YesNo) == kIdYes) saveSettings();
     } else if (label.equalsNoCase(kRetryLabel)) {
-        openUrl(loader_.lastUrl(), currentScreenId(), true, true, true, 0);
+        openUrl({.url = loader_.lastUrl(), .screenId = currentScreenId(), .replace = true});
     }
 }
 

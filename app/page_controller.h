@@ -70,7 +70,7 @@ public:
     void onEvent(std::unique_ptr<Event> event) override;
     // CommandListener: soft-key commands of the current screen.
     void commandAction(Command* command, Displayable* source) override;
-    // PageNavigator: openUrl(link, current screen id, no replace, ...).
+    // PageNavigator: openUrl for the current screen, no replace.
     void navigate(const CString& address, NavigationLoading loading,
                   NavigationInput input) override;
 
@@ -212,10 +212,7 @@ public:
     // --- pages, events and actions ------------------------------------------
     // Page loading and the pages of replies (page_loader.h).
     PageLoader& pageLoader() { return loader_; }
-    void openUrl(const CString& link, int screenId, bool replace, bool showLoading, bool blockInput,
-                 int flag) override {
-        loader_.openUrl(link, screenId, replace, showLoading, blockInput, flag);
-    }
+    void openUrl(const PageRequest& request) override { loader_.openUrl(request); }
     void makeCurrent(PageEntry* entry) override { loader_.makeCurrent(entry); }
     std::unique_ptr<PageEntry> parsePage(std::string_view text, const CString& url) {
         return loader_.parsePage(text, url);

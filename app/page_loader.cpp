@@ -64,8 +64,10 @@ PageLoader::PageLoader(LoaderHost& host) : host_(host) {}
 
 PageLoader::~PageLoader() = default;
 
-void PageLoader::openUrl(const CString& link, int screenId, bool replace, bool showLoading,
-                         bool blockInput, int) {
+void PageLoader::openUrl(const PageRequest& request) {
+    const CString& link = request.url;
+    const int screenId = request.screenId;
+    const bool replace = request.replace;
     // Resolve; an empty or blank link does nothing.
     CString url;
     try {
@@ -89,7 +91,7 @@ void PageLoader::openUrl(const CString& link, int screenId, bool replace, bool s
 
     // A new request id with its cancel flag.
     const int requestId = host_.requests().requestCounter().next();
-    if (showLoading) host_.beginLoading(blockInput, requestId);
+    if (request.showLoading) host_.beginLoading(request.blockInput, requestId);
     CancelFlag cancelFlag = host_.requests().cancelFlags().add(requestId);
     const bool askerShown = screenId == -1 || screenId == host_.currentScreenId();
 
@@ -259,7 +261,7 @@ std::unique_ptr<PageEntry> PageLoader::parsePage(std::string_view text, const CS
         parseRedirected_ = true;
         const CString link = redirectFiles(*page).front();
         if (Screen* shown = host_.currentScreen()) shown->stopLoading(LoadingState::kAnyRequest);
-        host_.postToHost([this, link] { openUrl(link, -1, false, true, true, 0); });
+        host_.postToHost([this, link] { openUrl({.url = link}); });
         return nullptr;
     }
 

@@ -40,8 +40,8 @@ std::string page(const std::string& body) { return "<zqml><body>" + body + "</bo
 class PageContentTest : public test::ControllerFixture<> {
 protected:
     void open(const std::string& link) {
-        controller_->openUrl(CString::fromUtf8(link), controller_->currentScreenId(), false, true,
-                             true, 0);
+        controller_->openUrl(
+            {.url = CString::fromUtf8(link), .screenId = controller_->currentScreenId()});
     }
 };
 

@@ -56,8 +56,8 @@ protected:
         controller_->session()->setReplyWaitMs(kShortWaitMs);
     }
     void open(const std::string& link) {
-        controller_->openUrl(CString::fromUtf8(link), controller_->currentScreenId(), false, true,
-                             true, 0);
+        controller_->openUrl(
+            {.url = CString::fromUtf8(link), .screenId = controller_->currentScreenId()});
     }
     bool timeoutBoxShown() const {
         for (const MessageBoxRecord& box : messageBoxLog()) {
@@ -83,7 +83,7 @@ TEST_F(PageEndToEndTest, LocalPagesEventsAndSoftKeysReachTheirActions) {
                   "<zqml cache=\"FALSE\"><body><text>c</text><command>"
                   "<commanditem caption=\"返\" action=\"forward(file://a.zqml)\"/>"
                   "</command></body></zqml>");
-    controller_->openUrl(CString(u""), -1, false, true, true, 0);  // empty: nothing at all
+    controller_->openUrl({.url = CString(u"")});  // empty: nothing at all
     open("file://a.zqml");
     ASSERT_TRUE(shows("a.zqml"));
 
@@ -138,7 +138,10 @@ TEST_F(PageEndToEndTest, ReplaceWaitsForAnOpenMenuWithoutBlocking) {
     controller_->currentScreen()->setPopupMenuOpen(true);
     ASSERT_NE(controller_->currentScreen()->getBusyFlags(), 0u);
 
-    controller_->openUrl(CString(u"file://b.zqml"), -1, true, false, false, 0);
+    controller_->openUrl({.url = CString(u"file://b.zqml"),
+                          .replace = true,
+                          .showLoading = false,
+                          .blockInput = false});
     EXPECT_TRUE(shows("m.zqml"));  // returned at once, nothing shown yet
     pumpUntil([] { return false; }, 300);
     EXPECT_TRUE(shows("m.zqml"));

@@ -69,8 +69,8 @@ protected:
     }
 
     void open(const std::string& path) {
-        controller_->openUrl(CString::fromUtf8(server_.urlFor(path)),
-                             controller_->currentScreenId(), false, true, true, 0);
+        controller_->openUrl({.url = CString::fromUtf8(server_.urlFor(path)),
+                              .screenId = controller_->currentScreenId()});
     }
     Surface shot(const std::string& name) {
         Surface screen(240, 320);

@@ -171,7 +171,7 @@ TEST_F(SpeedTestItemTest, TheScreenStoresTheRowsOwnHostIndexAndReturnsToThePage)
     // first: row 0 is host 1 of the set.
     loadHosts(answering_);
     setSetting("sys-last-choice", closed_);
-    controller_->openUrl(u"file://a.zqml", -1, false, false, false, 0);
+    controller_->openUrl({.url = u"file://a.zqml", .showLoading = false, .blockInput = false});
     Screen* page = controller_->currentScreen();
     ASSERT_NE(page, nullptr);
 
@@ -205,7 +205,7 @@ TEST_F(SpeedTestItemTest, TheScreenTestsThroughTheConfiguredGatewayInTheDialogsW
     session->setGateway(gateway, CString(u"中国移动(CM)"));
     controller_->setSession(std::move(session));
     loadHosts(answering_);
-    controller_->openUrl(u"file://a.zqml", -1, false, false, false, 0);
+    controller_->openUrl({.url = u"file://a.zqml", .showLoading = false, .blockInput = false});
     controller_->onAction(u"spt()");
     ASSERT_NE(controller_->speedTest().speedTestScreen(), nullptr);
     SpeedTestItem& item = controller_->speedTest().speedTestScreen()->item();
