@@ -358,11 +358,7 @@ Application::FetchResult Application::fetchFirstPage(const CString& link) {
         }
         out.session = c.session();
         if (!out.session) return out;
-        const int id = c.requests().requestCounter().next();
-        out.record.url = c.buildRequestParams(out.url);
-        out.record.cancelFlag = c.requests().cancelFlags().add(id);
-        out.record.requestId = id;
-        out.record.tick = tickCount();
+        out.record = c.requests().newRequest(out.url);
         int seconds = std::clamp(setting(c, u"cli-timeout").toInt(), 0, kMaxWaitSeconds);
         if (seconds == 0) seconds = kDefaultWaitSeconds;
         out.waitMs = static_cast<uint32_t>(seconds) * 1000u;

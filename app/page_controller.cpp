@@ -305,9 +305,9 @@ CString PageController::requestSystemValue(const CString& key) const {
     return memoryValue(name);
 }
 
-CString PageController::buildRequestParams(const CString& url) const {
+CString PageController::buildRequestParams(const CString& url, int requestId) const {
     RequestContext context;
-    context.requestId = requests_.requestCounter().current();
+    context.requestId = requestId;
     context.screenId = currentScreenId();
     context.sessionParam =
         [this](const CString& hostPort) -> std::optional<std::pair<CString, CString>> {
@@ -317,10 +317,6 @@ CString PageController::buildRequestParams(const CString& url) const {
     };
     context.systemValue = [this](const CString& key) { return requestSystemValue(key); };
     return buildRequestTarget(url, context);
-}
-
-CString PageController::formatPageParams() const {
-    return zq::formatPageParams(requests_.requestCounter().current(), currentScreenId());
 }
 
 // --- history ------------------------------------------------------------------------------

@@ -164,10 +164,10 @@ public:
     // The full URL of a link; throws ZQException("URL is Empty") for an
     // empty one.
     CString resolveUrl(const CString& link) override;
-    // The request target sent to the server: session parameter, "system."
-    // values and "pageid"/"screenid" added, unsafe bytes percent-encoded.
-    CString buildRequestParams(const CString& url) const override;
-    CString formatPageParams() const;
+    // The request target sent to the server for request `requestId`:
+    // session parameter, "system." values and "pageid"/"screenid" added,
+    // unsafe bytes percent-encoded.
+    CString buildRequestParams(const CString& url, int requestId) const override;
 
     // --- history ----------------------------------------------------------------
     // Shows the entry `offset` steps back (negative: forward); an entry

@@ -65,13 +65,10 @@ PageLoader::PageLoader(LoaderHost& host) : host_(host) {}
 PageLoader::~PageLoader() = default;
 
 void PageLoader::openUrl(const PageRequest& request) {
-    const CString& link = request.url;
-    const int screenId = request.screenId;
-    const bool replace = request.replace;
     // Resolve; an empty or blank link does nothing.
     CString url;
     try {
-        url = host_.resolveUrl(link);
+        url = host_.resolveUrl(request.url);
     } catch (const ZQException&) {
         return;
     }
@@ -80,7 +77,7 @@ void PageLoader::openUrl(const PageRequest& request) {
     // Templates are read and shown at once.
     const LinkScheme scheme = linkScheme(url);
     if (scheme == LinkScheme::TempFile) {
-        openTemplate(link, screenId, replace);
+        openTemplate(request.url, request.screenId, request.replace);
         return;
     }
 
@@ -89,77 +86,69 @@ void PageLoader::openUrl(const PageRequest& request) {
         host_.autoRefresh().pageRequested();
     }
 
-    // A new request id with its cancel flag.
-    const int requestId = host_.requests().requestCounter().next();
-    if (request.showLoading) host_.beginLoading(request.blockInput, requestId);
-    CancelFlag cancelFlag = host_.requests().cancelFlags().add(requestId);
-    const bool askerShown = screenId == -1 || screenId == host_.currentScreenId();
-
-    // By scheme. Only a request that went out keeps its flag listed; the
-    // reply handler settles it.
-    switch (scheme) {
-        case LinkScheme::Http:
-            if (isCancelled(cancelFlag) || !askerShown) {
-                host_.requests().cancelFlags().remove(requestId);
-                return;
-            }
-            host_.addLoadingProgress(kProgressRequestSent, requestId);
-            if (!sendRequest(host_.buildRequestParams(url), screenId, replace, cancelFlag, url)) {
-                host_.requests().cancelFlags().remove(requestId);
-            }
-            break;
-        case LinkScheme::File: {
-            host_.requests().cancelFlags().remove(requestId);
-            if (!askerShown) return;
-            host_.addLoadingProgress(kProgressFileOpened, LoadingState::kAnyRequest);
-            std::optional<std::string> content = loadContent(url, false);
-            if (isCancelled(cancelFlag)) return;
-            // Too large to read is said as such; the page shown stays.
-            if (!content && localFileTooLarge(url)) {
-                if (Screen* screen = host_.currentScreen()) screen->stopLoading();
-                messageBox(MarkupPage::kPageTooLargeText, kInfoCaption, MessageBoxType::Ok);
-                break;
-            }
-            host_.addLoadingProgress(kProgressFileRead, LoadingState::kAnyRequest);
-            std::unique_ptr<PageEntry> entry =
-                parsePageFor(content.value_or(std::string()), url, cancelFlag);
-            host_.addLoadingProgress(kProgressParsed, LoadingState::kAnyRequest);
-            if (entry) {
-                showPage(std::move(entry), screenId, replace, cancelFlag);
-            } else {
-                latchError(false, true, 0, CString());
-            }
-            break;
-        }
-        case LinkScheme::Tel:
-            host_.requests().cancelFlags().remove(requestId);
-            host_.navigationActions().dialTelLink(url);
-            break;
-        case LinkScheme::Sms:
-            host_.requests().cancelFlags().remove(requestId);
-            sendSmsUrl(url);
-            break;
-        default:
-            host_.requests().cancelFlags().remove(requestId);
-            break;
-    }
+    // A new request. Only one that went out keeps its cancel flag listed:
+    // the reply handler settles it.
+    RequestRecord record = host_.requests().newRequest(
+        url, scheme == LinkScheme::Http ? RequestParams::Added : RequestParams::None);
+    record.targetScreenId = request.screenId;
+    record.replace = request.replace;
+    if (request.showLoading) host_.beginLoading(request.blockInput, record.requestId);
+    const Opened opened = openByScheme(scheme, record);
+    if (opened != Opened::Sent) host_.requests().cancelFlags().remove(record.requestId);
 
     // The retry soft key opens it again.
-    lastUrl_ = url;
+    if (opened != Opened::Dropped) lastUrl_ = url;
 }
 
-bool PageLoader::sendRequest(const CString& url, int screenId, bool replace,
-                             const CancelFlag& cancelFlag, const CString& link) {
-    RequestRecord record;
-    record.url = url;
-    record.link = link;
-    record.targetScreenId = screenId;
-    record.replace = replace;
-    record.cancelFlag = cancelFlag;
-    record.requestId = host_.requests().requestCounter().current();
-    record.tick = tickCount();
+PageLoader::Opened PageLoader::openByScheme(LinkScheme scheme, const RequestRecord& record) {
+    const bool askerShown =
+        record.targetScreenId == -1 || record.targetScreenId == host_.currentScreenId();
+    switch (scheme) {
+        case LinkScheme::Http:
+            if (record.cancelled() || !askerShown) return Opened::Dropped;
+            host_.addLoadingProgress(kProgressRequestSent, record.requestId);
+            return sendRequest(record) ? Opened::Sent : Opened::Done;
+        case LinkScheme::File:
+            return askerShown ? openFile(record) : Opened::Dropped;
+        case LinkScheme::Tel:
+            host_.navigationActions().dialTelLink(record.link);
+            return Opened::Done;
+        case LinkScheme::Sms:
+            sendSmsUrl(record.link);
+            return Opened::Done;
+        default:
+            return Opened::Done;
+    }
+}
+
+PageLoader::Opened PageLoader::openFile(const RequestRecord& record) {
+    const CString& url = record.link;
+    host_.addLoadingProgress(kProgressFileOpened, LoadingState::kAnyRequest);
+    std::optional<std::string> content = loadContent(url, false);
+    if (record.cancelled()) return Opened::Dropped;
+    // Too large to read is said as such; the page shown stays.
+    if (!content && localFileTooLarge(url)) {
+        if (Screen* screen = host_.currentScreen()) screen->stopLoading();
+        messageBox(MarkupPage::kPageTooLargeText, kInfoCaption, MessageBoxType::Ok);
+        return Opened::Done;
+    }
+    host_.addLoadingProgress(kProgressFileRead, LoadingState::kAnyRequest);
+    std::unique_ptr<PageEntry> entry =
+        parsePageFor(content.value_or(std::string()), url, record.cancelFlag);
+    host_.addLoadingProgress(kProgressParsed, LoadingState::kAnyRequest);
+    if (entry) {
+        showPage(std::move(entry), record.targetScreenId, record.replace, record.cancelFlag);
+    } else {
+        latchError(false, true, 0, CString());
+    }
+    return Opened::Done;
+}
+
+bool PageLoader::sendRequest(const RequestRecord& record) {
     if (record.cancelled()) return true;
-    if (screenId != -1 && screenId != host_.currentScreenId()) return true;
+    if (record.targetScreenId != -1 && record.targetScreenId != host_.currentScreenId()) {
+        return true;
+    }
     host_.addLoadingProgress(kProgressSending, record.requestId);
     HttpSession* session = host_.requests().session();
     if (session && session->sendRequest(record)) return true;
@@ -189,7 +178,8 @@ std::optional<std::string> PageLoader::loadContent(CString link, bool wait) {
     const CString lower = link.lower();
     if (lower.find(CString(u"http://")) < 0) return std::nullopt;
     if (wait) return fetchUrlAndWait(link);
-    sendRequest(link, -1, false, nullptr);
+    const RequestRecord record = host_.requests().newRequest(link, RequestParams::None);
+    if (!sendRequest(record)) host_.requests().cancelFlags().remove(record.requestId);
     return std::nullopt;
 }
 
@@ -211,11 +201,14 @@ std::optional<std::string> PageLoader::fetchUrlAndWait(CString& link) {
     } catch (const ZQException&) {
         return std::nullopt;
     }
-    const int requestId = host_.requests().requestCounter().next();
-    link = host_.buildRequestParams(url);
+    RequestRecord record = host_.requests().newRequest(url);
+    link = record.url;
     // A cancelled page build fetches nothing more.
-    if (!host_.requests().mayFetch()) return std::nullopt;
-    return host_.requests().fetchAndWait(link, requestId);
+    if (!host_.requests().mayFetch()) {
+        host_.requests().cancelFlags().remove(record.requestId);
+        return std::nullopt;
+    }
+    return host_.requests().fetchAndWait(std::move(record));
 }
 
 std::unique_ptr<PageEntry> PageLoader::parsePageFor(std::string_view text, const CString& url,

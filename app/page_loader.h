@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "app/action_host.h"
+#include "app/link_resolver.h"
 #include "net/request_session.h"
 #include "platform/cstring.h"
 #include "platform/font.h"
@@ -36,7 +37,7 @@ public:
     virtual PageHost& pageHost() = 0;
     // Throws ZQException for an empty link.
     virtual CString resolveUrl(const CString& link) = 0;
-    virtual CString buildRequestParams(const CString& url) const = 0;
+    virtual CString buildRequestParams(const CString& url, int requestId) const = 0;
     virtual bool beginLoading(bool blockInput, int requestId) = 0;
     virtual void addLoadingProgress(int delta, int requestId) = 0;
     virtual void extractLinkVariables(CString& link) = 0;
@@ -81,11 +82,10 @@ public:
     // reply text, or nullopt when none came within the wait.
     std::optional<std::string> fetchUrlAndWait(CString& link);
     // Sends a request whose reply the reply handler takes; nothing is sent
-    // when it is cancelled or `screenId` (not -1) is no longer shown. False
-    // when the session refused it (its error shown when the screen waited).
-    // `link` is the address as asked, kept for the history (empty: url).
-    bool sendRequest(const CString& url, int screenId, bool replace, const CancelFlag& cancelFlag,
-                     const CString& link = CString());
+    // when it is cancelled or its target screen (not -1) is no longer shown.
+    // False when the session refused it (its error shown when the screen
+    // waited).
+    bool sendRequest(const RequestRecord& record);
     // A page reply.
     void onPageData(const CString& url, std::string text, int screenId, bool replace,
                     const CancelFlag& cancelFlag, int requestId);
@@ -103,6 +103,11 @@ public:
     const CString& lastUrl() const { return lastUrl_; }
 
 private:
+    // How far openUrl got: a request went out (its flag stays listed), the
+    // link was acted on, or the asking screen or a cancel dropped it.
+    enum class Opened { Sent, Done, Dropped };
+    Opened openByScheme(LinkScheme scheme, const RequestRecord& record);
+    Opened openFile(const RequestRecord& record);
     // The "tempfile://" branch of openUrl.
     void openTemplate(const CString& link, int screenId, bool replace);
     // The "sms://" branch of openUrl: sent on a thread of its own.

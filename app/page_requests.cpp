@@ -127,14 +127,21 @@ CancelFlag PageRequests::swapBuildFlag(CancelFlag flag) {
     return std::exchange(buildFlag_, std::move(flag));
 }
 
-std::optional<std::string> PageRequests::fetchAndWait(const CString& url, int requestId) {
-    // Recorded and armed by the session before it is sent.
+RequestRecord PageRequests::newRequest(const CString& url, RequestParams params) {
     RequestRecord record;
-    record.url = url;
-    record.cancelFlag = cancelFlags_.add(requestId);
-    record.requestId = requestId;
+    record.requestId = requestCounter_.next();
+    record.cancelFlag = cancelFlags_.add(record.requestId);
+    record.link = url;
+    record.url = params == RequestParams::Added
+                     ? controller_.buildRequestParams(url, record.requestId)
+                     : url;
     record.tick = tickCount();
+    return record;
+}
 
+std::optional<std::string> PageRequests::fetchAndWait(RequestRecord record) {
+    // Recorded and armed by the session before it is sent.
+    const int requestId = record.requestId;
     const std::shared_ptr<HttpSession> session = session_;
     HttpSession::WaitPump pump;
     if (UiLoop* loop = isUiThread() ? UiLoop::current() : nullptr) {
@@ -181,13 +188,7 @@ void PageRequests::fetchPicture(const CString& url,
     // alternative text.
     if (picturesInFlight_.load() >= kMaxPictureFetches) return;
 
-    const int requestId = requestCounter_.next();
-    RequestRecord record;
-    record.url = controller_.buildRequestParams(url);
-    record.link = url;
-    record.cancelFlag = cancelFlags_.add(requestId);
-    record.requestId = requestId;
-    record.tick = tickCount();
+    const RequestRecord record = newRequest(url);
     const uint32_t waitMs = fetchWaitMs();
 
     if (!pictureFetches_) pictureFetches_ = std::make_unique<HttpRequestRunner>(kPictureThreads);
@@ -227,15 +228,9 @@ void PageRequests::requestPicture(const CString& address) {
 
     // No loading state, so neither the reply nor a failure touches the
     // screen: the page stays usable and the picture keeps its alternative text.
-    const int requestId = requestCounter_.next();
-    RequestRecord record;
-    record.url = controller_.buildRequestParams(url);
-    record.link = url;
+    RequestRecord record = newRequest(url);
     record.targetScreenId = controller_.currentScreenId();
-    record.cancelFlag = cancelFlags_.add(requestId);
-    record.requestId = requestId;
-    record.tick = tickCount();
-    if (!session->sendRequest(record)) cancelFlags_.remove(requestId);
+    if (!session->sendRequest(record)) cancelFlags_.remove(record.requestId);
 }
 
 }  // namespace zq

@@ -63,6 +63,10 @@ private:
     std::set<int> ids_;
 };
 
+// Whether a request's target carries the request parameters (the "system."
+// values, "pageid" and "screenid"), or is sent as given.
+enum class RequestParams { Added, None };
+
 class PageRequests {
 public:
     explicit PageRequests(PageController& controller);
@@ -93,13 +97,17 @@ public:
     const RequestIdCounter& requestCounter() const { return requestCounter_; }
     CancelFlagTable& cancelFlags() { return cancelFlags_; }
     RequestIdSet& pendingRequestIds() { return pendingIds_; }
+    // Every request record starts here: the next id, its cancel flag listed
+    // under it, `url` (resolved) kept as the link and sent with the
+    // parameters of that very id. UI thread.
+    RequestRecord newRequest(const CString& url, RequestParams params = RequestParams::Added);
 
     // --- fetches -----------------------------------------------------------------
-    // Sends `url` under `requestId` and waits for its reply text: nullopt
-    // when none came within the wait. On the UI thread the wait runs a
-    // nested UI loop, so that the screen keeps painting and the cancel key
-    // works; a cancel, a quit or a new session ends it.
-    std::optional<std::string> fetchAndWait(const CString& url, int requestId);
+    // Sends `record` (from newRequest) and waits for its reply text: nullopt
+    // when none came within the wait; its cancel flag is gone after. On the UI thread the wait runs
+    // a nested UI loop, so that the screen keeps painting and the cancel key works; a cancel, a
+    // quit or a new session ends it.
+    std::optional<std::string> fetchAndWait(RequestRecord record);
     // Whether a page build may still fetch: a session is there and the
     // build was not cancelled.
     bool mayFetch() const;

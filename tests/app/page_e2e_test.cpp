@@ -230,6 +230,22 @@ TEST_F(PageEndToEndTest, LateReplyIsRetriedUnderANewIdThenTimesOut) {
     EXPECT_EQ(pendingRequests().size(), 0u);
 }
 
+// A request sent while another waits goes under an id of its own, never
+// under the id handed out last.
+TEST_F(PageEndToEndTest, ARequestSentWhileAPageWaitsHasAnIdOfItsOwn) {
+    server_.writePage("slow.zqml", page("<text>slow</text>"));
+    server_.writePage("c.zqml", page("<text>c</text>"));
+    useServer(false);
+    controller_->session()->setReplyWaitMs(5000);
+    server_.setLateDelayMs(300);
+    server_.setFault(Fault::Late);
+    open(server_.urlFor("/slow.zqml"));
+    ASSERT_EQ(pendingRequests().size(), 1u);
+    controller_->pageLoader().loadContent(CString::fromUtf8(server_.urlFor("/c.zqml")), false);
+    EXPECT_EQ(pendingRequests().size(), 2u);
+    EXPECT_TRUE(pumpUntil([&] { return pendingRequests().size() == 0; }));
+}
+
 TEST_F(PageEndToEndTest, ReplyForAPageNoLongerShownIsDroppedQuietly) {
     server_.writePage("a.zqml", page("<text>a</text>"));
     server_.writePage("slow.zqml", page("<text>slow</text>"));

@@ -33,7 +33,7 @@ protected:
     }
     // The request's query without its page and screen numbers.
     std::string sentValues() const {
-        const std::string sent = controller_->buildRequestParams(CString(kValues)).toUtf8();
+        const std::string sent = controller_->buildRequestParams(CString(kValues), 1).toUtf8();
         return sent.substr(0, sent.find("pageid="));
     }
     WatchList& list() const { return *controller_->watchList(); }
