@@ -40,7 +40,6 @@ PageController::PageController(ControllerFolders folders)
       settings_(folders_.resource, folders_.userData),
       backCommand_(std::make_shared<Command>(CString(u"返"), kCommandBack, 1)),
       exitCommand_(std::make_shared<Command>(CString(u"退"), kCommandBack, 1)) {
-    pendingRequests().clear();
     sideEffectHost_ = makeControllerSideEffects(*this);
     autoRefresh_ = std::make_unique<AutoRefresh>(*this);
     speedTest_ = std::make_unique<SpeedTestAction>(*this);

@@ -184,7 +184,6 @@ public:
     void setSession(std::unique_ptr<HttpSession> session) {
         requests_.setSession(std::move(session));
     }
-    SessionListener& sessionListener() { return requests_.sessionListener(); }
     HostSet& hostSet() { return hostSet_; }
     const HostRecord& currentHost() const { return currentHost_; }
     void setCurrentHost(const HostRecord& host) { currentHost_ = host; }

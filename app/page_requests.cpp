@@ -19,7 +19,6 @@ namespace {
 // Picture fetches of image links: threads, and fetches queued or running.
 constexpr size_t kPictureThreads = 2;
 constexpr int kMaxPictureFetches = 32;
-constexpr int kDefaultWaitSeconds = 6;
 
 }  // namespace
 
@@ -81,6 +80,11 @@ size_t RequestIdSet::size() const {
     return ids_.size();
 }
 
+std::set<int> RequestIdSet::ids() const {
+    std::lock_guard lock(mutex_);
+    return ids_;
+}
+
 // --- the session -----------------------------------------------------------------
 
 PageRequests::PageRequests(PageController& controller) : controller_(controller) {}
@@ -99,14 +103,23 @@ void PageRequests::dropSession() {
     liveSession_.store(nullptr);
     ++sessionGeneration_;
     if (pictureFetches_) pictureFetches_->cancelAll();
-    session_.reset();
+    std::shared_ptr<HttpSession> old;
+    {
+        std::lock_guard lock(sessionMutex_);
+        old = std::move(session_);
+    }
 }
 
 void PageRequests::setSession(std::unique_ptr<HttpSession> session) {
     dropSession();
+    if (session) session->setReplyWaitMs(replyWaitMs_);
+    liveSession_.store(session.get());
+    std::lock_guard lock(sessionMutex_);
     session_ = std::move(session);
-    if (session_) session_->setReplyWaitMs(replyWaitMs_);
-    liveSession_.store(session_.get());
+}
+
+std::unique_ptr<HttpSession> PageRequests::makeSession(DeviceServices* device) {
+    return std::make_unique<HttpSession>(&replyListener_, pending_, device);
 }
 
 void PageRequests::setReplyWaitMs(uint32_t ms) {
@@ -115,8 +128,8 @@ void PageRequests::setReplyWaitMs(uint32_t ms) {
 }
 
 uint32_t PageRequests::fetchWaitMs() const {
-    const int seconds = waitSeconds_ > 0 ? waitSeconds_ : kDefaultWaitSeconds;
-    return static_cast<uint32_t>(seconds) * 1000u;
+    const int seconds = waitSeconds_.load();
+    return seconds > 0 ? static_cast<uint32_t>(seconds) * 1000u : kDefaultReplyWaitMs;
 }
 
 // --- synchronous fetches -------------------------------------------------------------
@@ -142,25 +155,41 @@ RequestRecord PageRequests::newRequest(const CString& url, RequestParams params)
 std::optional<std::string> PageRequests::fetchAndWait(RequestRecord record) {
     // Recorded and armed by the session before it is sent.
     const int requestId = record.requestId;
-    const std::shared_ptr<HttpSession> session = session_;
+    const CancelFlag own = record.cancelFlag;
+    std::shared_ptr<HttpSession> session;
+    {
+        std::lock_guard lock(sessionMutex_);
+        session = session_;
+    }
+    if (!session) {
+        cancelFlags_.remove(requestId);
+        return std::nullopt;
+    }
     HttpSession::WaitPump pump;
     if (UiLoop* loop = isUiThread() ? UiLoop::current() : nullptr) {
         const CancelFlag build = buildFlag_;
-        const CancelFlag own = record.cancelFlag;
         pump = [this, loop, build, own, session](uint32_t ms) {
             loop->runOnce(static_cast<int>(ms));
             return !loop->quitRequested() && !isCancelled(build) && !isCancelled(own) &&
                    liveSession_.load() == session.get();
         };
+    } else if (!isUiThread()) {
+        // Never waits on a session that is gone (the client quits).
+        pump = [this, own, session](uint32_t ms) {
+            sleepMs(ms);
+            return !isCancelled(own) && liveSession_.load() == session.get();
+        };
     }
-    syncFetches_.insert(requestId);
+    syncFetches_.add(requestId);
     std::optional<std::vector<uint8_t>> reply =
         session->fetchAndWait(std::move(record), fetchWaitMs(), pump);
-    syncFetches_.erase(requestId);
+    syncFetches_.remove(requestId);
     cancelFlags_.remove(requestId);
     if (!reply) return std::nullopt;
     return std::string(reply->begin(), reply->end());
 }
+
+void PageRequests::cancelFetch(int requestId) { cancelFlags_.cancel(requestId); }
 
 bool PageRequests::storeSyncReply(int requestId, std::optional<std::vector<uint8_t>> bytes) {
     HttpSession* session = liveSession_.load();

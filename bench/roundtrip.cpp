@@ -49,7 +49,7 @@ struct Rig {
         server->start();
         display = std::make_unique<zq::Display>(zq::Size{240, 320});
         controller = std::make_unique<zq::PageController>(zq::ControllerFolders{root, root});
-        auto session = std::make_unique<zq::HttpSession>(&controller->sessionListener());
+        auto session = controller->requests().makeSession();
         session->setConnectionType(zq::ConnectionMode::Direct);
         controller->setSession(std::move(session));
     }

@@ -239,7 +239,7 @@ TEST(AutoRefreshEndToEnd, APageThatRefreshesItselfShowsNewServerContentTwice) {
     };
     version(1);
     PageController controller(ControllerFolders{scratch.path(), scratch.path()});
-    auto session = std::make_unique<HttpSession>(&controller.sessionListener());
+    auto session = controller.requests().makeSession();
     session->setConnectionType(1);
     controller.setSession(std::move(session));
     auto shows = [&](const std::string& text) {

@@ -50,7 +50,7 @@ TEST(HttpCancelEndToEnd, CancelKeyClosesTheGatewayConnectionAtOnce) {
     auto display = std::make_unique<Display>(Size{240, 320});
     auto controller =
         std::make_unique<PageController>(ControllerFolders{scratch.path(), scratch.path()});
-    auto session = std::make_unique<HttpSession>(&controller->sessionListener());
+    auto session = controller->requests().makeSession();
     session->setConnectionType(2);
     HttpGatewayConfig config;
     config.mobileAddress = test::TestServer::gatewayAddress();

@@ -80,7 +80,7 @@ TEST_F(PageContentTest, StylesOfAPageDieWithIt) {
 TEST_F(PageContentTest, RootStyleSheetLinkReachesThePagesServer) {
     server_.writePage("css/s.css", "hot{font-color:#ff0000}\n");
     server_.writePage("a.zqml", page("<style href=\"/css/s.css\"/><text class=\"hot\">x</text>"));
-    auto session = std::make_unique<HttpSession>(&controller_->sessionListener());
+    auto session = controller_->requests().makeSession();
     session->setConnectionType(1);
     HttpGatewayConfig config;
     config.mobileAddress = test::TestServer::gatewayAddress();

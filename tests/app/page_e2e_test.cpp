@@ -8,6 +8,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -227,7 +228,7 @@ TEST_F(PageEndToEndTest, LateReplyIsRetriedUnderANewIdThenTimesOut) {
     EXPECT_EQ(controller_->requests().requestCounter().current(), ids[1]);
     EXPECT_TRUE(shows("/a.zqml"));
     EXPECT_FALSE(controller_->currentScreen()->isLoading());
-    EXPECT_EQ(pendingRequests().size(), 0u);
+    EXPECT_EQ(controller_->requests().pendingTable().size(), 0u);
 }
 
 // A request sent while another waits goes under an id of its own, never
@@ -240,10 +241,41 @@ TEST_F(PageEndToEndTest, ARequestSentWhileAPageWaitsHasAnIdOfItsOwn) {
     server_.setLateDelayMs(300);
     server_.setFault(Fault::Late);
     open(server_.urlFor("/slow.zqml"));
-    ASSERT_EQ(pendingRequests().size(), 1u);
+    ASSERT_EQ(controller_->requests().pendingTable().size(), 1u);
     controller_->pageLoader().loadContent(CString::fromUtf8(server_.urlFor("/c.zqml")), false);
-    EXPECT_EQ(pendingRequests().size(), 2u);
-    EXPECT_TRUE(pumpUntil([&] { return pendingRequests().size() == 0; }));
+    EXPECT_EQ(controller_->requests().pendingTable().size(), 2u);
+    EXPECT_TRUE(pumpUntil([&] { return controller_->requests().pendingTable().size() == 0; }));
+}
+
+// The first page is fetched on the start-up worker: a stop, or the end of
+// the session, ends the wait at once rather than at its time-out.
+TEST_F(PageEndToEndTest, AFetchOffTheUiThreadEndsOnCancelOrWhenTheSessionGoes) {
+    server_.writePage("slow.zqml", page("<text>slow</text>"));
+    useServer(false);
+    controller_->session()->setReplyWaitMs(30000);
+    controller_->requests().setWaitSeconds(30);
+    server_.setFault(Fault::Missing);
+    size_t sent = 0;
+    for (bool sessionGoes : {false, true}) {
+        SCOPED_TRACE(sessionGoes);
+        RequestRecord record =
+            controller_->requests().newRequest(CString::fromUtf8(server_.urlFor("/slow.zqml")));
+        const int id = record.requestId;
+        std::optional<std::string> reply = std::string("none yet");
+        const auto start = std::chrono::steady_clock::now();
+        std::thread worker(
+            [&] { reply = controller_->requests().fetchAndWait(std::move(record)); });
+        ASSERT_TRUE(server_.waitForRequests(++sent, 5000));
+        if (sessionGoes) {
+            controller_->requests().dropSession();
+        } else {
+            controller_->requests().cancelFetch(id);
+        }
+        worker.join();
+        EXPECT_FALSE(reply);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+        EXPECT_EQ(controller_->requests().cancelFlags().size(), 0u);
+    }
 }
 
 TEST_F(PageEndToEndTest, ReplyForAPageNoLongerShownIsDroppedQuietly) {
@@ -260,7 +292,7 @@ TEST_F(PageEndToEndTest, ReplyForAPageNoLongerShownIsDroppedQuietly) {
     open(server_.urlFor("/slow.zqml"));
     open("file://local.zqml");  // the asking page is left before the reply
     ASSERT_TRUE(shows("local.zqml"));
-    EXPECT_TRUE(pumpUntil([&] { return pendingRequests().size() == 0; }));
+    EXPECT_TRUE(pumpUntil([&] { return controller_->requests().pendingTable().size() == 0; }));
     pumpUntil([] { return false; }, 100);
     EXPECT_TRUE(shows("local.zqml"));
     EXPECT_TRUE(messageBoxLog().empty());
@@ -282,7 +314,7 @@ TEST_F(PageEndToEndTest, MisbehavingPeersNeverHangOrCrashTheClient) {
         server_.setFault(fault, 1);
         open(server_.urlFor(target));
         EXPECT_TRUE(pumpUntil([&] { return shows(target); }));
-        EXPECT_TRUE(pumpUntil([&] { return pendingRequests().size() == 0; }));
+        EXPECT_TRUE(pumpUntil([&] { return controller_->requests().pendingTable().size() == 0; }));
     }
 
     // A peer that refuses connections: the request fails at once.
@@ -290,7 +322,7 @@ TEST_F(PageEndToEndTest, MisbehavingPeersNeverHangOrCrashTheClient) {
     open(server_.urlFor("/b.zqml"));
     EXPECT_TRUE(pumpUntil([&] { return !controller_->currentScreen()->isLoading(); }, 3000));
     EXPECT_TRUE(shows("/a.zqml"));
-    EXPECT_EQ(pendingRequests().size(), 0u);
+    EXPECT_EQ(controller_->requests().pendingTable().size(), 0u);
 }
 
 // --- requests end once, cancel, history of updated pages -------------------------
@@ -336,7 +368,7 @@ TEST_P(PageTransportTest, CancelKeyWhileLoadingDropsThePage) {
     ASSERT_TRUE(controller_->currentScreen()->isLoading());
     pressKey(113);
     EXPECT_FALSE(controller_->currentScreen()->isLoading());
-    EXPECT_EQ(pendingRequests().size(), 0u);
+    EXPECT_EQ(controller_->requests().pendingTable().size(), 0u);
     // Over the gateway the cancel closes the connection at once, so the
     // request may never reach the server.
     if (!GetParam()) {
@@ -361,7 +393,7 @@ TEST_P(PageTransportTest, PageReplyWithIdZeroEndsItsRequestOnce) {
     pumpUntil([] { return false; }, 4 * kShortWaitMs);  // past a resend and its time-out
     EXPECT_EQ(server_.requests().size(), 2u);
     EXPECT_EQ(controller_->history().count(), 2);
-    EXPECT_EQ(pendingRequests().size(), 0u);
+    EXPECT_EQ(controller_->requests().pendingTable().size(), 0u);
     EXPECT_FALSE(controller_->currentScreen()->isLoading());
     EXPECT_TRUE(messageBoxLog().empty());
 }
@@ -393,7 +425,7 @@ TEST_P(PageTransportTest, UpdatePageIsFetchedAgainWhenReturnedTo) {
     EXPECT_EQ(countOf(requests[2].url, "pageid="), 1);
     EXPECT_EQ(countOf(requests[2].url, "screenid="), 1);
     EXPECT_EQ(controller_->history().count(), 2);
-    EXPECT_EQ(pendingRequests().size(), 0u);
+    EXPECT_EQ(controller_->requests().pendingTable().size(), 0u);
 }
 
 // Pins: a data reply with no listener for its kind left the screen loading.
@@ -405,7 +437,7 @@ TEST_P(PageTransportTest, DataReplyWithoutAListenerEndsTheLoading) {
     server_.setReply("/data", data);
     open(server_.urlFor("/data"));
     EXPECT_TRUE(pumpUntil([&] { return !controller_->currentScreen()->isLoading(); }, 3000));
-    EXPECT_EQ(pendingRequests().size(), 0u);
+    EXPECT_EQ(controller_->requests().pendingTable().size(), 0u);
     EXPECT_TRUE(shows("/a.zqml"));
 }
 
@@ -450,7 +482,7 @@ TEST_F(PageEndToEndTest, StyleSheetWaitKeepsTheUiRunningAndCancelEndsIt) {
     EXPECT_LT(waited, 3000);  // the wait is 6 s
     EXPECT_EQ(controller_->currentEntry(), first);
     EXPECT_FALSE(controller_->currentScreen()->isLoading());
-    EXPECT_EQ(pendingRequests().size(), 0u);
+    EXPECT_EQ(controller_->requests().pendingTable().size(), 0u);
 }
 
 // Pins: the display's paint lock and a screen's content lock were taken in

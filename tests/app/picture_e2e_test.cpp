@@ -240,7 +240,7 @@ TEST_P(PictureEndToEndTest, LinkPicturesWaitOffTheUiThreadAndDieWithTheSession) 
     ASSERT_TRUE(pumpUntil([&] { return shows("late.zqml"); }));
     ASSERT_TRUE(server_.waitForRequests(2, 3000));
     EXPECT_EQ(count(shot("late.png"), kBlue), 0);
-    controller_->setSession(std::make_unique<HttpSession>(&controller_->sessionListener()));
+    controller_->setSession(controller_->requests().makeSession());
     pumpUntil([] { return false; }, 1200);  // the late picture has come and gone
     EXPECT_EQ(count(shot("late-gone.png"), kBlue), 0);
 }

@@ -44,7 +44,7 @@ protected:
         writeFileAtomic(scratch_.path() / "a.zqml", "<zqml><body><text>a</text></body></zqml>");
         controller_ =
             std::make_unique<PageController>(ControllerFolders{scratch_.path(), scratch_.path()});
-        auto session = std::make_unique<HttpSession>(&controller_->sessionListener());
+        auto session = controller_->requests().makeSession();
         session->setConnectionType(1);
         session->setReplyWaitMs(1500);
         controller_->setSession(std::move(session));
@@ -196,7 +196,7 @@ TEST_F(SpeedTestItemTest, TheScreenStoresTheRowsOwnHostIndexAndReturnsToThePage)
 // Through a gateway the test went to a built-in address, so every host
 // timed out; and the screen showed the page item's texts, not the dialog's.
 TEST_F(SpeedTestItemTest, TheScreenTestsThroughTheConfiguredGatewayInTheDialogsWords) {
-    auto session = std::make_unique<HttpSession>(&controller_->sessionListener());
+    auto session = controller_->requests().makeSession();
     session->setConnectionType(2);
     session->setReplyWaitMs(1500);
     HttpGatewayConfig gateway;
