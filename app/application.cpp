@@ -258,7 +258,7 @@ void Application::loadDefaultSheet() {
     onUi([this] {
         CString url = setting(*controller_, u"cli-defalut-css");
         if (url.isEmpty()) url = CString(kDefaultStyleSheet);
-        std::optional<std::string> bytes = controller_->loadContent(url, false);
+        std::optional<std::string> bytes = controller_->pageLoader().loadContent(url, false);
         if (!bytes || bytes->empty()) return;
         // Pages are UTF-8; the sheet goes through the handset's code page.
         std::string narrow = convertCodePage(*bytes, kCodePageUtf8, kCodePageGbk);
@@ -372,7 +372,7 @@ Application::FetchResult Application::fetchFirstPage(const CString& link) {
         PageController& c = *controller_;
         // A page that sends on to another is the first page too: the
         // local index must not open under the page it names.
-        const bool built = showPage(*reply, url) || c.parseRedirected();
+        const bool built = showPage(*reply, url) || c.pageLoader().parseRedirected();
         const CString key(u"sys-connecttype");
         SettingsStore::putEntry(c.settings().live(), key, connectType_, kSectionSystem);
         SettingsStore::putEntry(c.settings().stored(), key, connectType_, kSectionSystem);
@@ -416,11 +416,11 @@ bool Application::openLocalIndex() {
     });
     setStatus(-1, CString(u"读取页面文件"));
     const std::optional<std::string> content =
-        onUi([&] { return controller_->loadContent(url, false); });
+        onUi([&] { return controller_->pageLoader().loadContent(url, false); });
     if (!content) {
         // Too large to read is not a failed connection: the user is told
         // so and the client stays up.
-        if (!onUi([&] { return controller_->localFileTooLarge(url); })) return false;
+        if (!onUi([&] { return controller_->pageLoader().localFileTooLarge(url); })) return false;
         ask(CString(MarkupPage::kPageTooLargeText), CString(), MessageBoxType::Ok);
         return true;
     }
@@ -449,14 +449,14 @@ void Application::giveUp() {
 // --- UI-thread steps ----------------------------------------------------------------------------
 
 bool Application::showLocalPage(const CString& url) {
-    const std::optional<std::string> content = controller_->loadContent(url, false);
+    const std::optional<std::string> content = controller_->pageLoader().loadContent(url, false);
     return content && showPage(*content, url);
 }
 
 bool Application::showPage(const std::string& text, const CString& url) {
     PageController& c = *controller_;
     PageEntry* before = c.currentEntry();
-    std::unique_ptr<PageEntry> entry = c.parsePage(text, url);
+    std::unique_ptr<PageEntry> entry = c.pageLoader().parsePage(text, url);
     if (!entry) return false;
     // The page's load action may ask the user: input passes from here on.
     setBusy(false);

@@ -204,26 +204,18 @@ public:
     void setLanguageName(const CString& name) { languageName_ = name; }
     // The texts "var-imsi" and "var-imei" send.
     void setDeviceIdentity(const CString& imsi, const CString& imei);
-    const CString& lastUrl() const { return loader_.lastUrl(); }
     Item* eventSource() const override { return eventSource_.get(); }
     EventListener* eventListener() override { return this; }
 
     // --- pages, events and actions ------------------------------------------
-    // Page loading and the pages of replies (page_loader.h).
+    // Page loading and the pages of replies (page_loader.h); what it does
+    // beyond the interfaces below is asked of it directly.
     PageLoader& pageLoader() { return loader_; }
     void openUrl(const PageRequest& request) override { loader_.openUrl(request); }
     void makeCurrent(PageEntry* entry) override { loader_.makeCurrent(entry); }
-    std::unique_ptr<PageEntry> parsePage(std::string_view text, const CString& url) {
-        return loader_.parsePage(text, url);
-    }
-    bool parseRedirected() const { return loader_.parseRedirected(); }
-    bool localFileTooLarge(const CString& link) const { return loader_.localFileTooLarge(link); }
     void showPage(std::unique_ptr<PageEntry> entry, int screenId, bool replace,
                   const CancelFlag& cancelFlag) override {
         loader_.showPage(std::move(entry), screenId, replace, cancelFlag);
-    }
-    std::optional<std::string> loadContent(CString link, bool wait) {
-        return loader_.loadContent(std::move(link), wait);
     }
     // Runs `task` on the UI thread while the controller lives; any thread.
     void postToController(std::function<void(PageController&)> task);

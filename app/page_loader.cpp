@@ -52,10 +52,9 @@ std::optional<std::string> readResourceFile(const std::filesystem::path& folder,
 
 // The part of a local link after its scheme; nullopt for other links.
 std::optional<CString> localPart(const CString& link) {
-    const CString lower = link.lower();
-    if (lower.find(CString(u"tempfile://")) >= 0) return link.mid(11);
-    if (lower.find(CString(u"file://")) >= 0) return link.mid(7);
-    return std::nullopt;
+    const LinkScheme scheme = linkScheme(link);
+    if (scheme != LinkScheme::File && scheme != LinkScheme::TempFile) return std::nullopt;
+    return link.mid(schemeLength(scheme));
 }
 
 }  // namespace
@@ -177,7 +176,13 @@ std::optional<std::string> PageLoader::loadContent(CString link, bool wait) {
     // Server content.
     const CString lower = link.lower();
     if (lower.find(CString(u"http://")) < 0) return std::nullopt;
-    if (wait) return fetchUrlAndWait(link);
+    if (wait) {
+        try {
+            return fetchAndWait(host_.resolveUrl(link));
+        } catch (const ZQException&) {
+            return std::nullopt;
+        }
+    }
     const RequestRecord record = host_.requests().newRequest(link, RequestParams::None);
     if (!sendRequest(record)) host_.requests().cancelFlags().remove(record.requestId);
     return std::nullopt;
@@ -193,16 +198,8 @@ bool PageLoader::localFileTooLarge(const CString& link) const {
            std::filesystem::file_size(*path, ec) > MarkupPage::kMaxPageFileBytes && !ec;
 }
 
-std::optional<std::string> PageLoader::fetchUrlAndWait(CString& link) {
-    // The request URL under a new id.
-    CString url;
-    try {
-        url = host_.resolveUrl(link);
-    } catch (const ZQException&) {
-        return std::nullopt;
-    }
+std::optional<std::string> PageLoader::fetchAndWait(const CString& url) {
     RequestRecord record = host_.requests().newRequest(url);
-    link = record.url;
     // A cancelled page build fetches nothing more.
     if (!host_.requests().mayFetch()) {
         host_.requests().cancelFlags().remove(record.requestId);

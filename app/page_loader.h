@@ -78,9 +78,9 @@ public:
     // A "file://" or "tempfile://" link whose file is there but larger than
     // a page may be (MarkupPage::kMaxPageFileBytes).
     bool localFileTooLarge(const CString& link) const;
-    // A synchronous server request; `link` becomes the request URL sent. The
-    // reply text, or nullopt when none came within the wait.
-    std::optional<std::string> fetchUrlAndWait(CString& link);
+    // A synchronous request for `url` (resolved): the reply text, or nullopt
+    // when none came within the wait.
+    std::optional<std::string> fetchAndWait(const CString& url);
     // Sends a request whose reply the reply handler takes; nothing is sent
     // when it is cancelled or its target screen (not -1) is no longer shown.
     // False when the session refused it (its error shown when the screen

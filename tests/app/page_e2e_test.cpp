@@ -278,6 +278,22 @@ TEST_F(PageEndToEndTest, AFetchOffTheUiThreadEndsOnCancelOrWhenTheSessionGoes) {
     }
 }
 
+// Regression: a server link with "file://" in its query was read as a file
+// of the resource folder instead of being fetched.
+TEST_F(PageEndToEndTest, OnlyALinkThatStartsWithFileIsReadFromTheResourceFolder) {
+    server_.writePage("c.zqml", page("<text>served</text>"));
+    writeResource("c.zqml", page("<text>local</text>"));
+    useServer(false);
+    PageLoader& loader = controller_->pageLoader();
+    const std::string served = page("<text>served</text>");
+    const std::string local = page("<text>local</text>");
+    EXPECT_EQ(
+        loader.loadContent(CString::fromUtf8(server_.urlFor("/c.zqml?from=file://c.zqml")), true),
+        served);
+    EXPECT_EQ(loader.loadContent(CString(u"File://c.zqml"), true), local);
+    EXPECT_EQ(loader.loadContent(CString(u"x?file://c.zqml"), true), std::nullopt);
+}
+
 TEST_F(PageEndToEndTest, ReplyForAPageNoLongerShownIsDroppedQuietly) {
     server_.writePage("a.zqml", page("<text>a</text>"));
     server_.writePage("slow.zqml", page("<text>slow</text>"));
