@@ -70,7 +70,9 @@ public:
     virtual CommandListener* commandListener() = 0;
 
     // --- navigation ---
-    virtual void openUrl(const PageRequest& request) = 0;
+    // The id of the request it made (its cancel flag stays listed while it
+    // is sent and unanswered); 0 when it made none.
+    virtual int openUrl(const PageRequest& request) = 0;
     // Runs an action string through the dispatcher.
     virtual void onAction(const CString& actions) = 0;
     virtual void goHistory(int offset) = 0;

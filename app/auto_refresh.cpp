@@ -147,9 +147,9 @@ void AutoRefresh::reload(int screenId) {
     // The entry keeps the URL as it was sent; the reload gets new numbers.
     const CString url = withoutPageParams(entry->url);
     reloading_ = true;
-    controller_.openUrl({.url = url, .screenId = screenId, .replace = true, .blockInput = false});
+    reloadId_ = controller_.openUrl(
+        {.url = url, .screenId = screenId, .replace = true, .blockInput = false});
     reloading_ = false;
-    reloadId_ = controller_.requests().requestCounter().current();
     reloadFlag_ = controller_.requests().cancelFlags().find(reloadId_);
 }
 

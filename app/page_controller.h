@@ -211,7 +211,7 @@ public:
     // Page loading and the pages of replies (page_loader.h); what it does
     // beyond the interfaces below is asked of it directly.
     PageLoader& pageLoader() { return loader_; }
-    void openUrl(const PageRequest& request) override { loader_.openUrl(request); }
+    int openUrl(const PageRequest& request) override { return loader_.openUrl(request); }
     void makeCurrent(PageEntry* entry) override { loader_.makeCurrent(entry); }
     void showPage(std::unique_ptr<PageEntry> entry, int screenId, bool replace,
                   const CancelFlag& cancelFlag) override {

@@ -63,21 +63,21 @@ PageLoader::PageLoader(LoaderHost& host) : host_(host) {}
 
 PageLoader::~PageLoader() = default;
 
-void PageLoader::openUrl(const PageRequest& request) {
+int PageLoader::openUrl(const PageRequest& request) {
     // Resolve; an empty or blank link does nothing.
     CString url;
     try {
         url = host_.resolveUrl(request.url);
     } catch (const ZQException&) {
-        return;
+        return 0;
     }
-    if (CString(url).trim().isEmpty()) return;
+    if (CString(url).trim().isEmpty()) return 0;
 
     // Templates are read and shown at once.
     const LinkScheme scheme = linkScheme(url);
     if (scheme == LinkScheme::TempFile) {
         openTemplate(request.url, request.screenId, request.replace);
-        return;
+        return 0;
     }
 
     // A page asked for now wins over a reload still on its way.
@@ -97,6 +97,7 @@ void PageLoader::openUrl(const PageRequest& request) {
 
     // The retry soft key opens it again.
     if (opened != Opened::Dropped) lastUrl_ = url;
+    return record.requestId;
 }
 
 PageLoader::Opened PageLoader::openByScheme(LinkScheme scheme, const RequestRecord& record) {

@@ -58,7 +58,7 @@ public:
     PageLoader(const PageLoader&) = delete;
     PageLoader& operator=(const PageLoader&) = delete;
 
-    void openUrl(const PageRequest& request);
+    int openUrl(const PageRequest& request);
     void makeCurrent(PageEntry* entry);
     // The entry a page text builds; null when it builds no screen (error 3
     // in errors() when the text does not parse).

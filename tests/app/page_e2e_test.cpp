@@ -240,8 +240,10 @@ TEST_F(PageEndToEndTest, ARequestSentWhileAPageWaitsHasAnIdOfItsOwn) {
     controller_->session()->setReplyWaitMs(5000);
     server_.setLateDelayMs(300);
     server_.setFault(Fault::Late);
-    open(server_.urlFor("/slow.zqml"));
+    const int id = controller_->openUrl({.url = CString::fromUtf8(server_.urlFor("/slow.zqml"))});
     ASSERT_EQ(controller_->requests().pendingTable().size(), 1u);
+    EXPECT_TRUE(controller_->requests().pendingTable().contains(id));
+    EXPECT_NE(controller_->requests().cancelFlags().find(id), nullptr);
     controller_->pageLoader().loadContent(CString::fromUtf8(server_.urlFor("/c.zqml")), false);
     EXPECT_EQ(controller_->requests().pendingTable().size(), 2u);
     EXPECT_TRUE(pumpUntil([&] { return controller_->requests().pendingTable().size() == 0; }));
