@@ -14,9 +14,9 @@
 #include "platform/files.h"
 #include "platform/image.h"
 #include "platform/ui_executor.h"
+#include "ui/client_context.h"
 #include "ui/display.h"
 #include "ui/screen_services.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 
@@ -168,7 +168,7 @@ void Application::showSplashAndStart(Size screen) {
 
 void Application::makeSplashCurrent() {
     splash_->setBounds(displayArea());
-    setRecordedCurrentScreen(splash_.get());
+    ClientContext::current().setRecordedCurrentScreen(splash_.get());
     if (Display* display = Display::getDisplay()) {
         display->setCurrent(splash_.get(), true);
         display->repaint();
@@ -235,7 +235,7 @@ void Application::applyConfiguration() {
     loadDefaultSheet();
     onUi([this] {
         PageController& c = *controller_;
-        setQuickPaths(SettingsStore::readQuickPaths(c.settings().quickPathFile()));
+        c.settings().loadQuickPaths();
         c.applyWaitTime();
         c.watchLists().loadWatchList();
         c.watchLists().loadRecentStocks();

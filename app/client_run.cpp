@@ -14,6 +14,7 @@
 #include "items/item_makers.h"
 #include "net/dialler.h"
 #include "net/request_session.h"
+#include "net/speed_test.h"
 #include "platform/device_services.h"
 #include "platform/files.h"
 #include "platform/font.h"
@@ -23,9 +24,9 @@
 #include "platform/ui_executor.h"
 #include "platform/ui_loop.h"
 #include "platform/window.h"
+#include "ui/client_context.h"
 #include "ui/display.h"
 #include "ui/screen.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 
@@ -155,6 +156,8 @@ int runClient(const Options& options) {
     makeDirectories(device.hostPath(u"\\UserData"));
 
     const Size screen = options.landscape ? Size{320, 240} : Size{240, 320};
+    // Made first: the threads that read it end before it does.
+    ClientContext context;
     UiExecutor executor;
     std::unique_ptr<WindowBackend> window;
     if (wantsWindow(options)) {
@@ -173,13 +176,14 @@ int runClient(const Options& options) {
     const bool gated = quitAtEnd || !steps.empty();
     ScriptedWindow replay(*window, std::move(steps),
                           quitAtEnd ? ScriptEnd::Quit : ScriptEnd::PassThrough);
-    // An idle step waits for the replies of the requests in flight and for
-    // the work they post.
-    // The table is the running application's.
+    // An idle step waits for the replies of the requests in flight, for
+    // speed tests and for the work they post. The table is the running
+    // application's.
     std::atomic<PendingRequestTable*> inFlight{nullptr};
     replay.setBusyProbe([&executor, &inFlight] {
         PendingRequestTable* table = inFlight.load();
-        return executor.hasPendingTasks() || (table && table->size() > 0);
+        return executor.hasPendingTasks() || (table && table->size() > 0) ||
+               SpeedTestRun::anyRunning();
     });
     StartupInputGate gate(replay);
 
@@ -194,10 +198,10 @@ int runClient(const Options& options) {
     DeviceServicesScope servicesScope(services);
 
     const Size client = replay.size();
-    setDisplayArea(Rect::fromSize(0, 0, client.width, client.height));
-    setProgramFolder(device.programFolder());
-    setResourceFolder(CString(u"\\Program\\ZQ Resource\\"));
-    installItemMakers();
+    context.setDisplayArea(Rect::fromSize(0, 0, client.width, client.height));
+    context.setProgramFolder(device.programFolder());
+    context.setResourceFolder(CString(u"\\Program\\ZQ Resource\\"));
+    installItemMakers(context);
     Screen::initMetrics(client);
     int code = runUi(executor, gated ? static_cast<WindowBackend&>(gate) : replay,
                      gated ? &gate : nullptr, device, client, inFlight);

@@ -21,12 +21,12 @@
 #include "platform/message_box.h"
 #include "platform/ui_executor.h"
 #include "ui/alert_screen.h"
+#include "ui/client_context.h"
 #include "ui/container.h"
 #include "ui/default_styles.h"
 #include "ui/display.h"
 #include "ui/item.h"
 #include "ui/screen.h"
-#include "ui/style_class.h"
 
 namespace zq {
 

@@ -14,7 +14,10 @@ void InputActions::onKeyboardInput(const CString& piece) {
     Screen* screen = host_.currentScreen();
     if (!screen) return;
     screen->openCodeInputPad(host_.eventListener(), text, true);
-    if (CodeInputPad* pad = screen->getCodeInputPad()) pad->setQuickPathLookup(&quickPath);
+    if (CodeInputPad* pad = screen->getCodeInputPad())
+        pad->setQuickPathLookup([&settings = host_.settings()](const CString& code) {
+            return settings.quickPath(code);
+        });
 }
 
 void InputActions::onGetValueToSms(const CString& piece) {

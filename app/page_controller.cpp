@@ -45,7 +45,7 @@ PageController::PageController(ControllerFolders folders)
     speedTest_ = std::make_unique<SpeedTestAction>(*this);
 
     // Items that fetch their own content (remote pictures) ask through it.
-    setPageNavigator(this);
+    ClientContext::current().setPageNavigator(this);
 }
 
 PageController::~PageController() {
@@ -53,11 +53,11 @@ PageController::~PageController() {
     // threads, which may still settle requests against the members.
     // The recorded current screen must not outlive the screens.
     if (currentScreen() && recordedCurrentScreen() == currentScreen()) {
-        setRecordedCurrentScreen(nullptr);
+        ClientContext::current().setRecordedCurrentScreen(nullptr);
     }
     currentEntry_ = nullptr;
     history_.clear();
-    if (pageNavigator() == this) setPageNavigator(nullptr);
+    if (pageNavigator() == this) ClientContext::current().setPageNavigator(nullptr);
     requests_.shutDown();
 }
 
@@ -263,7 +263,6 @@ void PageController::saveSettings() {
     if (Screen* screen = currentScreen()) screen->stopTicker();
     autoRefresh_->stopAll();
     speedTest_->closeSpeedTestScreen();
-    clearMarqueeTexts();
     requests_.dropSession();
     if (shutdown_) shutdown_();
 }

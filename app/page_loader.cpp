@@ -327,10 +327,10 @@ void PageLoader::makeCurrent(PageEntry* entry) {
     if (Display* display = Display::getDisplay()) {
         FormActions::PageBuildScope showing(host_.formActions());
         display->setCurrent(screen, true);
-        setRecordedCurrentScreen(screen);
+        ClientContext::current().setRecordedCurrentScreen(screen);
         display->repaint();
     } else {
-        setRecordedCurrentScreen(screen);
+        ClientContext::current().setRecordedCurrentScreen(screen);
     }
     if (!entry->onloadDone && !entry->onload.isEmpty()) host_.onAction(entry->onload);
 }

@@ -19,9 +19,9 @@
 #include "platform/surface.h"
 #include "platform/ui_executor.h"
 #include "tools/zq-testserver/page_server.h"
+#include "ui/client_context.h"
 #include "ui/display.h"
 #include "ui/screen.h"
-#include "ui/toolkit_globals.h"
 
 namespace {
 
@@ -35,10 +35,11 @@ std::string quotePage(int n) {
 }
 
 struct Rig {
+    zq::ClientContext context;
     Rig() {
-        zq::installItemMakers();
+        zq::installItemMakers(context);
         zq::Screen::initMetrics({240, 320});
-        zq::setDisplayArea(zq::Rect::fromSize(0, 0, 240, 320));
+        context.setDisplayArea(zq::Rect::fromSize(0, 0, 240, 320));
         root = std::filesystem::temp_directory_path() / "zq-bench-roundtrip";
         std::filesystem::create_directories(root);
         zq::writeFileAtomic(root / "page.zqml", quotePage(1));

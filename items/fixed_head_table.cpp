@@ -6,12 +6,12 @@
 #include "core/zq_exception.h"
 #include "items/table_events.h"
 #include "platform/ui_executor.h"
+#include "ui/client_context.h"
 #include "ui/container.h"
 #include "ui/font_cache.h"
 #include "ui/listeners.h"
 #include "ui/screen.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 

@@ -12,20 +12,8 @@
 #include "ui/style.h"
 
 namespace zq {
-namespace {
-
-MarqueeTextLookup& marqueeLookup() {
-    static MarqueeTextLookup lookup;
-    return lookup;
-}
-
-}  // namespace
-
-void setMarqueeTextLookup(MarqueeTextLookup lookup) { marqueeLookup() = std::move(lookup); }
-
 CString lookupMarqueeText(const CString& key) {
-    const MarqueeTextLookup& lookup = marqueeLookup();
-    return lookup ? lookup(key) : CString();
+    return ClientContext::current().lookupMarqueeText(key);
 }
 
 MarqueeItem::MarqueeItem(const CString& defaultText, const CString& textKey, Style* style)

@@ -10,6 +10,7 @@
 #include "platform/device_context.h"
 #include "platform/window.h"
 #include "ui/background.h"
+#include "ui/client_context.h"
 #include "ui/container.h"
 #include "ui/default_styles.h"
 #include "ui/font_cache.h"
@@ -17,7 +18,6 @@
 #include "ui/image_cache.h"
 #include "ui/screen.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 

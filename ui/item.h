@@ -37,6 +37,7 @@
 #include "platform/cstring.h"
 #include "platform/font.h"
 #include "platform/image.h"
+#include "ui/client_context.h"
 #include "ui/command.h"
 #include "ui/item_ticker.h"
 #include "ui/weak_ref.h"
@@ -171,20 +172,9 @@ struct DirtyRect {
     void add(int32_t x, int32_t y, int32_t w, int32_t h);
 };
 
-// Items make their label with the installed maker (text items install
-// theirs, see items/string_item.h). Without one setLabel makes no label.
-using LabelMaker = std::unique_ptr<Item> (*)(const CString& text, Style* style);
-void setLabelMaker(LabelMaker maker);
-LabelMaker labelMaker();
-
 // The style focus() falls back to when neither the item nor an ancestor
 // names a focused style; containers compare against it.
 Style* defaultFocusedStyle();
-
-// While set, every item's state change goes to this screen instead of the
-// item's own (the screens set it when shown).
-void setStateChangeScreen(ItemScreen* screen);
-ItemScreen* stateChangeScreen();
 
 using ItemRef = WeakRef<Item>;
 

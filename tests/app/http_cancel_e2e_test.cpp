@@ -16,10 +16,10 @@
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "tests/support/test_server.h"
+#include "ui/client_context.h"
 #include "ui/display.h"
 #include "ui/font_cache.h"
 #include "ui/screen.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -37,15 +37,15 @@ bool pumpUntil(UiExecutor& executor, const std::function<bool()>& done, int limi
 // Pins: the cancel key dropped the request but left its HTTP exchange
 // waiting on a silent gateway until the reply wait was over.
 TEST(HttpCancelEndToEnd, CancelKeyClosesTheGatewayConnectionAtOnce) {
+    ClientContext context;
     UiExecutor executor;
     test::ScopedFixedFont font;
-    const ScreenMetrics savedMetrics = screenMetrics();
     test::TempDir scratch;
     test::TestServer server;
-    installItemMakers();
+    installItemMakers(context);
     releaseSharedFonts();
     Screen::initMetrics({240, 320});
-    setDisplayArea(Rect::fromSize(0, 0, 240, 320));
+    context.setDisplayArea(Rect::fromSize(0, 0, 240, 320));
     clearMessageBoxLog();
     auto display = std::make_unique<Display>(Size{240, 320});
     auto controller =
@@ -83,7 +83,6 @@ TEST(HttpCancelEndToEnd, CancelKeyClosesTheGatewayConnectionAtOnce) {
     controller.reset();
     display.reset();
     executor.runPending();
-    setScreenMetrics(savedMetrics);
     releaseSharedFonts();
 }
 

@@ -22,6 +22,7 @@
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "tests/support/test_server.h"
+#include "ui/client_context.h"
 #include "ui/command_item.h"
 #include "ui/container.h"
 #include "ui/default_styles.h"
@@ -30,7 +31,6 @@
 #include "ui/font_cache.h"
 #include "ui/screen.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -125,12 +125,12 @@ TEST(MarqueeLookup, TheApplicationInstallsIt) {
         SettingsStore::putEntry(app.controller().settings().live(), CString(u"sys-news"),
                                 CString(u"shares up"), u"info-system");
         EXPECT_EQ(lookupMarqueeText(CString(u"sys-news")), CString(u"shares up"));
-        setMarqueeText(CString(u"sys-news"), CString(u"from a page"));
-        EXPECT_EQ(lookupMarqueeText(CString(u"sys-news")), CString(u"from a page"));
-        clearMarqueeTexts();
         MarqueeItem marquee(CString(), CString(u"sys-news"), nullptr);
         marquee.showNotify();
         EXPECT_EQ(marquee.getText(), CString(u"shares up"));
+        app.controller().sideEffects()->setMarqueeText(CString(u"sys-news"),
+                                                       CString(u"from a page"));
+        EXPECT_EQ(lookupMarqueeText(CString(u"sys-news")), CString(u"from a page"));
     }
     EXPECT_TRUE(lookupMarqueeText(CString(u"sys-news")).isEmpty());
 }

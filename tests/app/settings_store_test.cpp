@@ -12,6 +12,7 @@
 #include "platform/ui_executor.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
+#include "ui/client_context.h"
 
 namespace zq {
 namespace {
@@ -171,17 +172,9 @@ TEST(SettingsStore, APageOfManySavesIsQuick) {
 
 class ClientSettingsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        metrics_ = screenMetrics();
-        colors_ = colorSettings();
-    }
-    void TearDown() override {
-        setScreenMetrics(metrics_);
-        storeColorSettings(colors_);
-        setDebugMode(false);
-    }
-    ScreenMetrics metrics_;
-    ColorSettings colors_;
+    ClientContext context_;
+    const ScreenMetrics metrics_ = screenMetrics();
+    const ColorSettings colors_ = colorSettings();
 };
 
 TEST_F(ClientSettingsTest, AppliesOnlyValuesThatParse) {
@@ -198,7 +191,6 @@ TEST_F(ClientSettingsTest, AppliesOnlyValuesThatParse) {
     const ClientSettings applied = SettingsStore::applyClientSettings(map);
     EXPECT_EQ(applied.waitSeconds, 9);
     EXPECT_TRUE(applied.debug);
-    EXPECT_TRUE(debugMode());
     EXPECT_EQ(screenMetrics().configuredWidth, metrics_.configuredWidth);
     EXPECT_EQ(screenMetrics().configuredHeight, 480);
     EXPECT_EQ(value(map, "sys-rowscount"), "12");

@@ -22,22 +22,23 @@
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "tests/support/test_server.h"
+#include "ui/client_context.h"
 #include "ui/display.h"
 #include "ui/event.h"
 #include "ui/font_cache.h"
 #include "ui/screen.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
 
 class SpeedTestItemTest : public ::testing::Test {
 protected:
+    ClientContext context_;
     SpeedTestItemTest() {
-        installItemMakers();
+        installItemMakers(context_);
         releaseSharedFonts();
         Screen::initMetrics({240, 320});
-        setDisplayArea(Rect::fromSize(0, 0, 240, 320));
+        context_.setDisplayArea(Rect::fromSize(0, 0, 240, 320));
         clearMessageBoxLog();
         display_ = std::make_unique<Display>(Size{240, 320});
         server_.writePage("kolm_k1/CheckNetServlet", "ok");
@@ -55,7 +56,6 @@ protected:
         controller_.reset();
         display_.reset();
         executor_.runPending();
-        setScreenMetrics(savedMetrics_);
         releaseSharedFonts();
     }
     static uint16_t closedPort() {
@@ -101,7 +101,6 @@ protected:
 
     UiExecutor executor_;
     test::ScopedFixedFont font_;
-    ScreenMetrics savedMetrics_ = screenMetrics();
     test::TempDir scratch_;
     test::TestServer server_;
     std::unique_ptr<Display> display_;
@@ -238,6 +237,24 @@ TEST_F(SpeedTestItemTest, WithoutHostsNothingCanBeChosen) {
     EXPECT_EQ(item->rowCount(), 0);
     press(*item, "setip()");
     EXPECT_TRUE(boxShown("请先选择一个站点"));
+}
+
+// The screen's and the page's styles stayed in the registry until exit:
+// every opening left more behind.
+TEST_F(SpeedTestItemTest, OpeningTheTestAgainLeavesNoStylesBehind) {
+    loadHosts(answering_);
+    controller_->openUrl({.url = u"file://a.zqml", .showLoading = false, .blockInput = false});
+    const auto openAndClose = [&] {
+        controller_->onAction(u"spt()");
+        ASSERT_NE(controller_->speedTest().speedTestScreen(), nullptr);
+        controller_->speedTest().closeSpeedTestScreen();
+        executor_.runPending();
+    };
+    openAndClose();
+    const size_t settled = trackedStyleCount();
+    openAndClose();
+    openAndClose();
+    EXPECT_EQ(trackedStyleCount(), settled);
 }
 
 }  // namespace

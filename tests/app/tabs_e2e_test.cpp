@@ -23,11 +23,11 @@
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "tests/support/test_server.h"
+#include "ui/client_context.h"
 #include "ui/display.h"
 #include "ui/font_cache.h"
 #include "ui/screen.h"
 #include "ui/tabbed_form.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
