@@ -1,5 +1,6 @@
 #include "app/client_run.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -80,8 +81,9 @@ bool loadScript(const Options& options, std::vector<ScriptStep>& steps) {
 
 // The UI from the splash screen to the exit routine. Returns the loop's code,
 // or kExitFailure when start-up gave up.
+// `inFlight` shows the application's pending requests while it lives.
 int runUi(UiExecutor& executor, WindowBackend& window, StartupInputGate* gate,
-          const DeviceFiles& device, Size client) {
+          const DeviceFiles& device, Size client, std::atomic<PendingRequestTable*>& inFlight) {
     Display display(client);
     MainFrame frame(display);
     UiLoop loop(executor, window, frame);
@@ -99,6 +101,7 @@ int runUi(UiExecutor& executor, WindowBackend& window, StartupInputGate* gate,
                                                         device.hostPath(u"\\UserData")},
                                       std::move(hooks));
     frame.setController(&app->controller());
+    inFlight.store(&app->controller().requests().pendingTable());
     app->showSplashAndStart(client);
     int code = loop.run();
 
@@ -111,6 +114,7 @@ int runUi(UiExecutor& executor, WindowBackend& window, StartupInputGate* gate,
     if (!frame.shutdownRequested()) app->controller().saveSettings();
     if (app->failed()) code = kExitFailure;
     frame.setController(nullptr);
+    inFlight.store(nullptr);
     app.reset();
     display.attach(nullptr);
     frame.teardown();
@@ -173,9 +177,12 @@ int runClient(const Options& options) {
     ScriptedWindow replay(*window, std::move(steps),
                           quitAtEnd ? ScriptEnd::Quit : ScriptEnd::PassThrough);
     // An idle step waits for the replies of the requests in flight, for
-    // speed tests and for the work they post.
-    replay.setBusyProbe([&executor] {
-        return executor.hasPendingTasks() || pendingRequests().size() > 0 ||
+    // speed tests and for the work they post. The table is the running
+    // application's.
+    std::atomic<PendingRequestTable*> inFlight{nullptr};
+    replay.setBusyProbe([&executor, &inFlight] {
+        PendingRequestTable* table = inFlight.load();
+        return executor.hasPendingTasks() || (table && table->size() > 0) ||
                SpeedTestRun::anyRunning();
     });
     StartupInputGate gate(replay);
@@ -197,7 +204,7 @@ int runClient(const Options& options) {
     installItemMakers(context);
     Screen::initMetrics(client);
     int code = runUi(executor, gated ? static_cast<WindowBackend&>(gate) : replay,
-                     gated ? &gate : nullptr, device, client);
+                     gated ? &gate : nullptr, device, client, inFlight);
     executor.shutdown();
     setMessageBoxEcho(nullptr);
 

@@ -40,7 +40,6 @@ PageController::PageController(ControllerFolders folders)
       settings_(folders_.resource, folders_.userData),
       backCommand_(std::make_shared<Command>(CString(u"返"), kCommandBack, 1)),
       exitCommand_(std::make_shared<Command>(CString(u"退"), kCommandBack, 1)) {
-    pendingRequests().clear();
     sideEffectHost_ = makeControllerSideEffects(*this);
     autoRefresh_ = std::make_unique<AutoRefresh>(*this);
     speedTest_ = std::make_unique<SpeedTestAction>(*this);
@@ -152,8 +151,10 @@ void PageController::postToController(std::function<void(PageController&)> task)
 
 void PageController::navigate(const CString& address, NavigationLoading loading,
                               NavigationInput input) {
-    openUrl(address, currentScreenId(), false, loading == NavigationLoading::Shown,
-            input == NavigationInput::Blocked, 0);
+    openUrl({.url = address,
+             .screenId = currentScreenId(),
+             .showLoading = loading == NavigationLoading::Shown,
+             .blockInput = input == NavigationInput::Blocked});
 }
 
 void PageController::postToHost(std::function<void()> task) {
@@ -302,9 +303,9 @@ CString PageController::requestSystemValue(const CString& key) const {
     return memoryValue(name);
 }
 
-CString PageController::buildRequestParams(const CString& url) const {
+CString PageController::buildRequestParams(const CString& url, int requestId) const {
     RequestContext context;
-    context.requestId = requests_.requestCounter().current();
+    context.requestId = requestId;
     context.screenId = currentScreenId();
     context.sessionParam =
         [this](const CString& hostPort) -> std::optional<std::pair<CString, CString>> {
@@ -316,10 +317,6 @@ CString PageController::buildRequestParams(const CString& url) const {
     return buildRequestTarget(url, context);
 }
 
-CString PageController::formatPageParams() const {
-    return zq::formatPageParams(requests_.requestCounter().current(), currentScreenId());
-}
-
 // --- history ------------------------------------------------------------------------------
 
 void PageController::goHistory(int offset) {
@@ -328,7 +325,7 @@ void PageController::goHistory(int offset) {
     makeCurrent(entry);
     if (!entry->update) return;
     const CString url = entry->url;
-    openUrl(url, currentScreenId(), true, true, true, 0);
+    openUrl({.url = url, .screenId = currentScreenId(), .replace = true});
 }
 
 // --- events and soft keys -----------------------------------------------------------
@@ -423,7 +420,7 @@ void PageController::commandAction(Command* command, Displayable* /*source*/) {
     } else if (label.equalsNoCase(kExitLabel)) {
         if (messageBox(kExitQuestion, CString(), MessageBoxType::YesNo) == kIdYes) saveSettings();
     } else if (label.equalsNoCase(kRetryLabel)) {
-        openUrl(loader_.lastUrl(), currentScreenId(), true, true, true, 0);
+        openUrl({.url = loader_.lastUrl(), .screenId = currentScreenId(), .replace = true});
     }
 }
 

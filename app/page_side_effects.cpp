@@ -40,7 +40,7 @@ public:
     // as a link on the shown page does and is fetched from where it points.
     std::optional<std::string> fetchBytes(const CString& href) override {
         if (href.isEmpty() || href.at(0) == u'/' || linkScheme(href) != LinkScheme::Relative) {
-            return c_.loadContent(href, true);
+            return c_.pageLoader().loadContent(href, true);
         }
         CString url;
         try {
@@ -48,9 +48,8 @@ public:
         } catch (const ZQException&) {
             return std::nullopt;
         }
-        if (linkScheme(url) != LinkScheme::Http) return c_.loadContent(url, false);
-        CString link = href;
-        return c_.pageLoader().fetchUrlAndWait(link);
+        if (linkScheme(url) != LinkScheme::Http) return c_.pageLoader().loadContent(url, false);
+        return c_.pageLoader().fetchAndWait(url);
     }
     void addLoadingProgress(int delta) override {
         c_.addLoadingProgress(delta, LoadingState::kAnyRequest);

@@ -50,7 +50,7 @@ struct Rig {
         server->start();
         display = std::make_unique<zq::Display>(zq::Size{240, 320});
         controller = std::make_unique<zq::PageController>(zq::ControllerFolders{root, root});
-        auto session = std::make_unique<zq::HttpSession>(&controller->sessionListener());
+        auto session = controller->requests().makeSession();
         session->setConnectionType(zq::ConnectionMode::Direct);
         controller->setSession(std::move(session));
     }
@@ -65,8 +65,8 @@ struct Rig {
     // Follows the link and waits until the new page is current; false after 5 s.
     bool follow(const std::string& url) {
         const zq::PageEntry* before = controller->currentEntry();
-        controller->openUrl(zq::CString::fromUtf8(url), controller->currentScreenId(), false, true,
-                            true, 0);
+        controller->openUrl(
+            {.url = zq::CString::fromUtf8(url), .screenId = controller->currentScreenId()});
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         while (std::chrono::steady_clock::now() < end) {
             executor.runPending();

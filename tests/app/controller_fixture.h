@@ -57,7 +57,7 @@ protected:
     // A session to the test server: straight (type 1) or through its
     // gateway port as a carrier's WAP gateway (type 2).
     void useServer(bool gateway) {
-        auto session = std::make_unique<HttpSession>(&controller_->sessionListener());
+        auto session = controller_->requests().makeSession();
         session->setConnectionType(gateway ? 2 : 1);
         HttpGatewayConfig config;
         config.mobileAddress = TestServer::gatewayAddress();

@@ -50,7 +50,7 @@ TEST(HttpCancelEndToEnd, CancelKeyClosesTheGatewayConnectionAtOnce) {
     auto display = std::make_unique<Display>(Size{240, 320});
     auto controller =
         std::make_unique<PageController>(ControllerFolders{scratch.path(), scratch.path()});
-    auto session = std::make_unique<HttpSession>(&controller->sessionListener());
+    auto session = controller->requests().makeSession();
     session->setConnectionType(2);
     HttpGatewayConfig config;
     config.mobileAddress = test::TestServer::gatewayAddress();
@@ -62,8 +62,8 @@ TEST(HttpCancelEndToEnd, CancelKeyClosesTheGatewayConnectionAtOnce) {
     server.writePage("a.zqml", "<zqml><body><text>a</text></body></zqml>");
     server.writePage("slow.zqml", "<zqml><body><text>slow</text></body></zqml>");
     const auto open = [&](const std::string& path) {
-        controller->openUrl(CString::fromUtf8(server.urlFor(path)), controller->currentScreenId(),
-                            false, true, true, 0);
+        controller->openUrl({.url = CString::fromUtf8(server.urlFor(path)),
+                             .screenId = controller->currentScreenId()});
     };
     open("/a.zqml");
     ASSERT_TRUE(pumpUntil(

@@ -40,8 +40,8 @@ std::string page(const std::string& body) { return "<zqml><body>" + body + "</bo
 class PageContentTest : public test::ControllerFixture<> {
 protected:
     void open(const std::string& link) {
-        controller_->openUrl(CString::fromUtf8(link), controller_->currentScreenId(), false, true,
-                             true, 0);
+        controller_->openUrl(
+            {.url = CString::fromUtf8(link), .screenId = controller_->currentScreenId()});
     }
 };
 
@@ -80,7 +80,7 @@ TEST_F(PageContentTest, StylesOfAPageDieWithIt) {
 TEST_F(PageContentTest, RootStyleSheetLinkReachesThePagesServer) {
     server_.writePage("css/s.css", "hot{font-color:#ff0000}\n");
     server_.writePage("a.zqml", page("<style href=\"/css/s.css\"/><text class=\"hot\">x</text>"));
-    auto session = std::make_unique<HttpSession>(&controller_->sessionListener());
+    auto session = controller_->requests().makeSession();
     session->setConnectionType(1);
     HttpGatewayConfig config;
     config.mobileAddress = test::TestServer::gatewayAddress();

@@ -161,7 +161,8 @@ TEST(SettingsStore, APageOfManySavesIsQuick) {
     test::ScopedFixedFont font;
     PageController controller(ControllerFolders{dir.path(), dir.path()});
     const auto start = std::chrono::steady_clock::now();
-    controller.openUrl(CString("file://saves.zqml"), -1, false, false, false, 0);
+    controller.openUrl(
+        {.url = CString("file://saves.zqml"), .showLoading = false, .blockInput = false});
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_LT(elapsed, kQuickPage);
     // Type 1 files them with the traffic counters.

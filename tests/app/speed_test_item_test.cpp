@@ -45,7 +45,7 @@ protected:
         writeFileAtomic(scratch_.path() / "a.zqml", "<zqml><body><text>a</text></body></zqml>");
         controller_ =
             std::make_unique<PageController>(ControllerFolders{scratch_.path(), scratch_.path()});
-        auto session = std::make_unique<HttpSession>(&controller_->sessionListener());
+        auto session = controller_->requests().makeSession();
         session->setConnectionType(1);
         session->setReplyWaitMs(1500);
         controller_->setSession(std::move(session));
@@ -170,7 +170,7 @@ TEST_F(SpeedTestItemTest, TheScreenStoresTheRowsOwnHostIndexAndReturnsToThePage)
     // first: row 0 is host 1 of the set.
     loadHosts(answering_);
     setSetting("sys-last-choice", closed_);
-    controller_->openUrl(u"file://a.zqml", -1, false, false, false, 0);
+    controller_->openUrl({.url = u"file://a.zqml", .showLoading = false, .blockInput = false});
     Screen* page = controller_->currentScreen();
     ASSERT_NE(page, nullptr);
 
@@ -195,7 +195,7 @@ TEST_F(SpeedTestItemTest, TheScreenStoresTheRowsOwnHostIndexAndReturnsToThePage)
 // Through a gateway the test went to a built-in address, so every host
 // timed out; and the screen showed the page item's texts, not the dialog's.
 TEST_F(SpeedTestItemTest, TheScreenTestsThroughTheConfiguredGatewayInTheDialogsWords) {
-    auto session = std::make_unique<HttpSession>(&controller_->sessionListener());
+    auto session = controller_->requests().makeSession();
     session->setConnectionType(2);
     session->setReplyWaitMs(1500);
     HttpGatewayConfig gateway;
@@ -204,7 +204,7 @@ TEST_F(SpeedTestItemTest, TheScreenTestsThroughTheConfiguredGatewayInTheDialogsW
     session->setGateway(gateway, CString(u"中国移动(CM)"));
     controller_->setSession(std::move(session));
     loadHosts(answering_);
-    controller_->openUrl(u"file://a.zqml", -1, false, false, false, 0);
+    controller_->openUrl({.url = u"file://a.zqml", .showLoading = false, .blockInput = false});
     controller_->onAction(u"spt()");
     ASSERT_NE(controller_->speedTest().speedTestScreen(), nullptr);
     SpeedTestItem& item = controller_->speedTest().speedTestScreen()->item();
@@ -243,7 +243,7 @@ TEST_F(SpeedTestItemTest, WithoutHostsNothingCanBeChosen) {
 // every opening left more behind.
 TEST_F(SpeedTestItemTest, OpeningTheTestAgainLeavesNoStylesBehind) {
     loadHosts(answering_);
-    controller_->openUrl(u"file://a.zqml", -1, false, false, false, 0);
+    controller_->openUrl({.url = u"file://a.zqml", .showLoading = false, .blockInput = false});
     const auto openAndClose = [&] {
         controller_->onAction(u"spt()");
         ASSERT_NE(controller_->speedTest().speedTestScreen(), nullptr);

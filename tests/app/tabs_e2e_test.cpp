@@ -295,7 +295,7 @@ protected:
 
     void open(const std::string& path, const std::string& text) {
         server_.writePage(path.substr(1), text);
-        controller_->openUrl(CString::fromUtf8(server_.urlFor(path)), -1, false, true, true, 0);
+        controller_->openUrl({.url = CString::fromUtf8(server_.urlFor(path))});
         ASSERT_TRUE(pumpUntil([&] { return shows(path); })) << path;
         Surface window(240, 320);
         display_->paint(window);
