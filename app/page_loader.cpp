@@ -145,9 +145,9 @@ PageLoader::Opened PageLoader::openFile(const RequestRecord& record) {
 }
 
 bool PageLoader::sendRequest(const RequestRecord& record) {
-    if (record.cancelled()) return true;
+    if (record.cancelled()) return false;
     if (record.targetScreenId != -1 && record.targetScreenId != host_.currentScreenId()) {
-        return true;
+        return false;
     }
     host_.addLoadingProgress(kProgressSending, record.requestId);
     HttpSession* session = host_.requests().session();

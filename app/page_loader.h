@@ -81,10 +81,10 @@ public:
     // A synchronous request for `url` (resolved): the reply text, or nullopt
     // when none came within the wait.
     std::optional<std::string> fetchAndWait(const CString& url);
-    // Sends a request whose reply the reply handler takes; nothing is sent
-    // when it is cancelled or its target screen (not -1) is no longer shown.
-    // False when the session refused it (its error shown when the screen
-    // waited).
+    // Sends a request whose reply the reply handler takes; true when it went
+    // out. Nothing is sent when it is cancelled or its target screen (not -1)
+    // is no longer shown; the session refusing it shows its error when the
+    // screen waited.
     bool sendRequest(const RequestRecord& record);
     // A page reply.
     void onPageData(const CString& url, std::string text, int screenId, bool replace,
