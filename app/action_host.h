@@ -25,6 +25,22 @@ class WatchList;
 class ZQException;
 struct PageEntry;
 
+// What openUrl is asked to open. Call sites name what differs from a link
+// the user follows, which shows the loading bar and holds input until its
+// page is in:
+//   host.openUrl({.url = link, .screenId = host.currentScreenId(), .replace = true});
+struct PageRequest {
+    // The link as the page gives it; openUrl resolves it.
+    CString url;
+    // The screen that asks: its page is dropped once that screen is no
+    // longer shown. -1: any screen.
+    int screenId = -1;
+    // The page takes the shown one's place in the history.
+    bool replace = false;
+    bool showLoading = true;
+    bool blockInput = true;
+};
+
 // Where the controller finds its files.
 struct ControllerFolders {
     // The program folder's "ZQ Resource" folder: pages, the style sheet,
@@ -54,8 +70,9 @@ public:
     virtual CommandListener* commandListener() = 0;
 
     // --- navigation ---
-    virtual void openUrl(const CString& link, int screenId, bool replace, bool showLoading,
-                         bool blockInput, int flag) = 0;
+    // The id of the request it made (its cancel flag stays listed while it
+    // is sent and unanswered); 0 when it made none.
+    virtual int openUrl(const PageRequest& request) = 0;
     // Runs an action string through the dispatcher.
     virtual void onAction(const CString& actions) = 0;
     virtual void goHistory(int offset) = 0;

@@ -10,14 +10,13 @@
 #include "net/device_actions.h"
 #include "net/dialler.h"
 #include "net/host_set.h"
-#include "platform/clock.h"
 #include "platform/device_services.h"
 #include "platform/files.h"
 #include "platform/image.h"
 #include "platform/ui_executor.h"
+#include "ui/client_context.h"
 #include "ui/display.h"
 #include "ui/screen_services.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 
@@ -25,8 +24,6 @@ namespace {
 
 constexpr Color kDefaultSplashText = 0xFFFFFF;
 constexpr Color kDefaultSplashBack = 0x807368;
-constexpr int kDefaultWaitSeconds = 6;
-constexpr int kMaxWaitSeconds = 3600;
 constexpr const char16_t* kDefaultNetwork = u"中国移动(CM)";
 constexpr const char16_t* kDefaultLanguage = u"gb2312";
 constexpr const char16_t* kNetSpeed = u"30000";
@@ -114,7 +111,7 @@ Application::~Application() {
 void Application::requestStop() {
     stop_.store(true);
     std::lock_guard<std::mutex> lock(fetchMutex_);
-    if (fetchSession_) fetchSession_->syncReplies().fail(fetchId_);
+    if (fetchId_ != 0) controller_->requests().cancelFetch(fetchId_);
 }
 
 void Application::joinWorkers() {
@@ -184,7 +181,7 @@ void Application::showSplashAndStart(Size screen) {
 
 void Application::makeSplashCurrent() {
     splash_->setBounds(displayArea());
-    setRecordedCurrentScreen(splash_.get());
+    ClientContext::current().setRecordedCurrentScreen(splash_.get());
     if (Display* display = Display::getDisplay()) {
         display->setCurrent(splash_.get(), true);
         display->repaint();
@@ -256,12 +253,11 @@ void Application::applyConfiguration() {
     loadDefaultSheet();
     onUi([this] {
         PageController& c = *controller_;
-        setQuickPaths(SettingsStore::readQuickPaths(c.settings().quickPathFile()));
+        c.settings().loadQuickPaths();
         c.applyWaitTime();
         c.watchLists().loadWatchList();
         c.watchLists().loadRecentStocks();
-        auto session = std::make_unique<HttpSession>(&c.sessionListener(), pendingRequests(),
-                                                     deviceServices());
+        std::unique_ptr<HttpSession> session = c.requests().makeSession(deviceServices());
         session->setGateway(gatewayFromSettings(c.settings()), networkName_);
         c.setSession(std::move(session));
     });
@@ -280,7 +276,7 @@ void Application::loadDefaultSheet() {
     onUi([this] {
         CString url = setting(*controller_, u"cli-defalut-css");
         if (url.isEmpty()) url = CString(kDefaultStyleSheet);
-        std::optional<std::string> bytes = controller_->loadContent(url, false);
+        std::optional<std::string> bytes = controller_->pageLoader().loadContent(url, false);
         if (!bytes || bytes->empty()) return;
         // Pages are UTF-8; the sheet goes through the handset's code page.
         std::string narrow = convertCodePage(*bytes, kCodePageUtf8, kCodePageGbk);
@@ -359,49 +355,32 @@ bool Application::tryHosts() {
 }
 
 Application::FetchResult Application::fetchFirstPage(const CString& link) {
-    // The request, recorded on the UI thread as the controller's fetch does.
-    struct Prepared {
-        HttpSession* session = nullptr;
-        RequestRecord record;
-        CString url;
-        uint32_t waitMs = 0;
-    };
-    Prepared prepared = onUi([&] {
+    // The request, made on the UI thread as every page's is.
+    std::optional<RequestRecord> record = onUi([&]() -> std::optional<RequestRecord> {
         PageController& c = *controller_;
-        Prepared out;
+        CString url;
         try {
-            out.url = c.resolveUrl(link);
+            url = c.resolveUrl(link);
         } catch (const ZQException&) {
-            return out;
+            return std::nullopt;
         }
-        out.session = c.session();
-        if (!out.session) return out;
-        const int id = c.requests().requestCounter().next();
-        out.record.url = c.buildRequestParams(out.url);
-        out.record.cancelFlag = c.requests().cancelFlags().add(id);
-        out.record.requestId = id;
-        out.record.tick = tickCount();
-        int seconds = std::clamp(setting(c, u"cli-timeout").toInt(), 0, kMaxWaitSeconds);
-        if (seconds == 0) seconds = kDefaultWaitSeconds;
-        out.waitMs = static_cast<uint32_t>(seconds) * 1000u;
-        return out;
+        if (!c.session()) return std::nullopt;
+        return c.requests().newRequest(url);
     });
-    if (!prepared.session) return FetchResult::NoReply;
+    if (!record) return FetchResult::NoReply;
 
     // The wait, here on the worker; requestStop ends it.
-    const int id = prepared.record.requestId;
+    const CString url = record->link;
     {
         std::lock_guard<std::mutex> lock(fetchMutex_);
-        fetchSession_ = prepared.session;
-        fetchId_ = id;
+        fetchId_ = record->requestId;
     }
-    std::optional<std::vector<uint8_t>> reply;
-    if (!stop_.load()) reply = prepared.session->fetchAndWait(prepared.record, prepared.waitMs);
+    std::optional<std::string> reply;
+    if (!stop_.load()) reply = controller_->requests().fetchAndWait(std::move(*record));
     {
         std::lock_guard<std::mutex> lock(fetchMutex_);
-        fetchSession_ = nullptr;
+        fetchId_ = 0;
     }
-    controller_->requests().cancelFlags().remove(id);
     checkStop();
     if (!reply) return FetchResult::NoReply;
 
@@ -411,8 +390,7 @@ Application::FetchResult Application::fetchFirstPage(const CString& link) {
         PageController& c = *controller_;
         // A page that sends on to another is the first page too: the
         // local index must not open under the page it names.
-        const bool built = showPage(std::string(reply->begin(), reply->end()), prepared.url) ||
-                           c.parseRedirected();
+        const bool built = showPage(*reply, url) || c.pageLoader().parseRedirected();
         const CString key(u"sys-connecttype");
         SettingsStore::putEntry(c.settings().live(), key, connectType_, kSectionSystem);
         SettingsStore::putEntry(c.settings().stored(), key, connectType_, kSectionSystem);
@@ -456,11 +434,11 @@ bool Application::openLocalIndex() {
     });
     setStatus(-1, CString(u"读取页面文件"));
     const std::optional<std::string> content =
-        onUi([&] { return controller_->loadContent(url, false); });
+        onUi([&] { return controller_->pageLoader().loadContent(url, false); });
     if (!content) {
         // Too large to read is not a failed connection: the user is told
         // so and the client stays up.
-        if (!onUi([&] { return controller_->localFileTooLarge(url); })) return false;
+        if (!onUi([&] { return controller_->pageLoader().localFileTooLarge(url); })) return false;
         ask(CString(MarkupPage::kPageTooLargeText), CString(), MessageBoxType::Ok);
         return true;
     }
@@ -489,14 +467,14 @@ void Application::giveUp() {
 // --- UI-thread steps ----------------------------------------------------------------------------
 
 bool Application::showLocalPage(const CString& url) {
-    const std::optional<std::string> content = controller_->loadContent(url, false);
+    const std::optional<std::string> content = controller_->pageLoader().loadContent(url, false);
     return content && showPage(*content, url);
 }
 
 bool Application::showPage(const std::string& text, const CString& url) {
     PageController& c = *controller_;
     PageEntry* before = c.currentEntry();
-    std::unique_ptr<PageEntry> entry = c.parsePage(text, url);
+    std::unique_ptr<PageEntry> entry = c.pageLoader().parsePage(text, url);
     if (!entry) return false;
     // The page's load action may ask the user: input passes from here on.
     setBusy(false);

@@ -154,10 +154,9 @@ private:
     std::atomic<bool> started_{false};
     std::atomic<bool> failed_{false};
     std::atomic<bool> stop_{false};
-    // The synchronous fetch in flight (its session and request id), so that
+    // The request id of the first-page fetch in flight (0: none), so that
     // requestStop can end its wait.
     std::mutex fetchMutex_;
-    HttpSession* fetchSession_ = nullptr;
     int fetchId_ = 0;
     // Read on the workers, written before they start.
     CString connectType_;

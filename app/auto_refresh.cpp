@@ -147,9 +147,9 @@ void AutoRefresh::reload(int screenId) {
     // The entry keeps the URL as it was sent; the reload gets new numbers.
     const CString url = withoutPageParams(entry->url);
     reloading_ = true;
-    controller_.openUrl(url, screenId, true, true, false, 0);
+    reloadId_ = controller_.openUrl(
+        {.url = url, .screenId = screenId, .replace = true, .blockInput = false});
     reloading_ = false;
-    reloadId_ = controller_.requests().requestCounter().current();
     reloadFlag_ = controller_.requests().cancelFlags().find(reloadId_);
 }
 
@@ -178,7 +178,10 @@ void AutoRefresh::onRefresh(const CString& piece) {
     if (argument.isEmpty()) {
         if (controller_.currentEntry() && !controller_.currentEntry()->url.isEmpty()) {
             const CString url = withoutPageParams(controller_.currentEntry()->url);
-            controller_.openUrl(url, controller_.currentEntry()->screenId, true, true, false, 0);
+            controller_.openUrl({.url = url,
+                                 .screenId = controller_.currentEntry()->screenId,
+                                 .replace = true,
+                                 .blockInput = false});
         }
         return;
     }
@@ -223,7 +226,7 @@ void AutoRefresh::onCtrlRefresh(const CString& piece) {
     } else if (auto* chart = dynamic_cast<Chart*>(item)) {
         link = chart->getDataLink();
     }
-    controller_.openUrl(link, controller_.currentScreenId(), false, true, true, 0);
+    controller_.openUrl({.url = link, .screenId = controller_.currentScreenId()});
 }
 
 }  // namespace zq

@@ -1,5 +1,6 @@
 #include "app/client_run.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include "items/item_makers.h"
 #include "net/dialler.h"
 #include "net/request_session.h"
+#include "net/speed_test.h"
 #include "platform/device_services.h"
 #include "platform/files.h"
 #include "platform/font.h"
@@ -23,9 +25,9 @@
 #include "platform/ui_executor.h"
 #include "platform/ui_loop.h"
 #include "platform/window.h"
+#include "ui/client_context.h"
 #include "ui/display.h"
 #include "ui/screen.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 
@@ -80,8 +82,10 @@ bool loadScript(const Options& options, std::vector<ScriptStep>& steps) {
 
 // The UI from the splash screen to the exit routine. Returns the loop's code,
 // or kExitFailure when start-up gave up.
+// `inFlight` shows the application's pending requests while it lives.
 int runUi(UiExecutor& executor, WindowBackend& window, StartupInputGate* gate,
-          const DeviceFiles& device, Size client, AsideTask& install) {
+          const DeviceFiles& device, Size client, AsideTask& install,
+          std::atomic<PendingRequestTable*>& inFlight) {
     Display display(client);
     MainFrame frame(display);
     UiLoop loop(executor, window, frame);
@@ -99,6 +103,7 @@ int runUi(UiExecutor& executor, WindowBackend& window, StartupInputGate* gate,
                                                         device.hostPath(u"\\UserData")},
                                       std::move(hooks));
     frame.setController(&app->controller());
+    inFlight.store(&app->controller().requests().pendingTable());
     install.finish();
     app->showSplashAndStart(client);
     int code = loop.run();
@@ -112,6 +117,7 @@ int runUi(UiExecutor& executor, WindowBackend& window, StartupInputGate* gate,
     if (!frame.shutdownRequested()) app->controller().saveSettings();
     if (app->failed()) code = kExitFailure;
     frame.setController(nullptr);
+    inFlight.store(nullptr);
     app.reset();
     display.attach(nullptr);
     frame.teardown();
@@ -165,6 +171,8 @@ int runClient(const Options& options) {
     });
     makeDirectories(device.hostPath(u"\\UserData"));
 
+    // Made first: the threads that read it end before it does.
+    ClientContext context;
     UiExecutor executor;
     std::unique_ptr<WindowBackend> window;
     if (wantsWindow(options)) {
@@ -183,10 +191,15 @@ int runClient(const Options& options) {
     const bool gated = quitAtEnd || !steps.empty();
     ScriptedWindow replay(*window, std::move(steps),
                           quitAtEnd ? ScriptEnd::Quit : ScriptEnd::PassThrough);
-    // An idle step waits for the replies of the requests in flight and for
-    // the work they post.
-    replay.setBusyProbe(
-        [&executor] { return executor.hasPendingTasks() || pendingRequests().size() > 0; });
+    // An idle step waits for the replies of the requests in flight, for
+    // speed tests and for the work they post. The table is the running
+    // application's.
+    std::atomic<PendingRequestTable*> inFlight{nullptr};
+    replay.setBusyProbe([&executor, &inFlight] {
+        PendingRequestTable* table = inFlight.load();
+        return executor.hasPendingTasks() || (table && table->size() > 0) ||
+               SpeedTestRun::anyRunning();
+    });
     StartupInputGate gate(replay);
 
     LinuxDeviceServices linuxServices(device.root());
@@ -200,13 +213,13 @@ int runClient(const Options& options) {
     DeviceServicesScope servicesScope(services);
 
     const Size client = replay.size();
-    setDisplayArea(Rect::fromSize(0, 0, client.width, client.height));
-    setProgramFolder(device.programFolder());
-    setResourceFolder(CString(u"\\Program\\ZQ Resource\\"));
-    installItemMakers();
+    context.setDisplayArea(Rect::fromSize(0, 0, client.width, client.height));
+    context.setProgramFolder(device.programFolder());
+    context.setResourceFolder(CString(u"\\Program\\ZQ Resource\\"));
+    installItemMakers(context);
     Screen::initMetrics(client);
     int code = runUi(executor, gated ? static_cast<WindowBackend&>(gate) : replay,
-                     gated ? &gate : nullptr, device, client, install);
+                     gated ? &gate : nullptr, device, client, install, inFlight);
     executor.shutdown();
     setMessageBoxEcho(nullptr);
 

@@ -21,12 +21,12 @@
 #include "platform/message_box.h"
 #include "platform/ui_executor.h"
 #include "ui/alert_screen.h"
+#include "ui/client_context.h"
 #include "ui/container.h"
 #include "ui/default_styles.h"
 #include "ui/display.h"
 #include "ui/item.h"
 #include "ui/screen.h"
-#include "ui/style_class.h"
 
 namespace zq {
 
@@ -149,7 +149,7 @@ void FormActions::onSubmit(const CString& piece) {
     if (runsActions) {
         host_.onAction(result);
     } else {
-        host_.openUrl(result, host_.currentScreenId(), false, true, true, 0);
+        host_.openUrl({.url = result, .screenId = host_.currentScreenId()});
     }
 }
 
@@ -164,7 +164,7 @@ void FormActions::onStockSubmit(const CString& piece) {
     form->setAction(argument.mid(comma + 1));
     const CString result = form->submit();
     host_.useWatchListOf(host_.currentUser());
-    if (!result.isEmpty()) host_.openUrl(result, host_.currentScreenId(), false, true, true, 0);
+    if (!result.isEmpty()) host_.openUrl({.url = result, .screenId = host_.currentScreenId()});
 }
 
 void FormActions::onSpecialSubmit(const CString& piece) {
@@ -209,7 +209,7 @@ void FormActions::onSpecialSubmit(const CString& piece) {
     link = setUrlParamKeepFragment(link, u"codechange", changed);
 
     // The code check runs as a request that blocks input until it answers.
-    host_.openUrl(link, host_.currentScreenId(), false, true, true, 0);
+    host_.openUrl({.url = link, .screenId = host_.currentScreenId()});
 }
 
 void FormActions::onReset(const CString& piece) {

@@ -14,7 +14,10 @@ void InputActions::onKeyboardInput(const CString& piece) {
     Screen* screen = host_.currentScreen();
     if (!screen) return;
     screen->openCodeInputPad(host_.eventListener(), text, true);
-    if (CodeInputPad* pad = screen->getCodeInputPad()) pad->setQuickPathLookup(&quickPath);
+    if (CodeInputPad* pad = screen->getCodeInputPad())
+        pad->setQuickPathLookup([&settings = host_.settings()](const CString& code) {
+            return settings.quickPath(code);
+        });
 }
 
 void InputActions::onGetValueToSms(const CString& piece) {
@@ -27,8 +30,8 @@ void InputActions::onGetValueToSms(const CString& piece) {
     // Only a text field gives the recipients.
     auto* field = dynamic_cast<TextField*>(host_.getItemByName(CString(parts[1]).trim()));
     if (!field) return;
-    host_.openUrl(CString(u"sms://") + field->getText() + u'#' + parts[0], host_.currentScreenId(),
-                  false, true, true, 0);
+    host_.openUrl({.url = CString(u"sms://") + field->getText() + u'#' + parts[0],
+                   .screenId = host_.currentScreenId()});
 }
 
 }  // namespace zq

@@ -7,12 +7,12 @@
 #include "platform/cstring.h"
 #include "platform/message_box.h"
 #include "platform/ui_executor.h"
+#include "ui/client_context.h"
 #include "ui/display.h"
 #include "ui/displayable.h"
 #include "ui/image_cache.h"
 #include "ui/screen.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 
@@ -143,7 +143,7 @@ void MainFrame::onResize(int width, int height) {
         if (auto* screen = dynamic_cast<Screen*>(shown)) screen->setSize(width, height);
         shown->setBounds(bounds);
     }
-    setDisplayArea(bounds);
+    ClientContext::current().setDisplayArea(bounds);
 }
 
 // --- commands and shut-down ----------------------------------------------------------------

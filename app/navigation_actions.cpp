@@ -49,25 +49,28 @@ int clampHistoryOffset(int offset) { return std::clamp(offset, -kHistoryReach, k
 void NavigationActions::onForward(const CString& piece) {
     CString link = cutActionArgument(piece, u"forward", u"fw");
     if (link.isEmpty()) return;
-    host_.openUrl(link, host_.currentScreenId(), false, true, true, 0);
+    host_.openUrl({.url = link, .screenId = host_.currentScreenId()});
 }
 
 void NavigationActions::onKolmForward(const CString& piece) {
     CString link = cutActionArgument(piece, u"kolmforward", u"kfw");
     if (link.isEmpty()) return;
-    host_.openUrl(link, host_.currentScreenId(), false, true, true, 0);
+    host_.openUrl({.url = link, .screenId = host_.currentScreenId()});
 }
 
 void NavigationActions::onGetData(const CString& piece) {
     CString link = cutActionArgument(piece, u"getdata", u"gd");
     if (link.isEmpty()) return;
-    host_.openUrl(link, host_.currentScreenId(), false, false, false, 0);
+    host_.openUrl({.url = link,
+                   .screenId = host_.currentScreenId(),
+                   .showLoading = false,
+                   .blockInput = false});
 }
 
 void NavigationActions::onUpdate(const CString& piece) {
     // Passed on even when empty: the loader reports the empty link itself.
     CString link = cutActionArgument(piece, u"update", u"ud").trim();
-    host_.openUrl(link, host_.currentScreenId(), true, true, true, 0);
+    host_.openUrl({.url = link, .screenId = host_.currentScreenId(), .replace = true});
 }
 
 void NavigationActions::onBack(const CString& piece) {

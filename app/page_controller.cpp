@@ -40,13 +40,12 @@ PageController::PageController(ControllerFolders folders)
       settings_(folders_.resource, folders_.userData),
       backCommand_(std::make_shared<Command>(CString(u"返"), kCommandBack, 1)),
       exitCommand_(std::make_shared<Command>(CString(u"退"), kCommandBack, 1)) {
-    pendingRequests().clear();
     sideEffectHost_ = makeControllerSideEffects(*this);
     autoRefresh_ = std::make_unique<AutoRefresh>(*this);
     speedTest_ = std::make_unique<SpeedTestAction>(*this);
 
     // Items that fetch their own content (remote pictures) ask through it.
-    setPageNavigator(this);
+    ClientContext::current().setPageNavigator(this);
 }
 
 PageController::~PageController() {
@@ -54,11 +53,11 @@ PageController::~PageController() {
     // threads, which may still settle requests against the members.
     // The recorded current screen must not outlive the screens.
     if (currentScreen() && recordedCurrentScreen() == currentScreen()) {
-        setRecordedCurrentScreen(nullptr);
+        ClientContext::current().setRecordedCurrentScreen(nullptr);
     }
     currentEntry_ = nullptr;
     history_.clear();
-    if (pageNavigator() == this) setPageNavigator(nullptr);
+    if (pageNavigator() == this) ClientContext::current().setPageNavigator(nullptr);
     requests_.shutDown();
 }
 
@@ -152,8 +151,10 @@ void PageController::postToController(std::function<void(PageController&)> task)
 
 void PageController::navigate(const CString& address, NavigationLoading loading,
                               NavigationInput input) {
-    openUrl(address, currentScreenId(), false, loading == NavigationLoading::Shown,
-            input == NavigationInput::Blocked, 0);
+    openUrl({.url = address,
+             .screenId = currentScreenId(),
+             .showLoading = loading == NavigationLoading::Shown,
+             .blockInput = input == NavigationInput::Blocked});
 }
 
 void PageController::postToHost(std::function<void()> task) {
@@ -262,7 +263,6 @@ void PageController::saveSettings() {
     if (Screen* screen = currentScreen()) screen->stopTicker();
     autoRefresh_->stopAll();
     speedTest_->closeSpeedTestScreen();
-    clearMarqueeTexts();
     requests_.dropSession();
     if (shutdown_) shutdown_();
 }
@@ -303,9 +303,9 @@ CString PageController::requestSystemValue(const CString& key) const {
     return memoryValue(name);
 }
 
-CString PageController::buildRequestParams(const CString& url) const {
+CString PageController::buildRequestParams(const CString& url, int requestId) const {
     RequestContext context;
-    context.requestId = requests_.requestCounter().current();
+    context.requestId = requestId;
     context.screenId = currentScreenId();
     context.sessionParam =
         [this](const CString& hostPort) -> std::optional<std::pair<CString, CString>> {
@@ -317,10 +317,6 @@ CString PageController::buildRequestParams(const CString& url) const {
     return buildRequestTarget(url, context);
 }
 
-CString PageController::formatPageParams() const {
-    return zq::formatPageParams(requests_.requestCounter().current(), currentScreenId());
-}
-
 // --- history ------------------------------------------------------------------------------
 
 void PageController::goHistory(int offset) {
@@ -329,7 +325,7 @@ void PageController::goHistory(int offset) {
     makeCurrent(entry);
     if (!entry->update) return;
     const CString url = entry->url;
-    openUrl(url, currentScreenId(), true, true, true, 0);
+    openUrl({.url = url, .screenId = currentScreenId(), .replace = true});
 }
 
 // --- events and soft keys -----------------------------------------------------------
@@ -424,7 +420,7 @@ void PageController::commandAction(Command* command, Displayable* /*source*/) {
     } else if (label.equalsNoCase(kExitLabel)) {
         if (messageBox(kExitQuestion, CString(), MessageBoxType::YesNo) == kIdYes) saveSettings();
     } else if (label.equalsNoCase(kRetryLabel)) {
-        openUrl(loader_.lastUrl(), currentScreenId(), true, true, true, 0);
+        openUrl({.url = loader_.lastUrl(), .screenId = currentScreenId(), .replace = true});
     }
 }
 

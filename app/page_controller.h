@@ -70,7 +70,7 @@ public:
     void onEvent(std::unique_ptr<Event> event) override;
     // CommandListener: soft-key commands of the current screen.
     void commandAction(Command* command, Displayable* source) override;
-    // PageNavigator: openUrl(link, current screen id, no replace, ...).
+    // PageNavigator: openUrl for the current screen, no replace.
     void navigate(const CString& address, NavigationLoading loading,
                   NavigationInput input) override;
 
@@ -164,10 +164,10 @@ public:
     // The full URL of a link; throws ZQException("URL is Empty") for an
     // empty one.
     CString resolveUrl(const CString& link) override;
-    // The request target sent to the server: session parameter, "system."
-    // values and "pageid"/"screenid" added, unsafe bytes percent-encoded.
-    CString buildRequestParams(const CString& url) const override;
-    CString formatPageParams() const;
+    // The request target sent to the server for request `requestId`:
+    // session parameter, "system." values and "pageid"/"screenid" added,
+    // unsafe bytes percent-encoded.
+    CString buildRequestParams(const CString& url, int requestId) const override;
 
     // --- history ----------------------------------------------------------------
     // Shows the entry `offset` steps back (negative: forward); an entry
@@ -184,7 +184,6 @@ public:
     void setSession(std::unique_ptr<HttpSession> session) {
         requests_.setSession(std::move(session));
     }
-    SessionListener& sessionListener() { return requests_.sessionListener(); }
     HostSet& hostSet() { return hostSet_; }
     const HostRecord& currentHost() const { return currentHost_; }
     void setCurrentHost(const HostRecord& host) { currentHost_ = host; }
@@ -205,29 +204,18 @@ public:
     void setLanguageName(const CString& name) { languageName_ = name; }
     // The texts "var-imsi" and "var-imei" send.
     void setDeviceIdentity(const CString& imsi, const CString& imei);
-    const CString& lastUrl() const { return loader_.lastUrl(); }
     Item* eventSource() const override { return eventSource_.get(); }
     EventListener* eventListener() override { return this; }
 
     // --- pages, events and actions ------------------------------------------
-    // Page loading and the pages of replies (page_loader.h).
+    // Page loading and the pages of replies (page_loader.h); what it does
+    // beyond the interfaces below is asked of it directly.
     PageLoader& pageLoader() { return loader_; }
-    void openUrl(const CString& link, int screenId, bool replace, bool showLoading, bool blockInput,
-                 int flag) override {
-        loader_.openUrl(link, screenId, replace, showLoading, blockInput, flag);
-    }
+    int openUrl(const PageRequest& request) override { return loader_.openUrl(request); }
     void makeCurrent(PageEntry* entry) override { loader_.makeCurrent(entry); }
-    std::unique_ptr<PageEntry> parsePage(std::string_view text, const CString& url) {
-        return loader_.parsePage(text, url);
-    }
-    bool parseRedirected() const { return loader_.parseRedirected(); }
-    bool localFileTooLarge(const CString& link) const { return loader_.localFileTooLarge(link); }
     void showPage(std::unique_ptr<PageEntry> entry, int screenId, bool replace,
                   const CancelFlag& cancelFlag) override {
         loader_.showPage(std::move(entry), screenId, replace, cancelFlag);
-    }
-    std::optional<std::string> loadContent(CString link, bool wait) {
-        return loader_.loadContent(std::move(link), wait);
     }
     // Runs `task` on the UI thread while the controller lives; any thread.
     void postToController(std::function<void(PageController&)> task);

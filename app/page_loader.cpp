@@ -52,10 +52,9 @@ std::optional<std::string> readResourceFile(const std::filesystem::path& folder,
 
 // The part of a local link after its scheme; nullopt for other links.
 std::optional<CString> localPart(const CString& link) {
-    const CString lower = link.lower();
-    if (lower.find(CString(u"tempfile://")) >= 0) return link.mid(11);
-    if (lower.find(CString(u"file://")) >= 0) return link.mid(7);
-    return std::nullopt;
+    const LinkScheme scheme = linkScheme(link);
+    if (scheme != LinkScheme::File && scheme != LinkScheme::TempFile) return std::nullopt;
+    return link.mid(schemeLength(scheme));
 }
 
 }  // namespace
@@ -64,22 +63,21 @@ PageLoader::PageLoader(LoaderHost& host) : host_(host) {}
 
 PageLoader::~PageLoader() = default;
 
-void PageLoader::openUrl(const CString& link, int screenId, bool replace, bool showLoading,
-                         bool blockInput, int) {
+int PageLoader::openUrl(const PageRequest& request) {
     // Resolve; an empty or blank link does nothing.
     CString url;
     try {
-        url = host_.resolveUrl(link);
+        url = host_.resolveUrl(request.url);
     } catch (const ZQException&) {
-        return;
+        return 0;
     }
-    if (CString(url).trim().isEmpty()) return;
+    if (CString(url).trim().isEmpty()) return 0;
 
     // Templates are read and shown at once.
     const LinkScheme scheme = linkScheme(url);
     if (scheme == LinkScheme::TempFile) {
-        openTemplate(link, screenId, replace);
-        return;
+        openTemplate(request.url, request.screenId, request.replace);
+        return 0;
     }
 
     // A page asked for now wins over a reload still on its way.
@@ -87,77 +85,70 @@ void PageLoader::openUrl(const CString& link, int screenId, bool replace, bool s
         host_.autoRefresh().pageRequested();
     }
 
-    // A new request id with its cancel flag.
-    const int requestId = host_.requests().requestCounter().next();
-    if (showLoading) host_.beginLoading(blockInput, requestId);
-    CancelFlag cancelFlag = host_.requests().cancelFlags().add(requestId);
-    const bool askerShown = screenId == -1 || screenId == host_.currentScreenId();
-
-    // By scheme. Only a request that went out keeps its flag listed; the
-    // reply handler settles it.
-    switch (scheme) {
-        case LinkScheme::Http:
-            if (isCancelled(cancelFlag) || !askerShown) {
-                host_.requests().cancelFlags().remove(requestId);
-                return;
-            }
-            host_.addLoadingProgress(kProgressRequestSent, requestId);
-            if (!sendRequest(host_.buildRequestParams(url), screenId, replace, cancelFlag, url)) {
-                host_.requests().cancelFlags().remove(requestId);
-            }
-            break;
-        case LinkScheme::File: {
-            host_.requests().cancelFlags().remove(requestId);
-            if (!askerShown) return;
-            host_.addLoadingProgress(kProgressFileOpened, LoadingState::kAnyRequest);
-            std::optional<std::string> content = loadContent(url, false);
-            if (isCancelled(cancelFlag)) return;
-            // Too large to read is said as such; the page shown stays.
-            if (!content && localFileTooLarge(url)) {
-                if (Screen* screen = host_.currentScreen()) screen->stopLoading();
-                messageBox(MarkupPage::kPageTooLargeText, kInfoCaption, MessageBoxType::Ok);
-                break;
-            }
-            host_.addLoadingProgress(kProgressFileRead, LoadingState::kAnyRequest);
-            std::unique_ptr<PageEntry> entry =
-                parsePageFor(content.value_or(std::string()), url, cancelFlag);
-            host_.addLoadingProgress(kProgressParsed, LoadingState::kAnyRequest);
-            if (entry) {
-                showPage(std::move(entry), screenId, replace, cancelFlag);
-            } else {
-                latchError(false, true, 0, CString());
-            }
-            break;
-        }
-        case LinkScheme::Tel:
-            host_.requests().cancelFlags().remove(requestId);
-            host_.navigationActions().dialTelLink(url);
-            break;
-        case LinkScheme::Sms:
-            host_.requests().cancelFlags().remove(requestId);
-            sendSmsUrl(url);
-            break;
-        default:
-            host_.requests().cancelFlags().remove(requestId);
-            break;
-    }
+    // A new request. Only one that went out keeps its cancel flag listed:
+    // the reply handler settles it.
+    RequestRecord record = host_.requests().newRequest(
+        url, scheme == LinkScheme::Http ? RequestParams::Added : RequestParams::None);
+    record.targetScreenId = request.screenId;
+    record.replace = request.replace;
+    if (request.showLoading) host_.beginLoading(request.blockInput, record.requestId);
+    const Opened opened = openByScheme(scheme, record);
+    if (opened != Opened::Sent) host_.requests().cancelFlags().remove(record.requestId);
 
     // The retry soft key opens it again.
-    lastUrl_ = url;
+    if (opened != Opened::Dropped) lastUrl_ = url;
+    return record.requestId;
 }
 
-bool PageLoader::sendRequest(const CString& url, int screenId, bool replace,
-                             const CancelFlag& cancelFlag, const CString& link) {
-    RequestRecord record;
-    record.url = url;
-    record.link = link;
-    record.targetScreenId = screenId;
-    record.replace = replace;
-    record.cancelFlag = cancelFlag;
-    record.requestId = host_.requests().requestCounter().current();
-    record.tick = tickCount();
-    if (record.cancelled()) return true;
-    if (screenId != -1 && screenId != host_.currentScreenId()) return true;
+PageLoader::Opened PageLoader::openByScheme(LinkScheme scheme, const RequestRecord& record) {
+    const bool askerShown =
+        record.targetScreenId == -1 || record.targetScreenId == host_.currentScreenId();
+    switch (scheme) {
+        case LinkScheme::Http:
+            if (record.cancelled() || !askerShown) return Opened::Dropped;
+            host_.addLoadingProgress(kProgressRequestSent, record.requestId);
+            return sendRequest(record) ? Opened::Sent : Opened::Done;
+        case LinkScheme::File:
+            return askerShown ? openFile(record) : Opened::Dropped;
+        case LinkScheme::Tel:
+            host_.navigationActions().dialTelLink(record.link);
+            return Opened::Done;
+        case LinkScheme::Sms:
+            sendSmsUrl(record.link);
+            return Opened::Done;
+        default:
+            return Opened::Done;
+    }
+}
+
+PageLoader::Opened PageLoader::openFile(const RequestRecord& record) {
+    const CString& url = record.link;
+    host_.addLoadingProgress(kProgressFileOpened, LoadingState::kAnyRequest);
+    std::optional<std::string> content = loadContent(url, false);
+    if (record.cancelled()) return Opened::Dropped;
+    // Too large to read is said as such; the page shown stays.
+    if (!content && localFileTooLarge(url)) {
+        if (Screen* screen = host_.currentScreen()) screen->stopLoading();
+        messageBox(MarkupPage::kPageTooLargeText, kInfoCaption, MessageBoxType::Ok);
+        return Opened::Done;
+    }
+    host_.addLoadingProgress(kProgressFileRead, LoadingState::kAnyRequest);
+    std::unique_ptr<PageEntry> entry =
+        parsePageFor(content.value_or(std::string()), url, record.cancelFlag);
+    host_.addLoadingProgress(kProgressParsed, LoadingState::kAnyRequest);
+    if (entry) {
+        showPage(std::move(entry), record.targetScreenId, record.replace, record.cancelFlag);
+    } else {
+        latchError(false, true, 0, CString());
+    }
+    return Opened::Done;
+}
+
+bool PageLoader::sendRequest(const RequestRecord& record) {
+    if (record.cancelled()) return false;
+    if (record.targetScreenId != -1 && record.targetScreenId != host_.currentScreenId()) {
+        return false;
+    }
     host_.addLoadingProgress(kProgressSending, record.requestId);
     HttpSession* session = host_.requests().session();
     if (session && session->sendRequest(record)) return true;
@@ -186,8 +177,15 @@ std::optional<std::string> PageLoader::loadContent(CString link, bool wait) {
     // Server content.
     const CString lower = link.lower();
     if (lower.find(CString(u"http://")) < 0) return std::nullopt;
-    if (wait) return fetchUrlAndWait(link);
-    sendRequest(link, -1, false, nullptr);
+    if (wait) {
+        try {
+            return fetchAndWait(host_.resolveUrl(link));
+        } catch (const ZQException&) {
+            return std::nullopt;
+        }
+    }
+    const RequestRecord record = host_.requests().newRequest(link, RequestParams::None);
+    if (!sendRequest(record)) host_.requests().cancelFlags().remove(record.requestId);
     return std::nullopt;
 }
 
@@ -201,19 +199,14 @@ bool PageLoader::localFileTooLarge(const CString& link) const {
            std::filesystem::file_size(*path, ec) > MarkupPage::kMaxPageFileBytes && !ec;
 }
 
-std::optional<std::string> PageLoader::fetchUrlAndWait(CString& link) {
-    // The request URL under a new id.
-    CString url;
-    try {
-        url = host_.resolveUrl(link);
-    } catch (const ZQException&) {
+std::optional<std::string> PageLoader::fetchAndWait(const CString& url) {
+    RequestRecord record = host_.requests().newRequest(url);
+    // A cancelled page build fetches nothing more.
+    if (!host_.requests().mayFetch()) {
+        host_.requests().cancelFlags().remove(record.requestId);
         return std::nullopt;
     }
-    const int requestId = host_.requests().requestCounter().next();
-    link = host_.buildRequestParams(url);
-    // A cancelled page build fetches nothing more.
-    if (!host_.requests().mayFetch()) return std::nullopt;
-    return host_.requests().fetchAndWait(link, requestId);
+    return host_.requests().fetchAndWait(std::move(record));
 }
 
 std::unique_ptr<PageEntry> PageLoader::parsePageFor(std::string_view text, const CString& url,
@@ -259,7 +252,7 @@ std::unique_ptr<PageEntry> PageLoader::parsePage(std::string_view text, const CS
         parseRedirected_ = true;
         const CString link = redirectFiles(*page).front();
         if (Screen* shown = host_.currentScreen()) shown->stopLoading(LoadingState::kAnyRequest);
-        host_.postToHost([this, link] { openUrl(link, -1, false, true, true, 0); });
+        host_.postToHost([this, link] { openUrl({.url = link}); });
         return nullptr;
     }
 
@@ -334,10 +327,10 @@ void PageLoader::makeCurrent(PageEntry* entry) {
     if (Display* display = Display::getDisplay()) {
         FormActions::PageBuildScope showing(host_.formActions());
         display->setCurrent(screen, true);
-        setRecordedCurrentScreen(screen);
+        ClientContext::current().setRecordedCurrentScreen(screen);
         display->repaint();
     } else {
-        setRecordedCurrentScreen(screen);
+        ClientContext::current().setRecordedCurrentScreen(screen);
     }
     if (!entry->onloadDone && !entry->onload.isEmpty()) host_.onAction(entry->onload);
 }

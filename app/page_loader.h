@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "app/action_host.h"
+#include "app/link_resolver.h"
 #include "net/request_session.h"
 #include "platform/cstring.h"
 #include "platform/font.h"
@@ -36,7 +37,7 @@ public:
     virtual PageHost& pageHost() = 0;
     // Throws ZQException for an empty link.
     virtual CString resolveUrl(const CString& link) = 0;
-    virtual CString buildRequestParams(const CString& url) const = 0;
+    virtual CString buildRequestParams(const CString& url, int requestId) const = 0;
     virtual bool beginLoading(bool blockInput, int requestId) = 0;
     virtual void addLoadingProgress(int delta, int requestId) = 0;
     virtual void extractLinkVariables(CString& link) = 0;
@@ -57,8 +58,7 @@ public:
     PageLoader(const PageLoader&) = delete;
     PageLoader& operator=(const PageLoader&) = delete;
 
-    void openUrl(const CString& link, int screenId, bool replace, bool showLoading, bool blockInput,
-                 int flag);
+    int openUrl(const PageRequest& request);
     void makeCurrent(PageEntry* entry);
     // The entry a page text builds; null when it builds no screen (error 3
     // in errors() when the text does not parse).
@@ -78,15 +78,14 @@ public:
     // A "file://" or "tempfile://" link whose file is there but larger than
     // a page may be (MarkupPage::kMaxPageFileBytes).
     bool localFileTooLarge(const CString& link) const;
-    // A synchronous server request; `link` becomes the request URL sent. The
-    // reply text, or nullopt when none came within the wait.
-    std::optional<std::string> fetchUrlAndWait(CString& link);
-    // Sends a request whose reply the reply handler takes; nothing is sent
-    // when it is cancelled or `screenId` (not -1) is no longer shown. False
-    // when the session refused it (its error shown when the screen waited).
-    // `link` is the address as asked, kept for the history (empty: url).
-    bool sendRequest(const CString& url, int screenId, bool replace, const CancelFlag& cancelFlag,
-                     const CString& link = CString());
+    // A synchronous request for `url` (resolved): the reply text, or nullopt
+    // when none came within the wait.
+    std::optional<std::string> fetchAndWait(const CString& url);
+    // Sends a request whose reply the reply handler takes; true when it went
+    // out. Nothing is sent when it is cancelled or its target screen (not -1)
+    // is no longer shown; the session refusing it shows its error when the
+    // screen waited.
+    bool sendRequest(const RequestRecord& record);
     // A page reply.
     void onPageData(const CString& url, std::string text, int screenId, bool replace,
                     const CancelFlag& cancelFlag, int requestId);
@@ -104,6 +103,11 @@ public:
     const CString& lastUrl() const { return lastUrl_; }
 
 private:
+    // How far openUrl got: a request went out (its flag stays listed), the
+    // link was acted on, or the asking screen or a cancel dropped it.
+    enum class Opened { Sent, Done, Dropped };
+    Opened openByScheme(LinkScheme scheme, const RequestRecord& record);
+    Opened openFile(const RequestRecord& record);
     // The "tempfile://" branch of openUrl.
     void openTemplate(const CString& link, int screenId, bool replace);
     // The "sms://" branch of openUrl: sent on a thread of its own.

@@ -19,7 +19,6 @@ namespace {
 // Picture fetches of image links: threads, and fetches queued or running.
 constexpr size_t kPictureThreads = 2;
 constexpr int kMaxPictureFetches = 32;
-constexpr int kDefaultWaitSeconds = 6;
 
 }  // namespace
 
@@ -81,6 +80,11 @@ size_t RequestIdSet::size() const {
     return ids_.size();
 }
 
+std::set<int> RequestIdSet::ids() const {
+    std::lock_guard lock(mutex_);
+    return ids_;
+}
+
 // --- the session -----------------------------------------------------------------
 
 PageRequests::PageRequests(PageController& controller) : controller_(controller) {}
@@ -99,14 +103,23 @@ void PageRequests::dropSession() {
     liveSession_.store(nullptr);
     ++sessionGeneration_;
     if (pictureFetches_) pictureFetches_->cancelAll();
-    session_.reset();
+    std::shared_ptr<HttpSession> old;
+    {
+        std::lock_guard lock(sessionMutex_);
+        old = std::move(session_);
+    }
 }
 
 void PageRequests::setSession(std::unique_ptr<HttpSession> session) {
     dropSession();
+    if (session) session->setReplyWaitMs(replyWaitMs_);
+    liveSession_.store(session.get());
+    std::lock_guard lock(sessionMutex_);
     session_ = std::move(session);
-    if (session_) session_->setReplyWaitMs(replyWaitMs_);
-    liveSession_.store(session_.get());
+}
+
+std::unique_ptr<HttpSession> PageRequests::makeSession(DeviceServices* device) {
+    return std::make_unique<HttpSession>(&replyListener_, pending_, device);
 }
 
 void PageRequests::setReplyWaitMs(uint32_t ms) {
@@ -115,8 +128,8 @@ void PageRequests::setReplyWaitMs(uint32_t ms) {
 }
 
 uint32_t PageRequests::fetchWaitMs() const {
-    const int seconds = waitSeconds_ > 0 ? waitSeconds_ : kDefaultWaitSeconds;
-    return static_cast<uint32_t>(seconds) * 1000u;
+    const int seconds = waitSeconds_.load();
+    return seconds > 0 ? static_cast<uint32_t>(seconds) * 1000u : kDefaultReplyWaitMs;
 }
 
 // --- synchronous fetches -------------------------------------------------------------
@@ -127,33 +140,56 @@ CancelFlag PageRequests::swapBuildFlag(CancelFlag flag) {
     return std::exchange(buildFlag_, std::move(flag));
 }
 
-std::optional<std::string> PageRequests::fetchAndWait(const CString& url, int requestId) {
-    // Recorded and armed by the session before it is sent.
+RequestRecord PageRequests::newRequest(const CString& url, RequestParams params) {
     RequestRecord record;
-    record.url = url;
-    record.cancelFlag = cancelFlags_.add(requestId);
-    record.requestId = requestId;
+    record.requestId = requestCounter_.next();
+    record.cancelFlag = cancelFlags_.add(record.requestId);
+    record.link = url;
+    record.url = params == RequestParams::Added
+                     ? controller_.buildRequestParams(url, record.requestId)
+                     : url;
     record.tick = tickCount();
+    return record;
+}
 
-    const std::shared_ptr<HttpSession> session = session_;
+std::optional<std::string> PageRequests::fetchAndWait(RequestRecord record) {
+    // Recorded and armed by the session before it is sent.
+    const int requestId = record.requestId;
+    const CancelFlag own = record.cancelFlag;
+    std::shared_ptr<HttpSession> session;
+    {
+        std::lock_guard lock(sessionMutex_);
+        session = session_;
+    }
+    if (!session) {
+        cancelFlags_.remove(requestId);
+        return std::nullopt;
+    }
     HttpSession::WaitPump pump;
     if (UiLoop* loop = isUiThread() ? UiLoop::current() : nullptr) {
         const CancelFlag build = buildFlag_;
-        const CancelFlag own = record.cancelFlag;
         pump = [this, loop, build, own, session](uint32_t ms) {
             loop->runOnce(static_cast<int>(ms));
             return !loop->quitRequested() && !isCancelled(build) && !isCancelled(own) &&
                    liveSession_.load() == session.get();
         };
+    } else if (!isUiThread()) {
+        // Never waits on a session that is gone (the client quits).
+        pump = [this, own, session](uint32_t ms) {
+            sleepMs(ms);
+            return !isCancelled(own) && liveSession_.load() == session.get();
+        };
     }
-    syncFetches_.insert(requestId);
+    syncFetches_.add(requestId);
     std::optional<std::vector<uint8_t>> reply =
         session->fetchAndWait(std::move(record), fetchWaitMs(), pump);
-    syncFetches_.erase(requestId);
+    syncFetches_.remove(requestId);
     cancelFlags_.remove(requestId);
     if (!reply) return std::nullopt;
     return std::string(reply->begin(), reply->end());
 }
+
+void PageRequests::cancelFetch(int requestId) { cancelFlags_.cancel(requestId); }
 
 bool PageRequests::storeSyncReply(int requestId, std::optional<std::vector<uint8_t>> bytes) {
     HttpSession* session = liveSession_.load();
@@ -181,13 +217,7 @@ void PageRequests::fetchPicture(const CString& url,
     // alternative text.
     if (picturesInFlight_.load() >= kMaxPictureFetches) return;
 
-    const int requestId = requestCounter_.next();
-    RequestRecord record;
-    record.url = controller_.buildRequestParams(url);
-    record.link = url;
-    record.cancelFlag = cancelFlags_.add(requestId);
-    record.requestId = requestId;
-    record.tick = tickCount();
+    const RequestRecord record = newRequest(url);
     const uint32_t waitMs = fetchWaitMs();
 
     if (!pictureFetches_) pictureFetches_ = std::make_unique<HttpRequestRunner>(kPictureThreads);
@@ -227,15 +257,9 @@ void PageRequests::requestPicture(const CString& address) {
 
     // No loading state, so neither the reply nor a failure touches the
     // screen: the page stays usable and the picture keeps its alternative text.
-    const int requestId = requestCounter_.next();
-    RequestRecord record;
-    record.url = controller_.buildRequestParams(url);
-    record.link = url;
+    RequestRecord record = newRequest(url);
     record.targetScreenId = controller_.currentScreenId();
-    record.cancelFlag = cancelFlags_.add(requestId);
-    record.requestId = requestId;
-    record.tick = tickCount();
-    if (!session->sendRequest(record)) cancelFlags_.remove(requestId);
+    if (!session->sendRequest(record)) cancelFlags_.remove(record.requestId);
 }
 
 }  // namespace zq

@@ -28,6 +28,7 @@
 
 namespace zq {
 
+class DeviceServices;
 class PageController;
 
 // Request id -> cancel flag of every request the controller started. Any
@@ -57,11 +58,16 @@ public:
     bool contains(int requestId) const;
     void clear();
     size_t size() const;
+    std::set<int> ids() const;
 
 private:
     mutable std::mutex mutex_;
     std::set<int> ids_;
 };
+
+// Whether a request's target carries the request parameters (the "system."
+// values, "pageid" and "screenid"), or is sent as given.
+enum class RequestParams { Added, None };
 
 class PageRequests {
 public:
@@ -73,6 +79,9 @@ public:
     PageRequests& operator=(const PageRequests&) = delete;
 
     // --- the session ---------------------------------------------------------
+    // A session that records its requests in pendingTable() and reports
+    // to this reply path; `device` as for HttpSession.
+    std::unique_ptr<HttpSession> makeSession(DeviceServices* device = nullptr);
     HttpSession* session() const { return session_.get(); }
     // Ends the old session (its threads joined) before the new one starts.
     void setSession(std::unique_ptr<HttpSession> session);
@@ -80,26 +89,35 @@ public:
     void shutDown();
     // Ends the session; replies still on their way are dropped.
     void dropSession();
-    // The reply handler, which the session reports to.
-    SessionListener& sessionListener() { return replyListener_; }
+    // The requests sent and not yet settled. Any thread.
+    PendingRequestTable& pendingTable() { return pending_; }
     // Milliseconds a request waits for its reply, passed on to the session.
     uint32_t replyWaitMs() const { return replyWaitMs_; }
     void setReplyWaitMs(uint32_t ms);
-    // Seconds a synchronous fetch waits; 0 means the default.
-    void setWaitSeconds(int seconds) { waitSeconds_ = seconds; }
+    // Seconds a synchronous fetch waits ("cli-timeout"); 0 means the
+    // session's default reply wait.
+    void setWaitSeconds(int seconds) { waitSeconds_.store(seconds); }
 
     // --- request bookkeeping, any thread ---------------------------------------
     RequestIdCounter& requestCounter() { return requestCounter_; }
     const RequestIdCounter& requestCounter() const { return requestCounter_; }
     CancelFlagTable& cancelFlags() { return cancelFlags_; }
     RequestIdSet& pendingRequestIds() { return pendingIds_; }
+    // Every request record starts here: the next id, its cancel flag listed
+    // under it, `url` (resolved) kept as the link and sent with the
+    // parameters of that very id. UI thread.
+    RequestRecord newRequest(const CString& url, RequestParams params = RequestParams::Added);
 
     // --- fetches -----------------------------------------------------------------
-    // Sends `url` under `requestId` and waits for its reply text: nullopt
-    // when none came within the wait. On the UI thread the wait runs a
-    // nested UI loop, so that the screen keeps painting and the cancel key
-    // works; a cancel, a quit or a new session ends it.
-    std::optional<std::string> fetchAndWait(const CString& url, int requestId);
+    // Sends `record` (from newRequest) and waits for its reply text: nullopt
+    // when none came within the wait; its cancel flag is gone after. On the
+    // UI thread the wait runs a nested UI loop, so that the screen keeps
+    // painting and the cancel key works; on another thread (the first page
+    // of start-up) it sleeps in short slices. A cancel (cancelRequest,
+    // cancelFetch), a quit or a new session ends it. Any thread.
+    std::optional<std::string> fetchAndWait(RequestRecord record);
+    // Ends the wait of the fetch for `requestId` soon. Any thread.
+    void cancelFetch(int requestId);
     // Whether a page build may still fetch: a session is there and the
     // build was not cancelled.
     bool mayFetch() const;
@@ -153,18 +171,21 @@ private:
     RequestIdCounter requestCounter_;
     CancelFlagTable cancelFlags_;
     RequestIdSet pendingIds_;
-    int waitSeconds_ = 0;
+    std::atomic<int> waitSeconds_{0};
     uint32_t replyWaitMs_ = kDefaultReplyWaitMs;
     // The session as network threads see it; null while it is replaced.
     std::atomic<HttpSession*> liveSession_{nullptr};
     // The cancel flag of the page being built (UI thread), and the ids of
-    // the synchronous fetches waiting now.
+    // the synchronous fetches waiting now (any thread).
     CancelFlag buildFlag_;
-    std::set<int> syncFetches_;
-    // Declared before the session, so that it outlives the session's threads.
+    RequestIdSet syncFetches_;
+    // Declared before the session, so that they outlive the session's threads.
+    PendingRequestTable pending_;
     ReplyListener replyListener_{*this};
-    // Shared only with a synchronous fetch that waits in a nested UI loop,
-    // in which the session may be replaced.
+    // Shared only with a synchronous fetch that waits, in which the session
+    // may be replaced. Written on the UI thread under sessionMutex_, which a
+    // fetch off the UI thread takes to read it.
+    mutable std::mutex sessionMutex_;
     std::shared_ptr<HttpSession> session_;
     // Picture fetches: cancelled when the session goes, joined before it.
     // The generation counts sessions (UI thread).

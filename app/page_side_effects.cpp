@@ -1,5 +1,7 @@
 #include "app/page_side_effects.h"
 
+#include <map>
+#include <mutex>
 #include <utility>
 
 #include "app/link_resolver.h"
@@ -7,6 +9,7 @@
 #include "items/grid_menu_item.h"
 #include "items/marquee_item.h"
 #include "markup/side_effect_builders.h"
+#include "ui/client_context.h"
 
 namespace zq {
 namespace {
@@ -16,21 +19,12 @@ public:
     // Marquees show the page-set text of their key, else the setting;
     // "loginstatus" pictures go to the grid menu of their id.
     explicit ControllerSideEffects(PageController& controller) : c_(controller) {
-        setMarqueeTextLookup([this](const CString& key) {
+        ClientContext::current().setMarqueeTextLookup([this](const CString& key) {
             CString text = marqueeText(key);
             return text.isEmpty() ? c_.getSystemValue(key) : text;
         });
-        setGridCellImageSetter(
-            [](const CString& gid, const CString& cell, ImageRef normal, ImageRef focused) {
-                GridMenuItem* menu = findGridMenu(gid);
-                if (menu) menu->setCellImages(cell, std::move(normal), std::move(focused));
-                return menu != nullptr;
-            });
     }
-    ~ControllerSideEffects() override {
-        setMarqueeTextLookup(nullptr);
-        setGridCellImageSetter(nullptr);
-    }
+    ~ControllerSideEffects() override { ClientContext::current().setMarqueeTextLookup(nullptr); }
     ControllerSideEffects(const ControllerSideEffects&) = delete;
     ControllerSideEffects& operator=(const ControllerSideEffects&) = delete;
 
@@ -46,7 +40,7 @@ public:
     // as a link on the shown page does and is fetched from where it points.
     std::optional<std::string> fetchBytes(const CString& href) override {
         if (href.isEmpty() || href.at(0) == u'/' || linkScheme(href) != LinkScheme::Relative) {
-            return c_.loadContent(href, true);
+            return c_.pageLoader().loadContent(href, true);
         }
         CString url;
         try {
@@ -54,9 +48,8 @@ public:
         } catch (const ZQException&) {
             return std::nullopt;
         }
-        if (linkScheme(url) != LinkScheme::Http) return c_.loadContent(url, false);
-        CString link = href;
-        return c_.pageLoader().fetchUrlAndWait(link);
+        if (linkScheme(url) != LinkScheme::Http) return c_.pageLoader().loadContent(url, false);
+        return c_.pageLoader().fetchAndWait(url);
     }
     void addLoadingProgress(int delta) override {
         c_.addLoadingProgress(delta, LoadingState::kAnyRequest);
@@ -75,12 +68,30 @@ public:
         c_.setMemoryValue(name, value);
     }
     void removeMemoryValue(const CString& name) override { c_.setMemoryValue(name, CString()); }
+    void setMarqueeText(const CString& id, const CString& text) override {
+        std::lock_guard<std::mutex> lock(marqueeMutex_);
+        marqueeTexts_[id] = text;
+    }
+    bool setGridCellImages(const CString& gid, const CString& cell, ImageRef normal,
+                           ImageRef focused) override {
+        GridMenuItem* menu = findGridMenu(gid);
+        if (menu) menu->setCellImages(cell, std::move(normal), std::move(focused));
+        return menu != nullptr;
+    }
     // A page of many "save" elements writes the settings file once.
     void beginPage() override { c_.settings().holdSaves(); }
     void endPage() override { c_.settings().releaseSaves(); }
 
 private:
+    CString marqueeText(const CString& id) const {
+        std::lock_guard<std::mutex> lock(marqueeMutex_);
+        auto found = marqueeTexts_.find(id);
+        return found == marqueeTexts_.end() ? CString() : found->second;
+    }
+
     PageController& c_;
+    mutable std::mutex marqueeMutex_;
+    std::map<CString, CString> marqueeTexts_;
 };
 
 }  // namespace

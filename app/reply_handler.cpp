@@ -91,12 +91,12 @@ bool PageRequests::onData(std::span<const uint8_t> message, int carrierId) {
     // left to be sent again.
     std::optional<RequestRecord> taken;
     if (head.requestId != 0) {
-        taken = pendingRequests().take(head.requestId);
+        taken = pending_.take(head.requestId);
         if (!taken) return false;
     } else if (carrierId != kNoCarrier) {
-        taken = pendingRequests().take(carrierId);
+        taken = pending_.take(carrierId);
     } else if (kind == ReplyClass::Page || kind == ReplyClass::PageShowNow) {
-        taken = pendingRequests().takeOldest(RequestRoute::Framed);
+        taken = pending_.takeOldest(RequestRoute::Framed);
     }
     const RequestRecord record = taken ? *taken : unrequestedRecord();
     const int requestId = record.requestId;
@@ -180,7 +180,7 @@ void PageRequests::onRetry(const RequestRecord& request) {
     RequestRecord resent = request;
     resent.cancelFlag = cancelFlags_.add(newId);
     cancelFlags_.remove(oldId);
-    pendingRequests().remove(oldId);
+    pending_.remove(oldId);
     resent.url = replacePageId(request.url, oldId, newId);
     resent.requestId = newId;
     resent.retried = true;
@@ -202,14 +202,14 @@ void PageRequests::onRetry(const RequestRecord& request) {
 }
 
 void PageRequests::cancelRequest() {
-    std::set<int> ids = syncFetches_;
+    std::set<int> ids = syncFetches_.ids();
     ids.insert(requestCounter_.current());
     if (Screen* screen = controller_.currentScreen()) ids.insert(screen->loadingRequestId());
     if (buildFlag_) buildFlag_->store(1);
     HttpSession* session = liveSession_.load();
     for (int id : ids) {
         cancelFlags_.cancel(id);
-        pendingRequests().remove(id);
+        pending_.remove(id);
         if (session) {
             session->syncReplies().fail(id);
             session->cancelExchange(id);

@@ -82,18 +82,6 @@ constexpr ColourKey kColourKeys[] = {
     {u"sys-trade-avg-fc", &ColorSettings::tradeAverageText},
 };
 
-std::mutex& quickPathMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
-std::map<CString, CString>& quickPathTable() {
-    static std::map<CString, CString> table;
-    return table;
-}
-
-std::atomic<bool> gDebugMode{false};
-
 }  // namespace
 
 SettingsStore::SettingsStore(std::filesystem::path resourceFolder, std::filesystem::path userData)
@@ -229,10 +217,9 @@ ClientSettings SettingsStore::applyClientSettings(SettingsMap& map) {
     const CString height = findValue(map, CString(u"sys-screenh"));
     if (isDecimalDigits(width)) metrics.configuredWidth = width.toInt();
     if (isDecimalDigits(height)) metrics.configuredHeight = height.toInt();
-    setScreenMetrics(metrics);
+    ClientContext::current().setMetrics(metrics);
 
     result.debug = findValue(map, CString(u"cli-model")).equalsNoCase(CString(u"_DEBUG"));
-    setDebugMode(result.debug);
 
     if (findValue(map, CString(u"sys-rowscount")).isEmpty()) {
         putEntry(map, CString(u"sys-rowscount"), CString::format(u"%d", metrics.defaultRowCount),
@@ -311,19 +298,9 @@ void SettingsStore::extractLinkVariables(CString& link, std::map<CString, CStrin
     }
 }
 
-void setQuickPaths(std::map<CString, CString> paths) {
-    std::lock_guard lock(quickPathMutex());
-    quickPathTable() = std::move(paths);
+CString SettingsStore::quickPath(const CString& code) const {
+    auto it = quickPaths_.find(code);
+    return it == quickPaths_.end() ? CString() : it->second;
 }
-
-CString quickPath(const CString& code) {
-    std::lock_guard lock(quickPathMutex());
-    auto it = quickPathTable().find(code);
-    return it == quickPathTable().end() ? CString() : it->second;
-}
-
-bool debugMode() { return gDebugMode.load(); }
-
-void setDebugMode(bool on) { gDebugMode.store(on); }
 
 }  // namespace zq

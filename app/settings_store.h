@@ -15,7 +15,7 @@
 #include "core/settings.h"
 #include "net/request_session.h"
 #include "platform/cstring.h"
-#include "ui/toolkit_globals.h"
+#include "ui/client_context.h"
 
 namespace zq {
 
@@ -97,6 +97,10 @@ public:
     // "QuictPath.ini": "key = value" lines, quoted values unquoted.
     static std::map<CString, CString> readQuickPaths(const std::filesystem::path& file);
     std::filesystem::path quickPathFile() const { return resource_ / kQuickPathFile; }
+    // The quick-path table the code-input pad reads (typed code -> page
+    // link), read from quickPathFile(); empty for an unknown code. UI thread.
+    void loadQuickPaths() { quickPaths_ = readQuickPaths(quickPathFile()); }
+    CString quickPath(const CString& code) const;
 
     // "&amp;" becomes "&"; every "$name=value&...$" block is cut out of the
     // link and its pairs stored as "@" + name -> value.
@@ -113,17 +117,9 @@ private:
     std::filesystem::path userData_;
     SettingsMap live_;
     SettingsMap stored_;
+    std::map<CString, CString> quickPaths_;
     int saveHolds_ = 0;
     bool saveDue_ = false;
 };
-
-// The quick-path table the code-input pad reads: typed code -> page link.
-// UI thread.
-void setQuickPaths(std::map<CString, CString> paths);
-CString quickPath(const CString& code);
-
-// The debug switch ("cli-model" "_DEBUG"). Any thread.
-bool debugMode();
-void setDebugMode(bool on);
 
 }  // namespace zq

@@ -11,11 +11,10 @@
 #include "items/string_item.h"
 #include "platform/message_box.h"
 #include "platform/ui_executor.h"
+#include "ui/client_context.h"
 #include "ui/default_styles.h"
 #include "ui/display.h"
 #include "ui/event.h"
-#include "ui/style_class.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -102,6 +101,7 @@ void SpeedTestItem::buildContent() {
     }
 
     // The texts, the list, the hint and the buttons.
+    const StyleScope own(&ownStyles);
     add(textItem(u"默认主站："));
     add(textItem(u"主站列表："));
     auto list =
@@ -287,8 +287,19 @@ void SpeedTestItem::setDefaultHost() {
 
 // --- the screen front end ---------------------------------------------------------------------
 
+namespace {
+
+Style* formStyleIn(StyleArena& arena, const char16_t* className) {
+    const StyleScope own(&arena);
+    Style* style = createFormStyle();
+    if (className) applyStyleClass(style, className);
+    return style;
+}
+
+}  // namespace
+
 SpeedTestScreen::SpeedTestScreen(PageController& controller, Screen* under)
-    : Form(CString(), createFormStyle()),
+    : Form(CString(), formStyleIn(ownStyles, nullptr)),
       controller_(controller),
       under_(under),
       backCommand_(std::make_shared<Command>(CString(u"返"), kCommandBack, 1)) {
@@ -302,6 +313,17 @@ SpeedTestScreen::SpeedTestScreen(PageController& controller, Screen* under)
 
 void SpeedTestScreen::commandAction(Command* command, Displayable*) {
     if (command == backCommand_.get()) controller_.speedTest().closeSpeedTestScreen();
+}
+
+SpeedTestPage::SpeedTestPage(PageController& controller, const HostRecord& current,
+                             const SpeedTestConfig& config)
+    : Form(CString(), formStyleIn(ownStyles, u"body")) {
+    setHeaderText(kTitle);
+    auto item = std::make_unique<SpeedTestItem>(controller, SpeedTestItem::Mode::Page);
+    item->configure(current, controller.currentHost(), controller.hostSet(), config);
+    append(std::move(item));
+    setCommandListener(&controller);
+    setEventListener(&controller);
 }
 
 SpeedTestConfig speedTestConfig(const PageController& controller) {
@@ -331,17 +353,8 @@ void SpeedTestAction::onSpeedTest(const CString& piece) {
 
     // "new": a page of its own in the history.
     if (CString(argument).trim().equalsNoCase(CString(u"new"))) {
-        Style* style = createFormStyle();
-        applyStyleClass(style, u"body");
-        auto form = std::make_unique<Form>(CString(), style);
-        form->setHeaderText(kTitle);
-        auto item = std::make_unique<SpeedTestItem>(controller_, SpeedTestItem::Mode::Page);
-        item->configure(current, controller_.currentHost(), controller_.hostSet(), config);
-        form->append(std::move(item));
-        form->setCommandListener(&controller_);
-        form->setEventListener(&controller_);
         auto entry = std::make_unique<PageEntry>();
-        entry->screen = std::move(form);
+        entry->screen = std::make_unique<SpeedTestPage>(controller_, current, config);
         controller_.showPage(std::move(entry), -1, false, makeCancelFlag());
         return;
     }

@@ -25,6 +25,7 @@
 #include "ui/container.h"
 #include "ui/form.h"
 #include "ui/listeners.h"
+#include "ui/style.h"
 
 namespace zq {
 
@@ -33,7 +34,7 @@ class ChoiceGroup;
 class PageController;
 class StringItem;
 
-class SpeedTestItem : public Container, public EventListener {
+class SpeedTestItem : private OwnedStyles, public Container, public EventListener {
 public:
     enum class Mode {
         Page,    // the default is stored as the host's text ("sys-curhost"/"sys-last-choice")
@@ -101,7 +102,7 @@ private:
 };
 
 // The speed test as a screen over the current page; "返" closes it.
-class SpeedTestScreen : public Form, public CommandListener {
+class SpeedTestScreen : private OwnedStyles, public Form, public CommandListener {
 public:
     SpeedTestScreen(PageController& controller, Screen* under);
     SpeedTestItem& item() { return *item_; }
@@ -113,6 +114,13 @@ private:
     Screen* under_;
     SpeedTestItem* item_ = nullptr;
     CommandRef backCommand_;
+};
+
+// The "new" speed test: a page of its own in the history, owning its styles.
+class SpeedTestPage : private OwnedStyles, public Form {
+public:
+    SpeedTestPage(PageController& controller, const HostRecord& current,
+                  const SpeedTestConfig& config);
 };
 
 // The speed-test settings of the controller: its connection type, reply

@@ -7,8 +7,8 @@
 #include "platform/device_context.h"
 #include "platform/font.h"
 #include "platform/ui_executor.h"
+#include "ui/client_context.h"
 #include "ui/graphics_context.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 

@@ -153,7 +153,7 @@ void TableActions::onGetTableRow(const CString& piece) {
         if (!guard.held()) return;
         link = buildTableRowLink(argumentBetweenParens(piece), model, table->focusedRow());
     }
-    if (link) host_.openUrl(*link, host_.currentScreenId(), false, true, true, 0);
+    if (link) host_.openUrl({.url = *link, .screenId = host_.currentScreenId()});
 }
 
 void TableActions::onGetTableValueToId(const CString& piece) {

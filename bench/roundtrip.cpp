@@ -19,9 +19,9 @@
 #include "platform/surface.h"
 #include "platform/ui_executor.h"
 #include "tools/zq-testserver/page_server.h"
+#include "ui/client_context.h"
 #include "ui/display.h"
 #include "ui/screen.h"
-#include "ui/toolkit_globals.h"
 
 namespace {
 
@@ -35,10 +35,11 @@ std::string quotePage(int n) {
 }
 
 struct Rig {
+    zq::ClientContext context;
     Rig() {
-        zq::installItemMakers();
+        zq::installItemMakers(context);
         zq::Screen::initMetrics({240, 320});
-        zq::setDisplayArea(zq::Rect::fromSize(0, 0, 240, 320));
+        context.setDisplayArea(zq::Rect::fromSize(0, 0, 240, 320));
         root = std::filesystem::temp_directory_path() / "zq-bench-roundtrip";
         std::filesystem::create_directories(root);
         zq::writeFileAtomic(root / "page.zqml", quotePage(1));
@@ -49,7 +50,7 @@ struct Rig {
         server->start();
         display = std::make_unique<zq::Display>(zq::Size{240, 320});
         controller = std::make_unique<zq::PageController>(zq::ControllerFolders{root, root});
-        auto session = std::make_unique<zq::HttpSession>(&controller->sessionListener());
+        auto session = controller->requests().makeSession();
         session->setConnectionType(zq::ConnectionMode::Direct);
         controller->setSession(std::move(session));
     }
@@ -64,8 +65,8 @@ struct Rig {
     // Follows the link and waits until the new page is current; false after 5 s.
     bool follow(const std::string& url) {
         const zq::PageEntry* before = controller->currentEntry();
-        controller->openUrl(zq::CString::fromUtf8(url), controller->currentScreenId(), false, true,
-                            true, 0);
+        controller->openUrl(
+            {.url = zq::CString::fromUtf8(url), .screenId = controller->currentScreenId()});
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         while (std::chrono::steady_clock::now() < end) {
             executor.runPending();

@@ -39,8 +39,8 @@ ButtonItem::ButtonItem(const CString& caption, Style* style)
 ButtonItem::ButtonItem(const CString& caption, Style* style, int minWidth, int minHeight,
                        EventListener* listener)
     : ButtonItem(caption, style) {
-    minWidth_ = minWidth;
-    minHeight_ = minHeight;
+    setMinWidth(minWidth);
+    setMinHeight(minHeight);
     setEventListener(listener);
 }
 

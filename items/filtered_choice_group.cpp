@@ -9,6 +9,7 @@
 #include "platform/device_context.h"
 #include "ui/background.h"
 #include "ui/border.h"
+#include "ui/client_context.h"
 #include "ui/default_styles.h"
 #include "ui/display.h"
 #include "ui/event.h"
@@ -18,7 +19,6 @@
 #include "ui/screen_services.h"
 #include "ui/scroll_bar.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -36,7 +36,7 @@ void switchTo(Display& display, Displayable& target, const Displayable* listScre
     Displayable* previous = target.getPreviousDisplayable();
     display.setCurrent(&target, notify);
     target.setPreviousDisplayable(previous == listScreen ? nullptr : previous);
-    setRecordedCurrentScreen(dynamic_cast<Screen*>(&target));
+    ClientContext::current().setRecordedCurrentScreen(dynamic_cast<Screen*>(&target));
 }
 
 // The style's objects are shared with the list style: the list style must
@@ -402,7 +402,7 @@ void FilteredChoiceGroup::showListScreen(Display& display) {
     ticksAtOpen_.clear();
     for (const ChoiceItem* row : options_) ticksAtOpen_.push_back(row->isSelected());
     display.setCurrent(listForm_.get(), true);
-    setRecordedCurrentScreen(listForm_.get());
+    ClientContext::current().setRecordedCurrentScreen(listForm_.get());
     fitToDisplayArea(*listForm_);
     display.repaint();
 }

@@ -6,12 +6,12 @@
 #include "core/zq_exception.h"
 #include "items/table_events.h"
 #include "platform/ui_executor.h"
+#include "ui/client_context.h"
 #include "ui/container.h"
 #include "ui/font_cache.h"
 #include "ui/listeners.h"
 #include "ui/screen.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 
@@ -563,8 +563,8 @@ int FixTableItem::headTop(int contentTop) const {
 }
 
 bool FixTableItem::onHead(int y) const {
-    // The content was painted at lastPaintY_ + contentY_.
-    const int top = headTop(lastPaintY_ + contentY_) - lastPaintY_;
+    // The content was painted at getLastPaintY() + contentY_.
+    const int top = headTop(getLastPaintY() + contentY_) - getLastPaintY();
     return hasHead_ && y >= top && y < top + headHeight();
 }
 

@@ -3,6 +3,7 @@
 #include "items/icon_item.h"
 #include "items/string_item.h"
 #include "ui/alert_screen.h"
+#include "ui/client_context.h"
 #include "ui/item.h"
 
 namespace zq {
@@ -15,9 +16,9 @@ std::unique_ptr<Item> makeAlertMessage(const CString& text, ImageRef image, Styl
 
 }  // namespace
 
-void installItemMakers() {
-    setLabelMaker(&makeStringLabel);
-    setMessageItemMaker(&makeAlertMessage);
+void installItemMakers(ClientContext& context) {
+    context.setLabelMaker(&makeStringLabel);
+    context.setMessageItemMaker(&makeAlertMessage);
 }
 
 }  // namespace zq

@@ -12,20 +12,8 @@
 #include "ui/style.h"
 
 namespace zq {
-namespace {
-
-MarqueeTextLookup& marqueeLookup() {
-    static MarqueeTextLookup lookup;
-    return lookup;
-}
-
-}  // namespace
-
-void setMarqueeTextLookup(MarqueeTextLookup lookup) { marqueeLookup() = std::move(lookup); }
-
 CString lookupMarqueeText(const CString& key) {
-    const MarqueeTextLookup& lookup = marqueeLookup();
-    return lookup ? lookup(key) : CString();
+    return ClientContext::current().lookupMarqueeText(key);
 }
 
 MarqueeItem::MarqueeItem(const CString& defaultText, const CString& textKey, Style* style)
@@ -74,7 +62,8 @@ bool MarqueeItem::mayScroll() const {
     const auto* screen = dynamic_cast<const Screen*>(getScreen());
     // Placed: painted at least once where it stands (the status line, or
     // a container that holds it).
-    if (!display || !screen || !initialised_ || lastPaintRight_ <= lastPaintLeft_) return false;
+    if (!display || !screen || !initialised_ || getLastPaintRight() <= getLastPaintLeft())
+        return false;
     return display->isCurrent(screen) && (screen->getBusyFlags() & Screen::kBusyMenuOpen) == 0;
 }
 
@@ -83,7 +72,8 @@ int MarqueeItem::onTimer() {
     if (tickCount_ < kTicksPerStep || !mayScroll()) return 0;
     scrollStep();
     Display* display = Display::getDisplay();
-    display->paintItemNow(lastPaintX_, lastPaintY_, lastPaintLeft_, lastPaintRight_, this);
+    display->paintItemNow(getLastPaintX(), getLastPaintY(), getLastPaintLeft(), getLastPaintRight(),
+                          this);
     // A keyboard lying over the status line stays on top.
     auto* screen = dynamic_cast<Screen*>(getScreen());
     if (SoftKeyboard* keyboard = screen->getSoftKeyboard(); keyboard && keyboard->isVisible()) {

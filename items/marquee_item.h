@@ -20,11 +20,9 @@
 
 namespace zq {
 
-// Where marquee texts come from: the controller installs a lookup at
-// start-up (its marquee text table by key, then the settings by key).
-// Without one every lookup answers empty. UI thread.
-using MarqueeTextLookup = std::function<CString(const CString& key)>;
-void setMarqueeTextLookup(MarqueeTextLookup lookup);
+// Where marquee texts come from: the controller installs a lookup in the
+// client's context (its marquee text table by key, then the settings by
+// key). Without one every lookup answers empty.
 CString lookupMarqueeText(const CString& key);
 
 class MarqueeItem : public Item {

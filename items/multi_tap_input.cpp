@@ -12,8 +12,6 @@ namespace {
 
 // A pending character is committed when no key came for this long.
 constexpr int32_t kCommitDelayMs = 999;
-// A '#' held this long shows the mode it will switch to.
-constexpr int32_t kHashHoldMs = 1000;
 // The long clear: every third repeat deletes a word, from the ninth on all.
 constexpr int kClearStep = 3;
 constexpr int kClearAll = 9;
@@ -168,21 +166,6 @@ void MultiTapInput::keyUp() {
     keyHeld_ = false;
     clearRepeats_ = 0;
     clearActedAt_ = 0;
-}
-
-void MultiTapInput::hashDown() {
-    if (!hashDown_) {
-        hashDown_ = true;
-        hashDownTime_ = tickCount();
-        hashNoted_ = false;
-    } else if (!hashNoted_ && ticksSince(hashDownTime_) > kHashHoldMs) {
-        hashNoted_ = true;
-    }
-}
-
-void MultiTapInput::releaseAll() {
-    keyUp();
-    hashDown_ = false;
 }
 
 MultiTapInput::ClearStep MultiTapInput::takeClearStep() {

@@ -1,7 +1,7 @@
 // MultiTapInput: a text field's keypad state — the input mode '#' cycles
 // (abc -> Abc -> ABC -> 123 -> Nat.), the kind its constraints give (numeric,
 // decimal, e-mail), the pending multi-tap character with the key and time of
-// its last tap, the held keys (a digit, '#', the clear key) and the filters
+// its last tap, the held keys (a digit, the clear key) and the filters
 // that depend on them.
 //
 // It edits no text: the field asks it which character a tap gives, whether
@@ -91,9 +91,6 @@ public:
     void keyDown() { keyHeld_ = true; }
     // Any key released: no key held, the clear count restarts.
     void keyUp();
-    void hashDown();
-    void hashUp() { hashDown_ = false; }
-    void releaseAll();
     void clearRepeated() { ++clearRepeats_; }
     // Every third repeat of the held clear key deletes a word, from the
     // ninth on everything; once per step even when repeats come faster.
@@ -125,9 +122,6 @@ private:
     bool keyHeld_ = false;
     int clearRepeats_ = 0;
     int clearActedAt_ = 0;
-    bool hashDown_ = false;
-    uint32_t hashDownTime_ = 0;
-    bool hashNoted_ = false;
 };
 
 }  // namespace zq

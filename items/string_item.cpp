@@ -3,10 +3,10 @@
 #include <algorithm>
 
 #include "platform/device_context.h"
+#include "ui/client_context.h"
 #include "ui/font_cache.h"
 #include "ui/graphics_context.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {

@@ -352,8 +352,8 @@ void TextField::initContent(int firstLineWidth, int lineWidth) {
     if (!font_) font_ = defaultFont();
     const Font& font = *font_;
     const int indicator = modeIndicatorRoom();
-    firstLineWidth = std::max(0, std::min(firstLineWidth, maxWidth_) - indicator);
-    lineWidth = std::max(0, std::min(lineWidth, maxWidth_) - indicator);
+    firstLineWidth = std::max(0, std::min(firstLineWidth, getMaxWidth()) - indicator);
+    lineWidth = std::max(0, std::min(lineWidth, getMaxWidth()) - indicator);
 
     // 2. The shown text wrapped into index ranges.
     textLines_.wrap(text_, font, firstLineWidth, lineWidth);
@@ -366,12 +366,12 @@ void TextField::initContent(int firstLineWidth, int lineWidth) {
         contentWidth_ = minWidth_;
     } else {
         contentWidth_ =
-            std::max(std::min(std::min(wrapped, lineWidth) + indicator, maxWidth_), minWidth_);
+            std::max(std::min(std::min(wrapped, lineWidth) + indicator, getMaxWidth()), minWidth_);
     }
     const int lineCount = std::max(1, textLines_.count());
     contentHeight_ = (font.height() + paddingVertical_) * lineCount - paddingVertical_;
-    if (contentHeight_ < minHeight_) {
-        contentHeight_ = minHeight_;
+    if (contentHeight_ < getMinHeight()) {
+        contentHeight_ = getMinHeight();
     } else if (contentHeight_ < font.height()) {
         contentHeight_ = font.height();
     }

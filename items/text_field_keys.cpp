@@ -57,8 +57,7 @@ bool TextField::keyPressed(int keyCode, int gameAction) {
     if (readOnly_) return false;
     bool used = false;
     if (keyCode == '#') {
-        if (!input_.isNumericOnly()) input_.hashDown();
-        used = true;
+        used = true;  // the mode changes on release
     } else {
         used = handleCharKey(keyCode);
         if (!used && keyCode == kKeyBackspace && !value().isEmpty()) used = deleteBeforeCaret();
@@ -73,7 +72,6 @@ bool TextField::keyPressed(int keyCode, int gameAction) {
 bool TextField::keyReleased(int keyCode, int gameAction) {
     input_.keyUp();
     if (keyCode == '#' && !input_.isNumericOnly() && !readOnly_) {
-        input_.hashUp();
         switchInputMode();
         return true;
     }
@@ -111,7 +109,7 @@ void TextField::forwardDelete() {
     deleteBeforeCaret();
 }
 
-void TextField::clearHeld() { input_.releaseAll(); }
+void TextField::clearHeld() { input_.keyUp(); }
 
 bool TextField::handleCharKey(int keyCode) {
     input_.setDirect(false);

@@ -4,11 +4,11 @@
 
 #include "items/choice_group.h"
 #include "items/text_field.h"
+#include "ui/client_context.h"
 #include "ui/container.h"
 #include "ui/default_styles.h"
 #include "ui/display.h"
 #include "ui/screen.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 
@@ -70,7 +70,7 @@ void TextField::returnToScreen(bool record) {
     auto* screen = dynamic_cast<Screen*>(getScreen());
     Display* display = Display::getDisplay();
     if (!screen || !display) return;
-    if (record) setRecordedCurrentScreen(screen);
+    if (record) ClientContext::current().setRecordedCurrentScreen(screen);
     display->setCurrent(screen, true);
     const Rect area = displayArea();
     screen->setSize(area.width(), area.height());

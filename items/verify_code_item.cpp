@@ -4,10 +4,10 @@
 
 #include "items/button_item.h"
 #include "items/image_item.h"
+#include "ui/client_context.h"
 #include "ui/default_styles.h"
 #include "ui/page_services.h"
 #include "ui/screen.h"
-#include "ui/style_class.h"
 
 namespace zq {
 namespace {

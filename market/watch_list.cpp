@@ -175,20 +175,6 @@ CString WatchList::joinCodes(int type) const {
     return joined;
 }
 
-std::string WatchList::toFileText() const { return WatchListFile::toFileText(*this, {}); }
-
-WatchList WatchList::fromFileText(std::string_view text) {
-    return std::move(WatchListFile::fromFileText(text).own);
-}
-
-WatchList WatchList::load(const std::filesystem::path& path) {
-    return std::move(WatchListFile::load(path).own);
-}
-
-bool WatchList::save(const std::filesystem::path& path) const {
-    return WatchListFile::save(path, *this, {});
-}
-
 // --- the file of every user's list ---------------------------------------------------------
 
 std::string WatchListFile::toFileText(const WatchList& own,

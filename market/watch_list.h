@@ -80,17 +80,6 @@ public:
     // The codes of `type` joined by "," (no "," after the last).
     CString joinCodes(int type) const;
 
-    // The file's text of this list alone, and back. Unknown and user
-    // sections, lines without "=" and codes add refuses are skipped; a bad
-    // file gives what parsed.
-    std::string toFileText() const;
-    static WatchList fromFileText(std::string_view text);
-    // Reads `path`; a missing or unreadable file gives an empty list.
-    static WatchList load(const std::filesystem::path& path);
-    // Writes through a temporary file and a rename; false on failure (the
-    // old file stays).
-    bool save(const std::filesystem::path& path) const;
-
 private:
     std::vector<CString>* list(int type);
 
@@ -110,6 +99,8 @@ struct WatchListFile {
 
     // `users` with an empty name or no codes are left out.
     static std::string toFileText(const WatchList& own, const std::vector<const WatchList*>& users);
+    // Unknown sections, lines without "=" and codes add refuses are
+    // skipped; a bad file gives what parsed.
     static WatchListFile fromFileText(std::string_view text);
     // A missing or unreadable file gives no lists.
     static WatchListFile load(const std::filesystem::path& path);

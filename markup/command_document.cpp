@@ -10,12 +10,12 @@
 #include "markup/markup_page.h"
 #include "markup/style_sheet.h"
 #include "platform/font.h"
+#include "ui/client_context.h"
 #include "ui/command_item.h"
 #include "ui/default_styles.h"
 #include "ui/font_cache.h"
 #include "ui/screen.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 

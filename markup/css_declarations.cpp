@@ -7,8 +7,8 @@
 #include "platform/font.h"
 #include "ui/background.h"
 #include "ui/border.h"
+#include "ui/client_context.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 

@@ -9,10 +9,10 @@
 #include "items/verify_code_item.h"
 #include "markup/markup_page.h"
 #include "markup/style_sheet.h"
+#include "ui/client_context.h"
 #include "ui/default_styles.h"
 #include "ui/image_cache.h"
 #include "ui/page_services.h"
-#include "ui/style_class.h"
 
 namespace zq {
 namespace {

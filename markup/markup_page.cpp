@@ -9,10 +9,10 @@
 #include "markup/element_dispatch.h"
 #include "markup/side_effect_builders.h"
 #include "platform/text_scan.h"
+#include "ui/client_context.h"
 #include "ui/command_item.h"
 #include "ui/form.h"
 #include "ui/item.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {

@@ -11,8 +11,8 @@
 #include "markup/markup_page.h"
 #include "markup/style_sheet.h"
 #include "platform/files.h"
+#include "ui/client_context.h"
 #include "ui/command.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -32,24 +32,6 @@ SideEffectHost* sideEffects(const MarkupPage& page) {
 struct RedirectState : PageState {
     std::vector<CString> urls;
 };
-
-struct MarqueeTexts {
-    std::mutex mutex;
-    std::map<CString, CString> texts;
-};
-MarqueeTexts& marqueeTable() {
-    static MarqueeTexts table;
-    return table;
-}
-
-struct GridSetter {
-    std::mutex mutex;
-    GridCellImageSetter setter;
-};
-GridSetter& gridSetter() {
-    static GridSetter instance;
-    return instance;
-}
 
 // "file://x/y.png" below the resource folder; no picture for other texts
 // or names that leave the folder.
@@ -79,31 +61,6 @@ std::optional<std::filesystem::path> confinedResourcePath(const std::filesystem:
     const char16_t last = name[name.length() - 1];
     if (last == u'/' || last == u'\\') return std::nullopt;
     return resolveConfined(folder, name);
-}
-
-void setMarqueeText(const CString& id, const CString& text) {
-    MarqueeTexts& table = marqueeTable();
-    std::lock_guard<std::mutex> lock(table.mutex);
-    table.texts[id] = text;
-}
-
-CString marqueeText(const CString& id) {
-    MarqueeTexts& table = marqueeTable();
-    std::lock_guard<std::mutex> lock(table.mutex);
-    auto found = table.texts.find(id);
-    return found == table.texts.end() ? CString() : found->second;
-}
-
-void clearMarqueeTexts() {
-    MarqueeTexts& table = marqueeTable();
-    std::lock_guard<std::mutex> lock(table.mutex);
-    table.texts.clear();
-}
-
-void setGridCellImageSetter(GridCellImageSetter setter) {
-    GridSetter& slot = gridSetter();
-    std::lock_guard<std::mutex> lock(slot.mutex);
-    slot.setter = std::move(setter);
 }
 
 // --- page elements ----------------------------------------------------------------------
@@ -249,8 +206,8 @@ Item* buildMemSave(MarkupPage& page, XmlParser& node, Item*) {
         host->removeMemoryValue(name);
     }
     host->setMemoryValue(name, value);
-    // Text items read the process-wide copy to mark "委" lines.
-    setLoginFlag(host->loginFlag());
+    // Text items read the context's copy to mark "委" lines.
+    ClientContext::current().setLoginFlag(host->loginFlag());
     return nullptr;
 }
 
@@ -265,14 +222,9 @@ Item* buildLoginStatus(MarkupPage& page, XmlParser& node, Item*) {
     if (!host) return nullptr;
     ImageRef normal = loadResourcePicture(*host, getAttribute(node, u"path"));
     ImageRef focused = loadResourcePicture(*host, getAttribute(node, u"iconpath"));
-    GridCellImageSetter setter;
-    {
-        GridSetter& slot = gridSetter();
-        std::lock_guard<std::mutex> lock(slot.mutex);
-        setter = slot.setter;
-    }
     // An unknown grid id frees the pictures with this scope.
-    if (setter) setter(getAttribute(node, u"gid"), getAttribute(node, u"id"), normal, focused);
+    host->setGridCellImages(getAttribute(node, u"gid"), getAttribute(node, u"id"),
+                            std::move(normal), std::move(focused));
     return nullptr;
 }
 
@@ -289,8 +241,9 @@ Item* buildKey(MarkupPage& page, XmlParser& node, Item*) {
     return nullptr;
 }
 
-Item* buildMarqueeUpdate(MarkupPage&, XmlParser& node, Item*) {
-    setMarqueeText(getAttribute(node, u"id"), getAttribute(node, u"str"));
+Item* buildMarqueeUpdate(MarkupPage& page, XmlParser& node, Item*) {
+    if (SideEffectHost* host = sideEffects(page))
+        host->setMarqueeText(getAttribute(node, u"id"), getAttribute(node, u"str"));
     return nullptr;
 }
 

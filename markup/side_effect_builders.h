@@ -55,6 +55,15 @@ public:
     virtual void setLoginFlag(bool on) = 0;
     virtual void setMemoryValue(const CString& name, const CString& value) = 0;
     virtual void removeMemoryValue(const CString& name) = 0;
+    // "marqueeupdate": the text marquees of key `id` show from now on.
+    virtual void setMarqueeText(const CString& /*id*/, const CString& /*text*/) {}
+    // "loginstatus": replaces the pictures of cell `cell` (1-based, as
+    // text) of the grid menu registered under `gid`; false when no grid
+    // menu has that id.
+    virtual bool setGridCellImages(const CString& /*gid*/, const CString& /*cell*/,
+                                   ImageRef /*normal*/, ImageRef /*focused*/) {
+        return false;
+    }
     // Around the building of a page's elements (nested for a page built
     // meanwhile): effects that go to files may be written once, at the end.
     virtual void beginPage() {}
@@ -96,20 +105,5 @@ int settingTypeNumber(const CString& text);
 // names of a folder (ending in a separator).
 std::optional<std::filesystem::path> confinedResourcePath(const std::filesystem::path& folder,
                                                           CString name);
-
-// The process's marquee text table (id -> text), read by marquee items when
-// shown. Any thread.
-void setMarqueeText(const CString& id, const CString& text);
-// Empty when the id has no text.
-CString marqueeText(const CString& id);
-void clearMarqueeTexts();
-
-// Replaces the pictures of cell `cell` (1-based, as text) of the grid menu
-// registered under `gid`; false when no grid menu has that id. The page
-// controller installs one over the grid-menu registry; without one nothing
-// changes.
-using GridCellImageSetter =
-    std::function<bool(const CString& gid, const CString& cell, ImageRef normal, ImageRef focused)>;
-void setGridCellImageSetter(GridCellImageSetter setter);
 
 }  // namespace zq

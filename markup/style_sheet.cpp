@@ -55,12 +55,12 @@ StyleSheet& defaultStyleSheet() {
 }
 
 void addDefaultStyleRule(StyleRule rule) {
-    setStyleClassApplier(&applyDefaultStyleClass);
+    ClientContext::current().setStyleClassApplier(&applyDefaultStyleClass);
     defaultStyleSheet().addRule(std::move(rule), DuplicateRule::KeepFirst);
 }
 
 void loadDefaultStyleSheet(const CString& text) {
-    setStyleClassApplier(&applyDefaultStyleClass);
+    ClientContext::current().setStyleClassApplier(&applyDefaultStyleClass);
     if (text.isEmpty()) return;
     defaultStyleSheet().addText(text, DuplicateRule::KeepFirst);
 }

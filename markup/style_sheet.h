@@ -26,7 +26,7 @@
 #include "markup/css_parser.h"
 #include "platform/cstring.h"
 #include "platform/geometry.h"
-#include "ui/style_class.h"
+#include "ui/client_context.h"
 
 namespace zq {
 

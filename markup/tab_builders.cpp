@@ -15,9 +15,9 @@
 #include "markup/side_effect_builders.h"
 #include "markup/style_sheet.h"
 #include "markup/text_builders.h"
+#include "ui/client_context.h"
 #include "ui/default_styles.h"
 #include "ui/style.h"
-#include "ui/style_class.h"
 #include "ui/tabbed_form.h"
 
 namespace zq {

@@ -13,9 +13,9 @@
 #include "markup/command_document.h"
 #include "markup/markup_page.h"
 #include "markup/style_sheet.h"
+#include "ui/client_context.h"
 #include "ui/default_styles.h"
 #include "ui/style.h"
-#include "ui/style_class.h"
 
 namespace zq {
 namespace {

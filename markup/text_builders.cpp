@@ -18,11 +18,11 @@
 #include "markup/image_source.h"
 #include "markup/markup_page.h"
 #include "markup/style_sheet.h"
+#include "ui/client_context.h"
 #include "ui/default_styles.h"
 #include "ui/empty_container.h"
 #include "ui/page_services.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 

@@ -10,10 +10,9 @@
 #include "markup/encoder.h"
 #include "markup/markup_page.h"
 #include "markup/style_sheet.h"
+#include "ui/client_context.h"
 #include "ui/default_styles.h"
 #include "ui/style.h"
-#include "ui/style_class.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 

@@ -124,9 +124,6 @@ private:
     std::map<int, RequestRecord> records_;
 };
 
-// The process-wide table the controller and its session share.
-PendingRequestTable& pendingRequests();
-
 // Reply slots of synchronous fetches, keyed by request id. Any thread.
 class SyncReplySlots {
 public:
@@ -188,9 +185,10 @@ struct TrafficBytes {
 class HttpSession {
 public:
     // `listener` and `device` are borrowed and may be null (no device:
-    // the data connection counts as up). `table` must outlive the session.
-    explicit HttpSession(SessionListener* listener, PendingRequestTable& table = pendingRequests(),
-                         DeviceServices* device = nullptr);
+    // the data connection counts as up). Requests are recorded in `table`,
+    // where the listener settles them; it must outlive the session.
+    HttpSession(SessionListener* listener, PendingRequestTable& table,
+                DeviceServices* device = nullptr);
     // Closes the connection and joins every worker.
     ~HttpSession();
     HttpSession(const HttpSession&) = delete;

@@ -102,11 +102,6 @@ std::optional<RequestRecord> PendingRequestTable::takeOldest(RequestRoute route)
     return record;
 }
 
-PendingRequestTable& pendingRequests() {
-    static PendingRequestTable table;
-    return table;
-}
-
 // --- SyncReplySlots ------------------------------------------------------------
 
 void SyncReplySlots::arm(int requestId) {

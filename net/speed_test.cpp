@@ -15,6 +15,9 @@ namespace {
 
 constexpr uint32_t kCancelPollMs = 50;
 
+// The runs whose worker is running.
+std::atomic<int> gRunning{0};
+
 bool cancelled(const std::atomic<bool>* cancel) { return cancel && cancel->load(); }
 
 bool isFramedType(int type) { return type == 1 || type == 3 || type == 5; }
@@ -98,6 +101,7 @@ bool SpeedTestRun::start(std::vector<HostRecord> hosts, const SpeedTestConfig& c
     if (running_.load()) return false;
     worker_.join();
     running_.store(true);
+    gRunning.fetch_add(1);
     worker_.start([this, hosts = std::move(hosts), config, report = std::move(report),
                    done = std::move(done)](const StopSignal& stop) {
         for (size_t i = 0; i < hosts.size() && !stop.requested(); ++i) {
@@ -109,9 +113,12 @@ bool SpeedTestRun::start(std::vector<HostRecord> hosts, const SpeedTestConfig& c
         }
         if (done) done(stop.requested());
         running_.store(false);
+        gRunning.fetch_sub(1);
     });
     return true;
 }
+
+bool SpeedTestRun::anyRunning() { return gRunning.load() > 0; }
 
 bool SpeedTestRun::cancel(uint32_t waitMs) {
     worker_.requestStop();

@@ -68,6 +68,10 @@ public:
     // True from start until the worker's body has returned.
     bool running() const { return running_.load(); }
 
+    // Whether the worker of any run in the process is running: work in
+    // flight that a replay's idle step waits for. Any thread.
+    static bool anyRunning();
+
 private:
     std::atomic<bool> running_{false};
     // Last: its body uses running_, so it must be joined before that dies.

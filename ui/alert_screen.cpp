@@ -4,19 +4,16 @@
 #include <utility>
 
 #include "platform/clock.h"
+#include "ui/client_context.h"
 #include "ui/container.h"
 #include "ui/default_styles.h"
 #include "ui/display.h"
 #include "ui/font_cache.h"
 #include "ui/item.h"
 #include "ui/screen_services.h"
-#include "ui/style_class.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
-
-std::atomic<MessageItemMaker> gMessageItemMaker{nullptr};
 
 // Labels that sort before this one (without case) do not close an alert.
 constexpr char16_t kCloseLabel[] = u"ok";
@@ -42,10 +39,6 @@ std::unique_ptr<Item> makeTitleItem(const CString& title, const Style* alertStyl
 }
 
 }  // namespace
-
-void setMessageItemMaker(MessageItemMaker maker) { gMessageItemMaker.store(maker); }
-
-MessageItemMaker messageItemMaker() { return gMessageItemMaker.load(); }
 
 AlertScreen::AlertScreen(const CString& title, const CString& text, ImageRef image, int /*type*/,
                          Style* style)
@@ -149,7 +142,7 @@ void AlertScreen::close() {
     Display* display = getDisplay() ? getDisplay() : Display::getDisplay();
     if (!target || target == this || !display) return;
     display->setCurrent(target, true);
-    setRecordedCurrentScreen(dynamic_cast<Screen*>(target));
+    ClientContext::current().setRecordedCurrentScreen(dynamic_cast<Screen*>(target));
     fitCurrentScreenToDisplay(*display);
     display->repaint();
 }
@@ -159,7 +152,7 @@ void setCurrentAlert(Display& display, AlertScreen& alert, Displayable* returnTo
     if (target) alert.setReturnTarget(target);
     display.setCurrent(&alert, true);
     fitCurrentScreenToDisplay(display);
-    setRecordedCurrentScreen(&alert);
+    ClientContext::current().setRecordedCurrentScreen(&alert);
     display.repaint();
 }
 

@@ -30,6 +30,7 @@
 #include "platform/cstring.h"
 #include "platform/image.h"
 #include "platform/ui_executor.h"
+#include "ui/client_context.h"
 #include "ui/command.h"
 #include "ui/screen.h"
 
@@ -38,13 +39,6 @@ namespace zq {
 class Display;
 class Item;
 class Style;
-
-// Makes the message item: `text` with `image` (may be null) in `style`.
-using MessageItemMaker = std::unique_ptr<Item> (*)(const CString& text, ImageRef image,
-                                                   Style* style);
-// Null uninstalls. Install before the UI thread builds alerts.
-void setMessageItemMaker(MessageItemMaker maker);
-MessageItemMaker messageItemMaker();
 
 class AlertScreen : public Screen, public CommandListener {
 public:

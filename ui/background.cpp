@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <utility>
 
+#include "ui/client_context.h"
 #include "ui/graphics_context.h"
 #include "ui/image_cache.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 

@@ -3,11 +3,11 @@
 #include <memory>
 
 #include "core/string_utils.h"
+#include "ui/client_context.h"
 #include "ui/event.h"
 #include "ui/graphics_context.h"
 #include "ui/listeners.h"
 #include "ui/screen.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 

@@ -29,6 +29,8 @@
 // UI thread only.
 #pragma once
 
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include "platform/cstring.h"
@@ -42,7 +44,7 @@ class EventListener;
 class Screen;
 
 // Typed code -> page link; empty when the code has none.
-using QuickPathLookup = CString (*)(const CString& code);
+using QuickPathLookup = std::function<CString(const CString& code)>;
 
 class CodeInputPad : public KeyboardBase {
 public:
@@ -55,7 +57,7 @@ public:
 
     // Borrowed listener; the prompt shows again.
     void open(EventListener* listener, const CString& addressTemplate);
-    void setQuickPathLookup(QuickPathLookup lookup) { quickPaths_ = lookup; }
+    void setQuickPathLookup(QuickPathLookup lookup) { quickPaths_ = std::move(lookup); }
 
     // Draws the pad with its bottom at `y` and right edge at `right`
     // (`above` is ignored).
@@ -110,7 +112,7 @@ private:
 
     Screen* screen_;
     EventListener* listener_ = nullptr;
-    QuickPathLookup quickPaths_ = nullptr;
+    QuickPathLookup quickPaths_;
     CString addressTemplate_;
     int padWidth_ = 0;
     int keyHeight_ = 0;

@@ -10,6 +10,7 @@
 #include "platform/device_context.h"
 #include "platform/window.h"
 #include "ui/background.h"
+#include "ui/client_context.h"
 #include "ui/container.h"
 #include "ui/default_styles.h"
 #include "ui/font_cache.h"
@@ -17,7 +18,6 @@
 #include "ui/image_cache.h"
 #include "ui/screen.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 
@@ -193,7 +193,7 @@ void CommandItem::paintContent(int x, int y, int /*leftBorder*/, int /*rightBord
     // The entry may be wider than its text (menus make their entries equal).
     const int boxLeft = x - paddingLeft_ - borderWidth_;
     const int right =
-        std::max(x + contentWidth_, boxLeft + backgroundWidth_ - borderWidth_ - paddingRight_);
+        std::max(x + contentWidth_, boxLeft + backgroundWidth() - borderWidth_ - paddingRight_);
     const int arrowRoom = submenu_ ? arrowWidth_ + paddingHorizontal_ : 0;
 
     const FontRef previousFont = dc->selectFont(font_ ? font_ : createStyleFont());
@@ -419,15 +419,15 @@ bool CommandItem::selectPressed() {
     if (pressed_) return false;
     pressed_ = true;
     auto* screen = dynamic_cast<Screen*>(getScreen());
-    if (!screen || !screen->getPopupMenu() || !pressedStyle_) return false;
-    if (pressedStyle_->getColor() == popupMenuStyle()->getColor()) return false;
+    if (!screen || !screen->getPopupMenu() || !getPressedStyle()) return false;
+    if (getPressedStyle()->getColor() == popupMenuStyle()->getColor()) return false;
     if (!popupLook_) {
         popupLook_ = createPopupMenuStyle();
         setSideIndentPaddings(popupLook_);
         setSideIndentPaddings(popupLook_->getStyleProperty(prop::kFocusedStyle));
     }
     setSavedStyle(popupLook_);
-    setStyle(pressedStyle_);
+    setStyle(getPressedStyle());
     return false;
 }
 

@@ -179,7 +179,7 @@ void Container::clear() {
     targetOffset_ = 0;
     if (Container* parent = parentContainer(); parent && focused_) {
         if (relativeY_ + parent->getRelativeScrollYOffset() < 0) {
-            parent->scroll(kGameUp, relativeX_, relativeY_, itemWidth_, 1);
+            parent->scroll(kGameUp, relativeX(), relativeY_, itemWidth_, 1);
         }
     }
     for (const auto& child : children_) child->hideNotify();
@@ -238,8 +238,8 @@ void Container::setFocusFirst(bool pending, int startIndex) {
 void Container::initContent(int firstLineWidth, int lineWidth) {
     // Focus changes during the layout must not scroll by a stale layout.
     initialised_ = false;
-    firstLineWidth = std::min(firstLineWidth, maxWidth_);
-    lineWidth = std::min(lineWidth, maxWidth_);
+    firstLineWidth = std::min(firstLineWidth, getMaxWidth());
+    lineWidth = std::min(lineWidth, getMaxWidth());
     laidOutLineWidth_ = lineWidth;
     if (children_.empty()) {
         contentWidth_ = 0;

@@ -178,7 +178,7 @@ T startupValue(T StartupObjects::*member) {
 }  // namespace
 
 void applyColorSettings(const ColorSettings& colors) {
-    storeColorSettings(colors);
+    ClientContext::current().storeColors(colors);
     std::lock_guard<std::mutex> lock(gStartupMutex);
     if (!gStartup.built || gStartup.generation != trackedStylesGeneration()) return;
     Style* label = gStartup.labelStyle;

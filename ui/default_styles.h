@@ -25,15 +25,15 @@
 #include <cstdint>
 #include <memory>
 
+#include "ui/client_context.h"
 #include "ui/command.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 
 class Background;
 
-// Stores the colours (storeColorSettings) and re-colours the start-up
+// Stores the colours in the current context and re-colours the start-up
 // styles that read them.
 void applyColorSettings(const ColorSettings& colors);
 

@@ -9,9 +9,9 @@
 
 #include "platform/clock.h"
 #include "platform/ui_executor.h"
+#include "ui/client_context.h"
 #include "ui/displayable.h"
 #include "ui/item.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 
@@ -58,7 +58,7 @@ Display::Display(Size clientSize) : clientSize_(clientSize) {
         std::abort();
     }
     createBackBuffer();
-    setDisplayExists(true);
+    ClientContext::current().setDisplayExists(true);
     // The current screen's animation step (text-field carets, multi-tap,
     // running bars). Without a UI executor there is none.
     animationTimer_ = startUiTimer(kAnimationPeriodMs, [this] {
@@ -68,7 +68,7 @@ Display::Display(Size clientSize) : clientSize_(clientSize) {
 
 Display::~Display() {
     stopUiTimer(animationTimer_);
-    setDisplayExists(false);
+    ClientContext::current().setDisplayExists(false);
     liveDisplay.store(nullptr, std::memory_order_release);
 }
 

@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "ui/toolkit_globals.h"
+#include "ui/client_context.h"
 
 namespace zq {
 namespace {

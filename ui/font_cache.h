@@ -1,7 +1,7 @@
 // The four shared fonts of the default styles.
 //
 // Each getter returns the font of its slot, creating it on first use from
-// the base font size of the screen metrics (ui/toolkit_globals.h) through
+// the base font size of the screen metrics (ui/client_context.h) through
 // getFont; later calls return the same FontRef. Heights are cell heights in
 // pixels. Safe to call from any thread: a slot is filled once even when
 // several threads ask at the same moment.

@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "platform/files.h"
-#include "ui/toolkit_globals.h"
+#include "ui/client_context.h"
 
 namespace zq {
 namespace {

@@ -1,7 +1,7 @@
 // Image loading for the toolkit: pictures below the program folder, and the
 // process-wide image cache.
 //
-// Paths are relative to the program folder (ui/toolkit_globals.h) with '\'
+// Paths are relative to the program folder (ui/client_context.h) with '\'
 // or '/' separators, e.g. "images\menu.png"; names are found without regard
 // to case. A path that would leave the folder (a leading separator, "..", a
 // drive) loads nothing. A file that is missing or does not decode gives

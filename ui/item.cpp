@@ -4,20 +4,13 @@
 
 #include "ui/background.h"
 #include "ui/border.h"
+#include "ui/client_context.h"
 #include "ui/default_styles.h"
 #include "ui/graphics_context.h"
 #include "ui/item_view.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
-namespace {
-
-LabelMaker gLabelMaker = nullptr;
-ItemScreen* gStateChangeScreen = nullptr;
-
-}  // namespace
-
 void DirtyRect::add(int32_t x, int32_t y, int32_t w, int32_t h) {
     left = std::min(left, x);
     top = std::min(top, y);
@@ -26,13 +19,7 @@ void DirtyRect::add(int32_t x, int32_t y, int32_t w, int32_t h) {
     changed = 1;
 }
 
-void setLabelMaker(LabelMaker maker) { gLabelMaker = maker; }
-LabelMaker labelMaker() { return gLabelMaker; }
-
 Style* defaultFocusedStyle() { return defaultItemStyle(); }
-
-void setStateChangeScreen(ItemScreen* screen) { gStateChangeScreen = screen; }
-ItemScreen* stateChangeScreen() { return gStateChangeScreen; }
 
 // --- life ------------------------------------------------------------------------
 
@@ -190,8 +177,8 @@ Style* Item::getFocusedStyle() const {
 void Item::setLabel(const CString& text) {
     if (label_) {
         label_->setText(text);
-    } else if (gLabelMaker) {
-        label_ = gLabelMaker(text, defaultLabelStyle());
+    } else if (LabelMaker maker = labelMaker()) {
+        label_ = maker(text, defaultLabelStyle());
         if (label_) label_->parent_ = this;
     }
     if (initialised_) requestInit();

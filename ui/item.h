@@ -37,6 +37,7 @@
 #include "platform/cstring.h"
 #include "platform/font.h"
 #include "platform/image.h"
+#include "ui/client_context.h"
 #include "ui/command.h"
 #include "ui/item_ticker.h"
 #include "ui/weak_ref.h"
@@ -171,20 +172,9 @@ struct DirtyRect {
     void add(int32_t x, int32_t y, int32_t w, int32_t h);
 };
 
-// Items make their label with the installed maker (text items install
-// theirs, see items/string_item.h). Without one setLabel makes no label.
-using LabelMaker = std::unique_ptr<Item> (*)(const CString& text, Style* style);
-void setLabelMaker(LabelMaker maker);
-LabelMaker labelMaker();
-
 // The style focus() falls back to when neither the item nor an ancestor
 // names a focused style; containers compare against it.
 Style* defaultFocusedStyle();
-
-// While set, every item's state change goes to this screen instead of the
-// item's own (the screens set it when shown).
-void setStateChangeScreen(ItemScreen* screen);
-ItemScreen* stateChangeScreen();
 
 using ItemRef = WeakRef<Item>;
 
@@ -433,24 +423,16 @@ protected:
     void setAlignmentFromLayout();
 
     CString id_;
-    CString formName_;
     CString tipText_;
     CString extraText_;
-    Style* pressedStyle_ = nullptr;
-    Style* savedStyle_ = nullptr;
     Background* background_ = nullptr;
     Border* border_ = nullptr;
     Style* style_ = nullptr;
     ItemScreen* screen_ = nullptr;
     Item* parent_ = nullptr;
     std::vector<CommandRef> commands_;
-    std::vector<std::pair<CommandRef, CommandRef>> subCommands_;  // (child, parent)
-    CommandRef defaultCommand_;
-    ItemCommandListener* commandListener_ = nullptr;
     uint32_t layout_ = 0;
     int minWidth_ = 0;
-    int maxWidth_ = INT_MAX;
-    int minHeight_ = 0;
     bool initialised_ = false;
     int itemWidth_ = 0;
     int itemHeight_ = 0;
@@ -467,39 +449,19 @@ protected:
     int contentWidth_ = 0;
     int contentHeight_ = 0;
     int borderWidth_ = 0;
-    int backgroundWidth_ = 0;
-    int backgroundHeight_ = 0;
     int appearanceMode_ = kAppearancePlain;
     bool styleApplied_ = false;
     bool alignCentre_ = false;
     bool expand_ = false;
     bool alignRight_ = false;
-    int relativeX_ = 0;
     int relativeY_ = 0;
     int contentX_ = 0;
     int contentY_ = 0;
-    int internalX_ = kNoInternalArea;
-    int internalY_ = 0;
-    int internalWidth_ = 0;
-    int internalHeight_ = 0;
     bool focused_ = false;
-    std::unique_ptr<Item> label_;
-    bool labelBeside_ = false;
     Style* focusedStyle_ = nullptr;
     bool pressed_ = false;
-    bool hidden_ = false;
     bool shown_ = true;
     EventListener* eventListener_ = nullptr;
-    CString focusAction_;
-    CString leaveAction_;
-    int savedAppearanceMode_ = kAppearancePlain;
-    int savedHeight_ = 0;
-    ItemStateListener* stateListener_ = nullptr;
-    bool onScreen_ = false;
-    int lastPaintX_ = 0;
-    int lastPaintY_ = 0;
-    int lastPaintLeft_ = 0;
-    int lastPaintRight_ = 0;
 
 private:
     void applyView(Style* style);
@@ -509,6 +471,34 @@ private:
     void correctParentScroll(ItemContainer& container, bool visible);
     static void applyLabelFont(Item& label, const FontRef& font);
 
+    CString formName_;
+    Style* savedStyle_ = nullptr;
+    std::vector<std::pair<CommandRef, CommandRef>> subCommands_;  // (child, parent)
+    CommandRef defaultCommand_;
+    ItemCommandListener* commandListener_ = nullptr;
+    int backgroundHeight_ = 0;
+    int internalX_ = kNoInternalArea;
+    int internalY_ = 0;
+    int internalWidth_ = 0;
+    int internalHeight_ = 0;
+    std::unique_ptr<Item> label_;
+    bool labelBeside_ = false;
+    bool hidden_ = false;
+    CString focusAction_;
+    CString leaveAction_;
+    int savedAppearanceMode_ = kAppearancePlain;
+    int savedHeight_ = 0;
+    ItemStateListener* stateListener_ = nullptr;
+    bool onScreen_ = false;
+    Style* pressedStyle_ = nullptr;
+    int maxWidth_ = INT_MAX;
+    int minHeight_ = 0;
+    int backgroundWidth_ = 0;
+    int relativeX_ = 0;
+    int lastPaintX_ = 0;
+    int lastPaintY_ = 0;
+    int lastPaintLeft_ = 0;
+    int lastPaintRight_ = 0;
     ItemView* view_ = nullptr;
     std::unique_ptr<ItemView> ownedView_;  // a clone made for this item
     ItemView* viewSource_ = nullptr;       // the style's view the clone came from

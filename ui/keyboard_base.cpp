@@ -1,7 +1,7 @@
 #include "ui/keyboard_base.h"
 
+#include "ui/client_context.h"
 #include "ui/graphics_context.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 

@@ -8,15 +8,6 @@
 #include "ui/item.h"
 
 namespace zq {
-namespace {
-
-PageNavigator* gPageNavigator = nullptr;
-
-}  // namespace
-
-void setPageNavigator(PageNavigator* navigator) { gPageNavigator = navigator; }
-PageNavigator* pageNavigator() { return gPageNavigator; }
-
 void ResponseListenerRegistry::add(int32_t replyKind, ResponseListener* listener) {
     if (!listener) return;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -60,11 +51,6 @@ size_t ResponseListenerRegistry::count(int32_t replyKind) const {
     std::lock_guard<std::mutex> lock(mutex_);
     auto found = listeners_.find(replyKind);
     return found == listeners_.end() ? 0 : found->second.size();
-}
-
-ResponseListenerRegistry& responseListeners() {
-    static ResponseListenerRegistry registry;
-    return registry;
 }
 
 ImageDataListener::ImageDataListener(Item* target, int32_t replyKind)

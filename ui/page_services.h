@@ -2,8 +2,9 @@
 // later: the request entry, the registry of reply listeners, and the
 // listener that turns reply bytes into an item's picture.
 //
-// The page controller implements PageNavigator and installs it at start-up;
-// the network layer's reply handler hands replies to the registry. The
+// The page controller implements PageNavigator and installs it in the
+// client's context (ui/client_context.h), which also holds the registry the
+// reply handler hands replies to. The
 // toolkit includes nothing of theirs.
 #pragma once
 
@@ -44,11 +45,6 @@ public:
     }
 };
 
-// The installed navigator (not owned), null until the controller installs
-// one. UI thread only.
-void setPageNavigator(PageNavigator* navigator);
-PageNavigator* pageNavigator();
-
 // Receives the replies of one kind. Called on a network receive thread, so
 // it must not touch items directly, must not wait on the UI thread and must
 // not call the registry.
@@ -81,9 +77,6 @@ private:
     mutable std::mutex mutex_;
     std::map<int32_t, std::vector<ResponseListener*>> listeners_;
 };
-
-// The process-wide registry the reply handler delivers through.
-ResponseListenerRegistry& responseListeners();
 
 // Decodes a reply into a picture and gives it to the target item through
 // setImage on the UI thread (posted; the receive thread never waits).

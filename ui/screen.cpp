@@ -7,6 +7,7 @@
 
 #include "platform/threading.h"
 #include "ui/border.h"
+#include "ui/client_context.h"
 #include "ui/code_input_pad.h"
 #include "ui/command.h"
 #include "ui/command_item.h"
@@ -18,7 +19,6 @@
 #include "ui/scroll_bar.h"
 #include "ui/soft_keyboard.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 
@@ -53,7 +53,7 @@ void Screen::initMetrics(Size screenSize) {
     m.statusLineHeight = kStatusLineHeight;
     m.defaultRowCount =
         static_cast<int>(static_cast<float>(m.longSide - 65) * (1.0f / 17.8f) - 1.0f);
-    setScreenMetrics(m);
+    ClientContext::current().setMetrics(m);
 }
 
 int Screen::getGameAction(int keyCode) {
@@ -96,8 +96,9 @@ Screen::~Screen() {
     // No round may reach an item that is about to go.
     ticker_.stopAndFree();
     // The shell's records of this screen go with it.
-    if (recordedCurrentScreen() == this) setRecordedCurrentScreen(nullptr);
-    if (stateChangeScreen() == static_cast<ItemScreen*>(this)) setStateChangeScreen(nullptr);
+    ClientContext& context = ClientContext::current();
+    context.forgetRecordedScreen(this);
+    if (context.stateChangeScreen() == this) context.setStateChangeScreen(nullptr);
 }
 
 // --- style -----------------------------------------------------------------------

@@ -98,7 +98,7 @@ public:
     // Busy bit set while the popup menu is open (getBusyFlags).
     static constexpr uint32_t kBusyMenuOpen = 1;
 
-    // --- screen metrics (ui/toolkit_globals.h) ----------------------------
+    // --- screen metrics (ui/client_context.h) ----------------------------
     // Short and long side, landscape flag, scale (short side / 240), base
     // font size 14, status line 17 and the row count, from the size of the
     // screen. UI thread, once the Display exists; before it the row count
@@ -353,7 +353,7 @@ public:
     // The content first, then the command listener; 1 when delivered.
     int handleCommand(Command* command) override;
     // Raises a FormEvent ("Form", title), becomes the shared state-change
-    // screen (setStateChangeScreen) and, unless the shell's record already
+    // screen (the context's state-change screen) and, unless the shell's record already
     // shows this screen, clears tip and loading, sizes the screen to the
     // display area when it is not laid out, and tells the marquee and the
     // content.

@@ -12,6 +12,7 @@
 #include "platform/threading.h"
 #include "ui/background.h"
 #include "ui/border.h"
+#include "ui/client_context.h"
 #include "ui/code_input_pad.h"
 #include "ui/command_item.h"
 #include "ui/container.h"
@@ -26,24 +27,11 @@
 #include "ui/screen_paint_support.h"
 #include "ui/scroll_bar.h"
 #include "ui/soft_keyboard.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 
 using screen_paint::FunctionOverlay;
 using screen_paint::TextScope;
-
-namespace {
-
-std::atomic<ScreenShell*> gShell{nullptr};
-std::atomic<Screen*> gRecordedScreen{nullptr};
-
-}  // namespace
-
-void setScreenShell(ScreenShell* shell) { gShell.store(shell); }
-ScreenShell* screenShell() { return gShell.load(); }
-void setRecordedCurrentScreen(Screen* screen) { gRecordedScreen.store(screen); }
-Screen* recordedCurrentScreen() { return gRecordedScreen.load(); }
 
 // --- the paint ---------------------------------------------------------------------
 
@@ -235,7 +223,7 @@ void Screen::showNotify() {
         eventListener_->onEvent(std::make_unique<FormEvent>(CString(u"Form"), getTitle()));
     }
     // Every item's state change now reaches the shown screen.
-    setStateChangeScreen(this);
+    ClientContext::current().setStateChangeScreen(this);
     // Shown again by the shell that showed it last: nothing changes.
     if (recordedCurrentScreen() == this && isShown()) return;
     tipText_.clear();
@@ -254,9 +242,9 @@ void Screen::showNotify() {
 }
 
 void Screen::hideNotify() {
-    Screen* self = this;
-    gRecordedScreen.compare_exchange_strong(self, nullptr);
-    if (stateChangeScreen() == static_cast<ItemScreen*>(this)) setStateChangeScreen(nullptr);
+    ClientContext& context = ClientContext::current();
+    context.forgetRecordedScreen(this);
+    if (context.stateChangeScreen() == this) context.setStateChangeScreen(nullptr);
     if (marquee_) marquee_->hideNotify();
     stopTicker();
     if (getContent()) getContent()->hideNotify();

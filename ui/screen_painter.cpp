@@ -6,6 +6,7 @@
 #include "platform/device_context.h"
 #include "ui/background.h"
 #include "ui/border.h"
+#include "ui/client_context.h"
 #include "ui/font_cache.h"
 #include "ui/graphics_context.h"
 #include "ui/screen_paint_support.h"

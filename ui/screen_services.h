@@ -68,13 +68,7 @@ public:
     virtual bool pageTimingOverlay(PageTiming& timing) = 0;
 };
 
-// Null uninstalls. The shell must outlive every screen that paints.
-void setScreenShell(ScreenShell* shell);
-ScreenShell* screenShell();
-
-// The screen that the shell (or an alert) made current last; showNotify
-// and hideNotify read and clear it. Not owned.
-void setRecordedCurrentScreen(Screen* screen);
-Screen* recordedCurrentScreen();
+// The shell and the current-screen record live in the client's context
+// (ui/client_context.h).
 
 }  // namespace zq

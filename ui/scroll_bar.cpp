@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "ui/client_context.h"
 #include "ui/container.h"
 #include "ui/graphics_context.h"
 #include "ui/screen.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 

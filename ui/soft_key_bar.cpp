@@ -6,6 +6,7 @@
 #include "platform/device_context.h"
 #include "platform/threading.h"
 #include "platform/window.h"
+#include "ui/client_context.h"
 #include "ui/command_item.h"
 #include "ui/container.h"
 #include "ui/empty_container.h"
@@ -14,7 +15,6 @@
 #include "ui/loading_state.h"
 #include "ui/screen.h"
 #include "ui/screen_paint_support.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 

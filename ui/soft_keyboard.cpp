@@ -2,8 +2,8 @@
 
 #include <utility>
 
+#include "ui/client_context.h"
 #include "ui/graphics_context.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <mutex>
 
-#include "ui/toolkit_globals.h"
+#include "ui/client_context.h"
 
 namespace zq {
 

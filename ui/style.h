@@ -301,6 +301,13 @@ private:
     std::vector<std::unique_ptr<Style>> styles_;
 };
 
+// The styles an item or screen built outside a page builds for itself. Listed
+// as a base before the item's own base class, it is destroyed after the
+// children that use its styles.
+struct OwnedStyles {
+    StyleArena ownStyles;
+};
+
 // Routes allocTracked on this thread into `arena` (null: the registry)
 // while it lives; scopes nest and restore the one they replaced. Open
 // shared() around what builds styles kept beyond the current owner, and

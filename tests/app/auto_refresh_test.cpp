@@ -42,7 +42,9 @@ protected:
             std::make_unique<PageController>(ControllerFolders{scratch_.path(), scratch_.path()});
         open("file://a.zqml");
     }
-    void open(const char* link) { controller_->openUrl(CString(link), -1, false, false, false, 0); }
+    void open(const char* link) {
+        controller_->openUrl({.url = CString(link), .showLoading = false, .blockInput = false});
+    }
     int shownId() const { return controller_->currentScreenId(); }
     // Moves the clock on by whole seconds, one timer round each.
     void seconds(int n) {
@@ -237,7 +239,7 @@ TEST(AutoRefreshEndToEnd, APageThatRefreshesItselfShowsNewServerContentTwice) {
     };
     version(1);
     PageController controller(ControllerFolders{scratch.path(), scratch.path()});
-    auto session = std::make_unique<HttpSession>(&controller.sessionListener());
+    auto session = controller.requests().makeSession();
     session->setConnectionType(1);
     controller.setSession(std::move(session));
     auto shows = [&](const std::string& text) {
@@ -249,7 +251,7 @@ TEST(AutoRefreshEndToEnd, APageThatRefreshesItselfShowsNewServerContentTwice) {
         }
         return false;
     };
-    controller.openUrl(CString::fromUtf8(server.urlFor("/r.zqml")), -1, false, true, false, 0);
+    controller.openUrl({.url = CString::fromUtf8(server.urlFor("/r.zqml")), .blockInput = false});
     ASSERT_TRUE(shows("v1"));
     version(2);
     ASSERT_TRUE(shows("v2"));
@@ -266,7 +268,8 @@ TEST_F(AutoRefreshServerTest, ALinkFollowedDuringAReloadWins) {
     server_.writePage("r.zqml", "<zqml><body><text>r</text></body></zqml>");
     server_.writePage("u.zqml", "<zqml><body><text>u</text></body></zqml>");
     useServer(false);
-    controller_->openUrl(CString::fromUtf8(server_.urlFor("/r.zqml")), -1, false, true, false, 0);
+    controller_->openUrl(
+        {.url = CString::fromUtf8(server_.urlFor("/r.zqml")), .blockInput = false});
     ASSERT_TRUE(pumpUntil([&] { return shows("/r.zqml"); }));
     server_.setLateDelayMs(600);
     server_.setFault(testserver::Fault::Late);

@@ -21,23 +21,24 @@
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "tests/support/test_server.h"
+#include "ui/client_context.h"
 #include "ui/display.h"
 #include "ui/font_cache.h"
 #include "ui/screen.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq::test {
 
 template <class Base = ::testing::Test>
 class ControllerFixture : public Base {
 protected:
+    ClientContext context_;
     // The controller's folders are the scratch folder, or `subfolder` inside
     // it (so that a page can try to climb out of it).
     explicit ControllerFixture(const char* subfolder = nullptr) {
-        installItemMakers();
+        installItemMakers(context_);
         releaseSharedFonts();
         Screen::initMetrics({240, 320});
-        setDisplayArea(Rect::fromSize(0, 0, 240, 320));
+        context_.setDisplayArea(Rect::fromSize(0, 0, 240, 320));
         externalStyleSheetCache() = ExternalStyleSheetCache();
         clearMessageBoxLog();
         display_ = std::make_unique<Display>(Size{240, 320});
@@ -50,14 +51,13 @@ protected:
         controller_.reset();
         display_.reset();
         executor_.runPending();
-        setScreenMetrics(savedMetrics_);
         releaseSharedFonts();
     }
 
     // A session to the test server: straight (type 1) or through its
     // gateway port as a carrier's WAP gateway (type 2).
     void useServer(bool gateway) {
-        auto session = std::make_unique<HttpSession>(&controller_->sessionListener());
+        auto session = controller_->requests().makeSession();
         session->setConnectionType(gateway ? 2 : 1);
         HttpGatewayConfig config;
         config.mobileAddress = TestServer::gatewayAddress();
@@ -87,7 +87,6 @@ protected:
 
     UiExecutor executor_;
     ScopedFixedFont font_;
-    ScreenMetrics savedMetrics_ = screenMetrics();
     TempDir scratch_;
     TestServer server_;
     std::unique_ptr<Display> display_;

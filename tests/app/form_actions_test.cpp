@@ -108,7 +108,7 @@ protected:
     }
     void run(const std::string& actions) { controller_->onAction(CString(actions.c_str())); }
     void open(const char* page) { run(std::string("fw(file://") + page + ")"); }
-    std::string lastUrl() const { return controller_->lastUrl().toUtf8(); }
+    std::string lastUrl() const { return controller_->pageLoader().lastUrl().toUtf8(); }
 
     // A field on the shown form, added to form `formId` (none: not added).
     FakeInput& field(InputKind kind, const char* id, const char* name, const char* value,

@@ -19,10 +19,10 @@
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "tests/support/test_server.h"
+#include "ui/client_context.h"
 #include "ui/display.h"
 #include "ui/font_cache.h"
 #include "ui/screen.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -53,7 +53,7 @@ TEST_F(HistoryEndToEndTest, SameCacheIdAsTheShownPageWithForwardPagesKeepsItAliv
     server_.writePage("f2.zqml", page("", "f3.zqml"));
     server_.writePage("f3.zqml", page("", "t.zqml"));
     server_.writePage("t.zqml", page("cacheid=\"s\"", "f1.zqml"));
-    controller_->openUrl(CString::fromUtf8(server_.urlFor("/s.zqml")), -1, false, true, true, 0);
+    controller_->openUrl({.url = CString::fromUtf8(server_.urlFor("/s.zqml"))});
     ASSERT_TRUE(pumpUntil([&] { return shows("/s.zqml"); }));
     ASSERT_TRUE(follow("/f1.zqml"));
     ASSERT_TRUE(follow("/f2.zqml"));
@@ -64,8 +64,8 @@ TEST_F(HistoryEndToEndTest, SameCacheIdAsTheShownPageWithForwardPagesKeepsItAliv
 
     // A page with s's cache id, opened while f1 to f3 lie ahead: s leaves the
     // list together with them, while it is still the page shown.
-    controller_->openUrl(CString::fromUtf8(server_.urlFor("/t.zqml")),
-                         controller_->currentScreenId(), false, true, true, 0);
+    controller_->openUrl({.url = CString::fromUtf8(server_.urlFor("/t.zqml")),
+                          .screenId = controller_->currentScreenId()});
     ASSERT_TRUE(pumpUntil([&] { return shows("/t.zqml"); }));
     EXPECT_EQ(controller_->history().count(), 1);
     const PageEntry* oldest = controller_->history().recycledAt(0);

@@ -16,10 +16,10 @@
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "tests/support/test_server.h"
+#include "ui/client_context.h"
 #include "ui/display.h"
 #include "ui/font_cache.h"
 #include "ui/screen.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -37,20 +37,20 @@ bool pumpUntil(UiExecutor& executor, const std::function<bool()>& done, int limi
 // Pins: the cancel key dropped the request but left its HTTP exchange
 // waiting on a silent gateway until the reply wait was over.
 TEST(HttpCancelEndToEnd, CancelKeyClosesTheGatewayConnectionAtOnce) {
+    ClientContext context;
     UiExecutor executor;
     test::ScopedFixedFont font;
-    const ScreenMetrics savedMetrics = screenMetrics();
     test::TempDir scratch;
     test::TestServer server;
-    installItemMakers();
+    installItemMakers(context);
     releaseSharedFonts();
     Screen::initMetrics({240, 320});
-    setDisplayArea(Rect::fromSize(0, 0, 240, 320));
+    context.setDisplayArea(Rect::fromSize(0, 0, 240, 320));
     clearMessageBoxLog();
     auto display = std::make_unique<Display>(Size{240, 320});
     auto controller =
         std::make_unique<PageController>(ControllerFolders{scratch.path(), scratch.path()});
-    auto session = std::make_unique<HttpSession>(&controller->sessionListener());
+    auto session = controller->requests().makeSession();
     session->setConnectionType(2);
     HttpGatewayConfig config;
     config.mobileAddress = test::TestServer::gatewayAddress();
@@ -62,8 +62,8 @@ TEST(HttpCancelEndToEnd, CancelKeyClosesTheGatewayConnectionAtOnce) {
     server.writePage("a.zqml", "<zqml><body><text>a</text></body></zqml>");
     server.writePage("slow.zqml", "<zqml><body><text>slow</text></body></zqml>");
     const auto open = [&](const std::string& path) {
-        controller->openUrl(CString::fromUtf8(server.urlFor(path)), controller->currentScreenId(),
-                            false, true, true, 0);
+        controller->openUrl({.url = CString::fromUtf8(server.urlFor(path)),
+                             .screenId = controller->currentScreenId()});
     };
     open("/a.zqml");
     ASSERT_TRUE(pumpUntil(
@@ -83,7 +83,6 @@ TEST(HttpCancelEndToEnd, CancelKeyClosesTheGatewayConnectionAtOnce) {
     controller.reset();
     display.reset();
     executor.runPending();
-    setScreenMetrics(savedMetrics);
     releaseSharedFonts();
 }
 

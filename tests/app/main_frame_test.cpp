@@ -17,10 +17,10 @@
 #include "tests/support/headless_harness.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
+#include "ui/client_context.h"
 #include "ui/display.h"
 #include "ui/displayable.h"
 #include "ui/screen.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -53,23 +53,18 @@ using Calls = std::vector<std::string>;
 
 class MainFrameTest : public ::testing::Test {
 protected:
+    ClientContext context_;
     MainFrameTest() {
         clearMessageBoxLog();
         display_.setCurrent(&canvas_, false);
     }
-    ~MainFrameTest() override {
-        frame_.setController(nullptr);
-        setScreenMetrics(savedMetrics_);
-        setDisplayArea(savedArea_);
-    }
+    ~MainFrameTest() override { frame_.setController(nullptr); }
     Calls feed(const std::vector<InputEvent>& events) {
         canvas_.calls.clear();
         for (const InputEvent& event : events) frame_.onInput(event);
         return canvas_.calls;
     }
 
-    const ScreenMetrics savedMetrics_ = screenMetrics();
-    const Rect savedArea_ = displayArea();
     test::ScopedFixedFont font_;
     test::HeadlessHarness harness_;
     Display display_{Size{240, 320}};

@@ -30,11 +30,12 @@ public:
     Item* eventSource() const override { return nullptr; }
     EventListener* eventListener() override { return nullptr; }
     CommandListener* commandListener() override { return nullptr; }
-    void openUrl(const CString& link, int screenId, bool replace, bool showLoading, bool blockInput,
-                 int) override {
-        log.push_back("open " + link.toUtf8() + " " + std::to_string(screenId) +
-                      (replace ? " replace" : "") + (showLoading ? " loading" : "") +
-                      (blockInput ? " blocked" : ""));
+    int openUrl(const PageRequest& request) override {
+        log.push_back("open " + request.url.toUtf8() + " " + std::to_string(request.screenId) +
+                      (request.replace ? " replace" : "") +
+                      (request.showLoading ? " loading" : "") +
+                      (request.blockInput ? " blocked" : ""));
+        return 0;
     }
     void onAction(const CString& actions) override { log.push_back("run " + actions.toUtf8()); }
     void goHistory(int offset) override { log.push_back("history " + std::to_string(offset)); }

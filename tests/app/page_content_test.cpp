@@ -22,6 +22,7 @@
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "tests/support/test_server.h"
+#include "ui/client_context.h"
 #include "ui/command_item.h"
 #include "ui/container.h"
 #include "ui/default_styles.h"
@@ -30,7 +31,6 @@
 #include "ui/font_cache.h"
 #include "ui/screen.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -40,8 +40,8 @@ std::string page(const std::string& body) { return "<zqml><body>" + body + "</bo
 class PageContentTest : public test::ControllerFixture<> {
 protected:
     void open(const std::string& link) {
-        controller_->openUrl(CString::fromUtf8(link), controller_->currentScreenId(), false, true,
-                             true, 0);
+        controller_->openUrl(
+            {.url = CString::fromUtf8(link), .screenId = controller_->currentScreenId()});
     }
 };
 
@@ -80,7 +80,7 @@ TEST_F(PageContentTest, StylesOfAPageDieWithIt) {
 TEST_F(PageContentTest, RootStyleSheetLinkReachesThePagesServer) {
     server_.writePage("css/s.css", "hot{font-color:#ff0000}\n");
     server_.writePage("a.zqml", page("<style href=\"/css/s.css\"/><text class=\"hot\">x</text>"));
-    auto session = std::make_unique<HttpSession>(&controller_->sessionListener());
+    auto session = controller_->requests().makeSession();
     session->setConnectionType(1);
     HttpGatewayConfig config;
     config.mobileAddress = test::TestServer::gatewayAddress();
@@ -125,12 +125,12 @@ TEST(MarqueeLookup, TheApplicationInstallsIt) {
         SettingsStore::putEntry(app.controller().settings().live(), CString(u"sys-news"),
                                 CString(u"shares up"), u"info-system");
         EXPECT_EQ(lookupMarqueeText(CString(u"sys-news")), CString(u"shares up"));
-        setMarqueeText(CString(u"sys-news"), CString(u"from a page"));
-        EXPECT_EQ(lookupMarqueeText(CString(u"sys-news")), CString(u"from a page"));
-        clearMarqueeTexts();
         MarqueeItem marquee(CString(), CString(u"sys-news"), nullptr);
         marquee.showNotify();
         EXPECT_EQ(marquee.getText(), CString(u"shares up"));
+        app.controller().sideEffects()->setMarqueeText(CString(u"sys-news"),
+                                                       CString(u"from a page"));
+        EXPECT_EQ(lookupMarqueeText(CString(u"sys-news")), CString(u"from a page"));
     }
     EXPECT_TRUE(lookupMarqueeText(CString(u"sys-news")).isEmpty());
 }

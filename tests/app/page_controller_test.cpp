@@ -101,7 +101,8 @@ TEST_F(PageControllerTest, LinksAndRequestValues) {
     EXPECT_EQ(controller_
                   .buildRequestParams(CString("http://h/p#system.var_imei;system.sys_stockcode;"
                                               "system.SYS-FUNDCODE;system.mem-a;"
-                                              "system.sys-rowscount;system.none"))
+                                              "system.sys-rowscount;system.none"),
+                                      id)
                   .toUtf8(),
               expected);
 }

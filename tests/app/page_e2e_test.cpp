@@ -8,6 +8,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,11 +26,11 @@
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "tests/support/test_server.h"
+#include "ui/client_context.h"
 #include "ui/display.h"
 #include "ui/event.h"
 #include "ui/font_cache.h"
 #include "ui/screen.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -56,8 +57,8 @@ protected:
         controller_->session()->setReplyWaitMs(kShortWaitMs);
     }
     void open(const std::string& link) {
-        controller_->openUrl(CString::fromUtf8(link), controller_->currentScreenId(), false, true,
-                             true, 0);
+        controller_->openUrl(
+            {.url = CString::fromUtf8(link), .screenId = controller_->currentScreenId()});
     }
     bool timeoutBoxShown() const {
         for (const MessageBoxRecord& box : messageBoxLog()) {
@@ -83,7 +84,7 @@ TEST_F(PageEndToEndTest, LocalPagesEventsAndSoftKeysReachTheirActions) {
                   "<zqml cache=\"FALSE\"><body><text>c</text><command>"
                   "<commanditem caption=\"返\" action=\"forward(file://a.zqml)\"/>"
                   "</command></body></zqml>");
-    controller_->openUrl(CString(u""), -1, false, true, true, 0);  // empty: nothing at all
+    controller_->openUrl({.url = CString(u"")});  // empty: nothing at all
     open("file://a.zqml");
     ASSERT_TRUE(shows("a.zqml"));
 
@@ -138,7 +139,10 @@ TEST_F(PageEndToEndTest, ReplaceWaitsForAnOpenMenuWithoutBlocking) {
     controller_->currentScreen()->setPopupMenuOpen(true);
     ASSERT_NE(controller_->currentScreen()->getBusyFlags(), 0u);
 
-    controller_->openUrl(CString(u"file://b.zqml"), -1, true, false, false, 0);
+    controller_->openUrl({.url = CString(u"file://b.zqml"),
+                          .replace = true,
+                          .showLoading = false,
+                          .blockInput = false});
     EXPECT_TRUE(shows("m.zqml"));  // returned at once, nothing shown yet
     pumpUntil([] { return false; }, 300);
     EXPECT_TRUE(shows("m.zqml"));
@@ -224,7 +228,72 @@ TEST_F(PageEndToEndTest, LateReplyIsRetriedUnderANewIdThenTimesOut) {
     EXPECT_EQ(controller_->requests().requestCounter().current(), ids[1]);
     EXPECT_TRUE(shows("/a.zqml"));
     EXPECT_FALSE(controller_->currentScreen()->isLoading());
-    EXPECT_EQ(pendingRequests().size(), 0u);
+    EXPECT_EQ(controller_->requests().pendingTable().size(), 0u);
+}
+
+// A request sent while another waits goes under an id of its own, never
+// under the id handed out last.
+TEST_F(PageEndToEndTest, ARequestSentWhileAPageWaitsHasAnIdOfItsOwn) {
+    server_.writePage("slow.zqml", page("<text>slow</text>"));
+    server_.writePage("c.zqml", page("<text>c</text>"));
+    useServer(false);
+    controller_->session()->setReplyWaitMs(5000);
+    server_.setLateDelayMs(300);
+    server_.setFault(Fault::Late);
+    const int id = controller_->openUrl({.url = CString::fromUtf8(server_.urlFor("/slow.zqml"))});
+    ASSERT_EQ(controller_->requests().pendingTable().size(), 1u);
+    EXPECT_TRUE(controller_->requests().pendingTable().contains(id));
+    EXPECT_NE(controller_->requests().cancelFlags().find(id), nullptr);
+    controller_->pageLoader().loadContent(CString::fromUtf8(server_.urlFor("/c.zqml")), false);
+    EXPECT_EQ(controller_->requests().pendingTable().size(), 2u);
+    EXPECT_TRUE(pumpUntil([&] { return controller_->requests().pendingTable().size() == 0; }));
+}
+
+// The first page is fetched on the start-up worker: a stop, or the end of
+// the session, ends the wait at once rather than at its time-out.
+TEST_F(PageEndToEndTest, AFetchOffTheUiThreadEndsOnCancelOrWhenTheSessionGoes) {
+    server_.writePage("slow.zqml", page("<text>slow</text>"));
+    useServer(false);
+    controller_->session()->setReplyWaitMs(30000);
+    controller_->requests().setWaitSeconds(30);
+    server_.setFault(Fault::Missing);
+    size_t sent = 0;
+    for (bool sessionGoes : {false, true}) {
+        SCOPED_TRACE(sessionGoes);
+        RequestRecord record =
+            controller_->requests().newRequest(CString::fromUtf8(server_.urlFor("/slow.zqml")));
+        const int id = record.requestId;
+        std::optional<std::string> reply = std::string("none yet");
+        const auto start = std::chrono::steady_clock::now();
+        std::thread worker(
+            [&] { reply = controller_->requests().fetchAndWait(std::move(record)); });
+        ASSERT_TRUE(server_.waitForRequests(++sent, 5000));
+        if (sessionGoes) {
+            controller_->requests().dropSession();
+        } else {
+            controller_->requests().cancelFetch(id);
+        }
+        worker.join();
+        EXPECT_FALSE(reply);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+        EXPECT_EQ(controller_->requests().cancelFlags().size(), 0u);
+    }
+}
+
+// Regression: a server link with "file://" in its query was read as a file
+// of the resource folder instead of being fetched.
+TEST_F(PageEndToEndTest, OnlyALinkThatStartsWithFileIsReadFromTheResourceFolder) {
+    server_.writePage("c.zqml", page("<text>served</text>"));
+    writeResource("c.zqml", page("<text>local</text>"));
+    useServer(false);
+    PageLoader& loader = controller_->pageLoader();
+    const std::string served = page("<text>served</text>");
+    const std::string local = page("<text>local</text>");
+    EXPECT_EQ(
+        loader.loadContent(CString::fromUtf8(server_.urlFor("/c.zqml?from=file://c.zqml")), true),
+        served);
+    EXPECT_EQ(loader.loadContent(CString(u"File://c.zqml"), true), local);
+    EXPECT_EQ(loader.loadContent(CString(u"x?file://c.zqml"), true), std::nullopt);
 }
 
 TEST_F(PageEndToEndTest, ReplyForAPageNoLongerShownIsDroppedQuietly) {
@@ -241,7 +310,7 @@ TEST_F(PageEndToEndTest, ReplyForAPageNoLongerShownIsDroppedQuietly) {
     open(server_.urlFor("/slow.zqml"));
     open("file://local.zqml");  // the asking page is left before the reply
     ASSERT_TRUE(shows("local.zqml"));
-    EXPECT_TRUE(pumpUntil([&] { return pendingRequests().size() == 0; }));
+    EXPECT_TRUE(pumpUntil([&] { return controller_->requests().pendingTable().size() == 0; }));
     pumpUntil([] { return false; }, 100);
     EXPECT_TRUE(shows("local.zqml"));
     EXPECT_TRUE(messageBoxLog().empty());
@@ -263,7 +332,7 @@ TEST_F(PageEndToEndTest, MisbehavingPeersNeverHangOrCrashTheClient) {
         server_.setFault(fault, 1);
         open(server_.urlFor(target));
         EXPECT_TRUE(pumpUntil([&] { return shows(target); }));
-        EXPECT_TRUE(pumpUntil([&] { return pendingRequests().size() == 0; }));
+        EXPECT_TRUE(pumpUntil([&] { return controller_->requests().pendingTable().size() == 0; }));
     }
 
     // A peer that refuses connections: the request fails at once.
@@ -271,7 +340,7 @@ TEST_F(PageEndToEndTest, MisbehavingPeersNeverHangOrCrashTheClient) {
     open(server_.urlFor("/b.zqml"));
     EXPECT_TRUE(pumpUntil([&] { return !controller_->currentScreen()->isLoading(); }, 3000));
     EXPECT_TRUE(shows("/a.zqml"));
-    EXPECT_EQ(pendingRequests().size(), 0u);
+    EXPECT_EQ(controller_->requests().pendingTable().size(), 0u);
 }
 
 // --- requests end once, cancel, history of updated pages -------------------------
@@ -317,7 +386,7 @@ TEST_P(PageTransportTest, CancelKeyWhileLoadingDropsThePage) {
     ASSERT_TRUE(controller_->currentScreen()->isLoading());
     pressKey(113);
     EXPECT_FALSE(controller_->currentScreen()->isLoading());
-    EXPECT_EQ(pendingRequests().size(), 0u);
+    EXPECT_EQ(controller_->requests().pendingTable().size(), 0u);
     // Over the gateway the cancel closes the connection at once, so the
     // request may never reach the server.
     if (!GetParam()) {
@@ -342,7 +411,7 @@ TEST_P(PageTransportTest, PageReplyWithIdZeroEndsItsRequestOnce) {
     pumpUntil([] { return false; }, 4 * kShortWaitMs);  // past a resend and its time-out
     EXPECT_EQ(server_.requests().size(), 2u);
     EXPECT_EQ(controller_->history().count(), 2);
-    EXPECT_EQ(pendingRequests().size(), 0u);
+    EXPECT_EQ(controller_->requests().pendingTable().size(), 0u);
     EXPECT_FALSE(controller_->currentScreen()->isLoading());
     EXPECT_TRUE(messageBoxLog().empty());
 }
@@ -374,7 +443,7 @@ TEST_P(PageTransportTest, UpdatePageIsFetchedAgainWhenReturnedTo) {
     EXPECT_EQ(countOf(requests[2].url, "pageid="), 1);
     EXPECT_EQ(countOf(requests[2].url, "screenid="), 1);
     EXPECT_EQ(controller_->history().count(), 2);
-    EXPECT_EQ(pendingRequests().size(), 0u);
+    EXPECT_EQ(controller_->requests().pendingTable().size(), 0u);
 }
 
 // Pins: a data reply with no listener for its kind left the screen loading.
@@ -386,7 +455,7 @@ TEST_P(PageTransportTest, DataReplyWithoutAListenerEndsTheLoading) {
     server_.setReply("/data", data);
     open(server_.urlFor("/data"));
     EXPECT_TRUE(pumpUntil([&] { return !controller_->currentScreen()->isLoading(); }, 3000));
-    EXPECT_EQ(pendingRequests().size(), 0u);
+    EXPECT_EQ(controller_->requests().pendingTable().size(), 0u);
     EXPECT_TRUE(shows("/a.zqml"));
 }
 
@@ -431,7 +500,7 @@ TEST_F(PageEndToEndTest, StyleSheetWaitKeepsTheUiRunningAndCancelEndsIt) {
     EXPECT_LT(waited, 3000);  // the wait is 6 s
     EXPECT_EQ(controller_->currentEntry(), first);
     EXPECT_FALSE(controller_->currentScreen()->isLoading());
-    EXPECT_EQ(pendingRequests().size(), 0u);
+    EXPECT_EQ(controller_->requests().pendingTable().size(), 0u);
 }
 
 // Pins: the display's paint lock and a screen's content lock were taken in

@@ -30,7 +30,8 @@ protected:
         ASSERT_TRUE(writeFileAtomic(scratch_.path() / name, text));
     }
     void open(const std::string& link) {
-        controller_->openUrl(CString::fromUtf8(link), -1, false, false, false, 0);
+        controller_->openUrl(
+            {.url = CString::fromUtf8(link), .showLoading = false, .blockInput = false});
     }
     std::string shownUrl() const {
         return controller_->currentEntry() ? controller_->currentEntry()->url.toUtf8() : "";
@@ -123,7 +124,9 @@ TEST_F(ServerSideEffectsTest, ARelativeDownloadComesFromTheShownPagesFolder) {
     useServer(false);
     controller_->session()->setReplyWaitMs(3000);
     auto open = [&](const std::string& path) {
-        controller_->openUrl(CString::fromUtf8(server_.urlFor(path)), -1, false, false, false, 0);
+        controller_->openUrl({.url = CString::fromUtf8(server_.urlFor(path)),
+                              .showLoading = false,
+                              .blockInput = false});
     };
     open("/p/a.zqml");
     ASSERT_TRUE(pumpUntil([&] { return shows("/p/a.zqml"); }));

@@ -24,11 +24,11 @@
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "tests/support/test_server.h"
+#include "ui/client_context.h"
 #include "ui/container.h"
 #include "ui/display.h"
 #include "ui/font_cache.h"
 #include "ui/screen.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -69,8 +69,8 @@ protected:
     }
 
     void open(const std::string& path) {
-        controller_->openUrl(CString::fromUtf8(server_.urlFor(path)),
-                             controller_->currentScreenId(), false, true, true, 0);
+        controller_->openUrl({.url = CString::fromUtf8(server_.urlFor(path)),
+                              .screenId = controller_->currentScreenId()});
     }
     Surface shot(const std::string& name) {
         Surface screen(240, 320);
@@ -240,7 +240,7 @@ TEST_P(PictureEndToEndTest, LinkPicturesWaitOffTheUiThreadAndDieWithTheSession) 
     ASSERT_TRUE(pumpUntil([&] { return shows("late.zqml"); }));
     ASSERT_TRUE(server_.waitForRequests(2, 3000));
     EXPECT_EQ(count(shot("late.png"), kBlue), 0);
-    controller_->setSession(std::make_unique<HttpSession>(&controller_->sessionListener()));
+    controller_->setSession(controller_->requests().makeSession());
     pumpUntil([] { return false; }, 1200);  // the late picture has come and gone
     EXPECT_EQ(count(shot("late-gone.png"), kBlue), 0);
 }

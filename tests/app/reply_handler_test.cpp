@@ -31,15 +31,12 @@ public:
 
 class ReplyHandlerTest : public ::testing::Test {
 protected:
-    ReplyHandlerTest() : controller_(ControllerFolders{dir_.path(), dir_.path()}) {
-        pendingRequests().clear();
-    }
+    ReplyHandlerTest() : controller_(ControllerFolders{dir_.path(), dir_.path()}) {}
     ~ReplyHandlerTest() override {
         for (int kind : {3, 7, 8}) {
             responseListeners().remove(kind, &first_);
             responseListeners().remove(kind, &second_);
         }
-        pendingRequests().clear();
     }
 
     // A pending request under `id`; its cancel flag is returned.
@@ -48,7 +45,7 @@ protected:
         record.requestId = id;
         record.url = CString("http://h/p");
         record.cancelFlag = makeCancelFlag();
-        pendingRequests().insert(record);
+        controller_.requests().pendingTable().insert(record);
         return record.cancelFlag;
     }
     bool onData(const Head& h, const std::string& text) {
@@ -74,14 +71,28 @@ TEST_F(ReplyHandlerTest, BadRepliesAreDroppedAndLeaveThePendingRequestAlone) {
     lzss.method = 1;
     EXPECT_FALSE(controller_.requests().onData(bytes(message(lzss, "abcd1234"))));
     EXPECT_FALSE(controller_.requests().onData(bytes(message(h, u32le(50) + "x"))));
-    EXPECT_TRUE(pendingRequests().contains(5));
+    EXPECT_TRUE(controller_.requests().pendingTable().contains(5));
 
     // An id nobody asked for is refused.
     Head stranger = h;
     stranger.id = 6;
     EXPECT_FALSE(onData(stranger, "data"));
     EXPECT_TRUE(first_.log.empty());
-    EXPECT_TRUE(pendingRequests().contains(5));
+    EXPECT_TRUE(controller_.requests().pendingTable().contains(5));
+}
+
+// Regression: every controller settled replies in one process-wide table,
+// so that one controller's reply could end another's request.
+TEST_F(ReplyHandlerTest, AControllerSettlesOnlyTheRequestsInItsOwnTable) {
+    PageController other(ControllerFolders{dir_.path(), dir_.path()});
+    pend(5);
+    Head h;
+    h.kind = 7;
+    h.id = 5;
+    EXPECT_FALSE(other.requests().onData(bytes(message(h, payload("data")))));
+    EXPECT_TRUE(controller_.requests().pendingTable().contains(5));
+    EXPECT_TRUE(onData(h, "data"));
+    EXPECT_FALSE(controller_.requests().pendingTable().contains(5));
 }
 
 TEST_F(ReplyHandlerTest, DataRepliesReachTheirListeners) {
@@ -99,7 +110,7 @@ TEST_F(ReplyHandlerTest, DataRepliesReachTheirListeners) {
     // A data text of exactly 6 bytes is dropped; the request is settled.
     h.id = 5;
     EXPECT_FALSE(onData(h, "sixsix"));
-    EXPECT_FALSE(pendingRequests().contains(5));
+    EXPECT_FALSE(controller_.requests().pendingTable().contains(5));
     // Kind 3 goes by listener index: 2 of two listeners is discarded.
     Head list = h;
     list.kind = 3;
@@ -112,13 +123,13 @@ TEST_F(ReplyHandlerTest, DataRepliesReachTheirListeners) {
     // Only the listener at the index gets it.
     EXPECT_EQ(first_.log, (std::vector<std::string>{"7:zero"}));
     EXPECT_EQ(second_.log, (std::vector<std::string>{"3:kept"}));
-    EXPECT_EQ(pendingRequests().size(), 0u);
+    EXPECT_EQ(controller_.requests().pendingTable().size(), 0u);
 }
 
 // Regression: a data reply went to every listener of its kind, and one
 // that a synchronous fetch asked for went to the fetch alone.
 TEST_F(ReplyHandlerTest, DataGoesToTheFirstListenerBeforeAnyFetch) {
-    controller_.setSession(std::make_unique<HttpSession>(&controller_.sessionListener()));
+    controller_.setSession(controller_.requests().makeSession());
     SyncReplySlots& slots = controller_.session()->syncReplies();
     responseListeners().add(7, &first_);
     responseListeners().add(7, &second_);
@@ -126,7 +137,7 @@ TEST_F(ReplyHandlerTest, DataGoesToTheFirstListenerBeforeAnyFetch) {
         RequestRecord record;
         record.requestId = id;
         record.synchronous = true;
-        pendingRequests().insert(record);
+        controller_.requests().pendingTable().insert(record);
         slots.arm(id);
     }
     Head h;
@@ -155,7 +166,7 @@ TEST_F(ReplyHandlerTest, CancelledRequestsAreSettledSilently) {
     h.id = 4;
     EXPECT_TRUE(onData(h, "late"));
     EXPECT_TRUE(first_.log.empty());
-    EXPECT_FALSE(pendingRequests().contains(4));
+    EXPECT_FALSE(controller_.requests().pendingTable().contains(4));
 
     // cancelRequest cancels the newest request and forgets it.
     const int id = controller_.requests().requestCounter().next();
@@ -163,17 +174,17 @@ TEST_F(ReplyHandlerTest, CancelledRequestsAreSettledSilently) {
     pend(id);
     controller_.requests().cancelRequest();
     EXPECT_EQ(newest->load(), 1);
-    EXPECT_FALSE(pendingRequests().contains(id));
+    EXPECT_FALSE(controller_.requests().pendingTable().contains(id));
 }
 
 TEST_F(ReplyHandlerTest, SynchronousReplyWakesOnlyItsOwnWaiter) {
-    controller_.setSession(std::make_unique<HttpSession>(&controller_.sessionListener()));
+    controller_.setSession(controller_.requests().makeSession());
     SyncReplySlots& slots = controller_.session()->syncReplies();
     for (int id : {11, 12}) {
         RequestRecord record;
         record.requestId = id;
         record.synchronous = true;
-        pendingRequests().insert(record);
+        controller_.requests().pendingTable().insert(record);
     }
     slots.arm(12);
     Head h;

@@ -12,6 +12,7 @@
 #include "platform/ui_executor.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
+#include "ui/client_context.h"
 
 namespace zq {
 namespace {
@@ -160,7 +161,8 @@ TEST(SettingsStore, APageOfManySavesIsQuick) {
     test::ScopedFixedFont font;
     PageController controller(ControllerFolders{dir.path(), dir.path()});
     const auto start = std::chrono::steady_clock::now();
-    controller.openUrl(CString("file://saves.zqml"), -1, false, false, false, 0);
+    controller.openUrl(
+        {.url = CString("file://saves.zqml"), .showLoading = false, .blockInput = false});
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_LT(elapsed, kQuickPage);
     // Type 1 files them with the traffic counters.
@@ -170,17 +172,9 @@ TEST(SettingsStore, APageOfManySavesIsQuick) {
 
 class ClientSettingsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        metrics_ = screenMetrics();
-        colors_ = colorSettings();
-    }
-    void TearDown() override {
-        setScreenMetrics(metrics_);
-        storeColorSettings(colors_);
-        setDebugMode(false);
-    }
-    ScreenMetrics metrics_;
-    ColorSettings colors_;
+    ClientContext context_;
+    const ScreenMetrics metrics_ = screenMetrics();
+    const ColorSettings colors_ = colorSettings();
 };
 
 TEST_F(ClientSettingsTest, AppliesOnlyValuesThatParse) {
@@ -197,7 +191,6 @@ TEST_F(ClientSettingsTest, AppliesOnlyValuesThatParse) {
     const ClientSettings applied = SettingsStore::applyClientSettings(map);
     EXPECT_EQ(applied.waitSeconds, 9);
     EXPECT_TRUE(applied.debug);
-    EXPECT_TRUE(debugMode());
     EXPECT_EQ(screenMetrics().configuredWidth, metrics_.configuredWidth);
     EXPECT_EQ(screenMetrics().configuredHeight, 480);
     EXPECT_EQ(value(map, "sys-rowscount"), "12");

@@ -51,7 +51,7 @@ TEST_F(SideEffectsClientTest, ARefreshingPageWaitsForWhatIsOpenOverIt) {
         {"/r/confirm.zqml", "refresh(1)|confirm(sure,x(),x())", "answer yes"},
         // The test runs (the host at the top, then its start button).
         {"/r/speed.zqml", "refresh(1)|spt()",
-         "key down\nkey down\nkey fire\nwait 1000\nanswer ok\nkey soft2"},
+         "key down\nkey down\nkey fire\nidle 10000\nanswer ok\nkey soft2"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.page);

@@ -27,9 +27,12 @@ TEST_F(SpeedTestClient, TheSpeedTestPageRunsAndAHostIsMadeDefault) {
     server_.writePage("index.zqml", "<zqml><body onload=\"spt(new)\"><text>x</text></body></zqml>");
     writeConfig("sys-initpath = /index.zqml\nsys-hostset-mode = 1\nsys-curhost = " + b +
                 "\nsys-cm-iplist = " + b + "," + a + "\n");
-    // Choose b, start, close the end notice, then "设置默认" and yes.
+    // Choose b, start, close the end notice, then "设置默认" and yes. The
+    // answer comes late: the idle step waits for the test's end, not a time.
+    server_.setLateDelayMs(300);
+    server_.setFault(testserver::Fault::Late);
     run("idle 20000\nkey down\nkey fire\nkey down\nkey down\nkey fire\n"
-        "wait 2000\nanswer ok\nkey down\nkey fire\nanswer yes\nwait 200\n");
+        "idle 10000\nanswer ok\nkey down\nkey fire\nanswer yes\nidle 10000\n");
     const std::string ini = readFile(resources() / "ZQConfig.ini").value_or("");
     // Connecting made a the current host; the choice made b the next one.
     EXPECT_NE(ini.find("sys-curhost = " + b), std::string::npos) << ini;

@@ -22,29 +22,30 @@
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "tests/support/test_server.h"
+#include "ui/client_context.h"
 #include "ui/display.h"
 #include "ui/event.h"
 #include "ui/font_cache.h"
 #include "ui/screen.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
 
 class SpeedTestItemTest : public ::testing::Test {
 protected:
+    ClientContext context_;
     SpeedTestItemTest() {
-        installItemMakers();
+        installItemMakers(context_);
         releaseSharedFonts();
         Screen::initMetrics({240, 320});
-        setDisplayArea(Rect::fromSize(0, 0, 240, 320));
+        context_.setDisplayArea(Rect::fromSize(0, 0, 240, 320));
         clearMessageBoxLog();
         display_ = std::make_unique<Display>(Size{240, 320});
         server_.writePage("kolm_k1/CheckNetServlet", "ok");
         writeFileAtomic(scratch_.path() / "a.zqml", "<zqml><body><text>a</text></body></zqml>");
         controller_ =
             std::make_unique<PageController>(ControllerFolders{scratch_.path(), scratch_.path()});
-        auto session = std::make_unique<HttpSession>(&controller_->sessionListener());
+        auto session = controller_->requests().makeSession();
         session->setConnectionType(1);
         session->setReplyWaitMs(1500);
         controller_->setSession(std::move(session));
@@ -55,7 +56,6 @@ protected:
         controller_.reset();
         display_.reset();
         executor_.runPending();
-        setScreenMetrics(savedMetrics_);
         releaseSharedFonts();
     }
     static uint16_t closedPort() {
@@ -101,7 +101,6 @@ protected:
 
     UiExecutor executor_;
     test::ScopedFixedFont font_;
-    ScreenMetrics savedMetrics_ = screenMetrics();
     test::TempDir scratch_;
     test::TestServer server_;
     std::unique_ptr<Display> display_;
@@ -171,7 +170,7 @@ TEST_F(SpeedTestItemTest, TheScreenStoresTheRowsOwnHostIndexAndReturnsToThePage)
     // first: row 0 is host 1 of the set.
     loadHosts(answering_);
     setSetting("sys-last-choice", closed_);
-    controller_->openUrl(u"file://a.zqml", -1, false, false, false, 0);
+    controller_->openUrl({.url = u"file://a.zqml", .showLoading = false, .blockInput = false});
     Screen* page = controller_->currentScreen();
     ASSERT_NE(page, nullptr);
 
@@ -196,7 +195,7 @@ TEST_F(SpeedTestItemTest, TheScreenStoresTheRowsOwnHostIndexAndReturnsToThePage)
 // Through a gateway the test went to a built-in address, so every host
 // timed out; and the screen showed the page item's texts, not the dialog's.
 TEST_F(SpeedTestItemTest, TheScreenTestsThroughTheConfiguredGatewayInTheDialogsWords) {
-    auto session = std::make_unique<HttpSession>(&controller_->sessionListener());
+    auto session = controller_->requests().makeSession();
     session->setConnectionType(2);
     session->setReplyWaitMs(1500);
     HttpGatewayConfig gateway;
@@ -205,7 +204,7 @@ TEST_F(SpeedTestItemTest, TheScreenTestsThroughTheConfiguredGatewayInTheDialogsW
     session->setGateway(gateway, CString(u"中国移动(CM)"));
     controller_->setSession(std::move(session));
     loadHosts(answering_);
-    controller_->openUrl(u"file://a.zqml", -1, false, false, false, 0);
+    controller_->openUrl({.url = u"file://a.zqml", .showLoading = false, .blockInput = false});
     controller_->onAction(u"spt()");
     ASSERT_NE(controller_->speedTest().speedTestScreen(), nullptr);
     SpeedTestItem& item = controller_->speedTest().speedTestScreen()->item();
@@ -238,6 +237,24 @@ TEST_F(SpeedTestItemTest, WithoutHostsNothingCanBeChosen) {
     EXPECT_EQ(item->rowCount(), 0);
     press(*item, "setip()");
     EXPECT_TRUE(boxShown("请先选择一个站点"));
+}
+
+// The screen's and the page's styles stayed in the registry until exit:
+// every opening left more behind.
+TEST_F(SpeedTestItemTest, OpeningTheTestAgainLeavesNoStylesBehind) {
+    loadHosts(answering_);
+    controller_->openUrl({.url = u"file://a.zqml", .showLoading = false, .blockInput = false});
+    const auto openAndClose = [&] {
+        controller_->onAction(u"spt()");
+        ASSERT_NE(controller_->speedTest().speedTestScreen(), nullptr);
+        controller_->speedTest().closeSpeedTestScreen();
+        executor_.runPending();
+    };
+    openAndClose();
+    const size_t settled = trackedStyleCount();
+    openAndClose();
+    openAndClose();
+    EXPECT_EQ(trackedStyleCount(), settled);
 }
 
 }  // namespace

@@ -21,10 +21,10 @@
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "tests/support/test_server.h"
+#include "ui/client_context.h"
 #include "ui/display.h"
 #include "ui/font_cache.h"
 #include "ui/screen.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -82,7 +82,7 @@ TEST_F(TableEndToEndTest, HundredRowsArePagedAndARowIsChosen) {
     server_.writePage("q1.zqml", quotePage(100000, 100, "q2.zqml"));
     server_.writePage("q2.zqml", quotePage(200000, 100, "q3.zqml"));
     server_.writePage("detail.zqml", "<zqml><body><text>detail</text></body></zqml>");
-    controller_->openUrl(CString::fromUtf8(server_.urlFor("/q1.zqml")), -1, false, true, true, 0);
+    controller_->openUrl({.url = CString::fromUtf8(server_.urlFor("/q1.zqml"))});
     ASSERT_TRUE(pumpUntil([&] { return shows("/q1.zqml"); }));
     ASSERT_NE(table(), nullptr);
     EXPECT_EQ(table()->rowCount(), 100);
@@ -116,7 +116,7 @@ TEST_F(TableEndToEndTest, TheControlBarPagesBeforeTheFocusAndWithThePageScrolled
     server_.writePage("q2.zqml", quotePage(200000, 40, "q3.zqml", link));
     server_.writePage("q3.zqml", quotePage(300000, 40, "q4.zqml", link));
     server_.writePage("detail.zqml", "<zqml><body><text>detail</text></body></zqml>");
-    controller_->openUrl(CString::fromUtf8(server_.urlFor("/q1.zqml")), -1, false, true, true, 0);
+    controller_->openUrl({.url = CString::fromUtf8(server_.urlFor("/q1.zqml"))});
     ASSERT_TRUE(pumpUntil([&] { return shows("/q1.zqml"); }));
     paint();
     ASSERT_NE(table(), nullptr);
@@ -152,7 +152,7 @@ TEST_F(TableEndToEndTest, ColumnsHoldTheirTextsInThePageFont) {
                           "</tr></table><simpletable id='s'><tr><td>1</td><td>22</td>"
                           "<td>333</td></tr></simpletable><simpletable id='w'><tr>" +
                           wide + "</tr></simpletable></body></zqml>");
-    controller_->openUrl(CString::fromUtf8(server_.urlFor("/w.zqml")), -1, false, true, true, 0);
+    controller_->openUrl({.url = CString::fromUtf8(server_.urlFor("/w.zqml"))});
     ASSERT_TRUE(pumpUntil([&] { return shows("/w.zqml"); }));
     paint();
     ASSERT_NE(table(), nullptr);

@@ -23,11 +23,11 @@
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "tests/support/test_server.h"
+#include "ui/client_context.h"
 #include "ui/display.h"
 #include "ui/font_cache.h"
 #include "ui/screen.h"
 #include "ui/tabbed_form.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -295,7 +295,7 @@ protected:
 
     void open(const std::string& path, const std::string& text) {
         server_.writePage(path.substr(1), text);
-        controller_->openUrl(CString::fromUtf8(server_.urlFor(path)), -1, false, true, true, 0);
+        controller_->openUrl({.url = CString::fromUtf8(server_.urlFor(path))});
         ASSERT_TRUE(pumpUntil([&] { return shows(path); })) << path;
         Surface window(240, 320);
         display_->paint(window);

@@ -27,11 +27,13 @@ protected:
     }
     void show(const std::string& name, const std::string& text) {
         ASSERT_TRUE(writeFileAtomic(scratch_.path() / name, text));
-        controller_->openUrl(CString::fromUtf8("file://" + name), -1, false, false, false, 0);
+        controller_->openUrl({.url = CString::fromUtf8("file://" + name),
+                              .showLoading = false,
+                              .blockInput = false});
     }
     // The request's query without its page and screen numbers.
     std::string sentValues() const {
-        const std::string sent = controller_->buildRequestParams(CString(kValues)).toUtf8();
+        const std::string sent = controller_->buildRequestParams(CString(kValues), 1).toUtf8();
         return sent.substr(0, sent.find("pageid="));
     }
     WatchList& list() const { return *controller_->watchList(); }

@@ -8,6 +8,7 @@
 #include "platform/surface.h"
 #include "tests/support/event_log.h"
 #include "tests/support/test_font.h"
+#include "ui/client_context.h"
 #include "ui/container.h"
 #include "ui/display.h"
 #include "ui/empty_container.h"
@@ -17,7 +18,6 @@
 #include "ui/listeners.h"
 #include "ui/screen.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -231,11 +231,12 @@ private:
 // A button on a shown screen, held down by the pen.
 class ButtonOnScreenTest : public ButtonTest {
 protected:
+    ClientContext context_;
     static constexpr int kBarTop = 320 - 24;
 
     ButtonOnScreenTest() {
         Screen::initMetrics({240, 320});
-        setDisplayArea(Rect::fromSize(0, 0, 240, 320));
+        context_.setDisplayArea(Rect::fromSize(0, 0, 240, 320));
         screen_.setTipBoxShown(false);
         screen_.getContent()->add(std::make_unique<Spacer>(spacerHeight_));
         button_ = static_cast<ButtonItem*>(screen_.getContent()->add(
@@ -243,13 +244,11 @@ protected:
         display_.setCurrent(&screen_);
         display_.repaint();
     }
-    ~ButtonOnScreenTest() override { setScreenMetrics(saved_); }
     Color pixel(int x, int y) { return display_.getBackBufferDC()->getPixel(x, y); }
     // A point of the button's fill, off its caption, in screen pixels.
     int buttonX() const { return button_->getLastPaintX() + 16; }
     int buttonY() const { return button_->getLastPaintY() + 3; }
 
-    ScreenMetrics saved_ = screenMetrics();
     int spacerHeight_ = 100;
     Display display_{Size{240, 320}};
     Screen screen_{u"t", true};

@@ -14,6 +14,7 @@
 #include "tests/support/event_log.h"
 #include "tests/support/pixel_probe.h"
 #include "tests/support/test_font.h"
+#include "ui/client_context.h"
 #include "ui/default_styles.h"
 #include "ui/display.h"
 #include "ui/event.h"
@@ -23,7 +24,6 @@
 #include "ui/listeners.h"
 #include "ui/scroll_bar.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -227,9 +227,10 @@ TEST_F(ComboTest, DropDownStyleSharesTheBorderAndBackground) {
 
 class ComboScreenTest : public ComboTest {
 protected:
+    ClientContext context_;
     ComboScreenTest() {
         Screen::initMetrics({240, 320});
-        setDisplayArea(Rect::fromSize(0, 0, 240, 320));
+        context_.setDisplayArea(Rect::fromSize(0, 0, 240, 320));
         display_ = std::make_unique<Display>(Size{240, 320});
         page_ = std::make_unique<Form>(u"page");
         box_ = makeCombo(kChoiceMultiple, createComboBoxStyle(), 3, u"Pick").release();
@@ -239,10 +240,8 @@ protected:
     ~ComboScreenTest() override {
         page_.reset();
         display_.reset();
-        setScreenMetrics(saved_);
     }
 
-    ScreenMetrics saved_ = screenMetrics();
     std::unique_ptr<Display> display_;
     std::unique_ptr<Form> page_;
     FilteredChoiceGroup* box_ = nullptr;

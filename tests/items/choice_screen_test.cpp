@@ -18,13 +18,13 @@
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "ui/background.h"
+#include "ui/client_context.h"
 #include "ui/default_styles.h"
 #include "ui/display.h"
 #include "ui/font_cache.h"
 #include "ui/form.h"
 #include "ui/scroll_bar.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {

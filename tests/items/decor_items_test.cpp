@@ -11,13 +11,13 @@
 #include "items/separator_item.h"
 #include "items/string_item.h"
 #include "tests/support/test_font.h"
+#include "ui/client_context.h"
 #include "ui/default_styles.h"
 #include "ui/display.h"
 #include "ui/font_cache.h"
 #include "ui/listeners.h"
 #include "ui/screen.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -37,11 +37,11 @@ class DecorItemsTest : public ::testing::Test {
 protected:
     DecorItemsTest() { releaseSharedFonts(); }
     ~DecorItemsTest() override {
-        setMarqueeTextLookup(nullptr);
         freeTrackedStyles();
         releaseSharedFonts();
     }
 
+    ClientContext context_;
     test::ScopedFixedFont fixed_;  // 7 px per character, 14 px lines
 };
 
@@ -60,7 +60,7 @@ TEST_F(DecorItemsTest, MarqueeRestartsOnceACopyAndItsGapHavePassed) {
 TEST_F(DecorItemsTest, MarqueeShowsTheLookedUpTextElseItsDefault) {
     std::vector<CString> asked;
     CString answer;
-    setMarqueeTextLookup([&](const CString& key) {
+    context_.setMarqueeTextLookup([&](const CString& key) {
         asked.push_back(key);
         return answer;
     });
@@ -86,7 +86,7 @@ TEST_F(DecorItemsTest, MarqueeShowsTheLookedUpTextElseItsDefault) {
 
 TEST_F(DecorItemsTest, MarqueeTicksOnlyOnTheCurrentScreenWithoutMenu) {
     Screen::initMetrics({240, 320});
-    setDisplayArea(Rect::fromSize(0, 0, 240, 320));
+    context_.setDisplayArea(Rect::fromSize(0, 0, 240, 320));
     Display display(Size{240, 320});
     Screen screen(u"page", true);
     Screen other(u"other", true);

@@ -10,10 +10,10 @@
 #include "platform/surface.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
+#include "ui/client_context.h"
 #include "ui/font_cache.h"
 #include "ui/graphics_context.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -52,11 +52,9 @@ public:
 
 class IconItemTest : public ::testing::Test {
 protected:
+    ClientContext context_;
     IconItemTest() { releaseSharedFonts(); }
-    ~IconItemTest() override {
-        releaseSharedFonts();
-        setProgramFolder(savedFolder);
-    }
+    ~IconItemTest() override { releaseSharedFonts(); }
 
     // 7 px per character, 14 px lines, no spacing.
     Style* iconStyle(uint32_t flags = 0) {
@@ -68,7 +66,6 @@ protected:
     }
 
     test::ScopedFixedFont fixed;
-    std::filesystem::path savedFolder = programFolder();
 };
 
 TEST_F(IconItemTest, BesideTheTextAlignsTheShorterPart) {
@@ -166,7 +163,7 @@ TEST_F(IconItemTest, IndexTokenIsTheBranchPositionInTheContainer) {
         const std::string name = "pic" + std::to_string(i) + ".png";
         ASSERT_TRUE(savePng(picture, (folder.path() / name).string()));
     }
-    setProgramFolder(folder.path());
+    context_.setProgramFolder(folder.path());
 
     ListStub list;
     list.add(std::make_unique<Item>());

@@ -12,6 +12,7 @@
 #include "platform/surface.h"
 #include "tests/support/display_fixture.h"
 #include "tests/support/test_font.h"
+#include "ui/client_context.h"
 #include "ui/container.h"
 #include "ui/default_styles.h"
 #include "ui/display.h"
@@ -21,7 +22,6 @@
 #include "ui/screen.h"
 #include "ui/scroll_bar.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {

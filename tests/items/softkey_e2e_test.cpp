@@ -15,6 +15,7 @@
 #include "tests/support/display_fixture.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
+#include "ui/client_context.h"
 #include "ui/container.h"
 #include "ui/default_styles.h"
 #include "ui/display.h"
@@ -24,7 +25,6 @@
 #include "ui/soft_keyboard.h"
 #include "ui/style.h"
 #include "ui/tabbed_form.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -81,7 +81,7 @@ public:
 class SoftKeyEndToEndTest : public test::DisplayFixture {
 protected:
     SoftKeyEndToEndTest() {
-        setProgramFolder(test::sourceDir() / "resources");
+        context_.setProgramFolder(test::sourceDir() / "resources");
         clearImageCache();
         buildForm();
         display_->setCurrent(form_.get(), true);
@@ -89,7 +89,6 @@ protected:
     ~SoftKeyEndToEndTest() override {
         form_.reset();
         display_.reset();
-        setProgramFolder(savedFolder_);
         clearImageCache();
     }
 
@@ -132,7 +131,6 @@ protected:
         EXPECT_GT(opaque, 0);
     }
 
-    std::filesystem::path savedFolder_ = programFolder();
     std::unique_ptr<TabbedForm> form_;
     TypedField* field_ = nullptr;
     CommandLog commands_;

@@ -5,10 +5,10 @@
 #include "platform/device_context.h"
 #include "platform/surface.h"
 #include "tests/support/test_font.h"
+#include "ui/client_context.h"
 #include "ui/font_cache.h"
 #include "ui/graphics_context.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -19,11 +19,9 @@ constexpr Color kRed = 0x0000FF;
 // Every character 7 px wide, lines 14 px high.
 class StringItemTest : public ::testing::Test {
 protected:
+    ClientContext context_;
     StringItemTest() { releaseSharedFonts(); }
-    ~StringItemTest() override {
-        releaseSharedFonts();
-        setLoginFlag(savedLogin);
-    }
+    ~StringItemTest() override { releaseSharedFonts(); }
 
     Style* textStyle(int lineGap = 2) {
         Style* s = allocTracked();
@@ -34,7 +32,6 @@ protected:
     }
 
     test::ScopedFixedFont fixed;
-    bool savedLogin = loginFlag();
 };
 
 TEST_F(StringItemTest, WrapsToTheFirstAndFollowingLineWidths) {
@@ -97,14 +94,14 @@ TEST_F(StringItemTest, LoginFlagPaintsTheDelegateMarkRed) {
     // Inside the first glyph box of each line.
     auto glyphColour = [&](int line) { return surface.getPixel(3, 5 + 14 * line); };
 
-    setLoginFlag(true);
+    context_.setLoginFlag(true);
     item.paint(0, 0, 0, 100, g);
     EXPECT_EQ(glyphColour(0), kRed);
     EXPECT_EQ(glyphColour(1), kGreen);
     EXPECT_EQ(glyphColour(2), kGreen);  // only a line reading exactly the mark
     EXPECT_EQ(dc.textColor(), 0u);      // the colour in force before is back
 
-    setLoginFlag(false);
+    context_.setLoginFlag(false);
     item.paint(0, 0, 0, 100, g);
     EXPECT_EQ(glyphColour(0), kGreen);
 }

@@ -54,19 +54,23 @@ TEST(WatchList, FileRoundTrip) {
     list.add(0, CString(u"000001"));
     list.add(1, CString(u"510050"));
     const std::filesystem::path path = dir.path() / "MyStock.ini";
-    ASSERT_TRUE(list.save(path));
+    ASSERT_TRUE(WatchListFile::save(path, list, {}));
     EXPECT_EQ(*readFile(path), "[stock]\n1=600000\n2=000001\n[fund]\n1=510050\n");
-    WatchList back = WatchList::load(path);
-    EXPECT_EQ(back.joinCodes(0), CString(u"600000,000001"));
-    EXPECT_EQ(back.joinCodes(1), CString(u"510050"));
-    EXPECT_TRUE(WatchList::load(dir.path() / "missing.ini").codes(0).empty());
+    const WatchListFile back = WatchListFile::load(path);
+    EXPECT_EQ(back.own.joinCodes(0), CString(u"600000,000001"));
+    EXPECT_EQ(back.own.joinCodes(1), CString(u"510050"));
+    EXPECT_TRUE(back.users.empty());
+    const WatchListFile missing = WatchListFile::load(dir.path() / "missing.ini");
+    EXPECT_TRUE(missing.own.codes(0).empty());
+    EXPECT_TRUE(missing.users.empty());
 }
 
 TEST(WatchList, BadFileLinesAreSkipped) {
-    WatchList list = WatchList::fromFileText(
+    const std::string text =
         "1=before\r\n[STOCK]\r\n1=600000\r\nnoequals\r\n2=\r\n3=600000\r\n4=a,b\r\n"
         "[other]\r\n1=x\r\n[fund]\r\n1=" +
-        std::string(100, '9') + "\r\n2=510050\r\n");
+        std::string(100, '9') + "\r\n2=510050\r\n";
+    const WatchList list = WatchListFile::fromFileText(text).own;
     EXPECT_EQ(list.joinCodes(0), CString(u"600000"));
     EXPECT_EQ(list.joinCodes(1), CString(u"510050"));
 }
@@ -83,7 +87,7 @@ TEST(WatchList, AddRefusesWhatTheFileCannotGiveBack) {
     EXPECT_TRUE(list.codes(kWatchFund).empty());
 
     // Whatever a list took reads back from its file the same.
-    WatchList back = WatchList::fromFileText(list.toFileText());
+    const WatchList back = WatchListFile::fromFileText(WatchListFile::toFileText(list, {})).own;
     EXPECT_EQ(back.joinCodes(kWatchStock), list.joinCodes(kWatchStock));
 
     WatchList full;
@@ -91,8 +95,8 @@ TEST(WatchList, AddRefusesWhatTheFileCannotGiveBack) {
         ASSERT_TRUE(full.add(kWatchStock, CString::format(CString(u"%d"), static_cast<int>(i))));
     }
     EXPECT_FALSE(full.add(kWatchStock, CString(u"x")));
-    EXPECT_EQ(WatchList::fromFileText(full.toFileText()).codes(kWatchStock).size(),
-              WatchList::kMaxCodes);
+    const WatchList fullBack = WatchListFile::fromFileText(WatchListFile::toFileText(full, {})).own;
+    EXPECT_EQ(fullBack.codes(kWatchStock).size(), WatchList::kMaxCodes);
 }
 
 TEST(WatchListFile, EveryUsersListReadsBack) {
@@ -115,8 +119,8 @@ TEST(WatchListFile, EveryUsersListReadsBack) {
     EXPECT_EQ(back.users[0].getName(), li.getName());
     EXPECT_EQ(back.users[0].joinCodes(kWatchStock), CString(u"000001"));
     EXPECT_EQ(back.users[0].joinCodes(kWatchFund), CString(u"510050"));
-    // A single list's reader keeps to the file's own sections.
-    EXPECT_EQ(WatchList::fromFileText(text).joinCodes(kWatchFund), CString());
+    // A user's sections stay out of the own list.
+    EXPECT_EQ(back.own.joinCodes(kWatchFund), CString());
 }
 
 TEST(RecentStockList, KeepsTwentyNewestFirst) {

@@ -16,11 +16,11 @@
 #include "platform/surface.h"
 #include "tests/support/markup_fixture.h"
 #include "tests/support/test_env.h"
+#include "ui/client_context.h"
 #include "ui/event.h"
 #include "ui/graphics_context.h"
 #include "ui/image_cache.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -31,11 +31,10 @@ protected:
         std::filesystem::create_directories(dir_.path() / "images");
         Surface surface(12, 12);
         ASSERT_TRUE(savePng(surface, (dir_.path() / "images" / "a.png").string()));
-        setProgramFolder(dir_.path());
+        context_.setProgramFolder(dir_.path());
     }
     void TearDown() override {
         page_.reset();
-        setProgramFolder({});
         clearImageCache();
     }
     GridMenuItem* grid() const {

@@ -17,13 +17,13 @@
 #include "platform/surface.h"
 #include "tests/support/markup_fixture.h"
 #include "tests/support/test_env.h"
+#include "ui/client_context.h"
 #include "ui/container.h"
 #include "ui/event.h"
 #include "ui/image_cache.h"
 #include "ui/page_services.h"
 #include "ui/screen.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -77,11 +77,10 @@ protected:
         std::filesystem::create_directories(dir_.path() / "images");
         Surface surface(6, 4);
         ASSERT_TRUE(savePng(surface, (dir_.path() / "images" / "logo.png").string()));
-        setProgramFolder(dir_.path());
+        context_.setProgramFolder(dir_.path());
     }
     void TearDown() override {
         page_.reset();
-        setProgramFolder({});
         clearImageCache();
     }
     std::vector<uint8_t> pngBytes() const {

@@ -19,13 +19,13 @@
 #include "tests/support/markup_fixture.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
+#include "ui/client_context.h"
 #include "ui/container.h"
 #include "ui/display.h"
 #include "ui/event.h"
 #include "ui/font_cache.h"
 #include "ui/form.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -43,7 +43,7 @@ Color css(const char* hex) { return parseHex(CString::fromUtf8(hex)); }
 class SamplePageTest : public test::DisplayFixture {
 protected:
     SamplePageTest() {
-        setProgramFolder(test::sourceDir() / "resources");
+        context_.setProgramFolder(test::sourceDir() / "resources");
         defaultStyleSheet().clear();
         loadDefaultStyleSheet(CString::fromUtf8(readResource("ZQ Resource/css/default.css")));
     }
@@ -51,7 +51,6 @@ protected:
         display_.reset();
         page_.reset();
         defaultStyleSheet().clear();
-        setProgramFolder(savedFolder_);
     }
 
     void show(const std::string& page = "ZQ Resource/sample.zqml") {
@@ -69,7 +68,6 @@ protected:
         return Rect::fromSize(item->getAbsoluteX(), top, item->itemWidth(), item->itemHeight());
     }
 
-    std::filesystem::path savedFolder_ = programFolder();
     test::NullHost host_;
     std::unique_ptr<MarkupPage> page_;
 };

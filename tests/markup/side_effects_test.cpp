@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -16,8 +17,8 @@
 #include "markup/side_effect_builders.h"
 #include "platform/files.h"
 #include "tests/support/test_env.h"
+#include "ui/client_context.h"
 #include "ui/command.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -59,8 +60,17 @@ public:
         memory[name.toUtf8()] = value.toUtf8();
     }
     void removeMemoryValue(const CString& name) override { memory.erase(name.toUtf8()); }
+    void setMarqueeText(const CString& id, const CString& text) override {
+        marquees[id.toUtf8()] = text.toUtf8();
+    }
+    bool setGridCellImages(const CString& gid, const CString& cell, ImageRef normal,
+                           ImageRef focused) override {
+        return gridCells ? gridCells(gid, cell, std::move(normal), std::move(focused)) : false;
+    }
 
     std::map<std::string, std::string> sessions;
+    std::map<std::string, std::string> marquees;
+    std::function<bool(const CString&, const CString&, ImageRef, ImageRef)> gridCells;
     std::vector<StoredSetting> settings;
     std::vector<std::string> fetched;
     std::optional<std::string> download = std::string("new bytes");
@@ -79,6 +89,7 @@ private:
 
 class SideEffectsTest : public ::testing::Test {
 protected:
+    ClientContext context_;
     SideEffectsTest() { std::filesystem::create_directories(resource()); }
     // The resource folder lies inside the scratch folder, so a name that
     // climbs out of it would land beside it.
@@ -257,7 +268,7 @@ TEST_F(SideEffectsTest, RecentMemoryKeysAndTexts) {
     host_.login = true;
     load(R"z(<me n="another" v="x"/>)z");
     EXPECT_TRUE(loginFlag());
-    setLoginFlag(false);
+    context_.setLoginFlag(false);
     EXPECT_EQ(host_.memory["var-login"], "false");
     EXPECT_EQ(host_.memory["other"], "true");
     load(R"z(<memsave name="" value="x"/>)z");
@@ -280,13 +291,12 @@ TEST_F(SideEffectsTest, RecentMemoryKeysAndTexts) {
     EXPECT_EQ(host_.settings.back().name, "a");
     EXPECT_EQ(host_.sessions["h:1"], "sid=42");
     EXPECT_EQ(host_.dnKey, "k");
-    EXPECT_EQ(marqueeText(u"m1").toUtf8(), "hello");
+    EXPECT_EQ(host_.marquees["m1"], "hello");
     ASSERT_EQ(redirectFiles(*page).size(), 1u);
     EXPECT_EQ(redirectFiles(*page)[0].toUtf8(), "a.zqml");
     host_.sessions.clear();
     load(R"z(<session name="sid" value="1"/>)z", "");
     EXPECT_TRUE(host_.sessions.empty());
-    clearMarqueeTexts();
 }
 
 // Each bound code was compared with every earlier one on the screen, and
@@ -334,14 +344,13 @@ TEST_F(SideEffectsTest, LoginStatusHandsConfinedPicturesToTheGridMenu) {
         bool focused;
     };
     std::vector<Call> calls;
-    setGridCellImageSetter(
-        [&](const CString& gid, const CString& cell, ImageRef normal, ImageRef focused) {
-            calls.push_back({gid.toUtf8(), cell.toUtf8(), bool(normal), bool(focused)});
-            return gid == CString(u"g1");
-        });
+    host_.gridCells = [&](const CString& gid, const CString& cell, ImageRef normal,
+                          ImageRef focused) {
+        calls.push_back({gid.toUtf8(), cell.toUtf8(), bool(normal), bool(focused)});
+        return gid == CString(u"g1");
+    };
     load(R"z(<loginstatus gid="g1" id="2" path="file://images/on.png" iconpath="images/on.png"/>)z"
          R"z(<ls gid="g9" id="1" path="file://../outside.png" iconpath="file://images/on.png"/>)z");
-    setGridCellImageSetter(nullptr);
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0].gid, "g1");
     EXPECT_EQ(calls[0].cell, "2");

@@ -13,12 +13,12 @@
 #include "markup/form_submission.h"
 #include "markup/markup_page.h"
 #include "tests/support/markup_fixture.h"
+#include "ui/client_context.h"
 #include "ui/container.h"
 #include "ui/event.h"
 #include "ui/item.h"
 #include "ui/style.h"
 #include "ui/tabbed_form.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {

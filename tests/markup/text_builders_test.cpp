@@ -20,13 +20,13 @@
 #include "platform/device_context.h"
 #include "platform/surface.h"
 #include "tests/support/markup_fixture.h"
+#include "ui/client_context.h"
 #include "ui/container.h"
 #include "ui/empty_container.h"
 #include "ui/event.h"
 #include "ui/form.h"
 #include "ui/graphics_context.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -48,10 +48,7 @@ public:
 
 class TextBuildersTest : public test::MarkupFixture<> {
 protected:
-    void TearDown() override {
-        page_.reset();
-        setScreenMetrics(ScreenMetrics{});
-    }
+    void TearDown() override { page_.reset(); }
     void build(const char* xml) { buildChildren(xml); }
 };
 
@@ -150,7 +147,7 @@ TEST_F(TextBuildersTest, ListPutsLinksBeforeTextsAndNumbers) {
 TEST_F(TextBuildersTest, BreaksAndRules) {
     ScreenMetrics metrics;
     metrics.screenWidth = 320;
-    setScreenMetrics(metrics);
+    context_.setMetrics(metrics);
     build(
         "<zqml><br h='20'/><br height='12px'/><br/>"
         "<hr/><hr tk='2a'/><hr thickness='3'/></zqml>");
@@ -172,7 +169,7 @@ TEST_F(TextBuildersTest, BreaksAndRules) {
 TEST_F(TextBuildersTest, ButtonTakesItsActionsSizeAndLastCommandTree) {
     ScreenMetrics metrics;
     metrics.scale = 2.0f;
-    setScreenMetrics(metrics);
+    context_.setMetrics(metrics);
     RecordingHost host;
     ASSERT_TRUE(page_->loadPage("<zqml/>", &host));
     build(

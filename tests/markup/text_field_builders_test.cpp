@@ -11,8 +11,8 @@
 #include "markup/encoder.h"
 #include "markup/markup_page.h"
 #include "tests/support/markup_fixture.h"
+#include "ui/client_context.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -27,10 +27,8 @@ public:
 
 class EditBuilderTest : public test::MarkupFixture<> {
 protected:
-    void TearDown() override {
-        page_.reset();
-        setScreenMetrics(ScreenMetrics{});
-    }
+    void SetUp() override { context_.setMetrics(ScreenMetrics{}); }
+    void TearDown() override { page_.reset(); }
 
     TextField* build(const std::string& xml, PageHost* host = nullptr) {
         page_ = std::make_unique<MarkupPage>();

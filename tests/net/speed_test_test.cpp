@@ -122,11 +122,13 @@ TEST_F(SpeedTestTest, CancelDuringALongWaitEndsTheWorkerAtOnce) {
     ASSERT_TRUE(start(run, {host(server_.framedPort()), host(server_.framedPort())}));
     ASSERT_TRUE(server_.waitForRequests(1, 5000));
     EXPECT_FALSE(start(run, {}));  // one test at a time
+    EXPECT_TRUE(SpeedTestRun::anyRunning());
 
     const auto begin = Clock::now();
     EXPECT_TRUE(run.cancel(3000));
     EXPECT_LT(Clock::now() - begin, std::chrono::milliseconds(3200));
     EXPECT_FALSE(run.running());
+    EXPECT_FALSE(SpeedTestRun::anyRunning());
     EXPECT_TRUE(reports_.done);
     EXPECT_TRUE(reports_.cancelled);
     // The second host was never tried; the first got no result.

@@ -15,26 +15,26 @@
 #include "platform/ui_loop.h"
 #include "platform/window.h"
 #include "tests/support/test_font.h"
+#include "ui/client_context.h"
 #include "ui/display.h"
 #include "ui/font_cache.h"
 #include "ui/screen.h"
 #include "ui/soft_keyboard.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq::test {
 
 class DisplayFixture : public ::testing::Test {
 protected:
+    ClientContext context_;
     DisplayFixture() : window_({240, 320}) {
         releaseSharedFonts();
         Screen::initMetrics({240, 320});
-        setDisplayArea(Rect::fromSize(0, 0, 240, 320));
+        context_.setDisplayArea(Rect::fromSize(0, 0, 240, 320));
         display_ = std::make_unique<Display>(Size{240, 320});
     }
     // The derived fixture has freed its screens by now.
     ~DisplayFixture() override {
         display_.reset();
-        setScreenMetrics(savedMetrics_);
         releaseSharedFonts();
     }
 
@@ -62,7 +62,6 @@ protected:
     }
 
     ScopedFixedFont fixed_;
-    ScreenMetrics savedMetrics_ = screenMetrics();
     UiExecutor executor_;
     HeadlessWindow window_;
     std::unique_ptr<Display> display_;

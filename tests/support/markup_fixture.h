@@ -13,6 +13,7 @@
 #include "markup/element_dispatch.h"
 #include "markup/markup_page.h"
 #include "tests/support/test_font.h"
+#include "ui/client_context.h"
 #include "ui/event.h"
 #include "ui/style.h"
 
@@ -50,6 +51,7 @@ protected:
         return i < page_->controls().size() ? dynamic_cast<T*>(page_->controls()[i]) : nullptr;
     }
 
+    ClientContext context_;
     ScopedFixedFont font_;
     Host host_;
     std::unique_ptr<MarkupPage> page_ = std::make_unique<MarkupPage>();

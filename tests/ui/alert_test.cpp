@@ -11,11 +11,11 @@
 #include "platform/window.h"
 #include "tests/ui/screen_test_support.h"
 #include "ui/alert_screen.h"
+#include "ui/client_context.h"
 #include "ui/container.h"
 #include "ui/default_styles.h"
 #include "ui/display.h"
 #include "ui/style.h"
-#include "ui/style_class.h"
 
 namespace zq {
 namespace {
@@ -55,14 +55,10 @@ void recordClass(Style* style, const CString& className) {
 class AlertTest : public test::ScreenFixture {
 protected:
     AlertTest() {
-        setMessageItemMaker(&makeMessageStub);
-        setStyleClassApplier(&recordClass);
+        context_.setMessageItemMaker(&makeMessageStub);
+        context_.setStyleClassApplier(&recordClass);
         gClasses.clear();
         display_.setCurrent(&page_);
-    }
-    ~AlertTest() override {
-        setMessageItemMaker(nullptr);
-        setStyleClassApplier(nullptr);
     }
     // On a soft key or in the menu.
     static bool hasCommand(const Screen& screen, const Command* command) {
@@ -96,7 +92,7 @@ TEST_F(AlertTest, MessageItemOnlyWithTextOrPicture) {
     EXPECT_EQ(static_cast<MessageStub*>(pictured.getMessageItem())->image, picture);
 
     // Without the style sheets' hook the text style stays as built.
-    setStyleClassApplier(nullptr);
+    context_.setStyleClassApplier(nullptr);
     AlertScreen plain(u"a", u"Saved", nullptr, 0, nullptr);
     EXPECT_NE(plain.getMessageItem()->getStyle()->color, kClassColor);
 }

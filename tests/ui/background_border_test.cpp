@@ -13,9 +13,9 @@
 #include "tests/support/test_env.h"
 #include "ui/background.h"
 #include "ui/border.h"
+#include "ui/client_context.h"
 #include "ui/graphics_context.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -32,18 +32,13 @@ constexpr Color kWhite = 0xFFFFFF;
 class PaintTest : public ::testing::Test {
 protected:
     PaintTest() : surface(240, 320), dc(surface) { g.init(240, 320, &dc); }
-    ~PaintTest() override {
-        setScreenMetrics(savedMetrics);
-        setDisplayExists(savedDisplay);
-    }
 
     Color at(int x, int y) const { return surface.getPixel(x, y); }
 
+    ClientContext context;
     Surface surface;
     DeviceContext dc;
     GraphicsContext g;
-    ScreenMetrics savedMetrics = screenMetrics();
-    bool savedDisplay = displayExists();
 };
 
 // A w x h picture of one opaque colour.
@@ -88,14 +83,14 @@ TEST_F(PaintTest, ColorBackgroundNotSolidKeepsItsColour) {
 }
 
 TEST_F(PaintTest, StyleValueColoursResolveAtFirstPaintAndStay) {
-    setDisplayExists(false);
+    context.setDisplayExists(false);
     ColorBackground fromValue(StyleValue(static_cast<int32_t>(kBlue), 1));
     RectangleBackground rect(StyleValue(static_cast<int32_t>(kGreen), 1),
                              StyleValue(static_cast<int32_t>(kRed)), 1);
-    setDisplayExists(true);  // built before the Display, painted after it
+    context.setDisplayExists(true);  // built before the Display, painted after it
     fromValue.paint(0, 0, 4, 4, g);
     rect.paint(10, 0, 6, 6, g);
-    setDisplayExists(false);
+    context.setDisplayExists(false);
     fromValue.paint(0, 0, 4, 4, g);
     rect.paint(10, 0, 6, 6, g);
     EXPECT_EQ(at(2, 2), kBlue);
@@ -357,9 +352,9 @@ protected:
             requests.push_back(path);
             return picture;
         });
-        ScreenMetrics portrait = savedMetrics;
+        ScreenMetrics portrait = screenMetrics();
         portrait.landscape = false;
-        setScreenMetrics(portrait);
+        context.setMetrics(portrait);
     }
 
     ImageRef picture = solidImage(4, 4, kRed);
@@ -432,7 +427,7 @@ TEST_F(ImagePaintTest, RefetchesWhenTheScreenTurnsOrThePathChanges) {
 
     ScreenMetrics landscape = screenMetrics();
     landscape.landscape = true;
-    setScreenMetrics(landscape);
+    context.setMetrics(landscape);
     background.paint(0, 0, 40, 30, g);
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[1], CString(u"images\\320_240bg.png"));

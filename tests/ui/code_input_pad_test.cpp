@@ -9,10 +9,10 @@
 #include "platform/device_context.h"
 #include "platform/surface.h"
 #include "tests/support/test_font.h"
+#include "ui/client_context.h"
 #include "ui/event.h"
 #include "ui/graphics_context.h"
 #include "ui/listeners.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -42,17 +42,14 @@ CString quickPaths(const CString& code) {
 
 class CodeInputPadTest : public ::testing::Test {
 protected:
+    ClientContext context_;
     CodeInputPadTest() : surface_(240, 320), dc_(surface_) {
-        setScreenMetrics(ScreenMetrics{});
-        storeColorSettings(ColorSettings{});
+        context_.setMetrics(ScreenMetrics{});
+        context_.storeColors(ColorSettings{});
         g_.init(240, 320, &dc_);
         pad_.open(&listener_, CString(u"http://h/quote.zqml?a=1#top"));
         pad_.setVisible(true);
         pad_.paint(kBottom, kRight, g_, 1);
-    }
-    ~CodeInputPadTest() override {
-        setScreenMetrics(savedMetrics_);
-        storeColorSettings(savedColors_);
     }
 
     // The middle of a digit-layout cell: row 1 is the input row.
@@ -68,8 +65,6 @@ protected:
     }
     bool tapSwitch() { return pad_.pointerPressed(kLeft + 120, kTop + 11); }
 
-    const ScreenMetrics savedMetrics_ = screenMetrics();
-    const ColorSettings savedColors_ = colorSettings();
     test::ScopedFixedFont fixedFont_;
     Surface surface_;
     DeviceContext dc_;

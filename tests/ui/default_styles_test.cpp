@@ -27,16 +27,14 @@ protected:
     void SetUp() override {
         freeTrackedStyles();
         releaseSharedFonts();
-        storeColorSettings(ColorSettings{});
+        context_.storeColors(ColorSettings{});
     }
     void TearDown() override {
         freeTrackedStyles();
         releaseSharedFonts();
-        storeColorSettings(ColorSettings{});
-        setScreenMetrics(ScreenMetrics{});
-        setResourceFolder(CString(u"\\windows\\"));
     }
 
+    ClientContext context_;
     test::ScopedFixedFont fixed_;
 };
 
@@ -186,14 +184,12 @@ protected:
         surface.setPixel(0, 0, 0x0000FF);
         ASSERT_TRUE(savePng(surface, (dir_.path() / "images" / "menu.png").string()));
         std::ofstream(dir_.path() / "images" / "broken.png") << "not a picture";
-        setProgramFolder(dir_.path());
+        context_.setProgramFolder(dir_.path());
         clearImageCache();
     }
-    void TearDown() override {
-        clearImageCache();
-        setProgramFolder({});
-    }
+    void TearDown() override { clearImageCache(); }
 
+    ClientContext context_;
     test::TempDir dir_;
 };
 
@@ -210,7 +206,7 @@ TEST_F(ImageCacheTest, RefusedAndMissingPathsGiveNothing) {
     EXPECT_EQ(loadImageFile(CString("images\\broken.png")), nullptr);
     EXPECT_EQ(loadImageFile(CString("..\\images\\menu.png")), nullptr);
     EXPECT_EQ(loadImageFile(CString("\\images\\menu.png")), nullptr);
-    setProgramFolder({});
+    context_.setProgramFolder({});
     EXPECT_EQ(loadImageFile(CString("images\\menu.png")), nullptr);
 }
 

@@ -12,10 +12,10 @@
 #include "platform/ui_loop.h"
 #include "platform/window.h"
 #include "tests/support/test_font.h"
+#include "ui/client_context.h"
 #include "ui/displayable.h"
 #include "ui/graphics_context.h"
 #include "ui/item.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {

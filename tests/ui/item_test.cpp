@@ -137,8 +137,7 @@ CommandRef makeCommand(int type, int priority, int id = -1) {
 
 class ItemTest : public ::testing::Test {
 protected:
-    ItemTest() : savedMaker(labelMaker()) { setLabelMaker(&makeStubLabel); }
-    ~ItemTest() override { setLabelMaker(savedMaker); }
+    ItemTest() { context_.setLabelMaker(&makeStubLabel); }
 
     // Margins 1 2 3 4 (left right top bottom), paddings 5 6 7 8 (left right
     // top bottom), 2 between label and content, a border of width 2.
@@ -151,7 +150,7 @@ protected:
         return s;
     }
 
-    LabelMaker savedMaker;
+    ClientContext context_;
 };
 
 TEST_F(ItemTest, InitPlacesLabelBesideOrAbove) {

@@ -11,6 +11,7 @@
 #include "platform/window.h"
 #include "tests/support/test_env.h"
 #include "tests/ui/screen_test_support.h"
+#include "ui/client_context.h"
 #include "ui/command_item.h"
 #include "ui/container.h"
 #include "ui/display.h"
@@ -90,14 +91,11 @@ public:
 class SoftKeyTest : public test::ScreenFixture {
 protected:
     SoftKeyTest() {
-        setProgramFolder(test::sourceDir() / "resources");
+        context_.setProgramFolder(test::sourceDir() / "resources");
         clearImageCache();
         makeSurface(240, 320, 0);
     }
-    ~SoftKeyTest() override {
-        setProgramFolder(savedFolder_);
-        clearImageCache();
-    }
+    ~SoftKeyTest() override { clearImageCache(); }
 
     std::unique_ptr<Screen> makeScreen() {
         auto screen = std::make_unique<Screen>(u"t", plainStyle(), true);
@@ -137,7 +135,6 @@ protected:
         FAIL() << "no opaque pixel";
     }
 
-    std::filesystem::path savedFolder_ = programFolder();
     CommandLog commands_;
 };
 

@@ -10,11 +10,11 @@
 #include "platform/device_context.h"
 #include "platform/surface.h"
 #include "tests/support/test_font.h"
+#include "ui/client_context.h"
 #include "ui/font_cache.h"
 #include "ui/graphics_context.h"
 #include "ui/item.h"
 #include "ui/style.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq::test {
 
@@ -63,11 +63,9 @@ private:
 // the metrics in force before are restored afterwards.
 class ScreenFixture : public ::testing::Test {
 protected:
+    ClientContext context_;
     ScreenFixture() { releaseSharedFonts(); }
-    ~ScreenFixture() override {
-        setScreenMetrics(savedMetrics_);
-        releaseSharedFonts();
-    }
+    ~ScreenFixture() override { releaseSharedFonts(); }
 
     // A style without margins, border or gaps.
     static Style* plainStyle(uint32_t flags = 0) {
@@ -86,7 +84,6 @@ protected:
     Color pixel(int x, int y) const { return surface_.getPixel(x, y); }
 
     ScopedFixedFont fixed_;
-    ScreenMetrics savedMetrics_ = screenMetrics();
     Surface surface_;
     std::unique_ptr<DeviceContext> dc_;
     GraphicsContext gc_;

@@ -8,10 +8,10 @@
 #include "platform/device_context.h"
 #include "platform/surface.h"
 #include "tests/support/test_font.h"
+#include "ui/client_context.h"
 #include "ui/display.h"
 #include "ui/displayable.h"
 #include "ui/graphics_context.h"
-#include "ui/toolkit_globals.h"
 
 namespace zq {
 namespace {
@@ -35,14 +35,11 @@ public:
 
 class SoftKeyboardTest : public ::testing::Test {
 protected:
+    ClientContext context_;
     SoftKeyboardTest() : surface_(240, 320), dc_(surface_) {
-        setScreenMetrics(ScreenMetrics{});
-        storeColorSettings(ColorSettings{});
+        context_.setMetrics(ScreenMetrics{});
+        context_.storeColors(ColorSettings{});
         g_.init(240, 320, &dc_);
-    }
-    ~SoftKeyboardTest() override {
-        setScreenMetrics(savedMetrics_);
-        storeColorSettings(savedColors_);
     }
 
     void paint(SoftKeyboard& keyboard) {
@@ -64,8 +61,6 @@ protected:
     static bool tapBottom(SoftKeyboard& keyboard, int half) { return tap(keyboard, 5, half, 73); }
     Color at(int x, int y) const { return surface_.getPixel(x, y); }
 
-    const ScreenMetrics savedMetrics_ = screenMetrics();
-    const ColorSettings savedColors_ = colorSettings();
     test::ScopedFixedFont fixedFont_;
     Surface surface_;
     DeviceContext dc_;

@@ -5,7 +5,7 @@
 #include "tests/support/test_font.h"
 #include "ui/background.h"
 #include "ui/border.h"
-#include "ui/toolkit_globals.h"
+#include "ui/client_context.h"
 
 namespace zq {
 namespace {
@@ -29,10 +29,9 @@ using CountedBorder = Counted<Border>;
 
 class StyleTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        freeTrackedStyles();
-        setDisplayExists(false);
-    }
+    void TearDown() override { freeTrackedStyles(); }
+
+    ClientContext context_;
 };
 
 constexpr PropertyId kUnlisted = 9000;
@@ -112,11 +111,11 @@ TEST_F(StyleTest, ColorOverrideWinsOverPlainColor) {
 }
 
 TEST_F(StyleTest, FlaggedValueReadsZeroUntilTheDisplayExists) {
-    setDisplayExists(false);
+    context_.setDisplayExists(false);
     EXPECT_EQ(StyleValue(5, 1).getValue(), 0);
     EXPECT_EQ(StyleValue(1, 1).getValue(), 1);
     EXPECT_EQ(StyleValue(5).getValue(), 5);
-    setDisplayExists(true);
+    context_.setDisplayExists(true);
     EXPECT_EQ(StyleValue(5, 1).getValue(), 5);
     EXPECT_EQ(StyleValue(1, 1).getValue(), 1);
 }

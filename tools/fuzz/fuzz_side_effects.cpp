@@ -70,7 +70,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzHost host;
     zq::MarkupPage page;
     page.loadPage(bytes, &host, zq::CString(u"h:1"));
-    zq::clearMarqueeTexts();
     zq::freeTrackedStyles();
     return 0;
 }

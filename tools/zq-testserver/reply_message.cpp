@@ -93,8 +93,10 @@ std::string buildReplyMessage(const CannedReply& reply, int16_t requestId, Packi
 
 std::string buildFramedReplyMessage(const CannedReply& reply, int16_t requestId, Packing packing) {
     std::string message = buildReplyMessage(reply, requestId, packing);
-    if (message.size() <= kMaxFramedMessage || reply.packing || reply.factor) return message;
+    if (reply.packing || reply.factor) return message;
+    // Each packing of a big file costs: the first that fits is kept.
     for (Packing other : {Packing::Zlib, Packing::Lzss}) {
+        if (message.size() <= kMaxFramedMessage) break;
         if (other == packing) continue;
         std::string packed = buildReplyMessage(reply, requestId, other);
         if (packed.size() < message.size()) message = std::move(packed);

@@ -56,8 +56,10 @@ std::string buildReplyMessage(const CannedReply& reply, int16_t requestId, Packi
 constexpr size_t kMaxFramedMessage = 10000;
 
 // As buildReplyMessage, for the framed port: a message longer than a frame
-// carries is packed (zlib or LZSS, the smaller) unless the reply fixes its
-// packing or factor. It may still be too long; callers compare its size.
+// carries is packed unless the reply fixes its packing or factor, with the
+// first of the server's packing, zlib and LZSS that makes it fit (the
+// smallest when none does). It may still be too long; callers compare its
+// size.
 std::string buildFramedReplyMessage(const CannedReply& reply, int16_t requestId, Packing packing);
 
 }  // namespace zq::testserver
