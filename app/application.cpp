@@ -77,6 +77,20 @@ ConnectionMode Application::connectionMode(const CString& connectType, const CSt
 
 CString Application::oemInfo() { return CString::fromUtf8(hostSystemName()); }
 
+std::u16string Application::startupGlyphs() {
+    // In the order the splash needs them: the version line's, the status
+    // lines', then the rest of printable ASCII for the hosts' names.
+    std::u16string text = u"0123456789.V";
+    for (const char16_t* status :
+         {kStatusConfiguring, kStatusNetworkSetup, kStatusDefaultStyle, kStatusDetecting,
+          kStatusTryingProxy, kStatusTryingDirect, kStatusParsing}) {
+        const std::u16string_view line(status);
+        text += line.substr(0, line.find(u"%s"));
+    }
+    for (char16_t ch = u'!'; ch <= u'~'; ++ch) text += ch;
+    return text;
+}
+
 // --- the application object -----------------------------------------------------------------
 
 Application::Application(ControllerFolders folders, StartupHooks hooks)
@@ -158,12 +172,11 @@ void Application::showSplashAndStart(Size screen) {
     look.logo = loadImageFile(
         logoFile(controller_->folders().resource, screen.width, configuredWidth).string());
 
-    // Shown at once.
+    // The rest on a worker, whose first steps on the UI thread wait for the
+    // splash to be shown at once.
     splash_ = std::make_unique<SplashScreen>(std::move(look));
-    makeSplashCurrent();
-
-    // The rest on a worker.
     startupWorker_.start([this](const StopSignal&) { runStartup(); });
+    makeSplashCurrent();
 }
 
 void Application::makeSplashCurrent() {
@@ -190,8 +203,13 @@ void Application::reconnect() {
 // --- the start-up worker ---------------------------------------------------------------------
 
 void Application::runStartup() {
-    // Saves cut short by a killed client leave their temporary files behind.
-    if (DeviceFiles::hasCurrent()) removeStaleTempFiles(DeviceFiles::current().root());
+    // Saves cut short by a killed client leave their temporary files behind;
+    // they go once start-up is through, not on the way to the first page.
+    struct RemoveStaleAtEnd {
+        ~RemoveStaleAtEnd() {
+            if (DeviceFiles::hasCurrent()) removeStaleTempFiles(DeviceFiles::current().root());
+        }
+    } removeStaleAtEnd;
     try {
         applyConfiguration();
         const bool selection = onUi([this] {
@@ -213,7 +231,7 @@ void Application::applyConfiguration() {
         PageController& c = *controller_;
         SettingsStore& settings = c.settings();
         splash_->setProgress(9);
-        splash_->setText(CString(u"设置配置信息"));
+        splash_->setText(CString(kStatusConfiguring));
         connectType_ = setting(c, u"sys-connecttype");
         networkName_ = setting(c, u"sys-network");
         if (networkName_.isEmpty()) networkName_ = CString(kDefaultNetwork);
@@ -225,12 +243,12 @@ void Application::applyConfiguration() {
         settings.saveStored();
 
         splash_->setProgress(18);
-        splash_->setText(CString(u"初始化联网设置"));
+        splash_->setText(CString(kStatusNetworkSetup));
         const int base = screenMetrics().baseFontSize;
         c.setPageFont(getFont(SettingsStore::fontHeight(setting(c, u"sys-fontsize"), base, base)));
         settings.takeStoredCopy();
         splash_->setProgress(27);
-        splash_->setText(CString(u"设置默认样式"));
+        splash_->setText(CString(kStatusDefaultStyle));
     });
     loadDefaultSheet();
     onUi([this] {
@@ -277,7 +295,7 @@ void Application::loadDefaultSheet() {
 void Application::connectRun() {
     // The host list to try comes from the saved choice.
     onUi([this] { controller_->loadHostChoice(); });
-    setStatus(36, CString(u"联网自动检测"));
+    setStatus(36, CString(kStatusDetecting));
 
     // Dial when the data connection is down (its boxes are the dialler's).
     bool connected = true;
@@ -317,7 +335,7 @@ bool Application::tryHosts() {
     for (int i = 0; i < 2 * plan.count; ++i) {
         const int index = (plan.start + i) % plan.count;
         const HostRecord host = onUi([&] { return controller_->hostSet().host(index); });
-        const char16_t* text = isWap(connectType_) ? u"有代理尝试连接%s" : u"无代理尝试连接%s";
+        const char16_t* text = isWap(connectType_) ? kStatusTryingProxy : kStatusTryingDirect;
         setStatus(-1, CString::format(CString(text), hostLabel(host)));
         onUi([&] {
             if (HttpSession* session = controller_->session()) {
@@ -367,7 +385,7 @@ Application::FetchResult Application::fetchFirstPage(const CString& link) {
     if (!reply) return FetchResult::NoReply;
 
     // Built and shown; the connect type and host that answered are kept.
-    setStatus(81, CString(u"正在解析数据"));
+    setStatus(81, CString(kStatusParsing));
     const bool shown = onUi([&] {
         PageController& c = *controller_;
         // A page that sends on to another is the first page too: the

@@ -58,6 +58,20 @@ public:
     static constexpr const char16_t* kDefaultIndex = u"file://index_s.zqml";
     static constexpr const char16_t* kSelectionPage = u"file://init.zqml";
     static constexpr const char16_t* kDefaultStyleSheet = u"file://css//default.css";
+    // The status lines of a start-up on its way to a server's first page,
+    // in order; "%s" is the host tried.
+    static constexpr const char16_t* kStatusConfiguring = u"设置配置信息";
+    static constexpr const char16_t* kStatusNetworkSetup = u"初始化联网设置";
+    static constexpr const char16_t* kStatusDefaultStyle = u"设置默认样式";
+    static constexpr const char16_t* kStatusDetecting = u"联网自动检测";
+    static constexpr const char16_t* kStatusTryingProxy = u"有代理尝试连接%s";
+    static constexpr const char16_t* kStatusTryingDirect = u"无代理尝试连接%s";
+    static constexpr const char16_t* kStatusParsing = u"正在解析数据";
+
+    // The characters the splash draws on that way (those statuses, and the
+    // ASCII of the version and the hosts), for drawing ahead while start-up
+    // reads its files.
+    static std::u16string startupGlyphs();
 
     Application(ControllerFolders folders, StartupHooks hooks);
     // Joins the workers (requestStop first, see above), then releases the

@@ -21,6 +21,7 @@
 #include "platform/image.h"
 #include "platform/key_script.h"
 #include "platform/message_box.h"
+#include "platform/threading.h"
 #include "platform/ui_executor.h"
 #include "platform/ui_loop.h"
 #include "platform/window.h"
@@ -83,7 +84,8 @@ bool loadScript(const Options& options, std::vector<ScriptStep>& steps) {
 // or kExitFailure when start-up gave up.
 // `inFlight` shows the application's pending requests while it lives.
 int runUi(UiExecutor& executor, WindowBackend& window, StartupInputGate* gate,
-          const DeviceFiles& device, Size client, std::atomic<PendingRequestTable*>& inFlight) {
+          const DeviceFiles& device, Size client, AsideTask& install,
+          std::atomic<PendingRequestTable*>& inFlight) {
     Display display(client);
     MainFrame frame(display);
     UiLoop loop(executor, window, frame);
@@ -102,6 +104,7 @@ int runUi(UiExecutor& executor, WindowBackend& window, StartupInputGate* gate,
                                       std::move(hooks));
     frame.setController(&app->controller());
     inFlight.store(&app->controller().requests().pendingTable());
+    install.finish();
     app->showSplashAndStart(client);
     int code = loop.run();
 
@@ -133,6 +136,9 @@ int runClient(const Options& options) {
     }
     std::vector<ScriptStep> steps;
     if (!loadScript(options, steps)) return kExitUsage;
+    // The splash's glyphs are made on a second core meanwhile.
+    GlyphWarmup warmup(Screen::kBaseFontSize, static_cast<int>(FontWeight::Normal),
+                       Application::startupGlyphs());
 
     DeviceFiles device(options.deviceDir.empty() ? defaultDeviceRoot()
                                                  : std::filesystem::path(options.deviceDir));
@@ -149,13 +155,22 @@ int runClient(const Options& options) {
         return kExitFailure;
     }
     CurrentDeviceFiles currentDevice(device);
-    if (!device.installProgramFolder(resourcesFolder())) {
-        std::fprintf(stderr, "zqclient: some program files could not be installed in %s\n",
-                     device.programFolder().c_str());
-    }
+    // The shipped files install beside the making of the window and the UI,
+    // and then the splash's logo for the configured width the settings
+    // usually keep decodes; start-up waits for both before it reads the
+    // settings, and takes the logo if it picks that one.
+    const Size screen = options.landscape ? Size{320, 240} : Size{240, 320};
+    const std::filesystem::path likelyLogo = Application::logoFile(
+        device.hostPath(u"\\Program\\ZQ Resource"), screen.width, screenMetrics().configuredWidth);
+    AsideTask install([&device, &likelyLogo] {
+        if (!device.installProgramFolder(resourcesFolder())) {
+            std::fprintf(stderr, "zqclient: some program files could not be installed in %s\n",
+                         device.programFolder().c_str());
+        }
+        prefetchImageFile(likelyLogo.string());
+    });
     makeDirectories(device.hostPath(u"\\UserData"));
 
-    const Size screen = options.landscape ? Size{320, 240} : Size{240, 320};
     // Made first: the threads that read it end before it does.
     ClientContext context;
     UiExecutor executor;
@@ -204,7 +219,7 @@ int runClient(const Options& options) {
     installItemMakers(context);
     Screen::initMetrics(client);
     int code = runUi(executor, gated ? static_cast<WindowBackend&>(gate) : replay,
-                     gated ? &gate : nullptr, device, client, inFlight);
+                     gated ? &gate : nullptr, device, client, install, inFlight);
     executor.shutdown();
     setMessageBoxEcho(nullptr);
 

@@ -174,9 +174,10 @@ std::optional<std::string> PageRequests::fetchAndWait(RequestRecord record) {
                    liveSession_.load() == session.get();
         };
     } else if (!isUiThread()) {
-        // Never waits on a session that is gone (the client quits).
-        pump = [this, own, session](uint32_t ms) {
-            sleepMs(ms);
+        // Never waits on a session that is gone (the client quits); the
+        // reply ends a slice's wait at once.
+        pump = [this, own, session, requestId](uint32_t ms) {
+            session->syncReplies().waitSettled(requestId, ms);
             return !isCancelled(own) && liveSession_.load() == session.get();
         };
     }

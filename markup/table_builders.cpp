@@ -180,12 +180,14 @@ Item* buildTable(MarkupPage& page, XmlParser& node, Item* parent) {
     } catch (const ZQException&) {
         model = emptyModel();
     }
-    auto table = std::make_unique<FixTableItem>(caption, std::move(model), locked, nullptr);
+    // The item takes its style with the model, so that it measures the
+    // columns once, in the font that paints them.
+    applyStyleClass(style, CString(u"table"));
+    auto table = std::make_unique<FixTableItem>(caption, std::move(model), locked,
+                                                applyInlineStyle(page, style, styleClass));
 
     // 6. Look and attributes.
     if (focus == false) table->setAppearanceMode(kAppearancePlain);
-    applyStyleClass(style, CString(u"table"));
-    table->setStyle(applyInlineStyle(page, style, styleClass));
     table->setId(id);
     table->setLeaveAction(onLoseFocus);
     table->setFocusAction(onFocus);

@@ -141,6 +141,9 @@ public:
     // disarms it. The data, or nullopt after a failure, a time-out or for an
     // id that was never armed.
     std::optional<std::vector<uint8_t>> wait(int requestId, uint32_t waitMs);
+    // Waits until the slot is settled, at most `waitMs`, leaving it armed;
+    // returns isSettled.
+    bool waitSettled(int requestId, uint32_t waitMs) const;
     void disarm(int requestId);
 
 private:
@@ -150,7 +153,7 @@ private:
         std::vector<uint8_t> data;
     };
     mutable std::mutex mutex_;
-    std::condition_variable filled_;
+    mutable std::condition_variable filled_;
     std::map<int, Slot> slots_;
 };
 

@@ -159,6 +159,14 @@ std::optional<std::vector<uint8_t>> SyncReplySlots::wait(int requestId, uint32_t
     return std::move(slot.data);
 }
 
+bool SyncReplySlots::waitSettled(int requestId, uint32_t waitMs) const {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return filled_.wait_for(lock, std::chrono::milliseconds(waitMs), [&] {
+        auto it = slots_.find(requestId);
+        return it == slots_.end() || it->second.done;
+    });
+}
+
 void SyncReplySlots::disarm(int requestId) {
     {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -1,4 +1,4 @@
-// PNG through libpng: decoding for decodeImage and writing for savePng.
+// PNG decoding through libpng for decodeImage (savePng is in png_write.cpp).
 //
 // libpng reports errors by longjmp. The functions that call setjmp hold no
 // object with a destructor; the libpng structures and every buffer live in
@@ -6,12 +6,9 @@
 #include <png.h>
 
 #include <csetjmp>
-#include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "platform/image_codecs.h"
-#include "platform/surface.h"
 
 namespace zq {
 
@@ -50,26 +47,6 @@ public:
 
     png_structp png = nullptr;
     png_infop info = nullptr;
-};
-
-class PngWriteStruct {
-public:
-    PngWriteStruct() {
-        png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, failPng, ignorePngWarning);
-        if (png != nullptr) info = png_create_info_struct(png);
-    }
-    ~PngWriteStruct() {
-        if (png != nullptr) png_destroy_write_struct(&png, info != nullptr ? &info : nullptr);
-    }
-    PngWriteStruct(const PngWriteStruct&) = delete;
-    PngWriteStruct& operator=(const PngWriteStruct&) = delete;
-
-    png_structp png = nullptr;
-    png_infop info = nullptr;
-};
-
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
 };
 
 // Every colour type and depth becomes 8-bit RGBA; tRNS becomes alpha.
@@ -113,26 +90,6 @@ bool readPngPixels(PngReadStruct& s, MemoryReader& src, std::vector<uint32_t>& p
     return true;
 }
 
-bool writePngRows(PngWriteStruct& s, FILE* file, const Surface& surface,
-                  std::vector<uint8_t>& row) {
-    if (setjmp(png_jmpbuf(s.png))) return false;
-    png_init_io(s.png, file);
-    png_set_IHDR(s.png, s.info, surface.width(), surface.height(), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(s.png, s.info);
-    for (int y = 0; y < surface.height(); ++y) {
-        const uint32_t* in = surface.row(y);
-        for (int x = 0; x < surface.width(); ++x) {
-            row[x * 3] = static_cast<uint8_t>(in[x] >> 16);
-            row[x * 3 + 1] = static_cast<uint8_t>(in[x] >> 8);
-            row[x * 3 + 2] = static_cast<uint8_t>(in[x]);
-        }
-        png_write_row(s.png, row.data());
-    }
-    png_write_end(s.png, nullptr);
-    return true;
-}
-
 }  // namespace
 
 namespace codec {
@@ -155,24 +112,5 @@ ImageRef decodePng(const uint8_t* data, size_t size) {
 }
 
 }  // namespace codec
-
-bool savePng(const Surface& surface, const std::string& path) {
-    if (surface.width() <= 0 || surface.height() <= 0) return false;
-    std::string tmp = path + ".tmp";
-    bool ok = false;
-    {
-        std::unique_ptr<FILE, FileCloser> file(std::fopen(tmp.c_str(), "wb"));
-        if (!file) return false;
-        PngWriteStruct s;
-        std::vector<uint8_t> row(static_cast<size_t>(surface.width()) * 3);
-        if (s.png != nullptr && s.info != nullptr) {
-            ok = writePngRows(s, file.get(), surface, row) && std::fflush(file.get()) == 0;
-        }
-        if (std::fclose(file.release()) != 0) ok = false;
-    }
-    if (ok && std::rename(tmp.c_str(), path.c_str()) == 0) return true;
-    std::remove(tmp.c_str());
-    return false;
-}
 
 }  // namespace zq

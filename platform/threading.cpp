@@ -1,8 +1,12 @@
 #include "platform/threading.h"
 
+#include <pthread.h>
+#include <sched.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace zq {
 
@@ -39,6 +43,65 @@ void WorkerThread::join() {
     }
     stop_.request();
     thread_.join();
+}
+
+HelperThread::HelperThread(std::function<void()> body) : body_(std::move(body)) {
+    pthread_attr_t attributes;
+    if (pthread_attr_init(&attributes) != 0) return;
+    const int here = sched_getcpu();
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    if (here >= 0 && sched_getaffinity(0, sizeof allowed, &allowed) == 0) {
+        CPU_CLR(here, &allowed);
+        if (CPU_COUNT(&allowed) > 0)
+            pthread_attr_setaffinity_np(&attributes, sizeof allowed, &allowed);
+    }
+    started_ = pthread_create(&thread_, &attributes, &HelperThread::run, this) == 0;
+    pthread_attr_destroy(&attributes);
+    // A mask the system refuses leaves the choice of core to it.
+    if (!started_) started_ = pthread_create(&thread_, nullptr, &HelperThread::run, this) == 0;
+}
+
+HelperThread::~HelperThread() {
+    if (started_) pthread_join(thread_, nullptr);
+}
+
+void* HelperThread::run(void* self) {
+    static_cast<HelperThread*>(self)->body_();
+    return nullptr;
+}
+
+AsideTask::AsideTask(std::function<void()> job)
+    : job_(std::move(job)), thread_([this] {
+          int expected = kWaiting;
+          if (state_.compare_exchange_strong(expected, kRunning)) run();
+      }) {}
+
+AsideTask::~AsideTask() {
+    try {
+        finish();
+    } catch (...) {
+    }
+}
+
+void AsideTask::run() {
+    try {
+        job_();
+    } catch (...) {
+        error_ = std::current_exception();
+    }
+    state_.store(kDone, std::memory_order_release);
+    state_.notify_all();
+}
+
+void AsideTask::finish() {
+    int expected = kWaiting;
+    if (state_.compare_exchange_strong(expected, kRunning)) run();
+    for (int seen = state_.load(std::memory_order_acquire); seen != kDone;
+         seen = state_.load(std::memory_order_acquire)) {
+        state_.wait(seen);
+    }
+    if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
 }
 
 }  // namespace zq

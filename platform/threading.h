@@ -7,9 +7,12 @@
 // stop their workers in the reverse order of starting them.
 #pragma once
 
+#include <pthread.h>
+
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -65,6 +68,52 @@ public:
 private:
     StopSignal stop_;
     std::thread thread_;
+};
+
+// A thread that starts on any core the process may use but its creator's:
+// placed beside its creator, a new thread may take the creator's core from
+// it for a whole time slice rather than run beside it. The destructor joins.
+class HelperThread {
+public:
+    explicit HelperThread(std::function<void()> body);
+    ~HelperThread();
+    HelperThread(const HelperThread&) = delete;
+    HelperThread& operator=(const HelperThread&) = delete;
+
+    // False when no thread could be made; the body then never runs.
+    bool started() const { return started_; }
+
+private:
+    static void* run(void* self);
+
+    std::function<void()> body_;
+    pthread_t thread_{};
+    bool started_ = false;
+};
+
+// Runs a job on a thread of its own, kept off the caller's core, while the
+// caller goes on. finish() returns once the job has run: it waits for a job
+// under way, and runs the job itself when the thread has not begun it yet,
+// so a thread that a busy machine starts late costs no wait. The job runs
+// exactly once; an exception it throws comes out of finish(). The
+// destructor finishes and joins.
+class AsideTask {
+public:
+    explicit AsideTask(std::function<void()> job);
+    ~AsideTask();
+    AsideTask(const AsideTask&) = delete;
+    AsideTask& operator=(const AsideTask&) = delete;
+
+    void finish();
+
+private:
+    enum State : int { kWaiting, kRunning, kDone };
+    void run();
+
+    std::function<void()> job_;
+    std::exception_ptr error_;
+    std::atomic<int> state_{kWaiting};
+    HelperThread thread_;
 };
 
 }  // namespace zq

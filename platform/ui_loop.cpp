@@ -31,7 +31,8 @@ UiLoop::~UiLoop() {
 UiLoop* UiLoop::current() { return currentLoop; }
 
 int UiLoop::run() {
-    invalidate();
+    // A frame shown before the loop runs (the splash) is not painted again.
+    if (!presented_) invalidate();
     while (!quit_) runOnce(-1);
     return exitCode_;
 }
@@ -45,6 +46,9 @@ void UiLoop::runOnce(int maxWaitMs) {
     executor_.runPending();
     if (dirty_) repaintNow();
     if (quit_) return;
+    // A worker that hands this thread one step after another posts the next
+    // within microseconds: waiting for it awake spares a wake-up per step.
+    if (waitBudget(maxWaitMs) != 0) executor_.awaitTask(detail::kHandOffSpin);
     if (std::optional<InputEvent> event = window_.waitEvent(waitBudget(maxWaitMs))) {
         dispatch(*event);
     }
@@ -88,6 +92,7 @@ void UiLoop::repaintNow() {
 }
 
 void UiLoop::presentNow() {
+    presented_ = true;
     if (overlays_.empty()) {
         window_.present(backBuffer_);
         return;

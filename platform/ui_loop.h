@@ -93,6 +93,7 @@ private:
     std::vector<UiOverlay*> overlays_;
     std::deque<int> scriptAnswers_;
     bool dirty_ = true;
+    bool presented_ = false;  // a frame has been shown
     bool quit_ = false;
     int exitCode_ = 0;
 };

@@ -26,7 +26,6 @@ namespace {
 
 std::atomic<int> gScreenSerial{0};
 
-constexpr int kBaseFontSize = 14;
 constexpr int kStatusLineHeight = 17;
 
 // A colour or number the style gives as a plain integer; nothing otherwise.

@@ -104,6 +104,8 @@ public:
     // screen. UI thread, once the Display exists; before it the row count
     // is 12.
     static void initMetrics(Size screenSize);
+    // The base font size initMetrics sets, in pixels.
+    static constexpr int kBaseFontSize = 14;
     // 38 UP 1, 40 DOWN 6, 39 RIGHT 5, 37 LEFT 2, 13 FIRE 8; others 0.
     static int getGameAction(int keyCode);
 

@@ -129,6 +129,39 @@ TEST_F(TableBuildersTest, RegisteredOnlyAtPageLevel) {
     EXPECT_TRUE(page_->holdsControl(built));
 }
 
+// Fixed-metric fonts that count how often U+7532 is measured.
+struct CountingSource : FontSource {
+    struct CountingFont : Font {
+        CountingFont(FontRef inner, int& count)
+            : Font(inner->ascent(), inner->descent(), inner->weight()),
+              inner_(std::move(inner)),
+              count_(count) {}
+        int charWidth(char32_t ch) const override {
+            if (ch == U'\u7532') ++count_;
+            return inner_->charWidth(ch);
+        }
+        const Glyph& glyph(char32_t ch) const override { return inner_->glyph(ch); }
+        FontRef inner_;
+        int& count_;
+    };
+    FontRef font(int height, int weight) override {
+        return std::make_shared<CountingFont>(FixedFontSource().font(height, weight), count);
+    }
+    int count = 0;
+};
+
+TEST_F(TableBuildersTest, ColumnsAreMeasuredOnceInTheTablesFont) {
+    auto source = std::make_shared<CountingSource>();
+    setFontSource(source);
+    releaseSharedFonts();
+    page_->setPageFont(getFont(23));  // not the table style's own font
+    build("<table><tr><td>\u7532</td><td>b</td></tr></table>");
+    EXPECT_EQ(source->count, 1);
+    page_.reset();
+    releaseSharedFonts();
+    setFontSource(std::make_shared<FixedFontSource>());
+}
+
 TEST_F(TableBuildersTest, LargeAndEmptyTablesBuild) {
     std::string rows;
     for (int i = 0; i < 10000; ++i) rows += "<tr><td>" + std::to_string(i) + "</td></tr>";

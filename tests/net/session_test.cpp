@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <set>
 #include <thread>
 
@@ -373,6 +374,22 @@ TEST(SyncReplySlotsTest, AnotherThreadFillsTheArmedSlot) {
     ASSERT_TRUE(got);
     EXPECT_EQ(*got, (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_FALSE(slots.isArmed(7));
+}
+
+// A worker's first-page fetch waits in slices: the reply ends a slice.
+TEST(SyncReplySlotsTest, WaitSettledEndsWithTheReplyAndLeavesItToTake) {
+    SyncReplySlots slots;
+    slots.arm(7);
+    EXPECT_FALSE(slots.waitSettled(7, 1));
+    std::thread filler([&] {
+        sleepMs(20);
+        slots.fill(7, {4});
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(slots.waitSettled(7, 5000));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    filler.join();
+    EXPECT_EQ(slots.wait(7, 0), (std::vector<uint8_t>{4}));
 }
 
 TEST(SyncReplySlotsTest, ReplyBeforeTheWaitIsKeptAndLateRepliesAreDropped) {

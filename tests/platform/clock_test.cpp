@@ -1,10 +1,12 @@
 #include "platform/clock.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -89,6 +91,55 @@ TEST(WorkerThread, StopWakesAWaitingBody) {
     EXPECT_EQ(result.load(), 0);
     worker.join();
     worker.join();  // idempotent
+}
+
+TEST(HelperThread, RunsOffItsCreatorsCoreAndIsJoinedAtTheEnd) {
+    cpu_set_t before;
+    ASSERT_EQ(sched_getaffinity(0, sizeof before, &before), 0);
+    cpu_set_t two;
+    CPU_ZERO(&two);
+    CPU_SET(0, &two);
+    CPU_SET(1, &two);
+    if (CPU_COUNT(&before) < 2 || sched_setaffinity(0, sizeof two, &two) != 0) {
+        GTEST_SKIP() << "needs cores 0 and 1";
+    }
+    const int creator = sched_getcpu();
+    int core = -1;
+    {
+        HelperThread helper([&core] { core = sched_getcpu(); });
+        EXPECT_TRUE(helper.started());
+    }
+    EXPECT_EQ(core, 1 - creator);
+    sched_setaffinity(0, sizeof before, &before);
+}
+
+TEST(AsideTask, TheJobRunsOnceWhereverItRunsAndItsErrorComesOutOfFinish) {
+    for (int i = 0; i < 50; ++i) {
+        std::atomic<int> runs{0};
+        {
+            AsideTask task([&] { ++runs; });
+            if (i % 2 == 0) {
+                task.finish();
+                EXPECT_EQ(runs.load(), 1);  // done when finish returns
+                task.finish();
+            }
+        }
+        EXPECT_EQ(runs.load(), 1);
+    }
+    // A job that has begun on its thread is waited for, not run again.
+    std::atomic<bool> begun{false};
+    std::atomic<int> runs{0};
+    AsideTask slow([&] {
+        begun = true;
+        sleepMs(20);
+        ++runs;
+    });
+    while (!begun) std::this_thread::yield();
+    slow.finish();
+    EXPECT_EQ(runs.load(), 1);
+
+    AsideTask failing([] { throw std::runtime_error("no"); });
+    EXPECT_THROW(failing.finish(), std::runtime_error);
 }
 
 }  // namespace

@@ -171,6 +171,20 @@ TEST(HeadlessReplay, AScreenshotShowsTheRepaintOfTheStepBefore) {
     EXPECT_EQ(second->pixel(10, 10) & 0xFFFFFF, 0xFF0000u);
 }
 
+TEST(UiLoopStart, AFrameShownBeforeTheLoopRunsIsNotPaintedAgain) {
+    UiExecutor executor;
+    HeadlessWindow window({240, 320});
+    ScriptedWindow replay(window, {}, ScriptEnd::Quit);
+    RecordingHandler handler;
+    UiLoop fresh(executor, replay, handler);
+    fresh.run();
+    EXPECT_EQ(handler.paints, 1);
+    UiLoop shown(executor, replay, handler);
+    shown.repaintNow();
+    shown.run();
+    EXPECT_EQ(handler.paints, 2);
+}
+
 TEST(HeadlessReplay, AFailedScreenshotIsReportedWithItsLine) {
     test::TempDir dir;
     HeadlessHarness harness;
