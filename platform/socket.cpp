@@ -19,6 +19,8 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/threading.h"
+
 namespace zq {
 
 namespace {
@@ -120,7 +122,7 @@ private:
         std::optional<Ipv4Address> address;
     };
     struct Lookup {
-        std::thread thread;
+        std::unique_ptr<HelperThread> thread;
         std::shared_ptr<Result> result;
     };
     static constexpr size_t kMaxLookups = 4;
@@ -153,8 +155,7 @@ void LookupPool::reapLocked() {
             ++it;
             continue;
         }
-        it->thread.join();
-        it = lookups_.erase(it);
+        it = lookups_.erase(it);  // joins
     }
 }
 
@@ -167,21 +168,17 @@ std::optional<Ipv4Address> LookupPool::resolve(const std::string& host, HostLook
     });
     if (!room) return std::nullopt;
     auto result = std::make_shared<Result>();
-    lookups_.push_back(Lookup{std::thread(), result});
-    try {
-        lookups_.back().thread = std::thread([this, result, lookup = std::move(lookup), host] {
-            std::optional<Ipv4Address> address = lookup(host);
-            {
-                std::lock_guard<std::mutex> done(mutex_);
-                result->address = address;
-                result->finished = true;
-            }
-            changed_.notify_all();
-        });
-    } catch (const std::system_error&) {
-        lookups_.pop_back();
-        return std::nullopt;
-    }
+    auto thread = std::make_unique<HelperThread>([this, result, lookup = std::move(lookup), host] {
+        std::optional<Ipv4Address> address = lookup(host);
+        {
+            std::lock_guard<std::mutex> done(mutex_);
+            result->address = address;
+            result->finished = true;
+        }
+        changed_.notify_all();
+    });
+    if (!thread->started()) return std::nullopt;
+    lookups_.push_back(Lookup{std::move(thread), result});
     waitFor(lock, deadline, stop, [&result] { return result->finished; });
     // A lookup that answered in time is joined now, not by a later caller
     // that may never come.

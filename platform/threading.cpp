@@ -26,23 +26,27 @@ bool StopSignal::waitFor(uint32_t ms) const {
 }
 
 void WorkerThread::start(Body body) {
-    if (thread_.joinable()) {
+    if (thread_) {
         std::fputs("WorkerThread::start: a body is already running\n", stderr);
         std::abort();
     }
     // A worker may be restarted after join(); the new body starts unstopped.
     stop_.reset();
-    thread_ = std::thread([this, body = std::move(body)] { body(stop_); });
+    thread_ = std::make_unique<HelperThread>([this, body = std::move(body)] { body(stop_); });
+    if (!thread_->started()) {
+        std::fputs("WorkerThread::start: no thread could be made\n", stderr);
+        std::abort();
+    }
 }
 
 void WorkerThread::join() {
-    if (!thread_.joinable()) return;
-    if (thread_.get_id() == std::this_thread::get_id()) {
+    if (!thread_) return;
+    if (thread_->isCurrent()) {
         std::fputs("WorkerThread::join called from the worker itself\n", stderr);
         std::abort();
     }
     stop_.request();
-    thread_.join();
+    thread_.reset();
 }
 
 HelperThread::HelperThread(std::function<void()> body) : body_(std::move(body)) {

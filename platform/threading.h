@@ -1,10 +1,11 @@
 // Locks and worker threads.
 //
 // The system's re-entrant critical sections are RecursiveMutex; plain
-// mutexes guard data that is never locked twice on one thread. A
-// WorkerThread owns one std::thread and its stop flag: its destructor asks
-// the body to stop and joins, so a thread never outlives its owner. Owners
-// stop their workers in the reverse order of starting them.
+// mutexes guard data that is never locked twice on one thread. Every thread
+// is a HelperThread, joined by its owner's destructor, so none outlives its
+// owner. A WorkerThread adds a stop flag: its destructor asks the body to
+// stop and joins. Owners stop their workers in the reverse order of
+// starting them.
 #pragma once
 
 #include <pthread.h>
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -44,6 +46,29 @@ private:
     mutable std::condition_variable wake_;
 };
 
+// A thread that starts on any core the process may use but its creator's:
+// placed beside its creator, a new thread may take the creator's core from
+// it for a whole time slice rather than run beside it. The destructor joins.
+class HelperThread {
+public:
+    explicit HelperThread(std::function<void()> body);
+    ~HelperThread();
+    HelperThread(const HelperThread&) = delete;
+    HelperThread& operator=(const HelperThread&) = delete;
+
+    // False when no thread could be made; the body then never runs.
+    bool started() const { return started_; }
+    // True on the thread itself.
+    bool isCurrent() const { return started_ && pthread_equal(thread_, pthread_self()); }
+
+private:
+    static void* run(void* self);
+
+    std::function<void()> body_;
+    pthread_t thread_{};
+    bool started_ = false;
+};
+
 class WorkerThread {
 public:
     using Body = std::function<void(const StopSignal&)>;
@@ -60,35 +85,14 @@ public:
     void start(Body body);
     void requestStop() { stop_.request(); }
     bool stopRequested() const { return stop_.requested(); }
-    bool running() const { return thread_.joinable(); }
+    bool running() const { return thread_ != nullptr; }
     // Requests stop and waits for the body to return. Idempotent. Calling it
     // from the worker's own thread is a bug and aborts.
     void join();
 
 private:
     StopSignal stop_;
-    std::thread thread_;
-};
-
-// A thread that starts on any core the process may use but its creator's:
-// placed beside its creator, a new thread may take the creator's core from
-// it for a whole time slice rather than run beside it. The destructor joins.
-class HelperThread {
-public:
-    explicit HelperThread(std::function<void()> body);
-    ~HelperThread();
-    HelperThread(const HelperThread&) = delete;
-    HelperThread& operator=(const HelperThread&) = delete;
-
-    // False when no thread could be made; the body then never runs.
-    bool started() const { return started_; }
-
-private:
-    static void* run(void* self);
-
-    std::function<void()> body_;
-    pthread_t thread_{};
-    bool started_ = false;
+    std::unique_ptr<HelperThread> thread_;
 };
 
 // Runs a job on a thread of its own, kept off the caller's core, while the
