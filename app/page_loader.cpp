@@ -145,10 +145,6 @@ PageLoader::Opened PageLoader::openFile(const RequestRecord& record) {
 }
 
 bool PageLoader::sendRequest(const RequestRecord& record) {
-    if (record.cancelled()) return false;
-    if (record.targetScreenId != -1 && record.targetScreenId != host_.currentScreenId()) {
-        return false;
-    }
     host_.addLoadingProgress(kProgressSending, record.requestId);
     HttpSession* session = host_.requests().session();
     if (session && session->sendRequest(record)) return true;

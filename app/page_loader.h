@@ -82,9 +82,8 @@ public:
     // when none came within the wait.
     std::optional<std::string> fetchAndWait(const CString& url);
     // Sends a request whose reply the reply handler takes; true when it went
-    // out. Nothing is sent when it is cancelled or its target screen (not -1)
-    // is no longer shown; the session refusing it shows its error when the
-    // screen waited.
+    // out. The session refusing it shows its error when the screen waited.
+    // Callers drop cancelled requests and those of screens no longer shown.
     bool sendRequest(const RequestRecord& record);
     // A page reply.
     void onPageData(const CString& url, std::string text, int screenId, bool replace,
