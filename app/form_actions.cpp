@@ -5,6 +5,7 @@
 #include "app/form_actions.h"
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "core/string_utils.h"
 #include "items/form_field.h"
 #include "items/inputable.h"
+#include "items/text_field.h"
 #include "markup/form_submission.h"
 #include "platform/message_box.h"
 #include "platform/ui_executor.h"
@@ -194,19 +196,19 @@ void FormActions::onSpecialSubmit(const CString& piece) {
         return;
     }
 
-    // The parameters, in this order.
-    link = setUrlParamKeepFragment(link, first->getName(), code);
-    if (!isBlank(second->getValue())) {
-        link = setUrlParamKeepFragment(link, second->getName(), second->getValue());
-    }
+    // The parameters, in this order, encoded as a submit sends them: a typed
+    // '&', '#' or '=' must not start a parameter or a fragment of its own.
+    auto addParam = [&link](const CString& name, const CString& value) {
+        link = setUrlParamKeepFragment(link, urlEncode(name), urlEncode(value));
+    };
+    addParam(first->getName(), code);
+    if (!isBlank(second->getValue())) addParam(second->getName(), second->getValue());
     if (form->fields().size() > 2) {
         auto* third = dynamic_cast<Inputable*>(form->fields()[2]);
-        if (third && !isBlank(third->getValue())) {
-            link = setUrlParamKeepFragment(link, third->getName(), third->getValue());
-        }
+        if (third && !isBlank(third->getValue())) addParam(third->getName(), third->getValue());
     }
-    link = setUrlParamKeepFragment(link, u"id", source->getId());
-    link = setUrlParamKeepFragment(link, u"codechange", changed);
+    addParam(u"id", source->getId());
+    addParam(u"codechange", changed);
 
     // The code check runs as a request that blocks input until it answers.
     host_.openUrl({.url = link, .screenId = host_.currentScreenId()});
@@ -221,9 +223,15 @@ void FormActions::onReset(const CString& piece) {
 // --- items ----------------------------------------------------------------------------------
 
 void FormActions::setItemsVisible(const CString& names, bool visible) {
+    bool changed = false;
     for (const CString& name : splitByString(CString(u","), names)) {
-        if (Item* item = host_.getItemByName(name)) item->setVisible(visible);
+        Item* item = host_.getItemByName(name);
+        if (!item || item->isVisible() == visible) continue;
+        item->setVisible(visible);
+        changed = true;
     }
+    // An onload or a timer runs outside any key: nothing else would paint.
+    if (Screen* screen = host_.currentScreen(); changed && screen) screen->repaint();
 }
 
 void FormActions::onHide(const CString& piece) {
@@ -275,18 +283,27 @@ void FormActions::onGetOutLookToId(const CString& piece) {
         return;
     }
 
-    CString numbers;
-    for (size_t i = 0; i < picked->size(); ++i) {
-        if (i > 0) numbers += u'.';
-        numbers += (*picked)[i];
-    }
     // Looked up after the pick: the picker may have run other work.
     Item* target = host_.getItemByName(textInParentheses(piece));
     if (!isInputKind(target, InputKind::TextField)) return;
     auto* field = dynamic_cast<Inputable*>(target);
-    CString value = field->getValue();
+    const CString old = field->getValue();
+    CString value = old;
     if (!value.isEmpty() && value.at(value.length() - 1) != u'.') value += u'.';
-    field->setValue(value + numbers);
+
+    // Whole numbers only, as many as the field holds: a cut number would
+    // reach the wrong person.
+    auto* text = dynamic_cast<TextField*>(target);
+    const int room = text ? text->getMaxSize() : std::numeric_limits<int>::max();
+    bool added = false;
+    for (const CString& number : *picked) {
+        const int needed = number.length() + (added ? 1 : 0);
+        if (needed > room - value.length()) break;
+        if (added) value += u'.';
+        value += number;
+        added = true;
+    }
+    if (added) field->setValue(value);
 }
 
 void FormActions::onClearApp(const CString&) {

@@ -198,10 +198,19 @@ void PageController::setSetting(const CString& key, const CString& value, int se
     }
 }
 
+Item* PageController::eventSource() const {
+    Item* source = eventSource_.get();
+    if (!source || !currentEntry_ || !currentEntry_->screen) return nullptr;
+    // A page kept in the history still holds its items: the next page's
+    // onload or soft key must not read them.
+    const ItemScreen* own = currentEntry_->screen.get();
+    return source->getScreen() == own ? source : nullptr;
+}
+
 void PageController::saveAction(const CString& actionText) {
     CString argument = actionText.mid(5, actionText.length() - 6);
     if (argument.isEmpty()) argument = CString(u"all");
-    Item* source = eventSource_.get();
+    Item* source = eventSource();
     if (!source) return;
     // A field saves under its form name (a host list's is its choice key;
     // its identifier is its carrier), anything else under its identifier.

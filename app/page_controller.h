@@ -204,7 +204,8 @@ public:
     void setLanguageName(const CString& name) { languageName_ = name; }
     // The texts "var-imsi" and "var-imei" send.
     void setDeviceIdentity(const CString& imsi, const CString& imei);
-    Item* eventSource() const override { return eventSource_.get(); }
+    // Null also when the item belongs to another page than the one shown.
+    Item* eventSource() const override;
     EventListener* eventListener() override { return this; }
 
     // --- pages, events and actions ------------------------------------------

@@ -178,8 +178,18 @@ void FilteredChoiceGroup::step(bool forward) {
 // --- Inputable ----------------------------------------------------------------------------
 
 CString FilteredChoiceGroup::getValue() const {
-    const int selected = getSelectedOption();
-    return selected < 0 ? CString() : getOptionValue(selected);
+    if (mode_ != kChoiceMultiple) {
+        const int selected = getSelectedOption();
+        return selected < 0 ? CString() : getOptionValue(selected);
+    }
+    // Every ticked option, as a multiple choice group sends them.
+    CString value;
+    for (int i = 0; i < getOptionCount(); ++i) {
+        if (!options_[i]->isSelected()) continue;
+        if (!value.isEmpty()) value += u',';
+        value += getOptionValue(i);
+    }
+    return value;
 }
 
 void FilteredChoiceGroup::setValue(const CString& value) { text_ = value; }

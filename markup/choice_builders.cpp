@@ -2,6 +2,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -35,12 +36,23 @@ Style* withPageFont(MarkupPage& page, Style* style) {
     return style;
 }
 
-// The layers of a control's look: page font, element-kind rule, "class".
-Style* styleLayers(MarkupPage& page, Style* style, std::u16string_view kind,
-                   const CString& classText) {
+// The layers of a choice control whose text stands on the page itself. The
+// default sheet's colour for the kind suits the shipped dark body only:
+// unless the page's own rules or the class set a colour, the page's text
+// colour is taken, as a field's label takes it.
+Style* styleLayersOnPage(MarkupPage& page, const XmlParser& node, Style* style,
+                         std::u16string_view kind, const CString& classText) {
     withPageFont(page, style);
     applyStyleClass(style, CString(kind));
-    return applyInlineStyle(page, style, classText);
+    const std::optional<StyleValue> sheetColour = std::exchange(style->colorValue, std::nullopt);
+    applyInlineStyle(page, style, classText);
+    if (style->colorValue) return style;
+    if (const std::optional<Color> text = pageTextColour(page, node)) {
+        style->colorValue = StyleValue(static_cast<int32_t>(*text));
+    } else {
+        style->colorValue = sheetColour;
+    }
+    return style;
 }
 
 Item* hand(MarkupPage& page, std::unique_ptr<Item> item, Item* parent) {
@@ -108,7 +120,7 @@ std::unique_ptr<CommandNode> buildGroupChildren(MarkupPage& page, XmlParser& nod
         ChoiceItem* placed = row.get();
         group.appendChoiceItem(std::move(row));
         group.addOptionValue(value);
-        placed->setStyle(styleLayers(page, style, u"radio", classText));
+        placed->setStyle(styleLayersOnPage(page, node, style, u"radio", classText));
     }
     node.outOfElem();
     return commands;
@@ -142,8 +154,7 @@ Item* buildChoiceGroup(MarkupPage& page, XmlParser& node, Item* parent) {
     group->setFormName(a.name);
     group->setTipText(a.tip);
     if (isTrue(a.encrypt)) group->setEncrypt(a.encrypt);
-    applyStyleClass(style, CString(u"choicegroup"));
-    group->applyStyle(applyInlineStyle(page, style, a.classText), false);
+    group->applyStyle(styleLayersOnPage(page, node, style, u"choicegroup", a.classText), false);
     colourLabel(page, node, *group, style);
 
     std::unique_ptr<CommandNode> commands =
@@ -167,8 +178,7 @@ Item* buildSingleLineChoiceGroup(MarkupPage& page, XmlParser& node, Item* parent
     group->setId(a.id);
     group->setFormName(a.name);
     if (isTrue(a.encrypt)) group->setEncrypt(a.encrypt);
-    applyStyleClass(style, CString(u"choicegroup"));
-    group->applyStyle(applyInlineStyle(page, style, a.classText));
+    group->applyStyle(styleLayersOnPage(page, node, style, u"choicegroup", a.classText));
     colourLabel(page, node, *group, style);
 
     std::unique_ptr<CommandNode> commands =

@@ -69,15 +69,17 @@ void pageLook(MarkupPage& page, const XmlParser& node, Style& look) {
 
 }  // namespace
 
+std::optional<Color> pageTextColour(MarkupPage& page, const XmlParser& node) {
+    Style look;
+    pageLook(page, node, look);
+    return setColour(look);
+}
+
 void colourLabel(MarkupPage& page, const XmlParser& node, Item& item, const Style* own) {
     Item* label = item.getLabelItem();
     if (!label) return;
     std::optional<Color> colour = own ? setColour(*own) : std::nullopt;
-    if (!colour) {
-        Style look;
-        pageLook(page, node, look);
-        colour = setColour(look);
-    }
+    if (!colour) colour = pageTextColour(page, node);
     if (!colour) return;
     // The shared default label style is never changed: the label gets its own.
     Style* style = label->getStyle();

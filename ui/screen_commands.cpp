@@ -128,6 +128,9 @@ void Screen::openSoftKeyboard(bool show, KeyboardTarget* field, int inputModes) 
     if (!softKeyboard_) softKeyboard_ = std::make_unique<SoftKeyboard>(this);
     keyboardTarget_ = field;
     keyboardField_ = field ? field->keyboardItem().weakRef() : ItemRef();
+    // The code pad stands over the bottom of the screen, where the field's
+    // keyboard opens: the field the person moved to comes first.
+    if (show && codeInputPad_ && codeInputPad_->isVisible()) codeInputPad_->setVisible(false);
     if (softKeyboard_->isVisible() == show && softKeyboard_->getInputMode() == inputModes) return;
     softKeyboard_->setInputMode(inputModes, true);
     softKeyboard_->setVisible(show);

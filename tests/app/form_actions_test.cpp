@@ -200,6 +200,17 @@ TEST_F(FormActions, SpecialSubmitTruthTable) {
         eventFrom(&field(InputKind::ChoiceGroup, "btn", "", ""), "sm(file://code.zqml)");
         EXPECT_EQ(lastUrl(), *c.link ? c.link : "file://form.zqml") << c.code << c.second;
     }
+
+    // Regression: typed values went into the link as typed; "&d=e" became a
+    // parameter of its own and '#' cut the rest off as a fragment.
+    open("form.zqml");
+    field(InputKind::TextField, "code", "code", "600000", "last");
+    field(InputKind::TextField, "second", "s&x", "1 2", "last");
+    field(InputKind::TextField, "third", "third", "a#b c&d=e+f%g中", "last");
+    eventFrom(&field(InputKind::ChoiceGroup, "b=n", "", ""), "sm(file://code.zqml#top)");
+    EXPECT_EQ(lastUrl(),
+              "file://code.zqml?code=600000&s%26x=1+2&third=a%23b+c%26d%3De%2Bf%25g%E4%B8%AD"
+              "&id=b%3Dn&codechange=1#top");
 }
 
 TEST_F(FormActions, HideShowAndFocusFindItemsById) {
@@ -240,6 +251,27 @@ TEST_F(FormActions, ContactsAreAppendedOnlyWhenAPickerIsInstalled) {
     picker.numbers.assign(11, CString(u"9"));  // more than the picker may give
     run("GetOutLookToID(phone)");
     EXPECT_EQ(phone.getValue().toUtf8(), "13800.111.222");
+}
+
+// Regression: a 100,000-digit contact filled a field of 12 and went out whole.
+TEST_F(FormActions, ContactsFillAFieldOnlyUpToItsMaximumSize) {
+    write("tel.zqml",
+          "<zqml><body><edit id='tel' name='tel' maxsize='12' value='1380'/></body></zqml>");
+    open("tel.zqml");
+    auto* tel = dynamic_cast<Inputable*>(controller_->getItemByName(CString(u"tel")));
+    ASSERT_NE(tel, nullptr);
+    ListPicker picker;
+    controller_->formActions().setContactPicker(&picker);
+    // Whole numbers while they fit: a cut number would reach someone else.
+    picker.numbers = {CString(u"111"), CString(u"2222"), CString(u"3")};
+    run("gotd(tel)");
+    EXPECT_EQ(tel->getValue().toUtf8(), "1380.111");
+    picker.numbers = {CString(std::u16string(100000, u'7'))};
+    run("gotd(tel)");
+    EXPECT_EQ(tel->getValue().toUtf8(), "1380.111");
+    picker.numbers = {CString(u"999")};
+    run("gotd(tel)");
+    EXPECT_EQ(tel->getValue().toUtf8(), "1380.111.999");
 }
 
 TEST_F(FormActions, SetFontAndClearAppWriteTheResourceFile) {
@@ -289,16 +321,29 @@ TEST_F(FormActions, AnEventItemWhosePageIsFreedIsForgotten) {
     EXPECT_EQ(controller_->currentEntry()->url.toUtf8(), "file://c4.zqml");
     EXPECT_EQ(controller_->eventSource(), nullptr);
     EXPECT_TRUE(controller_->settings().storedValue(u"sys-fontsize").isEmpty());
+}
 
-    // A live event item still gives its value to a later action without an
-    // event of its own (a soft key's, a page's onload).
+// Regression: an item of a page kept in the history fed the next page's
+// onload "sf()" and a soft key's "save(all)" with its value.
+TEST_F(FormActions, AnActionReadsTheEventItemOfItsOwnPageOnly) {
     write("kept.zqml",
           "<zqml><body><cg id='fs' ch='nothing()'><o cp='A' v='16'/></cg></body></zqml>");
+    write("next.zqml", "<zqml><body onload='sf()'/></zqml>");
     open("kept.zqml");
-    sizes = dynamic_cast<ChoiceGroup*>(controller_->getItemByName(CString(u"fs")));
+    auto* sizes = dynamic_cast<ChoiceGroup*>(controller_->getItemByName(CString(u"fs")));
     ASSERT_NE(sizes, nullptr);
     sizes->setSelectedIndex(0, true);
-    open("p0.zqml");
+    open("next.zqml");
+    run("save(all)");
+    EXPECT_EQ(controller_->eventSource(), nullptr);
+    EXPECT_TRUE(controller_->settings().storedValue(u"sys-fontsize").isEmpty());
+    EXPECT_TRUE(controller_->settings().storedValue(u"fs").isEmpty());
+
+    // Back on its own page the item still gives its value to a later action
+    // without an event of its own (a soft key's).
+    run("bk(1)");
+    ASSERT_EQ(controller_->currentEntry()->url.toUtf8(), "file://kept.zqml");
+    ASSERT_EQ(controller_->eventSource(), sizes);
     run("sf()");
     EXPECT_EQ(controller_->settings().storedValue(u"sys-fontsize").toUtf8(), "16");
 }

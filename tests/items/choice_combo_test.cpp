@@ -142,11 +142,12 @@ TEST_F(ComboTest, MultipleTextEndsEachChoiceWithTheSeparatorAndResetClears) {
     box->getOption(2)->setSelected(true);
     box->commitSelection();
     EXPECT_EQ(box->getText(), CString(u"A;C;"));
-    EXPECT_EQ(box->getValue(), CString(u"a"));
+    // Regression: only the first ticked value was sent.
+    EXPECT_EQ(box->getValue(), CString(u"a,c"));
 
     box->setValue(u"typed");  // only the text
     EXPECT_EQ(box->getText(), CString(u"typed"));
-    EXPECT_EQ(box->getValue(), CString(u"a"));
+    EXPECT_EQ(box->getValue(), CString(u"a,c"));
 
     box->reset();
     EXPECT_EQ(box->getText(), CString(u"请选择"));
@@ -262,6 +263,7 @@ TEST_F(ComboScreenTest, ListScreenKeepsTheChoiceOnOkOnly) {
     EXPECT_TRUE(display_->isCurrent(page_.get()));
     EXPECT_NE(page_->getPreviousDisplayable(), list);
     EXPECT_EQ(box_->getText(), CString(u"A;B;"));
+    EXPECT_EQ(box_->getValue(), CString(u"a,b"));
 
     // Back leaves the shown text and puts the ticks back (a regression: the
     // box showed "A;B;" and sent the value of B); the list is not built again.

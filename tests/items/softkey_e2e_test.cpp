@@ -16,6 +16,7 @@
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
 #include "ui/client_context.h"
+#include "ui/code_input_pad.h"
 #include "ui/container.h"
 #include "ui/default_styles.h"
 #include "ui/display.h"
@@ -158,6 +159,14 @@ TEST_F(SoftKeyEndToEndTest, MenuTabsAndKeyboardThroughTheWindow) {
     run("key down\nkey f1\n");
     EXPECT_EQ(commands_.fired, std::vector<std::string>{"卖出"});
     EXPECT_FALSE(form_->isPopupMenuOpen());
+    // Regression: the chosen entry stayed painted above the bar.
+    int menuLeft = 0;
+    for (int y = menuTop; y < kBarTop; ++y) {
+        for (int x = 0; x < menu.itemWidth(); ++x) {
+            if (pixel(x, y) == kMenuBack || pixel(x, y) == kMenuFocus) ++menuLeft;
+        }
+    }
+    EXPECT_EQ(menuLeft, 0);
 
     // 3. The bar has the focus: RIGHT switches to the second tab, DOWN
     // leaves the bar, and DOWN again focuses the input box on the page.
@@ -166,8 +175,14 @@ TEST_F(SoftKeyEndToEndTest, MenuTabsAndKeyboardThroughTheWindow) {
     EXPECT_TRUE(field_->isFocused());
 
     // 4. The keyboard opens below the box; "6", "0" and backspace, "8".
+    // Regression: a code pad left open stayed over the keyboard's last rows.
+    form_->openCodeInputPad(nullptr, u"quote.zqml", true);
+    run("wait 0\n");
+    ASSERT_TRUE(form_->getCodeInputPad()->isVisible());
     form_->openSoftKeyboard(true, field_, kKeypadDigits);
     run("wait 0\n");
+    EXPECT_FALSE(form_->getCodeInputPad()->isVisible());
+    EXPECT_EQ(form_->getBusyFlags(), 0u);  // the pad's busy bit went with it
     const SoftKeyboard& keyboard = *form_->getSoftKeyboard();
     ASSERT_TRUE(keyboard.isVisible());
     EXPECT_EQ(keyboard.lastBottom() - keyboard.panelHeight(),

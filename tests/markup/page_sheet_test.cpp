@@ -8,6 +8,7 @@
 #include "markup/style_properties.h"
 #include "markup/style_sheet.h"
 #include "tests/support/markup_fixture.h"
+#include "ui/child_list.h"
 #include "ui/container.h"
 #include "ui/default_styles.h"
 #include "ui/form.h"
@@ -112,6 +113,41 @@ TEST_F(PageSheetTest, LabelsTakeThePageColourAndCaptionsTheirGroups) {
     const Item& field = *page_->form()->getContent()->children().front();
     ASSERT_NE(field.getLabelItem(), nullptr);
     EXPECT_EQ(field.getLabelItem()->getStyle()->getColor(), colour("#203040"));
+}
+
+// Regression: the default sheet's near-white for groups and rows, meant for
+// its own dark body, won over a light page's text colour.
+TEST_F(PageSheetTest, ChoiceCaptionsAndRowsTakeThePageColourOverTheDefaultSheet) {
+    loadDefaultStyleSheet(CString(u"choicegroup{font-color:#e6edf3}\nradio{font-color:#e6edf3}\n"));
+    loadPage(
+        "<zqml><style>\nbody{background-color:#ffffff;font-color:#102030}\n"
+        "own{font-color:#708090}\n</style><body>\n"
+        "<choicegroup caption='Side' name='g'><option caption='a' value='a'/>"
+        "<option caption='b' value='b' class='own'/></choicegroup>\n"
+        "<singlelinechoicegroup caption='Kind' name='k' class='own'>"
+        "<option caption='c' value='c'/></singlelinechoicegroup>\n"
+        "</body></zqml>");
+    ASSERT_NE(page_->form(), nullptr);
+    const auto& items = page_->form()->getContent()->children();
+    ASSERT_EQ(items.size(), 2u);
+    const auto* group = dynamic_cast<const ChildList*>(items[0].get());
+    const auto* inline_ = dynamic_cast<const ChildList*>(items[1].get());
+    ASSERT_TRUE(group && inline_);
+    EXPECT_EQ(group->getLabelItem()->getStyle()->getColor(), colour("#102030"));
+    EXPECT_EQ(group->getItem(0)->getStyle()->getColor(), colour("#102030"));
+    EXPECT_EQ(group->getItem(1)->getStyle()->getColor(), colour("#708090"));  // its class
+    EXPECT_EQ(inline_->getLabelItem()->getStyle()->getColor(), colour("#708090"));
+    EXPECT_EQ(inline_->getItem(0)->getStyle()->getColor(), colour("#102030"));
+
+    // Without a page colour the default sheet's stays.
+    loadPage(
+        "<zqml><body><choicegroup caption='Side' name='g'><option caption='a' value='a'/>"
+        "</choicegroup></body></zqml>");
+    ASSERT_NE(page_->form(), nullptr);
+    const auto* plain =
+        dynamic_cast<const ChildList*>(page_->form()->getContent()->children()[0].get());
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(plain->getItem(0)->getStyle()->getColor(), colour("#e6edf3"));
 }
 
 }  // namespace
