@@ -94,8 +94,10 @@ void AutoRefresh::arm(Countdown countdown, uint32_t intervalMs) {
 bool AutoRefresh::held() const {
     // The page's menu, a screen over the page (an alert, the speed test) or
     // a message box: the user is busy with it, and a reload would take it.
+    // A request still loading for the page (the user's own) wins: a reload
+    // sent now would take the page and leave its reply nothing to replace.
     Screen* screen = controller_.currentScreen();
-    if (screen && screen->getBusyFlags() != 0) return true;
+    if (screen && (screen->getBusyFlags() != 0 || screen->isLoading())) return true;
     Display* display = Display::getDisplay();
     if (display && screen && display->getCurrent() != screen) return true;
     UiLoop* loop = UiLoop::current();
@@ -147,6 +149,7 @@ void AutoRefresh::reload(int screenId) {
     // The entry keeps the URL as it was sent; the reload gets new numbers.
     const CString url = withoutPageParams(entry->url);
     reloading_ = true;
+    reloadScreenId_ = screenId;
     reloadId_ = controller_.openUrl(
         {.url = url, .screenId = screenId, .replace = true, .blockInput = false});
     reloading_ = false;
@@ -156,11 +159,9 @@ void AutoRefresh::reload(int screenId) {
 void AutoRefresh::pageRequested() {
     if (reloading_ || !reloadFlag_) return;
     // The reload's reply would take the page first and leave the user's
-    // reply no page to replace: the reload gives way. A reload already
-    // answered is no longer listed under its id.
-    if (controller_.requests().cancelFlags().find(reloadId_) == reloadFlag_) {
-        reloadFlag_->store(1);
-    }
+    // reply no page to replace: the reload gives way, also when its reply
+    // is in and waits for a box to close. Once its page is shown, it is done.
+    if (controller_.currentScreenId() == reloadScreenId_) reloadFlag_->store(1);
     reloadFlag_.reset();
 }
 

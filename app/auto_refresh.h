@@ -6,8 +6,9 @@
 // and ends without reloading at the first tick that finds another page
 // shown. While the shown screen is held (its menu open, a keyboard up, a
 // screen such as an alert or the speed test over it, a message box open)
-// the count does not move and nothing reloads. At zero the page is opened
-// again in its place.
+// the count does not move and nothing reloads; so too while a request of
+// the page is loading, for the user's request wins over a reload. At zero
+// the page is opened again in its place.
 //
 // UI thread only. Destroying it stops every timer.
 #pragma once
@@ -80,6 +81,7 @@ private:
     uint32_t lastRefresh_ = 0;
     // The last reload's request, until someone else asks for a page.
     int reloadId_ = 0;
+    int reloadScreenId_ = -1;  // the page it reloads
     CancelFlag reloadFlag_;
     bool reloading_ = false;
 };

@@ -60,6 +60,30 @@ int alertType(const CString& word) {
 
 bool isBlank(CString text) { return text.trim().isEmpty(); }
 
+constexpr const char16_t* kConfirmCaption = u"确认信息";
+constexpr const char16_t* kPageChangedText = u"页面已更新，操作未执行，请重新确认。";
+
+// What a confirm's answer is given for: the page shown and the values of
+// its forms' fields.
+struct ConfirmedPage {
+    int screenId = -1;
+    std::vector<CString> values;
+
+    static ConfirmedPage of(const ActionHost& host) {
+        ConfirmedPage shown{host.currentScreenId(), {}};
+        PageEntry* entry = host.currentEntry();
+        if (!entry || !entry->page) return shown;
+        for (const auto& form : pageForms(*entry->page)) {
+            for (Item* field : form->fields()) {
+                auto* input = dynamic_cast<Inputable*>(field);
+                shown.values.push_back(input ? input->getValue() : CString());
+            }
+        }
+        return shown;
+    }
+    bool operator==(const ConfirmedPage&) const = default;
+};
+
 }  // namespace
 
 std::optional<AlertRequest> parseAlertArgument(const CString& argument) {
@@ -132,7 +156,15 @@ void FormActions::onConfirm(const CString& piece) {
         host_.postToHost([this, piece] { onConfirm(piece); });
         return;
     }
-    const int answer = messageBox(request->message, u"确认信息", MessageBoxType::YesNo);
+    // The answer is for the page and the values the user saw: when a reply
+    // or a reload changed them under the box, sending would use values the
+    // user never confirmed.
+    const ConfirmedPage asked = ConfirmedPage::of(host_);
+    const int answer = messageBox(request->message, kConfirmCaption, MessageBoxType::YesNo);
+    if (!(ConfirmedPage::of(host_) == asked)) {
+        if (answer == kIdYes) messageBox(kPageChangedText, kConfirmCaption, MessageBoxType::Ok);
+        return;
+    }
     host_.onAction(answer == kIdYes ? request->yesAction : request->noAction);
 }
 

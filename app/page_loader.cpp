@@ -9,6 +9,7 @@
 #include "app/navigation_actions.h"
 #include "app/page_history.h"
 #include "app/page_requests.h"
+#include "app/speed_test_item.h"
 #include "markup/markup_page.h"
 #include "markup/side_effect_builders.h"
 #include "net/device_actions.h"
@@ -17,6 +18,8 @@
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/ui_executor.h"
+#include "platform/ui_loop.h"
+#include "ui/alert_screen.h"
 #include "ui/display.h"
 #include "ui/form.h"
 #include "ui/screen.h"
@@ -279,19 +282,19 @@ void PageLoader::showPage(std::unique_ptr<PageEntry> entry, int screenId, bool r
     // Nothing to show.
     if (!entry || !entry->screen || isCancelled(cancelFlag)) return;
 
-    // A replace waits until the shown screen is no longer busy.
-    Screen* shown = host_.currentScreen();
-    if (replace && shown && shown->getBusyFlags() != 0) {
+    // A replace waits until the shown screen is no longer busy, and any page
+    // until the box over the shown one is answered.
+    if (mustWaitToShow(replace)) {
         auto held = std::make_shared<std::unique_ptr<PageEntry>>(std::move(entry));
         auto timer = std::make_shared<UiTimerId>(0);
         std::weak_ptr<const int> alive = alive_;
-        *timer = startUiTimer(kBusyRetryMs, [this, alive, held, timer, screenId, cancelFlag] {
-            if (!alive.lock()) return stopUiTimer(*timer);
-            Screen* now = host_.currentScreen();
-            if (now && now->getBusyFlags() != 0) return;
-            stopUiTimer(*timer);
-            showPage(std::move(*held), screenId, true, cancelFlag);
-        });
+        *timer =
+            startUiTimer(kBusyRetryMs, [this, alive, held, timer, screenId, replace, cancelFlag] {
+                if (!alive.lock()) return stopUiTimer(*timer);
+                if (mustWaitToShow(replace)) return;
+                stopUiTimer(*timer);
+                showPage(std::move(*held), screenId, replace, cancelFlag);
+            });
         return;
     }
 
@@ -309,6 +312,19 @@ void PageLoader::showPage(std::unique_ptr<PageEntry> entry, int screenId, bool r
                                false);
     host_.addLoadingProgress(kProgressShown, LoadingState::kAnyRequest);
     makeCurrent(raw);
+}
+
+bool PageLoader::mustWaitToShow(bool replace) const {
+    Screen* shown = host_.currentScreen();
+    if (!shown) return false;
+    if (replace && shown->getBusyFlags() != 0) return true;
+    // A message box, an alert or the speed test over the page: a reply
+    // never takes the screen from a question the user has open.
+    UiLoop* loop = UiLoop::current();
+    if (loop && loop->overlayOpen()) return true;
+    Display* display = Display::getDisplay();
+    Displayable* over = display ? display->getCurrent() : nullptr;
+    return dynamic_cast<AlertScreen*>(over) || dynamic_cast<SpeedTestScreen*>(over);
 }
 
 void PageLoader::makeCurrent(PageEntry* entry) {

@@ -68,7 +68,8 @@ public:
     bool parseRedirected() const { return parseRedirected_; }
     // Pushes the entry on the history (or puts it in place of the shown one)
     // and shows it. Dropped when cancelled or when `screenId` (not -1) is no
-    // longer shown. While the shown screen is busy a replace waits on a UI
+    // longer shown. While the shown screen is busy a replace, and while a
+    // box, an alert or the speed test stands over it any page, waits on a UI
     // timer, never in a loop.
     void showPage(std::unique_ptr<PageEntry> entry, int screenId, bool replace,
                   const CancelFlag& cancelFlag);
@@ -111,6 +112,9 @@ private:
     void openTemplate(const CString& link, int screenId, bool replace);
     // The "sms://" branch of openUrl: sent on a thread of its own.
     void sendSmsUrl(const CString& link);
+    // A page to show waits: the shown screen is busy (for a replace), or a
+    // message box, an alert or the speed test stands over it.
+    bool mustWaitToShow(bool replace) const;
 
     LoaderHost& host_;
     // Timers this loader starts end with it.

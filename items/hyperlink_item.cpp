@@ -132,8 +132,11 @@ void HyperlinkItem::raiseEvent() {
 }
 
 bool HyperlinkItem::keyReleased(int keyCode, int gameAction) {
+    // Only the release of a press the link saw fires it: a release whose
+    // press answered a box, or was made on the page this one replaced,
+    // would send the link's request without the user asking.
     if (gameAction == kGameFire && keyCode != kKeyDigitFive && isInteractive() && focused_ &&
-        getEventListener()) {
+        isPressed() && getEventListener()) {
         selectReleased();
         raiseEvent();
         return true;

@@ -77,11 +77,24 @@ void UiLoop::dispatch(const InputEvent& event) {
         scriptAnswers_.push_back(answer->result);
         return;
     }
+    if (const auto* down = std::get_if<KeyDown>(&event)) {
+        pressedKeys_[down->code] = receiver();
+    } else if (const auto* up = std::get_if<KeyUp>(&event); up && !takeRelease(up->code)) {
+        return;
+    }
     if (!overlays_.empty()) {
-        overlays_.back()->onInput(event);
+        overlays_.back().overlay->onInput(event);
     } else {
         handler_.onInput(event);
     }
+}
+
+bool UiLoop::takeRelease(int keyCode) {
+    auto pressed = pressedKeys_.find(keyCode);
+    if (pressed == pressedKeys_.end()) return false;
+    const uint64_t pressedOn = pressed->second;
+    pressedKeys_.erase(pressed);
+    return pressedOn == receiver();
 }
 
 void UiLoop::repaintNow() {
@@ -101,17 +114,18 @@ void UiLoop::presentNow() {
         return;
     }
     composed_ = backBuffer_;
-    for (UiOverlay* overlay : overlays_) overlay->paintOver(composed_);
+    for (const OpenOverlay& open : overlays_) open.overlay->paintOver(composed_);
     window_.present(composed_);
 }
 
 void UiLoop::pushOverlay(UiOverlay* overlay) {
-    overlays_.push_back(overlay);
+    overlays_.push_back({overlay, nextSerial_++});
     presentNow();
 }
 
 void UiLoop::popOverlay(UiOverlay* overlay) {
-    auto it = std::find(overlays_.begin(), overlays_.end(), overlay);
+    auto it = std::find_if(overlays_.begin(), overlays_.end(),
+                           [overlay](const OpenOverlay& open) { return open.overlay == overlay; });
     if (it == overlays_.end()) return;
     overlays_.erase(it);
     presentNow();

@@ -7,12 +7,17 @@
 // client's picture stays intact below them.
 //
 // Input goes to the topmost overlay when one is open (a modal box), else to
-// the handler. A Quit always ends run() once the overlays have closed; it is
-// delivered like other input. A ScriptAnswer with no overlay open is kept for
-// the next message box (takeScriptAnswer).
+// the handler. A key's release goes only where its press went, and only
+// while that one is still on top: the release of the key that answered a
+// box is the box's, not the page's below it, and a box that opened while a
+// key was held does not get a release it never saw pressed. A Quit always ends run() once the
+// overlays have closed; it is delivered like other input. A ScriptAnswer with no overlay open is
+// kept for the next message box (takeScriptAnswer).
 #pragma once
 
+#include <cstdint>
 #include <deque>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -83,6 +88,15 @@ public:
 private:
     void dispatch(const InputEvent& event);
     int waitBudget(int maxWaitMs) const;
+    // Who takes input now: 0 the handler, else the top overlay's number.
+    uint64_t receiver() const { return overlays_.empty() ? 0 : overlays_.back().serial; }
+    // False for a release whose press went to another receiver.
+    bool takeRelease(int keyCode);
+
+    struct OpenOverlay {
+        UiOverlay* overlay;
+        uint64_t serial;  // never reused, unlike the overlay's address
+    };
 
     UiExecutor& executor_;
     WindowBackend& window_;
@@ -90,7 +104,10 @@ private:
     UiLoop* previous_;
     Surface backBuffer_;
     Surface composed_;
-    std::vector<UiOverlay*> overlays_;
+    std::vector<OpenOverlay> overlays_;
+    uint64_t nextSerial_ = 1;
+    // Key code -> the receiver its last press went to.
+    std::map<int, uint64_t> pressedKeys_;
     std::deque<int> scriptAnswers_;
     bool dirty_ = true;
     bool presented_ = false;  // a frame has been shown

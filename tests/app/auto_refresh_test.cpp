@@ -282,5 +282,51 @@ TEST_F(AutoRefreshServerTest, ALinkFollowedDuringAReloadWins) {
     EXPECT_EQ(controller_->history().count(), 2);
 }
 
+// Regression: a countdown that ran out while the user's own request was
+// pending sent a reload, whose reply could take the page first and leave the
+// user's reply no page to replace.
+TEST_F(AutoRefreshServerTest, ACountdownWaitsWhileTheUsersRequestIsPending) {
+    server_.writePage("r.zqml", "<zqml><body><text>r</text></body></zqml>");
+    server_.writePage("u.zqml", "<zqml><body><text>u</text></body></zqml>");
+    useServer(false);
+    controller_->openUrl(
+        {.url = CString::fromUtf8(server_.urlFor("/r.zqml")), .blockInput = false});
+    ASSERT_TRUE(pumpUntil([&] { return shows("/r.zqml"); }));
+    server_.setLateDelayMs(600);
+    server_.setFault(testserver::Fault::Late, 1);
+    controller_->navigate(CString::fromUtf8(server_.urlFor("/u.zqml")), NavigationLoading::Shown,
+                          NavigationInput::Open);
+    ASSERT_TRUE(pumpUntil([&] { return server_.requests().size() == 2; }));
+    controller_->onAction(u"rf(0)");
+    EXPECT_TRUE(pumpUntil([&] { return shows("/u.zqml"); }, 4000)) << shownUrl();
+    EXPECT_EQ(server_.requests().size(), 2u) << "no reload went out under the user's request";
+}
+
+// Regression: the reply of a reload in flight took the screen from an alert
+// opened meanwhile, which vanished unanswered.
+TEST_F(AutoRefreshServerTest, AnAlertOpenedDuringAReloadKeepsTheScreenUntilAnswered) {
+    server_.writePage("r.zqml", "<zqml><body><text>r</text></body></zqml>");
+    useServer(false);
+    controller_->openUrl(
+        {.url = CString::fromUtf8(server_.urlFor("/r.zqml")), .blockInput = false});
+    ASSERT_TRUE(pumpUntil([&] { return shows("/r.zqml"); }));
+    PageEntry* before = controller_->currentEntry();
+    server_.setLateDelayMs(300);
+    server_.setFault(testserver::Fault::Late, 1);
+    controller_->onAction(u"rf(0)");
+    ASSERT_TRUE(pumpUntil([&] { return server_.requests().size() == 2; }));
+    controller_->onAction(u"al(Hi,1)");
+    Displayable* alert = display_->getCurrent();
+    ASSERT_NE(alert, controller_->currentScreen());
+    pumpUntil([] { return false; }, 1000);
+    EXPECT_EQ(display_->getCurrent(), alert);
+    // Its "返" key closes it; the reloaded page comes after.
+    pressKey(kKeySoftRight);
+    EXPECT_TRUE(pumpUntil([&] {
+        return controller_->currentEntry() != before &&
+               display_->getCurrent() == controller_->currentScreen();
+    }));
+}
+
 }  // namespace
 }  // namespace zq

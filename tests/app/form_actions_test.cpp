@@ -18,6 +18,7 @@
 #include "platform/message_box.h"
 #include "platform/ui_executor.h"
 #include "tests/support/fake_input.h"
+#include "tests/support/headless_harness.h"
 #include "tests/support/test_env.h"
 #include "ui/alert_screen.h"
 #include "ui/display.h"
@@ -397,6 +398,53 @@ TEST_F(BoxActions, AlertShowsOverThePageWithItsReturnKey) {
     EXPECT_EQ(alert->getTitle().toUtf8(), "警告");
     display.setCurrent(page, true);
     controller_.reset();
+}
+
+// A confirm answered by keys while something changes the page under its box.
+class ConfirmUnderChanges : public FormActions {
+protected:
+    // Enter's press runs `confirm` with `underTheBox` posted to run while the
+    // box is open; the next Enter answers Yes.
+    void confirmWhile(const char* confirm, std::function<void()> underTheBox) {
+        test::RecordingHandler page;
+        page.onEvent = [&](const InputEvent& e) {
+            const auto* key = std::get_if<KeyDown>(&e);
+            if (!key || key->code != kKeyEnter || asked_) return;
+            asked_ = true;
+            postToUi(underTheBox);
+            run(confirm);
+        };
+        harness_.run("key enter\nkey enter\n", page);
+    }
+    std::vector<std::string> boxTexts() const {
+        std::vector<std::string> texts;
+        for (const MessageBoxRecord& box : messageBoxLog()) texts.push_back(box.text.toUtf8());
+        return texts;
+    }
+
+    test::HeadlessHarness harness_;
+    bool asked_ = false;
+};
+
+// Regression: a reload that came while the box was open replaced the page,
+// and Yes sent the new page's form, without the quantity the user typed.
+TEST_F(ConfirmUnderChanges, YesSendsWhatTheUserConfirmedWhileAReloadWaits) {
+    open("form.zqml");
+    field(InputKind::TextField, "qty", "qty", "100500", "login");
+    confirmWhile("cf(Buy?,st(login),bk(1))", [this] { run("rf()"); });
+    EXPECT_EQ(lastUrl(), "file://done.zqml?qty=100500#top");
+    ASSERT_FALSE(boxTexts().empty());
+    EXPECT_EQ(boxTexts()[0], "Buy?");
+}
+
+// Regression: values changed under the box were sent as if confirmed.
+TEST_F(ConfirmUnderChanges, ChangedValuesSendNothingAndTheUserIsTold) {
+    open("form.zqml");
+    FakeInput& qty = field(InputKind::TextField, "qty", "qty", "100500", "login");
+    confirmWhile("cf(Buy?,st(login),bk(1))", [&qty] { qty.setValue(CString(u"100")); });
+    EXPECT_EQ(lastUrl(), "file://form.zqml");
+    EXPECT_EQ(boxTexts(),
+              (std::vector<std::string>{"Buy?", "页面已更新，操作未执行，请重新确认。"}));
 }
 
 }  // namespace

@@ -92,6 +92,22 @@ TEST_F(HyperlinkItemTest, FocusedLinkRaisesItsEventByKeyTapAndCommand) {
     expectOneLinkEvent(listener, "command listener");
 }
 
+// Regression: the release of an Enter whose press answered a box fired the
+// focused link below it, so an SMS link sent its message twice.
+TEST_F(HyperlinkItemTest, OnlyTheReleaseOfItsOwnPressFiresTheLink) {
+    RecordingListener listener;
+    auto link = makeLink(&listener);
+    link->init(240, 240);
+    link->focus(nullptr, 0);
+    EXPECT_FALSE(link->keyReleased(kKeyEnter, kGameFire));
+    EXPECT_TRUE(listener.events.empty());
+    // A press the link lost when its screen was hidden does not count.
+    link->keyPressed(kKeyEnter, kGameFire);
+    link->hideNotify();
+    EXPECT_FALSE(link->keyReleased(kKeyEnter, kGameFire));
+    EXPECT_TRUE(listener.events.empty());
+}
+
 TEST_F(HyperlinkItemTest, LinkWithoutListenerFallsBackQuietly) {
     auto link = makeLink(nullptr);
     link->focus(nullptr, 0);

@@ -82,6 +82,35 @@ TEST_F(MessageBoxTest, ScriptedAnswersAndKeysCloseTheOpenBox) {
     }
 }
 
+// Regression: a box answered on a key's press let the release through to the
+// page below, whose focused link fires on release and opened the boxes again.
+TEST_F(MessageBoxTest, TheKeyThatAnswersABoxIsTheBoxsPressAndRelease) {
+    for (const char* answerKey : {"enter", "clear"}) {
+        HeadlessHarness harness;
+        RecordingHandler handler;
+        int releases = 0;
+        // A link: its release opens two boxes in a row, as an SMS link does.
+        handler.onEvent = [&](const InputEvent& e) {
+            const auto* key = std::get_if<KeyUp>(&e);
+            if (!key || key->code != kKeyEnter) return;
+            ++releases;
+            messageBox(u"Sending", u"Info", MessageBoxType::Ok);
+            messageBox(u"Sent", u"Info", MessageBoxType::Ok);
+        };
+        const std::string answer = std::string("key ") + answerKey + "\n";
+        harness.run("key enter\n" + answer + answer, handler);
+        EXPECT_EQ(releases, 1) << answerKey;
+        EXPECT_EQ(messageBoxLog().size(), 2u) << answerKey;
+        // The boxes had the keys: the page saw one press and one release.
+        std::vector<std::string> pageKeys;
+        for (const std::string& event : handler.events) {
+            if (event.starts_with("key")) pageKeys.push_back(event);
+        }
+        EXPECT_EQ(pageKeys, (std::vector<std::string>{"key-down 13 r1", "key-up 13"})) << answerKey;
+        clearMessageBoxLog();
+    }
+}
+
 TEST_F(MessageBoxTest, ATapOnAButtonPicksIt) {
     MessageBoxLayout layout = layoutMessageBox({240, 320}, u"Really?", MessageBoxType::YesNo);
     ASSERT_EQ(layout.buttons.size(), 2u);
