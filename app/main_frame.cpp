@@ -1,6 +1,7 @@
 #include "app/main_frame.h"
 
 #include <memory>
+#include <string>
 #include <variant>
 
 #include "app/page_controller.h"
@@ -54,7 +55,10 @@ bool isPassedVirtualKey(int code) {
 
 // Control characters (backspace, return) come with their keys, which the
 // screens already get.
-bool isDroppedCharacter(char16_t ch) { return ch < 32; }
+std::u16string withoutControls(std::u16string text) {
+    std::erase_if(text, [](char16_t ch) { return ch < 32; });
+    return text;
+}
 
 }  // namespace
 
@@ -72,9 +76,11 @@ void MainFrame::setController(PageController* controller) {
 bool MainFrame::isPassedKey(int keyCode) {
     // The platform's clear key is the handset's Delete and Escape.
     if (keyCode == kKeyClear) return true;
-    // The hash key types '#'; its character is what the screens get, as for
-    // the digits and the star (35 is not the End key here).
-    if (keyCode == kKeyHash) return false;
+    // The phone's keypad: its digits, star and hash (35 is not the End key
+    // here). Typed characters come as text instead.
+    if ((keyCode >= '0' && keyCode <= '9') || keyCode == kKeyStar || keyCode == kKeyHash) {
+        return true;
+    }
     return isPassedVirtualKey(keyCode);
 }
 
@@ -88,7 +94,7 @@ void MainFrame::onInput(const InputEvent& event) {
     } else if (const auto* up = std::get_if<KeyUp>(&event)) {
         onKeyUp(up->code);
     } else if (const auto* typed = std::get_if<CharInput>(&event)) {
-        onChar(typed->ch);
+        onText(typed->text);
     } else if (const auto* press = std::get_if<PointerDown>(&event)) {
         if (Displayable* shown = current()) shown->pointerPressed(press->x, press->y + kPenYOffset);
     } else if (const auto* move = std::get_if<PointerMove>(&event)) {
@@ -128,9 +134,10 @@ void MainFrame::onKeyUp(int keyCode) {
     if (Displayable* shown = current()) shown->keyReleased(keyCode);
 }
 
-void MainFrame::onChar(char16_t ch) {
-    if (isDroppedCharacter(ch)) return;
-    if (Displayable* shown = current()) shown->charTyped(ch);
+void MainFrame::onText(const std::u16string& text) {
+    const std::u16string typed = withoutControls(text);
+    if (typed.empty()) return;
+    if (Displayable* shown = current()) shown->textTyped(CString(typed));
 }
 
 void MainFrame::onResize(int width, int height) {

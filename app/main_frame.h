@@ -21,16 +21,19 @@
 //
 // Input (platform/window.h codes; a key code the frame passes on reaches the
 // Display's current displayable unchanged):
-// - Keys: only fire, backspace, clear (-8), the arrows, the two soft keys
-//   and the other control keys of kPassedKeys pass; digits, '*', '#' and
-//   letters are dropped here because their characters arrive as CharInput.
+// - Keys: fire, backspace, clear (-8), the arrows, the two soft keys, the
+//   other control keys of kPassedKeys and the phone's keypad (digits, '*',
+//   '#') pass; letters are dropped here because they arrive as CharInput.
+//   A keypad key is the phone's key (multi-tap in a field); a digit typed
+//   on the desktop arrives as text, never as a key.
 // - A held key gives three keyPressed calls and keyRepeated from the fourth
 //   key-down message on. Key-down messages are counted between releases (any
 //   key's KeyUp) with no timing; a KeyDown with repeat count 1 is a fresh
 //   press and starts the count again as a release would.
-// - Characters reach the displayable as charTyped, never as key codes: 'p'
-//   and 'q' are not the soft keys, '(' is not DOWN. Control characters are
-//   dropped (their keys came as keys). A space arrives only as a character.
+// - Typed text reaches the displayable whole as textTyped, never as key
+//   codes: 'p' and 'q' are not the soft keys, '(' is not DOWN. Control
+//   characters are dropped (their keys came as keys). A space arrives only
+//   as a character.
 // - Pen down, drag and up reach the current displayable at (x, y + 2).
 // - A Resize rebuilds the Display's buffer, updates the screen metrics
 //   (landscape flag) and the display area, and resizes the current screen.
@@ -41,6 +44,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "platform/ui_loop.h"
 #include "platform/window.h"
@@ -76,7 +80,7 @@ public:
     // --- the frame's message handlers -----------------------------------------
     void onKeyDown(int keyCode, int repeatCount);
     void onKeyUp(int keyCode);
-    void onChar(char16_t ch);
+    void onText(const std::u16string& text);
     void onResize(int width, int height);
 
     // Command routing. kExitCommand, while armed, asks "确认退出" (Yes/No)

@@ -88,7 +88,7 @@ void TextField::setString(const CString& text) {
     if (text.isEmpty()) {
         caret = 0;
     } else if ((caret == 0 && old.isEmpty()) || caret > text.length() ||
-               text.length() > old.length() + 1) {
+               charCount(text) > charCount(old) + 1) {
         caret = text.length();
     }
     storeValue(text, caret);
@@ -97,11 +97,13 @@ void TextField::setString(const CString& text) {
 void TextField::storeValue(const CString& text, int caret) {
     const CString old = value();
     applyValue(text);
+    // Never between the halves of a surrogate pair.
     caretIndex_ = std::clamp(caret, 0, text.length());
+    if (caretIndex_ > 0 && nextCharIndex(text, caretIndex_ - 1) > caretIndex_) ++caretIndex_;
     if (text.isEmpty()) textLines_.resetCaret();
     if (focused_) updateEditCommands();
     if (!(text == old)) {
-        if (text.length() == maxSize_ && !limitAction_.isEmpty()) raise(limitAction_);
+        if (charCount(text) == maxSize_ && !limitAction_.isEmpty()) raise(limitAction_);
         if (!changeAction_.isEmpty()) raise(changeAction_);
     }
     if (text.isEmpty()) input_.valueEmptied();
@@ -111,7 +113,7 @@ bool TextField::insertText(const CString& text, int position) {
     if (readOnly_ || text.isEmpty()) return false;
     commitPendingChar();
     const CString old = value();
-    if (old.length() + text.length() > maxSize_) return false;
+    if (charCount(old) + charCount(text) > maxSize_) return false;
     if (!acceptsTextForMode(old, text)) return false;
     position = std::clamp(position, 0, old.length());
     CString next = old;
@@ -126,11 +128,11 @@ bool TextField::insertChar(char16_t ch, bool insert, bool commit) {
     const CString old = value();
     const int caret = std::clamp(caretIndex_, 0, old.length());
     const bool grows = insert || caret >= old.length();
-    if (grows && old.length() >= maxSize_) return false;
+    if (grows && charCount(old) >= maxSize_) return false;
     if (!acceptsEmailChar(ch, caret, old)) return false;
 
     CString next = old.left(caret) + CString(ch);
-    next += old.mid(insert ? caret : std::min(caret + 1, old.length()));
+    next += old.mid(insert ? caret : nextCharIndex(old, caret));
     if (commit) {
         storeValue(next, caret + 1);
         endCommit(ch);
@@ -173,8 +175,9 @@ bool TextField::deleteBeforeCaret() {
         input_.dropPending();
     } else if (caret > 0) {
         input_.dropPending();
-        next.deleteAt(caret - 1);
-        --caret;
+        const int start = previousCharIndex(current, caret);
+        next.deleteAt(start, caret - start);
+        caret = start;
     } else {
         return false;
     }
@@ -192,6 +195,27 @@ void TextField::typeChar(char16_t ch) {
         if (!digit && !point) return;
     }
     insertChar(ch, true, true);
+}
+
+bool TextField::textTyped(const CString& text) {
+    if (!focused_ || readOnly_ || text.isEmpty()) return false;
+    commitPendingChar();
+    const CString old = value();
+    // Refused text is dropped whole, never in part.
+    if (charCount(old) + charCount(text) > maxSize_) return true;
+    if (input_.isNumericOnly()) {
+        int points = old.find(u'.') >= 0 ? 1 : 0;
+        for (char16_t ch : text.view()) {
+            if (ch == u'.' && input_.acceptsPoint() && ++points == 1) continue;
+            if (ch < u'0' || ch > u'9') return true;
+        }
+    }
+    const int caret = std::clamp(caretIndex_, 0, old.length());
+    CString next = old;
+    next.insert(caret, text);
+    storeValue(next, caret + text.length());
+    endCommit(text[text.length() - 1]);
+    return true;
 }
 
 void TextField::reset() {

@@ -1,19 +1,24 @@
 // TextField: the text input of a page ("edit"). It shows its value like a
 // StringItem and, while focused and editable, a blinking I-beam caret.
 //
-// Input comes from three sides:
-//   - the keypad (text_field_keys.cpp): '#' cycles the input modes
+// Input comes from four sides:
+//   - the phone's keypad (text_field_keys.cpp): '#' cycles the input modes
 //     abc -> Abc -> ABC -> 123 -> Nat.; a digit key steps through its
 //     letters (multi-tap), the chosen one staying pending at the caret until
 //     another key, a second without tapping (animate) or a mode change
 //     commits it; holding a digit turns the pending letter into the digit;
-//     holding the clear key deletes words, then everything;
+//     holding the clear key deletes words, then everything. A new field has
+//     no mode yet, reads "123" and its digit keys enter digits;
+//   - text typed on a desktop keyboard or committed by an input method
+//     (textTyped), which enters as typed in every mode;
 //   - the soft keyboard the screen opens on focus (KeyboardTarget);
 //   - the item commands "删除" (delete before the caret) and "清除" (clear).
 //
-// Typed text never grows past maxSize. The value is wrapped into lines that
-// are index ranges into it (each keeps the blank or line feed that ended
-// it), so the caret is always an index into the value itself.
+// Typed text never grows past maxSize characters. A character is a code
+// point: a surrogate pair is counted, stepped over, deleted and wrapped as
+// one, and the caret never stands inside one. The value is wrapped into
+// lines that are index ranges into it (each keeps the blank or line feed
+// that ended it), so the caret is always an index into the value itself.
 //
 // A password field shows one "*" per character and keeps the real value
 // apart. Value changes raise TextFieldEvents with the page's actions to the
@@ -98,6 +103,10 @@ public:
     bool keyPressed(int keyCode, int gameAction) override;
     bool keyRepeated(int keyCode, int gameAction) override;
     bool keyReleased(int keyCode, int gameAction) override;
+    // While focused and editable: the text goes in whole at the caret, as
+    // typed, whatever the mode (a numeric field takes digits only), or not
+    // at all when it does not fit. True then, even for refused text.
+    bool textTyped(const CString& text) override;
     // Pending commit after 1 s, the long clear, the caret blink; true when
     // the field must be repainted.
     bool animate() override;

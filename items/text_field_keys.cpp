@@ -15,6 +15,10 @@ constexpr int32_t kBlinkMs = 501;
 
 bool isDigitKey(int key) { return key >= '0' && key <= '9'; }
 
+// A new field has no mode yet: its indicator reads "123", and the keys
+// enter digits as in "123".
+bool entersDigits(int mode) { return mode == kModeDigits || mode == kModeNone; }
+
 }  // namespace
 
 void TextField::setConstraints(uint32_t constraints) {
@@ -83,8 +87,8 @@ bool TextField::keyRepeated(int keyCode, int gameAction) {
         forwardDelete();
         return true;
     }
-    if (isDigitKey(keyCode) && !input_.isNumericOnly() && input_.mode() != kModeDigits &&
-        !readOnly_ && value().length() <= maxSize_) {
+    if (isDigitKey(keyCode) && !input_.isNumericOnly() && !entersDigits(input_.mode()) &&
+        !readOnly_ && charCount(value()) <= maxSize_) {
         input_.noteKeyTime();
         // Only the pending letter of this very key becomes its digit; the
         // text never grows here.
@@ -105,7 +109,7 @@ bool TextField::keyRepeated(int keyCode, int gameAction) {
 void TextField::forwardDelete() {
     commitPendingChar();
     if (readOnly_ || caretIndex_ >= value().length()) return;
-    ++caretIndex_;
+    caretIndex_ = nextCharIndex(value(), caretIndex_);
     deleteBeforeCaret();
 }
 
@@ -114,11 +118,11 @@ void TextField::clearHeld() { input_.keyUp(); }
 bool TextField::handleCharKey(int keyCode) {
     input_.setDirect(false);
     const CString current = value();
-    const int length = current.length();
+    const int length = charCount(current);
     const bool hasPoint = current.find(u'.') >= 0;
 
     // 1. Numbers.
-    if (input_.mode() == kModeDigits && !readOnly_) {
+    if (entersDigits(input_.mode()) && !readOnly_) {
         if (isDigitKey(keyCode)) {
             if (length < maxSize_) insertChar(static_cast<char16_t>(keyCode), true, true);
             return true;
@@ -171,7 +175,7 @@ bool TextField::multiTap(int keyCode, const CString& keys) {
         input_.nextTap(keys.length());
     } else {
         commitPendingChar();
-        if (value().length() >= maxSize_) return true;
+        if (charCount(value()) >= maxSize_) return true;
         input_.startTap(keyCode);
     }
     const CString current = value();
@@ -257,11 +261,11 @@ bool TextField::moveCaret(int keyCode, int gameAction) {
             break;
         case kGameLeft:
             if (caretIndex_ <= 0) return false;
-            target = caretIndex_ - 1;
+            target = previousCharIndex(value(), caretIndex_);
             break;
         case kGameRight:
             if (caretIndex_ >= length) return false;
-            target = caretIndex_ + 1;
+            target = nextCharIndex(value(), caretIndex_);
             break;
         default:
             return false;

@@ -58,7 +58,7 @@ bool TextField::insertSymbol(const CString& text) {
     if (readOnly_) return false;
     commitPendingChar();
     const CString old = value();
-    if (old.length() + text.length() > maxSize_) return false;
+    if (charCount(old) + charCount(text) > maxSize_) return false;
     const int caret = std::clamp(caretIndex_, 0, old.length());
     CString next = old;
     next.insert(caret, text);

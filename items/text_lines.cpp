@@ -11,7 +11,38 @@ namespace {
 
 bool endsLine(char16_t ch) { return ch == u' ' || ch == u'\t' || ch == u'\n'; }
 
+bool isHighSurrogate(char16_t ch) { return ch >= 0xD800 && ch <= 0xDBFF; }
+bool isLowSurrogate(char16_t ch) { return ch >= 0xDC00 && ch <= 0xDFFF; }
+
 }  // namespace
+
+int charCount(const CString& text) {
+    int count = 0;
+    for (int i = 0; i < text.length(); i = nextCharIndex(text, i)) ++count;
+    return count;
+}
+
+int nextCharIndex(const CString& text, int index) {
+    const int length = text.length();
+    if (index >= length) return length;
+    if (index < 0) return 0;
+    const bool pair =
+        isHighSurrogate(text[index]) && index + 1 < length && isLowSurrogate(text[index + 1]);
+    return index + (pair ? 2 : 1);
+}
+
+int previousCharIndex(const CString& text, int index) {
+    index = std::min(index, text.length());
+    if (index <= 0) return 0;
+    const bool pair =
+        index >= 2 && isLowSurrogate(text[index - 1]) && isHighSurrogate(text[index - 2]);
+    return index - (pair ? 2 : 1);
+}
+
+int advanceChars(const CString& text, int index, int count, int end) {
+    for (int i = 0; i < count && index < end; ++i) index = nextCharIndex(text, index);
+    return std::min(index, end);
+}
 
 void TextLines::wrap(const CString& text, const Font& font, int firstLineWidth, int lineWidth) {
     lines_.clear();
@@ -20,8 +51,9 @@ void TextLines::wrap(const CString& text, const Font& font, int firstLineWidth, 
     Range line;
     int width = 0;
     int lastBreak = -1;  // index behind the last blank of the line
-    for (int i = 0; i < length; ++i) {
+    for (int i = 0, next = 0; i < length; i = next) {
         const char16_t ch = text[i];
+        next = nextCharIndex(text, i);
         if (ch == u'\n') {
             line.end = i + 1;
             lines_.push_back(line);
@@ -31,7 +63,7 @@ void TextLines::wrap(const CString& text, const Font& font, int firstLineWidth, 
             continue;
         }
         const int limit = lines_.empty() ? firstLineWidth : lineWidth;
-        const int w = font.charWidth(ch);
+        const int w = font.textWidth(text.view().substr(i, next - i));
         if (limit > 0 && width + w > limit && i > line.start) {
             const int cut = lastBreak > line.start ? lastBreak : i;
             line.end = cut;
@@ -79,9 +111,10 @@ void TextLines::locate(const CString& text, const Font& font, int index) {
     }
     const Range& line = lines_[at];
     lineIndex_ = at;
-    column_ = std::clamp(index - line.start, 0, line.end - line.start);
+    const int offset = std::clamp(index - line.start, 0, line.end - line.start);
     const CString shown = lineText(text, at);
-    caretX_ = font.textWidth(shown.view().substr(0, std::min(column_, shown.length())));
+    column_ = charCount(text.mid(line.start, offset));
+    caretX_ = font.textWidth(shown.view().substr(0, std::min(offset, shown.length())));
     caretLineWidth_ = font.textWidth(shown.view());
     caretY_ = lineHeight_ * lineIndex_;
 }
@@ -92,7 +125,7 @@ int TextLines::indexOnLineAway(const CString& text, int length, int step) const 
     const Range& range = lines_[target];
     int end = range.end;
     if (end > range.start && end <= text.length() && text[end - 1] == u'\n') --end;
-    return std::min(range.start + column_, target == count() - 1 ? length : end);
+    return advanceChars(text, range.start, column_, target == count() - 1 ? length : end);
 }
 
 }  // namespace zq

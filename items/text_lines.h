@@ -5,7 +5,8 @@
 //
 // The text is not kept: each call takes the text the lines were (or are to
 // be) made from. Widths and x offsets are pixels in the given font; the
-// caret's y is from the first line's top. UI thread.
+// caret's y is from the first line's top; its column counts whole
+// characters. UI thread.
 #pragma once
 
 #include <vector>
@@ -16,6 +17,17 @@ namespace zq {
 
 class Font;
 
+// Whole characters of a UTF-16 text: a surrogate pair is one character, and
+// an index that is a character boundary never falls inside one.
+// The number of characters.
+int charCount(const CString& text);
+// The index behind the character at `index` (the length at the end).
+int nextCharIndex(const CString& text, int index);
+// The index of the character before `index` (0 at the start).
+int previousCharIndex(const CString& text, int index);
+// The index `count` characters on from `index`, at most `end`.
+int advanceChars(const CString& text, int index, int count, int end);
+
 class TextLines {
 public:
     struct Range {
@@ -24,7 +36,8 @@ public:
     };
 
     // Breaks `text` at the last blank (or, without one, the last character)
-    // that fits the width; line feeds always break. A width of 0 or less
+    // that fits the width, never inside a surrogate pair; line feeds always
+    // break. A width of 0 or less
     // never breaks. Empty text gives no lines.
     void wrap(const CString& text, const Font& font, int firstLineWidth, int lineWidth);
     void clear() { lines_.clear(); }

@@ -7,6 +7,7 @@
 
 #include "platform/cstring.h"
 #include "platform/files.h"
+#include "platform/font.h"
 #include "platform/image.h"
 #include "platform/message_box.h"
 
@@ -193,7 +194,12 @@ private:
             text.find("\xEF\xBF\xBD") == std::string_view::npos) {
             return "char: the text is not valid UTF-8";
         }
-        for (char16_t ch : units) addInput(CharInput{ch});
+        // One character after another, as typed on keys.
+        for (size_t i = 0; i < units.size();) {
+            const size_t start = i;
+            nextChar(units, i);
+            addInput(CharInput{units.substr(start, i - start)});
+        }
         return std::nullopt;
     }
 

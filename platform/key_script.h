@@ -9,7 +9,8 @@
 //   key K            key K pressed and released (KeyDown repeat 1, KeyUp)
 //   key K xN         key K held for N key-down messages with repeat counts
 //                    1..N, then released (N from 1 to 1000)
-//   char TEXT        each character of TEXT typed, in order
+//   char TEXT        each character of TEXT typed, in order, as on a
+//                    desktop keyboard: it enters a field as it is
 //   tap X Y          pointer down and up at screen pixel (X, Y)
 //   down X Y         pointer down;  move X Y: pointer drag;  up X Y: release
 //   wait MS          lets MS milliseconds (0..600000) pass while timers and
@@ -23,7 +24,8 @@
 //
 // K is a key code (40, 13, -8, ...) or a name: left, up, right, down,
 // enter (or fire), soft1 (or f1), soft2 (or f2), backspace, clear, star,
-// hash. Digits are typed with char.
+// hash. The digit codes (48 to 57), star and hash are the phone's keypad:
+// in a text field they multi-tap as its input mode says.
 //
 // Steps run one at a time: the UI loop handles each step, and the posted
 // work it causes, and repaints before the next step is taken.

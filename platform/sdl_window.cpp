@@ -44,13 +44,38 @@ private:
 
 std::atomic<bool> sdlWindowOpen{false};
 
+// The phone's keypad on the desktop's numeric keypad: its digits, '*', and
+// '/' for '#' (a desktop keypad has none; '/' stands beside '*'). By the
+// physical key, so that NumLock does not matter. 0 for other keys.
+int keypadKeyCode(const SDL_Keysym& key) {
+    const SDL_Scancode scan = key.scancode;
+    if (scan >= SDL_SCANCODE_KP_1 && scan <= SDL_SCANCODE_KP_9) {
+        return '1' + static_cast<int>(scan - SDL_SCANCODE_KP_1);
+    }
+    if (key.sym >= SDLK_KP_1 && key.sym <= SDLK_KP_9) {
+        return '1' + static_cast<int>(key.sym - SDLK_KP_1);
+    }
+    if (scan == SDL_SCANCODE_KP_0 || key.sym == SDLK_KP_0) return '0';
+    if (scan == SDL_SCANCODE_KP_MULTIPLY || key.sym == SDLK_KP_MULTIPLY) return kKeyStar;
+    if (scan == SDL_SCANCODE_KP_DIVIDE || key.sym == SDLK_KP_DIVIDE || key.sym == SDLK_KP_HASH) {
+        return kKeyHash;
+    }
+    return 0;
+}
+
+// The character a keypad key of keypadKeyCode types with NumLock on.
+char16_t keypadText(const SDL_Keysym& key) {
+    const int code = keypadKeyCode(key);
+    if (code != kKeyHash) return static_cast<char16_t>(code);
+    return key.sym == SDLK_KP_HASH ? u'#' : u'/';
+}
+
 // The handset code of an SDL key, or 0 for keys the client does not use.
-int handsetKeyCode(SDL_Keycode key) {
-    if (key >= SDLK_0 && key <= SDLK_9) return '0' + static_cast<int>(key - SDLK_0);
-    if (key >= SDLK_KP_1 && key <= SDLK_KP_9) return '1' + static_cast<int>(key - SDLK_KP_1);
-    switch (key) {
-        case SDLK_KP_0:
-            return '0';
+// The keys of the main keyboard that type (digits, '*', '#', letters) are
+// not keys here: their characters arrive as text and enter as typed.
+int handsetKeyCode(const SDL_Keysym& key) {
+    if (const int keypad = keypadKeyCode(key)) return keypad;
+    switch (key.sym) {
         case SDLK_LEFT:
             return kKeyLeft;
         case SDLK_UP:
@@ -71,12 +96,6 @@ int handsetKeyCode(SDL_Keycode key) {
         case SDLK_DELETE:
         case SDLK_ESCAPE:
             return kKeyClear;
-        case SDLK_ASTERISK:
-        case SDLK_KP_MULTIPLY:
-            return kKeyStar;
-        case SDLK_HASH:
-        case SDLK_KP_HASH:
-            return kKeyHash;
         default:
             return 0;
     }
@@ -133,6 +152,7 @@ private:
     Surface lastFrame_;
     std::deque<InputEvent> pending_;
     int heldKey_ = 0;
+    char16_t keypadText_ = 0;  // the text the last keypad key types
     int heldRepeats_ = 0;
     bool pointerDown_ = false;
 };
@@ -206,7 +226,10 @@ void SdlWindow::translate(const SDL_Event& event) {
             translateWindowEvent(event.window);
             break;
         case SDL_KEYDOWN: {
-            int code = handsetKeyCode(event.key.keysym.sym);
+            const int code = handsetKeyCode(event.key.keysym);
+            // A keypad key also types its character (with NumLock on): the
+            // key is what counts, its text is dropped.
+            keypadText_ = keypadText(event.key.keysym);
             if (code == 0) break;
             if (event.key.repeat && code == heldKey_) {
                 ++heldRepeats_;
@@ -218,15 +241,21 @@ void SdlWindow::translate(const SDL_Event& event) {
             break;
         }
         case SDL_KEYUP: {
-            int code = handsetKeyCode(event.key.keysym.sym);
+            const int code = handsetKeyCode(event.key.keysym);
             if (code == 0) break;
             if (code == heldKey_) heldKey_ = 0;
             pending_.push_back(KeyUp{code});
             break;
         }
-        case SDL_TEXTINPUT:
-            for (char16_t ch : utf8ToUtf16(event.text.text)) pending_.push_back(CharInput{ch});
+        case SDL_TEXTINPUT: {
+            // Whole: a character outside the BMP, or a word an input method
+            // committed, is one piece of text.
+            std::u16string text = utf8ToUtf16(event.text.text);
+            if (keypadText_ && text.size() == 1 && text[0] == keypadText_) text.clear();
+            keypadText_ = 0;
+            if (!text.empty()) pending_.push_back(CharInput{std::move(text)});
             break;
+        }
         case SDL_MOUSEBUTTONDOWN: {
             if (event.button.button != SDL_BUTTON_LEFT) break;
             pointerDown_ = true;

@@ -47,11 +47,12 @@ struct KeyUp {
     int code = 0;
     friend bool operator==(const KeyUp&, const KeyUp&) = default;
 };
-// A typed character (one UTF-16 unit; characters outside the BMP arrive as
-// two events, high surrogate first). Never a key: a typed 'p' (112) is not
-// the left soft key, nor '(' (40) DOWN.
+// Typed text: a key's character or what an input method committed, in
+// whole characters (a surrogate pair never arrives split). Never a key: a
+// typed 'p' (112) is not the left soft key, nor '(' (40) DOWN, nor a typed
+// '5' the phone's 5 key.
 struct CharInput {
-    char16_t ch = 0;
+    std::u16string text;
     friend bool operator==(const CharInput&, const CharInput&) = default;
 };
 struct PointerDown {

@@ -45,6 +45,7 @@ public:
     bool keyPressed(int keyCode, int gameAction) override;
     bool keyRepeated(int keyCode, int gameAction) override;
     bool keyReleased(int keyCode, int gameAction) override;
+    bool textTyped(const CString& text) override;
     // Focuses a child: the first or last interactive one by direction, or
     // with a view the remembered one. Raises the focus action once.
     Style* focus(Style* focusStyle, int direction) override;

@@ -133,24 +133,30 @@ bool Container::scrollKeyToFocusArea(int keyCode, int gameAction, Item& child) {
     return scrollOffset_ != before;
 }
 
+// A child may take itself out of its container while it handles a key (a
+// menu entry whose command removes that very entry): after its call, the
+// child is reached only through a reference that knows whether it lives.
+
 bool Container::keyPressed(int keyCode, int gameAction) {
     const LayoutAfterEvent layout(*this);
     if (children_.empty()) return false;
-    if (Item* child = getFocusedItem()) {
+    if (Item* focused = getFocusedItem()) {
         // A child that lost its layout is measured again before it sees the key;
         // a laid-out one may use the key to scroll its focus area into view.
-        if (!child->isInitialised()) {
-            child->init(contentWidth_, contentWidth_);
-        } else if (scrollKeyToFocusArea(keyCode, gameAction, *child)) {
+        if (!focused->isInitialised()) {
+            focused->init(contentWidth_, contentWidth_);
+        } else if (scrollKeyToFocusArea(keyCode, gameAction, *focused)) {
             return true;
         }
         // The child takes the key, or a tab bar keeps its sideways keys from the grid navigation.
-        const bool taken = child->keyPressed(keyCode, gameAction);
+        const ItemRef child = focused->weakRef();
+        const bool taken = focused->keyPressed(keyCode, gameAction);
         if (taken) {
-            if (!scrolls_ && !child->isFixTableItem()) takeFocusArea(*child);
+            if (!scrolls_ && child && !child.get()->isFixTableItem()) takeFocusArea(*child.get());
             return true;
         }
-        if (child->isTabBar() && (gameAction == kGameLeft || gameAction == kGameRight)) {
+        if (child && child.get()->isTabBar() &&
+            (gameAction == kGameLeft || gameAction == kGameRight)) {
             return false;
         }
     }
@@ -159,9 +165,11 @@ bool Container::keyPressed(int keyCode, int gameAction) {
 
 bool Container::keyRepeated(int keyCode, int gameAction) {
     const LayoutAfterEvent layout(*this);
-    Item* child = getFocusedItem();
-    if (child && child->keyRepeated(keyCode, gameAction)) {
-        if (scrolls_ && child->hasInternalArea()) scrollToItem(gameAction, child);
+    Item* focused = getFocusedItem();
+    const ItemRef child = focused ? focused->weakRef() : ItemRef();
+    if (focused && focused->keyRepeated(keyCode, gameAction)) {
+        if (scrolls_ && child && child.get()->hasInternalArea())
+            scrollToItem(gameAction, child.get());
         return true;
     }
     return handleNavigation(keyCode, gameAction);
@@ -169,12 +177,25 @@ bool Container::keyRepeated(int keyCode, int gameAction) {
 
 bool Container::keyReleased(int keyCode, int gameAction) {
     const LayoutAfterEvent layout(*this);
-    Item* child = getFocusedItem();
-    if (child && child->keyReleased(keyCode, gameAction)) {
-        if (scrolls_ && child->hasInternalArea()) scrollToItem(gameAction, child);
+    Item* focused = getFocusedItem();
+    const ItemRef child = focused ? focused->weakRef() : ItemRef();
+    if (focused && focused->keyReleased(keyCode, gameAction)) {
+        if (scrolls_ && child && child.get()->hasInternalArea())
+            scrollToItem(gameAction, child.get());
         return true;
     }
     return Item::keyReleased(keyCode, gameAction);
+}
+
+bool Container::textTyped(const CString& text) {
+    const LayoutAfterEvent layout(*this);
+    Item* focused = getFocusedItem();
+    if (!focused) return false;
+    const ItemRef child = focused->weakRef();
+    if (!focused->textTyped(text)) return false;
+    // As for a key the child took.
+    if (!scrolls_ && child && !child.get()->isFixTableItem()) takeFocusArea(*child.get());
+    return true;
 }
 
 // --- navigation

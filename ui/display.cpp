@@ -104,7 +104,7 @@ void Display::onInput(const InputEvent& event) {
     } else if (const auto* up = std::get_if<KeyUp>(&event)) {
         keyUp(up->code);
     } else if (const auto* typed = std::get_if<CharInput>(&event)) {
-        if (Displayable* current = getCurrent()) current->charTyped(typed->ch);
+        if (Displayable* current = getCurrent()) current->textTyped(CString(typed->text));
     } else if (const auto* down = std::get_if<PointerDown>(&event)) {
         if (Displayable* current = getCurrent()) current->pointerPressed(down->x, down->y);
     } else if (const auto* move = std::get_if<PointerMove>(&event)) {

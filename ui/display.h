@@ -82,7 +82,7 @@ public:
     bool isCurrent(const Displayable* displayable) const;
 
     // --- UiHandler --------------------------------------------------------
-    // Keys go to keyDown/keyUp, typed characters to charTyped; pointer down,
+    // Keys go to keyDown/keyUp, typed text to textTyped; pointer down,
     // move and up to the current
     // displayable's pointerPressed, pointerDragged and pointerReleased at the
     // same pixel; a Resize rebuilds the back buffer at the next paint and

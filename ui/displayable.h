@@ -88,9 +88,9 @@ public:
     virtual void keyPressed(int keyCode) = 0;
     virtual void keyRepeated(int keyCode) = 0;
     virtual void keyReleased(int keyCode) = 0;
-    // A typed character: a press and release of the key `ch` that is never
-    // a control key (112 here is 'p', not the left soft key).
-    virtual void charTyped(char16_t /*ch*/) {}
+    // Typed text, whole characters: never a key (112 here is 'p', not the
+    // left soft key; '5' is not the phone's 5 key).
+    virtual void textTyped(const CString& /*text*/) {}
     // Screen pixels.
     virtual void pointerPressed(int x, int y) = 0;
     virtual void pointerReleased(int x, int y) = 0;

@@ -214,6 +214,9 @@ public:
     virtual bool keyPressed(int keyCode, int gameAction);
     virtual bool keyRepeated(int keyCode, int gameAction);
     virtual bool keyReleased(int keyCode, int gameAction);
+    // Text typed on a desktop keyboard or committed by an input method;
+    // true when the item took it. Only a text input takes it.
+    virtual bool textTyped(const CString& /*text*/) { return false; }
     virtual bool selectPressed();
     virtual void selectReleased();
     virtual bool pointerDragged(int x, int y);

@@ -344,9 +344,10 @@ public:
     void keyPressed(int keyCode) override;
     void keyRepeated(int keyCode) override;
     void keyReleased(int keyCode) override;
-    // Routed like a key with no game action, bound by its own character;
-    // the soft keys never see it.
-    void charTyped(char16_t ch) override;
+    // The focused item takes the text as typed (Item::textTyped); else each
+    // character is routed like a key with no game action and bound by its
+    // own character. The soft keys never see it.
+    void textTyped(const CString& text) override;
     void pointerPressed(int x, int y) override;
     void pointerReleased(int x, int y) override;
     void pointerDragged(int x, int y) override;

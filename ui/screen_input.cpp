@@ -9,6 +9,7 @@
 
 #include "core/string_utils.h"
 #include "platform/clock.h"
+#include "platform/font.h"
 #include "platform/threading.h"
 #include "platform/window.h"
 #include "ui/code_input_pad.h"
@@ -57,22 +58,35 @@ void Screen::keyPressed(int keyCode) {
     keyInProgress_ = false;
 }
 
-void Screen::charTyped(char16_t ch) {
+void Screen::textTyped(const CString& text) {
     RecursiveLock lock(contentLock());
     softKeys_.invalidateMenuLayout();
     lastKeyTime_ = tickCount();
-    if (isInputBlocked()) return;
+    if (isInputBlocked() || text.isEmpty()) return;
     keyInProgress_ = true;
     centrePressed_ = false;
-    const int code = ch;
-    bool handled = softKeys_.isMenuOpen() ? softKeys_.menu()->keyPressed(code, kGameNone)
-                                          : contentKeyPressed(code, kGameNone);
-    if (handled || raiseKeyBinding(CString(ch))) repaint();
-    // The listener of a binding may have opened another screen; this one
-    // still gets the release of its press.
-    handled = softKeys_.isMenuOpen() ? softKeys_.menu()->keyReleased(code, kGameNone)
-                                     : contentKeyReleased(code, kGameNone);
-    if (handled) repaint();
+    // A field takes the text whole, as it was typed.
+    if (!softKeys_.isMenuOpen()) {
+        Container* content = getContent();
+        if (content && content->textTyped(text)) {
+            repaint();
+            keyInProgress_ = false;
+            return;
+        }
+    }
+    const std::u16string_view typed = text.view();
+    for (size_t i = 0; i < typed.size();) {
+        const size_t start = i;
+        const int code = static_cast<int>(nextChar(typed, i));
+        bool handled = softKeys_.isMenuOpen() ? softKeys_.menu()->keyPressed(code, kGameNone)
+                                              : contentKeyPressed(code, kGameNone);
+        if (handled || raiseKeyBinding(CString(typed.substr(start, i - start)))) repaint();
+        // The listener of a binding may have opened another screen; this one
+        // still gets the release of its press.
+        handled = softKeys_.isMenuOpen() ? softKeys_.menu()->keyReleased(code, kGameNone)
+                                         : contentKeyReleased(code, kGameNone);
+        if (handled) repaint();
+    }
     keyInProgress_ = false;
 }
 

@@ -86,13 +86,13 @@ TEST_F(FormEndToEndTest, APageFilledInByKeysSendsExactlyItsFields) {
 
     std::string script = kStart;
     script += shot("01-page");
-    // The name: '#' twice is the "Abc" mode; "22" is a capital B, the
-    // pause commits it, "9" a small w; then the soft keyboard's "5". (The
-    // keyboard opens under the focused field at the right edge; a tap lands
-    // two pixels lower on the screen.)
-    script += "key down\nchar #\nchar #\nchar 2\nchar 2\n";
+    // The name on the phone's keys: '#' twice is the "Abc" mode; "22" is a
+    // capital B, the pause commits it, "9" a small w; then the soft
+    // keyboard's "5". (The keyboard opens under the focused field at the
+    // right edge; a tap lands two pixels lower on the screen.)
+    script += "key down\nkey hash\nkey hash\nkey 50\nkey 50\n";
     script += kCommit;
-    script += "char 9\n";
+    script += "key 57\n";
     script += kCommit;
     script += "tap 165 94\n";
     script += shot("02-name");

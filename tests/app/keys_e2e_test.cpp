@@ -1,6 +1,7 @@
 // Keys end to end: the built zqclient runs headless against the in-process
 // test server; soft keys pressed while a text field has the focus type
-// nothing into it, and typed letters are text, not soft keys or bound keys.
+// nothing into it, typed letters are text, not soft keys or bound keys, and
+// typed text goes out as typed while the phone's keys multi-tap.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -44,6 +45,30 @@ TEST_F(KeysEndToEndTest, SoftKeysTypeNothingAndTypedLettersAreText) {
     EXPECT_EQ(run(script), 0) << err_;
     EXPECT_EQ(server_.queriesFor("/done.zqml"), std::vector<std::string>{"who=apq"});
     EXPECT_TRUE(server_.queriesFor("/bound.zqml").empty());
+}
+
+// Regression: typed digits multi-tapped ("600321" went out as "m0da."),
+// Chinese was dropped in the abc modes, an emoji was cut in half at a full
+// field, and a held phone digit never became the digit.
+TEST_F(KeysEndToEndTest, TypedTextGoesOutAsTypedAndHeldDigitsAreDigits) {
+    server_.writePage("index.zqml", page("<form id=\"f\" action=\"done.zqml\">\n"
+                                         "<edit name=\"code\" label=\"Code\"/>\n"
+                                         "<edit name=\"memo\" label=\"Memo\" maxsize=\"12\"/>\n"
+                                         "<edit name=\"tag\" label=\"Tag\" maxsize=\"3\"/>\n"
+                                         "<button caption=\"Send\" onclick=\"submit(f)\"/>\n"
+                                         "</form>\n"));
+    server_.writePage("done.zqml", page("<text>done</text>\n"));
+
+    // The code as typed; the memo in "abc" mode: typed text, then the phone's
+    // 5 held (its letter turns into the digit) and its 2 tapped twice.
+    const std::string script =
+        "idle 20000\nkey down\nchar 600321\nkey down\nkey hash\nchar ab12 中文,\n"
+        "key 53 x5\nwait 1200\nkey 50\nkey 50\nwait 1200\n" +
+        shot("typed") + "key down\nchar 中文😀😀\nkey down\nkey enter\nidle 10000\n" + shot("sent");
+    EXPECT_EQ(run(script), 0) << err_;
+    EXPECT_EQ(server_.queriesFor("/done.zqml"),
+              std::vector<std::string>{"code=600321&memo=ab12+%E4%B8%AD%E6%96%87%2C5b&tag=%E4%B8%"
+                                       "AD%E6%96%87%F0%9F%98%80"});
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ public:
     void keyPressed(int code) override { log("press " + std::to_string(code), code); }
     void keyRepeated(int code) override { calls.push_back("repeat " + std::to_string(code)); }
     void keyReleased(int code) override { calls.push_back("release " + std::to_string(code)); }
-    void charTyped(char16_t ch) override { calls.push_back("char " + std::to_string(ch)); }
+    void textTyped(const CString& text) override { calls.push_back("text " + text.toUtf8()); }
     void pointerPressed(int x, int y) override { calls.push_back(at("pen-down", x, y)); }
     void pointerDragged(int x, int y) override { calls.push_back(at("pen-move", x, y)); }
     void pointerReleased(int x, int y) override { calls.push_back(at("pen-up", x, y)); }
@@ -79,7 +79,7 @@ TEST_F(MainFrameTest, HeldKeyGivesThreePressesThenRepeats) {
                                     "release 40", "press 40", "press 40", "release 40"}));
 
     // A release of any key, even one the screens never see, ends the hold.
-    EXPECT_EQ(feed({KeyDown{38, 1}, KeyDown{38, 2}, KeyDown{38, 3}, KeyUp{'7'}, KeyDown{38, 4},
+    EXPECT_EQ(feed({KeyDown{38, 1}, KeyDown{38, 2}, KeyDown{38, 3}, KeyUp{65}, KeyDown{38, 4},
                     KeyDown{38, 5}, KeyDown{38, 6}, KeyDown{38, 7}}),
               (Calls{"press 38", "press 38", "press 38", "press 38", "press 38", "press 38",
                      "repeat 38"}));
@@ -88,32 +88,36 @@ TEST_F(MainFrameTest, HeldKeyGivesThreePressesThenRepeats) {
 }
 
 TEST_F(MainFrameTest, KeyFilterPassesOnlyTheClientKeys) {
-    for (int code : {3, 8, 9, 13, 27, 32, 37, 38, 39, 40, 46, 112, 113, int{kKeyClear}}) {
+    // The control keys, and the phone's keypad: its digits, star and hash.
+    for (int code : {3, 8, 9, 13, 27, 32, 37, 38, 39, 40, 46, 112, 113, int{kKeyClear}, int{'0'},
+                     53, int{'9'}, int{kKeyStar}, int{kKeyHash}}) {
         EXPECT_EQ(feed({KeyDown{code, 1}, KeyUp{code}}),
                   (Calls{"press " + std::to_string(code), "release " + std::to_string(code)}))
             << code;
     }
-    // Digits, letters, '*' and '#' come as characters; the rest is unused.
-    for (int code : {10, 11, 21, 42, 44, 47, int{kKeyHash}, int{'0'}, 53, 65, 111, 114}) {
+    // Letters come as text; the rest is unused.
+    for (int code : {10, 11, 21, 44, 47, 58, 65, 111, 114}) {
         EXPECT_EQ(feed({KeyDown{code, 1}, KeyUp{code}}), Calls{}) << code;
     }
 }
 
-TEST_F(MainFrameTest, CharactersAreTypedNotPressed) {
-    EXPECT_EQ(feed({CharInput{u'A'}, CharInput{u'中'}}), (Calls{"char 65", "char 20013"}));
-    // Characters whose codes are also keys' (the arrows, the soft keys) stay
-    // characters; control characters came with their keys.
-    EXPECT_EQ(feed({CharInput{u'('}, CharInput{u'p'}, CharInput{8}, CharInput{13}}),
-              (Calls{"char 40", "char 112"}));
-    EXPECT_EQ(feed({CharInput{u' '}}), (Calls{"char 32"}));
+TEST_F(MainFrameTest, TypedTextArrivesWholeAndIsNeverAKey) {
+    EXPECT_EQ(feed({CharInput{u"A"}, CharInput{u"中文"}, CharInput{u"😀"}}),
+              (Calls{"text A", "text 中文", "text 😀"}));
+    // Characters whose codes are also keys' (the arrows, the soft keys, the
+    // phone's digits) stay text; control characters came with their keys.
+    EXPECT_EQ(feed({CharInput{u"("}, CharInput{u"p"}, CharInput{u"5"}, CharInput{u"\b"},
+                    CharInput{u"\r"}}),
+              (Calls{"text (", "text p", "text 5"}));
+    EXPECT_EQ(feed({CharInput{u" "}}), (Calls{"text  "}));
 }
 
-// Regression: a digit, star or hash key sends a key-down and a character; the
-// screen must see it once.
-TEST_F(MainFrameTest, DigitAndHashKeysReachTheScreenOnce) {
-    EXPECT_EQ(feed({KeyDown{'5', 1}, CharInput{u'5'}, KeyUp{'5'}}), (Calls{"char 53"}));
-    EXPECT_EQ(feed({KeyDown{kKeyHash, 1}, CharInput{u'#'}, KeyUp{kKeyHash}}), (Calls{"char 35"}));
-    EXPECT_EQ(feed({KeyDown{kKeyStar, 1}, CharInput{u'*'}, KeyUp{kKeyStar}}), (Calls{"char 42"}));
+// Regression: the phone's digit keys never reached the screen, so a held
+// digit was never repeated (and never became the digit in a field).
+TEST_F(MainFrameTest, AHeldDigitKeyRepeats) {
+    EXPECT_EQ(harness_.run("key 53 x5\n", frame_), 0);
+    EXPECT_EQ(canvas_.calls,
+              (Calls{"press 53", "press 53", "press 53", "repeat 53", "repeat 53", "release 53"}));
 }
 
 TEST_F(MainFrameTest, PenPositionsArriveTwoPixelsLower) {

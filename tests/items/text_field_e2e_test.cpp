@@ -88,6 +88,27 @@ TEST_F(TextFieldEndToEndTest, SoftKeysNeverTypeAndTypedLettersAreText) {
     EXPECT_EQ(name_->getText(), CString(u"ap(q"));
 }
 
+// Regression: choosing 清除, or 删除 on the last character, took the menu
+// entry away while the menu's key release still used it (use after free,
+// seen under ASan).
+TEST_F(TextFieldEndToEndTest, EditCommandsThatRemoveTheirOwnEntryRunSafely) {
+    // 清除 by the centre key: the second entry.
+    run("char ab\nkey soft1\nkey down\nkey enter\n");
+    EXPECT_EQ(name_->getText(), CString());
+    EXPECT_FALSE(screen_->isPopupMenuOpen());
+    // 清除 by the left soft key.
+    run("char ab\nkey soft1\nkey down\nkey soft1\n");
+    EXPECT_EQ(name_->getText(), CString());
+    EXPECT_FALSE(screen_->isPopupMenuOpen());
+    // 删除 on the last character, by either key.
+    run("char a\nkey soft1\nkey enter\nchar b\nkey soft1\nkey soft1\n");
+    EXPECT_EQ(name_->getText(), CString());
+    EXPECT_FALSE(screen_->isPopupMenuOpen());
+    // The field still takes keys and text.
+    run("char 5\nkey 50\n");
+    EXPECT_EQ(name_->getText(), CString(u"52"));
+}
+
 // Regression: a numeric field took one '.' from the keypad.
 TEST_F(TextFieldEndToEndTest, ANumericFieldTakesDigitsOnly) {
     run("key down\nchar 1.5\nkey 46\n");

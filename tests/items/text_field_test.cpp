@@ -128,6 +128,8 @@ INSTANTIATE_TEST_SUITE_P(
                 u"hi.g", u'g'},
         TapCase{"AbcCapitalisesOneLetter", 0, kModeNone, 20, "# # 2 w 2", u"Aa", u'a'},
         TapCase{"DigitsMode", 0, kModeDigits, 3, "1 2 3 4", u"123", 0},
+        // A new field reads "123" and its keys type as "123" does.
+        TapCase{"NewFieldTypesDigits", 0, kModeNone, 20, "6 0 0 3 2 1", u"600321", 0},
         TapCase{"DecimalPointOnce", kConstraintDecimal, kModeNone, 20, "1 * 2 * 3 #", u"1.23", 0},
         TapCase{"NumericRefusesStar", kConstraintNumeric, kModeNone, 20, "1 * 2", u"12", 0},
         // Refused characters are stepped over: '.' may not open an address.
@@ -137,6 +139,78 @@ INSTANTIATE_TEST_SUITE_P(
         TapCase{"EmailBarStaysPending", kConstraintEmail, kModeLower, 20,
                 "2 w 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1", u"a}", u'}'}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Regression: typed text went through multi-tap ("600321" became "m0da.")
+// and the mode filter dropped Chinese in abc/Abc/ABC/123.
+TEST_F(TextFieldTest, TypedTextEntersAsTypedInEveryMode) {
+    for (int mode : {int{kModeNone}, int{kModeLower}, int{kModeCapital}, int{kModeUpper},
+                     int{kModeDigits}, int{kModeNative}}) {
+        auto field = makeField();
+        field->setInputMode(mode);
+        for (const char16_t* typed : {u"600321", u"ab12", u" (", u"中文", u"😀", u"."}) {
+            EXPECT_TRUE(field->textTyped(CString(typed)));
+        }
+        EXPECT_EQ(field->getText(), CString(u"600321ab12 (中文😀.")) << mode;
+    }
+    // A pending letter goes in first; the text then stands behind it.
+    auto field = makeField();
+    field->setInputMode(kModeLower);
+    play(*field, "2");
+    field->textTyped(CString(u"x"));
+    EXPECT_EQ(field->getText(), CString(u"ax"));
+    EXPECT_FALSE(field->hasPendingChar());
+
+    // A numeric field takes digits only, and drops other text whole.
+    auto numeric = makeField(kConstraintNumeric);
+    numeric->textTyped(CString(u"12"));
+    numeric->textTyped(CString(u"3a"));
+    numeric->textTyped(CString(u"."));
+    EXPECT_EQ(numeric->getText(), CString(u"12"));
+    auto decimal = makeField(kConstraintDecimal);
+    for (const char16_t* typed : {u"1", u".", u"5", u"."}) decimal->textTyped(CString(typed));
+    EXPECT_EQ(decimal->getText(), CString(u"1.5"));
+
+    // Neither an unfocused nor a read-only field takes typed text.
+    auto readOnly = makeField(kConstraintUneditable);
+    EXPECT_FALSE(readOnly->textTyped(CString(u"a")));
+    field->defocus(nullptr);
+    EXPECT_FALSE(field->textTyped(CString(u"a")));
+}
+
+// Regression: the caret, backspace, forward delete and maxSize worked on
+// UTF-16 units: "😀😀😀", LEFT, backspace left a lone surrogate, and
+// "中文😀" into a field of 3 sent half an emoji.
+TEST_F(TextFieldTest, AnEmojiIsOneCharacter) {
+    auto field = makeField(0, 3);
+    EXPECT_TRUE(field->textTyped(CString(u"中文😀")));
+    EXPECT_EQ(field->getText(), CString(u"中文😀"));
+    field->textTyped(CString(u"a"));  // full: nothing more
+    EXPECT_EQ(field->getText(), CString(u"中文😀"));
+
+    auto emoji = makeField(0, 20);
+    emoji->textTyped(CString(u"😀😀😀"));
+    emoji->init(200, 200);  // as the screen lays it out after each key
+    EXPECT_TRUE(emoji->keyPressed(kKeyLeft, kGameLeft));
+    EXPECT_EQ(emoji->getCaretPosition(), 4);
+    EXPECT_TRUE(emoji->keyPressed(kKeyBackspace, kGameNone));
+    EXPECT_EQ(emoji->getText(), CString(u"😀😀"));
+    EXPECT_EQ(emoji->getCaretPosition(), 2);
+    emoji->init(200, 200);
+    EXPECT_TRUE(emoji->keyPressed(kKeyRight, kGameRight));
+    EXPECT_EQ(emoji->getCaretPosition(), 4);
+    emoji->keyPressed(kKeyLeft, kGameLeft);
+    emoji->keyPressed('.', kGameDelete);  // forward delete
+    EXPECT_EQ(emoji->getText(), CString(u"😀"));
+    // Two keypad letters replace nothing of the emoji before them.
+    emoji->setInputMode(kModeLower);
+    play(*emoji, "2 2");
+    EXPECT_EQ(emoji->getText(), CString(u"😀b"));
+
+    // A value from outside that would put the caret inside a pair.
+    emoji->setString(CString(u"x😀"));
+    emoji->setString(CString(u"😀y"));
+    EXPECT_NE(emoji->getCaretPosition(), 1);
+}
 
 TEST_F(TextFieldTest, HashCyclesTheModes) {
     auto field = makeField();

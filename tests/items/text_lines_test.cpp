@@ -55,5 +55,31 @@ TEST_F(TextLinesTest, CaretKeepsItsColumnAcrossLines) {
     EXPECT_EQ(lines.indexOnLineAway(text, text.length(), 2), -1);
 }
 
+// Regression: lines were cut, and columns counted, in UTF-16 units, so a
+// wrapped emoji line began and ended with half a character.
+TEST_F(TextLinesTest, ASurrogatePairIsOneCharacter) {
+    const CString text(u"😀😀😀😀😀😀");  // six characters, twelve units
+    EXPECT_EQ(charCount(text), 6);
+    EXPECT_EQ(nextCharIndex(text, 2), 4);
+    EXPECT_EQ(previousCharIndex(text, 4), 2);
+    EXPECT_EQ(advanceChars(text, 0, 2, text.length()), 4);
+    TextLines lines;
+    lines.setLineHeight(20);
+    lines.wrap(text, *font, 30, 30);  // four characters a line
+    ASSERT_EQ(lines.count(), 2);
+    EXPECT_EQ(lines.line(0).end, 8);
+    EXPECT_EQ(lines.lineText(text, 1), CString(u"😀😀"));
+    lines.locate(text, *font, 4);
+    EXPECT_EQ(lines.caretColumn(), 2);
+    EXPECT_EQ(lines.caretX(), 14);
+    EXPECT_EQ(lines.indexOnLineAway(text, text.length(), 1), 12);
+    // "ab😀" above "😀😀😀😀": the second character's column is index 2 below.
+    const CString mixed(u"ab😀\n😀😀😀😀");
+    lines.wrap(mixed, *font, 100, 100);
+    lines.locate(mixed, *font, 4);
+    EXPECT_EQ(lines.caretColumn(), 3);
+    EXPECT_EQ(lines.indexOnLineAway(mixed, mixed.length(), 1), 5 + 6);
+}
+
 }  // namespace
 }  // namespace zq

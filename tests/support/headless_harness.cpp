@@ -19,12 +19,24 @@ std::string describeEvent(const InputEvent& event) {
             } else if constexpr (std::is_same_v<T, KeyUp>) {
                 return "key-up " + std::to_string(e.code);
             } else if constexpr (std::is_same_v<T, CharInput>) {
-                if (e.ch >= 0xD800 && e.ch <= 0xDFFF) {
-                    char hex[16];
-                    std::snprintf(hex, sizeof hex, "U+%04X", static_cast<unsigned>(e.ch));
-                    return std::string("char ") + hex;
+                // A lone surrogate shows as its code, not as U+FFFD.
+                std::string out = "char ";
+                for (size_t i = 0; i < e.text.size(); ++i) {
+                    const char16_t ch = e.text[i];
+                    const bool high = ch >= 0xD800 && ch <= 0xDBFF;
+                    const bool paired = high && i + 1 < e.text.size() && e.text[i + 1] >= 0xDC00 &&
+                                        e.text[i + 1] <= 0xDFFF;
+                    if (paired) {
+                        out += utf16ToUtf8(e.text.substr(i++, 2));
+                    } else if (ch >= 0xD800 && ch <= 0xDFFF) {
+                        char hex[16];
+                        std::snprintf(hex, sizeof hex, "U+%04X", static_cast<unsigned>(ch));
+                        out += hex;
+                    } else {
+                        out += utf16ToUtf8(std::u16string(1, ch));
+                    }
                 }
-                return "char " + utf16ToUtf8(std::u16string(1, e.ch));
+                return out;
             } else if constexpr (std::is_same_v<T, PointerDown>) {
                 return "pointer-down " + std::to_string(e.x) + " " + std::to_string(e.y);
             } else if constexpr (std::is_same_v<T, PointerMove>) {

@@ -145,7 +145,7 @@ TEST(DisplayTest, KeysMapRepeatCountsAndPointerEventsPassThrough) {
     display.onInput(PointerDown{10, 20});
     display.onInput(PointerMove{11, 21});
     display.onInput(PointerUp{12, 22});
-    display.onInput(CharInput{u'5'});
+    display.onInput(CharInput{u"5"});
     EXPECT_EQ(log,
               (std::vector<std::string>{"pressed 40", "repeated 40", "repeated 40", "released 40",
                                         "pressed 13", "down 10,20", "drag 11,21", "up 12,22"}));

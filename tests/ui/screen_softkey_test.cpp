@@ -369,8 +369,8 @@ TEST_F(SoftKeyTest, SoftKeysAndTypedCharactersAreDifferentKeys) {
     EXPECT_TRUE(events.events.empty());
 
     // Typed 'p' and '(' are characters for the content and the bindings.
-    screen->charTyped(u'p');
-    screen->charTyped(u'(');
+    screen->textTyped(CString(u"p"));
+    screen->textTyped(CString(u"("));
     EXPECT_FALSE(screen->isPopupMenuOpen());
     EXPECT_TRUE(commands_.fired.empty());
     EXPECT_EQ(probe->log,

@@ -3,7 +3,8 @@
 //
 // Serves the pages under DIR on 127.0.0.1: framed requests on --port and the
 // HTTP/1.0 WAP gateway on --http-port (0 or absent picks free ports). Prints
-// the two ports and serves until SIGINT or SIGTERM. --misbehave makes the
+// the two ports and serves until SIGINT or SIGTERM, then prints the URL of
+// every request it received, one "request URL" line each. --misbehave makes the
 // replies misbehave on purpose (--help lists the modes).
 #include <csignal>
 #include <cstdio>
@@ -135,6 +136,11 @@ int main(int argc, char** argv) {
     } else {
         sigwait(&signals, &received);
     }
+    // What the clients asked for, in order, for scripts that check it.
+    for (const zq::testserver::ReceivedRequest& request : server.requests()) {
+        std::printf("request %s\n", request.url.c_str());
+    }
+    std::fflush(stdout);
     server.stop();
     return 0;
 }
