@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/page_controller.h"
+#include "items/fixed_head_table.h"
 #include "items/grid_menu_item.h"
 #include "items/item_makers.h"
 #include "items/tab_item.h"
@@ -417,6 +418,45 @@ TEST_F(TabsInProcessTest, ARowOfATableOnATabPageOrInATreeIsSent) {
     key(kKeyFire);
     ASSERT_TRUE(pumpUntil([&] { return server_.queriesFor("/done.zqml").size() == 2; }));
     EXPECT_NE(server_.queriesFor("/done.zqml")[1].find("code=600001&num=0"), std::string::npos)
+        << server_.queriesFor("/done.zqml")[1];
+}
+
+// Regression: after a tap on a row of a tab page and a way back, the bar
+// and the row both looked focused, DOWN only handed the keys back and FIRE
+// sent the tapped row again.
+TEST_F(TabsInProcessTest, AfterATappedRowAndBackDownAndFireSendTheNextRow) {
+    const std::string table =
+        "<table id='q'><th><td name='code'>Code</td><td>Price</td></th>"
+        "<tr onclick='gw(done.zqml)'><td>600001</td><td>1.00</td></tr>"
+        "<tr onclick='gw(done.zqml)'><td>600002</td><td>2.00</td></tr>"
+        "<tr onclick='gw(done.zqml)'><td>600003</td><td>3.00</td></tr></table>";
+    open("/tabs.zqml", "<zqml><tabbody><page caption='One'>" + table +
+                           "</page><page caption='Two'><text>b</text></page></tabbody></zqml>");
+    auto* form = dynamic_cast<TabbedForm*>(controller_->currentScreen());
+    auto* rows = item<FixTableItem>(u"q");
+    ASSERT_TRUE(form && rows);
+    ASSERT_GT(rows->rowHeight(), 0);
+    // The first data row, below the head.
+    const int y = rows->getAbsoluteY() + rows->contentY() + rows->headHeight() +
+                  rows->rowHeight() / 2 + form->getScrollOffset();
+    tap(rows->getAbsoluteX() + 20, y);
+    ASSERT_TRUE(pumpUntil([&] { return server_.queriesFor("/done.zqml").size() == 1; }));
+    ASSERT_TRUE(pumpUntil([&] { return shows("/done.zqml"); }));
+    EXPECT_NE(server_.queriesFor("/done.zqml")[0].find("code=600001&num=0"), std::string::npos)
+        << server_.queriesFor("/done.zqml")[0];
+
+    controller_->goHistory(1);
+    ASSERT_TRUE(pumpUntil([&] { return shows("/tabs.zqml"); }));
+    ASSERT_EQ(controller_->currentScreen(), form);
+    Surface window(240, 320);
+    display_->paint(window);
+    // One thing looks focused: the row, not the bar.
+    EXPECT_FALSE(form->isTabBarFocused());
+    EXPECT_FALSE(form->getTabBar()->isFocused());
+    key(kKeyDown);
+    key(kKeyFire);
+    ASSERT_TRUE(pumpUntil([&] { return server_.queriesFor("/done.zqml").size() == 2; }));
+    EXPECT_NE(server_.queriesFor("/done.zqml")[1].find("code=600002&num=1"), std::string::npos)
         << server_.queriesFor("/done.zqml")[1];
 }
 
