@@ -150,15 +150,19 @@ TEST_F(GridBuildersTest, GridsBarsAndPicturesLandOnTheTabPageOrNodeTheyAreWritte
         return seen;
     };
 
-    loadPage("<zqml><tabbody><page caption='One'><text>a</text></page>"
-             "<page caption='Two'>" + inner + "</page></tabbody></zqml>");
+    loadPage(
+        "<zqml><tabbody><page caption='One'><text>a</text></page>"
+        "<page caption='Two'>" +
+        inner + "</page></tabbody></zqml>");
     auto* form = dynamic_cast<TabbedForm*>(page_->form());
     ASSERT_NE(form, nullptr);
     EXPECT_EQ(kinds(*form->getPage(0)), "-");
     EXPECT_EQ(kinds(*form->getPage(1)), "GPV");
 
-    loadPage("<zqml><body><text>a</text><tab id='t'><p caption='One'><text>b</text></p>"
-             "<p caption='Two'>" + inner + "</p></tab></body></zqml>");
+    loadPage(
+        "<zqml><body><text>a</text><tab id='t'><p caption='One'><text>b</text></p>"
+        "<p caption='Two'>" +
+        inner + "</p></tab></body></zqml>");
     ASSERT_NE(page_->form(), nullptr);
     EXPECT_EQ(kinds(*page_->form()->getContent()), "--");
     auto* tab = dynamic_cast<TabItem*>(page_->form()->getItemByName(CString(u"t")));
