@@ -83,6 +83,10 @@ public:
 
 private:
     bool childrenFocused() const { return childrenFocused_; }
+    // A visible child that can take the focus.
+    bool hasInteractiveChild() const;
+    // Whether a point (item coordinates) lies below the header's row.
+    bool belowHeader(int y) const;
     void trackChildrenFocusArea();
     int headerHeight() const;
 

@@ -69,6 +69,12 @@ void pageLook(MarkupPage& page, const XmlParser& node, Style& look) {
 
 }  // namespace
 
+std::optional<Color> pageTextColour(MarkupPage& page, const XmlParser& node) {
+    Style look;
+    pageLook(page, node, look);
+    return setColour(look);
+}
+
 void colourLabel(MarkupPage& page, const XmlParser& node, Item& item, const Style* own) {
     Item* label = item.getLabelItem();
     if (!label) return;

@@ -9,8 +9,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "platform/cstring.h"
+#include "platform/geometry.h"
 
 namespace zq {
 
@@ -30,5 +32,9 @@ uint32_t editTypeFlags(const CString& type);
 // "tabbody") element around `node` and of its class. A label stays in the
 // default label colour when neither is set.
 void colourLabel(MarkupPage& page, const XmlParser& node, Item& item, const Style* own = nullptr);
+
+// The text colour the rules of the "body" (or "tabbody") element around
+// `node` and of its class set, if they set one.
+std::optional<Color> pageTextColour(MarkupPage& page, const XmlParser& node);
 
 }  // namespace zq

@@ -162,6 +162,33 @@ TEST_F(TabBuildersTest, TreeItemsNestAndAnyChildNameIsATopLevelItem) {
     EXPECT_EQ(inner->children().getItem(0)->getText().toUtf8(), "A1a");
 }
 
+// Regression: tree entries were white whatever the page said, and a field
+// under a node took the entries' look and lost its frame and fill.
+TEST_F(TabBuildersTest, TreeEntriesTakeThePageColourAndControlsKeepTheirLook) {
+    const std::string sheet =
+        "<style>\nbody{background-color:#ffffff;font-color:#102030}\n"
+        "own{font-color:#405060}\n</style>";
+    const std::string entries =
+        "<ti caption='A'><ti caption='A1'/><edit name='e'/></ti><ti caption='B'/>";
+    ASSERT_TRUE(load("<zqml>" + sheet + "<body><tree id='t'>" + entries +
+                     "</tree><tree id='u' class='own'>" + entries + "</tree></body></zqml>"));
+    const Color page = 0x302010, own = 0x605040;
+    for (const auto& [id, colour] : {std::pair{u"t", page}, std::pair{u"u", own}}) {
+        auto* tree = dynamic_cast<TreeContainer*>(page_->screen()->getItemByName(CString(id)));
+        ASSERT_NE(tree, nullptr);
+        auto* node = dynamic_cast<NodeItem*>(tree->getItem(0));
+        ASSERT_NE(node, nullptr);
+        EXPECT_EQ(node->header()->getStyle()->getColor(), colour);
+        EXPECT_EQ(tree->getItem(1)->getStyle()->getColor(), colour);
+        ASSERT_EQ(node->children().size(), 2);
+        EXPECT_EQ(node->children().getItem(0)->getStyle()->getColor(), colour);
+        // The field keeps the edit look: its frame and its fill.
+        const Item* field = node->children().getItem(1);
+        EXPECT_NE(field->getStyle()->border(), nullptr);
+        EXPECT_NE(field->getStyle()->background(), nullptr);
+    }
+}
+
 TEST_F(TabBuildersTest, HostilePagesBuildWhatTheyCan) {
     std::string deep = "<zqml><body><tree>";
     for (int i = 0; i < 200; ++i) deep += "<ti caption='n'>";
