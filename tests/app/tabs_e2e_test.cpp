@@ -478,5 +478,38 @@ TEST_F(TabsInProcessTest, AGridCellChosenByKeysSendsItsValue) {
     EXPECT_EQ(requestFor("/done.zqml").substr(0, 6), "cell=2");
 }
 
+// Regression: the grid kept DOWN and UP to itself, so the link after it was
+// out of reach and, on a tab page, the bar never got the keys back.
+TEST_F(TabsInProcessTest, KeysLeaveAGridOnATabPageDownToTheNextItemAndUpToTheBar) {
+    std::string cells;
+    for (int i = 0; i < 3; ++i) {
+        cells += "<c img='file://x.png' v='fw(done.zqml?cell=" + std::to_string(i) + ")'/>";
+    }
+    open("/grid.zqml", "<zqml><tabbody><page caption='One'><gm gid='g' id='gm'>" + cells +
+                           "</gm><a href='done.zqml?after=1' name='after'>after</a></page>"
+                           "<page caption='Two'><text>b</text></page></tabbody></zqml>");
+    auto* form = dynamic_cast<TabbedForm*>(controller_->currentScreen());
+    auto* grid = item<GridMenuItem>(u"gm");
+    auto* after = item<Item>(u"after");
+    ASSERT_TRUE(form && grid && after);
+    key(kKeyDown);  // the bar gives the page the keys
+    if (!grid->isFocused()) key(kKeyDown);
+    ASSERT_TRUE(grid->isFocused());
+    EXPECT_FALSE(form->isTabBarFocused());
+    // One row, spread over the page: DOWN scrolls to its end, then leaves it.
+    for (int i = 0; i < 10 && !after->isFocused(); ++i) key(kKeyDown);
+    EXPECT_FALSE(grid->isFocused());
+    EXPECT_TRUE(after->isFocused());
+    bool backInGrid = false;
+    for (int i = 0; i < 10 && !form->isTabBarFocused(); ++i) {
+        key(kKeyUp);
+        backInGrid = backInGrid || grid->isFocused();
+    }
+    EXPECT_TRUE(backInGrid);
+    EXPECT_TRUE(form->isTabBarFocused());  // the top row: UP goes on to the bar
+    key(kKeyRight);                        // and the bar's keys switch tabs
+    EXPECT_EQ(form->getSelectedTab(), 1);
+}
+
 }  // namespace
 }  // namespace zq
