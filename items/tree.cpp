@@ -301,6 +301,11 @@ bool NodeItem::pointerReleased(int x, int y) {
     return Item::pointerReleased(x, y);
 }
 
+void NodeItem::animateParts(DirtyRect& dirty) {
+    if (header_) header_->animateAll(dirty);
+    if (expanded_) children_->animateAll(dirty);
+}
+
 Item* NodeItem::getItemByName(const CString& id) {
     if (Item* found = Item::getItemByName(id)) return found;
     if (header_) {

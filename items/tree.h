@@ -65,6 +65,8 @@ public:
     Style* focus(Style* focusStyle, int direction) override;
     void defocus(Style* normalStyle) override;
     Item* getItemByName(const CString& id) override;
+    // The header, and the children while they are shown.
+    void animateParts(DirtyRect& dirty) override;
 
     // Closing also closes every node below this one.
     void setExpanded(bool expanded);
