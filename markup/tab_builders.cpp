@@ -250,14 +250,20 @@ Item* buildTree(MarkupPage& page, XmlParser& node, Item* parent) {
     tree->setLeaveAction(getAttribute(node, u"onlosefocus", u"lf"));
     tree->setEventListener(page.host());
 
-    // The tree's look comes first: its entries take its text colour, else
-    // the page's.
+    // The tree's look comes first. Its entries take the text colour the
+    // page's own rules for trees or the tree's "class" set, else the page's;
+    // the shipped sheet's tree colour is made for the shipped page colours.
     applyStyleClass(style, CString(u"tree"));
     putPageFont(page, style);
     Style* styled = applyInlineStyle(page, style, styleClass);
-    const std::optional<Color> colour = styled && styled->colorValue
-                                            ? std::optional<Color>(styled->getColor())
-                                            : pageTextColour(page, node);
+    Style own;
+    applyStyleClass(&own, CString(u"tree"));
+    own.colorValue.reset();
+    applyInlineStyle(page, &own, styleClass);
+    std::optional<Color> colour;
+    if (own.colorValue) colour = own.getColor();
+    if (!colour) colour = pageTextColour(page, node);
+    if (!colour && styled && styled->colorValue) colour = styled->getColor();
 
     if (node.intoElem()) {
         while (node.findElem()) buildTreeItem(page, node, nullptr, *tree, colour, 0);

@@ -5,6 +5,8 @@
 // log shows what was sent; the saved screens are probed pixel by pixel.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -277,6 +279,105 @@ TEST_F(TabsEndToEndTest, AFormOnATabPageSubmitsItsFields) {
     EXPECT_GT(info.count(kMark[0], 0, 0, 240, 296), 100);
     EXPECT_EQ(buy.count(kMark[0], 0, 0, 240, 296), 0);
     EXPECT_GT(buy.count(0xFFFBE8, 0, 0, 240, 296), 500);  // the fields
+}
+
+// A tree on one tab page, a grid and two bars (one running) on the other, on
+// a light page and a dark one. The tree's entries take the page's text
+// colour; DOWN past an open node's plain children reaches the next node; UP
+// gives the bar the keys back; the grid's cells show on their own tab only;
+// the running bar moves; and DOWN walks out of the grid to the link after it.
+TEST_F(TabsEndToEndTest, TreesGridsAndBarsOnTabPagesOnALightAndADarkPage) {
+    std::string cells;
+    for (int i = 0; i < 3; ++i) {
+        cells += "<c img=\"file://images/c" + std::to_string(i) + ".png\" v=\"fw(done.zqml)\"/>";
+    }
+    struct Look {
+        const char* name;
+        uint32_t back;
+        uint32_t text;
+    };
+    for (const Look& look : {Look{"light", 0xF4F4F0, 0x203040}, Look{"dark", 0x203040, 0xF0F0F0}}) {
+        SCOPED_TRACE(look.name);
+        auto hex = [](uint32_t c) {
+            char text[8];
+            std::snprintf(text, sizeof text, "#%06x", static_cast<unsigned>(c));
+            return std::string(text);
+        };
+        const std::string sheet = "<style>\nlk{background-color:" + hex(look.back) +
+                                  ";font-color:" + hex(look.text) +
+                                  "}\ngrid{background-color:" + hex(look.back) + "}\n</style>\n";
+        server_.writePage(
+            "index.zqml",
+            test::zqmlDocument(
+                sheet +
+                "<tabbody class=\"lk\">\n<page caption=\"Tree\"><tree id=\"t\">"
+                "<ti caption=\"Shanghai\"><ti caption=\"600000\"/><ti caption=\"600036\"/>"
+                "</ti><ti caption=\"Shenzhen\"><ti caption=\"000001\"/></ti></tree></page>\n"
+                "<page caption=\"Grid\"><progressbar maxvalue=\"-1\" value=\"2\"/>"
+                "<progressbar maxvalue=\"10\" value=\"4\"/><gm class=\"grid\" gid=\"g\">" +
+                cells + "</gm><a href=\"done.zqml?after=1\">after</a></page>\n</tabbody>\n"));
+        const std::string p = std::string(look.name) + "-";
+        std::string script = kStart;
+        script += shot(p + "50-tree");
+        script += "key down\nkey down\nkey enter\n";  // the page, Shanghai, open it
+        script += shot(p + "51-open");
+        script += "key down\n";  // past its plain children: Shenzhen
+        script += shot(p + "52-next");
+        script += "key up\nkey up\nkey right\n";  // Shanghai, the bar, the next tab
+        script += shot(p + "53-grid");
+        script += "wait 600\n";
+        script += shot(p + "54-grid-later");
+        // The bars, the grid (spread over the page: DOWN scrolls through
+        // it), then the link after it; one DOWN more stays there.
+        for (int i = 0; i < 9; ++i) script += "key down\n";
+        script += shot(p + "55-after");
+        script += "key enter\n";
+        script += kReply;
+        const size_t sent = server_.queriesFor("/done.zqml").size();
+        ASSERT_EQ(run(script), 0) << err_;
+        const std::vector<std::string> queries = server_.queriesFor("/done.zqml");
+        ASSERT_EQ(queries.size(), sent + 1);
+        EXPECT_EQ(queries.back(), "after=1");
+
+        const Shot tree = load(p + "50-tree"), open = load(p + "51-open");
+        const Shot next = load(p + "52-next"), grid = load(p + "53-grid");
+        const Shot later = load(p + "54-grid-later"), after = load(p + "55-after");
+        ASSERT_TRUE(tree.image && open.image && next.image && grid.image && later.image &&
+                    after.image);
+        // The captions are written in the page's text colour.
+        auto nearText = [&look](int r, int g, int b) {
+            const int tr = (look.text >> 16) & 0xFF, tg = (look.text >> 8) & 0xFF,
+                      tb = look.text & 0xFF;
+            return std::abs(r - tr) < 40 && std::abs(g - tg) < 40 && std::abs(b - tb) < 40;
+        };
+        EXPECT_TRUE(tree.any(20, 30, 120, 120, nearText));
+        EXPECT_TRUE(open.any(20, 50, 120, 90, nearText));  // the children
+        // The focus bar goes from Shanghai past its plain children to Shenzhen.
+        auto focusTop = [](const Shot& s) {
+            for (int y = 24; y < 296; ++y) {
+                if (s.count(0x707070, 0, y, 240, y + 1) > 100) return y;
+            }
+            return -1;
+        };
+        ASSERT_GT(focusTop(open), 0);
+        EXPECT_GT(focusTop(next), focusTop(open) + 40);
+        // The grid shows on its own tab only.
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_GT(grid.count(kCell[i], 0, 0, 240, 296), 300) << i;
+            EXPECT_EQ(tree.count(kCell[i], 0, 0, 240, 296), 0) << i;
+        }
+        // The running bar (the first blocks from the top) has moved on.
+        int barTop = -1;
+        for (int y = 24; y < 120 && barTop < 0; ++y) {
+            if (grid.count(0x0000FF, 0, y, 240, y + 1) > 0) barTop = y;
+        }
+        ASSERT_GT(barTop, 0);
+        int moved = 0;
+        for (int x = 0; x < 230; ++x) moved += grid.at(x, barTop + 2) != later.at(x, barTop + 2);
+        EXPECT_GT(moved, 20);
+        // The link after the grid has the focus.
+        EXPECT_GT(after.count(0x2E6DA4, 0, 200, 240, 296), 200);
+    }
 }
 
 // --- the same pages in process: the item tree ----------------------------------------
