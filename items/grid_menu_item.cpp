@@ -233,11 +233,15 @@ void GridMenuItem::paintContent(int x, int y, int /*leftBorder*/, int /*rightBor
     dc->selectPen(previousPen);
 }
 
-void GridMenuItem::moveFocus(int gameAction) {
+bool GridMenuItem::moveFocus(int gameAction) {
     const int lastColumn = columns_ - 1;
     const int lastRow = std::max(0, rows_ - 1);
     int& column = focusedColumn_;
     int& row = focusedRow_;
+    // DOWN where no cell lies below and UP from the top row leave the grid,
+    // so the keys reach the items around it.
+    if (gameAction == kGameDown && column + columns_ * (row + 1) >= cellCount()) return false;
+    if (gameAction == kGameUp && row == 0) return false;
     switch (gameAction) {
         case kGameLeft:
             if (--column < 0) {
@@ -252,19 +256,13 @@ void GridMenuItem::moveFocus(int gameAction) {
             }
             break;
         case kGameDown:
-            if (++row > lastRow) {
-                row = 0;
-                if (++column > lastColumn) column = 0;
-            }
+            ++row;
             break;
         case kGameUp:
-            if (--row < 0) {
-                row = lastRow;
-                if (--column < 0) column = lastColumn;
-            }
+            --row;
             break;
         default:
-            return;
+            return false;
     }
     focusedIndex_ = column + columns_ * row;
     if ((gameAction == kGameLeft || gameAction == kGameUp) && focusedIndex_ >= cellCount()) {
@@ -272,6 +270,7 @@ void GridMenuItem::moveFocus(int gameAction) {
         column = focusedIndex_ % columns_;
         row = focusedIndex_ / columns_;
     }
+    return true;
 }
 
 void GridMenuItem::updateFocusArea() {
@@ -284,8 +283,7 @@ bool GridMenuItem::keyPressed(int keyCode, int gameAction) {
     if (keyCode == kKeyLeftSoft || keyCode == kKeyRightSoft) return false;
     bool handled = false;
     if (isArrow(gameAction) && !fromDigit(keyCode, gameAction)) {
-        if (cellCount() > 0) moveFocus(gameAction);
-        handled = true;
+        handled = cellCount() == 0 || moveFocus(gameAction);
     } else if (gameAction == kGameFire && !fromDigit(keyCode, gameAction)) {
         selectPressed();
         handled = true;

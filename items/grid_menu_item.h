@@ -1,7 +1,9 @@
 // GridMenuItem: an icon menu, a grid of pictures with one framed focused
 // cell, moved with the arrows and chosen with FIRE or a tap. Choosing a cell
 // sends its listener an Event named by the item with "List" and the cell's
-// value as its two extra texts.
+// value as its two extra texts. LEFT and RIGHT wrap round the grid; DOWN
+// below the last cell of a column and UP above the top row are left to the
+// container, which moves on to the neighbouring items.
 //
 // The cells are drawn once into the display's shared off-screen layer; each
 // paint copies the grid's own rectangle back and draws the focused cell on
@@ -74,7 +76,9 @@ private:
     int cellX(int column) const;
     int cellY(int row) const;
     void drawCell(DeviceContext& dc, int x, int y, int index) const;
-    void moveFocus(int gameAction);
+    // False, the focus left as it was, for DOWN where no cell lies below
+    // and UP from the top row: the keys then leave the grid.
+    bool moveFocus(int gameAction);
     void updateFocusArea();
     void raiseCellEvent();
     // The column (row) under a point relative to the item; -1 for none.

@@ -159,9 +159,18 @@ void NodeItem::trackChildrenFocusArea() {
     }
 }
 
+bool NodeItem::hasInteractiveChild() const {
+    return std::any_of(
+        children_->children().begin(), children_->children().end(),
+        [](const auto& child) { return child->isVisible() && child->isInteractive(); });
+}
+
+bool NodeItem::belowHeader(int y) const { return y >= contentY_ + headerHeight(); }
+
 bool NodeItem::keyPressed(int keyCode, int gameAction) {
     if (expanded_ && !childrenFocused()) {
-        if (gameAction == kGameDown && children_->size() > 0) {
+        // Children that are plain text take no focus: DOWN goes on past them.
+        if (gameAction == kGameDown && hasInteractiveChild()) {
             if (header_) header_->defocus(headerFocusResult_);
             childrenFocused_ = true;
             children_->focus(nullptr, kGameDown);
@@ -243,10 +252,7 @@ void NodeItem::setExpanded(bool expanded) {
 Style* NodeItem::focus(Style* focusStyle, int direction) {
     focused_ = true;
     savedFocusStyle_ = focusStyle;
-    const bool hasInteractiveChild =
-        std::any_of(children_->children().begin(), children_->children().end(),
-                    [](const auto& child) { return child->isInteractive(); });
-    if (expanded_ && direction == kGameUp && hasInteractiveChild) {
+    if (expanded_ && direction == kGameUp && hasInteractiveChild()) {
         childrenFocused_ = true;
         return children_->focus(focusStyle, kGameUp);
     }
@@ -280,6 +286,9 @@ bool NodeItem::pointerPressed(int x, int y) {
             focusHeader();
             return true;
         }
+        // A tap on a child that takes no press (plain text) is no tap on
+        // the header: the node stays open.
+        if (belowHeader(y)) return false;
     }
     return Item::pointerPressed(x, y);
 }
@@ -288,7 +297,13 @@ bool NodeItem::pointerReleased(int x, int y) {
     if (expanded_ && childrenFocused_) {
         return children_->pointerReleased(x - children_->relativeX(), y - children_->relativeY());
     }
+    if (expanded_ && belowHeader(y)) return false;
     return Item::pointerReleased(x, y);
+}
+
+void NodeItem::animateParts(DirtyRect& dirty) {
+    if (header_) header_->animateAll(dirty);
+    if (expanded_) children_->animateAll(dirty);
 }
 
 Item* NodeItem::getItemByName(const CString& id) {

@@ -65,6 +65,8 @@ public:
     Style* focus(Style* focusStyle, int direction) override;
     void defocus(Style* normalStyle) override;
     Item* getItemByName(const CString& id) override;
+    // The header, and the children while they are shown.
+    void animateParts(DirtyRect& dirty) override;
 
     // Closing also closes every node below this one.
     void setExpanded(bool expanded);
@@ -83,6 +85,10 @@ public:
 
 private:
     bool childrenFocused() const { return childrenFocused_; }
+    // A visible child that can take the focus.
+    bool hasInteractiveChild() const;
+    // Whether a point (item coordinates) lies below the header's row.
+    bool belowHeader(int y) const;
     void trackChildrenFocusArea();
     int headerHeight() const;
 

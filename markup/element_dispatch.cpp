@@ -35,7 +35,6 @@ enum class Handler {
     Body,
     TabBody,
     Control,  // a control builder with (page, node, parent)
-    ControlNoParent,
     Scommand,
     Market,
 };
@@ -58,13 +57,13 @@ constexpr std::array kElements = {
     ElementRow{u"session", u"se", Handler::Control, &buildSession},
     ElementRow{u"button", u"bt", Handler::Control, &buildButton},
     ElementRow{u"text", u"tx", Handler::Control, &buildText},
-    ElementRow{u"progressbar", u"", Handler::ControlNoParent, &buildProgressBar},
+    ElementRow{u"progressbar", u"", Handler::Control, &buildProgressBar},
     ElementRow{u"choicegroup", u"cg", Handler::Control, &buildChoiceGroup},
     ElementRow{u"singlelinechoicegroup", u"scg", Handler::Control, &buildSingleLineChoiceGroup},
     ElementRow{u"tab", u"", Handler::Control, &buildTab},
     ElementRow{u"tree", u"te", Handler::Control, &buildTree},
     ElementRow{u"a", u"", Handler::Control, &buildLink},
-    ElementRow{u"grilmenu", u"gm", Handler::ControlNoParent, &buildGridMenu},
+    ElementRow{u"grilmenu", u"gm", Handler::Control, &buildGridMenu},
     ElementRow{u"simpletable", u"sta", Handler::Control, &buildSimpleTable},
     ElementRow{u"table", u"ta", Handler::Control, &buildTable},
     ElementRow{u"edit", u"ed", Handler::Control, &buildEdit},
@@ -103,7 +102,7 @@ constexpr std::array kElements = {
     ElementRow{u"memsave", u"me", Handler::Control, &buildMemSave},
     ElementRow{u"redirectfile", u"rf", Handler::Control, &buildRedirectFile},
     ElementRow{u"key", u"", Handler::Control, &buildKey},
-    ElementRow{u"affixImg", u"", Handler::ControlNoParent, &buildAffixImage},
+    ElementRow{u"affixImg", u"", Handler::Control, &buildAffixImage},
     ElementRow{u"fund", u"", Handler::Market, nullptr, MarketWidgetKind::FundChart},
     ElementRow{u"hostset", u"", Handler::Control, &buildHostSet},
     ElementRow{u"loginstatus", u"ls", Handler::Control, &buildLoginStatus},
@@ -179,8 +178,6 @@ Item* buildElement(MarkupPage& page, const CString& tagName, XmlParser& node, It
             // A page-level "a" registers its own items and answers nothing.
             return tagIs(tagName, u"a") ? nullptr : item;
         }
-        case Handler::ControlNoParent:
-            return row->builder(page, node, nullptr);
         case Handler::Scommand:
             return buildScommand(page, node, parent);
         case Handler::Market:

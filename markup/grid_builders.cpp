@@ -27,9 +27,17 @@ ImageRef loadCellPicture(const CString& text) {
     return loadImageFile(path);
 }
 
+// At page level the page places the item and the caller gets nothing; inside
+// a tab page or a tree node the enclosing builder places it where it stands.
+Item* place(MarkupPage& page, std::unique_ptr<Item> item, Item* parent) {
+    if (parent) return page.adoptControl(std::move(item));
+    page.registerControl(std::move(item));
+    return nullptr;
+}
+
 }  // namespace
 
-Item* buildGridMenu(MarkupPage& page, XmlParser& node, Item* /*parent*/) {
+Item* buildGridMenu(MarkupPage& page, XmlParser& node, Item* parent) {
     const CString styleClass = getAttribute(node, u"class", u"cl");
     const CString id = getAttribute(node, u"id");
     const int defsel = parseDigits(getAttribute(node, u"defsel", u"ds")).value_or(0);
@@ -55,18 +63,16 @@ Item* buildGridMenu(MarkupPage& page, XmlParser& node, Item* /*parent*/) {
     grid->setValues(std::move(values));
     grid->setListener(page.host());
     grid->setStyle(applyInlineStyle(page, style, styleClass));
-    page.registerControl(std::move(grid));
-    return nullptr;
+    return place(page, std::move(grid), parent);
 }
 
-Item* buildAffixImage(MarkupPage& page, XmlParser& node, Item* /*parent*/) {
+Item* buildAffixImage(MarkupPage& page, XmlParser& node, Item* parent) {
     auto item = std::make_unique<VerifyCodeItem>(CString(), nullptr);
     item->setPictureAddress(getAttribute(node, u"durl"));
     item->setRequester(pageNavigator());
     item->setReplyTarget(
         std::make_unique<ImageDataListener>(item.get(), VerifyCodeItem::kReplyKind));
-    page.registerControl(std::move(item));
-    return nullptr;
+    return place(page, std::move(item), parent);
 }
 
 }  // namespace zq

@@ -1,6 +1,7 @@
 #include "markup/tab_builders.h"
 
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "markup/side_effect_builders.h"
 #include "markup/style_sheet.h"
 #include "markup/text_builders.h"
+#include "markup/text_field_builders.h"
 #include "ui/client_context.h"
 #include "ui/default_styles.h"
 #include "ui/style.h"
@@ -104,12 +106,23 @@ int findPage(const std::vector<CString>& ids, const CString& wanted) {
     return -1;
 }
 
-void buildTreeItem(MarkupPage& page, XmlParser& node, Item* parentItem, TreeContainer& tree,
-                   int depth) {
-    if (depth > kMaxTreeDepth) return;
-    const CString caption = getAttribute(node, u"caption", u"cp");
+// A tree entry's look: the tree item style in the page's font, its text in
+// `colour` when the tree or the page sets one.
+Style* treeItemStyle(const MarkupPage& page, std::optional<Color> colour) {
     Style* style = createTreeItemStyle();
     putPageFont(page, style);
+    if (colour) {
+        style->color = *colour;
+        style->colorValue = StyleValue(static_cast<int32_t>(*colour));
+    }
+    return style;
+}
+
+void buildTreeItem(MarkupPage& page, XmlParser& node, Item* parentItem, TreeContainer& tree,
+                   std::optional<Color> colour, int depth) {
+    if (depth > kMaxTreeDepth) return;
+    const CString caption = getAttribute(node, u"caption", u"cp");
+    Style* style = treeItemStyle(page, colour);
 
     Item* self = nullptr;
     if (!parentItem) {
@@ -122,21 +135,22 @@ void buildTreeItem(MarkupPage& page, XmlParser& node, Item* parentItem, TreeCont
 
     if (!node.intoElem()) return;
     Item placeholder;
-    auto putUnder = [&](Item* built) {
-        if (std::unique_ptr<Item> child = page.releaseControl(built)) {
-            Style* childStyle = createTreeItemStyle();
-            putPageFont(page, childStyle);
-            tree.addChildWithStyle(self, std::move(child), childStyle);
-        }
-    };
     while (node.findElem()) {
         const CString tag = node.getTagName();
         if (tagIs(tag, u"a")) {
-            for (Item* link : buildLinkItems(page, node)) putUnder(link);
+            for (Item* link : buildLinkItems(page, node)) {
+                if (std::unique_ptr<Item> child = page.releaseControl(link)) {
+                    tree.addChildWithStyle(self, std::move(child), treeItemStyle(page, colour));
+                }
+            }
         } else if (tagIs(tag, u"treeitem", u"ti")) {
-            buildTreeItem(page, node, self, tree, depth + 1);
+            buildTreeItem(page, node, self, tree, colour, depth + 1);
         } else if (Item* built = buildElement(page, tag, node, &placeholder, 0)) {
-            putUnder(built);
+            // A control keeps its own look: a field's frame and fill, a
+            // table's cells.
+            if (std::unique_ptr<Item> child = page.releaseControl(built)) {
+                tree.addChild(self, std::move(child));
+            }
         }
     }
     node.outOfElem();
@@ -236,16 +250,29 @@ Item* buildTree(MarkupPage& page, XmlParser& node, Item* parent) {
     tree->setLeaveAction(getAttribute(node, u"onlosefocus", u"lf"));
     tree->setEventListener(page.host());
 
+    // The tree's look comes first. Its entries take the text colour the
+    // page's own rules for trees or the tree's "class" set, else the page's;
+    // the shipped sheet's tree colour is made for the shipped page colours.
+    applyStyleClass(style, CString(u"tree"));
+    putPageFont(page, style);
+    Style* styled = applyInlineStyle(page, style, styleClass);
+    Style own;
+    applyStyleClass(&own, CString(u"tree"));
+    own.colorValue.reset();
+    applyInlineStyle(page, &own, styleClass);
+    std::optional<Color> colour;
+    if (own.colorValue) colour = own.getColor();
+    if (!colour) colour = pageTextColour(page, node);
+    if (!colour && styled && styled->colorValue) colour = styled->getColor();
+
     if (node.intoElem()) {
-        while (node.findElem()) buildTreeItem(page, node, nullptr, *tree, 0);
+        while (node.findElem()) buildTreeItem(page, node, nullptr, *tree, colour, 0);
         node.outOfElem();
     }
 
-    applyStyleClass(style, CString(u"tree"));
     tree->setId(getAttribute(node, u"id"));
     tree->setTipText(getAttribute(node, u"tip"));
-    putPageFont(page, style);
-    tree->setStyle(applyInlineStyle(page, style, styleClass));
+    tree->setStyle(styled);
     return parent ? page.adoptControl(std::move(tree)) : page.registerControl(std::move(tree));
 }
 

@@ -33,8 +33,8 @@ uint32_t editTypeFlags(const CString& type);
 // default label colour when neither is set.
 void colourLabel(MarkupPage& page, const XmlParser& node, Item& item, const Style* own = nullptr);
 
-// The text colour of the page around `node`, as colourLabel takes it;
-// nullopt when its rules set none.
+// The text colour the rules of the "body" (or "tabbody") element around
+// `node` and of its class set, if they set one.
 std::optional<Color> pageTextColour(MarkupPage& page, const XmlParser& node);
 
 }  // namespace zq

@@ -189,6 +189,12 @@ bool ChildList::pointerToChildren(int x, int y, bool press) {
     return false;
 }
 
+void ChildList::animateParts(DirtyRect& dirty) {
+    for (const auto& child : children_) {
+        if (child->isVisible()) child->animateAll(dirty);
+    }
+}
+
 bool ChildList::pointerPressed(int x, int y) {
     const LayoutAfterEvent layout(*this);
     return pointerToChildren(x, y, true);

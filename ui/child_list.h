@@ -54,6 +54,8 @@ public:
     Item* getItemByName(const CString& id) override;
     // requestInit on every descendant, then on the list.
     void requestFullInit() override;
+    // Every visible child's animation: a running bar deep in the content moves.
+    void animateParts(DirtyRect& dirty) override;
 
     // --- children --------------------------------------------------------------
     // Adopts `item` (parent = this) and returns it; null is ignored.

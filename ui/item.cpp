@@ -369,6 +369,7 @@ int Item::onTimer() { return 0; }
 
 void Item::animateAll(DirtyRect& dirty) {
     if (label_) label_->animateAll(dirty);
+    animateParts(dirty);
     if (!animate()) return;
     // Where it was last drawn, in screen pixels: its absolute position does
     // not follow the content's scrolling.

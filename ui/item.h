@@ -276,10 +276,13 @@ public:
     // `remember` the arguments are kept (getLastPaint*).
     void paint(int x, int y, int leftBorder, int rightBorder, GraphicsContext& g,
                bool remember = false);
-    // The label's animation, then the item's; adds the rectangle the item
-    // was last painted in (screen pixels) to `dirty` when it must be
-    // repainted.
+    // The label's animation, the parts' (animateParts), then the item's;
+    // adds the rectangle the item was last painted in (screen pixels) to
+    // `dirty` when it must be repainted.
     void animateAll(DirtyRect& dirty);
+    // Runs animateAll on the items this one shows inside it (a container's
+    // children, a tree node's header and open children). Nothing by default.
+    virtual void animateParts(DirtyRect& /*dirty*/) {}
 
     // --- commands, listeners, events ---------------------------------------
     // Removes `command` and, when its id is not -1, every command with the

@@ -103,6 +103,9 @@ public:
     // page (and the screen's paging) first; then UP, and LEFT and RIGHT on
     // a tab with arrow switching, are tab keys.
     bool contentKeyPressed(int keyCode, int gameAction) override;
+    // A tap that leaves an item of the page focused gives the page the keys,
+    // as DOWN from the bar would: the bar stops looking focused.
+    void pointerPressed(int x, int y) override;
 
 protected:
     Container* appendTarget() override;
@@ -114,6 +117,9 @@ private:
     // the form is shown.
     void showMarquee(Item* marquee);
     Container* host() const { return getContent(); }
+    // Whether a press at (x, y) goes to the content, not to the bar, the
+    // soft keys, a menu or a pad over the page.
+    bool tapReachesPage(int x, int y) const;
 
     std::unique_ptr<TabBar> tabBar_;
     Style* tabBarSavedStyle_ = nullptr;

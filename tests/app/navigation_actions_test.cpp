@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "app/page_history.h"
 #include "app/settings_store.h"
 #include "core/zq_exception.h"
+#include "tests/support/test_env.h"
 
 namespace zq {
 namespace {
@@ -85,6 +88,33 @@ TEST(NavigationActionsOnAHost, EachActionAsksItsOwnOpenOrHistoryStep) {
                             "run forward(x)",
                             "run forward(y)",
                         }));
+}
+
+// Regression: the shipped pages' "返回" entries said "back()", which is
+// offset 0, so they stayed on the page. Every one of them goes back a page.
+TEST(NavigationActionsOnAHost, TheShippedPagesReturnEntriesGoBack) {
+    const std::string caption = "caption=\"\xE8\xBF\x94\xE5\x9B\x9E\"";  // 返回
+    int entries = 0;
+    for (const auto& file :
+         std::filesystem::recursive_directory_iterator(test::sourceDir() / "resources")) {
+        if (file.path().extension() != ".zqml") continue;
+        std::ifstream in(file.path(), std::ios::binary);
+        std::string line;
+        while (std::getline(in, line)) {
+            const size_t at = line.find(caption);
+            const size_t action = line.find("action=\"", at == std::string::npos ? 0 : at);
+            if (at == std::string::npos || action == std::string::npos) continue;
+            const size_t from = action + 8;
+            const std::string text = line.substr(from, line.find('"', from) - from);
+            RecordingHost host;
+            NavigationActions actions(host);
+            actions.onBack(CString::fromUtf8(text));
+            ++entries;
+            EXPECT_EQ(host.log, std::vector<std::string>{"history 1"})
+                << file.path().filename() << ": " << text;
+        }
+    }
+    EXPECT_GT(entries, 10);
 }
 
 }  // namespace

@@ -5,11 +5,14 @@
 // log shows what was sent; the saved screens are probed pixel by pixel.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/page_controller.h"
+#include "items/fixed_head_table.h"
 #include "items/grid_menu_item.h"
 #include "items/item_makers.h"
 #include "items/tab_item.h"
@@ -278,6 +281,105 @@ TEST_F(TabsEndToEndTest, AFormOnATabPageSubmitsItsFields) {
     EXPECT_GT(buy.count(0xFFFBE8, 0, 0, 240, 296), 500);  // the fields
 }
 
+// A tree on one tab page, a grid and two bars (one running) on the other, on
+// a light page and a dark one. The tree's entries take the page's text
+// colour; DOWN past an open node's plain children reaches the next node; UP
+// gives the bar the keys back; the grid's cells show on their own tab only;
+// the running bar moves; and DOWN walks out of the grid to the link after it.
+TEST_F(TabsEndToEndTest, TreesGridsAndBarsOnTabPagesOnALightAndADarkPage) {
+    std::string cells;
+    for (int i = 0; i < 3; ++i) {
+        cells += "<c img=\"file://images/c" + std::to_string(i) + ".png\" v=\"fw(done.zqml)\"/>";
+    }
+    struct Look {
+        const char* name;
+        uint32_t back;
+        uint32_t text;
+    };
+    for (const Look& look : {Look{"light", 0xF4F4F0, 0x203040}, Look{"dark", 0x203040, 0xF0F0F0}}) {
+        SCOPED_TRACE(look.name);
+        auto hex = [](uint32_t c) {
+            char text[8];
+            std::snprintf(text, sizeof text, "#%06x", static_cast<unsigned>(c));
+            return std::string(text);
+        };
+        const std::string sheet = "<style>\nlk{background-color:" + hex(look.back) +
+                                  ";font-color:" + hex(look.text) +
+                                  "}\ngrid{background-color:" + hex(look.back) + "}\n</style>\n";
+        server_.writePage(
+            "index.zqml",
+            test::zqmlDocument(
+                sheet +
+                "<tabbody class=\"lk\">\n<page caption=\"Tree\"><tree id=\"t\">"
+                "<ti caption=\"Shanghai\"><ti caption=\"600000\"/><ti caption=\"600036\"/>"
+                "</ti><ti caption=\"Shenzhen\"><ti caption=\"000001\"/></ti></tree></page>\n"
+                "<page caption=\"Grid\"><progressbar maxvalue=\"-1\" value=\"2\"/>"
+                "<progressbar maxvalue=\"10\" value=\"4\"/><gm class=\"grid\" gid=\"g\">" +
+                cells + "</gm><a href=\"done.zqml?after=1\">after</a></page>\n</tabbody>\n"));
+        const std::string p = std::string(look.name) + "-";
+        std::string script = kStart;
+        script += shot(p + "50-tree");
+        script += "key down\nkey down\nkey enter\n";  // the page, Shanghai, open it
+        script += shot(p + "51-open");
+        script += "key down\n";  // past its plain children: Shenzhen
+        script += shot(p + "52-next");
+        script += "key up\nkey up\nkey right\n";  // Shanghai, the bar, the next tab
+        script += shot(p + "53-grid");
+        script += "wait 600\n";
+        script += shot(p + "54-grid-later");
+        // The bars, the grid (spread over the page: DOWN scrolls through
+        // it), then the link after it; one DOWN more stays there.
+        for (int i = 0; i < 9; ++i) script += "key down\n";
+        script += shot(p + "55-after");
+        script += "key enter\n";
+        script += kReply;
+        const size_t sent = server_.queriesFor("/done.zqml").size();
+        ASSERT_EQ(run(script), 0) << err_;
+        const std::vector<std::string> queries = server_.queriesFor("/done.zqml");
+        ASSERT_EQ(queries.size(), sent + 1);
+        EXPECT_EQ(queries.back(), "after=1");
+
+        const Shot tree = load(p + "50-tree"), open = load(p + "51-open");
+        const Shot next = load(p + "52-next"), grid = load(p + "53-grid");
+        const Shot later = load(p + "54-grid-later"), after = load(p + "55-after");
+        ASSERT_TRUE(tree.image && open.image && next.image && grid.image && later.image &&
+                    after.image);
+        // The captions are written in the page's text colour.
+        auto nearText = [&look](int r, int g, int b) {
+            const int tr = (look.text >> 16) & 0xFF, tg = (look.text >> 8) & 0xFF,
+                      tb = look.text & 0xFF;
+            return std::abs(r - tr) < 40 && std::abs(g - tg) < 40 && std::abs(b - tb) < 40;
+        };
+        EXPECT_TRUE(tree.any(20, 30, 120, 120, nearText));
+        EXPECT_TRUE(open.any(20, 50, 120, 90, nearText));  // the children
+        // The focus bar goes from Shanghai past its plain children to Shenzhen.
+        auto focusTop = [](const Shot& s) {
+            for (int y = 24; y < 296; ++y) {
+                if (s.count(0x707070, 0, y, 240, y + 1) > 100) return y;
+            }
+            return -1;
+        };
+        ASSERT_GT(focusTop(open), 0);
+        EXPECT_GT(focusTop(next), focusTop(open) + 40);
+        // The grid shows on its own tab only.
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_GT(grid.count(kCell[i], 0, 0, 240, 296), 300) << i;
+            EXPECT_EQ(tree.count(kCell[i], 0, 0, 240, 296), 0) << i;
+        }
+        // The running bar (the first blocks from the top) has moved on.
+        int barTop = -1;
+        for (int y = 24; y < 120 && barTop < 0; ++y) {
+            if (grid.count(0x0000FF, 0, y, 240, y + 1) > 0) barTop = y;
+        }
+        ASSERT_GT(barTop, 0);
+        int moved = 0;
+        for (int x = 0; x < 230; ++x) moved += grid.at(x, barTop + 2) != later.at(x, barTop + 2);
+        EXPECT_GT(moved, 20);
+        // The link after the grid has the focus.
+        EXPECT_GT(after.count(0x2E6DA4, 0, 200, 240, 296), 200);
+    }
+}
+
 // --- the same pages in process: the item tree ----------------------------------------
 
 constexpr int kKeyLeft = 37;
@@ -420,6 +522,45 @@ TEST_F(TabsInProcessTest, ARowOfATableOnATabPageOrInATreeIsSent) {
         << server_.queriesFor("/done.zqml")[1];
 }
 
+// Regression: after a tap on a row of a tab page and a way back, the bar
+// and the row both looked focused, DOWN only handed the keys back and FIRE
+// sent the tapped row again.
+TEST_F(TabsInProcessTest, AfterATappedRowAndBackDownAndFireSendTheNextRow) {
+    const std::string table =
+        "<table id='q'><th><td name='code'>Code</td><td>Price</td></th>"
+        "<tr onclick='gw(done.zqml)'><td>600001</td><td>1.00</td></tr>"
+        "<tr onclick='gw(done.zqml)'><td>600002</td><td>2.00</td></tr>"
+        "<tr onclick='gw(done.zqml)'><td>600003</td><td>3.00</td></tr></table>";
+    open("/tabs.zqml", "<zqml><tabbody><page caption='One'>" + table +
+                           "</page><page caption='Two'><text>b</text></page></tabbody></zqml>");
+    auto* form = dynamic_cast<TabbedForm*>(controller_->currentScreen());
+    auto* rows = item<FixTableItem>(u"q");
+    ASSERT_TRUE(form && rows);
+    ASSERT_GT(rows->rowHeight(), 0);
+    // The first data row, below the head.
+    const int y = rows->getAbsoluteY() + rows->contentY() + rows->headHeight() +
+                  rows->rowHeight() / 2 + form->getScrollOffset();
+    tap(rows->getAbsoluteX() + 20, y);
+    ASSERT_TRUE(pumpUntil([&] { return server_.queriesFor("/done.zqml").size() == 1; }));
+    ASSERT_TRUE(pumpUntil([&] { return shows("/done.zqml"); }));
+    EXPECT_NE(server_.queriesFor("/done.zqml")[0].find("code=600001&num=0"), std::string::npos)
+        << server_.queriesFor("/done.zqml")[0];
+
+    controller_->goHistory(1);
+    ASSERT_TRUE(pumpUntil([&] { return shows("/tabs.zqml"); }));
+    ASSERT_EQ(controller_->currentScreen(), form);
+    Surface window(240, 320);
+    display_->paint(window);
+    // One thing looks focused: the row, not the bar.
+    EXPECT_FALSE(form->isTabBarFocused());
+    EXPECT_FALSE(form->getTabBar()->isFocused());
+    key(kKeyDown);
+    key(kKeyFire);
+    ASSERT_TRUE(pumpUntil([&] { return server_.queriesFor("/done.zqml").size() == 2; }));
+    EXPECT_NE(server_.queriesFor("/done.zqml")[1].find("code=600002&num=1"), std::string::npos)
+        << server_.queriesFor("/done.zqml")[1];
+}
+
 TEST_F(TabsInProcessTest, AGridCellChosenByKeysSendsItsValue) {
     std::string cells;
     for (int i = 0; i < 5; ++i) {
@@ -436,6 +577,39 @@ TEST_F(TabsInProcessTest, AGridCellChosenByKeysSendsItsValue) {
     key(kKeyFire);
     ASSERT_TRUE(pumpUntil([&] { return !requestFor("/done.zqml").empty(); }));
     EXPECT_EQ(requestFor("/done.zqml").substr(0, 6), "cell=2");
+}
+
+// Regression: the grid kept DOWN and UP to itself, so the link after it was
+// out of reach and, on a tab page, the bar never got the keys back.
+TEST_F(TabsInProcessTest, KeysLeaveAGridOnATabPageDownToTheNextItemAndUpToTheBar) {
+    std::string cells;
+    for (int i = 0; i < 3; ++i) {
+        cells += "<c img='file://x.png' v='fw(done.zqml?cell=" + std::to_string(i) + ")'/>";
+    }
+    open("/grid.zqml", "<zqml><tabbody><page caption='One'><gm gid='g' id='gm'>" + cells +
+                           "</gm><a href='done.zqml?after=1' name='after'>after</a></page>"
+                           "<page caption='Two'><text>b</text></page></tabbody></zqml>");
+    auto* form = dynamic_cast<TabbedForm*>(controller_->currentScreen());
+    auto* grid = item<GridMenuItem>(u"gm");
+    auto* after = item<Item>(u"after");
+    ASSERT_TRUE(form && grid && after);
+    key(kKeyDown);  // the bar gives the page the keys
+    if (!grid->isFocused()) key(kKeyDown);
+    ASSERT_TRUE(grid->isFocused());
+    EXPECT_FALSE(form->isTabBarFocused());
+    // One row, spread over the page: DOWN scrolls to its end, then leaves it.
+    for (int i = 0; i < 10 && !after->isFocused(); ++i) key(kKeyDown);
+    EXPECT_FALSE(grid->isFocused());
+    EXPECT_TRUE(after->isFocused());
+    bool backInGrid = false;
+    for (int i = 0; i < 10 && !form->isTabBarFocused(); ++i) {
+        key(kKeyUp);
+        backInGrid = backInGrid || grid->isFocused();
+    }
+    EXPECT_TRUE(backInGrid);
+    EXPECT_TRUE(form->isTabBarFocused());  // the top row: UP goes on to the bar
+    key(kKeyRight);                        // and the bar's keys switch tabs
+    EXPECT_EQ(form->getSelectedTab(), 1);
 }
 
 }  // namespace

@@ -10,8 +10,10 @@
 #include "items/progress_bar_item.h"
 #include "items/separator_item.h"
 #include "items/string_item.h"
+#include "items/tree.h"
 #include "tests/support/test_font.h"
 #include "ui/client_context.h"
+#include "ui/container.h"
 #include "ui/default_styles.h"
 #include "ui/display.h"
 #include "ui/font_cache.h"
@@ -198,6 +200,42 @@ TEST_F(DecorItemsTest, RunningBarShowsNoTextAndRunsInStateTwo) {
     EXPECT_EQ(bar.getRunPosition(), 20);
     bar.setValue(3);
     EXPECT_EQ(bar.getRunPosition(), 0);
+}
+
+// Regression: the animation step reached only the content container and
+// the marquee, so a running bar in the page (or deeper, in a container or an
+// open tree node) never moved.
+TEST_F(DecorItemsTest, TheScreensAnimationStepMovesRunningBarsAnywhereInThePage) {
+    Screen::initMetrics({240, 320});
+    context_.setDisplayArea(Rect::fromSize(0, 0, 240, 320));
+    Display display(Size{240, 320});
+    Screen screen(u"page", true);
+    auto runningBar = [] {
+        return std::make_unique<ProgressBarItem>(CString(), false, ProgressBarItem::kRunning, 2,
+                                                 createProgressBarStyle());
+    };
+    ProgressBarItem* top = static_cast<ProgressBarItem*>(screen.getContent()->add(runningBar()));
+    auto box = std::make_unique<Container>(false, nullptr);
+    auto* inBox = static_cast<ProgressBarItem*>(box->add(runningBar()));
+    screen.getContent()->add(std::move(box));
+    auto tree = std::make_unique<TreeContainer>(CString(), nullptr);
+    Item* header = tree->addLeaf(CString(u"node"), ImageRef(), nullptr);
+    auto underNode = runningBar();
+    ProgressBarItem* inNode = underNode.get();
+    NodeItem* node = tree->addChild(header, std::move(underNode));
+    screen.getContent()->add(std::move(tree));
+    node->setExpanded(true);
+    display.setCurrent(&screen, true);
+    display.repaint();
+
+    for (ProgressBarItem* bar : {top, inBox, inNode}) EXPECT_EQ(bar->getRunPosition(), 0);
+    screen.animate(0);
+    for (ProgressBarItem* bar : {top, inBox, inNode}) EXPECT_EQ(bar->getRunPosition(), 1);
+    // A closed node's children are not shown and stand still.
+    node->setExpanded(false);
+    screen.animate(0);
+    EXPECT_EQ(top->getRunPosition(), 2);
+    EXPECT_EQ(inNode->getRunPosition(), 1);
 }
 
 // --- list -------------------------------------------------------------------------------

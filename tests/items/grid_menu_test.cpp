@@ -60,23 +60,36 @@ protected:
     std::unique_ptr<GridMenuItem> grid_;
 };
 
-TEST_F(GridMenuTest, ArrowsWrapAroundTheGridAndDigitsNeverMoveIt) {
+// LEFT and RIGHT wrap round the grid. Regression: DOWN and UP wrapped too,
+// so the keys never left the grid: nothing after it could be reached and a
+// tab page never gave the keys back to its bar. DOWN where no cell lies below
+// and UP from the top row now leave the grid.
+TEST_F(GridMenuTest, SidewaysArrowsWrapDownAndUpLeaveAtTheEdgesDigitsNeverMove) {
     EXPECT_EQ(grid_->columns(), 3);
     EXPECT_EQ(grid_->rows(), 3);
     struct Step {
         int gameAction;
         int keyCode;
         int expected;
+        bool handled;
     };
     const Step steps[] = {
-        {kGameUp, 0, 6},  // top of column 0: last row of the last column is empty, so the last cell
-        {kGameRight, 0, 0},  // from the last cell wraps to the first
-        {kGameRight, '6', 0}, {kGameDown, '8', 0}, {kGameLeft, '4', 0}, {kGameUp, '2', 0},
-        {kGameDown, 0, 3},    {kGameLeft, 0, 2},  // column 0 left: last column of the row above
-        {kGameRight, 0, 3},
+        {kGameUp, 0, 0, false},    // the top row: the keys leave the grid
+        {kGameLeft, 0, 6, true},   // column 0 left: the last row is short, so the last cell
+        {kGameRight, 0, 0, true},  // from the last cell wraps to the first
+        {kGameRight, '6', 0, false}, {kGameDown, '8', 0, false},
+        {kGameLeft, '4', 0, false},  {kGameUp, '2', 0, false},
+        {kGameDown, 0, 3, true},     {kGameDown, 0, 6, true},
+        {kGameDown, 0, 6, false},  // the last row
+        {kGameUp, 0, 3, true},       {kGameRight, 0, 4, true},
+        {kGameDown, 0, 4, false},                              // no cell below
+        {kGameLeft, 0, 3, true},     {kGameLeft, 0, 2, true},  // column 0 left: the row above
+        {kGameRight, 0, 3, true},
     };
     for (const Step& s : steps) {
-        key(s.gameAction, s.keyCode);
+        EXPECT_EQ(grid_->keyPressed(s.keyCode, s.gameAction), s.handled)
+            << s.gameAction << "/" << s.keyCode;
+        grid_->keyReleased(s.keyCode, s.gameAction);
         EXPECT_EQ(grid_->getSelectedIndex(), s.expected) << s.gameAction << "/" << s.keyCode;
     }
     EXPECT_TRUE(recorder_.values.empty());

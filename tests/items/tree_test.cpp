@@ -148,5 +148,58 @@ TEST_F(TreeTest, AfterOpenCloseOpenTheHeaderLooksNormalOnceTheChildrenHaveTheFoc
     EXPECT_EQ(top->getStyle(), headerStyle);
 }
 
+// Regression: DOWN into a node whose children are plain text focused none of
+// them, FIRE then did nothing (the node could not even close) and the soft
+// keys of the tree went until UP.
+TEST_F(TreeTest, DownPastPlainChildrenGoesOnAndFireStillWorks) {
+    Item* first = tree_.addLeaf(CString(u"first"), ImageRef(), nullptr);
+    NodeItem* node = tree_.addChild(first, text("plain one"));
+    tree_.addChild(first, text("plain two"));
+    Item* second = tree_.addLeaf(CString(u"second"), ImageRef(), nullptr);
+    NodeItem* next = tree_.addChild(second, text("x"));
+    tree_.init(200, 200);
+    tree_.focus(nullptr, kGameDown);
+    ASSERT_TRUE(first->isFocused());
+
+    press(tree_, kGameFire);
+    ASSERT_TRUE(node->isExpanded());
+    tree_.init(200, 200);
+    EXPECT_FALSE(node->keyPressed(0, kGameDown));  // nothing in there takes the focus
+    EXPECT_TRUE(first->isFocused());
+    EXPECT_TRUE(tree_.keyPressed(0, kGameDown));  // the tree moves on
+    EXPECT_TRUE(second->isFocused());
+    EXPECT_FALSE(first->isFocused());
+    EXPECT_EQ(tree_.getFocusedItem(), next);
+    EXPECT_TRUE(tree_.keyPressed(0, kGameUp));
+    ASSERT_TRUE(first->isFocused());
+    press(tree_, kGameFire);  // FIRE still closes it
+    EXPECT_FALSE(node->isExpanded());
+}
+
+// Regression: a tap on a plain child fell through to the node, which took it
+// as FIRE on the header and closed.
+TEST_F(TreeTest, ATapOnAPlainChildKeepsItsNodeOpen) {
+    Item* top = tree_.addLeaf(CString(u"top"), ImageRef(), nullptr);
+    NodeItem* node = tree_.addChild(top, text("plain"));
+    tree_.init(200, 200);
+    tree_.focus(nullptr, kGameDown);
+    press(tree_, kGameFire);
+    ASSERT_TRUE(node->isExpanded());
+    tree_.init(200, 200);
+
+    const Item& child = *node->children().getItem(0);
+    const int x = node->relativeX() + node->children().relativeX() + child.relativeX() + 2;
+    const int y = node->relativeY() + node->children().relativeY() + child.relativeY() + 2;
+    tree_.pointerPressed(x, y);
+    tree_.pointerReleased(x, y);
+    EXPECT_TRUE(node->isExpanded());
+    // The header still opens and closes on a tap.
+    const int hx = node->relativeX() + node->header()->relativeX() + 2;
+    const int hy = node->relativeY() + node->header()->relativeY() + 2;
+    tree_.pointerPressed(hx, hy);
+    tree_.pointerReleased(hx, hy);
+    EXPECT_FALSE(node->isExpanded());
+}
+
 }  // namespace
 }  // namespace zq

@@ -9,6 +9,9 @@
 #include <string>
 
 #include "items/grid_menu_item.h"
+#include "items/progress_bar_item.h"
+#include "items/tab_item.h"
+#include "items/tree.h"
 #include "items/verify_code_item.h"
 #include "markup/markup_page.h"
 #include "platform/device_context.h"
@@ -21,6 +24,7 @@
 #include "ui/graphics_context.h"
 #include "ui/image_cache.h"
 #include "ui/style.h"
+#include "ui/tabbed_form.h"
 
 namespace zq {
 namespace {
@@ -125,6 +129,55 @@ TEST_F(GridBuildersTest, AffixImageKeepsItsAddress) {
     auto* item = dynamic_cast<VerifyCodeItem*>(page_->controls().front());
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->pictureAddress().toUtf8(), "http://h/code");
+}
+
+// Regression: a grid, a progress bar or a verification picture inside a tab
+// page or a tree node registered with the page: it showed on the first tab,
+// above the tab item, or before the tree whose node then could not open.
+TEST_F(GridBuildersTest, GridsBarsAndPicturesLandOnTheTabPageOrNodeTheyAreWrittenIn) {
+    const std::string inner =
+        "<grilmenu gid='g'><c img='file://images/a.png'/></grilmenu>"
+        "<progressbar maxvalue='10' value='5'/><affixImg durl='http://h/code'/>";
+    auto kinds = [](const Container& page) {
+        std::string seen;
+        for (const auto& child : page.children()) {
+            const Item* item = child.get();
+            seen += dynamic_cast<const GridMenuItem*>(item)      ? "G"
+                    : dynamic_cast<const ProgressBarItem*>(item) ? "P"
+                    : dynamic_cast<const VerifyCodeItem*>(item)  ? "V"
+                                                                 : "-";
+        }
+        return seen;
+    };
+
+    loadPage(
+        "<zqml><tabbody><page caption='One'><text>a</text></page>"
+        "<page caption='Two'>" +
+        inner + "</page></tabbody></zqml>");
+    auto* form = dynamic_cast<TabbedForm*>(page_->form());
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(kinds(*form->getPage(0)), "-");
+    EXPECT_EQ(kinds(*form->getPage(1)), "GPV");
+
+    loadPage(
+        "<zqml><body><text>a</text><tab id='t'><p caption='One'><text>b</text></p>"
+        "<p caption='Two'>" +
+        inner + "</p></tab></body></zqml>");
+    ASSERT_NE(page_->form(), nullptr);
+    EXPECT_EQ(kinds(*page_->form()->getContent()), "--");
+    auto* tab = dynamic_cast<TabItem*>(page_->form()->getItemByName(CString(u"t")));
+    ASSERT_NE(tab, nullptr);
+    EXPECT_EQ(kinds(*tab->getPage(0)), "-");
+    EXPECT_EQ(kinds(*tab->getPage(1)), "GPV");
+
+    loadPage("<zqml><body><tree id='t'><ti caption='A'>" + inner + "</ti></tree></body></zqml>");
+    ASSERT_NE(page_->form(), nullptr);
+    EXPECT_EQ(kinds(*page_->form()->getContent()), "-");
+    auto* tree = dynamic_cast<TreeContainer*>(page_->form()->getItemByName(CString(u"t")));
+    ASSERT_NE(tree, nullptr);
+    auto* node = dynamic_cast<NodeItem*>(tree->getItem(0));
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(kinds(node->children()), "GPV");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "markup/element_dispatch.h"
 #include "markup/form_submission.h"
 #include "markup/markup_page.h"
+#include "markup/style_sheet.h"
 #include "tests/support/markup_fixture.h"
 #include "ui/client_context.h"
 #include "ui/container.h"
@@ -160,6 +161,45 @@ TEST_F(TabBuildersTest, TreeItemsNestAndAnyChildNameIsATopLevelItem) {
     ASSERT_NE(inner, nullptr);
     EXPECT_EQ(inner->header()->getText().toUtf8(), "A1");
     EXPECT_EQ(inner->children().getItem(0)->getText().toUtf8(), "A1a");
+}
+
+// Regression: tree entries were white whatever the page said, and a field
+// under a node took the entries' look and lost its frame and fill.
+TEST_F(TabBuildersTest, TreeEntriesTakeThePageColourAndControlsKeepTheirLook) {
+    // The shipped sheet's tree colour suits the shipped dark page only.
+    loadDefaultStyleSheet(CString(u"tree { font-color:#e6edf3 }\n"));
+    const std::string sheet =
+        "<style>\nbody{background-color:#ffffff;font-color:#102030}\n"
+        "own{font-color:#405060}\n</style>";
+    const std::string entries =
+        "<ti caption='A'><ti caption='A1'/><edit name='e'/></ti><ti caption='B'/>";
+    ASSERT_TRUE(load("<zqml>" + sheet + "<body><tree id='t'>" + entries +
+                     "</tree><tree id='u' class='own'>" + entries + "</tree></body></zqml>"));
+    const Color page = 0x302010, own = 0x605040;
+    for (const auto& [id, colour] : {std::pair{u"t", page}, std::pair{u"u", own}}) {
+        SCOPED_TRACE(CString(id).toUtf8());
+        auto* tree = dynamic_cast<TreeContainer*>(page_->screen()->getItemByName(CString(id)));
+        ASSERT_NE(tree, nullptr);
+        auto* node = dynamic_cast<NodeItem*>(tree->getItem(0));
+        ASSERT_NE(node, nullptr);
+        EXPECT_EQ(node->header()->getStyle()->getColor(), colour);
+        EXPECT_EQ(tree->getItem(1)->getStyle()->getColor(), colour);
+        ASSERT_EQ(node->children().size(), 2);
+        EXPECT_EQ(node->children().getItem(0)->getStyle()->getColor(), colour);
+        // The field keeps the edit look: its frame and its fill.
+        const Item* field = node->children().getItem(1);
+        EXPECT_NE(field->getStyle()->border(), nullptr);
+        EXPECT_NE(field->getStyle()->background(), nullptr);
+    }
+    // The page's own rule for trees is the page's word too.
+    page_ = std::make_unique<MarkupPage>();
+    ASSERT_TRUE(
+        load("<zqml><style>\nbody{font-color:#102030}\ntree{font-color:#708090}\n"
+             "</style><body><tree id='t'><ti caption='A'/></tree></body></zqml>"));
+    auto* tree = dynamic_cast<TreeContainer*>(page_->screen()->getItemByName(CString(u"t")));
+    ASSERT_NE(tree, nullptr);
+    EXPECT_EQ(tree->getItem(0)->getStyle()->getColor(), Color{0x908070});
+    loadDefaultStyleSheet(CString());
 }
 
 TEST_F(TabBuildersTest, HostilePagesBuildWhatTheyCan) {
