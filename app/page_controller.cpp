@@ -304,7 +304,7 @@ CString PageController::requestSystemValue(const CString& key) const {
     if (is(u"var-imsi")) return urlEncode(imsi_);
     if (is(u"var-imei")) return urlEncode(imei_);
     if (is(u"sys-clientver")) return CString(kClientVersion);
-    if (is(u"sys-laststocks")) return watchLists_.recentStocks().joinFirstFields();
+    if (is(u"sys-laststocks")) return watchLists_.recentStocks().requestCodes();
     if (is(u"sys-stockcode")) return watchLists_.getWatchListCodes(currentUser(), kWatchStock);
     if (is(u"sys-fundcode")) return watchLists_.getWatchListCodes(currentUser(), kWatchFund);
     const CString setting = settings_.value(name);

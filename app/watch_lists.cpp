@@ -23,7 +23,11 @@ void WatchLists::useWatchListOf(const CString& user) {
 }
 
 void WatchLists::enterWatchList(WatchListEntry how) {
-    if (!watchList_ || watchList_->codes(kWatchStock).empty()) return;
+    // A list of funds alone is a list too: its codes are sent as well.
+    if (!watchList_ ||
+        (watchList_->codes(kWatchStock).empty() && watchList_->codes(kWatchFund).empty())) {
+        return;
+    }
     if (how == WatchListEntry::Replace) {
         userCodes_[host_.currentUser()] = watchList_;
     } else {
@@ -34,7 +38,7 @@ void WatchLists::enterWatchList(WatchListEntry how) {
 CString WatchLists::getWatchListCodes(const CString& listName, int type) const {
     auto group = userCodes_.find(listName);
     if (group == userCodes_.end()) return CString();
-    return group->second->joinCodes(type);
+    return group->second->requestCodes(type);
 }
 
 void WatchLists::loadWatchList() {

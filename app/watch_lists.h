@@ -21,7 +21,7 @@ public:
     WatchLists& operator=(const WatchLists&) = delete;
 
     // The codes of list `type` (0 stocks, 1 funds) of the group `listName`
-    // joined by ","; empty when there is none.
+    // as a request value (WatchList::requestCodes); empty when there is none.
     CString getWatchListCodes(const CString& listName, int type) const;
     // "\UserData\MyStock.ini", read at start-up and written at exit.
     void loadWatchList();
@@ -36,8 +36,8 @@ public:
     // user has none; the empty name's is the file's own list). Every list
     // made stays owned here, so a borrowed list never dies while this lives.
     void useWatchListOf(const CString& user);
-    // A page was shown: once the current watch-list holds stocks it is
-    // entered under the current user; `how` says whether an entry the user
+    // A page was shown: once the current watch-list holds codes (stocks or
+    // funds) it is entered under the current user; `how` says whether an entry the user
     // already has stays.
     void enterWatchList(WatchListEntry how);
     RecentStockList& recentStocks() { return recentStocks_; }

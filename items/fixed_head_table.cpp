@@ -270,9 +270,12 @@ void FixTableItem::layOutColumns() {
     const int view = contentWidth_;
     const int locked = lockedColumns();
     int x = 0;
+    // A column the view cuts keeps only the room the view has left, so
+    // that the painter sees what it cannot show whole.
+    auto visibleWidth = [view](int x, int w) { return std::clamp(view - x, 0, w); };
     for (int c = 0; c < locked; ++c) {
         const int w = widths_[static_cast<size_t>(c)] + spare_;
-        shown.push_back({c, x, w});
+        shown.push_back({c, x, visibleWidth(x, w)});
         x += w + 1;
     }
     if (hScroll_) x += arrowRoom_;
@@ -282,7 +285,7 @@ void FixTableItem::layOutColumns() {
         const int w = widths_[static_cast<size_t>(c)] + spare_;
         // The first scrollable column is shown even when it is too wide.
         if (x + w > view && c > std::max(firstShown_, locked)) break;
-        shown.push_back({c, x, w});
+        shown.push_back({c, x, visibleWidth(x, w)});
         x += w + 1;
     }
     firstRight_ = c;

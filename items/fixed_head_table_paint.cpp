@@ -4,6 +4,7 @@
 
 #include "items/fixed_head_table.h"
 #include "platform/device_context.h"
+#include "platform/font.h"
 #include "ui/graphics_context.h"
 #include "ui/image_cache.h"
 #include "ui/screen.h"
@@ -22,6 +23,15 @@ unsigned alignmentFormat(uint32_t alignment) {
 
 unsigned columnFormat(const SimpleTableModel& model, int column) {
     return alignmentFormat(model.getColumnAlignment(column)) | kTextVCenter | kTextSingleLine;
+}
+
+// A price cut to "12." reads as another price: a text the box cannot hold
+// whole is not drawn.
+void drawWhole(DeviceContext& dc, const Font& font, const CString& text, Rect box,
+               unsigned format) {
+    // Measured as the columns were.
+    if (font.textWidth(text.view()) > box.width()) return;
+    dc.drawText(text.view(), box, format);
 }
 
 }  // namespace
@@ -115,7 +125,7 @@ void FixTableItem::paintCells(DeviceContext& dc, const SimpleTableModel& model,
             if (model.getCellFlagAt(column.column, r) == 1) dc.fillRect(cell, kCellFlagFill);
             dc.setTextColor(cellColor(model.getColorAt(column.column, r)));
             Rect box{cell.left + 1, cell.top, cell.right - 1, cell.bottom};
-            dc.drawText(text.view(), box, format);
+            drawWhole(dc, *font_, text, box, format);
         }
     }
 }
@@ -152,7 +162,7 @@ void FixTableItem::paintHead(DeviceContext& dc, const SimpleTableModel& model,
         if (title.isEmpty()) continue;
         Rect box{f.x + column.x + 1, headY, f.x + column.x + column.width - 1,
                  headY + f.headHeight};
-        dc.drawText(title.view(), box, columnFormat(model, column.column));
+        drawWhole(dc, *font_, title, box, columnFormat(model, column.column));
     }
     if (hScroll_ && arrowRoom_ > 0) paintHeadArrows(dc, f, headY);
 }

@@ -1,7 +1,6 @@
 #include "market/watch_list.h"
 
 #include <algorithm>
-#include <set>
 
 #include "core/string_utils.h"
 #include "platform/files.h"
@@ -130,10 +129,8 @@ void WatchList::assign(int type, const std::vector<CString>& codes) {
     std::vector<CString>* list = this->list(type);
     if (!list) return;
     list->clear();
-    std::set<CString> seen;
-    for (const CString& code : codes) {
-        if (!code.isEmpty() && seen.insert(code).second) list->push_back(code);
-    }
+    // A page's codes are no better than the user's: add() checks each.
+    for (const CString& code : codes) add(type, code);
 }
 
 bool WatchList::remove(int type, const CString& code) {
@@ -171,6 +168,15 @@ CString WatchList::joinCodes(int type) const {
     for (const CString& code : codes(type)) {
         if (!joined.isEmpty()) joined += u',';
         joined += code;
+    }
+    return joined;
+}
+
+CString WatchList::requestCodes(int type) const {
+    CString joined;
+    for (const CString& code : codes(type)) {
+        if (!joined.isEmpty()) joined += u',';
+        joined += urlEncode(code);
     }
     return joined;
 }
@@ -277,6 +283,15 @@ CString RecentStockList::joinFirstFields() const {
     for (const RecentStockEntry& entry : entries_) {
         if (!text.isEmpty()) text += u',';
         text += entry.code();
+    }
+    return text;
+}
+
+CString RecentStockList::requestCodes() const {
+    CString text;
+    for (const RecentStockEntry& entry : entries_) {
+        if (!text.isEmpty()) text += u',';
+        text += urlEncode(entry.code());
     }
     return text;
 }

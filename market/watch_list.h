@@ -66,9 +66,8 @@ public:
     // Removes `code`; false when it is not listed.
     bool remove(int type, const CString& code);
     bool contains(int type, const CString& code) const;
-    // Replaces the codes of `type` with `codes` in order, without empty
-    // codes and repeats (as add() would take them one by one); another type
-    // changes nothing.
+    // Replaces the codes of `type` with those of `codes` that add() takes,
+    // in order; another type changes nothing.
     void assign(int type, const std::vector<CString>& codes);
     // Moves `code` one place up (towards the front) or down; false at the
     // end it moves towards or when it is not listed.
@@ -79,6 +78,9 @@ public:
     const std::vector<CString>& codes(int type) const;
     // The codes of `type` joined by "," (no "," after the last).
     CString joinCodes(int type) const;
+    // The same for a request value: each code percent-encoded (urlEncode),
+    // so that "&", "#", "?", "%" or "+" in a code stay in its value.
+    CString requestCodes(int type) const;
 
 private:
     std::vector<CString>* list(int type);
@@ -144,6 +146,8 @@ public:
     CString toText() const;
     // The codes joined by ",".
     CString joinFirstFields() const;
+    // The same for a request value, each code percent-encoded.
+    CString requestCodes() const;
     const std::vector<RecentStockEntry>& entries() const { return entries_; }
     void clear() { entries_.clear(); }
 

@@ -102,7 +102,10 @@ void applyFontDeclaration(Style& style, const CString& name, const CString& valu
         } else if (value.equalsNoCase(u"small")) {
             height = base * 0.83;
         }
-        style.font = getFont(static_cast<int>(height));
+        // As with bold: a focused control keeps the size it had.
+        FontRef sized = getFont(static_cast<int>(height));
+        style.font = sized;
+        if (Style* focused = style.getStyleProperty(prop::kFocusedStyle)) focused->font = sized;
     } else if (contains(name, u"font-color") || is(name, u"fc")) {
         Color colour = 0;
         if (!readStyleColor(value, colour)) return;

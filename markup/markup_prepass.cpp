@@ -170,6 +170,76 @@ size_t nextTag(std::u16string_view text, size_t from) {
     return text.size();
 }
 
+// What a run shows: comments and processing instructions go, and a CDATA
+// section gives its text with "&", "<" and ">" escaped. The parser would
+// read them into the text of the element around them as they stand.
+std::u16string plainText(std::u16string_view run) {
+    std::u16string out;
+    out.reserve(run.size());
+    size_t done = 0;
+    for (size_t at = findUnit(run, u'<'); at != std::u16string_view::npos;
+         at = findUnit(run, u'<', done)) {
+        out.append(run.substr(done, at - done));
+        const size_t end = declarationEnd(run, at);
+        if (end == std::u16string_view::npos) {
+            out += u"&lt;"sv;
+            done = at + 1;
+            continue;
+        }
+        if (end >= run.size()) return out;
+        constexpr std::u16string_view kCdata = u"<![CDATA["sv;
+        if (run.substr(at, kCdata.size()) == kCdata) {
+            for (char16_t ch : run.substr(at + kCdata.size(), end - 2 - at - kCdata.size())) {
+                if (ch == u'&') {
+                    out += u"&amp;"sv;
+                } else if (ch == u'<') {
+                    out += u"&lt;"sv;
+                } else if (ch == u'>') {
+                    out += u"&gt;"sv;
+                } else {
+                    out += ch;
+                }
+            }
+        }
+        done = end + 1;
+    }
+    out.append(run.substr(std::min(done, run.size())));
+    return out;
+}
+
+// `run` as plainText has it, kept in `storage` when it differs; most runs
+// hold no "<" at all.
+std::u16string_view plainView(std::u16string_view run, std::u16string& storage) {
+    if (findUnit(run, u'<') == std::u16string_view::npos) return run;
+    storage = plainText(run);
+    return storage;
+}
+
+// Where a run of the main walk ends: the "<" of the next tag at or after
+// `from` (npos when none), or of an unclosed comment or the like, which
+// then holds the rest. Closed ones on the way belong to the run.
+struct RunEnd {
+    size_t next = std::u16string_view::npos;
+    bool declarations = false;
+    bool unclosed = false;
+};
+
+RunEnd findRunEnd(std::u16string_view text, size_t from) {
+    RunEnd end;
+    for (end.next = findFrom(text, u'<', from); end.next != std::u16string_view::npos;
+         end.next = findFrom(text, u'<', end.next + 1)) {
+        const size_t declared = declarationEnd(text, end.next);
+        if (declared == std::u16string_view::npos) break;
+        end.declarations = true;
+        if (declared >= text.size()) {
+            end.unclosed = true;
+            break;
+        }
+        end.next = declared;
+    }
+    return end;
+}
+
 // Reads the tag whose "<" is at `pos`; `pos` moves to the next "<" after
 // it (the text's length when there is none) and `run` is the text between.
 // False when it has no ">".
@@ -252,8 +322,9 @@ std::u16string spliceTextElement(std::u16string_view text, const std::vector<Tag
         }
         return records.front();
     };
+    std::u16string plain;
     auto writeRun = [&](std::u16string_view run) {
-        run = trimmed(run);
+        run = trimmed(plainView(run, plain));
         if (run.empty()) return;
         const TagRecord& element = textAround();
         out += element.tag;
@@ -281,7 +352,7 @@ std::u16string spliceTextElement(std::u16string_view text, const std::vector<Tag
             while (close < events.size() && events[close].record != event.record) ++close;
             if (close == i + 1) {
                 out += record.tag;
-                out += trimmed(event.run);
+                out += trimmed(plainView(event.run, plain));
                 out += u"</a>"sv;
             } else {
                 out += text.substr(record.start, record.end - record.start);
@@ -400,26 +471,33 @@ void normalizeMarkupText(CString& page) {
     size_t current = declarationEnd(text, 0);
     if (current == std::u16string_view::npos) current = findFrom(text, u'>', 1);
     if (current >= text.size()) current = std::u16string_view::npos;
+    std::u16string plain;
     while (current != std::u16string_view::npos) {
-        size_t next = findFrom(text, u'<', current + 1);
+        const RunEnd runEnd = findRunEnd(text, current + 1);
+        const size_t next = runEnd.next;
         if (next == std::u16string_view::npos) break;
         const size_t runStart = std::max(current + 1, copied);
         const std::u16string_view run(text.data() + runStart, next - runStart);
         // Only a run with more than blanks is wrapped; most are line breaks.
-        auto wrapRun = [&]() __attribute__((always_inline)) {
+        // A comment, CDATA section or processing instruction stays in its
+        // run, which shows only their text: a text and a cell stay whole.
+        auto takeRun = [&](bool wrap) __attribute__((always_inline)) {
+            const std::u16string_view shown =
+                runEnd.declarations ? std::u16string_view(plain = plainText(run)) : run;
+            const bool wrapped = wrap && hasNonBlank(shown);
+            if (!wrapped && !runEnd.declarations) return;
             out.append(text.data() + copied, runStart - copied);
-            appendRun(out, run);
+            if (wrapped) {
+                appendRun(out, shown);
+            } else {
+                out += shown;
+            }
             copied = next;
         };
-
-        // A comment, CDATA section or processing instruction is passed over
-        // whole, whatever tags it holds; the run before it is as before a tag.
-        const size_t declared = declarationEnd(text, next);
-        if (declared != std::u16string_view::npos) {
-            if (inBody && hasNonBlank(run)) wrapRun();
-            if (declared >= text.size()) break;
-            current = declared;
-            continue;
+        if (runEnd.unclosed) {
+            // What follows is all one unclosed comment.
+            if (inBody) takeRun(true);
+            break;
         }
 
         // 4. Everything from the body's tag on is body.
@@ -433,15 +511,16 @@ void normalizeMarkupText(CString& page) {
         const bool closing = next + 1 < text.size() && text[next + 1] == u'/';
         if (!textTag) {
             // 5. A loose run before any other tag becomes text elements.
-            if (hasNonBlank(run)) wrapRun();
+            takeRun(true);
             // A style element's sheet is passed over whole.
             const size_t styleEnd = styleElementEnd(text, next);
             current = styleEnd != std::u16string_view::npos ? styleEnd : findFrom(text, u'>', next);
             continue;
         }
         // 6. The run in front of a closing tag is its text element's own:
-        //    left as it stands. A closing tag starts no element walk.
+        //    not wrapped. A closing tag starts no element walk.
         if (closing) {
+            takeRun(false);
             current = findFrom(text, u'>', next);
             continue;
         }
@@ -450,10 +529,25 @@ void normalizeMarkupText(CString& page) {
         events.clear();
         if (!walkTextElement(text, next, end, records, events)) return;
         // The run in front of a text element stands outside any: as in step 5.
-        if (hasNonBlank(run)) wrapRun();
+        takeRun(true);
         if (events.size() == 1) {
-            // 7. Nothing to move.
-            current = findFrom(text, u'>', next);
+            // 7. Nothing to move: the walk goes on after the element.
+            if (records.front().expected.empty()) {
+                current = findFrom(text, u'>', next);
+                continue;
+            }
+            const std::u16string_view own = events.front().run;
+            if (isTextElement(records.front()) &&
+                findUnit(own, u'<') != std::u16string_view::npos) {
+                const size_t closeAt = end - records.front().expected.size();
+                out.append(text.substr(copied, next - copied));
+                out += records.front().tag;
+                out += plainText(own);
+                out += text.substr(closeAt, end - closeAt);
+                copied = end;
+            }
+            if (end >= text.size()) break;
+            current = end - 1;
             continue;
         }
         if (!isTextElement(records.front())) {

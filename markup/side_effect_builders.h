@@ -48,7 +48,7 @@ public:
     // Makes the user's watch-list current (a new empty one when it has none).
     virtual void switchUser(const CString& name) = 0;
     // The page's screen is built: the current watch-list, once it holds
-    // stocks, is entered under the current user.
+    // codes, is entered under the current user.
     virtual void enterWatchList(WatchListEntry /*how*/) {}
     virtual RecentStockList* recentStocks() = 0;
     virtual bool loginFlag() const = 0;
@@ -88,7 +88,7 @@ Item* buildKey(MarkupPage& page, XmlParser& node, Item* parent);
 Item* buildMarqueeUpdate(MarkupPage& page, XmlParser& node, Item* parent);
 
 // The page's screen is built ("body", "tabbody"): the controller's current
-// watch-list, once it holds stocks, is entered under the current user.
+// watch-list, once it holds codes, is entered under the current user.
 void enterPageWatchList(MarkupPage& page, WatchListEntry how);
 
 // --- what they leave behind ----------------------------------------------------------

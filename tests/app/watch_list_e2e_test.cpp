@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "tests/support/client_fixture.h"
 
 namespace zq {
@@ -52,6 +53,32 @@ TEST_F(WatchListEndToEndTest, RequestValuesCarryTheListsAndBatchDeleteRemovesThe
                   "sys-stockcode=600000,000001,600036&sys-fundcode=510050"
                   "&sys-laststocks=000001,600000",
                   "sys-stockcode=000001&sys-fundcode=510050&sys-laststocks=000001,600000"}));
+}
+
+// Regression: "autodown" took codes "add" refuses. A code holding line
+// feeds wrote a "[fund]" section into MyStock.ini, and after a restart a fund
+// the user never held was sent; "&" and "#" in codes went out unencoded.
+TEST_F(WatchListEndToEndTest, HostileAutodownCodesNeitherReachTheFileNorTheRequests) {
+    const std::string link =
+        "<body><text>自选</text><a href=\"quote.zqml#system.sys-stockcode;system.sys-fundcode\">"
+        "行情</a></body>";
+    server_.writePage("index.zqml",
+                      test::zqmlDocument("<autodown c=\"600001,AB&#10;[fund]&#10;1=666666,"
+                                         "A&amp;B,C#D, 600002\" t=\"stock\"/>" +
+                                         link));
+    server_.writePage("quote.zqml", test::zqmlDocument("<body><text>quote</text></body>"));
+    std::string script = std::string(kStart) + shot("hostile-01-page");
+    script += "key down\nkey down\nkey enter\n" + std::string(kReply) + shot("hostile-02-quote");
+    ASSERT_EQ(run(script), 0) << err_;
+    const std::string sent = "sys-stockcode=600001,A%26B,C%23D";
+    EXPECT_EQ(server_.queriesFor("/quote.zqml"), std::vector<std::string>{sent});
+    const std::string file = readFile(device() / "UserData" / "MyStock.ini").value_or("");
+    EXPECT_EQ(file, "[stock]\n1=600001\n2=A&B\n3=C#D\n[fund]\n");
+
+    // After a restart, a page without "autodown" sends what the file kept.
+    server_.writePage("index.zqml", test::zqmlDocument(link));
+    ASSERT_EQ(run(script), 0) << err_;
+    EXPECT_EQ(server_.queriesFor("/quote.zqml"), (std::vector<std::string>{sent, sent}));
 }
 
 }  // namespace

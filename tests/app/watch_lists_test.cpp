@@ -45,16 +45,28 @@ protected:
 };
 
 TEST_F(WatchListsTest, ShownPagesEnterTheListForTheRequestValues) {
-    list().add(kWatchFund, CString(u"510050"));
     controller_->recentStocks().fromText(CString(u"000001:BBB,600000:AAA"));
     EXPECT_EQ(sentValues(), "http://h/p?sys-laststocks=000001,600000&");
 
-    // A list without stocks is not entered; with stocks, a page enters it.
+    // An empty list is not entered; a page enters one that holds codes.
     show("plain.zqml", "<zqml><body/></zqml>");
     EXPECT_EQ(sentValues(), "http://h/p?sys-laststocks=000001,600000&");
     show("added.zqml", "<zqml><add stock=\"600000\"/><body/></zqml>");
+    EXPECT_EQ(sentValues(), "http://h/p?sys-stockcode=600000&sys-laststocks=000001,600000&");
+}
+
+// Regression: a list of funds alone was never entered, so its codes were
+// never sent; codes holding "&" or "#" went out as they were, adding a
+// parameter or hiding the page numbers behind a fragment.
+TEST_F(WatchListsTest, FundsAloneAndOddCodesAreSentAsTheyAre) {
+    show("funds.zqml", "<zqml><add fund=\"510050\"/><body/></zqml>");
+    EXPECT_EQ(sentValues(), "http://h/p?sys-fundcode=510050&");
+    show("odd.zqml",
+         "<zqml><add stock=\"A&amp;B\"/><add stock=\"C#D\"/><add fund=\"E?F+%\"/>"
+         "<addrecent code=\"G&amp;H\" name=\"n\"/><body/></zqml>");
     EXPECT_EQ(sentValues(),
-              "http://h/p?sys-stockcode=600000&sys-fundcode=510050&sys-laststocks=000001,600000&");
+              "http://h/p?sys-stockcode=A%26B,C%23D&sys-fundcode=510050,E%3FF%2B%25"
+              "&sys-laststocks=G%26H&");
 }
 
 TEST_F(WatchListsTest, ATabbedPageEntersTheListAndReplacesTheUsersEntry) {

@@ -210,6 +210,49 @@ TEST_F(FixTableTest, AFreshPageMovesTheFocusWhenItComesAndPaintingMovesNothing) 
     EXPECT_EQ(table.firstColumnRightOfShown(), firstRight);
 }
 
+// Regression: when wide locked columns left too little room, the first
+// scrollable column was drawn cut: right-aligned prices read "12." or
+// "1888.". A price that fits the room left is shown whole, one that does
+// not is not shown.
+TEST_F(FixTableTest, ACutColumnShowsEachNumberWholeOrNotAtAll) {
+    constexpr Color kPrice = 0x0000FF;
+    const std::vector<std::vector<CString>> texts = {
+        {CString(u"AAAAAAAAAAAA"), CString(u"12.5"), CString(u"x")},
+        {CString(u"BBBBBBBBBBBB"), CString(u"1888.50"), CString(u"y")}};
+    const std::vector<std::vector<int32_t>> colours = {{kTableColorDefault, kPrice, 0},
+                                                       {kTableColorDefault, kPrice, 0}};
+    // The price pixels of each row band after a paint `width` wide.
+    auto pricePixels = [&](int width) {
+        FixTableItem table(CString(),
+                           std::make_shared<SimpleTableModel>(
+                               makeTableRows(texts), makeTableRows(colours), std::nullopt,
+                               std::vector<uint32_t>{kAlignLeftBit, kAlignRightBit, 0}),
+                           1, nullptr);
+        layout(table, width);
+        Surface surface(width, 60);
+        DeviceContext dc(surface);
+        GraphicsContext g;
+        g.init(width, 60, &dc);
+        table.paintContent(0, 0, 0, width, g);
+        std::vector<int> counts(2, 0);
+        for (int y = 0; y < 60; ++y) {
+            const int row = (y - 1) / (table.rowHeight() + 1);
+            for (int x = 0; x < width; ++x) {
+                if (row < 2 && surface.getPixel(x, y) == kPrice) ++counts[static_cast<size_t>(row)];
+            }
+        }
+        return counts;
+    };
+    const std::vector<int> whole = pricePixels(240);
+    ASSERT_GT(whole[0], 0);
+    ASSERT_GT(whole[1], whole[0]);
+    // 86 px of locked column, a line and the arrows leave 36 px: room for
+    // "12.5" (28 px) and not for "1888.50" (49 px).
+    EXPECT_EQ(pricePixels(130), (std::vector<int>{whole[0], 0}));
+    // No room at all: nothing of either.
+    EXPECT_EQ(pricePixels(95), (std::vector<int>{0, 0}));
+}
+
 TEST_F(FixTableTest, FireRaisesTheCellElseTheRowAction) {
     EventLog log;
     FixTableItem table(CString(), model(4, 3, true), 0, nullptr);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "platform/files.h"
 #include "tests/support/test_env.h"
 
@@ -97,6 +99,44 @@ TEST(WatchList, AddRefusesWhatTheFileCannotGiveBack) {
     EXPECT_FALSE(full.add(kWatchStock, CString(u"x")));
     const WatchList fullBack = WatchListFile::fromFileText(WatchListFile::toFileText(full, {})).own;
     EXPECT_EQ(fullBack.codes(kWatchStock).size(), WatchList::kMaxCodes);
+}
+
+// Regression: "autodown" replaced a list without add()'s checks, and a code
+// holding line feeds wrote sections of its own into the file.
+TEST(WatchList, AssignTakesOnlyWhatAddTakes) {
+    WatchList list;
+    list.add(kWatchFund, CString(u"510050"));
+    list.assign(kWatchStock,
+                {CString(u"600001"), CString(u"AB\n[fund]\n1=666666"), CString(),
+                 CString(u"600001"), CString(u"a,b"), CString(u" 1"), CString(u"000001")});
+    EXPECT_EQ(list.joinCodes(kWatchStock), CString(u"600001,000001"));
+    EXPECT_EQ(list.joinCodes(kWatchFund), CString(u"510050"));
+    const WatchList back = WatchListFile::fromFileText(WatchListFile::toFileText(list, {})).own;
+    EXPECT_EQ(back.joinCodes(kWatchStock), CString(u"600001,000001"));
+    EXPECT_EQ(back.joinCodes(kWatchFund), CString(u"510050"));
+
+    std::vector<CString> many;
+    for (size_t i = 0; i < WatchList::kMaxCodes + 5; ++i) {
+        many.push_back(CString::format(CString(u"%d"), static_cast<int>(i)));
+    }
+    list.assign(kWatchFund, many);
+    EXPECT_EQ(list.codes(kWatchFund).size(), WatchList::kMaxCodes);
+}
+
+// Regression: "A&B" added a parameter of its own to a request and "A#B"
+// cut off the rest of it.
+TEST(WatchList, RequestCodesAreEncodedOneByOne) {
+    WatchList list;
+    for (const char16_t* code : {u"A&B", u"A#B", u"a?b", u"5%", u"1+1", u"600000.SH", u"浦发"}) {
+        ASSERT_TRUE(list.add(kWatchStock, CString(code)));
+    }
+    EXPECT_EQ(list.requestCodes(kWatchStock).toUtf8(),
+              "A%26B,A%23B,a%3Fb,5%25,1%2B1,600000.SH,%E6%B5%A6%E5%8F%91");
+    EXPECT_EQ(list.requestCodes(kWatchFund), CString());
+    RecentStockList recent;
+    recent.moveToFront(RecentStockEntry(CString(u"B#1"), CString(u"n")));
+    recent.moveToFront(RecentStockEntry(CString(u"A&1"), CString(u"n")));
+    EXPECT_EQ(recent.requestCodes().toUtf8(), "A%261,B%231");
 }
 
 TEST(WatchListFile, EveryUsersListReadsBack) {

@@ -150,5 +150,27 @@ TEST_F(PageSheetTest, ChoiceCaptionsAndRowsTakeThePageColourOverTheDefaultSheet)
     EXPECT_EQ(plain->getItem(0)->getStyle()->getColor(), colour("#e6edf3"));
 }
 
+// Regression: a large table font held only until the table took the focus:
+// its focused style kept the base size, and the focused rows shrank.
+TEST_F(PageSheetTest, ATableKeepsItsFontSizeWhenFocused) {
+    loadPage(
+        "<zqml><style>\nbig{font-size:large}\n</style><body>"
+        "<table class='big'><th><td>a</td></th><tr><td>1</td></tr></table>"
+        "<table><th><td>a</td></th><tr><td>1</td></tr></table></body></zqml>");
+    ASSERT_NE(page_->form(), nullptr);
+    std::vector<int> heights;
+    for (const auto& table : page_->form()->getContent()->children()) {
+        const size_t i = heights.size();
+        ASSERT_TRUE(table->getStyle() && table->getStyle()->font);
+        const int height = table->getStyle()->font->height();
+        table->focus(nullptr, kGameDown);
+        ASSERT_TRUE(table->getStyle() && table->getStyle()->font);
+        EXPECT_EQ(table->getStyle()->font->height(), height) << i;
+        heights.push_back(height);
+    }
+    ASSERT_EQ(heights.size(), 2u);
+    EXPECT_GT(heights[0], heights[1]);
+}
+
 }  // namespace
 }  // namespace zq
