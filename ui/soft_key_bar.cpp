@@ -342,8 +342,8 @@ void SoftKeyBar::press(int x) {
         return;
     }
     if (menuOpen_) {
-        menu_->keyPressed(kKeySoftLeft, kGameFire);
-        setMenuOpen(false);
+        // As the left soft key: the focused entry is chosen, not only pressed.
+        if (!releaseLeftKey()) menu_->keyReleased(kKeySoftLeft, kGameFire);
     } else if (leftCommand_) {
         fire(leftCommand_);
     } else {

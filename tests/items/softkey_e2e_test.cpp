@@ -17,6 +17,7 @@
 #include "tests/support/test_font.h"
 #include "ui/client_context.h"
 #include "ui/code_input_pad.h"
+#include "ui/command_item.h"
 #include "ui/container.h"
 #include "ui/default_styles.h"
 #include "ui/display.h"
@@ -198,6 +199,41 @@ TEST_F(SoftKeyEndToEndTest, MenuTabsAndKeyboardThroughTheWindow) {
     run("key f2\n");
     EXPECT_EQ(commands_.fired, (std::vector<std::string>{"卖出", "返"}));
     EXPECT_EQ(pixel(field_->getLastPaintX() + 1, field_->getLastPaintY() + 1), kFieldBack);
+}
+
+// Regression: a tap on the left soft key of the open menu pressed the
+// focused entry and closed the menu without firing it, also from an open
+// submenu: the choice was lost.
+TEST_F(SoftKeyEndToEndTest, PenOnTheLeftSoftKeyChoosesInTheOpenMenu) {
+    auto more = std::make_shared<Command>(u"更多", 1, 4);
+    form_->addCommand(more);
+    form_->addSubCommand(std::make_shared<Command>(u"撤单", 1, 1), more, nullptr, false);
+    run("wait 0\nkey f1\n");
+    const Container& menu = *form_->getPopupMenu();
+    // The menu's fill or its focus mark anywhere above the bar.
+    const auto menuPixels = [&] {
+        int count = 0;
+        for (int y = 0; y < kBarTop; ++y) {
+            for (int x = 0; x < 240; ++x) {
+                if (pixel(x, y) == kMenuBack || pixel(x, y) == kMenuFocus) ++count;
+            }
+        }
+        return count;
+    };
+
+    // 1. "卖出" focused, then the pen on the left soft key.
+    run("key down\ntap 6 314\n");
+    EXPECT_EQ(commands_.fired, std::vector<std::string>{"卖出"});
+    EXPECT_FALSE(form_->isPopupMenuOpen());
+    EXPECT_EQ(menuPixels(), 0);
+
+    // 2. The submenu of "更多" opened, its entry chosen by the pen on the key.
+    run("key f1\nkey down\nkey down\nkey down\nkey right\n");
+    ASSERT_TRUE(asCommandItem(menu.getItem(3))->isSubmenuOpen());
+    run("tap 6 314\n");
+    EXPECT_EQ(commands_.fired, (std::vector<std::string>{"卖出", "撤单"}));
+    EXPECT_FALSE(form_->isPopupMenuOpen());
+    EXPECT_EQ(menuPixels(), 0);
 }
 
 }  // namespace
