@@ -131,6 +131,5 @@ TEST_F(ChoiceEndToEndTest, ItemsHiddenByTheOnloadLeaveTheScreen) {
     EXPECT_EQ(shot.count(0xFF0000, 60, 0, 240, kBarTop), 0);
 }
 
-
 }  // namespace
 }  // namespace zq

@@ -21,8 +21,10 @@ struct Theme {
 };
 
 const Theme kThemes[] = {
-    {"light", 0xFFFFFF, "body{background-color:#ffffff;font-color:#202020}\ntext{font-color:#202020}\n"},
-    {"dark", 0x102030, "body{background-color:#102030;font-color:#e8eef4}\ntext{font-color:#e8eef4}\n"},
+    {"light", 0xFFFFFF,
+     "body{background-color:#ffffff;font-color:#202020}\ntext{font-color:#202020}\n"},
+    {"dark", 0x102030,
+     "body{background-color:#102030;font-color:#e8eef4}\ntext{font-color:#e8eef4}\n"},
 };
 
 // The page, with the comments and the like, or with its plain text only.
@@ -30,7 +32,8 @@ std::string quotePage(const Theme& theme, bool annotated) {
     auto note = [annotated](const std::string& text) { return annotated ? text : std::string(); };
     const std::string body =
         "<text>涨幅" + note("<!-- 旧值 -->") + "3.2%</text>\n" +
-        (annotated ? "<text>开盘<![CDATA[<价>]]>12.50</text>\n" : "<text>开盘&lt;价&gt;12.50</text>\n") +
+        (annotated ? "<text>开盘<![CDATA[<价>]]>12.50</text>\n"
+                   : "<text>开盘&lt;价&gt;12.50</text>\n") +
         "<table id=\"q\" class=\"big\" collock=\"2\"><th><td name=\"name\">名称</td>"
         "<td name=\"code\">代码</td><td class=\"r\">最新</td><td>涨跌</td><td>成交量</td></th>\n"
         "<tr><td>浦发银行股份有限公</td><td>600000</td><td>12.50" +
