@@ -43,10 +43,11 @@ TEST_P(PictureClientTest, TheLoginPageForAPictureLeavesThePageAlone) {
                                     "<affixImg durl=\"/p/code.png\"/><text>login</text></body>\n");
     server_.setReply("/p/face.png", login);
     server_.setReply("/p/code.png", login);
-    server_.writePage("p/start.zqml", test::zqmlDocument(std::string(kStyle) +
-                                                         "<body class=\"lt\"><img src=\"face.png\"/>"
-                                                         "<affixImg durl=\"code.png\"/>"
-                                                         "<text>start</text></body>\n"));
+    server_.writePage(
+        "p/start.zqml",
+        test::zqmlDocument(std::string(kStyle) + "<body class=\"lt\"><img src=\"face.png\"/>"
+                                                 "<affixImg durl=\"code.png\"/>"
+                                                 "<text>start</text></body>\n"));
     writeConfig(serverLines() + "sys-initpath = /p/start.zqml\nsys-connecttype = " + GetParam() +
                 "\ncli-wap-gateway = 127.0.0.1\ncli-timeout = 2\n");
     ASSERT_EQ(run(std::string(kStart) + "idle 1500\n" + shot(GetParam())), 0) << err_;
