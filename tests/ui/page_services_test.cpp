@@ -1,13 +1,13 @@
 // The reply registry's whole-list install, which every picture of a page
 // asks for when it is shown: once per list, until something else changes
 // the kind.
+#include "ui/page_services.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <span>
 #include <vector>
-
-#include "ui/page_services.h"
 
 namespace zq {
 namespace {
