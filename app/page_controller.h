@@ -96,12 +96,18 @@ public:
     }
     // PageNavigator: a picture for the shown page, without loading bar,
     // error or retry address.
-    void requestPicture(const CString& address) override { requests_.requestPicture(address); }
+    void requestPicture(const CString& address, const PictureTargetRef& target) override {
+        requests_.requestPicture(address, target);
+    }
     // --- end remote pictures ---
 
     // ScreenShell.
     void setMainCaption(const CString& text) override { mainCaption_ = text; }
-    void clearPendingRequests() override { requests_.pendingRequestIds().clear(); }
+    // A hidden screen's pictures are no longer wanted either.
+    void clearPendingRequests() override {
+        requests_.pendingRequestIds().clear();
+        requests_.leavePictures();
+    }
     void notePaintTimes(uint32_t start, uint32_t end) override;
     bool pageTimingOverlay(PageTiming& timing) override;
 

@@ -202,7 +202,8 @@ bool PageRequests::storeSyncReply(int requestId, std::optional<std::vector<uint8
 // --- remote pictures ------------------------------------------------------------
 
 // One framed connection serves one server: a picture from another would
-// close it under the replies the shown page still waits for.
+// close it under the replies the shown page still waits for, so that one
+// is fetched over HTTP from its own host.
 bool PageRequests::reachesPageServer(const CString& url) const {
     if (!session_ || !isFramedConnection(session_->connectionType())) return true;
     CString host, port, path, pageHost, pagePort;
@@ -211,14 +212,21 @@ bool PageRequests::reachesPageServer(const CString& url) const {
     return host.equalsNoCase(pageHost) && port.equalsNoCase(pagePort);
 }
 
+RequestRecord PageRequests::newPictureRequest(const CString& url) {
+    RequestRecord record = newRequest(url);
+    record.picture = true;
+    record.directHttp = !reachesPageServer(url);
+    return record;
+}
+
 void PageRequests::fetchPicture(const CString& url,
                                 std::function<void(std::vector<uint8_t>)> done) {
-    if (!session_ || !done || !reachesPageServer(url)) return;
+    if (!session_ || !done) return;
     // A page of many pictures queues no more than this; the rest keep their
     // alternative text.
     if (picturesInFlight_.load() >= kMaxPictureFetches) return;
 
-    const RequestRecord record = newRequest(url);
+    const RequestRecord record = newPictureRequest(url);
     const uint32_t waitMs = fetchWaitMs();
 
     if (!pictureFetches_) pictureFetches_ = std::make_unique<HttpRequestRunner>(kPictureThreads);
@@ -245,22 +253,45 @@ void PageRequests::fetchPicture(const CString& url,
     });
 }
 
-void PageRequests::requestPicture(const CString& address) {
+void PageRequests::requestPicture(const CString& address, const PictureTargetRef& target) {
     HttpSession* session = session_.get();
-    if (!session) return;
+    if (!session || !target) return;
     CString url;
     try {
         url = controller_.resolveUrl(address);
     } catch (const ZQException&) {
         return;
     }
-    if (linkScheme(url) != LinkScheme::Http || !reachesPageServer(url)) return;
+    if (linkScheme(url) != LinkScheme::Http) return;
 
     // No loading state, so neither the reply nor a failure touches the
-    // screen: the page stays usable and the picture keeps its alternative text.
-    RequestRecord record = newRequest(url);
-    record.targetScreenId = controller_.currentScreenId();
-    if (!session->sendRequest(record)) cancelFlags_.remove(record.requestId);
+    // screen: the page stays usable and the picture keeps its alternative
+    // text. The screen's pictures share one flag, which leaving it raises.
+    const int screenId = controller_.currentScreenId();
+    if (screenId != pictureScreenId_) leavePictures();
+    pictureScreenId_ = screenId;
+    if (!pictureFlag_) pictureFlag_ = makeCancelFlag();
+    RequestRecord record = newPictureRequest(url);
+    cancelFlags_.remove(record.requestId);
+    record.cancelFlag = pictureFlag_;
+    record.targetScreenId = screenId;
+    record.pictureTarget = target;
+    pictureIds_.add(record.requestId);
+    if (!session->sendRequest(record)) pictureIds_.remove(record.requestId);
+}
+
+void PageRequests::leavePictures() {
+    if (controller_.currentScreenId() == pictureScreenId_ && pictureScreenId_ != -1) return;
+    if (pictureFlag_) pictureFlag_->store(1);
+    pictureFlag_.reset();
+    pictureScreenId_ = -1;
+    // Their replies are dropped; their exchanges, running or queued, end now.
+    HttpSession* session = liveSession_.load();
+    for (int id : pictureIds_.ids()) {
+        pending_.remove(id);
+        if (session) session->cancelExchange(id);
+    }
+    pictureIds_.clear();
 }
 
 }  // namespace zq

@@ -30,6 +30,7 @@ namespace zq {
 
 class DeviceServices;
 class PageController;
+struct PictureTarget;
 
 // Request id -> cancel flag of every request the controller started. Any
 // thread.
@@ -129,11 +130,14 @@ public:
     // thread, and never once the session is replaced or the controller goes.
     void fetchPicture(const CString& url, std::function<void(std::vector<uint8_t>)> done);
     // Sends the request for a shown item's picture, for the shown screen;
-    // the reply reaches the registered listeners. A failure stays silent.
-    // Over the framed connection (it serves one server) only pictures of the
-    // shown page's server are asked for; the same holds for fetchPicture.
-    // UI thread.
-    void requestPicture(const CString& address);
+    // only picture data answers it, and only `target` gets it, while that
+    // screen is shown. A failure stays silent. Over the framed connection
+    // (it serves one server) a picture of another host or port is fetched
+    // over HTTP from that host; the same holds for fetchPicture. UI thread.
+    void requestPicture(const CString& address, const std::shared_ptr<PictureTarget>& target);
+    // The shown screen changed: the pictures asked for another are
+    // cancelled, their exchanges closed and their replies dropped. UI thread.
+    void leavePictures();
 
     // --- the reply path ----------------------------------------------------------
     // Session thread: decodes, settles the request and posts pages to the UI
@@ -166,6 +170,7 @@ private:
     // False for a picture the framed connection cannot fetch without leaving
     // the shown page's server.
     bool reachesPageServer(const CString& url) const;
+    RequestRecord newPictureRequest(const CString& url);
 
     PageController& controller_;
     RequestIdCounter requestCounter_;
@@ -192,6 +197,11 @@ private:
     std::unique_ptr<HttpRequestRunner> pictureFetches_;
     std::atomic<int> picturesInFlight_{0};
     uint64_t sessionGeneration_ = 0;
+    // The shown screen's picture requests: their screen, the flag they
+    // share (UI thread) and their ids while in flight (any thread).
+    int pictureScreenId_ = -1;
+    CancelFlag pictureFlag_;
+    RequestIdSet pictureIds_;
 };
 
 }  // namespace zq

@@ -11,7 +11,9 @@
 #include "app/page_requests.h"
 #include "markup/markup_page.h"
 #include "net/reply_unpack.h"
+#include "platform/image.h"
 #include "platform/message_box.h"
+#include "ui/item.h"
 #include "ui/page_services.h"
 #include "ui/screen.h"
 
@@ -22,6 +24,7 @@ namespace {
 constexpr int kProgressDataReply = 30;
 constexpr int kProgressPageReply = 30;
 constexpr int kPageListKind = 3;
+constexpr int kVerifyPictureKind = 25;
 constexpr const char16_t* kTimeoutText = u"网络超时，请稍后重试！";
 constexpr const char16_t* kInfoCaption = u"信息提示";
 
@@ -75,6 +78,28 @@ bool deliverData(PageController& controller, DecodedReply& reply, const RequestR
     return delivered;
 }
 
+// Whether a reply answers a picture request with a picture's bytes.
+bool isPictureData(const DecodedReply& reply) {
+    const uint8_t kind = reply.head.kind;
+    return reply.head.replyClass() == ReplyClass::Data &&
+           (kind == kPageListKind || kind == kVerifyPictureKind) &&
+           reply.text.size() != kDroppedDataLength;
+}
+
+// The picture goes to the item that asked, and only while the screen that
+// asked is shown: a late one never lands on the next page.
+void deliverPicture(PageController& controller, const std::string& bytes,
+                    const RequestRecord& record) {
+    ImageRef image = decodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    if (!image || !record.pictureTarget) return;
+    controller.postToController([image = std::move(image), target = record.pictureTarget,
+                                 screenId = record.targetScreenId](PageController& c) mutable {
+        if (target->item && c.currentScreenId() == screenId) {
+            target->item->setImage(std::move(image));
+        }
+    });
+}
+
 }  // namespace
 
 bool PageRequests::onData(std::span<const uint8_t> message, int carrierId) {
@@ -107,6 +132,21 @@ bool PageRequests::onData(std::span<const uint8_t> message, int carrierId) {
     auto syncBytes = [&reply] {
         return std::vector<uint8_t>(reply.text.begin(), reply.text.end());
     };
+
+    // A picture request takes picture data only: any other answer (a page,
+    // say the login page of an expired session) is the picture's failure,
+    // and changes nothing else.
+    if (record.picture) {
+        cancelFlags_.remove(requestId);
+        pictureIds_.remove(requestId);
+        const bool picture = isPictureData(reply);
+        if (record.synchronous) {
+            storeSyncReply(requestId, picture ? std::optional(syncBytes()) : std::nullopt);
+        } else if (picture) {
+            deliverPicture(controller_, reply.text, record);
+        }
+        return true;
+    }
 
     // Data replies go to the listeners registered for their kind, also when
     // a synchronous fetch asked for them: it gets only what none took.
@@ -157,6 +197,7 @@ bool PageRequests::onData(std::span<const uint8_t> message, int carrierId) {
 void PageRequests::onFailure(const RequestRecord& request) {
     const int requestId = request.requestId;
     cancelFlags_.remove(requestId);
+    if (request.picture) pictureIds_.remove(requestId);
     if (request.synchronous) {
         storeSyncReply(requestId, std::nullopt);
         return;
@@ -178,12 +219,14 @@ void PageRequests::onRetry(const RequestRecord& request) {
     const int oldId = request.requestId;
     const int newId = requestCounter_.next();
     RequestRecord resent = request;
-    resent.cancelFlag = cancelFlags_.add(newId);
+    // A picture keeps its screen's flag, which leaving the screen raises.
+    resent.cancelFlag = request.picture ? request.cancelFlag : cancelFlags_.add(newId);
     cancelFlags_.remove(oldId);
     pending_.remove(oldId);
     resent.url = replacePageId(request.url, oldId, newId);
     resent.requestId = newId;
     resent.retried = true;
+    if (request.picture && pictureIds_.remove(oldId)) pictureIds_.add(newId);
 
     // The shown screen keeps loading under the new id.
     controller_.postToController([oldId, newId](PageController& c) {

@@ -26,7 +26,9 @@ ImageItem::ImageItem(const CString& label, ImageRef image, uint32_t layout, cons
       altText_(altText),
       url_(url) {}
 
-ImageItem::~ImageItem() = default;
+ImageItem::~ImageItem() {
+    if (pictureTarget_) pictureTarget_->item = nullptr;
+}
 
 void ImageItem::setStyle(Style* style) {
     Item::setStyle(style);
@@ -138,12 +140,13 @@ void ImageItem::showNotify() {
     Item::showNotify();
     if (url_.isEmpty() || !controlOwner_ || !requester_ || onHiddenScreen(*this)) return;
     if (replyTargets_) {
-        // Shown again from the history: its own list, not the last built one.
-        ResponseListenerRegistry& registry = responseListeners();
-        registry.clear(kReplyKind);
-        for (ResponseListener* listener : *replyTargets_) registry.add(kReplyKind, listener);
+        // Shown again from the history: its own list, not the last built
+        // one. Every picture of the page shares it, so only the first
+        // installs it.
+        responseListeners().replace(kReplyKind, *replyTargets_, replyTargets_.get());
     }
-    requester_->requestPicture(requestAddress());
+    if (!pictureTarget_) pictureTarget_ = std::make_shared<PictureTarget>(PictureTarget{this});
+    requester_->requestPicture(requestAddress(), pictureTarget_);
 }
 
 }  // namespace zq

@@ -23,6 +23,7 @@ namespace zq {
 
 class PageNavigator;
 class ResponseListener;
+struct PictureTarget;
 
 // The listeners of a screen's reply-driven pictures in control-list order:
 // the picture reply for "controlid" i goes to entry i.
@@ -56,8 +57,8 @@ public:
     bool pointerPressed(int x, int y) override;
     // Once its screen is on the display (not while the page is built),
     // makes the screen's reply listeners the ones picture replies reach and
-    // asks the requester for the picture of `url`, tagged with the control
-    // owner's position in the screen's control list.
+    // asks the requester for the picture of `url` for this item, tagged with
+    // the control owner's position in the screen's control list.
     void showNotify() override;
 
     // The address the picture is fetched from on showNotify: `url` with
@@ -86,6 +87,8 @@ private:
     Item* controlOwner_ = nullptr;
     PageNavigator* requester_ = nullptr;
     std::shared_ptr<const ReplyTargetList> replyTargets_;
+    // Where the pictures this item asks for go; cleared when it goes.
+    std::shared_ptr<PictureTarget> pictureTarget_;
     CString altText_;
     Color textColor_ = 0;
     FontRef font_;

@@ -61,7 +61,7 @@ void VerifyCodeItem::setImage(ImageRef image) {
 
 void VerifyCodeItem::requestPicture() {
     if (durl_.isEmpty() || !replyTarget_ || !requester_) return;
-    requester_->requestPicture(durl_);
+    requester_->requestPicture(durl_, replyTarget_->target());
 }
 
 void VerifyCodeItem::showNotify() {

@@ -148,9 +148,7 @@ void registerReplyDrivenItems(MarkupPage& page) {
         controls.insert(controls.end(), images.replyDrivenItems.begin(),
                         images.replyDrivenItems.end());
     }
-    ResponseListenerRegistry& registry = responseListeners();
-    registry.clear(kReplyDrivenKind);
-    for (const auto& listener : images.replyDriven) registry.add(kReplyDrivenKind, listener.get());
+    responseListeners().replace(kReplyDrivenKind, *images.replyTargets, images.replyTargets.get());
 }
 
 }  // namespace zq

@@ -24,6 +24,22 @@ bool isWapPage(const std::string& contentType) {
     return contentType.find("vnd.wap.wml") != std::string::npos;
 }
 
+// The host of `url` taken as the "gateway": the exchange goes straight to it.
+HttpGateway hostOf(const CString& url) {
+    CString host, port, path;
+    splitHttpUrl(url, host, port, path);
+    if (host.isEmpty() && port.isEmpty()) {
+        CString bare = url;
+        bare.replace(CString(u"http://"), CString());
+        const int slash = bare.find(u'/');
+        host = slash < 0 ? bare : bare.left(slash);
+    }
+    HttpGateway gateway;
+    gateway.address = host.toUtf8();
+    gateway.port = port.isEmpty() ? kDefaultHttpPort : port.toInt();
+    return gateway;
+}
+
 }  // namespace
 
 struct HttpSession::Worker {
@@ -38,9 +54,10 @@ HttpSession::HttpSession(SessionListener* listener, PendingRequestTable& table,
 HttpSession::~HttpSession() {
     stopping_.store(true);
     httpRunner_.cancelAll();
+    pictureRunner_.cancelAll();
     closeConnection();
     stopWorker();
-    // httpRunner_, the last member, is destroyed first: it joins the
+    // The runners, the last members, are destroyed first: they join the
     // exchanges while everything they settle with is still there.
 }
 
@@ -70,7 +87,7 @@ HttpSession::SendOutcome HttpSession::send(RequestRecord& request) {
             return SendOutcome::Failed;
         }
     }
-    return isHttpConnection(type) ? sendHttp(request) : sendFramed(request);
+    return isHttpConnection(type) || request.directHttp ? sendHttp(request) : sendFramed(request);
 }
 
 // --- framed transport ------------------------------------------------------------
@@ -230,7 +247,8 @@ HttpSession::SendOutcome HttpSession::sendHttp(RequestRecord& request) {
     const int id = request.requestId;
     // The token is in the map before the job can end and take it out.
     std::lock_guard<std::mutex> lock(httpTokensMutex_);
-    httpTokens_[id] = httpRunner_.submit([this, request, id](HttpCancel& cancel) {
+    HttpRequestRunner& runner = request.picture ? pictureRunner_ : httpRunner_;
+    httpTokens_[id] = runner.submit([this, request, id](HttpCancel& cancel) {
         runHttpRequest(request, cancel);
         std::lock_guard<std::mutex> done(httpTokensMutex_);
         // Ids wrap: only this exchange's own token leaves.
@@ -252,7 +270,14 @@ void HttpSession::cancelExchange(int requestId) {
 }
 
 void HttpSession::runHttpRequest(const RequestRecord& request, HttpCancel& cancel) {
-    const HttpGateway gateway = this->gateway();
+    // Cancelled while it waited for a thread: dropped without a connection.
+    if (request.cancelled()) {
+        if (std::optional<RequestRecord> taken = table_.take(request.requestId)) {
+            settle(*taken, false);
+        }
+        return;
+    }
+    const HttpGateway gateway = request.directHttp ? hostOf(request.url) : this->gateway();
     auto exchange = [&](HttpExchangeResult& result) {
         const bool ok =
             httpExchange(request.url, gateway, replyWaitMs_.load(), result, cancel) != 0;

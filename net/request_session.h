@@ -55,6 +55,7 @@ namespace zq {
 
 class DeviceServices;
 class FramedSocket;
+struct PictureTarget;
 
 // A request's cancel flag, shared by the requester's flag map and the record:
 // 0 live, 1 cancelled. Any thread.
@@ -93,6 +94,14 @@ struct RequestRecord {
     bool retried = false;                     // a resend: no second retry
     bool synchronous = false;                 // a fetchAndWait request
     RequestRoute route = RequestRoute::None;  // set by the session
+    // A picture: only picture data answers it, and it never waits behind
+    // the pages or holds up one. Its picture goes to `pictureTarget` (null
+    // for a synchronous fetch).
+    bool picture = false;
+    std::shared_ptr<PictureTarget> pictureTarget;
+    // Fetched with a GET straight from its own host, also on a framed
+    // session (a picture of another server).
+    bool directHttp = false;
 
     bool cancelled() const { return isCancelled(cancelFlag); }
 };
@@ -176,6 +185,8 @@ public:
 };
 
 constexpr uint32_t kDefaultReplyWaitMs = 6000;
+// HTTP exchanges of pictures running at once, beside those of the pages.
+constexpr size_t kPictureHttpThreads = 2;
 // Error codes of the session's holder (text kNetworkFailureText).
 constexpr int kSessionErrorNoConnection = 1;  // dialling failed, or a reply was refused
 constexpr int kSessionErrorOpen = 10;         // no framed connection to the host
@@ -213,9 +224,11 @@ public:
 
     // Records `request` and sends it. False (nothing recorded, the reason in
     // errors()) when there is no data connection or no framed connection to
-    // the request's host. A cancelled request, or an unknown connection type,
-    // sends and records nothing and gives true. A send that is lost after
-    // the request was recorded surfaces as a time-out.
+    // the request's host. A `directHttp` request is one HTTP exchange with
+    // its own host, whatever the connection type. A cancelled request, or
+    // an unknown connection type, sends and records nothing and gives true.
+    // A send that is lost after the request was recorded surfaces as a
+    // time-out.
     bool sendRequest(RequestRecord request);
 
     // Sends `request` as a synchronous fetch and waits up to `waitMs` for
@@ -295,7 +308,10 @@ private:
     std::atomic<bool> stopping_{false};  // the destructor runs: send nothing more
     std::mutex httpTokensMutex_;         // taken before the runner's own lock, never after
     std::map<int, std::shared_ptr<HttpCancel>> httpTokens_;  // by request id, while running
-    // Last: destroyed (cancelled and joined) before every member its jobs use.
+    // Last: destroyed (cancelled and joined) before every member their jobs
+    // use. Pictures have threads of their own, so that a page is never
+    // queued behind them.
+    HttpRequestRunner pictureRunner_{kPictureHttpThreads};
     HttpRequestRunner httpRunner_;
 };
 

@@ -11,14 +11,37 @@ namespace zq {
 void ResponseListenerRegistry::add(int32_t replyKind, ResponseListener* listener) {
     if (!listener) return;
     std::lock_guard<std::mutex> lock(mutex_);
+    sources_.erase(replyKind);
     std::vector<ResponseListener*>& list = listeners_[replyKind];
     if (std::find(list.begin(), list.end(), listener) == list.end()) list.push_back(listener);
+}
+
+void ResponseListenerRegistry::replace(int32_t replyKind,
+                                       std::span<ResponseListener* const> listeners,
+                                       const void* source) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (source) {
+        auto known = sources_.find(replyKind);
+        if (known != sources_.end() && known->second == source) return;
+    }
+    std::vector<ResponseListener*> list;
+    list.reserve(listeners.size());
+    for (ResponseListener* listener : listeners) {
+        if (listener) list.push_back(listener);
+    }
+    sources_[replyKind] = source;
+    if (list.empty()) {
+        listeners_.erase(replyKind);
+    } else {
+        listeners_[replyKind] = std::move(list);
+    }
 }
 
 void ResponseListenerRegistry::remove(int32_t replyKind, ResponseListener* listener) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto found = listeners_.find(replyKind);
     if (found == listeners_.end()) return;
+    sources_.erase(replyKind);
     std::erase(found->second, listener);
     if (found->second.empty()) listeners_.erase(found);
 }
@@ -44,6 +67,7 @@ bool ResponseListenerRegistry::deliverAt(int32_t replyKind, size_t index,
 
 void ResponseListenerRegistry::clear(int32_t replyKind) {
     std::lock_guard<std::mutex> lock(mutex_);
+    sources_.erase(replyKind);
     listeners_.erase(replyKind);
 }
 
@@ -54,7 +78,7 @@ size_t ResponseListenerRegistry::count(int32_t replyKind) const {
 }
 
 ImageDataListener::ImageDataListener(Item* target, int32_t replyKind)
-    : target_(std::make_shared<Target>()), replyKind_(replyKind) {
+    : target_(std::make_shared<PictureTarget>()), replyKind_(replyKind) {
     target_->item = target;
 }
 

@@ -21,6 +21,15 @@ namespace zq {
 
 class Item;
 
+// The item a picture request is for, shared by the item and the request in
+// flight. The item clears it (the destructor of its owner, or detach) before
+// it goes, so that a picture that comes late goes nowhere. `item` is read
+// and cleared on the UI thread only.
+struct PictureTarget {
+    Item* item = nullptr;
+};
+using PictureTargetRef = std::shared_ptr<PictureTarget>;
+
 // Whether the screen shows its loading bar while a navigation's request runs.
 enum class NavigationLoading { Hidden, Shown };
 // Whether the screen takes no input until the navigation's reply comes.
@@ -38,9 +47,11 @@ public:
     // controller's "sys-refreshtype" and remembered "sys-refreshmode"); 1
     // when nothing says otherwise.
     virtual int getRefreshMode() const { return 1; }
-    // Asks for the picture of a shown item; its reply comes through the
-    // registry. A picture never shows a loading bar or an error.
-    virtual void requestPicture(const CString& address) {
+    // Asks for the picture of a shown item for `target`, and for the shown
+    // screen only: its picture goes to the target while that screen is
+    // shown, and any answer that is no picture changes nothing. A picture
+    // never shows a loading bar or an error.
+    virtual void requestPicture(const CString& address, const PictureTargetRef& /*target*/) {
         navigate(address, NavigationLoading::Hidden, NavigationInput::Open);
     }
 };
@@ -63,6 +74,12 @@ class ResponseListenerRegistry {
 public:
     // A listener already registered under the kind is not added twice.
     void add(int32_t replyKind, ResponseListener* listener);
+    // Makes `listeners` (no listener twice) the whole list of the kind, in
+    // time linear in their number. `source` names the list: while no other
+    // call changed the kind since a replace with the same source, nothing is
+    // done, so that the many items sharing one list can each install it.
+    void replace(int32_t replyKind, std::span<ResponseListener* const> listeners,
+                 const void* source);
     void remove(int32_t replyKind, ResponseListener* listener);
     // Hands the reply to every listener of its kind; returns how many.
     size_t deliver(int32_t replyKind, std::span<const uint8_t> data);
@@ -76,6 +93,8 @@ public:
 private:
     mutable std::mutex mutex_;
     std::map<int32_t, std::vector<ResponseListener*>> listeners_;
+    // The source of each kind's list as the last replace set it.
+    std::map<int32_t, const void*> sources_;
 };
 
 // Decodes a reply into a picture and gives it to the target item through
@@ -94,12 +113,11 @@ public:
     // UI thread.
     void detach();
     int32_t replyKind() const { return replyKind_; }
+    // The target record, for the item's picture requests.
+    const PictureTargetRef& target() const { return target_; }
 
 private:
-    struct Target {
-        Item* item = nullptr;  // read and cleared on the UI thread only
-    };
-    std::shared_ptr<Target> target_;
+    PictureTargetRef target_;
     int32_t replyKind_;
 };
 

@@ -69,7 +69,10 @@ public:
     void navigate(const CString&, NavigationLoading, NavigationInput) override {
         ADD_FAILURE() << "a picture is no page: no loading bar, no error, no retry address";
     }
-    void requestPicture(const CString& address) override { addresses.push_back(address); }
+    void requestPicture(const CString& address, const PictureTargetRef& target) override {
+        addresses.push_back(address);
+        EXPECT_TRUE(target && target->item);
+    }
     std::vector<CString> addresses;
 };
 

@@ -225,6 +225,24 @@ void PageServer::setSplitPauseMs(uint32_t ms) {
     splitPauseMs_ = ms;
 }
 
+void PageServer::setSlowPath(const std::string& prefix, uint32_t ms) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (ms == 0) {
+        slowPaths_.erase(prefix);
+    } else {
+        slowPaths_[prefix] = ms;
+    }
+}
+
+uint32_t PageServer::slowDelayFor(const std::string& path) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    uint32_t delay = 0;
+    for (const auto& [prefix, ms] : slowPaths_) {
+        if (path.compare(0, prefix.size(), prefix) == 0) delay = std::max(delay, ms);
+    }
+    return delay;
+}
+
 bool PageServer::setRefusing(bool refusing) {
     std::unique_lock<std::mutex> lock(mutex_);
     refusing_ = refusing;

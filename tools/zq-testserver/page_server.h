@@ -120,6 +120,10 @@ public:
     void setFault(Fault fault, int times = kEveryRequest);
     void setLateDelayMs(uint32_t ms);
     void setSplitPauseMs(uint32_t ms);
+    // Replies to paths that start with `prefix` come `ms` later (0: at
+    // once), as from a slow back end; the other replies are not held up
+    // unless they share a framed connection with them.
+    void setSlowPath(const std::string& prefix, uint32_t ms);
     // Refusing closes both listeners and every open connection, so a
     // connect is refused; ending it listens on the same ports again. Takes
     // effect before the call returns (false when it could not).
@@ -154,6 +158,7 @@ private:
     std::string messageFor(const RequestTarget& target, Transport transport);
     uint32_t lateDelayMs() const;
     uint32_t splitPauseMs() const;
+    uint32_t slowDelayFor(const std::string& path) const;
 
     ServerOptions options_;
     uint16_t framedPort_ = 0;
@@ -169,6 +174,7 @@ private:
     int faultTimes_ = 0;
     uint32_t lateDelayMs_ = 2000;
     uint32_t splitPauseMs_ = 20;
+    std::map<std::string, uint32_t> slowPaths_;
     bool refusing_ = false;
     std::vector<ReceivedRequest> requests_;
     std::vector<std::unique_ptr<Listener>> listeners_;

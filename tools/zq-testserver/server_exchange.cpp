@@ -110,8 +110,10 @@ void ExchangeRunner::runFramed() {
         request.fault = server_.takeFault();
         const std::string message = server_.messageFor(request.target, request.transport);
         const Fault fault = request.fault;
+        const uint32_t slow = server_.slowDelayFor(request.target.path);
         server_.record(std::move(request));
         // 3. The reply, as the fault has it.
+        if (slow > 0 && !pause(slow)) return;
         if (!replyFramed(message, fault)) return;
     }
 }
@@ -185,7 +187,9 @@ void ExchangeRunner::runGateway() {
     request.fault = server_.takeFault();
     const std::string message = server_.messageFor(request.target, request.transport);
     const Fault fault = request.fault;
+    const uint32_t slow = server_.slowDelayFor(request.target.path);
     server_.record(std::move(request));
+    if (slow > 0 && !pause(slow)) return;
     replyGateway(message, fault);
     // The connection closes after the answer; with none it stays open until
     // the client gives up.

@@ -1,0 +1,65 @@
+// The built zqclient, framed and through the gateway, against a server whose
+// session has expired: it answers the page's picture and verification
+// picture addresses with its login page, which holds the same picture.
+// That page replaced the shown one and the client asked for the picture
+// again without end (14,399 framed requests in 5 s).
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/client_fixture.h"
+
+namespace zq {
+namespace {
+
+constexpr uint32_t kLightPage = 0xF0F0E0;
+constexpr uint32_t kDarkLogin = 0x101010;
+
+constexpr const char* kStyle =
+    "<style>\nlt{background-color:#f0f0e0;font-color:#202020}\n"
+    "dk{background-color:#101010;font-color:#f0f0f0}\n</style>\n";
+
+class PictureClientTest : public test::ClientFixture,
+                          public ::testing::WithParamInterface<const char*> {
+protected:
+    PictureClientTest() : ClientFixture("picture_client_", kLightPage) {}
+
+    int requestsFor(const std::string& path) const {
+        int count = 0;
+        for (const auto& request : server_.requests()) count += request.target.path == path;
+        return count;
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(FramedAndGateway, PictureClientTest, ::testing::Values("net", "wap"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param) == "wap" ? "Gateway" : "Framed";
+                         });
+
+TEST_P(PictureClientTest, TheLoginPageForAPictureLeavesThePageAlone) {
+    testserver::CannedReply login;
+    login.text = test::zqmlDocument(std::string(kStyle) +
+                                    "<body class=\"dk\"><img src=\"/p/face.png\"/>"
+                                    "<affixImg durl=\"/p/code.png\"/><text>login</text></body>\n");
+    server_.setReply("/p/face.png", login);
+    server_.setReply("/p/code.png", login);
+    server_.writePage(
+        "p/start.zqml",
+        test::zqmlDocument(std::string(kStyle) + "<body class=\"lt\"><img src=\"face.png\"/>"
+                                                 "<affixImg durl=\"code.png\"/>"
+                                                 "<text>start</text></body>\n"));
+    writeConfig(serverLines() + "sys-initpath = /p/start.zqml\nsys-connecttype = " + GetParam() +
+                "\ncli-wap-gateway = 127.0.0.1\ncli-timeout = 2\n");
+    ASSERT_EQ(run(std::string(kStart) + "idle 1500\n" + shot(GetParam())), 0) << err_;
+
+    const test::Shot screen = load(GetParam());
+    ASSERT_TRUE(screen.image);
+    EXPECT_EQ(screen.count(kDarkLogin, 0, 0, 240, 320), 0);
+    EXPECT_GT(screen.count(kLightPage, 0, 0, 240, 320), 240 * 100);
+    EXPECT_EQ(requestsFor("/p/face.png"), 1);
+    EXPECT_EQ(requestsFor("/p/code.png"), 1);
+    EXPECT_EQ(err_.find("网络超时"), std::string::npos) << err_;
+}
+
+}  // namespace
+}  // namespace zq
