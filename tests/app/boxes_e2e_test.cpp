@@ -58,5 +58,42 @@ TEST_F(BoxesEndToEndTest, EnterOnTheBoxesALinkOpensAnswersThemOnce) {
     EXPECT_EQ(outbox->find("hello"), outbox->rfind("hello")) << *outbox;
 }
 
+// The session resends a request that gets no reply once, under a new id;
+// the second silence is the timeout box. Enter on it must reach neither the
+// link nor anything else that sends: a server that never answers sees the
+// request and its one resend, and the box comes once. A call that cannot be
+// made and a server that refuses the connection each give their box once.
+TEST_F(BoxesEndToEndTest, EnterOnTheBoxesOfAFailedRequestSendsNothingAgain) {
+    test::TestServer silent;
+    ASSERT_TRUE(silent.started());
+    silent.setFault(testserver::Fault::Missing);
+    test::TestServer refusing;
+    ASSERT_TRUE(refusing.started());
+    ASSERT_TRUE(refusing.setRefusing(true));
+    std::ofstream(device() / "device.ini") << "fail-call = 1\n";
+    writeConfig(serverLines() + "sys-waittime = 1\n");
+    auto link = [](const std::string& href, const std::string& text) {
+        return "<a href=\"" + href + "\">" + text + "</a>\n";
+    };
+    server_.writePage("index.zqml", page(link(silent.urlFor("/slow.zqml"), "slow") +
+                                         link(refusing.urlFor("/page.zqml"), "refused") +
+                                         link("tel://10086", "call")));
+    std::string script = kStart;
+    // Two reply waits of a second; the box is open when nothing is in
+    // flight, and after its key nothing may be.
+    script += "key down\nkey enter\nidle 15000\n" + shot("11-timeout") + "key enter\nidle 15000\n";
+    script += "key down\nkey enter\n" + shot("12-refused") + "key enter\nwait 500\n";
+    script += "key down\nkey enter\n" + shot("13-call") + "key enter\nwait 500\n";
+    script += shot("14-page");
+    EXPECT_EQ(run(script), 0) << err_;
+    EXPECT_EQ(boxesWith("网络忙，请尝试手动拨打"), 1u) << err_;
+    EXPECT_EQ(boxesWith("由于网络原因，暂时无法完成连接"), 1u) << err_;
+    EXPECT_EQ(boxesWith("网络超时，请稍后重试！"), 1u) << err_;
+    const std::vector<testserver::ReceivedRequest> sent = silent.requests();
+    ASSERT_EQ(sent.size(), 2u) << err_;
+    EXPECT_NE(sent[0].url, sent[1].url);  // the resend has an id of its own
+    EXPECT_EQ(silent.queriesFor("/slow.zqml").size(), 2u);
+}
+
 }  // namespace
 }  // namespace zq
