@@ -77,20 +77,6 @@ ConnectionMode Application::connectionMode(const CString& connectType, const CSt
 
 CString Application::oemInfo() { return CString::fromUtf8(hostSystemName()); }
 
-std::u16string Application::startupGlyphs() {
-    // In the order the splash needs them: the version line's, the status
-    // lines', then the rest of printable ASCII for the hosts' names.
-    std::u16string text = u"0123456789.V";
-    for (const char16_t* status :
-         {kStatusConfiguring, kStatusNetworkSetup, kStatusDefaultStyle, kStatusDetecting,
-          kStatusTryingProxy, kStatusTryingDirect, kStatusParsing}) {
-        const std::u16string_view line(status);
-        text += line.substr(0, line.find(u"%s"));
-    }
-    for (char16_t ch = u'!'; ch <= u'~'; ++ch) text += ch;
-    return text;
-}
-
 // --- the application object -----------------------------------------------------------------
 
 Application::Application(ControllerFolders folders, StartupHooks hooks)

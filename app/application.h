@@ -68,11 +68,6 @@ public:
     static constexpr const char16_t* kStatusTryingDirect = u"无代理尝试连接%s";
     static constexpr const char16_t* kStatusParsing = u"正在解析数据";
 
-    // The characters the splash draws on that way (those statuses, and the
-    // ASCII of the version and the hosts), for drawing ahead while start-up
-    // reads its files.
-    static std::u16string startupGlyphs();
-
     Application(ControllerFolders folders, StartupHooks hooks);
     // Joins the workers (requestStop first, see above), then releases the
     // pages before the splash screen.
@@ -158,7 +153,9 @@ private:
     // requestStop can end its wait.
     std::mutex fetchMutex_;
     int fetchId_ = 0;
-    // Read on the workers, written before they start.
+    // Read and written by the start-up or the reconnect worker (one runs at
+    // a time), and by the UI thread only in the steps that worker hands it
+    // and waits for.
     CString connectType_;
     CString networkName_;
     // Joined in reverse order of starting.

@@ -136,10 +136,6 @@ int runClient(const Options& options) {
     }
     std::vector<ScriptStep> steps;
     if (!loadScript(options, steps)) return kExitUsage;
-    // The splash's glyphs are made on a second core meanwhile.
-    GlyphWarmup warmup(Screen::kBaseFontSize, static_cast<int>(FontWeight::Normal),
-                       Application::startupGlyphs());
-
     DeviceFiles device(options.deviceDir.empty() ? defaultDeviceRoot()
                                                  : std::filesystem::path(options.deviceDir));
     if (!makeDirectories(device.root())) {
@@ -155,19 +151,14 @@ int runClient(const Options& options) {
         return kExitFailure;
     }
     CurrentDeviceFiles currentDevice(device);
-    // The shipped files install beside the making of the window and the UI,
-    // and then the splash's logo for the configured width the settings
-    // usually keep decodes; start-up waits for both before it reads the
-    // settings, and takes the logo if it picks that one.
+    // The shipped files install beside the making of the window and the UI;
+    // start-up waits for them before it reads the settings.
     const Size screen = options.landscape ? Size{320, 240} : Size{240, 320};
-    const std::filesystem::path likelyLogo = Application::logoFile(
-        device.hostPath(u"\\Program\\ZQ Resource"), screen.width, screenMetrics().configuredWidth);
-    AsideTask install([&device, &likelyLogo] {
+    AsideTask install([&device] {
         if (!device.installProgramFolder(resourcesFolder())) {
             std::fprintf(stderr, "zqclient: some program files could not be installed in %s\n",
                          device.programFolder().c_str());
         }
-        prefetchImageFile(likelyLogo.string());
     });
     makeDirectories(device.hostPath(u"\\UserData"));
 

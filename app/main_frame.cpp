@@ -89,6 +89,8 @@ Displayable* MainFrame::current() const { return display_.getCurrent(); }
 // --- input ------------------------------------------------------------------------------
 
 void MainFrame::onInput(const InputEvent& event) {
+    // A screen the handler makes current is painted after it.
+    Display::InputScope input(display_, current());
     if (const auto* down = std::get_if<KeyDown>(&event)) {
         onKeyDown(down->code, down->repeatCount);
     } else if (const auto* up = std::get_if<KeyUp>(&event)) {

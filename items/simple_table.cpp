@@ -1,6 +1,8 @@
 #include "items/simple_table.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <numeric>
 
 #include "platform/device_context.h"
@@ -52,12 +54,12 @@ TableItem::TableItem(std::unique_ptr<TableData> data, Style* style)
     : Item(CString(), 0, kAppearancePlain, style), data_(std::move(data)) {}
 
 void TableItem::setTableData(std::unique_ptr<TableData> data) {
-    // The same object handed back stays; a new one replaces (and frees) the old.
-    if (data.get() == data_.get()) {
-        (void)data.release();
-    } else {
-        data_ = std::move(data);
+    // A second owner of the data the item owns would free it twice.
+    if (data && data.get() == data_.get()) {
+        std::fputs("TableItem::setTableData: handed the data it already owns\n", stderr);
+        std::abort();
     }
+    data_ = std::move(data);
     const size_t columns = static_cast<size_t>(std::max(getColumnCount(), 0));
     if (pixelWidths_.size() != columns) pixelWidths_.clear();
     if (percentWidths_.size() != columns) percentWidths_.clear();

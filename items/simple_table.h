@@ -50,7 +50,8 @@ public:
 
     TableItem(std::unique_ptr<TableData> data, Style* style);
 
-    // Replaces the data; width arrays whose length no longer fits go.
+    // Replaces (and frees) the data; width arrays whose length no longer fits
+    // go. Handing it the data it already owns is a bug and aborts.
     void setTableData(std::unique_ptr<TableData> data);
     TableData* getTableData() const { return data_.get(); }
     // Kept only when not empty.

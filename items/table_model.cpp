@@ -1,10 +1,10 @@
 #include "items/table_model.h"
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 #include "core/zq_exception.h"
-#include "platform/clock.h"
 
 namespace zq {
 namespace {
@@ -45,15 +45,6 @@ T cellOf(const Rows* rows, int column, int row, T fallback) {
     const auto& cells = (*rows)[static_cast<size_t>(row)];
     if (!cells || static_cast<size_t>(column) >= cells->size()) return fallback;
     return (*cells)[static_cast<size_t>(column)];
-}
-
-bool retry(SimpleTableModel& model, bool (SimpleTableModel::*tryLock)()) {
-    if ((model.*tryLock)()) return true;
-    for (int i = 0; i < SimpleTableModel::kGuardRetries; ++i) {
-        sleepMs(SimpleTableModel::kGuardRetrySleepMs);
-        if ((model.*tryLock)()) return true;
-    }
-    return false;
 }
 
 }  // namespace
@@ -332,29 +323,51 @@ bool SimpleTableModel::tryLockWrite() {
     return true;
 }
 
+bool SimpleTableModel::lockWrite() {
+    std::unique_lock lock(mutex_);
+    ++waitingWriters_;
+    const bool had = guardFreed_.wait_for(lock, std::chrono::milliseconds(kGuardWaitMs),
+                                          [this] { return readers_ == 0 && writers_ == 0; });
+    --waitingWriters_;
+    if (had) {
+        writers_ = 1;
+    } else if (waitingWriters_ == 0) {
+        // The readers this writer held back may go.
+        guardFreed_.notify_all();
+    }
+    return had;
+}
+
 void SimpleTableModel::unlockWrite() {
-    std::lock_guard lock(mutex_);
-    if (writers_ > 0) --writers_;
+    {
+        std::lock_guard lock(mutex_);
+        if (writers_ == 0) return;
+        writers_ = 0;
+    }
+    guardFreed_.notify_all();
 }
 
 bool SimpleTableModel::tryLockRead() {
     std::lock_guard lock(mutex_);
-    if (writers_ > 0) return false;
+    if (writers_ > 0 || waitingWriters_ > 0) return false;
     ++readers_;
     return true;
 }
 
+bool SimpleTableModel::lockRead() {
+    std::unique_lock lock(mutex_);
+    const bool had = guardFreed_.wait_for(lock, std::chrono::milliseconds(kGuardWaitMs),
+                                          [this] { return writers_ == 0 && waitingWriters_ == 0; });
+    if (had) ++readers_;
+    return had;
+}
+
 void SimpleTableModel::unlockRead() {
-    std::lock_guard lock(mutex_);
-    if (readers_ > 0) --readers_;
-}
-
-bool lockWriteWithRetry(SimpleTableModel& model) {
-    return retry(model, &SimpleTableModel::tryLockWrite);
-}
-
-bool lockReadWithRetry(SimpleTableModel& model) {
-    return retry(model, &SimpleTableModel::tryLockRead);
+    {
+        std::lock_guard lock(mutex_);
+        if (readers_ == 0 || --readers_ > 0) return;
+    }
+    guardFreed_.notify_all();
 }
 
 }  // namespace zq

@@ -10,13 +10,14 @@
 // Threads. Reply threads write a model while the UI thread paints it. Every
 // accessor and setter runs under an internal mutex and returns copies, so
 // no call ever sees a half-replaced array. On top of that the model keeps
-// the non-blocking read and write guards that both sides use to keep a
-// paint and a refill apart: tryLockRead fails while a writer holds the
-// model, tryLockWrite while anybody does; nobody waits inside the model.
-// Writers follow this protocol (see lockWriteWithRetry):
-//   tryLockWrite (one try, then up to 301 more after 10 ms each; give up
-//   without touching the model), setData(rows, false), setColors(rows,
-//   false), [setCellFlags(rows, false)], unlockWrite, fireTableChanged.
+// the read and write guards that both sides use to keep a paint and a
+// refill apart: many readers or one writer. A writer that waits holds new
+// readers back, so a painter that paints again and again cannot keep it
+// out; a guard not had within kGuardWaitMs is given up.
+// Writers follow this protocol:
+//   lockWrite (false: give up without touching the model), setData(rows,
+//   false), setColors(rows, false), [setCellFlags(rows, false)],
+//   unlockWrite, fireTableChanged.
 // Change notices are sent on the caller's thread, to a copy of the listener
 // list taken under the mutex; listeners are held weakly, so one that is
 // gone is skipped.
@@ -27,6 +28,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -72,9 +74,8 @@ std::unique_ptr<TableRowsOf<T>> makeTableRows(const std::vector<std::vector<T>>&
 
 class SimpleTableModel {
 public:
-    // Guard retries: one try, then this many more after kGuardRetrySleepMs.
-    static constexpr int kGuardRetries = 301;
-    static constexpr uint32_t kGuardRetrySleepMs = 10;
+    // How long lockWrite and lockRead wait for their guard.
+    static constexpr uint32_t kGuardWaitMs = 3000;
 
     // Every argument may be null. Throws ZQException as the setters do.
     SimpleTableModel(std::unique_ptr<TextRows> data, std::unique_ptr<ColorRows> colors,
@@ -136,9 +137,14 @@ public:
     void setColumnKeys(std::optional<TextRow> keys);
 
     // --- guards -----------------------------------------------------------------
+    // The try forms never wait: tryLockWrite fails while anybody holds the
+    // model, tryLockRead while a writer holds it or waits for it. The others
+    // wait up to kGuardWaitMs; false when the guard could not be had.
     bool tryLockWrite();
+    bool lockWrite();
     void unlockWrite();
     bool tryLockRead();
+    bool lockRead();
     void unlockRead();
 
     // Set by a writer that replaced the whole page of rows; the table item
@@ -155,6 +161,7 @@ private:
     void removeRowLocked(int row);
 
     mutable std::mutex mutex_;
+    std::condition_variable guardFreed_;
     std::atomic<bool> freshPage_{false};
     std::vector<std::weak_ptr<TableModelListener>> listeners_;
     std::unique_ptr<TextRows> data_;
@@ -168,18 +175,13 @@ private:
     int rowCount_ = 0;
     int readers_ = 0;
     int writers_ = 0;
+    int waitingWriters_ = 0;
 };
-
-// The guard protocol of the users: one try, then up to kGuardRetries more
-// after a 10 ms sleep each. False when the guard could not be had.
-bool lockWriteWithRetry(SimpleTableModel& model);
-bool lockReadWithRetry(SimpleTableModel& model);
 
 // Holds a guard for a scope; held() says whether it was had.
 class TableReadLock {
 public:
-    explicit TableReadLock(SimpleTableModel& model)
-        : model_(model), held_(lockReadWithRetry(model)) {}
+    explicit TableReadLock(SimpleTableModel& model) : model_(model), held_(model.lockRead()) {}
     ~TableReadLock() {
         if (held_) model_.unlockRead();
     }
@@ -194,8 +196,7 @@ private:
 
 class TableWriteLock {
 public:
-    explicit TableWriteLock(SimpleTableModel& model)
-        : model_(model), held_(lockWriteWithRetry(model)) {}
+    explicit TableWriteLock(SimpleTableModel& model) : model_(model), held_(model.lockWrite()) {}
     ~TableWriteLock() {
         if (held_) model_.unlockWrite();
     }

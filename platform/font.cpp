@@ -109,12 +109,4 @@ FontRef getFont(int cellHeight, int weight) { return registry().get(cellHeight, 
 
 void setFontSource(std::shared_ptr<FontSource> source) { registry().setSource(std::move(source)); }
 
-GlyphWarmup::GlyphWarmup(int cellHeight, int weight, std::u16string text)
-    : thread_([cellHeight, weight, text = std::move(text)] {
-          const FontRef font = getFont(cellHeight, weight);
-          for (size_t pos = 0; pos < text.size();) font->glyph(nextChar(text, pos));
-      }) {}
-
-GlyphWarmup::~GlyphWarmup() = default;
-
 }  // namespace zq

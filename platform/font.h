@@ -14,8 +14,6 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/threading.h"
-
 namespace zq {
 
 // One rendered glyph: an 8-bit coverage mask placed relative to the pen
@@ -90,24 +88,6 @@ FontRef getFont(int cellHeight, int weight = static_cast<int>(FontWeight::Normal
 // Installs the source used by getFont (nullptr restores the system source)
 // and empties the cache. Fonts already handed out stay valid.
 void setFontSource(std::shared_ptr<FontSource> source);
-
-// Renders the glyphs of `text` in getFont(cellHeight, weight) on a thread of
-// its own, kept off the caller's core, so that the paints that need them
-// find them made. Start-up uses
-// it for its first screens' texts while it reads its files: the face opens
-// and FreeType's hinter sets up each script (about half a millisecond for
-// Latin and as much again for CJK) on a second core. The destructor waits
-// for the thread.
-class GlyphWarmup {
-public:
-    GlyphWarmup(int cellHeight, int weight, std::u16string text);
-    ~GlyphWarmup();
-    GlyphWarmup(const GlyphWarmup&) = delete;
-    GlyphWarmup& operator=(const GlyphWarmup&) = delete;
-
-private:
-    HelperThread thread_;
-};
 
 // True when the system CJK face can be found; `error` (may be null) then
 // stays empty, otherwise it gets a one-line message naming the package to

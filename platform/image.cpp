@@ -3,9 +3,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <new>
-#include <optional>
 #include <system_error>
 #include <utility>
 
@@ -62,39 +60,7 @@ ImageRef decodeImage(const uint8_t* data, size_t size) {
     return nullptr;
 }
 
-namespace {
-
-// When a file was last written, and its size: a file that still has both
-// holds what was read from it.
-struct FileStamp {
-    std::filesystem::file_time_type written;
-    uintmax_t size = 0;
-    bool operator==(const FileStamp&) const = default;
-};
-
-std::optional<FileStamp> stampOf(const std::string& path) {
-    std::error_code ec;
-    FileStamp stamp;
-    stamp.written = std::filesystem::last_write_time(path, ec);
-    if (ec) return std::nullopt;
-    stamp.size = std::filesystem::file_size(path, ec);
-    if (ec) return std::nullopt;
-    return stamp;
-}
-
-struct Prefetched {
-    std::mutex mutex;
-    std::string path;
-    FileStamp stamp;
-    ImageRef image;
-};
-
-Prefetched& prefetched() {
-    static Prefetched slot;
-    return slot;
-}
-
-ImageRef readImageFile(const std::string& path) {
+ImageRef loadImageFile(const std::string& path) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) return nullptr;
     uintmax_t size = std::filesystem::file_size(path, ec);
@@ -106,33 +72,6 @@ ImageRef readImageFile(const std::string& path) {
     // The file may have shrunk since it was measured.
     bytes.resize(static_cast<size_t>(in.gcount()));
     return decodeImage(bytes.data(), bytes.size());
-}
-
-}  // namespace
-
-void prefetchImageFile(const std::string& path) {
-    const std::optional<FileStamp> stamp = stampOf(path);
-    if (!stamp) return;
-    ImageRef image = readImageFile(path);
-    if (!image || stampOf(path) != stamp) return;
-    Prefetched& slot = prefetched();
-    std::lock_guard lock(slot.mutex);
-    slot.path = path;
-    slot.stamp = *stamp;
-    slot.image = std::move(image);
-}
-
-ImageRef loadImageFile(const std::string& path) {
-    Prefetched& slot = prefetched();
-    {
-        std::lock_guard lock(slot.mutex);
-        if (slot.image && slot.path == path) {
-            ImageRef image = std::move(slot.image);
-            slot.path.clear();
-            if (stampOf(path) == slot.stamp) return image;
-        }
-    }
-    return readImageFile(path);
 }
 
 }  // namespace zq

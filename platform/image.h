@@ -44,11 +44,6 @@ using ImageRef = std::shared_ptr<const Image>;
 ImageRef decodeImage(const uint8_t* data, size_t size);
 // `path` is a host file system path (see files.h for device paths).
 ImageRef loadImageFile(const std::string& path);
-// Decodes the picture file at `path` now, on the calling thread, for a later
-// loadImageFile of the same path and the same unchanged file, on any thread,
-// which takes it. One picture is kept, the last prefetched.
-void prefetchImageFile(const std::string& path);
-
 class Surface;
 // Writes the surface as an opaque 8-bit RGB PNG, first to `path` + ".tmp",
 // then renamed over `path`. False on any failure; the temporary is removed.

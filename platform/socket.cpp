@@ -106,12 +106,17 @@ HostLookup& hostLookup() {
 }
 
 // Name lookups run on threads of their own, owned here. A lookup that has
-// ended is joined by its caller or, when it ended late, by the next one; at most kMaxLookups run at
-// once, so a resolver that hangs ties up a few threads rather than one per attempt. The pool lives
-// as long as the process: a getaddrinfo that never returns ends with the process instead of holding
-// its exit.
+// ended is joined by its caller or, when it ended late, by the next one; at
+// most kMaxLookups run at once, so a resolver that hangs ties up a few
+// threads rather than one per attempt. The pool goes at the process's exit
+// and joins the lookups its callers left: no thread outlives its owner.
 class LookupPool {
 public:
+    LookupPool() = default;
+    ~LookupPool();
+    LookupPool(const LookupPool&) = delete;
+    LookupPool& operator=(const LookupPool&) = delete;
+
     std::optional<Ipv4Address> resolve(const std::string& host, HostLookup lookup,
                                        Deadline deadline, const std::atomic<bool>* stop);
     size_t threads();
@@ -147,6 +152,16 @@ bool LookupPool::waitFor(std::unique_lock<std::mutex>& lock, Deadline deadline,
         changed_.wait_for(lock, std::chrono::milliseconds(std::min(left, kStopPollMs)));
     }
     return true;
+}
+
+LookupPool::~LookupPool() {
+    std::list<Lookup> left;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        left.swap(lookups_);
+    }
+    // Joined without the lock, which a lookup takes to say it has ended.
+    left.clear();
 }
 
 void LookupPool::reapLocked() {
@@ -192,10 +207,9 @@ size_t LookupPool::threads() {
     return lookups_.size();
 }
 
-// Never destroyed, see LookupPool.
 LookupPool& lookupPool() {
-    static LookupPool* pool = new LookupPool;
-    return *pool;
+    static LookupPool pool;
+    return pool;
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "platform/threading.h"
 
 #include <pthread.h>
-#include <sched.h>
 
 #include <chrono>
 #include <cstdio>
@@ -50,20 +49,7 @@ void WorkerThread::join() {
 }
 
 HelperThread::HelperThread(std::function<void()> body) : body_(std::move(body)) {
-    pthread_attr_t attributes;
-    if (pthread_attr_init(&attributes) != 0) return;
-    const int here = sched_getcpu();
-    cpu_set_t allowed;
-    CPU_ZERO(&allowed);
-    if (here >= 0 && sched_getaffinity(0, sizeof allowed, &allowed) == 0) {
-        CPU_CLR(here, &allowed);
-        if (CPU_COUNT(&allowed) > 0)
-            pthread_attr_setaffinity_np(&attributes, sizeof allowed, &allowed);
-    }
-    started_ = pthread_create(&thread_, &attributes, &HelperThread::run, this) == 0;
-    pthread_attr_destroy(&attributes);
-    // A mask the system refuses leaves the choice of core to it.
-    if (!started_) started_ = pthread_create(&thread_, nullptr, &HelperThread::run, this) == 0;
+    started_ = pthread_create(&thread_, nullptr, &HelperThread::run, this) == 0;
 }
 
 HelperThread::~HelperThread() {

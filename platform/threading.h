@@ -46,9 +46,8 @@ private:
     mutable std::condition_variable wake_;
 };
 
-// A thread that starts on any core the process may use but its creator's:
-// placed beside its creator, a new thread may take the creator's core from
-// it for a whole time slice rather than run beside it. The destructor joins.
+// A thread with its creator's scheduling: which core runs it is the
+// system's choice. The destructor joins.
 class HelperThread {
 public:
     explicit HelperThread(std::function<void()> body);
@@ -95,9 +94,8 @@ private:
     std::unique_ptr<HelperThread> thread_;
 };
 
-// Runs a job on a thread of its own, kept off the caller's core, while the
-// caller goes on. finish() returns once the job has run: it waits for a job
-// under way, and runs the job itself when the thread has not begun it yet,
+// Runs a job on a thread of its own while the caller goes on. finish() returns once the job has
+// run: it waits for a job under way, and runs the job itself when the thread has not begun it yet,
 // so a thread that a busy machine starts late costs no wait. The job runs
 // exactly once; an exception it throws comes out of finish(). The
 // destructor finishes and joins.

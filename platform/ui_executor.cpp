@@ -1,7 +1,5 @@
 #include "platform/ui_executor.h"
 
-#include <sched.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
@@ -31,10 +29,6 @@ struct ExecutorState {
     std::mutex mutex;
     bool exists = false;
     std::deque<std::function<void()>> tasks;
-    std::atomic<size_t> queued{0};  // tasks.size(), readable without the lock
-    // The cores the UI thread and the last poster last ran on.
-    std::atomic<int> uiCore{-1};
-    std::atomic<int> posterCore{-1};
     std::map<UiTimerId, Timer> timers;
     UiTimerId nextTimerId = 1;
 
@@ -62,12 +56,10 @@ void wakeUiThread() {
 
 bool postToUi(std::function<void()> task) {
     ExecutorState& s = state();
-    s.posterCore.store(sched_getcpu(), std::memory_order_relaxed);
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         if (!s.open.load(std::memory_order_relaxed)) return false;
         s.tasks.push_back(std::move(task));
-        s.queued.store(s.tasks.size(), std::memory_order_release);
     }
     wakeUiThread();
     return true;
@@ -117,10 +109,8 @@ UiExecutor::UiExecutor() {
     }
     s.exists = true;
     s.tasks.clear();
-    s.queued.store(0, std::memory_order_release);
     s.timers.clear();
     s.uiThread.store(std::this_thread::get_id(), std::memory_order_release);
-    s.uiCore.store(sched_getcpu(), std::memory_order_relaxed);
     s.open.store(true, std::memory_order_release);
 }
 
@@ -141,7 +131,6 @@ void UiExecutor::shutdown() {
         s.open.store(false, std::memory_order_release);
         s.uiThread.store(std::thread::id(), std::memory_order_release);
         dropped.swap(s.tasks);
-        s.queued.store(0, std::memory_order_release);
         droppedTimers.swap(s.timers);
     }
     // Destroying a dropped runOnUiAndWait task breaks its promise, which
@@ -150,7 +139,6 @@ void UiExecutor::shutdown() {
 
 int UiExecutor::runPending() {
     ExecutorState& s = state();
-    s.uiCore.store(sched_getcpu(), std::memory_order_relaxed);
     int ran = 0;
     size_t batch = 0;
     {
@@ -164,7 +152,6 @@ int UiExecutor::runPending() {
             if (!s.open.load(std::memory_order_relaxed) || s.tasks.empty()) break;
             task = std::move(s.tasks.front());
             s.tasks.pop_front();
-            s.queued.store(s.tasks.size(), std::memory_order_release);
         }
         task();
         ++ran;
@@ -201,23 +188,6 @@ bool UiExecutor::hasPendingTasks() const {
     std::lock_guard<std::mutex> lock(s.mutex);
     return !s.tasks.empty();
 }
-
-bool UiExecutor::awaitTask(std::chrono::microseconds limit) const {
-    ExecutorState& s = state();
-    auto queued = [&s] { return s.queued.load(std::memory_order_acquire) > 0; };
-    const int here = sched_getcpu();
-    s.uiCore.store(here, std::memory_order_relaxed);
-    if (here == s.posterCore.load(std::memory_order_relaxed)) return queued();
-    return detail::spinUntil(queued, limit);
-}
-
-namespace detail {
-
-bool uiThreadOnOtherCore() {
-    return sched_getcpu() != state().uiCore.load(std::memory_order_relaxed);
-}
-
-}  // namespace detail
 
 int UiExecutor::msUntilNextTimer() const {
     ExecutorState& s = state();

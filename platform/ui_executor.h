@@ -17,8 +17,6 @@
 //   After stopUiTimer returns on the UI thread its callback never runs again.
 #pragma once
 
-#include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
@@ -56,28 +54,6 @@ void stopUiTimer(UiTimerId id);
 
 namespace detail {
 
-// Waits on this core, for at most `limit`, until `ready()`; returns its last
-// answer. A thread put to sleep takes tens of microseconds to wake (longer
-// when the cores are busy), more than most steps a worker hands the UI
-// thread take: start-up hands it a dozen in a row.
-template <class Ready>
-bool spinUntil(Ready ready, std::chrono::microseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    for (unsigned round = 1;; ++round) {
-        if (ready()) return true;
-        if (round % 64 == 0 && std::chrono::steady_clock::now() >= end) return ready();
-#if defined(__x86_64__) || defined(__i386__)
-        __builtin_ia32_pause();
-#endif
-    }
-}
-
-constexpr std::chrono::microseconds kHandOffSpin{200};
-
-// Whether the UI thread last ran on another core than the caller's: waiting
-// awake on the core the other thread needs would only hold it up.
-bool uiThreadOnOtherCore();
-
 // What a worker waiting in runOnUiAndWait shares with the task it posted.
 // A task dropped unrun says so from its destructor; no broken promise (an
 // exception object shared across threads) is involved.
@@ -87,7 +63,6 @@ struct UiWait {
     std::mutex mutex;
     std::condition_variable finished;
     bool done = false;
-    std::atomic<bool> settled{false};  // done, readable without the mutex
     bool ran = false;
     std::optional<Stored> value;
     std::exception_ptr error;
@@ -98,7 +73,6 @@ struct UiWait {
             if (done) return;
             done = true;
             ran = hasRun;
-            settled.store(true, std::memory_order_release);
         }
         finished.notify_all();
     }
@@ -143,10 +117,6 @@ auto runOnUiAndWait(F&& fn) -> std::invoke_result_t<std::decay_t<F>&> {
         auto task = std::make_shared<detail::UiWaitTask<R, Fn>>(wait, Fn(std::forward<F>(fn)));
         if (!postToUi([task = std::move(task)] { task->run(); })) throw UiClosedError();
     }
-    if (detail::uiThreadOnOtherCore()) {
-        detail::spinUntil([&] { return wait->settled.load(std::memory_order_acquire); },
-                          detail::kHandOffSpin);
-    }
     std::unique_lock<std::mutex> lock(wait->mutex);
     wait->finished.wait(lock, [&] { return wait->done; });
     if (!wait->ran) throw UiClosedError();
@@ -172,10 +142,6 @@ public:
     // the tasks after it stay queued.
     int runPending();
     bool hasPendingTasks() const;
-    // Waits on this core for a task to be posted, for at most `limit`,
-    // unless the thread that posted last ran on this core; true when one
-    // is queued.
-    bool awaitTask(std::chrono::microseconds limit) const;
     // Milliseconds until the earliest timer is due (0 when overdue), or -1
     // when no timer runs.
     int msUntilNextTimer() const;

@@ -43,15 +43,9 @@ void UiLoop::quit(int exitCode) {
 }
 
 void UiLoop::runOnce(int maxWaitMs) {
-    // A round that starts with posted work may be one step of a worker that
-    // hands this thread one step after another: it posts the next within
-    // microseconds, and waiting for it awake spares a wake-up per step. A
-    // round woken by input or a timer alone does not wait awake.
-    const bool handedWork = executor_.hasPendingTasks();
     executor_.runPending();
     if (dirty_) repaintNow();
     if (quit_) return;
-    if (handedWork && waitBudget(maxWaitMs) != 0) executor_.awaitTask(detail::kHandOffSpin);
     if (std::optional<InputEvent> event = window_.waitEvent(waitBudget(maxWaitMs))) {
         dispatch(*event);
     }

@@ -202,8 +202,10 @@ void Display::showArea(const Rect& area) {
 
 void Display::repaint() {
     if (runElsewhere(thread_, [this] { repaint(); })) return;
-    if (painting_) {
-        // Painting again from inside a paint would nest without end.
+    // Painting again from inside a paint would nest without end; a screen
+    // painted inside another's input handler would nest their locks.
+    const bool otherHasInput = inputTarget_ && inputTarget_ != getCurrent();
+    if (painting_ || (otherHasInput && loop_)) {
         if (loop_) loop_->invalidate();
         return;
     }
@@ -222,7 +224,8 @@ void Display::repaintArea(const Rect& area) {
     if (runElsewhere(thread_, [this, area] { repaintArea(area); })) return;
     const bool sizeChanged =
         backBuffer_.width() != clientSize_.width || backBuffer_.height() != clientSize_.height;
-    if (painting_ || !backBufferReady_ || !graphics_ || sizeChanged) {
+    const bool otherHasInput = inputTarget_ && inputTarget_ != getCurrent();
+    if (painting_ || otherHasInput || !backBufferReady_ || !graphics_ || sizeChanged) {
         repaint();
         return;
     }

@@ -100,8 +100,28 @@ public:
 
     // --- repaints -----------------------------------------------------------
     // Paints the current displayable and shows the frame at once. Asked for
-    // during a paint, it marks the window for a repaint after this one.
+    // during a paint, or while another displayable handles input (see
+    // InputScope), it marks the window for a repaint once that is over.
     void repaint();
+    // Marks `target` as the displayable that handles an input event for the
+    // scope's life. Its handler holds its content lock; painting another
+    // displayable it made current then would take that one's lock inside
+    // it, and closing that one would take the two the other way.
+    class InputScope {
+    public:
+        InputScope(Display& display, Displayable* target)
+            : display_(display), outer_(display.inputTarget_) {
+            display_.inputTarget_ = target;
+        }
+        ~InputScope() { display_.inputTarget_ = outer_; }
+        InputScope(const InputScope&) = delete;
+        InputScope& operator=(const InputScope&) = delete;
+
+    private:
+        Display& display_;
+        Displayable* outer_;
+    };
+
     // Paints the current displayable with everything outside `area` clipped
     // away and shows only `area`. Before the first full paint, during a
     // paint and after the window changed size it is a full repaint.
@@ -175,6 +195,7 @@ private:
     std::unique_ptr<GraphicsContext> graphics_;
     bool backBufferReady_ = false;
     bool painting_ = false;
+    Displayable* inputTarget_ = nullptr;
     std::unique_ptr<Layer> layer_;
     uint32_t layerGeneration_ = 0;
     int animationTimer_ = 0;

@@ -353,8 +353,15 @@ TEST_F(StartupEndToEndTest, ABig5HandsetReadsCommandDocumentsInBig5) {
 TEST_F(StartupEndToEndTest, OneClientPerDeviceFolder) {
     server_.writePage("index.zqml", page("first"));
     configure(server_, "");
-    const Child first = spawn({"--keys", keys("wait 3000\n")});
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // The first holds the folder from its start on: once its first screen
+    // is saved it surely does, and it keeps it for five more seconds.
+    const std::filesystem::path shown = dir_.path() / "first.png";
+    const Child first = spawn({"--keys", keys("screenshot " + shown.string() + "\nwait 5000\n")});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!std::filesystem::exists(shown) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(std::filesystem::exists(shown));
     RunResult second = run();
     EXPECT_EQ(second.exitCode, 1);
     EXPECT_NE(second.err.find("another zqclient"), std::string::npos) << second.err;

@@ -195,14 +195,21 @@ TEST_F(SimpleTableTest, SetTableDataDropsWidthsOfAnotherShape) {
     item->init(200, 200);
     EXPECT_NE(item->columnWidths(), (std::vector<int>{50, 50, 0}));
     EXPECT_EQ(item->getColumnCount(), 3);
-    // The data it already holds, handed back, stays (freed once, with the item).
-    TableData* held = item->getTableData();
-    item->setTableData(std::unique_ptr<TableData>(held));
-    EXPECT_EQ(item->getTableData(), held);
     item->setTableData(nullptr);
     item->init(200, 200);
     EXPECT_EQ(item->getColumnCount(), -1);
     EXPECT_EQ(item->contentHeight(), 0);
+}
+
+// The data it already owns, handed back as a second owner, was kept by
+// releasing that owner: a caller that forgot to release its own freed it.
+TEST_F(SimpleTableTest, ASecondOwnerOfItsOwnDataIsABug) {
+    EXPECT_DEATH(
+        {
+            auto item = table(2, 1);
+            item->setTableData(std::unique_ptr<TableData>(item->getTableData()));
+        },
+        "already owns");
 }
 
 }  // namespace

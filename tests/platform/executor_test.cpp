@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <pthread.h>
-#include <sched.h>
 
 #include <atomic>
 #include <chrono>
@@ -121,41 +119,6 @@ TEST(UiExecutor, ShutdownDropsQueuedWorkAndWakesWaiters) {
     EXPECT_FALSE(postToUi([&] { ran = true; }));
     EXPECT_FALSE(isUiThread());
     EXPECT_THROW(runOnUiAndWait([] { return 1; }), UiClosedError);
-}
-
-// Pins the calling thread to `core`; false when it may not run there.
-bool pinTo(int core) {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    CPU_SET(core, &set);
-    return pthread_setaffinity_np(pthread_self(), sizeof set, &set) == 0;
-}
-
-TEST(UiExecutor, AwaitTaskWaitsAwakeOnlyForAPosterOnAnotherCore) {
-    cpu_set_t before;
-    ASSERT_EQ(sched_getaffinity(0, sizeof before, &before), 0);
-    if (CPU_COUNT(&before) < 2 || !pinTo(0)) GTEST_SKIP() << "needs cores 0 and 1";
-    UiExecutor ui;
-    using std::chrono::microseconds;
-    std::thread worker([] {
-        if (!pinTo(1)) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        postToUi([] {});
-    });
-    EXPECT_TRUE(ui.awaitTask(std::chrono::seconds(5)));
-    worker.join();
-    EXPECT_EQ(ui.runPending(), 1);
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(ui.awaitTask(microseconds(2000)));
-    EXPECT_GE(std::chrono::steady_clock::now() - start, microseconds(2000));
-
-    // Its own post came from this core: nothing to wait for awake.
-    postToUi([] {});
-    ui.runPending();
-    start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(ui.awaitTask(std::chrono::seconds(5)));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-    sched_setaffinity(0, sizeof before, &before);
 }
 
 TEST(UiExecutor, AShutdownFromATaskStopsTheRestOfTheRound) {

@@ -94,32 +94,6 @@ TEST(GetFont, ConcurrentRequestsShareOneFont) {
     for (const Font* font : seen) EXPECT_EQ(font, seen[0]);
 }
 
-// Fonts that note each glyph asked for, from a thread other than the test's.
-struct RecordingSource : FontSource {
-    struct RecordingFont : Font {
-        explicit RecordingFont(std::u32string& seen) : Font(14, 0, 400), seen_(seen) {}
-        int charWidth(char32_t) const override { return 1; }
-        const Glyph& glyph(char32_t ch) const override {
-            if (std::this_thread::get_id() != testThread) seen_ += ch;
-            return glyph_;
-        }
-        std::u32string& seen_;
-        Glyph glyph_;
-    };
-    FontRef font(int, int) override { return std::make_shared<RecordingFont>(seen); }
-    static inline std::thread::id testThread;
-    std::u32string seen;
-};
-
-TEST(GlyphWarmup, RendersTheTextOnAThreadOfItsOwn) {
-    auto source = std::make_shared<RecordingSource>();
-    RecordingSource::testThread = std::this_thread::get_id();
-    setFontSource(source);
-    { GlyphWarmup warmup(17, 400, u"a\u4E2D\U0001F600"); }
-    EXPECT_EQ(source->seen, U"a\u4E2D\U0001F600");  // done once the warmup is gone
-    setFontSource(nullptr);
-}
-
 // --- the system face --------------------------------------------------------
 
 class SystemFont : public testing::Test {

@@ -380,26 +380,6 @@ TEST(ImageFile, SavePngRoundTrip) {
     }
 }
 
-TEST(ImageFile, APrefetchedPictureIsTakenOnceAndOnlyWhileItsFileIsUnchanged) {
-    test::TempDir dir;
-    const std::filesystem::path path = dir.path() / "logo.bmp";
-    auto grey = [](uint8_t v) { return makeBmp(2, 2, 24, {}, std::vector<Bytes>(2, Bytes(6, v))); };
-    auto blue = [&path] { return loadImageFile(path.string())->pixel(0, 0) & 0xFF; };
-    writeFile(path, grey(0x40));
-    const auto written = std::filesystem::last_write_time(path);
-    prefetchImageFile(path.string());
-    // The same size and time: the prefetched picture, once.
-    writeFile(path, grey(0x80));
-    std::filesystem::last_write_time(path, written);
-    EXPECT_EQ(blue(), 0x40u);
-    EXPECT_EQ(blue(), 0x80u);
-    // Written since: read again.
-    prefetchImageFile(path.string());
-    writeFile(path, grey(0x20));
-    std::filesystem::last_write_time(path, written + std::chrono::seconds(1));
-    EXPECT_EQ(blue(), 0x20u);
-}
-
 TEST(ImageFile, SavePngFailures) {
     test::TempDir dir;
     EXPECT_FALSE(savePng(Surface(2, 2), (dir.path() / "missing" / "a.png").string()));

@@ -3,13 +3,18 @@
 #include "platform/socket.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 namespace zq {
@@ -105,6 +110,32 @@ TEST(HostLookup, HangingLookupsStayFewAndAreJoinedOnceTheyEnd) {
     gate->opened.notify_all();
     waitUntil([] { return hostLookupThreads() == 0; });
     EXPECT_EQ(hostLookupThreads(), 0u);
+}
+
+// Pins: the pool was never destroyed, so a lookup its caller left behind
+// still ran when the process ended (a thread leak under ThreadSanitizer).
+// The child leaves one and exits; the lookup ends before the process does.
+TEST(HostLookup, ALookupLeftBehindIsJoinedWhenTheProcessEnds) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto marker = [](pid_t parent) {
+        return std::filesystem::temp_directory_path() /
+               ("zq-lookup-joined-" + std::to_string(parent));
+    };
+    std::filesystem::remove(marker(getpid()));
+    EXPECT_EXIT(
+        {
+            const std::filesystem::path done = marker(getppid());
+            setHostLookup([done](const std::string&) -> std::optional<Ipv4Address> {
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                std::ofstream(done) << "joined";
+                return std::nullopt;
+            });
+            resolveIpv4("left.example", 10);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_TRUE(std::filesystem::exists(marker(getpid())));
+    std::filesystem::remove(marker(getpid()));
 }
 
 }  // namespace
