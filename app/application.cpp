@@ -355,22 +355,14 @@ bool Application::tryHosts() {
 }
 
 Application::FetchResult Application::fetchFirstPage(const CString& link) {
-    // The request, made on the UI thread as every page's is.
-    std::optional<RequestRecord> record = onUi([&]() -> std::optional<RequestRecord> {
-        PageController& c = *controller_;
-        CString url;
-        try {
-            url = c.resolveUrl(link);
-        } catch (const ZQException&) {
-            return std::nullopt;
-        }
-        if (!c.session()) return std::nullopt;
-        return c.requests().newRequest(url);
-    });
+    // The request, made by the loader as every page's is.
+    std::optional<RequestRecord> record =
+        onUi([&] { return controller_->pageLoader().firstPageRequest(link); });
     if (!record) return FetchResult::NoReply;
 
     // The wait, here on the worker; requestStop ends it.
     const CString url = record->link;
+    const CancelFlag cancelFlag = record->cancelFlag;
     {
         std::lock_guard<std::mutex> lock(fetchMutex_);
         fetchId_ = record->requestId;
@@ -390,7 +382,7 @@ Application::FetchResult Application::fetchFirstPage(const CString& link) {
         PageController& c = *controller_;
         // A page that sends on to another is the first page too: the
         // local index must not open under the page it names.
-        const bool built = showPage(*reply, url) || c.pageLoader().parseRedirected();
+        const bool built = showPage(*reply, url, cancelFlag) || c.pageLoader().parseRedirected();
         const CString key(u"sys-connecttype");
         SettingsStore::putEntry(c.settings().live(), key, connectType_, kSectionSystem);
         SettingsStore::putEntry(c.settings().stored(), key, connectType_, kSectionSystem);
@@ -435,19 +427,24 @@ bool Application::openLocalIndex() {
     setStatus(-1, CString(u"读取页面文件"));
     const std::optional<std::string> content =
         onUi([&] { return controller_->pageLoader().loadContent(url, false); });
+    // A file too large to read or not there is said as such before the
+    // client gives up.
     if (!content) {
-        // Too large to read is not a failed connection: the user is told
-        // so and the client stays up.
-        if (!onUi([&] { return controller_->pageLoader().localFileTooLarge(url); })) return false;
-        ask(CString(MarkupPage::kPageTooLargeText), CString(), MessageBoxType::Ok);
-        return true;
+        const bool tooLarge =
+            onUi([&] { return controller_->pageLoader().localFileTooLarge(url); });
+        ask(CString(tooLarge ? MarkupPage::kPageTooLargeText : PageLoader::kMissingFileText),
+            CString(), MessageBoxType::Ok);
+        return false;
     }
     setStatus(90, CString(u"解析本地数据"));
-    return onUi([&] {
-        const bool shown = showPage(*content, url);
+    const bool shown = onUi([&] {
+        // A page that sends on to another is the first page too.
+        const bool built = showPage(*content, url) || controller_->pageLoader().parseRedirected();
         splash_->setProgress(93);
-        return shown;
+        return built;
     });
+    if (!shown) ask(CString(PageLoader::kParseErrorText), CString(), MessageBoxType::Ok);
+    return shown;
 }
 
 void Application::giveUp() {
@@ -471,14 +468,15 @@ bool Application::showLocalPage(const CString& url) {
     return content && showPage(*content, url);
 }
 
-bool Application::showPage(const std::string& text, const CString& url) {
+bool Application::showPage(const std::string& text, const CString& url,
+                           const CancelFlag& cancelFlag) {
     PageController& c = *controller_;
     PageEntry* before = c.currentEntry();
-    std::unique_ptr<PageEntry> entry = c.pageLoader().parsePage(text, url);
+    std::unique_ptr<PageEntry> entry = c.pageLoader().parsePageFor(text, url, cancelFlag);
     if (!entry) return false;
     // The page's load action may ask the user: input passes from here on.
     setBusy(false);
-    c.showPage(std::move(entry), -1, false, nullptr);
+    c.showPage(std::move(entry), -1, false, cancelFlag);
     const bool shown = c.currentEntry() != nullptr && c.currentEntry() != before;
     if (!shown) setBusy(true);
     return shown;

@@ -280,6 +280,12 @@ CString PageController::resolveUrl(const CString& link) {
         context.currentUrl = currentEntry_->url;
         context.pageBase = currentEntry_->pageBase;
     }
+    // A name met while a page is built is that page's own.
+    if (const std::optional<PageLoader::LinkPage> building = loader_.buildingPage()) {
+        context.hasCurrentPage = true;
+        context.currentUrl = building->url;
+        context.pageBase = building->pageBase;
+    }
     context.currentHost = currentHost_;
     const HttpSession* session = requests_.session();
     context.connectionType =

@@ -23,6 +23,7 @@ namespace zq {
 
 class AutoRefresh;
 class FormActions;
+class MarkupPage;
 class NavigationActions;
 class PageHost;
 class PageRequests;
@@ -53,6 +54,10 @@ public:
 
 class PageLoader {
 public:
+    static constexpr const char16_t* kParseErrorText = u"接收数据内容异常，请稍后重试。";
+    static constexpr const char16_t* kMissingFileText = u"页面文件不存在，无法打开";
+    static constexpr const char16_t* kTooManyRedirectsText = u"页面转向次数过多，已停止打开";
+
     explicit PageLoader(LoaderHost& host);
     ~PageLoader();
     PageLoader(const PageLoader&) = delete;
@@ -64,7 +69,8 @@ public:
     // in errors() when the text does not parse).
     std::unique_ptr<PageEntry> parsePage(std::string_view text, const CString& url);
     // The last parsePage built no entry because the page names a follow-up
-    // link, which opens on a later round in its place.
+    // link, which opens on a later round in its place (unless the redirects
+    // in a row are too many, which the user is told).
     bool parseRedirected() const { return parseRedirected_; }
     // Pushes the entry on the history (or puts it in place of the shown one)
     // and shows it. Dropped when cancelled or when `screenId` (not -1) is no
@@ -98,6 +104,18 @@ public:
                                             const CancelFlag& cancelFlag);
     // The link of the page being built, else of the shown page.
     CString baseUrl() const;
+    // The page being built, against which every relative name met in it
+    // resolves; nullopt between builds (the shown page's names are its own).
+    struct LinkPage {
+        CString url;
+        CString pageBase;
+    };
+    std::optional<LinkPage> buildingPage() const;
+    // Start-up's first page: the request openUrl would send for `link`
+    // (resolved, with its parameters, its address the retry address), for
+    // the caller to send and wait for; nullopt when the link names no
+    // server page or there is no session.
+    std::optional<RequestRecord> firstPageRequest(const CString& link);
     // The last link opened; the retry soft key opens it again.
     const CString& lastUrl() const { return lastUrl_; }
 
@@ -117,9 +135,13 @@ private:
     std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
     std::unique_ptr<SmsSender> smsSender_;
     bool parseRedirected_ = false;
-    // The URL of the page parsePage is building: its "/" content links lie
-    // on its server.
+    // Redirects followed in a row, and whether openUrl opens one now.
+    int redirects_ = 0;
+    bool followingRedirect_ = false;
+    // The page parsePage is building and its URL: its relative names are
+    // its own.
     CString buildingUrl_;
+    const MarkupPage* buildingPage_ = nullptr;
     CString lastUrl_;
 };
 
