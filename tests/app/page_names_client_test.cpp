@@ -48,18 +48,20 @@ TEST_F(PageNamesClientTest, ARedirectDownloadAndStyleSheetAreThePagesOwn) {
                           "<zqml><down href=\"data.txt\" filename=\"dl/d.txt\"/>"
                           "<redirectfile url=\"g.zqml\"/><body><text>f</text></body></zqml>");
         server_.writePage("data.txt", "top data");
+        // A dark page over the framed connection, a light one over the gateway.
         server_.writePage("g.zqml",
-                          "<zqml><head><style href=\"s.css\"/></head>"
-                          "<body><text class=\"hot\">GGGGGGGG</text></body></zqml>");
-        server_.writePage("s.css", "hot{font-color:#ff0000}\n");
+                          "<zqml><head><style href=\"s.css\"/></head><body class=\"pg\">"
+                          "<text class=\"hot\">GGGGGGGG</text></body></zqml>");
+        server_.writePage("s.css", std::string("hot{font-color:#ff0000}\npg{background-color:") +
+                                       (gateway ? "#f8f8f0" : "#13283d") + "}\n");
         // What the folder of the page shown before would give.
         server_.writePage("sub/data.txt", "sub data");
         server_.writePage("sub/g.zqml", "<zqml><body><text>wrong</text></body></zqml>");
         server_.writePage("sub/s.css", "hot{font-color:#0000ff}\n");
 
-        const std::string err = run("/sub/index.zqml", std::string(kStart) + kReply + kReply +
-                                                            shot(gateway ? "g_gw" : "g"),
-                                    gateway ? "wap" : "net");
+        const std::string err = run(
+            "/sub/index.zqml", std::string(kStart) + kReply + kReply + shot(gateway ? "g_gw" : "g"),
+            gateway ? "wap" : "net");
         for (const auto& request : server_.requests()) {
             EXPECT_EQ(request.transport,
                       gateway ? testserver::Transport::Gateway : testserver::Transport::Framed);
@@ -73,6 +75,7 @@ TEST_F(PageNamesClientTest, ARedirectDownloadAndStyleSheetAreThePagesOwn) {
         EXPECT_TRUE(image.any(0, 0, 240, 60, [](int r, int g, int b) {
             return r > 150 && g < 80 && b < 80;
         })) << "the page's own style sheet colours its text";
+        EXPECT_EQ(image.at(200, 200), gateway ? 0xf8f8f0u : 0x13283du);
     }
 }
 
@@ -113,7 +116,8 @@ TEST_F(PageNamesClientTest, TheFirstPageCanBeRetried) {
     server_.writePage("index.zqml",
                       "<zqml><body><text>first</text><command>"
                       "<commanditem caption=\"重试\"/></command></body></zqml>");
-    const std::string err = run("/index.zqml", std::string(kStart) + shot("retry") + "key soft1\nkey soft1\n" + kReply);
+    const std::string err =
+        run("/index.zqml", std::string(kStart) + shot("retry") + "key soft1\nkey soft1\n" + kReply);
     EXPECT_EQ(requestsFor("/index.zqml"), 2) << err;
 }
 
