@@ -179,7 +179,7 @@ std::optional<std::string> PageLoader::loadContent(CString link, bool wait) {
     // A relative name is the page's own, as every link on it.
     if (linkScheme(link) == LinkScheme::Relative) {
         try {
-            link = host_.resolveUrl(link);
+            link = resolveName(link);
         } catch (const ZQException&) {
             return std::nullopt;
         }
@@ -195,7 +195,7 @@ std::optional<std::string> PageLoader::loadContent(CString link, bool wait) {
     if (lower.find(CString(u"http://")) < 0) return std::nullopt;
     if (wait) {
         try {
-            return fetchAndWait(host_.resolveUrl(link));
+            return fetchAndWait(resolveName(link));
         } catch (const ZQException&) {
             return std::nullopt;
         }
@@ -258,7 +258,7 @@ std::unique_ptr<PageEntry> PageLoader::parsePage(std::string_view text, const CS
     CString redirect;
     if (loaded && !redirectFiles(*page).empty()) {
         try {
-            redirect = host_.resolveUrl(redirectFiles(*page).front());
+            redirect = resolveName(redirectFiles(*page).front());
         } catch (const ZQException&) {
         }
     }
@@ -442,9 +442,10 @@ void PageLoader::onPageData(const CString& url, std::string text, int screenId, 
     host_.requests().cancelFlags().remove(requestId);
 }
 
-std::optional<PageLoader::LinkPage> PageLoader::buildingPage() const {
-    if (buildingUrl_.isEmpty()) return std::nullopt;
-    return LinkPage{buildingUrl_, buildingPage_ ? buildingPage_->pageBase() : CString()};
+CString PageLoader::resolveName(const CString& link) {
+    if (buildingUrl_.isEmpty()) return host_.resolveUrl(link);
+    return host_.resolvePageLink(link, buildingUrl_,
+                                 buildingPage_ ? buildingPage_->pageBase() : CString());
 }
 
 CString PageLoader::baseUrl() const {

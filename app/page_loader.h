@@ -38,6 +38,9 @@ public:
     virtual PageHost& pageHost() = 0;
     // Throws ZQException for an empty link.
     virtual CString resolveUrl(const CString& link) = 0;
+    // The same for a link on the page of `pageUrl` and `pageBase`.
+    virtual CString resolvePageLink(const CString& link, const CString& pageUrl,
+                                    const CString& pageBase) = 0;
     virtual CString buildRequestParams(const CString& url, int requestId) const = 0;
     virtual bool beginLoading(bool blockInput, int requestId) = 0;
     virtual void addLoadingProgress(int delta, int requestId) = 0;
@@ -104,13 +107,7 @@ public:
                                             const CancelFlag& cancelFlag);
     // The link of the page being built, else of the shown page.
     CString baseUrl() const;
-    // The page being built, against which every relative name met in it
-    // resolves; nullopt between builds (the shown page's names are its own).
-    struct LinkPage {
-        CString url;
-        CString pageBase;
-    };
-    std::optional<LinkPage> buildingPage() const;
+
     // Start-up's first page: the request openUrl would send for `link`
     // (resolved, with its parameters, its address the retry address), for
     // the caller to send and wait for; nullopt when the link names no
@@ -125,6 +122,9 @@ private:
     enum class Opened { Sent, Done, Dropped };
     Opened openByScheme(LinkScheme scheme, const RequestRecord& record);
     Opened openFile(const RequestRecord& record);
+    // A name met while a page is built is that page's own; else the shown
+    // page's. Throws ZQException for an empty link.
+    CString resolveName(const CString& link);
     // The "tempfile://" branch of openUrl.
     void openTemplate(const CString& link, int screenId, bool replace);
     // The "sms://" branch of openUrl: sent on a thread of its own.
