@@ -40,12 +40,15 @@ public:
         c_.setSetting(name, value, type, true, mode);
     }
     // Relative names are the page's own, as every name on it. A download
-    // that brings nothing is said, unless the load was cancelled.
+    // that brings nothing is said once the build is over (a box inside it
+    // would hold up the first page of start-up), unless it was cancelled.
     std::optional<std::string> fetchBytes(const CString& href) override {
         std::optional<std::string> bytes = c_.pageLoader().loadContent(href, true);
         if (!bytes && !c_.requests().buildCancelled()) {
-            messageBox(CString(kDownloadFailedText) + href, CString(kErrorCaption),
-                       MessageBoxType::Ok);
+            c_.postToHost([href] {
+                messageBox(CString(kDownloadFailedText) + href, CString(kErrorCaption),
+                           MessageBoxType::Ok);
+            });
         }
         return bytes;
     }
