@@ -355,41 +355,72 @@ bool Application::tryHosts() {
 }
 
 Application::FetchResult Application::fetchFirstPage(const CString& link) {
-    // The request, made by the loader as every page's is.
-    std::optional<RequestRecord> record =
-        onUi([&] { return controller_->pageLoader().firstPageRequest(link); });
-    if (!record) return FetchResult::NoReply;
+    // Its redirects are followed here, so that a chain that ends without a
+    // page leaves start-up to go on.
+    onUi([this] { controller_->pageLoader().holdRedirects(true); });
+    const FetchResult result = followFirstPage(link);
+    onUi([this] { controller_->pageLoader().holdRedirects(false); });
+    return result;
+}
 
+Application::FetchResult Application::followFirstPage(const CString& link) {
+    CString next = link;
+    bool answered = false;
+    for (;;) {
+        // The request, made by the loader as every page's is.
+        std::optional<RequestRecord> record =
+            onUi([&] { return controller_->pageLoader().firstPageRequest(next); });
+        if (!record) return answered ? FetchResult::NoPage : FetchResult::NoReply;
+        const CString url = record->link;
+        const CancelFlag cancelFlag = record->cancelFlag;
+        const std::optional<std::string> reply = waitForReply(std::move(*record));
+        if (!reply) return answered ? FetchResult::NoPage : FetchResult::NoReply;
+
+        // The connect type and host that answered are kept.
+        if (!answered) {
+            answered = true;
+            setStatus(81, CString(kStatusParsing));
+            onUi([this] {
+                PageController& c = *controller_;
+                const CString key(u"sys-connecttype");
+                SettingsStore::putEntry(c.settings().live(), key, connectType_, kSectionSystem);
+                SettingsStore::putEntry(c.settings().stored(), key, connectType_, kSectionSystem);
+                c.saveCurrentHost();
+            });
+        }
+
+        // Built and shown, or sent on: a server page is fetched here next;
+        // any other opens as links do, and the local index must not open
+        // under it.
+        PageLoader::HeldRedirect held;
+        const bool shown = onUi([&] {
+            PageLoader& loader = controller_->pageLoader();
+            const bool built = showPage(*reply, url, cancelFlag);
+            held = loader.takeHeldRedirect();
+            return built || (loader.parseRedirected() && held.link.isEmpty() && !held.tooMany);
+        });
+        if (shown) return FetchResult::PageShown;
+        if (held.tooMany)
+            ask(CString(PageLoader::kTooManyRedirectsText), CString(), MessageBoxType::Ok);
+        if (held.link.isEmpty()) return FetchResult::NoPage;
+        next = held.link;
+    }
+}
+
+std::optional<std::string> Application::waitForReply(RequestRecord record) {
     // The wait, here on the worker; requestStop ends it.
-    const CString url = record->link;
-    const CancelFlag cancelFlag = record->cancelFlag;
     {
         std::lock_guard<std::mutex> lock(fetchMutex_);
-        fetchId_ = record->requestId;
+        fetchId_ = record.requestId;
     }
     std::optional<std::string> reply;
-    if (!stop_.load()) reply = controller_->requests().fetchAndWait(std::move(*record));
+    if (!stop_.load()) reply = controller_->requests().fetchAndWait(std::move(record));
     {
         std::lock_guard<std::mutex> lock(fetchMutex_);
         fetchId_ = 0;
     }
     checkStop();
-    if (!reply) return FetchResult::NoReply;
-
-    // Built and shown; the connect type and host that answered are kept.
-    setStatus(81, CString(kStatusParsing));
-    const bool shown = onUi([&] {
-        PageController& c = *controller_;
-        // A page that sends on to another is the first page too: the
-        // local index must not open under the page it names.
-        const bool built = showPage(*reply, url, cancelFlag) || c.pageLoader().parseRedirected();
-        const CString key(u"sys-connecttype");
-        SettingsStore::putEntry(c.settings().live(), key, connectType_, kSectionSystem);
-        SettingsStore::putEntry(c.settings().stored(), key, connectType_, kSectionSystem);
-        c.saveCurrentHost();
-        return built;
-    });
-    return shown ? FetchResult::PageShown : FetchResult::NoPage;
+    return reply;
 }
 
 void Application::finishConnect(bool shown) {

@@ -137,6 +137,8 @@ private:
     void loadDefaultSheet();
     bool tryHosts();
     FetchResult fetchFirstPage(const CString& link);
+    FetchResult followFirstPage(const CString& link);
+    std::optional<std::string> waitForReply(RequestRecord record);
     void finishConnect(bool pageShown);
     // True when the index page is shown; otherwise the user is told what
     // kept it (too large, missing, not a page).

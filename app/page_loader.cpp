@@ -111,10 +111,17 @@ std::optional<RequestRecord> PageLoader::firstPageRequest(const CString& link) {
         return std::nullopt;
     }
     if (linkScheme(url) != LinkScheme::Http || !host_.requests().session()) return std::nullopt;
-    redirects_ = 0;
     lastUrl_ = url;
     return host_.requests().newRequest(url);
 }
+
+void PageLoader::holdRedirects(bool hold) {
+    holdRedirects_ = hold;
+    heldRedirect_ = {};
+    if (hold) redirects_ = 0;
+}
+
+PageLoader::HeldRedirect PageLoader::takeHeldRedirect() { return std::exchange(heldRedirect_, {}); }
 
 PageLoader::Opened PageLoader::openByScheme(LinkScheme scheme, const RequestRecord& record) {
     const bool askerShown =
@@ -281,7 +288,15 @@ std::unique_ptr<PageEntry> PageLoader::parsePage(std::string_view text, const CS
         if (redirect.isEmpty()) return nullptr;
         if (++redirects_ > kMaxRedirects) {
             redirects_ = 0;
-            messageBox(kTooManyRedirectsText, kInfoCaption, MessageBoxType::Ok);
+            if (holdRedirects_) {
+                heldRedirect_.tooMany = true;
+            } else {
+                messageBox(kTooManyRedirectsText, kInfoCaption, MessageBoxType::Ok);
+            }
+            return nullptr;
+        }
+        if (holdRedirects_ && linkScheme(redirect) == LinkScheme::Http) {
+            heldRedirect_.link = redirect;
             return nullptr;
         }
         host_.postToHost([this, redirect] {

@@ -113,6 +113,16 @@ public:
     // the caller to send and wait for; nullopt when the link names no
     // server page or there is no session.
     std::optional<RequestRecord> firstPageRequest(const CString& link);
+    // Start-up follows the first page's redirects itself: while held (a new
+    // chain starts), a server page's follow-up link is kept for
+    // takeHeldRedirect instead of opened, and too many in a row are
+    // reported there instead of in a box.
+    void holdRedirects(bool hold);
+    struct HeldRedirect {
+        CString link;
+        bool tooMany = false;
+    };
+    HeldRedirect takeHeldRedirect();
     // The last link opened; the retry soft key opens it again.
     const CString& lastUrl() const { return lastUrl_; }
 
@@ -138,6 +148,8 @@ private:
     // Redirects followed in a row, and whether openUrl opens one now.
     int redirects_ = 0;
     bool followingRedirect_ = false;
+    bool holdRedirects_ = false;
+    HeldRedirect heldRedirect_;
     // The page parsePage is building and its URL: its relative names are
     // its own.
     CString buildingUrl_;

@@ -79,14 +79,28 @@ TEST_F(PageNamesClientTest, ARedirectDownloadAndStyleSheetAreThePagesOwn) {
     }
 }
 
-// A page that named itself as its follow-up sent requests without end.
+// A page that named itself as its follow-up sent requests without end and,
+// as the first page, left the splash up.
 TEST_F(PageNamesClientTest, ASelfRedirectStopsAndSaysSo) {
     server_.writePage("index.zqml",
                       "<zqml><body onload=\"forward(/loop.zqml)\"><text>i</text></body></zqml>");
     server_.writePage("loop.zqml", "<zqml><redirectfile url=\"loop.zqml\"/><body/></zqml>");
-    const std::string err = run("/index.zqml", std::string(kStart) + kReply + "wait 1000\n");
+    std::string err = run("/index.zqml", std::string(kStart) + kReply + "wait 1000\n");
     EXPECT_EQ(requestsFor("/loop.zqml"), 21) << err;
     EXPECT_NE(err.find(said(PageLoader::kTooManyRedirectsText)), std::string::npos) << err;
+
+    // As the first page: said, then start-up goes on to the local index.
+    server_.clearRequests();
+    err = run("/loop.zqml", std::string(kStart) + "answer ok\n" + kStart + shot("after_loop"));
+    EXPECT_EQ(requestsFor("/loop.zqml"), 21) << err;
+    const size_t said = err.find(this->said(PageLoader::kTooManyRedirectsText));
+    EXPECT_NE(said, std::string::npos) << err;
+    EXPECT_EQ(err.find("网络连接失败"), std::string::npos) << err;
+    // A page with its soft-key bar, not the splash.
+    const test::Shot image = load("after_loop");
+    ASSERT_TRUE(image.image);
+    EXPECT_TRUE(
+        image.any(100, 305, 140, 315, [](int r, int, int b) { return b > 150 && r < 120; }));
 }
 
 // A download larger than one frame failed silently over the framed
