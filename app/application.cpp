@@ -341,49 +341,72 @@ bool Application::tryHosts() {
 }
 
 Application::FetchResult Application::fetchFirstPage(const CString& link) {
-    // The request, made on the UI thread as every page's is.
-    std::optional<RequestRecord> record = onUi([&]() -> std::optional<RequestRecord> {
-        PageController& c = *controller_;
-        CString url;
-        try {
-            url = c.resolveUrl(link);
-        } catch (const ZQException&) {
-            return std::nullopt;
-        }
-        if (!c.session()) return std::nullopt;
-        return c.requests().newRequest(url);
-    });
-    if (!record) return FetchResult::NoReply;
+    // Its redirects are followed here, so that a chain that ends without a
+    // page leaves start-up to go on.
+    onUi([this] { controller_->pageLoader().holdRedirects(true); });
+    const FetchResult result = followFirstPage(link);
+    onUi([this] { controller_->pageLoader().holdRedirects(false); });
+    return result;
+}
 
+Application::FetchResult Application::followFirstPage(const CString& link) {
+    CString next = link;
+    bool answered = false;
+    for (;;) {
+        // The request, made by the loader as every page's is.
+        std::optional<RequestRecord> record =
+            onUi([&] { return controller_->pageLoader().firstPageRequest(next); });
+        if (!record) return answered ? FetchResult::NoPage : FetchResult::NoReply;
+        const CString url = record->link;
+        const CancelFlag cancelFlag = record->cancelFlag;
+        const std::optional<std::string> reply = waitForReply(std::move(*record));
+        if (!reply) return answered ? FetchResult::NoPage : FetchResult::NoReply;
+
+        // The connect type and host that answered are kept.
+        if (!answered) {
+            answered = true;
+            setStatus(81, CString(kStatusParsing));
+            onUi([this] {
+                PageController& c = *controller_;
+                const CString key(u"sys-connecttype");
+                SettingsStore::putEntry(c.settings().live(), key, connectType_, kSectionSystem);
+                SettingsStore::putEntry(c.settings().stored(), key, connectType_, kSectionSystem);
+                c.saveCurrentHost();
+            });
+        }
+
+        // Built and shown, or sent on: a server page is fetched here next;
+        // any other opens as links do, and the local index must not open
+        // under it.
+        PageLoader::HeldRedirect held;
+        const bool shown = onUi([&] {
+            PageLoader& loader = controller_->pageLoader();
+            const bool built = showPage(*reply, url, cancelFlag);
+            held = loader.takeHeldRedirect();
+            return built || (loader.parseRedirected() && held.link.isEmpty() && !held.tooMany);
+        });
+        if (shown) return FetchResult::PageShown;
+        if (held.tooMany)
+            ask(CString(PageLoader::kTooManyRedirectsText), CString(), MessageBoxType::Ok);
+        if (held.link.isEmpty()) return FetchResult::NoPage;
+        next = held.link;
+    }
+}
+
+std::optional<std::string> Application::waitForReply(RequestRecord record) {
     // The wait, here on the worker; requestStop ends it.
-    const CString url = record->link;
     {
         std::lock_guard<std::mutex> lock(fetchMutex_);
-        fetchId_ = record->requestId;
+        fetchId_ = record.requestId;
     }
     std::optional<std::string> reply;
-    if (!stop_.load()) reply = controller_->requests().fetchAndWait(std::move(*record));
+    if (!stop_.load()) reply = controller_->requests().fetchAndWait(std::move(record));
     {
         std::lock_guard<std::mutex> lock(fetchMutex_);
         fetchId_ = 0;
     }
     checkStop();
-    if (!reply) return FetchResult::NoReply;
-
-    // Built and shown; the connect type and host that answered are kept.
-    setStatus(81, CString(kStatusParsing));
-    const bool shown = onUi([&] {
-        PageController& c = *controller_;
-        // A page that sends on to another is the first page too: the
-        // local index must not open under the page it names.
-        const bool built = showPage(*reply, url) || c.pageLoader().parseRedirected();
-        const CString key(u"sys-connecttype");
-        SettingsStore::putEntry(c.settings().live(), key, connectType_, kSectionSystem);
-        SettingsStore::putEntry(c.settings().stored(), key, connectType_, kSectionSystem);
-        c.saveCurrentHost();
-        return built;
-    });
-    return shown ? FetchResult::PageShown : FetchResult::NoPage;
+    return reply;
 }
 
 void Application::finishConnect(bool shown) {
@@ -421,19 +444,24 @@ bool Application::openLocalIndex() {
     setStatus(-1, CString(u"读取页面文件"));
     const std::optional<std::string> content =
         onUi([&] { return controller_->pageLoader().loadContent(url, false); });
+    // A file too large to read or not there is said as such before the
+    // client gives up.
     if (!content) {
-        // Too large to read is not a failed connection: the user is told
-        // so and the client stays up.
-        if (!onUi([&] { return controller_->pageLoader().localFileTooLarge(url); })) return false;
-        ask(CString(MarkupPage::kPageTooLargeText), CString(), MessageBoxType::Ok);
-        return true;
+        const bool tooLarge =
+            onUi([&] { return controller_->pageLoader().localFileTooLarge(url); });
+        ask(CString(tooLarge ? MarkupPage::kPageTooLargeText : PageLoader::kMissingFileText),
+            CString(), MessageBoxType::Ok);
+        return false;
     }
     setStatus(90, CString(u"解析本地数据"));
-    return onUi([&] {
-        const bool shown = showPage(*content, url);
+    const bool shown = onUi([&] {
+        // A page that sends on to another is the first page too.
+        const bool built = showPage(*content, url) || controller_->pageLoader().parseRedirected();
         splash_->setProgress(93);
-        return shown;
+        return built;
     });
+    if (!shown) ask(CString(PageLoader::kParseErrorText), CString(), MessageBoxType::Ok);
+    return shown;
 }
 
 void Application::giveUp() {
@@ -457,14 +485,15 @@ bool Application::showLocalPage(const CString& url) {
     return content && showPage(*content, url);
 }
 
-bool Application::showPage(const std::string& text, const CString& url) {
+bool Application::showPage(const std::string& text, const CString& url,
+                           const CancelFlag& cancelFlag) {
     PageController& c = *controller_;
     PageEntry* before = c.currentEntry();
-    std::unique_ptr<PageEntry> entry = c.pageLoader().parsePage(text, url);
+    std::unique_ptr<PageEntry> entry = c.pageLoader().parsePageFor(text, url, cancelFlag);
     if (!entry) return false;
     // The page's load action may ask the user: input passes from here on.
     setBusy(false);
-    c.showPage(std::move(entry), -1, false, nullptr);
+    c.showPage(std::move(entry), -1, false, cancelFlag);
     const bool shown = c.currentEntry() != nullptr && c.currentEntry() != before;
     if (!shown) setBusy(true);
     return shown;

@@ -132,15 +132,18 @@ private:
     void loadDefaultSheet();
     bool tryHosts();
     FetchResult fetchFirstPage(const CString& link);
+    FetchResult followFirstPage(const CString& link);
+    std::optional<std::string> waitForReply(RequestRecord record);
     void finishConnect(bool pageShown);
-    // True when the index page is shown, or refused as too large to read
-    // (the user is told so and the client stays up).
+    // True when the index page is shown; otherwise the user is told what
+    // kept it (too large, missing, not a page).
     bool openLocalIndex();
     void giveUp();
 
     // UI-thread steps. True when the page is built and shown.
     bool showLocalPage(const CString& url);
-    bool showPage(const std::string& text, const CString& url);
+    bool showPage(const std::string& text, const CString& url,
+                  const CancelFlag& cancelFlag = nullptr);
     void makeSplashCurrent();
 
     std::unique_ptr<PageController> controller_;

@@ -283,12 +283,21 @@ void PageController::extractLinkVariables(CString& link) {
 // --- links ------------------------------------------------------------------------------
 
 CString PageController::resolveUrl(const CString& link) {
+    if (!currentEntry_) return resolveLinkOn(link, nullptr, nullptr);
+    return resolveLinkOn(link, &currentEntry_->url, &currentEntry_->pageBase);
+}
+
+CString PageController::resolvePageLink(const CString& link, const CString& pageUrl,
+                                        const CString& pageBase) {
+    return resolveLinkOn(link, &pageUrl, &pageBase);
+}
+
+CString PageController::resolveLinkOn(const CString& link, const CString* pageUrl,
+                                      const CString* pageBase) {
     LinkContext context;
-    context.hasCurrentPage = currentEntry_ != nullptr;
-    if (currentEntry_) {
-        context.currentUrl = currentEntry_->url;
-        context.pageBase = currentEntry_->pageBase;
-    }
+    context.hasCurrentPage = pageUrl != nullptr;
+    if (pageUrl) context.currentUrl = *pageUrl;
+    if (pageBase) context.pageBase = *pageBase;
     context.currentHost = currentHost_;
     const HttpSession* session = requests_.session();
     context.connectionType =

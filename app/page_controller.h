@@ -170,6 +170,9 @@ public:
     // The full URL of a link; throws ZQException("URL is Empty") for an
     // empty one.
     CString resolveUrl(const CString& link) override;
+    // The same for a link on the page of `pageUrl` and `pageBase`.
+    CString resolvePageLink(const CString& link, const CString& pageUrl,
+                            const CString& pageBase) override;
     // The request target sent to the server for request `requestId`:
     // session parameter, "system." values and "pageid"/"screenid" added,
     // unsafe bytes percent-encoded.
@@ -261,6 +264,8 @@ public:
     RecentStockList& recentStocks() { return watchLists_.recentStocks(); }
 
 private:
+    // resolveUrl against a page (null: none shown).
+    CString resolveLinkOn(const CString& link, const CString* pageUrl, const CString* pageBase);
     // The value of a "system." request key; empty leaves the key out.
     CString requestSystemValue(const CString& key) const;
 

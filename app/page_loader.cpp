@@ -38,9 +38,10 @@ constexpr int kProgressPageParsing = 15;
 constexpr int kProgressPageParsed = 30;
 constexpr int kParseErrorCode = 3;
 constexpr int kTemplateErrorCode = 23;
+// Browsers give up after as many.
+constexpr int kMaxRedirects = 20;
 // How often a replace looks again at a screen that is busy (menu open).
 constexpr uint32_t kBusyRetryMs = 100;
-constexpr const char16_t* kParseErrorText = u"接收数据内容异常，请稍后重试。";
 constexpr const char16_t* kTemplateErrorText = u"打开模板文件失败";
 constexpr const char16_t* kInfoCaption = u"信息提示";
 constexpr const char16_t* kSmsNotice = u"短信发送中...在此过程中您可以继续其他操作";
@@ -75,6 +76,8 @@ int PageLoader::openUrl(const PageRequest& request) {
         return 0;
     }
     if (CString(url).trim().isEmpty()) return 0;
+    // A new chain of redirects starts with every link but a redirect's own.
+    if (!followingRedirect_) redirects_ = 0;
 
     // Templates are read and shown at once.
     const LinkScheme scheme = linkScheme(url);
@@ -103,6 +106,26 @@ int PageLoader::openUrl(const PageRequest& request) {
     return record.requestId;
 }
 
+std::optional<RequestRecord> PageLoader::firstPageRequest(const CString& link) {
+    CString url;
+    try {
+        url = host_.resolveUrl(link);
+    } catch (const ZQException&) {
+        return std::nullopt;
+    }
+    if (linkScheme(url) != LinkScheme::Http || !host_.requests().session()) return std::nullopt;
+    lastUrl_ = url;
+    return host_.requests().newRequest(url);
+}
+
+void PageLoader::holdRedirects(bool hold) {
+    holdRedirects_ = hold;
+    heldRedirect_ = {};
+    if (hold) redirects_ = 0;
+}
+
+PageLoader::HeldRedirect PageLoader::takeHeldRedirect() { return std::exchange(heldRedirect_, {}); }
+
 PageLoader::Opened PageLoader::openByScheme(LinkScheme scheme, const RequestRecord& record) {
     const bool askerShown =
         record.targetScreenId == -1 || record.targetScreenId == host_.currentScreenId();
@@ -129,19 +152,21 @@ PageLoader::Opened PageLoader::openFile(const RequestRecord& record) {
     host_.addLoadingProgress(kProgressFileOpened, LoadingState::kAnyRequest);
     std::optional<std::string> content = loadContent(url, false);
     if (record.cancelled()) return Opened::Dropped;
-    // Too large to read is said as such; the page shown stays.
-    if (!content && localFileTooLarge(url)) {
+    // A file too large to read or not there is said as such; the page
+    // shown stays.
+    if (!content) {
         if (Screen* screen = host_.currentScreen()) screen->stopLoading();
-        messageBox(MarkupPage::kPageTooLargeText, kInfoCaption, MessageBoxType::Ok);
+        messageBox(localFileTooLarge(url) ? MarkupPage::kPageTooLargeText : kMissingFileText,
+                   kInfoCaption, MessageBoxType::Ok);
         return Opened::Done;
     }
     host_.addLoadingProgress(kProgressFileRead, LoadingState::kAnyRequest);
-    std::unique_ptr<PageEntry> entry =
-        parsePageFor(content.value_or(std::string()), url, record.cancelFlag);
+    std::unique_ptr<PageEntry> entry = parsePageFor(*content, url, record.cancelFlag);
     host_.addLoadingProgress(kProgressParsed, LoadingState::kAnyRequest);
+    // A page that sends on to another is no error.
     if (entry) {
         showPage(std::move(entry), record.targetScreenId, record.replace, record.cancelFlag);
-    } else {
+    } else if (!parseRedirected_) {
         latchError(false, true, 0, CString());
     }
     return Opened::Done;
@@ -161,11 +186,13 @@ std::optional<std::string> PageLoader::loadContent(CString link, bool wait) {
     host_.extractLinkVariables(link);
     if (CString(link).trim().isEmpty()) return std::nullopt;
 
-    // "/x" lies on the server of the page being built; otherwise it
-    // resolves as any other link does.
-    if (link.at(0) == u'/') {
-        std::optional<CString> onServer = serverRootLink(link, buildingUrl_);
-        link = onServer ? *onServer : host_.resolveUrl(link);
+    // A relative name is the page's own, as every link on it.
+    if (linkScheme(link) == LinkScheme::Relative) {
+        try {
+            link = resolveName(link);
+        } catch (const ZQException&) {
+            return std::nullopt;
+        }
     }
 
     // Local files.
@@ -178,7 +205,7 @@ std::optional<std::string> PageLoader::loadContent(CString link, bool wait) {
     if (lower.find(CString(u"http://")) < 0) return std::nullopt;
     if (wait) {
         try {
-            return fetchAndWait(host_.resolveUrl(link));
+            return fetchAndWait(resolveName(link));
         } catch (const ZQException&) {
             return std::nullopt;
         }
@@ -231,12 +258,22 @@ std::unique_ptr<PageEntry> PageLoader::parsePage(std::string_view text, const CS
     CString path;
     zq::splitHttpHostPort(url, host, port, path);
     const CString outerUrl = std::exchange(buildingUrl_, url);
+    const MarkupPage* outerPage = std::exchange(buildingPage_, page.get());
     bool loaded = false;
     {
         FormActions::PageBuildScope building(host_.formActions());
         loaded = page->loadPage(text, &host_.pageHost(), host + u':' + port);
     }
+    // A follow-up link is the page's own too.
+    CString redirect;
+    if (loaded && !redirectFiles(*page).empty()) {
+        try {
+            redirect = resolveName(redirectFiles(*page).front());
+        } catch (const ZQException&) {
+        }
+    }
     buildingUrl_ = outerUrl;
+    buildingPage_ = outerPage;
 
     // Text that does not parse.
     if (!loaded) {
@@ -246,12 +283,30 @@ std::unique_ptr<PageEntry> PageLoader::parsePage(std::string_view text, const CS
     }
 
     // A page that lists follow-up links is not shown: its first link opens,
-    // on a later round so that a page naming itself cannot recurse.
+    // on a later round so that a page naming itself cannot recurse, and
+    // only so many times in a row.
     if (!redirectFiles(*page).empty()) {
         parseRedirected_ = true;
-        const CString link = redirectFiles(*page).front();
         if (Screen* shown = host_.currentScreen()) shown->stopLoading(LoadingState::kAnyRequest);
-        host_.postToHost([this, link] { openUrl({.url = link}); });
+        if (redirect.isEmpty()) return nullptr;
+        if (++redirects_ > kMaxRedirects) {
+            redirects_ = 0;
+            if (holdRedirects_) {
+                heldRedirect_.tooMany = true;
+            } else {
+                messageBox(kTooManyRedirectsText, kInfoCaption, MessageBoxType::Ok);
+            }
+            return nullptr;
+        }
+        if (holdRedirects_ && linkScheme(redirect) == LinkScheme::Http) {
+            heldRedirect_.link = redirect;
+            return nullptr;
+        }
+        host_.postToHost([this, redirect] {
+            followingRedirect_ = true;
+            openUrl({.url = redirect});
+            followingRedirect_ = false;
+        });
         return nullptr;
     }
 
@@ -410,12 +465,18 @@ void PageLoader::onPageData(const CString& url, std::string text, int screenId, 
             host_.addLoadingProgress(kProgressPageParsed, LoadingState::kAnyRequest);
             if (entry) {
                 showPage(std::move(entry), screenId, replace, cancelFlag);
-            } else {
+            } else if (!parseRedirected_) {
                 latchError(false, true, 0, CString());
             }
         }
     }
     host_.requests().cancelFlags().remove(requestId);
+}
+
+CString PageLoader::resolveName(const CString& link) {
+    if (buildingUrl_.isEmpty()) return host_.resolveUrl(link);
+    return host_.resolvePageLink(link, buildingUrl_,
+                                 buildingPage_ ? buildingPage_->pageBase() : CString());
 }
 
 CString PageLoader::baseUrl() const {

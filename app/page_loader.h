@@ -23,6 +23,7 @@ namespace zq {
 
 class AutoRefresh;
 class FormActions;
+class MarkupPage;
 class NavigationActions;
 class PageHost;
 class PageRequests;
@@ -37,6 +38,9 @@ public:
     virtual PageHost& pageHost() = 0;
     // Throws ZQException for an empty link.
     virtual CString resolveUrl(const CString& link) = 0;
+    // The same for a link on the page of `pageUrl` and `pageBase`.
+    virtual CString resolvePageLink(const CString& link, const CString& pageUrl,
+                                    const CString& pageBase) = 0;
     virtual CString buildRequestParams(const CString& url, int requestId) const = 0;
     virtual bool beginLoading(bool blockInput, int requestId) = 0;
     virtual void addLoadingProgress(int delta, int requestId) = 0;
@@ -53,6 +57,10 @@ public:
 
 class PageLoader {
 public:
+    static constexpr const char16_t* kParseErrorText = u"接收数据内容异常，请稍后重试。";
+    static constexpr const char16_t* kMissingFileText = u"页面文件不存在，无法打开";
+    static constexpr const char16_t* kTooManyRedirectsText = u"页面转向次数过多，已停止打开";
+
     explicit PageLoader(LoaderHost& host);
     ~PageLoader();
     PageLoader(const PageLoader&) = delete;
@@ -64,7 +72,8 @@ public:
     // in errors() when the text does not parse).
     std::unique_ptr<PageEntry> parsePage(std::string_view text, const CString& url);
     // The last parsePage built no entry because the page names a follow-up
-    // link, which opens on a later round in its place.
+    // link, which opens on a later round in its place (unless the redirects
+    // in a row are too many, which the user is told).
     bool parseRedirected() const { return parseRedirected_; }
     // Pushes the entry on the history (or puts it in place of the shown one)
     // and shows it. Dropped when cancelled or when `screenId` (not -1) is no
@@ -99,6 +108,22 @@ public:
                                             const CancelFlag& cancelFlag);
     // The link of the page being built, else of the shown page.
     CString baseUrl() const;
+
+    // Start-up's first page: the request openUrl would send for `link`
+    // (resolved, with its parameters, its address the retry address), for
+    // the caller to send and wait for; nullopt when the link names no
+    // server page or there is no session.
+    std::optional<RequestRecord> firstPageRequest(const CString& link);
+    // Start-up follows the first page's redirects itself: while held (a new
+    // chain starts), a server page's follow-up link is kept for
+    // takeHeldRedirect instead of opened, and too many in a row are
+    // reported there instead of in a box.
+    void holdRedirects(bool hold);
+    struct HeldRedirect {
+        CString link;
+        bool tooMany = false;
+    };
+    HeldRedirect takeHeldRedirect();
     // The last link opened; the retry soft key opens it again.
     const CString& lastUrl() const { return lastUrl_; }
 
@@ -108,6 +133,9 @@ private:
     enum class Opened { Sent, Done, Dropped };
     Opened openByScheme(LinkScheme scheme, const RequestRecord& record);
     Opened openFile(const RequestRecord& record);
+    // A name met while a page is built is that page's own; else the shown
+    // page's. Throws ZQException for an empty link.
+    CString resolveName(const CString& link);
     // The "tempfile://" branch of openUrl.
     void openTemplate(const CString& link, int screenId, bool replace);
     // The "sms://" branch of openUrl: sent on a thread of its own.
@@ -121,9 +149,15 @@ private:
     std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
     std::unique_ptr<SmsSender> smsSender_;
     bool parseRedirected_ = false;
-    // The URL of the page parsePage is building: its "/" content links lie
-    // on its server.
+    // Redirects followed in a row, and whether openUrl opens one now.
+    int redirects_ = 0;
+    bool followingRedirect_ = false;
+    bool holdRedirects_ = false;
+    HeldRedirect heldRedirect_;
+    // The page parsePage is building and its URL: its relative names are
+    // its own.
     CString buildingUrl_;
+    const MarkupPage* buildingPage_ = nullptr;
     CString lastUrl_;
 };
 

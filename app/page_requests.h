@@ -122,6 +122,8 @@ public:
     // Whether a page build may still fetch: a session is there and the
     // build was not cancelled.
     bool mayFetch() const;
+    // The page being built was cancelled. UI thread.
+    bool buildCancelled() const { return isCancelled(buildFlag_); }
     // The build of a page for a request whose cancel flag ends the build's
     // synchronous fetches; returns the flag of the build it interrupts,
     // which the caller puts back when its build ends. UI thread.

@@ -4,15 +4,18 @@
 #include <mutex>
 #include <utility>
 
-#include "app/link_resolver.h"
 #include "app/page_controller.h"
 #include "items/grid_menu_item.h"
 #include "items/marquee_item.h"
 #include "markup/side_effect_builders.h"
+#include "platform/message_box.h"
 #include "ui/client_context.h"
 
 namespace zq {
 namespace {
+
+constexpr const char16_t* kDownloadFailedText = u"下载文件失败：";
+constexpr const char16_t* kErrorCaption = u"错误";
 
 class ControllerSideEffects : public SideEffectHost {
 public:
@@ -36,20 +39,18 @@ public:
                       const CString& mode) override {
         c_.setSetting(name, value, type, true, mode);
     }
-    // Local files and "/" links as any content; a relative link resolves
-    // as a link on the shown page does and is fetched from where it points.
+    // Relative names are the page's own, as every name on it. A download
+    // that brings nothing is said once the build is over (a box inside it
+    // would hold up the first page of start-up), unless it was cancelled.
     std::optional<std::string> fetchBytes(const CString& href) override {
-        if (href.isEmpty() || href.at(0) == u'/' || linkScheme(href) != LinkScheme::Relative) {
-            return c_.pageLoader().loadContent(href, true);
+        std::optional<std::string> bytes = c_.pageLoader().loadContent(href, true);
+        if (!bytes && !c_.requests().buildCancelled()) {
+            c_.postToHost([href] {
+                messageBox(CString(kDownloadFailedText) + href, CString(kErrorCaption),
+                           MessageBoxType::Ok);
+            });
         }
-        CString url;
-        try {
-            url = c_.resolveUrl(href);
-        } catch (const ZQException&) {
-            return std::nullopt;
-        }
-        if (linkScheme(url) != LinkScheme::Http) return c_.pageLoader().loadContent(url, false);
-        return c_.pageLoader().fetchAndWait(url);
+        return bytes;
     }
     void addLoadingProgress(int delta) override {
         c_.addLoadingProgress(delta, LoadingState::kAnyRequest);

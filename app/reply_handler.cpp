@@ -189,7 +189,11 @@ bool PageRequests::onData(std::span<const uint8_t> message, int carrierId) {
                 }
             });
     } else {
+        // A kind the client ignores still answers its request.
         cancelFlags_.remove(requestId);
+        controller_.postToController([requestId](PageController& c) {
+            if (Screen* screen = c.currentScreen()) screen->stopLoading(requestId);
+        });
     }
     return true;
 }

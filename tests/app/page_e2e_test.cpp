@@ -124,8 +124,12 @@ TEST_F(PageEndToEndTest, LocalPagesEventsAndSoftKeysReachTheirActions) {
     writeResource("../outside.zqml", page("<text>x</text>"));
     open("file://../outside.zqml");
     open("tempfile://../outside.zqml");
+    clearMessageBoxLog();
     open("file://missing.zqml");
     EXPECT_TRUE(shows("b.zqml"));
+    // Said as missing, not as content that did not parse.
+    ASSERT_EQ(messageBoxLog().size(), 1u);
+    EXPECT_EQ(messageBoxLog()[0].text, CString(PageLoader::kMissingFileText));
 }
 
 TEST_F(PageEndToEndTest, ReplaceWaitsForAnOpenMenuWithoutBlocking) {
@@ -457,6 +461,21 @@ TEST_P(PageTransportTest, DataReplyWithoutAListenerEndsTheLoading) {
     EXPECT_TRUE(pumpUntil([&] { return !controller_->currentScreen()->isLoading(); }, 3000));
     EXPECT_EQ(controller_->requests().pendingTable().size(), 0u);
     EXPECT_TRUE(shows("/a.zqml"));
+}
+
+// Pins: a reply of a kind the client ignores settled its request but left
+// the screen loading, its input blocked until cancel.
+TEST_P(PageTransportTest, AReplyOfAKindTheClientIgnoresEndsTheLoading) {
+    showFirstPage();
+    testserver::CannedReply odd;
+    odd.kind = 255;
+    odd.text = page("<text>odd</text>");
+    server_.setReply("/odd", odd);
+    open(server_.urlFor("/odd"));
+    EXPECT_TRUE(pumpUntil([&] { return !controller_->currentScreen()->isLoading(); }, 3000));
+    EXPECT_EQ(controller_->requests().pendingTable().size(), 0u);
+    EXPECT_TRUE(shows("/a.zqml"));
+    EXPECT_FALSE(timeoutBoxShown());
 }
 
 // Pins: the session was reset while its receive worker sat in a frame-head

@@ -8,9 +8,11 @@
 
 #include "app/page_controller.h"
 #include "charts/chart.h"
+#include "core/zq_exception.h"
 #include "items/grid_menu_item.h"
 #include "items/marquee_item.h"
 #include "platform/files.h"
+#include "platform/message_box.h"
 #include "platform/ui_executor.h"
 #include "tests/app/controller_fixture.h"
 #include "tests/support/test_env.h"
@@ -83,8 +85,17 @@ TEST_F(PageSideEffectsTest, AFollowUpLinkOpensInsteadOfThePageOnALaterRound) {
     EXPECT_EQ(shownUrl(), "");
     executor_.runPending();
     EXPECT_EQ(shownUrl(), "file://d.zqml");
+    // An error kept from before is not this page's to show.
+    latchError(true, false, 0, CString());
+    latchError(false, false, 7, CString(u"earlier"));
+    clearMessageBoxLog();
     open("file://self.zqml");
     for (int i = 0; i < 5; ++i) executor_.runPending();
+    EXPECT_EQ(shownUrl(), "file://d.zqml");
+    // It stops after as many rounds as browsers follow, and says so once.
+    for (int i = 0; i < 30; ++i) executor_.runPending();
+    ASSERT_EQ(messageBoxLog().size(), 1u);
+    EXPECT_EQ(messageBoxLog()[0].text, CString(PageLoader::kTooManyRedirectsText));
     EXPECT_EQ(shownUrl(), "file://d.zqml");
 }
 
@@ -115,7 +126,7 @@ TEST_F(PageSideEffectsTest, LoginStatusReachesItsGridMenuAndCtrlRefreshAChartsLi
 // server.
 class ServerSideEffectsTest : public test::ControllerFixture<> {};
 
-TEST_F(ServerSideEffectsTest, ARelativeDownloadComesFromTheShownPagesFolder) {
+TEST_F(ServerSideEffectsTest, ARelativeDownloadComesFromItsPagesFolder) {
     server_.writePage("p/a.zqml", "<zqml><body><text>a</text></body></zqml>");
     server_.writePage("p/data.bin", "payload");
     server_.writePage("p/b.zqml",

@@ -282,15 +282,30 @@ TEST_F(StartupEndToEndTest, WithoutAnyPageTheProgramSaysSoAndFails) {
 }
 
 // Regression: an index page too large to read ended the program as if no
-// server had answered.
-TEST_F(StartupEndToEndTest, AnIndexPageTooLargeToReadIsSaidSoAndTheClientStaysUp) {
+// server had answered; then it left the finished splash with no page and no
+// soft keys. An index page that did not parse was said to be a failed
+// connection. Each is said, then the client ends as without any page.
+TEST_F(StartupEndToEndTest, AnIndexPageThatCannotBeShownIsSaidSoThenTheClientEnds) {
     ASSERT_TRUE(server_.setRefusing(true));
     writeResource("big.zqml", page(std::string(MarkupPage::kMaxPageFileBytes, 'x')));
-    configure(server_, "sys-index = file://big.zqml\n");
-    RunResult r = run();
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.err.find(CString(MarkupPage::kPageTooLargeText).toUtf8()), std::string::npos);
-    EXPECT_EQ(r.err.find("网络连接失败"), std::string::npos) << r.err;
+    writeResource("bad.zqml", "<zqml><body><text>x</body>");
+    const struct {
+        const char* index;
+        const char16_t* said;
+    } cases[] = {{"big.zqml", MarkupPage::kPageTooLargeText},
+                 {"bad.zqml", PageLoader::kParseErrorText},
+                 {"none.zqml", PageLoader::kMissingFileText}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.index);
+        configure(server_, std::string("sys-index = file://") + c.index + "\n");
+        RunResult r = run();
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        const size_t said = r.err.find(CString(c.said).toUtf8());
+        const size_t fatal = r.err.find("网络连接失败，将退出程序");
+        EXPECT_NE(said, std::string::npos) << r.err;
+        EXPECT_NE(fatal, std::string::npos) << r.err;
+        EXPECT_LT(said, fatal) << r.err;
+    }
 }
 
 TEST_F(StartupEndToEndTest, HostsetShowOpensTheSelectionPageWhichConnects) {
