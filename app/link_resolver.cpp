@@ -162,16 +162,6 @@ CString resolveLink(const CString& link, const LinkContext& context,
     return result;
 }
 
-std::optional<CString> serverRootLink(const CString& link, const CString& pageUrl) {
-    if (link.at(0) != u'/' || linkScheme(pageUrl) != LinkScheme::Http) return std::nullopt;
-    CString host;
-    CString port;
-    CString path;
-    splitHttpHostPort(pageUrl, host, port, path);
-    if (host.isEmpty() || port.isEmpty()) return std::nullopt;
-    return CString(u"http://") + host + u':' + port + link;
-}
-
 CString formatPageParams(int requestId, int screenId) {
     return CString::format(u"%s%d%s%d", u"pageid=", requestId, u"&screenid=", screenId);
 }

@@ -68,11 +68,6 @@ CString buildRequestTarget(const CString& url, const RequestContext& context);
 // become "%XX"; everything else, '%', '&', '=', ',' and ';' included, stays.
 CString encodeRequestTarget(const CString& target);
 
-// A link that starts with "/" on the server of `pageUrl`: "http://host:port"
-// followed by the link, when `pageUrl` is an "http://" URL naming a host;
-// nullopt otherwise.
-std::optional<CString> serverRootLink(const CString& link, const CString& pageUrl);
-
 // The text up to, not including, the last '/' before the later of the first
 // '?' and the first ';' (before the end when neither occurs).
 CString urlDirectory(const CString& url);

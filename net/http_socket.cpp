@@ -52,6 +52,16 @@ void splitHttpUrl(const CString& url, CString& host, CString& port, CString& pat
     path = CString(text.substr(slash));
 }
 
+void splitHttpTarget(const CString& url, CString& host, CString& port, CString& path) {
+    splitHttpUrl(url, host, port, path);
+    if (!host.isEmpty() || !port.isEmpty()) return;
+    // "http://h/p": the host runs up to the path.
+    CString bare = url;
+    bare.replace(CString(u"http://"), CString());
+    const int slash = bare.find(u'/');
+    host = slash < 0 ? bare : bare.left(slash);
+}
+
 std::string buildRequestHead(std::string_view method, std::string_view host, int port,
                              std::string_view path, std::string_view extraHeaders) {
     if (breaksHead(method) || breaksHead(host) || breaksHead(path) ||
@@ -395,14 +405,7 @@ int runExchange(const CString& url, const HttpGateway& gateway, uint32_t waitMs,
     // Host, port and path of the target, and the head naming them. A
     // link without a port means the web's own, as the link resolver says.
     CString host, port, path;
-    splitHttpUrl(url, host, port, path);
-    if (host.isEmpty() && port.isEmpty()) {
-        // "http://h/p": the host runs up to the path.
-        CString bare = url;
-        bare.replace(CString(u"http://"), CString());
-        const int slash = bare.find(u'/');
-        host = slash < 0 ? bare : bare.left(slash);
-    }
+    splitHttpTarget(url, host, port, path);
     const std::string narrowPort = port.toCodePage(kCodePageDefault);
     const int portNumber = narrowPort.empty() ? kDefaultHttpPort : std::atoi(narrowPort.c_str());
     const std::string head = buildRequestHead("GET", host.toCodePage(kCodePageDefault), portNumber,

@@ -66,6 +66,9 @@ inline constexpr char kHttpUserAgent[] =
 // the ':' and path is empty. A ':' that only appears after the first '/'
 // (or none at all) leaves host and port empty.
 void splitHttpUrl(const CString& url, CString& host, CString& port, CString& path);
+// As splitHttpUrl, but a link without a port ("http://h/p") still names its
+// host: the one a request to that link connects to.
+void splitHttpTarget(const CString& url, CString& host, CString& port, CString& path);
 
 // The request head above. Empty when host, path or the extra headers
 // would break the head (NUL, or CR/LF in host and path).

@@ -27,13 +27,7 @@ bool isWapPage(const std::string& contentType) {
 // The host of `url` taken as the "gateway": the exchange goes straight to it.
 HttpGateway hostOf(const CString& url) {
     CString host, port, path;
-    splitHttpUrl(url, host, port, path);
-    if (host.isEmpty() && port.isEmpty()) {
-        CString bare = url;
-        bare.replace(CString(u"http://"), CString());
-        const int slash = bare.find(u'/');
-        host = slash < 0 ? bare : bare.left(slash);
-    }
+    splitHttpTarget(url, host, port, path);
     HttpGateway gateway;
     gateway.address = host.toUtf8();
     gateway.port = port.isEmpty() ? kDefaultHttpPort : port.toInt();

@@ -119,26 +119,6 @@ TEST(LinkResolver, SplitsHostAndPort) {
     }
 }
 
-// "/" content links of a page served from the server root went nowhere.
-TEST(LinkResolver, RootLinksLieOnTheirPagesServer) {
-    struct {
-        const char* pageUrl;
-        const char* expected;  // "" for none
-    } cases[] = {
-        {"http://h:81/index.zqml", "http://h:81/css/a.css"},
-        {"http://h:81", "http://h:81/css/a.css"},
-        {"http://h/a/b.zqml?x=1", "http://h:80/css/a.css"},
-        {"file://index_s.zqml", ""},
-        {"", ""},
-    };
-    for (const auto& c : cases) {
-        const std::optional<CString> link =
-            serverRootLink(CString("/css/a.css"), CString(c.pageUrl));
-        EXPECT_EQ(link ? link->toUtf8() : std::string(), c.expected) << c.pageUrl;
-    }
-    EXPECT_FALSE(serverRootLink(CString("css/a.css"), CString("http://h:81/")));
-}
-
 std::string target(const char* url) {
     RequestContext context;
     context.requestId = 7;

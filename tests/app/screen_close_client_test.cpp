@@ -35,9 +35,10 @@ protected:
                           test::zqmlDocument("<body><key name=\"z\" value=\"" + action +
                                              "\"/><text>page</text></body>"));
         writeConfig(serverLines() + "sys-initpath = /index.zqml\n");
-        ASSERT_EQ(run(std::string(kStart) + shot(name + "_page") + "char z\n" + kReply + shot(name + "_over") +
-                      "key " + closeKey + "\n" + kReply + shot(name + "_back")),
-                  0)
+        ASSERT_EQ(
+            run(std::string(kStart) + shot(name + "_page") + "char z\n" + kReply +
+                shot(name + "_over") + "key " + closeKey + "\n" + kReply + shot(name + "_back")),
+            0)
             << err_;
         const test::Shot page = load(name + "_page");
         const test::Shot over = load(name + "_over");
