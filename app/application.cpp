@@ -330,7 +330,7 @@ bool Application::tryHosts() {
             }
             controller_->setCurrentHost(host);
         });
-        const FetchResult result = fetchFirstPage(plan.initPath);
+        const FetchResult result = fetchFirstPage(plan.initPath, ChainStart::Server);
         if (result != FetchResult::NoReply) return result == FetchResult::PageShown;
         if (i == plan.count - 1) {
             connectType_ = isWap(connectType_) ? CString(u"net") : CString(u"wap");
@@ -340,57 +340,106 @@ bool Application::tryHosts() {
     return false;
 }
 
-Application::FetchResult Application::fetchFirstPage(const CString& link) {
+Application::FetchResult Application::fetchFirstPage(const CString& link, ChainStart from) {
     // Its redirects are followed here, so that a chain that ends without a
     // page leaves start-up to go on.
     onUi([this] { controller_->pageLoader().holdRedirects(true); });
-    const FetchResult result = followFirstPage(link);
+    const FetchResult result = followFirstPage(link, from);
     onUi([this] { controller_->pageLoader().holdRedirects(false); });
     return result;
 }
 
-Application::FetchResult Application::followFirstPage(const CString& link) {
+Application::FetchResult Application::followFirstPage(const CString& link, ChainStart from) {
     CString next = link;
     bool answered = false;
-    for (;;) {
-        // The request, made by the loader as every page's is.
-        std::optional<RequestRecord> record =
-            onUi([&] { return controller_->pageLoader().firstPageRequest(next); });
-        if (!record) return answered ? FetchResult::NoPage : FetchResult::NoReply;
-        const CString url = record->link;
-        const CancelFlag cancelFlag = record->cancelFlag;
-        const std::optional<std::string> reply = waitForReply(std::move(*record));
-        if (!reply) return answered ? FetchResult::NoPage : FetchResult::NoReply;
+    for (bool first = true;; first = false) {
+        const LinkScheme scheme =
+            first ? (from == ChainStart::Server ? LinkScheme::Http : LinkScheme::File)
+                  : linkScheme(next);
+        if (scheme != LinkScheme::Http && scheme != LinkScheme::File) return openAsLink(next);
 
-        // The connect type and host that answered are kept.
-        if (!answered) {
-            answered = true;
-            setStatus(81, CString(kStatusParsing));
-            onUi([this] {
-                PageController& c = *controller_;
-                const CString key(u"sys-connecttype");
-                SettingsStore::putEntry(c.settings().live(), key, connectType_, kSectionSystem);
-                SettingsStore::putEntry(c.settings().stored(), key, connectType_, kSectionSystem);
-                c.saveCurrentHost();
-            });
+        // The page text: a server's reply, or a file of the resource folder.
+        std::optional<std::string> text;
+        CString url = next;
+        CancelFlag cancelFlag;
+        if (scheme == LinkScheme::Http) {
+            // The request, made by the loader as every page's is.
+            std::optional<RequestRecord> record =
+                onUi([&] { return controller_->pageLoader().firstPageRequest(next); });
+            if (!record) return answered ? FetchResult::NoPage : FetchResult::NoReply;
+            url = record->link;
+            cancelFlag = record->cancelFlag;
+            text = waitForReply(std::move(*record));
+            if (!text) return answered ? FetchResult::NoPage : FetchResult::NoReply;
+            // The connect type and host that answered are kept.
+            if (!answered && from == ChainStart::Server) noteAnswered();
+        } else {
+            text = readLocalPage(url, from);
+            if (!text) return FetchResult::NoPage;
         }
+        answered = true;
 
-        // Built and shown, or sent on: a server page is fetched here next;
-        // any other opens as links do, and the local index must not open
-        // under it.
+        // Built and shown, or sent on: fetched or read here next.
         PageLoader::HeldRedirect held;
+        bool redirected = false;
         const bool shown = onUi([&] {
             PageLoader& loader = controller_->pageLoader();
-            const bool built = showPage(*reply, url, cancelFlag);
+            const bool built = showPage(*text, url, cancelFlag);
+            redirected = loader.parseRedirected();
             held = loader.takeHeldRedirect();
-            return built || (loader.parseRedirected() && held.link.isEmpty() && !held.tooMany);
+            if (from == ChainStart::Local) splash_->setProgress(93);
+            return built;
         });
         if (shown) return FetchResult::PageShown;
         if (held.tooMany)
             ask(CString(PageLoader::kTooManyRedirectsText), CString(), MessageBoxType::Ok);
+        // A local page that is no page is said; a server's is not.
+        if (scheme == LinkScheme::File && !redirected)
+            ask(CString(PageLoader::kParseErrorText), CString(), MessageBoxType::Ok);
         if (held.link.isEmpty()) return FetchResult::NoPage;
         next = held.link;
     }
+}
+
+// Neither a server page nor a local one: opened as links are, and the chain
+// ends with it.
+Application::FetchResult Application::openAsLink(const CString& link) {
+    setBusy(false);
+    const bool shown = onUi([&] {
+        PageController& c = *controller_;
+        PageEntry* before = c.currentEntry();
+        c.pageLoader().openUrl({.url = link});
+        return c.currentEntry() != nullptr && c.currentEntry() != before;
+    });
+    if (!shown) setBusy(true);
+    return shown ? FetchResult::PageShown : FetchResult::NoPage;
+}
+
+void Application::noteAnswered() {
+    setStatus(81, CString(kStatusParsing));
+    onUi([this] {
+        PageController& c = *controller_;
+        const CString key(u"sys-connecttype");
+        SettingsStore::putEntry(c.settings().live(), key, connectType_, kSectionSystem);
+        SettingsStore::putEntry(c.settings().stored(), key, connectType_, kSectionSystem);
+        c.saveCurrentHost();
+    });
+}
+
+std::optional<std::string> Application::readLocalPage(const CString& url, ChainStart from) {
+    if (from == ChainStart::Local) setStatus(-1, CString(u"读取页面文件"));
+    std::optional<std::string> content =
+        onUi([&] { return controller_->pageLoader().loadContent(url, false); });
+    // A file too large to read or not there is said as such.
+    if (!content) {
+        const bool tooLarge =
+            onUi([&] { return controller_->pageLoader().localFileTooLarge(url); });
+        ask(CString(tooLarge ? MarkupPage::kPageTooLargeText : PageLoader::kMissingFileText),
+            CString(), MessageBoxType::Ok);
+        return std::nullopt;
+    }
+    if (from == ChainStart::Local) setStatus(90, CString(u"解析本地数据"));
+    return content;
 }
 
 std::optional<std::string> Application::waitForReply(RequestRecord record) {
@@ -441,27 +490,9 @@ bool Application::openLocalIndex() {
         const CString index = setting(*controller_, u"sys-index");
         return index.isEmpty() ? CString(kDefaultIndex) : index;
     });
-    setStatus(-1, CString(u"读取页面文件"));
-    const std::optional<std::string> content =
-        onUi([&] { return controller_->pageLoader().loadContent(url, false); });
-    // A file too large to read or not there is said as such before the
-    // client gives up.
-    if (!content) {
-        const bool tooLarge =
-            onUi([&] { return controller_->pageLoader().localFileTooLarge(url); });
-        ask(CString(tooLarge ? MarkupPage::kPageTooLargeText : PageLoader::kMissingFileText),
-            CString(), MessageBoxType::Ok);
-        return false;
-    }
-    setStatus(90, CString(u"解析本地数据"));
-    const bool shown = onUi([&] {
-        // A page that sends on to another is the first page too.
-        const bool built = showPage(*content, url) || controller_->pageLoader().parseRedirected();
-        splash_->setProgress(93);
-        return built;
-    });
-    if (!shown) ask(CString(PageLoader::kParseErrorText), CString(), MessageBoxType::Ok);
-    return shown;
+    // A page that sends on to another is the first page only once that
+    // one is shown.
+    return fetchFirstPage(url, ChainStart::Local) == FetchResult::PageShown;
 }
 
 void Application::giveUp() {

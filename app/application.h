@@ -131,12 +131,20 @@ private:
     void applyConfiguration();
     void loadDefaultSheet();
     bool tryHosts();
-    FetchResult fetchFirstPage(const CString& link);
-    FetchResult followFirstPage(const CString& link);
+    // A first page and the pages it sends on to, from the server's initial
+    // path or from the local index.
+    enum class ChainStart { Server, Local };
+    FetchResult fetchFirstPage(const CString& link, ChainStart from);
+    FetchResult followFirstPage(const CString& link, ChainStart from);
+    FetchResult openAsLink(const CString& link);
+    void noteAnswered();
+    // The text of a local page; nullopt, said so, when it cannot be read.
+    std::optional<std::string> readLocalPage(const CString& url, ChainStart from);
     std::optional<std::string> waitForReply(RequestRecord record);
     void finishConnect(bool pageShown);
-    // True when the index page is shown; otherwise the user is told what
-    // kept it (too large, missing, not a page).
+    // True when the index page, or the page it sends on to, is shown;
+    // otherwise the user is told what kept it (too large, missing, not a
+    // page, too many redirects).
     bool openLocalIndex();
     void giveUp();
 

@@ -298,7 +298,7 @@ std::unique_ptr<PageEntry> PageLoader::parsePage(std::string_view text, const CS
             }
             return nullptr;
         }
-        if (holdRedirects_ && linkScheme(redirect) == LinkScheme::Http) {
+        if (holdRedirects_) {
             heldRedirect_.link = redirect;
             return nullptr;
         }

@@ -115,7 +115,7 @@ public:
     // server page or there is no session.
     std::optional<RequestRecord> firstPageRequest(const CString& link);
     // Start-up follows the first page's redirects itself: while held (a new
-    // chain starts), a server page's follow-up link is kept for
+    // chain starts), a page's follow-up link is kept for
     // takeHeldRedirect instead of opened, and too many in a row are
     // reported there instead of in a box.
     void holdRedirects(bool hold);

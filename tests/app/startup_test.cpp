@@ -308,6 +308,65 @@ TEST_F(StartupEndToEndTest, AnIndexPageThatCannotBeShownIsSaidSoThenTheClientEnd
     }
 }
 
+// A local index page that sent on to a page which never came left the
+// finished splash with no page: the chain is followed to its page, or the
+// client ends as without any page.
+TEST_F(StartupEndToEndTest, AnIndexPageThatSendsOnEndsOnAPageOrEndsTheClient) {
+    test::TestServer down;
+    ASSERT_TRUE(down.setRefusing(true));
+    const std::string hop = "<zqml><redirectfile url=\"";
+    writeResource("to_missing.zqml", hop + "gone.zqml\"/><body/></zqml>");
+    writeResource("to_down.zqml", hop + down.urlFor("/x.zqml") + "\"/><body/></zqml>");
+    writeResource("to_loop.zqml", hop + "to_loop.zqml\"/><body/></zqml>");
+    writeResource("to_bad.zqml", hop + "bad.zqml\"/><body/></zqml>");
+    writeResource("bad.zqml", "<zqml><body><text>x</body>");
+    const struct {
+        const char* index;
+        const char16_t* said;
+    } failing[] = {{"to_missing.zqml", PageLoader::kMissingFileText},
+                   {"to_down.zqml", nullptr},
+                   {"to_loop.zqml", PageLoader::kTooManyRedirectsText},
+                   {"to_bad.zqml", PageLoader::kParseErrorText}};
+    for (const auto& c : failing) {
+        SCOPED_TRACE(c.index);
+        configure(down, std::string("sys-connecttype = wap\nsys-index = file://") + c.index + "\n");
+        RunResult r = run();
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        const size_t fatal = r.err.find("网络连接失败，将退出程序");
+        EXPECT_NE(fatal, std::string::npos) << r.err;
+        if (c.said) {
+            EXPECT_LT(r.err.find(CString(c.said).toUtf8()), fatal) << r.err;
+        }
+    }
+
+    // Through a second local page to a server page, which is shown: its
+    // load action reaches the server. The direct pass was the last, so the
+    // session goes direct.
+    server_.writePage("target.zqml", page("target", "forward(/shown.zqml)"));
+    server_.writePage("shown.zqml", page("shown"));
+    writeResource("to_local.zqml", hop + "to_server.zqml\"/><body/></zqml>");
+    writeResource("to_server.zqml", hop + server_.urlFor("/target.zqml") + "\"/><body/></zqml>");
+    configure(down, "sys-connecttype = wap\nsys-index = file://to_local.zqml\n");
+    RunResult r = run();
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_TRUE(server_.waitForRequests(2, 5000)) << r.err;
+    EXPECT_EQ(paths(server_), (std::vector<std::string>{"/target.zqml", "/shown.zqml"}));
+}
+
+// The same for a server's first page that sends on to a local page: one
+// not there is said, and the local index comes instead of the splash.
+TEST_F(StartupEndToEndTest, AFirstPageSendingOnToAMissingFileGivesTheLocalIndex) {
+    server_.writePage("index.zqml", "<zqml><redirectfile url=\"file://gone.zqml\"/><body/></zqml>");
+    writeResource("probe.zqml", page("local", "forward(/local.zqml)"));
+    configure(server_, "sys-connecttype = net\nsys-index = file://probe.zqml\n");
+    RunResult r = run();
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find(CString(PageLoader::kMissingFileText).toUtf8()), std::string::npos)
+        << r.err;
+    ASSERT_TRUE(server_.waitForRequests(2, 5000)) << r.err;
+    EXPECT_EQ(paths(server_), (std::vector<std::string>{"/index.zqml", "/local.zqml"}));
+}
+
 TEST_F(StartupEndToEndTest, HostsetShowOpensTheSelectionPageWhichConnects) {
     server_.writePage("index.zqml", page("first"));
     configure(server_, "sys-hostset-show = TRUE\n");
