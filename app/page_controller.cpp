@@ -46,9 +46,12 @@ PageController::PageController(ControllerFolders folders)
 
     // Items that fetch their own content (remote pictures) ask through it.
     ClientContext::current().setPageNavigator(this);
+    // A hidden screen lets its pictures go through it.
+    ClientContext::current().setScreenShell(this);
 }
 
 PageController::~PageController() {
+    if (screenShell() == this) ClientContext::current().setScreenShell(nullptr);
     // Screens first (they may point at the controller), then the session's
     // threads, which may still settle requests against the members.
     // The recorded current screen must not outlive the screens.

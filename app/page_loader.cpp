@@ -259,6 +259,7 @@ std::unique_ptr<PageEntry> PageLoader::parsePage(std::string_view text, const CS
     zq::splitHttpHostPort(url, host, port, path);
     const CString outerUrl = std::exchange(buildingUrl_, url);
     const MarkupPage* outerPage = std::exchange(buildingPage_, page.get());
+    const int outerScreenId = std::exchange(buildingScreenId_, entry->screenId);
     bool loaded = false;
     {
         FormActions::PageBuildScope building(host_.formActions());
@@ -274,6 +275,7 @@ std::unique_ptr<PageEntry> PageLoader::parsePage(std::string_view text, const CS
     }
     buildingUrl_ = outerUrl;
     buildingPage_ = outerPage;
+    buildingScreenId_ = outerScreenId;
 
     // Text that does not parse.
     if (!loaded) {

@@ -108,6 +108,8 @@ public:
                                             const CancelFlag& cancelFlag);
     // The link of the page being built, else of the shown page.
     CString baseUrl() const;
+    // The screen id of the page being built, -1 outside a build.
+    int buildingScreenId() const { return buildingScreenId_; }
 
     // Start-up's first page: the request openUrl would send for `link`
     // (resolved, with its parameters, its address the retry address), for
@@ -158,6 +160,7 @@ private:
     // its own.
     CString buildingUrl_;
     const MarkupPage* buildingPage_ = nullptr;
+    int buildingScreenId_ = -1;
     CString lastUrl_;
 };
 

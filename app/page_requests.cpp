@@ -103,6 +103,7 @@ void PageRequests::dropSession() {
     liveSession_.store(nullptr);
     ++sessionGeneration_;
     if (pictureFetches_) pictureFetches_->cancelAll();
+    linkPictures_.clear();
     std::shared_ptr<HttpSession> old;
     {
         std::lock_guard lock(sessionMutex_);
@@ -222,35 +223,100 @@ RequestRecord PageRequests::newPictureRequest(const CString& url) {
 void PageRequests::fetchPicture(const CString& url,
                                 std::function<void(std::vector<uint8_t>)> done) {
     if (!session_ || !done) return;
+    // Image links are fetched while their page is built, before its screen
+    // is shown: they belong to that page.
+    int screenId = controller_.pageLoader().buildingScreenId();
+    if (screenId == -1) screenId = controller_.currentScreenId();
+    startLinkPicture(screenId, {url, std::move(done)});
+}
+
+void PageRequests::startLinkPicture(int screenId, LinkPicture picture) {
     // A page of many pictures queues no more than this; the rest keep their
     // alternative text.
     if (picturesInFlight_.load() >= kMaxPictureFetches) return;
 
-    const RequestRecord record = newPictureRequest(url);
+    ScreenLinkPictures& screen = linkPictures_[screenId];
+    if (!screen.flag) screen.flag = makeCancelFlag();
+    RequestRecord record = newPictureRequest(picture.url);
+    cancelFlags_.remove(record.requestId);
+    record.cancelFlag = screen.flag;
+    screen.open.emplace(record.requestId, std::move(picture));
     const uint32_t waitMs = fetchWaitMs();
 
     if (!pictureFetches_) pictureFetches_ = std::make_unique<HttpRequestRunner>(kPictureThreads);
     ++picturesInFlight_;
-    pictureFetches_->submit([this, session = session_, record, waitMs, done = std::move(done),
-                             generation = sessionGeneration_](HttpCancel& cancel) mutable {
-        // The wait sleeps on this thread in slices, so a cancel (the session
-        // goes, the controller shuts down) ends it at once.
+    pictureFetches_->submit([this, session = session_, record, waitMs, screenId,
+                             generation = sessionGeneration_](HttpCancel& cancel) {
+        // The wait sleeps on this thread in slices, so a cancel (the page is
+        // left, the session goes, the controller shuts down) ends it at once
+        // and closes its exchange.
+        auto going = [&cancel, &record] { return !cancel.cancelled() && !record.cancelled(); };
         std::optional<std::vector<uint8_t>> bytes;
-        if (!cancel.cancelled()) {
-            bytes = session->fetchAndWait(record, waitMs, [&cancel](uint32_t ms) {
+        if (going()) {
+            bytes = session->fetchAndWait(record, waitMs, [&going](uint32_t ms) {
                 sleepMs(ms);
-                return !cancel.cancelled();
+                return going();
             });
         }
-        cancelFlags_.remove(record.requestId);
         --picturesInFlight_;
-        if (cancel.cancelled()) return;
+        if (!going()) return;
         controller_.postToController(
-            [generation, done = std::move(done),
+            [generation, screenId, id = record.requestId, flag = record.cancelFlag,
              bytes = std::move(bytes).value_or(std::vector<uint8_t>())](PageController& c) mutable {
-                if (c.requests().sessionGeneration_ == generation) done(std::move(bytes));
+                c.requests().linkPictureDone(generation, screenId, id, flag, std::move(bytes));
             });
     });
+}
+
+void PageRequests::linkPictureDone(uint64_t generation, int screenId, int requestId,
+                                   const CancelFlag& flag, std::vector<uint8_t> bytes) {
+    // Left meanwhile: the fetch starts again when its page is shown again.
+    if (generation != sessionGeneration_ || isCancelled(flag)) return;
+    auto screen = linkPictures_.find(screenId);
+    if (screen == linkPictures_.end()) return;
+    auto open = screen->second.open.find(requestId);
+    if (open == screen->second.open.end()) return;
+    std::function<void(std::vector<uint8_t>)> done = std::move(open->second.done);
+    screen->second.open.erase(open);
+    if (screen->second.open.empty()) linkPictures_.erase(screen);
+    done(std::move(bytes));
+}
+
+void PageRequests::leaveLinkPictures() {
+    const int shown = controller_.currentScreenId();
+    const int building = controller_.pageLoader().buildingScreenId();
+    std::vector<LinkPicture> again;
+    for (auto it = linkPictures_.begin(); it != linkPictures_.end();) {
+        ScreenLinkPictures& screen = it->second;
+        if (it->first == building || (it->first == shown && !isCancelled(screen.flag))) {
+            ++it;
+            continue;
+        }
+        screen.flag->store(1);
+        if (it->first == shown) {
+            for (auto& [id, picture] : screen.open) again.push_back(std::move(picture));
+        }
+        if (it->first == shown || !screenKept(it->first)) {
+            it = linkPictures_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (LinkPicture& picture : again) startLinkPicture(shown, std::move(picture));
+}
+
+// A screen the history can show again.
+bool PageRequests::screenKept(int screenId) const {
+    const PageHistory& history = controller_.history();
+    auto same = [screenId](const PageEntry* entry) { return entry && entry->screenId == screenId; };
+    if (same(history.pending())) return true;
+    for (int i = 0; i < history.count(); ++i) {
+        if (same(history.at(i))) return true;
+    }
+    for (int i = 0; i < history.recycledCount(); ++i) {
+        if (same(history.recycledAt(i))) return true;
+    }
+    return false;
 }
 
 void PageRequests::requestPicture(const CString& address, const PictureTargetRef& target) {
@@ -281,6 +347,7 @@ void PageRequests::requestPicture(const CString& address, const PictureTargetRef
 }
 
 void PageRequests::leavePictures() {
+    leaveLinkPictures();
     if (controller_.currentScreenId() == pictureScreenId_ && pictureScreenId_ != -1) return;
     if (pictureFlag_) pictureFlag_->store(1);
     pictureFlag_.reset();

@@ -128,9 +128,14 @@ public:
     // synchronous fetches; returns the flag of the build it interrupts,
     // which the caller puts back when its build ends. UI thread.
     CancelFlag swapBuildFlag(CancelFlag flag);
-    // Fetched on a picture thread (a few at most); `done` runs on the UI
-    // thread, and never once the session is replaced or the controller goes.
+    // Fetched on a picture thread (a few at most) for the page being built,
+    // else the shown one; `done` runs on the UI thread, and never once the
+    // session is replaced or the controller goes. Leaving that page ends
+    // the fetch, queued or running; it starts again when the page is shown
+    // again.
     void fetchPicture(const CString& url, std::function<void(std::vector<uint8_t>)> done);
+    // Picture fetches queued or running. Any thread.
+    int picturesInFlight() const { return picturesInFlight_.load(); }
     // Sends the request for a shown item's picture, for the shown screen;
     // only picture data answers it, and only `target` gets it, while that
     // screen is shown. A failure stays silent. Over the framed connection
@@ -173,6 +178,24 @@ private:
     // the shown page's server.
     bool reachesPageServer(const CString& url) const;
     RequestRecord newPictureRequest(const CString& url);
+    // Image-link fetches by the screen of the page that asked for them (UI
+    // thread): the flag they share, which leaving the screen raises, and
+    // those not answered yet by request id.
+    struct LinkPicture {
+        CString url;
+        std::function<void(std::vector<uint8_t>)> done;
+    };
+    struct ScreenLinkPictures {
+        CancelFlag flag;
+        std::map<int, LinkPicture> open;
+    };
+    void startLinkPicture(int screenId, LinkPicture picture);
+    void linkPictureDone(uint64_t generation, int screenId, int requestId, const CancelFlag& flag,
+                         std::vector<uint8_t> bytes);
+    // Ends the fetches of the screens not shown; those of a page that went
+    // are forgotten, the shown one's stopped ones start again.
+    void leaveLinkPictures();
+    bool screenKept(int screenId) const;
 
     PageController& controller_;
     RequestIdCounter requestCounter_;
@@ -199,6 +222,7 @@ private:
     std::unique_ptr<HttpRequestRunner> pictureFetches_;
     std::atomic<int> picturesInFlight_{0};
     uint64_t sessionGeneration_ = 0;
+    std::map<int, ScreenLinkPictures> linkPictures_;
     // The shown screen's picture requests: their screen, the flag they
     // share (UI thread) and their ids while in flight (any thread).
     int pictureScreenId_ = -1;

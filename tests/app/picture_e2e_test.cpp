@@ -264,13 +264,51 @@ TEST_P(PictureEndToEndTest, APageRequestNeverWaitsBehindSlowPictures) {
     ASSERT_TRUE(pumpUntil([&] { return shows("next.zqml"); }, 5000));
     const auto waited = std::chrono::steady_clock::now() - pressed;
     EXPECT_LT(waited, std::chrono::milliseconds(1500));
-    // The pictures left behind are not asked for any more.
+    // The pictures left behind are dropped at once, also when the next page
+    // asks for none, and not asked for any more.
+    EXPECT_TRUE(pumpUntil([&] { return controller_->requests().pendingTable().size() == 0; }, 300))
+        << controller_->requests().pendingTable().size() << " still pending";
     pumpUntil([] { return false; }, 500);
     int asked = 0;
     for (const testserver::ReceivedRequest& r : server_.requests()) {
         asked += r.target.path.rfind("/slow/", 0) == 0;
     }
     EXPECT_LT(asked, 6);
+}
+
+// Image links are fetched while their page is built. Left, the page's
+// fetches ran on, running and queued, and held the picture threads; now
+// they end, and start again when the page is shown again.
+TEST_P(PictureEndToEndTest, LeavingAPageEndsItsLinkPictureFetches) {
+    if (!GetParam()) GTEST_SKIP() << "the gateway's own queue";
+    std::string links;
+    for (int i = 0; i < 6; ++i) {
+        const std::string name = "/slow/p" + std::to_string(i) + ".png";
+        server_.writePage(name.substr(1), pngOf(kBlue, scratch_));
+        links += "<a href=\"/x\"><img src=\"" + name + "\"/></a>";
+    }
+    server_.writePage("links.zqml", "<zqml><body>" + links + "</body></zqml>");
+    server_.writePage("next.zqml", "<zqml><body><text>next</text></body></zqml>");
+    server_.setSlowPath("/slow/", 4000);
+    open("/links.zqml");
+    ASSERT_TRUE(pumpUntil([&] { return shows("links.zqml"); }));
+    ASSERT_TRUE(server_.waitForRequests(3, 3000));
+    EXPECT_EQ(controller_->requests().picturesInFlight(), 6);
+
+    const auto pressed = std::chrono::steady_clock::now();
+    open("/next.zqml");
+    ASSERT_TRUE(pumpUntil([&] { return shows("next.zqml"); }, 5000));
+    EXPECT_LT(std::chrono::steady_clock::now() - pressed, std::chrono::milliseconds(1500));
+    EXPECT_TRUE(pumpUntil([&] { return controller_->requests().picturesInFlight() == 0; }, 1000))
+        << controller_->requests().picturesInFlight() << " still in flight";
+    EXPECT_LT(requestsFor("/slow/p5.png"), 1) << "a queued fetch was sent";
+
+    // Back on the page, its pictures come.
+    server_.setSlowPath("/slow/", 0);
+    controller_->goHistory(1);
+    ASSERT_TRUE(pumpUntil([&] { return shows("links.zqml"); }));
+    EXPECT_TRUE(pumpUntil([&] { return count(shot("links-back.png"), kBlue) >= 6 * 400; }))
+        << count(shot("links-back.png"), kBlue);
 }
 
 // On a framed connection a picture on another host or port (here the
