@@ -28,11 +28,6 @@ protected:
         EXPECT_EQ(ClientFixture::run(keys), 0);
         return err_;
     }
-    int requestsFor(const std::string& path) const {
-        int count = 0;
-        for (const auto& request : server_.requests()) count += request.target.path == path;
-        return count;
-    }
     static std::string said(const char16_t* text) { return CString(text).toUtf8(); }
 };
 

@@ -23,12 +23,6 @@ class PictureClientTest : public test::ClientFixture,
                           public ::testing::WithParamInterface<const char*> {
 protected:
     PictureClientTest() : ClientFixture("picture_client_", kLightPage) {}
-
-    int requestsFor(const std::string& path) const {
-        int count = 0;
-        for (const auto& request : server_.requests()) count += request.target.path == path;
-        return count;
-    }
 };
 
 INSTANTIATE_TEST_SUITE_P(FramedAndGateway, PictureClientTest, ::testing::Values("net", "wap"),

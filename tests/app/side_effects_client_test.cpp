@@ -30,11 +30,6 @@ protected:
         EXPECT_EQ(ClientFixture::run(keys), 0);
         return err_;
     }
-    int requestsFor(const std::string& path) const {
-        int count = 0;
-        for (const auto& request : server_.requests()) count += request.target.path == path;
-        return count;
-    }
 };
 
 // Each reload took the display from what was open over the page: the alert

@@ -73,6 +73,13 @@ protected:
     // its stderr (the message boxes it answered among it).
     int run(const std::string& script);
 
+    // How many requests the server got for `path`.
+    int requestsFor(const std::string& path) const {
+        int count = 0;
+        for (const auto& request : server_.requests()) count += request.target.path == path;
+        return count;
+    }
+
     std::filesystem::path shotPath(const std::string& name) const;
     // The script line that saves the screen as `name`.
     std::string shot(const std::string& name) const;
