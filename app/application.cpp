@@ -343,10 +343,8 @@ bool Application::tryHosts() {
 Application::FetchResult Application::fetchFirstPage(const CString& link, ChainStart from) {
     // Its redirects are followed here, so that a chain that ends without a
     // page leaves start-up to go on.
-    onUi([this] { controller_->pageLoader().holdRedirects(true); });
-    const FetchResult result = followFirstPage(link, from);
-    onUi([this] { controller_->pageLoader().holdRedirects(false); });
-    return result;
+    onUi([this] { controller_->pageLoader().startRedirectChain(); });
+    return followFirstPage(link, from);
 }
 
 Application::FetchResult Application::followFirstPage(const CString& link, ChainStart from) {
@@ -384,7 +382,7 @@ Application::FetchResult Application::followFirstPage(const CString& link, Chain
         bool redirected = false;
         const bool shown = onUi([&] {
             PageLoader& loader = controller_->pageLoader();
-            const bool built = showPage(*text, url, cancelFlag);
+            const bool built = showPage(*text, url, cancelFlag, true);
             redirected = loader.parseRedirected();
             held = loader.takeHeldRedirect();
             if (from == ChainStart::Local) splash_->setProgress(93);
@@ -517,10 +515,14 @@ bool Application::showLocalPage(const CString& url) {
 }
 
 bool Application::showPage(const std::string& text, const CString& url,
-                           const CancelFlag& cancelFlag) {
+                           const CancelFlag& cancelFlag, bool ofChain) {
     PageController& c = *controller_;
     PageEntry* before = c.currentEntry();
+    // Held only while this page is built: a page that a later reply or its
+    // own load action brings opens its follow-up as any page does.
+    c.pageLoader().holdRedirects(ofChain);
     std::unique_ptr<PageEntry> entry = c.pageLoader().parsePageFor(text, url, cancelFlag);
+    c.pageLoader().holdRedirects(false);
     if (!entry) return false;
     // The page's load action may ask the user: input passes from here on.
     setBusy(false);

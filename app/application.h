@@ -150,8 +150,10 @@ private:
 
     // UI-thread steps. True when the page is built and shown.
     bool showLocalPage(const CString& url);
+    // `ofChain`: a page of start-up's own redirect chain, whose follow-up
+    // link start-up takes instead of the loader opening it.
     bool showPage(const std::string& text, const CString& url,
-                  const CancelFlag& cancelFlag = nullptr);
+                  const CancelFlag& cancelFlag = nullptr, bool ofChain = false);
     void makeSplashCurrent();
 
     std::unique_ptr<PageController> controller_;

@@ -188,7 +188,7 @@ int runClient(const Options& options) {
     std::atomic<PendingRequestTable*> inFlight{nullptr};
     replay.setBusyProbe([&executor, &inFlight] {
         PendingRequestTable* table = inFlight.load();
-        return executor.hasPendingTasks() || (table && table->size() > 0) ||
+        return executor.hasPendingTasks() || (table && !table->idle()) ||
                SpeedTestRun::anyRunning();
     });
     StartupInputGate gate(replay);

@@ -118,10 +118,9 @@ std::optional<RequestRecord> PageLoader::firstPageRequest(const CString& link) {
     return host_.requests().newRequest(url);
 }
 
-void PageLoader::holdRedirects(bool hold) {
-    holdRedirects_ = hold;
+void PageLoader::startRedirectChain() {
     heldRedirect_ = {};
-    if (hold) redirects_ = 0;
+    redirects_ = 0;
 }
 
 PageLoader::HeldRedirect PageLoader::takeHeldRedirect() { return std::exchange(heldRedirect_, {}); }

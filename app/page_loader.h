@@ -116,11 +116,12 @@ public:
     // the caller to send and wait for; nullopt when the link names no
     // server page or there is no session.
     std::optional<RequestRecord> firstPageRequest(const CString& link);
-    // Start-up follows the first page's redirects itself: while held (a new
-    // chain starts), a page's follow-up link is kept for
-    // takeHeldRedirect instead of opened, and too many in a row are
-    // reported there instead of in a box.
-    void holdRedirects(bool hold);
+    // Start-up follows the first page's redirects itself: a chain starts
+    // with the count at zero and nothing held; while held, a page's
+    // follow-up link is kept for takeHeldRedirect instead of opened, and
+    // too many in a row are reported there instead of in a box.
+    void startRedirectChain();
+    void holdRedirects(bool hold) { holdRedirects_ = hold; }
     struct HeldRedirect {
         CString link;
         bool tooMany = false;

@@ -191,6 +191,7 @@ void HttpSession::receiveLoop(const StopSignal& stop) {
 }
 
 bool HttpSession::deliver(std::span<const uint8_t> data) {
+    const PendingRequestTable::InHand inHand(table_);
     bytesReceived_.fetch_add(data.size());
     SessionListener* listener = listener_.load();
     if (!listener) return false;
@@ -202,6 +203,7 @@ bool HttpSession::deliver(std::span<const uint8_t> data) {
 }
 
 void HttpSession::checkTimeouts() {
+    const PendingRequestTable::InHand inHand(table_);
     std::optional<RequestRecord> expired =
         table_.takeExpired(RequestRoute::Framed, tickCount(), replyWaitMs_.load());
     if (!expired) return;
@@ -264,6 +266,7 @@ void HttpSession::cancelExchange(int requestId) {
 }
 
 void HttpSession::runHttpRequest(const RequestRecord& request, HttpCancel& cancel) {
+    const PendingRequestTable::InHand inHand(table_);
     // Cancelled while it waited for a thread: dropped without a connection.
     if (request.cancelled()) {
         if (std::optional<RequestRecord> taken = table_.take(request.requestId)) {

@@ -119,6 +119,21 @@ public:
     bool remove(int requestId);
     void clear();
     size_t size() const;
+    // No record waits and none is in hand: what an idle probe asks.
+    bool idle() const { return size() == 0 && inHand_.load() == 0; }
+
+    // While one lives, a record taken out is still being handed on (its
+    // outcome not yet posted): a probe must not see the gap as idle.
+    class InHand {
+    public:
+        explicit InHand(PendingRequestTable& table) : table_(table) { table_.inHand_.fetch_add(1); }
+        ~InHand() { table_.inHand_.fetch_sub(1); }
+        InHand(const InHand&) = delete;
+        InHand& operator=(const InHand&) = delete;
+
+    private:
+        PendingRequestTable& table_;
+    };
     // Takes the record of lowest id on `route` that is older than `waitMs`
     // at `now`, if any.
     std::optional<RequestRecord> takeExpired(RequestRoute route, uint32_t now, uint32_t waitMs);
@@ -131,6 +146,7 @@ public:
 private:
     mutable std::mutex mutex_;
     std::map<int, RequestRecord> records_;
+    std::atomic<int> inHand_{0};
 };
 
 // Reply slots of synchronous fetches, keyed by request id. Any thread.
