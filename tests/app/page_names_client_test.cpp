@@ -98,6 +98,20 @@ TEST_F(PageNamesClientTest, ASelfRedirectStopsAndSaysSo) {
         image.any(100, 305, 140, 315, [](int r, int, int b) { return b > 150 && r < 120; }));
 }
 
+// Start-up held every follow-up link while it showed its first page, also
+// that of a page the first page's load action opened: the chain it began
+// stopped without a word.
+TEST_F(PageNamesClientTest, ARedirectInAPageTheFirstPageOpensIsFollowed) {
+    server_.writePage(
+        "index.zqml",
+        "<zqml><body onload=\"forward(file://next.zqml)\"><text>i</text></body></zqml>");
+    writeFileAtomic(resources() / "next.zqml",
+                    "<zqml><redirectfile url=\"/last.zqml\"/><body/></zqml>");
+    server_.writePage("last.zqml", "<zqml><body><text>last</text></body></zqml>");
+    const std::string err = run("/index.zqml", std::string(kStart) + kReply);
+    EXPECT_EQ(requestsFor("/last.zqml"), 1) << err;
+}
+
 // A download larger than one frame failed silently over the framed
 // connection. Said on the first page, the box must not hold up start-up.
 TEST_F(PageNamesClientTest, ADownloadThatCannotComeIsSaid) {
