@@ -262,15 +262,21 @@ TEST(AutoRefreshEndToEnd, APageThatRefreshesItselfShowsNewServerContentTwice) {
 
 // The reload's reply came first and took the page, so the reply to the
 // link the user followed meanwhile found no page to replace and was dropped.
-class AutoRefreshServerTest : public test::ControllerFixture<> {};
+class AutoRefreshServerTest : public test::ControllerFixture<> {
+protected:
+    // Shows /r.zqml from the server; /u.zqml is there to go to.
+    void showR() {
+        server_.writePage("r.zqml", "<zqml><body><text>r</text></body></zqml>");
+        server_.writePage("u.zqml", "<zqml><body><text>u</text></body></zqml>");
+        useServer(false);
+        controller_->openUrl(
+            {.url = CString::fromUtf8(server_.urlFor("/r.zqml")), .blockInput = false});
+        ASSERT_TRUE(pumpUntil([&] { return shows("/r.zqml"); }));
+    }
+};
 
 TEST_F(AutoRefreshServerTest, ALinkFollowedDuringAReloadWins) {
-    server_.writePage("r.zqml", "<zqml><body><text>r</text></body></zqml>");
-    server_.writePage("u.zqml", "<zqml><body><text>u</text></body></zqml>");
-    useServer(false);
-    controller_->openUrl(
-        {.url = CString::fromUtf8(server_.urlFor("/r.zqml")), .blockInput = false});
-    ASSERT_TRUE(pumpUntil([&] { return shows("/r.zqml"); }));
+    ASSERT_NO_FATAL_FAILURE(showR());
     server_.setLateDelayMs(600);
     server_.setFault(testserver::Fault::Late);
     controller_->onAction(u"rf(1)");
@@ -286,12 +292,7 @@ TEST_F(AutoRefreshServerTest, ALinkFollowedDuringAReloadWins) {
 // pending sent a reload, whose reply could take the page first and leave the
 // user's reply no page to replace.
 TEST_F(AutoRefreshServerTest, ACountdownWaitsWhileTheUsersRequestIsPending) {
-    server_.writePage("r.zqml", "<zqml><body><text>r</text></body></zqml>");
-    server_.writePage("u.zqml", "<zqml><body><text>u</text></body></zqml>");
-    useServer(false);
-    controller_->openUrl(
-        {.url = CString::fromUtf8(server_.urlFor("/r.zqml")), .blockInput = false});
-    ASSERT_TRUE(pumpUntil([&] { return shows("/r.zqml"); }));
+    ASSERT_NO_FATAL_FAILURE(showR());
     server_.setLateDelayMs(600);
     server_.setFault(testserver::Fault::Late, 1);
     controller_->navigate(CString::fromUtf8(server_.urlFor("/u.zqml")), NavigationLoading::Shown,
@@ -305,11 +306,7 @@ TEST_F(AutoRefreshServerTest, ACountdownWaitsWhileTheUsersRequestIsPending) {
 // Regression: the reply of a reload in flight took the screen from an alert
 // opened meanwhile, which vanished unanswered.
 TEST_F(AutoRefreshServerTest, AnAlertOpenedDuringAReloadKeepsTheScreenUntilAnswered) {
-    server_.writePage("r.zqml", "<zqml><body><text>r</text></body></zqml>");
-    useServer(false);
-    controller_->openUrl(
-        {.url = CString::fromUtf8(server_.urlFor("/r.zqml")), .blockInput = false});
-    ASSERT_TRUE(pumpUntil([&] { return shows("/r.zqml"); }));
+    ASSERT_NO_FATAL_FAILURE(showR());
     PageEntry* before = controller_->currentEntry();
     server_.setLateDelayMs(300);
     server_.setFault(testserver::Fault::Late, 1);

@@ -450,32 +450,28 @@ TEST_P(PageTransportTest, UpdatePageIsFetchedAgainWhenReturnedTo) {
     EXPECT_EQ(controller_->requests().pendingTable().size(), 0u);
 }
 
-// Pins: a data reply with no listener for its kind left the screen loading.
-TEST_P(PageTransportTest, DataReplyWithoutAListenerEndsTheLoading) {
+// Pins: a data reply with no listener for its kind left the screen loading;
+// a reply of a kind the client ignores settled its request but left the
+// screen loading, its input blocked until cancel.
+TEST_P(PageTransportTest, AReplyNothingTakesEndsTheLoading) {
     showFirstPage();
-    testserver::CannedReply data;
-    data.kind = 9;
-    data.text = "quote";
-    server_.setReply("/data", data);
-    open(server_.urlFor("/data"));
-    EXPECT_TRUE(pumpUntil([&] { return !controller_->currentScreen()->isLoading(); }, 3000));
-    EXPECT_EQ(controller_->requests().pendingTable().size(), 0u);
-    EXPECT_TRUE(shows("/a.zqml"));
-}
-
-// Pins: a reply of a kind the client ignores settled its request but left
-// the screen loading, its input blocked until cancel.
-TEST_P(PageTransportTest, AReplyOfAKindTheClientIgnoresEndsTheLoading) {
-    showFirstPage();
-    testserver::CannedReply odd;
-    odd.kind = 255;
-    odd.text = page("<text>odd</text>");
-    server_.setReply("/odd", odd);
-    open(server_.urlFor("/odd"));
-    EXPECT_TRUE(pumpUntil([&] { return !controller_->currentScreen()->isLoading(); }, 3000));
-    EXPECT_EQ(controller_->requests().pendingTable().size(), 0u);
-    EXPECT_TRUE(shows("/a.zqml"));
-    EXPECT_FALSE(timeoutBoxShown());
+    const struct {
+        const char* path;
+        uint8_t kind;
+        std::string text;
+    } cases[] = {{"/data", 9, "quote"}, {"/odd", 255, page("<text>odd</text>")}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        testserver::CannedReply reply;
+        reply.kind = c.kind;
+        reply.text = c.text;
+        server_.setReply(c.path, reply);
+        open(server_.urlFor(c.path));
+        EXPECT_TRUE(pumpUntil([&] { return !controller_->currentScreen()->isLoading(); }, 3000));
+        EXPECT_EQ(controller_->requests().pendingTable().size(), 0u);
+        EXPECT_TRUE(shows("/a.zqml"));
+        EXPECT_FALSE(timeoutBoxShown());
+    }
 }
 
 // Pins: the session was reset while its receive worker sat in a frame-head

@@ -175,6 +175,16 @@ protected:
         return path.string();
     }
 
+    // The client ended as without any page, after saying `said` (if any).
+    static void expectSaidThenEnded(const RunResult& r, const char16_t* said) {
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        const size_t fatal = r.err.find("网络连接失败，将退出程序");
+        EXPECT_NE(fatal, std::string::npos) << r.err;
+        if (said) {
+            EXPECT_LT(r.err.find(CString(said).toUtf8()), fatal) << r.err;
+        }
+    }
+
     // The paths the server was asked for, in order.
     std::vector<std::string> paths(const test::TestServer& server) const {
         std::vector<std::string> out;
@@ -276,9 +286,7 @@ TEST_F(StartupEndToEndTest, AFailedDialStillOpensTheLocalIndex) {
 TEST_F(StartupEndToEndTest, WithoutAnyPageTheProgramSaysSoAndFails) {
     ASSERT_TRUE(server_.setRefusing(true));
     configure(server_, "sys-index = file://missing.zqml\n");
-    RunResult r = run();
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("网络连接失败，将退出程序"), std::string::npos) << r.err;
+    expectSaidThenEnded(run(), nullptr);
 }
 
 // Regression: an index page too large to read ended the program as if no
@@ -298,13 +306,7 @@ TEST_F(StartupEndToEndTest, AnIndexPageThatCannotBeShownIsSaidSoThenTheClientEnd
     for (const auto& c : cases) {
         SCOPED_TRACE(c.index);
         configure(server_, std::string("sys-index = file://") + c.index + "\n");
-        RunResult r = run();
-        EXPECT_EQ(r.exitCode, 1) << r.err;
-        const size_t said = r.err.find(CString(c.said).toUtf8());
-        const size_t fatal = r.err.find("网络连接失败，将退出程序");
-        EXPECT_NE(said, std::string::npos) << r.err;
-        EXPECT_NE(fatal, std::string::npos) << r.err;
-        EXPECT_LT(said, fatal) << r.err;
+        expectSaidThenEnded(run(), c.said);
     }
 }
 
@@ -330,13 +332,7 @@ TEST_F(StartupEndToEndTest, AnIndexPageThatSendsOnEndsOnAPageOrEndsTheClient) {
     for (const auto& c : failing) {
         SCOPED_TRACE(c.index);
         configure(down, std::string("sys-connecttype = wap\nsys-index = file://") + c.index + "\n");
-        RunResult r = run();
-        EXPECT_EQ(r.exitCode, 1) << r.err;
-        const size_t fatal = r.err.find("网络连接失败，将退出程序");
-        EXPECT_NE(fatal, std::string::npos) << r.err;
-        if (c.said) {
-            EXPECT_LT(r.err.find(CString(c.said).toUtf8()), fatal) << r.err;
-        }
+        expectSaidThenEnded(run(), c.said);
     }
 
     // Through a second local page to a server page, which is shown: its
