@@ -12,6 +12,7 @@
 #include "app/application.h"
 #include "app/main_frame.h"
 #include "items/item_makers.h"
+#include "net/device_actions.h"
 #include "net/dialler.h"
 #include "net/request_session.h"
 #include "net/speed_test.h"
@@ -182,14 +183,14 @@ int runClient(const Options& options) {
     const bool gated = quitAtEnd || !steps.empty();
     ScriptedWindow replay(*window, std::move(steps),
                           quitAtEnd ? ScriptEnd::Quit : ScriptEnd::PassThrough);
-    // An idle step waits for the replies of the requests in flight, for
-    // speed tests and for the work they post. The table is the running
+    // An idle step waits for the replies of the requests in flight, for SMS
+    // being sent, for speed tests and for the work they post. The table is the running
     // application's.
     std::atomic<PendingRequestTable*> inFlight{nullptr};
     replay.setBusyProbe([&executor, &inFlight] {
         PendingRequestTable* table = inFlight.load();
         return executor.hasPendingTasks() || (table && !table->idle()) ||
-               SpeedTestRun::anyRunning();
+               SpeedTestRun::anyRunning() || SmsSender::anySending();
     });
     StartupInputGate gate(replay);
 

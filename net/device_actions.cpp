@@ -56,6 +56,13 @@ SmsReport sendSmsJob(DeviceServices* device, const SmsJob& job) {
     return report;
 }
 
+namespace {
+// Jobs started and not yet reported, for idle probes.
+std::atomic<int> gSending{0};
+}  // namespace
+
+bool SmsSender::anySending() { return gSending.load() > 0; }
+
 struct SmsSender::Worker {
     WorkerThread thread;
     std::atomic<bool> done{false};
@@ -74,10 +81,12 @@ void SmsSender::start(SmsJob job, ReportFn report) {
     auto worker = std::make_unique<Worker>();
     Worker* self = worker.get();
     DeviceServices* device = device_;
+    gSending.fetch_add(1);
     self->thread.start(
         [self, device, job = std::move(job), report = std::move(report)](const StopSignal&) {
             SmsReport result = sendSmsJob(device, job);
             if (report) report(result);
+            gSending.fetch_sub(1);
             self->done.store(true);
         });
     workers_.push_back(std::move(worker));

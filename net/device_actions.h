@@ -66,6 +66,8 @@ public:
 
     using ReportFn = std::function<void(const SmsReport&)>;
     void start(SmsJob job, ReportFn report);
+    // Whether any sender of the process is still sending or reporting.
+    static bool anySending();
 
 private:
     struct Worker;

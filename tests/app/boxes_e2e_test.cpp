@@ -47,7 +47,7 @@ TEST_F(BoxesEndToEndTest, EnterOnTheBoxesALinkOpensAnswersThemOnce) {
     std::string script = kStart;
     script += "key down\nkey enter\n" + shot("01-too-large") + "key enter\nwait 300\n";
     // The SMS link: its notice, then the report of the sending thread.
-    script += "key down\nkey enter\n" + shot("02-sending") + "key enter\nwait 1000\n";
+    script += "key down\nkey enter\n" + shot("02-sending") + "key enter\nidle 10000\n";
     script += shot("03-report") + "key enter\nwait 500\n" + shot("04-page");
     EXPECT_EQ(run(script), 0) << err_;
     EXPECT_EQ(boxesWith(CString(MarkupPage::kPageTooLargeText).toUtf8()), 1u) << err_;
