@@ -163,6 +163,11 @@ private:
     bool focusFound(int index, int reference);
     void scrollAfterFocus(int index, int oldIndex, Item& child, int direction, bool movingDown);
     bool scrollKeyToFocusArea(int keyCode, int gameAction, Item& child);
+    // After the focused child took a key or text (`child` null once it took
+    // itself out): a container without scrolling takes the child's focus
+    // area; a scrolling one brings a child with an inner area into view.
+    void afterChildTook(const ItemRef& child);
+    void scrollToInternalArea(const ItemRef& child, int gameAction);
     bool navigateDown(int keyCode, int gameAction);
     bool navigateUp(int keyCode, int gameAction);
 

@@ -150,9 +150,8 @@ bool Container::keyPressed(int keyCode, int gameAction) {
         }
         // The child takes the key, or a tab bar keeps its sideways keys from the grid navigation.
         const ItemRef child = focused->weakRef();
-        const bool taken = focused->keyPressed(keyCode, gameAction);
-        if (taken) {
-            if (!scrolls_ && child && !child.get()->isFixTableItem()) takeFocusArea(*child.get());
+        if (focused->keyPressed(keyCode, gameAction)) {
+            afterChildTook(child);
             return true;
         }
         if (child && child.get()->isTabBar() &&
@@ -168,8 +167,7 @@ bool Container::keyRepeated(int keyCode, int gameAction) {
     Item* focused = getFocusedItem();
     const ItemRef child = focused ? focused->weakRef() : ItemRef();
     if (focused && focused->keyRepeated(keyCode, gameAction)) {
-        if (scrolls_ && child && child.get()->hasInternalArea())
-            scrollToItem(gameAction, child.get());
+        scrollToInternalArea(child, gameAction);
         return true;
     }
     return handleNavigation(keyCode, gameAction);
@@ -180,8 +178,7 @@ bool Container::keyReleased(int keyCode, int gameAction) {
     Item* focused = getFocusedItem();
     const ItemRef child = focused ? focused->weakRef() : ItemRef();
     if (focused && focused->keyReleased(keyCode, gameAction)) {
-        if (scrolls_ && child && child.get()->hasInternalArea())
-            scrollToItem(gameAction, child.get());
+        scrollToInternalArea(child, gameAction);
         return true;
     }
     return Item::keyReleased(keyCode, gameAction);
@@ -193,9 +190,16 @@ bool Container::textTyped(const CString& text) {
     if (!focused) return false;
     const ItemRef child = focused->weakRef();
     if (!focused->textTyped(text)) return false;
-    // As for a key the child took.
-    if (!scrolls_ && child && !child.get()->isFixTableItem()) takeFocusArea(*child.get());
+    afterChildTook(child);
     return true;
+}
+
+void Container::afterChildTook(const ItemRef& child) {
+    if (!scrolls_ && child && !child.get()->isFixTableItem()) takeFocusArea(*child.get());
+}
+
+void Container::scrollToInternalArea(const ItemRef& child, int gameAction) {
+    if (scrolls_ && child && child.get()->hasInternalArea()) scrollToItem(gameAction, child.get());
 }
 
 // --- navigation

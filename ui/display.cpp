@@ -204,8 +204,7 @@ void Display::repaint() {
     if (runElsewhere(thread_, [this] { repaint(); })) return;
     // Painting again from inside a paint would nest without end; a screen
     // painted inside another's input handler would nest their locks.
-    const bool otherHasInput = inputTarget_ && inputTarget_ != getCurrent();
-    if (painting_ || (otherHasInput && loop_)) {
+    if (painting_ || (otherHasInput() && loop_)) {
         if (loop_) loop_->invalidate();
         return;
     }
@@ -224,8 +223,7 @@ void Display::repaintArea(const Rect& area) {
     if (runElsewhere(thread_, [this, area] { repaintArea(area); })) return;
     const bool sizeChanged =
         backBuffer_.width() != clientSize_.width || backBuffer_.height() != clientSize_.height;
-    const bool otherHasInput = inputTarget_ && inputTarget_ != getCurrent();
-    if (painting_ || otherHasInput || !backBufferReady_ || !graphics_ || sizeChanged) {
+    if (painting_ || otherHasInput() || !backBufferReady_ || !graphics_ || sizeChanged) {
         repaint();
         return;
     }

@@ -168,6 +168,8 @@ public:
 private:
     friend class Displayable;
     void forget(Displayable* displayable);
+    // A displayable other than the current one handles input (InputScope).
+    bool otherHasInput() const { return inputTarget_ && inputTarget_ != getCurrent(); }
 
     struct Layer {
         Surface surface;

@@ -87,6 +87,28 @@ TEST(HttpUrl, SplitsHostPortAndPath) {
     }
 }
 
+// A link without a port still names the host a request to it connects to.
+TEST(HttpUrl, ATargetWithoutAPortKeepsItsHost) {
+    struct Case {
+        const char* url;
+        const char* host;
+        const char* port;
+        const char* path;
+    };
+    const Case cases[] = {
+        {"http://img.example.cn/a/b.png", "img.example.cn", "", "/a/b.png"},
+        {"http://img.example.cn", "img.example.cn", "", ""},
+        {"http://h:81/x:y", "h", "81", "/x:y"},
+    };
+    for (const Case& c : cases) {
+        CString host, port, path;
+        splitHttpTarget(CString(c.url), host, port, path);
+        EXPECT_EQ(host.toUtf8(), c.host) << c.url;
+        EXPECT_EQ(port.toUtf8(), c.port) << c.url;
+        EXPECT_EQ(path.toUtf8(), c.path) << c.url;
+    }
+}
+
 TEST(HttpRequestHead, LinesInOrderAndNoInjectedLines) {
     EXPECT_EQ(buildRequestHead("GET", "h.cn", 8080, "/p?x=1"),
               std::string("GET /p?x=1 HTTP/1.0\r\n"

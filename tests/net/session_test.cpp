@@ -435,9 +435,15 @@ public:
         carriers.push_back(carrierId);
         return true;
     }
-    void onFailure(const RequestRecord& request) override { failures.push_back(request.requestId); }
+    void onFailure(const RequestRecord& request) override {
+        failures.push_back(request.requestId);
+        // Taken out of the table but still being handed on: not idle.
+        if (table && table->idle()) idleWhileSettling = true;
+    }
     void onRetry(const RequestRecord& request) override { retries.push_back(request.requestId); }
     std::vector<int> carriers, failures, retries;  // written by the one request worker
+    const PendingRequestTable* table = nullptr;
+    bool idleWhileSettling = false;
 };
 
 // Pins: over HTTP a reply that named another request left the exchange's own
@@ -445,6 +451,7 @@ public:
 TEST(HttpSessionCarrier, ReplyThatAnswersAnotherRequestEndsItsOwnAsFailed) {
     PendingRequestTable table;
     SwallowingListener listener;
+    listener.table = &table;
     LoopbackPeer peer(LoopbackPeer::Mode::Http);
     auto session = std::make_unique<HttpSession>(&listener, table);
     session->setConnectionType(2);
@@ -458,6 +465,7 @@ TEST(HttpSessionCarrier, ReplyThatAnswersAnotherRequestEndsItsOwnAsFailed) {
     EXPECT_EQ(listener.carriers, std::vector<int>{21});
     EXPECT_EQ(listener.failures, std::vector<int>{21});
     EXPECT_TRUE(listener.retries.empty());
+    EXPECT_FALSE(listener.idleWhileSettling);
 }
 
 // Pins: the receive worker was joined while it sat in a frame-head wait, so

@@ -183,6 +183,55 @@ TEST(ContainerChildren, SetHandsTheFocusToTheReplacement) {
     EXPECT_EQ(c.set(5, std::make_unique<Box>(1, 1, true)), nullptr);
 }
 
+// A focused child that takes itself out while it handles a key or text (a
+// menu entry whose command removes it): the container must not reach it
+// afterwards, scrolling or not. Under ASan a stale use fails here.
+TEST(ContainerChildren, AChildThatRemovesItselfOnInputIsNotReachedAfterwards) {
+    enum class Input { Press, Repeat, Release, Text };
+    class Leaving : public Box {
+    public:
+        explicit Leaving(Input on) : Box(100, 20, true), on_(on) {}
+        bool keyPressed(int, int) override { return leaveOn(Input::Press); }
+        bool keyRepeated(int, int) override { return leaveOn(Input::Repeat); }
+        bool keyReleased(int, int) override { return leaveOn(Input::Release); }
+        bool textTyped(const CString&) override { return leaveOn(Input::Text); }
+
+    private:
+        bool leaveOn(Input input) {
+            if (input != on_) return false;
+            auto* parent = static_cast<Container*>(getParent());
+            return parent->remove(parent->indexOfChild(this));
+        }
+        Input on_;
+    };
+    for (int scrollHeight : {-1, 30}) {
+        for (Input on : {Input::Press, Input::Repeat, Input::Release, Input::Text}) {
+            Container c(CString(), true, nullptr, scrollHeight);
+            c.add(std::make_unique<Leaving>(on));
+            fill(c, {{20, true}});
+            c.init(240, 240);
+            ASSERT_EQ(c.getFocusedIndex(), 0);
+            bool taken = false;
+            switch (on) {
+                case Input::Press:
+                    taken = c.keyPressed(kDown, kGameDown);
+                    break;
+                case Input::Repeat:
+                    taken = c.keyRepeated(kDown, kGameDown);
+                    break;
+                case Input::Release:
+                    taken = c.keyReleased(kDown, kGameDown);
+                    break;
+                case Input::Text:
+                    taken = c.textTyped(CString(u"a"));
+                    break;
+            }
+            EXPECT_TRUE(taken) << scrollHeight << "/" << static_cast<int>(on);
+            EXPECT_EQ(c.size(), 1) << scrollHeight << "/" << static_cast<int>(on);
+        }
+    }
+}
+
 TEST(ContainerPointer, PressFocusesTheInteractiveChildUnderThePen) {
     Container c(CString(), true, nullptr, -1);
     std::vector<Box*> b = fill(c, {{40, true}, {40, false}, {40, true}});

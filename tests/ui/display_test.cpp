@@ -233,6 +233,30 @@ TEST(DisplayTest, RepaintFromAWorkerPaintsOnceOnTheUiThreadAndShowsTheFrame) {
     EXPECT_EQ(f.display.getBackBufferDC()->clipRect(), Rect::fromSize(0, 0, 240, 320));
 }
 
+// While one displayable handles input, a repaint of another it made current
+// waits for the loop's next round: painting it inside would nest their locks.
+TEST(DisplayTest, ARepaintDuringAnotherDisplayablesInputWaitsForTheNextRound) {
+    LoopFixture f({240, 320});
+    LogCanvas handling("handling");
+    LogCanvas shown("shown");
+    f.display.setCurrent(&handling, true);
+    f.loop.runOnce(0);
+    ASSERT_EQ(handling.paints, 1);
+    {
+        Display::InputScope input(f.display, &handling);
+        // Its own repaint paints at once.
+        handling.repaint();
+        EXPECT_EQ(handling.paints, 2);
+        f.display.setCurrent(&shown, true);
+        shown.repaint();
+        shown.repaintItem(0, 0, 10, 10, nullptr);
+        EXPECT_EQ(shown.paints, 0);
+    }
+    f.loop.runOnce(0);
+    EXPECT_EQ(shown.paints, 1);
+    EXPECT_EQ(handling.paints, 2);
+}
+
 TEST(DisplayTest, ARepaintWithoutADisplayOrWindowDoesNothingHarmful) {
     LogCanvas never("never");
     never.repaint();

@@ -24,7 +24,8 @@ TEST(ResponseListenerRegistry, AListIsInstalledOnceUntilAnotherCallChangesItsKin
     const std::vector<ResponseListener*> other{&c};
     registry.replace(3, list, &list);
     EXPECT_EQ(registry.count(3), 2u);
-    registry.replace(3, list, &list);
+    // The same source again is not looked at: it is the list in place.
+    registry.replace(3, other, &list);
     EXPECT_EQ(registry.count(3), 2u);
 
     // Any other change makes the next install of the same list count again.
