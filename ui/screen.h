@@ -371,6 +371,9 @@ public:
     virtual bool contentKeyReleased(int keyCode, int gameAction);
     // The content, then its focused child, in their own coordinates.
     virtual bool contentPointerDragged(int x, int y);
+    // A press above the bar that nothing over the page took (menu, pads,
+    // status line, scroll bar), in screen pixels: the content's.
+    virtual void contentPointerPressed(int x, int y);
 
     // --- ItemScreen ------------------------------------------------------------
     void setTipText(const CString& text) override;

@@ -209,10 +209,7 @@ void Screen::pointerPressed(int x, int y) {
     // Above the bar the scroll bar, else the content; in it the soft keys.
     if (!inBar) {
         const bool onBar = bar.isBarShown() && bar.pointerPressed(barX, barY);
-        if (!onBar && getContent()) {
-            getContent()->pointerPressed(x - getContent()->relativeX(),
-                                         y - getContent()->relativeY());
-        }
+        if (!onBar) contentPointerPressed(x, y);
     } else {
         softKeys_.press(x);
     }
@@ -311,5 +308,11 @@ bool Screen::contentKeyReleased(int keyCode, int gameAction) {
 }
 
 bool Screen::contentPointerDragged(int x, int y) { return content_.pointerDragged(x, y); }
+
+void Screen::contentPointerPressed(int x, int y) {
+    if (Container* content = getContent()) {
+        content->pointerPressed(x - content->relativeX(), y - content->relativeY());
+    }
+}
 
 }  // namespace zq

@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "ui/code_input_pad.h"
 #include "ui/container.h"
-#include "ui/soft_keyboard.h"
 #include "ui/style.h"
 
 namespace zq {
@@ -214,28 +212,19 @@ bool TabbedForm::contentKeyPressed(int keyCode, int gameAction) {
 
 // --- pen -------------------------------------------------------------------------------
 
-bool TabbedForm::tapReachesPage(int x, int y) const {
-    if (isInputBlocked() || isPopupMenuOpen()) return false;
-    const SoftKeyboard* keyboard = getSoftKeyboard();
-    if (keyboard && keyboard->isVisible() && keyboard->containsPoint(x, y)) return false;
-    const CodeInputPad* pad = getCodeInputPad();
-    if (pad && pad->isVisible() && pad->containsPoint(x, y)) return false;
-    if (statusLineOwnerAt(x, y)) return false;
+void TabbedForm::contentPointerPressed(int x, int y) {
     const Container* content = host();
-    return content && content->isInItemArea(x - content->relativeX(), y - content->relativeY());
-}
-
-void TabbedForm::pointerPressed(int x, int y) {
-    const bool toPage = tabBar_ && tabBarFocused_ && tapReachesPage(x, y);
-    Screen::pointerPressed(x, y);
-    if (!toPage || !tabBarFocused_) return;
+    const bool onPage =
+        content && content->isInItemArea(x - content->relativeX(), y - content->relativeY());
+    const bool barHadKeys = tabBar_ && tabBarFocused_;
+    Screen::contentPointerPressed(x, y);
+    if (!onPage || !barHadKeys || !tabBarFocused_) return;
     const Item* chosen = pageRefs_[currentTab_]->getFocusedItem();
     if (!chosen || !chosen->isFocused() || host()->getFocusedItem() != pageRefs_[currentTab_]) {
         return;
     }
     tabBarFocused_ = false;
     tabBar_->defocus(tabBarSavedStyle_);
-    repaint();
 }
 
 }  // namespace zq

@@ -105,7 +105,7 @@ public:
     bool contentKeyPressed(int keyCode, int gameAction) override;
     // A tap that leaves an item of the page focused gives the page the keys,
     // as DOWN from the bar would: the bar stops looking focused.
-    void pointerPressed(int x, int y) override;
+    void contentPointerPressed(int x, int y) override;
 
 protected:
     Container* appendTarget() override;
@@ -117,9 +117,6 @@ private:
     // the form is shown.
     void showMarquee(Item* marquee);
     Container* host() const { return getContent(); }
-    // Whether a press at (x, y) goes to the content, not to the bar, the
-    // soft keys, a menu or a pad over the page.
-    bool tapReachesPage(int x, int y) const;
 
     std::unique_ptr<TabBar> tabBar_;
     Style* tabBarSavedStyle_ = nullptr;
