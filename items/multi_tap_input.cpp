@@ -201,23 +201,24 @@ bool MultiTapInput::acceptsEmailChar(char16_t ch, int position, const CString& t
     return true;
 }
 
+bool MultiTapInput::acceptsDigits(const CString& value, const CString& insertion) const {
+    if (insertion.find(u'.') >= 0 && (!acceptsPoint() || value.find(u'.') >= 0)) return false;
+    int points = 0;
+    for (char16_t ch : insertion.view()) {
+        if (ch == u'.') {
+            if (++points > 1) return false;
+        } else if (ch < u'0' || ch > u'9') {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool MultiTapInput::acceptsTextForMode(const CString& value, const CString& insertion) const {
     if (insertion.isEmpty()) return false;
     switch (mode_) {
-        case kModeDigits: {
-            if (insertion.find(u'.') >= 0 && (!acceptsPoint() || value.find(u'.') >= 0)) {
-                return false;
-            }
-            int points = 0;
-            for (char16_t ch : insertion.view()) {
-                if (ch == u'.') {
-                    if (++points > 1) return false;
-                } else if (ch < u'0' || ch > u'9') {
-                    return false;
-                }
-            }
-            return true;
-        }
+        case kModeDigits:
+            return acceptsDigits(value, insertion);
         case kModeLower:
             return allIn(insertion, u'a', u'z');
         case kModeCapital:

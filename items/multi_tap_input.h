@@ -101,6 +101,9 @@ public:
     void setDirect(bool direct) { direct_ = direct; }
     // The e-mail filter: whether `ch` may stand at `position` of `text`.
     bool acceptsEmailChar(char16_t ch, int position, const CString& text) const;
+    // Whether `insertion` is digits with at most the one '.' the value may
+    // still take.
+    bool acceptsDigits(const CString& value, const CString& insertion) const;
     // The mode filter for strings typed as a whole.
     bool acceptsTextForMode(const CString& value, const CString& insertion) const;
 

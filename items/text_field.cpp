@@ -203,13 +203,7 @@ bool TextField::textTyped(const CString& text) {
     const CString old = value();
     // Refused text is dropped whole, never in part.
     if (charCount(old) + charCount(text) > maxSize_) return true;
-    if (input_.isNumericOnly()) {
-        int points = old.find(u'.') >= 0 ? 1 : 0;
-        for (char16_t ch : text.view()) {
-            if (ch == u'.' && input_.acceptsPoint() && ++points == 1) continue;
-            if (ch < u'0' || ch > u'9') return true;
-        }
-    }
+    if (input_.isNumericOnly() && !input_.acceptsDigits(old, text)) return true;
     const int caret = std::clamp(caretIndex_, 0, old.length());
     CString next = old;
     next.insert(caret, text);

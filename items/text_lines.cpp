@@ -23,12 +23,11 @@ int charCount(const CString& text) {
 }
 
 int nextCharIndex(const CString& text, int index) {
-    const int length = text.length();
-    if (index >= length) return length;
+    if (index >= text.length()) return text.length();
     if (index < 0) return 0;
-    const bool pair =
-        isHighSurrogate(text[index]) && index + 1 < length && isLowSurrogate(text[index + 1]);
-    return index + (pair ? 2 : 1);
+    size_t next = static_cast<size_t>(index);
+    nextChar(text.view(), next);
+    return static_cast<int>(next);
 }
 
 int previousCharIndex(const CString& text, int index) {
@@ -53,7 +52,9 @@ void TextLines::wrap(const CString& text, const Font& font, int firstLineWidth, 
     int lastBreak = -1;  // index behind the last blank of the line
     for (int i = 0, next = 0; i < length; i = next) {
         const char16_t ch = text[i];
-        next = nextCharIndex(text, i);
+        size_t after = static_cast<size_t>(i);
+        const char32_t shown = nextChar(text.view(), after);
+        next = static_cast<int>(after);
         if (ch == u'\n') {
             line.end = i + 1;
             lines_.push_back(line);
@@ -63,7 +64,7 @@ void TextLines::wrap(const CString& text, const Font& font, int firstLineWidth, 
             continue;
         }
         const int limit = lines_.empty() ? firstLineWidth : lineWidth;
-        const int w = font.textWidth(text.view().substr(i, next - i));
+        const int w = font.charWidth(shown);
         if (limit > 0 && width + w > limit && i > line.start) {
             const int cut = lastBreak > line.start ? lastBreak : i;
             line.end = cut;

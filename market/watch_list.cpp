@@ -81,6 +81,17 @@ CString withoutSeparators(CString text) {
     return text.trim();
 }
 
+// Each item's `code(item)` joined by "," (no "," after the last).
+template <typename Items, typename Code>
+CString joinedCodes(const Items& items, Code code) {
+    CString joined;
+    for (const auto& item : items) {
+        if (!joined.isEmpty()) joined += u',';
+        joined += code(item);
+    }
+    return joined;
+}
+
 }  // namespace
 
 int watchEntryType(const CString& text) {
@@ -164,22 +175,10 @@ void WatchList::clear() {
 }
 
 CString WatchList::joinCodes(int type) const {
-    CString joined;
-    for (const CString& code : codes(type)) {
-        if (!joined.isEmpty()) joined += u',';
-        joined += code;
-    }
-    return joined;
+    return joinedCodes(codes(type), [](const CString& code) -> const CString& { return code; });
 }
 
-CString WatchList::requestCodes(int type) const {
-    CString joined;
-    for (const CString& code : codes(type)) {
-        if (!joined.isEmpty()) joined += u',';
-        joined += urlEncode(code);
-    }
-    return joined;
-}
+CString WatchList::requestCodes(int type) const { return joinedCodes(codes(type), urlEncode); }
 
 // --- the file of every user's list ---------------------------------------------------------
 
@@ -278,22 +277,9 @@ CString RecentStockList::toText() const {
     return text;
 }
 
-CString RecentStockList::joinFirstFields() const {
-    CString text;
-    for (const RecentStockEntry& entry : entries_) {
-        if (!text.isEmpty()) text += u',';
-        text += entry.code();
-    }
-    return text;
-}
-
 CString RecentStockList::requestCodes() const {
-    CString text;
-    for (const RecentStockEntry& entry : entries_) {
-        if (!text.isEmpty()) text += u',';
-        text += urlEncode(entry.code());
-    }
-    return text;
+    return joinedCodes(entries_,
+                       [](const RecentStockEntry& entry) { return urlEncode(entry.code()); });
 }
 
 void RecentStockList::load(const std::filesystem::path& path) {

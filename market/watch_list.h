@@ -144,9 +144,7 @@ public:
     // Appends the entries of a ","-separated text while there is room.
     void fromText(const CString& text);
     CString toText() const;
-    // The codes joined by ",".
-    CString joinFirstFields() const;
-    // The same for a request value, each code percent-encoded.
+    // The codes joined by ",", each percent-encoded for a request value.
     CString requestCodes() const;
     const std::vector<RecentStockEntry>& entries() const { return entries_; }
     void clear() { entries_.clear(); }

@@ -482,8 +482,7 @@ void normalizeMarkupText(CString& page) {
         // A comment, CDATA section or processing instruction stays in its
         // run, which shows only their text: a text and a cell stay whole.
         auto takeRun = [&](bool wrap) __attribute__((always_inline)) {
-            const std::u16string_view shown =
-                runEnd.declarations ? std::u16string_view(plain = plainText(run)) : run;
+            const std::u16string_view shown = plainView(run, plain);
             const bool wrapped = wrap && hasNonBlank(shown);
             if (!wrapped && !runEnd.declarations) return;
             out.append(text.data() + copied, runStart - copied);

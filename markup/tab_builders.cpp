@@ -255,15 +255,16 @@ Item* buildTree(MarkupPage& page, XmlParser& node, Item* parent) {
     // the shipped sheet's tree colour is made for the shipped page colours.
     applyStyleClass(style, CString(u"tree"));
     putPageFont(page, style);
-    Style* styled = applyInlineStyle(page, style, styleClass);
-    Style own;
-    applyStyleClass(&own, CString(u"tree"));
-    own.colorValue.reset();
-    applyInlineStyle(page, &own, styleClass);
+    const std::optional<StyleValue> sheetColour = std::exchange(style->colorValue, std::nullopt);
+    applyInlineStyle(page, style, styleClass);
     std::optional<Color> colour;
-    if (own.colorValue) colour = own.getColor();
-    if (!colour) colour = pageTextColour(page, node);
-    if (!colour && styled && styled->colorValue) colour = styled->getColor();
+    if (style->colorValue) {
+        colour = style->getColor();
+    } else {
+        colour = pageTextColour(page, node);
+        style->colorValue = sheetColour;
+        if (!colour && sheetColour) colour = style->getColor();
+    }
 
     if (node.intoElem()) {
         while (node.findElem()) buildTreeItem(page, node, nullptr, *tree, colour, 0);
@@ -272,7 +273,7 @@ Item* buildTree(MarkupPage& page, XmlParser& node, Item* parent) {
 
     tree->setId(getAttribute(node, u"id"));
     tree->setTipText(getAttribute(node, u"tip"));
-    tree->setStyle(styled);
+    tree->setStyle(style);
     return parent ? page.adoptControl(std::move(tree)) : page.registerControl(std::move(tree));
 }
 

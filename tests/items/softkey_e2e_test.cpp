@@ -94,6 +94,17 @@ protected:
         clearImageCache();
     }
 
+    // The menu's fill or its focus mark anywhere above the bar.
+    int menuPixels() {
+        int count = 0;
+        for (int y = 0; y < kBarTop; ++y) {
+            for (int x = 0; x < 240; ++x) {
+                if (pixel(x, y) == kMenuBack || pixel(x, y) == kMenuFocus) ++count;
+            }
+        }
+        return count;
+    }
+
     // Two tabs: a list of quotes, and a page with the input box.
     void buildForm() {
         form_ = std::make_unique<TabbedForm>(u"行情");
@@ -161,13 +172,7 @@ TEST_F(SoftKeyEndToEndTest, MenuTabsAndKeyboardThroughTheWindow) {
     EXPECT_EQ(commands_.fired, std::vector<std::string>{"卖出"});
     EXPECT_FALSE(form_->isPopupMenuOpen());
     // Regression: the chosen entry stayed painted above the bar.
-    int menuLeft = 0;
-    for (int y = menuTop; y < kBarTop; ++y) {
-        for (int x = 0; x < menu.itemWidth(); ++x) {
-            if (pixel(x, y) == kMenuBack || pixel(x, y) == kMenuFocus) ++menuLeft;
-        }
-    }
-    EXPECT_EQ(menuLeft, 0);
+    EXPECT_EQ(menuPixels(), 0);
 
     // 3. The bar has the focus: RIGHT switches to the second tab, DOWN
     // leaves the bar, and DOWN again focuses the input box on the page.
@@ -210,16 +215,6 @@ TEST_F(SoftKeyEndToEndTest, PenOnTheLeftSoftKeyChoosesInTheOpenMenu) {
     form_->addSubCommand(std::make_shared<Command>(u"撤单", 1, 1), more, nullptr, false);
     run("wait 0\nkey f1\n");
     const Container& menu = *form_->getPopupMenu();
-    // The menu's fill or its focus mark anywhere above the bar.
-    const auto menuPixels = [&] {
-        int count = 0;
-        for (int y = 0; y < kBarTop; ++y) {
-            for (int x = 0; x < 240; ++x) {
-                if (pixel(x, y) == kMenuBack || pixel(x, y) == kMenuFocus) ++count;
-            }
-        }
-        return count;
-    };
 
     // 1. "卖出" focused, then the pen on the left soft key.
     run("key down\ntap 6 314\n");

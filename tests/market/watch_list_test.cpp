@@ -181,7 +181,7 @@ TEST(RecentStockList, SeparatorsLeaveNamesAndTextRoundTrips) {
     list.moveToFront(RecentStockEntry(CString(u"600000"), CString(u"浦发,银:行")));
     list.moveToFront(RecentStockEntry(CString(u"000001"), CString(u"平安")));
     EXPECT_EQ(list.toText(), CString(u"000001:平安,600000:浦发银行"));
-    EXPECT_EQ(list.joinFirstFields(), CString(u"000001,600000"));
+    EXPECT_EQ(list.requestCodes(), CString(u"000001,600000"));
 
     test::TempDir dir;
     ASSERT_TRUE(list.save(dir.path() / "MyLastBrowse.ini"));

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "core/xml_parser.h"
 #include "items/string_item.h"
@@ -180,6 +181,9 @@ TEST_F(TabBuildersTest, TreeEntriesTakeThePageColourAndControlsKeepTheirLook) {
         SCOPED_TRACE(CString(id).toUtf8());
         auto* tree = dynamic_cast<TreeContainer*>(page_->screen()->getItemByName(CString(id)));
         ASSERT_NE(tree, nullptr);
+        // The tree itself keeps the sheet's colour unless its class sets one.
+        const bool classed = std::u16string_view(id) == u"u";
+        EXPECT_EQ(tree->getStyle()->getColor(), classed ? own : Color{0xf3ede6});
         auto* node = dynamic_cast<NodeItem*>(tree->getItem(0));
         ASSERT_NE(node, nullptr);
         EXPECT_EQ(node->header()->getStyle()->getColor(), colour);

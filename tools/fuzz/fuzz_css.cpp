@@ -3,11 +3,10 @@
 // sub-style, and the last line of the input as a "class" attribute text.
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
 #include <string_view>
 
 #include "markup/style_sheet.h"
-#include "platform/font.h"
+#include "tools/fuzz/page_host.h"
 #include "ui/border.h"
 #include "ui/style.h"
 
@@ -32,11 +31,7 @@ zq::Style* newStyle(bool focusable) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool fontsReady = [] {
-        zq::setFontSource(std::make_shared<zq::FixedFontSource>());
-        return true;
-    }();
-    (void)fontsReady;
+    zqfuzz::useFixedFonts();
 
     const zq::CString text =
         zq::CString::fromUtf8(std::string_view(reinterpret_cast<const char*>(data), size));

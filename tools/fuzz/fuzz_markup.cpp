@@ -10,8 +10,8 @@
 #include "markup/markup_page.h"
 #include "markup/style_sheet.h"
 #include "platform/device_context.h"
-#include "platform/font.h"
 #include "platform/surface.h"
+#include "tools/fuzz/page_host.h"
 #include "ui/graphics_context.h"
 #include "ui/screen.h"
 #include "ui/style.h"
@@ -56,11 +56,7 @@ void loadAndPaint(std::string_view page) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool fontsReady = [] {
-        zq::setFontSource(std::make_shared<zq::FixedFontSource>());
-        return true;
-    }();
-    (void)fontsReady;
+    zqfuzz::useFixedFonts();
 
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const size_t zero = bytes.find('\0');

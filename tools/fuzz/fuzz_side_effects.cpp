@@ -5,16 +5,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <optional>
-#include <string>
 #include <string_view>
 
 #include "app/auto_refresh.h"
-#include "market/watch_list.h"
 #include "markup/markup_page.h"
-#include "markup/side_effect_builders.h"
-#include "platform/font.h"
+#include "tools/fuzz/page_host.h"
 #include "ui/style.h"
 
 namespace {
@@ -23,51 +19,24 @@ void check(bool ok) {
     if (!ok) std::abort();
 }
 
-const std::filesystem::path kFolder = "/nonexistent/zq-fuzz/res";
-
-class FuzzHost : public zq::PageHost, public zq::SideEffectHost {
-public:
-    void onEvent(std::unique_ptr<zq::Event>) override {}
-    zq::SideEffectHost* sideEffects() override { return this; }
-    void setSessionValue(const zq::CString&, const zq::CString&, const zq::CString&) override {}
-    void storeSetting(const zq::CString&, const zq::CString&, int, const zq::CString&) override {}
-    std::optional<std::string> fetchBytes(const zq::CString&) override { return std::nullopt; }
-    void addLoadingProgress(int) override {}
-    std::filesystem::path resourceFolder() const override { return kFolder; }
-    zq::WatchList* currentWatchList() override { return &list; }
-    void switchUser(const zq::CString&) override {}
-    zq::RecentStockList* recentStocks() override { return &recent; }
-    bool loginFlag() const override { return login; }
-    void setLoginFlag(bool on) override { login = on; }
-    void setMemoryValue(const zq::CString&, const zq::CString&) override {}
-    void removeMemoryValue(const zq::CString&) override {}
-
-    zq::WatchList list;
-    zq::RecentStockList recent;
-    bool login = false;
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // A page's "body" makes fonts; the fixed source needs no font files.
-    static const bool fontsReady = [] {
-        zq::setFontSource(std::make_shared<zq::FixedFontSource>());
-        return true;
-    }();
-    (void)fontsReady;
+    zqfuzz::useFixedFonts();
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const zq::CString text = zq::CString::fromUtf8(bytes);
 
-    if (std::optional<std::filesystem::path> path = zq::confinedResourcePath(kFolder, text)) {
-        const std::filesystem::path relative = path->lexically_normal().lexically_relative(kFolder);
+    if (std::optional<std::filesystem::path> path =
+            zq::confinedResourcePath(zqfuzz::kResourceFolder, text)) {
+        const std::filesystem::path relative =
+            path->lexically_normal().lexically_relative(zqfuzz::kResourceFolder);
         check(!relative.empty() && *relative.begin() != "..");
     }
     zq::settingTypeNumber(text);
     zq::parseRefreshSeconds(text);
     check(zq::withoutPageParams(text).length() <= text.length());
 
-    FuzzHost host;
+    zqfuzz::SideEffectPageHost host;
     zq::MarkupPage page;
     page.loadPage(bytes, &host, zq::CString(u"h:1"));
     zq::freeTrackedStyles();

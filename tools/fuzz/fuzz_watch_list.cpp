@@ -9,9 +9,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <memory>
-#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -20,8 +17,7 @@
 #include "core/string_utils.h"
 #include "market/watch_list.h"
 #include "markup/markup_page.h"
-#include "markup/side_effect_builders.h"
-#include "platform/font.h"
+#include "tools/fuzz/page_host.h"
 #include "ui/style.h"
 
 namespace {
@@ -91,36 +87,9 @@ void runOperations(const zq::CString& text) {
     checkHeld(list);
 }
 
-// A host that keeps only the watch-list.
-class ListHost : public zq::PageHost, public zq::SideEffectHost {
-public:
-    void onEvent(std::unique_ptr<zq::Event>) override {}
-    zq::SideEffectHost* sideEffects() override { return this; }
-    void setSessionValue(const zq::CString&, const zq::CString&, const zq::CString&) override {}
-    void storeSetting(const zq::CString&, const zq::CString&, int, const zq::CString&) override {}
-    std::optional<std::string> fetchBytes(const zq::CString&) override { return std::nullopt; }
-    void addLoadingProgress(int) override {}
-    std::filesystem::path resourceFolder() const override { return "/nonexistent/zq-fuzz"; }
-    zq::WatchList* currentWatchList() override { return &list; }
-    void switchUser(const zq::CString&) override {}
-    zq::RecentStockList* recentStocks() override { return &recent; }
-    bool loginFlag() const override { return false; }
-    void setLoginFlag(bool) override {}
-    void setMemoryValue(const zq::CString&, const zq::CString&) override {}
-    void removeMemoryValue(const zq::CString&) override {}
-
-    zq::WatchList list;
-    zq::RecentStockList recent;
-};
-
 void runPage(std::string_view bytes) {
-    // A page's "body" makes fonts; the fixed source needs no font files.
-    static const bool fontsReady = [] {
-        zq::setFontSource(std::make_shared<zq::FixedFontSource>());
-        return true;
-    }();
-    (void)fontsReady;
-    ListHost host;
+    zqfuzz::useFixedFonts();
+    zqfuzz::SideEffectPageHost host;
     {
         zq::MarkupPage page;
         page.loadPage(bytes, &host, zq::CString(u"h:1"));
