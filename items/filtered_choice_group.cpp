@@ -184,10 +184,12 @@ CString FilteredChoiceGroup::getValue() const {
     }
     // Every ticked option, as a multiple choice group sends them.
     CString value;
+    bool first = true;
     for (int i = 0; i < getOptionCount(); ++i) {
         if (!options_[i]->isSelected()) continue;
-        if (!value.isEmpty()) value += u',';
+        if (!first) value += u',';
         value += getOptionValue(i);
+        first = false;
     }
     return value;
 }

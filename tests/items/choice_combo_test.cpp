@@ -149,6 +149,17 @@ TEST_F(ComboTest, MultipleTextEndsEachChoiceWithTheSeparatorAndResetClears) {
     EXPECT_EQ(box->getText(), CString(u"typed"));
     EXPECT_EQ(box->getValue(), CString(u"a,c"));
 
+    // An empty value keeps its place, as a multiple group sends it.
+    auto empty =
+        std::make_unique<FilteredChoiceGroup>(CString(), u"请选择", kChoiceMultiple, bareStyle());
+    empty->appendOption(std::make_unique<ChoiceItem>(u"E", nullptr, kChoiceMultiple, bareStyle()),
+                        CString());
+    empty->appendOption(std::make_unique<ChoiceItem>(u"X", nullptr, kChoiceMultiple, bareStyle()),
+                        u"x");
+    empty->getOption(0)->setSelected(true);
+    empty->getOption(1)->setSelected(true);
+    EXPECT_EQ(empty->getValue(), CString(u",x"));
+
     box->reset();
     EXPECT_EQ(box->getText(), CString(u"请选择"));
     EXPECT_EQ(box->getValue(), CString());  // the flags went too
