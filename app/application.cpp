@@ -430,10 +430,9 @@ std::optional<std::string> Application::readLocalPage(const CString& url, ChainS
         onUi([&] { return controller_->pageLoader().loadContent(url, false); });
     // A file too large to read or not there is said as such.
     if (!content) {
-        const bool tooLarge =
-            onUi([&] { return controller_->pageLoader().localFileTooLarge(url); });
-        ask(CString(tooLarge ? MarkupPage::kPageTooLargeText : PageLoader::kMissingFileText),
-            CString(), MessageBoxType::Ok);
+        const char16_t* said =
+            onUi([&] { return controller_->pageLoader().unreadableFileText(url); });
+        ask(CString(said), CString(), MessageBoxType::Ok);
         return std::nullopt;
     }
     if (from == ChainStart::Local) setStatus(90, CString(u"解析本地数据"));

@@ -150,10 +150,10 @@ void AutoRefresh::reload(int screenId) {
     const CString url = withoutPageParams(entry->url);
     reloading_ = true;
     reloadScreenId_ = screenId;
-    reloadId_ = controller_.openUrl(
+    const int reloadId = controller_.openUrl(
         {.url = url, .screenId = screenId, .replace = true, .blockInput = false});
     reloading_ = false;
-    reloadFlag_ = controller_.requests().cancelFlags().find(reloadId_);
+    reloadFlag_ = controller_.requests().cancelFlags().find(reloadId);
 }
 
 void AutoRefresh::pageRequested() {

@@ -79,9 +79,9 @@ private:
     PageController& controller_;
     std::map<UiTimerId, Countdown> countdowns_;
     uint32_t lastRefresh_ = 0;
-    // The last reload's request, until someone else asks for a page.
-    int reloadId_ = 0;
-    int reloadScreenId_ = -1;  // the page it reloads
+    // The last reload's page and request flag, until someone else asks for
+    // a page.
+    int reloadScreenId_ = -1;
     CancelFlag reloadFlag_;
     bool reloading_ = false;
 };

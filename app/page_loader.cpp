@@ -155,8 +155,7 @@ PageLoader::Opened PageLoader::openFile(const RequestRecord& record) {
     // shown stays.
     if (!content) {
         if (Screen* screen = host_.currentScreen()) screen->stopLoading();
-        messageBox(localFileTooLarge(url) ? MarkupPage::kPageTooLargeText : kMissingFileText,
-                   kInfoCaption, MessageBoxType::Ok);
+        messageBox(unreadableFileText(url), kInfoCaption, MessageBoxType::Ok);
         return Opened::Done;
     }
     host_.addLoadingProgress(kProgressFileRead, LoadingState::kAnyRequest);
@@ -214,14 +213,16 @@ std::optional<std::string> PageLoader::loadContent(CString link, bool wait) {
     return std::nullopt;
 }
 
-bool PageLoader::localFileTooLarge(const CString& link) const {
+const char16_t* PageLoader::unreadableFileText(const CString& link) const {
     const std::optional<CString> local = localPart(link);
-    if (!local) return false;
+    if (!local) return kMissingFileText;
     const std::optional<std::filesystem::path> path =
         resolveConfined(host_.folders().resource, *local);
     std::error_code ec;
-    return path && std::filesystem::is_regular_file(*path, ec) &&
-           std::filesystem::file_size(*path, ec) > MarkupPage::kMaxPageFileBytes && !ec;
+    const bool tooLarge = path && std::filesystem::is_regular_file(*path, ec) &&
+                          std::filesystem::file_size(*path, ec) > MarkupPage::kMaxPageFileBytes &&
+                          !ec;
+    return tooLarge ? MarkupPage::kPageTooLargeText : kMissingFileText;
 }
 
 std::optional<std::string> PageLoader::fetchAndWait(const CString& url) {

@@ -85,9 +85,10 @@ public:
     // What a link names: a file below the resource folder, or a server reply,
     // fetched at once with `wait`, else sent for the reply handler (nullopt).
     std::optional<std::string> loadContent(CString link, bool wait);
-    // A "file://" or "tempfile://" link whose file is there but larger than
-    // a page may be (MarkupPage::kMaxPageFileBytes).
-    bool localFileTooLarge(const CString& link) const;
+    // What the user is told of a "file://" or "tempfile://" link that
+    // loadContent could not read: too large to be a page
+    // (MarkupPage::kMaxPageFileBytes), else not there.
+    const char16_t* unreadableFileText(const CString& link) const;
     // A synchronous request for `url` (resolved): the reply text, or nullopt
     // when none came within the wait.
     std::optional<std::string> fetchAndWait(const CString& url);

@@ -213,8 +213,12 @@ bool PageRequests::reachesPageServer(const CString& url) const {
     return host.equalsNoCase(pageHost) && port.equalsNoCase(pagePort);
 }
 
-RequestRecord PageRequests::newPictureRequest(const CString& url) {
+RequestRecord PageRequests::newPictureRequest(const CString& url, const CancelFlag& screenFlag) {
     RequestRecord record = newRequest(url);
+    // Not listed on its own: the screen's flag, which leaving it raises,
+    // cancels it.
+    cancelFlags_.remove(record.requestId);
+    record.cancelFlag = screenFlag;
     record.picture = true;
     record.directHttp = !reachesPageServer(url);
     return record;
@@ -237,9 +241,7 @@ void PageRequests::startLinkPicture(int screenId, LinkPicture picture) {
 
     ScreenLinkPictures& screen = linkPictures_[screenId];
     if (!screen.flag) screen.flag = makeCancelFlag();
-    RequestRecord record = newPictureRequest(picture.url);
-    cancelFlags_.remove(record.requestId);
-    record.cancelFlag = screen.flag;
+    RequestRecord record = newPictureRequest(picture.url, screen.flag);
     screen.open.emplace(record.requestId, std::move(picture));
     const uint32_t waitMs = fetchWaitMs();
 
@@ -337,9 +339,7 @@ void PageRequests::requestPicture(const CString& address, const PictureTargetRef
     if (screenId != pictureScreenId_) leavePictures();
     pictureScreenId_ = screenId;
     if (!pictureFlag_) pictureFlag_ = makeCancelFlag();
-    RequestRecord record = newPictureRequest(url);
-    cancelFlags_.remove(record.requestId);
-    record.cancelFlag = pictureFlag_;
+    RequestRecord record = newPictureRequest(url, pictureFlag_);
     record.targetScreenId = screenId;
     record.pictureTarget = target;
     pictureIds_.add(record.requestId);

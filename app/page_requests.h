@@ -177,7 +177,7 @@ private:
     // False for a picture the framed connection cannot fetch without leaving
     // the shown page's server.
     bool reachesPageServer(const CString& url) const;
-    RequestRecord newPictureRequest(const CString& url);
+    RequestRecord newPictureRequest(const CString& url, const CancelFlag& screenFlag);
     // Image-link fetches by the screen of the page that asked for them (UI
     // thread): the flag they share, which leaving the screen raises, and
     // those not answered yet by request id.

@@ -137,7 +137,6 @@ bool PageRequests::onData(std::span<const uint8_t> message, int carrierId) {
     // say the login page of an expired session) is the picture's failure,
     // and changes nothing else.
     if (record.picture) {
-        cancelFlags_.remove(requestId);
         pictureIds_.remove(requestId);
         const bool picture = isPictureData(reply);
         if (record.synchronous) {
