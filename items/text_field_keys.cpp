@@ -87,6 +87,12 @@ bool TextField::keyRepeated(int keyCode, int gameAction) {
         forwardDelete();
         return true;
     }
+    // A new field types digits as they come, yet only the chosen "123"
+    // repeats a held one.
+    if (isDigitKey(keyCode) && !input_.isNumericOnly() && input_.mode() == kModeNone) {
+        input_.noteKeyTime();
+        return true;
+    }
     if (isDigitKey(keyCode) && !input_.isNumericOnly() && !entersDigits(input_.mode()) &&
         !readOnly_ && charCount(value()) <= maxSize_) {
         input_.noteKeyTime();

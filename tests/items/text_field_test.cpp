@@ -130,6 +130,8 @@ INSTANTIATE_TEST_SUITE_P(
         TapCase{"DigitsMode", 0, kModeDigits, 3, "1 2 3 4", u"123", 0},
         // A new field reads "123" and its keys type as "123" does.
         TapCase{"NewFieldTypesDigits", 0, kModeNone, 20, "6 0 0 3 2 1", u"600321", 0},
+        // Regression: a held digit in a new field typed itself over and over.
+        TapCase{"NewFieldHeldDigitStaysOne", 0, kModeNone, 20, "2 3 r3 r3 r3", u"23", 0},
         TapCase{"DecimalPointOnce", kConstraintDecimal, kModeNone, 20, "1 * 2 * 3 #", u"1.23", 0},
         TapCase{"NumericRefusesStar", kConstraintNumeric, kModeNone, 20, "1 * 2", u"12", 0},
         // Refused characters are stepped over: '.' may not open an address.
