@@ -228,6 +228,20 @@ void TableItem::paintContent(int x, int y, int /*leftBorder*/, int /*rightBorder
                              GraphicsContext& g) {
     DeviceContext* dc = g.getDC();
     if (!dc || !data_ || !font_ || columnWidths_.empty()) return;
+    // A focused table keeps its own look; the focus look's background
+    // (painted under it), else a frame just outside its cells, shows that
+    // it has the keys.
+    if (isFocused() && !lentBackground_) {
+        PenScope frame(*dc, Pen{PenStyle::Solid, 1, gridColor_.value_or(textColor_)});
+        const int l = x - 1;
+        const int t = y - 1;
+        const int r = x + contentWidth_;
+        const int b = y + contentHeight_;
+        dc->line(l, t, r, t);
+        dc->line(l, b, r + 1, b);
+        dc->line(l, t, l, b);
+        dc->line(r, t, r, b);
+    }
     ClipScope clip(g, x, y, contentWidth_, contentHeight_);
     const FontRef previousFont = dc->selectFont(font_);
     const BackgroundMode previousMode = dc->setBackgroundMode(BackgroundMode::Transparent);
@@ -274,17 +288,6 @@ void TableItem::paintContent(int x, int y, int /*leftBorder*/, int /*rightBorder
             cx += columnWidths_[static_cast<size_t>(c)];
             dc->line(cx - 1, y, cx - 1, y + contentHeight_);
         }
-    }
-    // A focused table keeps its own look; the focus look's background
-    // (painted under it), else a frame, shows that it has the keys.
-    if (isFocused() && !lentBackground_) {
-        PenScope frame(*dc, Pen{PenStyle::Solid, 1, gridColor_.value_or(textColor_)});
-        const int r = x + contentWidth_ - 1;
-        const int b = y + contentHeight_ - 1;
-        dc->line(x, y, r, y);
-        dc->line(x, b, r, b);
-        dc->line(x, y, x, b);
-        dc->line(r, y, r, b + 1);
     }
     dc->setTextColor(previousColor);
     dc->setBackgroundMode(previousMode);

@@ -167,8 +167,8 @@ TEST_F(SimpleTableTest, AFocusedTableKeepsItsLookAndShowsItHasTheKeys) {
             DeviceContext dc(surface);
             GraphicsContext g;
             g.init(240, 40, &dc);
-            item->paintContent(0, 0, 0, 240, g);
-            return surface.getPixel(0, 0);
+            item->paintContent(2, 2, 0, 240, g);
+            return surface.getPixel(1, 1);  // just outside the cells
         };
         const Color plainCorner = corner();
         Style* saved = item->focus(borrowed, kGameDown);
