@@ -62,6 +62,7 @@ FixTableItem::FixTableItem(const CString& caption, std::shared_ptr<SimpleTableMo
       relay_(std::make_shared<Relay>(this)),
       caption_(caption),
       lockedColumns_(std::max(lockedColumns, 0)),
+      lockedNow_(std::max(lockedColumns, 0)),
       firstShown_(std::max(lockedColumns, 0)),
       focusedColumn_(std::max(lockedColumns, 0)) {
     font_ = createSmallStyleFont();
@@ -100,7 +101,7 @@ void FixTableItem::setModel(std::shared_ptr<SimpleTableModel> model) {
     reloadModel();
 }
 
-int FixTableItem::lockedColumns() const { return std::min(lockedColumns_, columnCount_); }
+int FixTableItem::lockedColumns() const { return std::min(lockedNow_, columnCount_); }
 
 int FixTableItem::captionHeight() const { return caption_.isEmpty() ? 0 : rowHeight_; }
 
@@ -114,8 +115,23 @@ void FixTableItem::reloadModel() {
     rowCount_ = model_ ? model_->getRowCount() : 0;
     columnCount_ = model_ ? model_->getColumnCount() : 0;
     hasHead_ = model_ && model_->hasHead();
-    widths_.assign(static_cast<size_t>(std::max(columnCount_, 0)), buttonSize_);
+    measureColumns(lockedColumns());
+    setFocusedRow(focusedRow_);
     const int locked = lockedColumns();
+    if (columnCount_ > 0) {
+        focusedColumn_ = std::clamp(focusedColumn_, 0, columnCount_ - 1);
+        firstShown_ = std::clamp(firstShown_, locked, std::max(columnCount_ - 1, locked));
+    } else {
+        focusedColumn_ = 0;
+        firstShown_ = 0;
+    }
+    layOutColumns();
+    followFreshPage();
+}
+
+void FixTableItem::measureColumns(int locked) {
+    measuredLock_ = locked;
+    widths_.assign(static_cast<size_t>(std::max(columnCount_, 0)), buttonSize_);
     for (int c = 0; c < columnCount_ && model_ && font_; ++c) {
         int& width = widths_[static_cast<size_t>(c)];
         for (int r = 0; r < rowCount_; ++r) {
@@ -132,16 +148,6 @@ void FixTableItem::reloadModel() {
     }
     totalWidth_ = 1;
     for (int w : widths_) totalWidth_ += w + 1;
-    setFocusedRow(focusedRow_);
-    if (columnCount_ > 0) {
-        focusedColumn_ = std::clamp(focusedColumn_, 0, columnCount_ - 1);
-        firstShown_ = std::clamp(firstShown_, locked, std::max(columnCount_ - 1, locked));
-    } else {
-        focusedColumn_ = 0;
-        firstShown_ = 0;
-    }
-    layOutColumns();
-    followFreshPage();
 }
 
 void FixTableItem::followFreshPage() {
@@ -244,6 +250,33 @@ void FixTableItem::addCommand(CommandRef command) {
 
 void FixTableItem::initContent(int firstLineWidth, int lineWidth) {
     lineWidth_ = std::max(lineWidth, 0);
+    // Locked columns that leave a scrollable column no room to be read
+    // whole give up their lock, the rightmost first.
+    const int before = lockedColumns();
+    int lock = std::min(lockedColumns_, columnCount_);
+    for (;;) {
+        if (measuredLock_ != lock) measureColumns(lock);
+        sizeContent(firstLineWidth);
+        const int fitting = fittingLock(lock);
+        if (fitting == lock) break;
+        lock = fitting;
+    }
+    lockedNow_ = lock;
+    if (lock != before) {
+        firstShown_ = lock;
+        focusedColumn_ = std::max(focusedColumn_, std::min(lock, std::max(columnCount_ - 1, 0)));
+    }
+    // 4. The control bar in the status line.
+    controlBar_ =
+        isInteractive() && (hScroll_ || !upPageAction_.isEmpty() || !downPageAction_.isEmpty());
+    if (Screen* s = screen()) {
+        const int width = controlBar_ ? kControlButtons * buttonSize_ + 3 * cellGap_ : 0;
+        controlBarRect_ = s->reserveStatusLineSpace(width, this);
+    }
+    layOutColumns();
+}
+
+void FixTableItem::sizeContent(int firstLineWidth) {
     // 1-2. Size, and whether the columns scroll sideways.
     hScroll_ = totalWidth_ > firstLineWidth;
     hScrollRange_ = hScroll_ ? totalWidth_ - firstLineWidth : 0;
@@ -254,14 +287,25 @@ void FixTableItem::initContent(int firstLineWidth, int lineWidth) {
     }
     contentWidth_ = hScroll_ ? lineWidth_ : totalWidth_ + spare_ * columnCount_;
     contentHeight_ = captionHeight() + headHeight() + (rowHeight_ + 1) * rowCount_ + 1;
-    // 4. The control bar in the status line.
-    controlBar_ =
-        isInteractive() && (hScroll_ || !upPageAction_.isEmpty() || !downPageAction_.isEmpty());
-    if (Screen* s = screen()) {
-        const int width = controlBar_ ? kControlButtons * buttonSize_ + 3 * cellGap_ : 0;
-        controlBarRect_ = s->reserveStatusLineSpace(width, this);
-    }
-    layOutColumns();
+}
+
+int FixTableItem::fittingLock(int lock) const {
+    if (!hScroll_ || columnCount_ <= 0) return lock;
+    // At least one column scrolls, and beside the locked ones and the
+    // arrows each scrollable column fits whole.
+    int k = std::min(lock, columnCount_ - 1);
+    auto fits = [this](int locked) {
+        int lockedWidth = 0;
+        for (int c = 0; c < locked; ++c)
+            lockedWidth += widths_[static_cast<size_t>(c)] + spare_ + 1;
+        for (int c = locked; c < columnCount_; ++c) {
+            const int w = widths_[static_cast<size_t>(c)] + spare_;
+            if (lockedWidth + arrowRoom_ + w > contentWidth_) return false;
+        }
+        return true;
+    };
+    while (k > 0 && !fits(k)) --k;
+    return k;
 }
 
 void FixTableItem::layOutColumns() {

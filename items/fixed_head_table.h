@@ -136,6 +136,11 @@ private:
     // and finds the first column right of them. Runs whenever the widths,
     // the line or the first shown column change, so painting only reads.
     void layOutColumns();
+    // The column widths, titles beside the arrows from column `locked` on.
+    void measureColumns(int locked);
+    void sizeContent(int firstLineWidth);
+    // The most columns, up to `lock`, that may stay locked.
+    int fittingLock(int lock) const;
     bool fitsWith(int firstShown, int column) const;
     // The width of the locked columns with their lines.
     int lockedColumnsWidth() const;
@@ -215,7 +220,9 @@ private:
     int totalWidth_ = 0;
     int spare_ = 0;
     int lineWidth_ = 0;
-    int lockedColumns_ = 0;
+    int lockedColumns_ = 0;  // as asked
+    int lockedNow_ = 0;      // as the view allows
+    int measuredLock_ = 0;
     int firstShown_ = 0;
     int firstRight_ = 0;
     bool tableFocused_ = false;

@@ -162,6 +162,8 @@ void FixTableItem::paintHead(DeviceContext& dc, const SimpleTableModel& model,
         if (title.isEmpty()) continue;
         Rect box{f.x + column.x + 1, headY, f.x + column.x + column.width - 1,
                  headY + f.headHeight};
+        // The right arrow keeps its room, which the titles were measured with.
+        if (hScroll_) box.right = std::min(box.right, f.right - 1 - arrowRoom_);
         drawWhole(dc, *font_, title, box, columnFormat(model, column.column));
     }
     if (hScroll_ && arrowRoom_ > 0) paintHeadArrows(dc, f, headY);

@@ -194,7 +194,7 @@ void TableItem::initContent(int /*firstLineWidth*/, int lineWidth) {
 }
 
 void TableItem::paintLines(const StringArray& lines, int column, int x, int y, int w,
-                           GraphicsContext& g) const {
+                           const View& view, GraphicsContext& g) const {
     uint32_t alignment = 4;
     if (column >= 0 && static_cast<size_t>(column) < alignments_.size()) {
         alignment = alignments_[static_cast<size_t>(column)];
@@ -211,7 +211,15 @@ void TableItem::paintLines(const StringArray& lines, int column, int x, int y, i
     const int padding = cellPadding();
     for (const CString& line : lines) {
         Rect box{x + padding, y, x + w - padding, y + lineHeight_};
-        dc->drawText(line.view(), box, format | kTextSingleLine);
+        // A number cut at the view's edge reads as another number: a line
+        // is drawn whole or not at all.
+        const int width = font_->textWidth(line.view());
+        int textLeft = box.left;
+        if (format == kTextRight) textLeft = box.right - width;
+        if (format == kTextCenter) textLeft = box.left + (box.width() - width) / 2;
+        if (width <= box.width() && textLeft >= view.left && textLeft + width <= view.right) {
+            dc->drawText(line.view(), box, format | kTextSingleLine);
+        }
         y += lineHeight_;
     }
 }
@@ -220,6 +228,20 @@ void TableItem::paintContent(int x, int y, int /*leftBorder*/, int /*rightBorder
                              GraphicsContext& g) {
     DeviceContext* dc = g.getDC();
     if (!dc || !data_ || !font_ || columnWidths_.empty()) return;
+    // A focused table keeps its own look; the focus look's background
+    // (painted under it), else a frame just outside its cells, shows that
+    // it has the keys.
+    if (isFocused() && !lentBackground_) {
+        PenScope frame(*dc, Pen{PenStyle::Solid, 1, gridColor_.value_or(textColor_)});
+        const int l = x - 1;
+        const int t = y - 1;
+        const int r = x + contentWidth_;
+        const int b = y + contentHeight_;
+        dc->line(l, t, r, t);
+        dc->line(l, b, r + 1, b);
+        dc->line(l, t, l, b);
+        dc->line(r, t, r, b);
+    }
     ClipScope clip(g, x, y, contentWidth_, contentHeight_);
     const FontRef previousFont = dc->selectFont(font_);
     const BackgroundMode previousMode = dc->setBackgroundMode(BackgroundMode::Transparent);
@@ -231,13 +253,14 @@ void TableItem::paintContent(int x, int y, int /*leftBorder*/, int /*rightBorder
     const int rows = static_cast<int>(rowHeights_.size());
     const int left = x + offset_;
     const int right = left + tableWidth_;
+    const View view{x, x + contentWidth_};
 
     int top = y;
     if (hasHeader_) {
         int cx = left;
         for (int c = 0; c < columns && static_cast<size_t>(c) < titleLines_.size(); ++c) {
             paintLines(titleLines_[static_cast<size_t>(c)], c, cx, top,
-                       columnWidths_[static_cast<size_t>(c)], g);
+                       columnWidths_[static_cast<size_t>(c)], view, g);
             cx += columnWidths_[static_cast<size_t>(c)];
         }
         top += headerHeight_ + spacing;
@@ -253,7 +276,7 @@ void TableItem::paintContent(int x, int y, int /*leftBorder*/, int /*rightBorder
                 selectionBackground_->paint(cx, top, w, h - spacing, g);
             }
             paintLines(lines_[static_cast<size_t>(c)][static_cast<size_t>(r)], c, cx, top + spacing,
-                       w, g);
+                       w, view, g);
             cx += w;
         }
         top += h;
@@ -336,7 +359,14 @@ void TableItem::setSelectionMode(int mode) {
 
 Style* TableItem::focus(Style* focusStyle, int direction) {
     const bool ownLook = style_ && !style_->getStyleProperty(prop::kFocusedStyle);
-    return Item::focus(ownLook ? style_ : focusStyle, direction);
+    if (!ownLook) return Item::focus(focusStyle, direction);
+    // The focus look's padding and colours would move the cells; only its
+    // background is borrowed.
+    Style* next = focusedStyle_ ? focusedStyle_ : (focusStyle ? focusStyle : getFocusedStyle());
+    Style* old = Item::focus(style_, direction);
+    lentBackground_ = next && next->background() && next->background() != background_;
+    if (lentBackground_) background_ = next->background();
+    return old;
 }
 
 bool TableItem::keyPressed(int keyCode, int gameAction) {
@@ -365,14 +395,43 @@ bool TableItem::keyPressed(int keyCode, int gameAction) {
         return Item::keyPressed(keyCode, gameAction);
     }
     const int view = viewWidth();
+    // Paging by columns: the column cut at the edge comes whole into view,
+    // so that a number hidden for being cut is shown on the next page. A
+    // column wider than the view pages by the view's width.
     if (left && offset_ < 0) {
-        offset_ = std::min(offset_ + view, 0);
+        int next = offset_ + view;
+        int cx = 0;
+        for (int w : columnWidths_) {
+            if (cx < -offset_) {
+                // Its right edge to the view's right, or, for one wider than
+                // the view, its left edge no further than the view's left.
+                if (view - (cx + w) > offset_)
+                    next = std::min(next, view - (cx + w));
+                else
+                    next = std::min(next, -cx);
+            }
+            cx += w;
+        }
+        offset_ = std::min(next, 0);
         return true;
     }
     if (right && tableWidth_ > view) {
         const int limit = view - tableWidth_;
         if (offset_ > limit) {
-            offset_ = std::max(offset_ - view, limit);
+            int next = offset_ - view;
+            int cx = 0;
+            for (int w : columnWidths_) {
+                if (cx + w > view - offset_) {
+                    // Its left edge to the view's left, or, for one wider
+                    // than the view, its right edge no further than the view's.
+                    if (-cx < offset_)
+                        next = std::max(next, -cx);
+                    else
+                        next = std::max(next, view - (cx + w));
+                }
+                cx += w;
+            }
+            offset_ = std::max(next, limit);
             return true;
         }
     }

@@ -97,7 +97,12 @@ private:
     int cellSpacing() const { return paddingVertical_; }
     int cellPadding() const { return paddingHorizontal_; }
     int viewWidth() const { return contentWidth_; }
-    void paintLines(const StringArray& lines, int column, int x, int y, int w,
+    // The content's left and right edge on the device.
+    struct View {
+        int left;
+        int right;
+    };
+    void paintLines(const StringArray& lines, int column, int x, int y, int w, const View& view,
                     GraphicsContext& g) const;
 
     std::unique_ptr<TableData> data_;
@@ -123,6 +128,7 @@ private:
     Background* selectionBackground_ = nullptr;
     int selectedColumn_ = -1;
     int selectedRow_ = -1;
+    bool lentBackground_ = false;  // while focused
 };
 
 }  // namespace zq

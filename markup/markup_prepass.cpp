@@ -111,11 +111,18 @@ HeadNames headNames(std::u16string_view text, size_t at) {
     const size_t n = head.size();
 #if defined(__SSE2__)
     // Most heads hold no "b" or "t" where a name could start: find those
-    // that do eight units at a time (the eight are inside the text).
-    if (n == 7 && at + 8 <= text.size()) {
+    // that do eight units at a time (the nine read are inside the text).
+    if (n == 7 && at + 9 <= text.size()) {
+        // Only a "b" before "y" or "o", or a "t" before "x" or "e", can
+        // start a name: "td", "tr" and "th" are passed over here.
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h));
-        const __m128i hits = _mm_or_si128(_mm_cmpeq_epi16(block, _mm_set1_epi16(u'b')),
-                                          _mm_cmpeq_epi16(block, _mm_set1_epi16(u't')));
+        const __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + 1));
+        auto is = [](__m128i units, char16_t ch) {
+            return _mm_cmpeq_epi16(units, _mm_set1_epi16(static_cast<short>(ch)));
+        };
+        const __m128i hits = _mm_or_si128(
+            _mm_and_si128(is(block, u'b'), _mm_or_si128(is(after, u'y'), is(after, u'o'))),
+            _mm_and_si128(is(block, u't'), _mm_or_si128(is(after, u'x'), is(after, u'e'))));
         // Units 0-5 can start a name of two or more units.
         unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits)) & 0x0FFFu;
         while (mask != 0) {
@@ -482,7 +489,8 @@ void normalizeMarkupText(CString& page) {
         // A comment, CDATA section or processing instruction stays in its
         // run, which shows only their text: a text and a cell stay whole.
         auto takeRun = [&](bool wrap) __attribute__((always_inline)) {
-            const std::u16string_view shown = plainView(run, plain);
+            // Only comments and the like put a "<" in a run.
+            const std::u16string_view shown = runEnd.declarations ? plainView(run, plain) : run;
             const bool wrapped = wrap && hasNonBlank(shown);
             if (!wrapped && !runEnd.declarations) return;
             out.append(text.data() + copied, runStart - copied);

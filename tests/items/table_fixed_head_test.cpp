@@ -211,46 +211,111 @@ TEST_F(FixTableTest, AFreshPageMovesTheFocusWhenItComesAndPaintingMovesNothing) 
 }
 
 // Regression: when wide locked columns left too little room, the first
-// scrollable column was drawn cut: right-aligned prices read "12." or
-// "1888.". A price that fits the room left is shown whole, one that does
-// not is not shown.
+// scrollable column was drawn cut (right-aligned prices read "12." or
+// "1888."), and once that was mended a value wider than the room was never
+// drawn at any sideways position; a lock at or above the column count
+// locked every column. Each value is drawn whole or not at all, and every
+// one is drawn whole at some sideways position: locked columns that leave
+// no room give up their lock. The titles are never covered by the arrows.
 TEST_F(FixTableTest, ACutColumnShowsEachNumberWholeOrNotAtAll) {
-    constexpr Color kPrice = 0x0000FF;
-    const std::vector<std::vector<CString>> texts = {
-        {CString(u"AAAAAAAAAAAA"), CString(u"12.5"), CString(u"x")},
-        {CString(u"BBBBBBBBBBBB"), CString(u"1888.50"), CString(u"y")}};
-    const std::vector<std::vector<int32_t>> colours = {{kTableColorDefault, kPrice, 0},
-                                                       {kTableColorDefault, kPrice, 0}};
-    // The price pixels of each row band after a paint `width` wide.
-    auto pricePixels = [&](int width) {
-        FixTableItem table(CString(),
-                           std::make_shared<SimpleTableModel>(
-                               makeTableRows(texts), makeTableRows(colours), std::nullopt,
-                               std::vector<uint32_t>{kAlignLeftBit, kAlignRightBit, 0}),
-                           1, nullptr);
-        layout(table, width);
-        Surface surface(width, 60);
-        DeviceContext dc(surface);
-        GraphicsContext g;
-        g.init(width, 60, &dc);
-        table.paintContent(0, 0, 0, width, g);
-        std::vector<int> counts(2, 0);
-        for (int y = 0; y < 60; ++y) {
-            const int row = (y - 1) / (table.rowHeight() + 1);
-            for (int x = 0; x < width; ++x) {
-                if (row < 2 && surface.getPixel(x, y) == kPrice) ++counts[static_cast<size_t>(row)];
+    struct Case {
+        const char* name;
+        int width;
+        int locked;
+        std::vector<std::vector<CString>> texts;
+        int lockedAfterLayout;
+    };
+    const CString wide(u"AAAAAAAAAAAA");  // 86 px with its padding
+    const CString amount(u"123456.78");   // 65 px
+    const std::vector<CString> sevenAmounts(7, amount);
+    const Case cases[] = {
+        {"a price too wide for the room beside the locked column",
+         130,
+         1,
+         {{wide, CString(u"12.5"), CString(u"x")}, {wide, CString(u"1888.50"), CString(u"y")}},
+         0},
+        {"a locked column almost as wide as the view",
+         95,
+         1,
+         {{wide, CString(u"12.5"), CString(u"x")}, {wide, CString(u"1888.50"), CString(u"y")}},
+         0},
+        {"room beside the locked column keeps the lock",
+         240,
+         1,
+         {{wide, CString(u"12.5"), CString(u"x")}, {wide, CString(u"1888.50"), CString(u"y")}},
+         1},
+        {"three locked of seven", 240, 3, {sevenAmounts, sevenAmounts}, 2},
+        {"locked at the column count", 240, 7, {sevenAmounts, sevenAmounts}, 2},
+        {"locked above the column count", 240, 9, {sevenAmounts, sevenAmounts}, 2},
+    };
+    constexpr Color kHeadText = 0xFFFF52;  // the quote table style's
+    for (const Case& tc : cases) {
+        SCOPED_TRACE(tc.name);
+        const int rows = static_cast<int>(tc.texts.size());
+        const int columns = static_cast<int>(tc.texts[0].size());
+        // Each cell in a colour of its own.
+        auto colourOf = [](int r, int c) {
+            return static_cast<Color>(0x102030 + r * 0x10 + c * 0x1000);
+        };
+        std::vector<std::vector<int32_t>> colours(static_cast<size_t>(rows));
+        TextRow head;
+        for (int c = 0; c < columns; ++c) {
+            head.push_back(CString::format(CString(u"T%d"), c));
+            for (int r = 0; r < rows; ++r) {
+                colours[static_cast<size_t>(r)].push_back(static_cast<int32_t>(colourOf(r, c)));
             }
         }
-        return counts;
-    };
-    const std::vector<int> whole = pricePixels(240);
-    ASSERT_GT(whole[0], 0);
-    ASSERT_GT(whole[1], whole[0]);
-    // 86 px of locked column, a line and the arrows leave 36 px: room for
-    // "12.5" (28 px) and not for "1888.50" (49 px).
-    EXPECT_EQ(pricePixels(130), (std::vector<int>{whole[0], 0}));
-    // No room at all: nothing of either.
-    EXPECT_EQ(pricePixels(95), (std::vector<int>{0, 0}));
+        std::vector<uint32_t> alignments(static_cast<size_t>(columns), kAlignRightBit);
+        alignments[0] = kAlignLeftBit;
+        Style* style = createQuoteTableStyle();
+        style->font = getFont(14);  // 7 px per character
+        FixTableItem table(CString(),
+                           std::make_shared<SimpleTableModel>(
+                               makeTableRows(tc.texts), makeTableRows(colours), head, alignments),
+                           tc.locked, style);
+        // Per cell, its pixels in the paint; and the head's title pixels.
+        auto paint = [&](int width, int* headPixels) {
+            Surface surface(width, 80);
+            DeviceContext dc(surface);
+            GraphicsContext g;
+            g.init(width, 80, &dc);
+            table.paintContent(0, 0, 0, width, g);
+            std::vector<int> counts(static_cast<size_t>(rows * columns), 0);
+            *headPixels = 0;
+            for (int y = 0; y < 80; ++y) {
+                for (int x = 0; x < width; ++x) {
+                    const Color pixel = surface.getPixel(x, y);
+                    if (pixel == kHeadText) ++*headPixels;
+                    for (int i = 0; i < rows * columns; ++i) {
+                        if (pixel == colourOf(i / columns, i % columns))
+                            ++counts[static_cast<size_t>(i)];
+                    }
+                }
+            }
+            return counts;
+        };
+        int headWhole = 0;
+        layout(table, 2000);
+        const std::vector<int> whole = paint(2000, &headWhole);
+        const int titlePixels = headWhole / columns;  // every title is two glyphs
+        ASSERT_GT(titlePixels, 0);
+
+        layout(table, tc.width);
+        EXPECT_EQ(table.lockedColumns(), tc.lockedAfterLayout);
+        std::vector<int> seen(whole.size(), 0);
+        for (int position = 0; position <= columns + 1; ++position) {
+            if (position > 0) table.keyPressed(0, kGameRight);
+            int headPixels = 0;
+            const std::vector<int> counts = paint(tc.width, &headPixels);
+            EXPECT_EQ(headPixels % titlePixels, 0) << "a title cut at position " << position;
+            for (size_t i = 0; i < counts.size(); ++i) {
+                EXPECT_TRUE(counts[i] == 0 || counts[i] == whole[i])
+                    << "cell " << i << " cut at position " << position;
+                seen[i] = std::max(seen[i], counts[i]);
+            }
+        }
+        EXPECT_EQ(seen, whole) << "a value never drawn whole";
+    }
 }
 
 TEST_F(FixTableTest, FireRaisesTheCellElseTheRowAction) {

@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 
 #include "items/simple_table.h"
 #include "platform/device_context.h"
 #include "platform/surface.h"
 #include "tests/support/test_font.h"
+#include "ui/background.h"
 #include "ui/default_styles.h"
 #include "ui/font_cache.h"
 #include "ui/graphics_context.h"
@@ -140,18 +142,117 @@ TEST_F(SimpleTableTest, AWideTableIsReachableOnceLaidOut) {
 }
 
 // A focused table scrolls sideways; a focus look borrowed from the page
-// took away its cell padding and colours.
-TEST_F(SimpleTableTest, TheFocusKeepsTheTablesOwnLook) {
-    auto item = table(13, 1);
-    Style* own = item->getStyle();
-    Style* borrowed = createTextStyle();
-    borrowed->paddingHorizontal = 0;
-    item->init(240, 240);
-    Style* saved = item->focus(borrowed, kGameDown);
-    EXPECT_EQ(item->getStyle(), own);
-    EXPECT_EQ(item->paddingHorizontal(), own->paddingHorizontal);
-    item->defocus(saved);
-    EXPECT_EQ(item->getStyle(), own);
+// took away its cell padding and colours, and with them every sign that the
+// table had the keys. It keeps its own look, takes the focus look's
+// background, or without one draws a frame.
+TEST_F(SimpleTableTest, AFocusedTableKeepsItsLookAndShowsItHasTheKeys) {
+    struct Case {
+        const char* name;
+        std::optional<Color> focusBackground;
+    } cases[] = {{"a focus look with a background", 0x707070},
+                 {"a focus look without one", std::nullopt}};
+    for (const Case& tc : cases) {
+        SCOPED_TRACE(tc.name);
+        auto item = table(13, 1);
+        Style* own = item->getStyle();
+        Style* borrowed = createTextStyle();
+        borrowed->paddingHorizontal = 0;
+        if (tc.focusBackground) {
+            borrowed->setBackground(std::make_unique<ColorBackground>(*tc.focusBackground));
+        }
+        item->init(240, 240);
+        ASSERT_TRUE(item->isInteractive());
+        auto corner = [&] {
+            Surface surface(240, 40);
+            DeviceContext dc(surface);
+            GraphicsContext g;
+            g.init(240, 40, &dc);
+            item->paintContent(2, 2, 0, 240, g);
+            return surface.getPixel(1, 1);  // just outside the cells
+        };
+        const Color plainCorner = corner();
+        Style* saved = item->focus(borrowed, kGameDown);
+        EXPECT_EQ(item->getStyle(), own);
+        EXPECT_EQ(item->paddingHorizontal(), own->paddingHorizontal);
+        if (tc.focusBackground) {
+            EXPECT_EQ(item->getBackground(), borrowed->background());
+            EXPECT_EQ(corner(), plainCorner);
+        } else {
+            EXPECT_EQ(corner(), own->getColor());  // the frame
+        }
+        item->defocus(saved);
+        EXPECT_EQ(item->getStyle(), own);
+        EXPECT_EQ(item->getBackground(), own->background());
+        EXPECT_EQ(corner(), plainCorner);
+    }
+}
+
+// Regression: a wide table's first view cut "456789.01" to "456789.0" at
+// its right edge. Each number is drawn whole or not at all, and paging
+// sideways brings each one whole into view.
+TEST_F(SimpleTableTest, ANumberIsDrawnWholeOrNotAtAllAndEachIsReached) {
+    struct Case {
+        const char* name;
+        uint32_t alignment;
+        std::vector<int> pixelWidths;  // empty: measured
+        int columns;
+    } cases[] = {
+        {"left aligned", 4, {}, 5},
+        {"right aligned", 8, {}, 5},
+        {"centred", 1, {}, 5},
+        {"wide right-aligned columns", 8, {110, 110, 110}, 3},
+        {"a column wider than the view", 8, {200, 100}, 2},
+    };
+    constexpr int kView = 150;
+    for (const Case& tc : cases) {
+        SCOPED_TRACE(tc.name);
+        auto data = std::make_unique<TableData>(tc.columns, 1);
+        for (int c = 0; c < tc.columns; ++c) data->setCell(c, 0, CString(u"456789.01"));
+        TableItem item(std::move(data), createSimpleTableStyle());
+        item.setColumnAlignments(
+            std::vector<uint32_t>(static_cast<size_t>(tc.columns), tc.alignment));
+        if (!tc.pixelWidths.empty()) item.setColumnWidths(tc.pixelWidths, false);
+        const Color ink = item.getStyle()->getColor();
+        // The text pixels in each column's span of one paint.
+        auto paint = [&](int view) {
+            Surface surface(view, 40);
+            DeviceContext dc(surface);
+            GraphicsContext g;
+            g.init(view, 40, &dc);
+            item.paintContent(0, 0, 0, view, g);
+            std::vector<int> counts;
+            int left = item.scrollOffset();
+            for (int w : item.columnWidths()) {
+                int n = 0;
+                for (int x = std::max(left, 0); x < std::min(left + w, view); ++x) {
+                    for (int y = 0; y < 40; ++y) n += surface.getPixel(x, y) == ink ? 1 : 0;
+                }
+                counts.push_back(n);
+                left += w;
+            }
+            return counts;
+        };
+        item.init(1000, 1000);
+        const std::vector<int> whole = paint(1000);
+        ASSERT_GT(whole[0], 0);
+        item.init(kView, kView);
+        ASSERT_TRUE(item.isInteractive());
+        std::vector<int> seen(whole.size(), 0);
+        for (int page = 0; page < 8; ++page) {
+            const std::vector<int> counts = paint(kView);
+            for (size_t c = 0; c < counts.size(); ++c) {
+                EXPECT_TRUE(counts[c] == 0 || counts[c] == whole[c])
+                    << "column " << c << " cut on page " << page;
+                seen[c] = std::max(seen[c], counts[c]);
+            }
+            if (!item.keyPressed(0, kGameRight)) break;
+        }
+        EXPECT_EQ(seen, whole) << "a number never drawn whole";
+        // LEFT pages back to the start.
+        for (int page = 0; page < 8 && item.keyPressed(0, kGameLeft); ++page) {
+        }
+        EXPECT_EQ(item.scrollOffset(), 0);
+    }
 }
 
 TEST_F(SimpleTableTest, HeaderUsesAtMostTheColumns) {
