@@ -80,6 +80,24 @@ TEST_F(BoxesEndToEndTest, AReturnHeldOnARefusedConfirmPlacesNoOrder) {
     EXPECT_TRUE(server_.queriesFor("/order.zqml").empty()) << err_;
 }
 
+// The alert a page raises and the page's command menu, each answered with a
+// held key: the alert closes once and its key goes no further (the page's
+// soft key would ask to exit), and the menu's entry fires once.
+TEST_F(BoxesEndToEndTest, KeysHeldOnAnAlertOrAMenuAnswerThemOnce) {
+    server_.writePage("index.zqml",
+                      page("<button caption=\"Warn\" onclick=\"alert(数量不对,1)\"/>\n"
+                           "<command><commanditem caption=\"Buy\" action=\"forward(order.zqml)\"/>"
+                           "<commanditem caption=\"Two\" action=\"x()\"/></command>\n"));
+    server_.writePage("order.zqml", page("<text>ordered</text>\n"));
+    std::string script = kStart;
+    script += "key down\nkey enter\n" + shot("31-alert") + "key soft2 x5\nwait 300\n";
+    script += "key enter\nkey enter x5\nkey soft2 x30\nwait 300\n" + shot("32-page");
+    script += "key soft1\n" + shot("33-menu") + "key enter x5\nidle 10000\n" + shot("34-order");
+    EXPECT_EQ(run(script), 0) << err_;
+    EXPECT_EQ(boxesWith("["), 0u) << err_;
+    EXPECT_EQ(server_.queriesFor("/order.zqml").size(), 1u) << err_;
+}
+
 // The session resends a request that gets no reply once, under a new id;
 // the second silence is the timeout box. Enter on it must reach neither the
 // link nor anything else that sends: a server that never answers sees the
