@@ -113,7 +113,8 @@ void MainFrame::onInput(const InputEvent& event) {
 void MainFrame::paint(Surface& backBuffer) { display_.paint(backBuffer); }
 
 void MainFrame::onKeyDown(int keyCode, int repeatCount) {
-    if (!isPassedKey(keyCode)) return;
+    if (!isPassedKey(keyCode) || !takesPress(keyCode, repeatCount <= 1)) return;
+    Displayable* shown = current();
     // A release since the last key-down, or a press the platform says is
     // fresh, starts a new count; a key held down gives two more presses
     // before it repeats.
@@ -122,18 +123,38 @@ void MainFrame::onKeyDown(int keyCode, int repeatCount) {
         releasesSeen_ = releases_;
         heldPresses_ = 0;
     } else if (heldPresses_ >= 2) {
-        if (Displayable* shown = current()) shown->keyRepeated(keyCode);
+        shown->keyRepeated(keyCode);
         return;
     } else {
         ++heldPresses_;
     }
-    if (Displayable* shown = current()) shown->keyPressed(keyCode);
+    display_.setHeldPress(!fresh);
+    shown->keyPressed(keyCode);
+    display_.setHeldPress(false);
 }
 
 void MainFrame::onKeyUp(int keyCode) {
     ++releases_;
-    if (!isPassedKey(keyCode)) return;
+    if (!isPassedKey(keyCode) || !takesRelease(keyCode)) return;
     if (Displayable* shown = current()) shown->keyReleased(keyCode);
+}
+
+bool MainFrame::takesPress(int keyCode, bool fresh) {
+    Displayable* shown = current();
+    auto owner = keyOwners_.find(keyCode);
+    if (fresh || owner == keyOwners_.end()) {
+        keyOwners_[keyCode] = Displayable::refTo(shown);
+        return shown != nullptr;
+    }
+    return shown && owner->second.get() == shown;
+}
+
+bool MainFrame::takesRelease(int keyCode) {
+    auto owner = keyOwners_.find(keyCode);
+    if (owner == keyOwners_.end()) return true;
+    const bool same = owner->second.get() == current();
+    keyOwners_.erase(owner);
+    return same;
 }
 
 void MainFrame::onText(const std::u16string& text) {

@@ -29,7 +29,12 @@
 // - A held key gives three keyPressed calls and keyRepeated from the fourth
 //   key-down message on. Key-down messages are counted between releases (any
 //   key's KeyUp) with no timing; a KeyDown with repeat count 1 is a fresh
-//   press and starts the count again as a release would.
+//   press and starts the count again as a release would. While the second
+//   and third presses are handed on, the Display's isHeldPress() is true.
+// - A held key belongs to the displayable its fresh press reached until it
+//   is released: its repeats and its release reach only that one, and only
+//   while it is current. The key that closed an alert, or was held while an
+//   alert closed by itself, never reaches the page beneath.
 // - Typed text reaches the displayable whole as textTyped, never as key
 //   codes: 'p' and 'q' are not the soft keys, '(' is not DOWN. Control
 //   characters are dropped (their keys came as keys). A space arrives only
@@ -43,11 +48,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 
 #include "platform/ui_loop.h"
 #include "platform/window.h"
+#include "ui/weak_ref.h"
 
 namespace zq {
 
@@ -101,6 +108,10 @@ public:
 
 private:
     Displayable* current() const;
+    // Whether a key-down (fresh or an auto-repeat) goes to the current
+    // displayable, and whether a release does; see the key ownership above.
+    bool takesPress(int keyCode, bool fresh);
+    bool takesRelease(int keyCode);
     void quitLoop();
 
     Display& display_;
@@ -110,6 +121,8 @@ private:
     uint32_t releases_ = 0;
     uint32_t releasesSeen_ = 0;
     int heldPresses_ = 0;
+    // Held key code -> the displayable its fresh press reached.
+    std::map<int, WeakRef<Displayable>> keyOwners_;
     std::atomic<bool> shutdownRequested_{false};
     // Work posted by shutdown() runs only while the frame lives.
     std::shared_ptr<const int> anchor_ = std::make_shared<const int>(0);

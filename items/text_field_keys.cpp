@@ -6,6 +6,7 @@
 #include "platform/clock.h"
 #include "platform/window.h"
 #include "ui/command.h"
+#include "ui/display.h"
 
 namespace zq {
 
@@ -18,6 +19,11 @@ bool isDigitKey(int key) { return key >= '0' && key <= '9'; }
 // A new field has no mode yet: its indicator reads "123", and the keys
 // enter digits as in "123".
 bool entersDigits(int mode) { return mode == kModeDigits || mode == kModeNone; }
+
+bool isHeldPress() {
+    const Display* display = Display::getDisplay();
+    return display && display->isHeldPress();
+}
 
 }  // namespace
 
@@ -59,6 +65,12 @@ bool TextField::keyPressed(int keyCode, int gameAction) {
         return true;
     }
     if (readOnly_) return false;
+    // A held digit in a new field stays one digit, though the first repeats
+    // of a held key come as presses; only a chosen "123" repeats it.
+    if (isDigitKey(keyCode) && input_.mode() == kModeNone && isHeldPress()) {
+        input_.noteKeyTime();
+        return true;
+    }
     bool used = false;
     if (keyCode == '#') {
         used = true;  // the mode changes on release

@@ -72,7 +72,7 @@ void UiLoop::dispatch(const InputEvent& event) {
         return;
     }
     if (const auto* down = std::get_if<KeyDown>(&event)) {
-        pressedKeys_[down->code] = receiver();
+        if (!takePress(*down)) return;
     } else if (const auto* up = std::get_if<KeyUp>(&event); up && !takeRelease(up->code)) {
         return;
     }
@@ -81,6 +81,17 @@ void UiLoop::dispatch(const InputEvent& event) {
     } else {
         handler_.onInput(event);
     }
+}
+
+bool UiLoop::takePress(const KeyDown& down) {
+    // A fresh press belongs to whoever takes input now; an auto-repeat
+    // stays with the receiver of the press it repeats.
+    auto held = pressedKeys_.find(down.code);
+    if (down.repeatCount <= 1 || held == pressedKeys_.end()) {
+        pressedKeys_[down.code] = receiver();
+        return true;
+    }
+    return held->second == receiver();
 }
 
 bool UiLoop::takeRelease(int keyCode) {

@@ -7,12 +7,14 @@
 // client's picture stays intact below them.
 //
 // Input goes to the topmost overlay when one is open (a modal box), else to
-// the handler. A key's release goes only where its press went, and only
-// while that one is still on top: the release of the key that answered a
-// box is the box's, not the page's below it, and a box that opened while a
-// key was held does not get a release it never saw pressed. A Quit always ends run() once the
-// overlays have closed; it is delivered like other input. A ScriptAnswer with no overlay open is
-// kept for the next message box (takeScriptAnswer).
+// the handler. A held key belongs to the receiver of its first press until
+// it is released: its auto-repeats and its release go only there, and only
+// while that one is still on top. So the key that answered a box stays the
+// box's, and neither its repeats nor its release reach the page below; a
+// box that opened while a key was held gets neither the repeats nor the
+// release of a press it never saw. A Quit always ends run() once the
+// overlays have closed; it is delivered like other input. A ScriptAnswer
+// with no overlay open is kept for the next message box (takeScriptAnswer).
 #pragma once
 
 #include <cstdint>
@@ -90,7 +92,9 @@ private:
     int waitBudget(int maxWaitMs) const;
     // Who takes input now: 0 the handler, else the top overlay's number.
     uint64_t receiver() const { return overlays_.empty() ? 0 : overlays_.back().serial; }
-    // False for a release whose press went to another receiver.
+    // False for an auto-repeat or a release whose press went to another
+    // receiver.
+    bool takePress(const KeyDown& down);
     bool takeRelease(int keyCode);
 
     struct OpenOverlay {
@@ -106,7 +110,7 @@ private:
     Surface composed_;
     std::vector<OpenOverlay> overlays_;
     uint64_t nextSerial_ = 1;
-    // Key code -> the receiver its last press went to.
+    // Held key code -> the receiver its first press went to.
     std::map<int, uint64_t> pressedKeys_;
     std::deque<int> scriptAnswers_;
     bool dirty_ = true;

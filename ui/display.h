@@ -98,6 +98,12 @@ public:
     void keyDown(int keyCode, int repeatCount);
     void keyUp(int keyCode);
 
+    // True while the press being handed on is a held key's auto-repeat: the
+    // frame turns a held key's first repeats into presses, and a field that
+    // must not repeat a key tells them from fresh presses by this.
+    bool isHeldPress() const { return heldPress_; }
+    void setHeldPress(bool held) { heldPress_ = held; }
+
     // --- repaints -----------------------------------------------------------
     // Paints the current displayable and shows the frame at once. Asked for
     // during a paint, or while another displayable handles input (see
@@ -198,6 +204,7 @@ private:
     bool backBufferReady_ = false;
     bool painting_ = false;
     Displayable* inputTarget_ = nullptr;
+    bool heldPress_ = false;
     std::unique_ptr<Layer> layer_;
     uint32_t layerGeneration_ = 0;
     int animationTimer_ = 0;

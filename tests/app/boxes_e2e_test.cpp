@@ -58,6 +58,46 @@ TEST_F(BoxesEndToEndTest, EnterOnTheBoxesALinkOpensAnswersThemOnce) {
     EXPECT_EQ(outbox->find("hello"), outbox->rfind("hello")) << *outbox;
 }
 
+// Regression: Return held on the 否 of a confirm answered it, and its
+// repeats and release went on to the page: the focused button asked again
+// with 是 focused, and the next Return placed the refused order.
+TEST_F(BoxesEndToEndTest, AReturnHeldOnARefusedConfirmPlacesNoOrder) {
+    server_.writePage(
+        "index.zqml",
+        page("<form id=\"f\" action=\"order.zqml\">\n"
+             "<edit name=\"qty\" label=\"Qty\" value=\"100\"/>\n"
+             "<button caption=\"Buy\" onclick=\"confirm(确认买入?,submit(f),x())\"/>\n"
+             "</form>\n"));
+    server_.writePage("order.zqml", page("<text>ordered</text>\n"));
+    std::string script = kStart;
+    script += "key down\nkey down\nkey enter\n" + shot("21-confirm");
+    for (const char* held : {"x2", "x5", "x30"}) {
+        script += std::string("key right\nkey enter ") + held + "\nwait 300\nkey enter\n";
+    }
+    script += "key clear x5\nwait 300\n" + shot("22-page");
+    EXPECT_EQ(run(script), 0) << err_;
+    EXPECT_EQ(boxesWith("确认买入?"), 4u) << err_;
+    EXPECT_TRUE(server_.queriesFor("/order.zqml").empty()) << err_;
+}
+
+// The alert a page raises and the page's command menu, each answered with a
+// held key: the alert closes once and its key goes no further (the page's
+// soft key would ask to exit), and the menu's entry fires once.
+TEST_F(BoxesEndToEndTest, KeysHeldOnAnAlertOrAMenuAnswerThemOnce) {
+    server_.writePage("index.zqml",
+                      page("<button caption=\"Warn\" onclick=\"alert(数量不对,1)\"/>\n"
+                           "<command><commanditem caption=\"Buy\" action=\"forward(order.zqml)\"/>"
+                           "<commanditem caption=\"Two\" action=\"x()\"/></command>\n"));
+    server_.writePage("order.zqml", page("<text>ordered</text>\n"));
+    std::string script = kStart;
+    script += "key down\nkey enter\n" + shot("31-alert") + "key soft2 x5\nwait 300\n";
+    script += "key enter\nkey enter x5\nkey soft2 x30\nwait 300\n" + shot("32-page");
+    script += "key soft1\n" + shot("33-menu") + "key enter x5\nidle 10000\n" + shot("34-order");
+    EXPECT_EQ(run(script), 0) << err_;
+    EXPECT_EQ(boxesWith("["), 0u) << err_;
+    EXPECT_EQ(server_.queriesFor("/order.zqml").size(), 1u) << err_;
+}
+
 // The session resends a request that gets no reply once, under a new id;
 // the second silence is the timeout box. Enter on it must reach neither the
 // link nor anything else that sends: a server that never answers sees the
@@ -81,9 +121,11 @@ TEST_F(BoxesEndToEndTest, EnterOnTheBoxesOfAFailedRequestSendsNothingAgain) {
     std::string script = kStart;
     // Two reply waits of a second; the box is open when nothing is in
     // flight, and after its key nothing may be.
-    script += "key down\nkey enter\nidle 15000\n" + shot("11-timeout") + "key enter\nidle 15000\n";
-    script += "key down\nkey enter\n" + shot("12-refused") + "key enter\nwait 500\n";
-    script += "key down\nkey enter\n" + shot("13-call") + "key enter\nwait 500\n";
+    // Each box is answered by a held Enter.
+    script +=
+        "key down\nkey enter\nidle 15000\n" + shot("11-timeout") + "key enter x5\nidle 15000\n";
+    script += "key down\nkey enter\n" + shot("12-refused") + "key enter x5\nwait 500\n";
+    script += "key down\nkey enter\n" + shot("13-call") + "key enter x5\nwait 500\n";
     script += shot("14-page");
     EXPECT_EQ(run(script), 0) << err_;
     EXPECT_EQ(boxesWith("网络忙，请尝试手动拨打"), 1u) << err_;

@@ -49,7 +49,8 @@ TEST_F(KeysEndToEndTest, SoftKeysTypeNothingAndTypedLettersAreText) {
 
 // Regression: typed digits multi-tapped ("600321" went out as "m0da."),
 // Chinese was dropped in the abc modes, an emoji was cut in half at a full
-// field, and a held phone digit never became the digit.
+// field, a held phone digit never became the digit, and in a new field a
+// held phone digit typed itself three times.
 TEST_F(KeysEndToEndTest, TypedTextGoesOutAsTypedAndHeldDigitsAreDigits) {
     server_.writePage("index.zqml", page("<form id=\"f\" action=\"done.zqml\">\n"
                                          "<edit name=\"code\" label=\"Code\"/>\n"
@@ -59,15 +60,17 @@ TEST_F(KeysEndToEndTest, TypedTextGoesOutAsTypedAndHeldDigitsAreDigits) {
                                          "</form>\n"));
     server_.writePage("done.zqml", page("<text>done</text>\n"));
 
-    // The code as typed; the memo in "abc" mode: typed text, then the phone's
-    // 5 held (its letter turns into the digit) and its 2 tapped twice.
+    // The code as typed, then the phone's 5 held and its 8 held briefly; the
+    // memo in "abc" mode: typed text, then the phone's 5 held (its letter
+    // turns into the digit) and its 2 tapped twice.
     const std::string script =
-        "idle 20000\nkey down\nchar 600321\nkey down\nkey hash\nchar ab12 中文,\n"
+        "idle 20000\nkey down\nchar 600321\nkey 53 x20\nkey 56 x2\nkey down\nkey hash\n"
+        "char ab12 中文,\n"
         "key 53 x5\nwait 1200\nkey 50\nkey 50\nwait 1200\n" +
         shot("typed") + "key down\nchar 中文😀😀\nkey down\nkey enter\nidle 10000\n" + shot("sent");
     EXPECT_EQ(run(script), 0) << err_;
     EXPECT_EQ(server_.queriesFor("/done.zqml"),
-              std::vector<std::string>{"code=600321&memo=ab12+%E4%B8%AD%E6%96%87%2C5b&tag=%E4%B8%"
+              std::vector<std::string>{"code=60032158&memo=ab12+%E4%B8%AD%E6%96%87%2C5b&tag=%E4%B8%"
                                        "AD%E6%96%87%F0%9F%98%80"});
 }
 

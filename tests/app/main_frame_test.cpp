@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/page_controller.h"
+#include "items/text_field.h"
 #include "platform/message_box.h"
 #include "tests/support/headless_harness.h"
 #include "tests/support/test_env.h"
@@ -20,6 +21,7 @@
 #include "ui/client_context.h"
 #include "ui/display.h"
 #include "ui/displayable.h"
+#include "ui/form.h"
 #include "ui/screen.h"
 
 namespace zq {
@@ -30,7 +32,10 @@ class RecordingCanvas : public Canvas {
 public:
     void keyPressed(int code) override { log("press " + std::to_string(code), code); }
     void keyRepeated(int code) override { calls.push_back("repeat " + std::to_string(code)); }
-    void keyReleased(int code) override { calls.push_back("release " + std::to_string(code)); }
+    void keyReleased(int code) override {
+        calls.push_back("release " + std::to_string(code));
+        if (onRelease) onRelease(code);
+    }
     void textTyped(const CString& text) override { calls.push_back("text " + text.toUtf8()); }
     void pointerPressed(int x, int y) override { calls.push_back(at("pen-down", x, y)); }
     void pointerDragged(int x, int y) override { calls.push_back(at("pen-move", x, y)); }
@@ -38,6 +43,7 @@ public:
 
     std::vector<std::string> calls;
     std::function<void(int)> onPress;
+    std::function<void(int)> onRelease;
 
 private:
     static std::string at(const char* what, int x, int y) {
@@ -118,6 +124,89 @@ TEST_F(MainFrameTest, AHeldDigitKeyRepeats) {
     EXPECT_EQ(harness_.run("key 53 x5\n", frame_), 0);
     EXPECT_EQ(canvas_.calls,
               (Calls{"press 53", "press 53", "press 53", "repeat 53", "repeat 53", "release 53"}));
+}
+
+// Regression: a key held on an alert that closed went on to the page: its
+// repeats came as presses and its release fired the page's focused button.
+// A key held on the page that opened an alert got no further either.
+TEST_F(MainFrameTest, AHeldKeyStaysWithTheScreenItWasPressedOn) {
+    struct Case {
+        const char* name;
+        bool startOnAlert;
+        int closeOnPress;     // the alert closes at this press (0: never)
+        bool closeOnRelease;  // the alert closes at the release
+        int openOnPress;      // the page opens the alert at this press
+        Calls alert;
+    };
+    const Case cases[] = {
+        {"ClosedByThePress", true, 1, false, 0, {"press 13"}},
+        {"ClosedByItselfMidHold", true, 2, false, 0, {"press 13", "press 13"}},
+        {"ClosedByTheRelease",
+         true,
+         0,
+         true,
+         0,
+         {"press 13", "press 13", "press 13", "repeat 13", "repeat 13", "release 13"}},
+        {"OpenedByThePagesPress", false, 0, false, 1, {"press 40", "release 40"}},
+    };
+    for (const Case& c : cases) {
+        RecordingCanvas alert;
+        int presses = 0;
+        auto count = [&presses](int code) { return code == kKeyEnter ? ++presses : -1; };
+        alert.onPress = [&](int code) {
+            if (count(code) == c.closeOnPress) display_.setCurrent(&canvas_, false);
+        };
+        alert.onRelease = [&](int code) {
+            if (code == kKeyEnter && c.closeOnRelease) display_.setCurrent(&canvas_, false);
+        };
+        canvas_.onPress = [&](int code) {
+            if (count(code) == c.openOnPress) display_.setCurrent(&alert, false);
+        };
+        display_.setCurrent(c.startOnAlert ? static_cast<Displayable*>(&alert) : &canvas_, false);
+        const Calls page = feed({KeyDown{13, 1}, KeyDown{13, 2}, KeyDown{13, 3}, KeyDown{13, 4},
+                                 KeyDown{13, 5}, KeyUp{13}, KeyDown{40, 1}, KeyUp{40}});
+        EXPECT_EQ(alert.calls, c.alert) << c.name;
+        EXPECT_EQ(page, c.startOnAlert ? (Calls{"press 40", "release 40"}) : Calls{"press 13"})
+            << c.name;
+        canvas_.onPress = nullptr;
+        display_.setCurrent(&canvas_, false);
+    }
+}
+
+// Regression: a held phone digit in a new field typed itself three times,
+// once for each press the frame makes of a held key.
+TEST_F(MainFrameTest, AHeldDigitInANewFieldIsOneDigit) {
+    struct Case {
+        const char* name;
+        int mode;
+        const char* script;
+        const char16_t* text;
+    };
+    const Case cases[] = {
+        {"Held", kModeNone, "key 53 x5\n", u"5"},
+        {"HeldBriefly", kModeNone, "key 53 x2\n", u"5"},
+        {"HeldLong", kModeNone, "key 53 x40\n", u"5"},
+        {"HeldTwice", kModeNone, "key 53 x3\nkey 53 x3\n", u"55"},
+        {"Tapped", kModeNone, "key 53\nkey 53\nkey 50\n", u"552"},
+        {"HeldAfterTaps", kModeNone, "key 49\nkey 50 x4\nkey 51\n", u"123"},
+        // A chosen "123" repeats a held digit.
+        {"ChosenDigits", kModeDigits, "key 53 x5\n", u"55555"},
+    };
+    Screen::initMetrics({240, 320});
+    for (const Case& c : cases) {
+        Form form(u"page");
+        auto owned = std::make_unique<TextField>(CString(), CString(), 60, 0, nullptr);
+        TextField* field = owned.get();
+        form.append(std::move(owned));
+        if (c.mode != kModeNone) field->setInputMode(c.mode);
+        display_.setCurrent(&form, true);
+        form.keyPressed(kKeyDown);
+        form.keyReleased(kKeyDown);
+        ASSERT_TRUE(field->isFocused()) << c.name;
+        EXPECT_EQ(harness_.run(c.script, frame_), 0);
+        EXPECT_EQ(field->getText(), CString(c.text)) << c.name;
+        display_.setCurrent(&canvas_, false);
+    }
 }
 
 TEST_F(MainFrameTest, PenPositionsArriveTwoPixelsLower) {

@@ -12,6 +12,8 @@
 #include "platform/surface.h"
 #include "platform/window.h"
 #include "tests/support/test_font.h"
+#include "ui/client_context.h"
+#include "ui/display.h"
 #include "ui/font_cache.h"
 #include "ui/graphics_context.h"
 #include "ui/style.h"
@@ -58,6 +60,8 @@ protected:
     // Plays a script on the field. Tokens, separated by blanks:
     //   K     press and release key K ('0'..'9', '*', '#', '.'), then 100 ms
     //   w     1100 ms without keys, then the animation step
+    //   hK    key K pressed again while held: the main frame's second and
+    //         third presses of a held key
     //   rK    key K repeats (held)
     //   c     the clear key repeats once, then the animation step
     void play(TextField& field, const std::string& script) {
@@ -67,6 +71,11 @@ protected:
             if (token == "w") {
                 now += 1100;
                 field.animate();
+            } else if (token[0] == 'h' && token.size() == 2) {
+                ClientContext context;
+                Display display(Size{240, 320});
+                display.setHeldPress(true);
+                field.keyPressed(token[1], 0);
             } else if (token[0] == 'r' && token.size() == 2) {
                 field.keyRepeated(token[1], 0);
             } else if (token == "c") {
@@ -117,7 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
         TapCase{"OtherKeyCommits", 0, kModeLower, 20, "2 3", u"ad", u'd'},
         TapCase{"PauseCommits", 0, kModeLower, 20, "2 3 w", u"ad", 0},
         TapCase{"UpperMode", 0, kModeUpper, 20, "2 w 2 2 2 2", u"A2", u'2'},
-        TapCase{"HeldKeyGivesDigit", 0, kModeLower, 20, "5 r5", u"5", u'5'},
+        TapCase{"HeldKeyGivesDigit", 0, kModeLower, 20, "5 h5 h5 r5", u"5", u'5'},
         TapCase{"FullFieldStepsPending", 0, kModeLower, 2, "2 w 3 3", u"ae", u'e'},
         TapCase{"FullFieldRefusesOtherKey", 0, kModeLower, 2, "2 w 3 3 4", u"ae", u'e'},
         // A held digit converts only the pending letter of its own key.
@@ -131,7 +140,8 @@ INSTANTIATE_TEST_SUITE_P(
         // A new field reads "123" and its keys type as "123" does.
         TapCase{"NewFieldTypesDigits", 0, kModeNone, 20, "6 0 0 3 2 1", u"600321", 0},
         // Regression: a held digit in a new field typed itself over and over.
-        TapCase{"NewFieldHeldDigitStaysOne", 0, kModeNone, 20, "2 3 r3 r3 r3", u"23", 0},
+        TapCase{"NewFieldHeldDigitStaysOne", 0, kModeNone, 20, "2 3 h3 h3 r3 r3", u"23", 0},
+        TapCase{"ChosenDigitsRepeatAHeldOne", 0, kModeDigits, 20, "2 3 h3 h3 r3", u"23333", 0},
         TapCase{"DecimalPointOnce", kConstraintDecimal, kModeNone, 20, "1 * 2 * 3 #", u"1.23", 0},
         TapCase{"NumericRefusesStar", kConstraintNumeric, kModeNone, 20, "1 * 2", u"12", 0},
         // Refused characters are stepped over: '.' may not open an address.

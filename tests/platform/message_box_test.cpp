@@ -111,6 +111,49 @@ TEST_F(MessageBoxTest, TheKeyThatAnswersABoxIsTheBoxsPressAndRelease) {
     }
 }
 
+// Regression: the repeats of a held key that answered a box, and its
+// release, went to the page beneath, whose focused button fired and asked
+// again (a refused order placed by the next key). The page here opens a box
+// on every Enter it gets, pressed or repeated.
+TEST_F(MessageBoxTest, AHeldKeyThatAnswersABoxNeverReachesThePage) {
+    struct Case {
+        MessageBoxType type;
+        const char* keys;  // after the Enter that opens the box
+        int answer;
+    };
+    const Case cases[] = {
+        {MessageBoxType::YesNo, "key right\nkey enter x2", kIdNo},
+        {MessageBoxType::YesNo, "key right\nkey enter x3", kIdNo},
+        {MessageBoxType::YesNo, "key right\nkey enter x30", kIdNo},
+        {MessageBoxType::YesNo, "key clear x5", kIdNo},
+        {MessageBoxType::Ok, "key enter x5", kIdOk},
+        {MessageBoxType::Ok, "key clear x5", kIdOk},
+        {MessageBoxType::OkCancel, "key clear x5", kIdCancel},
+        {MessageBoxType::YesNoCancel, "key left\nkey enter x5", kIdCancel},
+    };
+    for (const Case& c : cases) {
+        HeadlessHarness harness;
+        RecordingHandler handler;
+        std::vector<int> answers;
+        handler.onEvent = [&](const InputEvent& e) {
+            const auto* key = std::get_if<KeyDown>(&e);
+            if (key && key->code == kKeyEnter) answers.push_back(messageBox(u"Buy?", u"", c.type));
+        };
+        harness.run(std::string("key enter\n") + c.keys + "\nkey down x3\n", handler);
+        EXPECT_EQ(answers, std::vector<int>{c.answer}) << c.keys;
+        // The page saw the press that opened the box, then only the key
+        // pressed after the box had closed.
+        std::vector<std::string> pageKeys;
+        for (const std::string& event : handler.events) {
+            if (event.starts_with("key")) pageKeys.push_back(event);
+        }
+        EXPECT_EQ(pageKeys,
+                  (std::vector<std::string>{"key-down 13 r1", "key-down 40 r1", "key-down 40 r2",
+                                            "key-down 40 r3", "key-up 40"}))
+            << c.keys;
+    }
+}
+
 TEST_F(MessageBoxTest, ATapOnAButtonPicksIt) {
     MessageBoxLayout layout = layoutMessageBox({240, 320}, u"Really?", MessageBoxType::YesNo);
     ASSERT_EQ(layout.buttons.size(), 2u);
