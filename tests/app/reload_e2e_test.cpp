@@ -22,6 +22,14 @@ const std::string kOrderForm =
     "<button caption=\"Send\" onclick=\"submit(f)\"/>\n"
     "</form>\n";
 
+const std::string kSideForm =
+    "<form id=\"f\" action=\"done.zqml\">\n"
+    "<choicegroup name=\"side\" value=\"B\">\n"
+    "<option caption=\"Buy\" value=\"B\"/><option caption=\"Sell\" value=\"S\"/>\n"
+    "</choicegroup>\n"
+    "<button caption=\"Send\" onclick=\"submit(f)\"/>\n"
+    "</form>\n";
+
 std::string quoteTable() {
     std::string text = "<table id=\"q\"><th><td>Code</td><td>Price</td></th>";
     for (int row = 1; row <= 40; ++row) {
@@ -84,6 +92,9 @@ TEST_F(ReloadEndToEndTest, WhatTheUserDidOutlastsTheReloads) {
         {"changed, then on the send button over a reload", kOrderForm,
          std::string("key down\nchar 100500\nkey down\n") + kReloads + kReloads + "key enter\n",
          sent("qty=100500")},
+        {"another option chosen, then on the send button", kSideForm,
+         std::string("key down\nkey down\nkey enter\nkey down\n") + kReloads + "key enter\n",
+         sent("side=S")},
         {"row 20 of a long quote table", quoteTable(),
          repeat("key down\n", 20) + "SHOT table-before\n" + kReloads +
              "SHOT table-after\nkey enter\n",
