@@ -6,11 +6,18 @@
 #include <vector>
 
 #include "app/page_controller.h"
+#include "app/page_history.h"
 #include "charts/chart.h"
 #include "core/string_utils.h"
+#include "items/fixed_head_table.h"
+#include "items/inputable.h"
+#include "items/text_field.h"
 #include "market/large_cap_index.h"
+#include "markup/form_submission.h"
 #include "platform/clock.h"
 #include "platform/ui_loop.h"
+#include "ui/child_list.h"
+#include "ui/container.h"
 #include "ui/display.h"
 #include "ui/screen.h"
 
@@ -73,6 +80,118 @@ int refreshMode(const CString& refreshType, const CString& rememberedMode) {
     return 1;
 }
 
+// --- what a reload keeps -------------------------------------------------------------------
+
+namespace {
+
+std::vector<Inputable*> formFields(PageEntry& entry) {
+    std::vector<Inputable*> fields;
+    if (!entry.page) return fields;
+    for (const auto& form : pageForms(*entry.page)) {
+        for (Item* field : form->fields()) fields.push_back(dynamic_cast<Inputable*>(field));
+    }
+    return fields;
+}
+
+// The item at the end of the chain of focused children.
+Item* focusedLeaf(const Screen& screen) {
+    Item* leaf = nullptr;
+    for (ChildList* list = screen.getContent(); list;) {
+        Item* child = list->getFocusedItem();
+        if (!child) break;
+        leaf = child;
+        list = dynamic_cast<ChildList*>(child);
+    }
+    return leaf;
+}
+
+}  // namespace
+
+std::vector<CString> formFieldValues(PageEntry& entry) {
+    std::vector<CString> values;
+    for (Inputable* field : formFields(entry)) {
+        values.push_back(field ? field->getValue() : CString());
+    }
+    return values;
+}
+
+KeptPage KeptPage::of(PageEntry& entry) {
+    KeptPage kept;
+    const std::vector<Inputable*> fields = formFields(entry);
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (!fields[i]) continue;
+        const CString value = fields[i]->getValue();
+        const bool shown = entry.shownValues && i < entry.shownValues->size();
+        if (shown && (*entry.shownValues)[i] == value) continue;
+        kept.changed.push_back({i, fields[i]->getName(), value});
+    }
+    Screen* screen = entry.screen.get();
+    if (!screen) return kept;
+    kept.scrollOffset = screen->getScrollOffset();
+    Item* leaf = nullptr;
+    for (ChildList* list = screen->getContent(); list;) {
+        Item* child = list->getFocusedItem();
+        if (!child) break;
+        kept.focusPath.push_back(list->getFocusedIndex());
+        leaf = child;
+        list = dynamic_cast<ChildList*>(child);
+    }
+    if (!leaf) return kept;
+    kept.focusId = leaf->getId();
+    if (leaf->isFixTableItem()) {
+        const auto* table = static_cast<const FixTableItem*>(leaf);
+        if (table->tableFocused()) kept.tableRow = table->focusedRow();
+    }
+    return kept;
+}
+
+void KeptPage::restoreValues(PageEntry& entry) const {
+    const std::vector<Inputable*> fields = formFields(entry);
+    for (const Field& field : changed) {
+        if (field.index >= fields.size() || !fields[field.index]) continue;
+        Inputable* target = fields[field.index];
+        if (target->getName() != field.name) continue;
+        if (target->getValue() != field.value) target->setValue(field.value);
+    }
+}
+
+void KeptPage::restoreView(Screen& screen) const {
+    Container* content = screen.getContent();
+    if (!content) return;
+    // The same place, holding an item of the same id.
+    Item* target = nullptr;
+    ChildList* list = content;
+    for (int index : focusPath) {
+        target = list ? list->getItem(index) : nullptr;
+        if (!target) break;
+        list = dynamic_cast<ChildList*>(target);
+    }
+    if (target && target->getId() != focusId) target = nullptr;
+    // Else the item of that id, wherever the new page put it.
+    if (!target && !focusId.isEmpty()) target = content->getItemByName(focusId);
+    if (target && !focusPath.empty() && target->isInteractive()) {
+        std::vector<Item*> chain;
+        for (Item* item = target; item && item != content; item = item->getParent()) {
+            chain.insert(chain.begin(), item);
+        }
+        for (Item* item : chain) {
+            auto* parent = dynamic_cast<ChildList*>(item->getParent());
+            if (!parent) break;
+            parent->focusChild(parent->indexOfChild(item), item, kGameDown);
+        }
+        if (tableRow >= 0 && target->isFixTableItem() && target->isFocused()) {
+            static_cast<FixTableItem*>(target)->setFocusedRow(tableRow);
+        }
+    }
+    screen.scrollBy(scrollOffset - screen.getScrollOffset());
+}
+
+std::optional<KeptPage> AutoRefresh::keepForReload(const CancelFlag& flag) const {
+    PageEntry* entry = controller_.currentEntry();
+    if (!isReload(flag) || !entry || entry->screenId != reloadScreenId_) return std::nullopt;
+    return KeptPage::of(*entry);
+}
+
 // --- countdowns ---------------------------------------------------------------------------
 
 void AutoRefresh::start(int32_t seconds) {
@@ -101,7 +220,16 @@ bool AutoRefresh::held() const {
     Display* display = Display::getDisplay();
     if (display && screen && display->getCurrent() != screen) return true;
     UiLoop* loop = UiLoop::current();
-    return loop && loop->overlayOpen();
+    return (loop && loop->overlayOpen()) || editing();
+}
+
+bool AutoRefresh::editing() const {
+    Screen* screen = controller_.currentScreen();
+    auto* field = dynamic_cast<TextField*>(screen ? focusedLeaf(*screen) : nullptr);
+    // A reload would take the caret, the input mode and a letter still
+    // being chosen; once the user moves on, the value goes over by itself.
+    return field && field->isEditable() &&
+           (field->hasPendingChar() || field->getText() != field->getValueAtFocus());
 }
 
 void AutoRefresh::stopAll() {
@@ -146,8 +274,13 @@ void AutoRefresh::reload(int screenId) {
     PageEntry* entry = controller_.currentEntry();
     if (!entry || entry->screenId != screenId || entry->url.isEmpty()) return;
     lastRefresh_ = tickCount();
+    sendReload(*entry);
+}
+
+void AutoRefresh::sendReload(const PageEntry& entry) {
+    const int screenId = entry.screenId;
     // The entry keeps the URL as it was sent; the reload gets new numbers.
-    const CString url = withoutPageParams(entry->url);
+    const CString url = withoutPageParams(entry.url);
     reloading_ = true;
     reloadScreenId_ = screenId;
     const int reloadId = controller_.openUrl(
@@ -177,13 +310,8 @@ void AutoRefresh::onRefresh(const CString& piece) {
 
     // Nothing: the page again, at once.
     if (argument.isEmpty()) {
-        if (controller_.currentEntry() && !controller_.currentEntry()->url.isEmpty()) {
-            const CString url = withoutPageParams(controller_.currentEntry()->url);
-            controller_.openUrl({.url = url,
-                                 .screenId = controller_.currentEntry()->screenId,
-                                 .replace = true,
-                                 .blockInput = false});
-        }
+        PageEntry* entry = controller_.currentEntry();
+        if (entry && !entry->url.isEmpty()) sendReload(*entry);
         return;
     }
 

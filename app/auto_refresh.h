@@ -7,15 +7,23 @@
 // shown. While the shown screen is held (its menu open, a keyboard up, a
 // screen such as an alert or the speed test over it, a message box open)
 // the count does not move and nothing reloads; so too while a request of
-// the page is loading, for the user's request wins over a reload. At zero
-// the page is opened again in its place.
+// the page is loading, for the user's request wins over a reload, and while
+// the user is part way through typing in a field. At zero the page is
+// opened again in its place.
+//
+// The reloaded page takes over what the user did on the one it replaces:
+// the values of form fields the user changed since the page was shown, the
+// focused item (and a table's focused row) and the scroll offset, where the
+// new page has them.
 //
 // UI thread only. Destroying it stops every timer.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <vector>
 
 #include "net/request_session.h"
 #include "platform/cstring.h"
@@ -24,6 +32,34 @@
 namespace zq {
 
 class PageController;
+class Screen;
+struct PageEntry;
+
+// The values of a page's form fields, form by form and field by field.
+std::vector<CString> formFieldValues(PageEntry& entry);
+
+// What the user did on a page, for the page that reloads it.
+struct KeptPage {
+    struct Field {
+        size_t index = 0;  // in formFieldValues order
+        CString name;
+        CString value;
+    };
+    // The fields whose value the user changed since the page was shown.
+    std::vector<Field> changed;
+    // Child indexes from the content down to the focused item; empty: none.
+    std::vector<int> focusPath;
+    CString focusId;
+    // A focused table's row, -1 when the focus is not inside a table.
+    int tableRow = -1;
+    int scrollOffset = 0;
+
+    static KeptPage of(PageEntry& entry);
+    // Puts it back on `entry`'s page: the values before the page is shown,
+    // the focus and the scroll offset once it is.
+    void restoreValues(PageEntry& entry) const;
+    void restoreView(Screen& screen) const;
+};
 
 // The seconds of a "refresh" argument: blanks, an optional sign and at
 // least one digit, saturating at the int32 range; nullopt for anything else.
@@ -57,6 +93,27 @@ public:
     // so that the page the user asked for is the one shown.
     void pageRequested();
 
+    // What a reload's reply replacing the shown page keeps of it; nullopt
+    // for any other reply.
+    std::optional<KeptPage> keepForReload(const CancelFlag& flag) const;
+    // A reload's reply waits while the user types in a field.
+    bool waitsForTyping(const CancelFlag& flag) const { return isReload(flag) && editing(); }
+    // Set while a reload puts back what the user did: the page's change and
+    // focus actions already ran for it.
+    bool restoring() const { return restoring_; }
+    class RestoreScope {
+    public:
+        explicit RestoreScope(AutoRefresh& refresh) : refresh_(refresh) {
+            refresh_.restoring_ = true;
+        }
+        ~RestoreScope() { refresh_.restoring_ = false; }
+        RestoreScope(const RestoreScope&) = delete;
+        RestoreScope& operator=(const RestoreScope&) = delete;
+
+    private:
+        AutoRefresh& refresh_;
+    };
+
     // The "refresh" and "ctrlrefresh" actions; each takes the whole piece.
     void onRefresh(const CString& piece);
     void onCtrlRefresh(const CString& piece);
@@ -75,6 +132,13 @@ private:
     void tick(UiTimerId id);
     // Opens the shown entry again in its place when it is still `screenId`.
     void reload(int screenId);
+    // Opens `entry`'s page again in its place.
+    void sendReload(const PageEntry& entry);
+    // The user is typing in the focused field.
+    bool editing() const;
+    bool isReload(const CancelFlag& flag) const {
+        return reloading_ || (flag && flag == reloadFlag_);
+    }
 
     PageController& controller_;
     std::map<UiTimerId, Countdown> countdowns_;
@@ -84,6 +148,7 @@ private:
     int reloadScreenId_ = -1;
     CancelFlag reloadFlag_;
     bool reloading_ = false;
+    bool restoring_ = false;
 };
 
 }  // namespace zq

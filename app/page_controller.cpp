@@ -362,7 +362,8 @@ void PageController::onAction(const CString& actions) {
 
 void PageController::onEvent(std::unique_ptr<Event> event) {
     eventSource_.reset();
-    if (!event) return;
+    // What a reload puts back raised its actions when the user did it.
+    if (!event || autoRefresh_->restoring()) return;
 
     switch (event->kind()) {
         case EventKind::Hyper: {

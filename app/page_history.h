@@ -17,6 +17,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "markup/markup_page.h"
@@ -56,6 +57,9 @@ struct PageEntry {
     CString path;
     CString pageBase;
     CString cacheId;
+    // Its form fields' values when first shown: what a reload tells apart
+    // as the user's.
+    std::optional<std::vector<CString>> shownValues;
 };
 
 class PageHistory {

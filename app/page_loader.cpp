@@ -341,14 +341,14 @@ void PageLoader::showPage(std::unique_ptr<PageEntry> entry, int screenId, bool r
 
     // A replace waits until the shown screen is no longer busy, and any page
     // until the box over the shown one is answered.
-    if (mustWaitToShow(replace)) {
+    if (mustWaitToShow(replace, cancelFlag)) {
         auto held = std::make_shared<std::unique_ptr<PageEntry>>(std::move(entry));
         auto timer = std::make_shared<UiTimerId>(0);
         std::weak_ptr<const int> alive = alive_;
         *timer =
             startUiTimer(kBusyRetryMs, [this, alive, held, timer, screenId, replace, cancelFlag] {
                 if (!alive.lock()) return stopUiTimer(*timer);
-                if (mustWaitToShow(replace)) return;
+                if (mustWaitToShow(replace, cancelFlag)) return;
                 stopUiTimer(*timer);
                 showPage(std::move(*held), screenId, replace, cancelFlag);
             });
@@ -357,6 +357,15 @@ void PageLoader::showPage(std::unique_ptr<PageEntry> entry, int screenId, bool r
 
     // The page that asked is gone.
     if (screenId != -1 && screenId != host_.currentScreenId()) return;
+
+    // A reload takes over what the user did on the page it replaces.
+    const std::optional<KeptPage> kept =
+        replace ? host_.autoRefresh().keepForReload(cancelFlag) : std::nullopt;
+    if (kept) {
+        AutoRefresh::RestoreScope restoring(host_.autoRefresh());
+        entry->shownValues = formFieldValues(*entry);
+        kept->restoreValues(*entry);
+    }
 
     // Into the history.
     PageEntry* raw = entry.get();
@@ -369,12 +378,19 @@ void PageLoader::showPage(std::unique_ptr<PageEntry> entry, int screenId, bool r
                                false);
     host_.addLoadingProgress(kProgressShown, LoadingState::kAnyRequest);
     makeCurrent(raw);
+    if (kept && host_.currentEntry() == raw) {
+        AutoRefresh::RestoreScope restoring(host_.autoRefresh());
+        kept->restoreView(*raw->screen);
+    }
 }
 
-bool PageLoader::mustWaitToShow(bool replace) const {
+bool PageLoader::mustWaitToShow(bool replace, const CancelFlag& cancelFlag) const {
     Screen* shown = host_.currentScreen();
     if (!shown) return false;
     if (replace && shown->getBusyFlags() != 0) return true;
+    // A reload that came in while the user started typing waits for the
+    // field to be left.
+    if (replace && host_.autoRefresh().waitsForTyping(cancelFlag)) return true;
     // A message box, an alert or the speed test over the page: a reply
     // never takes the screen from a question the user has open.
     UiLoop* loop = UiLoop::current();
@@ -391,6 +407,7 @@ void PageLoader::makeCurrent(PageEntry* entry) {
     if (host_.currentEntry() && !host_.currentEntry()->unonload.isEmpty())
         host_.onAction(host_.currentEntry()->unonload);
     host_.setCurrentEntry(entry);
+    if (!entry->shownValues) entry->shownValues = formFieldValues(*entry);
 
     Screen* screen = entry->screen.get();
     if (Display* display = Display::getDisplay()) {

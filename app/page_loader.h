@@ -145,8 +145,9 @@ private:
     // The "sms://" branch of openUrl: sent on a thread of its own.
     void sendSmsUrl(const CString& link);
     // A page to show waits: the shown screen is busy (for a replace), or a
-    // message box, an alert or the speed test stands over it.
-    bool mustWaitToShow(bool replace) const;
+    // message box, an alert or the speed test stands over it; or a reload
+    // while the user types.
+    bool mustWaitToShow(bool replace, const CancelFlag& cancelFlag) const;
 
     LoaderHost& host_;
     // Timers this loader starts end with it.

@@ -19,6 +19,11 @@ constexpr MarkRun kDisc[] = {
     {2, 3, 8},  {3, 2, 9},  {4, 1, 10}, {5, 1, 10}, {6, 1, 10},
     {7, 1, 10}, {8, 1, 10}, {9, 2, 9},  {10, 3, 8},
 };
+// The disc less its rim: the rim is drawn as a ring, so that an option
+// reads as one on a page of any colour, whatever the disc's colour.
+constexpr MarkRun kInside[] = {
+    {3, 3, 8}, {4, 2, 9}, {5, 2, 9}, {6, 2, 9}, {7, 2, 9}, {8, 2, 9}, {9, 3, 8},
+};
 constexpr MarkRun kDot[] = {
     {4, 4, 7}, {5, 3, 8}, {6, 3, 8}, {7, 3, 8}, {8, 4, 7},
 };
@@ -88,7 +93,8 @@ void ChoiceItem::paintCheck(DeviceContext& dc, int x, int top) const {
 }
 
 void ChoiceItem::paintRadio(DeviceContext& dc, int x, int top) const {
-    paintRuns(dc, x, top, kDisc, std::size(kDisc), discColor_);
+    paintRuns(dc, x, top, kDisc, std::size(kDisc), outlineColor_);
+    paintRuns(dc, x, top, kInside, std::size(kInside), discColor_);
     if (selected_) paintRuns(dc, x, top, kDot, std::size(kDot), dotColor_);
 }
 

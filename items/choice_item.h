@@ -3,6 +3,10 @@
 // (multiple groups) drawn left of its text. Rows of an implicit list (mode
 // 3) draw no mark.
 //
+// The radio disc has a one-pixel rim in the check box's grey outline colour
+// round its own colour, and a chosen row a dot inside: an option reads as
+// an empty ring or a ring with a dot on a light page and a dark one alike.
+//
 // The mark is 12 x 12 pixels, vertically centred on the first text line; a
 // text line lower than the mark is padded to 12 and moved down. A font set
 // through setChoiceFont changes both the text and where the mark sits.

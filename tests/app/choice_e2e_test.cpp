@@ -115,6 +115,65 @@ TEST_F(ChoiceEndToEndTest, ChoicesReadOnBothPagesAndTheComboSendsEveryTick) {
     }
 }
 
+// Regression: the shipped sheet painted the chosen option as a ring with a
+// white centre and every other one as a solid disc, so on a light page the
+// chosen 买入 looked empty and 卖出 chosen. A mark is a grey ring round a
+// white disc; the chosen one has a dot in it, on a light page and a dark.
+TEST_F(ChoiceEndToEndTest, TheChosenOptionReadsAsChosenOnBothPages) {
+    constexpr uint32_t kRing = 0x999CA3;  // the check box outline's grey
+    constexpr uint32_t kDisc = 0xFFFFFF;
+    constexpr uint32_t kDot = 0xD87A00;  // the shipped sheet's radio colours
+    for (const bool light : {true, false}) {
+        SCOPED_TRACE(light ? "light page" : "dark page");
+        const std::string name = light ? "marks-light" : "marks-dark";
+        const uint32_t back = light ? kLightBack : kDarkBack;
+        server_.writePage("index.zqml",
+                          test::zqmlDocument(std::string(light ? kLightStyle : "") +
+                                             "<body>\n"
+                                             "<choicegroup name=\"side\" value=\"B\">\n"
+                                             "<option caption=\"买入\" value=\"B\"/>"
+                                             "<option caption=\"卖出\" value=\"S\"/>\n"
+                                             "</choicegroup>\n"
+                                             "<singlelinechoicegroup name=\"kind\" value=\"S\">\n"
+                                             "<option caption=\"限价\" value=\"L\"/>"
+                                             "<option caption=\"市价\" value=\"S\"/>\n"
+                                             "</singlelinechoicegroup>\n"
+                                             "</body>\n"));
+        ASSERT_EQ(run(std::string(kStart) + shot(name)), 0) << err_;
+
+        // Each mark by the top of its ring, five ring pixels in a row with
+        // the ring's next row one pixel further out on each side.
+        const test::Shot page = load(name);
+        struct Mark {
+            int x;
+            int top;
+        };
+        std::vector<Mark> marks;
+        for (int y = 1; y < 100; ++y) {
+            for (int x = 1; x < 230; ++x) {
+                bool run = true;
+                for (int i = 0; i < 5; ++i) run = run && page.at(x + i, y) == kRing;
+                if (run && page.at(x - 1, y) != kRing && page.at(x - 1, y + 1) == kRing &&
+                    page.at(x - 1, y - 1) != kRing) {
+                    marks.push_back({x - 3, y - 2});
+                }
+            }
+        }
+        ASSERT_EQ(marks.size(), 4u);
+        // 买入 and 市价 are chosen: a dot in the ring; 卖出 and 限价 are not.
+        const bool chosen[] = {true, false, false, true};
+        for (size_t i = 0; i < marks.size(); ++i) {
+            SCOPED_TRACE(i);
+            const Mark m = marks[i];
+            EXPECT_EQ(page.at(m.x + 1, m.top + 6), kRing);  // the ring's left
+            EXPECT_EQ(page.at(m.x + 9, m.top + 6), kRing);  // and right
+            EXPECT_EQ(page.at(m.x + 2, m.top + 6), kDisc);  // inside it
+            EXPECT_EQ(page.at(m.x + 5, m.top + 6), chosen[i] ? kDot : kDisc);
+            EXPECT_EQ(page.at(m.x, m.top + 6), back);  // outside it, the page
+        }
+    }
+}
+
 // Regression: items hidden by the page's onload stayed on the screen until
 // the next key.
 TEST_F(ChoiceEndToEndTest, ItemsHiddenByTheOnloadLeaveTheScreen) {

@@ -83,17 +83,19 @@ protected:
 TEST_F(MarkPaint, RadioDiscAndDotCoverTheirRuns) {
     constexpr Color kDisc = ChoiceItem::kDiscColor;
     constexpr Color kDot = ChoiceItem::kDotColor;
+    constexpr Color kRim = ChoiceItem::kOutlineColor;
     ChoiceItem row(u"A", nullptr, kChoiceExclusive, bareStyle());
     paint(row);
     ASSERT_EQ(row.markWidth(), 12);
     EXPECT_EQ(row.contentWidth(), 12 + 7);
-    // The disc's first run (top+2, x 3..7) and its widest (top+5, x 1..9);
-    // nothing above (top+1) or below (top+11); no dot while unselected; the
-    // text right of the mark, a glyph box from x 13.
-    const test::Probe unselected[] = {{2, 3, kBack}, {3, 3, kDisc},  {7, 3, kDisc}, {8, 3, kBack},
-                                      {0, 6, kBack}, {1, 6, kDisc},  {9, 6, kDisc}, {10, 6, kBack},
-                                      {5, 2, kBack}, {5, 12, kBack}, {5, 7, kDisc}, {12, 5, kBack},
-                                      {13, 5, kText}};
+    // The disc's first run (top+2, x 3..7) and its widest (top+5, x 1..9),
+    // its rim in the outline colour round the disc colour; nothing above
+    // (top+1) or below (top+11); no dot while unselected; the text right of
+    // the mark, a glyph box from x 13.
+    const test::Probe unselected[] = {
+        {2, 3, kBack}, {3, 3, kRim},  {7, 3, kRim},   {8, 3, kBack},  {0, 6, kBack}, {1, 6, kRim},
+        {2, 6, kDisc}, {8, 6, kDisc}, {9, 6, kRim},   {10, 6, kBack}, {5, 2, kBack}, {5, 12, kBack},
+        {5, 11, kRim}, {5, 7, kDisc}, {12, 5, kBack}, {13, 5, kText}};
     test::expectPixels(surface_, unselected);
 
     row.setSelected(true);
@@ -129,8 +131,9 @@ TEST_F(MarkPaint, StyleColoursTheRadioAndImplicitRowsHaveNoMark) {
     ChoiceItem row(u"A", nullptr, kChoiceExclusive, style);
     row.setSelected(true);
     paint(row);
-    EXPECT_EQ(at(1, 6), 0x0000FFu);
+    EXPECT_EQ(at(2, 6), 0x0000FFu);
     EXPECT_EQ(at(5, 7), 0x00FFFFu);
+    EXPECT_EQ(at(1, 6), ChoiceItem::kOutlineColor);  // the rim keeps its colour
 
     ChoiceItem plain(u"A", nullptr, kChoiceImplicit, bareStyle());
     plain.setSelected(true);
@@ -152,8 +155,9 @@ TEST_F(MarkPaint, ShortLineIsPaddedAndSetFontChangesMarkAndText) {
     EXPECT_EQ(row.contentHeight(), 12);
     EXPECT_EQ(row.contentWidth(), 12 + 4);
     // top = (8 - 12) / 2 = -2: the disc's widest run at y 3, the text 4 lower.
-    EXPECT_EQ(at(1, 3), ChoiceItem::kDiscColor);
-    EXPECT_EQ(at(1, 2), ChoiceItem::kDiscColor);
+    EXPECT_EQ(at(1, 3), ChoiceItem::kOutlineColor);
+    EXPECT_EQ(at(1, 2), ChoiceItem::kOutlineColor);
+    EXPECT_EQ(at(2, 3), ChoiceItem::kDiscColor);
     EXPECT_EQ(at(13, 5), kText);
     EXPECT_EQ(at(13, 4), kBack);
     EXPECT_EQ(group.getFont(7), nullptr);

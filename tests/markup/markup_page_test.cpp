@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <climits>
 #include <map>
 #include <memory>
@@ -132,14 +131,13 @@ TEST(MarkupPageLoadTest, MarkersResolveInOneWalk) {
     EXPECT_EQ(resolveEncodeMarkers(&host, CString::fromUtf8(ats)).toUtf8(), ats);
     EXPECT_LE(host.lookedAt, ats.size());
 
+    // Every marker looked up once, by its own name: no rescans.
     std::string markers;
     for (int i = 0; i < 200000; ++i) markers += "@x;";
-    const auto start = std::chrono::steady_clock::now();
+    host.lookedAt = 0;
     const CString resolved = resolveEncodeMarkers(&host, CString::fromUtf8(markers));
-    const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(resolved.length(), 400000);
-    // Generous for a loaded machine under sanitizers; the quadratic walk took minutes.
-    EXPECT_LT(took, std::chrono::seconds(40));
+    EXPECT_LE(host.lookedAt, markers.size());
 }
 
 TEST(MarkupPageAttributeTest, LongNameFirstThenAliasInAnyCase) {
@@ -349,18 +347,17 @@ TEST(MarkupPagePrepassTest, CommentsCdataAndInstructionsLeaveTheirTextWhole) {
     EXPECT_EQ(table->getModel()->getValueAt(1, 0).toUtf8(), "plain");
 }
 
+// How long such a page takes is bench_markup's BM_PrepassClosedElements.
 TEST(MarkupPagePrepassTest, ClosingTagsEndTheWalkAtOnce) {
-    // Many closed text elements and balanced tags after them: one walk.
+    // Many closed text elements and balanced tags after them.
     std::string body;
     std::string expected;
     for (int i = 0; i < 20000; ++i) {
         body += "<text>t</text><a href='x'><b>y</b></a>";
         expected += "<text>t</text><a href='x'><b><text>y</text></b></a>";
     }
-    const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(prepass("<zqml><body>" + body + "</body></zqml>") ==
                 "<zqml><body>" + expected + "</body></zqml>");
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 // A control that reports when it is freed.

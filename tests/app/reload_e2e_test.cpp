@@ -1,0 +1,138 @@
+// A page that reloads itself every two seconds, used through the built
+// zqclient headless against the in-process test server: what the user typed,
+// where the focus was and how far the page was scrolled outlast the reloads.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/support/client_fixture.h"
+
+namespace zq {
+namespace {
+
+std::string refreshingPage(const std::string& body) {
+    return test::zqmlDocument("<body onload=\"refresh(2)\">\n" + body + "</body>\n");
+}
+
+const std::string kOrderForm =
+    "<form id=\"f\" action=\"done.zqml\">\n"
+    "<edit name=\"qty\" label=\"Qty\" type=\"num\" maxsize=\"10\"/>\n"
+    "<button caption=\"Send\" onclick=\"submit(f)\"/>\n"
+    "</form>\n";
+
+const std::string kSideForm =
+    "<form id=\"f\" action=\"done.zqml\">\n"
+    "<choicegroup name=\"side\" value=\"B\">\n"
+    "<option caption=\"Buy\" value=\"B\"/><option caption=\"Sell\" value=\"S\"/>\n"
+    "</choicegroup>\n"
+    "<button caption=\"Send\" onclick=\"submit(f)\"/>\n"
+    "</form>\n";
+
+std::string quoteTable() {
+    std::string text = "<table id=\"q\"><th><td>Code</td><td>Price</td></th>";
+    for (int row = 1; row <= 40; ++row) {
+        const std::string n = std::to_string(row);
+        text += "<tr onclick=\"forward(row" + n + ".zqml)\"><td>60" + n + "</td><td>1." + n +
+                "</td></tr>";
+    }
+    return text + "</table>\n";
+}
+
+std::string longText() {
+    std::string text;
+    for (int line = 1; line <= 60; ++line)
+        text += "<text>line " + std::to_string(line) + "</text><br/>\n";
+    return text;
+}
+
+std::string repeat(const std::string& step, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i) text += step;
+    return text;
+}
+
+// Long enough for a reload of the page to fall due.
+constexpr const char* kReloads = "wait 3000\nidle 10000\n";
+
+class ReloadEndToEndTest : public test::ClientFixture {
+protected:
+    ReloadEndToEndTest() : ClientFixture("reload_e2e_") {}
+};
+
+TEST_F(ReloadEndToEndTest, WhatTheUserDidOutlastsTheReloads) {
+    struct Case {
+        const char* name;
+        std::string body;
+        std::string script;  // after the start-up; the reloads are due in it
+        std::function<void()> check;
+        bool reloads = true;  // false: the typing holds them
+    };
+    auto sent = [this](const std::string& query) {
+        return [this, query] {
+            EXPECT_EQ(server_.queriesFor("/done.zqml"), std::vector<std::string>{query});
+        };
+    };
+    const std::vector<Case> cases = {
+        {"typing in a field", kOrderForm,
+         std::string("key down\nchar 100\n") + kReloads + "char 500\n" + kReloads +
+             "key down\nkey enter\n",
+         sent("qty=100500"), false},
+        // The keypad opens right of the field: "4" on its second row, "2" on
+        // its first.
+        {"typing on the soft keyboard", kOrderForm,
+         std::string("key down\ntap 118 75\n") + kReloads + "tap 166 53\n" + kReloads +
+             "key down\nkey enter\n",
+         sent("qty=42"), false},
+        {"soft keyboard open, nothing typed yet", kOrderForm,
+         std::string("key down\nSHOT kb-before\n") + kReloads +
+             "SHOT kb-after\nchar 42\nkey down\nkey enter\n",
+         sent("qty=42")},
+        {"changed, then on the send button over a reload", kOrderForm,
+         std::string("key down\nchar 100500\nkey down\n") + kReloads + kReloads + "key enter\n",
+         sent("qty=100500")},
+        {"another option chosen, then on the send button", kSideForm,
+         std::string("key down\nkey down\nkey enter\nkey down\n") + kReloads + "key enter\n",
+         sent("side=S")},
+        {"row 20 of a long quote table", quoteTable(),
+         repeat("key down\n", 20) + "SHOT table-before\n" + kReloads +
+             "SHOT table-after\nkey enter\n",
+         [this] {
+             EXPECT_EQ(requestsFor("/row20.zqml"), 1);
+             EXPECT_EQ(requestsFor("/row1.zqml"), 0);
+         }},
+        {"scrolled page", longText(),
+         repeat("key down\n", 12) + "SHOT scrolled-before\n" + kReloads + "SHOT scrolled-after\n",
+         [this] {
+             const test::Shot before = load("scrolled-before");
+             const test::Shot after = load("scrolled-after");
+             ASSERT_TRUE(before.image && after.image);
+             int differing = 0;
+             for (int y = 0; y < 280; ++y) {
+                 for (int x = 0; x < 240; ++x) differing += before.at(x, y) != after.at(x, y);
+             }
+             EXPECT_EQ(differing, 0);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server_.clearRequests();
+        server_.writePage("index.zqml", refreshingPage(c.body));
+        server_.writePage("done.zqml", test::zqmlDocument("<body><text>done</text></body>"));
+        std::string script = std::string(kStart) + c.script + kReply;
+        // "SHOT name" lines save the screen as `name`.
+        for (size_t at; (at = script.find("SHOT ")) != std::string::npos;) {
+            const size_t end = script.find('\n', at);
+            script.replace(at, end + 1 - at, shot(script.substr(at + 5, end - at - 5)));
+        }
+        EXPECT_EQ(run(script), 0) << err_;
+        if (c.reloads) {
+            EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
+        }
+        c.check();
+    }
+}
+
+}  // namespace
+}  // namespace zq
