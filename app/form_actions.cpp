@@ -165,7 +165,11 @@ void FormActions::onConfirm(const CString& piece) {
         if (answer == kIdYes) messageBox(kPageChangedText, kConfirmCaption, MessageBoxType::Ok);
         return;
     }
-    host_.onAction(answer == kIdYes ? request->yesAction : request->noAction);
+    if (answer == kIdYes) {
+        host_.onSubmittedAction(request->yesAction);
+    } else {
+        host_.onAction(request->noAction);
+    }
 }
 
 // --- forms --------------------------------------------------------------------------------
@@ -181,9 +185,9 @@ void FormActions::onSubmit(const CString& piece) {
     const CString result = form->submit();
     if (result.isEmpty()) return;
     if (runsActions) {
-        host_.onAction(result);
+        host_.onSubmittedAction(result);
     } else {
-        host_.openUrl({.url = result, .screenId = host_.currentScreenId()});
+        host_.openUrl({.url = result, .screenId = host_.currentScreenId(), .submission = true});
     }
 }
 
@@ -198,7 +202,9 @@ void FormActions::onStockSubmit(const CString& piece) {
     form->setAction(argument.mid(comma + 1));
     const CString result = form->submit();
     host_.useWatchListOf(host_.currentUser());
-    if (!result.isEmpty()) host_.openUrl({.url = result, .screenId = host_.currentScreenId()});
+    if (!result.isEmpty()) {
+        host_.openUrl({.url = result, .screenId = host_.currentScreenId(), .submission = true});
+    }
 }
 
 void FormActions::onSpecialSubmit(const CString& piece) {
@@ -243,7 +249,7 @@ void FormActions::onSpecialSubmit(const CString& piece) {
     addParam(u"codechange", changed);
 
     // The code check runs as a request that blocks input until it answers.
-    host_.openUrl({.url = link, .screenId = host_.currentScreenId()});
+    host_.openUrl({.url = link, .screenId = host_.currentScreenId(), .submission = true});
 }
 
 void FormActions::onReset(const CString& piece) {

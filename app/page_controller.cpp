@@ -360,6 +360,23 @@ void PageController::onAction(const CString& actions) {
     });
 }
 
+void PageController::onSubmittedAction(const CString& actions) {
+    ++submitting_;
+    try {
+        onAction(actions);
+    } catch (...) {
+        --submitting_;
+        throw;
+    }
+    --submitting_;
+}
+
+int PageController::openUrl(const PageRequest& request) {
+    PageRequest asked = request;
+    asked.submission = request.submission || submitting_ > 0;
+    return loader_.openUrl(asked);
+}
+
 void PageController::onEvent(std::unique_ptr<Event> event) {
     eventSource_.reset();
     if (!event) return;
@@ -417,6 +434,8 @@ void PageController::onTextFieldEvent(const TextFieldEvent& event) {
         if (close < 0) close = action.length();
         action = setUrlParamKeepFragment(action.left(close), event.getName(), event.getValue()) +
                  action.mid(close);
+        onSubmittedAction(action);
+        return;
     }
     onAction(action);
 }

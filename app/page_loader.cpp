@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "app/auto_refresh.h"
 #include "app/form_actions.h"
@@ -97,6 +98,7 @@ int PageLoader::openUrl(const PageRequest& request) {
         url, scheme == LinkScheme::Http ? RequestParams::Added : RequestParams::None);
     record.targetScreenId = request.screenId;
     record.replace = request.replace;
+    record.submission = request.submission;
     if (request.showLoading) host_.beginLoading(request.blockInput, record.requestId);
     const Opened opened = openByScheme(scheme, record);
     if (opened != Opened::Sent) host_.requests().cancelFlags().remove(record.requestId);
