@@ -235,15 +235,20 @@ void FormActions::onSpecialSubmit(const CString& piece) {
     }
 
     // The parameters, in this order, encoded as a submit sends them: a typed
-    // '&', '#' or '=' must not start a parameter or a fragment of its own.
+    // '&', '#' or '=' must not start a parameter or a fragment of its own,
+    // and an "encrypt" field never goes out in clear.
     auto addParam = [&link](const CString& name, const CString& value) {
         link = setUrlParamKeepFragment(link, urlEncode(name), urlEncode(value));
     };
-    addParam(first->getName(), code);
-    if (!isBlank(second->getValue())) addParam(second->getName(), second->getValue());
+    auto addField = [&](Item& item, const CString& value) {
+        addParam(dynamic_cast<Inputable&>(item).getName(), form->valueToSend(item, value));
+    };
+    addField(*firstItem, code);
+    if (!isBlank(second->getValue())) addField(*secondItem, second->getValue());
     if (form->fields().size() > 2) {
-        auto* third = dynamic_cast<Inputable*>(form->fields()[2]);
-        if (third && !isBlank(third->getValue())) addParam(third->getName(), third->getValue());
+        Item* thirdItem = form->fields()[2];
+        auto* third = dynamic_cast<Inputable*>(thirdItem);
+        if (third && !isBlank(third->getValue())) addField(*thirdItem, third->getValue());
     }
     addParam(u"id", source->getId());
     addParam(u"codechange", changed);

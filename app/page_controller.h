@@ -270,6 +270,8 @@ private:
     CString resolveLinkOn(const CString& link, const CString* pageUrl, const CString* pageBase);
     // The value of a "system." request key; empty leaves the key out.
     CString requestSystemValue(const CString& key) const;
+    // A field's value as its form sends it (encoded when the field asks).
+    CString valueToSend(Item* field, const CString& value);
 
     std::shared_ptr<const int> uiAnchor_ = std::make_shared<const int>(0);
     bool loginFlag_ = false;
