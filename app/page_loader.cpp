@@ -432,11 +432,27 @@ void PageLoader::openTemplate(const CString& link, int screenId, bool replace) {
 void PageLoader::sendSmsUrl(const CString& link) {
     if (Screen* screen = host_.currentScreen()) screen->stopLoading(LoadingState::kAnyRequest);
     if (!smsSender_) smsSender_ = std::make_unique<SmsSender>(deviceServices());
-    smsSender_->start(SmsJob::fromLink(link), [](const SmsReport& report) {
-        const CString summary = report.summary();
-        postToUi([summary] { messageBox(summary, kInfoCaption, MessageBoxType::Ok); });
+    // The report comes after the notice: one that is in while the notice
+    // is up waits for it to close (UI thread only).
+    struct Notice {
+        bool open = true;
+        std::vector<CString> heldReports;
+    };
+    auto notice = std::make_shared<Notice>();
+    smsSender_->start(SmsJob::fromLink(link), [notice](const SmsReport& report) {
+        postToUi([notice, summary = report.summary()] {
+            if (notice->open) {
+                notice->heldReports.push_back(summary);
+            } else {
+                messageBox(summary, kInfoCaption, MessageBoxType::Ok);
+            }
+        });
     });
     messageBox(kSmsNotice, kInfoCaption, MessageBoxType::Ok);
+    notice->open = false;
+    for (const CString& summary : std::exchange(notice->heldReports, {})) {
+        messageBox(summary, kInfoCaption, MessageBoxType::Ok);
+    }
 }
 
 void PageLoader::loadSecondDocument(const std::string& document, int secondKind, int serial,
