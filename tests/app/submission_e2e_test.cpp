@@ -104,28 +104,26 @@ TEST_F(SubmissionTest, ALateReplyResendsOnlyAPageLinkAndNeverASubmission) {
                 }
                 // Only a framed page link is sent again.
                 const bool resent = !gateway && !kind.submission;
-                ASSERT_TRUE(pumpUntil([&] {
-                    return resent ? repliesSentFor("/done.zqml") == 1 : !boxes().empty();
-                }));
+                ASSERT_TRUE(pumpUntil(
+                    [&] { return resent ? repliesSentFor("/done.zqml") == 1 : !boxes().empty(); }));
                 server_.releaseDelayedReplies();
-                ASSERT_TRUE(pumpUntil([&] {
-                    return repliesSentFor("/done.zqml") == (resent ? 2u : 1u);
-                }));
+                ASSERT_TRUE(
+                    pumpUntil([&] { return repliesSentFor("/done.zqml") == (resent ? 2u : 1u); }));
                 EXPECT_EQ(requestsFor("/done.zqml"), resent ? 2 : 1);
                 if (resent) {
                     EXPECT_TRUE(pumpUntil([&] { return shows("/done.zqml"); }));
                     EXPECT_EQ(boxes(), std::vector<std::string>{});
                     continue;
                 }
-                EXPECT_EQ(boxes(), std::vector<std::string>{kind.submission ? unknown
-                                                                            : kTimeoutText});
+                EXPECT_EQ(boxes(),
+                          std::vector<std::string>{kind.submission ? unknown : kTimeoutText});
                 // The framed connection still brings the late reply; the
                 // gateway's exchange ended at the wait.
                 if (!gateway) {
                     EXPECT_TRUE(pumpUntil([&] { return shows("/done.zqml"); }));
                 } else {
-                    EXPECT_TRUE(pumpUntil(
-                        [&] { return controller_->requests().pendingTable().idle(); }));
+                    EXPECT_TRUE(
+                        pumpUntil([&] { return controller_->requests().pendingTable().idle(); }));
                     EXPECT_TRUE(shows("/form.zqml"));
                 }
                 EXPECT_EQ(requestsFor("/done.zqml"), 1);
