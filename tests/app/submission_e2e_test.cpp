@@ -156,5 +156,17 @@ TEST_F(SubmissionTest, ALateSubmissionReplyIsDroppedOnceItsPageIsLeft) {
     EXPECT_EQ(requestsFor("/done.zqml"), 1);
 }
 
+// Through a gateway that cannot be reached nothing went out: the user may
+// send it again.
+TEST_F(SubmissionTest, ASubmissionThatNeverLeftIsAnOrdinaryFailure) {
+    useServer(true);
+    ASSERT_NO_FATAL_FAILURE(showForm(kShortWaitMs));
+    ASSERT_TRUE(server_.setRefusing(true));
+    ASSERT_NO_FATAL_FAILURE(runFromField("st(f)"));
+    ASSERT_TRUE(pumpUntil([&] { return !boxes().empty(); }));
+    EXPECT_EQ(boxes(), std::vector<std::string>{kTimeoutText});
+    EXPECT_EQ(requestsFor("/done.zqml"), 0);
+}
+
 }  // namespace
 }  // namespace zq
