@@ -39,6 +39,9 @@ struct PageRequest {
     bool replace = false;
     bool showLoading = true;
     bool blockInput = true;
+    // It carries what the user sent: it goes out once, never again after a
+    // late reply.
+    bool submission = false;
 };
 
 // Where the controller finds its files.
@@ -75,6 +78,9 @@ public:
     virtual int openUrl(const PageRequest& request) = 0;
     // Runs an action string through the dispatcher.
     virtual void onAction(const CString& actions) = 0;
+    // The same for an action the user sends (a confirmed one, or one a form
+    // built from its values): every request it opens is a submission.
+    virtual void onSubmittedAction(const CString& actions) = 0;
     virtual void goHistory(int offset) = 0;
     virtual PageHistory& history() = 0;
     // Shows an entry of the history.

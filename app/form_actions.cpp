@@ -165,7 +165,11 @@ void FormActions::onConfirm(const CString& piece) {
         if (answer == kIdYes) messageBox(kPageChangedText, kConfirmCaption, MessageBoxType::Ok);
         return;
     }
-    host_.onAction(answer == kIdYes ? request->yesAction : request->noAction);
+    if (answer == kIdYes) {
+        host_.onSubmittedAction(request->yesAction);
+    } else {
+        host_.onAction(request->noAction);
+    }
 }
 
 // --- forms --------------------------------------------------------------------------------
@@ -181,9 +185,9 @@ void FormActions::onSubmit(const CString& piece) {
     const CString result = form->submit();
     if (result.isEmpty()) return;
     if (runsActions) {
-        host_.onAction(result);
+        host_.onSubmittedAction(result);
     } else {
-        host_.openUrl({.url = result, .screenId = host_.currentScreenId()});
+        host_.openUrl({.url = result, .screenId = host_.currentScreenId(), .submission = true});
     }
 }
 
@@ -198,7 +202,9 @@ void FormActions::onStockSubmit(const CString& piece) {
     form->setAction(argument.mid(comma + 1));
     const CString result = form->submit();
     host_.useWatchListOf(host_.currentUser());
-    if (!result.isEmpty()) host_.openUrl({.url = result, .screenId = host_.currentScreenId()});
+    if (!result.isEmpty()) {
+        host_.openUrl({.url = result, .screenId = host_.currentScreenId(), .submission = true});
+    }
 }
 
 void FormActions::onSpecialSubmit(const CString& piece) {
@@ -229,21 +235,26 @@ void FormActions::onSpecialSubmit(const CString& piece) {
     }
 
     // The parameters, in this order, encoded as a submit sends them: a typed
-    // '&', '#' or '=' must not start a parameter or a fragment of its own.
+    // '&', '#' or '=' must not start a parameter or a fragment of its own,
+    // and an "encrypt" field never goes out in clear.
     auto addParam = [&link](const CString& name, const CString& value) {
         link = setUrlParamKeepFragment(link, urlEncode(name), urlEncode(value));
     };
-    addParam(first->getName(), code);
-    if (!isBlank(second->getValue())) addParam(second->getName(), second->getValue());
+    auto addField = [&](Item& item, const CString& value) {
+        addParam(dynamic_cast<Inputable&>(item).getName(), form->valueToSend(item, value));
+    };
+    addField(*firstItem, code);
+    if (!isBlank(second->getValue())) addField(*secondItem, second->getValue());
     if (form->fields().size() > 2) {
-        auto* third = dynamic_cast<Inputable*>(form->fields()[2]);
-        if (third && !isBlank(third->getValue())) addParam(third->getName(), third->getValue());
+        Item* thirdItem = form->fields()[2];
+        auto* third = dynamic_cast<Inputable*>(thirdItem);
+        if (third && !isBlank(third->getValue())) addField(*thirdItem, third->getValue());
     }
     addParam(u"id", source->getId());
     addParam(u"codechange", changed);
 
     // The code check runs as a request that blocks input until it answers.
-    host_.openUrl({.url = link, .screenId = host_.currentScreenId()});
+    host_.openUrl({.url = link, .screenId = host_.currentScreenId(), .submission = true});
 }
 
 void FormActions::onReset(const CString& piece) {

@@ -360,6 +360,34 @@ void PageController::onAction(const CString& actions) {
     });
 }
 
+CString PageController::valueToSend(Item* field, const CString& value) {
+    if (!field) return value;
+    PageEntry* entry = currentEntry_;
+    FormSubmission* form = entry && entry->page ? formOf(*entry->page, field) : nullptr;
+    if (form) return form->valueToSend(*field, value);
+    // A field outside any form is sent as a form without an encryption code would.
+    return FormSubmission(CString(), CString(), CString(), CString(), CString(), CString(), {},
+                          this)
+        .valueToSend(*field, value);
+}
+
+void PageController::onSubmittedAction(const CString& actions) {
+    ++submitting_;
+    try {
+        onAction(actions);
+    } catch (...) {
+        --submitting_;
+        throw;
+    }
+    --submitting_;
+}
+
+int PageController::openUrl(const PageRequest& request) {
+    PageRequest asked = request;
+    asked.submission = request.submission || submitting_ > 0;
+    return loader_.openUrl(asked);
+}
+
 void PageController::onEvent(std::unique_ptr<Event> event) {
     eventSource_.reset();
     // What a reload puts back raised its actions when the user did it.
@@ -416,8 +444,13 @@ void PageController::onTextFieldEvent(const TextFieldEvent& event) {
         startsWithNoCase(action, CString(u"gettablerow"))) {
         int close = action.find(u')');
         if (close < 0) close = action.length();
-        action = setUrlParamKeepFragment(action.left(close), event.getName(), event.getValue()) +
-                 action.mid(close);
+        // Encoded as a submit sends it: a typed '&' or '#' must not cut it.
+        action =
+            setUrlParamKeepFragment(action.left(close), urlEncode(event.getName()),
+                                    urlEncode(valueToSend(event.getSource(), event.getValue()))) +
+            action.mid(close);
+        onSubmittedAction(action);
+        return;
     }
     onAction(action);
 }

@@ -221,7 +221,8 @@ public:
     // Page loading and the pages of replies (page_loader.h); what it does
     // beyond the interfaces below is asked of it directly.
     PageLoader& pageLoader() { return loader_; }
-    int openUrl(const PageRequest& request) override { return loader_.openUrl(request); }
+    // Inside onSubmittedAction every request is a submission.
+    int openUrl(const PageRequest& request) override;
     void makeCurrent(PageEntry* entry) override { loader_.makeCurrent(entry); }
     void showPage(std::unique_ptr<PageEntry> entry, int screenId, bool replace,
                   const CancelFlag& cancelFlag) override {
@@ -239,6 +240,7 @@ public:
     void onTextFieldEvent(const TextFieldEvent& event);
     // The action dispatcher (action_dispatcher.cpp) calls these handlers.
     void onAction(const CString& actions) override;
+    void onSubmittedAction(const CString& actions) override;
     FormActions& formActions() override { return formActions_; }
     NavigationActions& navigationActions() override { return navigationActions_; }
     InputActions& inputActions() { return inputActions_; }
@@ -268,6 +270,8 @@ private:
     CString resolveLinkOn(const CString& link, const CString* pageUrl, const CString* pageBase);
     // The value of a "system." request key; empty leaves the key out.
     CString requestSystemValue(const CString& key) const;
+    // A field's value as its form sends it (encoded when the field asks).
+    CString valueToSend(Item* field, const CString& value);
 
     std::shared_ptr<const int> uiAnchor_ = std::make_shared<const int>(0);
     bool loginFlag_ = false;
@@ -296,6 +300,8 @@ private:
     // (soft keys, onload) may still read it, so it reads null once the item
     // dies.
     ItemRef eventSource_;
+    // Actions the user sends running now (onSubmittedAction).
+    int submitting_ = 0;
     // Written by the markup "memsave" element.
     std::map<CString, CString> memoryValues_;
     CString languageName_{u"gb2312"};

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "app/auto_refresh.h"
 #include "app/form_actions.h"
@@ -97,6 +98,7 @@ int PageLoader::openUrl(const PageRequest& request) {
         url, scheme == LinkScheme::Http ? RequestParams::Added : RequestParams::None);
     record.targetScreenId = request.screenId;
     record.replace = request.replace;
+    record.submission = request.submission;
     if (request.showLoading) host_.beginLoading(request.blockInput, record.requestId);
     const Opened opened = openByScheme(scheme, record);
     if (opened != Opened::Sent) host_.requests().cancelFlags().remove(record.requestId);
@@ -447,11 +449,27 @@ void PageLoader::openTemplate(const CString& link, int screenId, bool replace) {
 void PageLoader::sendSmsUrl(const CString& link) {
     if (Screen* screen = host_.currentScreen()) screen->stopLoading(LoadingState::kAnyRequest);
     if (!smsSender_) smsSender_ = std::make_unique<SmsSender>(deviceServices());
-    smsSender_->start(SmsJob::fromLink(link), [](const SmsReport& report) {
-        const CString summary = report.summary();
-        postToUi([summary] { messageBox(summary, kInfoCaption, MessageBoxType::Ok); });
+    // The report comes after the notice: one that is in while the notice
+    // is up waits for it to close (UI thread only).
+    struct Notice {
+        bool open = true;
+        std::vector<CString> heldReports;
+    };
+    auto notice = std::make_shared<Notice>();
+    smsSender_->start(SmsJob::fromLink(link), [notice](const SmsReport& report) {
+        postToUi([notice, summary = report.summary()] {
+            if (notice->open) {
+                notice->heldReports.push_back(summary);
+            } else {
+                messageBox(summary, kInfoCaption, MessageBoxType::Ok);
+            }
+        });
     });
     messageBox(kSmsNotice, kInfoCaption, MessageBoxType::Ok);
+    notice->open = false;
+    for (const CString& summary : std::exchange(notice->heldReports, {})) {
+        messageBox(summary, kInfoCaption, MessageBoxType::Ok);
+    }
 }
 
 void PageLoader::loadSecondDocument(const std::string& document, int secondKind, int serial,

@@ -72,6 +72,13 @@ enum class RequestParams { Added, None };
 
 class PageRequests {
 public:
+    // Said when a request that carries what the user sent got no reply in
+    // time: it reached the server or not, so sending it again could act twice.
+    static constexpr const char16_t* kOutcomeUnknownText =
+        u"网络超时，提交结果未知。请先查询确认结果，切勿重复提交！";
+    // Submissions kept for a late reply at most.
+    static constexpr size_t kMaxLateSubmissions = 8;
+
     explicit PageRequests(PageController& controller);
     // Cancels the picture fetches and ends the session; the controller
     // calls shutDown first, while its screens are gone but its state stands.
@@ -152,8 +159,12 @@ public:
     // id 0 settles `carrierId` (the HTTP exchange that brought it); a page
     // with id 0 on the framed connection settles the oldest request there.
     bool onData(std::span<const uint8_t> message, int carrierId = kNoCarrier);
+    // The user hears of it when the shown screen waited for it. A framed
+    // submission stays known, so that a late reply on the connection is still
+    // shown while the screen that sent it is.
     void onFailure(const RequestRecord& request);
-    // Sends the request again under a new id.
+    // Sends the request again under a new id; a submission is never sent
+    // again and fails instead.
     void onRetry(const RequestRecord& request);
     // The load in progress is cancelled: the newest request, the one the
     // shown screen loads for and every synchronous fetch its page build waits
@@ -211,6 +222,8 @@ private:
     RequestIdSet syncFetches_;
     // Declared before the session, so that they outlive the session's threads.
     PendingRequestTable pending_;
+    // Framed submissions past their reply wait, whose reply may still come.
+    PendingRequestTable lateSubmissions_;
     ReplyListener replyListener_{*this};
     // Shared only with a synchronous fetch that waits, in which the session
     // may be replaced. Written on the UI thread under sessionMutex_, which a

@@ -117,6 +117,7 @@ bool PageRequests::onData(std::span<const uint8_t> message, int carrierId) {
     std::optional<RequestRecord> taken;
     if (head.requestId != 0) {
         taken = pending_.take(head.requestId);
+        if (!taken) taken = lateSubmissions_.take(head.requestId);
         if (!taken) return false;
     } else if (carrierId != kNoCarrier) {
         taken = pending_.take(carrierId);
@@ -205,16 +206,33 @@ void PageRequests::onFailure(const RequestRecord& request) {
         storeSyncReply(requestId, std::nullopt);
         return;
     }
+    // What the user sent may have been acted on: they are told so, not asked
+    // to send it again. The framed connection stays open, so its reply may
+    // still come.
+    const bool unknownOutcome = request.submission;
+    if (unknownOutcome && request.route == RequestRoute::Framed) {
+        while (lateSubmissions_.size() >= kMaxLateSubmissions) {
+            lateSubmissions_.takeOldest(RequestRoute::Framed);
+        }
+        lateSubmissions_.insert(request);
+    }
     // Only a screen still waiting for this request hears of it.
-    controller_.postToController([requestId](PageController& c) {
+    controller_.postToController([requestId, unknownOutcome](PageController& c) {
         Screen* screen = c.currentScreen();
         if (screen && screen->stopLoading(requestId)) {
-            messageBox(kTimeoutText, kInfoCaption, MessageBoxType::Ok);
+            messageBox(unknownOutcome ? kOutcomeUnknownText : kTimeoutText, kInfoCaption,
+                       MessageBoxType::Ok);
         }
     });
 }
 
 void PageRequests::onRetry(const RequestRecord& request) {
+    // The first copy reached the server, or may have: a second would be
+    // a second order.
+    if (request.submission) {
+        onFailure(request);
+        return;
+    }
     HttpSession* session = liveSession_.load();
     if (!session) return;
 

@@ -1,5 +1,6 @@
 #include "markup/form_submission.h"
 
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -115,18 +116,21 @@ bool FormSubmission::fieldValue(Item& item, Inputable& input, CString& value) {
         userFieldName_.equalsNoCase(item.getId())) {
         context_->setCurrentUser(value);
     }
-    if (!field) return true;
-    if (text && field->isValueDecoded()) {
-        value = FieldEncoder::withDefaultKeys(value).encodeValue();
-    } else if (context_ && field->getEncrypt().equalsNoCase(u"true")) {
-        value = encodeWithSessionKeys(value);
-    }
+    value = valueToSend(item, value);
     return true;
 }
 
-CString FormSubmission::encodeWithSessionKeys(const CString& value) const {
-    return FieldEncoder(context_->formSnKey(), context_->formDnKey(), encryptcode_, value)
-        .encodeValue();
+CString FormSubmission::valueToSend(Item& item, const CString& value) const {
+    const FormField* field = formFieldOf(&item);
+    if (!field) return value;
+    if (isKind(field, InputKind::TextField) && field->isValueDecoded()) {
+        return FieldEncoder::withDefaultKeys(value).encodeValue();
+    }
+    if (context_ && field->getEncrypt().equalsNoCase(u"true")) {
+        return FieldEncoder(context_->formSnKey(), context_->formDnKey(), encryptcode_, value)
+            .encodeValue();
+    }
+    return value;
 }
 
 void FormSubmission::reset() {
@@ -154,6 +158,15 @@ FormSubmission* findFormByName(MarkupPage& page, const CString& id) {
 FormSubmission* lastForm(MarkupPage& page) {
     const auto& forms = pageForms(page);
     return forms.empty() ? nullptr : forms.back().get();
+}
+
+FormSubmission* formOf(MarkupPage& page, const Item* field) {
+    if (!field) return nullptr;
+    for (const std::unique_ptr<FormSubmission>& form : pageForms(page)) {
+        const std::vector<Item*>& fields = form->fields();
+        if (std::find(fields.begin(), fields.end(), field) != fields.end()) return form.get();
+    }
+    return nullptr;
 }
 
 std::vector<Item*>& collectedItems(MarkupPage& page) { return page.state<FormState>().collected; }

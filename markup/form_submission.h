@@ -76,12 +76,15 @@ public:
     const CString& userFieldName() const { return userFieldName_; }
     void setUserFieldName(const CString& name) { userFieldName_ = name; }
     FormContext* context() const { return context_; }
+    // `value` of `field` as this form sends it, before URL encoding:
+    // encoded when the field asks for it. Every road that sends a field's
+    // value goes through here.
+    CString valueToSend(Item& field, const CString& value) const;
 
 private:
     // The value as sent, before URL encoding; false when the field's rule
     // refused it.
     bool fieldValue(Item& item, Inputable& input, CString& value);
-    CString encodeWithSessionKeys(const CString& value) const;
 
     std::vector<Item*> fields_;
     CString name_;
@@ -103,6 +106,8 @@ const std::vector<std::unique_ptr<FormSubmission>>& pageForms(MarkupPage& page);
 FormSubmission* findFormByName(MarkupPage& page, const CString& id);
 // The form created last; null when the page has none.
 FormSubmission* lastForm(MarkupPage& page);
+// The first form that has `field` among its fields; null when none has.
+FormSubmission* formOf(MarkupPage& page, const Item* field);
 // The controls a form built, in build order, for the tab builders; links of
 // a form inside a tab page are among them. Callers empty it before they
 // build a form and take what they need after.

@@ -275,9 +275,11 @@ void HttpSession::runHttpRequest(const RequestRecord& request, HttpCancel& cance
         return;
     }
     const HttpGateway gateway = request.directHttp ? hostOf(request.url) : this->gateway();
+    bool sent = false;
     auto exchange = [&](HttpExchangeResult& result) {
         const bool ok =
             httpExchange(request.url, gateway, replyWaitMs_.load(), result, cancel) != 0;
+        sent = sent || result.bytesSent > 0;
         bytesSent_.fetch_add(result.bytesSent);
         bytesReceived_.fetch_add(result.bytesReceived);
         if (result.errorCode != 0) errors_.setError(result.errorCode, kNetworkFailureText);
@@ -316,8 +318,10 @@ void HttpSession::runHttpRequest(const RequestRecord& request, HttpCancel& cance
             }
         }
     }
-    // Unless the listener settled it, the request failed.
+    // Unless the listener settled it, the request failed. One that never
+    // left cannot have been acted on.
     if (std::optional<RequestRecord> taken = table_.take(request.requestId)) {
+        if (!sent) taken->submission = false;
         settle(*taken, false);
     }
 }

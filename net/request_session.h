@@ -90,8 +90,11 @@ struct RequestRecord {
     CString link;             // the address as the page asked for it, without
                               // request parameters; empty: url
     int requestId = -1;
-    uint32_t tick = 0;                        // tickCount() when recorded
-    bool retried = false;                     // a resend: no second retry
+    uint32_t tick = 0;     // tickCount() when recorded
+    bool retried = false;  // a resend: no second retry
+    // Carries what the user sent (a form's values, a confirmed action): the
+    // server may act on it, so it is never sent a second time.
+    bool submission = false;
     bool synchronous = false;                 // a fetchAndWait request
     RequestRoute route = RequestRoute::None;  // set by the session
     // A picture: only picture data answers it, and it never waits behind

@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "app/page_controller.h"
 #include "app/speed_test_item.h"
@@ -308,14 +310,20 @@ TEST_F(AutoRefreshServerTest, ACountdownWaitsWhileTheUsersRequestIsPending) {
 TEST_F(AutoRefreshServerTest, AnAlertOpenedDuringAReloadKeepsTheScreenUntilAnswered) {
     ASSERT_NO_FATAL_FAILURE(showR());
     PageEntry* before = controller_->currentEntry();
-    server_.setLateDelayMs(300);
-    server_.setFault(testserver::Fault::Late, 1);
+    server_.delayNextReply("/r.zqml", 30000);
     controller_->onAction(u"rf(0)");
     ASSERT_TRUE(pumpUntil([&] { return server_.requests().size() == 2; }));
     controller_->onAction(u"al(Hi,1)");
     Displayable* alert = display_->getCurrent();
     ASSERT_NE(alert, controller_->currentScreen());
-    pumpUntil([] { return false; }, 1000);
+    // The reload's reply goes out now and is taken in.
+    server_.releaseDelayedReplies();
+    ASSERT_TRUE(pumpUntil([&] {
+        const std::vector<std::string> sent = server_.repliesSent();
+        return std::count(sent.begin(), sent.end(), "/r.zqml") == 2 &&
+               controller_->requests().pendingTable().idle();
+    }));
+    executor_.runPending();
     EXPECT_EQ(display_->getCurrent(), alert);
     // Its "返" key closes it; the reloaded page comes after.
     pressKey(kKeySoftRight);

@@ -46,12 +46,15 @@ TEST_F(BoxesEndToEndTest, EnterOnTheBoxesALinkOpensAnswersThemOnce) {
                                          "<a href=\"sms://10086#hello\">sms</a>\n"));
     std::string script = kStart;
     script += "key down\nkey enter\n" + shot("01-too-large") + "key enter\nwait 300\n";
-    // The SMS link: its notice, then the report of the sending thread.
-    script += "key down\nkey enter\n" + shot("02-sending") + "key enter\nidle 10000\n";
+    // The SMS link: its notice, then the report of the sending thread, also
+    // when the report is in while the notice is up.
+    script += "key down\nkey enter\nidle 10000\n" + shot("02-sending") + "key enter\nidle 10000\n";
     script += shot("03-report") + "key enter\nwait 500\n" + shot("04-page");
     EXPECT_EQ(run(script), 0) << err_;
     EXPECT_EQ(boxesWith(CString(MarkupPage::kPageTooLargeText).toUtf8()), 1u) << err_;
     EXPECT_EQ(boxesWith("短信发送中"), 1u) << err_;
+    EXPECT_EQ(boxesWith("成功发送"), 1u) << err_;
+    EXPECT_LT(err_.find("短信发送中"), err_.find("成功发送")) << err_;
     EXPECT_EQ(boxesWith("[信息提示]"), 3u) << err_;
     const std::optional<std::string> outbox = readFile(device() / "sms-outbox.txt");
     ASSERT_TRUE(outbox) << err_;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -13,6 +14,7 @@
 #include "app/contact_picker.h"
 #include "app/page_controller.h"
 #include "items/choice_group.h"
+#include "items/text_field.h"
 #include "markup/form_submission.h"
 #include "platform/device_services.h"
 #include "platform/message_box.h"
@@ -212,6 +214,41 @@ TEST_F(FormActions, SpecialSubmitTruthTable) {
     EXPECT_EQ(lastUrl(),
               "file://code.zqml?code=600000&s%26x=1+2&third=a%23b+c%26d%3De%2Bf%25g%E4%B8%AD"
               "&id=b%3Dn&codechange=1#top");
+}
+
+// Regression: "sm" and a field's own action sent a field marked "encrypt" in
+// clear, where "st" of the same form encodes it.
+TEST_F(FormActions, AnEncryptedFieldTravelsEncodedOnEveryRoad) {
+    struct Road {
+        const char* name;
+        std::function<void(FakeInput& pwd, Item& button)> send;
+    };
+    const Road roads[] = {
+        {"submit", [&](FakeInput&, Item&) { run("st(last)"); }},
+        {"special submit",
+         [&](FakeInput&, Item& button) { eventFrom(&button, "sm(file://code.zqml)"); }},
+        {"field action",
+         [&](FakeInput& pwd, Item&) {
+             controller_->onEvent(std::make_unique<TextFieldEvent>(
+                 CString(u"forward(file://code.zqml)"), &pwd, pwd.getName(), pwd.getValue()));
+         }},
+    };
+    std::vector<std::string> sent;
+    for (const Road& road : roads) {
+        SCOPED_TRACE(road.name);
+        open("form.zqml");
+        field(InputKind::TextField, "code", "code", "600000", "last");
+        FakeInput& pwd = field(InputKind::TextField, "pwd", "pwd", "pw#&=1", "last");
+        pwd.encrypt = CString(u"true");
+        road.send(pwd, field(InputKind::ChoiceGroup, "btn", "", ""));
+        const std::string url = lastUrl();
+        const size_t at = url.find("pwd=");
+        ASSERT_NE(at, std::string::npos) << url;
+        sent.push_back(url.substr(at, url.find('&', at) - at));
+        EXPECT_EQ(sent.back().find("pw%23"), std::string::npos) << url;
+    }
+    EXPECT_EQ(sent[1], sent[0]);
+    EXPECT_EQ(sent[2], sent[0]);
 }
 
 TEST_F(FormActions, HideShowAndFocusFindItemsById) {

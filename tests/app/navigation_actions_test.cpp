@@ -41,6 +41,9 @@ public:
         return 0;
     }
     void onAction(const CString& actions) override { log.push_back("run " + actions.toUtf8()); }
+    void onSubmittedAction(const CString& actions) override {
+        log.push_back("send " + actions.toUtf8());
+    }
     void goHistory(int offset) override { log.push_back("history " + std::to_string(offset)); }
     PageHistory& history() override { return pages; }
     void makeCurrent(PageEntry*) override {}

@@ -3,8 +3,10 @@
 // download that cannot come says so, and the first page can be retried.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/page_loader.h"
 #include "platform/files.h"
@@ -29,6 +31,10 @@ protected:
         return err_;
     }
     static std::string said(const char16_t* text) { return CString(text).toUtf8(); }
+    int repliesSentFor(const std::string& path) const {
+        const std::vector<std::string> sent = server_.repliesSent();
+        return static_cast<int>(std::count(sent.begin(), sent.end(), path));
+    }
 };
 
 // A page reached from "/sub/" took its relative names from there: its
@@ -80,8 +86,10 @@ TEST_F(PageNamesClientTest, ASelfRedirectStopsAndSaysSo) {
     server_.writePage("index.zqml",
                       "<zqml><body onload=\"forward(/loop.zqml)\"><text>i</text></body></zqml>");
     server_.writePage("loop.zqml", "<zqml><redirectfile url=\"loop.zqml\"/><body/></zqml>");
-    std::string err = run("/index.zqml", std::string(kStart) + kReply + "wait 1000\n");
+    // Idle once the last reply the server sent is in.
+    std::string err = run("/index.zqml", std::string(kStart) + kReply + kReply);
     EXPECT_EQ(requestsFor("/loop.zqml"), 21) << err;
+    EXPECT_EQ(repliesSentFor("/loop.zqml"), 21) << err;
     EXPECT_NE(err.find(said(PageLoader::kTooManyRedirectsText)), std::string::npos) << err;
 
     // As the first page: said, then start-up goes on to the local index.

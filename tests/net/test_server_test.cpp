@@ -309,6 +309,35 @@ TEST(TestServerGateway, AcceptsWhatAProxySends) {
     EXPECT_EQ(server.requests().at(1).url, "http://srv.example/p.zqml");
 }
 
+// A reply held back is the next one to its path only; it goes out when
+// released, and the server says so.
+TEST(TestServerFaults, AHeldReplyGoesOutWhenReleasedAndIsReported) {
+    test::TestServer server;
+    server.writePage("h.zqml", "held");
+    server.writePage("o.zqml", "other");
+    server.delayNextReply("/h.zqml", 60000);
+    RawClient held;
+    RawClient other;
+    ASSERT_EQ(held.connect(server.framedPort()).status, IoStatus::Ok);
+    ASSERT_EQ(other.connect(server.framedPort()).status, IoStatus::Ok);
+    ASSERT_TRUE(held.sendFrame(server.urlFor("/h.zqml?pageid=1")));
+    ASSERT_TRUE(server.waitForRequests(1, kWaitMs));
+    // Another path, and the same path again, are not held.
+    ASSERT_TRUE(other.sendFrame(server.urlFor("/o.zqml?pageid=2")));
+    EXPECT_EQ(decodeReply(other.nextBody()).value_or(PeerReply{}).text, "other");
+    ASSERT_TRUE(other.sendFrame(server.urlFor("/h.zqml?pageid=3")));
+    EXPECT_EQ(decodeReply(other.nextBody()).value_or(PeerReply{}).text, "held");
+    ASSERT_TRUE(server.waitForRepliesSent("/h.zqml", 1, kWaitMs));
+    EXPECT_EQ(server.repliesSent(), (std::vector<std::string>{"/o.zqml", "/h.zqml"}));
+
+    server.releaseDelayedReplies();
+    ASSERT_TRUE(server.waitForRepliesSent("/h.zqml", 2, kWaitMs));
+    const auto late = decodeReply(held.nextBody());
+    ASSERT_TRUE(late);
+    EXPECT_EQ(late->requestId, 1);
+    EXPECT_EQ(late->text, "held");
+}
+
 TEST(TestServerFaults, FramedRepliesMisbehaveAsTold) {
     test::TestServer server;
     server.writePage("f.zqml", pageLikeText(2000));

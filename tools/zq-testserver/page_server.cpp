@@ -234,13 +234,49 @@ void PageServer::setSlowPath(const std::string& prefix, uint32_t ms) {
     }
 }
 
-uint32_t PageServer::slowDelayFor(const std::string& path) const {
+void PageServer::delayNextReply(const std::string& path, uint32_t ms) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    delayedReplies_[path] = ms;
+}
+
+PageServer::ReplyDelay PageServer::replyDelayFor(const std::string& path) {
     std::lock_guard<std::mutex> lock(mutex_);
     uint32_t delay = 0;
     for (const auto& [prefix, ms] : slowPaths_) {
         if (path.compare(0, prefix.size(), prefix) == 0) delay = std::max(delay, ms);
     }
-    return delay;
+    if (auto once = delayedReplies_.find(path); once != delayedReplies_.end()) {
+        delay = std::max(delay, once->second);
+        delayedReplies_.erase(once);
+    }
+    return {delay, releases_};
+}
+
+void PageServer::releaseDelayedReplies() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++releases_;
+    changed_.notify_all();
+}
+
+void PageServer::noteReplySent(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (repliesSent_.size() >= kMaxLoggedRequests) repliesSent_.erase(repliesSent_.begin());
+    repliesSent_.push_back(path);
+    changed_.notify_all();
+}
+
+std::vector<std::string> PageServer::repliesSent() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return repliesSent_;
+}
+
+bool PageServer::waitForRepliesSent(const std::string& path, size_t count,
+                                    uint32_t timeoutMs) const {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+        return static_cast<size_t>(std::count(repliesSent_.begin(), repliesSent_.end(), path)) >=
+               count;
+    });
 }
 
 bool PageServer::setRefusing(bool refusing) {
@@ -270,6 +306,7 @@ bool PageServer::waitForRequests(size_t count, uint32_t timeoutMs) const {
 void PageServer::clearRequests() {
     std::lock_guard<std::mutex> lock(mutex_);
     requests_.clear();
+    repliesSent_.clear();
 }
 
 size_t PageServer::openConnections() const {

@@ -124,6 +124,11 @@ public:
     // once), as from a slow back end; the other replies are not held up
     // unless they share a framed connection with them.
     void setSlowPath(const std::string& prefix, uint32_t ms);
+    // The next reply to exactly `path` (that one only) comes `ms` later, or
+    // when the delayed replies are released, whichever is first.
+    void delayNextReply(const std::string& path, uint32_t ms);
+    // The replies held back now (delayNextReply, setSlowPath) go out.
+    void releaseDelayedReplies();
     // Refusing closes both listeners and every open connection, so a
     // connect is refused; ending it listens on the same ports again. Takes
     // effect before the call returns (false when it could not).
@@ -139,6 +144,13 @@ public:
     // Waits until at least `count` requests have come in (false at the timeout).
     bool waitForRequests(size_t count, uint32_t timeoutMs) const;
     void clearRequests();
+    // The paths of the replies sent whole (faults that mangle or hold back
+    // a reply do not count), in the order they went out; cleared with the
+    // requests.
+    std::vector<std::string> repliesSent() const;
+    // Waits until at least `count` replies to `path` have gone out (false at
+    // the timeout).
+    bool waitForRepliesSent(const std::string& path, size_t count, uint32_t timeoutMs) const;
     // Connections still being served (a client that closes ends its own).
     size_t openConnections() const;
 
@@ -158,7 +170,14 @@ private:
     std::string messageFor(const RequestTarget& target, Transport transport);
     uint32_t lateDelayMs() const;
     uint32_t splitPauseMs() const;
-    uint32_t slowDelayFor(const std::string& path) const;
+    // The pause before the reply to `path`: its slow prefix, or a delay
+    // set for its next reply (used up here); a release after this call ends it.
+    struct ReplyDelay {
+        uint32_t ms = 0;
+        uint64_t releases = 0;
+    };
+    ReplyDelay replyDelayFor(const std::string& path);
+    void noteReplySent(const std::string& path);
 
     ServerOptions options_;
     uint16_t framedPort_ = 0;
@@ -175,6 +194,9 @@ private:
     uint32_t lateDelayMs_ = 2000;
     uint32_t splitPauseMs_ = 20;
     std::map<std::string, uint32_t> slowPaths_;
+    std::map<std::string, uint32_t> delayedReplies_;
+    uint64_t releases_ = 0;  // releaseDelayedReplies calls
+    std::vector<std::string> repliesSent_;
     bool refusing_ = false;
     std::vector<ReceivedRequest> requests_;
     std::vector<std::unique_ptr<Listener>> listeners_;

@@ -33,6 +33,12 @@ std::string frameOf(std::string_view body, uint32_t declaredLength) {
     return frame;
 }
 
+// Whether a reply that went out under `fault` went out whole.
+bool deliversWhole(Fault fault) {
+    return fault == Fault::None || fault == Fault::Late || fault == Fault::Split ||
+           fault == Fault::Duplicate;
+}
+
 }  // namespace
 
 class ExchangeRunner {
@@ -44,7 +50,7 @@ public:
 
 private:
     bool replyFramed(const std::string& message, Fault fault);
-    void replyGateway(const std::string& message, Fault fault);
+    bool replyGateway(const std::string& message, Fault fault);
     std::optional<std::string> readGatewayHead();
 
     bool stopping() const { return server_.stopping_.load(); }
@@ -53,6 +59,16 @@ private:
         std::unique_lock<std::mutex> lock(server_.mutex_);
         return !server_.changed_.wait_for(lock, std::chrono::milliseconds(ms),
                                           [&] { return server_.stopping_.load(); });
+    }
+    // Holds a reply back for its delay, or until the held replies are
+    // released; false when the server stops first.
+    bool holdReply(const PageServer::ReplyDelay& delay) {
+        if (delay.ms == 0) return true;
+        std::unique_lock<std::mutex> lock(server_.mutex_);
+        server_.changed_.wait_for(lock, std::chrono::milliseconds(delay.ms), [&] {
+            return server_.stopping_.load() || server_.releases_ != delay.releases;
+        });
+        return !server_.stopping_.load();
     }
     bool send(std::string_view bytes) {
         return socket_
@@ -110,11 +126,13 @@ void ExchangeRunner::runFramed() {
         request.fault = server_.takeFault();
         const std::string message = server_.messageFor(request.target, request.transport);
         const Fault fault = request.fault;
-        const uint32_t slow = server_.slowDelayFor(request.target.path);
+        const std::string path = request.target.path;
+        const PageServer::ReplyDelay delay = server_.replyDelayFor(path);
         server_.record(std::move(request));
         // 3. The reply, as the fault has it.
-        if (slow > 0 && !pause(slow)) return;
+        if (!holdReply(delay)) return;
         if (!replyFramed(message, fault)) return;
+        if (deliversWhole(fault)) server_.noteReplySent(path);
     }
 }
 
@@ -187,50 +205,44 @@ void ExchangeRunner::runGateway() {
     request.fault = server_.takeFault();
     const std::string message = server_.messageFor(request.target, request.transport);
     const Fault fault = request.fault;
-    const uint32_t slow = server_.slowDelayFor(request.target.path);
+    const std::string path = request.target.path;
+    const PageServer::ReplyDelay delay = server_.replyDelayFor(path);
     server_.record(std::move(request));
-    if (slow > 0 && !pause(slow)) return;
-    replyGateway(message, fault);
+    if (!holdReply(delay)) return;
+    if (replyGateway(message, fault) && deliversWhole(fault)) server_.noteReplySent(path);
     // The connection closes after the answer; with none it stays open until
     // the client gives up.
     if (fault == Fault::Missing) drainUntilClosed();
 }
 
-void ExchangeRunner::replyGateway(const std::string& message, Fault fault) {
+bool ExchangeRunner::replyGateway(const std::string& message, Fault fault) {
     constexpr std::string_view kType = "application/octet-stream";
     const std::string response = okHead(message.size(), kType) + message;
     const size_t headLength = response.size() - message.size();
     switch (fault) {
         case Fault::Missing:
-            return;
+            return false;
         case Fault::Late:
-            if (pause(server_.lateDelayMs())) send(response);
-            return;
+            return pause(server_.lateDelayMs()) && send(response);
         case Fault::Split:
-            sendInPieces(response, {5, 10, headLength / 2, headLength - 2, headLength,
-                                    headLength + message.size() / 2});
-            return;
+            return sendInPieces(response, {5, 10, headLength / 2, headLength - 2, headLength,
+                                           headLength + message.size() / 2});
         case Fault::Oversize:
-            send(okHead(kOversizeContentLength, kType) + message);
-            return;
+            return send(okHead(kOversizeContentLength, kType) + message);
         case Fault::Garbage:
-            send(garbage(response.size()));
-            return;
+            return send(garbage(response.size()));
         case Fault::Duplicate:
-            if (send(response)) send(response);
-            return;
+            return send(response) && send(response);
         case Fault::CloseMidFrame:
-            send(std::string_view(response).substr(0, headLength + message.size() / 2));
-            return;
+            return send(std::string_view(response).substr(0, headLength + message.size() / 2));
         case Fault::GatewayPage: {
             const std::string_view page = kGatewayWml;
-            send(okHead(page.size(), "text/vnd.wap.wml") + std::string(page));
-            return;
+            return send(okHead(page.size(), "text/vnd.wap.wml") + std::string(page));
         }
         case Fault::None:
             break;
     }
-    send(response);
+    return send(response);
 }
 
 bool ExchangeRunner::sendInPieces(std::string_view bytes, std::vector<size_t> cuts) {

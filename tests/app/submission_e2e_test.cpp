@@ -1,0 +1,172 @@
+// What the user sends goes out once, whatever the server's delay: a reply
+// held back beyond the reply wait ends a page link in a resend (framed) or
+// a time-out box (gateway), and a submission in a box that says its outcome
+// is not known, its late reply still shown while its page is.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/page_requests.h"
+#include "platform/files.h"
+#include "platform/message_box.h"
+#include "tests/app/controller_fixture.h"
+#include "ui/event.h"
+
+namespace zq {
+namespace {
+
+constexpr uint32_t kShortWaitMs = 500;
+constexpr uint32_t kPatientWaitMs = 10000;
+// Longer than any test: the test releases the held reply itself.
+constexpr uint32_t kHeldMs = 30000;
+constexpr const char* kTimeoutText = "网络超时，请稍后重试！";
+
+class SubmissionTest : public test::ControllerFixture<> {
+protected:
+    void SetUp() override {
+        server_.writePage("form.zqml",
+                          "<zqml><body><form id=\"f\" action=\"/done.zqml\">"
+                          "<edit id=\"code\" name=\"code\" value=\"600000\"/>"
+                          "<edit id=\"qty\" name=\"qty\" value=\"100\"/>"
+                          "</form></body></zqml>");
+        server_.writePage("done.zqml", "<zqml><body><text>done</text></body></zqml>");
+    }
+    // Shows the form; its requests after it wait `waitMs` for a reply.
+    void showForm(uint32_t waitMs) {
+        controller_->session()->setReplyWaitMs(kPatientWaitMs);
+        controller_->openUrl({.url = CString::fromUtf8(server_.urlFor("/form.zqml"))});
+        ASSERT_TRUE(pumpUntil([&] {
+            return shows("/form.zqml") && !controller_->currentScreen()->isLoading() &&
+                   controller_->requests().pendingTable().idle();
+        }));
+        server_.clearRequests();
+        clearMessageBoxLog();
+        controller_->session()->setReplyWaitMs(waitMs);
+    }
+    // Runs `action` as an item event of the code field, as a page runs it.
+    void runFromField(const std::string& action) {
+        Item* source = controller_->getItemByName(u"code");
+        ASSERT_NE(source, nullptr);
+        controller_->onEvent(std::make_unique<Event>(CString::fromUtf8(action), source));
+    }
+    int requestsFor(const std::string& path) const {
+        int n = 0;
+        for (const auto& r : server_.requests()) n += r.target.path == path;
+        return n;
+    }
+    size_t repliesSentFor(const std::string& path) const {
+        const std::vector<std::string> sent = server_.repliesSent();
+        return static_cast<size_t>(std::count(sent.begin(), sent.end(), path));
+    }
+    // The boxes shown, but the confirm's own question.
+    std::vector<std::string> boxes() const {
+        std::vector<std::string> texts;
+        for (const MessageBoxRecord& box : messageBoxLog()) {
+            if (box.type != MessageBoxType::YesNo) texts.push_back(box.text.toUtf8());
+        }
+        return texts;
+    }
+};
+
+struct Kind {
+    const char* name;
+    const char* action;
+    bool submission;
+};
+
+const Kind kKinds[] = {
+    {"page link", "forward(/done.zqml)", false},
+    {"submit", "st(f)", true},
+    {"stock submit", "ss(code,/done.zqml)", true},
+    {"special submit", "sm(/done.zqml)", true},
+    {"confirmed action", "cf(Buy?,forward(/done.zqml),back(1))", true},
+};
+
+TEST_F(SubmissionTest, ALateReplyResendsOnlyAPageLinkAndNeverASubmission) {
+    const std::string unknown = CString(PageRequests::kOutcomeUnknownText).toUtf8();
+    for (const bool gateway : {false, true}) {
+        useServer(gateway);
+        for (const bool late : {false, true}) {
+            for (const Kind& kind : kKinds) {
+                SCOPED_TRACE(std::string(gateway ? "gateway " : "framed ") +
+                             (late ? "late " : "in time ") + kind.name);
+                ASSERT_NO_FATAL_FAILURE(showForm(late ? kShortWaitMs : kPatientWaitMs));
+                if (late) server_.delayNextReply("/done.zqml", kHeldMs);
+                ASSERT_NO_FATAL_FAILURE(runFromField(kind.action));
+                if (!late) {
+                    EXPECT_TRUE(pumpUntil([&] { return shows("/done.zqml"); }));
+                    EXPECT_EQ(requestsFor("/done.zqml"), 1);
+                    EXPECT_EQ(boxes(), std::vector<std::string>{});
+                    continue;
+                }
+                // Only a framed page link is sent again.
+                const bool resent = !gateway && !kind.submission;
+                ASSERT_TRUE(pumpUntil(
+                    [&] { return resent ? repliesSentFor("/done.zqml") == 1 : !boxes().empty(); }));
+                server_.releaseDelayedReplies();
+                ASSERT_TRUE(
+                    pumpUntil([&] { return repliesSentFor("/done.zqml") == (resent ? 2u : 1u); }));
+                EXPECT_EQ(requestsFor("/done.zqml"), resent ? 2 : 1);
+                if (resent) {
+                    EXPECT_TRUE(pumpUntil([&] { return shows("/done.zqml"); }));
+                    EXPECT_EQ(boxes(), std::vector<std::string>{});
+                    continue;
+                }
+                EXPECT_EQ(boxes(),
+                          std::vector<std::string>{kind.submission ? unknown : kTimeoutText});
+                // The framed connection still brings the late reply; the
+                // gateway's exchange ended at the wait.
+                if (!gateway) {
+                    EXPECT_TRUE(pumpUntil([&] { return shows("/done.zqml"); }));
+                } else {
+                    EXPECT_TRUE(
+                        pumpUntil([&] { return controller_->requests().pendingTable().idle(); }));
+                    EXPECT_TRUE(shows("/form.zqml"));
+                }
+                EXPECT_EQ(requestsFor("/done.zqml"), 1);
+            }
+        }
+    }
+}
+
+// A late reply to a submission is dropped once the user has left the page
+// that sent it.
+TEST_F(SubmissionTest, ALateSubmissionReplyIsDroppedOnceItsPageIsLeft) {
+    useServer(false);
+    ASSERT_NO_FATAL_FAILURE(showForm(kShortWaitMs));
+    server_.delayNextReply("/done.zqml", kHeldMs);
+    ASSERT_NO_FATAL_FAILURE(runFromField("st(f)"));
+    ASSERT_TRUE(pumpUntil([&] { return !boxes().empty(); }));
+    controller_->session()->setReplyWaitMs(kPatientWaitMs);
+    // A local page: the framed connection is held up behind the late reply.
+    ASSERT_TRUE(writeFileAtomic(scratch_.path() / "local.zqml",
+                                "<zqml><body><text>local</text></body></zqml>"));
+    controller_->openUrl({.url = CString(u"file://local.zqml")});
+    ASSERT_TRUE(shows("local.zqml"));
+    server_.releaseDelayedReplies();
+    ASSERT_TRUE(pumpUntil([&] { return repliesSentFor("/done.zqml") == 1; }));
+    // The late reply is read and dropped: a page asked for after it shows.
+    controller_->openUrl({.url = CString::fromUtf8(server_.urlFor("/form.zqml"))});
+    ASSERT_TRUE(pumpUntil([&] { return shows("/form.zqml"); }));
+    EXPECT_TRUE(pumpUntil([&] { return controller_->requests().pendingTable().idle(); }));
+    EXPECT_TRUE(shows("/form.zqml"));
+    EXPECT_EQ(requestsFor("/done.zqml"), 1);
+}
+
+// Through a gateway that cannot be reached nothing went out: the user may
+// send it again.
+TEST_F(SubmissionTest, ASubmissionThatNeverLeftIsAnOrdinaryFailure) {
+    useServer(true);
+    ASSERT_NO_FATAL_FAILURE(showForm(kShortWaitMs));
+    ASSERT_TRUE(server_.setRefusing(true));
+    ASSERT_NO_FATAL_FAILURE(runFromField("st(f)"));
+    ASSERT_TRUE(pumpUntil([&] { return !boxes().empty(); }));
+    EXPECT_EQ(boxes(), std::vector<std::string>{kTimeoutText});
+    EXPECT_EQ(requestsFor("/done.zqml"), 0);
+}
+
+}  // namespace
+}  // namespace zq
