@@ -83,6 +83,21 @@ TEST_F(BoxesEndToEndTest, AReturnHeldOnARefusedConfirmPlacesNoOrder) {
     EXPECT_TRUE(server_.queriesFor("/order.zqml").empty()) << err_;
 }
 
+// The window closed while a buy confirm is open has not said yes: the order
+// stays unsent.
+TEST_F(BoxesEndToEndTest, ClosingTheClientOnAConfirmPlacesNoOrder) {
+    server_.writePage(
+        "index.zqml",
+        page("<form id=\"f\" action=\"order.zqml\">\n"
+             "<button caption=\"Buy\" onclick=\"confirm(确认买入?,submit(f),x())\"/>\n"
+             "</form>\n"));
+    server_.writePage("order.zqml", page("<text>ordered</text>\n"));
+    // The script ends, and the client is closed, with the box open.
+    EXPECT_EQ(run(std::string(kStart) + "key down\nkey enter\n" + shot("41-confirm")), 0) << err_;
+    EXPECT_EQ(boxesWith("确认买入?"), 1u) << err_;
+    EXPECT_TRUE(server_.queriesFor("/order.zqml").empty()) << err_;
+}
+
 // The alert a page raises and the page's command menu, each answered with a
 // held key: the alert closes once and its key goes no further (the page's
 // soft key would ask to exit), and the menu's entry fires once.

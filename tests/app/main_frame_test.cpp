@@ -209,6 +209,41 @@ TEST_F(MainFrameTest, AHeldDigitInANewFieldIsOneDigit) {
     }
 }
 
+// A digit pressed before the last one was let go (keys rolled over while
+// typing) and then held: the earlier key's release comes mid-hold, and the
+// held digit is still one digit.
+TEST_F(MainFrameTest, AHeldDigitAfterRolledKeysIsOneDigit) {
+    struct Case {
+        const char* name;
+        std::vector<InputEvent> events;
+        const char16_t* text;
+    };
+    const Case cases[] = {
+        {"ReleasedBeforeTheRepeats",
+         {KeyDown{49, 1}, KeyDown{53, 1}, KeyUp{49}, KeyDown{53, 2}, KeyDown{53, 3}, KeyDown{53, 4},
+          KeyDown{53, 5}, KeyUp{53}},
+         u"15"},
+        {"ReleasedAmidTheRepeats",
+         {KeyDown{49, 1}, KeyDown{53, 1}, KeyDown{53, 2}, KeyUp{49}, KeyDown{53, 3}, KeyDown{53, 4},
+          KeyDown{53, 5}, KeyUp{53}},
+         u"15"},
+    };
+    Screen::initMetrics({240, 320});
+    for (const Case& c : cases) {
+        Form form(u"page");
+        auto owned = std::make_unique<TextField>(CString(), CString(), 60, 0, nullptr);
+        TextField* field = owned.get();
+        form.append(std::move(owned));
+        display_.setCurrent(&form, true);
+        form.keyPressed(kKeyDown);
+        form.keyReleased(kKeyDown);
+        ASSERT_TRUE(field->isFocused()) << c.name;
+        for (const InputEvent& event : c.events) frame_.onInput(event);
+        EXPECT_EQ(field->getText(), CString(c.text)) << c.name;
+        display_.setCurrent(&canvas_, false);
+    }
+}
+
 TEST_F(MainFrameTest, PenPositionsArriveTwoPixelsLower) {
     EXPECT_EQ(feed({PointerDown{10, 20}, PointerMove{11, 25}, PointerUp{12, 30}}),
               (Calls{"pen-down 10 22", "pen-move 11 27", "pen-up 12 32"}));
