@@ -115,11 +115,13 @@ void MainFrame::paint(Surface& backBuffer) { display_.paint(backBuffer); }
 void MainFrame::onKeyDown(int keyCode, int repeatCount) {
     if (!isPassedKey(keyCode) || !takesPress(keyCode, repeatCount <= 1)) return;
     Displayable* shown = current();
-    // A release since the last key-down, or a press the platform says is
-    // fresh, starts a new count; a key held down gives two more presses
-    // before it repeats.
-    const bool fresh = releases_ != releasesSeen_ || repeatCount <= 1;
+    // A release of the counted key since its last key-down, another key, or
+    // a press the platform says is fresh, starts a new count; a key held down
+    // gives two more presses before it repeats. The release of a key let go
+    // while another is held (rolled keys) starts nothing.
+    const bool fresh = releases_ != releasesSeen_ || repeatCount <= 1 || keyCode != countedKey_;
     if (fresh) {
+        countedKey_ = keyCode;
         releasesSeen_ = releases_;
         heldPresses_ = 0;
     } else if (heldPresses_ >= 2) {
@@ -134,7 +136,7 @@ void MainFrame::onKeyDown(int keyCode, int repeatCount) {
 }
 
 void MainFrame::onKeyUp(int keyCode) {
-    ++releases_;
+    if (keyCode == countedKey_) ++releases_;
     if (!isPassedKey(keyCode) || !takesRelease(keyCode)) return;
     if (Displayable* shown = current()) shown->keyReleased(keyCode);
 }

@@ -27,9 +27,9 @@
 //   A keypad key is the phone's key (multi-tap in a field); a digit typed
 //   on the desktop arrives as text, never as a key.
 // - A held key gives three keyPressed calls and keyRepeated from the fourth
-//   key-down message on. Key-down messages are counted between releases (any
-//   key's KeyUp) with no timing; a KeyDown with repeat count 1 is a fresh
-//   press and starts the count again as a release would. While the second
+//   key-down message on. Key-down messages of one key are counted between
+//   its releases with no timing; a KeyDown with repeat count 1, or of another
+//   key, is a fresh press and starts the count again as a release would. While the second
 //   and third presses are handed on, the Display's isHeldPress() is true.
 // - A held key belongs to the displayable its fresh press reached until it
 //   is released: its repeats and its release reach only that one, and only
@@ -118,6 +118,7 @@ private:
     PageController* controller_ = nullptr;
     bool exitArmed_ = true;
     // Release serial number, and the one the previous key-down saw.
+    int countedKey_ = 0;
     uint32_t releases_ = 0;
     uint32_t releasesSeen_ = 0;
     int heldPresses_ = 0;

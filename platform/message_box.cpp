@@ -126,7 +126,7 @@ public:
         } else if (const auto* scripted = std::get_if<ScriptAnswer>(&event)) {
             answer_ = fitAnswer(type_, scripted->result);
         } else if (std::holds_alternative<Quit>(event)) {
-            answer_ = defaultMessageBoxAnswer(type_);
+            answer_ = closingMessageBoxAnswer(type_);
         }
     }
 
@@ -227,6 +227,8 @@ std::vector<int> messageBoxButtons(MessageBoxType type) {
 }
 
 int defaultMessageBoxAnswer(MessageBoxType type) { return messageBoxButtons(type).front(); }
+
+int closingMessageBoxAnswer(MessageBoxType type) { return escapeAnswer(type); }
 
 std::string messageBoxAnswerName(int result) {
     switch (result) {

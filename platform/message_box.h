@@ -40,8 +40,13 @@ int messageBox(const CString& text, const CString& caption, MessageBoxType type)
 
 // The result codes of the box's buttons, left to right.
 std::vector<int> messageBoxButtons(MessageBoxType type);
-// The first button's code: the answer when the box cannot wait.
+// The first button's code: the answer of a box that cannot open (no UI,
+// no loop, or the loop already ending).
 int defaultMessageBoxAnswer(MessageBoxType type);
+// The answer of an open box the client closes under (the window closed, a
+// script ended): the one that acts on nothing, as Escape answers, so that a box
+// left open never confirms what it asks.
+int closingMessageBoxAnswer(MessageBoxType type);
 // "ok", "cancel", "yes", "no" (as in key scripts), or the number.
 std::string messageBoxAnswerName(int result);
 

@@ -62,10 +62,11 @@ TEST_F(MessageBoxTest, ScriptedAnswersAndKeysCloseTheOpenBox) {
         {MessageBoxType::YesNoCancel, "key enter\nanswer cancel", kIdCancel},
         // An answer given before the box opens waits for it.
         {MessageBoxType::YesNo, "answer no\nkey enter", kIdNo},
-        // The script ends with the box open: the first button.
-        {MessageBoxType::OkCancel, "key enter", kIdOk},
-        {MessageBoxType::YesNoCancel, "key enter", kIdYes},
-        // An answer the box has no button for gives the default.
+        // The script ends with the box open: the answer that does nothing.
+        {MessageBoxType::OkCancel, "key enter", kIdCancel},
+        {MessageBoxType::YesNoCancel, "key enter", kIdCancel},
+        {MessageBoxType::YesNo, "key enter", kIdNo},
+        // An answer the box has no button for gives the first button.
         {MessageBoxType::YesNo, "key enter\nanswer cancel", kIdYes},
         // Keys move the focus and pick; Clear takes the last button.
         {MessageBoxType::YesNoCancel, "key enter\nkey right\nkey enter", kIdNo},
