@@ -4,7 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <iterator>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/page_loader.h"
 #include "platform/files.h"
@@ -72,6 +76,85 @@ TEST_F(PageNamesClientTest, ARedirectDownloadAndStyleSheetAreThePagesOwn) {
         })) << "the page's own style sheet colours its text";
         EXPECT_EQ(image.at(200, 200), gateway ? 0xf8f8f0u : 0x13283du);
     }
+}
+
+// Regression: "../g.zqml" on /sub/deep/p.zqml went out as
+// "/sub/deep/../g.zqml", which the server has not, and a download stored its
+// not-found page; a local page could not name "../loc.zqml" at all.
+TEST_F(PageNamesClientTest, DotSegmentsLeaveTheNameBeforeItGoesOut) {
+    struct Name {
+        const char* use;      // how the page names it
+        const char* written;  // as written, on the page it stands on
+        const char* served;   // the path the server must get
+    };
+    const Name names[] = {
+        {"down", "../d1.txt", "/sub/d1.txt"},
+        {"down", "../../d2.txt", "/d2.txt"},
+        {"down", "../../../../d3.txt", "/d3.txt"},
+        {"down", "./x/../d4.txt", "/sub/deep/d4.txt"},
+        {"link", "../n.zqml", "/sub/n.zqml"},
+        {"redirect", "./deep/../deep/r.zqml", "/sub/deep/r.zqml"},
+        {"picture", "../p1.png", "/sub/p1.png"},
+        {"picture", "../../../p2.png", "/p2.png"},
+    };
+    std::string downs;
+    std::string pictures;
+    std::string link;
+    std::string redirect;
+    for (size_t i = 0; i < std::size(names); ++i) {
+        const std::string use = names[i].use;
+        const std::string written = names[i].written;
+        if (use == "down") {
+            downs += "<down href=\"" + written + "\" filename=\"dl/" + std::to_string(i) + "\"/>";
+            server_.writePage(std::string(names[i].served).substr(1), "data " + std::to_string(i));
+        }
+        if (use == "picture") pictures += "<img src=\"" + written + "\"/>";
+        if (use == "link") link = written;
+        if (use == "redirect") redirect = written;
+    }
+    server_.writePage("sub/deep/p.zqml",
+                      "<zqml>" + downs + "<body onload=\"forward(" + link + ")\"/></zqml>");
+    server_.writePage("sub/n.zqml", "<zqml><redirectfile url=\"" + redirect + "\"/><body/></zqml>");
+    server_.writePage("sub/deep/r.zqml",
+                      "<zqml><body>" + pictures + "<text>r</text></body></zqml>");
+
+    for (const bool gateway : {false, true}) {
+        SCOPED_TRACE(gateway ? "gateway" : "framed");
+        server_.clearRequests();
+        std::filesystem::remove_all(resources() / "dl");
+        const std::string err =
+            run("/sub/deep/p.zqml", std::string(kStart) + kReply + kReply, gateway ? "wap" : "net");
+        for (size_t i = 0; i < std::size(names); ++i) {
+            SCOPED_TRACE(names[i].written);
+            EXPECT_EQ(requestsFor(names[i].served), 1) << err;
+            if (std::string(names[i].use) == "down") {
+                EXPECT_EQ(readFile(resources() / "dl" / std::to_string(i)).value_or(""),
+                          "data " + std::to_string(i));
+            }
+        }
+        for (const auto& request : server_.requests()) {
+            EXPECT_EQ(request.target.path.find(".."), std::string::npos) << request.target.path;
+        }
+    }
+
+    // Local pages: a name that stays in the resource folder opens.
+    ASSERT_TRUE(makeDirectories(resources() / "sub" / "deep"));
+    writeFileAtomic(resources() / "sub" / "deep" / "lp.zqml",
+                    "<zqml><down href=\"../f.txt\" filename=\"dl/l.txt\"/>"
+                    "<body onload=\"forward(../loc.zqml)\"/></zqml>");
+    writeFileAtomic(resources() / "sub" / "loc.zqml",
+                    "<zqml><body onload=\"forward(deep/../m.zqml)\"/></zqml>");
+    writeFileAtomic(resources() / "sub" / "m.zqml",
+                    "<zqml><redirectfile url=\"/local-ok.zqml\"/><body/></zqml>");
+    writeFileAtomic(resources() / "sub" / "f.txt", "local data");
+    server_.writePage("start.zqml",
+                      "<zqml><body onload=\"forward(file://sub/deep/lp.zqml)\"/></zqml>");
+    server_.writePage("local-ok.zqml", "<zqml><body><text>ok</text></body></zqml>");
+    server_.clearRequests();
+    const std::string err = run("/start.zqml", std::string(kStart) + kReply + kReply);
+    EXPECT_EQ(requestsFor("/local-ok.zqml"), 1) << err;
+    EXPECT_EQ(readFile(resources() / "dl" / "l.txt").value_or(""), "local data");
+    EXPECT_EQ(err.find(said(PageLoader::kMissingFileText)), std::string::npos) << err;
 }
 
 // A page that named itself as its follow-up sent requests without end and,

@@ -345,7 +345,9 @@ std::string PageServer::messageFor(const RequestTarget& target, Transport transp
         return build(reply);
     }
     std::optional<std::string> content;
-    if (!options_.root.empty() && target.path.size() > 1) {
+    // Paths are taken as written: "/a/../b" names no file.
+    const bool climbs = ("/" + target.path + "/").find("/../") != std::string::npos;
+    if (!options_.root.empty() && target.path.size() > 1 && !climbs) {
         const auto file = resolveConfined(options_.root, target.path.substr(1));
         if (file) content = readFile(*file, kMaxServedFile);
     }
