@@ -38,8 +38,6 @@ constexpr int kProgressPageParsing = 15;
 constexpr int kProgressPageParsed = 30;
 constexpr int kParseErrorCode = 3;
 constexpr int kTemplateErrorCode = 23;
-// Browsers give up after as many.
-constexpr int kMaxRedirects = 20;
 // How often a replace looks again at a screen that is busy (menu open).
 constexpr uint32_t kBusyRetryMs = 100;
 constexpr const char16_t* kTemplateErrorText = u"打开模板文件失败";
@@ -63,6 +61,19 @@ std::optional<CString> localPart(const CString& link) {
 
 }  // namespace
 
+bool OpeningChain::admit(bool unprompted, uint32_t now) {
+    const bool inARow = inARow_ > 0 && tickDiff(now, last_) < kInARowMs;
+    last_ = now;
+    if (!unprompted) {
+        inARow_ = 0;
+        return true;
+    }
+    inARow_ = inARow ? inARow_ + 1 : 1;
+    if (inARow_ <= kMaxInARow) return true;
+    inARow_ = 0;
+    return false;
+}
+
 PageLoader::PageLoader(LoaderHost& host) : host_(host) {}
 
 PageLoader::~PageLoader() = default;
@@ -76,8 +87,14 @@ int PageLoader::openUrl(const PageRequest& request) {
         return 0;
     }
     if (CString(url).trim().isEmpty()) return 0;
-    // A new chain of redirects starts with every link but a redirect's own.
-    if (!followingRedirect_) redirects_ = 0;
+    // A page that opens itself again and again by redirects, load actions
+    // or refreshes is stopped, and the user told.
+    if (!chain_.admit(followingRedirect_ || unprompted_ > 0, tickCount())) {
+        if (Screen* screen = host_.currentScreen()) screen->stopLoading(LoadingState::kAnyRequest);
+        host_.postToHost(
+            [] { messageBox(kTooManyRedirectsText, kInfoCaption, MessageBoxType::Ok); });
+        return 0;
+    }
 
     // Templates are read and shown at once.
     const LinkScheme scheme = linkScheme(url);
@@ -286,22 +303,18 @@ std::unique_ptr<PageEntry> PageLoader::parsePage(std::string_view text, const CS
 
     // A page that lists follow-up links is not shown: its first link opens,
     // on a later round so that a page naming itself cannot recurse, and
-    // only so many times in a row.
+    // only so many times in a row (start-up counts the ones it holds).
     if (!redirectFiles(*page).empty()) {
         parseRedirected_ = true;
         if (Screen* shown = host_.currentScreen()) shown->stopLoading(LoadingState::kAnyRequest);
         if (redirect.isEmpty()) return nullptr;
-        if (++redirects_ > kMaxRedirects) {
-            redirects_ = 0;
-            if (holdRedirects_) {
+        if (holdRedirects_) {
+            if (++redirects_ > OpeningChain::kMaxInARow) {
+                redirects_ = 0;
                 heldRedirect_.tooMany = true;
             } else {
-                messageBox(kTooManyRedirectsText, kInfoCaption, MessageBoxType::Ok);
+                heldRedirect_.link = redirect;
             }
-            return nullptr;
-        }
-        if (holdRedirects_) {
-            heldRedirect_.link = redirect;
             return nullptr;
         }
         host_.postToHost([this, redirect] {
@@ -401,7 +414,10 @@ void PageLoader::makeCurrent(PageEntry* entry) {
     } else {
         ClientContext::current().setRecordedCurrentScreen(screen);
     }
-    if (!entry->onloadDone && !entry->onload.isEmpty()) host_.onAction(entry->onload);
+    if (!entry->onloadDone && !entry->onload.isEmpty()) {
+        UnpromptedScope byThePage(*this);
+        host_.onAction(entry->onload);
+    }
 }
 
 void PageLoader::openTemplate(const CString& link, int screenId, bool replace) {

@@ -6,6 +6,7 @@
 // Everything here runs on the UI thread.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -53,6 +54,26 @@ public:
     // The soft key of the first page shown, and of every later one.
     virtual const CommandRef& exitCommand() const = 0;
     virtual const CommandRef& backCommand() const = 0;
+};
+
+// Openings of pages that no key of the user started (a redirect, a load
+// action that opens a page, a refresh due at once) form a chain while each
+// comes less than a second after the one before; a page that loops back on
+// itself by any of these roads ends after kMaxInARow of them. Any opening a
+// key started ends the chain. A page that reloads itself every second or
+// slower never reaches the end.
+class OpeningChain {
+public:
+    static constexpr int kMaxInARow = 20;
+    static constexpr int32_t kInARowMs = 1000;
+
+    // Notes an opening at tick `now`; false when it is one too many, which
+    // also starts the count again.
+    bool admit(bool unprompted, uint32_t now);
+
+private:
+    int inARow_ = 0;
+    uint32_t last_ = 0;
 };
 
 class PageLoader {
@@ -130,6 +151,17 @@ public:
     HeldRedirect takeHeldRedirect();
     // The last link opened; the retry soft key opens it again.
     const CString& lastUrl() const { return lastUrl_; }
+    // While it lives, what openUrl opens was started by no key of the user.
+    class UnpromptedScope {
+    public:
+        explicit UnpromptedScope(PageLoader& loader) : loader_(loader) { ++loader_.unprompted_; }
+        ~UnpromptedScope() { --loader_.unprompted_; }
+        UnpromptedScope(const UnpromptedScope&) = delete;
+        UnpromptedScope& operator=(const UnpromptedScope&) = delete;
+
+    private:
+        PageLoader& loader_;
+    };
 
 private:
     // How far openUrl got: a request went out (its flag stays listed), the
@@ -153,8 +185,10 @@ private:
     std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
     std::unique_ptr<SmsSender> smsSender_;
     bool parseRedirected_ = false;
-    // Redirects followed in a row, and whether openUrl opens one now.
+    // Start-up's held redirects in a row; openings no key started.
     int redirects_ = 0;
+    OpeningChain chain_;
+    int unprompted_ = 0;
     bool followingRedirect_ = false;
     bool holdRedirects_ = false;
     HeldRedirect heldRedirect_;

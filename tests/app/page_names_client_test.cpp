@@ -164,7 +164,8 @@ TEST_F(PageNamesClientTest, ASelfRedirectStopsAndSaysSo) {
                       "<zqml><body onload=\"forward(/loop.zqml)\"><text>i</text></body></zqml>");
     server_.writePage("loop.zqml", "<zqml><redirectfile url=\"loop.zqml\"/><body/></zqml>");
     std::string err = run("/index.zqml", std::string(kStart) + kReply + "wait 1000\n");
-    EXPECT_EQ(requestsFor("/loop.zqml"), 21) << err;
+    // The load action's opening is the chain's first.
+    EXPECT_EQ(requestsFor("/loop.zqml"), 20) << err;
     EXPECT_NE(err.find(said(PageLoader::kTooManyRedirectsText)), std::string::npos) << err;
 
     // As the first page: said, then start-up goes on to the local index.
@@ -179,6 +180,45 @@ TEST_F(PageNamesClientTest, ASelfRedirectStopsAndSaysSo) {
     ASSERT_TRUE(image.image);
     EXPECT_TRUE(
         image.any(100, 305, 140, 315, [](int r, int, int b) { return b > 150 && r < 120; }));
+}
+
+// Regression: only redirects were counted. A page whose load action opened
+// itself made thousands of requests a second, as did a ring of load action
+// and redirect, and "refresh(0)" in a load action.
+TEST_F(PageNamesClientTest, ALoopByAnyRoadStopsAndSaysSo) {
+    struct Loop {
+        const char* name;
+        const char* first;
+        std::vector<std::pair<const char*, const char*>> pages;
+    };
+    const Loop loops[] = {
+        {"load action",
+         "/self.zqml",
+         {{"self.zqml",
+           "<zqml><body onload=\"forward(/self.zqml)\"><text>s</text></body></zqml>"}}},
+        {"load action and redirect",
+         "/a.zqml",
+         {{"a.zqml", "<zqml><body onload=\"forward(b.zqml)\"><text>a</text></body></zqml>"},
+          {"b.zqml", "<zqml><redirectfile url=\"a.zqml\"/><body/></zqml>"}}},
+        {"refresh at once",
+         "/r.zqml",
+         {{"r.zqml", "<zqml><body onload=\"refresh(0)\"><text>r</text></body></zqml>"}}},
+    };
+    for (const Loop& loop : loops) {
+        for (const bool gateway : {false, true}) {
+            SCOPED_TRACE(std::string(loop.name) + (gateway ? ", gateway" : ", framed"));
+            server_.clearRequests();
+            for (const auto& [path, text] : loop.pages) server_.writePage(path, text);
+            const std::string err = run(loop.first, std::string(kStart) + kReply + "wait 1500\n",
+                                        gateway ? "wap" : "net");
+            int requests = 0;
+            for (const auto& [path, text] : loop.pages)
+                requests += requestsFor(std::string(1, '/').append(path));
+            // The first page, then 20 openings no key started.
+            EXPECT_EQ(requests, 21) << err;
+            EXPECT_NE(err.find(said(PageLoader::kTooManyRedirectsText)), std::string::npos) << err;
+        }
+    }
 }
 
 // Start-up held every follow-up link while it showed its first page, also
