@@ -196,7 +196,8 @@ bool PageLoader::sendRequest(const RequestRecord& record) {
     return false;
 }
 
-std::optional<std::string> PageLoader::loadContent(CString link, bool wait) {
+std::optional<std::string> PageLoader::loadContent(CString link, bool wait,
+                                                   PageRequests::FetchFor fetchFor) {
     // Variables out; nothing for a blank link.
     host_.extractLinkVariables(link);
     if (CString(link).trim().isEmpty()) return std::nullopt;
@@ -220,7 +221,7 @@ std::optional<std::string> PageLoader::loadContent(CString link, bool wait) {
     if (lower.find(CString(u"http://")) < 0) return std::nullopt;
     if (wait) {
         try {
-            return fetchAndWait(resolveName(link));
+            return fetchAndWait(resolveName(link), fetchFor);
         } catch (const ZQException&) {
             return std::nullopt;
         }
@@ -242,14 +243,15 @@ const char16_t* PageLoader::unreadableFileText(const CString& link) const {
     return tooLarge ? MarkupPage::kPageTooLargeText : kMissingFileText;
 }
 
-std::optional<std::string> PageLoader::fetchAndWait(const CString& url) {
+std::optional<std::string> PageLoader::fetchAndWait(const CString& url,
+                                                    PageRequests::FetchFor fetchFor) {
     RequestRecord record = host_.requests().newRequest(url);
     // A cancelled page build fetches nothing more.
     if (!host_.requests().mayFetch()) {
         host_.requests().cancelFlags().remove(record.requestId);
         return std::nullopt;
     }
-    return host_.requests().fetchAndWait(std::move(record));
+    return host_.requests().fetchAndWait(std::move(record), fetchFor);
 }
 
 std::unique_ptr<PageEntry> PageLoader::parsePageFor(std::string_view text, const CString& url,

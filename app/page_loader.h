@@ -14,6 +14,7 @@
 
 #include "app/action_host.h"
 #include "app/link_resolver.h"
+#include "app/page_requests.h"
 #include "net/request_session.h"
 #include "platform/cstring.h"
 #include "platform/font.h"
@@ -105,14 +106,18 @@ public:
                   const CancelFlag& cancelFlag);
     // What a link names: a file below the resource folder, or a server reply,
     // fetched at once with `wait`, else sent for the reply handler (nullopt).
-    std::optional<std::string> loadContent(CString link, bool wait);
+    // A server's answer other than a file's bytes is nothing for FetchFor::File.
+    std::optional<std::string> loadContent(
+        CString link, bool wait,
+        PageRequests::FetchFor fetchFor = PageRequests::FetchFor::Anything);
     // What the user is told of a "file://" or "tempfile://" link that
     // loadContent could not read: too large to be a page
     // (MarkupPage::kMaxPageFileBytes), else not there.
     const char16_t* unreadableFileText(const CString& link) const;
     // A synchronous request for `url` (resolved): the reply text, or nullopt
     // when none came within the wait.
-    std::optional<std::string> fetchAndWait(const CString& url);
+    std::optional<std::string> fetchAndWait(
+        const CString& url, PageRequests::FetchFor fetchFor = PageRequests::FetchFor::Anything);
     // Sends a request whose reply the reply handler takes; true when it went
     // out. The session refusing it shows its error when the screen waited.
     // Callers drop cancelled requests and those of screens no longer shown.

@@ -255,6 +255,62 @@ TEST_F(PageNamesClientTest, ADownloadThatCannotComeIsSaid) {
     EXPECT_EQ(requestsFor("/d.zqml"), 1);
 }
 
+// Regression: a download stored whatever came, a page to be shown at once
+// or a reply the client ignores among it, in place of the file it had. As
+// the first page, a failed download followed by another never finished:
+// the failure box opened inside the second one's wait.
+TEST_F(PageNamesClientTest, ADownloadStoresOnlyAFilesBytes) {
+    const struct {
+        const char* name;
+        uint8_t kind;
+        bool stored;
+    } replies[] = {
+        {"a page reply", 1, true},
+        {"a page reply of the second kind", 2, true},
+        {"data no listener takes", 7, true},
+        {"a page to show at once", 6, false},
+        {"a kind the client ignores", 0, false},
+        {"a kind past the known ones", 60, false},
+    };
+    std::string downs;
+    for (size_t i = 0; i < std::size(replies); ++i) {
+        const std::string n = std::to_string(i);
+        testserver::CannedReply reply;
+        reply.kind = replies[i].kind;
+        reply.text = "new file " + n;
+        server_.setReply("/f" + n, reply);
+        downs += "<down href=\"/f" + n + "\" filename=\"dl/f" + n + "\"/>";
+    }
+    // A file the server has not: through a gateway its status says so. A
+    // framed reply has no status: its not-found page looks like a file.
+    downs += "<down href=\"/gone.css\" filename=\"dl/gone.css\"/>";
+    server_.writePage("d.zqml", "<zqml>" + downs + "<body><text>d</text></body></zqml>");
+    for (const bool gateway : {false, true}) {
+        SCOPED_TRACE(gateway ? "gateway" : "framed");
+        ASSERT_TRUE(makeDirectories(resources() / "dl"));
+        std::filesystem::remove(resources() / "dl" / "gone.css");
+        for (size_t i = 0; i < std::size(replies); ++i) {
+            writeFileAtomic(resources() / "dl" / std::string("f").append(std::to_string(i)),
+                            "old file");
+        }
+        const std::string err =
+            run("/d.zqml", std::string(kStart) + kReply, gateway ? "wap" : "net");
+        for (size_t i = 0; i < std::size(replies); ++i) {
+            SCOPED_TRACE(replies[i].name);
+            const std::string n = std::to_string(i);
+            EXPECT_EQ(readFile(resources() / "dl" / ("f" + n)).value_or(""),
+                      replies[i].stored ? "new file " + n : "old file");
+            EXPECT_EQ(err.find("下载文件失败：/f" + n + " ->") != std::string::npos,
+                      !replies[i].stored)
+                << err;
+        }
+        if (gateway) {
+            EXPECT_FALSE(readFile(resources() / "dl" / "gone.css"));
+            EXPECT_NE(err.find("下载文件失败：/gone.css"), std::string::npos) << err;
+        }
+    }
+}
+
 // The first page came on a path of its own that left the retry address
 // empty: "重试" did nothing.
 TEST_F(PageNamesClientTest, TheFirstPageCanBeRetried) {

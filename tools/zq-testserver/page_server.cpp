@@ -322,7 +322,8 @@ std::vector<std::pair<std::string, size_t>> PageServer::unframedFiles() {
     return found;
 }
 
-std::string PageServer::messageFor(const RequestTarget& target, Transport transport) {
+std::string PageServer::messageFor(const RequestTarget& target, Transport transport,
+                                   bool* notFound) {
     const int16_t requestId = target.pageId();
     Packing packing;
     auto build = [&](const CannedReply& reply) {
@@ -366,6 +367,7 @@ std::string PageServer::messageFor(const RequestTarget& target, Transport transp
         reply.text = content ? std::move(*content) : std::string();
         return build(reply);
     }
+    if (notFound) *notFound = !content;
     reply.text = content ? std::move(*content) : std::string(kNotFoundPage);
     return build(reply);
 }

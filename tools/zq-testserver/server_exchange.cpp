@@ -18,8 +18,9 @@ inline constexpr char kBadRequest[] = "HTTP/1.0 400 Bad Request\r\nContent-Lengt
 inline constexpr char kGatewayWml[] =
     "<?xml version=\"1.0\"?><wml><card><p>Gateway notice</p></card></wml>";
 
-std::string okHead(size_t contentLength, std::string_view contentType) {
-    return "HTTP/1.0 200 OK\r\nContent-Type: " + std::string(contentType) +
+std::string responseHead(size_t contentLength, std::string_view contentType,
+                         std::string_view status = "200 OK") {
+    return "HTTP/1.0 " + std::string(status) + "\r\nContent-Type: " + std::string(contentType) +
            "\r\nContent-Length: " + std::to_string(contentLength) + "\r\n\r\n";
 }
 
@@ -44,7 +45,7 @@ public:
 
 private:
     bool replyFramed(const std::string& message, Fault fault);
-    void replyGateway(const std::string& message, Fault fault);
+    void replyGateway(const std::string& message, Fault fault, bool notFound);
     std::optional<std::string> readGatewayHead();
 
     bool stopping() const { return server_.stopping_.load(); }
@@ -185,20 +186,22 @@ void ExchangeRunner::runGateway() {
     }
     // 2. One answer per connection, as HTTP/1.0 has it.
     request.fault = server_.takeFault();
-    const std::string message = server_.messageFor(request.target, request.transport);
+    bool notFound = false;
+    const std::string message = server_.messageFor(request.target, request.transport, &notFound);
     const Fault fault = request.fault;
     const uint32_t slow = server_.slowDelayFor(request.target.path);
     server_.record(std::move(request));
     if (slow > 0 && !pause(slow)) return;
-    replyGateway(message, fault);
+    replyGateway(message, fault, notFound);
     // The connection closes after the answer; with none it stays open until
     // the client gives up.
     if (fault == Fault::Missing) drainUntilClosed();
 }
 
-void ExchangeRunner::replyGateway(const std::string& message, Fault fault) {
+void ExchangeRunner::replyGateway(const std::string& message, Fault fault, bool notFound) {
     constexpr std::string_view kType = "application/octet-stream";
-    const std::string response = okHead(message.size(), kType) + message;
+    const std::string response =
+        responseHead(message.size(), kType, notFound ? "404 Not Found" : "200 OK") + message;
     const size_t headLength = response.size() - message.size();
     switch (fault) {
         case Fault::Missing:
@@ -211,7 +214,7 @@ void ExchangeRunner::replyGateway(const std::string& message, Fault fault) {
                                     headLength + message.size() / 2});
             return;
         case Fault::Oversize:
-            send(okHead(kOversizeContentLength, kType) + message);
+            send(responseHead(kOversizeContentLength, kType) + message);
             return;
         case Fault::Garbage:
             send(garbage(response.size()));
@@ -224,7 +227,7 @@ void ExchangeRunner::replyGateway(const std::string& message, Fault fault) {
             return;
         case Fault::GatewayPage: {
             const std::string_view page = kGatewayWml;
-            send(okHead(page.size(), "text/vnd.wap.wml") + std::string(page));
+            send(responseHead(page.size(), "text/vnd.wap.wml") + std::string(page));
             return;
         }
         case Fault::None:
