@@ -142,8 +142,9 @@ CString withoutDotSegments(const CString& url) {
     const std::u16string_view text = url.view();
     size_t pathStart = 0;
     if (scheme == LinkScheme::Http) {
-        pathStart = text.find(u'/', static_cast<size_t>(schemeLength(scheme)));
-        if (pathStart == std::u16string_view::npos) return url;
+        // The path starts at the first '/' after the host, if before any query.
+        pathStart = text.find_first_of(u"/?#;", static_cast<size_t>(schemeLength(scheme)));
+        if (pathStart == std::u16string_view::npos || text[pathStart] != u'/') return url;
     } else if (isLocal(scheme)) {
         pathStart = static_cast<size_t>(schemeLength(scheme));
     } else {

@@ -99,6 +99,8 @@ TEST(LinkResolver, TakesOutDotSegments) {
          "http://h:80/sub/..g/g..zqml"},
         {"as written", "http://h:80/a", "", 1, "http://x:1/a/./b/../c#system.k",
          "http://x:1/a/c#system.k"},
+        {"a query of a bare host", "http://h:80/a", "", 1, "http://x:1?u=/a/../b",
+         "http://x:1?u=/a/../b"},
         {"through a page base", "http://h:80/a/b", "pb:61:62:n:r", 3, "x/../p", "http://pb:62/p"},
         {"local", "file://sub/deep/p.zqml", "", 1, "../loc.zqml", "file://sub/loc.zqml"},
         {"local down and up", "file://sub/p.zqml", "", 1, "deep/../m.zqml", "file://sub/m.zqml"},
