@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/page_controller.h"
@@ -265,8 +266,12 @@ void AutoRefresh::tick(UiTimerId id) {
     if (countdown.remaining > 0) --countdown.remaining;
     if (countdown.remaining > 0) return;
     const int screenId = countdown.screenId;
+    // One due at once counts toward the loader's chain of unprompted openings.
+    const bool atOnce = !countdown.slow;
     countdowns_.erase(found);
     stopUiTimer(id);
+    std::optional<PageLoader::UnpromptedScope> unprompted;
+    if (atOnce) unprompted.emplace(controller_.pageLoader());
     reload(screenId);
 }
 

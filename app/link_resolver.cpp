@@ -1,7 +1,9 @@
 #include "app/link_resolver.h"
 
 #include <algorithm>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/settings_store.h"
 #include "core/string_utils.h"
@@ -87,6 +89,77 @@ std::optional<CString> expandZqml(CString link, const LinkContext& context) {
     return CString::format(u"%s%s%s%s%s", u"http://", host.address, u":", port, path);
 }
 
+// The dot segments of a path go as browsers remove them: "a/./b/../c" is
+// "a/c". A ".." at the top of a server path stops at its root; at the top of
+// a local name it stays, for the file layer to refuse a name that leaves
+// the resource folder.
+std::u16string removeDotSegments(std::u16string_view path, bool keepClimbs) {
+    const bool rooted = !path.empty() && path.front() == u'/';
+    if (rooted) path.remove_prefix(1);
+    std::vector<std::u16string_view> kept;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find(u'/', start);
+        if (end == std::u16string_view::npos) end = path.size();
+        const std::u16string_view segment = path.substr(start, end - start);
+        const bool last = end == path.size();
+        if (segment == u"..") {
+            if (!kept.empty() && kept.back() != u"..") {
+                kept.pop_back();
+            } else if (keepClimbs) {
+                kept.push_back(segment);
+            }
+        } else if (segment != u".") {
+            kept.push_back(segment);
+        }
+        // "a/.." names the folder "a/" itself.
+        if (last && (segment == u"." || segment == u"..")) kept.emplace_back();
+        start = end + 1;
+    }
+    std::u16string out = rooted ? u"/" : u"";
+    for (size_t i = 0; i < kept.size(); ++i) {
+        if (i > 0) out += u'/';
+        out += kept[i];
+    }
+    return out;
+}
+
+bool hasDotSegment(std::u16string_view path) {
+    for (size_t start = 0; start <= path.size();) {
+        size_t end = path.find(u'/', start);
+        if (end == std::u16string_view::npos) end = path.size();
+        const std::u16string_view segment = path.substr(start, end - start);
+        if (segment == u"." || segment == u"..") return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// A server or local URL with the dot segments of its path removed; the
+// query, fragment and ';' parameters stay as they are.
+CString withoutDotSegments(const CString& url) {
+    const LinkScheme scheme = linkScheme(url);
+    const std::u16string_view text = url.view();
+    size_t pathStart = 0;
+    if (scheme == LinkScheme::Http) {
+        // The path starts at the first '/' after the host, if before any query.
+        pathStart = text.find_first_of(u"/?#;", static_cast<size_t>(schemeLength(scheme)));
+        if (pathStart == std::u16string_view::npos || text[pathStart] != u'/') return url;
+    } else if (isLocal(scheme)) {
+        pathStart = static_cast<size_t>(schemeLength(scheme));
+    } else {
+        return url;
+    }
+    size_t pathEnd = text.find_first_of(u"?#;", pathStart);
+    if (pathEnd == std::u16string_view::npos) pathEnd = text.size();
+    const std::u16string_view path = text.substr(pathStart, pathEnd - pathStart);
+    if (!hasDotSegment(path)) return url;
+    std::u16string out(text.substr(0, pathStart));
+    out += removeDotSegments(path, isLocal(scheme));
+    out += text.substr(pathEnd);
+    return CString(std::move(out));
+}
+
 void appendHex(std::u16string& out, unsigned byte) {
     static constexpr char16_t kHex[] = u"0123456789ABCDEF";
     out += u'%';
@@ -157,9 +230,10 @@ CString resolveLink(const CString& link, const LinkContext& context,
     // "zqml://" names a server by its host text.
     if (linkScheme(result) == LinkScheme::Zqml) {
         std::optional<CString> expanded = expandZqml(result, context);
-        return expanded ? *expanded : link;
+        if (!expanded) return link;
+        result = std::move(*expanded);
     }
-    return result;
+    return withoutDotSegments(result);
 }
 
 CString formatPageParams(int requestId, int screenId) {

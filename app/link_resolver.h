@@ -3,7 +3,8 @@
 // resolveLink turns what a page, soft key or action names into a full URL:
 // "zqml://" host texts become "http://host:port" by the connection type,
 // relative links are joined to the shown page (or its page base, or the
-// current host). buildRequestTarget then adds the session parameter, the
+// current host), and "." and ".." segments of the path are taken out as
+// browsers do. buildRequestTarget then adds the session parameter, the
 // "system." values the link asks for and "pageid"/"screenid", and
 // percent-encodes what may not stand in a request line.
 //

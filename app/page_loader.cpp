@@ -39,8 +39,6 @@ constexpr int kProgressPageParsing = 15;
 constexpr int kProgressPageParsed = 30;
 constexpr int kParseErrorCode = 3;
 constexpr int kTemplateErrorCode = 23;
-// Browsers give up after as many.
-constexpr int kMaxRedirects = 20;
 // How often a replace looks again at a screen that is busy (menu open).
 constexpr uint32_t kBusyRetryMs = 100;
 constexpr const char16_t* kTemplateErrorText = u"打开模板文件失败";
@@ -64,6 +62,19 @@ std::optional<CString> localPart(const CString& link) {
 
 }  // namespace
 
+bool OpeningChain::admit(bool unprompted, uint32_t now) {
+    const bool inARow = inARow_ > 0 && tickDiff(now, last_) < kInARowMs;
+    last_ = now;
+    if (!unprompted) {
+        inARow_ = 0;
+        return true;
+    }
+    inARow_ = inARow ? inARow_ + 1 : 1;
+    if (inARow_ <= kMaxInARow) return true;
+    inARow_ = 0;
+    return false;
+}
+
 PageLoader::PageLoader(LoaderHost& host) : host_(host) {}
 
 PageLoader::~PageLoader() = default;
@@ -77,8 +88,14 @@ int PageLoader::openUrl(const PageRequest& request) {
         return 0;
     }
     if (CString(url).trim().isEmpty()) return 0;
-    // A new chain of redirects starts with every link but a redirect's own.
-    if (!followingRedirect_) redirects_ = 0;
+    // A page that opens itself again and again by redirects, load actions
+    // or refreshes is stopped, and the user told.
+    if (!chain_.admit(followingRedirect_ || unprompted_ > 0, tickCount())) {
+        if (Screen* screen = host_.currentScreen()) screen->stopLoading(LoadingState::kAnyRequest);
+        host_.postToHost(
+            [] { messageBox(kTooManyRedirectsText, kInfoCaption, MessageBoxType::Ok); });
+        return 0;
+    }
 
     // Templates are read and shown at once.
     const LinkScheme scheme = linkScheme(url);
@@ -181,7 +198,8 @@ bool PageLoader::sendRequest(const RequestRecord& record) {
     return false;
 }
 
-std::optional<std::string> PageLoader::loadContent(CString link, bool wait) {
+std::optional<std::string> PageLoader::loadContent(CString link, bool wait,
+                                                   PageRequests::FetchFor fetchFor) {
     // Variables out; nothing for a blank link.
     host_.extractLinkVariables(link);
     if (CString(link).trim().isEmpty()) return std::nullopt;
@@ -205,7 +223,7 @@ std::optional<std::string> PageLoader::loadContent(CString link, bool wait) {
     if (lower.find(CString(u"http://")) < 0) return std::nullopt;
     if (wait) {
         try {
-            return fetchAndWait(resolveName(link));
+            return fetchAndWait(resolveName(link), fetchFor);
         } catch (const ZQException&) {
             return std::nullopt;
         }
@@ -227,14 +245,15 @@ const char16_t* PageLoader::unreadableFileText(const CString& link) const {
     return tooLarge ? MarkupPage::kPageTooLargeText : kMissingFileText;
 }
 
-std::optional<std::string> PageLoader::fetchAndWait(const CString& url) {
+std::optional<std::string> PageLoader::fetchAndWait(const CString& url,
+                                                    PageRequests::FetchFor fetchFor) {
     RequestRecord record = host_.requests().newRequest(url);
     // A cancelled page build fetches nothing more.
     if (!host_.requests().mayFetch()) {
         host_.requests().cancelFlags().remove(record.requestId);
         return std::nullopt;
     }
-    return host_.requests().fetchAndWait(std::move(record));
+    return host_.requests().fetchAndWait(std::move(record), fetchFor);
 }
 
 std::unique_ptr<PageEntry> PageLoader::parsePageFor(std::string_view text, const CString& url,
@@ -288,22 +307,18 @@ std::unique_ptr<PageEntry> PageLoader::parsePage(std::string_view text, const CS
 
     // A page that lists follow-up links is not shown: its first link opens,
     // on a later round so that a page naming itself cannot recurse, and
-    // only so many times in a row.
+    // only so many times in a row (start-up counts the ones it holds).
     if (!redirectFiles(*page).empty()) {
         parseRedirected_ = true;
         if (Screen* shown = host_.currentScreen()) shown->stopLoading(LoadingState::kAnyRequest);
         if (redirect.isEmpty()) return nullptr;
-        if (++redirects_ > kMaxRedirects) {
-            redirects_ = 0;
-            if (holdRedirects_) {
+        if (holdRedirects_) {
+            if (++redirects_ > OpeningChain::kMaxInARow) {
+                redirects_ = 0;
                 heldRedirect_.tooMany = true;
             } else {
-                messageBox(kTooManyRedirectsText, kInfoCaption, MessageBoxType::Ok);
+                heldRedirect_.link = redirect;
             }
-            return nullptr;
-        }
-        if (holdRedirects_) {
-            heldRedirect_.link = redirect;
             return nullptr;
         }
         host_.postToHost([this, redirect] {
@@ -420,7 +435,10 @@ void PageLoader::makeCurrent(PageEntry* entry) {
     } else {
         ClientContext::current().setRecordedCurrentScreen(screen);
     }
-    if (!entry->onloadDone && !entry->onload.isEmpty()) host_.onAction(entry->onload);
+    if (!entry->onloadDone && !entry->onload.isEmpty()) {
+        UnpromptedScope byThePage(*this);
+        host_.onAction(entry->onload);
+    }
 }
 
 void PageLoader::openTemplate(const CString& link, int screenId, bool replace) {

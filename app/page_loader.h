@@ -6,6 +6,7 @@
 // Everything here runs on the UI thread.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "app/action_host.h"
 #include "app/link_resolver.h"
+#include "app/page_requests.h"
 #include "net/request_session.h"
 #include "platform/cstring.h"
 #include "platform/font.h"
@@ -55,6 +57,26 @@ public:
     virtual const CommandRef& backCommand() const = 0;
 };
 
+// Openings of pages that no key of the user started (a redirect, a load
+// action that opens a page, a refresh due at once) form a chain while each
+// comes less than a second after the one before; a page that loops back on
+// itself by any of these roads ends after kMaxInARow of them. Any opening a
+// key started ends the chain. A page that reloads itself every second or
+// slower never reaches the end.
+class OpeningChain {
+public:
+    static constexpr int kMaxInARow = 20;
+    static constexpr int32_t kInARowMs = 1000;
+
+    // Notes an opening at tick `now`; false when it is one too many, which
+    // also starts the count again.
+    bool admit(bool unprompted, uint32_t now);
+
+private:
+    int inARow_ = 0;
+    uint32_t last_ = 0;
+};
+
 class PageLoader {
 public:
     static constexpr const char16_t* kParseErrorText = u"接收数据内容异常，请稍后重试。";
@@ -84,14 +106,18 @@ public:
                   const CancelFlag& cancelFlag);
     // What a link names: a file below the resource folder, or a server reply,
     // fetched at once with `wait`, else sent for the reply handler (nullopt).
-    std::optional<std::string> loadContent(CString link, bool wait);
+    // A server's answer other than a file's bytes is nothing for FetchFor::File.
+    std::optional<std::string> loadContent(
+        CString link, bool wait,
+        PageRequests::FetchFor fetchFor = PageRequests::FetchFor::Anything);
     // What the user is told of a "file://" or "tempfile://" link that
     // loadContent could not read: too large to be a page
     // (MarkupPage::kMaxPageFileBytes), else not there.
     const char16_t* unreadableFileText(const CString& link) const;
     // A synchronous request for `url` (resolved): the reply text, or nullopt
     // when none came within the wait.
-    std::optional<std::string> fetchAndWait(const CString& url);
+    std::optional<std::string> fetchAndWait(
+        const CString& url, PageRequests::FetchFor fetchFor = PageRequests::FetchFor::Anything);
     // Sends a request whose reply the reply handler takes; true when it went
     // out. The session refusing it shows its error when the screen waited.
     // Callers drop cancelled requests and those of screens no longer shown.
@@ -130,6 +156,17 @@ public:
     HeldRedirect takeHeldRedirect();
     // The last link opened; the retry soft key opens it again.
     const CString& lastUrl() const { return lastUrl_; }
+    // While it lives, what openUrl opens was started by no key of the user.
+    class UnpromptedScope {
+    public:
+        explicit UnpromptedScope(PageLoader& loader) : loader_(loader) { ++loader_.unprompted_; }
+        ~UnpromptedScope() { --loader_.unprompted_; }
+        UnpromptedScope(const UnpromptedScope&) = delete;
+        UnpromptedScope& operator=(const UnpromptedScope&) = delete;
+
+    private:
+        PageLoader& loader_;
+    };
 
 private:
     // How far openUrl got: a request went out (its flag stays listed), the
@@ -154,8 +191,10 @@ private:
     std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
     std::unique_ptr<SmsSender> smsSender_;
     bool parseRedirected_ = false;
-    // Redirects followed in a row, and whether openUrl opens one now.
+    // Start-up's held redirects in a row; openings no key started.
     int redirects_ = 0;
+    OpeningChain chain_;
+    int unprompted_ = 0;
     bool followingRedirect_ = false;
     bool holdRedirects_ = false;
     HeldRedirect heldRedirect_;

@@ -153,7 +153,7 @@ RequestRecord PageRequests::newRequest(const CString& url, RequestParams params)
     return record;
 }
 
-std::optional<std::string> PageRequests::fetchAndWait(RequestRecord record) {
+std::optional<std::string> PageRequests::fetchAndWait(RequestRecord record, FetchFor fetchFor) {
     // Recorded and armed by the session before it is sent.
     const int requestId = record.requestId;
     const CancelFlag own = record.cancelFlag;
@@ -183,9 +183,11 @@ std::optional<std::string> PageRequests::fetchAndWait(RequestRecord record) {
         };
     }
     syncFetches_.add(requestId);
+    if (fetchFor == FetchFor::File) fileFetchIds_.add(requestId);
     std::optional<std::vector<uint8_t>> reply =
         session->fetchAndWait(std::move(record), fetchWaitMs(), pump);
     syncFetches_.remove(requestId);
+    fileFetchIds_.remove(requestId);
     cancelFlags_.remove(requestId);
     if (!reply) return std::nullopt;
     return std::string(reply->begin(), reply->end());

@@ -123,7 +123,12 @@ public:
     // painting and the cancel key works; on another thread (the first page
     // of start-up) it sleeps in short slices. A cancel (cancelRequest,
     // cancelFetch), a quit or a new session ends it. Any thread.
-    std::optional<std::string> fetchAndWait(RequestRecord record);
+    // A file fetch (FetchFor::File) takes only what can be a file's bytes:
+    // a page reply of the text kinds, or data no listener took; a page to
+    // be shown at once or a kind the client ignores is its failure.
+    enum class FetchFor { Anything, File };
+    std::optional<std::string> fetchAndWait(RequestRecord record,
+                                            FetchFor fetchFor = FetchFor::Anything);
     // Ends the wait of the fetch for `requestId` soon. Any thread.
     void cancelFetch(int requestId);
     // Whether a page build may still fetch: a session is there and the
@@ -241,6 +246,8 @@ private:
     int pictureScreenId_ = -1;
     CancelFlag pictureFlag_;
     RequestIdSet pictureIds_;
+    // File fetches in flight (any thread).
+    RequestIdSet fileFetchIds_;
 };
 
 }  // namespace zq

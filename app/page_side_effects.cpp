@@ -3,6 +3,7 @@
 #include <map>
 #include <mutex>
 #include <utility>
+#include <vector>
 
 #include "app/page_controller.h"
 #include "items/grid_menu_item.h"
@@ -40,15 +41,15 @@ public:
         c_.setSetting(name, value, type, true, mode);
     }
     // Relative names are the page's own, as every name on it. A download
-    // that brings nothing is said once the build is over (a box inside it
-    // would hold up the first page of start-up), unless it was cancelled.
+    // that brings no file is said once the build is over, on the page: a
+    // box posted now would open inside the next download's wait, where
+    // nothing answers it during start-up. A cancelled one is not said.
     std::optional<std::string> fetchBytes(const CString& href) override {
-        std::optional<std::string> bytes = c_.pageLoader().loadContent(href, true);
+        std::optional<std::string> bytes =
+            c_.pageLoader().loadContent(href, true, PageRequests::FetchFor::File);
         if (!bytes && !c_.requests().buildCancelled()) {
-            c_.postToHost([href] {
-                messageBox(CString(kDownloadFailedText) + href, CString(kErrorCaption),
-                           MessageBoxType::Ok);
-            });
+            failedDownloads_.push_back(href);
+            if (building_ == 0) sayFailedDownloads();
         }
         return bytes;
     }
@@ -80,10 +81,26 @@ public:
         return menu != nullptr;
     }
     // A page of many "save" elements writes the settings file once.
-    void beginPage() override { c_.settings().holdSaves(); }
-    void endPage() override { c_.settings().releaseSaves(); }
+    // Builds nest when a page arrives during a download's wait.
+    void beginPage() override {
+        ++building_;
+        c_.settings().holdSaves();
+    }
+    void endPage() override {
+        c_.settings().releaseSaves();
+        if (building_ > 0 && --building_ == 0) sayFailedDownloads();
+    }
 
 private:
+    void sayFailedDownloads() {
+        for (const CString& href : std::exchange(failedDownloads_, {})) {
+            c_.postToHost([href] {
+                messageBox(CString(kDownloadFailedText) + href, CString(kErrorCaption),
+                           MessageBoxType::Ok);
+            });
+        }
+    }
+
     CString marqueeText(const CString& id) const {
         std::lock_guard<std::mutex> lock(marqueeMutex_);
         auto found = marqueeTexts_.find(id);
@@ -93,6 +110,8 @@ private:
     PageController& c_;
     mutable std::mutex marqueeMutex_;
     std::map<CString, CString> marqueeTexts_;
+    int building_ = 0;
+    std::vector<CString> failedDownloads_;
 };
 
 }  // namespace

@@ -161,7 +161,8 @@ bool PageRequests::onData(std::span<const uint8_t> message, int carrierId) {
         return !dropped;
     }
     if (record.synchronous) {
-        storeSyncReply(requestId, syncBytes());
+        const bool fileData = kind == ReplyClass::Page || !fileFetchIds_.contains(requestId);
+        storeSyncReply(requestId, fileData ? std::optional(syncBytes()) : std::nullopt);
         return true;
     }
 

@@ -1,6 +1,7 @@
 #include "market/watch_list.h"
 
 #include <algorithm>
+#include <string>
 
 #include "core/string_utils.h"
 #include "platform/files.h"
@@ -75,10 +76,13 @@ void appendSections(CString& text, const WatchList& list, const CString& suffix)
     }
 }
 
-CString withoutSeparators(CString text) {
-    text.remove(u',');
-    text.remove(u':');
-    return text.trim();
+// A name in the recent-stock file: no separator of it, no line break.
+CString recentName(const CString& name) {
+    std::u16string kept;
+    for (char16_t c : name.view()) {
+        if (c >= 0x20 && c != 0x7F && c != u',' && c != u':') kept += c;
+    }
+    return CString(std::move(kept)).trim();
 }
 
 // Each item's `code(item)` joined by "," (no "," after the last).
@@ -241,7 +245,7 @@ bool WatchListFile::save(const std::filesystem::path& path, const WatchList& own
 // --- recent stocks -------------------------------------------------------------------------
 
 RecentStockEntry::RecentStockEntry(const CString& code, const CString& name)
-    : code_(withoutSeparators(code)), name_(withoutSeparators(name)) {}
+    : code_(CString(code).trim()), name_(recentName(name)) {}
 
 RecentStockEntry RecentStockEntry::fromText(const CString& text) {
     const int colon = text.find(u':');
@@ -250,7 +254,8 @@ RecentStockEntry RecentStockEntry::fromText(const CString& text) {
 }
 
 void RecentStockList::moveToFront(const RecentStockEntry& entry) {
-    if (entry.code().isEmpty()) return;
+    // Never a code other than the one viewed, nor one the file breaks.
+    if (!WatchList::canHold(entry.code())) return;
     auto same = std::find(entries_.begin(), entries_.end(), entry);
     if (same != entries_.end()) entries_.erase(same);
     if (max_ != 0 && entries_.size() >= max_)
@@ -262,7 +267,7 @@ void RecentStockList::fromText(const CString& text) {
     for (const CString& part : splitByString(CString(u","), text)) {
         if (max_ != 0 && entries_.size() >= max_) break;
         RecentStockEntry entry = RecentStockEntry::fromText(part);
-        if (entry.code().isEmpty()) continue;
+        if (!WatchList::canHold(entry.code())) continue;
         if (std::find(entries_.begin(), entries_.end(), entry) != entries_.end()) continue;
         entries_.push_back(entry);
     }

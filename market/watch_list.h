@@ -112,8 +112,9 @@ struct WatchListFile {
                      const std::vector<const WatchList*>& users);
 };
 
-// One recently viewed stock. Its text form is "code:name"; "," and ":" are
-// removed from both fields so that the joined list reads back the same.
+// One recently viewed stock. Its text form is "code:name"; the name loses
+// "," and ":" and line breaks so that the joined list reads back the same,
+// and a code that holds them is no code a list takes.
 class RecentStockEntry {
 public:
     RecentStockEntry(const CString& code, const CString& name);
@@ -138,8 +139,8 @@ public:
     explicit RecentStockList(size_t maximum = kDefaultMax) : max_(maximum) {}
 
     // Puts `entry` first; an entry of the same code goes first, and the
-    // last one goes when the list is full. An entry without a code is
-    // ignored.
+    // last one goes when the list is full. An entry whose code a watch-list
+    // cannot hold (WatchList::canHold) is ignored.
     void moveToFront(const RecentStockEntry& entry);
     // Appends the entries of a ","-separated text while there is room.
     void fromText(const CString& text);

@@ -242,9 +242,14 @@ std::optional<fs::path> resolveConfined(const fs::path& baseFolder, std::string_
     }
     std::vector<std::string_view> parts;
     for (std::string_view part : splitComponents(relativePath)) {
-        if (part == "..") return std::nullopt;
         if (part.empty() || part == ".") continue;
-        parts.push_back(part);
+        if (part != "..") {
+            parts.push_back(part);
+        } else if (parts.empty()) {
+            return std::nullopt;  // leaves the folder
+        } else {
+            parts.pop_back();
+        }
     }
     if (parts.empty()) return std::nullopt;
     fs::path found = findNoCase(baseFolder, parts);

@@ -49,10 +49,11 @@ size_t removeStaleTempFiles(const std::filesystem::path& folder);
 bool makeDirectories(const std::filesystem::path& folder);
 
 // The host path of `relativePath` (a name from a page or a server, '/' or
-// '\' separated) inside `baseFolder`, found without regard to case. Refused
-// (nullopt): an empty path or one naming only the folder itself, a leading
-// separator, any ".." component, any ':' (drive letters, streams), NUL, and
-// a path that a symbolic link on it leads out of the folder.
+// '\' separated) inside `baseFolder`, found without regard to case. A ".."
+// component takes back the one before it. Refused (nullopt): an empty path or
+// one naming only the folder itself, a leading separator, a ".." with nothing
+// before it to take back, any ':' (drive letters, streams), NUL, and a path
+// that a symbolic link on it leads out of the folder.
 std::optional<std::filesystem::path> resolveConfined(const std::filesystem::path& baseFolder,
                                                      std::string_view relativePath);
 std::optional<std::filesystem::path> resolveConfined(const std::filesystem::path& baseFolder,

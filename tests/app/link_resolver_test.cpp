@@ -81,6 +81,36 @@ TEST(LinkResolver, ResolvesEveryForm) {
     for (const ResolveCase& c : cases) EXPECT_EQ(resolve(c), c.expected) << c.name;
 }
 
+// Regression: "../g.zqml" on /sub/deep/p.zqml went out as
+// "/sub/deep/../g.zqml", which a server that takes paths as written has not.
+TEST(LinkResolver, TakesOutDotSegments) {
+    const ResolveCase cases[] = {
+        {"up one", "http://h:80/sub/deep/p.zqml", "", 1, "../g.zqml", "http://h:80/sub/g.zqml"},
+        {"up two", "http://h:80/sub/deep/p.zqml", "", 1, "../../g.zqml", "http://h:80/g.zqml"},
+        {"stops at the root", "http://h:80/sub/p.zqml", "", 1, "../../../g.zqml",
+         "http://h:80/g.zqml"},
+        {"here", "http://h:80/sub/p.zqml?x=1", "", 1, "./g.zqml?y=../z",
+         "http://h:80/sub/g.zqml?y=../z"},
+        {"down and up", "http://h:80/sub/p.zqml", "", 1, "deep/./../m.zqml",
+         "http://h:80/sub/m.zqml"},
+        {"the folder itself", "http://h:80/sub/deep/p.zqml", "", 1, "..", "http://h:80/sub/"},
+        {"rooted", "http://h:80/sub/p.zqml", "", 1, "/a/../b.zqml", "http://h:80/b.zqml"},
+        {"a name with dots", "http://h:80/sub/p.zqml", "", 1, "..g/g..zqml",
+         "http://h:80/sub/..g/g..zqml"},
+        {"as written", "http://h:80/a", "", 1, "http://x:1/a/./b/../c#system.k",
+         "http://x:1/a/c#system.k"},
+        {"a query of a bare host", "http://h:80/a", "", 1, "http://x:1?u=/a/../b",
+         "http://x:1?u=/a/../b"},
+        {"through a page base", "http://h:80/a/b", "pb:61:62:n:r", 3, "x/../p", "http://pb:62/p"},
+        {"local", "file://sub/deep/p.zqml", "", 1, "../loc.zqml", "file://sub/loc.zqml"},
+        {"local down and up", "file://sub/p.zqml", "", 1, "deep/../m.zqml", "file://sub/m.zqml"},
+        // The file layer refuses what still leaves the resource folder.
+        {"local out of its folder", "file://sub/p.zqml", "", 1, "../../x.zqml", "file://../x.zqml"},
+        {"local from the top", "file://p.zqml", "", 1, "../x.zqml", "file://../x.zqml"},
+    };
+    for (const ResolveCase& c : cases) EXPECT_EQ(resolve(c), c.expected) << c.name;
+}
+
 TEST(LinkResolver, VariablesAndEmptyLink) {
     LinkContext context;
     std::map<CString, CString> variables;

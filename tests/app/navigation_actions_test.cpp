@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/page_history.h"
+#include "app/page_loader.h"
 #include "app/settings_store.h"
 #include "core/zq_exception.h"
 #include "tests/support/test_env.h"
@@ -118,6 +119,43 @@ TEST(NavigationActionsOnAHost, TheShippedPagesReturnEntriesGoBack) {
         }
     }
     EXPECT_GT(entries, 10);
+}
+
+// Openings no key started end after 20 in a row, each within a second of
+// the one before; a page reloading itself every second never ends.
+TEST(OpeningChain, EndsOnlyALoop) {
+    struct Step {
+        int count;         // openings
+        bool unprompted;   // no key started them
+        uint32_t apartMs;  // from the one before
+    };
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+        int refusedAt;  // 1-based opening refused, 0: none
+    };
+    const Case cases[] = {
+        {"a loop", {{1, false, 0}, {25, true, 5}}, 22},
+        {"a slow reload", {{1, false, 0}, {60, true, 1000}}, 0},
+        {"a key between", {{1, false, 0}, {15, true, 5}, {1, false, 5}, {15, true, 5}}, 0},
+        {"a pause between", {{15, true, 5}, {15, true, 1500}}, 0},
+        {"said, then again", {{21, true, 5}, {20, true, 5}}, 21},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        OpeningChain chain;
+        uint32_t now = 0xFFFFF000u;  // across the tick's wrap
+        int opening = 0;
+        int refusedAt = 0;
+        for (const Step& step : c.steps) {
+            for (int i = 0; i < step.count; ++i) {
+                now += step.apartMs;
+                ++opening;
+                if (!chain.admit(step.unprompted, now) && refusedAt == 0) refusedAt = opening;
+            }
+        }
+        EXPECT_EQ(refusedAt, c.refusedAt);
+    }
 }
 
 }  // namespace

@@ -194,5 +194,33 @@ TEST(RecentStockList, SeparatorsLeaveNamesAndTextRoundTrips) {
     EXPECT_EQ(limited.toText(), CString(u"a:1,b:2"));
 }
 
+// Regression: "R,4" was kept as "R4", a code the user never viewed, and a
+// line feed in a code or name went into the file.
+TEST(RecentStockList, RefusesACodeAListCannotHold) {
+    const struct {
+        const char16_t* code;
+        const char16_t* name;
+        const char16_t* kept;  // the list's text afterwards
+    } cases[] = {
+        {u"600000", u"浦发", u"600000:浦发"},
+        {u" 600000 ", u"浦发", u"600000:浦发"},
+        {u"R,4", u"r", u""},
+        {u"R:4", u"r", u""},
+        {u"60\n0000", u"r", u""},
+        {u"60\u00050000", u"r", u""},
+        {u"", u"r", u""},
+        {u"600000", u"浦\n发\r", u"600000:浦发"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(CString(c.code).toUtf8());
+        RecentStockList list;
+        list.moveToFront(RecentStockEntry(CString(c.code), CString(c.name)));
+        EXPECT_EQ(list.toText(), CString(c.kept));
+    }
+    RecentStockList loaded;
+    loaded.fromText(CString(u"60\n1:a,600002:b\n,600003"));
+    EXPECT_EQ(loaded.toText(), CString(u"600002:b,600003:"));
+}
+
 }  // namespace
 }  // namespace zq

@@ -359,7 +359,8 @@ std::vector<std::pair<std::string, size_t>> PageServer::unframedFiles() {
     return found;
 }
 
-std::string PageServer::messageFor(const RequestTarget& target, Transport transport) {
+std::string PageServer::messageFor(const RequestTarget& target, Transport transport,
+                                   bool* notFound) {
     const int16_t requestId = target.pageId();
     Packing packing;
     auto build = [&](const CannedReply& reply) {
@@ -382,7 +383,9 @@ std::string PageServer::messageFor(const RequestTarget& target, Transport transp
         return build(reply);
     }
     std::optional<std::string> content;
-    if (!options_.root.empty() && target.path.size() > 1) {
+    // Paths are taken as written: "/a/../b" names no file.
+    const bool climbs = ("/" + target.path + "/").find("/../") != std::string::npos;
+    if (!options_.root.empty() && target.path.size() > 1 && !climbs) {
         const auto file = resolveConfined(options_.root, target.path.substr(1));
         if (file) content = readFile(*file, kMaxServedFile);
     }
@@ -401,6 +404,7 @@ std::string PageServer::messageFor(const RequestTarget& target, Transport transp
         reply.text = content ? std::move(*content) : std::string();
         return build(reply);
     }
+    if (notFound) *notFound = !content;
     reply.text = content ? std::move(*content) : std::string(kNotFoundPage);
     return build(reply);
 }

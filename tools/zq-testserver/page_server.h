@@ -14,7 +14,8 @@
 // that "controlid", any other picture (verification pictures, image links)
 // as a data reply of kVerifyPictureReplyKind (empty when the file is
 // missing), and any other file as the text of a page reply; else a "not
-// found" page reply. Replies echo the request's "pageid" as their request
+// found" page reply (through the gateway with the status 404, as web servers
+// answer). Replies echo the request's "pageid" as their request
 // id. Over the framed port a reply that a frame cannot carry is packed.
 //
 // Faults make the next replies misbehave on purpose (see Fault). Every
@@ -167,7 +168,9 @@ private:
     // Called by the connection threads.
     Fault takeFault();
     void record(ReceivedRequest request);
-    std::string messageFor(const RequestTarget& target, Transport transport);
+    // `notFound`, when given, is set when the path names nothing to serve.
+    std::string messageFor(const RequestTarget& target, Transport transport,
+                           bool* notFound = nullptr);
     uint32_t lateDelayMs() const;
     uint32_t splitPauseMs() const;
     // The pause before the reply to `path`: its slow prefix, or a delay

@@ -18,8 +18,9 @@ inline constexpr char kBadRequest[] = "HTTP/1.0 400 Bad Request\r\nContent-Lengt
 inline constexpr char kGatewayWml[] =
     "<?xml version=\"1.0\"?><wml><card><p>Gateway notice</p></card></wml>";
 
-std::string okHead(size_t contentLength, std::string_view contentType) {
-    return "HTTP/1.0 200 OK\r\nContent-Type: " + std::string(contentType) +
+std::string responseHead(size_t contentLength, std::string_view contentType,
+                         std::string_view status = "200 OK") {
+    return "HTTP/1.0 " + std::string(status) + "\r\nContent-Type: " + std::string(contentType) +
            "\r\nContent-Length: " + std::to_string(contentLength) + "\r\n\r\n";
 }
 
@@ -50,7 +51,7 @@ public:
 
 private:
     bool replyFramed(const std::string& message, Fault fault);
-    bool replyGateway(const std::string& message, Fault fault);
+    bool replyGateway(const std::string& message, Fault fault, bool notFound);
     std::optional<std::string> readGatewayHead();
 
     bool stopping() const { return server_.stopping_.load(); }
@@ -203,21 +204,23 @@ void ExchangeRunner::runGateway() {
     }
     // 2. One answer per connection, as HTTP/1.0 has it.
     request.fault = server_.takeFault();
-    const std::string message = server_.messageFor(request.target, request.transport);
+    bool notFound = false;
+    const std::string message = server_.messageFor(request.target, request.transport, &notFound);
     const Fault fault = request.fault;
     const std::string path = request.target.path;
     const PageServer::ReplyDelay delay = server_.replyDelayFor(path);
     server_.record(std::move(request));
     if (!holdReply(delay)) return;
-    if (replyGateway(message, fault) && deliversWhole(fault)) server_.noteReplySent(path);
+    if (replyGateway(message, fault, notFound) && deliversWhole(fault)) server_.noteReplySent(path);
     // The connection closes after the answer; with none it stays open until
     // the client gives up.
     if (fault == Fault::Missing) drainUntilClosed();
 }
 
-bool ExchangeRunner::replyGateway(const std::string& message, Fault fault) {
+bool ExchangeRunner::replyGateway(const std::string& message, Fault fault, bool notFound) {
     constexpr std::string_view kType = "application/octet-stream";
-    const std::string response = okHead(message.size(), kType) + message;
+    const std::string response =
+        responseHead(message.size(), kType, notFound ? "404 Not Found" : "200 OK") + message;
     const size_t headLength = response.size() - message.size();
     switch (fault) {
         case Fault::Missing:
@@ -228,7 +231,7 @@ bool ExchangeRunner::replyGateway(const std::string& message, Fault fault) {
             return sendInPieces(response, {5, 10, headLength / 2, headLength - 2, headLength,
                                            headLength + message.size() / 2});
         case Fault::Oversize:
-            return send(okHead(kOversizeContentLength, kType) + message);
+            return send(responseHead(kOversizeContentLength, kType) + message);
         case Fault::Garbage:
             return send(garbage(response.size()));
         case Fault::Duplicate:
@@ -237,7 +240,7 @@ bool ExchangeRunner::replyGateway(const std::string& message, Fault fault) {
             return send(std::string_view(response).substr(0, headLength + message.size() / 2));
         case Fault::GatewayPage: {
             const std::string_view page = kGatewayWml;
-            return send(okHead(page.size(), "text/vnd.wap.wml") + std::string(page));
+            return send(responseHead(page.size(), "text/vnd.wap.wml") + std::string(page));
         }
         case Fault::None:
             break;
