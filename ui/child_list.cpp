@@ -179,7 +179,12 @@ bool ChildList::pointerToChildren(int x, int y, bool press) {
         const int cx = px - child->relativeX();
         const int cy = py - child->relativeY();
         if (press) {
+            // The content stays still under the pen: the tapped child is in
+            // view, and a scroll now would move it away before the release.
+            ItemContainer* self = asContainer();
+            const int offset = self ? self->getScrollYOffset() : 0;
             focusChild(i, child, kGameNone);
+            if (self && self->getScrollYOffset() != offset) self->setScrollYOffset(offset, false);
             child->pointerPressed(cx, cy);
         } else {
             child->pointerReleased(cx, cy);

@@ -44,7 +44,8 @@ public:
 
     // --- Item ------------------------------------------------------------------
     // Points are relative to the list's origin. The focused child sees the
-    // event first; a press elsewhere focuses the interactive child under it.
+    // event first; a press elsewhere focuses the interactive child under it
+    // without scrolling the content.
     bool pointerPressed(int x, int y) override;
     bool pointerReleased(int x, int y) override;
     // The list's own commands first, then the focused child's.

@@ -170,7 +170,7 @@ void TabbedForm::setMarquee(std::unique_ptr<Item> marquee) {
 
 // --- keys ----------------------------------------------------------------------------
 
-bool TabbedForm::handleTabKey(int /*keyCode*/, int gameAction) {
+bool TabbedForm::handleTabKey(int keyCode, int gameAction) {
     if (!tabBar_) return false;
     int target = currentTab_;
     switch (gameAction) {
@@ -180,12 +180,20 @@ bool TabbedForm::handleTabKey(int /*keyCode*/, int gameAction) {
             tabBarFocused_ = true;
             repaint();
             return true;
-        case kGameDown:
+        case kGameDown: {
             if (!tabBarFocused_) return false;
             tabBarFocused_ = false;
             tabBar_->defocus(tabBarSavedStyle_);
+            // A page that holds no focus yet takes the key as well, so that
+            // its first item that takes the focus has it: typing then lands
+            // there, not nowhere.
+            const Container* page = pageRefs_[currentTab_];
+            if (host()->getFocusedItem() != page || !page->getFocusedItem()) {
+                Screen::contentKeyPressed(keyCode, gameAction);
+            }
             repaint();
             return true;
+        }
         case kGameRight:
             if (currentTab_ < tabCount() - 1) target = currentTab_ + 1;
             break;

@@ -319,7 +319,7 @@ TEST_F(TabsEndToEndTest, TreesGridsAndBarsOnTabPagesOnALightAndADarkPage) {
         const std::string p = std::string(look.name) + "-";
         std::string script = kStart;
         script += shot(p + "50-tree");
-        script += "key down\nkey down\nkey enter\n";  // the page, Shanghai, open it
+        script += "key down\nkey enter\n";  // the page's first item, Shanghai; open it
         script += shot(p + "51-open");
         script += "key down\n";  // past its plain children: Shenzhen
         script += shot(p + "52-next");
@@ -377,6 +377,67 @@ TEST_F(TabsEndToEndTest, TreesGridsAndBarsOnTabPagesOnALightAndADarkPage) {
         EXPECT_GT(moved, 20);
         // The link after the grid has the focus.
         EXPECT_GT(after.count(0x2E6DA4, 0, 200, 240, 296), 200);
+    }
+}
+
+// Regression: DOWN from the bar left the new tab page without a focus, so
+// typed text was lost and RIGHT paged instead of moving the grid's cell; the
+// first tap on a cell scrolled the page and chose nothing; an empty grid
+// kept every arrow.
+TEST_F(TabsEndToEndTest, KeysAndTapsReachWhatATabPageHolds) {
+    std::string cells;
+    for (int i = 0; i < 3; ++i) {
+        cells += "<c img=\"file://images/c" + std::to_string(i) +
+                 ".png\" v=\"fw(done.zqml?cell=" + std::to_string(i) + ")\"/>";
+    }
+    server_.writePage(
+        "index.zqml",
+        page("<tabbody class=\"pg\"><page caption=\"One\"><text>one</text></page>\n"
+             "<page caption=\"Grid\"><gm class=\"grid\" gid=\"g\">" +
+             cells +
+             "</gm><a href=\"done.zqml?after=1\">after</a></page>\n"
+             "<page caption=\"Tap\"><progressbar maxvalue=\"10\" value=\"4\"/><text>cells</text>"
+             "<gm class=\"grid\" gid=\"t\">" +
+             cells +
+             "</gm><a href=\"done.zqml?after=2\">after</a></page>\n"
+             "<page caption=\"Form\"><form id=\"f\" action=\"done.zqml\">"
+             "<edit class=\"fld\" name=\"q\" value=\"\"/></form><gm gid=\"none\"></gm>"
+             "<button caption=\"Send\" onclick=\"submit(f)\"/></page></tabbody>\n"));
+    std::string grid = std::string(kStart) + "key right\nkey right\n" + shot("40-grid-page");
+    ASSERT_EQ(run(grid), 0) << err_;
+    // Where the third cell is drawn before anything on the page has the focus.
+    const Shot before = load("40-grid-page");
+    ASSERT_TRUE(before.image);
+    int sx = 0, sy = 0, n = 0;
+    for (int y = 0; y < 296; ++y) {
+        for (int x = 0; x < 240; ++x) {
+            if (before.at(x, y) == kCell[2]) sx += x, sy += y, ++n;
+        }
+    }
+    ASSERT_GT(n, 300);
+
+    struct Case {
+        const char* name;
+        std::string keys;
+        std::string query;
+    };
+    const Case cases[] = {
+        {"DOWN focuses the grid, RIGHT moves its cell",
+         "key right\nkey down\nkey right\nkey enter\n", "cell=1"},
+        {"the first tap chooses",
+         "key right\nkey right\ntap " + std::to_string(sx / n) + " " + std::to_string(sy / n) +
+             "\n",
+         "cell=2"},
+        {"typed text lands in the field; the empty grid is passed by",
+         "key right\nkey right\nkey right\nkey down\nchar 42\nkey down\nkey enter\n", "q=42"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const size_t sent = server_.queriesFor("/done.zqml").size();
+        ASSERT_EQ(run(std::string(kStart) + c.keys + kReply), 0) << err_;
+        const std::vector<std::string> queries = server_.queriesFor("/done.zqml");
+        ASSERT_EQ(queries.size(), sent + 1);
+        EXPECT_EQ(queries.back(), c.query);
     }
 }
 
@@ -503,8 +564,7 @@ TEST_F(TabsInProcessTest, ARowOfATableOnATabPageOrInATreeIsSent) {
          "<page caption='Two'>" +
              table + "</page></tabbody></zqml>");
     key(kKeyRight);  // the bar: page two
-    key(kKeyDown);   // the bar gives the keys to the page
-    key(kKeyDown);   // the table's first row
+    key(kKeyDown);   // the page's first item: the table's first row
     key(kKeyDown);
     key(kKeyFire);
     ASSERT_TRUE(pumpUntil([&] { return !requestFor("/done.zqml").empty(); }));
