@@ -246,7 +246,26 @@ void NodeItem::setExpanded(bool expanded) {
     }
     if (expanded == expanded_) return;
     expanded_ = expanded;
+    if (shown_ && getScreen()) {
+        if (expanded_) {
+            children_->showNotify();
+        } else {
+            children_->hideNotify();
+        }
+    }
     relayoutScreen(*this);
+}
+
+void NodeItem::showNotify() {
+    Item::showNotify();
+    if (header_) header_->showNotify();
+    if (expanded_) children_->showNotify();
+}
+
+void NodeItem::hideNotify() {
+    if (header_) header_->hideNotify();
+    children_->hideNotify();
+    Item::hideNotify();
 }
 
 Style* NodeItem::focus(Style* focusStyle, int direction) {

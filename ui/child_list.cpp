@@ -36,7 +36,9 @@ Item* ChildList::insert(int index, std::unique_ptr<Item> item) {
         focusedIndexShifted();
     }
     requestInit();
-    if (shown_) child->showNotify();
+    // Not yet on a screen is not shown: the list tells its children when it
+    // is shown itself.
+    if (shown_ && getScreen()) child->showNotify();
     return child;
 }
 

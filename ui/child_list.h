@@ -59,7 +59,8 @@ public:
     void animateParts(DirtyRect& dirty) override;
 
     // --- children --------------------------------------------------------------
-    // Adopts `item` (parent = this) and returns it; null is ignored.
+    // Adopts `item` (parent = this) and returns it; null is ignored. The
+    // item is told it is shown when the list is, on a screen.
     Item* add(std::unique_ptr<Item> item);
     // As add, at `index` (appended past the end); a focus at or after
     // `index` moves along.

@@ -109,6 +109,11 @@ std::unique_ptr<Item> Container::set(int index, std::unique_ptr<Item> item, Styl
             focusedItem_ = next;
         }
     }
+    // The new child is shown in the old one's place, as an added one is.
+    if (shown_ && getScreen()) {
+        if (old->isShown()) old->hideNotify();
+        next->showNotify();
+    }
     old->leaveContainer();
     requestInit();
     return old;

@@ -95,7 +95,8 @@ void TabbedForm::setSelectedTab(int index, bool notify) {
     currentTab_ = index;
     tabBar_->setSelectedIndex(index);
 
-    // 4. The pages change places; the old one waits in pages_.
+    // 4. The pages change places; the old one waits in pages_. The host
+    //    tells the new one it is shown, so that its pictures are asked for.
     Container* page = pageRefs_[index];
     pages_[oldTab] = host()->set(kHostedPage, std::move(pages_[index]));
     if (page->getFocusedItem()) host()->focusIndex(kHostedPage);

@@ -18,6 +18,7 @@
 #include "items/tab_item.h"
 #include "items/tree.h"
 #include "markup/style_sheet.h"
+#include "platform/files.h"
 #include "platform/image.h"
 #include "platform/surface.h"
 #include "platform/ui_executor.h"
@@ -438,6 +439,48 @@ TEST_F(TabsEndToEndTest, KeysAndTapsReachWhatATabPageHolds) {
         const std::vector<std::string> queries = server_.queriesFor("/done.zqml");
         ASSERT_EQ(queries.size(), sent + 1);
         EXPECT_EQ(queries.back(), c.query);
+    }
+}
+
+// Regression: pictures on a tab page shown later were never asked for, and
+// in a "tab" page or under a tree node they were asked for while the page
+// was built, for no screen, and never drawn.
+TEST_F(TabsEndToEndTest, PicturesAreAskedForWhenTheirTabPageOrNodeIsShown) {
+    for (int i = 0; i < 4; ++i) {
+        const std::string name = "c" + std::to_string(i) + ".png";
+        server_.writePage("pics/" + name, readFile(program() / "images" / name).value_or(""));
+    }
+    server_.writePage(
+        "index.zqml",
+        page("<tabbody class=\"pg\"><page caption=\"One\"><text>one</text></page>\n"
+             "<page caption=\"Two\"><img src=\"pics/c0.png\"/><affixImg durl=\"pics/c1.png\"/>"
+             "</page>\n<page caption=\"Three\"><tab><p caption=\"A\"><img src=\"pics/c2.png\"/>"
+             "</p><p caption=\"B\"><text>b</text></p></tab>\n<tree><ti caption=\"Node\">"
+             "<affixImg durl=\"pics/c3.png\"/></ti></tree></page></tabbody>\n"));
+    std::string script = kStart;
+    script += "key right\n" + std::string(kReply) + shot("60-tab-two");
+    script += "key right\n" + std::string(kReply) + shot("61-tab-three");
+    script += "key down\nkey down\nkey down\nkey enter\n" + std::string(kReply) + shot("62-node");
+    ASSERT_EQ(run(script), 0) << err_;
+
+    struct Case {
+        const char* name;
+        int picture;
+        const char* shot;
+    };
+    const Case cases[] = {{"a picture on a later tab page", 0, "60-tab-two"},
+                          {"a verification picture on a later tab page", 1, "60-tab-two"},
+                          {"a picture in a tab item's page", 2, "61-tab-three"},
+                          {"a verification picture under a tree node", 3, "62-node"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<std::string> asked =
+            server_.queriesFor("/pics/c" + std::to_string(c.picture) + ".png");
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_EQ(asked[0].find("screenid=-1"), std::string::npos) << asked[0];
+        const Shot shown = load(c.shot);
+        ASSERT_TRUE(shown.image);
+        EXPECT_GT(shown.count(kCell[c.picture], 0, 0, 240, 296), 300);
     }
 }
 
