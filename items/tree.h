@@ -95,6 +95,8 @@ private:
     // Whether a point (item coordinates) lies below the header's row.
     bool belowHeader(int y) const;
     void trackChildrenFocusArea();
+    // Scrolls the container holding the node so that its focus area shows.
+    void showFocusArea(int gameAction);
     int headerHeight() const;
 
     TreeContainer* tree_;

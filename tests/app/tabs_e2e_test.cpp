@@ -715,5 +715,59 @@ TEST_F(TabsInProcessTest, KeysLeaveAGridOnATabPageDownToTheNextItemAndUpToTheBar
     EXPECT_EQ(form->getSelectedTab(), 1);
 }
 
+// Regression: in an open node near the bottom, the node's focus area was
+// taken from its children one key late, so DOWN left the focus out of view
+// for a press.
+TEST_F(TabsInProcessTest, EveryDownInAnOpenNodeShowsTheFocusedControl) {
+    std::string lines;
+    std::string fields;
+    for (int i = 0; i < 14; ++i) lines += "<text>line</text>";
+    for (int i = 0; i < 5; ++i) fields += "<edit name='f" + std::to_string(i) + "' value='1'/>";
+    open("/tree.zqml", "<zqml><body>" + lines + "<tree id='t'><ti caption='Order'>" + fields +
+                           "<choicegroup name='side'><option caption='Buy' value='B'/>"
+                           "<option caption='Sell' value='S'/></choicegroup>" +
+                           fields + "</ti></tree><a href='done.zqml'>after</a>" + lines +
+                           "</body></zqml>");
+    Screen* screen = controller_->currentScreen();
+    auto* tree = item<TreeContainer>(u"t");
+    ASSERT_TRUE(screen && tree);
+    auto* node = dynamic_cast<NodeItem*>(tree->getItem(0));
+    ASSERT_NE(node, nullptr);
+    Surface window(240, 320);
+    for (int i = 0; i < 20 && !node->header()->isFocused(); ++i) key(kKeyDown);
+    ASSERT_TRUE(node->header()->isFocused());
+    key(kKeyFire);
+    display_->paint(window);
+    // The innermost focused control, down the chain of focused parts.
+    auto focusedLeaf = [&] {
+        Item* at = screen->getContent();
+        for (;;) {
+            Item* next = nullptr;
+            if (auto* n = dynamic_cast<NodeItem*>(at)) {
+                next = n->focusedPart();
+            } else if (ItemContainer* c = at->asContainer()) {
+                next = c->getFocusedItem();
+            }
+            if (!next) return at;
+            at = next;
+        }
+    };
+    int moves = 0;
+    for (int i = 0; i < 14; ++i) {
+        Item* before = focusedLeaf();
+        key(kKeyDown);
+        display_->paint(window);
+        Item* focused = focusedLeaf();
+        if (!node->isFocused()) break;
+        if (focused == before) continue;
+        ++moves;
+        const int top = focused->getAbsoluteY() + screen->getScrollOffset();
+        EXPECT_GE(top, 0) << "press " << i;
+        // Most of it: a focused look that grows a frame is laid out after the scroll.
+        EXPECT_LE(top + focused->itemHeight() / 2, screen->usableHeight()) << "press " << i;
+    }
+    EXPECT_GE(moves, 12);
+}
+
 }  // namespace
 }  // namespace zq
