@@ -5,6 +5,7 @@
 // log shows what was sent; the saved screens are probed pixel by pixel.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -481,6 +482,52 @@ TEST_F(TabsEndToEndTest, PicturesAreAskedForWhenTheirTabPageOrNodeIsShown) {
         const Shot shown = load(c.shot);
         ASSERT_TRUE(shown.image);
         EXPECT_GT(shown.count(kCell[c.picture], 0, 0, 240, 296), 300);
+    }
+}
+
+// Regression: a centred button was hit at its place in the line but drawn
+// half as far from the left (after a text on its row), or at the left edge
+// (alone), so a tap on the drawn button did nothing and a tap beside it fired.
+TEST_F(TabsEndToEndTest, AButtonIsHitWhereTheShippedSheetDrawsIt) {
+    const std::string button = "<button caption=\"Go\" onclick=\"forward(done.zqml?b=1)\"/>";
+    struct Case {
+        const char* name;
+        std::string body;
+    };
+    const Case cases[] = {
+        {"after a text", "<body><text>BTN page</text>" + button + "</body>"},
+        {"alone", "<body>" + button + "</body>"},
+        {"on a tab page",
+         "<tabbody><page caption=\"One\"><text>BTN page</text>" + button + "</page></tabbody>"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server_.writePage("index.zqml", test::zqmlDocument(c.body));
+        ASSERT_EQ(run(std::string(kStart) + shot("70-button")), 0) << err_;
+        // The button's box: its fill, focused or not, in the shipped sheet's colours.
+        const Shot drawn = load("70-button");
+        ASSERT_TRUE(drawn.image);
+        int left = 240, right = -1, top = 296, bottom = -1;
+        for (int y = 0; y < 296; ++y) {
+            for (int x = 0; x < 240; ++x) {
+                const uint32_t p = drawn.at(x, y);
+                if (p != 0xDFE6EE && p != 0xF0A030) continue;
+                left = std::min(left, x), right = std::max(right, x);
+                top = std::min(top, y), bottom = std::max(bottom, y);
+            }
+        }
+        ASSERT_GT(right - left, 20);
+        const int y = (top + bottom) / 2;
+        const size_t sent = server_.queriesFor("/done.zqml").size();
+        // Beside it nothing happens; on it the button fires.
+        auto tap = [&](int x) {
+            return std::string(kStart) + "tap " + std::to_string(x) + " " + std::to_string(y) +
+                   "\n" + kReply;
+        };
+        ASSERT_EQ(run(tap(left - 6) + tap(right + 6)), 0) << err_;
+        EXPECT_EQ(server_.queriesFor("/done.zqml").size(), sent);
+        ASSERT_EQ(run(tap((left + right) / 2)), 0) << err_;
+        EXPECT_EQ(server_.queriesFor("/done.zqml").size(), sent + 1);
     }
 }
 
