@@ -80,6 +80,8 @@ GridMenuItem::GridMenuItem(std::vector<ImageRef> images, std::vector<ImageRef> o
     overlays_.resize(images_.size());
     addCommand(gridCommand());
     setItemCommandListener(this);
+    // A grid with nothing to choose takes no focus: the keys pass it by.
+    if (images_.empty()) setAppearanceMode(kAppearancePlain);
     GridRegistry& r = registry();
     std::lock_guard lock(r.mutex);
     r.grids[name_] = this;
@@ -104,6 +106,7 @@ void GridMenuItem::setImages(std::vector<ImageRef> images) {
     if (!images_.empty()) return;
     images_ = std::move(images);
     overlays_.resize(images_.size());
+    if (!images_.empty() && isVisible()) setAppearanceMode(kAppearanceControl);
     imagesChanged_ = true;
     requestInit();
 }
@@ -283,7 +286,7 @@ bool GridMenuItem::keyPressed(int keyCode, int gameAction) {
     if (keyCode == kKeyLeftSoft || keyCode == kKeyRightSoft) return false;
     bool handled = false;
     if (isArrow(gameAction) && !fromDigit(keyCode, gameAction)) {
-        handled = cellCount() == 0 || moveFocus(gameAction);
+        handled = cellCount() > 0 && moveFocus(gameAction);
     } else if (gameAction == kGameFire && !fromDigit(keyCode, gameAction)) {
         selectPressed();
         handled = true;

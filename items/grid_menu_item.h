@@ -32,7 +32,8 @@ public:
     static constexpr int kVerticalPadding = 20;
     static constexpr Color kDefaultFrameColor = 0xFFFFFF;
 
-    // An empty picture list is no list: the item then lays out as 0 x 0.
+    // An empty picture list is no list: the item then lays out as 0 x 0 and
+    // takes no focus until it has pictures.
     GridMenuItem(std::vector<ImageRef> images, std::vector<ImageRef> overlays, const CString& name,
                  Style* style);
     ~GridMenuItem() override;

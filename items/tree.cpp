@@ -116,7 +116,7 @@ void NodeItem::initContent(int firstLineWidth, int lineWidth) {
     const int headerLine = std::max(0, lineWidth - iconWidth_);
     if (header_) {
         header_->init(std::max(0, firstLineWidth - iconWidth_), headerLine);
-        header_->setRelativePosition(contentX_ + iconWidth_, contentY_);
+        header_->setRelativePosition(iconWidth_, 0);
     }
     const int headerWidth = header_ ? header_->itemWidth() : 0;
     const int nodeWidth =
@@ -124,8 +124,7 @@ void NodeItem::initContent(int firstLineWidth, int lineWidth) {
     if (expanded_) {
         children_->init(std::max(0, lineWidth - kIndent - iconWidth_),
                         std::max(0, lineWidth - kIndent - iconWidth_));
-        children_->setRelativePosition(contentX_ + iconWidth_ + kIndent,
-                                       contentY_ + headerHeight() + paddingVertical_);
+        children_->setRelativePosition(iconWidth_ + kIndent, headerHeight() + paddingVertical_);
         contentWidth_ = std::max(kIndent + iconWidth_ + children_->itemWidth(), nodeWidth);
         contentHeight_ = headerHeight() + paddingVertical_ + children_->itemHeight();
     } else {
@@ -149,14 +148,34 @@ void NodeItem::paintContent(int x, int y, int leftBorder, int rightBorder, Graph
 }
 
 void NodeItem::trackChildrenFocusArea() {
-    const int baseX = children_->relativeX();
-    const int baseY = children_->relativeY();
+    // In the node's content coordinates, as a container reads a child's area.
+    const int baseX = children_->relativeX() + children_->contentX();
+    const int baseY = children_->relativeY() + children_->contentY();
     if (children_->hasInternalArea()) {
         setInternalArea(baseX + children_->internalX(), baseY + children_->internalY(),
                         children_->internalWidth(), children_->internalHeight());
     } else {
         setInternalArea(baseX, baseY, children_->itemWidth(), children_->itemHeight());
     }
+}
+
+void NodeItem::showFocusArea(int gameAction) {
+    // The children cannot scroll past the node themselves: the node shows
+    // the area in its container now, not one key later.
+    auto* holder = dynamic_cast<Container*>(getParent());
+    if (!holder || !hasInternalArea()) return;
+    int top = internalY();
+    int bottom = top + internalHeight();
+    // A control among the children shows whole where it fits, as it does on
+    // a plain page.
+    if (Item* child = childrenFocused_ ? children_->getFocusedItem() : nullptr;
+        child && child->itemHeight() <= holder->getScrollHeight()) {
+        const int childTop = children_->relativeY() + children_->contentY() + child->relativeY();
+        top = std::min(top, childTop);
+        bottom = std::max(bottom, childTop + child->itemHeight());
+    }
+    holder->scroll(gameAction, relativeX() + contentX_ + internalX(), relativeY() + contentY_ + top,
+                   internalWidth(), bottom - top);
 }
 
 bool NodeItem::hasInteractiveChild() const {
@@ -175,15 +194,18 @@ bool NodeItem::keyPressed(int keyCode, int gameAction) {
             childrenFocused_ = true;
             children_->focus(nullptr, kGameDown);
             trackChildrenFocusArea();
+            showFocusArea(gameAction);
             return true;
         }
     } else if (expanded_) {
         if (children_->keyPressed(keyCode, gameAction)) {
             trackChildrenFocusArea();
+            showFocusArea(gameAction);
             return true;
         }
         if (gameAction == kGameUp) {
             focusHeader();
+            showFocusArea(gameAction);
             return true;
         }
         return false;
@@ -246,7 +268,26 @@ void NodeItem::setExpanded(bool expanded) {
     }
     if (expanded == expanded_) return;
     expanded_ = expanded;
+    if (shown_ && getScreen()) {
+        if (expanded_) {
+            children_->showNotify();
+        } else {
+            children_->hideNotify();
+        }
+    }
     relayoutScreen(*this);
+}
+
+void NodeItem::showNotify() {
+    Item::showNotify();
+    if (header_) header_->showNotify();
+    if (expanded_) children_->showNotify();
+}
+
+void NodeItem::hideNotify() {
+    if (header_) header_->hideNotify();
+    children_->hideNotify();
+    Item::hideNotify();
 }
 
 Style* NodeItem::focus(Style* focusStyle, int direction) {
@@ -275,14 +316,15 @@ void NodeItem::defocus(Style* normalStyle) {
 
 bool NodeItem::pointerPressed(int x, int y) {
     if (expanded_) {
-        const int cx = x - children_->relativeX();
-        const int cy = y - children_->relativeY();
+        const int cx = x - contentX_ - children_->relativeX();
+        const int cy = y - contentY_ - children_->relativeY();
         if (children_->pointerPressed(cx, cy)) {
             if (!childrenFocused_ && header_) header_->defocus(headerFocusResult_);
             childrenFocused_ = true;
             return true;
         }
-        if (childrenFocused_ && header_ && isInChildArea(x, y, header_.get())) {
+        if (childrenFocused_ && header_ &&
+            isInChildArea(x - contentX_, y - contentY_, header_.get())) {
             focusHeader();
             return true;
         }
@@ -295,7 +337,8 @@ bool NodeItem::pointerPressed(int x, int y) {
 
 bool NodeItem::pointerReleased(int x, int y) {
     if (expanded_ && childrenFocused_) {
-        return children_->pointerReleased(x - children_->relativeX(), y - children_->relativeY());
+        return children_->pointerReleased(x - contentX_ - children_->relativeX(),
+                                          y - contentY_ - children_->relativeY());
     }
     if (expanded_ && belowHeader(y)) return false;
     return Item::pointerReleased(x, y);

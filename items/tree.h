@@ -65,10 +65,15 @@ public:
     Style* focus(Style* focusStyle, int direction) override;
     void defocus(Style* normalStyle) override;
     Item* getItemByName(const CString& id) override;
+    // The header, and the children while the node is open, are shown and
+    // hidden with the node.
+    void showNotify() override;
+    void hideNotify() override;
     // The header, and the children while they are shown.
     void animateParts(DirtyRect& dirty) override;
 
-    // Closing also closes every node below this one.
+    // Closing also closes every node below this one. The children are shown
+    // when the node opens on a shown screen and hidden when it closes.
     void setExpanded(bool expanded);
     bool isExpanded() const { return expanded_; }
     // Gives the focus back to the header (from the children).
@@ -90,6 +95,8 @@ private:
     // Whether a point (item coordinates) lies below the header's row.
     bool belowHeader(int y) const;
     void trackChildrenFocusArea();
+    // Scrolls the container holding the node so that its focus area shows.
+    void showFocusArea(int gameAction);
     int headerHeight() const;
 
     TreeContainer* tree_;

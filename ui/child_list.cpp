@@ -36,7 +36,9 @@ Item* ChildList::insert(int index, std::unique_ptr<Item> item) {
         focusedIndexShifted();
     }
     requestInit();
-    if (shown_) child->showNotify();
+    // Not yet on a screen is not shown: the list tells its children when it
+    // is shown itself.
+    if (shown_ && getScreen()) child->showNotify();
     return child;
 }
 
@@ -179,7 +181,12 @@ bool ChildList::pointerToChildren(int x, int y, bool press) {
         const int cx = px - child->relativeX();
         const int cy = py - child->relativeY();
         if (press) {
+            // The content stays still under the pen: the tapped child is in
+            // view, and a scroll now would move it away before the release.
+            ItemContainer* self = asContainer();
+            const int offset = self ? self->getScrollYOffset() : 0;
             focusChild(i, child, kGameNone);
+            if (self && self->getScrollYOffset() != offset) self->setScrollYOffset(offset, false);
             child->pointerPressed(cx, cy);
         } else {
             child->pointerReleased(cx, cy);

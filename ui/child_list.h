@@ -44,7 +44,8 @@ public:
 
     // --- Item ------------------------------------------------------------------
     // Points are relative to the list's origin. The focused child sees the
-    // event first; a press elsewhere focuses the interactive child under it.
+    // event first; a press elsewhere focuses the interactive child under it
+    // without scrolling the content.
     bool pointerPressed(int x, int y) override;
     bool pointerReleased(int x, int y) override;
     // The list's own commands first, then the focused child's.
@@ -58,7 +59,8 @@ public:
     void animateParts(DirtyRect& dirty) override;
 
     // --- children --------------------------------------------------------------
-    // Adopts `item` (parent = this) and returns it; null is ignored.
+    // Adopts `item` (parent = this) and returns it; null is ignored. The
+    // item is told it is shown when the list is, on a screen.
     Item* add(std::unique_ptr<Item> item);
     // As add, at `index` (appended past the end); a focus at or after
     // `index` moves along.

@@ -109,6 +109,11 @@ std::unique_ptr<Item> Container::set(int index, std::unique_ptr<Item> item, Styl
             focusedItem_ = next;
         }
     }
+    // The new child is shown in the old one's place, as an added one is.
+    if (shown_ && getScreen()) {
+        if (old->isShown()) old->hideNotify();
+        next->showNotify();
+    }
     old->leaveContainer();
     requestInit();
     return old;
@@ -262,7 +267,6 @@ void Container::initPlain(int lineWidth) {
     const bool shrink = (layout_ & kLayoutShrink) != 0;
     bool anyInteractive = false;
     int y = 0;
-    int minLeft = INT_MAX;
     int maxRight = INT_MIN;
     int maxWidth = 0;
     // The scroll to the focused child waits until the content height is known.
@@ -293,22 +297,16 @@ void Container::initPlain(int lineWidth) {
             scrollY = y, scrollW = w, scrollH = h;
             scrollPending_ = false;
         }
-        // 3. Place by the child's alignment.
-        int x = 0;
-        if (child->getLayout() & kLayoutCenter) {
-            x = (lineWidth - w) / 2;
-        } else if (child->getLayout() & kLayoutRight) {
-            x = lineWidth - w;
-        }
+        // 3. Place by the child's alignment; painting and taps follow.
+        const int x = alignedOffset(child->getLayout(), lineWidth, w);
         child->setRelativePosition(x, y);
-        // 4. Track the extent.
-        minLeft = std::min(minLeft, x);
-        maxRight = std::max(maxRight, x + w);
+        // 4. Track the extent: an aligned child holds the line it is aligned in.
+        maxRight = std::max(maxRight, isAlignedLayout(child->getLayout()) ? lineWidth : x + w);
         maxWidth = std::max(maxWidth, w);
         if (h != 0) y += h + paddingVertical_;
     }
 
-    contentWidth_ = minLeft == INT_MAX ? 0 : std::max(maxRight - minLeft, maxWidth);
+    contentWidth_ = maxRight == INT_MIN ? 0 : std::max(maxRight, maxWidth);
     if (minWidth_ > contentWidth_) {
         contentWidth_ = minWidth_ - 2 * borderWidth_ - marginLeft_ - marginRight_ - paddingLeft_ -
                         paddingRight_;
@@ -382,7 +380,7 @@ void Container::paintContent(int x, int y, int leftBorder, int rightBorder, Grap
             focusedY = cy;
         } else if (cy < clipBottom && cy + child->itemHeight() > clipTop) {
             child->setOnScreen(true);
-            child->paint(x, cy, leftBorder, rightBorder, g, true);
+            child->paintPlaced(x, cy, leftBorder, rightBorder, g);
         }
         if (child->itemHeight() != 0) cy += child->itemHeight() + paddingVertical_;
     }
@@ -390,7 +388,7 @@ void Container::paintContent(int x, int y, int leftBorder, int rightBorder, Grap
     if (focusedChild && focusedChild->isVisible()) {
         focusedChild->setOnScreen(focusedY < clipBottom &&
                                   focusedY + focusedChild->itemHeight() > clipTop);
-        focusedChild->paint(x, focusedY, x, rightBorder, g, true);
+        focusedChild->paintPlaced(x, focusedY, x, rightBorder, g);
     }
 }
 

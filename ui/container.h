@@ -67,7 +67,8 @@ public:
     // --- children --------------------------------------------------------------------
     // Replaces the child at `index` and hands the old one back (null when
     // `index` is out of range; `item` is then dropped). The focus passes to
-    // the new child when the old one had it.
+    // the new child when the old one had it. While the container is shown,
+    // the old child hears it is hidden and the new one that it is shown.
     std::unique_ptr<Item> set(int index, std::unique_ptr<Item> item, Style* style = nullptr);
     // Deletes the child at `index`; the focus passes to the child that takes
     // its place or the nearest interactive one. False when out of range.

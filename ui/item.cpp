@@ -21,6 +21,12 @@ void DirtyRect::add(int32_t x, int32_t y, int32_t w, int32_t h) {
 
 Style* defaultFocusedStyle() { return defaultItemStyle(); }
 
+int alignedOffset(uint32_t layout, int lineWidth, int width) {
+    if (layout & kLayoutCenter) return (lineWidth - width) / 2;
+    if (layout & kLayoutRight) return lineWidth - width;
+    return 0;
+}
+
 // --- life ------------------------------------------------------------------------
 
 Item::Item() = default;
@@ -324,18 +330,12 @@ void Item::paint(int x, int y, int leftBorder, int rightBorder, GraphicsContext&
     int contentRight = rightBorder - borderWidth_ - marginRight_ - paddingRight_;
     if (avail > itemWidth_) {
         const int spare = avail - itemWidth_;
-        const bool shrink = (layout_ & kLayoutShrink) != 0;
-        if (alignCentre_) {
-            x += spare >> 1;
-            if (shrink) {
-                contentLeft += spare >> 1;
-                contentRight -= spare >> 1;
-            }
-        } else if (alignRight_) {
-            x += spare;
-            if (shrink) contentLeft += spare;
-        } else if (shrink) {
-            contentRight -= spare;
+        const int offset = alignedOffset(layout_, avail, itemWidth_);
+        x += offset;
+        // Shrunk: the content's borders close in on the item's own width.
+        if (layout_ & kLayoutShrink) {
+            contentLeft += offset;
+            contentRight -= alignCentre_ ? offset : (alignRight_ ? 0 : spare);
         }
     }
 
@@ -346,6 +346,15 @@ void Item::paint(int x, int y, int leftBorder, int rightBorder, GraphicsContext&
         view_->paintContent(*this, cx, cy, contentLeft, contentRight, g);
     } else {
         paintContent(cx, cy, contentLeft, contentRight, g);
+    }
+}
+
+void Item::paintPlaced(int parentX, int y, int leftBorder, int rightBorder, GraphicsContext& g) {
+    const int x = parentX + relativeX_;
+    if (isAlignedLayout(layout_)) {
+        paint(x, y, x, x + itemWidth_, g, true);
+    } else {
+        paint(x, y, leftBorder, rightBorder, g, true);
     }
 }
 

@@ -73,6 +73,16 @@ constexpr uint32_t kLayoutFitHeight = 0x1000;  // on a screen: fit the content's
 // far, without the vertical gap.
 constexpr uint32_t kLayoutNoRowGap = 0x2000;
 
+// Where an item `width` wide stands in a line `lineWidth` wide by the
+// alignment bits of `layout`: its offset from the line's left. Layouts place
+// their children by it and an item painted in a line is moved by it, so an
+// item is hit where it is drawn.
+int alignedOffset(uint32_t layout, int lineWidth, int width);
+// Whether `layout` moves an item away from the left of its line.
+inline bool isAlignedLayout(uint32_t layout) {
+    return (layout & (kLayoutCenter | kLayoutRight)) != 0;
+}
+
 // Appearance modes (Item::getAppearanceMode). Only plain versus the rest is
 // acted on: a plain item is skipped by focus and ignores select and pointer;
 // the other values say which kind of item is interactive and behave alike.
@@ -276,6 +286,10 @@ public:
     // `remember` the arguments are kept (getLastPaint*).
     void paint(int x, int y, int leftBorder, int rightBorder, GraphicsContext& g,
                bool remember = false);
+    // Paints the item where its parent's layout placed it: at parentX +
+    // relativeX. An aligned item has its line's room already in relativeX,
+    // so its own box is its line; the others keep the given borders.
+    void paintPlaced(int parentX, int y, int leftBorder, int rightBorder, GraphicsContext& g);
     // The label's animation, the parts' (animateParts), then the item's;
     // adds the rectangle the item was last painted in (screen pixels) to
     // `dirty` when it must be repainted.

@@ -120,10 +120,11 @@ void ContainerView::layoutSingleColumn(Container& container, int firstLineWidth,
     for (const auto& owned : container.children()) {
         Item* child = owned.get();
         int w = child->getItemWidth(firstLineWidth, lineWidth);
-        child->setRelativePosition(0, y);
+        child->setRelativePosition(alignedOffset(child->getLayout(), lineWidth, w), y);
         y += child->itemHeight() + gapVertical_;
         if (shrink && child == focused) w = 0;
-        width = std::max(width, w);
+        // An aligned child holds the line it is aligned in.
+        width = std::max(width, isAlignedLayout(child->getLayout()) ? lineWidth : w);
     }
     if (shrink && focused) {
         const uint32_t flags = focused->getLayout();
@@ -210,7 +211,9 @@ int ContainerView::placeRows(Container& container) {
         int rowHeight = 0;
         int x = 0;
         for (int i = rowStart; i < rowEnd; ++i) {
-            kids[i]->setRelativePosition(x, top);
+            const int column = columnWidths_[i - rowStart];
+            kids[i]->setRelativePosition(
+                x + alignedOffset(kids[i]->getLayout(), column, kids[i]->itemWidth()), top);
             x += columnWidths_[i - rowStart] + gapHorizontal_;
             rowHeight = std::max(rowHeight, kids[i]->itemHeight());
         }
@@ -238,7 +241,7 @@ void ContainerView::paintChildren(Container& container, int x, int y, int leftBo
         const int right = grid ? cx + columnWidths_[i % cols] : rightBorder;
         const bool meets = child->isVisible() && meetsClip(*child, cx, cy, g);
         child->setOnScreen(meets);
-        if (meets) child->paint(cx, cy, left, right, g, true);
+        if (meets) child->paintPlaced(x, cy, left, right, g);
     };
     int focusedIndex = -1;
     for (int i = 0; i < static_cast<int>(kids.size()); ++i) {

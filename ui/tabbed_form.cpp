@@ -95,7 +95,8 @@ void TabbedForm::setSelectedTab(int index, bool notify) {
     currentTab_ = index;
     tabBar_->setSelectedIndex(index);
 
-    // 4. The pages change places; the old one waits in pages_.
+    // 4. The pages change places; the old one waits in pages_. The host
+    //    tells the new one it is shown, so that its pictures are asked for.
     Container* page = pageRefs_[index];
     pages_[oldTab] = host()->set(kHostedPage, std::move(pages_[index]));
     if (page->getFocusedItem()) host()->focusIndex(kHostedPage);
@@ -170,7 +171,7 @@ void TabbedForm::setMarquee(std::unique_ptr<Item> marquee) {
 
 // --- keys ----------------------------------------------------------------------------
 
-bool TabbedForm::handleTabKey(int /*keyCode*/, int gameAction) {
+bool TabbedForm::handleTabKey(int keyCode, int gameAction) {
     if (!tabBar_) return false;
     int target = currentTab_;
     switch (gameAction) {
@@ -180,12 +181,20 @@ bool TabbedForm::handleTabKey(int /*keyCode*/, int gameAction) {
             tabBarFocused_ = true;
             repaint();
             return true;
-        case kGameDown:
+        case kGameDown: {
             if (!tabBarFocused_) return false;
             tabBarFocused_ = false;
             tabBar_->defocus(tabBarSavedStyle_);
+            // A page that holds no focus yet takes the key as well, so that
+            // its first item that takes the focus has it: typing then lands
+            // there, not nowhere.
+            const Container* page = pageRefs_[currentTab_];
+            if (host()->getFocusedItem() != page || !page->getFocusedItem()) {
+                Screen::contentKeyPressed(keyCode, gameAction);
+            }
             repaint();
             return true;
+        }
         case kGameRight:
             if (currentTab_ < tabCount() - 1) target = currentTab_ + 1;
             break;

@@ -95,7 +95,8 @@ public:
     // page (the bar loses the focus). False when the child cannot take it.
     bool focusPageItem(int index);
 
-    // UP gives the bar the focus, DOWN gives it back to the page, LEFT and
+    // UP gives the bar the focus, DOWN gives it back to the page (a page
+    // without a focused item focuses its first item that takes it), LEFT and
     // RIGHT move to the neighbouring tab (not past either end). True only
     // when one of them acted.
     bool handleTabKey(int keyCode, int gameAction);

@@ -5,6 +5,7 @@
 // log shows what was sent; the saved screens are probed pixel by pixel.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -18,6 +19,7 @@
 #include "items/tab_item.h"
 #include "items/tree.h"
 #include "markup/style_sheet.h"
+#include "platform/files.h"
 #include "platform/image.h"
 #include "platform/surface.h"
 #include "platform/ui_executor.h"
@@ -319,7 +321,7 @@ TEST_F(TabsEndToEndTest, TreesGridsAndBarsOnTabPagesOnALightAndADarkPage) {
         const std::string p = std::string(look.name) + "-";
         std::string script = kStart;
         script += shot(p + "50-tree");
-        script += "key down\nkey down\nkey enter\n";  // the page, Shanghai, open it
+        script += "key down\nkey enter\n";  // the page's first item, Shanghai; open it
         script += shot(p + "51-open");
         script += "key down\n";  // past its plain children: Shenzhen
         script += shot(p + "52-next");
@@ -377,6 +379,155 @@ TEST_F(TabsEndToEndTest, TreesGridsAndBarsOnTabPagesOnALightAndADarkPage) {
         EXPECT_GT(moved, 20);
         // The link after the grid has the focus.
         EXPECT_GT(after.count(0x2E6DA4, 0, 200, 240, 296), 200);
+    }
+}
+
+// Regression: DOWN from the bar left the new tab page without a focus, so
+// typed text was lost and RIGHT paged instead of moving the grid's cell; the
+// first tap on a cell scrolled the page and chose nothing; an empty grid
+// kept every arrow.
+TEST_F(TabsEndToEndTest, KeysAndTapsReachWhatATabPageHolds) {
+    std::string cells;
+    for (int i = 0; i < 3; ++i) {
+        cells += "<c img=\"file://images/c" + std::to_string(i) +
+                 ".png\" v=\"fw(done.zqml?cell=" + std::to_string(i) + ")\"/>";
+    }
+    server_.writePage(
+        "index.zqml",
+        page("<tabbody class=\"pg\"><page caption=\"One\"><text>one</text></page>\n"
+             "<page caption=\"Grid\"><gm class=\"grid\" gid=\"g\">" +
+             cells +
+             "</gm><a href=\"done.zqml?after=1\">after</a></page>\n"
+             "<page caption=\"Tap\"><progressbar maxvalue=\"10\" value=\"4\"/><text>cells</text>"
+             "<gm class=\"grid\" gid=\"t\">" +
+             cells +
+             "</gm><a href=\"done.zqml?after=2\">after</a></page>\n"
+             "<page caption=\"Form\"><form id=\"f\" action=\"done.zqml\">"
+             "<edit class=\"fld\" name=\"q\" value=\"\"/></form><gm gid=\"none\"></gm>"
+             "<button caption=\"Send\" onclick=\"submit(f)\"/></page></tabbody>\n"));
+    std::string grid = std::string(kStart) + "key right\nkey right\n" + shot("40-grid-page");
+    ASSERT_EQ(run(grid), 0) << err_;
+    // Where the third cell is drawn before anything on the page has the focus.
+    const Shot before = load("40-grid-page");
+    ASSERT_TRUE(before.image);
+    int sx = 0, sy = 0, n = 0;
+    for (int y = 0; y < 296; ++y) {
+        for (int x = 0; x < 240; ++x) {
+            if (before.at(x, y) == kCell[2]) sx += x, sy += y, ++n;
+        }
+    }
+    ASSERT_GT(n, 300);
+
+    struct Case {
+        const char* name;
+        std::string keys;
+        std::string query;
+    };
+    const Case cases[] = {
+        {"DOWN focuses the grid, RIGHT moves its cell",
+         "key right\nkey down\nkey right\nkey enter\n", "cell=1"},
+        {"the first tap chooses",
+         "key right\nkey right\ntap " + std::to_string(sx / n) + " " + std::to_string(sy / n) +
+             "\n",
+         "cell=2"},
+        {"typed text lands in the field; the empty grid is passed by",
+         "key right\nkey right\nkey right\nkey down\nchar 42\nkey down\nkey enter\n", "q=42"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const size_t sent = server_.queriesFor("/done.zqml").size();
+        ASSERT_EQ(run(std::string(kStart) + c.keys + kReply), 0) << err_;
+        const std::vector<std::string> queries = server_.queriesFor("/done.zqml");
+        ASSERT_EQ(queries.size(), sent + 1);
+        EXPECT_EQ(queries.back(), c.query);
+    }
+}
+
+// Regression: pictures on a tab page shown later were never asked for, and
+// in a "tab" page or under a tree node they were asked for while the page
+// was built, for no screen, and never drawn.
+TEST_F(TabsEndToEndTest, PicturesAreAskedForWhenTheirTabPageOrNodeIsShown) {
+    for (int i = 0; i < 4; ++i) {
+        const std::string name = "c" + std::to_string(i) + ".png";
+        server_.writePage("pics/" + name, readFile(program() / "images" / name).value_or(""));
+    }
+    server_.writePage(
+        "index.zqml",
+        page("<tabbody class=\"pg\"><page caption=\"One\"><text>one</text></page>\n"
+             "<page caption=\"Two\"><img src=\"pics/c0.png\"/><affixImg durl=\"pics/c1.png\"/>"
+             "</page>\n<page caption=\"Three\"><tab><p caption=\"A\"><img src=\"pics/c2.png\"/>"
+             "</p><p caption=\"B\"><text>b</text></p></tab>\n<tree><ti caption=\"Node\">"
+             "<affixImg durl=\"pics/c3.png\"/></ti></tree></page></tabbody>\n"));
+    std::string script = kStart;
+    script += "key right\n" + std::string(kReply) + shot("60-tab-two");
+    script += "key right\n" + std::string(kReply) + shot("61-tab-three");
+    script += "key down\nkey down\nkey down\nkey enter\n" + std::string(kReply) + shot("62-node");
+    ASSERT_EQ(run(script), 0) << err_;
+
+    struct Case {
+        const char* name;
+        int picture;
+        const char* shot;
+    };
+    const Case cases[] = {{"a picture on a later tab page", 0, "60-tab-two"},
+                          {"a verification picture on a later tab page", 1, "60-tab-two"},
+                          {"a picture in a tab item's page", 2, "61-tab-three"},
+                          {"a verification picture under a tree node", 3, "62-node"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<std::string> asked =
+            server_.queriesFor("/pics/c" + std::to_string(c.picture) + ".png");
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_EQ(asked[0].find("screenid=-1"), std::string::npos) << asked[0];
+        const Shot shown = load(c.shot);
+        ASSERT_TRUE(shown.image);
+        EXPECT_GT(shown.count(kCell[c.picture], 0, 0, 240, 296), 300);
+    }
+}
+
+// Regression: a centred button was hit at its place in the line but drawn
+// half as far from the left (after a text on its row), or at the left edge
+// (alone), so a tap on the drawn button did nothing and a tap beside it fired.
+TEST_F(TabsEndToEndTest, AButtonIsHitWhereTheShippedSheetDrawsIt) {
+    const std::string button = "<button caption=\"Go\" onclick=\"forward(done.zqml?b=1)\"/>";
+    struct Case {
+        const char* name;
+        std::string body;
+    };
+    const Case cases[] = {
+        {"after a text", "<body><text>BTN page</text>" + button + "</body>"},
+        {"alone", "<body>" + button + "</body>"},
+        {"on a tab page",
+         "<tabbody><page caption=\"One\"><text>BTN page</text>" + button + "</page></tabbody>"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server_.writePage("index.zqml", test::zqmlDocument(c.body));
+        ASSERT_EQ(run(std::string(kStart) + shot("70-button")), 0) << err_;
+        // The button's box: its fill, focused or not, in the shipped sheet's colours.
+        const Shot drawn = load("70-button");
+        ASSERT_TRUE(drawn.image);
+        int left = 240, right = -1, top = 296, bottom = -1;
+        for (int y = 0; y < 296; ++y) {
+            for (int x = 0; x < 240; ++x) {
+                const uint32_t p = drawn.at(x, y);
+                if (p != 0xDFE6EE && p != 0xF0A030) continue;
+                left = std::min(left, x), right = std::max(right, x);
+                top = std::min(top, y), bottom = std::max(bottom, y);
+            }
+        }
+        ASSERT_GT(right - left, 20);
+        const int y = (top + bottom) / 2;
+        const size_t sent = server_.queriesFor("/done.zqml").size();
+        // Beside it nothing happens; on it the button fires.
+        auto tap = [&](int x) {
+            return std::string(kStart) + "tap " + std::to_string(x) + " " + std::to_string(y) +
+                   "\n" + kReply;
+        };
+        ASSERT_EQ(run(tap(left - 6) + tap(right + 6)), 0) << err_;
+        EXPECT_EQ(server_.queriesFor("/done.zqml").size(), sent);
+        ASSERT_EQ(run(tap((left + right) / 2)), 0) << err_;
+        EXPECT_EQ(server_.queriesFor("/done.zqml").size(), sent + 1);
     }
 }
 
@@ -503,8 +654,7 @@ TEST_F(TabsInProcessTest, ARowOfATableOnATabPageOrInATreeIsSent) {
          "<page caption='Two'>" +
              table + "</page></tabbody></zqml>");
     key(kKeyRight);  // the bar: page two
-    key(kKeyDown);   // the bar gives the keys to the page
-    key(kKeyDown);   // the table's first row
+    key(kKeyDown);   // the page's first item: the table's first row
     key(kKeyDown);
     key(kKeyFire);
     ASSERT_TRUE(pumpUntil([&] { return !requestFor("/done.zqml").empty(); }));
@@ -610,6 +760,60 @@ TEST_F(TabsInProcessTest, KeysLeaveAGridOnATabPageDownToTheNextItemAndUpToTheBar
     EXPECT_TRUE(form->isTabBarFocused());  // the top row: UP goes on to the bar
     key(kKeyRight);                        // and the bar's keys switch tabs
     EXPECT_EQ(form->getSelectedTab(), 1);
+}
+
+// Regression: in an open node near the bottom, the node's focus area was
+// taken from its children one key late, so DOWN left the focus out of view
+// for a press.
+TEST_F(TabsInProcessTest, EveryDownInAnOpenNodeShowsTheFocusedControl) {
+    std::string lines;
+    std::string fields;
+    for (int i = 0; i < 14; ++i) lines += "<text>line</text>";
+    for (int i = 0; i < 5; ++i) fields += "<edit name='f" + std::to_string(i) + "' value='1'/>";
+    open("/tree.zqml", "<zqml><body>" + lines + "<tree id='t'><ti caption='Order'>" + fields +
+                           "<choicegroup name='side'><option caption='Buy' value='B'/>"
+                           "<option caption='Sell' value='S'/></choicegroup>" +
+                           fields + "</ti></tree><a href='done.zqml'>after</a>" + lines +
+                           "</body></zqml>");
+    Screen* screen = controller_->currentScreen();
+    auto* tree = item<TreeContainer>(u"t");
+    ASSERT_TRUE(screen && tree);
+    auto* node = dynamic_cast<NodeItem*>(tree->getItem(0));
+    ASSERT_NE(node, nullptr);
+    Surface window(240, 320);
+    for (int i = 0; i < 20 && !node->header()->isFocused(); ++i) key(kKeyDown);
+    ASSERT_TRUE(node->header()->isFocused());
+    key(kKeyFire);
+    display_->paint(window);
+    // The innermost focused control, down the chain of focused parts.
+    auto focusedLeaf = [&] {
+        Item* at = screen->getContent();
+        for (;;) {
+            Item* next = nullptr;
+            if (auto* n = dynamic_cast<NodeItem*>(at)) {
+                next = n->focusedPart();
+            } else if (ItemContainer* c = at->asContainer()) {
+                next = c->getFocusedItem();
+            }
+            if (!next) return at;
+            at = next;
+        }
+    };
+    int moves = 0;
+    for (int i = 0; i < 14; ++i) {
+        Item* before = focusedLeaf();
+        key(kKeyDown);
+        display_->paint(window);
+        Item* focused = focusedLeaf();
+        if (!node->isFocused()) break;
+        if (focused == before) continue;
+        ++moves;
+        const int top = focused->getAbsoluteY() + screen->getScrollOffset();
+        EXPECT_GE(top, 0) << "press " << i;
+        // Most of it: a focused look that grows a frame is laid out after the scroll.
+        EXPECT_LE(top + focused->itemHeight() / 2, screen->usableHeight()) << "press " << i;
+    }
+    EXPECT_GE(moves, 12);
 }
 
 }  // namespace

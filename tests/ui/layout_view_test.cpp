@@ -239,3 +239,49 @@ TEST(InlineLine, PiecesStayOnOneLineAndLeftRightStopAtTheEnds) {
 
 }  // namespace
 }  // namespace zq
+
+namespace zq {
+namespace {
+
+// Regression: a centred or right-aligned child was placed in its line by the
+// layout (where taps find it) and moved again by its paint inside the
+// container's narrower width, so it was drawn elsewhere.
+TEST(Placement, AnAlignedChildIsDrawnAndHitWhereTheLayoutPutIt) {
+    struct Case {
+        const char* name;
+        Style* style;
+    };
+    Style* single = test::gapStyle(2, 0);
+    setStyleProperty(single, prop::kItemViewObject,
+                     Held<ItemView>(std::make_unique<ContainerView>()));
+    const Case cases[] = {{"plain", test::gapStyle(2, 0)},
+                          {"one column", single},
+                          {"grid", gridStyle(2, u"equal", kLayoutExpand)}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Container list(false, c.style);
+        std::vector<Box*> boxes;
+        for (uint32_t flags : {0u, kLayoutCenter, kLayoutCenter}) {
+            boxes.push_back(
+                static_cast<Box*>(list.add(std::make_unique<Box>(20, 10, true, flags))));
+        }
+        list.init(200, 200);
+        Surface surface(220, 100);
+        DeviceContext dc(surface);
+        GraphicsContext g;
+        g.init(220, 100, &dc);
+        // As a screen paints its content: in the container's own width.
+        list.paint(0, 0, 0, list.itemWidth(), g);
+        for (Box* box : boxes) {
+            ASSERT_EQ(box->painted.size(), 1u);
+            EXPECT_EQ(box->painted[0].first, box->relativeX());
+            EXPECT_TRUE(
+                list.pointerPressed(box->painted[0].first + 10, box->painted[0].second + 5));
+            EXPECT_EQ(box->pressed.size(), 1u);
+        }
+        EXPECT_GT(boxes[1]->relativeX(), 0);
+    }
+}
+
+}  // namespace
+}  // namespace zq
