@@ -22,6 +22,8 @@
 #include "platform/message_box.h"
 #include "platform/surface.h"
 #include "platform/ui_executor.h"
+#include "platform/ui_loop.h"
+#include "platform/window.h"
 #include "tests/app/controller_fixture.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
@@ -35,12 +37,8 @@
 namespace zq {
 namespace {
 
-// Optimised builds without a sanitizer are the ones timed closely.
-#if defined(NDEBUG) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-constexpr auto kManyPicturesShown = std::chrono::milliseconds(700);
-#else
-constexpr auto kManyPicturesShown = std::chrono::milliseconds(5000);
-#endif
+// Longer than any test runs: a reply delayed this long never comes.
+constexpr uint32_t kNeverMs = 120000;
 
 constexpr Color kRed = rgb(255, 0, 0);
 constexpr Color kGreen = rgb(0, 255, 0);
@@ -255,15 +253,14 @@ TEST_P(PictureEndToEndTest, APageRequestNeverWaitsBehindSlowPictures) {
     for (int i = 0; i < 6; ++i) images += "<img src=\"/slow/p" + std::to_string(i) + ".png\"/>";
     server_.writePage("pics.zqml", "<zqml><body>" + images + "</body></zqml>");
     server_.writePage("next.zqml", "<zqml><body><text>next</text></body></zqml>");
-    server_.setSlowPath("/slow/", 2500);
+    // The pictures are not answered while the test runs, nor given up on.
+    controller_->session()->setReplyWaitMs(kNeverMs);
+    server_.setSlowPath("/slow/", kNeverMs);
     open("/pics.zqml");
     ASSERT_TRUE(pumpUntil([&] { return shows("pics.zqml"); }));
     ASSERT_TRUE(server_.waitForRequests(3, 3000));
-    const auto pressed = std::chrono::steady_clock::now();
     open("/next.zqml");
-    ASSERT_TRUE(pumpUntil([&] { return shows("next.zqml"); }, 5000));
-    const auto waited = std::chrono::steady_clock::now() - pressed;
-    EXPECT_LT(waited, std::chrono::milliseconds(1500));
+    ASSERT_TRUE(pumpUntil([&] { return shows("next.zqml"); }));
     // The pictures left behind are dropped at once, also when the next page
     // asks for none, and not asked for any more.
     EXPECT_TRUE(pumpUntil([&] { return controller_->requests().pendingTable().size() == 0; }, 300))
@@ -289,16 +286,17 @@ TEST_P(PictureEndToEndTest, LeavingAPageEndsItsLinkPictureFetches) {
     }
     server_.writePage("links.zqml", "<zqml><body>" + links + "</body></zqml>");
     server_.writePage("next.zqml", "<zqml><body><text>next</text></body></zqml>");
-    server_.setSlowPath("/slow/", 4000);
+    // The pictures are not answered while the test runs, nor given up on.
+    controller_->session()->setReplyWaitMs(kNeverMs);
+    controller_->requests().setWaitSeconds(kNeverMs / 1000);
+    server_.setSlowPath("/slow/", kNeverMs);
     open("/links.zqml");
     ASSERT_TRUE(pumpUntil([&] { return shows("links.zqml"); }));
     ASSERT_TRUE(server_.waitForRequests(3, 3000));
     EXPECT_EQ(controller_->requests().picturesInFlight(), 6);
 
-    const auto pressed = std::chrono::steady_clock::now();
     open("/next.zqml");
-    ASSERT_TRUE(pumpUntil([&] { return shows("next.zqml"); }, 5000));
-    EXPECT_LT(std::chrono::steady_clock::now() - pressed, std::chrono::milliseconds(1500));
+    ASSERT_TRUE(pumpUntil([&] { return shows("next.zqml"); }));
     EXPECT_TRUE(pumpUntil([&] { return controller_->requests().picturesInFlight() == 0; }, 1000))
         << controller_->requests().picturesInFlight() << " still in flight";
     EXPECT_LT(requestsFor("/slow/p5.png"), 1) << "a queued fetch was sent";
@@ -335,23 +333,78 @@ TEST_P(PictureEndToEndTest, APictureOfAnotherPortComesOverHttp) {
     }
 }
 
+// Counts the full paints (each lays the shown page out) of the loop it
+// stands in for the Display, and those before the first input.
+struct CountedFrames : UiHandler {
+    explicit CountedFrames(Display& display) : display(display) {}
+    void onInput(const InputEvent& event) override {
+        if (paintsBeforeInput < 0) paintsBeforeInput = paints;
+        display.onInput(event);
+    }
+    void paint(Surface& window) override {
+        ++paints;
+        display.paint(window);
+    }
+    Display& display;
+    int paints = 0;
+    int paintsBeforeInput = -1;
+};
+
 // Every picture item installed the screen's whole listener list again,
-// searching it for duplicates: 5,000 pictures held the screen for 14 s.
-TEST_P(PictureEndToEndTest, APageOfFiveThousandPicturesIsShownAtOnce) {
-    // Ten to a line; packed, the page fits in one frame.
-    std::string images;
-    for (int i = 0; i < 5000; ++i)
+// searching it for duplicates (5,000 pictures held the screen for 14 s), and
+// every picture that came laid the whole page out again (10,000 held the
+// keys for 5 s). The pictures that come together are laid out once, and a
+// key pressed meanwhile is answered after that one layout.
+TEST_P(PictureEndToEndTest, FiveThousandPicturesComeWithOneLayoutPerBatch) {
+    constexpr int kPictures = 5000;
+    server_.writePage("n.png", pngOf(kGreen, scratch_));
+    // Ten to a line below a link; packed, the page fits in one frame.
+    std::string images = "<a href=\"/next.zqml\">next</a><br/>";
+    for (int i = 0; i < kPictures; ++i)
         images += i % 10 == 9 ? "<img src=\"n.png\"/><br/>" : "<img src=\"n.png\"/>";
     server_.writePage("many.zqml", "<zqml><body>" + images + "</body></zqml>");
+    server_.writePage("next.zqml", "<zqml><body><text>next</text></body></zqml>");
+    // However slow the machine, no picture is given up on.
+    controller_->session()->setReplyWaitMs(kNeverMs);
+    HeadlessWindow window({240, 320});
+    CountedFrames frames(*display_);
+    UiLoop loop(executor_, window, frames);
+    display_->attach(&loop);
+
     open("/many.zqml");
-    ASSERT_TRUE(server_.waitForRequests(1, 3000));
-    const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(pumpUntil([&] { return shows("many.zqml"); }, 20000))
+    ASSERT_TRUE(pumpUntil([&] { return shows("many.zqml"); }, 60000))
         << shownUrl() << " " << server_.requests().size() << " " << messageBoxLog().size();
-    shot("many.png");
-    const auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(took, kManyPicturesShown);
-    EXPECT_EQ(responseListeners().count(ImageItem::kReplyKind), 5000u);
+    EXPECT_EQ(responseListeners().count(ImageItem::kReplyKind), size_t(kPictures));
+    // Every picture asked for once and every reply in, none applied yet.
+    ASSERT_TRUE(server_.waitForRequests(kPictures + 1, 120000));
+    const auto allIn = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (!controller_->requests().pendingTable().idle() &&
+           std::chrono::steady_clock::now() < allIn) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(controller_->requests().pendingTable().idle());
+    EXPECT_EQ(requestsFor("/n.png"), kPictures);
+
+    for (int key : {kKeyDown, kKeyEnter}) {
+        window.pushEvent(KeyDown{key, 1});
+        window.pushEvent(KeyUp{key});
+    }
+    const int paintsBefore = frames.paints;
+    loop.runOnce(0);
+    EXPECT_EQ(frames.paintsBeforeInput - paintsBefore, 1) << "one layout for the pictures";
+    int shown = 0;
+    Container* content = controller_->currentScreen()->getContent();
+    for (int i = 0; i < content->size(); ++i) {
+        if (auto* picture = dynamic_cast<ImageItem*>(content->getItem(i))) {
+            shown += picture->getImage() != nullptr;
+        }
+    }
+    EXPECT_EQ(shown, kPictures);
+    // The keys go to the page's link, after that one layout.
+    for (int step = 0; step < 3; ++step) loop.runOnce(0);
+    EXPECT_TRUE(pumpUntil([&] { return requestsFor("/next.zqml") == 1; }))
+        << (controller_->currentScreen()->getFocusedItem() ? "a focus" : "no focus");
+    display_->attach(nullptr);
 }
 
 // A picture from a host that cannot be reached shows no error and leaves
