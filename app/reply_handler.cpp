@@ -205,6 +205,8 @@ void PageRequests::onFailure(const RequestRecord& request) {
         storeSyncReply(requestId, std::nullopt);
         return;
     }
+    // A picture keeps its alternative text; no screen waits for it.
+    if (request.picture) return;
     // Only a screen still waiting for this request hears of it.
     controller_.postToController([requestId](PageController& c) {
         Screen* screen = c.currentScreen();
@@ -236,8 +238,8 @@ void PageRequests::onRetry(const RequestRecord& request) {
         if (Screen* screen = c.currentScreen()) screen->replaceLoadingId(oldId, newId);
     });
 
-    // A fresh connection.
-    session->closeConnection();
+    // A fresh connection; a picture never closes the one the pages share.
+    if (!request.picture) session->closeConnection();
     if (session->sendRequest(resent)) return;
     cancelFlags_.remove(newId);
     controller_.postToController([newId](PageController& c) {

@@ -13,6 +13,7 @@
 
 #include "app/page_controller.h"
 #include "core/zq_exception.h"
+#include "items/hyperlink_item.h"
 #include "items/image_item.h"
 #include "items/item_makers.h"
 #include "items/verify_code_item.h"
@@ -405,6 +406,102 @@ TEST_P(PictureEndToEndTest, FiveThousandPicturesComeWithOneLayoutPerBatch) {
     EXPECT_TRUE(pumpUntil([&] { return requestsFor("/next.zqml") == 1; }))
         << (controller_->currentScreen()->getFocusedItem() ? "a focus" : "no focus");
     display_->attach(nullptr);
+}
+
+// A picture with no reply within the reply wait was sent again over a
+// fresh framed connection, which closed the one the pages share: a page
+// asked for meanwhile lost its reply and came seconds late, or, when the
+// picture's second time-out landed while it waited, not at all ("网络超时，
+// 请稍后重试！"). A picture's failure is only its own.
+TEST_P(PictureEndToEndTest, APictureWithNoReplyNeverCostsAPageItsReply) {
+    constexpr uint32_t kWaitMs = 3000;
+    server_.writePage("lost/p.png", pngOf(kRed, scratch_));
+    server_.writePage("lost/page.zqml", "<zqml><body><img src=\"p.png\"/></body></zqml>");
+    server_.writePage("next.zqml", "<zqml><body><text>next</text></body></zqml>");
+    controller_->session()->setReplyWaitMs(kWaitMs);
+    open("/lost/page.zqml");
+    ASSERT_TRUE(server_.waitForRequests(1, 3000));
+    server_.setFault(testserver::Fault::Missing, 1);  // the picture's, the next request
+    ASSERT_TRUE(pumpUntil([&] { return shows("page.zqml"); }));
+    ASSERT_TRUE(server_.waitForRequests(2, 3000));
+    // The user opens the next page half a wait later; its reply comes within
+    // its own wait, after the picture's has run out.
+    pumpUntil([] { return false; }, kWaitMs / 2);
+    server_.setSlowPath("/next.zqml", kWaitMs * 3 / 4);
+    open("/next.zqml");
+    ASSERT_TRUE(pumpUntil([&] { return shows("next.zqml"); })) << shownUrl();
+    EXPECT_TRUE(messageBoxLog().empty());
+    EXPECT_EQ(requestsFor("/next.zqml"), 1);
+    EXPECT_EQ(requestsFor("/lost/p.png"), 1);
+    EXPECT_EQ(server_.requests().size(), 3u);
+}
+
+// Only 32 image links were fetched and nothing fetched the rest: on a page
+// of 40, links 33-40 showed nothing. Every link picture is fetched, in turn.
+TEST_P(PictureEndToEndTest, EveryImageLinkGetsItsPicture) {
+    constexpr int kLinks = 40;
+    std::string links;
+    for (int i = 0; i < kLinks; ++i) {
+        const std::string name = "l/p" + std::to_string(i) + ".png";
+        server_.writePage(name, pngOf(kBlue, scratch_));
+        links += "<a href=\"/x\"><img src=\"/" + name + "\"/></a>";
+    }
+    server_.writePage("l/links.zqml", "<zqml><body>" + links + "</body></zqml>");
+    open("/l/links.zqml");
+    ASSERT_TRUE(pumpUntil([&] { return shows("links.zqml"); }, 20000));
+    Container* content = controller_->currentScreen()->getContent();
+    auto withPicture = [content] {
+        int n = 0;
+        for (int i = 0; i < content->size(); ++i) {
+            if (auto* link = dynamic_cast<HyperlinkItem*>(content->getItem(i))) {
+                n += link->getImage() != nullptr;
+            }
+        }
+        return n;
+    };
+    EXPECT_TRUE(pumpUntil([&] { return withPicture() == kLinks; })) << withPicture();
+    for (int i = 0; i < kLinks; ++i) {
+        EXPECT_EQ(requestsFor("/l/p" + std::to_string(i) + ".png"), 1) << i;
+    }
+}
+
+// Behind slow plain pictures, image links' fetches waited for a gateway
+// thread while their wait ran out, and their pictures never came. Their
+// wait starts when they are sent.
+TEST_P(PictureEndToEndTest, LinkPicturesQueuedBehindSlowPicturesStillCome) {
+    if (!GetParam()) GTEST_SKIP() << "the gateway's own queue";
+    constexpr int kWaitSeconds = 2;
+    // Four plain pictures take the gateway's two picture threads for two
+    // turns of slow replies, more than a link picture's wait; each reply
+    // comes within its exchange's own wait.
+    std::string body;
+    for (int i = 0; i < 4; ++i) {
+        const std::string name = "slow/p" + std::to_string(i) + ".png";
+        server_.writePage(name, pngOf(kRed, scratch_));
+        body += "<img src=\"/" + name + "\"/>";
+    }
+    body += "<br/>";
+    for (int i = 0; i < 2; ++i) {
+        const std::string name = "fast/l" + std::to_string(i) + ".png";
+        server_.writePage(name, pngOf(kBlue, scratch_));
+        body += "<a href=\"/x\"><img src=\"/" + name + "\"/></a>";
+    }
+    server_.writePage("queued.zqml", "<zqml><body>" + body + "</body></zqml>");
+    controller_->requests().setWaitSeconds(kWaitSeconds);
+    controller_->session()->setReplyWaitMs(kWaitSeconds * 1000);
+    server_.setSlowPath("/slow/", kWaitSeconds * 1000 * 3 / 4);
+    open("/queued.zqml");
+    ASSERT_TRUE(pumpUntil([&] { return shows("queued.zqml"); }));
+    Container* content = controller_->currentScreen()->getContent();
+    std::vector<HyperlinkItem*> links;
+    for (int i = 0; i < content->size(); ++i) {
+        if (auto* link = dynamic_cast<HyperlinkItem*>(content->getItem(i))) links.push_back(link);
+    }
+    ASSERT_EQ(links.size(), 2u);
+    EXPECT_TRUE(pumpUntil(
+        [&] { return links[0]->getImage() != nullptr && links[1]->getImage() != nullptr; }, 20000));
+    EXPECT_EQ(requestsFor("/fast/l0.png"), 1);
+    EXPECT_EQ(requestsFor("/fast/l1.png"), 1);
 }
 
 // A picture from a host that cannot be reached shows no error and leaves
