@@ -16,9 +16,8 @@ namespace zq {
 
 namespace {
 
-// Picture fetches of image links: threads, and fetches queued or running.
+// Threads of the picture fetches of image links; the others wait in turn.
 constexpr size_t kPictureThreads = 2;
-constexpr int kMaxPictureFetches = 32;
 
 }  // namespace
 
@@ -237,10 +236,6 @@ void PageRequests::fetchPicture(const CString& url,
 }
 
 void PageRequests::startLinkPicture(int screenId, LinkPicture picture) {
-    // A page of many pictures queues no more than this; the rest keep their
-    // alternative text.
-    if (picturesInFlight_.load() >= kMaxPictureFetches) return;
-
     ScreenLinkPictures& screen = linkPictures_[screenId];
     if (!screen.flag) screen.flag = makeCancelFlag();
     RequestRecord record = newPictureRequest(picture.url, screen.flag);

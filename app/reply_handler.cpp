@@ -207,6 +207,8 @@ void PageRequests::onFailure(const RequestRecord& request) {
         storeSyncReply(requestId, std::nullopt);
         return;
     }
+    // A picture keeps its alternative text; no screen waits for it.
+    if (request.picture) return;
     // What the user sent may have been acted on: they are told so, not asked
     // to send it again. The framed connection stays open, so its reply may
     // still come.
@@ -255,8 +257,8 @@ void PageRequests::onRetry(const RequestRecord& request) {
         if (Screen* screen = c.currentScreen()) screen->replaceLoadingId(oldId, newId);
     });
 
-    // A fresh connection.
-    session->closeConnection();
+    // A fresh connection; a picture never closes the one the pages share.
+    if (!request.picture) session->closeConnection();
     if (session->sendRequest(resent)) return;
     cancelFlags_.remove(newId);
     controller_.postToController([newId](PageController& c) {

@@ -58,8 +58,9 @@ void HyperlinkItem::setStyle(Style* style) {
 void HyperlinkItem::setImage(ImageRef image) {
     image_ = std::move(image);
     requestInit();
-    // A fetched picture arrives after the page was shown: bring it on screen.
-    if (auto* canvas = dynamic_cast<Canvas*>(getScreen())) canvas->repaint();
+    // A fetched picture arrives after the page was shown: bring it on screen,
+    // laid out once for all that arrive together.
+    if (auto* canvas = dynamic_cast<Canvas*>(getScreen())) canvas->repaintLater();
 }
 
 int HyperlinkItem::textOffsetX() const { return image_ ? image_->width() + 1 : 0; }

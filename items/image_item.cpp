@@ -40,8 +40,9 @@ void ImageItem::setStyle(Style* style) {
 void ImageItem::setImage(ImageRef image) {
     image_ = std::move(image);
     requestInit();
-    // Pictures arrive after the page was shown: bring the new size on screen.
-    if (auto* canvas = dynamic_cast<Canvas*>(getScreen())) canvas->repaint();
+    // Pictures arrive after the page was shown: bring the new size on screen,
+    // laid out once for all that arrive together.
+    if (auto* canvas = dynamic_cast<Canvas*>(getScreen())) canvas->repaintLater();
 }
 
 void ImageItem::initContent(int /*firstLineWidth*/, int lineWidth) {

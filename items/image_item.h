@@ -47,7 +47,8 @@ public:
 
     // Also takes the text colour and the font (null: the default font).
     void setStyle(Style* style) override;
-    // Lays the screen out again and repaints it when the item is on one.
+    // Lays the screen out again and repaints it when the item is on one,
+    // once for every picture set in the same step of the UI loop.
     void setImage(ImageRef image) override;
     void initContent(int firstLineWidth, int lineWidth) override;
     void paintContent(int x, int y, int leftBorder, int rightBorder, GraphicsContext& g) override;

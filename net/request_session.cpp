@@ -99,6 +99,7 @@ HttpSession::SendOutcome HttpSession::sendFramed(RequestRecord& request) {
     request.route = RequestRoute::Framed;
     request.tick = tickCount();
     table_.insert(request);
+    syncReplies_.markSent(request.requestId);
     bytesSent_.fetch_add(narrow.size());
     // A lost send surfaces as a time-out of the recorded request.
     connection->sendAll(narrow);
@@ -207,6 +208,12 @@ void HttpSession::checkTimeouts() {
     std::optional<RequestRecord> expired =
         table_.takeExpired(RequestRoute::Framed, tickCount(), replyWaitMs_.load());
     if (!expired) return;
+    // A picture's time-out is that picture's failure alone: the connection
+    // and the pages waiting on it stay.
+    if (expired->picture) {
+        settlePicture(*expired);
+        return;
+    }
     if (expired->cancelled() || (!expired->retried && listener_.load())) {
         settle(*expired, true);
         return;
@@ -234,6 +241,12 @@ void HttpSession::settle(const RequestRecord& request, bool mayRetry) {
     if (listener) listener->onFailure(request);
 }
 
+void HttpSession::settlePicture(const RequestRecord& request) {
+    syncReplies_.fail(request.requestId);
+    SessionListener* listener = listener_.load();
+    if (listener && !request.cancelled()) listener->onFailure(request);
+}
+
 // --- HTTP transport ---------------------------------------------------------------
 
 HttpSession::SendOutcome HttpSession::sendHttp(RequestRecord& request) {
@@ -245,6 +258,7 @@ HttpSession::SendOutcome HttpSession::sendHttp(RequestRecord& request) {
     std::lock_guard<std::mutex> lock(httpTokensMutex_);
     HttpRequestRunner& runner = request.picture ? pictureRunner_ : httpRunner_;
     httpTokens_[id] = runner.submit([this, request, id](HttpCancel& cancel) {
+        syncReplies_.markSent(id);
         runHttpRequest(request, cancel);
         std::lock_guard<std::mutex> done(httpTokensMutex_);
         // Ids wrap: only this exchange's own token leaves.
@@ -346,9 +360,11 @@ std::optional<std::vector<uint8_t>> HttpSession::fetchAndWait(RequestRecord requ
     }
     std::optional<std::vector<uint8_t>> reply;
     if (pump) {
-        const Deadline deadline = Deadline::in(waitMs);
+        Deadline deadline = Deadline::in(waitMs);
         bool going = true;
         while (going && !syncReplies_.isSettled(id)) {
+            // Still queued behind other pictures: its wait has not begun.
+            if (request.picture && !syncReplies_.isSent(id)) deadline = Deadline::in(waitMs);
             const uint32_t left = deadline.remainingMs();
             if (left == 0) break;
             going = pump(std::min(left, kPumpSliceMs));

@@ -16,7 +16,7 @@
 //   request as failed;
 // - the session takes it when the request failed or timed out, then calls
 //   onRetry (first attempt) or onFailure; a cancelled record is taken and
-//   dropped without a call;
+//   dropped without a call; a picture's time-out is only its onFailure;
 // - a canceller takes it to drop a late reply.
 // Every reply body reaches onData exactly once.
 //
@@ -158,6 +158,10 @@ public:
     // Arms the slot before the request is sent.
     void arm(int requestId);
     bool isArmed(int requestId) const;
+    // The request of an armed slot has left the queue it waited in.
+    void markSent(int requestId);
+    // False only while an armed slot's request still waits to be sent.
+    bool isSent(int requestId) const;
     // True once the slot is filled or failed, or when none is armed.
     bool isSettled(int requestId) const;
     // Hands `data` to the waiting fetch. False (data dropped) when no slot
@@ -176,6 +180,7 @@ public:
 
 private:
     struct Slot {
+        bool sent = false;
         bool done = false;
         bool hasData = false;
         std::vector<uint8_t> data;
@@ -256,6 +261,8 @@ public:
     // table either way.
     // Not on a listener call of the framed receive worker: it would wait
     // for itself (nullopt at once).
+    // A picture's wait starts when it is sent, not while its exchange
+    // waits for a thread behind other pictures.
     // With `pump`, the caller's thread does not sleep: pump(ms) is called
     // until the reply is in or the wait is over, and should return within
     // about `ms` milliseconds; it returns false to give up the wait (a
@@ -296,6 +303,9 @@ private:
     void runHttpRequest(const RequestRecord& request, HttpCancel& cancel);
     bool deliver(std::span<const uint8_t> data);
     void settle(const RequestRecord& request, bool mayRetry);
+    // A picture that failed: onFailure, never a resend and never a lost
+    // connection.
+    void settlePicture(const RequestRecord& request);
 
     ZQException errors_;
     PendingRequestTable& table_;

@@ -114,6 +114,17 @@ bool SyncReplySlots::isArmed(int requestId) const {
     return slots_.count(requestId) > 0;
 }
 
+void SyncReplySlots::markSent(int requestId) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (auto it = slots_.find(requestId); it != slots_.end()) it->second.sent = true;
+}
+
+bool SyncReplySlots::isSent(int requestId) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = slots_.find(requestId);
+    return it == slots_.end() || it->second.sent;
+}
+
 bool SyncReplySlots::isSettled(int requestId) const {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = slots_.find(requestId);

@@ -46,7 +46,7 @@ ImageRef finishImage(int width, int height, std::vector<uint32_t> pixels) {
 
 ImageRef decodeImage(const uint8_t* data, size_t size) {
     if (data == nullptr) return nullptr;
-    // A picture at the size cap needs 64 MB; running out of memory for one is
+    // A picture at the size cap needs 4 MB; running out of memory for one is
     // a picture not shown, not a failure of the caller.
     try {
         if (startsWith(data, size, "\x89PNG\r\n\x1a\n")) return codec::decodePng(data, size);

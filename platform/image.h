@@ -4,8 +4,10 @@
 // An Image is immutable once decoded and shared as ImageRef between the
 // image cache, items and worker threads. Decoding is thread-safe. Bad input
 // is data, not a bug: a corrupt, truncated or unknown file gives nullptr,
-// and a picture larger than kMaxImageDimension on either side is refused
-// before its pixels are decoded.
+// and a picture larger than kMaxImageDimension on either side, or of more
+// than kMaxImagePixels, is refused before its pixels are decoded: its
+// header's size is read first, so memory stays bounded whatever a picture
+// claims.
 #pragma once
 
 #include <cstddef>
@@ -17,6 +19,9 @@
 namespace zq {
 
 constexpr int kMaxImageDimension = 4096;
+// A few screens of a large handset (4 MB decoded): a page's picture is
+// never bigger, and a claimed 4096 x 4096 would take 64 MB.
+constexpr int64_t kMaxImagePixels = 1024 * 1024;
 
 class Image {
 public:

@@ -13,9 +13,11 @@
 
 namespace zq::codec {
 
-// Zero, negative or above kMaxImageDimension on either side is refused.
+// Zero, negative or above kMaxImageDimension on either side is refused, and
+// so is an area above kMaxImagePixels.
 inline bool dimensionsAllowed(int64_t width, int64_t height) {
-    return width > 0 && height > 0 && width <= kMaxImageDimension && height <= kMaxImageDimension;
+    return width > 0 && height > 0 && width <= kMaxImageDimension && height <= kMaxImageDimension &&
+           width * height <= kMaxImagePixels;
 }
 
 // Wraps decoded 0xAARRGGBB pixels; hasAlpha follows the pixels.

@@ -219,6 +219,15 @@ void Display::repaint() {
     paintBackBuffer();
 }
 
+void Display::repaintLater() {
+    if (runElsewhere(thread_, [this] { repaintLater(); })) return;
+    if (loop_) {
+        loop_->invalidate();
+        return;
+    }
+    repaint();
+}
+
 void Display::repaintArea(const Rect& area) {
     if (runElsewhere(thread_, [this, area] { repaintArea(area); })) return;
     const bool sizeChanged =

@@ -109,6 +109,10 @@ public:
     // during a paint, or while another displayable handles input (see
     // InputScope), it marks the window for a repaint once that is over.
     void repaint();
+    // One full paint once the UI loop's step has run what is waiting: many
+    // calls before it (pictures arriving together) give one layout and one
+    // paint. Without a loop it is repaint().
+    void repaintLater();
     // Marks `target` as the displayable that handles an input event for the
     // scope's life. Its handler holds its content lock; painting another
     // displayable it made current then would take that one's lock inside

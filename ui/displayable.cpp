@@ -25,6 +25,10 @@ void Canvas::repaint() {
     if (Display* display = getDisplay()) display->repaint();
 }
 
+void Canvas::repaintLater() {
+    if (Display* display = getDisplay()) display->repaintLater();
+}
+
 void Canvas::repaintItem(int x, int y, int w, int h, Item* item) {
     if (Display* display = getDisplay()) display->paintItemNow(x, y, w, h, item);
 }

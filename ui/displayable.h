@@ -156,6 +156,8 @@ public:
     // one) and returns when the frame is shown. Nothing without a Display.
     // Any thread; see the header comment for workers.
     void repaint();
+    // Display::repaintLater. Nothing without a Display. Any thread.
+    void repaintLater();
     // Repaints one item at once (Display::paintItemNow). Nothing without a
     // Display. Any thread.
     void repaintItem(int x, int y, int w, int h, Item* item);

@@ -13,6 +13,7 @@
 
 #include "app/page_controller.h"
 #include "core/zq_exception.h"
+#include "items/hyperlink_item.h"
 #include "items/image_item.h"
 #include "items/item_makers.h"
 #include "items/verify_code_item.h"
@@ -22,6 +23,8 @@
 #include "platform/message_box.h"
 #include "platform/surface.h"
 #include "platform/ui_executor.h"
+#include "platform/ui_loop.h"
+#include "platform/window.h"
 #include "tests/app/controller_fixture.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
@@ -35,12 +38,8 @@
 namespace zq {
 namespace {
 
-// Optimised builds without a sanitizer are the ones timed closely.
-#if defined(NDEBUG) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-constexpr auto kManyPicturesShown = std::chrono::milliseconds(700);
-#else
-constexpr auto kManyPicturesShown = std::chrono::milliseconds(5000);
-#endif
+// Longer than any test runs: a reply delayed this long never comes.
+constexpr uint32_t kNeverMs = 120000;
 
 constexpr Color kRed = rgb(255, 0, 0);
 constexpr Color kGreen = rgb(0, 255, 0);
@@ -255,15 +254,14 @@ TEST_P(PictureEndToEndTest, APageRequestNeverWaitsBehindSlowPictures) {
     for (int i = 0; i < 6; ++i) images += "<img src=\"/slow/p" + std::to_string(i) + ".png\"/>";
     server_.writePage("pics.zqml", "<zqml><body>" + images + "</body></zqml>");
     server_.writePage("next.zqml", "<zqml><body><text>next</text></body></zqml>");
-    server_.setSlowPath("/slow/", 2500);
+    // The pictures are not answered while the test runs, nor given up on.
+    controller_->session()->setReplyWaitMs(kNeverMs);
+    server_.setSlowPath("/slow/", kNeverMs);
     open("/pics.zqml");
     ASSERT_TRUE(pumpUntil([&] { return shows("pics.zqml"); }));
     ASSERT_TRUE(server_.waitForRequests(3, 3000));
-    const auto pressed = std::chrono::steady_clock::now();
     open("/next.zqml");
-    ASSERT_TRUE(pumpUntil([&] { return shows("next.zqml"); }, 5000));
-    const auto waited = std::chrono::steady_clock::now() - pressed;
-    EXPECT_LT(waited, std::chrono::milliseconds(1500));
+    ASSERT_TRUE(pumpUntil([&] { return shows("next.zqml"); }));
     // The pictures left behind are dropped at once, also when the next page
     // asks for none, and not asked for any more.
     EXPECT_TRUE(pumpUntil([&] { return controller_->requests().pendingTable().size() == 0; }, 300))
@@ -289,16 +287,17 @@ TEST_P(PictureEndToEndTest, LeavingAPageEndsItsLinkPictureFetches) {
     }
     server_.writePage("links.zqml", "<zqml><body>" + links + "</body></zqml>");
     server_.writePage("next.zqml", "<zqml><body><text>next</text></body></zqml>");
-    server_.setSlowPath("/slow/", 4000);
+    // The pictures are not answered while the test runs, nor given up on.
+    controller_->session()->setReplyWaitMs(kNeverMs);
+    controller_->requests().setWaitSeconds(kNeverMs / 1000);
+    server_.setSlowPath("/slow/", kNeverMs);
     open("/links.zqml");
     ASSERT_TRUE(pumpUntil([&] { return shows("links.zqml"); }));
     ASSERT_TRUE(server_.waitForRequests(3, 3000));
     EXPECT_EQ(controller_->requests().picturesInFlight(), 6);
 
-    const auto pressed = std::chrono::steady_clock::now();
     open("/next.zqml");
-    ASSERT_TRUE(pumpUntil([&] { return shows("next.zqml"); }, 5000));
-    EXPECT_LT(std::chrono::steady_clock::now() - pressed, std::chrono::milliseconds(1500));
+    ASSERT_TRUE(pumpUntil([&] { return shows("next.zqml"); }));
     EXPECT_TRUE(pumpUntil([&] { return controller_->requests().picturesInFlight() == 0; }, 1000))
         << controller_->requests().picturesInFlight() << " still in flight";
     EXPECT_LT(requestsFor("/slow/p5.png"), 1) << "a queued fetch was sent";
@@ -335,23 +334,174 @@ TEST_P(PictureEndToEndTest, APictureOfAnotherPortComesOverHttp) {
     }
 }
 
+// Counts the full paints (each lays the shown page out) of the loop it
+// stands in for the Display, and those before the first input.
+struct CountedFrames : UiHandler {
+    explicit CountedFrames(Display& display) : display(display) {}
+    void onInput(const InputEvent& event) override {
+        if (paintsBeforeInput < 0) paintsBeforeInput = paints;
+        display.onInput(event);
+    }
+    void paint(Surface& window) override {
+        ++paints;
+        display.paint(window);
+    }
+    Display& display;
+    int paints = 0;
+    int paintsBeforeInput = -1;
+};
+
 // Every picture item installed the screen's whole listener list again,
-// searching it for duplicates: 5,000 pictures held the screen for 14 s.
-TEST_P(PictureEndToEndTest, APageOfFiveThousandPicturesIsShownAtOnce) {
-    // Ten to a line; packed, the page fits in one frame.
-    std::string images;
-    for (int i = 0; i < 5000; ++i)
+// searching it for duplicates (5,000 pictures held the screen for 14 s), and
+// every picture that came laid the whole page out again (10,000 held the
+// keys for 5 s). The pictures that come together are laid out once, and a
+// key pressed meanwhile is answered after that one layout.
+TEST_P(PictureEndToEndTest, FiveThousandPicturesComeWithOneLayoutPerBatch) {
+    constexpr int kPictures = 5000;
+    server_.writePage("n.png", pngOf(kGreen, scratch_));
+    // Ten to a line below a link; packed, the page fits in one frame.
+    std::string images = "<a href=\"/next.zqml\">next</a><br/>";
+    for (int i = 0; i < kPictures; ++i)
         images += i % 10 == 9 ? "<img src=\"n.png\"/><br/>" : "<img src=\"n.png\"/>";
     server_.writePage("many.zqml", "<zqml><body>" + images + "</body></zqml>");
+    server_.writePage("next.zqml", "<zqml><body><text>next</text></body></zqml>");
+    // However slow the machine, no picture is given up on.
+    controller_->session()->setReplyWaitMs(kNeverMs);
+    HeadlessWindow window({240, 320});
+    CountedFrames frames(*display_);
+    UiLoop loop(executor_, window, frames);
+    display_->attach(&loop);
+
     open("/many.zqml");
-    ASSERT_TRUE(server_.waitForRequests(1, 3000));
-    const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(pumpUntil([&] { return shows("many.zqml"); }, 20000))
+    ASSERT_TRUE(pumpUntil([&] { return shows("many.zqml"); }, 60000))
         << shownUrl() << " " << server_.requests().size() << " " << messageBoxLog().size();
-    shot("many.png");
-    const auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(took, kManyPicturesShown);
-    EXPECT_EQ(responseListeners().count(ImageItem::kReplyKind), 5000u);
+    EXPECT_EQ(responseListeners().count(ImageItem::kReplyKind), size_t(kPictures));
+    // Every picture asked for once and every reply in, none applied yet.
+    ASSERT_TRUE(server_.waitForRequests(kPictures + 1, 120000));
+    const auto allIn = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (!controller_->requests().pendingTable().idle() &&
+           std::chrono::steady_clock::now() < allIn) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(controller_->requests().pendingTable().idle());
+    EXPECT_EQ(requestsFor("/n.png"), kPictures);
+
+    for (int key : {kKeyDown, kKeyEnter}) {
+        window.pushEvent(KeyDown{key, 1});
+        window.pushEvent(KeyUp{key});
+    }
+    const int paintsBefore = frames.paints;
+    loop.runOnce(0);
+    EXPECT_EQ(frames.paintsBeforeInput - paintsBefore, 1) << "one layout for the pictures";
+    int shown = 0;
+    Container* content = controller_->currentScreen()->getContent();
+    for (int i = 0; i < content->size(); ++i) {
+        if (auto* picture = dynamic_cast<ImageItem*>(content->getItem(i))) {
+            shown += picture->getImage() != nullptr;
+        }
+    }
+    EXPECT_EQ(shown, kPictures);
+    // The keys go to the page's link, after that one layout.
+    for (int step = 0; step < 3; ++step) loop.runOnce(0);
+    EXPECT_TRUE(pumpUntil([&] { return requestsFor("/next.zqml") == 1; }))
+        << (controller_->currentScreen()->getFocusedItem() ? "a focus" : "no focus");
+    display_->attach(nullptr);
+}
+
+// A picture with no reply within the reply wait was sent again over a
+// fresh framed connection, which closed the one the pages share: a page
+// asked for meanwhile lost its reply and came seconds late, or, when the
+// picture's second time-out landed while it waited, not at all ("网络超时，
+// 请稍后重试！"). A picture's failure is only its own.
+TEST_P(PictureEndToEndTest, APictureWithNoReplyNeverCostsAPageItsReply) {
+    constexpr uint32_t kWaitMs = 3000;
+    server_.writePage("lost/p.png", pngOf(kRed, scratch_));
+    server_.writePage("lost/page.zqml", "<zqml><body><img src=\"p.png\"/></body></zqml>");
+    server_.writePage("next.zqml", "<zqml><body><text>next</text></body></zqml>");
+    controller_->session()->setReplyWaitMs(kWaitMs);
+    open("/lost/page.zqml");
+    ASSERT_TRUE(server_.waitForRequests(1, 3000));
+    server_.setFault(testserver::Fault::Missing, 1);  // the picture's, the next request
+    ASSERT_TRUE(pumpUntil([&] { return shows("page.zqml"); }));
+    ASSERT_TRUE(server_.waitForRequests(2, 3000));
+    // The user opens the next page half a wait later; its reply comes within
+    // its own wait, after the picture's has run out.
+    pumpUntil([] { return false; }, kWaitMs / 2);
+    server_.setSlowPath("/next.zqml", kWaitMs * 3 / 4);
+    open("/next.zqml");
+    ASSERT_TRUE(pumpUntil([&] { return shows("next.zqml"); })) << shownUrl();
+    EXPECT_TRUE(messageBoxLog().empty());
+    EXPECT_EQ(requestsFor("/next.zqml"), 1);
+    EXPECT_EQ(requestsFor("/lost/p.png"), 1);
+    EXPECT_EQ(server_.requests().size(), 3u);
+}
+
+// Only 32 image links were fetched and nothing fetched the rest: on a page
+// of 40, links 33-40 showed nothing. Every link picture is fetched, in turn.
+TEST_P(PictureEndToEndTest, EveryImageLinkGetsItsPicture) {
+    constexpr int kLinks = 40;
+    std::string links;
+    for (int i = 0; i < kLinks; ++i) {
+        const std::string name = "l/p" + std::to_string(i) + ".png";
+        server_.writePage(name, pngOf(kBlue, scratch_));
+        links += "<a href=\"/x\"><img src=\"/" + name + "\"/></a>";
+    }
+    server_.writePage("l/links.zqml", "<zqml><body>" + links + "</body></zqml>");
+    open("/l/links.zqml");
+    ASSERT_TRUE(pumpUntil([&] { return shows("links.zqml"); }, 20000));
+    Container* content = controller_->currentScreen()->getContent();
+    auto withPicture = [content] {
+        int n = 0;
+        for (int i = 0; i < content->size(); ++i) {
+            if (auto* link = dynamic_cast<HyperlinkItem*>(content->getItem(i))) {
+                n += link->getImage() != nullptr;
+            }
+        }
+        return n;
+    };
+    EXPECT_TRUE(pumpUntil([&] { return withPicture() == kLinks; })) << withPicture();
+    for (int i = 0; i < kLinks; ++i) {
+        EXPECT_EQ(requestsFor("/l/p" + std::to_string(i) + ".png"), 1) << i;
+    }
+}
+
+// Behind slow plain pictures, image links' fetches waited for a gateway
+// thread while their wait ran out, and their pictures never came. Their
+// wait starts when they are sent.
+TEST_P(PictureEndToEndTest, LinkPicturesQueuedBehindSlowPicturesStillCome) {
+    if (!GetParam()) GTEST_SKIP() << "the gateway's own queue";
+    constexpr int kWaitSeconds = 2;
+    // Four plain pictures take the gateway's two picture threads for two
+    // turns of slow replies, more than a link picture's wait; each reply
+    // comes within its exchange's own wait.
+    std::string body;
+    for (int i = 0; i < 4; ++i) {
+        const std::string name = "slow/p" + std::to_string(i) + ".png";
+        server_.writePage(name, pngOf(kRed, scratch_));
+        body += "<img src=\"/" + name + "\"/>";
+    }
+    body += "<br/>";
+    for (int i = 0; i < 2; ++i) {
+        const std::string name = "fast/l" + std::to_string(i) + ".png";
+        server_.writePage(name, pngOf(kBlue, scratch_));
+        body += "<a href=\"/x\"><img src=\"/" + name + "\"/></a>";
+    }
+    server_.writePage("queued.zqml", "<zqml><body>" + body + "</body></zqml>");
+    controller_->requests().setWaitSeconds(kWaitSeconds);
+    controller_->session()->setReplyWaitMs(kWaitSeconds * 1000);
+    server_.setSlowPath("/slow/", kWaitSeconds * 1000 * 3 / 4);
+    open("/queued.zqml");
+    ASSERT_TRUE(pumpUntil([&] { return shows("queued.zqml"); }));
+    Container* content = controller_->currentScreen()->getContent();
+    std::vector<HyperlinkItem*> links;
+    for (int i = 0; i < content->size(); ++i) {
+        if (auto* link = dynamic_cast<HyperlinkItem*>(content->getItem(i))) links.push_back(link);
+    }
+    ASSERT_EQ(links.size(), 2u);
+    EXPECT_TRUE(pumpUntil(
+        [&] { return links[0]->getImage() != nullptr && links[1]->getImage() != nullptr; }, 20000));
+    EXPECT_EQ(requestsFor("/fast/l0.png"), 1);
+    EXPECT_EQ(requestsFor("/fast/l1.png"), 1);
 }
 
 // A picture from a host that cannot be reached shows no error and leaves

@@ -1,4 +1,4 @@
-// Image decoding of damaged input: the size cap, zero widths, every
+// Image decoding of damaged input: the size caps, zero widths, every
 // truncation, flipped bytes and random bytes after each magic.
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -85,6 +85,75 @@ TEST(ImageBadInput, EveryTruncationIsRefused) {
                 EXPECT_FALSE(image) << "cut at " << n;
             }
         }
+    }
+}
+
+// Rewrites the size a small file claims in its header; the pixels stay
+// those of the small picture.
+Bytes claimingSize(Format f, int width, int height) {
+    Bytes b = makeFile(f, 8, 8);
+    auto putBig = [&b](size_t at, uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            b[at + i] = static_cast<uint8_t>(v >> (8 * (bytes - 1 - i)));
+    };
+    auto putLittle = [&b](size_t at, uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    switch (f) {
+        case Format::Png: {
+            putBig(16, width, 4);
+            putBig(20, height, 4);
+            putBig(29, crc32(0, b.data() + 12, 17), 4);  // IHDR type and data
+            break;
+        }
+        case Format::Jpeg:
+            for (size_t i = 2; i + 8 < b.size(); ++i) {
+                if (b[i] == 0xFF && b[i + 1] == 0xC0) {
+                    putBig(i + 5, height, 2);
+                    putBig(i + 7, width, 2);
+                    break;
+                }
+            }
+            break;
+        case Format::Gif:
+            putLittle(6, width, 2);  // the logical screen; the frame stays 8x8
+            putLittle(8, height, 2);
+            break;
+        case Format::Bmp:
+            putLittle(18, width, 4);
+            putLittle(22, height, 4);
+            break;
+    }
+    return b;
+}
+
+// A small file claiming a huge picture was decoded whole: a 509-byte JPEG
+// claiming 4000x4000 took 64 MB and showed as a grey block, and twenty
+// pictures of 4096x4096 took 1.3 GB. Above a few screens of pixels a
+// picture is refused from its header, whatever it claims.
+TEST(ImageBadInput, APictureAboveThePixelBoundIsRefusedFromItsHeader) {
+    struct Claim {
+        const char* name;
+        int width;
+        int height;
+    };
+    const Claim refused[] = {
+        {"4000 square", 4000, 4000}, {"4096 square", 4096, 4096},  {"a strip", 4096, 300},
+        {"a column", 300, 4096},     {"one row over", 1024, 1025},
+    };
+    for (Format f : kFormats) {
+        for (const Claim& c : refused) {
+            SCOPED_TRACE(std::string(formatName(f)) + " " + c.name);
+            EXPECT_FALSE(decode(claimingSize(f, c.width, c.height)));
+        }
+    }
+    // Whole files on either side of the bound.
+    for (Format f : kFormats) {
+        SCOPED_TRACE(formatName(f));
+        ImageRef atBound = decode(makeFile(f, 1024, 1024));
+        ASSERT_TRUE(atBound);
+        EXPECT_EQ(atBound->width() * atBound->height(), kMaxImagePixels);
+        EXPECT_FALSE(decode(makeFile(f, 1025, 1024)));
     }
 }
 
