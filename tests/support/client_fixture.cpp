@@ -1,5 +1,6 @@
 #include "tests/support/client_fixture.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 
@@ -30,6 +31,21 @@ int Shot::count(uint32_t colour, int x0, int y0, int x1, int y1) const {
         for (int x = x0; x < x1; ++x) n += at(x, y) == colour;
     }
     return n;
+}
+
+std::optional<Box> Shot::bounds(uint32_t colour, int x0, int y0, int x1, int y1, int least) const {
+    Box box{x1, y1, x0, y0};
+    int n = 0;
+    for (int y = y0; y < y1; ++y) {
+        for (int x = x0; x < x1; ++x) {
+            if (at(x, y) != colour) continue;
+            ++n;
+            box = {std::min(box.x0, x), std::min(box.y0, y), std::max(box.x1, x + 1),
+                   std::max(box.y1, y + 1)};
+        }
+    }
+    if (n < least || n == 0) return std::nullopt;
+    return box;
 }
 
 int Shot::ink(int x0, int y0, int x1, int y1, uint32_t other) const {

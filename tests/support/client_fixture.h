@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -29,6 +30,15 @@ std::filesystem::path clientBinary();
 // the zqml element.
 std::string zqmlDocument(const std::string& inside);
 
+// A rectangle of a saved screen: x0 <= x < x1, y0 <= y < y1.
+struct Box {
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    int width() const { return x1 - x0; }
+    int height() const { return y1 - y0; }
+    int centreX() const { return (x0 + x1) / 2; }
+    int centreY() const { return (y0 + y1) / 2; }
+};
+
 // A saved screen, read pixel by pixel; places outside it read 0xFFFFFFFF.
 struct Shot {
     ImageRef image;
@@ -37,6 +47,9 @@ struct Shot {
     uint32_t at(int x, int y) const;  // 0xRRGGBB
     // Pixels of `colour` inside the rectangle.
     int count(uint32_t colour, int x0, int y0, int x1, int y1) const;
+    // The smallest box round the pixels of `colour` inside the rectangle;
+    // nothing when fewer than `least` pixels have it.
+    std::optional<Box> bounds(uint32_t colour, int x0, int y0, int x1, int y1, int least = 1) const;
     // Pixels that are neither the background nor `other`.
     int ink(int x0, int y0, int x1, int y1) const { return ink(x0, y0, x1, y1, background); }
     int ink(int x0, int y0, int x1, int y1, uint32_t other) const;
