@@ -320,6 +320,21 @@ TEST_F(SimpleTableTest, ATextWiderThanTheViewIsDrawnWholeOrNotAtAllAndReached) {
     }
 }
 
+// RIGHT held on a wide table in a tab page turned the tab page once the
+// table's right end was reached: the table keeps RIGHT while it is wider
+// than its view, at its end too.
+TEST_F(SimpleTableTest, RightHeldPastTheEndStaysWithAWideTable) {
+    auto wide = table(13, 2);
+    wide->setSelectionMode(kSelectNone);
+    wide->init(240, 240);
+    ASSERT_GT(wide->tableWidth(), wide->contentWidth());
+    const int end = wide->contentWidth() - wide->tableWidth();
+    for (int i = 0; i < 10 && wide->scrollOffset() != end; ++i) wide->keyPressed(0, kGameRight);
+    ASSERT_EQ(wide->scrollOffset(), end);
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(wide->keyPressed(0, kGameRight)) << "repeat " << i;
+    EXPECT_EQ(wide->scrollOffset(), end);
+}
+
 TEST_F(SimpleTableTest, HeaderUsesAtMostTheColumns) {
     auto item = table(2, 1);
     item->setHeader({});
