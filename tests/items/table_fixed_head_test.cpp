@@ -318,6 +318,36 @@ TEST_F(FixTableTest, ACutColumnShowsEachNumberWholeOrNotAtAll) {
     }
 }
 
+// A caption wider than the table wraps, and the top of its second line
+// showed at the foot of its band, over the head: only whole lines of it
+// are drawn, and the foot of the band looks as with a short caption.
+TEST_F(FixTableTest, ALongCaptionShowsNoLineCut) {
+    auto paint = [](const CString& caption) {
+        FixTableItem table(caption,
+                           std::make_shared<SimpleTableModel>(
+                               makeTableRows<CString>({{CString(u"600100"), CString(u"12.40")}}),
+                               nullptr, TextRow{CString(u"H0"), CString(u"H1")}, std::nullopt),
+                           0, createQuoteTableStyle());
+        layout(table, 120);
+        auto surface = std::make_unique<Surface>(120, 80);
+        DeviceContext dc(*surface);
+        GraphicsContext g;
+        g.init(120, 80, &dc);
+        table.paintContent(0, 0, 0, 120, g);
+        return std::make_pair(std::move(surface), table.captionHeight());
+    };
+    const auto [shortOne, band] = paint(CString(u"Quotes"));
+    const auto [longOne, longBand] =
+        paint(CString(u"Shanghai and Shenzhen A shares, risers first, by turnover"));
+    ASSERT_GT(band, 0);
+    ASSERT_EQ(longBand, band);
+    int differ = 0;
+    for (int y = band - 3; y < 80; ++y) {
+        for (int x = 0; x < 120; ++x) differ += shortOne->getPixel(x, y) != longOne->getPixel(x, y);
+    }
+    EXPECT_EQ(differ, 0) << "a caption line drawn cut";
+}
+
 TEST_F(FixTableTest, FireRaisesTheCellElseTheRowAction) {
     EventLog log;
     FixTableItem table(CString(), model(4, 3, true), 0, nullptr);
