@@ -348,6 +348,51 @@ TEST_F(FixTableTest, ALongCaptionShowsNoLineCut) {
     EXPECT_EQ(differ, 0) << "a caption line drawn cut";
 }
 
+// Rows that change width on a refresh move the lock; the sideways position
+// went back to the first scrollable column while the focused column stayed
+// where it was, out of view, and FIRE raised that unseen column's cell.
+TEST_F(FixTableTest, ALockMovedByNewRowsKeepsTheFocusedColumnInView) {
+    auto rows = [](const CString& name) {
+        std::vector<std::vector<CString>> data(2);
+        for (auto& row : data) {
+            row = {CString(u"600100"), name};
+            for (int c = 2; c < 8; ++c) row.push_back(CString(u"123.45"));
+        }
+        return makeTableRows(data);
+    };
+    const CString shortName(u"Ab");
+    const CString longName(u"AVeryLongNameOfACompany");  // leaves no room beside it
+    struct Case {
+        const char* name;
+        CString before;
+        CString after;
+    } cases[] = {{"the lock given up", shortName, longName},
+                 {"the lock taken back", longName, shortName}};
+    TextRow head;
+    for (int c = 0; c < 8; ++c) head.push_back(CString::format(CString(u"H%d"), c));
+    for (const Case& tc : cases) {
+        SCOPED_TRACE(tc.name);
+        UiExecutor executor;
+        auto m = std::make_shared<SimpleTableModel>(rows(tc.before), nullptr, head, std::nullopt);
+        Style* style = createQuoteTableStyle();
+        style->font = getFont(14);  // 7 px per character
+        FixTableItem table(CString(), m, 2, style);
+        layout(table, 150);
+        table.keyPressed(0, kGameDown);
+        for (int i = 0; i < 8; ++i) table.keyPressed(0, kGameRight);
+        ASSERT_EQ(table.focusedColumn(), 7);
+        m->setData(rows(tc.after), false);
+        m->fireTableChanged();
+        executor.runPending();
+        layout(table, 150);
+        const int focused = table.focusedColumn();
+        EXPECT_TRUE(focused < table.lockedColumns() || (focused >= table.firstShownColumn() &&
+                                                        focused < table.firstColumnRightOfShown()))
+            << "column " << focused << " focused, columns " << table.firstShownColumn() << " to "
+            << table.firstColumnRightOfShown() - 1 << " shown";
+    }
+}
+
 TEST_F(FixTableTest, FireRaisesTheCellElseTheRowAction) {
     EventLog log;
     FixTableItem table(CString(), model(4, 3, true), 0, nullptr);
