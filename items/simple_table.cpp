@@ -209,17 +209,19 @@ void TableItem::paintLines(const StringArray& lines, int column, int x, int y, i
     }
     DeviceContext* dc = g.getDC();
     const int padding = cellPadding();
+    const Rect box{x + padding, y, x + w - padding, y + lineHeight_};
+    // A number cut at the view's edge reads as another number, and so does
+    // one wrapped line of it: a cell is drawn whole or not at all.
     for (const CString& line : lines) {
-        Rect box{x + padding, y, x + w - padding, y + lineHeight_};
-        // A number cut at the view's edge reads as another number: a line
-        // is drawn whole or not at all.
         const int width = font_->textWidth(line.view());
         int textLeft = box.left;
         if (format == kTextRight) textLeft = box.right - width;
         if (format == kTextCenter) textLeft = box.left + (box.width() - width) / 2;
-        if (width <= box.width() && textLeft >= view.left && textLeft + width <= view.right) {
-            dc->drawText(line.view(), box, format | kTextSingleLine);
-        }
+        if (width > box.width() || textLeft < view.left || textLeft + width > view.right) return;
+    }
+    for (const CString& line : lines) {
+        Rect band{box.left, y, box.right, y + lineHeight_};
+        dc->drawText(line.view(), band, format | kTextSingleLine);
         y += lineHeight_;
     }
 }
