@@ -167,8 +167,12 @@ void TableItem::initContent(int /*firstLineWidth*/, int lineWidth) {
         size_t most = 0;
         for (size_t c = 0; c < shown; ++c) {
             if (!fixedWidths) {
-                columnWidths_[c] = std::max(
-                    columnWidths_[c], font.textWidth(titles_[c].view()) + 2 * padding + gridExtra);
+                // A title wider than the view wraps as a cell does; a
+                // column wider than the view would never show it whole.
+                const StringArray lines = wrapCell(titles_[c], font, lineWidth - 2 * padding);
+                const int need =
+                    lines.size() <= 1 ? widestLine(lines, font) + 2 * padding : lineWidth;
+                columnWidths_[c] = std::max(columnWidths_[c], need + gridExtra);
             }
             titleLines_.push_back(wrapCell(titles_[c], font, columnWidths_[c] - 2 * padding));
             most = std::max(most, titleLines_.back().size());
