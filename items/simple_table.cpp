@@ -438,8 +438,10 @@ bool TableItem::keyPressed(int keyCode, int gameAction) {
                 cx += w;
             }
             offset_ = std::max(next, limit);
-            return true;
         }
+        // Held past the end, RIGHT stays with the table: passed on, it
+        // would move the focus or turn a tab page.
+        return true;
     }
     return Item::keyPressed(keyCode, gameAction);
 }
