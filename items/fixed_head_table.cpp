@@ -265,6 +265,15 @@ void FixTableItem::initContent(int firstLineWidth, int lineWidth) {
     if (lock != before) {
         firstShown_ = lock;
         focusedColumn_ = std::max(focusedColumn_, std::min(lock, std::max(columnCount_ - 1, 0)));
+        // An unfocused table starts again at its first scrollable column.
+        if (!tableFocused_) focusedColumn_ = firstShown_;
+    }
+    // New widths or a moved lock must not leave the focused column out of
+    // view, where FIRE would act on a cell the user cannot see.
+    if (columnCount_ > 0) {
+        layOutColumns();
+        moveColumnInView();
+        if (tableFocused_) recomputeFocusArea();
     }
     // 4. The control bar in the status line.
     controlBar_ =

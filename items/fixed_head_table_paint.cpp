@@ -2,6 +2,7 @@
 // last event left; none of them changes the table.
 #include <algorithm>
 
+#include "core/string_utils.h"
 #include "items/fixed_head_table.h"
 #include "platform/device_context.h"
 #include "platform/font.h"
@@ -184,8 +185,21 @@ void FixTableItem::paintHeadArrows(DeviceContext& dc, const PaintFrame& f, int h
 void FixTableItem::paintCaption(DeviceContext& dc, const PaintFrame& f) const {
     if (f.captionHeight <= 0) return;
     dc.setTextColor(captionColor_);
-    Rect box{f.x, f.y, f.right, f.y + f.captionHeight};
-    dc.drawText(caption_.view(), box, kTextCenter | kTextWordBreak);
+    // The band holds what whole lines fit; a line cut at its foot would
+    // show as marks over the head.
+    CString text = caption_;
+    const Font& font = *font_;
+    const StringArray lines = wrapText(
+        text, [&font](char16_t c) { return font.charWidth(c); }, f.right - f.x, f.right - f.x, 0);
+    const int lineHeight = font.height();
+    const int bottom = f.y + f.captionHeight;
+    int top = f.y;
+    for (const CString& line : lines) {
+        if (top + lineHeight > bottom) break;
+        Rect band{f.x, top, f.right, top + lineHeight};
+        dc.drawText(line.view(), band, kTextCenter | kTextSingleLine);
+        top += lineHeight;
+    }
 }
 
 void FixTableItem::paintControlBar(GraphicsContext& g) const {

@@ -167,8 +167,12 @@ void TableItem::initContent(int /*firstLineWidth*/, int lineWidth) {
         size_t most = 0;
         for (size_t c = 0; c < shown; ++c) {
             if (!fixedWidths) {
-                columnWidths_[c] = std::max(
-                    columnWidths_[c], font.textWidth(titles_[c].view()) + 2 * padding + gridExtra);
+                // A title wider than the view wraps as a cell does; a
+                // column wider than the view would never show it whole.
+                const StringArray lines = wrapCell(titles_[c], font, lineWidth - 2 * padding);
+                const int need =
+                    lines.size() <= 1 ? widestLine(lines, font) + 2 * padding : lineWidth;
+                columnWidths_[c] = std::max(columnWidths_[c], need + gridExtra);
             }
             titleLines_.push_back(wrapCell(titles_[c], font, columnWidths_[c] - 2 * padding));
             most = std::max(most, titleLines_.back().size());
@@ -209,17 +213,19 @@ void TableItem::paintLines(const StringArray& lines, int column, int x, int y, i
     }
     DeviceContext* dc = g.getDC();
     const int padding = cellPadding();
+    const Rect box{x + padding, y, x + w - padding, y + lineHeight_};
+    // A number cut at the view's edge reads as another number, and so does
+    // one wrapped line of it: a cell is drawn whole or not at all.
     for (const CString& line : lines) {
-        Rect box{x + padding, y, x + w - padding, y + lineHeight_};
-        // A number cut at the view's edge reads as another number: a line
-        // is drawn whole or not at all.
         const int width = font_->textWidth(line.view());
         int textLeft = box.left;
         if (format == kTextRight) textLeft = box.right - width;
         if (format == kTextCenter) textLeft = box.left + (box.width() - width) / 2;
-        if (width <= box.width() && textLeft >= view.left && textLeft + width <= view.right) {
-            dc->drawText(line.view(), box, format | kTextSingleLine);
-        }
+        if (width > box.width() || textLeft < view.left || textLeft + width > view.right) return;
+    }
+    for (const CString& line : lines) {
+        Rect band{box.left, y, box.right, y + lineHeight_};
+        dc->drawText(line.view(), band, format | kTextSingleLine);
         y += lineHeight_;
     }
 }
@@ -432,8 +438,10 @@ bool TableItem::keyPressed(int keyCode, int gameAction) {
                 cx += w;
             }
             offset_ = std::max(next, limit);
-            return true;
         }
+        // Held past the end, RIGHT stays with the table: passed on, it
+        // would move the focus or turn a tab page.
+        return true;
     }
     return Item::keyPressed(keyCode, gameAction);
 }

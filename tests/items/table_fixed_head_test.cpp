@@ -318,6 +318,81 @@ TEST_F(FixTableTest, ACutColumnShowsEachNumberWholeOrNotAtAll) {
     }
 }
 
+// A caption wider than the table wraps, and the top of its second line
+// showed at the foot of its band, over the head: only whole lines of it
+// are drawn, and the foot of the band looks as with a short caption.
+TEST_F(FixTableTest, ALongCaptionShowsNoLineCut) {
+    auto paint = [](const CString& caption) {
+        FixTableItem table(caption,
+                           std::make_shared<SimpleTableModel>(
+                               makeTableRows<CString>({{CString(u"600100"), CString(u"12.40")}}),
+                               nullptr, TextRow{CString(u"H0"), CString(u"H1")}, std::nullopt),
+                           0, createQuoteTableStyle());
+        layout(table, 120);
+        auto surface = std::make_unique<Surface>(120, 80);
+        DeviceContext dc(*surface);
+        GraphicsContext g;
+        g.init(120, 80, &dc);
+        table.paintContent(0, 0, 0, 120, g);
+        return std::make_pair(std::move(surface), table.captionHeight());
+    };
+    const auto [shortOne, band] = paint(CString(u"Quotes"));
+    const auto [longOne, longBand] =
+        paint(CString(u"Shanghai and Shenzhen A shares, risers first, by turnover"));
+    ASSERT_GT(band, 0);
+    ASSERT_EQ(longBand, band);
+    int differ = 0;
+    for (int y = band - 3; y < 80; ++y) {
+        for (int x = 0; x < 120; ++x) differ += shortOne->getPixel(x, y) != longOne->getPixel(x, y);
+    }
+    EXPECT_EQ(differ, 0) << "a caption line drawn cut";
+}
+
+// Rows that change width on a refresh move the lock; the sideways position
+// went back to the first scrollable column while the focused column stayed
+// where it was, out of view, and FIRE raised that unseen column's cell.
+TEST_F(FixTableTest, ALockMovedByNewRowsKeepsTheFocusedColumnInView) {
+    auto rows = [](const CString& name) {
+        std::vector<std::vector<CString>> data(2);
+        for (auto& row : data) {
+            row = {CString(u"600100"), name};
+            for (int c = 2; c < 8; ++c) row.push_back(CString(u"123.45"));
+        }
+        return makeTableRows(data);
+    };
+    const CString shortName(u"Ab");
+    const CString longName(u"AVeryLongNameOfACompany");  // leaves no room beside it
+    struct Case {
+        const char* name;
+        CString before;
+        CString after;
+    } cases[] = {{"the lock given up", shortName, longName},
+                 {"the lock taken back", longName, shortName}};
+    TextRow head;
+    for (int c = 0; c < 8; ++c) head.push_back(CString::format(CString(u"H%d"), c));
+    for (const Case& tc : cases) {
+        SCOPED_TRACE(tc.name);
+        UiExecutor executor;
+        auto m = std::make_shared<SimpleTableModel>(rows(tc.before), nullptr, head, std::nullopt);
+        Style* style = createQuoteTableStyle();
+        style->font = getFont(14);  // 7 px per character
+        FixTableItem table(CString(), m, 2, style);
+        layout(table, 150);
+        table.keyPressed(0, kGameDown);
+        for (int i = 0; i < 8; ++i) table.keyPressed(0, kGameRight);
+        ASSERT_EQ(table.focusedColumn(), 7);
+        m->setData(rows(tc.after), false);
+        m->fireTableChanged();
+        executor.runPending();
+        layout(table, 150);
+        const int focused = table.focusedColumn();
+        EXPECT_TRUE(focused < table.lockedColumns() || (focused >= table.firstShownColumn() &&
+                                                        focused < table.firstColumnRightOfShown()))
+            << "column " << focused << " focused, columns " << table.firstShownColumn() << " to "
+            << table.firstColumnRightOfShown() - 1 << " shown";
+    }
+}
+
 TEST_F(FixTableTest, FireRaisesTheCellElseTheRowAction) {
     EventLog log;
     FixTableItem table(CString(), model(4, 3, true), 0, nullptr);

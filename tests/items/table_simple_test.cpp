@@ -255,6 +255,86 @@ TEST_F(SimpleTableTest, ANumberIsDrawnWholeOrNotAtAllAndEachIsReached) {
     }
 }
 
+// A text wider than the view: a long number wrapped to the view's width
+// showed its last line alone ("345678901234567890", another number) until
+// paged, and a title wider than the view made its column as wide and was
+// never drawn at any sideways position.
+TEST_F(SimpleTableTest, ATextWiderThanTheViewIsDrawnWholeOrNotAtAllAndReached) {
+    struct Case {
+        const char* name;
+        std::vector<CString> titles;  // empty: no header
+        std::vector<CString> cells;
+    };
+    const CString longNumber(u"12345678901234567890123456789012345678901234567890");
+    const CString longTitle(u"TTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTT");
+    const Case cases[] = {
+        {"a number wrapped beside a narrow column", {}, {CString(u"1"), longNumber, CString(u"2")}},
+        {"a title wider than the view",
+         {CString(u"A"), longTitle, CString(u"B")},
+         {CString(u"1"), CString(), CString(u"2")}},
+    };
+    constexpr int kView = 150;
+    for (const Case& tc : cases) {
+        SCOPED_TRACE(tc.name);
+        const int columns = static_cast<int>(tc.cells.size());
+        auto data = std::make_unique<TableData>(columns, 1);
+        for (int c = 0; c < columns; ++c) data->setCell(c, 0, tc.cells[static_cast<size_t>(c)]);
+        TableItem item(std::move(data), createSimpleTableStyle());
+        if (!tc.titles.empty()) item.setHeader(tc.titles);
+        item.setSelectionMode(kSelectNone);
+        const Color ink = item.getStyle()->getColor();
+        // The text pixels in each column's span of one paint.
+        auto paint = [&](int view) {
+            Surface surface(view, 200);
+            DeviceContext dc(surface);
+            GraphicsContext g;
+            g.init(view, 200, &dc);
+            item.paintContent(0, 0, 0, view, g);
+            std::vector<int> counts;
+            int left = item.scrollOffset();
+            for (int w : item.columnWidths()) {
+                int n = 0;
+                for (int x = std::max(left, 0); x < std::min(left + w, view); ++x) {
+                    for (int y = 0; y < 200; ++y) n += surface.getPixel(x, y) == ink ? 1 : 0;
+                }
+                counts.push_back(n);
+                left += w;
+            }
+            return counts;
+        };
+        item.init(1000, 1000);
+        const std::vector<int> whole = paint(1000);
+        item.init(kView, kView);
+        ASSERT_TRUE(item.isInteractive());
+        std::vector<int> seen(whole.size(), 0);
+        for (int page = 0; page < 8; ++page) {
+            const std::vector<int> counts = paint(kView);
+            for (size_t c = 0; c < counts.size(); ++c) {
+                EXPECT_TRUE(counts[c] == 0 || counts[c] == whole[c])
+                    << "column " << c << " cut on page " << page;
+                seen[c] = std::max(seen[c], counts[c]);
+            }
+            if (!item.keyPressed(0, kGameRight)) break;
+        }
+        EXPECT_EQ(seen, whole) << "a text never drawn whole";
+    }
+}
+
+// RIGHT held on a wide table in a tab page turned the tab page once the
+// table's right end was reached: the table keeps RIGHT while it is wider
+// than its view, at its end too.
+TEST_F(SimpleTableTest, RightHeldPastTheEndStaysWithAWideTable) {
+    auto wide = table(13, 2);
+    wide->setSelectionMode(kSelectNone);
+    wide->init(240, 240);
+    ASSERT_GT(wide->tableWidth(), wide->contentWidth());
+    const int end = wide->contentWidth() - wide->tableWidth();
+    for (int i = 0; i < 10 && wide->scrollOffset() != end; ++i) wide->keyPressed(0, kGameRight);
+    ASSERT_EQ(wide->scrollOffset(), end);
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(wide->keyPressed(0, kGameRight)) << "repeat " << i;
+    EXPECT_EQ(wide->scrollOffset(), end);
+}
+
 TEST_F(SimpleTableTest, HeaderUsesAtMostTheColumns) {
     auto item = table(2, 1);
     item->setHeader({});
