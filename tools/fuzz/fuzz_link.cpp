@@ -23,9 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t newline = input.find('\n');
     zq::LinkContext context;
     context.hasCurrentPage = newline != std::string_view::npos;
-    context.currentUrl = zq::CString::fromUtf8(input.substr(0, context.hasCurrentPage ? newline : 0));
-    const std::string_view linkText =
-        context.hasCurrentPage ? input.substr(newline + 1) : input;
+    context.currentUrl =
+        zq::CString::fromUtf8(input.substr(0, context.hasCurrentPage ? newline : 0));
+    const std::string_view linkText = context.hasCurrentPage ? input.substr(newline + 1) : input;
     std::map<zq::CString, zq::CString> variables;
     zq::CString resolved;
     try {
