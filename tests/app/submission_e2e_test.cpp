@@ -217,5 +217,27 @@ TEST_F(SubmissionTest, AnAddressThatCarriesAFormsValuesIsNeverResentAfterALateRe
     }
 }
 
+// The user who moves on from a late submission gets the page asked for
+// last, not the late reply that came before it.
+TEST_F(SubmissionTest, APageAskedForAfterALateSubmissionWinsOverItsReply) {
+    useServer(false);
+    server_.writePage("other.zqml", "<zqml><body><text>other</text></body></zqml>");
+    ASSERT_NO_FATAL_FAILURE(showForm(kShortWaitMs));
+    server_.delayNextReply("/done.zqml", kHeldMs);
+    ASSERT_NO_FATAL_FAILURE(runFromField("st(f)"));
+    ASSERT_TRUE(pumpUntil([&] { return !boxes().empty(); }));
+    controller_->session()->setReplyWaitMs(kPatientWaitMs);
+    ASSERT_NO_FATAL_FAILURE(runFromField("forward(/other.zqml)"));
+    ASSERT_TRUE(pumpUntil([&] { return controller_->currentScreen()->isLoading(); }));
+    server_.releaseDelayedReplies();
+    ASSERT_TRUE(pumpUntil([&] {
+        return repliesSentFor("/other.zqml") == 1 &&
+               controller_->requests().pendingTable().idle() &&
+               !controller_->currentScreen()->isLoading();
+    }));
+    EXPECT_TRUE(shows("/other.zqml")) << shownUrl();
+    EXPECT_EQ(requestsFor("/done.zqml"), 1);
+}
+
 }  // namespace
 }  // namespace zq
