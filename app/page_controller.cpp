@@ -346,7 +346,10 @@ void PageController::goHistory(int offset) {
     makeCurrent(entry);
     if (!entry->update) return;
     const CString url = entry->url;
-    openUrl({.url = url, .screenId = currentScreenId(), .replace = true});
+    openUrl({.url = url,
+             .screenId = currentScreenId(),
+             .replace = true,
+             .submission = entry->submitted});
 }
 
 // --- events and soft keys -----------------------------------------------------------
@@ -475,7 +478,10 @@ void PageController::commandAction(Command* command, Displayable* /*source*/) {
     } else if (label.equalsNoCase(kExitLabel)) {
         if (messageBox(kExitQuestion, CString(), MessageBoxType::YesNo) == kIdYes) saveSettings();
     } else if (label.equalsNoCase(kRetryLabel)) {
-        openUrl({.url = loader_.lastUrl(), .screenId = currentScreenId(), .replace = true});
+        openUrl({.url = loader_.lastUrl(),
+                 .screenId = currentScreenId(),
+                 .replace = true,
+                 .submission = loader_.lastWasSubmission()});
     }
 }
 
