@@ -344,12 +344,11 @@ void PageController::goHistory(int offset) {
     PageEntry* entry = history_.entryAt(offset);
     if (!entry) return;
     makeCurrent(entry);
-    if (!entry->update) return;
+    // A result page is shown as kept: fetching it again would send the
+    // order again.
+    if (!entry->update || entry->submitted) return;
     const CString url = entry->url;
-    openUrl({.url = url,
-             .screenId = currentScreenId(),
-             .replace = true,
-             .submission = entry->submitted});
+    openUrl({.url = url, .screenId = currentScreenId(), .replace = true});
 }
 
 // --- events and soft keys -----------------------------------------------------------
