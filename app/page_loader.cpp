@@ -104,9 +104,11 @@ int PageLoader::openUrl(const PageRequest& request) {
         return 0;
     }
 
-    // A page asked for now wins over a reload still on its way.
+    // A page asked for now wins over a reload still on its way, and over
+    // the late reply of a submission.
     if (scheme == LinkScheme::Http || scheme == LinkScheme::File) {
         host_.autoRefresh().pageRequested();
+        host_.requests().dropLateSubmissions();
     }
 
     // A new request. Only one that went out keeps its cancel flag listed:

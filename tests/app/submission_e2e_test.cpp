@@ -1,7 +1,8 @@
 // What the user sends goes out once, whatever the server's delay: a reply
 // held back beyond the reply wait ends a page link in a resend (framed) or
 // a time-out box (gateway), and a submission in a box that says its outcome
-// is not known, its late reply still shown while its page is.
+// is not known, its late reply still shown while its page is, until the
+// user asks for another.
 #include <gtest/gtest.h>
 
 #include <algorithm>
