@@ -277,12 +277,15 @@ void AutoRefresh::tick(UiTimerId id) {
 
 void AutoRefresh::reload(int screenId) {
     PageEntry* entry = controller_.currentEntry();
-    if (!entry || entry->screenId != screenId || entry->url.isEmpty()) return;
+    if (!entry || entry->screenId != screenId || entry->url.isEmpty() || entry->submitted) return;
     lastRefresh_ = tickCount();
     sendReload(*entry);
 }
 
 void AutoRefresh::sendReload(const PageEntry& entry) {
+    // A result page's address sends the order again: the client never
+    // places one by itself.
+    if (entry.submitted) return;
     const int screenId = entry.screenId;
     // The entry keeps the URL as it was sent; the reload gets new numbers.
     const CString url = withoutPageParams(entry.url);

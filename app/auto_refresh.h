@@ -9,7 +9,7 @@
 // the count does not move and nothing reloads; so too while a request of
 // the page is loading, for the user's request wins over a reload, and while
 // the user is part way through typing in a field. At zero the page is
-// opened again in its place.
+// opened again in its place, unless a submission opened it.
 //
 // The reloaded page takes over what the user did on the one it replaces:
 // the values of form fields the user changed since the page was shown, the
@@ -132,7 +132,8 @@ private:
     void tick(UiTimerId id);
     // Opens the shown entry again in its place when it is still `screenId`.
     void reload(int screenId);
-    // Opens `entry`'s page again in its place.
+    // Opens `entry`'s page again in its place; never a page a submission
+    // opened.
     void sendReload(const PageEntry& entry);
     // The user is typing in the focused field.
     bool editing() const;

@@ -344,7 +344,9 @@ void PageController::goHistory(int offset) {
     PageEntry* entry = history_.entryAt(offset);
     if (!entry) return;
     makeCurrent(entry);
-    if (!entry->update) return;
+    // A result page is shown as kept: fetching it again would send the
+    // order again.
+    if (!entry->update || entry->submitted) return;
     const CString url = entry->url;
     openUrl({.url = url, .screenId = currentScreenId(), .replace = true});
 }
@@ -475,7 +477,10 @@ void PageController::commandAction(Command* command, Displayable* /*source*/) {
     } else if (label.equalsNoCase(kExitLabel)) {
         if (messageBox(kExitQuestion, CString(), MessageBoxType::YesNo) == kIdYes) saveSettings();
     } else if (label.equalsNoCase(kRetryLabel)) {
-        openUrl({.url = loader_.lastUrl(), .screenId = currentScreenId(), .replace = true});
+        openUrl({.url = loader_.lastUrl(),
+                 .screenId = currentScreenId(),
+                 .replace = true,
+                 .submission = loader_.lastWasSubmission()});
     }
 }
 

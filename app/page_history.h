@@ -48,6 +48,9 @@ struct PageEntry {
     CString url;
     bool cache = true;
     bool update = false;
+    // Opened by a submission: its address carries what the user sent, so
+    // asking for it again sends that again.
+    bool submitted = false;
     CString onload;
     CString unonload;
     bool onloadDone = false;

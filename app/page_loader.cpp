@@ -104,9 +104,11 @@ int PageLoader::openUrl(const PageRequest& request) {
         return 0;
     }
 
-    // A page asked for now wins over a reload still on its way.
+    // A page asked for now wins over a reload still on its way, and over
+    // the late reply of a submission.
     if (scheme == LinkScheme::Http || scheme == LinkScheme::File) {
         host_.autoRefresh().pageRequested();
+        host_.requests().dropLateSubmissions();
     }
 
     // A new request. Only one that went out keeps its cancel flag listed:
@@ -121,7 +123,10 @@ int PageLoader::openUrl(const PageRequest& request) {
     if (opened != Opened::Sent) host_.requests().cancelFlags().remove(record.requestId);
 
     // The retry soft key opens it again.
-    if (opened != Opened::Dropped) lastUrl_ = url;
+    if (opened != Opened::Dropped) {
+        lastUrl_ = url;
+        lastSubmission_ = record.submission;
+    }
     return record.requestId;
 }
 
@@ -134,6 +139,7 @@ std::optional<RequestRecord> PageLoader::firstPageRequest(const CString& link) {
     }
     if (linkScheme(url) != LinkScheme::Http || !host_.requests().session()) return std::nullopt;
     lastUrl_ = url;
+    lastSubmission_ = false;
     return host_.requests().newRequest(url);
 }
 
@@ -182,6 +188,7 @@ PageLoader::Opened PageLoader::openFile(const RequestRecord& record) {
     host_.addLoadingProgress(kProgressParsed, LoadingState::kAnyRequest);
     // A page that sends on to another is no error.
     if (entry) {
+        entry->submitted = record.submission;
         showPage(std::move(entry), record.targetScreenId, record.replace, record.cancelFlag);
     } else if (!parseRedirected_) {
         latchError(false, true, 0, CString());
@@ -506,8 +513,9 @@ void PageLoader::loadSecondDocument(const std::string& document, int secondKind,
     }
 }
 
-void PageLoader::onPageData(const CString& url, std::string text, int screenId, bool replace,
-                            const CancelFlag& cancelFlag, int requestId) {
+void PageLoader::onPageData(const CString& url, std::string text, const RequestRecord& record) {
+    const int screenId = record.targetScreenId;
+    const CancelFlag& cancelFlag = record.cancelFlag;
     auto pageGone = [&] {
         return isCancelled(cancelFlag) || (screenId != -1 && screenId != host_.currentScreenId());
     };
@@ -519,13 +527,14 @@ void PageLoader::onPageData(const CString& url, std::string text, int screenId, 
         if (!pageGone()) {
             host_.addLoadingProgress(kProgressPageParsed, LoadingState::kAnyRequest);
             if (entry) {
-                showPage(std::move(entry), screenId, replace, cancelFlag);
+                entry->submitted = record.submission;
+                showPage(std::move(entry), screenId, record.replace, cancelFlag);
             } else if (!parseRedirected_) {
                 latchError(false, true, 0, CString());
             }
         }
     }
-    host_.requests().cancelFlags().remove(requestId);
+    host_.requests().cancelFlags().remove(record.requestId);
 }
 
 CString PageLoader::resolveName(const CString& link) {

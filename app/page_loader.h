@@ -122,9 +122,8 @@ public:
     // out. The session refusing it shows its error when the screen waited.
     // Callers drop cancelled requests and those of screens no longer shown.
     bool sendRequest(const RequestRecord& record);
-    // A page reply.
-    void onPageData(const CString& url, std::string text, int screenId, bool replace,
-                    const CancelFlag& cancelFlag, int requestId);
+    // A page reply to `record`, which asked for `url`.
+    void onPageData(const CString& url, std::string text, const RequestRecord& record);
     // The second document of a data reply: kind 2 acts through its side
     // effects, kind 3 is shown as a page.
     void loadSecondDocument(const std::string& document, int secondKind, int serial,
@@ -156,6 +155,8 @@ public:
     HeldRedirect takeHeldRedirect();
     // The last link opened; the retry soft key opens it again.
     const CString& lastUrl() const { return lastUrl_; }
+    // That link was a submission.
+    bool lastWasSubmission() const { return lastSubmission_; }
     // While it lives, what openUrl opens was started by no key of the user.
     class UnpromptedScope {
     public:
@@ -204,6 +205,7 @@ private:
     const MarkupPage* buildingPage_ = nullptr;
     int buildingScreenId_ = -1;
     CString lastUrl_;
+    bool lastSubmission_ = false;
 };
 
 }  // namespace zq

@@ -166,11 +166,14 @@ public:
     bool onData(std::span<const uint8_t> message, int carrierId = kNoCarrier);
     // The user hears of it when the shown screen waited for it. A framed
     // submission stays known, so that a late reply on the connection is still
-    // shown while the screen that sent it is.
+    // shown while the screen that sent it is and no other page was asked for.
     void onFailure(const RequestRecord& request);
     // Sends the request again under a new id; a submission is never sent
     // again and fails instead.
     void onRetry(const RequestRecord& request);
+    // The user asked for a page: a late submission reply that comes after
+    // it is dropped, so that the page asked for is the one shown.
+    void dropLateSubmissions() { lateSubmissions_.cancelAll(); }
     // The load in progress is cancelled: the newest request, the one the
     // shown screen loads for and every synchronous fetch its page build waits
     // on. Their late replies are dropped. UI thread.

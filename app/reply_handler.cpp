@@ -174,8 +174,7 @@ bool PageRequests::onData(std::span<const uint8_t> message, int carrierId) {
         controller_.postToController(
             [record, pageUrl, text = std::move(reply.text)](PageController& c) mutable {
                 c.addLoadingProgress(kProgressPageReply, record.requestId);
-                c.pageLoader().onPageData(pageUrl, std::move(text), record.targetScreenId,
-                                          record.replace, record.cancelFlag, record.requestId);
+                c.pageLoader().onPageData(pageUrl, std::move(text), record);
             });
     } else if (kind == ReplyClass::PageShowNow) {
         controller_.postToController(
@@ -185,6 +184,7 @@ bool PageRequests::onData(std::span<const uint8_t> message, int carrierId) {
                 std::unique_ptr<PageEntry> entry =
                     c.pageLoader().parsePageFor(text, pageUrl, record.cancelFlag);
                 if (entry) {
+                    entry->submitted = record.submission;
                     c.showPage(std::move(entry), record.targetScreenId, record.replace,
                                record.cancelFlag);
                 }

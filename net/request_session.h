@@ -142,6 +142,9 @@ public:
     std::optional<RequestRecord> takeExpired(RequestRoute route, uint32_t now, uint32_t waitMs);
     // Takes every record on `route`, in id order.
     std::vector<RequestRecord> takeAll(RequestRoute route);
+    // Cancels every record; they stay, so that their replies are still
+    // known when they come, and dropped.
+    void cancelAll();
     // Takes the longest-waiting record on `route` that is not a synchronous
     // fetch, if any.
     std::optional<RequestRecord> takeOldest(RequestRoute route);

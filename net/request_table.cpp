@@ -86,6 +86,14 @@ std::vector<RequestRecord> PendingRequestTable::takeAll(RequestRoute route) {
     return taken;
 }
 
+void PendingRequestTable::cancelAll() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto& [id, record] : records_) {
+        if (!record.cancelFlag) record.cancelFlag = makeCancelFlag();
+        record.cancelFlag->store(1);
+    }
+}
+
 std::optional<RequestRecord> PendingRequestTable::takeOldest(RequestRoute route) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto oldest = records_.end();

@@ -1,7 +1,8 @@
 // What the user sends goes out once, whatever the server's delay: a reply
 // held back beyond the reply wait ends a page link in a resend (framed) or
 // a time-out box (gateway), and a submission in a box that says its outcome
-// is not known, its late reply still shown while its page is.
+// is not known, its late reply still shown while its page is, until the
+// user asks for another.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,10 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "app/auto_refresh.h"
 #include "app/page_requests.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "tests/app/controller_fixture.h"
+#include "ui/command.h"
 #include "ui/event.h"
 
 namespace zq {
@@ -166,6 +169,95 @@ TEST_F(SubmissionTest, ASubmissionThatNeverLeftIsAnOrdinaryFailure) {
     ASSERT_TRUE(pumpUntil([&] { return !boxes().empty(); }));
     EXPECT_EQ(boxes(), std::vector<std::string>{kTimeoutText});
     EXPECT_EQ(requestsFor("/done.zqml"), 0);
+}
+
+// The result page of a submission carries the form's values in its
+// address: a road the user takes to open that address again sends them
+// again, and the copy it sends is a submission like the first; the page
+// itself never sends them again.
+struct Reopen {
+    const char* name;
+    const char* donePage;
+    // The soft keys the user presses on the result page.
+    std::vector<const char16_t*> keys;
+    bool sendsAgain;
+};
+
+const Reopen kReopens[] = {
+    {"retry key", "<zqml><body><text>done</text></body></zqml>", {u"重试"}, true},
+    {"back and forward to an updated page",
+     "<zqml cache=\"update\"><body><text>done</text></body></zqml>",
+     {u"返", u"前"},
+     false},
+    {"a refreshing page",
+     "<zqml><body onload=\"refresh(1)\"><text>done</text></body></zqml>",
+     {},
+     false},
+};
+
+TEST_F(SubmissionTest, AnAddressThatCarriesAFormsValuesIsNeverResentAfterALateReply) {
+    const std::string unknown = CString(PageRequests::kOutcomeUnknownText).toUtf8();
+    for (const bool gateway : {false, true}) {
+        useServer(gateway);
+        for (const Reopen& reopen : kReopens) {
+            SCOPED_TRACE(std::string(gateway ? "gateway " : "framed ") + reopen.name);
+            server_.writePage("done.zqml", reopen.donePage);
+            ASSERT_NO_FATAL_FAILURE(showForm(kPatientWaitMs));
+            ASSERT_NO_FATAL_FAILURE(runFromField("st(f)"));
+            ASSERT_TRUE(pumpUntil([&] {
+                return shows("/done.zqml") && controller_->requests().pendingTable().idle();
+            }));
+            ASSERT_EQ(requestsFor("/done.zqml"), 1);
+            // The copy the user asks for now is late.
+            controller_->session()->setReplyWaitMs(kShortWaitMs);
+            server_.setSlowPath("/done.zqml", kHeldMs);
+            for (const char16_t* label : reopen.keys) {
+                Command key{CString(label), 2, 1};
+                controller_->commandAction(&key, nullptr);
+            }
+            if (!reopen.sendsAgain) {
+                // A request would be waiting on the held reply once the
+                // countdown is over.
+                ASSERT_TRUE(pumpUntil([&] { return controller_->autoRefresh().running() == 0; }));
+                EXPECT_TRUE(controller_->requests().pendingTable().idle());
+                EXPECT_TRUE(shows("/done.zqml"));
+                server_.setSlowPath("/done.zqml", 0);
+                server_.releaseDelayedReplies();
+                EXPECT_EQ(requestsFor("/done.zqml"), 1);
+                EXPECT_EQ(boxes(), std::vector<std::string>{});
+                continue;
+            }
+            ASSERT_TRUE(pumpUntil([&] { return !boxes().empty(); }));
+            server_.setSlowPath("/done.zqml", 0);
+            server_.releaseDelayedReplies();
+            ASSERT_TRUE(pumpUntil([&] { return controller_->requests().pendingTable().idle(); }));
+            // The user asked for it twice: the server hears it twice.
+            EXPECT_EQ(requestsFor("/done.zqml"), 2);
+            EXPECT_EQ(boxes(), std::vector<std::string>{unknown});
+        }
+    }
+}
+
+// The user who moves on from a late submission gets the page asked for
+// last, not the late reply that came before it.
+TEST_F(SubmissionTest, APageAskedForAfterALateSubmissionWinsOverItsReply) {
+    useServer(false);
+    server_.writePage("other.zqml", "<zqml><body><text>other</text></body></zqml>");
+    ASSERT_NO_FATAL_FAILURE(showForm(kShortWaitMs));
+    server_.delayNextReply("/done.zqml", kHeldMs);
+    ASSERT_NO_FATAL_FAILURE(runFromField("st(f)"));
+    ASSERT_TRUE(pumpUntil([&] { return !boxes().empty(); }));
+    controller_->session()->setReplyWaitMs(kPatientWaitMs);
+    ASSERT_NO_FATAL_FAILURE(runFromField("forward(/other.zqml)"));
+    ASSERT_TRUE(pumpUntil([&] { return controller_->currentScreen()->isLoading(); }));
+    server_.releaseDelayedReplies();
+    ASSERT_TRUE(pumpUntil([&] {
+        return repliesSentFor("/other.zqml") == 1 &&
+               controller_->requests().pendingTable().idle() &&
+               !controller_->currentScreen()->isLoading();
+    }));
+    EXPECT_TRUE(shows("/other.zqml")) << shownUrl();
+    EXPECT_EQ(requestsFor("/done.zqml"), 1);
 }
 
 }  // namespace
