@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/client_fixture.h"
@@ -131,6 +132,58 @@ TEST_F(ReloadEndToEndTest, WhatTheUserDidOutlastsTheReloads) {
             EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
         }
         c.check();
+    }
+}
+
+// The reload's reply is a changed page: the server serves `then` from the
+// first reload on. What the user typed stays with the field it was typed
+// into, or goes nowhere; it never lands in another row's field.
+TEST_F(ReloadEndToEndTest, TypedValuesStayWithTheirFieldsWhenTheReloadedPageChanges) {
+    auto row = [](const std::string& code) {
+        return "<text>" + code + "</text><edit name=\"qty\" type=\"num\" maxsize=\"10\"/>\n";
+    };
+    auto form = [](const std::string& rows) {
+        return "<form id=\"f\" action=\"done.zqml\">\n" + rows +
+               "<button id=\"send\" caption=\"Send\" onclick=\"submit(f)\"/>\n</form>\n";
+    };
+    struct Case {
+        const char* name;
+        std::string first;
+        std::string then;
+        std::string script;
+        std::vector<std::string> sent;
+    };
+    const std::vector<Case> cases = {
+        // 300 typed for 600001; the reload drops that row.
+        {"the row typed in is gone",
+         form(row("600001") + row("600002")),
+         form(row("600002")),
+         std::string("key down\nchar 300\nkey down\nkey down\n") + kReloads + "key enter\n",
+         {"qty="}},
+        // A field put above the one typed in.
+        {"a field put above",
+         form(row("600001")),
+         form("<edit name=\"price\" type=\"num\" value=\"9\"/>\n" + row("600001")),
+         std::string("key down\nchar 300\nkey down\n") + kReloads + "key enter\n",
+         {"price=9&qty=300"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server_.clearRequests();
+        server_.writePage("index.zqml", refreshingPage(c.first));
+        server_.writePage("done.zqml", test::zqmlDocument("<body><text>done</text></body>"));
+        // The reply is made before the request is logged: once the first
+        // request is seen, the next ones get the new page.
+        std::thread changer([this, &c] {
+            while (requestsFor("/index.zqml") < 1) {
+                if (!server_.waitForRequests(server_.requests().size() + 1, 30000)) return;
+            }
+            server_.writePage("index.zqml", refreshingPage(c.then));
+        });
+        EXPECT_EQ(run(std::string(kStart) + c.script + shot("changed") + kReply), 0) << err_;
+        changer.join();
+        EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
+        EXPECT_EQ(server_.queriesFor("/done.zqml"), c.sent);
     }
 }
 
