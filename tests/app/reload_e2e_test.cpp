@@ -187,5 +187,28 @@ TEST_F(ReloadEndToEndTest, TypedValuesStayWithTheirFieldsWhenTheReloadedPageChan
     }
 }
 
+// The user is on the second page of a tab, on its send button, when the
+// page reloads: the reloaded page shows that tab page with the button
+// focused, so ENTER sends what the user typed there.
+TEST_F(ReloadEndToEndTest, TheFocusOnATabPageOutlastsAReload) {
+    server_.writePage("done.zqml", test::zqmlDocument("<body><text>done</text></body>"));
+    server_.writePage(
+        "index.zqml",
+        refreshingPage("<text>Order</text>\n"
+                       "<tab id=\"tb\"><p caption=\"Info\"><text>MMMMMMMM</text></p>\n"
+                       "<p caption=\"Buy\"><form id=\"f\" action=\"done.zqml\">"
+                       "<edit name=\"code\" label=\"Code\" value=\"600000\"/>"
+                       "<edit name=\"qty\" label=\"Qty\"/>"
+                       "<button id=\"send\" caption=\"Send\" onclick=\"submit(f)\"/>"
+                       "</form></p></tab>\n"));
+    // The bar, the "Buy" page, its code and quantity fields, the button.
+    const std::string script = std::string(kStart) +
+                               "key down\nkey right\nkey down\nkey down\nchar 300\nkey down\n" +
+                               kReloads + shot("tab-after") + "key enter\n" + kReply;
+    EXPECT_EQ(run(script), 0) << err_;
+    EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
+    EXPECT_EQ(server_.queriesFor("/done.zqml"), std::vector<std::string>{"code=600000&qty=300"});
+}
+
 }  // namespace
 }  // namespace zq
