@@ -210,5 +210,28 @@ TEST_F(ReloadEndToEndTest, TheFocusOnATabPageOutlastsAReload) {
     EXPECT_EQ(server_.queriesFor("/done.zqml"), std::vector<std::string>{"code=600000&qty=300"});
 }
 
+// The user opened a node of a tree and moved down to its second link when
+// the page reloads: ENTER afterwards opens that link.
+TEST_F(ReloadEndToEndTest, TheFocusInAnOpenTreeNodeOutlastsAReload) {
+    for (const char* name : {"row1", "row2", "row3"}) {
+        server_.writePage(
+            std::string(name) + ".zqml",
+            test::zqmlDocument(std::string("<body><text>") + name + "</text></body>"));
+    }
+    server_.writePage("index.zqml",
+                      refreshingPage("<text>Tree</text>\n<tree id=\"t\"><ti caption=\"Shanghai\">"
+                                     "<a href=\"row1.zqml\">600000</a>"
+                                     "<a href=\"row2.zqml\">600036</a></ti>"
+                                     "<ti caption=\"Shenzhen\"><a href=\"row3.zqml\">000001</a>"
+                                     "</ti></tree>\n"));
+    // The tree's first node, open it, its second link.
+    const std::string script = std::string(kStart) + "key down\nkey enter\nkey down\nkey down\n" +
+                               kReloads + shot("tree-after") + "key enter\n" + kReply;
+    EXPECT_EQ(run(script), 0) << err_;
+    EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
+    EXPECT_EQ(requestsFor("/row2.zqml"), 1);
+    EXPECT_EQ(requestsFor("/row1.zqml") + requestsFor("/row3.zqml"), 0);
+}
+
 }  // namespace
 }  // namespace zq
