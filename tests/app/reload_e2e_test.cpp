@@ -233,5 +233,41 @@ TEST_F(ReloadEndToEndTest, TheFocusInAnOpenTreeNodeOutlastsAReload) {
     EXPECT_EQ(requestsFor("/row1.zqml") + requestsFor("/row3.zqml"), 0);
 }
 
+// What a form sends after a reload is what it sends without one, for each
+// kind of change the user can make.
+TEST_F(ReloadEndToEndTest, AFormSendsTheSameWithAndWithoutAReload) {
+    struct Case {
+        const char* name;
+        std::string form;
+        std::string script;  // ends on the send button
+    };
+    const std::vector<Case> cases = {
+        {"every option of a multiple group taken off",
+         "<choicegroup name=\"acct\" caption=\"Accounts\" mode=\"multiple\" value=\"a,b\">"
+         "<option caption=\"A\" value=\"a\"/><option caption=\"B\" value=\"b\"/></choicegroup>\n",
+         "key down\nkey enter\nkey down\nkey enter\nkey down\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::vector<std::string>> sent;
+        for (const char* seconds : {"200", "2"}) {
+            server_.clearRequests();
+            server_.writePage("done.zqml", test::zqmlDocument("<body><text>done</text></body>"));
+            server_.writePage(
+                "index.zqml",
+                test::zqmlDocument(std::string("<body onload=\"refresh(") + seconds +
+                                   ")\"><form id=\"f\" action=\"done.zqml\">" + c.form +
+                                   "<button id=\"send\" caption=\"Send\" "
+                                   "onclick=\"submit(f)\"/></form></body>"));
+            EXPECT_EQ(run(std::string(kStart) + c.script + kReloads + "key enter\n" + kReply), 0)
+                << err_;
+            sent.push_back(server_.queriesFor("/done.zqml"));
+        }
+        EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
+        EXPECT_EQ(sent[1], sent[0]);
+        EXPECT_EQ(sent[0].size(), 1u);
+    }
+}
+
 }  // namespace
 }  // namespace zq
