@@ -246,6 +246,14 @@ TEST_F(ReloadEndToEndTest, AFormSendsTheSameWithAndWithoutAReload) {
          "<choicegroup name=\"acct\" caption=\"Accounts\" mode=\"multiple\" value=\"a,b\">"
          "<option caption=\"A\" value=\"a\"/><option caption=\"B\" value=\"b\"/></choicegroup>\n",
          "key down\nkey enter\nkey down\nkey enter\nkey down\n"},
+        {"a filled field emptied",
+         "<edit name=\"qty\" type=\"num\" maxsize=\"10\" value=\"100\"/>\n",
+         "key down\nkey backspace\nkey backspace\nkey backspace\nkey down\n"},
+        {"a combo box turned",
+         "<combobox name=\"acct\" caption=\"Acct\" value=\"sh\"><option caption=\"SH\" "
+         "value=\"sh\"/>"
+         "<option caption=\"SZ\" value=\"sz\"/></combobox>\n",
+         "key down\nkey right\nkey down\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
