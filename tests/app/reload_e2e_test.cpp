@@ -277,5 +277,22 @@ TEST_F(ReloadEndToEndTest, AFormSendsTheSameWithAndWithoutAReload) {
     }
 }
 
+// The item that has the focus after a reload looks focused: the send
+// button wears the sheet's focus fill as it did before the reload.
+TEST_F(ReloadEndToEndTest, TheItemFocusedAfterAReloadLooksFocused) {
+    constexpr uint32_t kButtonFocusFill = 0xF0A030;
+    server_.writePage("index.zqml", refreshingPage(kOrderForm));
+    const std::string script = std::string(kStart) + "key down\nchar 5\nkey down\n" +
+                               shot("focus-before") + kReloads + shot("focus-after");
+    EXPECT_EQ(run(script), 0) << err_;
+    EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
+    const test::Shot before = load("focus-before");
+    const test::Shot after = load("focus-after");
+    ASSERT_TRUE(before.image && after.image);
+    const int fill = before.count(kButtonFocusFill, 0, 0, 240, 296);
+    EXPECT_GT(fill, 100);
+    EXPECT_EQ(after.count(kButtonFocusFill, 0, 0, 240, 296), fill);
+}
+
 }  // namespace
 }  // namespace zq
