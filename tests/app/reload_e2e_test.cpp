@@ -294,5 +294,55 @@ TEST_F(ReloadEndToEndTest, TheItemFocusedAfterAReloadLooksFocused) {
     EXPECT_EQ(after.count(kButtonFocusFill, 0, 0, 240, 296), fill);
 }
 
+// The user is on a link of a list when the page reloads with the list
+// changed: ENTER afterwards opens the link the user was on.
+TEST_F(ReloadEndToEndTest, TheFocusStaysOnItsLinkWhenTheReloadedListChanges) {
+    auto links = [](int from, int to) {
+        std::string text;
+        for (int n = from; n <= to; ++n) {
+            const std::string name = "news" + std::to_string(n);
+            text += "<a href=\"" + name + ".zqml\"><text>" + name + "</text></a><br/>\n";
+        }
+        return text;
+    };
+    struct Case {
+        const char* name;
+        std::string first;
+        std::string then;
+        std::string script;
+        const char* opened;
+    };
+    const std::vector<Case> cases = {
+        {"a headline put on top", links(1, 5), links(0, 5), "key down\nkey down\nkey down\n",
+         "/news3.zqml"},
+        {"a headline taken off the top", links(1, 5), links(2, 5), "key down\nkey down\nkey down\n",
+         "/news3.zqml"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server_.clearRequests();
+        server_.writePage("index.zqml", refreshingPage(c.first));
+        for (int n = 0; n <= 5; ++n) {
+            server_.writePage("news" + std::to_string(n) + ".zqml",
+                              test::zqmlDocument("<body><text>news</text></body>"));
+        }
+        // As in TypedValuesStayWithTheirFieldsWhenTheReloadedPageChanges.
+        std::thread changer([this, &c] {
+            while (requestsFor("/index.zqml") < 1) {
+                if (!server_.waitForRequests(server_.requests().size() + 1, 30000)) return;
+            }
+            server_.writePage("index.zqml", refreshingPage(c.then));
+        });
+        EXPECT_EQ(run(std::string(kStart) + c.script + kReloads + "key enter\n" + kReply), 0)
+            << err_;
+        changer.join();
+        EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
+        for (int n = 0; n <= 5; ++n) {
+            const std::string path = "/news" + std::to_string(n) + ".zqml";
+            EXPECT_EQ(requestsFor(path), path == c.opened ? 1 : 0) << path;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace zq
