@@ -31,9 +31,9 @@ const std::string kSideForm =
     "<button caption=\"Send\" onclick=\"submit(f)\"/>\n"
     "</form>\n";
 
-std::string quoteTable() {
+std::string quoteTable(int rows = 40) {
     std::string text = "<table id=\"q\"><th><td>Code</td><td>Price</td></th>";
-    for (int row = 1; row <= 40; ++row) {
+    for (int row = 1; row <= rows; ++row) {
         const std::string n = std::to_string(row);
         text += "<tr onclick=\"forward(row" + n + ".zqml)\"><td>60" + n + "</td><td>1." + n +
                 "</td></tr>";
@@ -342,6 +342,35 @@ TEST_F(ReloadEndToEndTest, TheFocusStaysOnItsLinkWhenTheReloadedListChanges) {
             EXPECT_EQ(requestsFor(path), path == c.opened ? 1 : 0) << path;
         }
     }
+}
+
+// The user is on row 30 of a quote table when the reload leaves 8 rows:
+// ENTER afterwards opens a row only when the user can see it focused.
+TEST_F(ReloadEndToEndTest, EnterOpensOnlyARowShownFocusedAfterTheTableShrank) {
+    constexpr uint32_t kRowFocusFill = 0x2E6DA4;
+    server_.writePage("index.zqml", refreshingPage(quoteTable()));
+    // As in TypedValuesStayWithTheirFieldsWhenTheReloadedPageChanges.
+    std::thread changer([this] {
+        while (requestsFor("/index.zqml") < 1) {
+            if (!server_.waitForRequests(server_.requests().size() + 1, 30000)) return;
+        }
+        server_.writePage("index.zqml", refreshingPage(quoteTable(8)));
+    });
+    EXPECT_EQ(run(std::string(kStart) + repeat("key down\n", 30) + shot("unshrunk") + kReloads +
+                  shot("shrunk") + "key enter\n" + kReply),
+              0)
+        << err_;
+    changer.join();
+    EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
+    const test::Shot unshrunk = load("unshrunk");
+    const test::Shot shrunk = load("shrunk");
+    ASSERT_TRUE(unshrunk.image && shrunk.image);
+    EXPECT_GT(unshrunk.count(kRowFocusFill, 0, 0, 240, 296), 0);
+    int opened = 0;
+    for (int row = 1; row <= 40; ++row)
+        opened += requestsFor("/row" + std::to_string(row) + ".zqml");
+    EXPECT_EQ(opened > 0, shrunk.count(kRowFocusFill, 0, 0, 240, 296) > 0)
+        << opened << " rows opened";
 }
 
 }  // namespace
