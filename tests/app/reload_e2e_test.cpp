@@ -254,6 +254,8 @@ TEST_F(ReloadEndToEndTest, AFormSendsTheSameWithAndWithoutAReload) {
          "value=\"sh\"/>"
          "<option caption=\"SZ\" value=\"sz\"/></combobox>\n",
          "key down\nkey right\nkey down\n"},
+        {"abc mode chosen, then letters after a reload", "<edit name=\"who\" maxsize=\"10\"/>\n",
+         std::string("key down\nkey hash\n") + kReloads + "key 50\nkey 50\nkey 50\nkey down\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
