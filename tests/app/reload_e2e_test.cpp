@@ -256,6 +256,9 @@ TEST_F(ReloadEndToEndTest, AFormSendsTheSameWithAndWithoutAReload) {
          "key down\nkey right\nkey down\n"},
         {"abc mode chosen, then letters after a reload", "<edit name=\"who\" maxsize=\"10\"/>\n",
          std::string("key down\nkey hash\n") + kReloads + "key 50\nkey 50\nkey 50\nkey down\n"},
+        {"the caret moved back, then a digit after a reload",
+         "<edit name=\"qty\" type=\"num\" maxsize=\"10\" value=\"100500\"/>\n",
+         std::string("key down\nkey left\nkey left\n") + kReloads + "char 9\nkey down\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
