@@ -146,6 +146,18 @@ TEST_F(ReloadEndToEndTest, TypedValuesStayWithTheirFieldsWhenTheReloadedPageChan
         return "<form id=\"f\" action=\"done.zqml\">\n" + rows +
                "<button id=\"send\" caption=\"Send\" onclick=\"submit(f)\"/>\n</form>\n";
     };
+    // Two forms of one name each; each button sends its own.
+    auto buyAndSell = [](const std::string& first, const std::string& second) {
+        std::string text;
+        for (const std::string& side : {first, second}) {
+            text += "<form id=\"" + side + "\" action=\"done.zqml?side=" + side +
+                    "\">\n<edit name=\"qty\" type=\"num\" maxsize=\"10\"/>\n"
+                    "<button id=\"" +
+                    side + "-send\" caption=\"Send " + side + "\" onclick=\"submit(" + side +
+                    ")\"/>\n</form>\n";
+        }
+        return text;
+    };
     struct Case {
         const char* name;
         std::string first;
@@ -166,6 +178,12 @@ TEST_F(ReloadEndToEndTest, TypedValuesStayWithTheirFieldsWhenTheReloadedPageChan
          form("<edit name=\"price\" type=\"num\" value=\"9\"/>\n" + row("600001")),
          std::string("key down\nchar 300\nkey down\n") + kReloads + "key enter\n",
          {"price=9&qty=300"}},
+        // 300 typed into the buy form; the reload puts the sell form first.
+        {"the forms in another order",
+         buyAndSell("b", "s"),
+         buyAndSell("s", "b"),
+         "key down\nchar 300\nkey down\n" + std::string(kReloads) + "key enter\n",
+         {"side=b&qty=300"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
