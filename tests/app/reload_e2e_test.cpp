@@ -396,5 +396,25 @@ TEST_F(ReloadEndToEndTest, EnterOpensOnlyARowShownFocusedAfterTheTableShrank) {
         << opened << " rows opened";
 }
 
+// The user closed the soft keyboard of the focused field to see the page:
+// a reload leaves it closed.
+TEST_F(ReloadEndToEndTest, ASoftKeyboardTheUserClosedStaysClosedOverAReload) {
+    server_.writePage("index.zqml", refreshingPage(kOrderForm));
+    // Its close key is on its last row.
+    const std::string script = std::string(kStart) + "key down\ntap 200 140\n" +
+                               shot("closed-before") + kReloads + shot("closed-after");
+    EXPECT_EQ(run(script), 0) << err_;
+    EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
+    const test::Shot before = load("closed-before");
+    const test::Shot after = load("closed-after");
+    ASSERT_TRUE(before.image && after.image);
+    // Below the field, whose caret blinks.
+    int differing = 0;
+    for (int y = 26; y < 280; ++y) {
+        for (int x = 0; x < 240; ++x) differing += before.at(x, y) != after.at(x, y);
+    }
+    EXPECT_EQ(differing, 0);
+}
+
 }  // namespace
 }  // namespace zq
