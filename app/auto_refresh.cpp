@@ -94,6 +94,51 @@ std::vector<Inputable*> formFields(PageEntry& entry) {
     return fields;
 }
 
+bool sameForm(const FormSubmission& a, const FormSubmission& b) {
+    return a.id() == b.id() && a.name() == b.name() && a.action() == b.action();
+}
+
+// Calls `visit(form, ordinal, field, nameCount)` for each field of each of
+// the page's forms, in formFieldValues order.
+template <typename Visit>
+void eachField(PageEntry& entry, Visit visit) {
+    if (!entry.page) return;
+    const auto& forms = pageForms(*entry.page);
+    for (size_t f = 0; f < forms.size(); ++f) {
+        const FormSubmission& form = *forms[f];
+        int ordinal = 0;
+        for (size_t before = 0; before < f; ++before) ordinal += sameForm(*forms[before], form);
+        for (Item* item : form.fields()) {
+            auto* field = dynamic_cast<Inputable*>(item);
+            int count = 0;
+            if (field) {
+                for (Item* other : form.fields()) {
+                    auto* input = dynamic_cast<Inputable*>(other);
+                    count += input && input->getName() == field->getName();
+                }
+            }
+            visit(form, ordinal, field, count);
+        }
+    }
+}
+
+// The one field of `entry`'s page that is `kept`; null when there is none
+// or more than one.
+Inputable* sameField(PageEntry& entry, const KeptPage::Field& kept) {
+    Inputable* found = nullptr;
+    int matches = 0;
+    eachField(entry, [&](const FormSubmission& form, int ordinal, Inputable* field, int count) {
+        if (!field || ordinal != kept.formOrdinal || form.id() != kept.formId ||
+            form.name() != kept.formName || form.action() != kept.formAction ||
+            field->getName() != kept.name) {
+            return;
+        }
+        ++matches;
+        if (count == 1) found = field;
+    });
+    return matches == 1 ? found : nullptr;
+}
+
 // The item at the end of the chain of focused children.
 Item* focusedLeaf(const Screen& screen) {
     Item* leaf = nullptr;
@@ -118,14 +163,17 @@ std::vector<CString> formFieldValues(PageEntry& entry) {
 
 KeptPage KeptPage::of(PageEntry& entry) {
     KeptPage kept;
-    const std::vector<Inputable*> fields = formFields(entry);
-    for (size_t i = 0; i < fields.size(); ++i) {
-        if (!fields[i]) continue;
-        const CString value = fields[i]->getValue();
-        const bool shown = entry.shownValues && i < entry.shownValues->size();
-        if (shown && (*entry.shownValues)[i] == value) continue;
-        kept.changed.push_back({i, fields[i]->getName(), value});
-    }
+    size_t i = 0;
+    eachField(entry, [&](const FormSubmission& form, int ordinal, Inputable* field, int count) {
+        const size_t index = i++;
+        if (!field) return;
+        const CString value = field->getValue();
+        const bool shown = entry.shownValues && index < entry.shownValues->size();
+        if (shown && (*entry.shownValues)[index] == value) return;
+        const CString name = field->getName();
+        kept.changed.push_back({form.id(), form.name(), form.action(), ordinal, name, value,
+                                name.isEmpty() || count != 1});
+    });
     Screen* screen = entry.screen.get();
     if (!screen) return kept;
     kept.scrollOffset = screen->getScrollOffset();
@@ -146,13 +194,16 @@ KeptPage KeptPage::of(PageEntry& entry) {
     return kept;
 }
 
+bool KeptPage::carriesInto(PageEntry& entry) const {
+    return std::all_of(changed.begin(), changed.end(), [&](const Field& field) {
+        return !field.ambiguous && sameField(entry, field);
+    });
+}
+
 void KeptPage::restoreValues(PageEntry& entry) const {
-    const std::vector<Inputable*> fields = formFields(entry);
     for (const Field& field : changed) {
-        if (field.index >= fields.size() || !fields[field.index]) continue;
-        Inputable* target = fields[field.index];
-        if (target->getName() != field.name) continue;
-        if (target->getValue() != field.value) target->setValue(field.value);
+        Inputable* target = field.ambiguous ? nullptr : sameField(entry, field);
+        if (target && target->getValue() != field.value) target->setValue(field.value);
     }
 }
 
@@ -191,6 +242,14 @@ std::optional<KeptPage> AutoRefresh::keepForReload(const CancelFlag& flag) const
     PageEntry* entry = controller_.currentEntry();
     if (!isReload(flag) || !entry || entry->screenId != reloadScreenId_) return std::nullopt;
     return KeptPage::of(*entry);
+}
+
+bool AutoRefresh::waitsForUser(const CancelFlag& flag, PageEntry& entry) const {
+    if (!isReload(flag)) return false;
+    if (editing()) return true;
+    // A value put into the wrong field is worse than a page kept a while.
+    PageEntry* shown = controller_.currentEntry();
+    return shown && shown->screenId == reloadScreenId_ && !KeptPage::of(*shown).carriesInto(entry);
 }
 
 // --- countdowns ---------------------------------------------------------------------------

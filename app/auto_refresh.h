@@ -40,10 +40,18 @@ std::vector<CString> formFieldValues(PageEntry& entry);
 
 // What the user did on a page, for the page that reloads it.
 struct KeptPage {
+    // A field is known by its form (id, name, action and its place among
+    // the page's forms of those three) and its name within that form.
     struct Field {
-        size_t index = 0;  // in formFieldValues order
+        CString formId;
+        CString formName;
+        CString formAction;
+        int formOrdinal = 0;
         CString name;
         CString value;
+        // Its name is empty or not unique in its form: no field of another
+        // page is surely the same.
+        bool ambiguous = false;
     };
     // The fields whose value the user changed since the page was shown.
     std::vector<Field> changed;
@@ -55,6 +63,9 @@ struct KeptPage {
     int scrollOffset = 0;
 
     static KeptPage of(PageEntry& entry);
+    // Every changed value has its own field on `entry`'s page: nothing the
+    // user typed would be lost or land in another field.
+    bool carriesInto(PageEntry& entry) const;
     // Puts it back on `entry`'s page: the values before the page is shown,
     // the focus and the scroll offset once it is.
     void restoreValues(PageEntry& entry) const;
@@ -96,8 +107,10 @@ public:
     // What a reload's reply replacing the shown page keeps of it; nullopt
     // for any other reply.
     std::optional<KeptPage> keepForReload(const CancelFlag& flag) const;
-    // A reload's reply waits while the user types in a field.
-    bool waitsForTyping(const CancelFlag& flag) const { return isReload(flag) && editing(); }
+    // A reload's reply waits while the user types in a field, and while
+    // the user has values that `entry`, the reply's page, has no sure field
+    // for (until they are sent, put back, or another page is asked for).
+    bool waitsForUser(const CancelFlag& flag, PageEntry& entry) const;
     // Set while a reload puts back what the user did: the page's change and
     // focus actions already ran for it.
     bool restoring() const { return restoring_; }
