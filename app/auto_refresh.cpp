@@ -10,6 +10,8 @@
 #include "app/page_history.h"
 #include "charts/chart.h"
 #include "core/string_utils.h"
+#include "items/choice_group.h"
+#include "items/filtered_choice_group.h"
 #include "items/fixed_head_table.h"
 #include "items/inputable.h"
 #include "items/text_field.h"
@@ -139,6 +141,31 @@ Inputable* sameField(PageEntry& entry, const KeptPage::Field& kept) {
     return matches == 1 ? found : nullptr;
 }
 
+// Puts `value` into `field` so that the field sends what it sent on the
+// page the user left: a choice's empty value unticks every option, and a
+// combo box chooses its option, not only the text it shows.
+void carryValue(Inputable& field, const CString& value) {
+    if (auto* combo = dynamic_cast<FilteredChoiceGroup*>(&field)) {
+        StringArray values;
+        for (int i = 0; i < combo->getOptionCount(); ++i) values.push_back(combo->getOptionValue(i));
+        const std::vector<int> flags = flagsForValues(values, combo->getOptionCount(), value);
+        const bool multiple = combo->getMode() == kChoiceMultiple;
+        bool chosen = false;
+        for (int i = 0; i < combo->getOptionCount(); ++i) {
+            const bool on = flags[i] != 0 && (multiple || !chosen);
+            combo->getOption(i)->setSelected(on);
+            chosen = chosen || on;
+        }
+        combo->commitSelection();
+        return;
+    }
+    if (auto* choice = dynamic_cast<Choice*>(&field); choice && value.isEmpty()) {
+        choice->setSelectedFlags(std::vector<int>(std::max(choice->size(), 0), 0));
+        return;
+    }
+    field.setValue(value);
+}
+
 // The item at the end of the chain of focused children.
 Item* focusedLeaf(const Screen& screen) {
     Item* leaf = nullptr;
@@ -203,7 +230,7 @@ bool KeptPage::carriesInto(PageEntry& entry) const {
 void KeptPage::restoreValues(PageEntry& entry) const {
     for (const Field& field : changed) {
         Inputable* target = field.ambiguous ? nullptr : sameField(entry, field);
-        if (target && target->getValue() != field.value) target->setValue(field.value);
+        if (target && target->getValue() != field.value) carryValue(*target, field.value);
     }
 }
 
