@@ -214,6 +214,10 @@ KeptPage KeptPage::of(PageEntry& entry) {
     }
     if (!leaf) return kept;
     kept.focusId = leaf->getId();
+    if (const auto* field = dynamic_cast<const TextField*>(leaf)) {
+        kept.inputMode = field->getInputMode();
+        kept.caret = field->getCaretPosition();
+    }
     if (leaf->isFixTableItem()) {
         const auto* table = static_cast<const FixTableItem*>(leaf);
         if (table->tableFocused()) kept.tableRow = table->focusedRow();
@@ -260,6 +264,13 @@ void KeptPage::restoreView(Screen& screen) const {
         }
         if (tableRow >= 0 && target->isFixTableItem() && target->isFocused()) {
             static_cast<FixTableItem*>(target)->setFocusedRow(tableRow);
+        }
+        // The next key goes on as it would have on the page left.
+        if (auto* field = dynamic_cast<TextField*>(target); field && caret >= 0) {
+            if (field->isFocused()) {
+                field->setInputMode(inputMode);
+                field->setCaretPosition(caret);
+            }
         }
     }
     screen.scrollBy(scrollOffset - screen.getScrollOffset());

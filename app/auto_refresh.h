@@ -60,6 +60,9 @@ struct KeptPage {
     CString focusId;
     // A focused table's row, -1 when the focus is not inside a table.
     int tableRow = -1;
+    // A focused text field's input mode and caret, -1 for other items.
+    int inputMode = -1;
+    int caret = -1;
     int scrollOffset = 0;
 
     static KeptPage of(PageEntry& entry);
