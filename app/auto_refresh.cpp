@@ -13,6 +13,7 @@
 #include "items/choice_group.h"
 #include "items/filtered_choice_group.h"
 #include "items/fixed_head_table.h"
+#include "items/hyperlink_item.h"
 #include "items/inputable.h"
 #include "items/text_field.h"
 #include "market/large_cap_index.h"
@@ -166,6 +167,34 @@ void carryValue(Inputable& field, const CString& value) {
     field.setValue(value);
 }
 
+// The focused item's key (see KeptPage::focusKey).
+CString focusKeyOf(Item& item) {
+    if (!item.getId().isEmpty()) return CString(u"id:") + item.getId();
+    if (auto* link = dynamic_cast<HyperlinkItem*>(&item)) {
+        return CString(u"a:") + link->getHref() + CString(u"\n") + link->getOnClick();
+    }
+    return CString();
+}
+
+// The one item under `list` whose key is `key`; null when none or several.
+Item* uniqueItemWithKey(ChildList& list, const CString& key) {
+    Item* found = nullptr;
+    int matches = 0;
+    std::vector<ChildList*> pending{&list};
+    while (!pending.empty() && matches < 2) {
+        ChildList* at = pending.back();
+        pending.pop_back();
+        for (const auto& child : at->children()) {
+            if (focusKeyOf(*child) == key) {
+                found = child.get();
+                ++matches;
+            }
+            if (auto* inner = dynamic_cast<ChildList*>(child.get())) pending.push_back(inner);
+        }
+    }
+    return matches == 1 ? found : nullptr;
+}
+
 // The item at the end of the chain of focused children.
 Item* focusedLeaf(const Screen& screen) {
     Item* leaf = nullptr;
@@ -213,7 +242,7 @@ KeptPage KeptPage::of(PageEntry& entry) {
         list = dynamic_cast<ChildList*>(child);
     }
     if (!leaf) return kept;
-    kept.focusId = leaf->getId();
+    kept.focusKey = focusKeyOf(*leaf);
     if (const auto* field = dynamic_cast<const TextField*>(leaf)) {
         kept.inputMode = field->getInputMode();
         kept.caret = field->getCaretPosition();
@@ -241,7 +270,7 @@ void KeptPage::restoreValues(PageEntry& entry) const {
 void KeptPage::restoreView(Screen& screen) const {
     Container* content = screen.getContent();
     if (!content) return;
-    // The same place, holding an item of the same id.
+    // The same place, holding the same item.
     Item* target = nullptr;
     ChildList* list = content;
     for (int index : focusPath) {
@@ -249,9 +278,9 @@ void KeptPage::restoreView(Screen& screen) const {
         if (!target) break;
         list = dynamic_cast<ChildList*>(target);
     }
-    if (target && target->getId() != focusId) target = nullptr;
-    // Else the item of that id, wherever the new page put it.
-    if (!target && !focusId.isEmpty()) target = content->getItemByName(focusId);
+    if (target && focusKeyOf(*target) != focusKey) target = nullptr;
+    // Else that item wherever the new page put it, when it has only one.
+    if (!target && !focusKey.isEmpty()) target = uniqueItemWithKey(*content, focusKey);
     if (target && !focusPath.empty() && target->isInteractive()) {
         std::vector<Item*> chain;
         for (Item* item = target; item && item != content; item = item->getParent()) {

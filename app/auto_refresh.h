@@ -57,7 +57,9 @@ struct KeptPage {
     std::vector<Field> changed;
     // Child indexes from the content down to the focused item; empty: none.
     std::vector<int> focusPath;
-    CString focusId;
+    // What tells the focused item from others: its id, else a link's
+    // address and action; empty when only its place does.
+    CString focusKey;
     // A focused table's row, -1 when the focus is not inside a table.
     int tableRow = -1;
     // A focused text field's input mode and caret, -1 for other items.
