@@ -281,6 +281,11 @@ void KeptPage::restoreView(Screen& screen) const {
     if (target && focusKeyOf(*target) != focusKey) target = nullptr;
     // Else that item wherever the new page put it, when it has only one.
     if (!target && !focusKey.isEmpty()) target = uniqueItemWithKey(*content, focusKey);
+    // The row the user was on is gone: no other row takes its place.
+    if (target && tableRow >= 0 && target->isFixTableItem() &&
+        tableRow >= static_cast<FixTableItem*>(target)->rowCount()) {
+        target = nullptr;
+    }
     if (target && !focusPath.empty() && target->isInteractive()) {
         std::vector<Item*> chain;
         for (Item* item = target; item && item != content; item = item->getParent()) {
