@@ -14,6 +14,7 @@
 #include "items/filtered_choice_group.h"
 #include "items/fixed_head_table.h"
 #include "items/hyperlink_item.h"
+#include "items/tab_item.h"
 #include "items/inputable.h"
 #include "items/text_field.h"
 #include "market/large_cap_index.h"
@@ -24,6 +25,7 @@
 #include "ui/container.h"
 #include "ui/display.h"
 #include "ui/screen.h"
+#include "ui/tabbed_form.h"
 
 namespace zq {
 
@@ -195,6 +197,17 @@ Item* uniqueItemWithKey(ChildList& list, const CString& key) {
     return matches == 1 ? found : nullptr;
 }
 
+// Calls `visit` for each tab under `list` in the order of the shown items;
+// a tab's pages are looked into after the visit, which may choose another.
+template <typename Visit>
+void eachTab(ChildList& list, Visit visit) {
+    for (int i = 0; i < list.size(); ++i) {
+        Item* child = list.getItem(i);
+        if (child && child->isTabItem()) visit(*static_cast<TabItem*>(child));
+        if (auto* inner = dynamic_cast<ChildList*>(child)) eachTab(*inner, visit);
+    }
+}
+
 // The item at the end of the chain of focused children.
 Item* focusedLeaf(const Screen& screen) {
     Item* leaf = nullptr;
@@ -233,6 +246,12 @@ KeptPage KeptPage::of(PageEntry& entry) {
     Screen* screen = entry.screen.get();
     if (!screen) return kept;
     kept.scrollOffset = screen->getScrollOffset();
+    if (const auto* tabbed = dynamic_cast<const TabbedForm*>(screen)) {
+        kept.screenTab = tabbed->getSelectedTab();
+    }
+    if (ChildList* content = screen->getContent()) {
+        eachTab(*content, [&](TabItem& tab) { kept.tabs.push_back(tab.getSelectedTab()); });
+    }
     Item* leaf = nullptr;
     for (ChildList* list = screen->getContent(); list;) {
         Item* child = list->getFocusedItem();
@@ -268,8 +287,20 @@ void KeptPage::restoreValues(PageEntry& entry) const {
 }
 
 void KeptPage::restoreView(Screen& screen) const {
+    // The tab pages the user chose first: the focus may be on one.
+    auto* tabbed = dynamic_cast<TabbedForm*>(&screen);
+    if (tabbed && screenTab >= 0 && screenTab != tabbed->getSelectedTab()) {
+        tabbed->setSelectedTab(screenTab, false);
+    }
     Container* content = screen.getContent();
     if (!content) return;
+    size_t tabIndex = 0;
+    eachTab(*content, [&](TabItem& tab) {
+        const size_t at = tabIndex++;
+        if (at < tabs.size() && tabs[at] != tab.getSelectedTab() && tabs[at] < tab.tabCount()) {
+            tab.setSelectedTab(tabs[at], false);
+        }
+    });
     // The same place, holding the same item.
     Item* target = nullptr;
     ChildList* list = content;

@@ -66,6 +66,10 @@ struct KeptPage {
     int inputMode = -1;
     int caret = -1;
     int scrollOffset = 0;
+    // The chosen page of each tab met going through the shown items in
+    // order, and of a tabbed screen (-1: not one).
+    std::vector<int> tabs;
+    int screenTab = -1;
 
     static KeptPage of(PageEntry& entry);
     // Every changed value has its own field on `entry`'s page: nothing the
