@@ -25,6 +25,7 @@
 #include "ui/container.h"
 #include "ui/display.h"
 #include "ui/screen.h"
+#include "ui/soft_keyboard.h"
 #include "ui/tabbed_form.h"
 
 namespace zq {
@@ -265,6 +266,8 @@ KeptPage KeptPage::of(PageEntry& entry) {
     if (const auto* field = dynamic_cast<const TextField*>(leaf)) {
         kept.inputMode = field->getInputMode();
         kept.caret = field->getCaretPosition();
+        const SoftKeyboard* keyboard = screen->getSoftKeyboard();
+        kept.keyboardShown = keyboard && keyboard->isVisible();
     }
     if (leaf->isFixTableItem()) {
         const auto* table = static_cast<const FixTableItem*>(leaf);
@@ -335,6 +338,10 @@ void KeptPage::restoreView(Screen& screen) const {
             if (field->isFocused()) {
                 field->setInputMode(inputMode);
                 field->setCaretPosition(caret);
+                const SoftKeyboard* keyboard = screen.getSoftKeyboard();
+                if (!keyboardShown && keyboard && keyboard->isVisible()) {
+                    screen.openSoftKeyboard(false, nullptr, -1);
+                }
             }
         }
     }

@@ -65,6 +65,8 @@ struct KeptPage {
     // A focused text field's input mode and caret, -1 for other items.
     int inputMode = -1;
     int caret = -1;
+    // The soft keyboard was up: one the user closed stays closed.
+    bool keyboardShown = false;
     int scrollOffset = 0;
     // The chosen page of each tab met going through the shown items in
     // order, and of a tabbed screen (-1: not one).
