@@ -346,6 +346,8 @@ void KeptPage::restoreView(Screen& screen) const {
         }
     }
     screen.scrollBy(scrollOffset - screen.getScrollOffset());
+    // The page was drawn before the focus came back to its item.
+    screen.repaint();
 }
 
 std::optional<KeptPage> AutoRefresh::keepForReload(const CancelFlag& flag) const {
