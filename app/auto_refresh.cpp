@@ -17,6 +17,7 @@
 #include "items/tab_item.h"
 #include "items/inputable.h"
 #include "items/text_field.h"
+#include "items/tree.h"
 #include "market/large_cap_index.h"
 #include "markup/form_submission.h"
 #include "platform/clock.h"
@@ -170,6 +171,21 @@ void carryValue(Inputable& field, const CString& value) {
     field.setValue(value);
 }
 
+// Where the focus goes on below `item`: its children, or an open tree
+// node's while they have the focus.
+ChildList* focusedList(Item* item) {
+    if (auto* node = dynamic_cast<NodeItem*>(item)) {
+        return node->focusedPart() == &node->children() ? &node->children() : nullptr;
+    }
+    return dynamic_cast<ChildList*>(item);
+}
+
+// The lists under `item` that may hold an item: an open node's children too.
+ChildList* innerList(Item* item) {
+    if (auto* node = dynamic_cast<NodeItem*>(item)) return &node->children();
+    return dynamic_cast<ChildList*>(item);
+}
+
 // The focused item's key (see KeptPage::focusKey).
 CString focusKeyOf(Item& item) {
     if (!item.getId().isEmpty()) return CString(u"id:") + item.getId();
@@ -192,7 +208,7 @@ Item* uniqueItemWithKey(ChildList& list, const CString& key) {
                 found = child.get();
                 ++matches;
             }
-            if (auto* inner = dynamic_cast<ChildList*>(child.get())) pending.push_back(inner);
+            if (ChildList* inner = innerList(child.get())) pending.push_back(inner);
         }
     }
     return matches == 1 ? found : nullptr;
@@ -216,7 +232,7 @@ Item* focusedLeaf(const Screen& screen) {
         Item* child = list->getFocusedItem();
         if (!child) break;
         leaf = child;
-        list = dynamic_cast<ChildList*>(child);
+        list = focusedList(child);
     }
     return leaf;
 }
@@ -259,7 +275,7 @@ KeptPage KeptPage::of(PageEntry& entry) {
         if (!child) break;
         kept.focusPath.push_back(list->getFocusedIndex());
         leaf = child;
-        list = dynamic_cast<ChildList*>(child);
+        list = focusedList(child);
     }
     if (!leaf) return kept;
     kept.focusKey = focusKeyOf(*leaf);
@@ -310,7 +326,7 @@ void KeptPage::restoreView(Screen& screen) const {
     for (int index : focusPath) {
         target = list ? list->getItem(index) : nullptr;
         if (!target) break;
-        list = dynamic_cast<ChildList*>(target);
+        list = innerList(target);
     }
     if (target && focusKeyOf(*target) != focusKey) target = nullptr;
     // Else that item wherever the new page put it, when it has only one.
@@ -325,8 +341,22 @@ void KeptPage::restoreView(Screen& screen) const {
         for (Item* item = target; item && item != content; item = item->getParent()) {
             chain.insert(chain.begin(), item);
         }
+        // The tree nodes on the way are opened, as the user had them.
         for (Item* item : chain) {
-            auto* parent = dynamic_cast<ChildList*>(item->getParent());
+            if (auto* node = dynamic_cast<NodeItem*>(item); node && item != target) {
+                node->setExpanded(true);
+            }
+        }
+        for (Item* item : chain) {
+            Item* parentItem = item->getParent();
+            // A node's children are reached through the node.
+            if (dynamic_cast<NodeItem*>(parentItem)) continue;
+            auto* node = parentItem ? dynamic_cast<NodeItem*>(parentItem->getParent()) : nullptr;
+            if (node && parentItem == &node->children()) {
+                if (!node->focusChildItem(item)) break;
+                continue;
+            }
+            auto* parent = dynamic_cast<ChildList*>(parentItem);
             if (!parent) break;
             parent->focusChild(parent->indexOfChild(item), item, kGameDown);
         }

@@ -78,6 +78,9 @@ public:
     bool isExpanded() const { return expanded_; }
     // Gives the focus back to the header (from the children).
     void focusHeader();
+    // Gives the focus to `child`, an interactive child of the open node;
+    // false (nothing changed) for any other item.
+    bool focusChildItem(Item* child);
 
     Item* header() const { return header_.get(); }
     // The part that has the focus: the children's container while they
