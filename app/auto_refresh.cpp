@@ -14,8 +14,8 @@
 #include "items/filtered_choice_group.h"
 #include "items/fixed_head_table.h"
 #include "items/hyperlink_item.h"
-#include "items/tab_item.h"
 #include "items/inputable.h"
+#include "items/tab_item.h"
 #include "items/text_field.h"
 #include "items/tree.h"
 #include "market/large_cap_index.h"
@@ -152,7 +152,8 @@ Inputable* sameField(PageEntry& entry, const KeptPage::Field& kept) {
 void carryValue(Inputable& field, const CString& value) {
     if (auto* combo = dynamic_cast<FilteredChoiceGroup*>(&field)) {
         StringArray values;
-        for (int i = 0; i < combo->getOptionCount(); ++i) values.push_back(combo->getOptionValue(i));
+        for (int i = 0; i < combo->getOptionCount(); ++i)
+            values.push_back(combo->getOptionValue(i));
         const std::vector<int> flags = flagsForValues(values, combo->getOptionCount(), value);
         const bool multiple = combo->getMode() == kChoiceMultiple;
         bool chosen = false;
