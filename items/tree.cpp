@@ -242,6 +242,11 @@ bool NodeItem::keyReleased(int keyCode, int gameAction) {
     return false;
 }
 
+bool NodeItem::handleCommand(Command* command) {
+    if (Item* part = focusedPart(); part && part->handleCommand(command)) return true;
+    return Item::handleCommand(command);
+}
+
 bool NodeItem::focusChildItem(Item* child) {
     const int index = children_->indexOfChild(child);
     if (!expanded_ || index < 0 || !child->isVisible() || !child->isInteractive()) return false;

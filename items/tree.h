@@ -65,6 +65,9 @@ public:
     Style* focus(Style* focusStyle, int direction) override;
     void defocus(Style* normalStyle) override;
     Item* getItemByName(const CString& id) override;
+    // The focused part's commands first (a link's in the open node), then
+    // the node's own.
+    bool handleCommand(Command* command) override;
     // The header, and the children while the node is open, are shown and
     // hidden with the node.
     void showNotify() override;
