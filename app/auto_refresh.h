@@ -13,8 +13,12 @@
 //
 // The reloaded page takes over what the user did on the one it replaces:
 // the values of form fields the user changed since the page was shown, the
-// focused item (and a table's focused row) and the scroll offset, where the
-// new page has them.
+// focused item (a table's focused row, a text field's input mode and caret,
+// the tab pages and tree nodes it sits in) and the scroll offset, where the
+// new page has them. A changed value goes only to the same field of the same
+// form; a reply whose page has no sure field for one is not shown until the
+// user sends, undoes or leaves it, for a value in the wrong field is worse
+// than a page kept a while.
 //
 // UI thread only. Destroying it stops every timer.
 #pragma once
