@@ -13,8 +13,12 @@
 //
 // The reloaded page takes over what the user did on the one it replaces:
 // the values of form fields the user changed since the page was shown, the
-// focused item (and a table's focused row) and the scroll offset, where the
-// new page has them.
+// focused item (a table's focused row, a text field's input mode and caret,
+// the tab pages and tree nodes it sits in) and the scroll offset, where the
+// new page has them. A changed value goes only to the same field of the same
+// form; a reply whose page has no sure field for one is not shown until the
+// user sends, undoes or leaves it, for a value in the wrong field is worse
+// than a page kept a while.
 //
 // UI thread only. Destroying it stops every timer.
 #pragma once
@@ -40,21 +44,43 @@ std::vector<CString> formFieldValues(PageEntry& entry);
 
 // What the user did on a page, for the page that reloads it.
 struct KeptPage {
+    // A field is known by its form (id, name, action and its place among
+    // the page's forms of those three) and its name within that form.
     struct Field {
-        size_t index = 0;  // in formFieldValues order
+        CString formId;
+        CString formName;
+        CString formAction;
+        int formOrdinal = 0;
         CString name;
         CString value;
+        // Its name is empty or not unique in its form: no field of another
+        // page is surely the same.
+        bool ambiguous = false;
     };
     // The fields whose value the user changed since the page was shown.
     std::vector<Field> changed;
     // Child indexes from the content down to the focused item; empty: none.
     std::vector<int> focusPath;
-    CString focusId;
+    // What tells the focused item from others: its id, else a link's
+    // address and action; empty when only its place does.
+    CString focusKey;
     // A focused table's row, -1 when the focus is not inside a table.
     int tableRow = -1;
+    // A focused text field's input mode and caret, -1 for other items.
+    int inputMode = -1;
+    int caret = -1;
+    // The soft keyboard was up: one the user closed stays closed.
+    bool keyboardShown = false;
     int scrollOffset = 0;
+    // The chosen page of each tab met going through the shown items in
+    // order, and of a tabbed screen (-1: not one).
+    std::vector<int> tabs;
+    int screenTab = -1;
 
     static KeptPage of(PageEntry& entry);
+    // Every changed value has its own field on `entry`'s page: nothing the
+    // user typed would be lost or land in another field.
+    bool carriesInto(PageEntry& entry) const;
     // Puts it back on `entry`'s page: the values before the page is shown,
     // the focus and the scroll offset once it is.
     void restoreValues(PageEntry& entry) const;
@@ -96,8 +122,10 @@ public:
     // What a reload's reply replacing the shown page keeps of it; nullopt
     // for any other reply.
     std::optional<KeptPage> keepForReload(const CancelFlag& flag) const;
-    // A reload's reply waits while the user types in a field.
-    bool waitsForTyping(const CancelFlag& flag) const { return isReload(flag) && editing(); }
+    // A reload's reply waits while the user types in a field, and while
+    // the user has values that `entry`, the reply's page, has no sure field
+    // for (until they are sent, put back, or another page is asked for).
+    bool waitsForUser(const CancelFlag& flag, PageEntry& entry) const;
     // Set while a reload puts back what the user did: the page's change and
     // focus actions already ran for it.
     bool restoring() const { return restoring_; }

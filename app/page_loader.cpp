@@ -365,14 +365,14 @@ void PageLoader::showPage(std::unique_ptr<PageEntry> entry, int screenId, bool r
 
     // A replace waits until the shown screen is no longer busy, and any page
     // until the box over the shown one is answered.
-    if (mustWaitToShow(replace, cancelFlag)) {
+    if (mustWaitToShow(replace, cancelFlag, *entry)) {
         auto held = std::make_shared<std::unique_ptr<PageEntry>>(std::move(entry));
         auto timer = std::make_shared<UiTimerId>(0);
         std::weak_ptr<const int> alive = alive_;
         *timer =
             startUiTimer(kBusyRetryMs, [this, alive, held, timer, screenId, replace, cancelFlag] {
                 if (!alive.lock()) return stopUiTimer(*timer);
-                if (mustWaitToShow(replace, cancelFlag)) return;
+                if (!isCancelled(cancelFlag) && mustWaitToShow(replace, cancelFlag, **held)) return;
                 stopUiTimer(*timer);
                 showPage(std::move(*held), screenId, replace, cancelFlag);
             });
@@ -408,13 +408,15 @@ void PageLoader::showPage(std::unique_ptr<PageEntry> entry, int screenId, bool r
     }
 }
 
-bool PageLoader::mustWaitToShow(bool replace, const CancelFlag& cancelFlag) const {
+bool PageLoader::mustWaitToShow(bool replace, const CancelFlag& cancelFlag,
+                                PageEntry& entry) const {
     Screen* shown = host_.currentScreen();
     if (!shown) return false;
     if (replace && shown->getBusyFlags() != 0) return true;
     // A reload that came in while the user started typing waits for the
-    // field to be left.
-    if (replace && host_.autoRefresh().waitsForTyping(cancelFlag)) return true;
+    // field to be left, and one that has no sure place for what the user
+    // changed waits until it has.
+    if (replace && host_.autoRefresh().waitsForUser(cancelFlag, entry)) return true;
     // A message box, an alert or the speed test over the page: a reply
     // never takes the screen from a question the user has open.
     UiLoop* loop = UiLoop::current();

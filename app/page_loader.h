@@ -185,7 +185,7 @@ private:
     // A page to show waits: the shown screen is busy (for a replace), or a
     // message box, an alert or the speed test stands over it; or a reload
     // while the user types.
-    bool mustWaitToShow(bool replace, const CancelFlag& cancelFlag) const;
+    bool mustWaitToShow(bool replace, const CancelFlag& cancelFlag, PageEntry& entry) const;
 
     LoaderHost& host_;
     // Timers this loader starts end with it.

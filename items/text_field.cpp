@@ -399,6 +399,13 @@ void TextField::initContent(int firstLineWidth, int lineWidth) {
     locateCaret(caretIndex_);
 }
 
+void TextField::setCaretPosition(int index) {
+    const CString text = value();
+    int caret = std::clamp(index, 0, text.length());
+    if (caret > 0 && nextCharIndex(text, caret - 1) > caret) ++caret;
+    locateCaret(caret);
+}
+
 void TextField::locateCaret(int index) {
     caretIndex_ = std::clamp(index, 0, value().length());
     textLines_.locate(text_, *effectiveFont(), caretIndex_);

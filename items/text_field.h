@@ -204,6 +204,8 @@ public:
     int getMaxSize() const { return maxSize_; }
     uint32_t getConstraints() const { return constraints_; }
     int getCaretPosition() const { return caretIndex_; }
+    // Clamped to the value, never between the halves of a pair.
+    void setCaretPosition(int index);
     int getInputMode() const { return input_.mode(); }
     void setInputMode(int mode) { input_.setMode(mode); }
     bool isCapitalNext() const { return input_.isCapitalNext(); }

@@ -242,6 +242,24 @@ bool NodeItem::keyReleased(int keyCode, int gameAction) {
     return false;
 }
 
+bool NodeItem::handleCommand(Command* command) {
+    if (Item* part = focusedPart(); part && part->handleCommand(command)) return true;
+    return Item::handleCommand(command);
+}
+
+bool NodeItem::focusChildItem(Item* child) {
+    const int index = children_->indexOfChild(child);
+    if (!expanded_ || index < 0 || !child->isVisible() || !child->isInteractive()) return false;
+    if (!childrenFocused_) {
+        if (header_) header_->defocus(headerFocusResult_);
+        childrenFocused_ = true;
+        children_->focus(nullptr, kGameDown);
+    }
+    children_->focusChild(index, child, kGameDown);
+    trackChildrenFocusArea();
+    return true;
+}
+
 void NodeItem::focusHeader() {
     setInternalArea(-contentX_, -contentY_, (header_ ? header_->itemWidth() : 0) + contentX_,
                     headerHeight() + contentY_);

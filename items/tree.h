@@ -65,6 +65,9 @@ public:
     Style* focus(Style* focusStyle, int direction) override;
     void defocus(Style* normalStyle) override;
     Item* getItemByName(const CString& id) override;
+    // The focused part's commands first (a link's in the open node), then
+    // the node's own.
+    bool handleCommand(Command* command) override;
     // The header, and the children while the node is open, are shown and
     // hidden with the node.
     void showNotify() override;
@@ -78,6 +81,9 @@ public:
     bool isExpanded() const { return expanded_; }
     // Gives the focus back to the header (from the children).
     void focusHeader();
+    // Gives the focus to `child`, an interactive child of the open node;
+    // false (nothing changed) for any other item.
+    bool focusChildItem(Item* child);
 
     Item* header() const { return header_.get(); }
     // The part that has the focus: the children's container while they

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/client_fixture.h"
@@ -30,9 +31,9 @@ const std::string kSideForm =
     "<button caption=\"Send\" onclick=\"submit(f)\"/>\n"
     "</form>\n";
 
-std::string quoteTable() {
+std::string quoteTable(int rows = 40) {
     std::string text = "<table id=\"q\"><th><td>Code</td><td>Price</td></th>";
-    for (int row = 1; row <= 40; ++row) {
+    for (int row = 1; row <= rows; ++row) {
         const std::string n = std::to_string(row);
         text += "<tr onclick=\"forward(row" + n + ".zqml)\"><td>60" + n + "</td><td>1." + n +
                 "</td></tr>";
@@ -132,6 +133,288 @@ TEST_F(ReloadEndToEndTest, WhatTheUserDidOutlastsTheReloads) {
         }
         c.check();
     }
+}
+
+// The reload's reply is a changed page: the server serves `then` from the
+// first reload on. What the user typed stays with the field it was typed
+// into; where the new page has no sure place for it, the page the user
+// typed on stays shown: the value is neither lost nor moved to another row.
+TEST_F(ReloadEndToEndTest, TypedValuesStayWithTheirFieldsWhenTheReloadedPageChanges) {
+    auto row = [](const std::string& code) {
+        return "<text>" + code + "</text><edit name=\"qty\" type=\"num\" maxsize=\"10\"/>\n";
+    };
+    auto form = [](const std::string& rows) {
+        return "<form id=\"f\" action=\"done.zqml\">\n" + rows +
+               "<button id=\"send\" caption=\"Send\" onclick=\"submit(f)\"/>\n</form>\n";
+    };
+    // Two forms of one name each; each button sends its own.
+    auto buyAndSell = [](const std::string& first, const std::string& second) {
+        std::string text;
+        for (const std::string& side : {first, second}) {
+            text += "<form id=\"" + side + "\" action=\"done.zqml?side=" + side +
+                    "\">\n<edit name=\"qty\" type=\"num\" maxsize=\"10\"/>\n"
+                    "<button id=\"" +
+                    side + "-send\" caption=\"Send " + side + "\" onclick=\"submit(" + side +
+                    ")\"/>\n</form>\n";
+        }
+        return text;
+    };
+    struct Case {
+        const char* name;
+        std::string first;
+        std::string then;
+        std::string script;
+        std::vector<std::string> sent;
+    };
+    const std::vector<Case> cases = {
+        // 300 typed for 600001; the reload drops that row.
+        {"the row typed in is gone",
+         form(row("600001") + row("600002")),
+         form(row("600002")),
+         std::string("key down\nchar 300\nkey down\nkey down\n") + kReloads + "key enter\n",
+         {"qty=300&qty="}},
+        // A field put above the one typed in.
+        {"a field put above",
+         form(row("600001")),
+         form("<edit name=\"price\" type=\"num\" value=\"9\"/>\n" + row("600001")),
+         std::string("key down\nchar 300\nkey down\n") + kReloads + "key enter\n",
+         {"price=9&qty=300"}},
+        // 300 typed into the buy form; the reload puts the sell form first.
+        {"the forms in another order",
+         buyAndSell("b", "s"),
+         buyAndSell("s", "b"),
+         "key down\nchar 300\nkey down\n" + std::string(kReloads) + "key enter\n",
+         {"side=b&qty=300"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server_.clearRequests();
+        server_.writePage("index.zqml", refreshingPage(c.first));
+        server_.writePage("done.zqml", test::zqmlDocument("<body><text>done</text></body>"));
+        // The reply is made before the request is logged: once the first
+        // request is seen, the next ones get the new page.
+        std::thread changer([this, &c] {
+            while (requestsFor("/index.zqml") < 1) {
+                if (!server_.waitForRequests(server_.requests().size() + 1, 30000)) return;
+            }
+            server_.writePage("index.zqml", refreshingPage(c.then));
+        });
+        EXPECT_EQ(run(std::string(kStart) + c.script + shot("changed") + kReply), 0) << err_;
+        changer.join();
+        EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
+        EXPECT_EQ(server_.queriesFor("/done.zqml"), c.sent);
+    }
+}
+
+// The user is on the second page of a tab, on its send button, when the
+// page reloads: the reloaded page shows that tab page with the button
+// focused, so ENTER sends what the user typed there.
+TEST_F(ReloadEndToEndTest, TheFocusOnATabPageOutlastsAReload) {
+    server_.writePage("done.zqml", test::zqmlDocument("<body><text>done</text></body>"));
+    server_.writePage(
+        "index.zqml",
+        refreshingPage("<text>Order</text>\n"
+                       "<tab id=\"tb\"><p caption=\"Info\"><text>MMMMMMMM</text></p>\n"
+                       "<p caption=\"Buy\"><form id=\"f\" action=\"done.zqml\">"
+                       "<edit name=\"code\" label=\"Code\" value=\"600000\"/>"
+                       "<edit name=\"qty\" label=\"Qty\"/>"
+                       "<button id=\"send\" caption=\"Send\" onclick=\"submit(f)\"/>"
+                       "</form></p></tab>\n"));
+    // The bar, the "Buy" page, its code and quantity fields, the button.
+    const std::string script = std::string(kStart) +
+                               "key down\nkey right\nkey down\nkey down\nchar 300\nkey down\n" +
+                               kReloads + shot("tab-after") + "key enter\n" + kReply;
+    EXPECT_EQ(run(script), 0) << err_;
+    EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
+    EXPECT_EQ(server_.queriesFor("/done.zqml"), std::vector<std::string>{"code=600000&qty=300"});
+}
+
+// The user opened a node of a tree and moved down to its second link when
+// the page reloads: ENTER afterwards opens that link.
+TEST_F(ReloadEndToEndTest, TheFocusInAnOpenTreeNodeOutlastsAReload) {
+    for (const char* name : {"row1", "row2", "row3"}) {
+        server_.writePage(
+            std::string(name) + ".zqml",
+            test::zqmlDocument(std::string("<body><text>") + name + "</text></body>"));
+    }
+    server_.writePage("index.zqml",
+                      refreshingPage("<text>Tree</text>\n<tree id=\"t\"><ti caption=\"Shanghai\">"
+                                     "<a href=\"row1.zqml\">600000</a>"
+                                     "<a href=\"row2.zqml\">600036</a></ti>"
+                                     "<ti caption=\"Shenzhen\"><a href=\"row3.zqml\">000001</a>"
+                                     "</ti></tree>\n"));
+    // The tree's first node, open it, its second link.
+    const std::string script = std::string(kStart) + "key down\nkey enter\nkey down\nkey down\n" +
+                               kReloads + shot("tree-after") + "key enter\n" + kReply;
+    EXPECT_EQ(run(script), 0) << err_;
+    EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
+    EXPECT_EQ(requestsFor("/row2.zqml"), 1);
+    EXPECT_EQ(requestsFor("/row1.zqml") + requestsFor("/row3.zqml"), 0);
+}
+
+// What a form sends after a reload is what it sends without one, for each
+// kind of change the user can make.
+TEST_F(ReloadEndToEndTest, AFormSendsTheSameWithAndWithoutAReload) {
+    struct Case {
+        const char* name;
+        std::string form;
+        std::string script;  // ends on the send button
+    };
+    const std::vector<Case> cases = {
+        {"every option of a multiple group taken off",
+         "<choicegroup name=\"acct\" caption=\"Accounts\" mode=\"multiple\" value=\"a,b\">"
+         "<option caption=\"A\" value=\"a\"/><option caption=\"B\" value=\"b\"/></choicegroup>\n",
+         "key down\nkey enter\nkey down\nkey enter\nkey down\n"},
+        {"a filled field emptied",
+         "<edit name=\"qty\" type=\"num\" maxsize=\"10\" value=\"100\"/>\n",
+         "key down\nkey backspace\nkey backspace\nkey backspace\nkey down\n"},
+        {"a combo box turned",
+         "<combobox name=\"acct\" caption=\"Acct\" value=\"sh\"><option caption=\"SH\" "
+         "value=\"sh\"/>"
+         "<option caption=\"SZ\" value=\"sz\"/></combobox>\n",
+         "key down\nkey right\nkey down\n"},
+        {"abc mode chosen, then letters after a reload", "<edit name=\"who\" maxsize=\"10\"/>\n",
+         std::string("key down\nkey hash\n") + kReloads + "key 50\nkey 50\nkey 50\nkey down\n"},
+        {"the caret moved back, then a digit after a reload",
+         "<edit name=\"qty\" type=\"num\" maxsize=\"10\" value=\"100500\"/>\n",
+         std::string("key down\nkey left\nkey left\n") + kReloads + "char 9\nkey down\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::vector<std::string>> sent;
+        for (const char* seconds : {"200", "2"}) {
+            server_.clearRequests();
+            server_.writePage("done.zqml", test::zqmlDocument("<body><text>done</text></body>"));
+            server_.writePage(
+                "index.zqml",
+                test::zqmlDocument(std::string("<body onload=\"refresh(") + seconds +
+                                   ")\"><form id=\"f\" action=\"done.zqml\">" + c.form +
+                                   "<button id=\"send\" caption=\"Send\" "
+                                   "onclick=\"submit(f)\"/></form></body>"));
+            EXPECT_EQ(run(std::string(kStart) + c.script + kReloads + "key enter\n" + kReply), 0)
+                << err_;
+            sent.push_back(server_.queriesFor("/done.zqml"));
+        }
+        EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
+        EXPECT_EQ(sent[1], sent[0]);
+        EXPECT_EQ(sent[0].size(), 1u);
+    }
+}
+
+// The item that has the focus after a reload looks focused: the send
+// button wears the sheet's focus fill as it did before the reload.
+TEST_F(ReloadEndToEndTest, TheItemFocusedAfterAReloadLooksFocused) {
+    constexpr uint32_t kButtonFocusFill = 0xF0A030;
+    server_.writePage("index.zqml", refreshingPage(kOrderForm));
+    const std::string script = std::string(kStart) + "key down\nchar 5\nkey down\n" +
+                               shot("focus-before") + kReloads + shot("focus-after");
+    EXPECT_EQ(run(script), 0) << err_;
+    EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
+    const test::Shot before = load("focus-before");
+    const test::Shot after = load("focus-after");
+    ASSERT_TRUE(before.image && after.image);
+    const int fill = before.count(kButtonFocusFill, 0, 0, 240, 296);
+    EXPECT_GT(fill, 100);
+    EXPECT_EQ(after.count(kButtonFocusFill, 0, 0, 240, 296), fill);
+}
+
+// The user is on a link of a list when the page reloads with the list
+// changed: ENTER afterwards opens the link the user was on.
+TEST_F(ReloadEndToEndTest, TheFocusStaysOnItsLinkWhenTheReloadedListChanges) {
+    auto links = [](int from, int to) {
+        std::string text;
+        for (int n = from; n <= to; ++n) {
+            const std::string name = "news" + std::to_string(n);
+            text += "<a href=\"" + name + ".zqml\"><text>" + name + "</text></a><br/>\n";
+        }
+        return text;
+    };
+    struct Case {
+        const char* name;
+        std::string first;
+        std::string then;
+        std::string script;
+        const char* opened;
+    };
+    const std::vector<Case> cases = {
+        {"a headline put on top", links(1, 5), links(0, 5), "key down\nkey down\nkey down\n",
+         "/news3.zqml"},
+        {"a headline taken off the top", links(1, 5), links(2, 5), "key down\nkey down\nkey down\n",
+         "/news3.zqml"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server_.clearRequests();
+        server_.writePage("index.zqml", refreshingPage(c.first));
+        for (int n = 0; n <= 5; ++n) {
+            server_.writePage("news" + std::to_string(n) + ".zqml",
+                              test::zqmlDocument("<body><text>news</text></body>"));
+        }
+        // As in TypedValuesStayWithTheirFieldsWhenTheReloadedPageChanges.
+        std::thread changer([this, &c] {
+            while (requestsFor("/index.zqml") < 1) {
+                if (!server_.waitForRequests(server_.requests().size() + 1, 30000)) return;
+            }
+            server_.writePage("index.zqml", refreshingPage(c.then));
+        });
+        EXPECT_EQ(run(std::string(kStart) + c.script + kReloads + "key enter\n" + kReply), 0)
+            << err_;
+        changer.join();
+        EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
+        for (int n = 0; n <= 5; ++n) {
+            const std::string path = "/news" + std::to_string(n) + ".zqml";
+            EXPECT_EQ(requestsFor(path), path == c.opened ? 1 : 0) << path;
+        }
+    }
+}
+
+// The user is on row 30 of a quote table when the reload leaves 8 rows:
+// ENTER afterwards opens a row only when the user can see it focused.
+TEST_F(ReloadEndToEndTest, EnterOpensOnlyARowShownFocusedAfterTheTableShrank) {
+    constexpr uint32_t kRowFocusFill = 0x2E6DA4;
+    server_.writePage("index.zqml", refreshingPage(quoteTable()));
+    // As in TypedValuesStayWithTheirFieldsWhenTheReloadedPageChanges.
+    std::thread changer([this] {
+        while (requestsFor("/index.zqml") < 1) {
+            if (!server_.waitForRequests(server_.requests().size() + 1, 30000)) return;
+        }
+        server_.writePage("index.zqml", refreshingPage(quoteTable(8)));
+    });
+    EXPECT_EQ(run(std::string(kStart) + repeat("key down\n", 30) + shot("unshrunk") + kReloads +
+                  shot("shrunk") + "key enter\n" + kReply),
+              0)
+        << err_;
+    changer.join();
+    EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
+    const test::Shot unshrunk = load("unshrunk");
+    const test::Shot shrunk = load("shrunk");
+    ASSERT_TRUE(unshrunk.image && shrunk.image);
+    EXPECT_GT(unshrunk.count(kRowFocusFill, 0, 0, 240, 296), 0);
+    int opened = 0;
+    for (int row = 1; row <= 40; ++row)
+        opened += requestsFor("/row" + std::to_string(row) + ".zqml");
+    EXPECT_EQ(opened > 0, shrunk.count(kRowFocusFill, 0, 0, 240, 296) > 0)
+        << opened << " rows opened";
+}
+
+// The user closed the soft keyboard of the focused field to see the page:
+// a reload leaves it closed.
+TEST_F(ReloadEndToEndTest, ASoftKeyboardTheUserClosedStaysClosedOverAReload) {
+    server_.writePage("index.zqml", refreshingPage(kOrderForm));
+    // Its close key is on its last row.
+    const std::string script = std::string(kStart) + "key down\ntap 200 140\n" +
+                               shot("closed-before") + kReloads + shot("closed-after");
+    EXPECT_EQ(run(script), 0) << err_;
+    EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
+    const test::Shot before = load("closed-before");
+    const test::Shot after = load("closed-after");
+    ASSERT_TRUE(before.image && after.image);
+    // Below the field, whose caret blinks.
+    int differing = 0;
+    for (int y = 26; y < 280; ++y) {
+        for (int x = 0; x < 240; ++x) differing += before.at(x, y) != after.at(x, y);
+    }
+    EXPECT_EQ(differing, 0);
 }
 
 }  // namespace
