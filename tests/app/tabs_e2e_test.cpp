@@ -607,6 +607,22 @@ TEST_F(TabsInProcessTest, TabBodyKeysAndATapOnTheBarSwitchThePage) {
     EXPECT_EQ(form->getContent()->getItem(0), form->getPage(2));
 }
 
+// DOWN from the bar to a page with nothing that takes the focus took it
+// from the bar and gave it to nothing: nothing looked focused and LEFT and
+// RIGHT no longer switched the page.
+TEST_F(TabsInProcessTest, DownToAPageWithNothingToFocusKeepsTheBar) {
+    open("/tabs.zqml",
+         "<zqml><tabbody><page caption='One'><text>a</text><text>b</text></page>"
+         "<page caption='Two'><text>c</text></page></tabbody></zqml>");
+    auto* form = dynamic_cast<TabbedForm*>(controller_->currentScreen());
+    ASSERT_NE(form, nullptr);
+    ASSERT_TRUE(form->isTabBarFocused());
+    key(kKeyDown);
+    EXPECT_TRUE(form->isTabBarFocused());
+    key(kKeyRight);
+    EXPECT_EQ(form->getSelectedTab(), 1);
+}
+
 TEST_F(TabsInProcessTest, TreeNodesOpenCloseAndTheFocusGoesInAndBackUp) {
     open("/tree.zqml",
          "<zqml><body><tree id='t'><ti caption='A'><ti caption='A1'><ti caption='A1a'/></ti>"
