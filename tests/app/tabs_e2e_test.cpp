@@ -607,6 +607,49 @@ TEST_F(TabsInProcessTest, TabBodyKeysAndATapOnTheBarSwitchThePage) {
     EXPECT_EQ(form->getContent()->getItem(0), form->getPage(2));
 }
 
+// DOWN from the bar to a page with nothing that takes the focus took it
+// from the bar and gave it to nothing: nothing looked focused and LEFT and
+// RIGHT no longer switched the page.
+TEST_F(TabsInProcessTest, DownToAPageWithNothingToFocusKeepsTheBar) {
+    open("/tabs.zqml",
+         "<zqml><tabbody><page caption='One'><text>a</text><text>b</text></page>"
+         "<page caption='Two'><text>c</text></page></tabbody></zqml>");
+    auto* form = dynamic_cast<TabbedForm*>(controller_->currentScreen());
+    ASSERT_NE(form, nullptr);
+    ASSERT_TRUE(form->isTabBarFocused());
+    key(kKeyDown);
+    EXPECT_TRUE(form->isTabBarFocused());
+    key(kKeyRight);
+    EXPECT_EQ(form->getSelectedTab(), 1);
+}
+
+// UP from a field at the top of a tab page gave the bar the keys, but the
+// field kept its focused look and its soft keyboard, also after the page
+// was switched away and back: two things looked as if they had the keys.
+TEST_F(TabsInProcessTest, UpFromAFieldToTheBarLeavesOnlyTheBarFocused) {
+    open("/tabs.zqml",
+         "<zqml><tabbody><page caption='One'><text>a</text></page>"
+         "<page caption='Two'><edit id='q' name='q' value=''/></page>"
+         "<page caption='Three'><text>c</text></page></tabbody></zqml>");
+    auto* form = dynamic_cast<TabbedForm*>(controller_->currentScreen());
+    ASSERT_NE(form, nullptr);
+    key(kKeyRight);
+    auto* field = item<Item>(u"q");
+    ASSERT_NE(field, nullptr);
+    key(kKeyDown);
+    ASSERT_TRUE(field->isFocused());
+    key(kKeyUp);
+    EXPECT_TRUE(form->isTabBarFocused());
+    EXPECT_FALSE(field->isFocused());
+    key(kKeyRight);
+    key(kKeyLeft);
+    EXPECT_TRUE(form->isTabBarFocused());
+    EXPECT_FALSE(field->isFocused());
+    key(kKeyDown);  // and DOWN gives the field the keys again
+    EXPECT_FALSE(form->isTabBarFocused());
+    EXPECT_TRUE(field->isFocused());
+}
+
 TEST_F(TabsInProcessTest, TreeNodesOpenCloseAndTheFocusGoesInAndBackUp) {
     open("/tree.zqml",
          "<zqml><body><tree id='t'><ti caption='A'><ti caption='A1'><ti caption='A1a'/></ti>"
