@@ -183,14 +183,17 @@ bool TabbedForm::handleTabKey(int keyCode, int gameAction) {
             return true;
         case kGameDown: {
             if (!tabBarFocused_) return false;
-            tabBarFocused_ = false;
-            tabBar_->defocus(tabBarSavedStyle_);
-            // A page that holds no focus yet takes the key as well, so that
-            // its first item that takes the focus has it: typing then lands
-            // there, not nowhere.
-            const Container* page = pageRefs_[currentTab_];
+            Container* page = pageRefs_[currentTab_];
             if (host()->getFocusedItem() != page || !page->getFocusedItem()) {
+                // A page that holds no focus yet takes the key: its first
+                // item that takes the focus gets it, or it scrolls.
                 Screen::contentKeyPressed(keyCode, gameAction);
+            }
+            const Item* chosen = page->getFocusedItem();
+            if (tabBarFocused_ && host()->getFocusedItem() == page && chosen &&
+                chosen->isFocused()) {
+                tabBarFocused_ = false;
+                tabBar_->defocus(tabBarSavedStyle_);
             }
             repaint();
             return true;

@@ -96,9 +96,9 @@ public:
     bool focusPageItem(int index);
 
     // UP gives the bar the focus, DOWN gives it back to the page (a page
-    // without a focused item focuses its first item that takes it), LEFT and
-    // RIGHT move to the neighbouring tab (not past either end). True only
-    // when one of them acted.
+    // without a focused item focuses its first item that takes it; with none
+    // the bar keeps the focus), LEFT and RIGHT move to the neighbouring tab
+    // (not past either end). True only when one of them acted.
     bool handleTabKey(int keyCode, int gameAction);
     // While the bar has the focus every key is a tab key. Otherwise the
     // page (and the screen's paging) first; then UP, and LEFT and RIGHT on
