@@ -650,9 +650,11 @@ TEST_F(TabsInProcessTest, UpFromAFieldToTheBarLeavesOnlyTheBarFocused) {
     ASSERT_NE(field, nullptr);
     key(kKeyDown);
     ASSERT_TRUE(field->isFocused());
+    ASSERT_NE(form->getKeyboardTarget(), nullptr);
     key(kKeyUp);
     EXPECT_TRUE(form->isTabBarFocused());
     EXPECT_FALSE(field->isFocused());
+    EXPECT_EQ(form->getKeyboardTarget(), nullptr);
     key(kKeyRight);
     key(kKeyLeft);
     EXPECT_TRUE(form->isTabBarFocused());
