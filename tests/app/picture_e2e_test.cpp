@@ -349,16 +349,19 @@ TEST_P(PictureEndToEndTest, APictureShownAgainBeforeItCameIsAskedForOnce) {
     };
     constexpr int kRight = 39, kLeft = 37, kDown = 40, kFire = 13;
     const std::string img = "<img src=\"/slow/p0.png\"/>";
+    const std::string code = "<affixImg durl=\"/slow/p0.png\"/>";
+    auto onTab = [](const std::string& control) {
+        return "<tabbody><page caption=\"One\"><text>one</text></page><page caption=\"Two\">" +
+               control + "</page></tabbody>";
+    };
+    auto inNode = [](const std::string& control) {
+        return "<body><tree><ti caption=\"Node\">" + control + "</ti></tree></body>";
+    };
     const Case cases[] = {
-        {"a tab page",
-         "<tabbody><page caption=\"One\"><text>one</text></page><page caption=\"Two\">" + img +
-             "</page></tabbody>",
-         {kRight},
-         {kLeft}},
-        {"a tree node",
-         "<body><tree><ti caption=\"Node\">" + img + "</ti></tree></body>",
-         {kDown, kFire},
-         {kFire}},
+        {"a picture on a tab page", onTab(img), {kRight}, {kLeft}},
+        {"a picture in a tree node", inNode(img), {kDown, kFire}, {kFire}},
+        {"a verification picture on a tab page", onTab(code), {kRight}, {kLeft}},
+        {"a verification picture in a tree node", inNode(code), {kDown, kFire}, {kFire}},
     };
     controller_->session()->setReplyWaitMs(kNeverMs);
     server_.setSlowPath("/slow/", kNeverMs);
