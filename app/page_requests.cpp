@@ -335,6 +335,9 @@ void PageRequests::requestPicture(const CString& address, const PictureTargetRef
     const int screenId = controller_.currentScreenId();
     if (screenId != pictureScreenId_) leavePictures();
     pictureScreenId_ = screenId;
+    // Shown again before its picture came (a tab page left and chosen
+    // again, a node closed and opened): the open request brings it.
+    if (pending_.holdsPictureFor(target.get())) return;
     if (!pictureFlag_) pictureFlag_ = makeCancelFlag();
     RequestRecord record = newPictureRequest(url, pictureFlag_);
     record.targetScreenId = screenId;

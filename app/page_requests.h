@@ -152,7 +152,8 @@ public:
     // only picture data answers it, and only `target` gets it, while that
     // screen is shown. A failure stays silent. Over the framed connection
     // (it serves one server) a picture of another host or port is fetched
-    // over HTTP from that host; the same holds for fetchPicture. UI thread.
+    // over HTTP from that host; the same holds for fetchPicture. A target
+    // whose request is still open is not asked for again. UI thread.
     void requestPicture(const CString& address, const std::shared_ptr<PictureTarget>& target);
     // The shown screen changed: the pictures asked for another are
     // cancelled, their exchanges closed and their replies dropped. UI thread.

@@ -122,6 +122,8 @@ public:
     bool remove(int requestId);
     void clear();
     size_t size() const;
+    // Whether a picture request for `target` waits for its reply.
+    bool holdsPictureFor(const PictureTarget* target) const;
     // No record waits and none is in hand: what an idle probe asks.
     bool idle() const { return size() == 0 && inHand_.load() == 0; }
 

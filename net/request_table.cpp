@@ -1,5 +1,6 @@
 // The bookkeeping beside the session: request ids, the pending table and the
 // reply slots of synchronous fetches.
+#include <algorithm>
 #include <chrono>
 
 #include "net/request_session.h"
@@ -42,6 +43,13 @@ std::optional<RequestRecord> PendingRequestTable::find(int requestId) const {
 bool PendingRequestTable::contains(int requestId) const {
     std::lock_guard<std::mutex> lock(mutex_);
     return records_.count(requestId) > 0;
+}
+
+bool PendingRequestTable::holdsPictureFor(const PictureTarget* target) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::any_of(records_.begin(), records_.end(), [target](const auto& entry) {
+        return entry.second.picture && entry.second.pictureTarget.get() == target;
+    });
 }
 
 bool PendingRequestTable::remove(int requestId) {

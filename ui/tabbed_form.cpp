@@ -99,7 +99,8 @@ void TabbedForm::setSelectedTab(int index, bool notify) {
     //    tells the new one it is shown, so that its pictures are asked for.
     Container* page = pageRefs_[index];
     pages_[oldTab] = host()->set(kHostedPage, std::move(pages_[index]));
-    if (page->getFocusedItem()) host()->focusIndex(kHostedPage);
+    // While the bar has the keys, nothing on the page looks focused.
+    if (page->getFocusedItem() && !tabBarFocused_) host()->focusIndex(kHostedPage);
     page->setRelativePosition(0, 0);
 
     // 5. The new page brings its own marquee and is laid out afresh.
@@ -179,18 +180,28 @@ bool TabbedForm::handleTabKey(int keyCode, int gameAction) {
             if (tabBarFocused_) return false;
             tabBarSavedStyle_ = tabBar_->focus(nullptr, kGameUp);
             tabBarFocused_ = true;
+            // The page's item lets go (look, keyboard) but stays remembered
+            // for DOWN.
+            host()->focusIndex(-1);
             repaint();
             return true;
         case kGameDown: {
             if (!tabBarFocused_) return false;
-            tabBarFocused_ = false;
-            tabBar_->defocus(tabBarSavedStyle_);
-            // A page that holds no focus yet takes the key as well, so that
-            // its first item that takes the focus has it: typing then lands
-            // there, not nowhere.
-            const Container* page = pageRefs_[currentTab_];
-            if (host()->getFocusedItem() != page || !page->getFocusedItem()) {
+            Container* page = pageRefs_[currentTab_];
+            const bool pageHeld = host()->getFocusedItem() == page;
+            // The item UP took the keys from gets them back.
+            const bool restored =
+                !pageHeld && page->getFocusedItem() && focusPageItem(page->getFocusedIndex());
+            if (!restored && (!pageHeld || !page->getFocusedItem())) {
+                // A page that holds no focus yet takes the key: its first
+                // item that takes the focus gets it, or it scrolls.
                 Screen::contentKeyPressed(keyCode, gameAction);
+            }
+            const Item* chosen = page->getFocusedItem();
+            if (tabBarFocused_ && host()->getFocusedItem() == page && chosen &&
+                chosen->isFocused()) {
+                tabBarFocused_ = false;
+                tabBar_->defocus(tabBarSavedStyle_);
             }
             repaint();
             return true;

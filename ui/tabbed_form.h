@@ -95,10 +95,11 @@ public:
     // page (the bar loses the focus). False when the child cannot take it.
     bool focusPageItem(int index);
 
-    // UP gives the bar the focus, DOWN gives it back to the page (a page
-    // without a focused item focuses its first item that takes it), LEFT and
-    // RIGHT move to the neighbouring tab (not past either end). True only
-    // when one of them acted.
+    // UP gives the bar the focus: the page's item lets go of it. DOWN gives
+    // it back to that item; a page without one focuses its first item that
+    // takes it, and with none the bar keeps the focus. LEFT and RIGHT move
+    // to the neighbouring tab (not past either end). True only when one of
+    // them acted.
     bool handleTabKey(int keyCode, int gameAction);
     // While the bar has the focus every key is a tab key. Otherwise the
     // page (and the screen's paging) first; then UP, and LEFT and RIGHT on

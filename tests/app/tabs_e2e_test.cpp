@@ -89,7 +89,8 @@ TEST_F(TabsEndToEndTest, ATabbedPageSwitchesWithKeysAndATapOnTheBar) {
         "index.zqml",
         page("<tabbody class=\"pg\" selectedpageid=\"TWO\">\n"
              "<page caption=\"One\" id=\"one\"><text class=\"m0\">MMMMMMMMMMMMMMMM</text></page>\n"
-             "<page caption=\"Two\" id=\"two\"><text class=\"m1\">MMMMMMMMMMMMMMMM</text></page>\n"
+             "<page caption=\"Two\" id=\"two\"><text class=\"m1\">MMMMMMMMMMMMMMMM</text>"
+             "<a href=\"done.zqml\">go</a></page>\n"
              "<page caption=\"Three\" id=\"three\" turnpage=\"true\">"
              "<text class=\"m2\">MMMMMMMMMMMMMMMM</text></page>\n"
              "</tabbody>\n"));
@@ -101,7 +102,7 @@ TEST_F(TabsEndToEndTest, ATabbedPageSwitchesWithKeysAndATapOnTheBar) {
     script += shot("03-tab-three");
     script += "key down\nkey left\n";  // from the page: "turnpage" lets LEFT switch
     script += shot("04-tab-two-again");
-    script += "key down\nkey left\n";  // page two does not turn: LEFT stays
+    script += "key down\nkey left\n";  // on page two's link, which does not turn: LEFT stays
     script += shot("05-still-two");
     ASSERT_EQ(run(script), 0) << err_;
 
@@ -605,6 +606,62 @@ TEST_F(TabsInProcessTest, TabBodyKeysAndATapOnTheBarSwitchThePage) {
     tap(third, 10);
     EXPECT_EQ(form->getSelectedTab(), 2);
     EXPECT_EQ(form->getContent()->getItem(0), form->getPage(2));
+}
+
+// DOWN from the bar to a page with nothing that takes the focus took it
+// from the bar and gave it to nothing: nothing looked focused and LEFT and
+// RIGHT no longer switched the page.
+TEST_F(TabsInProcessTest, DownToAPageWithNothingToFocusKeepsTheBar) {
+    struct Case {
+        const char* name;
+        const char* firstPage;
+    };
+    const Case cases[] = {
+        {"only texts", "<text>a</text><text>b</text>"},
+        {"only an empty grid", "<grilmenu gid='g'></grilmenu>"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        open("/tabs.zqml", std::string("<zqml><tabbody><page caption='One'>") + c.firstPage +
+                               "</page><page caption='Two'><text>c</text></page></tabbody></zqml>");
+        auto* form = dynamic_cast<TabbedForm*>(controller_->currentScreen());
+        ASSERT_NE(form, nullptr);
+        ASSERT_TRUE(form->isTabBarFocused());
+        key(kKeyDown);
+        key(kKeyDown);  // held
+        EXPECT_TRUE(form->isTabBarFocused());
+        key(kKeyRight);
+        EXPECT_EQ(form->getSelectedTab(), 1);
+    }
+}
+
+// UP from a field at the top of a tab page gave the bar the keys, but the
+// field kept its focused look and its soft keyboard, also after the page
+// was switched away and back: two things looked as if they had the keys.
+TEST_F(TabsInProcessTest, UpFromAFieldToTheBarLeavesOnlyTheBarFocused) {
+    open("/tabs.zqml",
+         "<zqml><tabbody><page caption='One'><text>a</text></page>"
+         "<page caption='Two'><edit id='q' name='q' value=''/></page>"
+         "<page caption='Three'><text>c</text></page></tabbody></zqml>");
+    auto* form = dynamic_cast<TabbedForm*>(controller_->currentScreen());
+    ASSERT_NE(form, nullptr);
+    key(kKeyRight);
+    auto* field = item<Item>(u"q");
+    ASSERT_NE(field, nullptr);
+    key(kKeyDown);
+    ASSERT_TRUE(field->isFocused());
+    ASSERT_NE(form->getKeyboardTarget(), nullptr);
+    key(kKeyUp);
+    EXPECT_TRUE(form->isTabBarFocused());
+    EXPECT_FALSE(field->isFocused());
+    EXPECT_EQ(form->getKeyboardTarget(), nullptr);
+    key(kKeyRight);
+    key(kKeyLeft);
+    EXPECT_TRUE(form->isTabBarFocused());
+    EXPECT_FALSE(field->isFocused());
+    key(kKeyDown);  // and DOWN gives the field the keys again
+    EXPECT_FALSE(form->isTabBarFocused());
+    EXPECT_TRUE(field->isFocused());
 }
 
 TEST_F(TabsInProcessTest, TreeNodesOpenCloseAndTheFocusGoesInAndBackUp) {
