@@ -68,9 +68,9 @@ TEST_F(TabBuildersTest, TabBodyDistributesItemsToThePagesThatBuiltThem) {
 TEST_F(TabBuildersTest, TabBodySelectionTurnPageAndMarquees) {
     ASSERT_TRUE(load(
         "<zqml><tabbody selectedpageid='SECOND' turnpage='true'>"
-        "<page id='first'><text>a</text></page>"
+        "<page id='first'><a href='x'>a</a></page>"
         "<page id='second' turnpage='false'><marquee defaultStr='one'/><marquee defaultStr='two'/>"
-        "<text>b</text></page>"
+        "<a href='x'>b</a></page>"
         "<page id='third'/></tabbody></zqml>"));
     TabbedForm* form = tabbed();
     ASSERT_NE(form, nullptr);
@@ -80,7 +80,8 @@ TEST_F(TabBuildersTest, TabBodySelectionTurnPageAndMarquees) {
     EXPECT_EQ(form->getTabMarquee(1)->getText().toUtf8(), "two");
     EXPECT_EQ(form->getTabMarquee(0), nullptr);
 
-    // LEFT/RIGHT switch tabs except on the page that says "false".
+    // LEFT/RIGHT on a page with the keys switch tabs except on the page
+    // that says "false".
     form->handleTabKey(0, kGameDown);
     EXPECT_FALSE(form->contentKeyPressed(0, kGameRight));
     EXPECT_EQ(form->getSelectedTab(), 1);
