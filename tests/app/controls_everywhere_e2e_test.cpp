@@ -56,12 +56,12 @@ const Kind kKinds[] = {
     {"button", 0x00A000, 0x40FF40, Act::Request},
     {"switch", 0xFFFFFF, kTreeFocus, Act::Focus},
     {"grid", 0xE08040, 0xFF00FF, Act::Request},
-    {"bar", 0, 0, Act::None},
+    {"progress", 0x604080, 0x40C080, Act::Focus},
     {"verify", 0xDFE6EE, 0xF0A030, Act::Refresh},
     {"picture", 0xE01010, 0, Act::None},
     {"imagelink", 0x1010E0, 0x2E6DA4, Act::Request},
     {"table", 0x405060, 0x60A0E0, Act::Request},
-    {"simpletable", 0x506040, 0xE0A060, Act::Focus},
+    {"simpletable", 0xE0A060, 0xE0A060, Act::Focus},
     {"tree", 0x306030, kTreeFocus, Act::Focus},
     {"emptygrid", 0, 0, Act::None},
 };
@@ -89,7 +89,7 @@ std::string sheet() {
     };
     std::string css = "<style>\npg{background-color:" + hex(kPageBg) + ";font-color:#f0f0f0}\n";
     for (const Kind& k : kKinds) {
-        if (k.look && k.focus && k.focus != kTreeFocus && k.act != Act::Refresh)
+        if (k.look && k.focus && k.focus != k.look && k.focus != kTreeFocus && k.act != Act::Refresh)
             css += rule(k.name, k.look, k.focus);
     }
     css +=
@@ -97,8 +97,7 @@ std::string sheet() {
         "focus-background-color:#203040}\n";
     css += "ktable{table-odd-color:#405060;table-even-color:#405060;table-row-cbg:#60a0e0}\n";
     css +=
-        "ksimpletable{table-odd-color:#506040;table-even-color:#506040;"
-        "table-row-cbg:#e0a060}\n";
+        "ksimpletable{font-color:#e0a060}\n";
     css += "ktree{background-color:#306030}\n";
     return css + "</style>\n";
 }
@@ -130,7 +129,7 @@ std::string controls(const std::string& self, const std::string& place, const st
            "<gm class=\"kgrid\" gid=\"g\">" +
            cells +
            "</gm>\n"
-           "<progressbar maxvalue=\"10\" value=\"4\"/>\n"
+           "<progressbar class=\"kprogress\" maxvalue=\"10\" value=\"4\"/>\n"
            "<affixImg durl=\"code-" +
            place + ".png\"/>\n<img src=\"pic-" + place +
            ".png\"/>\n"
@@ -285,6 +284,33 @@ protected:
     // Content starts below a tab body's bar.
     int top() const { return tabbed_ ? 24 : 0; }
 
+    // Whether `k` shows its focus look on `s`. A simple table keeps its
+    // cells' look and is framed in its text colour.
+    bool shows(const Shot& s, const Kind& k) const {
+        if (!focusOf(k)) return false;
+        if (k.look != k.focus) return s.count(focusOf(k), 0, top(), 226, kBarTop) >= 20;
+        for (int y = top(); y < kBarTop; ++y) {
+            if (s.count(k.focus, 0, y, 226, y + 1) >= 150) return true;
+        }
+        return false;
+    }
+
+    // Where `k` is drawn on `s` without the focus. The switch's white is
+    // told from white text by its wide rows.
+    std::optional<Box> drawn(const Shot& s, const Kind& k) const {
+        if (k.look != 0xFFFFFF) return s.bounds(lookOf(k), 0, top(), 226, kBarTop, 20);
+        std::optional<Box> out;
+        for (int y = top(); y < kBarTop; ++y) {
+            const std::optional<Box> row = s.bounds(k.look, 0, y, 226, y + 1, 100);
+            if (!row) continue;
+            if (!out) out = row;
+            out->x0 = std::min(out->x0, row->x0);
+            out->x1 = std::max(out->x1, row->x1);
+            out->y1 = y + 1;
+        }
+        return out;
+    }
+
     // The stops whose focus look shows on `s`.
     std::vector<Stop> focused(const Shot& s) const {
         std::vector<Stop> out;
@@ -294,8 +320,7 @@ protected:
             out.push_back("node");
         }
         for (const Kind& k : kKinds) {
-            if (focusOf(k) && s.count(focusOf(k), 0, top(), 226, kBarTop) >= 20)
-                out.push_back(k.name);
+            if (shows(s, k)) out.push_back(k.name);
         }
         return out;
     }
@@ -461,7 +486,7 @@ TEST_P(ControlsEverywhereTest, EveryControlWorksInTheContainer) {
             for (int i = 0; i <= kWalk && lookOf(k) && t.downs < 0; ++i) {
                 if (downs[i] == k.name || downs[i] == "field") continue;
                 const Shot s = load("d" + std::to_string(i));
-                const std::optional<Box> box = s.bounds(lookOf(k), 0, top(), 226, kBarTop, 60);
+                const std::optional<Box> box = drawn(s, k);
                 if (!box || box->y0 <= top() || box->y1 > kBarTop - margin) continue;
                 t = {i, *box};
             }
@@ -537,8 +562,7 @@ TEST_P(ControlsEverywhereTest, EveryControlWorksInTheContainer) {
                 }
                 shownFocus[centre][name] =
                     where[centre].count(name) &&
-                    load((centre ? "tap-" : "beside-") + name)
-                            .count(focusOf(*kindNamed(name)), 0, top(), 226, kBarTop) >= 20;
+                    shows(load((centre ? "tap-" : "beside-") + name), *kindNamed(name));
             }
         }
     }
