@@ -311,6 +311,24 @@ protected:
         return out;
     }
 
+    // The first unbroken run of rows showing `colour`: where a control
+    // drawn only by its focus look is, apart from others of that colour.
+    std::optional<Box> band(const Shot& s, uint32_t colour) const {
+        std::optional<Box> out;
+        for (int y = top(); y < kBarTop; ++y) {
+            const std::optional<Box> row = s.bounds(colour, 0, y, 226, y + 1, out ? 1 : 20);
+            if (!row) {
+                if (out) break;
+                continue;
+            }
+            if (!out) out = row;
+            out->x0 = std::min(out->x0, row->x0);
+            out->x1 = std::max(out->x1, row->x1);
+            out->y1 = y + 1;
+        }
+        return out;
+    }
+
     // The stops whose focus look shows on `s`.
     std::vector<Stop> focused(const Shot& s) const {
         std::vector<Stop> out;
@@ -492,8 +510,7 @@ TEST_P(ControlsEverywhereTest, EveryControlWorksInTheContainer) {
             }
         }
         if (t.downs < 0 && k.act == Act::Request && reached <= kWalk) {
-            const std::optional<Box> box =
-                load("d" + std::to_string(reached)).bounds(focusOf(k), 0, top(), 226, kBarTop, 20);
+            const std::optional<Box> box = band(load("d" + std::to_string(reached)), focusOf(k));
             if (box) t = {reached, *box};
         }
         if (t.downs < 0) {
