@@ -47,6 +47,7 @@ struct Kind {
 constexpr uint32_t kTreeFocus = 0x707070;
 constexpr uint32_t kCodePicture = 0x10E010;
 constexpr uint32_t kTabBarFocus = 0xFFB300;
+// clang-format off
 const Kind kKinds[] = {
     {"field", 0xF0E0A0, 0x4040FF, Act::Focus},
     {"link", 0xA00000, 0xFF4040, Act::Request},
@@ -65,6 +66,7 @@ const Kind kKinds[] = {
     {"tree", 0x306030, kTreeFocus, Act::Focus},
     {"emptygrid", 0, 0, Act::None},
 };
+// clang-format on
 
 const Kind* kindNamed(const std::string& name) {
     for (const Kind& k : kKinds) {
@@ -89,15 +91,15 @@ std::string sheet() {
     };
     std::string css = "<style>\npg{background-color:" + hex(kPageBg) + ";font-color:#f0f0f0}\n";
     for (const Kind& k : kKinds) {
-        if (k.look && k.focus && k.focus != k.look && k.focus != kTreeFocus && k.act != Act::Refresh)
+        if (k.look && k.focus && k.focus != k.look && k.focus != kTreeFocus &&
+            k.act != Act::Refresh)
             css += rule(k.name, k.look, k.focus);
     }
     css +=
         "kgrid{background-color:#203040;gril-foc-brc:#e08040;focus-gril-foc-brc:#ff00ff;"
         "focus-background-color:#203040}\n";
     css += "ktable{table-odd-color:#405060;table-even-color:#405060;table-row-cbg:#60a0e0}\n";
-    css +=
-        "ksimpletable{font-color:#e0a060}\n";
+    css += "ksimpletable{font-color:#e0a060}\n";
     css += "ktree{background-color:#306030}\n";
     return css + "</style>\n";
 }
