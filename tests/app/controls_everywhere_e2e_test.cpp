@@ -164,9 +164,6 @@ const Fault kFaults[] = {
     {"up", "progress in tab2"},
     {"up", "verify in tab1"},
     {"up", "verify in tab2"},
-    // The first tap on a grid cell of a tab body's page sends nothing.
-    {"tap", "grid in tab1"},
-    {"tap", "grid in tab2"},
     // A tap on blank page while its tab bar has the keys focuses the field and opens the keyboard.
     {"beside", "field in tab1"},
     {"beside", "field in tab2"},
