@@ -160,8 +160,8 @@ bool ChildList::pointerToChildren(int x, int y, bool press) {
     const int px = x - contentX_;
     const int py = y - contentY_ - childScrollOffset();
     Item* focusedChild = getFocusedItem();
-    // A release reaches the child that took the press as if it had not
-    // moved since.
+    // A release reaches the control that took the press as if it had not
+    // moved since; lists on the way hand it down as they now stand.
     auto deliver = [&](Item* child) {
         int cx = px - child->relativeX();
         int cy = py - child->relativeY();
@@ -169,7 +169,7 @@ bool ChildList::pointerToChildren(int x, int y, bool press) {
             press_ = {child->weakRef(), child->getAbsoluteX(), child->getAbsoluteY()};
             return child->pointerPressed(cx, cy);
         }
-        if (press_.child.get() == child) {
+        if (press_.child.get() == child && !child->asContainer()) {
             cx += child->getAbsoluteX() - press_.x;
             cy += child->getAbsoluteY() - press_.y;
         }

@@ -136,9 +136,9 @@ protected:
 
 private:
     bool pointerToChildren(int x, int y, bool press);
-    // Where on the screen the child that took the pen's press was then: a
-    // focus change may lay the list out anew before the release, which still
-    // belongs to what was under the pen.
+    // Where the child that took the pen's press was then: taking the focus
+    // may lay the page out anew before the release, which still belongs to
+    // what was under the pen.
     struct Press {
         ItemRef child;
         int x = 0;
