@@ -160,14 +160,24 @@ bool ChildList::pointerToChildren(int x, int y, bool press) {
     const int px = x - contentX_;
     const int py = y - contentY_ - childScrollOffset();
     Item* focusedChild = getFocusedItem();
-    // The focused child sees the event first, then the view.
-    if (focusedChild) {
-        const int cx = px - focusedChild->relativeX();
-        const int cy = py - focusedChild->relativeY();
-        if (press ? focusedChild->pointerPressed(cx, cy) : focusedChild->pointerReleased(cx, cy)) {
-            return true;
+    // A release reaches the control that took the press as if it had not
+    // moved since; lists on the way hand it down as they now stand.
+    auto deliver = [&](Item* child) {
+        int cx = px - child->relativeX();
+        int cy = py - child->relativeY();
+        if (press) {
+            press_ = {child->weakRef(), child->getAbsoluteX(), child->getAbsoluteY()};
+            return child->pointerPressed(cx, cy);
         }
-    }
+        if (press_.child.get() == child && !child->asContainer()) {
+            cx += child->getAbsoluteX() - press_.x;
+            cy += child->getAbsoluteY() - press_.y;
+        }
+        return child->pointerReleased(cx, cy);
+    };
+    if (press) press_ = {};
+    // The focused child sees the event first, then the view.
+    if (focusedChild && deliver(focusedChild)) return true;
     if (pointerToView(px, py, press)) return true;
     // Outside the list, or on the focused child that did not want it: nobody
     // else takes it.
@@ -178,18 +188,19 @@ bool ChildList::pointerToChildren(int x, int y, bool press) {
         Item* child = children_[i].get();
         if (child == focusedChild || !child->isVisible() || !child->isInteractive()) continue;
         if (!isInChildArea(px, py, child)) continue;
-        const int cx = px - child->relativeX();
-        const int cy = py - child->relativeY();
         if (press) {
             // The content stays still under the pen: the tapped child is in
             // view, and a scroll now would move it away before the release.
             ItemContainer* self = asContainer();
             const int offset = self ? self->getScrollYOffset() : 0;
+            const int cx = px - child->relativeX();
+            const int cy = py - child->relativeY();
+            press_ = {child->weakRef(), child->getAbsoluteX(), child->getAbsoluteY()};
             focusChild(i, child, kGameNone);
             if (self && self->getScrollYOffset() != offset) self->setScrollYOffset(offset, false);
             child->pointerPressed(cx, cy);
         } else {
-            child->pointerReleased(cx, cy);
+            deliver(child);
         }
         return true;
     }

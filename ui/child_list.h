@@ -136,6 +136,15 @@ protected:
 
 private:
     bool pointerToChildren(int x, int y, bool press);
+    // Where the child that took the pen's press was then: taking the focus
+    // may lay the page out anew before the release, which still belongs to
+    // what was under the pen.
+    struct Press {
+        ItemRef child;
+        int x = 0;
+        int y = 0;
+    };
+    Press press_;
 };
 
 }  // namespace zq

@@ -119,9 +119,12 @@ void Container::scrollAfterFocus(int index, int oldIndex, Item& child, int direc
     }
     const Item& upper = movingDown ? child : *neighbour;
     const Item& lower = movingDown ? *neighbour : child;
-    const int top = std::min(upper.relativeY(), lower.relativeY());
+    int top = std::min(upper.relativeY(), lower.relativeY());
     const int bottom =
         std::max(upper.relativeY() + upper.itemHeight(), lower.relativeY() + lower.itemHeight());
+    // Moving up past a tall neighbour, the part kept in view ends at the
+    // child, not at the neighbour's top.
+    if (!movingDown && bottom - top > scrollHeight && scrollHeight > 0) top = bottom - scrollHeight;
     scroll(direction, child.relativeX(), top, child.itemWidth(),
            std::min(bottom - top, scrollHeight));
 }
