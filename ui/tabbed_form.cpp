@@ -178,9 +178,6 @@ bool TabbedForm::handleTabKey(int keyCode, int gameAction) {
     switch (gameAction) {
         case kGameUp:
             if (tabBarFocused_) return false;
-            // Only what has the keys looks focused: the page lets its item go,
-            // and DOWN brings the keys back to its first one.
-            pageRefs_[currentTab_]->focusIndex(-1);
             tabBarSavedStyle_ = tabBar_->focus(nullptr, kGameUp);
             tabBarFocused_ = true;
             // The page's item lets go (look, keyboard) but stays remembered
