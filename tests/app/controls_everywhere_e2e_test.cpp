@@ -566,8 +566,8 @@ TEST_P(ControlsEverywhereTest, EveryControlWorksInTheContainer) {
         if (reached <= kWalk) {
             const std::optional<Box> focusBox =
                 band(load("d" + std::to_string(reached)), focusOf(*kindNamed(name)));
-            if (focusBox && (focusBox->width() > 200 ||
-                             (focusBox->x1 >= 205 && focusBox->x0 <= t.box.x0)))
+            if (focusBox &&
+                (focusBox->width() > 200 || (focusBox->x1 >= 205 && focusBox->x0 <= t.box.x0)))
                 return std::nullopt;
         }
         const Shot s = load("d" + std::to_string(t.downs));

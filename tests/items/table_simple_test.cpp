@@ -39,6 +39,27 @@ protected:
     test::ScopedFixedFont fixed_;  // 7 px per character, 14 px lines
 };
 
+// The text pixels in each column's span of one paint of `item` into a
+// view `view` wide.
+std::vector<int> inkPerColumn(TableItem& item, int view, int height, Color ink) {
+    Surface surface(view, height);
+    DeviceContext dc(surface);
+    GraphicsContext g;
+    g.init(view, height, &dc);
+    item.paintContent(0, 0, 0, view, g);
+    std::vector<int> counts;
+    int left = item.scrollOffset();
+    for (int w : item.columnWidths()) {
+        int n = 0;
+        for (int x = std::max(left, 0); x < std::min(left + w, view); ++x) {
+            for (int y = 0; y < height; ++y) n += surface.getPixel(x, y) == ink ? 1 : 0;
+        }
+        counts.push_back(n);
+        left += w;
+    }
+    return counts;
+}
+
 TEST_F(SimpleTableTest, DataIgnoresCellsOutsideTheTable) {
     TableData data(2, 2);
     data.setCell(2, 0, CString(u"x"));
@@ -213,25 +234,7 @@ TEST_F(SimpleTableTest, ANumberIsDrawnWholeOrNotAtAllAndEachIsReached) {
             std::vector<uint32_t>(static_cast<size_t>(tc.columns), tc.alignment));
         if (!tc.pixelWidths.empty()) item.setColumnWidths(tc.pixelWidths, false);
         const Color ink = item.getStyle()->getColor();
-        // The text pixels in each column's span of one paint.
-        auto paint = [&](int view) {
-            Surface surface(view, 40);
-            DeviceContext dc(surface);
-            GraphicsContext g;
-            g.init(view, 40, &dc);
-            item.paintContent(0, 0, 0, view, g);
-            std::vector<int> counts;
-            int left = item.scrollOffset();
-            for (int w : item.columnWidths()) {
-                int n = 0;
-                for (int x = std::max(left, 0); x < std::min(left + w, view); ++x) {
-                    for (int y = 0; y < 40; ++y) n += surface.getPixel(x, y) == ink ? 1 : 0;
-                }
-                counts.push_back(n);
-                left += w;
-            }
-            return counts;
-        };
+        auto paint = [&](int view) { return inkPerColumn(item, view, 40, ink); };
         item.init(1000, 1000);
         const std::vector<int> whole = paint(1000);
         ASSERT_GT(whole[0], 0);
@@ -283,25 +286,7 @@ TEST_F(SimpleTableTest, ATextWiderThanTheViewIsDrawnWholeOrNotAtAllAndReached) {
         if (!tc.titles.empty()) item.setHeader(tc.titles);
         item.setSelectionMode(kSelectNone);
         const Color ink = item.getStyle()->getColor();
-        // The text pixels in each column's span of one paint.
-        auto paint = [&](int view) {
-            Surface surface(view, 200);
-            DeviceContext dc(surface);
-            GraphicsContext g;
-            g.init(view, 200, &dc);
-            item.paintContent(0, 0, 0, view, g);
-            std::vector<int> counts;
-            int left = item.scrollOffset();
-            for (int w : item.columnWidths()) {
-                int n = 0;
-                for (int x = std::max(left, 0); x < std::min(left + w, view); ++x) {
-                    for (int y = 0; y < 200; ++y) n += surface.getPixel(x, y) == ink ? 1 : 0;
-                }
-                counts.push_back(n);
-                left += w;
-            }
-            return counts;
-        };
+        auto paint = [&](int view) { return inkPerColumn(item, view, 200, ink); };
         item.init(1000, 1000);
         const std::vector<int> whole = paint(1000);
         item.init(kView, kView);
