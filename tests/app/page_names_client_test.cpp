@@ -318,6 +318,25 @@ TEST_F(PageNamesClientTest, ADownloadStoresOnlyAFilesBytes) {
     }
 }
 
+// A down of a file the server has not replaced the shipped style sheet with
+// the server's not-found page over the framed connection, and said nothing:
+// after a restart the client lost its colours.
+TEST_F(PageNamesClientTest, ADownloadOfAMissingFileKeepsTheOldFile) {
+    server_.writePage("d.zqml",
+                      "<zqml><down href=\"/css/gone.css\" filename=\"css/gone.css\"/>"
+                      "<body><text>d</text></body></zqml>");
+    for (const bool gateway : {false, true}) {
+        SCOPED_TRACE(gateway ? "gateway" : "framed");
+        ASSERT_TRUE(makeDirectories(resources() / "css"));
+        writeFileAtomic(resources() / "css" / "gone.css", "hot{font-color:#ff0000}\n");
+        const std::string err =
+            run("/d.zqml", std::string(kStart) + kReply, gateway ? "wap" : "net");
+        EXPECT_EQ(readFile(resources() / "css" / "gone.css").value_or(""),
+                  "hot{font-color:#ff0000}\n");
+        EXPECT_NE(err.find("下载文件失败：/css/gone.css"), std::string::npos) << err;
+    }
+}
+
 // The first page came on a path of its own that left the retry address
 // empty: "重试" did nothing.
 TEST_F(PageNamesClientTest, TheFirstPageCanBeRetried) {
