@@ -337,6 +337,21 @@ TEST_F(PageNamesClientTest, ADownloadOfAMissingFileKeepsTheOldFile) {
     }
 }
 
+// Two failed downloads on a page were said last first: each box opened
+// inside the one before, so the user read the page's failures backwards.
+TEST_F(PageNamesClientTest, FailedDownloadsAreSaidInThePagesOrder) {
+    server_.writePage("d.zqml",
+                      "<zqml><down href=\"/gone1.css\" filename=\"dl/g1\"/>"
+                      "<down href=\"/gone2.css\" filename=\"dl/g2\"/>"
+                      "<body><text>d</text></body></zqml>");
+    const std::string err = run("/d.zqml", std::string(kStart) + kReply, "wap");
+    const size_t first = err.find("下载文件失败：/gone1.css");
+    const size_t second = err.find("下载文件失败：/gone2.css");
+    ASSERT_NE(first, std::string::npos) << err;
+    ASSERT_NE(second, std::string::npos) << err;
+    EXPECT_LT(first, second) << err;
+}
+
 // The first page came on a path of its own that left the retry address
 // empty: "重试" did nothing.
 TEST_F(PageNamesClientTest, TheFirstPageCanBeRetried) {
