@@ -228,6 +228,24 @@ TEST_F(PageNamesClientTest, ALoopByAnyRoadStopsAndSaysSo) {
     }
 }
 
+// A local page or template whose load action opened itself was stopped
+// without a word: the openings nested until the action depth ran out.
+TEST_F(PageNamesClientTest, ALocalPageThatOpensItselfStopsAndSaysSo) {
+    writeFileAtomic(
+        resources() / "self.zqml",
+        "<zqml><body onload=\"forward(file://self.zqml)\"><text>s</text></body></zqml>");
+    writeFileAtomic(resources() / "tself.zqml",
+                    "<zqml><body onload=\"forward(tempfile://tself.zqml)\"><text>t</text>"
+                    "</body></zqml>");
+    for (const char* link : {"file://self.zqml", "tempfile://tself.zqml"}) {
+        SCOPED_TRACE(link);
+        server_.writePage("start.zqml", std::string("<zqml><body onload=\"forward(") + link +
+                                            ")\"><text>start</text></body></zqml>");
+        const std::string err = run("/start.zqml", std::string(kStart) + kReply);
+        EXPECT_NE(err.find(said(PageLoader::kTooManyRedirectsText)), std::string::npos) << err;
+    }
+}
+
 // Start-up held every follow-up link while it showed its first page, also
 // that of a page the first page's load action opened: the chain it began
 // stopped without a word.
