@@ -123,6 +123,11 @@ TEST(LinkResolver, TakesOutEncodedDotSegments) {
          "http://h:80/g.zqml"},
         {"the query stays", "http://h:80/sub/p.zqml", "", 1, "g.zqml?u=%2e%2e/x",
          "http://h:80/sub/g.zqml?u=%2e%2e/x"},
+        {"a backslash separates folders", "http://h:80/sub/deep/p.zqml", "", 1, "..\\g.zqml",
+         "http://h:80/sub/g.zqml"},
+        {"a local backslash", "file://sub/deep/p.zqml", "", 1, "%2e%2e\\x\\y.zqml?a=\\",
+         "file://sub/x/y.zqml?a=\\"},
+        {"a local climb stays plain", "file://p.zqml", "", 1, "%2E%2e/x.zqml", "file://../x.zqml"},
     };
     for (const ResolveCase& c : cases) EXPECT_EQ(resolve(c), c.expected) << c.name;
 }
