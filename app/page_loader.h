@@ -172,6 +172,8 @@ private:
     // How far openUrl got: a request went out (its flag stays listed), the
     // link was acted on, or the asking screen or a cancel dropped it.
     enum class Opened { Sent, Done, Dropped };
+    // The part of openUrl after the chain admitted `url` (resolved).
+    int openScheme(const PageRequest& request, const CString& url, LinkScheme scheme);
     Opened openByScheme(LinkScheme scheme, const RequestRecord& record);
     Opened openFile(const RequestRecord& record);
     // A name met while a page is built is that page's own; else the shown
@@ -195,6 +197,8 @@ private:
     int redirects_ = 0;
     OpeningChain chain_;
     int unprompted_ = 0;
+    // Openings under way on this stack.
+    int opening_ = 0;
     bool followingRedirect_ = false;
     bool holdRedirects_ = false;
     HeldRedirect heldRedirect_;
