@@ -89,12 +89,13 @@ int PageLoader::openUrl(const PageRequest& request) {
     }
     if (CString(url).trim().isEmpty()) return 0;
     const bool unprompted = followingRedirect_ || unprompted_ > 0;
-    // A local page opens within the opening that asked for it; one its own
-    // load action opened waits for the next round as a server's reply would,
-    // so that a local page that opens itself is stopped below rather than
-    // by the depth of the actions, without a word.
+    // A local page opens within the opening that asked for it. Load actions
+    // that open local pages deeper than kMaxNestedOpenings wait for the next
+    // round, as a server's reply would: a local page that opens itself is
+    // then stopped below, not by the depth of the actions without a word.
     const LinkScheme scheme = linkScheme(url);
-    if (unprompted && opening_ > 0 && (scheme == LinkScheme::File || scheme == LinkScheme::TempFile)) {
+    if (unprompted && opening_ >= kMaxNestedOpenings &&
+        (scheme == LinkScheme::File || scheme == LinkScheme::TempFile)) {
         host_.postToHost([this, request, alive = std::weak_ptr<const int>(alive_)] {
             if (alive.expired()) return;
             followingRedirect_ = true;

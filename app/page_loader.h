@@ -197,7 +197,9 @@ private:
     int redirects_ = 0;
     OpeningChain chain_;
     int unprompted_ = 0;
-    // Openings under way on this stack.
+    // Openings under way on this stack; below the depth at which actions
+    // stop running.
+    static constexpr int kMaxNestedOpenings = 8;
     int opening_ = 0;
     bool followingRedirect_ = false;
     bool holdRedirects_ = false;
