@@ -89,6 +89,24 @@ std::optional<CString> expandZqml(CString link, const LinkContext& context) {
     return CString::format(u"%s%s%s%s%s", u"http://", host.address, u":", port, path);
 }
 
+// How many dots a segment stands for: 1 for "." and 2 for "..", each dot
+// also written "%2e" or "%2E" as browsers take it; 0 for any other segment.
+int dotCount(std::u16string_view segment) {
+    int dots = 0;
+    while (!segment.empty() && dots < 3) {
+        if (segment.front() == u'.') {
+            segment.remove_prefix(1);
+        } else if (segment.size() >= 3 && segment[0] == u'%' && segment[1] == u'2' &&
+                   (segment[2] == u'e' || segment[2] == u'E')) {
+            segment.remove_prefix(3);
+        } else {
+            return 0;
+        }
+        ++dots;
+    }
+    return segment.empty() && dots <= 2 ? dots : 0;
+}
+
 // The dot segments of a path go as browsers remove them: "a/./b/../c" is
 // "a/c". A ".." at the top of a server path stops at its root; at the top of
 // a local name it stays, for the file layer to refuse a name that leaves
@@ -103,17 +121,18 @@ std::u16string removeDotSegments(std::u16string_view path, bool keepClimbs) {
         if (end == std::u16string_view::npos) end = path.size();
         const std::u16string_view segment = path.substr(start, end - start);
         const bool last = end == path.size();
-        if (segment == u"..") {
+        const int dots = dotCount(segment);
+        if (dots == 2) {
             if (!kept.empty() && kept.back() != u"..") {
                 kept.pop_back();
             } else if (keepClimbs) {
-                kept.push_back(segment);
+                kept.push_back(u"..");
             }
-        } else if (segment != u".") {
+        } else if (dots != 1) {
             kept.push_back(segment);
         }
         // "a/.." names the folder "a/" itself.
-        if (last && (segment == u"." || segment == u"..")) kept.emplace_back();
+        if (last && dots > 0) kept.emplace_back();
         start = end + 1;
     }
     std::u16string out = rooted ? u"/" : u"";
@@ -129,7 +148,7 @@ bool hasDotSegment(std::u16string_view path) {
         size_t end = path.find(u'/', start);
         if (end == std::u16string_view::npos) end = path.size();
         const std::u16string_view segment = path.substr(start, end - start);
-        if (segment == u"." || segment == u"..") return true;
+        if (dotCount(segment) > 0) return true;
         start = end + 1;
     }
     return false;
@@ -152,8 +171,11 @@ CString withoutDotSegments(const CString& url) {
     }
     size_t pathEnd = text.find_first_of(u"?#;", pathStart);
     if (pathEnd == std::u16string_view::npos) pathEnd = text.size();
-    const std::u16string_view path = text.substr(pathStart, pathEnd - pathStart);
-    if (!hasDotSegment(path)) return url;
+    // A '\\' in the path separates folders, as it does in a local name and
+    // as browsers take it in a server path.
+    std::u16string path(text.substr(pathStart, pathEnd - pathStart));
+    std::replace(path.begin(), path.end(), u'\\', u'/');
+    if (!hasDotSegment(path) && path == text.substr(pathStart, pathEnd - pathStart)) return url;
     std::u16string out(text.substr(0, pathStart));
     out += removeDotSegments(path, isLocal(scheme));
     out += text.substr(pathEnd);

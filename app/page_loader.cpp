@@ -88,17 +88,39 @@ int PageLoader::openUrl(const PageRequest& request) {
         return 0;
     }
     if (CString(url).trim().isEmpty()) return 0;
+    const bool unprompted = followingRedirect_ || unprompted_ > 0;
+    // A local page opens within the opening that asked for it. Load actions
+    // that open local pages deeper than kMaxNestedOpenings wait for the next
+    // round, as a server's reply would: a local page that opens itself is
+    // then stopped below, not by the depth of the actions without a word.
+    const LinkScheme scheme = linkScheme(url);
+    if (unprompted && opening_ >= kMaxNestedOpenings &&
+        (scheme == LinkScheme::File || scheme == LinkScheme::TempFile)) {
+        host_.postToHost([this, request, alive = std::weak_ptr<const int>(alive_)] {
+            if (alive.expired()) return;
+            followingRedirect_ = true;
+            openUrl(request);
+            followingRedirect_ = false;
+        });
+        return 0;
+    }
     // A page that opens itself again and again by redirects, load actions
     // or refreshes is stopped, and the user told.
-    if (!chain_.admit(followingRedirect_ || unprompted_ > 0, tickCount())) {
+    if (!chain_.admit(unprompted, tickCount())) {
         if (Screen* screen = host_.currentScreen()) screen->stopLoading(LoadingState::kAnyRequest);
         host_.postToHost(
             [] { messageBox(kTooManyRedirectsText, kInfoCaption, MessageBoxType::Ok); });
         return 0;
     }
 
+    ++opening_;
+    const int requestId = openScheme(request, url, scheme);
+    --opening_;
+    return requestId;
+}
+
+int PageLoader::openScheme(const PageRequest& request, const CString& url, LinkScheme scheme) {
     // Templates are read and shown at once.
-    const LinkScheme scheme = linkScheme(url);
     if (scheme == LinkScheme::TempFile) {
         openTemplate(request.url, request.screenId, request.replace);
         return 0;

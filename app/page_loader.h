@@ -173,6 +173,8 @@ private:
     // How far openUrl got: a request went out (its flag stays listed), the
     // link was acted on, or the asking screen or a cancel dropped it.
     enum class Opened { Sent, Done, Dropped };
+    // The part of openUrl after the chain admitted `url` (resolved).
+    int openScheme(const PageRequest& request, const CString& url, LinkScheme scheme);
     Opened openByScheme(LinkScheme scheme, const RequestRecord& record);
     Opened openFile(const RequestRecord& record);
     // A name met while a page is built is that page's own; else the shown
@@ -196,6 +198,10 @@ private:
     int redirects_ = 0;
     OpeningChain chain_;
     int unprompted_ = 0;
+    // Openings under way on this stack; below the depth at which actions
+    // stop running.
+    static constexpr int kMaxNestedOpenings = 8;
+    int opening_ = 0;
     bool followingRedirect_ = false;
     bool holdRedirects_ = false;
     HeldRedirect heldRedirect_;

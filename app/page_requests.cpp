@@ -69,6 +69,17 @@ bool RequestIdSet::contains(int requestId) const {
     return ids_.count(requestId) > 0;
 }
 
+bool PictureBudget::take(int screenId, int64_t pixels) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (screenId != screenId_) {
+        screenId_ = screenId;
+        used_ = 0;
+    }
+    if (pixels > kMaxPixels - used_) return false;
+    used_ += pixels;
+    return true;
+}
+
 void RequestIdSet::clear() {
     std::lock_guard lock(mutex_);
     ids_.clear();

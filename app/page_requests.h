@@ -66,6 +66,22 @@ private:
     std::set<int> ids_;
 };
 
+// The pixels of the pictures decoded for one screen: past kMaxPixels a
+// picture is refused as a bad one would be, so that a page of many large
+// pictures keeps the memory bounded. Pictures for another screen start the
+// count again. Any thread.
+class PictureBudget {
+public:
+    static constexpr int64_t kMaxPixels = 32 * 1024 * 1024;
+    // Takes `pixels` from the screen's share; false when it has not that many.
+    bool take(int screenId, int64_t pixels);
+
+private:
+    std::mutex mutex_;
+    int screenId_ = -1;
+    int64_t used_ = 0;
+};
+
 // Whether a request's target carries the request parameters (the "system."
 // values, "pageid" and "screenid"), or is sent as given.
 enum class RequestParams { Added, None };
@@ -252,6 +268,7 @@ private:
     RequestIdSet pictureIds_;
     // File fetches in flight (any thread).
     RequestIdSet fileFetchIds_;
+    PictureBudget pictureBudget_;
 };
 
 }  // namespace zq

@@ -92,13 +92,16 @@ public:
     }
 
 private:
+    // One task says them all, one box after the other: a task each would
+    // open each box inside the previous one's wait, the last on top.
     void sayFailedDownloads() {
-        for (const CString& href : std::exchange(failedDownloads_, {})) {
-            c_.postToHost([href] {
+        if (failedDownloads_.empty()) return;
+        c_.postToHost([hrefs = std::exchange(failedDownloads_, {})] {
+            for (const CString& href : hrefs) {
                 messageBox(CString(kDownloadFailedText) + href, CString(kErrorCaption),
                            MessageBoxType::Ok);
-            });
-        }
+            }
+        });
     }
 
     CString marqueeText(const CString& id) const {

@@ -88,10 +88,11 @@ bool isPictureData(const DecodedReply& reply) {
 
 // The picture goes to the item that asked, and only while the screen that
 // asked is shown: a late one never lands on the next page.
-void deliverPicture(PageController& controller, const std::string& bytes,
+void deliverPicture(PageController& controller, PictureBudget& budget, const std::string& bytes,
                     const RequestRecord& record) {
     ImageRef image = decodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     if (!image || !record.pictureTarget) return;
+    if (!budget.take(record.targetScreenId, int64_t{image->width()} * image->height())) return;
     controller.postToController([image = std::move(image), target = record.pictureTarget,
                                  screenId = record.targetScreenId](PageController& c) mutable {
         if (target->item && c.currentScreenId() == screenId) {
@@ -143,7 +144,7 @@ bool PageRequests::onData(std::span<const uint8_t> message, int carrierId) {
         if (record.synchronous) {
             storeSyncReply(requestId, picture ? std::optional(syncBytes()) : std::nullopt);
         } else if (picture) {
-            deliverPicture(controller_, reply.text, record);
+            deliverPicture(controller_, pictureBudget_, reply.text, record);
         }
         return true;
     }

@@ -111,6 +111,27 @@ TEST(LinkResolver, TakesOutDotSegments) {
     for (const ResolveCase& c : cases) EXPECT_EQ(resolve(c), c.expected) << c.name;
 }
 
+// A dot written as "%2e" went out as it was: a server that decodes the path
+// got "/sub/deep/../g.zqml", which names no file. Browsers take "%2e" and
+// "%2E" in a segment as the dot itself.
+TEST(LinkResolver, TakesOutEncodedDotSegments) {
+    const ResolveCase cases[] = {
+        {"up one", "http://h:80/sub/deep/p.zqml", "", 1, "%2e%2e/g.zqml", "http://h:80/sub/g.zqml"},
+        {"mixed", "http://h:80/sub/deep/p.zqml", "", 1, ".%2E/g.zqml", "http://h:80/sub/g.zqml"},
+        {"here", "http://h:80/sub/deep/p.zqml", "", 1, "%2E/g.zqml", "http://h:80/sub/deep/g.zqml"},
+        {"stops at the root", "http://h:80/sub/p.zqml", "", 1, "%2e%2e/%2e%2e/%2e%2e/g.zqml",
+         "http://h:80/g.zqml"},
+        {"the query stays", "http://h:80/sub/p.zqml", "", 1, "g.zqml?u=%2e%2e/x",
+         "http://h:80/sub/g.zqml?u=%2e%2e/x"},
+        {"a backslash separates folders", "http://h:80/sub/deep/p.zqml", "", 1, "..\\g.zqml",
+         "http://h:80/sub/g.zqml"},
+        {"a local backslash", "file://sub/deep/p.zqml", "", 1, "%2e%2e\\x\\y.zqml?a=\\",
+         "file://sub/x/y.zqml?a=\\"},
+        {"a local climb stays plain", "file://p.zqml", "", 1, "%2E%2e/x.zqml", "file://../x.zqml"},
+    };
+    for (const ResolveCase& c : cases) EXPECT_EQ(resolve(c), c.expected) << c.name;
+}
+
 TEST(LinkResolver, VariablesAndEmptyLink) {
     LinkContext context;
     std::map<CString, CString> variables;

@@ -52,6 +52,20 @@ TEST(RequestBookkeeping, CancelFlagsAreShared) {
     EXPECT_EQ(flag->load(), 1);  // a record outliving the table entry keeps its flag
 }
 
+// A page's pictures share one budget of decoded pixels; the next page
+// starts with the whole of it.
+TEST(RequestBookkeeping, PicturesOfAPageShareOneBudget) {
+    constexpr int64_t kBound = 1024 * 1024;
+    constexpr int64_t kFit = PictureBudget::kMaxPixels / kBound;
+    PictureBudget budget;
+    for (int64_t i = 0; i < kFit; ++i) EXPECT_TRUE(budget.take(1, kBound)) << i;
+    EXPECT_FALSE(budget.take(1, kBound));
+    EXPECT_TRUE(budget.take(1, 0));
+    EXPECT_TRUE(budget.take(2, kBound));
+    EXPECT_TRUE(budget.take(2, PictureBudget::kMaxPixels - kBound));
+    EXPECT_FALSE(budget.take(2, 1));
+}
+
 TEST_F(PageControllerTest, SmallOperationsWithoutPageOrSession) {
     EXPECT_EQ(controller_.getItemByName(CString()), nullptr);
     EXPECT_EQ(controller_.getItemByName(CString("x")), nullptr);

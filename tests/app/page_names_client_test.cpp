@@ -228,6 +228,24 @@ TEST_F(PageNamesClientTest, ALoopByAnyRoadStopsAndSaysSo) {
     }
 }
 
+// A local page or template whose load action opened itself was stopped
+// without a word: the openings nested until the action depth ran out.
+TEST_F(PageNamesClientTest, ALocalPageThatOpensItselfStopsAndSaysSo) {
+    writeFileAtomic(
+        resources() / "self.zqml",
+        "<zqml><body onload=\"forward(file://self.zqml)\"><text>s</text></body></zqml>");
+    writeFileAtomic(resources() / "tself.zqml",
+                    "<zqml><body onload=\"forward(tempfile://tself.zqml)\"><text>t</text>"
+                    "</body></zqml>");
+    for (const char* link : {"file://self.zqml", "tempfile://tself.zqml"}) {
+        SCOPED_TRACE(link);
+        server_.writePage("start.zqml", std::string("<zqml><body onload=\"forward(") + link +
+                                            ")\"><text>start</text></body></zqml>");
+        const std::string err = run("/start.zqml", std::string(kStart) + kReply);
+        EXPECT_NE(err.find(said(PageLoader::kTooManyRedirectsText)), std::string::npos) << err;
+    }
+}
+
 // Start-up held every follow-up link while it showed its first page, also
 // that of a page the first page's load action opened: the chain it began
 // stopped without a word.
@@ -316,6 +334,40 @@ TEST_F(PageNamesClientTest, ADownloadStoresOnlyAFilesBytes) {
             EXPECT_NE(err.find("下载文件失败：/gone.css"), std::string::npos) << err;
         }
     }
+}
+
+// A down of a file the server has not replaced the shipped style sheet with
+// the server's not-found page over the framed connection, and said nothing:
+// after a restart the client lost its colours.
+TEST_F(PageNamesClientTest, ADownloadOfAMissingFileKeepsTheOldFile) {
+    server_.writePage("d.zqml",
+                      "<zqml><down href=\"/css/gone.css\" filename=\"css/gone.css\"/>"
+                      "<body><text>d</text></body></zqml>");
+    for (const bool gateway : {false, true}) {
+        SCOPED_TRACE(gateway ? "gateway" : "framed");
+        ASSERT_TRUE(makeDirectories(resources() / "css"));
+        writeFileAtomic(resources() / "css" / "gone.css", "hot{font-color:#ff0000}\n");
+        const std::string err =
+            run("/d.zqml", std::string(kStart) + kReply, gateway ? "wap" : "net");
+        EXPECT_EQ(readFile(resources() / "css" / "gone.css").value_or(""),
+                  "hot{font-color:#ff0000}\n");
+        EXPECT_NE(err.find("下载文件失败：/css/gone.css"), std::string::npos) << err;
+    }
+}
+
+// Two failed downloads on a page were said last first: each box opened
+// inside the one before, so the user read the page's failures backwards.
+TEST_F(PageNamesClientTest, FailedDownloadsAreSaidInThePagesOrder) {
+    server_.writePage("d.zqml",
+                      "<zqml><down href=\"/gone1.css\" filename=\"dl/g1\"/>"
+                      "<down href=\"/gone2.css\" filename=\"dl/g2\"/>"
+                      "<body><text>d</text></body></zqml>");
+    const std::string err = run("/d.zqml", std::string(kStart) + kReply, "wap");
+    const size_t first = err.find("下载文件失败：/gone1.css");
+    const size_t second = err.find("下载文件失败：/gone2.css");
+    ASSERT_NE(first, std::string::npos) << err;
+    ASSERT_NE(second, std::string::npos) << err;
+    EXPECT_LT(first, second) << err;
 }
 
 // The first page came on a path of its own that left the retry address

@@ -405,6 +405,9 @@ std::string PageServer::messageFor(const RequestTarget& target, Transport transp
         return build(reply);
     }
     if (notFound) *notFound = !content;
+    // A file it has not (or one over its size cap) gets an error page to be
+    // shown; over the gateway the HTTP status says so instead.
+    if (!content && transport == Transport::Framed) reply.kind = kShowNowReplyKind;
     reply.text = content ? std::move(*content) : std::string(kNotFoundPage);
     return build(reply);
 }

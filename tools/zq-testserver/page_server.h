@@ -83,6 +83,8 @@ struct ServerOptions {
 constexpr int kEveryRequest = -1;
 constexpr uint8_t kPictureReplyKind = 3;
 constexpr uint8_t kVerifyPictureReplyKind = 25;
+// An error page for the user, to be shown at once whatever asked for it.
+constexpr uint8_t kShowNowReplyKind = 6;
 constexpr uint32_t kMaxRequestBody = 64 * 1024;
 constexpr size_t kMaxRequestHead = 8 * 1024;
 constexpr size_t kMaxServedFile = 1u << 20;
