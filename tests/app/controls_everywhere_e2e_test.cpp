@@ -159,9 +159,6 @@ const Fault kFaults[] = {
     // A tap on blank page while its tab bar has the keys focuses the field and opens the keyboard.
     {"beside", "field in tab1"},
     {"beside", "field in tab2"},
-    // A tap left of a tree on a tab body's page focuses it.
-    {"beside", "tree in tab1"},
-    {"beside", "tree in tab2"},
     // A tree under a tree node is not drawn in its own look.
     {"drawn", "tree in tree"},
     {"drawn", "tree in treetab"},
