@@ -161,17 +161,22 @@ bool ChildList::pointerToChildren(int x, int y, bool press) {
     const int py = y - contentY_ - childScrollOffset();
     Item* focusedChild = getFocusedItem();
     // A release reaches the control that took the press as if it had not
-    // moved since; lists on the way hand it down as they now stand.
+    // moved since; lists on the way hand it down as they now stand, except
+    // for a scroll of their own, which they undo.
     auto deliver = [&](Item* child) {
         int cx = px - child->relativeX();
         int cy = py - child->relativeY();
         if (press) {
-            press_ = {child->weakRef(), child->getAbsoluteX(), child->getAbsoluteY()};
+            press_ = {child->weakRef(), child->getAbsoluteX(), child->getAbsoluteY(),
+                      childScrollOffset()};
             return child->pointerPressed(cx, cy);
         }
-        if (press_.child.get() == child && !child->asContainer()) {
-            cx += child->getAbsoluteX() - press_.x;
-            cy += child->getAbsoluteY() - press_.y;
+        if (press_.child.get() == child) {
+            cy += childScrollOffset() - press_.scroll;
+            if (!child->asContainer()) {
+                cx += child->getAbsoluteX() - press_.x;
+                cy += child->getAbsoluteY() - press_.y;
+            }
         }
         return child->pointerReleased(cx, cy);
     };
@@ -195,7 +200,8 @@ bool ChildList::pointerToChildren(int x, int y, bool press) {
             const int offset = self ? self->getScrollYOffset() : 0;
             const int cx = px - child->relativeX();
             const int cy = py - child->relativeY();
-            press_ = {child->weakRef(), child->getAbsoluteX(), child->getAbsoluteY()};
+            press_ = {child->weakRef(), child->getAbsoluteX(), child->getAbsoluteY(),
+                      childScrollOffset()};
             focusChild(i, child, kGameNone);
             if (self && self->getScrollYOffset() != offset) self->setScrollYOffset(offset, false);
             child->pointerPressed(cx, cy);

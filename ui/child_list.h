@@ -143,6 +143,7 @@ private:
         ItemRef child;
         int x = 0;
         int y = 0;
+        int scroll = 0;  // this list's own scroll then
     };
     Press press_;
 };

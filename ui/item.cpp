@@ -411,9 +411,10 @@ int Item::getAbsoluteY() const {
     return y;
 }
 
+// The left margin is blank page, not the item.
 bool Item::isInItemArea(int x, int y) const {
     const int right = std::max({backgroundWidth_, itemWidth_, contentX_ + contentWidth_});
-    return y >= 0 && y <= itemHeight_ && x >= 0 && x <= right;
+    return y >= 0 && y <= itemHeight_ && x >= marginLeft_ && x <= right;
 }
 
 bool Item::isInChildArea(int x, int y, const Item* child) const {

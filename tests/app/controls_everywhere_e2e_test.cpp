@@ -159,13 +159,6 @@ const Fault kFaults[] = {
     // A tap on blank page while its tab bar has the keys focuses the field and opens the keyboard.
     {"beside", "field in tab1"},
     {"beside", "field in tab2"},
-    // A tap left of a tree on a tab body's page focuses it.
-    {"beside", "tree in tab1"},
-    {"beside", "tree in tab2"},
-    // Taps on a button, a link and the verification picture in a tab page do nothing.
-    {"tap", "button in tab"},
-    {"tap", "link in tab"},
-    {"tap", "verify in tab"},
     // A tree under a tree node is not drawn in its own look.
     {"drawn", "tree in tree"},
     {"drawn", "tree in treetab"},
@@ -636,11 +629,21 @@ TEST_P(ControlsEverywhereTest, EveryControlWorksInTheContainer) {
                 EXPECT_TRUE(shownFocus[1][name])
                     << cell(k) << ": a tap at " << x << "," << y << at << " does not focus it";
                 break;
-            case Act::Refresh:
-                EXPECT_EQ(sent[1][name].second - sent[0][name].second, 1)
+            case Act::Refresh: {
+                // Without a blank beside it, the walk's load tells what a
+                // load alone asks for.
+                int onLoad = sent[0][name].second;
+                if (!where[0].count(name)) {
+                    onLoad = static_cast<int>(std::count_if(
+                        loaded.begin(), loaded.end(), [&](const testserver::ReceivedRequest& r) {
+                            return r.target.path == picturePath("code");
+                        }));
+                }
+                EXPECT_EQ(sent[1][name].second - onLoad, 1)
                     << cell(k) << ": a tap at " << x << "," << y << at
                     << " should ask for a new picture";
                 break;
+            }
             case Act::None:
                 break;
         }
