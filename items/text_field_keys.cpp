@@ -65,9 +65,11 @@ bool TextField::keyPressed(int keyCode, int gameAction) {
         return true;
     }
     if (readOnly_) return false;
-    // A held digit in a new field stays one digit, though the first repeats
-    // of a held key come as presses; only a chosen "123" repeats it.
-    if (isDigitKey(keyCode) && input_.mode() == kModeNone && isHeldPress()) {
+    // A held digit in a new field or a numbers-only one stays one digit,
+    // though the first repeats of a held key come as presses; only a chosen
+    // "123" repeats it (one long press must not make 5 into 55555).
+    if (isDigitKey(keyCode) && (input_.mode() == kModeNone || input_.isNumericOnly()) &&
+        isHeldPress()) {
         input_.noteKeyTime();
         return true;
     }
@@ -99,9 +101,9 @@ bool TextField::keyRepeated(int keyCode, int gameAction) {
         forwardDelete();
         return true;
     }
-    // A new field types digits as they come, yet only the chosen "123"
-    // repeats a held one.
-    if (isDigitKey(keyCode) && !input_.isNumericOnly() && input_.mode() == kModeNone) {
+    // A new field and a numbers-only one type digits as they come, yet only
+    // the chosen "123" repeats a held one.
+    if (isDigitKey(keyCode) && (input_.isNumericOnly() || input_.mode() == kModeNone)) {
         input_.noteKeyTime();
         return true;
     }

@@ -56,22 +56,26 @@ TEST_F(KeysEndToEndTest, TypedTextGoesOutAsTypedAndHeldDigitsAreDigits) {
                                          "<edit name=\"code\" label=\"Code\"/>\n"
                                          "<edit name=\"memo\" label=\"Memo\" maxsize=\"12\"/>\n"
                                          "<edit name=\"tag\" label=\"Tag\" maxsize=\"3\"/>\n"
+                                         "<edit name=\"qty\" label=\"Qty\" type=\"num\"/>\n"
                                          "<button caption=\"Send\" onclick=\"submit(f)\"/>\n"
                                          "</form>\n"));
     server_.writePage("done.zqml", page("<text>done</text>\n"));
 
     // The code as typed, then the phone's 5 held and its 8 held briefly; the
     // memo in "abc" mode: typed text, then the phone's 5 held (its letter
-    // turns into the digit) and its 2 tapped twice.
+    // turns into the digit) and its 2 tapped twice. The quantity, numbers
+    // only: its 5 held long is still one 5.
     const std::string script =
         "idle 20000\nkey down\nchar 600321\nkey 53 x20\nkey 56 x2\nkey down\nkey hash\n"
         "char ab12 中文,\n"
         "key 53 x5\nwait 1200\nkey 50\nkey 50\nwait 1200\n" +
-        shot("typed") + "key down\nchar 中文😀😀\nkey down\nkey enter\nidle 10000\n" + shot("sent");
+        shot("typed") +
+        "key down\nchar 中文😀😀\nkey down\nkey 53 x20\nkey down\nkey enter\nidle 10000\n" +
+        shot("sent");
     EXPECT_EQ(run(script), 0) << err_;
     EXPECT_EQ(server_.queriesFor("/done.zqml"),
               std::vector<std::string>{"code=60032158&memo=ab12+%E4%B8%AD%E6%96%87%2C5b&tag=%E4%B8%"
-                                       "AD%E6%96%87%F0%9F%98%80"});
+                                       "AD%E6%96%87%F0%9F%98%80&qty=5"});
 }
 
 }  // namespace

@@ -178,23 +178,28 @@ TEST_F(MainFrameTest, AHeldDigitInANewFieldIsOneDigit) {
     struct Case {
         const char* name;
         int mode;
+        uint32_t constraints;
         const char* script;
         const char16_t* text;
     };
     const Case cases[] = {
-        {"Held", kModeNone, "key 53 x5\n", u"5"},
-        {"HeldBriefly", kModeNone, "key 53 x2\n", u"5"},
-        {"HeldLong", kModeNone, "key 53 x40\n", u"5"},
-        {"HeldTwice", kModeNone, "key 53 x3\nkey 53 x3\n", u"55"},
-        {"Tapped", kModeNone, "key 53\nkey 53\nkey 50\n", u"552"},
-        {"HeldAfterTaps", kModeNone, "key 49\nkey 50 x4\nkey 51\n", u"123"},
+        {"Held", kModeNone, 0, "key 53 x5\n", u"5"},
+        {"HeldBriefly", kModeNone, 0, "key 53 x2\n", u"5"},
+        {"HeldLong", kModeNone, 0, "key 53 x40\n", u"5"},
+        {"HeldTwice", kModeNone, 0, "key 53 x3\nkey 53 x3\n", u"55"},
+        {"Tapped", kModeNone, 0, "key 53\nkey 53\nkey 50\n", u"552"},
+        {"HeldAfterTaps", kModeNone, 0, "key 49\nkey 50 x4\nkey 51\n", u"123"},
         // A chosen "123" repeats a held digit.
-        {"ChosenDigits", kModeDigits, "key 53 x5\n", u"55555"},
+        {"ChosenDigits", kModeDigits, 0, "key 53 x5\n", u"55555"},
+        // A numbers-only field's "123" is imposed, not chosen.
+        {"NumbersOnly", kModeNone, kConstraintNumeric, "key 53 x5\n", u"5"},
+        {"NumbersOnlyHeldLong", kModeNone, kConstraintNumeric, "key 53 x40\n", u"5"},
+        {"NumbersOnlyTapped", kModeNone, kConstraintNumeric, "key 53\nkey 53\n", u"55"},
     };
     Screen::initMetrics({240, 320});
     for (const Case& c : cases) {
         Form form(u"page");
-        auto owned = std::make_unique<TextField>(CString(), CString(), 60, 0, nullptr);
+        auto owned = std::make_unique<TextField>(CString(), CString(), 60, c.constraints, nullptr);
         TextField* field = owned.get();
         form.append(std::move(owned));
         if (c.mode != kModeNone) field->setInputMode(c.mode);

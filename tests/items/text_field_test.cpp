@@ -142,6 +142,12 @@ INSTANTIATE_TEST_SUITE_P(
         // Regression: a held digit in a new field typed itself over and over.
         TapCase{"NewFieldHeldDigitStaysOne", 0, kModeNone, 20, "2 3 h3 h3 r3 r3", u"23", 0},
         TapCase{"ChosenDigitsRepeatAHeldOne", 0, kModeDigits, 20, "2 3 h3 h3 r3", u"23333", 0},
+        // A numbers-only field's "123" is imposed, not chosen: a held digit
+        // stays one, so a long press does not make a quantity of 5 into 55555.
+        TapCase{"NumericHeldDigitStaysOne", kConstraintNumeric, kModeNone, 20, "2 5 h5 h5 r5 r5",
+                u"25", 0},
+        TapCase{"DecimalHeldDigitStaysOne", kConstraintDecimal, kModeNone, 20, "1 * 5 h5 r5",
+                u"1.5", 0},
         TapCase{"DecimalPointOnce", kConstraintDecimal, kModeNone, 20, "1 * 2 * 3 #", u"1.23", 0},
         TapCase{"NumericRefusesStar", kConstraintNumeric, kModeNone, 20, "1 * 2", u"12", 0},
         // Refused characters are stepped over: '.' may not open an address.
