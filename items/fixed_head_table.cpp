@@ -571,6 +571,7 @@ bool FixTableItem::pressControlButton(int x) {
 }
 
 bool FixTableItem::pointerPressed(int x, int y) {
+    tappedRow_ = -1;
     // 1. The control bar.
     if (inControlBar(x, y)) return pressControlButton(x);
     // 2. Taps outside the item are not ours.
@@ -591,22 +592,44 @@ bool FixTableItem::pointerPressed(int x, int y) {
     if (cy < 0) return false;
     const int row = (cy - 1) / (rowHeight_ + 1);
     if (row < 0 || row >= rowCount_) return false;
+    // The row band is drawn across the whole content, the arrow room too:
+    // a tap between columns takes the nearest one.
+    if (cx < 0 || cx >= contentWidth_ || shownColumns_.empty()) return false;
+    const ShownColumn* hit = nullptr;
+    int best = 0;
     for (const ShownColumn& shown : shownColumns_) {
-        if (cx >= shown.x && cx < shown.x + shown.width + 1) {
-            focusedRow_ = row;
-            focusedColumn_ = shown.column;
-            tableFocused_ = true;
-            recomputeFocusArea();
-            return keyPressed(-1, kGameFire);
+        const int distance = cx < shown.x ? shown.x - cx : std::max(cx - shown.x - shown.width, 0);
+        if (!hit || distance < best) {
+            hit = &shown;
+            best = distance;
         }
     }
-    return false;
+    focusedRow_ = row;
+    focusedColumn_ = hit->column;
+    tableFocused_ = true;
+    tappedRow_ = row;
+    recomputeFocusArea();
+    return keyPressed(-1, kGameFire);
+}
+
+int FixTableItem::rowAt(int y) const {
+    const int cy = y - contentY_ - captionHeight() - headHeight();
+    if (cy < 0) return -1;
+    const int row = (cy - 1) / (rowHeight_ + 1);
+    return row < rowCount_ ? row : -1;
 }
 
 bool FixTableItem::pointerReleased(int x, int y) {
     if (inControlBar(x, y)) return false;
     if (x < 0 || y < 0 || x >= itemWidth_ || y >= itemHeight_) return false;
     if (onHead(y)) return true;
+    // A press dragged off its row acts on no row, like a drag.
+    const int pressedRow = tappedRow_;
+    tappedRow_ = -1;
+    if (pressedRow >= 0 && rowAt(y) != pressedRow) {
+        selectReleased();
+        return true;
+    }
     return keyReleased(-1, kGameFire);
 }
 

@@ -162,6 +162,7 @@ private:
     int headTop(int contentTop) const;
     // `y` (from the item's top) lies on the head as last painted.
     bool onHead(int y) const;
+    int rowAt(int y) const;
     Color cellColor(int32_t modelColor) const;
 
     // The paint passes, in order; each only draws.
@@ -230,6 +231,8 @@ private:
     Rect controlBarRect_{};
     int focusedColumn_ = 0;
     int focusedRow_ = 0;
+    // The row a pointer press landed on, until its release.
+    int tappedRow_ = -1;
     std::vector<ShownColumn> shownColumns_;
 };
 
