@@ -259,9 +259,11 @@ TEST_F(PageNamesClientTest, ALoopByAnyRoadStopsAndSaysSo) {
             int requests = 0;
             for (const auto& [path, text] : loop.pages)
                 requests += requestsFor(std::string(1, '/').append(path));
-            // The first page, then 20 openings no key started; Back returns
-            // to the user's page and asks for nothing.
-            EXPECT_EQ(requests, 21) << err;
+            // The first page, then 20 openings no key started (of two at a
+            // time the stop may drop the last before it leaves); Back
+            // returns to the user's page and asks for nothing.
+            EXPECT_GE(requests, 20) << err;
+            EXPECT_LE(requests, 21) << err;
             EXPECT_EQ(requestsFor("/index.zqml"), 1) << err;
             const size_t said = err.find(this->said(PageLoader::kTooManyRedirectsText));
             EXPECT_NE(said, std::string::npos) << err;
