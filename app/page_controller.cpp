@@ -25,6 +25,7 @@ constexpr const char16_t* kBackLabel = u"返";
 constexpr const char16_t* kForwardLabel = u"前";
 constexpr const char16_t* kExitLabel = u"退";
 constexpr const char16_t* kRetryLabel = u"重试";
+constexpr const char16_t* kInfoCaption = u"信息提示";
 constexpr const char16_t* kExitQuestion = u"确认退出";
 // The cell type of a grid menu's cell event, whose cell value is an action.
 constexpr const char16_t* kListCellType = u"List";
@@ -101,8 +102,12 @@ bool PageController::beginLoading(bool blockInput, int requestId) {
     if (screen) {
         // A cancelled load ends the shown screen's loading state.
         screen->startLoading(blockInput, false, requestId, [this] {
-            requests_.cancelRequest();
+            const bool unknownOutcome = requests_.cancelRequest();
             if (Screen* shown = currentScreen()) shown->stopLoading(LoadingState::kAnyRequest);
+            // The form comes back, but the order may be placed: no second press.
+            if (unknownOutcome) {
+                messageBox(PageRequests::kOutcomeUnknownText, kInfoCaption, MessageBoxType::Ok);
+            }
         });
     }
     return true;
@@ -343,7 +348,7 @@ CString PageController::buildRequestParams(const CString& url, int requestId) co
 void PageController::goHistory(int offset) {
     PageEntry* entry = history_.entryAt(offset);
     if (!entry) return;
-    makeCurrent(entry);
+    loader_.makeCurrent(entry, PageLoader::Step::History);
     // A result page is shown as kept: fetching it again would send the
     // order again.
     if (!entry->update || entry->submitted) return;

@@ -153,6 +153,25 @@ int PageHistory::replaceCurrent(std::unique_ptr<PageEntry> entry, bool keep) {
     return push(std::move(entry), keep);
 }
 
+void PageHistory::cutBackTo(int screenId) {
+    ShownGuard guard(*this);
+    int at = count() - 1;
+    while (at >= 0 && entries_[static_cast<size_t>(at)]->screenId != screenId) --at;
+    if (at < 0 || (!pending_ && current_ <= at)) return;
+    PageEntry* shownEntry = shown();
+    std::unique_ptr<PageEntry> kept = std::move(pending_);
+    while (count() > at + 1) {
+        std::unique_ptr<PageEntry> entry = takeAt(count() - 1);
+        if (entry.get() == shownEntry) {
+            kept = std::move(entry);
+        } else {
+            recyclePage(std::move(entry));
+        }
+    }
+    current_ = at;
+    pending_ = std::move(kept);
+}
+
 void PageHistory::clear() {
     for (auto& entry : entries_) recyclePage(std::move(entry));
     entries_.clear();

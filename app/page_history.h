@@ -86,6 +86,10 @@ public:
     // and returns the entry there; past the newest entry, the pending entry
     // (possibly null) and nothing moves.
     PageEntry* entryAt(int offset);
+    // The entries after the one of `screenId` leave the list, all but the
+    // shown one, which stays on as the pending entry: one step back is that
+    // entry. Nothing happens when it is not in the list or is shown.
+    void cutBackTo(int screenId);
     // Recycles every entry; the pending one stays.
     void clear();
 

@@ -62,17 +62,17 @@ std::optional<CString> localPart(const CString& link) {
 
 }  // namespace
 
-bool OpeningChain::admit(bool unprompted, uint32_t now) {
-    const bool inARow = inARow_ > 0 && tickDiff(now, last_) < kInARowMs;
-    last_ = now;
+OpeningChain::Verdict OpeningChain::admit(bool unprompted) {
     if (!unprompted) {
         inARow_ = 0;
-        return true;
+        stopped_ = false;
+        return Verdict::Admitted;
     }
-    inARow_ = inARow ? inARow_ + 1 : 1;
-    if (inARow_ <= kMaxInARow) return true;
+    if (stopped_) return Verdict::Stopped;
+    if (++inARow_ <= kMaxInARow) return Verdict::Admitted;
     inARow_ = 0;
-    return false;
+    stopped_ = true;
+    return Verdict::Stop;
 }
 
 PageLoader::PageLoader(LoaderHost& host) : host_(host) {}
@@ -104,19 +104,38 @@ int PageLoader::openUrl(const PageRequest& request) {
         });
         return 0;
     }
-    // A page that opens itself again and again by redirects, load actions
-    // or refreshes is stopped, and the user told.
-    if (!chain_.admit(unprompted, tickCount())) {
-        if (Screen* screen = host_.currentScreen()) screen->stopLoading(LoadingState::kAnyRequest);
-        host_.postToHost(
-            [] { messageBox(kTooManyRedirectsText, kInfoCaption, MessageBoxType::Ok); });
+    // A page that opens itself again and again by redirects, load or
+    // unload actions or refreshes is stopped, and the user told once.
+    const OpeningChain::Verdict verdict = chain_.admit(unprompted);
+    if (!unprompted) userStepped(host_.currentScreenId());
+    if (verdict != OpeningChain::Verdict::Admitted) {
+        if (verdict == OpeningChain::Verdict::Stop) stopLoop();
         return 0;
     }
 
     ++opening_;
     const int requestId = openScheme(request, url, scheme);
     --opening_;
+    if (unprompted) chainRequests_.push_back(requestId);
     return requestId;
+}
+
+void PageLoader::userStepped(int fromScreenId) {
+    chainRequests_.clear();
+    chainOriginScreenId_ = fromScreenId;
+}
+
+void PageLoader::stopLoop() {
+    for (int id : std::exchange(chainRequests_, {})) host_.requests().cancelFlags().cancel(id);
+    if (Screen* screen = host_.currentScreen()) screen->stopLoading(LoadingState::kAnyRequest);
+    // After the openings under way have ended: their pages may still be
+    // running their actions.
+    host_.postToHost(
+        [this, origin = chainOriginScreenId_, alive = std::weak_ptr<const int>(alive_)] {
+            if (alive.expired()) return;
+            host_.history().cutBackTo(origin);
+            messageBox(kTooManyRedirectsText, kInfoCaption, MessageBoxType::Ok);
+        });
 }
 
 int PageLoader::openScheme(const PageRequest& request, const CString& url, LinkScheme scheme) {
@@ -448,12 +467,23 @@ bool PageLoader::mustWaitToShow(bool replace, const CancelFlag& cancelFlag,
     return dynamic_cast<AlertScreen*>(over) || dynamic_cast<SpeedTestScreen*>(over);
 }
 
-void PageLoader::makeCurrent(PageEntry* entry) {
+void PageLoader::makeCurrent(PageEntry* entry, Step step) {
     if (!entry || !entry->screen) return;
 
-    // The page left runs its leave action while it is still the current one.
-    if (host_.currentEntry() && !host_.currentEntry()->unonload.isEmpty())
-        host_.onAction(host_.currentEntry()->unonload);
+    // The page left runs its leave action while it is still the current
+    // one; what that opens, no input started, as with the load action.
+    PageEntry* left = host_.currentEntry();
+    const int leftScreenId = left ? left->screenId : -1;
+    if (left && !left->unonload.isEmpty()) {
+        const CString unonload = left->unonload;
+        UnpromptedScope byThePage(*this);
+        host_.onAction(unonload);
+    }
+    // A step the user took: a new chain for the page stepped to.
+    if (step == Step::History && !followingRedirect_ && unprompted_ == 0) {
+        chain_.admit(false);
+        userStepped(leftScreenId);
+    }
     host_.setCurrentEntry(entry);
     if (!entry->shownValues) entry->shownValues = formFieldValues(*entry);
 

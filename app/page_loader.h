@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/action_host.h"
 #include "app/link_resolver.h"
@@ -57,24 +58,25 @@ public:
     virtual const CommandRef& backCommand() const = 0;
 };
 
-// Openings of pages that no key of the user started (a redirect, a load
-// action that opens a page, a refresh due at once) form a chain while each
-// comes less than a second after the one before; a page that loops back on
-// itself by any of these roads ends after kMaxInARow of them. Any opening a
-// key started ends the chain. A page that reloads itself every second or
-// slower never reaches the end.
+// Openings of pages that no input of the user started (a redirect, a load
+// or unload action that opens a page, a refresh due at once) form a chain,
+// however long each reply takes: a page that loops back on itself by any of
+// these roads is stopped after kMaxInARow of them, and the openings no input
+// started stay refused until the user's next step. An opening or a history
+// step of the user ends the chain, as does a reload by refresh(n) with
+// n >= 1, which its timer paces.
 class OpeningChain {
 public:
     static constexpr int kMaxInARow = 20;
-    static constexpr int32_t kInARowMs = 1000;
+    // Stop: this opening is one too many (the user is told); Stopped: a
+    // later one before the user's next step.
+    enum class Verdict { Admitted, Stop, Stopped };
 
-    // Notes an opening at tick `now`; false when it is one too many, which
-    // also starts the count again.
-    bool admit(bool unprompted, uint32_t now);
+    Verdict admit(bool unprompted);
 
 private:
     int inARow_ = 0;
-    uint32_t last_ = 0;
+    bool stopped_ = false;
 };
 
 class PageLoader {
@@ -89,7 +91,10 @@ public:
     PageLoader& operator=(const PageLoader&) = delete;
 
     int openUrl(const PageRequest& request);
-    void makeCurrent(PageEntry* entry);
+    // Shown by a reply or a page's own action, or by a step of the user
+    // through the history, which ends a chain of openings.
+    enum class Step { Shown, History };
+    void makeCurrent(PageEntry* entry, Step step = Step::Shown);
     // The entry a page text builds; null when it builds no screen (error 3
     // in errors() when the text does not parse).
     std::unique_ptr<PageEntry> parsePage(std::string_view text, const CString& url);
@@ -180,6 +185,12 @@ private:
     // A name met while a page is built is that page's own; else the shown
     // page's. Throws ZQException for an empty link.
     CString resolveName(const CString& link);
+    // The user started an opening, or stepped through the history, on the
+    // page of `fromScreenId`.
+    void userStepped(int fromScreenId);
+    // The chain of openings stopped: what it waits for is dropped, and one
+    // step back is the page the user was on before it began.
+    void stopLoop();
     // The "tempfile://" branch of openUrl.
     void openTemplate(const CString& link, int screenId, bool replace);
     // The "sms://" branch of openUrl: sent on a thread of its own.
@@ -197,6 +208,10 @@ private:
     // Start-up's held redirects in a row; openings no key started.
     int redirects_ = 0;
     OpeningChain chain_;
+    // The requests of the chain so far, and the screen the user was on when
+    // it began.
+    std::vector<int> chainRequests_;
+    int chainOriginScreenId_ = -1;
     int unprompted_ = 0;
     // Openings under way on this stack; below the depth at which actions
     // stop running.

@@ -193,8 +193,9 @@ public:
     void dropLateSubmissions() { lateSubmissions_.cancelAll(); }
     // The load in progress is cancelled: the newest request, the one the
     // shown screen loads for and every synchronous fetch its page build waits
-    // on. Their late replies are dropped. UI thread.
-    void cancelRequest();
+    // on. Their late replies are dropped. True when a submission that had
+    // left was among them: the server may act on it. UI thread.
+    bool cancelRequest();
     // Hands the reply of a synchronous fetch (nullopt: it failed) to the
     // fetch waiting for `requestId`; false when none waits.
     bool storeSyncReply(int requestId, std::optional<std::vector<uint8_t>> bytes);

@@ -269,20 +269,23 @@ void PageRequests::onRetry(const RequestRecord& request) {
     });
 }
 
-void PageRequests::cancelRequest() {
+bool PageRequests::cancelRequest() {
     std::set<int> ids = syncFetches_.ids();
     ids.insert(requestCounter_.current());
     if (Screen* screen = controller_.currentScreen()) ids.insert(screen->loadingRequestId());
     if (buildFlag_) buildFlag_->store(1);
     HttpSession* session = liveSession_.load();
+    bool submissionLeft = false;
     for (int id : ids) {
         cancelFlags_.cancel(id);
-        pending_.remove(id);
+        const std::optional<RequestRecord> taken = pending_.take(id);
+        submissionLeft = submissionLeft || (taken && taken->submission);
         if (session) {
             session->syncReplies().fail(id);
             session->cancelExchange(id);
         }
     }
+    return submissionLeft;
 }
 
 }  // namespace zq

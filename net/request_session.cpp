@@ -301,7 +301,14 @@ void HttpSession::runHttpRequest(const RequestRecord& request, HttpCancel& cance
     };
     HttpExchangeResult result;
     bool ok = exchange(result);
-    // The gateway answered with a page of its own: ask once more.
+    // The gateway answered with a page of its own: ask once more, but never
+    // for a submission, which the server may have had.
+    if (ok && isWapPage(result.contentType) && request.submission) {
+        if (std::optional<RequestRecord> taken = table_.take(request.requestId)) {
+            settle(*taken, false);
+        }
+        return;
+    }
     if (ok && isWapPage(result.contentType)) {
         result = HttpExchangeResult();
         ok = exchange(result);

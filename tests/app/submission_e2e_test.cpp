@@ -2,7 +2,8 @@
 // held back beyond the reply wait ends a page link in a resend (framed) or
 // a time-out box (gateway), and a submission in a box that says its outcome
 // is not known, its late reply still shown while its page is, until the
-// user asks for another.
+// user asks for another. A submission cancelled once it left, or answered by
+// a page of the gateway's own, is said to be unknown too, and never resent.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -88,21 +89,64 @@ const Kind kKinds[] = {
     {"confirmed action", "cf(Buy?,forward(/done.zqml),back(1))", true},
 };
 
+// How the reply goes wrong: not at all, late, cancelled by the user with
+// the loading bar once the request reached the server, or a page of the
+// gateway's own in its place (through the gateway only).
+enum class Mishap { None, Late, Cancelled, GatewayPage };
+
 TEST_F(SubmissionTest, ALateReplyResendsOnlyAPageLinkAndNeverASubmission) {
     const std::string unknown = CString(PageRequests::kOutcomeUnknownText).toUtf8();
     for (const bool gateway : {false, true}) {
         useServer(gateway);
-        for (const bool late : {false, true}) {
+        for (const Mishap mishap :
+             {Mishap::None, Mishap::Late, Mishap::Cancelled, Mishap::GatewayPage}) {
+            if (mishap == Mishap::GatewayPage && !gateway) continue;
+            const bool late = mishap == Mishap::Late;
             for (const Kind& kind : kKinds) {
                 SCOPED_TRACE(std::string(gateway ? "gateway " : "framed ") +
-                             (late ? "late " : "in time ") + kind.name);
+                             std::to_string(static_cast<int>(mishap)) + " " + kind.name);
                 ASSERT_NO_FATAL_FAILURE(showForm(late ? kShortWaitMs : kPatientWaitMs));
-                if (late) server_.delayNextReply("/done.zqml", kHeldMs);
+                if (late || mishap == Mishap::Cancelled) {
+                    server_.delayNextReply("/done.zqml", kHeldMs);
+                }
+                if (mishap == Mishap::GatewayPage)
+                    server_.setFault(testserver::Fault::GatewayPage, 1);
                 ASSERT_NO_FATAL_FAILURE(runFromField(kind.action));
-                if (!late) {
+                if (mishap == Mishap::None) {
                     EXPECT_TRUE(pumpUntil([&] { return shows("/done.zqml"); }));
                     EXPECT_EQ(requestsFor("/done.zqml"), 1);
                     EXPECT_EQ(boxes(), std::vector<std::string>{});
+                    continue;
+                }
+                if (mishap == Mishap::Cancelled) {
+                    // The form comes back; a submission is said to be unknown.
+                    ASSERT_TRUE(server_.waitForRequests(1, 5000));
+                    pressKey(113);
+                    ASSERT_TRUE(
+                        pumpUntil([&] { return !controller_->currentScreen()->isLoading(); }));
+                    server_.releaseDelayedReplies();
+                    // The framed connection still reads the late reply.
+                    ASSERT_TRUE(pumpUntil([&] {
+                        return (gateway || repliesSentFor("/done.zqml") == 1) &&
+                               controller_->requests().pendingTable().idle();
+                    }));
+                    executor_.runPending();
+                    EXPECT_TRUE(shows("/form.zqml"));
+                    EXPECT_EQ(requestsFor("/done.zqml"), 1);
+                    EXPECT_EQ(boxes(), kind.submission ? std::vector<std::string>{unknown}
+                                                       : std::vector<std::string>{});
+                    continue;
+                }
+                if (mishap == Mishap::GatewayPage) {
+                    // A page link is asked for once more; a submission never.
+                    ASSERT_TRUE(pumpUntil(
+                        [&] { return kind.submission ? !boxes().empty() : shows("/done.zqml"); }));
+                    ASSERT_TRUE(
+                        pumpUntil([&] { return controller_->requests().pendingTable().idle(); }));
+                    EXPECT_EQ(requestsFor("/done.zqml"), kind.submission ? 1 : 2);
+                    EXPECT_EQ(boxes(), kind.submission ? std::vector<std::string>{unknown}
+                                                       : std::vector<std::string>{});
+                    EXPECT_TRUE(shows(kind.submission ? "/form.zqml" : "/done.zqml"));
                     continue;
                 }
                 // Only a framed page link is sent again.
