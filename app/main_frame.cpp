@@ -5,13 +5,16 @@
 #include <variant>
 
 #include "app/page_controller.h"
+#include "items/tree.h"
 #include "platform/cstring.h"
 #include "platform/message_box.h"
 #include "platform/ui_executor.h"
+#include "ui/child_list.h"
 #include "ui/client_context.h"
 #include "ui/display.h"
 #include "ui/displayable.h"
 #include "ui/image_cache.h"
+#include "ui/item.h"
 #include "ui/screen.h"
 #include "ui/style.h"
 
@@ -20,8 +23,6 @@ namespace zq {
 namespace {
 
 constexpr const char16_t* kExitQuestion = u"确认退出";
-// Pen positions reach the screens this many pixels lower.
-constexpr int kPenYOffset = 2;
 
 // The virtual-key codes the screens use: cancel, middle button, backspace,
 // tab, clear, return, shift, control, menu, pause, caps lock, escape, space
@@ -53,6 +54,25 @@ bool isPassedVirtualKey(int code) {
     }
 }
 
+// The item at the end of the chain of focused children of a screen.
+Item* focusedLeaf(Displayable* shown) {
+    auto* screen = dynamic_cast<Screen*>(shown);
+    Item* leaf = nullptr;
+    for (ChildList* list = screen ? screen->getContent() : nullptr; list;) {
+        Item* child = list->getFocusedItem();
+        if (!child) break;
+        leaf = child;
+        if (auto* node = dynamic_cast<NodeItem*>(child)) {
+            Item* part = node->focusedPart();
+            if (part != &node->children()) return part ? part : node;
+            list = &node->children();
+        } else {
+            list = dynamic_cast<ChildList*>(child);
+        }
+    }
+    return leaf;
+}
+
 // Control characters (backspace, return) come with their keys, which the
 // screens already get.
 std::u16string withoutControls(std::u16string text) {
@@ -62,9 +82,15 @@ std::u16string withoutControls(std::u16string text) {
 
 }  // namespace
 
-MainFrame::MainFrame(Display& display) : display_(display) {}
+MainFrame::MainFrame(Display& display) : display_(display) {
+    display_.setHandOverListener(
+        [this](Displayable* page, Displayable* heir) { handOverHeldKeys(page, heir); });
+}
 
-MainFrame::~MainFrame() { setController(nullptr); }
+MainFrame::~MainFrame() {
+    display_.setHandOverListener(nullptr);
+    setController(nullptr);
+}
 
 void MainFrame::setController(PageController* controller) {
     if (controller_ == controller) return;
@@ -98,13 +124,11 @@ void MainFrame::onInput(const InputEvent& event) {
     } else if (const auto* typed = std::get_if<CharInput>(&event)) {
         onText(typed->text);
     } else if (const auto* press = std::get_if<PointerDown>(&event)) {
-        if (Displayable* shown = current()) shown->pointerPressed(press->x, press->y + kPenYOffset);
+        if (Displayable* shown = current()) shown->pointerPressed(press->x, press->y);
     } else if (const auto* move = std::get_if<PointerMove>(&event)) {
-        if (Displayable* shown = current()) shown->pointerDragged(move->x, move->y + kPenYOffset);
+        if (Displayable* shown = current()) shown->pointerDragged(move->x, move->y);
     } else if (const auto* release = std::get_if<PointerUp>(&event)) {
-        if (Displayable* shown = current()) {
-            shown->pointerReleased(release->x, release->y + kPenYOffset);
-        }
+        if (Displayable* shown = current()) shown->pointerReleased(release->x, release->y);
     } else if (const auto* resize = std::get_if<Resize>(&event)) {
         onResize(resize->width, resize->height);
     }
@@ -133,6 +157,10 @@ void MainFrame::onKeyDown(int keyCode, int repeatCount) {
     display_.setHeldPress(!fresh);
     shown->keyPressed(keyCode);
     display_.setHeldPress(false);
+    if (fresh && current() == shown) {
+        const Item* leaf = focusedLeaf(shown);
+        keyOwners_[keyCode].pressedItem = leaf && leaf->isPressed();
+    }
 }
 
 void MainFrame::onKeyUp(int keyCode) {
@@ -145,18 +173,32 @@ bool MainFrame::takesPress(int keyCode, bool fresh) {
     Displayable* shown = current();
     auto owner = keyOwners_.find(keyCode);
     if (fresh || owner == keyOwners_.end()) {
-        keyOwners_[keyCode] = Displayable::refTo(shown);
+        keyOwners_[keyCode] = {Displayable::refTo(shown)};
         return shown != nullptr;
     }
-    return shown && owner->second.get() == shown;
+    return shown && owner->second.owner.get() == shown;
 }
 
 bool MainFrame::takesRelease(int keyCode) {
     auto owner = keyOwners_.find(keyCode);
     if (owner == keyOwners_.end()) return true;
-    const bool same = owner->second.get() == current();
+    const bool same = owner->second.owner.get() == current();
     keyOwners_.erase(owner);
     return same;
+}
+
+void MainFrame::handOverHeldKeys(Displayable* page, Displayable* heir) {
+    if (!page || !heir || page == heir) return;
+    bool pressed = false;
+    for (auto& [code, held] : keyOwners_) {
+        if (held.owner.get() != page) continue;
+        held.owner = Displayable::refTo(heir);
+        pressed = pressed || held.pressedItem;
+    }
+    // A held fire key acts on its release, on the item it pressed: that
+    // item is this one now.
+    Item* same = pressed ? focusedLeaf(heir) : nullptr;
+    if (same && !same->isPressed()) same->selectPressed();
 }
 
 void MainFrame::onText(const std::u16string& text) {

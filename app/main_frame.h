@@ -1,7 +1,7 @@
 // MainFrame: the program's top-level window. It stands between the UI loop
 // and the Display: it filters the phone's keys and gives them press, repeat
 // and release meaning, turns typed characters into key presses, hands pen
-// input on two pixels lower, follows rotations of the screen, asks before
+// input on, follows rotations of the screen, asks before
 // the exit command ends the program and ends the UI when the exit routine
 // has saved the files.
 //
@@ -34,12 +34,16 @@
 // - A held key belongs to the displayable its fresh press reached until it
 //   is released: its repeats and its release reach only that one, and only
 //   while it is current. The key that closed an alert, or was held while an
-//   alert closed by itself, never reaches the page beneath.
+//   alert closed by itself, never reaches the page beneath. A reload that
+//   shows the same page with the same item focused (Display::
+//   handOverHeldKeys) takes over the keys held on the page it replaces, and
+//   the item a held fire key pressed there is pressed on it too.
 // - Typed text reaches the displayable whole as textTyped, never as key
 //   codes: 'p' and 'q' are not the soft keys, '(' is not DOWN. Control
 //   characters are dropped (their keys came as keys). A space arrives only
 //   as a character.
-// - Pen down, drag and up reach the current displayable at (x, y + 2).
+// - Pen down, drag and up reach the current displayable where they are:
+//   our window maps the pointer onto the phone's screen itself.
 // - A Resize rebuilds the Display's buffer, updates the screen metrics
 //   (landscape flag) and the display area, and resizes the current screen.
 //
@@ -112,6 +116,8 @@ private:
     // displayable, and whether a release does; see the key ownership above.
     bool takesPress(int keyCode, bool fresh);
     bool takesRelease(int keyCode);
+    // Display::handOverHeldKeys.
+    void handOverHeldKeys(Displayable* page, Displayable* heir);
     void quitLoop();
 
     Display& display_;
@@ -122,8 +128,11 @@ private:
     uint32_t releases_ = 0;
     uint32_t releasesSeen_ = 0;
     int heldPresses_ = 0;
-    // Held key code -> the displayable its fresh press reached.
-    std::map<int, WeakRef<Displayable>> keyOwners_;
+    struct HeldKey {
+        WeakRef<Displayable> owner;  // the displayable its fresh press reached
+        bool pressedItem = false;    // that press pressed the focused item
+    };
+    std::map<int, HeldKey> keyOwners_;
     std::atomic<bool> shutdownRequested_{false};
     // Work posted by shutdown() runs only while the frame lives.
     std::shared_ptr<const int> anchor_ = std::make_shared<const int>(0);

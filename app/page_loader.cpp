@@ -433,6 +433,7 @@ void PageLoader::showPage(std::unique_ptr<PageEntry> entry, int screenId, bool r
     }
 
     // Into the history.
+    Screen* left = kept ? host_.currentScreen() : nullptr;
     PageEntry* raw = entry.get();
     const bool keep = raw->cache || raw->update;
     const int position = replace ? host_.history().replaceCurrent(std::move(entry), keep)
@@ -446,6 +447,13 @@ void PageLoader::showPage(std::unique_ptr<PageEntry> entry, int screenId, bool r
     if (kept && host_.currentEntry() == raw) {
         AutoRefresh::RestoreScope restoring(host_.autoRefresh());
         kept->restoreView(*raw->screen);
+        // The keys held on the page left go on to the same item here.
+        const KeptPage now = KeptPage::of(*raw);
+        Display* display = Display::getDisplay();
+        if (display && now.focusKey == kept->focusKey && now.tableRow == kept->tableRow &&
+            (!now.focusKey.isEmpty() || now.focusPath == kept->focusPath)) {
+            display->handOverHeldKeys(left, raw->screen.get());
+        }
     }
 }
 

@@ -110,4 +110,8 @@ bool TabItem::keyPressed(int keyCode, int gameAction) {
     return false;
 }
 
+bool TabItem::keyRepeated(int keyCode, int gameAction) {
+    return !children_.empty() && Container::keyRepeated(keyCode, gameAction);
+}
+
 }  // namespace zq

@@ -34,7 +34,8 @@ public:
     // Keys the page did not use: RIGHT and LEFT (not from '6' and '4') move
     // to the neighbouring tab, without wrapping around.
     bool keyPressed(int keyCode, int gameAction) override;
-    bool keyRepeated(int /*keyCode*/, int /*gameAction*/) override { return false; }
+    // A held key acts on the focused control as it does on a plain page.
+    bool keyRepeated(int keyCode, int gameAction) override;
     bool isTabItem() const override { return true; }
 
     // Appends `item` to page `index` (after applying `style` when given) and

@@ -225,6 +225,21 @@ bool NodeItem::keyPressed(int keyCode, int gameAction) {
     return false;
 }
 
+bool NodeItem::keyRepeated(int keyCode, int gameAction) {
+    if (!expanded_ || !childrenFocused()) return Item::keyRepeated(keyCode, gameAction);
+    if (children_->keyRepeated(keyCode, gameAction)) {
+        trackChildrenFocusArea();
+        showFocusArea(gameAction);
+        return true;
+    }
+    if (gameAction == kGameUp) {
+        focusHeader();
+        showFocusArea(gameAction);
+        return true;
+    }
+    return false;
+}
+
 bool NodeItem::keyReleased(int keyCode, int gameAction) {
     if (expanded_ && childrenFocused()) {
         if (children_->keyReleased(keyCode, gameAction)) {

@@ -59,6 +59,8 @@ public:
     void initContent(int firstLineWidth, int lineWidth) override;
     void paintContent(int x, int y, int leftBorder, int rightBorder, GraphicsContext& g) override;
     bool keyPressed(int keyCode, int gameAction) override;
+    // A held key's repeats reach the focused child as repeats.
+    bool keyRepeated(int keyCode, int gameAction) override;
     bool keyReleased(int keyCode, int gameAction) override;
     bool pointerPressed(int x, int y) override;
     bool pointerReleased(int x, int y) override;

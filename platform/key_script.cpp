@@ -160,8 +160,23 @@ private:
             if (!n) return "key: " + quoted(hold) + " is not a hold count x1..x1000";
             repeats = *n;
         }
-        if (args.size() > 2) return unexpected(args[2]);
-        for (int r = 1; r <= repeats; ++r) addInput(KeyDown{*code, r});
+        // A pace lets time pass between the key-down messages of a hold, as
+        // it does for a key a person holds.
+        int paceMs = 0;
+        if (args.size() > 2) {
+            std::optional<int> pace = repeats > 1 ? parseNumber(args[2], 1, 1000) : std::nullopt;
+            if (!pace) return "key: " + quoted(args[2]) + " is not a pace of 1..1000 ms";
+            paceMs = *pace;
+        }
+        if (args.size() > 3) return unexpected(args[3]);
+        for (int r = 1; r <= repeats; ++r) {
+            addInput(KeyDown{*code, r});
+            if (paceMs && r < repeats) {
+                ScriptStep wait = makeStep(ScriptStep::Kind::Wait);
+                wait.waitMs = paceMs;
+                out_.push_back(std::move(wait));
+            }
+        }
         addInput(KeyUp{*code});
         return std::nullopt;
     }

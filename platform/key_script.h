@@ -9,6 +9,7 @@
 //   key K            key K pressed and released (KeyDown repeat 1, KeyUp)
 //   key K xN         key K held for N key-down messages with repeat counts
 //                    1..N, then released (N from 1 to 1000)
+//   key K xN MS      the same, MS milliseconds (1..1000) apart
 //   char TEXT        each character of TEXT typed, in order, as on a
 //                    desktop keyboard: it enters a field as it is
 //   tap X Y          pointer down and up at screen pixel (X, Y)

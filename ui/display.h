@@ -27,8 +27,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <thread>
+#include <utility>
 
 #include "platform/cstring.h"
 #include "platform/device_context.h"
@@ -103,6 +105,15 @@ public:
     // must not repeat a key tells them from fresh presses by this.
     bool isHeldPress() const { return heldPress_; }
     void setHeldPress(bool held) { heldPress_ = held; }
+
+    // A reload showed `heir` in place of `page`, with the same item focused:
+    // the keys still held on `page` go on to `heir`. The frame that owns
+    // the held keys listens (one listener; an empty one removes it).
+    using HandOverListener = std::function<void(Displayable* page, Displayable* heir)>;
+    void setHandOverListener(HandOverListener listener) { handOver_ = std::move(listener); }
+    void handOverHeldKeys(Displayable* page, Displayable* heir) {
+        if (handOver_) handOver_(page, heir);
+    }
 
     // --- repaints -----------------------------------------------------------
     // Paints the current displayable and shows the frame at once. Asked for
@@ -209,6 +220,7 @@ private:
     bool painting_ = false;
     Displayable* inputTarget_ = nullptr;
     bool heldPress_ = false;
+    HandOverListener handOver_;
     std::unique_ptr<Layer> layer_;
     uint32_t layerGeneration_ = 0;
     int animationTimer_ = 0;

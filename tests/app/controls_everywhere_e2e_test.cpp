@@ -165,6 +165,14 @@ const Fault kFaults[] = {
     // Under a tree node a tap left of the host switch, in the node's indent, focuses it.
     {"beside", "switch in tree"},
     {"beside", "switch in treetab"},
+    // Taps on a control's first drawn row land one row above it in a tab
+    // and under a tree node, and on its last row one row below it in a
+    // tab body ("*" stands for every control).
+    {"first row", "* in tab"},
+    {"first row", "* in tree"},
+    {"first row", "* in treetab"},
+    {"last row", "* in tab1"},
+    {"last row", "* in tab2"},
 };
 
 // A container kind: its page, and the keys that bring its controls on.
@@ -280,7 +288,8 @@ protected:
 
     static bool known(const char* check, const Kind& k) {
         for (const Fault& f : kFaults) {
-            if (std::string(check) == f.check && cell(k) == f.cell) return true;
+            const std::string c = f.cell[0] == '*' ? k.name + std::string(f.cell + 1) : f.cell;
+            if (std::string(check) == f.check && cell(k) == c) return true;
         }
         return false;
     }
@@ -549,8 +558,9 @@ TEST_P(ControlsEverywhereTest, EveryControlWorksInTheContainer) {
         targets[k.name] = t;
     }
 
-    // 2. Taps: at the centre of each control, then (a second run, in the same
-    // states) on blank page beside it. The page is loaded afresh for each.
+    // 2. Taps: at the centre of each control, then (further runs, in the same
+    // states) on blank page beside it and on its first and last drawn rows.
+    // The page is loaded afresh for each.
     auto beside = [&](const std::string& name,
                       const Target& t) -> std::optional<std::pair<int, int>> {
         // A control whose focus look fills its row (the whole width, or from
@@ -576,20 +586,24 @@ TEST_P(ControlsEverywhereTest, EveryControlWorksInTheContainer) {
     // What each tap made the client ask for: the requests after the tap's
     // own load (the page itself and what its showing asks for) are told
     // apart by the second load of a pair that comes after every tap.
-    std::map<std::string, std::pair<int, int>> sent[2];  // kind: hits, code pictures
-    std::map<std::string, bool> shownFocus[2];
-    std::map<std::string, std::pair<int, int>> where[2];
+    enum { kBeside, kCentre, kFirstRow, kLastRow, kTapKinds };
+    const char* const tapShot[] = {"beside-", "tap-", "first-", "last-"};
+    std::map<std::string, std::pair<int, int>> sent[kTapKinds];  // kind: hits, code pictures
+    std::map<std::string, bool> shownFocus[kTapKinds];
+    std::map<std::string, std::pair<int, int>> where[kTapKinds];
     const std::string self = "/" + std::string(place.file);
     // Each tap has a run of its own: one that does not act would leave the
     // page in a state the next tap was not aimed at.
-    for (const int centre : {1, 0}) {
+    for (const int centre : {kCentre, kBeside, kFirstRow, kLastRow}) {
         for (const auto& [tapName, tapTarget] : targets) {
             const std::vector<std::string> batch{tapName};
             std::string taps;
             for (const std::string& name : batch) {
                 const Target& t = targets[name];
                 std::optional<std::pair<int, int>> at = std::pair{t.box.centreX(), t.box.centreY()};
-                if (!centre) at = beside(name, t);
+                if (centre == kBeside) at = beside(name, t);
+                if (centre == kFirstRow) at = std::pair{t.box.centreX(), t.box.y0};
+                if (centre == kLastRow) at = std::pair{t.box.centreX(), t.box.y1 - 1};
                 if (!at) continue;
                 where[centre][name] = *at;
                 taps += taps.empty() ? script(t.downs)
@@ -597,7 +611,7 @@ TEST_P(ControlsEverywhereTest, EveryControlWorksInTheContainer) {
                 taps +=
                     "tap " + std::to_string(at->first) + " " + std::to_string(at->second) + "\n";
                 taps += kReply;
-                taps += shot((centre ? "tap-" : "beside-") + name);
+                taps += shot(tapShot[centre] + name);
             }
             if (taps.empty()) continue;
             server_.clearRequests();
@@ -608,44 +622,46 @@ TEST_P(ControlsEverywhereTest, EveryControlWorksInTheContainer) {
                     hits += r.target.path == self && r.target.param("c") == name + "-" + place.name;
                     codes += r.target.path == picturePath("code");
                 }
-                shownFocus[centre][name] =
-                    where[centre].count(name) &&
-                    shows(load((centre ? "tap-" : "beside-") + name), *kindNamed(name));
+                shownFocus[centre][name] = where[centre].count(name) &&
+                                           shows(load(tapShot[centre] + name), *kindNamed(name));
             }
         }
     }
     for (const auto& [name, t] : targets) {
         const Kind& k = *kindNamed(name);
-        const auto [x, y] = where[1][name];
         const std::string at = " (drawn at " + std::to_string(t.box.x0) + "-" +
                                std::to_string(t.box.x1) + ", " + std::to_string(t.box.y0) + "-" +
                                std::to_string(t.box.y1) + ")";
-        switch (known("tap", k) ? Act::None : k.act) {
-            case Act::Request:
-                EXPECT_EQ(sent[1][name].first, 1) << cell(k) << ": a tap at " << x << "," << y << at
-                                                  << " should send its request once";
-                break;
-            case Act::Focus:
-                EXPECT_TRUE(shownFocus[1][name])
-                    << cell(k) << ": a tap at " << x << "," << y << at << " does not focus it";
-                break;
-            case Act::Refresh: {
-                // Without a blank beside it, the walk's load tells what a
-                // load alone asks for.
-                int onLoad = sent[0][name].second;
-                if (!where[0].count(name)) {
-                    onLoad = static_cast<int>(std::count_if(
-                        loaded.begin(), loaded.end(), [&](const testserver::ReceivedRequest& r) {
-                            return r.target.path == picturePath("code");
-                        }));
+        for (const int tap : {kCentre, kFirstRow, kLastRow}) {
+            if (known(tap == kFirstRow ? "first row" : "last row", k) && tap != kCentre) continue;
+            const auto [x, y] = where[tap][name];
+            const std::string what =
+                cell(k) + ": a tap at " + std::to_string(x) + "," + std::to_string(y) + at;
+            switch (known("tap", k) ? Act::None : k.act) {
+                case Act::Request:
+                    EXPECT_EQ(sent[tap][name].first, 1) << what << " should send its request once";
+                    break;
+                case Act::Focus:
+                    EXPECT_TRUE(shownFocus[tap][name]) << what << " does not focus it";
+                    break;
+                case Act::Refresh: {
+                    // Without a blank beside it, the walk's load tells what a
+                    // load alone asks for.
+                    int onLoad = sent[kBeside][name].second;
+                    if (!where[kBeside].count(name)) {
+                        onLoad = static_cast<int>(
+                            std::count_if(loaded.begin(), loaded.end(),
+                                          [&](const testserver::ReceivedRequest& r) {
+                                              return r.target.path == picturePath("code");
+                                          }));
+                    }
+                    EXPECT_EQ(sent[tap][name].second - onLoad, 1)
+                        << what << " should ask for a new picture";
+                    break;
                 }
-                EXPECT_EQ(sent[1][name].second - onLoad, 1)
-                    << cell(k) << ": a tap at " << x << "," << y << at
-                    << " should ask for a new picture";
-                break;
+                case Act::None:
+                    break;
             }
-            case Act::None:
-                break;
         }
         if (!where[0].count(name) || known("beside", k)) continue;  // no blank beside it
         const auto [bx, by] = where[0][name];
@@ -689,6 +705,40 @@ TEST_P(ControlsEverywhereTest, EveryControlWorksInTheContainer) {
         }
         EXPECT_NE(query.find("fld=258"), std::string::npos)
             << cell(field) << ": its form sent " << query;
+    }
+
+    // 4. Held keys act on the field as on a plain page: a held digit in a
+    // new field and in "abc" is one digit, a held Delete empties it (the
+    // field, once left, looks as typed: "5", or as never typed in), and a
+    // held DOWN goes on as far as as many DOWNs.
+    keys = script(reachedField) + "char 5\nkey down\n" + shot("typed-5");
+    ASSERT_EQ(run(keys), 0) << err_;
+    struct Held {
+        const char* name;
+        const char* keys;
+        std::string looksLike;
+    };
+    const Held held[] = {
+        {"digit", "key 53 x20\nkey down\n", "typed-5"},
+        {"abc", "key hash\nkey 53 x5\nkey down\n", "typed-5"},
+        {"delete", "char 258\nkey clear x15 40\nkey down\n",
+         "d" + std::to_string(reachedField + 1)},
+        {"down", "key down x5\n", "d" + std::to_string(reachedField + 5)},
+    };
+    for (const Held& h : held) {
+        ASSERT_EQ(run(script(reachedField) + h.keys + shot(std::string("held-") + h.name)), 0)
+            << err_;
+        const Shot got = load(std::string("held-") + h.name), want = load(h.looksLike);
+        if (std::string(h.name) == "down") {
+            EXPECT_EQ(focused(got), focused(want)) << cell(field) << ": a held DOWN from it";
+            continue;
+        }
+        int differ = 0;
+        for (int y = box->y0; y < box->y1; ++y) {
+            for (int x = box->x0; x < box->x1; ++x) differ += got.at(x, y) != want.at(x, y);
+        }
+        EXPECT_EQ(differ, 0) << cell(field) << ": a held " << h.name << " ("
+                             << shotPath(std::string("held-") + h.name) << ")";
     }
 }
 

@@ -89,7 +89,7 @@ TEST_F(FormEndToEndTest, APageFilledInByKeysSendsExactlyItsFields) {
     // The name on the phone's keys: '#' twice is the "Abc" mode; "22" is a
     // capital B, the pause commits it, "9" a small w; then the soft
     // keyboard's "5". (The keyboard opens under the focused field at the
-    // right edge; a tap lands two pixels lower on the screen.)
+    // right edge.)
     script += "key down\nkey hash\nkey hash\nkey 50\nkey 50\n";
     script += kCommit;
     script += "key 57\n";

@@ -1,6 +1,6 @@
 // The main frame between the UI loop and the screens: which keys pass, the
-// held-key pattern, characters as typed characters, pen positions two
-// pixels lower, the exit question and the shut-down, and rotation.
+// held-key pattern and held keys over a reload, characters as typed
+// characters, pen positions where they are, the exit question and the shut-down, and rotation.
 #include "app/main_frame.h"
 
 #include <gtest/gtest.h>
@@ -14,10 +14,13 @@
 
 #include "app/page_controller.h"
 #include "items/text_field.h"
+#include "platform/files.h"
 #include "platform/message_box.h"
+#include "tests/app/controller_fixture.h"
 #include "tests/support/headless_harness.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
+#include "ui/child_list.h"
 #include "ui/client_context.h"
 #include "ui/display.h"
 #include "ui/displayable.h"
@@ -248,9 +251,80 @@ TEST_F(MainFrameTest, AHeldDigitAfterRolledKeysIsOneDigit) {
     }
 }
 
-TEST_F(MainFrameTest, PenPositionsArriveTwoPixelsLower) {
+// Regression: every pen position went on two pixels lower, so a tap on a
+// control's last rows acted on the one below it.
+TEST_F(MainFrameTest, PenPositionsArriveWherePointed) {
     EXPECT_EQ(feed({PointerDown{10, 20}, PointerMove{11, 25}, PointerUp{12, 30}}),
-              (Calls{"pen-down 10 22", "pen-move 11 27", "pen-up 12 32"}));
+              (Calls{"pen-down 10 20", "pen-move 11 25", "pen-up 12 30"}));
+}
+
+// A page that reloads itself between a key's press and its release.
+class MainFrameReloadTest : public test::ControllerFixture<> {
+protected:
+    void write(const char* button) {
+        writeFileAtomic(scratch_.path() / "p.zqml",
+                        std::string("<zqml><body><edit id=\"memo\" name=\"memo\"/>"
+                                    "<edit id=\"qty\" name=\"qty\"/><button id=\"") +
+                            button + "\" caption=\"Go\" onclick=\"fw(file://done.zqml)\"/>" +
+                            "</body></zqml>");
+    }
+    // The page shown, its focused item and, for a field, its input mode.
+    std::string state() const {
+        std::string out = shownUrl();
+        Screen* screen = controller_->currentScreen();
+        Item* leaf = screen ? screen->getFocusedItem() : nullptr;
+        while (auto* list = dynamic_cast<ChildList*>(leaf)) {
+            if (!list->getFocusedItem()) break;
+            leaf = list->getFocusedItem();
+        }
+        if (leaf) out.append(" ").append(leaf->getId().toUtf8());
+        if (auto* field = dynamic_cast<TextField*>(leaf)) {
+            out.append(" mode ").append(std::to_string(field->getInputMode()));
+        }
+        return out;
+    }
+    MainFrame frame_{*display_};
+};
+
+// Regression: a key pressed before a reload replaced the page and released
+// after it was lost: a '#' tap changed no mode, Return on a button did
+// nothing, and a held DOWN stopped at the reload.
+TEST_F(MainFrameReloadTest, AKeyHeldOverAReloadGoesOnToTheSameItem) {
+    struct Case {
+        const char* name;
+        int downs;  // to the focused item
+        std::vector<InputEvent> before, after;
+        const char* buttonThen;  // the button's id on the reloaded page
+        std::string state;
+    };
+    const Case cases[] = {
+        {"HashTap",
+         1,
+         {KeyDown{kKeyHash, 1}},
+         {KeyUp{kKeyHash}},
+         "go",
+         "file://p.zqml memo mode 0"},
+        {"ReturnOnAButton", 3, {KeyDown{13, 1}}, {KeyUp{13}}, "go", "file://done.zqml"},
+        {"HeldDown", 1, {KeyDown{40, 1}}, {KeyDown{40, 2}, KeyUp{40}}, "go", "file://p.zqml go"},
+        // Another item in its place: the release is not its.
+        {"AnotherButton", 3, {KeyDown{13, 1}}, {KeyUp{13}}, "stop", "file://p.zqml"},
+    };
+    writeFileAtomic(scratch_.path() / "done.zqml", "<zqml><body><text>done</text></body></zqml>");
+    for (const Case& c : cases) {
+        write("go");
+        controller_->openUrl({.url = CString(u"file://p.zqml"), .showLoading = false});
+        for (int i = 0; i < c.downs; ++i) {
+            frame_.onInput(KeyDown{40, 1});
+            frame_.onInput(KeyUp{40});
+        }
+        for (const InputEvent& event : c.before) frame_.onInput(event);
+        write(c.buttonThen);
+        const int shown = controller_->currentScreenId();
+        controller_->onAction(CString(u"refresh()"));
+        ASSERT_NE(controller_->currentScreenId(), shown) << c.name;
+        for (const InputEvent& event : c.after) frame_.onInput(event);
+        EXPECT_EQ(state(), c.state) << c.name;
+    }
 }
 
 TEST_F(MainFrameTest, ExitCommandAsksOnceUntilAnotherCommand) {

@@ -54,6 +54,8 @@ TEST(KeyScript, CommandsBecomeSteps) {
         {"key 40", {"key-down 40 r1", "key-up 40"}},
         {"key down x3", {"key-down 40 r1", "key-down 40 r2", "key-down 40 r3", "key-up 40"}},
         {"key -8", {"key-down -8 r1", "key-up -8"}},
+        {"key clear x3 40",
+         {"key-down -8 r1", "wait 40", "key-down -8 r2", "wait 40", "key-down -8 r3", "key-up -8"}},
         {"key soft1\nkey f2\nkey fire\nkey star\nkey hash",
          {"key-down 112 r1", "key-up 112", "key-down 113 r1", "key-up 113", "key-down 13 r1",
           "key-up 13", "key-down 42 r1", "key-up 42", "key-down 35 r1", "key-up 35"}},
@@ -98,11 +100,12 @@ TEST(KeyScript, BadLinesAreReportedWithTheirNumbersAndTheRestStillRuns) {
         "idle\n"
         "idle 600001\n"
         "idle 5 6\n"
+        "key 40 x2 0\n"
         "key 13\n");
     std::vector<int> lines;
     for (const ScriptError& e : script.errors) lines.push_back(e.line);
     EXPECT_EQ(lines,
-              (std::vector<int>{2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18}));
+              (std::vector<int>{2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19}));
     EXPECT_EQ(describeSteps(script), (std::vector<std::string>{"key-down 40 r1", "key-up 40",
                                                                "key-down 13 r1", "key-up 13"}));
     EXPECT_EQ(formatScriptError("s.keys", script.errors[0]), "s.keys:2: unknown command 'bogus'");
