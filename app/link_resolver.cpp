@@ -8,6 +8,7 @@
 #include "app/settings_store.h"
 #include "core/string_utils.h"
 #include "core/zq_exception.h"
+#include "net/http_socket.h"
 
 namespace zq {
 
@@ -222,8 +223,7 @@ CString urlDirectory(const CString& url) {
 }
 
 void splitHttpHostPort(const CString& url, CString& host, CString& port, CString& path) {
-    CString text = url;
-    text.replace(CString(u"http://"), CString());
+    const CString text = withoutHttpScheme(url);
     const int slash = text.find(u'/');
     const int colon = text.find(u':');
     path = slash < 0 ? CString() : text.mid(slash);

@@ -112,7 +112,9 @@ std::optional<CString> buildTableRowLink(const CString& argument, const SimpleTa
         if (key.isEmpty()) continue;
         const CString value = model.getValueAt(i, row);
         rowText += key + u':' + value + u';';
-        params += key + u'=' + value + u'&';
+        // Encoded as every other road sends a value: a cell's '&', '#' or
+        // '$' must not end the pair, the link or the block.
+        params += urlEncode(key) + u'=' + urlEncode(value) + u'&';
         anyValue = anyValue || !value.isEmpty();
     }
     if (!anyValue) return std::nullopt;

@@ -53,6 +53,8 @@ TextField::TextField(const CString& label, const CString& value, int maxSize, ui
     setConstraints(constraints);
     showModeIndicator_ = !readOnly_;
     setString(value);
+    // Unchanged until edited: a field never focused still holds the page's value.
+    valueAtFocus_ = this->value();
 }
 
 TextField::~TextField() { stopAnimation(); }

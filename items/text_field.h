@@ -197,7 +197,8 @@ public:
     const CString& getMaxValue() const { return maxValue_; }
     void setLabelLength(int length) { labelLength_ = length; }
     int getLabelLength() const { return labelLength_; }
-    // The value when the field last gained the focus.
+    // The value when the field last gained the focus; the page's value
+    // until it first does.
     CString getValueAtFocus() const override { return valueAtFocus_; }
 
     // --- state, for the screen and tests ----------------------------------------------

@@ -82,23 +82,30 @@ bool equalsAsciiName(std::u16string_view a, std::u16string_view lowerName) {
     return true;
 }
 
-// Which names the head of a tag (the units after its "<") mentions: "by"
-// or "body" anywhere in it marks the body, "tx" or "text" a text element.
-// One walk instead of four searches; it runs for every tag of a page.
+// Which names the head of a tag (the units after its "<") mentions, in
+// any case, as the builders read them: "by" or "body" anywhere in it marks
+// the body, "tx" or "text" a text element. One walk instead of four
+// searches; it runs for every tag of a page.
 struct HeadNames {
     bool body = false;
     bool text = false;
 };
 
+// Setting bit 5 folds exactly "B", "Y", "O", "D", "T", "X" and "E" onto their
+// lower-case letters: no other unit lands on one of those.
+constexpr char16_t kCaseBit = 0x20;
+char16_t folded(char16_t ch) { return ch | kCaseBit; }
+
 // Looks at the name that could start at h[i] (i + 1 < n).
 void lookAtHead(const char16_t* h, size_t n, size_t i, HeadNames& names) {
-    const char16_t c = h[i];
-    const char16_t next = h[i + 1];
+    const char16_t c = folded(h[i]);
+    const char16_t next = folded(h[i + 1]);
+    auto at = [h](size_t k) { return folded(h[k]); };
     if (c == u'b') {
-        if (next == u'y' || (i + 3 < n && next == u'o' && h[i + 2] == u'd' && h[i + 3] == u'y'))
+        if (next == u'y' || (i + 3 < n && next == u'o' && at(i + 2) == u'd' && at(i + 3) == u'y'))
             names.body = true;
     } else if (c == u't') {
-        if (next == u'x' || (i + 3 < n && next == u'e' && h[i + 2] == u'x' && h[i + 3] == u't'))
+        if (next == u'x' || (i + 3 < n && next == u'e' && at(i + 2) == u'x' && at(i + 3) == u't'))
             names.text = true;
     }
 }
@@ -115,8 +122,11 @@ HeadNames headNames(std::u16string_view text, size_t at) {
     if (n == 7 && at + 9 <= text.size()) {
         // Only a "b" before "y" or "o", or a "t" before "x" or "e", can
         // start a name: "td", "tr" and "th" are passed over here.
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h));
-        const __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + 1));
+        const __m128i caseBit = _mm_set1_epi16(static_cast<short>(kCaseBit));
+        const __m128i block =
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h)), caseBit);
+        const __m128i after =
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h + 1)), caseBit);
         auto is = [](__m128i units, char16_t ch) {
             return _mm_cmpeq_epi16(units, _mm_set1_epi16(static_cast<short>(ch)));
         };

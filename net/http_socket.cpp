@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/string_utils.h"
+
 namespace zq {
 
 namespace {
@@ -35,9 +37,14 @@ bool breaksHead(std::string_view text) {
 
 // --- request ---------------------------------------------------------------------
 
+CString withoutHttpScheme(const CString& url) {
+    // Only the scheme: a link in the query goes on to the server as written.
+    constexpr std::u16string_view kScheme = u"http://";
+    return startsWithNoCase(url.view(), kScheme) ? url.mid(static_cast<int>(kScheme.size())) : url;
+}
+
 void splitHttpUrl(const CString& url, CString& host, CString& port, CString& path) {
-    std::u16string text = url.str();
-    for (size_t at; (at = text.find(u"http://")) != std::u16string::npos;) text.erase(at, 7);
+    const std::u16string text = withoutHttpScheme(url).str();
     const size_t slash = text.find(u'/');
     const size_t colon = text.find(u':');
     const bool hasColon =
@@ -56,8 +63,7 @@ void splitHttpTarget(const CString& url, CString& host, CString& port, CString& 
     splitHttpUrl(url, host, port, path);
     if (!host.isEmpty() || !port.isEmpty()) return;
     // "http://h/p": the host runs up to the path.
-    CString bare = url;
-    bare.replace(CString(u"http://"), CString());
+    const CString bare = withoutHttpScheme(url);
     const int slash = bare.find(u'/');
     host = slash < 0 ? bare : bare.left(slash);
 }

@@ -60,7 +60,9 @@ inline constexpr char kHttpUserAgent[] =
     "Lurin/5.1.65/WAP1.2 Profile/MIDP2.0 Configuration/CLDC1.0 Mozilla/4.0 (compatible; "
     "MSIE 4.01; Windows CE; PPC; 240x320)";
 
-// Splits "http://host:port/path?query": every "http://" is removed; host is
+// `url` without its leading "http://" (any case); the rest as it stands.
+CString withoutHttpScheme(const CString& url);
+// Splits "http://host:port/path?query": the leading "http://" is removed; host is
 // the text before the first ':', port the text between it and the first
 // '/', path the rest from that '/'. With no '/', port is everything after
 // the ':' and path is empty. A ':' that only appears after the first '/'

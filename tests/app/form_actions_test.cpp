@@ -137,7 +137,9 @@ protected:
 };
 
 TEST_F(FormActions, SubmitOpensTheLinkOrRunsTheActions) {
-    write("act.zqml", "<zqml><body><form id='f' action='bk(1)'/></body></zqml>");
+    write("act.zqml",
+          "<zqml><body><form id='f' action='bk(1)'/>"
+          "<form id='g' action='FW(file://done.zqml)|bk(1)'/></body></zqml>");
     open("form.zqml");
     field(InputKind::TextField, "a", "a", "1", "login");
     field(InputKind::ChoiceGroup, "g", "g", "1,3", "login");
@@ -154,6 +156,11 @@ TEST_F(FormActions, SubmitOpensTheLinkOrRunsTheActions) {
     field(InputKind::TextField, "a", "a", "1", "f");
     run("submit(f)");  // "bk(1)?a=1" runs as an action
     EXPECT_EQ(controller_->currentEntry()->url.toUtf8(), "file://form.zqml");
+    // The pairs go into the link the action opens, inside its parentheses.
+    open("act.zqml");
+    field(InputKind::TextField, "c", "code", "600321", "g");
+    run("st(g)");
+    EXPECT_EQ(lastUrl(), "file://done.zqml?code=600321");
 }
 
 TEST_F(FormActions, StockSubmitSendsTheLastFormAndSetsTheUser) {

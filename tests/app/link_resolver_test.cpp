@@ -158,6 +158,7 @@ TEST(LinkResolver, SplitsHostAndPort) {
         {"http://h", "h", "80", ""},
         {"h:81", "h", "81", ""},
         {"http://h/a:b", "h", "80", "/a:b"},
+        {"HTTP://h/p?u=http://x:1/y", "h", "80", "/p?u=http://x:1/y"},
     };
     for (const auto& c : cases) {
         CString host;

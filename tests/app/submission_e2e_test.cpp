@@ -13,6 +13,7 @@
 
 #include "app/auto_refresh.h"
 #include "app/page_requests.h"
+#include "items/text_field.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "tests/app/controller_fixture.h"
@@ -32,7 +33,9 @@ class SubmissionTest : public test::ControllerFixture<> {
 protected:
     void SetUp() override {
         server_.writePage("form.zqml",
-                          "<zqml><body><form id=\"f\" action=\"/done.zqml\">"
+                          "<zqml><body><form id=\"g\" action=\"forward(/done.zqml)\">"
+                          "<edit id=\"c\" name=\"c\" value=\"600321\"/></form>"
+                          "<form id=\"f\" action=\"/done.zqml\">"
                           "<edit id=\"code\" name=\"code\" value=\"600000\"/>"
                           "<edit id=\"qty\" name=\"qty\" value=\"100\"/>"
                           "</form></body></zqml>");
@@ -50,10 +53,12 @@ protected:
         clearMessageBoxLog();
         controller_->session()->setReplyWaitMs(waitMs);
     }
-    // Runs `action` as an item event of the code field, as a page runs it.
+    // Runs `action` as an item event of the code field, as a page runs it,
+    // once a new code was typed in it ("sm" sends only what changed).
     void runFromField(const std::string& action) {
         Item* source = controller_->getItemByName(u"code");
         ASSERT_NE(source, nullptr);
+        if (auto* field = dynamic_cast<TextField*>(source)) field->setString(u"600001");
         controller_->onEvent(std::make_unique<Event>(CString::fromUtf8(action), source));
     }
     int requestsFor(const std::string& path) const {
@@ -84,6 +89,7 @@ struct Kind {
 const Kind kKinds[] = {
     {"page link", "forward(/done.zqml)", false},
     {"submit", "st(f)", true},
+    {"submit to an action", "st(g)", true},
     {"stock submit", "ss(code,/done.zqml)", true},
     {"special submit", "sm(/done.zqml)", true},
     {"confirmed action", "cf(Buy?,forward(/done.zqml),back(1))", true},

@@ -24,7 +24,7 @@ namespace {
 
 SimpleTableModel quoteModel() {
     return SimpleTableModel(makeTableRows<CString>({{u"600001", u"A", u"1"},
-                                                    {u"600002", u"B", u"2"},
+                                                    {u"600002", u"A&B #1", u"2"},
                                                     {u"600000", u"X", u"3"},
                                                     {u"", u"", u"4"}}),
                             nullptr, std::nullopt, std::nullopt);
@@ -45,6 +45,9 @@ TEST(TableRowLink, WireFormIsKeptExactly) {
          u"code=600000&name=X&num=2&$"},
         {u"d.zqml?a=1", 0,
          u"d.zqml?a=1&row=code%3A600001%3Bname%3AA%3Bnum%3A0%3Bcode=600001&name=A&num=0&$"},
+        {u"d.zqml", 1,
+         u"d.zqml?row=code%3A600002%3Bname%3AA%26B+%231%3Bnum%3A1%3B"
+         u"code=600002&name=A%26B+%231&num=1&$"},
     };
     for (const Case& c : cases) {
         std::optional<CString> link = buildTableRowLink(CString(c.argument), model, c.row);

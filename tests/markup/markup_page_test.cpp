@@ -212,6 +212,8 @@ TEST(MarkupPagePrepassTest, WrapsLooseBodyText) {
         // Regression: a sheet inside the body was wrapped as page text.
         {"<zqml><body><style>\na{fc:red}\nb{fc:blue}\n</style>x</body></zqml>",
          "<zqml><body><style>\na{fc:red}\nb{fc:blue}\n</style><text>x</text></body></zqml>"},
+        {"<ZQML><BODY>Hi</BODY></ZQML>", "<ZQML><BODY><text>Hi</text></BODY></ZQML>"},
+        {"<zqml><By>Hi</By></zqml>", "<zqml><By><text>Hi</text></By></zqml>"},
         {"<zqml><body><SY >e{fc:red}</sy >x</body></zqml>",
          "<zqml><body><SY >e{fc:red}</sy ><text>x</text></body></zqml>"},
         // An empty or unclosed style element holds no sheet.
@@ -235,6 +237,8 @@ TEST(MarkupPagePrepassTest, MovesInlineTagsOutOfTextElements) {
          "<zqml><body><text>Go</text><a href='x'>there</a></body></zqml>"},
         {"<zqml><body><tx><a href='1'>one</a><a href='2'>two</a></tx></body></zqml>",
          "<zqml><body><a href='1'>one</a><a href='2'>two</a></body></zqml>"},
+        {"<zqml><body><TEXT>Go <A href='x'>there</A></TEXT></body></zqml>",
+         "<zqml><body><TEXT>Go</TEXT><A href='x'>there</a></body></zqml>"},
         {"<zqml><body><text>a<br/>b</text></body></zqml>",
          "<zqml><body><text>a</text><br/><text>b</text></body></zqml>"},
         // The run in front of a rewritten element is wrapped too.

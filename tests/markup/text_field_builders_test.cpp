@@ -53,6 +53,7 @@ TEST_F(EditBuilderTest, ReadsItsAttributes) {
     EXPECT_EQ(field->getId(), CString(u"q1"));
     EXPECT_EQ(field->getLabel(), CString(u"Qty"));
     EXPECT_EQ(field->getValue(), CString(u"12"));
+    EXPECT_EQ(field->getValueAtFocus(), CString(u"12"));  // unchanged until edited
     EXPECT_EQ(field->getMaxSize(), 6);
     EXPECT_EQ(field->getConstraints(), 0x10002u);
     EXPECT_EQ(field->getRuleText(), CString(u"nonull(need)"));

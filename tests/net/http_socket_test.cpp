@@ -75,7 +75,8 @@ TEST(HttpUrl, SplitsHostPortAndPath) {
         {"http://10.1.2.3:80", "10.1.2.3", "80", ""},
         {"host:81/x:y", "host", "81", "/x:y"},
         {"http://nohost/page", "", "", "/page"},
-        {"http://http://h:1/a", "h", "1", "/a"},
+        {"http://http://h:1/a", "http", "", "//h:1/a"},
+        {"HTTP://h:1/p?u=http://x/y", "h", "1", "/p?u=http://x/y"},
         {"", "", "", ""},
     };
     for (const Case& c : cases) {
@@ -99,6 +100,7 @@ TEST(HttpUrl, ATargetWithoutAPortKeepsItsHost) {
         {"http://img.example.cn/a/b.png", "img.example.cn", "", "/a/b.png"},
         {"http://img.example.cn", "img.example.cn", "", ""},
         {"http://h:81/x:y", "h", "81", "/x:y"},
+        {"http://h/p?u=http://x/y", "h", "", "/p?u=http://x/y"},
     };
     for (const Case& c : cases) {
         CString host, port, path;
