@@ -11,11 +11,8 @@
 // the user is part way through typing in a field. At zero the page is
 // opened again in its place, unless a submission opened it.
 //
-// The reloaded page takes over what the user did on the one it replaces:
-// the values of form fields the user changed since the page was shown, the
-// focused item (a table's focused row, a text field's input mode and caret,
-// the tab pages and tree nodes it sits in) and the scroll offset, where the
-// new page has them. A changed value goes only to the same field of the same
+// The reloaded page takes over what the user did on the one it replaces
+// (app/reload_keeping.h). A changed value goes only to the same field of the same
 // form; a reply whose page has no sure field for one is not shown until the
 // user sends, undoes or leaves it, for a value in the wrong field is worse
 // than a page kept a while.
@@ -29,6 +26,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/reload_keeping.h"
 #include "net/request_session.h"
 #include "platform/cstring.h"
 #include "platform/ui_executor.h"
@@ -38,54 +36,6 @@ namespace zq {
 class PageController;
 class Screen;
 struct PageEntry;
-
-// The values of a page's form fields, form by form and field by field.
-std::vector<CString> formFieldValues(PageEntry& entry);
-
-// What the user did on a page, for the page that reloads it.
-struct KeptPage {
-    // A field is known by its form (id, name, action and its place among
-    // the page's forms of those three) and its name within that form.
-    struct Field {
-        CString formId;
-        CString formName;
-        CString formAction;
-        int formOrdinal = 0;
-        CString name;
-        CString value;
-        // Its name is empty or not unique in its form: no field of another
-        // page is surely the same.
-        bool ambiguous = false;
-    };
-    // The fields whose value the user changed since the page was shown.
-    std::vector<Field> changed;
-    // Child indexes from the content down to the focused item; empty: none.
-    std::vector<int> focusPath;
-    // What tells the focused item from others: its id, else a link's
-    // address and action; empty when only its place does.
-    CString focusKey;
-    // A focused table's row, -1 when the focus is not inside a table.
-    int tableRow = -1;
-    // A focused text field's input mode and caret, -1 for other items.
-    int inputMode = -1;
-    int caret = -1;
-    // The soft keyboard was up: one the user closed stays closed.
-    bool keyboardShown = false;
-    int scrollOffset = 0;
-    // The chosen page of each tab met going through the shown items in
-    // order, and of a tabbed screen (-1: not one).
-    std::vector<int> tabs;
-    int screenTab = -1;
-
-    static KeptPage of(PageEntry& entry);
-    // Every changed value has its own field on `entry`'s page: nothing the
-    // user typed would be lost or land in another field.
-    bool carriesInto(PageEntry& entry) const;
-    // Puts it back on `entry`'s page: the values before the page is shown,
-    // the focus and the scroll offset once it is.
-    void restoreValues(PageEntry& entry) const;
-    void restoreView(Screen& screen) const;
-};
 
 // The seconds of a "refresh" argument: blanks, an optional sign and at
 // least one digit, saturating at the int32 range; nullopt for anything else.
