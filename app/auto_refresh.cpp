@@ -66,6 +66,17 @@ CString withoutPageParams(const CString& url) {
     }
 }
 
+CString reloadAddress(const PageEntry& entry) {
+    // The entry keeps the URL as it was sent; the reload gets new numbers.
+    const CString url = withoutPageParams(entry.url);
+    const bool namesItself = entry.page && !entry.page->redirect().isEmpty();
+    if (!entry.submitted || namesItself) return url;
+    // What the user sent is in the query: the client never sends it again
+    // by itself.
+    const int query = url.find(u'?');
+    return query < 0 ? url : url.left(query);
+}
+
 int refreshMode(const CString& refreshType, const CString& rememberedMode) {
     const bool modeTwo = rememberedMode.equalsNoCase(CString(u"2"));
     if (refreshType.equalsNoCase(CString(u"2"))) return 0;
@@ -81,12 +92,8 @@ std::optional<KeptPage> AutoRefresh::keepForReload(const CancelFlag& flag) const
     return KeptPage::of(*entry);
 }
 
-bool AutoRefresh::waitsForUser(const CancelFlag& flag, PageEntry& entry) const {
-    if (!isReload(flag)) return false;
-    if (editing()) return true;
-    // A value put into the wrong field is worse than a page kept a while.
-    PageEntry* shown = controller_.currentEntry();
-    return shown && shown->screenId == reloadScreenId_ && !KeptPage::of(*shown).carriesInto(entry);
+bool AutoRefresh::waitsForUser(const CancelFlag& flag, PageEntry& /*entry*/) const {
+    return isReload(flag) && editing();
 }
 
 // --- countdowns ---------------------------------------------------------------------------
@@ -96,7 +103,8 @@ void AutoRefresh::start(int32_t seconds) {
     if (screenId < 0) return;
     // A countdown of nothing still waits for the next round, so an onload
     // "refresh(0)" never reloads inside the load that ran it.
-    arm(Countdown{screenId, std::max<int64_t>(seconds, 0), seconds > 0}, seconds > 0 ? kTickMs : 1);
+    const int64_t count = std::max<int64_t>(seconds, 0);
+    arm(Countdown{screenId, count, count, seconds > 0}, seconds > 0 ? kTickMs : 1);
 }
 
 void AutoRefresh::arm(Countdown countdown, uint32_t intervalMs) {
@@ -164,8 +172,14 @@ void AutoRefresh::tick(UiTimerId id) {
     const int screenId = countdown.screenId;
     // One due at once counts toward the loader's chain of unprompted openings.
     const bool atOnce = !countdown.slow;
-    countdowns_.erase(found);
-    stopUiTimer(id);
+    if (atOnce) {
+        countdowns_.erase(found);
+        stopUiTimer(id);
+    } else {
+        // It counts again: the reloaded page ends it, and a reload that
+        // failed leaves the page shown, to be reloaded as it asked.
+        countdown.remaining = countdown.seconds;
+    }
     std::optional<PageLoader::UnpromptedScope> unprompted;
     if (atOnce) unprompted.emplace(controller_.pageLoader());
     reload(screenId);
@@ -173,18 +187,14 @@ void AutoRefresh::tick(UiTimerId id) {
 
 void AutoRefresh::reload(int screenId) {
     PageEntry* entry = controller_.currentEntry();
-    if (!entry || entry->screenId != screenId || entry->url.isEmpty() || entry->submitted) return;
+    if (!entry || entry->screenId != screenId || entry->url.isEmpty()) return;
     lastRefresh_ = tickCount();
     sendReload(*entry);
 }
 
 void AutoRefresh::sendReload(const PageEntry& entry) {
-    // A result page's address sends the order again: the client never
-    // places one by itself.
-    if (entry.submitted) return;
     const int screenId = entry.screenId;
-    // The entry keeps the URL as it was sent; the reload gets new numbers.
-    const CString url = withoutPageParams(entry.url);
+    const CString url = reloadAddress(entry);
     reloading_ = true;
     reloadScreenId_ = screenId;
     const int reloadId = controller_.openUrl(

@@ -1,6 +1,7 @@
 #include "app/reload_keeping.h"
 
 #include <algorithm>
+#include <map>
 #include <vector>
 
 #include "app/page_history.h"
@@ -33,49 +34,42 @@ std::vector<Inputable*> formFields(PageEntry& entry) {
     return fields;
 }
 
-bool sameForm(const FormSubmission& a, const FormSubmission& b) {
-    return a.id() == b.id() && a.name() == b.name() && a.action() == b.action();
+// What a form is known by across a reload: its id, else its name, else
+// nothing but its place. Never its action, whose query may change per load.
+CString formKey(const FormSubmission& form) {
+    if (!form.id().isEmpty()) return CString(u"id:") + form.id();
+    if (!form.name().isEmpty()) return CString(u"name:") + form.name();
+    return CString();
 }
 
-// Calls `visit(form, ordinal, field, nameCount)` for each field of each of
-// the page's forms, in formFieldValues order.
+// Calls `visit(formKey, formRank, field, nameRank)` for each field of each
+// of the page's forms, in formFieldValues order: a form's rank among the
+// forms of its key, a field's among the fields of its name in its form.
 template <typename Visit>
 void eachField(PageEntry& entry, Visit visit) {
     if (!entry.page) return;
-    const auto& forms = pageForms(*entry.page);
-    for (size_t f = 0; f < forms.size(); ++f) {
-        const FormSubmission& form = *forms[f];
-        int ordinal = 0;
-        for (size_t before = 0; before < f; ++before) ordinal += sameForm(*forms[before], form);
-        for (Item* item : form.fields()) {
+    std::map<CString, int> formsOfKey;
+    for (const auto& form : pageForms(*entry.page)) {
+        const CString key = formKey(*form);
+        const int formRank = formsOfKey[key]++;
+        std::map<CString, int> fieldsOfName;
+        for (Item* item : form->fields()) {
             auto* field = dynamic_cast<Inputable*>(item);
-            int count = 0;
-            if (field) {
-                for (Item* other : form.fields()) {
-                    auto* input = dynamic_cast<Inputable*>(other);
-                    count += input && input->getName() == field->getName();
-                }
-            }
-            visit(form, ordinal, field, count);
+            visit(key, formRank, field, field ? fieldsOfName[field->getName()]++ : 0);
         }
     }
 }
 
-// The one field of `entry`'s page that is `kept`; null when there is none
-// or more than one.
+// The field of `entry`'s page that is `kept`; null when the page has none.
 Inputable* sameField(PageEntry& entry, const KeptPage::Field& kept) {
     Inputable* found = nullptr;
-    int matches = 0;
-    eachField(entry, [&](const FormSubmission& form, int ordinal, Inputable* field, int count) {
-        if (!field || ordinal != kept.formOrdinal || form.id() != kept.formId ||
-            form.name() != kept.formName || form.action() != kept.formAction ||
-            field->getName() != kept.name) {
-            return;
+    eachField(entry, [&](const CString& key, int formRank, Inputable* field, int nameRank) {
+        if (!found && field && key == kept.formKey && formRank == kept.formRank &&
+            nameRank == kept.nameRank && field->getName() == kept.name) {
+            found = field;
         }
-        ++matches;
-        if (count == 1) found = field;
     });
-    return matches == 1 ? found : nullptr;
+    return found;
 }
 
 // Puts `value` into `field` so that the field sends what it sent on the
@@ -158,6 +152,14 @@ void eachTab(ChildList& list, Visit visit) {
     }
 }
 
+// The keys go where the focus shows: from the tab bar to the page's item.
+void giveKeysToPage(TabbedForm& form) {
+    Container* page = form.getPage(form.getSelectedTab());
+    if (form.isTabBarFocused() && page && page->getFocusedIndex() >= 0) {
+        form.focusPageItem(page->getFocusedIndex());
+    }
+}
+
 }  // namespace
 
 Item* focusedLeaf(const Screen& screen) {
@@ -182,21 +184,20 @@ std::vector<CString> formFieldValues(PageEntry& entry) {
 KeptPage KeptPage::of(PageEntry& entry) {
     KeptPage kept;
     size_t i = 0;
-    eachField(entry, [&](const FormSubmission& form, int ordinal, Inputable* field, int count) {
+    eachField(entry, [&](const CString& key, int formRank, Inputable* field, int nameRank) {
         const size_t index = i++;
         if (!field) return;
         const CString value = field->getValue();
         const bool shown = entry.shownValues && index < entry.shownValues->size();
         if (shown && (*entry.shownValues)[index] == value) return;
-        const CString name = field->getName();
-        kept.changed.push_back({form.id(), form.name(), form.action(), ordinal, name, value,
-                                name.isEmpty() || count != 1});
+        kept.changed.push_back({key, formRank, field->getName(), nameRank, value});
     });
     Screen* screen = entry.screen.get();
     if (!screen) return kept;
     kept.scrollOffset = screen->getScrollOffset();
     if (const auto* tabbed = dynamic_cast<const TabbedForm*>(screen)) {
         kept.screenTab = tabbed->getSelectedTab();
+        kept.tabBarKeys = tabbed->isTabBarFocused();
     }
     if (ChildList* content = screen->getContent()) {
         eachTab(*content, [&](TabItem& tab) { kept.tabs.push_back(tab.getSelectedTab()); });
@@ -224,15 +225,10 @@ KeptPage KeptPage::of(PageEntry& entry) {
     return kept;
 }
 
-bool KeptPage::carriesInto(PageEntry& entry) const {
-    return std::all_of(changed.begin(), changed.end(), [&](const Field& field) {
-        return !field.ambiguous && sameField(entry, field);
-    });
-}
-
 void KeptPage::restoreValues(PageEntry& entry) const {
     for (const Field& field : changed) {
-        Inputable* target = field.ambiguous ? nullptr : sameField(entry, field);
+        // A field the new page does not have was taken away by its server.
+        Inputable* target = sameField(entry, field);
         if (target && target->getValue() != field.value) carryValue(*target, field.value);
     }
 }
@@ -268,7 +264,8 @@ void KeptPage::restoreView(Screen& screen) const {
         tableRow >= static_cast<FixTableItem*>(target)->rowCount()) {
         target = nullptr;
     }
-    if (target && !focusPath.empty() && target->isInteractive()) {
+    // Where the tab bar had the keys, nothing on the page is focused.
+    if (target && !focusPath.empty() && target->isInteractive() && !tabBarKeys) {
         std::vector<Item*> chain;
         for (Item* item = target; item && item != content; item = item->getParent()) {
             chain.insert(chain.begin(), item);
@@ -292,6 +289,7 @@ void KeptPage::restoreView(Screen& screen) const {
             if (!parent) break;
             parent->focusChild(parent->indexOfChild(item), item, kGameDown);
         }
+        if (tabbed && target->isFocused()) giveKeysToPage(*tabbed);
         if (tableRow >= 0 && target->isFixTableItem() && target->isFocused()) {
             static_cast<FixTableItem*>(target)->setFocusedRow(tableRow);
         }

@@ -21,18 +21,16 @@ std::vector<CString> formFieldValues(PageEntry& entry);
 
 // What the user did on a page, for the page that reloads it.
 struct KeptPage {
-    // A field is known by its form (id, name, action and its place among
-    // the page's forms of those three) and its name within that form.
+    // A field is known by its form (its id, else its name, and its rank
+    // among the page's forms of that id or name; a form with neither by its
+    // rank among such forms) and by its name and its rank among the fields
+    // of that name in the form.
     struct Field {
-        CString formId;
-        CString formName;
-        CString formAction;
-        int formOrdinal = 0;
+        CString formKey;
+        int formRank = 0;
         CString name;
+        int nameRank = 0;
         CString value;
-        // Its name is empty or not unique in its form: no field of another
-        // page is surely the same.
-        bool ambiguous = false;
     };
     // The fields whose value the user changed since the page was shown.
     std::vector<Field> changed;
@@ -53,11 +51,10 @@ struct KeptPage {
     // order, and of a tabbed screen (-1: not one).
     std::vector<int> tabs;
     int screenTab = -1;
+    // A tabbed screen's tab bar had the keys, not its page.
+    bool tabBarKeys = false;
 
     static KeptPage of(PageEntry& entry);
-    // Every changed value has its own field on `entry`'s page: nothing the
-    // user typed would be lost or land in another field.
-    bool carriesInto(PageEntry& entry) const;
     // Puts it back on `entry`'s page: the values before the page is shown,
     // the focus and the scroll offset once it is.
     void restoreValues(PageEntry& entry) const;
