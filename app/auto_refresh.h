@@ -9,16 +9,13 @@
 // the count does not move and nothing reloads; so too while a request of
 // the page is loading, for the user's request wins over a reload, and while
 // the user is part way through typing in a field. At zero the page is
-// opened again in its place, unless a submission opened it.
+// opened again in its place (see reloadAddress), whatever opened it, and
+// the count starts again: the reloaded page ends it, while a reload that
+// failed leaves the page to reload N seconds later.
 //
-// The reloaded page takes over what the user did on the one it replaces:
-// the values of form fields the user changed since the page was shown, the
-// focused item (a table's focused row, a text field's input mode and caret,
-// the tab pages and tree nodes it sits in) and the scroll offset, where the
-// new page has them. A changed value goes only to the same field of the same
-// form; a reply whose page has no sure field for one is not shown until the
-// user sends, undoes or leaves it, for a value in the wrong field is worse
-// than a page kept a while.
+// The reloaded page takes over what the user did on the one it replaces
+// (app/reload_keeping.h); a value whose field the new page no longer has
+// is dropped with it.
 //
 // UI thread only. Destroying it stops every timer.
 #pragma once
@@ -29,6 +26,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/reload_keeping.h"
 #include "net/request_session.h"
 #include "platform/cstring.h"
 #include "platform/ui_executor.h"
@@ -39,60 +37,18 @@ class PageController;
 class Screen;
 struct PageEntry;
 
-// The values of a page's form fields, form by form and field by field.
-std::vector<CString> formFieldValues(PageEntry& entry);
-
-// What the user did on a page, for the page that reloads it.
-struct KeptPage {
-    // A field is known by its form (id, name, action and its place among
-    // the page's forms of those three) and its name within that form.
-    struct Field {
-        CString formId;
-        CString formName;
-        CString formAction;
-        int formOrdinal = 0;
-        CString name;
-        CString value;
-        // Its name is empty or not unique in its form: no field of another
-        // page is surely the same.
-        bool ambiguous = false;
-    };
-    // The fields whose value the user changed since the page was shown.
-    std::vector<Field> changed;
-    // Child indexes from the content down to the focused item; empty: none.
-    std::vector<int> focusPath;
-    // What tells the focused item from others: its id, else a link's
-    // address and action; empty when only its place does.
-    CString focusKey;
-    // A focused table's row, -1 when the focus is not inside a table.
-    int tableRow = -1;
-    // A focused text field's input mode and caret, -1 for other items.
-    int inputMode = -1;
-    int caret = -1;
-    // The soft keyboard was up: one the user closed stays closed.
-    bool keyboardShown = false;
-    int scrollOffset = 0;
-    // The chosen page of each tab met going through the shown items in
-    // order, and of a tabbed screen (-1: not one).
-    std::vector<int> tabs;
-    int screenTab = -1;
-
-    static KeptPage of(PageEntry& entry);
-    // Every changed value has its own field on `entry`'s page: nothing the
-    // user typed would be lost or land in another field.
-    bool carriesInto(PageEntry& entry) const;
-    // Puts it back on `entry`'s page: the values before the page is shown,
-    // the focus and the scroll offset once it is.
-    void restoreValues(PageEntry& entry) const;
-    void restoreView(Screen& screen) const;
-};
-
 // The seconds of a "refresh" argument: blanks, an optional sign and at
 // least one digit, saturating at the int32 range; nullopt for anything else.
 std::optional<int32_t> parseRefreshSeconds(const CString& argument);
 
 // `url` without the "pageid=N&screenid=M" pairs a request added to it.
 CString withoutPageParams(const CString& url);
+
+// What a reload of `entry` asks for: its address without the request's
+// numbers. A page a submission opened carries what the user sent in its
+// address: unless the page names its own address, its reload asks for the
+// address without its query, a page request that places nothing again.
+CString reloadAddress(const PageEntry& entry);
 
 // The refresh mode of a "sys-refreshtype" setting and a remembered
 // "sys-refreshmode" value: 0 none, 1 or 2 (compared without regard to case).
@@ -122,9 +78,8 @@ public:
     // What a reload's reply replacing the shown page keeps of it; nullopt
     // for any other reply.
     std::optional<KeptPage> keepForReload(const CancelFlag& flag) const;
-    // A reload's reply waits while the user types in a field, and while
-    // the user has values that `entry`, the reply's page, has no sure field
-    // for (until they are sent, put back, or another page is asked for).
+    // A reload's reply waits while the user types in a field, until the
+    // field is left.
     bool waitsForUser(const CancelFlag& flag, PageEntry& entry) const;
     // Set while a reload puts back what the user did: the page's change and
     // focus actions already ran for it.
@@ -152,7 +107,8 @@ private:
     struct Countdown {
         int screenId = -1;
         int64_t remaining = 0;
-        bool slow = false;  // on the one-second timer
+        int64_t seconds = 0;  // what it counts again from after a reload
+        bool slow = false;    // on the one-second timer
     };
     void arm(Countdown countdown, uint32_t intervalMs);
     // The shown page is busy or covered: no count, no reload.
@@ -160,8 +116,7 @@ private:
     void tick(UiTimerId id);
     // Opens the shown entry again in its place when it is still `screenId`.
     void reload(int screenId);
-    // Opens `entry`'s page again in its place; never a page a submission
-    // opened.
+    // Opens `entry`'s page again in its place.
     void sendReload(const PageEntry& entry);
     // The user is typing in the focused field.
     bool editing() const;

@@ -21,6 +21,8 @@ constexpr int kMaxCoordinate = 32767;
 // A reply is taken off the request table on a network thread and posted to
 // the UI thread a moment later: idle must hold this long to count.
 constexpr int kIdleSettleMs = 50;
+// How often an until step looks for its file.
+constexpr int kUntilPollMs = 20;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -102,6 +104,7 @@ public:
             out_.push_back(std::move(step));
             return std::nullopt;
         }
+        if (command == "until") return parseUntil(trim(rest));
         std::vector<std::string_view> args = splitWords(rest);
         if (command == "key") return parseKeyCommand(args);
         if (command == "tap" || command == "down" || command == "move" || command == "up") {
@@ -178,6 +181,23 @@ private:
             }
         }
         addInput(KeyUp{*code});
+        return std::nullopt;
+    }
+
+    // "MS FILE": the file name is the rest of the line.
+    std::optional<std::string> parseUntil(std::string_view rest) {
+        const size_t space = rest.find_first_of(" \t");
+        const std::string_view number = rest.substr(0, space);
+        if (number.empty()) return "until needs milliseconds and a file name";
+        auto ms = parseNumber(number, 0, kMaxWaitMs);
+        if (!ms) return "until: " + quoted(number) + " is not 0..600000 milliseconds";
+        const std::string_view path =
+            space == std::string_view::npos ? std::string_view() : trim(rest.substr(space));
+        if (path.empty()) return "until needs a file name";
+        ScriptStep step = makeStep(ScriptStep::Kind::Until);
+        step.waitMs = *ms;
+        step.path = std::string(path);
+        out_.push_back(std::move(step));
         return std::nullopt;
     }
 
@@ -316,6 +336,12 @@ std::optional<InputEvent> ScriptedWindow::waitEvent(int timeoutMs) {
                 }
                 ++next_;
                 continue;
+            case ScriptStep::Kind::Until:
+                if (std::optional<int> wait = untilWait(step, timeoutMs)) {
+                    return inner_.waitEvent(*wait);
+                }
+                ++next_;
+                continue;
         }
     }
     if (atEnd_ == ScriptEnd::PassThrough) return inner_.waitEvent(timeoutMs);
@@ -353,6 +379,30 @@ std::optional<int> ScriptedWindow::idleWait(const ScriptStep& step, int timeoutM
     // asked again at least every settle time all the same.
     auto left = std::chrono::ceil<milliseconds>(waitUntil_ - now).count();
     int wait = static_cast<int>(std::min<long long>(left, kIdleSettleMs));
+    if (timeoutMs >= 0 && timeoutMs < wait) wait = timeoutMs;
+    return wait;
+}
+
+std::optional<int> ScriptedWindow::untilWait(const ScriptStep& step, int timeoutMs) {
+    using std::chrono::milliseconds;
+    const auto now = std::chrono::steady_clock::now();
+    if (!waiting_) {
+        waiting_ = true;
+        waitUntil_ = now + milliseconds(step.waitMs);
+    }
+    std::error_code error;
+    const bool there = std::filesystem::exists(step.path, error);
+    if (there || now >= waitUntil_) {
+        waiting_ = false;
+        if (!there) {
+            failures_.push_back("line " + std::to_string(step.line) + ": no " + step.path +
+                                " after " + std::to_string(step.waitMs) + " ms");
+        }
+        return std::nullopt;
+    }
+    // Nothing wakes the wait when the file comes: it is looked for again.
+    auto left = std::chrono::ceil<milliseconds>(waitUntil_ - now).count();
+    int wait = static_cast<int>(std::min<long long>(left, kUntilPollMs));
     if (timeoutMs >= 0 && timeoutMs < wait) wait = timeoutMs;
     return wait;
 }

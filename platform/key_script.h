@@ -19,6 +19,9 @@
 //   idle MS          waits until the client has had nothing in flight for a
 //                    moment (see setBusyProbe), at most MS milliseconds
 //                    (0..600000); still busy then is a failure of the replay
+//   until MS FILE    waits until FILE exists (a test's signal that what the
+//                    client waits for has happened), at most MS milliseconds
+//                    (0..600000); still missing then is a failure of the replay
 //   answer A         A is ok, cancel, yes or no: answers the message box that
 //                    is open, or else the next one to open
 //   screenshot FILE  saves the screen as a PNG file
@@ -46,11 +49,11 @@
 namespace zq {
 
 struct ScriptStep {
-    enum class Kind { Input, Wait, WaitIdle, Screenshot };
+    enum class Kind { Input, Wait, WaitIdle, Until, Screenshot };
     Kind kind = Kind::Input;
     InputEvent event;  // Input
-    int waitMs = 0;    // Wait; WaitIdle: the most it waits
-    std::string path;  // Screenshot
+    int waitMs = 0;    // Wait; WaitIdle, Until: the most it waits
+    std::string path;  // Screenshot; Until: the file waited for
     int line = 0;      // 1-based line of the command
 };
 
@@ -103,12 +106,14 @@ public:
     // The last frame presented (empty before the first).
     const Surface& lastFrame() const { return lastFrame_; }
     // One message for each screenshot that could not be written and each
-    // idle step that ran out of time.
+    // idle or until step that ran out of time.
     const std::vector<std::string>& failures() const { return failures_; }
 
 private:
     // The wait of an idle step: nullopt when the step is over.
     std::optional<int> idleWait(const ScriptStep& step, int timeoutMs);
+    // The wait of an until step: nullopt when the step is over.
+    std::optional<int> untilWait(const ScriptStep& step, int timeoutMs);
 
     WindowBackend& inner_;
     std::vector<ScriptStep> steps_;

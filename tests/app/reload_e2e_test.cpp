@@ -1,8 +1,11 @@
-// A page that reloads itself every two seconds, used through the built
+// A page that reloads itself every second, used through the built
 // zqclient headless against the in-process test server: what the user typed,
 // where the focus was and how far the page was scrolled outlast the reloads.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -14,7 +17,7 @@ namespace zq {
 namespace {
 
 std::string refreshingPage(const std::string& body) {
-    return test::zqmlDocument("<body onload=\"refresh(2)\">\n" + body + "</body>\n");
+    return test::zqmlDocument("<body onload=\"refresh(1)\">\n" + body + "</body>\n");
 }
 
 const std::string kOrderForm =
@@ -30,6 +33,12 @@ const std::string kSideForm =
     "</choicegroup>\n"
     "<button caption=\"Send\" onclick=\"submit(f)\"/>\n"
     "</form>\n";
+
+// A page of tabs that reloads itself; the bar has the keys at first.
+const std::string kTabBody =
+    "<tabbody onload=\"refresh(1)\">\n<page caption=\"Buy\"><form id=\"f\" action=\"done.zqml\">"
+    "<edit name=\"qty\" value=\"5\"/><button caption=\"Send\" onclick=\"submit(f)\"/></form>"
+    "</page>\n<page caption=\"Info\"><a href=\"info.zqml\">info</a></page>\n</tabbody>\n";
 
 std::string quoteTable(int rows = 40) {
     std::string text = "<table id=\"q\"><th><td>Code</td><td>Price</td></th>";
@@ -54,12 +63,44 @@ std::string repeat(const std::string& step, int times) {
     return text;
 }
 
-// Long enough for a reload of the page to fall due.
-constexpr const char* kReloads = "wait 3000\nidle 10000\n";
+// Where a script waits until the server has answered the page's next
+// reload (runReloading), and where it lets the time of a reload pass that
+// the user holds up: nothing comes to wait for.
+constexpr const char* kReloads = "RELOAD\n";
+constexpr const char* kHeldReload = "wait 1500\n";
 
 class ReloadEndToEndTest : public test::ClientFixture {
 protected:
     ReloadEndToEndTest() : ClientFixture("reload_e2e_") {}
+
+    // Runs `script`, whose K-th kReloads waits for the K-th reload's reply;
+    // `failing` reloads, from the first, get no reply.
+    int runReloading(std::string script, int failing = 0) {
+        const std::string marker = kReloads;
+        int reloads = 0;
+        for (size_t at; (at = script.find(marker)) != std::string::npos;) {
+            const std::string signal =
+                (dir_.path() / ("reloaded-" + std::to_string(++reloads))).string();
+            std::filesystem::remove(signal);
+            script.replace(at, marker.size(), "until 30000 " + signal + "\nidle 10000\n");
+        }
+        std::atomic<bool> over{false};
+        auto answered = [&](size_t count) {
+            while (!over && !server_.waitForRepliesSent("/index.zqml", count, 100)) {
+            }
+            return !over;
+        };
+        std::thread watcher([&] {
+            if (failing > 0 && answered(1)) server_.setFault(testserver::Fault::Missing, failing);
+            for (int k = 1; k <= reloads && answered(k + 1); ++k) {
+                std::ofstream(dir_.path() / ("reloaded-" + std::to_string(k))) << k;
+            }
+        });
+        const int code = run(script);
+        over = true;
+        watcher.join();
+        return code;
+    }
 };
 
 TEST_F(ReloadEndToEndTest, WhatTheUserDidOutlastsTheReloads) {
@@ -69,6 +110,7 @@ TEST_F(ReloadEndToEndTest, WhatTheUserDidOutlastsTheReloads) {
         std::string script;  // after the start-up; the reloads are due in it
         std::function<void()> check;
         bool reloads = true;  // false: the typing holds them
+        int failing = 0;      // the first reloads that get no reply
     };
     auto sent = [this](const std::string& query) {
         return [this, query] {
@@ -77,13 +119,13 @@ TEST_F(ReloadEndToEndTest, WhatTheUserDidOutlastsTheReloads) {
     };
     const std::vector<Case> cases = {
         {"typing in a field", kOrderForm,
-         std::string("key down\nchar 100\n") + kReloads + "char 500\n" + kReloads +
+         std::string("key down\nchar 100\n") + kHeldReload + "char 500\n" + kHeldReload +
              "key down\nkey enter\n",
          sent("qty=100500"), false},
         // The keypad opens right of the field: "4" on its second row, "2" on
         // its first.
         {"typing on the soft keyboard", kOrderForm,
-         std::string("key down\ntap 118 75\n") + kReloads + "tap 166 53\n" + kReloads +
+         std::string("key down\ntap 118 75\n") + kHeldReload + "tap 166 53\n" + kHeldReload +
              "key down\nkey enter\n",
          sent("qty=42"), false},
         {"soft keyboard open, nothing typed yet", kOrderForm,
@@ -115,11 +157,25 @@ TEST_F(ReloadEndToEndTest, WhatTheUserDidOutlastsTheReloads) {
              }
              EXPECT_EQ(differing, 0);
          }},
+        // DOWN gave the keys from the tab bar to the page.
+        {"on the send button of a tabbody page", kTabBody,
+         std::string("key down\nkey down\n") + kReloads + "key enter\n", sent("qty=5")},
+        // The reload and its resend get no reply: the box says so, and the
+        // page reloads again as it asked.
+        {"a reload that failed", kOrderForm, std::string("answer ok\n") + kReloads,
+         [this] {
+             EXPECT_NE(err_.find("网络超时，请稍后重试！"), std::string::npos) << err_;
+             EXPECT_GE(requestsFor("/index.zqml"), 4);
+         },
+         true, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         server_.clearRequests();
-        server_.writePage("index.zqml", refreshingPage(c.body));
+        writeConfig(serverLines() + (c.failing > 0 ? "sys-waittime = 1\n" : ""));
+        const bool tabBody = c.body.rfind("<tabbody", 0) == 0;
+        server_.writePage("index.zqml",
+                          tabBody ? test::zqmlDocument(c.body) : refreshingPage(c.body));
         server_.writePage("done.zqml", test::zqmlDocument("<body><text>done</text></body>"));
         std::string script = std::string(kStart) + c.script + kReply;
         // "SHOT name" lines save the screen as `name`.
@@ -127,7 +183,7 @@ TEST_F(ReloadEndToEndTest, WhatTheUserDidOutlastsTheReloads) {
             const size_t end = script.find('\n', at);
             script.replace(at, end + 1 - at, shot(script.substr(at + 5, end - at - 5)));
         }
-        EXPECT_EQ(run(script), 0) << err_;
+        EXPECT_EQ(runReloading(script, c.failing), 0) << err_;
         if (c.reloads) {
             EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
         }
@@ -137,14 +193,15 @@ TEST_F(ReloadEndToEndTest, WhatTheUserDidOutlastsTheReloads) {
 
 // The reload's reply is a changed page: the server serves `then` from the
 // first reload on. What the user typed stays with the field it was typed
-// into; where the new page has no sure place for it, the page the user
-// typed on stays shown: the value is neither lost nor moved to another row.
+// into: the same form (by id or name, else by place) and the same name
+// (by rank among those of that name); where the new page has no such
+// field, its server took it away, and the page goes on reloading.
 TEST_F(ReloadEndToEndTest, TypedValuesStayWithTheirFieldsWhenTheReloadedPageChanges) {
     auto row = [](const std::string& code) {
         return "<text>" + code + "</text><edit name=\"qty\" type=\"num\" maxsize=\"10\"/>\n";
     };
-    auto form = [](const std::string& rows) {
-        return "<form id=\"f\" action=\"done.zqml\">\n" + rows +
+    auto form = [](const std::string& rows, const std::string& action = "done.zqml") {
+        return "<form id=\"f\" action=\"" + action + "\">\n" + rows +
                "<button id=\"send\" caption=\"Send\" onclick=\"submit(f)\"/>\n</form>\n";
     };
     // Two forms of one name each; each button sends its own.
@@ -167,12 +224,32 @@ TEST_F(ReloadEndToEndTest, TypedValuesStayWithTheirFieldsWhenTheReloadedPageChan
         std::vector<std::string> sent;
     };
     const std::vector<Case> cases = {
-        // 300 typed for 600001; the reload drops that row.
+        // 300 typed into the first of two rows; the reload leaves one row,
+        // whose field is the first of that name.
         {"the row typed in is gone",
          form(row("600001") + row("600002")),
          form(row("600002")),
          std::string("key down\nchar 300\nkey down\nkey down\n") + kReloads + "key enter\n",
-         {"qty=300&qty="}},
+         {"qty=300"}},
+        // 300 typed into the second of two rows of one name.
+        {"repeated names",
+         form(row("600001") + row("600002")),
+         form(row("600001") + row("600002")),
+         std::string("key down\nkey down\nchar 300\nkey down\n") + kReloads + kReloads +
+             "key enter\n",
+         {"qty=&qty=300"}},
+        // Each load of the page gives its form a new token.
+        {"a token in the action",
+         form(row("600001"), "done.zqml?tok=1"),
+         form(row("600001"), "done.zqml?tok=2"),
+         std::string("key down\nchar 300\nkey down\n") + kReloads + kReloads + "key enter\n",
+         {"tok=2&qty=300"}},
+        // The server took the field away: the page is shown without it.
+        {"the field typed in is gone",
+         form(row("600001")),
+         form("<edit name=\"price\" type=\"num\" value=\"9\"/>\n"),
+         std::string("key down\nchar 300\nkey down\n") + kReloads + kReloads + "key enter\n",
+         {"price=9"}},
         // A field put above the one typed in.
         {"a field put above",
          form(row("600001")),
@@ -199,7 +276,8 @@ TEST_F(ReloadEndToEndTest, TypedValuesStayWithTheirFieldsWhenTheReloadedPageChan
             }
             server_.writePage("index.zqml", refreshingPage(c.then));
         });
-        EXPECT_EQ(run(std::string(kStart) + c.script + shot("changed") + kReply), 0) << err_;
+        EXPECT_EQ(runReloading(std::string(kStart) + c.script + shot("changed") + kReply), 0)
+            << err_;
         changer.join();
         EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
         EXPECT_EQ(server_.queriesFor("/done.zqml"), c.sent);
@@ -224,7 +302,7 @@ TEST_F(ReloadEndToEndTest, TheFocusOnATabPageOutlastsAReload) {
     const std::string script = std::string(kStart) +
                                "key down\nkey right\nkey down\nkey down\nchar 300\nkey down\n" +
                                kReloads + shot("tab-after") + "key enter\n" + kReply;
-    EXPECT_EQ(run(script), 0) << err_;
+    EXPECT_EQ(runReloading(script), 0) << err_;
     EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
     EXPECT_EQ(server_.queriesFor("/done.zqml"), std::vector<std::string>{"code=600000&qty=300"});
 }
@@ -246,7 +324,7 @@ TEST_F(ReloadEndToEndTest, TheFocusInAnOpenTreeNodeOutlastsAReload) {
     // The tree's first node, open it, its second link.
     const std::string script = std::string(kStart) + "key down\nkey enter\nkey down\nkey down\n" +
                                kReloads + shot("tree-after") + "key enter\n" + kReply;
-    EXPECT_EQ(run(script), 0) << err_;
+    EXPECT_EQ(runReloading(script), 0) << err_;
     EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
     EXPECT_EQ(requestsFor("/row2.zqml"), 1);
     EXPECT_EQ(requestsFor("/row1.zqml") + requestsFor("/row3.zqml"), 0);
@@ -282,7 +360,7 @@ TEST_F(ReloadEndToEndTest, AFormSendsTheSameWithAndWithoutAReload) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<std::vector<std::string>> sent;
-        for (const char* seconds : {"200", "2"}) {
+        for (const char* seconds : {"200", "1"}) {
             server_.clearRequests();
             server_.writePage("done.zqml", test::zqmlDocument("<body><text>done</text></body>"));
             server_.writePage(
@@ -291,8 +369,14 @@ TEST_F(ReloadEndToEndTest, AFormSendsTheSameWithAndWithoutAReload) {
                                    ")\"><form id=\"f\" action=\"done.zqml\">" + c.form +
                                    "<button id=\"send\" caption=\"Send\" "
                                    "onclick=\"submit(f)\"/></form></body>"));
-            EXPECT_EQ(run(std::string(kStart) + c.script + kReloads + "key enter\n" + kReply), 0)
-                << err_;
+            // Without a reload nothing comes to wait for.
+            std::string script = std::string(kStart) + c.script + kReloads + "key enter\n" + kReply;
+            if (std::string(seconds) == "200") {
+                for (size_t at; (at = script.find(kReloads)) != std::string::npos;) {
+                    script.erase(at, std::string(kReloads).size());
+                }
+            }
+            EXPECT_EQ(runReloading(script), 0) << err_;
             sent.push_back(server_.queriesFor("/done.zqml"));
         }
         EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
@@ -308,7 +392,7 @@ TEST_F(ReloadEndToEndTest, TheItemFocusedAfterAReloadLooksFocused) {
     server_.writePage("index.zqml", refreshingPage(kOrderForm));
     const std::string script = std::string(kStart) + "key down\nchar 5\nkey down\n" +
                                shot("focus-before") + kReloads + shot("focus-after");
-    EXPECT_EQ(run(script), 0) << err_;
+    EXPECT_EQ(runReloading(script), 0) << err_;
     EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
     const test::Shot before = load("focus-before");
     const test::Shot after = load("focus-after");
@@ -357,7 +441,8 @@ TEST_F(ReloadEndToEndTest, TheFocusStaysOnItsLinkWhenTheReloadedListChanges) {
             }
             server_.writePage("index.zqml", refreshingPage(c.then));
         });
-        EXPECT_EQ(run(std::string(kStart) + c.script + kReloads + "key enter\n" + kReply), 0)
+        EXPECT_EQ(runReloading(std::string(kStart) + c.script + kReloads + "key enter\n" + kReply),
+                  0)
             << err_;
         changer.join();
         EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
@@ -380,8 +465,8 @@ TEST_F(ReloadEndToEndTest, EnterOpensOnlyARowShownFocusedAfterTheTableShrank) {
         }
         server_.writePage("index.zqml", refreshingPage(quoteTable(8)));
     });
-    EXPECT_EQ(run(std::string(kStart) + repeat("key down\n", 30) + shot("unshrunk") + kReloads +
-                  shot("shrunk") + "key enter\n" + kReply),
+    EXPECT_EQ(runReloading(std::string(kStart) + repeat("key down\n", 30) + shot("unshrunk") +
+                           kReloads + shot("shrunk") + "key enter\n" + kReply),
               0)
         << err_;
     changer.join();
@@ -404,7 +489,7 @@ TEST_F(ReloadEndToEndTest, ASoftKeyboardTheUserClosedStaysClosedOverAReload) {
     // Its close key is on its last row.
     const std::string script = std::string(kStart) + "key down\ntap 200 140\n" +
                                shot("closed-before") + kReloads + shot("closed-after");
-    EXPECT_EQ(run(script), 0) << err_;
+    EXPECT_EQ(runReloading(script), 0) << err_;
     EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
     const test::Shot before = load("closed-before");
     const test::Shot after = load("closed-after");

@@ -224,13 +224,14 @@ TEST_F(SubmissionTest, ASubmissionThatNeverLeftIsAnOrdinaryFailure) {
 // The result page of a submission carries the form's values in its
 // address: a road the user takes to open that address again sends them
 // again, and the copy it sends is a submission like the first; the page
-// itself never sends them again.
+// itself never sends them again: its reloads ask for it without them.
 struct Reopen {
     const char* name;
     const char* donePage;
     // The soft keys the user presses on the result page.
     std::vector<const char16_t*> keys;
     bool sendsAgain;
+    bool reloadsItself = false;
 };
 
 const Reopen kReopens[] = {
@@ -242,7 +243,8 @@ const Reopen kReopens[] = {
     {"a refreshing page",
      "<zqml><body onload=\"refresh(1)\"><text>done</text></body></zqml>",
      {},
-     false},
+     false,
+     true},
 };
 
 TEST_F(SubmissionTest, AnAddressThatCarriesAFormsValuesIsNeverResentAfterALateReply) {
@@ -264,6 +266,17 @@ TEST_F(SubmissionTest, AnAddressThatCarriesAFormsValuesIsNeverResentAfterALateRe
             for (const char16_t* label : reopen.keys) {
                 Command key{CString(label), 2, 1};
                 controller_->commandAction(&key, nullptr);
+            }
+            if (reopen.reloadsItself) {
+                // A page request: its late reply is a time-out.
+                ASSERT_TRUE(pumpUntil([&] { return !boxes().empty(); }));
+                server_.setSlowPath("/done.zqml", 0);
+                server_.releaseDelayedReplies();
+                EXPECT_EQ(boxes(), std::vector<std::string>{kTimeoutText});
+                const std::vector<std::string> sent = server_.queriesFor("/done.zqml");
+                ASSERT_GE(sent.size(), 2u);
+                for (size_t i = 1; i < sent.size(); ++i) EXPECT_EQ(sent[i], "") << i;
+                continue;
             }
             if (!reopen.sendsAgain) {
                 // A request would be waiting on the held reply once the

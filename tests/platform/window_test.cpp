@@ -7,9 +7,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/image.h"
 #include "platform/key_script.h"
 #include "platform/ui_executor.h"
@@ -36,6 +38,9 @@ std::vector<std::string> describeSteps(const KeyScript& script) {
                 break;
             case ScriptStep::Kind::WaitIdle:
                 out.push_back("idle " + std::to_string(step.waitMs));
+                break;
+            case ScriptStep::Kind::Until:
+                out.push_back("until " + std::to_string(step.waitMs) + " " + step.path);
                 break;
             case ScriptStep::Kind::Screenshot:
                 out.push_back("screenshot " + step.path);
@@ -67,6 +72,7 @@ TEST(KeyScript, CommandsBecomeSteps) {
          {"pointer-down 1 2", "pointer-move -3 4", "pointer-up 5 6"}},
         {"wait 200", {"wait 200"}},
         {"idle 5000 # for the reply", {"idle 5000"}},
+        {"until 3000 /tmp/a b", {"until 3000 /tmp/a b"}},
         {"answer ok\nanswer cancel\nanswer yes\nanswer no",
          {"answer 1", "answer 2", "answer 6", "answer 7"}},
         {"screenshot out/a b.png  ", {"screenshot out/a b.png"}},
@@ -101,11 +107,13 @@ TEST(KeyScript, BadLinesAreReportedWithTheirNumbersAndTheRestStillRuns) {
         "idle 600001\n"
         "idle 5 6\n"
         "key 40 x2 0\n"
+        "until\n"
+        "until 5\n"
         "key 13\n");
     std::vector<int> lines;
     for (const ScriptError& e : script.errors) lines.push_back(e.line);
-    EXPECT_EQ(lines,
-              (std::vector<int>{2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19}));
+    EXPECT_EQ(lines, (std::vector<int>{2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18,
+                                       19, 20, 21}));
     EXPECT_EQ(describeSteps(script), (std::vector<std::string>{"key-down 40 r1", "key-up 40",
                                                                "key-down 13 r1", "key-up 13"}));
     EXPECT_EQ(formatScriptError("s.keys", script.errors[0]), "s.keys:2: unknown command 'bogus'");
@@ -207,6 +215,25 @@ TEST(HeadlessReplay, TimersRunDuringAWait) {
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(120));
     EXPECT_GE(ticks, 3);
     stopUiTimer(id);
+}
+
+// An until step ends once its file is there; missing at its bound is a
+// failure, and the replay goes on.
+TEST(HeadlessReplay, AnUntilStepWaitsForItsFile) {
+    test::TempDir dir;
+    const std::string signal = (dir.path() / "signal").string();
+    HeadlessHarness harness;
+    RecordingHandler handler;
+    const UiTimerId made =
+        startUiTimer(50, [&signal] { writeFileAtomic(std::filesystem::path(signal), "x"); });
+    harness.run("until 5000 " + signal + "\nkey 1\n", handler);
+    stopUiTimer(made);
+    EXPECT_TRUE(harness.replayFailures().empty());
+    EXPECT_EQ(handler.events, (std::vector<std::string>{"key-down 1 r1", "key-up 1", "quit"}));
+
+    harness.run("until 30 " + signal + "-not\n", handler);
+    ASSERT_EQ(harness.replayFailures().size(), 1u);
+    EXPECT_EQ(harness.replayFailures()[0], "line 1: no " + signal + "-not after 30 ms");
 }
 
 // An idle step ends once the client has stayed idle a moment, not at its

@@ -1,0 +1,313 @@
+#include "app/reload_keeping.h"
+
+#include <algorithm>
+#include <map>
+#include <vector>
+
+#include "app/page_history.h"
+#include "core/string_utils.h"
+#include "items/choice_group.h"
+#include "items/filtered_choice_group.h"
+#include "items/fixed_head_table.h"
+#include "items/hyperlink_item.h"
+#include "items/inputable.h"
+#include "items/tab_item.h"
+#include "items/text_field.h"
+#include "items/tree.h"
+#include "markup/form_submission.h"
+#include "ui/child_list.h"
+#include "ui/container.h"
+#include "ui/screen.h"
+#include "ui/soft_keyboard.h"
+#include "ui/tabbed_form.h"
+
+namespace zq {
+
+namespace {
+
+std::vector<Inputable*> formFields(PageEntry& entry) {
+    std::vector<Inputable*> fields;
+    if (!entry.page) return fields;
+    for (const auto& form : pageForms(*entry.page)) {
+        for (Item* field : form->fields()) fields.push_back(dynamic_cast<Inputable*>(field));
+    }
+    return fields;
+}
+
+// What a form is known by across a reload: its id, else its name, else
+// nothing but its place. Never its action, whose query may change per load.
+CString formKey(const FormSubmission& form) {
+    if (!form.id().isEmpty()) return CString(u"id:") + form.id();
+    if (!form.name().isEmpty()) return CString(u"name:") + form.name();
+    return CString();
+}
+
+// Calls `visit(formKey, formRank, field, nameRank)` for each field of each
+// of the page's forms, in formFieldValues order: a form's rank among the
+// forms of its key, a field's among the fields of its name in its form.
+template <typename Visit>
+void eachField(PageEntry& entry, Visit visit) {
+    if (!entry.page) return;
+    std::map<CString, int> formsOfKey;
+    for (const auto& form : pageForms(*entry.page)) {
+        const CString key = formKey(*form);
+        const int formRank = formsOfKey[key]++;
+        std::map<CString, int> fieldsOfName;
+        for (Item* item : form->fields()) {
+            auto* field = dynamic_cast<Inputable*>(item);
+            visit(key, formRank, field, field ? fieldsOfName[field->getName()]++ : 0);
+        }
+    }
+}
+
+// The field of `entry`'s page that is `kept`; null when the page has none.
+Inputable* sameField(PageEntry& entry, const KeptPage::Field& kept) {
+    Inputable* found = nullptr;
+    eachField(entry, [&](const CString& key, int formRank, Inputable* field, int nameRank) {
+        if (!found && field && key == kept.formKey && formRank == kept.formRank &&
+            nameRank == kept.nameRank && field->getName() == kept.name) {
+            found = field;
+        }
+    });
+    return found;
+}
+
+// Puts `value` into `field` so that the field sends what it sent on the
+// page the user left: a choice's empty value unticks every option, and a
+// combo box chooses its option, not only the text it shows.
+void carryValue(Inputable& field, const CString& value) {
+    if (auto* combo = dynamic_cast<FilteredChoiceGroup*>(&field)) {
+        StringArray values;
+        for (int i = 0; i < combo->getOptionCount(); ++i)
+            values.push_back(combo->getOptionValue(i));
+        const std::vector<int> flags = flagsForValues(values, combo->getOptionCount(), value);
+        const bool multiple = combo->getMode() == kChoiceMultiple;
+        bool chosen = false;
+        for (int i = 0; i < combo->getOptionCount(); ++i) {
+            const bool on = flags[i] != 0 && (multiple || !chosen);
+            combo->getOption(i)->setSelected(on);
+            chosen = chosen || on;
+        }
+        combo->commitSelection();
+        return;
+    }
+    if (auto* choice = dynamic_cast<Choice*>(&field); choice && value.isEmpty()) {
+        choice->setSelectedFlags(std::vector<int>(std::max(choice->size(), 0), 0));
+        return;
+    }
+    field.setValue(value);
+}
+
+// Where the focus goes on below `item`: its children, or an open tree
+// node's while they have the focus.
+ChildList* focusedList(Item* item) {
+    if (auto* node = dynamic_cast<NodeItem*>(item)) {
+        return node->focusedPart() == &node->children() ? &node->children() : nullptr;
+    }
+    return dynamic_cast<ChildList*>(item);
+}
+
+// The lists under `item` that may hold an item: an open node's children too.
+ChildList* innerList(Item* item) {
+    if (auto* node = dynamic_cast<NodeItem*>(item)) return &node->children();
+    return dynamic_cast<ChildList*>(item);
+}
+
+// The focused item's key (see KeptPage::focusKey).
+CString focusKeyOf(Item& item) {
+    if (!item.getId().isEmpty()) return CString(u"id:") + item.getId();
+    if (auto* link = dynamic_cast<HyperlinkItem*>(&item)) {
+        return CString(u"a:") + link->getHref() + CString(u"\n") + link->getOnClick();
+    }
+    return CString();
+}
+
+// The one item under `list` whose key is `key`; null when none or several.
+Item* uniqueItemWithKey(ChildList& list, const CString& key) {
+    Item* found = nullptr;
+    int matches = 0;
+    std::vector<ChildList*> pending{&list};
+    while (!pending.empty() && matches < 2) {
+        ChildList* at = pending.back();
+        pending.pop_back();
+        for (const auto& child : at->children()) {
+            if (focusKeyOf(*child) == key) {
+                found = child.get();
+                ++matches;
+            }
+            if (ChildList* inner = innerList(child.get())) pending.push_back(inner);
+        }
+    }
+    return matches == 1 ? found : nullptr;
+}
+
+// Calls `visit` for each tab under `list` in the order of the shown items;
+// a tab's pages are looked into after the visit, which may choose another.
+template <typename Visit>
+void eachTab(ChildList& list, Visit visit) {
+    for (int i = 0; i < list.size(); ++i) {
+        Item* child = list.getItem(i);
+        if (child && child->isTabItem()) visit(*static_cast<TabItem*>(child));
+        if (auto* inner = dynamic_cast<ChildList*>(child)) eachTab(*inner, visit);
+    }
+}
+
+// The keys go where the focus shows: from the tab bar to the page's item.
+void giveKeysToPage(TabbedForm& form) {
+    Container* page = form.getPage(form.getSelectedTab());
+    if (form.isTabBarFocused() && page && page->getFocusedIndex() >= 0) {
+        form.focusPageItem(page->getFocusedIndex());
+    }
+}
+
+}  // namespace
+
+Item* focusedLeaf(const Screen& screen) {
+    Item* leaf = nullptr;
+    for (ChildList* list = screen.getContent(); list;) {
+        Item* child = list->getFocusedItem();
+        if (!child) break;
+        leaf = child;
+        list = focusedList(child);
+    }
+    return leaf;
+}
+
+std::vector<CString> formFieldValues(PageEntry& entry) {
+    std::vector<CString> values;
+    for (Inputable* field : formFields(entry)) {
+        values.push_back(field ? field->getValue() : CString());
+    }
+    return values;
+}
+
+KeptPage KeptPage::of(PageEntry& entry) {
+    KeptPage kept;
+    size_t i = 0;
+    eachField(entry, [&](const CString& key, int formRank, Inputable* field, int nameRank) {
+        const size_t index = i++;
+        if (!field) return;
+        const CString value = field->getValue();
+        const bool shown = entry.shownValues && index < entry.shownValues->size();
+        if (shown && (*entry.shownValues)[index] == value) return;
+        kept.changed.push_back({key, formRank, field->getName(), nameRank, value});
+    });
+    Screen* screen = entry.screen.get();
+    if (!screen) return kept;
+    kept.scrollOffset = screen->getScrollOffset();
+    if (const auto* tabbed = dynamic_cast<const TabbedForm*>(screen)) {
+        kept.screenTab = tabbed->getSelectedTab();
+        kept.tabBarKeys = tabbed->isTabBarFocused();
+    }
+    if (ChildList* content = screen->getContent()) {
+        eachTab(*content, [&](TabItem& tab) { kept.tabs.push_back(tab.getSelectedTab()); });
+    }
+    Item* leaf = nullptr;
+    for (ChildList* list = screen->getContent(); list;) {
+        Item* child = list->getFocusedItem();
+        if (!child) break;
+        kept.focusPath.push_back(list->getFocusedIndex());
+        leaf = child;
+        list = focusedList(child);
+    }
+    if (!leaf) return kept;
+    kept.focusKey = focusKeyOf(*leaf);
+    if (const auto* field = dynamic_cast<const TextField*>(leaf)) {
+        kept.inputMode = field->getInputMode();
+        kept.caret = field->getCaretPosition();
+        const SoftKeyboard* keyboard = screen->getSoftKeyboard();
+        kept.keyboardShown = keyboard && keyboard->isVisible();
+    }
+    if (leaf->isFixTableItem()) {
+        const auto* table = static_cast<const FixTableItem*>(leaf);
+        if (table->tableFocused()) kept.tableRow = table->focusedRow();
+    }
+    return kept;
+}
+
+void KeptPage::restoreValues(PageEntry& entry) const {
+    for (const Field& field : changed) {
+        // A field the new page does not have was taken away by its server.
+        Inputable* target = sameField(entry, field);
+        if (target && target->getValue() != field.value) carryValue(*target, field.value);
+    }
+}
+
+void KeptPage::restoreView(Screen& screen) const {
+    // The tab pages the user chose first: the focus may be on one.
+    auto* tabbed = dynamic_cast<TabbedForm*>(&screen);
+    if (tabbed && screenTab >= 0 && screenTab != tabbed->getSelectedTab()) {
+        tabbed->setSelectedTab(screenTab, false);
+    }
+    Container* content = screen.getContent();
+    if (!content) return;
+    size_t tabIndex = 0;
+    eachTab(*content, [&](TabItem& tab) {
+        const size_t at = tabIndex++;
+        if (at < tabs.size() && tabs[at] != tab.getSelectedTab() && tabs[at] < tab.tabCount()) {
+            tab.setSelectedTab(tabs[at], false);
+        }
+    });
+    // The same place, holding the same item.
+    Item* target = nullptr;
+    ChildList* list = content;
+    for (int index : focusPath) {
+        target = list ? list->getItem(index) : nullptr;
+        if (!target) break;
+        list = innerList(target);
+    }
+    if (target && focusKeyOf(*target) != focusKey) target = nullptr;
+    // Else that item wherever the new page put it, when it has only one.
+    if (!target && !focusKey.isEmpty()) target = uniqueItemWithKey(*content, focusKey);
+    // The row the user was on is gone: no other row takes its place.
+    if (target && tableRow >= 0 && target->isFixTableItem() &&
+        tableRow >= static_cast<FixTableItem*>(target)->rowCount()) {
+        target = nullptr;
+    }
+    // Where the tab bar had the keys, nothing on the page is focused.
+    if (target && !focusPath.empty() && target->isInteractive() && !tabBarKeys) {
+        std::vector<Item*> chain;
+        for (Item* item = target; item && item != content; item = item->getParent()) {
+            chain.insert(chain.begin(), item);
+        }
+        // The tree nodes on the way are opened, as the user had them.
+        for (Item* item : chain) {
+            if (auto* node = dynamic_cast<NodeItem*>(item); node && item != target) {
+                node->setExpanded(true);
+            }
+        }
+        for (Item* item : chain) {
+            Item* parentItem = item->getParent();
+            // A node's children are reached through the node.
+            if (dynamic_cast<NodeItem*>(parentItem)) continue;
+            auto* node = parentItem ? dynamic_cast<NodeItem*>(parentItem->getParent()) : nullptr;
+            if (node && parentItem == &node->children()) {
+                if (!node->focusChildItem(item)) break;
+                continue;
+            }
+            auto* parent = dynamic_cast<ChildList*>(parentItem);
+            if (!parent) break;
+            parent->focusChild(parent->indexOfChild(item), item, kGameDown);
+        }
+        if (tabbed && target->isFocused()) giveKeysToPage(*tabbed);
+        if (tableRow >= 0 && target->isFixTableItem() && target->isFocused()) {
+            static_cast<FixTableItem*>(target)->setFocusedRow(tableRow);
+        }
+        // The next key goes on as it would have on the page left.
+        if (auto* field = dynamic_cast<TextField*>(target); field && caret >= 0) {
+            if (field->isFocused()) {
+                field->setInputMode(inputMode);
+                field->setCaretPosition(caret);
+                const SoftKeyboard* keyboard = screen.getSoftKeyboard();
+                if (!keyboardShown && keyboard && keyboard->isVisible()) {
+                    screen.openSoftKeyboard(false, nullptr, -1);
+                }
+            }
+        }
+    }
+    screen.scrollBy(scrollOffset - screen.getScrollOffset());
+    // The page was drawn before the focus came back to its item.
+    screen.repaint();
+}
+
+}  // namespace zq

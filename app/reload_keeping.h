@@ -1,0 +1,67 @@
+// What a reload keeps of the page it replaces: the values of form fields
+// the user changed since the page was shown, the focused item (a table's
+// focused row, a text field's input mode and caret, the tab pages and tree
+// nodes it sits in) and the scroll offset, where the new page has them.
+//
+// UI thread only: it reads and changes screens and their items.
+#pragma once
+
+#include <vector>
+
+#include "platform/cstring.h"
+
+namespace zq {
+
+class Item;
+class Screen;
+struct PageEntry;
+
+// The values of a page's form fields, form by form and field by field.
+std::vector<CString> formFieldValues(PageEntry& entry);
+
+// What the user did on a page, for the page that reloads it.
+struct KeptPage {
+    // A field is known by its form (its id, else its name, and its rank
+    // among the page's forms of that id or name; a form with neither by its
+    // rank among such forms) and by its name and its rank among the fields
+    // of that name in the form.
+    struct Field {
+        CString formKey;
+        int formRank = 0;
+        CString name;
+        int nameRank = 0;
+        CString value;
+    };
+    // The fields whose value the user changed since the page was shown.
+    std::vector<Field> changed;
+    // Child indexes from the content down to the focused item; empty: none.
+    std::vector<int> focusPath;
+    // What tells the focused item from others: its id, else a link's
+    // address and action; empty when only its place does.
+    CString focusKey;
+    // A focused table's row, -1 when the focus is not inside a table.
+    int tableRow = -1;
+    // A focused text field's input mode and caret, -1 for other items.
+    int inputMode = -1;
+    int caret = -1;
+    // The soft keyboard was up: one the user closed stays closed.
+    bool keyboardShown = false;
+    int scrollOffset = 0;
+    // The chosen page of each tab met going through the shown items in
+    // order, and of a tabbed screen (-1: not one).
+    std::vector<int> tabs;
+    int screenTab = -1;
+    // A tabbed screen's tab bar had the keys, not its page.
+    bool tabBarKeys = false;
+
+    static KeptPage of(PageEntry& entry);
+    // Puts it back on `entry`'s page: the values before the page is shown,
+    // the focus and the scroll offset once it is.
+    void restoreValues(PageEntry& entry) const;
+    void restoreView(Screen& screen) const;
+};
+
+// The item at the end of the chain of focused children; null when none.
+Item* focusedLeaf(const Screen& screen);
+
+}  // namespace zq
