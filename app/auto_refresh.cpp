@@ -66,17 +66,6 @@ CString withoutPageParams(const CString& url) {
     }
 }
 
-CString reloadAddress(const PageEntry& entry) {
-    // The entry keeps the URL as it was sent; the reload gets new numbers.
-    const CString url = withoutPageParams(entry.url);
-    const bool namesItself = entry.page && !entry.page->redirect().isEmpty();
-    if (!entry.submitted || namesItself) return url;
-    // What the user sent is in the query: the client never sends it again
-    // by itself.
-    const int query = url.find(u'?');
-    return query < 0 ? url : url.left(query);
-}
-
 int refreshMode(const CString& refreshType, const CString& rememberedMode) {
     const bool modeTwo = rememberedMode.equalsNoCase(CString(u"2"));
     if (refreshType.equalsNoCase(CString(u"2"))) return 0;
@@ -194,11 +183,18 @@ void AutoRefresh::reload(int screenId) {
 
 void AutoRefresh::sendReload(const PageEntry& entry) {
     const int screenId = entry.screenId;
-    const CString url = reloadAddress(entry);
+    // The entry keeps the URL as it was sent; the reload gets new numbers.
+    // A page a submission opened asks again with what was sent, as its
+    // server wrote (a query's results); like any submission, that request
+    // is never sent a second time by the client itself.
+    const CString url = withoutPageParams(entry.url);
     reloading_ = true;
     reloadScreenId_ = screenId;
-    const int reloadId = controller_.openUrl(
-        {.url = url, .screenId = screenId, .replace = true, .blockInput = false});
+    const int reloadId = controller_.openUrl({.url = url,
+                                              .screenId = screenId,
+                                              .replace = true,
+                                              .blockInput = false,
+                                              .submission = entry.submitted});
     reloading_ = false;
     reloadFlag_ = controller_.requests().cancelFlags().find(reloadId);
 }

@@ -9,7 +9,7 @@
 // the count does not move and nothing reloads; so too while a request of
 // the page is loading, for the user's request wins over a reload, and while
 // the user is part way through typing in a field. At zero the page is
-// opened again in its place (see reloadAddress), whatever opened it, and
+// opened again in its place, whatever opened it, and
 // the count starts again: the reloaded page ends it, while a reload that
 // failed leaves the page to reload N seconds later.
 //
@@ -43,12 +43,6 @@ std::optional<int32_t> parseRefreshSeconds(const CString& argument);
 
 // `url` without the "pageid=N&screenid=M" pairs a request added to it.
 CString withoutPageParams(const CString& url);
-
-// What a reload of `entry` asks for: its address without the request's
-// numbers. A page a submission opened carries what the user sent in its
-// address: unless the page names its own address, its reload asks for the
-// address without its query, a page request that places nothing again.
-CString reloadAddress(const PageEntry& entry);
 
 // The refresh mode of a "sys-refreshtype" setting and a remembered
 // "sys-refreshmode" value: 0 none, 1 or 2 (compared without regard to case).
