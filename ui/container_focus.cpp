@@ -111,7 +111,8 @@ void Container::scrollAfterFocus(int index, int oldIndex, Item& child, int direc
     }
     const bool farAbove =
         !movingDown && scrollHeight + neighbour->relativeY() + getRelativeScrollYOffset() < 0;
-    if (farAbove || (scrolls_ && (index == 0 || (movingDown && index < oldIndex) || oldIndex < 0))) {
+    if (farAbove ||
+        (scrolls_ && (index == 0 || (movingDown && index < oldIndex) || oldIndex < 0))) {
         setScrollYOffset(farAbove ? std::min(getScrollYOffset() + 30, 0) : 0, false);
         // Those steps aim at the top, not at the child: a child taller than
         // the view, or one far down, still shows where its focus is.
