@@ -270,7 +270,7 @@ void Container::initPlain(int lineWidth) {
     int maxRight = INT_MIN;
     int maxWidth = 0;
     // The scroll to the focused child waits until the content height is known.
-    bool scrollAfter = false;
+    Item* scrollAfter = nullptr;
     int scrollY = 0, scrollW = 0, scrollH = 0;
 
     for (int i = 0; i < size(); ++i) {
@@ -288,12 +288,12 @@ void Container::initPlain(int lineWidth) {
             h = child->itemHeight();
             if (shrink) w = 0;
             if (scrolls_ && startIndex_ != 0) {
-                scrollAfter = true;
+                scrollAfter = child;
                 scrollY = y, scrollW = w, scrollH = h;
             }
         } else if (child == focusedItem_ && scrollPending_) {
             if (shrink) w = 0;
-            scrollAfter = true;
+            scrollAfter = child;
             scrollY = y, scrollW = w, scrollH = h;
             scrollPending_ = false;
         }
@@ -327,7 +327,10 @@ void Container::initPlain(int lineWidth) {
             }
         }
     }
-    if (scrollAfter) scroll(kGameNone, 0, scrollY, scrollW, scrollH);
+    if (scrollAfter) {
+        scroll(kGameNone, 0, scrollY, scrollW, scrollH);
+        showFocusInside(kGameNone, *scrollAfter);
+    }
 }
 
 void Container::initWithView(int firstLineWidth, int lineWidth) {

@@ -163,6 +163,8 @@ private:
     void initWithView(int firstLineWidth, int lineWidth);
     bool focusFound(int index, int reference);
     void scrollAfterFocus(int index, int oldIndex, Item& child, int direction, bool movingDown);
+    // After a scroll that showed an edge of `child`: its focus area too.
+    void showFocusInside(int direction, Item& child);
     bool scrollKeyToFocusArea(int keyCode, int gameAction, Item& child);
     // After the focused child took a key or text (`child` null once it took
     // itself out): a container without scrolling takes the child's focus

@@ -109,12 +109,14 @@ void Container::scrollAfterFocus(int index, int oldIndex, Item& child, int direc
     } else if (!movingDown && index > 0) {
         neighbour = children_[index - 1].get();
     }
-    if (!movingDown && scrollHeight + neighbour->relativeY() + getRelativeScrollYOffset() < 0) {
-        setScrollYOffset(std::min(getScrollYOffset() + 30, 0), false);
-        return;
-    }
-    if (scrolls_ && (index == 0 || (movingDown && index < oldIndex) || oldIndex < 0)) {
-        setScrollYOffset(0, false);
+    const bool farAbove =
+        !movingDown && scrollHeight + neighbour->relativeY() + getRelativeScrollYOffset() < 0;
+    if (farAbove ||
+        (scrolls_ && (index == 0 || (movingDown && index < oldIndex) || oldIndex < 0))) {
+        setScrollYOffset(farAbove ? std::min(getScrollYOffset() + 30, 0) : 0, false);
+        // Those steps aim at the top, not at the child: a child taller than
+        // the view, or one far down, still shows where its focus is.
+        scrollToItem(direction, &child);
         return;
     }
     const Item& upper = movingDown ? child : *neighbour;
@@ -127,6 +129,15 @@ void Container::scrollAfterFocus(int index, int oldIndex, Item& child, int direc
     if (!movingDown && bottom - top > scrollHeight && scrollHeight > 0) top = bottom - scrollHeight;
     scroll(direction, child.relativeX(), top, child.itemWidth(),
            std::min(bottom - top, scrollHeight));
+    showFocusInside(direction, child);
+}
+
+void Container::showFocusInside(int direction, Item& child) {
+    // A child taller than the view shows one edge of itself; its focus may
+    // lie anywhere inside.
+    if (child.hasInternalArea() && child.itemHeight() > getScrollHeight()) {
+        scrollToItem(direction, &child);
+    }
 }
 
 Style* Container::focus(Style* focusStyle, int direction) {

@@ -173,7 +173,17 @@ const Fault kFaults[] = {
     {"first row", "* in treetab"},
     {"last row", "* in tab1"},
     {"last row", "* in tab2"},
+    // UP at the first control scrolls the text above it until the control
+    // leaves the screen, still focused.
+    {"up", "field in tabtall"},
 };
+
+// Lines of text that fill more than a screen.
+std::string lines(int n) {
+    std::string out;
+    for (int i = 1; i <= n; ++i) out += "<text>Line " + std::to_string(i) + "</text>\n";
+    return out;
+}
 
 // A container kind: its page, and the keys that bring its controls on.
 struct Place {
@@ -235,6 +245,17 @@ const Place kPlaces[] = {
                 controls(p.file, p.name, "") + "</ti></tree></page>\n" + "</tabbody>\n";
      },
      "key down\nkey down\nkey enter\n", false, true},
+    // A tab item first on its page and taller than the screen, its field
+    // below its text: UP from the link below it enters it at the field.
+    {"tabtall", "tabtall.zqml",
+     [](const Place& p) {
+         const std::string all = controls(p.file, p.name, "");
+         const size_t field = all.find('\n') + 1;
+         return "<body class=\"pg\">\n<tab id=\"tb\"><p caption=\"All\">" + lines(20) +
+                all.substr(0, field) + "</p><p caption=\"Other\"><text>o</text></p></tab>\n" +
+                all.substr(field) + "</body>\n";
+     },
+     "", false, false},
 };
 
 void PrintTo(const Place& p, std::ostream* os) { *os << p.name; }
@@ -491,6 +512,12 @@ TEST_P(ControlsEverywhereTest, EveryControlWorksInTheContainer) {
         return out;
     };
     const std::vector<Stop> down = collapse(downs), up = collapse(ups);
+    // After every key the focused control shows (UP until the first control).
+    const auto lit =
+        std::find_if(downs.begin(), downs.end(), [](const Stop& s) { return s != "none"; });
+    EXPECT_EQ(std::find(lit, downs.end(), Stop("none")), downs.end()) << "DOWN hides the focus";
+    const auto toField = std::find(ups.begin(), ups.end(), Stop(kKinds[0].name));
+    EXPECT_EQ(std::find(ups.begin(), toField, Stop("none")), toField) << "UP hides the focus";
     const size_t first =
         std::find(order.begin(), order.end(), Stop(kKinds[0].name)) - order.begin();
     for (size_t i = first; i < order.size(); ++i) {

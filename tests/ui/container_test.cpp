@@ -76,6 +76,24 @@ TEST(ContainerNavigation, MovesOverPlainChildrenThenScrollsThroughTallContent) {
     EXPECT_FALSE(c.keyPressed(kUp, kGameUp));
 }
 
+// The focused box shows: UP into a tall first child, DOWN with nothing focused.
+TEST(ContainerNavigation, ScrollsToTheBoxFocusedInATallFirstChildOrFarBelow) {
+    Container page(CString(), false, nullptr, 100);
+    fill(*static_cast<Container*>(page.add(std::make_unique<Container>())),
+         {{40, true}, {40, true}, {40, true}, {40, true}});
+    fill(page, {{40, true}});
+    page.init(240, 240);
+    for (int i = 0; i < 5; ++i) page.keyPressed(kDown, kGameDown);
+    ASSERT_TRUE(page.keyPressed(kUp, kGameUp));
+    EXPECT_EQ(page.getScrollYOffset(), -60);  // the inner last box, 120-160, at the bottom
+
+    Container far(CString(), false, nullptr, 100);
+    fill(far, {{300, false}, {20, true}});
+    far.init(240, 240);
+    ASSERT_TRUE(far.keyPressed(kDown, kGameDown));
+    EXPECT_EQ(far.getScrollYOffset(), -220);
+}
+
 TEST(ContainerNavigation, WrapsOnlyWithAllowCycleWhenAllContentShows) {
     Container c(CString(), true, nullptr, 200);
     fill(c, {{40, true}, {40, true}});
