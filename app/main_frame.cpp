@@ -5,11 +5,10 @@
 #include <variant>
 
 #include "app/page_controller.h"
-#include "items/tree.h"
+#include "app/reload_keeping.h"
 #include "platform/cstring.h"
 #include "platform/message_box.h"
 #include "platform/ui_executor.h"
-#include "ui/child_list.h"
 #include "ui/client_context.h"
 #include "ui/display.h"
 #include "ui/displayable.h"
@@ -57,20 +56,7 @@ bool isPassedVirtualKey(int code) {
 // The item at the end of the chain of focused children of a screen.
 Item* focusedLeaf(Displayable* shown) {
     auto* screen = dynamic_cast<Screen*>(shown);
-    Item* leaf = nullptr;
-    for (ChildList* list = screen ? screen->getContent() : nullptr; list;) {
-        Item* child = list->getFocusedItem();
-        if (!child) break;
-        leaf = child;
-        if (auto* node = dynamic_cast<NodeItem*>(child)) {
-            Item* part = node->focusedPart();
-            if (part != &node->children()) return part ? part : node;
-            list = &node->children();
-        } else {
-            list = dynamic_cast<ChildList*>(child);
-        }
-    }
-    return leaf;
+    return screen ? zq::focusedLeaf(*screen) : nullptr;
 }
 
 // Control characters (backspace, return) come with their keys, which the

@@ -169,6 +169,9 @@ Item* focusedLeaf(const Screen& screen) {
         if (!child) break;
         leaf = child;
         list = focusedList(child);
+        // A node whose header has the focus: the header is what keys act on.
+        auto* node = dynamic_cast<NodeItem*>(child);
+        if (node && !list && node->focusedPart()) return node->focusedPart();
     }
     return leaf;
 }

@@ -61,7 +61,8 @@ struct KeptPage {
     void restoreView(Screen& screen) const;
 };
 
-// The item at the end of the chain of focused children; null when none.
+// The item at the end of the chain of focused children (a tree node's
+// header when it has the focus); null when none.
 Item* focusedLeaf(const Screen& screen);
 
 }  // namespace zq
