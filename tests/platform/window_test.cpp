@@ -112,8 +112,8 @@ TEST(KeyScript, BadLinesAreReportedWithTheirNumbersAndTheRestStillRuns) {
         "key 13\n");
     std::vector<int> lines;
     for (const ScriptError& e : script.errors) lines.push_back(e.line);
-    EXPECT_EQ(lines, (std::vector<int>{2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18,
-                                       19, 20, 21}));
+    EXPECT_EQ(lines, (std::vector<int>{2,  3,  4,  5,  6,  7,  8,  9,  10, 11,
+                                       12, 13, 14, 15, 16, 17, 18, 19, 20, 21}));
     EXPECT_EQ(describeSteps(script), (std::vector<std::string>{"key-down 40 r1", "key-up 40",
                                                                "key-down 13 r1", "key-up 13"}));
     EXPECT_EQ(formatScriptError("s.keys", script.errors[0]), "s.keys:2: unknown command 'bogus'");
