@@ -452,8 +452,9 @@ void PageLoader::makeCurrent(PageEntry* entry) {
     if (!entry || !entry->screen) return;
 
     // The page left runs its leave action while it is still the current one.
-    if (host_.currentEntry() && !host_.currentEntry()->unonload.isEmpty())
-        host_.onAction(host_.currentEntry()->unonload);
+    PageEntry* left = host_.currentEntry();
+    if (left && !left->unonload.isEmpty()) host_.onAction(left->unonload);
+    left = host_.currentEntry();
     host_.setCurrentEntry(entry);
     if (!entry->shownValues) entry->shownValues = formFieldValues(*entry);
 
@@ -466,6 +467,8 @@ void PageLoader::makeCurrent(PageEntry* entry) {
     } else {
         ClientContext::current().setRecordedCurrentScreen(screen);
     }
+    // Only the shown page holds its pictures: the client's stay within one budget.
+    if (left && left != entry) host_.requests().releasePictures(*left);
     if (!entry->onloadDone && !entry->onload.isEmpty()) {
         UnpromptedScope byThePage(*this);
         host_.onAction(entry->onload);

@@ -43,6 +43,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/zq_exception.h"
@@ -122,8 +123,12 @@ public:
     bool remove(int requestId);
     void clear();
     size_t size() const;
-    // Whether a picture request for `target` waits for its reply.
+    // Whether a picture request for `target` waits for its reply; one probe
+    // of an index, however many records wait.
     bool holdsPictureFor(const PictureTarget* target) const;
+    // Records looked at by holdsPictureFor, all calls together: what tests
+    // bound a page's picture requests by.
+    uint64_t pictureLookupSteps() const { return pictureLookupSteps_.load(); }
     // No record waits and none is in hand: what an idle probe asks.
     bool idle() const { return size() == 0 && inHand_.load() == 0; }
 
@@ -152,8 +157,15 @@ public:
     std::optional<RequestRecord> takeOldest(RequestRoute route);
 
 private:
+    // Under mutex_: keep the picture index in step with records_.
+    void indexed(const RequestRecord& record);
+    void unindexed(const RequestRecord& record);
+
     mutable std::mutex mutex_;
     std::map<int, RequestRecord> records_;
+    // Picture target -> its records waiting.
+    std::unordered_map<const PictureTarget*, int> pictureTargets_;
+    mutable std::atomic<uint64_t> pictureLookupSteps_{0};
     std::atomic<int> inHand_{0};
 };
 
