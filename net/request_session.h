@@ -145,7 +145,8 @@ public:
         PendingRequestTable& table_;
     };
     // Takes the record of lowest id on `route` that is older than `waitMs`
-    // at `now`, if any.
+    // at `now`, if any. Asked after every reply: until the oldest record it
+    // found can expire, it answers without a walk.
     std::optional<RequestRecord> takeExpired(RequestRoute route, uint32_t now, uint32_t waitMs);
     // Takes every record on `route`, in id order.
     std::vector<RequestRecord> takeAll(RequestRoute route);
@@ -166,6 +167,14 @@ private:
     // Picture target -> its records waiting.
     std::unordered_map<const PictureTarget*, int> pictureTargets_;
     mutable std::atomic<uint64_t> pictureLookupSteps_{0};
+    // No record on `route` expires with `waitMs` before `tick`, as the last
+    // walk found; an insert of an older record ends it.
+    struct Quiet {
+        RequestRoute route;
+        uint32_t waitMs;
+        uint32_t tick;
+    };
+    std::optional<Quiet> quiet_;
     std::atomic<int> inHand_{0};
 };
 

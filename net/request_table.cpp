@@ -32,6 +32,10 @@ bool PendingRequestTable::insert(const RequestRecord& record) {
     std::lock_guard<std::mutex> lock(mutex_);
     const bool inserted = records_.emplace(record.requestId, record).second;
     if (inserted) indexed(record);
+    if (inserted && quiet_ && quiet_->route == record.route &&
+        tickDiff(quiet_->tick, record.tick + quiet_->waitMs) > 0) {
+        quiet_.reset();
+    }
     return inserted;
 }
 
@@ -86,14 +90,27 @@ size_t PendingRequestTable::size() const {
 std::optional<RequestRecord> PendingRequestTable::takeExpired(RequestRoute route, uint32_t now,
                                                               uint32_t waitMs) {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (quiet_ && quiet_->route == route && quiet_->waitMs == waitMs &&
+        tickDiff(quiet_->tick, now) >= 0) {
+        return std::nullopt;
+    }
+    std::optional<uint32_t> soonest;
     for (auto it = records_.begin(); it != records_.end(); ++it) {
         if (it->second.route != route) continue;
-        if (tickDiff(now, it->second.tick) <= static_cast<int32_t>(waitMs)) continue;
+        if (tickDiff(now, it->second.tick) <= static_cast<int32_t>(waitMs)) {
+            // Expires once older than waitMs: at tick + waitMs + 1.
+            const uint32_t expires = it->second.tick + waitMs + 1;
+            if (!soonest || tickDiff(expires, *soonest) < 0) soonest = expires;
+            continue;
+        }
+        quiet_.reset();
         unindexed(it->second);
         RequestRecord record = std::move(it->second);
         records_.erase(it);
         return record;
     }
+    // Nothing on the route: the next insert ends the quiet at once.
+    quiet_ = Quiet{route, waitMs, soonest ? *soonest - 1 : now};
     return std::nullopt;
 }
 
