@@ -108,7 +108,7 @@ TEST_P(PictureClientTest, ManyPicturesAtTheBoundKeepMemoryBounded) {
             name.append("_").append(std::to_string(i)).append(".png");
             return "p" + name;
         };
-        std::string script = kStart;
+        std::string script = "idle 60000\n";  // a sanitizer decodes slowly
         for (int page = 0; page < c.pages; ++page) {
             // A link to the next page, which the first key down focuses.
             std::string body = "<a href=\"q" + std::to_string(page + 1) + ".zqml\">next</a><br/>";
@@ -120,7 +120,7 @@ TEST_P(PictureClientTest, ManyPicturesAtTheBoundKeepMemoryBounded) {
             }
             server_.writePage(dir + "/q" + std::to_string(page) + ".zqml",
                               test::zqmlDocument("<body>" + body + "</body>\n"));
-            script += page + 1 < c.pages ? "idle 5000\nkey down\nkey fire\n"
+            script += page + 1 < c.pages ? "idle 60000\nkey down\nkey fire\n"
                                          : "idle 5000\nkey down\nkey down\n";
         }
         writeConfig(serverLines() + "sys-initpath = /" + dir + "/q0.zqml\nsys-connecttype = " +

@@ -423,10 +423,12 @@ TEST_P(PictureEndToEndTest, PicturesComeAgainAfterTabFlipsAndBack) {
     };
     // Every request answered and its picture handed on.
     auto settle = [&] {
-        ASSERT_TRUE(pumpUntil([&] {
-            return controller_->requests().pendingTable().idle() &&
-                   controller_->requests().picturesInFlight() == 0;
-        }));
+        ASSERT_TRUE(pumpUntil(
+            [&] {
+                return controller_->requests().pendingTable().idle() &&
+                       controller_->requests().picturesInFlight() == 0;
+            },
+            60000));
         executor_.runPending();
     };
     auto keys = [&](int code, int times) {
@@ -500,7 +502,7 @@ TEST_P(PictureEndToEndTest, PicturesComeAgainAfterTabFlipsAndBack) {
              server_.setSlowPath("/l/p19", 1000);
              open("/l/page.zqml");
              ASSERT_TRUE(pumpUntil([&] { return shows("/l/page.zqml"); }));
-             ASSERT_TRUE(pumpUntil([&] { return held() == 19; }));
+             ASSERT_TRUE(pumpUntil([&] { return held() == 19; }, 60000));
              show("/l/next.zqml");
              server_.setSlowPath("/l/p19", 0);
              back("/l/page.zqml");
