@@ -354,34 +354,6 @@ TEST_F(SessionFixture, UnknownConnectionTypeSendsNothing) {
     EXPECT_EQ(peer.requests(), 0);
 }
 
-// Asked after every framed reply, the expiry walk answered from a quiet
-// mark; a record older than the mark, or the mark's end, still expires, and
-// the picture index follows the records.
-TEST(PendingRequestTableTest, ExpiryAndPictureIndexFollowTheRecords) {
-    // The table keeps picture targets by address only.
-    alignas(8) static char slot[8];
-    auto* target = reinterpret_cast<PictureTarget*>(slot);
-    auto record = [](int id, uint32_t tick, PictureTarget* picture = nullptr) {
-        RequestRecord r;
-        r.requestId = id;
-        r.tick = tick;
-        r.route = RequestRoute::Framed;
-        r.picture = picture != nullptr;
-        if (picture)
-            r.pictureTarget = std::shared_ptr<PictureTarget>(std::shared_ptr<void>(), picture);
-        return r;
-    };
-    PendingRequestTable table;
-    ASSERT_TRUE(table.insert(record(1, 1000, target)));
-    EXPECT_TRUE(table.holdsPictureFor(target));
-    EXPECT_FALSE(table.takeExpired(RequestRoute::Framed, 1500, 1000));  // quiet until 2000
-    ASSERT_TRUE(table.insert(record(2, 200)));                          // older than the mark
-    EXPECT_EQ(table.takeExpired(RequestRoute::Framed, 1500, 1000)->requestId, 2);
-    EXPECT_FALSE(table.takeExpired(RequestRoute::Framed, 2000, 1000));
-    EXPECT_EQ(table.takeExpired(RequestRoute::Framed, 2001, 1000)->requestId, 1);
-    EXPECT_FALSE(table.holdsPictureFor(target));
-}
-
 TEST(ConnectionTypes, OddOnesAreFramedEvenOnesGoThroughTheGateway) {
     const char* kinds = "-FHFHFH-";  // types 0 to 7
     for (int type = 0; type < 8; ++type) {
