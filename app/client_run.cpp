@@ -83,10 +83,10 @@ bool loadScript(const Options& options, std::vector<ScriptStep>& steps) {
 
 // The UI from the splash screen to the exit routine. Returns the loop's code,
 // or kExitFailure when start-up gave up.
-// `inFlight` shows the application's pending requests while it lives.
+// `inFlight` shows the application's requests while it lives.
 int runUi(UiExecutor& executor, WindowBackend& window, StartupInputGate* gate,
           const DeviceFiles& device, Size client, AsideTask& install,
-          std::atomic<PendingRequestTable*>& inFlight) {
+          std::atomic<PageRequests*>& inFlight) {
     Display display(client);
     MainFrame frame(display);
     UiLoop loop(executor, window, frame);
@@ -104,7 +104,7 @@ int runUi(UiExecutor& executor, WindowBackend& window, StartupInputGate* gate,
                                                         device.hostPath(u"\\UserData")},
                                       std::move(hooks));
     frame.setController(&app->controller());
-    inFlight.store(&app->controller().requests().pendingTable());
+    inFlight.store(&app->controller().requests());
     install.finish();
     app->showSplashAndStart(client);
     int code = loop.run();
@@ -183,14 +183,16 @@ int runClient(const Options& options) {
     const bool gated = quitAtEnd || !steps.empty();
     ScriptedWindow replay(*window, std::move(steps),
                           quitAtEnd ? ScriptEnd::Quit : ScriptEnd::PassThrough);
-    // An idle step waits for the replies of the requests in flight, for SMS
-    // being sent, for speed tests and for the work they post. The table is the running
-    // application's.
-    std::atomic<PendingRequestTable*> inFlight{nullptr};
+    // An idle step waits for the replies of the requests in flight (image
+    // links' fetches queued too), for SMS being sent, for speed tests and for
+    // the work they post. The requests are the running application's.
+    std::atomic<PageRequests*> inFlight{nullptr};
     replay.setBusyProbe([&executor, &inFlight] {
-        PendingRequestTable* table = inFlight.load();
-        return executor.hasPendingTasks() || (table && !table->idle()) ||
-               SpeedTestRun::anyRunning() || SmsSender::anySending();
+        PageRequests* requests = inFlight.load();
+        const bool waiting =
+            requests && (!requests->pendingTable().idle() || requests->picturesInFlight() > 0);
+        return executor.hasPendingTasks() || waiting || SpeedTestRun::anyRunning() ||
+               SmsSender::anySending();
     });
     StartupInputGate gate(replay);
 

@@ -91,7 +91,7 @@ public:
     CString baseUrl() const override { return loader_.baseUrl(); }
     // Fetched on a picture thread (a few at most); `done` runs on the UI
     // thread, and never once the session is replaced or the controller goes.
-    void fetchPicture(const CString& url, std::function<void(std::vector<uint8_t>)> done) override {
+    void fetchPicture(const CString& url, std::function<void(ImageRef)> done) override {
         requests_.fetchPicture(url, std::move(done));
     }
     // PageNavigator: a picture for the shown page, without loading bar,

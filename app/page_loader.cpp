@@ -492,6 +492,8 @@ void PageLoader::makeCurrent(PageEntry* entry, Step step) {
         chain_.admit(false);
         userStepped(leftScreenId);
     }
+    // The leave action may have shown another page already.
+    left = host_.currentEntry();
     host_.setCurrentEntry(entry);
     if (!entry->shownValues) entry->shownValues = formFieldValues(*entry);
 
@@ -504,6 +506,8 @@ void PageLoader::makeCurrent(PageEntry* entry, Step step) {
     } else {
         ClientContext::current().setRecordedCurrentScreen(screen);
     }
+    // Only the shown page holds its pictures: the client's stay within one budget.
+    if (left && left != entry) host_.requests().releasePictures(*left);
     if (!entry->onloadDone && !entry->onload.isEmpty()) {
         UnpromptedScope byThePage(*this);
         host_.onAction(entry->onload);

@@ -7,6 +7,7 @@
 #include "app/link_resolver.h"
 #include "app/page_controller.h"
 #include "core/zq_exception.h"
+#include "items/image_item.h"
 #include "net/http_socket.h"
 #include "platform/clock.h"
 #include "platform/ui_executor.h"
@@ -69,15 +70,33 @@ bool RequestIdSet::contains(int requestId) const {
     return ids_.count(requestId) > 0;
 }
 
-bool PictureBudget::take(int screenId, int64_t pixels) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (screenId != screenId_) {
-        screenId_ = screenId;
-        used_ = 0;
-    }
-    if (pixels > kMaxPixels - used_) return false;
-    used_ += pixels;
-    return true;
+namespace {
+
+// A charged picture: its pixels go back to the budget when the last copy of
+// it goes.
+struct ChargedImage {
+    ChargedImage(ImageRef picture, std::shared_ptr<std::atomic<int64_t>> budget, int64_t count)
+        : image(std::move(picture)), used(std::move(budget)), pixels(count) {}
+    ~ChargedImage() { used->fetch_sub(pixels); }
+    ChargedImage(const ChargedImage&) = delete;
+    ChargedImage& operator=(const ChargedImage&) = delete;
+
+    ImageRef image;
+    std::shared_ptr<std::atomic<int64_t>> used;
+    int64_t pixels;
+};
+
+}  // namespace
+
+ImageRef PictureBudget::charge(ImageRef image) {
+    if (!image) return image;
+    const int64_t pixels = int64_t{image->width()} * image->height();
+    int64_t used = used_->load();
+    do {
+        if (pixels > kMaxPixels - used) return nullptr;
+    } while (!used_->compare_exchange_weak(used, used + pixels));
+    auto held = std::make_shared<ChargedImage>(std::move(image), used_, pixels);
+    return ImageRef(held, held->image.get());
 }
 
 void RequestIdSet::clear() {
@@ -236,8 +255,7 @@ RequestRecord PageRequests::newPictureRequest(const CString& url, const CancelFl
     return record;
 }
 
-void PageRequests::fetchPicture(const CString& url,
-                                std::function<void(std::vector<uint8_t>)> done) {
+void PageRequests::fetchPicture(const CString& url, std::function<void(ImageRef)> done) {
     if (!session_ || !done) return;
     // Image links are fetched while their page is built, before its screen
     // is shown: they belong to that page.
@@ -268,28 +286,34 @@ void PageRequests::startLinkPicture(int screenId, LinkPicture picture) {
                 return going();
             });
         }
+        ImageRef image;
+        if (bytes && going())
+            image = pictureBudget_.charge(decodeImage(bytes->data(), bytes->size()));
         --picturesInFlight_;
         if (!going()) return;
-        controller_.postToController(
-            [generation, screenId, id = record.requestId, flag = record.cancelFlag,
-             bytes = std::move(bytes).value_or(std::vector<uint8_t>())](PageController& c) mutable {
-                c.requests().linkPictureDone(generation, screenId, id, flag, std::move(bytes));
-            });
+        controller_.postToController([generation, screenId, id = record.requestId,
+                                      flag = record.cancelFlag,
+                                      image = std::move(image)](PageController& c) mutable {
+            c.requests().linkPictureDone(generation, screenId, id, flag, std::move(image));
+        });
     });
 }
 
 void PageRequests::linkPictureDone(uint64_t generation, int screenId, int requestId,
-                                   const CancelFlag& flag, std::vector<uint8_t> bytes) {
+                                   const CancelFlag& flag, ImageRef image) {
     // Left meanwhile: the fetch starts again when its page is shown again.
     if (generation != sessionGeneration_ || isCancelled(flag)) return;
     auto screen = linkPictures_.find(screenId);
     if (screen == linkPictures_.end()) return;
-    auto open = screen->second.open.find(requestId);
-    if (open == screen->second.open.end()) return;
-    std::function<void(std::vector<uint8_t>)> done = std::move(open->second.done);
-    screen->second.open.erase(open);
-    if (screen->second.open.empty()) linkPictures_.erase(screen);
-    done(std::move(bytes));
+    ScreenLinkPictures& pictures = screen->second;
+    auto open = pictures.open.find(requestId);
+    if (open == pictures.open.end()) return;
+    LinkPicture picture = std::move(open->second);
+    pictures.open.erase(open);
+    // A failed one is not fetched again.
+    if (image) pictures.arrived.push_back(picture);
+    if (pictures.open.empty() && pictures.arrived.empty()) linkPictures_.erase(screen);
+    picture.done(std::move(image));
 }
 
 void PageRequests::leaveLinkPictures() {
@@ -305,8 +329,15 @@ void PageRequests::leaveLinkPictures() {
         screen.flag->store(1);
         if (it->first == shown) {
             for (auto& [id, picture] : screen.open) again.push_back(std::move(picture));
+            for (LinkPicture& picture : screen.released) again.push_back(std::move(picture));
+            // Starts afresh under a new flag; those still shown stay listed.
+            screen.flag.reset();
+            screen.open.clear();
+            screen.released.clear();
         }
-        if (it->first == shown || !screenKept(it->first)) {
+        if (it->first != shown && !screenKept(it->first)) {
+            it = linkPictures_.erase(it);
+        } else if (it->first == shown && screen.arrived.empty()) {
             it = linkPictures_.erase(it);
         } else {
             ++it;
@@ -355,6 +386,22 @@ void PageRequests::requestPicture(const CString& address, const PictureTargetRef
     record.pictureTarget = target;
     pictureIds_.add(record.requestId);
     if (!session->sendRequest(record)) pictureIds_.remove(record.requestId);
+}
+
+void PageRequests::releasePictures(PageEntry& left) {
+    if (left.screen) {
+        for (Item* control : left.screen->controlList()) {
+            if (auto* picture = dynamic_cast<ImageItem*>(control)) picture->releasePicture();
+        }
+    }
+    auto screen = linkPictures_.find(left.screenId);
+    if (screen == linkPictures_.end()) return;
+    std::vector<LinkPicture> arrived = std::move(screen->second.arrived);
+    screen->second.arrived.clear();
+    for (LinkPicture& picture : arrived) {
+        picture.done(nullptr);
+        screen->second.released.push_back(std::move(picture));
+    }
 }
 
 void PageRequests::leavePictures() {

@@ -25,11 +25,13 @@
 
 #include "net/request_session.h"
 #include "platform/cstring.h"
+#include "platform/image.h"
 
 namespace zq {
 
 class DeviceServices;
 class PageController;
+struct PageEntry;
 struct PictureTarget;
 
 // Request id -> cancel flag of every request the controller started. Any
@@ -66,20 +68,23 @@ private:
     std::set<int> ids_;
 };
 
-// The pixels of the pictures decoded for one screen: past kMaxPixels a
-// picture is refused as a bad one would be, so that a page of many large
-// pictures keeps the memory bounded. Pictures for another screen start the
-// count again. Any thread.
+// The pixels of the decoded remote pictures the client holds: a picture
+// counts while any copy of it lives (on an item, or on its way to one), and
+// past kMaxPixels a new one is refused as a bad one would be. A page that
+// leaves the screen lets go of its pictures, so the bound holds for every
+// screen the client keeps. Any thread.
 class PictureBudget {
 public:
     static constexpr int64_t kMaxPixels = 32 * 1024 * 1024;
-    // Takes `pixels` from the screen's share; false when it has not that many.
-    bool take(int screenId, int64_t pixels);
+    // `image`, counted until its last copy goes; null when the budget has
+    // not its pixels left (or for a null image).
+    ImageRef charge(ImageRef image);
+    // The pixels counted now.
+    int64_t used() const { return used_->load(); }
 
 private:
-    std::mutex mutex_;
-    int screenId_ = -1;
-    int64_t used_ = 0;
+    // Shared with the pictures charged, which may outlive the budget.
+    std::shared_ptr<std::atomic<int64_t>> used_ = std::make_shared<std::atomic<int64_t>>(0);
 };
 
 // Whether a request's target carries the request parameters (the "system."
@@ -156,12 +161,13 @@ public:
     // synchronous fetches; returns the flag of the build it interrupts,
     // which the caller puts back when its build ends. UI thread.
     CancelFlag swapBuildFlag(CancelFlag flag);
-    // Fetched on a picture thread (a few at most) for the page being built,
-    // else the shown one; `done` runs on the UI thread, and never once the
+    // Fetched and decoded on a picture thread (a few at most) for the page
+    // being built, else the shown one, and charged to the picture budget;
+    // `done` runs on the UI thread (null: no picture), and never once the
     // session is replaced or the controller goes. Leaving that page ends
-    // the fetch, queued or running; it starts again when the page is shown
-    // again.
-    void fetchPicture(const CString& url, std::function<void(std::vector<uint8_t>)> done);
+    // the fetch, queued or running, and lets go of the picture that came
+    // (done(null)); it is fetched again when the page is shown again.
+    void fetchPicture(const CString& url, std::function<void(ImageRef)> done);
     // Picture fetches queued or running. Any thread.
     int picturesInFlight() const { return picturesInFlight_.load(); }
     // Sends the request for a shown item's picture, for the shown screen;
@@ -174,6 +180,11 @@ public:
     // The shown screen changed: the pictures asked for another are
     // cancelled, their exchanges closed and their replies dropped. UI thread.
     void leavePictures();
+    // `left` left the screen: its items let go of their remote pictures,
+    // which are asked for again when it is shown again. UI thread.
+    void releasePictures(PageEntry& left);
+    // The pixels of the remote pictures held now.
+    int64_t picturePixels() const { return pictureBudget_.used(); }
 
     // --- the reply path ----------------------------------------------------------
     // Session thread: decodes, settles the request and posts pages to the UI
@@ -220,15 +231,19 @@ private:
     // those not answered yet by request id.
     struct LinkPicture {
         CString url;
-        std::function<void(std::vector<uint8_t>)> done;
+        std::function<void(ImageRef)> done;
     };
+    // Those that came are kept to be let go of when the screen is left;
+    // those let go of are fetched again when it is shown again.
     struct ScreenLinkPictures {
         CancelFlag flag;
         std::map<int, LinkPicture> open;
+        std::vector<LinkPicture> arrived;
+        std::vector<LinkPicture> released;
     };
     void startLinkPicture(int screenId, LinkPicture picture);
     void linkPictureDone(uint64_t generation, int screenId, int requestId, const CancelFlag& flag,
-                         std::vector<uint8_t> bytes);
+                         ImageRef image);
     // Ends the fetches of the screens not shown; those of a page that went
     // are forgotten, the shown one's stopped ones start again.
     void leaveLinkPictures();

@@ -90,9 +90,10 @@ bool isPictureData(const DecodedReply& reply) {
 // asked is shown: a late one never lands on the next page.
 void deliverPicture(PageController& controller, PictureBudget& budget, const std::string& bytes,
                     const RequestRecord& record) {
-    ImageRef image = decodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    if (!image || !record.pictureTarget) return;
-    if (!budget.take(record.targetScreenId, int64_t{image->width()} * image->height())) return;
+    if (!record.pictureTarget) return;
+    ImageRef image =
+        budget.charge(decodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+    if (!image) return;
     controller.postToController([image = std::move(image), target = record.pictureTarget,
                                  screenId = record.targetScreenId](PageController& c) mutable {
         if (target->item && c.currentScreenId() == screenId) {

@@ -45,6 +45,12 @@ void ImageItem::setImage(ImageRef image) {
     if (auto* canvas = dynamic_cast<Canvas*>(getScreen())) canvas->repaintLater();
 }
 
+void ImageItem::releasePicture() {
+    if (url_.isEmpty() || !image_) return;
+    image_.reset();
+    requestInit();
+}
+
 void ImageItem::initContent(int /*firstLineWidth*/, int lineWidth) {
     overflow_ = 0;
     if (image_) {

@@ -62,6 +62,10 @@ public:
     // the control owner's position in the screen's control list.
     void showNotify() override;
 
+    // Lets go of a fetched picture (its page left the screen): it is asked
+    // for again when the item is shown again.
+    void releasePicture();
+
     // The address the picture is fetched from on showNotify: `url` with
     // "controlid" and the control owner's index (-1 when not found).
     CString requestAddress() const;

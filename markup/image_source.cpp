@@ -21,10 +21,11 @@ namespace {
 constexpr int32_t kReplyDrivenKind = ImageItem::kReplyKind;
 constexpr std::u16string_view kFileScheme = u"file://";
 
-// The pictures a page asked for by address, and the items waiting for each.
-// Shared with the fetches in flight, which find it gone when the page is.
+// The pictures a page asked for by address, the items that show each, and
+// those that came. Shared with the fetches in flight, which find it gone
+// when the page is.
 struct PictureRequests {
-    std::map<CString, std::vector<Item*>> waiting;
+    std::map<CString, std::vector<Item*>> targets;
     std::map<CString, ImageRef> arrived;
 };
 
@@ -103,28 +104,24 @@ void loadImageSource(MarkupPage& page, Item& target, const CString& source) {
     if (!page.host()) return;
 
     // Remote pictures: one fetch per address and page; every item that
-    // asked for it gets the decoded picture.
+    // asked for it shows the picture, and lets go of it with the others.
     PageImages& images = page.state<PageImages>();
     PictureRequests& requests = *images.requests;
+    auto [entry, first] = requests.targets.try_emplace(address);
+    entry->second.push_back(&target);
     if (auto done = requests.arrived.find(address); done != requests.arrived.end()) {
         target.setImage(done->second);
-        return;
     }
-    auto [entry, first] = requests.waiting.try_emplace(address);
-    entry->second.push_back(&target);
     if (!first) return;
     std::weak_ptr<PictureRequests> weak = images.requests;
-    page.host()->fetchPicture(address, [weak, address](std::vector<uint8_t> bytes) {
+    page.host()->fetchPicture(address, [weak, address](ImageRef image) {
         std::shared_ptr<PictureRequests> live = weak.lock();
         if (!live) return;
-        auto waiting = live->waiting.find(address);
-        if (waiting == live->waiting.end()) return;
-        std::vector<Item*> targets = std::move(waiting->second);
-        live->waiting.erase(waiting);
-        ImageRef image = bytes.empty() ? ImageRef() : decodeImage(bytes.data(), bytes.size());
-        if (!image) return;
-        live->arrived[address] = image;
-        for (Item* item : targets) item->setImage(image);
+        auto targets = live->targets.find(address);
+        if (targets == live->targets.end()) return;
+        if (!image && live->arrived.erase(address) == 0) return;
+        if (image) live->arrived[address] = image;
+        for (Item* item : targets->second) item->setImage(image);
     });
 }
 

@@ -36,6 +36,7 @@
 
 #include "platform/cstring.h"
 #include "platform/font.h"
+#include "platform/image.h"
 #include "ui/command.h"
 #include "ui/listeners.h"
 #include "ui/style.h"
@@ -77,11 +78,12 @@ public:
     // The link the current page was requested with: pictures resolve
     // against it. Empty when unknown.
     virtual CString baseUrl() const { return CString(); }
-    // Fetches the bytes of `url` without blocking; `done` runs later on the
-    // UI thread with the bytes (empty on failure), or never when the fetch
-    // is abandoned. The default fetches nothing.
-    virtual void fetchPicture(const CString& /*url*/,
-                              std::function<void(std::vector<uint8_t>)> /*done*/) {}
+    // Fetches the picture of `url` without blocking; `done` runs later on
+    // the UI thread with it decoded (null on failure), or never when the
+    // fetch is abandoned. It may run again: with null when the page leaves
+    // the screen (its items let go of it), then with the picture fetched
+    // again when the page is shown again. The default fetches nothing.
+    virtual void fetchPicture(const CString& /*url*/, std::function<void(ImageRef)> /*done*/) {}
 };
 
 // State a builder family keeps for one page (the style sheet's class and

@@ -1,5 +1,9 @@
 #include "net/dialler.h"
 
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <ctime>
 #include <map>
 #include <string>
 #include <thread>
@@ -18,6 +22,7 @@ constexpr int kMaxModelTextChars = 128;
 constexpr int kMaxConnectionNameChars = 63;  // the library's 64-character buffer
 constexpr int kHangUpPolls = 50;
 constexpr int kDialArgument = 0;
+constexpr int64_t kNanosPerSecond = 1000000000;
 
 constexpr const char* kCaptionModel = "获取手机型号";
 constexpr const char* kCaptionBinding = "拨号初始化";
@@ -81,17 +86,42 @@ std::unique_ptr<DialLibrary> DeviceIniDialLibrary::load(const fs::path& deviceRo
 
 DeviceIniDialLibrary::DeviceIniDialLibrary(fs::path deviceRoot) : root_(std::move(deviceRoot)) {}
 
+std::map<std::string, std::string> DeviceIniDialLibrary::config() const {
+    // Its time, size and file id tell a changed file (a whole-file write
+    // puts a new one in place). File times move in coarse steps: a file
+    // changed within the last second may change again unseen, so it is read.
+    std::optional<std::tuple<int64_t, int64_t, uint64_t>> stamp;
+    bool recent = false;
+    struct stat file {};
+    if (::stat((root_ / LinuxDeviceServices::kConfigName).c_str(), &file) == 0) {
+        const int64_t changed =
+            int64_t{file.st_mtim.tv_sec} * kNanosPerSecond + file.st_mtim.tv_nsec;
+        stamp.emplace(changed, int64_t{file.st_size}, uint64_t{file.st_ino});
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        recent = std::abs(int64_t{now.tv_sec} * kNanosPerSecond + now.tv_nsec - changed) <
+                 kNanosPerSecond;
+    }
+    std::lock_guard<std::mutex> lock(configMutex_);
+    if (!configRead_ || recent || stamp != configStamp_) {
+        config_ = readDeviceConfig(root_);
+        configStamp_ = stamp;
+        configRead_ = true;
+    }
+    return config_;
+}
+
 bool DeviceIniDialLibrary::hasEntry(Entry entry) const {
-    std::string missing = configLower(configValue(readDeviceConfig(root_), "dial-missing-entry"));
+    std::string missing = configLower(configValue(config(), "dial-missing-entry"));
     return missing != configLower(entryName(entry));
 }
 
 int DeviceIniDialLibrary::dial(CString& connectionName) {
-    auto config = readDeviceConfig(root_);
+    auto values = config();
     int fallback =
-        isConfigTrue(configValue(config, "fail-dial")) ? kDialNoConnection : kDialEstablished;
-    int result = smallNumber(configValue(config, "dial-result"), fallback);
-    std::string name = configValue(config, "dial-connection-name");
+        isConfigTrue(configValue(values, "fail-dial")) ? kDialNoConnection : kDialEstablished;
+    int result = smallNumber(configValue(values, "dial-result"), fallback);
+    std::string name = configValue(values, "dial-connection-name");
     connectionName = CString::fromUtf8(name.empty() ? "Internet" : name);
     if (result == kDialStarted || result == kDialEstablished) {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -106,11 +136,11 @@ int DeviceIniDialLibrary::rasDialEx(int, CString& connectionName) { return dial(
 int DeviceIniDialLibrary::rasDialDmEx(int, CString& connectionName) { return dial(connectionName); }
 
 bool DeviceIniDialLibrary::isConnected() {
-    return !isFalse(configValue(readDeviceConfig(root_), "dial-connected"));
+    return !isFalse(configValue(config(), "dial-connected"));
 }
 
 bool DeviceIniDialLibrary::isConnecting(const CString&) {
-    bool iniUp = configLower(configValue(readDeviceConfig(root_), "data-connection")) != "down";
+    bool iniUp = configLower(configValue(config(), "data-connection")) != "down";
     std::lock_guard<std::mutex> lock(mutex_);
     if (pollsLeft_ > 0) {
         --pollsLeft_;
@@ -120,7 +150,7 @@ bool DeviceIniDialLibrary::isConnecting(const CString&) {
 }
 
 void DeviceIniDialLibrary::disconnectedEx() {
-    int polls = smallNumber(configValue(readDeviceConfig(root_), "dial-disconnect-polls"), 0);
+    int polls = smallNumber(configValue(config(), "dial-disconnect-polls"), 0);
     std::lock_guard<std::mutex> lock(mutex_);
     dialledUp_ = false;
     hungUp_ = true;

@@ -45,10 +45,13 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <tuple>
 
 #include "platform/cstring.h"
 #include "platform/device_services.h"
@@ -132,8 +135,15 @@ public:
 
 private:
     int dial(CString& connectionName);
+    // device.ini, read again only when the file changed: the connection is
+    // asked about before every request.
+    std::map<std::string, std::string> config() const;
 
     std::filesystem::path root_;
+    mutable std::mutex configMutex_;
+    mutable bool configRead_ = false;
+    mutable std::optional<std::tuple<int64_t, int64_t, uint64_t>> configStamp_;
+    mutable std::map<std::string, std::string> config_;
     std::mutex mutex_;
     bool dialledUp_ = false;
     bool hungUp_ = false;  // a hang-up also takes down a connection device.ini calls up

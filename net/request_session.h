@@ -43,6 +43,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/zq_exception.h"
@@ -122,8 +123,12 @@ public:
     bool remove(int requestId);
     void clear();
     size_t size() const;
-    // Whether a picture request for `target` waits for its reply.
+    // Whether a picture request for `target` waits for its reply; one probe
+    // of an index, however many records wait.
     bool holdsPictureFor(const PictureTarget* target) const;
+    // Records looked at by holdsPictureFor, all calls together: what tests
+    // bound a page's picture requests by.
+    uint64_t pictureLookupSteps() const { return pictureLookupSteps_.load(); }
     // No record waits and none is in hand: what an idle probe asks.
     bool idle() const { return size() == 0 && inHand_.load() == 0; }
 
@@ -140,7 +145,8 @@ public:
         PendingRequestTable& table_;
     };
     // Takes the record of lowest id on `route` that is older than `waitMs`
-    // at `now`, if any.
+    // at `now`, if any. Asked after every reply: until the oldest record it
+    // found can expire, it answers without a walk.
     std::optional<RequestRecord> takeExpired(RequestRoute route, uint32_t now, uint32_t waitMs);
     // Takes every record on `route`, in id order.
     std::vector<RequestRecord> takeAll(RequestRoute route);
@@ -152,8 +158,23 @@ public:
     std::optional<RequestRecord> takeOldest(RequestRoute route);
 
 private:
+    // Under mutex_: keep the picture index in step with records_.
+    void indexed(const RequestRecord& record);
+    void unindexed(const RequestRecord& record);
+
     mutable std::mutex mutex_;
     std::map<int, RequestRecord> records_;
+    // Picture target -> its records waiting.
+    std::unordered_map<const PictureTarget*, int> pictureTargets_;
+    mutable std::atomic<uint64_t> pictureLookupSteps_{0};
+    // No record on `route` expires with `waitMs` before `tick`, as the last
+    // walk found; an insert of an older record ends it.
+    struct Quiet {
+        RequestRoute route;
+        uint32_t waitMs;
+        uint32_t tick;
+    };
+    std::optional<Quiet> quiet_;
     std::atomic<int> inHand_{0};
 };
 

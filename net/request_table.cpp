@@ -1,6 +1,5 @@
 // The bookkeeping beside the session: request ids, the pending table and the
 // reply slots of synchronous fetches.
-#include <algorithm>
 #include <chrono>
 
 #include "net/request_session.h"
@@ -19,15 +18,32 @@ int RequestIdCounter::next() {
 
 // --- PendingRequestTable -------------------------------------------------------
 
+void PendingRequestTable::indexed(const RequestRecord& record) {
+    if (record.picture && record.pictureTarget) ++pictureTargets_[record.pictureTarget.get()];
+}
+
+void PendingRequestTable::unindexed(const RequestRecord& record) {
+    if (!record.picture || !record.pictureTarget) return;
+    auto target = pictureTargets_.find(record.pictureTarget.get());
+    if (target != pictureTargets_.end() && --target->second <= 0) pictureTargets_.erase(target);
+}
+
 bool PendingRequestTable::insert(const RequestRecord& record) {
     std::lock_guard<std::mutex> lock(mutex_);
-    return records_.emplace(record.requestId, record).second;
+    const bool inserted = records_.emplace(record.requestId, record).second;
+    if (inserted) indexed(record);
+    if (inserted && quiet_ && quiet_->route == record.route &&
+        tickDiff(quiet_->tick, record.tick + quiet_->waitMs) > 0) {
+        quiet_.reset();
+    }
+    return inserted;
 }
 
 std::optional<RequestRecord> PendingRequestTable::take(int requestId) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = records_.find(requestId);
     if (it == records_.end()) return std::nullopt;
+    unindexed(it->second);
     RequestRecord record = std::move(it->second);
     records_.erase(it);
     return record;
@@ -47,19 +63,23 @@ bool PendingRequestTable::contains(int requestId) const {
 
 bool PendingRequestTable::holdsPictureFor(const PictureTarget* target) const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return std::any_of(records_.begin(), records_.end(), [target](const auto& entry) {
-        return entry.second.picture && entry.second.pictureTarget.get() == target;
-    });
+    pictureLookupSteps_.fetch_add(1, std::memory_order_relaxed);
+    return target && pictureTargets_.count(target) > 0;
 }
 
 bool PendingRequestTable::remove(int requestId) {
     std::lock_guard<std::mutex> lock(mutex_);
-    return records_.erase(requestId) > 0;
+    auto it = records_.find(requestId);
+    if (it == records_.end()) return false;
+    unindexed(it->second);
+    records_.erase(it);
+    return true;
 }
 
 void PendingRequestTable::clear() {
     std::lock_guard<std::mutex> lock(mutex_);
     records_.clear();
+    pictureTargets_.clear();
 }
 
 size_t PendingRequestTable::size() const {
@@ -70,13 +90,27 @@ size_t PendingRequestTable::size() const {
 std::optional<RequestRecord> PendingRequestTable::takeExpired(RequestRoute route, uint32_t now,
                                                               uint32_t waitMs) {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (quiet_ && quiet_->route == route && quiet_->waitMs == waitMs &&
+        tickDiff(quiet_->tick, now) >= 0) {
+        return std::nullopt;
+    }
+    std::optional<uint32_t> soonest;
     for (auto it = records_.begin(); it != records_.end(); ++it) {
         if (it->second.route != route) continue;
-        if (tickDiff(now, it->second.tick) <= static_cast<int32_t>(waitMs)) continue;
+        if (tickDiff(now, it->second.tick) <= static_cast<int32_t>(waitMs)) {
+            // Expires once older than waitMs: at tick + waitMs + 1.
+            const uint32_t expires = it->second.tick + waitMs + 1;
+            if (!soonest || tickDiff(expires, *soonest) < 0) soonest = expires;
+            continue;
+        }
+        quiet_.reset();
+        unindexed(it->second);
         RequestRecord record = std::move(it->second);
         records_.erase(it);
         return record;
     }
+    // Nothing on the route: the next insert ends the quiet at once.
+    quiet_ = Quiet{route, waitMs, soonest ? *soonest - 1 : now};
     return std::nullopt;
 }
 
@@ -85,6 +119,7 @@ std::vector<RequestRecord> PendingRequestTable::takeAll(RequestRoute route) {
     std::vector<RequestRecord> taken;
     for (auto it = records_.begin(); it != records_.end();) {
         if (it->second.route == route) {
+            unindexed(it->second);
             taken.push_back(std::move(it->second));
             it = records_.erase(it);
         } else {
@@ -113,6 +148,7 @@ std::optional<RequestRecord> PendingRequestTable::takeOldest(RequestRoute route)
         }
     }
     if (oldest == records_.end()) return std::nullopt;
+    unindexed(oldest->second);
     RequestRecord record = std::move(oldest->second);
     records_.erase(oldest);
     return record;

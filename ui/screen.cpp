@@ -330,9 +330,27 @@ void Screen::animate(uint32_t /*now*/) {
 // --- the control list and listeners ----------------------------------------------------
 
 int Screen::indexOfControl(const Item* control) const {
-    auto found = std::find(controlList_.begin(), controlList_.end(), control);
-    if (!control || found == controlList_.end()) return -1;
-    return static_cast<int>(found - controlList_.begin());
+    if (!control) return -1;
+    auto lookUp = [this, control]() -> int {
+        ++controlIndexSteps_;
+        auto it = controlIndex_.find(control);
+        if (it == controlIndex_.end()) return -1;
+        const auto at = static_cast<size_t>(it->second);
+        return at < controlList_.size() && controlList_[at] == control ? it->second : -2;
+    };
+    int index = controlList_.size() == controlIndexLength_ ? lookUp() : -2;
+    if (index != -2) return index;
+    // The list grew or changed: index it again; the first place of an item
+    // listed twice counts.
+    controlIndex_.clear();
+    controlIndex_.reserve(controlList_.size());
+    for (size_t i = 0; i < controlList_.size(); ++i) {
+        controlIndex_.emplace(controlList_[i], static_cast<int>(i));
+    }
+    controlIndexLength_ = controlList_.size();
+    controlIndexSteps_ += controlList_.size();
+    index = lookUp();
+    return index == -2 ? -1 : index;
 }
 
 void Screen::setTipText(const CString& text) {

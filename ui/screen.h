@@ -55,6 +55,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -209,7 +210,12 @@ public:
     // The items waiting for reply data, in page order; borrowed. The page
     // builder fills it; ImageItem's "controlid" is a position in it.
     std::vector<Item*>& controlList() { return controlList_; }
+    // Through an index of the list, made again when the list's length
+    // changed or it no longer matches: one probe a call while the list stands.
     int indexOfControl(const Item* control) const override;
+    // Entries indexOfControl looked at or indexed, all calls together:
+    // what tests bound a page's picture requests by.
+    uint64_t controlIndexSteps() const { return controlIndexSteps_; }
 
     // --- listeners ------------------------------------------------------------
     void setEventListener(EventListener* listener) { eventListener_ = listener; }
@@ -486,6 +492,9 @@ private:
     ItemStateListener* itemStateListener_ = nullptr;
     CString tipText_;
     std::vector<Item*> controlList_;
+    mutable std::unordered_map<const Item*, int> controlIndex_;
+    mutable size_t controlIndexLength_ = 0;
+    mutable uint64_t controlIndexSteps_ = 0;
     GraphicsContext* lastGraphics_ = nullptr;
     ItemRef pressedItem_;
     // Paints so far, and their count when the pressed item was pressed.

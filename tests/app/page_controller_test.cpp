@@ -52,18 +52,29 @@ TEST(RequestBookkeeping, CancelFlagsAreShared) {
     EXPECT_EQ(flag->load(), 1);  // a record outliving the table entry keeps its flag
 }
 
-// A page's pictures share one budget of decoded pixels; the next page
-// starts with the whole of it.
-TEST(RequestBookkeeping, PicturesOfAPageShareOneBudget) {
-    constexpr int64_t kBound = 1024 * 1024;
-    constexpr int64_t kFit = PictureBudget::kMaxPixels / kBound;
+// The pictures held share one budget of decoded pixels, whatever page they
+// came for; a picture let go of by all its holders gives its pixels back.
+TEST(RequestBookkeeping, HeldPicturesShareOneBudget) {
+    const auto bound = std::make_shared<const Image>(1024, 1024, false, std::vector<uint32_t>());
+    constexpr int64_t kFit = PictureBudget::kMaxPixels / (1024 * 1024);
     PictureBudget budget;
-    for (int64_t i = 0; i < kFit; ++i) EXPECT_TRUE(budget.take(1, kBound)) << i;
-    EXPECT_FALSE(budget.take(1, kBound));
-    EXPECT_TRUE(budget.take(1, 0));
-    EXPECT_TRUE(budget.take(2, kBound));
-    EXPECT_TRUE(budget.take(2, PictureBudget::kMaxPixels - kBound));
-    EXPECT_FALSE(budget.take(2, 1));
+    std::vector<ImageRef> held;
+    for (int64_t i = 0; i < kFit; ++i) {
+        held.push_back(budget.charge(bound));
+        ASSERT_NE(held.back(), nullptr) << i;
+    }
+    EXPECT_EQ(budget.charge(bound), nullptr);
+    EXPECT_EQ(budget.charge(nullptr), nullptr);
+    ImageRef copy = held.back();
+    held.pop_back();
+    EXPECT_EQ(budget.charge(bound), nullptr) << "a copy still holds it";
+    copy.reset();
+    ImageRef again = budget.charge(bound);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again.get(), bound.get());
+    held.clear();
+    again.reset();
+    EXPECT_EQ(budget.used(), 0);
 }
 
 TEST_F(PageControllerTest, SmallOperationsWithoutPageOrSession) {

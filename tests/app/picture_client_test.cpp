@@ -70,7 +70,9 @@ TEST_P(PictureClientTest, TheLoginPageForAPictureLeavesThePageAlone) {
 
 // Each picture is refused above a million pixels, but every one at the
 // bound was kept decoded: a page of 200 such pictures, 5 KB each on the
-// wire, took the client past 800 MB.
+// wire, took the client past 800 MB. Image links were not counted (60 took
+// 256 MB), and pages in the history kept theirs (15 pages of 40 took
+// 1,699 MB): the pictures held are bounded, whatever screen holds them.
 #ifdef ZQ_TEST_UNDER_SANITIZER
 constexpr bool kUnderSanitizer = true;
 #else
@@ -86,24 +88,58 @@ TEST_P(PictureClientTest, ManyPicturesAtTheBoundKeepMemoryBounded) {
     ASSERT_TRUE(savePng(surface, file.string()));
     const std::string png = readFile(file, 1 << 20).value_or("");
     ASSERT_LT(png.size(), 8000u);
-    std::string pictures;
-    for (int i = 0; i < 200; ++i) {
-        server_.writePage("m/p" + std::to_string(i) + ".png", png);
-        pictures += "<img src=\"p" + std::to_string(i) + ".png\"/>";
+    struct Case {
+        const char* name;
+        int pages;
+        int pictures;  // on each page
+        bool links;
+    };
+    const Case cases[] = {
+        {"200 pictures on a page", 1, 200, false},
+        {"60 image links on a page", 1, 60, true},
+        {"15 pages of 40 pictures, one after another", 15, 40, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server_.clearRequests();
+        const std::string dir = "m" + std::to_string(c.pages) + (c.links ? "l" : "p");
+        auto nameOf = [](int page, int i) {
+            std::string name = std::to_string(page);
+            name.append("_").append(std::to_string(i)).append(".png");
+            return "p" + name;
+        };
+        std::string script = "idle 60000\n";  // a sanitizer decodes slowly
+        for (int page = 0; page < c.pages; ++page) {
+            // A link to the next page, which the first key down focuses.
+            std::string body = "<a href=\"q" + std::to_string(page + 1) + ".zqml\">next</a><br/>";
+            for (int i = 0; i < c.pictures; ++i) {
+                const std::string name = nameOf(page, i);
+                server_.writePage(dir + "/" + name, png);
+                body += c.links ? "<a href=\"/x\"><img src=\"" + name + "\"/></a>"
+                                : "<img src=\"" + name + "\"/>";
+            }
+            server_.writePage(dir + "/q" + std::to_string(page) + ".zqml",
+                              test::zqmlDocument("<body>" + body + "</body>\n"));
+            script += page + 1 < c.pages ? "idle 60000\nkey down\nkey fire\n"
+                                         : "idle 5000\nkey down\nkey down\n";
+        }
+        writeConfig(serverLines() + "sys-initpath = /" + dir + "/q0.zqml\nsys-connecttype = " +
+                    GetParam() + "\ncli-wap-gateway = 127.0.0.1\ncli-timeout = 2\n");
+        ASSERT_EQ(run(script), 0) << err_;
+        int fetched = 0;
+        for (int page = 0; page < c.pages; ++page) {
+            for (int i = 0; i < c.pictures; ++i) {
+                fetched += requestsFor("/" + dir + "/" + nameOf(page, i));
+            }
+        }
+        EXPECT_EQ(fetched, c.pages * c.pictures);
+        // A sanitizer keeps freed memory aside and shadows the rest: its size
+        // says nothing of the client's own.
+        if (kUnderSanitizer) continue;
+        struct rusage children {};
+        ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &children), 0);
+        EXPECT_LT(children.ru_maxrss / 1024, 200) << "MB at most";
     }
-    server_.writePage("m/many.zqml", test::zqmlDocument("<body>" + pictures + "</body>\n"));
-    writeConfig(serverLines() + "sys-initpath = /m/many.zqml\nsys-connecttype = " + GetParam() +
-                "\ncli-wap-gateway = 127.0.0.1\ncli-timeout = 2\n");
-    ASSERT_EQ(run(std::string(kStart) + "idle 5000\nkey down\nkey down\n"), 0) << err_;
-    int fetched = 0;
-    for (int i = 0; i < 200; ++i) fetched += requestsFor("/m/p" + std::to_string(i) + ".png");
-    EXPECT_EQ(fetched, 200);
-    // A sanitizer keeps freed memory aside and shadows the rest: its size
-    // says nothing of the client's own.
-    if (kUnderSanitizer) GTEST_SKIP() << "memory is measured without sanitizers";
-    struct rusage children {};
-    ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &children), 0);
-    EXPECT_LT(children.ru_maxrss / 1024, 256) << "MB at most";
 }
 
 }  // namespace

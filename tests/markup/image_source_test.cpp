@@ -63,12 +63,12 @@ class PictureHost : public PageHost {
 public:
     void onEvent(std::unique_ptr<Event>) override {}
     CString baseUrl() const override { return CString(u"http://h/dir/page"); }
-    void fetchPicture(const CString& url, std::function<void(std::vector<uint8_t>)> done) override {
+    void fetchPicture(const CString& url, std::function<void(ImageRef)> done) override {
         fetched.push_back(url.toUtf8());
         pending.push_back(std::move(done));
     }
     std::vector<std::string> fetched;
-    std::vector<std::function<void(std::vector<uint8_t>)>> pending;
+    std::vector<std::function<void(ImageRef)>> pending;
 };
 
 class ImageElementTest : public test::MarkupFixture<PictureHost> {
@@ -83,9 +83,8 @@ protected:
         page_.reset();
         clearImageCache();
     }
-    std::vector<uint8_t> pngBytes() const {
-        std::ifstream in(dir_.path() / "images" / "logo.png", std::ios::binary);
-        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    ImageRef picture() const {
+        return loadImageFile((dir_.path() / "images" / "logo.png").string());
     }
 
     test::TempDir dir_;
@@ -116,16 +115,22 @@ TEST_F(ImageElementTest, TwoImageLinksOfOneSourceFetchOnceAndShareThePicture) {
     EXPECT_EQ(first->getId().toUtf8(), "first");
     EXPECT_EQ(host_.fetched, std::vector<std::string>{"http://h/p.png"});
     ASSERT_EQ(host_.pending.size(), 1u);
-    host_.pending[0](pngBytes());
+    host_.pending[0](picture());
     EXPECT_NE(first->getImage(), nullptr);
     EXPECT_EQ(first->getImage(), second->getImage());
+    // Let go of when the page leaves the screen, and back when fetched again.
+    host_.pending[0](nullptr);
+    EXPECT_EQ(first->getImage(), nullptr);
+    EXPECT_EQ(second->getImage(), nullptr);
+    host_.pending[0](picture());
+    EXPECT_NE(second->getImage(), nullptr);
 
     // A fetch that ends after its page is gone changes nothing.
     page_ = std::make_unique<MarkupPage>();
     ASSERT_TRUE(page_->loadPage("<zqml><a href='x'><img src='/q.png'/></a></zqml>", &host_));
     auto late = std::move(host_.pending.back());
     page_.reset();
-    late(pngBytes());
+    late(picture());
 }
 
 TEST_F(ImageElementTest, RemotePlainPicturesWaitForRepliesOfTheirScreen) {

@@ -1,6 +1,8 @@
 #include "net/dialler.h"
 
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -200,6 +202,26 @@ TEST_F(DialerFixture, StandInConnectionComesUpWithADialAndGoesWithAHangUp) {
     EXPECT_TRUE(dialer.dial(kInternetNetworkId));
     EXPECT_TRUE(dialer.connect());
     EXPECT_TRUE(boxes.empty());
+
+    // Asked before every request, device.ini is read again only once changed
+    // (a page of 20,000 pictures read it 20,000 times).
+    const fs::path ini = dir.path() / "device.ini";
+    fs::last_write_time(ini, fs::file_time_type::clock::now() - std::chrono::hours(1));
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    inotify_add_watch(watch, dir.path().c_str(), IN_OPEN);
+    for (int i = 0; i < 100; ++i) EXPECT_TRUE(dialer.connect());
+    int opens = 0;
+    alignas(inotify_event) char events[16 * 1024];
+    for (ssize_t n; (n = read(watch, events, sizeof events)) > 0;) {
+        for (ssize_t at = 0; at < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+            opens += event->len > 0 && std::string(event->name) == "device.ini";
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    close(watch);
+    EXPECT_LE(opens, 1);
 }
 
 TEST_F(DialerFixture, FailedDataConnectionDialEndsWithTheAdvice) {
