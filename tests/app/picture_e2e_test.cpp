@@ -395,6 +395,9 @@ TEST_P(PictureEndToEndTest, APictureShownAgainBeforeItCameIsAskedForOnce) {
 // lets go of its pictures, and they come again when it is shown again.
 TEST_P(PictureEndToEndTest, PicturesComeAgainAfterTabFlipsAndBack) {
     constexpr int kRight = 39, kLeft = 37;
+    // Hundreds of pictures decoded on a loaded two-core machine: no reply
+    // may time out, or a picture shows "image" for that reason alone.
+    controller_->session()->setReplyWaitMs(20000);
     // Ten pictures of one size and colour on each of three tab pages.
     auto tabs = [&](const std::string& dir, int width, int height) {
         std::string body = "<tabbody>";
