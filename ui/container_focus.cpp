@@ -2,6 +2,7 @@
 // focus and commands.
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 #include "ui/container.h"
 #include "ui/default_styles.h"
@@ -73,6 +74,8 @@ void Container::focusChild(int index, Item* child, int direction) {
         return;
     }
     if (child == getFocusedItem() && child->isFocused()) return;
+    // A control scrolled back into view takes the focus where it is.
+    const bool returning = std::exchange(focusScrolledAway_, false);
     const int oldIndex = focusedIndex_;
     bool relayout = returnFocusedStyle(child);
 
@@ -96,7 +99,11 @@ void Container::focusChild(int index, Item* child, int direction) {
     if (measuredAt(*child, contentWidth_) != before) relayout = true;
     takeFocusArea(*child);
     // Keep the new child and its neighbour in view.
-    if (getScrollHeight() != -1) scrollAfterFocus(index, oldIndex, *child, direction, movingDown);
+    if (returning) {
+        scrollToItem(direction, child);
+    } else if (getScrollHeight() != -1) {
+        scrollAfterFocus(index, oldIndex, *child, direction, movingDown);
+    }
     if (relayout) requestInit();
 }
 
