@@ -104,7 +104,12 @@ void Container::focusChild(int index, Item* child, int direction) {
     } else if (getScrollHeight() != -1) {
         scrollAfterFocus(index, oldIndex, *child, direction, movingDown);
     }
-    if (relayout) requestInit();
+    if (relayout) {
+        // The scroll above went by the old sizes: once more after the
+        // layout, where the whole content's height is known.
+        if (Container* scroller = scrollingContainer()) scroller->scrollPending_ = true;
+        requestInit();
+    }
 }
 
 void Container::scrollAfterFocus(int index, int oldIndex, Item& child, int direction,

@@ -31,7 +31,8 @@ int Container::getScrollHeight() const {
 void Container::setScrollHeight(int height) {
     scrollHeight_ = height;
     scrolls_ = height != -1;
-    if (scrollPending_ && getFocusedItem()) {
+    // Before a layout the pending scroll waits for it, and for the content height.
+    if (scrollPending_ && getFocusedItem() && initialised_) {
         scrollPending_ = false;
         scrollToItem(kGameNone, getFocusedItem());
     }
