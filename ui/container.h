@@ -187,6 +187,8 @@ private:
     // The focus left a control that scrolled out of view: only a control in
     // view takes it back.
     bool focusScrolledAway_ = false;
+    // The last scroll wanted to go past the end of the content.
+    bool scrollCut_ = false;
 
     Style* bgStyle_ = nullptr;  // the container's style before its own focused style
     int scrollHeight_ = -1;

@@ -99,15 +99,17 @@ void Container::focusChild(int index, Item* child, int direction) {
     if (measuredAt(*child, contentWidth_) != before) relayout = true;
     takeFocusArea(*child);
     // Keep the new child and its neighbour in view.
+    Container* scroller = scrollingContainer();
+    if (scroller) scroller->scrollCut_ = false;
     if (returning) {
         scrollToItem(direction, child);
     } else if (getScrollHeight() != -1) {
         scrollAfterFocus(index, oldIndex, *child, direction, movingDown);
     }
     if (relayout) {
-        // The scroll above went by the old sizes: once more after the
-        // layout, where the whole content's height is known.
-        if (Container* scroller = scrollingContainer()) scroller->scrollPending_ = true;
+        // A scroll cut short at the end of the content as it was before the
+        // child grew goes on after the layout, where the new end is known.
+        if (scroller && scroller->scrollCut_) scroller->scrollPending_ = true;
         requestInit();
     }
 }

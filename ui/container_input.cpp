@@ -91,6 +91,7 @@ bool Container::scroll(int gameAction, int /*x*/, int y, int /*width*/, int heig
         c->setScrollYOffset(offset, false);
         return true;
     }
+    c->scrollCut_ = true;
     if (c->contentHeight_ <= c->scrollHeight_) return false;
     c->setScrollYOffset(c->scrollHeight_ - c->contentHeight_, false);
     return true;
