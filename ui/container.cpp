@@ -260,6 +260,11 @@ void Container::initContent(int firstLineWidth, int lineWidth) {
         deferredScrollItem_ = nullptr;
         scrollToItem(kGameNone, item);
     }
+    // Content that shrank (a child's focused look let go) leaves no blank
+    // below its end.
+    if (scrolls_ && scrollOffset_ < std::min(0, scrollHeight_ - contentHeight_)) {
+        setScrollYOffset(std::min(0, scrollHeight_ - contentHeight_), false);
+    }
 }
 
 void Container::initPlain(int lineWidth) {

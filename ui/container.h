@@ -173,6 +173,22 @@ private:
     void scrollToInternalArea(const ItemRef& child, int gameAction);
     bool navigateDown(int keyCode, int gameAction);
     bool navigateUp(int keyCode, int gameAction);
+    // The move to `offset` of a scroll step: when it would hide the focused
+    // control, the focus moves on instead (true), or outer containers try
+    // that (false), or, with nowhere to go, the step is taken and the focus
+    // leaves the control.
+    bool stepScroll(Container& scroller, int offset, bool forward, bool moveTried, int keyCode,
+                    int gameAction);
+    bool moveFocus(bool forward, int keyCode, int gameAction);
+    // Whether `item`, a descendant at `y` of this container's content, is
+    // out of view at the scrolling container's `offset`.
+    bool hiddenAt(const Item& item, int y, int offset) const;
+
+    // The focus left a control that scrolled out of view: only a control in
+    // view takes it back.
+    bool focusScrolledAway_ = false;
+    // The last scroll wanted to go past the end of the content.
+    bool scrollCut_ = false;
 
     Style* bgStyle_ = nullptr;  // the container's style before its own focused style
     int scrollHeight_ = -1;

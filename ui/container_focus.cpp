@@ -2,6 +2,7 @@
 // focus and commands.
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 #include "ui/container.h"
 #include "ui/default_styles.h"
@@ -73,6 +74,8 @@ void Container::focusChild(int index, Item* child, int direction) {
         return;
     }
     if (child == getFocusedItem() && child->isFocused()) return;
+    // A control scrolled back into view takes the focus where it is.
+    const bool returning = std::exchange(focusScrolledAway_, false);
     const int oldIndex = focusedIndex_;
     bool relayout = returnFocusedStyle(child);
 
@@ -96,8 +99,19 @@ void Container::focusChild(int index, Item* child, int direction) {
     if (measuredAt(*child, contentWidth_) != before) relayout = true;
     takeFocusArea(*child);
     // Keep the new child and its neighbour in view.
-    if (getScrollHeight() != -1) scrollAfterFocus(index, oldIndex, *child, direction, movingDown);
-    if (relayout) requestInit();
+    Container* scroller = scrollingContainer();
+    if (scroller) scroller->scrollCut_ = false;
+    if (returning) {
+        scrollToItem(direction, child);
+    } else if (getScrollHeight() != -1) {
+        scrollAfterFocus(index, oldIndex, *child, direction, movingDown);
+    }
+    if (relayout) {
+        // A scroll cut short at the end of the content as it was before the
+        // child grew goes on after the layout, where the new end is known.
+        if (scroller && scroller->scrollCut_) scroller->scrollPending_ = true;
+        requestInit();
+    }
 }
 
 void Container::scrollAfterFocus(int index, int oldIndex, Item& child, int direction,

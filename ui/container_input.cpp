@@ -31,7 +31,8 @@ int Container::getScrollHeight() const {
 void Container::setScrollHeight(int height) {
     scrollHeight_ = height;
     scrolls_ = height != -1;
-    if (scrollPending_ && getFocusedItem()) {
+    // Before a layout the pending scroll waits for it, and for the content height.
+    if (scrollPending_ && getFocusedItem() && initialised_) {
         scrollPending_ = false;
         scrollToItem(kGameNone, getFocusedItem());
     }
@@ -90,6 +91,7 @@ bool Container::scroll(int gameAction, int /*x*/, int y, int /*width*/, int heig
         c->setScrollYOffset(offset, false);
         return true;
     }
+    c->scrollCut_ = true;
     if (c->contentHeight_ <= c->scrollHeight_) return false;
     c->setScrollYOffset(c->scrollHeight_ - c->contentHeight_, false);
     return true;
@@ -225,24 +227,69 @@ FocusSpan focusSpanOf(const Item& child, int scrollHeight) {
 
 }  // namespace
 
+bool Container::moveFocus(bool forward, int keyCode, int gameAction) {
+    ContainerView* v = view();
+    return v ? v->handleNavigation(keyCode, gameAction) : shiftFocus(forward, 0);
+}
+
+bool Container::hiddenAt(const Item& item, int y, int offset) const {
+    const Container* c = this;
+    while (!c->scrolls_) {
+        const Container* parent = c->parentContainer();
+        if (!parent) return false;
+        y += c->relativeY_ + c->contentY_;
+        c = parent;
+    }
+    if (c->screenContent_) y += c->screenTopOffset_;
+    const int visible =
+        c->scrollHeight_ - c->contentY_ - c->borderWidth_ - c->marginBottom_ - c->paddingBottom_;
+    return y + item.itemHeight() + offset <= 0 || y + offset >= visible;
+}
+
+bool Container::stepScroll(Container& scroller, int offset, bool forward, bool moveTried,
+                           int keyCode, int gameAction) {
+    // The control that holds the focus, deepest down, and where it lies.
+    Container* holder = this;
+    Item* leaf = nullptr;
+    int y = 0;
+    for (Item* item = getFocusedItem(); item;) {
+        y += item->relativeY();
+        Container* inner = asContainerItem(item);
+        if (!inner || !inner->getFocusedItem()) {
+            leaf = item;
+            break;
+        }
+        y += inner->contentY();
+        holder = inner;
+        item = inner->getFocusedItem();
+    }
+    const bool hides = leaf && hiddenAt(*leaf, y, offset);
+    if (hides) {
+        if (!moveTried && moveFocus(forward, keyCode, gameAction)) return true;
+        // An outer container may have a control to go to.
+        if (&scroller != this) return false;
+        holder->focusIndex(-1);
+        holder->focusScrolledAway_ = true;
+    }
+    scroller.setScrollYOffset(offset, false);
+    if (holder->focusScrolledAway_ && !holder->getFocusedItem()) holder->shiftFocus(forward, 0);
+    return true;
+}
+
 bool Container::navigateDown(int keyCode, int gameAction) {
     Item* child = getFocusedItem();
     const int scrollHeight = getScrollHeight();
     const int offset = getRelativeScrollYOffset();
     const bool areaBelow = child && scrollHeight != -1 &&
                            focusSpanOf(*child, scrollHeight).bottom + offset > scrollHeight;
-    if (!areaBelow) {
-        ContainerView* v = view();
-        const bool moved = v ? v->handleNavigation(keyCode, gameAction) : shiftFocus(true, 0);
-        if (moved) return true;
-    }
+    if (!areaBelow && moveFocus(true, keyCode, gameAction)) return true;
     Container* scroller = scrollingContainer();
     const bool contentBelow = scrolls_ && scrollOffset_ > scrollHeight_ - itemHeight_;
     if (!scroller || !(areaBelow || contentBelow)) return false;
     const int current = scroller->scrollOffset_;
     const int limit = scroller->scrollHeight_ - scroller->itemHeight_;
-    setScrollYOffset(std::min(current, std::max(current - kScrollStep, limit)), false);
-    return true;
+    return stepScroll(*scroller, std::min(current, std::max(current - kScrollStep, limit)), true,
+                      !areaBelow, keyCode, gameAction);
 }
 
 bool Container::navigateUp(int keyCode, int gameAction) {
@@ -250,15 +297,11 @@ bool Container::navigateUp(int keyCode, int gameAction) {
     const int scrollHeight = getScrollHeight();
     const int offset = getRelativeScrollYOffset();
     const bool topHidden = child && scrollHeight != -1 && child->relativeY() + offset < 0;
-    if (!topHidden) {
-        ContainerView* v = view();
-        const bool moved = v ? v->handleNavigation(keyCode, gameAction) : shiftFocus(false, 0);
-        if (moved) return true;
-    }
+    if (!topHidden && moveFocus(false, keyCode, gameAction)) return true;
     Container* scroller = scrollingContainer();
     if (!scroller || !((scrolls_ && scrollOffset_ < 0) || topHidden)) return false;
-    setScrollYOffset(std::min(scroller->scrollOffset_ + kScrollStep, 0), false);
-    return true;
+    return stepScroll(*scroller, std::min(scroller->scrollOffset_ + kScrollStep, 0), false,
+                      !topHidden, keyCode, gameAction);
 }
 
 bool Container::handleNavigation(int keyCode, int gameAction) {
@@ -286,6 +329,9 @@ bool Container::shiftFocus(bool forward, int /*delta*/) {
         }
         if (i == focusedIndex_) return false;
         Item* child = children_[i].get();
+        if (focusScrolledAway_ && hiddenAt(*child, child->relativeY(), getScrollYOffset())) {
+            continue;
+        }
         if (child->isVisible() && child->isInteractive()) {
             focusChild(i, child, forward ? kGameDown : kGameUp);
             return true;

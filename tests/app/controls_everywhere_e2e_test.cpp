@@ -173,9 +173,6 @@ const Fault kFaults[] = {
     {"first row", "* in treetab"},
     {"last row", "* in tab1"},
     {"last row", "* in tab2"},
-    // UP at the first control scrolls the text above it until the control
-    // leaves the screen, still focused.
-    {"up", "field in tabtall"},
 };
 
 // Lines of text that fill more than a screen.

@@ -821,56 +821,92 @@ TEST_F(TabsInProcessTest, KeysLeaveAGridOnATabPageDownToTheNextItemAndUpToTheBar
 
 // Regression: in an open node near the bottom, the node's focus area was
 // taken from its children one key late, so DOWN left the focus out of view
-// for a press.
-TEST_F(TabsInProcessTest, EveryDownInAnOpenNodeShowsTheFocusedControl) {
+// for a press. On a tab page the tree's focused look, taller than its plain
+// one, was scrolled by the old sizes: DOWN out of it left blank below the
+// page's end, and UP back into it put its last node under the soft-key bar.
+TEST_F(TabsInProcessTest, EveryKeyInATreeShowsTheFocusedControl) {
     std::string lines;
     std::string fields;
+    std::string nodes;
     for (int i = 0; i < 14; ++i) lines += "<text>line</text>";
     for (int i = 0; i < 5; ++i) fields += "<edit name='f" + std::to_string(i) + "' value='1'/>";
-    open("/tree.zqml", "<zqml><body>" + lines + "<tree id='t'><ti caption='Order'>" + fields +
-                           "<choicegroup name='side'><option caption='Buy' value='B'/>"
-                           "<option caption='Sell' value='S'/></choicegroup>" +
-                           fields + "</ti></tree><a href='done.zqml'>after</a>" + lines +
-                           "</body></zqml>");
-    Screen* screen = controller_->currentScreen();
-    auto* tree = item<TreeContainer>(u"t");
-    ASSERT_TRUE(screen && tree);
-    auto* node = dynamic_cast<NodeItem*>(tree->getItem(0));
-    ASSERT_NE(node, nullptr);
-    Surface window(240, 320);
-    for (int i = 0; i < 20 && !node->header()->isFocused(); ++i) key(kKeyDown);
-    ASSERT_TRUE(node->header()->isFocused());
-    key(kKeyFire);
-    display_->paint(window);
-    // The innermost focused control, down the chain of focused parts.
-    auto focusedLeaf = [&] {
-        Item* at = screen->getContent();
-        for (;;) {
-            Item* next = nullptr;
-            if (auto* n = dynamic_cast<NodeItem*>(at)) {
-                next = n->focusedPart();
-            } else if (ItemContainer* c = at->asContainer()) {
-                next = c->getFocusedItem();
-            }
-            if (!next) return at;
-            at = next;
-        }
-    };
-    int moves = 0;
-    for (int i = 0; i < 14; ++i) {
-        Item* before = focusedLeaf();
-        key(kKeyDown);
-        display_->paint(window);
-        Item* focused = focusedLeaf();
-        if (!node->isFocused()) break;
-        if (focused == before) continue;
-        ++moves;
-        const int top = focused->getAbsoluteY() + screen->getScrollOffset();
-        EXPECT_GE(top, 0) << "press " << i;
-        // Most of it: a focused look that grows a frame is laid out after the scroll.
-        EXPECT_LE(top + focused->itemHeight() / 2, screen->usableHeight()) << "press " << i;
+    for (int i = 1; i <= 20; ++i) {
+        nodes += "<ti caption='Node " + std::to_string(i) + "'><ti caption='leaf'/></ti>";
     }
-    EXPECT_GE(moves, 12);
+    struct Case {
+        const char* path;
+        const char* name;
+        std::string page;
+        bool openNode;     // the first node is opened and the walk ends when it is left
+        std::string keys;  // 'd' DOWN, 'u' UP
+        bool whole;        // the focused control shows whole, not most of it
+        int moves;
+    };
+    const Case cases[] = {
+        {"/open.zqml", "an open node near the bottom",
+         "<zqml><body>" + lines + "<tree id='t'><ti caption='Order'>" + fields +
+             "<choicegroup name='side'><option caption='Buy' value='B'/>"
+             "<option caption='Sell' value='S'/></choicegroup>" +
+             fields + "</ti></tree><a href='done.zqml'>after</a>" + lines + "</body></zqml>",
+         true, std::string(14, 'd'), false, 12},
+        {"/tall.zqml", "a tall tree on a tab page, down past it and back up",
+         "<zqml><tabbody><page caption='One'><tree id='t'>" + nodes +
+             "</tree><a href='done.zqml'>after</a></page><page caption='Two'><text>x</text>"
+             "</page></tabbody></zqml>",
+         false, std::string(22, 'd') + std::string(6, 'u'), true, 26},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        open(c.path, c.page);
+        Screen* screen = controller_->currentScreen();
+        auto* tree = item<TreeContainer>(u"t");
+        ASSERT_TRUE(screen && tree);
+        auto* node = dynamic_cast<NodeItem*>(tree->getItem(0));
+        ASSERT_NE(node, nullptr);
+        Surface window(240, 320);
+        if (c.openNode) {
+            for (int i = 0; i < 20 && !node->header()->isFocused(); ++i) key(kKeyDown);
+            ASSERT_TRUE(node->header()->isFocused());
+            key(kKeyFire);
+            display_->paint(window);
+        }
+        // The innermost focused control, down the chain of focused parts.
+        auto focusedLeaf = [&] {
+            Item* at = screen->getContent();
+            for (;;) {
+                Item* next = nullptr;
+                if (auto* n = dynamic_cast<NodeItem*>(at)) {
+                    next = n->focusedPart();
+                } else if (ItemContainer* box = at->asContainer()) {
+                    next = box->getFocusedItem();
+                }
+                if (!next) return at;
+                at = next;
+            }
+        };
+        int moves = 0;
+        for (size_t i = 0; i < c.keys.size(); ++i) {
+            Item* before = focusedLeaf();
+            key(c.keys[i] == 'd' ? kKeyDown : kKeyUp);
+            display_->paint(window);
+            Item* focused = focusedLeaf();
+            const Rect& view = screen->contentRect();
+            // No blank below the end of the page.
+            EXPECT_GE(screen->getScrollOffset(),
+                      std::min(0, view.height() - screen->getContent()->itemHeight()))
+                << "press " << i;
+            if (c.openNode && !node->isFocused()) break;
+            if (focused == before) continue;
+            ++moves;
+            const int top = focused->getAbsoluteY() + screen->getScrollOffset();
+            EXPECT_GE(top, view.top) << "press " << i;
+            // Most of it: a focused look that grows a frame is laid out after the scroll.
+            EXPECT_LE(top + (c.whole ? focused->itemHeight() : focused->itemHeight() / 2),
+                      screen->usableHeight())
+                << "press " << i;
+        }
+        EXPECT_GE(moves, c.moves);
+    }
 }
 
 }  // namespace

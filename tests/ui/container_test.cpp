@@ -61,18 +61,24 @@ TEST(ContainerNavigation, MovesOverPlainChildrenThenScrollsThroughTallContent) {
     EXPECT_EQ(c.getFocusedIndex(), 2);
     EXPECT_EQ(c.getScrollYOffset(), -80);  // C at the top, D below it
 
-    // No focusable child left: 30 px a step, down to 100 - 320.
-    std::vector<int> offsets;
-    while (c.keyPressed(kDown, kGameDown)) offsets.push_back(c.getScrollYOffset());
-    EXPECT_EQ(offsets, (std::vector<int>{-110, -140, -170, -200, -220}));
-    EXPECT_EQ(c.getFocusedIndex(), 2);
-
-    // Up scrolls back until C's top shows, then the focus returns to A.
-    offsets.clear();
-    while (c.getFocusedIndex() != 0 && c.keyPressed(kUp, kGameUp)) {
-        offsets.push_back(c.getScrollYOffset());
+    // No focusable child left: 30 px a step, down to 100 - 320; C keeps
+    // the focus while it shows, and leaves it once scrolled out of view.
+    std::vector<std::pair<int, int>> steps;  // offset, focused index
+    while (c.keyPressed(kDown, kGameDown)) {
+        steps.emplace_back(c.getScrollYOffset(), c.getFocusedIndex());
     }
-    EXPECT_EQ(offsets, (std::vector<int>{-190, -160, -130, -100, -70, 0}));
+    EXPECT_EQ(steps, (std::vector<std::pair<int, int>>{
+                         {-110, 2}, {-140, -1}, {-170, -1}, {-200, -1}, {-220, -1}}));
+    EXPECT_FALSE(c.getItem(2)->isFocused());
+
+    // Up scrolls back; C takes the focus again once in view, shown whole,
+    // then the focus returns to A.
+    steps.clear();
+    while (c.getFocusedIndex() != 0 && c.keyPressed(kUp, kGameUp)) {
+        steps.emplace_back(c.getScrollYOffset(), c.getFocusedIndex());
+    }
+    EXPECT_EQ(steps, (std::vector<std::pair<int, int>>{
+                         {-190, -1}, {-160, -1}, {-130, -1}, {-80, 2}, {0, 0}}));
     EXPECT_FALSE(c.keyPressed(kUp, kGameUp));
 }
 
