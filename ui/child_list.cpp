@@ -201,8 +201,13 @@ bool ChildList::pointerToChildren(int x, int y, bool press) {
             const int offset = self ? self->getScrollYOffset() : 0;
             // Taking the focus may give the child another look and lay it
             // out anew: the pen stays on the item it was drawn over.
-            Item* target = drawnItemAt(px, py);
-            if (!target) target = child;
+            Item* target = child;
+            if (auto* inner = dynamic_cast<ChildList*>(child)) {
+                const int ix = px - child->relativeX() - inner->contentX_;
+                const int iy =
+                    py - child->relativeY() - inner->contentY_ - inner->childScrollOffset();
+                if (Item* drawn = inner->drawnItemAt(ix, iy)) target = drawn;
+            }
             const ItemRef targetRef = target->weakRef();
             const int targetX = target->getAbsoluteX(), targetY = target->getAbsoluteY();
             const int withinX = px - (targetX - getAbsoluteX() - contentX_);
