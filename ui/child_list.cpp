@@ -172,7 +172,8 @@ bool ChildList::pointerToChildren(int x, int y, bool press) {
             return child->pointerPressed(cx, cy);
         }
         if (press_.child.get() == child) {
-            cy += childScrollOffset() - press_.scroll;
+            cx += press_.shiftX;
+            cy += childScrollOffset() - press_.scroll + press_.shiftY;
             if (!child->asContainer()) {
                 cx += child->getAbsoluteX() - press_.x;
                 cy += child->getAbsoluteY() - press_.y;
@@ -198,19 +199,63 @@ bool ChildList::pointerToChildren(int x, int y, bool press) {
             // view, and a scroll now would move it away before the release.
             ItemContainer* self = asContainer();
             const int offset = self ? self->getScrollYOffset() : 0;
-            const int cx = px - child->relativeX();
-            const int cy = py - child->relativeY();
-            press_ = {child->weakRef(), child->getAbsoluteX(), child->getAbsoluteY(),
-                      childScrollOffset()};
+            // Taking the focus may give the child another look and lay it
+            // out anew: the pen stays on the item it was drawn over.
+            Item* target = child;
+            if (auto* inner = dynamic_cast<ChildList*>(child)) {
+                const int ix = px - child->relativeX() - inner->contentX_;
+                const int iy =
+                    py - child->relativeY() - inner->contentY_ - inner->childScrollOffset();
+                if (Item* drawn = inner->drawnItemAt(ix, iy)) target = drawn;
+            }
+            const ItemRef targetRef = target->weakRef();
+            const int targetX = target->getAbsoluteX(), targetY = target->getAbsoluteY();
+            const int withinX = px - (targetX - getAbsoluteX() - contentX_);
+            const int withinY = py - (targetY - getAbsoluteY() - contentY_);
             focusChild(i, child, kGameNone);
             if (self && self->getScrollYOffset() != offset) self->setScrollYOffset(offset, false);
-            child->pointerPressed(cx, cy);
+            int shiftX = 0, shiftY = 0;
+            if (targetRef) {
+                // Kept inside the target should it have shrunk.
+                shiftX = target->getAbsoluteX() - targetX +
+                         std::min(withinX, std::max(target->itemWidth() - 1, 0)) - withinX;
+                shiftY = target->getAbsoluteY() - targetY +
+                         std::min(withinY, std::max(target->itemHeight() - 1, 0)) - withinY;
+            }
+            press_ = {child->weakRef(),
+                      child->getAbsoluteX(),
+                      child->getAbsoluteY(),
+                      childScrollOffset(),
+                      shiftX,
+                      shiftY};
+            child->pointerPressed(px - child->relativeX() + shiftX,
+                                  py - child->relativeY() + shiftY);
         } else {
             deliver(child);
         }
         return true;
     }
     return false;
+}
+
+Item* ChildList::drawnItemAt(int px, int py) const {
+    Item* found = nullptr;
+    for (const ChildList* list = this; list;) {
+        Item* hit = nullptr;
+        for (const auto& child : list->children_) {
+            if (child->isVisible() && list->isInChildArea(px, py, child.get())) {
+                hit = child.get();
+                break;
+            }
+        }
+        if (!hit) break;
+        found = hit;
+        list = dynamic_cast<const ChildList*>(hit);
+        if (!list) break;
+        px -= hit->relativeX() + list->contentX_;
+        py -= hit->relativeY() + list->contentY_ + list->childScrollOffset();
+    }
+    return found;
 }
 
 void ChildList::animateParts(DirtyRect& dirty) {

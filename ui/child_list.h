@@ -91,6 +91,9 @@ protected:
     // A pointer event in content coordinates the list's view may take after
     // the focused child and before the other children.
     virtual bool pointerToView(int /*px*/, int /*py*/, bool /*press*/) { return false; }
+    // The innermost item drawn under (px, py), a point in content
+    // coordinates; null when no child is there.
+    Item* drawnItemAt(int px, int py) const;
     // Called when an insertion or removal moved the focused index.
     virtual void focusedIndexShifted() {}
     // Lays `child`, which dropped its own layout, out again as the list's
@@ -144,6 +147,10 @@ private:
         int x = 0;
         int y = 0;
         int scroll = 0;  // this list's own scroll then
+        // How far the press was moved to stay on the item drawn under it
+        // when the child's taking the focus laid it out anew.
+        int shiftX = 0;
+        int shiftY = 0;
     };
     Press press_;
 };

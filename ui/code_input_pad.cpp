@@ -103,8 +103,7 @@ void CodeInputPad::setVisible(bool visible) {
 
 bool CodeInputPad::containsPoint(int x, int y) const {
     if (bottom_ < 0) return false;
-    return right_ - width_ <= x + 2 && x + 2 <= right_ && bottom_ - height_ < y + 2 &&
-           y + 2 < bottom_;
+    return right_ - width_ <= x && x < right_ && bottom_ - height_ <= y && y < bottom_;
 }
 
 void CodeInputPad::repaint() {

@@ -98,8 +98,7 @@ void SoftKeyboard::setInputMode(int bits, bool locked) {
 bool SoftKeyboard::containsPoint(int x, int y) const {
     if (bottom_ < 0) return false;
     const int bottom = bottom_ == 0 ? height_ : bottom_;
-    return right_ - width_ <= x + 2 && x + 2 <= right_ && bottom - height_ < y + 2 &&
-           y + 2 < bottom;
+    return right_ - width_ <= x && x < right_ && bottom - height_ <= y && y < bottom;
 }
 
 void SoftKeyboard::repaint() {

@@ -42,8 +42,8 @@ public:
     void paint(int y, int right, GraphicsContext& g, int above) override;
     bool pointerPressed(int x, int y) override;
     int getHeight() const override { return 0; }
-    // Inside the panel where it was last painted (x and y are taken 2 px
-    // further right and down); never before the first paint.
+    // Inside the panel where it was last painted, the pixel as drawn; never
+    // before the first paint.
     bool containsPoint(int x, int y) const override;
     // Exactly kKeypadDigits: the digit pad. Otherwise the letter pad: upper
     // case for kKeypadUpper alone, lower case else. Digits with letters

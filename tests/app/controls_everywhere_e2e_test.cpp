@@ -165,14 +165,6 @@ const Fault kFaults[] = {
     // Under a tree node a tap left of the host switch, in the node's indent, focuses it.
     {"beside", "switch in tree"},
     {"beside", "switch in treetab"},
-    // Taps on a control's first drawn row land one row above it in a tab
-    // and under a tree node, and on its last row one row below it in a
-    // tab body ("*" stands for every control).
-    {"first row", "* in tab"},
-    {"first row", "* in tree"},
-    {"first row", "* in treetab"},
-    {"last row", "* in tab1"},
-    {"last row", "* in tab2"},
 };
 
 // Lines of text that fill more than a screen.

@@ -158,8 +158,38 @@ TEST_F(CodeInputPadTest, AddressesForTemplatesAndQuickPaths) {
 // Regression: the pad was 7 x (h + 1) tall, not 7h + 9.
 TEST_F(CodeInputPadTest, ThePadIsSevenKeysAndNinePixelsTall) {
     EXPECT_EQ(pad_.panelHeight(), 7 * 21 + 9);
-    EXPECT_TRUE(pad_.containsPoint(kLeft + 24, kBottom - 7 * 21 - 10));
-    EXPECT_FALSE(pad_.containsPoint(kLeft + 24, kBottom - 7 * 21 - 11));
+    EXPECT_TRUE(pad_.containsPoint(kLeft + 24, kBottom - 7 * 21 - 9));
+    EXPECT_FALSE(pad_.containsPoint(kLeft + 24, kBottom - 7 * 21 - 10));
+}
+
+// Regression: the screen asked whether the pad held a tap two pixels lower
+// than the tap, so the last drawn rows of the bottom keys went to the page.
+TEST_F(CodeInputPadTest, AKeysFirstAndLastDrawnRowsAreTheKey) {
+    struct Row {
+        int x, y;
+        const char* code;  // after the tap
+    };
+    const Row rows[] = {
+        {kLeft + 24, kTop + 2 * kPitch + 1, "1"},  // first drawn row of "1"
+        {kLeft + 24, kTop + 3 * kPitch - 2, "1"},  // its last drawn row
+        {kLeft + 36, kTop + 6 * kPitch + 1, ""},   // OK, in the last row
+        {kLeft + 36, kBottom - 2, ""},
+    };
+    for (const Row& r : rows) {
+        pad_.open(&listener_, CString(u"q.zqml"));
+        pad_.setVisible(true);
+        pad_.clearText();
+        pad_.paint(kBottom, kRight, g_, 1);
+        EXPECT_NE(surface_.getPixel(r.x, r.y), colorSettings().keyboardBack) << r.x << "," << r.y;
+        EXPECT_TRUE(pad_.containsPoint(r.x, r.y)) << r.x << "," << r.y;
+        EXPECT_TRUE(pad_.pointerPressed(r.x, r.y)) << r.x << "," << r.y;
+        if (*r.code) {
+            EXPECT_EQ(pad_.getCode(), CString::fromUtf8(r.code));
+        }
+    }
+    EXPECT_TRUE(pad_.containsPoint(kRight - 1, kBottom - 1));
+    EXPECT_FALSE(pad_.containsPoint(kRight, kBottom - 1));
+    EXPECT_FALSE(pad_.containsPoint(kLeft, kBottom));
 }
 
 }  // namespace

@@ -293,9 +293,11 @@ TEST_F(ItemTest, KeysFireTheDefaultAndCancelCommands) {
     RecordingListener listener;
     button.setItemCommandListener(&listener);
     button.init(240, 240);
-    button.pointerPressed(10, 10);  // edges are inside
-    EXPECT_TRUE(button.pointerReleased(10, 10));
-    button.pointerPressed(11, 10);
+    button.pointerPressed(10, 9);  // its right edge and last row are inside
+    EXPECT_TRUE(button.pointerReleased(10, 9));
+    button.pointerPressed(11, 9);
+    EXPECT_FALSE(button.isPressed());
+    button.pointerPressed(5, 10);  // the row below is the next item's
     EXPECT_FALSE(button.isPressed());
     EXPECT_EQ(listener.received, std::vector<Command*>{ok.get()});
     EXPECT_EQ(screen.fired.size(), 1u);

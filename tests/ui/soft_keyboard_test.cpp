@@ -168,6 +168,40 @@ TEST_F(SoftKeyboardTest, CloseKeyHidesTheKeyboardAndAsksForALayout) {
     EXPECT_FALSE(tapDigit(ownerless, 1, 0));
 }
 
+// Regression: the screen asked whether the keyboard held a tap two pixels
+// lower than the tap, so a key's last drawn rows went to the page below.
+TEST_F(SoftKeyboardTest, AKeysFirstAndLastDrawnRowsAreTheKey) {
+    SoftKeyboard keyboard(&owner_);
+    keyboard.setInputMode(15, false);
+    keyboard.setVisible(true);
+    struct Row {
+        int x, y;
+        const char* sent;
+    };
+    const Row rows[] = {
+        {kLeft + 24, kTop + kPitch + 1, "1"},         // first drawn row of "1"
+        {kLeft + 24, kTop + 2 * kPitch - 2, "1"},     // its last drawn row
+        {kLeft + 36, kTop + 5 * kPitch + 1, "退格"},  // backspace, in the last row
+        {kLeft + 36, kTop + 6 * kPitch - 2, "退格"},
+        {kRight - 2, kTop + 6 * kPitch - 2, ""},  // close: its last drawn pixel
+    };
+    for (const Row& r : rows) {
+        owner_.log.clear();
+        keyboard.setVisible(true);
+        keyboard.clearText();
+        paint(keyboard);
+        EXPECT_NE(at(r.x, r.y), colorSettings().keyboardBack) << r.x << "," << r.y;
+        EXPECT_TRUE(keyboard.containsPoint(r.x, r.y)) << r.x << "," << r.y;
+        EXPECT_TRUE(keyboard.pointerPressed(r.x, r.y)) << r.x << "," << r.y;
+        if (*r.sent) {
+            EXPECT_EQ(owner_.log, std::vector<std::string>{r.sent});
+        }
+    }
+    // Just outside the panel is the page's.
+    EXPECT_FALSE(keyboard.containsPoint(kLeft + 24, kTop + 6 * kPitch));
+    EXPECT_FALSE(keyboard.containsPoint(kLeft - 1, kTop + 10));
+}
+
 TEST_F(SoftKeyboardTest, LastKeyStaysHighlightedUntilCleared) {
     SoftKeyboard keyboard(&owner_);
     keyboard.setInputMode(kKeypadDigits, false);
