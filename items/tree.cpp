@@ -198,17 +198,7 @@ bool NodeItem::keyPressed(int keyCode, int gameAction) {
             return true;
         }
     } else if (expanded_) {
-        if (children_->keyPressed(keyCode, gameAction)) {
-            trackChildrenFocusArea();
-            showFocusArea(gameAction);
-            return true;
-        }
-        if (gameAction == kGameUp) {
-            focusHeader();
-            showFocusArea(gameAction);
-            return true;
-        }
-        return false;
+        return afterChildrenKey(children_->keyPressed(keyCode, gameAction), gameAction);
     }
     if (gameAction == kGameFire) {
         const bool took = header_ && header_->selectPressed();
@@ -227,11 +217,16 @@ bool NodeItem::keyPressed(int keyCode, int gameAction) {
 
 bool NodeItem::keyRepeated(int keyCode, int gameAction) {
     if (!expanded_ || !childrenFocused()) return Item::keyRepeated(keyCode, gameAction);
-    if (children_->keyRepeated(keyCode, gameAction)) {
+    return afterChildrenKey(children_->keyRepeated(keyCode, gameAction), gameAction);
+}
+
+bool NodeItem::afterChildrenKey(bool taken, int gameAction) {
+    if (taken) {
         trackChildrenFocusArea();
         showFocusArea(gameAction);
         return true;
     }
+    // UP past the first child goes back to the header.
     if (gameAction == kGameUp) {
         focusHeader();
         showFocusArea(gameAction);

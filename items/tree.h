@@ -97,6 +97,8 @@ public:
     const Container& children() const { return *children_; }
 
 private:
+    // After the open node's children had a key (`taken`: they used it).
+    bool afterChildrenKey(bool taken, int gameAction);
     bool childrenFocused() const { return childrenFocused_; }
     // A visible child that can take the focus.
     bool hasInteractiveChild() const;
