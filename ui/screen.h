@@ -254,6 +254,8 @@ public:
     bool isLoading() const { return loading_.isLoading(); }
     bool isInputBlocked() const { return loading_.isInputBlocked(); }
     bool isCancelAllowed() const { return loading_.isCancelAllowed(); }
+    // Loading with the cancel mark in the right soft key's place.
+    bool cancelMarkShown() const { return isLoading() && isCancelAllowed(); }
     int loadingProgress() const { return loading_.progress(); }
     int loadingRequestId() const { return loading_.requestId(); }
     // Progress to 0, the load stopped for any request, the cancel action run.

@@ -115,6 +115,12 @@ void Screen::keyReleased(int keyCode) {
     // The left soft key fires, opens the menu or chooses in it.
     if (keyCode == kKeySoftLeft && softKeys_.releaseLeftKey()) return;
     if (keyCode == kKeySoftLeft && softKeys_.isMenuOpen()) action = kGameFire;
+    // The cancel mark takes the right soft key's place while a load that
+    // leaves input free (a reload) shows it: the key cancels, never goes back.
+    if (keyCode == kKeySoftRight && !softKeys_.isMenuOpen() && cancelMarkShown()) {
+        cancelLoading();
+        return;
+    }
     // The right soft key fires its command while the menu is closed.
     if (keyCode == kKeySoftRight && !softKeys_.isMenuOpen() && softKeys_.rightCommand()) {
         softKeys_.fireRight();
@@ -210,6 +216,9 @@ void Screen::pointerPressed(int x, int y) {
     if (!inBar) {
         const bool onBar = bar.isBarShown() && bar.pointerPressed(barX, barY);
         if (!onBar) contentPointerPressed(x, y);
+    } else if (!softKeys_.isMenuOpen() && cancelMarkShown() && x >= softKeys_.rightAreaStart()) {
+        cancelLoading();
+        return;
     } else {
         softKeys_.press(x);
     }

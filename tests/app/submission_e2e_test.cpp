@@ -232,6 +232,10 @@ struct Reopen {
     std::vector<const char16_t*> keys;
     bool sendsAgain;
     bool reloadsItself = false;
+    // The user cancels the reload with the loading bar once it has left.
+    bool reloadCancelled = false;
+    // What opened the result page.
+    const char* opener = "st(f)";
 };
 
 const Reopen kReopens[] = {
@@ -245,6 +249,20 @@ const Reopen kReopens[] = {
      {},
      false,
      true},
+    // The page stays and reloads on; the reload of a submission had left.
+    {"a refreshing page, its reload cancelled",
+     "<zqml><body onload=\"refresh(1)\"><text>done</text></body></zqml>",
+     {},
+     false,
+     true,
+     true},
+    {"a refreshing page a link opened, its reload cancelled",
+     "<zqml><body onload=\"refresh(1)\"><text>done</text></body></zqml>",
+     {},
+     false,
+     true,
+     true,
+     "forward(/done.zqml)"},
 };
 
 TEST_F(SubmissionTest, AnAddressThatCarriesAFormsValuesIsNeverResentAfterALateReply) {
@@ -255,11 +273,35 @@ TEST_F(SubmissionTest, AnAddressThatCarriesAFormsValuesIsNeverResentAfterALateRe
             SCOPED_TRACE(std::string(gateway ? "gateway " : "framed ") + reopen.name);
             server_.writePage("done.zqml", reopen.donePage);
             ASSERT_NO_FATAL_FAILURE(showForm(kPatientWaitMs));
-            ASSERT_NO_FATAL_FAILURE(runFromField("st(f)"));
+            ASSERT_NO_FATAL_FAILURE(runFromField(reopen.opener));
             ASSERT_TRUE(pumpUntil([&] {
                 return shows("/done.zqml") && controller_->requests().pendingTable().idle();
             }));
             ASSERT_EQ(requestsFor("/done.zqml"), 1);
+            if (reopen.reloadCancelled) {
+                server_.setSlowPath("/done.zqml", kHeldMs);
+                ASSERT_TRUE(pumpUntil([&] {
+                    return requestsFor("/done.zqml") == 2 &&
+                           controller_->currentScreen()->isLoading();
+                }));
+                pressKey(113);
+                ASSERT_TRUE(pumpUntil([&] { return !controller_->currentScreen()->isLoading(); }));
+                executor_.runPending();
+                EXPECT_TRUE(shows("/done.zqml")) << shownUrl();
+                server_.setSlowPath("/done.zqml", 0);
+                server_.releaseDelayedReplies();
+                // The countdown goes on: the next reload is answered.
+                ASSERT_TRUE(pumpUntil([&] {
+                    return requestsFor("/done.zqml") >= 3 &&
+                           controller_->requests().pendingTable().idle() &&
+                           !controller_->currentScreen()->isLoading();
+                }));
+                EXPECT_TRUE(shows("/done.zqml")) << shownUrl();
+                const bool submitted = std::string(reopen.opener) == "st(f)";
+                EXPECT_EQ(boxes(), submitted ? std::vector<std::string>{unknown}
+                                             : std::vector<std::string>{});
+                continue;
+            }
             // The copy the user asks for now is late.
             controller_->session()->setReplyWaitMs(kShortWaitMs);
             server_.setSlowPath("/done.zqml", kHeldMs);
