@@ -1,6 +1,9 @@
 #include "app/action_dispatcher.h"
 
+#include <algorithm>
 #include <iterator>
+#include <string_view>
+#include <vector>
 
 #include "app/auto_refresh.h"
 #include "app/page_controller.h"
@@ -91,6 +94,95 @@ public:
     DepthGuard& operator=(const DepthGuard&) = delete;
 };
 
+// --- links inside an action string ----------------------------------------------------
+
+// [begin, end) of an action string.
+struct Span {
+    int begin;
+    int end;
+};
+
+bool isAction(std::u16string_view word, const char16_t* longName, const char16_t* alias) {
+    return compareNoCase(word, longName) == 0 || compareNoCase(word, alias) == 0;
+}
+
+bool opensLink(std::u16string_view word) {
+    return isAction(word, u"forward", u"fw") || isAction(word, u"kolmforward", u"kfw") ||
+           isAction(word, u"getdata", u"gd") || isAction(word, u"update", u"ud") ||
+           isAction(word, u"gettablerow", u"gw");
+}
+
+bool isWordUnit(char16_t c) {
+    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+// The span without the blanks the dispatcher trims from a piece.
+Span trimmed(const CString& text, Span span) {
+    CString part = text.mid(span.begin, span.end - span.begin);
+    const int length = part.length();
+    const int lead = length - CString(part).trimLeft().length();
+    if (lead == length) return {span.begin, span.begin};
+    return {span.begin + lead, span.end - (length - part.trimRight().length())};
+}
+
+// The parts of `span` between `separator`s outside parentheses, as
+// splitOutsideParens cuts them.
+std::vector<Span> splitOutside(const CString& text, Span span, char16_t separator) {
+    std::vector<Span> parts;
+    const std::u16string_view v = text.view();
+    int start = span.begin;
+    int depth = 0;
+    for (int i = span.begin; i < span.end; ++i) {
+        if (v[i] == u'(') ++depth;
+        if (v[i] == u')') --depth;
+        if (depth == 0 && v[i] == separator) {
+            parts.push_back({start, i});
+            start = i + 1;
+        }
+    }
+    parts.push_back({start, span.end});
+    return parts;
+}
+
+// The links of one action piece, where its handler reads them.
+void collectLinks(const CString& text, Span piece, int depth, std::vector<Span>& links) {
+    piece = trimmed(text, piece);
+    const std::u16string_view v = text.view();
+    int nameEnd = piece.begin;
+    while (nameEnd < piece.end && isWordUnit(v[nameEnd])) ++nameEnd;
+    if (nameEnd == piece.begin || nameEnd >= piece.end || v[nameEnd] != u'(' ||
+        depth >= kMaxActionDepth) {
+        return;
+    }
+    const std::u16string_view name = v.substr(piece.begin, nameEnd - piece.begin);
+    // Where the handler reads it: up to the piece's last character, whatever
+    // that is; for "gettablerow", up to the first ')'.
+    const Span argument{nameEnd + 1, std::max(nameEnd + 1, piece.end - 1)};
+    if (isAction(name, u"gettablerow", u"gw")) {
+        const int close = text.find(u')', argument.begin);
+        if (close >= 0 && close < piece.end) links.push_back({argument.begin, close});
+    } else if (opensLink(name)) {
+        links.push_back(argument);
+    } else if (isAction(name, u"confirm", u"cf")) {
+        // Yes sends; No only leaves.
+        const std::vector<Span> parts = splitOutside(text, argument, u',');
+        if (parts.size() == 3) {
+            collectLinks(text, parts[1], depth + 1, links);
+        } else if (parts.size() == 2 &&
+                   startsWithNoCase(v.substr(parts[1].begin, parts[1].end - parts[1].begin),
+                                    u"forward")) {
+            // "forward(L,R)": Yes forwards to L.
+            const int open = text.find(u'(', parts[1].begin);
+            if (open < 0 || open >= parts[1].end) return;
+            const std::vector<Span> inner = splitOutside(text, {open + 1, parts[1].end}, u',');
+            if (inner.size() == 2) links.push_back(inner[0]);
+        }
+    } else if (isAction(name, u"switchforward", u"sd")) {
+        const std::vector<Span> parts = splitOutside(text, argument, u',');
+        for (size_t i = 1; i < parts.size(); ++i) collectLinks(text, parts[i], depth + 1, links);
+    }
+}
+
 }  // namespace
 
 std::span<const ActionRow> actionTable() { return kActionTable; }
@@ -121,6 +213,32 @@ CString cutActionArgument(const CString& piece, const CString& longName, const C
     int end = piece.length() - 1;
     if (start >= end) return CString();
     return piece.mid(start, end - start);
+}
+
+std::optional<CString> fillActionLinks(const CString& actions, const LinkFiller& fill) {
+    // The pieces as dispatchActions runs them: a piece without a word ends
+    // the string.
+    std::vector<Span> links;
+    for (int start = 0; start <= actions.length();) {
+        int bar = actions.find(u'|', start);
+        const int end = bar < 0 ? actions.length() : bar;
+        if (extractAlnumRun(actions.mid(start, end - start)).trim().isEmpty()) break;
+        collectLinks(actions, {start, end}, 0, links);
+        if (bar < 0) break;
+        start = bar + 1;
+    }
+    if (links.empty()) return std::nullopt;
+
+    CString filled;
+    int copied = 0;
+    for (const Span& at : links) {
+        const std::optional<CString> link = fill(actions.mid(at.begin, at.end - at.begin));
+        if (!link) return CString();
+        filled += actions.mid(copied, at.begin - copied);
+        filled += *link;
+        copied = at.end;
+    }
+    return filled + actions.mid(copied);
 }
 
 }  // namespace zq

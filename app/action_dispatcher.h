@@ -10,6 +10,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <span>
 
 #include "platform/cstring.h"
@@ -53,5 +54,18 @@ bool dispatchActions(const CString& actions, const ActionRunner& run);
 // The characters skipped are not checked. Empty when nothing lies between;
 // never reaches past the piece.
 CString cutActionArgument(const CString& piece, const CString& longName, const CString& alias);
+
+// What a link inside an action string becomes once values are added to it;
+// nullopt when nothing is to be sent.
+using LinkFiller = std::function<std::optional<CString>(const CString& link)>;
+
+// Hands `fill` each link that `actions` would open, in order: the argument
+// of every forward, kolmforward, getdata, update and gettablerow of the
+// chain, whatever its place, also as a confirm's Yes or a switchforward's
+// branch. Gives `actions` with each link replaced by what `fill` made of
+// it; the empty text once `fill` gave nullopt (it is not asked again);
+// nullopt when `actions` opens no link. What `fill` adds must hold no '|',
+// '(', ')' or ',' of its own, or it would cut the string.
+std::optional<CString> fillActionLinks(const CString& actions, const LinkFiller& fill);
 
 }  // namespace zq

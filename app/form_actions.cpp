@@ -60,15 +60,6 @@ int alertType(const CString& word) {
 
 bool isBlank(CString text) { return text.trim().isEmpty(); }
 
-// Whether the action named `name` opens the link in its parentheses.
-bool opensLink(CString name) {
-    name.trim();
-    for (const char16_t* word : {u"forward", u"fw", u"update", u"ud", u"gettablerow", u"gw"}) {
-        if (name.equalsNoCase(word)) return true;
-    }
-    return false;
-}
-
 constexpr const char16_t* kConfirmCaption = u"确认信息";
 constexpr const char16_t* kPageChangedText = u"页面已更新，操作未执行，请重新确认。";
 
@@ -189,32 +180,26 @@ void FormActions::onSubmit(const CString& piece) {
     FormSubmission* form = findFormByName(*host_.currentEntry()->page, name);
     if (!form) return;
     // The form's own action decides: typed values may hold parentheses too.
-    // Read before the submit, whose refusal box may end the page.
     const CString action = form->action();
-    const int open = action.find(u'(');
-    const bool runsActions = open >= 0;
-    CString result;
-    if (runsActions && opensLink(action.left(open))) {
-        // The pairs go into the link, inside the parentheses, as a text
-        // field's own action carries its value: after the ')' the action's
-        // cut would take them for part of the link's last character.
-        int close = action.find(u')', open + 1);
-        if (close < 0) close = action.length();
-        // A copy: the form keeps its action, and may be gone after a box.
-        FormSubmission inner = *form;
-        inner.setAction(action.mid(open + 1, close - open - 1));
-        const CString link = inner.submit();
+    if (action.find(u'(') < 0) {
+        const CString link = form->submit();
         if (link.isEmpty()) return;
-        result = action.left(open + 1) + link + action.mid(close);
-    } else {
-        result = form->submit();
+        host_.openUrl({.url = link, .screenId = host_.currentScreenId(), .submission = true});
+        return;
     }
-    if (result.isEmpty()) return;
-    if (runsActions) {
-        host_.onSubmittedAction(result);
-    } else {
-        host_.openUrl({.url = result, .screenId = host_.currentScreenId(), .submission = true});
-    }
+    // The pairs go into each link the actions open, inside the parentheses,
+    // as a text field's own action carries its value; there a typed ')'
+    // would end the link. The refusal box may end the page and its form:
+    // nothing asks the form again after it.
+    const std::optional<CString> filled =
+        fillActionLinks(action, [form](const CString& link) -> std::optional<CString> {
+            if (link.isEmpty()) return link;
+            CString sent = form->submitTo(link, PairPlace::Action);
+            if (sent.isEmpty()) return std::nullopt;
+            return sent;
+        });
+    const CString result = filled ? *filled : form->submit();
+    if (!result.isEmpty()) host_.onSubmittedAction(result);
 }
 
 void FormActions::onStockSubmit(const CString& piece) {

@@ -441,22 +441,21 @@ void PageController::onEvent(std::unique_ptr<Event> event) {
     onAction(action);
 }
 
-// The field's name and value go into the link of the actions that open
-// one, inside their parentheses.
+// The field's name and value go into the links the action opens, inside
+// their parentheses.
 void PageController::onTextFieldEvent(const TextFieldEvent& event) {
     eventSource_ = event.getSource() ? event.getSource()->weakRef() : ItemRef();
-    CString action = event.getFieldAction();
-    if (startsWithNoCase(action, CString(u"update")) ||
-        startsWithNoCase(action, CString(u"forward")) ||
-        startsWithNoCase(action, CString(u"gettablerow"))) {
-        int close = action.find(u')');
-        if (close < 0) close = action.length();
-        // Encoded as a submit sends it: a typed '&' or '#' must not cut it.
-        action =
-            setUrlParamKeepFragment(action.left(close), urlEncode(event.getName()),
-                                    urlEncode(valueToSend(event.getSource(), event.getValue()))) +
-            action.mid(close);
-        onSubmittedAction(action);
+    const CString action = event.getFieldAction();
+    // Encoded as a submit sends it there: a typed '&', '#' or ')' must not cut it.
+    const std::optional<CString> filled =
+        fillActionLinks(action, [&](const CString& link) -> std::optional<CString> {
+            return setUrlParamKeepFragment(
+                link, encodeForSending(event.getName(), PairPlace::Action),
+                encodeForSending(valueToSend(event.getSource(), event.getValue()),
+                                 PairPlace::Action));
+        });
+    if (filled) {
+        onSubmittedAction(*filled);
         return;
     }
     onAction(action);

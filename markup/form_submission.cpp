@@ -52,23 +52,32 @@ void FormSubmission::addField(Item* field) {
     if (dynamic_cast<Inputable*>(field)) fields_.push_back(field);
 }
 
-CString FormSubmission::submit() {
-    // 1. Nothing to send to; nothing to add.
-    if (action_.isEmpty()) return CString();
-    if (fields_.empty()) return action_;
+CString encodeForSending(const CString& text, PairPlace place) {
+    CString encoded = urlEncode(text);
+    if (place == PairPlace::Action) {
+        encoded.replace(CString(u"("), CString(u"%28"));
+        encoded.replace(CString(u")"), CString(u"%29"));
+    }
+    return encoded;
+}
 
-    // 2. The fragment goes last, wherever the action had it.
-    const int hash = action_.find(u'#');
-    int query = action_.find(u'?');
-    if (query < 0) query = action_.length();
-    CString base = action_;
+CString FormSubmission::submitTo(const CString& link, PairPlace place) {
+    // 1. Nothing to send to; nothing to add.
+    if (link.isEmpty()) return CString();
+    if (fields_.empty()) return link;
+
+    // 2. The fragment goes last, wherever the link had it.
+    const int hash = link.find(u'#');
+    int query = link.find(u'?');
+    if (query < 0) query = link.length();
+    CString base = link;
     CString fragment;
     if (hash >= 0 && hash < query) {
-        fragment = action_.mid(hash, query - hash);
-        base = action_.left(hash) + action_.mid(query);
+        fragment = link.mid(hash, query - hash);
+        base = link.left(hash) + link.mid(query);
     } else if (hash >= 0) {
-        fragment = action_.mid(hash);
-        base = action_.left(hash);
+        fragment = link.mid(hash);
+        base = link.left(hash);
     }
 
     // 3-4. One whole pair per field; a field that fails to give one is left
@@ -81,9 +90,9 @@ CString FormSubmission::submit() {
         try {
             CString value;
             if (!fieldValue(*item, *input, value)) return CString();
-            CString pair = urlEncode(input->getName());
+            CString pair = encodeForSending(input->getName(), place);
             pair += u'=';
-            pair += urlEncode(value);
+            pair += encodeForSending(value, place);
             if (!first) result += u'&';
             result += pair;
             first = false;

@@ -40,6 +40,14 @@ public:
     virtual void repaintCurrentScreen() = 0;
 };
 
+// Where a form's names and values go: into the query of a link, or into a
+// link inside an action's parentheses, where a '(' or ')' would end the
+// argument and so goes as "%28" or "%29" too.
+enum class PairPlace { Link, Action };
+
+// `text` URL-encoded for `place`.
+CString encodeForSending(const CString& text, PairPlace place);
+
 class FormSubmission {
 public:
     FormSubmission(const CString& name, const CString& action, const CString& id,
@@ -58,7 +66,10 @@ public:
     // emoji) as its one 4-byte sequence, which is what servers decode.
     // Parentheses stay as typed, so whether the result is an action is told
     // by action(), never by the result.
-    CString submit();
+    CString submit() { return submitTo(action_, PairPlace::Link); }
+    // The same for `link` in place of the action, its pairs encoded for
+    // where the link stands.
+    CString submitTo(const CString& link, PairPlace place);
     // Empties text fields, choice groups and combo boxes (a combo box then
     // has no option chosen and shows its placeholder, "请选择"); single-line
     // choice groups keep their choice.

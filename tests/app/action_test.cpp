@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -118,6 +119,46 @@ TEST(ActionDispatcher, SplitsAtBarsAndRunsInOrder) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(runLog(CString(c.actions)), c.log) << c.actions;
+    }
+}
+
+// Each link the string opens, where its handler reads it, gets the values
+// (an empty one none); "no" stands for a link whose values are refused.
+TEST(ActionDispatcher, FillsEveryLinkTheActionsOpen) {
+    struct Case {
+        const char* actions;
+        const char* filled;  // null: no link
+    };
+    const Case cases[] = {
+        {"fw(a)", "fw(a?v)"},
+        {"al(hi,1)|forward(sinka.zqml)", "al(hi,1)|forward(sinka.zqml?v)"},
+        {" gh() | KFW(a) |gd(b)|UPDATE(c)", " gh() | KFW(a?v) |gd(b?v)|UPDATE(c?v)"},
+        // "gettablerow" reads up to its first ')'; the others to the end.
+        {"gw(a)b)|fw(c)d)", "gw(a?v)b)|fw(c)d?v)"},
+        {"gw(a", nullptr},
+        {"fw()|ud(", "fw()|ud("},
+        // A confirm's Yes, in both forms, and every branch of a switch.
+        {"cf(m,fw(a),fw(b))", "cf(m,fw(a?v),fw(b))"},
+        {"cf(m,Forward(a,bk(1)))", "cf(m,Forward(a?v,bk(1)))"},
+        {"cf(m,back(a))|sd(k,fw(a),al(x,1),ud(b))", "cf(m,back(a))|sd(k,fw(a?v),al(x,1),ud(b?v))"},
+        // A bar splits also inside parentheses.
+        {"sd(x,fw(a)|fw(b))", "sd(x,fw(a)|fw(b)?v)"},
+        // What does not run, or names no link.
+        {"bk(1)|()|fw(a)", nullptr},
+        {"bk(1)|fwd(a)|forwardx(a)| fw (a)|-fw(a)", nullptr},
+        {"", nullptr},
+        {"fw(no)|fw(a)", ""},
+    };
+    for (const Case& c : cases) {
+        const std::optional<CString> filled =
+            fillActionLinks(CString(c.actions), [](const CString& link) -> std::optional<CString> {
+                if (link == CString(u"no")) return std::nullopt;
+                return link.isEmpty() ? link : link + u"?v";
+            });
+        ASSERT_EQ(filled.has_value(), c.filled != nullptr) << c.actions;
+        if (filled) {
+            EXPECT_EQ(filled->toUtf8(), c.filled) << c.actions;
+        }
     }
 }
 

@@ -137,9 +137,7 @@ protected:
 };
 
 TEST_F(FormActions, SubmitOpensTheLinkOrRunsTheActions) {
-    write("act.zqml",
-          "<zqml><body><form id='f' action='bk(1)'/>"
-          "<form id='g' action='FW(file://done.zqml)|bk(1)'/></body></zqml>");
+    write("act.zqml", "<zqml><body><form id='f' action='bk(1)'/></body></zqml>");
     open("form.zqml");
     field(InputKind::TextField, "a", "a", "1", "login");
     field(InputKind::ChoiceGroup, "g", "g", "1,3", "login");
@@ -156,11 +154,43 @@ TEST_F(FormActions, SubmitOpensTheLinkOrRunsTheActions) {
     field(InputKind::TextField, "a", "a", "1", "f");
     run("submit(f)");  // "bk(1)?a=1" runs as an action
     EXPECT_EQ(controller_->currentEntry()->url.toUtf8(), "file://form.zqml");
-    // The pairs go into the link the action opens, inside its parentheses.
-    open("act.zqml");
-    field(InputKind::TextField, "c", "code", "600321", "g");
-    run("st(g)");
-    EXPECT_EQ(lastUrl(), "file://done.zqml?code=600321");
+
+    // The pairs go into each link the actions open, inside its parentheses,
+    // whatever its place; there a typed '(' or ')' is encoded too. The same
+    // on a form's submit and a text field's own action.
+    struct Case {
+        const char* action;
+        const char* value;
+        const char* sent;
+    };
+    const Case cases[] = {
+        {"FW(file://done.zqml)|bk(1)", "600321", "file://done.zqml?code=600321"},
+        {"al(hi,1)|forward(file://done.zqml)", "a)b(c|d,e",
+         "file://done.zqml?code=a%29b%28c%7Cd%2Ce"},
+        {"hide(x)|ud(file://done.zqml#top)", "1)", "file://done.zqml?code=1%29#top"},
+        {"fc(x)|kfw(file://done.zqml)", "(1", "file://done.zqml?code=%281"},
+        {"cf(Buy?,fw(file://done.zqml),fw(file://p0.zqml))", "1),fw(x)",
+         "file://done.zqml?code=1%29%2Cfw%28x%29"},
+        {"cf(Buy?,forward(file://done.zqml,bk(1)))", "a(", "file://done.zqml?code=a%28"},
+        {"sd(nokey,fw(file://done.zqml),bk(1))", ")", "file://done.zqml?code=%29"},
+    };
+    UiExecutor executor;  // the confirm's box, answered Yes
+    for (const bool submit : {true, false}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(submit ? "submit " : "field ") + c.action);
+            write("act.zqml", std::string("<zqml><body><form id='g' action='") + c.action +
+                                  "'/></body></zqml>");
+            open("act.zqml");
+            FakeInput& code = field(InputKind::TextField, "c", "code", c.value, "g");
+            if (submit) {
+                run("st(g)");
+            } else {
+                controller_->onEvent(std::make_unique<TextFieldEvent>(
+                    CString(c.action), &code, code.getName(), code.getValue()));
+            }
+            EXPECT_EQ(lastUrl(), c.sent);
+        }
+    }
 }
 
 TEST_F(FormActions, StockSubmitSendsTheLastFormAndSetsTheUser) {

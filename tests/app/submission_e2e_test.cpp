@@ -35,6 +35,8 @@ protected:
         server_.writePage("form.zqml",
                           "<zqml><body><form id=\"g\" action=\"forward(/done.zqml)\">"
                           "<edit id=\"c\" name=\"c\" value=\"600321\"/></form>"
+                          "<form id=\"h\" action=\"hide(x)|fw(/done.zqml)\">"
+                          "<edit id=\"t\" name=\"t\" value=\"a)b(c|d,e\"/></form>"
                           "<form id=\"f\" action=\"/done.zqml\">"
                           "<edit id=\"code\" name=\"code\" value=\"600000\"/>"
                           "<edit id=\"qty\" name=\"qty\" value=\"100\"/>"
@@ -84,12 +86,15 @@ struct Kind {
     const char* name;
     const char* action;
     bool submission;
+    // What the server hears, when the case says.
+    const char* query = nullptr;
 };
 
 const Kind kKinds[] = {
     {"page link", "forward(/done.zqml)", false},
     {"submit", "st(f)", true},
     {"submit to an action", "st(g)", true},
+    {"submit to a chain", "st(h)", true, "t=a%29b%28c%7Cd%2Ce"},
     {"stock submit", "ss(code,/done.zqml)", true},
     {"special submit", "sm(/done.zqml)", true},
     {"confirmed action", "cf(Buy?,forward(/done.zqml),back(1))", true},
@@ -122,6 +127,10 @@ TEST_F(SubmissionTest, ALateReplyResendsOnlyAPageLinkAndNeverASubmission) {
                     EXPECT_TRUE(pumpUntil([&] { return shows("/done.zqml"); }));
                     EXPECT_EQ(requestsFor("/done.zqml"), 1);
                     EXPECT_EQ(boxes(), std::vector<std::string>{});
+                    if (kind.query) {
+                        EXPECT_EQ(server_.queriesFor("/done.zqml"),
+                                  std::vector<std::string>{kind.query});
+                    }
                     continue;
                 }
                 if (mishap == Mishap::Cancelled) {

@@ -13,6 +13,7 @@
 #include "items/fixed_head_table.h"
 #include "items/inputable.h"
 #include "items/table_model.h"
+#include "items/text_field.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "tests/support/test_env.h"
@@ -48,6 +49,10 @@ TEST(TableRowLink, WireFormIsKeptExactly) {
         {u"d.zqml", 1,
          u"d.zqml?row=code%3A600002%3Bname%3AA%26B+%231%3Bnum%3A1%3B"
          u"code=600002&name=A%26B+%231&num=1&$"},
+        // A form's values, as they stand in the action.
+        {u"d.zqml?q=a%29b%28%7C%2C", 0,
+         u"d.zqml?q=a%29b%28%7C%2C&row=code%3A600001%3Bname%3AA%3Bnum%3A0%3B"
+         u"code=600001&name=A&num=0&$"},
     };
     for (const Case& c : cases) {
         std::optional<CString> link = buildTableRowLink(CString(c.argument), model, c.row);
@@ -218,6 +223,33 @@ TEST_F(TabPageActions, TableActionsReachTheTableOnTheTabPage) {
     controller_->onAction(CString(u"mvp(stock,code)|dl(stock,code)"));
     EXPECT_EQ(t->rowCount(), 3);
     EXPECT_EQ(codes(), CString(u"600001,600003,600004"));
+}
+
+// A form's values, or a field's own, reach the row's link whole: a typed
+// ')' does not end the link of "gettablerow".
+TEST_F(WatchListActions, GetTableRowCarriesTypedValuesWhole) {
+    std::ofstream(dir_.path() / "row.zqml")
+        << "<zqml><body><form id='f' action='al(x,1)|gw(file://d.zqml)'>"
+           "<edit id='q' name='q'/></form><table id='t'><th><td name='code'>Code</td></th>"
+           "<tr><td>600001</td></tr></table></body></zqml>";
+    const char* const sent =
+        "file://d.zqml?q=a%29b%28c%7Cd%2Ce&row=code%3A600001%3Bnum%3A0%3B"
+        "code=600001&num=0&$";
+    for (const bool submit : {true, false}) {
+        SCOPED_TRACE(submit ? "submit" : "field");
+        controller_->onAction(CString(u"fw(file://row.zqml)|fc(t)"));
+        auto* field = dynamic_cast<Inputable*>(controller_->getItemByName(CString(u"q")));
+        ASSERT_NE(field, nullptr);
+        field->setValue(CString(u"a)b(c|d,e"));
+        if (submit) {
+            controller_->onAction(CString(u"st(f)"));
+        } else {
+            controller_->onEvent(std::make_unique<TextFieldEvent>(
+                CString(u"al(x,1)|gw(file://d.zqml)"), dynamic_cast<Item*>(field), field->getName(),
+                field->getValue()));
+        }
+        EXPECT_EQ(controller_->pageLoader().lastUrl().toUtf8(), sent);
+    }
 }
 
 TEST_F(WatchListActions, FilesRoundTripThroughTheController) {

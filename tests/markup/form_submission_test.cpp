@@ -52,9 +52,13 @@ TEST_F(FormSubmissionTest, BuildsTheQueryAndKeepsTheFragmentLast) {
         const char* action;
         std::vector<std::pair<const char*, const char*>> fields;
         const char* link;
+        PairPlace place = PairPlace::Link;
     };
     const Case cases[] = {
         {"page.zqml#top", {{"a", "1"}, {"b", "x y"}}, "page.zqml?a=1&b=x+y#top"},
+        // Inside an action's parentheses a '(' or ')' would end the link.
+        {"p#f", {{"a(", "x)y|z,"}}, "p?a(=x)y%7Cz%2C#f"},
+        {"p#f", {{"a(", "x)y|z,"}}, "p?a%28=x%29y%7Cz%2C#f", PairPlace::Action},
         {"p?x=1", {{"c", "中"}}, "p?x=1&c=%E4%B8%AD"},
         // An emoji (a surrogate pair) goes as one 4-byte sequence.
         {"p", {{"e", "a😀"}}, "p?e=a%F0%9F%98%80"},
@@ -66,7 +70,9 @@ TEST_F(FormSubmissionTest, BuildsTheQueryAndKeepsTheFragmentLast) {
     for (const Case& c : cases) {
         std::vector<Item*> fields;
         for (const auto& [name, value] : c.fields) fields.push_back(&field(name, value));
-        EXPECT_EQ(form(c.action, fields, nullptr).submit().toUtf8(), c.link) << c.action;
+        EXPECT_EQ(form(c.action, fields, nullptr).submitTo(CString(c.action), c.place).toUtf8(),
+                  c.link)
+            << c.action;
     }
     FakeInput& group = field("g", "1,3", InputKind::ChoiceGroup);
     EXPECT_EQ(form("p", {&group}, nullptr).submit().toUtf8(), "p?g=1%2C3");
