@@ -30,7 +30,11 @@ void InputActions::onGetValueToSms(const CString& piece) {
     // Only a text field gives the recipients.
     auto* field = dynamic_cast<TextField*>(host_.getItemByName(CString(parts[1]).trim()));
     if (!field) return;
-    host_.openUrl({.url = CString(u"sms://") + field->getText() + u'#' + parts[0],
+    // A '#' typed among the numbers would start the message early and send
+    // the rest to a cut number: encoded, it makes its number one refused.
+    CString numbers = field->getText();
+    numbers.replace(CString(u"#"), CString(u"%23"));
+    host_.openUrl({.url = CString(u"sms://") + numbers + u'#' + parts[0],
                    .screenId = host_.currentScreenId()});
 }
 

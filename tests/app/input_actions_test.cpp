@@ -79,6 +79,13 @@ TEST_F(InputActions, GetValueToSmsSendsTheFieldsText) {
     run("gvts(hello,plain)|GetValueToSms(hi,missing)");
     run("GetValueToSms(hello,to)");
     EXPECT_EQ(device_.waitForSent(1), (std::vector<std::string>{"13800138000:hello"}));
+    // A typed '#' neither cuts a number nor starts the message.
+    auto* to = dynamic_cast<TextField*>(controller_->getItemByName(CString(u"to")));
+    ASSERT_NE(to, nullptr);
+    to->setString(CString(u"10086#1.13800138000"));
+    run("gvts(hello,to)");
+    EXPECT_EQ(device_.waitForSent(2),
+              (std::vector<std::string>{"13800138000:hello", "13800138000:hello"}));
 }
 
 TEST_F(InputActions, TextFieldChangeOpensItsLinkWithNameAndValue) {
