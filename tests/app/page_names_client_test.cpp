@@ -307,7 +307,7 @@ TEST_F(PageNamesClientTest, ALoopByAnyRoadStopsAndSaysSo) {
             const size_t said = err.find(this->said(PageLoader::kTooManyRedirectsText));
             if (loop.cancelled) {
                 // Four seconds of replies 1.2 s apart, then nothing more.
-                EXPECT_GE(requests, 2) << err;
+                EXPECT_GE(requests, 1) << err;
                 EXPECT_LE(requests, 5) << err;
                 EXPECT_EQ(said, std::string::npos) << err;
                 continue;
