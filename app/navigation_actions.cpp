@@ -130,13 +130,14 @@ void NavigationActions::onOpenSystemBrowser(const CString& piece) {
     if (!opened) host_.errors().setError(10, u"自动升级失败");
 }
 
-void NavigationActions::dialTelLink(const CString& link) {
+bool NavigationActions::dialTelLink(const CString& link) {
     CString number = link.mid(6);
-    if (!isHexDigits(number)) return;
+    if (!isHexDigits(number)) return false;
     if (Screen* screen = host_.currentScreen()) screen->stopLoading(LoadingState::kAnyRequest);
     if (!dialVoiceCall(deviceServices(), number)) {
         messageBox(u"网络忙，请尝试手动拨打", u"提示", MessageBoxType::Ok);
     }
+    return true;
 }
 
 }  // namespace zq

@@ -26,7 +26,8 @@ public:
     void onSwitchForward(const CString& piece);
     void onOpenSystemBrowser(const CString& piece);
     // The "tel://" branch of the page loader.
-    void dialTelLink(const CString& link);
+    // False when the link names no number to call: nothing is done.
+    bool dialTelLink(const CString& link);
 
 private:
     ActionHost& host_;

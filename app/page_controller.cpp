@@ -104,6 +104,7 @@ bool PageController::beginLoading(bool blockInput, int requestId) {
         screen->startLoading(blockInput, false, requestId, [this] {
             const bool unknownOutcome = requests_.cancelRequest();
             if (Screen* shown = currentScreen()) shown->stopLoading(LoadingState::kAnyRequest);
+            loader_.userLeavesChain();
             // The form comes back, but the order may be placed: no second press.
             if (unknownOutcome) {
                 messageBox(PageRequests::kOutcomeUnknownText, kInfoCaption, MessageBoxType::Ok);
@@ -346,6 +347,9 @@ CString PageController::buildRequestParams(const CString& url, int requestId) co
 // --- history ------------------------------------------------------------------------------
 
 void PageController::goHistory(int offset) {
+    // A step back from a page that openings no key started brought goes
+    // back before them, and ends those still on their way.
+    if (offset > 0) loader_.userLeavesChain();
     PageEntry* entry = history_.entryAt(offset);
     if (!entry) return;
     loader_.makeCurrent(entry, PageLoader::Step::History);

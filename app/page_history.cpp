@@ -92,6 +92,12 @@ PageEntry* PageHistory::entryAt(int offset) {
     // A pending page is one step ahead of the current entry.
     long long target = static_cast<long long>(current_) - offset + (pending_ ? 1 : 0);
     target = std::clamp<long long>(target, 0, count());
+    if (offset > 0) {
+        // Showing it again would open the page it opened again.
+        while (target > 0 && target < count() && at(static_cast<int>(target))->onloadDone) {
+            --target;
+        }
+    }
     if (target < count()) {
         current_ = static_cast<int>(target);
         recyclePage(std::move(pending_));
@@ -115,8 +121,10 @@ int PageHistory::push(std::unique_ptr<PageEntry> entry, bool keep) {
     ++current_;
     recyclePage(std::move(pending_));
     if (count() > kLimit) {
-        // The first page always stays: the oldest page after it goes.
-        recyclePage(takeAt(1));
+        // The first page always stays: the oldest page after it goes, or
+        // the one after that when a chain of openings began on it.
+        const int oldest = at(1)->screenId == keptScreenId_ ? 2 : 1;
+        recyclePage(takeAt(oldest));
         --current_;
     }
     return position;

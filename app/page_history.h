@@ -53,6 +53,8 @@ struct PageEntry {
     bool submitted = false;
     CString onload;
     CString unonload;
+    // Its load action opened another page: the action does not run again,
+    // and a step back through the history passes over it.
     bool onloadDone = false;
     // The URL split as host, port and path.
     CString host;
@@ -84,12 +86,17 @@ public:
     int replaceCurrent(std::unique_ptr<PageEntry> entry, bool keep);
     // Moves `offset` entries back (negative: forward), clamped to the list,
     // and returns the entry there; past the newest entry, the pending entry
-    // (possibly null) and nothing moves.
+    // (possibly null) and nothing moves. A step back passes over the entries
+    // whose load action opened another page, down to the first page.
     PageEntry* entryAt(int offset);
     // The entries after the one of `screenId` leave the list, all but the
     // shown one, which stays on as the pending entry: one step back is that
     // entry. Nothing happens when it is not in the list or is shown.
     void cutBackTo(int screenId);
+    // The entry of `screenId` is not the one the bound pushes out while
+    // later pages come: a chain of openings that began on it finds it to
+    // cut back to. One entry at a time; -1: none.
+    void keepInList(int screenId) { keptScreenId_ = screenId; }
     // Recycles every entry; the pending one stays.
     void clear();
 
@@ -117,6 +124,7 @@ private:
     std::vector<std::unique_ptr<PageEntry>> recycled_;
     std::unique_ptr<PageEntry> pending_;
     const PageEntry* onDisplay_ = nullptr;
+    int keptScreenId_ = -1;
 };
 
 }  // namespace zq

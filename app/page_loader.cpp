@@ -1,5 +1,6 @@
 #include "app/page_loader.h"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -75,6 +76,11 @@ OpeningChain::Verdict OpeningChain::admit(bool unprompted) {
     return Verdict::Stop;
 }
 
+void OpeningChain::end() {
+    inARow_ = 0;
+    stopped_ = true;
+}
+
 PageLoader::PageLoader(LoaderHost& host) : host_(host) {}
 
 PageLoader::~PageLoader() = default;
@@ -123,10 +129,30 @@ int PageLoader::openUrl(const PageRequest& request) {
 void PageLoader::userStepped(int fromScreenId) {
     chainRequests_.clear();
     chainOriginScreenId_ = fromScreenId;
+    // However many pages the chain pushes, the page to cut back to stays.
+    host_.history().keepInList(fromScreenId);
+}
+
+bool PageLoader::cancelChainRequests() {
+    bool underWay = false;
+    for (int id : std::exchange(chainRequests_, {})) {
+        underWay = host_.requests().cancelFlags().cancel(id) || underWay;
+    }
+    return underWay;
+}
+
+void PageLoader::userLeavesChain() {
+    if (followingRedirect_ || unprompted_ > 0 || chainRequests_.empty()) return;
+    // A chain still under way ends here: a step back must not start it again.
+    if (cancelChainRequests()) {
+        chain_.end();
+        if (Screen* screen = host_.currentScreen()) screen->stopLoading(LoadingState::kAnyRequest);
+    }
+    host_.history().cutBackTo(chainOriginScreenId_);
 }
 
 void PageLoader::stopLoop() {
-    for (int id : std::exchange(chainRequests_, {})) host_.requests().cancelFlags().cancel(id);
+    cancelChainRequests();
     if (Screen* screen = host_.currentScreen()) screen->stopLoading(LoadingState::kAnyRequest);
     // After the openings under way have ended: their pages may still be
     // running their actions.
@@ -159,9 +185,19 @@ int PageLoader::openScheme(const PageRequest& request, const CString& url, LinkS
     record.targetScreenId = request.screenId;
     record.replace = request.replace;
     record.submission = request.submission;
+    if (loadActionOf_ != -1 && !request.replace) noteLoadOpening(record.cancelFlag);
     if (request.showLoading) host_.beginLoading(request.blockInput, record.requestId);
     const Opened opened = openByScheme(scheme, record);
     if (opened != Opened::Sent) host_.requests().cancelFlags().remove(record.requestId);
+
+    // Nothing went out and nothing will answer: the load ends now.
+    if (opened == Opened::Dropped || opened == Opened::Unopenable) {
+        if (Screen* screen = host_.currentScreen()) screen->stopLoading(record.requestId);
+    }
+    if (opened == Opened::Unopenable) {
+        messageBox(kUnopenableLinkText, kInfoCaption, MessageBoxType::Ok);
+        return record.requestId;
+    }
 
     // The retry soft key opens it again.
     if (opened != Opened::Dropped) {
@@ -202,13 +238,15 @@ PageLoader::Opened PageLoader::openByScheme(LinkScheme scheme, const RequestReco
         case LinkScheme::File:
             return askerShown ? openFile(record) : Opened::Dropped;
         case LinkScheme::Tel:
-            host_.navigationActions().dialTelLink(record.link);
-            return Opened::Done;
+            return host_.navigationActions().dialTelLink(record.link) ? Opened::Done
+                                                                      : Opened::Unopenable;
         case LinkScheme::Sms:
             sendSmsUrl(record.link);
             return Opened::Done;
         default:
-            return Opened::Done;
+            // A server name that did not resolve, or a name relative to
+            // nothing.
+            return Opened::Unopenable;
     }
 }
 
@@ -432,6 +470,8 @@ void PageLoader::showPage(std::unique_ptr<PageEntry> entry, int screenId, bool r
         kept->restoreValues(*entry);
     }
 
+    if (!replace) markLoadOpener(cancelFlag);
+
     // Into the history.
     Screen* left = kept ? host_.currentScreen() : nullptr;
     PageEntry* raw = entry.get();
@@ -510,8 +550,28 @@ void PageLoader::makeCurrent(PageEntry* entry, Step step) {
     if (left && left != entry) host_.requests().releasePictures(*left);
     if (!entry->onloadDone && !entry->onload.isEmpty()) {
         UnpromptedScope byThePage(*this);
+        const int outer = std::exchange(loadActionOf_, entry->screenId);
         host_.onAction(entry->onload);
+        loadActionOf_ = outer;
     }
+}
+
+void PageLoader::noteLoadOpening(const CancelFlag& cancelFlag) {
+    std::erase_if(loadOpenings_, [](const auto& opening) { return opening.first.expired(); });
+    loadOpenings_.emplace_back(cancelFlag, loadActionOf_);
+}
+
+void PageLoader::markLoadOpener(const CancelFlag& cancelFlag) {
+    if (!cancelFlag) return;
+    auto found = std::find_if(loadOpenings_.begin(), loadOpenings_.end(), [&](const auto& opening) {
+        return opening.first.lock() == cancelFlag;
+    });
+    if (found == loadOpenings_.end()) return;
+    const int opener = found->second;
+    loadOpenings_.erase(found);
+    // Only while the page whose action opened it is still the one shown.
+    PageEntry* shown = host_.currentEntry();
+    if (shown && shown->screenId == opener) shown->onloadDone = true;
 }
 
 void PageLoader::openTemplate(const CString& link, int screenId, bool replace) {
@@ -534,7 +594,9 @@ void PageLoader::openTemplate(const CString& link, int screenId, bool replace) {
     // Shown under a request id of its own.
     // Nothing can cancel it before it is shown, so its flag stays unlisted.
     host_.requests().requestCounter().next();
-    showPage(std::move(entry), screenId, replace, makeCancelFlag());
+    const CancelFlag flag = makeCancelFlag();
+    if (loadActionOf_ != -1 && !replace) noteLoadOpening(flag);
+    showPage(std::move(entry), screenId, replace, flag);
 }
 
 void PageLoader::sendSmsUrl(const CString& link) {

@@ -6,11 +6,13 @@
 // Everything here runs on the UI thread.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/action_host.h"
@@ -73,6 +75,9 @@ public:
     enum class Verdict { Admitted, Stop, Stopped };
 
     Verdict admit(bool unprompted);
+    // The user ended it: later openings are refused until the user's next
+    // step, without a word.
+    void end();
 
 private:
     int inARow_ = 0;
@@ -84,6 +89,7 @@ public:
     static constexpr const char16_t* kParseErrorText = u"接收数据内容异常，请稍后重试。";
     static constexpr const char16_t* kMissingFileText = u"页面文件不存在，无法打开";
     static constexpr const char16_t* kTooManyRedirectsText = u"页面转向次数过多，已停止打开";
+    static constexpr const char16_t* kUnopenableLinkText = u"无法打开此链接";
 
     explicit PageLoader(LoaderHost& host);
     ~PageLoader();
@@ -95,6 +101,10 @@ public:
     // through the history, which ends a chain of openings.
     enum class Step { Shown, History };
     void makeCurrent(PageEntry* entry, Step step = Step::Shown);
+    // The user steps back or cancels: the openings no input started since
+    // the user's last step end, and the history is cut back to the page the
+    // user was on, one step back from the page shown.
+    void userLeavesChain();
     // The entry a page text builds; null when it builds no screen (error 3
     // in errors() when the text does not parse).
     std::unique_ptr<PageEntry> parsePage(std::string_view text, const CString& url);
@@ -177,7 +187,8 @@ public:
 private:
     // How far openUrl got: a request went out (its flag stays listed), the
     // link was acted on, or the asking screen or a cancel dropped it.
-    enum class Opened { Sent, Done, Dropped };
+    // Unopenable: nothing can act on the link.
+    enum class Opened { Sent, Done, Dropped, Unopenable };
     // The part of openUrl after the chain admitted `url` (resolved).
     int openScheme(const PageRequest& request, const CString& url, LinkScheme scheme);
     Opened openByScheme(LinkScheme scheme, const RequestRecord& record);
@@ -191,6 +202,13 @@ private:
     // The chain of openings stopped: what it waits for is dropped, and one
     // step back is the page the user was on before it began.
     void stopLoop();
+    // Ends the chain's openings still on their way; true when there was one.
+    bool cancelChainRequests();
+    // Remembers that the opening of `cancelFlag` comes from the load action
+    // of the page now shown; showPage marks that page when it pushes the
+    // page the opening brings.
+    void noteLoadOpening(const CancelFlag& cancelFlag);
+    void markLoadOpener(const CancelFlag& cancelFlag);
     // The "tempfile://" branch of openUrl.
     void openTemplate(const CString& link, int screenId, bool replace);
     // The "sms://" branch of openUrl: sent on a thread of its own.
@@ -212,6 +230,10 @@ private:
     // it began.
     std::vector<int> chainRequests_;
     int chainOriginScreenId_ = -1;
+    // The screen whose load action runs, -1 outside one; and the openings
+    // such actions started, by cancel flag, with that screen.
+    int loadActionOf_ = -1;
+    std::vector<std::pair<std::weak_ptr<std::atomic<int>>, int>> loadOpenings_;
     int unprompted_ = 0;
     // Openings under way on this stack; below the depth at which actions
     // stop running.

@@ -9,8 +9,11 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "app/page_controller.h"
+#include "app/page_loader.h"
 #include "items/item_makers.h"
 #include "markup/style_sheet.h"
 #include "platform/message_box.h"
@@ -76,6 +79,113 @@ TEST_F(HistoryEndToEndTest, SameCacheIdAsTheShownPageWithForwardPagesKeepsItAliv
     ASSERT_TRUE(follow("/f1.zqml"));
     pressKey(kKeyBack);
     EXPECT_TRUE(shows("/t.zqml"));
+}
+
+// Regression: Back from a page a load action opened showed the page whose
+// load action opened it, which opened the page again: Back never left.
+TEST_F(HistoryEndToEndTest, BackPassesOverAPageWhoseLoadActionOpenedAnother) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::string, std::string>> pages;
+        const char* first;  // opened by the user on s.zqml
+        const char* last;   // shown once the openings have ended
+        bool onToX;         // the user then opens x.zqml from it
+        int backs;          // Backs that lead to s.zqml
+    };
+    const Case cases[] = {
+        {"login to home",
+         {{"login.zqml", "<zqml><body onload=\"forward(home.zqml)\"/></zqml>"},
+          {"home.zqml", page("", "x.zqml")}},
+         "/login.zqml",
+         "/home.zqml",
+         false,
+         1},
+        {"a chain a, b, c",
+         {{"a.zqml", "<zqml><body onload=\"forward(b.zqml)\"/></zqml>"},
+          {"b.zqml", "<zqml><body onload=\"forward(c.zqml)\"/></zqml>"},
+          {"c.zqml", page("", "x.zqml")}},
+         "/a.zqml",
+         "/c.zqml",
+         false,
+         1},
+        {"a chain, then a page the user opened",
+         {{"a.zqml", "<zqml><body onload=\"forward(b.zqml)\"/></zqml>"},
+          {"b.zqml", "<zqml><body onload=\"forward(c.zqml)\"/></zqml>"},
+          {"c.zqml", page("", "x.zqml")}},
+         "/a.zqml",
+         "/c.zqml",
+         true,
+         2},
+    };
+    for (const Case& c : cases) {
+        for (const bool gateway : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (gateway ? ", gateway" : ", framed"));
+            useServer(gateway);
+            server_.writePage("s.zqml", page("", std::string(c.first).substr(1)));
+            server_.writePage("x.zqml", page("", "s.zqml"));
+            for (const auto& [path, text] : c.pages) server_.writePage(path, text);
+            server_.clearRequests();
+            const PageEntry* before = controller_->currentEntry();
+            controller_->openUrl({.url = CString::fromUtf8(server_.urlFor("/s.zqml"))});
+            ASSERT_TRUE(pumpUntil([&] { return controller_->currentEntry() != before; }));
+            ASSERT_TRUE(follow(c.last));
+            if (c.onToX) {
+                ASSERT_TRUE(follow("/x.zqml"));
+            }
+            ASSERT_TRUE(pumpUntil([&] { return !controller_->currentScreen()->isLoading(); }));
+            const size_t asked = server_.requests().size();
+            for (int i = 0; i < c.backs; ++i) {
+                pressKey(kKeyBack);
+                pumpUntil([] { return false; }, 200);
+            }
+            EXPECT_TRUE(shows("/s.zqml")) << shownUrl();
+            EXPECT_EQ(server_.requests().size(), asked);
+        }
+    }
+}
+
+// A page that reloads itself by refresh(n) is still there a Back away, and
+// a link that cannot be opened ends its load with a word at once.
+TEST_F(HistoryEndToEndTest, AReloadingPageIsNoStepOverAndAnUnopenableLinkEndsItsLoad) {
+    const char* const unopenable[] = {
+        "<a href=\"tel://12-345\">call</a>", "<a href=\"zqml://nohost/x.zqml\">far</a>",
+        "<a href=\"y.zqml\">rel</a>",  // on a page whose redirect is relative
+    };
+    for (const bool gateway : {false, true}) {
+        SCOPED_TRACE(gateway ? "gateway" : "framed");
+        useServer(gateway);
+        server_.writePage("s.zqml", page("", "r.zqml"));
+        server_.writePage("r.zqml",
+                          "<zqml><body onload=\"refresh(1)\"><a href=\"x.zqml\">x</a>"
+                          "</body></zqml>");
+        server_.writePage("x.zqml", page("", "s.zqml"));
+        server_.clearRequests();
+        controller_->openUrl({.url = CString::fromUtf8(server_.urlFor("/s.zqml"))});
+        ASSERT_TRUE(pumpUntil([&] { return shows("/s.zqml"); }));
+        ASSERT_TRUE(follow("/r.zqml"));
+        ASSERT_TRUE(pumpUntil([&] { return server_.queriesFor("/r.zqml").size() >= 2; }));
+        ASSERT_TRUE(pumpUntil([&] { return !controller_->currentScreen()->isLoading(); }));
+        ASSERT_TRUE(follow("/x.zqml"));
+        pressKey(kKeyBack);
+        EXPECT_TRUE(shows("/r.zqml")) << shownUrl();
+
+        for (const char* link : unopenable) {
+            SCOPED_TRACE(link);
+            const std::string redirect =
+                std::string(link).find("rel") != std::string::npos ? " redirect=\"u.zqml\"" : "";
+            server_.writePage("u.zqml", "<zqml" + redirect + "><body>" + link + "</body></zqml>");
+            controller_->openUrl({.url = CString::fromUtf8(server_.urlFor("/u.zqml"))});
+            ASSERT_TRUE(pumpUntil([&] { return shows("u.zqml"); }));
+            ASSERT_TRUE(pumpUntil([&] { return !controller_->currentScreen()->isLoading(); }));
+            clearMessageBoxLog();
+            pressKey(kKeyDown);
+            pressKey(kKeyFire);
+            EXPECT_FALSE(controller_->currentScreen()->isLoading());
+            const std::vector<MessageBoxRecord> boxes = messageBoxLog();
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_EQ(boxes[0].text, CString(PageLoader::kUnopenableLinkText));
+        }
+    }
 }
 
 }  // namespace

@@ -125,8 +125,9 @@ TEST(NavigationActionsOnAHost, TheShippedPagesReturnEntriesGoBack) {
 // stay refused until the user's next step.
 TEST(OpeningChain, EndsOnlyALoop) {
     struct Step {
-        int count;        // openings
-        bool unprompted;  // no key started them
+        int count;         // openings
+        bool unprompted;   // no key started them
+        bool end = false;  // first the user ends the chain (Back or cancel during it)
     };
     struct Case {
         const char* name;
@@ -142,6 +143,11 @@ TEST(OpeningChain, EndsOnlyALoop) {
         {"a pause between", {{15, true}, {15, true}}, 21, 10},
         {"a key between", {{1, false}, {15, true}, {1, false}, {15, true}}, 0, 0},
         {"said, then again after a key", {{21, true}, {1, false}, {21, true}}, 21, 2},
+        // Back or cancel gave a slow loop a fresh count each time.
+        {"ended by the user",
+         {{1, false}, {5, true}, {3, true, true}, {1, false}, {3, true}},
+         7,
+         3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -150,6 +156,7 @@ TEST(OpeningChain, EndsOnlyALoop) {
         int refusedAt = 0;
         int refused = 0;
         for (const Step& step : c.steps) {
+            if (step.end) chain.end();
             for (int i = 0; i < step.count; ++i) {
                 ++opening;
                 if (chain.admit(step.unprompted) == OpeningChain::Verdict::Admitted) continue;

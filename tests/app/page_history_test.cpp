@@ -164,5 +164,49 @@ TEST(PageHistory, FirstPageMayBeUncached) {
     EXPECT_EQ(history.pending(), nullptr);
 }
 
+// Regression: Back showed a page whose load action had opened the page
+// left, which opened it again; and a loop's pages pushed the page it began
+// on out of the list, so the cut back after it found nothing.
+TEST(PageHistory, BackPassesOverOpenersAndTheChainsStartStays) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> pages;  // pushed in order; "b*": its load action opened the next
+        int kept;                        // index in `pages` kept in the list, -1: none
+        int pushedAfter;                 // further pages pushed
+        int cutBack;                     // cut back to this page's index, -1: no cut
+        std::vector<int> offsets;        // then steps of these offsets
+        const char* expected;            // the page shown
+    };
+    const Case cases[] = {
+        {"back over one", {"a", "b*", "c"}, -1, 0, -1, {1}, "a"},
+        {"back over two", {"a", "b", "c*", "d*", "e"}, -1, 0, -1, {1}, "b"},
+        {"the first page stays", {"a*", "b"}, -1, 0, -1, {1}, "a*"},
+        {"forward is not passed over", {"a", "b*", "c"}, -1, 0, -1, {2, -1}, "b*"},
+        {"the chain's start stays", {"a", "b", "c"}, 2, 20, 2, {1}, "c"},
+        {"without it the bound drops it", {"a", "b", "c"}, -1, 20, 2, {1}, "x18"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PageHistory history;
+        std::vector<int> ids;
+        for (const std::string& name : c.pages) {
+            auto entry = page(name.c_str());
+            entry->onloadDone = name.back() == '*';
+            ids.push_back(entry->screenId);
+            if (static_cast<int>(ids.size()) - 1 == c.kept) history.keepInList(entry->screenId);
+            history.push(std::move(entry), true);
+        }
+        for (int i = 0; i < c.pushedAfter; ++i) {
+            std::string name = "x";
+            name += std::to_string(i);
+            history.push(page(name.c_str()), true);
+        }
+        if (c.cutBack >= 0) history.cutBackTo(ids[static_cast<size_t>(c.cutBack)]);
+        const PageEntry* shown = nullptr;
+        for (int offset : c.offsets) shown = history.entryAt(offset);
+        EXPECT_EQ(urlOf(shown), c.expected);
+    }
+}
+
 }  // namespace
 }  // namespace zq
