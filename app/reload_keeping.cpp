@@ -91,7 +91,8 @@ void eachField(PageEntry& entry, Visit visit) {
     std::map<CString, int> fieldsOfName;
     eachItem(*entry.screen, [&](Item& item) {
         auto* field = dynamic_cast<Inputable*>(&item);
-        if (field && !inForms.count(&item)) visit(kNoForm, 0, field, fieldsOfName[field->getName()]++);
+        if (field && !inForms.count(&item))
+            visit(kNoForm, 0, field, fieldsOfName[field->getName()]++);
     });
 }
 
@@ -163,8 +164,9 @@ CString itemKey(Item& item, PageEntry* entry) {
         if (!entry) return key;
         eachField(*entry, [&](const CString& form, int formRank, Inputable* at, int nameRank) {
             if (at != field) return;
-            key += CString(u"\n") + form + CString(u"#") + CString::fromUtf8(std::to_string(formRank)) +
-                   CString(u"#") + CString::fromUtf8(std::to_string(nameRank));
+            std::string ranks("#");
+            ranks.append(std::to_string(formRank)).append("#").append(std::to_string(nameRank));
+            key += CString(u"\n") + form + CString::fromUtf8(ranks);
         });
         return key;
     }

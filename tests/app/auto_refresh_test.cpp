@@ -16,10 +16,10 @@
 
 #include "app/page_controller.h"
 #include "app/speed_test_item.h"
+#include "items/inputable.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/ui_executor.h"
-#include "items/inputable.h"
 #include "tests/app/controller_fixture.h"
 #include "tests/support/test_env.h"
 #include "tests/support/test_font.h"
@@ -190,9 +190,10 @@ TEST_F(AutoRefreshTest, ScreensOverThePageHoldTheCount) {
 // showed a reply as old as the wait.
 TEST_F(AutoRefreshTest, TypingHoldsReloadsOnlyUntilTheUserPauses) {
     auto write = [this](const char* version) {
-        writeFileAtomic(scratch_.path() / "e.zqml",
-                        std::string("<zqml><body onload=\"rf(2)\"><text id=\"") + version +
-                            "\">x</text><edit id=\"qty\" name=\"qty\" maxsize=\"40\"/></body></zqml>");
+        writeFileAtomic(
+            scratch_.path() / "e.zqml",
+            std::string("<zqml><body onload=\"rf(2)\"><text id=\"") + version +
+                "\">x</text><edit id=\"qty\" name=\"qty\" maxsize=\"40\"/></body></zqml>");
     };
     // A key every half second for `ms`.
     auto typeFor = [this](int ms) {
