@@ -81,8 +81,35 @@ std::optional<KeptPage> AutoRefresh::keepForReload(const CancelFlag& flag) const
     return KeptPage::of(*entry);
 }
 
-bool AutoRefresh::waitsForUser(const CancelFlag& flag, PageEntry& /*entry*/) const {
-    return isReload(flag) && editing();
+bool AutoRefresh::waitsForUser(const CancelFlag& flag, PageEntry& /*entry*/) {
+    // A local page's reply comes inside the reload, before its flag would
+    // be known.
+    if (reloading_ && flag) reloadFlag_ = flag;
+    if (!isReload(flag) || !editing()) return false;
+    if (flag != waitingFlag_) {
+        waitingFlag_ = flag;
+        waitingSince_ = tickCount();
+    }
+    // A reply held past the page's period no longer shows the page as it
+    // is: it gives way to the next reload, due once the user pauses.
+    const int64_t period = periodOf(controller_.currentScreenId());
+    if (flag && period > 0 && ticksSince(waitingSince_) >= period * kTickMs) {
+        flag->store(1);
+        if (Screen* screen = controller_.currentScreen()) screen->stopLoading(reloadId_);
+        for (auto& [id, countdown] : countdowns_) {
+            if (countdown.screenId == reloadScreenId_ && countdown.slow) countdown.remaining = 1;
+        }
+    }
+    return true;
+}
+
+int64_t AutoRefresh::periodOf(int screenId) const {
+    int64_t period = 0;
+    for (const auto& [id, countdown] : countdowns_) {
+        if (countdown.screenId != screenId || !countdown.slow || countdown.seconds <= 0) continue;
+        period = period > 0 ? std::min(period, countdown.seconds) : countdown.seconds;
+    }
+    return period;
 }
 
 // --- countdowns ---------------------------------------------------------------------------
@@ -120,10 +147,10 @@ bool AutoRefresh::held() const {
 bool AutoRefresh::editing() const {
     Screen* screen = controller_.currentScreen();
     auto* field = dynamic_cast<TextField*>(screen ? focusedLeaf(*screen) : nullptr);
-    // A reload would take the caret, the input mode and a letter still
-    // being chosen; once the user moves on, the value goes over by itself.
+    // The value, caret and input mode go over to the reloaded page; a
+    // letter still being chosen would not, nor a key on its way.
     return field && field->isEditable() &&
-           (field->hasPendingChar() || field->getText() != field->getValueAtFocus());
+           (field->hasPendingChar() || ticksSince(screen->lastKeyTime()) < kTypingPauseMs);
 }
 
 void AutoRefresh::stopAll() {
@@ -190,13 +217,17 @@ void AutoRefresh::sendReload(const PageEntry& entry) {
     const CString url = withoutPageParams(entry.url);
     reloading_ = true;
     reloadScreenId_ = screenId;
+    reloadFlag_.reset();
     const int reloadId = controller_.openUrl({.url = url,
                                               .screenId = screenId,
                                               .replace = true,
                                               .blockInput = false,
                                               .submission = entry.submitted});
     reloading_ = false;
-    reloadFlag_ = controller_.requests().cancelFlags().find(reloadId);
+    reloadId_ = reloadId;
+    if (CancelFlag listed = controller_.requests().cancelFlags().find(reloadId)) {
+        reloadFlag_ = listed;
+    }
 }
 
 void AutoRefresh::pageRequested() {

@@ -8,7 +8,8 @@
 // screen such as an alert or the speed test over it, a message box open)
 // the count does not move and nothing reloads; so too while a request of
 // the page is loading, for the user's request wins over a reload, and while
-// the user is part way through typing in a field. At zero the page is
+// a letter is being chosen in the focused field or for a short pause after
+// the last key there. At zero the page is
 // opened again in its place, whatever opened it, and
 // the count starts again: the reloaded page ends it, while a reload that
 // failed leaves the page to reload N seconds later.
@@ -51,6 +52,8 @@ int refreshMode(const CString& refreshType, const CString& rememberedMode);
 class AutoRefresh {
 public:
     static constexpr uint32_t kTickMs = 1000;
+    // How long after a key the focused field counts as being typed in.
+    static constexpr int32_t kTypingPauseMs = 1000;
 
     explicit AutoRefresh(PageController& controller) : controller_(controller) {}
     ~AutoRefresh() { stopAll(); }
@@ -72,9 +75,10 @@ public:
     // What a reload's reply replacing the shown page keeps of it; nullopt
     // for any other reply.
     std::optional<KeptPage> keepForReload(const CancelFlag& flag) const;
-    // A reload's reply waits while the user types in a field, until the
-    // field is left.
-    bool waitsForUser(const CancelFlag& flag, PageEntry& entry) const;
+    // A reload's reply waits while the user types in a field (editing());
+    // one that waited past the page's period is cancelled, and the page's
+    // countdowns reload it again once the user pauses.
+    bool waitsForUser(const CancelFlag& flag, PageEntry& entry);
     // Set while a reload puts back what the user did: the page's change and
     // focus actions already ran for it.
     bool restoring() const { return restoring_; }
@@ -112,8 +116,11 @@ private:
     void reload(int screenId);
     // Opens `entry`'s page again in its place.
     void sendReload(const PageEntry& entry);
-    // The user is typing in the focused field.
+    // The user is typing in the focused field: a letter is pending, or a
+    // key came less than kTypingPauseMs ago.
     bool editing() const;
+    // The shortest period of the slow countdowns of `screenId`; 0: none.
+    int64_t periodOf(int screenId) const;
     bool isReload(const CancelFlag& flag) const {
         return reloading_ || (flag && flag == reloadFlag_);
     }
@@ -125,6 +132,10 @@ private:
     // a page.
     int reloadScreenId_ = -1;
     CancelFlag reloadFlag_;
+    int reloadId_ = 0;
+    // The reload reply waiting for the user, and since when.
+    CancelFlag waitingFlag_;
+    uint32_t waitingSince_ = 0;
     bool reloading_ = false;
     bool restoring_ = false;
 };

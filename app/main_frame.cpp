@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "app/page_controller.h"
+#include "app/page_history.h"
 #include "app/reload_keeping.h"
 #include "platform/cstring.h"
 #include "platform/message_box.h"
@@ -136,6 +137,7 @@ void MainFrame::onKeyDown(int keyCode, int repeatCount) {
         heldPresses_ = 0;
     } else if (heldPresses_ >= 2) {
         shown->keyRepeated(keyCode);
+        if (current() == shown) keyOwners_[keyCode].target = actedOn(shown);
         return;
     } else {
         ++heldPresses_;
@@ -143,9 +145,12 @@ void MainFrame::onKeyDown(int keyCode, int repeatCount) {
     display_.setHeldPress(!fresh);
     shown->keyPressed(keyCode);
     display_.setHeldPress(false);
-    if (fresh && current() == shown) {
+    if (current() != shown) return;
+    HeldKey& held = keyOwners_[keyCode];
+    held.target = actedOn(shown);
+    if (fresh) {
         const Item* leaf = focusedLeaf(shown);
-        keyOwners_[keyCode].pressedItem = leaf && leaf->isPressed();
+        held.pressedItem = leaf && leaf->isPressed();
     }
 }
 
@@ -159,7 +164,7 @@ bool MainFrame::takesPress(int keyCode, bool fresh) {
     Displayable* shown = current();
     auto owner = keyOwners_.find(keyCode);
     if (fresh || owner == keyOwners_.end()) {
-        keyOwners_[keyCode] = {Displayable::refTo(shown)};
+        keyOwners_[keyCode] = HeldKey{Displayable::refTo(shown), false, CString()};
         return shown != nullptr;
     }
     return shown && owner->second.owner.get() == shown;
@@ -173,11 +178,22 @@ bool MainFrame::takesRelease(int keyCode) {
     return same;
 }
 
+CString MainFrame::actedOn(Displayable* shown) const {
+    auto* screen = dynamic_cast<Screen*>(shown);
+    if (!screen) return CString();
+    PageEntry* entry = controller_ ? controller_->currentEntry() : nullptr;
+    if (entry && entry->screen.get() != screen) entry = nullptr;
+    return pressTarget(zq::focusedLeaf(*screen), entry);
+}
+
 void MainFrame::handOverHeldKeys(Displayable* page, Displayable* heir) {
     if (!page || !heir || page == heir) return;
+    // A key goes on only to the item it was pressed on; pressed on another,
+    // its repeats and release go nowhere.
+    const CString target = actedOn(heir);
     bool pressed = false;
     for (auto& [code, held] : keyOwners_) {
-        if (held.owner.get() != page) continue;
+        if (held.owner.get() != page || held.target != target) continue;
         held.owner = Displayable::refTo(heir);
         pressed = pressed || held.pressedItem;
     }

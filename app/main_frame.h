@@ -34,10 +34,12 @@
 // - A held key belongs to the displayable its fresh press reached until it
 //   is released: its repeats and its release reach only that one, and only
 //   while it is current. The key that closed an alert, or was held while an
-//   alert closed by itself, never reaches the page beneath. A reload that
-//   shows the same page with the same item focused (Display::
-//   handOverHeldKeys) takes over the keys held on the page it replaces, and
-//   the item a held fire key pressed there is pressed on it too.
+//   alert closed by itself, never reaches the page beneath. A reload
+//   (Display::handOverHeldKeys) takes over a key held on the page it
+//   replaces only where its focused item is the one the key acts on there,
+//   known by what it is (pressTarget, app/reload_keeping.h), wherever the
+//   reload put it; the item a held fire key pressed is pressed on it too.
+//   Focused elsewhere, the key's repeats and release go nowhere.
 // - Typed text reaches the displayable whole as textTyped, never as key
 //   codes: 'p' and 'q' are not the soft keys, '(' is not DOWN. Control
 //   characters are dropped (their keys came as keys). A space arrives only
@@ -56,6 +58,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/cstring.h"
 #include "platform/ui_loop.h"
 #include "platform/window.h"
 #include "ui/weak_ref.h"
@@ -118,6 +121,8 @@ private:
     bool takesRelease(int keyCode);
     // Display::handOverHeldKeys.
     void handOverHeldKeys(Displayable* page, Displayable* heir);
+    // pressTarget of `shown`'s focused item: what a key acts on there.
+    CString actedOn(Displayable* shown) const;
     void quitLoop();
 
     Display& display_;
@@ -131,6 +136,7 @@ private:
     struct HeldKey {
         WeakRef<Displayable> owner;  // the displayable its fresh press reached
         bool pressedItem = false;    // that press pressed the focused item
+        CString target;              // what the key acted on last (pressTarget)
     };
     std::map<int, HeldKey> keyOwners_;
     std::atomic<bool> shutdownRequested_{false};

@@ -486,12 +486,10 @@ void PageLoader::showPage(std::unique_ptr<PageEntry> entry, int screenId, bool r
     makeCurrent(raw);
     if (kept && host_.currentEntry() == raw) {
         AutoRefresh::RestoreScope restoring(host_.autoRefresh());
-        kept->restoreView(*raw->screen);
-        // The keys held on the page left go on to the same item here.
-        const KeptPage now = KeptPage::of(*raw);
-        Display* display = Display::getDisplay();
-        if (display && now.focusKey == kept->focusKey && now.tableRow == kept->tableRow &&
-            (!now.focusKey.isEmpty() || now.focusPath == kept->focusPath)) {
+        kept->restoreView(*raw);
+        // The keys held on the page left go on where they act on the same
+        // item here (the frame knows what each was pressed on).
+        if (Display* display = Display::getDisplay()) {
             display->handOverHeldKeys(left, raw->screen.get());
         }
     }

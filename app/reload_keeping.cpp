@@ -1,11 +1,16 @@
 #include "app/reload_keeping.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
+#include <set>
+#include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "app/page_history.h"
 #include "core/string_utils.h"
+#include "items/button_item.h"
 #include "items/choice_group.h"
 #include "items/filtered_choice_group.h"
 #include "items/fixed_head_table.h"
@@ -25,15 +30,6 @@ namespace zq {
 
 namespace {
 
-std::vector<Inputable*> formFields(PageEntry& entry) {
-    std::vector<Inputable*> fields;
-    if (!entry.page) return fields;
-    for (const auto& form : pageForms(*entry.page)) {
-        for (Item* field : form->fields()) fields.push_back(dynamic_cast<Inputable*>(field));
-    }
-    return fields;
-}
-
 // What a form is known by across a reload: its id, else its name, else
 // nothing but its place. Never its action, whose query may change per load.
 CString formKey(const FormSubmission& form) {
@@ -42,22 +38,62 @@ CString formKey(const FormSubmission& form) {
     return CString();
 }
 
+// The key of the fields of no form: none of a form's.
+const CString kNoForm(u"none");
+
+// Calls `visit(item)` for `item` and every item under it: the pages of its
+// tabs not shown and the children of its closed tree nodes too.
+template <typename Visit>
+void eachItemUnder(Item* item, Visit& visit) {
+    if (!item) return;
+    visit(*item);
+    if (item->isTabItem()) {
+        auto* tab = static_cast<TabItem*>(item);
+        for (int i = 0; i < tab->tabCount(); ++i) eachItemUnder(tab->getPage(i), visit);
+    } else if (auto* node = dynamic_cast<NodeItem*>(item)) {
+        eachItemUnder(&node->children(), visit);
+    } else if (auto* list = dynamic_cast<ChildList*>(item)) {
+        for (const auto& child : list->children()) eachItemUnder(child.get(), visit);
+    }
+}
+
+template <typename Visit>
+void eachItem(Screen& screen, Visit visit) {
+    auto* tabbed = dynamic_cast<TabbedForm*>(&screen);
+    if (tabbed && tabbed->tabCount() > 0) {
+        for (int i = 0; i < tabbed->tabCount(); ++i) eachItemUnder(tabbed->getPage(i), visit);
+    } else {
+        eachItemUnder(screen.getContent(), visit);
+    }
+}
+
 // Calls `visit(formKey, formRank, field, nameRank)` for each field of each
-// of the page's forms, in formFieldValues order: a form's rank among the
-// forms of its key, a field's among the fields of its name in its form.
+// of the page's forms, then for the page's fields of no form (kNoForm), in
+// formFieldValues order: a form's rank among the forms of its key, a
+// field's among the fields of its name in its form.
 template <typename Visit>
 void eachField(PageEntry& entry, Visit visit) {
-    if (!entry.page) return;
-    std::map<CString, int> formsOfKey;
-    for (const auto& form : pageForms(*entry.page)) {
-        const CString key = formKey(*form);
-        const int formRank = formsOfKey[key]++;
-        std::map<CString, int> fieldsOfName;
-        for (Item* item : form->fields()) {
-            auto* field = dynamic_cast<Inputable*>(item);
-            visit(key, formRank, field, field ? fieldsOfName[field->getName()]++ : 0);
+    std::set<const Item*> inForms;
+    if (entry.page) {
+        std::map<CString, int> formsOfKey;
+        for (const auto& form : pageForms(*entry.page)) {
+            const CString key = formKey(*form);
+            const int formRank = formsOfKey[key]++;
+            std::map<CString, int> fieldsOfName;
+            for (Item* item : form->fields()) {
+                inForms.insert(item);
+                auto* field = dynamic_cast<Inputable*>(item);
+                visit(key, formRank, field, field ? fieldsOfName[field->getName()]++ : 0);
+            }
         }
     }
+    if (!entry.screen) return;
+    std::map<CString, int> fieldsOfName;
+    eachItem(*entry.screen, [&](Item& item) {
+        auto* field = dynamic_cast<Inputable*>(&item);
+        if (field && !inForms.count(&item))
+            visit(kNoForm, 0, field, fieldsOfName[field->getName()]++);
+    });
 }
 
 // The field of `entry`'s page that is `kept`; null when the page has none.
@@ -113,17 +149,63 @@ ChildList* innerList(Item* item) {
     return dynamic_cast<ChildList*>(item);
 }
 
-// The focused item's key (see KeptPage::focusKey).
-CString focusKeyOf(Item& item) {
+// What tells `item` from the page's other items (pressTarget without a
+// table's row).
+CString itemKey(Item& item, PageEntry* entry) {
     if (!item.getId().isEmpty()) return CString(u"id:") + item.getId();
     if (auto* link = dynamic_cast<HyperlinkItem*>(&item)) {
         return CString(u"a:") + link->getHref() + CString(u"\n") + link->getOnClick();
     }
-    return CString();
+    if (auto* button = dynamic_cast<ButtonItem*>(&item)) {
+        return CString(u"button:") + button->getCaption() + CString(u"\n") + button->getOnClick();
+    }
+    if (auto* field = dynamic_cast<Inputable*>(&item)) {
+        CString key = CString(u"field:") + field->getName();
+        if (!entry) return key;
+        eachField(*entry, [&](const CString& form, int formRank, Inputable* at, int nameRank) {
+            if (at != field) return;
+            std::string ranks("#");
+            ranks.append(std::to_string(formRank)).append("#").append(std::to_string(nameRank));
+            key += CString(u"\n") + form + CString::fromUtf8(ranks);
+        });
+        return key;
+    }
+    return CString(u"item:") + CString::fromUtf8(typeid(item).name()) + CString(u"\n") +
+           item.getText();
+}
+
+// What tells each row of `table` from the others: its actions, with its
+// cells where another row has the same actions; its cells without actions.
+std::vector<CString> rowKeys(const FixTableItem& table) {
+    const SimpleTableModel* model = table.getModel().get();
+    std::vector<CString> actions(static_cast<size_t>(std::max(table.rowCount(), 0)));
+    std::vector<CString> keys(actions.size());
+    if (!model) return keys;
+    std::map<CString, int> rowsOfActions;
+    for (size_t row = 0; row < actions.size(); ++row) {
+        const int r = static_cast<int>(row);
+        for (int i = 0; i < model->getExtraRowLength(r); ++i) {
+            actions[row] += model->getExtraAt(r, i) + CString(u"\t");
+        }
+        if (!CString(actions[row]).trim().isEmpty()) ++rowsOfActions[actions[row]];
+    }
+    for (size_t row = 0; row < actions.size(); ++row) {
+        const int count = rowsOfActions.count(actions[row]) ? rowsOfActions[actions[row]] : 0;
+        if (count == 1) {
+            keys[row] = CString(u"act:") + actions[row];
+            continue;
+        }
+        keys[row] = count > 1 ? CString(u"act:") + actions[row] : CString();
+        keys[row] += CString(u"cells:");
+        for (int c = 0; c < table.columnCount(); ++c) {
+            keys[row] += model->getValueAt(c, static_cast<int>(row)) + CString(u"\t");
+        }
+    }
+    return keys;
 }
 
 // The one item under `list` whose key is `key`; null when none or several.
-Item* uniqueItemWithKey(ChildList& list, const CString& key) {
+Item* uniqueItemWithKey(ChildList& list, const CString& key, PageEntry& entry) {
     Item* found = nullptr;
     int matches = 0;
     std::vector<ChildList*> pending{&list};
@@ -131,7 +213,7 @@ Item* uniqueItemWithKey(ChildList& list, const CString& key) {
         ChildList* at = pending.back();
         pending.pop_back();
         for (const auto& child : at->children()) {
-            if (focusKeyOf(*child) == key) {
+            if (itemKey(*child, &entry) == key) {
                 found = child.get();
                 ++matches;
             }
@@ -139,6 +221,18 @@ Item* uniqueItemWithKey(ChildList& list, const CString& key) {
         }
     }
     return matches == 1 ? found : nullptr;
+}
+
+// The row of `table` whose key is `key`, the nearest to `was` of several;
+// -1 when none.
+int rowWithKey(const FixTableItem& table, const CString& key, int was) {
+    const std::vector<CString> keys = rowKeys(table);
+    int found = -1;
+    for (int row = 0; row < static_cast<int>(keys.size()); ++row) {
+        if (keys[static_cast<size_t>(row)] != key) continue;
+        if (found < 0 || std::abs(row - was) < std::abs(found - was)) found = row;
+    }
+    return found;
 }
 
 // Calls `visit` for each tab under `list` in the order of the shown items;
@@ -162,6 +256,18 @@ void giveKeysToPage(TabbedForm& form) {
 
 }  // namespace
 
+CString pressTarget(Item* item, PageEntry* entry) {
+    if (!item) return CString();
+    CString key = itemKey(*item, entry);
+    if (item->isFixTableItem()) {
+        const auto* table = static_cast<const FixTableItem*>(item);
+        const std::vector<CString> keys = rowKeys(*table);
+        const auto row = static_cast<size_t>(table->focusedRow());
+        if (table->tableFocused() && row < keys.size()) key += CString(u"\nrow:") + keys[row];
+    }
+    return key;
+}
+
 Item* focusedLeaf(const Screen& screen) {
     Item* leaf = nullptr;
     for (ChildList* list = screen.getContent(); list;) {
@@ -178,9 +284,9 @@ Item* focusedLeaf(const Screen& screen) {
 
 std::vector<CString> formFieldValues(PageEntry& entry) {
     std::vector<CString> values;
-    for (Inputable* field : formFields(entry)) {
+    eachField(entry, [&](const CString&, int, Inputable* field, int) {
         values.push_back(field ? field->getValue() : CString());
-    }
+    });
     return values;
 }
 
@@ -214,7 +320,7 @@ KeptPage KeptPage::of(PageEntry& entry) {
         list = focusedList(child);
     }
     if (!leaf) return kept;
-    kept.focusKey = focusKeyOf(*leaf);
+    kept.focusKey = itemKey(*leaf, &entry);
     if (const auto* field = dynamic_cast<const TextField*>(leaf)) {
         kept.inputMode = field->getInputMode();
         kept.caret = field->getCaretPosition();
@@ -223,7 +329,12 @@ KeptPage KeptPage::of(PageEntry& entry) {
     }
     if (leaf->isFixTableItem()) {
         const auto* table = static_cast<const FixTableItem*>(leaf);
-        if (table->tableFocused()) kept.tableRow = table->focusedRow();
+        const std::vector<CString> keys = rowKeys(*table);
+        const auto row = static_cast<size_t>(table->focusedRow());
+        if (table->tableFocused() && row < keys.size()) {
+            kept.tableRow = table->focusedRow();
+            kept.rowKey = keys[row];
+        }
     }
     return kept;
 }
@@ -236,7 +347,9 @@ void KeptPage::restoreValues(PageEntry& entry) const {
     }
 }
 
-void KeptPage::restoreView(Screen& screen) const {
+void KeptPage::restoreView(PageEntry& entry) const {
+    if (!entry.screen) return;
+    Screen& screen = *entry.screen;
     // The tab pages the user chose first: the focus may be on one.
     auto* tabbed = dynamic_cast<TabbedForm*>(&screen);
     if (tabbed && screenTab >= 0 && screenTab != tabbed->getSelectedTab()) {
@@ -259,13 +372,15 @@ void KeptPage::restoreView(Screen& screen) const {
         if (!target) break;
         list = innerList(target);
     }
-    if (target && focusKeyOf(*target) != focusKey) target = nullptr;
+    if (target && itemKey(*target, &entry) != focusKey) target = nullptr;
     // Else that item wherever the new page put it, when it has only one.
-    if (!target && !focusKey.isEmpty()) target = uniqueItemWithKey(*content, focusKey);
-    // The row the user was on is gone: no other row takes its place.
-    if (target && tableRow >= 0 && target->isFixTableItem() &&
-        tableRow >= static_cast<FixTableItem*>(target)->rowCount()) {
-        target = nullptr;
+    if (!target && !focusKey.isEmpty()) target = uniqueItemWithKey(*content, focusKey, entry);
+    // The same record of a table, wherever its rows moved; where it is
+    // gone, no other row takes its place.
+    int row = -1;
+    if (target && tableRow >= 0 && target->isFixTableItem()) {
+        row = rowWithKey(*static_cast<FixTableItem*>(target), rowKey, tableRow);
+        if (row < 0) target = nullptr;
     }
     // Where the tab bar had the keys, nothing on the page is focused.
     if (target && !focusPath.empty() && target->isInteractive() && !tabBarKeys) {
@@ -293,8 +408,8 @@ void KeptPage::restoreView(Screen& screen) const {
             parent->focusChild(parent->indexOfChild(item), item, kGameDown);
         }
         if (tabbed && target->isFocused()) giveKeysToPage(*tabbed);
-        if (tableRow >= 0 && target->isFixTableItem() && target->isFocused()) {
-            static_cast<FixTableItem*>(target)->setFocusedRow(tableRow);
+        if (row >= 0 && target->isFixTableItem() && target->isFocused()) {
+            static_cast<FixTableItem*>(target)->setFocusedRow(row);
         }
         // The next key goes on as it would have on the page left.
         if (auto* field = dynamic_cast<TextField*>(target); field && caret >= 0) {

@@ -1,7 +1,9 @@
-// What a reload keeps of the page it replaces: the values of form fields
-// the user changed since the page was shown, the focused item (a table's
-// focused row, a text field's input mode and caret, the tab pages and tree
-// nodes it sits in) and the scroll offset, where the new page has them.
+// What a reload keeps of the page it replaces: the values of fields the
+// user changed since the page was shown (in a form or not), the focused item
+// (a table's focused row, a text field's input mode and caret, the tab pages
+// and tree nodes it sits in) and the scroll offset, where the new page has
+// them. An item is known by what it is, never by its place alone: a press
+// acts on the item it was pressed on, whatever a reload moved.
 //
 // UI thread only: it reads and changes screens and their items.
 #pragma once
@@ -16,15 +18,24 @@ class Item;
 class Screen;
 struct PageEntry;
 
-// The values of a page's form fields, form by form and field by field.
+// The values of a page's fields: form by form and field by field, then the
+// fields of no form in the order of the page.
 std::vector<CString> formFieldValues(PageEntry& entry);
+
+// What a press on `item` of `entry`'s page acts on, told from every other
+// item by what it is: its id; else a link by its address and action, a
+// button by its caption and action, a field by its form and name; else its
+// kind and text. A focused quote table adds its focused row, known by its
+// actions (with its cells where another row has the same) or its cells.
+// Empty for none. `entry` may be null: a field is then known by its name.
+CString pressTarget(Item* item, PageEntry* entry);
 
 // What the user did on a page, for the page that reloads it.
 struct KeptPage {
     // A field is known by its form (its id, else its name, and its rank
     // among the page's forms of that id or name; a form with neither by its
-    // rank among such forms) and by its name and its rank among the fields
-    // of that name in the form.
+    // rank among such forms; the fields of no form as one more) and by its
+    // name and its rank among the fields of that name in the form.
     struct Field {
         CString formKey;
         int formRank = 0;
@@ -36,11 +47,13 @@ struct KeptPage {
     std::vector<Field> changed;
     // Child indexes from the content down to the focused item; empty: none.
     std::vector<int> focusPath;
-    // What tells the focused item from others: its id, else a link's
-    // address and action; empty when only its place does.
+    // What tells the focused item from others (pressTarget, without a
+    // table's row).
     CString focusKey;
-    // A focused table's row, -1 when the focus is not inside a table.
+    // A focused table's row and what tells it from the others; -1 when the
+    // focus is not inside a table.
     int tableRow = -1;
+    CString rowKey;
     // A focused text field's input mode and caret, -1 for other items.
     int inputMode = -1;
     int caret = -1;
@@ -58,7 +71,7 @@ struct KeptPage {
     // Puts it back on `entry`'s page: the values before the page is shown,
     // the focus and the scroll offset once it is.
     void restoreValues(PageEntry& entry) const;
-    void restoreView(Screen& screen) const;
+    void restoreView(PageEntry& entry) const;
 };
 
 // The item at the end of the chain of focused children (a tree node's

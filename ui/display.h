@@ -106,9 +106,10 @@ public:
     bool isHeldPress() const { return heldPress_; }
     void setHeldPress(bool held) { heldPress_ = held; }
 
-    // A reload showed `heir` in place of `page`, with the same item focused:
-    // the keys still held on `page` go on to `heir`. The frame that owns
-    // the held keys listens (one listener; an empty one removes it).
+    // A reload showed `heir` in place of `page`: a key still held on `page`
+    // goes on to `heir` where it acts on the same item there. The frame that
+    // owns the held keys listens and tells (one listener; an empty one
+    // removes it).
     using HandOverListener = std::function<void(Displayable* page, Displayable* heir)>;
     void setHandOverListener(HandOverListener listener) { handOver_ = std::move(listener); }
     void handOverHeldKeys(Displayable* page, Displayable* heir) {

@@ -16,6 +16,7 @@
 
 #include "app/page_controller.h"
 #include "app/speed_test_item.h"
+#include "items/inputable.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/ui_executor.h"
@@ -181,6 +182,55 @@ TEST_F(AutoRefreshTest, ScreensOverThePageHoldTheCount) {
     controller_->speedTest().closeSpeedTestScreen();
     seconds(1);
     EXPECT_NE(shownId(), reloaded);
+    EXPECT_EQ(controller_->history().count(), 2);
+}
+
+// Regression: a field changed and still focused held the page's reloads,
+// and the reply of the user's own reload, until it was left, which then
+// showed a reply as old as the wait.
+TEST_F(AutoRefreshTest, TypingHoldsReloadsOnlyUntilTheUserPauses) {
+    auto write = [this](const char* version) {
+        writeFileAtomic(
+            scratch_.path() / "e.zqml",
+            std::string("<zqml><body onload=\"rf(2)\"><text id=\"") + version +
+                "\">x</text><edit id=\"qty\" name=\"qty\" maxsize=\"40\"/></body></zqml>");
+    };
+    // A key every half second for `ms`.
+    auto typeFor = [this](int ms) {
+        for (int t = 0; t < ms; t += 500) {
+            controller_->currentScreen()->textTyped(CString(u"1"));
+            now_ += 500;
+            executor_.runPending();
+        }
+    };
+    auto shows = [this](const char* id) {
+        return controller_->getItemByName(CString::fromUtf8(id)) != nullptr;
+    };
+    write("v1");
+    open("file://e.zqml");
+    controller_->currentScreen()->keyPressed(40);
+    controller_->currentScreen()->keyReleased(40);
+    const int typedOn = shownId();
+    typeFor(4000);
+    EXPECT_EQ(shownId(), typedOn) << "no reload while the user types";
+    seconds(3);
+    EXPECT_NE(shownId(), typedOn) << "a pause lets the page reload";
+    auto* field = dynamic_cast<Inputable*>(controller_->getItemByName(CString(u"qty")));
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(field->getValue().toUtf8(), "11111111");
+
+    // The user's own reload while typing waits; past the page's period its
+    // reply gives way to the next reload.
+    const int reloadedOn = shownId();
+    typeFor(500);
+    controller_->onAction(u"refresh()");
+    write("v2");
+    typeFor(3000);
+    EXPECT_EQ(shownId(), reloadedOn);
+    seconds(3);
+    EXPECT_NE(shownId(), reloadedOn);
+    EXPECT_TRUE(shows("v2"));
+    EXPECT_FALSE(controller_->currentScreen()->isLoading());
     EXPECT_EQ(controller_->history().count(), 2);
 }
 

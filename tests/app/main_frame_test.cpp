@@ -261,12 +261,16 @@ TEST_F(MainFrameTest, PenPositionsArriveWherePointed) {
 // A page that reloads itself between a key's press and its release.
 class MainFrameReloadTest : public test::ControllerFixture<> {
 protected:
-    void write(const char* button) {
+    // Two fields, then `controls`.
+    void write(const std::string& controls) {
         writeFileAtomic(scratch_.path() / "p.zqml",
-                        std::string("<zqml><body><edit id=\"memo\" name=\"memo\"/>"
-                                    "<edit id=\"qty\" name=\"qty\"/><button id=\"") +
-                            button + "\" caption=\"Go\" onclick=\"fw(file://done.zqml)\"/>" +
-                            "</body></zqml>");
+                        "<zqml><body><edit id=\"memo\" name=\"memo\"/>"
+                        "<edit id=\"qty\" name=\"qty\"/>" +
+                            controls + "</body></zqml>");
+    }
+    static std::string button(const char* id) {
+        return std::string("<button id=\"") + id +
+               "\" caption=\"Go\" onclick=\"fw(file://done.zqml)\"/>";
     }
     // The page shown, its focused item and, for a field, its input mode.
     std::string state() const {
@@ -294,34 +298,91 @@ TEST_F(MainFrameReloadTest, AKeyHeldOverAReloadGoesOnToTheSameItem) {
         const char* name;
         int downs;  // to the focused item
         std::vector<InputEvent> before, after;
-        const char* buttonThen;  // the button's id on the reloaded page
+        std::string controlsThen;  // on the reloaded page
         std::string state;
+        std::string controls = button("go");
+    };
+    auto buttons = [](const char* first, const char* second) {
+        auto one = [](const char* side) {
+            return std::string("<button caption=\"") + (side[0] == 'b' ? "买入" : "卖出") +
+                   " 100\" onclick=\"fw(file://" + side + ".zqml)\"/>";
+        };
+        return one(first) + one(second);
+    };
+    auto orders = [](std::vector<int> numbers) {
+        std::string table = "<table><th><td>委托</td></th>";
+        for (int n : numbers) {
+            const std::string order = std::to_string(n);
+            table += "<tr onclick=\"fw(file://order" + order + ".zqml)\"><td>ORD " + order +
+                     "</td></tr>";
+        }
+        return table + "</table>";
     };
     const Case cases[] = {
         {"HashTap",
          1,
          {KeyDown{kKeyHash, 1}},
          {KeyUp{kKeyHash}},
-         "go",
+         button("go"),
          "file://p.zqml memo mode 0"},
-        {"ReturnOnAButton", 3, {KeyDown{13, 1}}, {KeyUp{13}}, "go", "file://done.zqml"},
-        {"HeldDown", 1, {KeyDown{40, 1}}, {KeyDown{40, 2}, KeyUp{40}}, "go", "file://p.zqml go"},
+        {"ReturnOnAButton", 3, {KeyDown{13, 1}}, {KeyUp{13}}, button("go"), "file://done.zqml"},
+        {"HeldDown",
+         1,
+         {KeyDown{40, 1}},
+         {KeyDown{40, 2}, KeyUp{40}},
+         button("go"),
+         "file://p.zqml go"},
         // Another item in its place: the release is not its.
-        {"AnotherButton", 3, {KeyDown{13, 1}}, {KeyUp{13}}, "stop", "file://p.zqml"},
+        {"AnotherButton", 3, {KeyDown{13, 1}}, {KeyUp{13}}, button("stop"), "file://p.zqml"},
+        // Buttons without ids, known by caption and action wherever the
+        // reload put them.
+        {"ReturnOnAButtonTheReloadMoved",
+         3,
+         {KeyDown{13, 1}},
+         {KeyUp{13}},
+         buttons("sell", "buy"),
+         "file://buy.zqml",
+         buttons("buy", "sell")},
+        {"ReturnOnAButtonTheReloadTookAway",
+         3,
+         {KeyDown{13, 1}},
+         {KeyUp{13}},
+         buttons("sell", "sell"),
+         "file://p.zqml",
+         buttons("buy", "sell")},
+        // A row known by its action: a new order on top moves it down.
+        {"ReturnOnARowMovedDown",
+         3,
+         {KeyDown{13, 1}},
+         {KeyUp{13}},
+         orders({14, 12, 11}),
+         "file://order12.zqml",
+         orders({12, 11})},
+        {"ReturnOnARowTheReloadTookAway",
+         3,
+         {KeyDown{13, 1}},
+         {KeyUp{13}},
+         orders({14, 11}),
+         "file://p.zqml",
+         orders({12, 11})},
     };
-    writeFileAtomic(scratch_.path() / "done.zqml", "<zqml><body><text>done</text></body></zqml>");
+    for (const char* name : {"done", "buy", "sell", "order11", "order12", "order14"}) {
+        writeFileAtomic(scratch_.path() / (std::string(name) + ".zqml"),
+                        "<zqml><body><text>done</text></body></zqml>");
+    }
     for (const Case& c : cases) {
-        write("go");
+        write(c.controls);
         controller_->openUrl({.url = CString(u"file://p.zqml"), .showLoading = false});
         for (int i = 0; i < c.downs; ++i) {
             frame_.onInput(KeyDown{40, 1});
             frame_.onInput(KeyUp{40});
         }
         for (const InputEvent& event : c.before) frame_.onInput(event);
-        write(c.buttonThen);
+        write(c.controlsThen);
         const int shown = controller_->currentScreenId();
+        // A reload waits for a pause after a key in a field.
         controller_->onAction(CString(u"refresh()"));
-        ASSERT_NE(controller_->currentScreenId(), shown) << c.name;
+        ASSERT_TRUE(pumpUntil([&] { return controller_->currentScreenId() != shown; })) << c.name;
         for (const InputEvent& event : c.after) frame_.onInput(event);
         EXPECT_EQ(state(), c.state) << c.name;
     }
