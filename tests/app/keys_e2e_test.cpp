@@ -85,6 +85,7 @@ struct FocusRow {
     const char* name;
     const char* keys;
     std::vector<std::string> hits;
+    bool tabbed = false;  // the links on the first page of a tab body
 };
 
 // Regression: RIGHT and the scroll bar moved the view and left the focus on
@@ -96,13 +97,19 @@ TEST_F(KeysEndToEndTest, TheFireKeyActsOnlyOnAControlOnScreen) {
         {"right", "key right\nkey right\n", {}},
         {"bartaps", "tap 234 280\ntap 234 280\ntap 234 280\n", {}},
         {"back", "key right\nkey right\nkey left\nkey left\n", {"x=A"}},
+        {"tabright", "key right\nkey right\n", {}, true},
+        {"tabbartaps", "tap 234 280\ntap 234 280\ntap 234 280\n", {}, true},
     };
     for (const FocusRow& row : rows) {
         SCOPED_TRACE(row.name);
         const std::string hit = std::string("hit-") + row.name + ".zqml";
-        server_.writePage("index.zqml", page("<a href=\"" + hit + "?x=Z\">Link Z</a>\n<a href=\"" +
-                                             hit + "?x=A\">Link A</a>\n" + text + "<a href=\"" +
-                                             hit + "?x=B\">Link B</a>\n"));
+        const std::string links = "<a href=\"" + hit + "?x=Z\">Link Z</a>\n<a href=\"" + hit +
+                                  "?x=A\">Link A</a>\n" + text + "<a href=\"" + hit +
+                                  "?x=B\">Link B</a>\n";
+        server_.writePage("index.zqml",
+                          row.tabbed ? test::zqmlDocument("<tabbody>\n<page caption=\"One\">" +
+                                                          links + "</page>\n</tabbody>\n")
+                                     : page(links));
         server_.writePage(hit, page("<text>hit</text>\n"));
         const std::string script = std::string("idle 20000\nkey down\nkey down\n") + row.keys +
                                    shot(std::string("moved-") + row.name) +
