@@ -214,6 +214,8 @@ bool ChildList::pointerToChildren(int x, int y, bool press) {
             const int withinY = py - (targetY - getAbsoluteY() - contentY_);
             focusChild(i, child, kGameNone);
             if (self && self->getScrollYOffset() != offset) self->setScrollYOffset(offset, false);
+            // Hidden by the leave action of the child that had the focus.
+            if (getFocusedItem() != child) return true;
             int shiftX = 0, shiftY = 0;
             if (targetRef) {
                 // Kept inside the target should it have shrunk.

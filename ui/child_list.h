@@ -83,6 +83,8 @@ public:
     // Moves the focus to `child` (the child at `index`). Direction is a game
     // action (1 up, 6 down, 0 none).
     virtual void focusChild(int index, Item* child, int direction) = 0;
+    // Nothing here holds the focus any more (the focused child left the view).
+    virtual void dropFocus() { releaseFocus(); }
 
 protected:
     // The vertical offset the children are drawn at (0 or negative): pointer

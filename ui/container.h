@@ -97,6 +97,9 @@ public:
     // Direction also decides how the view scrolls. Before the first layout
     // with a pending first focus only the index is remembered.
     void focusChild(int index, Item* child, int direction) override;
+    // The focused control left the view: nothing holds the focus, and only
+    // a control in view takes it back.
+    void dropFocus() override;
     // Focus the first interactive child at or after `startIndex` at the
     // next layout.
     void setFocusFirst(bool pending, int startIndex = 0);
@@ -162,6 +165,8 @@ private:
     void initPlain(int lineWidth);
     void initWithView(int firstLineWidth, int lineWidth);
     bool focusFound(int index, int reference);
+    // Nothing holds the focus after a child refused it.
+    void refuseFocus();
     void scrollAfterFocus(int index, int oldIndex, Item& child, int direction, bool movingDown);
     // After a scroll that showed an edge of `child`: its focus area too.
     void showFocusInside(int direction, Item& child);
@@ -180,6 +185,17 @@ private:
     bool stepScroll(Container& scroller, int offset, bool forward, bool moveTried, int keyCode,
                     int gameAction);
     bool moveFocus(bool forward, int keyCode, int gameAction);
+    // The focused control deepest down, the container holding it and its
+    // top in this container's content; null when nothing is focused.
+    Item* focusedLeaf(Container*& holder, int& y);
+    // The child the arrow key would focus next; -1 when none.
+    int nextFocusable(bool forward) const;
+    // Whether focusing the child at `index` would carry the view past
+    // content the user has not seen.
+    bool beyondStep(int index, bool forward) const;
+    // One scroll step toward the child at `index`, which takes the focus
+    // once it shows; the focused control lets go once it is out of view.
+    bool stepTowards(int index, bool forward);
     // Whether `item`, a descendant at `y` of this container's content, is
     // out of view at the scrolling container's `offset`.
     bool hiddenAt(const Item& item, int y, int offset) const;

@@ -31,6 +31,18 @@ bool Container::focusIndex(int index) {
     return true;
 }
 
+void Container::refuseFocus() {
+    focusIndex(-1);
+    // Only a control in view takes the focus from here.
+    focusScrolledAway_ = true;
+    requestInit();
+}
+
+void Container::dropFocus() {
+    focusIndex(-1);
+    focusScrolledAway_ = true;
+}
+
 bool Container::focusFound(int index, int reference) {
     focusChild(index, children_[index].get(), index < reference ? kGameUp : kGameDown);
     return true;
@@ -78,6 +90,11 @@ void Container::focusChild(int index, Item* child, int direction) {
     const bool returning = std::exchange(focusScrolledAway_, false);
     const int oldIndex = focusedIndex_;
     bool relayout = returnFocusedStyle(child);
+    // The old child's leave action may have hidden this one.
+    if (!child->isVisible() || !child->isInteractive()) {
+        refuseFocus();
+        return;
+    }
 
     // The new child takes the focused style, through the view when there is one.
     const ItemSize before = sizeOf(*child);

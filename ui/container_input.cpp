@@ -246,23 +246,25 @@ bool Container::hiddenAt(const Item& item, int y, int offset) const {
     return y + item.itemHeight() + offset <= 0 || y + offset >= visible;
 }
 
-bool Container::stepScroll(Container& scroller, int offset, bool forward, bool moveTried,
-                           int keyCode, int gameAction) {
-    // The control that holds the focus, deepest down, and where it lies.
-    Container* holder = this;
-    Item* leaf = nullptr;
-    int y = 0;
+Item* Container::focusedLeaf(Container*& holder, int& y) {
+    holder = this;
+    y = 0;
     for (Item* item = getFocusedItem(); item;) {
         y += item->relativeY();
         Container* inner = asContainerItem(item);
-        if (!inner || !inner->getFocusedItem()) {
-            leaf = item;
-            break;
-        }
+        if (!inner || !inner->getFocusedItem()) return item;
         y += inner->contentY();
         holder = inner;
         item = inner->getFocusedItem();
     }
+    return nullptr;
+}
+
+bool Container::stepScroll(Container& scroller, int offset, bool forward, bool moveTried,
+                           int keyCode, int gameAction) {
+    Container* holder = nullptr;
+    int y = 0;
+    Item* leaf = focusedLeaf(holder, y);
     const bool hides = leaf && hiddenAt(*leaf, y, offset);
     if (hides) {
         if (!moveTried && moveFocus(forward, keyCode, gameAction)) return true;
@@ -276,13 +278,88 @@ bool Container::stepScroll(Container& scroller, int offset, bool forward, bool m
     return true;
 }
 
+int Container::nextFocusable(bool forward) const {
+    const int n = size();
+    const int step = forward ? 1 : -1;
+    const int start = focusedIndex_ >= 0 ? focusedIndex_ : (forward ? -1 : n);
+    for (int i = start + step; i >= 0 && i < n; i += step) {
+        const Item* child = children_[i].get();
+        if (focusScrolledAway_ && hiddenAt(*child, child->relativeY(), getScrollYOffset())) {
+            continue;
+        }
+        if (child->isVisible() && child->isInteractive()) return i;
+    }
+    return -1;
+}
+
+bool Container::beyondStep(int index, bool forward) const {
+    // The span a focus move shows (see scrollAfterFocus), in the scrolling
+    // container's content.
+    const Item& target = *children_[index];
+    const int n = forward ? index + 1 : index - 1;
+    const Item& neighbour = n >= 0 && n < size() ? *children_[n] : target;
+    int top = std::min(target.relativeY(), neighbour.relativeY());
+    int bottom = std::max(target.relativeY() + target.itemHeight(),
+                          neighbour.relativeY() + neighbour.itemHeight());
+    const Container* c = this;
+    while (!c->scrolls_) {
+        const Container* parent = c->parentContainer();
+        if (!parent) return false;
+        top += c->relativeY_ + c->contentY_;
+        bottom += c->relativeY_ + c->contentY_;
+        c = parent;
+    }
+    if (c->screenContent_) {
+        top += c->screenTopOffset_;
+        bottom += c->screenTopOffset_;
+    }
+    const int height = c->scrollHeight_;
+    const int visible =
+        height - c->contentY_ - c->borderWidth_ - c->marginBottom_ - c->paddingBottom_;
+    const int viewTop = -c->scrollOffset_;
+    // Any line between the view and the new one would never come on screen.
+    if (forward) {
+        const int shownBottom = bottom - top > visible ? top + visible : bottom;
+        return shownBottom - visible > viewTop + visible;
+    }
+    const int shownTop = std::max(top, bottom - height);
+    return shownTop + visible < viewTop;
+}
+
+bool Container::stepTowards(int index, bool forward) {
+    Container* scroller = scrollingContainer();
+    if (!scroller) return false;
+    const int current = scroller->scrollOffset_;
+    const int offset =
+        forward ? std::max(current - kScrollStep, scroller->scrollHeight_ - scroller->itemHeight_)
+                : std::min(current + kScrollStep, 0);
+    if (offset == current) return false;
+    Container* holder = nullptr;
+    int y = 0;
+    if (Item* leaf = focusedLeaf(holder, y); leaf && hiddenAt(*leaf, y, offset)) {
+        holder->focusIndex(-1);
+        holder->focusScrolledAway_ = true;
+    }
+    scroller->setScrollYOffset(offset, false);
+    // The control the scroll brought into view takes the focus.
+    Item* target = children_[index].get();
+    if (!hiddenAt(*target, target->relativeY(), offset)) {
+        focusChild(index, target, forward ? kGameDown : kGameUp);
+    }
+    return true;
+}
+
 bool Container::navigateDown(int keyCode, int gameAction) {
     Item* child = getFocusedItem();
     const int scrollHeight = getScrollHeight();
     const int offset = getRelativeScrollYOffset();
     const bool areaBelow = child && scrollHeight != -1 &&
                            focusSpanOf(*child, scrollHeight).bottom + offset > scrollHeight;
-    if (!areaBelow && moveFocus(true, keyCode, gameAction)) return true;
+    if (!areaBelow) {
+        const int next = view() ? -1 : nextFocusable(true);
+        if (next >= 0 && beyondStep(next, true)) return stepTowards(next, true);
+        if (moveFocus(true, keyCode, gameAction)) return true;
+    }
     Container* scroller = scrollingContainer();
     const bool contentBelow = scrolls_ && scrollOffset_ > scrollHeight_ - itemHeight_;
     if (!scroller || !(areaBelow || contentBelow)) return false;
@@ -297,7 +374,11 @@ bool Container::navigateUp(int keyCode, int gameAction) {
     const int scrollHeight = getScrollHeight();
     const int offset = getRelativeScrollYOffset();
     const bool topHidden = child && scrollHeight != -1 && child->relativeY() + offset < 0;
-    if (!topHidden && moveFocus(false, keyCode, gameAction)) return true;
+    if (!topHidden) {
+        const int next = view() ? -1 : nextFocusable(false);
+        if (next >= 0 && beyondStep(next, false)) return stepTowards(next, false);
+        if (moveFocus(false, keyCode, gameAction)) return true;
+    }
     Container* scroller = scrollingContainer();
     if (!scroller || !((scrolls_ && scrollOffset_ < 0) || topHidden)) return false;
     return stepScroll(*scroller, std::min(scroller->scrollOffset_ + kScrollStep, 0), false,
@@ -334,7 +415,9 @@ bool Container::shiftFocus(bool forward, int /*delta*/) {
         }
         if (child->isVisible() && child->isInteractive()) {
             focusChild(i, child, forward ? kGameDown : kGameUp);
-            return true;
+            // Losing the focus, the old child may have hidden this one: on
+            // to the next.
+            if (getFocusedItem() == child) return true;
         }
     }
 }

@@ -71,6 +71,12 @@ bool EmptyContainer::defocusEntry(Style* normalStyle) {
 void EmptyContainer::focusChild(int index, Item* child, int direction) {
     if (!child || (child == focusedItem_ && child->isFocused())) return;
     bool relayout = returnFocusedStyle(child);
+    // The old child's leave action may have hidden this one.
+    if (!child->isVisible() || !child->isInteractive()) {
+        releaseFocus();
+        requestInit();
+        return;
+    }
     const ItemSize before = sizeOf(*child);
     childSavedStyle_ = child->focus(focusedStyle_, direction);
     focusedIndex_ = index;

@@ -203,6 +203,10 @@ public:
     // Moves content taller than its viewport by `delta` (positive: toward
     // the top), never past either end, and repaints.
     void scrollBy(int delta);
+    // True when the focused control is drawn in the content's viewport, or
+    // nothing is focused. Reads the last layout; cheap, for checks after
+    // every event.
+    bool isFocusDrawn() const { return content_.focusDrawn(); }
     // Null without content.
     Item* getFocusedItem() const;
     Item* getItemByName(const CString& name) const;
@@ -426,6 +430,7 @@ protected:
     GraphicsContext* lastGraphics() const { return lastGraphics_; }
 
 private:
+    class ViewMoveScope;
     void init(const CString& title, Style* style);
     void readStyleValues(const Style& style);
     // The page frame of the paint (inside margins and border).

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "ui/child_list.h"
 #include "ui/container.h"
 #include "ui/graphics_context.h"
 #include "ui/item.h"
@@ -140,6 +141,142 @@ bool ScreenContent::page(int gameAction) {
     if (target == offset) return false;
     setScrollOffset(target, false);
     return true;
+}
+
+// --- where the focus is ----------------------------------------------------------------
+
+namespace {
+
+// A list of the focus chain: where its content starts and the part of the
+// viewport it is drawn in, in viewport coordinates.
+struct Level {
+    int origin;
+    int top;
+    int bottom;
+};
+
+struct Span {
+    int top;
+    int bottom;
+};
+
+bool shows(const Span& span, const Level& at) {
+    return span.top < at.bottom && std::max(span.bottom, span.top + 1) > at.top;
+}
+
+bool showsWhole(const Span& span, const Level& at) {
+    return span.top >= at.top && span.bottom <= at.bottom;
+}
+
+// Where a control or a list stands. A focus area inside a control is left
+// to the control: it may still describe an earlier layout.
+Span spanOf(const Item& child, const Level& at) {
+    const int top = at.origin + child.relativeY();
+    return {top, top + child.itemHeight()};
+}
+
+// The level of a list inside `at`: one that scrolls itself shows only its
+// own view.
+Level levelOf(const Item& list, const Level& at) {
+    Level inner{at.origin + list.relativeY() + list.contentY(), at.top, at.bottom};
+    if (const Container* c = asContainerItem(&list); c && c->scrollsItself()) {
+        inner.top = std::max(at.top, inner.origin);
+        inner.bottom = std::min(at.bottom, inner.origin + c->getScrollHeight() - c->contentY());
+        inner.origin += c->getScrollYOffset();
+    }
+    return inner;
+}
+
+}  // namespace
+
+ScreenContent::FocusSpot ScreenContent::focusSpot() const {
+    FocusSpot spot;
+    if (!content_) return spot;
+    Level at{origin().y - viewport_.top + content_->contentY() + scrollOffset(), 0,
+             viewport_.height()};
+    for (ChildList* list = content_.get(); list;) {
+        Item* child = list->getFocusedItem();
+        if (!child) break;
+        const Span span = spanOf(*child, at);
+        spot = {child, span.top, span.bottom, shows(span, at)};
+        auto* inner = dynamic_cast<ChildList*>(child);
+        // Nothing inside a list out of view is drawn.
+        if (!inner || !spot.drawn) break;
+        at = levelOf(*child, at);
+        list = inner;
+    }
+    return spot;
+}
+
+bool ScreenContent::focusDrawn() const {
+    const FocusSpot spot = focusSpot();
+    return !spot.control || spot.drawn;
+}
+
+void ScreenContent::takeFocusInView(bool forward) {
+    const int kept = scrollOffset();
+    Level at{origin().y - viewport_.top + content_->contentY() + kept, 0, viewport_.height()};
+    for (ChildList* list = content_.get(); list;) {
+        if (Item* child = list->getFocusedItem(); child && shows(spanOf(*child, at), at)) {
+            auto* inner = dynamic_cast<ChildList*>(child);
+            if (!inner) return;
+            at = levelOf(*child, at);
+            list = inner;
+            continue;
+        }
+        // The first (last) control drawn whole, else the first drawn at all.
+        const int n = list->size();
+        int pick = -1;
+        for (int pass = 0; pass < 2 && pick < 0; ++pass) {
+            for (int k = 0; k < n && pick < 0; ++k) {
+                const int i = forward ? k : n - 1 - k;
+                const Item* child = list->getItem(i);
+                if (!child->isVisible() || !child->isInteractive()) continue;
+                const Span span = spanOf(*child, at);
+                if (pass == 0 ? showsWhole(span, at) : shows(span, at)) pick = i;
+            }
+        }
+        if (pick < 0) {
+            if (list->getFocusedItem()) list->dropFocus();
+            return;
+        }
+        Item* target = list->getItem(pick);
+        list->focusChild(pick, target, forward ? kGameDown : kGameUp);
+        // The view stays where the user put it.
+        setScrollOffset(kept, false);
+        if (list->getFocusedItem() != target) return;
+    }
+}
+
+void ScreenContent::beginEvent() {
+    if (eventDepth_++ == 0) offsetAtEvent_ = scrollOffset();
+}
+
+void ScreenContent::endEvent() {
+    if (eventDepth_ == 1) settleFocus(ViewMove::None);
+    if (eventDepth_ > 0) --eventDepth_;
+}
+
+void ScreenContent::settleFocus(ViewMove move) {
+    if (!content_) return;
+    // Inside an event (a paint may run in it), the view the event moved.
+    if (move == ViewMove::None && eventDepth_ > 0 && scrollOffset() != offsetAtEvent_) {
+        move = scrollOffset() < offsetAtEvent_ ? ViewMove::Down : ViewMove::Up;
+    }
+    if (move != ViewMove::None) {
+        takeFocusInView(move == ViewMove::Down);
+    } else if (FocusSpot spot = focusSpot(); spot.control && !spot.drawn) {
+        // A new layout moved the control the user saw out of view: back to
+        // where it was seen.
+        if (seen_ && seen_.get() == spot.control) {
+            const int lowest = std::min(viewport_.height() - height(), 0);
+            setScrollOffset(std::clamp(scrollOffset() + seenTop_ - spot.top, lowest, 0), false);
+        }
+        if (!focusDrawn()) takeFocusInView(true);
+    }
+    const FocusSpot spot = focusSpot();
+    seen_ = spot.control && spot.drawn ? spot.control->weakRef() : ItemRef();
+    seenTop_ = spot.top;
 }
 
 // --- keys and drags -----------------------------------------------------------------

@@ -13,6 +13,7 @@
 
 #include "platform/cstring.h"
 #include "platform/geometry.h"
+#include "ui/item.h"
 
 namespace zq {
 
@@ -79,6 +80,23 @@ public:
     // true when it moved.
     bool page(int gameAction);
 
+    // --- where the focus is ----------------------------------------------------------
+    // How the view moved since the focus was last settled.
+    enum class ViewMove { None, Down, Up };
+    // True when the focused control is drawn in the viewport, or nothing is
+    // focused. Reads the last layout; cheap enough to ask after every event.
+    bool focusDrawn() const;
+    // Holds the focus on a control drawn in the viewport, or on none. After
+    // the user moved the view, a control it left lets go of the focus and
+    // one it brought into view takes it. Otherwise (a new layout) the
+    // control keeps the place where the user last saw it.
+    void settleFocus(ViewMove move);
+    // Around each input event: whatever moved the view in it (a key, a page,
+    // the scroll bar, a tap) settles the focus as a move of the user's when
+    // the event ends, and in any paint run during it.
+    void beginEvent();
+    void endEvent();
+
     // --- keys and drags -----------------------------------------------------------
     // The content's answer; false without content.
     bool keyPressed(int keyCode, int gameAction);
@@ -88,6 +106,18 @@ public:
     bool pointerDragged(int x, int y);
 
 private:
+    // The focused control deepest down and its span in viewport coordinates.
+    struct FocusSpot {
+        Item* control = nullptr;
+        int top = 0;
+        int bottom = 0;
+        bool drawn = false;
+    };
+    FocusSpot focusSpot() const;
+    // Walks the chain of focused lists down from the content: a list whose
+    // focused child is out of view gives the focus to the first (last)
+    // child it draws, or to none.
+    void takeFocusInView(bool forward);
     // The viewport's corner, moved by the alignment when the content fits.
     Point origin() const;
 
@@ -101,6 +131,11 @@ private:
     bool alignBottom_ = false;
     bool fitWidth_ = false;
     bool fitHeight_ = false;
+    // The focused control the user last saw, and its top then.
+    ItemRef seen_;
+    int seenTop_ = 0;
+    int eventDepth_ = 0;
+    int offsetAtEvent_ = 0;
 };
 
 }  // namespace zq

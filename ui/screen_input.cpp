@@ -32,8 +32,22 @@ bool isSoftKey(int keyCode) { return keyCode == kKeySoftLeft || keyCode == kKeyS
 
 }  // namespace
 
+// Whatever moved the view during an event (a key, a page, the scroll bar,
+// a tap), the focus ends on a control drawn on screen, or on none.
+class Screen::ViewMoveScope {
+public:
+    explicit ViewMoveScope(ScreenContent& content) : content_(content) { content_.beginEvent(); }
+    ~ViewMoveScope() { content_.endEvent(); }
+    ViewMoveScope(const ViewMoveScope&) = delete;
+    ViewMoveScope& operator=(const ViewMoveScope&) = delete;
+
+private:
+    ScreenContent& content_;
+};
+
 void Screen::keyPressed(int keyCode) {
     RecursiveLock lock(contentLock());
+    const ViewMoveScope moved(content_);
     softKeys_.invalidateMenuLayout();
     lastKeyTime_ = tickCount();
     if (isInputBlocked()) return;
@@ -60,6 +74,7 @@ void Screen::keyPressed(int keyCode) {
 
 void Screen::textTyped(const CString& text) {
     RecursiveLock lock(contentLock());
+    const ViewMoveScope moved(content_);
     softKeys_.invalidateMenuLayout();
     lastKeyTime_ = tickCount();
     if (isInputBlocked() || text.isEmpty()) return;
@@ -92,6 +107,7 @@ void Screen::textTyped(const CString& text) {
 
 void Screen::keyRepeated(int keyCode) {
     RecursiveLock lock(contentLock());
+    const ViewMoveScope moved(content_);
     softKeys_.invalidateMenuLayout();
     lastKeyTime_ = tickCount();
     if (isInputBlocked()) return;
@@ -104,6 +120,7 @@ void Screen::keyRepeated(int keyCode) {
 
 void Screen::keyReleased(int keyCode) {
     RecursiveLock lock(contentLock());
+    const ViewMoveScope moved(content_);
     softKeys_.invalidateMenuLayout();
     lastKeyTime_ = tickCount();
     int action = getGameAction(keyCode);
@@ -160,6 +177,7 @@ bool Screen::raiseKeyBinding(const CString& name) {
 
 void Screen::pointerPressed(int x, int y) {
     RecursiveLock lock(contentLock());
+    const ViewMoveScope moved(content_);
     softKeys_.invalidateMenuLayout();
     pressedItem_.reset();
     const bool inBar = softKeyBarShown_ && inSoftKeyBar(y);
@@ -227,6 +245,7 @@ void Screen::pointerPressed(int x, int y) {
 
 void Screen::pointerReleased(int x, int y) {
     RecursiveLock lock(contentLock());
+    const ViewMoveScope moved(content_);
     softKeys_.invalidateMenuLayout();
     // The item that showed a pressed look shows its normal one, unless
     //    it was removed (a rebuilt page, a reply) while the pen was down.
@@ -282,6 +301,7 @@ void Screen::pointerReleased(int x, int y) {
 
 void Screen::pointerDragged(int x, int y) {
     RecursiveLock lock(contentLock());
+    const ViewMoveScope moved(content_);
     softKeys_.invalidateMenuLayout();
     if (codeInputPad_ && codeInputPad_->isVisible()) return;
     if (isInputBlocked()) return;

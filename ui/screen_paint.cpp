@@ -44,13 +44,15 @@ void Screen::paint(GraphicsContext& g) {
     if (!layoutValid_) {
         if (getWidth() <= 0 || getHeight() <= 0) return;
         applySize(getWidth(), getHeight());
-    } else if (relayoutNeeded_) {
+    } else if (relayoutNeeded_ || (getContent() && !getContent()->isInitialised())) {
         layout(0, 0, width_, usableHeight_);
     }
     softKeys_.layoutRow(width_);
 
     // Input and the ticker wait until the frame is painted.
     RecursiveLock lock(contentLock());
+    // The new layout keeps the focus on a control the user sees.
+    content_.settleFocus(ScreenContent::ViewMove::None);
     softKeys_.layoutMenu();
     paintFrame(g);
     painter_.paintTipBox(g, tipText_, usableHeight_, width_, fullHeight_);

@@ -78,5 +78,67 @@ TEST_F(KeysEndToEndTest, TypedTextGoesOutAsTypedAndHeldDigitsAreDigits) {
                                        "AD%E6%96%87%F0%9F%98%80&qty=5"});
 }
 
+// The focus is on a control drawn on screen, or on none: the fire key acts
+// on nothing the screen does not show. Each row is a key script and the
+// queries the server then sees for hit.zqml.
+struct FocusRow {
+    const char* name;
+    const char* keys;
+    std::vector<std::string> hits;
+    bool tabbed = false;  // the links on the first page of a tab body
+};
+
+// Regression: RIGHT and the scroll bar moved the view and left the focus on
+// link A above it, so the fire key opened A while only text was shown.
+TEST_F(KeysEndToEndTest, TheFireKeyActsOnlyOnAControlOnScreen) {
+    std::string text;
+    for (int i = 1; i <= 80; ++i) text += "<text>line " + std::to_string(i) + "</text>\n";
+    const FocusRow rows[] = {
+        {"right", "key right\nkey right\n", {}},
+        {"bartaps", "tap 234 280\ntap 234 280\ntap 234 280\n", {}},
+        {"back", "key right\nkey right\nkey left\nkey left\n", {"x=A"}},
+        {"tabright", "key right\nkey right\n", {}, true},
+        {"tabbartaps", "tap 234 280\ntap 234 280\ntap 234 280\n", {}, true},
+    };
+    for (const FocusRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string hit = std::string("hit-") + row.name + ".zqml";
+        const std::string links = "<a href=\"" + hit + "?x=Z\">Link Z</a>\n<a href=\"" + hit +
+                                  "?x=A\">Link A</a>\n" + text + "<a href=\"" + hit +
+                                  "?x=B\">Link B</a>\n";
+        server_.writePage("index.zqml",
+                          row.tabbed ? test::zqmlDocument("<tabbody>\n<page caption=\"One\">" +
+                                                          links + "</page>\n</tabbody>\n")
+                                     : page(links));
+        server_.writePage(hit, page("<text>hit</text>\n"));
+        const std::string script = std::string("idle 20000\nkey down\nkey down\n") + row.keys +
+                                   shot(std::string("moved-") + row.name) +
+                                   "key enter\nidle 10000\n";
+        EXPECT_EQ(run(script), 0) << err_;
+        EXPECT_EQ(server_.queriesFor("/" + hit), row.hits) << err_;
+    }
+}
+
+// Regression: a field hidden by the leave action of the field it took the
+// focus from kept the focus and its keypad, and took what was typed.
+TEST_F(KeysEndToEndTest, AFieldHiddenAsItTakesTheFocusTakesNoText) {
+    server_.writePage("index.zqml",
+                      page("<form id=\"f\" action=\"done.zqml\">\n"
+                           "<edit name=\"code\" label=\"Code\" onlosefocus=\"hide(price)\"/>\n"
+                           "<edit id=\"price\" name=\"price\" label=\"Price\" value=\"22\"/>\n"
+                           "<edit name=\"qty\" label=\"Qty\"/>\n"
+                           "<button caption=\"Send\" onclick=\"submit(f)\"/>\n"
+                           "</form>\n"));
+    server_.writePage("done.zqml", page("<text>done</text>\n"));
+    const std::string script = "idle 20000\nkey down\nkey down\nchar 10\n" + shot("hidden") +
+                               "key down\nkey enter\nidle 10000\n";
+    EXPECT_EQ(run(script), 0) << err_;
+    const std::vector<std::string> sent = server_.queriesFor("/done.zqml");
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].find("price=10"), std::string::npos) << sent[0];
+    EXPECT_EQ(sent[0].find("price=2210"), std::string::npos) << sent[0];
+    EXPECT_NE(sent[0].find("qty=10"), std::string::npos) << sent[0];
+}
+
 }  // namespace
 }  // namespace zq

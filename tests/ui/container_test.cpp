@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -93,11 +94,52 @@ TEST(ContainerNavigation, ScrollsToTheBoxFocusedInATallFirstChildOrFarBelow) {
     ASSERT_TRUE(page.keyPressed(kUp, kGameUp));
     EXPECT_EQ(page.getScrollYOffset(), -60);  // the inner last box, 120-160, at the bottom
 
+    // Nothing focused and the box far below: DOWN shows the lines above it
+    // first.
     Container far(CString(), false, nullptr, 100);
     fill(far, {{300, false}, {20, true}});
     far.init(240, 240);
     ASSERT_TRUE(far.keyPressed(kDown, kGameDown));
+    EXPECT_EQ(far.getScrollYOffset(), -30);
+    while (far.getFocusedIndex() != 1 && far.keyPressed(kDown, kGameDown)) {
+    }
     EXPECT_EQ(far.getScrollYOffset(), -220);
+}
+
+// Link Z, link A, text taller than the view, link B: DOWN and UP move the
+// view at most a view at a time, so every line between A and B comes on
+// screen both ways; each link takes the focus once it shows.
+TEST(ContainerNavigation, EveryLineBetweenTwoControlsComesOnScreen) {
+    struct Row {
+        int text;    // height of the text between A and B
+        int height;  // of the view
+    };
+    for (const Row row : {Row{400, 100}, Row{150, 100}, Row{1000, 240}}) {
+        SCOPED_TRACE(row.text);
+        Container c(CString(), true, nullptr, row.height);
+        fill(c, {{20, true}, {20, true}, {row.text, false}, {20, true}});
+        c.init(240, 240);
+        ASSERT_TRUE(c.keyPressed(kDown, kGameDown));
+        ASSERT_EQ(c.getFocusedIndex(), 1);
+        // Walks to `target`, checking that no view skips a line: each new
+        // view overlaps or touches the one before.
+        auto walk = [&](int key, int action, int target) {
+            for (int presses = 0; c.getFocusedIndex() != target; ++presses) {
+                ASSERT_LT(presses, 200);
+                const int before = c.getScrollYOffset();
+                ASSERT_TRUE(c.keyPressed(key, action));
+                EXPECT_LE(std::abs(c.getScrollYOffset() - before), row.height);
+                // Whatever holds the focus shows.
+                if (Item* f = c.getFocusedItem()) {
+                    EXPECT_GT(f->relativeY() + f->itemHeight() + c.getScrollYOffset(), 0);
+                    EXPECT_LT(f->relativeY() + c.getScrollYOffset(), row.height);
+                }
+            }
+        };
+        walk(kDown, kGameDown, 3);
+        walk(kUp, kGameUp, 1);
+        EXPECT_GE(c.getItem(1)->relativeY() + c.getScrollYOffset(), 0);
+    }
 }
 
 TEST(ContainerNavigation, WrapsOnlyWithAllowCycleWhenAllContentShows) {
@@ -129,6 +171,37 @@ TEST(ContainerFocus, RaisesFocusAndLeaveActionsOnce) {
     c.defocus(before);
     EXPECT_FALSE(c.getItem(0)->isFocused());
     EXPECT_EQ(log.actions, (std::vector<std::string>{"enter", "leave"}));
+}
+
+// A leave action that hides the control taking the focus: the hidden
+// control never holds it, by key or by tap.
+TEST(ContainerFocus, AControlHiddenAsItTakesTheFocusDoesNotHoldIt) {
+    struct Hider : EventListener {
+        Item* target = nullptr;
+        void onEvent(std::unique_ptr<Event> event) override {
+            if (event->getAction().toUtf8() == "hide") target->setVisible(false);
+        }
+    };
+    for (const bool byTap : {false, true}) {
+        SCOPED_TRACE(byTap);
+        Container c(CString(), true, nullptr, 200);
+        std::vector<Box*> boxes = fill(c, {{20, true}, {20, true}, {20, true}});
+        Hider hider;
+        hider.target = boxes[1];
+        boxes[0]->setEventListener(&hider);
+        boxes[0]->setLeaveAction(u"hide");
+        c.init(240, 240);
+        ASSERT_EQ(c.getFocusedIndex(), 0);
+        if (byTap) {
+            c.pointerPressed(5, boxes[1]->relativeY() + 5);
+        } else {
+            c.keyPressed(kDown, kGameDown);
+        }
+        EXPECT_FALSE(boxes[1]->isVisible());
+        EXPECT_FALSE(boxes[1]->isFocused());
+        EXPECT_NE(c.getFocusedItem(), boxes[1]);
+        EXPECT_TRUE(boxes[1]->pressed.empty());
+    }
 }
 
 TEST(ContainerFocus, EntersAtTheEdgeTheUserComesFrom) {

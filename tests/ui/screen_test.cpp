@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/window.h"
+#include "tests/ui/container_fixtures.h"
 #include "tests/ui/screen_test_support.h"
 #include "ui/border.h"
 #include "ui/container.h"
@@ -314,6 +315,107 @@ TEST_F(ScreenTest, StatusLineReservationsStandSideBySide) {
     screen->reserveStatusLineSpace(40, gone.get());
     gone.reset();
     EXPECT_EQ(screen->statusLineOwnerAt(160, 285), nullptr);
+}
+
+// Link Z, link A, text taller than the view, link B; A has the focus. Each
+// road that moves the view leaves the focus on a control drawn on screen,
+// the one it brought into view, or on none.
+struct FocusRoad {
+    const char* name;
+    void (*road)(Screen&);
+    int focused;  // the content's focused index after it; -1 for none
+};
+
+const FocusRoad kFocusRoads[] = {
+    {"right twice",
+     [](Screen& s) {
+         s.keyPressed(kKeyRight);
+         s.keyPressed(kKeyRight);
+     },
+     -1},
+    {"bar taps below the thumb",
+     [](Screen& s) {
+         for (int i = 0; i < 3; ++i) {
+             s.pointerPressed(233, 90);
+             s.pointerReleased(233, 90);
+         }
+     },
+     -1},
+    {"thumb drag",
+     [](Screen& s) {
+         s.pointerPressed(233, 20);
+         s.pointerDragged(233, 90);
+         s.pointerReleased(233, 90);
+     },
+     -1},
+    {"right to the end",
+     [](Screen& s) {
+         for (int i = 0; i < 8; ++i) s.keyPressed(kKeyRight);
+     },
+     3},
+    {"right twice and back",
+     [](Screen& s) {
+         s.keyPressed(kKeyRight);
+         s.keyPressed(kKeyRight);
+         s.keyPressed(kKeyLeft);
+         s.keyPressed(kKeyLeft);
+     },
+     1},
+};
+
+TEST_F(ScreenTest, TheFocusStaysOnAControlDrawnOnScreen) {
+    for (const FocusRoad& row : kFocusRoads) {
+        SCOPED_TRACE(row.name);
+        auto screen = makeScreen(100);
+        Container& content = *screen->getContent();
+        content.add(std::make_unique<test::Box>(100, 20, true));
+        content.add(std::make_unique<test::Box>(100, 20, true));
+        content.add(std::make_unique<test::Box>(100, 400, false));
+        content.add(std::make_unique<test::Box>(100, 20, true));
+        makeSurface(240, 124, 0);
+        screen->paint(gc_);
+        screen->keyPressed(kKeyDown);
+        screen->keyPressed(kKeyDown);
+        screen->paint(gc_);
+        ASSERT_EQ(content.getFocusedIndex(), 1);
+
+        row.road(*screen);
+        EXPECT_TRUE(screen->isFocusDrawn());
+        EXPECT_EQ(content.getFocusedIndex(), row.focused);
+        screen->paint(gc_);
+        EXPECT_TRUE(screen->isFocusDrawn());
+        EXPECT_EQ(content.getFocusedIndex(), row.focused);
+    }
+}
+
+// Pictures arriving above the focused link push it down: it stays where it
+// was seen, unless the user scrolled it away.
+TEST_F(ScreenTest, ALayoutKeepsTheFocusedControlWhereItWasSeen) {
+    auto screen = makeScreen(100);
+    BoxItem* picture = addBox(*screen, 20);
+    Item* link = screen->getContent()->add(std::make_unique<test::Box>(100, 20, true));
+    addBox(*screen, 400);
+    makeSurface(240, 124, 0);
+    screen->paint(gc_);
+    screen->keyPressed(kKeyDown);
+    screen->paint(gc_);
+    ASSERT_TRUE(link->isFocused());
+    ASSERT_EQ(screen->getScrollOffset(), 0);
+
+    picture->setHeight(300);
+    screen->paint(gc_);
+    EXPECT_TRUE(link->isFocused());
+    EXPECT_TRUE(screen->isFocusDrawn());
+    EXPECT_EQ(screen->getScrollOffset(), -280);
+
+    // Scrolled away, the link lets go; another layout does not bring it back.
+    screen->keyPressed(kKeyRight);
+    screen->keyPressed(kKeyRight);
+    EXPECT_FALSE(link->isFocused());
+    picture->setHeight(500);
+    screen->paint(gc_);
+    EXPECT_FALSE(link->isFocused());
+    EXPECT_EQ(screen->getScrollOffset(), -400);
 }
 
 TEST_F(ScreenTest, ControlListPositions) {
