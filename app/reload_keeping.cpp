@@ -10,6 +10,7 @@
 #include "items/filtered_choice_group.h"
 #include "items/fixed_head_table.h"
 #include "items/hyperlink_item.h"
+#include "items/image_item.h"
 #include "items/inputable.h"
 #include "items/tab_item.h"
 #include "items/text_field.h"
@@ -311,6 +312,23 @@ void KeptPage::restoreView(Screen& screen) const {
     screen.scrollBy(scrollOffset - screen.getScrollOffset());
     // The page was drawn before the focus came back to its item.
     screen.repaint();
+}
+
+void keepPictures(PageEntry& left, PageEntry& reloaded) {
+    if (!left.screen || !reloaded.screen) return;
+    std::map<CString, ImageItem*> shown;
+    for (Item* control : left.screen->controlList()) {
+        if (auto* picture = dynamic_cast<ImageItem*>(control)) {
+            shown.emplace(picture->requestAddress(), picture);
+        }
+    }
+    for (Item* control : reloaded.screen->controlList()) {
+        auto* picture = dynamic_cast<ImageItem*>(control);
+        if (!picture) continue;
+        if (auto same = shown.find(picture->requestAddress()); same != shown.end()) {
+            picture->takePictureOf(*same->second);
+        }
+    }
 }
 
 }  // namespace zq
