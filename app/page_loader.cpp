@@ -468,6 +468,7 @@ void PageLoader::showPage(std::unique_ptr<PageEntry> entry, int screenId, bool r
         AutoRefresh::RestoreScope restoring(host_.autoRefresh());
         entry->shownValues = formFieldValues(*entry);
         kept->restoreValues(*entry);
+        if (PageEntry* reloaded = host_.currentEntry()) keepPictures(*reloaded, *entry);
     }
 
     if (!replace) markLoadOpener(cancelFlag);

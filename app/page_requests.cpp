@@ -12,6 +12,8 @@
 #include "platform/clock.h"
 #include "platform/ui_executor.h"
 #include "platform/ui_loop.h"
+#include "ui/page_services.h"
+#include "ui/screen.h"
 
 namespace zq {
 
@@ -406,17 +408,37 @@ void PageRequests::releasePictures(PageEntry& left) {
 
 void PageRequests::leavePictures() {
     leaveLinkPictures();
-    if (controller_.currentScreenId() == pictureScreenId_ && pictureScreenId_ != -1) return;
+    const int shown = controller_.currentScreenId();
+    if (shown == pictureScreenId_ && pictureScreenId_ != -1) return;
+    // A request that a reload handed over to an item of the shown page
+    // brings the picture there. The others' replies are dropped; their
+    // exchanges, running or queued, end now.
+    HttpSession* session = liveSession_.load();
+    bool handedOver = false;
+    for (int id : pictureIds_.ids()) {
+        const std::optional<RequestRecord> record = pending_.find(id);
+        if (record && pictureTargetShown(controller_, record->pictureTarget.get())) {
+            handedOver = true;
+            continue;
+        }
+        pending_.remove(id);
+        pictureIds_.remove(id);
+        if (session) session->cancelExchange(id);
+    }
+    if (handedOver) {
+        pictureScreenId_ = shown;
+        return;
+    }
     if (pictureFlag_) pictureFlag_->store(1);
     pictureFlag_.reset();
     pictureScreenId_ = -1;
-    // Their replies are dropped; their exchanges, running or queued, end now.
-    HttpSession* session = liveSession_.load();
-    for (int id : pictureIds_.ids()) {
-        pending_.remove(id);
-        if (session) session->cancelExchange(id);
-    }
     pictureIds_.clear();
+}
+
+bool pictureTargetShown(const PageController& controller, const PictureTarget* target) {
+    const Item* item = target ? target->item : nullptr;
+    const Screen* shown = controller.currentScreen();
+    return item && shown && item->getScreen() == static_cast<const ItemScreen*>(shown);
 }
 
 }  // namespace zq

@@ -87,6 +87,10 @@ private:
     std::shared_ptr<std::atomic<int64_t>> used_ = std::make_shared<std::atomic<int64_t>>(0);
 };
 
+// Whether the picture asked for `target` goes to an item of the shown
+// screen: else it goes nowhere. UI thread.
+bool pictureTargetShown(const PageController& controller, const PictureTarget* target);
+
 // Whether a request's target carries the request parameters (the "system."
 // values, "pageid" and "screenid"), or is sent as given.
 enum class RequestParams { Added, None };
@@ -178,7 +182,8 @@ public:
     // whose request is still open is not asked for again. UI thread.
     void requestPicture(const CString& address, const std::shared_ptr<PictureTarget>& target);
     // The shown screen changed: the pictures asked for another are
-    // cancelled, their exchanges closed and their replies dropped. UI thread.
+    // cancelled, their exchanges closed and their replies dropped; those a
+    // reload handed over to the shown page's items go on. UI thread.
     void leavePictures();
     // `left` left the screen: its items let go of their remote pictures,
     // which are asked for again when it is shown again. UI thread.

@@ -15,6 +15,7 @@
 #include "items/filtered_choice_group.h"
 #include "items/fixed_head_table.h"
 #include "items/hyperlink_item.h"
+#include "items/image_item.h"
 #include "items/inputable.h"
 #include "items/tab_item.h"
 #include "items/text_field.h"
@@ -426,6 +427,23 @@ void KeptPage::restoreView(PageEntry& entry) const {
     screen.scrollBy(scrollOffset - screen.getScrollOffset());
     // The page was drawn before the focus came back to its item.
     screen.repaint();
+}
+
+void keepPictures(PageEntry& left, PageEntry& reloaded) {
+    if (!left.screen || !reloaded.screen) return;
+    std::map<CString, ImageItem*> shown;
+    for (Item* control : left.screen->controlList()) {
+        if (auto* picture = dynamic_cast<ImageItem*>(control)) {
+            shown.emplace(picture->requestAddress(), picture);
+        }
+    }
+    for (Item* control : reloaded.screen->controlList()) {
+        auto* picture = dynamic_cast<ImageItem*>(control);
+        if (!picture) continue;
+        if (auto same = shown.find(picture->requestAddress()); same != shown.end()) {
+            picture->takePictureOf(*same->second);
+        }
+    }
 }
 
 }  // namespace zq

@@ -74,6 +74,10 @@ struct KeptPage {
     void restoreView(PageEntry& entry) const;
 };
 
+// The reloaded page's pictures at the same address as the left page's show
+// those until their new copies come, and take over their requests on the way.
+void keepPictures(PageEntry& left, PageEntry& reloaded);
+
 // The item at the end of the chain of focused children (a tree node's
 // header when it has the focus); null when none.
 Item* focusedLeaf(const Screen& screen);

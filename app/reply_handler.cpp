@@ -86,20 +86,18 @@ bool isPictureData(const DecodedReply& reply) {
            reply.text.size() != kDroppedDataLength;
 }
 
-// The picture goes to the item that asked, and only while the screen that
-// asked is shown: a late one never lands on the next page.
+// The picture goes to the item that asked, and only while that item's screen
+// is shown: a late one never lands on the next page.
 void deliverPicture(PageController& controller, PictureBudget& budget, const std::string& bytes,
                     const RequestRecord& record) {
     if (!record.pictureTarget) return;
     ImageRef image =
         budget.charge(decodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
     if (!image) return;
-    controller.postToController([image = std::move(image), target = record.pictureTarget,
-                                 screenId = record.targetScreenId](PageController& c) mutable {
-        if (target->item && c.currentScreenId() == screenId) {
-            target->item->setImage(std::move(image));
-        }
-    });
+    controller.postToController(
+        [image = std::move(image), target = record.pictureTarget](PageController& c) mutable {
+            if (pictureTargetShown(c, target.get())) target->item->setImage(std::move(image));
+        });
 }
 
 }  // namespace

@@ -36,6 +36,10 @@ HyperlinkItem::HyperlinkItem(const CString& text, const CString& href, ImageRef 
       href_(href),
       text_(text),
       image_(std::move(image)) {
+    if (image_) {
+        boxWidth_ = image_->width();
+        boxHeight_ = image_->height();
+    }
     setStyle(style ? style : defaultItemStyle());
 }
 
@@ -57,28 +61,31 @@ void HyperlinkItem::setStyle(Style* style) {
 
 void HyperlinkItem::setImage(ImageRef image) {
     image_ = std::move(image);
+    if (!image_) return;
+    boxWidth_ = image_->width();
+    boxHeight_ = image_->height();
     requestInit();
     // A fetched picture arrives after the page was shown: bring it on screen,
     // laid out once for all that arrive together.
     if (auto* canvas = dynamic_cast<Canvas*>(getScreen())) canvas->repaintLater();
 }
 
-int HyperlinkItem::textOffsetX() const { return image_ ? image_->width() + 1 : 0; }
+int HyperlinkItem::textOffsetX() const { return boxWidth_ >= 0 ? boxWidth_ + 1 : 0; }
 
 void HyperlinkItem::initContent(int firstLineWidth, int lineWidth) {
     // 1-2. Nothing to show.
     contentWidth_ = 0;
     contentHeight_ = 0;
     if (!text_.isEmpty() && !font_) font_ = createStyleFont();
-    if (text_.isEmpty() && !image_) {
+    if (text_.isEmpty() && boxWidth_ < 0) {
         lines_.clear();
         return;
     }
     // 3. The picture; the text stands beside it on every line.
     const int offset = textOffsetX();
-    if (image_) {
-        contentWidth_ = image_->width();
-        contentHeight_ = image_->height();
+    if (boxWidth_ >= 0) {
+        contentWidth_ = boxWidth_;
+        contentHeight_ = boxHeight_;
     }
     if (text_.isEmpty()) {
         lines_.clear();

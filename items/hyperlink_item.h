@@ -4,7 +4,9 @@
 // soft-key command) raises a HyperEvent with the link's id, address and
 // click action to its event listener.
 //
-// The picture is shared (ImageRef); a new one replaces the old. The event
+// The picture is shared (ImageRef); a new one replaces the old. One taken
+// away (its page let go of it) leaves its box, so that the page keeps its
+// layout until the picture comes again. The event
 // listener (Item::setEventListener) is borrowed from the page. UI thread
 // only.
 #pragma once
@@ -70,6 +72,9 @@ private:
     FontRef font_;
     Color textColor_ = 0;
     ImageRef image_;
+    // The last picture's size; -1: none came.
+    int boxWidth_ = -1;
+    int boxHeight_ = 0;
     bool underline_ = false;
 };
 

@@ -24,7 +24,12 @@ ImageItem::ImageItem(const CString& label, ImageRef image, uint32_t layout, cons
     : Item(label, layout, kAppearancePlain, style),
       image_(std::move(image)),
       altText_(altText),
-      url_(url) {}
+      url_(url) {
+    if (image_) {
+        boxWidth_ = image_->width();
+        boxHeight_ = image_->height();
+    }
+}
 
 ImageItem::~ImageItem() {
     if (pictureTarget_) pictureTarget_->item = nullptr;
@@ -39,6 +44,10 @@ void ImageItem::setStyle(Style* style) {
 
 void ImageItem::setImage(ImageRef image) {
     image_ = std::move(image);
+    if (image_) {
+        boxWidth_ = image_->width();
+        boxHeight_ = image_->height();
+    }
     requestInit();
     // Pictures arrive after the page was shown: bring the new size on screen,
     // laid out once for all that arrive together.
@@ -46,16 +55,29 @@ void ImageItem::setImage(ImageRef image) {
 }
 
 void ImageItem::releasePicture() {
-    if (url_.isEmpty() || !image_) return;
+    if (!url_.isEmpty()) letGoOfPicture();
+}
+
+void ImageItem::letGoOfPicture() {
+    if (!image_) return;
+    // The box stays: the same size needs no new layout.
     image_.reset();
-    requestInit();
+}
+
+void ImageItem::takePictureOf(ImageItem& left) {
+    if (url_.isEmpty() || left.requestAddress() != requestAddress()) return;
+    if (left.pictureTarget_ && !pictureTarget_) {
+        pictureTarget_ = std::move(left.pictureTarget_);
+        pictureTarget_->item = this;
+    }
+    if (!image_ && left.image_) setImage(left.image_);
 }
 
 void ImageItem::initContent(int /*firstLineWidth*/, int lineWidth) {
     overflow_ = 0;
-    if (image_) {
-        contentWidth_ = image_->width();
-        contentHeight_ = image_->height();
+    if (boxWidth_ >= 0) {
+        contentWidth_ = boxWidth_;
+        contentHeight_ = boxHeight_;
         if (contentWidth_ > lineWidth) {
             // Focusable, so that the keys can scroll it.
             appearanceMode_ = kAppearanceControl;
@@ -81,11 +103,15 @@ void ImageItem::paintContent(int x, int y, int /*leftBorder*/, int rightBorder,
     DeviceContext* dc = g.getDC();
     if (!dc) return;
     if (!image_) {
-        if (altText_.isEmpty() || !font_) return;
+        if (altText_.isEmpty()) return;
+        if (!font_) font_ = createStyleFont();
         const FontRef previousFont = dc->selectFont(font_);
         const Color previousColor = dc->setTextColor(textColor_);
         // The text stands on whatever lies behind the item.
         const BackgroundMode previousMode = dc->setBackgroundMode(BackgroundMode::Transparent);
+        // Within the box of a picture let go of.
+        std::optional<ClipScope> clip;
+        if (boxWidth_ >= 0) clip.emplace(g, x, y, contentWidth_, contentHeight_);
         Rect box{x, y, x + font_->textWidth(altText_.view()), y + font_->height()};
         dc->drawText(altText_.view(), box, kTextVCenter | kTextWordBreak);
         dc->setBackgroundMode(previousMode);

@@ -63,8 +63,16 @@ public:
     void showNotify() override;
 
     // Lets go of a fetched picture (its page left the screen): it is asked
-    // for again when the item is shown again.
+    // for again when the item is shown again. The item keeps the picture's
+    // box meanwhile, so that the page keeps its layout both ways.
     void releasePicture();
+    // As releasePicture, for a picture the owner fetches itself (no `url`).
+    void letGoOfPicture();
+    // On the page that reloads the one `left` was on: when both ask for
+    // their picture at the same address, this one shows the picture `left`
+    // showed until the new copy comes, and takes over the request still on
+    // its way, which then brings it here.
+    void takePictureOf(ImageItem& left);
 
     // The address the picture is fetched from on showNotify: `url` with
     // "controlid" and the control owner's index (-1 when not found).
@@ -98,6 +106,9 @@ private:
     Color textColor_ = 0;
     FontRef font_;
     int imageOffsetY_ = 0;
+    // The size of the last picture, kept when it is let go of; -1: none.
+    int boxWidth_ = -1;
+    int boxHeight_ = 0;
     int scrollX_ = 0;
     int overflow_ = 0;
     CString url_;

@@ -75,6 +75,9 @@ void VerifyCodeItem::showNotify() {
 
 void VerifyCodeItem::hideNotify() {
     unregister();
+    // A new picture is asked for when it is shown again: this one's pixels
+    // go back to the picture budget now.
+    imageChild_->letGoOfPicture();
     InlineContainer::hideNotify();
 }
 

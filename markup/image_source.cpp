@@ -39,10 +39,9 @@ struct PageImages : PageState {
     std::shared_ptr<ReplyTargetList> replyTargets = std::make_shared<ReplyTargetList>();
 
     ~PageImages() override {
-        for (const auto& listener : replyDriven) {
-            responseListeners().remove(kReplyDrivenKind, listener.get());
-            listener->detach();
-        }
+        // At once: one by one, each would search what the others left.
+        responseListeners().remove(kReplyDrivenKind, *replyTargets);
+        for (const auto& listener : replyDriven) listener->detach();
     }
 };
 

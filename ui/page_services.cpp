@@ -1,6 +1,7 @@
 #include "ui/page_services.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <utility>
 
 #include "platform/image.h"
@@ -42,7 +43,20 @@ void ResponseListenerRegistry::remove(int32_t replyKind, ResponseListener* liste
     auto found = listeners_.find(replyKind);
     if (found == listeners_.end()) return;
     sources_.erase(replyKind);
+    removalSteps_ += found->second.size();
     std::erase(found->second, listener);
+    if (found->second.empty()) listeners_.erase(found);
+}
+
+void ResponseListenerRegistry::remove(int32_t replyKind, std::span<ResponseListener* const> gone) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = listeners_.find(replyKind);
+    if (found == listeners_.end() || gone.empty()) return;
+    sources_.erase(replyKind);
+    removalSteps_ += found->second.size() + gone.size();
+    const std::unordered_set<ResponseListener*> out(gone.begin(), gone.end());
+    std::erase_if(found->second,
+                  [&out](ResponseListener* listener) { return out.count(listener) > 0; });
     if (found->second.empty()) listeners_.erase(found);
 }
 

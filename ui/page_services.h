@@ -8,6 +8,7 @@
 // toolkit includes nothing of theirs.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -81,6 +82,9 @@ public:
     void replace(int32_t replyKind, std::span<ResponseListener* const> listeners,
                  const void* source);
     void remove(int32_t replyKind, ResponseListener* listener);
+    // Removes all of `gone` at once, in time linear in the kind's listeners
+    // and theirs.
+    void remove(int32_t replyKind, std::span<ResponseListener* const> gone);
     // Hands the reply to every listener of its kind; returns how many.
     size_t deliver(int32_t replyKind, std::span<const uint8_t> data);
     // Hands the reply to the listener at `index` of its kind only; false when
@@ -89,12 +93,16 @@ public:
     // Forgets every listener of the kind (a new page's list replaces the old).
     void clear(int32_t replyKind);
     size_t count(int32_t replyKind) const;
+    // Listeners looked at by the removes, all calls together: what tests
+    // bound a page's leaving by.
+    uint64_t removalSteps() const { return removalSteps_.load(); }
 
 private:
     mutable std::mutex mutex_;
     std::map<int32_t, std::vector<ResponseListener*>> listeners_;
     // The source of each kind's list as the last replace set it.
     std::map<int32_t, const void*> sources_;
+    std::atomic<uint64_t> removalSteps_{0};
 };
 
 // Decodes a reply into a picture and gives it to the target item through

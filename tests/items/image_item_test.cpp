@@ -224,6 +224,18 @@ TEST(ImageItem, ReplacedPictureIsReleased) {
     EXPECT_TRUE(watch.expired());
     item.init(240, 240);
     EXPECT_EQ(item.contentWidth(), 8);
+
+    // Let go of, it keeps the picture's box: the page keeps its layout.
+    watch = item.getImage();
+    item.letGoOfPicture();
+    EXPECT_TRUE(watch.expired());
+    item.init(240, 240);
+    EXPECT_EQ(item.contentWidth(), 8);
+    EXPECT_EQ(item.contentHeight(), 8);
+    // A fetched picture only: a local one would not come again.
+    ImageItem local(CString(), solidImage(4, 4), 0, CString(), nullptr, CString());
+    local.releasePicture();
+    EXPECT_NE(local.getImage(), nullptr);
 }
 
 std::vector<uint8_t> pngBytes(int w, int h) {
