@@ -245,6 +245,11 @@ void ScreenContent::takeFocusInView(bool forward) {
         // The view stays where the user put it.
         setScrollOffset(kept, false);
         if (list->getFocusedItem() != target) return;
+        // Down into the control taken, never round the same list again.
+        auto* inner = dynamic_cast<ChildList*>(target);
+        if (!inner) return;
+        at = levelOf(*target, at);
+        list = inner;
     }
 }
 
