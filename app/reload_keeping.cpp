@@ -176,30 +176,43 @@ CString itemKey(Item& item, PageEntry* entry) {
 }
 
 // What tells each row of `table` from the others: its actions, with its
-// cells where another row has the same actions; its cells without actions.
+// cells where another row has the same actions. A row without actions is
+// its first cell (a quote's code, whose prices change on every reload), or
+// all its cells where another row has the same first cell.
 std::vector<CString> rowKeys(const FixTableItem& table) {
     const SimpleTableModel* model = table.getModel().get();
     std::vector<CString> actions(static_cast<size_t>(std::max(table.rowCount(), 0)));
     std::vector<CString> keys(actions.size());
     if (!model) return keys;
     std::map<CString, int> rowsOfActions;
+    std::map<CString, int> rowsOfFirstCell;
     for (size_t row = 0; row < actions.size(); ++row) {
         const int r = static_cast<int>(row);
         for (int i = 0; i < model->getExtraRowLength(r); ++i) {
             actions[row] += model->getExtraAt(r, i) + CString(u"\t");
         }
-        if (!CString(actions[row]).trim().isEmpty()) ++rowsOfActions[actions[row]];
+        if (!CString(actions[row]).trim().isEmpty()) {
+            ++rowsOfActions[actions[row]];
+        } else {
+            ++rowsOfFirstCell[model->getValueAt(0, r)];
+        }
     }
     for (size_t row = 0; row < actions.size(); ++row) {
-        const int count = rowsOfActions.count(actions[row]) ? rowsOfActions[actions[row]] : 0;
+        const int r = static_cast<int>(row);
+        const auto sameActions = rowsOfActions.find(actions[row]);
+        const int count = sameActions == rowsOfActions.end() ? 0 : sameActions->second;
         if (count == 1) {
             keys[row] = CString(u"act:") + actions[row];
+            continue;
+        }
+        if (count == 0 && rowsOfFirstCell[model->getValueAt(0, r)] == 1) {
+            keys[row] = CString(u"first:") + model->getValueAt(0, r);
             continue;
         }
         keys[row] = count > 1 ? CString(u"act:") + actions[row] : CString();
         keys[row] += CString(u"cells:");
         for (int c = 0; c < table.columnCount(); ++c) {
-            keys[row] += model->getValueAt(c, static_cast<int>(row)) + CString(u"\t");
+            keys[row] += model->getValueAt(c, r) + CString(u"\t");
         }
     }
     return keys;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/page_controller.h"
+#include "items/fixed_head_table.h"
 #include "items/text_field.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
@@ -282,6 +283,9 @@ protected:
             leaf = list->getFocusedItem();
         }
         if (leaf) out.append(" ").append(leaf->getId().toUtf8());
+        if (auto* table = dynamic_cast<FixTableItem*>(leaf); table && table->tableFocused()) {
+            out.append(" row ").append(std::to_string(table->focusedRow()));
+        }
         if (auto* field = dynamic_cast<TextField*>(leaf)) {
             out.append(" mode ").append(std::to_string(field->getInputMode()));
         }
@@ -315,6 +319,14 @@ TEST_F(MainFrameReloadTest, AKeyHeldOverAReloadGoesOnToTheSameItem) {
             const std::string order = std::to_string(n);
             table += "<tr onclick=\"fw(file://order" + order + ".zqml)\"><td>ORD " + order +
                      "</td></tr>";
+        }
+        return table + "</table>";
+    };
+    // Quotes without row actions, known by their codes.
+    auto quotes = [](std::vector<std::pair<int, const char*>> rows) {
+        std::string table = "<table><th><td>代码</td><td>现价</td></th>";
+        for (const auto& [code, price] : rows) {
+            table += "<tr><td>60000" + std::to_string(code) + "</td><td>" + price + "</td></tr>";
         }
         return table + "</table>";
     };
@@ -365,6 +377,14 @@ TEST_F(MainFrameReloadTest, AKeyHeldOverAReloadGoesOnToTheSameItem) {
          orders({14, 11}),
          "file://p.zqml",
          orders({12, 11})},
+        // No key down: the focus stays with the record whose prices moved.
+        {"AQuoteRowWhosePricesMoved",
+         4,
+         {},
+         {},
+         quotes({{0, "9.00"}, {1, "10.12"}, {2, "8.90"}}),
+         "file://p.zqml  row 2",
+         quotes({{1, "10.11"}, {2, "8.91"}})},
     };
     for (const char* name : {"done", "buy", "sell", "order11", "order12", "order14"}) {
         writeFileAtomic(scratch_.path() / (std::string(name) + ".zqml"),
