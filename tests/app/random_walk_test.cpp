@@ -75,25 +75,25 @@ void writeSite(test::TestServer& server, const std::string& png) {
                             link("loopa.zqml", "h7") + link("login.zqml", "h8") +
                             "<edit name=\"q\" value=\"\"/>" + button("hub.zqml", "h9");
     server.writePage("hub.zqml", doc(hub));
-    server.writePage("home.zqml", doc("<text>home</text>" + link("hub.zqml", "m1") +
-                                      link("tabs.zqml", "m2")));
-    server.writePage("long.zqml", doc(link("hub.zqml", "gZ") + link("tree.zqml", "gA") +
-                                      lines(80) + link("pics.zqml", "gB") +
-                                      "<edit name=\"n\" value=\"\"/>" + button("hub.zqml", "gC")));
+    server.writePage("home.zqml",
+                     doc("<text>home</text>" + link("hub.zqml", "m1") + link("tabs.zqml", "m2")));
+    server.writePage("long.zqml", doc(link("hub.zqml", "gZ") + link("tree.zqml", "gA") + lines(80) +
+                                      link("pics.zqml", "gB") + "<edit name=\"n\" value=\"\"/>" +
+                                      button("hub.zqml", "gC")));
+    server.writePage("tabs.zqml",
+                     "<zqml><tabbody><page caption=\"One\">" + link("hub.zqml", "t1") + lines(12) +
+                         link("long.zqml", "t2") +
+                         "</page><page caption=\"Two\"><form id=\"f\" action=\"" +
+                         "hub.zqml?w=t3\"><edit name=\"v\" value=\"\"/><button caption=\"t3\" "
+                         "onclick=\"submit(f)\"/></form>" +
+                         link("quote.zqml", "t4") + "</page><page caption=\"Three\">" +
+                         table("hub.zqml", {"t5", "t6", "t7"}) + "</page></tabbody></zqml>");
     server.writePage(
-        "tabs.zqml",
-        "<zqml><tabbody><page caption=\"One\">" + link("hub.zqml", "t1") + lines(12) +
-            link("long.zqml", "t2") + "</page><page caption=\"Two\"><form id=\"f\" action=\"" +
-            "hub.zqml?w=t3\"><edit name=\"v\" value=\"\"/><button caption=\"t3\" "
-            "onclick=\"submit(f)\"/></form>" +
-            link("quote.zqml", "t4") + "</page><page caption=\"Three\">" +
-            table("hub.zqml", {"t5", "t6", "t7"}) + "</page></tabbody></zqml>");
-    server.writePage("tree.zqml",
-                     doc("<tree><ti caption=\"Links\">" + link("hub.zqml", "r1") +
-                         link("long.zqml", "r2") + "</ti><ti caption=\"Rows\">" +
-                         table("tabs.zqml", {"r3", "r4"}) +
-                         "</ti><ti caption=\"Field\"><edit name=\"x\" value=\"\"/></ti></tree>" +
-                         lines(14) + link("hub.zqml", "r5")));
+        "tree.zqml",
+        doc("<tree><ti caption=\"Links\">" + link("hub.zqml", "r1") + link("long.zqml", "r2") +
+            "</ti><ti caption=\"Rows\">" + table("tabs.zqml", {"r3", "r4"}) +
+            "</ti><ti caption=\"Field\"><edit name=\"x\" value=\"\"/></ti></tree>" + lines(14) +
+            link("hub.zqml", "r5")));
     std::string pics = link("hub.zqml", "p1");
     for (int i = 0; i < 24; ++i) {
         pics += "<img src=\"" + std::string(i % 8 ? "/img/" : "/slow/") + std::to_string(i) +
@@ -121,7 +121,8 @@ void writeSite(test::TestServer& server, const std::string& png) {
 // orders come in on top of its table.
 void writeQuote(test::TestServer& server, int step) {
     std::vector<std::string> rows;
-    for (int i = step / 4; i >= 0 && rows.size() < 6; --i) rows.push_back(std::string(1, 'o').append(std::to_string(i)));
+    for (int i = step / 4; i >= 0 && rows.size() < 6; --i)
+        rows.push_back(std::string(1, 'o').append(std::to_string(i)));
     const std::string buy = button("hub.zqml", "qB"), sell = button("hub.zqml", "qS");
     server.writePage("quote.zqml", doc((step / 2 % 2 ? buy + sell : sell + buy) +
                                            table("home.zqml", rows) + link("hub.zqml", "q1"),
@@ -130,11 +131,18 @@ void writeQuote(test::TestServer& server, int step) {
 
 // --- steps ----------------------------------------------------------------------------
 
-const std::vector<std::pair<std::string, int>> kKeys = {
-    {"up", kKeyUp},       {"down", kKeyDown},        {"left", kKeyLeft},   {"right", kKeyRight},
-    {"fire", kKeyEnter},  {"soft1", kKeySoftLeft},   {"back", kKeySoftRight},
-    {"clear", kKeyClear}, {"hash", kKeyHash},        {"1", '1'},          {"5", '5'},
-    {"0", '0'}};
+const std::vector<std::pair<std::string, int>> kKeys = {{"up", kKeyUp},
+                                                        {"down", kKeyDown},
+                                                        {"left", kKeyLeft},
+                                                        {"right", kKeyRight},
+                                                        {"fire", kKeyEnter},
+                                                        {"soft1", kKeySoftLeft},
+                                                        {"back", kKeySoftRight},
+                                                        {"clear", kKeyClear},
+                                                        {"hash", kKeyHash},
+                                                        {"1", '1'},
+                                                        {"5", '5'},
+                                                        {"0", '0'}};
 
 int keyCode(const std::string& name) {
     for (const auto& [n, code] : kKeys) {
@@ -219,7 +227,6 @@ protected:
                        const std::string& problem);
 };
 
-
 class Walk {
 public:
     // The opening page's request was the test's own.
@@ -235,7 +242,7 @@ public:
 private:
     Screen* screen() const { return f_.controller_->currentScreen(); }
     Item* focusedLeaf() const;
-    Rect onScreen(Item* item) const;
+    Rect onScreen(Item* item, bool row = true) const;
     std::string focusedMarker() const;
     void markersAt(int x, int y, std::set<std::string>& out) const;
     void actionItems(Item* item, std::vector<Item*>& out) const;
@@ -245,13 +252,14 @@ private:
 
     RandomWalk& f_;
     Surface window_{240, 320};
-    size_t seen_ = 0;  // requests of the server's log already judged
-    std::set<std::string> pressed_;     // markers a press began on, this step and the last
+    size_t seen_ = 0;                // requests of the server's log already judged
+    std::set<std::string> pressed_;  // markers a press began on, this step and the last
     std::set<std::string> lastPressed_;
-    std::set<std::string> asked_;       // every page address asked for, for Back
-    std::set<std::string> recent_;      // paths asked for this step and the last
+    std::set<std::string> asked_;   // every page address asked for, for Back
+    std::set<std::string> recent_;  // paths asked for this step, and the last
+    std::set<std::string> lastRecent_;
     bool backTap_ = false;
-    std::string beforeForward_;         // the page the user left for a forwarding page
+    std::string beforeForward_;  // the page the user left for a forwarding page
 };
 
 Item* Walk::focusedLeaf() const {
@@ -274,28 +282,31 @@ Item* Walk::focusedLeaf() const {
 }
 
 // Where the item (a table: its focused row) is drawn, in screen pixels.
-Rect Walk::onScreen(Item* item) const {
+Rect Walk::onScreen(Item* item, bool row) const {
     const int top = item->getAbsoluteY() + screen()->getScrollOffset();
     Rect r = Rect::fromSize(item->getAbsoluteX(), top, item->itemWidth(), item->itemHeight());
-    if (auto* t = dynamic_cast<FixTableItem*>(item); t && t->focusedRow() >= 0) {
+    if (auto* t = dynamic_cast<FixTableItem*>(item); row && t && t->focusedRow() >= 0) {
         r.top = top + t->contentY() + t->headHeight() + t->focusedRow() * t->rowHeight();
         r.bottom = r.top + t->rowHeight();
     }
     return r;
 }
 
-std::string Walk::focusedMarker() const {
-    Item* item = focusedLeaf();
-    if (!item) return std::string();
+// A link's text, a button's caption, a table row's code.
+std::string markerOf(Item* item, int row) {
     if (auto* t = dynamic_cast<FixTableItem*>(item)) {
-        const int row = t->focusedRow();
         const auto& model = t->getModel();
         return model && row >= 0 && row < model->getRowCount() ? model->getValueAt(0, row).toUtf8()
-                                                              : std::string();
+                                                               : std::string();
     }
     if (auto* b = dynamic_cast<ButtonItem*>(item)) return b->getCaption().toUtf8();
-    if (item->isHyperlinkItem()) return item->getText().toUtf8();
-    return std::string();
+    return item && item->isHyperlinkItem() ? item->getText().toUtf8() : std::string();
+}
+
+std::string Walk::focusedMarker() const {
+    Item* item = focusedLeaf();
+    auto* table = dynamic_cast<FixTableItem*>(item);
+    return markerOf(item, table ? table->focusedRow() : 0);
 }
 
 // Items that act or take the focus, drawn (not hidden) in the shown page.
@@ -320,19 +331,12 @@ void Walk::markersAt(int x, int y, std::set<std::string>& out) const {
     std::vector<Item*> items;
     actionItems(screen()->getContent(), items);
     for (Item* item : items) {
-        const int top = item->getAbsoluteY() + screen()->getScrollOffset();
-        if (!Rect::fromSize(item->getAbsoluteX(), top, item->itemWidth(), item->itemHeight())
-                 .contains(x, y)) {
-            continue;
-        }
-        if (auto* b = dynamic_cast<ButtonItem*>(item)) out.insert(b->getCaption().toUtf8());
-        if (item->isHyperlinkItem()) out.insert(item->getText().toUtf8());
-        if (auto* t = dynamic_cast<FixTableItem*>(item); t && t->rowHeight() > 0 && t->getModel()) {
-            const int row = (y - top - t->contentY() - t->headHeight()) / t->rowHeight();
-            if (row >= 0 && row < t->getModel()->getRowCount()) {
-                out.insert(t->getModel()->getValueAt(0, row).toUtf8());
-            }
-        }
+        const Rect r = onScreen(item, false);
+        if (!r.contains(x, y)) continue;
+        auto* t = dynamic_cast<FixTableItem*>(item);
+        const int first = r.top + (t ? t->contentY() + t->headHeight() : 0);
+        const int rowHeight = t ? t->rowHeight() : 0;
+        out.insert(markerOf(item, rowHeight > 0 && y >= first ? (y - first) / rowHeight : -1));
     }
 }
 
@@ -351,7 +355,8 @@ std::string Walk::checkFocus() {
     f_.display_->paint(window_);
     Item* focused = focusedLeaf();
     if (!focused) {
-        if (s->leftLabel() == CString(u"确定选择") && checking("select")) return "no focus, yet the left soft key selects";
+        if (s->leftLabel() == CString(u"确定选择") && checking("select"))
+            return "no focus, yet the left soft key selects";
         return std::string();
     }
     if (dynamic_cast<TabbedForm*>(s) && focused == static_cast<TabbedForm*>(s)->getTabBar()) {
@@ -388,14 +393,18 @@ std::string Walk::checkRequests(const Step& step) {
         const std::string address = path + "?" + query;
         const std::string marker = markerOf(query);
         const bool forwarded = [&] {
-            for (const std::string& p : recent_) {
-                auto it = kForwards.find(p);
-                if (it != kForwards.end() && it->second == path) return true;
+            for (const std::set<std::string>* paths : {&recent_, &lastRecent_}) {
+                for (const std::string& p : *paths) {
+                    auto it = kForwards.find(p);
+                    if (it != kForwards.end() && it->second == path) return true;
+                }
             }
             return false;
         }();
-        const bool reload = kRefreshing.count(path) && (asked_.count(address) || shown.find(path) != std::string::npos);
-        bool fine = path.ends_with(".png") || forwarded || reload || (back && asked_.count(address));
+        const bool reload = kRefreshing.count(path) &&
+                            (asked_.count(address) || shown.find(path) != std::string::npos);
+        bool fine =
+            path.ends_with(".png") || forwarded || reload || (back && asked_.count(address));
         if (!fine && !marker.empty()) {
             fine = pressed_.count(marker) || lastPressed_.count(marker) || !checking("press");
             if (!fine) {
@@ -420,7 +429,7 @@ std::string Walk::run(const Step& step, int index) {
     lastPressed_ = pressed_;
     backTap_ = false;
     pressed_.clear();
-    const std::set<std::string> older = recent_;
+    lastRecent_ = std::move(recent_);
     recent_.clear();
     Screen* s = screen();
     const std::string before = f_.shownUrl();
@@ -435,8 +444,8 @@ std::string Walk::run(const Step& step, int index) {
             const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(step.a);
             // A person's time where a reload can come meanwhile; else only the repeats.
             const bool live = kRefreshing.count(pathOf(before)) || (s && s->isLoading());
-            for (int n = 2; n <= step.a / 50 + 1 && (!live || std::chrono::steady_clock::now() < end);
-                 ++n) {
+            for (int n = 2;
+                 n <= step.a / 50 + 1 && (!live || std::chrono::steady_clock::now() < end); ++n) {
                 if (live) f_.pumpUntil([] { return false; }, 50);
                 f_.executor_.runPending();
                 display.keyDown(code, n);
@@ -459,17 +468,17 @@ std::string Walk::run(const Step& step, int index) {
                 f_.executor_.runPending();
             }
         }
-        display.onInput(PointerUp{step.op == "drag" ? step.c : step.a,
-                                  step.op == "drag" ? step.d : step.b});
+        display.onInput(
+            PointerUp{step.op == "drag" ? step.c : step.a, step.op == "drag" ? step.d : step.b});
     }
     pressed_.erase(std::string());
     settle(step.op == "wait" ? step.a : 0);
-    for (const std::string& p : older) recent_.insert(p);
     std::string problem = checkRequests(step);
     if (beforeForward_ == "?") beforeForward_ = before;
     if (problem.empty()) problem = checkFocus();
     // Back after a page that forwarded on, or a loop, shows the page the user left.
-    if (problem.empty() && step.key == "back" && !beforeForward_.empty() && checking("back")) {
+    if (problem.empty() && (step.key == "back" || backTap_) && !beforeForward_.empty() &&
+        checking("back")) {
         if (f_.shownUrl() != beforeForward_) {
             problem = "Back after a forward shows " + f_.shownUrl() + ", not " + beforeForward_;
         }
@@ -483,7 +492,7 @@ Step Walk::choose(std::mt19937& rng) {
     Step s;
     const int roll = pick(100);
     if (roll < 50) {
-        static const char* const kWeighted[] = {"down", "down", "down", "up", "up",   "fire",
+        static const char* const kWeighted[] = {"down", "down", "down",  "up",    "up",   "fire",
                                                 "fire", "left", "right", "soft1", "back", "clear",
                                                 "hash", "1",    "5",     "0",     "right"};
         s.op = "key";
@@ -586,7 +595,7 @@ std::vector<int> seeds() {
 }
 
 #if defined(__SANITIZE_ADDRESS__)
-constexpr int kDefaultSteps = 250;
+constexpr int kDefaultSteps = 200;
 #else
 constexpr int kDefaultSteps = 1000;
 #endif
@@ -624,7 +633,8 @@ std::vector<Replay> replays() {
         {"ForwardedLoginBack", times(8, "key down") + "key fire\nkey back\n"},
         {"StoppedLoopBack", times(10, "key down") + "key fire\n" + times(7, "key down") +
                                 "key fire\nwait 500\nkey back\n"},
-        {"RightPagesAwayFromTheFocus", "key down\nkey fire\nkey down\nkey down\nkey right\nkey right\n"},
+        {"RightPagesAwayFromTheFocus",
+         "key down\nkey fire\nkey down\nkey down\nkey right\nkey right\n"},
         {"HeldFireOverASwappingReload", "key down\nkey down\nkey fire\nkey down\nhold fire 1500\n"},
         {"ScrollBarTapPagesAwayFromTheFocus", "key down\nkey fire\nkey down\ntap 236 250\n"},
         {"HiddenFieldTakesTheFocus", times(6, "key down") + "key fire\nkey down\nkey down\n"},
