@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <random>
@@ -216,12 +217,14 @@ bool checking(const char* check) {
 
 // --- the walk -------------------------------------------------------------------------
 
+class Walk;
+
 class RandomWalk : public test::ControllerFixture<> {
 protected:
     friend class Walk;
     RandomWalk();
-    // Runs the steps; on a fault, fails with the script up to it.
-    void walk(const std::vector<Step>& steps, const std::string& name);
+    // Runs `count` steps from `next`; on a fault, fails with the script up to it.
+    void walk(const std::string& name, int count, const std::function<Step(Walk&, int)>& next);
     // The failure's text with the script up to it; the screen is saved beside it.
     std::string report(const std::string& name, const std::vector<Step>& steps,
                        const std::string& problem);
@@ -560,13 +563,14 @@ RandomWalk::RandomWalk() {
     EXPECT_TRUE(pumpUntil([&] { return shows("/hub.zqml"); }));
 }
 
-void RandomWalk::walk(const std::vector<Step>& steps, const std::string& name) {
+void RandomWalk::walk(const std::string& name, int count,
+                      const std::function<Step(Walk&, int)>& next) {
     Walk w(*this);
-    for (size_t i = 0; i < steps.size(); ++i) {
-        const std::string problem = w.run(steps[i], static_cast<int>(i));
-        if (!problem.empty()) {
-            FAIL() << report(name, {steps.begin(), steps.begin() + i + 1}, problem);
-        }
+    std::vector<Step> steps;
+    for (int i = 0; i < count; ++i) {
+        steps.push_back(next(w, i));
+        const std::string problem = w.run(steps.back(), i);
+        if (!problem.empty()) FAIL() << report(name, steps, problem);
     }
     if (name == "Env") std::cout << report(name, steps, "passed") << "\n";
 }
@@ -604,16 +608,8 @@ class RandomWalkSeed : public RandomWalk, public ::testing::WithParamInterface<i
 
 TEST_P(RandomWalkSeed, ModelsHoldOnEveryStep) {
     std::mt19937 rng(static_cast<unsigned>(GetParam()));
-    const int count = envInt("ZQ_WALK_STEPS", kDefaultSteps);
-    Walk w(*this);
-    std::vector<Step> steps;
-    for (int i = 0; i < count; ++i) {
-        steps.push_back(w.choose(rng));
-        const std::string problem = w.run(steps.back(), i);
-        if (!problem.empty()) {
-            FAIL() << report("seed" + std::to_string(GetParam()), steps, problem);
-        }
-    }
+    walk("seed" + std::to_string(GetParam()), envInt("ZQ_WALK_STEPS", kDefaultSteps),
+         [&](Walk& w, int) { return w.choose(rng); });
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, RandomWalkSeed, ::testing::ValuesIn(seeds()));
@@ -648,7 +644,8 @@ void PrintTo(const Replay& r, std::ostream* os) { *os << r.name; }
 class RandomWalkReplay : public RandomWalk, public ::testing::WithParamInterface<Replay> {};
 
 TEST_P(RandomWalkReplay, ModelsHoldOnEveryStep) {
-    walk(parseScript(GetParam().script), GetParam().name);
+    const std::vector<Step> steps = parseScript(GetParam().script);
+    walk(GetParam().name, static_cast<int>(steps.size()), [&](Walk&, int i) { return steps[i]; });
 }
 
 INSTANTIATE_TEST_SUITE_P(Scripts, RandomWalkReplay, ::testing::ValuesIn(replays()),
