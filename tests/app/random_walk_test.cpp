@@ -420,6 +420,7 @@ std::string Walk::checkRequests(const Step& step) {
         }
         // A press that opens a forwarding page: Back is due to show the page left.
         if (!marker.empty() && fine) beforeForward_ = kForwards.count(path) ? "?" : "";
+        if (std::getenv("ZQ_WALK_TRACE")) std::cout << "  asked " << address << "\n";
         recent_.insert(path);
         asked_.insert(address);
         if (!problem.empty()) return problem;
@@ -458,8 +459,8 @@ std::string Walk::run(const Step& step, int index) {
     } else if (step.op == "tap" || step.op == "drag") {
         // The soft-key bar: the left key acts on the focused item, the right one is Back.
         if (s && step.b >= s->usableHeight()) {
-            pressed_.insert(step.a < 120 ? focusedMarker() : std::string());
-            backTap_ = step.a >= 120;
+            if (step.a <= s->leftAreaWidth()) pressed_.insert(focusedMarker());
+            backTap_ = step.a >= s->rightAreaStart();
         } else if (s) {
             markersAt(step.a, step.b, pressed_);
         }
@@ -479,6 +480,10 @@ std::string Walk::run(const Step& step, int index) {
     std::string problem = checkRequests(step);
     if (beforeForward_ == "?") beforeForward_ = before;
     if (problem.empty()) problem = checkFocus();
+    if (std::getenv("ZQ_WALK_TRACE")) {
+        std::cout << step.text() << " -> " << f_.shownUrl() << " [" << focusedMarker() << "] "
+                  << (screen() ? screen()->leftLabel().toUtf8() : "") << "\n";
+    }
     // Back after a page that forwarded on, or a loop, shows the page the user left.
     if (problem.empty() && (step.key == "back" || backTap_) && !beforeForward_.empty() &&
         checking("back")) {
