@@ -617,7 +617,8 @@ TEST_P(RandomWalkSeed, ModelsHoldOnEveryStep) {
          [&](Walk& w, int) { return w.choose(rng); });
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, RandomWalkSeed, ::testing::ValuesIn(seeds()));
+INSTANTIATE_TEST_SUITE_P(Seeds, RandomWalkSeed, ::testing::ValuesIn(seeds()),
+                         [](const auto& info) { return "Seed" + std::to_string(info.param); });
 
 // Walks that failed once, cut short, as scripts; ZQ_WALK_SCRIPT adds one more.
 struct Replay {
