@@ -638,7 +638,13 @@ std::vector<Replay> replays() {
         {"RightPagesAwayFromTheFocus",
          "key down\nkey fire\nkey down\nkey down\nkey right\nkey right\n"},
         {"HeldFireOverASwappingReload", "key down\nkey down\nkey fire\nkey down\nhold fire 1500\n"},
+        {"HeldFireOnARowOverANewRowOnTop",
+         "key down\nkey down\nkey fire\n" + times(3, "key down") + "hold fire 1500\n"},
         {"ScrollBarTapPagesAwayFromTheFocus", "key down\nkey fire\nkey down\ntap 236 250\n"},
+        {"ScrollBarDragPagesAwayFromTheFocus",
+         "key down\nkey fire\nkey down\ndrag 236 28 236 200\n"},
+        {"HeldRightOnATabPage", times(3, "key down") + "key fire\nkey down\nhold right 300\n"},
+        {"RightInATree", times(4, "key down") + "key fire\nkey down\nkey right\n"},
         {"HiddenFieldTakesTheFocus", times(6, "key down") + "key fire\nkey down\nkey down\n"},
     };
     if (const char* env = std::getenv("ZQ_WALK_SCRIPT")) rows.push_back({"Env", env});
