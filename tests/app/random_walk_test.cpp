@@ -556,8 +556,8 @@ std::string script(const std::vector<Step>& steps) {
 
 RandomWalk::RandomWalk() {
     useServer(false);
-    Surface red(20, 20);
-    for (int y = 0; y < 20; ++y) {
+    Surface red(20, 60);  // tall, so that pictures coming late move what is below
+    for (int y = 0; y < 60; ++y) {
         for (int x = 0; x < 20; ++x) red.setPixel(x, y, rgb(220, 30, 30));
     }
     const std::filesystem::path file = scratch_.path() / "p.png";
@@ -645,6 +645,9 @@ std::vector<Replay> replays() {
          "key down\nkey fire\nkey down\ndrag 236 28 236 200\n"},
         {"HeldRightOnATabPage", times(3, "key down") + "key fire\nkey down\nhold right 300\n"},
         {"RightInATree", times(4, "key down") + "key fire\nkey down\nkey right\n"},
+        {"PicturesComingAgainAfterBack", times(5, "key down") + "key fire\nwait 2500\n" +
+                                             times(4, "key down") +
+                                             "key fire\nkey back\nwait 2500\n"},
         {"HiddenFieldTakesTheFocus", times(6, "key down") + "key fire\nkey down\nkey down\n"},
     };
     if (const char* env = std::getenv("ZQ_WALK_SCRIPT")) rows.push_back({"Env", env});
