@@ -8,6 +8,8 @@
 // such a script becomes a row of the replay table.
 //
 // ZQ_WALK_SEEDS (e.g. "1,2,3") and ZQ_WALK_STEPS (per seed) make long runs.
+// For triage: ZQ_WALK_SCRIPT replays a script as one more row, ZQ_WALK_TRACE
+// prints each step's page and requests, ZQ_WALK_SKIP leaves named checks out.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -209,7 +211,7 @@ std::string markerOf(const std::string& query) {
     return query.substr(code + 5, query.find('&', code) - code - 5);
 }
 
-// For triage only: ZQ_WALK_SKIP="offscreen,press" leaves those checks out.
+// Checks: offscreen, hidden, select, press, request, back.
 bool checking(const char* check) {
     const char* skip = std::getenv("ZQ_WALK_SKIP");
     return !skip || std::string(skip).find(check) == std::string::npos;
