@@ -154,7 +154,8 @@ int keyCode(const std::string& name) {
     return 0;
 }
 
-// "key NAME", "hold NAME MS", "tap X Y", "drag X Y X2 Y2", "wait MS".
+// "key NAME", "hold NAME MS", "tap X Y", "drag X Y X2 Y2", "wait MS", "home" (the
+// start address opened again).
 struct Step {
     std::string op;
     std::string key;
@@ -264,6 +265,7 @@ private:
     std::set<std::string> recent_;  // paths asked for this step, and the last
     std::set<std::string> lastRecent_;
     bool backTap_ = false;
+    int stuck_ = 0;              // steps on a forwarding page
     std::string beforeForward_;  // the page the user left for a forwarding page
 };
 
@@ -408,8 +410,8 @@ std::string Walk::checkRequests(const Step& step) {
         }();
         const bool reload = kRefreshing.count(path) &&
                             (asked_.count(address) || shown.find(path) != std::string::npos);
-        bool fine =
-            path.ends_with(".png") || forwarded || reload || (back && asked_.count(address));
+        bool fine = path.ends_with(".png") || forwarded || reload ||
+                    (back && asked_.count(address)) || (step.op == "home" && path == "/hub.zqml");
         if (!fine && !marker.empty()) {
             fine = pressed_.count(marker) || lastPressed_.count(marker) || !checking("press");
             if (!fine) {
@@ -458,6 +460,9 @@ std::string Walk::run(const Step& step, int index) {
             }
         }
         display.keyUp(code);
+    } else if (step.op == "home") {
+        beforeForward_.clear();
+        f_.controller_->openUrl({.url = CString::fromUtf8(f_.server_.urlFor("/hub.zqml"))});
     } else if (step.op == "tap" || step.op == "drag") {
         // The soft-key bar: the left key acts on the focused item, the right one is Back.
         if (s && step.b >= s->usableHeight()) {
@@ -500,8 +505,12 @@ std::string Walk::run(const Step& step, int index) {
 Step Walk::choose(std::mt19937& rng) {
     auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
     Step s;
+    // Out of a page that keeps the walk (a loop Back cannot leave): the start address again.
+    stuck_ = kForwards.count(pathOf(f_.shownUrl())) ? stuck_ + 1 : 0;
     const int roll = pick(100);
-    if (roll < 50) {
+    if (stuck_ > 8 || roll == 0) {
+        s.op = "home";
+    } else if (roll < 50) {
         static const char* const kWeighted[] = {"down", "down", "down",  "up",    "up",   "fire",
                                                 "fire", "left", "right", "soft1", "back", "clear",
                                                 "hash", "1",    "5",     "0",     "right"};
@@ -511,7 +520,9 @@ Step Walk::choose(std::mt19937& rng) {
         static const char* const kHeld[] = {"down", "up", "fire", "fire", "right", "5"};
         s.op = "hold";
         s.key = kHeld[pick(static_cast<int>(std::size(kHeld)))];
-        s.a = pick(6) ? 100 + pick(300) : 800 + pick(700);  // a person's press, or a long one
+        // A person's press, or a long one: often where a reload may come meanwhile.
+        const bool live = kRefreshing.count(pathOf(f_.shownUrl()));
+        s.a = pick(live ? 2 : 6) ? 100 + pick(300) : 800 + pick(700);
     } else if (roll < 84) {
         s.op = "tap";
         std::vector<Item*> items;
