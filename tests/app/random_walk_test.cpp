@@ -661,6 +661,8 @@ std::vector<Replay> replays() {
         {"PicturesComingAgainAfterBack", times(5, "key down") + "key fire\nwait 2500\n" +
                                              times(4, "key down") +
                                              "key fire\nkey back\nwait 2500\n"},
+        {"HeldUpToTheTabBarLeavesTheSelectOnTheLink",
+         times(3, "key down") + "key fire\nkey down\nhold up 100\nkey soft1\n"},
         {"HiddenFieldTakesTheFocus", times(6, "key down") + "key fire\nkey down\nkey down\n"},
     };
     if (const char* env = std::getenv("ZQ_WALK_SCRIPT")) rows.push_back({"Env", env});
