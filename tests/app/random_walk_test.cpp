@@ -442,6 +442,7 @@ std::string Walk::run(const Step& step, int index) {
     Screen* s = screen();
     const std::string before = f_.shownUrl();
     Display& display = *f_.display_;
+    display.paint(window_);  // what a reply changed since the last step is laid out and drawn
     const int code = keyCode(step.key);
     if (step.op == "key" || step.op == "hold") {
         if (step.key == "fire" || step.key == "soft1" || step.key == "5") {
