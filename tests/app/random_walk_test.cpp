@@ -618,9 +618,9 @@ std::vector<int> seeds() {
 }
 
 #if defined(__SANITIZE_ADDRESS__)
-constexpr int kDefaultSteps = 200;
+constexpr int kDefaultSteps = 150;
 #else
-constexpr int kDefaultSteps = 1000;
+constexpr int kDefaultSteps = 600;
 #endif
 
 class RandomWalkSeed : public RandomWalk, public ::testing::WithParamInterface<int> {};
