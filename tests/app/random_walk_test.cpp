@@ -1,0 +1,686 @@
+// A seeded random walk over generated pages: keys, held keys, taps,
+// scroll-bar drags, Backs and waits for reloads and late pictures. After
+// every step: the focused control is drawn on screen (or there is none, and
+// the left soft key offers no select), a press acts only on the item drawn
+// focused or under the pen when it began, no request goes out that neither
+// the page nor the user asked for, and Back after a load-action forward or
+// a stopped loop shows the page before it. A failing walk prints its steps;
+// such a script becomes a row of the replay table.
+//
+// ZQ_WALK_SEEDS (e.g. "1,2,3") and ZQ_WALK_STEPS (per seed) make long runs.
+// For triage: ZQ_WALK_SCRIPT replays a script as one more row, ZQ_WALK_TRACE
+// prints each step's page and requests, ZQ_WALK_SKIP leaves named checks out.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "items/button_item.h"
+#include "items/fixed_head_table.h"
+#include "items/table_model.h"
+#include "items/text_field.h"
+#include "items/tree.h"
+#include "platform/files.h"
+#include "platform/image.h"
+#include "platform/surface.h"
+#include "platform/window.h"
+#include "tests/app/controller_fixture.h"
+#include "ui/container.h"
+#include "ui/tabbed_form.h"
+
+namespace zq {
+namespace {
+
+// --- the site -------------------------------------------------------------------------
+// Every item that acts carries a marker: a link's text, a button's caption,
+// a row's code. Its request names the marker as "w=" (or "code=" for a
+// row), so the server's log tells which item raised it.
+
+std::string doc(const std::string& body, const std::string& onload = "") {
+    return "<zqml><body" + (onload.empty() ? "" : " onload=\"" + onload + "\"") + ">" + body +
+           "</body></zqml>";
+}
+std::string link(const std::string& to, const std::string& marker) {
+    return "<a href=\"" + to + "?w=" + marker + "\">" + marker + "</a>";
+}
+std::string button(const std::string& to, const std::string& marker) {
+    return "<button caption=\"" + marker + "\" onclick=\"fw(" + to + "?w=" + marker + ")\"/>";
+}
+std::string lines(int n) {
+    std::string out;
+    for (int i = 1; i <= n; ++i) out += "<text>line " + std::to_string(i) + "</text>";
+    return out;
+}
+std::string table(const std::string& to, const std::vector<std::string>& codes) {
+    std::string out = "<table><th><td name=\"code\">Code</td><td>Price</td></th>";
+    for (const std::string& c : codes) {
+        out += "<tr onclick=\"gw(" + to + ")\"><td>" + c + "</td><td>1.00</td></tr>";
+    }
+    return out + "</table>";
+}
+
+// Pages that open others by themselves, and what they open.
+const std::map<std::string, std::string> kForwards = {
+    {"/loopa.zqml", "/loopb.zqml"}, {"/loopb.zqml", "/loopa.zqml"}, {"/login.zqml", "/home.zqml"}};
+const std::set<std::string> kRefreshing = {"/quote.zqml"};
+
+void writeSite(test::TestServer& server, const std::string& png) {
+    const std::string hub = link("long.zqml", "h1") + link("quote.zqml", "h2") +
+                            link("tabs.zqml", "h3") + link("tree.zqml", "h4") +
+                            link("pics.zqml", "h5") + link("hide.zqml", "h6") +
+                            link("loopa.zqml", "h7") + link("login.zqml", "h8") +
+                            "<edit name=\"q\" value=\"\"/>" + button("hub.zqml", "h9");
+    server.writePage("hub.zqml", doc(hub));
+    server.writePage("home.zqml",
+                     doc("<text>home</text>" + link("hub.zqml", "m1") + link("tabs.zqml", "m2")));
+    server.writePage("long.zqml", doc(link("hub.zqml", "gZ") + link("tree.zqml", "gA") + lines(80) +
+                                      link("pics.zqml", "gB") + "<edit name=\"n\" value=\"\"/>" +
+                                      button("hub.zqml", "gC")));
+    server.writePage("tabs.zqml",
+                     "<zqml><tabbody><page caption=\"One\">" + link("hub.zqml", "t1") + lines(12) +
+                         link("long.zqml", "t2") +
+                         "</page><page caption=\"Two\"><form id=\"f\" action=\"" +
+                         "hub.zqml?w=t3\"><edit name=\"v\" value=\"\"/><button caption=\"t3\" "
+                         "onclick=\"submit(f)\"/></form>" +
+                         link("quote.zqml", "t4") + "</page><page caption=\"Three\">" +
+                         table("hub.zqml", {"t5", "t6", "t7"}) + "</page></tabbody></zqml>");
+    server.writePage(
+        "tree.zqml",
+        doc("<tree><ti caption=\"Links\">" + link("hub.zqml", "r1") + link("long.zqml", "r2") +
+            "</ti><ti caption=\"Rows\">" + table("tabs.zqml", {"r3", "r4"}) +
+            "</ti><ti caption=\"Field\"><edit name=\"x\" value=\"\"/></ti></tree>" + lines(14) +
+            link("hub.zqml", "r5")));
+    std::string pics = link("hub.zqml", "p1");
+    for (int i = 0; i < 24; ++i) {
+        pics += "<img src=\"" + std::string(i % 8 ? "/img/" : "/slow/") + std::to_string(i) +
+                ".png\"/><br/>";
+        if (i == 11) pics += link("tabs.zqml", "p2");
+    }
+    server.writePage("pics.zqml", doc(pics + link("long.zqml", "p3")));
+    for (int i = 0; i < 24; ++i) {
+        server.writePage((i % 8 ? "img/" : "slow/") + std::to_string(i) + ".png", png);
+    }
+    server.setSlowPath("/slow/", 400);
+    server.writePage(
+        "hide.zqml",
+        doc("<form id=\"f\" action=\"hub.zqml?w=e1\"><edit name=\"code\" value=\"\" "
+            "onlosefocus=\"hide(price)\"/><edit id=\"price\" name=\"price\" value=\"\"/>"
+            "<edit name=\"qty\" value=\"\" onfocus=\"show(price)\"/><button caption=\"e1\" "
+            "onclick=\"submit(f)\"/></form>" +
+            link("hub.zqml", "e2")));
+    server.writePage("loopa.zqml", doc("<text>a</text>", "forward(loopb.zqml)"));
+    server.writePage("loopb.zqml", doc("<text>b</text>", "forward(loopa.zqml)"));
+    server.writePage("login.zqml", doc("<text>login</text>", "forward(home.zqml)"));
+}
+
+// The quote page changes with every step: its two buttons swap places and
+// orders come in on top of its table.
+void writeQuote(test::TestServer& server, int step) {
+    std::vector<std::string> rows;
+    for (int i = step / 4; i >= 0 && rows.size() < 6; --i)
+        rows.push_back(std::string(1, 'o').append(std::to_string(i)));
+    const std::string buy = button("hub.zqml", "qB"), sell = button("hub.zqml", "qS");
+    server.writePage("quote.zqml", doc((step / 2 % 2 ? buy + sell : sell + buy) +
+                                           table("home.zqml", rows) + link("hub.zqml", "q1"),
+                                       "refresh(1)"));
+}
+
+// --- steps ----------------------------------------------------------------------------
+
+const std::vector<std::pair<std::string, int>> kKeys = {{"up", kKeyUp},
+                                                        {"down", kKeyDown},
+                                                        {"left", kKeyLeft},
+                                                        {"right", kKeyRight},
+                                                        {"fire", kKeyEnter},
+                                                        {"soft1", kKeySoftLeft},
+                                                        {"back", kKeySoftRight},
+                                                        {"clear", kKeyClear},
+                                                        {"hash", kKeyHash},
+                                                        {"1", '1'},
+                                                        {"5", '5'},
+                                                        {"0", '0'}};
+
+int keyCode(const std::string& name) {
+    for (const auto& [n, code] : kKeys) {
+        if (n == name) return code;
+    }
+    return 0;
+}
+
+// "key NAME", "hold NAME MS", "tap X Y", "drag X Y X2 Y2", "wait MS", "home" (the
+// start address opened again).
+struct Step {
+    std::string op;
+    std::string key;
+    int a = 0, b = 0, c = 0, d = 0;
+    std::string text() const {
+        std::ostringstream s;
+        s << op;
+        if (!key.empty()) s << ' ' << key;
+        if (op == "hold" || op == "wait") s << ' ' << a;
+        if (op == "tap" || op == "drag") s << ' ' << a << ' ' << b;
+        if (op == "drag") s << ' ' << c << ' ' << d;
+        return s.str();
+    }
+};
+
+std::vector<Step> parseScript(const std::string& script) {
+    std::vector<Step> steps;
+    std::istringstream in(script);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        Step s;
+        if (!(words >> s.op)) continue;
+        if (s.op == "key" || s.op == "hold") words >> s.key;
+        words >> s.a >> s.b >> s.c >> s.d;
+        steps.push_back(s);
+    }
+    return steps;
+}
+
+std::string valueOf(const std::string& query, const std::string& name) {
+    for (size_t at = 0; at < query.size();) {
+        size_t end = query.find('&', at);
+        if (end == std::string::npos) end = query.size();
+        if (query.compare(at, name.size() + 1, name + "=") == 0) {
+            return query.substr(at + name.size() + 1, end - at - name.size() - 1);
+        }
+        at = end + 1;
+    }
+    return std::string();
+}
+std::string pathOf(std::string url) {
+    const size_t host = url.find("://");
+    if (host != std::string::npos) url.erase(0, host + 3);
+    url.erase(0, std::min(url.find('/'), url.size()));
+    return url.substr(0, url.find('?'));
+}
+// The item that raised a request: its "w=", else a row's code (a tapped row
+// sends it inside another field too, so the last one is taken).
+std::string markerOf(const std::string& query) {
+    const std::string w = valueOf(query, "w");
+    const size_t code = query.rfind("code=");
+    if (!w.empty() || code == std::string::npos) return w;
+    return query.substr(code + 5, query.find('&', code) - code - 5);
+}
+
+// Checks: offscreen, hidden, select, press, request, back.
+bool checking(const char* check) {
+    const char* skip = std::getenv("ZQ_WALK_SKIP");
+    return !skip || std::string(skip).find(check) == std::string::npos;
+}
+
+// --- the walk -------------------------------------------------------------------------
+
+class Walk;
+
+class RandomWalk : public test::ControllerFixture<> {
+protected:
+    friend class Walk;
+    RandomWalk();
+    // Runs `count` steps from `next`; on a fault, fails with the script up to it.
+    void walk(const std::string& name, int count, const std::function<Step(Walk&, int)>& next);
+    // The failure's text with the script up to it; the screen is saved beside it.
+    std::string report(const std::string& name, const std::vector<Step>& steps,
+                       const std::string& problem);
+};
+
+class Walk {
+public:
+    // The opening page's request was the test's own.
+    explicit Walk(RandomWalk& f) : f_(f) {
+        f.server_.clearRequests();
+        asked_.insert("/hub.zqml?");
+    }
+
+    // Does `step` and checks the models; an empty string when all hold.
+    std::string run(const Step& step, int index);
+    Step choose(std::mt19937& rng);
+
+private:
+    Screen* screen() const { return f_.controller_->currentScreen(); }
+    Item* focusedLeaf() const;
+    Rect onScreen(Item* item, bool row = true) const;
+    std::string focusedMarker() const;
+    void markersAt(int x, int y, std::set<std::string>& out) const;
+    void actionItems(Item* item, std::vector<Item*>& out) const;
+    void settle(int minMs);
+    std::string checkFocus();
+    std::string checkRequests(const Step& step);
+
+    RandomWalk& f_;
+    Surface window_{240, 320};
+    size_t seen_ = 0;                // requests of the server's log already judged
+    std::set<std::string> pressed_;  // markers a press began on, this step and the last
+    std::set<std::string> lastPressed_;
+    std::set<std::string> asked_;   // every page address asked for, for Back
+    std::set<std::string> recent_;  // paths asked for this step, and the last
+    std::set<std::string> lastRecent_;
+    bool backTap_ = false;
+    int stuck_ = 0;              // steps on a forwarding page
+    std::string beforeForward_;  // the page the user left for a forwarding page
+};
+
+Item* Walk::focusedLeaf() const {
+    Screen* s = screen();
+    if (!s || !s->getContent()) return nullptr;
+    if (auto* tabs = dynamic_cast<TabbedForm*>(s); tabs && tabs->isTabBarFocused()) {
+        return tabs->getTabBar();
+    }
+    Item* at = s->getContent();
+    for (;;) {
+        Item* next = nullptr;
+        if (auto* node = dynamic_cast<NodeItem*>(at)) {
+            next = node->focusedPart();
+        } else if (ItemContainer* box = at->asContainer()) {
+            next = box->getFocusedItem();
+        }
+        if (!next) return at == s->getContent() ? nullptr : at;
+        at = next;
+    }
+}
+
+// Where the item (a table: its focused row) is drawn, in screen pixels.
+Rect Walk::onScreen(Item* item, bool row) const {
+    const int top = item->getAbsoluteY() + screen()->getScrollOffset();
+    Rect r = Rect::fromSize(item->getAbsoluteX(), top, item->itemWidth(), item->itemHeight());
+    if (auto* t = dynamic_cast<FixTableItem*>(item); row && t && t->focusedRow() >= 0) {
+        r.top = top + t->contentY() + t->headHeight() + t->focusedRow() * t->rowHeight();
+        r.bottom = r.top + t->rowHeight();
+    }
+    return r;
+}
+
+// A link's text, a button's caption, a table row's code.
+std::string markerOf(Item* item, int row) {
+    if (auto* t = dynamic_cast<FixTableItem*>(item)) {
+        const auto& model = t->getModel();
+        return model && row >= 0 && row < model->getRowCount() ? model->getValueAt(0, row).toUtf8()
+                                                               : std::string();
+    }
+    if (auto* b = dynamic_cast<ButtonItem*>(item)) return b->getCaption().toUtf8();
+    return item && item->isHyperlinkItem() ? item->getText().toUtf8() : std::string();
+}
+
+std::string Walk::focusedMarker() const {
+    Item* item = focusedLeaf();
+    auto* table = dynamic_cast<FixTableItem*>(item);
+    return markerOf(item, table ? table->focusedRow() : 0);
+}
+
+// Items that act or take the focus, drawn (not hidden) in the shown page.
+void Walk::actionItems(Item* item, std::vector<Item*>& out) const {
+    if (!item || !item->isVisible()) return;
+    if (auto* node = dynamic_cast<NodeItem*>(item)) {
+        out.push_back(node->header());
+        if (node->isExpanded()) actionItems(&node->children(), out);
+        return;
+    }
+    if (auto* box = dynamic_cast<Container*>(item)) {
+        for (int i = 0; i < box->size(); ++i) actionItems(box->getItem(i), out);
+        return;
+    }
+    if (item->isHyperlinkItem() || item->isFixTableItem() || dynamic_cast<ButtonItem*>(item) ||
+        dynamic_cast<TextField*>(item)) {
+        out.push_back(item);
+    }
+}
+
+void Walk::markersAt(int x, int y, std::set<std::string>& out) const {
+    std::vector<Item*> items;
+    actionItems(screen()->getContent(), items);
+    for (Item* item : items) {
+        const Rect r = onScreen(item, false);
+        if (!r.contains(x, y)) continue;
+        auto* t = dynamic_cast<FixTableItem*>(item);
+        const int first = r.top + (t ? t->contentY() + t->headHeight() : 0);
+        const int rowHeight = t ? t->rowHeight() : 0;
+        out.insert(markerOf(item, rowHeight > 0 && y >= first ? (y - first) / rowHeight : -1));
+    }
+}
+
+void Walk::settle(int minMs) {
+    const auto start = std::chrono::steady_clock::now();
+    f_.pumpUntil([&] {
+        Screen* s = screen();
+        return (!s || !s->isLoading()) &&
+               std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(minMs);
+    });
+}
+
+std::string Walk::checkFocus() {
+    Screen* s = screen();
+    if (!s) return std::string();
+    f_.display_->paint(window_);
+    Item* focused = focusedLeaf();
+    if (!focused) {
+        if (s->leftLabel() == CString(u"确定选择") && checking("select"))
+            return "no focus, yet the left soft key selects";
+        return std::string();
+    }
+    if (dynamic_cast<TabbedForm*>(s) && focused == static_cast<TabbedForm*>(s)->getTabBar()) {
+        return std::string();
+    }
+    for (Item* at = focused; at && at != s->getContent(); at = at->getParent()) {
+        if (!at->isVisible() && checking("hidden")) return "the focus is on a hidden control";
+    }
+    const Rect r = onScreen(focused);
+    const Rect& view = s->contentRect();
+    if ((r.bottom <= view.top || r.top >= view.bottom) && checking("offscreen")) {
+        return "the focused control (" + focusedMarker() + " " + focused->getText().toUtf8() +
+               ") is off screen: " + std::to_string(r.top) + ".." + std::to_string(r.bottom) +
+               " in view " + std::to_string(view.top) + ".." + std::to_string(view.bottom);
+    }
+    return std::string();
+}
+
+std::string Walk::checkRequests(const Step& step) {
+    const std::vector<testserver::ReceivedRequest> log = f_.server_.requests();
+    // Now and then judged requests leave the log, so that a long walk does not copy it whole
+    // each step (one that came in just then goes unjudged).
+    const size_t from = seen_;
+    seen_ = log.size() > 500 ? 0 : log.size();
+    if (seen_ == 0) f_.server_.clearRequests();
+    const std::string shown = f_.shownUrl();
+    const bool back = step.key == "back" || backTap_;
+    std::string problem;
+    for (size_t i = from; i < log.size(); ++i) {
+        const std::string path = log[i].target.path;
+        std::string query = log[i].target.query;
+        const size_t ids = query.find("pageid=");
+        if (ids != std::string::npos) query.erase(ids == 0 ? 0 : ids - 1);
+        const std::string address = path + "?" + query;
+        const std::string marker = markerOf(query);
+        const bool forwarded = [&] {
+            for (const std::set<std::string>* paths : {&recent_, &lastRecent_}) {
+                for (const std::string& p : *paths) {
+                    auto it = kForwards.find(p);
+                    if (it != kForwards.end() && it->second == path) return true;
+                }
+            }
+            return false;
+        }();
+        const bool reload = kRefreshing.count(path) &&
+                            (asked_.count(address) || shown.find(path) != std::string::npos);
+        bool fine = path.ends_with(".png") || forwarded || reload ||
+                    (back && asked_.count(address)) || (step.op == "home" && path == "/hub.zqml");
+        if (!fine && !marker.empty()) {
+            fine = pressed_.count(marker) || lastPressed_.count(marker) || !checking("press");
+            if (!fine) {
+                problem = "the request " + address + " came from " + marker +
+                          ", while the press began on " +
+                          (pressed_.empty() ? std::string("nothing") : *pressed_.begin());
+            }
+        } else if (!fine && checking("request")) {
+            problem = "nobody asked for " + address;
+        }
+        // A press that opens a forwarding page: Back is due to show the page left.
+        if (!marker.empty() && fine) beforeForward_ = kForwards.count(path) ? "?" : "";
+        if (std::getenv("ZQ_WALK_TRACE")) std::cout << "  asked " << address << "\n";
+        recent_.insert(path);
+        asked_.insert(address);
+        if (!problem.empty()) return problem;
+    }
+    return std::string();
+}
+
+std::string Walk::run(const Step& step, int index) {
+    writeQuote(f_.server_, index);
+    lastPressed_ = pressed_;
+    backTap_ = false;
+    pressed_.clear();
+    lastRecent_ = std::move(recent_);
+    recent_.clear();
+    Screen* s = screen();
+    const std::string before = f_.shownUrl();
+    Display& display = *f_.display_;
+    display.paint(window_);  // what a reply changed since the last step is laid out and drawn
+    const int code = keyCode(step.key);
+    if (step.op == "key" || step.op == "hold") {
+        if (step.key == "fire" || step.key == "soft1" || step.key == "5") {
+            pressed_.insert(focusedMarker());
+        }
+        display.keyDown(code, 1);
+        if (step.op == "hold") {
+            const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(step.a);
+            // A person's time where a reload can come meanwhile; else only the repeats.
+            const bool live = kRefreshing.count(pathOf(before)) || (s && s->isLoading());
+            for (int n = 2;
+                 n <= step.a / 50 + 1 && (!live || std::chrono::steady_clock::now() < end); ++n) {
+                if (live) f_.pumpUntil([] { return false; }, 50);
+                f_.executor_.runPending();
+                display.keyDown(code, n);
+            }
+        }
+        display.keyUp(code);
+    } else if (step.op == "home") {
+        beforeForward_.clear();
+        f_.controller_->openUrl({.url = CString::fromUtf8(f_.server_.urlFor("/hub.zqml"))});
+    } else if (step.op == "tap" || step.op == "drag") {
+        // The soft-key bar: the left key acts on the focused item, the right one is Back.
+        if (s && step.b >= s->usableHeight()) {
+            if (step.a <= s->leftAreaWidth()) pressed_.insert(focusedMarker());
+            backTap_ = step.a >= s->rightAreaStart();
+        } else if (s) {
+            markersAt(step.a, step.b, pressed_);
+        }
+        display.onInput(PointerDown{step.a, step.b});
+        if (step.op == "drag") {
+            for (int i = 1; i <= 4; ++i) {
+                display.onInput(PointerMove{step.a + (step.c - step.a) * i / 4,
+                                            step.b + (step.d - step.b) * i / 4});
+                f_.executor_.runPending();
+            }
+        }
+        display.onInput(
+            PointerUp{step.op == "drag" ? step.c : step.a, step.op == "drag" ? step.d : step.b});
+    }
+    pressed_.erase(std::string());
+    settle(step.op == "wait" ? step.a : 0);
+    std::string problem = checkRequests(step);
+    if (beforeForward_ == "?") beforeForward_ = before;
+    if (problem.empty()) problem = checkFocus();
+    if (std::getenv("ZQ_WALK_TRACE")) {
+        std::cout << step.text() << " -> " << f_.shownUrl() << " [" << focusedMarker() << "] "
+                  << (screen() ? screen()->leftLabel().toUtf8() : "") << "\n";
+    }
+    // Back after a page that forwarded on, or a loop, shows the page the user left.
+    if (problem.empty() && (step.key == "back" || backTap_) && !beforeForward_.empty() &&
+        checking("back")) {
+        if (f_.shownUrl() != beforeForward_) {
+            problem = "Back after a forward shows " + f_.shownUrl() + ", not " + beforeForward_;
+        }
+        beforeForward_.clear();
+    }
+    return problem;
+}
+
+Step Walk::choose(std::mt19937& rng) {
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    Step s;
+    // Out of a page that keeps the walk (a loop Back cannot leave): the start address again.
+    stuck_ = kForwards.count(pathOf(f_.shownUrl())) ? stuck_ + 1 : 0;
+    const int roll = pick(100);
+    if (stuck_ > 8 || roll == 0) {
+        s.op = "home";
+    } else if (roll < 50) {
+        static const char* const kWeighted[] = {"down", "down", "down",  "up",    "up",   "fire",
+                                                "fire", "left", "right", "soft1", "back", "clear",
+                                                "hash", "1",    "5",     "0",     "right"};
+        s.op = "key";
+        s.key = kWeighted[pick(static_cast<int>(std::size(kWeighted)))];
+    } else if (roll < 58) {
+        static const char* const kHeld[] = {"down", "up", "fire", "fire", "right", "5"};
+        s.op = "hold";
+        s.key = kHeld[pick(static_cast<int>(std::size(kHeld)))];
+        // A person's press, or a long one: often where a reload may come meanwhile.
+        const bool live = kRefreshing.count(pathOf(f_.shownUrl()));
+        s.a = pick(live ? 2 : 6) ? 100 + pick(300) : 800 + pick(700);
+    } else if (roll < 84) {
+        s.op = "tap";
+        std::vector<Item*> items;
+        if (screen()) actionItems(screen()->getContent(), items);
+        const Rect view = screen() ? screen()->contentRect() : Rect::fromSize(0, 0, 240, 296);
+        std::vector<Rect> drawn;
+        for (Item* item : items) {
+            Rect r = onScreen(item);
+            r.top = std::max(r.top, view.top);
+            r.bottom = std::min(r.bottom, view.bottom);
+            if (r.bottom > r.top && r.right > r.left) drawn.push_back(r);
+        }
+        if (!drawn.empty() && pick(3)) {
+            const Rect& r = drawn[pick(static_cast<int>(drawn.size()))];
+            s.a = r.left + pick(std::max(1, r.width()));
+            s.b = r.top + pick(std::max(1, r.height()));
+        } else {
+            s.a = pick(240);
+            s.b = pick(320);
+        }
+    } else if (roll < 92) {
+        // The scroll bar at the right edge: a tap, or a drag along it.
+        s.op = pick(2) ? "tap" : "drag";
+        s.a = s.c = 236;
+        s.b = 20 + pick(270);
+        s.d = 20 + pick(270);
+    } else if (roll < 98) {
+        s.op = "key";
+        s.key = "back";
+    } else {
+        s.op = "wait";
+        s.a = 200 + pick(1200);
+    }
+    return s;
+}
+
+// --- the tests ------------------------------------------------------------------------
+
+std::string script(const std::vector<Step>& steps) {
+    std::string out;
+    for (const Step& s : steps) out += s.text() + "\n";
+    return out;
+}
+
+RandomWalk::RandomWalk() {
+    useServer(false);
+    Surface red(20, 60);  // tall, so that pictures coming late move what is below
+    for (int y = 0; y < 60; ++y) {
+        for (int x = 0; x < 20; ++x) red.setPixel(x, y, rgb(220, 30, 30));
+    }
+    const std::filesystem::path file = scratch_.path() / "p.png";
+    savePng(red, file.string());
+    writeSite(server_, readFile(file, 1 << 20).value_or(std::string()));
+    writeQuote(server_, 0);
+    controller_->openUrl({.url = CString::fromUtf8(server_.urlFor("/hub.zqml"))});
+    EXPECT_TRUE(pumpUntil([&] { return shows("/hub.zqml"); }));
+}
+
+void RandomWalk::walk(const std::string& name, int count,
+                      const std::function<Step(Walk&, int)>& next) {
+    Walk w(*this);
+    std::vector<Step> steps;
+    for (int i = 0; i < count; ++i) {
+        steps.push_back(next(w, i));
+        const std::string problem = w.run(steps.back(), i);
+        if (!problem.empty()) FAIL() << report(name, steps, problem);
+    }
+    if (name == "Env") std::cout << report(name, steps, "passed") << "\n";
+}
+
+std::string RandomWalk::report(const std::string& name, const std::vector<Step>& steps,
+                               const std::string& problem) {
+    Surface window(240, 320);
+    display_->paint(window);
+    const std::string file = (std::filesystem::path(testing::TempDir()) / (name + ".png")).string();
+    savePng(window, file);
+    return name + ", step " + std::to_string(steps.size()) + " (" + steps.back().text() +
+           "): " + problem + "\n(screen: " + file + ")\n--- script ---\n" + script(steps) + "---";
+}
+
+int envInt(const char* name, int fallback) {
+    const char* v = std::getenv(name);
+    return v && *v ? std::atoi(v) : fallback;
+}
+
+std::vector<int> seeds() {
+    std::vector<int> out;
+    const char* v = std::getenv("ZQ_WALK_SEEDS");
+    std::istringstream in(v && *v ? v : "1,2,3");
+    for (std::string s; std::getline(in, s, ',');) out.push_back(std::atoi(s.c_str()));
+    return out;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kDefaultSteps = 150;
+#else
+constexpr int kDefaultSteps = 600;
+#endif
+
+class RandomWalkSeed : public RandomWalk, public ::testing::WithParamInterface<int> {};
+
+TEST_P(RandomWalkSeed, ModelsHoldOnEveryStep) {
+    std::mt19937 rng(static_cast<unsigned>(GetParam()));
+    walk("seed" + std::to_string(GetParam()), envInt("ZQ_WALK_STEPS", kDefaultSteps),
+         [&](Walk& w, int) { return w.choose(rng); });
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, RandomWalkSeed, ::testing::ValuesIn(seeds()),
+                         [](const auto& info) { return "Seed" + std::to_string(info.param); });
+
+// Walks that failed once, cut short, as scripts; ZQ_WALK_SCRIPT adds one more.
+struct Replay {
+    std::string name;
+    std::string script;
+};
+std::string times(int n, const std::string& line) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += line + "\n";
+    return out;
+}
+std::vector<Replay> replays() {
+    std::vector<Replay> rows = {
+        {"ForwardedLoginBack", times(8, "key down") + "key fire\nkey back\n"},
+        {"StoppedLoopBack", times(10, "key down") + "key fire\n" + times(7, "key down") +
+                                "key fire\nwait 500\nkey back\n"},
+        {"RightPagesAwayFromTheFocus",
+         "key down\nkey fire\nkey down\nkey down\nkey right\nkey right\n"},
+        {"HeldFireOverASwappingReload", "key down\nkey down\nkey fire\nkey down\nhold fire 1500\n"},
+        {"HeldFireOnARowOverANewRowOnTop",
+         "key down\nkey down\nkey fire\n" + times(3, "key down") + "hold fire 1500\n"},
+        {"ScrollBarTapPagesAwayFromTheFocus", "key down\nkey fire\nkey down\ntap 236 250\n"},
+        {"ScrollBarDragPagesAwayFromTheFocus",
+         "key down\nkey fire\nkey down\ndrag 236 28 236 200\n"},
+        {"HeldRightOnATabPage", times(3, "key down") + "key fire\nkey down\nhold right 300\n"},
+        {"RightInATree", times(4, "key down") + "key fire\nkey down\nkey right\n"},
+        {"PicturesComingAgainAfterBack", times(5, "key down") + "key fire\nwait 2500\n" +
+                                             times(4, "key down") +
+                                             "key fire\nkey back\nwait 2500\n"},
+        {"HeldUpToTheTabBarLeavesTheSelectOnTheLink",
+         times(3, "key down") + "key fire\nkey down\nhold up 100\nkey soft1\n"},
+        {"HiddenFieldTakesTheFocus", times(6, "key down") + "key fire\nkey down\nkey down\n"},
+    };
+    if (const char* env = std::getenv("ZQ_WALK_SCRIPT")) rows.push_back({"Env", env});
+    return rows;
+}
+
+void PrintTo(const Replay& r, std::ostream* os) { *os << r.name; }
+
+class RandomWalkReplay : public RandomWalk, public ::testing::WithParamInterface<Replay> {};
+
+TEST_P(RandomWalkReplay, ModelsHoldOnEveryStep) {
+    const std::vector<Step> steps = parseScript(GetParam().script);
+    walk(GetParam().name, static_cast<int>(steps.size()), [&](Walk&, int i) { return steps[i]; });
+}
+
+INSTANTIATE_TEST_SUITE_P(Scripts, RandomWalkReplay, ::testing::ValuesIn(replays()),
+                         [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace zq
