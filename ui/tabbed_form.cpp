@@ -230,6 +230,11 @@ bool TabbedForm::contentKeyPressed(int keyCode, int gameAction) {
     return false;
 }
 
+bool TabbedForm::contentKeyRepeated(int keyCode, int gameAction) {
+    if (tabBar_ && tabBarFocused_) return handleTabKey(keyCode, gameAction);
+    return Screen::contentKeyRepeated(keyCode, gameAction);
+}
+
 // --- pen -------------------------------------------------------------------------------
 
 void TabbedForm::contentPointerPressed(int x, int y) {

@@ -105,6 +105,8 @@ public:
     // page (and the screen's paging) first; then UP, and LEFT and RIGHT on
     // a tab with arrow switching, are tab keys.
     bool contentKeyPressed(int keyCode, int gameAction) override;
+    // A held key's repeats go where its press went: the bar keeps the keys it holds.
+    bool contentKeyRepeated(int keyCode, int gameAction) override;
     // A tap that leaves an item of the page focused gives the page the keys,
     // as DOWN from the bar would: the bar stops looking focused.
     void contentPointerPressed(int x, int y) override;
