@@ -619,6 +619,28 @@ int FixTableItem::rowAt(int y) const {
     return row < rowCount_ ? row : -1;
 }
 
+// Row `row` as rowAt reads it: a rule line, then the row.
+bool FixTableItem::focusedPartRows(int& top, int& bottom) const {
+    if (!tableFocused_ || focusedRow_ < 0 || focusedRow_ >= rowCount_) return false;
+    top = contentY_ + captionHeight() + headHeight() + focusedRow_ * (rowHeight_ + 1) + 1;
+    bottom = top + rowHeight_ + 1;
+    return true;
+}
+
+bool FixTableItem::focusPartWithin(int top, int bottom) {
+    if (!tableFocused_) return false;
+    const int first = contentY_ + captionHeight() + headHeight() + 1;
+    for (int row = 0; row < rowCount_; ++row) {
+        const int rowTop = first + row * (rowHeight_ + 1);
+        if (rowTop >= top && rowTop + rowHeight_ + 1 <= bottom) {
+            focusedRow_ = row;
+            recomputeFocusArea();
+            return true;
+        }
+    }
+    return false;
+}
+
 bool FixTableItem::pointerReleased(int x, int y) {
     if (inControlBar(x, y)) return false;
     if (x < 0 || y < 0 || x >= itemWidth_ || y >= itemHeight_) return false;

@@ -86,6 +86,11 @@ public:
     int firstColumnRightOfShown() const { return firstRight_; }
     int pageMarker() const { return pageMarker_; }
     int rowHeight() const { return rowHeight_; }
+    // The row at `y` (from the item's top); -1 on none.
+    int rowAt(int y) const;
+    // The focused row is where the keys act.
+    bool focusedPartRows(int& top, int& bottom) const override;
+    bool focusPartWithin(int top, int bottom) override;
     int spareWidth() const { return spare_; }
     int totalWidth() const { return totalWidth_; }
     bool scrollsSideways() const { return hScroll_; }
@@ -162,7 +167,6 @@ private:
     int headTop(int contentTop) const;
     // `y` (from the item's top) lies on the head as last painted.
     bool onHead(int y) const;
-    int rowAt(int y) const;
     Color cellColor(int32_t modelColor) const;
 
     // The paint passes, in order; each only draws.

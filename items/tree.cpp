@@ -109,6 +109,25 @@ NodeItem::~NodeItem() = default;
 
 Item* NodeItem::focusedPart() const { return childrenFocused_ ? children_.get() : header_.get(); }
 
+bool NodeItem::focusPartWithin(int top, int bottom) {
+    auto within = [&](const Item& part, int origin) {
+        const int partTop = origin + part.relativeY();
+        return partTop < bottom && partTop + std::max(part.itemHeight(), 1) > top;
+    };
+    if (header_ && within(*header_, contentY_)) {
+        focusHeader();
+        return true;
+    }
+    if (!expanded_) return false;
+    const int origin = contentY_ + children_->relativeY() + children_->contentY();
+    for (const auto& child : children_->children()) {
+        if (child->isVisible() && child->isInteractive() && within(*child, origin)) {
+            return focusChildItem(child.get());
+        }
+    }
+    return false;
+}
+
 int NodeItem::headerHeight() const { return header_ ? header_->itemHeight() : 0; }
 
 void NodeItem::initContent(int firstLineWidth, int lineWidth) {

@@ -90,7 +90,8 @@ public:
     Item* header() const { return header_.get(); }
     // The part that has the focus: the children's container while they
     // have it, else the header.
-    Item* focusedPart() const;
+    Item* focusedPart() const override;
+    bool focusPartWithin(int top, int bottom) override;
     // The entry the node wraps; it becomes the node's child.
     void setHeader(std::unique_ptr<Item> header);
     Container& children() { return *children_; }

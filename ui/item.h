@@ -247,6 +247,23 @@ public:
     // command listener; false when it is not the item's.
     virtual bool handleCommand(Command* command);
     virtual void defocus(Style* normalStyle);
+    // A control whose focus moves between parts of its own (a tree node's
+    // header and open children): the part that holds it; null for others.
+    virtual Item* focusedPart() const { return nullptr; }
+    // Where the keys act inside a control whose focus moves within it (a
+    // table's focused row), from the control's top; false for the whole.
+    virtual bool focusedPartRows(int& top, int& bottom) const {
+        (void)top;
+        (void)bottom;
+        return false;
+    }
+    // Gives the focus to the first part drawn between `top` and `bottom`
+    // (from the control's top); false when none is.
+    virtual bool focusPartWithin(int top, int bottom) {
+        (void)top;
+        (void)bottom;
+        return false;
+    }
     virtual void showNotify();
     virtual void hideNotify();
     // This item when its identifier equals `id` without regard to case.

@@ -187,6 +187,11 @@ Level levelOf(const Item& list, const Level& at) {
     return inner;
 }
 
+// The level of the parts of a control of parts (see Item::focusedPart).
+Level partLevel(const Item& control, const Level& at) {
+    return {at.origin + control.relativeY() + control.contentY(), at.top, at.bottom};
+}
+
 }  // namespace
 
 ScreenContent::FocusSpot ScreenContent::focusSpot() const {
@@ -199,10 +204,24 @@ ScreenContent::FocusSpot ScreenContent::focusSpot() const {
         if (!child) break;
         const Span span = spanOf(*child, at);
         spot = {child, span.top, span.bottom, shows(span, at)};
-        auto* inner = dynamic_cast<ChildList*>(child);
+        Item* inside = child;
+        if (int top = 0, bottom = 0; spot.drawn && child->focusedPartRows(top, bottom)) {
+            const Span rows{span.top + top, span.top + bottom};
+            spot = {child, rows.top, rows.bottom, shows(rows, at)};
+        }
+        if (Item* part = child->focusedPart(); part && spot.drawn) {
+            // Where the keys act is the part: a node's header, or its children.
+            at = partLevel(*child, at);
+            const Span partSpan = spanOf(*part, at);
+            spot = {child, partSpan.top, partSpan.bottom, shows(partSpan, at)};
+            inside = part;
+        } else {
+            at = levelOf(*child, at);
+        }
+        auto* inner = dynamic_cast<ChildList*>(inside);
         // Nothing inside a list out of view is drawn.
         if (!inner || !spot.drawn) break;
-        at = levelOf(*child, at);
+        if (inside != child) at = levelOf(*inside, at);
         list = inner;
     }
     return spot;
@@ -216,13 +235,36 @@ bool ScreenContent::focusDrawn() const {
 void ScreenContent::takeFocusInView(bool forward) {
     const int kept = scrollOffset();
     Level at{origin().y - viewport_.top + content_->contentY() + kept, 0, viewport_.height()};
-    for (ChildList* list = content_.get(); list;) {
-        if (Item* child = list->getFocusedItem(); child && shows(spanOf(*child, at), at)) {
-            auto* inner = dynamic_cast<ChildList*>(child);
-            if (!inner) return;
-            at = levelOf(*child, at);
-            list = inner;
-            continue;
+    ChildList* list = content_.get();
+    // Each round goes a list deeper, takes a control, or ends; a control of
+    // parts that shows none in view is passed over.
+    for (int round = 0; list && round < 64; ++round) {
+        Item* child = list->getFocusedItem();
+        Item* passed = nullptr;
+        if (child && shows(spanOf(*child, at), at)) {
+            const Span span = spanOf(*child, at);
+            Item* inside = child;
+            Level level = at;
+            Item* part = child->focusedPart();
+            int top = 0;
+            int bottom = 0;
+            if (part || child->focusedPartRows(top, bottom)) {
+                if (part) level = partLevel(*child, at);
+                const bool partShows =
+                    (part ? shows(spanOf(*part, level), level)
+                          : shows({span.top + top, span.top + bottom}, at)) ||
+                    child->focusPartWithin(at.top - span.top, at.bottom - span.top);
+                setScrollOffset(kept, false);
+                inside = !partShows ? nullptr : part ? child->focusedPart() : child;
+                passed = partShows ? nullptr : child;
+            }
+            if (inside) {
+                auto* inner = dynamic_cast<ChildList*>(inside);
+                if (!inner) return;
+                at = levelOf(*inside, level);
+                list = inner;
+                continue;
+            }
         }
         // The first (last) control drawn whole, else the first drawn at all.
         const int n = list->size();
@@ -230,9 +272,11 @@ void ScreenContent::takeFocusInView(bool forward) {
         for (int pass = 0; pass < 2 && pick < 0; ++pass) {
             for (int k = 0; k < n && pick < 0; ++k) {
                 const int i = forward ? k : n - 1 - k;
-                const Item* child = list->getItem(i);
-                if (!child->isVisible() || !child->isInteractive()) continue;
-                const Span span = spanOf(*child, at);
+                const Item* candidate = list->getItem(i);
+                if (candidate == passed || !candidate->isVisible() || !candidate->isInteractive()) {
+                    continue;
+                }
+                const Span span = spanOf(*candidate, at);
                 if (pass == 0 ? showsWhole(span, at) : shows(span, at)) pick = i;
             }
         }
@@ -245,7 +289,11 @@ void ScreenContent::takeFocusInView(bool forward) {
         // The view stays where the user put it.
         setScrollOffset(kept, false);
         if (list->getFocusedItem() != target) return;
-        // Down into the control taken, never round the same list again.
+        // A control of parts is looked into by the next round, on this list.
+        if (int top = 0, bottom = 0;
+            target->focusedPart() || target->focusedPartRows(top, bottom)) {
+            continue;
+        }
         auto* inner = dynamic_cast<ChildList*>(target);
         if (!inner) return;
         at = levelOf(*target, at);

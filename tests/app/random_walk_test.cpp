@@ -293,8 +293,10 @@ Rect Walk::onScreen(Item* item, bool row) const {
     const int top = item->getAbsoluteY() + screen()->getScrollOffset();
     Rect r = Rect::fromSize(item->getAbsoluteX(), top, item->itemWidth(), item->itemHeight());
     if (auto* t = dynamic_cast<FixTableItem*>(item); row && t && t->focusedRow() >= 0) {
-        r.top = top + t->contentY() + t->headHeight() + t->focusedRow() * t->rowHeight();
-        r.bottom = r.top + t->rowHeight();
+        // Each row has a rule line above it.
+        r.top = top + t->contentY() + t->captionHeight() + t->headHeight() +
+                t->focusedRow() * (t->rowHeight() + 1) + 1;
+        r.bottom = r.top + t->rowHeight() + 1;
     }
     return r;
 }
@@ -341,9 +343,7 @@ void Walk::markersAt(int x, int y, std::set<std::string>& out) const {
         const Rect r = onScreen(item, false);
         if (!r.contains(x, y)) continue;
         auto* t = dynamic_cast<FixTableItem*>(item);
-        const int first = r.top + (t ? t->contentY() + t->headHeight() : 0);
-        const int rowHeight = t ? t->rowHeight() : 0;
-        out.insert(markerOf(item, rowHeight > 0 && y >= first ? (y - first) / rowHeight : -1));
+        out.insert(markerOf(item, t ? t->rowAt(y - r.top) : -1));
     }
 }
 
@@ -659,6 +659,11 @@ std::vector<Replay> replays() {
          "key down\nkey fire\nkey down\ndrag 236 28 236 200\n"},
         {"HeldRightOnATabPage", times(3, "key down") + "key fire\nkey down\nhold right 300\n"},
         {"RightInATree", times(4, "key down") + "key fire\nkey down\nkey right\n"},
+        {"RightFromAnOpenNodesHeader",
+         times(4, "key down") + "key fire\nkey down\nkey down\nkey fire\nkey right\n"},
+        {"DragFromARowOfAnOpenNode", times(4, "key down") +
+                                         "key fire\nkey down\nkey down\nkey fire\nkey down\n"
+                                         "drag 236 40 236 120\n"},
         {"PicturesComingAgainAfterBack", times(5, "key down") + "key fire\nwait 2500\n" +
                                              times(4, "key down") +
                                              "key fire\nkey back\nwait 2500\n"},
