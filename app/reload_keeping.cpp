@@ -419,7 +419,9 @@ void KeptPage::restoreView(PageEntry& entry) const {
             }
             auto* parent = dynamic_cast<ChildList*>(parentItem);
             if (!parent) break;
-            parent->focusChild(parent->indexOfChild(item), item, kGameDown);
+            // A table the user had on no row gets none.
+            const bool noRow = item == target && target->isFixTableItem() && row < 0;
+            parent->focusChild(parent->indexOfChild(item), item, noRow ? kGameNone : kGameDown);
         }
         if (tabbed && target->isFocused()) giveKeysToPage(*tabbed);
         if (row >= 0 && target->isFixTableItem() && target->isFocused()) {

@@ -320,11 +320,13 @@ void ScreenContent::settleFocus(ViewMove move) {
         takeFocusInView(move == ViewMove::Down);
     } else if (FocusSpot spot = focusSpot(); spot.control && !spot.drawn) {
         // A new layout moved the control the user saw out of view: back to
-        // where it was seen.
-        if (seen_ && seen_.get() == spot.control) {
-            const int lowest = std::min(viewport_.height() - height(), 0);
-            setScrollOffset(std::clamp(scrollOffset() + seenTop_ - spot.top, lowest, 0), false);
-        }
+        // where it was seen. One not seen yet (a reload kept the focus on
+        // it) comes into view: the focus stays with what the user chose.
+        const int lowest = std::min(viewport_.height() - height(), 0);
+        const int by = seen_ && seen_.get() == spot.control ? seenTop_ - spot.top
+                       : spot.top < 0                       ? -spot.top
+                                                            : viewport_.height() - spot.bottom;
+        setScrollOffset(std::clamp(scrollOffset() + by, lowest, 0), false);
         if (!focusDrawn()) takeFocusInView(true);
     }
     const FocusSpot spot = focusSpot();

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "app/main_frame.h"
 #include "items/button_item.h"
 #include "items/fixed_head_table.h"
 #include "items/table_model.h"
@@ -231,6 +232,8 @@ protected:
     // The failure's text with the script up to it; the screen is saved beside it.
     std::string report(const std::string& name, const std::vector<Step>& steps,
                        const std::string& problem);
+    // Keys and the pen come through the main frame, as from the window.
+    MainFrame frame_{*display_};
 };
 
 class Walk {
@@ -315,7 +318,8 @@ std::string markerOf(Item* item, int row) {
 std::string Walk::focusedMarker() const {
     Item* item = focusedLeaf();
     auto* table = dynamic_cast<FixTableItem*>(item);
-    return markerOf(item, table ? table->focusedRow() : 0);
+    // A table focused on no row acts on none.
+    return markerOf(item, !table ? 0 : table->tableFocused() ? table->focusedRow() : -1);
 }
 
 // Items that act or take the focus, drawn (not hidden) in the shown page.
@@ -448,7 +452,7 @@ std::string Walk::run(const Step& step, int index) {
         if (step.key == "fire" || step.key == "soft1" || step.key == "5") {
             pressed_.insert(focusedMarker());
         }
-        display.keyDown(code, 1);
+        f_.frame_.onInput(KeyDown{code, 1});
         if (step.op == "hold") {
             const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(step.a);
             // A person's time where a reload can come meanwhile; else only the repeats.
@@ -457,10 +461,10 @@ std::string Walk::run(const Step& step, int index) {
                  n <= step.a / 50 + 1 && (!live || std::chrono::steady_clock::now() < end); ++n) {
                 if (live) f_.pumpUntil([] { return false; }, 50);
                 f_.executor_.runPending();
-                display.keyDown(code, n);
+                f_.frame_.onInput(KeyDown{code, n});
             }
         }
-        display.keyUp(code);
+        f_.frame_.onInput(KeyUp{code});
     } else if (step.op == "home") {
         beforeForward_.clear();
         f_.controller_->openUrl({.url = CString::fromUtf8(f_.server_.urlFor("/hub.zqml"))});
@@ -472,15 +476,15 @@ std::string Walk::run(const Step& step, int index) {
         } else if (s) {
             markersAt(step.a, step.b, pressed_);
         }
-        display.onInput(PointerDown{step.a, step.b});
+        f_.frame_.onInput(PointerDown{step.a, step.b});
         if (step.op == "drag") {
             for (int i = 1; i <= 4; ++i) {
-                display.onInput(PointerMove{step.a + (step.c - step.a) * i / 4,
-                                            step.b + (step.d - step.b) * i / 4});
+                f_.frame_.onInput(PointerMove{step.a + (step.c - step.a) * i / 4,
+                                              step.b + (step.d - step.b) * i / 4});
                 f_.executor_.runPending();
             }
         }
-        display.onInput(
+        f_.frame_.onInput(
             PointerUp{step.op == "drag" ? step.c : step.a, step.op == "drag" ? step.d : step.b});
     }
     pressed_.erase(std::string());
@@ -669,6 +673,34 @@ std::vector<Replay> replays() {
                                              "key fire\nkey back\nwait 2500\n"},
         {"HeldUpToTheTabBarLeavesTheSelectOnTheLink",
          times(3, "key down") + "key fire\nkey down\nhold up 100\nkey soft1\n"},
+        {"HeldFireOverAReloadOnATableOnNoRow",
+         "drag 236 86 236 237\n"
+         "key up\n"
+         "key up\n"
+         "key 1\n"
+         "key up\n"
+         "key right\n"
+         "tap 12 102\n"
+         "wait 371\n"
+         "key soft1\n"
+         "tap 68 11\n"
+         "key right\n"
+         "key down\n"
+         "key 0\n"
+         "tap 236 179\n"
+         "key back\n"
+         "tap 223 35\n"
+         "hold up 886\n"
+         "tap 90 78\n"
+         "tap 176 248\n"
+         "hold down 1218\n"
+         "key right\n"
+         "hold down 202\n"
+         "key back\n"
+         "key 0\n"
+         "key up\n"
+         "tap 236 82\n"
+         "hold fire 151\n"},
         {"HiddenFieldTakesTheFocus", times(6, "key down") + "key fire\nkey down\nkey down\n"},
     };
     if (const char* env = std::getenv("ZQ_WALK_SCRIPT")) rows.push_back({"Env", env});
