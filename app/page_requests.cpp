@@ -412,27 +412,30 @@ void PageRequests::leavePictures() {
     if (shown == pictureScreenId_ && pictureScreenId_ != -1) return;
     // A request that a reload handed over to an item of the shown page
     // brings the picture there. The others' replies are dropped; their
-    // exchanges, running or queued, end now.
-    HttpSession* session = liveSession_.load();
-    bool handedOver = false;
-    for (int id : pictureIds_.ids()) {
+    // exchanges, running or queued, end now. The shared flag goes up before
+    // any exchange ends, or a thread freed by one would send a queued one.
+    const std::set<int> ids = pictureIds_.ids();
+    std::vector<int> dropped;
+    for (int id : ids) {
         const std::optional<RequestRecord> record = pending_.find(id);
-        if (record && pictureTargetShown(controller_, record->pictureTarget.get())) {
-            handedOver = true;
-            continue;
+        if (!record || !pictureTargetShown(controller_, record->pictureTarget.get())) {
+            dropped.push_back(id);
         }
+    }
+    const bool handedOver = dropped.size() < ids.size();
+    if (!handedOver) {
+        if (pictureFlag_) pictureFlag_->store(1);
+        pictureFlag_.reset();
+        pictureScreenId_ = -1;
+    } else {
+        pictureScreenId_ = shown;
+    }
+    HttpSession* session = liveSession_.load();
+    for (int id : dropped) {
         pending_.remove(id);
         pictureIds_.remove(id);
         if (session) session->cancelExchange(id);
     }
-    if (handedOver) {
-        pictureScreenId_ = shown;
-        return;
-    }
-    if (pictureFlag_) pictureFlag_->store(1);
-    pictureFlag_.reset();
-    pictureScreenId_ = -1;
-    pictureIds_.clear();
 }
 
 bool pictureTargetShown(const PageController& controller, const PictureTarget* target) {
