@@ -111,11 +111,27 @@ void MainFrame::onInput(const InputEvent& event) {
     } else if (const auto* typed = std::get_if<CharInput>(&event)) {
         onText(typed->text);
     } else if (const auto* press = std::get_if<PointerDown>(&event)) {
-        if (Displayable* shown = current()) shown->pointerPressed(press->x, press->y);
+        Displayable* shown = current();
+        pen_.reset();
+        if (shown) {
+            pen_ = HeldPen{Displayable::refTo(shown), press->x, press->y,
+                           penTarget(shown, press->x, press->y)};
+            shown->pointerPressed(press->x, press->y);
+        }
     } else if (const auto* move = std::get_if<PointerMove>(&event)) {
-        if (Displayable* shown = current()) shown->pointerDragged(move->x, move->y);
+        if (Displayable* shown = current(); shown && takesPen()) {
+            if (pen_) {
+                pen_->x = move->x;
+                pen_->y = move->y;
+            }
+            shown->pointerDragged(move->x, move->y);
+        }
     } else if (const auto* release = std::get_if<PointerUp>(&event)) {
-        if (Displayable* shown = current()) shown->pointerReleased(release->x, release->y);
+        const bool taken = takesPen();
+        pen_.reset();
+        if (Displayable* shown = current(); shown && taken) {
+            shown->pointerReleased(release->x, release->y);
+        }
     } else if (const auto* resize = std::get_if<Resize>(&event)) {
         onResize(resize->width, resize->height);
     }
@@ -186,8 +202,24 @@ CString MainFrame::actedOn(Displayable* shown) const {
     return pressTarget(zq::focusedLeaf(*screen), entry);
 }
 
+CString MainFrame::penTarget(Displayable* shown, int x, int y) const {
+    auto* screen = dynamic_cast<Screen*>(shown);
+    if (!screen) return CString();
+    PageEntry* entry = controller_ ? controller_->currentEntry() : nullptr;
+    if (entry && entry->screen.get() != screen) entry = nullptr;
+    return pressTargetAt(*screen, x, y, entry);
+}
+
+bool MainFrame::takesPen() const { return !pen_ || pen_->owner.get() == current(); }
+
 void MainFrame::handOverHeldKeys(Displayable* page, Displayable* heir) {
     if (!page || !heir || page == heir) return;
+    // The pen goes on pressing what is drawn under it where that is the same.
+    if (pen_ && pen_->owner.get() == page && !pen_->target.isEmpty() &&
+        penTarget(heir, pen_->x, pen_->y) == pen_->target) {
+        pen_->owner = Displayable::refTo(heir);
+        heir->pointerPressed(pen_->x, pen_->y);
+    }
     // A key goes on only to the item it was pressed on; pressed on another,
     // its repeats and release go nowhere.
     const CString target = actedOn(heir);

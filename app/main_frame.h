@@ -45,7 +45,11 @@
 //   characters are dropped (their keys came as keys). A space arrives only
 //   as a character.
 // - Pen down, drag and up reach the current displayable where they are:
-//   our window maps the pointer onto the phone's screen itself.
+//   our window maps the pointer onto the phone's screen itself. Like a held
+//   key, the pen belongs to the displayable its down reached until it is
+//   lifted; a reload hands it over only where the same item (table row, tree
+//   node part, or the scroll bar's thumb) is drawn under it, and presses it
+//   there.
 // - A Resize rebuilds the Display's buffer, updates the screen metrics
 //   (landscape flag) and the display area, and resizes the current screen.
 //
@@ -56,6 +60,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/cstring.h"
@@ -123,6 +128,10 @@ private:
     void handOverHeldKeys(Displayable* page, Displayable* heir);
     // pressTarget of `shown`'s focused item: what a key acts on there.
     CString actedOn(Displayable* shown) const;
+    // pressTargetAt (x, y) of `shown`: what a pen put down there presses.
+    CString penTarget(Displayable* shown, int x, int y) const;
+    // Whether a pen drag or lift goes to the current displayable.
+    bool takesPen() const;
     void quitLoop();
 
     Display& display_;
@@ -139,6 +148,13 @@ private:
         CString target;              // what the key acted on last (pressTarget)
     };
     std::map<int, HeldKey> keyOwners_;
+    struct HeldPen {
+        WeakRef<Displayable> owner;  // the displayable the pen went down on
+        int x = 0;
+        int y = 0;
+        CString target;  // what it pressed there (pressTargetAt)
+    };
+    std::optional<HeldPen> pen_;
     std::atomic<bool> shutdownRequested_{false};
     // Work posted by shutdown() runs only while the frame lives.
     std::shared_ptr<const int> anchor_ = std::make_shared<const int>(0);

@@ -121,9 +121,16 @@ int PageHistory::push(std::unique_ptr<PageEntry> entry, bool keep) {
     ++current_;
     recyclePage(std::move(pending_));
     if (count() > kLimit) {
-        // The first page always stays: the oldest page after it goes, or
-        // the one after that when a chain of openings began on it.
-        const int oldest = at(1)->screenId == keptScreenId_ ? 2 : 1;
+        // The first page always stays: the oldest page after it goes. While
+        // a chain of openings runs, the pages up to the one it began on
+        // stay, and the chain's own oldest page goes.
+        int oldest = 1;
+        for (int i = 1; i + 1 < current_; ++i) {
+            if (at(i)->screenId == keptScreenId_) {
+                oldest = i + 1;
+                break;
+            }
+        }
         recyclePage(takeAt(oldest));
         --current_;
     }

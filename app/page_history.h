@@ -93,9 +93,10 @@ public:
     // shown one, which stays on as the pending entry: one step back is that
     // entry. Nothing happens when it is not in the list or is shown.
     void cutBackTo(int screenId);
-    // The entry of `screenId` is not the one the bound pushes out while
-    // later pages come: a chain of openings that began on it finds it to
-    // cut back to. One entry at a time; -1: none.
+    // The entry of `screenId`, and those before it, are not the ones the
+    // bound pushes out while later pages come: a chain of openings that
+    // began on it cuts back to the history the user had. One entry at a
+    // time; -1: none.
     void keepInList(int screenId) { keptScreenId_ = screenId; }
     // Recycles every entry; the pending one stays.
     void clear();

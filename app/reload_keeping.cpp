@@ -282,6 +282,39 @@ CString pressTarget(Item* item, PageEntry* entry) {
     return key;
 }
 
+namespace {
+
+// pressTargetAt for the point (x, y) of `item`.
+CString pressTargetIn(Item& item, int x, int y, PageEntry* entry) {
+    CString key = itemKey(item, entry);
+    if (item.isFixTableItem()) {
+        const auto& table = static_cast<const FixTableItem&>(item);
+        const std::vector<CString> keys = rowKeys(table);
+        const auto row = static_cast<size_t>(table.rowAt(y));
+        key += row < keys.size() ? CString(u"\nrow:") + keys[row] : CString(u"\nno row");
+    } else if (auto* node = dynamic_cast<NodeItem*>(&item)) {
+        Container& children = node->children();
+        int childX = 0, childY = 0;
+        Item* child = node->isExpanded()
+                          ? children.itemDrawnAt(x - node->contentX() - children.relativeX(),
+                                                 y - node->contentY() - children.relativeY(),
+                                                 childX, childY)
+                          : nullptr;
+        if (child) return pressTargetIn(*child, childX, childY, entry);
+        key += CString(u"\nheader");
+    }
+    return key;
+}
+
+}  // namespace
+
+CString pressTargetAt(Screen& screen, int x, int y, PageEntry* entry) {
+    if (screen.thumbAt(x, y)) return CString(u"thumb");
+    int itemX = 0, itemY = 0;
+    Item* item = screen.itemDrawnAt(x, y, itemX, itemY);
+    return item ? pressTargetIn(*item, itemX, itemY, entry) : CString();
+}
+
 Item* focusedLeaf(const Screen& screen) {
     Item* leaf = nullptr;
     for (ChildList* list = screen.getContent(); list;) {
@@ -325,6 +358,9 @@ KeptPage KeptPage::of(PageEntry& entry) {
     if (ChildList* content = screen->getContent()) {
         eachTab(*content, [&](TabItem& tab) { kept.tabs.push_back(tab.getSelectedTab()); });
     }
+    eachItem(*screen, [&](Item& item) {
+        if (auto* node = dynamic_cast<NodeItem*>(&item)) kept.openNodes.push_back(node->isExpanded());
+    });
     Item* leaf = nullptr;
     for (ChildList* list = screen->getContent(); list;) {
         Item* child = list->getFocusedItem();
@@ -376,6 +412,16 @@ void KeptPage::restoreView(PageEntry& entry) const {
         const size_t at = tabIndex++;
         if (at < tabs.size() && tabs[at] != tab.getSelectedTab() && tabs[at] < tab.tabCount()) {
             tab.setSelectedTab(tabs[at], false);
+        }
+    });
+    // The tree nodes stay open or closed as the user left them.
+    size_t nodeIndex = 0;
+    eachItem(screen, [&](Item& item) {
+        auto* node = dynamic_cast<NodeItem*>(&item);
+        if (!node) return;
+        const size_t at = nodeIndex++;
+        if (at < openNodes.size() && openNodes[at] != node->isExpanded()) {
+            node->setExpanded(openNodes[at]);
         }
     });
     // The same place, holding the same item.

@@ -29,6 +29,10 @@ std::vector<CString> formFieldValues(PageEntry& entry);
 // actions (with its cells where another row has the same) or its cells.
 // Empty for none. `entry` may be null: a field is then known by its name.
 CString pressTarget(Item* item, PageEntry* entry);
+// What a pen put down at (x, y) on `screen` presses, told apart as
+// pressTarget tells items, with the table row or the tree node's part under
+// the pen; "thumb" for the scroll bar's thumb; empty for nothing.
+CString pressTargetAt(Screen& screen, int x, int y, PageEntry* entry);
 
 // What the user did on a page, for the page that reloads it.
 struct KeptPage {
@@ -66,6 +70,9 @@ struct KeptPage {
     int screenTab = -1;
     // A tabbed screen's tab bar had the keys, not its page.
     bool tabBarKeys = false;
+    // Whether each tree node met going through all the items in order was
+    // open.
+    std::vector<bool> openNodes;
 
     static KeptPage of(PageEntry& entry);
     // Puts it back on `entry`'s page: the values before the page is shown,

@@ -240,7 +240,7 @@ bool ChildList::pointerToChildren(int x, int y, bool press) {
     return false;
 }
 
-Item* ChildList::drawnItemAt(int px, int py) const {
+Item* ChildList::drawnItemAt(int px, int py, int* itemX, int* itemY) const {
     Item* found = nullptr;
     for (const ChildList* list = this; list;) {
         Item* hit = nullptr;
@@ -252,6 +252,8 @@ Item* ChildList::drawnItemAt(int px, int py) const {
         }
         if (!hit) break;
         found = hit;
+        if (itemX) *itemX = px - hit->relativeX();
+        if (itemY) *itemY = py - hit->relativeY();
         list = dynamic_cast<const ChildList*>(hit);
         if (!list) break;
         px -= hit->relativeX() + list->contentX_;

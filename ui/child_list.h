@@ -77,6 +77,13 @@ public:
     // Position of `child` found by identity; -1 when it is not a child.
     int indexOfChild(const Item* child) const;
 
+    // The innermost item drawn under (x, y), a point in the list's item
+    // coordinates as a press gets it, and the point in that item's
+    // coordinates; null when no child is there.
+    Item* itemDrawnAt(int x, int y, int& itemX, int& itemY) const {
+        return drawnItemAt(x - contentX_, y - contentY_ - childScrollOffset(), &itemX, &itemY);
+    }
+
     // --- focus -----------------------------------------------------------------
     int getFocusedIndex() const { return focusedIndex_; }
     Item* getFocusedItem() const { return focusedIndex_ >= 0 ? focusedItem_ : nullptr; }
@@ -94,8 +101,9 @@ protected:
     // the focused child and before the other children.
     virtual bool pointerToView(int /*px*/, int /*py*/, bool /*press*/) { return false; }
     // The innermost item drawn under (px, py), a point in content
-    // coordinates; null when no child is there.
-    Item* drawnItemAt(int px, int py) const;
+    // coordinates, and (when asked) the point in that item's coordinates;
+    // null when no child is there.
+    Item* drawnItemAt(int px, int py, int* itemX = nullptr, int* itemY = nullptr) const;
     // Called when an insertion or removal moved the focused index.
     virtual void focusedIndexShifted() {}
     // Lays `child`, which dropped its own layout, out again as the list's

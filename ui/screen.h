@@ -207,6 +207,12 @@ public:
     // nothing is focused. Reads the last layout; cheap, for checks after
     // every event.
     bool isFocusDrawn() const { return content_.focusDrawn(); }
+    // What a pen put down at (x, y) would press on the page: the innermost
+    // item drawn there and the point in its coordinates; null over the soft
+    // keys, a keyboard, a menu, the scroll bar or no item.
+    Item* itemDrawnAt(int x, int y, int& itemX, int& itemY);
+    // The scroll bar's thumb is drawn at (x, y).
+    bool thumbAt(int x, int y);
     // Null without content.
     Item* getFocusedItem() const;
     Item* getItemByName(const CString& name) const;
@@ -376,6 +382,9 @@ public:
     void hideNotify() override;
 
     // --- what the content does with keys and drags ---------------------------
+    // The keys are with a control drawn outside the content (a tab bar): no
+    // control of the content takes the focus as the view moves.
+    virtual bool keysOutsideContent() const { return false; }
     // The content's answer; LEFT and RIGHT the content did not use page
     // content taller than its viewport.
     virtual bool contentKeyPressed(int keyCode, int gameAction);

@@ -14,7 +14,7 @@
 namespace zq {
 
 ScreenContent::ScreenContent(Screen& screen, bool withContent)
-    : scrollBar_(std::make_unique<ScrollBar>()) {
+    : screen_(screen), scrollBar_(std::make_unique<ScrollBar>()) {
     scrollBar_->setOwner(&screen);
     if (withContent) {
         content_ = std::make_unique<Container>(false, nullptr);
@@ -317,7 +317,7 @@ void ScreenContent::settleFocus(ViewMove move) {
         move = scrollOffset() < offsetAtEvent_ ? ViewMove::Down : ViewMove::Up;
     }
     if (move != ViewMove::None) {
-        takeFocusInView(move == ViewMove::Down);
+        if (!screen_.keysOutsideContent()) takeFocusInView(move == ViewMove::Down);
     } else if (FocusSpot spot = focusSpot(); spot.control && !spot.drawn) {
         // A new layout moved the control the user saw out of view: back to
         // where it was seen. One not seen yet (a reload kept the focus on

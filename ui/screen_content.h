@@ -121,6 +121,7 @@ private:
     // The viewport's corner, moved by the alignment when the content fits.
     Point origin() const;
 
+    Screen& screen_;
     std::unique_ptr<Container> content_;
     std::unique_ptr<ScrollBar> scrollBar_;
     Rect viewport_;

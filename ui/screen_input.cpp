@@ -313,6 +313,30 @@ void Screen::pointerDragged(int x, int y) {
     if (!softKeys_.isMenuOpen() && contentPointerDragged(x, y)) repaint();
 }
 
+Item* Screen::itemDrawnAt(int x, int y, int& itemX, int& itemY) {
+    RecursiveLock lock(contentLock());
+    Container* content = getContent();
+    if (!content || (softKeyBarShown_ && inSoftKeyBar(y)) || softKeys_.isMenuOpen()) {
+        return nullptr;
+    }
+    if (codeInputPad_ && codeInputPad_->isVisible()) return nullptr;
+    if (softKeyboard_ && softKeyboard_->isVisible() && softKeyboard_->containsPoint(x, y)) {
+        return nullptr;
+    }
+    ScrollBar& bar = content_.scrollBar();
+    if (bar.isBarShown() && bar.isInItemArea(x - bar.relativeX(), y - bar.relativeY())) {
+        return nullptr;
+    }
+    return content->itemDrawnAt(x - content->relativeX(), y - content->relativeY(), itemX, itemY);
+}
+
+bool Screen::thumbAt(int x, int y) {
+    RecursiveLock lock(contentLock());
+    ScrollBar& bar = content_.scrollBar();
+    const int barY = y - bar.relativeY();
+    return bar.isBarShown() && bar.isInItemArea(x - bar.relativeX(), barY) && bar.isOnThumb(barY);
+}
+
 // --- what the content does with keys and drags ---------------------------
 
 void Screen::scrollBy(int delta) {

@@ -107,6 +107,7 @@ public:
     bool contentKeyPressed(int keyCode, int gameAction) override;
     // A held key's repeats go where its press went: the bar keeps the keys it holds.
     bool contentKeyRepeated(int keyCode, int gameAction) override;
+    bool keysOutsideContent() const override { return tabBar_ && tabBarFocused_; }
     // A tap that leaves an item of the page focused gives the page the keys,
     // as DOWN from the bar would: the bar stops looking focused.
     void contentPointerPressed(int x, int y) override;

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "app/page_controller.h"
+#include "app/page_history.h"
+#include "app/reload_keeping.h"
 #include "items/fixed_head_table.h"
 #include "items/text_field.h"
 #include "platform/files.h"
@@ -291,6 +293,18 @@ protected:
         }
         return out;
     }
+    // A point of the screen where the focused item (row) is drawn.
+    Point focusDrawnAt() const {
+        Screen* screen = controller_->currentScreen();
+        PageEntry* entry = controller_->currentEntry();
+        const CString focused = pressTarget(focusedLeaf(*screen), entry);
+        for (int y = 0; y < 320; y += 2) {
+            for (int x = 0; x < 240; x += 4) {
+                if (pressTargetAt(*screen, x, y, entry) == focused) return {x, y};
+            }
+        }
+        return {-1, -1};
+    }
     MainFrame frame_{*display_};
 };
 
@@ -378,6 +392,24 @@ TEST_F(MainFrameReloadTest, AKeyHeldOverAReloadGoesOnToTheSameItem) {
          "file://p.zqml",
          orders({12, 11})},
         // No key down: the focus stays with the record whose prices moved.
+        // The pen held on the focused item (-1: where it is drawn) goes on
+        // only where the same item is drawn under it.
+        {"PenHeldOnAButton", 3, {PointerDown{-1, -1}}, {PointerUp{-1, -1}}, button("go"),
+         "file://done.zqml"},
+        {"PenHeldOnAButtonTheReloadMoved",
+         3,
+         {PointerDown{-1, -1}},
+         {PointerUp{-1, -1}},
+         buttons("sell", "buy"),
+         "file://p.zqml ",
+         buttons("buy", "sell")},
+        {"PenHeldOnARowMovedDown",
+         3,
+         {PointerDown{-1, -1}},
+         {PointerUp{-1, -1}},
+         orders({14, 12, 11}),
+         "file://p.zqml  row 1",
+         orders({12, 11})},
         {"AQuoteRowWhosePricesMoved",
          4,
          {},
@@ -397,13 +429,22 @@ TEST_F(MainFrameReloadTest, AKeyHeldOverAReloadGoesOnToTheSameItem) {
             frame_.onInput(KeyDown{40, 1});
             frame_.onInput(KeyUp{40});
         }
-        for (const InputEvent& event : c.before) frame_.onInput(event);
+        const Point spot = focusDrawnAt();
+        auto send = [&](InputEvent event) {
+            if (auto* down = std::get_if<PointerDown>(&event); down && down->x < 0) {
+                event = PointerDown{spot.x, spot.y};
+            } else if (auto* up = std::get_if<PointerUp>(&event); up && up->x < 0) {
+                event = PointerUp{spot.x, spot.y};
+            }
+            frame_.onInput(event);
+        };
+        for (const InputEvent& event : c.before) send(event);
         write(c.controlsThen);
         const int shown = controller_->currentScreenId();
         // A reload waits for a pause after a key in a field.
         controller_->onAction(CString(u"refresh()"));
         ASSERT_TRUE(pumpUntil([&] { return controller_->currentScreenId() != shown; })) << c.name;
-        for (const InputEvent& event : c.after) frame_.onInput(event);
+        for (const InputEvent& event : c.after) send(event);
         EXPECT_EQ(state(), c.state) << c.name;
     }
 }

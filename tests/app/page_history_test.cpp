@@ -184,6 +184,7 @@ TEST(PageHistory, BackPassesOverOpenersAndTheChainsStartStays) {
         {"forward is not passed over", {"a", "b*", "c"}, -1, 0, -1, {2, -1}, "b*"},
         {"the chain's start stays", {"a", "b", "c"}, 2, 20, 2, {1}, "c"},
         {"without it the bound drops it", {"a", "b", "c"}, -1, 20, 2, {1}, "x18"},
+        {"and the pages before it", {"a", "b", "c", "d"}, 3, 20, 3, {1, 1}, "c"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -155,8 +155,8 @@ int keyCode(const std::string& name) {
     return 0;
 }
 
-// "key NAME", "hold NAME MS", "tap X Y", "drag X Y X2 Y2", "wait MS", "home" (the
-// start address opened again).
+// "key NAME", "hold NAME MS", "tap X Y [MS held]", "drag X Y X2 Y2", "wait MS", "home"
+// (the start address opened again).
 struct Step {
     std::string op;
     std::string key;
@@ -167,6 +167,7 @@ struct Step {
         if (!key.empty()) s << ' ' << key;
         if (op == "hold" || op == "wait") s << ' ' << a;
         if (op == "tap" || op == "drag") s << ' ' << a << ' ' << b;
+        if (op == "tap" && c > 0) s << ' ' << c;
         if (op == "drag") s << ' ' << c << ' ' << d;
         return s.str();
     }
@@ -477,6 +478,10 @@ std::string Walk::run(const Step& step, int index) {
             markersAt(step.a, step.b, pressed_);
         }
         f_.frame_.onInput(PointerDown{step.a, step.b});
+        if (step.op == "tap" && step.c > 0) {
+            const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(step.c);
+            while (std::chrono::steady_clock::now() < end) f_.pumpUntil([] { return false; }, 50);
+        }
         if (step.op == "drag") {
             for (int i = 1; i <= 4; ++i) {
                 f_.frame_.onInput(PointerMove{step.a + (step.c - step.a) * i / 4,
@@ -544,6 +549,8 @@ Step Walk::choose(std::mt19937& rng) {
             const Rect& r = drawn[pick(static_cast<int>(drawn.size()))];
             s.a = r.left + pick(std::max(1, r.width()));
             s.b = r.top + pick(std::max(1, r.height()));
+            // Held as long as a reload takes to come, now and then.
+            if (kRefreshing.count(pathOf(f_.shownUrl())) && !pick(3)) s.c = 800 + pick(700);
         } else {
             s.a = pick(240);
             s.b = pick(320);
@@ -551,7 +558,8 @@ Step Walk::choose(std::mt19937& rng) {
     } else if (roll < 92) {
         // The scroll bar at the right edge: a tap, or a drag along it.
         s.op = pick(2) ? "tap" : "drag";
-        s.a = s.c = 236;
+        s.a = 236;
+        if (s.op == "drag") s.c = 236;
         s.b = 20 + pick(270);
         s.d = 20 + pick(270);
     } else if (roll < 98) {
@@ -659,6 +667,7 @@ std::vector<Replay> replays() {
         {"HeldFireOnARowOverANewRowOnTop",
          "key down\nkey down\nkey fire\n" + times(3, "key down") + "hold fire 1500\n"},
         {"ScrollBarTapPagesAwayFromTheFocus", "key down\nkey fire\nkey down\ntap 236 250\n"},
+        {"ScrollBarTapWhileTheTabBarHasTheKeys", "tap 74 48\ntap 236 282\nhold fire 210\n"},
         {"ScrollBarDragPagesAwayFromTheFocus",
          "key down\nkey fire\nkey down\ndrag 236 28 236 200\n"},
         {"HeldRightOnATabPage", times(3, "key down") + "key fire\nkey down\nhold right 300\n"},

@@ -320,8 +320,9 @@ TEST_F(ReloadEndToEndTest, TheFocusOnATabPageOutlastsAReload) {
     EXPECT_EQ(server_.queriesFor("/done.zqml"), std::vector<std::string>{"code=600000&qty=300"});
 }
 
-// The user opened a node of a tree and moved down to its second link when
-// the page reloads: ENTER afterwards opens that link.
+// The user opened a node of a tree, and stays on its header or moves down
+// to its second link, when the page reloads: the node stays open, and the
+// link is opened by ENTER there.
 TEST_F(ReloadEndToEndTest, TheFocusInAnOpenTreeNodeOutlastsAReload) {
     for (const char* name : {"row1", "row2", "row3"}) {
         server_.writePage(
@@ -334,13 +335,25 @@ TEST_F(ReloadEndToEndTest, TheFocusInAnOpenTreeNodeOutlastsAReload) {
                                      "<a href=\"row2.zqml\">600036</a></ti>"
                                      "<ti caption=\"Shenzhen\"><a href=\"row3.zqml\">000001</a>"
                                      "</ti></tree>\n"));
-    // The tree's first node, open it, its second link.
-    const std::string script = std::string(kStart) + "key down\nkey enter\nkey down\nkey down\n" +
-                               kReloads + shot("tree-after") + "key enter\n" + kReply;
-    EXPECT_EQ(runReloading(script), 0) << err_;
-    EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
-    EXPECT_EQ(requestsFor("/row2.zqml"), 1);
-    EXPECT_EQ(requestsFor("/row1.zqml") + requestsFor("/row3.zqml"), 0);
+    struct Case {
+        const char* name;
+        const char* before;  // the tree's first node opened, and on from there
+        const char* after;   // to the second link
+    };
+    const Case cases[] = {
+        {"on its second link", "key down\nkey enter\nkey down\nkey down\n", ""},
+        {"on its header", "key down\nkey enter\n", "key down\nkey down\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server_.clearRequests();
+        const std::string script = std::string(kStart) + c.before + kReloads +
+                                   shot("tree-after") + c.after + "key enter\n" + kReply;
+        EXPECT_EQ(runReloading(script), 0) << err_;
+        EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
+        EXPECT_EQ(requestsFor("/row2.zqml"), 1);
+        EXPECT_EQ(requestsFor("/row1.zqml") + requestsFor("/row3.zqml"), 0);
+    }
 }
 
 // What a form sends after a reload is what it sends without one, for each
