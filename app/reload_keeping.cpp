@@ -295,11 +295,11 @@ CString pressTargetIn(Item& item, int x, int y, PageEntry* entry) {
     } else if (auto* node = dynamic_cast<NodeItem*>(&item)) {
         Container& children = node->children();
         int childX = 0, childY = 0;
-        Item* child = node->isExpanded()
-                          ? children.itemDrawnAt(x - node->contentX() - children.relativeX(),
-                                                 y - node->contentY() - children.relativeY(),
-                                                 childX, childY)
-                          : nullptr;
+        Item* child =
+            node->isExpanded()
+                ? children.itemDrawnAt(x - node->contentX() - children.relativeX(),
+                                       y - node->contentY() - children.relativeY(), childX, childY)
+                : nullptr;
         if (child) return pressTargetIn(*child, childX, childY, entry);
         key += CString(u"\nheader");
     }
@@ -359,7 +359,8 @@ KeptPage KeptPage::of(PageEntry& entry) {
         eachTab(*content, [&](TabItem& tab) { kept.tabs.push_back(tab.getSelectedTab()); });
     }
     eachItem(*screen, [&](Item& item) {
-        if (auto* node = dynamic_cast<NodeItem*>(&item)) kept.openNodes.push_back(node->isExpanded());
+        if (auto* node = dynamic_cast<NodeItem*>(&item))
+            kept.openNodes.push_back(node->isExpanded());
     });
     Item* leaf = nullptr;
     for (ChildList* list = screen->getContent(); list;) {

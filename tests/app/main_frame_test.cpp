@@ -394,7 +394,11 @@ TEST_F(MainFrameReloadTest, AKeyHeldOverAReloadGoesOnToTheSameItem) {
         // No key down: the focus stays with the record whose prices moved.
         // The pen held on the focused item (-1: where it is drawn) goes on
         // only where the same item is drawn under it.
-        {"PenHeldOnAButton", 3, {PointerDown{-1, -1}}, {PointerUp{-1, -1}}, button("go"),
+        {"PenHeldOnAButton",
+         3,
+         {PointerDown{-1, -1}},
+         {PointerUp{-1, -1}},
+         button("go"),
          "file://done.zqml"},
         {"PenHeldOnAButtonTheReloadMoved",
          3,

@@ -347,8 +347,8 @@ TEST_F(ReloadEndToEndTest, TheFocusInAnOpenTreeNodeOutlastsAReload) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         server_.clearRequests();
-        const std::string script = std::string(kStart) + c.before + kReloads +
-                                   shot("tree-after") + c.after + "key enter\n" + kReply;
+        const std::string script = std::string(kStart) + c.before + kReloads + shot("tree-after") +
+                                   c.after + "key enter\n" + kReply;
         EXPECT_EQ(runReloading(script), 0) << err_;
         EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
         EXPECT_EQ(requestsFor("/row2.zqml"), 1);
