@@ -202,11 +202,17 @@ bool ChildList::pointerToChildren(int x, int y, bool press) {
             // Taking the focus may give the child another look and lay it
             // out anew: the pen stays on the item it was drawn over.
             Item* target = child;
-            if (auto* inner = dynamic_cast<ChildList*>(child)) {
-                const int ix = px - child->relativeX() - inner->contentX_;
-                const int iy =
-                    py - child->relativeY() - inner->contentY_ - inner->childScrollOffset();
-                if (Item* drawn = inner->drawnItemAt(ix, iy)) target = drawn;
+            auto* inner = dynamic_cast<ChildList*>(child);
+            // With nothing drawn under the pen inside it, the pen stays over
+            // the same spot of its content, which a new padding may move.
+            int innerX = 0, innerY = 0;
+            if (inner) {
+                innerX = inner->contentX_;
+                innerY = inner->contentY_ + inner->childScrollOffset();
+                if (Item* drawn = inner->drawnItemAt(px - child->relativeX() - innerX,
+                                                     py - child->relativeY() - innerY)) {
+                    target = drawn;
+                }
             }
             const ItemRef targetRef = target->weakRef();
             const int targetX = target->getAbsoluteX(), targetY = target->getAbsoluteY();
@@ -223,6 +229,10 @@ bool ChildList::pointerToChildren(int x, int y, bool press) {
                          std::min(withinX, std::max(target->itemWidth() - 1, 0)) - withinX;
                 shiftY = target->getAbsoluteY() - targetY +
                          std::min(withinY, std::max(target->itemHeight() - 1, 0)) - withinY;
+                if (target == child && inner) {
+                    shiftX += inner->contentX_ - innerX;
+                    shiftY += inner->contentY_ + inner->childScrollOffset() - innerY;
+                }
             }
             press_ = {child->weakRef(),
                       child->getAbsoluteX(),
