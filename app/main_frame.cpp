@@ -214,11 +214,17 @@ bool MainFrame::takesPen() const { return !pen_ || pen_->owner.get() == current(
 
 void MainFrame::handOverHeldKeys(Displayable* page, Displayable* heir) {
     if (!page || !heir || page == heir) return;
-    // The pen goes on pressing what is drawn under it where that is the same.
-    if (pen_ && pen_->owner.get() == page && !pen_->target.isEmpty() &&
-        penTarget(heir, pen_->x, pen_->y) == pen_->target) {
-        pen_->owner = Displayable::refTo(heir);
-        heir->pointerPressed(pen_->x, pen_->y);
+    // The pen goes on pressing what is drawn under it where that is the
+    // same; a thumb drag goes on wherever the thumb is.
+    if (pen_ && pen_->owner.get() == page && !pen_->target.isEmpty()) {
+        auto* left = dynamic_cast<Screen*>(page);
+        auto* next = dynamic_cast<Screen*>(heir);
+        if (pen_->target == kThumb) {
+            if (left && next && next->takeThumbDrag(*left)) pen_->owner = Displayable::refTo(heir);
+        } else if (penTarget(heir, pen_->x, pen_->y) == pen_->target) {
+            pen_->owner = Displayable::refTo(heir);
+            heir->pointerPressed(pen_->x, pen_->y);
+        }
     }
     // A key goes on only to the item it was pressed on; pressed on another,
     // its repeats and release go nowhere.

@@ -154,6 +154,9 @@ ChildList* innerList(Item* item) {
 // table's row).
 CString itemKey(Item& item, PageEntry* entry) {
     if (!item.getId().isEmpty()) return CString(u"id:") + item.getId();
+    if (auto* node = dynamic_cast<NodeItem*>(&item); node && node->header()) {
+        return CString(u"node:") + itemKey(*node->header(), entry);
+    }
     if (auto* link = dynamic_cast<HyperlinkItem*>(&item)) {
         return CString(u"a:") + link->getHref() + CString(u"\n") + link->getOnClick();
     }
@@ -175,10 +178,10 @@ CString itemKey(Item& item, PageEntry* entry) {
            item.getText();
 }
 
-// What tells each row of `table` from the others: its actions, with its
-// cells where another row has the same actions. A row without actions is
-// its first cell (a quote's code, whose prices change on every reload), or
-// all its cells where another row has the same first cell.
+// What tells each row of `table` from the others: its actions; where
+// another row has the same actions (or none), its first cell too (a quote's
+// code, whose prices change on every reload), or all its cells where
+// another row has the same first cell.
 std::vector<CString> rowKeys(const FixTableItem& table) {
     const SimpleTableModel* model = table.getModel().get();
     std::vector<CString> actions(static_cast<size_t>(std::max(table.rowCount(), 0)));
@@ -191,11 +194,8 @@ std::vector<CString> rowKeys(const FixTableItem& table) {
         for (int i = 0; i < model->getExtraRowLength(r); ++i) {
             actions[row] += model->getExtraAt(r, i) + CString(u"\t");
         }
-        if (!CString(actions[row]).trim().isEmpty()) {
-            ++rowsOfActions[actions[row]];
-        } else {
-            ++rowsOfFirstCell[model->getValueAt(0, r)];
-        }
+        if (!CString(actions[row]).trim().isEmpty()) ++rowsOfActions[actions[row]];
+        ++rowsOfFirstCell[model->getValueAt(0, r)];
     }
     for (size_t row = 0; row < actions.size(); ++row) {
         const int r = static_cast<int>(row);
@@ -205,11 +205,11 @@ std::vector<CString> rowKeys(const FixTableItem& table) {
             keys[row] = CString(u"act:") + actions[row];
             continue;
         }
-        if (count == 0 && rowsOfFirstCell[model->getValueAt(0, r)] == 1) {
-            keys[row] = CString(u"first:") + model->getValueAt(0, r);
+        keys[row] = count > 1 ? CString(u"act:") + actions[row] : CString();
+        if (rowsOfFirstCell[model->getValueAt(0, r)] == 1) {
+            keys[row] += CString(u"first:") + model->getValueAt(0, r);
             continue;
         }
-        keys[row] = count > 1 ? CString(u"act:") + actions[row] : CString();
         keys[row] += CString(u"cells:");
         for (int c = 0; c < table.columnCount(); ++c) {
             keys[row] += model->getValueAt(c, r) + CString(u"\t");
@@ -309,7 +309,7 @@ CString pressTargetIn(Item& item, int x, int y, PageEntry* entry) {
 }  // namespace
 
 CString pressTargetAt(Screen& screen, int x, int y, PageEntry* entry) {
-    if (screen.thumbAt(x, y)) return CString(u"thumb");
+    if (screen.thumbAt(x, y)) return kThumb;
     int itemX = 0, itemY = 0;
     Item* item = screen.itemDrawnAt(x, y, itemX, itemY);
     return item ? pressTargetIn(*item, itemX, itemY, entry) : CString();
@@ -351,6 +351,7 @@ KeptPage KeptPage::of(PageEntry& entry) {
     Screen* screen = entry.screen.get();
     if (!screen) return kept;
     kept.scrollOffset = screen->getScrollOffset();
+    if (int top = 0; screen->focusedTop(top)) kept.focusTop = top;
     if (const auto* tabbed = dynamic_cast<const TabbedForm*>(screen)) {
         kept.screenTab = tabbed->getSelectedTab();
         kept.tabBarKeys = tabbed->isTabBarFocused();
@@ -359,8 +360,9 @@ KeptPage KeptPage::of(PageEntry& entry) {
         eachTab(*content, [&](TabItem& tab) { kept.tabs.push_back(tab.getSelectedTab()); });
     }
     eachItem(*screen, [&](Item& item) {
-        if (auto* node = dynamic_cast<NodeItem*>(&item))
-            kept.openNodes.push_back(node->isExpanded());
+        if (auto* node = dynamic_cast<NodeItem*>(&item)) {
+            kept.openNodes.emplace_back(itemKey(*node, &entry), node->isExpanded());
+        }
     });
     Item* leaf = nullptr;
     for (ChildList* list = screen->getContent(); list;) {
@@ -415,14 +417,20 @@ void KeptPage::restoreView(PageEntry& entry) const {
             tab.setSelectedTab(tabs[at], false);
         }
     });
-    // The tree nodes stay open or closed as the user left them.
-    size_t nodeIndex = 0;
+    // The tree nodes stay open or closed as the user left them, each known
+    // by its header and its rank among the nodes of that header.
+    std::map<CString, std::vector<bool>> nodesOfKey;
+    for (const auto& [key, open] : openNodes) nodesOfKey[key].push_back(open);
+    std::map<CString, size_t> nodesSeen;
     eachItem(screen, [&](Item& item) {
         auto* node = dynamic_cast<NodeItem*>(&item);
         if (!node) return;
-        const size_t at = nodeIndex++;
-        if (at < openNodes.size() && openNodes[at] != node->isExpanded()) {
-            node->setExpanded(openNodes[at]);
+        const CString key = itemKey(*node, &entry);
+        const size_t rank = nodesSeen[key]++;
+        const auto kept = nodesOfKey.find(key);
+        if (kept != nodesOfKey.end() && rank < kept->second.size() &&
+            kept->second[rank] != node->isExpanded()) {
+            node->setExpanded(kept->second[rank]);
         }
     });
     // The same place, holding the same item.
@@ -487,6 +495,8 @@ void KeptPage::restoreView(PageEntry& entry) const {
         }
     }
     screen.scrollBy(scrollOffset - screen.getScrollOffset());
+    // The focused item stays where the user saw it, whatever came above it.
+    if (target && focusTop && target->isFocused()) screen.keepFocusAt(*focusTop);
     // The page was drawn before the focus came back to its item.
     screen.repaint();
 }

@@ -8,6 +8,8 @@
 // UI thread only: it reads and changes screens and their items.
 #pragma once
 
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/cstring.h"
@@ -31,7 +33,8 @@ std::vector<CString> formFieldValues(PageEntry& entry);
 CString pressTarget(Item* item, PageEntry* entry);
 // What a pen put down at (x, y) on `screen` presses, told apart as
 // pressTarget tells items, with the table row or the tree node's part under
-// the pen; "thumb" for the scroll bar's thumb; empty for nothing.
+// the pen; kThumb for the scroll bar's thumb; empty for nothing.
+inline const CString kThumb(u"thumb");
 CString pressTargetAt(Screen& screen, int x, int y, PageEntry* entry);
 
 // What the user did on a page, for the page that reloads it.
@@ -64,15 +67,17 @@ struct KeptPage {
     // The soft keyboard was up: one the user closed stays closed.
     bool keyboardShown = false;
     int scrollOffset = 0;
+    // The focused control's top in the view, when it was drawn.
+    std::optional<int> focusTop;
     // The chosen page of each tab met going through the shown items in
     // order, and of a tabbed screen (-1: not one).
     std::vector<int> tabs;
     int screenTab = -1;
     // A tabbed screen's tab bar had the keys, not its page.
     bool tabBarKeys = false;
-    // Whether each tree node met going through all the items in order was
-    // open.
-    std::vector<bool> openNodes;
+    // Each tree node met going through all the items in order (what tells
+    // it from others) and whether it was open.
+    std::vector<std::pair<CString, bool>> openNodes;
 
     static KeptPage of(PageEntry& entry);
     // Puts it back on `entry`'s page: the values before the page is shown,

@@ -411,11 +411,12 @@ int Item::getAbsoluteY() const {
     return y;
 }
 
-// The left margin is blank page, not the item. The row just below it is the
-// next item's: two items stacked without a gap never share a row.
+// The left margin is blank page, not the item. The row just below it and the
+// column right of it are the next item's: two items side by side or stacked
+// without a gap never share a pixel.
 bool Item::isInItemArea(int x, int y) const {
     const int right = std::max({backgroundWidth_, itemWidth_, contentX_ + contentWidth_});
-    return y >= 0 && y < itemHeight_ && x >= marginLeft_ && x <= right;
+    return y >= 0 && y < itemHeight_ && x >= marginLeft_ && x < right;
 }
 
 bool Item::isInChildArea(int x, int y, const Item* child) const {

@@ -207,12 +207,18 @@ public:
     // nothing is focused. Reads the last layout; cheap, for checks after
     // every event.
     bool isFocusDrawn() const { return content_.focusDrawn(); }
+    // ScreenContent::focusTop and keepFocusAt.
+    bool focusedTop(int& top) const { return content_.focusTop(top); }
+    void keepFocusAt(int top) { content_.keepFocusAt(top); }
     // What a pen put down at (x, y) would press on the page: the innermost
     // item drawn there and the point in its coordinates; null over the soft
     // keys, a keyboard, a menu, the scroll bar or no item.
     Item* itemDrawnAt(int x, int y, int& itemX, int& itemY);
     // The scroll bar's thumb is drawn at (x, y).
     bool thumbAt(int x, int y);
+    // A thumb drag on `from`, the screen this one replaces, goes on here;
+    // false when there is none or this screen shows no scroll bar.
+    bool takeThumbDrag(Screen& from);
     // Null without content.
     Item* getFocusedItem() const;
     Item* getItemByName(const CString& name) const;

@@ -318,7 +318,8 @@ void ScreenContent::settleFocus(ViewMove move) {
     }
     if (move != ViewMove::None) {
         if (!screen_.keysOutsideContent()) takeFocusInView(move == ViewMove::Down);
-    } else if (FocusSpot spot = focusSpot(); spot.control && !spot.drawn) {
+    } else if (FocusSpot spot = focusSpot();
+               spot.control && (!spot.drawn || (keepSeen_ && seen_.get() == spot.control))) {
         // A new layout moved the control the user saw out of view: back to
         // where it was seen. One not seen yet (a reload kept the focus on
         // it) comes into view: the focus stays with what the user chose.
@@ -332,6 +333,22 @@ void ScreenContent::settleFocus(ViewMove move) {
     const FocusSpot spot = focusSpot();
     seen_ = spot.control && spot.drawn ? spot.control->weakRef() : ItemRef();
     seenTop_ = spot.top;
+    keepSeen_ = false;
+}
+
+bool ScreenContent::focusTop(int& top) const {
+    const FocusSpot spot = focusSpot();
+    if (!spot.control || !spot.drawn) return false;
+    top = spot.top;
+    return true;
+}
+
+void ScreenContent::keepFocusAt(int top) {
+    const FocusSpot spot = focusSpot();
+    if (!spot.control) return;
+    seen_ = spot.control->weakRef();
+    seenTop_ = top;
+    keepSeen_ = true;
 }
 
 // --- keys and drags -----------------------------------------------------------------

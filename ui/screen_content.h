@@ -91,6 +91,12 @@ public:
     // one it brought into view takes it. Otherwise (a new layout) the
     // control keeps the place where the user last saw it.
     void settleFocus(ViewMove move);
+    // The top of the focused control (a table's row, a node's part) in the
+    // viewport; false when none is drawn.
+    bool focusTop(int& top) const;
+    // The next settle puts the focused control at `top`, drawn or not: a
+    // reload keeps it where the user saw it on the page it replaced.
+    void keepFocusAt(int top);
     // Around each input event: whatever moved the view in it (a key, a page,
     // the scroll bar, a tap) settles the focus as a move of the user's when
     // the event ends, and in any paint run during it.
@@ -135,6 +141,7 @@ private:
     // The focused control the user last saw, and its top then.
     ItemRef seen_;
     int seenTop_ = 0;
+    bool keepSeen_ = false;
     int eventDepth_ = 0;
     int offsetAtEvent_ = 0;
 };

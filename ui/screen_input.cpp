@@ -337,6 +337,14 @@ bool Screen::thumbAt(int x, int y) {
     return bar.isBarShown() && bar.isInItemArea(x - bar.relativeX(), barY) && bar.isOnThumb(barY);
 }
 
+bool Screen::takeThumbDrag(Screen& from) {
+    RecursiveLock lock(contentLock());
+    ScrollBar& bar = content_.scrollBar();
+    if (!from.scrollBar().isDragging() || !bar.isBarShown()) return false;
+    bar.takeDragOf(from.scrollBar());
+    return true;
+}
+
 // --- what the content does with keys and drags ---------------------------
 
 void Screen::scrollBy(int delta) {

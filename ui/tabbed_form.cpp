@@ -248,6 +248,12 @@ void TabbedForm::contentPointerPressed(int x, int y) {
     if (!chosen || !chosen->isFocused() || host()->getFocusedItem() != pageRefs_[currentTab_]) {
         return;
     }
+    // A tap on the page's text, as on a plain page, gives the keys to no
+    // control out of view: the bar keeps them.
+    if (!isFocusDrawn()) {
+        host()->focusIndex(-1);
+        return;
+    }
     tabBarFocused_ = false;
     tabBar_->defocus(tabBarSavedStyle_);
 }

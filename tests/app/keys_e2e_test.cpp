@@ -99,6 +99,10 @@ TEST_F(KeysEndToEndTest, TheFireKeyActsOnlyOnAControlOnScreen) {
         {"back", "key right\nkey right\nkey left\nkey left\n", {"x=A"}},
         {"tabright", "key right\nkey right\n", {}, true},
         {"tabbartaps", "tap 234 280\ntap 234 280\ntap 234 280\n", {}, true},
+        // UP to the tab bar first: the bar keeps the keys, and a tap on the
+        // text gives them to no control out of view.
+        {"barkeys-bartaps", "key up\nkey up\ntap 234 280\ntap 234 280\n", {}, true},
+        {"barkeys-texttap", "key up\nkey up\ntap 234 280\ntap 234 280\ntap 60 150\n", {}, true},
     };
     for (const FocusRow& row : rows) {
         SCOPED_TRACE(row.name);

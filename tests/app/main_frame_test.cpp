@@ -453,6 +453,35 @@ TEST_F(MainFrameReloadTest, AKeyHeldOverAReloadGoesOnToTheSameItem) {
     }
 }
 
+// Regression: a drag of the scroll bar's thumb stopped at a reload once the
+// pen had slid off the thumb, which follows the pen more slowly.
+TEST_F(MainFrameReloadTest, AThumbDragGoesOnOverAReload) {
+    std::string lines;
+    for (int i = 0; i < 60; ++i) lines += "<text>line " + std::to_string(i) + "</text>";
+    write(lines);
+    controller_->openUrl({.url = CString(u"file://p.zqml"), .showLoading = false});
+    Screen* screen = controller_->currentScreen();
+    ASSERT_NE(screen, nullptr);
+    // The thumb's lowest row.
+    int x = -1, y = -1;
+    for (int px = 200; px < 240; ++px) {
+        for (int py = 0; py < 320; ++py) {
+            if (screen->thumbAt(px, py)) x = px, y = py;
+        }
+    }
+    ASSERT_GE(y, 0);
+    frame_.onInput(PointerDown{x, y});
+    frame_.onInput(PointerMove{x, y + 30});
+    const int dragged = screen->getScrollOffset();
+    EXPECT_LT(dragged, 0);
+    const int shown = controller_->currentScreenId();
+    controller_->onAction(CString(u"refresh()"));
+    ASSERT_TRUE(pumpUntil([&] { return controller_->currentScreenId() != shown; }));
+    frame_.onInput(PointerMove{x, y + 60});
+    EXPECT_LT(controller_->currentScreen()->getScrollOffset(), dragged);
+    frame_.onInput(PointerUp{x, y + 60});
+}
+
 TEST_F(MainFrameTest, ExitCommandAsksOnceUntilAnotherCommand) {
     // Soft 2 sends the exit command, soft 1 another one.
     canvas_.onPress = [this](int code) {

@@ -455,7 +455,19 @@ TEST_F(ReloadEndToEndTest, TheFocusStaysOnItsLinkWhenTheReloadedListChanges) {
         }
         return text + "</table>\n";
     };
+    // A quote table whose rows share one action, as quote lists do; the
+    // reload moves the prices only.
+    auto quotes = [](int tick) {
+        std::string text = "<table><th><td>Code</td><td>Price</td></th>";
+        for (int n = 1; n <= 5; ++n) {
+            text += "<tr onclick=\"forward(news3.zqml)\"><td>news" + std::to_string(n) +
+                    "</td><td>1." + std::to_string(n) + std::to_string(tick) + "</td></tr>";
+        }
+        return text + "</table>\n";
+    };
     const std::vector<Case> cases = {
+        {"a quote row whose price moved", quotes(0), quotes(1), "key down\nkey down\nkey down\n",
+         "/news3.zqml"},
         {"a headline put on top", links(1, 5), links(0, 5), "key down\nkey down\nkey down\n",
          "/news3.zqml"},
         {"a row put on top", rows({1, 2, 3, 4, 5}), rows({0, 1, 2, 3, 4, 5}),
@@ -491,6 +503,40 @@ TEST_F(ReloadEndToEndTest, TheFocusStaysOnItsLinkWhenTheReloadedListChanges) {
             EXPECT_EQ(requestsFor(path), path == c.opened ? 1 : 0) << path;
         }
     }
+}
+
+// The user opened the node "B" and has its header focused when the reload
+// puts a new node "N" on top: "B" stays open with the focus, so DOWN and
+// FIRE open its link, not one of "N" or "A".
+TEST_F(ReloadEndToEndTest, AnOpenTreeNodeStaysOpenWhenANodeIsPutAboveIt) {
+    auto tree = [](bool withNew) {
+        return refreshingPage(
+            std::string("<tree>") +
+            (withNew ? "<ti caption=\"N\"><a href=\"row0.zqml\">row0</a></ti>" : "") +
+            "<ti caption=\"A\"><a href=\"row1.zqml\">row1</a></ti>"
+            "<ti caption=\"B\"><a href=\"row2.zqml\">row2</a></ti></tree>\n");
+    };
+    for (const char* name : {"row0", "row1", "row2"}) {
+        server_.writePage(
+            std::string(name) + ".zqml",
+            test::zqmlDocument(std::string("<body><text>") + name + "</text></body>"));
+    }
+    server_.writePage("index.zqml", tree(false));
+    // As in TypedValuesStayWithTheirFieldsWhenTheReloadedPageChanges.
+    std::thread changer([this, &tree] {
+        while (requestsFor("/index.zqml") < 1) {
+            if (!server_.waitForRequests(server_.requests().size() + 1, 30000)) return;
+        }
+        server_.writePage("index.zqml", tree(true));
+    });
+    EXPECT_EQ(runReloading(std::string(kStart) + "key down\nkey down\nkey enter\n" + kReloads +
+                           "key down\nkey enter\n" + kReply),
+              0)
+        << err_;
+    changer.join();
+    EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
+    EXPECT_EQ(requestsFor("/row2.zqml"), 1);
+    EXPECT_EQ(requestsFor("/row0.zqml") + requestsFor("/row1.zqml"), 0);
 }
 
 // The user is on row 30 of a quote table when the reload leaves 8 rows:

@@ -97,8 +97,8 @@ TEST_F(ComboTest, CyclingStepsWithoutWrappingAndRaisesOnlyRealChanges) {
     EXPECT_FALSE(box->isPressed());
 }
 
-// Text "请选择" (21 px) and the 13 px button: edge 34, the text up to 21,
-// backward 22..28, forward 29..34.
+// Text "请选择" (21 px) and the 13 px button: the text up to 21, backward
+// 22..28, forward 29..33; 34 is right of the box.
 TEST_F(ComboTest, PenReleaseOnTheArrowsSteps) {
     auto box = makeCombo(kChoiceExclusive, bareStyle());
     box->init(200, 200);
@@ -107,7 +107,7 @@ TEST_F(ComboTest, PenReleaseOnTheArrowsSteps) {
         int x;
         int expected;
     };
-    const Case cases[] = {{30, 0}, {34, 1}, {29, 2}, {28, 1}, {22, 0}, {21, 0}, {5, 0}};
+    const Case cases[] = {{30, 0}, {33, 1}, {34, 1}, {29, 2}, {28, 1}, {22, 0}, {21, 0}, {5, 0}};
     for (const Case& c : cases) {
         box->pointerPressed(c.x, 3);
         box->pointerReleased(c.x, 3);

@@ -293,9 +293,9 @@ TEST_F(ItemTest, KeysFireTheDefaultAndCancelCommands) {
     RecordingListener listener;
     button.setItemCommandListener(&listener);
     button.init(240, 240);
-    button.pointerPressed(10, 9);  // its right edge and last row are inside
-    EXPECT_TRUE(button.pointerReleased(10, 9));
-    button.pointerPressed(11, 9);
+    button.pointerPressed(9, 9);  // its last column and last row are inside
+    EXPECT_TRUE(button.pointerReleased(9, 9));
+    button.pointerPressed(10, 9);  // the column right of it is the next item's
     EXPECT_FALSE(button.isPressed());
     button.pointerPressed(5, 10);  // the row below is the next item's
     EXPECT_FALSE(button.isPressed());

@@ -408,6 +408,17 @@ TEST_F(ScreenTest, ALayoutKeepsTheFocusedControlWhereItWasSeen) {
     EXPECT_TRUE(screen->isFocusDrawn());
     EXPECT_EQ(screen->getScrollOffset(), -280);
 
+    // A reload keeps the link where the user saw it, though still drawn lower.
+    int seenTop = 0;
+    ASSERT_TRUE(screen->focusedTop(seenTop));
+    picture->setHeight(310);
+    screen->keepFocusAt(seenTop);
+    screen->paint(gc_);
+    int top = 0;
+    ASSERT_TRUE(screen->focusedTop(top));
+    EXPECT_EQ(top, seenTop);
+    EXPECT_EQ(screen->getScrollOffset(), -290);
+
     // Scrolled away, the link lets go; another layout does not bring it back.
     screen->keyPressed(kKeyRight);
     screen->keyPressed(kKeyRight);
@@ -415,7 +426,7 @@ TEST_F(ScreenTest, ALayoutKeepsTheFocusedControlWhereItWasSeen) {
     picture->setHeight(500);
     screen->paint(gc_);
     EXPECT_FALSE(link->isFocused());
-    EXPECT_EQ(screen->getScrollOffset(), -400);
+    EXPECT_EQ(screen->getScrollOffset(), -410);
 }
 
 TEST_F(ScreenTest, ControlListPositions) {
