@@ -320,7 +320,8 @@ void ScreenContent::settleFocus(ViewMove move) {
         if (!screen_.keysOutsideContent()) takeFocusInView(move == ViewMove::Down);
     } else if (FocusSpot spot = focusSpot();
                spot.control && (!spot.drawn || (keepSeen_ && seen_.get() == spot.control))) {
-        // A new layout moved the control the user saw out of view: back to
+        // A new layout moved the control the user saw out of view, or a
+        // reload asks for it where it was seen on the page replaced: back to
         // where it was seen. One not seen yet (a reload kept the focus on
         // it) comes into view: the focus stays with what the user chose.
         const int lowest = std::min(viewport_.height() - height(), 0);
