@@ -263,8 +263,10 @@ private:
     RandomWalk& f_;
     Surface window_{240, 320};
     size_t seen_ = 0;                // requests of the server's log already judged
-    std::set<std::string> pressed_;  // markers a press began on, this step and the last
+    std::set<std::string> pressed_;  // markers a press began on, this step and the last two
     std::set<std::string> lastPressed_;
+    // Two steps back: a press's request can reach the server after two quick keys.
+    std::set<std::string> olderPressed_;
     std::set<std::string> asked_;   // every page address asked for, for Back
     std::set<std::string> recent_;  // paths asked for this step, and the last
     std::set<std::string> lastRecent_;
@@ -418,7 +420,8 @@ std::string Walk::checkRequests(const Step& step) {
         bool fine = path.ends_with(".png") || forwarded || reload ||
                     (back && asked_.count(address)) || (step.op == "home" && path == "/hub.zqml");
         if (!fine && !marker.empty()) {
-            fine = pressed_.count(marker) || lastPressed_.count(marker) || !checking("press");
+            fine = pressed_.count(marker) || lastPressed_.count(marker) ||
+                   olderPressed_.count(marker) || !checking("press");
             if (!fine) {
                 problem = "the request " + address + " came from " + marker +
                           ", while the press began on " +
@@ -439,6 +442,7 @@ std::string Walk::checkRequests(const Step& step) {
 
 std::string Walk::run(const Step& step, int index) {
     writeQuote(f_.server_, index);
+    olderPressed_ = std::move(lastPressed_);
     lastPressed_ = pressed_;
     backTap_ = false;
     pressed_.clear();
