@@ -178,19 +178,27 @@ CString itemKey(Item& item, PageEntry* entry) {
            item.getText();
 }
 
-// What tells each row of `table` from the others: its actions; where
-// another row has the same actions (or none), its first cell too (a quote's
-// code, whose prices change on every reload), or all its cells where
-// another row has the same first cell.
+// What tells each row of `table` from the others: the cell of the column
+// its head names "code" where no other row has the same (a stock stays
+// itself whatever its rank, and whatever price its action carries); else
+// its actions; where another row has the same actions (or none), its first
+// cell too (a quote's code, whose prices change on every reload), or all
+// its cells where another row has the same first cell.
 std::vector<CString> rowKeys(const FixTableItem& table) {
     const SimpleTableModel* model = table.getModel().get();
     std::vector<CString> actions(static_cast<size_t>(std::max(table.rowCount(), 0)));
     std::vector<CString> keys(actions.size());
     if (!model) return keys;
+    int codeColumn = -1;
+    for (int c = 0; c < model->getColumnCount() && codeColumn < 0; ++c) {
+        if (model->getColumnKey(c).equalsNoCase(CString(u"code"))) codeColumn = c;
+    }
     std::map<CString, int> rowsOfActions;
     std::map<CString, int> rowsOfFirstCell;
+    std::map<CString, int> rowsOfCode;
     for (size_t row = 0; row < actions.size(); ++row) {
         const int r = static_cast<int>(row);
+        if (codeColumn >= 0) ++rowsOfCode[model->getValueAt(codeColumn, r)];
         for (int i = 0; i < model->getExtraRowLength(r); ++i) {
             actions[row] += model->getExtraAt(r, i) + CString(u"\t");
         }
@@ -199,6 +207,10 @@ std::vector<CString> rowKeys(const FixTableItem& table) {
     }
     for (size_t row = 0; row < actions.size(); ++row) {
         const int r = static_cast<int>(row);
+        if (codeColumn >= 0 && rowsOfCode[model->getValueAt(codeColumn, r)] == 1) {
+            keys[row] = CString(u"code:") + model->getValueAt(codeColumn, r);
+            continue;
+        }
         const auto sameActions = rowsOfActions.find(actions[row]);
         const int count = sameActions == rowsOfActions.end() ? 0 : sameActions->second;
         if (count == 1) {

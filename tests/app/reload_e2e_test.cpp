@@ -505,6 +505,42 @@ TEST_F(ReloadEndToEndTest, TheFocusStaysOnItsLinkWhenTheReloadedListChanges) {
     }
 }
 
+// A ranking list (rank | code | price) whose rows share one action.
+// The user is on 600004 (rank 4) when the reload puts a new stock at rank 1:
+// ENTER afterwards opens 600004, the record the user chose, not whichever
+// stock now has rank 4. The code is the column the head names "code", not
+// the first one.
+TEST_F(ReloadEndToEndTest, TheFocusStaysOnItsStockWhenARankingListReorders) {
+    auto ranking = [](const std::vector<std::string>& codes) {
+        std::string text = "<table><th><td>No</td><td name=\"code\">Code</td><td>Price</td></th>";
+        for (size_t i = 0; i < codes.size(); ++i) {
+            text += "<tr onclick=\"gw(detail.zqml)\"><td>" + std::to_string(i + 1) + "</td><td>" +
+                    codes[i] + "</td><td>1" + std::to_string(i) + ".00</td></tr>";
+        }
+        return text + "</table>\n";
+    };
+    server_.writePage("detail.zqml", test::zqmlDocument("<body><text>detail</text></body>"));
+    server_.writePage("index.zqml",
+                      refreshingPage(ranking({"600001", "600002", "600003", "600004", "600005"})));
+    std::thread changer([this, &ranking] {
+        while (requestsFor("/index.zqml") < 1) {
+            if (!server_.waitForRequests(server_.requests().size() + 1, 30000)) return;
+        }
+        server_.writePage(
+            "index.zqml",
+            refreshingPage(ranking({"300001", "600001", "600002", "600003", "600004"})));
+    });
+    EXPECT_EQ(runReloading(std::string(kStart) + "key down\nkey down\nkey down\nkey down\n" +
+                           kReloads + "key enter\n" + kReply),
+              0)
+        << err_;
+    changer.join();
+    EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
+    const auto queries = server_.queriesFor("/detail.zqml");
+    ASSERT_EQ(queries.size(), 1u);
+    EXPECT_NE(queries[0].find("code=600004"), std::string::npos) << queries[0];
+}
+
 // The user opened the node "B" and has its header focused when the reload
 // puts a new node "N" on top: "B" stays open with the focus, so DOWN and
 // FIRE open its link, not one of "N" or "A".
