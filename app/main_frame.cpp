@@ -194,20 +194,19 @@ bool MainFrame::takesRelease(int keyCode) {
     return same;
 }
 
+PageEntry* MainFrame::entryOf(const Screen& screen) const {
+    PageEntry* entry = controller_ ? controller_->currentEntry() : nullptr;
+    return entry && entry->screen.get() == &screen ? entry : nullptr;
+}
+
 CString MainFrame::actedOn(Displayable* shown) const {
     auto* screen = dynamic_cast<Screen*>(shown);
-    if (!screen) return CString();
-    PageEntry* entry = controller_ ? controller_->currentEntry() : nullptr;
-    if (entry && entry->screen.get() != screen) entry = nullptr;
-    return pressTarget(zq::focusedLeaf(*screen), entry);
+    return screen ? pressTarget(zq::focusedLeaf(*screen), entryOf(*screen)) : CString();
 }
 
 CString MainFrame::penTarget(Displayable* shown, int x, int y) const {
     auto* screen = dynamic_cast<Screen*>(shown);
-    if (!screen) return CString();
-    PageEntry* entry = controller_ ? controller_->currentEntry() : nullptr;
-    if (entry && entry->screen.get() != screen) entry = nullptr;
-    return pressTargetAt(*screen, x, y, entry);
+    return screen ? pressTargetAt(*screen, x, y, entryOf(*screen)) : CString();
 }
 
 bool MainFrame::takesPen() const { return !pen_ || pen_->owner.get() == current(); }

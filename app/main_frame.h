@@ -73,6 +73,8 @@ namespace zq {
 class Display;
 class Displayable;
 class PageController;
+class Screen;
+struct PageEntry;
 
 class MainFrame : public UiHandler {
 public:
@@ -126,6 +128,8 @@ private:
     bool takesRelease(int keyCode);
     // Display::handOverHeldKeys.
     void handOverHeldKeys(Displayable* page, Displayable* heir);
+    // The controller's entry of `screen`; null when it shows another.
+    PageEntry* entryOf(const Screen& screen) const;
     // pressTarget of `shown`'s focused item: what a key acts on there.
     CString actedOn(Displayable* shown) const;
     // pressTargetAt (x, y) of `shown`: what a pen put down there presses.

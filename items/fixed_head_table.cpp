@@ -620,19 +620,22 @@ int FixTableItem::rowAt(int y) const {
 }
 
 // Row `row` as rowAt reads it: a rule line, then the row.
+int FixTableItem::rowTop(int row) const {
+    return contentY_ + captionHeight() + headHeight() + row * (rowHeight_ + 1) + 1;
+}
+
 bool FixTableItem::focusedPartRows(int& top, int& bottom) const {
     if (!tableFocused_ || focusedRow_ < 0 || focusedRow_ >= rowCount_) return false;
-    top = contentY_ + captionHeight() + headHeight() + focusedRow_ * (rowHeight_ + 1) + 1;
+    top = rowTop(focusedRow_);
     bottom = top + rowHeight_ + 1;
     return true;
 }
 
 bool FixTableItem::focusPartWithin(int top, int bottom) {
     if (!tableFocused_) return false;
-    const int first = contentY_ + captionHeight() + headHeight() + 1;
     for (int row = 0; row < rowCount_; ++row) {
-        const int rowTop = first + row * (rowHeight_ + 1);
-        if (rowTop >= top && rowTop + rowHeight_ + 1 <= bottom) {
+        const int at = rowTop(row);
+        if (at >= top && at + rowHeight_ + 1 <= bottom) {
             focusedRow_ = row;
             recomputeFocusArea();
             return true;

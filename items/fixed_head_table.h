@@ -167,6 +167,8 @@ private:
     int headTop(int contentTop) const;
     // `y` (from the item's top) lies on the head as last painted.
     bool onHead(int y) const;
+    // The top of row `row` (from the item's top), below its rule line.
+    int rowTop(int row) const;
     Color cellColor(int32_t modelColor) const;
 
     // The paint passes, in order; each only draws.
