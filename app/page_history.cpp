@@ -73,7 +73,19 @@ std::unique_ptr<PageEntry> PageHistory::takeAt(int index) {
     auto it = entries_.begin() + index;
     std::unique_ptr<PageEntry> entry = std::move(*it);
     entries_.erase(it);
+    if (index <= kept_) --kept_;
     return entry;
+}
+
+void PageHistory::insertAt(int index, std::unique_ptr<PageEntry> entry) {
+    entries_.insert(entries_.begin() + index, std::move(entry));
+    if (index <= kept_) ++kept_;
+}
+
+int PageHistory::firstShownPage() const {
+    int first = 0;
+    while (first < count() && isOpener(first)) ++first;
+    return first;
 }
 
 void PageHistory::dropSamePage(const PageEntry* entry, bool force) {
@@ -92,10 +104,18 @@ PageEntry* PageHistory::entryAt(int offset) {
     // A pending page is one step ahead of the current entry.
     long long target = static_cast<long long>(current_) - offset + (pending_ ? 1 : 0);
     target = std::clamp<long long>(target, 0, count());
-    if (offset > 0) {
+    if (offset > 0 && target < count()) {
         // Showing it again would open the page it opened again.
-        while (target > 0 && target < count() && at(static_cast<int>(target))->onloadDone) {
-            --target;
+        while (target > 0 && isOpener(target)) --target;
+        // The first pages opened the one after them: that one is the first
+        // page the user sees.
+        if (isOpener(target)) {
+            const int first = firstShownPage();
+            if (first <= current_) {
+                target = first;
+            } else if (pending_) {
+                target = count();
+            }
         }
     }
     if (target < count()) {
@@ -117,20 +137,14 @@ int PageHistory::push(std::unique_ptr<PageEntry> entry, bool keep) {
         pending_ = std::move(entry);
         return position;
     }
-    entries_.push_back(std::move(entry));
+    insertAt(count(), std::move(entry));
     ++current_;
     recyclePage(std::move(pending_));
     if (count() > kLimit) {
         // The first page always stays: the oldest page after it goes. While
-        // a chain of openings runs, the pages up to the one it began on
-        // stay, and the chain's own oldest page goes.
-        int oldest = 1;
-        for (int i = 1; i + 1 < current_; ++i) {
-            if (at(i)->screenId == keptScreenId_) {
-                oldest = i + 1;
-                break;
-            }
-        }
+        // a chain of openings runs, the user's pages stay, and the chain's
+        // own oldest page goes.
+        const int oldest = kept_ + 1 < current_ ? std::max(kept_ + 1, 1) : 1;
         recyclePage(takeAt(oldest));
         --current_;
     }
@@ -146,7 +160,7 @@ int PageHistory::replaceCurrent(std::unique_ptr<PageEntry> entry, bool keep) {
             pending_ = std::move(entry);
             return current_;
         }
-        entries_.insert(entries_.begin() + (current_ + 1), std::move(entry));
+        insertAt(current_ + 1, std::move(entry));
         ++current_;
         recyclePage(std::move(pending_));
         return current_;
@@ -168,14 +182,14 @@ int PageHistory::replaceCurrent(std::unique_ptr<PageEntry> entry, bool keep) {
     return push(std::move(entry), keep);
 }
 
-void PageHistory::cutBackTo(int screenId) {
+void PageHistory::keepInList() { kept_ = current_; }
+
+void PageHistory::cutBack() {
     ShownGuard guard(*this);
-    int at = count() - 1;
-    while (at >= 0 && entries_[static_cast<size_t>(at)]->screenId != screenId) --at;
-    if (at < 0 || (!pending_ && current_ <= at)) return;
+    if (kept_ < 0 || kept_ >= count() || (!pending_ && current_ <= kept_)) return;
     PageEntry* shownEntry = shown();
     std::unique_ptr<PageEntry> kept = std::move(pending_);
-    while (count() > at + 1) {
+    while (count() > kept_ + 1) {
         std::unique_ptr<PageEntry> entry = takeAt(count() - 1);
         if (entry.get() == shownEntry) {
             kept = std::move(entry);
@@ -183,7 +197,7 @@ void PageHistory::cutBackTo(int screenId) {
             recyclePage(std::move(entry));
         }
     }
-    current_ = at;
+    current_ = kept_;
     pending_ = std::move(kept);
 }
 
@@ -191,6 +205,7 @@ void PageHistory::clear() {
     for (auto& entry : entries_) recyclePage(std::move(entry));
     entries_.clear();
     current_ = 0;
+    kept_ = -1;
 }
 
 }  // namespace zq

@@ -87,17 +87,20 @@ public:
     // Moves `offset` entries back (negative: forward), clamped to the list,
     // and returns the entry there; past the newest entry, the pending entry
     // (possibly null) and nothing moves. A step back passes over the entries
-    // whose load action opened another page, down to the first page.
+    // whose load action opened another page; when the first pages all did,
+    // it ends on the first page they opened.
     PageEntry* entryAt(int offset);
-    // The entries after the one of `screenId` leave the list, all but the
-    // shown one, which stays on as the pending entry: one step back is that
-    // entry. Nothing happens when it is not in the list or is shown.
-    void cutBackTo(int screenId);
-    // The entry of `screenId`, and those before it, are not the ones the
-    // bound pushes out while later pages come: a chain of openings that
-    // began on it cuts back to the history the user had. One entry at a
-    // time; -1: none.
-    void keepInList(int screenId) { keptScreenId_ = screenId; }
+    // The first entry whose load action opened no page: the first page the
+    // user sees (count() when there is none).
+    int firstShownPage() const;
+    // The entries up to the current one, the history the user has now, are
+    // not the ones the bound pushes out while later pages come; the mark
+    // follows them as entries before them leave or come.
+    void keepInList();
+    // The entries after the kept ones leave the list, all but the shown one,
+    // which stays on as the pending entry: one step back is the last kept
+    // entry. Nothing happens when none is kept or the shown one is kept.
+    void cutBack();
     // Recycles every entry; the pending one stays.
     void clear();
 
@@ -118,14 +121,18 @@ private:
     // Removes the first entry that is the same page as `entry`, unless it is
     // the current one and neither `force` nor a pending page says otherwise.
     void dropSamePage(const PageEntry* entry, bool force);
+    // Every entry leaves and comes through these two.
     std::unique_ptr<PageEntry> takeAt(int index);
+    void insertAt(int index, std::unique_ptr<PageEntry> entry);
+    bool isOpener(long long index) const { return at(static_cast<int>(index))->onloadDone; }
 
     int current_ = -1;
     std::vector<std::unique_ptr<PageEntry>> entries_;
     std::vector<std::unique_ptr<PageEntry>> recycled_;
     std::unique_ptr<PageEntry> pending_;
     const PageEntry* onDisplay_ = nullptr;
-    int keptScreenId_ = -1;
+    // The last entry of the history keepInList() marked, -1: none.
+    int kept_ = -1;
 };
 
 }  // namespace zq

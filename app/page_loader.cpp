@@ -113,7 +113,7 @@ int PageLoader::openUrl(const PageRequest& request) {
     // A page that opens itself again and again by redirects, load or
     // unload actions or refreshes is stopped, and the user told once.
     const OpeningChain::Verdict verdict = chain_.admit(unprompted);
-    if (!unprompted) userStepped(host_.currentScreenId());
+    if (!unprompted) userStepped();
     if (verdict != OpeningChain::Verdict::Admitted) {
         if (verdict == OpeningChain::Verdict::Stop) stopLoop();
         return 0;
@@ -126,11 +126,11 @@ int PageLoader::openUrl(const PageRequest& request) {
     return requestId;
 }
 
-void PageLoader::userStepped(int fromScreenId) {
+void PageLoader::userStepped() {
     chainRequests_.clear();
-    chainOriginScreenId_ = fromScreenId;
-    // However many pages the chain pushes, the page to cut back to stays.
-    host_.history().keepInList(fromScreenId);
+    // However many pages the chain pushes, the history the user has now
+    // stays, to be cut back to.
+    host_.history().keepInList();
 }
 
 bool PageLoader::cancelChainRequests() {
@@ -148,7 +148,7 @@ void PageLoader::userLeavesChain() {
         chain_.end();
         if (Screen* screen = host_.currentScreen()) screen->stopLoading(LoadingState::kAnyRequest);
     }
-    host_.history().cutBackTo(chainOriginScreenId_);
+    host_.history().cutBack();
 }
 
 void PageLoader::stopLoop() {
@@ -156,12 +156,11 @@ void PageLoader::stopLoop() {
     if (Screen* screen = host_.currentScreen()) screen->stopLoading(LoadingState::kAnyRequest);
     // After the openings under way have ended: their pages may still be
     // running their actions.
-    host_.postToHost(
-        [this, origin = chainOriginScreenId_, alive = std::weak_ptr<const int>(alive_)] {
-            if (alive.expired()) return;
-            host_.history().cutBackTo(origin);
-            messageBox(kTooManyRedirectsText, kInfoCaption, MessageBoxType::Ok);
-        });
+    host_.postToHost([this, alive = std::weak_ptr<const int>(alive_)] {
+        if (alive.expired()) return;
+        host_.history().cutBack();
+        messageBox(kTooManyRedirectsText, kInfoCaption, MessageBoxType::Ok);
+    });
 }
 
 int PageLoader::openScheme(const PageRequest& request, const CString& url, LinkScheme scheme) {
@@ -383,6 +382,18 @@ std::unique_ptr<PageEntry> PageLoader::parsePage(std::string_view text, const CS
     buildingUrl_ = outerUrl;
     buildingPage_ = outerPage;
     buildingScreenId_ = outerScreenId;
+    // The page's own address, which a reload asks for again: a relative one
+    // is taken from the address it was asked by.
+    CString pageUrl = loaded ? page->redirect() : CString();
+    if (pageUrl.isEmpty()) {
+        pageUrl = url;
+    } else if (!url.isEmpty() && linkScheme(pageUrl) == LinkScheme::Relative &&
+               pageUrl.at(0) != u'/') {
+        try {
+            pageUrl = host_.resolvePageLink(pageUrl, url, CString());
+        } catch (const ZQException&) {
+        }
+    }
 
     // Text that does not parse.
     if (!loaded) {
@@ -421,7 +432,7 @@ std::unique_ptr<PageEntry> PageLoader::parsePage(std::string_view text, const CS
         if (Screen* shown = host_.currentScreen()) shown->stopLoading(LoadingState::kAnyRequest);
         return nullptr;
     }
-    entry->url = page->redirect().isEmpty() ? url : page->redirect();
+    entry->url = pageUrl;
     entry->screen = std::move(screen);
     entry->cache = page->cacheFlag();
     entry->update = page->updateFlag();
@@ -480,9 +491,9 @@ void PageLoader::showPage(std::unique_ptr<PageEntry> entry, int screenId, bool r
     const int position = replace ? host_.history().replaceCurrent(std::move(entry), keep)
                                  : host_.history().push(std::move(entry), keep);
 
-    // Exit on the first page, back on the others; then show it.
-    raw->screen->insertCommand(position < 1 ? host_.exitCommand() : host_.backCommand(), nullptr,
-                               false);
+    // Exit on the first page the user sees, back on the others; then show it.
+    const bool first = position <= host_.history().firstShownPage();
+    raw->screen->insertCommand(first ? host_.exitCommand() : host_.backCommand(), nullptr, false);
     host_.addLoadingProgress(kProgressShown, LoadingState::kAnyRequest);
     makeCurrent(raw);
     if (kept && host_.currentEntry() == raw) {
@@ -520,7 +531,6 @@ void PageLoader::makeCurrent(PageEntry* entry, Step step) {
     // The page left runs its leave action while it is still the current
     // one; what that opens, no input started, as with the load action.
     PageEntry* left = host_.currentEntry();
-    const int leftScreenId = left ? left->screenId : -1;
     if (left && !left->unonload.isEmpty()) {
         const CString unonload = left->unonload;
         UnpromptedScope byThePage(*this);
@@ -529,7 +539,7 @@ void PageLoader::makeCurrent(PageEntry* entry, Step step) {
     // A step the user took: a new chain for the page stepped to.
     if (step == Step::History && !followingRedirect_ && unprompted_ == 0) {
         chain_.admit(false);
-        userStepped(leftScreenId);
+        userStepped();
     }
     // The leave action may have shown another page already.
     left = host_.currentEntry();

@@ -196,9 +196,8 @@ private:
     // A name met while a page is built is that page's own; else the shown
     // page's. Throws ZQException for an empty link.
     CString resolveName(const CString& link);
-    // The user started an opening, or stepped through the history, on the
-    // page of `fromScreenId`.
-    void userStepped(int fromScreenId);
+    // The user started an opening, or stepped through the history.
+    void userStepped();
     // The chain of openings stopped: what it waits for is dropped, and one
     // step back is the page the user was on before it began.
     void stopLoop();
@@ -226,10 +225,8 @@ private:
     // Start-up's held redirects in a row; openings no key started.
     int redirects_ = 0;
     OpeningChain chain_;
-    // The requests of the chain so far, and the screen the user was on when
-    // it began.
+    // The requests of the chain so far.
     std::vector<int> chainRequests_;
-    int chainOriginScreenId_ = -1;
     // The screen whose load action runs, -1 outside one; and the openings
     // such actions started, by cancel flag, with that screen.
     int loadActionOf_ = -1;

@@ -152,12 +152,105 @@ TEST_F(HistoryEndToEndTest, BackPassesOverAPageWhoseLoadActionOpenedAnother) {
     }
 }
 
+// Regression: a first page whose load action opened home was shown empty,
+// with only the exit key, by gohome() and by Back from home.
+TEST_F(HistoryEndToEndTest, AFirstPageThatOpenedHomeIsPassedOver) {
+    server_.writePage("entry.zqml", "<zqml><body onload=\"fw(home.zqml)\"/></zqml>");
+    server_.writePage("home.zqml", page("", "x.zqml"));
+    server_.writePage("x.zqml", page("", "home.zqml"));
+    controller_->openUrl({.url = CString::fromUtf8(server_.urlFor("/entry.zqml"))});
+    ASSERT_TRUE(pumpUntil([&] { return shows("/home.zqml"); }));
+    for (const char* action : {"gohome()", "back(5)"}) {
+        SCOPED_TRACE(action);
+        ASSERT_TRUE(follow("/x.zqml"));
+        controller_->onAction(CString::fromUtf8(action));
+        EXPECT_TRUE(shows("/home.zqml")) << shownUrl();
+    }
+    EXPECT_EQ(server_.queriesFor("/entry.zqml").size(), 1u);
+    // Home is the first page the user sees: Back asks to quit.
+    clearMessageBoxLog();
+    pressKey(kKeyBack);
+    const std::vector<MessageBoxRecord> boxes = messageBoxLog();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, CString(u"确认退出"));
+}
+
+// Regression: a loop or a long chain of openings that began on a page the
+// list does not hold (uncached, reloaded, or stepped back to) lost the pages
+// the user had walked: Back went to the first page.
+TEST_F(HistoryEndToEndTest, AfterALoopBackShowsTheUsersPages) {
+    struct Case {
+        const char* name;
+        const char* from;                               // p3's head and the page its link opens
+        std::pair<const char*, const char*> rewritten;  // once that page shows
+        bool back;                                      // then Back to p3
+        bool loops;                                     // else it ends on c13
+    };
+    const char* const loop = "<zqml><body onload=\"fw(a.zqml)\"/></zqml>";
+    const Case cases[] = {
+        {"a loop", "cache=\"false\"|a.zqml", {}, false, true},
+        {"a chain of twelve", "cache=\"false\"|c1.zqml", {}, false, false},
+        {"a loop by a refresh reply",
+         "cache=\"false\"|r.zqml",
+         {"r.zqml", "<zqml cache=\"false\"><body onload=\"fw(a.zqml)\"/></zqml>"},
+         false,
+         true},
+        {"a loop by Back to an update page",
+         "cache=\"update\"|x.zqml",
+         {"p3.zqml", "<zqml cache=\"update\"><body onload=\"fw(a.zqml)\"/></zqml>"},
+         true,
+         true},
+    };
+    int row = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string dir = "h" + std::to_string(row++) + "/";
+        const std::string from = c.from;
+        const size_t bar = from.find('|');
+        for (int i = 0; i < 3; ++i) {
+            server_.writePage(dir + "p" + std::to_string(i) + ".zqml",
+                              page("", "p" + std::to_string(i + 1) + ".zqml"));
+        }
+        server_.writePage(dir + "p3.zqml", page(from.substr(0, bar), from.substr(bar + 1)));
+        server_.writePage(dir + "a.zqml", "<zqml><body onload=\"fw(b.zqml)\"/></zqml>");
+        server_.writePage(dir + "b.zqml", loop);
+        for (int i = 1; i <= 12; ++i) {
+            server_.writePage(
+                dir + "c" + std::to_string(i) + ".zqml",
+                "<zqml><body onload=\"fw(c" + std::to_string(i + 1) + ".zqml)\"/></zqml>");
+        }
+        server_.writePage(dir + "c13.zqml", page("", "p0.zqml"));
+        server_.writePage(dir + "r.zqml",
+                          "<zqml cache=\"false\"><body onload=\"refresh(1)\"/></zqml>");
+        server_.writePage(dir + "x.zqml", page("", "p0.zqml"));
+
+        controller_->openUrl({.url = CString::fromUtf8(server_.urlFor("/" + dir + "p0.zqml"))});
+        ASSERT_TRUE(pumpUntil([&] { return shows(dir + "p0.zqml"); }));
+        for (const char* next : {"p1.zqml", "p2.zqml", "p3.zqml"}) ASSERT_TRUE(follow(dir + next));
+        clearMessageBoxLog();
+        pressKey(kKeyDown);
+        pressKey(kKeyFire);
+        if (c.rewritten.first) {
+            ASSERT_TRUE(pumpUntil([&] { return shows(dir + from.substr(bar + 1)); }));
+            server_.writePage(dir + c.rewritten.first, c.rewritten.second);
+        }
+        if (c.back) pressKey(kKeyBack);
+        ASSERT_TRUE(pumpUntil(
+            [&] { return c.loops ? !messageBoxLog().empty() : shows(dir + "c13.zqml"); }));
+        for (const char* expected : {"p2.zqml", "p1.zqml", "p0.zqml"}) {
+            pressKey(kKeyBack);
+            pumpUntil([] { return false; }, 100);
+            EXPECT_TRUE(shows(dir + expected)) << shownUrl();
+        }
+    }
+}
+
 // A page that reloads itself by refresh(n) is still there a Back away, and
 // a link that cannot be opened ends its load with a word at once.
 TEST_F(HistoryEndToEndTest, AReloadingPageIsNoStepOverAndAnUnopenableLinkEndsItsLoad) {
     const char* const unopenable[] = {
-        "<a href=\"tel://12-345\">call</a>", "<a href=\"zqml://nohost/x.zqml\">far</a>",
-        "<a href=\"y.zqml\">rel</a>",  // on a page whose redirect is relative
+        "<a href=\"tel://12-345\">call</a>",
+        "<a href=\"zqml://nohost/x.zqml\">far</a>",
     };
     for (const bool gateway : {false, true}) {
         SCOPED_TRACE(gateway ? "gateway" : "framed");
@@ -179,9 +272,7 @@ TEST_F(HistoryEndToEndTest, AReloadingPageIsNoStepOverAndAnUnopenableLinkEndsIts
 
         for (const char* link : unopenable) {
             SCOPED_TRACE(link);
-            const std::string redirect =
-                std::string(link).find("rel") != std::string::npos ? " redirect=\"u.zqml\"" : "";
-            server_.writePage("u.zqml", "<zqml" + redirect + "><body>" + link + "</body></zqml>");
+            server_.writePage("u.zqml", std::string("<zqml><body>") + link + "</body></zqml>");
             controller_->openUrl({.url = CString::fromUtf8(server_.urlFor("/u.zqml"))});
             ASSERT_TRUE(pumpUntil([&] { return shows("u.zqml"); }));
             ASSERT_TRUE(pumpUntil([&] { return !controller_->currentScreen()->isLoading(); }));
@@ -193,6 +284,19 @@ TEST_F(HistoryEndToEndTest, AReloadingPageIsNoStepOverAndAnUnopenableLinkEndsIts
             ASSERT_EQ(boxes.size(), 1u);
             EXPECT_EQ(boxes[0].text, CString(PageLoader::kUnopenableLinkText));
         }
+
+        // A relative redirect is the page's name on the server that sent it:
+        // its reloads and links go there.
+        const std::string named =
+            "<zqml redirect=\"v2.zqml\"><body onload=\"refresh(1)\">"
+            "<a href=\"x.zqml\">x</a></body></zqml>";
+        server_.writePage("v.zqml", named);
+        server_.writePage("v2.zqml", named);
+        clearMessageBoxLog();
+        controller_->openUrl({.url = CString::fromUtf8(server_.urlFor("/v.zqml"))});
+        ASSERT_TRUE(pumpUntil([&] { return server_.queriesFor("/v2.zqml").size() >= 1; }));
+        EXPECT_TRUE(messageBoxLog().empty());
+        ASSERT_TRUE(follow("/x.zqml"));
     }
 }
 

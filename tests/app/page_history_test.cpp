@@ -166,43 +166,54 @@ TEST(PageHistory, FirstPageMayBeUncached) {
 
 // Regression: Back showed a page whose load action had opened the page
 // left, which opened it again; and a loop's pages pushed the page it began
-// on out of the list, so the cut back after it found nothing.
+// on out of the list, so the cut back after it found nothing. A first page
+// that opened another was shown empty by Back and home; the user's pages
+// went when the loop began on an uncached page or one that was reloaded.
 TEST(PageHistory, BackPassesOverOpenersAndTheChainsStartStays) {
     struct Case {
         const char* name;
-        std::vector<std::string> pages;  // pushed in order; "b*": its load action opened the next
-        int kept;                        // index in `pages` kept in the list, -1: none
-        int pushedAfter;                 // further pages pushed
-        int cutBack;                     // cut back to this page's index, -1: no cut
-        std::vector<int> offsets;        // then steps of these offsets
-        const char* expected;            // the page shown
+        // Shown in order; "b*": its load action opened the next; "d-": not
+        // kept; "=r": reloads the shown page.
+        std::vector<std::string> pages;
+        int kept;                  // the history is marked once this page is shown, -1: never
+        int pushedAfter;           // further pages pushed
+        bool cut;                  // then cut back
+        std::vector<int> offsets;  // then steps of these offsets
+        const char* expected;      // the page shown
     };
     const Case cases[] = {
-        {"back over one", {"a", "b*", "c"}, -1, 0, -1, {1}, "a"},
-        {"back over two", {"a", "b", "c*", "d*", "e"}, -1, 0, -1, {1}, "b"},
-        {"the first page stays", {"a*", "b"}, -1, 0, -1, {1}, "a*"},
-        {"forward is not passed over", {"a", "b*", "c"}, -1, 0, -1, {2, -1}, "b*"},
-        {"the chain's start stays", {"a", "b", "c"}, 2, 20, 2, {1}, "c"},
-        {"without it the bound drops it", {"a", "b", "c"}, -1, 20, 2, {1}, "x18"},
-        {"and the pages before it", {"a", "b", "c", "d"}, 3, 20, 3, {1, 1}, "c"},
+        {"back over one", {"a", "b*", "c"}, -1, 0, false, {1}, "a"},
+        {"back over two", {"a", "b", "c*", "d*", "e"}, -1, 0, false, {1}, "b"},
+        {"the first page opened the one after it", {"a*", "b", "c"}, -1, 0, false, {1, 1}, "b"},
+        {"home from there", {"a*", "b", "c"}, -1, 0, false, {100}, "b"},
+        {"which it opened uncached", {"a*", "b-"}, -1, 0, false, {1}, "b-"},
+        {"forward is not passed over", {"a", "b*", "c"}, -1, 0, false, {2, -1}, "b*"},
+        {"the chain's start stays", {"a", "b", "c"}, 2, 20, true, {1}, "c"},
+        {"without it the bound drops it", {"a", "b", "c"}, -1, 20, true, {1}, "x18"},
+        {"and the pages before it", {"a", "b", "c", "d"}, 3, 20, true, {1, 1}, "c"},
+        {"begun on an uncached page", {"a", "b", "c", "d-"}, 3, 20, true, {1, 1}, "b"},
+        {"begun on a page then reloaded", {"a", "b", "c", "=r"}, 2, 20, true, {1}, "=r"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         PageHistory history;
-        std::vector<int> ids;
-        for (const std::string& name : c.pages) {
+        for (size_t i = 0; i < c.pages.size(); ++i) {
+            const std::string& name = c.pages[i];
             auto entry = page(name.c_str());
             entry->onloadDone = name.back() == '*';
-            ids.push_back(entry->screenId);
-            if (static_cast<int>(ids.size()) - 1 == c.kept) history.keepInList(entry->screenId);
-            history.push(std::move(entry), true);
+            if (name[0] == '=') {
+                history.replaceCurrent(std::move(entry), true);
+            } else {
+                history.push(std::move(entry), name.back() != '-');
+            }
+            if (static_cast<int>(i) == c.kept) history.keepInList();
         }
         for (int i = 0; i < c.pushedAfter; ++i) {
             std::string name = "x";
             name += std::to_string(i);
             history.push(page(name.c_str()), true);
         }
-        if (c.cutBack >= 0) history.cutBackTo(ids[static_cast<size_t>(c.cutBack)]);
+        if (c.cut) history.cutBack();
         const PageEntry* shown = nullptr;
         for (int offset : c.offsets) shown = history.entryAt(offset);
         EXPECT_EQ(urlOf(shown), c.expected);
