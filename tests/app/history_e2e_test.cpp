@@ -160,12 +160,9 @@ TEST_F(HistoryEndToEndTest, AFirstPageThatOpenedHomeIsPassedOver) {
     server_.writePage("x.zqml", page("", "home.zqml"));
     controller_->openUrl({.url = CString::fromUtf8(server_.urlFor("/entry.zqml"))});
     ASSERT_TRUE(pumpUntil([&] { return shows("/home.zqml"); }));
-    for (const char* action : {"gohome()", "back(5)"}) {
-        SCOPED_TRACE(action);
-        ASSERT_TRUE(follow("/x.zqml"));
-        controller_->onAction(CString::fromUtf8(action));
-        EXPECT_TRUE(shows("/home.zqml")) << shownUrl();
-    }
+    ASSERT_TRUE(follow("/x.zqml"));
+    controller_->onAction(CString(u"gohome()"));
+    EXPECT_TRUE(shows("/home.zqml")) << shownUrl();
     EXPECT_EQ(server_.queriesFor("/entry.zqml").size(), 1u);
     // Home is the first page the user sees: Back asks to quit.
     clearMessageBoxLog();
@@ -175,68 +172,30 @@ TEST_F(HistoryEndToEndTest, AFirstPageThatOpenedHomeIsPassedOver) {
     EXPECT_EQ(boxes[0].text, CString(u"确认退出"));
 }
 
-// Regression: a loop or a long chain of openings that began on a page the
-// list does not hold (uncached, reloaded, or stepped back to) lost the pages
-// the user had walked: Back went to the first page.
+// Regression: a loop, or a long chain of openings, that began on an
+// uncached page lost the pages the user had walked: Back went to the first.
 TEST_F(HistoryEndToEndTest, AfterALoopBackShowsTheUsersPages) {
-    struct Case {
-        const char* name;
-        const char* from;                               // p3's head and the page its link opens
-        std::pair<const char*, const char*> rewritten;  // once that page shows
-        bool back;                                      // then Back to p3
-        bool loops;                                     // else it ends on c13
-    };
-    const char* const loop = "<zqml><body onload=\"fw(a.zqml)\"/></zqml>";
-    const Case cases[] = {
-        {"a loop", "cache=\"false\"|a.zqml", {}, false, true},
-        {"a chain of twelve", "cache=\"false\"|c1.zqml", {}, false, false},
-        {"a loop by a refresh reply",
-         "cache=\"false\"|r.zqml",
-         {"r.zqml", "<zqml cache=\"false\"><body onload=\"fw(a.zqml)\"/></zqml>"},
-         false,
-         true},
-        {"a loop by Back to an update page",
-         "cache=\"update\"|x.zqml",
-         {"p3.zqml", "<zqml cache=\"update\"><body onload=\"fw(a.zqml)\"/></zqml>"},
-         true,
-         true},
-    };
-    int row = 0;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string dir = "h" + std::to_string(row++) + "/";
-        const std::string from = c.from;
-        const size_t bar = from.find('|');
-        for (int i = 0; i < 3; ++i) {
+    for (const char* end : {"c13", "c1"}) {  // twelve forwards; a ring of them
+        SCOPED_TRACE(end);
+        const std::string dir = std::string(end) + "/";
+        for (int i = 0; i < 4; ++i) {
             server_.writePage(dir + "p" + std::to_string(i) + ".zqml",
-                              page("", "p" + std::to_string(i + 1) + ".zqml"));
+                              page(i == 3 ? "cache=\"false\"" : "",
+                                   i == 3 ? "c1.zqml" : "p" + std::to_string(i + 1) + ".zqml"));
         }
-        server_.writePage(dir + "p3.zqml", page(from.substr(0, bar), from.substr(bar + 1)));
-        server_.writePage(dir + "a.zqml", "<zqml><body onload=\"fw(b.zqml)\"/></zqml>");
-        server_.writePage(dir + "b.zqml", loop);
         for (int i = 1; i <= 12; ++i) {
-            server_.writePage(
-                dir + "c" + std::to_string(i) + ".zqml",
-                "<zqml><body onload=\"fw(c" + std::to_string(i + 1) + ".zqml)\"/></zqml>");
+            const std::string next = i == 12 ? end : "c" + std::to_string(i + 1);
+            server_.writePage(dir + "c" + std::to_string(i) + ".zqml",
+                              "<zqml><body onload=\"fw(" + next + ".zqml)\"/></zqml>");
         }
         server_.writePage(dir + "c13.zqml", page("", "p0.zqml"));
-        server_.writePage(dir + "r.zqml",
-                          "<zqml cache=\"false\"><body onload=\"refresh(1)\"/></zqml>");
-        server_.writePage(dir + "x.zqml", page("", "p0.zqml"));
-
+        clearMessageBoxLog();
         controller_->openUrl({.url = CString::fromUtf8(server_.urlFor("/" + dir + "p0.zqml"))});
         ASSERT_TRUE(pumpUntil([&] { return shows(dir + "p0.zqml"); }));
         for (const char* next : {"p1.zqml", "p2.zqml", "p3.zqml"}) ASSERT_TRUE(follow(dir + next));
-        clearMessageBoxLog();
         pressKey(kKeyDown);
         pressKey(kKeyFire);
-        if (c.rewritten.first) {
-            ASSERT_TRUE(pumpUntil([&] { return shows(dir + from.substr(bar + 1)); }));
-            server_.writePage(dir + c.rewritten.first, c.rewritten.second);
-        }
-        if (c.back) pressKey(kKeyBack);
-        ASSERT_TRUE(pumpUntil(
-            [&] { return c.loops ? !messageBoxLog().empty() : shows(dir + "c13.zqml"); }));
+        ASSERT_TRUE(pumpUntil([&] { return shows("c13.zqml") || !messageBoxLog().empty(); }));
         for (const char* expected : {"p2.zqml", "p1.zqml", "p0.zqml"}) {
             pressKey(kKeyBack);
             pumpUntil([] { return false; }, 100);
