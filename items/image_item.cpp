@@ -43,6 +43,8 @@ void ImageItem::setStyle(Style* style) {
 }
 
 void ImageItem::setImage(ImageRef image) {
+    // A failed picture that had none changes nothing.
+    if (!image && !image_) return;
     image_ = std::move(image);
     if (image_) {
         boxWidth_ = image_->width();

@@ -51,7 +51,10 @@ void VerifyCodeItem::unregister() {
 }
 
 void VerifyCodeItem::setImage(ImageRef image) {
+    const bool arrived = image != nullptr;
     imageChild_->setImage(std::move(image));
+    // A code that failed leaves its box where the user is.
+    if (!arrived) return;
     if (auto* screen = dynamic_cast<Screen*>(getScreen())) {
         screen->invalidateLayout();
         screen->setScrollOffset(0, false);

@@ -609,6 +609,20 @@ TEST_P(PictureEndToEndTest, PicturesComeAgainAfterTabFlipsAndBack) {
              EXPECT_FALSE(lost);
          },
          3},
+        {"a reloading page whose chart then fails keeps only its box",
+         [&] {
+             server_.writePage("c/chart.png", green);
+             server_.writePage("c/page.zqml",
+                               "<zqml><body onload=\"refresh(1)\"><img "
+                               "src=\"/c/chart.png\"/></body></zqml>");
+             show("/c/page.zqml");
+             ASSERT_TRUE(pumpUntil([&] { return held() == 1; }, 20000));
+             server_.writePage("c/chart.png", "<html>404 Not Found</html>");
+             ASSERT_TRUE(pumpUntil([&] { return held() == 0; }, 20000));
+             auto* chart = dynamic_cast<ImageItem*>(controller_->currentScreen()->controlList()[0]);
+             EXPECT_EQ(chart->contentHeight(), 20);
+         },
+         0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
