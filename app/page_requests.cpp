@@ -22,6 +22,9 @@ namespace {
 
 // Threads of the picture fetches of image links; the others wait in turn.
 constexpr size_t kPictureThreads = 2;
+// Picture requests waiting at once at most: beyond, a picture keeps its
+// alternative text until it is shown again.
+constexpr size_t kMaxPictureRequests = RequestIdCounter::kMaxRequestId - 1024;
 
 }  // namespace
 
@@ -173,9 +176,17 @@ CancelFlag PageRequests::swapBuildFlag(CancelFlag flag) {
     return std::exchange(buildFlag_, std::move(flag));
 }
 
+int PageRequests::freeRequestId() {
+    // Thousands of pictures queued outlast a round of the ids.
+    return requestCounter_.next([this](int id) {
+        return pending_.contains(id) || lateSubmissions_.contains(id) ||
+               syncFetches_.contains(id) || cancelFlags_.find(id) != nullptr;
+    });
+}
+
 RequestRecord PageRequests::newRequest(const CString& url, RequestParams params) {
     RequestRecord record;
-    record.requestId = requestCounter_.next();
+    record.requestId = freeRequestId();
     record.cancelFlag = cancelFlags_.add(record.requestId);
     record.link = url;
     record.url = params == RequestParams::Added
@@ -435,6 +446,8 @@ void PageRequests::requestPicture(const CString& address, const PictureTargetRef
     // Shown again before its picture came (a tab page left and chosen
     // again, a node closed and opened): the open request brings it.
     if (pending_.holdsPictureFor(target.get())) return;
+    // Some ids are always left for the pages.
+    if (pending_.size() >= kMaxPictureRequests) return;
     if (!pictureFlag_) pictureFlag_ = makeCancelFlag();
     RequestRecord record = newPictureRequest(url, pictureFlag_);
     record.targetScreenId = screenId;

@@ -232,6 +232,8 @@ private:
         PageRequests& requests;
     };
     uint32_t fetchWaitMs() const;
+    // The next request id no request still open holds. Any thread.
+    int freeRequestId();
     // False for a picture the framed connection cannot fetch without leaving
     // the shown page's server.
     bool reachesPageServer(const CString& url) const;

@@ -247,7 +247,7 @@ void PageRequests::onRetry(const RequestRecord& request) {
 
     // A new id and flag; the old id is settled.
     const int oldId = request.requestId;
-    const int newId = requestCounter_.next();
+    const int newId = freeRequestId();
     RequestRecord resent = request;
     // A picture keeps its screen's flag, which leaving the screen raises.
     resent.cancelFlag = request.picture ? request.cancelFlag : cancelFlags_.add(newId);
