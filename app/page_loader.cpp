@@ -479,7 +479,8 @@ void PageLoader::showPage(std::unique_ptr<PageEntry> entry, int screenId, bool r
         AutoRefresh::RestoreScope restoring(host_.autoRefresh());
         entry->shownValues = formFieldValues(*entry);
         kept->restoreValues(*entry);
-        if (PageEntry* reloaded = host_.currentEntry()) keepPictures(*reloaded, *entry);
+        if (PageEntry* reloaded = host_.currentEntry())
+            keepPictures(*reloaded, *entry, host_.requests());
     }
 
     if (!replace) markLoadOpener(cancelFlag);

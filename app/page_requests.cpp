@@ -2,6 +2,7 @@
 // remote pictures. The reply path is in reply_handler.cpp.
 #include "app/page_requests.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "app/link_resolver.h"
@@ -21,6 +22,9 @@ namespace {
 
 // Threads of the picture fetches of image links; the others wait in turn.
 constexpr size_t kPictureThreads = 2;
+// Picture requests waiting at once at most: beyond, a picture keeps its
+// alternative text until it is shown again.
+constexpr size_t kMaxPictureRequests = RequestIdCounter::kMaxRequestId - 1024;
 
 }  // namespace
 
@@ -172,9 +176,17 @@ CancelFlag PageRequests::swapBuildFlag(CancelFlag flag) {
     return std::exchange(buildFlag_, std::move(flag));
 }
 
+int PageRequests::freeRequestId() {
+    // Thousands of pictures queued outlast a round of the ids.
+    return requestCounter_.next([this](int id) {
+        return pending_.contains(id) || lateSubmissions_.contains(id) ||
+               syncFetches_.contains(id) || cancelFlags_.find(id) != nullptr;
+    });
+}
+
 RequestRecord PageRequests::newRequest(const CString& url, RequestParams params) {
     RequestRecord record;
-    record.requestId = requestCounter_.next();
+    record.requestId = freeRequestId();
     record.cancelFlag = cancelFlags_.add(record.requestId);
     record.link = url;
     record.url = params == RequestParams::Added
@@ -263,20 +275,20 @@ void PageRequests::fetchPicture(const CString& url, std::function<void(ImageRef)
     // is shown: they belong to that page.
     int screenId = controller_.pageLoader().buildingScreenId();
     if (screenId == -1) screenId = controller_.currentScreenId();
-    startLinkPicture(screenId, {url, std::move(done)});
+    startLinkPicture(screenId, {url, std::move(done), nullptr, nullptr});
 }
 
 void PageRequests::startLinkPicture(int screenId, LinkPicture picture) {
     ScreenLinkPictures& screen = linkPictures_[screenId];
     if (!screen.flag) screen.flag = makeCancelFlag();
     RequestRecord record = newPictureRequest(picture.url, screen.flag);
-    screen.open.emplace(record.requestId, std::move(picture));
+    LinkPicture& open = screen.open.emplace(record.requestId, std::move(picture)).first->second;
     const uint32_t waitMs = fetchWaitMs();
 
     if (!pictureFetches_) pictureFetches_ = std::make_unique<HttpRequestRunner>(kPictureThreads);
     ++picturesInFlight_;
-    pictureFetches_->submit([this, session = session_, record, waitMs, screenId,
-                             generation = sessionGeneration_](HttpCancel& cancel) {
+    open.fetch = pictureFetches_->submit([this, session = session_, record, waitMs, screenId,
+                                          generation = sessionGeneration_](HttpCancel& cancel) {
         // The wait sleeps on this thread in slices, so a cancel (the page is
         // left, the session goes, the controller shuts down) ends it at once
         // and closes its exchange.
@@ -305,15 +317,24 @@ void PageRequests::linkPictureDone(uint64_t generation, int screenId, int reques
                                    const CancelFlag& flag, ImageRef image) {
     // Left meanwhile: the fetch starts again when its page is shown again.
     if (generation != sessionGeneration_ || isCancelled(flag)) return;
+    // A reload may have handed it to the page that replaced its own.
     auto screen = linkPictures_.find(screenId);
+    if (screen == linkPictures_.end() || !screen->second.open.contains(requestId)) {
+        screen =
+            std::find_if(linkPictures_.begin(), linkPictures_.end(),
+                         [requestId](const auto& s) { return s.second.open.contains(requestId); });
+    }
     if (screen == linkPictures_.end()) return;
     ScreenLinkPictures& pictures = screen->second;
     auto open = pictures.open.find(requestId);
-    if (open == pictures.open.end()) return;
     LinkPicture picture = std::move(open->second);
     pictures.open.erase(open);
+    picture.fetch.reset();
     // A failed one is not fetched again.
-    if (image) pictures.arrived.push_back(picture);
+    if (image) {
+        pictures.arrived.push_back(picture);
+        pictures.arrived.back().image = image;
+    }
     if (pictures.open.empty() && pictures.arrived.empty()) linkPictures_.erase(screen);
     picture.done(std::move(image));
 }
@@ -329,6 +350,8 @@ void PageRequests::leaveLinkPictures() {
             continue;
         }
         screen.flag->store(1);
+        for (const CancelFlag& flag : screen.adopted) flag->store(1);
+        screen.adopted.clear();
         if (it->first == shown) {
             for (auto& [id, picture] : screen.open) again.push_back(std::move(picture));
             for (LinkPicture& picture : screen.released) again.push_back(std::move(picture));
@@ -346,6 +369,47 @@ void PageRequests::leaveLinkPictures() {
         }
     }
     for (LinkPicture& picture : again) startLinkPicture(shown, std::move(picture));
+}
+
+void PageRequests::keepLinkPictures(int leftScreenId, int reloadedScreenId) {
+    auto left = linkPictures_.find(leftScreenId);
+    auto mine = linkPictures_.find(reloadedScreenId);
+    if (left == linkPictures_.end() || mine == linkPictures_.end() || left == mine) return;
+    ScreenLinkPictures& from = left->second;
+    ScreenLinkPictures& to = mine->second;
+    std::map<CString, int> asked;
+    for (const auto& [id, picture] : to.open) asked.emplace(picture.url, id);
+    for (const LinkPicture& shown : from.arrived) {
+        auto same = asked.find(shown.url);
+        if (same != asked.end() && shown.image) to.open[same->second].done(shown.image);
+    }
+    bool took = false;
+    for (auto it = from.open.begin(); it != from.open.end();) {
+        auto same = asked.find(it->second.url);
+        if (same == asked.end()) {
+            ++it;
+            continue;
+        }
+        // The fetch that left first brings the picture first.
+        auto fresh = to.open.find(same->second);
+        if (fresh->second.fetch) fresh->second.fetch->cancel();
+        it->second.done = std::move(fresh->second.done);
+        to.open.erase(fresh);
+        asked.erase(same);
+        to.open.emplace(it->first, std::move(it->second));
+        it = from.open.erase(it);
+        took = true;
+    }
+    if (!took) return;
+    // Those taken over run under the left page's flag, which is the new
+    // page's to raise now; the others end.
+    for (auto& [id, picture] : from.open) {
+        if (picture.fetch) picture.fetch->cancel();
+    }
+    from.open.clear();
+    to.adopted.push_back(std::exchange(from.flag, makeCancelFlag()));
+    to.adopted.insert(to.adopted.end(), from.adopted.begin(), from.adopted.end());
+    from.adopted.clear();
 }
 
 // A screen the history can show again.
@@ -382,6 +446,8 @@ void PageRequests::requestPicture(const CString& address, const PictureTargetRef
     // Shown again before its picture came (a tab page left and chosen
     // again, a node closed and opened): the open request brings it.
     if (pending_.holdsPictureFor(target.get())) return;
+    // Some ids are always left for the pages.
+    if (pending_.size() >= kMaxPictureRequests) return;
     if (!pictureFlag_) pictureFlag_ = makeCancelFlag();
     RequestRecord record = newPictureRequest(url, pictureFlag_);
     record.targetScreenId = screenId;
@@ -401,6 +467,7 @@ void PageRequests::releasePictures(PageEntry& left) {
     std::vector<LinkPicture> arrived = std::move(screen->second.arrived);
     screen->second.arrived.clear();
     for (LinkPicture& picture : arrived) {
+        picture.image.reset();
         picture.done(nullptr);
         screen->second.released.push_back(std::move(picture));
     }

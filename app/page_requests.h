@@ -185,6 +185,11 @@ public:
     // cancelled, their exchanges closed and their replies dropped; those a
     // reload handed over to the shown page's items go on. UI thread.
     void leavePictures();
+    // The page of `reloadedScreenId` reloads the one of `leftScreenId`: its
+    // image links show the pictures the left one's showed until their new
+    // copies come, and a fetch of the left one still on its way brings its
+    // picture to them instead of a fetch of their own. UI thread.
+    void keepLinkPictures(int leftScreenId, int reloadedScreenId);
     // `left` left the screen: its items let go of their remote pictures,
     // which are asked for again when it is shown again. UI thread.
     void releasePictures(PageEntry& left);
@@ -227,6 +232,8 @@ private:
         PageRequests& requests;
     };
     uint32_t fetchWaitMs() const;
+    // The next request id no request still open holds. Any thread.
+    int freeRequestId();
     // False for a picture the framed connection cannot fetch without leaving
     // the shown page's server.
     bool reachesPageServer(const CString& url) const;
@@ -237,11 +244,16 @@ private:
     struct LinkPicture {
         CString url;
         std::function<void(ImageRef)> done;
+        // The fetch while it is open; the picture once it came.
+        std::shared_ptr<HttpCancel> fetch;
+        ImageRef image;
     };
     // Those that came are kept to be let go of when the screen is left;
     // those let go of are fetched again when it is shown again.
     struct ScreenLinkPictures {
         CancelFlag flag;
+        // The flags of the fetches taken over from the pages it reloaded.
+        std::vector<CancelFlag> adopted;
         std::map<int, LinkPicture> open;
         std::vector<LinkPicture> arrived;
         std::vector<LinkPicture> released;

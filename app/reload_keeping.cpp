@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/page_history.h"
+#include "app/page_requests.h"
 #include "core/string_utils.h"
 #include "items/button_item.h"
 #include "items/choice_group.h"
@@ -20,6 +21,7 @@
 #include "items/tab_item.h"
 #include "items/text_field.h"
 #include "items/tree.h"
+#include "items/verify_code_item.h"
 #include "markup/form_submission.h"
 #include "ui/child_list.h"
 #include "ui/container.h"
@@ -513,21 +515,62 @@ void KeptPage::restoreView(PageEntry& entry) const {
     screen.repaint();
 }
 
-void keepPictures(PageEntry& left, PageEntry& reloaded) {
+void keepPictures(PageEntry& left, PageEntry& reloaded, PageRequests& requests) {
     if (!left.screen || !reloaded.screen) return;
+    // The tab pages the user chose are the shown ones from the start: the
+    // pictures of the others are not asked for on the way.
+    auto* leftTabs = dynamic_cast<TabbedForm*>(left.screen.get());
+    auto* tabbed = dynamic_cast<TabbedForm*>(reloaded.screen.get());
+    if (leftTabs && tabbed) tabbed->setSelectedTab(leftTabs->getSelectedTab(), false);
+    std::vector<TabItem*> leftTabItems;
+    if (Container* content = left.screen->getContent()) {
+        eachTab(*content, [&](TabItem& tab) { leftTabItems.push_back(&tab); });
+    }
+    size_t tabIndex = 0;
+    if (Container* content = reloaded.screen->getContent()) {
+        eachTab(*content, [&](TabItem& tab) {
+            const size_t at = tabIndex++;
+            if (at < leftTabItems.size())
+                tab.setSelectedTab(leftTabItems[at]->getSelectedTab(), false);
+        });
+    }
+
+    // Plain pictures by the address each asks at, those on tab pages not
+    // shown too.
     std::map<CString, ImageItem*> shown;
     for (Item* control : left.screen->controlList()) {
         if (auto* picture = dynamic_cast<ImageItem*>(control)) {
-            shown.emplace(picture->requestAddress(), picture);
+            shown.emplace(picture->requestAddressOn(left.screen.get()), picture);
         }
     }
     for (Item* control : reloaded.screen->controlList()) {
         auto* picture = dynamic_cast<ImageItem*>(control);
         if (!picture) continue;
-        if (auto same = shown.find(picture->requestAddress()); same != shown.end()) {
-            picture->takePictureOf(*same->second);
+        auto same = shown.find(picture->requestAddressOn(reloaded.screen.get()));
+        if (same != shown.end()) picture->takePictureOf(*same->second);
+    }
+
+    // Verification pictures by their address and rank among those of it.
+    auto codesOf = [](Screen& screen) {
+        std::map<CString, std::vector<VerifyCodeItem*>> codes;
+        auto visit = [&codes](Item& item) {
+            if (auto* code = dynamic_cast<VerifyCodeItem*>(&item)) {
+                codes[code->pictureAddress()].push_back(code);
+            }
+        };
+        eachItemUnder(screen.getContent(), visit);
+        return codes;
+    };
+    const auto leftCodes = codesOf(*left.screen);
+    for (const auto& [address, codes] : codesOf(*reloaded.screen)) {
+        auto same = leftCodes.find(address);
+        if (same == leftCodes.end()) continue;
+        for (size_t i = 0; i < codes.size() && i < same->second.size(); ++i) {
+            codes[i]->takeCodeOf(*same->second[i]);
         }
     }
+
+    requests.keepLinkPictures(left.screenId, reloaded.screenId);
 }
 
 }  // namespace zq

@@ -19,6 +19,7 @@ namespace zq {
 class Item;
 class Screen;
 struct PageEntry;
+class PageRequests;
 
 // The values of a page's fields: form by form and field by field, then the
 // fields of no form in the order of the page.
@@ -87,8 +88,10 @@ struct KeptPage {
 };
 
 // The reloaded page's pictures at the same address as the left page's show
-// those until their new copies come, and take over their requests on the way.
-void keepPictures(PageEntry& left, PageEntry& reloaded);
+// those until their new copies come, and take over their requests on the way:
+// plain pictures, image links and verification pictures, on the tab pages not
+// shown too. The tab pages the user chose are shown from the start.
+void keepPictures(PageEntry& left, PageEntry& reloaded, PageRequests& requests);
 
 // The item at the end of the chain of focused children (a tree node's
 // header when it has the focus); null when none.

@@ -87,17 +87,19 @@ bool isPictureData(const DecodedReply& reply) {
 }
 
 // The picture goes to the item that asked, and only while that item's screen
-// is shown: a late one never lands on the next page.
-void deliverPicture(PageController& controller, PictureBudget& budget, const std::string& bytes,
-                    const RequestRecord& record) {
+// is shown: a late one never lands on the next page. No picture (a failure)
+// takes away the one the item showed, which is no longer the server's; its
+// box stays.
+void deliverPicture(PageController& controller, ImageRef image, const RequestRecord& record) {
     if (!record.pictureTarget) return;
-    ImageRef image =
-        budget.charge(decodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
-    if (!image) return;
     controller.postToController(
         [image = std::move(image), target = record.pictureTarget](PageController& c) mutable {
             if (pictureTargetShown(c, target.get())) target->item->setImage(std::move(image));
         });
+}
+
+ImageRef decodedPicture(PictureBudget& budget, const std::string& bytes) {
+    return budget.charge(decodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
 }
 
 }  // namespace
@@ -142,8 +144,9 @@ bool PageRequests::onData(std::span<const uint8_t> message, int carrierId) {
         const bool picture = isPictureData(reply);
         if (record.synchronous) {
             storeSyncReply(requestId, picture ? std::optional(syncBytes()) : std::nullopt);
-        } else if (picture) {
-            deliverPicture(controller_, pictureBudget_, reply.text, record);
+        } else {
+            deliverPicture(controller_,
+                           picture ? decodedPicture(pictureBudget_, reply.text) : nullptr, record);
         }
         return true;
     }
@@ -207,8 +210,11 @@ void PageRequests::onFailure(const RequestRecord& request) {
         storeSyncReply(requestId, std::nullopt);
         return;
     }
-    // A picture keeps its alternative text; no screen waits for it.
-    if (request.picture) return;
+    // No screen waits for a picture: only its item hears of it.
+    if (request.picture) {
+        deliverPicture(controller_, nullptr, request);
+        return;
+    }
     // What the user sent may have been acted on: they are told so, not asked
     // to send it again. The framed connection stays open, so its reply may
     // still come.
@@ -241,7 +247,7 @@ void PageRequests::onRetry(const RequestRecord& request) {
 
     // A new id and flag; the old id is settled.
     const int oldId = request.requestId;
-    const int newId = requestCounter_.next();
+    const int newId = freeRequestId();
     RequestRecord resent = request;
     // A picture keeps its screen's flag, which leaving the screen raises.
     resent.cancelFlag = request.picture ? request.cancelFlag : cancelFlags_.add(newId);

@@ -43,6 +43,8 @@ void ImageItem::setStyle(Style* style) {
 }
 
 void ImageItem::setImage(ImageRef image) {
+    // A failed picture that had none changes nothing.
+    if (!image && !image_) return;
     image_ = std::move(image);
     if (image_) {
         boxWidth_ = image_->width();
@@ -65,7 +67,7 @@ void ImageItem::letGoOfPicture() {
 }
 
 void ImageItem::takePictureOf(ImageItem& left) {
-    if (url_.isEmpty() || left.requestAddress() != requestAddress()) return;
+    if (url_.isEmpty() || left.url_ != url_) return;
     if (left.pictureTarget_ && !pictureTarget_) {
         pictureTarget_ = std::move(left.pictureTarget_);
         pictureTarget_->item = this;
@@ -157,8 +159,9 @@ bool ImageItem::pointerPressed(int x, int y) {
     return true;
 }
 
-CString ImageItem::requestAddress() const {
-    const ItemScreen* screen = getScreen();
+CString ImageItem::requestAddress() const { return requestAddressOn(getScreen()); }
+
+CString ImageItem::requestAddressOn(const ItemScreen* screen) const {
     const int index = screen ? screen->indexOfControl(controlOwner_) : -1;
     const bool hasQuery = url_.find(u'?') >= 0 || url_.find(u'#') >= 0;
     return CString::format(hasQuery ? u"%s&controlid=%d" : u"%s?controlid=%d", url_, index);

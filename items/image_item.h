@@ -68,8 +68,8 @@ public:
     void releasePicture();
     // As releasePicture, for a picture the owner fetches itself (no `url`).
     void letGoOfPicture();
-    // On the page that reloads the one `left` was on: when both ask for
-    // their picture at the same address, this one shows the picture `left`
+    // On the page that reloads the one `left` was on, where both ask for
+    // their picture at the same address: this one shows the picture `left`
     // showed until the new copy comes, and takes over the request still on
     // its way, which then brings it here.
     void takePictureOf(ImageItem& left);
@@ -77,6 +77,8 @@ public:
     // The address the picture is fetched from on showNotify: `url` with
     // "controlid" and the control owner's index (-1 when not found).
     CString requestAddress() const;
+    // The same on `screen`, also while the item is on a tab page not shown.
+    CString requestAddressOn(const ItemScreen* screen) const;
 
     const ImageRef& getImage() const { return image_; }
     const CString& getAltText() const { return altText_; }

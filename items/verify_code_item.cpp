@@ -51,7 +51,10 @@ void VerifyCodeItem::unregister() {
 }
 
 void VerifyCodeItem::setImage(ImageRef image) {
+    const bool arrived = image != nullptr;
     imageChild_->setImage(std::move(image));
+    // A code that failed leaves its box where the user is.
+    if (!arrived) return;
     if (auto* screen = dynamic_cast<Screen*>(getScreen())) {
         screen->invalidateLayout();
         screen->setScrollOffset(0, false);
@@ -68,8 +71,9 @@ void VerifyCodeItem::showNotify() {
     if (!durl_.isEmpty() && replyTarget_ && !onHiddenScreen(*this)) {
         responseListeners().add(replyTarget_->replyKind(), replyTarget_.get());
         registered_ = true;
-        requestPicture();
+        if (!codeKept_) requestPicture();
     }
+    codeKept_ = false;
     InlineContainer::showNotify();
 }
 
@@ -79,6 +83,20 @@ void VerifyCodeItem::hideNotify() {
     // go back to the picture budget now.
     imageChild_->letGoOfPicture();
     InlineContainer::hideNotify();
+}
+
+void VerifyCodeItem::takeCodeOf(VerifyCodeItem& left) {
+    if (durl_.isEmpty() || durl_ != left.durl_ || !replyTarget_ || !left.replyTarget_) return;
+    // The listeners change items: the request on its way names the left
+    // one's target, which now leads here.
+    std::swap(replyTarget_, left.replyTarget_);
+    std::swap(registered_, left.registered_);
+    replyTarget_->target()->item = this;
+    left.replyTarget_->target()->item = &left;
+    if (ImageRef code = left.imageChild_->getImage()) {
+        imageChild_->setImage(std::move(code));
+        codeKept_ = true;
+    }
 }
 
 void VerifyCodeItem::commandAction(Command* command, Item* /*item*/) {

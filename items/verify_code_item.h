@@ -36,6 +36,11 @@ public:
     void showNotify() override;
     void hideNotify() override;
     void commandAction(Command* command, Item* item) override;
+    // On the page that reloads the one `left` was on, with the same
+    // address: the code `left` shows, or the one its request still brings,
+    // is the newest the server made, so this one shows it and asks for no
+    // other when it is shown.
+    void takeCodeOf(VerifyCodeItem& left);
 
     void setPictureAddress(const CString& durl) { durl_ = durl; }
     const CString& pictureAddress() const { return durl_; }
@@ -54,6 +59,8 @@ private:
     PageNavigator* requester_ = nullptr;
     std::unique_ptr<ImageDataListener> replyTarget_;
     bool registered_ = false;
+    // Shows the code of the page it reloaded: the next showing asks for none.
+    bool codeKept_ = false;
     ImageItem* imageChild_ = nullptr;
     ButtonItem* refreshButton_ = nullptr;
     CommandRef refreshCommand_;

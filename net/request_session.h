@@ -73,6 +73,9 @@ public:
 
     // The next id; the first is 1.
     int next();
+    // The next id for which `taken` is false: one a live request holds
+    // would settle the wrong request. When every id is taken, the next.
+    int next(const std::function<bool(int)>& taken);
     // The id handed out last, 0 before the first.
     int current() const { return value_.load(); }
 

@@ -16,6 +16,14 @@ int RequestIdCounter::next() {
     return following;
 }
 
+int RequestIdCounter::next(const std::function<bool(int)>& taken) {
+    for (int tries = 0; tries < kMaxRequestId; ++tries) {
+        const int id = next();
+        if (!taken(id)) return id;
+    }
+    return next();
+}
+
 // --- PendingRequestTable -------------------------------------------------------
 
 void PendingRequestTable::indexed(const RequestRecord& record) {

@@ -89,6 +89,13 @@ TEST_F(PageControllerTest, SmallOperationsWithoutPageOrSession) {
     controller_.chooseHost(controller_.hostSet().count());
     EXPECT_EQ(stored("sys-last-choice"), "");
     EXPECT_EQ(stored("sys-curhost"), "");
+
+    // The ids come round to one a picture request still holds: it is passed over.
+    PageRequests& requests = controller_.requests();
+    RequestRecord picture;
+    picture.requestId = requests.requestCounter().current() + 1;
+    requests.pendingTable().insert(picture);
+    EXPECT_EQ(requests.newRequest(CString("http://h/p")).requestId, picture.requestId + 1);
 }
 
 TEST_F(PageControllerTest, SetSettingTouchesLiveSettingsOnlyForAll) {

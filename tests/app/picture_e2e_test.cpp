@@ -609,6 +609,70 @@ TEST_P(PictureEndToEndTest, PicturesComeAgainAfterTabFlipsAndBack) {
              EXPECT_FALSE(lost);
          },
          3},
+        {"a reloading page whose chart then fails keeps only its box",
+         [&] {
+             server_.writePage("c/chart.png", green);
+             server_.writePage("c/page.zqml",
+                               "<zqml><body onload=\"refresh(1)\"><img "
+                               "src=\"/c/chart.png\"/></body></zqml>");
+             show("/c/page.zqml");
+             ASSERT_TRUE(pumpUntil([&] { return held() == 1; }, 20000));
+             server_.writePage("c/chart.png", "<html>404 Not Found</html>");
+             ASSERT_TRUE(pumpUntil([&] { return held() == 0; }, 20000));
+             auto* chart = dynamic_cast<ImageItem*>(controller_->currentScreen()->controlList()[0]);
+             EXPECT_EQ(chart->contentHeight(), 20);
+         },
+         0},
+        {"an image link and a verification picture slower than the reloads",
+         [&] {
+             server_.writePage("m/link.png", green);
+             server_.writePage("m/code.png", green);
+             server_.writePage("m/page.zqml",
+                               "<zqml><body onload=\"refresh(1)\"><a href=\"/x\"><img "
+                               "src=\"/m/link.png\"/></a><affixImg durl=\"/m/code.png\"/>"
+                               "</body></zqml>");
+             server_.setSlowPath("/m/", 1500);
+             open("/m/page.zqml");
+             auto code = [&] {
+                 Container* content = controller_->currentScreen()->getContent();
+                 for (int i = 0; i < content->size(); ++i) {
+                     if (auto* c = dynamic_cast<VerifyCodeItem*>(content->getItem(i))) {
+                         return c->imageChild()->getImage() != nullptr;
+                     }
+                 }
+                 return false;
+             };
+             ASSERT_TRUE(pumpUntil([&] { return held() == 1 && code(); }, 20000));
+             const int loads = requestsFor("/m/page.zqml");
+             bool lost = false;
+             ASSERT_TRUE(pumpUntil(
+                 [&] {
+                     lost = lost || held() < 1 || !code();
+                     return requestsFor("/m/page.zqml") >= loads + 2;
+                 },
+                 20000));
+             EXPECT_FALSE(lost);
+             EXPECT_EQ(requestsFor("/m/code.png"), 1) << "the code shown is the newest";
+             server_.setSlowPath("/m/", 0);
+         },
+         1},
+        {"the second tab of a page that reloads faster than its pictures come",
+         [&] {
+             server_.writePage("n/t0.png", green);
+             server_.writePage("n/t1.png", green);
+             server_.writePage("n/page.zqml",
+                               "<zqml><tabbody onload=\"refresh(1)\"><page caption=\"行情\"><img "
+                               "src=\"/n/t0.png\"/></page><page caption=\"走势\"><img "
+                               "src=\"/n/t1.png\"/></page></tabbody></zqml>");
+             show("/n/page.zqml");
+             server_.setSlowPath("/n/t", 1500);
+             pressKey(kRight);
+             const int first = requestsFor("/n/t0.png");
+             ASSERT_TRUE(pumpUntil([&] { return held() == 2; }, 20000));
+             EXPECT_EQ(requestsFor("/n/t0.png"), first) << "the tab not shown";
+             server_.setSlowPath("/n/t", 0);
+         },
+         2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

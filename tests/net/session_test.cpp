@@ -215,6 +215,9 @@ TEST(RequestIdCounterTest, WrapsFrom32767ToOne) {
     for (int i = 2; i < RequestIdCounter::kMaxRequestId; ++i) ids.next();
     EXPECT_EQ(ids.next(), 32767);
     EXPECT_EQ(ids.next(), 1);  // the reply head holds a signed 16-bit id
+    // Ids still held by open requests are passed over.
+    EXPECT_EQ(ids.next([](int id) { return id == 2 || id == 3; }), 4);
+    EXPECT_EQ(ids.next([](int) { return true; }), 5) << "none free";
 }
 
 TEST(RequestIdCounterTest, ConcurrentCallersNeverShareAnId) {
