@@ -19,6 +19,8 @@ bool Container::focusIndex(int index) {
         }
         focusedIndex_ = -1;
         focusedItem_ = nullptr;
+        // The area of a control let go must not lead the keys back to it.
+        clearInternalArea();
         if (ContainerView* v = view()) v->forgetFocus();
         return true;
     }

@@ -99,8 +99,15 @@ TEST(ContainerNavigation, ScrollsToTheBoxFocusedInATallFirstChildOrFarBelow) {
     Container far(CString(), false, nullptr, 100);
     fill(far, {{300, false}, {20, true}});
     far.init(240, 240);
+    // UP at the top, or after DOWN, never jumps to the box below.
+    EXPECT_FALSE(far.keyPressed(kUp, kGameUp));
+    EXPECT_EQ(far.getScrollYOffset(), 0);
     ASSERT_TRUE(far.keyPressed(kDown, kGameDown));
     EXPECT_EQ(far.getScrollYOffset(), -30);
+    ASSERT_TRUE(far.keyPressed(kDown, kGameDown));
+    ASSERT_TRUE(far.keyPressed(kUp, kGameUp));
+    EXPECT_EQ(far.getScrollYOffset(), -30);
+    EXPECT_EQ(far.getFocusedIndex(), -1);
     while (far.getFocusedIndex() != 1 && far.keyPressed(kDown, kGameDown)) {
     }
     EXPECT_EQ(far.getScrollYOffset(), -220);
