@@ -321,7 +321,9 @@ void Container::initPlain(int lineWidth) {
         appearanceMode_ = kAppearancePlain;
     } else {
         appearanceMode_ = kAppearanceControl;
-        if (Item* focusedChild = getFocusedItem()) {
+        Item* focusedChild = getFocusedItem();
+        if (!focusedChild) clearInternalArea();
+        if (focusedChild) {
             takeFocusArea(*focusedChild);
             if (shrink) {
                 const uint32_t flags = focusedChild->getLayout();

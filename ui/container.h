@@ -185,6 +185,7 @@ private:
     bool stepScroll(Container& scroller, int offset, bool forward, bool moveTried, int keyCode,
                     int gameAction);
     bool moveFocus(bool forward, int keyCode, int gameAction);
+    void keysFromNoFocus();
     // The focused control deepest down, the container holding it and its
     // top in this container's content; null when nothing is focused.
     Item* focusedLeaf(Container*& holder, int& y);

@@ -19,6 +19,8 @@ bool Container::focusIndex(int index) {
         }
         focusedIndex_ = -1;
         focusedItem_ = nullptr;
+        // The area of a control let go must not lead the keys back to it.
+        clearInternalArea();
         if (ContainerView* v = view()) v->forgetFocus();
         return true;
     }
@@ -49,16 +51,21 @@ bool Container::focusFound(int index, int reference) {
 }
 
 bool Container::focusClosestItem(int index) {
+    // The nearest control drawn, else none: a control far off would move the
+    // view away from where the user is.
     const int n = size();
-    auto usable = [&](int i) { return children_[i]->isInteractive(); };
-    for (int i = std::min(index, n - 1); i >= 0; --i) {
-        if (usable(i)) return focusFound(i, index);
+    const int offset = getScrollYOffset();
+    for (int distance = 1; distance <= n; ++distance) {
+        for (const int i : {index - distance, index + distance}) {
+            if (i < 0 || i >= n) continue;
+            const Item* child = children_[i].get();
+            if (child->isVisible() && child->isInteractive() &&
+                !hiddenAt(*child, child->relativeY(), offset)) {
+                return focusFound(i, index);
+            }
+        }
     }
-    for (int i = std::max(index + 1, 0); i < n; ++i) {
-        if (usable(i)) return focusFound(i, index);
-    }
-    focusIndex(-1);
-    focusFirstPending_ = true;
+    dropFocus();
     return false;
 }
 
@@ -101,6 +108,14 @@ void Container::focusChild(int index, Item* child, int direction) {
     ContainerView* v = view();
     childSavedStyle_ = v ? v->focusItem(index, child, direction, focusedStyle_)
                          : child->focus(focusedStyle_, direction);
+    // Its own focus action may hide the child: it lets go at once.
+    if (!child->isVisible() || !child->isInteractive()) {
+        if (child->isFocused()) child->defocus(savedChildStyle());
+        focusedIndex_ = -1;
+        focusedItem_ = nullptr;
+        focusClosestItem(index);
+        return;
+    }
     // Which way the focus went decides which neighbour stays in view.
     const bool movingDown = direction == kGameDown || direction == kGameRight ||
                             (direction == kGameNone && index > oldIndex);

@@ -274,8 +274,21 @@ bool Container::stepScroll(Container& scroller, int offset, bool forward, bool m
         holder->focusScrolledAway_ = true;
     }
     scroller.setScrollYOffset(offset, false);
-    if (holder->focusScrolledAway_ && !holder->getFocusedItem()) holder->shiftFocus(forward, 0);
+    // A list that holds nothing (a tab page the view was paged over) is the
+    // one a control coming into view joins.
+    Container* taker = holder;
+    if (Container* inner = leaf ? asContainerItem(leaf) : nullptr;
+        inner && !inner->getFocusedItem()) {
+        taker = inner;
+    }
+    if (taker->focusScrolledAway_ && !taker->getFocusedItem()) taker->shiftFocus(forward, 0);
     return true;
+}
+
+void Container::keysFromNoFocus() {
+    // With nothing focused the keys walk the view from where it is: only a
+    // control in view, or brought into it by one step, takes the focus.
+    if (!getFocusedItem() && !view() && getScrollHeight() != -1) focusScrolledAway_ = true;
 }
 
 int Container::nextFocusable(bool forward) const {
@@ -350,6 +363,7 @@ bool Container::stepTowards(int index, bool forward) {
 }
 
 bool Container::navigateDown(int keyCode, int gameAction) {
+    keysFromNoFocus();
     Item* child = getFocusedItem();
     const int scrollHeight = getScrollHeight();
     const int offset = getRelativeScrollYOffset();
@@ -370,6 +384,7 @@ bool Container::navigateDown(int keyCode, int gameAction) {
 }
 
 bool Container::navigateUp(int keyCode, int gameAction) {
+    keysFromNoFocus();
     Item* child = getFocusedItem();
     const int scrollHeight = getScrollHeight();
     const int offset = getRelativeScrollYOffset();

@@ -222,7 +222,8 @@ void Item::setVisible(bool visible) {
 void Item::correctParentScroll(ItemContainer& container, bool visible) {
     const int index = container.indexOfChild(this);
     if (focused_) {
-        if (visible) return;
+        // One still taking the focus is left to its container.
+        if (visible || container.getFocusedItem() != this) return;
         if (ItemScreen* screen = getScreen()) screen->removeItemCommands();
         if (!container.focusClosestItem(index)) return;
         const int newFocus = container.getFocusedIndex();

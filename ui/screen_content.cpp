@@ -168,6 +168,13 @@ bool showsWhole(const Span& span, const Level& at) {
     return span.top >= at.top && span.bottom <= at.bottom;
 }
 
+// A control taller than the view is known by what it shows once that fills
+// half the view; a sliver of one (a button's edge above the soft keys) is not.
+bool showsEnough(const Span& span, const Level& at) {
+    const int drawn = std::min(span.bottom, at.bottom) - std::max(span.top, at.top);
+    return showsWhole(span, at) || 2 * drawn >= at.bottom - at.top;
+}
+
 // Where a control or a list stands. A focus area inside a control is left
 // to the control: it may still describe an earlier layout.
 Span spanOf(const Item& child, const Level& at) {
@@ -266,7 +273,8 @@ void ScreenContent::takeFocusInView(bool forward) {
                 continue;
             }
         }
-        // The first (last) control drawn whole, else the first drawn at all.
+        // The first (last) control drawn whole, else the first that fills
+        // enough of the view to be known.
         const int n = list->size();
         int pick = -1;
         for (int pass = 0; pass < 2 && pick < 0; ++pass) {
@@ -277,7 +285,7 @@ void ScreenContent::takeFocusInView(bool forward) {
                     continue;
                 }
                 const Span span = spanOf(*candidate, at);
-                if (pass == 0 ? showsWhole(span, at) : shows(span, at)) pick = i;
+                if (pass == 0 ? showsWhole(span, at) : showsEnough(span, at)) pick = i;
             }
         }
         if (pick < 0) {

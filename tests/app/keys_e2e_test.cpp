@@ -81,11 +81,17 @@ TEST_F(KeysEndToEndTest, TypedTextGoesOutAsTypedAndHeldDigitsAreDigits) {
 // The focus is on a control drawn on screen, or on none: the fire key acts
 // on nothing the screen does not show. Each row is a key script and the
 // queries the server then sees for hit.zqml.
+enum class Body {
+    Links,     // links Z and A, the text, link B; the keys start on A
+    TabLinks,  // the same on the first page of a tab body
+    Article,   // the text, then link B; nothing focused
+};
+
 struct FocusRow {
     const char* name;
     const char* keys;
     std::vector<std::string> hits;
-    bool tabbed = false;  // the links on the first page of a tab body
+    Body body = Body::Links;
 };
 
 // Regression: RIGHT and the scroll bar moved the view and left the focus on
@@ -97,25 +103,42 @@ TEST_F(KeysEndToEndTest, TheFireKeyActsOnlyOnAControlOnScreen) {
         {"right", "key right\nkey right\n", {}},
         {"bartaps", "tap 234 280\ntap 234 280\ntap 234 280\n", {}},
         {"back", "key right\nkey right\nkey left\nkey left\n", {"x=A"}},
-        {"tabright", "key right\nkey right\n", {}, true},
-        {"tabbartaps", "tap 234 280\ntap 234 280\ntap 234 280\n", {}, true},
+        {"tabright", "key right\nkey right\n", {}, Body::TabLinks},
+        {"tabbartaps", "tap 234 280\ntap 234 280\ntap 234 280\n", {}, Body::TabLinks},
         // UP to the tab bar first: the bar keeps the keys, and a tap on the
         // text gives them to no control out of view.
-        {"barkeys-bartaps", "key up\nkey up\ntap 234 280\ntap 234 280\n", {}, true},
-        {"barkeys-texttap", "key up\nkey up\ntap 234 280\ntap 234 280\ntap 60 150\n", {}, true},
+        {"barkeys-bartaps", "key up\nkey up\ntap 234 280\ntap 234 280\n", {}, Body::TabLinks},
+        {"barkeys-texttap",
+         "key up\nkey up\ntap 234 280\ntap 234 280\ntap 60 150\n",
+         {},
+         Body::TabLinks},
+        // With nothing focused UP and DOWN move the view 30 px, to no link out of view.
+        {"right-down", "key right\nkey right\nkey down\n", {}},
+        {"right-up", "key right\nkey right\nkey up\n", {}},
+        {"tabright-up", "key right\nkey right\nkey up\n", {}, Body::TabLinks},
+        {"tabright-down", "key right\nkey right\nkey down\n", {}, Body::TabLinks},
+        {"article-up", "key up\n", {}, Body::Article},
+        {"article-downs-up",
+         "key down\nkey down\nkey down\nkey down\nkey down\nkey up\n",
+         {},
+         Body::Article},
     };
     for (const FocusRow& row : rows) {
         SCOPED_TRACE(row.name);
         const std::string hit = std::string("hit-") + row.name + ".zqml";
-        const std::string links = "<a href=\"" + hit + "?x=Z\">Link Z</a>\n<a href=\"" + hit +
-                                  "?x=A\">Link A</a>\n" + text + "<a href=\"" + hit +
-                                  "?x=B\">Link B</a>\n";
+        const std::string head = row.body == Body::Article
+                                     ? std::string()
+                                     : "<a href=\"" + hit + "?x=Z\">Link Z</a>\n<a href=\"" + hit +
+                                           "?x=A\">Link A</a>\n";
+        const std::string links = head + text + "<a href=\"" + hit + "?x=B\">Link B</a>\n";
         server_.writePage("index.zqml",
-                          row.tabbed ? test::zqmlDocument("<tabbody>\n<page caption=\"One\">" +
-                                                          links + "</page>\n</tabbody>\n")
-                                     : page(links));
+                          row.body == Body::TabLinks
+                              ? test::zqmlDocument("<tabbody>\n<page caption=\"One\">" + links +
+                                                   "</page>\n</tabbody>\n")
+                              : page(links));
         server_.writePage(hit, page("<text>hit</text>\n"));
-        const std::string script = std::string("idle 20000\nkey down\nkey down\n") + row.keys +
+        const std::string start = row.body == Body::Article ? "" : "key down\nkey down\n";
+        const std::string script = std::string("idle 20000\n") + start + row.keys +
                                    shot(std::string("moved-") + row.name) +
                                    "key enter\nidle 10000\n";
         EXPECT_EQ(run(script), 0) << err_;

@@ -99,8 +99,15 @@ TEST(ContainerNavigation, ScrollsToTheBoxFocusedInATallFirstChildOrFarBelow) {
     Container far(CString(), false, nullptr, 100);
     fill(far, {{300, false}, {20, true}});
     far.init(240, 240);
+    // UP at the top, or after DOWN, never jumps to the box below.
+    EXPECT_FALSE(far.keyPressed(kUp, kGameUp));
+    EXPECT_EQ(far.getScrollYOffset(), 0);
     ASSERT_TRUE(far.keyPressed(kDown, kGameDown));
     EXPECT_EQ(far.getScrollYOffset(), -30);
+    ASSERT_TRUE(far.keyPressed(kDown, kGameDown));
+    ASSERT_TRUE(far.keyPressed(kUp, kGameUp));
+    EXPECT_EQ(far.getScrollYOffset(), -30);
+    EXPECT_EQ(far.getFocusedIndex(), -1);
     while (far.getFocusedIndex() != 1 && far.keyPressed(kDown, kGameDown)) {
     }
     EXPECT_EQ(far.getScrollYOffset(), -220);
@@ -173,8 +180,8 @@ TEST(ContainerFocus, RaisesFocusAndLeaveActionsOnce) {
     EXPECT_EQ(log.actions, (std::vector<std::string>{"enter", "leave"}));
 }
 
-// A leave action that hides the control taking the focus: the hidden
-// control never holds it, by key or by tap.
+// A leave action, or the control's own focus action, that hides the control
+// taking the focus: the hidden control never holds it, by key or by tap.
 TEST(ContainerFocus, AControlHiddenAsItTakesTheFocusDoesNotHoldIt) {
     struct Hider : EventListener {
         Item* target = nullptr;
@@ -182,14 +189,20 @@ TEST(ContainerFocus, AControlHiddenAsItTakesTheFocusDoesNotHoldIt) {
             if (event->getAction().toUtf8() == "hide") target->setVisible(false);
         }
     };
-    for (const bool byTap : {false, true}) {
+    for (const auto& [byTap, ownFocus] : {std::pair{false, false}, {true, false}, {false, true}}) {
         SCOPED_TRACE(byTap);
+        SCOPED_TRACE(ownFocus);
         Container c(CString(), true, nullptr, 200);
         std::vector<Box*> boxes = fill(c, {{20, true}, {20, true}, {20, true}});
         Hider hider;
         hider.target = boxes[1];
-        boxes[0]->setEventListener(&hider);
-        boxes[0]->setLeaveAction(u"hide");
+        if (ownFocus) {
+            boxes[1]->setEventListener(&hider);
+            boxes[1]->setFocusAction(u"hide");
+        } else {
+            boxes[0]->setEventListener(&hider);
+            boxes[0]->setLeaveAction(u"hide");
+        }
         c.init(240, 240);
         ASSERT_EQ(c.getFocusedIndex(), 0);
         if (byTap) {
@@ -202,6 +215,22 @@ TEST(ContainerFocus, AControlHiddenAsItTakesTheFocusDoesNotHoldIt) {
         EXPECT_NE(c.getFocusedItem(), boxes[1]);
         EXPECT_TRUE(boxes[1]->pressed.empty());
     }
+}
+
+// Regression: a focused control hiding itself sent the focus to a link far
+// above and the view to the top.
+TEST(ContainerFocus, AHiddenFocusGoesToTheNearestControlDrawnOrNone) {
+    Container c(CString(), true, nullptr, 100);
+    std::vector<Box*> boxes = fill(c, {{20, true}, {300, false}, {20, true}, {20, true}});
+    c.init(240, 240);
+    while (!boxes[3]->isFocused() && c.keyPressed(kDown, kGameDown)) {
+    }
+    boxes[3]->setVisible(false);
+    EXPECT_EQ(c.getFocusedItem(), boxes[2]);
+    const int offset = c.getScrollYOffset();
+    boxes[2]->setVisible(false);
+    EXPECT_EQ(c.getFocusedIndex(), -1);
+    EXPECT_EQ(c.getScrollYOffset(), offset);
 }
 
 TEST(ContainerFocus, EntersAtTheEdgeTheUserComesFrom) {

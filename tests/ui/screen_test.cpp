@@ -324,6 +324,7 @@ struct FocusRoad {
     const char* name;
     void (*road)(Screen&);
     int focused;  // the content's focused index after it; -1 for none
+    int text = 400;
 };
 
 const FocusRoad kFocusRoads[] = {
@@ -353,6 +354,11 @@ const FocusRoad kFocusRoads[] = {
          for (int i = 0; i < 8; ++i) s.keyPressed(kKeyRight);
      },
      3},
+    {"right to one pixel row of B",
+     [](Screen& s) {
+         for (int i = 0; i < 5; ++i) s.keyPressed(kKeyRight);
+     },
+     -1, 379},
     {"right twice and back",
      [](Screen& s) {
          s.keyPressed(kKeyRight);
@@ -370,7 +376,7 @@ TEST_F(ScreenTest, TheFocusStaysOnAControlDrawnOnScreen) {
         Container& content = *screen->getContent();
         content.add(std::make_unique<test::Box>(100, 20, true));
         content.add(std::make_unique<test::Box>(100, 20, true));
-        content.add(std::make_unique<test::Box>(100, 400, false));
+        content.add(std::make_unique<test::Box>(100, row.text, false));
         content.add(std::make_unique<test::Box>(100, 20, true));
         makeSurface(240, 124, 0);
         screen->paint(gc_);
