@@ -476,6 +476,13 @@ TEST_F(MainFrameReloadTest, APressHeldOverAReloadActsOnThePageItBeganOn) {
          orders(forty),
          "file://p.zqml  row 25",
          orders(forty)},
+        {"UpAfterAReloadOfALongList",
+         27,
+         {},
+         {KeyDown{38, 1}, KeyUp{38}},
+         orders(forty),
+         "file://p.zqml  row 23",
+         orders(forty)},
     };
     for (const char* name : {"done", "buy", "sell", "order11", "order12", "order14", "order25"}) {
         writeFileAtomic(scratch_.path() / (std::string(name) + ".zqml"),
