@@ -85,13 +85,14 @@ bool AutoRefresh::waitsForUser(const CancelFlag& flag, PageEntry& /*entry*/) {
     // A local page's reply comes inside the reload, before its flag would
     // be known.
     if (reloading_ && flag) reloadFlag_ = flag;
-    if (!isReload(flag) || !editing()) return false;
+    if (!isReload(flag) || !busyWithInput()) return false;
     if (flag != waitingFlag_) {
         waitingFlag_ = flag;
         waitingSince_ = tickCount();
     }
     // A reply held past the page's period no longer shows the page as it
-    // is: it gives way to the next reload, due once the user pauses.
+    // is: it gives way to the next reload, due once the user pauses or lets
+    // go.
     const int64_t period = periodOf(controller_.currentScreenId());
     if (flag && period > 0 && ticksSince(waitingSince_) >= period * kTickMs) {
         flag->store(1);
@@ -141,7 +142,12 @@ bool AutoRefresh::held() const {
     Display* display = Display::getDisplay();
     if (display && screen && display->getCurrent() != screen) return true;
     UiLoop* loop = UiLoop::current();
-    return (loop && loop->overlayOpen()) || editing();
+    return (loop && loop->overlayOpen()) || busyWithInput();
+}
+
+bool AutoRefresh::busyWithInput() const {
+    const Display* display = Display::getDisplay();
+    return (display && display->isInputHeld()) || editing();
 }
 
 bool AutoRefresh::editing() const {

@@ -7,9 +7,10 @@
 // shown. While the shown screen is held (its menu open, a keyboard up, a
 // screen such as an alert or the speed test over it, a message box open)
 // the count does not move and nothing reloads; so too while a request of
-// the page is loading, for the user's request wins over a reload, and while
+// the page is loading, for the user's request wins over a reload, while a
+// key or the pen is down (a press acts on the page it began on), and while
 // a letter is being chosen in the focused field or for a short pause after
-// the last key there. At zero the page is
+// the last key or tap there. At zero the page is
 // opened again in its place, whatever opened it, and
 // the count starts again: the reloaded page ends it, while a reload that
 // failed leaves the page to reload N seconds later.
@@ -75,9 +76,10 @@ public:
     // What a reload's reply replacing the shown page keeps of it; nullopt
     // for any other reply.
     std::optional<KeptPage> keepForReload(const CancelFlag& flag) const;
-    // A reload's reply waits while the user types in a field (editing());
-    // one that waited past the page's period is cancelled, and the page's
-    // countdowns reload it again once the user pauses.
+    // A reload's reply waits while a key or the pen is down and while the
+    // user types in a field (busyWithInput()); one that waited past the
+    // page's period is cancelled, and the page's countdowns reload it again
+    // once the user lets go or pauses.
     bool waitsForUser(const CancelFlag& flag, PageEntry& entry);
     // Set while a reload puts back what the user did: the page's change and
     // focus actions already ran for it.
@@ -117,8 +119,10 @@ private:
     // Opens `entry`'s page again in its place.
     void sendReload(const PageEntry& entry);
     // The user is typing in the focused field: a letter is pending, or a
-    // key came less than kTypingPauseMs ago.
+    // key or a tap came less than kTypingPauseMs ago.
     bool editing() const;
+    // A key or the pen is down, or the user is editing().
+    bool busyWithInput() const;
     // The shortest period of the slow countdowns of `screenId`; 0: none.
     int64_t periodOf(int screenId) const;
     bool isReload(const CancelFlag& flag) const {

@@ -5,8 +5,6 @@
 #include <variant>
 
 #include "app/page_controller.h"
-#include "app/page_history.h"
-#include "app/reload_keeping.h"
 #include "platform/cstring.h"
 #include "platform/message_box.h"
 #include "platform/ui_executor.h"
@@ -14,7 +12,6 @@
 #include "ui/display.h"
 #include "ui/displayable.h"
 #include "ui/image_cache.h"
-#include "ui/item.h"
 #include "ui/screen.h"
 #include "ui/style.h"
 
@@ -54,12 +51,6 @@ bool isPassedVirtualKey(int code) {
     }
 }
 
-// The item at the end of the chain of focused children of a screen.
-Item* focusedLeaf(Displayable* shown) {
-    auto* screen = dynamic_cast<Screen*>(shown);
-    return screen ? zq::focusedLeaf(*screen) : nullptr;
-}
-
 // Control characters (backspace, return) come with their keys, which the
 // screens already get.
 std::u16string withoutControls(std::u16string text) {
@@ -69,13 +60,10 @@ std::u16string withoutControls(std::u16string text) {
 
 }  // namespace
 
-MainFrame::MainFrame(Display& display) : display_(display) {
-    display_.setHandOverListener(
-        [this](Displayable* page, Displayable* heir) { handOverHeldKeys(page, heir); });
-}
+MainFrame::MainFrame(Display& display) : display_(display) {}
 
 MainFrame::~MainFrame() {
-    display_.setHandOverListener(nullptr);
+    display_.setInputHeld(false);
     setController(nullptr);
 }
 
@@ -114,28 +102,34 @@ void MainFrame::onInput(const InputEvent& event) {
         Displayable* shown = current();
         pen_.reset();
         if (shown) {
-            pen_ = HeldPen{Displayable::refTo(shown), press->x, press->y,
-                           penTarget(shown, press->x, press->y)};
+            pen_ = Displayable::refTo(shown);
+            noteHeldInput();
             shown->pointerPressed(press->x, press->y);
         }
     } else if (const auto* move = std::get_if<PointerMove>(&event)) {
         if (Displayable* shown = current(); shown && takesPen()) {
-            if (pen_) {
-                pen_->x = move->x;
-                pen_->y = move->y;
-            }
             shown->pointerDragged(move->x, move->y);
         }
     } else if (const auto* release = std::get_if<PointerUp>(&event)) {
         const bool taken = takesPen();
         pen_.reset();
+        noteHeldInput();
         if (Displayable* shown = current(); shown && taken) {
             shown->pointerReleased(release->x, release->y);
         }
     } else if (const auto* resize = std::get_if<Resize>(&event)) {
         onResize(resize->width, resize->height);
+    } else if (std::holds_alternative<FocusLost>(event)) {
+        // The releases will not come: nothing is fired, and nothing waits
+        // for them.
+        keyOwners_.clear();
+        pen_.reset();
+        ++releases_;
     }
+    noteHeldInput();
 }
+
+void MainFrame::noteHeldInput() { display_.setInputHeld(!keyOwners_.empty() || pen_); }
 
 void MainFrame::paint(Surface& backBuffer) { display_.paint(backBuffer); }
 
@@ -153,7 +147,6 @@ void MainFrame::onKeyDown(int keyCode, int repeatCount) {
         heldPresses_ = 0;
     } else if (heldPresses_ >= 2) {
         shown->keyRepeated(keyCode);
-        if (current() == shown) keyOwners_[keyCode].target = actedOn(shown);
         return;
     } else {
         ++heldPresses_;
@@ -161,13 +154,6 @@ void MainFrame::onKeyDown(int keyCode, int repeatCount) {
     display_.setHeldPress(!fresh);
     shown->keyPressed(keyCode);
     display_.setHeldPress(false);
-    if (current() != shown) return;
-    HeldKey& held = keyOwners_[keyCode];
-    held.target = actedOn(shown);
-    if (fresh) {
-        const Item* leaf = focusedLeaf(shown);
-        held.pressedItem = leaf && leaf->isPressed();
-    }
 }
 
 void MainFrame::onKeyUp(int keyCode) {
@@ -180,65 +166,23 @@ bool MainFrame::takesPress(int keyCode, bool fresh) {
     Displayable* shown = current();
     auto owner = keyOwners_.find(keyCode);
     if (fresh || owner == keyOwners_.end()) {
-        keyOwners_[keyCode] = HeldKey{Displayable::refTo(shown), false, CString()};
+        keyOwners_[keyCode] = Displayable::refTo(shown);
+        noteHeldInput();
         return shown != nullptr;
     }
-    return shown && owner->second.owner.get() == shown;
+    return shown && owner->second.get() == shown;
 }
 
 bool MainFrame::takesRelease(int keyCode) {
     auto owner = keyOwners_.find(keyCode);
     if (owner == keyOwners_.end()) return true;
-    const bool same = owner->second.owner.get() == current();
+    const bool same = owner->second.get() == current();
     keyOwners_.erase(owner);
+    noteHeldInput();
     return same;
 }
 
-PageEntry* MainFrame::entryOf(const Screen& screen) const {
-    PageEntry* entry = controller_ ? controller_->currentEntry() : nullptr;
-    return entry && entry->screen.get() == &screen ? entry : nullptr;
-}
-
-CString MainFrame::actedOn(Displayable* shown) const {
-    auto* screen = dynamic_cast<Screen*>(shown);
-    return screen ? pressTarget(zq::focusedLeaf(*screen), entryOf(*screen)) : CString();
-}
-
-CString MainFrame::penTarget(Displayable* shown, int x, int y) const {
-    auto* screen = dynamic_cast<Screen*>(shown);
-    return screen ? pressTargetAt(*screen, x, y, entryOf(*screen)) : CString();
-}
-
-bool MainFrame::takesPen() const { return !pen_ || pen_->owner.get() == current(); }
-
-void MainFrame::handOverHeldKeys(Displayable* page, Displayable* heir) {
-    if (!page || !heir || page == heir) return;
-    // The pen goes on pressing what is drawn under it where that is the
-    // same; a thumb drag goes on wherever the thumb is.
-    if (pen_ && pen_->owner.get() == page && !pen_->target.isEmpty()) {
-        auto* left = dynamic_cast<Screen*>(page);
-        auto* next = dynamic_cast<Screen*>(heir);
-        if (pen_->target == kThumb) {
-            if (left && next && next->takeThumbDrag(*left)) pen_->owner = Displayable::refTo(heir);
-        } else if (penTarget(heir, pen_->x, pen_->y) == pen_->target) {
-            pen_->owner = Displayable::refTo(heir);
-            heir->pointerPressed(pen_->x, pen_->y);
-        }
-    }
-    // A key goes on only to the item it was pressed on; pressed on another,
-    // its repeats and release go nowhere.
-    const CString target = actedOn(heir);
-    bool pressed = false;
-    for (auto& [code, held] : keyOwners_) {
-        if (held.owner.get() != page || held.target != target) continue;
-        held.owner = Displayable::refTo(heir);
-        pressed = pressed || held.pressedItem;
-    }
-    // A held fire key acts on its release, on the item it pressed: that
-    // item is this one now.
-    Item* same = pressed ? focusedLeaf(heir) : nullptr;
-    if (same && !same->isPressed()) same->selectPressed();
-}
+bool MainFrame::takesPen() const { return !pen_ || pen_->get() == current(); }
 
 void MainFrame::onText(const std::u16string& text) {
     const std::u16string typed = withoutControls(text);

@@ -34,12 +34,11 @@
 // - A held key belongs to the displayable its fresh press reached until it
 //   is released: its repeats and its release reach only that one, and only
 //   while it is current. The key that closed an alert, or was held while an
-//   alert closed by itself, never reaches the page beneath. A reload
-//   (Display::handOverHeldKeys) takes over a key held on the page it
-//   replaces only where its focused item is the one the key acts on there,
-//   known by what it is (pressTarget, app/reload_keeping.h), wherever the
-//   reload put it; the item a held fire key pressed is pressed on it too.
-//   Focused elsewhere, the key's repeats and release go nowhere.
+//   alert closed by itself, never reaches the page beneath.
+// - While a key or the pen is down, Display::isInputHeld() is true: a
+//   reload's reply waits for the release (app/auto_refresh.h), so a press
+//   acts on the page it began on, never on the one a reload put in its
+//   place. A FocusLost ends every hold without a release: nothing fires.
 // - Typed text reaches the displayable whole as textTyped, never as key
 //   codes: 'p' and 'q' are not the soft keys, '(' is not DOWN. Control
 //   characters are dropped (their keys came as keys). A space arrives only
@@ -47,9 +46,7 @@
 // - Pen down, drag and up reach the current displayable where they are:
 //   our window maps the pointer onto the phone's screen itself. Like a held
 //   key, the pen belongs to the displayable its down reached until it is
-//   lifted; a reload hands it over only where the same item (table row, tree
-//   node part, or the scroll bar's thumb) is drawn under it, and presses it
-//   there.
+//   lifted.
 // - A Resize rebuilds the Display's buffer, updates the screen metrics
 //   (landscape flag) and the display area, and resizes the current screen.
 //
@@ -73,8 +70,6 @@ namespace zq {
 class Display;
 class Displayable;
 class PageController;
-class Screen;
-struct PageEntry;
 
 class MainFrame : public UiHandler {
 public:
@@ -126,16 +121,10 @@ private:
     // displayable, and whether a release does; see the key ownership above.
     bool takesPress(int keyCode, bool fresh);
     bool takesRelease(int keyCode);
-    // Display::handOverHeldKeys.
-    void handOverHeldKeys(Displayable* page, Displayable* heir);
-    // The controller's entry of `screen`; null when it shows another.
-    PageEntry* entryOf(const Screen& screen) const;
-    // pressTarget of `shown`'s focused item: what a key acts on there.
-    CString actedOn(Displayable* shown) const;
-    // pressTargetAt (x, y) of `shown`: what a pen put down there presses.
-    CString penTarget(Displayable* shown, int x, int y) const;
     // Whether a pen drag or lift goes to the current displayable.
     bool takesPen() const;
+    // Tells the Display whether a key or the pen is down.
+    void noteHeldInput();
     void quitLoop();
 
     Display& display_;
@@ -146,19 +135,10 @@ private:
     uint32_t releases_ = 0;
     uint32_t releasesSeen_ = 0;
     int heldPresses_ = 0;
-    struct HeldKey {
-        WeakRef<Displayable> owner;  // the displayable its fresh press reached
-        bool pressedItem = false;    // that press pressed the focused item
-        CString target;              // what the key acted on last (pressTarget)
-    };
-    std::map<int, HeldKey> keyOwners_;
-    struct HeldPen {
-        WeakRef<Displayable> owner;  // the displayable the pen went down on
-        int x = 0;
-        int y = 0;
-        CString target;  // what it pressed there (pressTargetAt)
-    };
-    std::optional<HeldPen> pen_;
+    // Each key down: the displayable its fresh press reached.
+    std::map<int, WeakRef<Displayable>> keyOwners_;
+    // While the pen is down: the displayable it went down on.
+    std::optional<WeakRef<Displayable>> pen_;
     std::atomic<bool> shutdownRequested_{false};
     // Work posted by shutdown() runs only while the frame lives.
     std::shared_ptr<const int> anchor_ = std::make_shared<const int>(0);

@@ -500,11 +500,8 @@ void PageLoader::showPage(std::unique_ptr<PageEntry> entry, int screenId, bool r
     if (kept && host_.currentEntry() == raw) {
         AutoRefresh::RestoreScope restoring(host_.autoRefresh());
         kept->restoreView(*raw);
-        // The keys held on the page left go on where they act on the same
-        // item here (the frame knows what each was pressed on).
-        if (Display* display = Display::getDisplay()) {
-            display->handOverHeldKeys(left, raw->screen.get());
-        }
+        // The next tap on the keyboard types what the user switched it to.
+        if (left) raw->screen->keepKeyboardPad(*left);
     }
 }
 
@@ -513,9 +510,8 @@ bool PageLoader::mustWaitToShow(bool replace, const CancelFlag& cancelFlag,
     Screen* shown = host_.currentScreen();
     if (!shown) return false;
     if (replace && shown->getBusyFlags() != 0) return true;
-    // A reload that came in while the user started typing waits for the
-    // field to be left, and one that has no sure place for what the user
-    // changed waits until it has.
+    // A reload that came in while a key or the pen is down, or while the
+    // user types, waits until they let go or pause.
     if (replace && host_.autoRefresh().waitsForUser(cancelFlag, entry)) return true;
     // A message box, an alert or the speed test over the page: a reply
     // never takes the screen from a question the user has open.

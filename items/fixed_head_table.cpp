@@ -109,6 +109,8 @@ int FixTableItem::headHeight() const { return hasHead_ ? rowHeight_ : 0; }
 
 void FixTableItem::setFocusedRow(int row) {
     focusedRow_ = std::clamp(row, 0, std::max(rowCount_ - 1, 0));
+    // Keys scroll the view to the focus area: it must be this row's.
+    if (tableFocused_) recomputeFocusArea();
 }
 
 void FixTableItem::reloadModel() {

@@ -319,6 +319,8 @@ void TextField::hideNotify() {
 
 bool TextField::pointerPressed(int x, int y) {
     if (!isInItemArea(x, y)) return StringItem::pointerPressed(x, y);
+    // A tap in the field is typing, as a key is.
+    if (auto* screen = dynamic_cast<Screen*>(getScreen())) screen->noteKeyTime();
     openKeyboard(true);
     return true;
 }

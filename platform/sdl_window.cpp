@@ -295,6 +295,7 @@ void SdlWindow::translateWindowEvent(const SDL_WindowEvent& event) {
             // A key released while another window has the focus sends no key-up.
             heldKey_ = 0;
             pointerDown_ = false;
+            pending_.push_back(FocusLost{});
             break;
         default:
             break;

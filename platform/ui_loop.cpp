@@ -67,6 +67,13 @@ void UiLoop::dispatch(const InputEvent& event) {
         return;
     }
     if (std::holds_alternative<Quit>(event)) quit_ = true;
+    // The releases will not come; the handler forgets what it holds even
+    // under a box.
+    if (std::holds_alternative<FocusLost>(event)) {
+        pressedKeys_.clear();
+        handler_.onInput(event);
+        return;
+    }
     if (const auto* answer = std::get_if<ScriptAnswer>(&event); answer && overlays_.empty()) {
         scriptAnswers_.push_back(answer->result);
         return;

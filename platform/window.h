@@ -77,6 +77,11 @@ struct Resize {
     int height = 0;
     friend bool operator==(const Resize&, const Resize&) = default;
 };
+// The window lost the input focus: the keys and the pointer that were down
+// will send no release.
+struct FocusLost {
+    friend bool operator==(const FocusLost&, const FocusLost&) = default;
+};
 // The window was closed or the replay has ended.
 struct Quit {
     friend bool operator==(const Quit&, const Quit&) = default;
@@ -88,7 +93,7 @@ struct ScriptAnswer {
 };
 
 using InputEvent = std::variant<KeyDown, KeyUp, CharInput, PointerDown, PointerMove, PointerUp,
-                                Resize, Quit, ScriptAnswer>;
+                                Resize, FocusLost, Quit, ScriptAnswer>;
 
 class WindowBackend {
 public:

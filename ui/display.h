@@ -27,10 +27,8 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <thread>
-#include <utility>
 
 #include "platform/cstring.h"
 #include "platform/device_context.h"
@@ -106,15 +104,11 @@ public:
     bool isHeldPress() const { return heldPress_; }
     void setHeldPress(bool held) { heldPress_ = held; }
 
-    // A reload showed `heir` in place of `page`: a key still held on `page`
-    // goes on to `heir` where it acts on the same item there. The frame that
-    // owns the held keys listens and tells (one listener; an empty one
-    // removes it).
-    using HandOverListener = std::function<void(Displayable* page, Displayable* heir)>;
-    void setHandOverListener(HandOverListener listener) { handOver_ = std::move(listener); }
-    void handOverHeldKeys(Displayable* page, Displayable* heir) {
-        if (handOver_) handOver_(page, heir);
-    }
+    // True while a key or the pen is down: the frame that owns the held
+    // keys and the pen says so. A reload's reply waits until it is false, so
+    // that a press acts on the page it began on.
+    bool isInputHeld() const { return inputHeld_; }
+    void setInputHeld(bool held) { inputHeld_ = held; }
 
     // --- repaints -----------------------------------------------------------
     // Paints the current displayable and shows the frame at once. Asked for
@@ -221,7 +215,7 @@ private:
     bool painting_ = false;
     Displayable* inputTarget_ = nullptr;
     bool heldPress_ = false;
-    HandOverListener handOver_;
+    bool inputHeld_ = false;
     std::unique_ptr<Layer> layer_;
     uint32_t layerGeneration_ = 0;
     int animationTimer_ = 0;

@@ -216,9 +216,6 @@ public:
     Item* itemDrawnAt(int x, int y, int& itemX, int& itemY);
     // The scroll bar's thumb is drawn at (x, y).
     bool thumbAt(int x, int y);
-    // A thumb drag on `from`, the screen this one replaces, goes on here;
-    // false when there is none or this screen shows no scroll bar.
-    bool takeThumbDrag(Screen& from);
     // Null without content.
     Item* getFocusedItem() const;
     Item* getItemByName(const CString& name) const;
@@ -331,7 +328,10 @@ public:
     // every key nothing else used. An unused key raises a KeyEvent with
     // `action` to the event listener.
     void addKeyBinding(const CString& keyName, const CString& action);
+    // tickCount() of the last key, or tap in a field or on a keyboard.
     uint32_t lastKeyTime() const { return lastKeyTime_; }
+    // A tap in a field counts as a key.
+    void noteKeyTime();
 
     // --- keyboards ----------------------------------------------------------------
     // Makes the soft keyboard on first use, serves `field` and shows or
@@ -341,6 +341,9 @@ public:
     void openSoftKeyboard(bool show, KeyboardTarget* field, int inputModes);
     // Null before the first openSoftKeyboard.
     SoftKeyboard* getSoftKeyboard() const { return softKeyboard_.get(); }
+    // A reload's page: its keyboard, up for the same keypads as `left`'s,
+    // shows the keypad and case the user chose there.
+    void keepKeyboardPad(const Screen& left);
     // Null when none is served or the served one went away.
     KeyboardTarget* getKeyboardTarget() const;
     // The code input pad: made on first use, opened for `listener` (borrowed,

@@ -136,6 +136,12 @@ void Screen::openSoftKeyboard(bool show, KeyboardTarget* field, int inputModes) 
     softKeyboard_->setVisible(show);
 }
 
+void Screen::keepKeyboardPad(const Screen& left) {
+    const SoftKeyboard* before = left.softKeyboard_.get();
+    if (!softKeyboard_ || !softKeyboard_->isVisible() || !before || !before->isVisible()) return;
+    softKeyboard_->showPadOf(*before);
+}
+
 KeyboardTarget* Screen::getKeyboardTarget() const {
     return holdsItem(keyboardField_.get()) ? keyboardTarget_ : nullptr;
 }

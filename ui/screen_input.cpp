@@ -175,6 +175,8 @@ bool Screen::raiseKeyBinding(const CString& name) {
 
 // --- pen ---------------------------------------------------------------------------------
 
+void Screen::noteKeyTime() { lastKeyTime_ = tickCount(); }
+
 void Screen::pointerPressed(int x, int y) {
     RecursiveLock lock(contentLock());
     const ViewMoveScope moved(content_);
@@ -206,6 +208,7 @@ void Screen::pointerPressed(int x, int y) {
     // The soft keyboard over the page.
     if (!softKeys_.isMenuOpen() && softKeyboard_ && softKeyboard_->isVisible() &&
         softKeyboard_->containsPoint(x, y)) {
+        lastKeyTime_ = tickCount();
         softKeyboard_->pointerPressed(x, y);
         repaint();
         return;
@@ -335,14 +338,6 @@ bool Screen::thumbAt(int x, int y) {
     ScrollBar& bar = content_.scrollBar();
     const int barY = y - bar.relativeY();
     return bar.isBarShown() && bar.isInItemArea(x - bar.relativeX(), barY) && bar.isOnThumb(barY);
-}
-
-bool Screen::takeThumbDrag(Screen& from) {
-    RecursiveLock lock(contentLock());
-    ScrollBar& bar = content_.scrollBar();
-    if (!from.scrollBar().isDragging() || !bar.isBarShown()) return false;
-    bar.takeDragOf(from.scrollBar());
-    return true;
 }
 
 // --- what the content does with keys and drags ---------------------------

@@ -71,11 +71,6 @@ public:
     // Ends it: the thumb is kept inside the track.
     void endDrag();
     bool isDragging() const { return dragging_; }
-    // Goes on with `other`'s drag, the pen as far from the thumb's top.
-    void takeDragOf(const ScrollBar& other) {
-        dragOffset_ = other.dragOffset_;
-        dragging_ = other.dragging_;
-    }
 
     // --- the screen's layout mark --------------------------------------
     // Set: the screen measures its content at the full width next time.

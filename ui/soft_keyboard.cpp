@@ -125,6 +125,12 @@ bool SoftKeyboard::toggleCase() {
     return true;
 }
 
+void SoftKeyboard::showPadOf(const SoftKeyboard& other) {
+    if (other.inputModeBits_ != inputModeBits_) return;
+    keypadKind_ = other.keypadKind_;
+    upperCase_ = other.upperCase_;
+}
+
 // --- painting -----------------------------------------------------------------
 
 void SoftKeyboard::paint(int y, int right, GraphicsContext& g, int above) {

@@ -60,6 +60,8 @@ public:
     bool switchKeypad(int kind);
     // False (nothing done) while the case is locked.
     bool toggleCase();
+    // The keypad and case `other` shows, where it offers the same keypads.
+    void showPadOf(const SoftKeyboard& other);
 
     bool showsDigits() const { return keypadKind_ == kKeypadDigits; }
     bool isUpperCase() const { return upperCase_; }

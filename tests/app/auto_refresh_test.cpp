@@ -27,6 +27,7 @@
 #include "ui/container.h"
 #include "ui/display.h"
 #include "ui/screen.h"
+#include "ui/soft_keyboard.h"
 
 namespace zq {
 namespace {
@@ -187,51 +188,107 @@ TEST_F(AutoRefreshTest, ScreensOverThePageHoldTheCount) {
 
 // Regression: a field changed and still focused held the page's reloads,
 // and the reply of the user's own reload, until it was left, which then
-// showed a reply as old as the wait.
+// showed a reply as old as the wait. A tap on the soft keyboard or in the
+// field is typing too: a reload between two taps lost the keypad chosen.
 TEST_F(AutoRefreshTest, TypingHoldsReloadsOnlyUntilTheUserPauses) {
+    Display display(Size{240, 320});
     auto write = [this](const char* version) {
         writeFileAtomic(
             scratch_.path() / "e.zqml",
             std::string("<zqml><body onload=\"rf(2)\"><text id=\"") + version +
                 "\">x</text><edit id=\"qty\" name=\"qty\" maxsize=\"40\"/></body></zqml>");
     };
-    // A key every half second for `ms`.
-    auto typeFor = [this](int ms) {
-        for (int t = 0; t < ms; t += 500) {
-            controller_->currentScreen()->textTyped(CString(u"1"));
-            now_ += 500;
-            executor_.runPending();
-        }
+    // The "1" key of the soft keyboard's digit pad, and the field.
+    auto tapDigit = [](Screen& screen) {
+        const SoftKeyboard* pad = screen.getSoftKeyboard();
+        if (!pad || !pad->isVisible() || pad->lastBottom() < 0) return;
+        const int pitch = pad->keySize() + 1;
+        const int x = pad->lastRight() - pad->panelWidth() + pad->panelWidth() / 6;
+        const int y = pad->lastBottom() - pad->panelHeight() + pitch + pitch / 2;
+        screen.pointerPressed(x, y);
+        screen.pointerReleased(x, y);
     };
-    auto shows = [this](const char* id) {
-        return controller_->getItemByName(CString::fromUtf8(id)) != nullptr;
+    // The letter pad's "b", the keypad switched to at the first tap.
+    bool switched = false;
+    auto tapLetter = [&switched](Screen& screen) {
+        const SoftKeyboard* pad = screen.getSoftKeyboard();
+        if (!pad || !pad->isVisible() || pad->lastBottom() < 0) return;
+        const int pitch = pad->keySize() + 1;
+        const int left = pad->lastRight() - pad->panelWidth();
+        const int top = pad->lastBottom() - pad->panelHeight();
+        auto tap = [&screen](int x, int y) {
+            screen.pointerPressed(x, y);
+            screen.pointerReleased(x, y);
+        };
+        if (!std::exchange(switched, true)) tap(left + pad->panelWidth() * 5 / 6, top + pitch / 2);
+        tap(left + pad->panelWidth() * 3 / 14, top + pitch + pitch / 2);
     };
-    write("v1");
-    open("file://e.zqml");
-    controller_->currentScreen()->keyPressed(40);
-    controller_->currentScreen()->keyReleased(40);
-    const int typedOn = shownId();
-    typeFor(4000);
-    EXPECT_EQ(shownId(), typedOn) << "no reload while the user types";
-    seconds(3);
-    EXPECT_NE(shownId(), typedOn) << "a pause lets the page reload";
-    auto* field = dynamic_cast<Inputable*>(controller_->getItemByName(CString(u"qty")));
-    ASSERT_NE(field, nullptr);
-    EXPECT_EQ(field->getValue().toUtf8(), "11111111");
+    auto tapField = [this](Screen& screen) {
+        Item* field = controller_->getItemByName(CString(u"qty"));
+        const int x = field->getAbsoluteX() + 4;
+        const int y = field->getAbsoluteY() - screen.getScrollOffset() + 4;
+        screen.pointerPressed(x, y);
+        screen.pointerReleased(x, y);
+    };
+    struct Case {
+        const char* name;
+        std::function<void(Screen&)> key;
+        const char* typed;      // after eight
+        const char* typedOver;  // after seven more over a reload
+    };
+    const Case cases[] = {
+        {"Keys", [](Screen& screen) { screen.textTyped(CString(u"1")); }, "11111111",
+         "111111111111111"},
+        {"SoftKeyboardTaps", tapDigit, "11111111", "111111111111111"},
+        {"SoftKeyboardLetters", tapLetter, "bbbbbbbb", "bbbbbbbbbbbbbbb"},
+        {"TapsInTheField", tapField, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // A key every half second for `ms`.
+        auto typeFor = [&](int ms) {
+            for (int t = 0; t < ms; t += 500) {
+                c.key(*controller_->currentScreen());
+                now_ += 500;
+                executor_.runPending();
+            }
+        };
+        auto shows = [this](const char* id) {
+            return controller_->getItemByName(CString::fromUtf8(id)) != nullptr;
+        };
+        write("v1");
+        open("file://e.zqml");
+        controller_->currentScreen()->keyPressed(40);
+        controller_->currentScreen()->keyReleased(40);
+        display.repaint();
+        const int pages = controller_->history().count();
+        const int typedOn = shownId();
+        typeFor(4000);
+        EXPECT_EQ(shownId(), typedOn) << "no reload while the user types";
+        seconds(3);
+        EXPECT_NE(shownId(), typedOn) << "a pause lets the page reload";
+        auto* field = dynamic_cast<Inputable*>(controller_->getItemByName(CString(u"qty")));
+        ASSERT_NE(field, nullptr);
+        EXPECT_EQ(field->getValue().toUtf8(), c.typed);
 
-    // The user's own reload while typing waits; past the page's period its
-    // reply gives way to the next reload.
-    const int reloadedOn = shownId();
-    typeFor(500);
-    controller_->onAction(u"refresh()");
-    write("v2");
-    typeFor(3000);
-    EXPECT_EQ(shownId(), reloadedOn);
-    seconds(3);
-    EXPECT_NE(shownId(), reloadedOn);
-    EXPECT_TRUE(shows("v2"));
-    EXPECT_FALSE(controller_->currentScreen()->isLoading());
-    EXPECT_EQ(controller_->history().count(), 2);
+        // The user's own reload while typing waits; past the page's period
+        // its reply gives way to the next reload.
+        const int reloadedOn = shownId();
+        typeFor(500);
+        controller_->onAction(u"refresh()");
+        write("v2");
+        typeFor(3000);
+        EXPECT_EQ(shownId(), reloadedOn);
+        seconds(3);
+        EXPECT_NE(shownId(), reloadedOn);
+        EXPECT_TRUE(shows("v2"));
+        field = dynamic_cast<Inputable*>(controller_->getItemByName(CString(u"qty")));
+        ASSERT_NE(field, nullptr);
+        EXPECT_EQ(field->getValue().toUtf8(), c.typedOver);
+        EXPECT_FALSE(controller_->currentScreen()->isLoading());
+        EXPECT_EQ(controller_->history().count(), pages);
+        controller_->autoRefresh().stopAll();
+    }
 }
 
 TEST(RefreshMode, FromTheSettingAndTheRememberedMode) {

@@ -264,6 +264,10 @@ TEST_F(MainFrameTest, PenPositionsArriveWherePointed) {
 // A page that reloads itself between a key's press and its release.
 class MainFrameReloadTest : public test::ControllerFixture<> {
 protected:
+    MainFrameReloadTest() {
+        useServer(false);
+        server_.writePage("detail.zqml", "<zqml><body><text>detail</text></body></zqml>");
+    }
     // Two fields, then `controls`.
     void write(const std::string& controls) {
         writeFileAtomic(scratch_.path() / "p.zqml",
@@ -278,6 +282,8 @@ protected:
     // The page shown, its focused item and, for a field, its input mode.
     std::string state() const {
         std::string out = shownUrl();
+        const std::string server = server_.urlFor("/");
+        if (out.starts_with(server)) out.replace(0, server.size(), "server/");
         Screen* screen = controller_->currentScreen();
         Item* leaf = screen ? screen->getFocusedItem() : nullptr;
         while (auto* list = dynamic_cast<ChildList*>(leaf)) {
@@ -291,6 +297,7 @@ protected:
         if (auto* field = dynamic_cast<TextField*>(leaf)) {
             out.append(" mode ").append(std::to_string(field->getInputMode()));
         }
+        if (screen && !screen->isFocusDrawn()) out.append(" off view");
         return out;
     }
     // A point of the screen where the focused item (row) is drawn.
@@ -308,10 +315,12 @@ protected:
     MainFrame frame_{*display_};
 };
 
-// Regression: a key pressed before a reload replaced the page and released
-// after it was lost: a '#' tap changed no mode, Return on a button did
-// nothing, and a held DOWN stopped at the reload.
-TEST_F(MainFrameReloadTest, AKeyHeldOverAReloadGoesOnToTheSameItem) {
+// Regression: a key or the pen held while a reload replaced the page went on
+// to whatever the reload put in the place of its item (another order, the
+// stock now at that rank), or was lost. A reply that arrives while a key or
+// the pen is down waits until they are let go: the press acts on the page it
+// began on. A window that lost the focus sends no release and fires nothing.
+TEST_F(MainFrameReloadTest, APressHeldOverAReloadActsOnThePageItBeganOn) {
     struct Case {
         const char* name;
         int downs;  // to the focused item
@@ -344,6 +353,20 @@ TEST_F(MainFrameReloadTest, AKeyHeldOverAReloadGoesOnToTheSameItem) {
         }
         return table + "</table>";
     };
+    // Rank first, the code keyed zqdm, one action for every row.
+    const std::string detail = server_.urlFor("/detail.zqml");
+    auto ranking = [&detail](std::vector<const char*> codes) {
+        std::string table = "<table><th><td>排名</td><td name=\"zqdm\">代码</td></th>";
+        for (size_t i = 0; i < codes.size(); ++i) {
+            table += "<tr onclick=\"gw(" + detail + ")\"><td>" + std::to_string(i + 1) +
+                     "</td><td>" + codes[i] + "</td></tr>";
+        }
+        return table + "</table>";
+    };
+    std::vector<int> forty;
+    for (int n = 1; n <= 40; ++n) forty.push_back(n);
+    const std::vector<InputEvent> heldReturn{KeyDown{13, 1}, KeyDown{13, 2}, KeyDown{13, 3},
+                                             KeyDown{13, 4}, KeyDown{13, 5}, KeyUp{13}};
     const Case cases[] = {
         {"HashTap",
          1,
@@ -358,10 +381,7 @@ TEST_F(MainFrameReloadTest, AKeyHeldOverAReloadGoesOnToTheSameItem) {
          {KeyDown{40, 2}, KeyUp{40}},
          button("go"),
          "file://p.zqml go"},
-        // Another item in its place: the release is not its.
-        {"AnotherButton", 3, {KeyDown{13, 1}}, {KeyUp{13}}, button("stop"), "file://p.zqml"},
-        // Buttons without ids, known by caption and action wherever the
-        // reload put them.
+        {"AnotherButton", 3, {KeyDown{13, 1}}, {KeyUp{13}}, button("stop"), "file://done.zqml"},
         {"ReturnOnAButtonTheReloadMoved",
          3,
          {KeyDown{13, 1}},
@@ -374,9 +394,8 @@ TEST_F(MainFrameReloadTest, AKeyHeldOverAReloadGoesOnToTheSameItem) {
          {KeyDown{13, 1}},
          {KeyUp{13}},
          buttons("sell", "sell"),
-         "file://p.zqml",
+         "file://buy.zqml",
          buttons("buy", "sell")},
-        // A row known by its action: a new order on top moves it down.
         {"ReturnOnARowMovedDown",
          3,
          {KeyDown{13, 1}},
@@ -389,11 +408,17 @@ TEST_F(MainFrameReloadTest, AKeyHeldOverAReloadGoesOnToTheSameItem) {
          {KeyDown{13, 1}},
          {KeyUp{13}},
          orders({14, 11}),
-         "file://p.zqml",
+         "file://order12.zqml",
          orders({12, 11})},
-        // No key down: the focus stays with the record whose prices moved.
-        // The pen held on the focused item (-1: where it is drawn) goes on
-        // only where the same item is drawn under it.
+        // Held on 600007, re-sorted so that 600042 has its rank.
+        {"ReturnHeldOnARankingRowTheReloadResorted",
+         4,
+         {KeyDown{13, 1}, KeyDown{13, 2}},
+         {KeyDown{13, 3}, KeyDown{13, 4}, KeyUp{13}},
+         ranking({"600001", "600042", "600007"}),
+         "server/detail.zqml?row=zqdm%3A600007%3Bnum%3A1%3Bzqdm=600007&num=1&$",
+         ranking({"600001", "600007", "600042"})},
+        // The pen held on the focused item (-1: where it is drawn).
         {"PenHeldOnAButton",
          3,
          {PointerDown{-1, -1}},
@@ -405,15 +430,29 @@ TEST_F(MainFrameReloadTest, AKeyHeldOverAReloadGoesOnToTheSameItem) {
          {PointerDown{-1, -1}},
          {PointerUp{-1, -1}},
          buttons("sell", "buy"),
-         "file://p.zqml ",
+         "file://buy.zqml",
          buttons("buy", "sell")},
         {"PenHeldOnARowMovedDown",
          3,
          {PointerDown{-1, -1}},
          {PointerUp{-1, -1}},
          orders({14, 12, 11}),
-         "file://p.zqml  row 1",
+         "file://order12.zqml",
          orders({12, 11})},
+        // No release comes: the reply is shown, nothing fires.
+        {"ReturnHeldWhenTheWindowLostTheFocus",
+         3,
+         {KeyDown{13, 1}, KeyDown{13, 2}},
+         {FocusLost{}},
+         button("go"),
+         "file://p.zqml go"},
+        {"PenHeldWhenTheWindowLostTheFocus",
+         3,
+         {PointerDown{-1, -1}},
+         {FocusLost{}},
+         button("go"),
+         "file://p.zqml go"},
+        // No key down: the focus stays with the record whose prices moved.
         {"AQuoteRowWhosePricesMoved",
          4,
          {},
@@ -421,8 +460,31 @@ TEST_F(MainFrameReloadTest, AKeyHeldOverAReloadGoesOnToTheSameItem) {
          quotes({{0, "9.00"}, {1, "10.12"}, {2, "8.90"}}),
          "file://p.zqml  row 2",
          quotes({{1, "10.11"}, {2, "8.91"}})},
+        // Every key after the reload acts from the row it restored, on a
+        // list taller than the screen.
+        {"ReturnHeldAfterAReloadOfALongList",
+         27,
+         {},
+         heldReturn,
+         orders(forty),
+         "file://order25.zqml",
+         orders(forty)},
+        {"DownAfterAReloadOfALongList",
+         27,
+         {},
+         {KeyDown{40, 1}, KeyUp{40}},
+         orders(forty),
+         "file://p.zqml  row 25",
+         orders(forty)},
+        {"UpAfterAReloadOfALongList",
+         27,
+         {},
+         {KeyDown{38, 1}, KeyUp{38}},
+         orders(forty),
+         "file://p.zqml  row 23",
+         orders(forty)},
     };
-    for (const char* name : {"done", "buy", "sell", "order11", "order12", "order14"}) {
+    for (const char* name : {"done", "buy", "sell", "order11", "order12", "order14", "order25"}) {
         writeFileAtomic(scratch_.path() / (std::string(name) + ".zqml"),
                         "<zqml><body><text>done</text></body></zqml>");
     }
@@ -445,16 +507,20 @@ TEST_F(MainFrameReloadTest, AKeyHeldOverAReloadGoesOnToTheSameItem) {
         for (const InputEvent& event : c.before) send(event);
         write(c.controlsThen);
         const int shown = controller_->currentScreenId();
-        // A reload waits for a pause after a key in a field.
+        auto replaced = [&] { return controller_->currentScreenId() != shown; };
+        // A reload also waits for a pause after a key in a field.
         controller_->onAction(CString(u"refresh()"));
-        ASSERT_TRUE(pumpUntil([&] { return controller_->currentScreenId() != shown; })) << c.name;
+        const bool held = !c.before.empty();
+        EXPECT_EQ(pumpUntil(replaced, held ? 300 : 10000), !held) << c.name;
         for (const InputEvent& event : c.after) send(event);
+        ASSERT_TRUE(pumpUntil(replaced)) << c.name;
         EXPECT_EQ(state(), c.state) << c.name;
     }
 }
 
 // Regression: a drag of the scroll bar's thumb stopped at a reload once the
-// pen had slid off the thumb, which follows the pen more slowly.
+// pen had slid off the thumb, which follows the pen more slowly. The reply
+// waits for the pen, and keeps where it left the view.
 TEST_F(MainFrameReloadTest, AThumbDragGoesOnOverAReload) {
     std::string lines;
     for (int i = 0; i < 60; ++i) lines += "<text>line " + std::to_string(i) + "</text>";
@@ -475,11 +541,15 @@ TEST_F(MainFrameReloadTest, AThumbDragGoesOnOverAReload) {
     const int dragged = screen->getScrollOffset();
     EXPECT_LT(dragged, 0);
     const int shown = controller_->currentScreenId();
+    auto replaced = [&] { return controller_->currentScreenId() != shown; };
     controller_->onAction(CString(u"refresh()"));
-    ASSERT_TRUE(pumpUntil([&] { return controller_->currentScreenId() != shown; }));
+    EXPECT_FALSE(pumpUntil(replaced, 300));
     frame_.onInput(PointerMove{x, y + 60});
-    EXPECT_LT(controller_->currentScreen()->getScrollOffset(), dragged);
+    const int further = screen->getScrollOffset();
+    EXPECT_LT(further, dragged);
     frame_.onInput(PointerUp{x, y + 60});
+    ASSERT_TRUE(pumpUntil(replaced));
+    EXPECT_EQ(controller_->currentScreen()->getScrollOffset(), further);
 }
 
 TEST_F(MainFrameTest, ExitCommandAsksOnceUntilAnotherCommand) {

@@ -45,6 +45,8 @@ std::string describeEvent(const InputEvent& event) {
                 return "pointer-up " + std::to_string(e.x) + " " + std::to_string(e.y);
             } else if constexpr (std::is_same_v<T, Resize>) {
                 return "resize " + std::to_string(e.width) + " " + std::to_string(e.height);
+            } else if constexpr (std::is_same_v<T, FocusLost>) {
+                return "focus-lost";
             } else if constexpr (std::is_same_v<T, Quit>) {
                 return "quit";
             } else {
