@@ -165,11 +165,14 @@ void MainFrame::onKeyUp(int keyCode) {
 bool MainFrame::takesPress(int keyCode, bool fresh) {
     Displayable* shown = current();
     auto owner = keyOwners_.find(keyCode);
-    if (fresh || owner == keyOwners_.end()) {
+    if (fresh) {
         keyOwners_[keyCode] = Displayable::refTo(shown);
         noteHeldInput();
         return shown != nullptr;
     }
+    // The repeat of a press whose hold ended (a box came, the window lost
+    // the focus) goes nowhere.
+    if (owner == keyOwners_.end()) return false;
     return shown && owner->second.get() == shown;
 }
 

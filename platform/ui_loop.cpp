@@ -131,6 +131,9 @@ void UiLoop::presentNow() {
 }
 
 void UiLoop::pushOverlay(UiOverlay* overlay) {
+    // The box takes the releases of what is held now: the handler's holds
+    // end here, or they would wait for releases it never gets.
+    if (overlays_.empty()) handler_.onInput(FocusLost{});
     overlays_.push_back({overlay, nextSerial_++});
     presentNow();
 }

@@ -13,7 +13,8 @@
 // box's, and neither its repeats nor its release reach the page below; a
 // box that opened while a key was held gets neither the repeats nor the
 // release of a press it never saw. A FocusLost ends every hold and goes to
-// the handler, box or not. A Quit always ends run() once the
+// the handler, box or not; the first box to open gives the handler one too,
+// for the releases of its holds go to the box. A Quit always ends run() once the
 // overlays have closed; it is delivered like other input. A ScriptAnswer
 // with no overlay open is kept for the next message box (takeScriptAnswer).
 #pragma once
