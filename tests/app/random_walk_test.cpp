@@ -96,7 +96,7 @@ void writeSite(test::TestServer& server, const std::string& png) {
     for (const char* page : {"buy.zqml", "cx.zqml"}) {
         server.writePage(page, doc("<text>委托确认</text>" + link("hub.zqml", "k1")));
     }
-    server.setSlowPath("/orders.zqml", 500);
+    server.setSlowPath("/orders.zqml", 300);
     server.writePage("home.zqml",
                      doc("<text>home</text>" + link("hub.zqml", "m1") + link("tabs.zqml", "m2")));
     server.writePage("long.zqml", doc(link("hub.zqml", "gZ") + link("tree.zqml", "gA") + lines(80) +
@@ -852,7 +852,7 @@ Step Walk::choose(std::mt19937& rng) {
     stuck_ = kForwards.count(pathOf(f_.shownUrl())) ? stuck_ + 1 : 0;
     const int roll = pick(100);
     const bool live = kRefreshing.count(pathOf(f_.shownUrl()));
-    if (live && roll % 12 == 1) {
+    if (live && roll % 20 == 1) {
         // Hands off while a reload comes.
         s.op = "wait";
         s.a = 1000 + pick(300);
