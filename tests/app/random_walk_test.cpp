@@ -1051,6 +1051,10 @@ std::vector<Replay> replays() {
          "tap 236 82\n"
          "hold fire 151\n"},
         {"HiddenFieldTakesTheFocus", times(6, "key down") + "key fire\nkey down\nkey down\n"},
+        {"UpWithNothingFocusedJumpsToTheLastControl",
+         "key right\nkey down\nkey up\ntap 225 8\nkey up\n"},
+        {"EnterAfterBackOnTheFirstPage",
+         "key back\nkey down\nkey fire\nwait 300\n" + times(2, "wait 10")},
     };
     if (const char* env = std::getenv("ZQ_WALK_SCRIPT")) rows.push_back({"Env", env});
     return rows;
