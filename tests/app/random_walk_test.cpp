@@ -12,6 +12,7 @@
 // prints each step's page and requests, ZQ_WALK_SKIP leaves named checks out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
 #include <functional>
@@ -31,6 +32,7 @@
 #include "items/tree.h"
 #include "platform/files.h"
 #include "platform/image.h"
+#include "platform/message_box.h"
 #include "platform/surface.h"
 #include "platform/window.h"
 #include "tests/app/controller_fixture.h"
@@ -718,7 +720,11 @@ std::string Walk::run(const Step& step, int index) {
         thumbBottom = y + 1;
     }
     const int code = keyCode(step.key);
-    if (step.op == "key" || step.op == "hold") {
+    // The walk's user answers No to the exit question: the key does nothing.
+    const bool exits = step.key == "back" && s &&
+                       s->rightLabel() == f_.controller_->exitCommand()->getLabel();
+    if (exits) {
+    } else if (step.op == "key" || step.op == "hold") {
         if (step.key == "fire" || step.key == "soft1" || step.key == "5") {
             press(focusedMarker(), step.key == "fire");
         }
@@ -768,7 +774,11 @@ std::string Walk::run(const Step& step, int index) {
             PointerUp{step.op == "drag" ? step.c : step.a, step.op == "drag" ? step.d : step.b});
     }
     settle(step.op == "wait" ? step.a : 0);
-    if (screen() && screen()->isLoading() && checking("hang")) return "the page is still loading";
+    // A reply waits behind an alert the user has not answered yet.
+    const bool covered = f_.display_->getCurrent() != screen();
+    if (screen() && screen()->isLoading() && !covered && checking("hang")) {
+        return "the page is still loading";
+    }
     std::string problem = checkRequests(step);
     if (beforeForward_ == "?") beforeForward_ = before;
     if (problem.empty()) problem = checkFocus();
