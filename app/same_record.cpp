@@ -134,7 +134,9 @@ int TableRows::sameRow(int row, const TableRows& now) const {
         const CString& name = cells[at][static_cast<size_t>(c)];
         int found = -1;
         int matches = 0;
+        std::set<CString> values;
         for (size_t r = 0; r < now.cells.size(); ++r) {
+            values.insert(now.cells[r][static_cast<size_t>(column)]);
             if (now.cells[r][static_cast<size_t>(column)] != name) continue;
             found = static_cast<int>(r);
             ++matches;
@@ -142,6 +144,12 @@ int TableRows::sameRow(int row, const TableRows& now) const {
         // Gone from the rows while the row's actions named the record by it.
         if (matches == 0 && std::find(words.begin(), words.end(), name) != words.end()) return -1;
         if (matches != 1) continue;
+        // Names stay from one load to the next; a count that moves (a
+        // volume) may meet another row's by chance.
+        size_t kept = 0;
+        for (const auto& cellsOfRow : cells)
+            kept += values.count(cellsOfRow[static_cast<size_t>(c)]);
+        if (kept * 2 < cells.size()) continue;
         if (voted >= 0 && voted != found) return -1;
         voted = found;
     }

@@ -486,11 +486,11 @@ TEST_F(ReloadEndToEndTest, TheFocusStaysOnItsLinkWhenTheReloadedListChanges) {
     };
     const std::string rank = "<td>排名</td>";
     const std::vector<std::string> ranks = {"1", "2", "3", "4", "5"};
-    // Orders `first` of 600000, on top, and 13 of 600036.
-    auto orders = [](const std::string& first) {
+    // Orders `first` of 600000, on top, and `second` of 600036.
+    auto orders = [](const std::string& first, const std::string& second = "13") {
         std::string text = "<table><th><td>委托号</td><td name=\"code\">代码</td></th>";
         for (const auto& [number, code] :
-             {std::pair<std::string, std::string>{first, "600000"}, {"13", "600036"}}) {
+             {std::pair<std::string, std::string>{first, "600000"}, {second, "600036"}}) {
             text += "<tr onclick=\"fw(news4.zqml?ordno=" + number + ")\"><td>" + number +
                     "</td><td>" + code + "</td></tr>";
         }
@@ -531,6 +531,8 @@ TEST_F(ReloadEndToEndTest, TheFocusStaysOnItsLinkWhenTheReloadedListChanges) {
          "key down\nkey down\n", "/news3.zqml?zqdm=600007"},
         // Order 14 replaced by order 12 of the same stock.
         {"an order replaced by another of its stock", orders("14"), orders("12"), "key down\n", ""},
+        // Order numbers that look like ranks.
+        {"order 1 replaced by order 3", orders("1", "2"), orders("3", "2"), "key down\n", ""},
         {"walked down a list whose actions carry the price", priced(0), priced(1),
          std::string("key down\n") + kReloads + "key down\n" + kReloads + "key down\n",
          "/news3.zqml"},
@@ -538,6 +540,13 @@ TEST_F(ReloadEndToEndTest, TheFocusStaysOnItsLinkWhenTheReloadedListChanges) {
          keyed("<td>名称</td>", {"工商银行", "工商银行"}, {"601398", "01398"}, 0),
          keyed("<td>名称</td>", {"工商银行", "工商银行"}, {"601398", "01398"}, 1),
          "key down\nkey down\n", "/news3.zqml?zqdm=01398"},
+        // 600002's volume is now 600001's: a volume names no row.
+        {"a volume met by another row's",
+         keyed("<td>成交量</td>", {"1200", "3400", "5600", "7800"},
+               {"600001", "600002", "600003", "600004"}, 0),
+         keyed("<td>成交量</td>", {"3400", "3500", "5700", "7900"},
+               {"600001", "600002", "600003", "600004"}, 1),
+         "key down\nkey down\n", "/news3.zqml?zqdm=600002"},
         {"a button whose caption carries the price", sell("10.02"), sell("10.03"), "key down\n",
          "/news3.zqml"},
         {"the first of two buttons whose prices moved", sell("10.02") + sell("10.05", 4),
