@@ -18,6 +18,7 @@
 #include "items/hyperlink_item.h"
 #include "items/image_item.h"
 #include "items/inputable.h"
+#include "items/separator_item.h"
 #include "items/tab_item.h"
 #include "items/text_field.h"
 #include "items/tree.h"
@@ -70,10 +71,50 @@ void eachItem(Screen& screen, Visit visit) {
     }
 }
 
-// Calls `visit(formKey, formRank, field, nameRank)` for each field of each
-// of the page's forms, then for the page's fields of no form (kNoForm), in
-// formFieldValues order: a form's rank among the forms of its key, a
-// field's among the fields of its name in its form.
+// The record a field is for: the texts before it on its line (a code, a
+// stock's name), their prices put aside.
+CString lineLabel(const Item& field) {
+    auto* parent = dynamic_cast<const ChildList*>(field.getParent());
+    if (!parent) return CString();
+    CString label;
+    for (int i = parent->indexOfChild(&field) - 1; i >= 0; --i) {
+        const Item* before = parent->getItem(i);
+        if (!before || before->isInteractive() || dynamic_cast<const Spacer*>(before) ||
+            (before->getLayout() & kLayoutNewLineAfter)) {
+            break;
+        }
+        label = before->getText() + CString(u"\t") + label;
+        if (before->getLayout() & kLayoutNewLineBefore) break;
+    }
+    return withoutMeasures(label);
+}
+
+// Calls `visit(field, record, rank)` for each of `fields` (null for an item
+// that is no field): where several have one name, each is told by its
+// record, and ranked among those of its name and record.
+template <typename Visit>
+void eachOfForm(const std::vector<Item*>& fields, Visit& visit) {
+    std::map<CString, int> fieldsOfName;
+    for (Item* item : fields) {
+        if (auto* field = dynamic_cast<Inputable*>(item)) ++fieldsOfName[field->getName()];
+    }
+    std::map<std::pair<CString, CString>, int> fieldsOfRecord;
+    for (Item* item : fields) {
+        auto* field = dynamic_cast<Inputable*>(item);
+        if (!field) {
+            visit(field, CString(), 0);
+            continue;
+        }
+        const CString record = fieldsOfName[field->getName()] > 1 ? lineLabel(*item) : CString();
+        visit(field, record, fieldsOfRecord[{field->getName(), record}]++);
+    }
+}
+
+// Calls `visit(formKey, formRank, field, nameRank, record)` for each field
+// of each of the page's forms, then for the page's fields of no form
+// (kNoForm), in formFieldValues order: a form's rank among the forms of its
+// key, a field's record (eachOfForm) and rank among the fields of its name
+// and record in its form.
 template <typename Visit>
 void eachField(PageEntry& entry, Visit visit) {
     std::set<const Item*> inForms;
@@ -82,31 +123,38 @@ void eachField(PageEntry& entry, Visit visit) {
         for (const auto& form : pageForms(*entry.page)) {
             const CString key = formKey(*form);
             const int formRank = formsOfKey[key]++;
-            std::map<CString, int> fieldsOfName;
-            for (Item* item : form->fields()) {
-                inForms.insert(item);
-                auto* field = dynamic_cast<Inputable*>(item);
-                visit(key, formRank, field, field ? fieldsOfName[field->getName()]++ : 0);
-            }
+            auto inForm = [&](Inputable* field, const CString& record, int rank) {
+                visit(key, formRank, field, rank, record);
+            };
+            eachOfForm(form->fields(), inForm);
+            inForms.insert(form->fields().begin(), form->fields().end());
         }
     }
     if (!entry.screen) return;
-    std::map<CString, int> fieldsOfName;
+    std::vector<Item*> loose;
     eachItem(*entry.screen, [&](Item& item) {
-        auto* field = dynamic_cast<Inputable*>(&item);
-        if (field && !inForms.count(&item))
-            visit(kNoForm, 0, field, fieldsOfName[field->getName()]++);
+        if (dynamic_cast<Inputable*>(&item) && !inForms.count(&item)) loose.push_back(&item);
     });
+    auto noForm = [&](Inputable* field, const CString& record, int rank) {
+        visit(kNoForm, 0, field, rank, record);
+    };
+    eachOfForm(loose, noForm);
 }
 
 // The field of `entry`'s page that is `kept`; null when the page has none.
+// One kept for its record goes to that record's field, also where the page
+// no longer repeats its name, never to another record's.
 Inputable* sameField(PageEntry& entry, const KeptPage::Field& kept) {
     Inputable* found = nullptr;
-    eachField(entry, [&](const CString& key, int formRank, Inputable* field, int nameRank) {
-        if (!found && field && key == kept.formKey && formRank == kept.formRank &&
-            nameRank == kept.nameRank && field->getName() == kept.name) {
-            found = field;
+    int rank = 0;
+    eachField(entry, [&](const CString& key, int formRank, Inputable* field, int, const CString&) {
+        if (found || !field || key != kept.formKey || formRank != kept.formRank ||
+            field->getName() != kept.name) {
+            return;
         }
+        const auto* item = dynamic_cast<const Item*>(field);
+        if (!kept.record.isEmpty() && (!item || lineLabel(*item) != kept.record)) return;
+        if (rank++ == kept.nameRank) found = field;
     });
     return found;
 }
@@ -168,11 +216,12 @@ CString itemKey(Item& item, PageEntry* entry) {
     if (auto* field = dynamic_cast<Inputable*>(&item)) {
         CString key = CString(u"field:") + field->getName();
         if (!entry) return key;
-        eachField(*entry, [&](const CString& form, int formRank, Inputable* at, int nameRank) {
+        eachField(*entry, [&](const CString& form, int formRank, Inputable* at, int nameRank,
+                              const CString& record) {
             if (at != field) return;
             std::string ranks("#");
             ranks.append(std::to_string(formRank)).append("#").append(std::to_string(nameRank));
-            key += CString(u"\n") + form + CString::fromUtf8(ranks);
+            key += CString(u"\n") + form + CString::fromUtf8(ranks) + CString(u"\n") + record;
         });
         return key;
     }
@@ -232,8 +281,9 @@ std::vector<CString> rowKeys(const FixTableItem& table) {
     return keys;
 }
 
-// The one item under `list` whose key is `key`; null when none or several.
-Item* uniqueItemWithKey(ChildList& list, const CString& key, PageEntry& entry) {
+// The one item under `list` whose key is `key` (or whose key without its
+// prices is, for `shape`); null when none or several.
+Item* uniqueItemWithKey(ChildList& list, const CString& key, PageEntry& entry, bool shape = false) {
     Item* found = nullptr;
     int matches = 0;
     std::vector<ChildList*> pending{&list};
@@ -241,7 +291,8 @@ Item* uniqueItemWithKey(ChildList& list, const CString& key, PageEntry& entry) {
         ChildList* at = pending.back();
         pending.pop_back();
         for (const auto& child : at->children()) {
-            if (itemKey(*child, &entry) == key) {
+            const CString own = itemKey(*child, &entry);
+            if ((shape ? withoutMeasures(own) : own) == key) {
                 found = child.get();
                 ++matches;
             }
@@ -249,18 +300,6 @@ Item* uniqueItemWithKey(ChildList& list, const CString& key, PageEntry& entry) {
         }
     }
     return matches == 1 ? found : nullptr;
-}
-
-// The row of `table` whose key is `key`, the nearest to `was` of several;
-// -1 when none.
-int rowWithKey(const FixTableItem& table, const CString& key, int was) {
-    const std::vector<CString> keys = rowKeys(table);
-    int found = -1;
-    for (int row = 0; row < static_cast<int>(keys.size()); ++row) {
-        if (keys[static_cast<size_t>(row)] != key) continue;
-        if (found < 0 || std::abs(row - was) < std::abs(found - was)) found = row;
-    }
-    return found;
 }
 
 // Calls `visit` for each tab under `list` in the order of the shown items;
@@ -345,7 +384,7 @@ Item* focusedLeaf(const Screen& screen) {
 
 std::vector<CString> formFieldValues(PageEntry& entry) {
     std::vector<CString> values;
-    eachField(entry, [&](const CString&, int, Inputable* field, int) {
+    eachField(entry, [&](const CString&, int, Inputable* field, int, const CString&) {
         values.push_back(field ? field->getValue() : CString());
     });
     return values;
@@ -354,13 +393,14 @@ std::vector<CString> formFieldValues(PageEntry& entry) {
 KeptPage KeptPage::of(PageEntry& entry) {
     KeptPage kept;
     size_t i = 0;
-    eachField(entry, [&](const CString& key, int formRank, Inputable* field, int nameRank) {
+    eachField(entry, [&](const CString& key, int formRank, Inputable* field, int nameRank,
+                         const CString& record) {
         const size_t index = i++;
         if (!field) return;
         const CString value = field->getValue();
         const bool shown = entry.shownValues && index < entry.shownValues->size();
         if (shown && (*entry.shownValues)[index] == value) return;
-        kept.changed.push_back({key, formRank, field->getName(), nameRank, value});
+        kept.changed.push_back({key, formRank, field->getName(), nameRank, value, record});
     });
     Screen* screen = entry.screen.get();
     if (!screen) return kept;
@@ -388,6 +428,13 @@ KeptPage KeptPage::of(PageEntry& entry) {
     }
     if (!leaf) return kept;
     kept.focusKey = itemKey(*leaf, &entry);
+    if (const CString shape = withoutMeasures(kept.focusKey); shape != kept.focusKey) {
+        // Another item of the same shape could take its price: then none does.
+        if (ChildList* content = screen->getContent();
+            content && uniqueItemWithKey(*content, shape, entry, true) == leaf) {
+            kept.focusShape = shape;
+        }
+    }
     if (const auto* field = dynamic_cast<const TextField*>(leaf)) {
         kept.inputMode = field->getInputMode();
         kept.caret = field->getCaretPosition();
@@ -396,11 +443,10 @@ KeptPage KeptPage::of(PageEntry& entry) {
     }
     if (leaf->isFixTableItem()) {
         const auto* table = static_cast<const FixTableItem*>(leaf);
-        const std::vector<CString> keys = rowKeys(*table);
-        const auto row = static_cast<size_t>(table->focusedRow());
-        if (table->tableFocused() && row < keys.size()) {
+        if (table->tableFocused() && table->focusedRow() < table->rowCount()) {
             kept.tableRow = table->focusedRow();
-            kept.rowKey = keys[row];
+            kept.tableColumn = table->focusedColumn();
+            kept.rows = TableRows::of(*table);
         }
     }
     return kept;
@@ -458,11 +504,18 @@ void KeptPage::restoreView(PageEntry& entry) const {
     if (target && itemKey(*target, &entry) != focusKey) target = nullptr;
     // Else that item wherever the new page put it, when it has only one.
     if (!target && !focusKey.isEmpty()) target = uniqueItemWithKey(*content, focusKey, entry);
+    // Else the one item of its shape, whose price moved.
+    if (!target && !focusShape.isEmpty()) {
+        target = uniqueItemWithKey(*content, focusShape, entry, true);
+    }
     // The same record of a table, wherever its rows moved; where it is
     // gone, no other row takes its place.
     int row = -1;
+    int column = -1;
     if (target && tableRow >= 0 && target->isFixTableItem()) {
-        row = rowWithKey(*static_cast<FixTableItem*>(target), rowKey, tableRow);
+        const TableRows now = TableRows::of(*static_cast<FixTableItem*>(target));
+        row = rows.sameRow(tableRow, now);
+        column = rows.sameColumn(tableColumn, now);
         if (row < 0) target = nullptr;
     }
     // Where the tab bar had the keys, nothing on the page is focused.
@@ -494,7 +547,10 @@ void KeptPage::restoreView(PageEntry& entry) const {
         }
         if (tabbed && target->isFocused()) giveKeysToPage(*tabbed);
         if (row >= 0 && target->isFixTableItem() && target->isFocused()) {
-            static_cast<FixTableItem*>(target)->setFocusedRow(row);
+            auto* table = static_cast<FixTableItem*>(target);
+            table->setFocusedRow(row);
+            // The cell the user was on, whose action ENTER fires.
+            if (column >= 0) table->setFocusedColumn(column);
         }
         // The next key goes on as it would have on the page left.
         if (auto* field = dynamic_cast<TextField*>(target); field && caret >= 0) {

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/same_record.h"
 #include "platform/cstring.h"
 
 namespace zq {
@@ -43,13 +44,16 @@ struct KeptPage {
     // A field is known by its form (its id, else its name, and its rank
     // among the page's forms of that id or name; a form with neither by its
     // rank among such forms; the fields of no form as one more) and by its
-    // name and its rank among the fields of that name in the form.
+    // name; a name the form repeats (one field per stock) also by the
+    // record it is for, the text before it on its line; then by its rank
+    // among the fields of that name and record in the form.
     struct Field {
         CString formKey;
         int formRank = 0;
         CString name;
         int nameRank = 0;
         CString value;
+        CString record;
     };
     // The fields whose value the user changed since the page was shown.
     std::vector<Field> changed;
@@ -58,10 +62,14 @@ struct KeptPage {
     // What tells the focused item from others (pressTarget, without a
     // table's row).
     CString focusKey;
-    // A focused table's row and what tells it from the others; -1 when the
-    // focus is not inside a table.
+    // The focus key without the prices it carries, where no other item of
+    // the page has it: such an item is itself whatever its price.
+    CString focusShape;
+    // A focused table's row and column and its rows as they were; -1 when
+    // the focus is not inside a table.
     int tableRow = -1;
-    CString rowKey;
+    int tableColumn = -1;
+    TableRows rows;
     // A focused text field's input mode and caret, -1 for other items.
     int inputMode = -1;
     int caret = -1;

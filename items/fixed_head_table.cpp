@@ -381,6 +381,14 @@ void FixTableItem::moveColumnInView() {
     layOutColumns();
 }
 
+void FixTableItem::setFocusedColumn(int column) {
+    if (columnCount_ <= 0) return;
+    const int lastColumn = columnCount_ - 1;
+    focusedColumn_ = std::clamp(column, std::min(lockedColumns(), lastColumn), lastColumn);
+    moveColumnInView();
+    if (tableFocused_) recomputeFocusArea();
+}
+
 // --- input -------------------------------------------------------------------------------------
 
 bool FixTableItem::moveColumnSideways(bool left) {

@@ -78,6 +78,9 @@ public:
     int focusedColumn() const { return focusedColumn_; }
     // The focused row, clamped into the rows (0 when there are none).
     void setFocusedRow(int row);
+    // The focused column, clamped into the columns right of the locked
+    // ones, and brought into view.
+    void setFocusedColumn(int column);
     bool tableFocused() const { return tableFocused_; }
     int rowCount() const { return rowCount_; }
     int columnCount() const { return columnCount_; }

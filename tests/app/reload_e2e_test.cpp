@@ -237,13 +237,20 @@ TEST_F(ReloadEndToEndTest, TypedValuesStayWithTheirFieldsWhenTheReloadedPageChan
         std::vector<std::string> sent;
     };
     const std::vector<Case> cases = {
-        // 300 typed into the first of two rows; the reload leaves one row,
-        // whose field is the first of that name.
+        // 300 typed for 600001; the reload leaves 600002's row only, which
+        // does not get it.
         {"the row typed in is gone",
          form(row("600001") + row("600002")),
          form(row("600002")),
          std::string("key down\nchar 300\nkey down\nkey down\n") + kReloads + "key enter\n",
-         {"qty=300"}},
+         {"qty="}},
+        // A batch form, one row per stock, reordered: 300 stays with 600000.
+        {"the rows reordered",
+         form(row("600000") + row("600007") + row("600036")),
+         form(row("600007") + row("600000") + row("600036")),
+         std::string("key down\nchar 300\nkey down\nkey down\nkey down\n") + kReloads +
+             "key enter\n",
+         {"qty=&qty=300&qty="}},
         // 300 typed into the second of two rows of one name.
         {"repeated names",
          form(row("600001") + row("600002")),
@@ -444,7 +451,7 @@ TEST_F(ReloadEndToEndTest, TheFocusStaysOnItsLinkWhenTheReloadedListChanges) {
         std::string first;
         std::string then;
         std::string script;
-        const char* opened;
+        const char* opened;  // a path, and what its query holds
     };
     // A table whose rows open those pages, without ids.
     auto rows = [](const std::vector<int>& numbers) {
@@ -465,9 +472,87 @@ TEST_F(ReloadEndToEndTest, TheFocusStaysOnItsLinkWhenTheReloadedListChanges) {
         }
         return text + "</table>\n";
     };
+    // Rows of one action that sends the cells of keyed columns: `head`,
+    // then each row's first cell, code and a price moved by `tick`.
+    auto keyed = [](const std::string& head, const std::vector<std::string>& firsts,
+                    const std::vector<std::string>& codes, int tick) {
+        std::string text = "<table><th>" + head + "<td name=\"zqdm\">代码</td><td>现价</td></th>";
+        for (size_t i = 0; i < codes.size(); ++i) {
+            text += "<tr onclick=\"gw(news3.zqml)\"><td>" + firsts[i] + "</td><td>" + codes[i] +
+                    "</td><td>1" + std::to_string(9 - i) + "." + std::to_string(tick) +
+                    "0</td></tr>";
+        }
+        return text + "</table>\n";
+    };
+    const std::string rank = "<td>排名</td>";
+    const std::vector<std::string> ranks = {"1", "2", "3", "4", "5"};
+    // Orders `first` of 600000, on top, and `second` of 600036.
+    auto orders = [](const std::string& first, const std::string& second = "13") {
+        std::string text = "<table><th><td>委托号</td><td name=\"code\">代码</td></th>";
+        for (const auto& [number, code] :
+             {std::pair<std::string, std::string>{first, "600000"}, {second, "600036"}}) {
+            text += "<tr onclick=\"fw(news4.zqml?ordno=" + number + ")\"><td>" + number +
+                    "</td><td>" + code + "</td></tr>";
+        }
+        return text + "</table>\n";
+    };
+    // Each row's action carries its price.
+    auto priced = [](int tick) {
+        std::string text = "<table><th><td>代码</td><td>现价</td></th>";
+        for (int n = 1; n <= 5; ++n) {
+            const std::string price = "3.0" + std::to_string(n) + std::to_string(tick);
+            text += "<tr onclick=\"fw(news" + std::to_string(n) + ".zqml?p=" + price +
+                    ")\"><td>60000" + std::to_string(n) + "</td><td>" + price + "</td></tr>";
+        }
+        return text + "</table>\n";
+    };
+    auto sell = [](const std::string& price, int n = 3) {
+        return "<button caption=\"卖出 " + price + "\" onclick=\"fw(news" + std::to_string(n) +
+               ".zqml)\"/>\n";
+    };
+    // Its cells 买 and 卖 open their own pages, the row its detail.
+    auto trades = [](int tick) {
+        std::string text = "<table><th><td>代码</td><td>现价</td><td>买</td><td>卖</td></th>";
+        for (int n = 1; n <= 3; ++n) {
+            text += "<tr onclick=\"fw(news0.zqml)\"><td>60000" + std::to_string(n) + "</td><td>1." +
+                    std::to_string(tick) + "</td><td onclick=\"fw(news" + std::to_string(n) +
+                    ".zqml)\">买</td><td onclick=\"fw(news" + std::to_string(n + 3) +
+                    ".zqml)\">卖</td></tr>";
+        }
+        return text + "</table>\n";
+    };
     const std::vector<Case> cases = {
         {"a quote row whose price moved", quotes(0), quotes(1), "key down\nkey down\nkey down\n",
          "/news3.zqml"},
+        // The code column is keyed otherwise and the rank comes first.
+        {"a ranking re-sorted by price",
+         keyed(rank, ranks, {"600000", "600007", "600036", "600042", "600519"}, 0),
+         keyed(rank, ranks, {"600042", "600519", "600000", "600036", "600007"}, 1),
+         "key down\nkey down\n", "/news3.zqml?zqdm=600007"},
+        // Order 14 replaced by order 12 of the same stock.
+        {"an order replaced by another of its stock", orders("14"), orders("12"), "key down\n", ""},
+        // Order numbers that look like ranks.
+        {"order 1 replaced by order 3", orders("1", "2"), orders("3", "2"), "key down\n", ""},
+        {"walked down a list whose actions carry the price", priced(0), priced(1),
+         std::string("key down\n") + kReloads + "key down\n" + kReloads + "key down\n",
+         "/news3.zqml"},
+        {"the second of two rows of one name",
+         keyed("<td>名称</td>", {"工商银行", "工商银行"}, {"601398", "01398"}, 0),
+         keyed("<td>名称</td>", {"工商银行", "工商银行"}, {"601398", "01398"}, 1),
+         "key down\nkey down\n", "/news3.zqml?zqdm=01398"},
+        // 600002's volume is now 600001's: a volume names no row.
+        {"a volume met by another row's",
+         keyed("<td>成交量</td>", {"1200", "3400", "5600", "7800"},
+               {"600001", "600002", "600003", "600004"}, 0),
+         keyed("<td>成交量</td>", {"3400", "3500", "5700", "7900"},
+               {"600001", "600002", "600003", "600004"}, 1),
+         "key down\nkey down\n", "/news3.zqml?zqdm=600002"},
+        {"a button whose caption carries the price", sell("10.02"), sell("10.03"), "key down\n",
+         "/news3.zqml"},
+        {"the first of two buttons whose prices moved", sell("10.02") + sell("10.05", 4),
+         sell("10.03") + sell("10.06", 4), "key down\n", "/news3.zqml"},
+        {"on the 卖 cell of a row", trades(0), trades(1),
+         "key down\nkey down\nkey right\nkey right\nkey right\n", "/news5.zqml"},
         {"a headline put on top", links(1, 5), links(0, 5), "key down\nkey down\nkey down\n",
          "/news3.zqml"},
         {"a row put on top", rows({1, 2, 3, 4, 5}), rows({0, 1, 2, 3, 4, 5}),
@@ -498,9 +583,16 @@ TEST_F(ReloadEndToEndTest, TheFocusStaysOnItsLinkWhenTheReloadedListChanges) {
             << err_;
         changer.join();
         EXPECT_GE(requestsFor("/index.zqml"), 2) << "the page reloaded";
+        const std::string opened = c.opened;
+        const std::string openedPath = opened.substr(0, opened.find('?'));
         for (int n = 0; n <= 5; ++n) {
             const std::string path = "/news" + std::to_string(n) + ".zqml";
-            EXPECT_EQ(requestsFor(path), path == c.opened ? 1 : 0) << path;
+            EXPECT_EQ(requestsFor(path), path == openedPath ? 1 : 0) << path;
+        }
+        const auto queries = server_.queriesFor(openedPath);
+        if (opened.find('?') != std::string::npos && queries.size() == 1) {
+            EXPECT_NE(queries[0].find(opened.substr(opened.find('?') + 1)), std::string::npos)
+                << queries[0];
         }
     }
 }
