@@ -200,8 +200,7 @@ ChildList* innerList(Item* item) {
     return dynamic_cast<ChildList*>(item);
 }
 
-// What tells `item` from the page's other items (pressTarget without a
-// table's row).
+// What tells `item` from the page's other items, without a table's row.
 CString itemKey(Item& item, PageEntry* entry) {
     if (!item.getId().isEmpty()) return CString(u"id:") + item.getId();
     if (auto* node = dynamic_cast<NodeItem*>(&item); node && node->header()) {
@@ -227,58 +226,6 @@ CString itemKey(Item& item, PageEntry* entry) {
     }
     return CString(u"item:") + CString::fromUtf8(typeid(item).name()) + CString(u"\n") +
            item.getText();
-}
-
-// What tells each row of `table` from the others: the cell of the column
-// its head names "code" where no other row has the same (a stock stays
-// itself whatever its rank, and whatever price its action carries); else
-// its actions; where another row has the same actions (or none), its first
-// cell too (a quote's code, whose prices change on every reload), or all
-// its cells where another row has the same first cell.
-std::vector<CString> rowKeys(const FixTableItem& table) {
-    const SimpleTableModel* model = table.getModel().get();
-    std::vector<CString> actions(static_cast<size_t>(std::max(table.rowCount(), 0)));
-    std::vector<CString> keys(actions.size());
-    if (!model) return keys;
-    int codeColumn = -1;
-    for (int c = 0; c < model->getColumnCount() && codeColumn < 0; ++c) {
-        if (model->getColumnKey(c).equalsNoCase(CString(u"code"))) codeColumn = c;
-    }
-    std::map<CString, int> rowsOfActions;
-    std::map<CString, int> rowsOfFirstCell;
-    std::map<CString, int> rowsOfCode;
-    for (size_t row = 0; row < actions.size(); ++row) {
-        const int r = static_cast<int>(row);
-        if (codeColumn >= 0) ++rowsOfCode[model->getValueAt(codeColumn, r)];
-        for (int i = 0; i < model->getExtraRowLength(r); ++i) {
-            actions[row] += model->getExtraAt(r, i) + CString(u"\t");
-        }
-        if (!CString(actions[row]).trim().isEmpty()) ++rowsOfActions[actions[row]];
-        ++rowsOfFirstCell[model->getValueAt(0, r)];
-    }
-    for (size_t row = 0; row < actions.size(); ++row) {
-        const int r = static_cast<int>(row);
-        if (codeColumn >= 0 && rowsOfCode[model->getValueAt(codeColumn, r)] == 1) {
-            keys[row] = CString(u"code:") + model->getValueAt(codeColumn, r);
-            continue;
-        }
-        const auto sameActions = rowsOfActions.find(actions[row]);
-        const int count = sameActions == rowsOfActions.end() ? 0 : sameActions->second;
-        if (count == 1) {
-            keys[row] = CString(u"act:") + actions[row];
-            continue;
-        }
-        keys[row] = count > 1 ? CString(u"act:") + actions[row] : CString();
-        if (rowsOfFirstCell[model->getValueAt(0, r)] == 1) {
-            keys[row] += CString(u"first:") + model->getValueAt(0, r);
-            continue;
-        }
-        keys[row] += CString(u"cells:");
-        for (int c = 0; c < table.columnCount(); ++c) {
-            keys[row] += model->getValueAt(c, r) + CString(u"\t");
-        }
-    }
-    return keys;
 }
 
 // The one item under `list` whose key is `key` (or whose key without its
@@ -322,51 +269,6 @@ void giveKeysToPage(TabbedForm& form) {
 }
 
 }  // namespace
-
-CString pressTarget(Item* item, PageEntry* entry) {
-    if (!item) return CString();
-    CString key = itemKey(*item, entry);
-    if (item->isFixTableItem()) {
-        const auto* table = static_cast<const FixTableItem*>(item);
-        const std::vector<CString> keys = rowKeys(*table);
-        const auto row = static_cast<size_t>(table->focusedRow());
-        if (table->tableFocused() && row < keys.size()) key += CString(u"\nrow:") + keys[row];
-    }
-    return key;
-}
-
-namespace {
-
-// pressTargetAt for the point (x, y) of `item`.
-CString pressTargetIn(Item& item, int x, int y, PageEntry* entry) {
-    CString key = itemKey(item, entry);
-    if (item.isFixTableItem()) {
-        const auto& table = static_cast<const FixTableItem&>(item);
-        const std::vector<CString> keys = rowKeys(table);
-        const auto row = static_cast<size_t>(table.rowAt(y));
-        key += row < keys.size() ? CString(u"\nrow:") + keys[row] : CString(u"\nno row");
-    } else if (auto* node = dynamic_cast<NodeItem*>(&item)) {
-        Container& children = node->children();
-        int childX = 0, childY = 0;
-        Item* child =
-            node->isExpanded()
-                ? children.itemDrawnAt(x - node->contentX() - children.relativeX(),
-                                       y - node->contentY() - children.relativeY(), childX, childY)
-                : nullptr;
-        if (child) return pressTargetIn(*child, childX, childY, entry);
-        key += CString(u"\nheader");
-    }
-    return key;
-}
-
-}  // namespace
-
-CString pressTargetAt(Screen& screen, int x, int y, PageEntry* entry) {
-    if (screen.thumbAt(x, y)) return kThumb;
-    int itemX = 0, itemY = 0;
-    Item* item = screen.itemDrawnAt(x, y, itemX, itemY);
-    return item ? pressTargetIn(*item, itemX, itemY, entry) : CString();
-}
 
 Item* focusedLeaf(const Screen& screen) {
     Item* leaf = nullptr;

@@ -26,19 +26,6 @@ class PageRequests;
 // fields of no form in the order of the page.
 std::vector<CString> formFieldValues(PageEntry& entry);
 
-// What a press on `item` of `entry`'s page acts on, told from every other
-// item by what it is: its id; else a link by its address and action, a
-// button by its caption and action, a field by its form and name; else its
-// kind and text. A focused quote table adds its focused row, known by its
-// actions (with its cells where another row has the same) or its cells.
-// Empty for none. `entry` may be null: a field is then known by its name.
-CString pressTarget(Item* item, PageEntry* entry);
-// What a pen put down at (x, y) on `screen` presses, told apart as
-// pressTarget tells items, with the table row or the tree node's part under
-// the pen; kThumb for the scroll bar's thumb; empty for nothing.
-inline const CString kThumb(u"thumb");
-CString pressTargetAt(Screen& screen, int x, int y, PageEntry* entry);
-
 // What the user did on a page, for the page that reloads it.
 struct KeptPage {
     // A field is known by its form (its id, else its name, and its rank
@@ -59,8 +46,8 @@ struct KeptPage {
     std::vector<Field> changed;
     // Child indexes from the content down to the focused item; empty: none.
     std::vector<int> focusPath;
-    // What tells the focused item from others (pressTarget, without a
-    // table's row).
+    // What tells the focused item from others (itemKey), without a
+    // table's row.
     CString focusKey;
     // The focus key without the prices it carries, where no other item of
     // the page has it: such an item is itself whatever its price.

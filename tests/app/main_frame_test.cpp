@@ -303,11 +303,16 @@ protected:
     // A point of the screen where the focused item (row) is drawn.
     Point focusDrawnAt() const {
         Screen* screen = controller_->currentScreen();
-        PageEntry* entry = controller_->currentEntry();
-        const CString focused = pressTarget(focusedLeaf(*screen), entry);
+        Item* focused = focusedLeaf(*screen);
         for (int y = 0; y < 320; y += 2) {
             for (int x = 0; x < 240; x += 4) {
-                if (pressTargetAt(*screen, x, y, entry) == focused) return {x, y};
+                int itemX = 0, itemY = 0;
+                Item* at = screen->itemDrawnAt(x, y, itemX, itemY);
+                auto* table = dynamic_cast<FixTableItem*>(at);
+                if (at != focused || (table && table->rowAt(itemY) != table->focusedRow())) {
+                    continue;
+                }
+                return {x, y};
             }
         }
         return {-1, -1};
