@@ -643,9 +643,19 @@ bool FixTableItem::focusedPartRows(int& top, int& bottom) const {
 
 bool FixTableItem::focusPartWithin(int top, int bottom) {
     if (!tableFocused_) return false;
-    for (int row = 0; row < rowCount_; ++row) {
+    if (headLock_ && hasHead_) {
+        // The rows scroll under the locked head: only those below it are seen.
+        const int head = contentY_ + captionHeight();
+        const int headAt = std::max(head, std::min(top, contentY_ + contentHeight_ - headHeight()));
+        top = std::max(top, headAt + headHeight());
+    }
+    auto whole = [&](int row) {
         const int at = rowTop(row);
-        if (at >= top && at + rowHeight_ + 1 <= bottom) {
+        return at >= top && at + rowHeight_ + 1 <= bottom;
+    };
+    if (focusedRow_ >= 0 && focusedRow_ < rowCount_ && whole(focusedRow_)) return true;
+    for (int row = 0; row < rowCount_; ++row) {
+        if (whole(row)) {
             focusedRow_ = row;
             recomputeFocusArea();
             return true;

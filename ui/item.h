@@ -258,7 +258,8 @@ public:
         return false;
     }
     // Gives the focus to the first part drawn between `top` and `bottom`
-    // (from the control's top); false when none is.
+    // (from the control's top), or keeps it on one seen there; false when
+    // none is.
     virtual bool focusPartWithin(int top, int bottom) {
         (void)top;
         (void)bottom;

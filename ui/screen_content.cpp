@@ -257,9 +257,10 @@ void ScreenContent::takeFocusInView(bool forward) {
             int bottom = 0;
             if (part || child->focusedPartRows(top, bottom)) {
                 if (part) level = partLevel(*child, at);
+                // Rows are kept only drawn whole where the control shows
+                // them: a locked head may cover some.
                 const bool partShows =
-                    (part ? shows(spanOf(*part, level), level)
-                          : shows({span.top + top, span.top + bottom}, at)) ||
+                    (part && shows(spanOf(*part, level), level)) ||
                     child->focusPartWithin(at.top - span.top, at.bottom - span.top);
                 setScrollOffset(kept, false);
                 inside = !partShows ? nullptr : part ? child->focusedPart() : child;

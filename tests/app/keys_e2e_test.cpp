@@ -85,6 +85,7 @@ enum class Body {
     Links,     // links Z and A, the text, link B; the keys start on A
     TabLinks,  // the same on the first page of a tab body
     Article,   // the text, then link B; nothing focused
+    Ranking,   // links Z and A, then 40 rows under a locked head; the keys start on A
 };
 
 struct FocusRow {
@@ -122,6 +123,22 @@ TEST_F(KeysEndToEndTest, TheFireKeyActsOnlyOnAControlOnScreen) {
          "key down\nkey down\nkey down\nkey down\nkey down\nkey up\n",
          {},
          Body::Article},
+        // Paging over a locked head: a row drawn whole below it, not one under it.
+        {"rank-right", "key right\n", {"code=600415"}, Body::Ranking},
+        {"rank-right-bartap", "key right\ntap 234 280\n", {"code=600417"}, Body::Ranking},
+        {"rank-right-up", "key right\nkey up\n", {"code=600414"}, Body::Ranking},
+        {"rank-bartaps", "tap 234 280\ntap 234 280\ntap 234 280\n", {"code=600407"}, Body::Ranking},
+    };
+    auto ranking = [](const std::string& hit) {
+        std::string table =
+            "<table headlock=\"true\"><th><td>代码</td><td>名称</td><td>现价</td></th>\n";
+        const char* names[] = {"浦发银行", "白云机场", "东风汽车", "中国国贸"};
+        for (int i = 1; i <= 40; ++i) {
+            const std::string code = std::to_string(600400 + i);
+            table += "<tr onclick=\"fw(" + hit + "?code=" + code + ")\"><td>" + code + "</td><td>" +
+                     names[i % 4] + "</td><td>1" + std::to_string(i) + ".05</td></tr>\n";
+        }
+        return table + "</table>\n";
     };
     for (const FocusRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -130,7 +147,9 @@ TEST_F(KeysEndToEndTest, TheFireKeyActsOnlyOnAControlOnScreen) {
                                      ? std::string()
                                      : "<a href=\"" + hit + "?x=Z\">Link Z</a>\n<a href=\"" + hit +
                                            "?x=A\">Link A</a>\n";
-        const std::string links = head + text + "<a href=\"" + hit + "?x=B\">Link B</a>\n";
+        const std::string links = row.body == Body::Ranking
+                                      ? head + ranking(hit)
+                                      : head + text + "<a href=\"" + hit + "?x=B\">Link B</a>\n";
         server_.writePage("index.zqml",
                           row.body == Body::TabLinks
                               ? test::zqmlDocument("<tabbody>\n<page caption=\"One\">" + links +
