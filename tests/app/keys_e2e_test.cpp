@@ -85,6 +85,7 @@ enum class Body {
     Links,     // links Z and A, the text, link B; the keys start on A
     TabLinks,  // the same on the first page of a tab body
     Article,   // the text, then link B; nothing focused
+    Ranking,   // a ranking of 40 rows opening B and A; nothing focused
 };
 
 struct FocusRow {
@@ -122,6 +123,8 @@ TEST_F(KeysEndToEndTest, TheFireKeyActsOnlyOnAControlOnScreen) {
          "key down\nkey down\nkey down\nkey down\nkey down\nkey up\n",
          {},
          Body::Article},
+        // The ranking's top row, not its last far below.
+        {"ranking-up", "key up\n", {"x=B"}, Body::Ranking},
     };
     for (const FocusRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -136,8 +139,19 @@ TEST_F(KeysEndToEndTest, TheFireKeyActsOnlyOnAControlOnScreen) {
                               ? test::zqmlDocument("<tabbody>\n<page caption=\"One\">" + links +
                                                    "</page>\n</tabbody>\n")
                               : page(links));
+        if (row.body == Body::Ranking) {
+            std::string ranking =
+                "<text>涨幅排名</text>\n<table><th><td>排名</td><td>代码</td></th>\n";
+            for (int i = 1; i <= 40; ++i) {
+                ranking += "<tr onclick=\"fw(" + hit + "?x=" + (i == 1 ? "B" : "A") + ")\"><td>" +
+                           std::to_string(i) + "</td><td>" + std::to_string(600000 + i) +
+                           "</td></tr>\n";
+            }
+            server_.writePage("index.zqml", page(ranking + "</table>\n"));
+        }
         server_.writePage(hit, page("<text>hit</text>\n"));
-        const std::string start = row.body == Body::Article ? "" : "key down\nkey down\n";
+        const bool unfocused = row.body == Body::Article || row.body == Body::Ranking;
+        const std::string start = unfocused ? "" : "key down\nkey down\n";
         const std::string script = std::string("idle 20000\n") + start + row.keys +
                                    shot(std::string("moved-") + row.name) +
                                    "key enter\nidle 10000\n";

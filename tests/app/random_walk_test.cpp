@@ -304,9 +304,8 @@ std::string markerOf(const std::string& query) {
 // shown, act, record, fields, view, screen, hang.
 // TEMPORARY: faults being mended on other branches trip these; ZQ_WALK_SKIP="" runs all.
 // record, fields: a reload moves the focus and typed values to another stock's field;
-// screen: with nothing focused UP/DOWN jump to the last/first control; act: a held key
-// over a reload, and keys after Back on the first page, act on nothing.
-constexpr const char* kSkippedUntilMended = "record,fields,screen,act";
+// act: a held key over a reload, and keys after Back on the first page, act on nothing.
+constexpr const char* kSkippedUntilMended = "record,fields,act";
 bool checking(const char* check) {
     const char* skip = std::getenv("ZQ_WALK_SKIP");
     return std::string(skip ? skip : kSkippedUntilMended).find(check) == std::string::npos;
@@ -721,8 +720,8 @@ std::string Walk::run(const Step& step, int index) {
     }
     const int code = keyCode(step.key);
     // The walk's user answers No to the exit question: the key does nothing.
-    const bool exits = step.key == "back" && s &&
-                       s->rightLabel() == f_.controller_->exitCommand()->getLabel();
+    const bool exits =
+        step.key == "back" && s && s->rightLabel() == f_.controller_->exitCommand()->getLabel();
     if (exits) {
     } else if (step.op == "key" || step.op == "hold") {
         if (step.key == "fire" || step.key == "soft1" || step.key == "5") {
@@ -1063,6 +1062,7 @@ std::vector<Replay> replays() {
         {"HiddenFieldTakesTheFocus", times(6, "key down") + "key fire\nkey down\nkey down\n"},
         {"UpWithNothingFocusedJumpsToTheLastControl",
          "key right\nkey down\nkey up\ntap 225 8\nkey up\n"},
+        {"UpWithNothingFocusedJumpsToARankingsLastRow", "tap 205 223\nkey up\n"},
         {"EnterAfterBackOnTheFirstPage",
          "key back\nkey down\nkey fire\nwait 300\n" + times(2, "wait 10")},
     };
