@@ -200,6 +200,9 @@ private:
     // Whether `item`, a descendant at `y` of this container's content, is
     // out of view at the scrolling container's `offset`.
     bool hiddenAt(const Item& item, int y, int offset) const;
+    // Whether the focused row of `child` (a control of rows) is in view, or
+    // one in view took the focus instead; true for other controls.
+    bool rowInView(Item& child);
 
     // The focus left a control that scrolled out of view: only a control in
     // view takes it back.

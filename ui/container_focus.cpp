@@ -116,6 +116,16 @@ void Container::focusChild(int index, Item* child, int direction) {
         focusClosestItem(index);
         return;
     }
+    // Back from nothing focused, a control of rows takes a row in view, not
+    // its edge row far away; with none in view it lets go.
+    if (returning && !rowInView(*child)) {
+        child->defocus(savedChildStyle());
+        focusedIndex_ = -1;
+        focusedItem_ = nullptr;
+        focusScrolledAway_ = true;
+        if (relayout) requestInit();
+        return;
+    }
     // Which way the focus went decides which neighbour stays in view.
     const bool movingDown = direction == kGameDown || direction == kGameRight ||
                             (direction == kGameNone && index > oldIndex);

@@ -246,6 +246,27 @@ bool Container::hiddenAt(const Item& item, int y, int offset) const {
     return y + item.itemHeight() + offset <= 0 || y + offset >= visible;
 }
 
+bool Container::rowInView(Item& child) {
+    int top = 0;
+    int bottom = 0;
+    if (!child.focusedPartRows(top, bottom)) return true;
+    int y = child.relativeY();
+    const Container* c = this;
+    while (!c->scrolls_) {
+        const Container* parent = c->parentContainer();
+        if (!parent) return true;
+        y += c->relativeY_ + c->contentY_;
+        c = parent;
+    }
+    if (c->screenContent_) y += c->screenTopOffset_;
+    const int visible =
+        c->scrollHeight_ - c->contentY_ - c->borderWidth_ - c->marginBottom_ - c->paddingBottom_;
+    // The view from the child's top.
+    const int viewTop = -y - c->scrollOffset_;
+    if (top >= viewTop && bottom <= viewTop + visible) return true;
+    return child.focusPartWithin(viewTop, viewTop + visible);
+}
+
 Item* Container::focusedLeaf(Container*& holder, int& y) {
     holder = this;
     y = 0;

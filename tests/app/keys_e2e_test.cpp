@@ -86,6 +86,7 @@ enum class Body {
     TabLinks,  // the same on the first page of a tab body
     Article,   // the text, then link B; nothing focused
     Ranking,   // links Z and A, then 40 rows under a locked head; the keys start on A
+    RankList,  // a ranking of 40 rows opening B and A; nothing focused
 };
 
 struct FocusRow {
@@ -128,6 +129,8 @@ TEST_F(KeysEndToEndTest, TheFireKeyActsOnlyOnAControlOnScreen) {
         {"rank-right-bartap", "key right\ntap 234 280\n", {"code=600417"}, Body::Ranking},
         {"rank-right-up", "key right\nkey up\n", {"code=600414"}, Body::Ranking},
         {"rank-bartaps", "tap 234 280\ntap 234 280\ntap 234 280\n", {"code=600407"}, Body::Ranking},
+        // The ranking's top row, not its last far below.
+        {"ranking-up", "key up\n", {"x=B"}, Body::RankList},
     };
     auto ranking = [](const std::string& hit) {
         std::string table =
@@ -155,8 +158,19 @@ TEST_F(KeysEndToEndTest, TheFireKeyActsOnlyOnAControlOnScreen) {
                               ? test::zqmlDocument("<tabbody>\n<page caption=\"One\">" + links +
                                                    "</page>\n</tabbody>\n")
                               : page(links));
+        if (row.body == Body::RankList) {
+            std::string ranking =
+                "<text>涨幅排名</text>\n<table><th><td>排名</td><td>代码</td></th>\n";
+            for (int i = 1; i <= 40; ++i) {
+                ranking += "<tr onclick=\"fw(" + hit + "?x=" + (i == 1 ? "B" : "A") + ")\"><td>" +
+                           std::to_string(i) + "</td><td>" + std::to_string(600000 + i) +
+                           "</td></tr>\n";
+            }
+            server_.writePage("index.zqml", page(ranking + "</table>\n"));
+        }
         server_.writePage(hit, page("<text>hit</text>\n"));
-        const std::string start = row.body == Body::Article ? "" : "key down\nkey down\n";
+        const bool unfocused = row.body == Body::Article || row.body == Body::RankList;
+        const std::string start = unfocused ? "" : "key down\nkey down\n";
         const std::string script = std::string("idle 20000\n") + start + row.keys +
                                    shot(std::string("moved-") + row.name) +
                                    "key enter\nidle 10000\n";
