@@ -17,6 +17,7 @@
 #include "items/fixed_head_table.h"
 #include "items/hyperlink_item.h"
 #include "items/image_item.h"
+#include "items/inline_choice_group.h"
 #include "items/inputable.h"
 #include "items/separator_item.h"
 #include "items/tab_item.h"
@@ -71,22 +72,62 @@ void eachItem(Screen& screen, Visit visit) {
     }
 }
 
-// The record a field is for: the texts before it on its line (a code, a
-// stock's name), their prices put aside.
+// What an item of a field's line shows of the record: a field's label and
+// a choice's options (its value is the user's), else its text.
+CString shownOfLine(const Item& item) {
+    CString shown = item.getLabel() + CString(u"\t");
+    if (!dynamic_cast<const Inputable*>(&item)) return shown + item.getText() + CString(u"\t");
+    StringArray values;
+    if (const auto* group = dynamic_cast<const ChoiceGroup*>(&item)) values = group->getValues();
+    if (const auto* group = dynamic_cast<const InLineChoiceGroup*>(&item)) {
+        values = group->getValues();
+    }
+    if (const auto* choice = dynamic_cast<const Choice*>(&item)) {
+        for (int i = 0; i < choice->size(); ++i) {
+            shown +=
+                choice->getString(i) + CString(u"=") + optionValueAt(values, i) + CString(u"\t");
+        }
+    }
+    return shown;
+}
+
+// `label` without a number that only counts the lines ("1.", "2、", "(3)").
+CString withoutLineNumber(CString label) {
+    int at = 0;
+    while (at < label.length() && (label[at] == u' ' || label[at] == u'\t')) ++at;
+    const bool open = at < label.length() && label[at] == u'(';
+    int digits = open ? at + 1 : at;
+    while (digits < label.length() && label[digits] >= u'0' && label[digits] <= u'9') ++digits;
+    if (digits == (open ? at + 1 : at) || digits >= label.length()) return label;
+    const char16_t mark = label[digits];
+    const bool counts = open ? mark == u')' : (mark == u'.' || mark == u'\u3001' || mark == u')');
+    return counts ? label.mid(digits + 1) : label;
+}
+
+// The record a field is for: its own label and options, and what comes
+// before it on its line (a code, a stock's name, a link to its quote), their
+// prices and the line's number put aside. A field right after another is
+// for the same record (a side chosen after the quantity).
 CString lineLabel(const Item& field) {
+    CString label = shownOfLine(field);
     auto* parent = dynamic_cast<const ChildList*>(field.getParent());
-    if (!parent) return CString();
-    CString label;
+    if (!parent) return withoutMeasures(label);
+    CString before;
     for (int i = parent->indexOfChild(&field) - 1; i >= 0; --i) {
-        const Item* before = parent->getItem(i);
-        if (!before || before->isInteractive() || dynamic_cast<const Spacer*>(before) ||
-            (before->getLayout() & kLayoutNewLineAfter)) {
+        const Item* item = parent->getItem(i);
+        if (!item || dynamic_cast<const Spacer*>(item) ||
+            (item->getLayout() & kLayoutNewLineAfter)) {
             break;
         }
-        label = before->getText() + CString(u"\t") + label;
-        if (before->getLayout() & kLayoutNewLineBefore) break;
+        if (dynamic_cast<const Inputable*>(item)) {
+            const bool unnamed = field.getLabel().isEmpty() && CString(before).trim().isEmpty();
+            if (unnamed) before = lineLabel(*item);
+            break;
+        }
+        before = shownOfLine(*item) + before;
+        if (item->getLayout() & kLayoutNewLineBefore) break;
     }
-    return withoutMeasures(label);
+    return withoutMeasures(label + withoutLineNumber(before));
 }
 
 // Calls `visit(field, record, rank)` for each of `fields` (null for an item

@@ -213,6 +213,17 @@ TEST_F(ReloadEndToEndTest, TypedValuesStayWithTheirFieldsWhenTheReloadedPageChan
     auto row = [](const std::string& code) {
         return "<text>" + code + "</text><edit name=\"qty\" type=\"num\" maxsize=\"10\"/>\n";
     };
+    auto labelled = [](const std::string& code) {
+        return "<edit name=\"qty\" label=\"" + code + " 白云机场\" type=\"num\"/>\n";
+    };
+    auto linked = [](const std::string& code) {
+        return "<a href=\"quote.zqml?c=" + code + "\">" + code + "</a>" +
+               "<edit name=\"qty\" type=\"num\"/>\n";
+    };
+    auto numbered = [](int line, const std::string& code) {
+        return "<text>" + std::to_string(line) + ". " + code +
+               "</text><edit name=\"qty\" type=\"num\"/>\n";
+    };
     auto form = [](const std::string& rows, const std::string& action = "done.zqml") {
         return "<form id=\"f\" action=\"" + action + "\">\n" + rows +
                "<button id=\"send\" caption=\"Send\" onclick=\"submit(f)\"/>\n</form>\n";
@@ -251,6 +262,24 @@ TEST_F(ReloadEndToEndTest, TypedValuesStayWithTheirFieldsWhenTheReloadedPageChan
          std::string("key down\nchar 300\nkey down\nkey down\nkey down\n") + kReloads +
              "key enter\n",
          {"qty=&qty=300&qty="}},
+        // The stock named by the field's label, by a link to its quote, or
+        // after the line's number.
+        {"rows labelled by their fields, reordered",
+         form(labelled("600000") + labelled("600007")),
+         form(labelled("600007") + labelled("600000")),
+         std::string("key down\nchar 300\nkey down\nkey down\n") + kReloads + "key enter\n",
+         {"qty=&qty=300"}},
+        {"rows named by links, reordered",
+         form(linked("600000") + linked("600007")),
+         form(linked("600007") + linked("600000")),
+         std::string("key down\nkey down\nchar 300\nkey down\nkey down\nkey down\n") + kReloads +
+             "key enter\n",
+         {"qty=&qty=300"}},
+        {"numbered rows, reordered",
+         form(numbered(1, "600000") + numbered(2, "600007")),
+         form(numbered(1, "600007") + numbered(2, "600000")),
+         std::string("key down\nchar 300\nkey down\nkey down\n") + kReloads + "key enter\n",
+         {"qty=&qty=300"}},
         // 300 typed into the second of two rows of one name.
         {"repeated names",
          form(row("600001") + row("600002")),
