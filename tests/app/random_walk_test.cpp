@@ -380,7 +380,8 @@ private:
     std::set<std::string> asked_;   // every page address asked for, for Back
     std::set<std::string> recent_;  // paths asked for this step, and the last
     std::set<std::string> lastRecent_;
-    std::string before_;  // the page shown when the step began
+    std::string before_;     // the page shown when the step began
+    bool homeOwed_ = false;  // the hub was asked for and has not come yet (a box held it)
     bool backTap_ = false;
     int stuck_ = 0;              // steps on a forwarding page
     std::string beforeForward_;  // the page the user left for a forwarding page
@@ -673,8 +674,10 @@ std::string Walk::checkRequests(const Step& step) {
     // A page on screen that the user did not open nor go back to.
     // (Where a tap on a tab page lands the walk does not always know.)
     const bool tabTap = step.op == "tap" && pathOf(before_) == "/tabs.zqml";
-    if (shown != before_ && !shown.empty() && !back && step.op != "home" && !tabTap &&
-        checking("shown")) {
+    if (step.op == "home") homeOwed_ = true;
+    const bool home = homeOwed_ && pathOf(shown) == "/hub.zqml";
+    if (home) homeOwed_ = false;
+    if (shown != before_ && !shown.empty() && !back && !home && !tabTap && checking("shown")) {
         const std::string marker = markerOf(queryOf(shown));
         bool opened = false;
         for (auto& pressesOfStep : presses_) {
