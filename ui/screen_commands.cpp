@@ -139,7 +139,9 @@ void Screen::openSoftKeyboard(bool show, KeyboardTarget* field, int inputModes) 
 void Screen::keepKeyboardPad(const Screen& left) {
     const SoftKeyboard* before = left.softKeyboard_.get();
     if (!softKeyboard_ || !softKeyboard_->isVisible() || !before || !before->isVisible()) return;
-    softKeyboard_->showPadOf(*before);
+    // The page was drawn with the pad the field opened on: the taps go by
+    // the pad now in force, so that is the one shown.
+    if (softKeyboard_->showPadOf(*before)) softKeyboard_->repaint();
 }
 
 KeyboardTarget* Screen::getKeyboardTarget() const {

@@ -125,10 +125,12 @@ bool SoftKeyboard::toggleCase() {
     return true;
 }
 
-void SoftKeyboard::showPadOf(const SoftKeyboard& other) {
-    if (other.inputModeBits_ != inputModeBits_) return;
+bool SoftKeyboard::showPadOf(const SoftKeyboard& other) {
+    if (other.inputModeBits_ != inputModeBits_) return false;
+    if (keypadKind_ == other.keypadKind_ && upperCase_ == other.upperCase_) return false;
     keypadKind_ = other.keypadKind_;
     upperCase_ = other.upperCase_;
+    return true;
 }
 
 // --- painting -----------------------------------------------------------------

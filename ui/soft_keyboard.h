@@ -60,8 +60,9 @@ public:
     bool switchKeypad(int kind);
     // False (nothing done) while the case is locked.
     bool toggleCase();
-    // The keypad and case `other` shows, where it offers the same keypads.
-    void showPadOf(const SoftKeyboard& other);
+    // The keypad and case `other` shows, where it offers the same keypads;
+    // true when that changed them.
+    bool showPadOf(const SoftKeyboard& other);
 
     bool showsDigits() const { return keypadKind_ == kKeypadDigits; }
     bool isUpperCase() const { return upperCase_; }

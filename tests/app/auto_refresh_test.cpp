@@ -19,6 +19,7 @@
 #include "items/inputable.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/surface.h"
 #include "platform/ui_executor.h"
 #include "tests/app/controller_fixture.h"
 #include "tests/support/test_env.h"
@@ -26,6 +27,7 @@
 #include "tests/support/test_server.h"
 #include "ui/container.h"
 #include "ui/display.h"
+#include "ui/graphics_context.h"
 #include "ui/screen.h"
 #include "ui/soft_keyboard.h"
 
@@ -223,6 +225,23 @@ TEST_F(AutoRefreshTest, TypingHoldsReloadsOnlyUntilTheUserPauses) {
         if (!std::exchange(switched, true)) tap(left + pad->panelWidth() * 5 / 6, top + pitch / 2);
         tap(left + pad->panelWidth() * 3 / 14, top + pitch + pitch / 2);
     };
+    // "b" only while the keyboard is drawn as a fresh paint of it draws it.
+    auto tapDrawnLetter = [&display, &tapLetter](Screen& screen) {
+        SoftKeyboard* pad = screen.getSoftKeyboard();
+        DeviceContext* shown = display.getBackBufferDC();
+        if (!pad || !shown || pad->lastBottom() < 0) return;
+        Surface fresh(240, 320);
+        DeviceContext dc(fresh);
+        GraphicsContext g;
+        g.init(240, 320, &dc);
+        pad->paint(pad->lastBottom(), pad->lastRight(), g, 1);
+        for (int y = pad->lastBottom() - pad->panelHeight(); y < pad->lastBottom(); ++y) {
+            for (int x = pad->lastRight() - pad->panelWidth(); x < pad->lastRight(); ++x) {
+                if (shown->getPixel(x, y) != fresh.getPixel(x, y)) return;
+            }
+        }
+        tapLetter(screen);
+    };
     auto tapField = [this](Screen& screen) {
         Item* field = controller_->getItemByName(CString(u"qty"));
         const int x = field->getAbsoluteX() + 4;
@@ -241,10 +260,12 @@ TEST_F(AutoRefreshTest, TypingHoldsReloadsOnlyUntilTheUserPauses) {
          "111111111111111"},
         {"SoftKeyboardTaps", tapDigit, "11111111", "111111111111111"},
         {"SoftKeyboardLetters", tapLetter, "bbbbbbbb", "bbbbbbbbbbbbbbb"},
+        {"LettersAsDrawnOverAChangedPage", tapDrawnLetter, "bbbbbbbb", "bbbbbbbbbbbbbbb"},
         {"TapsInTheField", tapField, "", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        switched = false;
         // A key every half second for `ms`.
         auto typeFor = [&](int ms) {
             for (int t = 0; t < ms; t += 500) {
