@@ -36,6 +36,25 @@ std::vector<CString> wordsOf(const CString& actions) {
     return words;
 }
 
+// The first of a column's numbers where they count up by one row by row
+// (1, 2, ...; 21, 22, ...; 01, 02, ...), as places do; else -1. Five digits
+// and more are a code: no page has that many rows.
+long placesFrom(const std::vector<std::vector<CString>>& cells, size_t column) {
+    long first = -1;
+    for (size_t r = 0; r < cells.size(); ++r) {
+        const CString& cell = cells[r][column];
+        if (cell.isEmpty() || cell.length() > 4) return -1;
+        long value = 0;
+        for (int i = 0; i < cell.length(); ++i) {
+            if (!isDigit(cell.at(i))) return -1;
+            value = value * 10 + (cell.at(i) - u'0');
+        }
+        if (r == 0) first = value;
+        if (value != first + static_cast<long>(r)) return -1;
+    }
+    return first;
+}
+
 }  // namespace
 
 CString withoutMeasures(const CString& text) {
@@ -105,33 +124,52 @@ int TableRows::sameColumn(int column, const TableRows& now) const {
     return static_cast<int>(at - now.columns.begin());
 }
 
-bool TableRows::namesRows(int column, int row, const std::vector<CString>& words) const {
+bool TableRows::namesRows(int column) const {
     std::set<CString> seen;
-    bool rankFromZero = true;
-    bool rankFromOne = true;
-    for (size_t r = 0; r < cells.size(); ++r) {
-        const CString& cell = cells[r][static_cast<size_t>(column)];
+    for (const auto& cellsOfRow : cells) {
+        const CString& cell = cellsOfRow[static_cast<size_t>(column)];
         if (CString(cell).trim().isEmpty() || !seen.insert(cell).second) return false;
         if (withoutMeasures(cell) != cell) return false;
-        rankFromZero = rankFromZero && cell == CString::fromUtf8(std::to_string(r));
-        rankFromOne = rankFromOne && cell == CString::fromUtf8(std::to_string(r + 1));
     }
-    // A rank is the row's place, unless the server names the record by it.
-    if (!rankFromZero && !rankFromOne) return true;
-    const CString& own = cells[static_cast<size_t>(row)][static_cast<size_t>(column)];
-    return std::find(words.begin(), words.end(), own) != words.end();
+    return true;
 }
 
 int TableRows::sameRow(int row, const TableRows& now) const {
     if (row < 0 || row >= static_cast<int>(cells.size())) return -1;
     const auto at = static_cast<size_t>(row);
     // A price in an action names nothing.
-    const std::vector<CString> words = wordsOf(withoutMeasures(actions[at]));
+    std::vector<CString> masked;
+    for (const auto& own : actions) masked.push_back(withoutMeasures(own));
+    std::set<CString> nowMasked;
+    for (const auto& own : now.actions) nowMasked.insert(withoutMeasures(own));
+    const std::vector<CString> words = wordsOf(masked[at]);
     int voted = -1;
+    // Actions no other row has name the record, an order number in them.
+    if (!CString(masked[at]).trim().isEmpty() &&
+        std::count(masked.begin(), masked.end(), masked[at]) == 1) {
+        size_t kept = 0;
+        for (const auto& own : masked) kept += nowMasked.count(own);
+        int matches = 0;
+        for (size_t r = 0; r < now.actions.size(); ++r) {
+            if (withoutMeasures(now.actions[r]) != masked[at]) continue;
+            voted = static_cast<int>(r);
+            ++matches;
+        }
+        // Gone while the other rows stay.
+        if (matches == 0 && kept * 2 >= cells.size()) return -1;
+        if (matches != 1) voted = -1;
+    }
     for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
         const int column = sameColumn(c, now);
-        if (column < 0 || !namesRows(c, row, words)) continue;
+        if (column < 0 || !namesRows(c)) continue;
         const CString& name = cells[at][static_cast<size_t>(c)];
+        const bool carried = std::find(words.begin(), words.end(), name) != words.end();
+        const long from = placesFrom(cells, static_cast<size_t>(c));
+        const long nowFrom = placesFrom(now.cells, static_cast<size_t>(column));
+        // A rank is the row's place, unless the server names the record by it.
+        if (from >= 0 && from == nowFrom && !carried) continue;
+        // Numbers that count the rows of one load only are serials of records.
+        const bool serial = from >= 0 || nowFrom >= 0;
         int found = -1;
         int matches = 0;
         std::set<CString> values;
@@ -141,15 +179,16 @@ int TableRows::sameRow(int row, const TableRows& now) const {
             found = static_cast<int>(r);
             ++matches;
         }
-        // Gone from the rows while the row's actions named the record by it.
-        if (matches == 0 && std::find(words.begin(), words.end(), name) != words.end()) return -1;
-        if (matches != 1) continue;
         // Names stay from one load to the next; a count that moves (a
         // volume) may meet another row's by chance.
         size_t kept = 0;
         for (const auto& cellsOfRow : cells)
             kept += values.count(cellsOfRow[static_cast<size_t>(c)]);
-        if (kept * 2 < cells.size()) continue;
+        const bool stays = kept * 2 >= cells.size();
+        // Gone from the rows while the row's actions named the record by it,
+        // or its serial while the others stay.
+        if (matches == 0 && (carried || (serial && stays))) return -1;
+        if (matches != 1 || !stays) continue;
         if (voted >= 0 && voted != found) return -1;
         voted = found;
     }

@@ -29,19 +29,20 @@ struct TableRows {
     std::vector<CString> actions;
 
     static TableRows of(const FixTableItem& table);
-    // The row of `now` that is row `row` here. Each column that names the
-    // rows (its cells filled and distinct, no rank, no measure) points at
-    // the one row of `now` with the same cell; a name the row's actions
-    // carry and `now` lacks says the record is gone. Where the columns
-    // disagree or none points, the one row of the same actions; else -1.
+    // The row of `now` that is row `row` here. The row's actions, prices
+    // aside, where no other row has them, and each column that names the
+    // rows (its cells filled and distinct, no measure, no rank: numbers
+    // counting the rows of both loads from one start) point at the one row
+    // of `now` with the same. Where `now` lacks them while the other rows
+    // stay, or lacks a name the actions carry, the record is gone. Where
+    // they disagree or none points, the one row of the same actions; else -1.
     int sameRow(int row, const TableRows& now) const;
     // The column of `now` of the same key or head; -1 when none is.
     int sameColumn(int column, const TableRows& now) const;
 
 private:
-    // Column `column` tells the rows apart by what names them, for row `row`
-    // whose actions hold `words`.
-    bool namesRows(int column, int row, const std::vector<CString>& words) const;
+    // Column `column`'s cells are filled, distinct and no measures.
+    bool namesRows(int column) const;
 };
 
 }  // namespace zq

@@ -535,6 +535,31 @@ TEST_F(ReloadEndToEndTest, TheFocusStaysOnItsLinkWhenTheReloadedListChanges) {
         }
         return text + "</table>\n";
     };
+    // Rows of `head` whose first item is the row's action, the rest its cells.
+    auto listed = [](const std::string& head, const std::vector<std::vector<std::string>>& rows) {
+        std::string text = "<table><th>" + head + "</th>";
+        for (const auto& row : rows) {
+            text += "<tr onclick=\"" + row[0] + "\">";
+            for (size_t i = 1; i < row.size(); ++i) text += "<td>" + row[i] + "</td>";
+            text += "</tr>";
+        }
+        return text + "</table>\n";
+    };
+    const std::string serials = "<td name=\"wth\">序号</td><td>代码</td><td>数量</td>";
+    const std::vector<std::string> order2 = {"gw(news4.zqml)", "2", "600004", "200"};
+    const std::vector<std::string> order3 = {"gw(news4.zqml)", "3", "600028", "300"};
+    const std::vector<std::vector<std::string>> serialsBefore = {
+        {"gw(news4.zqml)", "1", "600000", "100"}, order2, order3};
+    const std::vector<std::vector<std::string>> serialsAfter = {
+        order2, order3, {"gw(news4.zqml)", "4", "600000", "900"}};
+    const std::string cancels = "<td>时间</td><td>代码</td><td>方向</td><td>数量</td>";
+    const std::vector<std::string> order15 = {"fw(news4.zqml?ordno=15)", "10:02:03", "600036",
+                                              "卖出", "200"};
+    auto twins = [](const std::string& a, const std::string& h) {
+        return std::vector<std::vector<std::string>>{
+            {"fw(news4.zqml?c=601398&amp;p=" + a + ")", "工商银行", a},
+            {"fw(news4.zqml?c=01398&amp;p=" + h + ")", "工商银行", h}};
+    };
     auto sell = [](const std::string& price, int n = 3) {
         return "<button caption=\"卖出 " + price + "\" onclick=\"fw(news" + std::to_string(n) +
                ".zqml)\"/>\n";
@@ -560,6 +585,34 @@ TEST_F(ReloadEndToEndTest, TheFocusStaysOnItsLinkWhenTheReloadedListChanges) {
          "key down\nkey down\n", "/news3.zqml?zqdm=600007"},
         // Order 14 replaced by order 12 of the same stock.
         {"an order replaced by another of its stock", orders("14"), orders("12"), "key down\n", ""},
+        {"a ranking's second page re-sorted",
+         keyed(rank, {"21", "22", "23", "24", "25"},
+               {"600000", "600007", "600036", "600042", "600519"}, 0),
+         keyed(rank, {"21", "22", "23", "24", "25"},
+               {"600042", "600519", "600000", "600036", "600007"}, 1),
+         "key down\nkey down\n", "/news3.zqml?zqdm=600007"},
+        {"a ranking of padded ranks re-sorted",
+         keyed(rank, {"01", "02", "03", "04", "05"},
+               {"600000", "600007", "600036", "600042", "600519"}, 0),
+         keyed(rank, {"01", "02", "03", "04", "05"},
+               {"600042", "600519", "600000", "600036", "600007"}, 1),
+         "key down\nkey down\n", "/news3.zqml?zqdm=600007"},
+        // The order number is in the action only; order 16 is of the same stock.
+        {"an order gone whose number only its action carries",
+         listed(cancels,
+                {{"fw(news4.zqml?ordno=14)", "10:01:02", "600000", "买入", "100"}, order15}),
+         listed(cancels,
+                {order15, {"fw(news4.zqml?ordno=16)", "10:03:04", "600000", "卖出", "500"}}),
+         "key down\n", ""},
+        {"an order gone whose serial looked like a rank", listed(serials, serialsBefore),
+         listed(serials, serialsAfter), "key down\n", ""},
+        {"an order kept whose serial looked like a rank", listed(serials, serialsBefore),
+         listed(serials, serialsAfter), "key down\nkey down\n", "/news4.zqml?wth=2"},
+        {"the second of two rows of one name, code and price in the action",
+         listed("<td>名称</td><td>现价</td>", twins("5.46", "4.90")),
+         listed("<td>名称</td><td>现价</td>", twins("5.47", "4.91")), "key down\nkey down\n",
+         "/news4.zqml?c=01398"},
+
         // Order numbers that look like ranks.
         {"order 1 replaced by order 3", orders("1", "2"), orders("3", "2"), "key down\n", ""},
         {"walked down a list whose actions carry the price", priced(0), priced(1),
