@@ -379,9 +379,14 @@ void PageRequests::keepLinkPictures(int leftScreenId, int reloadedScreenId) {
     ScreenLinkPictures& to = mine->second;
     std::map<CString, int> asked;
     for (const auto& [id, picture] : to.open) asked.emplace(picture.url, id);
+    // Kept on the open fetch too, so that the reload after passes it on
+    // while the fetch is still on its way.
     for (const LinkPicture& shown : from.arrived) {
         auto same = asked.find(shown.url);
-        if (same != asked.end() && shown.image) to.open[same->second].done(shown.image);
+        if (same == asked.end() || !shown.image) continue;
+        LinkPicture& fresh = to.open[same->second];
+        fresh.image = shown.image;
+        fresh.done(shown.image);
     }
     bool took = false;
     for (auto it = from.open.begin(); it != from.open.end();) {
@@ -394,6 +399,8 @@ void PageRequests::keepLinkPictures(int leftScreenId, int reloadedScreenId) {
         auto fresh = to.open.find(same->second);
         if (fresh->second.fetch) fresh->second.fetch->cancel();
         it->second.done = std::move(fresh->second.done);
+        if (!it->second.image) it->second.image = fresh->second.image;
+        if (it->second.image) it->second.done(it->second.image);
         to.open.erase(fresh);
         asked.erase(same);
         to.open.emplace(it->first, std::move(it->second));
@@ -464,6 +471,12 @@ void PageRequests::releasePictures(PageEntry& left) {
     }
     auto screen = linkPictures_.find(left.screenId);
     if (screen == linkPictures_.end()) return;
+    // The pictures kept from a page it reloaded go too.
+    for (auto& [id, picture] : screen->second.open) {
+        if (!picture.image) continue;
+        picture.image.reset();
+        picture.done(nullptr);
+    }
     std::vector<LinkPicture> arrived = std::move(screen->second.arrived);
     screen->second.arrived.clear();
     for (LinkPicture& picture : arrived) {

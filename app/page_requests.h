@@ -244,7 +244,8 @@ private:
     struct LinkPicture {
         CString url;
         std::function<void(ImageRef)> done;
-        // The fetch while it is open; the picture once it came.
+        // The fetch while it is open; the picture once it came, or the one
+        // a reload keeps shown until then.
         std::shared_ptr<HttpCancel> fetch;
         ImageRef image;
     };

@@ -72,7 +72,14 @@ void ImageItem::takePictureOf(ImageItem& left) {
         pictureTarget_ = std::move(left.pictureTarget_);
         pictureTarget_->item = this;
     }
-    if (!image_ && left.image_) setImage(left.image_);
+    if (!image_ && left.image_) {
+        setImage(left.image_);
+    } else if (boxWidth_ < 0 && left.boxWidth_ >= 0) {
+        // A failed copy left only its box there: the page keeps its layout.
+        boxWidth_ = left.boxWidth_;
+        boxHeight_ = left.boxHeight_;
+        requestInit();
+    }
 }
 
 void ImageItem::initContent(int /*firstLineWidth*/, int lineWidth) {

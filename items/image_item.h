@@ -71,7 +71,8 @@ public:
     // On the page that reloads the one `left` was on, where both ask for
     // their picture at the same address: this one shows the picture `left`
     // showed until the new copy comes, and takes over the request still on
-    // its way, which then brings it here.
+    // its way, which then brings it here. A picture that failed there
+    // leaves its box here too.
     void takePictureOf(ImageItem& left);
 
     // The address the picture is fetched from on showNotify: `url` with

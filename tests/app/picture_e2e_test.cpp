@@ -656,6 +656,47 @@ TEST_P(PictureEndToEndTest, PicturesComeAgainAfterTabFlipsAndBack) {
              server_.setSlowPath("/m/", 0);
          },
          1},
+        {"an image link slower than the reloads, watched over four of them",
+         [&] {
+             server_.writePage("q/link.png", green);
+             server_.writePage("q/page.zqml",
+                               "<zqml><body onload=\"refresh(1)\"><text>图片链接</text><br/><a "
+                               "href=\"/x\"><img src=\"/q/link.png\"/></a></body></zqml>");
+             server_.setSlowPath("/q/link", 1500);
+             open("/q/page.zqml");
+             ASSERT_TRUE(pumpUntil([&] { return shows("/q/page.zqml") && held() == 1; }, 20000));
+             int shown = controller_->currentScreenId();
+             int reloads = 0;
+             bool lost = false;
+             ASSERT_TRUE(pumpUntil(
+                 [&] {
+                     lost = lost || held() < 1;
+                     reloads += controller_->currentScreenId() != shown;
+                     shown = controller_->currentScreenId();
+                     return reloads >= 4;
+                 },
+                 20000));
+             EXPECT_FALSE(lost);
+             server_.setSlowPath("/q/link", 0);
+         },
+         1},
+        {"a failed chart's box over the next reload",
+         [&] {
+             server_.writePage("d/chart.png", green);
+             server_.writePage("d/page.zqml",
+                               "<zqml><body onload=\"refresh(1)\"><img "
+                               "src=\"/d/chart.png\"/></body></zqml>");
+             show("/d/page.zqml");
+             ASSERT_TRUE(pumpUntil([&] { return held() == 1; }, 20000));
+             server_.writePage("d/chart.png", "<html>404 Not Found</html>");
+             ASSERT_TRUE(pumpUntil([&] { return held() == 0; }, 20000));
+             const int failed = controller_->currentScreenId();
+             ASSERT_TRUE(pumpUntil([&] { return controller_->currentScreenId() != failed; }));
+             shot("failed-chart.png");  // laid out
+             auto* chart = dynamic_cast<ImageItem*>(controller_->currentScreen()->controlList()[0]);
+             EXPECT_EQ(chart->contentHeight(), 20);
+         },
+         0},
         {"the second tab of a page that reloads faster than its pictures come",
          [&] {
              server_.writePage("n/t0.png", green);
