@@ -200,6 +200,9 @@ private:
     // Whether `item`, a descendant at `y` of this container's content, is
     // out of view at the scrolling container's `offset`.
     bool hiddenAt(const Item& item, int y, int offset) const;
+    // The container whose view scrolls this one, with `y` (in this one's
+    // items) moved into its items and the height of its view; null for none.
+    const Container* scroller(int& y, int& visible) const;
     // Whether the focused row of `child` (a control of rows) is in view, or
     // one in view took the focus instead; true for other controls.
     bool rowInView(Item& child);

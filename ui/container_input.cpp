@@ -232,17 +232,23 @@ bool Container::moveFocus(bool forward, int keyCode, int gameAction) {
     return v ? v->handleNavigation(keyCode, gameAction) : shiftFocus(forward, 0);
 }
 
-bool Container::hiddenAt(const Item& item, int y, int offset) const {
+const Container* Container::scroller(int& y, int& visible) const {
     const Container* c = this;
     while (!c->scrolls_) {
         const Container* parent = c->parentContainer();
-        if (!parent) return false;
+        if (!parent) return nullptr;
         y += c->relativeY_ + c->contentY_;
         c = parent;
     }
     if (c->screenContent_) y += c->screenTopOffset_;
-    const int visible =
+    visible =
         c->scrollHeight_ - c->contentY_ - c->borderWidth_ - c->marginBottom_ - c->paddingBottom_;
+    return c;
+}
+
+bool Container::hiddenAt(const Item& item, int y, int offset) const {
+    int visible = 0;
+    if (!scroller(y, visible)) return false;
     return y + item.itemHeight() + offset <= 0 || y + offset >= visible;
 }
 
@@ -251,16 +257,9 @@ bool Container::rowInView(Item& child) {
     int bottom = 0;
     if (!child.focusedPartRows(top, bottom)) return true;
     int y = child.relativeY();
-    const Container* c = this;
-    while (!c->scrolls_) {
-        const Container* parent = c->parentContainer();
-        if (!parent) return true;
-        y += c->relativeY_ + c->contentY_;
-        c = parent;
-    }
-    if (c->screenContent_) y += c->screenTopOffset_;
-    const int visible =
-        c->scrollHeight_ - c->contentY_ - c->borderWidth_ - c->marginBottom_ - c->paddingBottom_;
+    int visible = 0;
+    const Container* c = scroller(y, visible);
+    if (!c) return true;
     // The view from the child's top.
     const int viewTop = -y - c->scrollOffset_;
     if (top >= viewTop && bottom <= viewTop + visible) return true;
