@@ -189,6 +189,13 @@ private:
     // The focused control deepest down, the container holding it and its
     // top in this container's content; null when nothing is focused.
     Item* focusedLeaf(Container*& holder, int& y);
+    // The control a focus move to child `index` lands on: in a child
+    // container without a view, its first (last) control, deepest down, at
+    // `at` in `holder`; `y` is its top in this container's content.
+    const Item* landingControl(int index, bool forward, const Container*& holder, int& at,
+                               int& y) const;
+    // Whether that control is out of view.
+    bool landsOutOfView(int index, bool forward) const;
     // The child the arrow key would focus next; -1 when none.
     int nextFocusable(bool forward) const;
     // Whether focusing the child at `index` would carry the view past

@@ -287,7 +287,10 @@ bool Container::stepScroll(Container& scroller, int offset, bool forward, bool m
     Item* leaf = focusedLeaf(holder, y);
     const bool hides = leaf && hiddenAt(*leaf, y, offset);
     if (hides) {
-        if (!moveTried && moveFocus(forward, keyCode, gameAction)) return true;
+        // A control more than a step away is for later steps.
+        const int next = moveTried || view() ? -1 : nextFocusable(forward);
+        const bool far = next >= 0 && beyondStep(next, forward);
+        if (!moveTried && !far && moveFocus(forward, keyCode, gameAction)) return true;
         // An outer container may have a control to go to.
         if (&scroller != this) return false;
         holder->focusIndex(-1);
@@ -311,6 +314,33 @@ void Container::keysFromNoFocus() {
     if (!getFocusedItem() && !view() && getScrollHeight() != -1) focusScrolledAway_ = true;
 }
 
+const Item* Container::landingControl(int index, bool forward, const Container*& holder, int& at,
+                                      int& y) const {
+    holder = this;
+    at = index;
+    y = 0;
+    const Item* item = children_[index].get();
+    for (const Container* inner = asContainerItem(item); inner && !inner->view();
+         inner = asContainerItem(item)) {
+        const int edge = inner->edgeFocusable(!forward);
+        if (edge < 0) break;
+        y += item->relativeY() + inner->contentY();
+        holder = inner;
+        at = edge;
+        item = inner->children_[edge].get();
+    }
+    y += item->relativeY();
+    return item;
+}
+
+bool Container::landsOutOfView(int index, bool forward) const {
+    const Container* holder = nullptr;
+    int at = 0;
+    int y = 0;
+    const Item* control = landingControl(index, forward, holder, at, y);
+    return hiddenAt(*control, y, getScrollYOffset());
+}
+
 int Container::nextFocusable(bool forward) const {
     const int n = size();
     const int step = forward ? 1 : -1;
@@ -327,13 +357,17 @@ int Container::nextFocusable(bool forward) const {
 
 bool Container::beyondStep(int index, bool forward) const {
     // The span a focus move shows (see scrollAfterFocus), in the scrolling
-    // container's content.
-    const Item& target = *children_[index];
-    const int n = forward ? index + 1 : index - 1;
-    const Item& neighbour = n >= 0 && n < size() ? *children_[n] : target;
-    int top = std::min(target.relativeY(), neighbour.relativeY());
-    int bottom = std::max(target.relativeY() + target.itemHeight(),
-                          neighbour.relativeY() + neighbour.itemHeight());
+    // container's content. Into a page, that of the control it lands on.
+    const Container* holder = nullptr;
+    int at = 0;
+    int y = 0;
+    const Item& target = *landingControl(index, forward, holder, at, y);
+    const int base = y - target.relativeY();
+    const int n = forward ? at + 1 : at - 1;
+    const Item& neighbour = n >= 0 && n < holder->size() ? *holder->children_[n] : target;
+    int top = base + std::min(target.relativeY(), neighbour.relativeY());
+    int bottom = base + std::max(target.relativeY() + target.itemHeight(),
+                                 neighbour.relativeY() + neighbour.itemHeight());
     const Container* c = this;
     while (!c->scrolls_) {
         const Container* parent = c->parentContainer();
@@ -375,9 +409,8 @@ bool Container::stepTowards(int index, bool forward) {
     }
     scroller->setScrollYOffset(offset, false);
     // The control the scroll brought into view takes the focus.
-    Item* target = children_[index].get();
-    if (!hiddenAt(*target, target->relativeY(), offset)) {
-        focusChild(index, target, forward ? kGameDown : kGameUp);
+    if (!landsOutOfView(index, forward)) {
+        focusChild(index, children_[index].get(), forward ? kGameDown : kGameUp);
     }
     return true;
 }

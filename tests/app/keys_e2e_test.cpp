@@ -87,6 +87,8 @@ enum class Body {
     Article,   // the text, then link B; nothing focused
     Ranking,   // links Z and A, then 40 rows under a locked head; the keys start on A
     RankList,  // a ranking of 40 rows opening B and A; nothing focused
+    TabPage,   // link Z, then a tab whose first page holds the text and link B; the keys start
+               // on its bar
 };
 
 struct FocusRow {
@@ -129,6 +131,9 @@ TEST_F(KeysEndToEndTest, TheFireKeyActsOnlyOnAControlOnScreen) {
         {"rank-right-bartap", "key right\ntap 234 280\n", {"code=600417"}, Body::Ranking},
         {"rank-right-up", "key right\nkey up\n", {"code=600414"}, Body::Ranking},
         {"rank-bartaps", "tap 234 280\ntap 234 280\ntap 234 280\n", {"code=600407"}, Body::Ranking},
+        // From the tab bar into its page: the text first, not link B far below.
+        {"tabpage-down", "key down\n", {}, Body::TabPage},
+        {"tabpage-downs-up", "key down\nkey down\nkey down\nkey up\n", {}, Body::TabPage},
         // The ranking's top row, not its last far below.
         {"ranking-up", "key up\n", {"x=B"}, Body::RankList},
     };
@@ -146,13 +151,17 @@ TEST_F(KeysEndToEndTest, TheFireKeyActsOnlyOnAControlOnScreen) {
     for (const FocusRow& row : rows) {
         SCOPED_TRACE(row.name);
         const std::string hit = std::string("hit-") + row.name + ".zqml";
-        const std::string head = row.body == Body::Article
-                                     ? std::string()
-                                     : "<a href=\"" + hit + "?x=Z\">Link Z</a>\n<a href=\"" + hit +
-                                           "?x=A\">Link A</a>\n";
-        const std::string links = row.body == Body::Ranking
-                                      ? head + ranking(hit)
-                                      : head + text + "<a href=\"" + hit + "?x=B\">Link B</a>\n";
+        const std::string linkZ = "<a href=\"" + hit + "?x=Z\">Link Z</a>\n";
+        const std::string head = row.body == Body::Article ? std::string()
+                                 : row.body == Body::TabPage
+                                     ? linkZ + "<tab id=\"tb\"><p caption=\"信息\">"
+                                     : linkZ + "<a href=\"" + hit + "?x=A\">Link A</a>\n";
+        std::string links = row.body == Body::Ranking
+                                ? head + ranking(hit)
+                                : head + text + "<a href=\"" + hit + "?x=B\">Link B</a>\n";
+        if (row.body == Body::TabPage) {
+            links += "</p><p caption=\"公告\"><text>公告</text></p></tab>\n";
+        }
         server_.writePage("index.zqml",
                           row.body == Body::TabLinks
                               ? test::zqmlDocument("<tabbody>\n<page caption=\"One\">" + links +

@@ -115,37 +115,54 @@ TEST(ContainerNavigation, ScrollsToTheBoxFocusedInATallFirstChildOrFarBelow) {
 
 // Link Z, link A, text taller than the view, link B: DOWN and UP move the
 // view at most a view at a time, so every line between A and B comes on
-// screen both ways; each link takes the focus once it shows.
+// screen both ways; each link takes the focus once it shows. Nested, A and
+// a page holding the text and B make one item, as a tab bar and its page do.
 TEST(ContainerNavigation, EveryLineBetweenTwoControlsComesOnScreen) {
     struct Row {
         int text;    // height of the text between A and B
         int height;  // of the view
+        bool nested = false;
     };
-    for (const Row row : {Row{400, 100}, Row{150, 100}, Row{1000, 240}}) {
+    for (const Row row : {Row{400, 100}, Row{150, 100}, Row{1000, 240}, Row{400, 100, true}}) {
         SCOPED_TRACE(row.text);
         Container c(CString(), true, nullptr, row.height);
-        fill(c, {{20, true}, {20, true}, {row.text, false}, {20, true}});
+        std::vector<Box*> links = fill(c, {{20, true}});
+        Container* tab = &c;
+        Container* page = &c;
+        if (row.nested) {
+            tab = static_cast<Container*>(c.add(std::make_unique<Container>()));
+            links.push_back(fill(*tab, {{20, true}})[0]);
+            page = static_cast<Container*>(tab->add(std::make_unique<Container>()));
+        } else {
+            links.push_back(fill(c, {{20, true}})[0]);
+        }
+        links.push_back(fill(*page, {{row.text, false}, {20, true}})[1]);
         c.init(240, 240);
         ASSERT_TRUE(c.keyPressed(kDown, kGameDown));
-        ASSERT_EQ(c.getFocusedIndex(), 1);
+        ASSERT_TRUE(links[1]->isFocused());
+        // Top of a link in the view.
+        auto shownY = [&](const Box* b) {
+            return b->getAbsoluteY() - c.getAbsoluteY() - c.contentY() + c.getScrollYOffset();
+        };
         // Walks to `target`, checking that no view skips a line: each new
         // view overlaps or touches the one before.
-        auto walk = [&](int key, int action, int target) {
-            for (int presses = 0; c.getFocusedIndex() != target; ++presses) {
+        auto walk = [&](int key, int action, Box* target) {
+            for (int presses = 0; !target->isFocused(); ++presses) {
                 ASSERT_LT(presses, 200);
                 const int before = c.getScrollYOffset();
                 ASSERT_TRUE(c.keyPressed(key, action));
                 EXPECT_LE(std::abs(c.getScrollYOffset() - before), row.height);
                 // Whatever holds the focus shows.
-                if (Item* f = c.getFocusedItem()) {
-                    EXPECT_GT(f->relativeY() + f->itemHeight() + c.getScrollYOffset(), 0);
-                    EXPECT_LT(f->relativeY() + c.getScrollYOffset(), row.height);
+                for (Box* f : links) {
+                    if (!f->isFocused()) continue;
+                    EXPECT_GT(shownY(f) + f->itemHeight(), 0);
+                    EXPECT_LT(shownY(f), row.height);
                 }
             }
         };
-        walk(kDown, kGameDown, 3);
-        walk(kUp, kGameUp, 1);
-        EXPECT_GE(c.getItem(1)->relativeY() + c.getScrollYOffset(), 0);
+        walk(kDown, kGameDown, links[2]);
+        walk(kUp, kGameUp, links[1]);
+        EXPECT_GE(shownY(links[1]), 0);
     }
 }
 
