@@ -675,7 +675,8 @@ std::string Walk::checkRequests(const Step& step) {
     // (Where a tap on a tab page lands the walk does not always know.)
     const bool tabTap = step.op == "tap" && pathOf(before_) == "/tabs.zqml";
     if (step.op == "home") homeOwed_ = true;
-    const bool home = homeOwed_ && pathOf(shown) == "/hub.zqml";
+    // Only the hub itself pays it: a hub page with a query is another page.
+    const bool home = homeOwed_ && pathOf(shown) == "/hub.zqml" && queryOf(shown).empty();
     if (home) homeOwed_ = false;
     if (shown != before_ && !shown.empty() && !back && !home && !tabTap && checking("shown")) {
         const std::string marker = markerOf(queryOf(shown));
