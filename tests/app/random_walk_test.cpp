@@ -1027,6 +1027,7 @@ std::vector<Replay> replays() {
         {"ScrollBarTapPagesAwayFromTheFocus", "key down\nkey fire\nkey down\ntap 236 250\n"},
         {"ScrollBarTapWhileTheTabBarHasTheKeys", "tap 74 48\ntap 236 282\nhold fire 210\n"},
         {"TapBelowALinkWhileTheTabBarHasTheKeys", "tap 74 48\ntap 30 48\n"},
+        {"TapOnALinksTopEdgeWhileTheTabBarHasTheKeys", "tap 74 48\ntap 1 293\nwait 10\nwait 10\n"},
         {"TapRightOfAButton", "tap 75 183\n"},
         {"ScrollBarDragPagesAwayFromTheFocus",
          "key down\nkey fire\nkey down\ndrag 236 28 236 200\n"},
