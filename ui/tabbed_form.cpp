@@ -242,6 +242,11 @@ void TabbedForm::contentPointerPressed(int x, int y) {
     const bool onPage =
         content && content->isInItemArea(x - content->relativeX(), y - content->relativeY());
     const bool barHadKeys = tabBar_ && tabBarFocused_;
+    // The page's focus look may move a control drawn under the pen out of
+    // view: what was drawn there before the press counts.
+    int itemX = 0, itemY = 0;
+    Item* drawn = onPage && barHadKeys ? itemDrawnAt(x, y, itemX, itemY) : nullptr;
+    const ItemRef tapped = drawn ? drawn->weakRef() : ItemRef();
     Screen::contentPointerPressed(x, y);
     if (!onPage || !barHadKeys || !tabBarFocused_) return;
     const Item* chosen = pageRefs_[currentTab_]->getFocusedItem();
@@ -250,7 +255,7 @@ void TabbedForm::contentPointerPressed(int x, int y) {
     }
     // A tap on the page's text, as on a plain page, gives the keys to no
     // control out of view: the bar keeps them.
-    if (!isFocusDrawn()) {
+    if (!isFocusDrawn() && !(tapped && tapped.get() == chosen)) {
         host()->focusIndex(-1);
         return;
     }

@@ -519,9 +519,12 @@ void Walk::markersAt(int x, int y, std::set<std::string>& out, bool onText) cons
     actionItems(screen()->getContent(), items);
     for (Item* item : items) {
         const Rect r = onScreen(item, false);
-        // A marker's first two letters are drawn at its left.
-        if (!r.contains(x, y) || (onText && !item->isFixTableItem() && x >= r.left + 14)) continue;
         auto* t = dynamic_cast<FixTableItem*>(item);
+        // A marker's first two letters are drawn at its left; a row is pressed
+        // across the table's content, not on its frame.
+        const int left = r.left + (t ? item->contentX() : 0);
+        const int right = t ? left + item->contentWidth() : r.left + 14;
+        if (!r.contains(x, y) || ((onText || t) && (x < left || x >= right))) continue;
         out.insert(markerOf(item, t ? t->rowAt(y - r.top) : -1));
     }
 }
@@ -1028,7 +1031,13 @@ std::vector<Replay> replays() {
         {"ScrollBarTapPagesAwayFromTheFocus", "key down\nkey fire\nkey down\ntap 236 250\n"},
         {"ScrollBarTapWhileTheTabBarHasTheKeys", "tap 74 48\ntap 236 282\nhold fire 210\n"},
         {"TapBelowALinkWhileTheTabBarHasTheKeys", "tap 74 48\ntap 30 48\n"},
+        {"ScrollBarTapOverARowThenATapOnTheNextRow",
+         "tap 74 48\nkey right\nkey right\ntap 236 68\nkey down\ntap 90 71\nkey soft1\ntap 7 "
+         "191\n"},
+        {"TapOnALinksTopEdgeWhileTheTabBarHasTheKeys", "tap 74 48\ntap 1 293\nwait 10\nwait 10\n"},
         {"TapRightOfAButton", "tap 75 183\n"},
+        {"TapOnATablesRightFrame",
+         times(20, "wait 10") + "key down\ntap 180 26\nkey down\ntap 239 109\nwait 10\nwait 10\n"},
         {"ScrollBarDragPagesAwayFromTheFocus",
          "key down\nkey fire\nkey down\ndrag 236 28 236 200\n"},
         {"HeldRightOnATabPage", times(3, "key down") + "key fire\nkey down\nhold right 300\n"},
