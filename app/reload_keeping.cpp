@@ -104,6 +104,9 @@ CString withoutLineNumber(CString label) {
     return counts ? label.mid(digits + 1) : label;
 }
 
+// The fields of one line at the most that share a record.
+constexpr int kFieldsOfALine = 4;
+
 // The record a field is for: its own label and options, and what comes
 // before it on its line (a code, a stock's name, a link to its quote), their
 // prices and the line's number put aside. A field right after another is
@@ -112,6 +115,8 @@ CString lineLabel(const Item& field) {
     CString label = shownOfLine(field);
     auto* parent = dynamic_cast<const ChildList*>(field.getParent());
     if (!parent) return withoutMeasures(label);
+    const Item* reading = &field;
+    int fields = 1;
     CString before;
     for (int i = parent->indexOfChild(&field) - 1; i >= 0; --i) {
         const Item* item = parent->getItem(i);
@@ -120,9 +125,11 @@ CString lineLabel(const Item& field) {
             break;
         }
         if (dynamic_cast<const Inputable*>(item)) {
-            const bool unnamed = field.getLabel().isEmpty() && CString(before).trim().isEmpty();
-            if (unnamed) before = lineLabel(*item);
-            break;
+            const bool unnamed = reading->getLabel().isEmpty() && CString(before).trim().isEmpty();
+            if (!unnamed || fields++ == kFieldsOfALine) break;
+            label += shownOfLine(*item);
+            reading = item;
+            continue;
         }
         before = shownOfLine(*item) + before;
         if (item->getLayout() & kLayoutNewLineBefore) break;
