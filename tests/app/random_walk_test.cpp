@@ -210,10 +210,10 @@ void writeLive(test::TestServer& server, int step) {
     }
     server.writePage("orders.zqml", doc(orders + "</table>", "refresh(1)"));
     // A batch form, one quantity per stock, in a new order at each reload.
-    std::string batch =
-        "<text>批量委托</text><button caption=\"提示\" onclick=\"alert(数量不对,1)\"/>"
-        "<form id=\"b\" action=\"hub.zqml?w=bq\"><text>备注</text>"
-        "<edit name=\"memo\" value=\"\"/>";
+    std::string batch = "<text>批量委托</text>" + button("hub.zqml", "b2") +
+                        ""
+                        "<form id=\"b\" action=\"hub.zqml?w=bq\"><text>备注</text>"
+                        "<edit name=\"memo\" value=\"\"/>";
     for (int k = 0; k < 5; ++k) {
         const int i = (k + step) % 5;
         batch +=
